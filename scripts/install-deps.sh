@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vesk needs to build, test and run. Idempotent: only packages that
+# are missing are passed to apt-get, so a second run on a prepared machine does nothing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # Qt
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-image-formats-plugins qt6-svg-dev
+  libqt6svg6 qt6-qpa-plugins libgl-dev
+  # storage, hashing, metadata, media
+  libsqlite3-dev sqlite3 libssl-dev libexiv2-dev libheif-dev
+  libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core
+  # running GUI tests and the app headless, with a session bus
+  xvfb xauth dbus dbus-x11 xdotool imagemagick
+)
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

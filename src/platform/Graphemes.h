@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk {
+
+// Number of user-perceived characters (grapheme clusters) in text.
+qsizetype graphemeCount(const QString& text);
+
+// The first `count` user-perceived characters of text; never splits a surrogate pair, a
+// combining sequence or an emoji sequence.
+QString leftGraphemes(const QString& text, qsizetype count);
+
+} // namespace vesk

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFuture>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk {
+
+// Runs submitted work one job at a time, in submission order, on a private thread: the shape of
+// an actor. Callers continue on the main thread with future.then(contextObject, ...).
+class SerialExecutor {
+public:
+    explicit SerialExecutor(QThread::Priority priority = QThread::InheritPriority)
+    {
+        m_pool.setMaxThreadCount(1);
+        m_pool.setExpiryTimeout(-1);
+        m_pool.setThreadPriority(priority);
+    }
+    ~SerialExecutor() { m_pool.waitForDone(); }
+
+    SerialExecutor(const SerialExecutor&) = delete;
+    SerialExecutor& operator=(const SerialExecutor&) = delete;
+
+    template <typename Function>
+    auto run(Function&& function)
+    {
+        return QtConcurrent::run(&m_pool, std::forward<Function>(function));
+    }
+
+    // Waits for all submitted work; for tests and orderly shutdown.
+    void waitForDone() { m_pool.waitForDone(); }
+
+private:
+    QThreadPool m_pool;
+};
+
+} // namespace vesk

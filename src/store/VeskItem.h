@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <array>
+#include <optional>
+
+namespace vesk {
+
+enum class VeskKind { Text, Url, Image, File, Activity };
+
+// All kinds in declaration order.
+inline constexpr std::array<VeskKind, 5> kAllVeskKinds{
+    VeskKind::Text, VeskKind::Url, VeskKind::Image, VeskKind::File, VeskKind::Activity};
+
+// "text", "url", "image", "file", "activity".
+QString veskKindRawValue(VeskKind kind);
+// Exact, case-sensitive match of a raw value; anything else is no kind.
+std::optional<VeskKind> veskKindFromRawValue(const QString& raw);
+
+struct VeskGroup {
+    QUuid id;
+    QString name;
+    QDateTime createdAt;
+
+    friend bool operator==(const VeskGroup&, const VeskGroup&) = default;
+};
+
+struct VeskItem {
+    QUuid id;
+    QString title;
+    VeskKind kind = VeskKind::Text;
+    QDateTime createdAt;
+    std::optional<QString> text;
+    std::optional<QString> urlString;
+    std::optional<QString> filePath;
+    QString searchableText;
+    QString note;
+    std::optional<QUuid> groupID;
+    std::optional<QUuid> sourceItemID;
+
+    friend bool operator==(const VeskItem&, const VeskItem&) = default;
+};
+
+size_t qHash(const VeskGroup& group, size_t seed = 0) noexcept;
+size_t qHash(const VeskItem& item, size_t seed = 0) noexcept;
+
+} // namespace vesk
+
+template <>
+struct std::hash<vesk::VeskItem> {
+    size_t operator()(const vesk::VeskItem& item) const noexcept { return vesk::qHash(item); }
+};
+template <>
+struct std::hash<vesk::VeskGroup> {
+    size_t operator()(const vesk::VeskGroup& group) const noexcept { return vesk::qHash(group); }
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk::test {
+
+// Every test executable runs inside its own temporary root: the data folder, the settings file,
+// the cloud folder and the keyring service all point there, never at the user's own.
+// TestMain sets it up before any test runs.
+QString testRoot();
+
+// A fresh, empty folder under the test root for one test; removed at the end of the run.
+QString makeTempDirectory(const QString& prefix = QStringLiteral("case"));
+
+} // namespace vesk::test

@@ -1,0 +1,28 @@
+// Shared main() of every test executable: isolates the process from the user's data, settings and
+// keyring, then starts a QApplication so widget tests and queued continuations work.
+#include "common/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+
+    const QString root = vesk::test::testRoot();
+    for (const char* name : {"data", "config", "cloud"})
+        QDir().mkpath(root + QLatin1Char('/') + QLatin1String(name));
+    qputenv("VESK_DATA_DIR", (root + "/data").toUtf8());
+    qputenv("VESK_CONFIG_DIR", (root + "/config").toUtf8());
+    qputenv("VESK_CLOUD_DIR", (root + "/cloud").toUtf8());
+    qputenv("VESK_KEYRING_SERVICE", "com.kestrovane.Vesk.secure.test");
+    qputenv("XDG_DATA_HOME", (root + "/xdg-data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + "/xdg-config").toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VeskTests"));
+    return RUN_ALL_TESTS();
+}

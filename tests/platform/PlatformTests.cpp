@@ -1,0 +1,126 @@
+#include "common/TestEnvironment.h"
+#include "platform/AppPaths.h"
+#include "platform/CancellationToken.h"
+#include "platform/Graphemes.h"
+#include "platform/Log.h"
+#include "platform/SerialExecutor.h"
+#include "platform/Settings.h"
+#include "platform/Uuid.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+TEST(AppPaths, TestEnvironmentNeverPointsAtTheUsersFolders)
+{
+    const QString root = test::testRoot();
+    EXPECT_TRUE(AppPaths::dataDirectory().startsWith(root));
+    EXPECT_TRUE(AppPaths::configDirectory().startsWith(root));
+    EXPECT_TRUE(AppPaths::cloudDirectory().startsWith(root));
+    EXPECT_TRUE(IniSettings::defaultFilePath().startsWith(root));
+}
+
+TEST(AppPaths, BlankOverrideFallsBackToXdgDataHome)
+{
+    const QByteArray saved = qgetenv("VESK_DATA_DIR");
+    qputenv("VESK_DATA_DIR", "   ");
+    const QString dir = AppPaths::dataDirectory();
+    qputenv("VESK_DATA_DIR", saved);
+    EXPECT_TRUE(dir.endsWith("/Vesk"));
+    EXPECT_TRUE(dir.startsWith(test::testRoot())) << "XDG_DATA_HOME is redirected by the test main";
+}
+
+TEST(Uuid, WritesUpperCaseAndReadsEitherCase)
+{
+    const QUuid id = QUuid::fromString(QStringLiteral("6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a10"));
+    EXPECT_EQ(uuidString(id), QStringLiteral("6F1C9C52-3D1A-4B8E-9A55-0C2F4D7E8A10"));
+    ASSERT_TRUE(parseUuid(QStringLiteral("6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a10")).has_value());
+    EXPECT_EQ(*parseUuid(uuidString(id)), id);
+    EXPECT_FALSE(parseUuid(QStringLiteral("{6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a10}")).has_value());
+    EXPECT_FALSE(parseUuid(QStringLiteral("not-a-uuid")).has_value());
+    EXPECT_FALSE(parseUuid(QString()).has_value());
+}
+
+TEST(Graphemes, CutsWholeUserPerceivedCharacters)
+{
+    const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+    const QString accented = QStringLiteral("e\u0301");
+    const QString text = family + accented + QStringLiteral("xyz");
+    EXPECT_EQ(graphemeCount(text), 5);
+    EXPECT_EQ(leftGraphemes(text, 1), family);
+    EXPECT_EQ(leftGraphemes(text, 2), family + accented);
+    EXPECT_EQ(leftGraphemes(text, 50), text);
+    EXPECT_EQ(leftGraphemes(text, 0), QString());
+}
+
+TEST(Settings, JsonStatesRoundTripByteForByteThroughTheIniFile)
+{
+    const QString path = test::makeTempDirectory() + "/Vesk.conf";
+    const QByteArray json = QByteArrayLiteral("{\"A\":{\"selectionCount\":3,\"lastSelectedAt\":7.25},\"b=c\":\"\\n\"}");
+    {
+        IniSettings settings(path);
+        settings.setData(QStringLiteral("Vesk.UsageSignals.v1"), json);
+        settings.setValue(QStringLiteral("veskPreviewPaneWidth"), 432.5);
+    }
+    IniSettings reopened(path);
+    EXPECT_EQ(reopened.data(QStringLiteral("Vesk.UsageSignals.v1")), json);
+    EXPECT_DOUBLE_EQ(reopened.value(QStringLiteral("veskPreviewPaneWidth")).toDouble(), 432.5);
+    EXPECT_TRUE(reopened.data(QStringLiteral("missing")).isEmpty());
+    reopened.remove(QStringLiteral("Vesk.UsageSignals.v1"));
+    EXPECT_FALSE(IniSettings(path).contains(QStringLiteral("Vesk.UsageSignals.v1")));
+}
+
+TEST(SerialExecutor, RunsJobsOneAtATimeInOrderAndContinuesOnTheMainThread)
+{
+    SerialExecutor executor;
+    QStringList order;
+    std::atomic<int> running{0};
+    std::atomic<int> maxRunning{0};
+    QList<QFuture<int>> futures;
+    for (int i = 0; i < 20; ++i) {
+        futures.append(executor.run([i, &running, &maxRunning] {
+            const int now = ++running;
+            maxRunning = std::max(maxRunning.load(), now);
+            QThread::usleep(200);
+            --running;
+            return i;
+        }));
+    }
+    QObject context;
+    QThread* continuationThread = nullptr;
+    QEventLoop loop;
+    futures.last().then(&context, [&](int value) {
+        continuationThread = QThread::currentThread();
+        order.append(QString::number(value));
+        loop.quit();
+    });
+    loop.exec();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(futures[i].result(), i);
+    EXPECT_EQ(maxRunning.load(), 1);
+    EXPECT_EQ(continuationThread, QCoreApplication::instance()->thread());
+}
+
+TEST(CancellationToken, CopiesShareTheFlag)
+{
+    CancellationToken owner;
+    const CancellationToken task = owner;
+    EXPECT_FALSE(task.isCancelled());
+    owner.cancel();
+    EXPECT_TRUE(task.isCancelled());
+    EXPECT_FALSE(CancellationToken().isCancelled());
+}
+
+TEST(Log, CaptureReceivesLines)
+{
+    QStringList lines;
+    setVeskLogCapture([&](const QString& line) { lines.append(line); });
+    veskLog(QStringLiteral("Vesk SQLite save error: boom"));
+    setVeskLogCapture({});
+    EXPECT_EQ(lines, QStringList{QStringLiteral("Vesk SQLite save error: boom")});
+}
