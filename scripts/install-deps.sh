@@ -14,7 +14,7 @@ PACKAGES=(
   # storage, hashing, metadata, media
   libsqlite3-dev sqlite3 libssl-dev libexiv2-dev libheif-dev
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-  shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core
+  shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base
   # running GUI tests and the app headless, with a session bus
   xvfb xauth dbus dbus-x11 xdotool imagemagick
 )
