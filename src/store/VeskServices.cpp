@@ -1,0 +1,59 @@
+#include "store/VeskServices.h"
+
+#include "platform/AppPaths.h"
+
+namespace vesk {
+
+QFuture<QImage> NullThumbnailProvider::thumbnail(const VeskItem&, int)
+{
+    return QtFuture::makeReadyFuture(QImage());
+}
+
+QFuture<void> NullThumbnailProvider::prewarmThumbnails(const QList<VeskItem>&)
+{
+    return QtFuture::makeReadyFuture();
+}
+
+QFuture<void> NullThumbnailProvider::removeThumbnail(const QUuid&)
+{
+    return QtFuture::makeReadyFuture();
+}
+
+QFuture<void> NullPreparedPreviewProvider::removePreparedPreview(const QUuid&)
+{
+    return QtFuture::makeReadyFuture();
+}
+
+QFuture<std::optional<QList<double>>> NullEmbeddingEngine::embed(const QString&)
+{
+    return QtFuture::makeReadyFuture(std::optional<QList<double>>());
+}
+
+VeskServices VeskServices::defaults()
+{
+    return VeskServices{}.completed();
+}
+
+VeskServices VeskServices::completed() const
+{
+    VeskServices services = *this;
+    if (!services.clock)
+        services.clock = std::make_shared<SystemClock>();
+    if (!services.settings)
+        services.settings = std::make_shared<IniSettings>();
+    if (services.dataDirectory.isEmpty())
+        services.dataDirectory = AppPaths::dataDirectory();
+    if (!services.thumbnails)
+        services.thumbnails = std::make_shared<NullThumbnailProvider>();
+    if (!services.preparedPreviews)
+        services.preparedPreviews = std::make_shared<NullPreparedPreviewProvider>();
+    if (!services.recoverySnapshots)
+        services.recoverySnapshots = std::make_shared<NullRecoverySnapshotService>();
+    if (!services.secrets)
+        services.secrets = std::make_shared<NullSecretStore>();
+    if (!services.embeddings)
+        services.embeddings = std::make_shared<NullEmbeddingEngine>();
+    return services;
+}
+
+} // namespace vesk

@@ -1,0 +1,250 @@
+#pragma once
+
+#include "platform/CancellationToken.h"
+#include "store/VeskFaceRecords.h"
+#include "store/VeskItem.h"
+#include "store/VeskNotices.h"
+#include "store/VeskServices.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QThread>
+#include <QUuid>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class SQLiteDatabase;
+class SearchTextPipeline;
+
+// The one library store: items, groups, selection, search state, caches, the database and the
+// long-running tasks. It lives on the main thread; every operation runs there. Its operations are
+// grouped by area and defined in that area's folder; each area declares its own in a marked block
+// below.
+class VeskStore : public QObject {
+    Q_OBJECT
+
+public:
+    // Runs the whole start-up synchronously: database, launch snapshot, loaders, search index,
+    // first list, start-up tasks, search pipelines, watchers, face backfill.
+    explicit VeskStore(VeskServices services, QObject* parent = nullptr);
+    ~VeskStore() override;
+
+    VeskStore(const VeskStore&) = delete;
+    VeskStore& operator=(const VeskStore&) = delete;
+
+    // --- Published state: getter, setter that ignores an equal value, ...Changed signal ---
+
+    const QList<VeskItem>& items() const { return m_items; }
+    void setItems(const QList<VeskItem>& value);
+    const QList<VeskGroup>& groups() const { return m_groups; }
+    void setGroups(const QList<VeskGroup>& value);
+    const QString& searchText() const { return m_searchText; }
+    void setSearchText(const QString& value);
+    const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
+    void setFilteredItems(const QList<VeskItem>& value);
+    const std::optional<QUuid>& selectedID() const { return m_selectedID; }
+    void setSelectedID(const std::optional<QUuid>& value);
+    const QSet<QUuid>& selectedIDs() const { return m_selectedIDs; }
+    void setSelectedIDs(const QSet<QUuid>& value);
+    int importCountInProgress() const { return m_importCountInProgress; }
+    void setImportCountInProgress(int value);
+    int indexingCount() const { return m_indexingCount; }
+    void setIndexingCount(int value);
+    int inboxImportCount() const { return m_inboxImportCount; }
+    void setInboxImportCount(int value);
+    int cloudImportCount() const { return m_cloudImportCount; }
+    void setCloudImportCount(int value);
+    const QHash<QUuid, QByteArray>& richTextByID() const { return m_richTextByID; }
+    void setRichTextByID(const QHash<QUuid, QByteArray>& value);
+    const std::optional<VeskIntakeNotice>& intakeNotice() const { return m_intakeNotice; }
+    void setIntakeNotice(const std::optional<VeskIntakeNotice>& value);
+    const QHash<QUuid, QString>& retrievalHints() const { return m_retrievalHints; }
+    void setRetrievalHints(const QHash<QUuid, QString>& value);
+    const QHash<QUuid, QDateTime>& bringBackDates() const { return m_bringBackDates; }
+    void setBringBackDates(const QHash<QUuid, QDateTime>& value);
+    const QSet<QUuid>& broughtBackIDs() const { return m_broughtBackIDs; }
+    void setBroughtBackIDs(const QSet<QUuid>& value);
+    const std::optional<VeskBringBackNotice>& bringBackNotice() const { return m_bringBackNotice; }
+    void setBringBackNotice(const std::optional<VeskBringBackNotice>& value);
+    int faceDataRevision() const { return m_faceDataRevision; }
+    void setFaceDataRevision(int value);
+
+    // --- Keys of the user-defaults states ---
+
+    static inline const QString bringBackDefaultsKey = QStringLiteral("Vesk.BringBack.v1");
+    static inline const QString usageDefaultsKey = QStringLiteral("Vesk.UsageSignals.v1");
+    static inline const QString manualTagsDefaultsKey = QStringLiteral("Vesk.ManualTags.v1");
+
+    // --- Core ---
+
+    const VeskServices& services() const { return m_services; }
+    // None when the database could not be opened; the store then works in memory only.
+    SQLiteDatabase* database() const { return m_database.get(); }
+    // Position of the first item with this identifier in items(), or -1.
+    qsizetype indexOfItem(const QUuid& id) const;
+
+    // Newest createdAt first; equal dates keep their order.
+    static void sortItems(QList<VeskItem>& items);
+
+    // --- Saving and updating items ---
+
+    // Writes the row; a success (or having no database) notes a change to the recovery snapshots.
+    void saveItemToDatabase(const VeskItem& item);
+    // Replaces the item with the same id, saves it, refreshes search and re-embeds it. An id that
+    // is not in items() does nothing.
+    void updateItem(const VeskItem& item);
+    // Deletes the item's own folder inside "Items", never anything else.
+    void removeManagedFile(const VeskItem& item);
+
+    // --- Paths of the library folder ---
+
+    QString legacyArchiveURL() const;
+    QString migratedArchivePath() const;
+    QString managedItemsDirectory() const;
+    // Moves the legacy archive aside to "vesks-migrated.json", replacing an older one.
+    void migrateLegacyArchive();
+
+    // --- Selection ---
+
+    void select(const QUuid& id);
+    void toggleSelection(const QUuid& id);
+    // Adds the range between the anchor and id, both taken from visible (the grid's order).
+    void extendSelection(const QUuid& id, const QList<VeskItem>& visible);
+    void selectItems(const QList<VeskItem>& items);
+    std::optional<QByteArray> richText(const QUuid& id) const;
+    std::optional<QString> retrievalHint(const QUuid& id) const;
+
+    // Search operations (defined in src/search)
+    void rebuildSearchIndex();
+    void refreshFilteredItems(const QString& query);
+    void refreshSearchAfterChange();
+    void startDeepSearch(const QString& query);
+    void recordUsage(const QUuid& id);
+    void deliverDueBringBacks();
+    void clearBroughtBack(const QUuid& id);
+    void embedItems(const QList<VeskItem>& items);
+    void embedItem(const VeskItem& item);
+    // End of search operations
+
+    // Intake operations (defined in src/intake)
+    // End of intake operations
+
+    // Rich text operations (defined in src/richtext)
+    // End of rich text operations
+
+    // Face operations (defined in src/faces)
+    void startFaceBackfill();
+    // Forgets, in memory only, the face data of these items.
+    void removeFaceData(const QSet<QUuid>& itemIDs);
+    // End of face operations
+
+signals:
+    void itemsChanged();
+    void groupsChanged();
+    void searchTextChanged();
+    void filteredItemsChanged();
+    void selectedIDChanged();
+    void selectedIDsChanged();
+    void importCountInProgressChanged();
+    void indexingCountChanged();
+    void inboxImportCountChanged();
+    void cloudImportCountChanged();
+    void richTextByIDChanged();
+    void intakeNoticeChanged();
+    void retrievalHintsChanged();
+    void bringBackDatesChanged();
+    void broughtBackIDsChanged();
+    void bringBackNoticeChanged();
+    void faceDataRevisionChanged();
+
+private:
+    void assertMainThread() const
+    {
+        Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread(),
+                   "VeskStore", "store used off the main thread");
+    }
+
+    // Start-up loaders, in the order the constructor runs them.
+    void loadItemsFromDatabase();
+    void loadGroups();
+    void reclassifyImageFiles();
+    void loadRichText();
+    void loadEmbeddings();
+    void loadUsageSignals();   // src/search
+    void loadManualTags();     // src/search
+    void loadBringBackDates();
+    void loadFaceCaches();
+    void startMissingEmbeddings();
+    void startThumbnailPrewarm();
+    void startSearchPipelines();
+    // Creates the Inbox and cloud inbox watchers (src/intake).
+    void startInboxWatchers();
+
+    // The legacy archive is migrated only into a database that has never held items; this marker
+    // in the library folder remembers that it has.
+    QString libraryUsedMarkerPath() const;
+    bool libraryHasHeldItems() const;
+    void markLibraryHasHeldItems();
+    // Migrates the archive into the empty database; false (logged) when it failed.
+    bool migrateLegacyArchiveIntoDatabase();
+
+    // Published state.
+    QList<VeskItem> m_items;
+    QList<VeskGroup> m_groups;
+    QString m_searchText;
+    QList<VeskItem> m_filteredItems;
+    std::optional<QUuid> m_selectedID;
+    QSet<QUuid> m_selectedIDs;
+    int m_importCountInProgress = 0;
+    int m_indexingCount = 0;
+    int m_inboxImportCount = 0;
+    int m_cloudImportCount = 0;
+    QHash<QUuid, QByteArray> m_richTextByID;
+    std::optional<VeskIntakeNotice> m_intakeNotice;
+    QHash<QUuid, QString> m_retrievalHints;
+    QHash<QUuid, QDateTime> m_bringBackDates;
+    QSet<QUuid> m_broughtBackIDs;
+    std::optional<VeskBringBackNotice> m_bringBackNotice;
+    int m_faceDataRevision = 0;
+
+    VeskServices m_services;
+    std::unique_ptr<SQLiteDatabase> m_database;
+    // Keep the two search-text subscriptions.
+    std::unique_ptr<SearchTextPipeline> m_lexicalPipeline;
+    std::unique_ptr<SearchTextPipeline> m_deepPipeline;
+
+    // Sentence embedding per item.
+    QHash<QUuid, QList<double>> m_semanticVectors;
+
+    // Face data, loaded at start-up.
+    QList<VeskFaceRecord> m_faceRecordsCache;
+    QList<VeskFaceClusterRecord> m_faceClustersCache;
+    QList<VeskFaceRejectionRecord> m_faceRejectionsCache;
+    QSet<QUuid> m_ignoredFaceIDsCache;
+    QHash<QUuid, QImage> m_facePreviewCache;
+    // The running background face scan; cancelled when a newer one starts.
+    std::optional<CancellationToken> m_faceBackfillTask;
+
+    // Search members (src/search)
+    // End of search members
+
+    // Intake members (src/intake)
+    // End of intake members
+
+    // Rich text members (src/richtext)
+    // End of rich text members
+
+    // Face members (src/faces)
+    // End of face members
+};
+
+} // namespace vesk
