@@ -1,0 +1,272 @@
+#include "store/SQLiteDatabase.h"
+
+#include "platform/AppPaths.h"
+#include "store/SQLiteDatabaseStatement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace vesk {
+
+namespace {
+
+// Tables and indexes in the order they are created. Every statement uses IF NOT EXISTS, so
+// running the schema over an existing file changes nothing that is already there.
+constexpr const char* kCreateItems =
+    "CREATE TABLE IF NOT EXISTS vesks ("
+    "id TEXT PRIMARY KEY NOT NULL, "
+    "title TEXT NOT NULL, "
+    "kind TEXT NOT NULL, "
+    "created_at REAL NOT NULL, "
+    "modified_at REAL NOT NULL, "
+    "text_content TEXT, "
+    "url_string TEXT, "
+    "file_path TEXT, "
+    "searchable_text TEXT NOT NULL DEFAULT '', "
+    "note TEXT NOT NULL DEFAULT '', "
+    "group_id TEXT, "
+    "source_item_id TEXT, "
+    "ocr_text TEXT, "
+    "metadata_json TEXT, "
+    "visual_description TEXT, "
+    "embedding_model TEXT, "
+    "embedding_blob BLOB, "
+    "rich_text_rtf BLOB"
+    ");";
+
+constexpr const char* kCreateItemIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS idx_vesks_created_at ON vesks(created_at DESC);",
+    "CREATE INDEX IF NOT EXISTS idx_vesks_kind ON vesks(kind);",
+};
+
+constexpr const char* kCreateGroups[] = {
+    "CREATE TABLE IF NOT EXISTS vesk_groups ("
+    "id TEXT PRIMARY KEY NOT NULL, "
+    "name TEXT NOT NULL, "
+    "created_at REAL NOT NULL, "
+    "modified_at REAL NOT NULL"
+    ");",
+    "CREATE INDEX IF NOT EXISTS idx_vesk_groups_name ON vesk_groups(name COLLATE NOCASE);",
+};
+
+constexpr const char* kCreateFaceTables[] = {
+    "CREATE TABLE IF NOT EXISTS vesk_face_clusters ("
+    "id TEXT PRIMARY KEY NOT NULL, "
+    "name TEXT, "
+    "created_at REAL NOT NULL, "
+    "modified_at REAL NOT NULL"
+    ");",
+
+    "CREATE TABLE IF NOT EXISTS vesk_faces ("
+    "id TEXT PRIMARY KEY NOT NULL, "
+    "vesk_id TEXT NOT NULL, "
+    "cluster_id TEXT, "
+    "face_index INTEGER NOT NULL, "
+    "x REAL NOT NULL, "
+    "y REAL NOT NULL, "
+    "width REAL NOT NULL, "
+    "height REAL NOT NULL, "
+    "confidence REAL NOT NULL DEFAULT 0, "
+    "feature_model TEXT NOT NULL, "
+    "feature_blob BLOB NOT NULL, "
+    "created_at REAL NOT NULL, "
+    "FOREIGN KEY(vesk_id) REFERENCES vesks(id) ON DELETE CASCADE, "
+    "FOREIGN KEY(cluster_id) REFERENCES vesk_face_clusters(id) ON DELETE SET NULL"
+    ");",
+    "CREATE INDEX IF NOT EXISTS idx_vesk_faces_vesk_id ON vesk_faces(vesk_id);",
+    "CREATE INDEX IF NOT EXISTS idx_vesk_faces_cluster_id ON vesk_faces(cluster_id);",
+
+    "CREATE TABLE IF NOT EXISTS vesk_face_rejections ("
+    "face_id TEXT NOT NULL, "
+    "cluster_id TEXT NOT NULL, "
+    "created_at REAL NOT NULL, "
+    "PRIMARY KEY(face_id, cluster_id), "
+    "FOREIGN KEY(face_id) REFERENCES vesk_faces(id) ON DELETE CASCADE, "
+    "FOREIGN KEY(cluster_id) REFERENCES vesk_face_clusters(id) ON DELETE CASCADE"
+    ");",
+    "CREATE INDEX IF NOT EXISTS idx_vesk_face_rejections_cluster_id ON vesk_face_rejections(cluster_id);",
+
+    "CREATE TABLE IF NOT EXISTS vesk_face_ignores ("
+    "face_id TEXT PRIMARY KEY NOT NULL, "
+    "created_at REAL NOT NULL, "
+    "FOREIGN KEY(face_id) REFERENCES vesk_faces(id) ON DELETE CASCADE"
+    ");",
+
+    "CREATE TABLE IF NOT EXISTS vesk_face_analysis ("
+    "vesk_id TEXT PRIMARY KEY NOT NULL, "
+    "analyzed_at REAL NOT NULL, "
+    "FOREIGN KEY(vesk_id) REFERENCES vesks(id) ON DELETE CASCADE"
+    ");",
+
+    "CREATE TABLE IF NOT EXISTS vesk_relationships ("
+    "source_id TEXT NOT NULL, "
+    "target_id TEXT NOT NULL, "
+    "relation_type TEXT NOT NULL, "
+    "strength REAL NOT NULL DEFAULT 0, "
+    "created_at REAL NOT NULL, "
+    "PRIMARY KEY(source_id, target_id, relation_type), "
+    "FOREIGN KEY(source_id) REFERENCES vesks(id) ON DELETE CASCADE, "
+    "FOREIGN KEY(target_id) REFERENCES vesks(id) ON DELETE CASCADE"
+    ");",
+};
+
+// Columns that files made by earlier versions lack, in the order they were introduced.
+struct ColumnMigration {
+    const char* column;
+    const char* type;
+};
+constexpr ColumnMigration kItemColumnMigrations[] = {
+    {"rich_text_rtf", "BLOB"},
+    {"group_id", "TEXT"},
+    {"source_item_id", "TEXT"},
+};
+
+// Only plain identifiers ever reach the schema statements built from names; anything else
+// would change the meaning of the statement text.
+bool isPlainIdentifier(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name) {
+        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+                        || c == u'_';
+        if (!ok)
+            return false;
+    }
+    return !name.front().isDigit();
+}
+
+} // namespace
+
+SQLiteDatabase::SQLiteDatabase(QString filePath) : m_filePath(std::move(filePath)) {}
+
+SQLiteDatabase::~SQLiteDatabase()
+{
+    // Every statement is finalised by the call that prepared it, so the close cannot be
+    // refused for outstanding statements; close_v2 still releases the handle if it would be.
+    if (m_db)
+        sqlite3_close_v2(m_db);
+}
+
+QString SQLiteDatabase::defaultFilePath()
+{
+    return QDir(AppPaths::dataDirectory()).filePath(QStringLiteral("vesk.sqlite3"));
+}
+
+Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::openDefault()
+{
+    return open(defaultFilePath());
+}
+
+Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::open(const QString& filePath)
+{
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (!AppPaths::ensureDirectory(folder))
+        return unexpected(DatabaseError::openFailed(QStringLiteral("could not create the folder ") + folder));
+
+    std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(filePath));
+    sqlite3* handle = nullptr;
+    const int result = sqlite3_open(QFile::encodeName(filePath).constData(), &handle);
+    if (result != SQLITE_OK) {
+        // SQLite usually hands back a handle even when the open fails; it holds the error text
+        // and must be closed here, since nothing else will ever own it.
+        const QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle))
+                                       : QStringLiteral("Unknown SQLite error");
+        if (handle)
+            sqlite3_close_v2(handle);
+        return unexpected(DatabaseError::openFailed(message));
+    }
+    database->m_db = handle;
+
+    for (const char* pragma : {"PRAGMA journal_mode=WAL;", "PRAGMA synchronous=NORMAL;", "PRAGMA foreign_keys=ON;"}) {
+        if (auto done = database->execute(QString::fromLatin1(pragma)); !done)
+            return unexpected(done.error());
+    }
+    if (auto done = database->createSchema(); !done)
+        return unexpected(done.error());
+    return database;
+}
+
+QString SQLiteDatabase::lastErrorMessage() const
+{
+    return connectionErrorMessage(m_db);
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::execute(const QString& sql)
+{
+    if (!m_db)
+        return unexpected(DatabaseError::executeFailed(lastErrorMessage()));
+    char* errorText = nullptr;
+    const int result = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &errorText);
+    if (result != SQLITE_OK) {
+        const QString message = errorText ? QString::fromUtf8(errorText) : lastErrorMessage();
+        sqlite3_free(errorText);
+        return unexpected(DatabaseError::executeFailed(message));
+    }
+    sqlite3_free(errorText);
+    return {};
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::createSchema()
+{
+    if (auto done = execute(QString::fromLatin1(kCreateItems)); !done)
+        return done;
+    for (const ColumnMigration& migration : kItemColumnMigrations) {
+        if (auto done = ensureColumn(QStringLiteral("vesks"), QString::fromLatin1(migration.column),
+                                     QString::fromLatin1(migration.type));
+            !done)
+            return done;
+    }
+    for (const char* sql : kCreateItemIndexes) {
+        if (auto done = execute(QString::fromLatin1(sql)); !done)
+            return done;
+    }
+    for (const char* sql : kCreateGroups) {
+        if (auto done = execute(QString::fromLatin1(sql)); !done)
+            return done;
+    }
+    for (const char* sql : kCreateFaceTables) {
+        if (auto done = execute(QString::fromLatin1(sql)); !done)
+            return done;
+    }
+    return {};
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::ensureColumn(const QString& table, const QString& column,
+                                                        const QString& type)
+{
+    if (!isPlainIdentifier(table) || !isPlainIdentifier(column) || !isPlainIdentifier(type))
+        return unexpected(DatabaseError::prepareFailed(QStringLiteral("invalid table, column or type name")));
+
+    auto statement = SQLiteStatement::prepare(m_db, ("PRAGMA table_info(" + table + ");").toUtf8().constData());
+    if (!statement)
+        return unexpected(statement.error());
+    bool found = false;
+    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+        if (const std::optional<QString> name = row.text(1); name && *name == column)
+            found = true;
+    });
+    if (!read)
+        return read;
+    if (found)
+        return {};
+    return execute("ALTER TABLE " + table + " ADD COLUMN " + column + " " + type + ";");
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::runInTransaction(const std::function<VoidResult()>& body)
+{
+    if (auto begun = execute(QStringLiteral("BEGIN IMMEDIATE TRANSACTION;")); !begun)
+        return begun;
+    VoidResult outcome = body();
+    if (outcome)
+        outcome = execute(QStringLiteral("COMMIT;"));
+    if (!outcome) {
+        // The rollback's own failure would hide the error that matters.
+        (void)execute(QStringLiteral("ROLLBACK;"));
+    }
+    return outcome;
+}
+
+} // namespace vesk

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "platform/Expected.h"
+#include "store/DatabaseError.h"
+#include "store/VeskFaceRecords.h"
+#include "store/VeskItem.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+
+namespace vesk {
+
+// The only gateway to the library database "vesk.sqlite3": one SQLite connection, owned by the
+// store and used from the main thread only. Every statement is prepared afresh, bound by position
+// and finalised before the call returns; every failure comes back as a DatabaseError.
+// Releasing the object closes the connection.
+class SQLiteDatabase {
+public:
+    using VoidResult = Expected<void, DatabaseError>;
+
+    // Opens (creating when missing) the database file, sets WAL journalling, synchronous NORMAL
+    // and foreign keys, and creates or extends the schema. The parent folder is created when
+    // missing. A connection that fails any of these steps is closed before the error is returned.
+    static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> open(const QString& filePath);
+    // The library's own file: "vesk.sqlite3" in the data folder.
+    static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openDefault();
+    static QString defaultFilePath();
+
+    ~SQLiteDatabase();
+    SQLiteDatabase(const SQLiteDatabase&) = delete;
+    SQLiteDatabase& operator=(const SQLiteDatabase&) = delete;
+
+    QString filePath() const { return m_filePath; }
+
+    // --- Connection, schema and transactions ---
+
+    // Runs SQL text without reading rows (executeFailed on failure).
+    VoidResult execute(const QString& sql);
+    // Creates every table and index that is missing and adds the columns older files lack.
+    VoidResult createSchema();
+    // Adds the column when the table lacks it (exact, case-sensitive name match).
+    VoidResult ensureColumn(const QString& table, const QString& column, const QString& type);
+    // Runs body between "BEGIN IMMEDIATE TRANSACTION;" and "COMMIT;". When body or the commit
+    // fails, rolls back and returns that first error (a failing rollback is not reported).
+    VoidResult runInTransaction(const std::function<VoidResult()>& body);
+
+    // --- Items, groups, rich text and embeddings ---
+
+    // True when "vesks" has no row.
+    Expected<bool, DatabaseError> isEmpty();
+    // Newest first; rows that cannot be mapped to an item are left out.
+    Expected<QList<VeskItem>, DatabaseError> fetchItems();
+    // Inserts or updates every field but the stored creation date; rich text and embedding stay.
+    VoidResult upsertItem(const VeskItem& item);
+    // One transaction for the whole list (an empty list commits an empty transaction).
+    VoidResult upsertItems(const QList<VeskItem>& items);
+    // The item's faces, face-analysis mark and relationships go with it.
+    VoidResult deleteItem(const QUuid& id);
+    // One transaction; an empty set touches nothing.
+    VoidResult deleteItems(const QSet<QUuid>& ids);
+    // Empties every table, in one transaction.
+    VoidResult deleteAllRecords();
+    // Oldest first.
+    Expected<QList<VeskGroup>, DatabaseError> fetchGroups();
+    VoidResult upsertGroup(const VeskGroup& group);
+    // Clears the group from its members, then removes it, in one transaction.
+    VoidResult deleteGroup(const QUuid& id);
+    // Items with a non-empty embedding blob.
+    Expected<QHash<QUuid, QList<double>>, DatabaseError> fetchEmbeddings();
+    VoidResult updateEmbedding(const QUuid& id, const QString& model, const QList<double>& vector);
+    // Items with non-empty rich text.
+    Expected<QHash<QUuid, QByteArray>, DatabaseError> fetchRichText();
+    // No bytes stores NULL.
+    VoidResult updateRichText(const QUuid& id, const std::optional<QByteArray>& rtf);
+
+    // --- Faces, person pools, rejections, ignores and analysis marks ---
+
+    // Oldest first, then by face index.
+    Expected<QList<VeskFaceRecord>, DatabaseError> fetchFaces();
+    // On conflict the stored item and creation date are kept.
+    VoidResult upsertFace(const VeskFaceRecord& face);
+    // Replaces the item's faces in one transaction; the old faces' rejections and ignores go too.
+    VoidResult replaceFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
+    // Oldest first.
+    Expected<QList<VeskFaceClusterRecord>, DatabaseError> fetchFaceClusters();
+    // On conflict only the name and modification date change.
+    VoidResult upsertFaceCluster(const VeskFaceClusterRecord& cluster);
+    // Moves every face of source into target and removes source, in one transaction; rejections
+    // against target of the moved faces are dropped. Equal identifiers do nothing.
+    VoidResult mergeFaceCluster(const QUuid& sourceID, const QUuid& targetID);
+    // None unassigns the face.
+    VoidResult setFaceCluster(const QUuid& faceID, const std::optional<QUuid>& clusterID);
+    // Ignoring twice keeps the first time.
+    VoidResult ignoreFace(const QUuid& faceID);
+    Expected<QSet<QUuid>, DatabaseError> fetchIgnoredFaceIDs();
+    // Rejecting the same pair twice keeps the first time.
+    VoidResult rejectFace(const QUuid& faceID, const QUuid& clusterID);
+    VoidResult removeFaceRejection(const QUuid& faceID, const QUuid& clusterID);
+    Expected<QList<VeskFaceRejectionRecord>, DatabaseError> fetchFaceRejections();
+    // Items with an analysis mark or with stored faces.
+    Expected<QSet<QUuid>, DatabaseError> fetchFaceAnalyzedItemIDs();
+    // Records (or moves forward) the time the item's image was searched for faces.
+    VoidResult markFaceAnalyzed(const QUuid& itemID);
+
+    // Tests use the raw connection to provoke failures that a healthy file never shows
+    // (interrupted reads, engine-level faults). Application code never calls it.
+    sqlite3* nativeHandleForTesting() const { return m_db; }
+
+private:
+    explicit SQLiteDatabase(QString filePath);
+
+    // Runs a statement binding 1 the identifier and 2 the current time.
+    VoidResult runIDTimestampStatement(const QUuid& id, const char* sql);
+    QString lastErrorMessage() const;
+
+    sqlite3* m_db = nullptr;
+    QString m_filePath;
+};
+
+} // namespace vesk

@@ -1,0 +1,274 @@
+#include "store/SQLiteDatabase.h"
+
+#include "store/SQLiteDatabaseStatement.h"
+#include "store/VectorBlob.h"
+
+namespace vesk {
+
+namespace {
+
+QDateTime currentTime()
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+// Maps one row of the item query; none when a required value is missing or not understood.
+std::optional<VeskItem> itemFromRow(const SQLiteStatement& row)
+{
+    const std::optional<QUuid> id = row.uuid(0);
+    const std::optional<QString> title = row.text(1);
+    const std::optional<QString> rawKind = row.text(2);
+    if (!id || !title || !rawKind)
+        return std::nullopt;
+    const std::optional<VeskKind> kind = veskKindFromRawValue(*rawKind);
+    if (!kind)
+        return std::nullopt;
+
+    VeskItem item;
+    item.id = *id;
+    item.title = *title;
+    item.kind = *kind;
+    item.createdAt = row.date(3);
+    item.text = row.text(4);
+    item.urlString = row.text(5);
+    item.filePath = row.text(6);
+    item.searchableText = row.text(7).value_or(QString());
+    item.note = row.text(8).value_or(QString());
+    item.groupID = row.uuid(9);
+    item.sourceItemID = row.uuid(10);
+    return item;
+}
+
+} // namespace
+
+Expected<bool, DatabaseError> SQLiteDatabase::isEmpty()
+{
+    auto statement = SQLiteStatement::prepare(m_db, "SELECT COUNT(*) FROM vesks;");
+    if (!statement)
+        return unexpected(statement.error());
+    auto row = statement->stepRow();
+    if (!row)
+        return unexpected(row.error());
+    if (!*row)
+        return unexpected(DatabaseError::stepFailed(lastErrorMessage()));
+    return statement->int64(0) == 0;
+}
+
+Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchItems()
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db,
+        "SELECT id, title, kind, created_at, text_content, url_string, file_path, searchable_text, "
+        "note, group_id, source_item_id FROM vesks ORDER BY created_at DESC;");
+    if (!statement)
+        return unexpected(statement.error());
+    QList<VeskItem> items;
+    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+        if (std::optional<VeskItem> item = itemFromRow(row))
+            items.append(std::move(*item));
+    });
+    if (!read)
+        return unexpected(read.error());
+    return items;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::upsertItem(const VeskItem& item)
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db,
+        "INSERT INTO vesks (id, title, kind, created_at, modified_at, text_content, url_string, "
+        "file_path, searchable_text, note, group_id, source_item_id) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "ON CONFLICT(id) DO UPDATE SET "
+        "title = excluded.title, kind = excluded.kind, modified_at = excluded.modified_at, "
+        "text_content = excluded.text_content, url_string = excluded.url_string, "
+        "file_path = excluded.file_path, searchable_text = excluded.searchable_text, "
+        "note = excluded.note, group_id = excluded.group_id, "
+        "source_item_id = excluded.source_item_id;");
+    if (!statement)
+        return unexpected(statement.error());
+    statement->bindUuid(1, item.id);
+    statement->bindText(2, item.title);
+    statement->bindText(3, veskKindRawValue(item.kind));
+    statement->bindDate(4, item.createdAt);
+    statement->bindDate(5, currentTime());
+    statement->bindText(6, item.text);
+    statement->bindText(7, item.urlString);
+    statement->bindText(8, item.filePath);
+    statement->bindText(9, item.searchableText);
+    statement->bindText(10, item.note);
+    statement->bindUuid(11, item.groupID);
+    statement->bindUuid(12, item.sourceItemID);
+    return statement->stepDone();
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::upsertItems(const QList<VeskItem>& items)
+{
+    return runInTransaction([&]() -> VoidResult {
+        for (const VeskItem& item : items) {
+            if (auto done = upsertItem(item); !done)
+                return done;
+        }
+        return {};
+    });
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::deleteItem(const QUuid& id)
+{
+    auto statement = SQLiteStatement::prepare(m_db, "DELETE FROM vesks WHERE id = ?;");
+    if (!statement)
+        return unexpected(statement.error());
+    statement->bindUuid(1, id);
+    return statement->stepDone();
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::deleteItems(const QSet<QUuid>& ids)
+{
+    if (ids.isEmpty())
+        return {};
+    return runInTransaction([&]() -> VoidResult {
+        for (const QUuid& id : ids) {
+            if (auto done = deleteItem(id); !done)
+                return done;
+        }
+        return {};
+    });
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::deleteAllRecords()
+{
+    // Dependent tables first, so no foreign key is ever left dangling mid-way.
+    static constexpr const char* kStatements[] = {
+        "DELETE FROM vesk_relationships;", "DELETE FROM vesk_face_rejections;",
+        "DELETE FROM vesk_face_ignores;",  "DELETE FROM vesk_face_analysis;",
+        "DELETE FROM vesk_faces;",         "DELETE FROM vesk_face_clusters;",
+        "DELETE FROM vesks;",              "DELETE FROM vesk_groups;",
+    };
+    return runInTransaction([&]() -> VoidResult {
+        for (const char* sql : kStatements) {
+            if (auto done = execute(QString::fromLatin1(sql)); !done)
+                return done;
+        }
+        return {};
+    });
+}
+
+Expected<QList<VeskGroup>, DatabaseError> SQLiteDatabase::fetchGroups()
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db, "SELECT id, name, created_at FROM vesk_groups ORDER BY created_at ASC;");
+    if (!statement)
+        return unexpected(statement.error());
+    QList<VeskGroup> groups;
+    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+        const std::optional<QUuid> id = row.uuid(0);
+        const std::optional<QString> name = row.text(1);
+        if (!id || !name)
+            return;
+        groups.append(VeskGroup{*id, *name, row.date(2)});
+    });
+    if (!read)
+        return unexpected(read.error());
+    return groups;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::upsertGroup(const VeskGroup& group)
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db,
+        "INSERT INTO vesk_groups (id, name, created_at, modified_at) VALUES (?, ?, ?, ?) "
+        "ON CONFLICT(id) DO UPDATE SET name = excluded.name, modified_at = excluded.modified_at;");
+    if (!statement)
+        return unexpected(statement.error());
+    statement->bindUuid(1, group.id);
+    statement->bindText(2, group.name);
+    statement->bindDate(3, group.createdAt);
+    statement->bindDate(4, currentTime());
+    return statement->stepDone();
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::deleteGroup(const QUuid& id)
+{
+    // group_id carries no foreign key, so the members are cleared explicitly.
+    return runInTransaction([&]() -> VoidResult {
+        for (const char* sql : {"UPDATE vesks SET group_id = NULL WHERE group_id = ?;",
+                                "DELETE FROM vesk_groups WHERE id = ?;"}) {
+            auto statement = SQLiteStatement::prepare(m_db, sql);
+            if (!statement)
+                return unexpected(statement.error());
+            statement->bindUuid(1, id);
+            if (auto done = statement->stepDone(); !done)
+                return done;
+        }
+        return {};
+    });
+}
+
+Expected<QHash<QUuid, QList<double>>, DatabaseError> SQLiteDatabase::fetchEmbeddings()
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db, "SELECT id, embedding_blob FROM vesks WHERE embedding_blob IS NOT NULL;");
+    if (!statement)
+        return unexpected(statement.error());
+    QHash<QUuid, QList<double>> embeddings;
+    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+        const std::optional<QUuid> id = row.uuid(0);
+        const QByteArray blob = row.blob(1);
+        if (!id || blob.isEmpty())
+            return;
+        embeddings.insert(*id, decodeVectorBlob(blob));
+    });
+    if (!read)
+        return unexpected(read.error());
+    return embeddings;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::updateEmbedding(const QUuid& id, const QString& model,
+                                                           const QList<double>& vector)
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db, "UPDATE vesks SET embedding_model = ?, embedding_blob = ?, modified_at = ? WHERE id = ?;");
+    if (!statement)
+        return unexpected(statement.error());
+    statement->bindText(1, model);
+    statement->bindVector(2, vector);
+    statement->bindDate(3, currentTime());
+    statement->bindUuid(4, id);
+    return statement->stepDone();
+}
+
+Expected<QHash<QUuid, QByteArray>, DatabaseError> SQLiteDatabase::fetchRichText()
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db, "SELECT id, rich_text_rtf FROM vesks WHERE rich_text_rtf IS NOT NULL;");
+    if (!statement)
+        return unexpected(statement.error());
+    QHash<QUuid, QByteArray> richText;
+    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+        const std::optional<QUuid> id = row.uuid(0);
+        QByteArray bytes = row.blob(1);
+        if (!id || bytes.isEmpty())
+            return;
+        richText.insert(*id, std::move(bytes));
+    });
+    if (!read)
+        return unexpected(read.error());
+    return richText;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::updateRichText(const QUuid& id, const std::optional<QByteArray>& rtf)
+{
+    auto statement = SQLiteStatement::prepare(
+        m_db, "UPDATE vesks SET rich_text_rtf = ?, modified_at = ? WHERE id = ?;");
+    if (!statement)
+        return unexpected(statement.error());
+    if (rtf)
+        statement->bindBlob(1, *rtf);
+    else
+        statement->bindNull(1);
+    statement->bindDate(2, currentTime());
+    statement->bindUuid(3, id);
+    return statement->stepDone();
+}
+
+} // namespace vesk
