@@ -1,0 +1,151 @@
+#include "intake/FileTitles.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace vesk {
+
+namespace {
+
+// The extension after the last dot of the last path component, or empty.
+QString extensionOf(const QString& name)
+{
+    const QString base = name.section(QLatin1Char('/'), -1);
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {};
+    return base.mid(dot + 1);
+}
+
+QString withoutExtension(const QString& name)
+{
+    const QString extension = extensionOf(name);
+    return extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
+}
+
+QString fallbackWord(const QString& lowerExtension, VeskKind kind)
+{
+    struct Family {
+        const char* word;
+        std::initializer_list<const char*> extensions;
+    };
+    static const Family families[] = {
+        {"Video", {"mov", "mp4", "m4v", "avi", "mkv", "webm"}},
+        {"Photo", {"jpg", "jpeg", "png", "heic", "heif", "gif", "tif", "tiff", "webp"}},
+        {"Audio", {"mp3", "m4a", "wav", "aac", "aiff", "flac"}},
+        {"PDF", {"pdf"}},
+        {"Archive", {"zip", "7z", "tar", "gz"}},
+    };
+    for (const Family& family : families) {
+        for (const char* extension : family.extensions) {
+            if (lowerExtension == QLatin1String(extension))
+                return QString::fromLatin1(family.word);
+        }
+    }
+    switch (kind) {
+    case VeskKind::Text: return QStringLiteral("Text");
+    case VeskKind::Url: return QStringLiteral("Link");
+    case VeskKind::Image: return QStringLiteral("Image");
+    case VeskKind::File: return QStringLiteral("File");
+    case VeskKind::Activity: return QStringLiteral("Activity");
+    }
+    return QStringLiteral("File");
+}
+
+bool looksMachineMade(const QString& cleaned)
+{
+    static const QRegularExpression cameraPrefix(QStringLiteral(
+        "(?i)^(?:IMG|DSC|DSCF|DCIM|MOV|VID|VIDEO|PXL|PHOTO|SCREENSHOT|SCAN|FILE|VESK)"
+        "(?:[-_ ]?[0-9A-Z]{4,})?$"));
+    static const QRegularExpression hexAndDashes(QStringLiteral("(?i)^[0-9a-f-]{10,}$"));
+    static const QRegularExpression digitsOnly(QStringLiteral("^[0-9]{6,}$"));
+    return cameraPrefix.match(cleaned).hasMatch() || hexAndDashes.match(cleaned).hasMatch()
+        || digitsOnly.match(cleaned).hasMatch();
+}
+
+QString trimSeparators(const QString& text)
+{
+    auto isSeparator = [](QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('_');
+    };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isSeparator(text.at(start)))
+        ++start;
+    while (end > start && isSeparator(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+QString titleSeparator()
+{
+    return QStringLiteral(" \u2022 ");
+}
+
+QString abbreviatedDateString(const QDateTime& date)
+{
+    // Qt has numeric short dates and spelled-out long ones; the locale's long pattern without its
+    // weekday and with a short month name is the abbreviated middle ground.
+    const QLocale locale;
+    QString pattern = locale.dateFormat(QLocale::LongFormat);
+    static const QRegularExpression weekday(QStringLiteral("d{4}[,.]?\\s*"));
+    pattern.remove(weekday);
+    pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+    return locale.toString(date.toLocalTime().date(), pattern.trimmed());
+}
+
+std::optional<QString> generatedFileKind(const QString& fileName)
+{
+    static const QRegularExpression generated(QStringLiteral(
+        "(?i)^Vesk[-_ ](Photo|Video|Note|File|Audio|Image|Document)[-_ ]\\d{4}[-_]\\d{2}[-_]\\d{2}"
+        "[-_]\\d{6}[-_][A-F0-9]{8}(?:[-_][A-F0-9]{4,})?$"));
+    const QString stem = withoutExtension(fileName);
+    const QRegularExpressionMatch match = generated.match(stem);
+    if (!match.hasMatch())
+        return std::nullopt;
+    // The kind is read by splitting at '-': a name written with '_' or ' ' after the product word
+    // has no such piece and counts as a plain file.
+    const QStringList pieces = match.captured(0).split(QLatin1Char('-'));
+    const QString piece = pieces.size() > 1 ? pieces.at(1).toLower() : QString();
+    if (piece == QLatin1String("photo") || piece == QLatin1String("image"))
+        return QStringLiteral("Photo");
+    if (piece == QLatin1String("video"))
+        return QStringLiteral("Video");
+    if (piece == QLatin1String("note"))
+        return QStringLiteral("Note");
+    if (piece == QLatin1String("audio"))
+        return QStringLiteral("Audio");
+    if (piece == QLatin1String("document"))
+        return QStringLiteral("Document");
+    return QStringLiteral("File");
+}
+
+QString cleanedTitleFromFileName(const QString& fileName, const VeskItem& item,
+                                 const QDateTime& date)
+{
+    static const QRegularExpression embeddedUuid(QStringLiteral(
+        "(?i)[-_ ]?[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"));
+    static const QRegularExpression trailingSerial(
+        QStringLiteral("(?i)[-_ ]+(?:[0-9a-f]{12,}|[0-9]{6,})$"));
+
+    const QString name = fileName.trimmed();
+    const QString day = abbreviatedDateString(date);
+    if (const std::optional<QString> kind = generatedFileKind(name))
+        return *kind + titleSeparator() + day;
+
+    QString cleaned = withoutExtension(name);
+    cleaned.remove(embeddedUuid);
+    cleaned.remove(trailingSerial);
+    cleaned.replace(QLatin1Char('_'), QLatin1Char(' '));
+    cleaned = trimSeparators(cleaned);
+    if (!cleaned.isEmpty() && !looksMachineMade(cleaned))
+        return cleaned;
+
+    return fallbackWord(extensionOf(name).toLower(), item.kind) + titleSeparator() + day;
+}
+
+} // namespace vesk

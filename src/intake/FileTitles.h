@@ -1,0 +1,28 @@
+#pragma once
+
+#include "store/VeskItem.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace vesk {
+
+// Separator of fallback titles: " • ".
+QString titleSeparator();
+
+// A date in the user's locale and time zone with an abbreviated month and no time ("Dec 7, 2026"
+// in English).
+QString abbreviatedDateString(const QDateTime& date);
+
+// The kind word ("Photo", "Video", "Note", "Audio", "Document" or "File") of a name that has the
+// form of names Vesk generates itself ("Vesk-Photo-2024-05-01-101500-1A2B3C4D.jpg"); none for any
+// other name.
+std::optional<QString> generatedFileKind(const QString& fileName);
+
+// A readable title for an item made from a file: the file's own words with identifiers and
+// serial numbers removed, or, for a machine-made name, a kind word and the date.
+QString cleanedTitleFromFileName(const QString& fileName, const VeskItem& item,
+                                 const QDateTime& date);
+
+} // namespace vesk

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace vesk {
+
+// Lower-case hexadecimal of each byte ("%02x"), no separator.
+QString hexDigestString(const QByteArray& digest);
+
+// SHA-256 of a file's bytes as 64 lower-case hex digits, read in 1 MiB pieces so that a file of
+// any size costs one buffer of memory. None when the file cannot be opened or a read fails.
+std::optional<QString> sha256HexOfFile(const QString& path);
+
+// SHA-256 of bytes in memory, as hex.
+QString sha256Hex(const QByteArray& bytes);
+
+} // namespace vesk
