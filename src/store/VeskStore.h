@@ -147,6 +147,13 @@ public:
     void removeFaceData(const QSet<QUuid>& itemIDs);
     // End of face operations
 
+    // Presentation operations (defined in src/preview)
+    // Makes the item the single selection and the focused item without recording a use or
+    // clearing its brought-back mark: for selections the program makes as the user types, which
+    // must not feed the usage ranking.
+    void selectWithoutRecordingUse(const QUuid& id);
+    // End of presentation operations
+
 signals:
     void itemsChanged();
     void groupsChanged();
