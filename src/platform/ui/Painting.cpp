@@ -1,0 +1,242 @@
+#include "platform/ui/Painting.h"
+
+#include <QCache>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <algorithm>
+#include <cmath>
+
+namespace vesk::Painting {
+
+namespace {
+
+// How far before the corner the curve starts, relative to the radius: the corner then reaches
+// full curvature gradually instead of at a tangent point. The curve passes through the same
+// diagonal point as a circular arc of the radius, as two cubic halves with matching tangents.
+constexpr qreal kCornerExtent = 1.528665;
+constexpr qreal kEdgeHandle = 0.62;    // along the edge, as a fraction of the extent
+constexpr qreal kDiagonalHandle = 0.1; // across the diagonal, as a fraction of the extent
+
+void addContinuousCorner(QPainterPath& path, QPointF corner, QPointF alongIn, QPointF alongOut, qreal extent)
+{
+    // alongIn: unit vector from the corner back along the incoming edge;
+    // alongOut: unit vector from the corner along the outgoing edge.
+    const QPointF start = corner + alongIn * extent;
+    const QPointF end = corner + alongOut * extent;
+    if (path.currentPosition() != start)
+        path.lineTo(start);
+    const qreal radius = extent / kCornerExtent;
+    const QPointF mid = corner + (alongIn + alongOut) * (radius * (1.0 - M_SQRT1_2));
+    const QPointF across = (alongOut - alongIn) * (extent * kDiagonalHandle);
+    path.cubicTo(corner + alongIn * (extent * kEdgeHandle), mid - across, mid);
+    path.cubicTo(mid + across, corner + alongOut * (extent * kEdgeHandle), end);
+}
+
+} // namespace
+
+QPainterPath roundedRect(const QRectF& rect, qreal radius, bool continuousCorners)
+{
+    QPainterPath path;
+    const QRectF r = rect.normalized();
+    if (r.isEmpty())
+        return path;
+    const qreal half = std::min(r.width(), r.height()) / 2.0;
+    radius = std::clamp(radius, 0.0, half);
+    if (radius <= 0.0) {
+        path.addRect(r);
+        return path;
+    }
+    if (!continuousCorners) {
+        path.addRoundedRect(r, radius, radius);
+        return path;
+    }
+    const qreal extent = std::min(radius * kCornerExtent, half);
+    const QPointF left(-1, 0), right(1, 0), up(0, -1), down(0, 1);
+    path.moveTo(r.left() + extent, r.top());
+    addContinuousCorner(path, r.topRight(), left, down, extent);
+    addContinuousCorner(path, r.bottomRight(), up, left, extent);
+    addContinuousCorner(path, r.bottomLeft(), right, up, extent);
+    addContinuousCorner(path, r.topLeft(), down, right, extent);
+    path.closeSubpath();
+    return path;
+}
+
+QPainterPath capsule(const QRectF& rect)
+{
+    QPainterPath path;
+    const QRectF r = rect.normalized();
+    const qreal radius = std::min(r.width(), r.height()) / 2.0;
+    path.addRoundedRect(r, radius, radius);
+    return path;
+}
+
+void blurImage(QImage& image, qreal radius)
+{
+    if (radius < 0.5 || image.isNull())
+        return;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = image.width();
+    const int h = image.height();
+    // Box width for three passes to approximate a Gaussian of sigma = radius / 2.
+    const qreal sigma = radius / 2.0;
+    const int box = std::max(1, int(std::lround(std::sqrt(12.0 * sigma * sigma / 3.0 + 1.0))));
+    const int halfBox = box / 2;
+    std::vector<quint32> line(std::max(w, h));
+    auto pass = [&](bool horizontal) {
+        const int length = horizontal ? w : h;
+        const int lines = horizontal ? h : w;
+        for (int l = 0; l < lines; ++l) {
+            auto pixelAt = [&](int i) -> QRgb& {
+                return horizontal ? reinterpret_cast<QRgb*>(image.scanLine(l))[i]
+                                  : reinterpret_cast<QRgb*>(image.scanLine(i))[l];
+            };
+            for (int i = 0; i < length; ++i)
+                line[i] = pixelAt(i);
+            int sum[4] = {0, 0, 0, 0};
+            auto add = [&](int i, int sign) {
+                if (i < 0 || i >= length)
+                    return;
+                const quint32 p = line[i];
+                sum[0] += sign * int(qAlpha(p));
+                sum[1] += sign * int(qRed(p));
+                sum[2] += sign * int(qGreen(p));
+                sum[3] += sign * int(qBlue(p));
+            };
+            const int window = 2 * halfBox + 1;
+            for (int i = -halfBox; i <= halfBox; ++i)
+                add(i, 1);
+            for (int i = 0; i < length; ++i) {
+                pixelAt(i) = qRgba(sum[1] / window, sum[2] / window, sum[3] / window, sum[0] / window);
+                add(i - halfBox, -1);
+                add(i + halfBox + 1, 1);
+            }
+        }
+    };
+    for (int i = 0; i < 3; ++i) {
+        pass(true);
+        pass(false);
+    }
+}
+
+void drawSoftShadow(QPainter& painter, const QPainterPath& path, const QColor& color, qreal radius,
+                    QPointF offset)
+{
+    if (path.isEmpty() || color.alpha() == 0)
+        return;
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRectF bounds = path.boundingRect();
+    const qreal margin = std::ceil(radius * 2.0 + 2.0);
+    const QSize size(int(std::ceil((bounds.width() + 2 * margin) * ratio)),
+                     int(std::ceil((bounds.height() + 2 * margin) * ratio)));
+    if (size.width() <= 0 || size.height() <= 0 || size.width() > 8192 || size.height() > 8192)
+        return;
+
+    // Same shape at the same size: reuse the blurred silhouette.
+    const QString key = QStringLiteral("vesk-shadow:%1:%2:%3:%4:%5:%6")
+                            .arg(size.width()).arg(size.height()).arg(radius)
+                            .arg(color.rgba(), 0, 16).arg(path.elementCount())
+                            .arg(qHash(QByteArray::number(path.length(), 'f', 2)));
+    QPixmap shadow;
+    if (!QPixmapCache::find(key, &shadow)) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(ratio, ratio);
+            p.translate(margin - bounds.left(), margin - bounds.top());
+            p.fillPath(path, color);
+        }
+        blurImage(image, radius * ratio);
+        shadow = QPixmap::fromImage(std::move(image));
+        QPixmapCache::insert(key, shadow);
+    }
+    shadow.setDevicePixelRatio(ratio);
+    painter.drawPixmap(bounds.topLeft() + offset - QPointF(margin, margin), shadow);
+}
+
+void fillMaterial(QPainter& painter, const QPainterPath& path, MaterialThickness thickness, const Theme& theme)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(path, theme.material(thickness));
+    painter.setPen(QPen(theme.isDark() ? Theme::white(0.08) : Theme::black(0.06), 0.8));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.restore();
+}
+
+void fillGlass(QPainter& painter, const QPainterPath& path, const Theme& theme)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(path, theme.material(MaterialThickness::Regular));
+    const QRectF bounds = path.boundingRect();
+    QLinearGradient sheen(bounds.topLeft(), bounds.bottomLeft());
+    sheen.setColorAt(0.0, Theme::white(theme.isDark() ? 0.10 : 0.45));
+    sheen.setColorAt(0.5, Theme::white(0.0));
+    painter.fillPath(path, sheen);
+    painter.setPen(QPen(theme.isDark() ? Theme::white(0.14) : Theme::black(0.08), 0.8));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.restore();
+}
+
+void strokeDashed(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth,
+                  const QVector<qreal>& dashPattern, qreal dashPhase)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(color, lineWidth, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    // QPen measures dashes in units of the line width; the design gives them in points.
+    QVector<qreal> pattern;
+    pattern.reserve(dashPattern.size());
+    for (qreal v : dashPattern)
+        pattern << std::max<qreal>(v, 0.01) / std::max<qreal>(lineWidth, 0.01);
+    if (pattern.size() % 2)
+        pattern << pattern.last();
+    pen.setDashPattern(pattern);
+    pen.setDashOffset(dashPhase / std::max<qreal>(lineWidth, 0.01));
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.restore();
+}
+
+void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, lineWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.restore();
+}
+
+void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,
+                        Qt::Orientation orientation)
+{
+    QLinearGradient gradient(rect.topLeft(), orientation == Qt::Vertical ? rect.bottomLeft() : rect.topRight());
+    gradient.setColorAt(0.0, from);
+    gradient.setColorAt(1.0, to);
+    painter.fillRect(rect, gradient);
+}
+
+void fillRadialGradient(QPainter& painter, const QRectF& rect, QPointF centre, qreal startRadius,
+                        qreal endRadius, const QColor& from, const QColor& to)
+{
+    if (endRadius <= 0)
+        return;
+    QRadialGradient gradient(centre, endRadius);
+    const qreal start = std::clamp(startRadius / endRadius, 0.0, 1.0);
+    gradient.setColorAt(0.0, from);
+    gradient.setColorAt(start, from);
+    gradient.setColorAt(1.0, to);
+    painter.fillRect(rect, gradient);
+}
+
+} // namespace vesk::Painting

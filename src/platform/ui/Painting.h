@@ -1,0 +1,58 @@
+#pragma once
+// Painting helpers of the UI kit (src/platform/ui/, see Theme.h): continuous-corner rounded
+// rectangles, soft shadows, translucent "material" and "glass" fills, dashed outlines, gradients.
+//
+// Use, inside a paintEvent:
+//   QPainter p(this);
+//   p.setRenderHint(QPainter::Antialiasing);
+//   const QPainterPath card = vesk::Painting::roundedRect(rect, 18);
+//   vesk::Painting::drawSoftShadow(p, card, vesk::Theme::black(0.08), 8, {0, 2});
+//   vesk::Painting::fillMaterial(p, card, vesk::MaterialThickness::Thin);
+
+#include "platform/ui/Theme.h"
+
+#include <QColor>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRectF>
+#include <QVector>
+
+class QPainter;
+class QImage;
+
+namespace vesk::Painting {
+
+// A rounded rectangle. Continuous corners ease into the straight edges (no visible kink where
+// the arc meets the side), as the design's rounded shapes do; the radius is clamped to the rect.
+QPainterPath roundedRect(const QRectF& rect, qreal radius, bool continuousCorners = true);
+QPainterPath capsule(const QRectF& rect);
+
+// A blurred copy of the path's silhouette drawn under it: colour, blur radius, offset (points).
+// Results are cached by shape, so repainting the same card is cheap.
+void drawSoftShadow(QPainter& painter, const QPainterPath& path, const QColor& color, qreal radius,
+                    QPointF offset = {});
+
+// Fills the path with the appearance's translucent material and a hairline edge.
+void fillMaterial(QPainter& painter, const QPainterPath& path, MaterialThickness thickness,
+                  const Theme& theme = Theme::current());
+// The "glass" look of capsules and glass buttons: a regular material, a top sheen and a hairline.
+void fillGlass(QPainter& painter, const QPainterPath& path, const Theme& theme = Theme::current());
+
+// Strokes the path with a dash pattern given in points (on, off, on, off...).
+void strokeDashed(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth,
+                  const QVector<qreal>& dashPattern, qreal dashPhase = 0.0);
+// Strokes the path solid.
+void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth);
+
+// Fills rect with a vertical linear gradient (top to bottom) or from one point to another.
+void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,
+                        Qt::Orientation orientation = Qt::Vertical);
+// Fills rect with a radial gradient centred at `centre`, colour `from` inside startRadius fading
+// to `to` at endRadius.
+void fillRadialGradient(QPainter& painter, const QRectF& rect, QPointF centre, qreal startRadius,
+                        qreal endRadius, const QColor& from, const QColor& to);
+
+// Blurs an ARGB32-premultiplied image in place (three box passes approximate a Gaussian).
+void blurImage(QImage& image, qreal radius);
+
+} // namespace vesk::Painting

@@ -1,0 +1,186 @@
+// The shared UI kit: appearance setting, colours, the symbol map onto the icon font, springs and
+// the painting helpers other areas draw with.
+#include "platform/Settings.h"
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/SpringAnimator.h"
+#include "platform/ui/Theme.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+TEST(ThemeTest, OnlyExactDarkSelectsDarkAppearance)
+{
+    EXPECT_EQ(appearanceFromRawValue(QStringLiteral("dark")), Appearance::Dark);
+    for (const char* raw : {"light", "Dark", "DARK", " dark", "", "sepia"})
+        EXPECT_EQ(appearanceFromRawValue(QString::fromLatin1(raw)), Appearance::Light) << raw;
+}
+
+TEST(ThemeTest, ReadsAndWritesTheAppearanceSetting)
+{
+    auto settings = std::make_shared<MemorySettings>();
+    Theme fresh;
+    fresh.attachSettings(settings);
+    EXPECT_EQ(fresh.appearance(), Appearance::Light) << "an empty user defaults file is light";
+    EXPECT_EQ(fresh.appearanceRawValue(), QStringLiteral("light"));
+
+    settings->setValue(QStringLiteral("veskAppearance"), QStringLiteral("dark"));
+    Theme theme;
+    QSignalSpy changed(&theme, &Theme::appearanceChanged);
+    theme.attachSettings(settings);
+    EXPECT_TRUE(theme.isDark());
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(theme.primary(), QColor(255, 255, 255));
+
+    theme.setAppearance(Appearance::Light);
+    EXPECT_EQ(settings->value(QStringLiteral("veskAppearance")).toString(), QStringLiteral("light"));
+    EXPECT_EQ(changed.count(), 2);
+    theme.setAppearance(Appearance::Light);
+    EXPECT_EQ(changed.count(), 2) << "setting the same appearance again is not a change";
+
+    // An unknown stored text is kept as written but looks light; no change signal for it.
+    theme.setAppearanceRawValue(QStringLiteral("sepia"));
+    EXPECT_EQ(theme.appearanceRawValue(), QStringLiteral("sepia"));
+    EXPECT_EQ(theme.appearance(), Appearance::Light);
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(ThemeTest, OpacityMultipliesAndClamps)
+{
+    Theme theme;
+    EXPECT_NEAR(theme.accent(0.055).alphaF(), 0.055, 0.005);
+    // Secondary text already carries its own alpha; an opacity scales it further.
+    EXPECT_NEAR(theme.secondary(0.5).alphaF(), theme.secondary().alphaF() * 0.5, 0.005);
+    EXPECT_EQ(Theme::white(3.0).alpha(), 255);
+    EXPECT_EQ(Theme::black(-1.0).alpha(), 0);
+    EXPECT_EQ(Theme::rgb(0.48, 0.51, 0.55), QColor::fromRgbF(0.48f, 0.51f, 0.55f));
+}
+
+TEST(IconMapTest, EveryMappedSymbolHasAGlyphInTheFont)
+{
+    ASSERT_TRUE(IconMap::ensureFontLoaded()) << "fonts-material-design-icons-iconfont is not installed";
+    const QString path = QStringLiteral(
+        "/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf");
+    QRawFont raw(path, 24);
+    ASSERT_TRUE(raw.isValid());
+    for (const QString& symbol : IconMap::knownSymbols()) {
+        const auto cp = IconMap::codepoint(symbol);
+        ASSERT_TRUE(cp.has_value()) << symbol.toStdString();
+        EXPECT_TRUE(raw.supportsCharacter(uint(*cp))) << symbol.toStdString();
+    }
+}
+
+TEST(IconMapTest, CodepointsAgreeWithThePackagedCodepointList)
+{
+    QFile list(QStringLiteral("/usr/share/fonts-material-design-icons-iconfont/scss/_variables.scss"));
+    if (!list.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "the icon font package ships no codepoint list here";
+    const QString text = QString::fromUtf8(list.readAll());
+    for (const QString& symbol : IconMap::knownSymbols()) {
+        const QString material = *IconMap::materialName(symbol);
+        const QRegularExpression entry(QStringLiteral("\"%1\": ([0-9a-f]+),").arg(QRegularExpression::escape(material)));
+        const auto match = entry.match(text);
+        ASSERT_TRUE(match.hasMatch()) << material.toStdString();
+        EXPECT_EQ(uint(*IconMap::codepoint(symbol)), match.captured(1).toUInt(nullptr, 16)) << symbol.toStdString();
+    }
+}
+
+TEST(IconMapTest, UnknownSymbolDrawsTheFallbackGlyph)
+{
+    EXPECT_FALSE(IconMap::codepoint(QStringLiteral("no.such.symbol")).has_value());
+    EXPECT_EQ(IconMap::glyph(QStringLiteral("no.such.symbol")).size(), 1);
+    EXPECT_NE(IconMap::glyph(QStringLiteral("no.such.symbol")), IconMap::glyph(QStringLiteral("pin.fill")));
+
+    // A drawn symbol puts ink on the pixmap.
+    const QImage image = IconMap::pixmap(QStringLiteral("pin.fill"), Qt::black, 32).toImage();
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += qAlpha(image.pixel(x, y)) > 128;
+    EXPECT_GT(inked, 30);
+}
+
+TEST(SpringTest, CriticalDampingNeverOvershootsAndSettles)
+{
+    const Spring spring = Spring::fromResponse(0.35, 1.0);
+    EXPECT_NEAR(spring.dampingFraction(), 1.0, 1e-9);
+    double previous = 0.0;
+    for (double t = 0.0; t < 2.0; t += 0.01) {
+        const double v = spring.value(t);
+        EXPECT_LE(v, 1.0 + 1e-9);
+        EXPECT_GE(v, previous - 1e-12);
+        previous = v;
+    }
+    const double settle = spring.settlingDuration();
+    EXPECT_NEAR(spring.value(settle), 1.0, 0.001);
+    EXPECT_GT(settle, 0.2);
+    EXPECT_LT(settle, 2.0);
+}
+
+TEST(SpringTest, UnderdampedOvershootsOverdampedCreeps)
+{
+    const Spring bouncy = Spring::fromResponse(0.3, 0.5);
+    double peak = 0.0;
+    for (double t = 0.0; t < 2.0; t += 0.005)
+        peak = std::max(peak, bouncy.value(t));
+    EXPECT_GT(peak, 1.1);
+
+    const Spring slow = Spring::fromPhysical(1.0, 100.0, 40.0); // damping fraction 2
+    EXPECT_NEAR(slow.dampingFraction(), 2.0, 1e-9);
+    EXPECT_LT(slow.value(0.3), Spring::fromResponse(2 * M_PI / 10.0, 1.0).value(0.3));
+    EXPECT_NEAR(slow.value(6.0), 1.0, 0.001);
+    // An initial velocity is honoured: the motion starts moving at once.
+    EXPECT_NEAR(bouncy.velocity(0.0, 3.0), 3.0, 1e-9);
+}
+
+TEST(SpringTest, AnimatorEndsExactlyOnTarget)
+{
+    SpringAnimator animator(Spring::fromResponse(0.05, 0.8));
+    animator.animate(0.0, 10.0);
+    EXPECT_GT(animator.duration(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(animator.state(), QAbstractAnimation::Stopped, 3000);
+    EXPECT_DOUBLE_EQ(animator.currentValue().toDouble(), 10.0);
+
+    // Retargeting mid-flight starts from where it is.
+    animator.animate(QPointF(0, 0), QPointF(100, 50));
+    QTest::qWait(20);
+    animator.animateTo(QPointF(0, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(animator.state(), QAbstractAnimation::Stopped, 3000);
+    EXPECT_EQ(animator.currentValue().toPointF(), QPointF(0, 0));
+}
+
+TEST(PaintingTest, RoundedRectStaysInsideItsRectAndClampsTheRadius)
+{
+    const QRectF rect(10, 20, 200, 40);
+    const QPainterPath path = Painting::roundedRect(rect, 50); // radius larger than half the height
+    EXPECT_TRUE(rect.adjusted(-0.01, -0.01, 0.01, 0.01).contains(path.boundingRect()));
+    EXPECT_TRUE(path.contains(rect.center()));
+    EXPECT_FALSE(path.contains(rect.topLeft() + QPointF(1, 1)));
+    EXPECT_TRUE(path.contains(QPointF(rect.center().x(), rect.top() + 0.5)));
+    EXPECT_TRUE(Painting::roundedRect(QRectF(0, 0, 0, 10), 4).isEmpty());
+}
+
+TEST(PaintingTest, SoftShadowSpreadsBeyondTheShape)
+{
+    QImage canvas(120, 120, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    {
+        QPainter p(&canvas);
+        Painting::drawSoftShadow(p, Painting::roundedRect(QRectF(40, 40, 40, 40), 8), Qt::black, 8, {0, 4});
+    }
+    EXPECT_GT(qAlpha(canvas.pixel(60, 64)), 200);   // under the shape
+    EXPECT_GT(qAlpha(canvas.pixel(60, 88)), 0);     // blurred past its lower edge
+    EXPECT_EQ(qAlpha(canvas.pixel(2, 2)), 0);       // far away stays clear
+}
+
+} // namespace
+} // namespace vesk
