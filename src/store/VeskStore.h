@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QString>
 #include <QThread>
+#include <QUrl>
 #include <QUuid>
 #include <memory>
 #include <optional>
@@ -136,6 +137,30 @@ public:
     // End of search operations
 
     // Intake operations (defined in src/intake)
+    // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
+    // its embedding. False when the row was not written (a failed save, or no database): the item
+    // then lives in memory only, until the next start.
+    bool commitNewItem(const VeskItem& item);
+    // Plain text; without a title, a lone http(s) address becomes a link instead.
+    void addText(const QString& text, const std::optional<QString>& title = std::nullopt);
+    // A note whose formatted form is RTF; the bytes are kept as given.
+    void addRichTextNote(const std::optional<QString>& title, const QString& plainText,
+                         const std::optional<QByteArray>& rtf);
+    // A web page fragment given as UTF-8 bytes.
+    void addHTML(const QByteArray& data);
+    void addLink(const QUrl& url);
+    // The text item that says nearly the same as text, if any.
+    std::optional<VeskItem> findSimilarText(const QString& text) const;
+    // Brings one file or folder into the library as a managed copy. True when the source may
+    // leave an inbox: imported and saved, or already kept (saved) in the library.
+    bool importFile(const QString& path);
+    // The first kept item whose managed file has the content of the file at path (hash given).
+    std::optional<VeskItem> findDuplicateFile(const QString& path, const QString& hash);
+    std::optional<VeskItem> findRelatedVersion(const QString& path) const;
+    // Copies source to "Items/<ID>/<name>"; none (logged) when it cannot.
+    std::optional<QString> copyIntoManagedStorage(const QString& source, const QUuid& id) const;
+    // Recognises text, labels and faces of a newly imported image; lowers indexingCount when done.
+    void analyzeItem(const QString& filePath, const QUuid& id);
     // End of intake operations
 
     // Rich text operations (defined in src/richtext)
@@ -245,6 +270,13 @@ private:
     // End of search members
 
     // Intake members (src/intake)
+    void finishFileImport();
+    // Writes a new item's row as saveItemToDatabase does, telling whether it was written.
+    bool writeNewItemRow(const VeskItem& item);
+    // SHA-256 of managed files by item identifier string, filled lazily.
+    QHash<QString, QString> m_fileHashCache;
+    // New items whose row was not written: in memory only, so never "already kept".
+    QSet<QUuid> m_unsavedItemIDs;
     // End of intake members
 
     // Rich text members (src/richtext)
