@@ -1,0 +1,236 @@
+#include "store/VeskStore.h"
+
+#include "store/SQLiteDatabase.h"
+#include "store/VeskStoreSearchPipeline.h"
+
+#include <QDir>
+#include <QTimer>
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+// Assigns only a different value, so observers never see a repeat.
+template <typename T>
+bool assignChanged(T& field, const T& value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+VeskStore::VeskStore(VeskServices services, QObject* parent)
+    : QObject(parent), m_services(services.completed())
+{
+    assertMainThread();
+
+    // A library that cannot be opened still starts; the item loader says so once.
+    auto opened = SQLiteDatabase::open(QDir(m_services.dataDirectory).filePath(QStringLiteral("vesk.sqlite3")));
+    if (opened)
+        m_database = std::move(opened.value());
+
+    m_services.recoverySnapshots->requestLaunchSnapshot();
+
+    loadItemsFromDatabase();
+    loadGroups();
+    reclassifyImageFiles();
+    loadRichText();
+    loadEmbeddings();
+    loadUsageSignals();
+    loadManualTags();
+    loadBringBackDates();
+    loadFaceCaches();
+
+    rebuildSearchIndex();
+    deliverDueBringBacks();
+
+    // The first frame shows the whole library newest first; the first lexical refresh then
+    // brings brought-back items to the front.
+    QList<VeskItem> first = m_items;
+    sortItems(first);
+    setFilteredItems(first);
+
+    startThumbnailPrewarm();
+    startMissingEmbeddings();
+    startSearchPipelines();
+    startInboxWatchers();
+    startFaceBackfill();
+}
+
+VeskStore::~VeskStore() = default;
+
+void VeskStore::startThumbnailPrewarm()
+{
+    // Not kept: the cache works through its own queue and the result is not needed here.
+    m_services.thumbnails->prewarmThumbnails(m_items);
+}
+
+void VeskStore::startMissingEmbeddings()
+{
+    QList<VeskItem> missing;
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (!m_semanticVectors.contains(item.id))
+            missing.append(item);
+    }
+    if (missing.isEmpty())
+        return;
+    // Runs after start-up on the main thread, and not at all once the store is gone.
+    QTimer::singleShot(0, this, [this, missing] { embedItems(missing); });
+}
+
+void VeskStore::startSearchPipelines()
+{
+    m_lexicalPipeline = std::make_unique<SearchTextPipeline>(
+        m_services.lexicalSearchDelayMs, [this](const QString& text) { refreshFilteredItems(text); });
+    m_deepPipeline = std::make_unique<SearchTextPipeline>(
+        m_services.deepSearchDelayMs, [this](const QString& text) { startDeepSearch(text); });
+    connect(this, &VeskStore::searchTextChanged, this, [this] {
+        m_lexicalPipeline->send(m_searchText);
+        m_deepPipeline->send(m_searchText);
+    });
+    // Both subscriptions start from the current text, so both passes run once after start-up.
+    m_lexicalPipeline->send(m_searchText);
+    m_deepPipeline->send(m_searchText);
+}
+
+qsizetype VeskStore::indexOfItem(const QUuid& id) const
+{
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+void VeskStore::sortItems(QList<VeskItem>& items)
+{
+    std::stable_sort(items.begin(), items.end(),
+                     [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; });
+}
+
+// --- Published state ---
+
+void VeskStore::setItems(const QList<VeskItem>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_items, value))
+        emit itemsChanged();
+}
+
+void VeskStore::setGroups(const QList<VeskGroup>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_groups, value))
+        emit groupsChanged();
+}
+
+void VeskStore::setSearchText(const QString& value)
+{
+    assertMainThread();
+    if (assignChanged(m_searchText, value))
+        emit searchTextChanged();
+}
+
+void VeskStore::setFilteredItems(const QList<VeskItem>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_filteredItems, value))
+        emit filteredItemsChanged();
+}
+
+void VeskStore::setSelectedID(const std::optional<QUuid>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_selectedID, value))
+        emit selectedIDChanged();
+}
+
+void VeskStore::setSelectedIDs(const QSet<QUuid>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_selectedIDs, value))
+        emit selectedIDsChanged();
+}
+
+void VeskStore::setImportCountInProgress(int value)
+{
+    assertMainThread();
+    if (assignChanged(m_importCountInProgress, value))
+        emit importCountInProgressChanged();
+}
+
+void VeskStore::setIndexingCount(int value)
+{
+    assertMainThread();
+    if (assignChanged(m_indexingCount, value))
+        emit indexingCountChanged();
+}
+
+void VeskStore::setInboxImportCount(int value)
+{
+    assertMainThread();
+    if (assignChanged(m_inboxImportCount, value))
+        emit inboxImportCountChanged();
+}
+
+void VeskStore::setCloudImportCount(int value)
+{
+    assertMainThread();
+    if (assignChanged(m_cloudImportCount, value))
+        emit cloudImportCountChanged();
+}
+
+void VeskStore::setRichTextByID(const QHash<QUuid, QByteArray>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_richTextByID, value))
+        emit richTextByIDChanged();
+}
+
+void VeskStore::setIntakeNotice(const std::optional<VeskIntakeNotice>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_intakeNotice, value))
+        emit intakeNoticeChanged();
+}
+
+void VeskStore::setRetrievalHints(const QHash<QUuid, QString>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_retrievalHints, value))
+        emit retrievalHintsChanged();
+}
+
+void VeskStore::setBringBackDates(const QHash<QUuid, QDateTime>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_bringBackDates, value))
+        emit bringBackDatesChanged();
+}
+
+void VeskStore::setBroughtBackIDs(const QSet<QUuid>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_broughtBackIDs, value))
+        emit broughtBackIDsChanged();
+}
+
+void VeskStore::setBringBackNotice(const std::optional<VeskBringBackNotice>& value)
+{
+    assertMainThread();
+    if (assignChanged(m_bringBackNotice, value))
+        emit bringBackNoticeChanged();
+}
+
+void VeskStore::setFaceDataRevision(int value)
+{
+    assertMainThread();
+    if (assignChanged(m_faceDataRevision, value))
+        emit faceDataRevisionChanged();
+}
+
+} // namespace vesk

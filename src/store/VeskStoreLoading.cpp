@@ -1,0 +1,248 @@
+// Start-up loaders of the store, run in the constructor's order.
+#include "store/VeskStore.h"
+
+#include "platform/Log.h"
+#include "platform/Uuid.h"
+#include "store/SQLiteDatabase.h"
+#include "store/VeskItemCoding.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+
+const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration error: ");
+
+// Extensions of file items that are really images.
+bool hasImageExtension(const QString& path)
+{
+    static const QSet<QString> extensions{
+        QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("heic"),
+        QStringLiteral("heif"), QStringLiteral("gif"), QStringLiteral("tif"), QStringLiteral("tiff"),
+        QStringLiteral("bmp"), QStringLiteral("webp")};
+    return extensions.contains(QFileInfo(path).suffix().toLower());
+}
+
+// Dates in the user-defaults states count seconds from 1 January 2001 UTC.
+constexpr qint64 kReferenceDateOffsetSeconds = 978'307'200;
+
+} // namespace
+
+void VeskStore::loadItemsFromDatabase()
+{
+    if (!m_database) {
+        veskLog(QStringLiteral("Vesk database unavailable."));
+        setItems({});
+        return;
+    }
+
+    const auto empty = m_database->isEmpty();
+    if (!empty) {
+        veskLog(kLoadMigrationError + empty.error().logText());
+        setItems({});
+        return;
+    }
+
+    const bool archiveExists = QFileInfo::exists(legacyArchiveURL());
+    if (!*empty)
+        markLibraryHasHeldItems();
+    if (archiveExists) {
+        if (*empty && !libraryHasHeldItems()) {
+            if (!migrateLegacyArchiveIntoDatabase())
+                setItems({});
+            return;
+        }
+        // Already migrated (or superseded) but never set aside: set it aside now, so an emptied
+        // library does not bring the old items back.
+        migrateLegacyArchive();
+    }
+
+    auto fetched = m_database->fetchItems();
+    if (!fetched) {
+        veskLog(kLoadMigrationError + fetched.error().logText());
+        setItems({});
+        return;
+    }
+    setItems(fetched.value());
+}
+
+bool VeskStore::migrateLegacyArchiveIntoDatabase()
+{
+    QFile file(legacyArchiveURL());
+    if (!file.open(QIODevice::ReadOnly)) {
+        veskLog(kLoadMigrationError + file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        veskLog(kLoadMigrationError + file.errorString());
+        return false;
+    }
+    file.close();
+
+    auto decoded = decodeItemArchive(bytes);
+    if (!decoded) {
+        veskLog(kLoadMigrationError + decoded.error());
+        return false;
+    }
+    QList<VeskItem> migrated = decoded.value();
+    if (auto stored = m_database->upsertItems(migrated); !stored) {
+        veskLog(kLoadMigrationError + stored.error().logText());
+        return false;
+    }
+    if (!migrated.isEmpty())
+        markLibraryHasHeldItems();
+    sortItems(migrated);
+    setItems(migrated);
+    migrateLegacyArchive();
+    return true;
+}
+
+QString VeskStore::libraryUsedMarkerPath() const
+{
+    return QDir(m_services.dataDirectory).filePath(QStringLiteral(".vesk-library-has-held-items"));
+}
+
+bool VeskStore::libraryHasHeldItems() const
+{
+    return QFileInfo::exists(libraryUsedMarkerPath());
+}
+
+void VeskStore::markLibraryHasHeldItems()
+{
+    if (libraryHasHeldItems())
+        return;
+    QSaveFile marker(libraryUsedMarkerPath());
+    if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())
+        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + marker.errorString());
+}
+
+void VeskStore::loadGroups()
+{
+    if (!m_database) {
+        setGroups({});
+        return;
+    }
+    auto groups = m_database->fetchGroups();
+    if (!groups) {
+        veskLog(QStringLiteral("Vesk group load error: ") + groups.error().logText());
+        setGroups({});
+        return;
+    }
+    setGroups(groups.value());
+}
+
+void VeskStore::reclassifyImageFiles()
+{
+    bool changed = false;
+    const qsizetype count = m_items.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        VeskItem& item = m_items[i];
+        if (item.kind != VeskKind::File || !item.filePath || !hasImageExtension(*item.filePath))
+            continue;
+        item.kind = VeskKind::Image;
+        changed = true;
+        saveItemToDatabase(item);
+    }
+    if (changed)
+        emit itemsChanged();
+}
+
+void VeskStore::loadRichText()
+{
+    if (!m_database) {
+        setRichTextByID({});
+        return;
+    }
+    auto richText = m_database->fetchRichText();
+    if (!richText) {
+        veskLog(QStringLiteral("Vesk rich-text load error: ") + richText.error().logText());
+        setRichTextByID({});
+        return;
+    }
+    setRichTextByID(richText.value());
+}
+
+void VeskStore::loadEmbeddings()
+{
+    m_semanticVectors.clear();
+    if (!m_database)
+        return;
+    auto vectors = m_database->fetchEmbeddings();
+    if (!vectors) {
+        veskLog(QStringLiteral("Vesk embedding load error: ") + vectors.error().logText());
+        return;
+    }
+    m_semanticVectors = vectors.value();
+}
+
+void VeskStore::loadBringBackDates()
+{
+    // Missing or undecodable data is simply no reminders.
+    QHash<QUuid, QDateTime> dates;
+    const QJsonDocument document = QJsonDocument::fromJson(m_services.settings->data(bringBackDefaultsKey));
+    if (document.isObject()) {
+        const QJsonObject object = document.object();
+        bool valid = true;
+        for (auto it = object.begin(); it != object.end() && valid; ++it) {
+            if (!it.value().isDouble() || !std::isfinite(it.value().toDouble())) {
+                valid = false;
+                break;
+            }
+            const auto id = parseUuid(it.key());
+            if (!id)
+                continue;
+            const double seconds = it.value().toDouble() + double(kReferenceDateOffsetSeconds);
+            dates.insert(*id, QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), Qt::UTC));
+        }
+        if (!valid)
+            dates.clear();
+    }
+    setBringBackDates(dates);
+}
+
+void VeskStore::loadFaceCaches()
+{
+    m_faceRecordsCache.clear();
+    m_faceClustersCache.clear();
+    m_faceRejectionsCache.clear();
+    m_ignoredFaceIDsCache.clear();
+
+    if (m_database) {
+        auto fail = [this](const DatabaseError& error) {
+            veskLog(QStringLiteral("Vesk face cache load error: ") + error.logText());
+            m_faceRecordsCache.clear();
+            m_faceClustersCache.clear();
+            m_faceRejectionsCache.clear();
+            m_ignoredFaceIDsCache.clear();
+        };
+        [&] {
+            auto faces = m_database->fetchFaces();
+            if (!faces)
+                return fail(faces.error());
+            m_faceRecordsCache = faces.value();
+            auto clusters = m_database->fetchFaceClusters();
+            if (!clusters)
+                return fail(clusters.error());
+            m_faceClustersCache = clusters.value();
+            auto rejections = m_database->fetchFaceRejections();
+            if (!rejections)
+                return fail(rejections.error());
+            m_faceRejectionsCache = rejections.value();
+            auto ignored = m_database->fetchIgnoredFaceIDs();
+            if (!ignored)
+                return fail(ignored.error());
+            m_ignoredFaceIDsCache = ignored.value();
+        }();
+    }
+    m_facePreviewCache.clear();
+}
+
+} // namespace vesk
