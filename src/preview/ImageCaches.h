@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace vesk {
+
+struct VeskServices;
+class ThumbnailCache;
+class PreparedPreviewCache;
+class ThumbnailLoader;
+
+// The process's picture caches, created once and shared by the store (through its services) and
+// by the views that show pictures.
+struct ImageCaches {
+    std::shared_ptr<ThumbnailCache> thumbnails;
+    std::shared_ptr<PreparedPreviewCache> previews;
+    std::shared_ptr<ThumbnailLoader> fileThumbnails;
+
+    // Caches in the data folder's "Thumbnails" and "PreparedPreviews".
+    static ImageCaches create(const QString& dataDirectory);
+};
+
+// Creates the caches in services.dataDirectory and hands them to the services, so that the
+// store's launch prewarm, imports and removals reach them.
+ImageCaches installImageCaches(VeskServices& services);
+
+} // namespace vesk
