@@ -102,6 +102,14 @@ FileResourceValues readResourceValues(const QString& path)
     return values;
 }
 
+std::optional<qint64> fileSizeOfURL(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return std::nullopt;
+    return info.size();
+}
+
 bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentType)
 {
     if (isImageExtension(lowerPathExtension(path)))
@@ -137,6 +145,8 @@ QStringList fileSearchableParts(const QString& sourcePath, const FileResourceVal
 QStringList fileTextParts(const QString& path, const std::optional<QMimeType>& contentType)
 {
     QStringList parts;
+    if (!QFileInfo(path).isFile())
+        return parts;
     const bool html = contentType && contentType->inherits(QStringLiteral("text/html"));
     if (html || isHtmlExtension(lowerPathExtension(path))) {
         const std::optional<QString> page = readUtf8File(path, kMaxHtmlFileBytes);

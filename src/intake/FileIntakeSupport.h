@@ -38,6 +38,9 @@ struct FileResourceValues {
 
 FileResourceValues readResourceValues(const QString& path);
 
+// The size of a regular file; none for folders and for what cannot be read.
+std::optional<qint64> fileSizeOfURL(const QString& path);
+
 // An image by its extension or by its content type.
 bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentType);
 
@@ -46,7 +49,7 @@ bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentT
 QStringList fileSearchableParts(const QString& sourcePath, const FileResourceValues& values);
 
 // The page text and title of an HTML file, or the first kMaxFileTextCharacters characters of a
-// plain-text file; nothing for other files or text that is not UTF-8.
+// plain-text file; nothing for folders, other files or text that is not UTF-8.
 QStringList fileTextParts(const QString& path, const std::optional<QMimeType>& contentType);
 
 // The first maxCharacters characters of a UTF-8 file, reading only as far as needed. None when

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -66,8 +67,13 @@ std::optional<QString> sha256HexOfFile(const QString& path)
     // Plain POSIX reads: QFile adds its own buffering and copies, which shows on multi-gigabyte
     // files, and the digest wants nothing but the bytes in order.
     const QByteArray nativePath = QFile::encodeName(path);
-    FileDescriptor file(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC));
+    // Opening without blocking keeps a named pipe from stalling the caller; only regular files
+    // have a digest.
+    FileDescriptor file(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0)
+        return std::nullopt;
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);

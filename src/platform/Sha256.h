@@ -10,7 +10,8 @@ namespace vesk {
 QString hexDigestString(const QByteArray& digest);
 
 // SHA-256 of a file's bytes as 64 lower-case hex digits, read in 1 MiB pieces so that a file of
-// any size costs one buffer of memory. None when the file cannot be opened or a read fails.
+// any size costs one buffer of memory. None when the file cannot be opened, is not a regular
+// file, or a read fails.
 std::optional<QString> sha256HexOfFile(const QString& path);
 
 // SHA-256 of bytes in memory, as hex.
