@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <poppler-qt6.h>
 
 extern "C" {
@@ -141,6 +142,9 @@ QImage FileThumbnailer::pdfFirstPage(const QString& path, QSize maxSize)
 {
     if (maxSize.isEmpty())
         return {};
+    // poppler reports every damaged file on stderr; a damaged file simply gets the icon.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant()); });
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (!document || document->isLocked() || document->numPages() < 1)
         return {};
