@@ -9,6 +9,8 @@ namespace vesk {
 
 double toStoredSeconds(const QDateTime& date)
 {
+    if (!date.isValid())
+        return 0;
     return double(date.toMSecsSinceEpoch()) / 1000.0;
 }
 

@@ -1,0 +1,234 @@
+#include "DatabaseTestSupport.h"
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class DatabaseItems : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = freshDatabasePath();
+        db = openOrFail(path);
+        ASSERT_TRUE(db);
+        raw = std::make_unique<RawConnection>(path);
+    }
+
+    QList<VeskItem> fetchAll()
+    {
+        auto items = db->fetchItems();
+        EXPECT_TRUE(items.hasValue());
+        return items ? *items : QList<VeskItem>{};
+    }
+
+    QString path;
+    std::unique_ptr<SQLiteDatabase> db;
+    std::unique_ptr<RawConnection> raw;
+};
+
+VeskItem fullItem()
+{
+    VeskItem item = makeItem(QStringLiteral("Ünïcødé 🎉 title"), 1'700'000'000, VeskKind::File);
+    item.createdAt = item.createdAt.addMSecs(250);
+    item.text = QString();                       // empty, not none
+    item.urlString = QStringLiteral("https://example.org/a?b=c");
+    item.filePath = QStringLiteral("/data/Vesk/Items/X/report.pdf");
+    item.searchableText = QStringLiteral("report __vesk_source_html__ page");
+    item.note = QStringLiteral("line one\nline two");
+    item.groupID = QUuid::createUuid();
+    item.sourceItemID = QUuid::createUuid();
+    return item;
+}
+
+} // namespace
+
+TEST_F(DatabaseItems, RoundTripKeepsEveryFieldAndOrdersNewestFirst)
+{
+    const VeskItem full = fullItem();
+    const VeskItem older = makeItem("older", 1'500'000'000, VeskKind::Activity);
+    const VeskItem newest = makeItem("newest", 1'800'000'000, VeskKind::Url);
+    ASSERT_TRUE(db->upsertItems({older, full, newest}));
+
+    EXPECT_EQ(fetchAll(), (QList<VeskItem>{newest, full, older}));
+    EXPECT_EQ(db->isEmpty().valueOr(true), false);
+    // Identifiers are stored upper case; none is stored as NULL.
+    EXPECT_EQ(raw->value("SELECT id FROM vesks WHERE title = 'older';"), uuidString(older.id));
+    EXPECT_EQ(raw->value("SELECT typeof(text_content) FROM vesks WHERE title = 'older';"), QStringLiteral("null"));
+    EXPECT_EQ(raw->value("SELECT typeof(text_content) FROM vesks WHERE kind = 'file';"), QStringLiteral("text"));
+}
+
+TEST_F(DatabaseItems, UpsertChangesEverythingButTheCreationDate)
+{
+    VeskItem item = fullItem();
+    const VeskItem middle = makeItem("middle", 1'750'000'000);
+    ASSERT_TRUE(db->upsertItems({item, middle}));
+    ASSERT_TRUE(db->updateRichText(item.id, QByteArray("{\\rtf1 x}")));
+    ASSERT_TRUE(db->updateEmbedding(item.id, "m", {1.0}));
+
+    VeskItem changed = item;
+    changed.title = "renamed";
+    changed.kind = VeskKind::Image;
+    changed.createdAt = QDateTime::fromSecsSinceEpoch(1'900'000'000, Qt::UTC);
+    changed.text.reset();
+    changed.note = QString();
+    changed.groupID.reset();
+    ASSERT_TRUE(db->upsertItem(changed));
+
+    VeskItem expected = changed;
+    expected.createdAt = item.createdAt;
+    // The stored (older) date still decides the order.
+    EXPECT_EQ(fetchAll(), (QList<VeskItem>{middle, expected}));
+    // Rich text and embedding are not part of an item write.
+    EXPECT_TRUE(db->fetchRichText()->contains(item.id));
+    EXPECT_TRUE(db->fetchEmbeddings()->contains(item.id));
+}
+
+TEST_F(DatabaseItems, RowsThatCannotBeMappedAreSkipped)
+{
+    const VeskItem good = makeItem("good", 100);
+    ASSERT_TRUE(db->upsertItem(good));
+    raw->exec("INSERT INTO vesks (id, title, kind, created_at, modified_at) VALUES "
+              "('AAAAAAAA-0000-4000-8000-000000000001', 'capital', 'Image', 5, 0), "
+              "('AAAAAAAA-0000-4000-8000-000000000002', 'unknown', 'note', 5, 0), "
+              "('not-a-uuid', 'bad id', 'text', 5, 0), "
+              "('{AAAAAAAA-0000-4000-8000-000000000003}', 'braces', 'text', 5, 0);");
+    raw->exec("INSERT INTO vesks (id, title, kind, created_at, modified_at, searchable_text, note, group_id, "
+              "source_item_id) VALUES ('bbbbbbbb-0000-4000-8000-000000000004', 'lower', 'image', 50, 0, "
+              "'s', 'n', 'garbage', NULL);");
+
+    const QList<VeskItem> items = fetchAll();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0], good);
+    EXPECT_EQ(items[1].id, QUuid::fromString(QStringLiteral("BBBBBBBB-0000-4000-8000-000000000004")));
+    EXPECT_EQ(items[1].kind, VeskKind::Image);
+    EXPECT_EQ(items[1].searchableText, QStringLiteral("s"));
+    EXPECT_FALSE(items[1].groupID.has_value());
+}
+
+TEST_F(DatabaseItems, DeletesAndTheirTransaction)
+{
+    const VeskItem a = makeItem("a", 1), b = makeItem("b", 2), c = makeItem("c", 3);
+    ASSERT_TRUE(db->upsertItems({a, b, c}));
+    ASSERT_TRUE(db->deleteItem(QUuid::createUuid())); // not there: no error
+    ASSERT_TRUE(db->deleteItem(a.id));
+    EXPECT_EQ(fetchAll(), (QList<VeskItem>{c, b}));
+
+    raw->exec("CREATE TRIGGER keep_c BEFORE DELETE ON vesks WHEN OLD.title = 'c' "
+              "BEGIN SELECT RAISE(ABORT, 'c stays'); END;");
+    auto refused = db->deleteItems({b.id, c.id});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), DatabaseError::stepFailed("c stays"));
+    EXPECT_EQ(fetchAll().size(), 2);
+
+    raw->exec("DROP TRIGGER keep_c;");
+    ASSERT_TRUE(db->deleteItems({b.id, c.id}));
+    EXPECT_TRUE(db->isEmpty().valueOr(false));
+}
+
+TEST_F(DatabaseItems, GroupsRenameKeepCreationAndDeleteClearsMembers)
+{
+    const VeskGroup older{QUuid::createUuid(), "Zebra", QDateTime::fromSecsSinceEpoch(10, Qt::UTC)};
+    VeskGroup newer{QUuid::createUuid(), "apple", QDateTime::fromSecsSinceEpoch(20, Qt::UTC)};
+    ASSERT_TRUE(db->upsertGroup(newer));
+    ASSERT_TRUE(db->upsertGroup(older));
+    EXPECT_EQ(*db->fetchGroups(), (QList<VeskGroup>{older, newer}));
+
+    VeskGroup renamed = newer;
+    renamed.name = "Apples";
+    renamed.createdAt = QDateTime::fromSecsSinceEpoch(5, Qt::UTC);
+    ASSERT_TRUE(db->upsertGroup(renamed));
+    renamed.createdAt = newer.createdAt;
+    EXPECT_EQ(*db->fetchGroups(), (QList<VeskGroup>{older, renamed}));
+
+    VeskItem member = makeItem("member", 1);
+    member.groupID = newer.id;
+    VeskItem other = makeItem("other", 2);
+    other.groupID = older.id;
+    ASSERT_TRUE(db->upsertItems({member, other}));
+    ASSERT_TRUE(db->deleteGroup(newer.id));
+
+    EXPECT_EQ(*db->fetchGroups(), QList<VeskGroup>{older});
+    const QList<VeskItem> items = fetchAll();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].groupID, older.id);
+    EXPECT_FALSE(items[1].groupID.has_value());
+
+    raw->exec("INSERT INTO vesk_groups VALUES ('nope', 'bad', 1, 1), ('cccccccc-0000-4000-8000-000000000000', 'low', 30, 1);");
+    const QList<VeskGroup> planted = *db->fetchGroups();
+    ASSERT_EQ(planted.size(), 2);
+    EXPECT_EQ(planted[1].id, QUuid::fromString(QStringLiteral("CCCCCCCC-0000-4000-8000-000000000000")));
+}
+
+TEST_F(DatabaseItems, RichTextEmptyOrNoneIsLeftOut)
+{
+    const VeskItem a = makeItem("a", 1), b = makeItem("b", 2), c = makeItem("c", 3);
+    ASSERT_TRUE(db->upsertItems({a, b, c}));
+    const QByteArray rtf("{\\rtf1\\ansi caf\\'e9 \\u128512?}\0tail", 35);
+    ASSERT_TRUE(db->updateRichText(a.id, rtf));
+    ASSERT_TRUE(db->updateRichText(b.id, QByteArray()));
+    ASSERT_TRUE(db->updateRichText(c.id, std::nullopt));
+    ASSERT_TRUE(db->updateRichText(QUuid::createUuid(), rtf)); // no such row: nothing happens
+
+    const auto richText = db->fetchRichText();
+    ASSERT_TRUE(richText);
+    EXPECT_EQ(*richText, (QHash<QUuid, QByteArray>{{a.id, rtf}}));
+    EXPECT_EQ(raw->value(QStringLiteral("SELECT typeof(rich_text_rtf) || length(rich_text_rtf) FROM vesks WHERE id = '%1';")
+                             .arg(uuidString(b.id)).toUtf8().constData()),
+              QStringLiteral("blob0"));
+    EXPECT_EQ(raw->value(QStringLiteral("SELECT typeof(rich_text_rtf) FROM vesks WHERE id = '%1';")
+                             .arg(uuidString(c.id)).toUtf8().constData()),
+              QStringLiteral("null"));
+}
+
+TEST_F(DatabaseItems, EmbeddingsStoreSinglePrecisionAndSkipEmptyBlobs)
+{
+    const VeskItem a = makeItem("a", 1), b = makeItem("b", 2), c = makeItem("c", 3), d = makeItem("d", 4);
+    ASSERT_TRUE(db->upsertItems({a, b, c, d}));
+    ASSERT_TRUE(db->updateEmbedding(a.id, "wordnet-hash-v1", {0.1, -0.2, 0.3}));
+    ASSERT_TRUE(db->updateEmbedding(b.id, "wordnet-hash-v1", {}));
+    raw->exec(QStringLiteral("UPDATE vesks SET embedding_blob = x'0000803F0000' WHERE id = '%1';")
+                  .arg(uuidString(c.id)).toUtf8().constData());
+    raw->exec(QStringLiteral("UPDATE vesks SET embedding_blob = x'0000' WHERE id = '%1';")
+                  .arg(uuidString(d.id)).toUtf8().constData());
+
+    const auto embeddings = db->fetchEmbeddings();
+    ASSERT_TRUE(embeddings);
+    EXPECT_EQ(*embeddings, (QHash<QUuid, QList<double>>{
+                               {a.id, {double(0.1f), double(-0.2f), double(0.3f)}},
+                               {c.id, {1.0}},
+                               {d.id, {}},
+                           }));
+    EXPECT_EQ(raw->value(QStringLiteral("SELECT typeof(embedding_blob) || length(embedding_blob) || embedding_model "
+                                        "FROM vesks WHERE id = '%1';")
+                             .arg(uuidString(b.id)).toUtf8().constData()),
+              QStringLiteral("blob0wordnet-hash-v1"));
+}
+
+TEST_F(DatabaseItems, DeleteAllRecordsEmptiesEveryTable)
+{
+    const VeskItem a = makeItem("a", 1), b = makeItem("b", 2);
+    ASSERT_TRUE(db->upsertItems({a, b}));
+    ASSERT_TRUE(db->upsertGroup({QUuid::createUuid(), "g", QDateTime::fromSecsSinceEpoch(1, Qt::UTC)}));
+    const VeskFaceClusterRecord pool{QUuid::createUuid(), "Ann", QDateTime::fromSecsSinceEpoch(1, Qt::UTC),
+                                     QDateTime::fromSecsSinceEpoch(1, Qt::UTC)};
+    ASSERT_TRUE(db->upsertFaceCluster(pool));
+    VeskFaceRecord face;
+    face.id = QUuid::createUuid();
+    face.veskID = a.id;
+    face.featureModel = "m";
+    face.createdAt = QDateTime::fromSecsSinceEpoch(1, Qt::UTC);
+    ASSERT_TRUE(db->upsertFace(face));
+    ASSERT_TRUE(db->rejectFace(face.id, pool.id));
+    ASSERT_TRUE(db->ignoreFace(face.id));
+    ASSERT_TRUE(db->markFaceAnalyzed(b.id));
+    raw->exec(QStringLiteral("INSERT INTO vesk_relationships (source_id, target_id, relation_type, created_at) "
+                             "VALUES ('%1', '%2', 'version', 0);")
+                  .arg(uuidString(a.id), uuidString(b.id)).toUtf8().constData());
+
+    ASSERT_TRUE(db->deleteAllRecords());
+    for (const char* table : {"vesks", "vesk_groups", "vesk_face_clusters", "vesk_faces", "vesk_face_rejections",
+                              "vesk_face_ignores", "vesk_face_analysis", "vesk_relationships"})
+        EXPECT_EQ(raw->count(table), 0) << table;
+    EXPECT_TRUE(db->isEmpty().valueOr(false));
+}
