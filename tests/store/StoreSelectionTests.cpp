@@ -1,0 +1,106 @@
+#include "store/StoreTestSupport.h"
+
+#include <QSignalSpy>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class StoreSelection : public StoreTest {
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        for (int i = 0; i < 9; ++i)
+            grid.append(makeItem(QStringLiteral("item %1").arg(i), 1000 - i));
+        seed(grid);
+        store = makeStore();
+    }
+
+    QSet<QUuid> ids(std::initializer_list<int> positions) const
+    {
+        QSet<QUuid> out;
+        for (int p : positions)
+            out.insert(grid[p].id);
+        return out;
+    }
+
+    QList<VeskItem> grid;
+    std::unique_ptr<VeskStore> store;
+};
+
+} // namespace
+
+TEST_F(StoreSelection, PlainAndCommandClicks)
+{
+    store->select(grid[1].id);
+    EXPECT_EQ(store->selectedIDs(), ids({1}));
+    EXPECT_EQ(store->selectedID(), grid[1].id);
+
+    store->toggleSelection(grid[3].id);
+    EXPECT_EQ(store->selectedIDs(), ids({1, 3}));
+    EXPECT_EQ(store->selectedID(), grid[3].id);
+
+    // Removing the focused item keeps the focus on it.
+    store->toggleSelection(grid[3].id);
+    EXPECT_EQ(store->selectedIDs(), ids({1}));
+    EXPECT_EQ(store->selectedID(), grid[3].id);
+
+    store->select(grid[4].id);
+    EXPECT_EQ(store->selectedIDs(), ids({4}));
+}
+
+TEST_F(StoreSelection, ShiftClickAddsTheRangeFromTheAnchor)
+{
+    store->select(grid[7].id);
+    store->toggleSelection(grid[0].id);
+    store->setSelectedID(grid[7].id);
+
+    store->extendSelection(grid[2].id, grid);
+    EXPECT_EQ(store->selectedIDs(), ids({0, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(store->selectedID(), grid[2].id);
+
+    // The clicked item is the new anchor.
+    store->extendSelection(grid[8].id, grid);
+    EXPECT_EQ(store->selectedIDs(), ids({0, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(StoreSelection, ShiftClickWithoutAUsableAnchorOrTarget)
+{
+    QSignalSpy changes(store.get(), &VeskStore::selectedIDsChanged);
+    store->extendSelection(grid[2].id, {});
+    store->extendSelection(QUuid::createUuid(), grid);
+    EXPECT_EQ(changes.count(), 0);
+
+    // Nothing focused or selected: a plain click.
+    store->extendSelection(grid[2].id, grid);
+    EXPECT_EQ(store->selectedIDs(), ids({2}));
+
+    // The focused item has been filtered out of the grid: a plain click too.
+    const QList<VeskItem> filtered = grid.mid(4);
+    store->extendSelection(grid[6].id, filtered);
+    EXPECT_EQ(store->selectedIDs(), ids({6}));
+    EXPECT_EQ(store->selectedID(), grid[6].id);
+
+    // With no focus the anchor is a selected item.
+    store->setSelectedID(std::nullopt);
+    store->extendSelection(grid[8].id, grid);
+    EXPECT_EQ(store->selectedIDs(), ids({6, 7, 8}));
+}
+
+TEST_F(StoreSelection, SelectAllKeepsAnExistingFocus)
+{
+    store->selectItems(grid.mid(2, 3));
+    EXPECT_EQ(store->selectedIDs(), ids({2, 3, 4}));
+    EXPECT_EQ(store->selectedID(), grid[2].id);
+
+    store->select(grid[8].id);
+    store->selectItems(grid.mid(0, 2));
+    EXPECT_EQ(store->selectedIDs(), ids({0, 1}));
+    EXPECT_EQ(store->selectedID(), grid[8].id);
+
+    store->selectItems({});
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+    EXPECT_EQ(store->selectedID(), grid[8].id);
+}

@@ -1,0 +1,158 @@
+#include "store/StoreTestSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <sqlite3.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class StoreStartup : public StoreTest {};
+
+} // namespace
+
+TEST_F(StoreStartup, LoadsTheLibraryAndPublishesItNewestFirst)
+{
+    const VeskItem older = makeItem(QStringLiteral("older"), 1'600'000'000);
+    const VeskItem newest = makeItem(QStringLiteral("newest"), 1'700'000'000);
+    const VeskItem middle = makeItem(QStringLiteral("middle"), 1'650'000'000);
+    seed({older, newest, middle});
+    {
+        auto db = openDatabase();
+        ASSERT_TRUE(db->upsertGroup({QUuid::createUuid(), QStringLiteral("Zebra"),
+                                     QDateTime::fromSecsSinceEpoch(1, Qt::UTC)}).hasValue());
+        ASSERT_TRUE(db->upsertGroup({QUuid::createUuid(), QStringLiteral("apple"),
+                                     QDateTime::fromSecsSinceEpoch(2, Qt::UTC)}).hasValue());
+        ASSERT_TRUE(db->updateRichText(middle.id, QByteArray("{\\rtf1 hi}")).hasValue());
+    }
+
+    auto store = makeStore();
+    ASSERT_NE(store->database(), nullptr);
+    EXPECT_EQ(titles(store->items()), (QStringList{"newest", "middle", "older"}));
+    EXPECT_EQ(store->filteredItems(), store->items());
+    // Groups keep the database's order (oldest first) until a create or rename sorts them.
+    ASSERT_EQ(store->groups().size(), 2);
+    EXPECT_EQ(store->groups()[0].name, QStringLiteral("Zebra"));
+    EXPECT_EQ(store->richText(middle.id), QByteArray("{\\rtf1 hi}"));
+    EXPECT_FALSE(store->richText(older.id).has_value());
+    EXPECT_EQ(snapshots->launchRequests, 1);
+    // The thumbnail prewarm receives the loaded items in list order.
+    ASSERT_EQ(thumbnails->prewarmed.size(), 1);
+    EXPECT_EQ(thumbnails->prewarmed.first(), store->items());
+    EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
+}
+
+TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
+{
+    // A folder where the database file should be makes the open fail.
+    ASSERT_TRUE(QDir().mkpath(databasePath()));
+    const QUuid reminded = QUuid::createUuid();
+    settings->setData(VeskStore::bringBackDefaultsKey,
+                      QJsonDocument(QJsonObject{{reminded.toString(QUuid::WithoutBraces), 800'000'000.0}}).toJson());
+
+    auto store = makeStore();
+    EXPECT_EQ(store->database(), nullptr);
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+    EXPECT_EQ(countLines(QStringLiteral("Vesk database unavailable.")), 1);
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(snapshots->launchRequests, 1);
+    // 800,000,000 s after 1 January 2001.
+    EXPECT_EQ(store->bringBackDates().value(reminded), QDateTime::fromSecsSinceEpoch(1'778'307'200, Qt::UTC));
+
+    // Saves then touch memory only, and still count as changes.
+    store->saveItemToDatabase(makeItem(QStringLiteral("loose"), 1));
+    EXPECT_EQ(snapshots->changes, 1);
+}
+
+TEST_F(StoreStartup, FileItemsWithImageExtensionsBecomeImageItemsAndAreSaved)
+{
+    const VeskItem photo = makeItem(QStringLiteral("photo"), 3, VeskKind::File, QStringLiteral("/somewhere/IMG_1.JPG"));
+    const VeskItem pdf = makeItem(QStringLiteral("pdf"), 2, VeskKind::File, QStringLiteral("/somewhere/doc.pdf"));
+    const VeskItem pathless = makeItem(QStringLiteral("pathless"), 1, VeskKind::File);
+    const VeskItem textNamedPng = makeItem(QStringLiteral("text"), 0, VeskKind::Text, QStringLiteral("/x/a.png"));
+    seed({photo, pdf, pathless, textNamedPng});
+
+    auto store = makeStore();
+    ASSERT_EQ(store->items().size(), 4);
+    EXPECT_EQ(store->items()[0].kind, VeskKind::Image);
+    EXPECT_EQ(store->items()[1].kind, VeskKind::File);
+    EXPECT_EQ(store->items()[2].kind, VeskKind::File);
+    EXPECT_EQ(store->items()[3].kind, VeskKind::Text);
+    EXPECT_EQ(snapshots->changes, 1);
+
+    const QList<VeskItem> stored = storedItems();
+    EXPECT_EQ(stored[0].id, photo.id);
+    EXPECT_EQ(stored[0].kind, VeskKind::Image);
+    EXPECT_EQ(stored[1].kind, VeskKind::File);
+
+    // Nothing is left to change at the next start.
+    store.reset();
+    snapshots->changes = 0;
+    store = makeStore();
+    EXPECT_EQ(snapshots->changes, 0);
+}
+
+TEST_F(StoreStartup, BringBackDatesKeepOnlyIdentifierKeysAndIgnoreBadData)
+{
+    const QString lower = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    settings->setData(VeskStore::bringBackDefaultsKey,
+                      QJsonDocument(QJsonObject{{lower, 0.0}, {QStringLiteral("not-an-id"), 5.0}}).toJson());
+    {
+        auto store = makeStore();
+        ASSERT_EQ(store->bringBackDates().size(), 1);
+        EXPECT_EQ(store->bringBackDates().value(QUuid::fromString(lower)),
+                  QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
+    }
+    for (const QByteArray& bad : {QByteArray("{not json"), QByteArray("[1,2]"),
+                                  QByteArray("{\"") + lower.toUtf8() + QByteArray("\": \"soon\"}")}) {
+        settings->setData(VeskStore::bringBackDefaultsKey, bad);
+        auto store = makeStore();
+        EXPECT_TRUE(store->bringBackDates().isEmpty()) << bad.constData();
+    }
+    EXPECT_TRUE(logLines.isEmpty());
+}
+
+TEST_F(StoreStartup, AFailingLoaderIsLoggedOnceAndTheOthersStillRun)
+{
+    seed({makeItem(QStringLiteral("kept"), 10)});
+    {
+        // Person pools that cannot be read: a view lacking the pool columns.
+        auto db = openDatabase();
+        sqlite3* raw = db->nativeHandleForTesting();
+        ASSERT_EQ(sqlite3_exec(raw,
+                               "PRAGMA foreign_keys=OFF; DROP TABLE vesk_face_clusters; "
+                               "CREATE VIEW vesk_face_clusters AS SELECT 'X' AS id;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    auto store = makeStore();
+    EXPECT_EQ(countLines(QStringLiteral("Vesk face cache load error: prepareFailed(")), 1)
+        << logLines.join('\n').toStdString();
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(titles(store->items()), QStringList{"kept"});
+    EXPECT_EQ(store->filteredItems().size(), 1);
+}
+
+TEST_F(StoreStartup, PublishedSettersIgnoreEqualValues)
+{
+    auto store = makeStore();
+    QSignalSpy search(store.get(), &VeskStore::searchTextChanged);
+    QSignalSpy selected(store.get(), &VeskStore::selectedIDChanged);
+    QSignalSpy revision(store.get(), &VeskStore::faceDataRevisionChanged);
+
+    store->setSearchText(QStringLiteral("tent"));
+    store->setSearchText(QStringLiteral("tent"));
+    const QUuid id = QUuid::createUuid();
+    store->setSelectedID(id);
+    store->setSelectedID(id);
+    store->setFaceDataRevision(1);
+    store->setFaceDataRevision(1);
+
+    EXPECT_EQ(search.count(), 1);
+    EXPECT_EQ(selected.count(), 1);
+    EXPECT_EQ(revision.count(), 1);
+}
