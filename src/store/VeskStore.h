@@ -96,6 +96,12 @@ public:
     // Newest createdAt first; equal dates keep their order.
     static void sortItems(QList<VeskItem>& items);
 
+    // The face data held in memory, as loaded at start-up and kept by the face operations.
+    const QList<VeskFaceRecord>& faceRecordsCache() const { return m_faceRecordsCache; }
+    const QList<VeskFaceClusterRecord>& faceClustersCache() const { return m_faceClustersCache; }
+    const QList<VeskFaceRejectionRecord>& faceRejectionsCache() const { return m_faceRejectionsCache; }
+    const QSet<QUuid>& ignoredFaceIDsCache() const { return m_ignoredFaceIDsCache; }
+
     // --- Saving and updating items ---
 
     // Writes the row; a success (or having no database) notes a change to the recovery snapshots.
