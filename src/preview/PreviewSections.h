@@ -1,0 +1,77 @@
+#pragma once
+
+#include "preview/PreviewKindDecision.h"
+#include "store/VeskItem.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace vesk {
+
+struct ImageCaches;
+
+// A content box of the preview: continuous-corner rounded rectangle with a faint fill and/or
+// outline of the primary colour, holding one child with an inner margin.
+class PreviewBox : public QFrame {
+    Q_OBJECT
+public:
+    PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, int margin, QWidget* content,
+        QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal m_radius;
+    qreal m_fillOpacity;
+    qreal m_outlineOpacity;
+};
+
+// A path shown on at most two lines, shortened in the middle to fit, selectable; the whole path
+// is in its tooltip.
+class ElidedPathLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ElidedPathLabel(const QString& path, QWidget* parent = nullptr);
+    QString fullPath() const { return m_path; }
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refit();
+    QString m_path;
+};
+
+// What the sections need from their host.
+struct PreviewSectionContext {
+    // The item's stored rich text, when it has some.
+    std::optional<QByteArray> richText;
+    // Opens a file or link in its default application.
+    std::function<void(const QUrl&)> open;
+    const ImageCaches* caches = nullptr;
+};
+
+// The caption-sized, semibold, tertiary title over a section.
+QLabel* makeSectionTitle(const QString& text, QWidget* parent = nullptr);
+// "Stored copy" over the managed copy's path.
+QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent = nullptr);
+// The date rows under the pane's content.
+QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullptr);
+
+// The body section for the item, or null when the item shows nothing there (the secure, package,
+// audio and video previews are built elsewhere).
+QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,
+    QWidget* parent = nullptr);
+
+// A link opens only when its text is a URL with a scheme; anything else does nothing.
+std::optional<QUrl> openableLink(const QString& text);
+
+} // namespace vesk
