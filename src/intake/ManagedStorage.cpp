@@ -183,14 +183,14 @@ Expected<QString, QString> copyIntoManagedStorage(const QString& source, const Q
     const QString folder = QDir::cleanPath(itemsDirectory) + QLatin1Char('/') + uuidString(id);
     const QString destination = folder + QLatin1Char('/') + name;
 
+    struct stat sourceStat {};
+    if (::stat(native(cleanSource).constData(), &sourceStat) != 0)
+        return unexpected(systemError(errno));
+
     if (!QDir().mkpath(folder))
         return unexpected(QStringLiteral("could not create the folder ") + folder);
     if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
         return destination;
-
-    struct stat sourceStat {};
-    if (::stat(native(cleanSource).constData(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
 
     // Build the copy under a temporary name and rename it into place, so that a copy cut short
     // (a full disk, an unreadable file) never looks like a finished one.
