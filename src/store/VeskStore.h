@@ -136,6 +136,30 @@ public:
     void refreshSearchAfterChange();
     void startDeepSearch(const QString& query);
     void recordUsage(const QUuid& id);
+    // Re-indexes one item (or drops it when it left items()), then reruns both passes: the
+    // cheap path for a single added, edited or removed item.
+    void refreshSearchAfterItemChange(const QUuid& id);
+    // After person pool edits: rebuilds, and reruns the passes only while a search is shown.
+    void refreshSearchAfterFaceChange();
+    // Scores the library against query (see search/LexicalMatch.h); changes nothing.
+    struct LexicalSnapshot lexicalMatch(const QString& query) const;
+    // Pool names (trimmed, own case) of the people whose faces each item holds.
+    QHash<QUuid, QSet<QString>> personNamesByItem() const;
+    // 0..1: how much and how lately the item was opened.
+    double usageScore(const QUuid& id, const QDateTime& now) const;
+    void saveUsageSignals();
+    // Manual tags: the item's own, all of its tags for display, editing, and a tag click.
+    QSet<QString> manualTags(const VeskItem& item) const;
+    QStringList tags(const VeskItem& item) const;
+    bool addManualTag(const QString& text, const VeskItem& item);
+    void removeManualTag(const QString& text, const VeskItem& item);
+    void searchForTag(const QString& text);
+    void saveManualTags();
+    // The search state (index, usage signals, manual tags, related memo, deep task); its type
+    // is in search/SearchState.h.
+    struct SearchState;
+    SearchState& searchState() { return *m_search; }
+    const SearchState& searchState() const { return *m_search; }
     void deliverDueBringBacks();
     void clearBroughtBack(const QUuid& id);
     void embedItems(const QList<VeskItem>& items);
@@ -273,6 +297,8 @@ private:
     std::optional<CancellationToken> m_faceBackfillTask;
 
     // Search members (src/search)
+    static std::shared_ptr<SearchState> makeSearchState();
+    std::shared_ptr<SearchState> m_search = makeSearchState();
     // End of search members
 
     // Intake members (src/intake)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+namespace vesk {
+
+class SearchIndex;
+
+// The result of one lexical pass.
+struct LexicalSnapshot {
+    QString query;                 // trimmed, lower-cased
+    QStringList literalTerms;      // query split at white space, in order
+    QStringList expandedTerms;     // literal terms widened by the expansion groups
+    QSet<QString> requestedTags;   // "#tag" terms without their "#"
+    QSet<QString> plainTagTerms;   // terms not starting with "#"
+    QHash<QUuid, double> scores;   // items that scored above 0
+    QHash<QUuid, QString> hints;   // the reason of each scored item that has one
+    QList<QUuid> rankedIDs;        // keys of scores in ranking order
+
+    friend bool operator==(const LexicalSnapshot&, const LexicalSnapshot&) = default;
+};
+
+// Groups of related words that widen a query.
+const QList<QStringList>& searchExpansionGroups();
+
+// The terms and every word of each group that holds one of them; only the given terms choose
+// groups. Each word once: the terms first, then group words in group order.
+QStringList expandTerms(const QStringList& terms);
+
+// Scores the indexed items against query by words, tags and people's names.
+LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& query);
+
+} // namespace vesk

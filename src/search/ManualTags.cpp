@@ -1,0 +1,87 @@
+#include "search/ManualTags.h"
+
+#include "search/SearchText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include <algorithm>
+
+namespace vesk {
+
+bool addManualTag(ManualTagMap& tags, const QString& itemKey, const QString& text)
+{
+    const QString tag = normalizedTag(text);
+    if (tag.isEmpty())
+        return false;
+    QStringList current = tags.value(itemKey);
+    if (current.contains(tag))
+        return false;
+    current.append(tag);
+    std::sort(current.begin(), current.end());
+    current.erase(std::unique(current.begin(), current.end()), current.end());
+    tags.insert(itemKey, current);
+    return true;
+}
+
+bool removeManualTag(ManualTagMap& tags, const QString& itemKey, const QString& text)
+{
+    auto entry = tags.find(itemKey);
+    if (entry == tags.end())
+        return false;
+    const QString tag = normalizedTag(text);
+    entry->removeAll(tag);
+    if (entry->isEmpty())
+        tags.erase(entry);
+    else
+        std::sort(entry->begin(), entry->end());
+    return true;
+}
+
+QStringList displayTags(const VeskItem& item, const QStringList& manualTags)
+{
+    const QString joined = QStringList{item.title, item.note, item.text.value_or(QString()),
+        item.searchableText, item.urlString.value_or(QString()), item.filePath.value_or(QString())}
+                               .join(QLatin1Char(' '));
+    const QStringList hashtags = extractHashtags(joined);
+    QSet<QString> all(hashtags.begin(), hashtags.end());
+    for (const QString& tag : manualTags)
+        all.insert(tag);
+    QStringList sorted(all.begin(), all.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+QByteArray encodeManualTags(const ManualTagMap& tags)
+{
+    QJsonObject root;
+    for (auto it = tags.cbegin(); it != tags.cend(); ++it)
+        root.insert(it.key(), QJsonArray::fromStringList(*it));
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+std::optional<ManualTagMap> decodeManualTags(const QByteArray& json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    ManualTagMap tags;
+    const QJsonObject root = document.object();
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (!it->isArray())
+            return std::nullopt;
+        QStringList list;
+        for (const QJsonValue& value : it->toArray()) {
+            if (!value.isString())
+                return std::nullopt;
+            list.append(value.toString());
+        }
+        tags.insert(it.key(), list);
+    }
+    return tags;
+}
+
+} // namespace vesk

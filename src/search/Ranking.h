@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace vesk {
+
+struct VeskItem;
+
+// Weight of an item's age: under a day (or in the future) 1.0, under 7 days 0.74, under 30 days
+// 0.48, under 120 days 0.24, otherwise 0.08. An invalid date counts as old.
+double recencyFactor(const QDateTime& createdAt, const QDateTime& now);
+// The lexical refresh's share of it: 0.55, 0.407, 0.264, 0.132 or 0.044.
+double recencyBonus(const QDateTime& createdAt, const QDateTime& now);
+
+// Scores closer than 0.0001 are meant to count as equal. "Closer than" is not transitive, so it
+// cannot order a sort; scores are compared by their 0.0001 step instead, which keeps the intent
+// and is a strict weak ordering.
+qint64 rankingStep(double score);
+// Creation time used for ordering; the distant past when the date is invalid or absent.
+inline qint64 rankingTime(const QDateTime& createdAt)
+{
+    return createdAt.isValid() ? createdAt.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+}
+// Higher score step first, then the newer item.
+inline bool rankedBefore(double scoreA, qint64 createdA, double scoreB, qint64 createdB)
+{
+    const qint64 stepA = rankingStep(scoreA);
+    const qint64 stepB = rankingStep(scoreB);
+    if (stepA != stepB)
+        return stepA > stepB;
+    return createdA > createdB;
+}
+
+// The store's stable list sorts: equal elements keep their order.
+
+// Newest createdAt first.
+void sortItemsNewestFirst(QList<VeskItem>& items);
+// The library's order for an empty search: brought-back items first, then the rest, each part
+// newest first.
+QList<VeskItem> defaultOrder(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs);
+// Ranking order of (item, score) pairs.
+void sortRankedItems(QList<std::pair<VeskItem, double>>& ranked);
+
+// Pairs by their second member, highest first.
+template <typename Pair>
+void sortByScoreDescending(QList<Pair>& pairs)
+{
+    std::stable_sort(pairs.begin(), pairs.end(),
+        [](const Pair& a, const Pair& b) { return a.second > b.second; });
+}
+
+// (identifier, date) pairs, earliest first.
+template <typename Pair>
+void sortDueDates(QList<Pair>& pairs)
+{
+    std::stable_sort(pairs.begin(), pairs.end(),
+        [](const Pair& a, const Pair& b) { return a.second < b.second; });
+}
+
+// Values with a `name`, ascending by localized, case-insensitive comparison.
+template <typename Value>
+void sortByName(QList<Value>& values)
+{
+    std::stable_sort(values.begin(), values.end(), [](const Value& a, const Value& b) {
+        return QString::localeAwareCompare(a.name.toLower(), b.name.toLower()) < 0;
+    });
+}
+
+// Person pool summaries: most faces first, equal counts by the pool identifier's text.
+template <typename Summary>
+void sortFaceClusterSummaries(QList<Summary>& summaries)
+{
+    std::stable_sort(summaries.begin(), summaries.end(), [](const Summary& a, const Summary& b) {
+        if (a.faceCount != b.faceCount)
+            return a.faceCount > b.faceCount;
+        return a.id.toString(QUuid::WithoutBraces).toUpper()
+            < b.id.toString(QUuid::WithoutBraces).toUpper();
+    });
+}
+
+// Faces without a pool: newest first.
+template <typename Record>
+void sortFacesNewestFirst(QList<Record>& faces)
+{
+    std::stable_sort(faces.begin(), faces.end(), [](const Record& a, const Record& b) {
+        return rankingTime(a.createdAt) > rankingTime(b.createdAt);
+    });
+}
+
+// Suggestions: highest similarity first.
+template <typename Suggestion>
+void sortFaceSuggestions(QList<Suggestion>& suggestions)
+{
+    std::stable_sort(suggestions.begin(), suggestions.end(),
+        [](const Suggestion& a, const Suggestion& b) { return a.similarity > b.similarity; });
+}
+
+} // namespace vesk

@@ -1,0 +1,412 @@
+#include "search/SearchIndex.h"
+
+#include "search/SearchText.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vesk {
+
+namespace {
+
+std::u16string_view u16(QStringView text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
+}
+
+QStringView qview(std::u16string_view text)
+{
+    return QStringView(text.data(), qsizetype(text.size()));
+}
+
+void sortUnique(std::vector<quint32>& ids)
+{
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+constexpr qsizetype kShortestToken = 3;
+constexpr qsizetype kLongestPrefix = 8;
+
+} // namespace
+
+size_t SearchIndex::Dictionary::Hash::operator()(std::u16string_view text) const noexcept
+{
+    return qHash(qview(text));
+}
+
+quint32 SearchIndex::Dictionary::intern(std::u16string_view text)
+{
+    if (auto found = ids.find(text); found != ids.end())
+        return found->second;
+    const quint32 id = quint32(texts.size());
+    auto [inserted, ok] = ids.emplace(std::u16string(text), id);
+    (void)ok;
+    texts.push_back(&inserted->first);
+    postings.emplace_back();
+    return id;
+}
+
+std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) const
+{
+    if (auto found = ids.find(text); found != ids.end())
+        return found->second;
+    return std::nullopt;
+}
+
+void SearchIndex::Dictionary::clear()
+{
+    ids.clear();
+    texts.clear();
+    postings.clear();
+}
+
+void SearchIndex::clear()
+{
+    m_entries.clear();
+    m_freeSlots.clear();
+    m_slotByID.clear();
+    m_wordOrder.clear();
+    m_words.clear();
+    m_tags.clear();
+    m_associationWords.clear();
+}
+
+void SearchIndex::rebuild(const QList<VeskItem>& items,
+    const QHash<QUuid, QSet<QString>>& peopleByItem,
+    const QHash<QUuid, QStringList>& manualTagsByID)
+{
+    clear();
+    m_entries.reserve(size_t(items.size()));
+    m_slotByID.reserve(items.size());
+    for (const VeskItem& item : items)
+        upsert(item, peopleByItem.value(item.id), manualTagsByID.value(item.id));
+}
+
+namespace {
+
+// Unchanged items share their text buffers with what was indexed, so most comparisons end at
+// the pointer.
+bool sameText(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
+bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
+{
+    if (a.has_value() != b.has_value())
+        return false;
+    return !a || sameText(*a, *b);
+}
+
+bool sameItem(const VeskItem& a, const VeskItem& b)
+{
+    return a.id == b.id && a.kind == b.kind && a.createdAt == b.createdAt
+        && sameText(a.title, b.title) && sameText(a.searchableText, b.searchableText)
+        && sameText(a.note, b.note) && sameText(a.text, b.text)
+        && sameText(a.urlString, b.urlString) && sameText(a.filePath, b.filePath)
+        && a.groupID == b.groupID && a.sourceItemID == b.sourceItemID;
+}
+
+} // namespace
+
+qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
+    const QHash<QUuid, QSet<QString>>& peopleByItem,
+    const QHash<QUuid, QStringList>& manualTagsByID)
+{
+    if (m_slotByID.isEmpty()) {
+        rebuild(items, peopleByItem, manualTagsByID);
+        return items.size();
+    }
+    qsizetype changed = 0;
+    std::vector<quint8> seen(m_entries.size(), 0);
+    for (const VeskItem& item : items) {
+        const QSet<QString> people = peopleByItem.value(item.id);
+        const QStringList manualTags = manualTagsByID.value(item.id);
+        const auto slot = slotOf(item.id);
+        if (slot) {
+            const Entry& entry = m_entries[*slot];
+            if (*slot < seen.size())
+                seen[*slot] = 1;
+            if (sameItem(entry.source, item) && entry.people == people
+                && entry.manualTags == manualTags)
+                continue;
+        }
+        upsert(item, people, manualTags);
+        ++changed;
+        if (!slot) {
+            if (const auto added = slotOf(item.id); added && *added < seen.size())
+                seen[*added] = 1;
+        }
+    }
+    for (Slot slot = 0; slot < seen.size(); ++slot) {
+        if (!seen[slot] && m_entries[slot].live) {
+            remove(m_entries[slot].id);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+SearchIndex::Entry SearchIndex::makeEntry(
+    const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
+{
+    Entry entry;
+    entry.id = item.id;
+    entry.source = item;
+    entry.people = people;
+    entry.manualTags = manualTags;
+    entry.kind = item.kind;
+    entry.createdAtMs = item.createdAt.isValid() ? item.createdAt.toMSecsSinceEpoch()
+                                                 : std::numeric_limits<qint64>::min();
+    entry.live = true;
+    entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
+        if (word.size() < kShortestToken || searchCharacterCount(word) < kShortestToken)
+            return;
+        const std::u16string_view key = u16(word);
+        const bool known = m_words.ids.find(key) != m_words.ids.end();
+        const quint32 id = m_words.intern(key);
+        if (!known)
+            m_wordOrder.emplace(std::u16string_view(*m_words.texts[id]), id);
+        entry.words.push_back(id);
+    });
+    sortUnique(entry.words);
+
+    for (const QString& tag : entry.record.tags)
+        entry.tags.push_back(m_tags.intern(u16(tag)));
+    sortUnique(entry.tags);
+
+    QStringList parts{item.title, item.note};
+    if (item.text && *item.text != item.searchableText)
+        parts.append(*item.text);
+    parts.append(item.searchableText);
+    parts.append(manualTags.join(QLatin1Char(' ')));
+    forEachContentToken(parts.join(QLatin1Char(' ')), [&](const QString& token) {
+        entry.association.push_back(m_associationWords.intern(u16(token)));
+    });
+    sortUnique(entry.association);
+    return entry;
+}
+
+void SearchIndex::link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary)
+{
+    for (quint32 id : ids) {
+        std::vector<Slot>& postings = dictionary.postings[id];
+        if (postings.empty() || postings.back() < slot)
+            postings.push_back(slot);
+        else
+            postings.insert(std::lower_bound(postings.begin(), postings.end(), slot), slot);
+    }
+}
+
+void SearchIndex::unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary)
+{
+    for (quint32 id : ids) {
+        std::vector<Slot>& postings = dictionary.postings[id];
+        auto found = std::lower_bound(postings.begin(), postings.end(), slot);
+        if (found != postings.end() && *found == slot)
+            postings.erase(found);
+    }
+}
+
+void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
+    const std::vector<quint32>& after, Dictionary& dictionary)
+{
+    std::vector<quint32> gone;
+    std::vector<quint32> added;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+        std::back_inserter(gone));
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+        std::back_inserter(added));
+    unlink(slot, gone, dictionary);
+    link(slot, added, dictionary);
+}
+
+void SearchIndex::upsert(
+    const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
+{
+    Entry entry = makeEntry(item, people, manualTags);
+    if (auto existing = m_slotByID.constFind(item.id); existing != m_slotByID.cend()) {
+        const Slot slot = *existing;
+        Entry& old = m_entries[slot];
+        relink(slot, old.words, entry.words, m_words);
+        relink(slot, old.tags, entry.tags, m_tags);
+        old = std::move(entry);
+        return;
+    }
+    Slot slot;
+    if (!m_freeSlots.empty()) {
+        slot = m_freeSlots.back();
+        m_freeSlots.pop_back();
+    } else {
+        slot = Slot(m_entries.size());
+        m_entries.emplace_back();
+    }
+    link(slot, entry.words, m_words);
+    link(slot, entry.tags, m_tags);
+    m_entries[slot] = std::move(entry);
+    m_slotByID.insert(item.id, slot);
+}
+
+bool SearchIndex::remove(const QUuid& id)
+{
+    auto existing = m_slotByID.find(id);
+    if (existing == m_slotByID.end())
+        return false;
+    const Slot slot = *existing;
+    m_slotByID.erase(existing);
+    Entry& entry = m_entries[slot];
+    unlink(slot, entry.words, m_words);
+    unlink(slot, entry.tags, m_tags);
+    entry = Entry();
+    m_freeSlots.push_back(slot);
+    return true;
+}
+
+std::optional<SearchIndex::Slot> SearchIndex::slotOf(const QUuid& id) const
+{
+    if (auto found = m_slotByID.constFind(id); found != m_slotByID.cend())
+        return *found;
+    return std::nullopt;
+}
+
+const SearchRecord* SearchIndex::record(const QUuid& id) const
+{
+    const auto slot = slotOf(id);
+    return slot ? &m_entries[*slot].record : nullptr;
+}
+
+void SearchIndex::markPostings(const std::vector<Slot>& postings, std::vector<quint8>& marks) const
+{
+    for (Slot slot : postings)
+        marks[slot] = 1;
+}
+
+void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
+{
+    if (token.isEmpty())
+        return;
+    // Tags are indexed as themselves and with a leading "#".
+    if (auto tag = m_tags.find(u16(token)))
+        markPostings(m_tags.postings[*tag], marks);
+    if (token.startsWith(QLatin1Char('#'))) {
+        if (auto tag = m_tags.find(u16(token.mid(1))))
+            markPostings(m_tags.postings[*tag], marks);
+    }
+
+    const qsizetype length = searchCharacterCount(token);
+    if (length < kShortestToken)
+        return;
+    if (length > kLongestPrefix) {
+        if (auto word = m_words.find(u16(token)))
+            markPostings(m_words.postings[*word], marks);
+        return;
+    }
+    // Every word that begins with token holds it as a prefix, provided the token ends on a
+    // character boundary of that word.
+    const std::u16string_view key = u16(token);
+    for (auto it = m_wordOrder.lower_bound(key);
+         it != m_wordOrder.end() && it->first.substr(0, key.size()) == key; ++it) {
+        const std::vector<Slot>& postings = m_words.postings[it->second];
+        if (postings.empty())
+            continue;
+        if (it->first.size() > key.size()
+            && searchCharacterPrefix(qview(it->first), length).size() != token.size())
+            continue;
+        markPostings(postings, marks);
+    }
+}
+
+QSet<QUuid> SearchIndex::itemsForToken(const QString& token) const
+{
+    std::vector<quint8> marks(m_entries.size(), 0);
+    markToken(token, marks);
+    QSet<QUuid> found;
+    for (Slot slot = 0; slot < marks.size(); ++slot) {
+        if (marks[slot])
+            found.insert(m_entries[slot].id);
+    }
+    return found;
+}
+
+QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
+{
+    QSet<QString> tokens;
+    const auto slot = slotOf(id);
+    if (!slot)
+        return tokens;
+    const Entry& entry = m_entries[*slot];
+    for (quint32 word : entry.words) {
+        const QStringView text = qview(*m_words.texts[word]);
+        tokens.insert(text.toString());
+        const qsizetype length = std::min(searchCharacterCount(text), kLongestPrefix);
+        for (qsizetype n = kShortestToken; n <= length; ++n)
+            tokens.insert(searchCharacterPrefix(text, n).toString());
+    }
+    for (quint32 tag : entry.tags) {
+        const QString text = qview(*m_tags.texts[tag]).toString();
+        tokens.insert(text);
+        tokens.insert(QLatin1Char('#') + text);
+    }
+    return tokens;
+}
+
+QHash<QString, QSet<QUuid>> SearchIndex::tokenTable() const
+{
+    QHash<QString, QSet<QUuid>> table;
+    for (const Entry& entry : m_entries) {
+        if (!entry.live)
+            continue;
+        for (const QString& token : tokensOfItem(entry.id))
+            table[token].insert(entry.id);
+    }
+    return table;
+}
+
+QSet<QString> SearchIndex::associationTokens(const QUuid& id) const
+{
+    QSet<QString> tokens;
+    if (const auto slot = slotOf(id)) {
+        for (quint32 word : m_entries[*slot].association)
+            tokens.insert(qview(*m_associationWords.texts[word]).toString());
+    }
+    return tokens;
+}
+
+QHash<QUuid, QSet<QString>> SearchIndex::associationTable() const
+{
+    QHash<QUuid, QSet<QString>> table;
+    for (const Entry& entry : m_entries) {
+        if (entry.live)
+            table.insert(entry.id, associationTokens(entry.id));
+    }
+    return table;
+}
+
+double SearchIndex::associationOverlap(const QUuid& a, const QUuid& b) const
+{
+    const auto slotA = slotOf(a);
+    const auto slotB = slotOf(b);
+    if (!slotA || !slotB)
+        return 0.0;
+    const std::vector<quint32>& first = m_entries[*slotA].association;
+    const std::vector<quint32>& second = m_entries[*slotB].association;
+    size_t shared = 0;
+    auto i = first.begin();
+    auto j = second.begin();
+    while (i != first.end() && j != second.end()) {
+        if (*i < *j) {
+            ++i;
+        } else if (*j < *i) {
+            ++j;
+        } else {
+            ++shared;
+            ++i;
+            ++j;
+        }
+    }
+    const size_t smaller = std::max<size_t>(1, std::min(first.size(), second.size()));
+    return double(shared) / double(smaller);
+}
+
+} // namespace vesk

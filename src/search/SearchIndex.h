@@ -1,0 +1,123 @@
+#pragma once
+
+#include "search/SearchRecord.h"
+#include "store/VeskItem.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vesk {
+
+// The in-memory search preparation of the whole library: one SearchRecord per item, the token
+// index (every word of 3 or more characters, its prefixes of 3 to 8 characters, every tag and
+// "#" + tag, each mapped to the items holding it) and the association tokens of each item.
+//
+// A full build happens at start-up and after bulk changes; single items are added, updated and
+// removed in place, at a cost that depends on the item and not on the size of the library. The
+// token index keeps whole words only, with the items that hold each word; a prefix look-up walks
+// the words that start with it in sorted order, which answers exactly what a table of all
+// prefixes would, in a fraction of its memory.
+class SearchIndex {
+public:
+    using Slot = quint32;
+
+    // One indexed item.
+    struct Entry {
+        QUuid id;
+        VeskItem source;             // what was indexed, to tell later whether it changed
+        QSet<QString> people;
+        QStringList manualTags;
+        SearchRecord record;
+        VeskKind kind = VeskKind::Text;
+        qint64 createdAtMs = 0;      // the item's creation time; the distant past when invalid
+        std::vector<quint32> words;  // sorted word ids
+        std::vector<quint32> tags;   // sorted tag ids
+        std::vector<quint32> association; // sorted association token ids
+        bool live = false;
+    };
+
+    void clear();
+    // Builds everything anew from the items, their people's names and their manual tags.
+    void rebuild(const QList<VeskItem>& items, const QHash<QUuid, QSet<QString>>& peopleByItem,
+        const QHash<QUuid, QStringList>& manualTagsByID);
+    // Brings the index to the state rebuild() would give, touching only the items that were
+    // added, changed or removed since they were indexed. Returns how many entries changed.
+    qsizetype synchronize(const QList<VeskItem>& items,
+        const QHash<QUuid, QSet<QString>>& peopleByItem,
+        const QHash<QUuid, QStringList>& manualTagsByID);
+    // Adds the item, or replaces what is indexed for it.
+    void upsert(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags);
+    // Returns whether the item was indexed.
+    bool remove(const QUuid& id);
+
+    qsizetype size() const { return m_slotByID.size(); }
+    bool contains(const QUuid& id) const { return m_slotByID.contains(id); }
+    const SearchRecord* record(const QUuid& id) const;
+    QList<QUuid> ids() const { return m_slotByID.keys(); }
+
+    // The items the token index holds under token.
+    QSet<QUuid> itemsForToken(const QString& token) const;
+    // The whole token index as a table; costly, for checks.
+    QHash<QString, QSet<QUuid>> tokenTable() const;
+    // The tokens an item adds to the index.
+    QSet<QString> tokensOfItem(const QUuid& id) const;
+
+    // The item's content words (extractTokens of its title, note, text, searchable text and
+    // manual tags); empty when not indexed.
+    QSet<QString> associationTokens(const QUuid& id) const;
+    QHash<QUuid, QSet<QString>> associationTable() const;
+    // Tokens in both items' sets divided by the smaller set's size (at least 1); 0 when either
+    // item is not indexed.
+    double associationOverlap(const QUuid& a, const QUuid& b) const;
+
+    // Fast access for the lexical pass.
+    Slot slotCount() const { return Slot(m_entries.size()); }
+    const Entry& entry(Slot slot) const { return m_entries[slot]; }
+    std::optional<Slot> slotOf(const QUuid& id) const;
+    // Sets marks[slot] = 1 for every item the token index holds under token; marks has
+    // slotCount() elements.
+    void markToken(QStringView token, std::vector<quint8>& marks) const;
+
+private:
+    struct Dictionary {
+        struct Hash {
+            using is_transparent = void;
+            size_t operator()(std::u16string_view text) const noexcept;
+        };
+        std::unordered_map<std::u16string, quint32, Hash, std::equal_to<>> ids;
+        std::vector<const std::u16string*> texts;
+        std::vector<std::vector<Slot>> postings; // sorted; unused for association tokens
+
+        quint32 intern(std::u16string_view text);
+        std::optional<quint32> find(std::u16string_view text) const;
+        void clear();
+    };
+
+    Entry makeEntry(const VeskItem& item, const QSet<QString>& people,
+        const QStringList& manualTags);
+    void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
+    void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
+    void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,
+        Dictionary& dictionary);
+    void markPostings(const std::vector<Slot>& postings, std::vector<quint8>& marks) const;
+
+    std::vector<Entry> m_entries;
+    std::vector<Slot> m_freeSlots;
+    QHash<QUuid, Slot> m_slotByID;
+    Dictionary m_words;
+    std::map<std::u16string_view, quint32> m_wordOrder; // views of m_words' keys, for prefixes
+    Dictionary m_tags;
+    Dictionary m_associationWords;
+};
+
+} // namespace vesk

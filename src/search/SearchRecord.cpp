@@ -1,0 +1,170 @@
+#include "search/SearchRecord.h"
+
+#include "search/SearchText.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+// Lower-cases text, hands its index words to visitWord and returns it as UTF-8.
+std::string lowered(const QString& text, const std::function<void(QStringView)>& visitWord)
+{
+    if (text.isEmpty())
+        return {};
+    const QString lower = text.toLower();
+    if (visitWord)
+        forEachIndexWord(lower, visitWord);
+    return lower.toStdString();
+}
+
+bool anyHoldsHash(std::initializer_list<QStringView> parts)
+{
+    for (QStringView part : parts) {
+        if (part.contains(QLatin1Char('#')))
+            return true;
+    }
+    return false;
+}
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+bool contains(std::string_view haystack, std::string_view needle)
+{
+    return haystack.find(needle) != std::string_view::npos;
+}
+
+} // namespace
+
+bool joinContains(const std::string_view* parts, int count, std::string_view needle)
+{
+    if (needle.empty())
+        return true;
+    for (int i = 0; i < count; ++i) {
+        if (contains(parts[i], needle))
+            return true;
+    }
+    // An occurrence that no part holds must cross a joining space.
+    if (count < 2 || needle.find(' ') == std::string_view::npos)
+        return false;
+    // Keep only what lies within reach of a joining space; the cut-out middle of a long part is
+    // marked by a byte that never occurs in UTF-8, so no match can run across it.
+    const size_t reach = needle.size() - 1;
+    std::string window;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            window.push_back(' ');
+        const std::string_view part = parts[i];
+        if (part.size() <= 2 * reach) {
+            window.append(part);
+        } else {
+            window.append(part.substr(0, reach));
+            window.push_back('\xFF');
+            window.append(part.substr(part.size() - reach));
+        }
+    }
+    return contains(window, needle);
+}
+
+QString SearchRecord::titleText() const { return fromUtf8(title); }
+QString SearchRecord::noteText() const { return fromUtf8(note); }
+
+QString SearchRecord::searchable() const
+{
+    QStringList parts;
+    if (!searchableText.empty())
+        parts.append(fromUtf8(searchableText));
+    if (!peopleNames.empty())
+        parts.append(fromUtf8(peopleNames));
+    return parts.join(QLatin1Char(' '));
+}
+
+QString SearchRecord::combined() const
+{
+    const std::string& textPart = textIsSearchableText ? searchableText : text;
+    return QStringList{fromUtf8(title), fromUtf8(searchableText), fromUtf8(note), fromUtf8(textPart),
+        fromUtf8(urlString), fromUtf8(filePath), fromUtf8(peopleNames)}
+        .join(QLatin1Char(' '));
+}
+
+bool SearchRecord::titleContains(std::string_view needle) const { return contains(title, needle); }
+bool SearchRecord::noteContains(std::string_view needle) const { return contains(note, needle); }
+
+bool SearchRecord::searchableContains(std::string_view needle) const
+{
+    if (searchableText.empty())
+        return contains(peopleNames, needle);
+    if (peopleNames.empty())
+        return contains(searchableText, needle);
+    const std::string_view parts[] = {searchableText, peopleNames};
+    return joinContains(parts, 2, needle);
+}
+
+bool SearchRecord::combinedContains(std::string_view needle) const
+{
+    const std::string_view textPart = textIsSearchableText ? searchableText : text;
+    const std::string_view parts[] = {
+        title, searchableText, note, textPart, urlString, filePath, peopleNames};
+    if (needle.find(' ') == std::string_view::npos) {
+        // Without a space a match lies inside one part; the copy of the searchable text need
+        // not be scanned twice.
+        return contains(title, needle) || contains(searchableText, needle)
+            || contains(note, needle) || otherPartsContain(needle);
+    }
+    return joinContains(parts, 7, needle);
+}
+
+bool SearchRecord::otherPartsContain(std::string_view needle) const
+{
+    return (!textIsSearchableText && contains(text, needle)) || contains(urlString, needle)
+        || contains(filePath, needle) || contains(peopleNames, needle);
+}
+
+QString combinedJoin(const VeskItem& item, const QString& peopleNames)
+{
+    return QStringList{item.title, item.searchableText, item.note, item.text.value_or(QString()),
+        item.urlString.value_or(QString()), item.filePath.value_or(QString()), peopleNames}
+        .join(QLatin1Char(' '));
+}
+
+SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
+    const QStringList& manualTags, const std::function<void(QStringView)>& visitWord)
+{
+    QStringList names(people.begin(), people.end());
+    std::sort(names.begin(), names.end());
+    const QString peopleNames = names.join(QLatin1Char(' '));
+
+    SearchRecord record;
+    record.title = lowered(item.title, visitWord);
+    record.note = lowered(item.note, visitWord);
+    record.searchableText = lowered(item.searchableText, visitWord);
+    const QString text = item.text.value_or(QString());
+    const QString urlString = item.urlString.value_or(QString());
+    const QString filePath = item.filePath.value_or(QString());
+    record.textIsSearchableText = !text.isEmpty() && text == item.searchableText;
+    if (!record.textIsSearchableText)
+        record.text = lowered(text, visitWord);
+    record.urlString = lowered(urlString, visitWord);
+    record.filePath = lowered(filePath, visitWord);
+    record.peopleNames = lowered(peopleNames, visitWord);
+
+    // The regular expression sees each part's neighbours as they stand in the join, so the join
+    // is scanned whole, but only when there is a "#" at all.
+    if (anyHoldsHash({item.title, item.searchableText, item.note, text, urlString, filePath,
+            peopleNames})) {
+        for (const QString& tag : extractHashtags(combinedJoin(item, peopleNames)))
+            record.tags.insert(tag);
+    }
+    for (const QString& tag : manualTags)
+        record.tags.insert(tag);
+    for (const QString& name : people)
+        record.people.insert(name.toLower());
+    return record;
+}
+
+} // namespace vesk

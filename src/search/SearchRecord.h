@@ -1,0 +1,65 @@
+#pragma once
+
+#include "store/VeskItem.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// What the lexical pass reads of one item, lower-cased once.
+//
+// The texts are kept as UTF-8: a substring test on UTF-8 bytes answers the same as on the
+// characters, scans several times faster and halves the memory of a large library. The long
+// `combined` text (title, searchable text, note, text, link, path and people joined by one space)
+// is not stored a second time: it is kept as its parts, and the containment tests below look
+// across the joining spaces exactly as they would in the joined text.
+struct SearchRecord {
+    std::string title;
+    std::string note;
+    std::string searchableText;  // the item's searchableText
+    std::string text;            // the item's text (or empty)
+    bool textIsSearchableText = false; // true when `text` equals `searchableText` (not kept twice)
+    std::string urlString;
+    std::string filePath;
+    std::string peopleNames;     // the people's names, sorted, joined by one space
+    QSet<QString> tags;
+    QSet<QString> people;
+
+    // The record's texts as full strings.
+    QString titleText() const;
+    QString noteText() const;
+    QString searchable() const;
+    QString combined() const;
+
+    // Plain, case-sensitive substring tests; `needle` is UTF-8.
+    bool titleContains(std::string_view needle) const;
+    bool noteContains(std::string_view needle) const;
+    bool searchableContains(std::string_view needle) const;
+    bool combinedContains(std::string_view needle) const;
+    // For a needle without a space: does `combined` hold it in a part other than the title, the
+    // note and the searchable text? (The caller has tested those already.)
+    bool otherPartsContain(std::string_view needle) const;
+
+    friend bool operator==(const SearchRecord&, const SearchRecord&) = default;
+};
+
+// The record of one item. `people` are the names of the person pools that hold a face of the item
+// (trimmed, in their own case); `manualTags` its manual tags. When given, `visitWord` receives
+// every index word (runs of letters, numbers, marks and "#") of the lower-cased texts.
+SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
+    const QStringList& manualTags, const std::function<void(QStringView)>& visitWord = {});
+
+// The unlowered join that hashtags are read from (title, searchable text, note, text, link, path,
+// people), by one space, empty parts kept.
+QString combinedJoin(const VeskItem& item, const QString& peopleNames);
+
+// Whether needle occurs in the join of parts by one space, without building the join.
+bool joinContains(const std::string_view* parts, int count, std::string_view needle);
+
+} // namespace vesk

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/CancellationToken.h"
+#include "search/ManualTags.h"
+#include "search/SearchIndex.h"
+#include "search/UsageSignals.h"
+#include "store/VeskStore.h"
+
+#include <QHash>
+#include <QList>
+#include <QUuid>
+
+#include <optional>
+
+namespace vesk {
+
+// What the store keeps for search: nothing of it but the usage signals and manual tags (in the
+// settings) outlives the process.
+struct VeskStore::SearchState {
+    // Records, token index and association tokens of every item in items().
+    SearchIndex index;
+    // Related items per item; emptied whenever the index or the usage signals change.
+    QHash<QUuid, QList<QUuid>> relatedCache;
+    // Keyed by the item identifier's upper-case text.
+    UsageSignalMap usageSignals;
+    ManualTagMap manualTagsByID;
+    // The current deep search; a newer one cancels it.
+    std::optional<CancellationToken> deepSearchTask;
+};
+
+} // namespace vesk

@@ -1,0 +1,225 @@
+// The store's search operations: the index, the lexical refresh, the deep-search task and the
+// usage signals.
+#include "search/SearchState.h"
+
+#include "platform/Uuid.h"
+#include "search/LexicalMatch.h"
+#include "search/Ranking.h"
+
+namespace vesk {
+
+namespace {
+
+// The names of the named pools, trimmed; unnamed and blank pools have none.
+QHash<QUuid, QString> poolNames(const QList<VeskFaceClusterRecord>& pools)
+{
+    QHash<QUuid, QString> names;
+    for (const VeskFaceClusterRecord& pool : pools) {
+        const QString name = pool.name.value_or(QString()).trimmed();
+        if (!name.isEmpty())
+            names.insert(pool.id, name);
+    }
+    return names;
+}
+
+QHash<QUuid, QStringList> manualTagsByItem(const ManualTagMap& tags)
+{
+    QHash<QUuid, QStringList> byItem;
+    for (auto it = tags.cbegin(); it != tags.cend(); ++it) {
+        if (const auto id = parseUuid(it.key()))
+            byItem.insert(*id, *it);
+    }
+    return byItem;
+}
+
+} // namespace
+
+std::shared_ptr<VeskStore::SearchState> VeskStore::makeSearchState()
+{
+    return std::make_shared<SearchState>();
+}
+
+void VeskStore::loadUsageSignals()
+{
+    searchState().usageSignals =
+        decodeUsageSignals(m_services.settings->data(usageDefaultsKey)).value_or(UsageSignalMap());
+}
+
+void VeskStore::loadManualTags()
+{
+    searchState().manualTagsByID =
+        decodeManualTags(m_services.settings->data(manualTagsDefaultsKey)).value_or(ManualTagMap());
+}
+
+QHash<QUuid, QSet<QString>> VeskStore::personNamesByItem() const
+{
+    const QHash<QUuid, QString> names = poolNames(m_faceClustersCache);
+    QHash<QUuid, QSet<QString>> byItem;
+    if (names.isEmpty())
+        return byItem;
+    for (const VeskFaceRecord& face : m_faceRecordsCache) {
+        if (!face.clusterID)
+            continue;
+        if (auto name = names.constFind(*face.clusterID); name != names.cend())
+            byItem[face.veskID].insert(*name);
+    }
+    return byItem;
+}
+
+void VeskStore::rebuildSearchIndex()
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    // Only what changed since the last build is indexed again; the result is that of a build
+    // from scratch.
+    state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID));
+    state.relatedCache.clear();
+}
+
+LexicalSnapshot VeskStore::lexicalMatch(const QString& query) const
+{
+    return vesk::lexicalMatch(searchState().index, query);
+}
+
+void VeskStore::refreshFilteredItems(const QString& query)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    const LexicalSnapshot snapshot = lexicalMatch(query);
+    if (snapshot.query.isEmpty()) {
+        if (state.deepSearchTask)
+            state.deepSearchTask->cancel();
+        state.deepSearchTask.reset();
+        setRetrievalHints({});
+        setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
+        return;
+    }
+
+    const QDateTime now = m_services.clock->now();
+    QHash<QUuid, const VeskItem*> hits;
+    hits.reserve(snapshot.scores.size());
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (snapshot.scores.contains(item.id) && !hits.contains(item.id))
+            hits.insert(item.id, &item);
+    }
+    // Usage scores of the few items ever opened, keyed by identifier.
+    QHash<QUuid, double> usage;
+    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+        if (const auto id = parseUuid(it.key()); id && hits.contains(*id))
+            usage.insert(*id, vesk::usageScore(*it, now));
+    }
+
+    QList<std::pair<VeskItem, double>> ranked;
+    ranked.reserve(hits.size());
+    for (const QUuid& id : snapshot.rankedIDs) {
+        const VeskItem* item = hits.value(id);
+        if (!item)
+            continue;
+        const double score = snapshot.scores.value(id) + recencyBonus(item->createdAt, now)
+            + 0.9 * usage.value(id, 0.0);
+        ranked.append({*item, score});
+    }
+    sortRankedItems(ranked);
+
+    QList<VeskItem> results;
+    results.reserve(ranked.size());
+    QHash<QUuid, QString> hints;
+    for (const auto& [item, score] : std::as_const(ranked)) {
+        if (results.size() < 6) {
+            if (auto hint = snapshot.hints.constFind(item.id); hint != snapshot.hints.cend())
+                hints.insert(item.id, *hint);
+        }
+        results.append(item);
+    }
+    setFilteredItems(results);
+    setRetrievalHints(hints);
+}
+
+void VeskStore::startDeepSearch(const QString& query)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    if (state.deepSearchTask)
+        state.deepSearchTask->cancel();
+    const LexicalSnapshot snapshot = lexicalMatch(query);
+    if (snapshot.query.isEmpty()) {
+        setRetrievalHints({});
+        setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
+        return;
+    }
+    // The semantic pass runs under this token with the snapshot; until it exists the task ends
+    // here and the lexical result stays in place.
+    state.deepSearchTask = CancellationToken();
+}
+
+void VeskStore::refreshSearchAfterChange()
+{
+    assertMainThread();
+    rebuildSearchIndex();
+    refreshFilteredItems(m_searchText);
+    startDeepSearch(m_searchText);
+}
+
+void VeskStore::refreshSearchAfterItemChange(const QUuid& id)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    const qsizetype index = indexOfItem(id);
+    if (index < 0) {
+        state.index.remove(id);
+    } else {
+        const QHash<QUuid, QString> names = poolNames(m_faceClustersCache);
+        QSet<QString> people;
+        for (const VeskFaceRecord& face : m_faceRecordsCache) {
+            if (face.veskID == id && face.clusterID) {
+                if (auto name = names.constFind(*face.clusterID); name != names.cend())
+                    people.insert(*name);
+            }
+        }
+        state.index.upsert(
+            m_items[index], people, state.manualTagsByID.value(uuidString(id)));
+    }
+    state.relatedCache.clear();
+    refreshFilteredItems(m_searchText);
+    startDeepSearch(m_searchText);
+}
+
+void VeskStore::refreshSearchAfterFaceChange()
+{
+    assertMainThread();
+    rebuildSearchIndex();
+    if (m_searchText.trimmed().isEmpty())
+        return;
+    refreshFilteredItems(m_searchText);
+    startDeepSearch(m_searchText);
+}
+
+void VeskStore::recordUsage(const QUuid& id)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    const QString key = uuidString(id);
+    const auto previous = state.usageSignals.constFind(key);
+    const std::optional<UsageSignal> existing = previous != state.usageSignals.cend()
+        ? std::optional<UsageSignal>(*previous)
+        : std::nullopt;
+    state.usageSignals.insert(key, recordedUse(existing, m_services.clock->now()));
+    saveUsageSignals();
+    state.relatedCache.clear();
+}
+
+double VeskStore::usageScore(const QUuid& id, const QDateTime& now) const
+{
+    const UsageSignalMap& signalMap = searchState().usageSignals;
+    const auto found = signalMap.constFind(uuidString(id));
+    if (found == signalMap.cend())
+        return 0.0;
+    return vesk::usageScore(*found, now);
+}
+
+void VeskStore::saveUsageSignals()
+{
+    m_services.settings->setData(usageDefaultsKey, encodeUsageSignals(searchState().usageSignals));
+}
+
+} // namespace vesk
