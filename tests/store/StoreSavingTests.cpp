@@ -183,4 +183,7 @@ TEST_F(StoreSaving, AnArchiveBesideALibraryWithItemsIsNotRead)
     auto store = makeStore();
     EXPECT_EQ(titles(store->items()), QStringList{"current"});
     EXPECT_EQ(storedItems().size(), 1);
+    // Set aside, so that clearing this library can never let it in later.
+    EXPECT_FALSE(QFileInfo::exists(archivePath()));
+    EXPECT_TRUE(QFileInfo::exists(migratedPath()));
 }
