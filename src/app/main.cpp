@@ -1,26 +1,16 @@
-// Until the main window lands, the executable opens the library folder and reports what it holds.
-#include "platform/AppPaths.h"
+// Vesk: a personal memory library kept on this computer.
+#include "app/VeskApp.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <cstdio>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Vesk"));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vesk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vesk"));
+    QApplication::setDesktopFileName(QStringLiteral("vesk"));
 
-    const QString dataDir = vesk::AppPaths::dataDirectory();
-    if (!vesk::AppPaths::ensureDirectory(dataDir)) {
-        std::fprintf(stderr, "Vesk could not create its data folder at %s\n", qPrintable(dataDir));
-        return 1;
-    }
-    std::printf("Vesk library folder: %s\n", qPrintable(dataDir));
-    const QFileInfoList entries = QDir(dataDir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-    if (entries.isEmpty())
-        std::printf("  (empty)\n");
-    for (const QFileInfo& entry : entries)
-        std::printf("  %s%s\n", qPrintable(entry.fileName()), entry.isDir() ? "/" : "");
-    return 0;
+    vesk::VeskApp vesk(vesk::VeskApp::makeServices());
+    vesk.show();
+    return app.exec();
 }

@@ -1,0 +1,69 @@
+#pragma once
+// A floating notice: a symbol, a semibold title and an optional one-line detail on an ultra-thin
+// material with a soft shadow. The Bring Back notice is drawn with it; the window places banners.
+
+#include "store/VeskNotices.h"
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+namespace vesk {
+
+struct NoticeBannerLook {
+    QString symbol;
+    QColor symbolColor;
+    // The outline colour depends on the appearance, so it is chosen at paint time.
+    enum class Outline { Primary, Accent } outline = Outline::Primary;
+    qreal outlineOpacity = 0.08;
+};
+
+class NoticeBanner : public QWidget {
+    Q_OBJECT
+public:
+    NoticeBanner(const NoticeBannerLook& look, const QString& title, const std::optional<QString>& detail,
+                 QWidget* parent = nullptr);
+
+    QString title() const { return m_title; }
+    // Empty when the notice has no detail or an empty one: the banner then shows the title only.
+    QString detail() const { return m_detail; }
+
+    QSize sizeHint() const override;
+
+    // Room around the banner's rounded shape for its shadow; the window offsets banners by it.
+    static constexpr int shadowMargin = 16;
+    static constexpr int maximumTextWidth = 300;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRectF bannerRect() const;
+
+    NoticeBannerLook m_look;
+    QString m_title;
+    QString m_detail;
+};
+
+// The floating view of one Bring Back notice.
+class BringBackNoticeView : public NoticeBanner {
+    Q_OBJECT
+public:
+    explicit BringBackNoticeView(const VeskBringBackNotice& notice, QWidget* parent = nullptr);
+    const VeskBringBackNotice& notice() const { return m_notice; }
+    static QString symbolFor(VeskBringBackNoticeKind kind);
+
+private:
+    VeskBringBackNotice m_notice;
+};
+
+// A stand-in view of an intake notice in the same shape, for when no other view is given.
+class IntakeNoticeFallbackView : public NoticeBanner {
+    Q_OBJECT
+public:
+    explicit IntakeNoticeFallbackView(const VeskIntakeNotice& notice, QWidget* parent = nullptr);
+    static QString symbolFor(VeskIntakeNoticeKind kind);
+};
+
+} // namespace vesk

@@ -1,0 +1,40 @@
+#pragma once
+// The application: owns the one store of the process for its whole life, binds the theme to the
+// user defaults and brings up the main window (1400 by 820, no smaller than 1340 by 760).
+
+#include "app/ContentView.h"
+#include "store/VeskServices.h"
+
+#include <QObject>
+#include <memory>
+
+namespace vesk {
+
+class VeskStore;
+
+class VeskApp : public QObject {
+    Q_OBJECT
+public:
+    // The real services: clock, the INI user defaults, the data folder, and the shared caches.
+    static VeskServices makeServices();
+
+    explicit VeskApp(VeskServices services, QObject* parent = nullptr);
+    ~VeskApp() override;
+
+    VeskStore& store() const { return *m_store; }
+    ContentView& mainWindow() const { return *m_mainWindow; }
+
+    // Shows the main window at its default size.
+    void show();
+
+    // The hooks later work plugs into the main window (hot keys, clipboard, grid, sheets).
+    static ContentViewHooks defaultHooks();
+
+private:
+    void applyPalette();
+
+    std::unique_ptr<VeskStore> m_store;
+    std::unique_ptr<ContentView> m_mainWindow;
+};
+
+} // namespace vesk
