@@ -1,0 +1,55 @@
+#pragma once
+
+#include "preview/ItemDates.h"
+#include "preview/VeskCardStyle.h"
+#include "store/VeskItem.h"
+
+#include <QPixmap>
+#include <QRectF>
+#include <QString>
+#include <array>
+#include <optional>
+
+class QPainter;
+
+namespace vesk {
+
+class Theme;
+
+// The animatable numbers of a card's look. A state's style gives the targets; the grid moves
+// the current values towards them and paints whatever they are at the moment.
+struct CardLook {
+    enum Index {
+        Scale, OffsetY, Opacity, ShadowOpacity, ShadowRadius, ShadowOffsetY,
+        AccentTint, HoverTint, BorderAccent, BorderPrimary, BorderWidth,
+        Tilt, HoverSheen, MultiMark, Ring, RingStroke, RingWidth, RingScale, RingOpacity,
+        BroughtBackBadge, ClosestBadge, ReasonLine, CapturePresence, CaptureExpansion,
+        Count
+    };
+    std::array<double, Count> v{};
+
+    double operator[](Index i) const { return v[size_t(i)]; }
+    double& operator[](Index i) { return v[size_t(i)]; }
+
+    static CardLook from(const VeskCardStyle& style, const VeskCardFlags& flags, bool hasReasonLine);
+    static CardLook mix(const CardLook& from, const CardLook& to, double progress);
+    friend bool operator==(const CardLook&, const CardLook&) = default;
+};
+
+// Everything a card shows besides its look.
+struct VeskCardContent {
+    VeskItem item;
+    QString displayTitle;
+    VeskCardDates dates;
+    std::optional<QString> retrievalHint;
+    bool isTopResult = false;
+    bool hasRichText = false;
+    // The thumbnail scaled for the card; null while none is known.
+    QPixmap thumbnail;
+};
+
+// Paints one card into `cell` (its untransformed frame in the painter's coordinates).
+void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
+                   const Theme& theme);
+
+} // namespace vesk
