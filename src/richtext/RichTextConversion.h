@@ -1,0 +1,38 @@
+#pragma once
+// The stored form of a rich-text body (RTF bytes of the whole text) and the ways into and out of it.
+//
+// Colours are never stored. On screen, text without a foreground brush is painted in the palette's
+// text colour, which follows the light or dark appearance: that absence is what "the label colour"
+// is in a QTextDocument, and normalizeTextColors produces it.
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QTextDocument;
+
+namespace vesk {
+
+// Removes every foreground colour and underline colour, so text and underlines follow the theme.
+// With a link colour, links keep (or get) that colour instead.
+void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& linkColor = std::nullopt);
+
+// RTF of the whole text with colours removed, links detected and glyphs styled; none for an empty
+// text or when writing fails. The argument is not changed.
+std::optional<QByteArray> makeRTFData(const QTextDocument& document);
+
+// Stored RTF ready for editing (colours normalised, links detected, glyphs styled); the fallback
+// plain text in the default font when there is no RTF or it cannot be read. Never fails.
+std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByteArray>& rtf,
+                                                        const QString& fallback);
+
+// What the editor and the read view run before showing text: colours normalised (links in the link
+// colour), links detected, glyphs styled.
+void runDisplayPass(QTextDocument& document, const QColor& linkColor);
+
+// Whether two documents show the same text with the same formatting.
+bool sameRichText(const QTextDocument& a, const QTextDocument& b);
+
+} // namespace vesk

@@ -1,0 +1,172 @@
+#include "richtext/RichTextFormat.h"
+
+#include <QFontDatabase>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+namespace vesk {
+
+QString richTextSystemFamily()
+{
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+QFont defaultRichTextFont()
+{
+    QFont font(richTextSystemFamily());
+    font.setPointSizeF(kRichTextDefaultPointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+RunFont runFont(const QTextCharFormat& format)
+{
+    RunFont font;
+    const QStringList families = format.fontFamilies().toStringList();
+    if (!families.isEmpty() && families.first() != richTextSystemFamily())
+        font.family = families.first();
+    if (format.fontPointSize() > 0)
+        font.pointSize = format.fontPointSize();
+    font.weight = format.fontWeight();
+    font.italic = format.fontItalic();
+    return font;
+}
+
+void setRunFont(QTextCharFormat& format, const RunFont& font)
+{
+    if (font.family.isEmpty())
+        format.clearProperty(QTextFormat::FontFamilies);
+    else
+        format.setFontFamilies(QStringList{font.family});
+    format.setFontPointSize(font.pointSize);
+    format.setFontWeight(font.weight);
+    if (font.italic)
+        format.setFontItalic(true);
+    else
+        format.clearProperty(QTextFormat::FontItalic);
+}
+
+RunFont systemRunFont(qreal pointSize, int weight, bool italic)
+{
+    RunFont font;
+    font.pointSize = pointSize;
+    font.weight = weight;
+    font.italic = italic;
+    return font;
+}
+
+bool isUnderlined(const QTextCharFormat& format)
+{
+    return format.hasProperty(QTextFormat::TextUnderlineStyle)
+        ? format.underlineStyle() != QTextCharFormat::NoUnderline
+        : format.fontUnderline();
+}
+
+bool hasLink(const QTextCharFormat& format)
+{
+    return format.isAnchor() && !format.anchorHref().isEmpty();
+}
+
+QString documentText(const QTextDocument& document)
+{
+    return document.toPlainText();
+}
+
+int documentLength(const QTextDocument& document)
+{
+    return std::max(0, document.characterCount() - 1);
+}
+
+QTextCharFormat charFormatAt(const QTextDocument& document, int index)
+{
+    const QTextBlock block = document.findBlock(std::max(0, index));
+    if (!block.isValid())
+        return {};
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.isValid() && index >= fragment.position() && index < fragment.position() + fragment.length())
+            return fragment.charFormat();
+    }
+    return block.charFormat();
+}
+
+QList<CharRun> charRuns(const QTextDocument& document, int start, int end)
+{
+    QList<CharRun> runs;
+    if (end <= start)
+        return runs;
+    for (QTextBlock block = document.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const int a = std::max(start, fragment.position());
+            const int b = std::min(end, fragment.position() + fragment.length());
+            if (a < b)
+                runs.append(CharRun{a, b, fragment.charFormat()});
+        }
+    }
+    return runs;
+}
+
+void setCharFormat(QTextDocument& document, int start, int end, const QTextCharFormat& format)
+{
+    for (const CharRun& run : charRuns(document, start, end)) {
+        if (run.format == format)
+            continue;
+        QTextCursor cursor(&document);
+        cursor.setPosition(run.start);
+        cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(format);
+    }
+}
+
+void transformRuns(QTextDocument& document, int start, int end,
+                   const std::function<void(QTextCharFormat&)>& change)
+{
+    for (const CharRun& run : charRuns(document, start, end)) {
+        QTextCharFormat format = run.format;
+        change(format);
+        if (format == run.format)
+            continue;
+        QTextCursor cursor(&document);
+        cursor.setPosition(run.start);
+        cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(format);
+    }
+}
+
+TextRange paragraphRange(const QString& text, int location, int length)
+{
+    const int n = int(text.size());
+    location = std::clamp(location, 0, n);
+    length = std::clamp(length, 0, n - location);
+    const int start = location == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n'), location - 1)) + 1;
+    const int last = length > 0 ? location + length - 1 : location;
+    int end = last >= n ? -1 : int(text.indexOf(QLatin1Char('\n'), last));
+    end = end < 0 ? n : end + 1;
+    return {start, std::max(0, end - start)};
+}
+
+TextRange selectedParagraphRange(const QString& text, int selectionStart, int selectionLength)
+{
+    const int n = int(text.size());
+    if (n == 0)
+        return {0, 0};
+    const int location = selectionLength == 0 ? std::min(selectionStart, n - 1) : selectionStart;
+    return paragraphRange(text, location, selectionLength);
+}
+
+QString currentParagraphText(const QString& text, int selectionStart)
+{
+    const int n = int(text.size());
+    if (n == 0)
+        return {};
+    const TextRange range = paragraphRange(text, std::clamp(selectionStart, 0, n - 1), 0);
+    return text.mid(range.location, range.length);
+}
+
+} // namespace vesk

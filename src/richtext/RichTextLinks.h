@@ -1,0 +1,40 @@
+#pragma once
+// Links in rich text: finding web and e-mail addresses in text (our own patterns), the rules of the
+// "Add Link" prompt, and which links a click may hand to the desktop.
+
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+class QTextDocument;
+
+namespace vesk {
+
+struct DetectedLink {
+    int start = 0;
+    int length = 0;
+    QUrl url;
+};
+
+// Addresses with a scheme (http, https, ftp, mailto:) and plain e-mail addresses, as the first pass
+// of detectLinks finds them; trailing sentence punctuation is not part of a link.
+QList<DetectedLink> findSchemeLinks(const QString& text);
+// Bare domains under one of sixteen well-known top-level domains (www.example.com, example.io/path),
+// linked to https; never the domain part of an e-mail address.
+QList<DetectedLink> findBareDomainLinks(const QString& text);
+
+// Adds links for the addresses found in the text; never removes or replaces an existing link, and
+// a match whose first character is already linked is left alone.
+void detectLinks(QTextDocument& document);
+
+// What the "Add Link" field starts with: the clipboard text when, trimmed, it is non-empty, has a
+// full stop and no space; otherwise empty.
+QString addLinkPrefill(const QString& clipboardText);
+// The address the user typed as a URL: https:// is put in front when no scheme is given; none for
+// an empty entry or a scheme other than http and https.
+std::optional<QUrl> addLinkURL(const QString& typed);
+
+// Links in text from other applications may carry any scheme; only these are opened.
+bool isOpenableLink(const QUrl& url);
+
+} // namespace vesk

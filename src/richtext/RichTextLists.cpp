@@ -1,0 +1,272 @@
+#include "richtext/RichTextLists.h"
+
+#include "richtext/RichTextFormat.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextList>
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+const QRegularExpression& anyMarkerPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(?:\u2022|-|\\d+\\.|[\u2610\u2611\u25CB\u25CF])\\s+"));
+    return pattern;
+}
+
+const QRegularExpression& checkboxLinePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*[\u2610\u2611]\\s*"));
+    return pattern;
+}
+
+const QRegularExpression& radioLinePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*[\u25CB\u25CF]\\s*"));
+    return pattern;
+}
+
+const QRegularExpression& glyphPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("(?m)^(\\s*)([\u2610\u2611\u25CB\u25CF])(?=\\s|$)"));
+    return pattern;
+}
+
+const QRegularExpression& foreignListMarkerPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^[\\t ]*[\u2022\u25E6\u25AA\u2023]\\s+"));
+    return pattern;
+}
+
+bool isBlankLine(const QString& line)
+{
+    for (QChar c : line) {
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const QUrl& checklistToggleURL()
+{
+    static const QUrl url(QStringLiteral("vesk-check://toggle"));
+    return url;
+}
+
+bool isChecklistToggleLink(const QString& href)
+{
+    return QUrl(href).scheme() == QLatin1String(kChecklistScheme);
+}
+
+ListLineFlags listLineFlags(const QString& paragraphText)
+{
+    static const QRegularExpression numbered(QStringLiteral("^\\d+\\.\\s"));
+    static const QRegularExpression checklist(QStringLiteral("^[\u2610\u2611]\\s"));
+    static const QRegularExpression radio(QStringLiteral("^[\u25CB\u25CF]\\s"));
+    const QString text = paragraphText.trimmed();
+    ListLineFlags flags;
+    flags.bulleted = text.startsWith(QStringLiteral("\u2022 "));
+    flags.numbered = numbered.match(text).hasMatch();
+    flags.checklist = checklist.match(text).hasMatch();
+    flags.radio = radio.match(text).hasMatch();
+    return flags;
+}
+
+QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
+{
+    const QStringList lines = rangeText.split(QLatin1Char('\n'));
+    bool allChecklist = kind == RichTextListKind::checklist;
+    bool allRadio = kind == RichTextListKind::radio;
+    for (const QString& line : lines) {
+        if (isBlankLine(line))
+            continue;
+        if (allChecklist && !checkboxLinePattern().match(line).hasMatch())
+            allChecklist = false;
+        if (allRadio && !radioLinePattern().match(line).hasMatch())
+            allRadio = false;
+    }
+
+    QStringList rewritten;
+    rewritten.reserve(lines.size());
+    int number = 1;
+    for (const QString& line : lines) {
+        if (line.isEmpty()) {
+            rewritten.append(line);
+            continue;
+        }
+        QString rest = line;
+        const QRegularExpressionMatch marker = anyMarkerPattern().match(rest);
+        if (marker.hasMatch())
+            rest.remove(0, marker.capturedLength());
+        switch (kind) {
+        case RichTextListKind::bulleted: rewritten.append(QStringLiteral("\u2022 ") + rest); break;
+        case RichTextListKind::numbered: rewritten.append(QString::number(number) + QStringLiteral(". ") + rest); break;
+        case RichTextListKind::checklist: rewritten.append(allChecklist ? rest : QStringLiteral("\u2610 ") + rest); break;
+        case RichTextListKind::radio: rewritten.append(allRadio ? rest : QStringLiteral("\u25CB ") + rest); break;
+        }
+        ++number;
+    }
+    return rewritten.join(QLatin1Char('\n'));
+}
+
+void stripChecklistLinks(QTextDocument& document)
+{
+    transformRuns(document, 0, documentLength(document), [](QTextCharFormat& format) {
+        if (format.isAnchor() && isChecklistToggleLink(format.anchorHref())) {
+            format.clearProperty(QTextFormat::IsAnchor);
+            format.clearProperty(QTextFormat::AnchorHref);
+        }
+    });
+}
+
+void styleChecklistGlyphs(QTextDocument& document)
+{
+    const QRegularExpression& pattern = glyphPattern();
+    if (!pattern.isValid())
+        return;
+    stripChecklistLinks(document);
+    const QString text = documentText(document);
+    const int n = int(text.size());
+    auto it = pattern.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const int glyph = int(match.capturedStart(2));
+        const int glyphEnd = int(match.capturedEnd(2));
+
+        qreal base = kRichTextDefaultPointSize;
+        const int after = glyphEnd + 1;  // normally the first character of the item's words
+        const QTextCharFormat glyphFormat = charFormatAt(document, glyph);
+        if (after < n && charFormatAt(document, after).fontPointSize() > 0)
+            base = charFormatAt(document, after).fontPointSize();
+        else if (glyphFormat.fontPointSize() > 0)
+            base = std::max(glyphFormat.fontPointSize() - 3, 12.0);
+        const qreal size = std::min(std::max(base + 3, 15.0), 40.0);
+
+        transformRuns(document, glyph, glyphEnd, [size](QTextCharFormat& format) {
+            format.setAnchor(true);
+            format.setAnchorHref(checklistToggleURL().toString());
+            format.setUnderlineStyle(QTextCharFormat::NoUnderline);
+            format.clearProperty(QTextFormat::FontUnderline);
+            setRunFont(format, systemRunFont(size, QFont::DemiBold, false));
+            format.setBaselineOffset(-1.0 / size * 100.0);
+        });
+    }
+}
+
+std::optional<QChar> toggledGlyph(QChar glyph)
+{
+    switch (glyph.unicode()) {
+    case kCheckboxOpen: return QChar(kCheckboxDone);
+    case kCheckboxDone: return QChar(kCheckboxOpen);
+    case kRadioOff: return QChar(kRadioOn);
+    case kRadioOn: return QChar(kRadioOff);
+    default: return std::nullopt;
+    }
+}
+
+bool toggleGlyphAt(QTextDocument& document, int index)
+{
+    if (index < 0 || index >= documentLength(document))
+        return false;
+    const std::optional<QChar> replacement = toggledGlyph(document.characterAt(index));
+    if (!replacement)
+        return false;
+    const QTextCharFormat format = charFormatAt(document, index);
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    cursor.setPosition(index);
+    cursor.setPosition(index + 1, QTextCursor::KeepAnchor);
+    cursor.insertText(QString(*replacement), format);
+    cursor.endEditBlock();
+    styleChecklistGlyphs(document);
+    return true;
+}
+
+std::optional<ReturnEdit> checklistReturnEdit(const QString& text, int start, int length)
+{
+    static const QRegularExpression checkboxLine(QStringLiteral("^\\s*[\u2610\u2611]\\s+"));
+    static const QRegularExpression radioLine(QStringLiteral("^\\s*[\u25CB\u25CF]\\s+"));
+    static const QRegularExpression leadingMarker(QStringLiteral("^\\s*[\u2610\u2611\u25CB\u25CF]\\s*"));
+    const int n = int(text.size());
+    if (n == 0 || start < 0 || start > n)
+        return std::nullopt;
+    // At a line start the character before the caret is the previous line's break; continuing
+    // that line's list here would double its glyph or turn this line into an item.
+    if (start == 0 || text[start - 1] == QLatin1Char('\n'))
+        return std::nullopt;
+
+    const int probe = std::clamp(start - 1, 0, n - 1);
+    const TextRange paragraph = paragraphRange(text, probe, 0);
+    QString line = text.mid(paragraph.location, paragraph.length);
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    const bool radio = radioLine.match(line).hasMatch();
+    if (!radio && !checkboxLine.match(line).hasMatch())
+        return std::nullopt;
+
+    QString rest = line;
+    rest.remove(0, leadingMarker.match(rest).capturedLength());
+    if (!rest.trimmed().isEmpty())
+        return ReturnEdit{start, length, radio ? QStringLiteral("\n\u25CB ") : QStringLiteral("\n\u2610 ")};
+    // An empty item ends the list: the line, break included, becomes one plain break.
+    return ReturnEdit{paragraph.location, paragraph.length, QStringLiteral("\n")};
+}
+
+void stripListContinuationMarkers(QTextEdit& textView)
+{
+    QTextDocument* document = textView.document();
+    if (!document || documentLength(*document) == 0)
+        return;
+    QList<TextRange> removals;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (!block.textList())
+            continue;
+        const QRegularExpressionMatch match = foreignListMarkerPattern().match(block.text());
+        if (match.hasMatch() && match.capturedLength() > 0)
+            removals.append(TextRange{block.position() + int(match.capturedStart()), int(match.capturedLength())});
+    }
+    if (removals.isEmpty())
+        return;
+
+    const QTextCursor before = textView.textCursor();
+    const int s0 = before.selectionStart();
+    const int s0Length = before.selectionEnd() - s0;
+    QTextCursor edit(document);
+    edit.beginEditBlock();
+    for (auto it = removals.crbegin(); it != removals.crend(); ++it) {
+        edit.setPosition(it->location);
+        edit.setPosition(it->end(), QTextCursor::KeepAnchor);
+        edit.removeSelectedText();
+    }
+    edit.endEditBlock();
+
+    int location = s0;
+    int length = s0Length;
+    for (const TextRange& removed : removals) {
+        if (removed.location < s0)
+            location -= std::min(removed.length, s0 - removed.location);
+        if (s0Length > 0) {
+            const int overlap = std::min(removed.end(), s0 + s0Length) - std::max(removed.location, s0);
+            if (overlap > 0)
+                length -= overlap;
+        }
+    }
+    const int newLength = documentLength(*document);
+    location = std::clamp(location, 0, newLength);
+    length = std::clamp(length, 0, newLength - location);
+    QTextCursor selection(document);
+    selection.setPosition(location);
+    selection.setPosition(location + length, QTextCursor::KeepAnchor);
+    textView.setTextCursor(selection);
+}
+
+} // namespace vesk

@@ -1,0 +1,215 @@
+#include "richtext/VeskRichTextEditor.h"
+
+#include "richtext/RichTextConversion.h"
+#include "richtext/RichTextFormat.h"
+#include "richtext/RichTextLists.h"
+#include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextController.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QShortcut>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+namespace {
+
+const QStringList& rtfMimeTypes()
+{
+    static const QStringList types{QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
+                                   QStringLiteral("text/richtext")};
+    return types;
+}
+
+void setUpTextView(QTextEdit& view)
+{
+    view.setFrameShape(QFrame::NoFrame);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setLineWrapMode(QTextEdit::WidgetWidth);
+    view.viewport()->setAutoFillBackground(false);
+    view.setAttribute(Qt::WA_TranslucentBackground);
+    view.setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
+    view.document()->setDocumentMargin(12);
+    view.document()->setDefaultFont(defaultRichTextFont());
+    view.setFont(defaultRichTextFont());
+}
+
+} // namespace
+
+VeskRichTextEditView::VeskRichTextEditView(QWidget* parent) : QTextEdit(parent) {}
+
+void VeskRichTextEditView::keyPressEvent(QKeyEvent* event)
+{
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (isReturn && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) && !isReadOnly()) {
+        QTextCursor cursor = textCursor();
+        const QString text = documentText(*document());
+        const int start = cursor.selectionStart();
+        const std::optional<ReturnEdit> edit =
+            text.isEmpty() ? std::nullopt : checklistReturnEdit(text, start, cursor.selectionEnd() - start);
+        if (edit) {
+            cursor.beginEditBlock();
+            cursor.setPosition(edit->start);
+            cursor.setPosition(edit->start + edit->length, QTextCursor::KeepAnchor);
+            cursor.insertText(edit->replacement);
+            cursor.endEditBlock();
+        } else {
+            // A plain break, also for Shift+Return, so that every line is its own paragraph.
+            cursor.insertBlock();
+        }
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+bool VeskRichTextEditView::canInsertFromMimeData(const QMimeData* source) const
+{
+    for (const QString& type : rtfMimeTypes()) {
+        if (source->hasFormat(type))
+            return true;
+    }
+    return QTextEdit::canInsertFromMimeData(source);
+}
+
+void VeskRichTextEditView::insertFromMimeData(const QMimeData* source)
+{
+    // Other applications' rich text usually arrives as RTF, which Qt itself does not read.
+    if (!source->hasHtml()) {
+        for (const QString& type : rtfMimeTypes()) {
+            if (!source->hasFormat(type))
+                continue;
+            if (std::unique_ptr<QTextDocument> pasted = documentFromRtf(source->data(type))) {
+                textCursor().insertFragment(QTextDocumentFragment(pasted.get()));
+                ensureCursorVisible();
+                return;
+            }
+        }
+    }
+    QTextEdit::insertFromMimeData(source);
+}
+
+VeskRichTextEditor::VeskRichTextEditor(VeskRichTextController* controller, QWidget* parent)
+    : QWidget(parent), m_controller(controller)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_textView = new VeskRichTextEditView(this);
+    setUpTextView(*m_textView);
+    m_textView->setReadOnly(false);
+    m_textView->setAcceptRichText(true);
+    m_textView->setUndoRedoEnabled(true);
+    layout->addWidget(m_textView);
+
+    QTextCharFormat typing;
+    setRunFont(typing, RunFont{});
+    m_textView->setCurrentCharFormat(typing);
+
+    stripListContinuationMarkers(*m_textView);
+    displayPass();
+
+    if (m_controller)
+        m_controller->setTextView(m_textView);
+    connect(m_textView, &QTextEdit::textChanged, this, &VeskRichTextEditor::textDidChange);
+    connect(m_textView, &QTextEdit::cursorPositionChanged, this, &VeskRichTextEditor::scheduleRefresh);
+    connect(m_textView, &QTextEdit::selectionChanged, this, &VeskRichTextEditor::scheduleRefresh);
+
+    // The keys the toolbar's help texts name.
+    auto bindKey = [this](QKeySequence::StandardKey key, auto action) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            if (m_controller)
+                action(*m_controller);
+        });
+    };
+    bindKey(QKeySequence::Bold, [](VeskRichTextController& c) { c.toggleFontTrait(FontTrait::bold); });
+    bindKey(QKeySequence::Italic, [](VeskRichTextController& c) { c.toggleFontTrait(FontTrait::italic); });
+    bindKey(QKeySequence::Underline, [](VeskRichTextController& c) { c.toggleUnderline(); });
+
+    // The editor takes the keyboard focus when it is first shown.
+    QTimer::singleShot(0, this, [this] {
+        m_textView->setFocus(Qt::OtherFocusReason);
+        if (m_controller)
+            m_controller->refreshState();
+    });
+}
+
+void VeskRichTextEditor::setAttributedText(const QTextDocument& text)
+{
+    if (m_controller)
+        m_controller->setTextView(m_textView);
+    QTextDocument& document = *m_textView->document();
+    if (!sameRichText(document, text)) {
+        const int start = m_textView->textCursor().selectionStart();
+        m_inDisplayPass = true;
+        fillDocument(document, contentFromDocument(text));
+        document.setDefaultFont(defaultRichTextFont());
+        stripListContinuationMarkers(*m_textView);
+        runDisplayPass(document, m_textView->palette().color(QPalette::Link));
+        QTextCursor cursor(&document);
+        cursor.setPosition(std::min(start, documentLength(document)));
+        m_textView->setTextCursor(cursor);
+        m_inDisplayPass = false;
+    }
+    scheduleRefresh();
+}
+
+std::unique_ptr<QTextDocument> VeskRichTextEditor::attributedText() const
+{
+    return std::unique_ptr<QTextDocument>(m_textView->document()->clone());
+}
+
+QString VeskRichTextEditor::plainText() const
+{
+    return documentText(*m_textView->document());
+}
+
+void VeskRichTextEditor::displayPass()
+{
+    m_inDisplayPass = true;
+    QTextCursor join(m_textView->document());
+    // The pass's format changes belong to the edit that caused them: one undo step for both.
+    join.joinPreviousEditBlock();
+    stripListContinuationMarkers(*m_textView);
+    runDisplayPass(*m_textView->document(), m_textView->palette().color(QPalette::Link));
+    join.endEditBlock();
+    m_inDisplayPass = false;
+}
+
+void VeskRichTextEditor::textDidChange()
+{
+    // The display pass changes formats, which reports a change again: that one is ours.
+    if (m_inDisplayPass)
+        return;
+    displayPass();
+    QTextCharFormat typing = m_textView->currentCharFormat();
+    if (!m_textView->textCursor().hasSelection() && typing.hasProperty(QTextFormat::ForegroundBrush)
+        && !hasLink(typing)) {
+        typing.clearForeground();
+        m_textView->setCurrentCharFormat(typing);
+    }
+    emit attributedTextChanged();
+    scheduleRefresh();
+}
+
+void VeskRichTextEditor::scheduleRefresh()
+{
+    if (!m_controller)
+        return;
+    QTimer::singleShot(0, m_controller.data(), [controller = m_controller] {
+        if (controller)
+            controller->refreshState();
+    });
+}
+
+} // namespace vesk

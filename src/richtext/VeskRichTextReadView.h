@@ -1,0 +1,77 @@
+#pragma once
+// The read-only view of a stored rich-text body (RTF bytes) in the preview pane. A click on a
+// checkbox or radio glyph toggles it and reports the new RTF to the owner, who stores it; a click on
+// a web or mail link opens it with the desktop. Hovering a glyph shows the arrow, a link the
+// pointing hand, text the I-beam.
+
+#include <QByteArray>
+#include <QTextEdit>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+namespace vesk {
+
+struct LinkHit {
+    QString href;
+    int index = 0;  // the first character of the link run under the point
+    bool isChecklistGlyph = false;
+};
+
+// The link under a point in document coordinates. Glyph links count 6 points to either side and
+// 4 above and below their glyph, so the small target is easy to hit.
+std::optional<LinkHit> linkHitAt(const QTextDocument& document, const QPointF& documentPoint);
+Qt::CursorShape cursorShapeFor(const std::optional<LinkHit>& hit);
+
+// The text edit inside the read view: its hover cursor and link clicks.
+class VeskChecklistTextView : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit VeskChecklistTextView(QWidget* parent = nullptr);
+
+    std::optional<LinkHit> hitAt(const QPoint& viewportPoint) const;
+
+signals:
+    // Answered through `handled`: a handled click does not reach the text edit.
+    void linkClicked(const QString& href, int index, bool* handled);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QPoint m_pressPoint;
+    bool m_pressOnLink = false;
+};
+
+class VeskRichTextReadView : public QWidget {
+    Q_OBJECT
+
+public:
+    using RTFChangeHandler = std::function<void(const QByteArray&)>;
+    using LinkOpener = std::function<void(const QUrl&)>;
+
+    explicit VeskRichTextReadView(QWidget* parent = nullptr);
+
+    // Shows the body. Bytes that do not read as rich text, or read as nothing, leave the view as
+    // it was; the view reloads only when the text differs from what it shows.
+    void setRtfData(const QByteArray& rtf);
+    void setOnRTFChange(RTFChangeHandler handler) { m_onRTFChange = std::move(handler); }
+    // How links are opened (the desktop's handler unless replaced).
+    void setLinkOpener(LinkOpener opener) { m_linkOpener = std::move(opener); }
+
+    // A click on the link `href` at character `index`; true when handled.
+    bool handleLinkClick(const QString& href, int index);
+
+    VeskChecklistTextView* textView() const { return m_textView; }
+
+private:
+    VeskChecklistTextView* m_textView = nullptr;
+    RTFChangeHandler m_onRTFChange;
+    LinkOpener m_linkOpener;
+};
+
+} // namespace vesk
