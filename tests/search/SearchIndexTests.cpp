@@ -1,0 +1,262 @@
+#include "search/SearchIndex.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+VeskItem textItem(const QString& title, const QString& text = QString())
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.title = title;
+    item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    if (!text.isEmpty())
+        item.text = text;
+    item.searchableText = text;
+    return item;
+}
+
+TEST(SearchRecord, HoldsLoweredTextsTagsAndPeople)
+{
+    VeskItem item = textItem(QStringLiteral("Trip #Paris-2024"), QStringLiteral("Body TEXT"));
+    item.note = QStringLiteral("A Note");
+    item.urlString = QStringLiteral("https://x.org/notes/#ideas");
+    const SearchRecord record = makeSearchRecord(
+        item, {QStringLiteral("Big Sis"), QStringLiteral("Al")}, {QStringLiteral("manual")});
+    EXPECT_EQ(record.titleText(), QStringLiteral("trip #paris-2024"));
+    EXPECT_EQ(record.noteText(), QStringLiteral("a note"));
+    EXPECT_EQ(record.searchable(), QStringLiteral("body text al big sis"));
+    EXPECT_EQ(record.combined(),
+        QStringLiteral("trip #paris-2024 body text a note body text https://x.org/notes/#ideas  al big sis"));
+    EXPECT_EQ(record.tags, (QSet<QString>{"paris-2024", "ideas", "manual"}));
+    EXPECT_EQ(record.people, (QSet<QString>{"big sis", "al"}));
+}
+
+TEST(SearchRecord, ContainmentLooksAcrossTheJoiningSpaces)
+{
+    VeskItem item = textItem(QStringLiteral("alpha"), QStringLiteral("beta gamma"));
+    item.note = QStringLiteral("");
+    item.filePath = QStringLiteral("/x/delta");
+    const SearchRecord record = makeSearchRecord(item, {QStringLiteral("Eve")}, {});
+    // combined: "alpha beta gamma  beta gamma  /x/delta eve"
+    EXPECT_TRUE(record.combinedContains("alpha beta"));
+    EXPECT_TRUE(record.combinedContains("gamma  beta"));
+    EXPECT_TRUE(record.combinedContains("gamma  /x"));
+    EXPECT_TRUE(record.combinedContains("delta eve"));
+    EXPECT_FALSE(record.combinedContains("alpha gamma"));
+    EXPECT_FALSE(record.combinedContains("delta  eve"));
+    EXPECT_TRUE(record.searchableContains("gamma eve"));
+    EXPECT_FALSE(record.titleContains("alpha beta"));
+
+    // Every substring of the real join is found, and nothing else.
+    const std::string combined = record.combined().toStdString();
+    for (size_t start = 0; start < combined.size(); ++start) {
+        for (size_t length = 1; start + length <= combined.size() && length < 14; ++length)
+            ASSERT_TRUE(record.combinedContains(combined.substr(start, length))) << start << "+" << length;
+    }
+}
+
+TEST(SearchIndex, IndexesWordsPrefixesAndTags)
+{
+    SearchIndex index;
+    const VeskItem trip = textItem(QStringLiteral("Trip #Paris-2024"));
+    index.upsert(trip, {}, {});
+    EXPECT_EQ(index.tokensOfItem(trip.id),
+        (QSet<QString>{"tri", "trip", "#pa", "#par", "#pari", "#paris", "202", "2024",
+            "paris-2024", "#paris-2024"}));
+
+    const VeskItem photo = textItem(QStringLiteral("photographs of me and a cat"));
+    index.upsert(photo, {}, {QStringLiteral("foo_bar")});
+    EXPECT_EQ(index.tokensOfItem(photo.id),
+        (QSet<QString>{"pho", "phot", "photo", "photog", "photogr", "photogra", "photographs",
+            "and", "cat", "foo_bar", "#foo_bar"}));
+
+    const VeskItem underscore = textItem(QStringLiteral("foo_bar"));
+    index.upsert(underscore, {}, {});
+    EXPECT_EQ(index.tokensOfItem(underscore.id), (QSet<QString>{"foo", "bar"}));
+
+    // Look-ups answer what the table of tokens holds, prefixes included.
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("photog")), QSet<QUuid>{photo.id});
+    EXPECT_TRUE(index.itemsForToken(QStringLiteral("photograph")).isEmpty());
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("#foo_bar")), QSet<QUuid>{photo.id});
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("foo")), QSet<QUuid>{underscore.id});
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("#paris-2024")), QSet<QUuid>{trip.id});
+    EXPECT_TRUE(index.itemsForToken(QStringLiteral("ca")).isEmpty());
+}
+
+TEST(SearchIndex, PeopleNamesFromNamedPoolsOnly)
+{
+    SearchIndex index;
+    const VeskItem item = textItem(QStringLiteral("Beach"));
+    index.upsert(item, {QStringLiteral("Big Sis")}, {});
+    const SearchRecord* record = index.record(item.id);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->people, QSet<QString>{"big sis"});
+    EXPECT_TRUE(record->combined().endsWith(QStringLiteral(" big sis")));
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("sis")), QSet<QUuid>{item.id});
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("big")), QSet<QUuid>{item.id});
+}
+
+TEST(SearchIndex, AssociationTokensAndOverlap)
+{
+    SearchIndex index;
+    VeskItem a = textItem(QStringLiteral("Budget review"), QStringLiteral("quarterly budget numbers"));
+    VeskItem b = textItem(QStringLiteral("Numbers"), QStringLiteral("The budget"));
+    index.upsert(a, {}, {QStringLiteral("finance")});
+    index.upsert(b, {}, {});
+    EXPECT_EQ(index.associationTokens(a.id),
+        (QSet<QString>{"budget", "review", "quarterly", "numbers", "finance"}));
+    EXPECT_EQ(index.associationTokens(b.id), (QSet<QString>{"numbers", "budget"}));
+    EXPECT_DOUBLE_EQ(index.associationOverlap(a.id, b.id), 1.0);
+    EXPECT_DOUBLE_EQ(index.associationOverlap(a.id, QUuid::createUuid()), 0.0);
+}
+
+// Random libraries and edits: whatever order of single-item changes led to an index, it must
+// equal an index built from scratch over the same state.
+class RandomLibrary {
+public:
+    explicit RandomLibrary(quint32 seed) : m_random(seed) {}
+
+    QString words(int count)
+    {
+        static const QStringList vocabulary{"alpha", "alphabet", "alp", "beta", "Beach", "beachside",
+            "photographs", "photo", "dog", "puppies", "#trip", "#Trip-2024", "a#b", "x", "ok",
+            "Über", "uber", QStringLiteral("e\u0301te\u0301"), QStringLiteral("café"), "2024",
+            "budget", "the", "mountain", "#idea_1", "foo_bar", "naïve", "😀smile"};
+        QStringList picked;
+        for (int i = 0; i < count; ++i)
+            picked.append(vocabulary.at(m_random.bounded(vocabulary.size())));
+        return picked.join(m_random.bounded(4) == 0 ? QStringLiteral("\n") : QStringLiteral(" "));
+    }
+
+    VeskItem item()
+    {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        edit(item);
+        return item;
+    }
+
+    void edit(VeskItem& item)
+    {
+        item.title = words(1 + int(m_random.bounded(3)));
+        item.kind = VeskKind(m_random.bounded(5));
+        item.createdAt = QDateTime::fromSecsSinceEpoch(1'600'000'000 + m_random.bounded(1'000'000), Qt::UTC);
+        item.note = m_random.bounded(3) == 0 ? words(2) : QString();
+        const QString text = words(int(m_random.bounded(8)));
+        item.text = m_random.bounded(3) == 0 ? std::nullopt : std::optional<QString>(text);
+        item.searchableText = m_random.bounded(2) == 0 ? text : words(3);
+        item.urlString = m_random.bounded(4) == 0 ? std::optional<QString>(QStringLiteral("https://e.org/p/#") + words(1)) : std::nullopt;
+        item.filePath = m_random.bounded(4) == 0 ? std::optional<QString>(QStringLiteral("/items/") + words(1)) : std::nullopt;
+    }
+
+    QSet<QString> people()
+    {
+        static const QStringList names{"Big Sis", "Al", "Zoë", "Mo Mo"};
+        QSet<QString> chosen;
+        for (const QString& name : names) {
+            if (m_random.bounded(5) == 0)
+                chosen.insert(name);
+        }
+        return chosen;
+    }
+
+    QStringList tags()
+    {
+        static const QStringList all{"work", "foo_bar", "trip", "x", "ünï"};
+        QStringList chosen;
+        for (const QString& tag : all) {
+            if (m_random.bounded(4) == 0)
+                chosen.append(tag);
+        }
+        return chosen;
+    }
+
+    quint32 bounded(quint32 limit) { return m_random.bounded(limit); }
+
+private:
+    QRandomGenerator m_random;
+};
+
+void expectSameIndex(const SearchIndex& actual, const SearchIndex& expected)
+{
+    const QList<QUuid> ids = expected.ids();
+    const QList<QUuid> actualIDs = actual.ids();
+    ASSERT_EQ(QSet<QUuid>(actualIDs.begin(), actualIDs.end()), QSet<QUuid>(ids.begin(), ids.end()));
+    for (const QUuid& id : ids) {
+        ASSERT_TRUE(actual.record(id));
+        EXPECT_EQ(*actual.record(id), *expected.record(id));
+    }
+    const QHash<QString, QSet<QUuid>> table = expected.tokenTable();
+    EXPECT_EQ(actual.tokenTable(), table);
+    EXPECT_EQ(actual.associationTable(), expected.associationTable());
+    // The look-up path answers exactly what the token table holds.
+    for (auto it = table.cbegin(); it != table.cend(); ++it)
+        ASSERT_EQ(actual.itemsForToken(it.key()), *it) << it.key().toStdString();
+    for (const QString& absent : {QStringLiteral("zzz"), QStringLiteral("photograph"), QStringLiteral("#zz")})
+        EXPECT_EQ(actual.itemsForToken(absent), table.value(absent));
+}
+
+TEST(SearchIndex, SingleItemChangesMatchAFullRebuild)
+{
+    for (quint32 seed = 1; seed <= 12; ++seed) {
+        RandomLibrary random(seed);
+        QList<VeskItem> items;
+        QHash<QUuid, QSet<QString>> people;
+        QHash<QUuid, QStringList> tags;
+        SearchIndex incremental;
+        SearchIndex synchronized;
+        for (int step = 0; step < 120; ++step) {
+            const quint32 action = items.isEmpty() ? 0 : random.bounded(5);
+            if (action == 0 || action == 1) {
+                VeskItem item = random.item();
+                items.prepend(item);
+                people.insert(item.id, random.people());
+                tags.insert(item.id, random.tags());
+                incremental.upsert(item, people.value(item.id), tags.value(item.id));
+            } else if (action == 2) {
+                VeskItem& item = items[random.bounded(quint32(items.size()))];
+                random.edit(item);
+                incremental.upsert(item, people.value(item.id), tags.value(item.id));
+            } else if (action == 3) {
+                const VeskItem& item = items[random.bounded(quint32(items.size()))];
+                people.insert(item.id, random.people());
+                tags.insert(item.id, random.tags());
+                incremental.upsert(item, people.value(item.id), tags.value(item.id));
+            } else {
+                const VeskItem removed = items.takeAt(random.bounded(quint32(items.size())));
+                EXPECT_TRUE(incremental.remove(removed.id));
+                EXPECT_FALSE(incremental.remove(removed.id));
+            }
+            if (step % 7 == 0)
+                synchronized.synchronize(items, people, tags);
+        }
+        synchronized.synchronize(items, people, tags);
+        SearchIndex rebuilt;
+        rebuilt.rebuild(items, people, tags);
+        SCOPED_TRACE(seed);
+        expectSameIndex(incremental, rebuilt);
+        expectSameIndex(synchronized, rebuilt);
+    }
+}
+
+TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)
+{
+    QList<VeskItem> items{textItem(QStringLiteral("one")), textItem(QStringLiteral("two")),
+        textItem(QStringLiteral("three"))};
+    SearchIndex index;
+    EXPECT_EQ(index.synchronize(items, {}, {}), 3);
+    EXPECT_EQ(index.synchronize(items, {}, {}), 0);
+    items[1].note = QStringLiteral("changed");
+    items.removeAt(2);
+    EXPECT_EQ(index.synchronize(items, {}, {{items[0].id, {QStringLiteral("tag")}}}), 3);
+    EXPECT_EQ(index.size(), 2);
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("#tag")), QSet<QUuid>{items[0].id});
+    EXPECT_EQ(index.itemsForToken(QStringLiteral("chang")), QSet<QUuid>{items[1].id});
+    EXPECT_TRUE(index.itemsForToken(QStringLiteral("three")).isEmpty());
+}
+
+} // namespace
+} // namespace vesk
