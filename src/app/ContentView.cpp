@@ -47,12 +47,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // Each key press reaches the filter once per widget it travels through; only its first
-        // delivery (to a widget of a window) counts.
-        if (event->type() == QEvent::KeyPress && m_handler && watched->isWidgetType()
-            && event != m_lastEvent) {
-            m_lastEvent = event;
-            if (m_handler(static_cast<QKeyEvent*>(event)))
+        // An ignored key press travels up through the parents and passes this filter at each;
+        // only its first delivery, to the focused widget (or the window when none is), counts.
+        if (event->type() == QEvent::KeyPress && m_handler && watched->isWidgetType()) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+            if (watched == target && m_handler(static_cast<QKeyEvent*>(event)))
                 return true;
         }
         return QObject::eventFilter(watched, event);
@@ -60,7 +59,6 @@ protected:
 
 private:
     std::function<bool(QKeyEvent*)> m_handler;
-    const QEvent* m_lastEvent = nullptr;
 };
 
 QList<QUuid> itemIDs(const QList<VeskItem>& items)
@@ -84,8 +82,9 @@ ContentView::ContentView(VeskStore& store, std::shared_ptr<Settings> settings, C
     setMinimumSize(minimumWidth, minimumHeight);
     resize(defaultWidth, defaultHeight);
     setAcceptDrops(true);
-    // With no control focused the window itself holds the keyboard, so grid commands see keys.
-    setFocusPolicy(Qt::ClickFocus);
+    // Clicks never move the keyboard to the window itself (a click on the search field's clear
+    // button keeps the field focused); submitting a search hands it over explicitly.
+    setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     m_header = new HeaderBar(store, *m_state, this);
@@ -142,6 +141,9 @@ ContentView::ContentView(VeskStore& store, std::shared_ptr<Settings> settings, C
 ContentView::~ContentView()
 {
     m_keyboardMonitor.reset();
+    // The pieces watch the window's state; they go before it does, not in the base destructor.
+    const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
 }
 
 QWidget* ContentView::currentContent() const
@@ -169,9 +171,9 @@ void ContentView::updateContentSwitch()
 void ContentView::layoutChildren()
 {
     const int w = width();
-    m_header->setGeometry(0, 0, w, HeaderBar::height);
+    m_header->setGeometry(0, 0, w, HeaderBar::barHeight);
     // One point of divider under the header, then the content.
-    const int contentTop = HeaderBar::height + 1;
+    const int contentTop = HeaderBar::barHeight + 1;
     m_content->setGeometry(0, contentTop, w, std::max(0, height() - contentTop));
     m_intakeNotices->reposition();
     m_bringBackNotices->reposition();
@@ -199,7 +201,7 @@ void ContentView::paintEvent(QPaintEvent*)
                                  theme.primary(0.0));
 
     // The header's shadow falls on the content below it, then the divider.
-    const qreal headerBottom = HeaderBar::height;
+    const qreal headerBottom = HeaderBar::barHeight;
     Painting::fillLinearGradient(p, QRectF(0, headerBottom, all.width(), 3), Theme::black(0.08), Theme::black(0.0));
     p.fillRect(QRectF(0, headerBottom, all.width(), 1), theme.separator(0.45));
 }

@@ -68,11 +68,11 @@ HeaderBar::HeaderBar(VeskStore& store, MainWindowState& state, QWidget* parent)
     , m_store(store)
     , m_state(state)
 {
-    setFixedHeight(height);
+    setFixedHeight(barHeight);
     setAttribute(Qt::WA_TranslucentBackground);
 
     auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(edgePadding, (height - groupHeight) / 2, edgePadding, (height - groupHeight) / 2);
+    outer->setContentsMargins(edgePadding, (barHeight - groupHeight) / 2, edgePadding, (barHeight - groupHeight) / 2);
     outer->setSpacing(0);
 
     m_wordmark = new WordmarkBlock(this);

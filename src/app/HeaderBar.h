@@ -19,7 +19,7 @@ class HeaderBar : public QWidget {
 public:
     HeaderBar(VeskStore& store, MainWindowState& state, QWidget* parent = nullptr);
 
-    static constexpr int height = 96;
+    static constexpr int barHeight = 96;
     static constexpr int groupHeight = 76;
     static constexpr int edgePadding = 22;
     static constexpr int wordmarkWidth = 280;

@@ -1,0 +1,89 @@
+#pragma once
+// A main window over a real store in a fresh library folder, with memory settings and short
+// timers, for offscreen window tests.
+
+#include "app/ContentView.h"
+#include "common/TestEnvironment.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Settings.h"
+#include "platform/ui/Theme.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QDateTime>
+#include <QUuid>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace vesk::test {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setVeskLogCapture([this](const QString& line) { logLines.append(line); });
+        VeskServices s;
+        s.clock = clock;
+        s.settings = settings;
+        s.dataDirectory = makeTempDirectory(QStringLiteral("window"));
+        s.lexicalSearchDelayMs = 1;
+        s.deepSearchDelayMs = 2;
+        s.faceBackfillPauseMs = 1;
+        store = std::make_unique<VeskStore>(s);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        store.reset();
+        setVeskLogCapture({});
+    }
+
+    ContentView& makeWindow(ContentViewHooks hooks = {})
+    {
+        window = std::make_unique<ContentView>(*store, settings, std::move(hooks));
+        window->setTimings(shortTimings());
+        return *window;
+    }
+
+    static WindowTimings shortTimings()
+    {
+        WindowTimings t;
+        t.capturePulseMs = 60;
+        t.intakeNoticeMs = 80;
+        t.bringBackNoticeMs = 90;
+        t.returnedBringBackNoticeMs = 200;
+        return t;
+    }
+
+    static VeskItem makeItem(const QString& title, qint64 secs)
+    {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        item.title = title;
+        item.kind = VeskKind::Text;
+        item.createdAt = QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
+        item.text = title;
+        item.searchableText = title;
+        return item;
+    }
+
+    static VeskIntakeNotice intakeNotice(const QString& title)
+    {
+        return VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured, title, std::nullopt, std::nullopt};
+    }
+
+    static VeskBringBackNotice bringBackNotice(VeskBringBackNoticeKind kind, const QString& title)
+    {
+        return VeskBringBackNotice{QUuid::createUuid(), kind, QUuid::createUuid(), title, std::nullopt};
+    }
+
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
+    std::unique_ptr<VeskStore> store;
+    std::unique_ptr<ContentView> window;
+    QStringList logLines;
+};
+
+} // namespace vesk::test

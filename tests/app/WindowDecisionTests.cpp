@@ -1,0 +1,141 @@
+// Decisions behind the window's reactions: which new card pulses, how long notices stay, and what
+// a drop becomes.
+#include "app/DropIntake.h"
+#include "app/WindowReactions.h"
+
+#include <QDateTime>
+#include <QMimeData>
+#include <QStringEncoder>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+VeskItem itemAt(qint64 secs)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.createdAt = QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
+    return item;
+}
+
+TEST(NewItemPulseTest, OnlyUnseenItemsPulseAndTheLatestWins)
+{
+    const VeskItem old = itemAt(100);
+    const VeskItem a = itemAt(300);
+    const VeskItem b = itemAt(500);
+    const VeskItem c = itemAt(200);
+
+    // Nothing new: no pulse, the known set follows the list.
+    NewItemsOutcome none = noteNewItems({old.id}, {old});
+    EXPECT_FALSE(none.pulseID.has_value());
+    EXPECT_EQ(none.knownItemIDs, QSet<QUuid>({old.id}));
+
+    // Several arrivals at once: the latest createdAt, wherever it sits in the list.
+    NewItemsOutcome many = noteNewItems({old.id}, {a, old, b, c});
+    ASSERT_TRUE(many.pulseID.has_value());
+    EXPECT_EQ(*many.pulseID, b.id);
+    EXPECT_EQ(many.knownItemIDs, QSet<QUuid>({a.id, old.id, b.id, c.id}));
+}
+
+TEST(NewItemPulseTest, EqualDatesPickTheFirstInListOrder)
+{
+    const VeskItem first = itemAt(400);
+    const VeskItem second = itemAt(400);
+    const VeskItem third = itemAt(400);
+    EXPECT_EQ(*noteNewItems({}, {first, second, third}).pulseID, first.id);
+    EXPECT_EQ(*noteNewItems({}, {third, first, second}).pulseID, third.id);
+}
+
+TEST(NewItemPulseTest, RemovedItemsLeaveTheKnownSetAndPulseWhenReadded)
+{
+    const VeskItem kept = itemAt(100);
+    const VeskItem removed = itemAt(200);
+    NewItemsOutcome afterRemoval = noteNewItems({kept.id, removed.id}, {kept});
+    EXPECT_FALSE(afterRemoval.pulseID.has_value());
+    EXPECT_FALSE(afterRemoval.knownItemIDs.contains(removed.id));
+
+    NewItemsOutcome readded = noteNewItems(afterRemoval.knownItemIDs, {removed, kept});
+    ASSERT_TRUE(readded.pulseID.has_value());
+    EXPECT_EQ(*readded.pulseID, removed.id);
+}
+
+TEST(NoticeDelayTest, ReturnedItemsStayLongerThanConfirmations)
+{
+    EXPECT_EQ(bringBackNoticeDelayMs(VeskBringBackNoticeKind::Returned), 5000);
+    EXPECT_EQ(bringBackNoticeDelayMs(VeskBringBackNoticeKind::Scheduled), 2800);
+    EXPECT_EQ(bringBackNoticeDelayMs(VeskBringBackNoticeKind::Cancelled), 2800);
+    EXPECT_EQ(WindowTimings{}.intakeNoticeMs, 2600);
+    EXPECT_EQ(WindowTimings{}.capturePulseMs, 1250);
+}
+
+TEST(DropIntakeTest, EachDroppedFileIsImported)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/u/a.pdf")), QUrl::fromLocalFile(QStringLiteral("/home/u/b.png")),
+                  QUrl::fromLocalFile(QStringLiteral("/home/u/c d.txt"))});
+    // File managers offer the same paths as text too; the files win.
+    mime.setText(QStringLiteral("/home/u/a.pdf\n/home/u/b.png\n/home/u/c d.txt"));
+    const QList<DropAction> actions = dropActionsFor(mime);
+    ASSERT_EQ(actions.size(), 3);
+    for (const DropAction& action : actions)
+        EXPECT_EQ(action.kind, DropAction::Kind::ImportFile);
+    EXPECT_EQ(actions[2].filePath, QStringLiteral("/home/u/c d.txt"));
+}
+
+TEST(DropIntakeTest, BrowserDragWithHtmlAndUrlBecomesHtml)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl(QStringLiteral("https://example.org/page"))});
+    mime.setHtml(QStringLiteral("<a href=\"https://example.org/page\">Page</a>"));
+    mime.setText(QStringLiteral("https://example.org/page"));
+    const QList<DropAction> actions = dropActionsFor(mime);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddHTML);
+    EXPECT_EQ(actions[0].html, QByteArray("<a href=\"https://example.org/page\">Page</a>"));
+
+    // Without HTML the address is a link; plain text alone is text.
+    QMimeData link;
+    link.setUrls({QUrl(QStringLiteral("https://example.org/page"))});
+    ASSERT_EQ(dropActionsFor(link).size(), 1);
+    EXPECT_EQ(dropActionsFor(link)[0].kind, DropAction::Kind::AddLink);
+    QMimeData text;
+    text.setText(QStringLiteral("remember the milk"));
+    ASSERT_EQ(dropActionsFor(text).size(), 1);
+    EXPECT_EQ(dropActionsFor(text)[0].text, QStringLiteral("remember the milk"));
+}
+
+TEST(DropIntakeTest, NothingUsableGivesNoActions)
+{
+    QMimeData empty;
+    EXPECT_TRUE(dropActionsFor(empty).isEmpty());
+    QMimeData blank;
+    blank.setText(QStringLiteral("  \n\t"));
+    EXPECT_TRUE(dropActionsFor(blank).isEmpty());
+    QMimeData image;
+    image.setData(QStringLiteral("application/x-unknown"), QByteArray("\x89PNG", 4));
+    EXPECT_TRUE(dropActionsFor(image).isEmpty());
+    EXPECT_FALSE(dropIsAcceptable(image));
+}
+
+TEST(DropIntakeTest, BrowserHtmlInUtf16IsDecoded)
+{
+    const QString html = QStringLiteral("<p>Caf\u00e9 \u2014 notes</p>");
+    QStringEncoder le(QStringEncoder::Utf16LE);
+    QStringEncoder be(QStringEncoder::Utf16BE);
+    const QByteArray littleNoBom = le.encode(html);
+    EXPECT_EQ(decodeDroppedHtml(littleNoBom), html);
+    EXPECT_EQ(decodeDroppedHtml(QByteArray("\xFF\xFE", 2) + littleNoBom), html);
+    EXPECT_EQ(decodeDroppedHtml(QByteArray("\xFE\xFF", 2) + QByteArray(be.encode(html))), html);
+    EXPECT_EQ(decodeDroppedHtml(html.toUtf8()), html);
+
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/html"), littleNoBom);
+    const QList<DropAction> actions = dropActionsFor(mime);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(QString::fromUtf8(actions[0].html), html) << "the store receives UTF-8";
+}
+
+} // namespace
+} // namespace vesk
