@@ -15,6 +15,8 @@ namespace vesk {
 namespace {
 
 constexpr qint64 kReadChunk = 1 << 20;
+// More UTF-16 units per character than any text a person writes.
+constexpr qsizetype kMaxCodeUnitsPerCharacter = 16;
 
 // Bytes at the end of data that start a UTF-8 sequence whose continuation bytes are still to
 // come; 0 when data ends on a whole character (or on bytes the decoder will reject anyway).
@@ -192,6 +194,9 @@ std::optional<QString> readUtf8Prefix(const QString& path, qsizetype maxCharacte
             const QString prefix = leftGraphemes(text, maxCharacters);
             if (prefix.size() < text.size())
                 return prefix;
+            // Endless runs of combining marks make one character of any length: stop anyway.
+            if (text.size() > maxCharacters * kMaxCodeUnitsPerCharacter)
+                return prefix.left(maxCharacters * kMaxCodeUnitsPerCharacter);
         }
     }
     if (!pending.isEmpty())
