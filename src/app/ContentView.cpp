@@ -3,6 +3,7 @@
 #include "app/CaptureDropZone.h"
 #include "app/DropIntake.h"
 #include "app/HeaderBar.h"
+#include "app/IntakeNoticeBanner.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/SearchField.h"
@@ -291,7 +292,7 @@ void ContentView::presentIntakeNotice()
         return;
     }
     QWidget* view = m_hooks.intakeNoticeView ? m_hooks.intakeNoticeView(*notice, this)
-                                             : new IntakeNoticeFallbackView(*notice, this);
+                                             : new VeskIntakeNoticeView(*notice, this);
     if (view && !view->property("shadowMargin").isValid() && qobject_cast<NoticeBanner*>(view))
         view->setProperty("shadowMargin", NoticeBanner::shadowMargin);
     m_intakeNotices->show(view);

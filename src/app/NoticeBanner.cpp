@@ -114,20 +114,4 @@ BringBackNoticeView::BringBackNoticeView(const VeskBringBackNotice& notice, QWid
 {
 }
 
-QString IntakeNoticeFallbackView::symbolFor(VeskIntakeNoticeKind kind)
-{
-    switch (kind) {
-    case VeskIntakeNoticeKind::Captured: return QStringLiteral("checkmark.circle.fill");
-    case VeskIntakeNoticeKind::Duplicate: return QStringLiteral("arrow.uturn.backward.circle.fill");
-    case VeskIntakeNoticeKind::Version: return QStringLiteral("square.stack.3d.up.fill");
-    }
-    return QStringLiteral("checkmark.circle.fill");
-}
-
-IntakeNoticeFallbackView::IntakeNoticeFallbackView(const VeskIntakeNotice& notice, QWidget* parent)
-    : NoticeBanner({symbolFor(notice.kind), Theme::rgb(0.32, 0.7, 1.0), NoticeBannerLook::Outline::Primary, 0.08},
-                   notice.title, notice.detail, parent)
-{
-}
-
 } // namespace vesk

@@ -1,6 +1,7 @@
 #pragma once
 // A floating notice: a symbol, a semibold title and an optional one-line detail on an ultra-thin
-// material with a soft shadow. The Bring Back notice is drawn with it; the window places banners.
+// material with a soft shadow. The intake and Bring Back notices are drawn with it; the window
+// places them.
 
 #include "store/VeskNotices.h"
 
@@ -56,14 +57,6 @@ public:
 
 private:
     VeskBringBackNotice m_notice;
-};
-
-// A stand-in view of an intake notice in the same shape, for when no other view is given.
-class IntakeNoticeFallbackView : public NoticeBanner {
-    Q_OBJECT
-public:
-    explicit IntakeNoticeFallbackView(const VeskIntakeNotice& notice, QWidget* parent = nullptr);
-    static QString symbolFor(VeskIntakeNoticeKind kind);
 };
 
 } // namespace vesk
