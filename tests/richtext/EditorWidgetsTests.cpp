@@ -1,0 +1,279 @@
+// The editor, read view, toolbar and snippet driven as a user would: key events, clicks, hovers.
+#include "richtext/RichTextConversion.h"
+#include "richtext/RichTextFormat.h"
+#include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextController.h"
+#include "richtext/VeskRichTextEditor.h"
+#include "richtext/VeskRichTextReadView.h"
+#include "richtext/VeskRichTextSnippet.h"
+#include "richtext/VeskRichTextToolbar.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+QByteArray rtfOf(const QString& text)
+{
+    auto document = makeRichTextDocument();
+    QTextCursor(document.get()).insertText(text);
+    return makeRTFData(*document).value();
+}
+
+struct EditorFixture {
+    VeskRichTextController controller;
+    VeskRichTextEditor editor{&controller};
+    VeskRichTextToolbar toolbar{&controller};
+
+    EditorFixture()
+    {
+        editor.resize(600, 330);
+        editor.show();
+        settle();
+    }
+    QTextEdit* view() const { return editor.textView(); }
+    void type(const QString& text) { QTest::keyClicks(view(), text); }
+    void pressReturn() { QTest::keyClick(view(), Qt::Key_Return); }
+    void moveTo(int position)
+    {
+        QTextCursor cursor = view()->textCursor();
+        cursor.setPosition(position);
+        view()->setTextCursor(cursor);
+    }
+    void press(const char* chip)
+    {
+        toolbar.control(QString::fromLatin1(chip))->click();
+        settle();
+    }
+};
+
+} // namespace
+
+TEST(RichTextEditor, TypingWithBoldAndHeadingFromTheToolbar)
+{
+    EditorFixture f;
+    QSignalSpy changes(&f.editor, &VeskRichTextEditor::attributedTextChanged);
+    f.type(QStringLiteral("Groceries"));
+    f.press("heading");
+    EXPECT_DOUBLE_EQ(runFont(charFormatAt(*f.view()->document(), 0)).pointSize, 22);
+    EXPECT_TRUE(VeskRichTextToolbar::isActive(f.toolbar.control(QStringLiteral("heading"))));
+    EXPECT_FALSE(VeskRichTextToolbar::isActive(f.toolbar.control(QStringLiteral("body"))));
+    EXPECT_EQ(f.toolbar.control(QStringLiteral("size"))->text(), "22 pt");
+
+    f.pressReturn();
+    f.press("body");
+    QTest::keyClick(f.view(), Qt::Key_B, Qt::ControlModifier);
+    settle();
+    f.type(QStringLiteral("milk"));
+    const QTextCharFormat typed = charFormatAt(*f.view()->document(), 10);
+    EXPECT_TRUE(runFont(typed).isBold());
+    EXPECT_TRUE(VeskRichTextToolbar::isActive(f.toolbar.control(QStringLiteral("bold"))));
+    EXPECT_GT(changes.count(), 0);
+    EXPECT_EQ(f.editor.plainText(), "Groceries\nmilk");
+}
+
+TEST(RichTextEditor, EachListKindFromTheToolbar)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("a"));
+    const struct {
+        const char* chip;
+        QString expected;
+    } cases[] = {{"bulleted", QStringLiteral("\u2022 a")},
+                 {"numbered", QStringLiteral("1. a")},
+                 {"checklist", QStringLiteral("\u2610 a")},
+                 {"radio", QStringLiteral("\u25CB a")},
+                 {"radio", QStringLiteral("a")}};
+    for (const auto& c : cases) {
+        f.press(c.chip);
+        EXPECT_EQ(f.editor.plainText(), c.expected) << c.chip;
+    }
+}
+
+TEST(RichTextEditor, ReturnContinuesChecklistsAndEndsThemOnAnEmptyItem)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("milk"));
+    f.press("checklist");
+    f.moveTo(int(f.editor.plainText().size()));
+    f.pressReturn();
+    f.type(QStringLiteral("eggs"));
+    EXPECT_EQ(f.editor.plainText(), QStringLiteral("\u2610 milk\n\u2610 eggs"));
+    EXPECT_EQ(charFormatAt(*f.view()->document(), 7).anchorHref(), "vesk-check://toggle");
+
+    f.pressReturn();
+    f.pressReturn();  // on the empty item: the list ends
+    f.type(QStringLiteral("done"));
+    EXPECT_EQ(f.editor.plainText(), QStringLiteral("\u2610 milk\n\u2610 eggs\n\ndone"));
+}
+
+TEST(RichTextEditor, ReturnAtALineStartIsAPlainBreak)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("task"));
+    f.press("checklist");
+    f.moveTo(int(f.editor.plainText().size()));
+    f.pressReturn();
+    f.type(QStringLiteral("next"));
+    // Caret at the start of the second item: the line before is a checklist line.
+    f.moveTo(7);
+    f.pressReturn();
+    EXPECT_EQ(f.editor.plainText(), QStringLiteral("\u2610 task\n\n\u2610 next"));
+
+    // A plain line after a checklist line stays plain.
+    EditorFixture g;
+    g.type(QStringLiteral("x"));
+    g.press("checklist");
+    g.moveTo(int(g.editor.plainText().size()));
+    QTest::keyClick(g.view(), Qt::Key_Return, Qt::ShiftModifier);
+    g.type(QStringLiteral("y"));
+    EXPECT_EQ(g.editor.plainText(), QStringLiteral("\u2610 x\n\u2610 y"));
+    g.press("checklist");  // caret on "y": it leaves the list
+    g.moveTo(int(g.editor.plainText().size()) - 1);
+    g.pressReturn();
+    EXPECT_EQ(g.editor.plainText(), QStringLiteral("\u2610 x\n\ny"));
+}
+
+TEST(RichTextEditor, OutsideChangesReplaceTheTextAndKeepTheCaretClamped)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("a long first draft"));
+    f.moveTo(15);
+    std::unique_ptr<QTextDocument> replacement = editableAttributedString(std::nullopt, QStringLiteral("short"));
+    f.editor.setAttributedText(*replacement);
+    EXPECT_EQ(f.editor.plainText(), "short");
+    EXPECT_EQ(f.view()->textCursor().position(), 5);
+    EXPECT_FALSE(f.view()->textCursor().hasSelection());
+
+    // The same value again changes nothing, not even the caret.
+    f.moveTo(2);
+    f.editor.setAttributedText(*f.editor.attributedText());
+    EXPECT_EQ(f.view()->textCursor().position(), 2);
+}
+
+TEST(RichTextEditor, PastedRtfIsReadWithOurReader)
+{
+    EditorFixture f;
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("text/rtf"), "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}\\cf1\\b pasted}");
+    QApplication::clipboard()->setMimeData(mime);
+    f.view()->paste();
+    EXPECT_EQ(f.editor.plainText(), "pasted");
+    const QTextCharFormat format = charFormatAt(*f.view()->document(), 0);
+    EXPECT_TRUE(runFont(format).isBold());
+    EXPECT_FALSE(format.hasProperty(QTextFormat::ForegroundBrush)) << "colours follow the theme";
+}
+
+TEST(RichTextToolbar, SizeLabelAndChecksAndChipsWithoutAnEditor)
+{
+    EXPECT_EQ(pointSizeLabel(16.5), "16 pt");
+    EXPECT_EQ(pointSizeLabel(15.4), "15 pt");
+    EXPECT_TRUE(isCurrentSizeEntry(15, 15.4));
+    EXPECT_FALSE(isCurrentSizeEntry(15, 16.5));
+    EXPECT_FALSE(isCurrentSizeEntry(18, 16.5));
+
+    VeskRichTextController controller;
+    VeskRichTextToolbar toolbar(&controller);
+    for (const char* name : {"bold", "italic", "underline", "heading", "body", "size", "bulleted", "numbered",
+                             "checklist", "radio", "alignLeft", "alignCenter", "alignRight", "link"})
+        ASSERT_NE(toolbar.control(QString::fromLatin1(name)), nullptr) << name;
+    toolbar.control(QStringLiteral("bold"))->click();
+    toolbar.control(QStringLiteral("link"))->click();
+    EXPECT_FALSE(controller.isBold());
+    EXPECT_TRUE(VeskRichTextToolbar::isActive(toolbar.control(QStringLiteral("alignLeft"))));
+    EXPECT_FALSE(VeskRichTextToolbar::isActive(toolbar.control(QStringLiteral("alignCenter"))));
+}
+
+TEST(RichTextReadView, ClickingGlyphsTogglesThemAndReportsRtf)
+{
+    VeskRichTextReadView view;
+    view.resize(500, 300);
+    std::optional<QByteArray> reported;
+    view.setOnRTFChange([&](const QByteArray& rtf) { reported = rtf; });
+    view.setRtfData(rtfOf(QStringLiteral("\u2610 milk\n\u25CF one\n\u25CF two")));
+    view.show();
+    settle();
+
+    QTextEdit* text = view.textView();
+    auto glyphPoint = [text](int position) {
+        QTextCursor cursor(text->document());
+        cursor.setPosition(position);
+        return text->cursorRect(cursor).center() + QPoint(3, 0);
+    };
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, glyphPoint(0));
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(documentText(*editableAttributedString(reported, {})), QStringLiteral("\u2611 milk\n\u25CF one\n\u25CF two"));
+
+    reported.reset();
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, glyphPoint(7));
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(documentText(*editableAttributedString(reported, {})), QStringLiteral("\u2611 milk\n\u25CB one\n\u25CF two"))
+        << "other radio glyphs stay as they are";
+
+    // Hovering: arrow beside a glyph, I-beam over words.
+    QTest::mouseMove(text->viewport(), glyphPoint(0) - QPoint(7, 0));
+    EXPECT_EQ(text->viewport()->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseMove(text->viewport(), glyphPoint(4));
+    EXPECT_EQ(text->viewport()->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST(RichTextReadView, LinksOpenOnlyForWebAndMailAndReportNoRtf)
+{
+    VeskRichTextReadView view;
+    QList<QUrl> opened;
+    bool reported = false;
+    view.setLinkOpener([&](const QUrl& url) { opened.append(url); });
+    view.setOnRTFChange([&](const QByteArray&) { reported = true; });
+    view.setRtfData(rtfOf(QStringLiteral("\u2610 item and example.com")));
+
+    EXPECT_TRUE(view.handleLinkClick(QStringLiteral("https://example.com"), 11));
+    EXPECT_TRUE(view.handleLinkClick(QStringLiteral("mailto:a@example.com"), 11));
+    EXPECT_TRUE(view.handleLinkClick(QStringLiteral("file:///etc/passwd"), 11));
+    EXPECT_TRUE(view.handleLinkClick(QStringLiteral("smb://host/share"), 11));
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(QStringLiteral("https://example.com")), QUrl(QStringLiteral("mailto:a@example.com"))}));
+    EXPECT_FALSE(reported);
+
+    EXPECT_FALSE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 3)) << "not a glyph";
+    EXPECT_FALSE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 999));
+    EXPECT_FALSE(reported);
+}
+
+TEST(RichTextReadView, UnreadableRtfLeavesTheViewAsItWas)
+{
+    VeskRichTextReadView view;
+    view.setRtfData(rtfOf(QStringLiteral("kept")));
+    view.setRtfData("not rtf at all");
+    view.setRtfData("{\\rtf1 }");
+    EXPECT_EQ(documentText(*view.textView()->document()), "kept");
+    view.setRtfData(rtfOf(QStringLiteral("new")));
+    EXPECT_EQ(documentText(*view.textView()->document()), "new");
+}
+
+TEST(RichTextSnippet, ClipsToTheGivenNumberOfLines)
+{
+    VeskRichTextSnippet one(rtfOf(QStringLiteral("first\nsecond\nthird")), 1);
+    VeskRichTextSnippet two(rtfOf(QStringLiteral("first\nsecond\nthird")), 2);
+    VeskRichTextSnippet all(rtfOf(QStringLiteral("first\nsecond\nthird")), 10);
+    const int h1 = one.heightForWidth(300);
+    const int h2 = two.heightForWidth(300);
+    const int h3 = all.heightForWidth(300);
+    EXPECT_GT(h1, 0);
+    EXPECT_GT(h2, h1);
+    EXPECT_GT(h3, h2);
+    EXPECT_EQ(two.plainText(), QStringLiteral("first\nsecond\nthird"));
+}
