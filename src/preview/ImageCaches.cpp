@@ -18,6 +18,17 @@ ImageCaches ImageCaches::create(const QString& dataDirectory)
     return caches;
 }
 
+ImageCaches ImageCaches::fromServices(const VeskServices& services)
+{
+    // One file thumbnailer for the whole process, made when a pane first asks for it.
+    static const std::shared_ptr<ThumbnailLoader> sharedLoader = std::make_shared<ThumbnailLoader>();
+    ImageCaches caches;
+    caches.thumbnails = std::dynamic_pointer_cast<ThumbnailCache>(services.thumbnails);
+    caches.previews = std::dynamic_pointer_cast<PreparedPreviewCache>(services.preparedPreviews);
+    caches.fileThumbnails = sharedLoader;
+    return caches;
+}
+
 ImageCaches installImageCaches(VeskServices& services)
 {
     if (services.dataDirectory.isEmpty())

@@ -19,6 +19,9 @@ struct ImageCaches {
 
     // Caches in the data folder's "Thumbnails" and "PreparedPreviews".
     static ImageCaches create(const QString& dataDirectory);
+    // The caches the store was given (null where the store has stand-ins), with the process's
+    // shared file thumbnailer.
+    static ImageCaches fromServices(const VeskServices& services);
 };
 
 // Creates the caches in services.dataDirectory and hands them to the services, so that the

@@ -42,7 +42,8 @@ QVBoxLayout* makeColumn(QWidget* widget, int spacing)
     auto* column = new QVBoxLayout(widget);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(spacing);
-    column->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    // Top-aligned only: boxes take the full width, buttons are placed leading one by one.
+    column->setAlignment(Qt::AlignTop);
     return column;
 }
 
@@ -190,6 +191,7 @@ PreviewBox::PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, in
     , m_fillOpacity(fillOpacity)
     , m_outlineOpacity(outlineOpacity)
 {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->addWidget(content);

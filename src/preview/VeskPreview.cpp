@@ -91,6 +91,11 @@ QPushButton* makeProminentButton(const QString& text, const QString& symbol, con
 
 } // namespace
 
+VeskPreview::VeskPreview(VeskStore& store, QWidget* parent)
+    : VeskPreview(store, ImageCaches::fromServices(store.services()), parent)
+{
+}
+
 VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     : QWidget(parent)
     , m_store(store)

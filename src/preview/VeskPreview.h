@@ -31,6 +31,8 @@ public:
         std::function<void(QWidget* pane, const VeskItem& item)> editImage;
     };
 
+    // Takes its picture caches from the store's services.
+    explicit VeskPreview(VeskStore& store, QWidget* parent = nullptr);
     VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent = nullptr);
 
     void setItem(const VeskItem& item);

@@ -236,7 +236,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     VeskItem image = makeItem(VeskKind::Image, "Holiday");
     image.filePath = writePicture(test::makeTempDirectory(), "holiday.png", {2400, 1200});
     store->setItems({image});
-    VeskPreview pane(*store, caches);
+    VeskPreview pane(*store); // the caches the store was given
     pane.setItem(image);
     EXPECT_EQ(pane.section(), PreviewSection::Image);
     auto* picture = find<FullImageOrCached>(pane, "previewFullImage");
