@@ -4,6 +4,7 @@
 #include "app/DropIntake.h"
 #include "app/HeaderBar.h"
 #include "app/IntakeNoticeBanner.h"
+#include "app/LibraryContent.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/SearchField.h"
@@ -92,6 +93,11 @@ ContentView::ContentView(VeskStore& store, std::shared_ptr<Settings> settings, C
 
     m_content = new QStackedWidget(this);
     m_dropZone = new CaptureDropZone(*m_state, m_content);
+    if (!m_hooks.libraryContent) {
+        m_hooks.libraryContent = [settings = m_state->settings()](VeskStore& s, MainWindowState& state, QWidget* parent) {
+            return static_cast<QWidget*>(new LibraryContent(s, state, settings, parent));
+        };
+    }
     m_libraryView = new LibraryViewHost(store, *m_state, m_hooks.libraryContent, m_content);
     m_content->addWidget(m_dropZone);
     m_content->addWidget(m_libraryView);
@@ -221,15 +227,8 @@ void ContentView::reactToSearchText()
         }
     }
 
-    // The top of the results the user is looking at follows the typing; it is a selection the
-    // program makes, so it records no use.
-    const SearchReaction reaction = searchReactionFor(m_store.searchText(), m_store.filteredItems());
-    if (reaction.selectID)
-        m_store.selectWithoutRecordingUse(*reaction.selectID);
-    if (reaction.togglePulse)
-        m_state->setSurfacePulse(!m_state->surfacePulse());
-    if (reaction.resetPulse)
-        m_state->setSurfacePulse(false);
+    // The selection that follows the typing is the library grid's own reaction to the search
+    // text (it selects the top result without recording a use).
 }
 
 // --- Appearance and disappearance ---

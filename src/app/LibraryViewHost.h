@@ -2,9 +2,8 @@
 // The library view: the content shown while the library holds items (the results grid with its
 // preview column), and over it the dashed drop highlight while a drag hovers.
 //
-// Seam for the grid and the preview column: the window builds the content with a
-// LibraryContentFactory. Until the real grid and preview land, makePlaceholderLibraryContent
-// lists the visible items' titles.
+// The content itself (grid and preview column, see LibraryContent) comes from a
+// LibraryContentFactory, so a window can be built around other content.
 
 #include <QWidget>
 #include <functional>
@@ -15,8 +14,6 @@ class VeskStore;
 class MainWindowState;
 
 using LibraryContentFactory = std::function<QWidget*(VeskStore& store, MainWindowState& state, QWidget* parent)>;
-
-QWidget* makePlaceholderLibraryContent(VeskStore& store, MainWindowState& state, QWidget* parent);
 
 // Drawn over the library view while MainWindowState::isTargeted: an accent-tinted rounded
 // rectangle with a dashed accent edge, 16 points inside the view.

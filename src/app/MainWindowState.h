@@ -23,13 +23,6 @@ inline constexpr double kDefaultPreviewPaneWidth = 350.0;
 inline constexpr double kMinimumPreviewPaneWidth = 300.0;
 inline constexpr double kMaximumPreviewPaneWidth = 700.0;
 
-// The grid's single adaptive column: cards between these widths, this far apart.
-struct GridColumns {
-    double minimumWidth = 170.0;
-    double maximumWidth = 220.0;
-    double spacing = 14.0;
-};
-
 class MainWindowState : public QObject {
     Q_OBJECT
 public:
@@ -37,9 +30,9 @@ public:
     explicit MainWindowState(std::shared_ptr<Settings> settings = {}, QObject* parent = nullptr);
     ~MainWindowState() override;
 
-    // How many recent items browsing shows.
+    // How many recent items browsing shows. (The grid's columns, 170 to 220 points wide and 14
+    // apart, are the grid's own constants.)
     static constexpr int recentVeskLimit = kRecentVeskLimit;
-    static constexpr GridColumns columns{};
 
     // A drag with an accepted type is over the window.
     bool isTargeted() const { return m_isTargeted; }
@@ -137,6 +130,7 @@ public:
     double previewPaneWidth() const { return m_previewPaneWidth; }
     double displayedPreviewPaneWidth() const;
     void setPreviewPaneWidth(double value);
+    const std::shared_ptr<Settings>& settings() const { return m_settings; }
 
 signals:
     void isTargetedChanged();

@@ -2,8 +2,7 @@
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
-#include "preview/PreparedPreviewCache.h"
-#include "preview/ThumbnailCache.h"
+#include "preview/ImageCaches.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
@@ -13,10 +12,7 @@ namespace vesk {
 VeskServices VeskApp::makeServices()
 {
     VeskServices services = VeskServices::defaults();
-    auto thumbnails = std::make_shared<ThumbnailCache>(ThumbnailCache::defaultFolder(services.dataDirectory));
-    services.thumbnails = thumbnails;
-    services.preparedPreviews = std::make_shared<PreparedPreviewCache>(
-        PreparedPreviewCache::defaultFolder(services.dataDirectory), thumbnails);
+    installImageCaches(services);
     return services;
 }
 

@@ -1,0 +1,69 @@
+#include "app/LibraryContent.h"
+
+#include "app/MainWindowState.h"
+#include "preview/DisplayTitles.h"
+#include "preview/LibraryGridView.h"
+#include "preview/SplitLayout.h"
+#include "preview/VeskPreview.h"
+#include "store/VeskStore.h"
+
+#include <QVBoxLayout>
+
+namespace vesk {
+
+LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::shared_ptr<Settings> settings,
+                               QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_grid = new LibraryGridView(store);
+    m_preview = new VeskPreview(store);
+    m_preview->followSelection();
+    m_split = new SplitLayout(std::move(settings), m_grid, m_preview, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_split);
+
+    LibraryGridView* grid = m_grid;
+    MainWindowState* windowState = &state;
+
+    // Window state -> grid. Both setters ignore equal values, so the two directions cannot loop.
+    grid->setGroupFilter(state.groupFilter());
+    grid->setShowingAllVesks(state.showingAllVesks());
+    grid->setSurfacePulse(state.surfacePulse());
+    grid->setCapturePulseID(state.capturePulseID());
+    connect(&state, &MainWindowState::groupFilterChanged, grid, [=] { grid->setGroupFilter(windowState->groupFilter()); });
+    connect(&state, &MainWindowState::showingAllVesksChanged, grid,
+            [=] { grid->setShowingAllVesks(windowState->showingAllVesks()); });
+    connect(&state, &MainWindowState::surfacePulseChanged, grid, [=] { grid->setSurfacePulse(windowState->surfacePulse()); });
+    connect(&state, &MainWindowState::capturePulseIDChanged, grid,
+            [=] { grid->setCapturePulseID(windowState->capturePulseID()); });
+
+    // Grid -> window state: its banners, menus and search reaction change these.
+    connect(grid, &LibraryGridView::groupFilterChanged, &state, [=] { windowState->setGroupFilter(grid->groupFilter()); });
+    connect(grid, &LibraryGridView::showingAllVesksChanged, &state,
+            [=] { windowState->setShowingAllVesks(grid->showingAllVesks()); });
+    connect(grid, &LibraryGridView::surfacePulseChanged, &state, [=] { windowState->setSurfacePulse(grid->surfacePulse()); });
+
+    // The prompts the grid asks for are sheets of the window, presented from its state.
+    connect(grid, &LibraryGridView::renameRequested, &state, [=](const QUuid& id, const QString& title) {
+        windowState->setRenameItemTitle(title);
+        windowState->setPendingRenameItemID(id);
+    });
+    connect(grid, &LibraryGridView::deleteConfirmationRequested, &state,
+            [=] { windowState->setShowingDeleteConfirmation(true); });
+    connect(grid, &LibraryGridView::newGroupRequested, &state, [=](const QUuid& id) {
+        windowState->setNewGroupName(QString());
+        windowState->setPendingGroupItemID(id);
+        windowState->setShowingNewGroupPrompt(true);
+    });
+
+    SplitLayout* split = m_split;
+    VeskStore* storePtr = &store;
+    split->setSearching(!store.searchText().isEmpty());
+    split->setSurfacePulse(state.surfacePulse());
+    connect(&store, &VeskStore::searchTextChanged, split, [=] { split->setSearching(!storePtr->searchText().isEmpty()); });
+    connect(&state, &MainWindowState::surfacePulseChanged, split, [=] { split->setSurfacePulse(windowState->surfacePulse()); });
+}
+
+} // namespace vesk
