@@ -57,10 +57,14 @@ QFuture<QImage> PreparedPreviewCache::preparedImage(const VeskItem& item)
     QFuture<QImage> future = promise->future();
     std::shared_ptr<ThumbnailProvider> thumbnails = m_thumbnails;
     m_executor.run([this, item, promise, thumbnails] {
-        const QImage prepared = prepareNow(item);
+        bool madeNew = false;
+        const QImage prepared = prepareNow(item, &madeNew);
         if (!prepared.isNull() || !thumbnails) {
             promise->addResult(prepared);
             promise->finish();
+            if (madeNew)
+                writeCacheImage(m_folder, QFileInfo(previewFileFor(item.id)).fileName(), prepared,
+                    QStringLiteral("Vesk prepared-preview write error: "));
             return;
         }
         // The fallback waits on the thumbnail worker without holding this one.
@@ -77,8 +81,9 @@ QFuture<QImage> PreparedPreviewCache::preparedImage(const VeskItem& item)
     return future;
 }
 
-QImage PreparedPreviewCache::prepareNow(const VeskItem& item)
+QImage PreparedPreviewCache::prepareNow(const VeskItem& item, bool* madeNew)
 {
+    *madeNew = false;
     const QString key = memoryKey(item.id);
     if (const QImage* cached = m_memory.object(key))
         return *cached;
@@ -95,9 +100,8 @@ QImage PreparedPreviewCache::prepareNow(const VeskItem& item)
     if (prepared.isNull())
         return {};
 
-    writeCacheImage(m_folder, QFileInfo(file).fileName(), prepared,
-        QStringLiteral("Vesk prepared-preview write error: "));
     m_memory.insert(key, new QImage(prepared), cacheCost(prepared));
+    *madeNew = true;
     return prepared;
 }
 

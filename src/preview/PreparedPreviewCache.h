@@ -42,8 +42,10 @@ public:
     void waitForIdle() { m_executor.waitForDone(); }
 
 private:
-    // Runs on the worker; a null image sends the request to the fallback.
-    QImage prepareNow(const VeskItem& item);
+    // Runs on the worker; a null image sends the request to the fallback. A newly prepared
+    // picture is in memory on return and `madeNew` is set: the caller writes its file after
+    // answering, so the pane is not held up by PNG encoding.
+    QImage prepareNow(const VeskItem& item, bool* madeNew);
 
     QString m_folder;
     std::shared_ptr<ThumbnailProvider> m_thumbnails;

@@ -67,11 +67,28 @@ QString ThumbnailCache::fileFor(const QUuid& id) const
 
 QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension)
 {
-    return m_executor.run([this, item, maxDimension] { return thumbnailNow(item, maxDimension); });
+    auto promise = std::make_shared<QPromise<QImage>>();
+    promise->start();
+    QFuture<QImage> future = promise->future();
+    m_executor.run([this, item, maxDimension, promise] {
+        bool madeNew = false;
+        const QImage image = thumbnailNow(item, maxDimension, &madeNew);
+        promise->addResult(image);
+        promise->finish();
+        if (madeNew)
+            storeFile(item.id, image);
+    });
+    return future;
 }
 
-QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension)
+void ThumbnailCache::storeFile(const QUuid& id, const QImage& image)
 {
+    writeCacheImage(m_folder, QFileInfo(fileFor(id)).fileName(), image, writeErrorPrefix());
+}
+
+QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension, bool* madeNew)
+{
+    *madeNew = false;
     const QString key = uuidString(item.id);
     if (const QImage* cached = m_memory.object(key))
         return *cached;
@@ -88,8 +105,8 @@ QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension)
     if (made.isNull())
         return {};
 
-    writeCacheImage(m_folder, QFileInfo(file).fileName(), made, writeErrorPrefix());
     m_memory.insert(key, new QImage(made), cacheCost(made));
+    *madeNew = true;
     return made;
 }
 
@@ -112,7 +129,11 @@ void ThumbnailCache::prewarmStep(std::shared_ptr<PrewarmRun> run)
         run->promise.finish();
         return;
     }
-    thumbnailNow(run->items.at(run->next++), kPrewarmDimension);
+    const VeskItem& item = run->items.at(run->next++);
+    bool madeNew = false;
+    const QImage image = thumbnailNow(item, kPrewarmDimension, &madeNew);
+    if (madeNew)
+        storeFile(item.id, image);
     // Queue the next item behind whatever arrived meanwhile.
     m_executor.run([this, run] { prewarmStep(run); });
 }

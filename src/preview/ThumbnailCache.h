@@ -48,8 +48,10 @@ public:
 private:
     struct PrewarmRun;
 
-    // Runs on the worker.
-    QImage thumbnailNow(const VeskItem& item, int maxDimension);
+    // Runs on the worker. A newly made thumbnail is in memory on return; its file is written by
+    // storeFile, which callers run after answering so the picture is not held up by encoding.
+    QImage thumbnailNow(const VeskItem& item, int maxDimension, bool* madeNew);
+    void storeFile(const QUuid& id, const QImage& image);
     void prewarmStep(std::shared_ptr<PrewarmRun> run);
 
     QString m_folder;

@@ -67,6 +67,7 @@ TEST(ThumbnailCache, ServesMemoryThenDiskThenRendersKeyedByIdentifierOnly)
         ThumbnailCache cache(folder);
         const QImage made = resultOf(cache.thumbnail(item, 520));
         EXPECT_EQ(made.size(), QSize(520, 390));
+        cache.waitForIdle(); // the file is written just after the answer
         EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath(uuidString(item.id) + ".png")));
 
         // The source is gone: memory answers, and a larger request gets the first size made.
@@ -98,6 +99,7 @@ TEST(ThumbnailCache, NeverEnlargesAndStoresNothingWithoutAPicture)
     EXPECT_TRUE(resultOf(cache.thumbnail(noPath, 520)).isNull());
     const VeskItem missing = itemWithFile(QDir(sources).filePath("gone.jpg"));
     EXPECT_TRUE(resultOf(cache.thumbnail(missing, 520)).isNull());
+    cache.waitForIdle();
     EXPECT_FALSE(QFileInfo::exists(cache.fileFor(noPath.id)));
     EXPECT_FALSE(QFileInfo::exists(cache.fileFor(missing.id)));
 
@@ -109,6 +111,7 @@ TEST(ThumbnailCache, NeverEnlargesAndStoresNothingWithoutAPicture)
     damaged.write("not a png");
     damaged.close();
     EXPECT_EQ(resultOf(cache.thumbnail(repaired, 520)).size(), QSize(100, 50));
+    cache.waitForIdle();
     EXPECT_FALSE(QImage(cache.fileFor(repaired.id)).isNull());
 }
 
@@ -128,6 +131,7 @@ TEST(ThumbnailCache, UnwritableFolderLogsEachGenerationButStillAnswers)
     EXPECT_FALSE(resultOf(cache.thumbnail(first, 520)).isNull());
     EXPECT_FALSE(resultOf(cache.thumbnail(first, 520)).isNull()); // from memory, no new line
     EXPECT_FALSE(resultOf(cache.thumbnail(second, 520)).isNull());
+    cache.waitForIdle();
     ASSERT_EQ(log.lines.size(), 2);
     EXPECT_TRUE(log.lines.at(0).startsWith("Vesk thumbnail cache write error: "));
 }
@@ -158,6 +162,7 @@ TEST(ThumbnailCache, PrewarmTakesImageItemsOnlyAndGivesWayToCards)
     // The card was answered between two prewarm items, not after the whole library.
     EXPECT_FALSE(prewarm.isFinished());
     prewarm.waitForFinished();
+    cache.waitForIdle();
 
     EXPECT_TRUE(QFileInfo::exists(cache.fileFor(capitals.id)));
     EXPECT_TRUE(QFileInfo::exists(cache.fileFor(oddImage.id)));
@@ -177,6 +182,7 @@ TEST(PreparedPreviewCache, PreparesOnceAndServesFromMemoryAndFile)
     {
         PreparedPreviewCache cache(folder, thumbnails);
         EXPECT_EQ(resultOf(cache.preparedImage(large)).size(), QSize(1800, 1200));
+        cache.waitForIdle();
         EXPECT_EQ(QFileInfo(cache.previewFileFor(large.id)).fileName(), "v3-" + uuidString(large.id) + ".png");
         EXPECT_TRUE(QFileInfo::exists(cache.previewFileFor(large.id)));
         EXPECT_EQ(resultOf(cache.preparedImage(modest)).size(), QSize(1200, 900));
@@ -200,6 +206,7 @@ TEST(PreparedPreviewCache, FallsBackToTheThumbnailWithoutKeepingIt)
 
     // The card's 520 thumbnail is what the preview gets when the source is gone.
     EXPECT_EQ(resultOf(cache.preparedImage(item)).size(), QSize(520, 390));
+    cache.waitForIdle();
     EXPECT_FALSE(QFileInfo::exists(cache.previewFileFor(item.id)));
 
     item.filePath.reset();
@@ -225,6 +232,7 @@ TEST(PreparedPreviewCache, RemovalDeletesEveryVersionOfTheItemsPreviewOnly)
     QImage(10, 10, QImage::Format_RGB32).save(olderVersion);
     EXPECT_EQ(resultOf(cache.preparedImage(item)).size(), QSize(300, 300));
     resultOf(cache.preparedImage(other));
+    cache.waitForIdle();
     EXPECT_TRUE(QFileInfo::exists(cache.previewFileFor(item.id)));
 
     resultOf(cache.removePreparedPreview(item.id));
