@@ -1,3 +1,5 @@
+#include "platform/Uuid.h"
+#include "search/SearchState.h"
 #include "store/StoreTestSupport.h"
 
 #include <QSignalSpy>
@@ -24,6 +26,12 @@ protected:
         for (int p : positions)
             out.insert(grid[p].id);
         return out;
+    }
+
+    // How many uses of the item at this position the store has recorded.
+    int uses(int position) const
+    {
+        return store->searchState().usageSignals.value(uuidString(grid[position].id)).selectionCount;
     }
 
     QList<VeskItem> grid;
@@ -103,4 +111,29 @@ TEST_F(StoreSelection, SelectAllKeepsAnExistingFocus)
     store->selectItems({});
     EXPECT_TRUE(store->selectedIDs().isEmpty());
     EXPECT_EQ(store->selectedID(), grid[8].id);
+}
+
+TEST_F(StoreSelection, OnlyClicksThatFocusAnItemRecordAUse)
+{
+    store->select(grid[1].id);
+    EXPECT_EQ(uses(1), 1);
+
+    // The second Command-click only takes the item out again.
+    store->toggleSelection(grid[3].id);
+    store->toggleSelection(grid[3].id);
+    EXPECT_EQ(uses(3), 1);
+
+    // Shift-clicks that change nothing record nothing; a range records the clicked item only.
+    store->extendSelection(grid[5].id, {});
+    store->extendSelection(grid[5].id, grid.mid(6));
+    EXPECT_EQ(uses(5), 0);
+    store->setSelectedID(grid[1].id);
+    store->extendSelection(grid[5].id, grid);
+    EXPECT_EQ(uses(5), 1);
+    EXPECT_EQ(uses(2) + uses(4), 0);
+
+    // Select all records no use at all.
+    store->selectItems(grid);
+    for (int position = 0; position < grid.size(); ++position)
+        EXPECT_EQ(uses(position), position == 1 || position == 3 || position == 5 ? 1 : 0) << position;
 }

@@ -1,5 +1,8 @@
+#include "platform/Uuid.h"
+#include "search/SearchState.h"
 #include "store/StoreTestSupport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -52,6 +55,12 @@ TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
     const QUuid reminded = QUuid::createUuid();
     settings->setData(VeskStore::bringBackDefaultsKey,
                       QJsonDocument(QJsonObject{{reminded.toString(QUuid::WithoutBraces), 800'000'000.0}}).toJson());
+    const QString key = uuidString(reminded);
+    settings->setData(VeskStore::usageDefaultsKey,
+                      QJsonDocument(QJsonObject{{key, QJsonObject{{"selectionCount", 3}, {"lastSelectedAt", 5.0}}}})
+                          .toJson());
+    settings->setData(VeskStore::manualTagsDefaultsKey,
+                      QJsonDocument(QJsonObject{{key, QJsonArray{QStringLiteral("trip")}}}).toJson());
 
     auto store = makeStore();
     EXPECT_EQ(store->database(), nullptr);
@@ -62,6 +71,8 @@ TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
     EXPECT_EQ(snapshots->launchRequests, 1);
     // 800,000,000 s after 1 January 2001.
     EXPECT_EQ(store->bringBackDates().value(reminded), QDateTime::fromSecsSinceEpoch(1'778'307'200, Qt::UTC));
+    EXPECT_EQ(store->searchState().usageSignals.value(key).selectionCount, 3);
+    EXPECT_EQ(store->searchState().manualTagsByID.value(key), QStringList{"trip"});
 
     // Saves then touch memory only, and still count as changes.
     store->saveItemToDatabase(makeItem(QStringLiteral("loose"), 1));
