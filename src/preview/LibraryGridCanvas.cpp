@@ -53,7 +53,10 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     m_clock.start();
     m_frameTimer.setInterval(16);
     connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
-    connect(&Theme::current(), &Theme::appearanceChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
+        m_paintCache.clear();
+        viewport()->update();
+    });
 }
 
 LibraryGridCanvas::~LibraryGridCanvas() = default;
@@ -332,12 +335,14 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
         m_frameTimer.stop(); // currentLook restarts it while anything still moves
     for (qsizetype i = first; i < last; ++i) {
         const VeskItem& item = m_state.visibleItems[i];
-        const QRectF rect = cardRect(i).translated(0, -scroll);
+        // Whole pixels, so a card at rest is blitted rather than resampled.
+        const QRectF frame = cardRect(i).translated(0, -scroll);
+        const QRectF rect(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
         if (!exposed.intersects(rect.adjusted(-30, -30, 30, 40).toAlignedRect()))
             continue;
         if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
             captureVisible = true;
-        paintVeskCard(painter, rect, contentFor(item), currentLook(item, now), theme);
+        paintVeskCard(painter, rect, contentFor(item), currentLook(item, now), theme, &m_paintCache);
     }
     if (captureVisible && !m_captureWasVisible)
         onCapturePulseVisible();

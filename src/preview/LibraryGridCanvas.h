@@ -128,6 +128,7 @@ private:
     bool m_captureWasVisible = false;
 
     ContentCreationDateCache m_dates;
+    CardPaintCache m_paintCache;
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
     QCache<QUuid, QPixmap> m_pixmaps;
     QSet<QUuid> m_noImage;

@@ -432,36 +432,14 @@ CardLook CardLook::mix(const CardLook& from, const CardLook& to, double progress
     return out;
 }
 
-void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
+namespace {
+
+// Background, tint, media, details and border: everything of a card that does not change while
+// it scrolls, in the card's own frame at the origin.
+void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
                    const Theme& theme)
 {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-
-    // Pose: lift, scale about the centre, and the slight hover tilt.
-    const QPointF centre = cell.center();
-    painter.translate(centre.x(), centre.y() + look[CardLook::OffsetY]);
-    if (look[CardLook::Tilt] > 0.001) {
-        // 0.7 degrees about the axis (1, -0.65, 0), split onto the two screen axes.
-        const double angle = 0.7 * look[CardLook::Tilt];
-        const double length = std::sqrt(1.0 + 0.65 * 0.65);
-        QTransform tilt;
-        tilt.rotate(angle / length, Qt::XAxis);
-        tilt.rotate(-angle * 0.65 / length, Qt::YAxis);
-        painter.setTransform(tilt, true);
-    }
-    painter.scale(look[CardLook::Scale], look[CardLook::Scale]);
-    const QRectF card(-cell.width() / 2, -cell.height() / 2, cell.width(), cell.height());
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
-    const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
-
-    // Shadow: one cached black silhouette per blur radius, faded by painter opacity.
-    painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
-    Painting::drawSoftShadow(painter, shape, Theme::black(1.0), std::round(look[CardLook::ShadowRadius]),
-                             QPointF(0, look[CardLook::ShadowOffsetY]));
-    painter.setOpacity(baseOpacity);
-
     painter.fillPath(shape, theme.material(MaterialThickness::Regular));
     if (look[CardLook::AccentTint] > 0.0005)
         painter.fillPath(shape, theme.accent(look[CardLook::AccentTint]));
@@ -477,15 +455,140 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
                  look, theme);
     painter.restore();
 
-    // Border.
+    QColor border = theme.primary(look[CardLook::BorderPrimary]);
+    if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
+        border = theme.accent(look[CardLook::BorderAccent]);
+    QPen pen(border, look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.strokePath(shape, pen);
+}
+
+constexpr double kBodyMargin = 2;
+
+size_t quantised(double value)
+{
+    return size_t(std::llround(value * 1000.0));
+}
+
+} // namespace
+
+CardPaintCache::CardPaintCache()
+{
+    m_bodies.setMaxCost(48 * 1024); // kilobytes
+}
+
+void CardPaintCache::clear()
+{
+    m_bodies.clear();
+    m_shadows.clear();
+}
+
+QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                             const Theme& theme)
+{
+    size_t key = qHash(content.item);
+    key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
+                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.hasRichText,
+                     content.thumbnail.cacheKey());
+    key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
+                     quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
+                     quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
+    key = qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
+    if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
+        return cached->pixmap;
+
+    const QSize pixels(int(std::ceil((size.width() + 2 * kBodyMargin) * ratio)),
+                       int(std::ceil((size.height() + 2 * kBodyMargin) * ratio)));
+    QPixmap pixmap(pixels);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
     {
-        QColor border = theme.primary(look[CardLook::BorderPrimary]);
-        if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
-            border = theme.accent(look[CardLook::BorderAccent]);
-        QPen pen(border, look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-        pen.setMiterLimit(10);
-        painter.strokePath(shape, pen);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme);
     }
+    const int cost = std::max(1, int(qint64(pixels.width()) * pixels.height() * 4 / 1024));
+    m_bodies.insert(content.item.id, new Body{key, pixmap}, cost);
+    return pixmap;
+}
+
+QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
+{
+    const QString key = QStringLiteral("%1:%2:%3:%4").arg(quantised(size.width())).arg(quantised(size.height())).arg(radius).arg(ratio);
+    const auto found = m_shadows.constFind(key);
+    if (found != m_shadows.cend())
+        return *found;
+    const double margin = shadowMargin(radius);
+    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
+    }
+    Painting::blurImage(image, radius * ratio);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    if (m_shadows.size() > 256)
+        m_shadows.clear();
+    m_shadows.insert(key, pixmap);
+    return pixmap;
+}
+
+double CardPaintCache::shadowMargin(int radius)
+{
+    return std::ceil(radius * 2.0 + 2.0);
+}
+
+void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
+                   const Theme& theme, CardPaintCache* cache)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    // Pose: lift, scale about the centre, and the slight hover tilt.
+    const QPointF centre = cell.center();
+    painter.translate(centre.x(), centre.y() + look[CardLook::OffsetY]);
+    const bool tilted = look[CardLook::Tilt] > 0.001;
+    if (tilted) {
+        // 0.7 degrees about the axis (1, -0.65, 0), split onto the two screen axes.
+        const double angle = 0.7 * look[CardLook::Tilt];
+        const double length = std::sqrt(1.0 + 0.65 * 0.65);
+        QTransform tilt;
+        tilt.rotate(angle / length, Qt::XAxis);
+        tilt.rotate(-angle * 0.65 / length, Qt::YAxis);
+        painter.setTransform(tilt, true);
+    }
+    painter.scale(look[CardLook::Scale], look[CardLook::Scale]);
+    // Cached pixmaps are drawn resampled only while the card is posed; at rest they are blitted.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, tilted || std::abs(look[CardLook::Scale] - 1.0) > 0.0005);
+    const QRectF card(-cell.width() / 2, -cell.height() / 2, cell.width(), cell.height());
+    const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+
+    // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity.
+    const int shadowRadius = int(std::lround(look[CardLook::ShadowRadius]));
+    painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
+    if (cache) {
+        const double margin = CardPaintCache::shadowMargin(shadowRadius);
+        painter.drawPixmap(card.topLeft() + QPointF(-margin, look[CardLook::ShadowOffsetY] - margin),
+                           cache->shadow(card.size(), shadowRadius, ratio));
+    } else {
+        Painting::drawSoftShadow(painter, Painting::roundedRect(card, kCardCornerRadius), Theme::black(1.0),
+                                 shadowRadius, QPointF(0, look[CardLook::ShadowOffsetY]));
+    }
+    painter.setOpacity(baseOpacity);
+
+    if (cache)
+        painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
+                           cache->body(content, look, card.size(), ratio, theme));
+    else
+        paintCardBody(painter, card, content, look, theme);
+    const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
 
     // Hover sheen.
     if (look[CardLook::HoverSheen] > 0.01) {

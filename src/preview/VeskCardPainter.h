@@ -4,6 +4,8 @@
 #include "preview/VeskCardStyle.h"
 #include "store/VeskItem.h"
 
+#include <QCache>
+#include <QHash>
 #include <QPixmap>
 #include <QRectF>
 #include <QString>
@@ -48,8 +50,30 @@ struct VeskCardContent {
     QPixmap thumbnail;
 };
 
-// Paints one card into `cell` (its untransformed frame in the painter's coordinates).
+// Rendered card bodies and shadows, so that scrolling a grid blits pixmaps instead of laying out
+// text and clipping curves for every card of every frame. A body is drawn again when anything it
+// shows changes (content, size, theme, tint, border, reason line).
+class CardPaintCache {
+public:
+    CardPaintCache();
+    QPixmap body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                 const Theme& theme);
+    QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
+    static double shadowMargin(int radius);
+    void clear();
+
+private:
+    struct Body {
+        size_t key = 0;
+        QPixmap pixmap;
+    };
+    QCache<QUuid, Body> m_bodies;
+    QHash<QString, QPixmap> m_shadows;
+};
+
+// Paints one card into `cell` (its untransformed frame in the painter's coordinates), through
+// the cache when one is given.
 void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
-                   const Theme& theme);
+                   const Theme& theme, CardPaintCache* cache = nullptr);
 
 } // namespace vesk
