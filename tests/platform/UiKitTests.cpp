@@ -7,6 +7,8 @@
 #include "platform/ui/Theme.h"
 
 #include <QFile>
+#include <QPalette>
+#include <cmath>
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
@@ -63,6 +65,30 @@ TEST(ThemeTest, OpacityMultipliesAndClamps)
     EXPECT_EQ(Theme::white(3.0).alpha(), 255);
     EXPECT_EQ(Theme::black(-1.0).alpha(), 0);
     EXPECT_EQ(Theme::rgb(0.48, 0.51, 0.55), QColor::fromRgbF(0.48f, 0.51f, 0.55f));
+}
+
+TEST(ThemeTest, PaletteTextStaysReadableInBothAppearances)
+{
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    auto contrast = [&](const QColor& a, const QColor& b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
+        Theme theme;
+        theme.setAppearance(appearance);
+        const QPalette p = theme.palette();
+        EXPECT_GT(contrast(p.color(QPalette::WindowText), p.color(QPalette::Window)), 7.0);
+        EXPECT_GT(contrast(p.color(QPalette::Text), p.color(QPalette::Base)), 7.0);
+        EXPECT_GT(contrast(p.color(QPalette::ButtonText), p.color(QPalette::Button)), 4.5);
+        EXPECT_GT(contrast(p.color(QPalette::HighlightedText), p.color(QPalette::Highlight)), 3.0);
+        // Palette colours are opaque: stock widgets do not blend them.
+        EXPECT_EQ(p.color(QPalette::WindowText).alpha(), 255);
+        EXPECT_EQ(p.color(QPalette::PlaceholderText).alpha(), 255);
+    }
 }
 
 TEST(IconMapTest, EveryMappedSymbolHasAGlyphInTheFont)
@@ -167,6 +193,58 @@ TEST(PaintingTest, RoundedRectStaysInsideItsRectAndClampsTheRadius)
     EXPECT_FALSE(path.contains(rect.topLeft() + QPointF(1, 1)));
     EXPECT_TRUE(path.contains(QPointF(rect.center().x(), rect.top() + 0.5)));
     EXPECT_TRUE(Painting::roundedRect(QRectF(0, 0, 0, 10), 4).isEmpty());
+}
+
+TEST(SpringTest, RetargetingMidFlightContinuesFromWhereItIs)
+{
+    SpringAnimator animator(Spring::fromResponse(0.4, 0.8));
+    animator.animate(0.0, 100.0);
+    QTest::qWait(80);
+    const double before = animator.currentValue().toDouble();
+    ASSERT_GT(before, 1.0);
+    ASSERT_LT(before, 100.0);
+    QList<double> values;
+    QObject::connect(&animator, &QVariantAnimation::valueChanged, [&](const QVariant& v) { values << v.toDouble(); });
+    animator.animateTo(0.0);
+    QTest::qWait(40);
+    ASSERT_FALSE(values.isEmpty());
+    // No jump back to a start of its own: the new leg begins at the old position (the carried
+    // velocity may still push it on a little before it turns).
+    EXPECT_NEAR(values.first(), before, 25.0);
+    QTRY_COMPARE_WITH_TIMEOUT(animator.state(), QAbstractAnimation::Stopped, 5000);
+    EXPECT_DOUBLE_EQ(animator.currentValue().toDouble(), 0.0);
+}
+
+TEST(PaintingTest, DashesAreMeasuredInPoints)
+{
+    // A 2-point line dashed 8 on, 8 off: runs of about 8 pixels, not 16 (Qt counts dashes in
+    // line widths; the design counts them in points).
+    QImage canvas(200, 20, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    {
+        QPainter p(&canvas);
+        QPainterPath line;
+        line.moveTo(0, 10);
+        line.lineTo(200, 10);
+        Painting::strokeDashed(p, line, Qt::black, 2, {8, 8});
+    }
+    QList<int> runs;
+    int run = 0;
+    bool inked = false;
+    for (int x = 0; x < canvas.width(); ++x) {
+        const bool on = qAlpha(canvas.pixel(x, 10)) > 128;
+        if (on == inked) {
+            ++run;
+        } else {
+            if (x > 0)
+                runs << run;
+            run = 1;
+            inked = on;
+        }
+    }
+    ASSERT_GE(runs.size(), 10);
+    for (int i = 1; i < runs.size(); ++i)
+        EXPECT_NEAR(runs[i], 8, 1) << "run " << i;
 }
 
 TEST(PaintingTest, SoftShadowSpreadsBeyondTheShape)
