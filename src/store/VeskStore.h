@@ -90,6 +90,10 @@ public:
     const VeskServices& services() const { return m_services; }
     // None when the database could not be opened; the store then works in memory only.
     SQLiteDatabase* database() const { return m_database.get(); }
+    // True only when start-up read the whole stored library into items(). After a failed read,
+    // or without a database, items() is not the library: nothing may be pruned or deleted
+    // because an item seems to be missing from it.
+    bool itemsLoaded() const { return m_itemsLoaded; }
     // Position of the first item with this identifier in items(), or -1.
     qsizetype indexOfItem(const QUuid& id) const;
 
@@ -280,6 +284,7 @@ private:
 
     VeskServices m_services;
     std::unique_ptr<SQLiteDatabase> m_database;
+    bool m_itemsLoaded = false;
     // Keep the two search-text subscriptions.
     std::unique_ptr<SearchTextPipeline> m_lexicalPipeline;
     std::unique_ptr<SearchTextPipeline> m_deepPipeline;

@@ -55,7 +55,10 @@ void VeskStore::loadItemsFromDatabase()
         markLibraryHasHeldItems();
     if (archiveExists) {
         if (*empty && !libraryHasHeldItems()) {
-            if (!migrateLegacyArchiveIntoDatabase())
+            // A failed migration leaves the archive for the next start, so its items still
+            // belong to the library even though none is shown.
+            m_itemsLoaded = migrateLegacyArchiveIntoDatabase();
+            if (!m_itemsLoaded)
                 setItems({});
             return;
         }
@@ -71,6 +74,7 @@ void VeskStore::loadItemsFromDatabase()
         return;
     }
     setItems(fetched.value());
+    m_itemsLoaded = true;
 }
 
 bool VeskStore::migrateLegacyArchiveIntoDatabase()

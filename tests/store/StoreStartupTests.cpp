@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <cstring>
 #include <sqlite3.h>
 
 using namespace vesk;
@@ -14,6 +15,40 @@ using namespace vesk::test;
 namespace {
 
 class StoreStartup : public StoreTest {};
+
+// Interrupts, on every connection opened meanwhile, the statement whose text holds `fragment`
+// after it has run for a while: a read that fails after it has produced rows.
+struct InterruptedStatement {
+    static inline const char* fragment = nullptr;
+    static inline int calls = 0;
+    static inline int interruptAt = 0;
+
+    static int progress(void* context)
+    {
+        auto* db = static_cast<sqlite3*>(context);
+        for (sqlite3_stmt* statement = sqlite3_next_stmt(db, nullptr); statement;
+             statement = sqlite3_next_stmt(db, statement)) {
+            const char* sql = sqlite3_sql(statement);
+            if (sqlite3_stmt_busy(statement) && sql && std::strstr(sql, fragment))
+                return ++calls >= interruptAt ? 1 : 0;
+        }
+        return 0;
+    }
+    static int install(sqlite3* db, char**, const sqlite3_api_routines*)
+    {
+        sqlite3_progress_handler(db, 10, &InterruptedStatement::progress, db);
+        return SQLITE_OK;
+    }
+
+    InterruptedStatement(const char* sqlFragment, int at)
+    {
+        fragment = sqlFragment;
+        calls = 0;
+        interruptAt = at;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&InterruptedStatement::install));
+    }
+    ~InterruptedStatement() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&InterruptedStatement::install)); }
+};
 
 } // namespace
 
@@ -45,7 +80,34 @@ TEST_F(StoreStartup, LoadsTheLibraryAndPublishesItNewestFirst)
     // The thumbnail prewarm receives the loaded items in list order.
     ASSERT_EQ(thumbnails->prewarmed.size(), 1);
     EXPECT_EQ(thumbnails->prewarmed.first(), store->items());
+    EXPECT_TRUE(store->itemsLoaded());
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
+}
+
+TEST_F(StoreStartup, AnItemReadThatFailsPartWayLoadsNothing)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < 200; ++i)
+        library.append(makeItem(QStringLiteral("item %1").arg(i), 1'600'000'000 + i));
+    seed(library);
+
+    std::unique_ptr<VeskStore> store;
+    {
+        // Late enough that many rows have already been read.
+        InterruptedStatement interrupted("ORDER BY created_at DESC", 40);
+        store = makeStore();
+        ASSERT_GE(InterruptedStatement::calls, 40);
+    }
+    EXPECT_EQ(logLines.join('\n').toStdString(), "Vesk SQLite load/migration error: stepFailed(\"interrupted\")");
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+    EXPECT_FALSE(store->itemsLoaded());
+
+    // The rows are all still there for the next start.
+    store.reset();
+    store = makeStore();
+    EXPECT_EQ(store->items().size(), 200);
+    EXPECT_TRUE(store->itemsLoaded());
 }
 
 TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
@@ -65,6 +127,7 @@ TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
     auto store = makeStore();
     EXPECT_EQ(store->database(), nullptr);
     EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_FALSE(store->itemsLoaded());
     EXPECT_TRUE(store->filteredItems().isEmpty());
     EXPECT_EQ(countLines(QStringLiteral("Vesk database unavailable.")), 1);
     EXPECT_EQ(logLines.size(), 1);
