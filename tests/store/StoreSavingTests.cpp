@@ -117,17 +117,21 @@ TEST_F(StoreSaving, RemovesOnlyAnItemsOwnFolderInsideItems)
 TEST_F(StoreSaving, MigratesTheLegacyArchiveOnceAndSetsItAside)
 {
     const VeskItem older = makeItem(QStringLiteral("older"), 100);
+    const VeskItem twin = makeItem(QStringLiteral("twin"), 100);
     const VeskItem newer = makeItem(QStringLiteral("newer"), 200);
-    writeArchive({older, newer});
+    writeArchive({older, twin, newer});
     writeFile(migratedPath(), "an older migration");
 
     auto store = makeStore();
-    EXPECT_EQ(titles(store->items()), (QStringList{"newer", "older"}));
-    EXPECT_EQ(storedItems().size(), 2);
+    // Newest first; equal dates keep their archive order.
+    EXPECT_EQ(titles(store->items()), (QStringList{"newer", "older", "twin"}));
+    EXPECT_EQ(store->filteredItems(), store->items());
+    EXPECT_TRUE(store->itemsLoaded());
+    EXPECT_EQ(storedItems().size(), 3);
     EXPECT_FALSE(QFileInfo::exists(archivePath()));
     QFile moved(migratedPath());
     ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(decodeItemArchive(moved.readAll()).valueOr(QList<VeskItem>{}).size(), 2);
+    EXPECT_EQ(decodeItemArchive(moved.readAll()).valueOr(QList<VeskItem>{}).size(), 3);
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
 }
 
@@ -137,6 +141,8 @@ TEST_F(StoreSaving, AnUndecodableArchiveStaysForTheNextStart)
                              R"("createdAt":"2024-01-01T00:00:00Z","searchableText":"","note":""}])");
     auto store = makeStore();
     EXPECT_TRUE(store->items().isEmpty());
+    // The archive's items are still to come: the empty list is not the library.
+    EXPECT_FALSE(store->itemsLoaded());
     EXPECT_EQ(countLines(QStringLiteral("Vesk SQLite load/migration error: ")), 1);
     EXPECT_TRUE(QFileInfo::exists(archivePath()));
     EXPECT_TRUE(storedItems().isEmpty());
