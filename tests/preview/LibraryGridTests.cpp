@@ -1,0 +1,311 @@
+#include "preview/LibraryGridCanvas.h"
+#include "preview/LibraryGridView.h"
+#include "preview/ResultStatesWidgets.h"
+
+#include "common/TestEnvironment.h"
+#include "platform/Clock.h"
+#include "platform/Settings.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+class CountingThumbnails final : public ThumbnailProvider {
+public:
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override
+    {
+        asked.append(item.id);
+        lastDimension = maxDimension;
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        return QtFuture::makeReadyFuture(image);
+    }
+    QFuture<void> prewarmThumbnails(const QList<VeskItem>&) override { return QtFuture::makeReadyFuture(); }
+    QFuture<void> removeThumbnail(const QUuid&) override { return QtFuture::makeReadyFuture(); }
+
+    QList<QUuid> asked;
+    int lastDimension = 0;
+};
+
+class LibraryGridTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VeskServices services;
+        services.clock = clock;
+        services.settings = std::make_shared<MemorySettings>();
+        services.dataDirectory = test::makeTempDirectory(QStringLiteral("grid"));
+        services.thumbnails = thumbnails;
+        services.lexicalSearchDelayMs = 1;
+        services.deepSearchDelayMs = 2;
+        store = std::make_unique<VeskStore>(services.completed());
+    }
+
+    QList<VeskItem> makeItems(int count, VeskKind kind = VeskKind::Text)
+    {
+        QList<VeskItem> items;
+        for (int i = 0; i < count; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.kind = kind;
+            item.title = QStringLiteral("Item %1").arg(i);
+            item.createdAt = clock->now().addSecs(-i * 60);
+            if (kind == VeskKind::Image)
+                item.filePath = QStringLiteral("/managed/picture-%1.png").arg(i);
+            items.append(item);
+        }
+        return items;
+    }
+
+    void showGrid(const QList<VeskItem>& items)
+    {
+        this->items = items;
+        store->setItems(items);
+        store->setFilteredItems(items);
+        grid = std::make_unique<LibraryGridView>(*store);
+        grid->resize(1000, 700);
+        grid->show();
+        grid->canvas()->setAnimationsEnabled(false);
+        grid->refreshNow();
+        QCoreApplication::processEvents();
+    }
+
+    void click(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QPointF centre = grid->canvas()->cardRect(index).center();
+        QTest::mouseClick(grid->canvas()->viewport(), Qt::LeftButton, modifiers, centre.toPoint());
+        grid->refreshNow();
+    }
+
+    QSet<QUuid> ids(std::initializer_list<int> indexes) const
+    {
+        QSet<QUuid> out;
+        for (int i : indexes)
+            out.insert(items[i].id);
+        return out;
+    }
+
+    QAction* findAction(QMenu* menu, const QString& path)
+    {
+        const QStringList parts = path.split(QLatin1Char('/'));
+        QMenu* current = menu;
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QAction* found = nullptr;
+            for (QAction* action : current->actions()) {
+                if (action->text() == parts[i])
+                    found = action;
+            }
+            if (!found)
+                return nullptr;
+            if (i == parts.size() - 1)
+                return found;
+            current = found->menu();
+            if (!current)
+                return nullptr;
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<CountingThumbnails> thumbnails = std::make_shared<CountingThumbnails>();
+    std::unique_ptr<VeskStore> store;
+    std::unique_ptr<LibraryGridView> grid;
+    QList<VeskItem> items;
+};
+
+TEST_F(LibraryGridTest, ClicksAndModifiersDriveTheSelection)
+{
+    showGrid(makeItems(12));
+    click(2);
+    EXPECT_EQ(store->selectedID(), items[2].id);
+    EXPECT_EQ(store->selectedIDs(), ids({2}));
+    EXPECT_TRUE(grid->selectionBar()->isHidden());
+
+    click(4, Qt::ControlModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2, 4}));
+    EXPECT_EQ(store->selectedID(), items[4].id);
+    EXPECT_FALSE(grid->selectionBar()->isHidden());
+
+    // Control wins over Shift: the card is toggled out again.
+    click(4, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2}));
+
+    // The focused card (4, toggled out but still focused) anchors the range.
+    click(6, Qt::ShiftModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2, 4, 5, 6}));
+    EXPECT_EQ(store->selectedID(), items[6].id);
+
+    // A plain click on a member of the multi-selection leaves it alone selected.
+    click(3);
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+
+    // Between cards nothing happens.
+    const QRectF first = grid->canvas()->cardRect(0);
+    QTest::mouseClick(grid->canvas()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(int(first.right() + 7), int(first.center().y())));
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+}
+
+TEST_F(LibraryGridTest, SelectionBarClearsOnlyTheMultiSelection)
+{
+    showGrid(makeItems(5));
+    click(0);
+    click(1, Qt::ControlModifier);
+    click(2, Qt::ControlModifier);
+    ASSERT_FALSE(grid->selectionBar()->isHidden());
+    grid->selectionBar()->clearRequested();
+    grid->refreshNow();
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+    EXPECT_EQ(store->selectedID(), items[2].id);
+    EXPECT_TRUE(grid->selectionBar()->isHidden());
+}
+
+TEST_F(LibraryGridTest, ContextMenuDeletesWhatItSays)
+{
+    showGrid(makeItems(6));
+    QSignalSpy deletes(grid.get(), &LibraryGridView::deleteConfirmationRequested);
+
+    // One item selected: "Delete Vesk" on another card asks for that card alone.
+    click(0);
+    std::unique_ptr<QMenu> menu(grid->buildCardContextMenu(items[3]));
+    ASSERT_EQ(findAction(menu.get(), QStringLiteral("Delete Selected\u2026")), nullptr);
+    findAction(menu.get(), QStringLiteral("Delete Vesk"))->trigger();
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+    EXPECT_EQ(deletes.count(), 1);
+
+    // Two others selected: the card offers to delete them and leaves the selection as it is.
+    click(1);
+    click(2, Qt::ControlModifier);
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    ASSERT_EQ(findAction(menu.get(), QStringLiteral("Delete Vesk")), nullptr);
+    findAction(menu.get(), QStringLiteral("Delete Selected\u2026"))->trigger();
+    EXPECT_EQ(store->selectedIDs(), ids({1, 2}));
+    EXPECT_EQ(deletes.count(), 2);
+
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    findAction(menu.get(), QStringLiteral("Select All Visible"))->trigger();
+    EXPECT_EQ(store->selectedIDs().size(), 6);
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    findAction(menu.get(), QStringLiteral("Deselect"))->trigger();
+    EXPECT_FALSE(store->selectedIDs().contains(items[5].id));
+
+    QSignalSpy renames(grid.get(), &LibraryGridView::renameRequested);
+    findAction(menu.get(), QStringLiteral("Rename\u2026"))->trigger();
+    ASSERT_EQ(renames.count(), 1);
+    EXPECT_EQ(renames.first().at(1).toString(), QStringLiteral("Item 5"));
+}
+
+TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
+{
+    QList<VeskItem> list = makeItems(4);
+    const VeskGroup trips{QUuid::createUuid(), QStringLiteral("Trips"), clock->now()};
+    list[1].groupID = trips.id;
+    showGrid(list);
+    store->setGroups({trips});
+
+    std::unique_ptr<QMenu> menu(grid->buildCardContextMenu(items[0]));
+    findAction(menu.get(), QStringLiteral("Open Group/Trips"))->trigger();
+    EXPECT_EQ(grid->groupFilter(), VeskGroupFilter::group(trips.id));
+    ASSERT_EQ(grid->visibleItems().size(), 1);
+    EXPECT_EQ(grid->visibleItems().first().id, items[1].id);
+
+    menu.reset(grid->buildCardContextMenu(items[0]));
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    ASSERT_TRUE(store->items()[store->indexOfItem(items[0].id)].groupID.has_value());
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Moved"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Item 0 \u2192 Trips"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, items[0].id);
+
+    // Moving into the group it is already in still saves and still tells.
+    const QUuid firstNotice = store->intakeNotice()->id;
+    const VeskItem moved = store->items()[store->indexOfItem(items[0].id)];
+    menu.reset(grid->buildCardContextMenu(moved));
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    EXPECT_NE(store->intakeNotice()->id, firstNotice);
+
+    QSignalSpy newGroup(grid.get(), &LibraryGridView::newGroupRequested);
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/New Group\u2026"))->trigger();
+    ASSERT_EQ(newGroup.count(), 1);
+    EXPECT_EQ(newGroup.first().at(0).value<QUuid>(), items[0].id);
+}
+
+TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
+{
+    showGrid(makeItems(5));
+    store->setBroughtBackIDs({items[0].id});
+    const bool pulseBefore = grid->surfacePulse();
+
+    store->setSearchText(QStringLiteral("i"));
+    EXPECT_EQ(store->selectedID(), items[0].id);
+    EXPECT_EQ(store->selectedIDs(), ids({0}));
+    EXPECT_NE(grid->surfacePulse(), pulseBefore);
+    EXPECT_EQ(store->usageScore(items[0].id, clock->now()), 0.0);
+    EXPECT_TRUE(store->broughtBackIDs().contains(items[0].id));
+
+    store->setSearchText(QStringLiteral(" "));
+    EXPECT_FALSE(grid->surfacePulse());
+    EXPECT_EQ(store->selectedID(), items[0].id);
+
+    // A click by the user is a use.
+    grid->handleCardClick(items[0], Qt::NoModifier);
+    EXPECT_GT(store->usageScore(items[0].id, clock->now()), 0.0);
+}
+
+TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)
+{
+    showGrid(makeItems(121));
+    EXPECT_EQ(grid->canvas()->state().visibleItems.size(), 120);
+    EXPECT_FALSE(grid->recentLimitBanner()->isHidden());
+    EXPECT_EQ(grid->resultsHeader()->content().browse.toggleButton, QStringLiteral("Show All"));
+    EXPECT_EQ(grid->resultsHeader()->content().totalCount, 121);
+
+    grid->recentLimitBanner()->showAllRequested();
+    grid->refreshNow();
+    EXPECT_TRUE(grid->showingAllVesks());
+    EXPECT_TRUE(grid->recentLimitBanner()->isHidden());
+    EXPECT_EQ(grid->canvas()->state().visibleItems.size(), 121);
+
+    store->setFilteredItems({});
+    grid->refreshNow();
+    EXPECT_FALSE(grid->emptyResultsState()->isHidden());
+    store->setFilteredItems(items);
+    grid->refreshNow();
+    EXPECT_TRUE(grid->emptyResultsState()->isHidden());
+}
+
+TEST_F(LibraryGridTest, OnlyCardsInViewAskForThumbnails)
+{
+    showGrid(makeItems(600, VeskKind::Image));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    grid->canvas()->viewport()->repaint();
+    QCoreApplication::processEvents();
+    const auto [first, last] = grid->canvas()->visibleRange();
+    ASSERT_GT(last, first);
+    EXPECT_EQ(thumbnails->asked.size(), last - first);
+    EXPECT_EQ(thumbnails->lastDimension, 520);
+    for (const QUuid& id : thumbnails->asked) {
+        const qsizetype index = store->indexOfItem(id);
+        EXPECT_TRUE(index >= first && index < last) << index;
+    }
+
+    // A second paint asks no one again; scrolling to the end asks only the new cards.
+    grid->canvas()->viewport()->repaint();
+    EXPECT_EQ(thumbnails->asked.size(), last - first);
+    grid->canvas()->verticalScrollBar()->setValue(grid->canvas()->verticalScrollBar()->maximum());
+    grid->canvas()->viewport()->repaint();
+    const auto [endFirst, endLast] = grid->canvas()->visibleRange();
+    EXPECT_EQ(endLast, 600);
+    EXPECT_EQ(thumbnails->asked.size(), (last - first) + (endLast - endFirst));
+}
+
+} // namespace
+} // namespace vesk
