@@ -106,7 +106,8 @@ void FullImageOrCached::setItem(const VeskItem& item)
     m_view->setImage({});
     m_view->hide();
     m_waiting = true;
-    m_spinner->start();
+    if (isVisible())
+        m_spinner->start();
     update();
     if (!m_previews)
         return;
@@ -128,6 +129,18 @@ void FullImageOrCached::show(const QImage& image)
         m_spinner->stop();
     update();
     emit imageLoaded();
+}
+
+// The spinner only turns while someone can see it.
+void FullImageOrCached::showEvent(QShowEvent*)
+{
+    if (m_waiting)
+        m_spinner->start();
+}
+
+void FullImageOrCached::hideEvent(QHideEvent*)
+{
+    m_spinner->stop();
 }
 
 void FullImageOrCached::resizeEvent(QResizeEvent*)

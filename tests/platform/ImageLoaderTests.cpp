@@ -114,8 +114,14 @@ TEST(ImageLoader, AppliesExifOrientationInFullAndScaledDecodes)
     EXPECT_TRUE(isBluish(small.pixel(5, 17)));
 }
 
-TEST(ImageLoader, DecodesHeicThroughLibheif)
+TEST(ImageLoader, DecodesHeicTiffAndWebp)
 {
+    for (const char* format : {"tiff", "webp"}) {
+        const QString path = QDir(test::makeTempDirectory()).filePath(QStringLiteral("scan.") + format);
+        ASSERT_TRUE(halvesImage(60, 20).save(path, format, 100)) << format;
+        EXPECT_EQ(ImageLoader::load(path, 30).size(), QSize(30, 10)) << format;
+    }
+
     const QString path = QDir(test::makeTempDirectory()).filePath(QStringLiteral("photo.HEIC"));
     ASSERT_TRUE(writeHeic(path, 128, 64));
 
