@@ -7,11 +7,11 @@
 #include "preview/ImageCaches.h"
 #include "preview/QuickLookThumb.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextReadView.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
-#include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -110,17 +110,14 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
     auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Text));
     column->addWidget(makeSectionTitle(textSectionTitle(item), section));
 
-    std::unique_ptr<QTextDocument> rich = context.richText ? documentFromRtf(*context.richText) : nullptr;
-    if (rich) {
-        auto* view = new QTextBrowser;
+    // Bytes that do not read as rich text fall back to the plain text below.
+    if (context.richText && documentFromRtf(*context.richText)) {
+        auto* view = new VeskRichTextReadView;
         view->setObjectName(QStringLiteral("previewRichText"));
-        view->setFrameShape(QFrame::NoFrame);
-        view->setOpenLinks(false);
-        view->setAttribute(Qt::WA_TranslucentBackground);
-        view->viewport()->setAutoFillBackground(false);
-        QTextDocument* document = rich.release();
-        document->setParent(view);
-        view->setDocument(document);
+        view->setRtfData(*context.richText);
+        view->setOnRTFChange(context.richTextChanged);
+        if (context.open)
+            view->setLinkOpener(context.open);
         auto* box = new PreviewBox(12, 0.022, 0.05, 0, view, section);
         box->setMinimumHeight(180);
         box->setMaximumHeight(420);

@@ -56,6 +56,8 @@ struct PreviewSectionContext {
     std::optional<QByteArray> richText;
     // Opens a file or link in its default application.
     std::function<void(const QUrl&)> open;
+    // Called with the new RTF when a checklist or radio glyph is toggled in the read view.
+    std::function<void(const QByteArray&)> richTextChanged;
     const ImageCaches* caches = nullptr;
 };
 

@@ -115,7 +115,8 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     connect(&m_store, &VeskStore::itemsChanged, this, &VeskPreview::onItemsChanged);
     connect(&m_store, &VeskStore::richTextByIDChanged, this, [this] {
-        if (m_item && m_section == PreviewSection::Text)
+        // A toggle the section itself reported is already on screen: no rebuild, no lost scroll.
+        if (m_item && m_section == PreviewSection::Text && m_store.richText(m_item->id) != m_shownRichText)
             rebuild();
     });
 }
@@ -138,6 +139,11 @@ void VeskPreview::setSheets(Sheets sheets)
 void VeskPreview::setOpener(std::function<void(const QUrl&)> open)
 {
     m_open = std::move(open);
+}
+
+void VeskPreview::setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update)
+{
+    m_updateRichText = std::move(update);
 }
 
 void VeskPreview::followSelection()
@@ -219,8 +225,19 @@ void VeskPreview::rebuild()
         PreviewSectionContext context;
         context.open = m_open;
         context.caches = &m_caches;
-        if (m_section == PreviewSection::Text)
+        m_shownRichText.reset();
+        if (m_section == PreviewSection::Text) {
             context.richText = m_store.richText(item.id);
+            m_shownRichText = context.richText;
+            const QUuid id = item.id;
+            context.richTextChanged = [this, id](const QByteArray& rtf) {
+                if (!m_item || m_item->id != id)
+                    return;
+                m_shownRichText = rtf;
+                if (m_updateRichText)
+                    m_updateRichText(id, rtf);
+            };
+        }
         if (QWidget* section = makePreviewSection(m_section, item, context, content))
             column->addWidget(section);
 

@@ -46,6 +46,8 @@ public:
     void setSheets(Sheets sheets);
     // Opening files and links; QDesktopServices by default, replaced in tests.
     void setOpener(std::function<void(const QUrl&)> open);
+    // Stores an item's rich text after a checklist toggle in the text section.
+    void setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update);
 
     // The section on show and the widget holding all of the current item's content (a new one
     // for every focused item).
@@ -67,6 +69,9 @@ private:
     ImageCaches m_caches;
     Sheets m_sheets;
     std::function<void(const QUrl&)> m_open;
+    std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
+    // The rich text the text section was built from (or last reported by it).
+    std::optional<QByteArray> m_shownRichText;
     std::optional<VeskItem> m_item;
     PreviewSection m_section = PreviewSection::None;
     QScrollArea* m_scroll = nullptr;

@@ -10,7 +10,9 @@
 #include "preview/SplitLayout.h"
 #include "preview/SplitLayoutWidth.h"
 #include "preview/VeskPreview.h"
+#include "richtext/RichTextConversion.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextReadView.h"
 #include "store/VeskStore.h"
 
 #include <QDir>
@@ -298,10 +300,44 @@ TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
 
     VeskPreview pane(*store, caches);
     pane.setItem(note);
-    auto* rich = find<QTextBrowser>(pane, "previewRichText");
+    auto* rich = find<VeskRichTextReadView>(pane, "previewRichText");
     ASSERT_NE(rich, nullptr);
-    EXPECT_TRUE(rich->toPlainText().contains("Rich body line"));
+    EXPECT_TRUE(rich->textView()->toPlainText().contains("Rich body line"));
     EXPECT_EQ(find<QLabel>(pane, "previewPlainText"), nullptr);
+}
+
+TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
+{
+    VeskItem note = makeItem(VeskKind::Text, "Groceries");
+    note.text = "\u2610 milk";
+    store->setItems({note});
+    auto document = makeRichTextDocument();
+    document->setPlainText(QStringLiteral("\u2610 milk"));
+    const std::optional<QByteArray> rtf = makeRTFData(*document);
+    ASSERT_TRUE(rtf.has_value());
+    store->setRichTextByID({{note.id, *rtf}});
+
+    VeskPreview pane(*store, caches);
+    QList<QByteArray> saved;
+    pane.setRichTextUpdater([&](const QUuid& id, const QByteArray& bytes) {
+        EXPECT_EQ(id, note.id);
+        saved.append(bytes);
+        store->setRichTextByID({{id, bytes}});
+    });
+    pane.setItem(note);
+    auto* view = find<VeskRichTextReadView>(pane, "previewRichText");
+    ASSERT_NE(view, nullptr);
+    QPointer<QWidget> content = pane.content();
+    ASSERT_TRUE(view->handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(view->textView()->toPlainText().startsWith(QChar(0x2611)));
+    EXPECT_EQ(pane.content(), content.data()); // the section stays, with its scroll position
+
+    // A change from elsewhere (an edit sheet) does rebuild the section.
+    auto edited = makeRichTextDocument();
+    edited->setPlainText(QStringLiteral("changed elsewhere"));
+    store->setRichTextByID({{note.id, *makeRTFData(*edited)}});
+    EXPECT_TRUE(content.isNull());
 }
 
 TEST(PreviewSections, LinksOpenOnlyWithAScheme)
