@@ -1,6 +1,7 @@
 #include "app/ContentView.h"
 
 #include "app/CaptureDropZone.h"
+#include "app/ControlsStrip.h"
 #include "app/DropIntake.h"
 #include "app/HeaderBar.h"
 #include "app/IntakeNoticeBanner.h"
@@ -90,6 +91,9 @@ ContentView::ContentView(VeskStore& store, std::shared_ptr<Settings> settings, C
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     m_header = new HeaderBar(store, *m_state, this);
+    m_controlsStrip = new ControlsStrip(*m_state);
+    m_header->setControls(m_controlsStrip);
+    connect(m_controlsStrip, &ControlsStrip::newVeskRequested, this, &ContentView::openTextCapture);
 
     m_content = new QStackedWidget(this);
     m_dropZone = new CaptureDropZone(*m_state, m_content);
@@ -108,7 +112,7 @@ ContentView::ContentView(VeskStore& store, std::shared_ptr<Settings> settings, C
     m_header->raise();
     m_chrome = new WindowChrome(WindowChrome::mainWindowAluminum(), this);
 
-    m_searchGlow = isBlankSearch(store.searchText()) && store.searchText().isEmpty() ? 0.0 : 1.0;
+    m_searchGlow = store.searchText().isEmpty() ? 0.0 : 1.0;
     m_searchGlowAnimation = new QVariantAnimation(this);
     m_searchGlowAnimation->setDuration(450);
     m_searchGlowAnimation->setEasingCurve(AnimationCurves::easeInOut());

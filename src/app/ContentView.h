@@ -28,6 +28,7 @@ namespace vesk {
 class VeskStore;
 class HeaderBar;
 class CaptureDropZone;
+class ControlsStrip;
 class NoticeHost;
 
 // Collaborators that other work supplies; each may be left empty.
@@ -81,6 +82,7 @@ public:
     VeskStore& store() const { return m_store; }
     MainWindowState& state() const { return *m_state; }
     HeaderBar* header() const { return m_header; }
+    ControlsStrip* controlsStrip() const { return m_controlsStrip; }
     CaptureDropZone* dropZone() const { return m_dropZone; }
     LibraryViewHost* libraryView() const { return m_libraryView; }
     // The widget showing now: the drop zone while the library is empty, else the library view.
@@ -146,6 +148,7 @@ private:
     WindowTimings m_timings;
 
     HeaderBar* m_header = nullptr;
+    ControlsStrip* m_controlsStrip = nullptr;
     QStackedWidget* m_content = nullptr;
     CaptureDropZone* m_dropZone = nullptr;
     LibraryViewHost* m_libraryView = nullptr;

@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/CaptureDropZone.h"
+#include "app/ControlsStrip.h"
 #include "app/HeaderBar.h"
 #include "app/MainWindowState.h"
 #include "app/NoticeBanner.h"
@@ -13,6 +14,7 @@
 #include <QDialog>
 #include <QDropEvent>
 #include <QFile>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
@@ -297,6 +299,25 @@ TEST_F(ContentViewTest, SheetFlagsPresentAndDismissTheirSheets)
     QTRY_VERIFY(second.isNull() || !second->isVisible());
     view.state().setShowingAboutVesk(true);
     EXPECT_EQ(view.presentedSheet(SheetFlag::AboutVesk), nullptr);
+}
+
+TEST_F(ContentViewTest, HeaderButtonsOpenTheComposersAndTheDropZoneButtonToo)
+{
+    ContentView& view = makeWindow();
+    showAndActivate(view);
+    view.state().setDraftTitle(QStringLiteral("left over"));
+    view.state().setDraftRichText(QStringLiteral("<p>left over</p>"));
+    QTest::mouseClick(view.controlsStrip()->newVeskButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingTextCapture());
+    EXPECT_TRUE(view.state().draftTitle().isEmpty());
+    EXPECT_TRUE(view.state().draftRichText().isEmpty());
+    view.state().setShowingTextCapture(false);
+
+    QTest::mouseClick(view.dropZone()->createTextButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingTextCapture());
+
+    QTest::mouseClick(view.controlsStrip()->secureButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingSecureCapture());
 }
 
 TEST_F(ContentViewTest, DroppingAFileImportsItAndSelectsIt)

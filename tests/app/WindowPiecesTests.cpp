@@ -1,0 +1,100 @@
+// Pieces of the main window on their own: the notice banner's text, the grid kept in step with
+// the window's state, and the application's appearance following the user defaults.
+#include "AppTestSupport.h"
+
+#include "app/LibraryContent.h"
+#include "app/MainWindowState.h"
+#include "app/NoticeBanner.h"
+#include "app/VeskApp.h"
+#include "preview/LibraryGridView.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+TEST(NoticeBannerTest, EmptyDetailShowsTheTitleOnlyAndLongDetailStaysOnOneLine)
+{
+    const NoticeBannerLook look{QStringLiteral("clock.badge.checkmark"), Qt::blue};
+    NoticeBanner titleOnly(look, QStringLiteral("Bring Back set"), std::nullopt);
+    NoticeBanner emptyDetail(look, QStringLiteral("Bring Back set"), QString());
+    EXPECT_EQ(emptyDetail.detail(), QString());
+    EXPECT_EQ(emptyDetail.sizeHint(), titleOnly.sizeHint());
+
+    NoticeBanner shortDetail(look, QStringLiteral("Bring Back set"), QStringLiteral("Tomorrow"));
+    NoticeBanner longDetail(look, QStringLiteral("Bring Back set"), QString(400, QLatin1Char('x')));
+    EXPECT_GT(shortDetail.sizeHint().height(), titleOnly.sizeHint().height());
+    EXPECT_EQ(longDetail.sizeHint().height(), shortDetail.sizeHint().height()) << "the detail never wraps";
+    EXPECT_LE(longDetail.sizeHint().width(), NoticeBanner::maximumTextWidth + 2 * NoticeBanner::shadowMargin + 80);
+}
+
+using LibraryContentTest = WindowTest;
+
+TEST_F(LibraryContentTest, GridAndWindowStateFollowEachOther)
+{
+    MainWindowState state(settings);
+    LibraryContent content(*store, state, settings);
+    LibraryGridView* grid = content.grid();
+
+    const QUuid pulsing = QUuid::createUuid();
+    state.setCapturePulseID(pulsing);
+    EXPECT_EQ(grid->capturePulseID(), pulsing);
+    state.setSurfacePulse(true);
+    EXPECT_TRUE(grid->surfacePulse());
+
+    // The grid's own banners and menus change the window's browsing state.
+    grid->setShowingAllVesks(true);
+    EXPECT_TRUE(state.showingAllVesks());
+    grid->setGroupFilter(VeskGroupFilter::ungrouped());
+    EXPECT_EQ(state.groupFilter(), VeskGroupFilter::ungrouped());
+    state.setGroupFilter(VeskGroupFilter::all());
+    EXPECT_TRUE(grid->groupFilter().isAll());
+
+    // A pulse toggled on either side is one toggle, not two that cancel out.
+    const bool before = state.surfacePulse();
+    grid->setSurfacePulse(!before);
+    EXPECT_EQ(state.surfacePulse(), !before);
+    EXPECT_EQ(grid->surfacePulse(), !before);
+
+    // The prompts the grid asks for become the window's sheet flags.
+    emit grid->deleteConfirmationRequested();
+    EXPECT_TRUE(state.showingDeleteConfirmation());
+    const QUuid item = QUuid::createUuid();
+    emit grid->renameRequested(item, QStringLiteral("Holiday"));
+    EXPECT_EQ(state.pendingRenameItemID(), item);
+    EXPECT_EQ(state.renameItemTitle(), QStringLiteral("Holiday"));
+    state.setNewGroupName(QStringLiteral("stale"));
+    emit grid->newGroupRequested(item);
+    EXPECT_TRUE(state.showingNewGroupPrompt());
+    EXPECT_EQ(state.pendingGroupItemID(), item);
+    EXPECT_TRUE(state.newGroupName().isEmpty());
+}
+
+TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
+{
+    auto settings = std::make_shared<MemorySettings>();
+    settings->setValue(QStringLiteral("veskAppearance"), QStringLiteral("dark"));
+    VeskServices services;
+    services.settings = settings;
+    services.clock = std::make_shared<FakeClock>();
+    services.dataDirectory = makeTempDirectory(QStringLiteral("app"));
+    const QPalette original = QApplication::palette();
+    const QString originalAppearance = Theme::current().appearanceRawValue();
+    {
+        VeskApp app(services);
+        EXPECT_TRUE(Theme::current().isDark());
+        EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
+        EXPECT_EQ(app.mainWindow().size(), QSize(1400, 820));
+
+        Theme::current().setAppearance(Appearance::Light);
+        EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 180);
+        EXPECT_EQ(settings->value(QStringLiteral("veskAppearance")).toString(), QStringLiteral("light"));
+    }
+    Theme::current().attachSettings(nullptr);
+    Theme::current().setAppearanceRawValue(originalAppearance);
+    QApplication::setPalette(original);
+}
+
+} // namespace
+} // namespace vesk::test
