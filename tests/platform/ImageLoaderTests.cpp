@@ -140,7 +140,7 @@ TEST(ImageLoader, UnreadableSourcesGiveNothing)
     EXPECT_TRUE(ImageLoader::load(QString()).isNull());
     EXPECT_TRUE(ImageLoader::load(folder).isNull()); // a folder is no picture
 
-    for (const QString name : {QStringLiteral("garbage.jpg"), QStringLiteral("garbage.heic")}) {
+    for (const QString& name : {QStringLiteral("garbage.jpg"), QStringLiteral("garbage.heic")}) {
         QFile file(QDir(folder).filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
