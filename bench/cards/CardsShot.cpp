@@ -7,6 +7,7 @@
 #include "preview/LibraryGridView.h"
 #include "preview/ResultStatesWidgets.h"
 #include "preview/ThumbnailCache.h"
+#include "richtext/RichTextConversion.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <memory>
 
@@ -42,6 +45,17 @@ int main(int argc, char** argv)
     store.setItems(items);
     store.setFilteredItems(items);
     store.rebuildSearchIndex();
+    {
+        // One note with stored rich text, to see its snippet.
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.insertText(QStringLiteral("Packing list: "), bold);
+        cursor.insertText(QStringLiteral("passport, charger, the blue notebook and a warm jacket for the evenings."));
+        if (const auto rtf = makeRTFData(document))
+            store.setRichTextByID({{items[3].id, *rtf}});
+    }
 
     QWidget window;
     window.resize(1400, 900);

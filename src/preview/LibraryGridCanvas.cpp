@@ -286,7 +286,11 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item)
     if (hint != m_state.retrievalHints.cend())
         content.retrievalHint = *hint;
     content.isTopResult = m_state.topResultID && *m_state.topResultID == item.id;
-    content.hasRichText = m_state.richTextByID.contains(item.id);
+    const auto rich = m_state.richTextByID.constFind(item.id);
+    if (rich != m_state.richTextByID.cend()) {
+        content.hasRichText = true;
+        content.richText = *rich;
+    }
     if (cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))
             content.thumbnail = *pixmap;

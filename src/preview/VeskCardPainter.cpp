@@ -4,6 +4,7 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "richtext/VeskRichTextSnippet.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -303,9 +304,19 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
         return std::clamp(int(room / QFontMetricsF(font).lineSpacing()), 0, wanted);
     };
 
+    const CardExtract extract = cardExtract(item, content.hasRichText);
     const QFont titleFont = Theme::font(isImageLikeItem(item) ? 13.8 : 14.2, QFont::Bold);
-    y += drawLines(painter, QPointF(left, y), width, content.displayTitle, titleFont, theme.label(),
-                   std::max(1, linesThatFit(titleFont, 2)));
+    int titleLines = std::max(1, linesThatFit(titleFont, 2));
+    if (titleLines == 2 && extract.kind != CardExtractKind::None) {
+        // A second title line must not push the whole extract out: keep room for its first line.
+        const double extractLine = extract.kind == CardExtractKind::RichText && !content.richText.isEmpty()
+            ? 28.0
+            : QFontMetricsF(Theme::font(12)).lineSpacing();
+        const double titleLine = QFontMetricsF(titleFont).lineSpacing();
+        if (labelTop - 4 - y - 2 * titleLine < 4 + extractLine)
+            titleLines = 1;
+    }
+    y += drawLines(painter, QPointF(left, y), width, content.displayTitle, titleFont, theme.label(), titleLines);
 
     if (content.retrievalHint && look[CardLook::ReasonLine] > 0.01) {
         const QFont hintFont = Theme::font(10.3, QFont::Medium);
@@ -316,7 +327,6 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
         }
     }
 
-    const CardExtract extract = cardExtract(item, content.hasRichText);
     switch (extract.kind) {
     case CardExtractKind::None: break;
     case CardExtractKind::Secure: {
@@ -342,8 +352,22 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
         break;
     }
     case CardExtractKind::RichText:
+        if (!content.richText.isEmpty() && linesThatFit(Theme::font(12), 1) > 0) {
+            y += 4;
+            // Two lines of the stored rich text with its formatting, in a box 28 to 32 high.
+            VeskRichTextSnippet snippet(content.richText, 2);
+            const int boxHeight = std::clamp(snippet.heightForWidth(int(width)), 28, 32);
+            const double room = labelTop - 4 - y;
+            snippet.resize(int(width), std::min(boxHeight, int(std::max(0.0, room))));
+            painter.save();
+            painter.translate(left, y);
+            snippet.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+            painter.restore();
+            y += snippet.height();
+            break;
+        }
+        [[fallthrough]];
     case CardExtractKind::PlainText: {
-        // Stored rich text shows as its plain text, two lines, in the snippet's box.
         y += 4;
         const QFont font = Theme::font(12);
         const int lines = linesThatFit(font, 2);
@@ -489,7 +513,7 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
     size_t key = qHash(content.item);
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
                      content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.hasRichText,
-                     content.thumbnail.cacheKey());
+                     content.thumbnail.cacheKey(), content.richText);
     key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
                      quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
                      quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));

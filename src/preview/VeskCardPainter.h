@@ -46,6 +46,8 @@ struct VeskCardContent {
     std::optional<QString> retrievalHint;
     bool isTopResult = false;
     bool hasRichText = false;
+    // The stored rich text, drawn as a two-line snippet for notes.
+    QByteArray richText;
     // The thumbnail scaled for the card; null while none is known.
     QPixmap thumbnail;
 };
