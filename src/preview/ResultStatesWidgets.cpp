@@ -15,22 +15,36 @@ namespace vesk {
 
 namespace {
 
-QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+// A colour of the current appearance, looked up again when the appearance changes.
+using ThemeColor = QColor (*)(const Theme&);
+QColor labelColor(const Theme& theme) { return theme.label(); }
+QColor secondaryColor(const Theme& theme) { return theme.secondary(); }
+QColor tertiaryColor(const Theme& theme) { return theme.tertiary(); }
+
+QLabel* textLabel(const QString& text, const QFont& font, ThemeColor color, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
     label->setTextFormat(Qt::PlainText);
+    auto apply = [label, color] {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, color(Theme::current()));
+        label->setPalette(palette);
+    };
+    apply();
+    QObject::connect(&Theme::current(), &Theme::appearanceChanged, label, apply);
     return label;
 }
 
-QLabel* symbolLabel(const QString& symbol, const QColor& color, int points, QWidget* parent)
+QLabel* symbolLabel(const QString& symbol, ThemeColor color, int points, QWidget* parent)
 {
     auto* label = new QLabel(parent);
     const int side = points + 6;
-    label->setPixmap(IconMap::pixmap(symbol, color, side, parent ? parent->devicePixelRatioF() : 1.0));
+    auto apply = [label, symbol, color, side] {
+        label->setPixmap(IconMap::pixmap(symbol, color(Theme::current()), side, label->devicePixelRatioF()));
+    };
+    apply();
+    QObject::connect(&Theme::current(), &Theme::appearanceChanged, label, apply);
     label->setFixedSize(side, side);
     return label;
 }
@@ -62,7 +76,6 @@ protected:
 
 ResultsHeaderWidget::ResultsHeaderWidget(QWidget* parent) : QWidget(parent)
 {
-    const Theme& theme = Theme::current();
     setFixedHeight(48);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -72,19 +85,23 @@ ResultsHeaderWidget::ResultsHeaderWidget(QWidget* parent) : QWidget(parent)
     auto* surfacedRow = new QHBoxLayout(m_surfaced);
     surfacedRow->setContentsMargins(0, 0, 0, 0);
     surfacedRow->setSpacing(8);
-    surfacedRow->addWidget(symbolLabel(QStringLiteral("sparkles"), theme.secondary(), 16, m_surfaced));
+    surfacedRow->addWidget(symbolLabel(QStringLiteral("sparkles"), secondaryColor, 16, m_surfaced));
     auto* surfacedTexts = new QVBoxLayout;
     surfacedTexts->setSpacing(1);
-    surfacedTexts->addWidget(textLabel(QStringLiteral("Surfaced"), Theme::font(TextStyle::Headline), theme.label(), m_surfaced));
+    surfacedTexts->addWidget(textLabel(QStringLiteral("Surfaced"), Theme::font(TextStyle::Headline), labelColor, m_surfaced));
     surfacedTexts->addWidget(textLabel(QStringLiteral("The closest memories rise first."), Theme::font(TextStyle::Caption2),
-                                       theme.tertiary(), m_surfaced));
+                                       tertiaryColor, m_surfaced));
     surfacedRow->addLayout(surfacedTexts);
     m_surfacedCount = new CountBadge(m_surfaced);
     m_surfacedCount->setFont(Theme::font(Theme::pointSize(TextStyle::Caption), QFont::DemiBold));
     m_surfacedCount->setContentsMargins(7, 3, 7, 3);
-    QPalette countPalette = m_surfacedCount->palette();
-    countPalette.setColor(QPalette::WindowText, theme.secondary());
-    m_surfacedCount->setPalette(countPalette);
+    auto applyCountColor = [this] {
+        QPalette countPalette = m_surfacedCount->palette();
+        countPalette.setColor(QPalette::WindowText, Theme::current().secondary());
+        m_surfacedCount->setPalette(countPalette);
+    };
+    applyCountColor();
+    connect(&Theme::current(), &Theme::appearanceChanged, m_surfacedCount, applyCountColor);
     m_surfacedCount->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     surfacedRow->addWidget(m_surfacedCount, 0, Qt::AlignVCenter);
     row->addWidget(m_surfaced);
@@ -95,8 +112,8 @@ ResultsHeaderWidget::ResultsHeaderWidget(QWidget* parent) : QWidget(parent)
     browseRow->setSpacing(8);
     auto* browseTexts = new QVBoxLayout;
     browseTexts->setSpacing(1);
-    m_browseTitle = textLabel(QString(), Theme::font(TextStyle::Headline), theme.label(), m_browse);
-    m_browseSubtitle = textLabel(QString(), Theme::font(TextStyle::Caption2), theme.tertiary(), m_browse);
+    m_browseTitle = textLabel(QString(), Theme::font(TextStyle::Headline), labelColor, m_browse);
+    m_browseSubtitle = textLabel(QString(), Theme::font(TextStyle::Caption2), tertiaryColor, m_browse);
     browseTexts->addWidget(m_browseTitle);
     browseTexts->addWidget(m_browseSubtitle);
     browseRow->addLayout(browseTexts);
@@ -116,11 +133,11 @@ ResultsHeaderWidget::ResultsHeaderWidget(QWidget* parent) : QWidget(parent)
     spinner->setTextVisible(false);
     spinner->setFixedSize(36, 8);
     importingRow->addWidget(spinner);
-    m_importingText = textLabel(QString(), Theme::font(TextStyle::Caption), theme.secondary(), m_importing);
+    m_importingText = textLabel(QString(), Theme::font(TextStyle::Caption), secondaryColor, m_importing);
     importingRow->addWidget(m_importingText);
     row->addWidget(m_importing);
 
-    m_total = textLabel(QString(), Theme::font(TextStyle::Caption), theme.tertiary(), this);
+    m_total = textLabel(QString(), Theme::font(TextStyle::Caption), tertiaryColor, this);
     row->addWidget(m_total);
 
     m_content.filteredCount = -1; // forces the first setContent to fill every label
@@ -151,7 +168,7 @@ SelectionBarWidget::SelectionBarWidget(QWidget* parent) : QWidget(parent)
     row->setContentsMargins(12, 9, 12, 9);
     row->setSpacing(10);
     m_count = textLabel(QString(), Theme::font(Theme::pointSize(TextStyle::Caption), QFont::DemiBold),
-                        Theme::current().label(), this);
+                        labelColor, this);
     row->addWidget(m_count);
     auto* clear = smallButton(QStringLiteral("Clear Selection"), this);
     connect(clear, &QPushButton::clicked, this, &SelectionBarWidget::clearRequested);
@@ -181,12 +198,11 @@ void SelectionBarWidget::paintEvent(QPaintEvent*)
 
 RecentLimitBannerWidget::RecentLimitBannerWidget(QWidget* parent) : QWidget(parent)
 {
-    const Theme& theme = Theme::current();
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
-    row->addWidget(symbolLabel(QStringLiteral("clock.arrow.circlepath"), theme.tertiary(), 13, this));
-    m_text = textLabel(QString(), Theme::font(TextStyle::Caption), theme.secondary(), this);
+    row->addWidget(symbolLabel(QStringLiteral("clock.arrow.circlepath"), tertiaryColor, 13, this));
+    m_text = textLabel(QString(), Theme::font(TextStyle::Caption), secondaryColor, this);
     row->addWidget(m_text);
     m_button = smallButton(QString(), this);
     connect(m_button, &QPushButton::clicked, this, &RecentLimitBannerWidget::showAllRequested);
@@ -202,17 +218,16 @@ void RecentLimitBannerWidget::setCounts(int limit, qsizetype filteredCount)
 
 EmptyResultsStateWidget::EmptyResultsStateWidget(QWidget* parent) : QWidget(parent)
 {
-    const Theme& theme = Theme::current();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 80, 0, 80);
     column->setSpacing(10);
     column->setAlignment(Qt::AlignHCenter);
-    auto* symbol = symbolLabel(QStringLiteral("circle.dotted"), theme.secondary(), 30, this);
+    auto* symbol = symbolLabel(QStringLiteral("circle.dotted"), secondaryColor, 30, this);
     column->addWidget(symbol, 0, Qt::AlignHCenter);
-    column->addWidget(textLabel(QStringLiteral("Nothing surfaced yet."), Theme::font(TextStyle::Headline), theme.label(), this),
+    column->addWidget(textLabel(QStringLiteral("Nothing surfaced yet."), Theme::font(TextStyle::Headline), labelColor, this),
                       0, Qt::AlignHCenter);
     column->addWidget(textLabel(QStringLiteral("Try another scrap of the memory."), Theme::font(TextStyle::Subheadline),
-                                theme.secondary(), this),
+                                secondaryColor, this),
                       0, Qt::AlignHCenter);
 }
 
@@ -235,16 +250,15 @@ protected:
 
 NoSelectionPlaceholder::NoSelectionPlaceholder(QWidget* parent) : QWidget(parent)
 {
-    const Theme& theme = Theme::current();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(12);
     column->addStretch(1);
     column->addWidget(new SparkleBadge(this), 0, Qt::AlignHCenter);
-    column->addWidget(textLabel(QStringLiteral("Select a Vesk"), Theme::font(TextStyle::Headline), theme.label(), this), 0,
+    column->addWidget(textLabel(QStringLiteral("Select a Vesk"), Theme::font(TextStyle::Headline), labelColor, this), 0,
                       Qt::AlignHCenter);
     column->addWidget(textLabel(QStringLiteral("The memory comes forward here."), Theme::font(TextStyle::Caption),
-                                theme.secondary(), this),
+                                secondaryColor, this),
                       0, Qt::AlignHCenter);
     column->addStretch(1);
 }
