@@ -58,11 +58,14 @@ std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByt
     return document;
 }
 
-void runDisplayPass(QTextDocument& document, const QColor& linkColor)
+void runDisplayPass(QTextDocument& document, const QColor& linkColor, DisplayPassMode mode)
 {
     if (documentLength(document) > 0)
         normalizeTextColors(document, linkColor);
-    detectLinks(document);
+    if (mode == DisplayPassMode::Editing)
+        refreshDetectedLinks(document);
+    else
+        detectLinks(document);
     styleChecklistGlyphs(document);
     // Links found just now get the link colour too.
     transformRuns(document, 0, documentLength(document), [&linkColor](QTextCharFormat& format) {

@@ -30,7 +30,9 @@ std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByt
 
 // What the editor and the read view run before showing text: colours normalised (links in the link
 // colour), links detected, glyphs styled.
-void runDisplayPass(QTextDocument& document, const QColor& linkColor);
+// For text being edited, links that detection made follow the text (refreshDetectedLinks).
+enum class DisplayPassMode { Showing, Editing };
+void runDisplayPass(QTextDocument& document, const QColor& linkColor, DisplayPassMode mode = DisplayPassMode::Showing);
 
 // Whether two documents show the same text with the same formatting.
 bool sameRichText(const QTextDocument& a, const QTextDocument& b);

@@ -3,6 +3,7 @@
 #include "richtext/RichTextFormat.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QTextDocument>
 
 namespace vesk {
@@ -43,6 +44,7 @@ void addLink(QTextDocument& document, const DetectedLink& link)
             return;
         format.setAnchor(true);
         format.setAnchorHref(href);
+        format.setProperty(kDetectedLinkProperty, true);
     });
 }
 
@@ -114,6 +116,101 @@ void detectLinks(QTextDocument& document)
     for (const DetectedLink& link : findBareDomainLinks(text)) {
         if (!linkedAt(document, link.start))
             addLink(document, link);
+    }
+}
+
+namespace {
+
+struct LinkSpan {
+    int start = 0;
+    int end = 0;
+    QString href;
+    bool marked = false;  // some part carries the detection mark
+};
+
+// Maximal spans of one link address, checklist glyph links excluded.
+QList<LinkSpan> linkSpans(const QTextDocument& document)
+{
+    QList<LinkSpan> spans;
+    for (const CharRun& run : charRuns(document, 0, documentLength(document))) {
+        if (!hasLink(run.format) || QUrl(run.format.anchorHref()).scheme() == QLatin1String("vesk-check"))
+            continue;
+        const bool marked = run.format.boolProperty(kDetectedLinkProperty);
+        if (!spans.isEmpty() && spans.last().end == run.start && spans.last().href == run.format.anchorHref()) {
+            spans.last().end = run.end;
+            spans.last().marked = spans.last().marked || marked;
+        } else {
+            spans.append(LinkSpan{run.start, run.end, run.format.anchorHref(), marked});
+        }
+    }
+    return spans;
+}
+
+bool looksDetected(const LinkSpan& span, const QString& text)
+{
+    if (span.marked)
+        return true;
+    // Links read back from stored text carry no mark: their address gives them away.
+    const QString shown = text.mid(span.start, span.end - span.start);
+    const QUrl href(span.href);
+    for (const QString& candidate : {shown, QStringLiteral("https://") + shown, QStringLiteral("mailto:") + shown}) {
+        if (QUrl(candidate, QUrl::TolerantMode) == href)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void refreshDetectedLinks(QTextDocument& document)
+{
+    const QString text = documentText(document);
+    QList<LinkSpan> detected;
+    QList<LinkSpan> kept;  // set by hand: they win over detection
+    for (const LinkSpan& span : linkSpans(document))
+        (looksDetected(span, text) ? detected : kept).append(span);
+
+    auto coveredBy = [](const QList<LinkSpan>& spans, int index) {
+        for (const LinkSpan& span : spans) {
+            if (index >= span.start && index < span.end)
+                return true;
+        }
+        return false;
+    };
+    QList<LinkSpan> wanted;
+    for (const DetectedLink& link : findSchemeLinks(text)) {
+        if (!coveredBy(kept, link.start))
+            wanted.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
+    }
+    const QList<LinkSpan> firstPass = wanted;
+    for (const DetectedLink& link : findBareDomainLinks(text)) {
+        if (!coveredBy(kept, link.start) && !coveredBy(firstPass, link.start))
+            wanted.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
+    }
+
+    auto same = [](const LinkSpan& a, const LinkSpan& b) {
+        return a.start == b.start && a.end == b.end && a.href == b.href;
+    };
+    for (const LinkSpan& span : detected) {
+        if (std::none_of(wanted.cbegin(), wanted.cend(), [&](const LinkSpan& w) { return same(w, span); })) {
+            transformRuns(document, span.start, span.end, [](QTextCharFormat& format) {
+                format.clearProperty(QTextFormat::IsAnchor);
+                format.clearProperty(QTextFormat::AnchorHref);
+                format.clearProperty(kDetectedLinkProperty);
+                format.clearForeground();
+            });
+        }
+    }
+    for (const LinkSpan& span : wanted) {
+        if (std::any_of(detected.cbegin(), detected.cend(), [&](const LinkSpan& d) { return same(d, span); }))
+            continue;
+        transformRuns(document, span.start, span.end, [&span](QTextCharFormat& format) {
+            if (hasLink(format))
+                return;
+            format.setAnchor(true);
+            format.setAnchorHref(span.href);
+            format.setProperty(kDetectedLinkProperty, true);
+        });
     }
 }
 

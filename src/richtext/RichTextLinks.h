@@ -27,6 +27,14 @@ QList<DetectedLink> findBareDomainLinks(const QString& text);
 // a match whose first character is already linked is left alone.
 void detectLinks(QTextDocument& document);
 
+// For text being edited: links that detection made (their address is what detection makes of their
+// own text) are brought in line with the text as it is now, so a link found while an address was
+// half typed ("example.co") does not keep pointing there once the address is complete. Links the
+// user set to another address are left alone.
+void refreshDetectedLinks(QTextDocument& document);
+// The character-format property that marks a link as found by detection rather than set by hand.
+inline constexpr int kDetectedLinkProperty = 0x100000 + 41;  // QTextFormat::UserProperty + 41
+
 // What the "Add Link" field starts with: the clipboard text when, trimmed, it is non-empty, has a
 // full stop and no space; otherwise empty.
 QString addLinkPrefill(const QString& clipboardText);

@@ -328,6 +328,7 @@ void VeskRichTextController::addLinkToSelection()
         transformRuns(document, sel.start, sel.start + sel.length, [&](QTextCharFormat& format) {
             format.setAnchor(true);
             format.setAnchorHref(href);
+            format.clearProperty(kDetectedLinkProperty);
             format.setForeground(linkColor);
         });
     }

@@ -2,6 +2,7 @@
 
 #include "richtext/RichTextConversion.h"
 #include "richtext/RichTextFormat.h"
+#include "richtext/RichTextLinks.h"
 #include "richtext/RichTextLists.h"
 #include "richtext/RichTextRtf.h"
 #include "richtext/VeskRichTextController.h"
@@ -120,8 +121,14 @@ VeskRichTextEditor::VeskRichTextEditor(VeskRichTextController* controller, QWidg
     if (m_controller)
         m_controller->setTextView(m_textView);
     connect(m_textView, &QTextEdit::textChanged, this, &VeskRichTextEditor::textDidChange);
-    connect(m_textView, &QTextEdit::cursorPositionChanged, this, &VeskRichTextEditor::scheduleRefresh);
-    connect(m_textView, &QTextEdit::selectionChanged, this, &VeskRichTextEditor::scheduleRefresh);
+    connect(m_textView, &QTextEdit::cursorPositionChanged, this, [this] {
+        dropLinkAtCaret();
+        scheduleRefresh();
+    });
+    connect(m_textView, &QTextEdit::selectionChanged, this, [this] {
+        dropLinkAtCaret();
+        scheduleRefresh();
+    });
 
     // The keys the toolbar's help texts name.
     auto bindKey = [this](QKeySequence::StandardKey key, auto action) {
@@ -181,7 +188,7 @@ void VeskRichTextEditor::displayPass()
     // The pass's format changes belong to the edit that caused them: one undo step for both.
     join.joinPreviousEditBlock();
     stripListContinuationMarkers(*m_textView);
-    runDisplayPass(*m_textView->document(), m_textView->palette().color(QPalette::Link));
+    runDisplayPass(*m_textView->document(), m_textView->palette().color(QPalette::Link), DisplayPassMode::Editing);
     join.endEditBlock();
     m_inDisplayPass = false;
 }
@@ -198,8 +205,31 @@ void VeskRichTextEditor::textDidChange()
         typing.clearForeground();
         m_textView->setCurrentCharFormat(typing);
     }
+    dropLinkAtCaret();
     emit attributedTextChanged();
     scheduleRefresh();
+}
+
+void VeskRichTextEditor::dropLinkAtCaret()
+{
+    // Typing right after a link does not lengthen it; typing inside one does.
+    const QTextCursor cursor = m_textView->textCursor();
+    if (cursor.hasSelection())
+        return;
+    QTextCharFormat typing = m_textView->currentCharFormat();
+    if (!hasLink(typing))
+        return;
+    const int position = cursor.position();
+    const QTextDocument& document = *m_textView->document();
+    const bool insideLink = position < documentLength(document) && document.characterAt(position) != QChar::ParagraphSeparator
+        && charFormatAt(document, position).anchorHref() == typing.anchorHref();
+    if (insideLink)
+        return;
+    typing.clearProperty(QTextFormat::IsAnchor);
+    typing.clearProperty(QTextFormat::AnchorHref);
+    typing.clearProperty(kDetectedLinkProperty);
+    typing.clearForeground();
+    m_textView->setCurrentCharFormat(typing);
 }
 
 void VeskRichTextEditor::scheduleRefresh()

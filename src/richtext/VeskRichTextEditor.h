@@ -4,8 +4,10 @@
 // the Vesk rules while typing: colours follow the theme, links are found, checklist glyphs are
 // styled, and Return continues checkbox and radio lists.
 
-#include <QTextEdit>
+#include "richtext/VeskRichTextController.h"
+
 #include <QPointer>
+#include <QTextEdit>
 #include <QWidget>
 #include <memory>
 
@@ -13,8 +15,6 @@ class QMimeData;
 class QTextDocument;
 
 namespace vesk {
-
-class VeskRichTextController;
 
 // The text edit inside the editor: Return and paste follow Vesk's rules.
 class VeskRichTextEditView : public QTextEdit {
@@ -51,6 +51,7 @@ private:
     void textDidChange();
     void displayPass();
     void scheduleRefresh();
+    void dropLinkAtCaret();
 
     QPointer<VeskRichTextController> m_controller;
     VeskRichTextEditView* m_textView = nullptr;

@@ -2,6 +2,8 @@
 // The row of formatting chips shown with every rich-text editor: 14 controls in 5 groups. It shows
 // one controller's state and calls its commands; it holds no formatting logic of its own.
 
+#include "richtext/VeskRichTextController.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -10,8 +12,6 @@
 class QToolButton;
 
 namespace vesk {
-
-class VeskRichTextController;
 
 // The size menu's label for a size: whole points, fraction dropped ("16 pt" for 16.5).
 QString pointSizeLabel(qreal points);

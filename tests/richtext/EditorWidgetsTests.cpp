@@ -149,6 +149,42 @@ TEST(RichTextEditor, ReturnAtALineStartIsAPlainBreak)
     EXPECT_EQ(g.editor.plainText(), QStringLiteral("\u2610 x\n\ny"));
 }
 
+TEST(RichTextEditor, LinksFoundWhileTypingFollowTheFinishedAddress)
+{
+    EditorFixture f;
+    // "example.co" is a complete address on its own until the "m" arrives.
+    f.type(QStringLiteral("see example.com and more"));
+    const QTextDocument& document = *f.view()->document();
+    EXPECT_EQ(charFormatAt(document, 4).anchorHref(), "https://example.com");
+    EXPECT_EQ(charFormatAt(document, 14).anchorHref(), "https://example.com");
+    EXPECT_FALSE(hasLink(charFormatAt(document, 15))) << "typing after a link does not lengthen it";
+    EXPECT_FALSE(hasLink(charFormatAt(document, 16)));
+
+    // Editing the address moves its link along; a link set by hand stays as the user made it.
+    f.moveTo(15);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(f.view(), Qt::Key_Backspace);
+    QTest::keyClicks(f.view(), QStringLiteral("org"));
+    EXPECT_EQ(f.editor.plainText(), "see example.org and more");
+    EXPECT_EQ(charFormatAt(document, 4).anchorHref(), "https://example.org");
+    f.moveTo(15);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(f.view(), Qt::Key_Backspace);
+    EXPECT_EQ(f.editor.plainText(), "see example and more");
+    EXPECT_FALSE(hasLink(charFormatAt(document, 4))) << "not an address any more";
+
+    QTextCursor cursor(f.view()->document());
+    cursor.setPosition(16);
+    cursor.setPosition(20, QTextCursor::KeepAnchor);
+    f.view()->setTextCursor(cursor);
+    f.controller.setLinkPrompt([](QWidget*, const QString&) { return std::optional<QString>(QStringLiteral("example.org")); });
+    f.controller.addLinkToSelection();
+    f.moveTo(20);
+    f.type(QStringLiteral("!"));
+    EXPECT_EQ(charFormatAt(document, 16).anchorHref(), "https://example.org");
+    EXPECT_FALSE(hasLink(charFormatAt(document, 20)));
+}
+
 TEST(RichTextEditor, OutsideChangesReplaceTheTextAndKeepTheCaretClamped)
 {
     EditorFixture f;

@@ -1,0 +1,75 @@
+#pragma once
+// The "New Vesk" composer: a window-modal sheet in which the user writes a rich-text note,
+// optionally names it, and keeps it with "Vesk It". The note's plain text and its RTF go to the
+// store's rich-text intake, which names, checks and adds it.
+//
+// Wiring: the main window presents it for SheetFlag::TextCapture:
+//     window.setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
+// and ContentView::openTextCapture (the header's "New Vesk", the drop zone's "Create a text Vesk")
+// resets the drafts and raises the flag.
+
+#include <QDialog>
+#include <QPointer>
+
+#include "richtext/VeskRichTextEditor.h"
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextDocument;
+
+namespace vesk {
+
+class ContentView;
+class MainWindowState;
+class VeskRichTextController;
+
+class VeskRichTextToolbar;
+class VeskStore;
+
+class TextCaptureSheet : public QDialog {
+    Q_OBJECT
+
+public:
+    // Where a kept note goes: the store's addRichTextNote in the application.
+    using NoteSink =
+        std::function<void(const std::optional<QString>& title, const QString& plainText, const std::optional<QByteArray>& rtf)>;
+
+    // The drafts (name and note) live in the window state, so they outlast the sheet until the
+    // next opening resets them.
+    TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidget* parent = nullptr);
+    ~TextCaptureSheet() override;
+
+    QLineEdit* nameField() const { return m_nameField; }
+    VeskRichTextEditor* editor() const { return m_editor; }
+    VeskRichTextToolbar* toolbar() const { return m_toolbar; }
+    VeskRichTextController* controller() const { return m_controller; }
+    QPushButton* keepButton() const { return m_keepButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+
+    // "Vesk It": hands the note to the sink and closes.
+    void saveTextCapture();
+
+private:
+    void noteChanged();
+    QString draftPlainText() const;
+
+    QPointer<MainWindowState> m_state;
+    NoteSink m_sink;
+    VeskRichTextController* m_controller = nullptr;
+    QLineEdit* m_nameField = nullptr;
+    VeskRichTextToolbar* m_toolbar = nullptr;
+    QPointer<VeskRichTextEditor> m_editor;
+    QPushButton* m_keepButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    // The note as last edited: what is kept should the editor be gone.
+    std::unique_ptr<QTextDocument> m_draft;
+};
+
+// The sheet for the main window, writing through its store.
+QDialog* makeTextCaptureSheet(ContentView& window);
+
+} // namespace vesk
