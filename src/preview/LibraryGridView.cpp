@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -155,6 +156,16 @@ void LibraryGridView::refreshNow()
     if (!filtered.isEmpty())
         m_empty->hide();
     m_canvas->setState(state);
+
+    // A new search or another group is a new list: start at its top, where its first result is.
+    // A selection moved from elsewhere (the keyboard, a search) is brought into view.
+    if (searchText != m_shownSearchText || !(m_groupFilter == m_shownFilter))
+        m_canvas->verticalScrollBar()->setValue(0);
+    else if (state.selectedID && state.selectedID != m_shownSelectedID)
+        m_canvas->scrollToItem(*state.selectedID);
+    m_shownSearchText = searchText;
+    m_shownFilter = m_groupFilter;
+    m_shownSelectedID = state.selectedID;
 }
 
 void LibraryGridView::reactToSearchText()

@@ -87,6 +87,10 @@ private:
     bool m_surfacePulse = false;
     std::optional<QUuid> m_capturePulseID;
     bool m_refreshPending = false;
+    // What the last refresh showed, to tell a new list from an updated one.
+    QString m_shownSearchText;
+    VeskGroupFilter m_shownFilter = VeskGroupFilter::all();
+    std::optional<QUuid> m_shownSelectedID;
 
     ResultsHeaderWidget* m_header = nullptr;
     SelectionBarWidget* m_selectionBar = nullptr;

@@ -307,5 +307,26 @@ TEST_F(LibraryGridTest, OnlyCardsInViewAskForThumbnails)
     EXPECT_EQ(thumbnails->asked.size(), (last - first) + (endLast - endFirst));
 }
 
+TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
+{
+    showGrid(makeItems(300));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    QScrollBar* bar = grid->canvas()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+
+    store->select(items[1].id);
+    grid->refreshNow();
+    const QRectF card = grid->canvas()->cardRect(1);
+    EXPECT_LE(bar->value(), card.top());
+    EXPECT_GE(bar->value() + grid->canvas()->viewport()->height(), card.bottom());
+
+    // A new search starts at the top of its results.
+    bar->setValue(bar->maximum() / 2);
+    store->setSearchText(QStringLiteral("item"));
+    grid->refreshNow();
+    EXPECT_EQ(bar->value(), 0);
+}
+
 } // namespace
 } // namespace vesk
