@@ -51,20 +51,6 @@ VeskItem newTextItem(const QUuid& id, const QDateTime& now)
 
 } // namespace
 
-bool VeskStore::writeNewItemRow(const VeskItem& item)
-{
-    if (!m_database) {
-        m_services.recoverySnapshots->noteChange();
-        return false;
-    }
-    if (auto saved = m_database->upsertItem(item); !saved) {
-        veskLog(QStringLiteral("Vesk SQLite save error: ") + saved.error().logText());
-        return false;
-    }
-    m_services.recoverySnapshots->noteChange();
-    return true;
-}
-
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
     assertMainThread();
@@ -72,7 +58,7 @@ bool VeskStore::commitNewItem(const VeskItem& item)
     emit itemsChanged();
     setSelectedID(item.id);
 
-    const bool saved = writeNewItemRow(item);
+    const bool saved = saveItemToDatabase(item);
     if (!saved)
         m_unsavedItemIDs.insert(item.id);
 
@@ -169,7 +155,8 @@ void VeskStore::addHTML(const QByteArray& data)
 void VeskStore::addLink(const QUrl& url)
 {
     assertMainThread();
-    const QString address = url.toString();
+    // The encoded form: a decoded one would turn "%20" into a space and store a different address.
+    const QString address = url.toString(QUrl::FullyEncoded);
     const QString host = url.host(QUrl::FullyDecoded);
 
     VeskItem item;

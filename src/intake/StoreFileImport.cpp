@@ -49,7 +49,7 @@ bool VeskStore::importFile(const QString& path)
                 // An item whose row was never written is not kept yet: write it now, and only
                 // when that works may the source go.
                 bool kept = !m_unsavedItemIDs.contains(existing->id);
-                if (!kept && writeNewItemRow(*existing)) {
+                if (!kept && saveItemToDatabase(*existing)) {
                     m_unsavedItemIDs.remove(existing->id);
                     kept = true;
                 }

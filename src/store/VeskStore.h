@@ -109,7 +109,8 @@ public:
     // --- Saving and updating items ---
 
     // Writes the row; a success (or having no database) notes a change to the recovery snapshots.
-    void saveItemToDatabase(const VeskItem& item);
+    // True only when the row was written: false after a failed write and without a database.
+    bool saveItemToDatabase(const VeskItem& item);
     // Replaces the item with the same id, saves it, refreshes search and re-embeds it. An id that
     // is not in items() does nothing.
     void updateItem(const VeskItem& item);
@@ -308,8 +309,6 @@ private:
 
     // Intake members (src/intake)
     void finishFileImport();
-    // Writes a new item's row as saveItemToDatabase does, telling whether it was written.
-    bool writeNewItemRow(const VeskItem& item);
     // SHA-256 of managed files by item identifier string, filled lazily.
     QHash<QString, QString> m_fileHashCache;
     // New items whose row was not written: in memory only, so never "already kept".

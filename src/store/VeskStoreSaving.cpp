@@ -13,16 +13,18 @@
 
 namespace vesk {
 
-void VeskStore::saveItemToDatabase(const VeskItem& item)
+bool VeskStore::saveItemToDatabase(const VeskItem& item)
 {
     assertMainThread();
     if (m_database) {
         if (auto saved = m_database->upsertItem(item); !saved) {
             veskLog(QStringLiteral("Vesk SQLite save error: ") + saved.error().logText());
-            return;
+            return false;
         }
     }
     m_services.recoverySnapshots->noteChange();
+    // Without a database the change is noted all the same, but nothing was written.
+    return m_database != nullptr;
 }
 
 void VeskStore::updateItem(const VeskItem& item)

@@ -121,3 +121,22 @@ TEST_F(StoreCaptureTest, CommitTellsWhetherTheRowWasWritten)
 
 } // namespace
 } // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+TEST_F(StoreCaptureTest, ALinkKeepsItsAddressAsWritten)
+{
+    auto store = makeStore();
+    const QString address = QStringLiteral("https://example.com/a%20b/caf%C3%A9?q=x%2By#top");
+    store->addText(address);
+    ASSERT_EQ(store->items().size(), 1);
+    const VeskItem link = store->items().first();
+    EXPECT_EQ(link.kind, VeskKind::Url);
+    EXPECT_EQ(link.urlString, address);
+    EXPECT_EQ(link.searchableText, address);
+    EXPECT_EQ(QUrl(*link.urlString), QUrl(address));
+}
+
+} // namespace
+} // namespace vesk::test

@@ -193,3 +193,29 @@ TEST_F(StoreSaving, AnArchiveBesideALibraryWithItemsIsNotRead)
     EXPECT_FALSE(QFileInfo::exists(archivePath()));
     EXPECT_TRUE(QFileInfo::exists(migratedPath()));
 }
+
+TEST_F(StoreSaving, SaveTellsWhetherTheRowWasWritten)
+{
+    const VeskItem item = makeItem(QStringLiteral("kept"), 10);
+    seed({item});
+    auto store = makeStore();
+    VeskItem renamed = item;
+    renamed.title = QStringLiteral("renamed");
+    EXPECT_TRUE(store->saveItemToDatabase(renamed));
+    EXPECT_EQ(snapshots->changes, 1);
+
+    breakItemWrites(*store);
+    renamed.title = QStringLiteral("refused");
+    EXPECT_FALSE(store->saveItemToDatabase(renamed));
+    EXPECT_EQ(snapshots->changes, 1);
+    EXPECT_EQ(storedItems().first().title, QStringLiteral("renamed"));
+
+    // Without a database the change is still noted, but no row exists to count on.
+    store.reset();
+    QFile::remove(databasePath());
+    ASSERT_TRUE(QDir().mkpath(databasePath()));
+    store = makeStore();
+    ASSERT_EQ(store->database(), nullptr);
+    EXPECT_FALSE(store->saveItemToDatabase(renamed));
+    EXPECT_EQ(snapshots->changes, 2);
+}
