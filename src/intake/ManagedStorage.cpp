@@ -193,8 +193,10 @@ Expected<QString, QString> copyIntoManagedStorage(const QString& source, const Q
         return destination;
 
     // Build the copy under a temporary name and rename it into place, so that a copy cut short
-    // (a full disk, an unreadable file) never looks like a finished one.
-    const QString staging = folder + QStringLiteral("/.") + name + QStringLiteral(".partial");
+    // (a full disk, an unreadable file) never looks like a finished one. The folder belongs to this
+    // item alone, so one fixed short name will do: one made from the file's name would be too long
+    // for the file system when that name is near its limit.
+    const QString staging = folder + QStringLiteral("/.vesk-partial");
     if (QFileInfo(staging).isDir())
         QDir(staging).removeRecursively();
     else

@@ -195,3 +195,21 @@ TEST_F(ManagedCopyTest, FailedCopyLeavesNothingAndSaysWhy)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST(ManagedCopy, NamesAtTheFileSystemLimitAreCopied)
+{
+    const QString source = test::makeTempDirectory(QStringLiteral("source"));
+    const QString items = test::makeTempDirectory(QStringLiteral("data")) + QStringLiteral("/Items");
+    const QString name = QString(251, QLatin1Char('n')) + QStringLiteral(".pdf"); // 255 bytes
+    writeFile(source + "/" + name, "long name");
+    const auto copied = copyIntoManagedStorage(source + "/" + name, items, QUuid::createUuid());
+    ASSERT_TRUE(copied) << qPrintable(copied.error());
+    EXPECT_TRUE(copied.value().endsWith(QLatin1Char('/') + name));
+    EXPECT_TRUE(QFileInfo(copied.value()).isFile());
+}
+
+} // namespace
+} // namespace vesk
