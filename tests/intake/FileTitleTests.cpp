@@ -70,7 +70,9 @@ TEST(VersionKey, VersionWordsAndCountersAreIgnored)
 {
     for (const char* name : {"Report final.pdf", "report_v2.pdf", "Report (3).pdf", "Report-draft2.pdf",
                              "Report revision 4.pdf", "REPORT copy.pdf", "Report this is the one.pdf",
-                             "/some/folder/Report_FNL.pdf"})
+                             "/some/folder/Report_FNL.pdf", "Report absolute.pdf", "Report_thisistheone.pdf",
+                             "Report version.pdf", "Report version3.pdf", "Report ver2.pdf", "Report rev12.pdf",
+                             "Report_12.pdf", "Report - 7.pdf"})
         EXPECT_EQ(versionKey(QString::fromUtf8(name)), QStringLiteral("report")) << name;
     EXPECT_EQ(versionKey(QStringLiteral("V7.pdf")), QString());
     EXPECT_EQ(versionKey(QStringLiteral("Budget 2024.xlsx")), QStringLiteral("budget"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vesk {
 namespace {
 
@@ -103,6 +105,66 @@ TEST(NearDuplicate, BestScoreWinsAndTheEarlierItemKeepsATie)
 
     ASSERT_EQ(findSimilarTextIn({worse}, query), worse);
     EXPECT_EQ(findSimilarTextIn({worse, newer, same}, query), newer);
+}
+
+} // namespace
+} // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Distinct keywords "<stem>a", "<stem>b", ...: none is a stop word and none is shorter than three
+// characters, so each text's keyword count is exactly the number of words given.
+QStringList words(const QString& stem, int count)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list.append(stem + QChar(u'a' + i / 26) + QChar(u'a' + i % 26));
+    return list;
+}
+
+TEST(NearDuplicate, ContainmentRuleAcceptsFromItsThresholdsOn)
+{
+    // Candidates open with words of their own, so their beginnings differ and only the
+    // containment rule can accept them.
+    const QStringList shared = words(QStringLiteral("share"), 25);
+    const QString query = shared.join(' ');
+    auto candidate = [&](int keep, int extra) {
+        return textItem(words(QStringLiteral("otherlonger"), extra).join(' ') + ' '
+                        + shared.mid(0, keep).join(' '));
+    };
+    auto prefixOf = [&](const VeskItem& item) {
+        const QString q = normalizedForNearDuplicate(query);
+        const QString c = normalizedForNearDuplicate(*item.text);
+        const qsizetype n = std::min({q.size(), c.size(), qsizetype(320)});
+        return prefixSimilarity(q.left(n), c.left(n));
+    };
+
+    // Containment 23/25 = 0.92 with Jaccard 23/27: accepted; 22/25 = 0.88: refused.
+    const VeskItem atContainment = candidate(23, 2);
+    ASSERT_LT(prefixOf(atContainment), 0.4);
+    EXPECT_EQ(findSimilarTextIn({atContainment}, query), atContainment);
+    EXPECT_EQ(findSimilarTextIn({candidate(22, 3)}, query), std::nullopt);
+
+    // All 17 keywords of a shorter query inside a candidate of 25 (Jaccard 0.68): accepted; inside
+    // one of 26 (Jaccard 0.654): refused.
+    const QString shortQuery = shared.mid(0, 17).join(' ');
+    const VeskItem atJaccard = textItem(words(QStringLiteral("otherlonger"), 8).join(' ') + ' ' + shortQuery);
+    EXPECT_EQ(findSimilarTextIn({atJaccard}, shortQuery), atJaccard);
+    const VeskItem belowJaccard = textItem(words(QStringLiteral("otherlonger"), 9).join(' ') + ' ' + shortQuery);
+    EXPECT_EQ(findSimilarTextIn({belowJaccard}, shortQuery), std::nullopt);
+}
+
+TEST(NearDuplicate, ScoreRuleAcceptsALongerNoteWithTheSameBeginningUpToItsThreshold)
+{
+    // The older note starts with the whole query (prefix similarity 1, containment 1) and goes on
+    // with k more keywords: score 0.5 + 10 / (20 + k), Jaccard 20 / (20 + k). At k = 11 only the
+    // score rule accepts (0.8226); at k = 12 nothing does (0.8125).
+    const QString query = words(QStringLiteral("base"), 20).join(' ');
+    const VeskItem eleven = textItem(query + ' ' + words(QStringLiteral("tail"), 11).join(' '));
+    const VeskItem twelve = textItem(query + ' ' + words(QStringLiteral("tail"), 12).join(' '));
+    EXPECT_EQ(findSimilarTextIn({eleven}, query), eleven);
+    EXPECT_EQ(findSimilarTextIn({twelve}, query), std::nullopt);
 }
 
 } // namespace
