@@ -191,6 +191,16 @@ Expected<QString, QString> copyIntoManagedStorage(const QString& source, const Q
         return unexpected(QStringLiteral("could not create the folder ") + folder);
     if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
         return destination;
+    // A folder that holds the managed folder (the home folder, the data folder) would be copied
+    // into itself, level after level, until the disk or the path length gives out.
+    if (S_ISDIR(sourceStat.st_mode)) {
+        const QString realSource = QFileInfo(cleanSource).canonicalFilePath();
+        const QString realFolder = QFileInfo(folder).canonicalFilePath();
+        if (!realSource.isEmpty() && realFolder.startsWith(realSource + QLatin1Char('/'))) {
+            QDir().rmdir(folder);
+            return unexpected(QStringLiteral("the folder holds the library's own storage"));
+        }
+    }
 
     // Build the copy under a temporary name and rename it into place, so that a copy cut short
     // (a full disk, an unreadable file) never looks like a finished one. The folder belongs to this

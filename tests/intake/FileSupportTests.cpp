@@ -213,3 +213,31 @@ TEST(ManagedCopy, NamesAtTheFileSystemLimitAreCopied)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST(ManagedCopy, AFolderHoldingTheLibraryIsNeverCopiedIntoItself)
+{
+    const QString home = test::makeTempDirectory(QStringLiteral("home"));
+    writeFile(home + "/notes.txt", "mine");
+    const QString items = home + QStringLiteral("/.local/share/Vesk/Items");
+    writeFile(items + "/OLD/kept.txt", "kept");
+
+    const auto refused = copyIntoManagedStorage(home, items, QUuid::createUuid());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), QStringLiteral("the folder holds the library's own storage"));
+    EXPECT_EQ(QDir(items).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"OLD"});
+    // Through a link to it as well.
+    const QString link = test::makeTempDirectory(QStringLiteral("links")) + QStringLiteral("/home");
+    ASSERT_TRUE(QFile::link(home, link));
+    EXPECT_FALSE(copyIntoManagedStorage(link, items, QUuid::createUuid()));
+
+    // The same folder kept by a library elsewhere is fine.
+    const QString elsewhere = test::makeTempDirectory(QStringLiteral("elsewhere")) + QStringLiteral("/Items");
+    const auto sibling = copyIntoManagedStorage(home, elsewhere, QUuid::createUuid());
+    EXPECT_TRUE(sibling) << qPrintable(sibling.error());
+}
+
+} // namespace
+} // namespace vesk
