@@ -1,11 +1,13 @@
 // Feeds arbitrary bytes to the RTF reader. Besides crashes, hangs and runaway memory, it checks that
 // what the reader accepts is written back stably: write(read(write(x))) == write(x), both for the
 // neutral form and through a QTextDocument.
+#include "richtext/RichTextConversion.h"
 #include "richtext/RichTextRtf.h"
 #include "richtext/RtfReader.h"
 #include "richtext/RtfWriter.h"
 
 #include <QGuiApplication>
+#include <QColor>
 #include <QTextDocument>
 #include <cstdint>
 #include <cstdio>
@@ -47,5 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::fprintf(stderr, "unstable round trip through a document\n");
         std::abort();
     }
+
+    // The path every stored or pasted body takes: read for editing, links, glyphs, written again.
+    std::unique_ptr<QTextDocument> editable = vesk::editableAttributedString(input, QString());
+    vesk::runDisplayPass(*editable, QColor(Qt::blue), vesk::DisplayPassMode::Editing);
+    (void)vesk::makeRTFData(*editable);
     return 0;
 }

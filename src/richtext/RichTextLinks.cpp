@@ -53,7 +53,7 @@ void addLink(QTextDocument& document, const DetectedLink& link)
 QList<DetectedLink> findSchemeLinks(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral(
-        "(?i)(?<![\\w@.+-])(?:"
+        "(?i)(?<![\\w@.%+-])(?:"
         "(?:https?|ftp)://[^\\s<>\"]+"
         "|mailto:[^\\s<>\"]+"
         "|[A-Z0-9._%+-]+@(?:[A-Z0-9](?:[A-Z0-9-]{0,62}[A-Z0-9])?\\.)+[A-Z]{2,63}(?![\\w@-])"
@@ -80,8 +80,11 @@ QList<DetectedLink> findSchemeLinks(const QString& text)
 
 QList<DetectedLink> findBareDomainLinks(const QString& text)
 {
+    // The second look-behind keeps a match from starting inside a dotted name ("a.b.c..."): every
+    // such start would rescan the rest of the name, which makes long runs of labels take quadratic
+    // time. A name is still found from its first label.
     static const QRegularExpression pattern(QStringLiteral(
-        "(?i)(?<![@A-Z0-9_-])((?:www\\.)?(?:[A-Z0-9](?:[A-Z0-9-]{0,62}[A-Z0-9])?\\.)+"
+        "(?i)(?<![@A-Z0-9_-])(?<![A-Z0-9-]\\.)((?:www\\.)?(?:[A-Z0-9](?:[A-Z0-9-]{0,62}[A-Z0-9])?\\.)+"
         "(?:com|org|net|edu|gov|io|co|us|dev|app|ai|me|tv|info|biz|xyz)(?::\\d{1,5})?(?:/[^\\s<>\"']*)?)"));
     QList<DetectedLink> links;
     if (!pattern.isValid())

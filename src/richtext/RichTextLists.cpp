@@ -35,7 +35,9 @@ const QRegularExpression& radioLinePattern()
 
 const QRegularExpression& glyphPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral("(?m)^(\\s*)([\u2610\u2611\u25CB\u25CF])(?=\\s|$)"));
+    // Horizontal white space only: a glyph after blank lines is still found from its own line
+    // start, and a match never rescans the blank lines before it (quadratic on long runs of them).
+    static const QRegularExpression pattern(QStringLiteral("(?m)^(\\h*)([\u2610\u2611\u25CB\u25CF])(?=\\s|$)"));
     return pattern;
 }
 
