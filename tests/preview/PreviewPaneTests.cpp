@@ -256,6 +256,14 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
             button->click();
     }
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(*image.filePath)});
+
+    // An image item without a stored file still gets the picture area, but nothing to open.
+    VeskItem bare = makeItem(VeskKind::Image, "Pasted picture");
+    pane.setItem(bare);
+    EXPECT_EQ(pane.section(), PreviewSection::Image);
+    EXPECT_NE(find<FullImageOrCached>(pane, "previewFullImage"), nullptr);
+    for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+        EXPECT_NE(button->text(), "Open Original");
 }
 
 TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
