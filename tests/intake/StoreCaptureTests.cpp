@@ -93,6 +93,10 @@ TEST_F(StoreCaptureTest, HtmlBecomesAMarkedTextItem)
     store->addHTML(QByteArray("<div></div>"));
     ASSERT_EQ(store->items().size(), 2);
     EXPECT_EQ(store->items().first().title, QStringLiteral("Untitled Vesk"));
+    // A title split over two lines is no title: the first line of the page text stands in.
+    store->addHTML(QByteArray("<title>Split\ntitle</title><h1>Heading</h1><p>Body</p>"));
+    ASSERT_EQ(store->items().size(), 3);
+    EXPECT_EQ(store->items().first().title, QStringLiteral("Split"));
 }
 
 TEST_F(StoreCaptureTest, CommitTellsWhetherTheRowWasWritten)
