@@ -30,34 +30,69 @@ constexpr qsizetype kLongestPrefix = 8;
 
 } // namespace
 
-size_t SearchIndex::Dictionary::Hash::operator()(std::u16string_view text) const noexcept
+namespace {
+
+quint64 hashText(std::u16string_view text)
 {
-    return qHash(qview(text));
+    return std::hash<std::u16string_view>()(text);
+}
+
+} // namespace
+
+void SearchIndex::Dictionary::grow()
+{
+    const size_t capacity = cells.empty() ? 1024 : cells.size() * 2;
+    cells.assign(capacity, Cell());
+    const size_t mask = capacity - 1;
+    for (size_t id = 0; id < texts.size(); ++id) {
+        const quint64 hash = hashText(texts[id]);
+        size_t i = size_t(hash) & mask;
+        while (cells[i].idPlusOne)
+            i = (i + 1) & mask;
+        cells[i] = {quint32(id + 1), quint32(hash >> 32)};
+    }
 }
 
 quint32 SearchIndex::Dictionary::intern(std::u16string_view text)
 {
-    if (auto found = ids.find(text); found != ids.end())
-        return found->second;
+    if ((texts.size() + 1) * 2 > cells.size())
+        grow();
+    const quint64 hash = hashText(text);
+    const size_t mask = cells.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (cells[i].idPlusOne) {
+        const quint32 id = cells[i].idPlusOne - 1;
+        if (cells[i].hash == quint32(hash >> 32) && texts[id] == text)
+            return id;
+        i = (i + 1) & mask;
+    }
     const quint32 id = quint32(texts.size());
-    auto [inserted, ok] = ids.emplace(std::u16string(text), id);
-    (void)ok;
-    texts.push_back(&inserted->first);
+    texts.emplace_back(text);
     postings.emplace_back();
+    cells[i] = {id + 1, quint32(hash >> 32)};
     return id;
 }
 
 std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) const
 {
-    if (auto found = ids.find(text); found != ids.end())
-        return found->second;
+    if (cells.empty())
+        return std::nullopt;
+    const quint64 hash = hashText(text);
+    const size_t mask = cells.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (cells[i].idPlusOne) {
+        const quint32 id = cells[i].idPlusOne - 1;
+        if (cells[i].hash == quint32(hash >> 32) && texts[id] == text)
+            return id;
+        i = (i + 1) & mask;
+    }
     return std::nullopt;
 }
 
 void SearchIndex::Dictionary::clear()
 {
-    ids.clear();
     texts.clear();
+    cells.clear();
     postings.clear();
 }
 
@@ -164,10 +199,10 @@ SearchIndex::Entry SearchIndex::makeEntry(
         if (word.size() < kShortestToken || searchCharacterCount(word) < kShortestToken)
             return;
         const std::u16string_view key = u16(word);
-        const bool known = m_words.ids.find(key) != m_words.ids.end();
+        const size_t known = m_words.texts.size();
         const quint32 id = m_words.intern(key);
-        if (!known)
-            m_wordOrder.emplace(std::u16string_view(*m_words.texts[id]), id);
+        if (id >= known)
+            m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
         entry.words.push_back(id);
     });
     sortUnique(entry.words);
@@ -337,14 +372,14 @@ QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
         return tokens;
     const Entry& entry = m_entries[*slot];
     for (quint32 word : entry.words) {
-        const QStringView text = qview(*m_words.texts[word]);
+        const QStringView text = qview(m_words.texts[word]);
         tokens.insert(text.toString());
         const qsizetype length = std::min(searchCharacterCount(text), kLongestPrefix);
         for (qsizetype n = kShortestToken; n <= length; ++n)
             tokens.insert(searchCharacterPrefix(text, n).toString());
     }
     for (quint32 tag : entry.tags) {
-        const QString text = qview(*m_tags.texts[tag]).toString();
+        const QString text = qview(m_tags.texts[tag]).toString();
         tokens.insert(text);
         tokens.insert(QLatin1Char('#') + text);
     }
@@ -368,7 +403,7 @@ QSet<QString> SearchIndex::associationTokens(const QUuid& id) const
     QSet<QString> tokens;
     if (const auto slot = slotOf(id)) {
         for (quint32 word : m_entries[*slot].association)
-            tokens.insert(qview(*m_associationWords.texts[word]).toString());
+            tokens.insert(qview(m_associationWords.texts[word]).toString());
     }
     return tokens;
 }

@@ -9,11 +9,11 @@
 #include <QString>
 #include <QUuid>
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vesk {
@@ -89,18 +89,23 @@ public:
     void markToken(QStringView token, std::vector<quint8>& marks) const;
 
 private:
+    // Interned texts with an id each: an open-addressing table whose slots carry part of the
+    // hash, so that a look-up usually touches one slot and one string.
     struct Dictionary {
-        struct Hash {
-            using is_transparent = void;
-            size_t operator()(std::u16string_view text) const noexcept;
+        struct Cell {
+            quint32 idPlusOne = 0; // 0: empty
+            quint32 hash = 0;
         };
-        std::unordered_map<std::u16string, quint32, Hash, std::equal_to<>> ids;
-        std::vector<const std::u16string*> texts;
+        std::deque<std::u16string> texts; // by id; a deque keeps them in place as it grows
+        std::vector<Cell> cells;
         std::vector<std::vector<Slot>> postings; // sorted; unused for association tokens
 
         quint32 intern(std::u16string_view text);
         std::optional<quint32> find(std::u16string_view text) const;
         void clear();
+
+    private:
+        void grow();
     };
 
     Entry makeEntry(const VeskItem& item, const QSet<QString>& people,

@@ -26,6 +26,10 @@ struct VeskStore::SearchState {
     ManualTagMap manualTagsByID;
     // The current deep search; a newer one cancels it.
     std::optional<CancellationToken> deepSearchTask;
+    // Set when items() changed after the index was last brought up to date; the refresh then
+    // catches up first, so it never shows an item as it was before an edit.
+    bool itemsChangedSinceIndexing = true;
+    bool watchingItems = false;
 };
 
 } // namespace vesk

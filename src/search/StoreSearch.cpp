@@ -22,11 +22,18 @@ QHash<QUuid, QString> poolNames(const QList<VeskFaceClusterRecord>& pools)
     return names;
 }
 
+// Keys of the stored states are identifiers as written by uuidString.
+std::optional<QUuid> keyID(const QString& key)
+{
+    const QUuid id = QUuid::fromString(key);
+    return id.isNull() ? std::nullopt : std::optional<QUuid>(id);
+}
+
 QHash<QUuid, QStringList> manualTagsByItem(const ManualTagMap& tags)
 {
     QHash<QUuid, QStringList> byItem;
     for (auto it = tags.cbegin(); it != tags.cend(); ++it) {
-        if (const auto id = parseUuid(it.key()))
+        if (const auto id = keyID(it.key()))
             byItem.insert(*id, *it);
     }
     return byItem;
@@ -70,9 +77,15 @@ void VeskStore::rebuildSearchIndex()
 {
     assertMainThread();
     SearchState& state = searchState();
+    if (!state.watchingItems) {
+        state.watchingItems = true;
+        connect(this, &VeskStore::itemsChanged, this,
+            [this] { searchState().itemsChangedSinceIndexing = true; });
+    }
     // Only what changed since the last build is indexed again; the result is that of a build
     // from scratch.
     state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID));
+    state.itemsChangedSinceIndexing = false;
     state.relatedCache.clear();
 }
 
@@ -95,41 +108,47 @@ void VeskStore::refreshFilteredItems(const QString& query)
         return;
     }
 
+    if (state.itemsChangedSinceIndexing)
+        rebuildSearchIndex();
+
+    // The index holds each item as it stands in items(), so the hits are taken from there
+    // instead of searching the whole list.
     const QDateTime now = m_services.clock->now();
-    QHash<QUuid, const VeskItem*> hits;
-    hits.reserve(snapshot.scores.size());
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (snapshot.scores.contains(item.id) && !hits.contains(item.id))
-            hits.insert(item.id, &item);
-    }
-    // Usage scores of the few items ever opened, keyed by identifier.
     QHash<QUuid, double> usage;
     for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
-        if (const auto id = parseUuid(it.key()); id && hits.contains(*id))
+        if (const auto id = keyID(it.key()); id && snapshot.scores.contains(*id))
             usage.insert(*id, vesk::usageScore(*it, now));
     }
-
-    QList<std::pair<VeskItem, double>> ranked;
-    ranked.reserve(hits.size());
+    struct Ranked {
+        const VeskItem* item;
+        double score;
+        qint64 createdAtMs;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(size_t(snapshot.rankedIDs.size()));
     for (const QUuid& id : snapshot.rankedIDs) {
-        const VeskItem* item = hits.value(id);
-        if (!item)
+        const auto slot = state.index.slotOf(id);
+        if (!slot)
             continue;
-        const double score = snapshot.scores.value(id) + recencyBonus(item->createdAt, now)
+        const VeskItem& item = state.index.entry(*slot).source;
+        const double score = snapshot.scores.value(id) + recencyBonus(item.createdAt, now)
             + 0.9 * usage.value(id, 0.0);
-        ranked.append({*item, score});
+        ranked.push_back({&item, score, rankingTime(item.createdAt)});
     }
-    sortRankedItems(ranked);
+    // The order of sortRankedItems, on light records instead of whole items.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        return rankedBefore(a.score, a.createdAtMs, b.score, b.createdAtMs);
+    });
 
     QList<VeskItem> results;
-    results.reserve(ranked.size());
+    results.reserve(qsizetype(ranked.size()));
     QHash<QUuid, QString> hints;
-    for (const auto& [item, score] : std::as_const(ranked)) {
+    for (const Ranked& entry : ranked) {
         if (results.size() < 6) {
-            if (auto hint = snapshot.hints.constFind(item.id); hint != snapshot.hints.cend())
-                hints.insert(item.id, *hint);
+            if (auto hint = snapshot.hints.constFind(entry.item->id); hint != snapshot.hints.cend())
+                hints.insert(entry.item->id, *hint);
         }
-        results.append(item);
+        results.append(*entry.item);
     }
     setFilteredItems(results);
     setRetrievalHints(hints);
@@ -179,6 +198,8 @@ void VeskStore::refreshSearchAfterItemChange(const QUuid& id)
         state.index.upsert(
             m_items[index], people, state.manualTagsByID.value(uuidString(id)));
     }
+    // The caller names the one item that changed, so the index is up to date again.
+    state.itemsChangedSinceIndexing = false;
     state.relatedCache.clear();
     refreshFilteredItems(m_searchText);
     startDeepSearch(m_searchText);

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Expected.h"
+#include "store/VeskItem.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <random>
+#include <vector>
+
+namespace vesk::bench {
+
+// Makes reproducible libraries for benchmarks and manual runs: notes of 50 to 800 words, links and
+// file items, with words drawn from a dictionary in a natural (Zipf-like) frequency, some
+// hashtags, and creation dates spread over two years. The same seed gives the same library.
+class LibraryGenerator {
+public:
+    // Reads the word list at wordListPath, or the first of /usr/share/dict/words and the WordNet
+    // noun index that exists. Without any, a small built-in list is used.
+    explicit LibraryGenerator(quint32 seed = 1, const QString& wordListPath = QString());
+
+    // Items newest first; createdAt values lie in the two years before `now`.
+    QList<VeskItem> generate(int count, const QDateTime& now = defaultNow());
+    // One new note, for timing single-item changes.
+    VeskItem note(const QDateTime& createdAt);
+
+    // The word of the given frequency rank (0 is the most frequent).
+    QString wordAtRank(int rank) const;
+    // The hashtags the generator writes (without "#"), most frequent first.
+    const QStringList& hashtags() const { return m_hashtags; }
+    int vocabularySize() const { return int(m_words.size()); }
+
+    static QDateTime defaultNow();
+
+private:
+    QString word();
+    QString sentence(int words);
+    VeskItem makeNote(const QDateTime& createdAt);
+    VeskItem makeLink(const QDateTime& createdAt);
+    VeskItem makeFile(const QDateTime& createdAt);
+
+    std::mt19937 m_random;
+    QStringList m_words;
+    std::vector<double> m_cumulative;
+    QStringList m_hashtags;
+};
+
+// Writes count generated items into the database "vesk.sqlite3" of dataFolder (created or
+// extended), through the store's own database layer. Returns the number written.
+Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed = 1);
+
+} // namespace vesk::bench

@@ -1,0 +1,193 @@
+// Search benchmarks. Every figure is per call; run with --benchmark_repetitions=5 (the default
+// here) and read the medians.
+#include "LibraryGenerator.h"
+
+#include "platform/Clock.h"
+#include "platform/Settings.h"
+#include "search/LexicalMatch.h"
+#include "search/SearchIndex.h"
+#include "search/SearchState.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+using namespace vesk;
+using namespace vesk::bench;
+
+namespace {
+
+QTemporaryDir* benchRoot = nullptr;
+
+LibraryGenerator& generator()
+{
+    static LibraryGenerator instance(1);
+    return instance;
+}
+
+const QList<VeskItem>& library(int count)
+{
+    static std::map<int, QList<VeskItem>> libraries;
+    auto found = libraries.find(count);
+    if (found == libraries.end())
+        found = libraries.emplace(count, LibraryGenerator(1).generate(count)).first;
+    return found->second;
+}
+
+SearchIndex& builtIndex(int count)
+{
+    static std::map<int, std::unique_ptr<SearchIndex>> indexes;
+    auto& slot = indexes[count];
+    if (!slot) {
+        slot = std::make_unique<SearchIndex>();
+        slot->rebuild(library(count), {}, {});
+    }
+    return *slot;
+}
+
+// A store over a generated library in its own data folder, as the application would load it.
+VeskStore& store(int count)
+{
+    static std::map<int, std::unique_ptr<VeskStore>> stores;
+    auto& slot = stores[count];
+    if (!slot) {
+        const QString folder = benchRoot->filePath(QStringLiteral("library-%1").arg(count));
+        const auto written = writeGeneratedLibrary(folder, count, 1);
+        if (!written)
+            qFatal("cannot write the library: %s", qPrintable(written.error()));
+        VeskServices services;
+        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
+        services.settings = std::make_shared<MemorySettings>();
+        services.dataDirectory = folder;
+        slot = std::make_unique<VeskStore>(services);
+    }
+    return *slot;
+}
+
+void BM_IndexBuild(benchmark::State& state)
+{
+    const QList<VeskItem>& items = library(int(state.range(0)));
+    for (auto _ : state) {
+        SearchIndex index;
+        index.rebuild(items, {}, {});
+        benchmark::DoNotOptimize(index.size());
+    }
+}
+BENCHMARK(BM_IndexBuild)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// An edit of one note: a sentence added, then taken away again.
+void BM_IndexUpdate(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    SearchIndex& index = builtIndex(count);
+    QList<VeskItem> notes;
+    for (const VeskItem& item : library(count)) {
+        if (item.kind == VeskKind::Text && notes.size() < 64)
+            notes.append(item);
+    }
+    qsizetype turn = 0;
+    for (auto _ : state) {
+        VeskItem item = notes[turn % notes.size()];
+        if ((turn / notes.size()) % 2 == 0) {
+            item.text = *item.text + QStringLiteral("\nAdded lines about ") + generator().wordAtRank(int(turn % 5000))
+                + QStringLiteral(" and ") + generator().wordAtRank(int(turn % 7000) + 100);
+            item.searchableText = *item.text;
+        }
+        index.upsert(item, {}, {});
+        ++turn;
+    }
+}
+BENCHMARK(BM_IndexUpdate)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
+
+// A new note comes in and goes again.
+void BM_IndexAddRemove(benchmark::State& state)
+{
+    SearchIndex& index = builtIndex(int(state.range(0)));
+    QList<VeskItem> fresh;
+    LibraryGenerator extra(99);
+    for (int i = 0; i < 64; ++i)
+        fresh.append(extra.note(LibraryGenerator::defaultNow()));
+    qsizetype turn = 0;
+    for (auto _ : state) {
+        const VeskItem& item = fresh[turn++ % fresh.size()];
+        index.upsert(item, {}, {});
+        index.remove(item.id);
+    }
+}
+BENCHMARK(BM_IndexAddRemove)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
+
+QString prefixQuery()
+{
+    for (int rank = 400;; ++rank) {
+        const QString word = generator().wordAtRank(rank);
+        if (word.size() >= 7)
+            return word.left(4);
+    }
+}
+
+void refresh(benchmark::State& state, const QString& query)
+{
+    VeskStore& library = store(int(state.range(0)));
+    state.SetLabel(query.toStdString());
+    for (auto _ : state) {
+        // Alternating with another search keeps each refresh a real change of the results,
+        // as when typing.
+        state.PauseTiming();
+        library.refreshFilteredItems(generator().wordAtRank(20'000));
+        state.ResumeTiming();
+        library.refreshFilteredItems(query);
+    }
+    state.counters["results"] = double(library.filteredItems().size());
+}
+
+void BM_LexicalRefresh_OneWord(benchmark::State& state) { refresh(state, generator().wordAtRank(300)); }
+void BM_LexicalRefresh_TwoWords(benchmark::State& state)
+{
+    refresh(state, generator().wordAtRank(300) + QLatin1Char(' ') + generator().wordAtRank(900));
+}
+void BM_LexicalRefresh_Prefix(benchmark::State& state) { refresh(state, prefixQuery()); }
+void BM_LexicalRefresh_Hashtag(benchmark::State& state)
+{
+    refresh(state, QLatin1Char('#') + generator().hashtags().first());
+}
+BENCHMARK(BM_LexicalRefresh_OneWord)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_TwoWords)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_Prefix)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_Hashtag)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Nothing of the user's own: every folder the store might look at lies in a temporary root.
+    QTemporaryDir root;
+    benchRoot = &root;
+    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const QString folder = root.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        qputenv(name, folder.toUtf8());
+    }
+    QCoreApplication app(argc, argv);
+
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    bool hasRepetitions = false;
+    for (int i = 1; i < argc; ++i)
+        hasRepetitions = hasRepetitions || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!hasRepetitions) {
+        arguments.push_back(repetitions.data());
+        arguments.push_back(aggregates.data());
+    }
+    int count = int(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
