@@ -41,6 +41,18 @@ TEST(RichTextLinks, BareDomainsAndTheirPunctuation)
     EXPECT_EQ(linksOf(QStringLiteral("file.txt")), "file.txt");
 }
 
+TEST(RichTextLinks, LongDottedNamesAreReadFromTheirFirstLabel)
+{
+    // Such names are where a match could restart at every label; each is still found whole.
+    const QString name = QStringLiteral("a.").repeated(3000) + QStringLiteral("com");
+    const QList<DetectedLink> links = findBareDomainLinks(QStringLiteral("x ") + name + QStringLiteral(" y"));
+    ASSERT_EQ(links.size(), 1);
+    EXPECT_EQ(links[0].start, 2);
+    EXPECT_EQ(links[0].length, name.size());
+    EXPECT_TRUE(findBareDomainLinks(QStringLiteral("www.").repeated(5000)).isEmpty());
+    EXPECT_EQ(linksOf(QStringLiteral("see...example.com")), "see...[example.com](https://example.com)");
+}
+
 TEST(RichTextLinks, SchemesAndMailAreLinkedOnce)
 {
     EXPECT_EQ(linksOf(QStringLiteral("at https://example.com/a.")), "at [https://example.com/a](https://example.com/a).");
