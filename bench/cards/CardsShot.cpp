@@ -37,6 +37,15 @@ int main(int argc, char** argv)
     VeskServices services;
     services.settings = std::make_shared<MemorySettings>();
     services.dataDirectory = root.path() + "/data";
+    if (mode == QLatin1String("write")) {
+        // Writes the generated library into the data folder given as the first argument, for the
+        // real application to open.
+        services.dataDirectory = output;
+        VeskStore library(services.completed());
+        for (const VeskItem& item : bench::makeCardsLibrary(300, output + "/Generated", 24))
+            library.saveItemToDatabase(item);
+        return 0;
+    }
     auto thumbnails = std::make_shared<ThumbnailCache>(root.path() + "/thumbs");
     services.thumbnails = thumbnails;
     VeskStore store(services.completed());

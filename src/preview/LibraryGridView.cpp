@@ -8,6 +8,7 @@
 #include "store/VeskStore.h"
 
 #include <QContextMenuEvent>
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QScrollBar>
@@ -231,7 +232,16 @@ void LibraryGridView::applyMenuAction(const CardMenuEntry& entry, const VeskItem
             setGroupFilter(VeskGroupFilter::group(*entry.groupID));
         break;
     case CardMenuAction::MoveToNoGroup: moveItemToGroup(item, std::nullopt, QStringLiteral("No Group")); break;
-    case CardMenuAction::MoveToGroup: moveItemToGroup(item, entry.groupID, entry.title); break;
+    case CardMenuAction::MoveToGroup: {
+        // The menu may have stayed open while the group was deleted: an item must not point at
+        // a group that is gone, nor a notice claim a move that did not happen.
+        const QList<VeskGroup>& groups = m_store.groups();
+        const bool exists = std::any_of(groups.cbegin(), groups.cend(),
+                                        [&](const VeskGroup& group) { return group.id == entry.groupID; });
+        if (exists)
+            moveItemToGroup(item, entry.groupID, entry.title);
+        break;
+    }
     case CardMenuAction::NewGroup: emit newGroupRequested(item.id); break;
     case CardMenuAction::DeleteThis:
         m_store.select(item.id);

@@ -231,10 +231,18 @@ TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
     EXPECT_NE(store->intakeNotice()->id, firstNotice);
 
+    // A group deleted while the menu was open is not moved into.
+    const QUuid lastNotice = store->intakeNotice()->id;
+    menu.reset(grid->buildCardContextMenu(items[2]));
+    store->setGroups({});
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    EXPECT_FALSE(store->items()[store->indexOfItem(items[2].id)].groupID.has_value());
+    EXPECT_EQ(store->intakeNotice()->id, lastNotice);
+
     QSignalSpy newGroup(grid.get(), &LibraryGridView::newGroupRequested);
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/New Group\u2026"))->trigger();
     ASSERT_EQ(newGroup.count(), 1);
-    EXPECT_EQ(newGroup.first().at(0).value<QUuid>(), items[0].id);
+    EXPECT_EQ(newGroup.first().at(0).value<QUuid>(), items[2].id);
 }
 
 TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
