@@ -356,6 +356,30 @@ TEST_F(ContentViewTest, DroppingAFileImportsItAndSelectsIt)
     delete mime;
 }
 
+TEST_F(ContentViewTest, DragOverTheLibraryDrawsTheDashedFrameInsideIt)
+{
+    store->setItems({makeItem(QStringLiteral("kept"), 1000)});
+    ContentView& view = makeWindow();
+    showAndActivate(view);
+    QWidget* library = view.libraryView();
+    ASSERT_EQ(view.currentContent(), library);
+    auto accentPixelsAlongTopEdge = [&] {
+        const QImage image = library->grab().toImage();
+        const int y = int(DropTargetHighlight::inset) + 1;
+        int accent = 0;
+        for (int x = image.width() / 2 - 40; x < image.width() / 2 + 40; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            accent += c.blue() > c.red() + 60 ? 1 : 0;
+        }
+        return accent;
+    };
+    EXPECT_EQ(accentPixelsAlongTopEdge(), 0);
+    view.state().setIsTargeted(true);
+    EXPECT_GT(accentPixelsAlongTopEdge(), 20) << "the frame is drawn over the grid, not under it";
+    view.state().setIsTargeted(false);
+    EXPECT_EQ(accentPixelsAlongTopEdge(), 0);
+}
+
 TEST_F(ContentViewTest, DropOfNothingUsableIsRefused)
 {
     ContentView& view = makeWindow();
