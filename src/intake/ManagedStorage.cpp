@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -137,31 +138,56 @@ Expected<void, QString> copyRegularFile(const QString& source, const QString& de
     return copied;
 }
 
+// Names in the folder, sorted; "." and ".." left out. Fails when the folder cannot be read, so
+// that an unreadable folder never passes for an empty one.
+Expected<QStringList, QString> folderEntryNames(const QString& folder)
+{
+    DIR* handle = ::opendir(native(folder).constData());
+    if (!handle)
+        return unexpected(systemError(errno));
+    QStringList names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(handle)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(QFile::decodeName(name));
+        errno = 0;
+    }
+    const int readError = errno;
+    ::closedir(handle);
+    if (readError != 0)
+        return unexpected(systemError(readError));
+    names.sort();
+    return names;
+}
+
 // Copies the folder source into the new folder destination with its files and subfolders.
-// Symbolic links, pipes, sockets and devices inside it are left out.
+// Symbolic links, pipes, sockets and devices inside it are left out; anything that cannot be
+// read fails the whole copy rather than leaving a hole in it.
 Expected<void, QString> copyFolder(const QString& source, const QString& destination)
 {
     struct stat sourceStat {};
     if (::stat(native(source).constData(), &sourceStat) != 0)
         return unexpected(systemError(errno));
+    const Expected<QStringList, QString> names = folderEntryNames(source);
+    if (!names)
+        return unexpected(source + QStringLiteral(": ") + names.error());
     if (::mkdir(native(destination).constData(), 0755) != 0)
         return unexpected(systemError(errno));
 
-    const QFileInfoList entries = QDir(source).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isSymLink())
-            continue;
-        const QString target = destination + QLatin1Char('/') + entry.fileName();
-        Expected<void, QString> copied = {};
-        if (entry.isDir())
-            copied = copyFolder(entry.filePath(), target);
-        else if (entry.isFile())
-            copied = copyRegularFile(entry.filePath(), target);
-        else
-            continue;
-        if (!copied)
-            return unexpected(entry.filePath() + QStringLiteral(": ") + copied.error());
+    for (const QString& name : names.value()) {
+        const QString path = source + QLatin1Char('/') + name;
+        const QString target = destination + QLatin1Char('/') + name;
+        struct stat entryStat {};
+        if (::lstat(native(path).constData(), &entryStat) != 0)
+            return unexpected(path + QStringLiteral(": ") + systemError(errno));
+        if (S_ISDIR(entryStat.st_mode)) {
+            if (Expected<void, QString> copied = copyFolder(path, target); !copied)
+                return copied; // already names what failed inside
+        } else if (S_ISREG(entryStat.st_mode)) {
+            if (Expected<void, QString> copied = copyRegularFile(path, target); !copied)
+                return unexpected(path + QStringLiteral(": ") + copied.error());
+        }
     }
     return keepTimes(sourceStat, destination);
 }

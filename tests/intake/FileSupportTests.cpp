@@ -241,3 +241,32 @@ TEST(ManagedCopy, AFolderHoldingTheLibraryIsNeverCopiedIntoItself)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Run as an ordinary user: permissions do not hold for root.
+TEST(ManagedCopy, AFolderWithAnUnreadableSubfolderIsNotCopiedWithAHole)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not apply to root";
+    const QString source = test::makeTempDirectory(QStringLiteral("source"));
+    const QString items = test::makeTempDirectory(QStringLiteral("data")) + QStringLiteral("/Items");
+    writeFile(source + "/Album/cover.txt", "cover");
+    writeFile(source + "/Album/Closed/inside.txt", "private");
+    writeFile(source + "/Listed/Unsearchable/inside.txt", "private");
+    ASSERT_TRUE(QFile::setPermissions(source + "/Album/Closed", {}));
+    ASSERT_TRUE(QFile::setPermissions(source + "/Listed/Unsearchable", QFileDevice::ReadOwner));
+
+    const auto closed = copyIntoManagedStorage(source + "/Album", items, QUuid::createUuid());
+    EXPECT_FALSE(closed);
+    const auto unsearchable = copyIntoManagedStorage(source + "/Listed", items, QUuid::createUuid());
+    EXPECT_FALSE(unsearchable);
+    EXPECT_TRUE(QDir(items).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+    QFile::setPermissions(source + "/Album/Closed", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(source + "/Listed/Unsearchable", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
+} // namespace vesk
