@@ -74,8 +74,36 @@ QString hrefForField(const QString& href)
 
 } // namespace
 
-QByteArray writeRtf(const RtfContent& content, const QString& systemFamily)
+namespace {
+
+// Runs as they will be written: the system font named, empty runs gone, and neighbours that would
+// be written alike joined, so that writing what was read gives back the same bytes.
+RtfContent canonicalContent(const RtfContent& content, const QString& systemFamily)
 {
+    RtfContent canonical;
+    canonical.paragraphs.reserve(content.paragraphs.size());
+    for (const RtfParagraph& paragraph : content.paragraphs) {
+        RtfParagraph out{paragraph.alignment, {}};
+        for (RtfRun run : paragraph.runs) {
+            if (run.text.isEmpty())
+                continue;
+            if (run.style.fontFamily.trimmed().isEmpty())
+                run.style.fontFamily = systemFamily;
+            if (!out.runs.isEmpty() && out.runs.last().style == run.style)
+                out.runs.last().text.append(run.text);
+            else
+                out.runs.append(std::move(run));
+        }
+        canonical.paragraphs.append(std::move(out));
+    }
+    return canonical;
+}
+
+} // namespace
+
+QByteArray writeRtf(const RtfContent& original, const QString& systemFamily)
+{
+    const RtfContent content = canonicalContent(original, systemFamily);
     QStringList families;
     QHash<QString, int> fontIndex;
     auto indexOf = [&](const QString& family) {
