@@ -1,5 +1,6 @@
 #include "app/VeskApp.h"
 
+#include "app/TextCaptureSheet.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "preview/ImageCaches.h"
@@ -33,6 +34,7 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     const std::shared_ptr<Settings> settings = services.settings;
     m_store = std::make_unique<VeskStore>(std::move(services));
     m_mainWindow = std::make_unique<ContentView>(*m_store, settings, defaultHooks());
+    m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
 }
 
 VeskApp::~VeskApp()

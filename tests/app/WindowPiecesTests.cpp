@@ -86,6 +86,9 @@ TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
         EXPECT_TRUE(Theme::current().isDark());
         EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 80);
         EXPECT_EQ(app.mainWindow().size(), QSize(1400, 820));
+        // "New Vesk" opens the composer sheet.
+        app.mainWindow().openTextCapture();
+        EXPECT_NE(app.mainWindow().presentedSheet(SheetFlag::TextCapture), nullptr);
 
         Theme::current().setAppearance(Appearance::Light);
         EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 180);
