@@ -2,6 +2,8 @@
 
 #include "search/SearchText.h"
 
+#include <QTest>
+
 namespace vesk::test {
 namespace {
 
@@ -140,6 +142,29 @@ TEST_F(StoreCaptureTest, ALinkKeepsItsAddressAsWritten)
     EXPECT_EQ(link.urlString, address);
     EXPECT_EQ(link.searchableText, address);
     EXPECT_EQ(QUrl(*link.urlString), QUrl(address));
+}
+
+} // namespace
+} // namespace vesk::test
+
+namespace vesk::test {
+namespace {
+
+TEST_F(StoreCaptureTest, ANewCaptureJoinsTheResultsOfTheCurrentSearch)
+{
+    auto store = makeStore();
+    store->addText(QStringLiteral("Seed catalogue order for spring"));
+    store->setSearchText(QStringLiteral("greenhouse"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().isEmpty(); }, 2000));
+
+    store->addText(kNote);
+    const QUuid note = store->items().first().id;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 1; }, 2000));
+    EXPECT_EQ(store->filteredItems().first().id, note);
+
+    const QString path = source(QStringLiteral("greenhouse plan.pdf"), "%PDF plan");
+    ASSERT_TRUE(store->importFile(path));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 2; }, 2000));
 }
 
 } // namespace
