@@ -84,6 +84,8 @@ VeskRichTextToolbar::VeskRichTextToolbar(VeskRichTextController* controller, QLi
     m_sizeButton->setToolTip(QStringLiteral("Text size"));
     m_sizeButton->setPopupMode(QToolButton::InstantPopup);
     m_sizeButton->setFont(Theme::monospacedDigitFont(12));
+    // A plain label, not a chip: no drop-down arrow over the digits.
+    m_sizeButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
     auto* menu = new QMenu(m_sizeButton);
     m_sizeButton->setMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, &VeskRichTextToolbar::rebuildSizeMenu);
