@@ -1,6 +1,8 @@
 #include "richtext/RichTextFormat.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
+#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -19,6 +21,18 @@ QFont defaultRichTextFont()
     font.setPointSizeF(kRichTextDefaultPointSize);
     font.setWeight(QFont::Normal);
     return font;
+}
+
+void layOutInDesignPoints(QTextDocument& document)
+{
+    // A device of 72 dots per inch: QFont points resolve to the same number of pixels there.
+    static QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        image.setDotsPerMeterX(2835);
+        image.setDotsPerMeterY(2835);
+        return image;
+    }();
+    document.documentLayout()->setPaintDevice(&device);
 }
 
 RunFont runFont(const QTextCharFormat& format)

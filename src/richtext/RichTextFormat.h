@@ -19,6 +19,10 @@ QString richTextSystemFamily();
 // The system font at 15 pt, regular: what a run without a font is taken to be.
 QFont defaultRichTextFont();
 
+// Lays the document out so that one point of its text is one logical pixel, as every other text of
+// the app is drawn (Theme::font); the sizes themselves stay in points, as stored.
+void layOutInDesignPoints(QTextDocument& document);
+
 // A character format's font as the commands see it, with the default filled in.
 struct RunFont {
     QString family;  // empty: the system font

@@ -37,6 +37,7 @@ void setUpTextView(QTextEdit& view)
     view.setAttribute(Qt::WA_TranslucentBackground);
     view.setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
     view.document()->setDocumentMargin(12);
+    layOutInDesignPoints(*view.document());
     view.document()->setDefaultFont(defaultRichTextFont());
     view.setFont(defaultRichTextFont());
 }

@@ -141,6 +141,7 @@ VeskRichTextReadView::VeskRichTextReadView(QWidget* parent) : QWidget(parent)
     m_textView->viewport()->setAutoFillBackground(false);
     m_textView->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
     m_textView->document()->setDocumentMargin(12);
+    layOutInDesignPoints(*m_textView->document());
     m_textView->document()->setDefaultFont(defaultRichTextFont());
     layout->addWidget(m_textView);
 

@@ -37,6 +37,7 @@ qreal heightOfFirstLines(QTextDocument& document, int maximumLines)
 VeskRichTextSnippet::VeskRichTextSnippet(QWidget* parent) : QWidget(parent), m_document(makeRichTextDocument())
 {
     m_document->setDocumentMargin(0);
+    layOutInDesignPoints(*m_document);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
