@@ -65,7 +65,6 @@ void WordmarkBlock::paintEvent(QPaintEvent*)
 
 HeaderBar::HeaderBar(VeskStore& store, MainWindowState& state, QWidget* parent)
     : QWidget(parent)
-    , m_store(store)
     , m_state(state)
 {
     setFixedHeight(barHeight);

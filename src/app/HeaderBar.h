@@ -45,7 +45,6 @@ private:
     void updateHover();
     void watchHover(QWidget* widget);
 
-    VeskStore& m_store;
     MainWindowState& m_state;
     SearchField* m_searchField = nullptr;
     QWidget* m_wordmark = nullptr;

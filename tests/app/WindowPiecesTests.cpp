@@ -1,8 +1,13 @@
 // Pieces of the main window on their own: the notice banner's text, the grid kept in step with
-// the window's state, and the application's appearance following the user defaults.
+// the window's state, the header's hover, the drop zone's outline, and the application's
+// appearance following the user defaults.
 #include "AppTestSupport.h"
 
+#include "app/CaptureDropZone.h"
+#include "app/ControlsStrip.h"
+#include "app/HeaderBar.h"
 #include "app/LibraryContent.h"
+#include "app/SearchField.h"
 #include "app/MainWindowState.h"
 #include "app/NoticeBanner.h"
 #include "app/VeskApp.h"
@@ -69,6 +74,41 @@ TEST_F(LibraryContentTest, GridAndWindowStateFollowEachOther)
     EXPECT_TRUE(state.showingNewGroupPrompt());
     EXPECT_EQ(state.pendingGroupItemID(), item);
     EXPECT_TRUE(state.newGroupName().isEmpty());
+}
+
+using HeaderTest = WindowTest;
+
+TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
+{
+    ContentView& view = makeWindow();
+    view.show();
+    HeaderBar* header = view.header();
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+
+    QApplication::sendEvent(header->searchField(), &enter);
+    EXPECT_TRUE(view.state().memoryControlsNearby());
+    QTRY_VERIFY(header->nearbyProgress() > 0.9);
+
+    // Moving from the capsule onto the controls keeps it bright; leaving both dims it.
+    QApplication::sendEvent(view.controlsStrip(), &enter);
+    QApplication::sendEvent(header->searchField(), &leave);
+    EXPECT_TRUE(view.state().memoryControlsNearby());
+    QApplication::sendEvent(view.controlsStrip(), &leave);
+    EXPECT_FALSE(view.state().memoryControlsNearby());
+    QTRY_VERIFY(header->nearbyProgress() < 0.05);
+}
+
+TEST_F(HeaderTest, DropZoneOutlineFollowsTheDragHover)
+{
+    ContentView& view = makeWindow();
+    view.show();
+    CaptureDropZone* zone = view.dropZone();
+    EXPECT_EQ(zone->outlineProgress(), 0.0);
+    view.state().setIsTargeted(true);
+    QTRY_COMPARE(zone->outlineProgress(), 1.0);
+    view.state().setIsTargeted(false);
+    QTRY_COMPARE(zone->outlineProgress(), 0.0);
 }
 
 TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
