@@ -185,6 +185,25 @@ TEST(RichTextEditor, LinksFoundWhileTypingFollowTheFinishedAddress)
     EXPECT_FALSE(hasLink(charFormatAt(document, 20)));
 }
 
+TEST(RichTextEditor, UndoTakesBackACommandOrATypedLinkInOneStep)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("plain words"));
+    QTextCursor all(f.view()->document());
+    all.select(QTextCursor::Document);
+    f.view()->setTextCursor(all);
+    f.press("bold");
+    ASSERT_TRUE(runFont(charFormatAt(*f.view()->document(), 0)).isBold());
+    f.view()->undo();
+    EXPECT_FALSE(runFont(charFormatAt(*f.view()->document(), 0)).isBold());
+    EXPECT_EQ(f.editor.plainText(), "plain words");
+
+    f.view()->undo();
+    EXPECT_EQ(f.editor.plainText(), "") << "the typing, with the formats the display pass gave it";
+    f.view()->redo();
+    EXPECT_EQ(f.editor.plainText(), "plain words");
+}
+
 TEST(RichTextEditor, OutsideChangesReplaceTheTextAndKeepTheCaretClamped)
 {
     EditorFixture f;
