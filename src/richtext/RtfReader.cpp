@@ -87,6 +87,7 @@ public:
                 ++m_pos;
             } else {
                 ++m_pos;
+                m_ignorableNext = false;
                 if (consumeFallback())
                     continue;
                 textByte(static_cast<unsigned char>(c));
@@ -121,6 +122,7 @@ private:
     {
         flushBytes();
         m_pendingFallback = 0;
+        m_ignorableNext = false;  // "\*" marks only a control word that follows it in its group
         if (m_overflowDepth > 0) {
             --m_overflowDepth;
             return;

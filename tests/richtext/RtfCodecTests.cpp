@@ -241,6 +241,9 @@ TEST(RtfReader, HostileInputStaysBounded)
         pars += "p\\par ";
     EXPECT_LE(parseRtf(pars + "}", limits)->paragraphs.size(), 50);
 
+    // A lone ignorable mark hides nothing outside its own group.
+    EXPECT_EQ(parsed("{\\rtf1 {\\*}\\b kept {\\* x} too}").plainText(), "kept  x too");
+
     // Truncated input, stray braces and huge parameters.
     EXPECT_EQ(parsed("{\\rtf1 abc\\").plainText(), "abc");
     EXPECT_EQ(parsed("{\\rtf1 a}} trailing").plainText(), "a");
