@@ -27,6 +27,20 @@ const QStringList& rtfMimeTypes()
     return types;
 }
 
+// Removes embedded pictures: rich text holds text only.
+void removePictures(QTextDocument& document)
+{
+    const QString text = document.toRawText();
+    QTextCursor cursor(&document);
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (text[i] != QChar::ObjectReplacementCharacter)
+            continue;
+        cursor.setPosition(int(i));
+        cursor.setPosition(int(i) + 1, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+}
+
 void setUpTextView(QTextEdit& view)
 {
     view.setFrameShape(QFrame::NoFrame);
@@ -80,7 +94,8 @@ bool VeskRichTextEditView::canInsertFromMimeData(const QMimeData* source) const
         if (source->hasFormat(type))
             return true;
     }
-    return QTextEdit::canInsertFromMimeData(source);
+    // Rich text holds no pictures.
+    return source->hasText() || source->hasHtml();
 }
 
 void VeskRichTextEditView::insertFromMimeData(const QMimeData* source)
@@ -97,7 +112,18 @@ void VeskRichTextEditView::insertFromMimeData(const QMimeData* source)
             }
         }
     }
-    QTextEdit::insertFromMimeData(source);
+    if (source->hasHtml()) {
+        auto pasted = makeRichTextDocument();
+        pasted->setHtml(source->html());
+        removePictures(*pasted);
+        textCursor().insertFragment(QTextDocumentFragment(pasted.get()));
+        ensureCursorVisible();
+        return;
+    }
+    if (source->hasText()) {
+        textCursor().insertText(source->text());
+        ensureCursorVisible();
+    }
 }
 
 VeskRichTextEditor::VeskRichTextEditor(VeskRichTextController* controller, QWidget* parent)

@@ -232,6 +232,12 @@ TEST(RichTextEditor, PastedRtfIsReadWithOurReader)
     const QTextCharFormat format = charFormatAt(*f.view()->document(), 0);
     EXPECT_TRUE(runFont(format).isBold());
     EXPECT_FALSE(format.hasProperty(QTextFormat::ForegroundBrush)) << "colours follow the theme";
+
+    auto* html = new QMimeData;
+    html->setHtml(QStringLiteral("<p>-and <img src=\"x.png\"><b>more</b></p>"));
+    QApplication::clipboard()->setMimeData(html);
+    f.view()->paste();
+    EXPECT_EQ(f.editor.plainText(), "pasted-and more") << "pictures are not taken in";
 }
 
 TEST(RichTextToolbar, SizeLabelAndChecksAndChipsWithoutAnEditor)
