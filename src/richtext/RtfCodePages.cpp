@@ -79,6 +79,9 @@ QString decodeCodePage(const QByteArray& bytes, int codePage)
         return {};
     if (codePage == 65001)
         return QString::fromUtf8(bytes);
+    // The usual case, and the one each accented word of Western text hits: no converter needed.
+    if (codePage == 1252 || codePage == 0)
+        return decodeCp1252(bytes);
     if (const char* name = codecName(codePage)) {
         QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
         if (decoder.isValid()) {
