@@ -141,7 +141,7 @@ void SplitLayout::resizeEvent(QResizeEvent*)
 
 void SplitLayout::layoutColumns()
 {
-    const int preview = int(std::lround(previewWidth()));
+    const int preview = int(std::lround(PreviewPaneWidth::shown(previewWidth(), width())));
     const int handle = int(PreviewPaneWidth::kHandleWidth);
     const int library = std::max(0, width() - preview - handle);
     if (m_library)

@@ -22,6 +22,12 @@ double committed(double storedWidth, double translation)
     return clamped(storedWidth - translation);
 }
 
+double shown(double width, double splitWidth)
+{
+    const double room = splitWidth - kHandleWidth - kLibraryMinimum;
+    return std::max(kMinimum, std::min(width, room));
+}
+
 double fromSetting(const QVariant& value)
 {
     bool ok = false;

@@ -21,6 +21,9 @@ double clamped(double width);
 double effective(double storedWidth, double dragTranslation);
 // The width stored when a drag ends with `translation` (a click stores the clamped width).
 double committed(double storedWidth, double translation);
+// The width the preview column gets in a split `splitWidth` wide: `width`, narrowed where needed
+// so the library column keeps its minimum, but never below the preview's own minimum.
+double shown(double width, double splitWidth);
 // The stored setting; missing or not a finite number reads as the default. Not clamped: what is
 // stored stays until the next drag replaces it.
 double fromSetting(const QVariant& value);

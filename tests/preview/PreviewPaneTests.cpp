@@ -221,6 +221,16 @@ TEST(SplitLayout, StoresTheClampedWidthOnceWhenADragEnds)
     EXPECT_DOUBLE_EQ(settings->value("veskPreviewPaneWidth").toDouble(), 700);
     EXPECT_EQ(library->width(), 1400 - 700 - 10);
 
+    // A narrower window takes the room from the preview first: the library keeps its 590 points,
+    // the preview its 300, and the stored width is not touched.
+    split.show();
+    split.resize(1100, 800);
+    EXPECT_EQ(library->width(), 590);
+    EXPECT_EQ(preview->width(), 1100 - 590 - 10);
+    split.resize(800, 800);
+    EXPECT_EQ(preview->width(), 300);
+    EXPECT_DOUBLE_EQ(split.previewWidth(), 700);
+
     // A handle press and release without movement stores the clamped width.
     settings->setValue("veskPreviewPaneWidth", 950.0);
     SplitLayout reopened(settings, new QWidget, new QWidget);
