@@ -204,6 +204,14 @@ QStringList expandTerms(const QStringList& terms)
 
 LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
 {
+    std::vector<RankedSlot> ranked;
+    return lexicalMatch(index, queryText, ranked);
+}
+
+LexicalSnapshot lexicalMatch(
+    const SearchIndex& index, const QString& queryText, std::vector<RankedSlot>& ranked)
+{
+    ranked.clear();
     LexicalSnapshot snapshot;
     const QString query = queryText.trimmed().toLower();
     if (query.isEmpty())
@@ -283,16 +291,20 @@ LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
     }
 
     struct Hit {
-        double score;
+        qint64 step; // rankingStep of the score
         qint64 createdAtMs;
         SearchIndex::Slot slot;
+        double score;
     };
     std::vector<Hit> hits;
     for (size_t i = 0; i < candidates.size(); ++i) {
-        if (results[i].score > 0.0)
-            hits.push_back({results[i].score, index.entry(candidates[i]).createdAtMs, candidates[i]});
+        if (results[i].score > 0.0) {
+            hits.push_back({rankingStep(results[i].score), index.entry(candidates[i]).createdAtMs,
+                candidates[i], results[i].score});
+        }
     }
     snapshot.scores.reserve(qsizetype(hits.size()));
+    snapshot.hints.reserve(qsizetype(hits.size()));
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (results[i].score <= 0.0)
             continue;
@@ -301,16 +313,20 @@ LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
         if (!results[i].reason.isNull())
             snapshot.hints.insert(id, results[i].reason);
     }
+    // The ranking order, with the identifier as a last, stable tiebreak.
     std::sort(hits.begin(), hits.end(), [&](const Hit& a, const Hit& b) {
-        if (rankedBefore(a.score, a.createdAtMs, b.score, b.createdAtMs))
-            return true;
-        if (rankedBefore(b.score, b.createdAtMs, a.score, a.createdAtMs))
-            return false;
+        if (a.step != b.step)
+            return a.step > b.step;
+        if (a.createdAtMs != b.createdAtMs)
+            return a.createdAtMs > b.createdAtMs;
         return index.entry(a.slot).id < index.entry(b.slot).id;
     });
     snapshot.rankedIDs.reserve(qsizetype(hits.size()));
-    for (const Hit& hit : hits)
+    ranked.reserve(hits.size());
+    for (const Hit& hit : hits) {
         snapshot.rankedIDs.append(index.entry(hit.slot).id);
+        ranked.push_back({hit.slot, hit.score});
+    }
     return snapshot;
 }
 

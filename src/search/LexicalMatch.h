@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <vector>
+
 namespace vesk {
 
 class SearchIndex;
@@ -34,5 +36,14 @@ QStringList expandTerms(const QStringList& terms);
 
 // Scores the indexed items against query by words, tags and people's names.
 LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& query);
+
+// The same, also handing back the index slot and the score of each ranked identifier, in rank
+// order, so that a caller need not look them up again.
+struct RankedSlot {
+    quint32 slot;
+    double score;
+};
+LexicalSnapshot lexicalMatch(
+    const SearchIndex& index, const QString& query, std::vector<RankedSlot>& ranked);
 
 } // namespace vesk

@@ -15,11 +15,8 @@ constexpr double kWeek = 604'800.0;
 constexpr double kMonth = 2'592'000.0;
 constexpr double kFourMonths = 10'368'000.0;
 
-int ageBand(const QDateTime& createdAt, const QDateTime& now)
+int ageBand(double age)
 {
-    if (!createdAt.isValid() || !now.isValid())
-        return 4;
-    const double age = double(createdAt.msecsTo(now)) / 1000.0;
     if (age < kDay)
         return 0;
     if (age < kWeek)
@@ -29,6 +26,13 @@ int ageBand(const QDateTime& createdAt, const QDateTime& now)
     if (age < kFourMonths)
         return 3;
     return 4;
+}
+
+int ageBand(const QDateTime& createdAt, const QDateTime& now)
+{
+    if (!createdAt.isValid() || !now.isValid())
+        return 4;
+    return ageBand(double(createdAt.msecsTo(now)) / 1000.0);
 }
 
 } // namespace
@@ -43,6 +47,14 @@ double recencyBonus(const QDateTime& createdAt, const QDateTime& now)
 {
     static constexpr double bonuses[] = {0.55, 0.407, 0.264, 0.132, 0.044};
     return bonuses[ageBand(createdAt, now)];
+}
+
+double recencyBonus(qint64 createdAtMs, qint64 nowMs)
+{
+    static constexpr double bonuses[] = {0.55, 0.407, 0.264, 0.132, 0.044};
+    if (createdAtMs == std::numeric_limits<qint64>::min())
+        return bonuses[4];
+    return bonuses[ageBand(double(nowMs - createdAtMs) / 1000.0)];
 }
 
 qint64 rankingStep(double score)

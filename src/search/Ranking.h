@@ -19,6 +19,8 @@ struct VeskItem;
 double recencyFactor(const QDateTime& createdAt, const QDateTime& now);
 // The lexical refresh's share of it: 0.55, 0.407, 0.264, 0.132 or 0.044.
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now);
+// The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).
+double recencyBonus(qint64 createdAtMs, qint64 nowMs);
 
 // Scores closer than 0.0001 are meant to count as equal. "Closer than" is not transitive, so it
 // cannot order a sort; scores are compared by their 0.0001 step instead, which keeps the intent

@@ -2,6 +2,8 @@
 
 #include "search/SearchText.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
 #include <algorithm>
 #include <limits>
 
@@ -114,8 +116,30 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     clear();
     m_entries.reserve(size_t(items.size()));
     m_slotByID.reserve(items.size());
-    for (const VeskItem& item : items)
-        upsert(item, peopleByItem.value(item.id), manualTagsByID.value(item.id));
+    // Reading each item's texts needs no shared table, so it runs on all cores, a batch at a
+    // time; only the interning of its words into the shared tables runs here, in item order.
+    constexpr qsizetype kBatch = 4096;
+    constexpr qsizetype kChunk = 64;
+    for (qsizetype start = 0; start < items.size(); start += kBatch) {
+        const qsizetype count = std::min(kBatch, items.size() - start);
+        std::vector<Prepared> prepared(static_cast<size_t>(count));
+        std::vector<qsizetype> chunks;
+        for (qsizetype offset = 0; offset < count; offset += kChunk)
+            chunks.push_back(offset);
+        auto prepareChunk = [&](qsizetype offset) {
+            for (qsizetype i = offset; i < std::min(count, offset + kChunk); ++i) {
+                const VeskItem& item = items[start + i];
+                prepared[size_t(i)] =
+                    prepare(item, peopleByItem.value(item.id), manualTagsByID.value(item.id));
+            }
+        };
+        if (count > kChunk)
+            QtConcurrent::blockingMap(chunks, prepareChunk);
+        else
+            prepareChunk(0);
+        for (Prepared& one : prepared)
+            place(intern(std::move(one)));
+    }
 }
 
 namespace {
@@ -183,10 +207,21 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     return changed;
 }
 
-SearchIndex::Entry SearchIndex::makeEntry(
+namespace {
+
+void sortUniqueTexts(std::vector<std::u16string>& texts)
+{
+    std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+}
+
+} // namespace
+
+SearchIndex::Prepared SearchIndex::prepare(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {
-    Entry entry;
+    Prepared prepared;
+    Entry& entry = prepared.entry;
     entry.id = item.id;
     entry.source = item;
     entry.people = people;
@@ -196,29 +231,40 @@ SearchIndex::Entry SearchIndex::makeEntry(
                                                  : std::numeric_limits<qint64>::min();
     entry.live = true;
     entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
-        if (word.size() < kShortestToken || searchCharacterCount(word) < kShortestToken)
-            return;
-        const std::u16string_view key = u16(word);
-        const size_t known = m_words.texts.size();
-        const quint32 id = m_words.intern(key);
-        if (id >= known)
-            m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
-        entry.words.push_back(id);
+        if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken)
+            prepared.words.emplace_back(u16(word));
     });
-    sortUnique(entry.words);
-
-    for (const QString& tag : entry.record.tags)
-        entry.tags.push_back(m_tags.intern(u16(tag)));
-    sortUnique(entry.tags);
+    sortUniqueTexts(prepared.words);
 
     QStringList parts{item.title, item.note};
     if (item.text && *item.text != item.searchableText)
         parts.append(*item.text);
     parts.append(item.searchableText);
     parts.append(manualTags.join(QLatin1Char(' ')));
-    forEachContentToken(parts.join(QLatin1Char(' ')), [&](const QString& token) {
-        entry.association.push_back(m_associationWords.intern(u16(token)));
-    });
+    forEachContentToken(parts.join(QLatin1Char(' ')),
+        [&](const QString& token) { prepared.association.emplace_back(u16(token)); });
+    sortUniqueTexts(prepared.association);
+    return prepared;
+}
+
+SearchIndex::Entry SearchIndex::intern(Prepared&& prepared)
+{
+    Entry entry = std::move(prepared.entry);
+    entry.words.reserve(prepared.words.size());
+    for (const std::u16string& word : prepared.words) {
+        const size_t known = m_words.texts.size();
+        const quint32 id = m_words.intern(word);
+        if (id >= known)
+            m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
+        entry.words.push_back(id);
+    }
+    sortUnique(entry.words);
+    for (const QString& tag : entry.record.tags)
+        entry.tags.push_back(m_tags.intern(u16(tag)));
+    sortUnique(entry.tags);
+    entry.association.reserve(prepared.association.size());
+    for (const std::u16string& token : prepared.association)
+        entry.association.push_back(m_associationWords.intern(token));
     sortUnique(entry.association);
     return entry;
 }
@@ -260,8 +306,12 @@ void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
 void SearchIndex::upsert(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {
-    Entry entry = makeEntry(item, people, manualTags);
-    if (auto existing = m_slotByID.constFind(item.id); existing != m_slotByID.cend()) {
+    place(intern(prepare(item, people, manualTags)));
+}
+
+void SearchIndex::place(Entry&& entry)
+{
+    if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
         const Slot slot = *existing;
         Entry& old = m_entries[slot];
         relink(slot, old.words, entry.words, m_words);
@@ -279,8 +329,8 @@ void SearchIndex::upsert(
     }
     link(slot, entry.words, m_words);
     link(slot, entry.tags, m_tags);
+    m_slotByID.insert(entry.id, slot);
     m_entries[slot] = std::move(entry);
-    m_slotByID.insert(item.id, slot);
 }
 
 bool SearchIndex::remove(const QUuid& id)

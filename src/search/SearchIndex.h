@@ -108,8 +108,17 @@ private:
         void grow();
     };
 
-    Entry makeEntry(const VeskItem& item, const QSet<QString>& people,
+    // An item read into its record and its words, before the words have ids; needs no shared
+    // state, so items can be prepared in parallel.
+    struct Prepared {
+        Entry entry;
+        std::vector<std::u16string> words;       // sorted, each once
+        std::vector<std::u16string> association; // sorted, each once
+    };
+    static Prepared prepare(const VeskItem& item, const QSet<QString>& people,
         const QStringList& manualTags);
+    Entry intern(Prepared&& prepared);
+    void place(Entry&& entry);
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,

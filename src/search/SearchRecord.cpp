@@ -4,6 +4,11 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vesk {
 
@@ -36,7 +41,38 @@ QString fromUtf8(const std::string& text)
 
 bool contains(std::string_view haystack, std::string_view needle)
 {
-    return haystack.find(needle) != std::string_view::npos;
+    const size_t n = needle.size();
+    if (n == 0)
+        return true;
+    if (n > haystack.size())
+        return false;
+    if (n == 1)
+        return memchr(haystack.data(), needle[0], haystack.size()) != nullptr;
+#if defined(__SSE2__)
+    // Sixteen positions at a time: a candidate needs the needle's first and last byte in
+    // place; only those are compared in full. Much faster than memmem on the short needles
+    // that queries are made of.
+    const char* text = haystack.data();
+    const size_t size = haystack.size();
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[n - 1]);
+    size_t i = 0;
+    for (; i + n - 1 + 16 <= size; i += 16) {
+        const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + n - 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(blockFirst, first), _mm_cmpeq_epi8(blockLast, last))));
+        while (mask) {
+            const unsigned bit = unsigned(__builtin_ctz(mask));
+            if (memcmp(text + i + bit + 1, needle.data() + 1, n - 2) == 0)
+                return true;
+            mask &= mask - 1;
+        }
+    }
+    return memmem(text + i, size - i, needle.data(), n) != nullptr;
+#else
+    return memmem(haystack.data(), haystack.size(), needle.data(), n) != nullptr;
+#endif
 }
 
 } // namespace

@@ -98,7 +98,10 @@ void VeskStore::refreshFilteredItems(const QString& query)
 {
     assertMainThread();
     SearchState& state = searchState();
-    const LexicalSnapshot snapshot = lexicalMatch(query);
+    if (state.itemsChangedSinceIndexing)
+        rebuildSearchIndex();
+    std::vector<RankedSlot> rankedSlots;
+    const LexicalSnapshot snapshot = vesk::lexicalMatch(state.index, query, rankedSlots);
     if (snapshot.query.isEmpty()) {
         if (state.deepSearchTask)
             state.deepSearchTask->cancel();
@@ -108,12 +111,10 @@ void VeskStore::refreshFilteredItems(const QString& query)
         return;
     }
 
-    if (state.itemsChangedSinceIndexing)
-        rebuildSearchIndex();
-
     // The index holds each item as it stands in items(), so the hits are taken from there
     // instead of searching the whole list.
     const QDateTime now = m_services.clock->now();
+    const qint64 nowMs = now.toMSecsSinceEpoch();
     QHash<QUuid, double> usage;
     for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
         if (const auto id = keyID(it.key()); id && snapshot.scores.contains(*id))
@@ -121,23 +122,21 @@ void VeskStore::refreshFilteredItems(const QString& query)
     }
     struct Ranked {
         const VeskItem* item;
-        double score;
+        qint64 step; // rankingStep of the final score
         qint64 createdAtMs;
     };
     std::vector<Ranked> ranked;
-    ranked.reserve(size_t(snapshot.rankedIDs.size()));
-    for (const QUuid& id : snapshot.rankedIDs) {
-        const auto slot = state.index.slotOf(id);
-        if (!slot)
-            continue;
-        const VeskItem& item = state.index.entry(*slot).source;
-        const double score = snapshot.scores.value(id) + recencyBonus(item.createdAt, now)
-            + 0.9 * usage.value(id, 0.0);
-        ranked.push_back({&item, score, rankingTime(item.createdAt)});
+    ranked.reserve(rankedSlots.size());
+    for (const RankedSlot& hit : rankedSlots) {
+        const SearchIndex::Entry& entry = state.index.entry(hit.slot);
+        double score = hit.score + recencyBonus(entry.createdAtMs, nowMs);
+        if (!usage.isEmpty())
+            score += 0.9 * usage.value(entry.id, 0.0);
+        ranked.push_back({&entry.source, rankingStep(score), entry.createdAtMs});
     }
     // The order of sortRankedItems, on light records instead of whole items.
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return rankedBefore(a.score, a.createdAtMs, b.score, b.createdAtMs);
+        return a.step != b.step ? a.step > b.step : a.createdAtMs > b.createdAtMs;
     });
 
     QList<VeskItem> results;
