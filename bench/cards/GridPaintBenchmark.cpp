@@ -1,7 +1,9 @@
 // Paint time of one frame of a scrolled "Show All" grid, offscreen.
 #include "CardsLibrary.h"
+#include "LibraryGenerator.h"
 
 #include "preview/LibraryGridCanvas.h"
+#include "platform/ui/Theme.h"
 #include "preview/LibraryGridView.h"
 #include "preview/ThumbnailCache.h"
 #include "store/VeskServices.h"
@@ -44,7 +46,18 @@ void BM_GridPaint(benchmark::State& state)
     auto thumbnails = std::make_shared<ThumbnailCache>(root.path() + QStringLiteral("/thumbs"));
     services.thumbnails = thumbnails;
     VeskStore store(services.completed());
-    const QList<VeskItem> items = bench::makeCardsLibrary(count, root.path() + QStringLiteral("/library"), 24);
+    // The shared generator's notes, links and files; every fourth item becomes a picture so
+    // cards also draw thumbnails.
+    QList<VeskItem> items = bench::LibraryGenerator(7).generate(count);
+    QStringList pictures;
+    for (const VeskItem& item : bench::makeCardsLibrary(36, root.path() + QStringLiteral("/library"), 12)) {
+        if (item.kind == VeskKind::Image && item.filePath)
+            pictures << *item.filePath;
+    }
+    for (qsizetype i = 0; i < items.size(); i += 4) {
+        items[i].kind = VeskKind::Image;
+        items[i].filePath = pictures[(i / 4) % pictures.size()];
+    }
     store.setItems(items);
     store.setFilteredItems(items);
 
@@ -86,6 +99,30 @@ void BM_GridPaint(benchmark::State& state)
     state.counters["thumbnailRequests"] = grid.canvas()->thumbnailRequestCount();
 }
 BENCHMARK(BM_GridPaint)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Laying out and drawing one card from scratch: what each new row costs per card.
+void BM_CardBody(benchmark::State& state)
+{
+    QTemporaryDir root;
+    QList<VeskItem> items = bench::LibraryGenerator(11).generate(64);
+    const QList<VeskItem> mixed = bench::makeCardsLibrary(64, root.path() + QStringLiteral("/library"), 4);
+    items.append(mixed);
+    QImage frame(QSize(240, 220), QImage::Format_ARGB32_Premultiplied);
+    VeskCardFlags flags;
+    const CardLook look = CardLook::from(cardStyleFor(flags), flags, false);
+    qsizetype next = 0;
+    CardPaintCache cache; // shadows stay cached, as in the grid
+    for (auto _ : state) {
+        VeskCardContent content;
+        content.item = items[next++ % items.size()];
+        content.item.id = QUuid::createUuid();
+        content.displayTitle = content.item.title;
+        content.dates = cardDatesFor(content.item, std::nullopt);
+        QPainter painter(&frame);
+        paintVeskCard(painter, QRectF(10, 10, 200, kCardHeight), content, look, Theme::current(), &cache);
+    }
+}
+BENCHMARK(BM_CardBody)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -39,7 +39,8 @@ double drawLines(QPainter& painter, const QPointF& origin, double width, const Q
 {
     if (text.isEmpty() || width <= 0 || maxLines <= 0)
         return 0;
-    QString flat = text;
+    // At most a few short lines show: laying out a long note's whole text would be wasted work.
+    QString flat = text.left(120 * maxLines);
     flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
     const QFontMetricsF metrics(font);
     QTextLayout layout(flat, font);
@@ -461,7 +462,7 @@ namespace {
 // Background, tint, media, details and border: everything of a card that does not change while
 // it scrolls, in the card's own frame at the origin.
 void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
-                   const Theme& theme)
+                   const Theme& theme, bool ownLayer)
 {
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
     painter.fillPath(shape, theme.material(MaterialThickness::Regular));
@@ -471,13 +472,28 @@ void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent&
         painter.fillPath(shape, theme.primary(look[CardLook::HoverTint]));
 
     painter.save();
-    painter.setClipPath(shape, Qt::IntersectClip);
+    // On a layer of its own the card is clipped to its rectangle and its corners are cut out
+    // afterwards, which is far cheaper than clipping every fill and glyph to the curved outline.
+    if (ownLayer)
+        painter.setClipRect(card, Qt::IntersectClip);
+    else
+        painter.setClipPath(shape, Qt::IntersectClip);
     const double mediaHeight = cardMediaHeight(content.item);
     const QRectF media(card.left(), card.top(), card.width(), mediaHeight);
     paintMedia(painter, media, content, theme);
     paintDetails(painter, QRectF(card.left(), media.bottom(), card.width(), card.height() - mediaHeight), content,
                  look, theme);
     painter.restore();
+    if (ownLayer) {
+        QPainterPath outside;
+        outside.setFillRule(Qt::OddEvenFill);
+        outside.addRect(card.adjusted(-1, -1, 1, 1));
+        outside.addPath(shape);
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        painter.fillPath(outside, Qt::black);
+        painter.restore();
+    }
 
     QColor border = theme.primary(look[CardLook::BorderPrimary]);
     if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
@@ -530,7 +546,7 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme);
+        paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
     }
     const int cost = std::max(1, int(qint64(pixels.width()) * pixels.height() * 4 / 1024));
     m_bodies.insert(content.item.id, new Body{key, pixmap}, cost);
@@ -594,8 +610,19 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
 
-    // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity.
-    const int shadowRadius = int(std::lround(look[CardLook::ShadowRadius]));
+    // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity. Blurring
+    // costs milliseconds, so a radius on its way between two states takes the nearer of the
+    // radii the states use, and only those few are ever made.
+    int shadowRadius = int(std::lround(look[CardLook::ShadowRadius]));
+    if (cache) {
+        static constexpr int kStateRadii[] = {8, 11, 12, 26};
+        int nearest = kStateRadii[0];
+        for (int radius : kStateRadii) {
+            if (std::abs(radius - shadowRadius) < std::abs(nearest - shadowRadius))
+                nearest = radius;
+        }
+        shadowRadius = nearest;
+    }
     painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
     if (cache) {
         const double margin = CardPaintCache::shadowMargin(shadowRadius);
@@ -611,7 +638,7 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
                            cache->body(content, look, card.size(), ratio, theme));
     else
-        paintCardBody(painter, card, content, look, theme);
+        paintCardBody(painter, card, content, look, theme, false);
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
 
     // Hover sheen.
