@@ -3,6 +3,7 @@
 #include "preview/DisplayTitles.h"
 #include "preview/ItemFileKinds.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace vesk {
@@ -124,8 +125,13 @@ QString previewDateText(const QDateTime& date, const QLocale& locale)
 {
     if (!date.isValid())
         return QString();
+    // Some locales' short time format still carries seconds (C gives "HH:mm:ss"); a date row
+    // shows hours and minutes only.
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
     return abbreviatedDateText(date, locale) + QStringLiteral(", ")
-        + locale.toString(date.toLocalTime().time(), QLocale::ShortFormat);
+        + locale.toString(date.toLocalTime().time(), timeFormat);
 }
 
 } // namespace vesk

@@ -119,8 +119,9 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
         if (context.open)
             view->setLinkOpener(context.open);
         auto* box = new PreviewBox(12, 0.022, 0.05, 0, view, section);
-        box->setMinimumHeight(180);
-        box->setMaximumHeight(420);
+        // The pane scrolls, so the box always has room for its ideal height; a short body would
+        // otherwise shrink it to the minimum and a long one scroll inside a small box.
+        box->setFixedHeight(420);
         column->addWidget(box);
         return section;
     }

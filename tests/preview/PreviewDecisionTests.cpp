@@ -112,6 +112,14 @@ TEST(PreviewDecision, DateRowsPreferTheStoredFilesCreation)
     const QString text = previewDateText(item.createdAt, QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_TRUE(text.contains("Mar")) << text.toStdString();
     EXPECT_TRUE(text.contains("2024")) << text.toStdString();
+    // Hours and minutes only, also where the locale's short time carries seconds.
+    const QDateTime withSeconds(QDate(2024, 3, 5), QTime(10, 30, 45), Qt::UTC);
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+             QLocale(QLocale::German, QLocale::Germany)}) {
+        const QString shown = previewDateText(withSeconds, locale);
+        EXPECT_FALSE(shown.contains("45")) << shown.toStdString();
+        EXPECT_TRUE(shown.contains("30")) << shown.toStdString();
+    }
 }
 
 TEST(PreviewPaneWidth, DragsClampBothLiveAndStored)
