@@ -11,6 +11,13 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QWheelEvent>
+#include <cmath>
+#include <memory>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -18,6 +25,9 @@
 namespace vesk {
 
 namespace {
+
+// Beyond this many characters a plain text is shown in a scroll view of its own.
+constexpr qsizetype kLongTextCharacters = 60'000;
 
 QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
@@ -126,12 +136,29 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
         return section;
     }
 
-    auto* text = makeLabel(item.text.value_or(QString()), Theme::font(TextStyle::Body), Theme::current().label(), nullptr);
+    const QString body = item.text.value_or(QString());
+    if (body.size() > kLongTextCharacters) {
+        // Laying out a whole long extract at once would stall the window: a scroll view of its
+        // own lays out only what is on screen.
+        auto* text = new QPlainTextEdit;
+        text->setObjectName(QStringLiteral("previewPlainText"));
+        text->setReadOnly(true);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        text->setFrameShape(QFrame::NoFrame);
+        text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        text->setFont(Theme::font(TextStyle::Body));
+        QPalette palette = text->palette();
+        palette.setColor(QPalette::Text, Theme::current().label());
+        text->setPalette(palette);
+        text->viewport()->setAutoFillBackground(false);
+        text->setPlainText(body);
+        text->setFixedHeight(420);
+        column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
+        return section;
+    }
+    auto* text = new WrappingText(body, Theme::font(TextStyle::Body), Theme::current().label());
     text->setObjectName(QStringLiteral("previewPlainText"));
-    text->setWordWrap(true);
-    text->setTextFormat(Qt::PlainText);
-    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
     return section;
 }
@@ -147,11 +174,8 @@ QWidget* makeLinkSection(const VeskItem& item, const PreviewSectionContext& cont
     QFont mono = Theme::font(12);
     mono.setStyleHint(QFont::Monospace);
     mono.setFamily(QStringLiteral("monospace"));
-    auto* label = makeLabel(address, mono, Theme::current().secondary(), nullptr);
+    auto* label = new WrappingText(address, mono, Theme::current().secondary());
     label->setObjectName(QStringLiteral("previewLinkAddress"));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     column->addWidget(new PreviewBox(11, 0.022, 0, 11, label, section));
 
     const auto open = context.open;
@@ -181,6 +205,77 @@ QWidget* makeFileSection(const VeskItem& item, const PreviewSectionContext& cont
 }
 
 } // namespace
+
+WrappingText::WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines,
+    QWidget* parent)
+    : QTextEdit(parent)
+    , m_maxLines(maxLines)
+{
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFont(font);
+    document()->setDefaultFont(font);
+    document()->setDocumentMargin(0);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, colour);
+    setPalette(palette);
+    viewport()->setAutoFillBackground(false);
+    setPlainText(text);
+}
+
+int WrappingText::heightForWidth(int width) const
+{
+    if (width != m_measuredWidth) {
+        std::unique_ptr<QTextDocument> probe(document()->clone());
+        probe->setTextWidth(std::max(1, width - 2 * frameWidth()));
+        qreal height = probe->size().height();
+        if (m_maxLines > 0) {
+            // Down to the bottom of the last line allowed, so no part of the next one shows.
+            int lines = 0;
+            for (QTextBlock block = probe->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
+                const QTextLayout* layout = block.layout();
+                const qreal top = probe->documentLayout()->blockBoundingRect(block).top();
+                for (int i = 0; layout && i < layout->lineCount() && lines < m_maxLines; ++i, ++lines) {
+                    if (lines + 1 == m_maxLines)
+                        height = std::min(height, top + layout->lineAt(i).rect().bottom());
+                }
+            }
+        }
+        m_measuredWidth = width;
+        m_measuredHeight = int(std::ceil(height)) + 2 * frameWidth();
+    }
+    return m_measuredHeight;
+}
+
+QSize WrappingText::sizeHint() const
+{
+    const int width = this->width() > 0 ? this->width() : 200;
+    return {width, heightForWidth(width)};
+}
+
+QSize WrappingText::minimumSizeHint() const
+{
+    return {0, fontMetrics().lineSpacing()};
+}
+
+void WrappingText::resizeEvent(QResizeEvent* event)
+{
+    QTextEdit::resizeEvent(event);
+    const int wanted = heightForWidth(width());
+    if (wanted != height())
+        setFixedHeight(wanted);
+}
+
+void WrappingText::wheelEvent(QWheelEvent* event)
+{
+    event->ignore();
+}
 
 PreviewBox::PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, int margin, QWidget* content,
     QWidget* parent)

@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QTextEdit>
 #include <QUrl>
 #include <functional>
 #include <optional>
@@ -48,6 +49,31 @@ protected:
 private:
     void refit();
     QString m_path;
+};
+
+// Selectable plain text that wraps at word boundaries, and inside a word too long for a line, so
+// a long address or token never widens the pane. It is as tall as its wrapped text, or as
+// `maxLines` lines when that is less; wheel turns go to the pane, which does the scrolling.
+class WrappingText : public QTextEdit {
+    Q_OBJECT
+public:
+    WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines = 0,
+        QWidget* parent = nullptr);
+
+    QString text() const { return toPlainText(); }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    int m_maxLines;
+    mutable int m_measuredWidth = -1;
+    mutable int m_measuredHeight = 0;
 };
 
 // What the sections need from their host.

@@ -205,13 +205,9 @@ void VeskPreview::rebuild()
         const VeskItem item = *m_item;
         column->addWidget(makeHeader(item, content));
 
-        auto* title = new QLabel(cleanedDisplayTitle(item), content);
+        auto* title = new WrappingText(cleanedDisplayTitle(item), Theme::font(19, QFont::Bold),
+            Theme::current().label(), 3, content);
         title->setObjectName(QStringLiteral("previewTitle"));
-        title->setFont(Theme::font(19, QFont::Bold));
-        title->setWordWrap(true);
-        title->setTextFormat(Qt::PlainText);
-        title->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        title->setMaximumHeight(3 * title->fontMetrics().lineSpacing() + 2);
         column->addWidget(title);
 
         auto* divider = new QFrame(content);

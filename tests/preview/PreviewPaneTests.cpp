@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPromise>
 #include <QPushButton>
 #include <QTest>
@@ -289,10 +290,10 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     pane.setOpener([&](const QUrl& url) { opened.append(url); });
     pane.setItem(note);
     QPointer<QWidget> first = pane.content();
-    auto* text = find<QLabel>(pane, "previewPlainText");
+    auto* text = find<WrappingText>(pane, "previewPlainText");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), "eggs\nmilk");
-    EXPECT_EQ(find<QLabel>(pane, "previewTitle")->text(), "Shopping");
+    EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Shopping");
 
     pane.setItem(link);
     EXPECT_TRUE(first.isNull()); // nothing of the previous pane survives
@@ -305,6 +306,51 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     pane.followSelection();
     store->select(note.id);
     EXPECT_EQ(pane.item()->id, note.id);
+}
+
+TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn)
+{
+    const QString token = QString("Ab3xQ9").repeated(60);
+    VeskItem link = makeItem(VeskKind::Url, token + " and a tail of ordinary words that runs on for a while more");
+    link.urlString = "https://example.org/download?token=" + token;
+    VeskItem note = makeItem(VeskKind::Text, "Dump");
+    note.text = token;
+    VeskItem extract = makeItem(VeskKind::Text, "Extract");
+    extract.text = QString("many words of an extracted page\n").repeated(20'000);
+    store->setItems({link, note, extract});
+
+    VeskPreview pane(*store, caches);
+    pane.resize(360, 700);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto fitsTheColumn = [&] {
+        QCoreApplication::processEvents();
+        return pane.content()->width() <= 360;
+    };
+
+    pane.setItem(link);
+    EXPECT_TRUE(fitsTheColumn()) << pane.content()->width();
+    auto* title = find<WrappingText>(pane, "previewTitle");
+    auto* address = find<WrappingText>(pane, "previewLinkAddress");
+    ASSERT_NE(title, nullptr);
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->text(), *link.urlString); // wrapped for display only
+    // The title stops at its third line.
+    const int lineHeight = title->fontMetrics().lineSpacing();
+    EXPECT_LE(title->height(), 3 * lineHeight + 3);
+    EXPECT_GT(title->height(), 3 * lineHeight - 3);
+
+    pane.setItem(note);
+    EXPECT_TRUE(fitsTheColumn()) << pane.content()->width();
+    auto* text = find<WrappingText>(pane, "previewPlainText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_GT(text->height(), 2 * text->fontMetrics().lineSpacing()); // the token wraps
+
+    pane.setItem(extract);
+    auto* scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
+    ASSERT_NE(scrolling, nullptr);
+    EXPECT_EQ(scrolling->toPlainText(), *extract.text);
+    EXPECT_EQ(scrolling->height(), 420);
 }
 
 TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
@@ -321,7 +367,7 @@ TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
     auto* rich = find<VeskRichTextReadView>(pane, "previewRichText");
     ASSERT_NE(rich, nullptr);
     EXPECT_TRUE(rich->textView()->toPlainText().contains("Rich body line"));
-    EXPECT_EQ(find<QLabel>(pane, "previewPlainText"), nullptr);
+    EXPECT_EQ(find<QWidget>(pane, "previewPlainText"), nullptr);
 }
 
 TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
