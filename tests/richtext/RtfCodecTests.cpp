@@ -175,7 +175,7 @@ TEST(RtfReader, WordProcessorStyleWithTablesStylesheetsAndCodePages)
 TEST(RtfReader, BrowserClipboardStyleFields)
 {
     const QByteArray rtf =
-        "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\\cocoatextscaling0\\cocoaplatform0"
+        "{\\rtf1\\ansi\\ansicpg1252\\producerrtf2639\\producerscaling0"
         "{\\fonttbl\\f0\\fswiss\\fcharset0 Helvetica;\\f1\\fnil\\fcharset0 HelveticaNeue;}\n"
         "{\\colortbl;\\red255\\green255\\blue255;\\red0\\green0\\blue233;}\n"
         "{\\*\\expandedcolortbl;;\\cssrgb\\c0\\c0\\c93;}\n"
