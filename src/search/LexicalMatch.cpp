@@ -27,6 +27,9 @@ struct Query {
     std::vector<Term> extra;    // expanded terms that are not literal terms
     QStringList requestedTags;  // in query order, each once
     QStringList plainTerms;     // in query order, each once
+    // Their reasons, made once and shared by every item they are given to.
+    QStringList requestedReasons;
+    QStringList plainReasons;
 };
 
 struct Scored {
@@ -60,13 +63,15 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
     };
     auto addPoints = [&](double points) { result.score += points; };
 
-    for (const QString& tag : query.requestedTags) {
-        if (record.tags.contains(tag))
-            add(22.0, [&] { return QStringLiteral("Matched #") + tag; });
-    }
-    for (const QString& term : query.plainTerms) {
-        if (record.tags.contains(term))
-            add(5.5, [&] { return QStringLiteral("Matched #") + term; });
+    if (!record.tags.isEmpty()) {
+        for (qsizetype i = 0; i < query.requestedTags.size(); ++i) {
+            if (record.tags.contains(query.requestedTags[i]))
+                add(22.0, [&] { return query.requestedReasons[i]; });
+        }
+        for (qsizetype i = 0; i < query.plainTerms.size(); ++i) {
+            if (record.tags.contains(query.plainTerms[i]))
+                add(5.5, [&] { return query.plainReasons[i]; });
+        }
     }
 
     bool allInTitle = true;
@@ -155,8 +160,8 @@ QStringList splitAtWhiteSpace(const QString& text)
 }
 
 // Below this many candidates the scoring threads cost more than they save.
-constexpr size_t kParallelThreshold = 2048;
-constexpr size_t kChunk = 512;
+constexpr size_t kParallelThreshold = 512;
+constexpr size_t kChunk = 256;
 
 } // namespace
 
@@ -241,6 +246,10 @@ LexicalSnapshot lexicalMatch(
             snapshot.plainTagTerms.insert(term);
         }
     }
+    for (const QString& tag : parsed.requestedTags)
+        parsed.requestedReasons.append(QStringLiteral("Matched #") + tag);
+    for (const QString& term : parsed.plainTerms)
+        parsed.plainReasons.append(QStringLiteral("Matched #") + term);
     const QSet<QString> literalSet(snapshot.literalTerms.begin(), snapshot.literalTerms.end());
     for (const QString& term : snapshot.expandedTerms) {
         if (!literalSet.contains(term))

@@ -41,7 +41,10 @@ double usageScore(const std::optional<UsageSignal>& signal, const QDateTime& now
 {
     if (!signal)
         return 0.0;
-    const double frequency = std::min(1.0, std::log2(double(signal->selectionCount) + 1.0) / 5.0);
+    // A count below 1 only comes from damaged stored data; it counts as no use rather than as
+    // the logarithm of zero.
+    const double count = std::max(0.0, double(signal->selectionCount));
+    const double frequency = std::min(1.0, std::log2(count + 1.0) / 5.0);
     double recency = 0.0504;
     if (signal->lastSelectedAt.isValid()) {
         const double age = double(signal->lastSelectedAt.msecsTo(now)) / 1000.0;

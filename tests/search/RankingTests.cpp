@@ -104,6 +104,9 @@ TEST(UsageScore, FrequencyAndRecencyOfUse)
     EXPECT_NEAR(usageScore(UsageSignal{1, kNow.addDays(1)}, kNow), 0.2 * 0.58 + 0.42, 1e-12);
     EXPECT_NEAR(usageScore(UsageSignal{1, kNow.addDays(-10)}, kNow), 0.2 * 0.58 + 0.168, 1e-12);
     EXPECT_NEAR(usageScore(UsageSignal{1, kNow.addDays(-40)}, kNow), 0.2 * 0.58 + 0.0504, 1e-12);
+    // Damaged stored counts stay within 0..1 instead of running to minus infinity.
+    EXPECT_DOUBLE_EQ(usageScore(UsageSignal{-1, kNow}, kNow), 0.42);
+    EXPECT_DOUBLE_EQ(usageScore(UsageSignal{-5, QDateTime()}, kNow), 0.0504);
 
     const UsageSignal first = recordedUse(std::nullopt, kNow);
     const UsageSignal second = recordedUse(first, kNow.addSecs(5));
