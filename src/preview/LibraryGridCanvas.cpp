@@ -52,6 +52,9 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     m_pixmaps.setMaxCost(64 * 1024); // kilobytes
     m_clock.start();
     m_frameTimer.setInterval(16);
+    m_neighbourTimer.setSingleShot(true);
+    m_neighbourTimer.setInterval(0);
+    connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
     connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
@@ -273,7 +276,7 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
     return CardLook::mix(animation.from, animation.to, progress(animation.timing, seconds));
 }
 
-VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item)
+VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForThumbnail)
 {
     VeskCardContent content;
     content.item = item;
@@ -294,7 +297,7 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item)
     if (cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))
             content.thumbnail = *pixmap;
-        else
+        else if (askForThumbnail)
             requestThumbnail(item);
     }
     return content;
@@ -346,11 +349,12 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
             continue;
         if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
             captureVisible = true;
-        paintVeskCard(painter, rect, contentFor(item), currentLook(item, now), theme, &m_paintCache);
+        paintVeskCard(painter, rect, contentFor(item, true), currentLook(item, now), theme, &m_paintCache);
     }
     if (captureVisible && !m_captureWasVisible)
         onCapturePulseVisible();
     m_captureWasVisible = captureVisible;
+    scheduleNeighbourRender();
 
     // Forget the looks of cards far out of view.
     if (m_animations.size() > 4 * std::max<qsizetype>(64, last - first)) {
@@ -362,6 +366,42 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
                 ++it;
             else
                 it = m_animations.erase(it);
+        }
+    }
+}
+
+void LibraryGridCanvas::scheduleNeighbourRender()
+{
+    if (!m_neighbourTimer.isActive())
+        m_neighbourTimer.start();
+}
+
+void LibraryGridCanvas::renderNeighbours()
+{
+    const auto [first, last] = visibleRange();
+    const qsizetype perRow = columns().count;
+    const qsizetype count = m_state.visibleItems.size();
+    const qreal ratio = devicePixelRatioF();
+    const Theme& theme = Theme::current();
+    const qint64 now = m_clock.elapsed();
+    QElapsedTimer budget;
+    budget.start();
+    // Two rows below (the usual direction) and one above.
+    QList<qsizetype> indexes;
+    for (qsizetype i = last; i < std::min(count, last + 2 * perRow); ++i)
+        indexes.append(i);
+    for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < first; ++i)
+        indexes.append(i);
+    for (qsizetype index : indexes) {
+        const VeskItem& item = m_state.visibleItems[index];
+        const VeskCardContent content = contentFor(item, false);
+        if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
+            continue;
+        m_paintCache.body(content, currentLook(item, now), cardRect(index).size(), ratio, theme);
+        if (budget.elapsed() > 6) {
+            // Leave the rest for the next idle turn.
+            m_neighbourTimer.start();
+            return;
         }
     }
 }

@@ -106,9 +106,14 @@ private:
     CardLook currentLook(const VeskItem& item, qint64 nowMs);
     double progress(Timing timing, double seconds) const;
     double duration(Timing timing) const;
-    VeskCardContent contentFor(const VeskItem& item);
     void requestThumbnail(const VeskItem& item);
     void setHoverIndex(qsizetype index);
+    // Renders the cards of the rows next to the view while the event loop is idle, so that a
+    // scroll finds them ready. Pictures still waiting for their thumbnail are left for later:
+    // only cards in view ask for thumbnails.
+    void scheduleNeighbourRender();
+    void renderNeighbours();
+    VeskCardContent contentFor(const VeskItem& item, bool askForThumbnail);
     void onCapturePulseVisible();
 
     std::shared_ptr<ThumbnailProvider> m_thumbnails;
@@ -134,6 +139,7 @@ private:
     QSet<QUuid> m_noImage;
     QSet<QUuid> m_pendingThumbnails;
     int m_thumbnailRequests = 0;
+    QTimer m_neighbourTimer;
 };
 
 } // namespace vesk
