@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QCoreApplication>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -245,8 +247,18 @@ void VeskPreview::rebuild()
         column->addWidget(dates, 0, Qt::AlignLeft);
     }
 
+    // The same item changed in the store keeps the reader's place; another item starts at the top.
+    const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
+    const int keptPosition = shownID && shownID == m_contentItemID ? m_scroll->verticalScrollBar()->value() : 0;
     m_scroll->setWidget(content); // deletes the previous content
     m_content = content;
+    m_contentItemID = shownID;
+    if (keptPosition > 0) {
+        QCoreApplication::sendPostedEvents(m_scroll, QEvent::LayoutRequest);
+        m_scroll->verticalScrollBar()->setValue(keptPosition);
+    } else {
+        m_scroll->verticalScrollBar()->setValue(0);
+    }
     emit contentRebuilt();
 }
 

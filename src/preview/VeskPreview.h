@@ -76,6 +76,8 @@ private:
     PreviewSection m_section = PreviewSection::None;
     QScrollArea* m_scroll = nullptr;
     QPointer<QWidget> m_content;
+    // Whose content m_content shows.
+    std::optional<QUuid> m_contentItemID;
     bool m_followsSelection = false;
 };
 

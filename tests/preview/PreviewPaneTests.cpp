@@ -20,6 +20,8 @@
 #include <QPlainTextEdit>
 #include <QPromise>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -301,6 +303,29 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
         button->click();
     EXPECT_TRUE(opened.isEmpty()); // an address that is no URL opens nothing
+
+    // Another item opens at the top of the pane, wherever the last one was scrolled to; the
+    // same item changed in the store keeps its place.
+    VeskItem longer = makeItem(VeskKind::Text, "Long");
+    longer.text = QString("line of text\n").repeated(400);
+    VeskItem longest = makeItem(VeskKind::Text, "Longer");
+    longest.text = QString("another line\n").repeated(500);
+    store->setItems({note, link, longer, longest});
+    pane.resize(360, 600);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto* scrollBar = pane.findChild<QScrollArea*>()->verticalScrollBar();
+    pane.setItem(longer);
+    QCoreApplication::processEvents();
+    scrollBar->setValue(scrollBar->maximum() / 2);
+    ASSERT_GT(scrollBar->value(), 0);
+    longer.title = "Long, renamed";
+    pane.setItem(longer);
+    QCoreApplication::processEvents();
+    EXPECT_GT(scrollBar->value(), 0);
+    pane.setItem(longest);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scrollBar->value(), 0);
 
     // The pane follows the store's focused item by itself when asked to.
     pane.followSelection();
