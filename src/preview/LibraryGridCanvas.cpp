@@ -7,6 +7,7 @@
 #include "store/VeskServices.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -435,6 +436,9 @@ void LibraryGridCanvas::resizeEvent(QResizeEvent* event)
 void LibraryGridCanvas::scrollContentsBy(int, int)
 {
     placeOverlayWidgets();
+    // The pointer stays where it is while the cards move under it.
+    if (viewport()->underMouse())
+        setHoverIndex(indexAt(viewport()->mapFromGlobal(QCursor::pos())));
     viewport()->update();
 }
 
