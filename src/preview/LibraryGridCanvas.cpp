@@ -277,6 +277,15 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
     return CardLook::mix(animation.from, animation.to, progress(animation.timing, seconds));
 }
 
+std::optional<CardLook> LibraryGridCanvas::lookOf(const QUuid& id)
+{
+    for (const VeskItem& item : m_state.visibleItems) {
+        if (item.id == id)
+            return currentLook(item, m_clock.elapsed());
+    }
+    return std::nullopt;
+}
+
 VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForThumbnail)
 {
     VeskCardContent content;

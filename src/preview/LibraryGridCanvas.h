@@ -71,6 +71,9 @@ public:
 
     // Animations settle at once, for tests and benchmarks.
     void setAnimationsEnabled(bool enabled) { m_animationsEnabled = enabled; }
+    // The look a visible item's card has at this moment (hover, pulse phase and animations
+    // included); none for an item that is not in the list.
+    std::optional<CardLook> lookOf(const QUuid& id);
     // Thumbnail requests sent so far (for tests: only visible cards ask).
     int thumbnailRequestCount() const { return m_thumbnailRequests; }
 

@@ -315,6 +315,48 @@ TEST_F(LibraryGridTest, OnlyCardsInViewAskForThumbnails)
     EXPECT_EQ(thumbnails->asked.size(), (last - first) + (endLast - endFirst));
 }
 
+TEST_F(LibraryGridTest, CapturePulseRestartsWhenItsCardComesIntoView)
+{
+    showGrid(makeItems(300));
+    grid->setShowingAllVesks(true);
+    grid->setCapturePulseID(items[250].id);
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    canvas->viewport()->repaint();
+    QCoreApplication::processEvents();
+
+    canvas->verticalScrollBar()->setValue(int(canvas->cardRect(250).top()) - 20);
+    canvas->viewport()->repaint();
+    // In view for the first time: the raised pose, then settling on the next turn.
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.022);
+    QCoreApplication::processEvents();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.005);
+
+    // Out of view and back: raised again.
+    canvas->verticalScrollBar()->setValue(0);
+    canvas->viewport()->repaint();
+    canvas->verticalScrollBar()->setValue(int(canvas->cardRect(250).top()) - 20);
+    canvas->viewport()->repaint();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.022);
+
+    // The window ends the pulse: the card rests at once.
+    grid->setCapturePulseID(std::nullopt);
+    grid->refreshNow();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::CapturePresence], 0.0);
+}
+
+TEST_F(LibraryGridTest, HoverFollowsThePointer)
+{
+    showGrid(makeItems(10));
+    LibraryGridCanvas* canvas = grid->canvas();
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(3).center().toPoint());
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 1.0);
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Tilt], 0.0);
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(2).center().toPoint());
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 0.0);
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Scale], 1.014);
+}
+
 TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
 {
     showGrid(makeItems(300));
