@@ -6,6 +6,7 @@
 #include "preview/DisplayTitles.h"
 #include "preview/ItemFileKinds.h"
 #include "preview/PreviewSections.h"
+#include "preview/ResultStatesWidgets.h"
 #include "store/VeskStore.h"
 
 #include <QDesktopServices>
@@ -245,6 +246,12 @@ void VeskPreview::rebuild()
         auto* dates = makeDateRows(previewDateRows(item, fileCreationDate(item)), content);
         dates->setContentsMargins(0, 4, 0, 0);
         column->addWidget(dates, 0, Qt::AlignLeft);
+    } else {
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setAlignment(Qt::Alignment());
+        auto* placeholder = new NoSelectionPlaceholder(content);
+        placeholder->setObjectName(QStringLiteral("previewNoSelection"));
+        column->addWidget(placeholder, 1);
     }
 
     // The same item changed in the store keeps the reader's place; another item starts at the top.

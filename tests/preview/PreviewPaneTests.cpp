@@ -327,10 +327,15 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     QCoreApplication::processEvents();
     EXPECT_EQ(scrollBar->value(), 0);
 
-    // The pane follows the store's focused item by itself when asked to.
+    // The pane follows the store's focused item by itself when asked to; with none (or one that
+    // is not in the library) it invites a selection.
     pane.followSelection();
     store->select(note.id);
     EXPECT_EQ(pane.item()->id, note.id);
+    EXPECT_EQ(find<QWidget>(pane, "previewNoSelection"), nullptr);
+    store->select(QUuid::createUuid());
+    EXPECT_FALSE(pane.item().has_value());
+    EXPECT_NE(find<QWidget>(pane, "previewNoSelection"), nullptr);
 }
 
 TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn)
