@@ -122,6 +122,26 @@ void BM_IndexAddRemove(benchmark::State& state)
 }
 BENCHMARK(BM_IndexAddRemove)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
 
+// The store's catch-up after a change it was not told the item of: the whole list is compared
+// with what was indexed (mostly by shared text buffers) and one changed note is indexed again.
+void BM_IndexSynchronize(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    SearchIndex& index = builtIndex(count);
+    QList<VeskItem> items = library(count);
+    qsizetype position = 0;
+    while (items[position].kind != VeskKind::Text)
+        ++position;
+    const QString original = items[position].searchableText;
+    bool edited = false;
+    for (auto _ : state) {
+        edited = !edited;
+        items[position].searchableText = edited ? original + QStringLiteral(" appendix") : original;
+        index.synchronize(items, {}, {});
+    }
+}
+BENCHMARK(BM_IndexSynchronize)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
 QString prefixQuery()
 {
     for (int rank = 400;; ++rank) {

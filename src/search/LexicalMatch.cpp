@@ -272,13 +272,13 @@ LexicalSnapshot lexicalMatch(
     std::vector<SearchIndex::Slot> candidates;
     if (!anyShortTerm) {
         for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
-            if (marks[slot] && index.entry(slot).live)
+            if (marks[slot] && index.isLive(slot))
                 candidates.push_back(slot);
         }
     }
     if (candidates.empty()) {
         for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
-            if (index.entry(slot).live)
+            if (index.isLive(slot))
                 candidates.push_back(slot);
         }
     }
@@ -308,7 +308,7 @@ LexicalSnapshot lexicalMatch(
     std::vector<Hit> hits;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (results[i].score > 0.0) {
-            hits.push_back({rankingStep(results[i].score), index.entry(candidates[i]).createdAtMs,
+            hits.push_back({rankingStep(results[i].score), index.createdAtMsAt(candidates[i]),
                 candidates[i], results[i].score});
         }
     }
@@ -317,7 +317,7 @@ LexicalSnapshot lexicalMatch(
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (results[i].score <= 0.0)
             continue;
-        const QUuid& id = index.entry(candidates[i]).id;
+        const QUuid& id = index.idAt(candidates[i]);
         snapshot.scores.insert(id, results[i].score);
         if (!results[i].reason.isNull())
             snapshot.hints.insert(id, results[i].reason);
@@ -328,12 +328,12 @@ LexicalSnapshot lexicalMatch(
             return a.step > b.step;
         if (a.createdAtMs != b.createdAtMs)
             return a.createdAtMs > b.createdAtMs;
-        return index.entry(a.slot).id < index.entry(b.slot).id;
+        return index.idAt(a.slot) < index.idAt(b.slot);
     });
     snapshot.rankedIDs.reserve(qsizetype(hits.size()));
     ranked.reserve(hits.size());
     for (const Hit& hit : hits) {
-        snapshot.rankedIDs.append(index.entry(hit.slot).id);
+        snapshot.rankedIDs.append(index.idAt(hit.slot));
         ranked.push_back({hit.slot, hit.score});
     }
     return snapshot;

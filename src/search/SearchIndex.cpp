@@ -101,6 +101,9 @@ void SearchIndex::Dictionary::clear()
 void SearchIndex::clear()
 {
     m_entries.clear();
+    m_ids.clear();
+    m_createdAtMs.clear();
+    m_live.clear();
     m_freeSlots.clear();
     m_slotByID.clear();
     m_wordOrder.clear();
@@ -316,6 +319,7 @@ void SearchIndex::place(Entry&& entry)
         Entry& old = m_entries[slot];
         relink(slot, old.words, entry.words, m_words);
         relink(slot, old.tags, entry.tags, m_tags);
+        m_createdAtMs[slot] = entry.createdAtMs;
         old = std::move(entry);
         return;
     }
@@ -326,10 +330,16 @@ void SearchIndex::place(Entry&& entry)
     } else {
         slot = Slot(m_entries.size());
         m_entries.emplace_back();
+        m_ids.emplace_back();
+        m_createdAtMs.push_back(0);
+        m_live.push_back(0);
     }
     link(slot, entry.words, m_words);
     link(slot, entry.tags, m_tags);
     m_slotByID.insert(entry.id, slot);
+    m_ids[slot] = entry.id;
+    m_createdAtMs[slot] = entry.createdAtMs;
+    m_live[slot] = 1;
     m_entries[slot] = std::move(entry);
 }
 
@@ -344,6 +354,8 @@ bool SearchIndex::remove(const QUuid& id)
     unlink(slot, entry.words, m_words);
     unlink(slot, entry.tags, m_tags);
     entry = Entry();
+    m_ids[slot] = QUuid();
+    m_live[slot] = 0;
     m_freeSlots.push_back(slot);
     return true;
 }

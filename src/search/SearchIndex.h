@@ -84,6 +84,10 @@ public:
     Slot slotCount() const { return Slot(m_entries.size()); }
     const Entry& entry(Slot slot) const { return m_entries[slot]; }
     std::optional<Slot> slotOf(const QUuid& id) const;
+    // Per-slot values kept side by side, so that ranking many hits stays in the cache.
+    bool isLive(Slot slot) const { return m_live[slot] != 0; }
+    const QUuid& idAt(Slot slot) const { return m_ids[slot]; }
+    qint64 createdAtMsAt(Slot slot) const { return m_createdAtMs[slot]; }
     // Sets marks[slot] = 1 for every item the token index holds under token; marks has
     // slotCount() elements.
     void markToken(QStringView token, std::vector<quint8>& marks) const;
@@ -126,6 +130,9 @@ private:
     void markPostings(const std::vector<Slot>& postings, std::vector<quint8>& marks) const;
 
     std::vector<Entry> m_entries;
+    std::vector<QUuid> m_ids;
+    std::vector<qint64> m_createdAtMs;
+    std::vector<quint8> m_live;
     std::vector<Slot> m_freeSlots;
     QHash<QUuid, Slot> m_slotByID;
     Dictionary m_words;

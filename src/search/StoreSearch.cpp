@@ -128,11 +128,11 @@ void VeskStore::refreshFilteredItems(const QString& query)
     std::vector<Ranked> ranked;
     ranked.reserve(rankedSlots.size());
     for (const RankedSlot& hit : rankedSlots) {
-        const SearchIndex::Entry& entry = state.index.entry(hit.slot);
-        double score = hit.score + recencyBonus(entry.createdAtMs, nowMs);
+        const qint64 createdAtMs = state.index.createdAtMsAt(hit.slot);
+        double score = hit.score + recencyBonus(createdAtMs, nowMs);
         if (!usage.isEmpty())
-            score += 0.9 * usage.value(entry.id, 0.0);
-        ranked.push_back({&entry.source, rankingStep(score), entry.createdAtMs});
+            score += 0.9 * usage.value(state.index.idAt(hit.slot), 0.0);
+        ranked.push_back({&state.index.entry(hit.slot).source, rankingStep(score), createdAtMs});
     }
     // The order of sortRankedItems, on light records instead of whole items.
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
