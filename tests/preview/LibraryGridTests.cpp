@@ -239,6 +239,24 @@ TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
     EXPECT_FALSE(store->items()[store->indexOfItem(items[2].id)].groupID.has_value());
     EXPECT_EQ(store->intakeNotice()->id, lastNotice);
 
+    // The item changed while its menu was open: the move keeps the change; an item deleted
+    // meanwhile is neither moved nor announced.
+    menu.reset(grid->buildCardContextMenu(items[3]));
+    VeskItem renamed = store->items()[store->indexOfItem(items[3].id)];
+    renamed.title = QStringLiteral("Renamed meanwhile");
+    store->updateItem(renamed);
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
+    EXPECT_EQ(store->items()[store->indexOfItem(items[3].id)].title, QStringLiteral("Renamed meanwhile"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Renamed meanwhile \u2192 No Group"));
+    const QUuid renamedNotice = store->intakeNotice()->id;
+    menu.reset(grid->buildCardContextMenu(items[3]));
+    store->setItems({store->items()[store->indexOfItem(items[0].id)]});
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
+    EXPECT_EQ(store->intakeNotice()->id, renamedNotice);
+    EXPECT_LT(store->indexOfItem(items[3].id), 0);
+    store->setItems(items);
+    menu.reset(grid->buildCardContextMenu(items[2]));
+
     QSignalSpy newGroup(grid.get(), &LibraryGridView::newGroupRequested);
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/New Group\u2026"))->trigger();
     ASSERT_EQ(newGroup.count(), 1);
