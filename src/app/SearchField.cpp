@@ -37,6 +37,9 @@ SearchField::SearchField(VeskStore& store, MainWindowState& state, QWidget* pare
     m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_edit->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
     m_edit->setAccessibleName(QStringLiteral("Search"));
+    // A drop anywhere on the window is an intake, the header included: a file or link dropped on
+    // the field must be kept, not typed into the search.
+    m_edit->setAcceptDrops(false);
     m_edit->installEventFilter(this);
     row->addWidget(m_edit, 1);
 

@@ -356,6 +356,56 @@ TEST_F(ContentViewTest, DroppingAFileImportsItAndSelectsIt)
     delete mime;
 }
 
+// The widget a real drag over `point` is delivered to: the deepest widget there, or the first of
+// its parents that accepts drops.
+QWidget* dropTargetAt(QWidget& window, const QPoint& point)
+{
+    QWidget* target = window.childAt(point);
+    if (!target)
+        target = &window;
+    while (target && !target->isWindow() && !target->acceptDrops())
+        target = target->parentWidget();
+    return target;
+}
+
+TEST_F(ContentViewTest, ADropAnywhereOnTheWindowIsTheWindowsIntake)
+{
+    ContentView& view = makeWindow();
+    showAndActivate(view);
+    const QString folder = makeTempDirectory(QStringLiteral("drop-header"));
+    const QString path = folder + QStringLiteral("/ticket.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Train ticket to the coast");
+    }
+    // A file manager's drag: the file, and its path as text.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    mime.setText(path);
+
+    // Dropped on the search field, the file is kept, not typed into the search.
+    QLineEdit* edit = view.header()->searchField()->lineEdit();
+    const QPoint onField = edit->mapTo(&view, edit->rect().center());
+    QWidget* target = dropTargetAt(view, onField);
+    ASSERT_EQ(target, &view);
+    QDragEnterEvent enter(onField, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(onField), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), qsizetype(1), 5000);
+    EXPECT_TRUE(store->searchText().isEmpty());
+
+    // Over the library, its grid and the preview of the selected item alike.
+    store->select(store->items().constFirst().id);
+    QTest::qWait(50);
+    for (int x = 20; x < view.width(); x += 90) {
+        for (int y = 10; y < view.height(); y += 70)
+            EXPECT_EQ(dropTargetAt(view, QPoint(x, y)), &view) << "at " << x << "," << y;
+    }
+}
+
 TEST_F(ContentViewTest, DragOverTheLibraryDrawsTheDashedFrameInsideIt)
 {
     store->setItems({makeItem(QStringLiteral("kept"), 1000)});
