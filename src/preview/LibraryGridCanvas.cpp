@@ -407,7 +407,8 @@ void LibraryGridCanvas::renderNeighbours()
         const VeskCardContent content = contentFor(item, false);
         if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
             continue;
-        m_paintCache.body(content, currentLook(item, now), cardRect(index).size(), ratio, theme);
+        const CardLook look = currentLook(item, now);
+        m_paintCache.body(content, look, cardRect(index).size(), cardBodyRenderRatio(look, ratio), theme);
         if (budget.elapsed() > 6) {
             // Leave the rest for the next idle turn.
             m_neighbourTimer.start();

@@ -583,9 +583,25 @@ double CardPaintCache::shadowMargin(int radius)
     return std::ceil(radius * 2.0 + 2.0);
 }
 
+qreal cardBodyRenderRatio(const CardLook& look, qreal ratio)
+{
+    // The scales the card's states rest at (capture pulse, top result, selection, searching,
+    // hover); a scale on its way between them would render a new body every frame.
+    static constexpr double kRestingScales[] = {1.022, 1.005, 1.036, 1.028, 1.012, 0.992, 1.014};
+    if (look[CardLook::Tilt] > 0.001)
+        return ratio;
+    const double scale = look[CardLook::Scale];
+    for (double resting : kRestingScales) {
+        if (std::abs(scale - resting) < 0.0002)
+            return ratio * scale;
+    }
+    return ratio;
+}
+
 void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
                    const Theme& theme, CardPaintCache* cache)
 {
+    const QTransform outer = painter.worldTransform();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -634,7 +650,21 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     }
     painter.setOpacity(baseOpacity);
 
-    if (cache)
+    const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
+    if (cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate) {
+        // Rendered at the card's scale: blit it pixel for pixel at a whole-pixel position.
+        const QPixmap body = cache->body(content, look, card.size(), bodyRatio, theme);
+        const double scale = look[CardLook::Scale];
+        const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY])
+                                         + (card.topLeft() - QPointF(kBodyMargin, kBodyMargin)) * scale);
+        const QPointF snapped(std::round(origin.x() * ratio) / ratio, std::round(origin.y() * ratio) / ratio);
+        painter.save();
+        painter.setWorldTransform(QTransform());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawPixmap(QRectF(snapped, QSizeF(body.width() / ratio, body.height() / ratio)), body,
+                           QRectF(body.rect()));
+        painter.restore();
+    } else if (cache)
         painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
                            cache->body(content, look, card.size(), ratio, theme));
     else

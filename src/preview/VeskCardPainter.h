@@ -73,6 +73,11 @@ private:
     QHash<QString, QPixmap> m_shadows;
 };
 
+// The pixel ratio a cached body is rendered at for this look: a card resting in one of its
+// scaled poses is rendered at that scale, so its text is drawn crisp instead of resampled; while
+// it moves between poses it keeps the plain rendering.
+qreal cardBodyRenderRatio(const CardLook& look, qreal ratio);
+
 // Paints one card into `cell` (its untransformed frame in the painter's coordinates), through
 // the cache when one is given.
 void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,

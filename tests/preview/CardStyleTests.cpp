@@ -1,6 +1,11 @@
 #include "preview/ItemFileKinds.h"
+#include "preview/ItemDates.h"
+#include "preview/VeskCardPainter.h"
 #include "preview/VeskCardStyle.h"
+#include "platform/ui/Theme.h"
 
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -143,6 +148,55 @@ TEST(CardContent, LinkHostsFileNamesAndExtracts)
     note.text = QStringLiteral("body");
     EXPECT_EQ(cardExtract(note, true).kind, CardExtractKind::RichText);
     EXPECT_EQ(cardExtract(note, false).kind, CardExtractKind::PlainText);
+}
+
+// How sharp the drawing inside a rectangle is: the mean step in grey level between neighbouring
+// pixels. Resampling a picture of text softens every glyph edge and lowers it.
+double edgeEnergy(const QImage& image, const QRect& area)
+{
+    double total = 0;
+    for (int y = area.top(); y < area.bottom(); ++y) {
+        for (int x = area.left(); x < area.right(); ++x) {
+            const int here = qGray(image.pixel(x, y));
+            total += std::abs(here - qGray(image.pixel(x + 1, y))) + std::abs(here - qGray(image.pixel(x, y + 1)));
+        }
+    }
+    return total / (double(area.width() - 1) * (area.height() - 1));
+}
+
+TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = VeskKind::Text;
+    item.title = QStringLiteral("Harbour lantern letter");
+    item.text = QStringLiteral("Quarterly mountain sketch notes for the river walk");
+    item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+    VeskCardContent content;
+    content.item = item;
+    content.displayTitle = item.title;
+    content.dates = cardDatesFor(item, std::nullopt);
+
+    auto render = [&](const VeskCardFlags& f, CardPaintCache* cache) {
+        QImage image(QSize(260, 240), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paintVeskCard(painter, QRectF(30, 26, 200, kCardHeight), content, CardLook::from(cardStyleFor(f), f, false),
+                      Theme::current(), cache);
+        return image;
+    };
+    // The details text of the card: dates, title and extract.
+    const QRect text(48, 112, 164, 70);
+    // Searching shrinks every other card, the top result and a selection grow: through the cache
+    // each must be as sharp as the card drawn directly, not a resampled, blurred picture of it.
+    for (const VeskCardFlags& f : {flags({&F::isSearching}), flags({&F::isSearching, &F::isTopResult}),
+                                   flags({&F::isSelected}), flags({})}) {
+        CardPaintCache cache;
+        const QImage cached = render(f, &cache);
+        const QImage direct = render(f, nullptr);
+        EXPECT_GT(edgeEnergy(cached, text), 0.95 * edgeEnergy(direct, text))
+            << "searching " << f.isSearching << " top " << f.isTopResult << " selected " << f.isSelected;
+    }
 }
 
 } // namespace
