@@ -406,18 +406,31 @@ bool ContentView::handleDrop(const QMimeData& mime)
     return !actions.isEmpty();
 }
 
+namespace {
+// A drop is always taken as a copy: accepting a move would let the file manager delete the
+// original while its import is still queued. A drag that can only be moved is refused.
+bool acceptAsCopy(QDropEvent* event)
+{
+    if (!event->mimeData() || !dropIsAcceptable(*event->mimeData())
+        || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+} // namespace
+
 void ContentView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData() && dropIsAcceptable(*event->mimeData())) {
-        event->acceptProposedAction();
+    if (acceptAsCopy(event))
         m_state->setIsTargeted(true);
-    }
 }
 
 void ContentView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData() && dropIsAcceptable(*event->mimeData()))
-        event->acceptProposedAction();
+    acceptAsCopy(event);
 }
 
 void ContentView::dragLeaveEvent(QDragLeaveEvent* event)
@@ -429,10 +442,12 @@ void ContentView::dragLeaveEvent(QDragLeaveEvent* event)
 void ContentView::dropEvent(QDropEvent* event)
 {
     m_state->setIsTargeted(false);
-    if (event->mimeData() && handleDrop(*event->mimeData()))
-        event->acceptProposedAction();
-    else
+    if (!(event->possibleActions() & Qt::CopyAction) || !event->mimeData() || !handleDrop(*event->mimeData())) {
         event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
 // --- Sheets ---

@@ -430,6 +430,43 @@ TEST_F(ContentViewTest, DragOverTheLibraryDrawsTheDashedFrameInsideIt)
     EXPECT_EQ(accentPixelsAlongTopEdge(), 0);
 }
 
+TEST_F(ContentViewTest, ADropIsTakenAsACopySoTheSourceKeepsItsFile)
+{
+    ContentView& view = makeWindow();
+    showAndActivate(view);
+    const QString path = makeTempDirectory(QStringLiteral("drop-move")) + QStringLiteral("/draft.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("A draft the file manager offers to move");
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+
+    // A file manager proposing a move (Shift held): accepting it would have it delete the file.
+    const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(600, 400), copyOrMove, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(&view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(600, 400), copyOrMove, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(&view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), qsizetype(1), 5000);
+
+    // A drag that can only be moved is refused outright.
+    QDragEnterEvent moveOnly(QPoint(600, 400), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+    EXPECT_FALSE(view.state().isTargeted());
+    QDropEvent moveDrop(QPointF(600, 400), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &moveDrop);
+    EXPECT_FALSE(moveDrop.isAccepted());
+}
+
 TEST_F(ContentViewTest, DropOfNothingUsableIsRefused)
 {
     ContentView& view = makeWindow();
