@@ -136,6 +136,8 @@ VeskRichTextReadView::VeskRichTextReadView(QWidget* parent) : QWidget(parent)
     m_textView->setFrameShape(QFrame::NoFrame);
     m_textView->setReadOnly(true);
     m_textView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Selectable for copying, but nothing to type into: no blinking caret after a click.
+    m_textView->setCursorWidth(0);
     m_textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_textView->setLineWrapMode(QTextEdit::WidgetWidth);
     m_textView->viewport()->setAutoFillBackground(false);

@@ -23,9 +23,10 @@ QString chipStyleSheet()
     auto rgba = [](const QColor& color) { return color.name(QColor::HexArgb); };
     return QStringLiteral(
                "QToolButton { border: 1px solid %1; border-radius: 5px; padding: 2px 4px; color: %2; }"
-               "QToolButton[veskActive=\"true\"] { color: %3; background: %4; border: 1px solid %5; border-radius: 4px; }")
+               "QToolButton[veskActive=\"true\"] { color: %3; background: %4; border: 1px solid %5; border-radius: 4px; }"
+               "QFrame#divider { color: %6; }")
         .arg(rgba(theme.primary(0.12)), rgba(theme.primary()), rgba(theme.accent()), rgba(theme.accent(0.20)),
-             rgba(theme.accent(0.45)));
+             rgba(theme.accent(0.45)), rgba(theme.separator()));
 }
 
 // Letters for the character-style chips when the icon map has no symbol for them.
@@ -152,6 +153,7 @@ void VeskRichTextToolbar::addDivider()
     divider->setFrameShape(QFrame::VLine);
     divider->setFrameShadow(QFrame::Plain);
     divider->setFixedHeight(18);
+    divider->setObjectName(QStringLiteral("divider"));
     layout()->addWidget(divider);
 }
 

@@ -285,6 +285,7 @@ TEST(RichTextReadView, ClickingGlyphsTogglesThemAndReportsRtf)
     ASSERT_TRUE(reported);
     EXPECT_EQ(documentText(*editableAttributedString(reported, {})), QStringLiteral("\u2611 milk\n\u25CB one\n\u25CF two"))
         << "other radio glyphs stay as they are";
+    EXPECT_EQ(text->cursorWidth(), 0) << "text to read and select shows no caret after a click";
 
     // Hovering: arrow beside a glyph, I-beam over words.
     QTest::mouseMove(text->viewport(), glyphPoint(0) - QPoint(7, 0));
