@@ -79,16 +79,31 @@ void NoticeHost::clear()
 
 void NoticeHost::fadeOut(QWidget* view)
 {
+    // A notice replaced while it is still coming in leaves from where it got to; its entrance
+    // must not finish afterwards and drop the fading effect.
+    for (QAbstractAnimation* running : view->findChildren<QAbstractAnimation*>(QString(), Qt::FindDirectChildrenOnly))
+        running->stop();
+    auto* current = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
+    const qreal startOpacity = current ? current->opacity() : 1.0;
     auto* opacity = new QGraphicsOpacityEffect(view);
-    opacity->setOpacity(1.0);
+    opacity->setOpacity(startOpacity);
     view->setGraphicsEffect(opacity);
-    auto* fade = new QPropertyAnimation(opacity, "opacity", view);
+    // It leaves the way it came: back towards the top edge while it fades.
+    auto* group = new QParallelAnimationGroup(view);
+    auto* slide = new QPropertyAnimation(view, "pos", group);
+    slide->setDuration(180);
+    slide->setStartValue(view->pos());
+    slide->setEndValue(view->pos() - QPoint(0, 24));
+    slide->setEasingCurve(AnimationCurves::easeOut());
+    auto* fade = new QPropertyAnimation(opacity, "opacity", group);
     fade->setDuration(180);
-    fade->setStartValue(1.0);
+    fade->setStartValue(startOpacity);
     fade->setEndValue(0.0);
     fade->setEasingCurve(AnimationCurves::easeOut());
-    connect(fade, &QAbstractAnimation::finished, view, &QObject::deleteLater);
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    group->addAnimation(slide);
+    group->addAnimation(fade);
+    connect(group, &QAbstractAnimation::finished, view, &QObject::deleteLater);
+    group->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void NoticeHost::reposition()

@@ -10,10 +10,13 @@
 #include "app/SearchField.h"
 #include "app/MainWindowState.h"
 #include "app/NoticeBanner.h"
+#include "app/NoticeHost.h"
 #include "app/VeskApp.h"
 #include "preview/LibraryGridView.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 namespace vesk::test {
@@ -32,6 +35,27 @@ TEST(NoticeBannerTest, EmptyDetailShowsTheTitleOnlyAndLongDetailStaysOnOneLine)
     EXPECT_GT(shortDetail.sizeHint().height(), titleOnly.sizeHint().height());
     EXPECT_EQ(longDetail.sizeHint().height(), shortDetail.sizeHint().height()) << "the detail never wraps";
     EXPECT_LE(longDetail.sizeHint().width(), NoticeBanner::maximumTextWidth + 2 * NoticeBanner::shadowMargin + 80);
+}
+
+TEST(NoticeHostTest, ANoticeReplacedWhileComingInStillLeavesAndTheNewOneSettles)
+{
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    NoticeHost host(&window, 84, 18);
+    QPointer<QWidget> first = new QLabel(QStringLiteral("first"));
+    host.show(first);
+    QTest::qWait(20); // its entrance is still running
+    QPointer<QWidget> second = new QLabel(QStringLiteral("second"));
+    host.show(second);
+    EXPECT_EQ(host.current(), second.data());
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
+    QTRY_COMPARE(second->pos(), host.targetPosition(second));
+    QTRY_VERIFY(second->graphicsEffect() == nullptr);
+
+    host.clear();
+    EXPECT_EQ(host.current(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 2000);
 }
 
 using LibraryContentTest = WindowTest;
