@@ -183,6 +183,25 @@ TEST(RichTextEditor, LinksFoundWhileTypingFollowTheFinishedAddress)
     f.type(QStringLiteral("!"));
     EXPECT_EQ(charFormatAt(document, 16).anchorHref(), "https://example.org");
     EXPECT_FALSE(hasLink(charFormatAt(document, 20)));
+
+    // A checklist item that ends in a link: the next item starts without it.
+    EditorFixture g;
+    g.type(QStringLiteral("recipes"));
+    g.press("checklist");
+    QTextCursor word(g.view()->document());
+    word.setPosition(2);
+    word.setPosition(9, QTextCursor::KeepAnchor);
+    g.view()->setTextCursor(word);
+    g.controller.setLinkPrompt([](QWidget*, const QString&) { return std::optional<QString>(QStringLiteral("example.org")); });
+    g.controller.addLinkToSelection();
+    g.moveTo(9);
+    g.pressReturn();
+    g.type(QStringLiteral("x"));
+    ASSERT_EQ(g.editor.plainText(), QStringLiteral("\u2610 recipes\n\u2610 x"));
+    const QTextDocument& items = *g.view()->document();
+    EXPECT_EQ(charFormatAt(items, 10).anchorHref(), "vesk-check://toggle");
+    for (int i : {11, 12})
+        EXPECT_FALSE(hasLink(charFormatAt(items, i))) << i;
 }
 
 TEST(RichTextEditor, UndoTakesBackACommandOrATypedLinkInOneStep)
