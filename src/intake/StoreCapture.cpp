@@ -62,7 +62,7 @@ bool VeskStore::commitNewItem(const VeskItem& item)
     if (!saved)
         m_unsavedItemIDs.insert(item.id);
 
-    refreshSearchAfterChange();
+    refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;
 }

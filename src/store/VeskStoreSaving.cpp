@@ -38,7 +38,7 @@ void VeskStore::updateItem(const VeskItem& item)
         emit itemsChanged();
     }
     saveItemToDatabase(item);
-    refreshSearchAfterChange();
+    refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
 }
 
