@@ -75,11 +75,14 @@ void LibraryGridCanvas::setState(const GridState& state)
         m_captureExpanded = false;
         m_captureWasVisible = false;
     }
-    if (listChanged) {
-        m_hoverIndex = -1;
+    if (listChanged)
         m_pressIndex = -1;
-    }
     updateLayout();
+    if (listChanged) {
+        // Whatever card now lies under a still pointer is the hovered one; a rebuilt list (a
+        // click refreshes it) must not drop the hover of the card the pointer rests on.
+        m_hoverIndex = m_pointer ? indexAt(*m_pointer) : -1;
+    }
     viewport()->update();
 }
 
@@ -460,6 +463,7 @@ void LibraryGridCanvas::mousePressEvent(QMouseEvent* event)
 
 void LibraryGridCanvas::mouseReleaseEvent(QMouseEvent* event)
 {
+    m_pointer = event->position().toPoint();
     const qsizetype index = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : -1;
     const bool click = index >= 0 && index == m_pressIndex;
     m_pressIndex = -1;
@@ -470,20 +474,24 @@ void LibraryGridCanvas::mouseReleaseEvent(QMouseEvent* event)
 
 void LibraryGridCanvas::mouseMoveEvent(QMouseEvent* event)
 {
+    m_pointer = event->position().toPoint();
     setHoverIndex(indexAt(event->position().toPoint()));
     QAbstractScrollArea::mouseMoveEvent(event);
 }
 
 void LibraryGridCanvas::leaveEvent(QEvent* event)
 {
+    m_pointer.reset();
     setHoverIndex(-1);
     QAbstractScrollArea::leaveEvent(event);
 }
 
 bool LibraryGridCanvas::viewportEvent(QEvent* event)
 {
-    if (event->type() == QEvent::Leave)
+    if (event->type() == QEvent::Leave) {
+        m_pointer.reset();
         setHoverIndex(-1);
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 

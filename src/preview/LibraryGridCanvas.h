@@ -126,6 +126,8 @@ private:
 
     qsizetype m_hoverIndex = -1;
     qsizetype m_pressIndex = -1;
+    // Where the pointer last was over the cards, in viewport coordinates; none once it left.
+    std::optional<QPoint> m_pointer;
     bool m_animationsEnabled = true;
     QHash<QUuid, CardAnimation> m_animations;
     QElapsedTimer m_clock;

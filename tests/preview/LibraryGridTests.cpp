@@ -375,6 +375,17 @@ TEST_F(LibraryGridTest, HoverFollowsThePointer)
     EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Scale], 1.014);
 }
 
+TEST_F(LibraryGridTest, HoverSurvivesARefreshOfTheList)
+{
+    // Over 120 items the recent cut rebuilds the shown list on every refresh.
+    showGrid(makeItems(200));
+    LibraryGridCanvas* canvas = grid->canvas();
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(3).center().toPoint());
+    store->select(items[5].id);
+    grid->refreshNow();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 1.0);
+}
+
 TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
 {
     showGrid(makeItems(300));
