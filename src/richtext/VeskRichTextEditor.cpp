@@ -5,6 +5,7 @@
 #include "richtext/RichTextLinks.h"
 #include "richtext/RichTextLists.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/SmartPunctuation.h"
 #include "richtext/VeskRichTextController.h"
 
 #include <QKeyEvent>
@@ -84,6 +85,26 @@ void VeskRichTextEditView::keyPressEvent(QKeyEvent* event)
         ensureCursorVisible();
         event->accept();
         return;
+    }
+    const QString typed = event->text();
+    const bool plainKey = !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (plainKey && typed.size() == 1 && !isReadOnly()) {
+        QTextCursor cursor = textCursor();
+        const int start = cursor.selectionStart();
+        const std::optional<SmartTyping> smart =
+            smartTyping(documentText(*document()), start, cursor.selectionEnd() - start, typed[0]);
+        if (smart) {
+            const QTextCharFormat typing = currentCharFormat();
+            cursor.beginEditBlock();
+            cursor.setPosition(smart->start);
+            cursor.setPosition(smart->start + smart->length, QTextCursor::KeepAnchor);
+            cursor.insertText(smart->replacement, typing);
+            cursor.endEditBlock();
+            setTextCursor(cursor);
+            ensureCursorVisible();
+            event->accept();
+            return;
+        }
     }
     QTextEdit::keyPressEvent(event);
 }

@@ -87,6 +87,21 @@ TEST(RichTextEditor, TypingWithBoldAndHeadingFromTheToolbar)
     EXPECT_EQ(f.editor.plainText(), "Groceries\nmilk");
 }
 
+TEST(RichTextEditor, SmartQuotesAndDashesWhileTyping)
+{
+    EditorFixture f;
+    f.type(QStringLiteral("He said \"don't\" -- ok ('a') x--- y"));
+    EXPECT_EQ(f.editor.plainText(), QStringLiteral("He said \u201Cdon\u2019t\u201D \u2014 ok (\u2018a\u2019) x--- y"));
+
+    // The dash keeps what is typed next in the text's typing style; one undo takes back the dash.
+    f.press("bold");
+    f.type(QStringLiteral(" a--b"));
+    EXPECT_TRUE(f.editor.plainText().endsWith(QStringLiteral(" a\u2014b")));
+    EXPECT_TRUE(runFont(charFormatAt(*f.view()->document(), int(f.editor.plainText().size()) - 1)).isBold());
+    f.view()->undo();
+    EXPECT_TRUE(f.editor.plainText().endsWith(QStringLiteral(" a--")));
+}
+
 TEST(RichTextEditor, EachListKindFromTheToolbar)
 {
     EditorFixture f;
