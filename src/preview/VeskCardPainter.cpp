@@ -354,18 +354,25 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
     }
     case CardExtractKind::RichText:
         if (!content.richText.isEmpty() && linesThatFit(Theme::font(12), 1) > 0) {
-            y += 4;
-            // Two lines of the stored rich text with its formatting, in a box 28 to 32 high.
+            // Two lines of the stored rich text with its formatting, in a box 28 to 32 high. Only
+            // whole lines are shown: when two do not fit the box or the room above the label,
+            // one is, rather than a line cut through the middle.
+            const double room = labelTop - 4 - (y + 4);
             VeskRichTextSnippet snippet(content.richText, 2);
-            const int boxHeight = std::clamp(snippet.heightForWidth(int(width)), 28, 32);
-            const double room = labelTop - 4 - y;
-            snippet.resize(int(width), std::min(boxHeight, int(std::max(0.0, room))));
-            painter.save();
-            painter.translate(left, y);
-            snippet.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-            painter.restore();
-            y += snippet.height();
-            break;
+            if (snippet.heightForWidth(int(width)) > std::min(32.0, room))
+                snippet.setMaximumLines(1);
+            const int textHeight = snippet.heightForWidth(int(width));
+            if (textHeight <= room) {
+                y += 4;
+                const int boxHeight = std::min(std::clamp(textHeight, 28, 32), int(room));
+                snippet.resize(int(width), std::max(textHeight, boxHeight));
+                painter.save();
+                painter.translate(left, y);
+                snippet.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+                painter.restore();
+                y += snippet.height();
+                break;
+            }
         }
         [[fallthrough]];
     case CardExtractKind::PlainText: {
