@@ -11,9 +11,11 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QShortcut>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextList>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,6 +41,37 @@ void removePictures(QTextDocument& document)
         cursor.setPosition(int(i));
         cursor.setPosition(int(i) + 1, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
+    }
+}
+
+// Lists in pasted HTML become Qt text lists, whose markers are drawn rather than written: they would
+// be missing from the note's plain text and stored form. Vesk lists are characters, so each item
+// gets its marker as text and leaves the list.
+void writeOutListMarkers(QTextDocument& document)
+{
+    struct Item {
+        QTextBlock block;
+        QString marker;
+    };
+    QList<Item> items;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextList* list = block.textList();
+        if (!list)
+            continue;
+        const QTextListFormat::Style style = list->format().style();
+        const bool bulleted = style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
+            || style == QTextListFormat::ListSquare || style == QTextListFormat::ListStyleUndefined;
+        items.append({block, bulleted ? QStringLiteral("\u2022 ")
+                                      : QString::number(list->itemNumber(block) + 1) + QStringLiteral(". ")});
+    }
+    for (const Item& item : items) {
+        if (QTextList* list = item.block.textList())
+            list->remove(item.block);
+        QTextCursor cursor(item.block);
+        QTextBlockFormat format = cursor.blockFormat();
+        format.setIndent(0);
+        cursor.setBlockFormat(format);
+        cursor.insertText(item.marker, charFormatAt(document, item.block.position()));
     }
 }
 
@@ -137,6 +170,7 @@ void VeskRichTextEditView::insertFromMimeData(const QMimeData* source)
         auto pasted = makeRichTextDocument();
         pasted->setHtml(source->html());
         removePictures(*pasted);
+        writeOutListMarkers(*pasted);
         textCursor().insertFragment(QTextDocumentFragment(pasted.get()));
         ensureCursorVisible();
         return;

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
@@ -272,6 +273,20 @@ TEST(RichTextEditor, PastedRtfIsReadWithOurReader)
     QApplication::clipboard()->setMimeData(html);
     f.view()->paste();
     EXPECT_EQ(f.editor.plainText(), "pasted-and more") << "pictures are not taken in";
+
+    // Lists from a web page keep their markers as text, as every Vesk list does, so the stored
+    // note and its plain text still show them.
+    EditorFixture g;
+    auto* lists = new QMimeData;
+    lists->setHtml(QStringLiteral("<ul><li>one</li><li>two</li></ul><ol><li>a</li><li><i>b</i></li></ol>"));
+    QApplication::clipboard()->setMimeData(lists);
+    g.view()->paste();
+    EXPECT_EQ(g.editor.plainText(), QStringLiteral("\u2022 one\n\u2022 two\n1. a\n2. b"));
+    for (QTextBlock block = g.view()->document()->begin(); block.isValid(); block = block.next()) {
+        EXPECT_EQ(block.textList(), nullptr) << block.text().toStdString();
+        EXPECT_EQ(block.blockFormat().indent(), 0);
+    }
+    EXPECT_TRUE(runFont(charFormatAt(*g.view()->document(), 20)).italic);
 }
 
 TEST(RichTextToolbar, SizeLabelAndChecksAndChipsWithoutAnEditor)
