@@ -407,16 +407,26 @@ bool ContentView::handleDrop(const QMimeData& mime)
 }
 
 namespace {
-// A drop is always taken as a copy: accepting a move would let the file manager delete the
-// original while its import is still queued. A drag that can only be moved is refused.
+// A drop is taken as a copy (or a link, which also leaves the source alone): accepting a move
+// would let the file manager delete the original while its import is still queued. A drag that
+// can only be moved is refused.
+std::optional<Qt::DropAction> nonDestructiveAction(const QDropEvent& event)
+{
+    if (event.possibleActions() & Qt::CopyAction)
+        return Qt::CopyAction;
+    if (event.possibleActions() & Qt::LinkAction)
+        return Qt::LinkAction;
+    return std::nullopt;
+}
+
 bool acceptAsCopy(QDropEvent* event)
 {
-    if (!event->mimeData() || !dropIsAcceptable(*event->mimeData())
-        || !(event->possibleActions() & Qt::CopyAction)) {
+    const std::optional<Qt::DropAction> action = nonDestructiveAction(*event);
+    if (!action || !event->mimeData() || !dropIsAcceptable(*event->mimeData())) {
         event->ignore();
         return false;
     }
-    event->setDropAction(Qt::CopyAction);
+    event->setDropAction(*action);
     event->accept();
     return true;
 }
@@ -442,11 +452,12 @@ void ContentView::dragLeaveEvent(QDragLeaveEvent* event)
 void ContentView::dropEvent(QDropEvent* event)
 {
     m_state->setIsTargeted(false);
-    if (!(event->possibleActions() & Qt::CopyAction) || !event->mimeData() || !handleDrop(*event->mimeData())) {
+    const std::optional<Qt::DropAction> action = nonDestructiveAction(*event);
+    if (!action || !event->mimeData() || !handleDrop(*event->mimeData())) {
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::CopyAction);
+    event->setDropAction(*action);
     event->accept();
 }
 

@@ -465,6 +465,11 @@ TEST_F(ContentViewTest, ADropIsTakenAsACopySoTheSourceKeepsItsFile)
     QDropEvent moveDrop(QPointF(600, 400), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &moveDrop);
     EXPECT_FALSE(moveDrop.isAccepted());
+    // A source that offers only a link still has its drop taken: a link leaves the source alone.
+    QDragEnterEvent linkOnly(QPoint(600, 400), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &linkOnly);
+    EXPECT_TRUE(linkOnly.isAccepted());
+    EXPECT_EQ(linkOnly.dropAction(), Qt::LinkAction);
 }
 
 TEST_F(ContentViewTest, DropOfNothingUsableIsRefused)
