@@ -199,6 +199,9 @@ public:
     // End of intake operations
 
     // Rich text operations (defined in src/richtext)
+    // Stores a new rich-text body alone (a toggled checklist glyph): the item's title, text and
+    // searchable text stay as they were, and search is not rerun.
+    void updateRichText(const QUuid& id, const QByteArray& rtf);
     // End of rich text operations
 
     // Face operations (defined in src/faces)

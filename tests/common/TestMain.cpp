@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -19,6 +20,12 @@ int main(int argc, char** argv)
     qputenv("VESK_KEYRING_SERVICE", "com.kestrovane.Vesk.secure.test");
     qputenv("XDG_DATA_HOME", (root + "/xdg-data").toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + "/xdg-config").toUtf8());
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = root + QStringLiteral("/runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
