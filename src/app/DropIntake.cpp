@@ -1,5 +1,7 @@
 #include "app/DropIntake.h"
 
+#include "intake/HtmlText.h"
+
 #include <QMimeData>
 #include <QStringDecoder>
 
@@ -87,7 +89,9 @@ QList<DropAction> dropActionsFor(const QMimeData& mime)
 
     if (mime.hasFormat(QStringLiteral("text/html"))) {
         const QString html = decodeDroppedHtml(mime.data(QStringLiteral("text/html")));
-        if (!html.trimmed().isEmpty()) {
+        // Markup without any text (a browser's picture drag is a lone <img>) would make an empty
+        // note and lose the address that came with it: the link or text below is kept instead.
+        if (!plainTextFromHTML(html).trimmed().isEmpty()) {
             DropAction action;
             action.kind = DropAction::Kind::AddHTML;
             action.html = html.toUtf8();

@@ -25,7 +25,8 @@ struct DropAction {
 // The intake actions for a drop, in order; empty when nothing usable was dropped.
 // - Local files (text/uri-list): one import each. A file manager also offers the paths as text;
 //   the files win, and any web addresses in the same list become links.
-// - Otherwise HTML (a browser drag offers HTML, a URL and text together; the HTML keeps the most).
+// - Otherwise HTML with some text in it (a browser drag offers HTML, a URL and text together; the
+//   HTML keeps the most).
 // - Otherwise each web address becomes a link.
 // - Otherwise non-blank plain text becomes a text item (the store makes a lone address a link).
 QList<DropAction> dropActionsFor(const QMimeData& mime);

@@ -106,6 +106,17 @@ TEST(DropIntakeTest, BrowserDragWithHtmlAndUrlBecomesHtml)
     EXPECT_EQ(dropActionsFor(text)[0].text, QStringLiteral("remember the milk"));
 }
 
+TEST(DropIntakeTest, PictureDraggedFromABrowserKeepsItsAddressNotAnEmptyNote)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl(QStringLiteral("https://example.org/photos/harbour.jpg"))});
+    mime.setHtml(QStringLiteral("<meta charset=\"utf-8\"><img src=\"https://example.org/photos/harbour.jpg\">"));
+    const QList<DropAction> actions = dropActionsFor(mime);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddLink);
+    EXPECT_EQ(actions[0].url, QUrl(QStringLiteral("https://example.org/photos/harbour.jpg")));
+}
+
 TEST(DropIntakeTest, NothingUsableGivesNoActions)
 {
     QMimeData empty;
