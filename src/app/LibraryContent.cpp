@@ -19,6 +19,9 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
     m_grid = new LibraryGridView(store);
     m_preview = new VeskPreview(store);
     m_preview->followSelection();
+    // A checklist glyph toggled in the pane is kept, not only shown.
+    m_preview->setRichTextUpdater(
+        [&store](const QUuid& id, const QByteArray& rtf) { store.updateRichText(id, rtf); });
     m_split = new SplitLayout(std::move(settings), m_grid, m_preview, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
