@@ -56,13 +56,15 @@ TEST(RankingOrder, IsAStrictWeakOrderingSoSortingCannotBreak)
         const Entry& c = entries[random.bounded(quint32(entries.size()))];
         ASSERT_FALSE(less(a, a));
         ASSERT_FALSE(less(a, b) && less(b, a));
-        if (less(a, b) && less(b, c))
+        if (less(a, b) && less(b, c)) {
             ASSERT_TRUE(less(a, c));
+        }
         // Incomparability is transitive too.
         const bool ab = !less(a, b) && !less(b, a);
         const bool bc = !less(b, c) && !less(c, b);
-        if (ab && bc)
+        if (ab && bc) {
             ASSERT_TRUE(!less(a, c) && !less(c, a));
+        }
     }
     std::sort(entries.begin(), entries.end(), less);
     EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end(), less));
