@@ -2,10 +2,12 @@
 
 #include "search/SearchText.h"
 
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace vesk {
 
@@ -118,30 +120,63 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
 {
     clear();
     m_entries.reserve(size_t(items.size()));
+    m_ids.reserve(size_t(items.size()));
+    m_createdAtMs.reserve(size_t(items.size()));
+    m_live.reserve(size_t(items.size()));
     m_slotByID.reserve(items.size());
-    // Reading each item's texts needs no shared table, so it runs on all cores, a batch at a
-    // time; only the interning of its words into the shared tables runs here, in item order.
-    constexpr qsizetype kBatch = 4096;
-    constexpr qsizetype kChunk = 64;
-    for (qsizetype start = 0; start < items.size(); start += kBatch) {
-        const qsizetype count = std::min(kBatch, items.size() - start);
-        std::vector<Prepared> prepared(static_cast<size_t>(count));
-        std::vector<qsizetype> chunks;
-        for (qsizetype offset = 0; offset < count; offset += kChunk)
-            chunks.push_back(offset);
-        auto prepareChunk = [&](qsizetype offset) {
-            for (qsizetype i = offset; i < std::min(count, offset + kChunk); ++i) {
-                const VeskItem& item = items[start + i];
-                prepared[size_t(i)] =
-                    prepare(item, peopleByItem.value(item.id), manualTagsByID.value(item.id));
-            }
-        };
-        if (count > kChunk)
-            QtConcurrent::blockingMap(chunks, prepareChunk);
+    if (items.isEmpty())
+        return;
+
+    // A few batches per core keep the cores busy when some items are much longer than others;
+    // larger batches mean fewer words for the serial step to look up.
+    constexpr qsizetype kSmallestBatch = 256;
+    const qsizetype cores = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    const qsizetype batchCount
+        = std::clamp<qsizetype>(items.size() / kSmallestBatch, 1, cores * 4);
+    const qsizetype perBatch = (items.size() + batchCount - 1) / batchCount;
+    std::vector<Batch> batches(static_cast<size_t>(batchCount));
+    std::vector<qsizetype> order(static_cast<size_t>(batchCount));
+    std::iota(order.begin(), order.end(), 0);
+    auto inParallel = [&](auto&& work) {
+        if (batchCount > 1)
+            QtConcurrent::blockingMap(order, work);
         else
-            prepareChunk(0);
-        for (Prepared& one : prepared)
-            place(intern(std::move(one)));
+            work(0);
+    };
+
+    inParallel([&](qsizetype number) {
+        Batch& batch = batches[size_t(number)];
+        const qsizetype first = number * perBatch;
+        const qsizetype last = std::min(items.size(), first + perBatch);
+        batch.entries.reserve(size_t(std::max<qsizetype>(0, last - first)));
+        for (qsizetype i = first; i < last; ++i) {
+            const VeskItem& item = items[i];
+            read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), batch);
+        }
+    });
+
+    // The shared tables take each batch's distinct words in item order.
+    std::vector<Translation> translations;
+    translations.reserve(batches.size());
+    for (const Batch& batch : batches)
+        translations.push_back(translate(batch));
+
+    inParallel([&](qsizetype number) {
+        Batch& batch = batches[size_t(number)];
+        for (Entry& entry : batch.entries)
+            retarget(entry, translations[size_t(number)]);
+        batch.words.clear();
+        batch.association.clear();
+        translations[size_t(number)] = Translation();
+    });
+
+    for (Batch& batch : batches) {
+        for (Entry& entry : batch.entries) {
+            internTags(entry);
+            place(std::move(entry));
+        }
+        batch.entries.clear();
+        batch.entries.shrink_to_fit();
     }
 }
 
@@ -210,21 +245,10 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     return changed;
 }
 
-namespace {
-
-void sortUniqueTexts(std::vector<std::u16string>& texts)
+void SearchIndex::read(const VeskItem& item, const QSet<QString>& people,
+    const QStringList& manualTags, Batch& batch)
 {
-    std::sort(texts.begin(), texts.end());
-    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
-}
-
-} // namespace
-
-SearchIndex::Prepared SearchIndex::prepare(
-    const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
-{
-    Prepared prepared;
-    Entry& entry = prepared.entry;
+    Entry& entry = batch.entries.emplace_back();
     entry.id = item.id;
     entry.source = item;
     entry.people = people;
@@ -235,41 +259,54 @@ SearchIndex::Prepared SearchIndex::prepare(
     entry.live = true;
     entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
         if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken)
-            prepared.words.emplace_back(u16(word));
+            entry.words.push_back(batch.words.intern(u16(word)));
     });
-    sortUniqueTexts(prepared.words);
+    sortUnique(entry.words);
 
     QStringList parts{item.title, item.note};
     if (item.text && *item.text != item.searchableText)
         parts.append(*item.text);
     parts.append(item.searchableText);
     parts.append(manualTags.join(QLatin1Char(' ')));
-    forEachContentToken(parts.join(QLatin1Char(' ')),
-        [&](const QString& token) { prepared.association.emplace_back(u16(token)); });
-    sortUniqueTexts(prepared.association);
-    return prepared;
+    forEachContentToken(parts.join(QLatin1Char(' ')), [&](const QString& token) {
+        entry.association.push_back(batch.association.intern(u16(token)));
+    });
+    sortUnique(entry.association);
 }
 
-SearchIndex::Entry SearchIndex::intern(Prepared&& prepared)
+SearchIndex::Translation SearchIndex::translate(const Batch& batch)
 {
-    Entry entry = std::move(prepared.entry);
-    entry.words.reserve(prepared.words.size());
-    for (const std::u16string& word : prepared.words) {
+    Translation translation;
+    translation.words.reserve(batch.words.texts.size());
+    for (const std::u16string& word : batch.words.texts) {
         const size_t known = m_words.texts.size();
         const quint32 id = m_words.intern(word);
         if (id >= known)
             m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
-        entry.words.push_back(id);
+        translation.words.push_back(id);
     }
-    sortUnique(entry.words);
+    translation.association.reserve(batch.association.texts.size());
+    for (const std::u16string& token : batch.association.texts)
+        translation.association.push_back(m_associationWords.intern(token));
+    return translation;
+}
+
+void SearchIndex::retarget(Entry& entry, const Translation& translation)
+{
+    for (quint32& word : entry.words)
+        word = translation.words[word];
+    std::sort(entry.words.begin(), entry.words.end());
+    for (quint32& token : entry.association)
+        token = translation.association[token];
+    std::sort(entry.association.begin(), entry.association.end());
+}
+
+void SearchIndex::internTags(Entry& entry)
+{
+    entry.tags.clear();
     for (const QString& tag : entry.record.tags)
         entry.tags.push_back(m_tags.intern(u16(tag)));
     sortUnique(entry.tags);
-    entry.association.reserve(prepared.association.size());
-    for (const std::u16string& token : prepared.association)
-        entry.association.push_back(m_associationWords.intern(token));
-    sortUnique(entry.association);
-    return entry;
 }
 
 void SearchIndex::link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary)
@@ -309,7 +346,12 @@ void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
 void SearchIndex::upsert(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {
-    place(intern(prepare(item, people, manualTags)));
+    Batch batch;
+    read(item, people, manualTags, batch);
+    Entry& entry = batch.entries.back();
+    retarget(entry, translate(batch));
+    internTags(entry);
+    place(std::move(entry));
 }
 
 void SearchIndex::place(Entry&& entry)

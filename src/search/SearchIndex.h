@@ -112,16 +112,24 @@ private:
         void grow();
     };
 
-    // An item read into its record and its words, before the words have ids; needs no shared
-    // state, so items can be prepared in parallel.
-    struct Prepared {
-        Entry entry;
-        std::vector<std::u16string> words;       // sorted, each once
-        std::vector<std::u16string> association; // sorted, each once
+    // Items read by one worker: their entries, whose words and association tokens are ids in
+    // the worker's own tables. Workers share nothing, so a whole library is read on all cores
+    // and each distinct word meets the shared tables once per worker, not once per item.
+    struct Batch {
+        Dictionary words;
+        Dictionary association;
+        std::vector<Entry> entries;
     };
-    static Prepared prepare(const VeskItem& item, const QSet<QString>& people,
-        const QStringList& manualTags);
-    Entry intern(Prepared&& prepared);
+    static void read(const VeskItem& item, const QSet<QString>& people,
+        const QStringList& manualTags, Batch& batch);
+    // Gives the batch's words and association tokens their ids in the shared tables.
+    struct Translation {
+        std::vector<quint32> words;
+        std::vector<quint32> association;
+    };
+    Translation translate(const Batch& batch);
+    static void retarget(Entry& entry, const Translation& translation);
+    void internTags(Entry& entry);
     void place(Entry&& entry);
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
