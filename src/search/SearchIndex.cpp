@@ -43,9 +43,11 @@ quint64 hashText(std::u16string_view text)
 
 } // namespace
 
-void SearchIndex::Dictionary::grow()
+void SearchIndex::Dictionary::rehash(size_t least)
 {
-    const size_t capacity = cells.empty() ? 1024 : cells.size() * 2;
+    size_t capacity = 1024;
+    while (capacity < least)
+        capacity *= 2;
     cells.assign(capacity, Cell());
     const size_t mask = capacity - 1;
     for (size_t id = 0; id < texts.size(); ++id) {
@@ -59,9 +61,13 @@ void SearchIndex::Dictionary::grow()
 
 quint32 SearchIndex::Dictionary::intern(std::u16string_view text)
 {
+    return intern(text, hashText(text));
+}
+
+quint32 SearchIndex::Dictionary::intern(std::u16string_view text, quint64 hash)
+{
     if ((texts.size() + 1) * 2 > cells.size())
-        grow();
-    const quint64 hash = hashText(text);
+        rehash(cells.empty() ? 1024 : cells.size() * 2);
     const size_t mask = cells.size() - 1;
     size_t i = size_t(hash) & mask;
     while (cells[i].idPlusOne) {
@@ -91,6 +97,54 @@ std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) c
         i = (i + 1) & mask;
     }
     return std::nullopt;
+}
+
+void SearchIndex::merge(const std::vector<const Dictionary*>& tables, Dictionary& target,
+    std::vector<std::vector<quint32>>& ids)
+{
+    constexpr int kShardBits = 6;
+    constexpr size_t kShards = size_t(1) << kShardBits;
+    auto shardOf = [](quint64 hash) { return size_t(hash >> (64 - kShardBits)); };
+
+    std::vector<size_t> tableNumbers(tables.size());
+    std::iota(tableNumbers.begin(), tableNumbers.end(), size_t(0));
+    std::vector<std::vector<quint64>> hashes(tables.size());
+    ids.assign(tables.size(), {});
+    QtConcurrent::blockingMap(tableNumbers, [&](size_t t) {
+        hashes[t].reserve(tables[t]->texts.size());
+        for (const std::u16string& text : tables[t]->texts)
+            hashes[t].push_back(hashText(text));
+        ids[t].resize(tables[t]->texts.size());
+    });
+
+    // Each shard sees the tables in order, so a text's id does not depend on the timing.
+    std::vector<Dictionary> shards(kShards);
+    std::vector<size_t> shardNumbers(kShards);
+    std::iota(shardNumbers.begin(), shardNumbers.end(), size_t(0));
+    QtConcurrent::blockingMap(shardNumbers, [&](size_t shard) {
+        for (size_t t = 0; t < tables.size(); ++t) {
+            const std::vector<quint64>& tableHashes = hashes[t];
+            for (size_t i = 0; i < tableHashes.size(); ++i) {
+                if (shardOf(tableHashes[i]) == shard)
+                    ids[t][i] = shards[shard].intern(tables[t]->texts[i], tableHashes[i]);
+            }
+        }
+    });
+
+    std::vector<quint32> offsets(kShards, 0);
+    for (size_t shard = 0; shard < kShards; ++shard) {
+        offsets[shard] = quint32(target.texts.size());
+        for (std::u16string& text : shards[shard].texts)
+            target.texts.push_back(std::move(text));
+        shards[shard].clear();
+    }
+    target.postings.resize(target.texts.size());
+    target.rehash(target.texts.size() * 2 + 2);
+
+    QtConcurrent::blockingMap(tableNumbers, [&](size_t t) {
+        for (size_t i = 0; i < ids[t].size(); ++i)
+            ids[t][i] += offsets[shardOf(hashes[t][i])];
+    });
 }
 
 void SearchIndex::Dictionary::clear()
@@ -155,11 +209,30 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         }
     });
 
-    // The shared tables take each batch's distinct words in item order.
-    std::vector<Translation> translations;
-    translations.reserve(batches.size());
-    for (const Batch& batch : batches)
-        translations.push_back(translate(batch));
+    std::vector<Translation> translations(batches.size());
+    {
+        std::vector<const Dictionary*> words;
+        std::vector<const Dictionary*> association;
+        for (const Batch& batch : batches) {
+            words.push_back(&batch.words);
+            association.push_back(&batch.association);
+        }
+        std::vector<std::vector<quint32>> wordIDs;
+        std::vector<std::vector<quint32>> associationIDs;
+        merge(words, m_words, wordIDs);
+        merge(association, m_associationWords, associationIDs);
+        for (size_t b = 0; b < batches.size(); ++b) {
+            translations[b].words = std::move(wordIDs[b]);
+            translations[b].association = std::move(associationIDs[b]);
+        }
+    }
+    // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.
+    std::vector<quint32> sorted(m_words.texts.size());
+    std::iota(sorted.begin(), sorted.end(), quint32(0));
+    std::sort(sorted.begin(), sorted.end(),
+        [&](quint32 a, quint32 b) { return m_words.texts[a] < m_words.texts[b]; });
+    for (quint32 id : sorted)
+        m_wordOrder.emplace_hint(m_wordOrder.end(), std::u16string_view(m_words.texts[id]), id);
 
     inParallel([&](qsizetype number) {
         Batch& batch = batches[size_t(number)];

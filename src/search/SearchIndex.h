@@ -105,12 +105,17 @@ private:
         std::vector<std::vector<Slot>> postings; // sorted; unused for association tokens
 
         quint32 intern(std::u16string_view text);
+        quint32 intern(std::u16string_view text, quint64 hash);
         std::optional<quint32> find(std::u16string_view text) const;
         void clear();
 
-    private:
-        void grow();
+        // Spreads the texts anew over a table of at least the given number of cells.
+        void rehash(size_t capacity);
     };
+    // Fills the empty target with every distinct text of the tables; ids[t][i] becomes the id
+    // of text i of table t. Texts are spread over shards by hash, so the work runs on all cores.
+    static void merge(const std::vector<const Dictionary*>& tables, Dictionary& target,
+        std::vector<std::vector<quint32>>& ids);
 
     // Items read by one worker: their entries, whose words and association tokens are ids in
     // the worker's own tables. Workers share nothing, so a whole library is read on all cores
