@@ -243,14 +243,44 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         translations[size_t(number)] = Translation();
     });
 
+    // Slots follow the items' order; a later item with the same id replaces the earlier one.
     for (Batch& batch : batches) {
         for (Entry& entry : batch.entries) {
             internTags(entry);
-            place(std::move(entry));
+            if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
+                m_createdAtMs[*existing] = entry.createdAtMs;
+                m_entries[*existing] = std::move(entry);
+                continue;
+            }
+            const Slot slot = Slot(m_entries.size());
+            m_slotByID.insert(entry.id, slot);
+            m_ids.push_back(entry.id);
+            m_createdAtMs.push_back(entry.createdAtMs);
+            m_live.push_back(1);
+            m_entries.push_back(std::move(entry));
         }
         batch.entries.clear();
         batch.entries.shrink_to_fit();
     }
+
+    // Each worker fills the postings of its own range of word ids, visiting slots in order, so
+    // every list comes out sorted without a lock.
+    const quint32 wordCount = quint32(m_words.texts.size());
+    const quint32 rangeCount = quint32(std::max<qsizetype>(1, cores * 2));
+    std::vector<quint32> ranges(rangeCount);
+    std::iota(ranges.begin(), ranges.end(), quint32(0));
+    QtConcurrent::blockingMap(ranges, [&](quint32 range) {
+        const quint32 low = quint32(quint64(wordCount) * range / rangeCount);
+        const quint32 high = quint32(quint64(wordCount) * (range + 1) / rangeCount);
+        for (Slot slot = 0; slot < m_entries.size(); ++slot) {
+            const std::vector<quint32>& words = m_entries[slot].words;
+            for (auto it = std::lower_bound(words.begin(), words.end(), low);
+                 it != words.end() && *it < high; ++it)
+                m_words.postings[*it].push_back(slot);
+        }
+    });
+    for (Slot slot = 0; slot < m_entries.size(); ++slot)
+        link(slot, m_entries[slot].tags, m_tags);
 }
 
 namespace {
