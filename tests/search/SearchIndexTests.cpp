@@ -242,6 +242,41 @@ TEST(SearchIndex, SingleItemChangesMatchAFullRebuild)
     }
 }
 
+// A large library is read by many workers at once and their tables merged; the result must be
+// what adding the items one by one gives, including an id that comes twice (the later wins).
+TEST(SearchIndex, ParallelRebuildMatchesItemByItemUpserts)
+{
+    RandomLibrary random(99);
+    QList<VeskItem> items;
+    QHash<QUuid, QSet<QString>> people;
+    QHash<QUuid, QStringList> tags;
+    for (int i = 0; i < 3000; ++i) {
+        VeskItem item = random.item();
+        people.insert(item.id, random.people());
+        tags.insert(item.id, random.tags());
+        items.append(item);
+    }
+    VeskItem again = items[10];
+    random.edit(again);
+    items.append(again);
+
+    SearchIndex serial;
+    for (const VeskItem& item : items)
+        serial.upsert(item, people.value(item.id), tags.value(item.id));
+    SearchIndex parallel;
+    parallel.rebuild(items, people, tags);
+    EXPECT_EQ(parallel.size(), 3000);
+    expectSameIndex(parallel, serial);
+    EXPECT_EQ(parallel.record(again.id)->title, again.title.toLower().toStdString());
+
+    // The rebuilt index keeps accepting single changes.
+    parallel.upsert(items[5], {}, {QStringLiteral("fresh")});
+    serial.upsert(items[5], {}, {QStringLiteral("fresh")});
+    EXPECT_TRUE(parallel.remove(items[7].id));
+    EXPECT_TRUE(serial.remove(items[7].id));
+    expectSameIndex(parallel, serial);
+}
+
 TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)
 {
     QList<VeskItem> items{textItem(QStringLiteral("one")), textItem(QStringLiteral("two")),
