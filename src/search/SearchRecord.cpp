@@ -19,7 +19,7 @@ std::string lowered(const QString& text, const std::function<void(QStringView)>&
 {
     if (text.isEmpty())
         return {};
-    const QString lower = text.toLower();
+    const QString lower = lowerText(text);
     if (visitWord)
         forEachIndexWord(lower, visitWord);
     return lower.toStdString();

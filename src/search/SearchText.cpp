@@ -130,7 +130,7 @@ const QSet<QString>& searchStopWords()
 
 void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit)
 {
-    const QString lowered = text.toLower();
+    const QString lowered = lowerText(text);
     const QSet<QString>& stopWords = searchStopWords();
     splitAt(QStringView(lowered), [](char32_t c) { return !isAlphanumeric(c); },
         [&](QStringView piece) {
@@ -208,6 +208,25 @@ QString normalizedTag(const QString& text)
 void forEachIndexWord(QStringView text, const std::function<void(QStringView)>& visit)
 {
     splitAt(text, [](char32_t c) { return c != U'#' && !isAlphanumeric(c); }, visit);
+}
+
+QString lowerText(const QString& text)
+{
+    const char16_t* const begin = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = begin + text.size();
+    bool hasUpper = false;
+    for (const char16_t* c = begin; c != end; ++c) {
+        if (*c >= 0x80)
+            return text.toLower();
+        hasUpper = hasUpper || (*c >= u'A' && *c <= u'Z');
+    }
+    if (!hasUpper)
+        return text;
+    QString lowered(text.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(lowered.data());
+    for (const char16_t* c = begin; c != end; ++c, ++out)
+        *out = (*c >= u'A' && *c <= u'Z') ? char16_t(*c + (u'a' - u'A')) : *c;
+    return lowered;
 }
 
 qsizetype searchCharacterCount(QStringView text)

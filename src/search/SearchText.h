@@ -37,6 +37,8 @@ QString normalizedTag(const QString& text);
 // Splits text into index words: runs of letters, numbers, marks and "#". Pieces are views into
 // text, in order, duplicates included.
 void forEachIndexWord(QStringView text, const std::function<void(QStringView)>& visit);
+// text.toLower(), much faster on plain ASCII text, which is most of what gets indexed.
+QString lowerText(const QString& text);
 
 // User-perceived character count and prefix, with a fast path for plain ASCII.
 qsizetype searchCharacterCount(QStringView text);

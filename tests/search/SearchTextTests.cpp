@@ -61,5 +61,13 @@ TEST(IndexWords, SplitAtEverythingButLettersNumbersMarksAndHash)
     EXPECT_EQ(words, (QStringList{"trip", "#paris", "2024", "foo", "bar", QStringLiteral("e\u0301t\u00e9"), "x"}));
 }
 
+TEST(SearchText, LowerTextAgreesWithQtOnEveryKindOfText)
+{
+    for (const QString& text : {QString(), QStringLiteral("plain words 123"),
+             QStringLiteral("Mixed CASE, @[Z]` and A"), QStringLiteral("ÉCOLE Straße İSTANBUL"),
+             QStringLiteral("ASCII first then ΣΟΦΙΑ"), QStringLiteral("😀 EMOJI")})
+        EXPECT_EQ(lowerText(text), text.toLower()) << text.toStdString();
+}
+
 } // namespace
 } // namespace vesk
