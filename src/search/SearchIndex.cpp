@@ -371,7 +371,8 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people,
         parts.append(*item.text);
     parts.append(item.searchableText);
     parts.append(manualTags.join(QLatin1Char(' ')));
-    forEachContentToken(parts.join(QLatin1Char(' ')), [&](const QString& token) {
+    const QString lowered = lowerText(parts.join(QLatin1Char(' ')));
+    forEachContentWord(lowered, [&](QStringView token) {
         entry.association.push_back(batch.association.intern(u16(token)));
     });
     sortUnique(entry.association);

@@ -128,11 +128,10 @@ const QSet<QString>& searchStopWords()
     return words;
 }
 
-void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit)
+void forEachContentWord(QStringView lowered, const std::function<void(QStringView)>& visit)
 {
-    const QString lowered = lowerText(text);
     const QSet<QString>& stopWords = searchStopWords();
-    splitAt(QStringView(lowered), [](char32_t c) { return !isAlphanumeric(c); },
+    splitAt(lowered, [](char32_t c) { return !isAlphanumeric(c); },
         [&](QStringView piece) {
             if (piece.size() < 3 || searchCharacterCount(piece) < 3)
                 return;
@@ -142,11 +141,16 @@ void forEachContentToken(const QString& text, const std::function<void(const QSt
                 hasLetter = QChar::isLetter(it.next());
             if (!hasLetter)
                 return;
-            const QString word = piece.toString();
-            if (stopWords.contains(word))
+            // Looked up in place: the raw-data string borrows the piece, nothing is copied.
+            if (stopWords.contains(QString::fromRawData(piece.data(), piece.size())))
                 return;
-            visit(word);
+            visit(piece);
         });
+}
+
+void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit)
+{
+    forEachContentWord(lowerText(text), [&](QStringView word) { visit(word.toString()); });
 }
 
 QSet<QString> extractTokens(const QString& text)

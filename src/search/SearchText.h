@@ -25,6 +25,8 @@ const QSet<QString>& searchStopWords();
 QSet<QString> extractTokens(const QString& text);
 // The same words, handed one by one (a word may come more than once).
 void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit);
+// The same for text that is already lower-cased, handing out views into it.
+void forEachContentWord(QStringView lowered, const std::function<void(QStringView)>& visit);
 
 // Title of a text item: its first non-blank line, trimmed, cut to 72 characters plus "…";
 // "Untitled Vesk" when there is none.
