@@ -39,6 +39,9 @@ bool isSimpleText(QStringView text)
 
 bool isAlphanumeric(char32_t c)
 {
+    // Most text is ASCII, where the answer needs no look-up in the character tables.
+    if (c < 0x80)
+        return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9');
     return QChar::isLetter(c) || QChar::isMark(c) || QChar::isNumber(c);
 }
 

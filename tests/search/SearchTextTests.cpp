@@ -69,5 +69,15 @@ TEST(SearchText, LowerTextAgreesWithQtOnEveryKindOfText)
         EXPECT_EQ(lowerText(text), text.toLower()) << text.toStdString();
 }
 
+TEST(SearchText, AsciiCharactersSplitWordsAsTheCharacterTablesSay)
+{
+    for (char16_t c = 0; c < 0x80; ++c) {
+        const QString joined = QStringLiteral("xx") + QChar(c) + QStringLiteral("yy");
+        const QSet<QString> expected = QChar(c).isLetterOrNumber()
+            ? QSet<QString>{joined.toLower()} : QSet<QString>{};
+        EXPECT_EQ(extractTokens(joined), expected) << int(c);
+    }
+}
+
 } // namespace
 } // namespace vesk
