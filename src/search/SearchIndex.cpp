@@ -203,6 +203,10 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         const qsizetype first = number * perBatch;
         const qsizetype last = std::min(items.size(), first + perBatch);
         batch.entries.reserve(size_t(std::max<qsizetype>(0, last - first)));
+        // A batch of long notes holds tens of thousands of distinct words; starting the tables
+        // that large spares them most of their growing.
+        batch.words.rehash(size_t(1) << 16);
+        batch.association.rehash(size_t(1) << 16);
         for (qsizetype i = first; i < last; ++i) {
             const VeskItem& item = items[i];
             read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), batch);
