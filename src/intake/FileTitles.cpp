@@ -65,6 +65,8 @@ bool looksMachineMade(const QString& cleaned)
         || digitsOnly.match(cleaned).hasMatch();
 }
 
+} // namespace
+
 QString trimSeparators(const QString& text)
 {
     auto isSeparator = [](QChar c) {
@@ -78,8 +80,6 @@ QString trimSeparators(const QString& text)
         --end;
     return text.mid(start, end - start);
 }
-
-} // namespace
 
 QString titleSeparator()
 {

@@ -8,6 +8,9 @@
 
 namespace vesk {
 
+// The text without the spaces, dashes and underscores at either end.
+QString trimSeparators(const QString& text);
+
 // Separator of fallback titles: " • ".
 QString titleSeparator();
 

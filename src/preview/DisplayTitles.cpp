@@ -1,5 +1,7 @@
 #include "preview/DisplayTitles.h"
 
+#include "intake/FileTitles.h"
+
 #include <QRegularExpression>
 #include <QSet>
 
@@ -52,20 +54,6 @@ qsizetype extensionDot(const QString& text)
     if (dot <= slash + 1)
         return -1;
     return dot;
-}
-
-QString trimSeparators(const QString& text)
-{
-    auto isSeparator = [](QChar c) {
-        return c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('_');
-    };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isSeparator(text.at(start)))
-        ++start;
-    while (end > start && isSeparator(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
 }
 
 } // namespace
