@@ -2,7 +2,7 @@
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
-#include "preview/AspectFitImageView.h"
+#include "preview/StableImageView.h"
 #include "preview/PreparedPreviewCache.h"
 #include "store/VeskServices.h"
 
@@ -81,7 +81,7 @@ void CachedVeskImage::paintEvent(QPaintEvent*)
 FullImageOrCached::FullImageOrCached(std::shared_ptr<PreparedPreviewCache> previews, QWidget* parent)
     : QWidget(parent)
     , m_previews(std::move(previews))
-    , m_view(new AspectFitImageView(this))
+    , m_view(new StableImageView(this))
     , m_spinner(new QTimer(this))
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

@@ -13,7 +13,7 @@ class QTimer;
 
 namespace vesk {
 
-class AspectFitImageView;
+class StableImageView;
 class PreparedPreviewCache;
 class ThumbnailProvider;
 
@@ -89,7 +89,7 @@ private:
 
     std::shared_ptr<PreparedPreviewCache> m_previews;
     ItemImageSlot m_slot;
-    AspectFitImageView* m_view = nullptr;
+    StableImageView* m_view = nullptr;
     QTimer* m_spinner = nullptr;
     int m_spinnerAngle = 0;
     bool m_waiting = true;

@@ -1,7 +1,7 @@
 #include "common/TestEnvironment.h"
 #include "platform/Log.h"
 #include "platform/Settings.h"
-#include "preview/AspectFitImageView.h"
+#include "preview/StableImageView.h"
 #include "preview/CachedVeskImage.h"
 #include "preview/ImageCaches.h"
 #include "preview/PreparedPreviewCache.h"
@@ -108,9 +108,9 @@ protected:
 
 } // namespace
 
-TEST(AspectFitImageView, SameImageDoesNoWorkAndPicturesAreLetterboxed)
+TEST(StableImageView, SameImageDoesNoWorkAndPicturesAreLetterboxed)
 {
-    AspectFitImageView view;
+    StableImageView view;
     QImage picture(40, 20, QImage::Format_RGB32);
     picture.fill(Qt::green);
     view.setImage(picture);
@@ -126,8 +126,8 @@ TEST(AspectFitImageView, SameImageDoesNoWorkAndPicturesAreLetterboxed)
     EXPECT_EQ(view.contentsGeneration(), generation + 1);
     EXPECT_FALSE(view.sizeHint().isValid());
 
-    EXPECT_EQ(AspectFitImageView::fittedRect({40, 20}, QRectF(0, 0, 100, 100)), QRectF(0, 25, 100, 50));
-    EXPECT_EQ(AspectFitImageView::fittedRect({10, 40}, QRectF(0, 0, 100, 100)), QRectF(37.5, 0, 25, 100));
+    EXPECT_EQ(StableImageView::fittedRect({40, 20}, QRectF(0, 0, 100, 100)), QRectF(0, 25, 100, 50));
+    EXPECT_EQ(StableImageView::fittedRect({10, 40}, QRectF(0, 0, 100, 100)), QRectF(37.5, 0, 25, 100));
 }
 
 TEST(CachedVeskImage, ARecycledViewNeverShowsTheOtherItemsPicture)

@@ -9,10 +9,10 @@ namespace vesk {
 // Shows one picture scaled to fit, centred and letterboxed, clipped to its bounds. It never asks
 // for a size of its own, so a picture never pushes the layout around, and handing it the picture
 // it already shows does nothing at all (no conversion, no repaint).
-class AspectFitImageView : public QWidget {
+class StableImageView : public QWidget {
     Q_OBJECT
 public:
-    explicit AspectFitImageView(QWidget* parent = nullptr);
+    explicit StableImageView(QWidget* parent = nullptr);
 
     // Identity, not pixels: the same QImage (or a copy of it) is ignored; a different image with
     // equal pixels replaces the contents.

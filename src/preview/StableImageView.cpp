@@ -1,17 +1,17 @@
-#include "preview/AspectFitImageView.h"
+#include "preview/StableImageView.h"
 
 #include <QPainter>
 
 namespace vesk {
 
-AspectFitImageView::AspectFitImageView(QWidget* parent)
+StableImageView::StableImageView(QWidget* parent)
     : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
-void AspectFitImageView::setImage(const QImage& image)
+void StableImageView::setImage(const QImage& image)
 {
     if (!m_image.isNull() && image.cacheKey() == m_image.cacheKey())
         return;
@@ -24,7 +24,7 @@ void AspectFitImageView::setImage(const QImage& image)
     update();
 }
 
-QRectF AspectFitImageView::fittedRect(const QSizeF& imageSize, const QRectF& bounds)
+QRectF StableImageView::fittedRect(const QSizeF& imageSize, const QRectF& bounds)
 {
     if (imageSize.isEmpty() || bounds.isEmpty())
         return {};
@@ -33,7 +33,7 @@ QRectF AspectFitImageView::fittedRect(const QSizeF& imageSize, const QRectF& bou
         size.width(), size.height()};
 }
 
-void AspectFitImageView::paintEvent(QPaintEvent*)
+void StableImageView::paintEvent(QPaintEvent*)
 {
     if (m_pixmap.isNull())
         return;
