@@ -9,33 +9,30 @@ namespace vesk {
 
 namespace {
 
-bool looksLikeUtf16LittleEndian(const QByteArray& bytes)
+// Markup is mostly ASCII: in UTF-16 one byte of each such character is zero. highByte is 1 for
+// little-endian text and 0 for big-endian.
+bool looksLikeUtf16(const QByteArray& bytes, int highByte)
 {
-    // Markup is mostly ASCII: in UTF-16LE every second byte of it is zero.
     if (bytes.size() < 4 || bytes.size() % 2 != 0)
         return false;
     const qsizetype sample = std::min<qsizetype>(bytes.size(), 512);
     qsizetype zeroHigh = 0;
     qsizetype zeroLow = 0;
     for (qsizetype i = 0; i + 1 < sample; i += 2) {
-        zeroLow += bytes[i] == 0;
-        zeroHigh += bytes[i + 1] == 0;
+        zeroHigh += bytes[i + highByte] == 0;
+        zeroLow += bytes[i + 1 - highByte] == 0;
     }
     return zeroHigh * 2 > sample / 2 && zeroLow * 4 < sample / 2;
 }
 
+bool looksLikeUtf16LittleEndian(const QByteArray& bytes)
+{
+    return looksLikeUtf16(bytes, 1);
+}
+
 bool looksLikeUtf16BigEndian(const QByteArray& bytes)
 {
-    if (bytes.size() < 4 || bytes.size() % 2 != 0)
-        return false;
-    const qsizetype sample = std::min<qsizetype>(bytes.size(), 512);
-    qsizetype zeroHigh = 0;
-    qsizetype zeroLow = 0;
-    for (qsizetype i = 0; i + 1 < sample; i += 2) {
-        zeroHigh += bytes[i] == 0;
-        zeroLow += bytes[i + 1] == 0;
-    }
-    return zeroHigh * 2 > sample / 2 && zeroLow * 4 < sample / 2;
+    return looksLikeUtf16(bytes, 0);
 }
 
 } // namespace
