@@ -212,7 +212,7 @@ void VeskRichTextController::setPointSize(qreal points)
     refreshState();
 }
 
-void VeskRichTextController::applyHeading()
+void VeskRichTextController::restyleSelectedParagraphs(const std::function<void(QTextCharFormat&)>& restyle)
 {
     QTextEdit* view = m_textView.data();
     if (!view)
@@ -222,31 +222,24 @@ void VeskRichTextController::applyHeading()
     const TextRange range = selectedParagraphRange(documentText(document), sel.start, sel.length);
     {
         EditBlock block(&document);
-        transformRuns(document, range.location, range.end(), [](QTextCharFormat& format) {
-            const RunFont own = runFont(format);
-            setRunFont(format, systemRunFont(kRichTextHeadingPointSize, own.isBold() ? QFont::Bold : QFont::DemiBold,
-                                             own.italic));
-        });
+        transformRuns(document, range.location, range.end(), restyle);
         styleChecklistGlyphs(document);
     }
     refreshState();
 }
 
+void VeskRichTextController::applyHeading()
+{
+    restyleSelectedParagraphs([](QTextCharFormat& format) {
+        const RunFont own = runFont(format);
+        setRunFont(format, systemRunFont(kRichTextHeadingPointSize, own.isBold() ? QFont::Bold : QFont::DemiBold,
+                                         own.italic));
+    });
+}
+
 void VeskRichTextController::applyBody()
 {
-    QTextEdit* view = m_textView.data();
-    if (!view)
-        return;
-    QTextDocument& document = *view->document();
-    const Selection sel = selection();
-    const TextRange range = selectedParagraphRange(documentText(document), sel.start, sel.length);
-    {
-        EditBlock block(&document);
-        transformRuns(document, range.location, range.end(),
-                      [](QTextCharFormat& format) { setRunFont(format, RunFont{}); });
-        styleChecklistGlyphs(document);
-    }
-    refreshState();
+    restyleSelectedParagraphs([](QTextCharFormat& format) { setRunFont(format, RunFont{}); });
 }
 
 void VeskRichTextController::setAlignment(RichTextAlignment alignment)

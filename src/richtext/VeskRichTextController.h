@@ -82,6 +82,8 @@ signals:
 
 private:
     void beep();
+    // Restyles every run of the paragraphs the selection touches, as one undo step.
+    void restyleSelectedParagraphs(const std::function<void(QTextCharFormat&)>& restyle);
     // The paragraph range of the current selection, in document positions.
     struct Selection {
         int start = 0;
