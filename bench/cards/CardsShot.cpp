@@ -4,9 +4,9 @@
 #include "CardsLibrary.h"
 
 #include "platform/ui/Theme.h"
-#include "preview/LibraryGridView.h"
-#include "preview/ResultStatesWidgets.h"
-#include "preview/ThumbnailCache.h"
+#include "grid/LibraryGridView.h"
+#include "grid/ResultStatesWidgets.h"
+#include "images/ThumbnailCache.h"
 #include "richtext/RichTextConversion.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"

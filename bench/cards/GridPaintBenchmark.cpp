@@ -2,10 +2,10 @@
 #include "CardsLibrary.h"
 #include "LibraryGenerator.h"
 
-#include "preview/LibraryGridCanvas.h"
+#include "grid/LibraryGridCanvas.h"
 #include "platform/ui/Theme.h"
-#include "preview/LibraryGridView.h"
-#include "preview/ThumbnailCache.h"
+#include "grid/LibraryGridView.h"
+#include "images/ThumbnailCache.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 

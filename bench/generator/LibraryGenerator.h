@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Expected.h"
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <QDateTime>
 #include <QList>

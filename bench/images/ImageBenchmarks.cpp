@@ -1,8 +1,8 @@
 // Speed of the picture caches: thumbnails of 12-megapixel photos from the source and from the
 // disk tier, the first thumbnail a card gets while a 2,000-picture prewarm runs, and the first
 // and second opening of a 24-megapixel picture in the preview pane.
-#include "preview/PreparedPreviewCache.h"
-#include "preview/ThumbnailCache.h"
+#include "images/PreparedPreviewCache.h"
+#include "images/ThumbnailCache.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "platform/Settings.h"
 #include "search/LexicalMatch.h"
 #include "search/SearchIndex.h"
-#include "search/SearchState.h"
+#include "store/SearchState.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 

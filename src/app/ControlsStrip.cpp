@@ -121,6 +121,10 @@ ControlsStrip::ControlsStrip(MainWindowState& state, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     connect(m_secure, &QAbstractButton::clicked, this, [this] { m_state.setShowingSecureCapture(true); });
+    // No secure composer, no button: a control that opens nothing is worse than none.
+    const auto showSecure = [this] { m_secure->setVisible(m_state.sheetAvailable(SheetFlag::SecureCapture)); };
+    showSecure();
+    connect(&m_state, &MainWindowState::availableSheetsChanged, this, showSecure);
     connect(m_newVesk, &QAbstractButton::clicked, this, &ControlsStrip::newVeskRequested);
     connect(&m_state, &MainWindowState::memoryControlsNearbyChanged, this, qOverload<>(&QWidget::update));
     connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));

@@ -4,7 +4,7 @@
 // shortened in the middle. It has no action; the window places it and clears the notice.
 
 #include "app/NoticeBanner.h"
-#include "store/VeskNotices.h"
+#include "model/VeskNotices.h"
 
 #include <QColor>
 #include <QString>

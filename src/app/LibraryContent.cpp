@@ -1,10 +1,10 @@
 #include "app/LibraryContent.h"
 
 #include "app/MainWindowState.h"
-#include "preview/DisplayTitles.h"
-#include "preview/LibraryGridView.h"
-#include "preview/SplitLayout.h"
-#include "preview/VeskPreview.h"
+#include "present/DisplayTitles.h"
+#include "grid/LibraryGridView.h"
+#include "pane/SplitLayout.h"
+#include "pane/VeskPreview.h"
 #include "store/VeskStore.h"
 
 #include <QVBoxLayout>
@@ -60,6 +60,22 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
         windowState->setPendingGroupItemID(id);
         windowState->setShowingNewGroupPrompt(true);
     });
+
+    // Commands whose sheet the window cannot present are not offered.
+    const auto updateAvailability = [=] {
+        QSet<CardMenuAction> unavailable;
+        if (!windowState->sheetAvailable(SheetFlag::RenamePrompt))
+            unavailable.insert(CardMenuAction::Rename);
+        if (!windowState->sheetAvailable(SheetFlag::NewGroupPrompt))
+            unavailable.insert(CardMenuAction::NewGroup);
+        if (!windowState->sheetAvailable(SheetFlag::DeleteConfirmation)) {
+            unavailable.insert(CardMenuAction::DeleteThis);
+            unavailable.insert(CardMenuAction::DeleteSelected);
+        }
+        grid->setUnavailableActions(unavailable);
+    };
+    updateAvailability();
+    connect(&state, &MainWindowState::availableSheetsChanged, grid, updateAvailability);
 
     SplitLayout* split = m_split;
     VeskStore* storePtr = &store;

@@ -108,6 +108,23 @@ void MainWindowState::setPendingRenameItemID(const std::optional<QUuid>& value)
     emit pendingRenameItemIDChanged();
 }
 
+void MainWindowState::setShowingRenamePrompt(bool value)
+{
+    if (!value)
+        setPendingRenameItemID(std::nullopt);
+}
+
+void MainWindowState::setSheetAvailable(SheetFlag flag, bool available)
+{
+    if (available == m_availableSheets.contains(int(flag)))
+        return;
+    if (available)
+        m_availableSheets.insert(int(flag));
+    else
+        m_availableSheets.remove(int(flag));
+    emit availableSheetsChanged();
+}
+
 void MainWindowState::setRenameItemTitle(const QString& value)
 {
     if (m_renameItemTitle == value)

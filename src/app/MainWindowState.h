@@ -4,7 +4,7 @@
 // equal value and a ...Changed signal, like the store's published state. A new window starts from
 // the initial values below; only the two settings outlive it.
 
-#include "preview/GroupFilter.h"
+#include "present/GroupFilter.h"
 
 #include <QObject>
 #include <QSet>
@@ -22,6 +22,23 @@ inline constexpr const char* kPreviewPaneWidthSettingKey = "veskPreviewPaneWidth
 inline constexpr double kDefaultPreviewPaneWidth = 350.0;
 inline constexpr double kMinimumPreviewPaneWidth = 300.0;
 inline constexpr double kMaximumPreviewPaneWidth = 700.0;
+
+// The modal views of the main window, each presented by one Boolean of MainWindowState.
+enum class SheetFlag {
+    TextCapture,
+    SecureCapture,
+    AboutVesk,
+    FaceClusterInspector,
+    PersonTimeline,
+    FilenameCleanup,
+    DeleteConfirmation,
+    ClearLibraryConfirmation,
+    NewGroupPrompt,
+    RenameGroupPrompt,
+    DeleteGroupConfirmation,
+    // Presented while MainWindowState::pendingRenameItemID holds an item.
+    RenamePrompt,
+};
 
 class MainWindowState : public QObject {
     Q_OBJECT
@@ -61,6 +78,12 @@ public:
     // The item whose title is being edited; presents the rename prompt.
     const std::optional<QUuid>& pendingRenameItemID() const { return m_pendingRenameItemID; }
     void setPendingRenameItemID(const std::optional<QUuid>& value);
+    bool showingRenamePrompt() const { return m_pendingRenameItemID.has_value(); }
+    // Closing the prompt forgets its item; it is opened by naming an item.
+    void setShowingRenamePrompt(bool value);
+    // Whether the window can present a sheet: a control that would raise one it cannot is hidden.
+    bool sheetAvailable(SheetFlag flag) const { return m_availableSheets.contains(int(flag)); }
+    void setSheetAvailable(SheetFlag flag, bool available);
     // The rename prompt's text.
     const QString& renameItemTitle() const { return m_renameItemTitle; }
     void setRenameItemTitle(const QString& value);
@@ -164,6 +187,7 @@ signals:
     void searchFieldIsFocusedChanged();
     void previewPaneDragChanged();
     void previewPaneWidthChanged();
+    void availableSheetsChanged();
 
 private:
     bool m_isTargeted = false;
@@ -198,6 +222,7 @@ private:
     double m_previewPaneDrag = 0.0;
     double m_previewPaneWidth = kDefaultPreviewPaneWidth;
     std::shared_ptr<Settings> m_settings;
+    QSet<int> m_availableSheets;
 };
 
 } // namespace vesk

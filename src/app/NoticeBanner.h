@@ -3,7 +3,7 @@
 // material with a soft shadow. The intake and Bring Back notices are drawn with it; the window
 // places them.
 
-#include "store/VeskNotices.h"
+#include "model/VeskNotices.h"
 
 #include <QColor>
 #include <QString>

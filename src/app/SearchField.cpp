@@ -3,7 +3,7 @@
 #include "app/MainWindowState.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
-#include "preview/GroupFilter.h"
+#include "present/GroupFilter.h"
 #include "store/VeskStore.h"
 
 #include <QEvent>

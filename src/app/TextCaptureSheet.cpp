@@ -1,6 +1,6 @@
 #include "app/TextCaptureSheet.h"
 
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/MainWindowState.h"
 #include "platform/ui/Theme.h"
 #include "richtext/RichTextConversion.h"
@@ -157,7 +157,7 @@ void TextCaptureSheet::saveTextCapture()
     accept();
 }
 
-QDialog* makeTextCaptureSheet(ContentView& window)
+QDialog* makeTextCaptureSheet(MainWindow& window)
 {
     QPointer<VeskStore> store(&window.store());
     return new TextCaptureSheet(

@@ -5,7 +5,7 @@
 //
 // Wiring: the main window presents it for SheetFlag::TextCapture:
 //     window.setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
-// and ContentView::openTextCapture (the header's "New Vesk", the drop zone's "Create a text Vesk")
+// and MainWindow::openTextCapture (the header's "New Vesk", the drop zone's "Create a text Vesk")
 // resets the drafts and raises the flag.
 
 #include <QDialog>
@@ -23,7 +23,7 @@ class QTextDocument;
 
 namespace vesk {
 
-class ContentView;
+class MainWindow;
 class MainWindowState;
 class VeskRichTextController;
 
@@ -70,6 +70,6 @@ private:
 };
 
 // The sheet for the main window, writing through its store.
-QDialog* makeTextCaptureSheet(ContentView& window);
+QDialog* makeTextCaptureSheet(MainWindow& window);
 
 } // namespace vesk

@@ -3,7 +3,7 @@
 #include "app/TextCaptureSheet.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
-#include "preview/ImageCaches.h"
+#include "store/RealServices.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
@@ -12,14 +12,12 @@ namespace vesk {
 
 VeskServices VeskApp::makeServices()
 {
-    VeskServices services = VeskServices::defaults();
-    installImageCaches(services);
-    return services;
+    return makeRealServices();
 }
 
-ContentViewHooks VeskApp::defaultHooks()
+MainWindowHooks VeskApp::defaultHooks()
 {
-    return ContentViewHooks{};
+    return MainWindowHooks{};
 }
 
 VeskApp::VeskApp(VeskServices services, QObject* parent)
@@ -33,7 +31,7 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
 
     const std::shared_ptr<Settings> settings = services.settings;
     m_store = std::make_unique<VeskStore>(std::move(services));
-    m_mainWindow = std::make_unique<ContentView>(*m_store, settings, defaultHooks());
+    m_mainWindow = std::make_unique<MainWindow>(*m_store, settings, defaultHooks());
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
 }
 
@@ -51,7 +49,7 @@ void VeskApp::applyPalette()
 
 void VeskApp::show()
 {
-    m_mainWindow->resize(ContentView::defaultWidth, ContentView::defaultHeight);
+    m_mainWindow->resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
     m_mainWindow->show();
 }
 

@@ -2,7 +2,7 @@
 // The application: owns the one store of the process for its whole life, binds the theme to the
 // user defaults and brings up the main window (1400 by 820, no smaller than 1340 by 760).
 
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "store/VeskServices.h"
 
 #include <QObject>
@@ -22,19 +22,19 @@ public:
     ~VeskApp() override;
 
     VeskStore& store() const { return *m_store; }
-    ContentView& mainWindow() const { return *m_mainWindow; }
+    MainWindow& mainWindow() const { return *m_mainWindow; }
 
     // Shows the main window at its default size.
     void show();
 
-    // The hooks later work plugs into the main window (hot keys, clipboard, grid, sheets).
-    static ContentViewHooks defaultHooks();
+    // The main window's hooks for the application (hot keys, clipboard, grid, sheets).
+    static MainWindowHooks defaultHooks();
 
 private:
     void applyPalette();
 
     std::unique_ptr<VeskStore> m_store;
-    std::unique_ptr<ContentView> m_mainWindow;
+    std::unique_ptr<MainWindow> m_mainWindow;
 };
 
 } // namespace vesk

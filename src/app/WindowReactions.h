@@ -2,8 +2,8 @@
 // Decisions behind the main window's reactions to store changes, kept free of widgets so they can
 // be checked directly: which new card pulses, and how long each kind of notice stays.
 
-#include "store/VeskItem.h"
-#include "store/VeskNotices.h"
+#include "model/VeskItem.h"
+#include "model/VeskNotices.h"
 
 #include <QList>
 #include <QSet>

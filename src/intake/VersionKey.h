@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <QList>
 #include <QString>

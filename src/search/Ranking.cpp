@@ -1,6 +1,6 @@
 #include "search/Ranking.h"
 
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <cmath>
 

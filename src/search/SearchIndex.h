@@ -1,7 +1,7 @@
 #pragma once
 
 #include "search/SearchRecord.h"
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <QHash>
 #include <QList>

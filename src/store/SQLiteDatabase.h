@@ -2,8 +2,8 @@
 
 #include "platform/Expected.h"
 #include "store/DatabaseError.h"
-#include "store/VeskFaceRecords.h"
-#include "store/VeskItem.h"
+#include "model/VeskFaceRecords.h"
+#include "model/VeskItem.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "store/SQLiteDatabase.h"
 
 #include "store/SQLiteDatabaseStatement.h"
-#include "store/VectorBlob.h"
+#include "model/VectorBlob.h"
 
 namespace vesk {
 

@@ -1,7 +1,7 @@
 #include "store/SQLiteDatabaseStatement.h"
 
 #include "platform/Uuid.h"
-#include "store/VectorBlob.h"
+#include "model/VectorBlob.h"
 
 #include <cmath>
 

@@ -4,31 +4,6 @@
 
 namespace vesk {
 
-QFuture<QImage> NullThumbnailProvider::thumbnail(const VeskItem&, int)
-{
-    return QtFuture::makeReadyFuture(QImage());
-}
-
-QFuture<void> NullThumbnailProvider::prewarmThumbnails(const QList<VeskItem>&)
-{
-    return QtFuture::makeReadyFuture();
-}
-
-QFuture<void> NullThumbnailProvider::removeThumbnail(const QUuid&)
-{
-    return QtFuture::makeReadyFuture();
-}
-
-QFuture<void> NullPreparedPreviewProvider::removePreparedPreview(const QUuid&)
-{
-    return QtFuture::makeReadyFuture();
-}
-
-QFuture<std::optional<QList<double>>> NullEmbeddingEngine::embed(const QString&)
-{
-    return QtFuture::makeReadyFuture(std::optional<QList<double>>());
-}
-
 VeskServices VeskServices::defaults()
 {
     return VeskServices{}.completed();

@@ -2,7 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/Settings.h"
-#include "store/VeskItem.h"
+#include "model/ServiceInterfaces.h"
+#include "model/VeskItem.h"
 
 #include <QFuture>
 #include <QImage>
@@ -13,86 +14,6 @@
 #include <optional>
 
 namespace vesk {
-
-// Card thumbnails, kept in memory and as PNG files named by the item identifier. Calls return at
-// once; the work runs on the provider's own serial worker.
-class ThumbnailProvider {
-public:
-    virtual ~ThumbnailProvider() = default;
-    // The item's thumbnail no larger than maxDimension, or a null image when it has no readable file.
-    virtual QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) = 0;
-    // Makes or finds the thumbnail of every image item, one at a time, in list order.
-    virtual QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) = 0;
-    // Forgets the entry in memory and deletes its file; failures are ignored.
-    virtual QFuture<void> removeThumbnail(const QUuid& id) = 0;
-};
-
-// The preview pane's cache of prepared preview images.
-class PreparedPreviewProvider {
-public:
-    virtual ~PreparedPreviewProvider() = default;
-    virtual QFuture<void> removePreparedPreview(const QUuid& id) = 0;
-};
-
-// Recovery snapshots of the database and the managed files.
-class RecoverySnapshotService {
-public:
-    virtual ~RecoverySnapshotService() = default;
-    // A saved change: a snapshot follows once changes have settled.
-    virtual void noteChange() = 0;
-    // Asked once at start-up; skipped when the newest snapshot is recent.
-    virtual void requestLaunchSnapshot() = 0;
-    // Blocks until the snapshot is taken; false when it failed (the caller goes on regardless).
-    virtual bool synchronousSnapshot(const QString& reason) = 0;
-};
-
-// The system keyring entries of secure items.
-class SecretStore {
-public:
-    virtual ~SecretStore() = default;
-    // Removes the item's secret; a missing entry is no failure.
-    virtual void deleteItem(const QUuid& id) = 0;
-};
-
-// Sentence embeddings: text in, a vector or nothing out, computed off the main thread.
-class EmbeddingEngine {
-public:
-    virtual ~EmbeddingEngine() = default;
-    virtual QFuture<std::optional<QList<double>>> embed(const QString& text) = 0;
-    // Stored beside each vector.
-    virtual QString modelName() const = 0;
-};
-
-// Stand-ins that do nothing, for a store whose collaborators have not been provided.
-class NullThumbnailProvider final : public ThumbnailProvider {
-public:
-    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override;
-    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
-    QFuture<void> removeThumbnail(const QUuid& id) override;
-};
-
-class NullPreparedPreviewProvider final : public PreparedPreviewProvider {
-public:
-    QFuture<void> removePreparedPreview(const QUuid& id) override;
-};
-
-class NullRecoverySnapshotService final : public RecoverySnapshotService {
-public:
-    void noteChange() override {}
-    void requestLaunchSnapshot() override {}
-    bool synchronousSnapshot(const QString&) override { return true; }
-};
-
-class NullSecretStore final : public SecretStore {
-public:
-    void deleteItem(const QUuid&) override {}
-};
-
-class NullEmbeddingEngine final : public EmbeddingEngine {
-public:
-    QFuture<std::optional<QList<double>>> embed(const QString& text) override;
-    QString modelName() const override { return QStringLiteral("none"); }
-};
 
 // Everything the store is given from outside. main() passes defaults() with the real services;
 // tests pass a fake clock, memory settings, a temporary data folder and fakes of their own.

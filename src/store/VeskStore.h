@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/CancellationToken.h"
-#include "store/VeskFaceRecords.h"
-#include "store/VeskItem.h"
-#include "store/VeskNotices.h"
+#include "model/VeskFaceRecords.h"
+#include "model/VeskItem.h"
+#include "model/VeskNotices.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -28,7 +28,7 @@ class SearchTextPipeline;
 
 // The one library store: items, groups, selection, search state, caches, the database and the
 // long-running tasks. It lives on the main thread; every operation runs there. Its operations are
-// grouped by area and defined in that area's folder; each area declares its own in a marked block
+// grouped by area, one file each in src/store/; each area declares its own in a marked block
 // below.
 class VeskStore : public QObject {
     Q_OBJECT
@@ -135,7 +135,7 @@ public:
     std::optional<QByteArray> richText(const QUuid& id) const;
     std::optional<QString> retrievalHint(const QUuid& id) const;
 
-    // Search operations (defined in src/search)
+    // Search operations (StoreSearch.cpp, StoreTags.cpp, StoreBringBack.cpp, StoreEmbeddings.cpp)
     void rebuildSearchIndex();
     void refreshFilteredItems(const QString& query);
     void refreshSearchAfterChange();
@@ -161,7 +161,7 @@ public:
     void searchForTag(const QString& text);
     void saveManualTags();
     // The search state (index, usage signals, manual tags, related memo, deep task); its type
-    // is in search/SearchState.h.
+    // is in store/SearchState.h.
     struct SearchState;
     SearchState& searchState() { return *m_search; }
     const SearchState& searchState() const { return *m_search; }
@@ -171,7 +171,7 @@ public:
     void embedItem(const VeskItem& item);
     // End of search operations
 
-    // Intake operations (defined in src/intake)
+    // Intake operations (StoreCapture.cpp, StoreFileImport.cpp, StoreAnalysisPending.cpp)
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
     // its embedding. False when the row was not written (a failed save, or no database): the item
     // then lives in memory only, until the next start.
@@ -198,19 +198,19 @@ public:
     void analyzeItem(const QString& filePath, const QUuid& id);
     // End of intake operations
 
-    // Rich text operations (defined in src/richtext)
+    // Rich text operations (StoreRichText.cpp)
     // Stores a new rich-text body alone (a toggled checklist glyph): the item's title, text and
     // searchable text stay as they were, and search is not rerun.
     void updateRichText(const QUuid& id, const QByteArray& rtf);
     // End of rich text operations
 
-    // Face operations (defined in src/faces)
+    // Face operations (StoreFaces.cpp)
     void startFaceBackfill();
     // Forgets, in memory only, the face data of these items.
     void removeFaceData(const QSet<QUuid>& itemIDs);
     // End of face operations
 
-    // Presentation operations (defined in src/preview)
+    // Presentation operations (StoreSelectionOnly.cpp)
     // Makes the item the single selection and the focused item without recording a use or
     // clearing its brought-back mark: for selections the program makes as the user types, which
     // must not feed the usage ranking.
@@ -249,14 +249,14 @@ private:
     void reclassifyImageFiles();
     void loadRichText();
     void loadEmbeddings();
-    void loadUsageSignals();   // src/search
-    void loadManualTags();     // src/search
+    void loadUsageSignals();
+    void loadManualTags();
     void loadBringBackDates();
     void loadFaceCaches();
     void startMissingEmbeddings();
     void startThumbnailPrewarm();
     void startSearchPipelines();
-    // Creates the Inbox and cloud inbox watchers (src/intake).
+    // Creates the Inbox and cloud inbox watchers.
     void startInboxWatchers();
 
     // The legacy archive is migrated only into a database that has never held items; this marker
@@ -305,12 +305,12 @@ private:
     // The running background face scan; cancelled when a newer one starts.
     std::optional<CancellationToken> m_faceBackfillTask;
 
-    // Search members (src/search)
+    // Search members
     static std::shared_ptr<SearchState> makeSearchState();
     std::shared_ptr<SearchState> m_search = makeSearchState();
     // End of search members
 
-    // Intake members (src/intake)
+    // Intake members
     void finishFileImport();
     // SHA-256 of managed files by item identifier string, filled lazily.
     QHash<QString, QString> m_fileHashCache;
@@ -318,10 +318,10 @@ private:
     QSet<QUuid> m_unsavedItemIDs;
     // End of intake members
 
-    // Rich text members (src/richtext)
+    // Rich text members
     // End of rich text members
 
-    // Face members (src/faces)
+    // Face members
     // End of face members
 };
 

@@ -4,7 +4,7 @@
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/SQLiteDatabase.h"
-#include "store/VeskItemCoding.h"
+#include "model/VeskItemCoding.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // A main window over a real store in a fresh library folder, with memory settings and short
 // timers, for offscreen window tests.
 
-#include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -40,9 +40,9 @@ protected:
         setVeskLogCapture({});
     }
 
-    ContentView& makeWindow(ContentViewHooks hooks = {})
+    MainWindow& makeWindow(MainWindowHooks hooks = {})
     {
-        window = std::make_unique<ContentView>(*store, settings, std::move(hooks));
+        window = std::make_unique<MainWindow>(*store, settings, std::move(hooks));
         window->setTimings(shortTimings());
         return *window;
     }
@@ -82,7 +82,7 @@ protected:
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::unique_ptr<VeskStore> store;
-    std::unique_ptr<ContentView> window;
+    std::unique_ptr<MainWindow> window;
     QStringList logLines;
 };
 

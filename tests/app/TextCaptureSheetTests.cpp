@@ -27,7 +27,7 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-TextCaptureSheet* openSheet(ContentView& window)
+TextCaptureSheet* openSheet(MainWindow& window)
 {
     window.setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
     window.openTextCapture();
@@ -37,7 +37,7 @@ TextCaptureSheet* openSheet(ContentView& window)
 
 TEST_F(TextCaptureSheetTest, VeskItFollowsTheNoteText)
 {
-    ContentView& window = makeWindow();
+    MainWindow& window = makeWindow();
     TextCaptureSheet* sheet = openSheet(window);
     ASSERT_NE(sheet, nullptr);
     EXPECT_FALSE(sheet->keepButton()->isEnabled());
@@ -52,7 +52,7 @@ TEST_F(TextCaptureSheetTest, VeskItFollowsTheNoteText)
 
 TEST_F(TextCaptureSheetTest, AKeptNoteArrivesWithItsFormattingAndTheSheetCloses)
 {
-    ContentView& window = makeWindow();
+    MainWindow& window = makeWindow();
     window.show();
     TextCaptureSheet* sheet = openSheet(window);
     ASSERT_NE(sheet, nullptr);
@@ -91,7 +91,7 @@ TEST_F(TextCaptureSheetTest, AKeptNoteArrivesWithItsFormattingAndTheSheetCloses)
 
 TEST_F(TextCaptureSheetTest, OpeningAgainAfterCancelStartsEmpty)
 {
-    ContentView& window = makeWindow();
+    MainWindow& window = makeWindow();
     TextCaptureSheet* sheet = openSheet(window);
     ASSERT_NE(sheet, nullptr);
     sheet->nameField()->setText(QStringLiteral("draft name"));

@@ -12,7 +12,7 @@
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/VeskApp.h"
-#include "preview/LibraryGridView.h"
+#include "grid/LibraryGridView.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -104,7 +104,7 @@ using HeaderTest = WindowTest;
 
 TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
 {
-    ContentView& view = makeWindow();
+    MainWindow& view = makeWindow();
     view.show();
     HeaderBar* header = view.header();
     QEvent enter(QEvent::Enter);
@@ -125,7 +125,7 @@ TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
 
 TEST_F(HeaderTest, DropZoneOutlineFollowsTheDragHover)
 {
-    ContentView& view = makeWindow();
+    MainWindow& view = makeWindow();
     view.show();
     CaptureDropZone* zone = view.dropZone();
     EXPECT_EQ(zone->outlineProgress(), 0.0);

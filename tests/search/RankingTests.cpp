@@ -1,7 +1,7 @@
 #include "search/ManualTags.h"
 #include "search/Ranking.h"
 #include "search/UsageSignals.h"
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

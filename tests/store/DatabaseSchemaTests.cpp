@@ -1,7 +1,7 @@
 #include "DatabaseTestSupport.h"
 
 #include "store/DatabaseError.h"
-#include "store/VectorBlob.h"
+#include "model/VectorBlob.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "faces/FaceBackfill.h"
+#include "store/FaceBackfill.h"
 #include "store/StoreTestSupport.h"
 
 #include <sqlite3.h>

@@ -1,5 +1,5 @@
 #include "store/StoreTestSupport.h"
-#include "store/VeskItemCoding.h"
+#include "model/VeskItemCoding.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

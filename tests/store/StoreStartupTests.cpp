@@ -1,5 +1,5 @@
 #include "platform/Uuid.h"
-#include "search/SearchState.h"
+#include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
 
 #include <QJsonArray>

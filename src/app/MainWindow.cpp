@@ -1,0 +1,577 @@
+#include "app/MainWindow.h"
+
+#include "app/CaptureDropZone.h"
+#include "app/ControlsStrip.h"
+#include "app/DropIntake.h"
+#include "app/HeaderBar.h"
+#include "app/IntakeNoticeBanner.h"
+#include "app/LibraryContent.h"
+#include "app/NoticeBanner.h"
+#include "app/NoticeHost.h"
+#include "app/SearchField.h"
+#include "app/WindowChrome.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/SpringAnimator.h"
+#include "platform/ui/Theme.h"
+#include "present/GroupFilter.h"
+#include "store/VeskStore.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVariantAnimation>
+
+namespace vesk {
+
+namespace {
+
+// The application-wide key-down monitor: every key press of the application passes the handler
+// first, which may swallow it.
+class KeyDownMonitor : public QObject {
+public:
+    explicit KeyDownMonitor(std::function<bool(QKeyEvent*)> handler)
+        : m_handler(std::move(handler))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~KeyDownMonitor() override
+    {
+        if (qApp)
+            qApp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // An ignored key press travels up through the parents and passes this filter at each;
+        // only its first delivery, to the focused widget (or the window when none is), counts.
+        if (event->type() == QEvent::KeyPress && m_handler && watched->isWidgetType()) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+            if (watched == target && m_handler(static_cast<QKeyEvent*>(event)))
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(QKeyEvent*)> m_handler;
+};
+
+QList<QUuid> itemIDs(const QList<VeskItem>& items)
+{
+    QList<QUuid> ids;
+    ids.reserve(items.size());
+    for (const VeskItem& item : items)
+        ids << item.id;
+    return ids;
+}
+
+} // namespace
+
+MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, MainWindowHooks hooks, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_state(std::make_unique<MainWindowState>(std::move(settings)))
+    , m_hooks(std::move(hooks))
+{
+    setWindowTitle(QStringLiteral("Vesk"));
+    setMinimumSize(minimumWidth, minimumHeight);
+    resize(defaultWidth, defaultHeight);
+    setAcceptDrops(true);
+    // Clicks never move the keyboard to the window itself (a click on the search field's clear
+    // button keeps the field focused); submitting a search hands it over explicitly.
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    m_header = new HeaderBar(store, *m_state, this);
+    m_controlsStrip = new ControlsStrip(*m_state);
+    m_header->setControls(m_controlsStrip);
+    connect(m_controlsStrip, &ControlsStrip::newVeskRequested, this, &MainWindow::openTextCapture);
+
+    m_content = new QStackedWidget(this);
+    m_dropZone = new CaptureDropZone(*m_state, m_content);
+    if (!m_hooks.libraryContent) {
+        m_hooks.libraryContent = [settings = m_state->settings()](VeskStore& s, MainWindowState& state, QWidget* parent) {
+            return static_cast<QWidget*>(new LibraryContent(s, state, settings, parent));
+        };
+    }
+    m_libraryView = new LibraryViewHost(store, *m_state, m_hooks.libraryContent, m_content);
+    m_content->addWidget(m_dropZone);
+    m_content->addWidget(m_libraryView);
+    connect(m_dropZone, &CaptureDropZone::openTextCaptureRequested, this, &MainWindow::openTextCapture);
+
+    m_intakeNotices = new NoticeHost(this, intakeNoticeTop, noticeTrailing);
+    m_bringBackNotices = new NoticeHost(this, bringBackNoticeTop, noticeTrailing);
+    m_header->raise();
+    m_chrome = new WindowChrome(WindowChrome::mainWindowAluminum(), this);
+
+    m_searchGlow = store.searchText().isEmpty() ? 0.0 : 1.0;
+    m_searchGlowAnimation = new QVariantAnimation(this);
+    m_searchGlowAnimation->setDuration(450);
+    m_searchGlowAnimation->setEasingCurve(AnimationCurves::easeInOut());
+    connect(m_searchGlowAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        m_searchGlow = value.toDouble();
+        update();
+    });
+
+    m_lastItemIDs = itemIDs(store.items());
+    updateContentSwitch();
+
+    connect(&store, &VeskStore::itemsChanged, this, [this] {
+        updateContentSwitch();
+        noteItemIDs();
+    });
+    connect(&store, &VeskStore::searchTextChanged, this, &MainWindow::reactToSearchText);
+    connect(&store, &VeskStore::intakeNoticeChanged, this, [this] {
+        presentIntakeNotice();
+        scheduleIntakeNoticeClear(m_store.intakeNotice());
+    });
+    connect(&store, &VeskStore::bringBackNoticeChanged, this, [this] {
+        presentBringBackNotice();
+        scheduleBringBackNoticeClear(m_store.bringBackNotice());
+    });
+    connect(&NotificationCenter::shared(), &NotificationCenter::posted, this, [this](const QString& name) {
+        if (name == kSummonSearchNotification)
+            handleSummonSearch();
+        else if (name == kCaptureClipboardNotification)
+            handleCaptureClipboard();
+    });
+    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+
+    buildSheets();
+    layoutChildren();
+}
+
+MainWindow::~MainWindow()
+{
+    m_keyboardMonitor.reset();
+    // The pieces watch the window's state; they go before it does, not in the base destructor.
+    const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
+}
+
+QWidget* MainWindow::currentContent() const
+{
+    return m_content->currentWidget();
+}
+
+QWidget* MainWindow::intakeNoticeView() const
+{
+    return m_intakeNotices->current();
+}
+
+QWidget* MainWindow::bringBackNoticeView() const
+{
+    return m_bringBackNotices->current();
+}
+
+void MainWindow::updateContentSwitch()
+{
+    QWidget* wanted = m_store.items().isEmpty() ? static_cast<QWidget*>(m_dropZone) : m_libraryView;
+    if (m_content->currentWidget() != wanted)
+        m_content->setCurrentWidget(wanted);
+}
+
+void MainWindow::layoutChildren()
+{
+    const int w = width();
+    m_header->setGeometry(0, 0, w, HeaderBar::barHeight);
+    // One point of divider under the header, then the content.
+    const int contentTop = HeaderBar::barHeight + 1;
+    m_content->setGeometry(0, contentTop, w, std::max(0, height() - contentTop));
+    m_intakeNotices->reposition();
+    m_bringBackNotices->reposition();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutChildren();
+}
+
+void MainWindow::paintEvent(QPaintEvent*)
+{
+    const Theme& theme = Theme::current();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF all = rect();
+
+    p.fillRect(all, theme.windowBackground());
+    Painting::fillLinearGradient(p, all, theme.windowBackground(), theme.underPageBackground(0.94));
+    const qreal glow = std::clamp(m_searchGlow, 0.0, 1.0);
+    Painting::fillRadialGradient(p, all, all.topRight(), 40, 620, theme.accent(0.015 + (0.055 - 0.015) * glow),
+                                 theme.accent(0.0));
+    Painting::fillRadialGradient(p, all, all.bottomLeft(), 30, 540, theme.primary(0.008 + (0.018 - 0.008) * glow),
+                                 theme.primary(0.0));
+
+    // The header's shadow falls on the content below it, then the divider.
+    const qreal headerBottom = HeaderBar::barHeight;
+    Painting::fillLinearGradient(p, QRectF(0, headerBottom, all.width(), 3), Theme::black(0.08), Theme::black(0.0));
+    p.fillRect(QRectF(0, headerBottom, all.width(), 1), theme.separator(0.45));
+}
+
+void MainWindow::reactToSearchText()
+{
+    const bool empty = m_store.searchText().isEmpty();
+    const qreal target = empty ? 0.0 : 1.0;
+    if (m_searchGlowAnimation->endValue().toDouble() != target
+        || m_searchGlowAnimation->state() != QAbstractAnimation::Running) {
+        if (m_searchGlow != target) {
+            m_searchGlowAnimation->stop();
+            m_searchGlowAnimation->setStartValue(m_searchGlow);
+            m_searchGlowAnimation->setEndValue(target);
+            m_searchGlowAnimation->start();
+        }
+    }
+
+    // The selection that follows the typing is the library grid's own reaction to the search
+    // text (it selects the top result without recording a use).
+}
+
+// --- Appearance and disappearance ---
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        handleAppear();
+}
+
+void MainWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        handleDisappear();
+}
+
+void MainWindow::handleAppear()
+{
+    if (m_hooks.startSummonHotKey)
+        m_hooks.startSummonHotKey();
+    if (m_hooks.startClipboardHotKey)
+        m_hooks.startClipboardHotKey();
+    QSet<QUuid> known;
+    for (const VeskItem& item : m_store.items())
+        known.insert(item.id);
+    m_state->setKnownItemIDs(known);
+
+    // A notice posted before the window first showed (a reminder due at start-up, an inbox
+    // import) would otherwise stay forever: its clearing starts only on a change.
+    scheduleIntakeNoticeClear(m_store.intakeNotice());
+    scheduleBringBackNoticeClear(m_store.bringBackNotice());
+    if (m_store.intakeNotice() && !m_intakeNotices->current())
+        presentIntakeNotice();
+    if (m_store.bringBackNotice() && !m_bringBackNotices->current())
+        presentBringBackNotice();
+
+    if (m_keyboardMonitor)
+        return;
+    m_keyboardMonitor = std::make_unique<KeyDownMonitor>([this](QKeyEvent* event) {
+        return m_hooks.handleKeyDown ? m_hooks.handleKeyDown(event) : false;
+    });
+}
+
+void MainWindow::handleDisappear()
+{
+    m_keyboardMonitor.reset();
+    if (m_hooks.closeQuickLook)
+        m_hooks.closeQuickLook();
+}
+
+// --- Store reactions and timers ---
+
+void MainWindow::presentIntakeNotice()
+{
+    const auto& notice = m_store.intakeNotice();
+    if (!notice) {
+        m_intakeNotices->clear();
+        return;
+    }
+    QWidget* view = m_hooks.intakeNoticeView ? m_hooks.intakeNoticeView(*notice, this)
+                                             : new VeskIntakeNoticeView(*notice, this);
+    if (view && !view->property("shadowMargin").isValid() && qobject_cast<NoticeBanner*>(view))
+        view->setProperty("shadowMargin", NoticeBanner::shadowMargin);
+    m_intakeNotices->show(view);
+    m_chrome->raise();
+}
+
+void MainWindow::presentBringBackNotice()
+{
+    const auto& notice = m_store.bringBackNotice();
+    if (!notice) {
+        m_bringBackNotices->clear();
+        return;
+    }
+    auto* view = new BringBackNoticeView(*notice, this);
+    view->setProperty("shadowMargin", NoticeBanner::shadowMargin);
+    m_bringBackNotices->show(view);
+    m_chrome->raise();
+}
+
+void MainWindow::noteItemIDs()
+{
+    QList<QUuid> ids = itemIDs(m_store.items());
+    if (ids == m_lastItemIDs)
+        return;
+    m_lastItemIDs = std::move(ids);
+    const NewItemsOutcome outcome = noteNewItems(m_state->knownItemIDs(), m_store.items());
+    m_state->setKnownItemIDs(outcome.knownItemIDs);
+    if (!outcome.pulseID)
+        return;
+    const QUuid chosen = *outcome.pulseID;
+    m_state->setCapturePulseID(chosen);
+    QTimer::singleShot(m_timings.capturePulseMs, this, [this, chosen] {
+        if (m_state->capturePulseID() == chosen)
+            m_state->setCapturePulseID(std::nullopt);
+    });
+}
+
+void MainWindow::scheduleIntakeNoticeClear(const std::optional<VeskIntakeNotice>& notice)
+{
+    if (!notice)
+        return;
+    const QUuid id = notice->id;
+    QTimer::singleShot(m_timings.intakeNoticeMs, this, [this, id] {
+        // A newer notice keeps its own full time.
+        if (m_store.intakeNotice() && m_store.intakeNotice()->id == id)
+            m_store.setIntakeNotice(std::nullopt);
+    });
+}
+
+void MainWindow::scheduleBringBackNoticeClear(const std::optional<VeskBringBackNotice>& notice)
+{
+    if (!notice)
+        return;
+    const QUuid id = notice->id;
+    QTimer::singleShot(bringBackNoticeDelayMs(notice->kind, m_timings), this, [this, id] {
+        if (m_store.bringBackNotice() && m_store.bringBackNotice()->id == id)
+            m_store.setBringBackNotice(std::nullopt);
+    });
+}
+
+void MainWindow::handleSummonSearch()
+{
+    QTimer::singleShot(0, this, [this] { m_state->setSearchFieldIsFocused(true); });
+}
+
+void MainWindow::handleCaptureClipboard()
+{
+    if (m_hooks.captureClipboard)
+        m_hooks.captureClipboard(m_store);
+}
+
+// --- Composer ---
+
+void MainWindow::openTextCapture()
+{
+    m_state->setDraftTitle(QString());
+    m_state->setDraftRichText(QString());
+    m_state->setShowingTextCapture(true);
+}
+
+// --- Drop intake ---
+
+bool MainWindow::handleDrop(const QMimeData& mime)
+{
+    const QList<DropAction> actions = dropActionsFor(mime);
+    QPointer<VeskStore> store(&m_store);
+    for (const DropAction& action : actions) {
+        // Each intake runs on its own later turn of the main loop: the drop returns at once.
+        QTimer::singleShot(0, &m_store, [store, action] {
+            if (!store)
+                return;
+            switch (action.kind) {
+            case DropAction::Kind::ImportFile:
+                store->importFile(action.filePath);
+                break;
+            case DropAction::Kind::AddHTML:
+                store->addHTML(action.html);
+                break;
+            case DropAction::Kind::AddLink:
+                store->addLink(action.url);
+                break;
+            case DropAction::Kind::AddText:
+                store->addText(action.text);
+                break;
+            }
+        });
+    }
+    return !actions.isEmpty();
+}
+
+namespace {
+// A drop is taken as a copy (or a link, which also leaves the source alone): accepting a move
+// would let the file manager delete the original while its import is still queued. A drag that
+// can only be moved is refused.
+std::optional<Qt::DropAction> nonDestructiveAction(const QDropEvent& event)
+{
+    if (event.possibleActions() & Qt::CopyAction)
+        return Qt::CopyAction;
+    if (event.possibleActions() & Qt::LinkAction)
+        return Qt::LinkAction;
+    return std::nullopt;
+}
+
+bool acceptAsCopy(QDropEvent* event)
+{
+    const std::optional<Qt::DropAction> action = nonDestructiveAction(*event);
+    if (!action || !event->mimeData() || !dropIsAcceptable(*event->mimeData())) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(*action);
+    event->accept();
+    return true;
+}
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (acceptAsCopy(event))
+        m_state->setIsTargeted(true);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptAsCopy(event);
+}
+
+void MainWindow::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    QWidget::dragLeaveEvent(event);
+    m_state->setIsTargeted(false);
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    m_state->setIsTargeted(false);
+    const std::optional<Qt::DropAction> action = nonDestructiveAction(*event);
+    if (!action || !event->mimeData() || !handleDrop(*event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(*action);
+    event->accept();
+}
+
+// --- Sheets ---
+
+namespace {
+struct FlagAccess {
+    bool (MainWindowState::*get)() const;
+    void (MainWindowState::*set)(bool);
+    void (MainWindowState::*changed)();
+};
+
+FlagAccess flagAccess(SheetFlag flag)
+{
+    using S = MainWindowState;
+    switch (flag) {
+    case SheetFlag::TextCapture: return {&S::showingTextCapture, &S::setShowingTextCapture, &S::showingTextCaptureChanged};
+    case SheetFlag::SecureCapture: return {&S::showingSecureCapture, &S::setShowingSecureCapture, &S::showingSecureCaptureChanged};
+    case SheetFlag::AboutVesk: return {&S::showingAboutVesk, &S::setShowingAboutVesk, &S::showingAboutVeskChanged};
+    case SheetFlag::FaceClusterInspector:
+        return {&S::showingFaceClusterInspector, &S::setShowingFaceClusterInspector, &S::showingFaceClusterInspectorChanged};
+    case SheetFlag::PersonTimeline:
+        return {&S::showingPersonTimeline, &S::setShowingPersonTimeline, &S::showingPersonTimelineChanged};
+    case SheetFlag::FilenameCleanup:
+        return {&S::showingFilenameCleanup, &S::setShowingFilenameCleanup, &S::showingFilenameCleanupChanged};
+    case SheetFlag::DeleteConfirmation:
+        return {&S::showingDeleteConfirmation, &S::setShowingDeleteConfirmation, &S::showingDeleteConfirmationChanged};
+    case SheetFlag::ClearLibraryConfirmation:
+        return {&S::showingClearLibraryConfirmation, &S::setShowingClearLibraryConfirmation,
+                &S::showingClearLibraryConfirmationChanged};
+    case SheetFlag::NewGroupPrompt:
+        return {&S::showingNewGroupPrompt, &S::setShowingNewGroupPrompt, &S::showingNewGroupPromptChanged};
+    case SheetFlag::RenameGroupPrompt:
+        return {&S::showingRenameGroupPrompt, &S::setShowingRenameGroupPrompt, &S::showingRenameGroupPromptChanged};
+    case SheetFlag::DeleteGroupConfirmation:
+        return {&S::showingDeleteGroupConfirmation, &S::setShowingDeleteGroupConfirmation,
+                &S::showingDeleteGroupConfirmationChanged};
+    case SheetFlag::RenamePrompt:
+        return {&S::showingRenamePrompt, &S::setShowingRenamePrompt, &S::pendingRenameItemIDChanged};
+    }
+    Q_UNREACHABLE();
+}
+
+constexpr SheetFlag kAllSheetFlags[] = {
+    SheetFlag::TextCapture, SheetFlag::SecureCapture, SheetFlag::AboutVesk, SheetFlag::FaceClusterInspector,
+    SheetFlag::PersonTimeline, SheetFlag::FilenameCleanup, SheetFlag::DeleteConfirmation,
+    SheetFlag::ClearLibraryConfirmation, SheetFlag::NewGroupPrompt, SheetFlag::RenameGroupPrompt,
+    SheetFlag::DeleteGroupConfirmation, SheetFlag::RenamePrompt,
+};
+} // namespace
+
+void MainWindow::buildSheets()
+{
+    for (SheetFlag flag : kAllSheetFlags) {
+        const FlagAccess access = flagAccess(flag);
+        connect(m_state.get(), access.changed, this, [this, flag] {
+            if (sheetFlagValue(flag))
+                presentSheet(flag);
+            else
+                dismissSheet(flag);
+        });
+    }
+}
+
+void MainWindow::setSheetFactory(SheetFlag flag, SheetFactory factory)
+{
+    const bool available = bool(factory);
+    m_sheetFactories.insert(int(flag), std::move(factory));
+    m_state->setSheetAvailable(flag, available);
+}
+
+QDialog* MainWindow::presentedSheet(SheetFlag flag) const
+{
+    return m_sheets.value(int(flag));
+}
+
+bool MainWindow::sheetFlagValue(SheetFlag flag) const
+{
+    return (m_state.get()->*flagAccess(flag).get)();
+}
+
+void MainWindow::clearSheetFlag(SheetFlag flag)
+{
+    (m_state.get()->*flagAccess(flag).set)(false);
+}
+
+void MainWindow::presentSheet(SheetFlag flag)
+{
+    if (m_sheets.value(int(flag)))
+        return;
+    const SheetFactory factory = m_sheetFactories.value(int(flag));
+    QDialog* sheet = factory ? factory(*this) : nullptr;
+    if (!sheet) {
+        // A flag that nothing presents must not stay set: it would hold keys and controls as if
+        // a sheet were open.
+        clearSheetFlag(flag);
+        return;
+    }
+    if (sheet->parentWidget() != this)
+        sheet->setParent(this, sheet->windowFlags() | Qt::Sheet | Qt::Dialog);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_sheets.insert(int(flag), sheet);
+    connect(sheet, &QDialog::finished, this, [this, flag] {
+        m_sheets.remove(int(flag));
+        clearSheetFlag(flag);
+    });
+    sheet->open();
+}
+
+void MainWindow::dismissSheet(SheetFlag flag)
+{
+    if (QPointer<QDialog> sheet = m_sheets.take(int(flag)))
+        sheet->close();
+}
+
+} // namespace vesk

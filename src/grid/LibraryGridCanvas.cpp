@@ -1,0 +1,514 @@
+#include "grid/LibraryGridCanvas.h"
+
+#include "present/DisplayTitles.h"
+#include "model/ItemFileKinds.h"
+#include "platform/ui/SpringAnimator.h"
+#include "platform/ui/Theme.h"
+#include "model/ServiceInterfaces.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+
+constexpr double kSideInset = 18;
+constexpr double kBottomInset = 18;
+// Room above the first row for a lifted, enlarged top result and its shadow.
+constexpr double kTopInset = 12;
+constexpr double kRowPitch = kCardHeight + kGridSpacing;
+// The largest media area a card has, so one scaled thumbnail serves every column width.
+constexpr QSize kThumbnailDisplaySize(kGridMaximumColumn, 113);
+
+} // namespace
+
+VeskCardFlags cardFlagsFor(const VeskItem& item, const GridState& state)
+{
+    VeskCardFlags flags;
+    flags.isSelected = state.selectedID && *state.selectedID == item.id;
+    flags.isMultiSelected = state.selectedIDs.contains(item.id);
+    flags.isSearching = !state.searchText.isEmpty();
+    flags.isTopResult = state.topResultID && *state.topResultID == item.id;
+    flags.surfacePulse = state.surfacePulse;
+    flags.capturePulse = state.capturePulseID && *state.capturePulseID == item.id;
+    flags.isBroughtBack = state.broughtBackIDs.contains(item.id);
+    return flags;
+}
+
+LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnails, QWidget* parent)
+    : QAbstractScrollArea(parent), m_thumbnails(std::move(thumbnails))
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
+    viewport()->setAutoFillBackground(false);
+    verticalScrollBar()->setSingleStep(40);
+    m_pixmaps.setMaxCost(64 * 1024); // kilobytes
+    m_clock.start();
+    m_frameTimer.setInterval(16);
+    m_neighbourTimer.setSingleShot(true);
+    m_neighbourTimer.setInterval(0);
+    connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
+    connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
+        m_paintCache.clear();
+        viewport()->update();
+    });
+}
+
+LibraryGridCanvas::~LibraryGridCanvas() = default;
+
+void LibraryGridCanvas::setState(const GridState& state)
+{
+    const bool captureChanged = state.capturePulseID != m_state.capturePulseID;
+    const bool listChanged = state.visibleItems.size() != m_state.visibleItems.size()
+        || !state.visibleItems.isSharedWith(m_state.visibleItems);
+    m_state = state;
+    if (captureChanged) {
+        m_captureExpanded = false;
+        m_captureWasVisible = false;
+    }
+    if (listChanged)
+        m_pressIndex = -1;
+    updateLayout();
+    if (listChanged) {
+        // Whatever card now lies under a still pointer is the hovered one; a rebuilt list (a
+        // click refreshes it) must not drop the hover of the card the pointer rests on.
+        m_hoverIndex = m_pointer ? indexAt(*m_pointer) : -1;
+    }
+    viewport()->update();
+}
+
+void LibraryGridCanvas::setTopWidget(QWidget* widget)
+{
+    if (m_topWidget == widget)
+        return;
+    m_topWidget = widget;
+    if (widget)
+        widget->setParent(viewport());
+    updateLayout();
+}
+
+void LibraryGridCanvas::setEmptyWidget(QWidget* widget)
+{
+    m_emptyWidget = widget;
+    if (widget)
+        widget->setParent(viewport());
+    updateLayout();
+}
+
+GridColumns LibraryGridCanvas::columns() const
+{
+    return gridColumnsFor(viewport()->width() - 2 * kSideInset);
+}
+
+double LibraryGridCanvas::topInset() const
+{
+    if (m_topWidget && !m_topWidget->isHidden())
+        return kTopInset + m_topWidget->sizeHint().height() + 16;
+    return kTopInset;
+}
+
+QRectF LibraryGridCanvas::cardRect(qsizetype index) const
+{
+    const GridColumns cols = columns();
+    const qsizetype row = index / cols.count;
+    const qsizetype column = index % cols.count;
+    return QRectF(kSideInset + column * (cols.width + kGridSpacing), topInset() + row * kRowPitch, cols.width,
+                  kCardHeight);
+}
+
+int LibraryGridCanvas::contentHeight() const
+{
+    const qsizetype count = m_state.visibleItems.size();
+    const GridColumns cols = columns();
+    const qsizetype rows = (count + cols.count - 1) / cols.count;
+    double height = topInset() + (rows > 0 ? rows * kRowPitch - kGridSpacing : 0) + kBottomInset;
+    if (count == 0 && m_emptyWidget)
+        height += m_emptyWidget->sizeHint().height();
+    return int(std::ceil(height));
+}
+
+qsizetype LibraryGridCanvas::indexAt(const QPoint& viewportPoint) const
+{
+    const QPointF content(viewportPoint.x(), viewportPoint.y() + verticalScrollBar()->value());
+    const GridColumns cols = columns();
+    const double y = content.y() - topInset();
+    const double x = content.x() - kSideInset;
+    if (x < 0 || y < 0)
+        return -1;
+    const qsizetype row = qsizetype(y / kRowPitch);
+    const qsizetype column = qsizetype(x / (cols.width + kGridSpacing));
+    if (column >= cols.count)
+        return -1;
+    if (y - row * kRowPitch > kCardHeight || x - column * (cols.width + kGridSpacing) > cols.width)
+        return -1;
+    const qsizetype index = row * cols.count + column;
+    return index < m_state.visibleItems.size() ? index : -1;
+}
+
+std::pair<qsizetype, qsizetype> LibraryGridCanvas::visibleRange() const
+{
+    const qsizetype count = m_state.visibleItems.size();
+    const GridColumns cols = columns();
+    // Lifted and scaled cards reach a little beyond their frames.
+    const double top = verticalScrollBar()->value() - topInset() - 24;
+    const double bottom = top + viewport()->height() + 48;
+    const qsizetype firstRow = std::max<qsizetype>(0, qsizetype(std::floor(top / kRowPitch)));
+    const qsizetype lastRow = std::max<qsizetype>(0, qsizetype(std::floor(bottom / kRowPitch)));
+    const qsizetype first = std::min(count, firstRow * cols.count);
+    const qsizetype last = std::min(count, (lastRow + 1) * cols.count);
+    return {first, last};
+}
+
+void LibraryGridCanvas::updateLayout()
+{
+    QScrollBar* bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, contentHeight() - viewport()->height()));
+    placeOverlayWidgets();
+}
+
+void LibraryGridCanvas::placeOverlayWidgets()
+{
+    const int scroll = verticalScrollBar()->value();
+    const int width = viewport()->width();
+    if (m_topWidget) {
+        const int height = m_topWidget->sizeHint().height();
+        m_topWidget->setGeometry(int(kSideInset) + 4, int(kTopInset) - scroll, width - 2 * int(kSideInset) - 8, height);
+    }
+    if (m_emptyWidget) {
+        const bool empty = m_state.visibleItems.isEmpty();
+        m_emptyWidget->setVisible(empty);
+        if (empty)
+            m_emptyWidget->setGeometry(int(kSideInset), int(topInset()) - scroll, width - 2 * int(kSideInset),
+                                       m_emptyWidget->sizeHint().height());
+    }
+}
+
+void LibraryGridCanvas::scrollToItem(const QUuid& id)
+{
+    for (qsizetype i = 0; i < m_state.visibleItems.size(); ++i) {
+        if (m_state.visibleItems[i].id != id)
+            continue;
+        const QRectF rect = cardRect(i);
+        QScrollBar* bar = verticalScrollBar();
+        if (rect.top() < bar->value())
+            bar->setValue(int(rect.top() - kGridSpacing));
+        else if (rect.bottom() > bar->value() + viewport()->height())
+            bar->setValue(int(rect.bottom() + kGridSpacing - viewport()->height()));
+        return;
+    }
+}
+
+double LibraryGridCanvas::duration(Timing timing) const
+{
+    switch (timing) {
+    case Timing::Instant: return 0;
+    case Timing::Hover: return Spring::fromResponse(0.3, 0.76).settlingDuration(0, 0.004);
+    case Timing::Selected: return Spring::fromResponse(0.46, 0.8).settlingDuration(0, 0.004);
+    case Timing::TopResult: return Spring::fromResponse(0.52, 0.78).settlingDuration(0, 0.004);
+    case Timing::Searching: return 0.24;
+    case Timing::SurfacePulse: return 0.34;
+    case Timing::CaptureExpand: return 1.02;
+    }
+    return 0;
+}
+
+double LibraryGridCanvas::progress(Timing timing, double seconds) const
+{
+    const double total = duration(timing);
+    if (total <= 0 || seconds >= total)
+        return 1.0;
+    switch (timing) {
+    case Timing::Instant: return 1.0;
+    case Timing::Hover: return Spring::fromResponse(0.3, 0.76).value(seconds);
+    case Timing::Selected: return Spring::fromResponse(0.46, 0.8).value(seconds);
+    case Timing::TopResult: return Spring::fromResponse(0.52, 0.78).value(seconds);
+    case Timing::Searching:
+    case Timing::CaptureExpand: return AnimationCurves::easeOut().valueForProgress(seconds / total);
+    case Timing::SurfacePulse: return AnimationCurves::easeInOut().valueForProgress(seconds / total);
+    }
+    return 1.0;
+}
+
+CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
+{
+    VeskCardFlags flags = cardFlagsFor(item, m_state);
+    const qsizetype index = m_hoverIndex;
+    flags.isHovering = index >= 0 && index < m_state.visibleItems.size() && m_state.visibleItems[index].id == item.id;
+    flags.capturePulseExpanded = flags.capturePulse && m_captureExpanded;
+    const bool hasHint = m_state.retrievalHints.contains(item.id);
+    const CardLook target = CardLook::from(cardStyleFor(flags), flags, hasHint);
+
+    CardAnimation& animation = m_animations[item.id];
+    if (!animation.known || !m_animationsEnabled) {
+        animation = CardAnimation{target, target, flags, Timing::Instant, nowMs, true};
+        return target;
+    }
+    if (!(animation.to == target)) {
+        const CardLook now = CardLook::mix(animation.from, animation.to,
+                                           progress(animation.timing, (nowMs - animation.startMs) / 1000.0));
+        const VeskCardFlags& was = animation.flags;
+        Timing timing = Timing::Hover;
+        if (flags.capturePulse != was.capturePulse || (flags.capturePulse && !flags.capturePulseExpanded))
+            timing = Timing::Instant;
+        else if (flags.capturePulseExpanded != was.capturePulseExpanded)
+            timing = Timing::CaptureExpand;
+        else if (flags.surfacePulse != was.surfacePulse)
+            timing = Timing::SurfacePulse;
+        else if (flags.isSearching != was.isSearching)
+            timing = Timing::Searching;
+        else if (flags.isTopResult != was.isTopResult)
+            timing = Timing::TopResult;
+        else if (flags.isSelected != was.isSelected || flags.isMultiSelected != was.isMultiSelected)
+            timing = Timing::Selected;
+        animation = CardAnimation{now, target, flags, timing, nowMs, true};
+    }
+    const double seconds = (nowMs - animation.startMs) / 1000.0;
+    if (seconds >= duration(animation.timing))
+        return animation.to;
+    if (!m_frameTimer.isActive())
+        m_frameTimer.start();
+    return CardLook::mix(animation.from, animation.to, progress(animation.timing, seconds));
+}
+
+std::optional<CardLook> LibraryGridCanvas::lookOf(const QUuid& id)
+{
+    for (const VeskItem& item : m_state.visibleItems) {
+        if (item.id == id)
+            return currentLook(item, m_clock.elapsed());
+    }
+    return std::nullopt;
+}
+
+VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForThumbnail)
+{
+    VeskCardContent content;
+    content.item = item;
+    auto title = m_titles.find(item.id);
+    if (title == m_titles.end() || title->first != item.title)
+        title = m_titles.insert(item.id, {item.title, cleanedDisplayTitle(item)});
+    content.displayTitle = title->second;
+    content.dates = m_dates.cardDates(item);
+    const auto hint = m_state.retrievalHints.constFind(item.id);
+    if (hint != m_state.retrievalHints.cend())
+        content.retrievalHint = *hint;
+    content.isTopResult = m_state.topResultID && *m_state.topResultID == item.id;
+    const auto rich = m_state.richTextByID.constFind(item.id);
+    if (rich != m_state.richTextByID.cend()) {
+        content.hasRichText = true;
+        content.richText = *rich;
+    }
+    if (cardMediaKind(item) == CardMediaKind::Picture) {
+        if (const QPixmap* pixmap = m_pixmaps.object(item.id))
+            content.thumbnail = *pixmap;
+        else if (askForThumbnail)
+            requestThumbnail(item);
+    }
+    return content;
+}
+
+void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
+{
+    if (!m_thumbnails || m_noImage.contains(item.id) || m_pendingThumbnails.contains(item.id))
+        return;
+    m_pendingThumbnails.insert(item.id);
+    ++m_thumbnailRequests;
+    const QUuid id = item.id;
+    const qreal ratio = devicePixelRatioF();
+    m_thumbnails->thumbnail(item, kCardThumbnailDimension).then(this, [this, id, ratio](const QImage& image) {
+        m_pendingThumbnails.remove(id);
+        if (image.isNull()) {
+            m_noImage.insert(id);
+        } else {
+            // Keep only what a card can show: scaled to cover the widest media area.
+            const QSize target = kThumbnailDisplaySize * ratio;
+            QImage scaled = image;
+            if (image.width() > target.width() && image.height() > target.height())
+                scaled = image.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            QPixmap pixmap = QPixmap::fromImage(scaled);
+            pixmap.setDevicePixelRatio(ratio);
+            const int cost = std::max<qsizetype>(1, scaled.sizeInBytes() / 1024);
+            m_pixmaps.insert(id, new QPixmap(pixmap), cost);
+        }
+        viewport()->update();
+    });
+}
+
+void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
+{
+    const auto [first, last] = visibleRange();
+    const int scroll = verticalScrollBar()->value();
+    const qint64 now = m_clock.elapsed();
+    const Theme& theme = Theme::current();
+    bool captureVisible = false;
+    const bool wasAnimating = m_frameTimer.isActive();
+    if (wasAnimating)
+        m_frameTimer.stop(); // currentLook restarts it while anything still moves
+    for (qsizetype i = first; i < last; ++i) {
+        const VeskItem& item = m_state.visibleItems[i];
+        // Whole pixels, so a card at rest is blitted rather than resampled.
+        const QRectF frame = cardRect(i).translated(0, -scroll);
+        const QRectF rect(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
+        if (!exposed.intersects(rect.adjusted(-30, -30, 30, 40).toAlignedRect()))
+            continue;
+        if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
+            captureVisible = true;
+        paintVeskCard(painter, rect, contentFor(item, true), currentLook(item, now), theme, &m_paintCache);
+    }
+    if (captureVisible && !m_captureWasVisible)
+        onCapturePulseVisible();
+    m_captureWasVisible = captureVisible;
+    scheduleNeighbourRender();
+
+    // Forget the looks of cards far out of view.
+    if (m_animations.size() > 4 * std::max<qsizetype>(64, last - first)) {
+        QSet<QUuid> keep;
+        for (qsizetype i = first; i < last; ++i)
+            keep.insert(m_state.visibleItems[i].id);
+        for (auto it = m_animations.begin(); it != m_animations.end();) {
+            if (keep.contains(it.key()))
+                ++it;
+            else
+                it = m_animations.erase(it);
+        }
+    }
+}
+
+void LibraryGridCanvas::scheduleNeighbourRender()
+{
+    if (!m_neighbourTimer.isActive())
+        m_neighbourTimer.start();
+}
+
+void LibraryGridCanvas::renderNeighbours()
+{
+    const auto [first, last] = visibleRange();
+    const qsizetype perRow = columns().count;
+    const qsizetype count = m_state.visibleItems.size();
+    const qreal ratio = devicePixelRatioF();
+    const Theme& theme = Theme::current();
+    const qint64 now = m_clock.elapsed();
+    QElapsedTimer budget;
+    budget.start();
+    // Two rows below (the usual direction) and one above.
+    QList<qsizetype> indexes;
+    for (qsizetype i = last; i < std::min(count, last + 2 * perRow); ++i)
+        indexes.append(i);
+    for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < first; ++i)
+        indexes.append(i);
+    for (qsizetype index : indexes) {
+        const VeskItem& item = m_state.visibleItems[index];
+        const VeskCardContent content = contentFor(item, false);
+        if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
+            continue;
+        const CardLook look = currentLook(item, now);
+        m_paintCache.body(content, look, cardRect(index).size(), cardBodyRenderRatio(look, ratio), theme);
+        if (budget.elapsed() > 6) {
+            // Leave the rest for the next idle turn.
+            m_neighbourTimer.start();
+            return;
+        }
+    }
+}
+
+void LibraryGridCanvas::onCapturePulseVisible()
+{
+    // Each time the pulsing card comes into view it starts again from the raised pose and
+    // settles on the next turn of the event loop.
+    m_captureExpanded = false;
+    const std::optional<QUuid> pulsing = m_state.capturePulseID;
+    QTimer::singleShot(0, this, [this, pulsing] {
+        if (m_state.capturePulseID != pulsing)
+            return;
+        m_captureExpanded = true;
+        viewport()->update();
+    });
+}
+
+void LibraryGridCanvas::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    paintFrame(painter, event->rect());
+}
+
+void LibraryGridCanvas::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateLayout();
+}
+
+void LibraryGridCanvas::scrollContentsBy(int, int)
+{
+    placeOverlayWidgets();
+    // The pointer stays where it is while the cards move under it.
+    if (viewport()->underMouse())
+        setHoverIndex(indexAt(viewport()->mapFromGlobal(QCursor::pos())));
+    viewport()->update();
+}
+
+void LibraryGridCanvas::mousePressEvent(QMouseEvent* event)
+{
+    m_pressIndex = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : -1;
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void LibraryGridCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_pointer = event->position().toPoint();
+    const qsizetype index = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : -1;
+    const bool click = index >= 0 && index == m_pressIndex;
+    m_pressIndex = -1;
+    if (click)
+        emit cardClicked(m_state.visibleItems[index], event->modifiers());
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void LibraryGridCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    m_pointer = event->position().toPoint();
+    setHoverIndex(indexAt(event->position().toPoint()));
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void LibraryGridCanvas::leaveEvent(QEvent* event)
+{
+    m_pointer.reset();
+    setHoverIndex(-1);
+    QAbstractScrollArea::leaveEvent(event);
+}
+
+bool LibraryGridCanvas::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::Leave) {
+        m_pointer.reset();
+        setHoverIndex(-1);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void LibraryGridCanvas::contextMenuEvent(QContextMenuEvent* event)
+{
+    const qsizetype index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    if (index < 0)
+        return;
+    emit cardContextMenuRequested(m_state.visibleItems[index], event->globalPos());
+}
+
+void LibraryGridCanvas::setHoverIndex(qsizetype index)
+{
+    if (index == m_hoverIndex)
+        return;
+    m_hoverIndex = index;
+    viewport()->update();
+}
+
+} // namespace vesk

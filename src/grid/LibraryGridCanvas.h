@@ -1,0 +1,150 @@
+#pragma once
+
+#include "present/ItemDates.h"
+#include "grid/ResultStates.h"
+#include "grid/VeskCardPainter.h"
+#include "model/VeskItem.h"
+
+#include <QAbstractScrollArea>
+#include <QCache>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QPixmap>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class ThumbnailProvider;
+
+// What the grid shows, read from the store and the window: the cards and the values their flags
+// are made from. Copies share their data with the store's lists.
+struct GridState {
+    QList<VeskItem> visibleItems;
+    std::optional<QUuid> selectedID;
+    QSet<QUuid> selectedIDs;
+    QString searchText;
+    // The first of the store's results, whether or not a search is running.
+    std::optional<QUuid> topResultID;
+    QSet<QUuid> broughtBackIDs;
+    QHash<QUuid, QString> retrievalHints;
+    QHash<QUuid, QByteArray> richTextByID;
+    bool surfacePulse = false;
+    std::optional<QUuid> capturePulseID;
+};
+
+// The flags a card is built with, before its own hover and pulse phase.
+VeskCardFlags cardFlagsFor(const VeskItem& item, const GridState& state);
+
+// The virtualised card grid: paints only the rows in view, asks the thumbnail provider only for
+// cards in view, and animates each card's look towards its state.
+class LibraryGridCanvas : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnails, QWidget* parent = nullptr);
+    ~LibraryGridCanvas() override;
+
+    void setState(const GridState& state);
+    const GridState& state() const { return m_state; }
+
+    // A widget that scrolls with the cards above them (the recent-items banner); null for none.
+    void setTopWidget(QWidget* widget);
+    // A widget shown below the (empty) grid while there is nothing to show.
+    void setEmptyWidget(QWidget* widget);
+
+    // Layout, in viewport coordinates before scrolling.
+    GridColumns columns() const;
+    QRectF cardRect(qsizetype index) const;
+    qsizetype indexAt(const QPoint& viewportPoint) const;
+    int contentHeight() const;
+    // Cards currently in view, first and one past last.
+    std::pair<qsizetype, qsizetype> visibleRange() const;
+
+    // Scrolls so the item's card is in view.
+    void scrollToItem(const QUuid& id);
+
+    // Paints one frame of the viewport into the painter (used by paintEvent and benchmarks).
+    void paintFrame(QPainter& painter, const QRect& exposed);
+
+    // Animations settle at once, for tests and benchmarks.
+    void setAnimationsEnabled(bool enabled) { m_animationsEnabled = enabled; }
+    // The look a visible item's card has at this moment (hover, pulse phase and animations
+    // included); none for an item that is not in the list.
+    std::optional<CardLook> lookOf(const QUuid& id);
+    // Thumbnail requests sent so far (for tests: only visible cards ask).
+    int thumbnailRequestCount() const { return m_thumbnailRequests; }
+
+signals:
+    void cardClicked(const vesk::VeskItem& item, Qt::KeyboardModifiers modifiers);
+    void cardContextMenuRequested(const vesk::VeskItem& item, const QPoint& globalPosition);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    enum class Timing { Instant, Hover, Selected, TopResult, Searching, SurfacePulse, CaptureExpand };
+    struct CardAnimation {
+        CardLook from;
+        CardLook to;
+        VeskCardFlags flags;
+        Timing timing = Timing::Instant;
+        qint64 startMs = 0;
+        bool known = false;
+    };
+
+    double topInset() const;
+    void updateLayout();
+    void placeOverlayWidgets();
+    CardLook currentLook(const VeskItem& item, qint64 nowMs);
+    double progress(Timing timing, double seconds) const;
+    double duration(Timing timing) const;
+    void requestThumbnail(const VeskItem& item);
+    void setHoverIndex(qsizetype index);
+    // Renders the cards of the rows next to the view while the event loop is idle, so that a
+    // scroll finds them ready. Pictures still waiting for their thumbnail are left for later:
+    // only cards in view ask for thumbnails.
+    void scheduleNeighbourRender();
+    void renderNeighbours();
+    VeskCardContent contentFor(const VeskItem& item, bool askForThumbnail);
+    void onCapturePulseVisible();
+
+    std::shared_ptr<ThumbnailProvider> m_thumbnails;
+    GridState m_state;
+    QPointer<QWidget> m_topWidget;
+    QPointer<QWidget> m_emptyWidget;
+
+    qsizetype m_hoverIndex = -1;
+    qsizetype m_pressIndex = -1;
+    // Where the pointer last was over the cards, in viewport coordinates; none once it left.
+    std::optional<QPoint> m_pointer;
+    bool m_animationsEnabled = true;
+    QHash<QUuid, CardAnimation> m_animations;
+    QElapsedTimer m_clock;
+    QTimer m_frameTimer;
+
+    // Capture pulse phase of the one pulsing card.
+    bool m_captureExpanded = false;
+    bool m_captureWasVisible = false;
+
+    ContentCreationDateCache m_dates;
+    CardPaintCache m_paintCache;
+    QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
+    QCache<QUuid, QPixmap> m_pixmaps;
+    QSet<QUuid> m_noImage;
+    QSet<QUuid> m_pendingThumbnails;
+    int m_thumbnailRequests = 0;
+    QTimer m_neighbourTimer;
+};
+
+} // namespace vesk

@@ -1,0 +1,306 @@
+#include "grid/LibraryGridView.h"
+
+#include "present/DisplayTitles.h"
+#include "grid/LibraryGridCanvas.h"
+#include "grid/ResultStatesWidgets.h"
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Theme.h"
+#include "store/VeskStore.h"
+
+#include <QContextMenuEvent>
+#include <algorithm>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(parent), m_store(store)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(18, 0, 18, 0);
+    headerRow->setSpacing(12);
+    m_header = new ResultsHeaderWidget(this);
+    headerRow->addWidget(m_header, 1);
+    m_selectionBar = new SelectionBarWidget(this);
+    headerRow->addWidget(m_selectionBar, 0, Qt::AlignVCenter);
+    column->addLayout(headerRow);
+
+    m_canvas = new LibraryGridCanvas(store.services().thumbnails, this);
+    column->addWidget(m_canvas, 1);
+    m_banner = new RecentLimitBannerWidget;
+    m_canvas->setTopWidget(m_banner);
+    m_empty = new EmptyResultsStateWidget;
+    m_canvas->setEmptyWidget(m_empty);
+
+    connect(m_header, &ResultsHeaderWidget::toggleShowAllRequested, this,
+            [this] { setShowingAllVesks(!m_showingAllVesks); });
+    connect(m_banner, &RecentLimitBannerWidget::showAllRequested, this, [this] { setShowingAllVesks(true); });
+    connect(m_selectionBar, &SelectionBarWidget::clearRequested, this, &LibraryGridView::clearMultiSelection);
+    connect(m_selectionBar, &SelectionBarWidget::deleteRequested, this, &LibraryGridView::deleteConfirmationRequested);
+    connect(m_canvas, &LibraryGridCanvas::cardClicked, this, &LibraryGridView::handleCardClick);
+    connect(m_canvas, &LibraryGridCanvas::cardContextMenuRequested, this,
+            [this](const VeskItem& item, const QPoint& position) {
+                QMenu* menu = buildCardContextMenu(item, this);
+                menu->setAttribute(Qt::WA_DeleteOnClose);
+                menu->popup(position);
+            });
+
+    for (auto signal : {&VeskStore::itemsChanged, &VeskStore::groupsChanged, &VeskStore::filteredItemsChanged,
+                        &VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged,
+                        &VeskStore::importCountInProgressChanged, &VeskStore::richTextByIDChanged,
+                        &VeskStore::retrievalHintsChanged, &VeskStore::broughtBackIDsChanged})
+        connect(&store, signal, this, &LibraryGridView::scheduleRefresh);
+    connect(&store, &VeskStore::searchTextChanged, this, [this] {
+        reactToSearchText();
+        scheduleRefresh();
+    });
+    refreshNow();
+}
+
+LibraryGridView::~LibraryGridView() = default;
+
+void LibraryGridView::setGroupFilter(const VeskGroupFilter& filter)
+{
+    if (filter == m_groupFilter)
+        return;
+    m_groupFilter = filter;
+    emit groupFilterChanged();
+    scheduleRefresh();
+}
+
+void LibraryGridView::setShowingAllVesks(bool showing)
+{
+    if (showing == m_showingAllVesks)
+        return;
+    m_showingAllVesks = showing;
+    emit showingAllVesksChanged();
+    scheduleRefresh();
+}
+
+void LibraryGridView::setSurfacePulse(bool pulse)
+{
+    if (pulse == m_surfacePulse)
+        return;
+    m_surfacePulse = pulse;
+    emit surfacePulseChanged();
+    scheduleRefresh();
+}
+
+void LibraryGridView::setCapturePulseID(const std::optional<QUuid>& id)
+{
+    if (id == m_capturePulseID)
+        return;
+    m_capturePulseID = id;
+    emit capturePulseIDChanged();
+    scheduleRefresh();
+}
+
+QList<VeskItem> LibraryGridView::visibleItems() const
+{
+    return vesk::visibleItems(m_store.searchText(), m_store.filteredItems(), m_groupFilter, m_showingAllVesks);
+}
+
+void LibraryGridView::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_refreshPending)
+            refreshNow();
+    });
+}
+
+void LibraryGridView::refreshNow()
+{
+    m_refreshPending = false;
+    const QList<VeskItem>& filtered = m_store.filteredItems();
+    const QString& searchText = m_store.searchText();
+
+    ResultsHeaderContent header;
+    header.searching = !isBlankSearch(searchText);
+    header.browse = browseHeaderTexts(m_groupFilter, m_showingAllVesks, filtered.size(), m_store.groups());
+    header.filteredCount = filtered.size();
+    header.importCount = m_store.importCountInProgress();
+    header.totalCount = m_store.items().size();
+    m_header->setContent(header);
+
+    m_selectionBar->setVisible(m_store.selectedIDs().size() > 1);
+    m_selectionBar->setCount(m_store.selectedIDs().size());
+
+    const bool banner = recentCutApplies(searchText, filtered.size(), m_groupFilter, m_showingAllVesks);
+    m_banner->setCounts(kRecentVeskLimit, filtered.size());
+    m_banner->setVisible(banner);
+
+    GridState state;
+    state.visibleItems = visibleItems();
+    state.selectedID = m_store.selectedID();
+    state.selectedIDs = m_store.selectedIDs();
+    state.searchText = searchText;
+    if (!filtered.isEmpty())
+        state.topResultID = filtered.first().id;
+    state.broughtBackIDs = m_store.broughtBackIDs();
+    state.retrievalHints = m_store.retrievalHints();
+    state.richTextByID = m_store.richTextByID();
+    state.surfacePulse = m_surfacePulse;
+    state.capturePulseID = m_capturePulseID;
+    // The empty state follows the store's results, not the narrowed list: an empty group shows
+    // an empty grid without it.
+    m_canvas->setEmptyWidget(filtered.isEmpty() ? m_empty : nullptr);
+    if (!filtered.isEmpty())
+        m_empty->hide();
+    m_canvas->setState(state);
+
+    // A new search or another group is a new list: start at its top, where its first result is.
+    // A selection moved from elsewhere (the keyboard, a search) is brought into view.
+    if (searchText != m_shownSearchText || !(m_groupFilter == m_shownFilter))
+        m_canvas->verticalScrollBar()->setValue(0);
+    else if (state.selectedID && state.selectedID != m_shownSelectedID)
+        m_canvas->scrollToItem(*state.selectedID);
+    m_shownSearchText = searchText;
+    m_shownFilter = m_groupFilter;
+    m_shownSelectedID = state.selectedID;
+}
+
+void LibraryGridView::reactToSearchText()
+{
+    const SearchReaction reaction = searchReactionFor(m_store.searchText(), m_store.filteredItems());
+    if (reaction.selectID) {
+        // The program, not the user, moves the selection here: no use is recorded, so typing
+        // does not feed the usage ranking, and a brought-back mark stays until the item is opened.
+        m_store.selectWithoutRecordingUse(*reaction.selectID);
+    }
+    if (reaction.togglePulse)
+        setSurfacePulse(!m_surfacePulse);
+    if (reaction.resetPulse)
+        setSurfacePulse(false);
+}
+
+void LibraryGridView::handleCardClick(const VeskItem& item, Qt::KeyboardModifiers modifiers)
+{
+    // Control stands in for the other platform's Command key.
+    if (modifiers & Qt::ControlModifier)
+        m_store.toggleSelection(item.id);
+    else if (modifiers & Qt::ShiftModifier)
+        m_store.extendSelection(item.id, visibleItems());
+    else
+        m_store.select(item.id);
+}
+
+void LibraryGridView::selectAllVisible()
+{
+    m_store.selectItems(visibleItems());
+}
+
+void LibraryGridView::clearMultiSelection()
+{
+    m_store.setSelectedIDs({});
+}
+
+void LibraryGridView::moveItemToGroup(const VeskItem& item, const std::optional<QUuid>& groupID,
+                                      const QString& targetName)
+{
+    // The card's copy may be older than the store's item (a menu stays open while the library
+    // changes): move what is stored now, so nothing saved since is written back over; an item
+    // deleted meanwhile is not moved and no notice claims it was.
+    const qsizetype index = m_store.indexOfItem(item.id);
+    if (index < 0)
+        return;
+    VeskItem moved = m_store.items().at(index);
+    moved.groupID = groupID;
+    m_store.updateItem(moved);
+    VeskIntakeNotice notice;
+    notice.id = QUuid::createUuid();
+    notice.kind = VeskIntakeNoticeKind::Captured;
+    notice.title = QStringLiteral("Moved");
+    notice.detail = movedNoticeDetail(moved, targetName);
+    notice.relatedID = item.id;
+    m_store.setIntakeNotice(notice);
+}
+
+void LibraryGridView::applyMenuAction(const CardMenuEntry& entry, const VeskItem& item)
+{
+    switch (entry.action) {
+    case CardMenuAction::ToggleSelection: m_store.toggleSelection(item.id); break;
+    case CardMenuAction::SelectAllVisible: selectAllVisible(); break;
+    case CardMenuAction::Rename: emit renameRequested(item.id, cleanedDisplayTitle(item)); break;
+    case CardMenuAction::BrowseAll: setGroupFilter(VeskGroupFilter::all()); break;
+    case CardMenuAction::BrowseUngrouped: setGroupFilter(VeskGroupFilter::ungrouped()); break;
+    case CardMenuAction::BrowseGroup:
+        if (entry.groupID)
+            setGroupFilter(VeskGroupFilter::group(*entry.groupID));
+        break;
+    case CardMenuAction::MoveToNoGroup: moveItemToGroup(item, std::nullopt, QStringLiteral("No Group")); break;
+    case CardMenuAction::MoveToGroup: {
+        // The menu may have stayed open while the group was deleted: an item must not point at
+        // a group that is gone, nor a notice claim a move that did not happen.
+        const QList<VeskGroup>& groups = m_store.groups();
+        const bool exists = std::any_of(groups.cbegin(), groups.cend(),
+                                        [&](const VeskGroup& group) { return group.id == entry.groupID; });
+        if (exists)
+            moveItemToGroup(item, entry.groupID, entry.title);
+        break;
+    }
+    case CardMenuAction::NewGroup: emit newGroupRequested(item.id); break;
+    case CardMenuAction::DeleteThis:
+        m_store.select(item.id);
+        emit deleteConfirmationRequested();
+        break;
+    case CardMenuAction::DeleteSelected: emit deleteConfirmationRequested(); break;
+    }
+}
+
+void LibraryGridView::addMenuEntries(QMenu* menu, const QList<CardMenuEntry>& entries, const VeskItem& item)
+{
+    QList<QMenu*> stack{menu};
+    for (const CardMenuEntry& entry : entries) {
+        QMenu* current = stack.last();
+        switch (entry.type) {
+        case CardMenuEntry::Type::Divider: current->addSeparator(); break;
+        case CardMenuEntry::Type::SubmenuBegin: stack.append(current->addMenu(entry.title)); break;
+        case CardMenuEntry::Type::SubmenuEnd:
+            if (stack.size() > 1)
+                stack.removeLast();
+            break;
+        case CardMenuEntry::Type::Action: {
+            if (m_unavailableActions.contains(entry.action))
+                break;
+            QAction* action = current->addAction(entry.title);
+            if (entry.checked)
+                action->setIcon(IconMap::icon(QStringLiteral("checkmark"), Theme::current().label(), 14));
+            action->setProperty("checkmark", entry.checked);
+            action->setProperty("destructive", entry.destructive);
+            // The item is copied: the menu may outlive the list it was opened on.
+            connect(action, &QAction::triggered, this, [this, entry, item] { applyMenuAction(entry, item); });
+            break;
+        }
+        }
+    }
+}
+
+void LibraryGridView::setUnavailableActions(const QSet<CardMenuAction>& actions)
+{
+    m_unavailableActions = actions;
+    m_selectionBar->setDeleteAvailable(!actions.contains(CardMenuAction::DeleteSelected));
+}
+
+QMenu* LibraryGridView::buildCardContextMenu(const VeskItem& item, QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    addMenuEntries(menu, cardContextMenuEntries(item, m_store.selectedIDs(), m_store.groups(), m_groupFilter), item);
+    return menu;
+}
+
+void LibraryGridView::fillGroupBrowseMenu(QMenu* menu)
+{
+    addMenuEntries(menu, groupBrowseMenuEntries(m_store.groups(), m_groupFilter), VeskItem{});
+}
+
+} // namespace vesk

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "present/GroupFilter.h"
+#include "grid/ResultStates.h"
+#include "model/VeskItem.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QWidget>
+#include <optional>
+
+class QMenu;
+
+namespace vesk {
+
+class VeskStore;
+class LibraryGridCanvas;
+class ResultsHeaderWidget;
+class SelectionBarWidget;
+class RecentLimitBannerWidget;
+class EmptyResultsStateWidget;
+
+// The library column of the main window: the results header with the selection bar, and the
+// card grid with its recent-items banner and empty state. It owns the browsing state the grid
+// needs (group filter, "Show All", the surface pulse and the capture pulse); the window reads and
+// sets it through the accessors and hosts the prompts the grid asks for through its signals.
+class LibraryGridView : public QWidget {
+    Q_OBJECT
+public:
+    explicit LibraryGridView(VeskStore& store, QWidget* parent = nullptr);
+    ~LibraryGridView() override;
+
+    VeskGroupFilter groupFilter() const { return m_groupFilter; }
+    void setGroupFilter(const VeskGroupFilter& filter);
+    bool showingAllVesks() const { return m_showingAllVesks; }
+    void setShowingAllVesks(bool showing);
+    bool surfacePulse() const { return m_surfacePulse; }
+    void setSurfacePulse(bool pulse);
+    std::optional<QUuid> capturePulseID() const { return m_capturePulseID; }
+    void setCapturePulseID(const std::optional<QUuid>& id);
+
+    // The one list the window shows; the keyboard commands work from it too.
+    QList<VeskItem> visibleItems() const;
+
+    // Click on a card: Control toggles (with or without Shift), Shift extends over the visible
+    // list, a plain click selects the card alone.
+    void handleCardClick(const VeskItem& item, Qt::KeyboardModifiers modifiers);
+    void selectAllVisible();
+    // Empties the multi-selection; the focused item stays.
+    void clearMultiSelection();
+    // Saves the item into the group (none: no group) and posts the "Moved" notice.
+    void moveItemToGroup(const VeskItem& item, const std::optional<QUuid>& groupID, const QString& targetName);
+    // Builds the card's context menu; the caller owns it.
+    QMenu* buildCardContextMenu(const VeskItem& item, QWidget* parent = nullptr);
+    // Commands whose prompt or confirmation the window cannot present: their menu entries are
+    // left out (and the selection bar's delete button hidden) instead of opening nothing.
+    void setUnavailableActions(const QSet<CardMenuAction>& actions);
+    const QSet<CardMenuAction>& unavailableActions() const { return m_unavailableActions; }
+    // The entries of "Open Group" as a menu, for the header's "Browse Groups" menu.
+    void fillGroupBrowseMenu(QMenu* menu);
+
+    LibraryGridCanvas* canvas() const { return m_canvas; }
+    ResultsHeaderWidget* resultsHeader() const { return m_header; }
+    SelectionBarWidget* selectionBar() const { return m_selectionBar; }
+    RecentLimitBannerWidget* recentLimitBanner() const { return m_banner; }
+    EmptyResultsStateWidget* emptyResultsState() const { return m_empty; }
+
+    // Brings the header, banner and cards up to date at once instead of on the next turn.
+    void refreshNow();
+
+signals:
+    void groupFilterChanged();
+    void showingAllVesksChanged();
+    void surfacePulseChanged();
+    void capturePulseIDChanged();
+    // The rename prompt, starting from the display title.
+    void renameRequested(const QUuid& itemID, const QString& initialTitle);
+    // The delete confirmation for the store's current selection.
+    void deleteConfirmationRequested();
+    // The new-group prompt, for the item the group is made for.
+    void newGroupRequested(const QUuid& itemID);
+
+private:
+    void scheduleRefresh();
+    void reactToSearchText();
+    void applyMenuAction(const CardMenuEntry& entry, const VeskItem& item);
+    void addMenuEntries(QMenu* menu, const QList<CardMenuEntry>& entries, const VeskItem& item);
+
+    VeskStore& m_store;
+    VeskGroupFilter m_groupFilter = VeskGroupFilter::all();
+    bool m_showingAllVesks = false;
+    bool m_surfacePulse = false;
+    std::optional<QUuid> m_capturePulseID;
+    bool m_refreshPending = false;
+    // What the last refresh showed, to tell a new list from an updated one.
+    QString m_shownSearchText;
+    VeskGroupFilter m_shownFilter = VeskGroupFilter::all();
+    std::optional<QUuid> m_shownSelectedID;
+
+    ResultsHeaderWidget* m_header = nullptr;
+    SelectionBarWidget* m_selectionBar = nullptr;
+    QSet<CardMenuAction> m_unavailableActions;
+    LibraryGridCanvas* m_canvas = nullptr;
+    RecentLimitBannerWidget* m_banner = nullptr;
+    EmptyResultsStateWidget* m_empty = nullptr;
+};
+
+} // namespace vesk

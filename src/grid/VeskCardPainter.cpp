@@ -1,0 +1,748 @@
+#include "grid/VeskCardPainter.h"
+
+#include "model/ItemFileKinds.h"
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+#include "richtext/VeskRichTextSnippet.h"
+
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTextLayout>
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+
+constexpr double kPulseRed = 0.24, kPulseGreen = 0.68, kPulseBlue = 1.0;
+
+QColor pulseColor(double opacity)
+{
+    return Theme::rgb(kPulseRed, kPulseGreen, kPulseBlue, std::clamp(opacity, 0.0, 1.0));
+}
+
+QFont trackedFont(double points, QFont::Weight weight, double tracking)
+{
+    QFont font = Theme::font(points, weight);
+    if (tracking != 0.0)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
+    return font;
+}
+
+// Lays text out in at most maxLines lines of the given width, eliding the last; returns the
+// height used. Draws only when `draw` is true.
+double drawLines(QPainter& painter, const QPointF& origin, double width, const QString& text, const QFont& font,
+                 const QColor& color, int maxLines, bool draw = true,
+                 QTextOption::WrapMode wrap = QTextOption::WrapAtWordBoundaryOrAnywhere)
+{
+    if (text.isEmpty() || width <= 0 || maxLines <= 0)
+        return 0;
+    // At most a few short lines show: laying out a long note's whole text would be wasted work.
+    QString flat = text.left(120 * maxLines);
+    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    const QFontMetricsF metrics(font);
+    QTextLayout layout(flat, font);
+    QTextOption option;
+    option.setWrapMode(wrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double y = 0;
+    int lines = 0;
+    struct Placed {
+        int start;
+        int length;
+        double y;
+    };
+    QVarLengthArray<Placed, 4> placed;
+    while (lines < maxLines) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(width);
+        placed.append({line.textStart(), line.textLength(), y});
+        y += metrics.lineSpacing();
+        ++lines;
+    }
+    layout.endLayout();
+    if (!draw)
+        return y;
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(color);
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        const Placed& p = placed[i];
+        const bool last = i == placed.size() - 1;
+        QString piece = flat.mid(p.start, last ? -1 : p.length);
+        piece.replace(QChar::LineSeparator, QLatin1Char(' '));
+        if (last)
+            piece = metrics.elidedText(piece.trimmed(), Qt::ElideRight, width);
+        else
+            piece = piece.trimmed();
+        painter.drawText(QPointF(origin.x(), origin.y() + p.y + metrics.ascent()), piece);
+    }
+    painter.restore();
+    return y;
+}
+
+void drawSymbol(QPainter& painter, const QRectF& rect, const QString& name, const QColor& color, double points)
+{
+    IconMap::paint(painter, rect, name, color, points);
+}
+
+void fillGradient(QPainter& painter, const QRectF& area, QPointF from, QPointF to, const QList<QColor>& colors)
+{
+    QLinearGradient gradient(from, to);
+    const int count = int(colors.size());
+    int i = 0;
+    for (const QColor& c : colors)
+        gradient.setColorAt(count == 1 ? 0.0 : double(i++) / (count - 1), c);
+    painter.fillRect(area, gradient);
+}
+
+void paintPicture(QPainter& painter, const QRectF& area, const VeskCardContent& content, const Theme& theme, bool gradient)
+{
+    painter.fillRect(area, theme.primary(0.035));
+    if (!content.thumbnail.isNull()) {
+        // Fill the area and crop the overflow, never letterbox.
+        const QSizeF source = content.thumbnail.deviceIndependentSize();
+        const double scale = std::max(area.width() / source.width(), area.height() / source.height());
+        const QSizeF drawn = source * scale;
+        const QRectF target(area.center().x() - drawn.width() / 2, area.center().y() - drawn.height() / 2,
+                            drawn.width(), drawn.height());
+        painter.save();
+        painter.setClipRect(area, Qt::IntersectClip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(target, content.thumbnail, QRectF(QPointF(0, 0), content.thumbnail.size()));
+        painter.restore();
+    } else {
+        drawSymbol(painter, area, QStringLiteral("photo"), theme.secondary(), 28);
+    }
+    if (gradient) {
+        const QRectF band(area.left(), area.bottom() - 48, area.width(), 48);
+        fillGradient(painter, band, band.topLeft(), band.bottomLeft(), {Theme::black(0), Theme::black(0.18)});
+    }
+}
+
+struct BadgeTile {
+    QList<QColor> gradient;
+    bool circle = false;
+    double iconSide = 46;
+    double iconRadius = 12;
+    QString symbol;
+    double symbolPoints = 21;
+    QString label;
+    double labelPoints = 10;
+    QFont::Weight labelWeight = QFont::Black;
+    double labelTracking = 1.1;
+    QColor labelColor;
+    std::optional<QString> caption;
+    QFont captionFont;
+    QColor captionColor;
+    bool trailingArrow = false;
+};
+
+void paintBadgeTile(QPainter& painter, const QRectF& area, const BadgeTile& tile, const Theme& theme)
+{
+    fillGradient(painter, area, area.topLeft(), area.bottomRight(), tile.gradient);
+    double x = area.left() + 14;
+    const double right = area.right() - 14;
+    const QRectF icon(x, area.center().y() - tile.iconSide / 2, tile.iconSide, tile.iconSide);
+    const QPainterPath shape = tile.circle ? Painting::capsule(icon) : Painting::roundedRect(icon, tile.iconRadius);
+    painter.fillPath(shape, theme.material(MaterialThickness::Thin));
+    drawSymbol(painter, icon, tile.symbol, theme.secondary(), tile.symbolPoints);
+    x = icon.right() + 12;
+
+    double textRight = right;
+    if (tile.trailingArrow) {
+        const QRectF arrow(right - 14, area.center().y() - 7, 14, 14);
+        drawSymbol(painter, arrow, QStringLiteral("arrow.up.right"), theme.tertiary(), 12);
+        textRight = arrow.left() - 6;
+    }
+    const QFont labelFont = trackedFont(tile.labelPoints, tile.labelWeight, tile.labelTracking);
+    const QFontMetricsF labelMetrics(labelFont);
+    const QFontMetricsF captionMetrics(tile.captionFont);
+    const double height = labelMetrics.height() + (tile.caption ? 3 + captionMetrics.height() : 0);
+    double y = area.center().y() - height / 2;
+    const double width = std::max(0.0, textRight - x);
+    drawLines(painter, QPointF(x, y), width, tile.label, labelFont, tile.labelColor, 1);
+    if (tile.caption) {
+        y += labelMetrics.height() + 3;
+        drawLines(painter, QPointF(x, y), width, *tile.caption, tile.captionFont, tile.captionColor, 1);
+    }
+}
+
+void paintWebTile(QPainter& painter, const QRectF& area, const Theme& theme)
+{
+    fillGradient(painter, area, area.topLeft(), area.bottomRight(), {theme.accent(0.1), theme.primary(0.025)});
+    const double dotsY = area.top() + 9;
+    const double dotOpacity[] = {0.18, 0.12, 0.08};
+    for (int i = 0; i < 3; ++i) {
+        const QRectF dot(area.left() + 12 + i * 10, dotsY, 5, 5);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(theme.primary(dotOpacity[i]));
+        painter.drawEllipse(dot);
+    }
+    const double middle = (dotsY + 5 + area.bottom() - 9) / 2;
+    QFont mono = Theme::font(17, QFont::DemiBold);
+    mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+    mono.setStyleHint(QFont::Monospace);
+    const QString code = QStringLiteral("</>");
+    const double codeWidth = QFontMetricsF(mono).horizontalAdvance(code);
+    const double total = 22 + 7 + codeWidth;
+    const double left = area.center().x() - total / 2;
+    drawSymbol(painter, QRectF(left, middle - 11, 22, 22), QStringLiteral("globe"), theme.secondary(), 20);
+    painter.setFont(mono);
+    painter.setPen(theme.secondary());
+    painter.drawText(QRectF(left + 29, middle - 12, codeWidth + 2, 24), Qt::AlignVCenter | Qt::AlignLeft, code);
+}
+
+void paintMedia(QPainter& painter, const QRectF& area, const VeskCardContent& content, const Theme& theme)
+{
+    const VeskItem& item = content.item;
+    switch (cardMediaKind(item)) {
+    case CardMediaKind::Picture: paintPicture(painter, area, content, theme, true); return;
+    case CardMediaKind::Placeholder: paintPicture(painter, area, VeskCardContent{}, theme, false); return;
+    case CardMediaKind::Web: paintWebTile(painter, area, theme); return;
+    case CardMediaKind::TextTile: {
+        fillGradient(painter, area, area.topLeft(), area.bottomLeft(), {theme.primary(0.018), theme.primary(0.055)});
+        const QRectF corner(area.left() + 18, area.top() + 18, 36, 36);
+        drawSymbol(painter, corner, QStringLiteral("quote.opening"), theme.tertiary(), 34);
+        return;
+    }
+    case CardMediaKind::Secure: {
+        BadgeTile tile{{theme.accent(0.12), theme.primary(0.025)}};
+        tile.iconSide = 48;
+        tile.iconRadius = 13;
+        tile.symbol = QStringLiteral("lock.shield.fill");
+        tile.symbolPoints = 22;
+        tile.label = QStringLiteral("SECURE VESK");
+        tile.labelPoints = 9.5;
+        tile.labelTracking = 1.2;
+        tile.labelColor = theme.tertiary();
+        tile.caption = QStringLiteral("Keyring protected");
+        tile.captionFont = Theme::font(Theme::pointSize(TextStyle::Caption), QFont::DemiBold);
+        tile.captionColor = theme.secondary();
+        paintBadgeTile(painter, area, tile, theme);
+        return;
+    }
+    case CardMediaKind::ActivityTile: {
+        BadgeTile tile{{theme.accent(0.13), theme.primary(0.025)}};
+        tile.symbol = QStringLiteral("figure.walk.motion");
+        tile.label = QStringLiteral("ACTIVITY");
+        tile.labelColor = theme.secondary();
+        tile.caption = QStringLiteral("Vesk Mobile");
+        tile.captionFont = Theme::font(TextStyle::Caption2);
+        tile.captionColor = theme.tertiary();
+        paintBadgeTile(painter, area, tile, theme);
+        return;
+    }
+    case CardMediaKind::FileTile: {
+        BadgeTile tile{{theme.primary(0.018), theme.primary(0.055)}};
+        tile.symbol = formatBadgeSymbol(item);
+        tile.label = formatBadgeText(item);
+        tile.labelColor = theme.secondary();
+        tile.caption = fileTileName(item);
+        tile.captionFont = Theme::font(TextStyle::Caption2);
+        tile.captionColor = theme.tertiary();
+        paintBadgeTile(painter, area, tile, theme);
+        return;
+    }
+    case CardMediaKind::LinkTile: {
+        BadgeTile tile{{theme.accent(0.16), theme.accent(0.055), theme.primary(0.018)}};
+        tile.circle = true;
+        tile.iconSide = 42;
+        tile.symbol = QStringLiteral("link");
+        tile.symbolPoints = 19;
+        tile.label = QStringLiteral("LINK");
+        tile.labelPoints = 9;
+        tile.labelWeight = QFont::Bold;
+        tile.labelTracking = 1.4;
+        tile.labelColor = theme.tertiary();
+        tile.caption = linkTileHost(item);
+        tile.captionFont = Theme::font(Theme::pointSize(TextStyle::Caption), QFont::DemiBold);
+        tile.captionColor = theme.secondary();
+        tile.trailingArrow = true;
+        paintBadgeTile(painter, area, tile, theme);
+        return;
+    }
+    }
+}
+
+void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& content, const CardLook& look,
+                  const Theme& theme)
+{
+    const VeskItem& item = content.item;
+    const double left = area.left() + 12;
+    const double width = area.width() - 24;
+    double y = area.top() + 9;
+    const double bottom = area.bottom() - 9;
+
+    // Header: kind symbol and the two date lines, trailing.
+    const QFont dateFont = Theme::font(9.2, QFont::Medium);
+    const QFontMetricsF dateMetrics(dateFont);
+    drawSymbol(painter, QRectF(left, y, 14, 14), cardKindSymbol(item), theme.secondary(), 12);
+    painter.setFont(dateFont);
+    painter.setPen(theme.tertiary());
+    const double dateWidth = width - 20;
+    const QString imported = dateMetrics.elidedText(content.dates.importedLine, Qt::ElideRight, dateWidth);
+    const QString created = dateMetrics.elidedText(content.dates.createdLine, Qt::ElideRight, dateWidth);
+    const double right = left + width;
+    painter.drawText(QPointF(right - dateMetrics.horizontalAdvance(imported), y + dateMetrics.ascent()), imported);
+    painter.drawText(QPointF(right - dateMetrics.horizontalAdvance(created),
+                             y + dateMetrics.height() + 2 + dateMetrics.ascent()), created);
+    y += std::max(14.0, dateMetrics.height() * 2 + 2) + 6;
+
+    // The format label sits at the bottom. A picture's card has little room below its media, so
+    // the title gives up its second line, and the extract its lines, before they would run
+    // into the label; when even one title line does not fit, the label moves down instead.
+    const QFont labelFont = trackedFont(10.5, QFont::DemiBold, 0.25);
+    const QFontMetricsF labelMetrics(labelFont);
+    const double labelTop = bottom - labelMetrics.height();
+    auto linesThatFit = [&](const QFont& font, int wanted) {
+        const double room = labelTop - 4 - y;
+        return std::clamp(int(room / QFontMetricsF(font).lineSpacing()), 0, wanted);
+    };
+
+    const CardExtract extract = cardExtract(item, content.hasRichText);
+    const QFont titleFont = Theme::font(isImageLikeItem(item) ? 13.8 : 14.2, QFont::Bold);
+    int titleLines = std::max(1, linesThatFit(titleFont, 2));
+    if (titleLines == 2 && extract.kind != CardExtractKind::None) {
+        // A second title line must not push the whole extract out: keep room for its first line.
+        const double extractLine = extract.kind == CardExtractKind::RichText && !content.richText.isEmpty()
+            ? 28.0
+            : QFontMetricsF(Theme::font(12)).lineSpacing();
+        const double titleLine = QFontMetricsF(titleFont).lineSpacing();
+        if (labelTop - 4 - y - 2 * titleLine < 4 + extractLine)
+            titleLines = 1;
+    }
+    y += drawLines(painter, QPointF(left, y), width, content.displayTitle, titleFont, theme.label(), titleLines);
+
+    if (content.retrievalHint && look[CardLook::ReasonLine] > 0.01) {
+        const QFont hintFont = Theme::font(10.3, QFont::Medium);
+        y += 3;
+        if (linesThatFit(hintFont, 1) > 0) {
+            const QColor hint = theme.accent((content.isTopResult ? 0.82 : 0.66) * look[CardLook::ReasonLine]);
+            y += drawLines(painter, QPointF(left, y), width, *content.retrievalHint, hintFont, hint, 1);
+        }
+    }
+
+    switch (extract.kind) {
+    case CardExtractKind::None: break;
+    case CardExtractKind::Secure: {
+        y += 4;
+        const QFont font = Theme::font(11.5, QFont::Medium);
+        if (linesThatFit(font, 1) == 0)
+            break;
+        const double lineHeight = QFontMetricsF(font).height();
+        drawSymbol(painter, QRectF(left, y, lineHeight, lineHeight), QStringLiteral("key.fill"), theme.secondary(), 11.5);
+        y += drawLines(painter, QPointF(left + lineHeight + 5, y), width - lineHeight - 5, extract.text, font,
+                       theme.secondary(), 1);
+        break;
+    }
+    case CardExtractKind::Url: {
+        y += 4;
+        QFont mono = Theme::font(11.5);
+        mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+        mono.setStyleHint(QFont::Monospace);
+        const int lines = linesThatFit(mono, 2);
+        if (lines > 0)
+            y += drawLines(painter, QPointF(left, y), width, extract.text, mono, theme.secondary(), lines, true,
+                           QTextOption::WrapAnywhere);
+        break;
+    }
+    case CardExtractKind::RichText:
+        if (!content.richText.isEmpty() && linesThatFit(Theme::font(12), 1) > 0) {
+            // Two lines of the stored rich text with its formatting, in a box 28 to 32 high. Only
+            // whole lines are shown: when two do not fit the box or the room above the label,
+            // one is, rather than a line cut through the middle.
+            const double room = labelTop - 4 - (y + 4);
+            VeskRichTextSnippet snippet(content.richText, 2);
+            if (snippet.heightForWidth(int(width)) > std::min(32.0, room))
+                snippet.setMaximumLines(1);
+            const int textHeight = snippet.heightForWidth(int(width));
+            if (textHeight <= room) {
+                y += 4;
+                const int boxHeight = std::min(std::clamp(textHeight, 28, 32), int(room));
+                snippet.resize(int(width), std::max(textHeight, boxHeight));
+                painter.save();
+                painter.translate(left, y);
+                snippet.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+                painter.restore();
+                y += snippet.height();
+                break;
+            }
+        }
+        [[fallthrough]];
+    case CardExtractKind::PlainText: {
+        y += 4;
+        const QFont font = Theme::font(12);
+        const int lines = linesThatFit(font, 2);
+        if (lines > 0)
+            y += drawLines(painter, QPointF(left, y), width, extract.text, font, theme.secondary(), lines);
+        break;
+    }
+    }
+
+    const double labelY = std::max(labelTop, y + 4);
+    painter.setFont(labelFont);
+    painter.setPen(theme.secondary());
+    painter.drawText(QPointF(left, labelY + labelMetrics.ascent()),
+                     labelMetrics.elidedText(cardFormatLabel(item), Qt::ElideRight, width));
+}
+
+void paintBadge(QPainter& painter, const QRectF& card, bool broughtBack, double presence, const Theme& theme)
+{
+    if (presence <= 0.01)
+        return;
+    const QString symbol = broughtBack ? QStringLiteral("arrow.uturn.backward") : QStringLiteral("sparkles");
+    const QString text = broughtBack ? QStringLiteral("Brought Back") : QStringLiteral("Closest");
+    const QFont font = Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
+    const QFontMetricsF metrics(font);
+    const double symbolSide = metrics.height();
+    const double width = 9 + symbolSide + 5 + metrics.horizontalAdvance(text) + 9;
+    const double height = 5 + metrics.height() + 5;
+    const QRectF capsuleRect(card.right() - 8 - width, card.top() + 8, width, height);
+
+    painter.save();
+    painter.setOpacity(painter.opacity() * presence);
+    painter.translate(capsuleRect.center());
+    painter.scale(presence, presence);
+    painter.translate(-capsuleRect.center());
+    const QPainterPath shape = Painting::capsule(capsuleRect);
+    painter.fillPath(shape, theme.material(MaterialThickness::Thick));
+    const QColor color = broughtBack ? theme.accent() : theme.secondary();
+    if (broughtBack)
+        Painting::stroke(painter, shape, theme.accent(0.16), 0.8);
+    drawSymbol(painter, QRectF(capsuleRect.left() + 9, capsuleRect.top() + 5, symbolSide, symbolSide), symbol, color,
+               Theme::pointSize(TextStyle::Caption2));
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(QPointF(capsuleRect.left() + 9 + symbolSide + 5, capsuleRect.top() + 5 + metrics.ascent()), text);
+    painter.restore();
+}
+
+} // namespace
+
+CardLook CardLook::from(const VeskCardStyle& s, const VeskCardFlags& flags, bool hasReasonLine)
+{
+    CardLook look;
+    look[Scale] = s.scale;
+    look[OffsetY] = s.offsetY;
+    look[Opacity] = s.opacity;
+    look[ShadowOpacity] = s.shadowOpacity;
+    look[ShadowRadius] = s.shadowRadius;
+    look[ShadowOffsetY] = s.shadowOffsetY;
+    look[AccentTint] = s.tint == CardTint::Accent ? s.tintOpacity : 0.0;
+    look[HoverTint] = s.tint == CardTint::Hover ? s.tintOpacity : 0.0;
+    const bool accentBorder = s.border == CardBorder::Selected || s.border == CardBorder::MultiSelected;
+    look[BorderAccent] = accentBorder ? s.borderOpacity : 0.0;
+    look[BorderPrimary] = accentBorder ? 0.0 : s.borderOpacity;
+    look[BorderWidth] = s.borderWidth;
+    look[Tilt] = s.tilt ? 1.0 : 0.0;
+    look[HoverSheen] = s.hoverSheen ? 1.0 : 0.0;
+    look[MultiMark] = s.multiSelectionMark ? 1.0 : 0.0;
+    look[Ring] = s.topResultRing ? 1.0 : 0.0;
+    look[RingStroke] = s.topResultRing ? s.ringStrokeOpacity : 0.14;
+    look[RingWidth] = s.topResultRing ? s.ringWidth : 0.8;
+    look[RingScale] = s.topResultRing ? s.ringScale : 1.006;
+    look[RingOpacity] = s.topResultRing ? s.ringOpacity : 0.42;
+    look[BroughtBackBadge] = s.badge == CardBadge::BroughtBack ? 1.0 : 0.0;
+    look[ClosestBadge] = s.badge == CardBadge::Closest ? 1.0 : 0.0;
+    look[ReasonLine] = (flags.isSearching && hasReasonLine) ? 1.0 : 0.0;
+    look[CapturePresence] = flags.capturePulse ? 1.0 : 0.0;
+    look[CaptureExpansion] = flags.capturePulseExpanded ? 1.0 : 0.0;
+    return look;
+}
+
+CardLook CardLook::mix(const CardLook& from, const CardLook& to, double progress)
+{
+    CardLook out;
+    for (size_t i = 0; i < size_t(Count); ++i)
+        out.v[i] = from.v[i] + (to.v[i] - from.v[i]) * progress;
+    return out;
+}
+
+namespace {
+
+// Background, tint, media, details and border: everything of a card that does not change while
+// it scrolls, in the card's own frame at the origin.
+void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
+                   const Theme& theme, bool ownLayer)
+{
+    const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
+    painter.fillPath(shape, theme.material(MaterialThickness::Regular));
+    if (look[CardLook::AccentTint] > 0.0005)
+        painter.fillPath(shape, theme.accent(look[CardLook::AccentTint]));
+    if (look[CardLook::HoverTint] > 0.0005)
+        painter.fillPath(shape, theme.primary(look[CardLook::HoverTint]));
+
+    painter.save();
+    // On a layer of its own the card is clipped to its rectangle and its corners are cut out
+    // afterwards, which is far cheaper than clipping every fill and glyph to the curved outline.
+    if (ownLayer)
+        painter.setClipRect(card, Qt::IntersectClip);
+    else
+        painter.setClipPath(shape, Qt::IntersectClip);
+    const double mediaHeight = cardMediaHeight(content.item);
+    const QRectF media(card.left(), card.top(), card.width(), mediaHeight);
+    paintMedia(painter, media, content, theme);
+    paintDetails(painter, QRectF(card.left(), media.bottom(), card.width(), card.height() - mediaHeight), content,
+                 look, theme);
+    painter.restore();
+    if (ownLayer) {
+        QPainterPath outside;
+        outside.setFillRule(Qt::OddEvenFill);
+        outside.addRect(card.adjusted(-1, -1, 1, 1));
+        outside.addPath(shape);
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        painter.fillPath(outside, Qt::black);
+        painter.restore();
+    }
+
+    QColor border = theme.primary(look[CardLook::BorderPrimary]);
+    if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
+        border = theme.accent(look[CardLook::BorderAccent]);
+    QPen pen(border, look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.strokePath(shape, pen);
+}
+
+constexpr double kBodyMargin = 2;
+
+size_t quantised(double value)
+{
+    return size_t(std::llround(value * 1000.0));
+}
+
+} // namespace
+
+CardPaintCache::CardPaintCache()
+{
+    m_bodies.setMaxCost(48 * 1024); // kilobytes
+}
+
+void CardPaintCache::clear()
+{
+    m_bodies.clear();
+    m_shadows.clear();
+}
+
+QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                             const Theme& theme)
+{
+    size_t key = qHash(content.item);
+    key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
+                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.hasRichText,
+                     content.thumbnail.cacheKey(), content.richText);
+    key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
+                     quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
+                     quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
+    key = qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
+    if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
+        return cached->pixmap;
+
+    const QSize pixels(int(std::ceil((size.width() + 2 * kBodyMargin) * ratio)),
+                       int(std::ceil((size.height() + 2 * kBodyMargin) * ratio)));
+    QPixmap pixmap(pixels);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
+    }
+    const int cost = std::max(1, int(qint64(pixels.width()) * pixels.height() * 4 / 1024));
+    m_bodies.insert(content.item.id, new Body{key, pixmap}, cost);
+    return pixmap;
+}
+
+QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
+{
+    const QString key = QStringLiteral("%1:%2:%3:%4").arg(quantised(size.width())).arg(quantised(size.height())).arg(radius).arg(ratio);
+    const auto found = m_shadows.constFind(key);
+    if (found != m_shadows.cend())
+        return *found;
+    const double margin = shadowMargin(radius);
+    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
+    }
+    Painting::blurImage(image, radius * ratio);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    if (m_shadows.size() > 256)
+        m_shadows.clear();
+    m_shadows.insert(key, pixmap);
+    return pixmap;
+}
+
+double CardPaintCache::shadowMargin(int radius)
+{
+    return std::ceil(radius * 2.0 + 2.0);
+}
+
+qreal cardBodyRenderRatio(const CardLook& look, qreal ratio)
+{
+    // The scales the card's states rest at (capture pulse, top result, selection, searching,
+    // hover); a scale on its way between them would render a new body every frame.
+    static constexpr double kRestingScales[] = {1.022, 1.005, 1.036, 1.028, 1.012, 0.992, 1.014};
+    if (look[CardLook::Tilt] > 0.001)
+        return ratio;
+    const double scale = look[CardLook::Scale];
+    for (double resting : kRestingScales) {
+        if (std::abs(scale - resting) < 0.0002)
+            return ratio * scale;
+    }
+    return ratio;
+}
+
+void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
+                   const Theme& theme, CardPaintCache* cache)
+{
+    const QTransform outer = painter.worldTransform();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    // Pose: lift, scale about the centre, and the slight hover tilt.
+    const QPointF centre = cell.center();
+    painter.translate(centre.x(), centre.y() + look[CardLook::OffsetY]);
+    const bool tilted = look[CardLook::Tilt] > 0.001;
+    if (tilted) {
+        // 0.7 degrees about the axis (1, -0.65, 0), split onto the two screen axes.
+        const double angle = 0.7 * look[CardLook::Tilt];
+        const double length = std::sqrt(1.0 + 0.65 * 0.65);
+        QTransform tilt;
+        tilt.rotate(angle / length, Qt::XAxis);
+        tilt.rotate(-angle * 0.65 / length, Qt::YAxis);
+        painter.setTransform(tilt, true);
+    }
+    painter.scale(look[CardLook::Scale], look[CardLook::Scale]);
+    // Cached pixmaps are drawn resampled only while the card is posed; at rest they are blitted.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, tilted || std::abs(look[CardLook::Scale] - 1.0) > 0.0005);
+    const QRectF card(-cell.width() / 2, -cell.height() / 2, cell.width(), cell.height());
+    const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+
+    // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity. Blurring
+    // costs milliseconds, so a radius on its way between two states takes the nearer of the
+    // radii the states use, and only those few are ever made.
+    int shadowRadius = int(std::lround(look[CardLook::ShadowRadius]));
+    if (cache) {
+        static constexpr int kStateRadii[] = {8, 11, 12, 26};
+        int nearest = kStateRadii[0];
+        for (int radius : kStateRadii) {
+            if (std::abs(radius - shadowRadius) < std::abs(nearest - shadowRadius))
+                nearest = radius;
+        }
+        shadowRadius = nearest;
+    }
+    painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
+    if (cache) {
+        const double margin = CardPaintCache::shadowMargin(shadowRadius);
+        painter.drawPixmap(card.topLeft() + QPointF(-margin, look[CardLook::ShadowOffsetY] - margin),
+                           cache->shadow(card.size(), shadowRadius, ratio));
+    } else {
+        Painting::drawSoftShadow(painter, Painting::roundedRect(card, kCardCornerRadius), Theme::black(1.0),
+                                 shadowRadius, QPointF(0, look[CardLook::ShadowOffsetY]));
+    }
+    painter.setOpacity(baseOpacity);
+
+    const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
+    if (cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate) {
+        // Rendered at the card's scale: blit it pixel for pixel at a whole-pixel position.
+        const QPixmap body = cache->body(content, look, card.size(), bodyRatio, theme);
+        const double scale = look[CardLook::Scale];
+        const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY])
+                                         + (card.topLeft() - QPointF(kBodyMargin, kBodyMargin)) * scale);
+        const QPointF snapped(std::round(origin.x() * ratio) / ratio, std::round(origin.y() * ratio) / ratio);
+        painter.save();
+        painter.setWorldTransform(QTransform());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawPixmap(QRectF(snapped, QSizeF(body.width() / ratio, body.height() / ratio)), body,
+                           QRectF(body.rect()));
+        painter.restore();
+    } else if (cache)
+        painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
+                           cache->body(content, look, card.size(), ratio, theme));
+    else
+        paintCardBody(painter, card, content, look, theme, false);
+    const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
+
+    // Hover sheen.
+    if (look[CardLook::HoverSheen] > 0.01) {
+        QLinearGradient sheen(card.topLeft(), card.bottomRight());
+        sheen.setColorAt(0, Theme::white(0.045 * look[CardLook::HoverSheen]));
+        sheen.setColorAt(0.5, Theme::white(0));
+        sheen.setColorAt(1, theme.accent(0.025 * look[CardLook::HoverSheen]));
+        painter.fillPath(shape, sheen);
+    }
+
+    // Multi-selection mark.
+    if (look[CardLook::MultiMark] > 0.01) {
+        const double presence = look[CardLook::MultiMark];
+        const QRectF mark(card.left() + 8, card.top() + 8, 24, 24);
+        painter.save();
+        painter.translate(mark.center());
+        painter.scale(presence, presence);
+        painter.translate(-mark.center());
+        painter.setOpacity(baseOpacity * presence);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(theme.material(MaterialThickness::UltraThick));
+        painter.drawEllipse(mark);
+        IconMap::paint(painter, mark, QStringLiteral("checkmark.circle.fill"), theme.accent(), 18);
+        painter.restore();
+    }
+
+    // Top-result ring.
+    if (look[CardLook::Ring] > 0.01) {
+        painter.save();
+        const double ringScale = look[CardLook::RingScale];
+        painter.scale(ringScale, ringScale);
+        painter.setOpacity(baseOpacity * look[CardLook::RingOpacity] * look[CardLook::Ring]);
+        QPen pen(theme.accent(look[CardLook::RingStroke]), look[CardLook::RingWidth]);
+        pen.setMiterLimit(10);
+        painter.strokePath(Painting::roundedRect(card, 16), pen);
+        painter.restore();
+    }
+
+    // Capture pulse: fill and two rings that grow and fade as the pulse expands.
+    if (look[CardLook::CapturePresence] > 0.01) {
+        const double e = std::clamp(look[CardLook::CaptureExpansion], 0.0, 1.0);
+        auto lerp = [e](double a, double b) { return a + (b - a) * e; };
+        const QPainterPath pulse = Painting::roundedRect(card, 16);
+        painter.fillPath(pulse, pulseColor(lerp(0.105, 0)));
+        struct Ring {
+            double alpha, width, scale, glowAlpha, glowRadius;
+        };
+        const Ring rings[] = {
+            {lerp(0.7, 0), lerp(1.8, 0.8), lerp(0.987, 1.05), lerp(0.28, 0), lerp(5, 14)},
+            {lerp(0.26, 0), 0.9, lerp(1.008, 1.085), lerp(0.12, 0), lerp(7, 16)},
+        };
+        for (const Ring& ring : rings) {
+            if (ring.alpha <= 0.003)
+                continue;
+            painter.save();
+            painter.scale(ring.scale, ring.scale);
+            QPen glow(pulseColor(ring.glowAlpha), ring.width + ring.glowRadius * 0.5);
+            painter.strokePath(pulse, glow);
+            painter.strokePath(pulse, QPen(pulseColor(ring.alpha), ring.width));
+            painter.restore();
+        }
+    }
+
+    paintBadge(painter, card, true, look[CardLook::BroughtBackBadge], theme);
+    paintBadge(painter, card, false, look[CardLook::ClosestBadge], theme);
+    painter.restore();
+}
+
+} // namespace vesk

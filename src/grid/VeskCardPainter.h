@@ -1,0 +1,86 @@
+#pragma once
+
+#include "present/ItemDates.h"
+#include "grid/VeskCardStyle.h"
+#include "model/VeskItem.h"
+
+#include <QCache>
+#include <QHash>
+#include <QPixmap>
+#include <QRectF>
+#include <QString>
+#include <array>
+#include <optional>
+
+class QPainter;
+
+namespace vesk {
+
+class Theme;
+
+// The animatable numbers of a card's look. A state's style gives the targets; the grid moves
+// the current values towards them and paints whatever they are at the moment.
+struct CardLook {
+    enum Index {
+        Scale, OffsetY, Opacity, ShadowOpacity, ShadowRadius, ShadowOffsetY,
+        AccentTint, HoverTint, BorderAccent, BorderPrimary, BorderWidth,
+        Tilt, HoverSheen, MultiMark, Ring, RingStroke, RingWidth, RingScale, RingOpacity,
+        BroughtBackBadge, ClosestBadge, ReasonLine, CapturePresence, CaptureExpansion,
+        Count
+    };
+    std::array<double, Count> v{};
+
+    double operator[](Index i) const { return v[size_t(i)]; }
+    double& operator[](Index i) { return v[size_t(i)]; }
+
+    static CardLook from(const VeskCardStyle& style, const VeskCardFlags& flags, bool hasReasonLine);
+    static CardLook mix(const CardLook& from, const CardLook& to, double progress);
+    friend bool operator==(const CardLook&, const CardLook&) = default;
+};
+
+// Everything a card shows besides its look.
+struct VeskCardContent {
+    VeskItem item;
+    QString displayTitle;
+    VeskCardDates dates;
+    std::optional<QString> retrievalHint;
+    bool isTopResult = false;
+    bool hasRichText = false;
+    // The stored rich text, drawn as a two-line snippet for notes.
+    QByteArray richText;
+    // The thumbnail scaled for the card; null while none is known.
+    QPixmap thumbnail;
+};
+
+// Rendered card bodies and shadows, so that scrolling a grid blits pixmaps instead of laying out
+// text and clipping curves for every card of every frame. A body is drawn again when anything it
+// shows changes (content, size, theme, tint, border, reason line).
+class CardPaintCache {
+public:
+    CardPaintCache();
+    QPixmap body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                 const Theme& theme);
+    QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
+    static double shadowMargin(int radius);
+    void clear();
+
+private:
+    struct Body {
+        size_t key = 0;
+        QPixmap pixmap;
+    };
+    QCache<QUuid, Body> m_bodies;
+    QHash<QString, QPixmap> m_shadows;
+};
+
+// The pixel ratio a cached body is rendered at for this look: a card resting in one of its
+// scaled poses is rendered at that scale, so its text is drawn crisp instead of resampled; while
+// it moves between poses it keeps the plain rendering.
+qreal cardBodyRenderRatio(const CardLook& look, qreal ratio);
+
+// Paints one card into `cell` (its untransformed frame in the painter's coordinates), through
+// the cache when one is given.
+void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
+                   const Theme& theme, CardPaintCache* cache = nullptr);
+
+} // namespace vesk

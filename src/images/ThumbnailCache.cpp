@@ -1,0 +1,151 @@
+#include "images/ThumbnailCache.h"
+
+#include "platform/ImageLoader.h"
+#include "platform/Uuid.h"
+#include "images/CacheFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPromise>
+
+namespace vesk {
+
+namespace {
+
+constexpr int kMemoryBudgetKilobytes = 256 * 1024;
+
+const QString& writeErrorPrefix()
+{
+    static const QString prefix = QStringLiteral("Vesk thumbnail cache write error: ");
+    return prefix;
+}
+
+} // namespace
+
+struct ThumbnailCache::PrewarmRun {
+    QList<VeskItem> items;
+    qsizetype next = 0;
+    QPromise<void> promise;
+};
+
+ThumbnailCache::ThumbnailCache(QString folder)
+    : m_folder(std::move(folder))
+{
+    m_memory.setMaxCost(kMemoryBudgetKilobytes);
+}
+
+ThumbnailCache::~ThumbnailCache()
+{
+    // A running prewarm re-queues itself; stop it before waiting for the worker to drain.
+    m_closing = true;
+    m_executor.waitForDone();
+}
+
+QString ThumbnailCache::defaultFolder(const QString& dataDirectory)
+{
+    return QDir(dataDirectory).filePath(QStringLiteral("Thumbnails"));
+}
+
+bool ThumbnailCache::hasImageExtension(const VeskItem& item)
+{
+    static const QStringList extensions{"png", "jpg", "jpeg", "heic", "heif", "gif", "tif", "tiff", "bmp", "webp"};
+    if (!item.filePath)
+        return false;
+    return extensions.contains(QFileInfo(*item.filePath).suffix().toLower());
+}
+
+bool ThumbnailCache::qualifiesForPrewarm(const VeskItem& item)
+{
+    return item.kind == VeskKind::Image || hasImageExtension(item);
+}
+
+QString ThumbnailCache::fileFor(const QUuid& id) const
+{
+    return QDir(m_folder).filePath(uuidString(id) + QStringLiteral(".png"));
+}
+
+QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension)
+{
+    auto promise = std::make_shared<QPromise<QImage>>();
+    promise->start();
+    QFuture<QImage> future = promise->future();
+    m_executor.run([this, item, maxDimension, promise] {
+        bool madeNew = false;
+        const QImage image = thumbnailNow(item, maxDimension, &madeNew);
+        promise->addResult(image);
+        promise->finish();
+        if (madeNew)
+            storeFile(item.id, image);
+    });
+    return future;
+}
+
+void ThumbnailCache::storeFile(const QUuid& id, const QImage& image)
+{
+    writeCacheImage(m_folder, QFileInfo(fileFor(id)).fileName(), image, writeErrorPrefix());
+}
+
+QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension, bool* madeNew)
+{
+    *madeNew = false;
+    const QString key = uuidString(item.id);
+    if (const QImage* cached = m_memory.object(key))
+        return *cached;
+
+    const QString file = fileFor(item.id);
+    if (QImage stored = readCacheImage(file); !stored.isNull()) {
+        m_memory.insert(key, new QImage(stored), cacheCost(stored));
+        return stored;
+    }
+
+    if (!item.filePath || maxDimension < 1)
+        return {};
+    const QImage made = ImageLoader::load(*item.filePath, maxDimension);
+    if (made.isNull())
+        return {};
+
+    m_memory.insert(key, new QImage(made), cacheCost(made));
+    *madeNew = true;
+    return made;
+}
+
+QFuture<void> ThumbnailCache::prewarmThumbnails(const QList<VeskItem>& items)
+{
+    auto run = std::make_shared<PrewarmRun>();
+    for (const VeskItem& item : items) {
+        if (qualifiesForPrewarm(item))
+            run->items.append(item);
+    }
+    run->promise.start();
+    QFuture<void> future = run->promise.future();
+    m_executor.run([this, run] { prewarmStep(run); });
+    return future;
+}
+
+void ThumbnailCache::prewarmStep(std::shared_ptr<PrewarmRun> run)
+{
+    if (m_closing || run->next >= run->items.size()) {
+        run->promise.finish();
+        return;
+    }
+    const VeskItem& item = run->items.at(run->next++);
+    bool madeNew = false;
+    const QImage image = thumbnailNow(item, kPrewarmDimension, &madeNew);
+    if (madeNew)
+        storeFile(item.id, image);
+    // Queue the next item behind whatever arrived meanwhile.
+    m_executor.run([this, run] { prewarmStep(run); });
+}
+
+QFuture<void> ThumbnailCache::removeThumbnail(const QUuid& id)
+{
+    return m_executor.run([this, id] {
+        m_memory.remove(uuidString(id));
+        const QString file = fileFor(id);
+        if (QFileInfo::exists(file))
+            QFile::remove(file);
+    });
+}
+
+} // namespace vesk

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/SerialExecutor.h"
+#include "model/VeskItem.h"
+#include "model/ServiceInterfaces.h"
+
+#include <QCache>
+#include <QFuture>
+#include <QImage>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+namespace vesk {
+
+// The card thumbnails: one image per item, keyed by its identifier only (the first size made is
+// what every later caller gets), in memory and as "<ID>.png" in its folder, made from the item's
+// managed file otherwise. All work runs one request at a time on a private worker; callers on
+// the main thread continue with future.then(context, ...).
+class ThumbnailCache final : public ThumbnailProvider {
+public:
+    // `folder` is created on the first write.
+    explicit ThumbnailCache(QString folder);
+    ~ThumbnailCache() override;
+
+    // The data folder's "Thumbnails".
+    static QString defaultFolder(const QString& dataDirectory);
+    // The ten picture extensions a prewarm accepts.
+    static bool hasImageExtension(const VeskItem& item);
+    // Whether a prewarm makes a thumbnail for the item.
+    static bool qualifiesForPrewarm(const VeskItem& item);
+
+    // A null image when there is none and none can be made.
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override;
+    // Goes through the image items in order at 520. Unlike a single long job, it gives way to
+    // requests that arrive meanwhile after each item, so a card never waits for a whole library.
+    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
+    QFuture<void> removeThumbnail(const QUuid& id) override;
+
+    QString folder() const { return m_folder; }
+    QString fileFor(const QUuid& id) const;
+
+    // Waits for all queued work; for tests and benchmarks.
+    void waitForIdle() { m_executor.waitForDone(); }
+
+    static constexpr int kPrewarmDimension = 520;
+
+private:
+    struct PrewarmRun;
+
+    // Runs on the worker. A newly made thumbnail is in memory on return; its file is written by
+    // storeFile, which callers run after answering so the picture is not held up by encoding.
+    QImage thumbnailNow(const VeskItem& item, int maxDimension, bool* madeNew);
+    void storeFile(const QUuid& id, const QImage& image);
+    void prewarmStep(std::shared_ptr<PrewarmRun> run);
+
+    QString m_folder;
+    // Stands in for a cache the system trims under memory pressure: bounded by bytes, so a
+    // library of 100,000 pictures cannot grow the process without limit.
+    QCache<QString, QImage> m_memory;
+    std::atomic<bool> m_closing{false};
+    SerialExecutor m_executor;
+};
+
+} // namespace vesk

@@ -1,0 +1,122 @@
+#include "model/ItemFileKinds.h"
+
+#include <QFileInfo>
+
+namespace vesk {
+
+namespace {
+
+struct BadgeRow {
+    const char* extensions[4];
+    const char* text;
+    const char* symbol;
+};
+
+const BadgeRow kBadgeRows[] = {
+    {{"pdf"}, "PDF", "doc.richtext"},
+    {{"zip"}, "ZIP", "archivebox"},
+    {{"doc", "docx", "rtf"}, "DOC", "doc.text"},
+    {{"xls", "xlsx", "csv", "numbers"}, "SHEET", "tablecells"},
+    {{"ppt", "pptx", "key"}, "SLIDES", "rectangle.on.rectangle"},
+    {{"txt", "md"}, "TEXT", "doc.text"},
+    {{"mov", "mp4", "m4v"}, "VIDEO", "film"},
+    {{"mp3", "m4a", "wav", "aac"}, "AUDIO", "waveform"},
+};
+
+const BadgeRow* badgeRow(const QString& extension)
+{
+    for (const BadgeRow& row : kBadgeRows) {
+        for (const char* candidate : row.extensions) {
+            if (candidate && extension == QLatin1String(candidate))
+                return &row;
+        }
+    }
+    return nullptr;
+}
+
+bool isImageExtension(const QString& extension)
+{
+    static const char* const kImageExtensions[] = {"png", "jpg", "jpeg", "heic", "heif",
+                                                   "gif", "tif", "tiff", "bmp", "webp"};
+    for (const char* candidate : kImageExtensions) {
+        if (extension == QLatin1String(candidate))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString itemFileExtension(const VeskItem& item)
+{
+    if (!item.filePath)
+        return QString();
+    const QString& path = *item.filePath;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash + 1)
+        return QString();
+    return path.mid(dot + 1).toLower();
+}
+
+bool itemHasSecureMarker(const VeskItem& item)
+{
+    // Neither marker contains the other, so both are looked for.
+    return item.searchableText.contains(QLatin1String(kSecureSecretMarkerText))
+        || item.searchableText.contains(QLatin1String(kSecureCreditCardMarkerText));
+}
+
+bool isImageLikeItem(const VeskItem& item)
+{
+    if (item.kind == VeskKind::Image)
+        return true;
+    if (!item.filePath)
+        return false;
+    return isImageExtension(itemFileExtension(item));
+}
+
+bool isHTMLSourcedItem(const VeskItem& item)
+{
+    if (item.searchableText.contains(QLatin1String(kHtmlSourceMarker)))
+        return true;
+    if (item.filePath) {
+        const QString extension = itemFileExtension(item);
+        if (extension == QLatin1String("html") || extension == QLatin1String("htm"))
+            return true;
+    }
+    const QString title = item.title.toLower();
+    return title.endsWith(QLatin1String(".html")) || title.endsWith(QLatin1String(".htm"));
+}
+
+QString formatBadgeText(const VeskItem& item)
+{
+    const QString extension = itemFileExtension(item);
+    if (extension.isEmpty())
+        return QStringLiteral("FILE");
+    if (const BadgeRow* row = badgeRow(extension))
+        return QLatin1String(row->text);
+    return extension.toUpper();
+}
+
+QString formatBadgeSymbol(const VeskItem& item)
+{
+    const QString extension = itemFileExtension(item);
+    if (const BadgeRow* row = extension.isEmpty() ? nullptr : badgeRow(extension))
+        return QLatin1String(row->symbol);
+    return QStringLiteral("doc");
+}
+
+std::optional<QDateTime> fileCreationDate(const VeskItem& item)
+{
+    if (!item.filePath || item.filePath->isEmpty())
+        return std::nullopt;
+    const QFileInfo info(*item.filePath);
+    if (!info.exists())
+        return std::nullopt;
+    const QDateTime birth = info.birthTime();
+    if (!birth.isValid())
+        return std::nullopt;
+    return birth.toUTC();
+}
+
+} // namespace vesk

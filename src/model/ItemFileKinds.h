@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/VeskItem.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace vesk {
+
+// Written into searchableText by web-content capture.
+inline constexpr const char* kHtmlSourceMarker = "__vesk_source_html__";
+// Written into searchableText of secrets and credit cards.
+inline constexpr const char* kSecureSecretMarkerText = "__vesk_secure__";
+inline constexpr const char* kSecureCreditCardMarkerText = "__vesk_secure_credit_card__";
+
+// The lower-case extension of the managed file's name; empty without a file path.
+QString itemFileExtension(const VeskItem& item);
+
+// Either secure marker anywhere in searchableText.
+bool itemHasSecureMarker(const VeskItem& item);
+
+// Shows as a picture: every image item, and any item whose file has an image extension.
+bool isImageLikeItem(const VeskItem& item);
+// Captured web content or an HTML file.
+bool isHTMLSourcedItem(const VeskItem& item);
+// Short upper-case format word ("PDF", "SHEET", "FILE", or the extension itself).
+QString formatBadgeText(const VeskItem& item);
+// Symbol name for the file's format ("doc.richtext", "film", ..., "doc").
+QString formatBadgeSymbol(const VeskItem& item);
+// Birth time of the managed file in UTC; none without a path, for a missing file, or when the
+// file system does not record birth times.
+std::optional<QDateTime> fileCreationDate(const VeskItem& item);
+
+} // namespace vesk

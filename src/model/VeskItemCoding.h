@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/Expected.h"
+#include "model/VeskItem.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+namespace vesk {
+
+// The keyed record form of items and groups (the legacy "vesks.json" archive). Dates are ISO 8601
+// internet date-times in UTC without fractional seconds.
+QJsonObject encodeItemRecord(const VeskItem& item);
+QJsonObject encodeGroupRecord(const VeskGroup& group);
+
+// A decoding failure names the key and the reason; any failure fails the whole document.
+Expected<VeskItem, QString> decodeItemRecord(const QJsonObject& record);
+Expected<VeskGroup, QString> decodeGroupRecord(const QJsonObject& record);
+
+// A JSON array of item records. Anything but an array of valid records fails as a whole.
+Expected<QList<VeskItem>, QString> decodeItemArchive(const QByteArray& json);
+QByteArray encodeItemArchive(const QList<VeskItem>& items);
+
+QString iso8601String(const QDateTime& date);
+std::optional<QDateTime> parseIso8601(const QString& text);
+
+} // namespace vesk

@@ -1,0 +1,414 @@
+#include "pane/PreviewSections.h"
+
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+#include "pane/CachedVeskImage.h"
+#include "images/ImageCaches.h"
+#include "pane/QuickLookThumb.h"
+#include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextReadView.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QWheelEvent>
+#include <cmath>
+#include <memory>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+namespace {
+
+// Beyond this many characters a plain text is shown in a scroll view of its own.
+constexpr qsizetype kLongTextCharacters = 60'000;
+
+QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QObject::connect(button, &QPushButton::clicked, button, action);
+    return button;
+}
+
+QVBoxLayout* makeColumn(QWidget* widget, int spacing)
+{
+    auto* column = new QVBoxLayout(widget);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    // Top-aligned only: boxes take the full width, buttons are placed leading one by one.
+    column->setAlignment(Qt::AlignTop);
+    return column;
+}
+
+// A symbol followed by a caption-2 text, tertiary.
+QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    auto* row = new QHBoxLayout(widget);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    const QColor colour = Theme::current().tertiary();
+    auto* icon = new QLabel(widget);
+    icon->setPixmap(IconMap::pixmap(symbol, colour, 12, widget->devicePixelRatioF()));
+    row->addWidget(icon);
+    row->addWidget(makeLabel(text, Theme::font(TextStyle::Caption2), colour, widget));
+    return widget;
+}
+
+void addOpenButton(QVBoxLayout* column, const QString& title, const QString& path,
+    const PreviewSectionContext& context, QWidget* parent)
+{
+    const auto open = context.open;
+    auto* button = makeButton(title, [open, path] {
+        if (open)
+            open(QUrl::fromLocalFile(path));
+    }, parent);
+    column->addWidget(button, 0, Qt::AlignLeft);
+}
+
+QWidget* makeImageSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+{
+    auto* section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("previewImageSection"));
+    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Image));
+    column->addWidget(makeSectionTitle(QStringLiteral("Preview"), section));
+
+    auto* picture = new FullImageOrCached(context.caches ? context.caches->previews : nullptr);
+    picture->setObjectName(QStringLiteral("previewFullImage"));
+    picture->setFixedHeight(420);
+    picture->setItem(item);
+    auto* box = new PreviewBox(14, 0, 0.055, 0, picture, section);
+    box->setMinimumHeight(180);
+    box->setMaximumHeight(420);
+    column->addWidget(box);
+
+    auto* labels = new QWidget(section);
+    auto* row = new QHBoxLayout(labels);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(12);
+    row->addWidget(makeSymbolLabel(QStringLiteral("text.viewfinder"), QStringLiteral("Text indexed"), labels));
+    row->addWidget(makeSymbolLabel(QStringLiteral("eye"), QStringLiteral("Visual subjects indexed"), labels));
+    row->addStretch(1);
+    column->addWidget(labels);
+
+    if (item.filePath)
+        addOpenButton(column, QStringLiteral("Open Original"), *item.filePath, context, section);
+    return section;
+}
+
+QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+{
+    auto* section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("previewTextSection"));
+    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Text));
+    column->addWidget(makeSectionTitle(textSectionTitle(item), section));
+
+    // Bytes that do not read as rich text fall back to the plain text below.
+    if (context.richText && documentFromRtf(*context.richText)) {
+        auto* view = new VeskRichTextReadView;
+        view->setObjectName(QStringLiteral("previewRichText"));
+        view->setRtfData(*context.richText);
+        view->setOnRTFChange(context.richTextChanged);
+        if (context.open)
+            view->setLinkOpener(context.open);
+        auto* box = new PreviewBox(12, 0.022, 0.05, 0, view, section);
+        // The pane scrolls, so the box always has room for its ideal height; a short body would
+        // otherwise shrink it to the minimum and a long one scroll inside a small box.
+        box->setFixedHeight(420);
+        column->addWidget(box);
+        return section;
+    }
+
+    const QString body = item.text.value_or(QString());
+    if (body.size() > kLongTextCharacters) {
+        // Laying out a whole long extract at once would stall the window: a scroll view of its
+        // own lays out only what is on screen.
+        auto* text = new QPlainTextEdit;
+        text->setObjectName(QStringLiteral("previewPlainText"));
+        text->setReadOnly(true);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        text->setFrameShape(QFrame::NoFrame);
+        text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        text->setFont(Theme::font(TextStyle::Body));
+        QPalette palette = text->palette();
+        palette.setColor(QPalette::Text, Theme::current().label());
+        text->setPalette(palette);
+        text->viewport()->setAutoFillBackground(false);
+        text->setPlainText(body);
+        text->setFixedHeight(420);
+        column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
+        return section;
+    }
+    auto* text = new WrappingText(body, Theme::font(TextStyle::Body), Theme::current().label());
+    text->setObjectName(QStringLiteral("previewPlainText"));
+    column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
+    return section;
+}
+
+QWidget* makeLinkSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+{
+    auto* section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("previewLinkSection"));
+    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Link));
+    column->addWidget(makeSectionTitle(QStringLiteral("Destination"), section));
+
+    const QString address = item.urlString.value_or(QString());
+    QFont mono = Theme::font(12);
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("monospace"));
+    auto* label = new WrappingText(address, mono, Theme::current().secondary());
+    label->setObjectName(QStringLiteral("previewLinkAddress"));
+    column->addWidget(new PreviewBox(11, 0.022, 0, 11, label, section));
+
+    const auto open = context.open;
+    column->addWidget(makeButton(QStringLiteral("Open Link"), [open, address] {
+        if (const auto url = openableLink(address); url && open)
+            open(*url);
+    }, section), 0, Qt::AlignLeft);
+    return section;
+}
+
+QWidget* makeFileSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+{
+    auto* section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("previewFileSection"));
+    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::File));
+    column->addWidget(makeSectionTitle(QStringLiteral("Preview"), section));
+
+    const QString path = item.filePath.value_or(QString());
+    auto* thumb = new QuickLookThumb(context.caches ? context.caches->fileThumbnails : nullptr);
+    thumb->setObjectName(QStringLiteral("previewFileThumbnail"));
+    thumb->setFixedHeight(220);
+    thumb->setPath(path);
+    column->addWidget(new PreviewBox(14, 0, 0.055, 0, thumb, section));
+    column->addWidget(makeStoredCopyBlock(path, section));
+    addOpenButton(column, QStringLiteral("Open File"), path, context, section);
+    return section;
+}
+
+} // namespace
+
+WrappingText::WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines,
+    QWidget* parent)
+    : QTextEdit(parent)
+    , m_maxLines(maxLines)
+{
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFont(font);
+    document()->setDefaultFont(font);
+    document()->setDocumentMargin(0);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, colour);
+    setPalette(palette);
+    viewport()->setAutoFillBackground(false);
+    setPlainText(text);
+}
+
+int WrappingText::heightForWidth(int width) const
+{
+    if (width != m_measuredWidth) {
+        std::unique_ptr<QTextDocument> probe(document()->clone());
+        probe->setTextWidth(std::max(1, width - 2 * frameWidth()));
+        qreal height = probe->size().height();
+        if (m_maxLines > 0) {
+            // Down to the bottom of the last line allowed, so no part of the next one shows.
+            int lines = 0;
+            for (QTextBlock block = probe->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
+                const QTextLayout* layout = block.layout();
+                const qreal top = probe->documentLayout()->blockBoundingRect(block).top();
+                for (int i = 0; layout && i < layout->lineCount() && lines < m_maxLines; ++i, ++lines) {
+                    if (lines + 1 == m_maxLines)
+                        height = std::min(height, top + layout->lineAt(i).rect().bottom());
+                }
+            }
+        }
+        m_measuredWidth = width;
+        m_measuredHeight = int(std::ceil(height)) + 2 * frameWidth();
+    }
+    return m_measuredHeight;
+}
+
+QSize WrappingText::sizeHint() const
+{
+    const int width = this->width() > 0 ? this->width() : 200;
+    return {width, heightForWidth(width)};
+}
+
+QSize WrappingText::minimumSizeHint() const
+{
+    return {0, fontMetrics().lineSpacing()};
+}
+
+void WrappingText::resizeEvent(QResizeEvent* event)
+{
+    QTextEdit::resizeEvent(event);
+    const int wanted = heightForWidth(width());
+    if (wanted != height())
+        setFixedHeight(wanted);
+}
+
+void WrappingText::wheelEvent(QWheelEvent* event)
+{
+    event->ignore();
+}
+
+PreviewBox::PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, int margin, QWidget* content,
+    QWidget* parent)
+    : QFrame(parent)
+    , m_radius(radius)
+    , m_fillOpacity(fillOpacity)
+    , m_outlineOpacity(outlineOpacity)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addWidget(content);
+}
+
+void PreviewBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
+    if (m_fillOpacity > 0)
+        painter.fillPath(shape, theme.primary(m_fillOpacity));
+    if (m_outlineOpacity > 0)
+        Painting::stroke(painter, shape, theme.primary(m_outlineOpacity), 1);
+}
+
+ElidedPathLabel::ElidedPathLabel(const QString& path, QWidget* parent)
+    : QLabel(parent)
+    , m_path(path)
+{
+    setToolTip(path);
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    refit();
+}
+
+QSize ElidedPathLabel::minimumSizeHint() const
+{
+    return {0, 2 * fontMetrics().lineSpacing()};
+}
+
+void ElidedPathLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    refit();
+}
+
+void ElidedPathLabel::refit()
+{
+    const QFontMetrics metrics(font());
+    const int lineWidth = std::max(40, width());
+    // Shortened in the middle to what two lines hold, then broken where the first line is full.
+    const QString shortened = metrics.elidedText(m_path, Qt::ElideMiddle, 2 * lineWidth - metrics.averageCharWidth());
+    int split = shortened.size();
+    for (int i = 1; i <= shortened.size(); ++i) {
+        if (metrics.horizontalAdvance(shortened.left(i)) > lineWidth) {
+            split = i - 1;
+            break;
+        }
+    }
+    const QString shown = split < shortened.size() && split > 0
+        ? shortened.left(split) + QLatin1Char('\n') + shortened.mid(split)
+        : shortened;
+    if (shown != text())
+        setText(shown);
+}
+
+QLabel* makeSectionTitle(const QString& text, QWidget* parent)
+{
+    QFont font = Theme::font(TextStyle::Caption);
+    font.setWeight(QFont::DemiBold);
+    auto* label = makeLabel(text, font, Theme::current().tertiary(), parent);
+    label->setObjectName(QStringLiteral("previewSectionTitle"));
+    return label;
+}
+
+QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent)
+{
+    auto* block = new QWidget(parent);
+    block->setObjectName(QStringLiteral("previewStoredCopy"));
+    auto* column = makeColumn(block, 3);
+    QFont caption = Theme::font(TextStyle::Caption2);
+    caption.setWeight(QFont::DemiBold);
+    column->addWidget(makeLabel(QStringLiteral("Stored copy"), caption, Theme::current().tertiary(), block));
+    auto* label = new ElidedPathLabel(path, block);
+    QFont mono = Theme::font(10.5);
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("monospace"));
+    label->setFont(mono);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Theme::current().secondary());
+    label->setPalette(palette);
+    column->addWidget(label);
+    return block;
+}
+
+QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent)
+{
+    auto* block = new QWidget(parent);
+    block->setObjectName(QStringLiteral("previewDateRows"));
+    auto* column = makeColumn(block, 6);
+    QFont labelFont = Theme::font(TextStyle::Caption2);
+    labelFont.setWeight(QFont::DemiBold);
+    for (const PreviewDateRow& row : rows) {
+        auto* entry = new QWidget(block);
+        auto* entryColumn = makeColumn(entry, 2);
+        entryColumn->addWidget(makeLabel(row.label, labelFont, Theme::current().tertiary(), entry));
+        entryColumn->addWidget(
+            makeLabel(previewDateText(row.date), Theme::font(TextStyle::Caption), Theme::current().secondary(), entry));
+        column->addWidget(entry);
+    }
+    return block;
+}
+
+std::optional<QUrl> openableLink(const QString& text)
+{
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.isRelative())
+        return std::nullopt;
+    return url;
+}
+
+QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,
+    QWidget* parent)
+{
+    switch (section) {
+    case PreviewSection::Image: return makeImageSection(item, context, parent);
+    case PreviewSection::Text: return makeTextSection(item, context, parent);
+    case PreviewSection::Link: return makeLinkSection(item, context, parent);
+    case PreviewSection::File: return makeFileSection(item, context, parent);
+    default: return nullptr;
+    }
+}
+
+} // namespace vesk

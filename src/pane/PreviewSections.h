@@ -1,0 +1,105 @@
+#pragma once
+
+#include "pane/PreviewKindDecision.h"
+#include "model/VeskItem.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QTextEdit>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace vesk {
+
+struct ImageCaches;
+
+// A content box of the preview: continuous-corner rounded rectangle with a faint fill and/or
+// outline of the primary colour, holding one child with an inner margin.
+class PreviewBox : public QFrame {
+    Q_OBJECT
+public:
+    PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, int margin, QWidget* content,
+        QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal m_radius;
+    qreal m_fillOpacity;
+    qreal m_outlineOpacity;
+};
+
+// A path shown on at most two lines, shortened in the middle to fit, selectable; the whole path
+// is in its tooltip.
+class ElidedPathLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ElidedPathLabel(const QString& path, QWidget* parent = nullptr);
+    QString fullPath() const { return m_path; }
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refit();
+    QString m_path;
+};
+
+// Selectable plain text that wraps at word boundaries, and inside a word too long for a line, so
+// a long address or token never widens the pane. It is as tall as its wrapped text, or as
+// `maxLines` lines when that is less; wheel turns go to the pane, which does the scrolling.
+class WrappingText : public QTextEdit {
+    Q_OBJECT
+public:
+    WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines = 0,
+        QWidget* parent = nullptr);
+
+    QString text() const { return toPlainText(); }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    int m_maxLines;
+    mutable int m_measuredWidth = -1;
+    mutable int m_measuredHeight = 0;
+};
+
+// What the sections need from their host.
+struct PreviewSectionContext {
+    // The item's stored rich text, when it has some.
+    std::optional<QByteArray> richText;
+    // Opens a file or link in its default application.
+    std::function<void(const QUrl&)> open;
+    // Called with the new RTF when a checklist or radio glyph is toggled in the read view.
+    std::function<void(const QByteArray&)> richTextChanged;
+    const ImageCaches* caches = nullptr;
+};
+
+// The caption-sized, semibold, tertiary title over a section.
+QLabel* makeSectionTitle(const QString& text, QWidget* parent = nullptr);
+// "Stored copy" over the managed copy's path.
+QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent = nullptr);
+// The date rows under the pane's content.
+QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullptr);
+
+// The body section for the item, or null when the item shows nothing there (the secure, package,
+// audio and video previews are built elsewhere).
+QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,
+    QWidget* parent = nullptr);
+
+// A link opens only when its text is a URL with a scheme; anything else does nothing.
+std::optional<QUrl> openableLink(const QString& text);
+
+} // namespace vesk

@@ -1,0 +1,301 @@
+#include "pane/VeskPreview.h"
+
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+#include "present/DisplayTitles.h"
+#include "model/ItemFileKinds.h"
+#include "pane/PreviewSections.h"
+#include "grid/ResultStatesWidgets.h"
+#include "store/VeskStore.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QCoreApplication>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+namespace {
+
+// The kind symbol centred on a 30-point tile with a faint fill.
+class KindIcon : public QWidget {
+public:
+    KindIcon(QString symbol, QWidget* parent)
+        : QWidget(parent)
+        , m_symbol(std::move(symbol))
+    {
+        setFixedSize(30, 30);
+        setObjectName(QStringLiteral("previewKindIcon"));
+        // Read by tests; never shown, a symbol name means nothing to a user.
+        setProperty("symbol", m_symbol);
+    }
+    QString symbol() const { return m_symbol; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const Theme& theme = Theme::current();
+        painter.fillPath(Painting::roundedRect(QRectF(rect()), 9), theme.primary(0.035));
+        IconMap::paint(painter, QRectF(rect()), m_symbol, theme.secondary(), 18);
+    }
+
+private:
+    QString m_symbol;
+};
+
+// The format word on a capsule of thin material.
+class FormatBadge : public QLabel {
+public:
+    FormatBadge(const QString& text, QWidget* parent)
+        : QLabel(text, parent)
+    {
+        setObjectName(QStringLiteral("previewFormatBadge"));
+        QFont font = Theme::font(TextStyle::Caption);
+        font.setWeight(QFont::DemiBold);
+        setFont(font);
+        setContentsMargins(9, 4, 9, 4);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, Theme::current().secondary());
+        setPalette(palette);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        {
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            Painting::fillMaterial(painter, Painting::capsule(QRectF(rect())), MaterialThickness::Thin);
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
+QPushButton* makeProminentButton(const QString& text, const QString& symbol, const QString& help, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    const Theme& theme = Theme::current();
+    button->setIcon(IconMap::icon(symbol, Theme::white(), 14));
+    button->setToolTip(help);
+    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px;"
+                                         " padding: 3px 10px; }")
+                              .arg(theme.accent().name()));
+    return button;
+}
+
+} // namespace
+
+VeskPreview::VeskPreview(VeskStore& store, QWidget* parent)
+    : VeskPreview(store, ImageCaches::fromProviders(store.services().thumbnails, store.services().preparedPreviews), parent)
+{
+}
+
+VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_caches(std::move(caches))
+    , m_open([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    , m_scroll(new QScrollArea(this))
+{
+    setObjectName(QStringLiteral("veskPreview"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    connect(&m_store, &VeskStore::itemsChanged, this, &VeskPreview::onItemsChanged);
+    connect(&m_store, &VeskStore::richTextByIDChanged, this, [this] {
+        // A toggle the section itself reported is already on screen: no rebuild, no lost scroll.
+        if (m_item && m_section == PreviewSection::Text && m_store.richText(m_item->id) != m_shownRichText)
+            rebuild();
+    });
+}
+
+void VeskPreview::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QLinearGradient wash(0, 0, 0, height());
+    wash.setColorAt(0, Theme::current().primary(0.012));
+    wash.setColorAt(1, Qt::transparent);
+    painter.fillRect(rect(), wash);
+}
+
+void VeskPreview::setSheets(Sheets sheets)
+{
+    m_sheets = std::move(sheets);
+    rebuild();
+}
+
+void VeskPreview::setOpener(std::function<void(const QUrl&)> open)
+{
+    m_open = std::move(open);
+}
+
+void VeskPreview::setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update)
+{
+    m_updateRichText = std::move(update);
+}
+
+void VeskPreview::followSelection()
+{
+    if (m_followsSelection)
+        return;
+    m_followsSelection = true;
+    auto follow = [this] {
+        const auto& id = m_store.selectedID();
+        const qsizetype index = id ? m_store.indexOfItem(*id) : -1;
+        if (index < 0)
+            clear();
+        else
+            setItem(m_store.items().at(index));
+    };
+    connect(&m_store, &VeskStore::selectedIDChanged, this, follow);
+    follow();
+}
+
+void VeskPreview::setItem(const VeskItem& item)
+{
+    if (m_item && *m_item == item)
+        return;
+    m_item = item;
+    rebuild();
+}
+
+void VeskPreview::clear()
+{
+    if (!m_item && m_content)
+        return;
+    m_item.reset();
+    rebuild();
+}
+
+void VeskPreview::onItemsChanged()
+{
+    if (!m_item)
+        return;
+    const qsizetype index = m_store.indexOfItem(m_item->id);
+    if (index < 0)
+        return; // the host decides what replaces a removed item
+    setItem(m_store.items().at(index));
+}
+
+void VeskPreview::rebuild()
+{
+    // A fresh content widget per evaluation: whatever state the last one held goes with it.
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("previewContent"));
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(22, 22, 22, 22);
+    column->setSpacing(16);
+    column->setAlignment(Qt::AlignTop);
+    m_section = PreviewSection::None;
+
+    if (m_item) {
+        const VeskItem item = *m_item;
+        column->addWidget(makeHeader(item, content));
+
+        auto* title = new WrappingText(cleanedDisplayTitle(item), Theme::font(19, QFont::Bold),
+            Theme::current().label(), 3, content);
+        title->setObjectName(QStringLiteral("previewTitle"));
+        column->addWidget(title);
+
+        auto* divider = new QFrame(content);
+        divider->setFrameShape(QFrame::HLine);
+        divider->setFrameShadow(QFrame::Plain);
+        QPalette palette = divider->palette();
+        palette.setColor(QPalette::WindowText, Theme::current().separator());
+        divider->setPalette(palette);
+        column->addWidget(divider);
+
+        m_section = previewSection(item);
+        PreviewSectionContext context;
+        context.open = m_open;
+        context.caches = &m_caches;
+        m_shownRichText.reset();
+        if (m_section == PreviewSection::Text) {
+            context.richText = m_store.richText(item.id);
+            m_shownRichText = context.richText;
+            const QUuid id = item.id;
+            context.richTextChanged = [this, id](const QByteArray& rtf) {
+                if (!m_item || m_item->id != id)
+                    return;
+                m_shownRichText = rtf;
+                if (m_updateRichText)
+                    m_updateRichText(id, rtf);
+            };
+        }
+        if (QWidget* section = makePreviewSection(m_section, item, context, content))
+            column->addWidget(section);
+
+        column->addSpacing(10);
+        column->addStretch(1);
+        auto* dates = makeDateRows(previewDateRows(item, fileCreationDate(item)), content);
+        dates->setContentsMargins(0, 4, 0, 0);
+        column->addWidget(dates, 0, Qt::AlignLeft);
+    } else {
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setAlignment(Qt::Alignment());
+        auto* placeholder = new NoSelectionPlaceholder(content);
+        placeholder->setObjectName(QStringLiteral("previewNoSelection"));
+        column->addWidget(placeholder, 1);
+    }
+
+    // The same item changed in the store keeps the reader's place; another item starts at the top.
+    const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
+    const int keptPosition = shownID && shownID == m_contentItemID ? m_scroll->verticalScrollBar()->value() : 0;
+    m_scroll->setWidget(content); // deletes the previous content
+    m_content = content;
+    m_contentItemID = shownID;
+    if (keptPosition > 0) {
+        QCoreApplication::sendPostedEvents(m_scroll, QEvent::LayoutRequest);
+        m_scroll->verticalScrollBar()->setValue(keptPosition);
+    } else {
+        m_scroll->verticalScrollBar()->setValue(0);
+    }
+    emit contentRebuilt();
+}
+
+QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
+{
+    auto* header = new QWidget(parent);
+    header->setObjectName(QStringLiteral("previewHeader"));
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addWidget(new KindIcon(previewKindSymbol(item), header));
+    row->addStretch(1);
+
+    if (showsEditButton(item) && m_sheets.edit) {
+        auto* edit = makeProminentButton(QStringLiteral("Edit"), QStringLiteral("pencil"),
+            QStringLiteral("Edit this Vesk"), header);
+        edit->setObjectName(QStringLiteral("previewEditButton"));
+        connect(edit, &QPushButton::clicked, this, [this, item] { m_sheets.edit(this, item); });
+        row->addWidget(edit);
+    }
+    if (showsEditImageButton(item) && m_sheets.editImage) {
+        auto* editImage = makeProminentButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"),
+            QStringLiteral("Create a non-destructive edited version"), header);
+        editImage->setObjectName(QStringLiteral("previewEditImageButton"));
+        connect(editImage, &QPushButton::clicked, this, [this, item] { m_sheets.editImage(this, item); });
+        row->addWidget(editImage);
+    }
+    if (showsFormatBadge(item))
+        row->addWidget(new FormatBadge(previewFormatLabel(item), header));
+    return header;
+}
+
+} // namespace vesk

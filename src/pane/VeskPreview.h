@@ -1,0 +1,84 @@
+#pragma once
+
+#include "images/ImageCaches.h"
+#include "pane/PreviewKindDecision.h"
+#include "model/VeskItem.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace vesk {
+
+class VeskStore;
+
+// The preview pane of the focused item: header (kind icon, actions, format badge), title, a
+// divider, the one body section the item's content calls for, and the date rows. Focusing another
+// item builds the whole content afresh, so nothing of the previous item's state survives; a
+// change of the same item in the store (a rename, a new path) re-evaluates it.
+class VeskPreview : public QWidget {
+    Q_OBJECT
+public:
+    // The sheets the header's actions open; an action shows only when its sheet is provided.
+    struct Sheets {
+        std::function<void(QWidget* pane, const VeskItem& item)> edit;
+        std::function<void(QWidget* pane, const VeskItem& item)> editImage;
+    };
+
+    // Takes its picture caches from the store's services.
+    explicit VeskPreview(VeskStore& store, QWidget* parent = nullptr);
+    VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent = nullptr);
+
+    void setItem(const VeskItem& item);
+    // Shows nothing (no focused item).
+    void clear();
+    const std::optional<VeskItem>& item() const { return m_item; }
+
+    // Follows the store's focused item (selectedID) by itself.
+    void followSelection();
+
+    void setSheets(Sheets sheets);
+    // Opening files and links; QDesktopServices by default, replaced in tests.
+    void setOpener(std::function<void(const QUrl&)> open);
+    // Stores an item's rich text after a checklist toggle in the text section.
+    void setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update);
+
+    // The section on show and the widget holding all of the current item's content (a new one
+    // for every focused item).
+    PreviewSection section() const { return m_section; }
+    QWidget* content() const { return m_content; }
+
+signals:
+    void contentRebuilt();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void rebuild();
+    QWidget* makeHeader(const VeskItem& item, QWidget* parent);
+    void onItemsChanged();
+
+    VeskStore& m_store;
+    ImageCaches m_caches;
+    Sheets m_sheets;
+    std::function<void(const QUrl&)> m_open;
+    std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
+    // The rich text the text section was built from (or last reported by it).
+    std::optional<QByteArray> m_shownRichText;
+    std::optional<VeskItem> m_item;
+    PreviewSection m_section = PreviewSection::None;
+    QScrollArea* m_scroll = nullptr;
+    QPointer<QWidget> m_content;
+    // Whose content m_content shows.
+    std::optional<QUuid> m_contentItemID;
+    bool m_followsSelection = false;
+};
+
+} // namespace vesk

@@ -1,0 +1,56 @@
+#include "present/GroupFilter.h"
+
+namespace vesk {
+
+bool VeskGroupFilter::admits(const VeskItem& item) const
+{
+    switch (m_case) {
+    case Case::All: return true;
+    case Case::Ungrouped: return !item.groupID.has_value();
+    case Case::Group: return item.groupID.has_value() && *item.groupID == m_groupID;
+    }
+    return true;
+}
+
+bool isBlankSearch(const QString& searchText)
+{
+    return searchText.trimmed().isEmpty();
+}
+
+QList<VeskItem> visibleItems(const QString& searchText, const QList<VeskItem>& filteredItems,
+                             const VeskGroupFilter& filter, bool showingAllVesks, int recentLimit)
+{
+    if (!isBlankSearch(searchText))
+        return filteredItems;
+    const bool cut = filter.isAll() && !showingAllVesks;
+    if (filter.isAll())
+        return cut ? filteredItems.first(std::min<qsizetype>(recentLimit, filteredItems.size())) : filteredItems;
+    QList<VeskItem> shown;
+    for (const VeskItem& item : filteredItems) {
+        if (filter.admits(item))
+            shown.append(item);
+    }
+    return shown;
+}
+
+bool recentCutApplies(const QString& searchText, qsizetype filteredCount, const VeskGroupFilter& filter,
+                      bool showingAllVesks, int recentLimit)
+{
+    return isBlankSearch(searchText) && filter.isAll() && !showingAllVesks && filteredCount > recentLimit;
+}
+
+SearchReaction searchReactionFor(const QString& newSearchText, const QList<VeskItem>& filteredItems)
+{
+    SearchReaction reaction;
+    if (isBlankSearch(newSearchText)) {
+        reaction.resetPulse = true;
+        return reaction;
+    }
+    if (filteredItems.isEmpty())
+        return reaction;
+    reaction.selectID = filteredItems.first().id;
+    reaction.togglePulse = true;
+    return reaction;
+}
+
+} // namespace vesk

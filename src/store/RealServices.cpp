@@ -1,0 +1,30 @@
+#include "store/RealServices.h"
+
+#include "images/PreparedPreviewCache.h"
+#include "images/ThumbnailCache.h"
+#include "platform/AppPaths.h"
+
+#include <QDir>
+
+namespace vesk {
+
+ImageCaches installImageCaches(VeskServices& services)
+{
+    if (services.dataDirectory.isEmpty())
+        services.dataDirectory = AppPaths::dataDirectory();
+    ImageCaches caches = ImageCaches::create(services.dataDirectory);
+    services.thumbnails = caches.thumbnails;
+    services.preparedPreviews = caches.previews;
+    return caches;
+}
+
+VeskServices makeRealServices(const QString& dataDirectory)
+{
+    VeskServices services;
+    services.dataDirectory = dataDirectory.isEmpty() ? AppPaths::dataDirectory()
+                                                     : QDir(dataDirectory).absolutePath();
+    installImageCaches(services);
+    return services.completed();
+}
+
+} // namespace vesk

@@ -1,0 +1,523 @@
+// The main window offscreen: its frame, the content switch, the floating notices and their
+// timers, the search field, the new-card pulse, the key monitor, sheets and drops.
+#include "AppTestSupport.h"
+
+#include "app/CaptureDropZone.h"
+#include "app/ControlsStrip.h"
+#include "app/HeaderBar.h"
+#include "app/MainWindowState.h"
+#include "app/NoticeBanner.h"
+#include "app/SearchField.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDropEvent>
+#include <QFile>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+
+namespace vesk::test {
+namespace {
+
+using MainWindowTest = WindowTest;
+
+void showAndActivate(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+}
+
+TEST_F(MainWindowTest, OpensAtDefaultSizeAndKeepsItsMinimumAndHeaderHeight)
+{
+    MainWindow& view = makeWindow();
+    EXPECT_EQ(view.size(), QSize(1400, 820));
+    EXPECT_EQ(view.minimumSize(), QSize(1340, 760));
+    view.show();
+    view.resize(900, 500);
+    EXPECT_GE(view.width(), 1340);
+    EXPECT_GE(view.height(), 760);
+    EXPECT_EQ(view.header()->height(), 96);
+    EXPECT_EQ(view.header()->geometry().top(), 0);
+    EXPECT_GE(view.currentContent()->parentWidget()->geometry().top(), 96);
+}
+
+TEST_F(MainWindowTest, EmptyLibraryShowsTheDropZoneUntilTheFirstItem)
+{
+    MainWindow& view = makeWindow();
+    EXPECT_EQ(view.currentContent(), view.dropZone());
+    store->setItems({makeItem(QStringLiteral("first"), 1000)});
+    EXPECT_EQ(view.currentContent(), view.libraryView());
+    // Deleting the last item brings the zone back.
+    store->setItems({});
+    EXPECT_EQ(view.currentContent(), view.dropZone());
+}
+
+TEST_F(MainWindowTest, BothNoticesFloatAtTheirOffsetsFromTheTopTrailingCorner)
+{
+    MainWindow& view = makeWindow();
+    view.setTimings({60000, 60000, 60000, 60000});
+    showAndActivate(view);
+    store->setIntakeNotice(intakeNotice(QStringLiteral("Already in Vesk")));
+    VeskBringBackNotice reminder = bringBackNotice(VeskBringBackNoticeKind::Scheduled, QStringLiteral("Bring Back set"));
+    reminder.detail = QStringLiteral("Tomorrow at 9:00");
+    store->setBringBackNotice(reminder);
+
+    QWidget* intake = view.intakeNoticeView();
+    QWidget* bringBack = view.bringBackNoticeView();
+    ASSERT_NE(intake, nullptr);
+    ASSERT_NE(bringBack, nullptr);
+    const int margin = NoticeBanner::shadowMargin;
+    QTRY_COMPARE(intake->y() + margin, 84);
+    QTRY_COMPARE(bringBack->y() + margin, 132);
+    EXPECT_EQ(view.width() - (intake->x() + intake->width() - margin), 18);
+    EXPECT_EQ(view.width() - (bringBack->x() + bringBack->width() - margin), 18);
+    EXPECT_TRUE(intake->isVisible());
+    EXPECT_EQ(static_cast<NoticeBanner*>(bringBack)->detail(), QStringLiteral("Tomorrow at 9:00"));
+
+    // They stay in the corner when the window grows.
+    view.resize(1500, 900);
+    EXPECT_EQ(view.width() - (intake->x() + intake->width() - margin), 18);
+}
+
+TEST_F(MainWindowTest, NoticesClearAfterTheirTimeButNotWhenReplaced)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+
+    const VeskIntakeNotice first = intakeNotice(QStringLiteral("first"));
+    store->setIntakeNotice(first);
+    QTest::qWait(50);
+    const VeskIntakeNotice second = intakeNotice(QStringLiteral("second"));
+    store->setIntakeNotice(second);
+    QTest::qWait(50); // the first notice's timer has fired by now
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->id, second.id) << "a newer notice keeps its own full time";
+    QTRY_VERIFY_WITH_TIMEOUT(!store->intakeNotice().has_value(), 2000);
+    QTRY_COMPARE(view.intakeNoticeView(), nullptr);
+
+    // A returned item stays longer than a confirmation.
+    store->setBringBackNotice(bringBackNotice(VeskBringBackNoticeKind::Returned, QStringLiteral("back")));
+    QTest::qWait(130);
+    EXPECT_TRUE(store->bringBackNotice().has_value());
+    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+    store->setBringBackNotice(bringBackNotice(VeskBringBackNoticeKind::Cancelled, QStringLiteral("cancelled")));
+    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+}
+
+TEST_F(MainWindowTest, NoticePostedBeforeTheWindowFirstShowsIsStillCleared)
+{
+    store->setIntakeNotice(intakeNotice(QStringLiteral("Note with photos received")));
+    store->setBringBackNotice(bringBackNotice(VeskBringBackNoticeKind::Returned, QStringLiteral("It's back")));
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    EXPECT_NE(view.intakeNoticeView(), nullptr) << "shown on appearance";
+    EXPECT_NE(view.bringBackNoticeView(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!store->intakeNotice().has_value(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+}
+
+TEST_F(MainWindowTest, SearchFieldEditsTheStoreSearchTextBothWays)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    SearchField* field = view.header()->searchField();
+    QLineEdit* edit = field->lineEdit();
+    EXPECT_EQ(edit->placeholderText(), QStringLiteral("What do you remember?"));
+    EXPECT_TRUE(field->clearButton()->isHidden());
+
+    QTest::keyClicks(edit, QStringLiteral("tax"));
+    EXPECT_EQ(store->searchText(), QStringLiteral("tax"));
+    EXPECT_FALSE(field->clearButton()->isHidden());
+
+    store->setSearchText(QStringLiteral(" "));
+    EXPECT_EQ(edit->text(), QStringLiteral(" "));
+    EXPECT_FALSE(field->clearButton()->isHidden()) << "one space still shows the clear button";
+
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    QTest::mouseClick(field->clearButton(), Qt::LeftButton);
+    EXPECT_EQ(store->searchText(), QString());
+    EXPECT_EQ(edit->text(), QString());
+    EXPECT_TRUE(edit->hasFocus()) << "clearing leaves the focus where it was";
+}
+
+TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    QLineEdit* edit = view.header()->searchField()->lineEdit();
+    const VeskItem older = makeItem(QStringLiteral("budget plan"), 1000);
+    const VeskItem newer = makeItem(QStringLiteral("holiday photos"), 2000);
+    store->setItems({newer, older});
+
+    view.state().setSearchFieldIsFocused(true);
+    QTRY_VERIFY(edit->hasFocus());
+
+    // Only spaces: nothing happens.
+    store->setSearchText(QStringLiteral("   "));
+    store->setFilteredItems({newer, older});
+    store->select(older.id);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_EQ(store->selectedID(), older.id);
+
+    // No hits: nothing happens.
+    store->setSearchText(QStringLiteral("zebra"));
+    QTest::qWait(30);
+    store->setFilteredItems({});
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_TRUE(view.state().searchFieldIsFocused());
+
+    // Hits: the top one is selected even though another was, and the field lets go.
+    store->setSearchText(QStringLiteral("plan"));
+    QTest::qWait(30);
+    store->setFilteredItems({older, newer});
+    store->select(newer.id);
+    const bool pulseBefore = view.state().surfacePulse();
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(store->selectedID(), older.id);
+    EXPECT_EQ(store->selectedIDs(), QSet<QUuid>({older.id}));
+    EXPECT_NE(view.state().surfacePulse(), pulseBefore);
+    EXPECT_FALSE(edit->hasFocus());
+    EXPECT_FALSE(view.state().searchFieldIsFocused());
+}
+
+TEST_F(MainWindowTest, SummonNotificationFocusesTheSearchField)
+{
+    int captures = 0;
+    MainWindowHooks hooks;
+    hooks.captureClipboard = [&](VeskStore& s) {
+        EXPECT_EQ(&s, store.get());
+        ++captures;
+    };
+    MainWindow& view = makeWindow(hooks);
+    showAndActivate(view);
+    view.state().setSearchFieldIsFocused(false);
+    QTRY_VERIFY(!view.header()->searchField()->lineEdit()->hasFocus());
+    NotificationCenter::shared().post(kSummonSearchNotification);
+    EXPECT_FALSE(view.state().searchFieldIsFocused()) << "focus moves on the next turn of the loop";
+    QTRY_VERIFY(view.state().searchFieldIsFocused());
+    QTRY_VERIFY(view.header()->searchField()->lineEdit()->hasFocus());
+
+    NotificationCenter::shared().post(kCaptureClipboardNotification);
+    EXPECT_EQ(captures, 1);
+}
+
+TEST_F(MainWindowTest, OnlyItemsArrivingAfterAppearancePulse)
+{
+    const VeskItem loaded = makeItem(QStringLiteral("loaded"), 1000);
+    store->setItems({loaded});
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    EXPECT_FALSE(view.state().capturePulseID().has_value());
+    EXPECT_TRUE(view.state().knownItemIDs().contains(loaded.id));
+
+    const VeskItem first = makeItem(QStringLiteral("first"), 2000);
+    store->setItems({first, loaded});
+    EXPECT_EQ(view.state().capturePulseID(), first.id);
+    QTest::qWait(30);
+    const VeskItem second = makeItem(QStringLiteral("second"), 3000);
+    store->setItems({second, first, loaded});
+    EXPECT_EQ(view.state().capturePulseID(), second.id);
+    QTest::qWait(45); // the first pulse's timer fires and must leave the second alone
+    EXPECT_EQ(view.state().capturePulseID(), second.id);
+    QTRY_VERIFY_WITH_TIMEOUT(!view.state().capturePulseID().has_value(), 2000);
+
+    // Removing produces no pulse.
+    store->setItems({loaded});
+    EXPECT_FALSE(view.state().capturePulseID().has_value());
+    EXPECT_FALSE(view.state().knownItemIDs().contains(second.id));
+}
+
+TEST_F(MainWindowTest, OneKeyMonitorWhileShownAndItSeesEachKeyOnce)
+{
+    int keys = 0;
+    bool swallow = false;
+    int hotKeyStarts = 0;
+    int quickLookCloses = 0;
+    MainWindowHooks hooks;
+    hooks.handleKeyDown = [&](QKeyEvent*) {
+        ++keys;
+        return swallow;
+    };
+    hooks.startSummonHotKey = [&] { ++hotKeyStarts; };
+    hooks.closeQuickLook = [&] { ++quickLookCloses; };
+    MainWindow& view = makeWindow(hooks);
+    EXPECT_FALSE(view.hasKeyboardMonitor());
+    showAndActivate(view);
+    view.handleAppear();
+    EXPECT_TRUE(view.hasKeyboardMonitor());
+    EXPECT_EQ(hotKeyStarts, 2);
+
+    QLineEdit* edit = view.header()->searchField()->lineEdit();
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(keys, 1) << "two appearances must not install two monitors";
+    EXPECT_EQ(edit->text(), QStringLiteral("a"));
+    swallow = true;
+    QTest::keyClick(edit, Qt::Key_B);
+    EXPECT_EQ(edit->text(), QStringLiteral("a")) << "a consumed key never reaches the field";
+
+    view.hide();
+    EXPECT_FALSE(view.hasKeyboardMonitor());
+    EXPECT_EQ(quickLookCloses, 1);
+    QTest::keyClick(edit, Qt::Key_C);
+    EXPECT_EQ(keys, 2);
+}
+
+TEST_F(MainWindowTest, SheetFlagsPresentAndDismissTheirSheets)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    QPointer<QDialog> built;
+    view.setSheetFactory(SheetFlag::TextCapture, [&](MainWindow& window) {
+        built = new QDialog(&window);
+        return built.data();
+    });
+    view.state().setDraftTitle(QStringLiteral("old draft"));
+    view.openTextCapture();
+    EXPECT_TRUE(view.state().showingTextCapture());
+    EXPECT_EQ(view.state().draftTitle(), QString()) << "a new composer starts empty";
+    ASSERT_NE(built, nullptr);
+    EXPECT_EQ(view.presentedSheet(SheetFlag::TextCapture), built.data());
+    EXPECT_EQ(built->windowModality(), Qt::WindowModal);
+
+    built->reject();
+    EXPECT_FALSE(view.state().showingTextCapture()) << "closing the sheet clears its flag";
+    EXPECT_EQ(view.presentedSheet(SheetFlag::TextCapture), nullptr);
+
+    // Clearing the flag closes the sheet; a flag without a sheet presents nothing.
+    view.openTextCapture();
+    QPointer<QDialog> second = built;
+    view.state().setShowingTextCapture(false);
+    QTRY_VERIFY(second.isNull() || !second->isVisible());
+    view.state().setShowingAboutVesk(true);
+    EXPECT_EQ(view.presentedSheet(SheetFlag::AboutVesk), nullptr);
+}
+
+TEST_F(MainWindowTest, HeaderButtonsOpenTheComposersAndTheDropZoneButtonToo)
+{
+    MainWindow& view = makeWindow();
+    const auto emptySheet = [](MainWindow& window) { return new QDialog(&window); };
+    view.setSheetFactory(SheetFlag::TextCapture, emptySheet);
+    view.setSheetFactory(SheetFlag::SecureCapture, emptySheet);
+    showAndActivate(view);
+    view.state().setDraftTitle(QStringLiteral("left over"));
+    view.state().setDraftRichText(QStringLiteral("<p>left over</p>"));
+    QTest::mouseClick(view.controlsStrip()->newVeskButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingTextCapture());
+    EXPECT_TRUE(view.state().draftTitle().isEmpty());
+    EXPECT_TRUE(view.state().draftRichText().isEmpty());
+    view.state().setShowingTextCapture(false);
+
+    QTest::mouseClick(view.dropZone()->createTextButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingTextCapture());
+
+    QTest::mouseClick(view.controlsStrip()->secureButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.state().showingSecureCapture());
+}
+
+TEST_F(MainWindowTest, ControlsOfSheetsThatDoNotExistAreHiddenAndTheirFlagsNeverStaySet)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    EXPECT_FALSE(view.controlsStrip()->secureButton()->isVisible());
+    // Something that raises a flag without a sheet leaves nothing blocking the window.
+    view.state().setShowingSecureCapture(true);
+    EXPECT_FALSE(view.state().showingSecureCapture());
+    view.state().setPendingRenameItemID(QUuid::createUuid());
+    EXPECT_FALSE(view.state().pendingRenameItemID().has_value());
+
+    view.setSheetFactory(SheetFlag::SecureCapture, [](MainWindow& window) { return new QDialog(&window); });
+    EXPECT_TRUE(view.controlsStrip()->secureButton()->isVisible());
+}
+
+TEST_F(MainWindowTest, DroppingAFileImportsItAndSelectsIt)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    const QString folder = makeTempDirectory(QStringLiteral("drop"));
+    const QString path = folder + QStringLiteral("/receipt.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Receipt for the blue bicycle");
+    }
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(path)});
+    mime->setText(path);
+
+    QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(view.state().isTargeted());
+
+    QDropEvent drop(QPointF(600, 400), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_FALSE(view.state().isTargeted());
+    EXPECT_TRUE(store->items().isEmpty()) << "the drop returns before the import runs";
+
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), qsizetype(1), 5000);
+    const VeskItem& imported = store->items().constFirst();
+    EXPECT_EQ(store->selectedID(), imported.id);
+    ASSERT_TRUE(imported.filePath.has_value());
+    EXPECT_TRUE(imported.filePath->endsWith(QStringLiteral("receipt.txt")));
+    EXPECT_TRUE(QFile::exists(path)) << "the dropped original is not touched";
+    EXPECT_EQ(view.currentContent(), view.libraryView());
+    delete mime;
+}
+
+// The widget a real drag over `point` is delivered to: the deepest widget there, or the first of
+// its parents that accepts drops.
+QWidget* dropTargetAt(QWidget& window, const QPoint& point)
+{
+    QWidget* target = window.childAt(point);
+    if (!target)
+        target = &window;
+    while (target && !target->isWindow() && !target->acceptDrops())
+        target = target->parentWidget();
+    return target;
+}
+
+TEST_F(MainWindowTest, ADropAnywhereOnTheWindowIsTheWindowsIntake)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    const QString folder = makeTempDirectory(QStringLiteral("drop-header"));
+    const QString path = folder + QStringLiteral("/ticket.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Train ticket to the coast");
+    }
+    // A file manager's drag: the file, and its path as text.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    mime.setText(path);
+
+    // Dropped on the search field, the file is kept, not typed into the search.
+    QLineEdit* edit = view.header()->searchField()->lineEdit();
+    const QPoint onField = edit->mapTo(&view, edit->rect().center());
+    QWidget* target = dropTargetAt(view, onField);
+    ASSERT_EQ(target, &view);
+    QDragEnterEvent enter(onField, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(onField), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), qsizetype(1), 5000);
+    EXPECT_TRUE(store->searchText().isEmpty());
+
+    // Over the library, its grid and the preview of the selected item alike.
+    store->select(store->items().constFirst().id);
+    QTest::qWait(50);
+    for (int x = 20; x < view.width(); x += 90) {
+        for (int y = 10; y < view.height(); y += 70)
+            EXPECT_EQ(dropTargetAt(view, QPoint(x, y)), &view) << "at " << x << "," << y;
+    }
+}
+
+TEST_F(MainWindowTest, DragOverTheLibraryDrawsTheDashedFrameInsideIt)
+{
+    store->setItems({makeItem(QStringLiteral("kept"), 1000)});
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    QWidget* library = view.libraryView();
+    ASSERT_EQ(view.currentContent(), library);
+    auto accentPixelsAlongTopEdge = [&] {
+        const QImage image = library->grab().toImage();
+        const int y = int(DropTargetHighlight::inset) + 1;
+        int accent = 0;
+        for (int x = image.width() / 2 - 40; x < image.width() / 2 + 40; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            accent += c.blue() > c.red() + 60 ? 1 : 0;
+        }
+        return accent;
+    };
+    EXPECT_EQ(accentPixelsAlongTopEdge(), 0);
+    view.state().setIsTargeted(true);
+    EXPECT_GT(accentPixelsAlongTopEdge(), 20) << "the frame is drawn over the grid, not under it";
+    view.state().setIsTargeted(false);
+    EXPECT_EQ(accentPixelsAlongTopEdge(), 0);
+}
+
+TEST_F(MainWindowTest, ADropIsTakenAsACopySoTheSourceKeepsItsFile)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    const QString path = makeTempDirectory(QStringLiteral("drop-move")) + QStringLiteral("/draft.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("A draft the file manager offers to move");
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+
+    // A file manager proposing a move (Shift held): accepting it would have it delete the file.
+    const Qt::DropActions copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(600, 400), copyOrMove, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(&view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(600, 400), copyOrMove, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(&view, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), qsizetype(1), 5000);
+
+    // A drag that can only be moved is refused outright.
+    QDragEnterEvent moveOnly(QPoint(600, 400), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+    EXPECT_FALSE(view.state().isTargeted());
+    QDropEvent moveDrop(QPointF(600, 400), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &moveDrop);
+    EXPECT_FALSE(moveDrop.isAccepted());
+    // A source that offers only a link still has its drop taken: a link leaves the source alone.
+    QDragEnterEvent linkOnly(QPoint(600, 400), Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &linkOnly);
+    EXPECT_TRUE(linkOnly.isAccepted());
+    EXPECT_EQ(linkOnly.dropAction(), Qt::LinkAction);
+}
+
+TEST_F(MainWindowTest, DropOfNothingUsableIsRefused)
+{
+    MainWindow& view = makeWindow();
+    QMimeData mime;
+    mime.setData(QStringLiteral("application/x-unknown"), "data");
+    EXPECT_FALSE(view.handleDrop(mime));
+    QTest::qWait(10);
+    EXPECT_TRUE(store->items().isEmpty());
+}
+
+TEST_F(MainWindowTest, WindowStateStartsFreshAndClampsThePreviewWidth)
+{
+    settings->setValue(QStringLiteral("veskPreviewPaneWidth"), 900.0);
+    MainWindow& view = makeWindow();
+    MainWindowState& state = view.state();
+    EXPECT_TRUE(state.groupFilter().isAll());
+    EXPECT_FALSE(state.showingAllVesks());
+    EXPECT_FALSE(state.showingTextCapture());
+    EXPECT_EQ(state.displayedPreviewPaneWidth(), 700.0);
+    EXPECT_EQ(state.previewPaneWidth(), 900.0) << "the stored value changes only when a drag ends";
+    state.setPreviewPaneWidth(420);
+    EXPECT_EQ(settings->value(QStringLiteral("veskPreviewPaneWidth")).toDouble(), 420.0);
+
+    MainWindowState fresh(std::make_shared<MemorySettings>());
+    EXPECT_EQ(fresh.displayedPreviewPaneWidth(), 350.0);
+    settings->setValue(QStringLiteral("veskPreviewPaneWidth"), 12.0);
+    EXPECT_EQ(MainWindowState(settings).displayedPreviewPaneWidth(), 300.0);
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,84 @@
+#pragma once
+// The one set of test stand-ins for the store's collaborators.
+
+#include "model/ServiceInterfaces.h"
+
+#include <QFuture>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QPromise>
+#include <QStringList>
+#include <QUuid>
+#include <memory>
+#include <utility>
+
+namespace vesk::test {
+
+// Counts snapshot requests; a synchronous snapshot succeeds unless told otherwise.
+class RecordingSnapshots final : public RecoverySnapshotService {
+public:
+    void noteChange() override { ++changes; }
+    void requestLaunchSnapshot() override { ++launchRequests; }
+    bool synchronousSnapshot(const QString& reason) override
+    {
+        reasons.append(reason);
+        return synchronousResult;
+    }
+
+    int changes = 0;
+    int launchRequests = 0;
+    QStringList reasons;
+    bool synchronousResult = true;
+};
+
+// Records every thumbnail request, prewarm and removal. Answers at once with `image` (null by
+// default), or, with `hold` set, only when the test calls answer(), in any order.
+class FakeThumbnails final : public ThumbnailProvider {
+public:
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override
+    {
+        requests.append({item.id, maxDimension});
+        if (!hold)
+            return QtFuture::makeReadyFuture(image);
+        auto promise = std::make_shared<QPromise<QImage>>();
+        promise->start();
+        pending.insert(item.id, promise);
+        return promise->future();
+    }
+    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override
+    {
+        prewarmed.append(items);
+        return QtFuture::makeReadyFuture();
+    }
+    QFuture<void> removeThumbnail(const QUuid& id) override
+    {
+        removed.append(id);
+        return QtFuture::makeReadyFuture();
+    }
+
+    void answer(const QUuid& id, const QImage& answerImage)
+    {
+        auto promise = pending.take(id);
+        if (!promise)
+            return;
+        promise->addResult(answerImage);
+        promise->finish();
+    }
+    QList<QUuid> askedIDs() const
+    {
+        QList<QUuid> ids;
+        for (const auto& request : requests)
+            ids.append(request.first);
+        return ids;
+    }
+
+    QImage image;
+    bool hold = false;
+    QList<std::pair<QUuid, int>> requests;
+    QList<QList<VeskItem>> prewarmed;
+    QList<QUuid> removed;
+    QHash<QUuid, std::shared_ptr<QPromise<QImage>>> pending;
+};
+
+} // namespace vesk::test

@@ -1,0 +1,161 @@
+#pragma once
+// The one fixture for a store on a temporary library: a real database in a fresh folder (or none
+// at all), a fake clock, memory settings, the shared fakes, short search delays; log lines are
+// captured instead of written.
+
+#include "common/Fakes.h"
+#include "common/TestEnvironment.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Settings.h"
+#include "store/SQLiteDatabase.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sqlite3.h>
+#include <string_view>
+
+namespace vesk::test {
+
+class StoreFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dataDir = makeTempDirectory(QStringLiteral("store"));
+        setVeskLogCapture([this](const QString& line) { logLines.append(line); });
+    }
+    void TearDown() override { setVeskLogCapture({}); }
+
+    VeskServices services() const
+    {
+        VeskServices s;
+        s.clock = clock;
+        s.settings = settings;
+        s.dataDirectory = dataDir;
+        s.recoverySnapshots = snapshots;
+        s.thumbnails = thumbnails;
+        s.lexicalSearchDelayMs = 1;
+        s.deepSearchDelayMs = 2;
+        s.faceBackfillPauseMs = 1;
+        return s;
+    }
+
+    // Without a database, a folder stands where the database file belongs, so it cannot open;
+    // "Items" still works.
+    std::unique_ptr<VeskStore> makeStore(bool withDatabase = true)
+    {
+        VeskServices s = services();
+        if (!withDatabase) {
+            const QString noDatabaseDir = makeTempDirectory(QStringLiteral("nodb"));
+            QDir().mkpath(noDatabaseDir + QStringLiteral("/vesk.sqlite3"));
+            s.dataDirectory = noDatabaseDir;
+        }
+        auto store = std::make_unique<VeskStore>(s);
+        if (!withDatabase)
+            EXPECT_EQ(store->database(), nullptr);
+        return store;
+    }
+
+    QString databasePath() const { return dataDir + QStringLiteral("/vesk.sqlite3"); }
+
+    std::unique_ptr<SQLiteDatabase> openDatabase() const
+    {
+        auto opened = SQLiteDatabase::open(databasePath());
+        EXPECT_TRUE(opened.hasValue());
+        return opened ? std::move(opened.value()) : nullptr;
+    }
+
+    void seed(const QList<VeskItem>& items) const
+    {
+        auto db = openDatabase();
+        ASSERT_TRUE(db->upsertItems(items).hasValue());
+    }
+
+    QList<VeskItem> storedItems() const
+    {
+        auto db = openDatabase();
+        if (!db)
+            return {};
+        auto items = db->fetchItems();
+        EXPECT_TRUE(items.hasValue());
+        return items ? items.value() : QList<VeskItem>{};
+    }
+
+    // Refuses every write of an item row on the store's connection, or lifts that again.
+    static void failItemSaves(VeskStore& store, bool fail)
+    {
+        sqlite3* handle = store.database()->nativeHandleForTesting();
+        if (!fail) {
+            sqlite3_set_authorizer(handle, nullptr, nullptr);
+            return;
+        }
+        sqlite3_set_authorizer(
+            handle,
+            [](void*, int action, const char* table, const char*, const char*, const char*) {
+                const bool itemRow = table && std::string_view(table) == "vesks";
+                return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;
+            },
+            nullptr);
+    }
+
+    int countLines(const QString& prefix) const
+    {
+        int count = 0;
+        for (const QString& line : logLines)
+            count += line.startsWith(prefix) ? 1 : 0;
+        return count;
+    }
+
+    static VeskItem makeItem(const QString& title, qint64 secs, VeskKind kind = VeskKind::Text,
+                             std::optional<QString> filePath = std::nullopt)
+    {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        item.title = title;
+        item.kind = kind;
+        item.createdAt = QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
+        item.filePath = filePath;
+        item.searchableText = title;
+        return item;
+    }
+
+    static QString writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    static QStringList titles(const QList<VeskItem>& items)
+    {
+        QStringList out;
+        for (const VeskItem& item : items)
+            out.append(item.title);
+        return out;
+    }
+
+    // Runs what was queued for the main thread (embedding and analysis tasks).
+    static void drainEvents()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    QString dataDir;
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
+    std::shared_ptr<RecordingSnapshots> snapshots = std::make_shared<RecordingSnapshots>();
+    std::shared_ptr<FakeThumbnails> thumbnails = std::make_shared<FakeThumbnails>();
+    QStringList logLines;
+};
+
+} // namespace vesk::test

@@ -1,0 +1,203 @@
+#include "model/ItemFileKinds.h"
+#include "present/ItemDates.h"
+#include "grid/VeskCardPainter.h"
+#include "grid/VeskCardStyle.h"
+#include "platform/ui/Theme.h"
+
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+VeskCardFlags flags(std::initializer_list<bool VeskCardFlags::*> on)
+{
+    VeskCardFlags f;
+    for (auto member : on)
+        f.*member = true;
+    return f;
+}
+
+using F = VeskCardFlags;
+
+TEST(CardStyle, TopResultAndBadges)
+{
+    // Browsing: the first card carries the stronger tint and otherwise rests.
+    const VeskCardStyle first = cardStyleFor(flags({&F::isTopResult}));
+    EXPECT_EQ(first.tint, CardTint::Accent);
+    EXPECT_DOUBLE_EQ(first.tintOpacity, 0.06);
+    EXPECT_DOUBLE_EQ(first.scale, 1.0);
+    EXPECT_DOUBLE_EQ(first.shadowOpacity, 0.06);
+    EXPECT_FALSE(first.topResultRing);
+    EXPECT_EQ(first.badge, CardBadge::None);
+
+    EXPECT_EQ(cardStyleFor(flags({&F::isBroughtBack, &F::isTopResult, &F::isSearching})).badge, CardBadge::Closest);
+    EXPECT_EQ(cardStyleFor(flags({&F::isBroughtBack, &F::isTopResult})).badge, CardBadge::BroughtBack);
+    EXPECT_EQ(cardStyleFor(flags({&F::isBroughtBack, &F::isSearching})).badge, CardBadge::None);
+
+    const VeskCardStyle top = cardStyleFor(flags({&F::isTopResult, &F::isSearching}));
+    const VeskCardStyle pulsed = cardStyleFor(flags({&F::isTopResult, &F::isSearching, &F::surfacePulse}));
+    EXPECT_DOUBLE_EQ(top.scale, 1.028);
+    EXPECT_DOUBLE_EQ(top.offsetY, -5);
+    EXPECT_DOUBLE_EQ(pulsed.scale, 1.036);
+    EXPECT_DOUBLE_EQ(pulsed.offsetY, -7);
+    EXPECT_DOUBLE_EQ(top.ringWidth, 0.8);
+    EXPECT_DOUBLE_EQ(pulsed.ringWidth, 1.4);
+    EXPECT_DOUBLE_EQ(pulsed.shadowRadius, 26);
+}
+
+TEST(CardStyle, SearchDimmingSelectionAndHover)
+{
+    const VeskCardStyle dimmed = cardStyleFor(flags({&F::isSearching}));
+    EXPECT_DOUBLE_EQ(dimmed.opacity, 0.78);
+    EXPECT_DOUBLE_EQ(dimmed.scale, 0.992);
+    EXPECT_DOUBLE_EQ(cardStyleFor(flags({&F::isSearching, &F::isSelected})).scale, 1.012);
+
+    const VeskCardStyle both = cardStyleFor(flags({&F::isSelected, &F::isMultiSelected}));
+    EXPECT_EQ(both.border, CardBorder::MultiSelected);
+    EXPECT_DOUBLE_EQ(both.borderWidth, 2.2);
+    EXPECT_DOUBLE_EQ(both.borderOpacity, 0.98);
+    EXPECT_TRUE(both.multiSelectionMark);
+
+    const VeskCardStyle hovered = cardStyleFor(flags({&F::isHovering}));
+    EXPECT_TRUE(hovered.tilt);
+    EXPECT_TRUE(hovered.hoverSheen);
+    EXPECT_DOUBLE_EQ(hovered.scale, 1.014);
+    EXPECT_DOUBLE_EQ(hovered.offsetY, -4);
+    EXPECT_FALSE(cardStyleFor(flags({&F::isHovering, &F::isSearching})).tilt);
+    const VeskCardStyle hoveredSelected = cardStyleFor(flags({&F::isHovering, &F::isSelected}));
+    EXPECT_FALSE(hoveredSelected.tilt);
+    EXPECT_DOUBLE_EQ(hoveredSelected.scale, 1.012);
+    EXPECT_DOUBLE_EQ(hoveredSelected.offsetY, 0);
+}
+
+TEST(CardStyle, CapturePulseRaisesThenSettlesKeepingSearchDimming)
+{
+    const VeskCardStyle raised = cardStyleFor(flags({&F::capturePulse, &F::isSearching}));
+    EXPECT_DOUBLE_EQ(raised.scale, 1.022);
+    EXPECT_DOUBLE_EQ(raised.offsetY, -6);
+    EXPECT_DOUBLE_EQ(raised.opacity, 0.78);
+    const VeskCardStyle settled = cardStyleFor(flags({&F::capturePulse, &F::capturePulseExpanded}));
+    EXPECT_DOUBLE_EQ(settled.scale, 1.005);
+    EXPECT_DOUBLE_EQ(settled.offsetY, -1);
+    EXPECT_DOUBLE_EQ(settled.opacity, 1.0);
+}
+
+VeskItem item(VeskKind kind, const QString& title = {}, const std::optional<QString>& path = std::nullopt)
+{
+    VeskItem i;
+    i.id = QUuid::createUuid();
+    i.kind = kind;
+    i.title = title;
+    i.filePath = path;
+    return i;
+}
+
+TEST(CardContent, MediaChoiceFollowsMarkersBeforeKind)
+{
+    VeskItem card = item(VeskKind::Text, QStringLiteral("Visa"));
+    card.text = QStringLiteral("4111 1111 1111 1111");
+    card.searchableText = QStringLiteral("__vesk_secure_credit_card__");
+    EXPECT_EQ(cardMediaKind(card), CardMediaKind::Secure);
+    EXPECT_EQ(cardKindSymbol(card), QStringLiteral("lock.shield.fill"));
+    EXPECT_EQ(cardFormatLabel(card), QStringLiteral("SECURE"));
+    const CardExtract secret = cardExtract(card, false);
+    EXPECT_EQ(secret.kind, CardExtractKind::Secure);
+    EXPECT_FALSE(secret.text.contains(QStringLiteral("4111")));
+
+    VeskItem page = item(VeskKind::Text, QStringLiteral("Saved"));
+    page.searchableText = QStringLiteral("__vesk_source_html__ text");
+    EXPECT_EQ(cardMediaKind(page), CardMediaKind::Web);
+    EXPECT_EQ(cardMediaKind(item(VeskKind::File, QStringLiteral("x"), QStringLiteral("/i/page.htm"))), CardMediaKind::Web);
+    EXPECT_EQ(cardMediaKind(item(VeskKind::Image)), CardMediaKind::Placeholder);
+    const VeskItem scan = item(VeskKind::File, QStringLiteral("scan"), QStringLiteral("/i/scan.png"));
+    EXPECT_EQ(cardMediaKind(scan), CardMediaKind::Picture);
+    EXPECT_EQ(cardMediaHeight(scan), 113);
+    EXPECT_EQ(cardMediaHeight(item(VeskKind::Url)), 78);
+    EXPECT_EQ(cardMediaKind(item(VeskKind::Activity)), CardMediaKind::ActivityTile);
+}
+
+TEST(CardContent, LinkHostsFileNamesAndExtracts)
+{
+    VeskItem link = item(VeskKind::Url, QStringLiteral("Site"));
+    link.urlString = QStringLiteral("example.com/some/path");
+    EXPECT_FALSE(linkTileHost(link).has_value());
+    link.urlString = QStringLiteral("https://www.example.org/a?b=1");
+    EXPECT_EQ(linkTileHost(link), QStringLiteral("www.example.org"));
+    link.urlString = QStringLiteral("https://exa mple.org/");
+    EXPECT_FALSE(linkTileHost(link).has_value());
+    EXPECT_EQ(cardExtract(link, false).kind, CardExtractKind::Url);
+
+    // A web page kept as a link keeps its URL line but shows as HTML.
+    link.searchableText = QStringLiteral("__vesk_source_html__");
+    EXPECT_EQ(cardKindSymbol(link), QStringLiteral("globe"));
+    EXPECT_EQ(cardFormatLabel(link), QStringLiteral("HTML"));
+    EXPECT_EQ(cardExtract(link, false).kind, CardExtractKind::Url);
+    EXPECT_EQ(cardExtract(item(VeskKind::Url), false).kind, CardExtractKind::None);
+
+    const VeskItem bare = item(VeskKind::File, QStringLiteral("Thing"));
+    EXPECT_FALSE(fileTileName(bare).has_value());
+    EXPECT_EQ(cardFormatLabel(bare), QStringLiteral("FILE"));
+    const VeskItem pdf = item(VeskKind::File, QStringLiteral("Report"), QStringLiteral("/Items/A/Report.pdf"));
+    EXPECT_EQ(fileTileName(pdf), QStringLiteral("Report.pdf"));
+    EXPECT_EQ(cardKindSymbol(pdf), QStringLiteral("doc"));
+    EXPECT_EQ(cardFormatLabel(pdf), QStringLiteral("PDF"));
+
+    VeskItem note = item(VeskKind::Text, QStringLiteral("Note"));
+    note.text = QStringLiteral("body");
+    EXPECT_EQ(cardExtract(note, true).kind, CardExtractKind::RichText);
+    EXPECT_EQ(cardExtract(note, false).kind, CardExtractKind::PlainText);
+}
+
+// How sharp the drawing inside a rectangle is: the mean step in grey level between neighbouring
+// pixels. Resampling a picture of text softens every glyph edge and lowers it.
+double edgeEnergy(const QImage& image, const QRect& area)
+{
+    double total = 0;
+    for (int y = area.top(); y < area.bottom(); ++y) {
+        for (int x = area.left(); x < area.right(); ++x) {
+            const int here = qGray(image.pixel(x, y));
+            total += std::abs(here - qGray(image.pixel(x + 1, y))) + std::abs(here - qGray(image.pixel(x, y + 1)));
+        }
+    }
+    return total / (double(area.width() - 1) * (area.height() - 1));
+}
+
+TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = VeskKind::Text;
+    item.title = QStringLiteral("Harbour lantern letter");
+    item.text = QStringLiteral("Quarterly mountain sketch notes for the river walk");
+    item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+    VeskCardContent content;
+    content.item = item;
+    content.displayTitle = item.title;
+    content.dates = cardDatesFor(item, std::nullopt);
+
+    auto render = [&](const VeskCardFlags& f, CardPaintCache* cache) {
+        QImage image(QSize(260, 240), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paintVeskCard(painter, QRectF(30, 26, 200, kCardHeight), content, CardLook::from(cardStyleFor(f), f, false),
+                      Theme::current(), cache);
+        return image;
+    };
+    // The details text of the card: dates, title and extract.
+    const QRect text(48, 112, 164, 70);
+    // Searching shrinks every other card, the top result and a selection grow: through the cache
+    // each must be as sharp as the card drawn directly, not a resampled, blurred picture of it.
+    for (const VeskCardFlags& f : {flags({&F::isSearching}), flags({&F::isSearching, &F::isTopResult}),
+                                   flags({&F::isSelected}), flags({})}) {
+        CardPaintCache cache;
+        const QImage cached = render(f, &cache);
+        const QImage direct = render(f, nullptr);
+        EXPECT_GT(edgeEnergy(cached, text), 0.95 * edgeEnergy(direct, text))
+            << "searching " << f.isSearching << " top " << f.isTopResult << " selected " << f.isSelected;
+    }
+}
+
+} // namespace
+} // namespace vesk

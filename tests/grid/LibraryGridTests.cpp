@@ -1,0 +1,414 @@
+#include "grid/LibraryGridCanvas.h"
+#include "grid/LibraryGridView.h"
+#include "grid/ResultStatesWidgets.h"
+
+#include "common/TestEnvironment.h"
+#include "platform/Clock.h"
+#include "platform/Settings.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include "common/Fakes.h"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+class LibraryGridTest : public ::testing::Test {
+protected:
+    static std::shared_ptr<test::FakeThumbnails> makeThumbnails()
+    {
+        auto fake = std::make_shared<test::FakeThumbnails>();
+        fake->image = QImage(40, 30, QImage::Format_RGB32);
+        fake->image.fill(Qt::darkGreen);
+        return fake;
+    }
+
+    void SetUp() override
+    {
+        VeskServices services;
+        services.clock = clock;
+        services.settings = std::make_shared<MemorySettings>();
+        services.dataDirectory = test::makeTempDirectory(QStringLiteral("grid"));
+        services.thumbnails = thumbnails;
+        services.lexicalSearchDelayMs = 1;
+        services.deepSearchDelayMs = 2;
+        store = std::make_unique<VeskStore>(services.completed());
+    }
+
+    QList<VeskItem> makeItems(int count, VeskKind kind = VeskKind::Text)
+    {
+        QList<VeskItem> items;
+        for (int i = 0; i < count; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.kind = kind;
+            item.title = QStringLiteral("Item %1").arg(i);
+            item.createdAt = clock->now().addSecs(-i * 60);
+            if (kind == VeskKind::Image)
+                item.filePath = QStringLiteral("/managed/picture-%1.png").arg(i);
+            items.append(item);
+        }
+        return items;
+    }
+
+    void showGrid(const QList<VeskItem>& items)
+    {
+        this->items = items;
+        store->setItems(items);
+        store->setFilteredItems(items);
+        grid = std::make_unique<LibraryGridView>(*store);
+        grid->resize(1000, 700);
+        grid->show();
+        grid->canvas()->setAnimationsEnabled(false);
+        grid->refreshNow();
+        QCoreApplication::processEvents();
+    }
+
+    void click(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        const QPointF centre = grid->canvas()->cardRect(index).center();
+        QTest::mouseClick(grid->canvas()->viewport(), Qt::LeftButton, modifiers, centre.toPoint());
+        grid->refreshNow();
+    }
+
+    QSet<QUuid> ids(std::initializer_list<int> indexes) const
+    {
+        QSet<QUuid> out;
+        for (int i : indexes)
+            out.insert(items[i].id);
+        return out;
+    }
+
+    QAction* findAction(QMenu* menu, const QString& path)
+    {
+        const QStringList parts = path.split(QLatin1Char('/'));
+        QMenu* current = menu;
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QAction* found = nullptr;
+            for (QAction* action : current->actions()) {
+                if (action->text() == parts[i])
+                    found = action;
+            }
+            if (!found)
+                return nullptr;
+            if (i == parts.size() - 1)
+                return found;
+            current = found->menu();
+            if (!current)
+                return nullptr;
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<test::FakeThumbnails> thumbnails = makeThumbnails();
+    std::unique_ptr<VeskStore> store;
+    std::unique_ptr<LibraryGridView> grid;
+    QList<VeskItem> items;
+};
+
+TEST_F(LibraryGridTest, ClicksAndModifiersDriveTheSelection)
+{
+    showGrid(makeItems(12));
+    click(2);
+    EXPECT_EQ(store->selectedID(), items[2].id);
+    EXPECT_EQ(store->selectedIDs(), ids({2}));
+    EXPECT_TRUE(grid->selectionBar()->isHidden());
+
+    click(4, Qt::ControlModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2, 4}));
+    EXPECT_EQ(store->selectedID(), items[4].id);
+    EXPECT_FALSE(grid->selectionBar()->isHidden());
+
+    // Control wins over Shift: the card is toggled out again.
+    click(4, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2}));
+
+    // The focused card (4, toggled out but still focused) anchors the range.
+    click(6, Qt::ShiftModifier);
+    EXPECT_EQ(store->selectedIDs(), ids({2, 4, 5, 6}));
+    EXPECT_EQ(store->selectedID(), items[6].id);
+
+    // A plain click on a member of the multi-selection leaves it alone selected.
+    click(3);
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+
+    // Between cards nothing happens.
+    const QRectF first = grid->canvas()->cardRect(0);
+    QTest::mouseClick(grid->canvas()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(int(first.right() + 7), int(first.center().y())));
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+}
+
+TEST_F(LibraryGridTest, SelectionBarClearsOnlyTheMultiSelection)
+{
+    showGrid(makeItems(5));
+    click(0);
+    click(1, Qt::ControlModifier);
+    click(2, Qt::ControlModifier);
+    ASSERT_FALSE(grid->selectionBar()->isHidden());
+    grid->selectionBar()->clearRequested();
+    grid->refreshNow();
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+    EXPECT_EQ(store->selectedID(), items[2].id);
+    EXPECT_TRUE(grid->selectionBar()->isHidden());
+}
+
+TEST_F(LibraryGridTest, ContextMenuDeletesWhatItSays)
+{
+    showGrid(makeItems(6));
+    QSignalSpy deletes(grid.get(), &LibraryGridView::deleteConfirmationRequested);
+
+    // One item selected: "Delete Vesk" on another card asks for that card alone.
+    click(0);
+    std::unique_ptr<QMenu> menu(grid->buildCardContextMenu(items[3]));
+    ASSERT_EQ(findAction(menu.get(), QStringLiteral("Delete Selected\u2026")), nullptr);
+    findAction(menu.get(), QStringLiteral("Delete Vesk"))->trigger();
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+    EXPECT_EQ(deletes.count(), 1);
+
+    // Two others selected: the card offers to delete them and leaves the selection as it is.
+    click(1);
+    click(2, Qt::ControlModifier);
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    ASSERT_EQ(findAction(menu.get(), QStringLiteral("Delete Vesk")), nullptr);
+    findAction(menu.get(), QStringLiteral("Delete Selected\u2026"))->trigger();
+    EXPECT_EQ(store->selectedIDs(), ids({1, 2}));
+    EXPECT_EQ(deletes.count(), 2);
+
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    findAction(menu.get(), QStringLiteral("Select All Visible"))->trigger();
+    EXPECT_EQ(store->selectedIDs().size(), 6);
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    findAction(menu.get(), QStringLiteral("Deselect"))->trigger();
+    EXPECT_FALSE(store->selectedIDs().contains(items[5].id));
+
+    QSignalSpy renames(grid.get(), &LibraryGridView::renameRequested);
+    findAction(menu.get(), QStringLiteral("Rename\u2026"))->trigger();
+    ASSERT_EQ(renames.count(), 1);
+    EXPECT_EQ(renames.first().at(1).toString(), QStringLiteral("Item 5"));
+
+    // Commands the window cannot present are left out instead of opening nothing.
+    grid->setUnavailableActions({CardMenuAction::Rename, CardMenuAction::DeleteSelected});
+    menu.reset(grid->buildCardContextMenu(items[5]));
+    EXPECT_EQ(findAction(menu.get(), QStringLiteral("Rename\u2026")), nullptr);
+    EXPECT_EQ(findAction(menu.get(), QStringLiteral("Delete Selected\u2026")), nullptr);
+    EXPECT_NE(findAction(menu.get(), QStringLiteral("Select All Visible")), nullptr);
+    EXPECT_TRUE(grid->selectionBar()->deleteButton()->isHidden());
+}
+
+TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
+{
+    QList<VeskItem> list = makeItems(4);
+    const VeskGroup trips{QUuid::createUuid(), QStringLiteral("Trips"), clock->now()};
+    list[1].groupID = trips.id;
+    showGrid(list);
+    store->setGroups({trips});
+
+    std::unique_ptr<QMenu> menu(grid->buildCardContextMenu(items[0]));
+    findAction(menu.get(), QStringLiteral("Open Group/Trips"))->trigger();
+    EXPECT_EQ(grid->groupFilter(), VeskGroupFilter::group(trips.id));
+    ASSERT_EQ(grid->visibleItems().size(), 1);
+    EXPECT_EQ(grid->visibleItems().first().id, items[1].id);
+
+    menu.reset(grid->buildCardContextMenu(items[0]));
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    ASSERT_TRUE(store->items()[store->indexOfItem(items[0].id)].groupID.has_value());
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Moved"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Item 0 \u2192 Trips"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, items[0].id);
+
+    // Moving into the group it is already in still saves and still tells.
+    const QUuid firstNotice = store->intakeNotice()->id;
+    const VeskItem moved = store->items()[store->indexOfItem(items[0].id)];
+    menu.reset(grid->buildCardContextMenu(moved));
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    EXPECT_NE(store->intakeNotice()->id, firstNotice);
+
+    // A group deleted while the menu was open is not moved into.
+    const QUuid lastNotice = store->intakeNotice()->id;
+    menu.reset(grid->buildCardContextMenu(items[2]));
+    store->setGroups({});
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/Trips"))->trigger();
+    EXPECT_FALSE(store->items()[store->indexOfItem(items[2].id)].groupID.has_value());
+    EXPECT_EQ(store->intakeNotice()->id, lastNotice);
+
+    // The item changed while its menu was open: the move keeps the change; an item deleted
+    // meanwhile is neither moved nor announced.
+    menu.reset(grid->buildCardContextMenu(items[3]));
+    VeskItem renamed = store->items()[store->indexOfItem(items[3].id)];
+    renamed.title = QStringLiteral("Renamed meanwhile");
+    store->updateItem(renamed);
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
+    EXPECT_EQ(store->items()[store->indexOfItem(items[3].id)].title, QStringLiteral("Renamed meanwhile"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Renamed meanwhile \u2192 No Group"));
+    const QUuid renamedNotice = store->intakeNotice()->id;
+    menu.reset(grid->buildCardContextMenu(items[3]));
+    store->setItems({store->items()[store->indexOfItem(items[0].id)]});
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
+    EXPECT_EQ(store->intakeNotice()->id, renamedNotice);
+    EXPECT_LT(store->indexOfItem(items[3].id), 0);
+    store->setItems(items);
+    menu.reset(grid->buildCardContextMenu(items[2]));
+
+    QSignalSpy newGroup(grid.get(), &LibraryGridView::newGroupRequested);
+    findAction(menu.get(), QStringLiteral("Move Vesk to Group/New Group\u2026"))->trigger();
+    ASSERT_EQ(newGroup.count(), 1);
+    EXPECT_EQ(newGroup.first().at(0).value<QUuid>(), items[2].id);
+}
+
+TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
+{
+    showGrid(makeItems(5));
+    store->setBroughtBackIDs({items[0].id});
+    const bool pulseBefore = grid->surfacePulse();
+
+    store->setSearchText(QStringLiteral("i"));
+    EXPECT_EQ(store->selectedID(), items[0].id);
+    EXPECT_EQ(store->selectedIDs(), ids({0}));
+    EXPECT_NE(grid->surfacePulse(), pulseBefore);
+    EXPECT_EQ(store->usageScore(items[0].id, clock->now()), 0.0);
+    EXPECT_TRUE(store->broughtBackIDs().contains(items[0].id));
+
+    store->setSearchText(QStringLiteral(" "));
+    EXPECT_FALSE(grid->surfacePulse());
+    EXPECT_EQ(store->selectedID(), items[0].id);
+
+    // A click by the user is a use.
+    grid->handleCardClick(items[0], Qt::NoModifier);
+    EXPECT_GT(store->usageScore(items[0].id, clock->now()), 0.0);
+}
+
+TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)
+{
+    showGrid(makeItems(121));
+    EXPECT_EQ(grid->canvas()->state().visibleItems.size(), 120);
+    EXPECT_FALSE(grid->recentLimitBanner()->isHidden());
+    EXPECT_EQ(grid->resultsHeader()->content().browse.toggleButton, QStringLiteral("Show All"));
+    EXPECT_EQ(grid->resultsHeader()->content().totalCount, 121);
+
+    grid->recentLimitBanner()->showAllRequested();
+    grid->refreshNow();
+    EXPECT_TRUE(grid->showingAllVesks());
+    EXPECT_TRUE(grid->recentLimitBanner()->isHidden());
+    EXPECT_EQ(grid->canvas()->state().visibleItems.size(), 121);
+
+    store->setFilteredItems({});
+    grid->refreshNow();
+    EXPECT_FALSE(grid->emptyResultsState()->isHidden());
+    store->setFilteredItems(items);
+    grid->refreshNow();
+    EXPECT_TRUE(grid->emptyResultsState()->isHidden());
+}
+
+TEST_F(LibraryGridTest, OnlyCardsInViewAskForThumbnails)
+{
+    showGrid(makeItems(600, VeskKind::Image));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    grid->canvas()->viewport()->repaint();
+    QCoreApplication::processEvents();
+    const auto [first, last] = grid->canvas()->visibleRange();
+    ASSERT_GT(last, first);
+    EXPECT_EQ(thumbnails->requests.size(), last - first);
+    EXPECT_EQ(thumbnails->requests.last().second, 520);
+    for (const QUuid& id : thumbnails->askedIDs()) {
+        const qsizetype index = store->indexOfItem(id);
+        EXPECT_TRUE(index >= first && index < last) << index;
+    }
+
+    // A second paint asks no one again; scrolling to the end asks only the new cards.
+    grid->canvas()->viewport()->repaint();
+    EXPECT_EQ(thumbnails->requests.size(), last - first);
+    grid->canvas()->verticalScrollBar()->setValue(grid->canvas()->verticalScrollBar()->maximum());
+    grid->canvas()->viewport()->repaint();
+    const auto [endFirst, endLast] = grid->canvas()->visibleRange();
+    EXPECT_EQ(endLast, 600);
+    EXPECT_EQ(thumbnails->requests.size(), (last - first) + (endLast - endFirst));
+}
+
+TEST_F(LibraryGridTest, CapturePulseRestartsWhenItsCardComesIntoView)
+{
+    showGrid(makeItems(300));
+    grid->setShowingAllVesks(true);
+    grid->setCapturePulseID(items[250].id);
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    canvas->viewport()->repaint();
+    QCoreApplication::processEvents();
+
+    canvas->verticalScrollBar()->setValue(int(canvas->cardRect(250).top()) - 20);
+    canvas->viewport()->repaint();
+    // In view for the first time: the raised pose, then settling on the next turn.
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.022);
+    QCoreApplication::processEvents();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.005);
+
+    // Out of view and back: raised again.
+    canvas->verticalScrollBar()->setValue(0);
+    canvas->viewport()->repaint();
+    canvas->verticalScrollBar()->setValue(int(canvas->cardRect(250).top()) - 20);
+    canvas->viewport()->repaint();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::Scale], 1.022);
+
+    // The window ends the pulse: the card rests at once.
+    grid->setCapturePulseID(std::nullopt);
+    grid->refreshNow();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[250].id))[CardLook::CapturePresence], 0.0);
+}
+
+TEST_F(LibraryGridTest, HoverFollowsThePointer)
+{
+    showGrid(makeItems(10));
+    LibraryGridCanvas* canvas = grid->canvas();
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(3).center().toPoint());
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 1.0);
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Tilt], 0.0);
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(2).center().toPoint());
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 0.0);
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Scale], 1.014);
+}
+
+TEST_F(LibraryGridTest, HoverSurvivesARefreshOfTheList)
+{
+    // Over 120 items the recent cut rebuilds the shown list on every refresh.
+    showGrid(makeItems(200));
+    LibraryGridCanvas* canvas = grid->canvas();
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(3).center().toPoint());
+    store->select(items[5].id);
+    grid->refreshNow();
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 1.0);
+}
+
+TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
+{
+    showGrid(makeItems(300));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    QScrollBar* bar = grid->canvas()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+
+    store->select(items[1].id);
+    grid->refreshNow();
+    const QRectF card = grid->canvas()->cardRect(1);
+    EXPECT_LE(bar->value(), card.top());
+    EXPECT_GE(bar->value() + grid->canvas()->viewport()->height(), card.bottom());
+
+    // A new search starts at the top of its results.
+    bar->setValue(bar->maximum() / 2);
+    store->setSearchText(QStringLiteral("item"));
+    grid->refreshNow();
+    EXPECT_EQ(bar->value(), 0);
+}
+
+} // namespace
+} // namespace vesk

@@ -1,0 +1,121 @@
+#include "grid/ResultStates.h"
+
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+TEST(ResultStates, BrowseHeaderFollowsFilterAndRecentCut)
+{
+    const QList<VeskGroup> groups{{QUuid::createUuid(), QStringLiteral("Trips"), {}}};
+    BrowseHeaderTexts recent = browseHeaderTexts(VeskGroupFilter::all(), false, 121, groups);
+    EXPECT_EQ(recent.title, QStringLiteral("Recent Vesks"));
+    EXPECT_EQ(recent.subtitle, QStringLiteral("Search still reaches every Vesk."));
+    EXPECT_EQ(recent.toggleButton, QStringLiteral("Show All"));
+    BrowseHeaderTexts all = browseHeaderTexts(VeskGroupFilter::all(), true, 121, groups);
+    EXPECT_EQ(all.title, QStringLiteral("All Vesks"));
+    EXPECT_EQ(all.subtitle, QStringLiteral("Browsing the full library."));
+    EXPECT_EQ(all.toggleButton, QStringLiteral("Show Recent"));
+    BrowseHeaderTexts small = browseHeaderTexts(VeskGroupFilter::all(), false, 120, groups);
+    EXPECT_EQ(small.title, QStringLiteral("Recent Vesks"));
+    EXPECT_FALSE(small.subtitle.has_value());
+    EXPECT_FALSE(small.toggleButton.has_value());
+
+    BrowseHeaderTexts ungrouped = browseHeaderTexts(VeskGroupFilter::ungrouped(), false, 500, groups);
+    EXPECT_EQ(ungrouped.title, QStringLiteral("No Group"));
+    EXPECT_EQ(ungrouped.subtitle, QStringLiteral("Search still reaches every Vesk."));
+    EXPECT_FALSE(ungrouped.toggleButton.has_value());
+    EXPECT_EQ(groupFilterTitle(VeskGroupFilter::group(groups[0].id), groups), QStringLiteral("Trips"));
+    EXPECT_EQ(groupFilterTitle(VeskGroupFilter::group(QUuid::createUuid()), groups), QStringLiteral("Group"));
+
+    EXPECT_EQ(recentLimitBannerText(120), QStringLiteral("Showing the 120 most recent Vesks"));
+    EXPECT_EQ(showAllCountText(121), QStringLiteral("Show All 121"));
+    EXPECT_EQ(totalCountText(0), QStringLiteral("0 total"));
+    EXPECT_EQ(importingCountText(2), QStringLiteral("Importing 2"));
+    EXPECT_EQ(selectionCountText(3), QStringLiteral("3 selected"));
+}
+
+TEST(ResultStates, DetailPaneLooksInTheWholeLibrary)
+{
+    VeskItem a;
+    a.id = QUuid::createUuid();
+    const QList<VeskItem> items{a};
+    EXPECT_EQ(detailPaneItem(items, a.id)->id, a.id);
+    EXPECT_FALSE(detailPaneItem(items, QUuid::createUuid()).has_value());
+    EXPECT_FALSE(detailPaneItem(items, std::nullopt).has_value());
+}
+
+TEST(ResultStates, AdaptiveColumns)
+{
+    struct Case {
+        double width;
+        int count;
+        double columnWidth;
+    };
+    const Case cases[] = {
+        {100, 1, 170},  // narrower than one column: one column at its minimum
+        {170, 1, 170},
+        {353, 1, 220},  // one short of two columns: one, capped at the maximum
+        {354, 2, 170},
+        {1000, 5, 188.8},
+        {2000, 10, 187.4},
+    };
+    for (const Case& c : cases) {
+        const GridColumns columns = gridColumnsFor(c.width);
+        EXPECT_EQ(columns.count, c.count) << c.width;
+        EXPECT_NEAR(columns.width, c.columnWidth, 1e-9) << c.width;
+    }
+}
+
+QStringList titles(const QList<CardMenuEntry>& entries)
+{
+    QStringList out;
+    for (const CardMenuEntry& e : entries) {
+        switch (e.type) {
+        case CardMenuEntry::Type::Divider: out << QStringLiteral("--"); break;
+        case CardMenuEntry::Type::SubmenuBegin: out << e.title + QStringLiteral(" >"); break;
+        case CardMenuEntry::Type::SubmenuEnd: out << QStringLiteral("<"); break;
+        case CardMenuEntry::Type::Action: out << (e.checked ? QStringLiteral("*") : QString()) + e.title; break;
+        }
+    }
+    return out;
+}
+
+TEST(ResultStates, CardMenuForEachState)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    const QStringList withoutGroups = titles(cardContextMenuEntries(item, {}, {}, VeskGroupFilter::all()));
+    EXPECT_EQ(withoutGroups, (QStringList{
+        "Select", "Select All Visible", "--", "Rename\u2026", "--",
+        "Open Group >", "*All Vesks", "No Group", "<",
+        "Move Vesk to Group >", "*No Group", "--", "New Group\u2026", "<",
+        "--", "Delete Vesk"}));
+
+    const VeskGroup b{QUuid::createUuid(), QStringLiteral("B"), {}};
+    const VeskGroup a{QUuid::createUuid(), QStringLiteral("a"), {}};
+    item.groupID = b.id;
+    const QUuid other = QUuid::createUuid();
+    const QStringList grouped =
+        titles(cardContextMenuEntries(item, {item.id, other}, {a, b}, VeskGroupFilter::group(a.id)));
+    EXPECT_EQ(grouped, (QStringList{
+        "Deselect", "Select All Visible", "--", "Rename\u2026", "--",
+        "Open Group >", "All Vesks", "No Group", "--", "*a", "B", "<",
+        "Move Vesk to Group >", "No Group", "--", "a", "*B", "--", "New Group\u2026", "<",
+        "--", "Delete Selected\u2026"}));
+
+    // Two others selected: this card offers to delete them, not itself.
+    const QList<CardMenuEntry> notAmong = cardContextMenuEntries(item, {other, QUuid::createUuid()}, {}, VeskGroupFilter::all());
+    EXPECT_EQ(notAmong.last().action, CardMenuAction::DeleteSelected);
+    EXPECT_EQ(notAmong.first().title, QStringLiteral("Select"));
+}
+
+TEST(ResultStates, MovedNoticeNamesStoredTitle)
+{
+    VeskItem item;
+    item.title = QStringLiteral("IMG_0001.jpg");
+    EXPECT_EQ(movedNoticeDetail(item, QStringLiteral("Trips")), QStringLiteral("IMG_0001.jpg \u2192 Trips"));
+}
+
+} // namespace
+} // namespace vesk

@@ -1,0 +1,246 @@
+#include "common/TestEnvironment.h"
+#include "platform/Log.h"
+#include "platform/Uuid.h"
+#include "images/PreparedPreviewCache.h"
+#include "images/ThumbnailCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+QString writePicture(const QString& folder, const QString& name, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    const QString path = QDir(folder).filePath(name);
+    // Names without a picture extension are written as PNG: the loader goes by content.
+    const bool knownSuffix = QImageWriter::supportedImageFormats().contains(QFileInfo(path).suffix().toLower().toLatin1());
+    EXPECT_TRUE(image.save(path, knownSuffix ? nullptr : "PNG", 80)) << path.toStdString();
+    return path;
+}
+
+VeskItem itemWithFile(const std::optional<QString>& path, VeskKind kind = VeskKind::Image)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = kind;
+    item.title = QStringLiteral("Picture");
+    item.filePath = path;
+    return item;
+}
+
+template <typename T>
+T resultOf(QFuture<T> future)
+{
+    future.waitForFinished();
+    return future.result();
+}
+
+void resultOf(QFuture<void> future)
+{
+    future.waitForFinished();
+}
+
+class LogLines {
+public:
+    LogLines() { setVeskLogCapture([this](const QString& line) { lines.append(line); }); }
+    ~LogLines() { setVeskLogCapture({}); }
+    QStringList lines;
+};
+
+} // namespace
+
+TEST(ThumbnailCache, ServesMemoryThenDiskThenRendersKeyedByIdentifierOnly)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString folder = QDir(test::makeTempDirectory()).filePath("Thumbnails");
+    const VeskItem item = itemWithFile(writePicture(sources, "big.jpg", {800, 600}));
+    {
+        ThumbnailCache cache(folder);
+        const QImage made = resultOf(cache.thumbnail(item, 520));
+        EXPECT_EQ(made.size(), QSize(520, 390));
+        cache.waitForIdle(); // the file is written just after the answer
+        EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath(uuidString(item.id) + ".png")));
+
+        // The source is gone: memory answers, and a larger request gets the first size made.
+        QFile::remove(*item.filePath);
+        EXPECT_EQ(resultOf(cache.thumbnail(item, 1400)).size(), QSize(520, 390));
+    }
+    {
+        // A later launch: empty memory, the PNG file answers.
+        ThumbnailCache relaunched(folder);
+        EXPECT_EQ(resultOf(relaunched.thumbnail(item, 1400)).size(), QSize(520, 390));
+
+        resultOf(relaunched.removeThumbnail(item.id));
+        EXPECT_FALSE(QFileInfo::exists(relaunched.fileFor(item.id)));
+        EXPECT_TRUE(resultOf(relaunched.thumbnail(item, 520)).isNull());
+        // Removing what is not there changes nothing and does not fail.
+        resultOf(relaunched.removeThumbnail(QUuid::createUuid()));
+    }
+}
+
+TEST(ThumbnailCache, NeverEnlargesAndStoresNothingWithoutAPicture)
+{
+    const QString sources = test::makeTempDirectory();
+    ThumbnailCache cache(QDir(test::makeTempDirectory()).filePath("Thumbnails"));
+
+    const VeskItem small = itemWithFile(writePicture(sources, "small.png", {300, 200}));
+    EXPECT_EQ(resultOf(cache.thumbnail(small, 520)).size(), QSize(300, 200));
+
+    const VeskItem noPath = itemWithFile(std::nullopt);
+    EXPECT_TRUE(resultOf(cache.thumbnail(noPath, 520)).isNull());
+    const VeskItem missing = itemWithFile(QDir(sources).filePath("gone.jpg"));
+    EXPECT_TRUE(resultOf(cache.thumbnail(missing, 520)).isNull());
+    cache.waitForIdle();
+    EXPECT_FALSE(QFileInfo::exists(cache.fileFor(noPath.id)));
+    EXPECT_FALSE(QFileInfo::exists(cache.fileFor(missing.id)));
+
+    // A damaged thumbnail file counts as absent and is replaced by a fresh one.
+    const VeskItem repaired = itemWithFile(writePicture(sources, "repaired.png", {100, 50}));
+    QDir().mkpath(cache.folder());
+    QFile damaged(cache.fileFor(repaired.id));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a png");
+    damaged.close();
+    EXPECT_EQ(resultOf(cache.thumbnail(repaired, 520)).size(), QSize(100, 50));
+    cache.waitForIdle();
+    EXPECT_FALSE(QImage(cache.fileFor(repaired.id)).isNull());
+}
+
+TEST(ThumbnailCache, UnwritableFolderLogsEachGenerationButStillAnswers)
+{
+    const QString sources = test::makeTempDirectory();
+    // A plain file where the folder should be: the folder can never be created.
+    const QString blocked = QDir(test::makeTempDirectory()).filePath("Thumbnails");
+    QFile blocker(blocked);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    LogLines log;
+    ThumbnailCache cache(blocked);
+    const VeskItem first = itemWithFile(writePicture(sources, "a.png", {64, 64}));
+    const VeskItem second = itemWithFile(writePicture(sources, "b.png", {64, 64}));
+    EXPECT_FALSE(resultOf(cache.thumbnail(first, 520)).isNull());
+    EXPECT_FALSE(resultOf(cache.thumbnail(first, 520)).isNull()); // from memory, no new line
+    EXPECT_FALSE(resultOf(cache.thumbnail(second, 520)).isNull());
+    cache.waitForIdle();
+    ASSERT_EQ(log.lines.size(), 2);
+    EXPECT_TRUE(log.lines.at(0).startsWith("Vesk thumbnail cache write error: "));
+}
+
+TEST(ThumbnailCache, PrewarmTakesImageItemsOnlyAndGivesWayToCards)
+{
+    const QString sources = test::makeTempDirectory();
+    ThumbnailCache cache(QDir(test::makeTempDirectory()).filePath("Thumbnails"));
+
+    const VeskItem capitals = itemWithFile(writePicture(sources, "CAPS.JPG", {40, 40}), VeskKind::File);
+    const VeskItem oddImage = itemWithFile(writePicture(sources, "odd.data", {40, 40}), VeskKind::Image);
+    const VeskItem pdf = itemWithFile(QDir(sources).filePath("doc.pdf"), VeskKind::File);
+    writePicture(sources, "doc.pdf.png", {40, 40});
+    VeskItem text = itemWithFile(std::nullopt, VeskKind::Text);
+    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(capitals));
+    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(oddImage));
+    EXPECT_FALSE(ThumbnailCache::qualifiesForPrewarm(pdf));
+    EXPECT_FALSE(ThumbnailCache::qualifiesForPrewarm(text));
+
+    QList<VeskItem> library{capitals, pdf, text, oddImage};
+    for (int i = 0; i < 24; ++i)
+        library.append(itemWithFile(writePicture(sources, QStringLiteral("p%1.jpg").arg(i), {600, 400})));
+    const VeskItem card = itemWithFile(writePicture(sources, "card.png", {30, 30}));
+
+    QFuture<void> prewarm = cache.prewarmThumbnails(library);
+    QFuture<QImage> cardRequest = cache.thumbnail(card, 520);
+    cardRequest.waitForFinished();
+    // The card was answered between two prewarm items, not after the whole library.
+    EXPECT_FALSE(prewarm.isFinished());
+    prewarm.waitForFinished();
+    cache.waitForIdle();
+
+    EXPECT_TRUE(QFileInfo::exists(cache.fileFor(capitals.id)));
+    EXPECT_TRUE(QFileInfo::exists(cache.fileFor(oddImage.id)));
+    EXPECT_FALSE(QFileInfo::exists(cache.fileFor(pdf.id)));
+    EXPECT_FALSE(QFileInfo::exists(cache.fileFor(text.id)));
+    EXPECT_TRUE(QFileInfo::exists(cache.fileFor(library.last().id)));
+}
+
+TEST(PreparedPreviewCache, PreparesOnceAndServesFromMemoryAndFile)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString root = test::makeTempDirectory();
+    auto thumbnails = std::make_shared<ThumbnailCache>(QDir(root).filePath("Thumbnails"));
+    const QString folder = QDir(root).filePath("PreparedPreviews");
+    const VeskItem large = itemWithFile(writePicture(sources, "large.jpg", {2400, 1600}));
+    const VeskItem modest = itemWithFile(writePicture(sources, "modest.png", {1200, 900}));
+    {
+        PreparedPreviewCache cache(folder, thumbnails);
+        EXPECT_EQ(resultOf(cache.preparedImage(large)).size(), QSize(1800, 1200));
+        cache.waitForIdle();
+        EXPECT_EQ(QFileInfo(cache.previewFileFor(large.id)).fileName(), "v3-" + uuidString(large.id) + ".png");
+        EXPECT_TRUE(QFileInfo::exists(cache.previewFileFor(large.id)));
+        EXPECT_EQ(resultOf(cache.preparedImage(modest)).size(), QSize(1200, 900));
+        QFile::remove(*large.filePath);
+        EXPECT_EQ(resultOf(cache.preparedImage(large)).size(), QSize(1800, 1200));
+    }
+    PreparedPreviewCache relaunched(folder, thumbnails);
+    EXPECT_EQ(resultOf(relaunched.preparedImage(large)).size(), QSize(1800, 1200));
+}
+
+TEST(PreparedPreviewCache, FallsBackToTheThumbnailWithoutKeepingIt)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString root = test::makeTempDirectory();
+    auto thumbnails = std::make_shared<ThumbnailCache>(QDir(root).filePath("Thumbnails"));
+    PreparedPreviewCache cache(QDir(root).filePath("PreparedPreviews"), thumbnails);
+
+    VeskItem item = itemWithFile(writePicture(sources, "card.jpg", {800, 600}));
+    ASSERT_EQ(resultOf(thumbnails->thumbnail(item, 520)).size(), QSize(520, 390));
+    QFile::remove(*item.filePath);
+
+    // The card's 520 thumbnail is what the preview gets when the source is gone.
+    EXPECT_EQ(resultOf(cache.preparedImage(item)).size(), QSize(520, 390));
+    cache.waitForIdle();
+    EXPECT_FALSE(QFileInfo::exists(cache.previewFileFor(item.id)));
+
+    item.filePath.reset();
+    EXPECT_EQ(resultOf(cache.preparedImage(item)).size(), QSize(520, 390));
+    EXPECT_TRUE(resultOf(cache.preparedImage(itemWithFile(std::nullopt))).isNull());
+
+    PreparedPreviewCache withoutThumbnails(QDir(root).filePath("Other"), nullptr);
+    EXPECT_TRUE(resultOf(withoutThumbnails.preparedImage(item)).isNull());
+}
+
+TEST(PreparedPreviewCache, RemovalDeletesEveryVersionOfTheItemsPreviewOnly)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString root = test::makeTempDirectory();
+    const QString folder = QDir(root).filePath("PreparedPreviews");
+    PreparedPreviewCache cache(folder, nullptr);
+
+    const VeskItem item = itemWithFile(writePicture(sources, "photo.png", {300, 300}));
+    const VeskItem other = itemWithFile(writePicture(sources, "other.png", {300, 300}));
+    // A file of an older cache version is ignored: a v3 file is written beside it.
+    QDir().mkpath(folder);
+    const QString olderVersion = QDir(folder).filePath("v2-" + uuidString(item.id) + ".png");
+    QImage(10, 10, QImage::Format_RGB32).save(olderVersion);
+    EXPECT_EQ(resultOf(cache.preparedImage(item)).size(), QSize(300, 300));
+    resultOf(cache.preparedImage(other));
+    cache.waitForIdle();
+    EXPECT_TRUE(QFileInfo::exists(cache.previewFileFor(item.id)));
+
+    resultOf(cache.removePreparedPreview(item.id));
+    EXPECT_FALSE(QFileInfo::exists(cache.previewFileFor(item.id)));
+    EXPECT_FALSE(QFileInfo::exists(olderVersion));
+    EXPECT_TRUE(QFileInfo::exists(cache.previewFileFor(other.id)));
+
+    // Memory forgot it too: with the source gone there is nothing left to show.
+    QFile::remove(*item.filePath);
+    EXPECT_TRUE(resultOf(cache.preparedImage(item)).isNull());
+}

@@ -1,0 +1,103 @@
+#include "model/ItemFileKinds.h"
+
+#include "common/TestEnvironment.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+VeskItem fileItem(const std::optional<QString>& path, VeskKind kind = VeskKind::File, const QString& title = {})
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = kind;
+    item.title = title;
+    item.filePath = path;
+    item.createdAt = QDateTime::currentDateTimeUtc();
+    return item;
+}
+
+TEST(ItemFileKinds, ImageLikeFollowsKindThenExtension)
+{
+    EXPECT_TRUE(isImageLikeItem(fileItem(std::nullopt, VeskKind::Image)));
+    EXPECT_TRUE(isImageLikeItem(fileItem(QStringLiteral("/x/photo.HEIC"))));
+    EXPECT_TRUE(isImageLikeItem(fileItem(QStringLiteral("/x/scan.bmp"))));
+    EXPECT_FALSE(isImageLikeItem(fileItem(QStringLiteral("/x/doc.pdf"))));
+    EXPECT_FALSE(isImageLikeItem(fileItem(std::nullopt, VeskKind::File, QStringLiteral("a.png"))));
+    // A dot in a folder name is not the file's extension.
+    EXPECT_FALSE(isImageLikeItem(fileItem(QStringLiteral("/x/shots.png/readme"))));
+}
+
+TEST(ItemFileKinds, BadgeTable)
+{
+    struct Row {
+        std::optional<QString> path;
+        const char* text;
+        const char* symbol;
+    };
+    const Row rows[] = {
+        {QStringLiteral("/a/Report.PDF"), "PDF", "doc.richtext"},
+        {QStringLiteral("/a/notes.md"), "TEXT", "doc.text"},
+        {QStringLiteral("/a/deck.key"), "SLIDES", "rectangle.on.rectangle"},
+        {QStringLiteral("/a/budget.numbers"), "SHEET", "tablecells"},
+        {QStringLiteral("/a/letter.pages"), "PAGES", "doc"},
+        {QStringLiteral("/a/song.flac"), "FLAC", "doc"},
+        {QStringLiteral("/a/archive.tar.gz"), "GZ", "doc"},
+        {QStringLiteral("/a/photo.heic"), "HEIC", "doc"},
+        {QStringLiteral("/a/clip.m4v"), "VIDEO", "film"},
+        {QStringLiteral("/a/voice.aac"), "AUDIO", "waveform"},
+        {QStringLiteral("/a/bundle.zip"), "ZIP", "archivebox"},
+        {QStringLiteral("/a/letter.rtf"), "DOC", "doc.text"},
+        {QStringLiteral("/a/Makefile"), "FILE", "doc"},
+        {std::nullopt, "FILE", "doc"},
+    };
+    for (const Row& row : rows) {
+        const VeskItem item = fileItem(row.path);
+        const std::string label = row.path.value_or(QStringLiteral("<none>")).toStdString();
+        EXPECT_EQ(formatBadgeText(item), QLatin1String(row.text)) << label;
+        EXPECT_EQ(formatBadgeSymbol(item), QLatin1String(row.symbol)) << label;
+    }
+}
+
+TEST(ItemFileKinds, HtmlSourcedAndSecureMarkers)
+{
+    VeskItem page = fileItem(std::nullopt, VeskKind::Text, QStringLiteral("Saved Page.HTM"));
+    EXPECT_TRUE(isHTMLSourcedItem(page));
+    VeskItem marked = fileItem(std::nullopt, VeskKind::Text, QStringLiteral("Anything"));
+    marked.searchableText = QStringLiteral("words __vesk_source_html__ page text");
+    EXPECT_TRUE(isHTMLSourcedItem(marked));
+    EXPECT_TRUE(isHTMLSourcedItem(fileItem(QStringLiteral("/i/index.html"), VeskKind::File, QStringLiteral("Home"))));
+    EXPECT_FALSE(isHTMLSourcedItem(fileItem(QStringLiteral("/i/index.txt"), VeskKind::File, QStringLiteral("Home"))));
+    marked.searchableText = QStringLiteral("__VESK_SOURCE_HTML__");
+    EXPECT_FALSE(isHTMLSourcedItem(marked));
+
+    VeskItem card = fileItem(std::nullopt, VeskKind::Text);
+    card.searchableText = QStringLiteral("Visa __vesk_secure_credit_card__");
+    EXPECT_TRUE(itemHasSecureMarker(card));
+    card.searchableText = QStringLiteral("__vesk_secure__");
+    EXPECT_TRUE(itemHasSecureMarker(card));
+    card.searchableText = QStringLiteral("__vesk_secure");
+    EXPECT_FALSE(itemHasSecureMarker(card));
+}
+
+TEST(ItemFileKinds, FileCreationDateOfMissingFileIsNone)
+{
+    const QString folder = test::makeTempDirectory();
+    const QString path = folder + QStringLiteral("/kept.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+    file.close();
+    const VeskItem item = fileItem(path);
+    if (const auto date = fileCreationDate(item)) {
+        EXPECT_EQ(date->timeSpec(), Qt::UTC);
+    }
+    QFile::remove(path);
+    EXPECT_FALSE(fileCreationDate(item).has_value());
+    EXPECT_FALSE(fileCreationDate(fileItem(std::nullopt)).has_value());
+}
+
+} // namespace
+} // namespace vesk

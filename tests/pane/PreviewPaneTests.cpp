@@ -1,0 +1,425 @@
+#include "common/TestEnvironment.h"
+#include "platform/Log.h"
+#include "platform/Settings.h"
+#include "pane/StableImageView.h"
+#include "pane/CachedVeskImage.h"
+#include "images/ImageCaches.h"
+#include "store/RealServices.h"
+#include "images/PreparedPreviewCache.h"
+#include "pane/PreviewSections.h"
+#include "pane/QuickLookThumb.h"
+#include "pane/SplitLayout.h"
+#include "pane/SplitLayoutWidth.h"
+#include "pane/VeskPreview.h"
+#include "richtext/RichTextConversion.h"
+#include "richtext/RichTextRtf.h"
+#include "richtext/VeskRichTextReadView.h"
+#include "store/VeskStore.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPromise>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include "common/Fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+QString writePicture(const QString& folder, const QString& name, QSize size, QColor colour = QColor(200, 40, 40))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = QDir(folder).filePath(name);
+    EXPECT_TRUE(image.save(path));
+    return path;
+}
+
+VeskItem makeItem(VeskKind kind, const QString& title)
+{
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = kind;
+    item.title = title;
+    item.searchableText = title;
+    item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    return item;
+}
+
+class PreviewPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setVeskLogCapture([](const QString&) {});
+        dataDir = test::makeTempDirectory(QStringLiteral("pane"));
+        VeskServices services;
+        services.settings = settings;
+        services.dataDirectory = dataDir;
+        services.lexicalSearchDelayMs = 1;
+        services.deepSearchDelayMs = 2;
+        caches = installImageCaches(services);
+        store = std::make_unique<VeskStore>(services);
+    }
+    void TearDown() override
+    {
+        store.reset();
+        setVeskLogCapture({});
+    }
+
+    template <typename T>
+    T* find(VeskPreview& pane, const char* name)
+    {
+        return pane.content() ? pane.content()->findChild<T*>(QLatin1String(name)) : nullptr;
+    }
+
+    QString dataDir;
+    std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
+    ImageCaches caches;
+    std::unique_ptr<VeskStore> store;
+};
+
+} // namespace
+
+TEST(StableImageView, SameImageDoesNoWorkAndPicturesAreLetterboxed)
+{
+    StableImageView view;
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    view.setImage(picture);
+    const int generation = view.contentsGeneration();
+    view.setImage(picture);
+    const QImage copy = picture; // shares the data: the same picture
+    view.setImage(copy);
+    EXPECT_EQ(view.contentsGeneration(), generation);
+
+    QImage twin(40, 20, QImage::Format_RGB32);
+    twin.fill(Qt::green);
+    view.setImage(twin); // equal pixels, another picture
+    EXPECT_EQ(view.contentsGeneration(), generation + 1);
+    EXPECT_FALSE(view.sizeHint().isValid());
+
+    EXPECT_EQ(StableImageView::fittedRect({40, 20}, QRectF(0, 0, 100, 100)), QRectF(0, 25, 100, 50));
+    EXPECT_EQ(StableImageView::fittedRect({10, 40}, QRectF(0, 0, 100, 100)), QRectF(37.5, 0, 25, 100));
+}
+
+TEST(CachedVeskImage, ARecycledViewNeverShowsTheOtherItemsPicture)
+{
+    auto thumbnails = std::make_shared<test::FakeThumbnails>();
+    thumbnails->hold = true;
+    CachedVeskImage view(thumbnails);
+    const VeskItem first = makeItem(VeskKind::Image, "first");
+    const VeskItem second = makeItem(VeskKind::Image, "second");
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(8, 8, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+
+    view.setItem(first);
+    thumbnails->answer(first.id, red);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.image().isNull(); }));
+
+    // Reused for another item: the old picture goes at once ...
+    view.setItem(second);
+    EXPECT_TRUE(view.image().isNull());
+    // ... and a late answer for an item it no longer shows is dropped.
+    view.setItem(first);
+    view.setItem(second);
+    thumbnails->answer(first.id, red);
+    QTest::qWait(20);
+    EXPECT_TRUE(view.image().isNull());
+    thumbnails->answer(second.id, blue);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.image().isNull(); }));
+    EXPECT_EQ(view.image().pixel(0, 0), QColor(Qt::blue).rgb());
+}
+
+TEST(FullImageOrCached, ClearsOnChangeAndIgnoresStaleAnswers)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString root = test::makeTempDirectory();
+    auto previews = std::make_shared<PreparedPreviewCache>(QDir(root).filePath("PreparedPreviews"), nullptr);
+    FullImageOrCached view(previews);
+    VeskItem withPicture = makeItem(VeskKind::Image, "pic");
+    withPicture.filePath = writePicture(sources, "pic.png", {64, 32});
+    const VeskItem without = makeItem(VeskKind::Image, "none");
+
+    EXPECT_TRUE(view.isWaiting());
+    view.setItem(withPicture);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.image().isNull(); }));
+    EXPECT_FALSE(view.isWaiting());
+
+    view.setItem(without);
+    EXPECT_TRUE(view.image().isNull());
+    EXPECT_TRUE(view.isWaiting());
+
+    // The picture's answer comes first but belongs to an item no longer shown.
+    view.setItem(withPicture);
+    view.setItem(without);
+    previews->waitForIdle();
+    QTest::qWait(30);
+    EXPECT_TRUE(view.image().isNull());
+    EXPECT_TRUE(view.isWaiting());
+}
+
+TEST(QuickLookThumb, MissingFileShowsTheTypeIconAndRenderedOnesAreKept)
+{
+    auto loader = std::make_shared<ThumbnailLoader>();
+    QuickLookThumb thumb(loader);
+    const QString folder = test::makeTempDirectory();
+    thumb.setPath(QDir(folder).filePath("missing.pdf"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !thumb.thumbnail().iconName.isEmpty(); }));
+    EXPECT_TRUE(thumb.thumbnail().isIcon());
+    EXPECT_EQ(thumb.thumbnail().iconName, "application-pdf");
+
+    const QString picture = writePicture(folder, "shot.png", {880, 352});
+    thumb.setPath(picture);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !thumb.thumbnail().isIcon(); }));
+    QFile::remove(picture);
+    // Kept by path for the life of the process, even once the file is gone.
+    auto again = loader->thumbnail(picture, {440, 176});
+    again.waitForFinished();
+    EXPECT_FALSE(again.result().isIcon());
+}
+
+TEST(SplitLayout, StoresTheClampedWidthOnceWhenADragEnds)
+{
+    auto settings = std::make_shared<MemorySettings>();
+    auto* library = new QWidget;
+    auto* preview = new QWidget;
+    SplitLayout split(settings, library, preview);
+    split.resize(1400, 800);
+    EXPECT_DOUBLE_EQ(split.previewWidth(), 350);
+
+    split.updateDrag(-500);
+    EXPECT_DOUBLE_EQ(split.previewWidth(), 700);
+    EXPECT_EQ(preview->width(), 700);
+    EXPECT_FALSE(settings->contains("veskPreviewPaneWidth")); // nothing stored mid-drag
+    split.commitDrag(-500);
+    EXPECT_DOUBLE_EQ(settings->value("veskPreviewPaneWidth").toDouble(), 700);
+    EXPECT_EQ(library->width(), 1400 - 700 - 10);
+
+    // A narrower window takes the room from the preview first: the library keeps its 590 points,
+    // the preview its 300, and the stored width is not touched.
+    split.show();
+    split.resize(1100, 800);
+    EXPECT_EQ(library->width(), 590);
+    EXPECT_EQ(preview->width(), 1100 - 590 - 10);
+    split.resize(800, 800);
+    EXPECT_EQ(preview->width(), 300);
+    EXPECT_DOUBLE_EQ(split.previewWidth(), 700);
+
+    // A handle press and release without movement stores the clamped width.
+    settings->setValue("veskPreviewPaneWidth", 950.0);
+    SplitLayout reopened(settings, new QWidget, new QWidget);
+    reopened.resize(1400, 800);
+    reopened.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reopened));
+    EXPECT_DOUBLE_EQ(reopened.previewWidth(), 700);
+    QTest::mousePress(reopened.handle(), Qt::LeftButton, {}, QPoint(5, 100));
+    QTest::mouseRelease(reopened.handle(), Qt::LeftButton, {}, QPoint(5, 100));
+    EXPECT_DOUBLE_EQ(settings->value("veskPreviewPaneWidth").toDouble(), 700);
+}
+
+TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
+{
+    VeskItem image = makeItem(VeskKind::Image, "Holiday");
+    image.filePath = writePicture(test::makeTempDirectory(), "holiday.png", {2400, 1200});
+    store->setItems({image});
+    VeskPreview pane(*store); // the caches the store was given
+    pane.setItem(image);
+    EXPECT_EQ(pane.section(), PreviewSection::Image);
+    auto* picture = find<FullImageOrCached>(pane, "previewFullImage");
+    ASSERT_NE(picture, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !picture->image().isNull(); }));
+    EXPECT_EQ(picture->image().size(), QSize(1800, 900));
+    // Open Original hands the stored file to the opener.
+    QList<QUrl> opened;
+    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+    pane.setItem(image);
+    image.title = "Renamed";
+    pane.setItem(image);
+    for (QPushButton* button : pane.content()->findChildren<QPushButton*>()) {
+        if (button->text() == "Open Original")
+            button->click();
+    }
+    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(*image.filePath)});
+
+    // An image item without a stored file still gets the picture area, but nothing to open.
+    VeskItem bare = makeItem(VeskKind::Image, "Pasted picture");
+    pane.setItem(bare);
+    EXPECT_EQ(pane.section(), PreviewSection::Image);
+    EXPECT_NE(find<FullImageOrCached>(pane, "previewFullImage"), nullptr);
+    for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+        EXPECT_NE(button->text(), "Open Original");
+}
+
+TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
+{
+    VeskItem note = makeItem(VeskKind::Text, "Shopping");
+    note.text = "eggs\nmilk";
+    VeskItem link = makeItem(VeskKind::Url, "Site");
+    link.urlString = "not a url at all";
+    store->setItems({note, link});
+
+    VeskPreview pane(*store, caches);
+    QList<QUrl> opened;
+    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+    pane.setItem(note);
+    QPointer<QWidget> first = pane.content();
+    auto* text = find<WrappingText>(pane, "previewPlainText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), "eggs\nmilk");
+    EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Shopping");
+
+    pane.setItem(link);
+    EXPECT_TRUE(first.isNull()); // nothing of the previous pane survives
+    EXPECT_EQ(pane.section(), PreviewSection::Link);
+    for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+        button->click();
+    EXPECT_TRUE(opened.isEmpty()); // an address that is no URL opens nothing
+
+    // Another item opens at the top of the pane, wherever the last one was scrolled to; the
+    // same item changed in the store keeps its place.
+    VeskItem longer = makeItem(VeskKind::Text, "Long");
+    longer.text = QString("line of text\n").repeated(400);
+    VeskItem longest = makeItem(VeskKind::Text, "Longer");
+    longest.text = QString("another line\n").repeated(500);
+    store->setItems({note, link, longer, longest});
+    pane.resize(360, 600);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto* scrollBar = pane.findChild<QScrollArea*>()->verticalScrollBar();
+    pane.setItem(longer);
+    QCoreApplication::processEvents();
+    scrollBar->setValue(scrollBar->maximum() / 2);
+    ASSERT_GT(scrollBar->value(), 0);
+    longer.title = "Long, renamed";
+    pane.setItem(longer);
+    QCoreApplication::processEvents();
+    EXPECT_GT(scrollBar->value(), 0);
+    pane.setItem(longest);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scrollBar->value(), 0);
+
+    // The pane follows the store's focused item by itself when asked to; with none (or one that
+    // is not in the library) it invites a selection.
+    pane.followSelection();
+    store->select(note.id);
+    EXPECT_EQ(pane.item()->id, note.id);
+    EXPECT_EQ(find<QWidget>(pane, "previewNoSelection"), nullptr);
+    store->select(QUuid::createUuid());
+    EXPECT_FALSE(pane.item().has_value());
+    EXPECT_NE(find<QWidget>(pane, "previewNoSelection"), nullptr);
+}
+
+TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn)
+{
+    const QString token = QString("Ab3xQ9").repeated(60);
+    VeskItem link = makeItem(VeskKind::Url, token + " and a tail of ordinary words that runs on for a while more");
+    link.urlString = "https://example.org/download?token=" + token;
+    VeskItem note = makeItem(VeskKind::Text, "Dump");
+    note.text = token;
+    VeskItem extract = makeItem(VeskKind::Text, "Extract");
+    extract.text = QString("many words of an extracted page\n").repeated(20'000);
+    store->setItems({link, note, extract});
+
+    VeskPreview pane(*store, caches);
+    pane.resize(360, 700);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto fitsTheColumn = [&] {
+        QCoreApplication::processEvents();
+        return pane.content()->width() <= 360;
+    };
+
+    pane.setItem(link);
+    EXPECT_TRUE(fitsTheColumn()) << pane.content()->width();
+    auto* title = find<WrappingText>(pane, "previewTitle");
+    auto* address = find<WrappingText>(pane, "previewLinkAddress");
+    ASSERT_NE(title, nullptr);
+    ASSERT_NE(address, nullptr);
+    EXPECT_EQ(address->text(), *link.urlString); // wrapped for display only
+    // The title stops at its third line.
+    const int lineHeight = title->fontMetrics().lineSpacing();
+    EXPECT_LE(title->height(), 3 * lineHeight + 3);
+    EXPECT_GT(title->height(), 3 * lineHeight - 3);
+
+    pane.setItem(note);
+    EXPECT_TRUE(fitsTheColumn()) << pane.content()->width();
+    auto* text = find<WrappingText>(pane, "previewPlainText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_GT(text->height(), 2 * text->fontMetrics().lineSpacing()); // the token wraps
+
+    pane.setItem(extract);
+    auto* scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
+    ASSERT_NE(scrolling, nullptr);
+    EXPECT_EQ(scrolling->toPlainText(), *extract.text);
+    EXPECT_EQ(scrolling->height(), 420);
+}
+
+TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
+{
+    VeskItem note = makeItem(VeskKind::Text, "Plan");
+    note.text = "plain fallback";
+    store->setItems({note});
+    auto document = makeRichTextDocument();
+    document->setPlainText("Rich body line");
+    store->setRichTextByID({{note.id, documentToRtf(*document)}});
+
+    VeskPreview pane(*store, caches);
+    pane.setItem(note);
+    auto* rich = find<VeskRichTextReadView>(pane, "previewRichText");
+    ASSERT_NE(rich, nullptr);
+    EXPECT_TRUE(rich->textView()->toPlainText().contains("Rich body line"));
+    EXPECT_EQ(find<QWidget>(pane, "previewPlainText"), nullptr);
+}
+
+TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
+{
+    VeskItem note = makeItem(VeskKind::Text, "Groceries");
+    note.text = "\u2610 milk";
+    store->setItems({note});
+    auto document = makeRichTextDocument();
+    document->setPlainText(QStringLiteral("\u2610 milk"));
+    const std::optional<QByteArray> rtf = makeRTFData(*document);
+    ASSERT_TRUE(rtf.has_value());
+    store->setRichTextByID({{note.id, *rtf}});
+
+    VeskPreview pane(*store, caches);
+    QList<QByteArray> saved;
+    pane.setRichTextUpdater([&](const QUuid& id, const QByteArray& bytes) {
+        EXPECT_EQ(id, note.id);
+        saved.append(bytes);
+        store->setRichTextByID({{id, bytes}});
+    });
+    pane.setItem(note);
+    auto* view = find<VeskRichTextReadView>(pane, "previewRichText");
+    ASSERT_NE(view, nullptr);
+    QPointer<QWidget> content = pane.content();
+    ASSERT_TRUE(view->handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(view->textView()->toPlainText().startsWith(QChar(0x2611)));
+    EXPECT_EQ(pane.content(), content.data()); // the section stays, with its scroll position
+
+    // A change from elsewhere (an edit sheet) does rebuild the section.
+    auto edited = makeRichTextDocument();
+    edited->setPlainText(QStringLiteral("changed elsewhere"));
+    store->setRichTextByID({{note.id, *makeRTFData(*edited)}});
+    EXPECT_TRUE(content.isNull());
+}
+
+TEST(PreviewSections, LinksOpenOnlyWithAScheme)
+{
+    EXPECT_TRUE(openableLink("https://example.org/a?b=1").has_value());
+    EXPECT_TRUE(openableLink("  mailto:me@example.org ").has_value());
+    EXPECT_FALSE(openableLink("example.org/path").has_value());
+    EXPECT_FALSE(openableLink("").has_value());
+    EXPECT_FALSE(openableLink("not a url at all").has_value());
+}
