@@ -139,11 +139,11 @@ QString cardKindSymbol(const VeskItem& item)
     if (isHTMLSourcedItem(item))
         return QStringLiteral("globe");
     switch (item.kind) {
-    case VeskKind::Text: return QStringLiteral("text.alignleft");
-    case VeskKind::Url: return QStringLiteral("link");
-    case VeskKind::Image: return QStringLiteral("photo");
-    case VeskKind::File: return QStringLiteral("doc");
-    case VeskKind::Activity: return QStringLiteral("figure.walk.motion");
+    case VeskKind::Text:
+    case VeskKind::Url:
+    case VeskKind::Image:
+    case VeskKind::File:
+    case VeskKind::Activity: return veskKindSymbol(item.kind);
     }
     return QStringLiteral("doc");
 }
@@ -155,10 +155,10 @@ QString cardFormatLabel(const VeskItem& item)
     if (isHTMLSourcedItem(item))
         return QStringLiteral("HTML");
     switch (item.kind) {
-    case VeskKind::Text: return QStringLiteral("Text");
-    case VeskKind::Url: return QStringLiteral("Link");
-    case VeskKind::Image: return QStringLiteral("Image");
-    case VeskKind::Activity: return QStringLiteral("Activity");
+    case VeskKind::Text:
+    case VeskKind::Url:
+    case VeskKind::Image:
+    case VeskKind::Activity: return veskKindWord(item.kind);
     case VeskKind::File: return formatBadgeText(item);
     }
     return QStringLiteral("Text");

@@ -1,4 +1,5 @@
 #include "images/ThumbnailCache.h"
+#include "model/ItemFileKinds.h"
 
 #include "platform/ImageLoader.h"
 #include "platform/Uuid.h"
@@ -49,10 +50,7 @@ QString ThumbnailCache::defaultFolder(const QString& dataDirectory)
 
 bool ThumbnailCache::hasImageExtension(const VeskItem& item)
 {
-    static const QStringList extensions{"png", "jpg", "jpeg", "heic", "heif", "gif", "tif", "tiff", "bmp", "webp"};
-    if (!item.filePath)
-        return false;
-    return extensions.contains(QFileInfo(*item.filePath).suffix().toLower());
+    return item.filePath && hasImageFileExtension(*item.filePath);
 }
 
 bool ThumbnailCache::qualifiesForPrewarm(const VeskItem& item)

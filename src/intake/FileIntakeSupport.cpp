@@ -1,4 +1,5 @@
 #include "intake/FileIntakeSupport.h"
+#include "model/ItemFileKinds.h"
 
 #include "intake/FileTitles.h"
 #include "intake/HtmlText.h"
@@ -67,15 +68,6 @@ QString baseNameWithoutExtension(const QString& path)
     return dot <= 0 ? base : base.left(dot);
 }
 
-bool isImageExtension(const QString& lowerExtension)
-{
-    static const QStringList extensions{
-        QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("heic"),
-        QStringLiteral("heif"), QStringLiteral("gif"), QStringLiteral("tif"), QStringLiteral("tiff"),
-        QStringLiteral("bmp"), QStringLiteral("webp")};
-    return extensions.contains(lowerExtension);
-}
-
 bool isHtmlExtension(const QString& lowerExtension)
 {
     return lowerExtension == QLatin1String("html") || lowerExtension == QLatin1String("htm");
@@ -114,7 +106,7 @@ std::optional<qint64> fileSizeOfURL(const QString& path)
 
 bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentType)
 {
-    if (isImageExtension(lowerPathExtension(path)))
+    if (isImageFileExtension(lowerPathExtension(path)))
         return true;
     if (!contentType)
         return false;

@@ -21,7 +21,6 @@ QString lowerPathExtension(const QString& path);
 // The last path component without its extension.
 QString baseNameWithoutExtension(const QString& path);
 
-bool isImageExtension(const QString& lowerExtension);
 bool isHtmlExtension(const QString& lowerExtension);
 
 // What the file system tells about a file; every value is absent when it cannot be read.

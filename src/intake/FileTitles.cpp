@@ -1,4 +1,5 @@
 #include "intake/FileTitles.h"
+#include "model/ItemFileKinds.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -44,14 +45,7 @@ QString fallbackWord(const QString& lowerExtension, VeskKind kind)
                 return QString::fromLatin1(family.word);
         }
     }
-    switch (kind) {
-    case VeskKind::Text: return QStringLiteral("Text");
-    case VeskKind::Url: return QStringLiteral("Link");
-    case VeskKind::Image: return QStringLiteral("Image");
-    case VeskKind::File: return QStringLiteral("File");
-    case VeskKind::Activity: return QStringLiteral("Activity");
-    }
-    return QStringLiteral("File");
+    return veskKindWord(kind);
 }
 
 bool looksMachineMade(const QString& cleaned)

@@ -34,18 +34,58 @@ const BadgeRow* badgeRow(const QString& extension)
     return nullptr;
 }
 
-bool isImageExtension(const QString& extension)
+struct KindRow {
+    VeskKind kind;
+    const char* word;
+    const char* symbol;
+};
+
+constexpr KindRow kKindRows[] = {
+    {VeskKind::Text, "Text", "text.alignleft"},
+    {VeskKind::Url, "Link", "link"},
+    {VeskKind::Image, "Image", "photo"},
+    {VeskKind::File, "File", "doc"},
+    {VeskKind::Activity, "Activity", "figure.walk.motion"},
+};
+
+const KindRow& kindRow(VeskKind kind)
+{
+    for (const KindRow& row : kKindRows) {
+        if (row.kind == kind)
+            return row;
+    }
+    return kKindRows[0];
+}
+
+} // namespace
+
+QString veskKindWord(VeskKind kind)
+{
+    return QString::fromLatin1(kindRow(kind).word);
+}
+
+QString veskKindSymbol(VeskKind kind)
+{
+    return QString::fromLatin1(kindRow(kind).symbol);
+}
+
+bool isImageFileExtension(const QString& lowerExtension)
 {
     static const char* const kImageExtensions[] = {"png", "jpg", "jpeg", "heic", "heif",
                                                    "gif", "tif", "tiff", "bmp", "webp"};
     for (const char* candidate : kImageExtensions) {
-        if (extension == QLatin1String(candidate))
+        if (lowerExtension == QLatin1String(candidate))
             return true;
     }
     return false;
 }
 
-} // namespace
+bool hasImageFileExtension(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash + 1 && isImageFileExtension(path.mid(dot + 1).toLower());
+}
 
 QString itemFileExtension(const VeskItem& item)
 {
@@ -72,7 +112,7 @@ bool isImageLikeItem(const VeskItem& item)
         return true;
     if (!item.filePath)
         return false;
-    return isImageExtension(itemFileExtension(item));
+    return isImageFileExtension(itemFileExtension(item));
 }
 
 bool isHTMLSourcedItem(const VeskItem& item)

@@ -14,6 +14,16 @@ inline constexpr const char* kHtmlSourceMarker = "__vesk_source_html__";
 inline constexpr const char* kSecureSecretMarkerText = "__vesk_secure__";
 inline constexpr const char* kSecureCreditCardMarkerText = "__vesk_secure_credit_card__";
 
+// The one table of what each kind is called and drawn with.
+// The kind's word in titles and labels: "Text", "Link", "Image", "File", "Activity".
+QString veskKindWord(VeskKind kind);
+// The kind's symbol name; a file's symbol depends on its format (see formatBadgeSymbol).
+QString veskKindSymbol(VeskKind kind);
+// The extensions (lower case) of files that are pictures.
+bool isImageFileExtension(const QString& lowerExtension);
+// The same, for the extension of a path.
+bool hasImageFileExtension(const QString& path);
+
 // The lower-case extension of the managed file's name; empty without a file path.
 QString itemFileExtension(const VeskItem& item);
 

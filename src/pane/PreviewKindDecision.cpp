@@ -73,14 +73,7 @@ QString previewKindSymbol(const VeskItem& item)
         return QStringLiteral("lock.shield.fill");
     if (isHTMLSourcedItem(item))
         return QStringLiteral("globe");
-    switch (item.kind) {
-    case VeskKind::Text: return QStringLiteral("text.alignleft");
-    case VeskKind::Url: return QStringLiteral("link");
-    case VeskKind::Image: return QStringLiteral("photo");
-    case VeskKind::Activity: return QStringLiteral("figure.walk.motion");
-    case VeskKind::File: break;
-    }
-    return formatBadgeSymbol(item);
+    return item.kind == VeskKind::File ? formatBadgeSymbol(item) : veskKindSymbol(item.kind);
 }
 
 QString previewFormatLabel(const VeskItem& item)

@@ -58,18 +58,6 @@ qsizetype extensionDot(const QString& text)
 
 } // namespace
 
-QString veskKindWord(VeskKind kind)
-{
-    switch (kind) {
-    case VeskKind::Text: return QStringLiteral("Text");
-    case VeskKind::Url: return QStringLiteral("Link");
-    case VeskKind::Image: return QStringLiteral("Image");
-    case VeskKind::File: return QStringLiteral("File");
-    case VeskKind::Activity: return QStringLiteral("Activity");
-    }
-    return QStringLiteral("Text");
-}
-
 QString abbreviatedDateText(const QDateTime& date, const QLocale& locale)
 {
     if (!date.isValid())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ItemFileKinds.h"
 #include "model/VeskItem.h"
 
 #include <QDateTime>
@@ -7,9 +8,6 @@
 #include <QString>
 
 namespace vesk {
-
-// "Text", "Link", "Image", "File", "Activity".
-QString veskKindWord(VeskKind kind);
 
 // A date in the locale's abbreviated style without a time ("Jul 4, 2019" in US English), in the
 // user's local time zone.

@@ -1,5 +1,6 @@
 // Start-up loaders of the store, run in the constructor's order.
 #include "store/VeskStore.h"
+#include "model/ItemFileKinds.h"
 
 #include "platform/Log.h"
 #include "platform/Uuid.h"
@@ -19,16 +20,6 @@ namespace vesk {
 namespace {
 
 const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration error: ");
-
-// Extensions of file items that are really images.
-bool hasImageExtension(const QString& path)
-{
-    static const QSet<QString> extensions{
-        QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("heic"),
-        QStringLiteral("heif"), QStringLiteral("gif"), QStringLiteral("tif"), QStringLiteral("tiff"),
-        QStringLiteral("bmp"), QStringLiteral("webp")};
-    return extensions.contains(QFileInfo(path).suffix().toLower());
-}
 
 // Dates in the user-defaults states count seconds from 1 January 2001 UTC.
 constexpr qint64 kReferenceDateOffsetSeconds = 978'307'200;
@@ -149,7 +140,7 @@ void VeskStore::reclassifyImageFiles()
     const qsizetype count = m_items.size();
     for (qsizetype i = 0; i < count; ++i) {
         VeskItem& item = m_items[i];
-        if (item.kind != VeskKind::File || !item.filePath || !hasImageExtension(*item.filePath))
+        if (item.kind != VeskKind::File || !item.filePath || !hasImageFileExtension(*item.filePath))
             continue;
         item.kind = VeskKind::Image;
         changed = true;
