@@ -128,8 +128,28 @@ void HeaderBar::setTrailingWidget(QWidget* widget)
 {
     if (!widget)
         return;
-    widget->setParent(m_trailingSlot);
-    static_cast<QHBoxLayout*>(m_trailingSlot->layout())->addWidget(widget, 0, Qt::AlignRight | Qt::AlignVCenter);
+    // The widget keeps its own size, which may be wider than the slot and taller than the other
+    // groups: it stands against the slot's trailing edge, centred on the whole bar.
+    widget->setParent(this);
+    m_trailingWidget = widget;
+    widget->show();
+    placeTrailingWidget();
+}
+
+void HeaderBar::placeTrailingWidget()
+{
+    if (!m_trailingWidget)
+        return;
+    const QSize size = m_trailingWidget->sizeHint();
+    const QRect slot = m_trailingSlot->geometry();
+    m_trailingWidget->setGeometry(slot.right() + 1 - size.width(), (height() - size.height()) / 2, size.width(),
+                                  size.height());
+}
+
+void HeaderBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeTrailingWidget();
 }
 
 void HeaderBar::watchHover(QWidget* widget)

@@ -39,9 +39,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeTrailingWidget();
     void updateHover();
     void watchHover(QWidget* widget);
 
@@ -50,6 +52,7 @@ private:
     QWidget* m_wordmark = nullptr;
     QWidget* m_controls = nullptr;
     QWidget* m_trailingSlot = nullptr;
+    QWidget* m_trailingWidget = nullptr;
     QHBoxLayout* m_leadingRow = nullptr;
     SpringAnimator* m_nearbyAnimator = nullptr;
     qreal m_nearby = 0.0;

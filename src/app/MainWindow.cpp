@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AppearanceSwitch.h"
 #include "app/CaptureDropZone.h"
 #include "app/ControlsStrip.h"
 #include "app/DropIntake.h"
@@ -94,6 +95,13 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
     m_controlsStrip = new ControlsStrip(*m_state);
     m_header->setControls(m_controlsStrip);
     connect(m_controlsStrip, &ControlsStrip::newVeskRequested, this, &MainWindow::openTextCapture);
+    // The appearance switch writes the setting through the theme, which every window follows.
+    m_appearanceSwitch = new VeskGuardedAppearanceSwitch(
+        [] { return Theme::current().appearanceRawValue(); },
+        [](const QString& raw) { Theme::current().setAppearanceRawValue(raw); });
+    m_header->setTrailingWidget(m_appearanceSwitch);
+    connect(&Theme::current(), &Theme::appearanceChanged, m_appearanceSwitch,
+            &VeskGuardedAppearanceSwitch::valueChanged);
 
     m_content = new QStackedWidget(this);
     m_dropZone = new CaptureDropZone(*m_state, m_content);

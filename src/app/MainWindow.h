@@ -29,6 +29,7 @@ class VeskStore;
 class HeaderBar;
 class CaptureDropZone;
 class ControlsStrip;
+class VeskGuardedAppearanceSwitch;
 class NoticeHost;
 
 // Collaborators that other work supplies; each may be left empty.
@@ -68,6 +69,7 @@ public:
     MainWindowState& state() const { return *m_state; }
     HeaderBar* header() const { return m_header; }
     ControlsStrip* controlsStrip() const { return m_controlsStrip; }
+    VeskGuardedAppearanceSwitch* appearanceSwitch() const { return m_appearanceSwitch; }
     CaptureDropZone* dropZone() const { return m_dropZone; }
     LibraryViewHost* libraryView() const { return m_libraryView; }
     // The widget showing now: the drop zone while the library is empty, else the library view.
@@ -135,6 +137,7 @@ private:
 
     HeaderBar* m_header = nullptr;
     ControlsStrip* m_controlsStrip = nullptr;
+    VeskGuardedAppearanceSwitch* m_appearanceSwitch = nullptr;
     QStackedWidget* m_content = nullptr;
     CaptureDropZone* m_dropZone = nullptr;
     LibraryViewHost* m_libraryView = nullptr;

@@ -6,6 +6,7 @@
 #include "store/RealServices.h"
 #include "store/VeskStore.h"
 
+#include <QAction>
 #include <QApplication>
 
 namespace vesk {
@@ -33,11 +34,27 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_store = std::make_unique<VeskStore>(std::move(services));
     m_mainWindow = std::make_unique<MainWindow>(*m_store, settings, defaultHooks());
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
+    m_mainWindow->setSheetFactory(SheetFlag::AboutVesk, [](MainWindow& window) { return new VeskAboutCard(&window); });
+
+    m_aboutWindow = std::make_unique<AboutWindowController>([] { return Theme::current().appearanceRawValue(); });
+    // Linux desktops have no application menu to hold "About Vesk"; the window offers it on F1,
+    // the key desktops use for help.
+    auto* about = new QAction(QStringLiteral("About Vesk"), m_mainWindow.get());
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    about->setShortcutContext(Qt::ApplicationShortcut);
+    connect(about, &QAction::triggered, this, &VeskApp::showAboutWindow);
+    m_mainWindow->addAction(about);
+}
+
+void VeskApp::showAboutWindow()
+{
+    m_aboutWindow->open();
 }
 
 VeskApp::~VeskApp()
 {
     // The window observes the store: it goes first.
+    m_aboutWindow.reset();
     m_mainWindow.reset();
     m_store.reset();
 }

@@ -2,6 +2,7 @@
 // The application: owns the one store of the process for its whole life, binds the theme to the
 // user defaults and brings up the main window (1400 by 820, no smaller than 1340 by 760).
 
+#include "app/AboutViews.h"
 #include "app/MainWindow.h"
 #include "store/VeskServices.h"
 
@@ -26,6 +27,9 @@ public:
 
     // Shows the main window at its default size.
     void show();
+    // "About Vesk": opens the About window, or brings the open one forward.
+    void showAboutWindow();
+    AboutWindowController& aboutWindow() const { return *m_aboutWindow; }
 
     // The main window's hooks for the application (hot keys, clipboard, grid, sheets).
     static MainWindowHooks defaultHooks();
@@ -35,6 +39,7 @@ private:
 
     std::unique_ptr<VeskStore> m_store;
     std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<AboutWindowController> m_aboutWindow;
 };
 
 } // namespace vesk

@@ -1,7 +1,10 @@
 // Vesk: a personal memory library kept on this computer.
+#include "app/AboutViews.h"
 #include "app/VeskApp.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 
 int main(int argc, char** argv)
 {
@@ -9,6 +12,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vesk"));
     QApplication::setDesktopFileName(QStringLiteral("vesk"));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(vesk::appIconImage(256))));
 
     vesk::VeskApp vesk(vesk::VeskApp::makeServices());
     vesk.show();
