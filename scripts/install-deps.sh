@@ -12,6 +12,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-image-formats-plugins qt6-svg-dev
   libqt6svg6 qt6-qpa-plugins libgl-dev
   # storage, hashing, metadata, media
+  libx11-dev libxcb1-dev
   libsqlite3-dev sqlite3 libssl-dev libexiv2-dev libheif-dev
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base

@@ -1,5 +1,6 @@
 #include "app/VeskApp.h"
 
+#include "app/ClipboardCapture.h"
 #include "app/TextCaptureSheet.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
@@ -16,9 +17,15 @@ VeskServices VeskApp::makeServices()
     return makeRealServices();
 }
 
-MainWindowHooks VeskApp::defaultHooks()
+MainWindowHooks VeskApp::makeHooks()
 {
-    return MainWindowHooks{};
+    MainWindowHooks hooks;
+    hooks.startSummonHotKey = [this] { m_summonKey->start(); };
+    hooks.startClipboardHotKey = [this] { m_clipboardKey->start(); };
+    hooks.captureClipboard = [](VeskStore& store) { (void)captureClipboard(store); };
+    hooks.closeQuickLook = [this] { m_quickLook.close(); };
+    hooks.handleKeyDown = [this](QKeyEvent* event) { return m_keys && m_keys->handleKeyDown(event); };
+    return hooks;
 }
 
 VeskApp::VeskApp(VeskServices services, QObject* parent)
@@ -32,7 +39,11 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
 
     const std::shared_ptr<Settings> settings = services.settings;
     m_store = std::make_unique<VeskStore>(std::move(services));
-    m_mainWindow = std::make_unique<MainWindow>(*m_store, settings, defaultHooks());
+    m_summonKey = std::make_unique<VeskHotKey>();
+    m_clipboardKey = std::make_unique<VeskClipboardHotKey>();
+    m_mainWindow = std::make_unique<MainWindow>(*m_store, settings, makeHooks());
+    m_summonKey->setMainWindow(m_mainWindow.get());
+    m_keys = std::make_unique<KeyboardCommands>(*m_mainWindow, m_quickLook);
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
     m_mainWindow->setSheetFactory(SheetFlag::AboutVesk, [](MainWindow& window) { return new VeskAboutCard(&window); });
 
@@ -55,6 +66,7 @@ VeskApp::~VeskApp()
 {
     // The window observes the store: it goes first.
     m_aboutWindow.reset();
+    m_keys.reset();
     m_mainWindow.reset();
     m_store.reset();
 }

@@ -3,7 +3,10 @@
 // user defaults and brings up the main window (1400 by 820, no smaller than 1340 by 760).
 
 #include "app/AboutViews.h"
+#include "app/HotKeys.h"
+#include "app/KeyboardCommands.h"
 #include "app/MainWindow.h"
+#include "app/QuickLookWindow.h"
 #include "store/VeskServices.h"
 
 #include <QObject>
@@ -31,8 +34,13 @@ public:
     void showAboutWindow();
     AboutWindowController& aboutWindow() const { return *m_aboutWindow; }
 
-    // The main window's hooks for the application (hot keys, clipboard, grid, sheets).
-    static MainWindowHooks defaultHooks();
+    // The main window's hooks for the application: hot keys, clipboard, keyboard commands and
+    // the quick preview.
+    MainWindowHooks makeHooks();
+
+    VeskHotKey& summonHotKey() const { return *m_summonKey; }
+    VeskClipboardHotKey& clipboardHotKey() const { return *m_clipboardKey; }
+    VeskQuickLookController& quickLook() { return m_quickLook; }
 
 private:
     void applyPalette();
@@ -40,6 +48,10 @@ private:
     std::unique_ptr<VeskStore> m_store;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<AboutWindowController> m_aboutWindow;
+    std::unique_ptr<VeskHotKey> m_summonKey;
+    std::unique_ptr<VeskClipboardHotKey> m_clipboardKey;
+    VeskQuickLookController m_quickLook;
+    std::unique_ptr<KeyboardCommands> m_keys;
 };
 
 } // namespace vesk

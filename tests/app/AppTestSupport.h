@@ -3,6 +3,7 @@
 // timers, for offscreen window tests.
 
 #include "app/MainWindow.h"
+#include "common/StoreFixture.h"
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -18,26 +19,19 @@
 
 namespace vesk::test {
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public StoreFixture {
 protected:
     void SetUp() override
     {
-        setVeskLogCapture([this](const QString& line) { logLines.append(line); });
-        VeskServices s;
-        s.clock = clock;
-        s.settings = settings;
-        s.dataDirectory = makeTempDirectory(QStringLiteral("window"));
-        s.lexicalSearchDelayMs = 1;
-        s.deepSearchDelayMs = 2;
-        s.faceBackfillPauseMs = 1;
-        store = std::make_unique<VeskStore>(s);
+        StoreFixture::SetUp();
+        store = makeStore();
     }
 
     void TearDown() override
     {
         window.reset();
         store.reset();
-        setVeskLogCapture({});
+        StoreFixture::TearDown();
     }
 
     MainWindow& makeWindow(MainWindowHooks hooks = {})
@@ -79,11 +73,8 @@ protected:
         return VeskBringBackNotice{QUuid::createUuid(), kind, QUuid::createUuid(), title, std::nullopt};
     }
 
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::unique_ptr<VeskStore> store;
     std::unique_ptr<MainWindow> window;
-    QStringList logLines;
 };
 
 } // namespace vesk::test

@@ -1,0 +1,27 @@
+#pragma once
+// Capturing what the clipboard holds: the first kind present decides, in this order: files,
+// a PNG picture, a TIFF picture, rich text, web content, plain text. Each goes through the
+// store's own intake operations, then a "Vesked from Clipboard" notice says what was kept.
+
+#include <QByteArray>
+#include <QString>
+
+class QMimeData;
+
+namespace vesk {
+
+class VeskStore;
+
+// True when something was captured. Main thread only.
+bool captureClipboard(VeskStore& store, const QMimeData& clipboard);
+// Reads the system clipboard.
+bool captureClipboard(VeskStore& store);
+
+// Writes a picture to a temporary "Vesk-Clipboard-<UUID>.<extension>" file, imports it, and
+// removes the temporary file whatever happened.
+bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store);
+
+// The first non-empty line of text (or the whole text), cut to 80 user-perceived characters.
+QString clipboardNoticeDetail(const QString& text);
+
+} // namespace vesk

@@ -1,0 +1,247 @@
+#include "app/AppTestSupport.h"
+#include "app/ClipboardCapture.h"
+#include "app/KeyboardCommands.h"
+#include "app/QuickLookWindow.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDialog>
+#include <QImage>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+TEST(KeyCommandTable, WhatEachKeyDoesWhereTheFocusIs)
+{
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    const Qt::KeyboardModifiers control = Qt::ControlModifier;
+    KeyContext grid;
+    KeyContext search;
+    search.searchFieldFocused = true;
+    struct Row {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        KeyCommand inSearch;
+        KeyCommand inGrid;
+    };
+    const Row rows[] = {
+        {Qt::Key_Return, control, KeyCommand::OpenOrCopy, KeyCommand::OpenOrCopy},
+        {Qt::Key_Enter, none, KeyCommand::EnsureSelection, KeyCommand::EnsureSelection},
+        {Qt::Key_Escape, none, KeyCommand::Escape, KeyCommand::Escape},
+        {Qt::Key_Down, none, KeyCommand::MoveForward, KeyCommand::MoveForward},
+        {Qt::Key_Up, none, KeyCommand::MoveBackward, KeyCommand::MoveBackward},
+        {Qt::Key_Right, none, KeyCommand::PassThrough, KeyCommand::MoveForward},
+        {Qt::Key_Left, none, KeyCommand::PassThrough, KeyCommand::MoveBackward},
+        {Qt::Key_Space, none, KeyCommand::PassThrough, KeyCommand::QuickLook},
+        {Qt::Key_A, control, KeyCommand::PassThrough, KeyCommand::SelectAllVisible},
+        {Qt::Key_X, none, KeyCommand::PassThrough, KeyCommand::PassThrough},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(keyCommandFor(row.key, row.modifiers, search), row.inSearch) << row.key;
+        EXPECT_EQ(keyCommandFor(row.key, row.modifiers, grid), row.inGrid) << row.key;
+    }
+    // Delete asks only when there is a multi-selection; otherwise it goes on like any key.
+    EXPECT_EQ(keyCommandFor(Qt::Key_Backspace, none, grid), KeyCommand::PassThrough);
+    grid.hasMultiSelection = true;
+    EXPECT_EQ(keyCommandFor(Qt::Key_Delete, none, grid), KeyCommand::ConfirmDelete);
+    // A note being written, and any modal window or other window, keep their keys.
+    KeyContext editing;
+    editing.editableTextFocused = true;
+    EXPECT_EQ(keyCommandFor(Qt::Key_A, control, editing), KeyCommand::PassThrough);
+    KeyContext modal = grid;
+    modal.otherWindowHasTheKey = true;
+    for (int key : {Qt::Key_Escape, Qt::Key_Down, Qt::Key_Delete, Qt::Key_Return})
+        EXPECT_EQ(keyCommandFor(key, none, modal), KeyCommand::PassThrough) << key;
+    EXPECT_EQ(keyCommandFor(Qt::Key_A, control, modal), KeyCommand::PassThrough);
+}
+
+class KeyboardCommandsTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        QList<VeskItem> items;
+        for (int i = 0; i < 4; ++i)
+            items.append(makeItem(QStringLiteral("note %1").arg(i), 1000 - i));
+        store->setItems(items);
+        store->setFilteredItems(items);
+        makeWindow();
+        keys = std::make_unique<KeyboardCommands>(*window, quickLook);
+    }
+    void TearDown() override
+    {
+        keys.reset();
+        WindowTest::TearDown();
+    }
+
+    QUuid itemID(int index) const { return store->items().at(index).id; }
+
+    VeskQuickLookController quickLook;
+    std::unique_ptr<KeyboardCommands> keys;
+};
+
+TEST_F(KeyboardCommandsTest, MovesStartFromEitherEndAndStopAtThem)
+{
+    keys->moveSelection(1);
+    EXPECT_EQ(store->selectedID(), itemID(0));
+    keys->moveSelection(-1);
+    EXPECT_EQ(store->selectedID(), itemID(0));
+    store->setSelectedID(std::nullopt);
+    keys->moveSelection(-1);
+    EXPECT_EQ(store->selectedID(), itemID(3));
+    keys->moveSelection(1);
+    EXPECT_EQ(store->selectedID(), itemID(3));
+}
+
+TEST_F(KeyboardCommandsTest, EscapeClosesThePreviewThenClearsSearchThenSelectionThenFocusesSearch)
+{
+    const QString path = writeFile(dataDir + QStringLiteral("/Items/A/notes.txt"), "hello");
+    quickLook.showQuickLookPanel(path);
+    ASSERT_TRUE(quickLook.isVisible());
+    store->setSearchText(QStringLiteral("note"));
+    store->setSelectedIDs({itemID(1), itemID(2)});
+    store->setSelectedID(itemID(1));
+
+    keys->handleEscapeKey();
+    EXPECT_FALSE(quickLook.isVisible());
+    EXPECT_EQ(store->searchText(), QStringLiteral("note"));
+    keys->handleEscapeKey();
+    EXPECT_TRUE(store->searchText().isEmpty());
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+    EXPECT_EQ(store->selectedID(), itemID(1)); // the focused item stays through the search step
+    store->setSelectedIDs({itemID(2)});
+    window->state().setSearchFieldIsFocused(false);
+    keys->handleEscapeKey();
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+    EXPECT_FALSE(store->selectedID().has_value());
+    EXPECT_FALSE(window->state().searchFieldIsFocused());
+    keys->handleEscapeKey();
+    EXPECT_TRUE(window->state().searchFieldIsFocused());
+
+    // A search of spaces only skips the search step.
+    store->setSearchText(QStringLiteral("   "));
+    store->setSelectedIDs({itemID(0)});
+    keys->handleEscapeKey();
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
+}
+
+TEST_F(KeyboardCommandsTest, SpaceTogglesThePreviewOfAFileAndCommandReturnCopiesText)
+{
+    VeskItem file = makeItem(QStringLiteral("report"), 2000);
+    file.kind = VeskKind::File;
+    file.filePath = writeFile(dataDir + QStringLiteral("/Items/B/report.txt"), "quarterly numbers");
+    QList<VeskItem> items = store->items();
+    items.prepend(file);
+    store->setItems(items);
+    store->setFilteredItems(items);
+    store->select(file.id);
+
+    keys->quickLookTargetedItem();
+    ASSERT_TRUE(quickLook.isVisible());
+    QTRY_VERIFY(quickLook.window()->isShowingContent());
+    keys->quickLookTargetedItem();
+    EXPECT_FALSE(quickLook.isVisible());
+
+    store->select(itemID(1));
+    keys->openOrCopyTargetedItem();
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Copied from Vesk"));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("note 0")));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("note 0"));
+}
+
+TEST_F(KeyboardCommandsTest, AnOpenConfirmationKeepsEveryKeyFromTheGrid)
+{
+    window->show();
+    store->setSelectedIDs({itemID(0)});
+    QDialog confirmation(window.get());
+    confirmation.setWindowModality(Qt::WindowModal);
+    confirmation.show();
+    QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(keys->handleKeyDown(&down));
+    EXPECT_FALSE(keys->handleKeyDown(&selectAll));
+    EXPECT_FALSE(keys->handleKeyDown(&escape));
+    EXPECT_EQ(store->selectedIDs(), QSet<QUuid>{itemID(0)});
+}
+
+TEST(ClipboardNoticeDetail, FirstNonEmptyLineCutToEightyCharacters)
+{
+    EXPECT_EQ(clipboardNoticeDetail(QStringLiteral("\n\r\n  first line\nsecond")), QStringLiteral("  first line"));
+    EXPECT_EQ(clipboardNoticeDetail(QString(100, QLatin1Char('x'))), QString(80, QLatin1Char('x')));
+    EXPECT_EQ(clipboardNoticeDetail(QStringLiteral("a\u2028b")), QStringLiteral("a"));
+}
+
+class ClipboardCaptureTest : public WindowTest {};
+
+TEST_F(ClipboardCaptureTest, EachKindOfClipboardBecomesItsItemWithItsNotice)
+{
+    QMimeData text;
+    text.setText(QStringLiteral("\n  Call the plumber\nabout the leak  "));
+    ASSERT_TRUE(captureClipboard(*store, text));
+    EXPECT_EQ(store->items().first().text, std::optional<QString>(QStringLiteral("Call the plumber\nabout the leak")));
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Vesked from Clipboard"));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Call the plumber")));
+
+    QMimeData html;
+    html.setHtml(QStringLiteral("<p>Recipe: <b>lemon tart</b></p>"));
+    html.setText(QStringLiteral("Recipe: lemon tart"));
+    ASSERT_TRUE(captureClipboard(*store, html));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Rich web content")));
+
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    QMimeData image;
+    image.setData(QStringLiteral("image/png"), png);
+    store->setIntakeNotice(std::nullopt);
+    const qsizetype before = store->items().size();
+    ASSERT_TRUE(captureClipboard(*store, image));
+    drainEvents();
+    EXPECT_EQ(store->items().size(), before + 1);
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Image")));
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
+
+    const QString a = writeFile(makeTempDirectory(QStringLiteral("clip")) + QStringLiteral("/a.txt"), "alpha");
+    const QString b = writeFile(makeTempDirectory(QStringLiteral("clip")) + QStringLiteral("/b.txt"), "beta");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    files.setText(QStringLiteral("ignored"));
+    store->setIntakeNotice(std::nullopt);
+    ASSERT_TRUE(captureClipboard(*store, files));
+    drainEvents();
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Vesked 2 items"));
+}
+
+TEST_F(ClipboardCaptureTest, BlankRichTextAndEmptyClipboardsCaptureNothing)
+{
+    QMimeData blankRtf;
+    blankRtf.setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi   \\par }");
+    blankRtf.setText(QStringLiteral("not tried"));
+    EXPECT_FALSE(captureClipboard(*store, blankRtf));
+    QMimeData spaces;
+    spaces.setText(QStringLiteral("   \n "));
+    EXPECT_FALSE(captureClipboard(*store, spaces));
+    QMimeData missingFiles;
+    missingFiles.setUrls({QUrl::fromLocalFile(QStringLiteral("/nonexistent/file.txt"))});
+    EXPECT_FALSE(captureClipboard(*store, missingFiles));
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_FALSE(store->intakeNotice().has_value());
+
+    QMimeData rtf;
+    rtf.setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi {\\b Packing} list\\par socks}");
+    ASSERT_TRUE(captureClipboard(*store, rtf));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Packing list")));
+    EXPECT_TRUE(store->richText(store->items().first().id).has_value());
+}
+
+} // namespace
+} // namespace vesk::test
