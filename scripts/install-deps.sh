@@ -13,7 +13,7 @@ PACKAGES=(
   libqt6svg6 qt6-qpa-plugins libgl-dev
   # storage, hashing, metadata, media
   libx11-dev libxcb1-dev
-  libsqlite3-dev sqlite3 libssl-dev libexiv2-dev libheif-dev
+  libsqlite3-dev sqlite3 ffmpeg libssl-dev libexiv2-dev libheif-dev
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base
   # running GUI tests and the app headless, with a session bus
