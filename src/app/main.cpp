@@ -8,6 +8,9 @@
 
 int main(int argc, char** argv)
 {
+    // Playback through FFmpeg: the same decoders as thumbnails and moment export, on every desktop.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vesk"));

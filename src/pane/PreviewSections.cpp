@@ -1,4 +1,6 @@
 #include "pane/PreviewSections.h"
+#include "pane/MediaSections.h"
+#include "pane/SectionParts.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -29,34 +31,6 @@ namespace {
 // Beyond this many characters a plain text is shown in a scroll view of its own.
 constexpr qsizetype kLongTextCharacters = 60'000;
 
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
-QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    QObject::connect(button, &QPushButton::clicked, button, action);
-    return button;
-}
-
-QVBoxLayout* makeColumn(QWidget* widget, int spacing)
-{
-    auto* column = new QVBoxLayout(widget);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(spacing);
-    // Top-aligned only: boxes take the full width, buttons are placed leading one by one.
-    column->setAlignment(Qt::AlignTop);
-    return column;
-}
-
 // A symbol followed by a caption-2 text, tertiary.
 QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* parent)
 {
@@ -70,17 +44,6 @@ QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* pa
     row->addWidget(icon);
     row->addWidget(makeLabel(text, Theme::font(TextStyle::Caption2), colour, widget));
     return widget;
-}
-
-void addOpenButton(QVBoxLayout* column, const QString& title, const QString& path,
-    const PreviewSectionContext& context, QWidget* parent)
-{
-    const auto open = context.open;
-    auto* button = makeButton(title, [open, path] {
-        if (open)
-            open(QUrl::fromLocalFile(path));
-    }, parent);
-    column->addWidget(button, 0, Qt::AlignLeft);
 }
 
 QWidget* makeImageSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
@@ -407,8 +370,16 @@ QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const 
     case PreviewSection::Text: return makeTextSection(item, context, parent);
     case PreviewSection::Link: return makeLinkSection(item, context, parent);
     case PreviewSection::File: return makeFileSection(item, context, parent);
-    default: return nullptr;
+    case PreviewSection::Video: return new VideoSection(item, context, parent);
+    case PreviewSection::Audio: return makeAudioSection(item, context, parent);
+    case PreviewSection::Secure:
+    case PreviewSection::PhotoNote:
+    case PreviewSection::Activity:
+        // Until a kind has a preview of its own, its stored file can at least be seen and opened.
+        return item.filePath ? makeFileSection(item, context, parent) : nullptr;
+    case PreviewSection::None: return nullptr;
     }
+    return nullptr;
 }
 
 } // namespace vesk

@@ -8,6 +8,7 @@
 #include <QTextEdit>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QPushButton;
@@ -16,6 +17,8 @@ class QVBoxLayout;
 namespace vesk {
 
 struct ImageCaches;
+class AudioBackend;
+class Settings;
 
 // A content box of the preview: continuous-corner rounded rectangle with a faint fill and/or
 // outline of the primary colour, holding one child with an inner margin.
@@ -85,6 +88,12 @@ struct PreviewSectionContext {
     // Called with the new RTF when a checklist or radio glyph is toggled in the read view.
     std::function<void(const QByteArray&)> richTextChanged;
     const ImageCaches* caches = nullptr;
+    // The user defaults (the chosen video moment length).
+    std::shared_ptr<Settings> settings;
+    // Keeps an exported clip as a new item derived from the shown one; none when it could not.
+    std::function<std::optional<VeskItem>(const QString& clipPath, double centreSeconds)> saveVideoMoment;
+    // The player behind audio sections; the system's when empty.
+    std::function<std::unique_ptr<AudioBackend>()> audioBackend;
 };
 
 // The caption-sized, semibold, tertiary title over a section.
@@ -94,8 +103,7 @@ QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent = nullptr);
 // The date rows under the pane's content.
 QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullptr);
 
-// The body section for the item, or null when the item shows nothing there (the secure, package,
-// audio and video previews are built elsewhere).
+// The body section for the item, or null when the item shows nothing there.
 QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,
     QWidget* parent = nullptr);
 

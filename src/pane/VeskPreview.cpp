@@ -225,6 +225,11 @@ void VeskPreview::rebuild()
         PreviewSectionContext context;
         context.open = m_open;
         context.caches = &m_caches;
+        context.settings = m_store.services().settings;
+        context.audioBackend = m_audioBackend;
+        context.saveVideoMoment = [store = QPointer<VeskStore>(&m_store), item](const QString& clip, double centre) {
+            return store ? store->saveVideoMoment(clip, item, centre) : std::nullopt;
+        };
         m_shownRichText.reset();
         if (m_section == PreviewSection::Text) {
             context.richText = m_store.richText(item.id);

@@ -16,6 +16,8 @@ class QVBoxLayout;
 
 namespace vesk {
 
+class AudioBackend;
+
 class VeskStore;
 
 // The preview pane of the focused item: header (kind icon, actions, format badge), title, a
@@ -47,6 +49,8 @@ public:
     // Opening files and links; QDesktopServices by default, replaced in tests.
     void setOpener(std::function<void(const QUrl&)> open);
     // Stores an item's rich text after a checklist toggle in the text section.
+    // The player behind audio sections (tests give a silent one).
+    void setAudioBackendFactory(std::function<std::unique_ptr<AudioBackend>()> factory) { m_audioBackend = std::move(factory); }
     void setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update);
 
     // The section on show and the widget holding all of the current item's content (a new one
@@ -70,6 +74,7 @@ private:
     Sheets m_sheets;
     std::function<void(const QUrl&)> m_open;
     std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
+    std::function<std::unique_ptr<AudioBackend>()> m_audioBackend;
     // The rich text the text section was built from (or last reported by it).
     std::optional<QByteArray> m_shownRichText;
     std::optional<VeskItem> m_item;

@@ -217,6 +217,18 @@ public:
     void selectWithoutRecordingUse(const QUuid& id);
     // End of presentation operations
 
+    // Derived items (StoreRelated.cpp, StoreVideoMoments.cpp)
+    // The item this one was made from (an edited picture, a video moment), or the item itself
+    // when it has none or its source is gone.
+    VeskItem sourceItem(const VeskItem& item) const;
+    // Keeps an exported clip of the item's video as a new file item tied to the item's source,
+    // selects it and says "Video moment saved". None (logged) when the clip could not be kept;
+    // the caller removes its temporary clip either way.
+    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
+    // The time text of a moment: "m:ss" below an hour, "h:mm:ss" from then on.
+    static QString videoMomentTimeText(double seconds);
+    // End of derived items
+
 signals:
     void itemsChanged();
     void groupsChanged();

@@ -107,6 +107,7 @@ constexpr SymbolEntry kSymbols[] = {
     {"speaker.wave.3.fill", "volume_up", 0xe050},
     {"play.fill", "play_arrow", 0xe037},
     {"pause.fill", "pause", 0xe034},
+    {"arrow.up.left.and.arrow.down.right", "fullscreen", 0xe5d0},
     {"play.rectangle", "smart_display", 0xf06a},
     {"person.crop.square", "account_box", 0xe851},
     {"person.crop.rectangle.stack", "recent_actors", 0xe03f},

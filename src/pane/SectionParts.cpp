@@ -1,0 +1,52 @@
+#include "pane/SectionParts.h"
+
+#include "pane/PreviewSections.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QObject::connect(button, &QPushButton::clicked, button, action);
+    return button;
+}
+
+QVBoxLayout* makeColumn(QWidget* widget, int spacing)
+{
+    auto* column = new QVBoxLayout(widget);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(spacing);
+    // Top-aligned only: boxes take the full width, buttons are placed leading one by one.
+    column->setAlignment(Qt::AlignTop);
+    return column;
+}
+
+QPushButton* addOpenButton(QVBoxLayout* column, const QString& title, const QString& path,
+    const PreviewSectionContext& context, QWidget* parent)
+{
+    const auto open = context.open;
+    auto* button = makeButton(title, [open, path] {
+        if (open)
+            open(QUrl::fromLocalFile(path));
+    }, parent);
+    column->addWidget(button, 0, Qt::AlignLeft);
+    return button;
+}
+
+} // namespace vesk

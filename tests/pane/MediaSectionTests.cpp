@@ -1,0 +1,138 @@
+#include "common/StoreFixture.h"
+#include "media/AudioPlayerController.h"
+#include "pane/MediaPlayerViews.h"
+#include "pane/MediaSections.h"
+#include "pane/VeskPreview.h"
+#include "store/RealServices.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+// A player that never finds the file playable.
+class BrokenAudio : public AudioBackend {
+public:
+    void load(const QString&) override
+    {
+        QMetaObject::invokeMethod(this, [this] { emit failed(QStringLiteral("no decoder")); }, Qt::QueuedConnection);
+    }
+    bool play() override { return false; }
+    void pause() override {}
+    bool isPlaying() const override { return false; }
+    double currentTime() const override { return 0; }
+    void setCurrentTime(double) override {}
+    double duration() const override { return 0; }
+    void setVolume(double) override {}
+};
+
+class MediaSectionTest : public StoreFixture {
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        store = makeStore();
+    }
+    void TearDown() override
+    {
+        store.reset();
+        StoreFixture::TearDown();
+    }
+
+    VeskItem fileItem(const QString& fileName, const QByteArray& bytes = "x")
+    {
+        VeskItem item = makeItem(fileName, 100, VeskKind::File,
+                                 writeFile(dataDir + QStringLiteral("/Items/") + QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                               + QLatin1Char('/') + fileName,
+                                           bytes));
+        return item;
+    }
+
+    std::unique_ptr<VeskStore> store;
+};
+
+TEST(VideoMomentTexts, ButtonAndExplanationFollowTheLength)
+{
+    EXPECT_EQ(videoMomentButtonTitle(30, false), QStringLiteral("Save 30s Moment"));
+    EXPECT_EQ(videoMomentButtonTitle(30, true), QStringLiteral("Saving Moment\u2026"));
+    EXPECT_EQ(videoMomentExplanation(60),
+              QStringLiteral("Saves 30 seconds before and 30 seconds after the current point, when available."));
+    EXPECT_EQ(videoMomentExplanation(10),
+              QStringLiteral("Saves 5 seconds before and 5 seconds after the current point, when available."));
+}
+
+TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
+{
+    VeskPreview pane(*store);
+    pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
+    QList<QUrl> opened;
+    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+
+    const VeskItem song = fileItem(QStringLiteral("Song.MP3"));
+    store->setItems({song});
+    pane.setItem(song);
+    EXPECT_EQ(pane.section(), PreviewSection::Audio);
+    auto* player = pane.content()->findChild<VeskAudioPlayer*>();
+    ASSERT_NE(player, nullptr);
+    // A file that cannot be played shows why, in place of the controls.
+    QTRY_VERIFY(player->errorRow()->isVisibleTo(player));
+    EXPECT_EQ(player->errorLabel()->text(), QStringLiteral("Vesk couldn't play this audio file."));
+
+    // A phone package without a preview of its own still shows its stored copy and opens.
+    VeskItem package = fileItem(QStringLiteral("walk.vesknote"));
+    package.kind = VeskKind::Text;
+    store->setItems({package});
+    pane.setItem(package);
+    EXPECT_EQ(pane.section(), PreviewSection::PhotoNote);
+    QPushButton* open = nullptr;
+    for (QPushButton* button : pane.content()->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Open File"))
+            open = button;
+    }
+    ASSERT_NE(open, nullptr);
+    open->click();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first().toLocalFile(), *package.filePath);
+}
+
+TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "needs ffmpeg to make the test video";
+    const QString source = makeTempDirectory(QStringLiteral("movie")) + QStringLiteral("/Walk.mp4");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                                {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=4:size=96x64:rate=10", "-c:v",
+                                 "libx264", "-pix_fmt", "yuv420p", source}),
+              0);
+    VeskItem video = makeItem(QStringLiteral("Walk.mp4"), 100, VeskKind::File, source);
+    ASSERT_TRUE(store->commitNewItem(video));
+    settings->setValue(kVideoMomentDurationKey, 30);
+
+    VeskPreview pane(*store);
+    pane.setItem(video);
+    ASSERT_EQ(pane.section(), PreviewSection::Video);
+    auto* section = pane.content()->findChild<VideoSection*>();
+    ASSERT_NE(section, nullptr);
+    EXPECT_EQ(section->saveButton()->text(), QStringLiteral("Save 30s Moment"));
+    section->startVideoMomentExport();
+    EXPECT_TRUE(section->isSavingVideoMoment());
+    EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Saving 30-second moment\u2026"));
+    EXPECT_FALSE(section->saveButton()->isEnabled());
+    section->startVideoMomentExport(); // ignored while one runs
+    QTRY_VERIFY_WITH_TIMEOUT(!section->isSavingVideoMoment(), 10000);
+    EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Moment saved around 0:00."));
+    ASSERT_EQ(store->items().size(), 2);
+    EXPECT_EQ(store->items().first().sourceItemID, video.id);
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Moment-*")}).isEmpty());
+
+    // The length is remembered for every video.
+    section->setVideoMomentDuration(10);
+    EXPECT_EQ(settings->value(kVideoMomentDurationKey).toInt(), 10);
+}
+
+} // namespace
+} // namespace vesk::test

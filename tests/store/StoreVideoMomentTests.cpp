@@ -1,0 +1,90 @@
+#include "store/StoreTestSupport.h"
+
+#include <QDir>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class StoreVideoMoments : public StoreTest {
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        store = makeStore();
+        clip = writeFile(makeTempDirectory(QStringLiteral("clips")) + QStringLiteral("/Vesk-Moment-1.mov"), "clip bytes");
+    }
+
+    VeskItem addVideo(const QString& title, const QString& fileName, std::optional<QUuid> source = std::nullopt)
+    {
+        VeskItem video = makeItem(title, 100, VeskKind::File,
+                                  writeFile(dataDir + QStringLiteral("/Items/") + QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                                + QLatin1Char('/') + fileName,
+                                            "movie"));
+        video.sourceItemID = source;
+        EXPECT_TRUE(store->commitNewItem(video));
+        return video;
+    }
+
+    std::unique_ptr<VeskStore> store;
+    QString clip;
+};
+
+} // namespace
+
+TEST_F(StoreVideoMoments, AMomentIsKeptBesideItsSourceNamedAfterItsTime)
+{
+    const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
+    const std::optional<VeskItem> moment = store->saveVideoMoment(clip, holiday, 65.9);
+    ASSERT_TRUE(moment.has_value());
+    EXPECT_EQ(moment->title, QStringLiteral("Holiday \u2014 Moment at 1:05"));
+    EXPECT_EQ(moment->sourceItemID, holiday.id);
+    EXPECT_EQ(moment->kind, VeskKind::File);
+    const QString name = QFileInfo(*moment->filePath).fileName();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("Holiday-moment-1-05-"))) << name.toStdString();
+    EXPECT_TRUE(name.endsWith(QStringLiteral(".mov")));
+    EXPECT_EQ(QFileInfo(*moment->filePath).dir().dirName(), moment->id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_TRUE(QFile::exists(clip)); // copied, never moved: the caller removes its clip
+    EXPECT_TRUE(moment->searchableText.contains(QStringLiteral("timestamp 1:05")));
+    EXPECT_EQ(store->selectedID(), moment->id);
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Video moment saved"));
+    EXPECT_EQ(store->intakeNotice()->kind, VeskIntakeNoticeKind::Version);
+    EXPECT_EQ(storedItems().size(), 2);
+
+    // A moment of a moment names the first source; its file takes the moment's own name.
+    const std::optional<VeskItem> second = store->saveVideoMoment(clip, *moment, 3723);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->sourceItemID, holiday.id);
+    EXPECT_EQ(second->title, QStringLiteral("Holiday \u2014 Moment at 1:02:03"));
+}
+
+TEST_F(StoreVideoMoments, MachineMadeTitlesOtherFilesAndFailedCopies)
+{
+    const VeskItem recording = addVideo(QStringLiteral("Video-2024-05-01-120000-ABCDEF12"), QStringLiteral("clip.MP4"));
+    const std::optional<VeskItem> moment = store->saveVideoMoment(clip, recording, -4);
+    ASSERT_TRUE(moment.has_value());
+    EXPECT_EQ(moment->title, QStringLiteral("Video Moment \u2014 0:00"));
+
+    VeskItem pdf = makeItem(QStringLiteral("Paper"), 10, VeskKind::File, dataDir + QStringLiteral("/Items/P/paper.pdf"));
+    EXPECT_FALSE(store->saveVideoMoment(clip, pdf, 5).has_value());
+    VeskItem noFile = makeItem(QStringLiteral("Note"), 10);
+    EXPECT_FALSE(store->saveVideoMoment(clip, noFile, 5).has_value());
+
+    // A clip that cannot be copied leaves no folder behind and says so in the log.
+    const qsizetype before = store->items().size();
+    const QStringList foldersBefore = QDir(dataDir + QStringLiteral("/Items")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_FALSE(store->saveVideoMoment(QStringLiteral("/nonexistent/clip.mov"), recording, 5).has_value());
+    EXPECT_EQ(store->items().size(), before);
+    EXPECT_EQ(QDir(dataDir + QStringLiteral("/Items")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), foldersBefore);
+    EXPECT_EQ(countLines(QStringLiteral("Vesk derived-video save error: ")), 1);
+}
+
+TEST(VideoMomentTimeText, MinutesBelowAnHourAndHoursFromThen)
+{
+    EXPECT_EQ(VeskStore::videoMomentTimeText(65.9), QStringLiteral("1:05"));
+    EXPECT_EQ(VeskStore::videoMomentTimeText(3723), QStringLiteral("1:02:03"));
+    EXPECT_EQ(VeskStore::videoMomentTimeText(-2), QStringLiteral("0:00"));
+    EXPECT_EQ(VeskStore::videoMomentTimeText(std::nan("")), QStringLiteral("0:00"));
+}
