@@ -3,6 +3,7 @@
 #include "app/MainWindowState.h"
 #include "present/DisplayTitles.h"
 #include "grid/LibraryGridView.h"
+#include "imageeditor/VeskImageEditor.h"
 #include "pane/SplitLayout.h"
 #include "pane/VeskPreview.h"
 #include "store/VeskStore.h"
@@ -22,6 +23,21 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
     // A checklist glyph toggled in the pane is kept, not only shown.
     m_preview->setRichTextUpdater(
         [&store](const QUuid& id, const QByteArray& rtf) { store.updateRichText(id, rtf); });
+    // Edit Image opens the editor as a sheet of the window; saving keeps a new version through the
+    // store, and the editor stays open with its alert when that fails.
+    VeskPreview::Sheets sheets;
+    sheets.editImage = [&store](QWidget* pane, const VeskItem& item) {
+        auto* editor = new VeskImageEditor(
+            item,
+            [&store, item](const QByteArray& data, const QString& extension) {
+                return store.saveEditedImage(data, item, extension).has_value();
+            },
+            pane->window());
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        editor->setWindowModality(Qt::WindowModal);
+        editor->open();
+    };
+    m_preview->setSheets(std::move(sheets));
     m_split = new SplitLayout(std::move(settings), m_grid, m_preview, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

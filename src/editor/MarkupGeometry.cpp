@@ -165,6 +165,26 @@ QList<PlacedHandle> resizeHandles(const VeskMarkupElement& element, QSizeF image
     return {};
 }
 
+QRectF textDragArea(const QRectF& frame)
+{
+    const QSizeF size(std::max(frame.width(), kTextDragMinimumSide), std::max(frame.height(), kTextDragMinimumSide));
+    return QRectF(frame.center() - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+std::optional<SelectionTarget> selectionTargetAt(const VeskMarkupElement& element, QPointF p, QSizeF imageSize)
+{
+    const QList<PlacedHandle> handles = resizeHandles(element, imageSize);
+    for (auto it = handles.crbegin(); it != handles.crend(); ++it) {
+        const QRectF square(it->position - QPointF(kResizeHandleHitSize / 2, kResizeHandleHitSize / 2),
+                            QSizeF(kResizeHandleHitSize, kResizeHandleHitSize));
+        if (square.contains(p))
+            return SelectionTarget{SelectionTarget::Kind::Handle, it->handle};
+    }
+    if (element.kind == VeskMarkupTool::Text && textDragArea(selectionOverlayFrame(element, imageSize)).contains(p))
+        return SelectionTarget{SelectionTarget::Kind::TextDrag, ResizeHandle::TextScale};
+    return std::nullopt;
+}
+
 VeskMarkupElement normalizedBox(VeskMarkupElement element)
 {
     if (!isBox(element.kind) || !element.start || !element.end)

@@ -49,6 +49,20 @@ struct PlacedHandle {
 };
 QList<PlacedHandle> resizeHandles(const VeskMarkupElement& element, QSizeF imageSize);
 
+// What a press on the selection overlay of `element` takes, in the canvas's points (origin at the
+// picture's top-left): a handle's 30-point square, or for text the drag area of at least 24 by 24
+// points around its frame. Handles lie above the drag area, later handles above earlier ones.
+struct SelectionTarget {
+    enum class Kind { Handle, TextDrag };
+    Kind kind = Kind::Handle;
+    ResizeHandle handle = ResizeHandle::Start;
+};
+inline constexpr double kResizeHandleHitSize = 30;
+inline constexpr double kTextDragMinimumSide = 24;
+std::optional<SelectionTarget> selectionTargetAt(const VeskMarkupElement& element, QPointF p, QSizeF imageSize);
+// The text drag area of a text element's frame.
+QRectF textDragArea(const QRectF& frame);
+
 // A box element with start at its top-left corner and end at its bottom-right, so each corner
 // handle moves the corner it is drawn on whichever way the box was dragged out. Other kinds and
 // boxes without both corners come back unchanged.

@@ -229,6 +229,13 @@ public:
     static QString videoMomentTimeText(double seconds);
     // End of derived items
 
+    // Image edit operations (StoreImageEdits.cpp)
+    // Keeps an edited picture as a new image item in its own folder beside its source, pointing
+    // back at the first item of the source's chain. None (logged) when the item is not a picture
+    // or the file cannot be written; then no item and no folder are left behind.
+    std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
+    // End of image edit operations
+
 signals:
     void itemsChanged();
     void groupsChanged();

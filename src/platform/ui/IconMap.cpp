@@ -72,6 +72,7 @@ constexpr SymbolEntry kSymbols[] = {
     {"checklist", "checklist", 0xe6b1},
     {"figure.walk.motion", "directions_walk", 0xe536},
     {"trash", "delete", 0xe872},
+    {"delete.left", "backspace", 0xe14a},
     {"pencil", "edit", 0xe3c9},
     {"pencil.tip", "edit", 0xe3c9},
     {"pencil.tip.crop.circle", "draw", 0xe746},

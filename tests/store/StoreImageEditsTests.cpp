@@ -1,0 +1,172 @@
+#include "common/StoreFixture.h"
+
+#include "platform/Uuid.h"
+
+#include <QRegularExpression>
+#include <unistd.h>
+
+namespace vesk::test {
+namespace {
+
+class ImageEditsTest : public StoreFixture {
+protected:
+    // An image item whose file lies outside the library, as the store would hold it.
+    VeskItem pictureItem(const QString& fileName, qint64 secs = 100)
+    {
+        const QString path = writeFile(makeTempDirectory(QStringLiteral("pictures")) + "/" + fileName, "source bytes");
+        return makeItem(fileName, secs, VeskKind::Image, path);
+    }
+
+    QStringList itemFolders() const
+    {
+        return QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+TEST_F(ImageEditsTest, SavingTwiceMakesTwoVersionsOfTheSameRoot)
+{
+    VeskItem source = pictureItem(QStringLiteral("Harbour.png"));
+    source.groupID = QUuid::createUuid();
+    seed({source});
+    auto store = makeStore();
+    clock->set(QDateTime::fromSecsSinceEpoch(5000, Qt::UTC));
+
+    const std::optional<VeskItem> first = store->saveEditedImage("first png", source, QStringLiteral("png"));
+    const std::optional<VeskItem> second = store->saveEditedImage("second png", source, QStringLiteral("png"));
+    ASSERT_TRUE(first && second);
+
+    const QRegularExpression name(QStringLiteral("^Harbour-edited-[0-9A-F]{8}\\.png$"));
+    for (const VeskItem& version : {*first, *second}) {
+        EXPECT_TRUE(name.match(version.title).hasMatch()) << version.title.toStdString();
+        EXPECT_EQ(version.title.mid(15, 8), uuidString(version.id).left(8));
+        EXPECT_EQ(version.kind, VeskKind::Image);
+        EXPECT_EQ(version.filePath, dataDir + "/Items/" + uuidString(version.id) + "/" + version.title);
+        EXPECT_EQ(version.sourceItemID, source.id);
+        EXPECT_EQ(version.groupID, source.groupID);
+        EXPECT_EQ(version.searchableText, QStringLiteral("Harbour edited derived image Harbour.png"));
+        EXPECT_EQ(version.createdAt, QDateTime::fromSecsSinceEpoch(5000, Qt::UTC));
+        EXPECT_TRUE(version.note.isEmpty());
+        EXPECT_FALSE(version.text || version.urlString);
+    }
+    EXPECT_NE(first->title, second->title);
+    EXPECT_EQ(contents(*first->filePath), QByteArray("first png"));
+    EXPECT_EQ(contents(*second->filePath), QByteArray("second png"));
+    EXPECT_EQ(itemFolders().size(), 2);
+
+    EXPECT_EQ(store->items().first().id, second->id);
+    EXPECT_EQ(store->selectedID(), second->id);
+    EXPECT_EQ(storedItems().size(), 3);
+    ASSERT_TRUE(store->intakeNotice());
+    EXPECT_EQ(store->intakeNotice()->kind, VeskIntakeNoticeKind::Version);
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Edited version saved"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Harbour.png"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, second->id);
+    EXPECT_EQ(thumbnails->requests.last(), std::make_pair(second->id, 520));
+    // The source stays as it was.
+    EXPECT_EQ(contents(*source.filePath), QByteArray("source bytes"));
+}
+
+TEST_F(ImageEditsTest, AVersionOfAVersionPointsAtTheFirstItemOfItsChain)
+{
+    VeskItem root = pictureItem(QStringLiteral("Beach.heic"));
+    root.groupID = QUuid::createUuid();
+    seed({root});
+    auto store = makeStore();
+    const std::optional<VeskItem> derived = store->saveEditedImage("jpeg", root, QStringLiteral("jpg"));
+    ASSERT_TRUE(derived);
+    EXPECT_TRUE(derived->title.startsWith(QStringLiteral("Beach-edited-")));
+    EXPECT_TRUE(derived->title.endsWith(QStringLiteral(".jpg")));
+
+    // The derived item moved to another group; its version follows it, not the root.
+    VeskItem regrouped = *derived;
+    regrouped.groupID = QUuid::createUuid();
+    store->updateItem(regrouped);
+    const std::optional<VeskItem> again = store->saveEditedImage("again", regrouped, QStringLiteral(".JPG"));
+    ASSERT_TRUE(again);
+    const QString derivedBase = QFileInfo(*derived->filePath).completeBaseName();
+    EXPECT_TRUE(again->title.startsWith(derivedBase + QStringLiteral("-edited-"))) << again->title.toStdString();
+    EXPECT_TRUE(again->title.endsWith(QStringLiteral(".jpg")));
+    EXPECT_EQ(again->sourceItemID, root.id);
+    EXPECT_EQ(again->groupID, regrouped.groupID);
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Beach.heic"));
+}
+
+TEST_F(ImageEditsTest, AVersionWhoseRootIsGoneBecomesTheRoot)
+{
+    VeskItem orphan = pictureItem(QStringLiteral("Orphan-edited-0A1B2C3D.png"));
+    orphan.sourceItemID = QUuid::createUuid();
+    seed({orphan});
+    auto store = makeStore();
+    const std::optional<VeskItem> version = store->saveEditedImage("png", orphan, QStringLiteral("png"));
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->sourceItemID, orphan.id);
+    EXPECT_EQ(store->intakeNotice()->detail, orphan.title);
+}
+
+TEST_F(ImageEditsTest, OnlyPicturesPassAndNamesAreMadeSafe)
+{
+    auto store = makeStore();
+    const VeskItem webp = makeItem(QStringLiteral("Sticker"), 1, VeskKind::File,
+                                   writeFile(makeTempDirectory() + "/Sticker.webp", "webp"));
+    EXPECT_TRUE(store->saveEditedImage("png", webp, QStringLiteral("png")));
+
+    const VeskItem pdf = makeItem(QStringLiteral("Scan"), 1, VeskKind::File,
+                                  writeFile(makeTempDirectory() + "/Scan.pdf", "%PDF"));
+    const qsizetype logged = logLines.size();
+    EXPECT_FALSE(store->saveEditedImage("png", pdf, QStringLiteral("png")));
+    EXPECT_EQ(logLines.size(), logged);
+    EXPECT_EQ(itemFolders().size(), 1);
+
+    // No file and no title: a fallback name; odd extensions are tidied.
+    const VeskItem untitled = makeItem(QString(), 1, VeskKind::Image);
+    const std::optional<VeskItem> fallback = store->saveEditedImage("x", untitled, QStringLiteral("..."));
+    ASSERT_TRUE(fallback);
+    EXPECT_TRUE(fallback->title.startsWith(QStringLiteral("Vesk-Image-edited-")));
+    EXPECT_TRUE(fallback->title.endsWith(QStringLiteral(".png")));
+
+    // A title used as a file name stays one file inside the item's own folder.
+    const VeskItem sneaky = makeItem(QStringLiteral("../../Trip/.hidden\u0000name"), 1, VeskKind::Image);
+    const std::optional<VeskItem> safe = store->saveEditedImage("x", sneaky, QStringLiteral("png"));
+    ASSERT_TRUE(safe);
+    EXPECT_TRUE(safe->title.startsWith(QStringLiteral("-..-Trip-.hiddenname-edited-"))) << safe->title.toStdString();
+    EXPECT_EQ(QFileInfo(*safe->filePath).path(), dataDir + "/Items/" + uuidString(safe->id));
+    EXPECT_TRUE(QFileInfo::exists(*safe->filePath));
+}
+
+TEST_F(ImageEditsTest, AFailedWriteLeavesNoItemNoNoticeAndNoFolder)
+{
+    const VeskItem source = pictureItem(QStringLiteral("Lake.png"));
+    seed({source});
+    auto store = makeStore();
+
+    // A name longer than the file system takes: the folder is made, the write fails.
+    VeskItem longName = makeItem(QString(300, QLatin1Char('n')), 1, VeskKind::Image);
+    EXPECT_FALSE(store->saveEditedImage("png", longName, QStringLiteral("png")));
+    EXPECT_EQ(countLines(QStringLiteral("Vesk derived-image save error: ")), 1);
+    EXPECT_TRUE(itemFolders().isEmpty());
+
+    // "Items" cannot hold folders: a file stands in its place, or it is read-only.
+    ASSERT_TRUE(QDir(dataDir + "/Items").removeRecursively());
+    writeFile(dataDir + "/Items", "not a folder");
+    EXPECT_FALSE(store->saveEditedImage("png", source, QStringLiteral("png")));
+    QFile::remove(dataDir + "/Items");
+    if (::geteuid() != 0) {
+        QDir().mkpath(dataDir + "/Items");
+        QFile::setPermissions(dataDir + "/Items", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EXPECT_FALSE(store->saveEditedImage("png", source, QStringLiteral("png")));
+        QFile::setPermissions(dataDir + "/Items", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    EXPECT_GE(countLines(QStringLiteral("Vesk derived-image save error: ")), 2);
+    EXPECT_EQ(store->items().size(), 1);
+    EXPECT_FALSE(store->intakeNotice());
+    EXPECT_TRUE(thumbnails->requests.isEmpty());
+}
+
+} // namespace
+} // namespace vesk::test
