@@ -57,17 +57,6 @@ QRectF MarkupCanvas::imageRect() const
     return aspectFitRect(m_image.width(), m_image.height(), width(), height(), kPadding);
 }
 
-void MarkupCanvas::renderCanvas(QPainter& painter, const MarkupEditorState& state, QSizeF imageSize)
-{
-    const MarkupMetrics metrics = MarkupMetrics::onCanvas();
-    for (const VeskMarkupElement& element : state.elements)
-        drawMarkupElement(painter, element, imageSize, metrics);
-    if (const std::optional<VeskMarkupElement> preview = state.activePreviewElement())
-        drawMarkupElement(painter, *preview, imageSize, metrics);
-    if (const std::optional<VeskMarkupElement> selected = state.selectedElement())
-        drawSelectionOutline(painter, *selected, imageSize);
-}
-
 void MarkupCanvas::paintSelectionOverlay(QPainter& painter, const VeskMarkupElement& element, QSizeF imageSize) const
 {
     const Theme& theme = Theme::current();
@@ -91,13 +80,79 @@ void MarkupCanvas::paintEvent(QPaintEvent*)
     const QRectF image = imageRect();
     if (image.isEmpty())
         return;
+    const QPixmap& picture = scaledPixmap(image.size(), painter.device()->devicePixelRatioF());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(image, m_pixmap, QRectF(m_pixmap.rect()));
+    painter.drawPixmap(image, picture, QRectF(picture.rect()));
+    // The element under a move or reshape is drawn live between the layers below and above it.
+    const QList<VeskMarkupElement>& elements = m_state.elements;
+    qsizetype dragged = elements.size();
+    const std::optional<VeskMarkupElement>& moving =
+        m_state.resizeStartElement ? m_state.resizeStartElement : m_state.moveStartElement;
+    for (qsizetype i = 0; moving && i < elements.size(); ++i) {
+        if (elements[i].id == moving->id) {
+            dragged = i;
+            break;
+        }
+    }
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    updateLayer(m_below, elements.mid(0, dragged), image.size(), ratio);
+    updateLayer(m_above, dragged < elements.size() ? elements.mid(dragged + 1) : QList<VeskMarkupElement>(), image.size(),
+                ratio);
+    if (!m_below.image.isNull())
+        painter.drawImage(image, m_below.image);
     painter.setRenderHint(QPainter::Antialiasing);
+    const MarkupMetrics metrics = MarkupMetrics::onCanvas();
+    if (dragged < elements.size()) {
+        painter.save();
+        painter.translate(image.topLeft());
+        drawMarkupElement(painter, elements[dragged], image.size(), metrics);
+        painter.restore();
+    }
+    if (!m_above.image.isNull())
+        painter.drawImage(image, m_above.image);
     painter.translate(image.topLeft());
-    renderCanvas(painter, m_state, image.size());
+    if (const std::optional<VeskMarkupElement> preview = m_state.activePreviewElement())
+        drawMarkupElement(painter, *preview, image.size(), metrics);
+    if (const std::optional<VeskMarkupElement> selected = m_state.selectedElement())
+        drawSelectionOutline(painter, *selected, image.size());
     if (const std::optional<VeskMarkupElement> selected = m_state.selectedElement())
         paintSelectionOverlay(painter, *selected, image.size());
+}
+
+const QPixmap& MarkupCanvas::scaledPixmap(QSizeF size, qreal devicePixelRatio)
+{
+    // Every drag step repaints the canvas; scaling the picture down each time would cost more
+    // than all the markup together.
+    const QSize pixels = (size * devicePixelRatio).toSize();
+    if (m_scaledPixmap.size() != pixels && !m_pixmap.isNull())
+        m_scaledPixmap = m_pixmap.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_scaledPixmap;
+}
+
+void MarkupCanvas::updateLayer(Layer& layer, const QList<VeskMarkupElement>& wanted, QSizeF size, qreal devicePixelRatio)
+{
+    const QSize pixels = (size * devicePixelRatio).toSize();
+    if (wanted.isEmpty() || pixels.isEmpty()) {
+        layer = Layer{};
+        return;
+    }
+    const bool extends = layer.image.size() == pixels && layer.elements.size() <= wanted.size()
+        && std::equal(layer.elements.cbegin(), layer.elements.cend(), wanted.cbegin());
+    qsizetype first = layer.elements.size();
+    if (!extends) {
+        layer.image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        layer.image.setDevicePixelRatio(devicePixelRatio);
+        layer.image.fill(Qt::transparent);
+        first = 0;
+    }
+    if (first == wanted.size())
+        return;
+    QPainter painter(&layer.image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const MarkupMetrics metrics = MarkupMetrics::onCanvas();
+    for (qsizetype i = first; i < wanted.size(); ++i)
+        drawMarkupElement(painter, wanted[i], size, metrics);
+    layer.elements = wanted;
 }
 
 void MarkupCanvas::mousePressEvent(QMouseEvent* event)

@@ -27,10 +27,6 @@ public:
     // Brings the inline field in line with the state after a change made elsewhere.
     void refresh();
 
-    // Draws the elements, the drawing preview and the selection outline, the origin at the
-    // picture's top-left corner.
-    static void renderCanvas(QPainter& painter, const MarkupEditorState& state, QSizeF imageSize);
-
 signals:
     // The state changed through the canvas (a drag, the text field).
     void stateChanged();
@@ -48,11 +44,26 @@ private:
     enum class Gesture { Canvas, Handle, TextDrag };
     void paintSelectionOverlay(QPainter& painter, const VeskMarkupElement& element, QSizeF imageSize) const;
     void placeTextField();
+    const QPixmap& scaledPixmap(QSizeF size, qreal devicePixelRatio);
     void changed();
 
     MarkupEditorState& m_state;
     QImage m_image;
     QPixmap m_pixmap;
+    // The picture scaled to the size it is shown at, made again only when that size changes.
+    QPixmap m_scaledPixmap;
+    // Elements that do not change during a drag, drawn once into transparent layers: the ones
+    // below the element being moved or reshaped (all of them while drawing) and the ones above
+    // it. A drag step then draws only what changes.
+    struct Layer {
+        QImage image;
+        QList<VeskMarkupElement> elements;
+    };
+    // Brings a layer to hold exactly `wanted`; new elements on top of what it holds (a commit, a
+    // redo) are drawn onto it, any other change draws it afresh.
+    static void updateLayer(Layer& layer, const QList<VeskMarkupElement>& wanted, QSizeF size, qreal devicePixelRatio);
+    Layer m_below;
+    Layer m_above;
     std::optional<Gesture> m_gesture;
     ResizeHandle m_handle = ResizeHandle::Start;
     QUuid m_gestureElementID;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "editor/MarkupElement.h"
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+
+namespace vesk::bench {
+
+// A photo-like picture: a sky gradient, a sun, hills and a few bright shapes.
+QImage makeScenePicture(QSize size);
+
+// `count` markup elements of every kind spread over the picture, strokes of 40 points each.
+QList<VeskMarkupElement> makeMarkupElements(int count);
+
+} // namespace vesk::bench
