@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
@@ -140,20 +141,24 @@ QWidget* VeskMarkupEditor::makeSidebar()
     historyRow->setSpacing(8);
     m_undoButton = borderedButton(QStringLiteral("Undo"), QStringLiteral("arrow.uturn.backward"), sidebar);
     m_undoButton->setObjectName(QStringLiteral("markupUndo"));
-    m_undoButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    connect(m_undoButton, &QPushButton::clicked, this, [this] {
+    const auto undo = [this] {
         m_state.undo();
         m_canvas->refresh();
         refresh();
-    });
+    };
+    connect(m_undoButton, &QPushButton::clicked, this, undo);
+    // Keys act at once (a button's own shortcut would click it a moment later); a text field
+    // with the focus keeps these keys for its own editing.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this, undo);
     m_redoButton = borderedButton(QStringLiteral("Redo"), QStringLiteral("arrow.uturn.forward"), sidebar);
     m_redoButton->setObjectName(QStringLiteral("markupRedo"));
-    m_redoButton->setShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Z));
-    connect(m_redoButton, &QPushButton::clicked, this, [this] {
+    const auto redo = [this] {
         m_state.redo();
         m_canvas->refresh();
         refresh();
-    });
+    };
+    connect(m_redoButton, &QPushButton::clicked, this, redo);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this, redo);
     historyRow->addWidget(m_undoButton);
     historyRow->addWidget(m_redoButton);
     history->addLayout(historyRow);
@@ -162,12 +167,13 @@ QWidget* VeskMarkupEditor::makeSidebar()
 
     m_deleteButton = borderedButton(QStringLiteral("Delete Selected"), QStringLiteral("delete.left"), sidebar);
     m_deleteButton->setObjectName(QStringLiteral("markupDeleteSelected"));
-    m_deleteButton->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(m_deleteButton, &QPushButton::clicked, this, [this] {
+    const auto deleteSelected = [this] {
         m_state.deleteSelected();
         m_canvas->refresh();
         refresh();
-    });
+    };
+    connect(m_deleteButton, &QPushButton::clicked, this, deleteSelected);
+    connect(new QShortcut(QKeySequence(Qt::Key_Delete), this), &QShortcut::activated, this, deleteSelected);
     column->addWidget(m_deleteButton);
     m_clearButton = borderedButton(QStringLiteral("Clear Markup"), QStringLiteral("trash"), sidebar);
     m_clearButton->setObjectName(QStringLiteral("markupClear"));
