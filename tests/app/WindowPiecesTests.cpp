@@ -13,10 +13,14 @@
 #include "app/NoticeHost.h"
 #include "app/VeskApp.h"
 #include "grid/LibraryGridView.h"
+#include "imageeditor/VeskImageEditor.h"
+#include "pane/VeskPreview.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 namespace vesk::test {
@@ -98,6 +102,37 @@ TEST_F(LibraryContentTest, GridAndWindowStateFollowEachOther)
     EXPECT_TRUE(state.showingNewGroupPrompt());
     EXPECT_EQ(state.pendingGroupItemID(), item);
     EXPECT_TRUE(state.newGroupName().isEmpty());
+}
+
+TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
+{
+    MainWindowState state(settings);
+    LibraryContent content(*store, state, settings);
+    const QString path = QDir(makeTempDirectory(QStringLiteral("pictures"))).filePath(QStringLiteral("Dune.png"));
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkYellow);
+    ASSERT_TRUE(picture.save(path));
+    ASSERT_TRUE(store->importFile(path));
+    const VeskItem original = store->items().first();
+
+    auto* editImage = content.preview()->findChild<QPushButton*>(QStringLiteral("previewEditImageButton"));
+    ASSERT_TRUE(editImage);
+    editImage->click();
+    QPointer<VeskImageEditor> editor = content.findChild<VeskImageEditor*>();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->item(), original);
+    QTRY_VERIFY_WITH_TIMEOUT(editor->saveButton()->isEnabled(), 10000);
+    EditSettings turned;
+    turned.quarterTurns = 1;
+    editor->setSettings(turned);
+    editor->saveEditedVersion();
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), 2, 10000);
+
+    const VeskItem version = store->items().first();
+    EXPECT_EQ(version.sourceItemID, original.id);
+    EXPECT_EQ(QImage(*version.filePath).size(), QSize(80, 120));
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Edited version saved"));
+    QTRY_VERIFY_WITH_TIMEOUT(editor.isNull(), 2000);
 }
 
 using HeaderTest = WindowTest;
