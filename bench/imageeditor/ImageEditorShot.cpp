@@ -1,6 +1,7 @@
 // Shows the image editor (and, with "markup", its markup sheet) over a generated photo for a look
 // at them (not a test): run under xvfb-run and take a screenshot, or pass an output path to
-// write the window itself. Modes: editor, markup, failed, dark.
+// write the window itself. Modes: editor, markup, failed, dark, and save, which saves the edit
+// with markup through the Save button and writes the saved file to the output path.
 #include "EditorScenes.h"
 
 #include "editor/ImageEditSession.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/Theme.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -34,7 +36,14 @@ int main(int argc, char** argv)
     item.kind = VeskKind::Image;
     item.filePath = mode == QLatin1String("failed") ? folder.filePath(QStringLiteral("missing.jpg")) : path;
 
-    VeskImageEditor editor(item, [](const QByteArray&, const QString&) { return true; });
+    VeskImageEditor editor(item, [&](const QByteArray& data, const QString&) {
+        if (mode != QLatin1String("save") || output.isEmpty())
+            return true;
+        QFile file(output);
+        const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+        QTimer::singleShot(0, &app, &QApplication::quit);
+        return written;
+    });
     editor.resize(1240, 800);
     editor.show();
 
@@ -46,7 +55,14 @@ int main(int argc, char** argv)
         arrow.start = QPointF(0.2, 0.2);
         arrow.end = QPointF(0.45, 0.5);
         settings.markup = {arrow};
+        if (mode == QLatin1String("save")) {
+            settings.markup = bench::makeMarkupElements(8);
+            settings.quarterTurns = 1;
+            settings.flippedHorizontally = true;
+        }
         editor.setSettings(settings);
+        if (mode == QLatin1String("save"))
+            editor.saveEditedVersion();
         if (mode != QLatin1String("markup"))
             return;
         editor.openMarkup();
@@ -65,7 +81,9 @@ int main(int argc, char** argv)
         markup->canvas()->refresh();
     });
 
-    if (!output.isEmpty()) {
+    if (mode == QLatin1String("save")) {
+        QTimer::singleShot(20000, &app, &QApplication::quit);
+    } else if (!output.isEmpty()) {
         QTimer::singleShot(2500, &app, [&] {
             QWidget* shown = editor.markupSheet() ? static_cast<QWidget*>(editor.markupSheet()) : &editor;
             shown->grab().save(output);
