@@ -233,7 +233,9 @@ void MarkupEditorState::cancelInlineText()
     clearDrawing();
 }
 
-void MarkupEditorState::moveElement(const QUuid& id, QPointF translation, const QRectF& imageRect)
+void MarkupEditorState::changeFromDragStart(const QUuid& id, std::optional<VeskMarkupElement>& dragStart,
+                                            QPointF translation, const QRectF& imageRect,
+                                            const std::function<VeskMarkupElement(const VeskMarkupElement&, double, double)>& change)
 {
     const double w = imageRect.width();
     const double h = imageRect.height();
@@ -242,25 +244,21 @@ void MarkupEditorState::moveElement(const QUuid& id, QPointF translation, const 
     const std::optional<VeskMarkupElement> current = element(id);
     if (!current)
         return;
-    if (!moveStartElement)
-        moveStartElement = *current;
-    replaceElement(movedElement(*moveStartElement, translation.x() / w, translation.y() / h));
+    if (!dragStart)
+        dragStart = *current;
+    replaceElement(change(*dragStart, translation.x() / w, translation.y() / h));
     selectedElementID = id;
+}
+
+void MarkupEditorState::moveElement(const QUuid& id, QPointF translation, const QRectF& imageRect)
+{
+    changeFromDragStart(id, moveStartElement, translation, imageRect, movedElement);
 }
 
 void MarkupEditorState::resizeElement(const QUuid& id, ResizeHandle handle, QPointF translation, const QRectF& imageRect)
 {
-    const double w = imageRect.width();
-    const double h = imageRect.height();
-    if (!(w > 0) || !(h > 0))
-        return;
-    const std::optional<VeskMarkupElement> current = element(id);
-    if (!current)
-        return;
-    if (!resizeStartElement)
-        resizeStartElement = *current;
-    replaceElement(resized(*resizeStartElement, handle, translation.x() / w, translation.y() / h));
-    selectedElementID = id;
+    changeFromDragStart(id, resizeStartElement, translation, imageRect,
+                        [handle](const VeskMarkupElement& base, double dx, double dy) { return resized(base, handle, dx, dy); });
 }
 
 } // namespace vesk

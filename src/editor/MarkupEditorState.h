@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QString>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 namespace vesk {
@@ -109,6 +110,12 @@ public:
 private:
     void clearDrawing();
     void replaceElement(const VeskMarkupElement& element);
+    // A move or handle drag: every step starts again from the element as the drag found it, so
+    // the total translation applies once. Nothing happens on an empty picture or for an element
+    // that is gone.
+    void changeFromDragStart(const QUuid& id, std::optional<VeskMarkupElement>& dragStart, QPointF translation,
+                             const QRectF& imageRect,
+                             const std::function<VeskMarkupElement(const VeskMarkupElement&, double, double)>& change);
 };
 
 } // namespace vesk

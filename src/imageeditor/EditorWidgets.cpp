@@ -4,7 +4,9 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QPainter>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -86,6 +88,29 @@ QFrame* horizontalDivider(QWidget* parent)
 QFrame* verticalDivider(QWidget* parent)
 {
     return divider(QFrame::VLine, parent);
+}
+
+void layOutEditorSheet(QWidget* sheet, QWidget* header, QWidget* canvas, QWidget* sidebar, int sidebarWidth)
+{
+    auto* column = new QVBoxLayout(sheet);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(header);
+    column->addWidget(horizontalDivider(sheet));
+
+    auto* work = new QHBoxLayout;
+    work->setSpacing(0);
+    work->addWidget(canvas, 1);
+    work->addWidget(verticalDivider(sheet));
+    auto* scroll = new QScrollArea(sheet);
+    scroll->setFixedWidth(sidebarWidth);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setWidget(sidebar);
+    work->addWidget(scroll);
+    column->addLayout(work, 1);
 }
 
 BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this))

@@ -31,6 +31,10 @@ QVBoxLayout* addSection(QVBoxLayout* column, const QString& name, QWidget* paren
 QFrame* horizontalDivider(QWidget* parent);
 QFrame* verticalDivider(QWidget* parent);
 
+// Lays out an editor sheet: the header, a divider, then the work area of the canvas (taking all
+// the room left), a divider and the sidebar in a vertically scrolling column of `sidebarWidth`.
+void layOutEditorSheet(QWidget* sheet, QWidget* header, QWidget* canvas, QWidget* sidebar, int sidebarWidth);
+
 // A small indeterminate spinner, turning while it is visible.
 class BusyIndicator : public QWidget {
 public:

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -43,27 +42,10 @@ VeskImageEditor::VeskImageEditor(VeskItem item, SaveHandler onSave, QWidget* par
     setWindowTitle(QStringLiteral("Edit Image"));
     setMinimumSize(920, 620);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(makeHeader());
-    column->addWidget(horizontalDivider(this));
-
-    auto* work = new QHBoxLayout;
-    work->setSpacing(0);
+    QWidget* header = makeHeader();
     m_canvas = new ImageEditorCanvas(this);
-    work->addWidget(m_canvas, 1);
-    work->addWidget(verticalDivider(this));
-    auto* scroll = new QScrollArea(this);
-    scroll->setFixedWidth(270);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_controls = new ImageEditorControls;
-    scroll->setWidget(m_controls);
-    work->addWidget(scroll);
-    column->addLayout(work, 1);
+    layOutEditorSheet(this, header, m_canvas, m_controls, 270);
 
     connect(m_controls, &ImageEditorControls::settingsEdited, this, &VeskImageEditor::setSettings);
     connect(m_canvas->overlay(), &VeskCropOverlay::insetsChanged, this, [this](const CropInsets& crop) {

@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QScrollArea>
 #include <QShortcut>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -40,25 +39,9 @@ VeskMarkupEditor::VeskMarkupEditor(const QImage& image, QWidget* parent) : QDial
     setWindowTitle(QStringLiteral("Markup"));
     setMinimumSize(980, 680);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(makeHeader());
-    column->addWidget(horizontalDivider(this));
-
-    auto* work = new QHBoxLayout;
-    work->setSpacing(0);
+    QWidget* header = makeHeader();
     m_canvas = new MarkupCanvas(m_state, image, this);
-    work->addWidget(m_canvas, 1);
-    work->addWidget(verticalDivider(this));
-    auto* scroll = new QScrollArea(this);
-    scroll->setFixedWidth(240);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setWidget(makeSidebar());
-    work->addWidget(scroll);
-    column->addLayout(work, 1);
+    layOutEditorSheet(this, header, m_canvas, makeSidebar(), 240);
 
     connect(m_canvas, &MarkupCanvas::stateChanged, this, &VeskMarkupEditor::refresh);
     refresh();
@@ -139,49 +122,39 @@ QWidget* VeskMarkupEditor::makeSidebar()
     QVBoxLayout* history = addSection(column, QStringLiteral("History"), sidebar);
     auto* historyRow = new QHBoxLayout;
     historyRow->setSpacing(8);
-    m_undoButton = borderedButton(QStringLiteral("Undo"), QStringLiteral("arrow.uturn.backward"), sidebar);
-    m_undoButton->setObjectName(QStringLiteral("markupUndo"));
-    const auto undo = [this] {
-        m_state.undo();
-        m_canvas->refresh();
-        refresh();
+    // A command button, and its key where it has one. Keys act at once (a button's own
+    // shortcut would click it a moment later); a text field with the focus keeps them.
+    const auto commandButton = [this, sidebar](const QString& title, const QString& symbol, const QString& name,
+                                               void (MarkupEditorState::*command)(), const QKeySequence& keys) {
+        auto* button = borderedButton(title, symbol, sidebar);
+        button->setObjectName(name);
+        const auto run = [this, command] {
+            (m_state.*command)();
+            m_canvas->refresh();
+            refresh();
+        };
+        connect(button, &QPushButton::clicked, this, run);
+        if (!keys.isEmpty())
+            connect(new QShortcut(keys, this), &QShortcut::activated, this, run);
+        return button;
     };
-    connect(m_undoButton, &QPushButton::clicked, this, undo);
-    // Keys act at once (a button's own shortcut would click it a moment later); a text field
-    // with the focus keeps these keys for its own editing.
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this, undo);
-    m_redoButton = borderedButton(QStringLiteral("Redo"), QStringLiteral("arrow.uturn.forward"), sidebar);
-    m_redoButton->setObjectName(QStringLiteral("markupRedo"));
-    const auto redo = [this] {
-        m_state.redo();
-        m_canvas->refresh();
-        refresh();
-    };
-    connect(m_redoButton, &QPushButton::clicked, this, redo);
-    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this, redo);
+    m_undoButton = commandButton(QStringLiteral("Undo"), QStringLiteral("arrow.uturn.backward"),
+                                 QStringLiteral("markupUndo"), &MarkupEditorState::undo, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoButton = commandButton(QStringLiteral("Redo"), QStringLiteral("arrow.uturn.forward"),
+                                 QStringLiteral("markupRedo"), &MarkupEditorState::redo,
+                                 QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Z));
     historyRow->addWidget(m_undoButton);
     historyRow->addWidget(m_redoButton);
     history->addLayout(historyRow);
 
     column->addWidget(horizontalDivider(sidebar));
 
-    m_deleteButton = borderedButton(QStringLiteral("Delete Selected"), QStringLiteral("delete.left"), sidebar);
-    m_deleteButton->setObjectName(QStringLiteral("markupDeleteSelected"));
-    const auto deleteSelected = [this] {
-        m_state.deleteSelected();
-        m_canvas->refresh();
-        refresh();
-    };
-    connect(m_deleteButton, &QPushButton::clicked, this, deleteSelected);
-    connect(new QShortcut(QKeySequence(Qt::Key_Delete), this), &QShortcut::activated, this, deleteSelected);
+    m_deleteButton = commandButton(QStringLiteral("Delete Selected"), QStringLiteral("delete.left"),
+                                   QStringLiteral("markupDeleteSelected"), &MarkupEditorState::deleteSelected,
+                                   QKeySequence(Qt::Key_Delete));
     column->addWidget(m_deleteButton);
-    m_clearButton = borderedButton(QStringLiteral("Clear Markup"), QStringLiteral("trash"), sidebar);
-    m_clearButton->setObjectName(QStringLiteral("markupClear"));
-    connect(m_clearButton, &QPushButton::clicked, this, [this] {
-        m_state.clearMarkup();
-        m_canvas->refresh();
-        refresh();
-    });
+    m_clearButton = commandButton(QStringLiteral("Clear Markup"), QStringLiteral("trash"), QStringLiteral("markupClear"),
+                                  &MarkupEditorState::clearMarkup, QKeySequence());
     column->addWidget(m_clearButton);
     for (QPushButton* destructive : {m_deleteButton, m_clearButton}) {
         QPalette palette = destructive->palette();
