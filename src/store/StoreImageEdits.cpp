@@ -16,19 +16,6 @@ namespace {
 constexpr int kThumbnailWarmUpSize = 520;
 const QString kFallbackBaseName = QStringLiteral("Vesk-Image");
 
-// The item a derived item was made from, when it is still in the library; else the item itself.
-// One level only: every version points straight at the first item of its chain.
-VeskItem rootItemOf(const QList<VeskItem>& items, const VeskItem& item)
-{
-    if (!item.sourceItemID)
-        return item;
-    for (const VeskItem& candidate : items) {
-        if (candidate.id == *item.sourceItemID)
-            return candidate;
-    }
-    return item;
-}
-
 // A title or file name made safe as one file name: no folder separators, no NUL, and no leading
 // dots (which would hide the file or name "." and "..").
 QString safeFileNamePart(QString text)
@@ -67,7 +54,7 @@ std::optional<VeskItem> VeskStore::saveEditedImage(const QByteArray& data, const
     if (!isImageLikeItem(item))
         return std::nullopt;
 
-    const VeskItem root = rootItemOf(m_items, item);
+    const VeskItem root = sourceItem(item);
     const QUuid newID = QUuid::createUuid();
     const QString idString = uuidString(newID);
     const QString baseName = editedBaseName(item);
