@@ -15,9 +15,12 @@ PACKAGES=(
   libx11-dev libxcb1-dev
   libsqlite3-dev sqlite3 ffmpeg libssl-dev libexiv2-dev libheif-dev
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  libsecret-1-dev
   shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base
   # running GUI tests and the app headless, with a session bus
   xvfb xauth dbus dbus-x11 xdotool imagemagick
+  # a private, unlocked system keyring for the secure-item tests
+  gnome-keyring
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
