@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/VeskItem.h"
+// SecretStore, the secure items' keyring entries, is a platform service with its own stand-in.
+#include "platform/SecretStore.h"
 
 #include <QFuture>
 #include <QImage>
@@ -43,14 +45,6 @@ public:
     virtual bool synchronousSnapshot(const QString& reason) = 0;
 };
 
-// The system keyring entries of secure items.
-class SecretStore {
-public:
-    virtual ~SecretStore() = default;
-    // Removes the item's secret; a missing entry is no failure.
-    virtual void deleteItem(const QUuid& id) = 0;
-};
-
 // Sentence embeddings: text in, a vector or nothing out, computed off the main thread.
 class EmbeddingEngine {
 public:
@@ -78,11 +72,6 @@ public:
     void noteChange() override {}
     void requestLaunchSnapshot() override {}
     bool synchronousSnapshot(const QString&) override { return true; }
-};
-
-class NullSecretStore final : public SecretStore {
-public:
-    void deleteItem(const QUuid&) override {}
 };
 
 class NullEmbeddingEngine final : public EmbeddingEngine {

@@ -24,15 +24,9 @@ std::optional<SecureVeskKind> secureVeskKindFromRawValue(const QString& raw)
     return std::nullopt;
 }
 
-bool isSecureSearchableText(const QString& searchableText)
+bool isCreditCardItem(const VeskItem& item)
 {
-    return searchableText.contains(QLatin1String(kSecureSecretMarker))
-        || searchableText.contains(QLatin1String(kSecureCreditCardMarker));
-}
-
-bool isCreditCardSearchableText(const QString& searchableText)
-{
-    return searchableText.contains(QLatin1String(kSecureCreditCardMarker));
+    return item.searchableText.contains(QLatin1String(kSecureCreditCardMarkerText));
 }
 
 QString trimmedSecureText(const QString& text)
@@ -51,7 +45,7 @@ SecureItemFields secureItemFields(SecureVeskKind kind, const QString& name, cons
     if (!note.isEmpty())
         fields.text = note;
 
-    QStringList words{QLatin1String(kind == SecureVeskKind::CreditCard ? kSecureCreditCardMarker : kSecureSecretMarker)};
+    QStringList words{QLatin1String(kind == SecureVeskKind::CreditCard ? kSecureCreditCardMarkerText : kSecureSecretMarkerText)};
     for (const QString& part : {fields.title, fields.note, note}) {
         if (!part.isEmpty())
             words << part;

@@ -3,6 +3,9 @@
 // the markers that stand in an item's searchable text, and the item fields built from what the
 // user typed. The protected value itself is never part of any of these.
 
+#include "model/ItemFileKinds.h"
+#include "model/VeskItem.h"
+
 #include <QString>
 #include <array>
 #include <optional>
@@ -19,15 +22,10 @@ QString secureVeskKindRawValue(SecureVeskKind kind);
 // Exactly one of the two raw values (case-sensitive); anything else is no kind.
 std::optional<SecureVeskKind> secureVeskKindFromRawValue(const QString& raw);
 
-// The markers in searchableText. The secret marker does not occur inside the card marker, so a
-// card item never passes for a password item by its marker.
-inline constexpr const char* kSecureSecretMarker = "__vesk_secure__";
-inline constexpr const char* kSecureCreditCardMarker = "__vesk_secure_credit_card__";
-
-// Either marker anywhere in the text (plain, case-sensitive).
-bool isSecureSearchableText(const QString& searchableText);
-// The card marker anywhere in the text.
-bool isCreditCardSearchableText(const QString& searchableText);
+// A secure item carries either marker of model/ItemFileKinds.h in its searchable text
+// (itemHasSecureMarker); a card item carries the card marker. The secret marker does not occur
+// inside the card marker, so a card item never passes for a password item by its marker.
+bool isCreditCardItem(const VeskItem& item);
 
 // White space and line breaks removed from both ends, nothing else.
 QString trimmedSecureText(const QString& text);

@@ -3,6 +3,7 @@
 #include "images/PreparedPreviewCache.h"
 #include "images/ThumbnailCache.h"
 #include "platform/AppPaths.h"
+#include "platform/LibsecretSecretStore.h"
 
 #include <QDir>
 
@@ -24,6 +25,7 @@ VeskServices makeRealServices(const QString& dataDirectory)
     services.dataDirectory = dataDirectory.isEmpty() ? AppPaths::dataDirectory()
                                                      : QDir(dataDirectory).absolutePath();
     installImageCaches(services);
+    services.secrets = std::make_shared<LibsecretSecretStore>();
     return services.completed();
 }
 

@@ -8,8 +8,9 @@
 namespace vesk {
 
 // The services the application runs with, for a library folder (the default one when empty):
-// the real clock and settings, the picture caches in that folder, and every real engine. main(),
-// tools and benchmarks start a store through this, so they behave exactly as the window does.
+// the real clock and settings, the picture caches in that folder, the system keyring, and every
+// real engine. main(), tools and benchmarks start a store through this, so they behave exactly as
+// the window does.
 VeskServices makeRealServices(const QString& dataDirectory = QString());
 
 // Creates the picture caches in services.dataDirectory and hands them to the services, so that

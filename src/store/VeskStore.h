@@ -204,6 +204,24 @@ public:
     void updateRichText(const QUuid& id, const QByteArray& rtf);
     // End of rich text operations
 
+    // Secure item operations (StoreSecure.cpp)
+    // New password or card items: the protected value goes to the system keyring first, and the
+    // item (name, details, reference note and a marker, never the value) is committed only once
+    // that worked. False, with nothing stored, for unacceptable values or a failed keyring write.
+    bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
+    bool addCreditCard(const QString& name, const QString& details, const QString& number,
+                       const QString& expiration, const QString& code, const QString& note);
+    // Edits of the item in items() with item's identifier, keyring first. A blank new secret
+    // keeps the stored one. A password edit refuses card items and a card edit refuses password
+    // items, so an edit never changes an item's kind.
+    bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                          const QString& newSecret, const QString& note);
+    bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
+                          const QString& expiration, const QString& cvv, const QString& note);
+    // Why the last of these operations could not reach the keyring; none after one that could.
+    const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
+    // End of secure item operations
+
     // Face operations (StoreFaces.cpp)
     void startFaceBackfill();
     // Forgets, in memory only, the face data of these items.
@@ -339,6 +357,10 @@ private:
 
     // Rich text members
     // End of rich text members
+
+    // Secure item members
+    std::optional<KeychainError> m_lastKeychainFailure;
+    // End of secure item members
 
     // Face members
     // End of face members

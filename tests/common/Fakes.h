@@ -81,4 +81,39 @@ public:
     QHash<QUuid, std::shared_ptr<QPromise<QImage>>> pending;
 };
 
+// Keyring entries in memory. Every call is recorded; `failWrites` or `failReads` make the next
+// calls fail the way a refusing keyring does (the entries stay as they were).
+class FakeSecretStore final : public SecretStore {
+public:
+    Expected<void, KeychainError> saveSecret(const QUuid& id, const QByteArray& value) override
+    {
+        ++writes;
+        if (failWrites)
+            return unexpected(*failWrites);
+        entries.insert(id, value);
+        return {};
+    }
+    Expected<std::optional<QByteArray>, KeychainError> readSecret(const QUuid& id) override
+    {
+        ++reads;
+        if (failReads)
+            return unexpected(*failReads);
+        if (!entries.contains(id))
+            return std::optional<QByteArray>();
+        return std::optional<QByteArray>(entries.value(id));
+    }
+    void deleteItem(const QUuid& id) override
+    {
+        deleted.append(id);
+        entries.remove(id);
+    }
+
+    QHash<QUuid, QByteArray> entries;
+    std::optional<KeychainError> failWrites;
+    std::optional<KeychainError> failReads;
+    int writes = 0;
+    int reads = 0;
+    QList<QUuid> deleted;
+};
+
 } // namespace vesk::test

@@ -41,6 +41,7 @@ protected:
         s.dataDirectory = dataDir;
         s.recoverySnapshots = snapshots;
         s.thumbnails = thumbnails;
+        s.secrets = secrets;
         s.lexicalSearchDelayMs = 1;
         s.deepSearchDelayMs = 2;
         s.faceBackfillPauseMs = 1;
@@ -155,6 +156,7 @@ protected:
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<RecordingSnapshots> snapshots = std::make_shared<RecordingSnapshots>();
     std::shared_ptr<FakeThumbnails> thumbnails = std::make_shared<FakeThumbnails>();
+    std::shared_ptr<FakeSecretStore> secrets = std::make_shared<FakeSecretStore>();
     QStringList logLines;
 };
 

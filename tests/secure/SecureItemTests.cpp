@@ -1,4 +1,4 @@
-#include "platform/SecretStore.h"
+#include "common/Fakes.h"
 #include "secure/CreditCardPayload.h"
 #include "secure/SecureKinds.h"
 #include "secure/SecureVeskKeychain.h"
@@ -18,13 +18,26 @@ TEST(SecureKinds, RawValuesAreExactAndCaseSensitive)
 
 TEST(SecureKinds, MarkersTellSecureItemsAndCardsApart)
 {
-    EXPECT_TRUE(isSecureSearchableText(QStringLiteral("__vesk_secure__ Router")));
-    EXPECT_FALSE(isCreditCardSearchableText(QStringLiteral("__vesk_secure__ Router")));
-    EXPECT_TRUE(isSecureSearchableText(QStringLiteral("__vesk_secure_credit_card__ Visa")));
-    EXPECT_TRUE(isCreditCardSearchableText(QStringLiteral("__vesk_secure_credit_card__ Visa")));
-    EXPECT_TRUE(isSecureSearchableText(QStringLiteral("notes mention __vesk_secure__ midway")));
-    EXPECT_FALSE(isSecureSearchableText(QStringLiteral("vesk secure credit card vesk_secure")));
-    EXPECT_FALSE(isSecureSearchableText(QStringLiteral("__VESK_SECURE__ Router")));
+    const auto withText = [](const char* searchableText) {
+        VeskItem item;
+        item.searchableText = QString::fromUtf8(searchableText);
+        return item;
+    };
+    const struct {
+        const char* searchableText;
+        bool secure;
+        bool card;
+    } cases[] = {
+        {"__vesk_secure__ Router", true, false},
+        {"__vesk_secure_credit_card__ Visa", true, true},
+        {"notes mention __vesk_secure__ midway", true, false},
+        {"vesk secure credit card vesk_secure", false, false},
+        {"__VESK_SECURE__ Router", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(itemHasSecureMarker(withText(c.searchableText)), c.secure) << c.searchableText;
+        EXPECT_EQ(isCreditCardItem(withText(c.searchableText)), c.card) << c.searchableText;
+    }
 }
 
 TEST(SecureKinds, ItemFieldsKeepDetailsInNoteAndReferenceNoteInText)
@@ -59,35 +72,10 @@ TEST(CreditCardPayload, KeychainTextIsThreeLinesAndNothingElseReadsBack)
     EXPECT_EQ(CreditCardPayload::fromKeychainText(QString()), std::nullopt);
 }
 
-namespace {
-
-// Entries in memory, the way the keyring keeps bytes.
-class MemorySecretStore final : public SecretStore {
-public:
-    Expected<void, KeychainError> saveSecret(const QUuid& id, const QByteArray& value) override
-    {
-        entries.insert(id, value);
-        return {};
-    }
-    Expected<std::optional<QByteArray>, KeychainError> readSecret(const QUuid& id) override
-    {
-        if (failRead)
-            return unexpected(KeychainError::fromStatus(9, QStringLiteral("The keyring is locked")));
-        if (!entries.contains(id))
-            return std::optional<QByteArray>();
-        return std::optional<QByteArray>(entries.value(id));
-    }
-    void deleteItem(const QUuid& id) override { entries.remove(id); }
-
-    QHash<QUuid, QByteArray> entries;
-    bool failRead = false;
-};
-
-} // namespace
 
 TEST(SecureVeskKeychain, SecretsAreStoredAsTheirExactUtf8Bytes)
 {
-    MemorySecretStore store;
+    test::FakeSecretStore store;
     const QUuid id = QUuid::createUuid();
     const QString secret = QStringLiteral(" pass\nwörd\n\n ");
     ASSERT_TRUE(SecureVeskKeychain::saveSecret(store, secret, id));
@@ -100,7 +88,7 @@ TEST(SecureVeskKeychain, SecretsAreStoredAsTheirExactUtf8Bytes)
 
 TEST(SecureVeskKeychain, ReadsTellMissingEntriesFromUnreadableOnes)
 {
-    MemorySecretStore store;
+    test::FakeSecretStore store;
     const QUuid id = QUuid::createUuid();
     EXPECT_EQ(*SecureVeskKeychain::readSecret(store, id), std::nullopt);
     EXPECT_EQ(*SecureVeskKeychain::readCreditCard(store, id), std::nullopt);
@@ -115,7 +103,7 @@ TEST(SecureVeskKeychain, ReadsTellMissingEntriesFromUnreadableOnes)
     EXPECT_EQ(*SecureVeskKeychain::readSecret(store, id), QString());
     EXPECT_FALSE(SecureVeskKeychain::readCreditCard(store, id)) << "an empty value is one piece, not a card";
 
-    store.failRead = true;
+    store.failReads = KeychainError::fromStatus(9, QStringLiteral("The keyring is locked"));
     auto failed = SecureVeskKeychain::readSecret(store, id);
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().localizedDescription(), QStringLiteral("The keyring is locked"));
@@ -123,7 +111,7 @@ TEST(SecureVeskKeychain, ReadsTellMissingEntriesFromUnreadableOnes)
 
 TEST(SecureVeskKeychain, CardsRoundTripThroughTheirKeychainText)
 {
-    MemorySecretStore store;
+    test::FakeSecretStore store;
     const QUuid id = QUuid::createUuid();
     const CreditCardPayload card{QStringLiteral("378282246310005"), QString(), QStringLiteral("1234")};
     ASSERT_TRUE(SecureVeskKeychain::saveCreditCard(store, card, id));
