@@ -1,0 +1,103 @@
+// A secure item's protected values reach the system keyring and nothing else: after creating,
+// editing, searching and snapshotting, no file of the library folder nor the settings file, and
+// no log line, holds them. Runs the application's real services against a private test keyring.
+#include "common/TestEnvironment.h"
+#include "common/TestKeyring.h"
+#include "platform/Settings.h"
+#include "platform/Log.h"
+#include "search/LexicalMatch.h"
+#include "secure/SecureVeskKeychain.h"
+#include "store/RealServices.h"
+#include "store/VeskStore.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace vesk::test {
+namespace {
+
+// Every file under the folder, and the extra files, that holds the needle.
+QStringList filesHolding(const QString& folder, const QStringList& extraFiles, const QByteArray& needle)
+{
+    QStringList paths = extraFiles;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        paths << files.next();
+    QStringList holding;
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(needle))
+            holding << path;
+    }
+    return holding;
+}
+
+TEST(SecureItemLeaks, ProtectedValuesReachNoFileNoIndexAndNoLogLine)
+{
+    const QString keyring = useTestKeyring();
+    ASSERT_TRUE(keyring.isEmpty()) << keyring.toStdString();
+    QStringList logLines;
+    setVeskLogCapture([&logLines](const QString& line) { logLines << line; });
+
+    const QString dataDir = makeTempDirectory(QStringLiteral("leaks"));
+    VeskServices services = makeRealServices(dataDir);
+    services.lexicalSearchDelayMs = 1;
+    services.deepSearchDelayMs = 2;
+    const QStringList secrets{QStringLiteral("Sesame-first-4f9c2a"), QStringLiteral("Sesame-second-b71e0d"),
+                              QStringLiteral("4000056655665556"), QStringLiteral("378282246310005")};
+    const QStringList codes{QStringLiteral("987"), QStringLiteral("1234")};
+
+    auto store = std::make_unique<VeskStore>(services);
+    const auto expectNoFileOrLineHolds = [&](const char* stage) {
+        for (const QString& needle : secrets) {
+            EXPECT_EQ(filesHolding(dataDir, {IniSettings::defaultFilePath()}, needle.toUtf8()), QStringList())
+                << stage << ": " << needle.toStdString();
+            EXPECT_EQ(logLines.filter(needle), QStringList()) << stage << ": " << needle.toStdString();
+        }
+    };
+    // Searches for every protected value, snapshots, then looks at everything the library keeps.
+    const auto expectNothingHolds = [&](const char* stage) {
+        for (const QString& query : secrets) {
+            store->setSearchText(query);
+            store->refreshFilteredItems(query);
+            EXPECT_TRUE(store->lexicalMatch(query).scores.isEmpty()) << stage << ": " << query.toStdString();
+        }
+        store->setSearchText(QString());
+        services.recoverySnapshots->synchronousSnapshot(QStringLiteral("secure-item check"));
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        for (const VeskItem& item : store->items()) {
+            for (const QString& field : {item.title, item.text.value_or(QString()), item.note, item.searchableText}) {
+                for (const QString& code : codes)
+                    EXPECT_FALSE(field.contains(code)) << stage << ": a card code in " << field.toStdString();
+            }
+        }
+        expectNoFileOrLineHolds(stage);
+    };
+
+    ASSERT_TRUE(store->addSecureItem(QStringLiteral("Router admin"), QStringLiteral("home"), secrets[0],
+                                     QStringLiteral("in the hall")));
+    const VeskItem password = store->items().first();
+    ASSERT_TRUE(store->addCreditCard(QStringLiteral("Travel card"), QString(), secrets[2], QStringLiteral("12/26"),
+                                     codes[0], QString()));
+    const VeskItem card = store->items().first();
+    expectNothingHolds("created");
+
+    ASSERT_TRUE(store->updateSecureItem(password, QStringLiteral("Router"), QStringLiteral("home"), secrets[1],
+                                        QString()));
+    ASSERT_TRUE(store->updateCreditCard(card, QStringLiteral("Travel card"), QStringLiteral("joint"), secrets[3],
+                                        QStringLiteral("01/30"), codes[1], QString()));
+    EXPECT_EQ(SecureVeskKeychain::readSecret(*services.secrets, password.id).value(), secrets[1]);
+    EXPECT_EQ(SecureVeskKeychain::readCreditCard(*services.secrets, card.id).value()->number, secrets[3]);
+    expectNothingHolds("edited");
+
+    store.reset(); // the database closes and folds its journal in
+    expectNoFileOrLineHolds("closed");
+    setVeskLogCapture({});
+    EXPECT_TRUE(QFile::exists(dataDir + QStringLiteral("/vesk.sqlite3"))) << "the check looked at a real library";
+}
+
+} // namespace
+} // namespace vesk::test
