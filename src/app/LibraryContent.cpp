@@ -6,6 +6,7 @@
 #include "imageeditor/VeskImageEditor.h"
 #include "pane/SplitLayout.h"
 #include "pane/VeskPreview.h"
+#include "secureview/SecureVeskPreview.h"
 #include "store/VeskStore.h"
 
 #include <QVBoxLayout>
@@ -38,6 +39,9 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
         editor->open();
     };
     m_preview->setSheets(std::move(sheets));
+    m_preview->setSectionFactory(PreviewSection::Secure, [&store](const VeskItem& item, QWidget* parent) {
+        return new SecureVeskPreview(store, item, nullptr, parent);
+    });
     m_split = new SplitLayout(std::move(settings), m_grid, m_preview, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,6 +1,7 @@
 #include "app/VeskApp.h"
 
 #include "app/ClipboardCapture.h"
+#include "app/SecureCaptureSheet.h"
 #include "app/TextCaptureSheet.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
@@ -45,6 +46,7 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_summonKey->setMainWindow(m_mainWindow.get());
     m_keys = std::make_unique<KeyboardCommands>(*m_mainWindow, m_quickLook);
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
+    m_mainWindow->setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
     m_mainWindow->setSheetFactory(SheetFlag::AboutVesk, [](MainWindow& window) { return new VeskAboutCard(&window); });
 
     m_aboutWindow = std::make_unique<AboutWindowController>([] { return Theme::current().appearanceRawValue(); });

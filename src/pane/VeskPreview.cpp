@@ -150,6 +150,12 @@ void VeskPreview::setRichTextUpdater(std::function<void(const QUuid&, const QByt
     m_updateRichText = std::move(update);
 }
 
+void VeskPreview::setSectionFactory(PreviewSection section, SectionFactory factory)
+{
+    m_sectionFactories.insert(int(section), std::move(factory));
+    rebuild();
+}
+
 void VeskPreview::followSelection()
 {
     if (m_followsSelection)
@@ -243,7 +249,10 @@ void VeskPreview::rebuild()
                     m_updateRichText(id, rtf);
             };
         }
-        if (QWidget* section = makePreviewSection(m_section, item, context, content))
+        QWidget* section = makePreviewSection(m_section, item, context, content);
+        if (!section && m_sectionFactories.value(int(m_section)))
+            section = m_sectionFactories.value(int(m_section))(item, content);
+        if (section)
             column->addWidget(section);
 
         column->addSpacing(10);

@@ -4,6 +4,7 @@
 #include "pane/PreviewKindDecision.h"
 #include "model/VeskItem.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -52,6 +53,9 @@ public:
     // The player behind audio sections (tests give a silent one).
     void setAudioBackendFactory(std::function<std::unique_ptr<AudioBackend>()> factory) { m_audioBackend = std::move(factory); }
     void setRichTextUpdater(std::function<void(const QUuid&, const QByteArray&)> update);
+    // Builds the body of a section that views above the pane provide (the secure items' view).
+    using SectionFactory = std::function<QWidget*(const VeskItem& item, QWidget* parent)>;
+    void setSectionFactory(PreviewSection section, SectionFactory factory);
 
     // The section on show and the widget holding all of the current item's content (a new one
     // for every focused item).
@@ -75,6 +79,7 @@ private:
     std::function<void(const QUrl&)> m_open;
     std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
     std::function<std::unique_ptr<AudioBackend>()> m_audioBackend;
+    QHash<int, SectionFactory> m_sectionFactories;
     // The rich text the text section was built from (or last reported by it).
     std::optional<QByteArray> m_shownRichText;
     std::optional<VeskItem> m_item;

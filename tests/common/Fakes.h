@@ -2,16 +2,20 @@
 // The one set of test stand-ins for the store's collaborators.
 
 #include "model/ServiceInterfaces.h"
+#include "platform/Timers.h"
 
 #include <QFuture>
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPointer>
 #include <QPromise>
 #include <QStringList>
 #include <QUuid>
+#include <algorithm>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace vesk::test {
 
@@ -114,6 +118,54 @@ public:
     int writes = 0;
     int reads = 0;
     QList<QUuid> deleted;
+};
+
+// Delays whose time moves only by advance(): due actions run in the order they fall due.
+class FakeTimers final : public Timers {
+public:
+    std::shared_ptr<PendingDelay> after(int delayMs, QObject* context, std::function<void()> action) override
+    {
+        auto pending = std::make_shared<PendingDelay>();
+        m_waiting.push_back({m_nowMs + delayMs, m_sequence++, QPointer<QObject>(context), pending, std::move(action)});
+        return pending;
+    }
+
+    void advance(qint64 ms)
+    {
+        const qint64 until = m_nowMs + ms;
+        for (;;) {
+            auto next = std::min_element(m_waiting.begin(), m_waiting.end(), [](const Waiting& a, const Waiting& b) {
+                return a.dueMs != b.dueMs ? a.dueMs < b.dueMs : a.sequence < b.sequence;
+            });
+            if (next == m_waiting.end() || next->dueMs > until)
+                break;
+            Waiting due = std::move(*next);
+            m_waiting.erase(next);
+            m_nowMs = due.dueMs;
+            if (due.context && !due.pending->isCancelled())
+                due.action();
+        }
+        m_nowMs = until;
+    }
+
+    // Delays neither run nor cancelled yet.
+    int pendingCount() const
+    {
+        return int(std::count_if(m_waiting.begin(), m_waiting.end(),
+                                 [](const Waiting& w) { return w.context && !w.pending->isCancelled(); }));
+    }
+
+private:
+    struct Waiting {
+        qint64 dueMs;
+        quint64 sequence;
+        QPointer<QObject> context;
+        std::shared_ptr<PendingDelay> pending;
+        std::function<void()> action;
+    };
+    qint64 m_nowMs = 0;
+    quint64 m_sequence = 0;
+    std::vector<Waiting> m_waiting;
 };
 
 } // namespace vesk::test

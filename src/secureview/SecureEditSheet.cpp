@@ -1,0 +1,191 @@
+#include "secureview/SecureEditSheet.h"
+
+#include "platform/ui/Theme.h"
+#include "secure/CardRules.h"
+#include "secure/SecureKinds.h"
+#include "secureview/SecureBadges.h"
+#include "secureview/SecureFormParts.h"
+#include "secureview/SecurePanel.h"
+#include "secureview/SecureVeskPreview.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+namespace {
+
+const QString kFailure = QStringLiteral("Vesk couldn't save these Secure Vesk changes.");
+
+// The field starts with the value and from then on writes every change back to it.
+void bind(QLineEdit* field, QPointer<SecureVeskPreview> preview, QString SecureEditValues::*value)
+{
+    field->setText(preview->editValues().*value);
+    QObject::connect(field, &QLineEdit::textChanged, field, [preview, value](const QString& text) {
+        if (preview)
+            preview->editValues().*value = text;
+    });
+}
+
+} // namespace
+
+SecureEditSheet::SecureEditSheet(SecureVeskPreview& preview, QWidget* parent)
+    : QDialog(parent), m_preview(&preview)
+{
+    const bool card = preview.isCardItem();
+    setObjectName(QStringLiteral("secureEditSheet"));
+    setWindowTitle(card ? QStringLiteral("Edit Credit Card Vesk") : QStringLiteral("Edit Secure Vesk"));
+    setWindowModality(Qt::WindowModal);
+    if (parent)
+        setWindowFlags(windowFlags() | Qt::Sheet);
+    setFixedWidth(card ? 590 : 570);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(22, 22, 22, 22);
+    column->setSpacing(16);
+
+    // Header.
+    auto* header = new QHBoxLayout;
+    header->setSpacing(10);
+    header->addWidget(new SecureShieldGlyph(22, this), 0, Qt::AlignVCenter);
+    auto* headerText = new QVBoxLayout;
+    headerText->setSpacing(3);
+    auto* badges = new QHBoxLayout;
+    badges->setSpacing(7);
+    badges->addWidget(new SecureStatusBadge(false, this));
+    if (card)
+        badges->addWidget(new CreditCardStatusBadge(false, this));
+    badges->addStretch(1);
+    headerText->addLayout(badges);
+    auto* title = new QLabel(windowTitle(), this);
+    title->setObjectName(QStringLiteral("secureEditTitle"));
+    QFont titleFont = Theme::font(TextStyle::Title2);
+    titleFont.setWeight(QFont::Bold);
+    title->setFont(titleFont);
+    headerText->addWidget(title);
+    headerText->addWidget(makeSecureCaption(
+        card ? QStringLiteral("Card number, expiration, and code remain protected in the system keyring.")
+             : QStringLiteral("Update the reference details. Leave the secret blank to keep the current one."),
+        TextStyle::Caption, false, this));
+    header->addLayout(headerText, 1);
+    column->addLayout(header);
+
+    addReferenceFields(column);
+    if (card)
+        addCardFields(column);
+    else
+        addPasswordFields(column);
+
+    // Footer.
+    auto* footer = new QVBoxLayout;
+    footer->setSpacing(10);
+    m_failureLine = makeSymbolLabel(QStringLiteral("exclamationmark.triangle"), kFailure, this,
+                                    QStringLiteral("secureEditFailure"));
+    m_failureText = m_failureLine->findChild<QLabel*>(QStringLiteral("secureEditFailureText"));
+    m_failureLine->setVisible(preview.editValues().saveFailed);
+    footer->addWidget(m_failureLine, 0, Qt::AlignHCenter);
+    auto* buttons = new QHBoxLayout;
+    QWidget* protectedNote = makeSymbolLabel(QStringLiteral("lock.fill"),
+                                             QStringLiteral("Protected fields remain in the system keyring"), this,
+                                             QStringLiteral("secureEditFooter"));
+    protectedNote->findChild<QLabel*>(QStringLiteral("secureEditFooterText"))->setWordWrap(false);
+    buttons->addWidget(protectedNote);
+    buttons->addStretch(1);
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancelButton->setAutoDefault(false);
+    buttons->addWidget(m_cancelButton);
+    m_saveButton = makeProminentSheetButton(QStringLiteral("Save Changes"), this);
+    buttons->addWidget(m_saveButton);
+    footer->addLayout(buttons);
+    column->addLayout(footer);
+
+    const auto enableSave = [this] { m_saveButton->setEnabled(!trimmedSecureText(m_title->text()).isEmpty()); };
+    enableSave();
+    connect(m_title, &QLineEdit::textChanged, this, enableSave);
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] {
+        if (m_preview)
+            m_preview->cancelEditing();
+        else
+            reject();
+    });
+    connect(m_saveButton, &QPushButton::clicked, this, [this] {
+        if (m_preview)
+            m_preview->saveEdits();
+    });
+    connect(&preview, &SecureVeskPreview::editSaveFailedChanged, this, &SecureEditSheet::showSaveFailure);
+    adjustSize();
+}
+
+void SecureEditSheet::addReferenceFields(QVBoxLayout* column)
+{
+    auto* fields = new QVBoxLayout;
+    fields->setSpacing(12);
+    m_title = makeSecureLineEdit(QStringLiteral("Name"), this);
+    bind(m_title, m_preview, &SecureEditValues::title);
+    fields->addLayout(makeLabelledField(QStringLiteral("Name"), m_title, this));
+    m_details = makeSecureLineEdit(QStringLiteral("Optional — searchable in Vesk"), this);
+    bind(m_details, m_preview, &SecureEditValues::details);
+    fields->addLayout(makeLabelledField(QStringLiteral("Details"), m_details, this));
+    m_note = makeReferenceNoteEditor(100, this);
+    m_note->setPlainText(m_preview->editValues().note);
+    connect(m_note, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_preview)
+            m_preview->editValues().note = m_note->toPlainText();
+    });
+    fields->addLayout(makeLabelledField(QStringLiteral("Reference note"), m_note, this));
+    column->addLayout(fields);
+}
+
+void SecureEditSheet::addPasswordFields(QVBoxLayout* column)
+{
+    // Never shows the current secret: it starts empty, and no control reveals what is typed.
+    m_secret = makeSecureLineEdit(QStringLiteral("Leave blank to keep the current secret"), this);
+    m_secret->setEchoMode(QLineEdit::Password);
+    bind(m_secret, m_preview, &SecureEditValues::secret);
+    column->addLayout(makeLabelledField(QStringLiteral("New password / secret"), m_secret, this));
+}
+
+void SecureEditSheet::addCardFields(QVBoxLayout* column)
+{
+    auto* block = new SecurePanel({13, 0.06}, this);
+    auto* card = new QVBoxLayout(block);
+    card->setContentsMargins(14, 14, 14, 14);
+    card->setSpacing(12);
+    card->addWidget(new CreditCardStatusBadge(false, block), 0, Qt::AlignLeft);
+    m_cardNumber = makeSecureLineEdit(QStringLiteral("1234 5678 9012 3456"), block);
+    card->addLayout(makeLabelledField(QStringLiteral("Card number"), m_cardNumber, block));
+    auto* row = new QHBoxLayout;
+    row->setSpacing(12);
+    m_expiration = makeSecureLineEdit(QStringLiteral("MM/YY"), block);
+    row->addLayout(makeLabelledField(QStringLiteral("Expiration"), m_expiration, block));
+    m_code = makeSecureLineEdit(QStringLiteral("3 or 4 digits"), block);
+    row->addLayout(makeLabelledField(QStringLiteral("Code"), m_code, block));
+    card->addLayout(row);
+    column->addWidget(block);
+
+    bind(m_cardNumber, m_preview, &SecureEditValues::cardNumber);
+    bind(m_expiration, m_preview, &SecureEditValues::expiration);
+    bind(m_code, m_preview, &SecureEditValues::cvv);
+    // Shaping reacts to changes from here on, not to the values the sheet opened with.
+    shapeWhileTyping(m_cardNumber, shapedCardNumberInput);
+    shapeWhileTyping(m_expiration, shapedExpirationInput);
+    shapeWhileTyping(m_code, shapedCodeInput);
+}
+
+void SecureEditSheet::showSaveFailure()
+{
+    if (!m_preview)
+        return;
+    const bool failed = m_preview->editValues().saveFailed;
+    if (failed) {
+        const QString reason = m_preview->editFailureReason();
+        m_failureText->setText(reason.isEmpty() ? kFailure : kFailure + QLatin1Char(' ') + reason);
+    }
+    m_failureLine->setVisible(failed);
+}
+
+} // namespace vesk
