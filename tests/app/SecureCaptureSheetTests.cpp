@@ -1,0 +1,97 @@
+// The "Secure" button's composer over a real store, and the pane's view of a secure item.
+#include "AppTestSupport.h"
+
+#include "app/ControlsStrip.h"
+#include "app/LibraryContent.h"
+#include "app/SecureCaptureSheet.h"
+#include "pane/VeskPreview.h"
+#include "secureview/SecureVeskComposer.h"
+#include "secureview/SecureVeskPreview.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+using SecureCaptureSheetTest = WindowTest;
+
+SecureVeskComposer* openComposer(MainWindow& window)
+{
+    QTest::mouseClick(window.controlsStrip()->secureButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    return qobject_cast<SecureVeskComposer*>(window.presentedSheet(SheetFlag::SecureCapture));
+}
+
+TEST_F(SecureCaptureSheetTest, AnAcceptedSaveClosesTheSheetAndARefusedOneKeepsItOpen)
+{
+    MainWindow& window = makeWindow();
+    window.setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
+    window.show();
+
+    SecureVeskComposer* composer = openComposer(window);
+    ASSERT_NE(composer, nullptr);
+    composer->titleField()->setText(QStringLiteral("Router"));
+    composer->secretField()->setText(QStringLiteral("pw"));
+    secrets->failWrites = KeychainError::fromStatus(2, QStringLiteral("locked"));
+    QTest::mouseClick(composer->saveButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.state().showingSecureCapture());
+    EXPECT_TRUE(composer->saveFailed());
+    EXPECT_TRUE(store->items().isEmpty());
+
+    secrets->failWrites.reset();
+    QTest::mouseClick(composer->saveButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.state().showingSecureCapture());
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().title, QStringLiteral("Router"));
+    EXPECT_EQ(secrets->entries.value(store->items().first().id), QByteArray("pw"));
+}
+
+TEST_F(SecureCaptureSheetTest, CancelClosesAndTheNextOpeningIsEmpty)
+{
+    MainWindow& window = makeWindow();
+    window.setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
+    window.show();
+    SecureVeskComposer* composer = openComposer(window);
+    ASSERT_NE(composer, nullptr);
+    composer->setKind(SecureVeskKind::CreditCard);
+    composer->titleField()->setText(QStringLiteral("Typed"));
+    QTest::mouseClick(composer->cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(window.state().showingSecureCapture());
+    QCoreApplication::processEvents();
+
+    composer = openComposer(window);
+    ASSERT_NE(composer, nullptr);
+    EXPECT_EQ(composer->kind(), SecureVeskKind::Secret);
+    EXPECT_TRUE(composer->titleField()->text().isEmpty());
+}
+
+TEST_F(SecureCaptureSheetTest, ASelectedSecureItemShowsItsSecureViewInThePane)
+{
+    MainWindowState state;
+    LibraryContent content(*store, state, settings);
+    ASSERT_TRUE(store->addSecureItem(QStringLiteral("Router"), QString(), QStringLiteral("pw"), QString()));
+    QCoreApplication::processEvents();
+    auto* secure = content.preview()->findChild<SecureVeskPreview*>();
+    ASSERT_NE(secure, nullptr);
+    EXPECT_EQ(secure->item().id, store->items().first().id);
+    EXPECT_EQ(secure->secret(), QStringLiteral("pw"));
+
+    // An accepted edit replaces the view with one of the edited item, which reads the values anew.
+    secure->beginEditing();
+    secure->editSheet()->titleField()->setText(QStringLiteral("Router 2"));
+    secure->editSheet()->secretField()->setText(QStringLiteral("new"));
+    QTest::mouseClick(secure->editSheet()->saveButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QList<SecureVeskPreview*> views = content.preview()->findChildren<SecureVeskPreview*>();
+    ASSERT_EQ(views.size(), 1);
+    EXPECT_EQ(views.first()->item().title, QStringLiteral("Router 2"));
+    EXPECT_EQ(views.first()->secret(), QStringLiteral("new"));
+    EXPECT_FALSE(views.first()->showingEditSheet());
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,132 @@
+#include "secureview/SecureViewFixture.h"
+
+#include "secure/CreditCardPayload.h"
+#include "secureview/SecureBadges.h"
+#include "secureview/SecureEditSheet.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+using SecureEditSheetTest = SecureViewTest;
+
+void type(QLineEdit* field, const QString& text)
+{
+    QTest::keyClicks(field, text);
+}
+
+TEST_F(SecureEditSheetTest, PasswordFormStartsFromTheItemWithABlankSecretAndSavesThroughTheStore)
+{
+    const VeskItem item = addPassword(QStringLiteral("Router"), QStringLiteral("old"), QStringLiteral(" home "),
+                                      QStringLiteral(" hall "));
+    auto preview = makePreview(item);
+    preview->beginEditing();
+    SecureEditSheet* sheet = preview->editSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->titleField()->text(), QStringLiteral("Router"));
+    EXPECT_EQ(sheet->detailsField()->text(), QStringLiteral("home"));
+    EXPECT_EQ(sheet->noteEditor()->toPlainText(), QStringLiteral("hall"));
+    EXPECT_EQ(sheet->secretField()->text(), QString()) << "the loaded secret is never shown here";
+    EXPECT_EQ(sheet->cardNumberField(), nullptr);
+    EXPECT_EQ(sheet->findChildren<CreditCardStatusBadge*>().size(), 0);
+
+    sheet->titleField()->setText(QStringLiteral("   "));
+    EXPECT_FALSE(sheet->saveButton()->isEnabled());
+    sheet->titleField()->setText(QStringLiteral(" Router 2 "));
+    type(sheet->secretField(), QStringLiteral(" new "));
+    QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
+    EXPECT_FALSE(preview->showingEditSheet());
+    EXPECT_EQ(secrets->entries.value(item.id), QByteArray("new"));
+    EXPECT_EQ(store->items().at(store->indexOfItem(item.id)).title, QStringLiteral("Router 2"));
+
+    preview->toggleReveal();
+    QCoreApplication::processEvents(); // the values are read again, hidden
+    EXPECT_FALSE(preview->isRevealed());
+    EXPECT_EQ(preview->secret(), QStringLiteral("new"));
+}
+
+TEST_F(SecureEditSheetTest, CardFormShapesTypingAndKeepsWhatWasTypedAfterARefusal)
+{
+    const VeskItem card = addCard(QStringLiteral("Visa"), QStringLiteral("4111111111111111"), QStringLiteral("12/26"),
+                                  QStringLiteral("123"));
+    auto preview = makePreview(card);
+    preview->beginEditing();
+    SecureEditSheet* sheet = preview->editSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->cardNumberField()->text(), QStringLiteral("4111 1111 1111 1111"));
+    EXPECT_EQ(sheet->expirationField()->text(), QStringLiteral("12/26"));
+    EXPECT_EQ(sheet->codeField()->text(), QStringLiteral("123"));
+    EXPECT_EQ(sheet->secretField(), nullptr);
+    EXPECT_EQ(sheet->findChildren<CreditCardStatusBadge*>().size(), 2) << "the header's and the card block's";
+
+    type(sheet->cardNumberField(), QStringLiteral("5"));
+    EXPECT_EQ(sheet->cardNumberField()->text(), QStringLiteral("4111 1111 1111 1111")) << "a 17th digit is dropped";
+    sheet->cardNumberField()->clear();
+    type(sheet->cardNumberField(), QStringLiteral("34-1234 5678 9012 345"));
+    EXPECT_EQ(sheet->cardNumberField()->text(), QStringLiteral("3412 345678 90123"));
+    sheet->expirationField()->clear();
+    type(sheet->expirationField(), QStringLiteral("12265"));
+    EXPECT_EQ(sheet->expirationField()->text(), QStringLiteral("12/26"));
+    type(sheet->codeField(), QStringLiteral("x45"));
+    EXPECT_EQ(sheet->codeField()->text(), QStringLiteral("1234"));
+
+    sheet->expirationField()->clear();
+    QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(preview->showingEditSheet()) << "an empty expiration is refused by the store";
+    EXPECT_FALSE(sheet->failureLine()->isHidden());
+    EXPECT_EQ(sheet->cardNumberField()->text(), QStringLiteral("3412 345678 90123"));
+    EXPECT_EQ(secrets->entries.value(card.id), QByteArray("4111111111111111\n12/26\n123"));
+
+    type(sheet->expirationField(), QStringLiteral("0130"));
+    QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
+    EXPECT_FALSE(preview->showingEditSheet());
+    EXPECT_EQ(secrets->entries.value(card.id), QByteArray("341234567890123\n01/30\n1234"));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(preview->card());
+    EXPECT_EQ(preview->card()->number, QStringLiteral("341234567890123"));
+}
+
+TEST_F(SecureEditSheetTest, CancelDiscardsTypingAndReopeningRefillsFromTheItemAndTheCard)
+{
+    const VeskItem card = addCard(QStringLiteral("Visa"), QStringLiteral("4111111111111111"), QStringLiteral("12/26"),
+                                  QStringLiteral("123"));
+    auto preview = makePreview(card);
+    preview->beginEditing();
+    preview->editSheet()->titleField()->setText(QStringLiteral("Typed"));
+    preview->editSheet()->codeField()->setText(QStringLiteral("999"));
+    QTest::mouseClick(preview->editSheet()->cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(preview->showingEditSheet());
+
+    preview->beginEditing();
+    EXPECT_EQ(preview->editSheet()->titleField()->text(), QStringLiteral("Visa"));
+    EXPECT_EQ(preview->editSheet()->codeField()->text(), QStringLiteral("123"));
+    EXPECT_TRUE(preview->editSheet()->failureLine()->isHidden());
+    preview->cancelEditing();
+
+    secrets->entries.clear();
+    auto unread = makePreview(card);
+    unread->beginEditing();
+    EXPECT_EQ(unread->editSheet()->cardNumberField()->text(), QString()) << "no card was loaded";
+    EXPECT_EQ(unread->editSheet()->expirationField()->text(), QString());
+}
+
+TEST_F(SecureEditSheetTest, AKeyringThatIsNotThereIsNamedInTheFailure)
+{
+    const VeskItem item = addPassword(QStringLiteral("Router"), QStringLiteral("old"));
+    auto preview = makePreview(item);
+    preview->beginEditing();
+    secrets->failWrites = KeychainError::unavailable();
+    preview->editSheet()->secretField()->setText(QStringLiteral("new"));
+    QTest::mouseClick(preview->editSheet()->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(preview->showingEditSheet());
+    EXPECT_TRUE(preview->editSheet()->failureText()->text().startsWith(
+        QStringLiteral("Vesk couldn't save these Secure Vesk changes. The system keyring is not available")));
+    EXPECT_EQ(secrets->entries.value(item.id), QByteArray("old"));
+}
+
+} // namespace
+} // namespace vesk::test
