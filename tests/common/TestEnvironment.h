@@ -4,9 +4,9 @@
 
 namespace vesk::test {
 
-// Every test executable runs inside its own temporary root: the data folder, the settings file,
-// the cloud folder and the keyring service all point there, never at the user's own.
-// TestMain sets it up before any test runs.
+// Every test executable runs inside its own temporary root: the data folder, the settings file
+// and the cloud folder point there, never at the user's own; a test that needs the system keyring
+// gets a private one there too (common/TestKeyring.h). TestMain sets it up before any test runs.
 QString testRoot();
 
 // A fresh, empty folder under the test root for one test; removed at the end of the run.

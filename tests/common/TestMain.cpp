@@ -19,8 +19,6 @@ int main(int argc, char** argv)
     qputenv("VESK_CLOUD_DIR", (root + "/cloud").toUtf8());
     // Playback goes through FFmpeg, as in the application; never a sound card.
     qputenv("QT_MEDIA_BACKEND", "ffmpeg");
-    qputenv("QT_AUDIO_BACKEND", "null");
-    qputenv("VESK_KEYRING_SERVICE", "com.kestrovane.Vesk.secure.test");
     qputenv("XDG_DATA_HOME", (root + "/xdg-data").toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + "/xdg-config").toUtf8());
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {

@@ -1,3 +1,4 @@
+#include "secureview/SecureBadges.h"
 #include "secureview/SecureVeskComposer.h"
 
 #include <QLabel>
@@ -53,6 +54,8 @@ TEST(SecureComposer, ASecretNeedsANameAndAnyCharacterAndIsHandedOverAsTyped)
     EXPECT_FALSE(c.showsSecret());
     EXPECT_FALSE(c.saveButton()->isEnabled());
     EXPECT_EQ(c.secretField()->echoMode(), QLineEdit::Password);
+    ASSERT_NE(c.findChild<SecureShieldGlyph*>(), nullptr);
+    EXPECT_EQ(c.findChild<SecureShieldGlyph*>()->size(), QSize(40, 40));
 
     h.type(c.titleField(), QStringLiteral("   "));
     h.type(c.secretField(), QStringLiteral("pw"));
