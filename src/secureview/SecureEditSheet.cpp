@@ -1,7 +1,6 @@
 #include "secureview/SecureEditSheet.h"
 
 #include "platform/ui/Theme.h"
-#include "secure/CardRules.h"
 #include "secure/SecureKinds.h"
 #include "secureview/SecureBadges.h"
 #include "secureview/SecureFormParts.h"
@@ -48,31 +47,12 @@ SecureEditSheet::SecureEditSheet(SecureVeskPreview& preview, QWidget* parent)
     column->setContentsMargins(22, 22, 22, 22);
     column->setSpacing(16);
 
-    // Header.
-    auto* header = new QHBoxLayout;
-    header->setSpacing(10);
-    header->addWidget(new SecureShieldGlyph(22, this), 0, Qt::AlignVCenter);
-    auto* headerText = new QVBoxLayout;
-    headerText->setSpacing(3);
-    auto* badges = new QHBoxLayout;
-    badges->setSpacing(7);
-    badges->addWidget(new SecureStatusBadge(false, this));
-    if (card)
-        badges->addWidget(new CreditCardStatusBadge(false, this));
-    badges->addStretch(1);
-    headerText->addLayout(badges);
-    auto* title = new QLabel(windowTitle(), this);
-    title->setObjectName(QStringLiteral("secureEditTitle"));
-    QFont titleFont = Theme::font(TextStyle::Title2);
-    titleFont.setWeight(QFont::Bold);
-    title->setFont(titleFont);
-    headerText->addWidget(title);
-    headerText->addWidget(makeSecureCaption(
+    const SecureSheetHeader header = addSecureSheetHeader(column, card, this);
+    header.title->setObjectName(QStringLiteral("secureEditTitle"));
+    header.title->setText(windowTitle());
+    header.subtitle->setText(
         card ? QStringLiteral("Card number, expiration, and code remain protected in the system keyring.")
-             : QStringLiteral("Update the reference details. Leave the secret blank to keep the current one."),
-        TextStyle::Caption, false, this));
-    header->addLayout(headerText, 1);
-    column->addLayout(header);
+             : QStringLiteral("Update the reference details. Leave the secret blank to keep the current one."));
 
     addReferenceFields(column);
     if (card)
@@ -156,24 +136,17 @@ void SecureEditSheet::addCardFields(QVBoxLayout* column)
     card->setContentsMargins(14, 14, 14, 14);
     card->setSpacing(12);
     card->addWidget(new CreditCardStatusBadge(false, block), 0, Qt::AlignLeft);
-    m_cardNumber = makeSecureLineEdit(QStringLiteral("1234 5678 9012 3456"), block);
-    card->addLayout(makeLabelledField(QStringLiteral("Card number"), m_cardNumber, block));
-    auto* row = new QHBoxLayout;
-    row->setSpacing(12);
-    m_expiration = makeSecureLineEdit(QStringLiteral("MM/YY"), block);
-    row->addLayout(makeLabelledField(QStringLiteral("Expiration"), m_expiration, block));
-    m_code = makeSecureLineEdit(QStringLiteral("3 or 4 digits"), block);
-    row->addLayout(makeLabelledField(QStringLiteral("Code"), m_code, block));
-    card->addLayout(row);
+    const SecureCardFields fields = addSecureCardFields(card, QStringLiteral("1234 5678 9012 3456"), block);
+    m_cardNumber = fields.number;
+    m_expiration = fields.expiration;
+    m_code = fields.code;
     column->addWidget(block);
 
     bind(m_cardNumber, m_preview, &SecureEditValues::cardNumber);
     bind(m_expiration, m_preview, &SecureEditValues::expiration);
     bind(m_code, m_preview, &SecureEditValues::cvv);
     // Shaping reacts to changes from here on, not to the values the sheet opened with.
-    shapeWhileTyping(m_cardNumber, shapedCardNumberInput);
-    shapeWhileTyping(m_expiration, shapedExpirationInput);
-    shapeWhileTyping(m_code, shapedCodeInput);
+    shapeCardFieldsWhileTyping(fields);
 }
 
 void SecureEditSheet::showSaveFailure()

@@ -1,7 +1,9 @@
 #include "secureview/SecureFormParts.h"
 
 #include "platform/ui/IconMap.h"
+#include "secureview/SecureBadges.h"
 #include "platform/ui/Theme.h"
+#include "secure/CardRules.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -89,6 +91,54 @@ QPlainTextEdit* makeReferenceNoteEditor(int minimumHeight, QWidget* parent)
                               .arg(theme.colors().textBackground.name(QColor::HexArgb),
                                    theme.primary(0.1).name(QColor::HexArgb)));
     return editor;
+}
+
+SecureSheetHeader addSecureSheetHeader(QBoxLayout* column, bool cardBadge, QWidget* parent)
+{
+    auto* header = new QHBoxLayout;
+    header->setSpacing(10);
+    header->addWidget(new SecureShieldGlyph(22, parent), 0, Qt::AlignVCenter);
+    auto* text = new QVBoxLayout;
+    text->setSpacing(3);
+    auto* badges = new QHBoxLayout;
+    badges->setSpacing(7);
+    badges->addWidget(new SecureStatusBadge(false, parent));
+    if (cardBadge)
+        badges->addWidget(new CreditCardStatusBadge(false, parent));
+    badges->addStretch(1);
+    text->addLayout(badges);
+    auto* title = new QLabel(parent);
+    QFont titleFont = Theme::font(TextStyle::Title2);
+    titleFont.setWeight(QFont::Bold);
+    title->setFont(titleFont);
+    text->addWidget(title);
+    QLabel* subtitle = makeSecureCaption(QString(), TextStyle::Caption, false, parent);
+    text->addWidget(subtitle);
+    header->addLayout(text, 1);
+    column->addLayout(header);
+    return {title, subtitle};
+}
+
+SecureCardFields addSecureCardFields(QBoxLayout* column, const QString& numberPlaceholder, QWidget* parent)
+{
+    SecureCardFields fields{};
+    fields.number = makeSecureLineEdit(numberPlaceholder, parent);
+    column->addLayout(makeLabelledField(QStringLiteral("Card number"), fields.number, parent));
+    auto* row = new QHBoxLayout;
+    row->setSpacing(12);
+    fields.expiration = makeSecureLineEdit(QStringLiteral("MM/YY"), parent);
+    row->addLayout(makeLabelledField(QStringLiteral("Expiration"), fields.expiration, parent));
+    fields.code = makeSecureLineEdit(QStringLiteral("3 or 4 digits"), parent);
+    row->addLayout(makeLabelledField(QStringLiteral("Code"), fields.code, parent));
+    column->addLayout(row);
+    return fields;
+}
+
+void shapeCardFieldsWhileTyping(const SecureCardFields& fields)
+{
+    shapeWhileTyping(fields.number, shapedCardNumberInput);
+    shapeWhileTyping(fields.expiration, shapedExpirationInput);
+    shapeWhileTyping(fields.code, shapedCodeInput);
 }
 
 QPushButton* makeProminentSheetButton(const QString& text, QWidget* parent)

@@ -28,6 +28,22 @@ QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* pa
 QLineEdit* makeSecureLineEdit(const QString& placeholder, QWidget* parent);
 // The multi-line reference-note editor at 14 points on the text background, rounded and outlined.
 QPlainTextEdit* makeReferenceNoteEditor(int minimumHeight, QWidget* parent);
+// The header row of the secure sheets: the 22-point shield, then the badges (the card badge only
+// when asked for), the bold title and the caption subtitle; added to column.
+struct SecureSheetHeader {
+    QLabel* title;
+    QLabel* subtitle;
+};
+SecureSheetHeader addSecureSheetHeader(QBoxLayout* column, bool cardBadge, QWidget* parent);
+// The card's protected fields: "Card number" over its field, then "Expiration" and "Code" side by
+// side; added to column. They shape nothing until shapeCardFieldsWhileTyping.
+struct SecureCardFields {
+    QLineEdit* number;
+    QLineEdit* expiration;
+    QLineEdit* code;
+};
+SecureCardFields addSecureCardFields(QBoxLayout* column, const QString& numberPlaceholder, QWidget* parent);
+void shapeCardFieldsWhileTyping(const SecureCardFields& fields);
 // The accent-coloured default action of a sheet.
 QPushButton* makeProminentSheetButton(const QString& text, QWidget* parent);
 

@@ -60,21 +60,9 @@ SecureVeskComposer::SecureVeskComposer(Actions actions, QWidget* parent)
     column->setSpacing(16);
 
     // 1. Header.
-    auto* header = new QHBoxLayout;
-    header->setSpacing(10);
-    header->addWidget(new SecureShieldGlyph(22, this), 0, Qt::AlignVCenter);
-    auto* headerText = new QVBoxLayout;
-    headerText->setSpacing(3);
-    headerText->addWidget(new SecureStatusBadge(false, this), 0, Qt::AlignLeft);
-    m_headerTitle = new QLabel(this);
-    QFont titleFont = Theme::font(TextStyle::Title2);
-    titleFont.setWeight(QFont::Bold);
-    m_headerTitle->setFont(titleFont);
-    headerText->addWidget(m_headerTitle);
-    m_headerSubtitle = makeSecureCaption(QString(), TextStyle::Caption, false, this);
-    headerText->addWidget(m_headerSubtitle);
-    header->addLayout(headerText, 1);
-    column->addLayout(header);
+    const SecureSheetHeader header = addSecureSheetHeader(column, false, this);
+    m_headerTitle = header.title;
+    m_headerSubtitle = header.subtitle;
 
     // 2. Kind picker: one segment per kind.
     auto* picker = new QHBoxLayout;
@@ -133,18 +121,11 @@ SecureVeskComposer::SecureVeskComposer(Actions actions, QWidget* parent)
     protectedNote->setWordWrap(false);
     cardHeader->addWidget(protectedNote);
     card->addLayout(cardHeader);
-    m_cardNumber = makeSecureLineEdit(QStringLiteral("15 or 16 digits"), m_cardBlock);
-    card->addLayout(makeLabelledField(QStringLiteral("Card number"), m_cardNumber, m_cardBlock));
-    auto* expiryRow = new QHBoxLayout;
-    expiryRow->setSpacing(12);
-    m_expiration = makeSecureLineEdit(QStringLiteral("MM/YY"), m_cardBlock);
-    expiryRow->addLayout(makeLabelledField(QStringLiteral("Expiration"), m_expiration, m_cardBlock));
-    m_code = makeSecureLineEdit(QStringLiteral("3 or 4 digits"), m_cardBlock);
-    expiryRow->addLayout(makeLabelledField(QStringLiteral("Code"), m_code, m_cardBlock));
-    card->addLayout(expiryRow);
-    shapeWhileTyping(m_cardNumber, shapedCardNumberInput);
-    shapeWhileTyping(m_expiration, shapedExpirationInput);
-    shapeWhileTyping(m_code, shapedCodeInput);
+    const SecureCardFields cardFields = addSecureCardFields(card, QStringLiteral("15 or 16 digits"), m_cardBlock);
+    shapeCardFieldsWhileTyping(cardFields);
+    m_cardNumber = cardFields.number;
+    m_expiration = cardFields.expiration;
+    m_code = cardFields.code;
     column->addWidget(m_cardBlock);
 
     // 6. Reference note.
