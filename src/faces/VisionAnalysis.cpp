@@ -1,0 +1,94 @@
+#include "faces/VisionAnalysis.h"
+
+#include "faces/FaceDetector.h"
+#include "faces/FaceGeometry.h"
+#include "faces/FacePrint.h"
+#include "faces/ObjectLabels.h"
+#include "faces/TextRecognizer.h"
+#include "platform/ImageLoader.h"
+
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk::vision {
+
+namespace {
+
+// Text recognition of whole analyses runs here, so that each of its few threads keeps one
+// Tesseract instance for the life of the process.
+QThreadPool& textPool()
+{
+    static QThreadPool* pool = [] {
+        auto* created = new QThreadPool;
+        created->setMaxThreadCount(2);
+        created->setExpiryTimeout(-1);
+        return created;
+    }();
+    return *pool;
+}
+
+} // namespace
+
+QString recognizeText(const QImage& image)
+{
+    return recognizeTextInImage(image);
+}
+
+QString classifyImage(const QImage& image)
+{
+    return labelLine(classifyObjects(image));
+}
+
+QList<DetectedFace> detectFaces(const QImage& image)
+{
+    QList<DetectedFace> faces;
+    const QList<FaceBox> boxes = detectFaceBoxes(image);
+    for (qsizetype index = 0; index < boxes.size(); ++index) {
+        const QRectF normalised = normalisedLowerLeftBox(boxes[index].box, image.size());
+        auto print = facePrint(image, normalised);
+        if (!print)
+            continue;
+        DetectedFace face;
+        face.faceIndex = index;
+        face.box = normalised;
+        face.confidence = boxes[index].confidence;
+        face.featureModel = kFacePrintModel;
+        face.featureVector = std::move(*print);
+        faces.append(std::move(face));
+    }
+    return faces;
+}
+
+QString recognizeText(const QString& path)
+{
+    return recognizeText(ImageLoader::load(path));
+}
+
+QString classifyImage(const QString& path)
+{
+    return classifyImage(ImageLoader::load(path));
+}
+
+QList<DetectedFace> detectFaces(const QString& path)
+{
+    return detectFaces(ImageLoader::load(path));
+}
+
+ImageAnalysis analyseImage(const QImage& image)
+{
+    ImageAnalysis analysis;
+    if (image.isNull())
+        return analysis;
+    QFuture<QString> text = QtConcurrent::run(&textPool(), [image] { return recognizeText(image); });
+    analysis.labels = classifyImage(image);
+    analysis.faces = detectFaces(image);
+    analysis.text = text.result();
+    return analysis;
+}
+
+ImageAnalysis analyseImage(const QString& path)
+{
+    return analyseImage(ImageLoader::load(path));
+}
+
+} // namespace vesk::vision
