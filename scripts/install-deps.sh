@@ -23,8 +23,8 @@ PACKAGES=(
   gnome-keyring
   # seeing pictures: text recognition, and the matrix maths of the model runtime
   libtesseract-dev tesseract-ocr-eng libeigen3-dev
-  # photographs the vision tests look at: faces (dlib's examples), a portrait, landscapes and objects
-  libdlib19.1 python-matplotlib-data gnome-control-center-data
+  # photographs the vision tests look at: faces (dlib's examples), a portrait, landscapes, objects, signs
+  libdlib19.1 python-matplotlib-data gnome-control-center-data opencv-doc
 )
 # npm fetches the vision models; machines with Node.js from elsewhere already have it.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(npm); fi
