@@ -9,12 +9,9 @@
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <memory>
 #include <mutex>
-
-// Tesseract parallelises with OpenMP; next to Vesk's own workers that only oversubscribes the
-// cores, so each recognising thread asks for a team of one (when OpenMP is present at all).
-extern "C" __attribute__((weak)) void omp_set_num_threads(int);
 
 namespace vesk {
 
@@ -23,7 +20,23 @@ namespace {
 // Tesseract reads text well up to this longest side; larger photographs are scaled down first,
 // which keeps a 12-megapixel picture within a second.
 constexpr int kMaximumTextImageSide = 2400;
-constexpr int kTextRecognitionDeadlineMs = 2500;
+constexpr int kTextRecognitionDeadlineMs = 8000;
+
+// Tesseract parallelises its LSTM steps with OpenMP, forking a team for every step; next to Vesk's
+// own workers that only oversubscribes the cores, and on a busy machine the team's threads spin
+// for seconds. Allowing no active parallel level makes every such region run on the calling
+// thread. The OpenMP runtime comes with Tesseract's build, if at all, so it is looked up rather
+// than linked; nothing else in Vesk uses OpenMP.
+void keepOpenMpSerial()
+{
+    static const bool done = [] {
+        using SetLevels = void (*)(int);
+        if (const auto setLevels = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
+            setLevels(0);
+        return true;
+    }();
+    (void)done;
+}
 
 struct TesseractDeleter {
     void operator()(tesseract::TessBaseAPI* api) const
@@ -40,8 +53,7 @@ tesseract::TessBaseAPI* threadTesseract()
     thread_local bool failed = false;
     if (api || failed)
         return api.get();
-    if (omp_set_num_threads)
-        omp_set_num_threads(1);
+    keepOpenMpSerial();
     auto created = std::unique_ptr<tesseract::TessBaseAPI, TesseractDeleter>(new tesseract::TessBaseAPI);
     if (created->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
         failed = true;
