@@ -134,6 +134,14 @@ QStringList GraphModel::inputNames() const
     return names;
 }
 
+QStringList GraphModel::nodeNames() const
+{
+    QStringList names;
+    for (const Node& node : m_nodes)
+        names << node.def.name;
+    return names;
+}
+
 Shape GraphModel::inputShape(const QString& name) const
 {
     const auto it = m_index.constFind(name);

@@ -29,6 +29,7 @@ public:
 
     // The placeholders, with their declared shapes (-1 for a free dimension).
     QStringList inputNames() const;
+    QStringList nodeNames() const;
     Shape inputShape(const QString& name) const;
 
 private:

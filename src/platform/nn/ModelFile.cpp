@@ -222,7 +222,9 @@ Tensor decodeWeight(const WeightSpec& spec, const char* bytes, int64_t count)
         else
             tensor.i[size_t(index)] = int32_t(value);
     };
-    if (spec.storedAs == QLatin1String("float32")) {
+    if (count == 0) {
+        return tensor;
+    } else if (spec.storedAs == QLatin1String("float32")) {
         std::memcpy(tensor.f.data(), bytes, size_t(count) * 4);
     } else if (spec.storedAs == QLatin1String("int32")) {
         std::memcpy(tensor.i.data(), bytes, size_t(count) * 4);
