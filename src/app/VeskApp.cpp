@@ -3,6 +3,8 @@
 #include "app/ClipboardCapture.h"
 #include "app/SecureCaptureSheet.h"
 #include "app/TextCaptureSheet.h"
+#include "platform/Settings.h"
+#include "platform/ui/ControlStyles.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "store/RealServices.h"
@@ -10,6 +12,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace vesk {
 
@@ -39,6 +43,10 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     connect(&Theme::current(), &Theme::appearanceChanged, this, &VeskApp::applyPalette);
 
     const std::shared_ptr<Settings> settings = services.settings;
+    m_settings = settings;
+    // Closing the last window ends the application: its place is kept then.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &VeskApp::saveWindowGeometry);
     m_store = std::make_unique<VeskStore>(std::move(services));
     m_summonKey = std::make_unique<VeskHotKey>();
     m_clipboardKey = std::make_unique<VeskClipboardHotKey>();
@@ -76,12 +84,54 @@ VeskApp::~VeskApp()
 void VeskApp::applyPalette()
 {
     QApplication::setPalette(Theme::current().palette());
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        app->setStyleSheet(applicationStyleSheet(Theme::current()));
+}
+
+QRect restoredWindowGeometry(const QRect& stored, const QList<QRect>& screens, QSize minimum, QSize fallback)
+{
+    QRect available;
+    for (const QRect& screen : screens)
+        if (screen.intersects(stored))
+            available = available.isNull() ? screen : available;
+    if (!stored.isValid() || available.isNull()) {
+        // Nothing stored, or the screen it was on is gone: the default size on the first screen.
+        const QRect first = screens.isEmpty() ? QRect(QPoint(0, 0), fallback) : screens.first();
+        QRect placed(QPoint(0, 0), fallback.boundedTo(first.size()).expandedTo(minimum));
+        placed.moveCenter(first.center());
+        return placed;
+    }
+    QSize size = stored.size().boundedTo(available.size()).expandedTo(minimum);
+    QRect placed(stored.topLeft(), size);
+    // Pulled fully onto the screen it was mostly on.
+    if (placed.right() > available.right())
+        placed.moveRight(available.right());
+    if (placed.bottom() > available.bottom())
+        placed.moveBottom(available.bottom());
+    if (placed.left() < available.left())
+        placed.moveLeft(available.left());
+    if (placed.top() < available.top())
+        placed.moveTop(available.top());
+    return placed;
 }
 
 void VeskApp::show()
 {
-    m_mainWindow->resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    const QRect stored = m_settings ? m_settings->value(kWindowGeometryKey).toRect() : QRect();
+    m_mainWindow->setGeometry(restoredWindowGeometry(stored, screens,
+                                                     QSize(MainWindow::minimumWidth, MainWindow::minimumHeight),
+                                                     QSize(MainWindow::defaultWidth, MainWindow::defaultHeight)));
     m_mainWindow->show();
+    m_wasShown = true;
+}
+
+void VeskApp::saveWindowGeometry()
+{
+    if (m_settings && m_mainWindow && m_wasShown)
+        m_settings->setValue(kWindowGeometryKey, m_mainWindow->geometry());
 }
 
 } // namespace vesk

@@ -10,11 +10,17 @@
 #include "store/VeskServices.h"
 
 #include <QObject>
+#include <QRect>
 #include <memory>
 
 namespace vesk {
 
 class VeskStore;
+class Settings;
+
+// Where the main window opens: where it was, within the screens there are now, never smaller than
+// its minimum; the default size centred on the first screen when nothing fits.
+QRect restoredWindowGeometry(const QRect& stored, const QList<QRect>& screens, QSize minimum, QSize fallback);
 
 class VeskApp : public QObject {
     Q_OBJECT
@@ -30,6 +36,9 @@ public:
 
     // Shows the main window at its default size.
     void show();
+    // The window's place and size are kept between runs, in the user defaults.
+    static inline const QString kWindowGeometryKey = QStringLiteral("veskWindowGeometry");
+    void saveWindowGeometry();
     // "About Vesk": opens the About window, or brings the open one forward.
     void showAboutWindow();
     AboutWindowController& aboutWindow() const { return *m_aboutWindow; }
@@ -45,6 +54,8 @@ public:
 private:
     void applyPalette();
 
+    std::shared_ptr<Settings> m_settings;
+    bool m_wasShown = false;
     std::unique_ptr<VeskStore> m_store;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<AboutWindowController> m_aboutWindow;

@@ -21,16 +21,23 @@ QColor labelColor(const Theme& theme) { return theme.label(); }
 QColor secondaryColor(const Theme& theme) { return theme.secondary(); }
 QColor tertiaryColor(const Theme& theme) { return theme.tertiary(); }
 
+QString colorStyle(const QColor& color)
+{
+    return QStringLiteral("color: rgba(%1, %2, %3, %4);")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(QString::number(color.alphaF(), 'f', 3));
+}
+
 QLabel* textLabel(const QString& text, const QFont& font, ThemeColor color, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     label->setTextFormat(Qt::PlainText);
-    auto apply = [label, color] {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, color(Theme::current()));
-        label->setPalette(palette);
-    };
+    // The colour is the label's own style, not its palette: a palette role is lost when the label
+    // moves between parents and inherits the application's palette again.
+    auto apply = [label, color] { label->setStyleSheet(colorStyle(color(Theme::current()))); };
     apply();
     QObject::connect(&Theme::current(), &Theme::appearanceChanged, label, apply);
     return label;

@@ -1,5 +1,6 @@
 // Decisions behind the window's reactions: which new card pulses, how long notices stay, and what
 // a drop becomes.
+#include "app/VeskApp.h"
 #include "app/DropIntake.h"
 #include "app/WindowReactions.h"
 
@@ -150,3 +151,31 @@ TEST(DropIntakeTest, BrowserHtmlInUtf16IsDecoded)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk::test {
+namespace {
+
+TEST(WindowGeometry, ComesBackWhereItWasWithinTheScreensThereAreNow)
+{
+    const QSize minimum(1340, 760);
+    const QSize fallback(1400, 820);
+    const QList<QRect> oneScreen{QRect(0, 0, 1920, 1080)};
+    // Where it was, when that still fits.
+    EXPECT_EQ(restoredWindowGeometry(QRect(100, 50, 1500, 900), oneScreen, minimum, fallback), QRect(100, 50, 1500, 900));
+    // Hanging off the right edge: pulled back on.
+    EXPECT_EQ(restoredWindowGeometry(QRect(900, 50, 1500, 900), oneScreen, minimum, fallback), QRect(420, 50, 1500, 900));
+    // Never below the minimum, even if it was stored smaller.
+    EXPECT_EQ(restoredWindowGeometry(QRect(0, 0, 400, 300), oneScreen, minimum, fallback).size(), minimum);
+    // On a screen that is gone, or never stored: the default size, centred on the first screen.
+    const QRect gone = restoredWindowGeometry(QRect(4000, 0, 1500, 900), oneScreen, minimum, fallback);
+    EXPECT_EQ(gone.size(), fallback);
+    EXPECT_EQ(gone.center(), oneScreen.first().center());
+    EXPECT_EQ(restoredWindowGeometry(QRect(), oneScreen, minimum, fallback).size(), fallback);
+    // A second screen keeps a window that was on it.
+    const QList<QRect> twoScreens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
+    EXPECT_EQ(restoredWindowGeometry(QRect(2000, 100, 1500, 900), twoScreens, minimum, fallback),
+              QRect(2000, 100, 1500, 900));
+}
+
+} // namespace
+} // namespace vesk::test

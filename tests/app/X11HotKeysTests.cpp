@@ -153,11 +153,10 @@ TEST_F(X11HotKeys, AKeyAnotherProgramHoldsFailsAtTheShortcutStage)
     EXPECT_EQ(failures.first().status, 10); // BadAccess
     EXPECT_TRUE(VeskHotKey::failureAlertText(failures.first()).contains(QStringLiteral("Registration stage: shortcut")));
 
-    // Once the other program lets go, the next start takes the key.
+    // Once the other program lets go, a later start takes the key (the server frees a closed
+    // client's grabs in its own time, so a start may still fail meanwhile).
     xcb_disconnect(rival);
-    summonKey.start();
-    EXPECT_TRUE(summonKey.hasStarted());
-    EXPECT_EQ(failures.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT((summonKey.start(), summonKey.hasStarted()), 3000);
 }
 
 TEST(HotKeyCodes, FourCharCodePacksTheLastFourBytes)

@@ -119,3 +119,50 @@ TEST(ResultStates, MovedNoticeNamesStoredTitle)
 
 } // namespace
 } // namespace vesk
+
+#include "grid/ResultStatesWidgets.h"
+#include "platform/ui/Theme.h"
+
+#include <QApplication>
+#include <QLabel>
+
+namespace vesk {
+namespace {
+
+// The darkest pixel of a label's rendered text: the colour the user actually sees.
+QColor renderedTextColour(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    QColor darkest = Qt::white;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 200 && c.lightness() < darkest.lightness())
+                darkest = c;
+        }
+    return darkest;
+}
+
+TEST(ResultStateWidgets, SecondaryLinesKeepTheirColourWhenMovedIntoTheGrid)
+{
+    Theme::current().setAppearance(Appearance::Light);
+    // Made without a parent and moved under one later, as the grid does.
+    auto* empty = new EmptyResultsStateWidget;
+    QWidget grid;
+    empty->setParent(&grid);
+    // The application's palette is set again whenever the appearance changes.
+    QApplication::setPalette(Theme::current().palette());
+    grid.resize(500, 300);
+    empty->resize(500, 200);
+    grid.show();
+    QLabel* secondary = nullptr;
+    for (QLabel* label : empty->findChildren<QLabel*>())
+        if (label->text().startsWith(QStringLiteral("Try another scrap")))
+            secondary = label;
+    ASSERT_NE(secondary, nullptr);
+    // Drawn in the secondary colour, visibly lighter than the headline's near-black.
+    EXPECT_GT(renderedTextColour(secondary).lightness(), 60);
+}
+
+} // namespace
+} // namespace vesk

@@ -210,7 +210,7 @@ TEST(SpringTest, RetargetingMidFlightContinuesFromWhereItIs)
     ASSERT_FALSE(values.isEmpty());
     // No jump back to a start of its own: the new leg begins at the old position (the carried
     // velocity may still push it on a little before it turns).
-    EXPECT_NEAR(values.first(), before, 25.0);
+    EXPECT_NEAR(values.first(), before, 40.0); // wide: a loaded machine may deliver the first tick late
     QTRY_COMPARE_WITH_TIMEOUT(animator.state(), QAbstractAnimation::Stopped, 5000);
     EXPECT_DOUBLE_EQ(animator.currentValue().toDouble(), 0.0);
 }

@@ -1,0 +1,95 @@
+#include "platform/ui/ControlStyles.h"
+
+#include "platform/ui/Theme.h"
+
+#include <QColor>
+
+namespace vesk {
+
+namespace {
+
+QString rgba(const QColor& color)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(QString::number(color.alphaF(), 'f', 3));
+}
+
+QColor destructiveRed(const Theme& theme)
+{
+    return theme.isDark() ? QColor(0xff, 0x6b, 0x61) : QColor(0xd7, 0x2c, 0x2c);
+}
+
+} // namespace
+
+QString applicationStyleSheet(const Theme& theme)
+{
+    const QString label = rgba(theme.label());
+    const QString secondary = rgba(theme.secondary());
+    const QString tertiary = rgba(theme.tertiary());
+    const QString accent = rgba(theme.accent());
+    const QString red = rgba(destructiveRed(theme));
+    const QString fieldBackground = rgba(theme.colors().textBackground);
+    QString sheet;
+    // Bordered buttons: a soft capsule of the primary colour.
+    sheet += QStringLiteral(
+                 "QPushButton { background: %1; color: %2; border: 1px solid %3; border-radius: 7px;"
+                 " padding: 4px 12px; min-height: 18px; }"
+                 "QPushButton:hover { background: %4; }"
+                 "QPushButton:pressed { background: %5; }"
+                 "QPushButton:disabled { color: %6; background: %7; }"
+                 "QPushButton:checked { background: %8; border-color: %9; }"
+                 "QPushButton:flat { background: transparent; border: none; }")
+                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)), rgba(theme.primary(0.09)),
+                      rgba(theme.primary(0.15)), tertiary, rgba(theme.primary(0.03)), rgba(theme.accent(0.18)),
+                      rgba(theme.accent(0.55)));
+    sheet += QStringLiteral(
+                 "QPushButton[veskRole=\"prominent\"] { background: %1; color: white; border: 1px solid %1; }"
+                 "QPushButton[veskRole=\"prominent\"]:hover { background: %2; }"
+                 "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; color: rgba(255,255,255,0.8); }"
+                 "QPushButton[veskRole=\"plain\"] { background: transparent; border: none; color: %4; }"
+                 "QPushButton[veskRole=\"plain\"]:hover { color: %5; }"
+                 "QPushButton[veskRole=\"destructive\"], QPushButton#destructive { color: %6; }")
+                 .arg(accent, rgba(theme.accent().lighter(112)), rgba(theme.accent(0.45)), accent, label, red);
+    // Text fields: the same soft outline, the accent when focused.
+    sheet += QStringLiteral(
+                 "QLineEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 7px;"
+                 " padding: 4px 8px; selection-background-color: %4; }"
+                 "QLineEdit:focus { border: 1px solid %5; }"
+                 "QLineEdit:disabled { color: %6; }")
+                 .arg(fieldBackground, label, rgba(theme.primary(0.14)), rgba(theme.accent(0.35)),
+                      rgba(theme.accent(0.8)), tertiary);
+    sheet += QStringLiteral(
+                 "QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: 7px; padding: 3px 8px; }"
+                 "QComboBox::drop-down { border: none; width: 16px; }")
+                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)));
+    // Menus: rounded, with roomy items and the accent under the pointer.
+    sheet += QStringLiteral(
+                 "QMenu { background: %1; color: %2; border: 1px solid %3; border-radius: 8px; padding: 5px; }"
+                 "QMenu::item { padding: 5px 22px 5px 22px; border-radius: 5px; }"
+                 "QMenu::item:selected { background: %4; color: white; }"
+                 "QMenu::item:disabled { color: %5; }"
+                 "QMenu::separator { height: 1px; background: %6; margin: 4px 8px; }"
+                 "QMenu::icon { padding-left: 6px; }")
+                 .arg(rgba(theme.colors().controlBackground), label, rgba(theme.primary(0.12)), accent, tertiary,
+                      rgba(theme.separator()));
+    // Thin scroll bars without arrow buttons, a little wider under the pointer.
+    sheet += QStringLiteral(
+                 "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 1px 2px 0; }"
+                 "QScrollBar:vertical:hover { width: 12px; }"
+                 "QScrollBar:horizontal { background: transparent; height: 8px; margin: 0 2px 1px 2px; }"
+                 "QScrollBar:horizontal:hover { height: 12px; }"
+                 "QScrollBar::handle { background: %1; border-radius: 3px; min-height: 28px; min-width: 28px; }"
+                 "QScrollBar::handle:hover { background: %2; }"
+                 "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }"
+                 "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                 .arg(rgba(theme.primary(0.22)), rgba(theme.primary(0.38)));
+    sheet += QStringLiteral("QToolTip { background: %1; color: %2; border: 1px solid %3; padding: 4px 6px; }")
+                 .arg(rgba(theme.colors().controlBackground), label, rgba(theme.primary(0.12)));
+    Q_UNUSED(secondary);
+    return sheet;
+}
+
+} // namespace vesk
