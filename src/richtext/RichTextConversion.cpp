@@ -1,9 +1,12 @@
 #include "richtext/RichTextConversion.h"
 
+#include "richtext/FormatRuns.h"
 #include "richtext/RichTextFormat.h"
 #include "richtext/RichTextLinks.h"
 #include "richtext/RichTextLists.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/RtfReader.h"
+#include "richtext/RtfWriter.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -11,9 +14,11 @@
 
 namespace vesk {
 
-void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& linkColor)
+namespace {
+
+void normalizeColors(FormatRuns<QTextCharFormat>& runs, const std::optional<QColor>& linkColor)
 {
-    transformRuns(document, 0, documentLength(document), [&linkColor](QTextCharFormat& format) {
+    runs.transformAll([&linkColor](QTextCharFormat& format) {
         if (linkColor && hasLink(format))
             format.setForeground(*linkColor);
         else
@@ -22,29 +27,56 @@ void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& l
     });
 }
 
-std::optional<QByteArray> makeRTFData(const QTextDocument& document)
+} // namespace
+
+void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& linkColor)
 {
-    if (documentLength(document) == 0)
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    normalizeColors(runs, linkColor);
+    applyFormatRuns(document, runs);
+}
+
+void prepareRichTextContent(RtfContent& content)
+{
+    FlatContent flat = flattenContent(content);
+    // Patterns see the text as documentText shows it: no-break spaces as spaces, soft line breaks
+    // as line breaks.
+    QString text = flat.text;
+    text.replace(QChar::Nbsp, QLatin1Char(' '));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    detectLinks(flat.runs, text);
+    styleChecklistGlyphs(flat.runs, text);
+    content = unflattenContent(flat);
+}
+
+std::optional<QByteArray> makeRTFData(RtfContent content, const QString& systemFamily)
+{
+    prepareRichTextContent(content);
+    if (content.paragraphs.size() <= 1 && (content.paragraphs.isEmpty() || content.paragraphs.first().runs.isEmpty()))
         return std::nullopt;
-    std::unique_ptr<QTextDocument> copy(document.clone());
-    normalizeTextColors(*copy);
-    detectLinks(*copy);
-    styleChecklistGlyphs(*copy);
-    QByteArray rtf = documentToRtf(*copy);
+    QByteArray rtf = writeRtf(content, systemFamily);
     if (rtf.isEmpty())
         return std::nullopt;
     return rtf;
 }
 
-std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByteArray>& rtf,
-                                                        const QString& fallback)
+std::optional<QByteArray> makeRTFData(const QTextDocument& document)
 {
+    if (documentLength(document) == 0)
+        return std::nullopt;
+    return makeRTFData(contentFromDocument(document), richTextSystemFamily());
+}
+
+std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByteArray>& rtf,
+                                                        const QString& fallback, bool* truncated)
+{
+    if (truncated)
+        *truncated = false;
     if (rtf) {
-        if (std::unique_ptr<QTextDocument> document = documentFromRtf(*rtf)) {
-            if (documentLength(*document) > 0)
-                normalizeTextColors(*document);
-            detectLinks(*document);
-            styleChecklistGlyphs(*document);
+        if (std::optional<RtfContent> content = parseRtf(*rtf, RtfReaderLimits{}, truncated)) {
+            prepareRichTextContent(*content);
+            auto document = makeRichTextDocument();
+            fillDocument(*document, *content);
             return document;
         }
     }
@@ -60,18 +92,23 @@ std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByt
 
 void runDisplayPass(QTextDocument& document, const QColor& linkColor, DisplayPassMode mode)
 {
-    if (documentLength(document) > 0)
-        normalizeTextColors(document, linkColor);
+    if (documentLength(document) == 0)
+        return;
+    // Every step works on one copy of the formats; the document takes the result as one edit.
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    const QString text = documentText(document);
+    normalizeColors(runs, linkColor);
     if (mode == DisplayPassMode::Editing)
-        refreshDetectedLinks(document);
+        refreshDetectedLinks(runs, text);
     else
-        detectLinks(document);
-    styleChecklistGlyphs(document);
+        detectLinks(runs, text);
+    styleChecklistGlyphs(runs, text);
     // Links found just now get the link colour too.
-    transformRuns(document, 0, documentLength(document), [&linkColor](QTextCharFormat& format) {
+    runs.transformAll([&linkColor](QTextCharFormat& format) {
         if (hasLink(format))
             format.setForeground(linkColor);
     });
+    applyFormatRuns(document, runs);
 }
 
 bool sameRichText(const QTextDocument& a, const QTextDocument& b)

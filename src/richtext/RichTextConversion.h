@@ -5,6 +5,8 @@
 // text colour, which follows the light or dark appearance: that absence is what "the label colour"
 // is in a QTextDocument, and normalizeTextColors produces it.
 
+#include "richtext/RtfContent.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QString>
@@ -22,14 +24,23 @@ void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& l
 // RTF of the whole text with colours removed, links detected and glyphs styled; none for an empty
 // text or when writing fails. The argument is not changed.
 std::optional<QByteArray> makeRTFData(const QTextDocument& document);
+// The same from the neutral form, which may be made on the main thread (contentFromDocument) and
+// written elsewhere; `systemFamily` is richTextSystemFamily() as the main thread sees it.
+std::optional<QByteArray> makeRTFData(RtfContent content, const QString& systemFamily);
+
+// Links detected and checklist glyphs styled in the neutral form: what reading stored text for
+// editing or showing adds to it (it holds no colours to normalise).
+void prepareRichTextContent(RtfContent& content);
 
 // Stored RTF ready for editing (colours normalised, links detected, glyphs styled); the fallback
 // plain text in the default font when there is no RTF or it cannot be read. Never fails.
+// `truncated` tells whether the stored body was longer than the reader takes: the document is
+// then not the whole body, and must not be stored in its place.
 std::unique_ptr<QTextDocument> editableAttributedString(const std::optional<QByteArray>& rtf,
-                                                        const QString& fallback);
+                                                        const QString& fallback, bool* truncated = nullptr);
 
 // What the editor and the read view run before showing text: colours normalised (links in the link
-// colour), links detected, glyphs styled.
+// colour), links detected, glyphs styled; as one edit of the document.
 // For text being edited, links that detection made follow the text (refreshDetectedLinks).
 enum class DisplayPassMode { Showing, Editing };
 void runDisplayPass(QTextDocument& document, const QColor& linkColor, DisplayPassMode mode = DisplayPassMode::Showing);

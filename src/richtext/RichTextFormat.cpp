@@ -98,12 +98,13 @@ QTextCharFormat charFormatAt(const QTextDocument& document, int index)
     const QTextBlock block = document.findBlock(std::max(0, index));
     if (!block.isValid())
         return {};
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (fragment.isValid() && index >= fragment.position() && index < fragment.position() + fragment.length())
-            return fragment.charFormat();
-    }
-    return block.charFormat();
+    if (index >= block.position() + block.length() - 1)
+        return block.charFormat();  // the line break
+    // A cursor finds the fragment in logarithmic time, where walking a long paragraph's fragments
+    // would take as many steps as it has runs.
+    QTextCursor cursor(const_cast<QTextDocument*>(&document));
+    cursor.setPosition(index + 1);
+    return cursor.charFormat();
 }
 
 QList<CharRun> charRuns(const QTextDocument& document, int start, int end)
@@ -117,6 +118,8 @@ QList<CharRun> charRuns(const QTextDocument& document, int start, int end)
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
+            if (fragment.position() >= end)
+                break;
             const int a = std::max(start, fragment.position());
             const int b = std::min(end, fragment.position() + fragment.length());
             if (a < b)
@@ -128,29 +131,24 @@ QList<CharRun> charRuns(const QTextDocument& document, int start, int end)
 
 void setCharFormat(QTextDocument& document, int start, int end, const QTextCharFormat& format)
 {
-    for (const CharRun& run : charRuns(document, start, end)) {
-        if (run.format == format)
-            continue;
-        QTextCursor cursor(&document);
-        cursor.setPosition(run.start);
-        cursor.setPosition(run.end, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(format);
-    }
+    transformRuns(document, start, end, [&format](QTextCharFormat& run) { run = format; });
 }
 
 void transformRuns(QTextDocument& document, int start, int end,
                    const std::function<void(QTextCharFormat&)>& change)
 {
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     for (const CharRun& run : charRuns(document, start, end)) {
         QTextCharFormat format = run.format;
         change(format);
         if (format == run.format)
             continue;
-        QTextCursor cursor(&document);
         cursor.setPosition(run.start);
         cursor.setPosition(run.end, QTextCursor::KeepAnchor);
         cursor.setCharFormat(format);
     }
+    cursor.endEditBlock();
 }
 
 TextRange paragraphRange(const QString& text, int location, int length)

@@ -1,10 +1,14 @@
 #include "richtext/RichTextLinks.h"
 
+#include "richtext/FormatRuns.h"
 #include "richtext/RichTextFormat.h"
+#include "richtext/RichTextLists.h"
 
+#include <QHash>
 #include <QRegularExpression>
-#include <algorithm>
+#include <QStringList>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace vesk {
 
@@ -29,23 +33,6 @@ qsizetype trimmedLinkLength(const QString& candidate, bool keepBalancedParenthes
         --length;
     }
     return length;
-}
-
-bool linkedAt(const QTextDocument& document, int index)
-{
-    return hasLink(charFormatAt(document, index));
-}
-
-void addLink(QTextDocument& document, const DetectedLink& link)
-{
-    const QString href = QString::fromUtf8(link.url.toEncoded());
-    transformRuns(document, link.start, link.start + link.length, [&href](QTextCharFormat& format) {
-        if (hasLink(format))
-            return;
-        format.setAnchor(true);
-        format.setAnchorHref(href);
-        format.setProperty(kDetectedLinkProperty, true);
-    });
 }
 
 } // namespace
@@ -106,20 +93,39 @@ QList<DetectedLink> findBareDomainLinks(const QString& text)
     return links;
 }
 
+template <typename Format>
+void detectLinks(FormatRuns<Format>& runs, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    // Each pass skips matches whose first character is linked already; the second pass thereby
+    // skips what the first linked.
+    auto linkAll = [&runs](const QList<DetectedLink>& links) {
+        QList<TextRange> ranges;
+        QStringList hrefs;
+        for (const DetectedLink& link : links) {
+            const Format* first = runs.at(link.start);
+            if (first && formatHasLink(*first))
+                continue;
+            ranges.append(TextRange{link.start, link.length});
+            hrefs.append(QString::fromUtf8(link.url.toEncoded()));
+        }
+        runs.transformRanges(ranges, [&hrefs](Format& format, qsizetype i) { setDetectedLink(format, hrefs[i]); });
+    };
+    linkAll(findSchemeLinks(text));
+    linkAll(findBareDomainLinks(text));
+}
+
+template void detectLinks<QTextCharFormat>(FormatRuns<QTextCharFormat>&, const QString&);
+template void detectLinks<RtfRunStyle>(FormatRuns<RtfRunStyle>&, const QString&);
+
 void detectLinks(QTextDocument& document)
 {
     if (documentLength(document) == 0)
         return;
-    const QString text = documentText(document);
-    for (const DetectedLink& link : findSchemeLinks(text)) {
-        if (!linkedAt(document, link.start))
-            addLink(document, link);
-    }
-    // The second pass skips what the first linked, because its first character now has a link.
-    for (const DetectedLink& link : findBareDomainLinks(text)) {
-        if (!linkedAt(document, link.start))
-            addLink(document, link);
-    }
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    detectLinks(runs, documentText(document));
+    applyFormatRuns(document, runs);
 }
 
 namespace {
@@ -129,14 +135,16 @@ struct LinkSpan {
     int end = 0;
     QString href;
     bool marked = false;  // some part carries the detection mark
+
+    bool sameAs(const LinkSpan& other) const { return start == other.start && end == other.end && href == other.href; }
 };
 
 // Maximal spans of one link address, checklist glyph links excluded.
-QList<LinkSpan> linkSpans(const QTextDocument& document)
+QList<LinkSpan> linkSpans(const FormatRuns<QTextCharFormat>& runs)
 {
     QList<LinkSpan> spans;
-    for (const CharRun& run : charRuns(document, 0, documentLength(document))) {
-        if (!hasLink(run.format) || QUrl(run.format.anchorHref()).scheme() == QLatin1String("vesk-check"))
+    for (const FormatRun<QTextCharFormat>& run : runs.runs()) {
+        if (!hasLink(run.format) || isChecklistToggleLink(run.format.anchorHref()))
             continue;
         const bool marked = run.format.boolProperty(kDetectedLinkProperty);
         if (!spans.isEmpty() && spans.last().end == run.start && spans.last().href == run.format.anchorHref()) {
@@ -163,58 +171,75 @@ bool looksDetected(const LinkSpan& span, const QString& text)
     return false;
 }
 
+// Whether one of the spans (sorted, not overlapping) holds the index.
+bool coveredBy(const QList<LinkSpan>& spans, int index)
+{
+    auto it = std::upper_bound(spans.cbegin(), spans.cend(), index,
+                               [](int value, const LinkSpan& span) { return value < span.start; });
+    return it != spans.cbegin() && index < std::prev(it)->end;
+}
+
+bool containsSpan(const QHash<int, LinkSpan>& byStart, const LinkSpan& span)
+{
+    const auto it = byStart.constFind(span.start);
+    return it != byStart.constEnd() && it->sameAs(span);
+}
+
 } // namespace
+
+void refreshDetectedLinks(FormatRuns<QTextCharFormat>& runs, const QString& text)
+{
+    QList<LinkSpan> detected;
+    QList<LinkSpan> kept;  // set by hand: they win over detection
+    for (const LinkSpan& span : linkSpans(runs))
+        (looksDetected(span, text) ? detected : kept).append(span);
+
+    QList<LinkSpan> schemeLinks;
+    for (const DetectedLink& link : findSchemeLinks(text)) {
+        if (!coveredBy(kept, link.start))
+            schemeLinks.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
+    }
+    QList<LinkSpan> bareLinks;
+    for (const DetectedLink& link : findBareDomainLinks(text)) {
+        if (!coveredBy(kept, link.start) && !coveredBy(schemeLinks, link.start))
+            bareLinks.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
+    }
+
+    QHash<int, LinkSpan> wantedByStart;
+    for (const QList<LinkSpan>* list : {&schemeLinks, &bareLinks}) {
+        for (const LinkSpan& span : *list)
+            wantedByStart.insert(span.start, span);
+    }
+    QList<TextRange> stale;
+    QHash<int, LinkSpan> detectedByStart;
+    for (const LinkSpan& span : detected) {
+        detectedByStart.insert(span.start, span);
+        if (!containsSpan(wantedByStart, span))
+            stale.append(TextRange{span.start, span.end - span.start});
+    }
+    runs.transformRanges(stale, [](QTextCharFormat& format, qsizetype) {
+        clearLink(format);
+        format.clearProperty(kDetectedLinkProperty);
+        format.clearForeground();
+    });
+    for (const QList<LinkSpan>* list : {&schemeLinks, &bareLinks}) {
+        QList<TextRange> ranges;
+        QStringList hrefs;
+        for (const LinkSpan& span : *list) {
+            if (containsSpan(detectedByStart, span))
+                continue;
+            ranges.append(TextRange{span.start, span.end - span.start});
+            hrefs.append(span.href);
+        }
+        runs.transformRanges(ranges, [&hrefs](QTextCharFormat& format, qsizetype i) { setDetectedLink(format, hrefs[i]); });
+    }
+}
 
 void refreshDetectedLinks(QTextDocument& document)
 {
-    const QString text = documentText(document);
-    QList<LinkSpan> detected;
-    QList<LinkSpan> kept;  // set by hand: they win over detection
-    for (const LinkSpan& span : linkSpans(document))
-        (looksDetected(span, text) ? detected : kept).append(span);
-
-    auto coveredBy = [](const QList<LinkSpan>& spans, int index) {
-        for (const LinkSpan& span : spans) {
-            if (index >= span.start && index < span.end)
-                return true;
-        }
-        return false;
-    };
-    QList<LinkSpan> wanted;
-    for (const DetectedLink& link : findSchemeLinks(text)) {
-        if (!coveredBy(kept, link.start))
-            wanted.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
-    }
-    const QList<LinkSpan> firstPass = wanted;
-    for (const DetectedLink& link : findBareDomainLinks(text)) {
-        if (!coveredBy(kept, link.start) && !coveredBy(firstPass, link.start))
-            wanted.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
-    }
-
-    auto same = [](const LinkSpan& a, const LinkSpan& b) {
-        return a.start == b.start && a.end == b.end && a.href == b.href;
-    };
-    for (const LinkSpan& span : detected) {
-        if (std::none_of(wanted.cbegin(), wanted.cend(), [&](const LinkSpan& w) { return same(w, span); })) {
-            transformRuns(document, span.start, span.end, [](QTextCharFormat& format) {
-                format.clearProperty(QTextFormat::IsAnchor);
-                format.clearProperty(QTextFormat::AnchorHref);
-                format.clearProperty(kDetectedLinkProperty);
-                format.clearForeground();
-            });
-        }
-    }
-    for (const LinkSpan& span : wanted) {
-        if (std::any_of(detected.cbegin(), detected.cend(), [&](const LinkSpan& d) { return same(d, span); }))
-            continue;
-        transformRuns(document, span.start, span.end, [&span](QTextCharFormat& format) {
-            if (hasLink(format))
-                return;
-            format.setAnchor(true);
-            format.setAnchorHref(span.href);
-            format.setProperty(kDetectedLinkProperty, true);
-        });
-    }
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    refreshDetectedLinks(runs, documentText(document));
+    applyFormatRuns(document, runs);
 }
 
 QString addLinkPrefill(const QString& clipboardText)

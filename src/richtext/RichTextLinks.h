@@ -7,8 +7,12 @@
 #include <optional>
 
 class QTextDocument;
+class QTextCharFormat;
 
 namespace vesk {
+
+template <typename Format>
+class FormatRuns;
 
 struct DetectedLink {
     int start = 0;
@@ -26,12 +30,17 @@ QList<DetectedLink> findBareDomainLinks(const QString& text);
 // Adds links for the addresses found in the text; never removes or replaces an existing link, and
 // a match whose first character is already linked is left alone.
 void detectLinks(QTextDocument& document);
+// The same over runs of either kind of text (QTextCharFormat or RtfRunStyle), `text` being their
+// plain text as documentText gives it.
+template <typename Format>
+void detectLinks(FormatRuns<Format>& runs, const QString& text);
 
 // For text being edited: links that detection made (their address is what detection makes of their
 // own text) are brought in line with the text as it is now, so a link found while an address was
 // half typed ("example.co") does not keep pointing there once the address is complete. Links the
 // user set to another address are left alone.
 void refreshDetectedLinks(QTextDocument& document);
+void refreshDetectedLinks(FormatRuns<QTextCharFormat>& runs, const QString& text);
 // The character-format property that marks a link as found by detection rather than set by hand.
 inline constexpr int kDetectedLinkProperty = 0x100000 + 41;  // QTextFormat::UserProperty + 41
 

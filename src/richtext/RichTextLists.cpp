@@ -1,5 +1,6 @@
 #include "richtext/RichTextLists.h"
 
+#include "richtext/FormatRuns.h"
 #include "richtext/RichTextFormat.h"
 
 #include <QRegularExpression>
@@ -66,7 +67,10 @@ const QUrl& checklistToggleURL()
 
 bool isChecklistToggleLink(const QString& href)
 {
-    return QUrl(href).scheme() == QLatin1String(kChecklistScheme);
+    // The scheme, as a URL parser reads it: case does not matter. Cheaper than parsing, and asked
+    // of every link on every pass.
+    return href.startsWith(QLatin1String(kChecklistScheme), Qt::CaseInsensitive)
+        && href.size() > qsizetype(qstrlen(kChecklistScheme)) && href[qstrlen(kChecklistScheme)] == QLatin1Char(':');
 }
 
 ListLineFlags listLineFlags(const QString& paragraphText)
@@ -120,48 +124,66 @@ QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
     return rewritten.join(QLatin1Char('\n'));
 }
 
-void stripChecklistLinks(QTextDocument& document)
+namespace {
+
+template <typename Format>
+void stripChecklistLinks(FormatRuns<Format>& runs)
 {
-    transformRuns(document, 0, documentLength(document), [](QTextCharFormat& format) {
-        if (format.isAnchor() && isChecklistToggleLink(format.anchorHref())) {
-            format.clearProperty(QTextFormat::IsAnchor);
-            format.clearProperty(QTextFormat::AnchorHref);
-        }
+    runs.transformAll([](Format& format) {
+        if (formatHasLink(format) && isChecklistToggleLink(formatHref(format)))
+            clearLink(format);
     });
 }
 
-void styleChecklistGlyphs(QTextDocument& document)
+} // namespace
+
+void stripChecklistLinks(QTextDocument& document)
+{
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    stripChecklistLinks(runs);
+    applyFormatRuns(document, runs);
+}
+
+template <typename Format>
+void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text)
 {
     const QRegularExpression& pattern = glyphPattern();
     if (!pattern.isValid())
         return;
-    stripChecklistLinks(document);
-    const QString text = documentText(document);
+    stripChecklistLinks(runs);
     const int n = int(text.size());
+    QList<TextRange> glyphs;
+    QList<qreal> sizes;
     auto it = pattern.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         const int glyph = int(match.capturedStart(2));
         const int glyphEnd = int(match.capturedEnd(2));
 
+        // Sized from the first character of the item's words (after the glyph and one space),
+        // else from the glyph's own size.
         qreal base = kRichTextDefaultPointSize;
-        const int after = glyphEnd + 1;  // normally the first character of the item's words
-        const QTextCharFormat glyphFormat = charFormatAt(document, glyph);
-        if (after < n && charFormatAt(document, after).fontPointSize() > 0)
-            base = charFormatAt(document, after).fontPointSize();
-        else if (glyphFormat.fontPointSize() > 0)
-            base = std::max(glyphFormat.fontPointSize() - 3, 12.0);
-        const qreal size = std::min(std::max(base + 3, 15.0), 40.0);
-
-        transformRuns(document, glyph, glyphEnd, [size](QTextCharFormat& format) {
-            format.setAnchor(true);
-            format.setAnchorHref(checklistToggleURL().toString());
-            format.setUnderlineStyle(QTextCharFormat::NoUnderline);
-            format.clearProperty(QTextFormat::FontUnderline);
-            setRunFont(format, systemRunFont(size, QFont::DemiBold, false));
-            format.setBaselineOffset(-1.0 / size * 100.0);
-        });
+        const Format* after = glyphEnd + 1 < n ? runs.at(glyphEnd + 1) : nullptr;
+        const Format* own = runs.at(glyph);
+        if (after && formatPointSize(*after) > 0)
+            base = formatPointSize(*after);
+        else if (own && formatPointSize(*own) > 0)
+            base = std::max(formatPointSize(*own) - 3, 12.0);
+        glyphs.append(TextRange{glyph, glyphEnd - glyph});
+        sizes.append(std::min(std::max(base + 3, 15.0), 40.0));
     }
+    const QString toggle = checklistToggleURL().toString();
+    runs.transformRanges(glyphs, [&sizes, &toggle](Format& format, qsizetype i) { setGlyphStyle(format, sizes[i], toggle); });
+}
+
+template void styleChecklistGlyphs<QTextCharFormat>(FormatRuns<QTextCharFormat>&, const QString&);
+template void styleChecklistGlyphs<RtfRunStyle>(FormatRuns<RtfRunStyle>&, const QString&);
+
+void styleChecklistGlyphs(QTextDocument& document)
+{
+    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
+    styleChecklistGlyphs(runs, documentText(document));
+    applyFormatRuns(document, runs);
 }
 
 std::optional<QChar> toggledGlyph(QChar glyph)

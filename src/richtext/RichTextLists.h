@@ -12,6 +12,9 @@ class QTextEdit;
 
 namespace vesk {
 
+template <typename Format>
+class FormatRuns;
+
 enum class RichTextListKind { bulleted, numbered, checklist, radio };
 
 inline constexpr char16_t kBulletMarker = u'\u2022';
@@ -41,6 +44,9 @@ QString rewriteListLines(const QString& rangeText, RichTextListKind kind);
 // text after it, no underline and a 1 pt drop; first removes toggle links from everything else.
 // Changes formats only, never characters.
 void styleChecklistGlyphs(QTextDocument& document);
+// The same over runs of either kind of text, `text` being their plain text as documentText gives it.
+template <typename Format>
+void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text);
 void stripChecklistLinks(QTextDocument& document);
 
 // The glyph a click turns the character into; none for a character that is not a glyph.

@@ -4,9 +4,11 @@
 #include "richtext/RtfReader.h"
 #include "richtext/RtfWriter.h"
 
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <cmath>
 
 namespace vesk {
@@ -55,7 +57,7 @@ RtfRunStyle styleOf(const QTextCharFormat& format)
     return style;
 }
 
-QTextCharFormat formatFor(const RtfRunStyle& style)
+QTextCharFormat formatFor(const RtfRunStyle& style, const std::optional<QColor>& linkColor)
 {
     QTextCharFormat format;
     RunFont font;
@@ -71,6 +73,8 @@ QTextCharFormat formatFor(const RtfRunStyle& style)
     if (!style.href.isEmpty()) {
         format.setAnchor(true);
         format.setAnchorHref(style.href);
+        if (linkColor)
+            format.setForeground(*linkColor);
     }
     return format;
 }
@@ -80,6 +84,7 @@ QTextCharFormat formatFor(const RtfRunStyle& style)
 std::unique_ptr<QTextDocument> makeRichTextDocument()
 {
     auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
     document->setDefaultFont(defaultRichTextFont());
     return document;
 }
@@ -87,6 +92,9 @@ std::unique_ptr<QTextDocument> makeRichTextDocument()
 RtfContent contentFromDocument(const QTextDocument& document)
 {
     RtfContent content;
+    content.paragraphs.reserve(document.blockCount());
+    // A document has few distinct formats and many fragments: each format is read once.
+    QHash<int, RtfRunStyle> styles;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         RtfParagraph paragraph;
         paragraph.alignment = alignmentOf(block.blockFormat());
@@ -94,22 +102,28 @@ RtfContent contentFromDocument(const QTextDocument& document)
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid() || fragment.length() == 0)
                 continue;
-            const RtfRunStyle style = styleOf(fragment.charFormat());
-            if (!paragraph.runs.isEmpty() && paragraph.runs.last().style == style)
+            auto known = styles.constFind(fragment.charFormatIndex());
+            if (known == styles.constEnd())
+                known = styles.insert(fragment.charFormatIndex(), styleOf(fragment.charFormat()));
+            if (!paragraph.runs.isEmpty() && paragraph.runs.last().style == *known)
                 paragraph.runs.last().text.append(fragment.text());
             else
-                paragraph.runs.append(RtfRun{fragment.text(), style});
+                paragraph.runs.append(RtfRun{fragment.text(), *known});
         }
-        content.paragraphs.append(paragraph);
+        content.paragraphs.append(std::move(paragraph));
     }
     return content;
 }
 
-void fillDocument(QTextDocument& document, const RtfContent& content)
+void fillDocument(QTextDocument& document, const RtfContent& content, const std::optional<QColor>& linkColor)
 {
     document.clear();
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
+    // Runs in one style share one format; building it once per style rather than per run keeps
+    // long bodies of short runs cheap.
+    const RtfRunStyle* lastStyle = nullptr;
+    QTextCharFormat lastFormat;
     bool first = true;
     for (const RtfParagraph& paragraph : content.paragraphs) {
         const QTextBlockFormat blockFormat = blockFormatFor(paragraph.alignment);
@@ -119,13 +133,23 @@ void fillDocument(QTextDocument& document, const RtfContent& content)
             cursor.insertBlock(blockFormat);
         first = false;
         for (const RtfRun& run : paragraph.runs) {
-            QString text = run.text;
+            if (run.text.isEmpty())
+                continue;
+            if (!lastStyle || !(*lastStyle == run.style)) {
+                lastFormat = formatFor(run.style, linkColor);
+                lastStyle = &run.style;
+            }
             // Breaks inside a run would split blocks behind the content's back.
-            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-            text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char(' '));
-            if (!text.isEmpty())
-                cursor.insertText(text, formatFor(run.style));
+            const auto isBreak = [](QChar c) {
+                return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator;
+            };
+            if (std::none_of(run.text.cbegin(), run.text.cend(), isBreak)) {
+                cursor.insertText(run.text, lastFormat);
+                continue;
+            }
+            QString text = run.text;
+            std::replace_if(text.begin(), text.end(), isBreak, QLatin1Char(' '));
+            cursor.insertText(text, lastFormat);
         }
     }
     cursor.endEditBlock();

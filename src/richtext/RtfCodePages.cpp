@@ -1,6 +1,5 @@
 #include "richtext/RtfCodePages.h"
 
-#include <QHash>
 #include <QStringDecoder>
 
 namespace vesk {
@@ -15,11 +14,11 @@ constexpr char16_t kCp1252High[32] = {
 
 QString decodeCp1252(const QByteArray& bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* data = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        data[i] = b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b);
     }
     return out;
 }
@@ -48,6 +47,69 @@ const char* codecName(int codePage)
     }
 }
 
+// Shift-JIS keeps half-width katakana as single bytes.
+bool isSingleHighByte(int codePage, unsigned char byte)
+{
+    return codePage == 932 && byte >= 0xA1 && byte <= 0xDF;
+}
+
+// Decodes one well-formed character (one or two bytes); U+FFFD when the code page has none there.
+void appendCharacter(QStringDecoder& decoder, const char* bytes, qsizetype length, QString& out)
+{
+    decoder.resetState();
+    const QString decoded = decoder.decode(QByteArrayView(bytes, length));
+    if (decoder.hasError() || decoded.isEmpty())
+        out.append(QChar(0xFFFD));
+    else
+        out.append(decoded);
+}
+
+QString decodeDoubleByte(const QByteArray& bytes, int codePage, QStringDecoder& decoder)
+{
+    // Cut into characters first, so that one bad sequence costs one character and never shifts
+    // the pairing of what follows.
+    QByteArray wellFormed;
+    wellFormed.reserve(bytes.size());
+    bool clean = true;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80 || isSingleHighByte(codePage, b)) {
+            wellFormed.append(char(b));
+        } else if (isLeadByte(codePage, b) && i + 1 < bytes.size()
+                   && isTrailByte(codePage, static_cast<unsigned char>(bytes[i + 1]))) {
+            wellFormed.append(char(b)).append(bytes[i + 1]);
+            ++i;
+        } else {
+            clean = false;
+            break;
+        }
+    }
+    if (clean) {
+        // The usual case: one call for the whole run.
+        decoder.resetState();
+        QString text = decoder.decode(wellFormed);
+        if (!decoder.hasError())
+            return text;
+    }
+    QString out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.append(QChar(b));
+        } else if (isSingleHighByte(codePage, b)) {
+            appendCharacter(decoder, bytes.constData() + i, 1, out);
+        } else if (isLeadByte(codePage, b) && i + 1 < bytes.size()
+                   && isTrailByte(codePage, static_cast<unsigned char>(bytes[i + 1]))) {
+            appendCharacter(decoder, bytes.constData() + i, 2, out);
+            ++i;
+        } else {
+            out.append(QChar(0xFFFD));
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 int codePageForRtfCharset(int charset)
@@ -73,6 +135,33 @@ int codePageForRtfCharset(int charset)
     }
 }
 
+bool isDoubleByteCodePage(int codePage)
+{
+    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+bool isLeadByte(int codePage, unsigned char byte)
+{
+    switch (codePage) {
+    case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:
+    case 949:
+    case 950: return byte >= 0x81 && byte <= 0xFE;
+    default: return false;
+    }
+}
+
+bool isTrailByte(int codePage, unsigned char byte)
+{
+    switch (codePage) {
+    case 932: return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+    case 936: return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+    case 949: return (byte >= 0x41 && byte <= 0x5A) || (byte >= 0x61 && byte <= 0x7A) || (byte >= 0x81 && byte <= 0xFE);
+    case 950: return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0xA1 && byte <= 0xFE);
+    default: return false;
+    }
+}
+
 QString decodeCodePage(const QByteArray& bytes, int codePage)
 {
     if (bytes.isEmpty())
@@ -82,15 +171,23 @@ QString decodeCodePage(const QByteArray& bytes, int codePage)
     // The usual case, and the one each accented word of Western text hits: no converter needed.
     if (codePage == 1252 || codePage == 0)
         return decodeCp1252(bytes);
-    if (const char* name = codecName(codePage)) {
-        QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
-        if (decoder.isValid()) {
-            QString text = decoder.decode(bytes);
-            if (!decoder.hasError())
-                return text;
-        }
-    }
-    return decodeCp1252(bytes);
+    const char* name = codecName(codePage);
+    if (!name)
+        return decodeCp1252(bytes);
+    QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        return decodeCp1252(bytes);
+    if (isDoubleByteCodePage(codePage))
+        return decodeDoubleByte(bytes, codePage, decoder);
+    // Single-byte code pages: a byte without a character there is U+FFFD, the rest as decoded.
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError() && text.size() == bytes.size())
+        return text;
+    QString out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        appendCharacter(decoder, bytes.constData() + i, 1, out);
+    return out;
 }
 
 } // namespace vesk

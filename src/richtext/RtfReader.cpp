@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QList>
 #include <algorithm>
-#include <cstring>
 
 namespace vesk {
 
@@ -26,6 +25,8 @@ struct GroupState {
     RtfAlignment alignment = RtfAlignment::Unset;
     int unicodeSkip = 1;  // \ucN: fallback characters that follow each \uN
     int fieldIndex = -1;
+    bool hidden = false;  // \v hidden text and \deleted revisions: read, never shown
+    int sizeBeforeShift = 0;  // under \super or \sub, the size to return to; 0 when not shifted
 };
 
 struct FontEntry {
@@ -37,11 +38,49 @@ struct Field {
     QString instruction;
 };
 
+// 8-bit text waiting to be decoded: the bytes of one stretch of text under one code page. In a
+// double-byte code page a lead byte claims the byte after it, even one in the ASCII range.
+class PendingBytes {
+public:
+    // Whether the byte joins the pending text (a byte above ASCII, or the trail of a pending lead).
+    bool take(unsigned char byte, int codePage)
+    {
+        if (m_leadPending) {
+            m_leadPending = false;
+            if (isTrailByte(codePage, byte)) {
+                m_bytes.append(char(byte));
+                return true;
+            }
+        }
+        if (byte < 0x80)
+            return false;
+        m_bytes.append(char(byte));
+        m_leadPending = isLeadByte(codePage, byte);
+        return true;
+    }
+    bool isEmpty() const { return m_bytes.isEmpty(); }
+    // Between two characters, where the text may be decoded without splitting one.
+    bool atCharacterBoundary() const { return !m_leadPending; }
+    qsizetype size() const { return m_bytes.size(); }
+    QString decode(int codePage)
+    {
+        QString text = decodeCodePage(m_bytes, codePage);
+        m_bytes.clear();
+        m_leadPending = false;
+        return text;
+    }
+
+private:
+    QByteArray m_bytes;
+    bool m_leadPending = false;
+};
+
 constexpr int kMaxKeywordLength = 32;
-constexpr int kMaxFieldInstruction = 4096;
 constexpr int kMaxFontName = 256;
 constexpr int kMaxFonts = 4096;
 constexpr int kMaxFields = 100'000;
+// Pending bytes are decoded in pieces of about this size, so a long stretch costs no more memory.
+constexpr qsizetype kPendingBytesChunk = 16 * 1024;
 
 // Destinations that hold no visible text of the document.
 bool isSkippedDestination(const QByteArray& word)
@@ -61,6 +100,53 @@ bool isSkippedDestination(const QByteArray& word)
     }
     return false;
 }
+
+bool isUnderlineWord(const QByteArray& word)
+{
+    static const char* const kUnderlines[] = {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulth",
+                                              "ulw", "ulwave", "ulhwave", "ulldash", "ulthd", "ulthdash",
+                                              "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave"};
+    for (const char* name : kUnderlines) {
+        if (word == name)
+            return true;
+    }
+    return false;
+}
+
+// Characters that control words stand for.
+char16_t specialCharacter(const QByteArray& word)
+{
+    struct Entry {
+        const char* word;
+        char16_t character;
+    };
+    static const Entry kEntries[] = {
+        {"tab", u'\t'},        {"cell", u'\t'},         {"nestcell", u'\t'},      {"emdash", u'\u2014'},
+        {"endash", u'\u2013'}, {"emspace", u'\u2003'},  {"enspace", u'\u2002'},   {"qmspace", u'\u2005'},
+        {"bullet", u'\u2022'}, {"lquote", u'\u2018'},   {"rquote", u'\u2019'},    {"ldblquote", u'\u201C'},
+        {"rdblquote", u'\u201D'}, {"line", u'\u2028'},
+    };
+    for (const Entry& entry : kEntries) {
+        if (word == entry.word)
+            return entry.character;
+    }
+    return 0;
+}
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+// Printable ASCII that is plain text in RTF.
+bool isPlainTextByte(char c) { return c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}'; }
 
 class Parser {
 public:
@@ -85,7 +171,7 @@ public:
                 readControl();
             } else if (c == '\r' || c == '\n') {
                 ++m_pos;
-            } else {
+            } else if (!plainTextSpan()) {
                 ++m_pos;
                 m_ignorableNext = false;
                 if (consumeFallback())
@@ -101,17 +187,28 @@ public:
         return std::move(m_content);
     }
 
+    bool truncated() const { return m_truncated; }
+
 private:
     GroupState& state() { return m_stack.last(); }
 
     bool skipping() const { return m_overflowDepth > 0 || m_stack.last().destination == Destination::Skip; }
 
+    void stopAtLimit()
+    {
+        m_stopped = true;
+        m_truncated = true;
+    }
+
     void openGroup()
     {
         flushBytes();
         m_pendingFallback = 0;
+        ++m_styleGeneration;
         if (m_overflowDepth > 0 || m_stack.size() > m_limits.maxGroupDepth) {
+            // Whatever the group holds is dropped.
             ++m_overflowDepth;
+            m_truncated = true;
             return;
         }
         m_stack.append(m_stack.last());
@@ -122,6 +219,7 @@ private:
     {
         flushBytes();
         m_pendingFallback = 0;
+        ++m_styleGeneration;
         m_ignorableNext = false;  // "\*" marks only a control word that follows it in its group
         if (m_overflowDepth > 0) {
             --m_overflowDepth;
@@ -148,6 +246,26 @@ private:
         if (m_pendingFallback <= 0)
             return false;
         --m_pendingFallback;
+        return true;
+    }
+
+    // Fast path for the bulk of a body: a stretch of printable ASCII appended in one go.
+    bool plainTextSpan()
+    {
+        if (m_overflowDepth > 0 || m_pendingFallback > 0 || !m_bytes.isEmpty() || m_highSurrogate)
+            return false;
+        const GroupState& s = state();
+        if (s.destination != Destination::Body || s.hidden)
+            return false;
+        qsizetype end = m_pos;
+        while (end < m_in.size() && isPlainTextByte(m_in[end]))
+            ++end;
+        if (end == m_pos)
+            return false;
+        const QByteArrayView span = m_in.sliced(m_pos, end - m_pos);
+        m_pos = end;
+        m_ignorableNext = false;
+        appendLatin1(span);
         return true;
     }
 
@@ -183,6 +301,10 @@ private:
         if (m_pos < m_in.size() && m_in[m_pos] == ' ')
             ++m_pos;
         const long long clamped = std::clamp(negative ? -value : value, -2'147'483'647LL, 2'147'483'647LL);
+        // Text before a control word is complete: decode it under the properties it was written
+        // with, and before any character the word itself stands for.
+        flushBytes();
+        ++m_styleGeneration;
         controlWord(word, hasParam, static_cast<int>(clamped));
     }
 
@@ -194,7 +316,7 @@ private:
         case '}':
             if (consumeFallback())
                 return;
-            textByte(static_cast<unsigned char>(c));
+            textByte(static_cast<unsigned char>(c), true);
             return;
         case '\'': {
             const int hi = m_pos < m_in.size() ? hexValue(m_in[m_pos]) : -1;
@@ -207,23 +329,25 @@ private:
             textByte(static_cast<unsigned char>(hi * 16 + lo), true);
             return;
         }
+        default: break;
+        }
+        flushBytes();
+        switch (c) {
         case '*':
             m_ignorableNext = true;
             return;
         case '~':
-            if (!consumeFallback())
-                emitChar(QChar(0x00A0));
+            emitSpecial(u'\u00A0');
             return;
         case '_':
-            if (!consumeFallback())
-                emitChar(QChar(0x2011));
+            emitSpecial(u'\u2011');
             return;
         case '\r':
         case '\n':
             paragraphBreak();
             return;
         case '\t':
-            emitChar(QChar('\t'));
+            emitSpecial(u'\t');
             return;
         default:
             // \- (optional hyphen), \: (index entry), \| (formula) and unknown symbols show nothing.
@@ -238,9 +362,11 @@ private:
         m_ignorableNext = false;
 
         if (word == "bin") {
-            flushBytes();
-            const qsizetype skip = hasParam && param > 0 ? std::min<qsizetype>(param, m_in.size() - m_pos) : 0;
-            m_pos += skip;
+            const qsizetype wanted = hasParam && param > 0 ? param : 0;
+            const qsizetype available = m_in.size() - m_pos;
+            if (wanted > available)
+                m_truncated = true;  // the data claims more than there is: the rest is lost
+            m_pos += std::min(wanted, available);
             return;
         }
 
@@ -266,7 +392,6 @@ private:
             return;
         }
         if (word == "fldinst") {
-            flushBytes();
             if (state().destination == Destination::Body && state().fieldIndex >= 0)
                 state().destination = Destination::FieldInstruction;
             else
@@ -274,7 +399,6 @@ private:
             return;
         }
         if (word == "fldrslt") {
-            flushBytes();
             // Also when the instruction had no group of its own and this result sits inside it.
             const Destination d = state().destination;
             if ((d == Destination::Body || d == Destination::FieldInstruction) && state().fieldIndex >= 0) {
@@ -288,7 +412,6 @@ private:
         if (word == "listtext" || word == "pntext")
             return;  // the visible marker of a foreign list: shown as text
         if (isSkippedDestination(word) || ignorable) {
-            flushBytes();
             state().destination = Destination::Skip;
             return;
         }
@@ -307,12 +430,9 @@ private:
             fontTableWord(word, hasParam, param);
             return;
         }
-        if (skipping())
-            return;
 
         // Document-wide settings.
         if (word == "ansicpg") {
-            flushBytes();
             m_documentCodePage = hasParam ? param : m_documentCodePage;
             return;
         }
@@ -325,41 +445,11 @@ private:
             return;
         }
 
-        // Character formatting.
-        RtfRunStyle& style = state().style;
-        const bool on = !hasParam || param != 0;
-        if (word == "plain") {
-            flushBytes();
-            const QString href = style.href;
-            style = RtfRunStyle{};
-            style.href = href;
-            setFont(m_defaultFont);
-        } else if (word == "f") {
-            flushBytes();
-            setFont(hasParam ? param : m_defaultFont);
-        } else if (word == "fs") {
-            if (hasParam && param > 0)
-                style.sizeHalfPoints = std::clamp(param, 2, 2000);
-        } else if (word == "b") {
-            style.weight = on ? 700 : 400;
-        } else if (word == "vskw") {
-            if (hasParam)
-                style.weight = std::clamp(param, 1, 1000);
-        } else if (word == "i") {
-            style.italic = on;
-        } else if (word == "ul" || word == "uld" || word == "uldash" || word == "uldashd" || word == "uldashdd"
-                   || word == "uldb" || word == "ulth" || word == "ulw" || word == "ulwave" || word == "ulhwave"
-                   || word == "ulldash" || word == "ulthd" || word == "ulthdash") {
-            style.underline = on;
-        } else if (word == "ulnone") {
-            style.underline = false;
-        } else if (word == "up") {
-            style.baselineHalfPoints = std::clamp(hasParam ? param : 6, -2000, 2000);
-        } else if (word == "dn") {
-            style.baselineHalfPoints = -std::clamp(hasParam ? param : 6, -2000, 2000);
-        }
+        if (characterFormatting(word, hasParam, param))
+            return;
+
         // Paragraph formatting.
-        else if (word == "pard") {
+        if (word == "pard") {
             state().alignment = RtfAlignment::Unset;
         } else if (word == "ql") {
             state().alignment = RtfAlignment::Left;
@@ -370,36 +460,77 @@ private:
         } else if (word == "qj" || word == "qd") {
             state().alignment = RtfAlignment::Justify;
         }
-        // Special characters and breaks.
-        else if (word == "par" || word == "line" || word == "sect" || word == "page") {
+        // Breaks and the characters control words stand for.
+        else if (word == "par" || word == "sect" || word == "page") {
             paragraphBreak();
         } else if (word == "row") {
             paragraphBreak(true);
-        } else if (word == "tab" || word == "cell" || word == "nestcell") {
-            emitSpecial(u'\t');
-        } else if (word == "emdash") {
-            emitSpecial(u'\u2014');
-        } else if (word == "endash") {
-            emitSpecial(u'\u2013');
-        } else if (word == "emspace") {
-            emitSpecial(u'\u2003');
-        } else if (word == "enspace") {
-            emitSpecial(u'\u2002');
-        } else if (word == "qmspace") {
-            emitSpecial(u'\u2005');
-        } else if (word == "bullet") {
-            emitSpecial(u'\u2022');
-        } else if (word == "lquote") {
-            emitSpecial(u'\u2018');
-        } else if (word == "rquote") {
-            emitSpecial(u'\u2019');
-        } else if (word == "ldblquote") {
-            emitSpecial(u'\u201C');
-        } else if (word == "rdblquote") {
-            emitSpecial(u'\u201D');
+        } else if (const char16_t special = specialCharacter(word)) {
+            emitSpecial(special);
         }
         // Every other control word (colours, spacing, sections, ...) changes nothing we keep.
     }
+
+    bool characterFormatting(const QByteArray& word, bool hasParam, int param)
+    {
+        GroupState& s = state();
+        RtfRunStyle& style = s.style;
+        const bool on = !hasParam || param != 0;
+        if (word == "plain") {
+            const QString href = style.href;
+            style = RtfRunStyle{};
+            style.href = href;
+            s.hidden = false;
+            s.sizeBeforeShift = 0;
+            setFont(m_defaultFont);
+        } else if (word == "f") {
+            setFont(hasParam ? param : m_defaultFont);
+        } else if (word == "fs") {
+            if (hasParam && param > 0) {
+                const int size = std::clamp(param, 2, 2000);
+                if (s.sizeBeforeShift > 0) {
+                    s.sizeBeforeShift = size;
+                    style.sizeHalfPoints = shiftedSize(size);
+                } else {
+                    style.sizeHalfPoints = size;
+                }
+            }
+        } else if (word == "b") {
+            style.weight = on ? 700 : 400;
+        } else if (word == "vskw") {
+            if (hasParam)
+                style.weight = std::clamp(param, 1, 1000);
+        } else if (word == "i") {
+            style.italic = on;
+        } else if (isUnderlineWord(word)) {
+            style.underline = on;
+        } else if (word == "ulnone") {
+            style.underline = false;
+        } else if (word == "up") {
+            style.baselineHalfPoints = std::clamp(hasParam ? param : 6, -2000, 2000);
+        } else if (word == "dn") {
+            style.baselineHalfPoints = -std::clamp(hasParam ? param : 6, -2000, 2000);
+        } else if (word == "super" || word == "sub") {
+            // Smaller and raised (or lowered), as word processors show them.
+            if (s.sizeBeforeShift == 0)
+                s.sizeBeforeShift = style.sizeHalfPoints;
+            const int base = s.sizeBeforeShift;
+            style.sizeHalfPoints = shiftedSize(base);
+            style.baselineHalfPoints = word == "super" ? std::max(1, base / 3) : -std::max(1, base / 6);
+        } else if (word == "nosupersub") {
+            if (s.sizeBeforeShift > 0)
+                style.sizeHalfPoints = s.sizeBeforeShift;
+            s.sizeBeforeShift = 0;
+            style.baselineHalfPoints = 0;
+        } else if (word == "v" || word == "deleted") {
+            s.hidden = on;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    static int shiftedSize(int base) { return std::max(2, (base * 2 + 1) / 3); }
 
     void emitSpecial(char16_t c)
     {
@@ -416,10 +547,23 @@ private:
             m_fontName.clear();
             m_fontCodePage = 0;
         } else if (word == "fcharset") {
+            flushFontBytes();
             m_fontCodePage = codePageForRtfCharset(param);
         } else if (word == "cpg") {
+            flushFontBytes();
             m_fontCodePage = param;
         }
+    }
+
+    int fontNameCodePage() const { return m_fontCodePage != 0 ? m_fontCodePage : m_documentCodePage; }
+
+    void flushFontBytes()
+    {
+        if (m_fontBytes.isEmpty())
+            return;
+        const QString text = m_fontBytes.decode(fontNameCodePage());
+        for (QChar c : text)
+            appendFontNameChar(c);
     }
 
     void appendFontNameChar(QChar c)
@@ -430,12 +574,9 @@ private:
 
     void finishFontEntry()
     {
-        if (m_fontEntryIndex >= 0 && m_fonts.size() < kMaxFonts && !m_fonts.contains(m_fontEntryIndex)) {
-            QString name = m_fontName.trimmed();
-            if (name.endsWith(QLatin1Char(';')))
-                name.chop(1);
-            m_fonts.insert(m_fontEntryIndex, FontEntry{name.trimmed(), m_fontCodePage});
-        }
+        flushFontBytes();
+        if (m_fontEntryIndex >= 0 && m_fonts.size() < kMaxFonts && !m_fonts.contains(m_fontEntryIndex))
+            m_fonts.insert(m_fontEntryIndex, FontEntry{m_fontName.trimmed(), m_fontCodePage});
         m_fontEntryIndex = -1;
         m_fontName.clear();
         m_fontCodePage = 0;
@@ -446,7 +587,7 @@ private:
         state().fontIndex = index;
         const auto it = m_fonts.constFind(index);
         QString family = it == m_fonts.constEnd() ? QString() : it->name;
-        // Names beginning with a full stop are private system-font aliases of other platforms.
+        // Names beginning with a full stop are aliases of the system font (ours among them).
         if (family.startsWith(QLatin1Char('.')))
             family.clear();
         state().style.fontFamily = family;
@@ -462,18 +603,22 @@ private:
 
     void textByte(unsigned char b, bool escaped = false)
     {
-        const Destination d = state().destination;
         if (skipping())
             return;
-        if (d == Destination::FontTable) {
-            appendFontNameChar(QChar(b));
-            if (b == ';' && !escaped)
+        if (state().destination == Destination::FontTable) {
+            if (m_fontBytes.take(b, fontNameCodePage()))
+                return;
+            if (b == ';' && !escaped) {
                 finishFontEntry();
+                return;
+            }
+            flushFontBytes();
+            appendFontNameChar(QChar(b));
             return;
         }
-        if (b >= 0x80) {
-            if (m_bytes.size() < 64 * 1024)
-                m_bytes.append(char(b));
+        if (m_bytes.take(b, currentCodePage())) {
+            if (m_bytes.size() >= kPendingBytesChunk && m_bytes.atCharacterBoundary())
+                flushBytes();
             return;
         }
         flushBytes();
@@ -484,15 +629,13 @@ private:
     {
         if (m_bytes.isEmpty())
             return;
-        const QString text = decodeCodePage(m_bytes, currentCodePage());
-        m_bytes.clear();
+        const QString text = m_bytes.decode(currentCodePage());
         for (QChar c : text)
             emitChar(c);
     }
 
     void unicodeChar(int value)
     {
-        flushBytes();
         const int unit = value < 0 ? value + 65536 : value;
         if (unit >= 0 && unit <= 0xFFFF)
             emitChar(QChar(char16_t(unit)));
@@ -523,7 +666,7 @@ private:
             appendText(QChar(0xFFFD));
             return;
         }
-        if (u == 0x2028 || u == 0x2029) {
+        if (u == 0x2029) {
             paragraphBreak();
             return;
         }
@@ -532,35 +675,78 @@ private:
         appendText(c);
     }
 
+    // The run that text in the current style goes to, made when the style differs from the last.
+    RtfRun* currentRun()
+    {
+        QList<RtfRun>& runs = m_content.paragraphs.last().runs;
+        if (!runs.isEmpty() && m_runGeneration == m_styleGeneration)
+            return &runs.last();
+        const RtfRunStyle& style = state().style;
+        if (runs.isEmpty() || !(runs.last().style == style)) {
+            if (m_runCount >= m_limits.maxRuns) {
+                stopAtLimit();
+                return nullptr;
+            }
+            ++m_runCount;
+            runs.append(RtfRun{QString(), style});
+        }
+        m_runGeneration = m_styleGeneration;
+        return &runs.last();
+    }
+
     void appendText(QChar c)
     {
         GroupState& s = state();
         if (s.destination == Destination::FieldInstruction) {
-            if (s.fieldIndex >= 0 && m_fields[s.fieldIndex].instruction.size() < kMaxFieldInstruction)
-                m_fields[s.fieldIndex].instruction.append(c);
+            appendInstruction(QStringView(&c, 1));
             return;
         }
         if (s.destination == Destination::FontTable) {
+            flushFontBytes();
             appendFontNameChar(c);
             return;
         }
-        if (s.destination != Destination::Body)
+        if (s.destination != Destination::Body || s.hidden)
             return;
         if (m_textLength >= m_limits.maxTextLength) {
-            m_stopped = true;
+            stopAtLimit();
             return;
         }
-        QList<RtfRun>& runs = m_content.paragraphs.last().runs;
-        if (runs.isEmpty() || !(runs.last().style == s.style)) {
-            if (m_runCount >= m_limits.maxRuns) {
-                m_stopped = true;
-                return;
-            }
-            ++m_runCount;
-            runs.append(RtfRun{QString(), s.style});
+        if (RtfRun* run = currentRun()) {
+            run->text.append(c);
+            ++m_textLength;
         }
-        runs.last().text.append(c);
-        ++m_textLength;
+    }
+
+    void appendLatin1(QByteArrayView text)
+    {
+        const qsizetype room = m_limits.maxTextLength - m_textLength;
+        const bool cut = text.size() > room;
+        if (cut)
+            text = text.first(std::max<qsizetype>(0, room));
+        if (!text.isEmpty()) {
+            if (RtfRun* run = currentRun()) {
+                run->text.append(QLatin1StringView(text.data(), text.size()));
+                m_textLength += text.size();
+            }
+        }
+        if (cut)
+            stopAtLimit();
+    }
+
+    void appendInstruction(QStringView text)
+    {
+        const int index = state().fieldIndex;
+        if (index < 0)
+            return;
+        // Instructions are bounded by the same budget as the text, so any link the writer can
+        // write is read back whole.
+        if (m_instructionLength + text.size() > m_limits.maxTextLength) {
+            m_truncated = true;
+            return;
+        }
+        m_fields[index].instruction.append(text);
+        m_instructionLength += text.size();
     }
 
     void paragraphBreak(bool endOfRow = false)
@@ -568,12 +754,12 @@ private:
         flushBytes();
         if (consumeFallback() || skipping())
             return;
-        const Destination d = state().destination;
-        if (d == Destination::FieldInstruction) {
-            appendText(QChar(' '));
+        const GroupState& s = state();
+        if (s.destination == Destination::FieldInstruction) {
+            appendInstruction(u" ");
             return;
         }
-        if (d != Destination::Body)
+        if (s.destination != Destination::Body || s.hidden)
             return;
         if (endOfRow) {
             // A table row ends with its last cell's separator: drop that tab.
@@ -581,8 +767,11 @@ private:
             if (!runs.isEmpty() && runs.last().text.endsWith(QLatin1Char('\t'))) {
                 runs.last().text.chop(1);
                 --m_textLength;
-                if (runs.last().text.isEmpty())
+                if (runs.last().text.isEmpty()) {
                     runs.removeLast();
+                    --m_runCount;
+                    ++m_styleGeneration;
+                }
             }
         }
         finishParagraph(true);
@@ -598,24 +787,12 @@ private:
         if (!startNext)
             return;
         if (m_content.paragraphs.size() >= m_limits.maxParagraphs || m_textLength >= m_limits.maxTextLength) {
-            m_stopped = true;
+            stopAtLimit();
             return;
         }
         m_content.paragraphs.append(RtfParagraph{});
+        ++m_styleGeneration;
         ++m_textLength;  // the line break counts toward the text bound
-    }
-
-    static bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-    static int hexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
     }
 
     QByteArrayView m_in;
@@ -623,22 +800,29 @@ private:
     qsizetype m_pos = 0;
     bool m_stopped = false;
     bool m_finished = false;
+    bool m_truncated = false;
     QList<GroupState> m_stack;
     int m_overflowDepth = 0;
     bool m_ignorableNext = false;
     int m_pendingFallback = 0;
     char16_t m_highSurrogate = 0;
-    QByteArray m_bytes;
+    PendingBytes m_bytes;
     int m_documentCodePage = 1252;
     int m_defaultFont = 0;
     QHash<int, FontEntry> m_fonts;
     int m_fontEntryIndex = -1;
     QString m_fontName;
+    PendingBytes m_fontBytes;
     int m_fontCodePage = 0;
     QList<Field> m_fields;
+    qsizetype m_instructionLength = 0;
     RtfContent m_content;
     qsizetype m_textLength = 0;
     qsizetype m_runCount = 0;
+    // Bumped whenever the style in force may have changed; text goes straight to the last run
+    // while it matches the generation that run was checked at.
+    quint64 m_styleGeneration = 1;
+    quint64 m_runGeneration = 0;
 };
 
 } // namespace
@@ -655,16 +839,29 @@ QString RtfContent::plainText() const
     return text;
 }
 
-std::optional<RtfContent> parseRtf(QByteArrayView bytes, const RtfReaderLimits& limits)
+bool looksLikeRtf(QByteArrayView bytes)
 {
     qsizetype start = 0;
     while (start < bytes.size() && (bytes[start] == ' ' || bytes[start] == '\t' || bytes[start] == '\r'
                                     || bytes[start] == '\n'))
         ++start;
-    const QByteArrayView rest = bytes.sliced(start);
-    if (!rest.startsWith(QByteArrayView("{\\rtf")))
+    return bytes.sliced(start).startsWith(QByteArrayView("{\\rtf"));
+}
+
+std::optional<RtfContent> parseRtf(QByteArrayView bytes, const RtfReaderLimits& limits, bool* truncated)
+{
+    if (truncated)
+        *truncated = false;
+    if (!looksLikeRtf(bytes))
         return std::nullopt;
-    return Parser(rest, limits).run();
+    qsizetype start = 0;
+    while (bytes[start] != '{')
+        ++start;
+    Parser parser(bytes.sliced(start), limits);
+    RtfContent content = parser.run();
+    if (truncated)
+        *truncated = parser.truncated();
+    return content;
 }
 
 QString hyperlinkFromFieldInstruction(const QString& instruction)
@@ -694,21 +891,31 @@ QString hyperlinkFromFieldInstruction(const QString& instruction)
             ++i;
         return text.mid(begin, i - begin);
     };
+    QString target;
+    QString fragment;
     while (i < n) {
         skipSpaces();
         if (i >= n)
             break;
         if (text[i] == QLatin1Char('\\')) {
-            // A switch: \l, \o, \t and \m take an argument; \h and \n take none.
+            // A switch: \l (a place in the target), \o, \t and \m take an argument; \h and \n none.
             const QChar sw = i + 1 < n ? text[i + 1].toLower() : QChar();
             i += 2;
-            if (sw == QLatin1Char('l') || sw == QLatin1Char('o') || sw == QLatin1Char('t') || sw == QLatin1Char('m'))
+            if (sw == QLatin1Char('l'))
+                fragment = readToken().trimmed();
+            else if (sw == QLatin1Char('o') || sw == QLatin1Char('t') || sw == QLatin1Char('m'))
                 readToken();
             continue;
         }
-        return readToken().trimmed();
+        const QString token = readToken().trimmed();
+        if (target.isEmpty())
+            target = token;
     }
-    return {};
+    if (target.isEmpty())
+        return {};
+    if (!fragment.isEmpty() && !target.contains(QLatin1Char('#')))
+        target += QLatin1Char('#') + fragment;
+    return target;
 }
 
 } // namespace vesk

@@ -5,15 +5,21 @@
 #include "richtext/RichTextLinks.h"
 #include "richtext/RichTextLists.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/RtfReader.h"
+
+#include "platform/Log.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -53,20 +59,33 @@ std::optional<LinkHit> linkHitAt(const QTextDocument& document, const QPointF& d
     const int length = documentLength(document);
     if (length == 0)
         return std::nullopt;
-    for (const CharRun& run : charRuns(document, 0, length)) {
-        if (!hasLink(run.format))
-            continue;
-        const QString href = run.format.anchorHref();
-        const QUrl url(href);
-        if (!url.isValid())
-            continue;
-        const bool glyph = isChecklistToggleLink(href);
-        for (QRectF rect : runRects(document, run.start, run.end)) {
-            if (glyph)
-                rect.adjust(-6, -4, 6, 4);
-            if (rect.contains(documentPoint))
-                return LinkHit{href, run.start, glyph};
+    // Only the lines within a glyph's margin of the point can hold the link under it: the search
+    // stays within their blocks, however long the body.
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    const int first = layout->hitTest(documentPoint - QPointF(0, 4), Qt::FuzzyHit);
+    const int last = layout->hitTest(documentPoint + QPointF(0, 4), Qt::FuzzyHit);
+    if (first < 0 || last < 0)
+        return std::nullopt;
+    const QTextBlock lastBlock = document.findBlock(std::max(first, last));
+    for (QTextBlock block = document.findBlock(std::min(first, last)); block.isValid(); block = block.next()) {
+        const int blockEnd = block.position() + block.length() - 1;
+        for (const CharRun& run : charRuns(document, block.position(), blockEnd)) {
+            if (!hasLink(run.format))
+                continue;
+            const QString href = run.format.anchorHref();
+            const QUrl url(href);
+            if (!url.isValid())
+                continue;
+            const bool glyph = isChecklistToggleLink(href);
+            for (QRectF rect : runRects(document, run.start, run.end)) {
+                if (glyph)
+                    rect.adjust(-6, -4, 6, 4);
+                if (rect.contains(documentPoint))
+                    return LinkHit{href, run.start, glyph};
+            }
         }
+        if (block == lastBlock)
+            break;
     }
     return std::nullopt;
 }
@@ -128,6 +147,26 @@ void VeskChecklistTextView::leaveEvent(QEvent* event)
     QTextEdit::leaveEvent(event);
 }
 
+DisplayedBody prepareDisplayedBody(const QByteArray& rtf, const QColor& linkColor)
+{
+    DisplayedBody body;
+    std::optional<RtfContent> content = parseRtf(rtf, RtfReaderLimits{}, &body.truncated);
+    if (!content || content->plainText().isEmpty())
+        return body;
+    prepareRichTextContent(*content);
+    std::unique_ptr<QTextDocument> document = makeRichTextDocument();
+    fillDocument(*document, *content, linkColor);
+    document->moveToThread(QCoreApplication::instance()->thread());
+    body.document = std::shared_ptr<QTextDocument>(document.release(), [](QTextDocument* done) {
+        // A body read for a view that has gone is let go of where it was made.
+        if (done->thread() == QThread::currentThread())
+            delete done;
+        else
+            done->deleteLater();
+    });
+    return body;
+}
+
 VeskRichTextReadView::VeskRichTextReadView(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QVBoxLayout(this);
@@ -151,19 +190,56 @@ VeskRichTextReadView::VeskRichTextReadView(QWidget* parent) : QWidget(parent)
             [this](const QString& href, int index, bool* handled) { *handled = handleLinkClick(href, index); });
 }
 
+VeskRichTextReadView::~VeskRichTextReadView()
+{
+    // The text view goes before the document it shows.
+    delete m_textView;
+    m_textView = nullptr;
+}
+
 void VeskRichTextReadView::setRtfData(const QByteArray& rtf)
 {
-    std::unique_ptr<QTextDocument> decoded = documentFromRtf(rtf);
-    if (!decoded || documentLength(*decoded) == 0)
+    if (!looksLikeRtf(rtf) || (rtf == m_shownRtf && !m_loading))
         return;
+    const quint64 generation = ++m_loadGeneration;
     const QColor linkColor = m_textView->palette().color(QPalette::Link);
-    runDisplayPass(*decoded, linkColor);
-    QTextDocument& shown = *m_textView->document();
-    if (sameRichText(*decoded, shown))
+    if (rtf.size() <= kSynchronousBytes) {
+        m_loading = false;
+        present(prepareDisplayedBody(rtf, linkColor), rtf);
         return;
-    fillDocument(shown, contentFromDocument(*decoded));
-    shown.setDefaultFont(defaultRichTextFont());
-    runDisplayPass(shown, linkColor);
+    }
+    m_loading = true;
+    QtConcurrent::run([rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); })
+        .then(this, [this, generation, rtf](const DisplayedBody& body) {
+            if (generation == m_loadGeneration)
+                present(body, rtf);
+        });
+}
+
+void VeskRichTextReadView::present(const DisplayedBody& body, const QByteArray& rtf)
+{
+    m_loading = false;
+    if (!body.document)
+        return;
+    if (body.truncated) {
+        veskLog(QStringLiteral("Vesk rich-text read error: the body is longer than Vesk reads; its beginning "
+                               "is shown and its checklist cannot be changed"));
+    }
+    m_truncated = body.truncated;
+    if (sameRichText(*body.document, *m_textView->document())) {
+        m_shownRtf = rtf;
+        return;
+    }
+    QTextDocument& document = *body.document;
+    document.setDocumentMargin(12);
+    document.setDefaultFont(defaultRichTextFont());
+    layOutInDesignPoints(document);
+    // The whole body arrives as one new document: it is laid out once, a piece at a time.
+    m_textView->setDocument(&document);
+    m_textView->setCursorWidth(0);
+    m_document = body.document;
+    m_shownRtf = rtf;
+    emit bodyShown();
 }
 
 bool VeskRichTextReadView::handleLinkClick(const QString& href, int index)
@@ -182,15 +258,43 @@ bool VeskRichTextReadView::handleLinkClick(const QString& href, int index)
         return true;
     }
     QTextDocument& document = *m_textView->document();
-    if (index >= documentLength(document))
+    if (index >= documentLength(document) || !toggledGlyph(document.characterAt(index)))
         return false;
+    if (m_truncated || m_loading) {
+        // Storing what is shown would replace the body with part of it.
+        QApplication::beep();
+        return true;
+    }
     if (!toggleGlyphAt(document, index))
         return false;
-    runDisplayPass(document, m_textView->palette().color(QPalette::Link));
-    const std::optional<QByteArray> rtf = makeRTFData(document);
-    if (rtf && m_onRTFChange)
-        m_onRTFChange(*rtf);
+    m_textView->viewport()->update();
+    reportChange();
     return true;
+}
+
+void VeskRichTextReadView::reportChange()
+{
+    const quint64 generation = ++m_changeGeneration;
+    const QTextDocument& document = *m_textView->document();
+    const bool large = documentLength(document) > kSynchronousCharacters;
+    // Reading the formats is quick; detecting links and writing are not, for a long body.
+    RtfContent content = contentFromDocument(document);
+    const QString systemFamily = richTextSystemFamily();
+    auto deliver = [this, generation](const std::optional<QByteArray>& rtf) {
+        // A later click's body holds this click's change as well.
+        if (generation != m_changeGeneration || !rtf)
+            return;
+        m_shownRtf = *rtf;
+        if (m_onRTFChange)
+            m_onRTFChange(*rtf);
+    };
+    if (!large) {
+        deliver(makeRTFData(std::move(content), systemFamily));
+        return;
+    }
+    QtConcurrent::run([content = std::move(content), systemFamily]() mutable {
+        return makeRTFData(std::move(content), systemFamily);
+    }).then(this, deliver);
 }
 
 } // namespace vesk

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -47,6 +48,14 @@ private:
     bool m_pressOnLink = false;
 };
 
+// A body made ready to show: read, links found, glyphs styled, link colours set. Made off the main
+// thread for long bodies; the document then belongs to the main thread.
+struct DisplayedBody {
+    std::shared_ptr<QTextDocument> document;  // none when the bytes held no text
+    bool truncated = false;                   // the reader stopped before the end of the body
+};
+DisplayedBody prepareDisplayedBody(const QByteArray& rtf, const QColor& linkColor);
+
 class VeskRichTextReadView : public QWidget {
     Q_OBJECT
 
@@ -54,7 +63,14 @@ public:
     using RTFChangeHandler = std::function<void(const QByteArray&)>;
     using LinkOpener = std::function<void(const QUrl&)>;
 
+    // Bodies up to this many bytes are read at once; longer ones are read on a worker thread and
+    // shown when ready, so the window never waits for them. The same holds for writing a body
+    // of more than kSynchronousCharacters after a glyph was clicked.
+    static constexpr qsizetype kSynchronousBytes = 256 * 1024;
+    static constexpr int kSynchronousCharacters = 64 * 1024;
+
     explicit VeskRichTextReadView(QWidget* parent = nullptr);
+    ~VeskRichTextReadView() override;
 
     // Shows the body. Bytes that do not read as rich text, or read as nothing, leave the view as
     // it was; the view reloads only when the text differs from what it shows.
@@ -67,11 +83,29 @@ public:
     bool handleLinkClick(const QString& href, int index);
 
     VeskChecklistTextView* textView() const { return m_textView; }
+    // Whether a body is on its way from a worker.
+    bool isLoading() const { return m_loading; }
+    // Whether the shown body was cut short by the reader's limits: its glyphs then cannot change,
+    // since the stored body would be replaced by its beginning.
+    bool isTruncated() const { return m_truncated; }
+
+signals:
+    // A body was put on screen (also after a read on a worker).
+    void bodyShown();
 
 private:
+    void present(const DisplayedBody& body, const QByteArray& rtf);
+    void reportChange();
+
     VeskChecklistTextView* m_textView = nullptr;
     RTFChangeHandler m_onRTFChange;
     LinkOpener m_linkOpener;
+    std::shared_ptr<QTextDocument> m_document;
+    QByteArray m_shownRtf;
+    quint64 m_loadGeneration = 0;
+    quint64 m_changeGeneration = 0;
+    bool m_loading = false;
+    bool m_truncated = false;
 };
 
 } // namespace vesk

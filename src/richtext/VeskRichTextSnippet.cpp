@@ -3,6 +3,7 @@
 #include "richtext/RichTextConversion.h"
 #include "richtext/RichTextFormat.h"
 #include "richtext/RichTextRtf.h"
+#include "richtext/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>
@@ -53,10 +54,23 @@ VeskRichTextSnippet::~VeskRichTextSnippet() = default;
 
 void VeskRichTextSnippet::setRtfData(const QByteArray& rtfData)
 {
-    std::unique_ptr<QTextDocument> document = editableAttributedString(rtfData, QString());
-    fillDocument(*m_document, contentFromDocument(*document));
+    m_rtf = rtfData;
+    load();
+}
+
+void VeskRichTextSnippet::load()
+{
+    // A card shows a line or two: only the paragraphs and characters that could fill them are
+    // read and laid out, however long the body.
+    RtfReaderLimits limits;
+    limits.maxParagraphs = m_maximumLines;
+    limits.maxTextLength = qsizetype(m_maximumLines) * kCharactersPerLine;
+    std::optional<RtfContent> content = parseRtf(m_rtf, limits);
+    if (content)
+        prepareRichTextContent(*content);
+    fillDocument(*m_document, content.value_or(RtfContent{}), palette().color(QPalette::Link));
     m_document->setDefaultFont(defaultRichTextFont());
-    applyPalette();
+    m_loadedLines = m_maximumLines;
     updateGeometry();
     update();
 }
@@ -64,6 +78,10 @@ void VeskRichTextSnippet::setRtfData(const QByteArray& rtfData)
 void VeskRichTextSnippet::setMaximumLines(int maximumLines)
 {
     m_maximumLines = std::max(1, maximumLines);
+    if (m_maximumLines > m_loadedLines && !m_rtf.isEmpty()) {
+        load();
+        return;
+    }
     updateGeometry();
     update();
 }
@@ -75,7 +93,7 @@ QString VeskRichTextSnippet::plainText() const
 
 void VeskRichTextSnippet::applyPalette()
 {
-    runDisplayPass(*m_document, palette().color(QPalette::Link));
+    normalizeTextColors(*m_document, palette().color(QPalette::Link));
 }
 
 int VeskRichTextSnippet::heightForWidth(int width) const

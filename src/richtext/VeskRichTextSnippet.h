@@ -24,7 +24,11 @@ public:
     void setRtfData(const QByteArray& rtfData);
     void setMaximumLines(int maximumLines);
     int maximumLines() const { return m_maximumLines; }
+    // The text the snippet holds: the beginning of the body, as much as its lines can show.
     QString plainText() const;
+
+    // More characters than a line of a card can hold at the smallest text size.
+    static constexpr int kCharactersPerLine = 400;
 
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
@@ -35,10 +39,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void load();
     void applyPalette();
 
     std::unique_ptr<QTextDocument> m_document;
+    QByteArray m_rtf;
     int m_maximumLines = 2;
+    int m_loadedLines = 0;
 };
 
 } // namespace vesk

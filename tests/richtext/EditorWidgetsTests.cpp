@@ -386,5 +386,8 @@ TEST(RichTextSnippet, ClipsToTheGivenNumberOfLines)
     EXPECT_GT(h1, 0);
     EXPECT_GT(h2, h1);
     EXPECT_GT(h3, h2);
+    EXPECT_EQ(two.plainText(), QStringLiteral("first\nsecond")) << "only what the lines can show is read";
+    two.setMaximumLines(3);
     EXPECT_EQ(two.plainText(), QStringLiteral("first\nsecond\nthird"));
+    EXPECT_EQ(two.heightForWidth(300), h3);
 }
