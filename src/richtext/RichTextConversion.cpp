@@ -39,13 +39,17 @@ void normalizeTextColors(QTextDocument& document, const std::optional<QColor>& l
 void prepareRichTextContent(RtfContent& content)
 {
     FlatContent flat = flattenContent(content);
+    content = RtfContent{};  // a long body is held once, not twice
     // Patterns see the text as documentText shows it: no-break spaces as spaces, soft line breaks
     // as line breaks.
     QString text = flat.text;
-    text.replace(QChar::Nbsp, QLatin1Char(' '));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    if (text.contains(QChar::Nbsp) || text.contains(QChar::LineSeparator)) {
+        text.replace(QChar::Nbsp, QLatin1Char(' '));
+        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    }
     detectLinks(flat.runs, text);
     styleChecklistGlyphs(flat.runs, text);
+    text.clear();
     content = unflattenContent(flat);
 }
 

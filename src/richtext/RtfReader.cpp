@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QList>
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace vesk {
 
@@ -82,55 +84,98 @@ constexpr int kMaxFields = 100'000;
 // Pending bytes are decoded in pieces of about this size, so a long stretch costs no more memory.
 constexpr qsizetype kPendingBytesChunk = 16 * 1024;
 
-// Destinations that hold no visible text of the document.
-bool isSkippedDestination(const QByteArray& word)
-{
-    static const char* const kSkipped[] = {
-        "colortbl", "stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf",
-        "footer", "footerl", "footerr", "footerf", "footnote", "listtable", "listoverridetable",
-        "revtbl", "rsidtbl", "xmlnstbl", "mmathPr", "generator", "themedata", "colorschememapping",
-        "latentstyles", "datastore", "pgdsctbl", "nonshppict", "shppict", "shp", "pn", "pntxta",
-        "pntxtb", "bkmkstart", "bkmkend", "filetbl", "annotation", "atnid", "atnauthor", "private",
-        "template", "xe", "tc", "objdata", "blipuid", "falt", "panose", "fontemb", "fontfile",
-        "expandedcolortbl", "listpicture", "userprops", "docvar", "wgrffmtfilter", "passwordhash",
-        "protusertbl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "formfield"};
-    for (const char* name : kSkipped) {
-        if (word == name)
-            return true;
-    }
-    return false;
-}
+enum class Keyword {
+    Other,
+    Bin,
+    FontTable,
+    Field,
+    FieldInstruction,
+    FieldResult,
+    ListText,
+    SkippedDestination,
+    UnicodeSkip,
+    Unicode,
+    Font,
+    FontCharset,
+    FontCodePage,
+    AnsiCodePage,
+    Mac,
+    DefaultFont,
+    Plain,
+    FontSize,
+    Bold,
+    Weight,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Up,
+    Down,
+    Super,
+    Sub,
+    NoSuperSub,
+    Hidden,
+    Pard,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    ParagraphBreak,
+    Row,
+    Special,  // a character of its own
+};
 
-bool isUnderlineWord(const QByteArray& word)
-{
-    static const char* const kUnderlines[] = {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulth",
-                                              "ulw", "ulwave", "ulhwave", "ulldash", "ulthd", "ulthdash",
-                                              "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave"};
-    for (const char* name : kUnderlines) {
-        if (word == name)
-            return true;
-    }
-    return false;
-}
+struct KeywordInfo {
+    Keyword keyword = Keyword::Other;
+    char16_t character = 0;
+};
 
-// Characters that control words stand for.
-char16_t specialCharacter(const QByteArray& word)
+// One look-up per control word, whatever the number of words we know.
+KeywordInfo lookUpKeyword(std::string_view word)
 {
-    struct Entry {
-        const char* word;
-        char16_t character;
-    };
-    static const Entry kEntries[] = {
-        {"tab", u'\t'},        {"cell", u'\t'},         {"nestcell", u'\t'},      {"emdash", u'\u2014'},
-        {"endash", u'\u2013'}, {"emspace", u'\u2003'},  {"enspace", u'\u2002'},   {"qmspace", u'\u2005'},
-        {"bullet", u'\u2022'}, {"lquote", u'\u2018'},   {"rquote", u'\u2019'},    {"ldblquote", u'\u201C'},
-        {"rdblquote", u'\u201D'}, {"line", u'\u2028'},
-    };
-    for (const Entry& entry : kEntries) {
-        if (word == entry.word)
-            return entry.character;
-    }
-    return 0;
+    static const std::unordered_map<std::string_view, KeywordInfo> table = [] {
+        std::unordered_map<std::string_view, KeywordInfo> words;
+        // Destinations that hold no visible text of the document.
+        for (const char* name :
+             {"colortbl", "stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf", "footer",
+              "footerl", "footerr", "footerf", "footnote", "listtable", "listoverridetable", "revtbl", "rsidtbl",
+              "xmlnstbl", "mmathPr", "generator", "themedata", "colorschememapping", "latentstyles", "datastore",
+              "pgdsctbl", "nonshppict", "shppict", "shp", "pn", "pntxta", "pntxtb", "bkmkstart", "bkmkend", "filetbl",
+              "annotation", "atnid", "atnauthor", "private", "template", "xe", "tc", "objdata", "blipuid", "falt",
+              "panose", "fontemb", "fontfile", "expandedcolortbl", "listpicture", "userprops", "docvar",
+              "wgrffmtfilter", "passwordhash", "protusertbl", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
+              "aftncn", "formfield"})
+            words[name] = {Keyword::SkippedDestination};
+        for (const char* name : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulth", "ulw", "ulwave",
+                                 "ulhwave", "ulldash", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash",
+                                 "ululdbwave"})
+            words[name] = {Keyword::Underline};
+        const std::pair<const char*, Keyword> plain[] = {
+            {"bin", Keyword::Bin}, {"fonttbl", Keyword::FontTable}, {"field", Keyword::Field},
+            {"fldinst", Keyword::FieldInstruction}, {"fldrslt", Keyword::FieldResult}, {"listtext", Keyword::ListText},
+            {"pntext", Keyword::ListText}, {"uc", Keyword::UnicodeSkip}, {"u", Keyword::Unicode}, {"f", Keyword::Font},
+            {"fcharset", Keyword::FontCharset}, {"cpg", Keyword::FontCodePage}, {"ansicpg", Keyword::AnsiCodePage},
+            {"mac", Keyword::Mac}, {"deff", Keyword::DefaultFont}, {"plain", Keyword::Plain}, {"fs", Keyword::FontSize},
+            {"b", Keyword::Bold}, {"vskw", Keyword::Weight}, {"i", Keyword::Italic}, {"ulnone", Keyword::UnderlineNone},
+            {"up", Keyword::Up}, {"dn", Keyword::Down}, {"super", Keyword::Super}, {"sub", Keyword::Sub},
+            {"nosupersub", Keyword::NoSuperSub}, {"v", Keyword::Hidden}, {"deleted", Keyword::Hidden},
+            {"pard", Keyword::Pard}, {"ql", Keyword::AlignLeft}, {"qc", Keyword::AlignCenter},
+            {"qr", Keyword::AlignRight}, {"qj", Keyword::AlignJustify}, {"qd", Keyword::AlignJustify},
+            {"par", Keyword::ParagraphBreak}, {"sect", Keyword::ParagraphBreak}, {"page", Keyword::ParagraphBreak},
+            {"row", Keyword::Row}};
+        for (const auto& [name, keyword] : plain)
+            words[name] = {keyword};
+        // Characters that control words stand for.
+        const std::pair<const char*, char16_t> special[] = {
+            {"tab", u'\t'},        {"cell", u'\t'},          {"nestcell", u'\t'},      {"emdash", u'\u2014'},
+            {"endash", u'\u2013'}, {"emspace", u'\u2003'},   {"enspace", u'\u2002'},   {"qmspace", u'\u2005'},
+            {"bullet", u'\u2022'}, {"lquote", u'\u2018'},    {"rquote", u'\u2019'},    {"ldblquote", u'\u201C'},
+            {"rdblquote", u'\u201D'}, {"line", u'\u2028'}};
+        for (const auto& [name, character] : special)
+            words[name] = {Keyword::Special, character};
+        return words;
+    }();
+    const auto it = table.find(word);
+    return it == table.end() ? KeywordInfo{} : it->second;
 }
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -279,12 +324,10 @@ private:
             controlSymbol(c);
             return;
         }
-        QByteArray word;
-        while (m_pos < m_in.size() && isAsciiLetter(m_in[m_pos])) {
-            if (word.size() < kMaxKeywordLength)
-                word.append(m_in[m_pos]);
+        const qsizetype wordStart = m_pos;
+        while (m_pos < m_in.size() && isAsciiLetter(m_in[m_pos]))
             ++m_pos;
-        }
+        const std::string_view word(m_in.data() + wordStart, size_t(std::min<qsizetype>(m_pos - wordStart, kMaxKeywordLength)));
         bool hasParam = false;
         bool negative = false;
         long long value = 0;
@@ -305,7 +348,7 @@ private:
         // with, and before any character the word itself stands for.
         flushBytes();
         ++m_styleGeneration;
-        controlWord(word, hasParam, static_cast<int>(clamped));
+        controlWord(lookUpKeyword(word), hasParam, static_cast<int>(clamped));
     }
 
     void controlSymbol(char c)
@@ -356,12 +399,13 @@ private:
         }
     }
 
-    void controlWord(const QByteArray& word, bool hasParam, int param)
+    void controlWord(KeywordInfo info, bool hasParam, int param)
     {
         const bool ignorable = m_ignorableNext;
         m_ignorableNext = false;
+        const Keyword word = info.keyword;
 
-        if (word == "bin") {
+        if (word == Keyword::Bin) {
             const qsizetype wanted = hasParam && param > 0 ? param : 0;
             const qsizetype available = m_in.size() - m_pos;
             if (wanted > available)
@@ -374,13 +418,13 @@ private:
             return;
 
         // Destinations.
-        if (word == "fonttbl") {
+        switch (word) {
+        case Keyword::FontTable:
             state().destination = Destination::FontTable;
             m_fontEntryIndex = -1;
             m_fontName.clear();
             return;
-        }
-        if (word == "field") {
+        case Keyword::Field:
             if (state().destination == Destination::Body) {
                 if (m_fields.size() < kMaxFields) {
                     m_fields.append(Field{});
@@ -390,15 +434,13 @@ private:
                 }
             }
             return;
-        }
-        if (word == "fldinst") {
+        case Keyword::FieldInstruction:
             if (state().destination == Destination::Body && state().fieldIndex >= 0)
                 state().destination = Destination::FieldInstruction;
             else
                 state().destination = Destination::Skip;
             return;
-        }
-        if (word == "fldrslt") {
+        case Keyword::FieldResult: {
             // Also when the instruction had no group of its own and this result sits inside it.
             const Destination d = state().destination;
             if ((d == Destination::Body || d == Destination::FieldInstruction) && state().fieldIndex >= 0) {
@@ -409,20 +451,22 @@ private:
             }
             return;
         }
-        if (word == "listtext" || word == "pntext")
+        case Keyword::ListText:
             return;  // the visible marker of a foreign list: shown as text
-        if (isSkippedDestination(word) || ignorable) {
+        default: break;
+        }
+        if (word == Keyword::SkippedDestination || ignorable) {
             state().destination = Destination::Skip;
             return;
         }
 
         if (skipping())
             return;
-        if (word == "uc") {
+        if (word == Keyword::UnicodeSkip) {
             state().unicodeSkip = hasParam ? std::clamp(param, 0, 16) : 1;
             return;
         }
-        if (word == "u") {
+        if (word == Keyword::Unicode) {
             unicodeChar(param);
             return;
         }
@@ -431,61 +475,50 @@ private:
             return;
         }
 
+        switch (word) {
         // Document-wide settings.
-        if (word == "ansicpg") {
+        case Keyword::AnsiCodePage:
             m_documentCodePage = hasParam ? param : m_documentCodePage;
             return;
-        }
-        if (word == "mac") {
+        case Keyword::Mac:
             m_documentCodePage = 10000;
             return;
-        }
-        if (word == "deff") {
+        case Keyword::DefaultFont:
             m_defaultFont = hasParam ? param : 0;
             return;
-        }
-
-        if (characterFormatting(word, hasParam, param))
-            return;
-
         // Paragraph formatting.
-        if (word == "pard") {
-            state().alignment = RtfAlignment::Unset;
-        } else if (word == "ql") {
-            state().alignment = RtfAlignment::Left;
-        } else if (word == "qc") {
-            state().alignment = RtfAlignment::Center;
-        } else if (word == "qr") {
-            state().alignment = RtfAlignment::Right;
-        } else if (word == "qj" || word == "qd") {
-            state().alignment = RtfAlignment::Justify;
-        }
+        case Keyword::Pard: state().alignment = RtfAlignment::Unset; return;
+        case Keyword::AlignLeft: state().alignment = RtfAlignment::Left; return;
+        case Keyword::AlignCenter: state().alignment = RtfAlignment::Center; return;
+        case Keyword::AlignRight: state().alignment = RtfAlignment::Right; return;
+        case Keyword::AlignJustify: state().alignment = RtfAlignment::Justify; return;
         // Breaks and the characters control words stand for.
-        else if (word == "par" || word == "sect" || word == "page") {
-            paragraphBreak();
-        } else if (word == "row") {
-            paragraphBreak(true);
-        } else if (const char16_t special = specialCharacter(word)) {
-            emitSpecial(special);
+        case Keyword::ParagraphBreak: paragraphBreak(); return;
+        case Keyword::Row: paragraphBreak(true); return;
+        case Keyword::Special: emitSpecial(info.character); return;
+        default: break;
         }
+        characterFormatting(word, hasParam, param);
         // Every other control word (colours, spacing, sections, ...) changes nothing we keep.
     }
 
-    bool characterFormatting(const QByteArray& word, bool hasParam, int param)
+    void characterFormatting(Keyword word, bool hasParam, int param)
     {
         GroupState& s = state();
         RtfRunStyle& style = s.style;
         const bool on = !hasParam || param != 0;
-        if (word == "plain") {
+        switch (word) {
+        case Keyword::Plain: {
             const QString href = style.href;
             style = RtfRunStyle{};
             style.href = href;
             s.hidden = false;
             s.sizeBeforeShift = 0;
             setFont(m_defaultFont);
-        } else if (word == "f") {
-            setFont(hasParam ? param : m_defaultFont);
-        } else if (word == "fs") {
+            return;
+        }
+        case Keyword::Font: setFont(hasParam ? param : m_defaultFont); return;
+        case Keyword::FontSize:
             if (hasParam && param > 0) {
                 const int size = std::clamp(param, 2, 2000);
                 if (s.sizeBeforeShift > 0) {
@@ -495,39 +528,36 @@ private:
                     style.sizeHalfPoints = size;
                 }
             }
-        } else if (word == "b") {
-            style.weight = on ? 700 : 400;
-        } else if (word == "vskw") {
+            return;
+        case Keyword::Bold: style.weight = on ? 700 : 400; return;
+        case Keyword::Weight:
             if (hasParam)
                 style.weight = std::clamp(param, 1, 1000);
-        } else if (word == "i") {
-            style.italic = on;
-        } else if (isUnderlineWord(word)) {
-            style.underline = on;
-        } else if (word == "ulnone") {
-            style.underline = false;
-        } else if (word == "up") {
-            style.baselineHalfPoints = std::clamp(hasParam ? param : 6, -2000, 2000);
-        } else if (word == "dn") {
-            style.baselineHalfPoints = -std::clamp(hasParam ? param : 6, -2000, 2000);
-        } else if (word == "super" || word == "sub") {
+            return;
+        case Keyword::Italic: style.italic = on; return;
+        case Keyword::Underline: style.underline = on; return;
+        case Keyword::UnderlineNone: style.underline = false; return;
+        case Keyword::Up: style.baselineHalfPoints = std::clamp(hasParam ? param : 6, -2000, 2000); return;
+        case Keyword::Down: style.baselineHalfPoints = -std::clamp(hasParam ? param : 6, -2000, 2000); return;
+        case Keyword::Super:
+        case Keyword::Sub: {
             // Smaller and raised (or lowered), as word processors show them.
             if (s.sizeBeforeShift == 0)
                 s.sizeBeforeShift = style.sizeHalfPoints;
             const int base = s.sizeBeforeShift;
             style.sizeHalfPoints = shiftedSize(base);
-            style.baselineHalfPoints = word == "super" ? std::max(1, base / 3) : -std::max(1, base / 6);
-        } else if (word == "nosupersub") {
+            style.baselineHalfPoints = word == Keyword::Super ? std::max(1, base / 3) : -std::max(1, base / 6);
+            return;
+        }
+        case Keyword::NoSuperSub:
             if (s.sizeBeforeShift > 0)
                 style.sizeHalfPoints = s.sizeBeforeShift;
             s.sizeBeforeShift = 0;
             style.baselineHalfPoints = 0;
-        } else if (word == "v" || word == "deleted") {
-            s.hidden = on;
-        } else {
-            return false;
+            return;
+        case Keyword::Hidden: s.hidden = on; return;
+        default: return;
         }
-        return true;
     }
 
     static int shiftedSize(int base) { return std::max(2, (base * 2 + 1) / 3); }
@@ -539,17 +569,17 @@ private:
         emitChar(QChar(c));
     }
 
-    void fontTableWord(const QByteArray& word, bool hasParam, int param)
+    void fontTableWord(Keyword word, bool hasParam, int param)
     {
-        if (word == "f") {
+        if (word == Keyword::Font) {
             finishFontEntry();
             m_fontEntryIndex = hasParam ? param : -1;
             m_fontName.clear();
             m_fontCodePage = 0;
-        } else if (word == "fcharset") {
+        } else if (word == Keyword::FontCharset) {
             flushFontBytes();
             m_fontCodePage = codePageForRtfCharset(param);
-        } else if (word == "cpg") {
+        } else if (word == Keyword::FontCodePage) {
             flushFontBytes();
             m_fontCodePage = param;
         }
