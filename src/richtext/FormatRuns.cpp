@@ -23,17 +23,64 @@ FormatRuns<QTextCharFormat> documentFormatRuns(const QTextDocument& document)
     return runs;
 }
 
+namespace {
+
+// The document's own formats, asked for at rising positions: one walk over its fragments.
+class FragmentWalk {
+public:
+    explicit FragmentWalk(const QTextDocument& document) : m_block(document.begin())
+    {
+        if (m_block.isValid())
+            m_fragment = m_block.begin();
+    }
+
+    // The format of the fragment holding the position; none when no fragment does.
+    std::optional<QTextCharFormat> formatAt(int position)
+    {
+        while (m_block.isValid()) {
+            for (; !m_fragment.atEnd(); ++m_fragment) {
+                const QTextFragment fragment = m_fragment.fragment();
+                if (position < fragment.position())
+                    return std::nullopt;
+                if (position < fragment.position() + fragment.length())
+                    return fragment.charFormat();
+            }
+            m_block = m_block.next();
+            if (m_block.isValid())
+                m_fragment = m_block.begin();
+        }
+        return std::nullopt;
+    }
+
+private:
+    QTextBlock m_block;
+    QTextBlock::iterator m_fragment;
+};
+
+} // namespace
+
 void applyFormatRuns(QTextDocument& document, const FormatRuns<QTextCharFormat>& formatRuns)
 {
     const QList<FormatRun<QTextCharFormat>>& runs = formatRuns.runs();
-    QTextCursor cursor(&document);
-    bool editing = false;
+    // A run whose steps took it back to what it was is left alone: a pass that finds everything
+    // in place makes no edit at all.
+    QList<bool> differs(runs.size(), false);
+    FragmentWalk walk(document);
     for (qsizetype i = 0; i < runs.size(); ++i) {
         if (!runs[i].changed)
             continue;
+        const std::optional<QTextCharFormat> original = walk.formatAt(runs[i].start);
+        differs[i] = !original || !sameFormat(*original, runs[i].format);
+    }
+
+    QTextCursor cursor(&document);
+    bool editing = false;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        if (!differs[i])
+            continue;
         // Neighbours that end up alike are set together.
         qsizetype last = i;
-        while (last + 1 < runs.size() && runs[last + 1].changed && runs[last + 1].start == runs[last].end
+        while (last + 1 < runs.size() && differs[last + 1] && runs[last + 1].start == runs[last].end
                && runs[last + 1].format == runs[i].format)
             ++last;
         if (!editing) {
@@ -98,6 +145,11 @@ RtfContent unflattenContent(const FlatContent& flat)
         content.paragraphs.append(std::move(paragraph));
     }
     return content;
+}
+
+bool sameFormat(const QTextCharFormat& a, const QTextCharFormat& b)
+{
+    return a == b || (a.propertyCount() == b.propertyCount() && a.properties() == b.properties());
 }
 
 bool formatHasLink(const QTextCharFormat& format)

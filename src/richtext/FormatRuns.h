@@ -20,6 +20,11 @@ class QTextDocument;
 
 namespace vesk {
 
+// Equal formats, whatever order their properties were set in (QTextFormat's own comparison
+// counts the order).
+bool sameFormat(const QTextCharFormat& a, const QTextCharFormat& b);
+inline bool sameFormat(const RtfRunStyle& a, const RtfRunStyle& b) { return a == b; }
+
 template <typename Format>
 struct FormatRun {
     int start = 0;
@@ -101,7 +106,7 @@ private:
     {
         Format format = run.format;
         change(format);
-        if (!(format == run.format)) {
+        if (!sameFormat(format, run.format)) {
             run.format = std::move(format);
             run.changed = true;
         }

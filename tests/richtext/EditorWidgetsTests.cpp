@@ -8,6 +8,8 @@
 #include "richtext/VeskRichTextSnippet.h"
 #include "richtext/VeskRichTextToolbar.h"
 
+#include "platform/Log.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
@@ -16,6 +18,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -390,4 +393,52 @@ TEST(RichTextSnippet, ClipsToTheGivenNumberOfLines)
     two.setMaximumLines(3);
     EXPECT_EQ(two.plainText(), QStringLiteral("first\nsecond\nthird"));
     EXPECT_EQ(two.heightForWidth(300), h3);
+}
+
+TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
+{
+    QString longText;
+    while (longText.size() < VeskRichTextReadView::kSynchronousBytes)
+        longText += QStringLiteral("\u2610 a line with example.com in it\n");
+    const QByteArray longBody = rtfOf(longText + QStringLiteral("last"));
+    ASSERT_GT(longBody.size(), VeskRichTextReadView::kSynchronousBytes);
+
+    VeskRichTextReadView view;
+    QSignalSpy shown(&view, &VeskRichTextReadView::bodyShown);
+    view.setRtfData(longBody);
+    EXPECT_TRUE(view.isLoading()) << "the window does not wait for a long body";
+    ASSERT_TRUE(shown.wait(10'000));
+    EXPECT_FALSE(view.isLoading());
+    EXPECT_TRUE(documentText(*view.textView()->document()).endsWith(QStringLiteral("last")));
+    EXPECT_EQ(charFormatAt(*view.textView()->document(), 0).anchorHref(), "vesk-check://toggle");
+
+    // A short body set while a long one is read stays: the long one arrives too late.
+    view.setRtfData(rtfOf(QStringLiteral("other") + longText));
+    view.setRtfData(rtfOf(QStringLiteral("short")));
+    QTest::qWait(50);
+    for (int i = 0; i < 100 && QThreadPool::globalInstance()->activeThreadCount() > 0; ++i)
+        QTest::qWait(20);
+    settle();
+    EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
+}
+
+TEST(RichTextReadView, BodyCutShortAtTheReadersLimitsIsNotWrittenBack)
+{
+    QStringList logged;
+    setVeskLogCapture([&logged](const QString& line) { logged.append(line); });
+    // Text nested deeper than the reader goes is dropped, so what is shown is not the whole body.
+    const QByteArray cut = "{\\rtf1 \\u9744 ? milk\\par " + QByteArray(300, '{') + "deep" + QByteArray(300, '}') + "}";
+    VeskRichTextReadView view;
+    bool reported = false;
+    view.setOnRTFChange([&](const QByteArray&) { reported = true; });
+    view.setRtfData(cut);
+    setVeskLogCapture({});
+    ASSERT_EQ(documentText(*view.textView()->document()), QStringLiteral("\u2610 milk\n"));
+    EXPECT_TRUE(view.isTruncated());
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.first().startsWith(QStringLiteral("Vesk rich-text read error: "))) << logged.first().toStdString();
+
+    EXPECT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
+    EXPECT_FALSE(reported);
+    EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("\u2610 milk\n")) << "the glyph stays as stored";
 }
