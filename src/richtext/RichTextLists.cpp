@@ -87,7 +87,7 @@ ListLineFlags listLineFlags(const QString& paragraphText)
     return flags;
 }
 
-QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
+QList<ListMarkerEdit> listMarkerEdits(const QString& rangeText, RichTextListKind kind)
 {
     const QStringList lines = rangeText.split(QLatin1Char('\n'));
     bool allChecklist = kind == RichTextListKind::checklist;
@@ -101,27 +101,36 @@ QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
             allRadio = false;
     }
 
-    QStringList rewritten;
-    rewritten.reserve(lines.size());
+    QList<ListMarkerEdit> edits;
     int number = 1;
+    int offset = 0;
     for (const QString& line : lines) {
-        if (line.isEmpty()) {
-            rewritten.append(line);
+        const int lineStart = offset;
+        offset += int(line.size()) + 1;
+        if (line.isEmpty())
             continue;
-        }
-        QString rest = line;
-        const QRegularExpressionMatch marker = anyMarkerPattern().match(rest);
-        if (marker.hasMatch())
-            rest.remove(0, marker.capturedLength());
+        const QRegularExpressionMatch marker = anyMarkerPattern().match(line);
+        ListMarkerEdit edit{lineStart, marker.hasMatch() ? int(marker.capturedLength()) : 0, {}};
         switch (kind) {
-        case RichTextListKind::bulleted: rewritten.append(QStringLiteral("\u2022 ") + rest); break;
-        case RichTextListKind::numbered: rewritten.append(QString::number(number) + QStringLiteral(". ") + rest); break;
-        case RichTextListKind::checklist: rewritten.append(allChecklist ? rest : QStringLiteral("\u2610 ") + rest); break;
-        case RichTextListKind::radio: rewritten.append(allRadio ? rest : QStringLiteral("\u25CB ") + rest); break;
+        case RichTextListKind::bulleted: edit.insert = QStringLiteral("\u2022 "); break;
+        case RichTextListKind::numbered: edit.insert = QString::number(number) + QStringLiteral(". "); break;
+        case RichTextListKind::checklist: edit.insert = allChecklist ? QString() : QStringLiteral("\u2610 "); break;
+        case RichTextListKind::radio: edit.insert = allRadio ? QString() : QStringLiteral("\u25CB "); break;
         }
         ++number;
+        if (QStringView(line).first(edit.removeLength) != edit.insert)
+            edits.append(edit);
     }
-    return rewritten.join(QLatin1Char('\n'));
+    return edits;
+}
+
+QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
+{
+    QString text = rangeText;
+    const QList<ListMarkerEdit> edits = listMarkerEdits(rangeText, kind);
+    for (auto it = edits.crbegin(); it != edits.crend(); ++it)
+        text.replace(it->offset, it->removeLength, it->insert);
+    return text;
 }
 
 namespace {

@@ -37,7 +37,17 @@ struct ListLineFlags {
 };
 ListLineFlags listLineFlags(const QString& paragraphText);
 
-// The lines of `rangeText` (split at line feeds) rewritten for one press of a list button.
+// One press of a list button changes only the markers at line starts: per line, the old marker
+// (with the white space around it) that goes and the marker that comes, so the words keep their
+// formatting. Offsets are within `rangeText`, in order.
+struct ListMarkerEdit {
+    int offset = 0;        // the line's start
+    int removeLength = 0;  // the old marker and its white space
+    QString insert;        // the new marker, empty when the list goes
+    friend bool operator==(const ListMarkerEdit&, const ListMarkerEdit&) = default;
+};
+QList<ListMarkerEdit> listMarkerEdits(const QString& rangeText, RichTextListKind kind);
+// The lines of `rangeText` (split at line feeds) as they read after those edits.
 QString rewriteListLines(const QString& rangeText, RichTextListKind kind);
 
 // Gives every checkbox and radio glyph at a line start its toggle link, semibold font sized from the

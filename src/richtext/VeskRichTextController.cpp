@@ -47,6 +47,30 @@ QColor linkColorOf(const QTextEdit& view)
     return view.palette().color(QPalette::Link);
 }
 
+// The look of a list marker put at `start` in place of `removed` characters: that of the first
+// word character after them, else of the old marker, never a link or a glyph's styling.
+QTextCharFormat markerFormat(const QTextDocument& document, const QString& text, int start, int removed)
+{
+    const int after = start + removed;
+    QTextCharFormat format;
+    if (after < text.size() && text[after] != QLatin1Char('\n'))
+        format = charFormatAt(document, after);
+    else if (removed > 0)
+        format = charFormatAt(document, start);
+    else
+        return format;
+    if (hasLink(format) && isChecklistToggleLink(format.anchorHref())) {
+        QTextCharFormat plain;
+        setRunFont(plain, RunFont{});
+        return plain;
+    }
+    format.clearProperty(QTextFormat::IsAnchor);
+    format.clearProperty(QTextFormat::AnchorHref);
+    format.clearProperty(kDetectedLinkProperty);
+    format.clearForeground();
+    return format;
+}
+
 } // namespace
 
 VeskRichTextController::VeskRichTextController(QObject* parent) : QObject(parent) {}
@@ -277,16 +301,28 @@ void VeskRichTextController::applyList(RichTextListKind kind)
     const QString text = documentText(document);
     const Selection sel = selection();
     const TextRange range = selectedParagraphRange(text, sel.start, sel.length);
-    const QString original = text.mid(range.location, range.length);
-    const QString rewritten = rewriteListLines(original, kind);
+    const QList<ListMarkerEdit> edits = listMarkerEdits(text.mid(range.location, range.length), kind);
     {
         EditBlock block(&document);
-        if (rewritten != original) {
-            QTextCursor cursor = view->textCursor();
-            cursor.setPosition(range.location);
-            cursor.setPosition(range.end(), QTextCursor::KeepAnchor);
-            cursor.insertText(rewritten);
-            view->setTextCursor(cursor);
+        if (!edits.isEmpty()) {
+            // Only the markers change, from the last line up so earlier offsets stay true; the
+            // words keep their runs, and a new marker takes the look of the words it leads.
+            QTextCursor cursor(&document);
+            int growth = 0;
+            for (auto it = edits.crbegin(); it != edits.crend(); ++it) {
+                const int start = range.location + it->offset;
+                const QTextCharFormat format = markerFormat(document, text, start, it->removeLength);
+                cursor.setPosition(start);
+                cursor.setPosition(start + it->removeLength, QTextCursor::KeepAnchor);
+                if (it->insert.isEmpty())
+                    cursor.removeSelectedText();
+                else
+                    cursor.insertText(it->insert, format);
+                growth += int(it->insert.size()) - it->removeLength;
+            }
+            QTextCursor caret(&document);
+            caret.setPosition(std::clamp(range.end() + growth, 0, documentLength(document)));
+            view->setTextCursor(caret);
         }
         styleChecklistGlyphs(document);
     }

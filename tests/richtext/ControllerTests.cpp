@@ -237,6 +237,58 @@ TEST(RichTextController, ApplyListRewritesSelectedLinesAndStylesGlyphs)
     EXPECT_EQ(empty.text(), QString());
 }
 
+TEST(RichTextController, ApplyListKeepsTheFormattingOfTheWords)
+{
+    Fixture f;
+    QTextCursor cursor(f.view.document());
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat italicUnderlined;
+    italicUnderlined.setFontItalic(true);
+    italicUnderlined.setFontUnderline(true);
+    cursor.insertText(QStringLiteral("- "), QTextCharFormat());
+    cursor.insertText(QStringLiteral("milk"), bold);
+    cursor.insertText(QStringLiteral(" and "), QTextCharFormat());
+    cursor.insertText(QStringLiteral("eggs"), italicUnderlined);
+    cursor.insertText(QStringLiteral("\n"));
+    cursor.insertText(QStringLiteral("bread"), italicUnderlined);
+    auto check = [&f](const QString& word, bool isBold, bool isItalic, bool underlined) {
+        const int at = int(f.text().indexOf(word));
+        ASSERT_GE(at, 0) << word.toStdString();
+        for (int i = at; i < at + int(word.size()); ++i) {
+            const QTextCharFormat format = charFormatAt(*f.view.document(), i);
+            EXPECT_EQ(runFont(format).isBold(), isBold) << word.toStdString();
+            EXPECT_EQ(runFont(format).italic, isItalic) << word.toStdString();
+            EXPECT_EQ(isUnderlined(format), underlined) << word.toStdString();
+        }
+    };
+
+    for (RichTextListKind kind : {RichTextListKind::checklist, RichTextListKind::numbered, RichTextListKind::radio,
+                                  RichTextListKind::bulleted}) {
+        f.select(0, int(f.text().size()));
+        f.controller.applyList(kind);
+        check(QStringLiteral("milk"), true, false, false);
+        check(QStringLiteral(" and "), false, false, false);
+        check(QStringLiteral("eggs"), false, true, true);
+        check(QStringLiteral("bread"), false, true, true);
+    }
+    EXPECT_EQ(f.text(), QStringLiteral("\u2022 milk and eggs\n\u2022 bread"));
+    // The new marker reads like the words it leads, without their underline turning into a link.
+    EXPECT_TRUE(runFont(charFormatAt(*f.view.document(), 0)).isBold());
+    EXPECT_FALSE(hasLink(charFormatAt(*f.view.document(), 0)));
+
+    // Taking the list away leaves the words as they were, and one undo brings the list back.
+    f.select(0, int(f.text().size()));
+    f.controller.applyList(RichTextListKind::checklist);
+    f.select(0, int(f.text().size()));
+    f.controller.applyList(RichTextListKind::checklist);
+    EXPECT_EQ(f.text(), QStringLiteral("milk and eggs\nbread"));
+    check(QStringLiteral("milk"), true, false, false);
+    check(QStringLiteral("bread"), false, true, true);
+    f.view.undo();
+    EXPECT_EQ(f.text(), QStringLiteral("\u2610 milk and eggs\n\u2610 bread"));
+}
+
 TEST(RichTextController, AddLinkAsksForAnAddressAndRefusesWithABeep)
 {
     Fixture f(QStringLiteral("see the site"));
