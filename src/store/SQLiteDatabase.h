@@ -81,6 +81,9 @@ public:
     Expected<QHash<QUuid, QByteArray>, DatabaseError> fetchRichText();
     // No bytes stores NULL.
     VoidResult updateRichText(const QUuid& id, const std::optional<QByteArray>& rtf);
+    // The item's row and, when given, its rich text, in one transaction: both are written or
+    // neither is. No bytes leaves the stored rich text as it is.
+    VoidResult updateItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
 
     // --- Faces, person pools, rejections, ignores and analysis marks ---
 

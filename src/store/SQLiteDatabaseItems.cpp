@@ -271,4 +271,16 @@ SQLiteDatabase::VoidResult SQLiteDatabase::updateRichText(const QUuid& id, const
     return statement->stepDone();
 }
 
+SQLiteDatabase::VoidResult SQLiteDatabase::updateItemWithRichText(const VeskItem& item,
+                                                                  const std::optional<QByteArray>& rtf)
+{
+    return runInTransaction([&]() -> VoidResult {
+        if (auto saved = upsertItem(item); !saved)
+            return saved;
+        if (!rtf)
+            return {};
+        return updateRichText(item.id, rtf);
+    });
+}
+
 } // namespace vesk

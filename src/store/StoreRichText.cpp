@@ -1,13 +1,49 @@
 #include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
 
+#include "model/ItemFileKinds.h"
 #include "platform/Log.h"
+#include "richtext/RtfReader.h"
+#include "search/SearchText.h"
 
 namespace vesk {
+
+namespace {
+
+// Whether the reader takes the stored body whole. A body it stops short in was shown and edited
+// as its beginning only: storing what came back would cut the rest off.
+bool readsWhole(const std::optional<QByteArray>& stored)
+{
+    if (!stored)
+        return true;
+    bool truncated = false;
+    (void)parseRtf(*stored, RtfReaderLimits{}, &truncated);
+    return !truncated;
+}
+
+const QString kLongerThanRead = QStringLiteral("the stored body is longer than Vesk reads; it is kept as it is");
+
+// Text items that the edit sheet may change: not secure, not captured from a web page.
+bool isEditableTextItem(const VeskItem& item)
+{
+    if (item.kind != VeskKind::Text)
+        return false;
+    for (const char* marker : {kSecureSecretMarkerText, kSecureCreditCardMarkerText, kHtmlSourceMarker}) {
+        if (item.searchableText.contains(QLatin1String(marker)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 void VeskStore::updateRichText(const QUuid& id, const QByteArray& rtf)
 {
     assertMainThread();
+    if (!readsWhole(richText(id))) {
+        veskLog(QStringLiteral("Vesk rich-text update error: ") + kLongerThanRead);
+        return;
+    }
     if (m_database) {
         if (auto written = m_database->updateRichText(id, rtf); !written) {
             // The shown body keeps its old state so the pane never claims a change that was lost.
@@ -19,6 +55,46 @@ void VeskStore::updateRichText(const QUuid& id, const QByteArray& rtf)
     bodies.insert(id, rtf);
     setRichTextByID(bodies);
     m_services.recoverySnapshots->noteChange();
+}
+
+bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QString& plainText,
+                              const std::optional<QByteArray>& rtf)
+{
+    assertMainThread();
+    const qsizetype index = indexOfItem(id);
+    if (index < 0 || !isEditableTextItem(m_items[index]))
+        return false;
+    const QString text = plainText.trimmed();
+    if (text.isEmpty())
+        return false;
+    if (rtf && !readsWhole(richText(id))) {
+        veskLog(QStringLiteral("Vesk rich-text edit save error: ") + kLongerThanRead);
+        return false;
+    }
+
+    VeskItem updated = m_items[index];
+    const QString name = title.trimmed();
+    updated.title = name.isEmpty() ? deriveTitle(text) : name;
+    updated.kind = VeskKind::Text;
+    updated.text = text;
+    updated.searchableText = text;
+
+    // The item and its body are written together: a failed write leaves both as they were, and
+    // the list, the search index and the shown body keep the old item too.
+    if (m_database) {
+        if (auto saved = m_database->updateItemWithRichText(updated, rtf); !saved) {
+            veskLog(QStringLiteral("Vesk rich-text edit save error: ") + saved.error().logText());
+            return false;
+        }
+    }
+    adoptSavedItem(updated);
+    if (rtf) {
+        QHash<QUuid, QByteArray> bodies = m_richTextByID;
+        bodies.insert(id, *rtf);
+        setRichTextByID(bodies);
+    }
+    m_services.recoverySnapshots->noteChange();
+    return true;
 }
 
 } // namespace vesk

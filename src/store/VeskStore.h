@@ -114,6 +114,8 @@ public:
     // Replaces the item with the same id, saves it, refreshes search and re-embeds it. An id that
     // is not in items() does nothing.
     void updateItem(const VeskItem& item);
+    // updateItem without the save, for a row the caller has written already.
+    void adoptSavedItem(const VeskItem& item);
     // Deletes the item's own folder inside "Items", never anything else.
     void removeManagedFile(const VeskItem& item);
 
@@ -202,6 +204,12 @@ public:
     // Stores a new rich-text body alone (a toggled checklist glyph): the item's title, text and
     // searchable text stay as they were, and search is not rerun.
     void updateRichText(const QUuid& id, const QByteArray& rtf);
+    // Saves the item edit sheet: the title as typed (blank: named from the text), the editor's
+    // plain text and, when given, its RTF. Only text items that are neither secure nor captured
+    // web content, with some text. The row and the body are written in one transaction, so a
+    // failure changes nothing, in the database or in memory. True when saved.
+    [[nodiscard]] bool saveItemEdits(const QUuid& id, const QString& title, const QString& plainText,
+                                     const std::optional<QByteArray>& rtf);
     // End of rich text operations
 
     // Secure item operations (StoreSecure.cpp)

@@ -30,6 +30,15 @@ bool VeskStore::saveItemToDatabase(const VeskItem& item)
 void VeskStore::updateItem(const VeskItem& item)
 {
     assertMainThread();
+    if (indexOfItem(item.id) < 0)
+        return;
+    saveItemToDatabase(item);
+    adoptSavedItem(item);
+}
+
+void VeskStore::adoptSavedItem(const VeskItem& item)
+{
+    assertMainThread();
     const qsizetype index = indexOfItem(item.id);
     if (index < 0)
         return;
@@ -37,7 +46,6 @@ void VeskStore::updateItem(const VeskItem& item)
         m_items[index] = item;
         emit itemsChanged();
     }
-    saveItemToDatabase(item);
     refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
 }
