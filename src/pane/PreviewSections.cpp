@@ -8,7 +8,7 @@
 #include "pane/CachedVeskImage.h"
 #include "images/ImageCaches.h"
 #include "pane/QuickLookThumb.h"
-#include "richtext/RichTextRtf.h"
+#include "richtext/RtfReader.h"
 #include "richtext/VeskRichTextReadView.h"
 
 #include <QHBoxLayout>
@@ -84,7 +84,7 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
     column->addWidget(makeSectionTitle(textSectionTitle(item), section));
 
     // Bytes that do not read as rich text fall back to the plain text below.
-    if (context.richText && documentFromRtf(*context.richText)) {
+    if (context.richText && looksLikeRtf(*context.richText)) {
         auto* view = new VeskRichTextReadView;
         view->setObjectName(QStringLiteral("previewRichText"));
         view->setRtfData(*context.richText);

@@ -1,12 +1,16 @@
 #include "pane/VeskPreview.h"
 
+#include "platform/Log.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
+#include "pane/ItemEditSheet.h"
 #include "pane/PreviewSections.h"
 #include "grid/ResultStatesWidgets.h"
+#include "richtext/RichTextConversion.h"
+#include "richtext/VeskRichTextController.h"
 #include "store/VeskStore.h"
 
 #include <QDesktopServices>
@@ -19,6 +23,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QCoreApplication>
+#include <QPointer>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -104,6 +110,7 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_caches(std::move(caches))
+    , m_editController(new VeskRichTextController(this))
     , m_open([](const QUrl& url) { QDesktopServices::openUrl(url); })
     , m_scroll(new QScrollArea(this))
 {
@@ -138,6 +145,29 @@ void VeskPreview::setSheets(Sheets sheets)
 {
     m_sheets = std::move(sheets);
     rebuild();
+}
+
+ItemEditSheet* VeskPreview::openEditSheet(const VeskItem& item)
+{
+    // Always from what is stored now: an earlier sheet's unsaved text is gone.
+    bool truncated = false;
+    const std::unique_ptr<QTextDocument> text =
+        editableAttributedString(m_store.richText(item.id), item.text.value_or(QString()), &truncated);
+    if (truncated) {
+        // Shown as read; the store will not let its beginning replace the whole body.
+        veskLog(QStringLiteral("Vesk rich-text read error: the body is longer than Vesk reads; only its "
+                               "beginning can be edited and it cannot be saved"));
+    }
+    QPointer<VeskStore> store(&m_store);
+    auto* sheet = new ItemEditSheet(
+        item, *text, m_editController,
+        [store](const QUuid& id, const QString& title, const QString& plainText, const std::optional<QByteArray>& rtf) {
+            return store && store->saveItemEdits(id, title, plainText, rtf);
+        },
+        window());
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+    return sheet;
 }
 
 void VeskPreview::setOpener(std::function<void(const QUrl&)> open)
@@ -293,11 +323,16 @@ QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
     row->addWidget(new KindIcon(previewKindSymbol(item), header));
     row->addStretch(1);
 
-    if (showsEditButton(item) && m_sheets.edit) {
+    if (showsEditButton(item)) {
         auto* edit = makeProminentButton(QStringLiteral("Edit"), QStringLiteral("pencil"),
             QStringLiteral("Edit this Vesk"), header);
         edit->setObjectName(QStringLiteral("previewEditButton"));
-        connect(edit, &QPushButton::clicked, this, [this, item] { m_sheets.edit(this, item); });
+        connect(edit, &QPushButton::clicked, this, [this, item] {
+            if (m_sheets.edit)
+                m_sheets.edit(this, item);
+            else
+                openEditSheet(item);
+        });
         row->addWidget(edit);
     }
     if (showsEditImageButton(item) && m_sheets.editImage) {

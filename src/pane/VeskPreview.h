@@ -18,7 +18,8 @@ class QVBoxLayout;
 namespace vesk {
 
 class AudioBackend;
-
+class ItemEditSheet;
+class VeskRichTextController;
 class VeskStore;
 
 // The preview pane of the focused item: header (kind icon, actions, format badge), title, a
@@ -28,7 +29,8 @@ class VeskStore;
 class VeskPreview : public QWidget {
     Q_OBJECT
 public:
-    // The sheets the header's actions open; an action shows only when its sheet is provided.
+    // The sheets the header's actions open. Edit opens the pane's own edit sheet unless replaced;
+    // Edit Image shows only when its sheet is provided.
     struct Sheets {
         std::function<void(QWidget* pane, const VeskItem& item)> edit;
         std::function<void(QWidget* pane, const VeskItem& item)> editImage;
@@ -47,6 +49,9 @@ public:
     void followSelection();
 
     void setSheets(Sheets sheets);
+    // The Edit action: the "Edit Vesk" sheet over the window, opened on the item's stored title
+    // and body (its plain text when it has no body), saving through the store.
+    ItemEditSheet* openEditSheet(const VeskItem& item);
     // Opening files and links; QDesktopServices by default, replaced in tests.
     void setOpener(std::function<void(const QUrl&)> open);
     // Stores an item's rich text after a checklist toggle in the text section.
@@ -75,6 +80,8 @@ private:
 
     VeskStore& m_store;
     ImageCaches m_caches;
+    // Shared by the edit sheet's toolbar and editor; the pane keeps it for its life.
+    VeskRichTextController* m_editController = nullptr;
     Sheets m_sheets;
     std::function<void(const QUrl&)> m_open;
     std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
