@@ -19,6 +19,7 @@
 #include <QTextLayout>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
@@ -151,7 +152,14 @@ DisplayedBody prepareDisplayedBody(const QByteArray& rtf, const QColor& linkColo
 {
     DisplayedBody body;
     std::optional<RtfContent> content = parseRtf(rtf, RtfReaderLimits{}, &body.truncated);
-    if (!content || content->plainText().isEmpty())
+    const auto holdsText = [](const RtfContent& read) {
+        return read.paragraphs.size() > 1
+            || std::any_of(read.paragraphs.cbegin(), read.paragraphs.cend(), [](const RtfParagraph& paragraph) {
+                   return std::any_of(paragraph.runs.cbegin(), paragraph.runs.cend(),
+                                      [](const RtfRun& run) { return !run.text.isEmpty(); });
+               });
+    };
+    if (!content || !holdsText(*content))
         return body;
     prepareRichTextContent(*content);
     std::unique_ptr<QTextDocument> document = makeRichTextDocument();
