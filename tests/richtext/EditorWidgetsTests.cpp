@@ -442,3 +442,23 @@ TEST(RichTextReadView, BodyCutShortAtTheReadersLimitsIsNotWrittenBack)
     EXPECT_FALSE(reported);
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("\u2610 milk\n")) << "the glyph stays as stored";
 }
+
+TEST(RichTextReadView, AToggleInALongBodyIsWrittenOnAWorkerAndTheLastOneWins)
+{
+    QString text = QStringLiteral("\u2610 first\n\u2610 second\n");
+    while (text.size() <= VeskRichTextReadView::kSynchronousCharacters)
+        text += QStringLiteral("a plain line of the long body\n");
+    VeskRichTextReadView view;
+    QList<QByteArray> reported;
+    view.setOnRTFChange([&](const QByteArray& rtf) { reported.append(rtf); });
+    view.setRtfData(rtfOf(text));
+    ASSERT_FALSE(view.isLoading());
+
+    ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
+    ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 8));
+    EXPECT_TRUE(reported.isEmpty()) << "writing a long body does not hold up the click";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reported.isEmpty() && QThreadPool::globalInstance()->activeThreadCount() == 0; }, 10'000));
+    settle();
+    // Whatever arrived, the last body handed on holds both clicks.
+    EXPECT_TRUE(documentText(*editableAttributedString(reported.last(), {})).startsWith(QStringLiteral("\u2611 first\n\u2611 second")));
+}
