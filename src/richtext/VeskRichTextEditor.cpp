@@ -241,6 +241,10 @@ void VeskRichTextEditor::setAttributedText(const QTextDocument& text)
     if (!sameRichText(document, text)) {
         const int start = m_textView->textCursor().selectionStart();
         m_inDisplayPass = true;
+        // The text handed in is where editing starts: Undo never takes the editor back to
+        // before it (an empty note, on opening).
+        const bool undoable = document.isUndoRedoEnabled();
+        document.setUndoRedoEnabled(false);
         fillDocument(document, contentFromDocument(text));
         document.setDefaultFont(defaultRichTextFont());
         stripListContinuationMarkers(*m_textView);
@@ -248,6 +252,7 @@ void VeskRichTextEditor::setAttributedText(const QTextDocument& text)
         QTextCursor cursor(&document);
         cursor.setPosition(std::min(start, documentLength(document)));
         m_textView->setTextCursor(cursor);
+        document.setUndoRedoEnabled(undoable);
         m_inDisplayPass = false;
     }
     scheduleRefresh();

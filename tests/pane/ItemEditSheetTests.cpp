@@ -102,6 +102,8 @@ TEST_F(ItemEditSheetTest, EditingARichNoteSavesTitleBodyAndSearchableText)
     EXPECT_EQ(sheet->nameField()->text(), QStringLiteral("Groceries"));
     EXPECT_EQ(sheet->editor()->plainText(), QStringLiteral("\u2610 milk"));
     EXPECT_EQ(charFormatAt(*sheet->editor()->textView()->document(), 0).anchorHref(), "vesk-check://toggle");
+    sheet->editor()->textView()->undo();
+    EXPECT_EQ(sheet->editor()->plainText(), QStringLiteral("\u2610 milk")) << "Undo does not empty the note it opened on";
 
     sheet->nameField()->setText(QStringLiteral("Market list"));
     typeAtEnd(*sheet, QStringLiteral(" and quinces"));
