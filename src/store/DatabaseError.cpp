@@ -22,6 +22,11 @@ QString DatabaseError::logText() const
     case Kind::StepFailed: name = QStringLiteral("stepFailed"); break;
     case Kind::ExecuteFailed: name = QStringLiteral("executeFailed"); break;
     }
+    return errorCaseLogText(name, message);
+}
+
+QString errorCaseLogText(const QString& caseName, const QString& message)
+{
     // Quotes, backslashes and line breaks inside the message are escaped so that a log entry
     // stays one line and its quoted part can be read back unambiguously.
     QString quoted;
@@ -36,7 +41,7 @@ QString DatabaseError::logText() const
         default: quoted += c;
         }
     }
-    return name + QStringLiteral("(\"") + quoted + QStringLiteral("\")");
+    return caseName + QStringLiteral("(\"") + quoted + QStringLiteral("\")");
 }
 
 } // namespace vesk

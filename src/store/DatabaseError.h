@@ -26,4 +26,7 @@ struct DatabaseError {
     friend bool operator==(const DatabaseError&, const DatabaseError&) = default;
 };
 
+// An error case as log lines write it: the case name, then the message quoted in parentheses.
+QString errorCaseLogText(const QString& caseName, const QString& message);
+
 } // namespace vesk

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "platform/Expected.h"
-#include "store/DatabaseError.h"
 #include "model/VeskFaceRecords.h"
 #include "model/VeskItem.h"
+#include "platform/Expected.h"
+#include "store/DatabaseError.h"
+#include "store/RecoveryError.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -23,6 +24,14 @@ namespace vesk {
 // store and used from the main thread only. Every statement is prepared afresh, bound by position
 // and finalised before the call returns; every failure comes back as a DatabaseError.
 // Releasing the object closes the connection.
+// How a recovery copy paces itself: pages copied per step, the pause after a step that found the
+// library busy, and the total pause after which it gives up rather than keep its caller waiting.
+struct DatabaseBackupPacing {
+    int pagesPerStep = 128;
+    int busySleepMs = 25;
+    int busyWaitLimitMs = 10'000;
+};
+
 class SQLiteDatabase {
 public:
     using VoidResult = Expected<void, DatabaseError>;
@@ -113,6 +122,17 @@ public:
     Expected<QSet<QUuid>, DatabaseError> fetchFaceAnalyzedItemIDs();
     // Records (or moves forward) the time the item's image was searched for faces.
     VoidResult markFaceAnalyzed(const QUuid& itemID);
+
+    // --- Recovery copies ---
+
+    // Copies the database file at source into a new file at destination with SQLite's online
+    // backup, over a read-only connection of its own (never the store's), so the library stays
+    // usable while the copy runs. The copy holds one read transaction for its whole length: it is
+    // one consistent state of the library, and writes made meanwhile neither block nor restart
+    // it. Fails with sqliteOpen or sqliteBackup carrying SQLite's message; a library that stays
+    // busy past the pacing's limit fails with sqliteBackup.
+    static Expected<void, RecoveryError> backupDatabaseFile(const QString& source, const QString& destination,
+                                                            const DatabaseBackupPacing& pacing = {});
 
     // Tests use the raw connection to provoke failures that a healthy file never shows
     // (interrupted reads, engine-level faults). Application code never calls it.

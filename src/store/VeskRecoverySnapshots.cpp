@@ -1,0 +1,190 @@
+#include "store/VeskRecoverySnapshots.h"
+
+#include "platform/Log.h"
+#include "store/VeskStore.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QTimer>
+
+namespace vesk {
+
+namespace {
+
+const QString kLaunchFailure = QStringLiteral("Vesk recovery launch snapshot error: ");
+const QString kSettledFailure = QStringLiteral("Vesk recovery scheduled snapshot error: ");
+const QString kDestructiveFailure = QStringLiteral("Vesk pre-destructive recovery snapshot error: ");
+
+} // namespace
+
+// Lives on the snapshot thread; everything that touches the snapshots folder runs here, so two
+// snapshots never overlap and the listing, pruning and timer are never shared.
+class VeskRecoverySnapshots::Worker final : public QObject {
+public:
+    Worker(VeskRecoverySnapshots* owner, const QString& dataDirectory, const RecoverySnapshotTiming& timing)
+        : m_owner(owner), m_timing(timing), m_folder(dataDirectory, timing.maximumSnapshotCount, timing.pacing)
+    {
+        m_settleTimer = new QTimer(this);
+        m_settleTimer->setSingleShot(true);
+        QObject::connect(m_settleTimer, &QTimer::timeout, this, [this] { settleTimerFired(); });
+    }
+
+    void launch(const QDateTime& now, const RecoveryState& state)
+    {
+        if (isFresh(now, m_timing.launchFreshnessIntervalSecs, kLaunchFailure))
+            return;
+        take(QStringLiteral("launch"), now, state, kLaunchFailure);
+    }
+
+    // Every change restarts the wait, so the snapshot follows the last change of a burst.
+    void noteChange()
+    {
+        ++m_generation;
+        m_settleTimer->start(m_timing.changeDebounceMs);
+    }
+
+    void settled(quint64 generation, const QDateTime& now, const RecoveryState& state)
+    {
+        // A newer change restarted the wait, or a destructive snapshot cancelled it.
+        if (generation != m_generation)
+            return;
+        if (isFresh(now, m_timing.minimumRoutineIntervalSecs, kSettledFailure))
+            return;
+        take(QStringLiteral("settled-change"), now, state, kSettledFailure);
+    }
+
+    bool destructive(const QString& reason, const QDateTime& now, const RecoveryState& state)
+    {
+        m_settleTimer->stop();
+        ++m_generation;
+        return take(reason, now, state, kDestructiveFailure);
+    }
+
+private:
+    void settleTimerFired()
+    {
+        // The clock and the user defaults belong to the main thread: ask there, and the answer
+        // comes back as settled().
+        const quint64 generation = m_generation;
+        QPointer<VeskRecoverySnapshots> owner = m_owner;
+        QMetaObject::invokeMethod(
+            m_owner, [owner, generation] {
+                if (owner)
+                    owner->takeSettledSnapshot(generation);
+            },
+            Qt::QueuedConnection);
+    }
+
+    // True when the newest snapshot is younger than the interval (one dated in the future counts
+    // as fresh), or when the listing failed (logged).
+    bool isFresh(const QDateTime& now, qint64 intervalSecs, const QString& failurePrefix) const
+    {
+        auto newest = m_folder.newestSnapshotDate();
+        if (!newest) {
+            veskLog(failurePrefix + newest.error().logText());
+            return true;
+        }
+        return newest->has_value() && (*newest)->secsTo(now) < intervalSecs;
+    }
+
+    bool take(const QString& reason, const QDateTime& now, const RecoveryState& state, const QString& failurePrefix)
+    {
+        auto taken = m_folder.createSnapshot(reason, now, state);
+        if (taken)
+            return true;
+        veskLog(failurePrefix + taken.error().logText());
+        return false;
+    }
+
+    VeskRecoverySnapshots* m_owner;
+    RecoverySnapshotTiming m_timing;
+    RecoverySnapshotFolder m_folder;
+    QTimer* m_settleTimer = nullptr;
+    quint64 m_generation = 0;
+};
+
+VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_ptr<Clock> clock,
+                                             std::shared_ptr<Settings> settings, RecoverySnapshotTiming timing,
+                                             QObject* parent)
+    : QObject(parent), m_dataDirectory(std::move(dataDirectory)), m_clock(std::move(clock)),
+      m_settings(std::move(settings)), m_timing(timing)
+{
+    m_thread.setObjectName(QStringLiteral("VeskRecoverySnapshots"));
+    m_worker = new Worker(this, m_dataDirectory, m_timing);
+    m_worker->moveToThread(&m_thread);
+    m_thread.start(QThread::LowPriority);
+}
+
+VeskRecoverySnapshots::~VeskRecoverySnapshots()
+{
+    m_thread.quit();
+    m_thread.wait();
+    delete m_worker;
+}
+
+void VeskRecoverySnapshots::noteChange()
+{
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->noteChange(); }, Qt::QueuedConnection);
+}
+
+void VeskRecoverySnapshots::requestLaunchSnapshot()
+{
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, now = m_clock->now(), state = currentState()] { worker->launch(now, state); },
+        Qt::QueuedConnection);
+}
+
+bool VeskRecoverySnapshots::synchronousSnapshot(const QString& reason)
+{
+    Q_ASSERT_X(QThread::currentThread() != &m_thread, "VeskRecoverySnapshots", "waiting on its own thread");
+    bool taken = false;
+    const QDateTime now = m_clock->now();
+    const RecoveryState state = currentState();
+    // Waits behind a snapshot already running there; the copy's own busy limit bounds the wait.
+    QMetaObject::invokeMethod(
+        m_worker, [&] { taken = m_worker->destructive(reason, now, state); }, Qt::BlockingQueuedConnection);
+    return taken;
+}
+
+void VeskRecoverySnapshots::takeSettledSnapshot(quint64 generation)
+{
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, generation, now = m_clock->now(), state = currentState()] {
+            worker->settled(generation, now, state);
+        },
+        Qt::QueuedConnection);
+}
+
+QString VeskRecoverySnapshots::snapshotsDirectory() const
+{
+    return RecoverySnapshotFolder(m_dataDirectory).snapshotsDirectory();
+}
+
+std::optional<QString> VeskRecoverySnapshots::newestSnapshotPath() const
+{
+    // Reading the listing beside the worker is safe: a snapshot appears by one rename, and a
+    // pruned one at worst makes this answer one that is about to go.
+    const RecoverySnapshotFolder folder(m_dataDirectory);
+    auto names = folder.listSnapshots();
+    if (!names || names->isEmpty())
+        return std::nullopt;
+    return QDir(folder.snapshotsDirectory()).filePath(names->first());
+}
+
+void VeskRecoverySnapshots::waitForIdle()
+{
+    QMetaObject::invokeMethod(m_worker, [] {}, Qt::BlockingQueuedConnection);
+}
+
+RecoveryState VeskRecoverySnapshots::currentState() const
+{
+    RecoveryState state;
+    if (m_settings->contains(VeskStore::manualTagsDefaultsKey))
+        state.manualTags = m_settings->data(VeskStore::manualTagsDefaultsKey);
+    if (m_settings->contains(VeskStore::usageDefaultsKey))
+        state.usageSignals = m_settings->data(VeskStore::usageDefaultsKey);
+    return state;
+}
+
+} // namespace vesk
