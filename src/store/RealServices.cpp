@@ -4,6 +4,7 @@
 #include "images/ThumbnailCache.h"
 #include "platform/AppPaths.h"
 #include "platform/LibsecretSecretStore.h"
+#include "store/VeskRecoverySnapshots.h"
 
 #include <QDir>
 
@@ -26,7 +27,11 @@ VeskServices makeRealServices(const QString& dataDirectory)
                                                      : QDir(dataDirectory).absolutePath();
     installImageCaches(services);
     services.secrets = std::make_shared<LibsecretSecretStore>();
-    return services.completed();
+    services = services.completed();
+    // Snapshots read the same clock and user defaults as the store they protect.
+    services.recoverySnapshots
+        = std::make_shared<VeskRecoverySnapshots>(services.dataDirectory, services.clock, services.settings);
+    return services;
 }
 
 } // namespace vesk

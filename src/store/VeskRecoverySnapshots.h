@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/ServiceInterfaces.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "store/RecoverySnapshotFolder.h"
-#include "store/VeskServices.h"
 
 #include <QObject>
 #include <QString>
