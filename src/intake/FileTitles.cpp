@@ -118,6 +118,25 @@ std::optional<QString> generatedFileKind(const QString& fileName)
     return QStringLiteral("File");
 }
 
+bool isGenericFileName(const QString& name)
+{
+    static const QRegularExpression anyUuid(
+        QStringLiteral("(?i)[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}"));
+    static const QRegularExpression prefixedSerial(QStringLiteral(
+        "(?i)^(?:IMG|DSC|DSCF|DCIM|MOV|VID|VIDEO|PXL|PHOTO|SCREENSHOT|SCAN|FILE|VESK)[-_ ]?[0-9A-Z]{4,}$"));
+    static const QRegularExpression trailingRun(QStringLiteral("(?i)[-_ ](?:[0-9a-f]{12,}|[0-9]{6,})$"));
+    static const QRegularExpression hexAndHyphens(QStringLiteral("(?i)^[0-9a-f-]{10,}$"));
+
+    if (generatedFileKind(name))
+        return true;
+    const QString base = withoutExtension(name);
+    for (const QRegularExpression* rule : {&anyUuid, &prefixedSerial, &trailingRun, &hexAndHyphens}) {
+        if (rule->match(base).hasMatch())
+            return true;
+    }
+    return false;
+}
+
 QString cleanedTitleFromFileName(const QString& fileName, const VeskItem& item,
                                  const QDateTime& date)
 {

@@ -23,6 +23,11 @@ QString abbreviatedDateString(const QDateTime& date);
 // other name.
 std::optional<QString> generatedFileKind(const QString& fileName);
 
+// Whether a title looks machine-made: a name Vesk generated, one holding a UUID anywhere, a camera,
+// scanner or generic prefix with a serial, one ending in a long hexadecimal or numeric run, or
+// one of only hexadecimal digits and hyphens. Such titles are offered a cleaned-up replacement.
+bool isGenericFileName(const QString& name);
+
 // A readable title for an item made from a file: the file's own words with identifiers and
 // serial numbers removed, or, for a machine-made name, a kind word and the date.
 QString cleanedTitleFromFileName(const QString& fileName, const VeskItem& item,

@@ -2,6 +2,7 @@
 
 #include "platform/CancellationToken.h"
 #include "model/VeskFaceRecords.h"
+#include "model/VeskFilenameCleanup.h"
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
 #include "store/VeskServices.h"
@@ -168,10 +169,36 @@ public:
     SearchState& searchState() { return *m_search; }
     const SearchState& searchState() const { return *m_search; }
     void deliverDueBringBacks();
+    // Writes bringBackDates() to the user defaults ("Vesk.BringBack.v1").
+    void saveBringBackDates();
     void clearBroughtBack(const QUuid& id);
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
     // End of search operations
+
+    // Library operations (StoreGroups.cpp, StoreDeletion.cpp, StoreFilenameCleanup.cpp)
+    // Each writes the database first; create and rename change memory only once that worked.
+    // A group with the trimmed name; none for a blank name or a failed write.
+    std::optional<VeskGroup> createGroup(const QString& name);
+    // True when the group now carries the trimmed name.
+    bool renameGroup(const QUuid& id, const QString& name);
+    // Takes a recovery snapshot first. The group's items stay in the library without a group.
+    // True when the group was deleted and every item that lost it was saved again.
+    bool deleteGroup(const QUuid& id);
+    // By name, ignoring case, in the user's locale; equal names keep their order.
+    static void sortGroups(QList<VeskGroup>& groups);
+    // Removes the selected items for good, after a recovery snapshot: database rows, managed
+    // files, keyring entries, thumbnails and every per-item state. A failed database delete is
+    // logged and the items still leave the window, but their files and keyring entries are kept,
+    // since the rows (and so the items) come back at the next start.
+    void deleteItems();
+    // The same for the whole library, groups included.
+    void clearLibrary();
+    // The items with a file whose machine-made title has a different readable form, in list order.
+    QList<VeskFilenameCleanupCandidate> filenameCleanupCandidates() const;
+    // Applies the candidates whose item still carries the old title; the number changed.
+    int applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& candidates);
+    // End of library operations
 
     // Intake operations (StoreCapture.cpp, StoreFileImport.cpp, StoreAnalysisPending.cpp)
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
@@ -354,6 +381,11 @@ private:
     static std::shared_ptr<SearchState> makeSearchState();
     std::shared_ptr<SearchState> m_search = makeSearchState();
     // End of search members
+
+    // Library members
+    // Removes an item's managed file, keyring entry (removeIrreversibly) and thumbnail.
+    void removeItemTraces(const VeskItem& item, bool removeIrreversibly);
+    // End of library members
 
     // Intake members
     void finishFileImport();

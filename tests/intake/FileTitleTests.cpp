@@ -66,6 +66,35 @@ TEST_F(FileTitleTest, GeneratedNamesGiveTheirKind)
     EXPECT_EQ(titleOf(QStringLiteral("Vesk-Note-2024-05-01-101500-1A2B3C4D.txt")), fallback(QStringLiteral("Note")));
 }
 
+// Each rule on both sides of its edge.
+TEST(GenericFileName, EachRuleAndItsNearMisses)
+{
+    const char* generic[] = {
+        "IMG_20240501",                                    // camera prefix and serial
+        "IMG_20240501.jpg",                                // ... with an extension
+        "pxl 12ab",                                        // any case, a space, four letters or digits
+        "Trip 6F1C9C52-3D1A-4B8E-9A55-0C2F4D7E8A10 notes", // a UUID between words
+        "report-12345678",                                 // a hyphen and eight digits
+        "photo_0123456789abcdef.png",                      // a long hexadecimal tail
+        "deadbeef-01",                                     // ten hexadecimal digits and hyphens
+        "Vesk-Photo-2024-05-01-101500-1A2B3C4D.jpg",       // a name Vesk generated
+    };
+    for (const char* name : generic)
+        EXPECT_TRUE(isGenericFileName(QString::fromUtf8(name))) << name;
+
+    const char* readable[] = {
+        "IMG",             // the prefix alone
+        "IMG_123",         // too short a serial
+        "Holiday 2024",    // a year is not a serial
+        "report-1234",     // four digits
+        "deadbeef-",       // nine characters
+        "Budget.xlsx",
+        "Zürich trip",
+    };
+    for (const char* name : readable)
+        EXPECT_FALSE(isGenericFileName(QString::fromUtf8(name))) << name;
+}
+
 TEST(VersionKey, VersionWordsAndCountersAreIgnored)
 {
     for (const char* name : {"Report final.pdf", "report_v2.pdf", "Report (3).pdf", "Report-draft2.pdf",

@@ -1,0 +1,135 @@
+// Bulk delete and clear library: a recovery snapshot, the database, then every trace of the items
+// outside it. The items leave the window even when the database delete fails.
+#include "store/VeskStore.h"
+
+#include "model/ItemFileKinds.h"
+#include "platform/Log.h"
+#include "platform/Uuid.h"
+#include "store/SQLiteDatabase.h"
+#include "store/SearchState.h"
+
+namespace vesk {
+
+void VeskStore::removeItemTraces(const VeskItem& item, bool removeIrreversibly)
+{
+    // With the rows still in the database the item returns at the next start, so what cannot be
+    // brought back (its managed copy and its keyring entry) must be there for it.
+    if (removeIrreversibly) {
+        removeManagedFile(item);
+        if (itemHasSecureMarker(item))
+            m_services.secrets->deleteItem(item.id);
+    }
+    // Not waited for: the cache removes it on its own worker.
+    m_services.thumbnails->removeThumbnail(item.id);
+}
+
+void VeskStore::deleteItems()
+{
+    assertMainThread();
+    const QSet<QUuid> selection = m_selectedIDs;
+    if (selection.isEmpty())
+        return;
+
+    // A failed snapshot is logged by the snapshots and never stops the delete.
+    (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-bulk-delete"));
+
+    QList<VeskItem> doomed;
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (selection.contains(item.id))
+            doomed.append(item);
+    }
+
+    bool databaseDeleted = true;
+    if (m_database) {
+        if (auto deleted = m_database->deleteItems(selection); !deleted) {
+            veskLog(QStringLiteral("Vesk bulk database delete error: ") + deleted.error().logText());
+            databaseDeleted = false;
+        }
+    }
+
+    SearchState& state = searchState();
+    QHash<QUuid, QDateTime> bringBackDates = m_bringBackDates;
+    QSet<QUuid> broughtBack = m_broughtBackIDs;
+    for (const VeskItem& item : std::as_const(doomed)) {
+        removeItemTraces(item, databaseDeleted);
+        const QString key = uuidString(item.id);
+        m_semanticVectors.remove(item.id);
+        m_fileHashCache.remove(key);
+        state.usageSignals.remove(key);
+        state.manualTagsByID.remove(key);
+        bringBackDates.remove(item.id);
+        broughtBack.remove(item.id);
+    }
+    setBringBackDates(bringBackDates);
+    setBroughtBackIDs(broughtBack);
+    saveUsageSignals();
+    saveManualTags();
+    saveBringBackDates();
+
+    removeFaceData(selection);
+
+    QList<VeskItem> remaining = m_items;
+    remaining.removeIf([&](const VeskItem& item) { return selection.contains(item.id); });
+    setItems(remaining);
+    if (m_selectedID && selection.contains(*m_selectedID))
+        setSelectedID(std::nullopt);
+    setSelectedIDs({});
+    m_unsavedItemIDs.subtract(selection);
+    state.relatedCache.clear();
+
+    refreshSearchAfterChange();
+}
+
+void VeskStore::clearLibrary()
+{
+    assertMainThread();
+    (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-clear-library"));
+
+    bool databaseDeleted = true;
+    if (m_database) {
+        if (auto deleted = m_database->deleteAllRecords(); !deleted) {
+            veskLog(QStringLiteral("Vesk clear-library database error: ") + deleted.error().logText());
+            databaseDeleted = false;
+        }
+    }
+
+    for (const VeskItem& item : std::as_const(m_items))
+        removeItemTraces(item, databaseDeleted);
+
+    if (m_faceBackfillTask) {
+        m_faceBackfillTask->cancel();
+        m_faceBackfillTask.reset();
+    }
+
+    setItems({});
+    setFilteredItems({});
+    setSelectedIDs({});
+    setSelectedID(std::nullopt);
+    setSearchText(QString());
+    // The database step removes every group row too; a list still showing them would offer
+    // groups that no longer exist, and renaming one would write its row back.
+    setGroups({});
+
+    SearchState& state = searchState();
+    m_semanticVectors.clear();
+    setRichTextByID({});
+    state.usageSignals.clear();
+    saveUsageSignals();
+    state.manualTagsByID.clear();
+    saveManualTags();
+    setBringBackDates({});
+    setBroughtBackIDs({});
+    saveBringBackDates();
+
+    state.relatedCache.clear();
+    state.index.clear();
+    m_unsavedItemIDs.clear();
+    m_faceRecordsCache.clear();
+    m_faceClustersCache.clear();
+    m_faceRejectionsCache.clear();
+    m_ignoredFaceIDsCache.clear();
+    m_facePreviewCache.clear();
+    setFaceDataRevision(m_faceDataRevision + 1);
+}
+
+} // namespace vesk
