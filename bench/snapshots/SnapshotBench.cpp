@@ -1,7 +1,8 @@
 // A 2 GB library of 10,000 managed files (200 KiB each, one folder per item) and 10,000 database
 // rows. Measures the synchronous snapshot a bulk delete waits for (database copy, hard-linked
-// mirror, state list, manifest, rename and pruning to six) and the mirror alone. The library is
-// written once, before any measurement.
+// mirror, state list, manifest, rename and pruning to six), the mirror alone beside `cp -al` of
+// the same folder in the same run, and the database copy. The library is written once, before any
+// measurement; set VESK_BENCH_SNAPSHOT_LIBRARY to a folder to keep it there between runs.
 #include "LibraryGenerator.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <benchmark/benchmark.h>
@@ -32,7 +34,8 @@ QTemporaryDir& workFolder()
 
 QString dataFolder()
 {
-    return workFolder().filePath(QStringLiteral("Vesk"));
+    const QString kept = qEnvironmentVariable("VESK_BENCH_SNAPSHOT_LIBRARY");
+    return kept.isEmpty() ? workFolder().filePath(QStringLiteral("Vesk")) : kept;
 }
 
 void ensureLibrary()
@@ -40,6 +43,11 @@ void ensureLibrary()
     static bool ready = false;
     if (ready)
         return;
+    const QString marker = dataFolder() + QStringLiteral("/.bench-complete");
+    if (QFileInfo::exists(marker)) {
+        ready = true;
+        return;
+    }
     auto written = vesk::bench::writeGeneratedLibrary(dataFolder(), kFileCount);
     if (!written)
         qFatal("cannot write the library: %s", qPrintable(written.error()));
@@ -54,6 +62,7 @@ void ensureLibrary()
         if (!file.open(QIODevice::WriteOnly) || file.write(chunk) != kFileSize)
             qFatal("cannot write managed file %d", i);
     }
+    QFile(marker).open(QIODevice::WriteOnly);
     ready = true;
 }
 
@@ -95,6 +104,27 @@ void BM_MirrorManagedItems(benchmark::State& state)
     }
 }
 BENCHMARK(BM_MirrorManagedItems)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// The same tree hard-linked by GNU cp: the floor the mirror is measured against.
+void BM_CpHardLinkBaseline(benchmark::State& state)
+{
+    ensureLibrary();
+    int round = 0;
+    for (auto _ : state) {
+        const QString target = workFolder().filePath(QStringLiteral("cp-%1").arg(round++));
+        QElapsedTimer timer;
+        timer.start();
+        QProcess cp;
+        cp.start(QStringLiteral("cp"), {QStringLiteral("-al"), dataFolder() + QStringLiteral("/Items"), target});
+        if (!cp.waitForFinished(-1) || cp.exitCode() != 0)
+            state.SkipWithError("cp failed");
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        state.PauseTiming();
+        QDir(target).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CpHardLinkBaseline)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_DatabaseCopy(benchmark::State& state)
 {

@@ -138,7 +138,7 @@ Expected<std::optional<QDateTime>, RecoveryError> RecoverySnapshotFolder::newest
 }
 
 Expected<std::optional<QString>, RecoveryError> RecoverySnapshotFolder::createSnapshot(
-    const QString& reason, const QDateTime& startedAt, const RecoveryState& state) const
+    const QString& reason, const QDateTime& startedAt, const RecoveryState& state, bool pruneNow) const
 {
     if (!QFileInfo::exists(liveDatabasePath()))
         return std::optional<QString>();
@@ -172,9 +172,10 @@ Expected<std::optional<QString>, RecoveryError> RecoverySnapshotFolder::createSn
         return unexpected(filled.error());
     }
 
-    auto pruned = pruneSnapshots();
-    if (!pruned)
-        return unexpected(pruned.error());
+    if (pruneNow) {
+        if (auto pruned = pruneSnapshots(); !pruned)
+            return unexpected(pruned.error());
+    }
     return std::optional<QString>(fromPath(finalPath));
 }
 

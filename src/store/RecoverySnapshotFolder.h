@@ -59,12 +59,14 @@ public:
     Expected<std::optional<QDateTime>, RecoveryError> newestSnapshotDate() const;
 
     // Takes one snapshot started at startedAt: the database copy, the mirror of "Items", the
-    // state list and the manifest, renamed into place, then prunes. Gives the snapshot's path, or
-    // none (and makes nothing) when the library has no database file yet. On a failure before the
-    // rename the building folder is removed and older snapshots stay; a failed prune is
-    // reported although the new snapshot is complete.
+    // state list and the manifest, renamed into place, then prunes unless told not to (a caller
+    // that is waited for prunes afterwards). Gives the snapshot's path, or none (and makes
+    // nothing) when the library has no database file yet. On a failure before the rename the
+    // building folder is removed and older snapshots stay; a failed prune is reported although
+    // the new snapshot is complete.
     Expected<std::optional<QString>, RecoveryError> createSnapshot(const QString& reason, const QDateTime& startedAt,
-                                                                   const RecoveryState& state) const;
+                                                                   const RecoveryState& state,
+                                                                   bool pruneNow = true) const;
 
     // Recreates the folder tree of source under destination: regular files hard-linked (copied
     // where linking fails, e.g. across file systems), symbolic links copied as links, hidden

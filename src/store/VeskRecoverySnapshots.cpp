@@ -57,7 +57,17 @@ public:
     {
         m_settleTimer->stop();
         ++m_generation;
-        return take(reason, now, state, kDestructiveFailure);
+        // Removing an old snapshot costs as much as linking a new one: the waiting window is let
+        // go first, and the pruning runs as this thread's next job.
+        const bool taken = take(reason, now, state, kDestructiveFailure, false);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (auto pruned = m_folder.pruneSnapshots(); !pruned)
+                    veskLog(kDestructiveFailure + pruned.error().logText());
+            },
+            Qt::QueuedConnection);
+        return taken;
     }
 
 private:
@@ -87,9 +97,10 @@ private:
         return newest->has_value() && (*newest)->secsTo(now) < intervalSecs;
     }
 
-    bool take(const QString& reason, const QDateTime& now, const RecoveryState& state, const QString& failurePrefix)
+    bool take(const QString& reason, const QDateTime& now, const RecoveryState& state, const QString& failurePrefix,
+              bool pruneNow = true)
     {
-        auto taken = m_folder.createSnapshot(reason, now, state);
+        auto taken = m_folder.createSnapshot(reason, now, state, pruneNow);
         if (taken)
             return true;
         veskLog(failurePrefix + taken.error().logText());
