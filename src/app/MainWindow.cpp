@@ -6,6 +6,7 @@
 #include "app/DropIntake.h"
 #include "app/HeaderBar.h"
 #include "app/IntakeNoticeBanner.h"
+#include "app/LibraryMenus.h"
 #include "app/LibraryContent.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
@@ -65,6 +66,13 @@ private:
     std::function<bool(QKeyEvent*)> m_handler;
 };
 
+constexpr SheetFlag kAllSheetFlags[] = {
+    SheetFlag::TextCapture, SheetFlag::SecureCapture, SheetFlag::AboutVesk, SheetFlag::FaceClusterInspector,
+    SheetFlag::PersonTimeline, SheetFlag::FilenameCleanup, SheetFlag::DeleteConfirmation,
+    SheetFlag::ClearLibraryConfirmation, SheetFlag::NewGroupPrompt, SheetFlag::RenameGroupPrompt,
+    SheetFlag::DeleteGroupConfirmation, SheetFlag::RenamePrompt,
+};
+
 QList<QUuid> itemIDs(const QList<VeskItem>& items)
 {
     QList<QUuid> ids;
@@ -93,6 +101,7 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
 
     m_header = new HeaderBar(store, *m_state, this);
     m_controlsStrip = new ControlsStrip(*m_state);
+    m_libraryMenus = new LibraryMenus(store, *m_state, m_controlsStrip);
     m_header->setControls(m_controlsStrip);
     connect(m_controlsStrip, &ControlsStrip::newVeskRequested, this, &MainWindow::openTextCapture);
     // The appearance switch writes the setting through the theme, which every window follows.
@@ -289,6 +298,10 @@ void MainWindow::handleAppear()
 void MainWindow::handleDisappear()
 {
     m_keyboardMonitor.reset();
+    // A sheet does not outlive its window's showing: closing it clears its flag, so nothing
+    // stays marked open behind a window that went away.
+    for (SheetFlag flag : kAllSheetFlags)
+        dismissSheet(flag);
     if (m_hooks.closeQuickLook)
         m_hooks.closeQuickLook();
 }
@@ -509,12 +522,6 @@ FlagAccess flagAccess(SheetFlag flag)
     Q_UNREACHABLE();
 }
 
-constexpr SheetFlag kAllSheetFlags[] = {
-    SheetFlag::TextCapture, SheetFlag::SecureCapture, SheetFlag::AboutVesk, SheetFlag::FaceClusterInspector,
-    SheetFlag::PersonTimeline, SheetFlag::FilenameCleanup, SheetFlag::DeleteConfirmation,
-    SheetFlag::ClearLibraryConfirmation, SheetFlag::NewGroupPrompt, SheetFlag::RenameGroupPrompt,
-    SheetFlag::DeleteGroupConfirmation, SheetFlag::RenamePrompt,
-};
 } // namespace
 
 void MainWindow::buildSheets()

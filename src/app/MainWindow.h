@@ -31,6 +31,7 @@ class CaptureDropZone;
 class ControlsStrip;
 class VeskGuardedAppearanceSwitch;
 class NoticeHost;
+class LibraryMenus;
 
 // Collaborators that other work supplies; each may be left empty.
 struct MainWindowHooks {
@@ -69,6 +70,8 @@ public:
     MainWindowState& state() const { return *m_state; }
     HeaderBar* header() const { return m_header; }
     ControlsStrip* controlsStrip() const { return m_controlsStrip; }
+    // The header's "Browse Groups" and "Library Actions" menus.
+    LibraryMenus* libraryMenus() const { return m_libraryMenus; }
     VeskGuardedAppearanceSwitch* appearanceSwitch() const { return m_appearanceSwitch; }
     CaptureDropZone* dropZone() const { return m_dropZone; }
     LibraryViewHost* libraryView() const { return m_libraryView; }
@@ -137,6 +140,7 @@ private:
 
     HeaderBar* m_header = nullptr;
     ControlsStrip* m_controlsStrip = nullptr;
+    LibraryMenus* m_libraryMenus = nullptr;
     VeskGuardedAppearanceSwitch* m_appearanceSwitch = nullptr;
     QStackedWidget* m_content = nullptr;
     CaptureDropZone* m_dropZone = nullptr;

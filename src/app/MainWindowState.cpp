@@ -149,6 +149,14 @@ void MainWindowState::setShowingFilenameCleanup(bool value)
     emit showingFilenameCleanupChanged();
 }
 
+void MainWindowState::setFilenameCleanupCandidates(const QList<VeskFilenameCleanupCandidate>& value)
+{
+    if (m_filenameCleanupCandidates == value)
+        return;
+    m_filenameCleanupCandidates = value;
+    emit filenameCleanupCandidatesChanged();
+}
+
 void MainWindowState::setCleanupFinishedCount(const std::optional<int>& value)
 {
     if (m_cleanupFinishedCount == value)

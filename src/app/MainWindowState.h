@@ -4,8 +4,10 @@
 // equal value and a ...Changed signal, like the store's published state. A new window starts from
 // the initial values below; only the two settings outlive it.
 
+#include "model/VeskFilenameCleanup.h"
 #include "present/GroupFilter.h"
 
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -93,6 +95,9 @@ public:
     // The filename cleanup sheet.
     bool showingFilenameCleanup() const { return m_showingFilenameCleanup; }
     void setShowingFilenameCleanup(bool value);
+    // The proposals the cleanup sheet shows, computed once when it opens.
+    const QList<VeskFilenameCleanupCandidate>& filenameCleanupCandidates() const { return m_filenameCleanupCandidates; }
+    void setFilenameCleanupCandidates(const QList<VeskFilenameCleanupCandidate>& value);
     // How many titles the last cleanup changed.
     const std::optional<int>& cleanupFinishedCount() const { return m_cleanupFinishedCount; }
     void setCleanupFinishedCount(const std::optional<int>& value);
@@ -168,6 +173,7 @@ signals:
     void renameItemTitleChanged();
     void showingDeleteConfirmationChanged();
     void showingFilenameCleanupChanged();
+    void filenameCleanupCandidatesChanged();
     void cleanupFinishedCountChanged();
     void showingClearLibraryConfirmationChanged();
     void showingAboutVeskChanged();
@@ -202,6 +208,7 @@ private:
     QString m_renameItemTitle;
     bool m_showingDeleteConfirmation = false;
     bool m_showingFilenameCleanup = false;
+    QList<VeskFilenameCleanupCandidate> m_filenameCleanupCandidates;
     std::optional<int> m_cleanupFinishedCount;
     bool m_showingClearLibraryConfirmation = false;
     bool m_showingAboutVesk = false;

@@ -1,6 +1,7 @@
 #include "app/VeskApp.h"
 
 #include "app/ClipboardCapture.h"
+#include "app/LibrarySheets.h"
 #include "app/SecureCaptureSheet.h"
 #include "app/TextCaptureSheet.h"
 #include "platform/Settings.h"
@@ -56,6 +57,7 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);
     m_mainWindow->setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
     m_mainWindow->setSheetFactory(SheetFlag::AboutVesk, [](MainWindow& window) { return new VeskAboutCard(&window); });
+    installLibrarySheets(*m_mainWindow);
 
     m_aboutWindow = std::make_unique<AboutWindowController>([] { return Theme::current().appearanceRawValue(); });
     // Linux desktops have no application menu to hold "About Vesk"; the window offers it on F1,

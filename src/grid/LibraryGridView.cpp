@@ -1,7 +1,8 @@
 #include "grid/LibraryGridView.h"
 
-#include "present/DisplayTitles.h"
+#include "grid/ItemGroupMove.h"
 #include "grid/LibraryGridCanvas.h"
+#include "present/DisplayTitles.h"
 #include "grid/ResultStatesWidgets.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
@@ -207,22 +208,7 @@ void LibraryGridView::clearMultiSelection()
 void LibraryGridView::moveItemToGroup(const VeskItem& item, const std::optional<QUuid>& groupID,
                                       const QString& targetName)
 {
-    // The card's copy may be older than the store's item (a menu stays open while the library
-    // changes): move what is stored now, so nothing saved since is written back over; an item
-    // deleted meanwhile is not moved and no notice claims it was.
-    const qsizetype index = m_store.indexOfItem(item.id);
-    if (index < 0)
-        return;
-    VeskItem moved = m_store.items().at(index);
-    moved.groupID = groupID;
-    m_store.updateItem(moved);
-    VeskIntakeNotice notice;
-    notice.id = QUuid::createUuid();
-    notice.kind = VeskIntakeNoticeKind::Captured;
-    notice.title = QStringLiteral("Moved");
-    notice.detail = movedNoticeDetail(moved, targetName);
-    notice.relatedID = item.id;
-    m_store.setIntakeNotice(notice);
+    vesk::moveItemToGroup(m_store, item.id, groupID, targetName);
 }
 
 void LibraryGridView::applyMenuAction(const CardMenuEntry& entry, const VeskItem& item)
