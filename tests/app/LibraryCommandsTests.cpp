@@ -77,14 +77,6 @@ QAbstractButton* buttonNamed(QWidget* dialog, const QString& text)
     return nullptr;
 }
 
-QStringList titles(const QList<VeskItem>& items)
-{
-    QStringList out;
-    for (const VeskItem& item : items)
-        out << item.title;
-    return out;
-}
-
 LibraryMenuInputs inputs(qsizetype items, qsizetype filtered, qsizetype selected, QList<VeskGroup> groups = {},
                          QSet<SheetFlag> missing = {})
 {
