@@ -3,6 +3,8 @@
 #include "app/LibraryCommands.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowState.h"
+#include "app/SheetButtons.h"
+#include "pane/SectionParts.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "store/VeskStore.h"
@@ -24,16 +26,6 @@ namespace {
 
 constexpr int kOldTitleRole = Qt::UserRole + 1;
 constexpr int kNewTitleRole = Qt::UserRole + 2;
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* made = new QLabel(text, parent);
-    made->setFont(font);
-    QPalette palette = made->palette();
-    palette.setColor(QPalette::WindowText, color);
-    made->setPalette(palette);
-    return made;
-}
 
 // One proposal: the old title in the secondary colour, below it an arrow and the new title in
 // medium weight; both on one line, cut short rather than wrapped. Painted, so a long list costs
@@ -92,10 +84,10 @@ QWidget* nothingToCleanUp(QWidget* parent)
     symbol->setPixmap(IconMap::pixmap(QStringLiteral("checkmark.circle"), Theme::current().secondary(), 44,
                                       view->devicePixelRatioF()));
     column->addWidget(symbol, 0, Qt::AlignHCenter);
-    column->addWidget(label(QStringLiteral("Nothing to clean up"), Theme::font(TextStyle::Title3), Theme::current().label(),
+    column->addWidget(makeLabel(QStringLiteral("Nothing to clean up"), Theme::font(TextStyle::Title3), Theme::current().label(),
                             view),
                       0, Qt::AlignHCenter);
-    auto* description = label(QStringLiteral("Vesk found no recognizable machine-generated titles. Your existing names "
+    auto* description = makeLabel(QStringLiteral("Vesk found no recognizable machine-generated titles. Your existing names "
                                              "are unchanged."),
                               Theme::font(TextStyle::Body), Theme::current().secondary(), view);
     description->setWordWrap(true);
@@ -126,8 +118,8 @@ FilenameCleanupSheet::FilenameCleanupSheet(VeskStore& store, MainWindowState& st
     titles->setSpacing(4);
     QFont titleFont = Theme::font(TextStyle::Title2);
     titleFont.setWeight(QFont::Bold);
-    titles->addWidget(label(QStringLiteral("Clean Up Filenames"), titleFont, theme.label(), this));
-    titles->addWidget(label(QStringLiteral("Preview the title changes before applying them."),
+    titles->addWidget(makeLabel(QStringLiteral("Clean Up Filenames"), titleFont, theme.label(), this));
+    titles->addWidget(makeLabel(QStringLiteral("Preview the title changes before applying them."),
                             Theme::font(TextStyle::Body), theme.secondary(), this));
     header->addLayout(titles);
     header->addStretch(1);
@@ -147,7 +139,7 @@ FilenameCleanupSheet::FilenameCleanupSheet(VeskStore& store, MainWindowState& st
         m_empty = nothingToCleanUp(this);
         column->addWidget(m_empty, 1);
     } else {
-        m_headline = label(cleanupHeadline(candidates.size()), Theme::font(TextStyle::Headline), theme.label(), this);
+        m_headline = makeLabel(cleanupHeadline(candidates.size()), Theme::font(TextStyle::Headline), theme.label(), this);
         column->addWidget(m_headline);
         m_list = new QListWidget(this);
         m_list->setItemDelegate(new CandidateDelegate(m_list));
@@ -161,7 +153,7 @@ FilenameCleanupSheet::FilenameCleanupSheet(VeskStore& store, MainWindowState& st
             row->setToolTip(candidate.oldTitle + QStringLiteral(" \u2192 ") + candidate.newTitle);
         }
         column->addWidget(m_list, 1);
-        column->addWidget(label(QStringLiteral("Only Vesk titles change. Original files and previously customized "
+        column->addWidget(makeLabel(QStringLiteral("Only Vesk titles change. Original files and previously customized "
                                                "names stay untouched."),
                                 Theme::font(TextStyle::Caption), theme.secondary(), this));
     }
@@ -170,12 +162,9 @@ FilenameCleanupSheet::FilenameCleanupSheet(VeskStore& store, MainWindowState& st
     footer->addStretch(1);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setAutoDefault(false);
-    m_apply = new QPushButton(QStringLiteral("Apply Changes"), this);
+    m_apply = makeProminentButton(QStringLiteral("Apply Changes"), this);
     m_apply->setDefault(true);
     m_apply->setEnabled(!candidates.isEmpty());
-    m_apply->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 4px 14px; }"
-                                          "QPushButton:disabled { background: %2; }")
-                               .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
     footer->addWidget(m_cancel);
     footer->addWidget(m_apply);
     column->addLayout(footer);

@@ -2,9 +2,8 @@
 
 #include "app/ControlsStrip.h"
 #include "app/LibraryCommands.h"
+#include "grid/MenuBuilder.h"
 #include "grid/ResultStates.h"
-#include "platform/ui/IconMap.h"
-#include "platform/ui/Theme.h"
 #include "store/VeskStore.h"
 
 #include <QMenu>
@@ -15,9 +14,7 @@ namespace {
 
 LibraryMenuEntry entry(const QString& title, LibraryMenuAction action, bool enabled = true, bool destructive = false)
 {
-    LibraryMenuEntry made;
-    made.title = title;
-    made.action = action;
+    LibraryMenuEntry made = LibraryMenuEntry::command(title, action);
     made.enabled = enabled;
     made.destructive = destructive;
     return made;
@@ -25,10 +22,7 @@ LibraryMenuEntry entry(const QString& title, LibraryMenuAction action, bool enab
 
 LibraryMenuEntry marker(LibraryMenuEntry::Type type, const QString& title = {})
 {
-    LibraryMenuEntry made;
-    made.type = type;
-    made.title = title;
-    return made;
+    return LibraryMenuEntry::marker(type, title);
 }
 
 bool available(const LibraryMenuInputs& inputs, SheetFlag flag)
@@ -170,28 +164,7 @@ QMenu* LibraryMenus::buildLibraryActionsMenu(QWidget* parent)
 QMenu* LibraryMenus::buildMenu(const QList<LibraryMenuEntry>& entries, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    QList<QMenu*> stack{menu};
-    for (const LibraryMenuEntry& entry : entries) {
-        QMenu* current = stack.last();
-        switch (entry.type) {
-        case LibraryMenuEntry::Type::Divider: current->addSeparator(); break;
-        case LibraryMenuEntry::Type::SubmenuBegin: stack.append(current->addMenu(entry.title)); break;
-        case LibraryMenuEntry::Type::SubmenuEnd:
-            if (stack.size() > 1)
-                stack.removeLast();
-            break;
-        case LibraryMenuEntry::Type::Action: {
-            QAction* action = current->addAction(entry.title);
-            action->setEnabled(entry.enabled);
-            if (entry.checked)
-                action->setIcon(IconMap::icon(QStringLiteral("checkmark"), Theme::current().label(), 14));
-            action->setProperty("checkmark", entry.checked);
-            action->setProperty("destructive", entry.destructive);
-            connect(action, &QAction::triggered, this, [this, entry] { apply(entry); });
-            break;
-        }
-        }
-    }
+    fillMenu<LibraryMenuAction>(menu, entries, this, [this](const LibraryMenuEntry& entry) { apply(entry); });
     return menu;
 }
 

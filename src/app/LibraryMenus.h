@@ -4,6 +4,7 @@
 // or confirmation the window cannot present is left out, and one that cannot act is disabled.
 
 #include "app/MainWindowState.h"
+#include "grid/MenuEntry.h"
 #include "model/VeskItem.h"
 #include "present/GroupFilter.h"
 
@@ -39,18 +40,7 @@ enum class LibraryMenuAction {
     ClearLibrary,
 };
 
-struct LibraryMenuEntry {
-    enum class Type { Action, Divider, SubmenuBegin, SubmenuEnd };
-    Type type = Type::Action;
-    QString title;
-    LibraryMenuAction action = LibraryMenuAction::BrowseAll;
-    std::optional<QUuid> groupID;
-    bool enabled = true;
-    bool checked = false;
-    bool destructive = false;
-
-    friend bool operator==(const LibraryMenuEntry&, const LibraryMenuEntry&) = default;
-};
+using LibraryMenuEntry = MenuEntry<LibraryMenuAction>;
 
 // What the menus show depends on.
 struct LibraryMenuInputs {

@@ -2,10 +2,9 @@
 
 #include "grid/ItemGroupMove.h"
 #include "grid/LibraryGridCanvas.h"
+#include "grid/MenuBuilder.h"
 #include "present/DisplayTitles.h"
 #include "grid/ResultStatesWidgets.h"
-#include "platform/ui/IconMap.h"
-#include "platform/ui/Theme.h"
 #include "store/VeskStore.h"
 
 #include <QContextMenuEvent>
@@ -245,30 +244,10 @@ void LibraryGridView::applyMenuAction(const CardMenuEntry& entry, const VeskItem
 
 void LibraryGridView::addMenuEntries(QMenu* menu, const QList<CardMenuEntry>& entries, const VeskItem& item)
 {
-    QList<QMenu*> stack{menu};
-    for (const CardMenuEntry& entry : entries) {
-        QMenu* current = stack.last();
-        switch (entry.type) {
-        case CardMenuEntry::Type::Divider: current->addSeparator(); break;
-        case CardMenuEntry::Type::SubmenuBegin: stack.append(current->addMenu(entry.title)); break;
-        case CardMenuEntry::Type::SubmenuEnd:
-            if (stack.size() > 1)
-                stack.removeLast();
-            break;
-        case CardMenuEntry::Type::Action: {
-            if (m_unavailableActions.contains(entry.action))
-                break;
-            QAction* action = current->addAction(entry.title);
-            if (entry.checked)
-                action->setIcon(IconMap::icon(QStringLiteral("checkmark"), Theme::current().label(), 14));
-            action->setProperty("checkmark", entry.checked);
-            action->setProperty("destructive", entry.destructive);
-            // The item is copied: the menu may outlive the list it was opened on.
-            connect(action, &QAction::triggered, this, [this, entry, item] { applyMenuAction(entry, item); });
-            break;
-        }
-        }
-    }
+    // The item is copied: the menu may outlive the list it was opened on.
+    fillMenu<CardMenuAction>(
+        menu, entries, this, [this, item](const CardMenuEntry& entry) { applyMenuAction(entry, item); },
+        [this](const CardMenuEntry& entry) { return !m_unavailableActions.contains(entry.action); });
 }
 
 void LibraryGridView::setUnavailableActions(const QSet<CardMenuAction>& actions)

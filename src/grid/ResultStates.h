@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid/MenuEntry.h"
 #include "present/GroupFilter.h"
 #include "model/VeskItem.h"
 
@@ -62,17 +63,7 @@ enum class CardMenuAction {
     DeleteThis,
     DeleteSelected,
 };
-struct CardMenuEntry {
-    enum class Type { Action, Divider, SubmenuBegin, SubmenuEnd };
-    Type type = Type::Action;
-    QString title;
-    CardMenuAction action = CardMenuAction::ToggleSelection;
-    std::optional<QUuid> groupID;
-    bool checked = false;
-    bool destructive = false;
-
-    friend bool operator==(const CardMenuEntry&, const CardMenuEntry&) = default;
-};
+using CardMenuEntry = MenuEntry<CardMenuAction>;
 QList<CardMenuEntry> cardContextMenuEntries(const VeskItem& item, const QSet<QUuid>& selectedIDs,
                                             const QList<VeskGroup>& groups, const VeskGroupFilter& filter);
 // The same entries as the "Open Group" submenu; the header's "Browse Groups" menu shows them too.

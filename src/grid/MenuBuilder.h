@@ -1,0 +1,46 @@
+#pragma once
+
+#include "grid/MenuEntry.h"
+
+#include <QList>
+#include <QMenu>
+#include <functional>
+
+namespace vesk {
+
+// The checkmark of a checked entry and the properties that mark it (and a destructive one).
+void decorateMenuAction(QAction* action, bool checked, bool destructive);
+
+// Adds the entries to menu, opening a submenu at each SubmenuBegin. Choosing an action entry
+// calls onTrigger with a copy of it (the menu may outlive the lists it was built from); action
+// entries for which include answers false are left out.
+template <typename ActionKind>
+void fillMenu(QMenu* menu, const QList<MenuEntry<ActionKind>>& entries, QObject* context,
+              const std::function<void(const MenuEntry<ActionKind>&)>& onTrigger,
+              const std::function<bool(const MenuEntry<ActionKind>&)>& include = {})
+{
+    using Entry = MenuEntry<ActionKind>;
+    QList<QMenu*> stack{menu};
+    for (const Entry& entry : entries) {
+        QMenu* current = stack.last();
+        switch (entry.type) {
+        case Entry::Type::Divider: current->addSeparator(); break;
+        case Entry::Type::SubmenuBegin: stack.append(current->addMenu(entry.title)); break;
+        case Entry::Type::SubmenuEnd:
+            if (stack.size() > 1)
+                stack.removeLast();
+            break;
+        case Entry::Type::Action: {
+            if (include && !include(entry))
+                break;
+            QAction* action = current->addAction(entry.title);
+            action->setEnabled(entry.enabled);
+            decorateMenuAction(action, entry.checked, entry.destructive);
+            QObject::connect(action, &QAction::triggered, context, [onTrigger, entry] { onTrigger(entry); });
+            break;
+        }
+        }
+    }
+}
+
+} // namespace vesk
