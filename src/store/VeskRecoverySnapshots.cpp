@@ -128,9 +128,11 @@ VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_
 
 VeskRecoverySnapshots::~VeskRecoverySnapshots()
 {
+    // The worker and its timer go on their own thread, after any snapshot being taken there.
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    m_worker = nullptr;
     m_thread.quit();
     m_thread.wait();
-    delete m_worker;
 }
 
 void VeskRecoverySnapshots::noteChange()

@@ -25,7 +25,7 @@ using namespace vesk;
 
 namespace {
 
-constexpr int kSettleMs = 250;
+constexpr int kSettleMs = 150;
 
 VeskItem makeItem(int n)
 {
