@@ -94,6 +94,10 @@ protected:
     MainWindow& makeLibraryWindow()
     {
         MainWindow& window = makeWindow();
+        // Notices stay up for the whole test, however slowly it runs.
+        WindowTimings timings = shortTimings();
+        timings.intakeNoticeMs = 60'000;
+        window.setTimings(timings);
         installLibrarySheets(window);
         window.show();
         return window;
