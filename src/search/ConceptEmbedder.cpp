@@ -1,0 +1,391 @@
+#include "search/ConceptEmbedder.h"
+
+#include "search/EmbeddingWords.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+
+// How much each kind of feature counts, relative to one sense of a word.
+constexpr float kLemmaWeight = 1.0f;        // the word's own base form
+constexpr float kBroaderDecay = 0.6f;       // each level of broader concepts, up to three
+constexpr int kBroaderLevels = 3;
+constexpr float kWholeWeight = 0.3f;        // what the thing is part or member of
+constexpr float kDerivedWeight = 0.1f;      // concepts of words from the same root
+constexpr float kTopicWeight = 0.3f;        // the topic a concept belongs to
+constexpr float kDefinitionWeight = 0.5f;   // all content words of the definition together
+constexpr float kDefinitionSenseWeight = 2.5f; // the likely senses of a definition's words
+constexpr int kDefinitionSenses = 2;
+constexpr float kCollocationWeight = 1.0f;  // a collocation beside its two words
+
+// Sense shares: tagged counts plus a prior that falls along WordNet's order; nouns a little
+// ahead, as notes are mostly about things. Senses below 4 % or past the sixth are dropped.
+constexpr float kSensePrior = 1.0f;
+constexpr float kSensePriorDecay = 0.6f;
+constexpr std::array<float, wordNetPosCount> kPosBias = {1.3f, 1.0f, 1.0f, 1.0f};
+constexpr float kMinSenseShare = 0.04f;
+constexpr size_t kMaxSenses = 6;
+
+// Each feature is spread over this many dimensions with pseudo-random signs.
+constexpr int kSpread = 8;
+// The weight of the shared component beside a unit feature vector. Unrelated texts then have a
+// cosine near 0.33² / (1 + 0.33²) ≈ 0.1 instead of 0, and texts about the same thing lie above
+// the 0.24 at which search by meaning starts to count a match.
+constexpr double kSharedWeight = 0.33;
+
+// splitmix64's finaliser: a fixed, well-spread 64-bit mix.
+quint64 mix64(quint64 x)
+{
+    x += 0x9e3779b97f4a7c15ull;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// FNV-1a over the word's UTF-8 bytes; the same on every machine, unlike the library hashes.
+quint64 wordKey(std::string_view word)
+{
+    quint64 hash = 0xcbf29ce484222325ull;
+    for (const char c : word) {
+        hash ^= quint8(c);
+        hash *= 0x100000001b3ull;
+    }
+    return mix64(hash);
+}
+
+quint64 conceptKey(const WordNet& wordNet, quint32 synset)
+{
+    return mix64((quint64(quint8(wordNet.pos(synset)) + 1) << 40) ^ wordNet.offset(synset)
+        ^ 0x2545f4914f6cdd1dull);
+}
+
+// The shortest of the base forms, which joins a noun in "-ing" or "-er" with its verb
+// ("meeting" and "meet"); the word itself when there is none.
+std::string_view canonicalOf(std::string_view word,
+    const std::array<std::array<std::string_view, 3>, wordNetPosCount>& bases,
+    const std::array<int, wordNetPosCount>& counts)
+{
+    std::string_view best;
+    for (int p = 0; p < wordNetPosCount; ++p) {
+        for (int i = 0; i < counts[size_t(p)]; ++i) {
+            const std::string_view base = bases[size_t(p)][size_t(i)];
+            if (best.empty() || base.size() < best.size())
+                best = base;
+        }
+    }
+    return best.empty() ? word : best;
+}
+
+int allBaseForms(const WordNet& wordNet, std::string_view word,
+    std::array<std::array<std::string_view, 3>, wordNetPosCount>& bases,
+    std::array<int, wordNetPosCount>& counts)
+{
+    int total = 0;
+    for (int p = 0; p < wordNetPosCount; ++p) {
+        counts[size_t(p)] = wordNet.baseForms(word, WordNetPos(p), bases[size_t(p)]);
+        total += counts[size_t(p)];
+    }
+    return total;
+}
+
+} // namespace
+
+ConceptEmbedder::ConceptEmbedder(std::shared_ptr<const WordNet> wordNet)
+    : m_wordNet(std::move(wordNet)),
+      m_definitionCache(m_wordNet->synsetCount()),
+      m_definitionDone(m_wordNet->synsetCount(), false)
+{
+}
+
+ConceptEmbedder::Reading ConceptEmbedder::read(std::string_view word) const
+{
+    const WordNet& wordNet = *m_wordNet;
+    std::array<std::array<std::string_view, 3>, wordNetPosCount> bases;
+    std::array<int, wordNetPosCount> counts{};
+    Reading reading;
+    if (allBaseForms(wordNet, word, bases, counts) == 0) {
+        reading.lemmaKey = wordKey(word);
+        return reading;
+    }
+    const std::string_view canonical = canonicalOf(word, bases, counts);
+    reading.lemmaKey = wordKey(canonical);
+    // Frequent words say little about what a text is about.
+    reading.informative = std::max(wordNet.informativeness(word),
+        wordNet.informativeness(canonical));
+
+    // Each sense by how often it was seen, plus a little for its place in WordNet's order, so
+    // that senses never seen still rank as WordNet ranks them.
+    for (int p = 0; p < wordNetPosCount; ++p) {
+        const int count = counts[size_t(p)];
+        for (int b = 0; b < count; ++b) {
+            float prior = kSensePrior;
+            for (const WordNet::Sense& sense : wordNet.senses(bases[size_t(p)][size_t(b)], WordNetPos(p))) {
+                reading.senses.push_back({sense.synset,
+                    (float(sense.tagCount) + prior) * kPosBias[size_t(p)] / float(count)});
+                prior *= kSensePriorDecay;
+            }
+        }
+    }
+    float total = 0.0f;
+    for (const SenseShare& sense : reading.senses)
+        total += sense.share;
+    for (SenseShare& sense : reading.senses)
+        sense.share /= total;
+    std::stable_sort(reading.senses.begin(), reading.senses.end(),
+        [](const SenseShare& a, const SenseShare& b) { return a.share > b.share; });
+    size_t kept = 0;
+    while (kept < reading.senses.size() && kept < kMaxSenses
+        && reading.senses[kept].share >= kMinSenseShare)
+        ++kept;
+    reading.senses.resize(kept);
+    return reading;
+}
+
+const ConceptEmbedder::Reading& ConceptEmbedder::definitionReading(std::string_view word)
+{
+    auto found = m_definitionReadings.find(word);
+    if (found == m_definitionReadings.end())
+        found = m_definitionReadings.emplace(std::string(word), read(word)).first;
+    return found->second;
+}
+
+const ConceptEmbedder::Features& ConceptEmbedder::definitionFeatures(quint32 synset)
+{
+    if (m_definitionDone[synset])
+        return m_definitionCache[synset];
+    m_definitionDone[synset] = true;
+    m_definitionsCached.push_back(synset);
+    std::vector<const Reading*> readings;
+    forEachEnglishWord(m_wordNet->definition(synset), [&](std::string_view word, bool) {
+        if (!isContentWord(word))
+            return;
+        const Reading& reading = definitionReading(word);
+        for (const Reading* known : readings) {
+            if (known->lemmaKey == reading.lemmaKey)
+                return;
+        }
+        readings.push_back(&reading);
+    });
+    Features& features = m_definitionCache[synset];
+    if (readings.empty())
+        return features;
+    const float each = 1.0f / std::sqrt(float(readings.size()));
+    for (const Reading* reading : readings) {
+        const float weight = each * reading->informative;
+        features.push_back({reading->lemmaKey, weight});
+        for (size_t i = 0; i < reading->senses.size() && i < size_t(kDefinitionSenses); ++i)
+            features.push_back({conceptKey(*m_wordNet, reading->senses[i].synset),
+                weight * reading->senses[i].share * kDefinitionSenseWeight
+                    * m_wordNet->specificity(reading->senses[i].synset)});
+    }
+    return features;
+}
+
+void ConceptEmbedder::addConcepts(quint32 synset, float share, Features& features)
+{
+    const WordNet& wordNet = *m_wordNet;
+    features.push_back({conceptKey(wordNet, synset), share * wordNet.specificity(synset)});
+    std::array<quint32, 16> seen{synset};
+    size_t seenCount = 1;
+    std::array<quint32, 16> frontier{synset};
+    size_t frontierCount = 1;
+    float weight = share;
+    for (int level = 0; level < kBroaderLevels && frontierCount > 0; ++level) {
+        weight *= kBroaderDecay;
+        std::array<quint32, 16> next{};
+        size_t nextCount = 0;
+        for (size_t f = 0; f < frontierCount; ++f) {
+            for (const quint32 up : wordNet.broader(frontier[f])) {
+                if (seenCount == seen.size() || nextCount == next.size())
+                    break;
+                if (std::find(seen.begin(), seen.begin() + ptrdiff_t(seenCount), up)
+                    != seen.begin() + ptrdiff_t(seenCount))
+                    continue;
+                seen[seenCount++] = up;
+                next[nextCount++] = up;
+                features.push_back({conceptKey(wordNet, up), weight * wordNet.specificity(up)});
+            }
+        }
+        frontier = next;
+        frontierCount = nextCount;
+    }
+    for (const WordNet::Link& link : wordNet.associated(synset)) {
+        const float factor = link.kind == WordNet::Association::Whole ? kWholeWeight
+            : link.kind == WordNet::Association::Derived              ? kDerivedWeight
+                                                                      : kTopicWeight;
+        if (factor > 0.0f)
+            features.push_back({conceptKey(wordNet, link.synset),
+                share * factor * wordNet.specificity(link.synset)});
+    }
+    const float gloss = share * kDefinitionWeight;
+    for (const Feature& feature : definitionFeatures(synset))
+        features.push_back({feature.key, feature.weight * gloss});
+}
+
+ConceptEmbedder::Features ConceptEmbedder::wordFeatures(std::string_view word)
+{
+    const Reading reading = read(word);
+    Features features;
+    features.push_back({reading.lemmaKey, kLemmaWeight * reading.informative});
+    for (const SenseShare& sense : reading.senses)
+        addConcepts(sense.synset, sense.share * reading.informative, features);
+    // One entry per feature: senses share broader concepts and definition words.
+    std::sort(features.begin(), features.end(),
+        [](const Feature& a, const Feature& b) { return a.key < b.key; });
+    size_t out = 0;
+    for (size_t i = 0; i < features.size(); ++i) {
+        if (out > 0 && features[out - 1].key == features[i].key)
+            features[out - 1].weight += features[i].weight;
+        else
+            features[out++] = features[i];
+    }
+    features.resize(out);
+    // The damping keeps a word's many small concepts in play beside its few large ones.
+    for (Feature& feature : features)
+        feature.weight = feature.weight > 0.0f ? std::sqrt(feature.weight) : 0.0f;
+    return features;
+}
+
+void ConceptEmbedder::project(const Features& features, float* into)
+{
+    const float spread = 1.0f / std::sqrt(float(kSpread));
+    for (const Feature& feature : features) {
+        if (feature.weight <= 0.0f)
+            continue;
+        const float value = feature.weight * spread;
+        quint64 bits = feature.key;
+        for (int j = 0; j < kSpread; j += 2) {
+            bits = mix64(bits);
+            for (int half = 0; half < 2 && j + half < kSpread; ++half) {
+                const quint32 part = quint32(bits >> (32 * half));
+                const size_t index = size_t((quint64(part & 0x7fffffffu) * projectedDimensions) >> 31);
+                into[index] += (part & 0x80000000u) ? -value : value;
+            }
+        }
+    }
+}
+
+const float* ConceptEmbedder::wordVector(const std::string& word)
+{
+    auto found = m_wordVectors.find(word);
+    if (found != m_wordVectors.end())
+        return found->second.get();
+    auto features = m_wordFeatures.find(word);
+    if (features == m_wordFeatures.end())
+        features = m_wordFeatures.emplace(word, wordFeatures(word)).first;
+    auto vector = std::make_unique<float[]>(projectedDimensions);
+    std::fill_n(vector.get(), projectedDimensions, 0.0f);
+    project(features->second, vector.get());
+    return m_wordVectors.emplace(word, std::move(vector)).first->second.get();
+}
+
+const float* ConceptEmbedder::collocationVector(const std::string& joined)
+{
+    auto found = m_collocationVectors.find(joined);
+    if (found != m_collocationVectors.end())
+        return found->second.get();
+    std::unique_ptr<float[]> vector;
+    std::array<std::string_view, 1> base;
+    for (int p = 0; p < wordNetPosCount && !vector; ++p) {
+        if (m_wordNet->baseForms(joined, WordNetPos(p), base) > 0) {
+            vector = std::make_unique<float[]>(projectedDimensions);
+            std::fill_n(vector.get(), projectedDimensions, 0.0f);
+            project(wordFeatures(joined), vector.get());
+        }
+    }
+    return m_collocationVectors.emplace(joined, std::move(vector)).first->second.get();
+}
+
+std::vector<float> ConceptEmbedder::embed(const QString& text)
+{
+    // The caches are only emptied here, so that the vectors of one text stay in place.
+    if (m_wordVectors.size() > maxCachedWords)
+        m_wordVectors.clear();
+    if (m_collocationVectors.size() > maxCachedWords)
+        m_collocationVectors.clear();
+    if (m_wordFeatures.size() > maxCachedFeatures)
+        m_wordFeatures.clear();
+    if (m_definitionReadings.size() > maxCachedFeatures)
+        m_definitionReadings.clear();
+    if (m_definitionsCached.size() > maxCachedFeatures) {
+        for (const quint32 synset : m_definitionsCached) {
+            m_definitionDone[synset] = false;
+            Features().swap(m_definitionCache[synset]);
+        }
+        m_definitionsCached.clear();
+    }
+
+    const std::vector<EnglishWord> words = englishWords(text);
+    struct Occurrence {
+        const float* vector;
+        float weight;
+    };
+    std::vector<Occurrence> occurrences;
+    const std::string* previous = nullptr;
+    std::string joined;
+    for (const EnglishWord& word : words) {
+        if (!isContentWord(word.text)) {
+            previous = nullptr;
+            continue;
+        }
+        occurrences.push_back({wordVector(word.text), 1.0f});
+        // Two words that WordNet knows as one ("ice cream", "credit card") add that concept.
+        if (previous && word.followsClosely && m_wordNet->beginsCollocation(*previous)) {
+            joined.assign(*previous);
+            joined += '_';
+            joined += word.text;
+            if (const float* vector = collocationVector(joined))
+                occurrences.push_back({vector, kCollocationWeight});
+        }
+        previous = &word.text;
+    }
+
+    std::vector<float> vector(dimensions, 0.0f);
+    float* features = vector.data() + 1;
+    if (occurrences.empty()) {
+        // Only little words: they are all the text has to go by.
+        Features little;
+        for (const EnglishWord& word : words)
+            little.push_back({wordKey(word.text), 1.0f});
+        if (little.empty()) {
+            const QByteArray bytes = text.trimmed().toUtf8();
+            if (bytes.isEmpty())
+                return {};
+            little.push_back({wordKey(std::string_view(bytes.constData(), size_t(bytes.size()))), 1.0f});
+        }
+        project(little, features);
+    } else {
+        // A word said again counts more, but less than twice.
+        std::sort(occurrences.begin(), occurrences.end(),
+            [](const Occurrence& a, const Occurrence& b) { return a.vector < b.vector; });
+        size_t i = 0;
+        while (i < occurrences.size()) {
+            const float* word = occurrences[i].vector;
+            float count = 0.0f;
+            for (; i < occurrences.size() && occurrences[i].vector == word; ++i)
+                count += occurrences[i].weight;
+            const float weight = std::sqrt(count);
+            for (int d = 0; d < projectedDimensions; ++d)
+                features[d] += weight * word[d];
+        }
+    }
+
+    // Dimension 0 is the shared component; every feature is spread over the others.
+    double squares = 0.0;
+    for (int d = 0; d < projectedDimensions; ++d)
+        squares += double(features[d]) * features[d];
+    if (squares <= 0.0)
+        return {};
+    const double norm = 1.0 / std::sqrt(1.0 + kSharedWeight * kSharedWeight);
+    const double scale = norm / std::sqrt(squares);
+    vector[0] = float(kSharedWeight * norm);
+    for (int d = 0; d < projectedDimensions; ++d)
+        features[d] = float(features[d] * scale);
+    return vector;
+}
+
+} // namespace vesk

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "search/WordNet.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vesk {
+
+// Turns English text into a vector of fixed length whose cosine with another text's vector
+// grows with what the two texts mean in common, through the concepts of WordNet.
+//
+// Each word is reduced to its base forms; each of its senses counts by how often it is used,
+// together with the broader concepts above it (weaker at each level, and weaker the more generic
+// they are) and the content words of its definition. A text's features are summed, damped so that
+// no single word dominates, and spread into the vector by a fixed pseudo-random projection. Every
+// vector also carries one shared component, so that texts about unrelated things still have a
+// small similarity and texts about the same thing clearly more. The result depends on nothing but
+// the text and the dictionary: the same on every run and machine.
+//
+// Not thread-safe: it keeps caches of what it has worked out. One instance per thread.
+class ConceptEmbedder {
+public:
+    static constexpr int dimensions = 512;
+
+    explicit ConceptEmbedder(std::shared_ptr<const WordNet> wordNet);
+
+    // The unit-length vector of text; empty only when the text holds no visible character.
+    std::vector<float> embed(const QString& text);
+
+    // One feature of a text: a concept or a word, and how much of it the text holds.
+    struct Feature {
+        quint64 key;
+        float weight;
+    };
+    using Features = std::vector<Feature>;
+
+private:
+
+    struct SenseShare {
+        quint32 synset;
+        float share;
+    };
+    // What WordNet makes of one word: its base form, how much it tells, its likely senses.
+    struct Reading {
+        quint64 lemmaKey = 0; // of the base form, or of the word itself when WordNet lacks it
+        float informative = 1.0f;
+        std::vector<SenseShare> senses;
+    };
+    Reading read(std::string_view word) const;
+    // The damped features of a word, or of a collocation joined by "_".
+    Features wordFeatures(std::string_view word);
+    static void project(const Features& features, float* into);
+    // A word's features projected; kept for the words seen most.
+    const float* wordVector(const std::string& word);
+    // The same for two words that WordNet knows as one; null when it does not.
+    const float* collocationVector(const std::string& joined);
+    const Reading& definitionReading(std::string_view word);
+    const Features& definitionFeatures(quint32 synset);
+    void addConcepts(quint32 synset, float share, Features& features);
+
+    std::shared_ptr<const WordNet> m_wordNet;
+    // Projected vectors of words, dimensions 1 to 511 (0 is the shared component). The caches
+    // are bounded (about 50 MB for the vectors, 45 MB for features and readings at most) and
+    // emptied when full; the words used most come back first.
+    static constexpr int projectedDimensions = dimensions - 1;
+    static constexpr size_t maxCachedWords = 24'576;
+    static constexpr size_t maxCachedFeatures = 65'536;
+    std::unordered_map<std::string, std::unique_ptr<float[]>> m_wordVectors;
+    std::unordered_map<std::string, std::unique_ptr<float[]>> m_collocationVectors;
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    std::unordered_map<std::string, Features, TextHash, std::equal_to<>> m_wordFeatures;
+    std::unordered_map<std::string, Reading, TextHash, std::equal_to<>> m_definitionReadings;
+    std::vector<Features> m_definitionCache;
+    std::vector<bool> m_definitionDone;
+    std::vector<quint32> m_definitionsCached;
+};
+
+} // namespace vesk

@@ -1,0 +1,84 @@
+#include "search/SemanticEmbeddingEngine.h"
+
+#include "platform/Graphemes.h"
+#include "platform/Log.h"
+#include "search/ConceptEmbedder.h"
+#include "search/WordNet.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr qsizetype kMaxCharacters = 12'000;
+
+} // namespace
+
+QString embeddingInputText(const VeskItem& item)
+{
+    return item.title + QLatin1Char('\n') + item.note + QLatin1Char('\n') + item.text.value_or(QString())
+        + QLatin1Char('\n') + item.searchableText;
+}
+
+QString preparedEmbeddingText(const QString& text)
+{
+    QString folded;
+    folded.reserve(text.size());
+    bool inSpace = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            inSpace = true;
+            continue;
+        }
+        if (inSpace && !folded.isEmpty())
+            folded += QLatin1Char(' ');
+        inSpace = false;
+        folded += c;
+    }
+    // A text of no more code units than the limit cannot hold more characters than it.
+    if (folded.size() <= kMaxCharacters)
+        return folded;
+    return leftGraphemes(folded, kMaxCharacters);
+}
+
+QString SemanticEmbeddingEngine::defaultDictionaryFolder()
+{
+    return QStringLiteral("/usr/share/wordnet");
+}
+
+SemanticEmbeddingEngine::SemanticEmbeddingEngine(const QString& dictionaryFolder)
+    : m_dictionaryFolder(dictionaryFolder)
+{
+}
+
+SemanticEmbeddingEngine::~SemanticEmbeddingEngine()
+{
+    m_executor.waitForDone();
+}
+
+QFuture<std::optional<QList<double>>> SemanticEmbeddingEngine::embed(const QString& text)
+{
+    return m_executor.run([this, text] { return embedOnWorker(text); });
+}
+
+std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QString& text)
+{
+    const QString prepared = preparedEmbeddingText(text);
+    if (prepared.isEmpty())
+        return std::nullopt;
+    if (!m_loadTried) {
+        m_loadTried = true;
+        auto wordNet = WordNet::load(m_dictionaryFolder);
+        if (wordNet)
+            m_model = std::make_unique<ConceptEmbedder>(std::shared_ptr<const WordNet>(std::move(*wordNet)));
+        else
+            veskLog(QStringLiteral("Vesk embedding model load error: ") + wordNet.error());
+    }
+    if (!m_model)
+        return std::nullopt;
+    const std::vector<float> vector = m_model->embed(prepared);
+    if (vector.empty())
+        return std::nullopt;
+    return QList<double>(vector.begin(), vector.end());
+}
+
+} // namespace vesk

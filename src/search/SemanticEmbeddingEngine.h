@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/SerialExecutor.h"
+#include "store/VeskItem.h"
+
+#include <QFuture>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class ConceptEmbedder;
+
+// The text of an item that is embedded: its title, note, text and searchable text joined by line
+// feeds, empty ones keeping their place.
+QString embeddingInputText(const VeskItem& item);
+
+// Text as the engine reads it: every run of white space one space, trimmed at both ends, cut to
+// its first 12,000 user-perceived characters.
+QString preparedEmbeddingText(const QString& text);
+
+// The sentence embedding of English text, computed on the engine's own thread one text at a
+// time: an actor. Its model is a concept embedding over WordNet, read from the dictionary folder
+// on that thread the first time a text needs it; when the dictionary cannot be read, every text
+// gives nothing (and the failure is logged once).
+class SemanticEmbeddingEngine {
+public:
+    // Written beside each stored vector.
+    static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-1");
+    static QString defaultDictionaryFolder();
+
+    explicit SemanticEmbeddingEngine(const QString& dictionaryFolder = defaultDictionaryFolder());
+    ~SemanticEmbeddingEngine();
+
+    SemanticEmbeddingEngine(const SemanticEmbeddingEngine&) = delete;
+    SemanticEmbeddingEngine& operator=(const SemanticEmbeddingEngine&) = delete;
+
+    // The unit vector of the prepared text, or nothing for a text that is empty once prepared.
+    QFuture<std::optional<QList<double>>> embed(const QString& text);
+    QString modelName() const { return modelIdentifier; }
+
+private:
+    std::optional<QList<double>> embedOnWorker(const QString& text);
+
+    const QString m_dictionaryFolder;
+    // Touched only on the worker.
+    bool m_loadTried = false;
+    std::unique_ptr<ConceptEmbedder> m_model;
+    // Last, so that it is destroyed first: its destructor waits for the running text.
+    SerialExecutor m_executor;
+};
+
+} // namespace vesk

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QUuid>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vesk {
+
+// Cosine of two vectors: the sum of their products over the product of the square roots of
+// their sums of squares, accumulated in double precision. 0 when a is empty, when the lengths
+// differ or when either vector is all zeros; negative values are returned as they are.
+double cosineSimilarity(std::span<const double> a, std::span<const double> b);
+double cosineSimilarity(std::span<const double> a, std::span<const float> b);
+double cosineSimilarity(std::span<const float> a, std::span<const float> b);
+
+// The sum of products of two vectors of equal length, accumulated in double precision.
+double dotProduct(std::span<const double> a, std::span<const float> b);
+double dotProduct(std::span<const float> a, std::span<const float> b);
+double sumOfSquares(std::span<const double> a);
+double sumOfSquares(std::span<const float> a);
+
+// The sentence vectors of the library's items, kept compactly: each as single-precision values
+// in one shared block (a 512-value vector takes 2 KB), with its sum of squares worked out once.
+// Vectors of any length may be kept; a search compares only vectors of equal length.
+class SemanticVectors {
+public:
+    using Slot = quint32;
+
+    void clear();
+    qsizetype size() const { return m_slotByID.size(); }
+    bool contains(const QUuid& id) const { return m_slotByID.contains(id); }
+    QList<QUuid> ids() const { return m_slotByID.keys(); }
+
+    // Keeps the vector for id, replacing the one it had.
+    void insert(const QUuid& id, std::span<const double> vector);
+    void insert(const QUuid& id, std::span<const float> vector);
+    bool remove(const QUuid& id);
+
+    // The vector kept for id; empty when there is none.
+    std::span<const float> vector(const QUuid& id) const;
+    // The same widened to double, for callers that work with whole vectors.
+    QList<double> values(const QUuid& id) const;
+
+    // Direct access for passes over many vectors.
+    std::optional<Slot> slotOf(const QUuid& id) const;
+    std::span<const float> row(Slot slot) const
+    {
+        return {m_values.data() + m_rows[slot].offset, m_rows[slot].length};
+    }
+    double rowSumOfSquares(Slot slot) const { return m_rows[slot].squares; }
+
+private:
+    struct Row {
+        size_t offset = 0;
+        quint32 length = 0;
+        double squares = 0.0;
+    };
+    void compact();
+
+    QHash<QUuid, Slot> m_slotByID;
+    std::vector<Row> m_rows;
+    std::vector<Slot> m_freeSlots;
+    std::vector<float> m_values;
+    size_t m_unusedValues = 0;
+};
+
+} // namespace vesk
