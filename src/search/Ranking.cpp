@@ -43,6 +43,14 @@ double recencyFactor(const QDateTime& createdAt, const QDateTime& now)
     return factors[ageBand(createdAt, now)];
 }
 
+double recencyFactor(qint64 createdAtMs, qint64 nowMs)
+{
+    static constexpr double factors[] = {1.0, 0.74, 0.48, 0.24, 0.08};
+    if (createdAtMs == std::numeric_limits<qint64>::min())
+        return factors[4];
+    return factors[ageBand(double(nowMs - createdAtMs) / 1000.0)];
+}
+
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now)
 {
     static constexpr double bonuses[] = {0.55, 0.407, 0.264, 0.132, 0.044};

@@ -17,6 +17,8 @@ struct VeskItem;
 // Weight of an item's age: under a day (or in the future) 1.0, under 7 days 0.74, under 30 days
 // 0.48, under 120 days 0.24, otherwise 0.08. An invalid date counts as old.
 double recencyFactor(const QDateTime& createdAt, const QDateTime& now);
+// The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).
+double recencyFactor(qint64 createdAtMs, qint64 nowMs);
 // The lexical refresh's share of it: 0.55, 0.407, 0.264, 0.132 or 0.044.
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now);
 // The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).

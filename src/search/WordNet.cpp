@@ -353,8 +353,10 @@ void WordNet::readExceptions(const QByteArray& bytes, WordNetPos pos)
         Fields fields(line);
         const std::string_view inflected = fields.next();
         for (std::string_view base = fields.next(); !base.empty(); base = fields.next())
-            exceptions.emplace(inflected, base);
+            exceptions.emplace_back(inflected, base);
     });
+    std::stable_sort(exceptions.begin(), exceptions.end(),
+        [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 void WordNet::readTagCounts(const QByteArray& bytes)
@@ -492,8 +494,9 @@ int WordNet::baseForms(std::string_view word, WordNetPos pos, std::span<std::str
         out[size_t(count++)] = key;
     };
     const auto& exceptions = m_exceptions[size_t(pos)];
-    const auto [begin, end] = exceptions.equal_range(word);
-    for (auto it = begin; it != end; ++it)
+    for (auto it = std::lower_bound(exceptions.begin(), exceptions.end(), word,
+             [](const auto& entry, std::string_view key) { return entry.first < key; });
+         it != exceptions.end() && it->first == word; ++it)
         add(lookupKey(it->second, pos));
     add(lookupKey(word, pos));
     std::string candidate;

@@ -131,7 +131,8 @@ private:
     // Number of definitions each word occurs in.
     std::unordered_map<std::string_view, quint32> m_definitionCounts;
     std::deque<std::string> m_loweredWords;
-    std::array<std::unordered_multimap<std::string_view, std::string_view>, wordNetPosCount>
+    // (inflected form, base form), by inflected form, each form's bases in the file's order.
+    std::array<std::vector<std::pair<std::string_view, std::string_view>>, wordNetPosCount>
         m_exceptions;
 };
 

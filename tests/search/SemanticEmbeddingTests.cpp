@@ -1,0 +1,235 @@
+#include "common/TestEnvironment.h"
+#include "platform/Log.h"
+#include "search/MeaningPairs.h"
+#include "search/SemanticEmbeddingEngine.h"
+#include "search/SemanticVectors.h"
+#include "search/WordNet.h"
+
+#include <QFile>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace vesk {
+namespace {
+
+QList<double> embedNow(SemanticEmbeddingEngine& engine, const QString& text)
+{
+    return engine.embed(text).result().value_or(QList<double>());
+}
+
+// One engine for the whole executable: the dictionary is read once.
+SemanticEmbeddingEngine& engine()
+{
+    static SemanticEmbeddingEngine instance;
+    return instance;
+}
+
+TEST(EmbeddingText, WhiteSpaceFoldsAndTheTextIsCutAtTwelveThousandCharacters)
+{
+    EXPECT_EQ(preparedEmbeddingText(QStringLiteral(" \t roof\n\n  leak\r\n\u00a0 in\u2028the  attic \n")),
+        QStringLiteral("roof leak in the attic"));
+    EXPECT_EQ(preparedEmbeddingText(QStringLiteral(" \n\t ")), QString());
+
+    const QString longText(12'001, QLatin1Char('a'));
+    EXPECT_EQ(preparedEmbeddingText(longText), longText.left(12'000));
+    // "e" with a combining accent is one character of two code units.
+    QString accented;
+    for (int i = 0; i < 12'001; ++i)
+        accented += QStringLiteral("e\u0301");
+    const QString cut = preparedEmbeddingText(accented);
+    EXPECT_EQ(cut.size(), 24'000);
+    EXPECT_EQ(cut, accented.left(24'000));
+}
+
+TEST(EmbeddingText, ItemFieldsAreJoinedInOrderKeepingEmptyOnes)
+{
+    VeskItem item;
+    item.title = QStringLiteral("Title");
+    item.searchableText = QStringLiteral("searchable");
+    EXPECT_EQ(embeddingInputText(item), QStringLiteral("Title\n\n\nsearchable"));
+    item.note = QStringLiteral("note");
+    item.text = QStringLiteral("text");
+    EXPECT_EQ(embeddingInputText(item), QStringLiteral("Title\nnote\ntext\nsearchable"));
+    EXPECT_EQ(embeddingInputText(VeskItem()).count(QLatin1Char('\n')), 3);
+}
+
+TEST(CosineSimilarity, EdgeCases)
+{
+    const QList<double> a{1.0, 2.0, 3.0};
+    EXPECT_EQ(cosineSimilarity(QList<double>(), QList<double>()), 0.0);
+    EXPECT_EQ(cosineSimilarity(a, QList<double>{1.0, 2.0}), 0.0);
+    EXPECT_EQ(cosineSimilarity(a, QList<double>{0.0, 0.0, 0.0}), 0.0);
+    EXPECT_EQ(cosineSimilarity(QList<double>{0.0, 0.0, 0.0}, a), 0.0);
+    EXPECT_NEAR(cosineSimilarity(a, a), 1.0, 1e-12);
+    EXPECT_NEAR(cosineSimilarity(a, QList<double>{-1.0, -2.0, -3.0}), -1.0, 1e-12);
+    EXPECT_NEAR(cosineSimilarity(QList<double>{1.0, 0.0}, QList<double>{1.0, 1.0}), std::sqrt(0.5), 1e-12);
+
+    // Stored single-precision vectors give the same answer, summed in double precision.
+    std::vector<float> stored(1000, 0.1f);
+    std::vector<double> query(1000, 0.1);
+    query[999] = -0.1;
+    EXPECT_NEAR(cosineSimilarity(std::span<const double>(query), std::span<const float>(stored)), 0.998, 1e-9);
+    EXPECT_NEAR(cosineSimilarity(std::span<const float>(stored), std::span<const float>(stored)), 1.0, 1e-12);
+}
+
+TEST(SemanticVectors, KeepsReplacesAndRemovesVectorsOfAnyLength)
+{
+    SemanticVectors vectors;
+    std::vector<QUuid> ids;
+    for (int i = 0; i < 3000; ++i) {
+        ids.push_back(QUuid::createUuid());
+        vectors.insert(ids.back(), QList<double>{double(i), 1.0, 2.0});
+    }
+    vectors.insert(ids[0], QList<double>{5.0, 6.0});                   // another length
+    vectors.insert(ids[1], QList<double>{7.0, 8.0, 9.0});              // same length, in place
+    EXPECT_EQ(vectors.values(ids[0]), (QList<double>{5.0, 6.0}));
+    EXPECT_EQ(vectors.values(ids[1]), (QList<double>{7.0, 8.0, 9.0}));
+    EXPECT_DOUBLE_EQ(vectors.rowSumOfSquares(*vectors.slotOf(ids[1])), 49.0 + 64.0 + 81.0);
+
+    // Removing most of them compacts the block; the rest keep their values.
+    for (int i = 2; i < 2900; ++i)
+        EXPECT_TRUE(vectors.remove(ids[size_t(i)]));
+    EXPECT_FALSE(vectors.remove(ids[2]));
+    EXPECT_EQ(vectors.size(), 102);
+    EXPECT_TRUE(vectors.vector(ids[2]).empty());
+    EXPECT_EQ(vectors.values(ids[2950]), (QList<double>{2950.0, 1.0, 2.0}));
+    EXPECT_EQ(vectors.values(ids[0]), (QList<double>{5.0, 6.0}));
+    const QUuid fresh = QUuid::createUuid();
+    vectors.insert(fresh, QList<double>{3.0});
+    EXPECT_EQ(vectors.values(fresh), QList<double>{3.0});
+    EXPECT_EQ(vectors.size(), 103);
+}
+
+TEST(WordNet, BaseFormsComeFromExceptionsAndDetachmentRules)
+{
+    const auto loaded = WordNet::load(SemanticEmbeddingEngine::defaultDictionaryFolder());
+    ASSERT_TRUE(loaded) << qPrintable(loaded.error());
+    const WordNet& wordNet = **loaded;
+    const auto forms = [&](const char* word, WordNetPos pos) {
+        std::array<std::string_view, 4> out;
+        const int count = wordNet.baseForms(word, pos, out);
+        QStringList result;
+        for (int i = 0; i < count; ++i)
+            result.append(QString::fromUtf8(out[size_t(i)].data(), qsizetype(out[size_t(i)].size())));
+        return result;
+    };
+    EXPECT_EQ(forms("mice", WordNetPos::Noun), QStringList{"mouse"});
+    EXPECT_EQ(forms("churches", WordNetPos::Noun), QStringList{"church"});
+    EXPECT_TRUE(forms("running", WordNetPos::Verb).contains(QStringLiteral("run")));
+    EXPECT_EQ(forms("went", WordNetPos::Verb), QStringList{"go"});
+    EXPECT_EQ(forms("better", WordNetPos::Adjective).first(), QStringLiteral("good"));
+    EXPECT_EQ(forms("ice_creams", WordNetPos::Noun), QStringList{"ice_cream"});
+    EXPECT_TRUE(forms("qwzx", WordNetPos::Noun).isEmpty());
+    EXPECT_TRUE(wordNet.beginsCollocation("ice"));
+
+    // The most frequent sense comes first and carries its tagged count.
+    const auto senses = wordNet.senses("dog", WordNetPos::Noun);
+    ASSERT_GE(senses.size(), 2u);
+    EXPECT_GT(senses[0].tagCount, senses[1].tagCount);
+    EXPECT_NE(std::string(wordNet.definition(senses[0].synset)).find("domesticated"), std::string::npos);
+    // Generic concepts count little, specific ones fully.
+    const auto entity = wordNet.senses("entity", WordNetPos::Noun);
+    ASSERT_FALSE(entity.empty());
+    EXPECT_LT(wordNet.specificity(entity[0].synset), 0.05f);
+    EXPECT_GT(wordNet.specificity(senses[0].synset), 0.5f);
+    EXPECT_FALSE(wordNet.broader(senses[0].synset).empty());
+    EXPECT_LT(wordNet.informativeness("the"), wordNet.informativeness("plumber"));
+}
+
+TEST(WordNet, AMissingOrDamagedDictionaryIsAnError)
+{
+    EXPECT_FALSE(WordNet::load(test::makeTempDirectory(QStringLiteral("no-wordnet"))));
+    const QString folder = test::makeTempDirectory(QStringLiteral("bad-wordnet"));
+    for (const char* name : {"data.noun", "data.verb", "data.adj", "data.adv"}) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("00001740 03 n 01 entity 0 001 @ 99999999 n 0000 | that which exists\n");
+    }
+    const auto loaded = WordNet::load(folder);
+    ASSERT_FALSE(loaded);
+}
+
+TEST(SemanticEmbeddingEngine, VectorsAreUnitLengthDeterministicAndBlindToSpacing)
+{
+    const QList<double> first = embedNow(engine(), QStringLiteral("Pay the electricity bill"));
+    ASSERT_EQ(first.size(), 512);
+    double squares = 0.0;
+    for (const double value : first)
+        squares += value * value;
+    EXPECT_NEAR(squares, 1.0, 1e-5);
+    EXPECT_EQ(embedNow(engine(), QStringLiteral("  Pay\tthe \n electricity   bill ")), first);
+    // A fresh engine gives the very same vector.
+    SemanticEmbeddingEngine other;
+    EXPECT_EQ(embedNow(other, QStringLiteral("Pay the electricity bill")), first);
+
+    EXPECT_FALSE(engine().embed(QStringLiteral(" \n ")).result());
+    // Only little words, digits or symbols still give a vector.
+    EXPECT_EQ(embedNow(engine(), QStringLiteral("to be or not to be")).size(), 512);
+    EXPECT_EQ(embedNow(engine(), QStringLiteral("2024")).size(), 512);
+    EXPECT_EQ(embedNow(engine(), QStringLiteral("🙂")).size(), 512);
+    // Markers kept in searchable text say nothing about meaning.
+    EXPECT_EQ(embedNow(engine(), QStringLiteral("roof leak __vesk_secure__")),
+        embedNow(engine(), QStringLiteral("roof leak")));
+}
+
+TEST(SemanticEmbeddingEngine, WithoutItsDictionaryEveryTextGivesNothingAndOneLogLine)
+{
+    QStringList lines;
+    setVeskLogCapture([&](const QString& line) { lines.append(line); });
+    {
+        SemanticEmbeddingEngine missing(test::makeTempDirectory(QStringLiteral("empty-dictionary")));
+        EXPECT_FALSE(missing.embed(QStringLiteral("roof leak")).result());
+        EXPECT_FALSE(missing.embed(QStringLiteral("railway schedule")).result());
+    }
+    setVeskLogCapture({});
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("Vesk embedding model load error: ")));
+}
+
+// Texts that mean the same thing in other words come out close; texts about different things
+// do not, although they may share a word now and then.
+TEST(SemanticEmbeddingEngine, LabelledPairsMeetTheSearchBands)
+{
+    struct Text {
+        const char* topic;
+        QList<double> vector;
+        QString text;
+    };
+    std::vector<Text> texts;
+    int related = 0;
+    int relatedAbove = 0;
+    for (const test::MeaningPair& pair : test::meaningPairs) {
+        const QList<double> first = embedNow(engine(), QString::fromUtf8(pair.first));
+        const QList<double> second = embedNow(engine(), QString::fromUtf8(pair.second));
+        ++related;
+        if (cosineSimilarity(first, second) >= 0.24)
+            ++relatedAbove;
+        texts.push_back({pair.topic, first, QString::fromUtf8(pair.first)});
+        texts.push_back({pair.topic, second, QString::fromUtf8(pair.second)});
+    }
+    int unrelated = 0;
+    int unrelatedAbove = 0;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        for (size_t j = i + 1; j < texts.size(); ++j) {
+            if (std::strcmp(texts[i].topic, texts[j].topic) == 0)
+                continue;
+            ++unrelated;
+            if (cosineSimilarity(texts[i].vector, texts[j].vector) >= 0.24)
+                ++unrelatedAbove;
+        }
+    }
+    ASSERT_GE(related, 40);
+    ASSERT_GE(unrelated, 40);
+    EXPECT_GE(relatedAbove * 2, related) << relatedAbove << " of " << related << " related pairs";
+    EXPECT_LE(unrelatedAbove * 100, unrelated) << unrelatedAbove << " of " << unrelated << " unrelated pairs";
+    std::printf("[ figures  ] related pairs at 0.24 or more: %d of %d; unrelated: %d of %d\n",
+        relatedAbove, related, unrelatedAbove, unrelated);
+}
+
+} // namespace
+} // namespace vesk
