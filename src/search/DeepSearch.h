@@ -3,7 +3,7 @@
 #include "platform/CancellationToken.h"
 #include "search/LexicalMatch.h"
 #include "search/SemanticVectors.h"
-#include "store/VeskItem.h"
+#include "model/VeskItem.h"
 
 #include <QDateTime>
 #include <QHash>

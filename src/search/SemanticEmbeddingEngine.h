@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/SerialExecutor.h"
-#include "store/VeskItem.h"
+#include "model/ServiceInterfaces.h"
+#include "model/VeskItem.h"
 
 #include <QFuture>
 #include <QList>
@@ -26,21 +27,21 @@ QString preparedEmbeddingText(const QString& text);
 // time: an actor. Its model is a concept embedding over WordNet, read from the dictionary folder
 // on that thread the first time a text needs it; when the dictionary cannot be read, every text
 // gives nothing (and the failure is logged once).
-class SemanticEmbeddingEngine {
+class SemanticEmbeddingEngine final : public EmbeddingEngine {
 public:
     // Written beside each stored vector.
     static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-1");
     static QString defaultDictionaryFolder();
 
     explicit SemanticEmbeddingEngine(const QString& dictionaryFolder = defaultDictionaryFolder());
-    ~SemanticEmbeddingEngine();
+    ~SemanticEmbeddingEngine() override;
 
     SemanticEmbeddingEngine(const SemanticEmbeddingEngine&) = delete;
     SemanticEmbeddingEngine& operator=(const SemanticEmbeddingEngine&) = delete;
 
     // The unit vector of the prepared text, or nothing for a text that is empty once prepared.
-    QFuture<std::optional<QList<double>>> embed(const QString& text);
-    QString modelName() const { return modelIdentifier; }
+    QFuture<std::optional<QList<double>>> embed(const QString& text) override;
+    QString modelName() const override { return modelIdentifier; }
 
 private:
     std::optional<QList<double>> embedOnWorker(const QString& text);

@@ -4,6 +4,7 @@
 #include "images/ThumbnailCache.h"
 #include "platform/AppPaths.h"
 #include "platform/LibsecretSecretStore.h"
+#include "search/SemanticEmbeddingEngine.h"
 #include "store/VeskRecoverySnapshots.h"
 
 #include <QDir>
@@ -27,6 +28,8 @@ VeskServices makeRealServices(const QString& dataDirectory)
                                                      : QDir(dataDirectory).absolutePath();
     installImageCaches(services);
     services.secrets = std::make_shared<LibsecretSecretStore>();
+    // Reads its dictionary on its own thread when the first text arrives.
+    services.embeddings = std::make_shared<SemanticEmbeddingEngine>();
     services = services.completed();
     // Snapshots read the same clock and user defaults as the store they protect.
     services.recoverySnapshots

@@ -85,6 +85,9 @@ public:
     VoidResult deleteGroup(const QUuid& id);
     // Items with a non-empty embedding blob.
     Expected<QHash<QUuid, QList<double>>, DatabaseError> fetchEmbeddings();
+    // The same one row at a time, the blob as stored, so that a large library's vectors need
+    // not all be held twice while they are loaded.
+    VoidResult forEachEmbedding(const std::function<void(const QUuid& id, const QByteArray& blob)>& visit);
     VoidResult updateEmbedding(const QUuid& id, const QString& model, const QList<double>& vector);
     // Items with non-empty rich text.
     Expected<QHash<QUuid, QByteArray>, DatabaseError> fetchRichText();

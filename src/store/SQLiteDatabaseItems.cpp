@@ -206,21 +206,27 @@ SQLiteDatabase::VoidResult SQLiteDatabase::deleteGroup(const QUuid& id)
 
 Expected<QHash<QUuid, QList<double>>, DatabaseError> SQLiteDatabase::fetchEmbeddings()
 {
+    QHash<QUuid, QList<double>> embeddings;
+    auto read = forEachEmbedding(
+        [&](const QUuid& id, const QByteArray& blob) { embeddings.insert(id, decodeVectorBlob(blob)); });
+    if (!read)
+        return unexpected(read.error());
+    return embeddings;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::forEachEmbedding(
+    const std::function<void(const QUuid& id, const QByteArray& blob)>& visit)
+{
     auto statement = SQLiteStatement::prepare(
         m_db, "SELECT id, embedding_blob FROM vesks WHERE embedding_blob IS NOT NULL;");
     if (!statement)
         return unexpected(statement.error());
-    QHash<QUuid, QList<double>> embeddings;
-    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+    return statement->forEachRow([&](const SQLiteStatement& row) {
         const std::optional<QUuid> id = row.uuid(0);
         const QByteArray blob = row.blob(1);
-        if (!id || blob.isEmpty())
-            return;
-        embeddings.insert(*id, decodeVectorBlob(blob));
+        if (id && !blob.isEmpty())
+            visit(*id, blob);
     });
-    if (!read)
-        return unexpected(read.error());
-    return embeddings;
 }
 
 SQLiteDatabase::VoidResult SQLiteDatabase::updateEmbedding(const QUuid& id, const QString& model,

@@ -3,6 +3,7 @@
 #include "store/SearchState.h"
 
 #include "platform/Uuid.h"
+#include "search/DeepSearch.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
 
@@ -165,9 +166,39 @@ void VeskStore::startDeepSearch(const QString& query)
         setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
         return;
     }
-    // The semantic pass runs under this token with the snapshot; until it exists the task ends
-    // here and the lexical result stays in place.
-    state.deepSearchTask = CancellationToken();
+    const CancellationToken token;
+    state.deepSearchTask = token;
+    whenEmbedded(snapshot.query, [this, snapshot, token](const std::optional<QList<double>>& vector) {
+        finishDeepSearch(snapshot, token, vector);
+    });
+}
+
+void VeskStore::finishDeepSearch(const LexicalSnapshot& snapshot, const CancellationToken& token,
+    const std::optional<QList<double>>& queryVector)
+{
+    assertMainThread();
+    if (token.isCancelled())
+        return;
+    SearchState& state = searchState();
+    // Association tokens are read from the index, which must show the items as they are now.
+    if (state.itemsChangedSinceIndexing)
+        rebuildSearchIndex();
+    const QDateTime now = m_services.clock->now();
+    QHash<QUuid, double> usage;
+    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+        if (const auto id = keyID(it.key()))
+            usage.insert(*id, vesk::usageScore(*it, now));
+    }
+    const SearchIndex& index = state.index;
+    const DeepSearchInput input{snapshot, queryVector, m_items, m_semanticVectors,
+        [&index](const QUuid& anchor, const QUuid& item) { return index.associationOverlap(anchor, item); },
+        usage, now, token, {}};
+    const std::optional<DeepSearchResult> result = runDeepSearch(input);
+    // A pass for a text that is no longer in the field shows nothing.
+    if (!result || m_searchText.trimmed().toLower() != snapshot.query)
+        return;
+    setFilteredItems(result->items);
+    setRetrievalHints(result->hints);
 }
 
 void VeskStore::refreshSearchAfterChange()

@@ -5,6 +5,7 @@
 #include "model/VeskFilenameCleanup.h"
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "search/SemanticVectors.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -19,6 +20,7 @@
 #include <QThread>
 #include <QUrl>
 #include <QUuid>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -174,6 +176,8 @@ public:
     void clearBroughtBack(const QUuid& id);
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
+    // Sentence vectors of the items, loaded at start-up and kept up to date by the two tasks.
+    const SemanticVectors& semanticVectors() const { return m_semanticVectors; }
     // End of search operations
 
     // Library operations (StoreGroups.cpp, StoreDeletion.cpp, StoreFilenameCleanup.cpp)
@@ -366,7 +370,7 @@ private:
     std::unique_ptr<SearchTextPipeline> m_deepPipeline;
 
     // Sentence embedding per item.
-    QHash<QUuid, QList<double>> m_semanticVectors;
+    SemanticVectors m_semanticVectors;
 
     // Face data, loaded at start-up.
     QList<VeskFaceRecord> m_faceRecordsCache;
@@ -379,6 +383,14 @@ private:
 
     // Search members
     static std::shared_ptr<SearchState> makeSearchState();
+    // Hands the engine's vector for text to then, on the main thread, in a later turn of the
+    // event loop; dropped when the store is gone first.
+    void whenEmbedded(const QString& text, std::function<void(const std::optional<QList<double>>&)> then);
+    // Keeps a vector in memory and, with a database, in the item's row.
+    void storeEmbedding(const QUuid& id, const QList<double>& vector);
+    void embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next);
+    void finishDeepSearch(const struct LexicalSnapshot& snapshot, const CancellationToken& token,
+        const std::optional<QList<double>>& queryVector);
     std::shared_ptr<SearchState> m_search = makeSearchState();
     // End of search members
 

@@ -1,5 +1,7 @@
 // Start-up loaders of the store, run in the constructor's order.
 #include "store/VeskStore.h"
+
+#include "model/VectorBlob.h"
 #include "model/ItemFileKinds.h"
 
 #include "platform/Log.h"
@@ -170,12 +172,13 @@ void VeskStore::loadEmbeddings()
     m_semanticVectors.clear();
     if (!m_database)
         return;
-    auto vectors = m_database->fetchEmbeddings();
-    if (!vectors) {
-        veskLog(QStringLiteral("Vesk embedding load error: ") + vectors.error().logText());
-        return;
+    auto read = m_database->forEachEmbedding([this](const QUuid& id, const QByteArray& blob) {
+        m_semanticVectors.insert(id, decodeVectorBlob(blob));
+    });
+    if (!read) {
+        m_semanticVectors.clear();
+        veskLog(QStringLiteral("Vesk embedding load error: ") + read.error().logText());
     }
-    m_semanticVectors = vectors.value();
 }
 
 void VeskStore::loadBringBackDates()
