@@ -14,6 +14,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -166,6 +167,42 @@ private:
     qint64 m_nowMs = 0;
     quint64 m_sequence = 0;
     std::vector<Waiting> m_waiting;
+};
+
+// Sentence vectors the test chooses: a text's vector from `vectors` (by the exact text asked),
+// else `fallback` (nothing by default). Records every text asked. With `hold` set, answers only
+// when the test calls answerAll().
+class FakeEmbeddings final : public EmbeddingEngine {
+public:
+    QFuture<std::optional<QList<double>>> embed(const QString& text) override
+    {
+        texts.append(text);
+        const auto found = vectors.constFind(text);
+        const std::optional<QList<double>> vector = found != vectors.cend() ? std::optional(*found) : fallback;
+        if (!hold)
+            return QtFuture::makeReadyFuture(vector);
+        auto promise = std::make_shared<QPromise<std::optional<QList<double>>>>();
+        promise->start();
+        pending.append({promise, vector});
+        return promise->future();
+    }
+    QString modelName() const override { return QStringLiteral("Fake-Embedding-1"); }
+
+    void answerAll()
+    {
+        const auto answers = std::exchange(pending, {});
+        for (const auto& [promise, vector] : answers) {
+            promise->addResult(vector);
+            promise->finish();
+        }
+    }
+    int asked(const QString& text) const { return int(texts.count(text)); }
+
+    QHash<QString, QList<double>> vectors;
+    std::optional<QList<double>> fallback;
+    bool hold = false;
+    QStringList texts;
+    QList<std::pair<std::shared_ptr<QPromise<std::optional<QList<double>>>>, std::optional<QList<double>>>> pending;
 };
 
 } // namespace vesk::test

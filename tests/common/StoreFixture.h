@@ -42,6 +42,7 @@ protected:
         s.recoverySnapshots = snapshots;
         s.thumbnails = thumbnails;
         s.secrets = secrets;
+        s.embeddings = embeddings;
         s.lexicalSearchDelayMs = 1;
         s.deepSearchDelayMs = 2;
         s.faceBackfillPauseMs = 1;
@@ -157,6 +158,7 @@ protected:
     std::shared_ptr<RecordingSnapshots> snapshots = std::make_shared<RecordingSnapshots>();
     std::shared_ptr<FakeThumbnails> thumbnails = std::make_shared<FakeThumbnails>();
     std::shared_ptr<FakeSecretStore> secrets = std::make_shared<FakeSecretStore>();
+    std::shared_ptr<FakeEmbeddings> embeddings = std::make_shared<FakeEmbeddings>();
     QStringList logLines;
 };
 

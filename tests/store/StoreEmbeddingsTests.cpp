@@ -1,0 +1,157 @@
+#include "search/SemanticEmbeddingEngine.h"
+#include "store/StoreTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class StoreEmbeddings : public StoreTest {
+protected:
+    // A store whose search pipelines wait long, so that only the tasks under test search.
+    std::unique_ptr<VeskStore> makeQuietStore()
+    {
+        VeskServices s = services();
+        s.lexicalSearchDelayMs = 60'000;
+        s.deepSearchDelayMs = 60'000;
+        return std::make_unique<VeskStore>(s);
+    }
+    // Records every value the counter takes.
+    static std::shared_ptr<QList<int>> recordCounter(VeskStore& store)
+    {
+        auto values = std::make_shared<QList<int>>();
+        QObject::connect(&store, &VeskStore::indexingCountChanged, &store,
+            [values, &store] { values->append(store.indexingCount()); });
+        return values;
+    }
+    QString storedModel(const QUuid& id) const
+    {
+        auto db = openDatabase();
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db->nativeHandleForTesting(), "SELECT embedding_model FROM vesks WHERE id = ?;",
+            -1, &statement, nullptr);
+        const QByteArray key = id.toString(QUuid::WithoutBraces).toUpper().toUtf8();
+        sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+        QString model;
+        if (sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+            model = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        return model;
+    }
+};
+
+TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
+{
+    const VeskItem roof = makeItem(QStringLiteral("roof leak"), 100);
+    const VeskItem train = makeItem(QStringLiteral("train timetable"), 200);
+    VeskItem blank = makeItem(QStringLiteral(" "), 300);
+    blank.searchableText = QStringLiteral("\n");
+    const VeskItem older = makeItem(QStringLiteral("older vector"), 400);
+    seed({roof, train, blank, older});
+    // A vector stored by another model is used as it is, never computed again.
+    ASSERT_TRUE(openDatabase()->updateEmbedding(older.id, QStringLiteral("Apple-NLEmbedding-English"),
+        QList<double>{0.5, 0.25}).hasValue());
+    embeddings->vectors.insert(embeddingInputText(roof), QList<double>{1.0, 0.0});
+    embeddings->vectors.insert(embeddingInputText(train), QList<double>{0.0, 1.0});
+
+    auto store = makeQuietStore();
+    const auto counter = recordCounter(*store);
+    store->setSearchText(QStringLiteral("Roof"));
+    QTRY_COMPARE(counter->size(), 6);
+    EXPECT_EQ(*counter, (QList<int>{1, 0, 1, 0, 1, 0}));
+    QTRY_COMPARE(embeddings->asked(QStringLiteral("roof")), 1);
+    QTest::qWait(20);
+    EXPECT_EQ(embeddings->asked(QStringLiteral("roof")), 1);
+    EXPECT_EQ(embeddings->texts.size(), 4);
+    EXPECT_EQ(embeddings->asked(embeddingInputText(older)), 0);
+
+    EXPECT_EQ(store->semanticVectors().values(roof.id), (QList<double>{1.0, 0.0}));
+    EXPECT_EQ(store->semanticVectors().values(older.id), (QList<double>{0.5, 0.25}));
+    EXPECT_FALSE(store->semanticVectors().contains(blank.id));
+    // The new vectors are in the database, under this engine's name.
+    const auto stored = openDatabase()->fetchEmbeddings();
+    ASSERT_TRUE(stored.hasValue());
+    EXPECT_EQ(stored->value(train.id), (QList<double>{0.0, 1.0}));
+    EXPECT_EQ(storedModel(train.id), QStringLiteral("Fake-Embedding-1"));
+    EXPECT_EQ(storedModel(older.id), QStringLiteral("Apple-NLEmbedding-English"));
+}
+
+TEST_F(StoreEmbeddings, AnEditedItemIsEmbeddedAgainAndAFailedWriteKeepsTheVectorInMemory)
+{
+    const VeskItem item = makeItem(QStringLiteral("garden"), 100);
+    seed({item});
+    embeddings->vectors.insert(embeddingInputText(item), QList<double>{1.0, 2.0});
+    auto store = makeQuietStore();
+    QTRY_VERIFY(store->semanticVectors().contains(item.id));
+
+    VeskItem edited = item;
+    edited.note = QStringLiteral("tomatoes");
+    embeddings->vectors.insert(embeddingInputText(edited), QList<double>{3.0, 4.0});
+    failItemSaves(*store, true);
+    store->embedItem(edited);
+    QTRY_COMPARE(store->semanticVectors().values(item.id), (QList<double>{3.0, 4.0}));
+    EXPECT_EQ(countLines(QStringLiteral("Vesk embedding save error: ")), 1);
+    failItemSaves(*store, false);
+
+    // Nothing back leaves the vector as it was; the counter never falls below zero.
+    embeddings->hold = true;
+    VeskItem emptied = item;
+    emptied.title.clear();
+    store->embedItem(emptied);
+    EXPECT_EQ(store->indexingCount(), 1);
+    store->setIndexingCount(0);
+    embeddings->answerAll();
+    QTRY_VERIFY(embeddings->pending.isEmpty());
+    QTest::qWait(10);
+    EXPECT_EQ(store->indexingCount(), 0);
+    EXPECT_EQ(store->semanticVectors().values(item.id), (QList<double>{3.0, 4.0}));
+}
+
+TEST_F(StoreEmbeddings, WithoutADatabaseVectorsLiveInMemoryOnly)
+{
+    auto store = makeStore(false);
+    const VeskItem item = makeItem(QStringLiteral("memory only"), 100);
+    embeddings->vectors.insert(embeddingInputText(item), QList<double>{1.0});
+    store->embedItems({item});
+    QTRY_VERIFY(store->semanticVectors().contains(item.id));
+    EXPECT_EQ(countLines(QStringLiteral("Vesk embedding save error: ")), 0);
+}
+
+TEST_F(StoreEmbeddings, TheDeepPassFindsItemsByMeaningAndPublishesOnlyForTheCurrentText)
+{
+    const VeskItem roof = makeItem(QStringLiteral("roof leak"), clock->now().toSecsSinceEpoch() - 100);
+    const VeskItem ceiling = makeItem(QStringLiteral("water damage in the ceiling"), clock->now().toSecsSinceEpoch() - 50);
+    seed({roof, ceiling});
+    embeddings->vectors.insert(embeddingInputText(roof), QList<double>{1.0, 0.0});
+    embeddings->vectors.insert(embeddingInputText(ceiling), QList<double>{0.0, 1.0});
+    embeddings->vectors.insert(QStringLiteral("attic drip"), QList<double>{0.8, 0.6});
+    auto store = makeQuietStore();
+    QTRY_COMPARE(store->semanticVectors().size(), 2);
+
+    // No word in common: the deep pass alone finds it.
+    store->setSearchText(QStringLiteral("Attic drip "));
+    store->refreshFilteredItems(store->searchText());
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+    store->startDeepSearch(store->searchText());
+    QTRY_COMPARE(store->filteredItems().size(), 2);
+    EXPECT_EQ(store->filteredItems().first().id, roof.id);
+    EXPECT_EQ(store->retrievalHint(roof.id), QStringLiteral("Matched by association"));
+
+    // A pass overtaken by a newer one, or by another text, publishes nothing.
+    embeddings->hold = true;
+    store->setSearchText(QStringLiteral("attic drip"));
+    store->refreshFilteredItems(QStringLiteral("zzzz"));
+    store->startDeepSearch(QStringLiteral("attic drip"));
+    store->startDeepSearch(QStringLiteral("attic drip"));
+    store->setSearchText(QStringLiteral("zzzz"));
+    store->startDeepSearch(QStringLiteral("attic drip"));
+    embeddings->answerAll();
+    QTest::qWait(20);
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+    EXPECT_TRUE(store->retrievalHints().isEmpty());
+}
+
+} // namespace
