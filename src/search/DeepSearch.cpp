@@ -3,6 +3,7 @@
 #include "search/Ranking.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -23,8 +24,9 @@ constexpr double kAssociationCap = 2.2;
 constexpr double kAssociationReasonThreshold = 0.55;
 constexpr int kPublishedReasons = 6;
 
-// Per item of the library, by its position in the items list.
-struct Working {
+// A member of the candidate set.
+struct Candidate {
+    qsizetype index = 0; // in the items list
     double lexical = 0.0;
     std::optional<double> semantic;
     std::optional<double> final;
@@ -32,13 +34,16 @@ struct Working {
     qint64 createdAtMs = 0;
     std::optional<SemanticVectors::Slot> vectorSlot;
     bool vectorLooked = false;
-    bool inCandidates = false;
+    // The reason line this pass gives the item; written out only for the few that are shown.
+    enum class Reason : quint8 { None, UsedRecently, Association, RelatedTo } reason = Reason::None;
+    qsizetype relatedAnchor = -1; // in m_candidates
 };
 
 class Pass {
 public:
     explicit Pass(const DeepSearchInput& input)
-        : m_input(input), m_items(input.items), m_working(size_t(input.items.size())) {}
+        : m_input(input), m_items(input.items), m_candidateOf(size_t(input.items.size()), -1),
+          m_nowMs(rankingTime(input.now)) {}
 
     std::optional<DeepSearchResult> run();
 
@@ -50,56 +55,57 @@ private:
         return m_input.token.isCancelled();
     }
 
-    void addCandidate(qsizetype index)
+    double usageOf(qsizetype index) const
     {
-        Working& working = m_working[size_t(index)];
-        if (!working.inCandidates) {
-            working.inCandidates = true;
-            m_candidates.push_back(index);
-        }
+        return m_input.usageScores.isEmpty() ? 0.0 : m_input.usageScores.value(m_items[index].id, 0.0);
     }
 
-    const std::optional<SemanticVectors::Slot>& vectorSlot(qsizetype index)
+    Candidate& addCandidate(qsizetype index)
     {
-        Working& working = m_working[size_t(index)];
-        if (!working.vectorLooked) {
-            working.vectorLooked = true;
-            working.vectorSlot = m_input.vectors.slotOf(m_items[index].id);
+        qint32& position = m_candidateOf[size_t(index)];
+        if (position < 0) {
+            position = qint32(m_candidates.size());
+            Candidate candidate;
+            candidate.index = index;
+            candidate.usage = usageOf(index);
+            candidate.createdAtMs = rankingTime(m_items[index].createdAt);
+            m_candidates.push_back(candidate);
         }
-        return working.vectorSlot;
+        return m_candidates[size_t(position)];
+    }
+
+    const std::optional<SemanticVectors::Slot>& vectorSlot(Candidate& candidate) const
+    {
+        if (!candidate.vectorLooked) {
+            candidate.vectorLooked = true;
+            candidate.vectorSlot = m_input.vectors.slotOf(m_items[candidate.index].id);
+        }
+        return candidate.vectorSlot;
     }
 
     void collectCandidates();
     bool scoreByMeaning();
     void scoreFinal();
-    std::vector<qsizetype> chooseAnchors() const;
-    std::optional<double> itemCosine(qsizetype a, qsizetype b);
+    QList<qsizetype> chooseAnchors() const;
+    std::optional<double> cosineBetween(Candidate& a, Candidate& b) const;
 
     const DeepSearchInput& m_input;
     const QList<VeskItem>& m_items;
-    std::vector<Working> m_working;
-    // Positions of the candidate set's members, in the order they joined it.
-    std::vector<qsizetype> m_candidates;
-    // The items compared with the query.
-    std::vector<qsizetype> m_compared;
-    QHash<QUuid, QString> m_hints;
+    // Position in m_candidates of each item of the library, -1 for none.
+    std::vector<qint32> m_candidateOf;
+    // The candidate set, in the order its members joined.
+    std::vector<Candidate> m_candidates;
+    // Whether every item is compared with the query (few lexical hits).
+    bool m_fallback = false;
+    qint64 m_nowMs;
 };
 
 void Pass::collectCandidates()
 {
     const LexicalSnapshot& snapshot = m_input.snapshot;
-    const qint64 nowMs = rankingTime(m_input.now);
-    const bool anyUsage = !m_input.usageScores.isEmpty();
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
-        Working& working = m_working[size_t(i)];
-        working.createdAtMs = rankingTime(m_items[i].createdAt);
-        if (anyUsage)
-            working.usage = m_input.usageScores.value(m_items[i].id, 0.0);
-    }
-
     // The first ranked identifiers, found by one walk over the items.
-    QHash<QUuid, qsizetype> rankedPosition;
     const qsizetype rankedCount = std::min<qsizetype>(snapshot.rankedIDs.size(), deepCandidateLimit);
+    QHash<QUuid, qsizetype> rankedPosition;
     rankedPosition.reserve(rankedCount);
     for (qsizetype r = 0; r < rankedCount; ++r)
         rankedPosition.insert(snapshot.rankedIDs[r], r);
@@ -114,30 +120,28 @@ void Pass::collectCandidates()
             addCandidate(index);
     }
 
-    // The items of highest prior (use and age), ties in library order; only the first few are
-    // wanted, so they are picked rather than the whole library sorted.
-    std::vector<std::pair<double, qsizetype>> priors;
-    priors.reserve(size_t(m_items.size()));
+    // The items of highest prior (use and age), ties in library order. Only the first few are
+    // wanted, so they are kept in a short list as the library is walked once.
+    struct Prior {
+        double value;
+        qsizetype index;
+    };
+    std::vector<Prior> best;
+    best.reserve(deepSafetyCandidateCount + 1);
     for (qsizetype i = 0; i < m_items.size(); ++i) {
-        const Working& working = m_working[size_t(i)];
-        priors.emplace_back(working.usage * kPriorUsageWeight
-                + kPriorRecencyWeight * recencyFactor(working.createdAtMs, nowMs),
-            i);
+        const double prior = usageOf(i) * kPriorUsageWeight
+            + kPriorRecencyWeight * recencyFactor(rankingTime(m_items[i].createdAt), m_nowMs);
+        if (best.size() == size_t(deepSafetyCandidateCount) && !(prior > best.back().value))
+            continue;
+        auto at = std::upper_bound(best.begin(), best.end(), prior,
+            [](double value, const Prior& entry) { return value > entry.value; });
+        best.insert(at, {prior, i});
+        if (best.size() > size_t(deepSafetyCandidateCount))
+            best.pop_back();
     }
-    const size_t safety = std::min<size_t>(priors.size(), deepSafetyCandidateCount);
-    std::partial_sort(priors.begin(), priors.begin() + ptrdiff_t(safety), priors.end(),
-        [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
-    for (size_t k = 0; k < safety; ++k)
-        addCandidate(priors[k].second);
-
-    if (snapshot.rankedIDs.size() >= deepSemanticFallbackThreshold) {
-        m_compared = m_candidates;
-    } else {
-        // Few words matched: every item is compared by meaning, in library order.
-        m_compared.resize(size_t(m_items.size()));
-        for (qsizetype i = 0; i < m_items.size(); ++i)
-            m_compared[size_t(i)] = i;
-    }
+    for (const Prior& prior : best)
+        addCandidate(prior.index);
+    m_fallback = snapshot.rankedIDs.size() < deepSemanticFallbackThreshold;
 }
 
 bool Pass::scoreByMeaning()
@@ -148,66 +152,87 @@ bool Pass::scoreByMeaning()
     const double querySquares = sumOfSquares(query);
     const bool comparable = !query.isEmpty() && querySquares > 0.0;
     const double queryNorm = std::sqrt(querySquares);
-    for (const qsizetype index : m_compared) {
+    const auto cosineWith = [&](SemanticVectors::Slot slot) -> std::optional<double> {
+        const std::span<const float> row = m_input.vectors.row(slot);
+        const double rowSquares = m_input.vectors.rowSumOfSquares(slot);
+        if (row.size() != size_t(query.size()) || !(rowSquares > 0.0))
+            return std::nullopt;
+        return dotProduct(query, row) / (queryNorm * std::sqrt(rowSquares));
+    };
+
+    if (!m_fallback) {
+        for (Candidate& candidate : m_candidates) {
+            if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
+                return false;
+            if (!comparable)
+                continue;
+            if (const auto& slot = vectorSlot(candidate)) {
+                if (const auto cosine = cosineWith(*slot))
+                    candidate.semantic = semanticScore(*cosine);
+            }
+        }
+        return true;
+    }
+    // Every item, in library order; those close enough join the candidate set.
+    constexpr qsizetype lookAhead = 8;
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
         if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
             return false;
         if (!comparable)
             continue;
-        const auto& slot = vectorSlot(index);
+        if (i + lookAhead < m_items.size())
+            m_input.vectors.prefetch(m_items[i + lookAhead].id);
+        const auto slot = m_input.vectors.slotOf(m_items[i].id);
         if (!slot)
             continue;
-        const std::span<const float> row = m_input.vectors.row(*slot);
-        const double rowSquares = m_input.vectors.rowSumOfSquares(*slot);
-        if (row.size() != size_t(query.size()) || !(rowSquares > 0.0))
+        const auto cosine = cosineWith(*slot);
+        const auto score = cosine ? semanticScore(*cosine) : std::nullopt;
+        if (!score)
             continue;
-        const double cosine = dotProduct(query, row) / (queryNorm * std::sqrt(rowSquares));
-        if (const auto score = semanticScore(cosine)) {
-            m_working[size_t(index)].semantic = *score;
-            addCandidate(index);
-        }
+        Candidate& candidate = addCandidate(i);
+        candidate.semantic = score;
+        candidate.vectorSlot = slot;
+        candidate.vectorLooked = true;
     }
     return true;
 }
 
 void Pass::scoreFinal()
 {
-    const qint64 nowMs = rankingTime(m_input.now);
-    for (const qsizetype index : m_candidates) {
-        Working& working = m_working[size_t(index)];
-        working.lexical = m_input.snapshot.scores.value(m_items[index].id, 0.0);
-        const double lexical = working.lexical;
-        const double semantic = working.semantic.value_or(0.0);
-        if (!(lexical > 0.0) && !(semantic > 0.0))
+    for (Candidate& candidate : m_candidates) {
+        const QUuid& id = m_items[candidate.index].id;
+        candidate.lexical = m_input.snapshot.scores.value(id, 0.0);
+        const double semantic = candidate.semantic.value_or(0.0);
+        if (!(candidate.lexical > 0.0) && !(semantic > 0.0))
             continue;
-        working.final = lexical + semantic + recencyBonus(working.createdAtMs, nowMs)
-            + working.usage * kUsageWeight;
-        const QUuid& id = m_items[index].id;
-        if (lexical == 0.0 && semantic > 0.0 && !m_hints.contains(id)) {
-            m_hints.insert(id, working.usage >= kRecentUseThreshold
-                    ? QStringLiteral("You used this recently")
-                    : QStringLiteral("Matched by association"));
+        candidate.final = candidate.lexical + semantic + recencyBonus(candidate.createdAtMs, m_nowMs)
+            + candidate.usage * kUsageWeight;
+        if (candidate.lexical == 0.0 && semantic > 0.0 && !m_input.snapshot.hints.contains(id)) {
+            candidate.reason = candidate.usage >= kRecentUseThreshold ? Candidate::Reason::UsedRecently
+                                                                      : Candidate::Reason::Association;
         }
     }
 }
 
-std::vector<qsizetype> Pass::chooseAnchors() const
+QList<qsizetype> Pass::chooseAnchors() const
 {
     std::vector<qsizetype> scored;
-    for (const qsizetype index : m_candidates) {
-        if (m_working[size_t(index)].final.value_or(0.0) > 0.0)
-            scored.push_back(index);
+    for (size_t c = 0; c < m_candidates.size(); ++c) {
+        if (m_candidates[c].final.value_or(0.0) > 0.0)
+            scored.push_back(qsizetype(c));
     }
     const size_t count = std::min<size_t>(scored.size(), kAnchorCount);
     std::partial_sort(scored.begin(), scored.begin() + ptrdiff_t(count), scored.end(),
-        [this](qsizetype a, qsizetype b) { return *m_working[size_t(a)].final > *m_working[size_t(b)].final; });
-    scored.resize(count);
-    return scored;
+        [this](qsizetype a, qsizetype b) {
+            return *m_candidates[size_t(a)].final > *m_candidates[size_t(b)].final;
+        });
+    return QList<qsizetype>(scored.begin(), scored.begin() + ptrdiff_t(count));
 }
 
-std::optional<double> Pass::itemCosine(qsizetype a, qsizetype b)
+std::optional<double> Pass::cosineBetween(Candidate& a, Candidate& b) const
 {
     const auto slotA = vectorSlot(a);
-    const auto& slotB = vectorSlot(b);
+    const auto slotB = vectorSlot(b);
     if (!slotA || !slotB)
         return std::nullopt;
     const std::span<const float> rowA = m_input.vectors.row(*slotA);
@@ -223,54 +248,65 @@ std::optional<DeepSearchResult> Pass::run()
 {
     if (cancelled(DeepSearchCheckpoint::AfterQueryEmbedding))
         return std::nullopt;
-    m_hints = m_input.snapshot.hints;
     collectCandidates();
     if (!scoreByMeaning())
         return std::nullopt;
     if (cancelled(DeepSearchCheckpoint::AfterSemanticScores))
         return std::nullopt;
     scoreFinal();
-    const std::vector<qsizetype> anchors = chooseAnchors();
+
+    const QList<qsizetype> anchors = chooseAnchors();
+    QList<QUuid> anchorIDs;
+    for (const qsizetype anchor : anchors)
+        anchorIDs.append(m_items[m_candidates[size_t(anchor)].index].id);
+    const std::unique_ptr<AnchorOverlaps> overlapsWithAnchors =
+        m_input.compareWithAnchors && !anchors.isEmpty() ? m_input.compareWithAnchors(anchorIDs) : nullptr;
+    std::array<double, kAnchorCount> overlaps{};
 
     struct Result {
-        qsizetype index;
+        qsizetype candidate;
         double score;
     };
     std::vector<Result> results;
-    for (const qsizetype index : m_candidates) {
-        const Working& working = m_working[size_t(index)];
-        if (!working.final)
+    for (size_t c = 0; c < m_candidates.size(); ++c) {
+        Candidate& candidate = m_candidates[c];
+        if (!candidate.final)
             continue;
         if (cancelled(DeepSearchCheckpoint::BeforeAssociation))
             return std::nullopt;
+        const QUuid& id = m_items[candidate.index].id;
+        overlaps.fill(0.0);
+        if (overlapsWithAnchors)
+            overlapsWithAnchors->overlaps(id, std::span<double>(overlaps.data(), size_t(anchors.size())));
         double best = 0.0;
-        const QString* bestTitle = nullptr;
-        for (const qsizetype anchor : anchors) {
-            if (anchor == index)
+        qsizetype bestAnchor = -1;
+        for (qsizetype k = 0; k < anchors.size(); ++k) {
+            Candidate& anchor = m_candidates[size_t(anchors[k])];
+            if (&anchor == &candidate)
                 continue;
-            const double overlap = m_input.associationOverlap
-                ? m_input.associationOverlap(m_items[anchor].id, m_items[index].id)
-                : 0.0;
-            const std::optional<double> cosine = itemCosine(anchor, index);
+            const double overlap = overlaps[size_t(k)];
+            const std::optional<double> cosine = cosineBetween(anchor, candidate);
             const bool closeVector = cosine && *cosine >= kVectorFloor;
             if (overlap == 0.0 && !closeVector)
                 continue;
-            const double weight = std::min(1.0, *m_working[size_t(anchor)].final / kAnchorScale);
+            const double weight = std::min(1.0, *anchor.final / kAnchorScale);
             const double vectorTerm = closeVector ? *cosine * kVectorWeight : 0.0;
             const double association = (overlap * kTokenWeight + vectorTerm) * weight;
             if (association > best) {
                 best = association;
-                bestTitle = &m_items[anchor].title;
+                bestAnchor = anchors[k];
             }
         }
-        if (working.lexical == 0.0 && best >= kAssociationReasonThreshold && bestTitle)
-            m_hints.insert(m_items[index].id, QStringLiteral("Related to ") + *bestTitle);
-        results.push_back({index, *working.final + std::min(best, kAssociationCap)});
+        if (candidate.lexical == 0.0 && best >= kAssociationReasonThreshold && bestAnchor >= 0) {
+            candidate.reason = Candidate::Reason::RelatedTo;
+            candidate.relatedAnchor = bestAnchor;
+        }
+        results.push_back({qsizetype(c), *candidate.final + std::min(best, kAssociationCap)});
     }
 
     std::stable_sort(results.begin(), results.end(), [this](const Result& a, const Result& b) {
-        return rankedBefore(a.score, m_working[size_t(a.index)].createdAtMs, b.score,
-            m_working[size_t(b.index)].createdAtMs);
+        return rankedBefore(a.score, m_candidates[size_t(a.candidate)].createdAtMs, b.score,
+            m_candidates[size_t(b.candidate)].createdAtMs);
     });
     if (cancelled(DeepSearchCheckpoint::AfterSorting))
         return std::nullopt;
@@ -279,12 +315,27 @@ std::optional<DeepSearchResult> Pass::run()
     published.items.reserve(qsizetype(results.size()));
     published.scores.reserve(qsizetype(results.size()));
     for (size_t r = 0; r < results.size(); ++r) {
-        const VeskItem& item = m_items[results[r].index];
+        const Candidate& candidate = m_candidates[size_t(results[r].candidate)];
+        const VeskItem& item = m_items[candidate.index];
         published.items.append(item);
         published.scores.append(results[r].score);
-        if (r < size_t(kPublishedReasons)) {
-            if (const auto hint = m_hints.constFind(item.id); hint != m_hints.cend())
+        if (r >= size_t(kPublishedReasons))
+            continue;
+        switch (candidate.reason) {
+        case Candidate::Reason::UsedRecently:
+            published.hints.insert(item.id, QStringLiteral("You used this recently"));
+            break;
+        case Candidate::Reason::Association:
+            published.hints.insert(item.id, QStringLiteral("Matched by association"));
+            break;
+        case Candidate::Reason::RelatedTo:
+            published.hints.insert(item.id,
+                QStringLiteral("Related to ") + m_items[m_candidates[size_t(candidate.relatedAnchor)].index].title);
+            break;
+        case Candidate::Reason::None:
+            if (const auto hint = m_input.snapshot.hints.constFind(item.id); hint != m_input.snapshot.hints.cend())
                 published.hints.insert(item.id, *hint);
+            break;
         }
     }
     return published;

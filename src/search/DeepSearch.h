@@ -12,7 +12,9 @@
 #include <QUuid>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 
 namespace vesk {
 
@@ -25,6 +27,15 @@ enum class DeepSearchCheckpoint {
     AfterSorting,
 };
 
+// The share of association tokens that items have in common with each of a few anchors.
+class AnchorOverlaps {
+public:
+    virtual ~AnchorOverlaps() = default;
+    // One value per anchor, in the anchors' order: the tokens in both sets over the size of the
+    // smaller set (at least 1); 0 when either has none.
+    virtual void overlaps(const QUuid& item, std::span<double> out) const = 0;
+};
+
 // Everything one deep search reads. The references must outlive the call.
 struct DeepSearchInput {
     const LexicalSnapshot& snapshot;
@@ -32,9 +43,8 @@ struct DeepSearchInput {
     const std::optional<QList<double>>& queryVector;
     const QList<VeskItem>& items;
     const SemanticVectors& vectors;
-    // The share of association tokens two items have in common: those in both sets over the
-    // size of the smaller set (at least 1); 0 when either has none.
-    std::function<double(const QUuid& anchor, const QUuid& item)> associationOverlap;
+    // Compares items with the anchors by their association tokens (see AnchorOverlaps).
+    std::function<std::unique_ptr<AnchorOverlaps>(const QList<QUuid>& anchors)> compareWithAnchors;
     // Usage scores at `now` of the items that have one; absent means 0.
     const QHash<QUuid, double>& usageScores;
     QDateTime now;

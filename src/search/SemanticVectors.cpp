@@ -1,6 +1,8 @@
 #include "search/SemanticVectors.h"
 
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace vesk {
 
@@ -59,11 +61,88 @@ double sumOfSquares(std::span<const float> a) { return sumProducts(a.data(), a.d
 
 void SemanticVectors::clear()
 {
-    m_slotByID.clear();
+    m_cells.clear();
+    m_count = 0;
     m_rows.clear();
     m_freeSlots.clear();
     m_values.clear();
     m_unusedValues = 0;
+}
+
+size_t SemanticVectors::cellOf(const QUuid& id) const
+{
+    quint64 words[2];
+    static_assert(sizeof(QUuid) == sizeof(words));
+    std::memcpy(words, &id, sizeof(words));
+    quint64 hash = words[0] ^ (words[1] * 0x9e3779b97f4a7c15ull);
+    hash ^= hash >> 31;
+    hash *= 0xbf58476d1ce4e5b9ull;
+    hash ^= hash >> 29;
+    return size_t(hash) & (m_cells.size() - 1);
+}
+
+std::optional<SemanticVectors::Slot> SemanticVectors::slotOf(const QUuid& id) const
+{
+    if (m_cells.empty())
+        return std::nullopt;
+    const size_t mask = m_cells.size() - 1;
+    for (size_t cell = cellOf(id);; cell = (cell + 1) & mask) {
+        const Cell& entry = m_cells[cell];
+        if (entry.slotPlusOne == 0)
+            return std::nullopt;
+        if (entry.id == id)
+            return entry.slotPlusOne - 1;
+    }
+}
+
+void SemanticVectors::placeInTable(const QUuid& id, Slot slot)
+{
+    if ((m_count + 1) * 2 > m_cells.size())
+        growTable();
+    const size_t mask = m_cells.size() - 1;
+    size_t cell = cellOf(id);
+    while (m_cells[cell].slotPlusOne != 0)
+        cell = (cell + 1) & mask;
+    m_cells[cell] = {id, slot + 1};
+    ++m_count;
+}
+
+void SemanticVectors::growTable()
+{
+    std::vector<Cell> old = std::exchange(m_cells, std::vector<Cell>(std::max<size_t>(64, m_cells.size() * 2)));
+    m_count = 0;
+    for (const Cell& cell : old) {
+        if (cell.slotPlusOne != 0)
+            placeInTable(cell.id, cell.slotPlusOne - 1);
+    }
+}
+
+void SemanticVectors::eraseFromTable(size_t cell)
+{
+    // Later cells of the same run move back, so that no look-up stops early at the gap.
+    const size_t mask = m_cells.size() - 1;
+    size_t gap = cell;
+    for (size_t next = (gap + 1) & mask; m_cells[next].slotPlusOne != 0; next = (next + 1) & mask) {
+        const size_t home = cellOf(m_cells[next].id);
+        const bool movable = gap <= next ? (home <= gap || home > next) : (home <= gap && home > next);
+        if (movable) {
+            m_cells[gap] = m_cells[next];
+            gap = next;
+        }
+    }
+    m_cells[gap] = Cell{};
+    --m_count;
+}
+
+QList<QUuid> SemanticVectors::ids() const
+{
+    QList<QUuid> result;
+    result.reserve(qsizetype(m_count));
+    for (const Cell& cell : m_cells) {
+        if (cell.slotPlusOne != 0)
+            result.append(cell.id);
+    }
+    return result;
 }
 
 void SemanticVectors::insert(const QUuid& id, std::span<const double> vector)
@@ -75,16 +154,18 @@ void SemanticVectors::insert(const QUuid& id, std::span<const double> vector)
 void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
 {
     Slot slot;
-    if (const auto existing = m_slotByID.constFind(id); existing != m_slotByID.cend()) {
+    if (const auto existing = slotOf(id)) {
         slot = *existing;
-    } else if (!m_freeSlots.empty()) {
-        slot = m_freeSlots.back();
-        m_freeSlots.pop_back();
-        m_slotByID.insert(id, slot);
     } else {
-        slot = Slot(m_rows.size());
-        m_rows.push_back({});
-        m_slotByID.insert(id, slot);
+        if (!m_freeSlots.empty()) {
+            slot = m_freeSlots.back();
+            m_freeSlots.pop_back();
+        } else {
+            slot = Slot(m_rows.size());
+            m_rows.push_back({});
+        }
+        m_rows[slot].id = id;
+        placeInTable(id, slot);
     }
     Row& row = m_rows[slot];
     // A vector of the same length takes the place of the old one; another length moves to the
@@ -103,15 +184,20 @@ void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
 
 bool SemanticVectors::remove(const QUuid& id)
 {
-    const auto found = m_slotByID.constFind(id);
-    if (found == m_slotByID.cend())
+    if (m_cells.empty())
         return false;
-    const Slot slot = *found;
-    m_slotByID.erase(found);
+    const size_t mask = m_cells.size() - 1;
+    size_t cell = cellOf(id);
+    while (m_cells[cell].slotPlusOne != 0 && m_cells[cell].id != id)
+        cell = (cell + 1) & mask;
+    if (m_cells[cell].slotPlusOne == 0)
+        return false;
+    const Slot slot = m_cells[cell].slotPlusOne - 1;
+    eraseFromTable(cell);
     m_unusedValues += m_rows[slot].length;
-    m_rows[slot] = Row{m_values.size(), 0, 0.0};
+    m_rows[slot] = Row{m_values.size(), 0, 0.0, QUuid()};
     m_freeSlots.push_back(slot);
-    if (m_slotByID.isEmpty())
+    if (m_count == 0)
         clear();
     else if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
         compact();
@@ -122,15 +208,12 @@ void SemanticVectors::compact()
 {
     std::vector<float> values;
     values.reserve(m_values.size() - m_unusedValues);
-    for (auto it = m_slotByID.cbegin(); it != m_slotByID.cend(); ++it) {
-        Row& row = m_rows[*it];
+    for (Row& row : m_rows) {
         const size_t offset = values.size();
         values.insert(values.end(), m_values.begin() + ptrdiff_t(row.offset),
             m_values.begin() + ptrdiff_t(row.offset + row.length));
         row.offset = offset;
     }
-    for (const Slot slot : m_freeSlots)
-        m_rows[slot].offset = values.size();
     m_values.swap(values);
     m_unusedValues = 0;
 }
@@ -145,14 +228,6 @@ QList<double> SemanticVectors::values(const QUuid& id) const
 {
     const std::span<const float> stored = vector(id);
     return QList<double>(stored.begin(), stored.end());
-}
-
-std::optional<SemanticVectors::Slot> SemanticVectors::slotOf(const QUuid& id) const
-{
-    const auto found = m_slotByID.constFind(id);
-    if (found == m_slotByID.cend())
-        return std::nullopt;
-    return *found;
 }
 
 } // namespace vesk

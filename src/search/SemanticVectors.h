@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QUuid>
 
@@ -31,9 +30,9 @@ public:
     using Slot = quint32;
 
     void clear();
-    qsizetype size() const { return m_slotByID.size(); }
-    bool contains(const QUuid& id) const { return m_slotByID.contains(id); }
-    QList<QUuid> ids() const { return m_slotByID.keys(); }
+    qsizetype size() const { return qsizetype(m_count); }
+    bool contains(const QUuid& id) const { return slotOf(id).has_value(); }
+    QList<QUuid> ids() const;
 
     // Keeps the vector for id, replacing the one it had.
     void insert(const QUuid& id, std::span<const double> vector);
@@ -47,6 +46,12 @@ public:
 
     // Direct access for passes over many vectors.
     std::optional<Slot> slotOf(const QUuid& id) const;
+    // Asks the processor to fetch what slotOf(id) will read, for a walk that knows its next ids.
+    void prefetch(const QUuid& id) const
+    {
+        if (!m_cells.empty())
+            __builtin_prefetch(&m_cells[cellOf(id)]);
+    }
     std::span<const float> row(Slot slot) const
     {
         return {m_values.data() + m_rows[slot].offset, m_rows[slot].length};
@@ -58,10 +63,22 @@ private:
         size_t offset = 0;
         quint32 length = 0;
         double squares = 0.0;
+        QUuid id; // null for a free slot
     };
+    // The table from identifier to slot: open addressing with linear probing, one cell read for
+    // most look-ups (a search looks up every item of the library).
+    struct Cell {
+        QUuid id;
+        quint32 slotPlusOne = 0; // 0: empty
+    };
+    size_t cellOf(const QUuid& id) const;
+    void placeInTable(const QUuid& id, Slot slot);
+    void growTable();
+    void eraseFromTable(size_t cell);
     void compact();
 
-    QHash<QUuid, Slot> m_slotByID;
+    std::vector<Cell> m_cells;
+    size_t m_count = 0;
     std::vector<Row> m_rows;
     std::vector<Slot> m_freeSlots;
     std::vector<float> m_values;

@@ -4,6 +4,7 @@
 
 #include "platform/Uuid.h"
 #include "search/DeepSearch.h"
+#include "search/IndexAnchorOverlaps.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
 
@@ -191,7 +192,7 @@ void VeskStore::finishDeepSearch(const LexicalSnapshot& snapshot, const Cancella
     }
     const SearchIndex& index = state.index;
     const DeepSearchInput input{snapshot, queryVector, m_items, m_semanticVectors,
-        [&index](const QUuid& anchor, const QUuid& item) { return index.associationOverlap(anchor, item); },
+        [&index](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(index, anchors); },
         usage, now, token, {}};
     const std::optional<DeepSearchResult> result = runDeepSearch(input);
     // A pass for a text that is no longer in the field shows nothing.

@@ -1,4 +1,5 @@
 #include "search/DeepSearch.h"
+#include "search/IndexAnchorOverlaps.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,23 @@ QList<double> vectorWith(double first, std::initializer_list<double> rest, int o
         vector[axis++] = value;
     return vector;
 }
+
+using OverlapTable = QHash<QPair<QUuid, QUuid>, double>;
+
+// Overlaps the test sets by hand, by (anchor, item).
+class TableOverlaps final : public AnchorOverlaps {
+public:
+    TableOverlaps(const OverlapTable& table, const QList<QUuid>& anchors) : m_table(table), m_anchors(anchors) {}
+    void overlaps(const QUuid& item, std::span<double> out) const override
+    {
+        for (qsizetype k = 0; k < m_anchors.size(); ++k)
+            out[size_t(k)] = m_table.value(qMakePair(m_anchors[k], item), 0.0);
+    }
+
+private:
+    OverlapTable m_table;
+    QList<QUuid> m_anchors;
+};
 
 class DeepSearchTest : public ::testing::Test {
 protected:
@@ -54,7 +72,7 @@ protected:
         snapshot.query = QStringLiteral("query");
         CancellationToken token;
         const DeepSearchInput input{snapshot, query, items, vectors,
-            [this](const QUuid& a, const QUuid& b) { return overlaps.value(qMakePair(a, b), 0.0); },
+            [this](const QList<QUuid>& anchors) { return std::make_unique<TableOverlaps>(overlaps, anchors); },
             usage, kNow, token,
             [&](DeepSearchCheckpoint at) {
                 if (cancelAt && at == *cancelAt)
@@ -83,7 +101,7 @@ protected:
     SemanticVectors vectors;
     LexicalSnapshot snapshot;
     QHash<QUuid, double> usage;
-    QHash<QPair<QUuid, QUuid>, double> overlaps;
+    OverlapTable overlaps;
     std::optional<QList<double>> query = vectorWith(1.0, {}, 1);
 };
 
@@ -276,6 +294,37 @@ TEST_F(DeepSearchTest, CancellationAtAnyCheckpointPublishesNothing)
              DeepSearchCheckpoint::BeforeSemanticScore, DeepSearchCheckpoint::AfterSemanticScores,
              DeepSearchCheckpoint::BeforeAssociation, DeepSearchCheckpoint::AfterSorting})
         EXPECT_FALSE(run(at)) << int(at);
+}
+
+TEST(IndexAnchorOverlaps, AgreeWithTheIndexPairByPair)
+{
+    SearchIndex index;
+    QList<QUuid> ids;
+    const QStringList texts = {QStringLiteral("garden tomatoes seeds watering"),
+        QStringLiteral("tomatoes pasta sauce garlic"), QStringLiteral("garden fence paint"),
+        QStringLiteral("seeds watering garden tomatoes basil mint"), QStringLiteral("nothing shared here"),
+        QString()};
+    for (const QString& text : texts) {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        item.title = text;
+        item.searchableText = text;
+        index.upsert(item, {}, {});
+        ids.append(item.id);
+    }
+    ids.append(QUuid::createUuid()); // not indexed
+    const QList<QUuid> anchors = ids.mid(0, 4) + QList<QUuid>{ids.last()};
+    const IndexAnchorOverlaps overlaps(index, anchors);
+    for (const QUuid& item : ids) {
+        std::array<double, 5> values{};
+        overlaps.overlaps(item, values);
+        for (qsizetype k = 0; k < anchors.size(); ++k)
+            EXPECT_DOUBLE_EQ(values[size_t(k)], index.associationOverlap(anchors[k], item));
+    }
+    std::array<double, 5> values{};
+    overlaps.overlaps(ids[3], values);
+    EXPECT_DOUBLE_EQ(values[0], 1.0);  // all four words of the first are in the fourth
+    EXPECT_DOUBLE_EQ(values[2], 1.0 / 3.0);
 }
 
 } // namespace
