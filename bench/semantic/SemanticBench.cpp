@@ -166,7 +166,7 @@ const Library& library(int count)
     library.snapshot = lexicalMatch(library.index, QStringLiteral("qzxv wplk"));
     if (library.snapshot.rankedIDs.size() >= deepSemanticFallbackThreshold)
         qFatal("the query matches too many items by its words");
-    library.queryText = qEnvironmentVariable("VESK_BENCH_QUERY", QStringLiteral("music"));
+    library.queryText = QStringLiteral("music");
     const std::vector<float> vector = ConceptEmbedder(sharedWordNet()).embed(library.queryText);
     library.query = QList<double>(vector.begin(), vector.end());
     return library;
