@@ -305,7 +305,7 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
     // The caches are only emptied here, so that the vectors of one text stay in place.
     if (m_wordVectors.size() > maxCachedWords)
         m_wordVectors.clear();
-    if (m_collocationVectors.size() > maxCachedWords)
+    if (m_collocationVectors.size() > maxCachedCollocations)
         m_collocationVectors.clear();
     if (m_wordFeatures.size() > maxCachedFeatures)
         m_wordFeatures.clear();
@@ -324,7 +324,17 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
         const float* vector;
         float weight;
     };
+    // Each word once, in the order it first came, so that the sums run in an order that depends
+    // on the text alone; a word said again counts more, but less than twice.
     std::vector<Occurrence> occurrences;
+    std::unordered_map<const float*, size_t> seen;
+    const auto count = [&](const float* vector, float weight) {
+        const auto [at, added] = seen.try_emplace(vector, occurrences.size());
+        if (added)
+            occurrences.push_back({vector, weight});
+        else
+            occurrences[at->second].weight += weight;
+    };
     const std::string* previous = nullptr;
     std::string joined;
     for (const EnglishWord& word : words) {
@@ -332,14 +342,14 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
             previous = nullptr;
             continue;
         }
-        occurrences.push_back({wordVector(word.text), 1.0f});
+        count(wordVector(word.text), 1.0f);
         // Two words that WordNet knows as one ("ice cream", "credit card") add that concept.
         if (previous && word.followsClosely && m_wordNet->beginsCollocation(*previous)) {
             joined.assign(*previous);
             joined += '_';
             joined += word.text;
             if (const float* vector = collocationVector(joined))
-                occurrences.push_back({vector, kCollocationWeight});
+                count(vector, kCollocationWeight);
         }
         previous = &word.text;
     }
@@ -359,18 +369,10 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
         }
         project(little, features);
     } else {
-        // A word said again counts more, but less than twice.
-        std::sort(occurrences.begin(), occurrences.end(),
-            [](const Occurrence& a, const Occurrence& b) { return a.vector < b.vector; });
-        size_t i = 0;
-        while (i < occurrences.size()) {
-            const float* word = occurrences[i].vector;
-            float count = 0.0f;
-            for (; i < occurrences.size() && occurrences[i].vector == word; ++i)
-                count += occurrences[i].weight;
-            const float weight = std::sqrt(count);
+        for (const Occurrence& occurrence : occurrences) {
+            const float weight = std::sqrt(occurrence.weight);
             for (int d = 0; d < projectedDimensions; ++d)
-                features[d] += weight * word[d];
+                features[d] += weight * occurrence.vector[d];
         }
     }
 

@@ -68,11 +68,12 @@ private:
 
     std::shared_ptr<const WordNet> m_wordNet;
     // Projected vectors of words, dimensions 1 to 511 (0 is the shared component). The caches
-    // are bounded (about 50 MB for the vectors, 45 MB for features and readings at most) and
-    // emptied when full; the words used most come back first.
+    // are bounded (at most about 60 MB of vectors and 40 MB of features, readings and
+    // definitions) and emptied when full; the words used most soon come back.
     static constexpr int projectedDimensions = dimensions - 1;
     static constexpr size_t maxCachedWords = 24'576;
-    static constexpr size_t maxCachedFeatures = 65'536;
+    static constexpr size_t maxCachedCollocations = 4'096;
+    static constexpr size_t maxCachedFeatures = 32'768;
     std::unordered_map<std::string, std::unique_ptr<float[]>> m_wordVectors;
     std::unordered_map<std::string, std::unique_ptr<float[]>> m_collocationVectors;
     struct TextHash {
