@@ -28,6 +28,9 @@ constexpr float kSensePrior = 1.0f;
 constexpr float kSensePriorDecay = 0.6f;
 constexpr std::array<float, wordNetPosCount> kPosBias = {1.3f, 1.0f, 1.0f, 1.0f};
 constexpr float kMinSenseShare = 0.04f;
+// Text is read in lower case, so "tyre" might be the city of Tyre and "barber" the composer;
+// particular places and people count less than kinds of things when a word can be either.
+constexpr float kInstanceFactor = 0.25f;
 constexpr size_t kMaxSenses = 6;
 
 // Each feature is spread over this many dimensions with pseudo-random signs.
@@ -124,8 +127,9 @@ ConceptEmbedder::Reading ConceptEmbedder::read(std::string_view word) const
         for (int b = 0; b < count; ++b) {
             float prior = kSensePrior;
             for (const WordNet::Sense& sense : wordNet.senses(bases[size_t(p)][size_t(b)], WordNetPos(p))) {
+                const float instance = wordNet.isInstance(sense.synset) ? kInstanceFactor : 1.0f;
                 reading.senses.push_back({sense.synset,
-                    (float(sense.tagCount) + prior) * kPosBias[size_t(p)] / float(count)});
+                    (float(sense.tagCount) + prior) * kPosBias[size_t(p)] * instance / float(count)});
                 prior *= kSensePriorDecay;
             }
         }

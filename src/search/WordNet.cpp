@@ -242,6 +242,7 @@ bool WordNet::readData(const QByteArray& bytes, WordNetPos pos, std::vector<Poin
             fields.next();
             quint32 offset = 0;
             Association association = Association::Whole;
+            synset.instance = synset.instance || symbol == "@i";
             const Kept kept = keptPointer(symbol, pos, satellite, association);
             if (kept == Kept::No)
                 continue;

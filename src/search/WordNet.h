@@ -70,6 +70,8 @@ public:
         Association kind;
     };
     std::span<const Link> associated(quint32 synset) const;
+    // Whether the synset is one particular thing (a city, a person) rather than a kind of thing.
+    bool isInstance(quint32 synset) const { return m_synsets[synset].instance; }
     // How specific the concept is, from 0 (near the root: "entity", "act") to 1 (a concept with
     // few narrower ones). Adjectives and adverbs, which form no hierarchy, count as specific.
     float specificity(quint32 synset) const { return m_synsets[synset].specificity; }
@@ -89,6 +91,7 @@ private:
         quint16 associatedCount = 0;
         quint16 definitionLength = 0;
         WordNetPos pos = WordNetPos::Noun;
+        bool instance = false;
         float specificity = 1.0f;
     };
     struct Lemma {
