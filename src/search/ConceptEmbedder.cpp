@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 
 namespace vesk {
 
@@ -93,6 +94,14 @@ int allBaseForms(const WordNet& wordNet, std::string_view word,
         total += counts[size_t(p)];
     }
     return total;
+}
+
+// out += scale × values, over a whole vector; separate pointers and a fixed length let the
+// compiler use vector instructions.
+void addScaled(float* __restrict out, const qint8* __restrict values, float scale)
+{
+    for (int d = 0; d < ConceptEmbedder::dimensions; ++d)
+        out[d] += scale * float(values[d]);
 }
 
 } // namespace
@@ -266,51 +275,83 @@ void ConceptEmbedder::project(const Features& features, float* into)
             bits = mix64(bits);
             for (int half = 0; half < 2 && j + half < kSpread; ++half) {
                 const quint32 part = quint32(bits >> (32 * half));
-                const size_t index = size_t((quint64(part & 0x7fffffffu) * projectedDimensions) >> 31);
+                const size_t index = 1 + size_t((quint64(part & 0x7fffffffu) * projectedDimensions) >> 31);
                 into[index] += (part & 0x80000000u) ? -value : value;
             }
         }
     }
 }
 
-const float* ConceptEmbedder::wordVector(const std::string& word)
+void ConceptEmbedder::pack(const Features& features, PackedVector& into)
 {
-    auto found = m_wordVectors.find(word);
-    if (found != m_wordVectors.end())
-        return found->second.get();
-    auto features = m_wordFeatures.find(word);
-    if (features == m_wordFeatures.end())
-        features = m_wordFeatures.emplace(word, wordFeatures(word)).first;
-    auto vector = std::make_unique<float[]>(projectedDimensions);
-    std::fill_n(vector.get(), projectedDimensions, 0.0f);
-    project(features->second, vector.get());
-    return m_wordVectors.emplace(word, std::move(vector)).first->second.get();
+    std::array<float, dimensions> projected{};
+    project(features, projected.data());
+    float largest = 0.0f;
+    for (const float value : projected)
+        largest = std::max(largest, std::abs(value));
+    if (!into.values)
+        into.values = std::make_unique<qint8[]>(dimensions);
+    into.scale = largest / 127.0f;
+    const float inverse = largest > 0.0f ? 127.0f / largest : 0.0f;
+    // Rounded to the nearest step (halves up); the shift keeps the truncation on positive values.
+    for (int d = 0; d < dimensions; ++d)
+        into.values[size_t(d)] = qint8(int(projected[size_t(d)] * inverse + 128.5f) - 128);
 }
 
-const float* ConceptEmbedder::collocationVector(const std::string& joined)
+const ConceptEmbedder::PackedVector& ConceptEmbedder::wordVector(std::string_view word, PackedVector& scratch)
+{
+    auto found = m_wordVectors.find(word);
+    if (found != m_wordVectors.end()) {
+        found->second.used = true;
+        return found->second.vector;
+    }
+    // A word's projection is kept from its second use on: many words come once and never again.
+    auto features = m_wordFeatures.find(word);
+    const bool seenBefore = features != m_wordFeatures.end();
+    if (!seenBefore)
+        features = m_wordFeatures.emplace(std::string(word), wordFeatures(word)).first;
+    if (!seenBefore) {
+        pack(features->second, scratch);
+        return scratch;
+    }
+    CachedVector& kept = m_wordVectors.emplace(std::string(word), CachedVector{}).first->second;
+    pack(features->second, kept.vector);
+    return kept.vector;
+}
+
+const ConceptEmbedder::PackedVector* ConceptEmbedder::collocationVector(std::string_view joined)
 {
     auto found = m_collocationVectors.find(joined);
-    if (found != m_collocationVectors.end())
-        return found->second.get();
-    std::unique_ptr<float[]> vector;
-    std::array<std::string_view, 1> base;
-    for (int p = 0; p < wordNetPosCount && !vector; ++p) {
-        if (m_wordNet->baseForms(joined, WordNetPos(p), base) > 0) {
-            vector = std::make_unique<float[]>(projectedDimensions);
-            std::fill_n(vector.get(), projectedDimensions, 0.0f);
-            project(wordFeatures(joined), vector.get());
+    if (found == m_collocationVectors.end()) {
+        found = m_collocationVectors.emplace(std::string(joined), CachedVector{}).first;
+        std::array<std::string_view, 1> base;
+        for (int p = 0; p < wordNetPosCount; ++p) {
+            if (m_wordNet->baseForms(joined, WordNetPos(p), base) > 0) {
+                pack(wordFeatures(joined), found->second.vector);
+                break;
+            }
         }
     }
-    return m_collocationVectors.emplace(joined, std::move(vector)).first->second.get();
+    found->second.used = true;
+    return found->second.vector.values ? &found->second.vector : nullptr;
+}
+
+void ConceptEmbedder::trim(VectorCache& cache, size_t limit)
+{
+    if (cache.size() <= limit)
+        return;
+    std::erase_if(cache, [](const auto& entry) { return !entry.second.used; });
+    for (auto& entry : cache)
+        entry.second.used = false;
+    if (cache.size() > limit * 3 / 4)
+        cache.clear();
 }
 
 std::vector<float> ConceptEmbedder::embed(const QString& text)
 {
     // The caches are only emptied here, so that the vectors of one text stay in place.
-    if (m_wordVectors.size() > maxCachedWords)
-        m_wordVectors.clear();
-    if (m_collocationVectors.size() > maxCachedCollocations)
-        m_collocationVectors.clear();
+    trim(m_wordVectors, maxCachedWords);
+    trim(m_collocationVectors, maxCachedCollocations);
     if (m_wordFeatures.size() > maxCachedFeatures)
         m_wordFeatures.clear();
     if (m_definitionReadings.size() > maxCachedFeatures)
@@ -324,20 +365,22 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
     }
 
     const std::vector<EnglishWord> words = englishWords(text);
-    struct Occurrence {
-        const float* vector;
-        float weight;
-    };
     // Each word once, in the order it first came, so that the sums run in an order that depends
     // on the text alone; a word said again counts more, but less than twice.
-    std::vector<Occurrence> occurrences;
-    std::unordered_map<const float*, size_t> seen;
-    const auto count = [&](const float* vector, float weight) {
-        const auto [at, added] = seen.try_emplace(vector, occurrences.size());
+    struct Term {
+        std::string_view text;
+        bool collocation;
+        float weight;
+    };
+    std::vector<Term> terms;
+    std::unordered_map<std::string_view, size_t> seen;
+    std::deque<std::string> collocations;
+    const auto count = [&](std::string_view text, bool collocation, float weight) {
+        const auto [at, added] = seen.try_emplace(text, terms.size());
         if (added)
-            occurrences.push_back({vector, weight});
+            terms.push_back({text, collocation, weight});
         else
-            occurrences[at->second].weight += weight;
+            terms[at->second].weight += weight;
     };
     const std::string* previous = nullptr;
     std::string joined;
@@ -346,21 +389,21 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
             previous = nullptr;
             continue;
         }
-        count(wordVector(word.text), 1.0f);
+        count(word.text, false, 1.0f);
         // Two words that WordNet knows as one ("ice cream", "credit card") add that concept.
         if (previous && word.followsClosely && m_wordNet->beginsCollocation(*previous)) {
             joined.assign(*previous);
             joined += '_';
             joined += word.text;
-            if (const float* vector = collocationVector(joined))
-                count(vector, kCollocationWeight);
+            if (collocationVector(joined))
+                count(collocations.emplace_back(joined), true, kCollocationWeight);
         }
         previous = &word.text;
     }
 
+    // Dimension 0 is the shared component, set last; every feature is spread over the others.
     std::vector<float> vector(dimensions, 0.0f);
-    float* features = vector.data() + 1;
-    if (occurrences.empty()) {
+    if (terms.empty()) {
         // Only little words: they are all the text has to go by.
         Features little;
         for (const EnglishWord& word : words)
@@ -371,26 +414,26 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
                 return {};
             little.push_back({wordKey(std::string_view(bytes.constData(), size_t(bytes.size()))), 1.0f});
         }
-        project(little, features);
+        project(little, vector.data());
     } else {
-        for (const Occurrence& occurrence : occurrences) {
-            const float weight = std::sqrt(occurrence.weight);
-            for (int d = 0; d < projectedDimensions; ++d)
-                features[d] += weight * occurrence.vector[d];
+        PackedVector scratch;
+        for (const Term& term : terms) {
+            const PackedVector& termVector =
+                term.collocation ? *collocationVector(term.text) : wordVector(term.text, scratch);
+            addScaled(vector.data(), termVector.values.get(), std::sqrt(term.weight) * termVector.scale);
         }
     }
 
-    // Dimension 0 is the shared component; every feature is spread over the others.
     double squares = 0.0;
-    for (int d = 0; d < projectedDimensions; ++d)
-        squares += double(features[d]) * features[d];
+    for (const float value : vector)
+        squares += double(value) * value;
     if (squares <= 0.0)
         return {};
     const double norm = 1.0 / std::sqrt(1.0 + kSharedWeight * kSharedWeight);
     const double scale = norm / std::sqrt(squares);
+    for (float& value : vector)
+        value = float(value * scale);
     vector[0] = float(kSharedWeight * norm);
-    for (int d = 0; d < projectedDimensions; ++d)
-        features[d] = float(features[d] * scale);
     return vector;
 }
 

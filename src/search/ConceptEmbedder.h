@@ -58,28 +58,43 @@ private:
     // The damped features of a word, or of a collocation joined by "_".
     Features wordFeatures(std::string_view word);
     static void project(const Features& features, float* into);
-    // A word's features projected; kept for the words seen most.
-    const float* wordVector(const std::string& word);
+    // A projected vector (all 512 values, the first 0) kept in 8 bits per value: value d is
+    // values[d] × scale. Texts are always summed from this form, kept or not, so that a text's
+    // vector never depends on what the caches hold.
+    struct PackedVector {
+        std::unique_ptr<qint8[]> values;
+        float scale = 0.0f;
+    };
+    static void pack(const Features& features, PackedVector& into);
+    // A word's projection: a kept one, or scratch filled for this once.
+    const PackedVector& wordVector(std::string_view word, PackedVector& scratch);
     // The same for two words that WordNet knows as one; null when it does not.
-    const float* collocationVector(const std::string& joined);
+    const PackedVector* collocationVector(std::string_view joined);
     const Reading& definitionReading(std::string_view word);
     const Features& definitionFeatures(quint32 synset);
     void addConcepts(quint32 synset, float share, Features& features);
 
     std::shared_ptr<const WordNet> m_wordNet;
-    // Projected vectors of words, dimensions 1 to 511 (0 is the shared component). The caches
-    // are bounded (at most about 60 MB of vectors and 40 MB of features, readings and
-    // definitions) and emptied when full; the words used most soon come back.
+    // Features are projected onto dimensions 1 to 511 (0 is the shared component). The caches
+    // are bounded (at most about 30 MB of vectors and 40 MB of features, readings and
+    // definitions) and trimmed when full; the words used most stay.
     static constexpr int projectedDimensions = dimensions - 1;
-    static constexpr size_t maxCachedWords = 24'576;
+    static constexpr size_t maxCachedWords = 49'152;
     static constexpr size_t maxCachedCollocations = 4'096;
     static constexpr size_t maxCachedFeatures = 32'768;
-    std::unordered_map<std::string, std::unique_ptr<float[]>> m_wordVectors;
-    std::unordered_map<std::string, std::unique_ptr<float[]>> m_collocationVectors;
     struct TextHash {
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
     };
+    struct CachedVector {
+        PackedVector vector; // no values: not a collocation
+        bool used = true;    // since the cache was last trimmed
+    };
+    using VectorCache = std::unordered_map<std::string, CachedVector, TextHash, std::equal_to<>>;
+    // Drops what was not used since the last trim, or everything when that is not enough.
+    static void trim(VectorCache& cache, size_t limit);
+    VectorCache m_wordVectors;
+    VectorCache m_collocationVectors;
     std::unordered_map<std::string, Features, TextHash, std::equal_to<>> m_wordFeatures;
     std::unordered_map<std::string, Reading, TextHash, std::equal_to<>> m_definitionReadings;
     std::vector<Features> m_definitionCache;
