@@ -134,17 +134,6 @@ void SemanticVectors::eraseFromTable(size_t cell)
     --m_count;
 }
 
-QList<QUuid> SemanticVectors::ids() const
-{
-    QList<QUuid> result;
-    result.reserve(qsizetype(m_count));
-    for (const Cell& cell : m_cells) {
-        if (cell.slotPlusOne != 0)
-            result.append(cell.id);
-    }
-    return result;
-}
-
 void SemanticVectors::insert(const QUuid& id, std::span<const double> vector)
 {
     std::vector<float> narrowed(vector.begin(), vector.end());

@@ -32,7 +32,6 @@ public:
     void clear();
     qsizetype size() const { return qsizetype(m_count); }
     bool contains(const QUuid& id) const { return slotOf(id).has_value(); }
-    QList<QUuid> ids() const;
 
     // Keeps the vector for id, replacing the one it had.
     void insert(const QUuid& id, std::span<const double> vector);
