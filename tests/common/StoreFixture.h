@@ -60,8 +60,9 @@ protected:
             s.dataDirectory = noDatabaseDir;
         }
         auto store = std::make_unique<VeskStore>(s);
-        if (!withDatabase)
+        if (!withDatabase) {
             EXPECT_EQ(store->database(), nullptr);
+        }
         return store;
     }
 
