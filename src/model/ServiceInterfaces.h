@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/VeskFaceRecords.h"
 #include "model/VeskItem.h"
 // SecretStore, the secure items' keyring entries, is a platform service with its own stand-in.
 #include "platform/SecretStore.h"
@@ -52,6 +53,25 @@ public:
     virtual QFuture<std::optional<QList<double>>> embed(const QString& text) = 0;
     // Stored beside each vector.
     virtual QString modelName() const = 0;
+};
+
+// What the analysis of one picture found; each part is empty when it found nothing or failed.
+struct ImageAnalysisResult {
+    QString text;   // recognised lines joined by "\n"
+    QString labels; // label words joined by single spaces
+    QList<VeskFaceRecord> faces;
+};
+
+// Text recognition, labels and faces of picture files, computed off the main thread. Face records
+// come in the detector's order, each with a new identifier, the given item, no pool and the time
+// of detection. An unreadable file gives empty results; nothing is ever reported as an error.
+class ImageAnalyser {
+public:
+    virtual ~ImageAnalyser() = default;
+    // All three analyses of one picture, run side by side.
+    virtual QFuture<ImageAnalysisResult> analyse(const QString& path, const QUuid& itemID) = 0;
+    // Faces only.
+    virtual QFuture<QList<VeskFaceRecord>> detectFaces(const QString& path, const QUuid& itemID) = 0;
 };
 
 // Stand-ins that do nothing, for a store whose collaborators have not been provided.

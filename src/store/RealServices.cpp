@@ -1,5 +1,6 @@
 #include "store/RealServices.h"
 
+#include "faces/VisionImageAnalyser.h"
 #include "images/PreparedPreviewCache.h"
 #include "images/ThumbnailCache.h"
 #include "platform/AppPaths.h"
@@ -30,6 +31,7 @@ VeskServices makeRealServices(const QString& dataDirectory)
     services.secrets = std::make_shared<LibsecretSecretStore>();
     // Reads its dictionary on its own thread when the first text arrives.
     services.embeddings = std::make_shared<SemanticEmbeddingEngine>();
+    services.imageAnalyser = std::make_shared<VisionImageAnalyser>();
     services = services.completed();
     // Snapshots read the same clock and user defaults as the store they protect.
     services.recoverySnapshots

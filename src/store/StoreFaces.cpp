@@ -1,45 +1,22 @@
-// The store's background face scan and its in-memory face data.
-#include "store/FaceBackfill.h"
-#include "platform/Log.h"
-#include "store/SQLiteDatabase.h"
+// The store's face data in memory: replacing an item's faces, forgetting deleted items' faces and
+// emptying everything for a cleared library.
 #include "store/VeskStore.h"
-
-#include <QFileInfo>
 
 namespace vesk {
 
-QList<VeskItem> faceBackfillCandidates(const QList<VeskItem>& items, const QSet<QUuid>& analyzedIDs)
-{
-    QList<VeskItem> candidates;
-    for (const VeskItem& item : items) {
-        if (item.kind != VeskKind::Image || analyzedIDs.contains(item.id) || !item.filePath)
-            continue;
-        if (QFileInfo::exists(*item.filePath))
-            candidates.append(item);
-    }
-    return candidates;
-}
-
-void VeskStore::startFaceBackfill()
+void VeskStore::cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
-    if (m_faceBackfillTask) {
-        m_faceBackfillTask->cancel();
-        m_faceBackfillTask.reset();
+    QSet<QUuid> replaced;
+    for (const VeskFaceRecord& face : std::as_const(m_faceRecordsCache)) {
+        if (face.veskID == itemID)
+            replaced.insert(face.id);
     }
-
-    QSet<QUuid> analyzed;
-    if (m_database) {
-        auto fetched = m_database->fetchFaceAnalyzedItemIDs();
-        if (!fetched) {
-            veskLog(QStringLiteral("Vesk face backfill state load error: ") + fetched.error().logText());
-            return;
-        }
-        analyzed = fetched.value();
-    }
-
-    // Without an image analyser among the services there is nothing to scan the candidates with.
-    Q_UNUSED(analyzed);
+    m_faceRecordsCache.removeIf([&](const VeskFaceRecord& face) { return face.veskID == itemID; });
+    m_faceRecordsCache.append(faces);
+    m_ignoredFaceIDsCache.subtract(replaced);
+    for (const QUuid& faceID : std::as_const(replaced))
+        m_facePreviewCache.remove(faceID);
 }
 
 void VeskStore::removeFaceData(const QSet<QUuid>& itemIDs)
@@ -50,12 +27,33 @@ void VeskStore::removeFaceData(const QSet<QUuid>& itemIDs)
         if (itemIDs.contains(face.veskID))
             faceIDs.insert(face.id);
     }
+    if (faceIDs.isEmpty())
+        return;
     m_faceRecordsCache.removeIf([&](const VeskFaceRecord& face) { return itemIDs.contains(face.veskID); });
     m_faceRejectionsCache.removeIf(
         [&](const VeskFaceRejectionRecord& rejection) { return faceIDs.contains(rejection.faceID); });
     m_ignoredFaceIDsCache.subtract(faceIDs);
     for (const QUuid& faceID : std::as_const(faceIDs))
         m_facePreviewCache.remove(faceID);
+}
+
+void VeskStore::clearFaceData()
+{
+    assertMainThread();
+    cancelFaceBackfill();
+    const bool hadFaceData = !m_faceRecordsCache.isEmpty() || !m_faceClustersCache.isEmpty();
+    m_faceRecordsCache.clear();
+    m_faceClustersCache.clear();
+    m_faceRejectionsCache.clear();
+    m_ignoredFaceIDsCache.clear();
+    m_facePreviewCache.clear();
+    // Cuts still running find no faces to keep when they come back.
+    m_facePreviewsInFlight.clear();
+    if (m_facePreviewPool)
+        m_facePreviewPool->clear();
+    // Face views showing the old faces draw again.
+    if (hadFaceData)
+        setFaceDataRevision(m_faceDataRevision + 1);
 }
 
 } // namespace vesk

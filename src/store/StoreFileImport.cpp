@@ -16,12 +16,6 @@
 
 namespace vesk {
 
-namespace {
-
-constexpr int kThumbnailWarmUpSize = 520;
-
-} // namespace
-
 void VeskStore::finishFileImport()
 {
     setImportCountInProgress(std::max(0, m_importCountInProgress - 1));
@@ -95,12 +89,8 @@ bool VeskStore::importFile(const QString& path)
                                          QStringLiteral("Looks like another version"), related->title,
                                          related->id});
     }
-    if (isImage) {
-        // Fills the thumbnail cache; the image itself is not needed here.
-        m_services.thumbnails->thumbnail(item, kThumbnailWarmUpSize);
-        setIndexingCount(m_indexingCount + 1);
-        QTimer::singleShot(0, this, [this, filePath = *managed, id] { analyzeItem(filePath, id); });
-    }
+    if (isImage)
+        startImageTasks(item);
     return saved;
 }
 

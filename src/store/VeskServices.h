@@ -28,6 +28,9 @@ struct VeskServices {
     std::shared_ptr<RecoverySnapshotService> recoverySnapshots;
     std::shared_ptr<SecretStore> secrets;
     std::shared_ptr<EmbeddingEngine> embeddings;
+    // None (the default) analyses nothing: no image is then marked as analysed, so a later start
+    // with an analyser still finds every picture's faces.
+    std::shared_ptr<ImageAnalyser> imageAnalyser;
 
     // Search waits for typing to pause; tests shorten these.
     int lexicalSearchDelayMs = 55;

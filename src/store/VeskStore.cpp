@@ -61,7 +61,12 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     startFaceBackfill();
 }
 
-VeskStore::~VeskStore() = default;
+VeskStore::~VeskStore()
+{
+    // Photos still waiting to be cut into face previews are not needed any more.
+    if (m_facePreviewPool)
+        m_facePreviewPool->clear();
+}
 
 void VeskStore::startThumbnailPrewarm()
 {

@@ -5,7 +5,9 @@
 #include "model/VeskFilenameCleanup.h"
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "platform/Expected.h"
 #include "search/SemanticVectors.h"
+#include "store/DatabaseError.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -18,6 +20,7 @@
 #include <QSet>
 #include <QString>
 #include <QThread>
+#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
 #include <functional>
@@ -204,7 +207,7 @@ public:
     int applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& candidates);
     // End of library operations
 
-    // Intake operations (StoreCapture.cpp, StoreFileImport.cpp, StoreAnalysisPending.cpp)
+    // Intake operations (StoreCapture.cpp, StoreFileImport.cpp)
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
     // its embedding. False when the row was not written (a failed save, or no database): the item
     // then lives in memory only, until the next start.
@@ -227,8 +230,6 @@ public:
     std::optional<VeskItem> findRelatedVersion(const QString& path) const;
     // Copies source to "Items/<ID>/<name>"; none (logged) when it cannot.
     std::optional<QString> copyIntoManagedStorage(const QString& source, const QUuid& id) const;
-    // Recognises text, labels and faces of a newly imported image; lowers indexingCount when done.
-    void analyzeItem(const QString& filePath, const QUuid& id);
     // End of intake operations
 
     // Rich text operations (StoreRichText.cpp)
@@ -261,10 +262,34 @@ public:
     const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
     // End of secure item operations
 
-    // Face operations (StoreFaces.cpp)
+    // Face operations (StoreFaceAnalysis.cpp, StoreFaceBackfill.cpp, StoreFaces.cpp,
+    // StoreFacePreviews.cpp)
+    // The tasks a newly imported picture gets: its card thumbnail, and its analysis when the store
+    // has an image analyser (indexingCount stays raised until the results are applied).
+    void startImageTasks(const VeskItem& item);
+    // Recognises the text, labels and faces of the picture off the main thread, then applies them
+    // with saveDetectedFaces, unless the store is gone by then.
+    void analyzeItem(const QString& filePath, const QUuid& id);
+    // Applies one analysis: the item's face rows and analysis mark, then the caches and
+    // faceDataRevision (skipped when the rows could not be written), then the text and labels its
+    // searchable text lacks, saved, searched and embedded again. An item deleted meanwhile takes
+    // nothing. Lowers indexingCount on every path.
+    void saveDetectedFaces(const QUuid& id, const QString& text, const QString& labels,
+                           const QList<VeskFaceRecord>& faces);
+    // Looks for faces in the image items never analysed, newest first, one at a time with a pause
+    // between items; detection runs off the main thread. A second start cancels the first run.
     void startFaceBackfill();
+    // Stops a running backfill at its next check.
+    void cancelFaceBackfill();
+    // Replaces the item's faces in memory; their ignore marks and previews go with them.
+    void cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
     // Forgets, in memory only, the face data of these items.
     void removeFaceData(const QSet<QUuid>& itemIDs);
+    // For a cleared library: cancels the backfill and empties every face cache.
+    void clearFaceData();
+    // The face cut from its photo, or a null image. A miss starts decoding the photo off the main
+    // thread, cutting every face of it at once; facePreviewsChanged() tells when they are ready.
+    QImage facePreviewImage(const QUuid& faceID);
     // End of face operations
 
     // Presentation operations (StoreSelectionOnly.cpp)
@@ -311,6 +336,8 @@ signals:
     void broughtBackIDsChanged();
     void bringBackNoticeChanged();
     void faceDataRevisionChanged();
+    // New face previews are ready (not published state: ask facePreviewImage again).
+    void facePreviewsChanged();
 
 private:
     void assertMainThread() const
@@ -415,6 +442,19 @@ private:
     // End of secure item members
 
     // Face members
+    void lowerIndexingCount();
+    // Writes the item's face rows and analysis mark, then keeps the faces in the caches and raises
+    // faceDataRevision; without a database only the caches change. The caches stay as they were
+    // when the rows could not be written.
+    [[nodiscard]] Expected<void, DatabaseError> storeDetectedFaces(const QUuid& itemID,
+                                                                   const QList<VeskFaceRecord>& faces);
+    void runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token);
+    void backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position, CancellationToken token);
+    void finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut);
+    // Items whose photo is being cut into previews now.
+    QSet<QUuid> m_facePreviewsInFlight;
+    // Decodes photos for face previews, two at a time.
+    std::unique_ptr<QThreadPool> m_facePreviewPool;
     // End of face members
 };
 

@@ -4,6 +4,8 @@
 #include "model/ServiceInterfaces.h"
 #include "platform/Timers.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QHash>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include <QStringList>
 #include <QUuid>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -203,6 +206,64 @@ public:
     bool hold = false;
     QStringList texts;
     QList<std::pair<std::shared_ptr<QPromise<std::optional<QList<double>>>>, std::optional<QList<double>>>> pending;
+
+// Answers analyses and face detections through `answer` (empty results by default) in a later turn
+// of the event loop, as a worker would. Every request is recorded with the milliseconds since the
+// fake was made. With `hold` set the answers wait until the test calls release(), in any order.
+class FakeImageAnalyser final : public ImageAnalyser {
+public:
+    struct Request {
+        QString path;
+        QUuid itemID;
+        bool facesOnly = false;
+        qint64 atMs = 0;
+    };
+
+    FakeImageAnalyser() { clock.start(); }
+
+    QFuture<ImageAnalysisResult> analyse(const QString& path, const QUuid& itemID) override
+    {
+        return respond<ImageAnalysisResult>(path, itemID, false, [](ImageAnalysisResult result) { return result; });
+    }
+    QFuture<QList<VeskFaceRecord>> detectFaces(const QString& path, const QUuid& itemID) override
+    {
+        return respond<QList<VeskFaceRecord>>(path, itemID, true,
+                                              [](ImageAnalysisResult result) { return result.faces; });
+    }
+
+    // Answers the held request at position index of `requests`.
+    void release(qsizetype index)
+    {
+        if (auto action = m_held.take(index))
+            action();
+    }
+    int heldCount() const { return int(m_held.size()); }
+
+    std::function<ImageAnalysisResult(const QString& path, const QUuid& itemID)> answer;
+    bool hold = false;
+    QList<Request> requests;
+    QElapsedTimer clock;
+
+private:
+    template <typename T, typename Pick>
+    QFuture<T> respond(const QString& path, const QUuid& itemID, bool facesOnly, Pick pick)
+    {
+        requests.append({path, itemID, facesOnly, clock.elapsed()});
+        const ImageAnalysisResult result = answer ? answer(path, itemID) : ImageAnalysisResult{};
+        auto promise = std::make_shared<QPromise<T>>();
+        promise->start();
+        auto finish = [promise, value = pick(result)] {
+            promise->addResult(value);
+            promise->finish();
+        };
+        if (hold)
+            m_held.insert(requests.size() - 1, finish);
+        else
+            QMetaObject::invokeMethod(QCoreApplication::instance(), finish, Qt::QueuedConnection);
+        return promise->future();
+    }
+
+    QHash<qsizetype, std::function<void()>> m_held;
 };
 
 } // namespace vesk::test

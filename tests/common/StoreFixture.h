@@ -43,6 +43,7 @@ protected:
         s.thumbnails = thumbnails;
         s.secrets = secrets;
         s.embeddings = embeddings;
+        s.imageAnalyser = analyser;
         s.lexicalSearchDelayMs = 1;
         s.deepSearchDelayMs = 2;
         s.faceBackfillPauseMs = 1;
@@ -160,6 +161,7 @@ protected:
     std::shared_ptr<FakeThumbnails> thumbnails = std::make_shared<FakeThumbnails>();
     std::shared_ptr<FakeSecretStore> secrets = std::make_shared<FakeSecretStore>();
     std::shared_ptr<FakeEmbeddings> embeddings = std::make_shared<FakeEmbeddings>();
+    std::shared_ptr<FakeImageAnalyser> analyser = std::make_shared<FakeImageAnalyser>();
     QStringList logLines;
 };
 

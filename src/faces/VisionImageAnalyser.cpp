@@ -1,0 +1,59 @@
+#include "faces/VisionImageAnalyser.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk {
+
+QList<VeskFaceRecord> faceRecordsOf(const QList<DetectedFace>& faces, const QUuid& itemID, const QDateTime& detectedAt)
+{
+    QList<VeskFaceRecord> records;
+    records.reserve(faces.size());
+    for (const DetectedFace& face : faces) {
+        VeskFaceRecord record;
+        record.id = QUuid::createUuid();
+        record.veskID = itemID;
+        record.faceIndex = face.faceIndex;
+        record.x = face.box.x();
+        record.y = face.box.y();
+        record.width = face.box.width();
+        record.height = face.box.height();
+        record.confidence = face.confidence;
+        record.featureModel = face.featureModel;
+        record.featureVector = face.featureVector;
+        record.createdAt = detectedAt;
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+VisionImageAnalyser::VisionImageAnalyser()
+{
+    // Two pictures at a time: each run already keeps the cores busy, and a second one fills the
+    // pauses of decoding and text recognition.
+    m_pool.setMaxThreadCount(2);
+    m_pool.setThreadPriority(QThread::LowPriority);
+}
+
+VisionImageAnalyser::~VisionImageAnalyser()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
+{
+    return QtConcurrent::run(&m_pool, [path, itemID] {
+        const ImageAnalysis analysis = vision::analyseImage(path);
+        return ImageAnalysisResult{analysis.text, analysis.labels,
+                                   faceRecordsOf(analysis.faces, itemID, QDateTime::currentDateTimeUtc())};
+    });
+}
+
+QFuture<QList<VeskFaceRecord>> VisionImageAnalyser::detectFaces(const QString& path, const QUuid& itemID)
+{
+    return QtConcurrent::run(&m_pool, [path, itemID] {
+        return faceRecordsOf(vision::detectFaces(path), itemID, QDateTime::currentDateTimeUtc());
+    });
+}
+
+} // namespace vesk

@@ -1,0 +1,97 @@
+// The background face scan over image items that were never analysed.
+#include "store/FaceBackfill.h"
+
+#include "platform/Log.h"
+#include "store/SQLiteDatabase.h"
+#include "store/VeskStore.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+namespace vesk {
+
+QList<VeskItem> faceBackfillCandidates(const QList<VeskItem>& items, const QSet<QUuid>& analyzedIDs)
+{
+    QList<VeskItem> candidates;
+    for (const VeskItem& item : items) {
+        if (item.kind != VeskKind::Image || analyzedIDs.contains(item.id) || !item.filePath)
+            continue;
+        if (QFileInfo::exists(*item.filePath))
+            candidates.append(item);
+    }
+    return candidates;
+}
+
+void VeskStore::cancelFaceBackfill()
+{
+    assertMainThread();
+    if (m_faceBackfillTask)
+        m_faceBackfillTask->cancel();
+    m_faceBackfillTask.reset();
+}
+
+void VeskStore::startFaceBackfill()
+{
+    assertMainThread();
+    cancelFaceBackfill();
+    // Without an analyser nothing can look for faces, and nothing may be marked as looked at.
+    if (!m_services.imageAnalyser)
+        return;
+
+    QSet<QUuid> analyzed;
+    if (m_database) {
+        auto fetched = m_database->fetchFaceAnalyzedItemIDs();
+        if (!fetched) {
+            veskLog(QStringLiteral("Vesk face backfill state load error: ") + fetched.error().logText());
+            return;
+        }
+        analyzed = fetched.value();
+    }
+    const QList<VeskItem> candidates = faceBackfillCandidates(m_items, analyzed);
+    if (candidates.isEmpty())
+        return;
+
+    CancellationToken token;
+    m_faceBackfillTask = token;
+    // Runs once the current main-thread work is done, and not at all once the store is gone.
+    QTimer::singleShot(0, this, [this, candidates, token] { runFaceBackfill(candidates, token); });
+}
+
+void VeskStore::runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token)
+{
+    backfillItem(std::make_shared<const QList<VeskItem>>(candidates), 0, std::move(token));
+}
+
+void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position,
+                             CancellationToken token)
+{
+    assertMainThread();
+    for (; position < candidates->size(); ++position) {
+        if (token.isCancelled())
+            return;
+        const VeskItem& item = candidates->at(position);
+        if (!item.filePath)
+            continue;
+        setIndexingCount(m_indexingCount + 1);
+        // Detection runs on the analyser's workers; the result is applied here on the main
+        // thread, and the next item follows after the pause whatever the outcome.
+        m_services.imageAnalyser->detectFaces(*item.filePath, item.id)
+            .then(this, [this, candidates, position, token](const QList<VeskFaceRecord>& faces) {
+                if (token.isCancelled()) {
+                    lowerIndexingCount();
+                    return;
+                }
+                const VeskItem& done = candidates->at(position);
+                if (auto stored = storeDetectedFaces(done.id, faces); !stored) {
+                    veskLog(QStringLiteral("Vesk face backfill save error for ") + done.title + QStringLiteral(": ")
+                            + stored.error().logText());
+                }
+                lowerIndexingCount();
+                QTimer::singleShot(m_services.faceBackfillPauseMs, this,
+                                   [this, candidates, position, token] { backfillItem(candidates, position + 1, token); });
+            });
+        return;
+    }
+}
+
+} // namespace vesk

@@ -1,0 +1,66 @@
+// Face previews: each face cut from its photo, decoded off the main thread once per photo.
+#include "store/VeskStore.h"
+
+#include "faces/FacePreviews.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk {
+
+QImage VeskStore::facePreviewImage(const QUuid& faceID)
+{
+    assertMainThread();
+    if (auto cached = m_facePreviewCache.constFind(faceID); cached != m_facePreviewCache.cend())
+        return *cached;
+    const auto face = std::find_if(m_faceRecordsCache.cbegin(), m_faceRecordsCache.cend(),
+                                   [&](const VeskFaceRecord& record) { return record.id == faceID; });
+    if (face == m_faceRecordsCache.cend())
+        return {};
+    const QUuid itemID = face->veskID;
+    const qsizetype index = indexOfItem(itemID);
+    if (index < 0 || !m_items[index].filePath)
+        return {};
+    if (m_facePreviewsInFlight.contains(itemID))
+        return {};
+
+    // The whole photo is decoded for one face, so every face of it that has no preview yet is
+    // cut from the same decode.
+    QList<FacePreviewRequest> requests;
+    for (const VeskFaceRecord& record : std::as_const(m_faceRecordsCache)) {
+        if (record.veskID == itemID && !m_facePreviewCache.contains(record.id))
+            requests.append({record.id, QRectF(record.x, record.y, record.width, record.height)});
+    }
+    if (!m_facePreviewPool) {
+        m_facePreviewPool = std::make_unique<QThreadPool>();
+        m_facePreviewPool->setMaxThreadCount(2);
+    }
+    m_facePreviewsInFlight.insert(itemID);
+    QtConcurrent::run(m_facePreviewPool.get(), [path = *m_items[index].filePath, requests] {
+        return cutFacePreviews(path, requests);
+    }).then(this, [this, itemID](const QHash<QUuid, QImage>& cut) { finishFacePreviews(itemID, cut); });
+    return {};
+}
+
+void VeskStore::finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut)
+{
+    assertMainThread();
+    // Gone from the list when the face data was cleared meanwhile.
+    if (!m_facePreviewsInFlight.remove(itemID))
+        return;
+    // Only faces still held keep their preview: a face replaced by a new detection or deleted
+    // while its photo was decoded gets none. A face that could not be cut is tried again at its
+    // next request.
+    bool added = false;
+    for (const VeskFaceRecord& record : std::as_const(m_faceRecordsCache)) {
+        if (record.veskID != itemID || m_facePreviewCache.contains(record.id))
+            continue;
+        if (auto preview = cut.constFind(record.id); preview != cut.cend()) {
+            m_facePreviewCache.insert(record.id, *preview);
+            added = true;
+        }
+    }
+    if (added)
+        emit facePreviewsChanged();
+}
+
+} // namespace vesk
