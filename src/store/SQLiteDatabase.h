@@ -105,6 +105,9 @@ public:
     VoidResult upsertFace(const VeskFaceRecord& face);
     // Replaces the item's faces in one transaction; the old faces' rejections and ignores go too.
     VoidResult replaceFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
+    // The result of looking for the item's faces: its faces replaced and its analysis mark
+    // written, both or neither.
+    VoidResult saveFaceAnalysis(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
     // Oldest first.
     Expected<QList<VeskFaceClusterRecord>, DatabaseError> fetchFaceClusters();
     // On conflict only the name and modification date change.
@@ -144,6 +147,7 @@ public:
 private:
     explicit SQLiteDatabase(QString filePath);
 
+    VoidResult replaceFaceRows(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
     // Runs a statement binding 1 the identifier and 2 the current time.
     VoidResult runIDTimestampStatement(const QUuid& id, const char* sql);
     QString lastErrorMessage() const;

@@ -96,20 +96,32 @@ SQLiteDatabase::VoidResult SQLiteDatabase::upsertFace(const VeskFaceRecord& face
     return statement->stepDone();
 }
 
+SQLiteDatabase::VoidResult SQLiteDatabase::replaceFaceRows(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
+{
+    auto statement = SQLiteStatement::prepare(m_db, "DELETE FROM vesk_faces WHERE vesk_id = ?;");
+    if (!statement)
+        return unexpected(statement.error());
+    statement->bindUuid(1, itemID);
+    if (auto done = statement->stepDone(); !done)
+        return done;
+    for (const VeskFaceRecord& face : faces) {
+        if (auto done = upsertFace(face); !done)
+            return done;
+    }
+    return {};
+}
+
 SQLiteDatabase::VoidResult SQLiteDatabase::replaceFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
+    return runInTransaction([&] { return replaceFaceRows(itemID, faces); });
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::saveFaceAnalysis(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
+{
     return runInTransaction([&]() -> VoidResult {
-        auto statement = SQLiteStatement::prepare(m_db, "DELETE FROM vesk_faces WHERE vesk_id = ?;");
-        if (!statement)
-            return unexpected(statement.error());
-        statement->bindUuid(1, itemID);
-        if (auto done = statement->stepDone(); !done)
-            return done;
-        for (const VeskFaceRecord& face : faces) {
-            if (auto done = upsertFace(face); !done)
-                return done;
-        }
-        return {};
+        if (auto replaced = replaceFaceRows(itemID, faces); !replaced)
+            return replaced;
+        return markFaceAnalyzed(itemID);
     });
 }
 

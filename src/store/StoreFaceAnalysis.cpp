@@ -54,11 +54,11 @@ void VeskStore::analyzeItem(const QString& filePath, const QUuid& id)
 Expected<void, DatabaseError> VeskStore::storeDetectedFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
+    // Rows and mark together: rows without a mark would count as analysed at the next start
+    // while the caches lack them now.
     if (m_database) {
-        if (auto replaced = m_database->replaceFaces(itemID, faces); !replaced)
-            return replaced;
-        if (auto marked = m_database->markFaceAnalyzed(itemID); !marked)
-            return marked;
+        if (auto saved = m_database->saveFaceAnalysis(itemID, faces); !saved)
+            return saved;
     }
     cacheFaceRecords(itemID, faces);
     setFaceDataRevision(m_faceDataRevision + 1);

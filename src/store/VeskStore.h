@@ -443,7 +443,7 @@ private:
 
     // Face members
     void lowerIndexingCount();
-    // Writes the item's face rows and analysis mark, then keeps the faces in the caches and raises
+    // Writes the item's face rows and analysis mark in one transaction, then keeps the faces in the caches and raises
     // faceDataRevision; without a database only the caches change. The caches stay as they were
     // when the rows could not be written.
     [[nodiscard]] Expected<void, DatabaseError> storeDetectedFaces(const QUuid& itemID,

@@ -1,5 +1,5 @@
 #include "store/FaceBackfill.h"
-#include "store/StoreTestSupport.h"
+#include "store/FaceStoreFixture.h"
 
 #include <sqlite3.h>
 
@@ -8,26 +8,7 @@ using namespace vesk::test;
 
 namespace {
 
-class StoreFaces : public StoreTest {
-protected:
-    static VeskFaceRecord face(const QUuid& itemID, qint64 index, std::optional<QUuid> cluster = std::nullopt)
-    {
-        VeskFaceRecord record;
-        record.id = QUuid::createUuid();
-        record.veskID = itemID;
-        record.clusterID = cluster;
-        record.faceIndex = index;
-        record.featureModel = QStringLiteral("test");
-        record.featureVector = {0.5, 0.25};
-        record.createdAt = QDateTime::fromSecsSinceEpoch(1000 + index, Qt::UTC);
-        return record;
-    }
-
-    static void breakTable(SQLiteDatabase& db, const char* replaceWithView)
-    {
-        ASSERT_EQ(sqlite3_exec(db.nativeHandleForTesting(), replaceWithView, nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-};
+using StoreFaces = FaceStoreTest;
 
 } // namespace
 
@@ -115,4 +96,100 @@ TEST_F(StoreFaces, AnUnreadableAnalysisStateStartsNoBackfill)
     auto store = makeStore();
     EXPECT_EQ(countLines(QStringLiteral("Vesk face backfill state load error: prepareFailed(")), 1)
         << logLines.join('\n').toStdString();
+}
+
+TEST_F(StoreFaces, ReplacingAnItemsFacesDropsTheirIgnoreMarksAndKeepsOthersInOrder)
+{
+    const VeskItem first = makeItem(QStringLiteral("first"), 2, VeskKind::Image);
+    const VeskItem second = makeItem(QStringLiteral("second"), 1, VeskKind::Image);
+    seed({first, second});
+    const VeskFaceRecord a = face(first.id, 0);
+    const VeskFaceRecord b = face(second.id, 1);
+    const VeskFaceRecord c = face(first.id, 2);
+    {
+        auto db = openDatabase();
+        ASSERT_TRUE(db->replaceFaces(first.id, {a, c}).hasValue());
+        ASSERT_TRUE(db->replaceFaces(second.id, {b}).hasValue());
+        ASSERT_TRUE(db->ignoreFace(a.id).hasValue());
+        ASSERT_TRUE(db->ignoreFace(b.id).hasValue());
+    }
+    auto store = makeStore();
+    ASSERT_EQ(store->faceRecordsCache(), (QList<VeskFaceRecord>{a, b, c}));
+
+    const VeskFaceRecord fresh = face(first.id, 0);
+    store->cacheFaceRecords(first.id, {fresh});
+    EXPECT_EQ(store->faceRecordsCache(), (QList<VeskFaceRecord>{b, fresh}));
+    EXPECT_EQ(store->ignoredFaceIDsCache(), QSet<QUuid>{b.id});
+
+    store->cacheFaceRecords(first.id, {});
+    EXPECT_EQ(store->faceRecordsCache(), QList<VeskFaceRecord>{b});
+    // Items without faces change nothing.
+    store->removeFaceData({first.id, QUuid::createUuid()});
+    EXPECT_EQ(store->faceRecordsCache(), QList<VeskFaceRecord>{b});
+}
+
+TEST_F(StoreFaces, PreviewsAreCutOnceAPhotoOffTheMainThreadAndKeptUntilTheirFaceGoes)
+{
+    // A 400 x 400 photo with two faces, one 100 pixels square (136 with its margin) and one too
+    // small to cut, and a third face whose item has no file.
+    const VeskItem photo = pictureItem(QStringLiteral("photo"), 2, QSize(400, 400));
+    const VeskItem noFile = makeItem(QStringLiteral("no file"), 1, VeskKind::Image);
+    seed({photo, noFile});
+    const VeskFaceRecord big = face(photo.id, 0);
+    VeskFaceRecord tiny = face(photo.id, 1);
+    tiny.width = 0.02;
+    tiny.height = 0.02;
+    const VeskFaceRecord orphan = face(noFile.id, 0);
+    {
+        auto db = openDatabase();
+        ASSERT_TRUE(db->replaceFaces(photo.id, {big, tiny}).hasValue());
+        ASSERT_TRUE(db->replaceFaces(noFile.id, {orphan}).hasValue());
+    }
+    auto store = makeStore();
+    QSignalSpy ready(store.get(), &VeskStore::facePreviewsChanged);
+
+    EXPECT_TRUE(store->facePreviewImage(big.id).isNull()); // a miss starts the cut
+    EXPECT_TRUE(store->facePreviewImage(tiny.id).isNull());
+    EXPECT_TRUE(store->facePreviewImage(orphan.id).isNull());
+    EXPECT_TRUE(store->facePreviewImage(QUuid::createUuid()).isNull());
+    ASSERT_TRUE(ready.wait(5000));
+    const QImage preview = store->facePreviewImage(big.id);
+    ASSERT_FALSE(preview.isNull());
+    EXPECT_EQ(preview.size(), QSize(136, 136));
+    EXPECT_EQ(preview.pixelColor(60, 60), QColor(Qt::darkCyan));
+
+    // Kept: the file is not read again.
+    QFile::remove(*photo.filePath);
+    EXPECT_EQ(store->facePreviewImage(big.id).cacheKey(), preview.cacheKey());
+    EXPECT_TRUE(store->facePreviewImage(tiny.id).isNull());
+    QTest::qWait(30);
+    EXPECT_EQ(ready.count(), 1);
+
+    // A new detection of the photo takes the old previews with it.
+    store->cacheFaceRecords(photo.id, {face(photo.id, 0)});
+    EXPECT_TRUE(store->facePreviewImage(big.id).isNull());
+}
+
+TEST_F(StoreFaces, APreviewCutWhileItsFaceWasReplacedIsNotKept)
+{
+    const VeskItem photo = pictureItem(QStringLiteral("photo"), 1);
+    seed({photo});
+    const VeskFaceRecord old = face(photo.id, 0);
+    ASSERT_TRUE(openDatabase()->replaceFaces(photo.id, {old}).hasValue());
+    auto store = makeStore();
+    EXPECT_TRUE(store->facePreviewImage(old.id).isNull());
+    // Replaced before the cut comes back to the main thread.
+    const VeskFaceRecord fresh = face(photo.id, 0);
+    store->cacheFaceRecords(photo.id, {fresh});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->facePreviewImage(fresh.id).isNull(); }, 5000));
+    EXPECT_TRUE(store->facePreviewImage(old.id).isNull());
+
+    // Cleared face data drops what is kept and what is still being cut.
+    const VeskFaceRecord later = face(photo.id, 1);
+    store->cacheFaceRecords(photo.id, {fresh, later});
+    EXPECT_TRUE(store->facePreviewImage(later.id).isNull());
+    store->clearFaceData();
+    QTest::qWait(50);
+    EXPECT_TRUE(store->facePreviewImage(fresh.id).isNull());
+    EXPECT_TRUE(store->faceClustersCache().isEmpty());
 }

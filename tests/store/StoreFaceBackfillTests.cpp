@@ -1,0 +1,146 @@
+// The background face scan at start-up, with a fake analyser.
+#include "store/FaceStoreFixture.h"
+
+namespace vesk::test {
+namespace {
+
+class FaceBackfill : public FaceStoreTest {
+protected:
+    // Three pictures, newest first: "new", "middle" and "old"; "middle" is already analysed.
+    void seedThreePictures()
+    {
+        library = {pictureItem(QStringLiteral("new"), 30), pictureItem(QStringLiteral("middle"), 20),
+                   pictureItem(QStringLiteral("old"), 10)};
+        seed(library);
+        ASSERT_TRUE(openDatabase()->markFaceAnalyzed(library[1].id).hasValue());
+        analyser->answer = [this](const QString&, const QUuid& itemID) {
+            return ImageAnalysisResult{QStringLiteral("ignored text"), QStringLiteral("ignored"), {face(itemID, 0)}};
+        };
+    }
+
+    QList<QUuid> requestedIDs() const
+    {
+        QList<QUuid> ids;
+        for (const auto& request : analyser->requests)
+            ids.append(request.itemID);
+        return ids;
+    }
+
+    QList<VeskItem> library;
+};
+
+TEST_F(FaceBackfill, FindsTheFacesOfUnanalysedPicturesOneAtATimeNewestFirst)
+{
+    seedThreePictures();
+    int highest = 0;
+    auto store = makeStore();
+    QObject::connect(store.get(), &VeskStore::indexingCountChanged,
+                     [&] { highest = std::max(highest, store->indexingCount()); });
+    EXPECT_TRUE(analyser->requests.isEmpty()); // starts after start-up
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2 && store->indexingCount() == 0; }, 5000));
+    QTest::qWait(20);
+
+    EXPECT_EQ(requestedIDs(), (QList<QUuid>{library[0].id, library[2].id}));
+    EXPECT_TRUE(analyser->requests[0].facesOnly && analyser->requests[1].facesOnly);
+    EXPECT_EQ(highest, 1);
+    EXPECT_EQ(store->faceDataRevision(), 2);
+    EXPECT_EQ(analysedIDs(), (QSet<QUuid>{library[0].id, library[1].id, library[2].id}));
+    EXPECT_EQ(storedFaces(), store->faceRecordsCache());
+    EXPECT_EQ(store->faceRecordsCache().size(), 2);
+    // Faces only: the items are neither changed nor saved.
+    EXPECT_EQ(store->items(), library);
+
+    // The next start finds nothing left to look at.
+    analyser->requests.clear();
+    auto again = makeStore();
+    QTest::qWait(30);
+    EXPECT_TRUE(analyser->requests.isEmpty());
+}
+
+TEST_F(FaceBackfill, PausesBetweenItems)
+{
+    seed({pictureItem(QStringLiteral("a"), 3), pictureItem(QStringLiteral("b"), 2), pictureItem(QStringLiteral("c"), 1)});
+    VeskServices slow = services();
+    slow.faceBackfillPauseMs = 40;
+    VeskStore store(slow);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 3; }, 5000));
+    for (int i = 1; i < 3; ++i)
+        EXPECT_GE(analyser->requests[i].atMs - analyser->requests[i - 1].atMs, 40);
+}
+
+TEST_F(FaceBackfill, ASecondStartOrClearedFaceDataStopsTheRun)
+{
+    seedThreePictures();
+    analyser->hold = true;
+    auto store = makeStore();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 1; }, 5000));
+
+    // A new start takes a fresh list; the old run's detection comes back to nothing.
+    store->startFaceBackfill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2; }, 5000));
+    EXPECT_EQ(store->indexingCount(), 2);
+    analyser->release(0);
+    EXPECT_EQ(store->indexingCount(), 1);
+    EXPECT_TRUE(store->faceRecordsCache().isEmpty());
+    EXPECT_TRUE(storedFaces().isEmpty());
+    QTest::qWait(20);
+    EXPECT_EQ(analyser->requests.size(), 2); // the old run asks for nothing more
+
+    analyser->release(1);
+    EXPECT_EQ(store->faceRecordsCache().size(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 3; }, 5000));
+
+    // Clearing the face data (as clearing the library does) stops the new run too.
+    store->clearFaceData();
+    analyser->release(2);
+    QTest::qWait(20);
+    EXPECT_EQ(analyser->requests.size(), 3);
+    EXPECT_TRUE(store->faceRecordsCache().isEmpty());
+    EXPECT_EQ(store->indexingCount(), 0);
+    EXPECT_EQ(requestedIDs(), (QList<QUuid>{library[0].id, library[0].id, library[2].id}));
+}
+
+TEST_F(FaceBackfill, ARefusedSaveIsLoggedWithTheTitleAndTheRunGoesOn)
+{
+    seedThreePictures();
+    analyser->hold = true;
+    auto store = makeStore();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 1; }, 5000));
+    refuseWrites(*store, {"vesk_face_analysis"});
+    analyser->release(0);
+    refuseWrites(*store, {});
+    EXPECT_EQ(countLines(QStringLiteral("Vesk face backfill save error for new: ")), 1)
+        << logLines.join('\n').toStdString();
+    EXPECT_TRUE(store->faceRecordsCache().isEmpty());
+    EXPECT_EQ(store->faceDataRevision(), 0);
+    EXPECT_EQ(store->indexingCount(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2; }, 5000));
+    analyser->release(1);
+    EXPECT_EQ(store->faceRecordsCache().size(), 1);
+    // The refused item stays a candidate for the next start.
+    EXPECT_FALSE(analysedIDs().contains(library[0].id));
+}
+
+TEST_F(FaceBackfill, NothingToLookAtOrNothingToLookWithStartsNoRun)
+{
+    // Every picture analysed.
+    const VeskItem photo = pictureItem(QStringLiteral("done"), 1);
+    seed({photo, makeItem(QStringLiteral("note"), 2)});
+    ASSERT_TRUE(openDatabase()->markFaceAnalyzed(photo.id).hasValue());
+    {
+        auto store = makeStore();
+        QTest::qWait(20);
+        EXPECT_TRUE(analyser->requests.isEmpty());
+    }
+    // A picture to look at, but no analyser: nothing is marked.
+    const VeskItem pending = pictureItem(QStringLiteral("pending"), 3);
+    seed({pending});
+    analyser.reset();
+    auto store = makeStore();
+    QTest::qWait(20);
+    EXPECT_FALSE(analysedIDs().contains(pending.id));
+    EXPECT_EQ(store->indexingCount(), 0);
+}
+
+} // namespace
+} // namespace vesk::test
