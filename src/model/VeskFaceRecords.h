@@ -46,6 +46,38 @@ struct VeskFaceRejectionRecord {
     friend bool operator==(const VeskFaceRejectionRecord&, const VeskFaceRejectionRecord&) = default;
 };
 
+// A named person as the views list them: a pool with a name and at least one face.
+struct VeskPersonPoolSummary {
+    QUuid id;
+    QString name; // trimmed, never empty
+    int faceCount = 0;
+    int veskCount = 0; // distinct items among the faces
+    std::optional<QUuid> representativeFaceID;
+
+    friend bool operator==(const VeskPersonPoolSummary&, const VeskPersonPoolSummary&) = default;
+};
+
+// An unassigned face proposed for a person pool, with its best similarity to the pool's faces.
+struct VeskFaceSuggestion {
+    QString id; // the pool's and the face's identifiers, upper case, joined by "-"
+    QUuid faceID;
+    QUuid poolID;
+    QString poolName;
+    std::optional<QUuid> representativeFaceID;
+    double similarity = 0;
+
+    friend bool operator==(const VeskFaceSuggestion&, const VeskFaceSuggestion&) = default;
+};
+
+// The People window's counts.
+struct VeskFaceStatistics {
+    int total = 0;
+    int confirmed = 0;
+    int unassigned = 0; // unassigned and not ignored
+
+    friend bool operator==(const VeskFaceStatistics&, const VeskFaceStatistics&) = default;
+};
+
 size_t qHash(const VeskFaceRecord& record, size_t seed = 0) noexcept;
 size_t qHash(const VeskFaceClusterRecord& record, size_t seed = 0) noexcept;
 size_t qHash(const VeskFaceRejectionRecord& record, size_t seed = 0) noexcept;

@@ -117,6 +117,10 @@ public:
     VoidResult mergeFaceCluster(const QUuid& sourceID, const QUuid& targetID);
     // None unassigns the face.
     VoidResult setFaceCluster(const QUuid& faceID, const std::optional<QUuid>& clusterID);
+    // Puts the face into the pool in one transaction: the new pool's row first when one is given,
+    // then the face's rejection by the pool is dropped and its pool set. All or nothing.
+    VoidResult assignFaceToCluster(const QUuid& faceID, const QUuid& clusterID,
+                                   const std::optional<VeskFaceClusterRecord>& newCluster = std::nullopt);
     // Ignoring twice keeps the first time.
     VoidResult ignoreFace(const QUuid& faceID);
     Expected<QSet<QUuid>, DatabaseError> fetchIgnoredFaceIDs();

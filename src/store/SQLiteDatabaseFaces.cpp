@@ -205,6 +205,20 @@ SQLiteDatabase::VoidResult SQLiteDatabase::setFaceCluster(const QUuid& faceID, c
     return statement->stepDone();
 }
 
+SQLiteDatabase::VoidResult SQLiteDatabase::assignFaceToCluster(const QUuid& faceID, const QUuid& clusterID,
+                                                               const std::optional<VeskFaceClusterRecord>& newCluster)
+{
+    return runInTransaction([&]() -> VoidResult {
+        if (newCluster) {
+            if (auto created = upsertFaceCluster(*newCluster); !created)
+                return created;
+        }
+        if (auto removed = removeFaceRejection(faceID, clusterID); !removed)
+            return removed;
+        return setFaceCluster(faceID, clusterID);
+    });
+}
+
 SQLiteDatabase::VoidResult SQLiteDatabase::runIDTimestampStatement(const QUuid& id, const char* sql)
 {
     auto statement = SQLiteStatement::prepare(m_db, sql);

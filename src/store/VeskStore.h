@@ -29,6 +29,7 @@
 
 namespace vesk {
 
+class FaceSuggestionEngine;
 class SQLiteDatabase;
 class SearchTextPipeline;
 
@@ -290,6 +291,32 @@ public:
     // The face cut from its photo, or a null image. A miss starts decoding the photo off the main
     // thread, cutting every face of it at once; facePreviewsChanged() tells when they are ready.
     QImage facePreviewImage(const QUuid& faceID);
+
+    // Person pools (StorePersonPools.cpp). Each change writes the database first (one
+    // transaction), then the caches, raises faceDataRevision and refreshes search; a failed write
+    // is logged and changes nothing.
+    // Names the face: it joins the first pool of the same person name, or a new pool.
+    bool createPersonPool(const QString& name, const QUuid& faceID);
+    bool renamePersonPool(const QUuid& poolID, const QString& newName);
+    // The source's faces join the target, which keeps its name; the source disappears.
+    bool mergePersonPools(const QUuid& sourceID, const QUuid& targetID);
+    std::optional<VeskPersonPoolSummary> personPoolSummary(const VeskFaceClusterRecord& pool) const;
+    // Named pools with faces, sorted by name.
+    QList<VeskPersonPoolSummary> personPoolSummaries() const;
+
+    // Suggestions and decisions (StoreFaceDecisions.cpp).
+    // Unassigned faces close to the pool's faces, best first.
+    QList<VeskFaceSuggestion> faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const;
+    // Confirms each distinct face that is in no pool yet; the number confirmed.
+    int confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID);
+    // Confirms the face, moving it from another pool if need be.
+    bool confirmFace(const QUuid& faceID, const QUuid& poolID);
+    bool rejectFace(const QUuid& faceID, const QUuid& poolID);
+    // Only faces in no pool can be ignored; from then on they are neither suggested nor listed.
+    bool ignoreFace(const QUuid& faceID);
+    // Faces in no pool and not ignored, newest first.
+    QList<VeskFaceRecord> unassignedFaces(int limit) const;
+    VeskFaceStatistics faceStatistics() const;
     // End of face operations
 
     // Presentation operations (StoreSelectionOnly.cpp)
@@ -453,6 +480,11 @@ private:
     void finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut);
     // Items whose photo is being cut into previews now.
     QSet<QUuid> m_facePreviewsInFlight;
+    // Puts a face into a pool in the database (creating newPool's row first) and the caches.
+    [[nodiscard]] Expected<void, DatabaseError> assignFace(qsizetype faceIndex, const QUuid& poolID,
+                                                           const std::optional<VeskFaceClusterRecord>& newPool);
+    // Made on first use; keeps a float copy of the prints between calls.
+    mutable std::shared_ptr<FaceSuggestionEngine> m_faceSuggestions;
     // Decodes photos for face previews, two at a time.
     std::unique_ptr<QThreadPool> m_facePreviewPool;
     // End of face members

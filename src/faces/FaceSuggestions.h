@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/VeskFaceRecords.h"
+
+#include <QList>
+#include <QSet>
+#include <QUuid>
+#include <memory>
+#include <vector>
+
+namespace vesk {
+
+// The cosine similarity of two prints of equal length, from their dot product and both sums of
+// squares taken in one pass; 0 unless both sums are above 0 (a zero print is like nothing). Prints
+// of infinite values can give NaN, which never counts as a best similarity.
+double faceSimilarity(const QList<double>& a, const QList<double>& b);
+
+// Suggests unassigned faces for person pools. The answer is that of comparing every candidate with
+// every face of the pool by faceSimilarity; it is found faster through a float copy of all prints,
+// multiplied in bulk on the model runtime's threads, with the exact similarity computed only where
+// the float figure could decide the result. The copy is rebuilt when the faces change (faces are
+// never edited in place apart from their pool, so their identifiers tell).
+class FaceSuggestionEngine {
+public:
+    FaceSuggestionEngine();
+    ~FaceSuggestionEngine();
+    FaceSuggestionEngine(const FaceSuggestionEngine&) = delete;
+    FaceSuggestionEngine& operator=(const FaceSuggestionEngine&) = delete;
+
+    // The unassigned faces (not ignored, not rejected for the pool, with a print) whose best
+    // similarity to the pool's faces is at least `minimum`, best first, equal similarities in
+    // `faces` order, at most `limit` (a negative limit counts as 0). None for a pool without a
+    // name or without a face that has a print. A candidate with no pool face of its print's
+    // length has similarity -1.
+    QList<VeskFaceSuggestion> suggestions(const VeskFaceClusterRecord& pool, const QList<VeskFaceRecord>& faces,
+                                          const QList<VeskFaceRejectionRecord>& rejections,
+                                          const QSet<QUuid>& ignored, int limit, double minimum);
+
+private:
+    struct Prints;
+    void refresh(const QList<VeskFaceRecord>& faces);
+    std::unique_ptr<Prints> m_prints;
+};
+
+} // namespace vesk

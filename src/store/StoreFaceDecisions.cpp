@@ -1,0 +1,120 @@
+// Face suggestions and the user's decisions on them: confirm, reject, ignore; the unassigned faces
+// and the face counts.
+#include "store/VeskStore.h"
+
+#include "faces/FaceSuggestions.h"
+#include "faces/PersonPools.h"
+#include "platform/Log.h"
+#include "store/SQLiteDatabase.h"
+
+namespace vesk {
+
+namespace {
+
+qsizetype indexOfFace(const QList<VeskFaceRecord>& faces, const QUuid& id, bool unassignedOnly)
+{
+    for (qsizetype i = 0; i < faces.size(); ++i) {
+        if (faces[i].id == id)
+            return unassignedOnly && faces[i].clusterID ? -1 : i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QList<VeskFaceSuggestion> VeskStore::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
+{
+    assertMainThread();
+    const auto pool = std::find_if(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
+                                   [&](const VeskFaceClusterRecord& record) { return record.id == poolID; });
+    if (pool == m_faceClustersCache.cend())
+        return {};
+    if (!m_faceSuggestions)
+        m_faceSuggestions = std::make_shared<FaceSuggestionEngine>();
+    return m_faceSuggestions->suggestions(*pool, m_faceRecordsCache, m_faceRejectionsCache, m_ignoredFaceIDsCache,
+                                          limit, minimumSimilarity);
+}
+
+int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
+{
+    assertMainThread();
+    int confirmed = 0;
+    QSet<QUuid> seen;
+    for (const QUuid& faceID : faceIDs) {
+        if (seen.contains(faceID))
+            continue;
+        seen.insert(faceID);
+        const qsizetype index = indexOfFace(m_faceRecordsCache, faceID, true);
+        if (index < 0)
+            continue;
+        if (auto assigned = assignFace(index, poolID, std::nullopt); !assigned) {
+            veskLog(QStringLiteral("Vesk bulk face confirmation error: ") + assigned.error().logText());
+            continue;
+        }
+        ++confirmed;
+    }
+    if (confirmed == 0)
+        return 0;
+    setFaceDataRevision(m_faceDataRevision + 1);
+    refreshSearchAfterFaceChange();
+    return confirmed;
+}
+
+bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
+{
+    assertMainThread();
+    const qsizetype index = indexOfFace(m_faceRecordsCache, faceID, false);
+    if (index < 0)
+        return false;
+    if (auto assigned = assignFace(index, poolID, std::nullopt); !assigned) {
+        veskLog(QStringLiteral("Vesk face confirmation error: ") + assigned.error().logText());
+        return false;
+    }
+    setFaceDataRevision(m_faceDataRevision + 1);
+    refreshSearchAfterFaceChange();
+    return true;
+}
+
+bool VeskStore::rejectFace(const QUuid& faceID, const QUuid& poolID)
+{
+    assertMainThread();
+    if (m_database) {
+        if (auto rejected = m_database->rejectFace(faceID, poolID); !rejected) {
+            veskLog(QStringLiteral("Vesk face rejection error: ") + rejected.error().logText());
+            return false;
+        }
+    }
+    const VeskFaceRejectionRecord rejection{faceID, poolID};
+    if (!m_faceRejectionsCache.contains(rejection))
+        m_faceRejectionsCache.append(rejection);
+    setFaceDataRevision(m_faceDataRevision + 1);
+    return true;
+}
+
+bool VeskStore::ignoreFace(const QUuid& faceID)
+{
+    assertMainThread();
+    if (indexOfFace(m_faceRecordsCache, faceID, true) < 0)
+        return false;
+    if (m_database) {
+        if (auto ignored = m_database->ignoreFace(faceID); !ignored) {
+            veskLog(QStringLiteral("Vesk ignore face error: ") + ignored.error().logText());
+            return false;
+        }
+    }
+    m_ignoredFaceIDsCache.insert(faceID);
+    setFaceDataRevision(m_faceDataRevision + 1);
+    return true;
+}
+
+QList<VeskFaceRecord> VeskStore::unassignedFaces(int limit) const
+{
+    return vesk::unassignedFaces(m_faceRecordsCache, m_ignoredFaceIDsCache, limit);
+}
+
+VeskFaceStatistics VeskStore::faceStatistics() const
+{
+    return vesk::faceStatistics(m_faceRecordsCache, m_ignoredFaceIDsCache);
+}
+
+} // namespace vesk

@@ -1,0 +1,130 @@
+// Person pools: naming a face, renaming and merging pools, and the named people the views list.
+#include "store/VeskStore.h"
+
+#include "faces/PersonPools.h"
+#include "platform/Log.h"
+#include "store/SQLiteDatabase.h"
+
+namespace vesk {
+
+Expected<void, DatabaseError> VeskStore::assignFace(qsizetype faceIndex, const QUuid& poolID,
+                                                    const std::optional<VeskFaceClusterRecord>& newPool)
+{
+    const QUuid faceID = m_faceRecordsCache[faceIndex].id;
+    // The pool's row, the dropped rejection and the assignment go in together, so a failure
+    // leaves the database as the caches still are.
+    if (m_database) {
+        if (auto assigned = m_database->assignFaceToCluster(faceID, poolID, newPool); !assigned)
+            return assigned;
+    }
+    if (newPool)
+        m_faceClustersCache.append(*newPool);
+    m_faceRecordsCache[faceIndex].clusterID = poolID;
+    m_faceRejectionsCache.removeIf([&](const VeskFaceRejectionRecord& rejection) {
+        return rejection.faceID == faceID && rejection.clusterID == poolID;
+    });
+    return {};
+}
+
+bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
+{
+    assertMainThread();
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    const auto face = std::find_if(m_faceRecordsCache.cbegin(), m_faceRecordsCache.cend(),
+                                   [&](const VeskFaceRecord& record) { return record.id == faceID; });
+    if (face == m_faceRecordsCache.cend())
+        return false;
+
+    std::optional<VeskFaceClusterRecord> newPool;
+    QUuid poolID;
+    const auto existing = std::find_if(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
+                                       [&](const VeskFaceClusterRecord& pool) {
+                                           return samePersonName(personPoolName(pool.name), trimmed);
+                                       });
+    if (existing != m_faceClustersCache.cend()) {
+        poolID = existing->id;
+    } else {
+        const QDateTime now = m_services.clock->now();
+        newPool = VeskFaceClusterRecord{QUuid::createUuid(), trimmed, now, now};
+        poolID = newPool->id;
+    }
+    if (auto assigned = assignFace(face - m_faceRecordsCache.cbegin(), poolID, newPool); !assigned) {
+        veskLog(QStringLiteral("Vesk person pool create error: ") + assigned.error().logText());
+        return false;
+    }
+    setFaceDataRevision(m_faceDataRevision + 1);
+    refreshSearchAfterFaceChange();
+    return true;
+}
+
+bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
+{
+    assertMainThread();
+    const QString trimmed = newName.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    const auto pool = std::find_if(m_faceClustersCache.begin(), m_faceClustersCache.end(),
+                                   [&](const VeskFaceClusterRecord& record) { return record.id == poolID; });
+    if (pool == m_faceClustersCache.end())
+        return false;
+    VeskFaceClusterRecord renamed = *pool;
+    renamed.name = trimmed;
+    renamed.modifiedAt = m_services.clock->now();
+    if (m_database) {
+        if (auto saved = m_database->upsertFaceCluster(renamed); !saved) {
+            veskLog(QStringLiteral("Vesk person pool rename error: ") + saved.error().logText());
+            return false;
+        }
+    }
+    *pool = renamed;
+    setFaceDataRevision(m_faceDataRevision + 1);
+    refreshSearchAfterFaceChange();
+    return true;
+}
+
+bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
+{
+    assertMainThread();
+    if (sourceID == targetID)
+        return false;
+    const auto hasPool = [&](const QUuid& id) {
+        return std::any_of(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
+                           [&](const VeskFaceClusterRecord& pool) { return pool.id == id; });
+    };
+    if (!hasPool(sourceID) || !hasPool(targetID))
+        return false;
+    if (m_database) {
+        if (auto merged = m_database->mergeFaceCluster(sourceID, targetID); !merged) {
+            veskLog(QStringLiteral("Vesk person pool merge error: ") + merged.error().logText());
+            return false;
+        }
+    }
+    QSet<QUuid> moved;
+    for (VeskFaceRecord& face : m_faceRecordsCache) {
+        if (face.clusterID == sourceID) {
+            moved.insert(face.id);
+            face.clusterID = targetID;
+        }
+    }
+    m_faceClustersCache.removeIf([&](const VeskFaceClusterRecord& pool) { return pool.id == sourceID; });
+    m_faceRejectionsCache.removeIf([&](const VeskFaceRejectionRecord& rejection) {
+        return rejection.clusterID == sourceID || (rejection.clusterID == targetID && moved.contains(rejection.faceID));
+    });
+    setFaceDataRevision(m_faceDataRevision + 1);
+    refreshSearchAfterFaceChange();
+    return true;
+}
+
+std::optional<VeskPersonPoolSummary> VeskStore::personPoolSummary(const VeskFaceClusterRecord& pool) const
+{
+    return vesk::personPoolSummary(pool, m_faceRecordsCache);
+}
+
+QList<VeskPersonPoolSummary> VeskStore::personPoolSummaries() const
+{
+    return vesk::personPoolSummaries(m_faceClustersCache, m_faceRecordsCache);
+}
+
+} // namespace vesk
