@@ -5,6 +5,7 @@
 #include "platform/nn/Gemm.h"
 #include "platform/nn/ThreadPool.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -28,64 +29,202 @@ double faceSimilarity(const QList<double>& a, const QList<double>& b)
     return 0;
 }
 
-// Every print of the most common length scaled to unit length and kept as floats, one row per
-// face in `faces` order. Prints of other lengths, and prints whose values or sum of squares are
-// not finite, have no row and are always compared exactly.
-struct FaceSuggestionEngine::Prints {
-    QList<QUuid> ids;
+namespace {
+
+constexpr float kNoSimilarity = -2.0f;
+
+// out[i] = the largest dot product of row i of `rows` (count x length) with any row of `others`
+// (otherCount x length), or the larger of that and out[i] when `combine` is set.
+void largestProducts(const float* rows, qsizetype count, const float* others, qsizetype otherCount, qsizetype length,
+                     float* out, bool combine)
+{
+    if (count == 0 || otherCount == 0)
+        return;
+    nn::ThreadPool::shared().parallelFor(count, 64, [&](int64_t begin, int64_t end) {
+        std::vector<float> products(size_t((end - begin) * otherCount));
+        nn::gemmTransposedB(rows + begin * length, others, products.data(), end - begin, length, otherCount);
+        for (int64_t i = begin; i < end; ++i) {
+            const float* values = products.data() + (i - begin) * otherCount;
+            const float top = *std::max_element(values, values + otherCount);
+            out[i] = combine ? std::max(out[i], top) : top;
+        }
+    });
+}
+
+} // namespace
+
+struct FaceSuggestionEngine::State {
+    struct Entry {
+        int slot = -1; // row of its print, or -1 for a face whose print has no row
+        std::optional<QUuid> pool;
+        quint32 seen = 0;
+    };
+
+    // The length of the prints that have rows; other lengths and prints with values that are not
+    // finite are compared exactly.
     qsizetype length = 0;
-    std::vector<float> rows;       // rowCount x length
-    std::vector<qsizetype> rowOf;  // per face: its row, or -1
-    qsizetype rowCount = 0;
+    QHash<QUuid, Entry> entries;
+    std::vector<float> rows; // capacity x length, unit length
+    std::vector<int> freeSlots;
+    int capacity = 0;
+    quint32 stamp = 0;
+    // Per pool brought up to date: the best float similarity of each slot to the pool's faces.
+    QHash<QUuid, std::vector<float>> best;
+
+    const float* row(int slot) const { return rows.data() + qsizetype(slot) * length; }
+
+    int place(const QList<double>& print)
+    {
+        if (length == 0 || print.size() != length)
+            return -1;
+        double sum = 0;
+        for (double value : print) {
+            if (!std::isfinite(value))
+                return -1;
+            sum += value * value;
+        }
+        if (!std::isfinite(sum))
+            return -1;
+        int slot;
+        if (!freeSlots.empty()) {
+            slot = freeSlots.back();
+            freeSlots.pop_back();
+        } else {
+            slot = capacity++;
+            rows.resize(size_t(capacity) * size_t(length));
+            for (auto& values : best)
+                values.resize(size_t(capacity), kNoSimilarity);
+        }
+        const double scale = sum > 0 ? 1.0 / std::sqrt(sum) : 0.0;
+        float* out = rows.data() + qsizetype(slot) * length;
+        for (qsizetype i = 0; i < length; ++i)
+            out[i] = float(print[i] * scale);
+        return slot;
+    }
+
+    std::vector<float> gather(const std::vector<int>& chosen) const
+    {
+        std::vector<float> gathered;
+        gathered.reserve(chosen.size() * size_t(length));
+        for (int slot : chosen)
+            gathered.insert(gathered.end(), row(slot), row(slot) + length);
+        return gathered;
+    }
+
+    // Every slot against the given faces' rows.
+    void compare(std::vector<float>& values, const std::vector<int>& faceSlots, bool combine) const
+    {
+        const std::vector<float> faceRows = gather(faceSlots);
+        largestProducts(rows.data(), capacity, faceRows.data(), qsizetype(faceSlots.size()), length, values.data(),
+                        combine);
+    }
 };
 
 FaceSuggestionEngine::FaceSuggestionEngine() = default;
 FaceSuggestionEngine::~FaceSuggestionEngine() = default;
 
-void FaceSuggestionEngine::refresh(const QList<VeskFaceRecord>& faces)
+void FaceSuggestionEngine::rebuild(const QList<VeskFaceRecord>& faces)
 {
-    if (m_prints && m_prints->ids.size() == faces.size()) {
-        bool same = true;
-        for (qsizetype i = 0; i < faces.size() && same; ++i)
-            same = m_prints->ids[i] == faces[i].id;
-        if (same)
-            return;
-    }
-    auto prints = std::make_unique<Prints>();
+    m_state = std::make_unique<State>();
     QHash<qsizetype, int> lengths;
     for (const VeskFaceRecord& face : faces) {
-        prints->ids.append(face.id);
         if (!face.featureVector.isEmpty())
             ++lengths[face.featureVector.size()];
     }
     int most = 0;
     for (auto it = lengths.cbegin(); it != lengths.cend(); ++it) {
-        if (it.value() > most || (it.value() == most && it.key() < prints->length)) {
+        if (it.value() > most || (it.value() == most && it.key() < m_state->length)) {
             most = it.value();
-            prints->length = it.key();
+            m_state->length = it.key();
         }
     }
-    prints->rowOf.assign(size_t(faces.size()), -1);
-    const qsizetype length = prints->length;
-    prints->rows.reserve(size_t(most) * size_t(length));
-    for (qsizetype i = 0; i < faces.size(); ++i) {
-        const QList<double>& vector = faces[i].featureVector;
-        if (length == 0 || vector.size() != length)
-            continue;
-        double sum = 0;
-        bool finite = true;
-        for (double value : vector) {
-            finite = finite && std::isfinite(value);
-            sum += value * value;
-        }
-        if (!finite || !std::isfinite(sum))
-            continue;
-        const double scale = sum > 0 ? 1.0 / std::sqrt(sum) : 0.0;
-        for (double value : vector)
-            prints->rows.push_back(float(value * scale));
-        prints->rowOf[size_t(i)] = prints->rowCount++;
+    m_state->rows.reserve(size_t(most) * size_t(m_state->length));
+    for (const VeskFaceRecord& face : faces)
+        m_state->entries.insert(face.id, {m_state->place(face.featureVector), face.clusterID, 0});
+}
+
+void FaceSuggestionEngine::synchronise(const QList<VeskFaceRecord>& faces)
+{
+    if (!m_state) {
+        rebuild(faces);
+        return;
     }
-    m_prints = std::move(prints);
+    State& state = *m_state;
+    const quint32 stamp = ++state.stamp;
+    std::vector<int> newSlots;
+    QHash<QUuid, std::vector<int>> joined;
+    QSet<QUuid> left;
+    qsizetype withoutRow = 0;
+    for (const VeskFaceRecord& face : faces) {
+        auto entry = state.entries.find(face.id);
+        if (entry == state.entries.end()) {
+            const int slot = state.place(face.featureVector);
+            entry = state.entries.insert(face.id, {slot, face.clusterID, stamp});
+            if (slot >= 0) {
+                newSlots.push_back(slot);
+                if (face.clusterID)
+                    joined[*face.clusterID].push_back(slot);
+            }
+        } else {
+            entry->seen = stamp;
+            if (entry->pool != face.clusterID) {
+                if (entry->pool)
+                    left.insert(*entry->pool);
+                if (face.clusterID && entry->slot >= 0)
+                    joined[*face.clusterID].push_back(entry->slot);
+                entry->pool = face.clusterID;
+            }
+        }
+        if (entry->slot < 0 && !face.featureVector.isEmpty())
+            ++withoutRow;
+    }
+    // Most prints have another length now (another model): start again with that length.
+    if (withoutRow * 2 > faces.size()) {
+        rebuild(faces);
+        return;
+    }
+    if (state.entries.size() > faces.size()) {
+        for (auto entry = state.entries.begin(); entry != state.entries.end();) {
+            if (entry->seen == stamp) {
+                ++entry;
+                continue;
+            }
+            if (entry->slot >= 0)
+                state.freeSlots.push_back(entry->slot);
+            if (entry->pool)
+                left.insert(*entry->pool);
+            entry = state.entries.erase(entry);
+        }
+    }
+    // A pool that lost a face is worked out again when it is next asked for.
+    for (const QUuid& pool : std::as_const(left))
+        state.best.remove(pool);
+    if (state.best.isEmpty() || (newSlots.empty() && joined.isEmpty()))
+        return;
+
+    QHash<QUuid, std::vector<int>> members;
+    for (const VeskFaceRecord& face : faces) {
+        if (face.clusterID && state.best.contains(*face.clusterID)) {
+            const int slot = state.entries.value(face.id).slot;
+            if (slot >= 0)
+                members[*face.clusterID].push_back(slot);
+        }
+    }
+    const std::vector<float> newRows = state.gather(newSlots);
+    for (auto pool = state.best.begin(); pool != state.best.end(); ++pool) {
+        std::vector<float>& values = pool.value();
+        const std::vector<int>& own = members[pool.key()];
+        if (!newSlots.empty() && !own.empty()) {
+            const std::vector<float> ownRows = state.gather(own);
+            std::vector<float> top(newSlots.size(), kNoSimilarity);
+            largestProducts(newRows.data(), qsizetype(newSlots.size()), ownRows.data(), qsizetype(own.size()),
+                            state.length, top.data(), false);
+            for (size_t i = 0; i < newSlots.size(); ++i)
+                values[size_t(newSlots[i])] = top[i];
+        }
+        if (const auto added = joined.constFind(pool.key()); added != joined.cend())
+            state.compare(values, *added, true);
+    }
 }
 
 QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceClusterRecord& pool,
@@ -101,7 +240,7 @@ QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceCluste
         if (faces[i].clusterID == pool.id && !faces[i].featureVector.isEmpty())
             poolFaces.push_back(i);
     }
-    if (poolFaces.empty())
+    if (poolFaces.empty() || limit <= 0)
         return {};
     const QUuid representative = faces[poolFaces.front()].id;
     QSet<QUuid> rejected;
@@ -110,78 +249,85 @@ QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceCluste
             rejected.insert(rejection.faceID);
     }
 
-    refresh(faces);
-    const Prints& prints = *m_prints;
-    const qsizetype length = prints.length;
-    // Pool faces with a float row, and the others, which are compared exactly every time.
-    std::vector<qsizetype> fastPool;
-    std::vector<qsizetype> exactPool;
+    synchronise(faces);
+    State& state = *m_state;
+    // The float figures stand for the pool only when every pool face has a row.
+    std::vector<int> poolSlots;
     for (qsizetype i : poolFaces)
-        (prints.rowOf[size_t(i)] >= 0 ? fastPool : exactPool).push_back(i);
-
-    // products[row * fastCount + k]: the float cosine of face row `row` with pool face k.
-    const qsizetype fastCount = qsizetype(fastPool.size());
-    std::vector<float> products;
-    if (fastCount > 0 && prints.rowCount > 0) {
-        std::vector<float> poolRows;
-        poolRows.reserve(size_t(fastCount * length));
-        for (qsizetype i : fastPool) {
-            const float* row = prints.rows.data() + prints.rowOf[size_t(i)] * length;
-            poolRows.insert(poolRows.end(), row, row + length);
+        poolSlots.push_back(state.entries.value(faces[i].id).slot);
+    const bool fast = std::none_of(poolSlots.begin(), poolSlots.end(), [](int slot) { return slot < 0; });
+    const std::vector<float>* floats = nullptr;
+    if (fast) {
+        auto kept = state.best.find(pool.id);
+        if (kept == state.best.end()) {
+            kept = state.best.insert(pool.id, std::vector<float>(size_t(state.capacity), kNoSimilarity));
+            state.compare(*kept, poolSlots, false);
         }
-        products.resize(size_t(prints.rowCount * fastCount));
-        nn::ThreadPool::shared().parallelFor(prints.rowCount, 64, [&](int64_t begin, int64_t end) {
-            nn::gemmTransposedB(prints.rows.data() + begin * length, poolRows.data(),
-                                products.data() + begin * fastCount, end - begin, length, fastCount);
-        });
+        floats = &*kept;
     }
-    // The float cosine differs from the exact one by less than this: the rounding of a dot
-    // product of `length` terms of unit vectors, and of scaling them, with a margin of two.
-    const double tolerance = double(length + 16) * std::ldexp(1.0, -23);
 
-    QList<VeskFaceSuggestion> found;
+    const auto exactBest = [&](const VeskFaceRecord& candidate) {
+        double best = -1.0;
+        for (qsizetype i : poolFaces) {
+            const QList<double>& print = faces[i].featureVector;
+            if (print.size() != candidate.featureVector.size())
+                continue;
+            const double similarity = faceSimilarity(candidate.featureVector, print);
+            if (similarity >= best)
+                best = similarity;
+        }
+        return best;
+    };
+
+    // The float similarity differs from the exact one by less than this: the rounding of a dot
+    // product of `length` terms of unit vectors and of scaling them, with a margin of two.
+    const double tolerance = double(state.length + 16) * std::ldexp(1.0, -23);
+    struct Candidate {
+        qsizetype index;
+        double figure;
+        bool exact;
+    };
+    std::vector<Candidate> candidates;
     for (qsizetype c = 0; c < faces.size(); ++c) {
         const VeskFaceRecord& candidate = faces[c];
         if (candidate.clusterID || candidate.featureVector.isEmpty() || ignored.contains(candidate.id)
             || rejected.contains(candidate.id))
             continue;
-        double best = -1.0;
-        const auto consider = [&](qsizetype poolIndex) {
-            const QList<double>& print = faces[poolIndex].featureVector;
-            if (print.size() != candidate.featureVector.size())
-                return;
-            const double similarity = faceSimilarity(candidate.featureVector, print);
-            if (similarity >= best)
-                best = similarity;
-        };
-        const qsizetype row = prints.rowOf[size_t(c)];
-        if (row >= 0 && !products.empty()) {
-            const float* values = products.data() + row * fastCount;
-            const double top = *std::max_element(values, values + fastCount);
-            // When no pool face with a row can reach the minimum, their exact figures cannot
-            // change the outcome.
-            if (top + tolerance >= minimum) {
-                for (qsizetype k = 0; k < fastCount; ++k) {
-                    if (double(values[k]) >= top - 2 * tolerance)
-                        consider(fastPool[size_t(k)]);
-                }
-            }
+        const int slot = floats ? state.entries.value(candidate.id).slot : -1;
+        if (slot >= 0) {
+            const double figure = (*floats)[size_t(slot)];
+            if (figure + tolerance >= minimum)
+                candidates.push_back({c, figure, false});
         } else {
-            for (qsizetype i : fastPool)
-                consider(i);
+            const double best = exactBest(candidate);
+            if (best >= minimum)
+                candidates.push_back({c, best, true});
         }
-        for (qsizetype i : exactPool)
-            consider(i);
-        if (best >= minimum) {
-            found.append(VeskFaceSuggestion{uuidString(pool.id) + QLatin1Char('-') + uuidString(candidate.id),
-                                            candidate.id, pool.id, poolName, representative, best});
+    }
+    // Candidates whose figure is clearly below that of `limit` others cannot be among the answer.
+    if (qsizetype(candidates.size()) > limit) {
+        std::vector<double> figures;
+        for (const Candidate& candidate : candidates)
+            figures.push_back(candidate.figure);
+        std::nth_element(figures.begin(), figures.begin() + (limit - 1), figures.end(), std::greater<double>());
+        const double cutoff = figures[size_t(limit - 1)] - 2 * tolerance;
+        std::erase_if(candidates, [&](const Candidate& candidate) { return candidate.figure < cutoff; });
+    }
+
+    QList<VeskFaceSuggestion> found;
+    for (const Candidate& candidate : candidates) {
+        const VeskFaceRecord& face = faces[candidate.index];
+        const double similarity = candidate.exact ? candidate.figure : exactBest(face);
+        if (similarity >= minimum) {
+            found.append(VeskFaceSuggestion{uuidString(pool.id) + QLatin1Char('-') + uuidString(face.id), face.id,
+                                            pool.id, poolName, representative, similarity});
         }
     }
     std::stable_sort(found.begin(), found.end(), [](const VeskFaceSuggestion& a, const VeskFaceSuggestion& b) {
         return a.similarity > b.similarity;
     });
-    if (found.size() > std::max(limit, 0))
-        found.resize(std::max(limit, 0));
+    if (found.size() > limit)
+        found.resize(limit);
     return found;
 }
 

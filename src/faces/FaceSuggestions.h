@@ -16,10 +16,12 @@ namespace vesk {
 double faceSimilarity(const QList<double>& a, const QList<double>& b);
 
 // Suggests unassigned faces for person pools. The answer is that of comparing every candidate with
-// every face of the pool by faceSimilarity; it is found faster through a float copy of all prints,
-// multiplied in bulk on the model runtime's threads, with the exact similarity computed only where
-// the float figure could decide the result. The copy is rebuilt when the faces change (faces are
-// never edited in place apart from their pool, so their identifiers tell).
+// every face of the pool by faceSimilarity (the rule); it is found faster. A float copy of every
+// print, scaled to unit length, is multiplied in bulk on the model runtime's threads, and for each
+// pool the best float similarity of every face is kept between calls and brought up to date from
+// what changed in the faces (new faces, faces joining or leaving a pool; faces are never edited in
+// place apart from their pool, so their identifiers tell). The exact similarity is then computed
+// only for the candidates whose float figure could place them among the answers.
 class FaceSuggestionEngine {
 public:
     FaceSuggestionEngine();
@@ -37,9 +39,10 @@ public:
                                           const QSet<QUuid>& ignored, int limit, double minimum);
 
 private:
-    struct Prints;
-    void refresh(const QList<VeskFaceRecord>& faces);
-    std::unique_ptr<Prints> m_prints;
+    struct State;
+    void synchronise(const QList<VeskFaceRecord>& faces);
+    void rebuild(const QList<VeskFaceRecord>& faces);
+    std::unique_ptr<State> m_state;
 };
 
 } // namespace vesk

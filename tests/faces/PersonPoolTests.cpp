@@ -271,3 +271,79 @@ TEST(FaceSuggestions, TheFastPathGivesExactlyTheRulesAnswer)
     EXPECT_EQ(engine.suggestions(pools[0], faces, {}, {}, 1000, 0.72),
               referenceSuggestions(pools[0], faces, {}, {}, 1000, 0.72));
 }
+
+TEST(FaceSuggestions, KeptFiguresFollowEveryChangeOfTheFaces)
+{
+    // One engine asked again after each change: faces confirmed, moved, removed, added with and
+    // without a pool, detected again, and finally a library whose prints changed length.
+    QRandomGenerator random(11);
+    constexpr int kLength = 64;
+    QList<QList<double>> centres;
+    for (int p = 0; p < 3; ++p) {
+        QList<double> centre(kLength);
+        for (double& x : centre)
+            x = random.generateDouble() * 2 - 1;
+        centres.append(centre);
+    }
+    const auto print = [&](int person, qsizetype size) {
+        QList<double> v = centres[person].mid(0, size);
+        v.resize(size);
+        for (double& x : v)
+            x += 0.7 * (random.generateDouble() * 2 - 1);
+        return v;
+    };
+    QList<VeskFaceClusterRecord> pools = {pool(QStringLiteral("A")), pool(QStringLiteral("B")), pool(QStringLiteral("C"))};
+    QList<VeskFaceRecord> faces;
+    for (int i = 0; i < 120; ++i)
+        faces.append(face(QUuid::createUuid(), i % 6 == 0 ? std::optional<QUuid>(pools[i % 3].id) : std::nullopt,
+                          print(i % 3, kLength), i));
+    FaceSuggestionEngine engine;
+    const auto check = [&](const char* step) {
+        for (const VeskFaceClusterRecord& p : pools) {
+            for (int limit : {3, 500}) {
+                ASSERT_EQ(engine.suggestions(p, faces, {}, {}, limit, 0.5),
+                          referenceSuggestions(p, faces, {}, {}, limit, 0.5))
+                    << step << " " << qPrintable(*p.name) << " " << limit;
+            }
+        }
+    };
+    check("start");
+    for (int step = 0; step < 40; ++step) {
+        const qsizetype i = random.bounded(faces.size());
+        switch (step % 5) {
+        case 0: // confirmed, or moved to another pool
+            faces[i].clusterID = pools[random.bounded(3)].id;
+            break;
+        case 1: // removed, as a deleted item's faces are
+            faces.removeAt(i);
+            break;
+        case 2: // a new face, sometimes already in a pool
+            faces.append(face(QUuid::createUuid(), step % 2 ? std::optional<QUuid>(pools[1].id) : std::nullopt,
+                              print(step % 3, kLength), 1000 + step));
+            break;
+        case 3: { // detected again: new identifiers, no pools, at the end
+            VeskFaceRecord again = faces.takeAt(i);
+            again.id = QUuid::createUuid();
+            again.clusterID.reset();
+            faces.append(again);
+            break;
+        }
+        case 4: // a pool merged into another
+            for (VeskFaceRecord& f : faces) {
+                if (f.clusterID == pools[2].id)
+                    f.clusterID = pools[0].id;
+            }
+            break;
+        }
+        check(("step " + std::to_string(step)).c_str());
+    }
+    // Most faces detected again by a model of another print length: the float copy starts again
+    // with that length.
+    for (int i = 0; i < faces.size(); ++i) {
+        if (i % 4 != 0) {
+            faces[i].id = QUuid::createUuid();
+            faces[i].featureVector = print(i % 3, 48);
+        }
+    }
+    check("new length");
+}
