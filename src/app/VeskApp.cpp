@@ -4,6 +4,7 @@
 #include "app/LibrarySheets.h"
 #include "app/SecureCaptureSheet.h"
 #include "app/TextCaptureSheet.h"
+#include "people/VeskFaceClusterInspector.h"
 #include "platform/Settings.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/IconMap.h"
@@ -58,6 +59,9 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_mainWindow->setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
     m_mainWindow->setSheetFactory(SheetFlag::AboutVesk, [](MainWindow& window) { return new VeskAboutCard(&window); });
     installLibrarySheets(*m_mainWindow);
+    m_mainWindow->setSheetFactory(SheetFlag::FaceClusterInspector, [](MainWindow& window) {
+        return new VeskFaceClusterInspector(window.store(), &window);
+    });
 
     m_aboutWindow = std::make_unique<AboutWindowController>([] { return Theme::current().appearanceRawValue(); });
     // Linux desktops have no application menu to hold "About Vesk"; the window offers it on F1,

@@ -6,6 +6,7 @@
 #include "faces/ObjectLabels.h"
 #include "faces/TextRecognizer.h"
 #include "platform/ImageLoader.h"
+#include "platform/ThreadPriority.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -79,7 +80,10 @@ ImageAnalysis analyseImage(const QImage& image)
     ImageAnalysis analysis;
     if (image.isNull())
         return analysis;
-    QFuture<QString> text = QtConcurrent::run(&textPool(), [image] { return recognizeText(image); });
+    QFuture<QString> text = QtConcurrent::run(&textPool(), [image] {
+        makeCurrentThreadBackground();
+        return recognizeText(image);
+    });
     analysis.labels = classifyImage(image);
     analysis.faces = detectFaces(image);
     analysis.text = text.result();

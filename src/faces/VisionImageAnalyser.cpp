@@ -1,5 +1,7 @@
 #include "faces/VisionImageAnalyser.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
@@ -31,7 +33,6 @@ VisionImageAnalyser::VisionImageAnalyser()
     // Two pictures at a time: each run already keeps the cores busy, and a second one fills the
     // pauses of decoding and text recognition.
     m_pool.setMaxThreadCount(2);
-    m_pool.setThreadPriority(QThread::LowPriority);
 }
 
 VisionImageAnalyser::~VisionImageAnalyser()
@@ -43,6 +44,7 @@ VisionImageAnalyser::~VisionImageAnalyser()
 QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
+        makeCurrentThreadBackground();
         const ImageAnalysis analysis = vision::analyseImage(path);
         return ImageAnalysisResult{analysis.text, analysis.labels,
                                    faceRecordsOf(analysis.faces, itemID, QDateTime::currentDateTimeUtc())};
@@ -52,6 +54,7 @@ QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, c
 QFuture<QList<VeskFaceRecord>> VisionImageAnalyser::detectFaces(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
+        makeCurrentThreadBackground();
         return faceRecordsOf(vision::detectFaces(path), itemID, QDateTime::currentDateTimeUtc());
     });
 }

@@ -1,5 +1,5 @@
 // The analysis of imported pictures, with a fake analyser.
-#include "store/FaceStoreFixture.h"
+#include "common/FaceStoreFixture.h"
 
 #include "search/LexicalMatch.h"
 

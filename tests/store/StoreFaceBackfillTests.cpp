@@ -1,5 +1,5 @@
 // The background face scan at start-up, with a fake analyser.
-#include "store/FaceStoreFixture.h"
+#include "common/FaceStoreFixture.h"
 
 namespace vesk::test {
 namespace {

@@ -1,5 +1,5 @@
 #include "store/FaceBackfill.h"
-#include "store/FaceStoreFixture.h"
+#include "common/FaceStoreFixture.h"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,5 @@
 // Person pools and face decisions in the store: caches, database and search kept equal.
-#include "store/FaceStoreFixture.h"
+#include "common/FaceStoreFixture.h"
 
 #include "search/LexicalMatch.h"
 

@@ -1,6 +1,6 @@
 // Imported photographs analysed by the real vision engines (models from install-models.sh, photos
 // from install-deps.sh).
-#include "store/FaceStoreFixture.h"
+#include "common/FaceStoreFixture.h"
 
 #include "faces/VisionImageAnalyser.h"
 #include "faces/VisionModels.h"

@@ -1,5 +1,7 @@
 #include "platform/nn/ThreadPool.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <algorithm>
 #include <atomic>
 #include <sched.h>
@@ -73,6 +75,8 @@ void ThreadPool::runChunks(Job& job)
 
 void ThreadPool::workerLoop()
 {
+    // Models run for background analysis only; the window comes first.
+    makeCurrentThreadBackground();
     for (;;) {
         std::shared_ptr<Job> job;
         {
