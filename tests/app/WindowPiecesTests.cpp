@@ -12,6 +12,7 @@
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/VeskApp.h"
+#include "people/VeskFaceClusterInspector.h"
 #include "grid/LibraryGridView.h"
 #include "imageeditor/VeskImageEditor.h"
 #include "pane/VeskPreview.h"
@@ -188,6 +189,11 @@ TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
         // "New Vesk" opens the composer sheet.
         app.mainWindow().openTextCapture();
         EXPECT_NE(app.mainWindow().presentedSheet(SheetFlag::TextCapture), nullptr);
+        // "People" presents the People window.
+        EXPECT_TRUE(app.mainWindow().state().sheetAvailable(SheetFlag::FaceClusterInspector));
+        app.mainWindow().state().setShowingFaceClusterInspector(true);
+        EXPECT_TRUE(qobject_cast<VeskFaceClusterInspector*>(
+            app.mainWindow().presentedSheet(SheetFlag::FaceClusterInspector)));
 
         Theme::current().setAppearance(Appearance::Light);
         EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 180);
