@@ -96,11 +96,6 @@ void VeskStore::clearLibrary()
     for (const VeskItem& item : std::as_const(m_items))
         removeItemTraces(item, databaseDeleted);
 
-    if (m_faceBackfillTask) {
-        m_faceBackfillTask->cancel();
-        m_faceBackfillTask.reset();
-    }
-
     setItems({});
     setFilteredItems({});
     setSelectedIDs({});
@@ -124,12 +119,8 @@ void VeskStore::clearLibrary()
     state.relatedCache.clear();
     state.index.clear();
     m_unsavedItemIDs.clear();
-    m_faceRecordsCache.clear();
-    m_faceClustersCache.clear();
-    m_faceRejectionsCache.clear();
-    m_ignoredFaceIDsCache.clear();
-    m_facePreviewCache.clear();
-    setFaceDataRevision(m_faceDataRevision + 1);
+    // Stops the face backfill too.
+    clearFaceData();
 }
 
 } // namespace vesk

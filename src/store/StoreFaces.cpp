@@ -41,7 +41,6 @@ void VeskStore::clearFaceData()
 {
     assertMainThread();
     cancelFaceBackfill();
-    const bool hadFaceData = !m_faceRecordsCache.isEmpty() || !m_faceClustersCache.isEmpty();
     m_faceRecordsCache.clear();
     m_faceClustersCache.clear();
     m_faceRejectionsCache.clear();
@@ -52,8 +51,7 @@ void VeskStore::clearFaceData()
     if (m_facePreviewPool)
         m_facePreviewPool->clear();
     // Face views showing the old faces draw again.
-    if (hadFaceData)
-        setFaceDataRevision(m_faceDataRevision + 1);
+    setFaceDataRevision(m_faceDataRevision + 1);
 }
 
 } // namespace vesk

@@ -206,6 +206,7 @@ public:
     bool hold = false;
     QStringList texts;
     QList<std::pair<std::shared_ptr<QPromise<std::optional<QList<double>>>>, std::optional<QList<double>>>> pending;
+};
 
 // Answers analyses and face detections through `answer` (empty results by default) in a later turn
 // of the event loop, as a worker would. Every request is recorded with the milliseconds since the

@@ -184,11 +184,11 @@ TEST_F(StoreFaces, APreviewCutWhileItsFaceWasReplacedIsNotKept)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->facePreviewImage(fresh.id).isNull(); }, 5000));
     EXPECT_TRUE(store->facePreviewImage(old.id).isNull());
 
-    // Cleared face data drops what is kept and what is still being cut.
+    // A cleared library drops what is kept and what is still being cut.
     const VeskFaceRecord later = face(photo.id, 1);
     store->cacheFaceRecords(photo.id, {fresh, later});
     EXPECT_TRUE(store->facePreviewImage(later.id).isNull());
-    store->clearFaceData();
+    store->clearLibrary();
     QTest::qWait(50);
     EXPECT_TRUE(store->facePreviewImage(fresh.id).isNull());
     EXPECT_TRUE(store->faceClustersCache().isEmpty());
