@@ -37,6 +37,16 @@ QVBoxLayout* column(int spacing, QWidget* parent = nullptr)
     return layout;
 }
 
+// A section's header line: its title, a space, and the label at its end.
+QHBoxLayout* sectionHeader(const QString& title, QLabel* trailing)
+{
+    auto* header = row(0);
+    header->addWidget(styledLabel(title, TextStyle::Headline, QFont::DemiBold, Theme::current().label()));
+    header->addStretch(1);
+    header->addWidget(trailing);
+    return header;
+}
+
 } // namespace
 
 VeskFaceClusterInspector::VeskFaceClusterInspector(VeskStore& store, QWidget* parent)
@@ -144,12 +154,9 @@ QWidget* VeskFaceClusterInspector::buildKnownPeople()
     const Theme& theme = Theme::current();
     auto* section = new QWidget;
     auto* layout = column(12, section);
-    auto* header = row(0);
-    header->addWidget(styledLabel(QStringLiteral("Known People"), TextStyle::Headline, QFont::DemiBold, theme.label()));
-    header->addStretch(1);
-    header->addWidget(styledLabel(QStringLiteral("You control every confirmation"), TextStyle::Caption2, QFont::Normal,
-                                  theme.tertiary()));
-    layout->addLayout(header);
+    layout->addLayout(sectionHeader(QStringLiteral("Known People"),
+                                    styledLabel(QStringLiteral("You control every confirmation"), TextStyle::Caption2,
+                                                QFont::Normal, theme.tertiary())));
 
     const QList<VeskPersonPoolSummary> people = m_store->personPoolSummaries();
     if (people.isEmpty()) {
@@ -300,14 +307,10 @@ QWidget* VeskFaceClusterInspector::buildUnassigned()
     const Theme& theme = Theme::current();
     auto* section = new QWidget;
     auto* layout = column(12, section);
-    auto* header = row(0);
-    header->addWidget(styledLabel(QStringLiteral("Unassigned Faces"), TextStyle::Headline, QFont::DemiBold, theme.label()));
-    header->addStretch(1);
     QLabel* count = styledLabel(QString::asprintf("%lld", qlonglong(m_store->faceStatistics().unassigned)),
                                 TextStyle::Caption, QFont::DemiBold, theme.secondary());
     count->setObjectName(QStringLiteral("unassignedCount"));
-    header->addWidget(count);
-    layout->addLayout(header);
+    layout->addLayout(sectionHeader(QStringLiteral("Unassigned Faces"), count));
 
     const QList<VeskFaceRecord> faces = m_store->unassignedFaces(kUnassignedLimit);
     if (faces.isEmpty()) {
@@ -357,16 +360,27 @@ void VeskFaceClusterInspector::beginNaming(const QUuid& faceID)
         return;
     m_namingFaceID = faceID;
     m_newPersonName.clear();
-    m_namingDialog = new PeoplePrompt(
+    m_namingDialog = openPrompt(
         QStringLiteral("Name this person"),
         QStringLiteral("Name this person. If Vesk already knows someone with this name, this face will join that "
                        "person’s confirmed pool. Otherwise, a new person will be created."),
-        QStringLiteral("Add Person"), m_newPersonName, this);
-    m_namingDialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_namingDialog->field(), &QLineEdit::textChanged, this, [this](const QString& text) { m_newPersonName = text; });
-    connect(m_namingDialog, &QDialog::accepted, this, &VeskFaceClusterInspector::submitNewPerson);
-    connect(m_namingDialog, &QDialog::finished, this, &VeskFaceClusterInspector::clearNaming);
-    m_namingDialog->open();
+        QStringLiteral("Add Person"), m_newPersonName, &VeskFaceClusterInspector::submitNewPerson,
+        &VeskFaceClusterInspector::clearNaming);
+}
+
+PeoplePrompt* VeskFaceClusterInspector::openPrompt(const QString& title, const QString& message,
+                                                   const QString& confirmText, QString& name,
+                                                   void (VeskFaceClusterInspector::*submit)(),
+                                                   void (VeskFaceClusterInspector::*clear)())
+{
+    auto* prompt = new PeoplePrompt(title, message, confirmText, name, this);
+    prompt->setAttribute(Qt::WA_DeleteOnClose);
+    // The field edits the window's state; the dialog keeps none of its own.
+    connect(prompt->field(), &QLineEdit::textChanged, this, [&name](const QString& text) { name = text; });
+    connect(prompt, &QDialog::accepted, this, submit);
+    connect(prompt, &QDialog::finished, this, clear);
+    prompt->open();
+    return prompt;
 }
 
 void VeskFaceClusterInspector::submitNewPerson()
@@ -391,17 +405,12 @@ void VeskFaceClusterInspector::beginRename(const QUuid& poolID, const QString& n
         return;
     m_renamingPoolID = poolID;
     m_renamePersonName = name;
-    m_renameDialog = new PeoplePrompt(
+    m_renameDialog = openPrompt(
         QStringLiteral("Rename Person"),
         QStringLiteral("Correct the name for this person. If that name already belongs to someone Vesk knows, you’ll "
                        "be offered a merge instead."),
-        QStringLiteral("Rename"), m_renamePersonName, this);
-    m_renameDialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_renameDialog->field(), &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_renamePersonName = text; });
-    connect(m_renameDialog, &QDialog::accepted, this, &VeskFaceClusterInspector::submitRename);
-    connect(m_renameDialog, &QDialog::finished, this, &VeskFaceClusterInspector::clearRename);
-    m_renameDialog->open();
+        QStringLiteral("Rename"), m_renamePersonName, &VeskFaceClusterInspector::submitRename,
+        &VeskFaceClusterInspector::clearRename);
 }
 
 void VeskFaceClusterInspector::submitRename()

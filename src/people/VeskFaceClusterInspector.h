@@ -65,6 +65,8 @@ private:
     QWidget* buildSuggestionRow(const VeskFaceSuggestion& suggestion);
     QWidget* buildUnassigned();
     QWidget* buildUnassignedTile(const QUuid& faceID);
+    PeoplePrompt* openPrompt(const QString& title, const QString& message, const QString& confirmText, QString& name,
+                             void (VeskFaceClusterInspector::*submit)(), void (VeskFaceClusterInspector::*clear)());
     void openMergeDialog();
     void clearNaming();
     void clearRename();

@@ -55,8 +55,7 @@ int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
     }
     if (confirmed == 0)
         return 0;
-    setFaceDataRevision(m_faceDataRevision + 1);
-    refreshSearchAfterFaceChange();
+    noteFaceChange(true);
     return confirmed;
 }
 
@@ -70,8 +69,7 @@ bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
         veskLog(QStringLiteral("Vesk face confirmation error: ") + assigned.error().logText());
         return false;
     }
-    setFaceDataRevision(m_faceDataRevision + 1);
-    refreshSearchAfterFaceChange();
+    noteFaceChange(true);
     return true;
 }
 
@@ -87,7 +85,7 @@ bool VeskStore::rejectFace(const QUuid& faceID, const QUuid& poolID)
     const VeskFaceRejectionRecord rejection{faceID, poolID};
     if (!m_faceRejectionsCache.contains(rejection))
         m_faceRejectionsCache.append(rejection);
-    setFaceDataRevision(m_faceDataRevision + 1);
+    noteFaceChange(false);
     return true;
 }
 
@@ -103,7 +101,7 @@ bool VeskStore::ignoreFace(const QUuid& faceID)
         }
     }
     m_ignoredFaceIDsCache.insert(faceID);
-    setFaceDataRevision(m_faceDataRevision + 1);
+    noteFaceChange(false);
     return true;
 }
 

@@ -26,6 +26,14 @@ Expected<void, DatabaseError> VeskStore::assignFace(qsizetype faceIndex, const Q
     return {};
 }
 
+void VeskStore::noteFaceChange(bool peopleChanged)
+{
+    setFaceDataRevision(m_faceDataRevision + 1);
+    // People's names are searchable: a change of who is in which pool reaches the index.
+    if (peopleChanged)
+        refreshSearchAfterFaceChange();
+}
+
 bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
 {
     assertMainThread();
@@ -54,8 +62,7 @@ bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
         veskLog(QStringLiteral("Vesk person pool create error: ") + assigned.error().logText());
         return false;
     }
-    setFaceDataRevision(m_faceDataRevision + 1);
-    refreshSearchAfterFaceChange();
+    noteFaceChange(true);
     return true;
 }
 
@@ -79,8 +86,7 @@ bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
         }
     }
     *pool = renamed;
-    setFaceDataRevision(m_faceDataRevision + 1);
-    refreshSearchAfterFaceChange();
+    noteFaceChange(true);
     return true;
 }
 
@@ -112,8 +118,7 @@ bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
     m_faceRejectionsCache.removeIf([&](const VeskFaceRejectionRecord& rejection) {
         return rejection.clusterID == sourceID || (rejection.clusterID == targetID && moved.contains(rejection.faceID));
     });
-    setFaceDataRevision(m_faceDataRevision + 1);
-    refreshSearchAfterFaceChange();
+    noteFaceChange(true);
     return true;
 }
 

@@ -480,6 +480,9 @@ private:
     void finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut);
     // Items whose photo is being cut into previews now.
     QSet<QUuid> m_facePreviewsInFlight;
+    // Raises faceDataRevision after a face decision, and refreshes search when who is in which
+    // pool changed.
+    void noteFaceChange(bool peopleChanged);
     // Puts a face into a pool in the database (creating newPool's row first) and the caches.
     [[nodiscard]] Expected<void, DatabaseError> assignFace(qsizetype faceIndex, const QUuid& poolID,
                                                            const std::optional<VeskFaceClusterRecord>& newPool);
