@@ -70,6 +70,32 @@ struct FaceSuggestionEngine::State {
     quint32 stamp = 0;
     // Per pool brought up to date: the best float similarity of each slot to the pool's faces.
     QHash<QUuid, std::vector<float>> best;
+    // The faces as last seen, in their order, and each one's slot: when they come back unchanged
+    // nothing needs looking up.
+    std::vector<std::pair<QUuid, std::optional<QUuid>>> seen;
+    std::vector<int> slotAt;
+
+    bool unchanged(const QList<VeskFaceRecord>& faces) const
+    {
+        if (seen.size() != size_t(faces.size()))
+            return false;
+        for (qsizetype i = 0; i < faces.size(); ++i) {
+            if (seen[size_t(i)].first != faces[i].id || seen[size_t(i)].second != faces[i].clusterID)
+                return false;
+        }
+        return true;
+    }
+    void remember(const QList<VeskFaceRecord>& faces)
+    {
+        seen.clear();
+        slotAt.clear();
+        seen.reserve(size_t(faces.size()));
+        slotAt.reserve(size_t(faces.size()));
+        for (const VeskFaceRecord& face : faces) {
+            seen.emplace_back(face.id, face.clusterID);
+            slotAt.push_back(entries.value(face.id).slot);
+        }
+    }
 
     const float* row(int slot) const { return rows.data() + qsizetype(slot) * length; }
 
@@ -147,8 +173,17 @@ void FaceSuggestionEngine::synchronise(const QList<VeskFaceRecord>& faces)
 {
     if (!m_state) {
         rebuild(faces);
+        m_state->remember(faces);
         return;
     }
+    if (m_state->unchanged(faces))
+        return;
+    update(faces);
+    m_state->remember(faces);
+}
+
+void FaceSuggestionEngine::update(const QList<VeskFaceRecord>& faces)
+{
     State& state = *m_state;
     const quint32 stamp = ++state.stamp;
     std::vector<int> newSlots;
@@ -227,6 +262,60 @@ void FaceSuggestionEngine::synchronise(const QList<VeskFaceRecord>& faces)
     }
 }
 
+void FaceSuggestionEngine::figureMissingPools(const QList<VeskFaceRecord>& faces)
+{
+    State& state = *m_state;
+    // The rows of each pool without figures; a pool with a face that has no row is left to the
+    // exact comparison.
+    QHash<QUuid, std::vector<int>> members;
+    QSet<QUuid> withoutRows;
+    for (const VeskFaceRecord& face : faces) {
+        if (!face.clusterID || face.featureVector.isEmpty() || state.best.contains(*face.clusterID))
+            continue;
+        const int slot = state.entries.value(face.id).slot;
+        if (slot < 0)
+            withoutRows.insert(*face.clusterID);
+        else
+            members[*face.clusterID].push_back(slot);
+    }
+    for (const QUuid& pool : std::as_const(withoutRows))
+        members.remove(pool);
+    if (members.isEmpty())
+        return;
+
+    // All their rows in one matrix, pool after pool.
+    struct Range {
+        QUuid pool;
+        qsizetype begin;
+        qsizetype end;
+    };
+    std::vector<Range> ranges;
+    std::vector<int> memberSlots;
+    for (auto pool = members.cbegin(); pool != members.cend(); ++pool) {
+        ranges.push_back({pool.key(), qsizetype(memberSlots.size()), qsizetype(memberSlots.size() + pool->size())});
+        memberSlots.insert(memberSlots.end(), pool->begin(), pool->end());
+    }
+    const std::vector<float> memberRows = state.gather(memberSlots);
+    for (const Range& range : ranges)
+        state.best.insert(range.pool, std::vector<float>(size_t(state.capacity), kNoSimilarity));
+    std::vector<float*> figures;
+    for (const Range& range : ranges)
+        figures.push_back(state.best[range.pool].data());
+
+    const qsizetype total = qsizetype(memberSlots.size());
+    const qsizetype length = state.length;
+    nn::ThreadPool::shared().parallelFor(state.capacity, 32, [&](int64_t begin, int64_t end) {
+        std::vector<float> products(size_t((end - begin) * total));
+        nn::gemmTransposedB(state.rows.data() + begin * length, memberRows.data(), products.data(), end - begin,
+                            length, total);
+        for (int64_t i = begin; i < end; ++i) {
+            const float* values = products.data() + (i - begin) * total;
+            for (size_t r = 0; r < ranges.size(); ++r)
+                figures[r][i] = *std::max_element(values + ranges[r].begin, values + ranges[r].end);
+        }
+    });
+}
+
 QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceClusterRecord& pool,
                                                             const QList<VeskFaceRecord>& faces,
                                                             const QList<VeskFaceRejectionRecord>& rejections,
@@ -254,16 +343,15 @@ QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceCluste
     // The float figures stand for the pool only when every pool face has a row.
     std::vector<int> poolSlots;
     for (qsizetype i : poolFaces)
-        poolSlots.push_back(state.entries.value(faces[i].id).slot);
+        poolSlots.push_back(state.slotAt[size_t(i)]);
     const bool fast = std::none_of(poolSlots.begin(), poolSlots.end(), [](int slot) { return slot < 0; });
     const std::vector<float>* floats = nullptr;
     if (fast) {
-        auto kept = state.best.find(pool.id);
-        if (kept == state.best.end()) {
-            kept = state.best.insert(pool.id, std::vector<float>(size_t(state.capacity), kNoSimilarity));
-            state.compare(*kept, poolSlots, false);
-        }
-        floats = &*kept;
+        // The window asks for every person in turn: all pools without figures are worked out in
+        // one pass, which multiplies far faster than one small pool at a time.
+        if (!state.best.contains(pool.id))
+            figureMissingPools(faces);
+        floats = &*state.best.find(pool.id);
     }
 
     const auto exactBest = [&](const VeskFaceRecord& candidate) {
@@ -293,7 +381,7 @@ QList<VeskFaceSuggestion> FaceSuggestionEngine::suggestions(const VeskFaceCluste
         if (candidate.clusterID || candidate.featureVector.isEmpty() || ignored.contains(candidate.id)
             || rejected.contains(candidate.id))
             continue;
-        const int slot = floats ? state.entries.value(candidate.id).slot : -1;
+        const int slot = floats ? state.slotAt[size_t(c)] : -1;
         if (slot >= 0) {
             const double figure = (*floats)[size_t(slot)];
             if (figure + tolerance >= minimum)

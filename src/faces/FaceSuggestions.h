@@ -41,7 +41,9 @@ public:
 private:
     struct State;
     void synchronise(const QList<VeskFaceRecord>& faces);
+    void update(const QList<VeskFaceRecord>& faces);
     void rebuild(const QList<VeskFaceRecord>& faces);
+    void figureMissingPools(const QList<VeskFaceRecord>& faces);
     std::unique_ptr<State> m_state;
 };
 
