@@ -24,11 +24,12 @@ QHash<QUuid, QImage> cutFacePreviews(const QImage& image, const QList<FacePrevie
     return previews;
 }
 
-QHash<QUuid, QImage> cutFacePreviews(const QString& path, const QList<FacePreviewRequest>& faces)
+FacePreviewCut cutFacePreviews(const QString& path, const QList<FacePreviewRequest>& faces)
 {
     if (faces.isEmpty())
         return {};
-    return cutFacePreviews(ImageLoader::load(path), faces);
+    const QImage image = ImageLoader::load(path);
+    return {!image.isNull(), cutFacePreviews(image, faces)};
 }
 
 } // namespace vesk

@@ -24,7 +24,12 @@ inline constexpr int kFacePreviewMaxPixels = 256;
 // most kFacePreviewMaxPixels on its longer side; faces whose rectangle is under 20 pixels either
 // way are left out. Safe on any thread.
 QHash<QUuid, QImage> cutFacePreviews(const QImage& image, const QList<FacePreviewRequest>& faces);
-// The same for a picture file, decoded once; empty when it cannot be decoded.
-QHash<QUuid, QImage> cutFacePreviews(const QString& path, const QList<FacePreviewRequest>& faces);
+// The same for a picture file, decoded once. `decoded` says whether the file could be read: when
+// it could, a face left out can never be cut from it.
+struct FacePreviewCut {
+    bool decoded = false;
+    QHash<QUuid, QImage> previews;
+};
+FacePreviewCut cutFacePreviews(const QString& path, const QList<FacePreviewRequest>& faces);
 
 } // namespace vesk

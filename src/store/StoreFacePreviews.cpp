@@ -20,14 +20,15 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
     const qsizetype index = indexOfItem(itemID);
     if (index < 0 || !m_items[index].filePath)
         return {};
-    if (m_facePreviewsInFlight.contains(itemID))
+    if (m_facePreviewsInFlight.contains(itemID) || m_facesWithoutPreview.contains(faceID))
         return {};
 
     // The whole photo is decoded for one face, so every face of it that has no preview yet is
     // cut from the same decode.
     QList<FacePreviewRequest> requests;
     for (const VeskFaceRecord& record : std::as_const(m_faceRecordsCache)) {
-        if (record.veskID == itemID && !m_facePreviewCache.contains(record.id))
+        if (record.veskID == itemID && !m_facePreviewCache.contains(record.id)
+            && !m_facesWithoutPreview.contains(record.id))
             requests.append({record.id, QRectF(record.x, record.y, record.width, record.height)});
     }
     if (!m_facePreviewPool) {
@@ -37,26 +38,33 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
     m_facePreviewsInFlight.insert(itemID);
     QtConcurrent::run(m_facePreviewPool.get(), [path = *m_items[index].filePath, requests] {
         return cutFacePreviews(path, requests);
-    }).then(this, [this, itemID](const QHash<QUuid, QImage>& cut) { finishFacePreviews(itemID, cut); });
+    }).then(this, [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
     return {};
 }
 
-void VeskStore::finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut)
+void VeskStore::finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
+                                   const FacePreviewCut& cut)
 {
     assertMainThread();
     // Gone from the list when the face data was cleared meanwhile.
     if (!m_facePreviewsInFlight.remove(itemID))
         return;
+    QSet<QUuid> asked;
+    for (const FacePreviewRequest& request : requested)
+        asked.insert(request.faceID);
     // Only faces still held keep their preview: a face replaced by a new detection or deleted
-    // while its photo was decoded gets none. A face that could not be cut is tried again at its
-    // next request.
+    // while its photo was decoded gets none. A face whose rectangle is too small is not asked for
+    // again (its photo would be decoded at every paint of its tile for nothing); a photo that
+    // could not be read is tried again at the next request.
     bool added = false;
     for (const VeskFaceRecord& record : std::as_const(m_faceRecordsCache)) {
-        if (record.veskID != itemID || m_facePreviewCache.contains(record.id))
+        if (record.veskID != itemID || !asked.contains(record.id) || m_facePreviewCache.contains(record.id))
             continue;
-        if (auto preview = cut.constFind(record.id); preview != cut.cend()) {
+        if (auto preview = cut.previews.constFind(record.id); preview != cut.previews.cend()) {
             m_facePreviewCache.insert(record.id, *preview);
             added = true;
+        } else if (cut.decoded) {
+            m_facesWithoutPreview.insert(record.id);
         }
     }
     if (added)

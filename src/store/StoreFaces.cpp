@@ -4,6 +4,14 @@
 
 namespace vesk {
 
+void VeskStore::forgetFacePreviews(const QSet<QUuid>& faceIDs)
+{
+    for (const QUuid& faceID : faceIDs) {
+        m_facePreviewCache.remove(faceID);
+        m_facesWithoutPreview.remove(faceID);
+    }
+}
+
 void VeskStore::cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
@@ -15,8 +23,7 @@ void VeskStore::cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord
     m_faceRecordsCache.removeIf([&](const VeskFaceRecord& face) { return face.veskID == itemID; });
     m_faceRecordsCache.append(faces);
     m_ignoredFaceIDsCache.subtract(replaced);
-    for (const QUuid& faceID : std::as_const(replaced))
-        m_facePreviewCache.remove(faceID);
+    forgetFacePreviews(replaced);
 }
 
 void VeskStore::removeFaceData(const QSet<QUuid>& itemIDs)
@@ -33,8 +40,7 @@ void VeskStore::removeFaceData(const QSet<QUuid>& itemIDs)
     m_faceRejectionsCache.removeIf(
         [&](const VeskFaceRejectionRecord& rejection) { return faceIDs.contains(rejection.faceID); });
     m_ignoredFaceIDsCache.subtract(faceIDs);
-    for (const QUuid& faceID : std::as_const(faceIDs))
-        m_facePreviewCache.remove(faceID);
+    forgetFacePreviews(faceIDs);
 }
 
 void VeskStore::clearFaceData()
@@ -46,6 +52,7 @@ void VeskStore::clearFaceData()
     m_faceRejectionsCache.clear();
     m_ignoredFaceIDsCache.clear();
     m_facePreviewCache.clear();
+    m_facesWithoutPreview.clear();
     // Cuts still running find no faces to keep when they come back.
     m_facePreviewsInFlight.clear();
     if (m_facePreviewPool)

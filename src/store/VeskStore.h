@@ -30,6 +30,8 @@
 namespace vesk {
 
 class FaceSuggestionEngine;
+struct FacePreviewCut;
+struct FacePreviewRequest;
 class SQLiteDatabase;
 class SearchTextPipeline;
 
@@ -477,9 +479,13 @@ private:
                                                                    const QList<VeskFaceRecord>& faces);
     void runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token);
     void backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position, CancellationToken token);
-    void finishFacePreviews(const QUuid& itemID, const QHash<QUuid, QImage>& cut);
+    void finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
+                            const FacePreviewCut& cut);
+    void forgetFacePreviews(const QSet<QUuid>& faceIDs);
     // Items whose photo is being cut into previews now.
     QSet<QUuid> m_facePreviewsInFlight;
+    // Faces whose photo was read but whose rectangle is too small to show.
+    QSet<QUuid> m_facesWithoutPreview;
     // Raises faceDataRevision after a face decision, and refreshes search when who is in which
     // pool changed.
     void noteFaceChange(bool peopleChanged);
