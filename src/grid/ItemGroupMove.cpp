@@ -13,7 +13,9 @@ void moveItemToGroup(VeskStore& store, const QUuid& itemID, const std::optional<
         return;
     VeskItem moved = store.items().at(index);
     moved.groupID = groupID;
-    store.updateItem(moved);
+    // A move that was not written is said by the store's failure notice, never as "Moved".
+    if (!store.updateItem(moved))
+        return;
     VeskIntakeNotice notice;
     notice.id = QUuid::createUuid();
     notice.kind = VeskIntakeNoticeKind::Captured;

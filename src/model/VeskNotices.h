@@ -20,6 +20,21 @@ struct VeskIntakeNotice {
     friend bool operator==(const VeskIntakeNotice&, const VeskIntakeNotice&) = default;
 };
 
+// Something the user asked for that did not happen: an item that could not be written, a file
+// that could not be imported, a setting that was not kept. Unlike the transient notices it stays
+// until the user dismisses it. Failures of the same title gather into one notice.
+struct VeskFailureNotice {
+    QUuid id;
+    // What was not done, in a few words ("Not saved", "Not imported").
+    QString title;
+    // What and why, in plain words; the latest failure's when several gathered.
+    QString detail;
+    // How many failures of this title the notice stands for.
+    int count = 1;
+
+    friend bool operator==(const VeskFailureNotice&, const VeskFailureNotice&) = default;
+};
+
 enum class VeskBringBackNoticeKind { Scheduled, Returned, Cancelled };
 
 // A transient Bring Back message.

@@ -20,7 +20,7 @@ Unexpected<std::decay_t<E>> unexpected(E&& error)
 }
 
 template <typename T, typename E>
-class Expected {
+class [[nodiscard]] Expected {
 public:
     Expected(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
     template <typename G>
@@ -48,7 +48,7 @@ private:
 
 // For operations that give nothing back on success.
 template <typename E>
-class Expected<void, E> {
+class [[nodiscard]] Expected<void, E> {
 public:
     Expected() = default;
     template <typename G>

@@ -1,6 +1,7 @@
 #include "platform/Settings.h"
 
 #include "platform/AppPaths.h"
+#include "platform/Log.h"
 
 #include <QSettings>
 
@@ -28,7 +29,7 @@ QVariant IniSettings::value(const QString& key, const QVariant& fallback) const
 void IniSettings::setValue(const QString& key, const QVariant& value)
 {
     m_settings->setValue(key, value);
-    m_settings->sync();
+    syncAndCheck(key);
 }
 
 bool IniSettings::contains(const QString& key) const
@@ -39,7 +40,20 @@ bool IniSettings::contains(const QString& key) const
 void IniSettings::remove(const QString& key)
 {
     m_settings->remove(key);
+    syncAndCheck(key);
+}
+
+void IniSettings::syncAndCheck(const QString& key)
+{
     m_settings->sync();
+    const QSettings::Status status = m_settings->status();
+    if (status == QSettings::NoError)
+        return;
+    const QString reason = status == QSettings::AccessError
+        ? QStringLiteral("the settings file could not be written")
+        : QStringLiteral("the settings file is not in a form Vesk can read");
+    veskLog(QStringLiteral("Vesk settings save error for ") + m_settings->fileName() + QStringLiteral(": ") + reason);
+    reportWriteFailure(key, reason);
 }
 
 QString IniSettings::filePath() const

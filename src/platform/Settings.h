@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -23,6 +24,21 @@ public:
     // Raw bytes (JSON documents). Missing keys give an empty array.
     QByteArray data(const QString& key) const { return value(key).toByteArray(); }
     void setData(const QString& key, const QByteArray& bytes) { setValue(key, bytes); }
+
+    // Told, after the failure was logged, of every change that could not be written to the
+    // settings file: the key and the reason in plain words. The store says it to the user.
+    using WriteFailureHandler = std::function<void(const QString& key, const QString& reason)>;
+    void setWriteFailureHandler(WriteFailureHandler handler) { m_writeFailureHandler = std::move(handler); }
+
+protected:
+    void reportWriteFailure(const QString& key, const QString& reason) const
+    {
+        if (m_writeFailureHandler)
+            m_writeFailureHandler(key, reason);
+    }
+
+private:
+    WriteFailureHandler m_writeFailureHandler;
 };
 
 // One INI file: $VESK_CONFIG_DIR/Vesk.conf, else the XDG config home's Vesk.conf.
@@ -41,6 +57,10 @@ public:
     static QString defaultFilePath();
 
 private:
+    // After each change: the file is written at once, and a write that failed is logged and
+    // reported instead of passing for kept.
+    void syncAndCheck(const QString& key);
+
     std::unique_ptr<QSettings> m_settings;
 };
 

@@ -13,6 +13,31 @@ QString DatabaseError::description() const
     return message;
 }
 
+QString DatabaseError::plainReason() const
+{
+    struct Known {
+        const char* fragment;
+        const char* words;
+    };
+    // SQLite's texts for its result codes, as sqlite3_errmsg gives them.
+    static const Known known[] = {
+        {"database or disk is full", "the disk is full"},
+        {"readonly database", "the library file is read-only"},
+        {"database is locked", "the library is busy in another program"},
+        {"database table is locked", "the library is busy in another program"},
+        {"disk I/O error", "the disk reported an error"},
+        {"malformed", "the library file is damaged"},
+        {"file is not a database", "the library file is damaged"},
+        {"unable to open database file", "the library file could not be opened"},
+        {"SQLite database is unavailable", "the library is not open"},
+    };
+    for (const Known& entry : known) {
+        if (message.contains(QLatin1String(entry.fragment), Qt::CaseInsensitive))
+            return QString::fromLatin1(entry.words);
+    }
+    return message;
+}
+
 QString DatabaseError::logText() const
 {
     QString name;

@@ -19,6 +19,9 @@ struct DatabaseError {
 
     // The user-facing text, e.g. "Could not open Vesk database: unable to open database file".
     QString description() const;
+    // The reason in plain words for a failure notice ("the disk is full", "the library file is
+    // read-only"); SQLite's own text when it is none of the familiar ones.
+    QString plainReason() const;
     // The form log lines use: the case name, then the message quoted in parentheses,
     // e.g. stepFailed("disk I/O error").
     QString logText() const;

@@ -12,6 +12,8 @@ namespace vesk {
 
 namespace {
 
+constexpr int kBusyTimeoutMs = 5000;
+
 // Tables and indexes in the order they are created. Every statement uses IF NOT EXISTS, so
 // running the schema over an existing file changes nothing that is already there.
 constexpr const char* kCreateItems =
@@ -179,14 +181,43 @@ Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::open(co
         return unexpected(DatabaseError::openFailed(message));
     }
     database->m_db = handle;
+    // The recovery snapshots read the file through a connection of their own; a write that meets
+    // their read lock waits for it instead of failing with "database is locked".
+    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
 
-    for (const char* pragma : {"PRAGMA journal_mode=WAL;", "PRAGMA synchronous=NORMAL;", "PRAGMA foreign_keys=ON;"}) {
+    // FULL: a commit is on the disk before the save is acknowledged, so a power cut loses nothing
+    // the user was told is kept (NORMAL may drop the last commits of a WAL file).
+    for (const char* pragma : {"PRAGMA journal_mode=WAL;", "PRAGMA synchronous=FULL;", "PRAGMA foreign_keys=ON;"}) {
         if (auto done = database->execute(QString::fromLatin1(pragma)); !done)
             return unexpected(done.error());
     }
     if (auto done = database->createSchema(); !done)
         return unexpected(done.error());
     return database;
+}
+
+Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& filePath)
+{
+    sqlite3* handle = nullptr;
+    const int result = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    if (result != SQLITE_OK) {
+        const QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("Unknown SQLite error");
+        sqlite3_close_v2(handle);
+        return unexpected(DatabaseError::openFailed(message));
+    }
+    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    Expected<bool, DatabaseError> holds = false;
+    {
+        auto statement = SQLiteStatement::prepare(handle, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'vesks';");
+        if (!statement) {
+            holds = unexpected(statement.error());
+        } else {
+            auto row = statement->stepRow();
+            holds = row ? Expected<bool, DatabaseError>(*row) : unexpected(row.error());
+        }
+    }
+    sqlite3_close_v2(handle);
+    return holds;
 }
 
 QString SQLiteDatabase::lastErrorMessage() const

@@ -36,13 +36,16 @@ class SQLiteDatabase {
 public:
     using VoidResult = Expected<void, DatabaseError>;
 
-    // Opens (creating when missing) the database file, sets WAL journalling, synchronous NORMAL
-    // and foreign keys, and creates or extends the schema. The parent folder is created when
+    // Opens (creating when missing) the database file, sets a busy timeout, WAL journalling,
+    // synchronous FULL and foreign keys, and creates or extends the schema. The parent folder is created when
     // missing. A connection that fails any of these steps is closed before the error is returned.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> open(const QString& filePath);
     // The library's own file: "vesk.sqlite3" in the data folder.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openDefault();
     static QString defaultFilePath();
+    // Whether an existing file holds the item table, read without changing the file (no schema
+    // is created); an error when it cannot be read as a database.
+    static Expected<bool, DatabaseError> fileHoldsItemTable(const QString& filePath);
 
     ~SQLiteDatabase();
     SQLiteDatabase(const SQLiteDatabase&) = delete;
@@ -70,6 +73,9 @@ public:
     Expected<QList<VeskItem>, DatabaseError> fetchItems();
     // Inserts or updates every field but the stored creation date; rich text and embedding stay.
     VoidResult upsertItem(const VeskItem& item);
+    // The item's row and its rich text in one transaction, so a note never survives without its
+    // formatting.
+    VoidResult upsertItemWithRichText(const VeskItem& item, const QByteArray& rtf);
     // One transaction for the whole list (an empty list commits an empty transaction).
     VoidResult upsertItems(const QList<VeskItem>& items);
     // The item's faces, face-analysis mark and relationships go with it.

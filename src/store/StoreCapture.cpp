@@ -4,6 +4,7 @@
 #include "intake/HtmlText.h"
 #include "intake/NearDuplicate.h"
 #include "platform/Log.h"
+#include "store/FailureWording.h"
 #include "search/SearchText.h"
 #include "store/SQLiteDatabase.h"
 
@@ -53,14 +54,29 @@ VeskItem newTextItem(const QUuid& id, const QDateTime& now)
 
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
+    return commitNewItemWithRichText(item, std::nullopt);
+}
+
+bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf)
+{
     assertMainThread();
+    if (m_libraryProblem) {
+        // Taken in, it would live on screen only and be lost at the next start, or be written
+        // into a file that could not be read.
+        reportFailure(QStringLiteral("Not kept"), quotedItemTitle(item.title)
+                                                      + QStringLiteral(" was not kept: the library could not be read."));
+        return false;
+    }
     m_items.prepend(item);
     emit itemsChanged();
     setSelectedID(item.id);
+    if (rtf) {
+        // Shown with its formatting at once; a row that is not written is retried with it.
+        m_richTextByID.insert(item.id, *rtf);
+        emit richTextByIDChanged();
+    }
 
-    const bool saved = saveItemToDatabase(item);
-    if (!saved)
-        m_unsavedItemIDs.insert(item.id);
+    const bool saved = writeItem(item, rtf);
 
     refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
@@ -93,7 +109,8 @@ void VeskStore::addText(const QString& text, const std::optional<QString>& title
     item.title = itemTitle;
     item.text = trimmed;
     item.searchableText = trimmed;
-    commitNewItem(item);
+    if (!commitNewItem(item) && m_libraryProblem)
+        return;
     if (match)
         setIntakeNotice(familiarNotice(*match));
 }
@@ -114,21 +131,11 @@ void VeskStore::addRichTextNote(const std::optional<QString>& title, const QStri
     item.title = itemTitle;
     item.text = trimmed;
     item.searchableText = trimmed;
-    commitNewItem(item);
+    // A failed write is marked on the card and retried; the window says it.
+    if (!commitNewItemWithRichText(item, rtf) && m_libraryProblem)
+        return;
     if (match)
         setIntakeNotice(familiarNotice(*match));
-
-    if (!rtf)
-        return;
-    if (m_database) {
-        if (auto stored = m_database->updateRichText(item.id, *rtf); !stored) {
-            veskLog(QStringLiteral("Vesk rich-text save error: ") + stored.error().description());
-            return;
-        }
-    }
-    m_richTextByID.insert(item.id, *rtf);
-    emit richTextByIDChanged();
-    m_services.recoverySnapshots->noteChange();
 }
 
 void VeskStore::addHTML(const QByteArray& data)
@@ -147,7 +154,8 @@ void VeskStore::addHTML(const QByteArray& data)
     item.title = itemTitle;
     item.text = pageText;
     item.searchableText = kSourceHtmlMarker + pageText;
-    commitNewItem(item);
+    if (!commitNewItem(item) && m_libraryProblem)
+        return;
     if (match)
         setIntakeNotice(familiarNotice(*match));
 }
@@ -166,7 +174,7 @@ void VeskStore::addLink(const QUrl& url)
     item.title = host.isEmpty() ? address : host;
     item.urlString = address;
     item.searchableText = address;
-    commitNewItem(item);
+    (void)commitNewItem(item); // a failure is marked on the card and said by the store
 }
 
 } // namespace vesk

@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "richtext/RtfReader.h"
 #include "search/SearchText.h"
+#include "store/FailureWording.h"
 
 namespace vesk {
 
@@ -48,6 +49,11 @@ void VeskStore::updateRichText(const QUuid& id, const QByteArray& rtf)
         if (auto written = m_database->updateRichText(id, rtf); !written) {
             // The shown body keeps its old state so the pane never claims a change that was lost.
             veskLog(QStringLiteral("Vesk rich-text update error: ") + written.error().logText());
+            const qsizetype index = indexOfItem(id);
+            reportFailure(QStringLiteral("Change not saved"),
+                          QStringLiteral("The change to ") + quotedItemTitle(index >= 0 ? m_items.at(index).title : QString())
+                              + QStringLiteral(" could not be written to the library: ")
+                              + written.error().plainReason() + QLatin1Char('.'));
             return;
         }
     }

@@ -37,6 +37,8 @@ struct VeskServices {
     int deepSearchDelayMs = 240;
     // Pause between two items of the background face scan.
     int faceBackfillPauseMs = 40;
+    // How often items that could not be written are tried again while any remain.
+    int unsavedRetryIntervalMs = 30'000;
 
     // Real clock, the INI settings file, the real data folder and do-nothing collaborators.
     static VeskServices defaults();

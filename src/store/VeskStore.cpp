@@ -28,12 +28,13 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
 {
     assertMainThread();
 
-    // A library that cannot be opened still starts; the item loader says so once.
-    auto opened = SQLiteDatabase::open(QDir(m_services.dataDirectory).filePath(QStringLiteral("vesk.sqlite3")));
-    if (opened)
-        m_database = std::move(opened.value());
+    // A library that cannot be opened still starts, into a state that says why.
+    openLibraryDatabase();
+    watchSettingsWrites();
 
-    m_services.recoverySnapshots->requestLaunchSnapshot();
+    // A snapshot of a file that cannot be read would only push good snapshots out.
+    if (!m_libraryProblem)
+        m_services.recoverySnapshots->requestLaunchSnapshot();
 
     loadItemsFromDatabase();
     loadGroups();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CancellationToken.h"
+#include "model/LibraryProblem.h"
 #include "model/VeskFaceRecords.h"
 #include "model/VeskFilenameCleanup.h"
 #include "model/VeskItem.h"
@@ -21,6 +22,7 @@
 #include <QString>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 #include <QUuid>
 #include <functional>
@@ -34,6 +36,7 @@ struct FacePreviewCut;
 struct FacePreviewRequest;
 class SQLiteDatabase;
 class SearchTextPipeline;
+struct DatabaseError;
 
 // The one library store: items, groups, selection, search state, caches, the database and the
 // long-running tasks. It lives on the main thread; every operation runs there. Its operations are
@@ -118,11 +121,13 @@ public:
     // --- Saving and updating items ---
 
     // Writes the row; a success (or having no database) notes a change to the recovery snapshots.
-    // True only when the row was written: false after a failed write and without a database.
-    bool saveItemToDatabase(const VeskItem& item);
+    // True only when the row was written: false after a failed write and without a database. A
+    // failure is logged, said in the failure notice, and the item is marked unsaved until a
+    // retry writes it.
+    [[nodiscard]] bool saveItemToDatabase(const VeskItem& item);
     // Replaces the item with the same id, saves it, refreshes search and re-embeds it. An id that
-    // is not in items() does nothing.
-    void updateItem(const VeskItem& item);
+    // is not in items() does nothing (false). False too when the row was not written.
+    [[nodiscard]] bool updateItem(const VeskItem& item);
     // updateItem without the save, for a row the caller has written already.
     void adoptSavedItem(const VeskItem& item);
     // Deletes the item's own folder inside "Items", never anything else.
@@ -214,7 +219,8 @@ public:
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
     // its embedding. False when the row was not written (a failed save, or no database): the item
     // then lives in memory only, until the next start.
-    bool commitNewItem(const VeskItem& item);
+    // Refused (false, said in the failure notice) while the library has a problem.
+    [[nodiscard]] bool commitNewItem(const VeskItem& item);
     // Plain text; without a title, a lone http(s) address becomes a link instead.
     void addText(const QString& text, const std::optional<QString>& title = std::nullopt);
     // A note whose formatted form is RTF; the bytes are kept as given.
@@ -347,6 +353,30 @@ public:
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
     // End of image edit operations
 
+    // Safety operations (StoreFailures.cpp, StoreLibraryState.cpp, StoreItemsSweep.cpp)
+    // What the user asked for and did not happen; it stays until dismissed.
+    const std::optional<VeskFailureNotice>& failureNotice() const { return m_failureNotice; }
+    void setFailureNotice(const std::optional<VeskFailureNotice>& value);
+    // Says that something did not happen. A notice of the same title that is still shown counts
+    // one failure more and takes the newer detail; any other replaces it. Logs nothing: callers
+    // log in their own words.
+    void reportFailure(const QString& title, const QString& detail);
+    void dismissFailureNotice();
+    // Items whose latest value is not in the library file: their cards say so, and the store
+    // writes them again after its next successful write and at a slow interval.
+    const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
+    // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
+    int retryUnsavedItems();
+    // Why the library cannot be used (unreadable, or lost); none for a healthy one. While it is
+    // set the store has no database and takes in nothing new.
+    const std::optional<VeskLibraryProblem>& libraryProblem() const { return m_libraryProblem; }
+    // The user's word over a lost library: starts a new, empty library file in its place. False
+    // (said in the failure notice) when it cannot be created, or when there is no lost library.
+    [[nodiscard]] bool startNewLibrary();
+    // The folder of the newest finished recovery snapshot in the library folder, if any.
+    std::optional<QString> newestRecoverySnapshot() const;
+    // End of safety operations
+
 signals:
     void itemsChanged();
     void groupsChanged();
@@ -367,6 +397,9 @@ signals:
     void faceDataRevisionChanged();
     // New face previews are ready (not published state: ask facePreviewImage again).
     void facePreviewsChanged();
+    void failureNoticeChanged();
+    void unsavedItemIDsChanged();
+    void libraryProblemChanged();
 
 private:
     void assertMainThread() const
@@ -456,12 +489,38 @@ private:
     // End of library members
 
     // Intake members
+    // commitNewItem with the item's rich text, written with its row in one transaction.
+    bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
     void finishFileImport();
     // SHA-256 of managed files by item identifier string, filled lazily.
     QHash<QString, QString> m_fileHashCache;
-    // New items whose row was not written: in memory only, so never "already kept".
-    QSet<QUuid> m_unsavedItemIDs;
     // End of intake members
+
+    // Safety members
+    // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
+    // marks the item unsaved and says so.
+    bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    void markUnsaved(const VeskItem& item, const QString& reason);
+    void markSaved(const QUuid& id);
+    void queueUnsavedRetry();
+    // Says every failed write of the user defaults in the failure notice.
+    void watchSettingsWrites();
+    // Opens the library file unless the folder's library is lost; sets libraryProblem() when it
+    // cannot be used.
+    void openLibraryDatabase();
+    void setLibraryProblem(const std::optional<VeskLibraryProblem>& value);
+    // The items could not be read: the library is unreadable, and no write may go into it.
+    void failItemsLoad(const DatabaseError& error);
+    // Staging leftovers and folders no row names, in "Items/", after a complete load.
+    void startItemsFolderSweep();
+    std::optional<VeskFailureNotice> m_failureNotice;
+    std::optional<VeskLibraryProblem> m_libraryProblem;
+    // Items whose latest value was not written.
+    QSet<QUuid> m_unsavedItemIDs;
+    QTimer* m_unsavedRetryTimer = nullptr;
+    bool m_unsavedRetryQueued = false;
+    bool m_libraryMarkedAsUsed = false;
+    // End of safety members
 
     // Rich text members
     // End of rich text members

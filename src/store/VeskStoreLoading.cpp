@@ -39,7 +39,7 @@ void VeskStore::loadItemsFromDatabase()
     const auto empty = m_database->isEmpty();
     if (!empty) {
         veskLog(kLoadMigrationError + empty.error().logText());
-        setItems({});
+        failItemsLoad(empty.error());
         return;
     }
 
@@ -63,7 +63,7 @@ void VeskStore::loadItemsFromDatabase()
     auto fetched = m_database->fetchItems();
     if (!fetched) {
         veskLog(kLoadMigrationError + fetched.error().logText());
-        setItems({});
+        failItemsLoad(fetched.error());
         return;
     }
     setItems(fetched.value());
@@ -146,7 +146,8 @@ void VeskStore::reclassifyImageFiles()
             continue;
         item.kind = VeskKind::Image;
         changed = true;
-        saveItemToDatabase(item);
+        // A row that cannot be written is marked unsaved and written again later.
+        (void)saveItemToDatabase(item);
     }
     if (changed)
         emit itemsChanged();

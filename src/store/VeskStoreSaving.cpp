@@ -15,25 +15,17 @@ namespace vesk {
 
 bool VeskStore::saveItemToDatabase(const VeskItem& item)
 {
-    assertMainThread();
-    if (m_database) {
-        if (auto saved = m_database->upsertItem(item); !saved) {
-            veskLog(QStringLiteral("Vesk SQLite save error: ") + saved.error().logText());
-            return false;
-        }
-    }
-    m_services.recoverySnapshots->noteChange();
-    // Without a database the change is noted all the same, but nothing was written.
-    return m_database != nullptr;
+    return writeItem(item, std::nullopt);
 }
 
-void VeskStore::updateItem(const VeskItem& item)
+bool VeskStore::updateItem(const VeskItem& item)
 {
     assertMainThread();
     if (indexOfItem(item.id) < 0)
-        return;
-    saveItemToDatabase(item);
+        return false;
+    const bool saved = saveItemToDatabase(item);
     adoptSavedItem(item);
+    return saved;
 }
 
 void VeskStore::adoptSavedItem(const VeskItem& item)

@@ -247,7 +247,7 @@ TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
     menu.reset(grid->buildCardContextMenu(items[3]));
     VeskItem renamed = store->items()[store->indexOfItem(items[3].id)];
     renamed.title = QStringLiteral("Renamed meanwhile");
-    store->updateItem(renamed);
+    ASSERT_TRUE(store->updateItem(renamed));
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
     EXPECT_EQ(store->items()[store->indexOfItem(items[3].id)].title, QStringLiteral("Renamed meanwhile"));
     EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Renamed meanwhile \u2192 No Group"));

@@ -206,6 +206,8 @@ TEST(DatabaseTransactions, BusyBeginRunsNothingWhileEmptyDeleteNeedsNoLock)
     const QString path = freshDatabasePath();
     auto db = openOrFail(path);
     ASSERT_TRUE(db);
+    // Without waiting for the other writer: the busy timeout would only delay the same outcome.
+    sqlite3_busy_timeout(db->nativeHandleForTesting(), 0);
     RawConnection writer(path);
     writer.exec("BEGIN IMMEDIATE;");
 

@@ -119,9 +119,12 @@ TEST_F(StoreCaptureTest, CommitTellsWhetherTheRowWasWritten)
     EXPECT_EQ(storedItems().size(), 1);
     EXPECT_EQ(logLines.filter(QStringLiteral("Vesk SQLite save error: ")).size(), 1);
 
-    auto memoryOnly = makeStore(false);
-    EXPECT_FALSE(memoryOnly->commitNewItem(item));
-    EXPECT_EQ(memoryOnly->items().size(), 1);
+    // A library that could not be read takes nothing in, rather than keeping it on screen only.
+    auto unreadable = makeStore(false);
+    EXPECT_FALSE(unreadable->commitNewItem(item));
+    EXPECT_TRUE(unreadable->items().isEmpty());
+    ASSERT_TRUE(unreadable->failureNotice());
+    EXPECT_EQ(unreadable->failureNotice()->title, QStringLiteral("Not kept"));
     drainEvents();
 }
 

@@ -39,14 +39,14 @@ TEST_F(StoreSaving, UpdateReplacesTheItemInPlaceAndSavesIt)
 
     VeskItem renamed = second;
     renamed.title = QStringLiteral("renamed");
-    store->updateItem(renamed);
+    EXPECT_TRUE(store->updateItem(renamed));
     EXPECT_EQ(titles(store->items()), (QStringList{"first", "renamed"}));
     EXPECT_EQ(itemsSpy.count(), 1);
     EXPECT_EQ(snapshots->changes, 1);
     EXPECT_EQ(storedItems()[1].title, QStringLiteral("renamed"));
 
     // An item that is no longer in the library is neither saved nor shown.
-    store->updateItem(makeItem(QStringLiteral("ghost"), 30));
+    EXPECT_FALSE(store->updateItem(makeItem(QStringLiteral("ghost"), 30)));
     EXPECT_EQ(store->items().size(), 2);
     EXPECT_EQ(snapshots->changes, 1);
     EXPECT_EQ(storedItems().size(), 2);
@@ -61,7 +61,7 @@ TEST_F(StoreSaving, AFailedSaveKeepsTheChangeInMemoryOnly)
 
     VeskItem renamed = item;
     renamed.title = QStringLiteral("after");
-    store->updateItem(renamed);
+    EXPECT_FALSE(store->updateItem(renamed));
     EXPECT_EQ(store->items().first().title, QStringLiteral("after"));
     EXPECT_EQ(countLines(QStringLiteral("Vesk SQLite save error: stepFailed(")), 1)
         << logLines.join('\n').toStdString();

@@ -87,7 +87,7 @@ TEST_F(StoreSearch, IndexFollowsItemChanges)
     auto store = makeStore();
     VeskItem renamed = item;
     renamed.title = QStringLiteral("Final plan");
-    store->updateItem(renamed);
+    ASSERT_TRUE(store->updateItem(renamed));
     store->refreshFilteredItems(QStringLiteral("plan"));
     EXPECT_EQ(titles(store->filteredItems()), QStringList{"Final plan"});
     store->refreshFilteredItems(QStringLiteral("draft"));
