@@ -1,5 +1,6 @@
 #include "app/CaptureDropZone.h"
 
+#include "app/BorderedButton.h"
 #include "app/MainWindowState.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -40,61 +41,6 @@ protected:
         Painting::fillMaterial(p, disc, MaterialThickness::UltraThin, theme);
         IconMap::paint(p, rect(), QStringLiteral("pin.fill"), theme.secondary(), 42, 18);
     }
-};
-
-// The bordered button of the welcome surface: a tinted capsule with a hairline edge, drawn from
-// the theme like the header's buttons rather than in the desktop style's bevel.
-class BorderedButton : public QPushButton {
-public:
-    BorderedButton(const QString& title, QWidget* parent)
-        : QPushButton(title, parent)
-    {
-        setFont(Theme::font(13, QFont::Medium));
-        setCursor(Qt::PointingHandCursor);
-        setAttribute(Qt::WA_Hover);
-        connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
-    }
-
-    QSize sizeHint() const override
-    {
-        const QFontMetricsF metrics(font());
-        return QSize(int(std::ceil(metrics.horizontalAdvance(text()))) + 2 * kPadding, kHeight);
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void enterEvent(QEnterEvent* event) override
-    {
-        m_hovered = true;
-        update();
-        QPushButton::enterEvent(event);
-    }
-    void leaveEvent(QEvent* event) override
-    {
-        m_hovered = false;
-        update();
-        QPushButton::leaveEvent(event);
-    }
-    void paintEvent(QPaintEvent*) override
-    {
-        const Theme& theme = Theme::current();
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-        p.fillPath(shape, theme.isDark() ? Theme::white(0.06) : Theme::white(0.55));
-        p.fillPath(shape, theme.primary(isDown() ? 0.12 : m_hovered ? 0.07 : 0.035));
-        Painting::stroke(p, shape, theme.primary(hasFocus() ? 0.0 : 0.12), 0.8);
-        if (hasFocus())
-            Painting::stroke(p, shape, theme.accent(0.6), 1.5);
-        p.setFont(font());
-        p.setPen(isEnabled() ? theme.label() : theme.tertiary());
-        p.drawText(rect(), Qt::AlignCenter, text());
-    }
-
-private:
-    static constexpr int kPadding = 16;
-    static constexpr int kHeight = 30;
-    bool m_hovered = false;
 };
 
 } // namespace

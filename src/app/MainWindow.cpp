@@ -4,10 +4,12 @@
 #include "app/CaptureDropZone.h"
 #include "app/ControlsStrip.h"
 #include "app/DropIntake.h"
+#include "app/FailureNoticeView.h"
 #include "app/HeaderBar.h"
 #include "app/IntakeNoticeBanner.h"
 #include "app/LibraryMenus.h"
 #include "app/LibraryContent.h"
+#include "app/LibraryProblemView.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/SearchField.h"
@@ -20,6 +22,10 @@
 #include "store/VeskStore.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -120,12 +126,25 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         };
     }
     m_libraryView = new LibraryViewHost(store, *m_state, m_hooks.libraryContent, m_content);
+    m_problemView = new LibraryProblemView(m_content);
     m_content->addWidget(m_dropZone);
     m_content->addWidget(m_libraryView);
+    m_content->addWidget(m_problemView);
     connect(m_dropZone, &CaptureDropZone::openTextCaptureRequested, this, &MainWindow::openTextCapture);
+    connect(m_problemView, &LibraryProblemView::openFolderRequested, this, [this](const QString& folder) {
+        if (m_hooks.openFolder)
+            m_hooks.openFolder(folder);
+        else
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    });
+    connect(m_problemView, &LibraryProblemView::startNewLibraryRequested, this, [this] {
+        // The click is the user's word; a failure is said by the store's failure notice.
+        (void)m_store.startNewLibrary();
+    });
 
     m_intakeNotices = new NoticeHost(this, intakeNoticeTop, noticeTrailing);
     m_bringBackNotices = new NoticeHost(this, bringBackNoticeTop, noticeTrailing);
+    m_failureNotices = new NoticeHost(this, failureNoticeTop, noticeTrailing);
     m_header->raise();
     m_chrome = new WindowChrome(WindowChrome::mainWindowAluminum(), this);
 
@@ -150,6 +169,8 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         presentIntakeNotice();
         scheduleIntakeNoticeClear(m_store.intakeNotice());
     });
+    connect(&store, &VeskStore::failureNoticeChanged, this, &MainWindow::presentFailureNotice);
+    connect(&store, &VeskStore::libraryProblemChanged, this, &MainWindow::updateContentSwitch);
     connect(&store, &VeskStore::bringBackNoticeChanged, this, [this] {
         presentBringBackNotice();
         scheduleBringBackNoticeClear(m_store.bringBackNotice());
@@ -189,8 +210,19 @@ QWidget* MainWindow::bringBackNoticeView() const
     return m_bringBackNotices->current();
 }
 
+FailureNoticeView* MainWindow::failureNoticeView() const
+{
+    return qobject_cast<FailureNoticeView*>(m_failureNotices->current());
+}
+
 void MainWindow::updateContentSwitch()
 {
+    if (const auto& problem = m_store.libraryProblem()) {
+        // Never the welcome surface: an unreadable library must not look new and empty.
+        m_problemView->setProblem(*problem);
+        m_content->setCurrentWidget(m_problemView);
+        return;
+    }
     QWidget* wanted = m_store.items().isEmpty() ? static_cast<QWidget*>(m_dropZone) : m_libraryView;
     if (m_content->currentWidget() != wanted)
         m_content->setCurrentWidget(wanted);
@@ -205,6 +237,7 @@ void MainWindow::layoutChildren()
     m_content->setGeometry(0, contentTop, w, std::max(0, height() - contentTop));
     m_intakeNotices->reposition();
     m_bringBackNotices->reposition();
+    m_failureNotices->reposition();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -287,6 +320,8 @@ void MainWindow::handleAppear()
         presentIntakeNotice();
     if (m_store.bringBackNotice() && !m_bringBackNotices->current())
         presentBringBackNotice();
+    if (m_store.failureNotice() && !m_failureNotices->current())
+        presentFailureNotice();
 
     if (m_keyboardMonitor)
         return;
@@ -333,6 +368,25 @@ void MainWindow::presentBringBackNotice()
     auto* view = new BringBackNoticeView(*notice, this);
     view->setProperty("shadowMargin", NoticeBanner::shadowMargin);
     m_bringBackNotices->show(view);
+    m_chrome->raise();
+}
+
+void MainWindow::presentFailureNotice()
+{
+    const auto& notice = m_store.failureNotice();
+    if (!notice) {
+        m_failureNotices->clear();
+        return;
+    }
+    // More failures of the same kind update the notice in place instead of sliding in again.
+    if (FailureNoticeView* shown = failureNoticeView(); shown && shown->notice().id == notice->id) {
+        shown->setNotice(*notice);
+        m_failureNotices->reposition();
+        return;
+    }
+    auto* view = new FailureNoticeView(*notice, this);
+    connect(view, &FailureNoticeView::dismissRequested, this, [this] { m_store.dismissFailureNotice(); });
+    m_failureNotices->show(view);
     m_chrome->raise();
 }
 
@@ -453,8 +507,40 @@ bool acceptAsCopy(QDropEvent* event)
 }
 } // namespace
 
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // One last try; what still cannot be written is said before it is lost with the window.
+    const int unsaved = m_store.unsavedItemIDs().isEmpty() ? 0 : m_store.retryUnsavedItems();
+    if (unsaved > 0) {
+        const bool close = m_hooks.confirmCloseWithUnsaved
+            ? m_hooks.confirmCloseWithUnsaved(unsaved)
+            : [&] {
+                  QMessageBox box(QMessageBox::Warning, QStringLiteral("Vesk"),
+                                  unsaved == 1 ? QStringLiteral("1 item could not be saved.")
+                                               : QString::number(unsaved) + QStringLiteral(" items could not be saved."),
+                                  QMessageBox::NoButton, this);
+                  box.setInformativeText(QStringLiteral("They are shown in this window but are not in the library "
+                                                        "file. If Vesk closes now, they are lost."));
+                  QPushButton* closeAnyway = box.addButton(QStringLiteral("Close Anyway"), QMessageBox::DestructiveRole);
+                  box.setDefaultButton(box.addButton(QStringLiteral("Keep Open"), QMessageBox::RejectRole));
+                  box.exec();
+                  return box.clickedButton() == static_cast<QAbstractButton*>(closeAnyway);
+              }();
+        if (!close) {
+            event->ignore();
+            return;
+        }
+    }
+    QWidget::closeEvent(event);
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
+    // A library that cannot be read takes nothing in.
+    if (m_store.libraryProblem()) {
+        event->ignore();
+        return;
+    }
     if (acceptAsCopy(event))
         m_state->setIsTargeted(true);
 }

@@ -32,6 +32,8 @@ class ControlsStrip;
 class VeskGuardedAppearanceSwitch;
 class NoticeHost;
 class LibraryMenus;
+class FailureNoticeView;
+class LibraryProblemView;
 
 // Collaborators that other work supplies; each may be left empty.
 struct MainWindowHooks {
@@ -49,6 +51,10 @@ struct MainWindowHooks {
     LibraryContentFactory libraryContent;
     // The floating view of an intake notice.
     std::function<QWidget*(const VeskIntakeNotice&, QWidget* parent)> intakeNoticeView;
+    // Opens a folder in the file manager (the library folder of a library that cannot be read).
+    std::function<void(const QString& folder)> openFolder;
+    // Asked when the window closes while items are still not written: true lets it close.
+    std::function<bool(int unsavedCount)> confirmCloseWithUnsaved;
 };
 
 class MainWindow : public QWidget {
@@ -60,6 +66,7 @@ public:
     static constexpr int minimumHeight = 760;
     static constexpr int intakeNoticeTop = 84;
     static constexpr int bringBackNoticeTop = 132;
+    static constexpr int failureNoticeTop = 180;
     static constexpr int noticeTrailing = 18;
 
     MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, MainWindowHooks hooks = {},
@@ -80,6 +87,9 @@ public:
     // The floating notice views, none while the store holds no notice.
     QWidget* intakeNoticeView() const;
     QWidget* bringBackNoticeView() const;
+    FailureNoticeView* failureNoticeView() const;
+    // Shown instead of the library while the library cannot be used.
+    LibraryProblemView* libraryProblemView() const { return m_problemView; }
 
     void setTimings(const WindowTimings& timings) { m_timings = timings; }
     const WindowTimings& timings() const { return m_timings; }
@@ -117,6 +127,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildSheets();
@@ -125,6 +136,7 @@ private:
     void noteItemIDs();
     void presentIntakeNotice();
     void presentBringBackNotice();
+    void presentFailureNotice();
     void scheduleIntakeNoticeClear(const std::optional<VeskIntakeNotice>& notice);
     void scheduleBringBackNoticeClear(const std::optional<VeskBringBackNotice>& notice);
     void reactToSearchText();
@@ -145,7 +157,9 @@ private:
     QStackedWidget* m_content = nullptr;
     CaptureDropZone* m_dropZone = nullptr;
     LibraryViewHost* m_libraryView = nullptr;
+    LibraryProblemView* m_problemView = nullptr;
     NoticeHost* m_intakeNotices = nullptr;
+    NoticeHost* m_failureNotices = nullptr;
     NoticeHost* m_bringBackNotices = nullptr;
     QWidget* m_chrome = nullptr;
 

@@ -302,6 +302,7 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
     if (hint != m_state.retrievalHints.cend())
         content.retrievalHint = *hint;
     content.isTopResult = m_state.topResultID && *m_state.topResultID == item.id;
+    content.isUnsaved = m_state.unsavedIDs.contains(item.id);
     const auto rich = m_state.richTextByID.constFind(item.id);
     if (rich != m_state.richTextByID.cend()) {
         content.hasRichText = true;

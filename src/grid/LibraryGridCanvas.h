@@ -32,6 +32,8 @@ struct GridState {
     QSet<QUuid> broughtBackIDs;
     QHash<QUuid, QString> retrievalHints;
     QHash<QUuid, QByteArray> richTextByID;
+    // Items whose latest value is not written to the library.
+    QSet<QUuid> unsavedIDs;
     bool surfacePulse = false;
     std::optional<QUuid> capturePulseID;
 };

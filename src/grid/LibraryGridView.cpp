@@ -55,7 +55,8 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
     for (auto signal : {&VeskStore::itemsChanged, &VeskStore::groupsChanged, &VeskStore::filteredItemsChanged,
                         &VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged,
                         &VeskStore::importCountInProgressChanged, &VeskStore::richTextByIDChanged,
-                        &VeskStore::retrievalHintsChanged, &VeskStore::broughtBackIDsChanged})
+                        &VeskStore::retrievalHintsChanged, &VeskStore::broughtBackIDsChanged,
+                        &VeskStore::unsavedItemIDsChanged})
         connect(&store, signal, this, &LibraryGridView::scheduleRefresh);
     connect(&store, &VeskStore::searchTextChanged, this, [this] {
         reactToSearchText();
@@ -149,6 +150,7 @@ void LibraryGridView::refreshNow()
     state.broughtBackIDs = m_store.broughtBackIDs();
     state.retrievalHints = m_store.retrievalHints();
     state.richTextByID = m_store.richTextByID();
+    state.unsavedIDs = m_store.unsavedItemIDs();
     state.surfacePulse = m_surfacePulse;
     state.capturePulseID = m_capturePulseID;
     // The empty state follows the store's results, not the narrowed list: an empty group shows

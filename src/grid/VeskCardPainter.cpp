@@ -468,6 +468,28 @@ namespace {
 
 // Background, tint, media, details and border: everything of a card that does not change while
 // it scrolls, in the card's own frame at the origin.
+// A card whose item is not in the library file says so in its own colour, at the top left where
+// no other badge goes, and its edge takes the same colour.
+void paintUnsavedMark(QPainter& painter, const QRectF& card, const QPainterPath& shape, const Theme& theme)
+{
+    painter.strokePath(shape, QPen(Theme::failure(0.75), 1.4));
+    const QString text = QStringLiteral("Not saved");
+    const QFont font = Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
+    const QFontMetricsF metrics(font);
+    const double symbolSide = metrics.height();
+    const double width = 8 + symbolSide + 4 + metrics.horizontalAdvance(text) + 9;
+    const QRectF capsuleRect(card.left() + 8, card.top() + 8, width, 4 + metrics.height() + 4);
+    const QPainterPath capsule = Painting::capsule(capsuleRect);
+    painter.fillPath(capsule, theme.material(MaterialThickness::Thick));
+    painter.fillPath(capsule, Theme::failure(0.12));
+    Painting::stroke(painter, capsule, Theme::failure(0.5), 0.8);
+    drawSymbol(painter, QRectF(capsuleRect.left() + 8, capsuleRect.top() + 4, symbolSide, symbolSide),
+               QStringLiteral("exclamationmark.triangle"), Theme::failure(), Theme::pointSize(TextStyle::Caption2));
+    painter.setFont(font);
+    painter.setPen(Theme::failure());
+    painter.drawText(QPointF(capsuleRect.left() + 8 + symbolSide + 4, capsuleRect.top() + 4 + metrics.ascent()), text);
+}
+
 void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
                    const Theme& theme, bool ownLayer)
 {
@@ -508,6 +530,8 @@ void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent&
     QPen pen(border, look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     pen.setMiterLimit(10);
     painter.strokePath(shape, pen);
+    if (content.isUnsaved)
+        paintUnsavedMark(painter, card, shape, theme);
 }
 
 constexpr double kBodyMargin = 2;
@@ -535,7 +559,8 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
 {
     size_t key = qHash(content.item);
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
-                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.hasRichText,
+                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
+                     content.hasRichText,
                      content.thumbnail.cacheKey(), content.richText);
     key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
                      quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),

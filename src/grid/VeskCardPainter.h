@@ -45,6 +45,8 @@ struct VeskCardContent {
     VeskCardDates dates;
     std::optional<QString> retrievalHint;
     bool isTopResult = false;
+    // The item's latest value is not in the library file: the card says "Not saved".
+    bool isUnsaved = false;
     bool hasRichText = false;
     // The stored rich text, drawn as a two-line snippet for notes.
     QByteArray richText;

@@ -105,6 +105,9 @@ public:
     QColor windowBackground(qreal opacity = 1.0) const { return withOpacity(m_colors.windowBackground, opacity); }
     QColor underPageBackground(qreal opacity = 1.0) const { return withOpacity(m_colors.underPageBackground, opacity); }
     QColor separator(qreal opacity = 1.0) const { return withOpacity(m_colors.separator, opacity); }
+    // The colour of what went wrong and needs the user's eye (an item not saved, a failed import):
+    // a warm red that reads on both appearances.
+    static QColor failure(qreal opacity = 1.0) { return withOpacity(QColor(226, 84, 52), opacity); }
     static QColor white(qreal opacity = 1.0) { return withOpacity(QColor(255, 255, 255), opacity); }
     static QColor black(qreal opacity = 1.0) { return withOpacity(QColor(0, 0, 0), opacity); }
 

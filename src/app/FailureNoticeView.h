@@ -1,0 +1,46 @@
+#pragma once
+// The floating view of the store's failure notice: something the user asked for did not happen.
+// It looks unlike the transient notices (a warning symbol and edge in the failure colour, the
+// whole reason wrapped over several lines, a count of further failures of the same kind) and it
+// has a dismiss button, because it stays until the user has read it.
+
+#include "model/VeskNotices.h"
+
+#include <QWidget>
+
+class QAbstractButton;
+
+namespace vesk {
+
+class FailureNoticeView : public QWidget {
+    Q_OBJECT
+public:
+    explicit FailureNoticeView(const VeskFailureNotice& notice, QWidget* parent = nullptr);
+
+    const VeskFailureNotice& notice() const { return m_notice; }
+    // Shows a newer state of the same notice (more failures, a newer detail) in place.
+    void setNotice(const VeskFailureNotice& notice);
+    // "1 more like it", "2 more like it"; empty for a single failure.
+    static QString countLine(int count);
+
+    QAbstractButton* dismissButton() const { return m_dismiss; }
+    QSize sizeHint() const override;
+
+    static constexpr int shadowMargin = 16;
+    static constexpr int textWidth = 300;
+
+signals:
+    void dismissRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QRectF cardRect() const;
+
+    VeskFailureNotice m_notice;
+    QAbstractButton* m_dismiss = nullptr;
+};
+
+} // namespace vesk
