@@ -140,4 +140,14 @@ void VeskApp::saveWindowGeometry()
         m_settings->setValue(kWindowGeometryKey, m_mainWindow->geometry());
 }
 
+void VeskApp::bringToFront()
+{
+    if (m_mainWindow->isMinimized())
+        m_mainWindow->showNormal();
+    else
+        m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
+}
+
 } // namespace vesk

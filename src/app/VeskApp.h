@@ -39,6 +39,8 @@ public:
     // The window's place and size are kept between runs, in the user defaults.
     static inline const QString kWindowGeometryKey = QStringLiteral("veskWindowGeometry");
     void saveWindowGeometry();
+    // Another start asked for the window: shows it, restored and in front.
+    void bringToFront();
     // "About Vesk": opens the About window, or brings the open one forward.
     void showAboutWindow();
     AboutWindowController& aboutWindow() const { return *m_aboutWindow; }

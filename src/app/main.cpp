@@ -1,9 +1,12 @@
 // Vesk: a personal memory library kept on this computer.
 #include "app/AboutViews.h"
+#include "app/SingleInstance.h"
 #include "app/VeskApp.h"
+#include "platform/AppPaths.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 #include <QPixmap>
 
 int main(int argc, char** argv)
@@ -17,7 +20,24 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vesk"));
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(vesk::appIconImage(256))));
 
+    // One window per library: a second start brings the running one forward and leaves.
+    vesk::SingleInstance instance(vesk::AppPaths::dataDirectory());
+    switch (instance.claim()) {
+    case vesk::SingleInstance::Outcome::HandedOver:
+        return 0;
+    case vesk::SingleInstance::Outcome::Failed: {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vesk"), QStringLiteral("Vesk cannot open its library."),
+                        QMessageBox::Ok);
+        box.setInformativeText(instance.failureReason());
+        box.exec();
+        return 1;
+    }
+    case vesk::SingleInstance::Outcome::Primary:
+        break;
+    }
+
     vesk::VeskApp vesk(vesk::VeskApp::makeServices());
+    QObject::connect(&instance, &vesk::SingleInstance::activationRequested, &vesk, &vesk::VeskApp::bringToFront);
     vesk.show();
     return app.exec();
 }

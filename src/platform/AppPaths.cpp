@@ -9,7 +9,9 @@ namespace {
 QString fromEnvironment(const char* name)
 {
     const QString value = qEnvironmentVariable(name);
-    return value.trimmed().isEmpty() ? QString() : QDir::cleanPath(value);
+    // Absolute from the start: a relative folder would make every stored path depend on the
+    // folder Vesk happened to be started from.
+    return value.trimmed().isEmpty() ? QString() : QDir::cleanPath(QDir(value).absolutePath());
 }
 } // namespace
 

@@ -8,7 +8,7 @@ namespace vesk {
 // second library) only has to point VESK_DATA_DIR elsewhere.
 class AppPaths {
 public:
-    // $VESK_DATA_DIR when set and not empty, else the XDG data home + "/Vesk".
+    // $VESK_DATA_DIR when set and not empty (made absolute), else the XDG data home + "/Vesk".
     static QString dataDirectory();
     // $VESK_CONFIG_DIR when set and not empty, else the XDG config home.
     static QString configDirectory();

@@ -2,6 +2,8 @@
 
 #include "platform/AppPaths.h"
 
+#include <QDir>
+
 namespace vesk {
 
 VeskServices VeskServices::defaults()
@@ -18,6 +20,9 @@ VeskServices VeskServices::completed() const
         services.settings = std::make_shared<IniSettings>();
     if (services.dataDirectory.isEmpty())
         services.dataDirectory = AppPaths::dataDirectory();
+    // Managed copies are stored by absolute path; a relative folder would tie them to wherever
+    // Vesk was started from.
+    services.dataDirectory = QDir::cleanPath(QDir(services.dataDirectory).absolutePath());
     if (!services.thumbnails)
         services.thumbnails = std::make_shared<NullThumbnailProvider>();
     if (!services.preparedPreviews)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstring>
+#include <thread>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -226,6 +227,34 @@ TEST(DatabaseTransactions, BusyBeginRunsNothingWhileEmptyDeleteNeedsNoLock)
 
     writer.exec("COMMIT;");
     EXPECT_TRUE(db->upsertItems({}).hasValue());
+}
+
+TEST(DatabaseTransactions, AWriteMeetingAnotherConnectionsLockWaitsInsteadOfFailing)
+{
+    const QString path = freshDatabasePath();
+    auto db = openOrFail(path);
+    ASSERT_TRUE(db);
+    // Another connection (a snapshot's reader, a second window) holds the write lock a moment.
+    RawConnection other(path);
+    other.exec("BEGIN IMMEDIATE;");
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.exec("COMMIT;");
+    });
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.title = QStringLiteral("kept while another held the lock");
+    item.createdAt = QDateTime::fromSecsSinceEpoch(1, Qt::UTC);
+    const auto written = db->upsertItem(item);
+    release.join();
+    EXPECT_TRUE(written.hasValue()) << written.error().logText().toStdString();
+
+    // Every commit reaches the disk before it is acknowledged (FULL is 2).
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db->nativeHandleForTesting(), "PRAGMA synchronous;", -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(statement, 0), 2);
+    sqlite3_finalize(statement);
 }
 
 TEST(DatabaseReads, InterruptedReadIsAnErrorNotAPartialResult)
