@@ -6,10 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <openssl/evp.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -50,6 +54,25 @@ private:
     int m_fd;
 };
 
+struct DigestDeleter {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+using Digest = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
+
+// What one copy run shares: its options and the bytes written so far across every file.
+struct CopyRun {
+    const ManagedCopyOptions& options;
+    qint64 written = 0;
+
+    bool cancelled() const { return options.cancel && options.cancel->isCancelled(); }
+    void advance(qint64 bytes)
+    {
+        written += bytes;
+        if (options.progress)
+            options.progress(written);
+    }
+};
+
 bool writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -65,27 +88,14 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Copies every byte from in to out, in the kernel when it can (no trip through our memory), else
-// through one fixed buffer.
-Expected<void, QString> copyBytes(int in, int out)
+// Copies every byte from in to out through one buffer, feeding each chunk to digest (when given)
+// before it is written: the hash is of exactly the bytes that were kept.
+Expected<void, QString> streamBytes(int in, int out, EVP_MD_CTX* digest, CopyRun& run)
 {
-    bool kernelCopy = true;
-    while (kernelCopy) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
-        if (copied > 0)
-            continue;
-        if (copied == 0)
-            return {};
-        if (errno == EINTR)
-            continue;
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP
-            || errno == EBADF || errno == ETXTBSY)
-            kernelCopy = false; // both offsets stand where the kernel stopped: go on by hand
-        else
-            return unexpected(systemError(errno));
-    }
     std::vector<char> buffer(kCopyChunk);
     for (;;) {
+        if (run.cancelled())
+            return unexpected(managedCopyCancelledText());
         const ssize_t count = ::read(in, buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)
@@ -94,23 +104,61 @@ Expected<void, QString> copyBytes(int in, int out)
         }
         if (count == 0)
             return {};
+        if (digest && EVP_DigestUpdate(digest, buffer.data(), size_t(count)) != 1)
+            return unexpected(QStringLiteral("the file could not be hashed"));
         if (!writeAll(out, buffer.data(), size_t(count)))
             return unexpected(systemError(errno));
+        run.advance(count);
     }
 }
 
-Expected<void, QString> keepTimes(const struct stat& sourceStat, const QString& destination)
+// Copies in the kernel when it can (no trip through our memory), a slice at a time so that a
+// cancel is seen; else through a buffer.
+Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
+{
+    constexpr size_t kSlice = size_t(64) << 20;
+    for (;;) {
+        if (run.cancelled())
+            return unexpected(managedCopyCancelledText());
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kSlice, 0);
+        if (copied > 0) {
+            run.advance(copied);
+            continue;
+        }
+        if (copied == 0)
+            return {};
+        if (errno == EINTR)
+            continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF
+            || errno == ETXTBSY)
+            return streamBytes(in, out, nullptr, run); // both offsets stand where the kernel stopped
+        return unexpected(systemError(errno));
+    }
+}
+
+Expected<void, QString> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
 {
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-    if (::utimensat(AT_FDCWD, native(destination).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::utimensat(AT_FDCWD, destination.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         return unexpected(systemError(errno));
     return {};
 }
 
-// Writes destination afresh (it must not exist) with the bytes of the regular file source.
-Expected<void, QString> copyRegularFile(const QString& source, const QString& destination)
+bool syncNativeDirectory(const QByteArray& path)
 {
-    Descriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor folder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        return false;
+    return ::fsync(folder.get()) == 0;
+}
+
+// Writes destination afresh (it must not exist) with the bytes of the regular file source,
+// flushed to the disk before it is closed. With a digest, hashes while copying.
+Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteArray& destination,
+                                          EVP_MD_CTX* digest, CopyRun& run)
+{
+    // Opening without blocking keeps a named pipe from stalling the copy.
+    Descriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (in.get() < 0)
         return unexpected(systemError(errno));
     struct stat sourceStat {};
@@ -118,78 +166,102 @@ Expected<void, QString> copyRegularFile(const QString& source, const QString& de
         return unexpected(systemError(errno));
     if (!S_ISREG(sourceStat.st_mode))
         return unexpected(QStringLiteral("not a regular file"));
-    // Reads of a regular file never block; the flag only kept the open from hanging on a pipe.
     ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
 
-    Descriptor out(::open(native(destination).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    Descriptor out(::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (out.get() < 0)
         return unexpected(systemError(errno));
-    Expected<void, QString> copied = copyBytes(in.get(), out.get());
+    const qint64 before = run.written;
+    Expected<void, QString> copied = digest ? streamBytes(in.get(), out.get(), digest, run)
+                                            : copyBytes(in.get(), out.get(), run);
+    // On the disk before it may be renamed into place and named by a row.
+    if (copied && ::fdatasync(out.get()) != 0)
+        copied = unexpected(systemError(errno));
     if (copied && out.close() != 0)
         copied = unexpected(systemError(errno));
     if (copied)
         copied = keepTimes(sourceStat, destination);
-    if (!copied)
-        QFile::remove(destination);
-    return copied;
+    if (!copied) {
+        ::unlink(destination.constData());
+        return unexpected(copied.error());
+    }
+    return run.written - before;
 }
 
 // Names in the folder, sorted; "." and ".." left out. Fails when the folder cannot be read, so
 // that an unreadable folder never passes for an empty one.
-Expected<QStringList, QString> folderEntryNames(const QString& folder)
+Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
 {
-    DIR* handle = ::opendir(native(folder).constData());
+    DIR* handle = ::opendir(folder.constData());
     if (!handle)
         return unexpected(systemError(errno));
-    QStringList names;
+    QList<QByteArray> names;
     errno = 0;
     while (const dirent* entry = ::readdir(handle)) {
         const QByteArray name(entry->d_name);
         if (name != "." && name != "..")
-            names.append(QFile::decodeName(name));
+            names.append(name);
         errno = 0;
     }
     const int readError = errno;
     ::closedir(handle);
     if (readError != 0)
         return unexpected(systemError(readError));
-    names.sort();
+    std::sort(names.begin(), names.end());
     return names;
 }
 
 // Copies the folder source into the new folder destination with its files and subfolders.
 // Symbolic links, pipes, sockets and devices inside it are left out; anything that cannot be
 // read fails the whole copy rather than leaving a hole in it.
-Expected<void, QString> copyFolder(const QString& source, const QString& destination)
+Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run)
 {
     struct stat sourceStat {};
-    if (::stat(native(source).constData(), &sourceStat) != 0)
+    if (::stat(source.constData(), &sourceStat) != 0)
         return unexpected(systemError(errno));
-    const Expected<QStringList, QString> names = folderEntryNames(source);
+    const auto names = folderEntryNames(source);
     if (!names)
-        return unexpected(source + QStringLiteral(": ") + names.error());
-    if (::mkdir(native(destination).constData(), 0755) != 0)
+        return unexpected(QFile::decodeName(source) + QStringLiteral(": ") + names.error());
+    if (::mkdir(destination.constData(), 0755) != 0)
         return unexpected(systemError(errno));
 
-    for (const QString& name : names.value()) {
-        const QString path = source + QLatin1Char('/') + name;
-        const QString target = destination + QLatin1Char('/') + name;
+    for (const QByteArray& name : names.value()) {
+        if (run.cancelled())
+            return unexpected(managedCopyCancelledText());
+        const QByteArray path = source + '/' + name;
+        const QByteArray target = destination + '/' + name;
         struct stat entryStat {};
-        if (::lstat(native(path).constData(), &entryStat) != 0)
-            return unexpected(path + QStringLiteral(": ") + systemError(errno));
+        if (::lstat(path.constData(), &entryStat) != 0)
+            return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + systemError(errno));
         if (S_ISDIR(entryStat.st_mode)) {
-            if (Expected<void, QString> copied = copyFolder(path, target); !copied)
+            if (Expected<void, QString> copied = copyFolder(path, target, run); !copied)
                 return copied; // already names what failed inside
         } else if (S_ISREG(entryStat.st_mode)) {
-            if (Expected<void, QString> copied = copyRegularFile(path, target); !copied)
-                return unexpected(path + QStringLiteral(": ") + copied.error());
+            if (auto copied = copyRegularFile(path, target, nullptr, run); !copied) {
+                if (copied.error() == managedCopyCancelledText())
+                    return unexpected(copied.error());
+                return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + copied.error());
+            }
         }
     }
-    return keepTimes(sourceStat, destination);
+    if (Expected<void, QString> kept = keepTimes(sourceStat, destination); !kept)
+        return kept;
+    // The folder's own entries are on the disk too.
+    if (!syncNativeDirectory(destination))
+        return unexpected(systemError(errno));
+    return {};
+}
+
+void removeStaging(const QString& staging)
+{
+    const QFileInfo info(staging);
+    if (info.isDir() && !info.isSymLink())
+        QDir(staging).removeRecursively();
+    else
+        QFile::remove(staging);
 }
 
 } // namespace
@@ -199,28 +271,61 @@ QString managedItemsDirectoryIn(const QString& dataDirectory)
     return QDir::cleanPath(dataDirectory + QStringLiteral("/Items"));
 }
 
-Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
-                                                  const QUuid& id)
+QString managedStagingName()
 {
-    const QString cleanSource = QDir::cleanPath(QFileInfo(source).absoluteFilePath());
-    const QString name = QFileInfo(cleanSource).fileName();
-    if (name.isEmpty())
+    return QStringLiteral(".vesk-partial");
+}
+
+QString managedCopyCancelledText()
+{
+    return QStringLiteral("the import was cancelled");
+}
+
+std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUuid& id, const QString& itemsDirectory)
+{
+    const QString items = QDir::cleanPath(itemsDirectory);
+    // The common case costs no file-system call.
+    if (storedPath.startsWith(items + QLatin1Char('/')))
+        return std::nullopt;
+    const QString marker = QStringLiteral("Items/") + uuidString(id) + QLatin1Char('/');
+    const qsizetype at = storedPath.lastIndexOf(marker, -1, Qt::CaseInsensitive);
+    if (at < 0 || (at > 0 && storedPath.at(at - 1) != QLatin1Char('/')))
+        return std::nullopt;
+    const QString candidate = items + QLatin1Char('/') + storedPath.mid(at + 6);
+    if (QFileInfo::exists(storedPath) || !QFileInfo::exists(candidate))
+        return std::nullopt;
+    return QDir::cleanPath(candidate);
+}
+
+bool syncDirectory(const QString& path)
+{
+    return syncNativeDirectory(native(path));
+}
+
+Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+                                                      const QString& itemsDirectory, const QUuid& id,
+                                                      const ManagedCopyOptions& options)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
         return unexpected(QStringLiteral("the path names no file"));
-    const QString folder = QDir::cleanPath(itemsDirectory) + QLatin1Char('/') + uuidString(id);
+    const QString items = QDir::cleanPath(itemsDirectory);
+    const QString folder = items + QLatin1Char('/') + uuidString(id);
     const QString destination = folder + QLatin1Char('/') + name;
 
     struct stat sourceStat {};
-    if (::stat(native(cleanSource).constData(), &sourceStat) != 0)
+    if (::stat(sourceNative.constData(), &sourceStat) != 0)
         return unexpected(systemError(errno));
 
+    const bool itemsExisted = QFileInfo(items).isDir();
+    const bool folderExisted = QFileInfo(folder).isDir();
     if (!QDir().mkpath(folder))
         return unexpected(QStringLiteral("could not create the folder ") + folder);
     if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
-        return destination;
+        return ManagedCopy{destination, std::nullopt, S_ISREG(sourceStat.st_mode) ? qint64(sourceStat.st_size) : -1};
     // A folder that holds the managed folder (the home folder, the data folder) would be copied
     // into itself, level after level, until the disk or the path length gives out.
     if (S_ISDIR(sourceStat.st_mode)) {
-        const QString realSource = QFileInfo(cleanSource).canonicalFilePath();
+        const QString realSource = QFileInfo(QFile::decodeName(sourceNative)).canonicalFilePath();
         const QString realFolder = QFileInfo(folder).canonicalFilePath();
         if (!realSource.isEmpty() && realFolder.startsWith(realSource + QLatin1Char('/'))) {
             QDir().rmdir(folder);
@@ -229,33 +334,68 @@ Expected<QString, QString> copyIntoManagedStorage(const QString& source, const Q
     }
 
     // Build the copy under a temporary name and rename it into place, so that a copy cut short
-    // (a full disk, an unreadable file) never looks like a finished one. The folder belongs to this
-    // item alone, so one fixed short name will do: one made from the file's name would be too long
-    // for the file system when that name is near its limit.
-    const QString staging = folder + QStringLiteral("/.vesk-partial");
-    if (QFileInfo(staging).isDir())
-        QDir(staging).removeRecursively();
-    else
-        QFile::remove(staging);
+    // (a full disk, an unreadable file, a cancel, a crash) never looks like a finished one. The
+    // folder belongs to this item alone, so one fixed short name will do: one made from the
+    // file's name would be too long for the file system when that name is near its limit.
+    const QString staging = folder + QLatin1Char('/') + managedStagingName();
+    removeStaging(staging);
+
+    CopyRun run{options};
+    Digest digest;
+    if (options.hashContent && S_ISREG(sourceStat.st_mode)) {
+        digest.reset(EVP_MD_CTX_new());
+        if (!digest || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1)
+            return unexpected(QStringLiteral("the file could not be hashed"));
+    }
 
     Expected<void, QString> copied = {};
-    if (S_ISDIR(sourceStat.st_mode))
-        copied = copyFolder(cleanSource, staging);
-    else if (S_ISREG(sourceStat.st_mode))
-        copied = copyRegularFile(cleanSource, staging);
-    else
+    qint64 size = -1;
+    if (S_ISDIR(sourceStat.st_mode)) {
+        copied = copyFolder(sourceNative, native(staging), run);
+    } else if (S_ISREG(sourceStat.st_mode)) {
+        auto file = copyRegularFile(sourceNative, native(staging), digest.get(), run);
+        if (file)
+            size = file.value();
+        else
+            copied = unexpected(file.error());
+    } else {
         copied = unexpected(QStringLiteral("not a regular file or folder"));
+    }
     if (copied && ::rename(native(staging).constData(), native(destination).constData()) != 0)
         copied = unexpected(systemError(errno));
+    // The rename itself, and a new item folder in "Items" (and a new "Items" in the data folder),
+    // must reach the disk before a row names the copy.
+    if (copied && !syncDirectory(folder))
+        copied = unexpected(systemError(errno));
+    if (copied && !folderExisted && !syncDirectory(items))
+        copied = unexpected(systemError(errno));
+    if (copied && !itemsExisted && !syncDirectory(QFileInfo(items).absolutePath()))
+        copied = unexpected(systemError(errno));
     if (!copied) {
-        if (QFileInfo(staging).isDir())
-            QDir(staging).removeRecursively();
-        else
-            QFile::remove(staging);
-        QDir().rmdir(folder); // only when it is empty: an item folder we just made
+        removeStaging(staging);
+        if (!folderExisted)
+            QDir().rmdir(folder); // only when it is empty: an item folder we just made
         return unexpected(copied.error());
     }
-    return destination;
+
+    ManagedCopy result{destination, std::nullopt, size};
+    if (digest) {
+        unsigned char bytes[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(digest.get(), bytes, &length) == 1)
+            result.sha256 = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), int(length)).toHex());
+    }
+    return result;
+}
+
+Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
+                                                  const QUuid& id)
+{
+    const QString cleanSource = QDir::cleanPath(QFileInfo(source).absoluteFilePath());
+    auto copied = copyIntoManagedStorage(native(cleanSource), QFileInfo(cleanSource).fileName(), itemsDirectory, id);
+    if (!copied)
+        return unexpected(copied.error());
+    return copied.value().path;
 }
 
 } // namespace vesk

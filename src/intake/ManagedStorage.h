@@ -1,21 +1,66 @@
 #pragma once
 
+#include "platform/CancellationToken.h"
 #include "platform/Expected.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QUuid>
+#include <functional>
+#include <optional>
 
 namespace vesk {
 
 // "<data folder>/Items": the managed copies, one subfolder per item named by its identifier.
 QString managedItemsDirectoryIn(const QString& dataDirectory);
 
-// Copies the file or folder at source to "<itemsDirectory>/<ID>/<source file name>" and returns
-// the copy's path; when something is already there it is returned as is. The copy appears whole
-// or not at all, keeps the source's modification time, and is streamed, so a file of any size
-// costs a fixed buffer. Symbolic links inside a copied folder are left out: a copy never reaches
-// outside what the user handed over. The error text says what failed.
+// The name an unfinished copy has inside its item folder until it is complete.
+QString managedStagingName();
+
+// The error text of a copy that was cancelled.
+QString managedCopyCancelledText();
+
+struct ManagedCopyOptions {
+    // The SHA-256 of a regular file, computed over the very buffers that are written: one read
+    // of the source does both.
+    bool hashContent = false;
+    // Checked between chunks; a cancelled copy leaves nothing behind.
+    std::optional<CancellationToken> cancel;
+    // Bytes written so far, called on the copying thread after each chunk.
+    std::function<void(qint64 bytesWritten)> progress;
+};
+
+struct ManagedCopy {
+    QString path;
+    // Present when asked for and the source is a regular file.
+    std::optional<QString> sha256;
+    // The bytes of a regular file; -1 for a folder.
+    qint64 size = -1;
+};
+
+// Copies the file or folder at sourceNative (the path as the file system's bytes, so names in any
+// encoding can be read) to "<itemsDirectory>/<ID>/<name>" and returns the copy. When something is
+// already there it is returned as is. The copy is built under a staging name, flushed to the disk
+// with every file and folder in it, renamed into place, and its folder flushed (and "Items" when
+// the item folder is new), so that after a power cut a copy is either whole or absent. It keeps
+// the source's modification time and costs a fixed buffer whatever its size. Symbolic links,
+// pipes and devices inside a copied folder are left out: a copy never reaches outside what the
+// user handed over. The error text says what failed.
+Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+                                                      const QString& itemsDirectory, const QUuid& id,
+                                                      const ManagedCopyOptions& options = {});
+
+// The same for a path given as text, keeping its own file name.
 Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
                                                   const QUuid& id);
+
+// Where a managed copy stored under another data folder (the library was moved, or stored with
+// a relative path) now lies: "<itemsDirectory>/<ID>/<rest>" when the stored path does not exist
+// but that one does. None when the stored path is already in itemsDirectory, is no managed path
+// of this item, or nothing is found.
+std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUuid& id, const QString& itemsDirectory);
+
+// Flushes a folder's entries (a rename or a new file in it) to the disk; false when it cannot.
+bool syncDirectory(const QString& path);
 
 } // namespace vesk

@@ -189,6 +189,31 @@ Expected<QList<VeskItem>, QString> decodeItemArchive(const QByteArray& json)
     return items;
 }
 
+Expected<ItemArchiveContents, QString> decodeItemArchiveRecords(const QByteArray& json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        return unexpected(error.errorString());
+    if (!document.isArray())
+        return unexpected(QStringLiteral("the archive is not a list of items"));
+    ItemArchiveContents contents;
+    const QJsonArray records = document.array();
+    for (qsizetype index = 0; index < records.size(); ++index) {
+        const QJsonValue value = records.at(index);
+        if (!value.isObject()) {
+            contents.badRecords.append({index, QStringLiteral("not an object")});
+            continue;
+        }
+        auto item = decodeItemRecord(value.toObject());
+        if (!item)
+            contents.badRecords.append({index, item.error()});
+        else
+            contents.items.append(std::move(*item));
+    }
+    return contents;
+}
+
 QByteArray encodeItemArchive(const QList<VeskItem>& items)
 {
     QJsonArray records;

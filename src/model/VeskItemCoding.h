@@ -20,6 +20,15 @@ Expected<VeskGroup, QString> decodeGroupRecord(const QJsonObject& record);
 
 // A JSON array of item records. Anything but an array of valid records fails as a whole.
 Expected<QList<VeskItem>, QString> decodeItemArchive(const QByteArray& json);
+
+// What an archive holds record by record: the records that decode, and for each that does not,
+// its position (from 0) and why.
+struct ItemArchiveContents {
+    QList<VeskItem> items;
+    QList<std::pair<qsizetype, QString>> badRecords;
+};
+// Fails only when the document is not a JSON array; a bad record is set aside, not the archive.
+Expected<ItemArchiveContents, QString> decodeItemArchiveRecords(const QByteArray& json);
 QByteArray encodeItemArchive(const QList<VeskItem>& items);
 
 QString iso8601String(const QDateTime& date);

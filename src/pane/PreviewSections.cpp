@@ -357,7 +357,13 @@ QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent)
 std::optional<QUrl> openableLink(const QString& text)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty() || url.isRelative())
+    if (!url.isValid() || url.isRelative())
+        return std::nullopt;
+    // A kept link came from outside: "javascript:", "file:" or "smb:" must not run or reach
+    // anything from a click on "Open Link".
+    static const QStringList allowed{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto"),
+                                     QStringLiteral("ftp")};
+    if (!allowed.contains(url.scheme().toLower()))
         return std::nullopt;
     return url;
 }

@@ -107,7 +107,8 @@ QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullp
 QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,
     QWidget* parent = nullptr);
 
-// A link opens only when its text is a URL with a scheme; anything else does nothing.
+// A link opens only when its text is an http, https, mailto or ftp URL; anything else (a script,
+// a file, a network share, text that is no URL) does nothing.
 std::optional<QUrl> openableLink(const QString& text);
 
 } // namespace vesk

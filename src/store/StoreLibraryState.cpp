@@ -2,6 +2,7 @@
 // the user's word to start anew over a lost one.
 #include "store/VeskStore.h"
 
+#include "intake/ManagedStorage.h"
 #include "platform/Log.h"
 #include "store/SQLiteDatabase.h"
 
@@ -98,6 +99,22 @@ bool VeskStore::startNewLibrary()
     m_itemsLoaded = true;
     setLibraryProblem(std::nullopt);
     return true;
+}
+
+void VeskStore::relocateManagedPaths()
+{
+    const QString items = managedItemsDirectory();
+    bool changed = false;
+    for (VeskItem& item : m_items) {
+        if (!item.filePath)
+            continue;
+        if (auto moved = relocatedManagedPath(*item.filePath, item.id, items)) {
+            item.filePath = *moved;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit itemsChanged();
 }
 
 std::optional<QString> VeskStore::newestRecoverySnapshot() const

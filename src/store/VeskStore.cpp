@@ -60,6 +60,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     startSearchPipelines();
     startInboxWatchers();
     startFaceBackfill();
+    startItemsFolderSweep();
 }
 
 VeskStore::~VeskStore()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "intake/ItemsFolderSweep.h"
 #include "platform/CancellationToken.h"
 #include "model/LibraryProblem.h"
 #include "model/VeskFaceRecords.h"
@@ -14,6 +15,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFuture>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -375,6 +377,9 @@ public:
     [[nodiscard]] bool startNewLibrary();
     // The folder of the newest finished recovery snapshot in the library folder, if any.
     std::optional<QString> newestRecoverySnapshot() const;
+    // The clean-up of "Items" started after a complete load (finished at once when none ran):
+    // unfinished copies removed, folders no item refers to moved to "Recovered".
+    QFuture<ItemsFolderSweepReport> itemsFolderSweep() const { return m_itemsFolderSweep; }
     // End of safety operations
 
 signals:
@@ -513,6 +518,11 @@ private:
     void failItemsLoad(const DatabaseError& error);
     // Staging leftovers and folders no row names, in "Items/", after a complete load.
     void startItemsFolderSweep();
+    // Managed paths stored under another data folder point at the copies in this one, in memory.
+    void relocateManagedPaths();
+    // Item folders of imports still running, which the sweep leaves alone.
+    QSet<QString> busyImportFolderNames() const;
+    QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
     std::optional<VeskFailureNotice> m_failureNotice;
     std::optional<VeskLibraryProblem> m_libraryProblem;
     // Items whose latest value was not written.

@@ -67,6 +67,7 @@ void VeskStore::loadItemsFromDatabase()
         return;
     }
     setItems(fetched.value());
+    relocateManagedPaths();
     m_itemsLoaded = true;
 }
 
@@ -84,12 +85,21 @@ bool VeskStore::migrateLegacyArchiveIntoDatabase()
     }
     file.close();
 
-    auto decoded = decodeItemArchive(bytes);
+    // Record by record: one bad record must not keep every good one out.
+    auto decoded = decodeItemArchiveRecords(bytes);
     if (!decoded) {
         veskLog(kLoadMigrationError + decoded.error());
         return false;
     }
-    QList<VeskItem> migrated = decoded.value();
+    for (const auto& [position, reason] : decoded->badRecords)
+        veskLog(QStringLiteral("Vesk legacy JSON archive error: record ") + QString::number(position)
+                + QStringLiteral(": ") + reason);
+    QList<VeskItem> migrated = decoded->items;
+    if (migrated.isEmpty() && !decoded->badRecords.isEmpty()) {
+        // Nothing could be read: the archive stays as it is for a later start.
+        veskLog(kLoadMigrationError + QStringLiteral("no record of the archive could be read"));
+        return false;
+    }
     if (auto stored = m_database->upsertItems(migrated); !stored) {
         veskLog(kLoadMigrationError + stored.error().logText());
         return false;
@@ -98,7 +108,15 @@ bool VeskStore::migrateLegacyArchiveIntoDatabase()
         markLibraryHasHeldItems();
     sortItems(migrated);
     setItems(migrated);
+    // The archive is kept whole under its migrated name, bad records and all.
     migrateLegacyArchive();
+    if (!decoded->badRecords.isEmpty()) {
+        reportFailure(QStringLiteral("Not everything was brought in"),
+                      QString::number(decoded->badRecords.size())
+                          + (decoded->badRecords.size() == 1 ? QStringLiteral(" record") : QStringLiteral(" records"))
+                          + QStringLiteral(" of the old archive could not be read. The archive is kept as ")
+                          + migratedArchivePath() + QLatin1Char('.'));
+    }
     return true;
 }
 

@@ -422,4 +422,7 @@ TEST(PreviewSections, LinksOpenOnlyWithAScheme)
     EXPECT_FALSE(openableLink("example.org/path").has_value());
     EXPECT_FALSE(openableLink("").has_value());
     EXPECT_FALSE(openableLink("not a url at all").has_value());
+    EXPECT_TRUE(openableLink("FTP://files.example.org/a.zip").has_value());
+    for (const char* refused : {"javascript:alert(1)", "file:///etc/passwd", "smb://server/share", "vesk-check://toggle"})
+        EXPECT_FALSE(openableLink(QString::fromLatin1(refused)).has_value()) << refused;
 }

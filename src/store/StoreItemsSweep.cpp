@@ -1,0 +1,45 @@
+// After a complete load: the managed folder is cleaned of what interrupted runs left behind.
+#include "store/VeskStore.h"
+
+#include "intake/ItemsFolderSweep.h"
+#include "intake/ManagedStorage.h"
+#include "platform/Uuid.h"
+
+#include <QDir>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk {
+
+void VeskStore::startItemsFolderSweep()
+{
+    assertMainThread();
+    // Only a library read whole says which folders are unclaimed.
+    if (!m_itemsLoaded || m_libraryProblem || !m_database)
+        return;
+    const QString itemsDirectory = managedItemsDirectory();
+    ItemsFolderReferences references;
+    const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (!item.filePath)
+            continue;
+        references.filePaths.insert(*item.filePath);
+        references.folderNames.insert(uuidString(item.id));
+        if (item.filePath->startsWith(prefix))
+            references.folderNames.insert(item.filePath->mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
+    }
+    references.busyFolderNames = busyImportFolderNames();
+    const QString recovered = QDir(m_services.dataDirectory).filePath(QStringLiteral("Recovered"));
+    const QDateTime startedAt = QDateTime::currentDateTimeUtc();
+    // Listing a folder of many thousand items is file-system work: it runs off the main thread
+    // and touches nothing of the store.
+    m_itemsFolderSweep = QtConcurrent::run([itemsDirectory, recovered, references, startedAt] {
+        return sweepItemsFolder(itemsDirectory, recovered, references, startedAt);
+    });
+}
+
+QSet<QString> VeskStore::busyImportFolderNames() const
+{
+    return {};
+}
+
+} // namespace vesk
