@@ -1,5 +1,7 @@
 #include "app/ClipboardCapture.h"
 
+#include "app/DropIntake.h"
+#include "intake/FileImportJob.h"
 #include "platform/Graphemes.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
@@ -17,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
+#include <functional>
 
 namespace vesk {
 
@@ -57,6 +60,21 @@ QByteArray firstData(const QMimeData& clipboard, std::initializer_list<const cha
     return {};
 }
 
+// Posts the captured notice once the import is done, unless the import said something of its own
+// ("Already in Vesk", "Looks like another version") or failed.
+void noticeWhenImported(VeskStore& store, QFuture<bool> imported, const QString& title,
+                        const std::optional<QString>& detail, std::function<void()> done = {})
+{
+    const std::optional<QUuid> before = store.intakeNotice() ? std::optional<QUuid>(store.intakeNotice()->id) : std::nullopt;
+    imported.then(&store, [&store, before, title, detail, done = std::move(done)](bool kept) {
+        const std::optional<QUuid> now = store.intakeNotice() ? std::optional<QUuid>(store.intakeNotice()->id) : std::nullopt;
+        if (kept && now == before)
+            postCapturedNotice(store, title, detail);
+        if (done)
+            done();
+    });
+}
+
 QString plainTextOf(const RtfContent& content)
 {
     QStringList lines;
@@ -88,30 +106,39 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
         veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + file.errorString());
         return false;
     }
-    const bool imported = store.importFile(path);
-    if (imported && !store.intakeNotice())
-        postCapturedNotice(store, kCapturedTitle, QStringLiteral("Image"));
-    QFile::remove(path);
-    return imported;
+    // The temporary file goes once the import has its own copy (or gave up).
+    noticeWhenImported(store, store.importFile(path), kCapturedTitle, QStringLiteral("Image"),
+                       [path] { QFile::remove(path); });
+    return true;
 }
 
 bool captureClipboard(VeskStore& store, const QMimeData& clipboard)
 {
     const QList<QUrl> files = fileURLs(clipboard);
     if (!files.isEmpty()) {
-        bool any = false;
-        for (const QUrl& url : files)
-            any = store.importFile(url.toLocalFile()) || any;
-        if (!any)
-            return false;
-        if (!store.intakeNotice()) {
-            if (files.size() == 1)
-                postCapturedNotice(store, kCapturedTitle, QFileInfo(files.first().toLocalFile()).fileName());
-            else
-                postCapturedNotice(store, QStringLiteral("Vesked ") + QString::number(files.size())
-                                              + QStringLiteral(" items"),
-                                   std::nullopt);
+        QList<QByteArray> present;
+        for (const QUrl& url : files) {
+            const QByteArray path = localPathBytes(url);
+            if (QFileInfo::exists(QFile::decodeName(path)))
+                present.append(path);
         }
+        if (present.isEmpty())
+            return false;
+        // The imports run one after the other; the last to finish says how many were kept.
+        QList<QFuture<bool>> imports;
+        for (const QByteArray& path : std::as_const(present))
+            imports.append(store.importNativeFile(path));
+        const QString title = files.size() == 1 ? kCapturedTitle
+                                                : QStringLiteral("Vesked ") + QString::number(files.size()) + QStringLiteral(" items");
+        const std::optional<QString> detail = files.size() == 1
+            ? std::optional<QString>(displayFileName(present.first().mid(present.first().lastIndexOf('/') + 1)))
+            : std::nullopt;
+        noticeWhenImported(store, imports.last().then([imports](bool last) {
+            bool any = last;
+            for (const QFuture<bool>& import : imports)
+                any = any || (import.isFinished() && !import.isCanceled() && import.result());
+            return any;
+        }), title, detail);
         return true;
     }
 

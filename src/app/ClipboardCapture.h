@@ -12,13 +12,14 @@ namespace vesk {
 
 class VeskStore;
 
-// True when something was captured. Main thread only.
+// True when something was taken to be captured (files and pictures are imported afterwards, and
+// their notice comes when the import is done). Main thread only.
 bool captureClipboard(VeskStore& store, const QMimeData& clipboard);
 // Reads the system clipboard.
 bool captureClipboard(VeskStore& store);
 
 // Writes a picture to a temporary "Vesk-Clipboard-<UUID>.<extension>" file, imports it, and
-// removes the temporary file whatever happened.
+// removes the temporary file once the import is done, whatever happened.
 bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store);
 
 // The first non-empty line of text (or the whole text), cut to 80 user-perceived characters.

@@ -73,6 +73,7 @@ QList<DropAction> dropActionsFor(const QMimeData& mime)
             DropAction action;
             action.kind = DropAction::Kind::ImportFile;
             action.filePath = url.toLocalFile();
+            action.nativePath = localPathBytes(url);
             actions << action;
         }
         for (const QUrl& url : webUrls) {
@@ -122,6 +123,11 @@ QList<DropAction> dropActionsFor(const QMimeData& mime)
 bool dropIsAcceptable(const QMimeData& mime)
 {
     return mime.hasUrls() || mime.hasFormat(QStringLiteral("text/html")) || mime.hasText();
+}
+
+QByteArray localPathBytes(const QUrl& url)
+{
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
 } // namespace vesk

@@ -14,7 +14,8 @@ namespace vesk {
 struct DropAction {
     enum class Kind { ImportFile, AddHTML, AddLink, AddText };
     Kind kind = Kind::AddText;
-    QString filePath;  // ImportFile: the local path
+    QString filePath;  // ImportFile: the local path as text
+    QByteArray nativePath; // ImportFile: the same path as the file system's bytes
     QByteArray html;   // AddHTML: UTF-8
     QUrl url;          // AddLink
     QString text;      // AddText
@@ -30,6 +31,10 @@ struct DropAction {
 // - Otherwise each web address becomes a link.
 // - Otherwise non-blank plain text becomes a text item (the store makes a lone address a link).
 QList<DropAction> dropActionsFor(const QMimeData& mime);
+
+// The path of a local file URL as the file system's bytes. A file manager percent-encodes a name
+// in another encoding byte by byte; decoding that as UTF-8 text would lose it.
+QByteArray localPathBytes(const QUrl& url);
 
 // The MIME types the window accepts a drag for.
 bool dropIsAcceptable(const QMimeData& mime);

@@ -464,7 +464,8 @@ bool MainWindow::handleDrop(const QMimeData& mime)
                 return;
             switch (action.kind) {
             case DropAction::Kind::ImportFile:
-                store->importFile(action.filePath);
+                // A failure is said by the store's failure notice.
+                (void)store->importNativeFile(action.nativePath);
                 break;
             case DropAction::Kind::AddHTML:
                 store->addHTML(action.html);

@@ -35,6 +35,18 @@ struct VeskFailureNotice {
     friend bool operator==(const VeskFailureNotice&, const VeskFailureNotice&) = default;
 };
 
+// How far a large file import has got; the intake notice shows it as a bar while it runs.
+struct VeskImportProgress {
+    // The import, as its new item's identifier.
+    QUuid importID;
+    // The file's name as shown.
+    QString name;
+    qint64 bytesDone = 0;
+    qint64 bytesTotal = 0;
+
+    friend bool operator==(const VeskImportProgress&, const VeskImportProgress&) = default;
+};
+
 enum class VeskBringBackNoticeKind { Scheduled, Returned, Cancelled };
 
 // A transient Bring Back message.

@@ -64,9 +64,13 @@ QString hexDigestString(const QByteArray& digest)
 
 std::optional<QString> sha256HexOfFile(const QString& path)
 {
+    return sha256HexOfNativeFile(QFile::encodeName(path));
+}
+
+std::optional<QString> sha256HexOfNativeFile(const QByteArray& nativePath, const CancellationToken* cancel)
+{
     // Plain POSIX reads: QFile adds its own buffering and copies, which shows on multi-gigabyte
     // files, and the digest wants nothing but the bytes in order.
-    const QByteArray nativePath = QFile::encodeName(path);
     // Opening without blocking keeps a named pipe from stalling the caller; only regular files
     // have a digest.
     FileDescriptor file(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -85,6 +89,8 @@ std::optional<QString> sha256HexOfFile(const QString& path)
 
     std::vector<char> buffer(kReadChunk);
     for (;;) {
+        if (cancel && cancel->isCancelled())
+            return std::nullopt;
         const ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)

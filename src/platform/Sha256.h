@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CancellationToken.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -13,6 +15,8 @@ QString hexDigestString(const QByteArray& digest);
 // any size costs one buffer of memory. None when the file cannot be opened, is not a regular
 // file, or a read fails.
 std::optional<QString> sha256HexOfFile(const QString& path);
+// The same for a path given as the file system's bytes; none too when cancel is set meanwhile.
+std::optional<QString> sha256HexOfNativeFile(const QByteArray& nativePath, const CancellationToken* cancel = nullptr);
 
 // SHA-256 of bytes in memory, as hex.
 QString sha256Hex(const QByteArray& bytes);

@@ -1,141 +1,241 @@
-// File import: duplicates, related versions, managed copies and the item made for a file.
+// File import: started on the main thread, copied and read on the import worker, applied back on
+// the main thread as a new item, an "already kept" notice, or a failure said aloud.
 #include "store/VeskStore.h"
 
-#include "intake/FileIntakeSupport.h"
 #include "intake/FileTitles.h"
-#include "intake/ManagedStorage.h"
-#include "intake/VersionKey.h"
 #include "platform/Log.h"
-#include "platform/Sha256.h"
 #include "platform/Uuid.h"
+#include "store/FailureWording.h"
+#include "store/FileImportWorker.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QScopeGuard>
 #include <QTimer>
+#include <atomic>
 
 namespace vesk {
+
+namespace {
+
+// Files at least this large show their progress in the intake notice.
+constexpr qint64 kProgressShownFromBytes = 50 * 1000 * 1000;
+constexpr int kProgressPollMs = 100;
+
+const QString kNotImportedTitle = QStringLiteral("Not imported");
+
+} // namespace
+
+struct VeskStore::RunningImport {
+    QUuid id;
+    QString name;
+    CancellationToken cancel;
+    // What was known of kept files when the import began; the worker has checked those itself.
+    QHash<QUuid, KeptFileFacts> factsAtStart;
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{-1};
+};
 
 void VeskStore::finishFileImport()
 {
     setImportCountInProgress(std::max(0, m_importCountInProgress - 1));
 }
 
-bool VeskStore::importFile(const QString& path)
+QFuture<bool> VeskStore::importFile(const QString& path)
+{
+    return importNativeFile(QFile::encodeName(QDir::cleanPath(path)));
+}
+
+QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
 {
     assertMainThread();
     setImportCountInProgress(m_importCountInProgress + 1);
-    const auto finish = qScopeGuard([this] { finishFileImport(); });
+    const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
+    if (m_libraryProblem) {
+        reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
+        finishFileImport();
+        return QtFuture::makeReadyFuture(false);
+    }
 
-    const QString source = QDir::cleanPath(path);
-    const QFileInfo sourceInfo(source);
-    if (!sourceInfo.exists())
+    auto job = std::make_shared<RunningImport>();
+    job->id = QUuid::createUuid();
+    job->name = name;
+    job->factsAtStart = m_fileFacts;
+    m_runningImports.append(job);
+
+    FileImportRequest request;
+    request.sourceNative = nativePath;
+    request.itemsDirectory = managedItemsDirectory();
+    request.id = job->id;
+    // Shared copies: the worker reads the library as it stood, the store goes on changing its own.
+    request.keptItems = m_items;
+    request.keptFacts = m_fileFacts;
+    request.cancel = job->cancel;
+    request.progress = [job](qint64 done, qint64 total) {
+        job->done.store(done, std::memory_order_relaxed);
+        job->total.store(total, std::memory_order_relaxed);
+    };
+
+    if (!m_importWorker)
+        m_importWorker = std::make_shared<FileImportWorker>();
+    if (!m_importProgressTimer) {
+        m_importProgressTimer = new QTimer(this);
+        m_importProgressTimer->setInterval(kProgressPollMs);
+        connect(m_importProgressTimer, &QTimer::timeout, this, &VeskStore::updateImportProgress);
+    }
+    m_importProgressTimer->start();
+
+    return m_importWorker->submit(std::move(request)).then(this, [this, job](const FileImportResult& result) {
+        return applyFileImport(job, result);
+    });
+}
+
+void VeskStore::cancelImport(const QUuid& importID)
+{
+    assertMainThread();
+    for (const auto& job : std::as_const(m_runningImports)) {
+        if (job->id == importID)
+            job->cancel.cancel();
+    }
+}
+
+void VeskStore::cancelAllImports()
+{
+    assertMainThread();
+    for (const auto& job : std::as_const(m_runningImports))
+        job->cancel.cancel();
+}
+
+QSet<QString> VeskStore::busyImportFolderNames() const
+{
+    QSet<QString> names;
+    for (const auto& job : m_runningImports)
+        names.insert(uuidString(job->id));
+    return names;
+}
+
+void VeskStore::setImportProgress(const std::optional<VeskImportProgress>& value)
+{
+    assertMainThread();
+    if (m_importProgress == value)
+        return;
+    m_importProgress = value;
+    emit importProgressChanged();
+}
+
+void VeskStore::updateImportProgress()
+{
+    std::optional<VeskImportProgress> shown;
+    for (const auto& job : std::as_const(m_runningImports)) {
+        const qint64 total = job->total.load(std::memory_order_relaxed);
+        if (total >= kProgressShownFromBytes && !job->cancel.isCancelled()) {
+            shown = VeskImportProgress{job->id, job->name, job->done.load(std::memory_order_relaxed), total};
+            break;
+        }
+    }
+    setImportProgress(shown);
+    if (m_runningImports.isEmpty() && m_importProgressTimer)
+        m_importProgressTimer->stop();
+}
+
+bool VeskStore::keepAsDuplicate(const VeskItem& existing)
+{
+    // An item whose row was never written is not kept yet: write it now, and only when that
+    // works may the source go.
+    bool kept = !m_unsavedItemIDs.contains(existing.id);
+    if (!kept)
+        kept = saveItemToDatabase(existing);
+    setSelectedID(existing.id);
+    setSelectedIDs({existing.id});
+    recordUsage(existing.id);
+    setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
+                                     QStringLiteral("Already in Vesk"), existing.title, existing.id});
+    return kept;
+}
+
+bool VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result)
+{
+    assertMainThread();
+    m_runningImports.removeOne(job);
+    const auto finish = qScopeGuard([this] {
+        finishFileImport();
+        updateImportProgress();
+    });
+    // What the worker found out about kept files saves the next import a look at them.
+    for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
+        KeptFileFacts& facts = m_fileFacts[it.key()];
+        if (it->size >= 0)
+            facts.size = it->size;
+        if (!it->sha256.isEmpty())
+            facts.sha256 = it->sha256;
+    }
+    const QString name = quotedItemTitle(result.sourceName);
+
+    switch (result.outcome) {
+    case FileImportResult::Outcome::Cancelled:
         return false;
-    const bool isFolder = sourceInfo.isDir();
+    case FileImportResult::Outcome::Missing:
+        reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
+        return false;
+    case FileImportResult::Outcome::Failed:
+        veskLog(QStringLiteral("Vesk copy error for ") + result.sourcePath + QStringLiteral(": ") + result.error);
+        veskLog(QStringLiteral("Vesk refused to create a fragile file reference for ") + result.sourcePath);
+        reportFailure(kNotImportedTitle, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
+        return false;
+    case FileImportResult::Outcome::Duplicate: {
+        const qsizetype index = result.duplicateOf ? indexOfItem(*result.duplicateOf) : -1;
+        if (index < 0) {
+            reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: the kept item with the same "
+                                                                   "content was deleted meanwhile. Please add it again."));
+            return false;
+        }
+        return keepAsDuplicate(m_items.at(index));
+    }
+    case FileImportResult::Outcome::Imported:
+        break;
+    }
 
-    std::optional<QString> hash;
-    if (!isFolder) {
-        hash = sha256HexOfFile(source);
-        if (hash) {
-            if (const std::optional<VeskItem> existing = findDuplicateFile(source, *hash)) {
-                // An item whose row was never written is not kept yet: write it now, and only
-                // when that works may the source go.
-                bool kept = !m_unsavedItemIDs.contains(existing->id);
-                if (!kept && saveItemToDatabase(*existing)) {
-                    m_unsavedItemIDs.remove(existing->id);
-                    kept = true;
-                }
-                setSelectedID(existing->id);
-                setSelectedIDs({existing->id});
-                recordUsage(existing->id);
-                setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
-                                                 QStringLiteral("Already in Vesk"), existing->title,
-                                                 existing->id});
-                return kept;
+    VeskItem item;
+    item.id = job->id;
+    item.kind = result.isImage ? VeskKind::Image : VeskKind::File;
+    item.createdAt = m_services.clock->now();
+    item.filePath = result.managedPath;
+
+    // The same content may have been kept since this import began (the same file dropped twice
+    // at once): the new copy goes again, and the first one is the item.
+    if (result.sha256) {
+        for (const VeskItem& kept : std::as_const(m_items)) {
+            if (job->factsAtStart.contains(kept.id) || result.learnedFacts.contains(kept.id))
+                continue;
+            const auto facts = m_fileFacts.constFind(kept.id);
+            if (kept.filePath && facts != m_fileFacts.cend() && facts->size == result.size && facts->sha256 == *result.sha256) {
+                removeManagedFile(item);
+                return keepAsDuplicate(kept);
             }
         }
     }
 
-    const std::optional<VeskItem> related =
-        isFolder ? std::nullopt : findRelatedVersion(source);
-
-    const QUuid id = QUuid::createUuid();
-    const std::optional<QString> managed = copyIntoManagedStorage(source, id);
-    if (!managed) {
-        veskLog(QStringLiteral("Vesk refused to create a fragile file reference for ") + source);
+    item.searchableText = result.searchableParts.join(QLatin1Char(' '));
+    item.title = result.sourceName;
+    item.title = cleanedTitleFromFileName(result.sourceName, item, item.createdAt);
+    if (!commitNewItem(item) && m_libraryProblem) {
+        // Refused: the copy would be a folder no item refers to.
+        removeManagedFile(item);
         return false;
     }
-
-    const FileResourceValues values = readResourceValues(*managed);
-    const bool isImage = countsAsImage(*managed, values.contentType);
-    QStringList parts = fileSearchableParts(source, values);
-    parts += fileTextParts(*managed, values.contentType);
-
-    const QString fileName = sourceInfo.fileName();
-    VeskItem item;
-    item.id = id;
-    item.kind = isImage ? VeskKind::Image : VeskKind::File;
-    item.createdAt = m_services.clock->now();
-    item.filePath = *managed;
-    item.searchableText = parts.join(QLatin1Char(' '));
-    item.title = fileName;
-    item.title = cleanedTitleFromFileName(fileName, item, item.createdAt);
-
-    const bool saved = commitNewItem(item);
-    if (hash)
-        m_fileHashCache.insert(uuidString(id), *hash);
-    if (related) {
-        setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                         QStringLiteral("Looks like another version"), related->title,
-                                         related->id});
+    const bool saved = !m_unsavedItemIDs.contains(item.id);
+    if (!result.isFolder)
+        m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
+    if (result.relatedVersion) {
+        if (const qsizetype related = indexOfItem(*result.relatedVersion); related >= 0) {
+            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                             QStringLiteral("Looks like another version"), m_items.at(related).title,
+                                             m_items.at(related).id});
+        }
     }
-    if (isImage)
+    if (result.isImage)
         startImageTasks(item);
     return saved;
-}
-
-std::optional<VeskItem> VeskStore::findDuplicateFile(const QString& path, const QString& hash)
-{
-    assertMainThread();
-    const std::optional<qint64> size = fileSizeOfURL(path);
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (!item.filePath || !QFileInfo::exists(*item.filePath))
-            continue;
-        if (size) {
-            const std::optional<qint64> candidateSize = fileSizeOfURL(*item.filePath);
-            if (candidateSize && *candidateSize != *size)
-                continue;
-        }
-        const QString key = uuidString(item.id);
-        QString candidateHash = m_fileHashCache.value(key);
-        if (candidateHash.isEmpty()) {
-            const std::optional<QString> computed = sha256HexOfFile(*item.filePath);
-            if (!computed)
-                continue;
-            candidateHash = *computed;
-            m_fileHashCache.insert(key, candidateHash);
-        }
-        if (candidateHash == hash)
-            return item;
-    }
-    return std::nullopt;
-}
-
-std::optional<VeskItem> VeskStore::findRelatedVersion(const QString& path) const
-{
-    assertMainThread();
-    return findRelatedVersionIn(m_items, QFileInfo(path).fileName());
-}
-
-std::optional<QString> VeskStore::copyIntoManagedStorage(const QString& source, const QUuid& id) const
-{
-    const Expected<QString, QString> copied =
-        vesk::copyIntoManagedStorage(source, managedItemsDirectory(), id);
-    if (!copied) {
-        veskLog(QStringLiteral("Vesk copy error for ") + source + QStringLiteral(": ") + copied.error());
-        return std::nullopt;
-    }
-    return copied.value();
 }
 
 } // namespace vesk

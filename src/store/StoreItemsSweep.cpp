@@ -37,9 +37,4 @@ void VeskStore::startItemsFolderSweep()
     });
 }
 
-QSet<QString> VeskStore::busyImportFolderNames() const
-{
-    return {};
-}
-
 } // namespace vesk

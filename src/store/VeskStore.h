@@ -1,5 +1,6 @@
 #pragma once
 
+#include "intake/FileImportJob.h"
 #include "intake/ItemsFolderSweep.h"
 #include "platform/CancellationToken.h"
 #include "model/LibraryProblem.h"
@@ -233,14 +234,21 @@ public:
     void addLink(const QUrl& url);
     // The text item that says nearly the same as text, if any.
     std::optional<VeskItem> findSimilarText(const QString& text) const;
-    // Brings one file or folder into the library as a managed copy. True when the source may
-    // leave an inbox: imported and saved, or already kept (saved) in the library.
-    bool importFile(const QString& path);
-    // The first kept item whose managed file has the content of the file at path (hash given).
-    std::optional<VeskItem> findDuplicateFile(const QString& path, const QString& hash);
-    std::optional<VeskItem> findRelatedVersion(const QString& path) const;
-    // Copies source to "Items/<ID>/<name>"; none (logged) when it cannot.
-    std::optional<QString> copyIntoManagedStorage(const QString& source, const QUuid& id) const;
+    // Brings one file or folder into the library as a managed copy. The copy, the duplicate and
+    // version checks and the reading of the file run on the import worker, one import after the
+    // other in the order they were asked for; the result is applied on the main thread. The future
+    // gives true when the source may leave an inbox: imported and saved, or already kept (saved)
+    // in the library. A failure is logged and said in the failure notice.
+    [[nodiscard]] QFuture<bool> importFile(const QString& path);
+    // The same for a path given as the file system's bytes (a name in another encoding).
+    [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
+    // Stops an import (by its new item's identifier, as importProgress() names it); a cancelled
+    // import leaves nothing behind and its future gives false.
+    void cancelImport(const QUuid& importID);
+    void cancelAllImports();
+    // The import over about 50 MB that is running, with how far it got; none otherwise.
+    const std::optional<VeskImportProgress>& importProgress() const { return m_importProgress; }
+    void setImportProgress(const std::optional<VeskImportProgress>& value);
     // End of intake operations
 
     // Rich text operations (StoreRichText.cpp)
@@ -402,6 +410,7 @@ signals:
     void faceDataRevisionChanged();
     // New face previews are ready (not published state: ask facePreviewImage again).
     void facePreviewsChanged();
+    void importProgressChanged();
     void failureNoticeChanged();
     void unsavedItemIDsChanged();
     void libraryProblemChanged();
@@ -497,8 +506,19 @@ private:
     // commitNewItem with the item's rich text, written with its row in one transaction.
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
     void finishFileImport();
-    // SHA-256 of managed files by item identifier string, filled lazily.
-    QHash<QString, QString> m_fileHashCache;
+    struct RunningImport;
+    bool applyFileImport(const std::shared_ptr<RunningImport>& job, const struct FileImportResult& result);
+    // Selects the kept item an import turned out to duplicate and says so; false while that item
+    // is not written.
+    bool keepAsDuplicate(const VeskItem& existing);
+    void updateImportProgress();
+    // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
+    // look at every file.
+    QHash<QUuid, KeptFileFacts> m_fileFacts;
+    QList<std::shared_ptr<RunningImport>> m_runningImports;
+    std::shared_ptr<class FileImportWorker> m_importWorker;
+    QTimer* m_importProgressTimer = nullptr;
+    std::optional<VeskImportProgress> m_importProgress;
     // End of intake members
 
     // Safety members

@@ -13,6 +13,8 @@
 #include "store/VeskStore.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -146,6 +148,17 @@ protected:
             out.append(item.title);
         return out;
     }
+
+    // Waits for an import (its copy runs on the import worker, its result comes back to the main
+    // thread) and gives its result; false when it did not finish within ten seconds.
+    static bool finished(QFuture<bool> future)
+    {
+        QDeadlineTimer deadline(10'000);
+        while (!future.isFinished() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return future.isFinished() && !future.isCanceled() && future.result();
+    }
+    static bool importNow(VeskStore& store, const QString& path) { return finished(store.importFile(path)); }
 
     // Runs what was queued for the main thread (embedding and analysis tasks).
     static void drainEvents()

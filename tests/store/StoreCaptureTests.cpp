@@ -166,7 +166,7 @@ TEST_F(StoreCaptureTest, ANewCaptureJoinsTheResultsOfTheCurrentSearch)
     EXPECT_EQ(store->filteredItems().first().id, note);
 
     const QString path = source(QStringLiteral("greenhouse plan.pdf"), "%PDF plan");
-    ASSERT_TRUE(store->importFile(path));
+    ASSERT_TRUE(importNow(*store, path));
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 2; }, 2000));
 }
 

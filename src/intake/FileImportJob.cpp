@@ -1,0 +1,178 @@
+#include "intake/FileImportJob.h"
+
+#include "intake/FileIntakeSupport.h"
+#include "intake/ManagedStorage.h"
+#include "intake/VersionKey.h"
+#include "platform/Sha256.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace vesk {
+
+namespace {
+
+// The reasons a person understands, for the failures a drop meets most.
+QString plainCopyError(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return QStringLiteral("the disk is full");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Vesk is not allowed to read it");
+    case EROFS:
+        return QStringLiteral("the library folder is read-only");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
+}
+
+// The copy's own error text ends in the system's message for what failed.
+QString plainCopyReason(const QString& error)
+{
+    for (int code : {ENOSPC, EFBIG, EDQUOT, EACCES, EPERM, EROFS}) {
+        if (error.endsWith(QString::fromLocal8Bit(std::strerror(code))))
+            return plainCopyError(code);
+    }
+    return error;
+}
+
+QByteArray withoutTrailingSlashes(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+struct Candidate {
+    QUuid id;
+    QString path;
+    KeptFileFacts facts;
+};
+
+} // namespace
+
+QString displayFileName(const QByteArray& nativeName)
+{
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString decoded = utf8.decode(nativeName);
+    if (!utf8.hasError())
+        return decoded;
+    return QString::fromLatin1(nativeName);
+}
+
+FileImportResult runFileImport(const FileImportRequest& request)
+{
+    FileImportResult result;
+    const QByteArray source = withoutTrailingSlashes(request.sourceNative);
+    result.sourcePath = QFile::decodeName(source);
+    result.sourceName = displayFileName(source.mid(source.lastIndexOf('/') + 1));
+
+    struct stat status {};
+    if (::stat(source.constData(), &status) != 0) {
+        const int code = errno;
+        result.outcome = code == ENOENT || code == ENOTDIR ? FileImportResult::Outcome::Missing
+                                                           : FileImportResult::Outcome::Failed;
+        result.error = QString::fromLocal8Bit(std::strerror(code));
+        result.reason = code == ENOENT || code == ENOTDIR ? QStringLiteral("it is no longer there") : plainCopyError(code);
+        return result;
+    }
+    result.isFolder = S_ISDIR(status.st_mode);
+    if (!result.isFolder && !S_ISREG(status.st_mode)) {
+        result.error = QStringLiteral("not a regular file or folder");
+        result.reason = QStringLiteral("it is not a file or folder (a pipe or a device)");
+        return result;
+    }
+
+    // Duplicate test: only kept files of the same size can hold the same bytes, so only they
+    // (and then the source) are hashed. Sizes not yet known are found out once and handed back.
+    std::optional<QString> sourceHash;
+    if (!result.isFolder) {
+        result.size = qint64(status.st_size);
+        QList<Candidate> sameSize;
+        for (const VeskItem& item : request.keptItems) {
+            if (request.cancel.isCancelled())
+                break;
+            if (!item.filePath)
+                continue;
+            KeptFileFacts facts = request.keptFacts.value(item.id);
+            if (facts.size < 0) {
+                struct stat kept {};
+                if (::stat(QFile::encodeName(*item.filePath).constData(), &kept) != 0 || !S_ISREG(kept.st_mode))
+                    continue;
+                facts.size = qint64(kept.st_size);
+                result.learnedFacts[item.id].size = facts.size;
+            }
+            if (facts.size == result.size)
+                sameSize.append({item.id, *item.filePath, facts});
+        }
+        if (!sameSize.isEmpty() && !request.cancel.isCancelled()) {
+            sourceHash = sha256HexOfNativeFile(source, &request.cancel);
+            for (const Candidate& candidate : std::as_const(sameSize)) {
+                if (!sourceHash)
+                    break;
+                // A kept item whose copy is gone is no duplicate.
+                const QByteArray keptPath = QFile::encodeName(candidate.path);
+                if (::access(keptPath.constData(), F_OK) != 0)
+                    continue;
+                QString keptHash = candidate.facts.sha256;
+                if (keptHash.isEmpty()) {
+                    const std::optional<QString> computed = sha256HexOfNativeFile(keptPath, &request.cancel);
+                    if (!computed)
+                        continue;
+                    keptHash = *computed;
+                    result.learnedFacts[candidate.id] = KeptFileFacts{candidate.facts.size, keptHash};
+                }
+                if (keptHash == *sourceHash) {
+                    result.outcome = FileImportResult::Outcome::Duplicate;
+                    result.duplicateOf = candidate.id;
+                    result.sha256 = sourceHash;
+                    return result;
+                }
+            }
+        }
+        if (request.cancel.isCancelled()) {
+            result.outcome = FileImportResult::Outcome::Cancelled;
+            return result;
+        }
+        if (const auto related = findRelatedVersionIn(request.keptItems, result.sourceName))
+            result.relatedVersion = related->id;
+    }
+
+    ManagedCopyOptions options;
+    options.hashContent = !result.isFolder && !sourceHash;
+    options.cancel = request.cancel;
+    const qint64 total = result.isFolder ? -1 : result.size;
+    if (request.progress) {
+        options.progress = [&request, total](qint64 done) { request.progress(done, total); };
+        request.progress(0, total);
+    }
+    auto copied = copyIntoManagedStorage(source, result.sourceName, request.itemsDirectory, request.id, options);
+    if (!copied) {
+        if (request.cancel.isCancelled()) {
+            result.outcome = FileImportResult::Outcome::Cancelled;
+            return result;
+        }
+        result.error = copied.error();
+        result.reason = plainCopyReason(copied.error());
+        return result;
+    }
+    result.managedPath = copied->path;
+    result.sha256 = sourceHash ? sourceHash : copied->sha256;
+
+    // What search can read of the copy: names, type, size, dates, and the text of text and HTML.
+    const FileResourceValues values = readResourceValues(result.managedPath);
+    result.isImage = countsAsImage(result.managedPath, values.contentType);
+    result.searchableParts = fileSearchableParts(result.sourceName, values);
+    result.searchableParts += fileTextParts(result.managedPath, values.contentType);
+    result.outcome = FileImportResult::Outcome::Imported;
+    return result;
+}
+
+} // namespace vesk
