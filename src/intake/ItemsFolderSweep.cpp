@@ -19,14 +19,15 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// The later of the entry's own change and modification times; none when it is gone.
+// When the entry last changed (for a folder: when an entry was added or removed); none when it is
+// gone.
 std::optional<QDateTime> lastChange(const QString& path)
 {
     struct stat status {};
     if (::lstat(native(path).constData(), &status) != 0)
         return std::nullopt;
-    const struct timespec latest = status.st_ctim.tv_sec > status.st_mtim.tv_sec ? status.st_ctim : status.st_mtim;
-    return QDateTime::fromMSecsSinceEpoch(qint64(latest.tv_sec) * 1000 + latest.tv_nsec / 1'000'000, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1'000'000,
+                                          Qt::UTC);
 }
 
 bool removeEntry(const QString& path)

@@ -52,6 +52,17 @@ VeskItem newTextItem(const QUuid& id, const QDateTime& now)
 
 } // namespace
 
+bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
+{
+    if (!m_libraryProblem)
+        return false;
+    // Taken in, it would live on screen only and be lost at the next start, or be written into a
+    // file that could not be read.
+    reportFailure(QStringLiteral("Not kept"),
+                  quotedItemTitle(title) + QStringLiteral(" was not kept: the library could not be read."));
+    return true;
+}
+
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
     return commitNewItemWithRichText(item, std::nullopt);
@@ -60,13 +71,8 @@ bool VeskStore::commitNewItem(const VeskItem& item)
 bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
     assertMainThread();
-    if (m_libraryProblem) {
-        // Taken in, it would live on screen only and be lost at the next start, or be written
-        // into a file that could not be read.
-        reportFailure(QStringLiteral("Not kept"), quotedItemTitle(item.title)
-                                                      + QStringLiteral(" was not kept: the library could not be read."));
+    if (refuseNewItemWhileBlocked(item.title))
         return false;
-    }
     m_items.prepend(item);
     emit itemsChanged();
     setSelectedID(item.id);

@@ -10,6 +10,10 @@
 
 namespace vesk {
 
+namespace {
+constexpr int kRecentChangeSeconds = 5;
+} // namespace
+
 void VeskStore::startItemsFolderSweep()
 {
     assertMainThread();
@@ -29,7 +33,9 @@ void VeskStore::startItemsFolderSweep()
     }
     references.busyFolderNames = busyImportFolderNames();
     const QString recovered = QDir(m_services.dataDirectory).filePath(QStringLiteral("Recovered"));
-    const QDateTime startedAt = QDateTime::currentDateTimeUtc();
+    // Whatever changed shortly before now may belong to work that is just beginning (a picture
+    // being saved, a folder being made); the file system's clock is also coarser than ours.
+    const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
     // Listing a folder of many thousand items is file-system work: it runs off the main thread
     // and touches nothing of the store.
     m_itemsFolderSweep = QtConcurrent::run([itemsDirectory, recovered, references, startedAt] {

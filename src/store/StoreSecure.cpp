@@ -46,6 +46,9 @@ bool VeskStore::addSecureItem(const QString& name, const QString& details, const
     if (fields.title.isEmpty() || secret.isEmpty())
         return false;
 
+    // Nothing goes into the keyring for an item the library cannot take.
+    if (refuseNewItemWhileBlocked(fields.title))
+        return false;
     const QUuid id = QUuid::createUuid();
     // The secret is kept exactly as typed, surrounding spaces included.
     if (auto saved = SecureVeskKeychain::saveSecret(*m_services.secrets, secret, id); !saved) {
@@ -54,7 +57,8 @@ bool VeskStore::addSecureItem(const QString& name, const QString& details, const
         return false;
     }
     m_lastKeychainFailure.reset();
-    commitNewItem(newSecureItem(id, m_services.clock->now(), fields));
+    // A row that is not written is marked on its card and written again later.
+    (void)commitNewItem(newSecureItem(id, m_services.clock->now(), fields));
     return true;
 }
 
@@ -68,6 +72,8 @@ bool VeskStore::addCreditCard(const QString& name, const QString& details, const
         return false;
     }
 
+    if (refuseNewItemWhileBlocked(card.name))
+        return false;
     const QUuid id = QUuid::createUuid();
     const CreditCardPayload payload{card.number, card.expiration, card.code};
     if (auto saved = SecureVeskKeychain::saveCreditCard(*m_services.secrets, payload, id); !saved) {
@@ -77,7 +83,7 @@ bool VeskStore::addCreditCard(const QString& name, const QString& details, const
     }
     m_lastKeychainFailure.reset();
     const SecureItemFields fields = secureItemFields(SecureVeskKind::CreditCard, name, details, note);
-    commitNewItem(newSecureItem(id, m_services.clock->now(), fields));
+    (void)commitNewItem(newSecureItem(id, m_services.clock->now(), fields));
     return true;
 }
 
@@ -106,7 +112,7 @@ bool VeskStore::updateSecureItem(const VeskItem& item, const QString& title, con
         }
     }
     m_lastKeychainFailure.reset();
-    updateItem(editedSecureItem(current, fields));
+    (void)updateItem(editedSecureItem(current, fields)); // a failed write is marked and said by the store
     return true;
 }
 
@@ -134,7 +140,7 @@ bool VeskStore::updateCreditCard(const VeskItem& item, const QString& title, con
         return false;
     }
     m_lastKeychainFailure.reset();
-    updateItem(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
+    (void)updateItem(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
     return true;
 }
 

@@ -503,6 +503,8 @@ private:
     // End of library members
 
     // Intake members
+    // True (said in the failure notice) while the library cannot take new items.
+    bool refuseNewItemWhileBlocked(const QString& title);
     // commitNewItem with the item's rich text, written with its row in one transaction.
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
     void finishFileImport();

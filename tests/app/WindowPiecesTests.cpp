@@ -113,7 +113,7 @@ TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
     QImage picture(120, 80, QImage::Format_RGB32);
     picture.fill(Qt::darkYellow);
     ASSERT_TRUE(picture.save(path));
-    ASSERT_TRUE(store->importFile(path));
+    ASSERT_TRUE(importNow(*store, path));
     const VeskItem original = store->items().first();
 
     auto* editImage = content.preview()->findChild<QPushButton*>(QStringLiteral("previewEditImageButton"));

@@ -86,7 +86,7 @@ TEST_F(ImageEditsTest, AVersionOfAVersionPointsAtTheFirstItemOfItsChain)
     // The derived item moved to another group; its version follows it, not the root.
     VeskItem regrouped = *derived;
     regrouped.groupID = QUuid::createUuid();
-    store->updateItem(regrouped);
+    ASSERT_TRUE(store->updateItem(regrouped));
     const std::optional<VeskItem> again = store->saveEditedImage("again", regrouped, QStringLiteral(".JPG"));
     ASSERT_TRUE(again);
     const QString derivedBase = QFileInfo(*derived->filePath).completeBaseName();

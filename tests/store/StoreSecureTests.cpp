@@ -107,7 +107,7 @@ protected:
         VeskItem grouped = password;
         grouped.groupID = QUuid::createUuid();
         grouped.sourceItemID = QUuid::createUuid();
-        store->updateItem(grouped);
+        ASSERT_TRUE(store->updateItem(grouped));
         password = grouped;
         logLines.clear();
     }
