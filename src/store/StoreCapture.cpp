@@ -1,39 +1,15 @@
 // Text, rich-text, HTML and link capture, and the one way a new item enters the library.
 #include "store/VeskStore.h"
 
-#include "intake/HtmlText.h"
 #include "intake/NearDuplicate.h"
-#include "platform/Log.h"
+#include "store/CapturePreparation.h"
 #include "store/FailureWording.h"
-#include "search/SearchText.h"
-#include "store/SQLiteDatabase.h"
 
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QTimer>
 
 namespace vesk {
 
 namespace {
-
-const QString kSourceHtmlMarker = QStringLiteral("__vesk_source_html__ ");
-
-// A text that is nothing but one http or https address. Anything with white space in it is a
-// sentence that merely starts with an address.
-std::optional<QUrl> loneWebAddress(const QString& trimmed)
-{
-    static const QRegularExpression whiteSpace(QStringLiteral("\\s"),
-                                               QRegularExpression::UseUnicodePropertiesOption);
-    if (trimmed.contains(whiteSpace))
-        return std::nullopt;
-    const QUrl url(trimmed, QUrl::StrictMode);
-    if (!url.isValid())
-        return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return std::nullopt;
-    return url;
-}
 
 VeskIntakeNotice familiarNotice(const VeskItem& match)
 {
@@ -98,77 +74,49 @@ std::optional<VeskItem> VeskStore::findSimilarText(const QString& text) const
 void VeskStore::addText(const QString& text, const std::optional<QString>& title)
 {
     assertMainThread();
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    if (captureGoesThroughQueue(text.size())) {
+        queueCapture([text, title](const SimilarTextFinder& similar) { return prepareTextCapture(text, title, similar); },
+                     std::nullopt);
         return;
-    QString itemTitle = title.value_or(QString()).trimmed();
-    if (itemTitle.isEmpty()) {
-        if (const std::optional<QUrl> url = loneWebAddress(trimmed)) {
-            addLink(*url);
-            return;
-        }
-        itemTitle = deriveTitle(trimmed);
     }
-    const std::optional<VeskItem> match = findSimilarText(trimmed);
-
-    VeskItem item = newTextItem(QUuid::createUuid(), m_services.clock->now());
-    item.title = itemTitle;
-    item.text = trimmed;
-    item.searchableText = trimmed;
-    if (!commitNewItem(item) && m_libraryProblem)
-        return;
-    if (match)
-        setIntakeNotice(familiarNotice(*match));
+    commitPreparedCapture(prepareTextCapture(text, title, similarOnMainThread()), std::nullopt);
 }
 
 void VeskStore::addRichTextNote(const std::optional<QString>& title, const QString& plainText,
                                 const std::optional<QByteArray>& rtf)
 {
     assertMainThread();
-    const QString trimmed = plainText.trimmed();
-    if (trimmed.isEmpty())
+    if (captureGoesThroughQueue(plainText.size())) {
+        queueCapture([title, plainText](const SimilarTextFinder& similar) {
+            return prepareRichTextCapture(title, plainText, similar);
+        }, rtf);
         return;
-    QString itemTitle = title.value_or(QString()).trimmed();
-    if (itemTitle.isEmpty())
-        itemTitle = deriveTitle(trimmed);
-    const std::optional<VeskItem> match = findSimilarText(trimmed);
-
-    VeskItem item = newTextItem(QUuid::createUuid(), m_services.clock->now());
-    item.title = itemTitle;
-    item.text = trimmed;
-    item.searchableText = trimmed;
-    // A failed write is marked on the card and retried; the window says it.
-    if (!commitNewItemWithRichText(item, rtf) && m_libraryProblem)
-        return;
-    if (match)
-        setIntakeNotice(familiarNotice(*match));
+    }
+    commitPreparedCapture(prepareRichTextCapture(title, plainText, similarOnMainThread()), rtf);
 }
 
 void VeskStore::addHTML(const QByteArray& data)
 {
     assertMainThread();
-    QStringDecoder decoder(QStringConverter::Utf8);
-    const QString html = decoder.decode(data);
-    if (decoder.hasError())
+    if (captureGoesThroughQueue(data.size())) {
+        queueCapture([data](const SimilarTextFinder& similar) { return prepareHtmlCapture(data, similar); },
+                     std::nullopt);
         return;
-
-    const QString pageText = plainTextFromHTML(html);
-    const QString itemTitle = htmlTitle(html).value_or(deriveTitle(pageText));
-    const std::optional<VeskItem> match = findSimilarText(pageText);
-
-    VeskItem item = newTextItem(QUuid::createUuid(), m_services.clock->now());
-    item.title = itemTitle;
-    item.text = pageText;
-    item.searchableText = kSourceHtmlMarker + pageText;
-    if (!commitNewItem(item) && m_libraryProblem)
-        return;
-    if (match)
-        setIntakeNotice(familiarNotice(*match));
+    }
+    commitPreparedCapture(prepareHtmlCapture(data, similarOnMainThread()), std::nullopt);
 }
 
 void VeskStore::addLink(const QUrl& url)
 {
     assertMainThread();
+    if (captureGoesThroughQueue(0)) {
+        // Behind captures still being made ready: it waits its turn.
+        PreparedCapture link;
+        link.kind = PreparedCapture::Kind::Link;
+        link.link = url;
+        queuePreparedCapture(link);
+        return;
+    }
     // The encoded form: a decoded one would turn "%20" into a space and store a different address.
     const QString address = url.toString(QUrl::FullyEncoded);
     const QString host = url.host(QUrl::FullyDecoded);
@@ -181,6 +129,28 @@ void VeskStore::addLink(const QUrl& url)
     item.urlString = address;
     item.searchableText = address;
     (void)commitNewItem(item); // a failure is marked on the card and said by the store
+}
+
+void VeskStore::commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf)
+{
+    switch (prepared.kind) {
+    case PreparedCapture::Kind::Nothing:
+        return;
+    case PreparedCapture::Kind::Link:
+        addLink(prepared.link);
+        return;
+    case PreparedCapture::Kind::Text:
+        break;
+    }
+    VeskItem item = newTextItem(QUuid::createUuid(), m_services.clock->now());
+    item.title = prepared.title;
+    item.text = prepared.text;
+    item.searchableText = prepared.searchableText;
+    // A failed write is marked on the card and retried; the window says it.
+    if (!commitNewItemWithRichText(item, rtf) && m_libraryProblem)
+        return;
+    if (prepared.similar)
+        setIntakeNotice(familiarNotice(*prepared.similar));
 }
 
 } // namespace vesk

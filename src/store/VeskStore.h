@@ -39,7 +39,10 @@ struct FacePreviewCut;
 struct FacePreviewRequest;
 class SQLiteDatabase;
 class SearchTextPipeline;
+class SerialExecutor;
+class FileImportWorker;
 struct DatabaseError;
+struct PreparedCapture;
 
 // The one library store: items, groups, selection, search state, caches, the database and the
 // long-running tasks. It lives on the main thread; every operation runs there. Its operations are
@@ -503,13 +506,25 @@ private:
     // End of library members
 
     // Intake members
+    // Captures: large ones are made ready on the capture worker, and each one waits for those
+    // made before it (StoreCaptureQueue.cpp).
+    struct PendingCapture;
+    bool captureGoesThroughQueue(qsizetype size) const;
+    std::function<std::optional<VeskItem>(const QString&)> similarOnMainThread() const;
+    void queueCapture(std::function<PreparedCapture(const std::function<std::optional<VeskItem>(const QString&)>&)> prepare,
+                      const std::optional<QByteArray>& rtf);
+    void queuePreparedCapture(const PreparedCapture& prepared);
+    void commitReadyCaptures();
+    void commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
+    QList<std::shared_ptr<PendingCapture>> m_pendingCaptures;
+    std::shared_ptr<SerialExecutor> m_captureWorker;
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
     // commitNewItem with the item's rich text, written with its row in one transaction.
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
     void finishFileImport();
     struct RunningImport;
-    bool applyFileImport(const std::shared_ptr<RunningImport>& job, const struct FileImportResult& result);
+    bool applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
     // Selects the kept item an import turned out to duplicate and says so; false while that item
     // is not written.
     bool keepAsDuplicate(const VeskItem& existing);
@@ -518,7 +533,7 @@ private:
     // look at every file.
     QHash<QUuid, KeptFileFacts> m_fileFacts;
     QList<std::shared_ptr<RunningImport>> m_runningImports;
-    std::shared_ptr<class FileImportWorker> m_importWorker;
+    std::shared_ptr<FileImportWorker> m_importWorker;
     QTimer* m_importProgressTimer = nullptr;
     std::optional<VeskImportProgress> m_importProgress;
     // End of intake members

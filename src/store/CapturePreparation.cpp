@@ -1,0 +1,94 @@
+#include "store/CapturePreparation.h"
+
+#include "intake/HtmlText.h"
+#include "search/SearchText.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+namespace vesk {
+
+namespace {
+
+const QString kSourceHtmlMarker = QStringLiteral("__vesk_source_html__ ");
+
+// A text that is nothing but one http or https address. Anything with white space in it is a
+// sentence that merely starts with an address.
+std::optional<QUrl> loneWebAddress(const QString& trimmed)
+{
+    static const QRegularExpression whiteSpace(QStringLiteral("\\s"),
+                                               QRegularExpression::UseUnicodePropertiesOption);
+    if (trimmed.contains(whiteSpace))
+        return std::nullopt;
+    const QUrl url(trimmed, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return std::nullopt;
+    return url;
+}
+
+PreparedCapture textCapture(const QString& title, const QString& trimmed, const QString& searchable,
+                            const SimilarTextFinder& findSimilar)
+{
+    PreparedCapture prepared;
+    prepared.kind = PreparedCapture::Kind::Text;
+    prepared.title = title;
+    prepared.text = trimmed;
+    prepared.searchableText = searchable;
+    prepared.similar = findSimilar(trimmed);
+    return prepared;
+}
+
+} // namespace
+
+PreparedCapture prepareTextCapture(const QString& text, const std::optional<QString>& title,
+                                   const SimilarTextFinder& findSimilar)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    QString itemTitle = title.value_or(QString()).trimmed();
+    if (itemTitle.isEmpty()) {
+        if (const std::optional<QUrl> url = loneWebAddress(trimmed)) {
+            PreparedCapture link;
+            link.kind = PreparedCapture::Kind::Link;
+            link.link = *url;
+            return link;
+        }
+        itemTitle = deriveTitle(trimmed);
+    }
+    return textCapture(itemTitle, trimmed, trimmed, findSimilar);
+}
+
+PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, const QString& plainText,
+                                       const SimilarTextFinder& findSimilar)
+{
+    const QString trimmed = plainText.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    QString itemTitle = title.value_or(QString()).trimmed();
+    if (itemTitle.isEmpty())
+        itemTitle = deriveTitle(trimmed);
+    return textCapture(itemTitle, trimmed, trimmed, findSimilar);
+}
+
+PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFinder& findSimilar)
+{
+    QStringDecoder decoder(QStringConverter::Utf8);
+    const QString html = decoder.decode(data);
+    if (decoder.hasError())
+        return {};
+    const QString pageText = plainTextFromHTML(html);
+    const QString title = htmlTitle(html).value_or(deriveTitle(pageText));
+    PreparedCapture prepared;
+    prepared.kind = PreparedCapture::Kind::Text;
+    prepared.title = title;
+    prepared.text = pageText;
+    prepared.searchableText = kSourceHtmlMarker + pageText;
+    prepared.similar = findSimilar(pageText);
+    return prepared;
+}
+
+} // namespace vesk

@@ -1,0 +1,42 @@
+#pragma once
+// Internal to src/store/: what a text, rich-text or HTML capture becomes before it is committed.
+// Pure functions of their input, so a large capture can be made ready off the main thread.
+
+#include "model/VeskItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+namespace vesk {
+
+struct PreparedCapture {
+    enum class Kind {
+        // Nothing to keep (blank text, HTML that is not UTF-8).
+        Nothing,
+        Text,
+        // A lone web address given as text without a title.
+        Link,
+    };
+    Kind kind = Kind::Nothing;
+    QUrl link;
+    QString title;
+    QString text;
+    QString searchableText;
+    // The kept text item that says nearly the same, for "Looks familiar".
+    std::optional<VeskItem> similar;
+};
+
+// The near-duplicate check a preparation runs: the store's own on the main thread, a check over a
+// copy of the items off it.
+using SimilarTextFinder = std::function<std::optional<VeskItem>(const QString& text)>;
+
+PreparedCapture prepareTextCapture(const QString& text, const std::optional<QString>& title,
+                                   const SimilarTextFinder& findSimilar);
+PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, const QString& plainText,
+                                       const SimilarTextFinder& findSimilar);
+PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFinder& findSimilar);
+
+} // namespace vesk
