@@ -1,5 +1,6 @@
 #include "app/FailureNoticeView.h"
 
+#include "app/NoticeCloseButton.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -15,39 +16,12 @@ namespace {
 constexpr qreal kPadding = 12;
 constexpr qreal kSymbolPoints = 15;
 constexpr qreal kSpacing = 10;
-constexpr qreal kDismissSide = 18;
+constexpr qreal kDismissSide = NoticeCloseButton::side;
 constexpr qreal kRadius = 12;
 constexpr int kMaximumDetailLines = 8;
 
 QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
 QFont detailFont() { return Theme::font(11); }
-
-// A small round button with a cross, lit while the pointer is on it.
-class DismissButton : public QAbstractButton {
-public:
-    explicit DismissButton(QWidget* parent) : QAbstractButton(parent)
-    {
-        setCursor(Qt::PointingHandCursor);
-        setAttribute(Qt::WA_Hover);
-        setAccessibleName(QStringLiteral("Dismiss"));
-        setToolTip(QStringLiteral("Dismiss"));
-        setFixedSize(int(kDismissSide), int(kDismissSide));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        const Theme& theme = Theme::current();
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        if (underMouse() || isDown()) {
-            QPainterPath disc;
-            disc.addEllipse(QRectF(rect()));
-            p.fillPath(disc, theme.primary(isDown() ? 0.14 : 0.08));
-        }
-        IconMap::paint(p, rect(), QStringLiteral("xmark"), theme.secondary(), 11);
-    }
-};
 
 QRectF wrappedBounds(const QFont& font, const QString& text, qreal width)
 {
@@ -70,7 +44,7 @@ FailureNoticeView::FailureNoticeView(const VeskFailureNotice& notice, QWidget* p
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setProperty("shadowMargin", shadowMargin);
-    m_dismiss = new DismissButton(this);
+    m_dismiss = new NoticeCloseButton(QStringLiteral("Dismiss"), this);
     connect(m_dismiss, &QAbstractButton::clicked, this, &FailureNoticeView::dismissRequested);
     connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
     setNotice(notice);

@@ -6,6 +6,7 @@
 #include "app/DropIntake.h"
 #include "app/FailureNoticeView.h"
 #include "app/HeaderBar.h"
+#include "app/ImportProgressView.h"
 #include "app/IntakeNoticeBanner.h"
 #include "app/LibraryMenus.h"
 #include "app/LibraryContent.h"
@@ -170,6 +171,10 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         scheduleIntakeNoticeClear(m_store.intakeNotice());
     });
     connect(&store, &VeskStore::failureNoticeChanged, this, &MainWindow::presentFailureNotice);
+    connect(&store, &VeskStore::importProgressChanged, this, [this] {
+        if (!m_store.intakeNotice())
+            presentIntakeNotice();
+    });
     connect(&store, &VeskStore::libraryProblemChanged, this, &MainWindow::updateContentSwitch);
     connect(&store, &VeskStore::bringBackNoticeChanged, this, [this] {
         presentBringBackNotice();
@@ -347,6 +352,20 @@ void MainWindow::presentIntakeNotice()
 {
     const auto& notice = m_store.intakeNotice();
     if (!notice) {
+        // Between notices, a large import shows how far it has got.
+        if (const auto& progress = m_store.importProgress()) {
+            auto* view = qobject_cast<ImportProgressView*>(m_intakeNotices->current());
+            if (view && view->progress().importID == progress->importID) {
+                view->setProgress(*progress);
+                return;
+            }
+            view = new ImportProgressView(*progress, this);
+            connect(view, &ImportProgressView::cancelRequested, this,
+                    [this](const QUuid& importID) { m_store.cancelImport(importID); });
+            m_intakeNotices->show(view);
+            m_chrome->raise();
+            return;
+        }
         m_intakeNotices->clear();
         return;
     }

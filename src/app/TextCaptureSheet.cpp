@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -69,20 +71,43 @@ TextCaptureSheet::TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidge
         m_draft->setHtml(state.draftRichText());
         m_editor->setAttributedText(*m_draft);
     }
+    m_draftTimer = new QTimer(this);
+    m_draftTimer->setSingleShot(true);
+    m_draftTimer->setInterval(draftDebounceMs);
+    connect(m_draftTimer, &QTimer::timeout, this, &TextCaptureSheet::keepDraft);
     connect(m_editor, &VeskRichTextEditor::attributedTextChanged, this, &TextCaptureSheet::noteChanged);
-    noteChanged();
+    keepDraft();
 }
 
 TextCaptureSheet::~TextCaptureSheet() = default;
 
 void TextCaptureSheet::noteChanged()
 {
+    // Per key only what is cheap: whether there is anything to keep, read without copying.
+    if (m_editor) {
+        const QString text = m_editor->textView()->document()->toPlainText();
+        m_keepButton->setEnabled(std::any_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isSpace(); }));
+    }
+    m_draftTimer->start();
+}
+
+void TextCaptureSheet::keepDraft()
+{
+    m_draftTimer->stop();
     if (m_editor) {
         m_draft.reset(m_editor->attributedText().release());
         if (m_state)
             m_state->setDraftRichText(documentText(*m_draft).trimmed().isEmpty() ? QString() : m_draft->toHtml());
     }
     m_keepButton->setEnabled(!draftPlainText().trimmed().isEmpty());
+}
+
+void TextCaptureSheet::done(int result)
+{
+    // The window state holds the note as it was when the sheet closed.
+    if (m_draftTimer->isActive())
+        keepDraft();
+    QDialog::done(result);
 }
 
 QString TextCaptureSheet::draftPlainText() const

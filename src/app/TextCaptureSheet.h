@@ -17,6 +17,7 @@
 #include <optional>
 
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QPushButton;
 class QTextDocument;
@@ -53,8 +54,16 @@ public:
     // "Vesk It": hands the note to the sink and closes.
     void saveTextCapture();
 
+    // The draft is copied and serialised this long after the last edit (and when the sheet
+    // closes), not on every key: a long note takes tens of milliseconds to serialise.
+    static constexpr int draftDebounceMs = 300;
+
+    void done(int result) override;
+
 private:
     void noteChanged();
+    // Copies the editor's note into the draft and the window state.
+    void keepDraft();
     QString draftPlainText() const;
 
     QPointer<MainWindowState> m_state;
@@ -65,8 +74,9 @@ private:
     QPointer<VeskRichTextEditor> m_editor;
     QPushButton* m_keepButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
-    // The note as last edited: what is kept should the editor be gone.
+    // The note as last kept as a draft: what is kept should the editor be gone.
     std::unique_ptr<QTextDocument> m_draft;
+    QTimer* m_draftTimer = nullptr;
 };
 
 // The sheet for the main window, writing through its store.

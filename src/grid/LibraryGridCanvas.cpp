@@ -321,11 +321,12 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
 {
     if (!m_thumbnails || m_noImage.contains(item.id) || m_pendingThumbnails.contains(item.id))
         return;
-    m_pendingThumbnails.insert(item.id);
     ++m_thumbnailRequests;
     const QUuid id = item.id;
     const qreal ratio = devicePixelRatioF();
-    m_thumbnails->thumbnail(item, kCardThumbnailDimension).then(this, [this, id, ratio](const QImage& image) {
+    QFuture<QImage> request = m_thumbnails->thumbnail(item, kCardThumbnailDimension);
+    m_pendingThumbnails.insert(id, request);
+    request.then(this, [this, id, ratio](const QImage& image) {
         m_pendingThumbnails.remove(id);
         if (image.isNull()) {
             m_noImage.insert(id);
@@ -369,6 +370,8 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
         onCapturePulseVisible();
     m_captureWasVisible = captureVisible;
     scheduleNeighbourRender();
+    if (!m_pendingThumbnails.isEmpty())
+        withdrawThumbnailsOutside(first, last);
 
     // Forget the looks of cards far out of view.
     if (m_animations.size() > 4 * std::max<qsizetype>(64, last - first)) {
@@ -381,6 +384,26 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
             else
                 it = m_animations.erase(it);
         }
+    }
+}
+
+void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype last)
+{
+    // After a fast scroll the decoder would otherwise work through every card passed on the
+    // way before it reaches the ones now in view.
+    const qsizetype perRow = columns().count;
+    const qsizetype count = m_state.visibleItems.size();
+    QSet<QUuid> near;
+    for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < std::min(count, last + 2 * perRow); ++i)
+        near.insert(m_state.visibleItems[i].id);
+    for (auto it = m_pendingThumbnails.begin(); it != m_pendingThumbnails.end();) {
+        if (near.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        it->cancel();
+        ++m_withdrawnThumbnails;
+        it = m_pendingThumbnails.erase(it);
     }
 }
 

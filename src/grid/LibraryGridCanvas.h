@@ -8,6 +8,7 @@
 #include <QAbstractScrollArea>
 #include <QCache>
 #include <QElapsedTimer>
+#include <QFuture>
 #include <QHash>
 #include <QPixmap>
 #include <QPointer>
@@ -78,6 +79,8 @@ public:
     std::optional<CardLook> lookOf(const QUuid& id);
     // Thumbnail requests sent so far (for tests: only visible cards ask).
     int thumbnailRequestCount() const { return m_thumbnailRequests; }
+    // Thumbnail requests withdrawn because their cards scrolled away before the picture came.
+    int withdrawnThumbnailCount() const { return m_withdrawnThumbnails; }
 
 signals:
     void cardClicked(const vesk::VeskItem& item, Qt::KeyboardModifiers modifiers);
@@ -144,8 +147,12 @@ private:
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
     QCache<QUuid, QPixmap> m_pixmaps;
     QSet<QUuid> m_noImage;
-    QSet<QUuid> m_pendingThumbnails;
+    // Requests still on their way, so that those of cards that left the view can be withdrawn.
+    QHash<QUuid, QFuture<QImage>> m_pendingThumbnails;
     int m_thumbnailRequests = 0;
+    int m_withdrawnThumbnails = 0;
+    // Withdraws the requests of cards outside the rows in view and their neighbours.
+    void withdrawThumbnailsOutside(qsizetype first, qsizetype last);
     QTimer m_neighbourTimer;
 };
 

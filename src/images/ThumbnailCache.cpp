@@ -69,6 +69,11 @@ QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension
     promise->start();
     QFuture<QImage> future = promise->future();
     m_executor.run([this, item, maxDimension, promise] {
+        // Withdrawn while it waited (its card left the view): no decoding for nobody.
+        if (promise->isCanceled()) {
+            promise->finish();
+            return;
+        }
         bool madeNew = false;
         const QImage image = thumbnailNow(item, maxDimension, &madeNew);
         promise->addResult(image);

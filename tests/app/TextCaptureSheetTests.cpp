@@ -118,7 +118,10 @@ TEST_F(TextCaptureSheetTest, ANoteIsKeptFromTheDraftWhenItsEditorIsGone)
         keptRtf = rtf;
     });
     QTest::keyClicks(sheet.editor()->textView(), QStringLiteral("do not lose me"));
-    settle();
+    // The draft is kept a moment after the last key, not on every key.
+    EXPECT_TRUE(state.draftRichText().isEmpty());
+    QTest::qWait(TextCaptureSheet::draftDebounceMs + 50);
+    EXPECT_FALSE(state.draftRichText().isEmpty());
     delete sheet.editor();
     settle();
     sheet.saveTextCapture();

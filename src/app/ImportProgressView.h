@@ -1,0 +1,48 @@
+#pragma once
+// The intake notice while a large file is being imported: the file's name, how much of it is
+// copied, a bar that fills as it goes, and a button that cancels the import. It stays until the
+// import ends (or another intake notice takes its place).
+
+#include "model/VeskNotices.h"
+
+#include <QWidget>
+
+class QAbstractButton;
+
+namespace vesk {
+
+class ImportProgressView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImportProgressView(const VeskImportProgress& progress, QWidget* parent = nullptr);
+
+    const VeskImportProgress& progress() const { return m_progress; }
+    // A newer state of the same import, shown in place.
+    void setProgress(const VeskImportProgress& progress);
+
+    // "Importing “Holiday.mov”" and "120 MB of 1.1 GB".
+    static QString titleText(const VeskImportProgress& progress);
+    static QString detailText(const VeskImportProgress& progress);
+    // 0...1.
+    static double fraction(const VeskImportProgress& progress);
+
+    QAbstractButton* cancelButton() const { return m_cancel; }
+    QSize sizeHint() const override;
+
+    static constexpr int shadowMargin = 16;
+
+signals:
+    void cancelRequested(const QUuid& importID);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QRectF cardRect() const;
+
+    VeskImportProgress m_progress;
+    QAbstractButton* m_cancel = nullptr;
+};
+
+} // namespace vesk
