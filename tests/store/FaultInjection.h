@@ -1,0 +1,117 @@
+#pragma once
+// Faults as a user's machine meets them, for the store tests: a file or folder that cannot be
+// written, a disk that fills up, damage inside the library file.
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QString>
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vesk::test {
+
+// Makes a file or folder unwritable for as long as it lives. An ordinary user gets read-only
+// permissions; root, whom permissions do not stop, gets the file system's immutable flag.
+class UnwritableGuard {
+public:
+    explicit UnwritableGuard(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        struct stat status {};
+        if (::stat(m_path.constData(), &status) != 0)
+            return;
+        m_mode = status.st_mode;
+        if (::geteuid() != 0) {
+            m_active = ::chmod(m_path.constData(), S_ISDIR(status.st_mode) ? 0555 : 0444) == 0;
+            return;
+        }
+        m_active = setImmutable(true);
+    }
+    ~UnwritableGuard() { release(); }
+    UnwritableGuard(const UnwritableGuard&) = delete;
+    UnwritableGuard& operator=(const UnwritableGuard&) = delete;
+
+    // False when the file system offers no way to make it unwritable (the test then skips).
+    bool active() const { return m_active; }
+    void release()
+    {
+        if (!m_active)
+            return;
+        if (::geteuid() != 0)
+            ::chmod(m_path.constData(), m_mode & 07777);
+        else
+            setImmutable(false);
+        m_active = false;
+    }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QByteArray m_path;
+    mode_t m_mode = 0;
+    bool m_active = false;
+};
+
+// A disk that is full beyond a few bytes more: no file of this process may grow past limit.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        // The write fails with "File too large" instead of the signal ending the process.
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_saved;
+        limited.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
+inline QByteArray fileDigest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+// Overwrites length bytes at offset with a pattern no SQLite page holds.
+inline bool damage(const QString& path, qint64 offset, qint64 length)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(offset))
+        return false;
+    return file.write(QByteArray(int(length), '\xA5')) == length;
+}
+
+} // namespace vesk::test

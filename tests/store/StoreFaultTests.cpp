@@ -1,0 +1,160 @@
+#include "store/FaultInjection.h"
+#include "store/StoreTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace vesk::test {
+namespace {
+
+class StoreFaultTest : public StoreTest {
+protected:
+    static void exec(VeskStore& store, const char* sql)
+    {
+        ASSERT_EQ(sqlite3_exec(store.database()->nativeHandleForTesting(), sql, nullptr, nullptr, nullptr), SQLITE_OK)
+            << sql;
+    }
+
+    static VeskItem note(int i)
+    {
+        VeskItem item = makeItem(QStringLiteral("Note %1").arg(i), 1000 + i);
+        item.text = QString(300, QLatin1Char('n'));
+        item.searchableText = *item.text;
+        return item;
+    }
+
+    QSet<QUuid> storedIDs() const
+    {
+        QSet<QUuid> ids;
+        for (const VeskItem& item : storedItems())
+            ids.insert(item.id);
+        return ids;
+    }
+};
+
+TEST_F(StoreFaultTest, OnAFullDiskNoNoteLooksSavedAndEachIsWrittenOnceThereIsRoom)
+{
+    auto store = makeStore();
+    // The disk fills up a few pages from here.
+    exec(*store, "PRAGMA max_page_count = 12;");
+    QSet<QUuid> acknowledged;
+    QSet<QUuid> refused;
+    for (int i = 0; i < 60; ++i) {
+        const VeskItem item = note(i);
+        (store->commitNewItem(item) ? acknowledged : refused).insert(item.id);
+    }
+    ASSERT_FALSE(refused.isEmpty());
+    ASSERT_FALSE(acknowledged.isEmpty());
+    EXPECT_EQ(store->items().size(), 60) << "every note stays on screen";
+    EXPECT_EQ(store->unsavedItemIDs(), refused) << "and exactly the unwritten ones are marked";
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
+    EXPECT_EQ(store->failureNotice()->count, refused.size());
+    EXPECT_TRUE(store->failureNotice()->detail.contains(QStringLiteral("the disk is full")))
+        << store->failureNotice()->detail.toStdString();
+    EXPECT_EQ(storedIDs(), acknowledged) << "what was acknowledged is on disk, and nothing else";
+
+    // Room again: the next successful write brings the rest in, and the notice goes.
+    exec(*store, "PRAGMA max_page_count = 1073741823;");
+    QSignalSpy unsavedChanges(store.get(), &VeskStore::unsavedItemIDsChanged);
+    ASSERT_TRUE(store->commitNewItem(note(60)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->unsavedItemIDs().isEmpty(); }, 2000));
+    EXPECT_FALSE(store->failureNotice());
+    store.reset();
+    EXPECT_EQ(storedIDs().size(), 61);
+}
+
+TEST_F(StoreFaultTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalAndEditsAreKeptToo)
+{
+    VeskServices s = services();
+    s.unsavedRetryIntervalMs = 30;
+    const VeskItem kept = note(0);
+    seed({kept});
+    auto store = std::make_unique<VeskStore>(s);
+    failItemSaves(*store, true);
+
+    VeskItem renamed = kept;
+    renamed.title = QStringLiteral("renamed while the disk refused");
+    EXPECT_FALSE(store->updateItem(renamed));
+    EXPECT_TRUE(store->unsavedItemIDs().contains(kept.id));
+    // Still refused: the retries change nothing and add no notice.
+    QTest::qWait(100);
+    EXPECT_EQ(store->failureNotice()->count, 1);
+    EXPECT_EQ(countLines(QStringLiteral("Vesk SQLite save error: ")), 1);
+
+    failItemSaves(*store, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->unsavedItemIDs().isEmpty(); }, 2000));
+    EXPECT_EQ(storedItems().first().title, renamed.title);
+}
+
+TEST_F(StoreFaultTest, AReadOnlyLibraryFileTakesNoNoteAsSaved)
+{
+    {
+        auto store = makeStore();
+        ASSERT_TRUE(store->commitNewItem(note(0)));
+    }
+    UnwritableGuard readOnly(databasePath());
+    if (!readOnly.active())
+        GTEST_SKIP() << "this file system cannot make a file unwritable";
+    auto store = makeStore();
+    EXPECT_FALSE(store->libraryProblem()) << "it can still be read";
+    EXPECT_EQ(store->items().size(), 1);
+    EXPECT_FALSE(store->commitNewItem(note(1)));
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
+    EXPECT_TRUE(store->failureNotice()->detail.contains(QStringLiteral("the library file is read-only")));
+    EXPECT_EQ(store->unsavedItemIDs().size(), 1);
+    store.reset();
+    readOnly.release();
+    EXPECT_EQ(storedItems().size(), 1);
+}
+
+TEST_F(StoreFaultTest, ARichTextNoteIsWrittenWholeOrNotAtAll)
+{
+    auto store = makeStore();
+    // The formatting cannot be written, the row could be: neither goes in.
+    sqlite3_set_authorizer(
+        store->database()->nativeHandleForTesting(),
+        [](void*, int action, const char* table, const char* column, const char*, const char*) {
+            const bool richText = action == SQLITE_UPDATE && table && column && std::string_view(table) == "vesks"
+                && std::string_view(column) == "rich_text_rtf";
+            return richText ? SQLITE_DENY : SQLITE_OK;
+        },
+        nullptr);
+    store->addRichTextNote(QStringLiteral("Packing"), QStringLiteral("tent"), QByteArrayLiteral("{\\rtf1 {\\b tent}}"));
+    ASSERT_EQ(store->items().size(), 1);
+    const QUuid id = store->items().first().id;
+    EXPECT_TRUE(storedItems().isEmpty()) << "no note without its formatting";
+    EXPECT_TRUE(store->unsavedItemIDs().contains(id));
+
+    sqlite3_set_authorizer(store->database()->nativeHandleForTesting(), nullptr, nullptr);
+    EXPECT_EQ(store->retryUnsavedItems(), 0);
+    store.reset();
+    auto reopened = makeStore();
+    EXPECT_EQ(reopened->richTextByID().value(id), QByteArrayLiteral("{\\rtf1 {\\b tent}}"));
+}
+
+TEST_F(StoreFaultTest, ASettingsFileThatCannotBeWrittenIsSaid)
+{
+    const QString folder = makeTempDirectory(QStringLiteral("config"));
+    VeskServices s = services();
+    auto ini = std::make_shared<IniSettings>(folder + QStringLiteral("/Vesk.conf"));
+    s.settings = ini;
+    seed({note(0)});
+    auto store = std::make_unique<VeskStore>(s);
+    ASSERT_TRUE(store->addManualTag(QStringLiteral("garden"), store->items().first()));
+    EXPECT_FALSE(store->failureNotice());
+
+    UnwritableGuard locked(folder);
+    if (!locked.active())
+        GTEST_SKIP() << "this file system cannot make a folder unwritable";
+    ASSERT_TRUE(store->addManualTag(QStringLiteral("shed"), store->items().first()));
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Setting not kept"));
+    EXPECT_TRUE(store->failureNotice()->detail.startsWith(QStringLiteral("Your tags could not be kept")));
+    EXPECT_EQ(countLines(QStringLiteral("Vesk settings save error for ") + ini->filePath()), 1);
+}
+
+} // namespace
+} // namespace vesk::test
