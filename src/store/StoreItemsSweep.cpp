@@ -11,7 +11,7 @@
 namespace vesk {
 
 namespace {
-constexpr int kRecentChangeSeconds = 5;
+constexpr int kRecentChangeSeconds = 2;
 } // namespace
 
 void VeskStore::startItemsFolderSweep()

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "store/VeskServices.h"
+#include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
 
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace vesk {
 namespace {
@@ -408,6 +410,51 @@ TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
     store->setSearchText(QStringLiteral("item"));
     grid->refreshNow();
     EXPECT_EQ(bar->value(), 0);
+}
+
+} // namespace
+} // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST_F(LibraryGridTest, AFastScrollWithdrawsTheThumbnailsOfTheCardsItPassed)
+{
+    thumbnails->hold = true;
+    showGrid(makeItems(600, VeskKind::Image));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    grid->canvas()->viewport()->repaint();
+    const QList<QUuid> firstScreen = thumbnails->askedIDs();
+    ASSERT_FALSE(firstScreen.isEmpty());
+
+    // Down to the end before any picture came: the decoder must not work through the top first.
+    QScrollBar* bar = grid->canvas()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    grid->canvas()->viewport()->repaint();
+    for (const QUuid& id : firstScreen)
+        EXPECT_TRUE(thumbnails->pending.value(id)->isCanceled());
+    EXPECT_EQ(grid->canvas()->withdrawnThumbnailCount(), firstScreen.size());
+    const auto [first, last] = grid->canvas()->visibleRange();
+    for (qsizetype i = first; i < last; ++i)
+        EXPECT_FALSE(thumbnails->pending.value(items[i].id)->isCanceled());
+
+    // Back up again: the withdrawn cards ask anew.
+    bar->setValue(0);
+    grid->canvas()->viewport()->repaint();
+    EXPECT_EQ(thumbnails->askedIDs().count(firstScreen.first()), 2);
+}
+
+TEST_F(LibraryGridTest, CardsOfUnsavedItemsAreMarked)
+{
+    showGrid(makeItems(3));
+    // The store refuses the row: the card of the changed item says so.
+    sqlite3_exec(store->database()->nativeHandleForTesting(), "PRAGMA query_only = 1;", nullptr, nullptr, nullptr);
+    VeskItem renamed = items[1];
+    renamed.title = QStringLiteral("renamed");
+    EXPECT_FALSE(store->updateItem(renamed));
+    grid->refreshNow();
+    EXPECT_EQ(grid->canvas()->state().unsavedIDs, QSet<QUuid>{items[1].id});
 }
 
 } // namespace

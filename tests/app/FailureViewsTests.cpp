@@ -1,0 +1,146 @@
+#include "app/AppTestSupport.h"
+#include "app/CaptureDropZone.h"
+#include "app/FailureNoticeView.h"
+#include "app/ImportProgressView.h"
+#include "app/LibraryProblemView.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace vesk::test {
+namespace {
+
+using FailureViewsTest = WindowTest;
+
+TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfItsKind)
+{
+    MainWindow& window = makeWindow();
+    window.show();
+    store->reportFailure(QStringLiteral("Not saved"), QStringLiteral("\u201CNote\u201D could not be written."));
+    store->setIntakeNotice(intakeNotice(QStringLiteral("Vesked from Clipboard")));
+    FailureNoticeView* view = window.failureNoticeView();
+    ASSERT_NE(view, nullptr);
+
+    // Long after an intake notice has gone, it is still there.
+    QTest::qWait(shortTimings().intakeNoticeMs * 3);
+    EXPECT_FALSE(store->intakeNotice());
+    ASSERT_EQ(window.failureNoticeView(), view);
+    EXPECT_TRUE(view->isVisible());
+
+    // More of the same kind: the same view counts them.
+    store->reportFailure(QStringLiteral("Not saved"), QStringLiteral("\u201CList\u201D could not be written."));
+    EXPECT_EQ(window.failureNoticeView(), view);
+    EXPECT_EQ(view->notice().count, 2);
+    EXPECT_EQ(FailureNoticeView::countLine(2), QStringLiteral("1 more like it"));
+
+    view->dismissButton()->click();
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(window.failureNoticeView(), nullptr);
+}
+
+TEST_F(FailureViewsTest, ALibraryThatCannotBeReadIsShownInsteadOfTheWelcomeSurface)
+{
+    store.reset();
+    // The library file is damaged; the user had a recovery snapshot.
+    QDir().mkpath(dataDir + QStringLiteral("/Recovery/Snapshots/2026-05-01_08-00-00-000"));
+    writeFile(databasePath(), QByteArray(8192, 'x'));
+    store = makeStore();
+    QString opened;
+    MainWindowHooks hooks;
+    hooks.openFolder = [&](const QString& folder) { opened = folder; };
+    MainWindow& window = makeWindow(hooks);
+    window.show();
+
+    ASSERT_EQ(window.currentContent(), window.libraryProblemView());
+    const QStringList paragraphs = LibraryProblemView::paragraphs(window.libraryProblemView()->problem());
+    EXPECT_EQ(LibraryProblemView::headline(*store->libraryProblem()), QStringLiteral("The library could not be read."));
+    EXPECT_TRUE(paragraphs.first().contains(databasePath()));
+    EXPECT_TRUE(paragraphs.first().contains(QStringLiteral("the library file is damaged")));
+    EXPECT_TRUE(paragraphs.last().contains(QStringLiteral("Recovery/Snapshots/2026-05-01_08-00-00-000")));
+    EXPECT_FALSE(window.libraryProblemView()->startNewLibraryButton()->isVisible());
+    window.libraryProblemView()->openFolderButton()->click();
+    EXPECT_EQ(opened, dataDir);
+}
+
+TEST_F(FailureViewsTest, ALostLibraryStartsAnewOnlyOnTheUsersWord)
+{
+    store.reset();
+    writeFile(dataDir + QStringLiteral("/.vesk-library-has-held-items"), "1\n");
+    QFile::remove(databasePath());
+    store = makeStore();
+    MainWindow& window = makeWindow();
+    window.show();
+    ASSERT_EQ(window.currentContent(), window.libraryProblemView());
+    EXPECT_EQ(LibraryProblemView::headline(*store->libraryProblem()), QStringLiteral("The library is missing."));
+    QPushButton* startNew = window.libraryProblemView()->startNewLibraryButton();
+    ASSERT_TRUE(startNew->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(databasePath()));
+
+    startNew->click();
+    EXPECT_FALSE(store->libraryProblem());
+    EXPECT_EQ(window.currentContent(), window.dropZone());
+    EXPECT_TRUE(QFileInfo::exists(databasePath()));
+}
+
+TEST_F(FailureViewsTest, ClosingWithUnsavedItemsAsksFirst)
+{
+    int asked = 0;
+    bool letClose = false;
+    MainWindowHooks hooks;
+    hooks.confirmCloseWithUnsaved = [&](int count) {
+        asked = count;
+        return letClose;
+    };
+    MainWindow& window = makeWindow(hooks);
+    window.show();
+    failItemSaves(*store, true);
+    EXPECT_FALSE(store->commitNewItem(makeItem(QStringLiteral("unsaved"), 5)));
+
+    QCloseEvent refused;
+    QApplication::sendEvent(&window, &refused);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(refused.isAccepted());
+
+    letClose = true;
+    QCloseEvent accepted;
+    QApplication::sendEvent(&window, &accepted);
+    EXPECT_TRUE(accepted.isAccepted());
+
+    // Once it can be written, the last try at closing saves it and nothing is asked.
+    asked = 0;
+    failItemSaves(*store, false);
+    QCloseEvent quiet;
+    QApplication::sendEvent(&window, &quiet);
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+}
+
+TEST_F(FailureViewsTest, ALargeImportShowsItsProgressAndCanBeCancelledFromThere)
+{
+    MainWindow& window = makeWindow();
+    window.show();
+    const QUuid importID = QUuid::createUuid();
+    store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Holiday.mov"), 250'000'000, 1'000'000'000});
+    auto* view = qobject_cast<ImportProgressView*>(window.intakeNoticeView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(ImportProgressView::titleText(view->progress()), QStringLiteral("Importing \u201CHoliday.mov\u201D"));
+    EXPECT_DOUBLE_EQ(ImportProgressView::fraction(view->progress()), 0.25);
+
+    // Further progress of the same import moves the same bar.
+    store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Holiday.mov"), 500'000'000, 1'000'000'000});
+    EXPECT_EQ(window.intakeNoticeView(), view);
+    EXPECT_DOUBLE_EQ(ImportProgressView::fraction(view->progress()), 0.5);
+
+    QList<QUuid> cancelled;
+    QObject::connect(view, &ImportProgressView::cancelRequested, [&](const QUuid& id) { cancelled.append(id); });
+    view->cancelButton()->click();
+    EXPECT_EQ(cancelled, QList<QUuid>{importID});
+    store->setImportProgress(std::nullopt);
+    EXPECT_EQ(window.intakeNoticeView(), nullptr);
+}
+
+} // namespace
+} // namespace vesk::test

@@ -1,0 +1,138 @@
+#include "store/StoreTestSupport.h"
+
+#include "platform/Uuid.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace vesk::test {
+namespace {
+
+// A run of the library cut short by SIGKILL, then started again: what was acknowledged is there,
+// nothing half-made is left, and no row names a file that is not there.
+class KilledRunTest : public StoreTest {
+protected:
+    void startChild(QProcess& child, const QStringList& arguments)
+    {
+        child.setProgram(QStringLiteral(VESK_FAULT_CHILD));
+        child.setArguments(arguments);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start();
+        ASSERT_TRUE(child.waitForStarted(5000));
+    }
+
+    static void ageEverythingUnder(const QString& folder)
+    {
+        const QDateTime anHourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        QDirIterator all(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QStringList paths;
+        while (all.hasNext())
+            paths.prepend(all.next()); // deepest first, so a folder's time is set after its entries
+        paths.append(folder);
+        const struct timespec times[2] = {{anHourAgo.toSecsSinceEpoch(), 0}, {anHourAgo.toSecsSinceEpoch(), 0}};
+        for (const QString& path : std::as_const(paths))
+            ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW);
+    }
+
+    // Kills the child the way a crash or a power cut ends a process, and reaps it.
+    static void killNow(QProcess& child)
+    {
+        child.kill(); // SIGKILL
+        ASSERT_TRUE(child.waitForFinished(5000));
+    }
+
+    // Every managed path of the library exists; nothing under "Items" is half-made; every item
+    // folder is named by a row.
+    void expectCleanLibrary(VeskStore& store)
+    {
+        QSet<QString> rowFolders;
+        for (const VeskItem& item : store.items()) {
+            if (!item.filePath)
+                continue;
+            EXPECT_TRUE(QFileInfo::exists(*item.filePath)) << "a row without its file: " << item.filePath->toStdString();
+            rowFolders.insert(uuidString(item.id));
+        }
+        QDirIterator all(dataDir + QStringLiteral("/Items"), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+        while (all.hasNext()) {
+            const QString path = all.next();
+            EXPECT_FALSE(path.contains(QStringLiteral(".vesk-partial"))) << "a staging leftover: " << path.toStdString();
+        }
+        const QStringList folders = QDir(dataDir + QStringLiteral("/Items")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& folder : folders)
+            EXPECT_TRUE(rowFolders.contains(folder)) << "a folder no row names: " << folder.toStdString();
+    }
+};
+
+TEST_F(KilledRunTest, EveryAcknowledgedNoteOfABurstSurvivesAKill)
+{
+    QProcess child;
+    startChild(child, {QStringLiteral("burst"), dataDir});
+    QSet<QUuid> acknowledged;
+    QByteArray pending;
+    while (acknowledged.size() < 150) {
+        ASSERT_TRUE(child.waitForReadyRead(10'000)) << "the child stopped saving";
+        pending += child.readAllStandardOutput();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            if (line.startsWith("saved "))
+                acknowledged.insert(QUuid::fromString(QString::fromLatin1(line.mid(6))));
+        }
+    }
+    killNow(child);
+
+    auto store = makeStore();
+    ASSERT_FALSE(store->libraryProblem());
+    QSet<QUuid> loaded;
+    for (const VeskItem& item : store->items())
+        loaded.insert(item.id);
+    EXPECT_TRUE(loaded.contains(acknowledged)) << (acknowledged - loaded).size() << " acknowledged notes lost";
+}
+
+TEST_F(KilledRunTest, ALargeImportKilledMidCopyLeavesNothingHalfMade)
+{
+    const QString big = makeTempDirectory(QStringLiteral("source")) + QStringLiteral("/Holiday.mov");
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1 << 20, 'v');
+        for (int i = 0; i < 192; ++i)
+            ASSERT_EQ(file.write(chunk), chunk.size());
+    }
+    // A library that already holds something, which must come through untouched.
+    {
+        auto store = makeStore();
+        ASSERT_TRUE(store->commitNewItem(makeItem(QStringLiteral("kept before"), 1)));
+    }
+
+    QProcess child;
+    startChild(child, {QStringLiteral("import"), dataDir, big});
+    ASSERT_TRUE(child.waitForReadyRead(10'000));
+    // Killed while the copy is under way.
+    const bool copying = QTest::qWaitFor([&] {
+        QDirIterator staging(dataDir + QStringLiteral("/Items"), {QStringLiteral(".vesk-partial")}, QDir::Files | QDir::Hidden,
+                             QDirIterator::Subdirectories);
+        return staging.hasNext() && QFileInfo(staging.next()).size() > (8 << 20);
+    }, 10'000);
+    killNow(child);
+    ASSERT_TRUE(copying) << "the copy was never seen under way";
+
+    // The next start comes later: what the killed run left is older than what the sweep leaves
+    // alone as just begun.
+    ageEverythingUnder(dataDir + QStringLiteral("/Items"));
+    auto store = makeStore();
+    store->itemsFolderSweep().waitForFinished();
+    const ItemsFolderSweepReport report = store->itemsFolderSweep().result();
+    EXPECT_EQ(titles(store->items()), QStringList{"kept before"});
+    EXPECT_EQ(report.removedStaging.size(), 1);
+    expectCleanLibrary(*store);
+    EXPECT_FALSE(QFileInfo::exists(dataDir + QStringLiteral("/Recovered")));
+}
+
+} // namespace
+} // namespace vesk::test
