@@ -10,6 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,6 +27,7 @@ namespace vesk {
 namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
+constexpr off_t kWritebackStep = off_t(16) << 20;
 
 QString systemError(int code)
 {
@@ -88,11 +93,22 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Copies every byte from in to out through one buffer, feeding each chunk to digest (when given)
-// before it is written: the hash is of exactly the bytes that were kept.
-Expected<void, QString> streamBytes(int in, int out, EVP_MD_CTX* digest, CopyRun& run)
+// Starts the disk writing what was copied so far without waiting for it, so that the flush at
+// the end finds little left to do and a large copy never piles up gigabytes of dirty pages.
+void startWriteback(int out, off_t& flushed, off_t written)
+{
+    if (written - flushed < kWritebackStep)
+        return;
+    ::sync_file_range(out, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+    flushed = written;
+}
+
+// Copies every byte from in to out through one buffer.
+Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
 {
     std::vector<char> buffer(kCopyChunk);
+    off_t written = 0;
+    off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
             return unexpected(managedCopyCancelledText());
@@ -104,25 +120,148 @@ Expected<void, QString> streamBytes(int in, int out, EVP_MD_CTX* digest, CopyRun
         }
         if (count == 0)
             return {};
-        if (digest && EVP_DigestUpdate(digest, buffer.data(), size_t(count)) != 1)
-            return unexpected(QStringLiteral("the file could not be hashed"));
         if (!writeAll(out, buffer.data(), size_t(count)))
             return unexpected(systemError(errno));
         run.advance(count);
+        written += count;
+        startWriteback(out, flushed, written);
     }
 }
+
+// Copies every byte from in to out while a thread of its own feeds the very same buffers to the
+// digest: the hash is of exactly the bytes that were kept, in one read of the source, and a large
+// file costs about the longer of copying and hashing rather than their sum.
+class HashingCopy {
+public:
+    explicit HashingCopy(EVP_MD_CTX* digest) : m_digest(digest), m_slots(kSlots)
+    {
+        for (Slot& slot : m_slots)
+            slot.data.resize(kCopyChunk);
+        m_hasher = std::thread([this] { hashLoop(); });
+    }
+    ~HashingCopy()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_all();
+        m_hasher.join();
+    }
+    HashingCopy(const HashingCopy&) = delete;
+    HashingCopy& operator=(const HashingCopy&) = delete;
+
+    Expected<void, QString> copy(int in, int out, CopyRun& run)
+    {
+        off_t written = 0;
+        off_t flushed = 0;
+        for (size_t next = 0;; next = (next + 1) % kSlots) {
+            Slot& slot = m_slots[next];
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return slot.users == 0 || m_hashFailed; });
+                if (m_hashFailed)
+                    return unexpected(QStringLiteral("the file could not be hashed"));
+            }
+            if (run.cancelled())
+                return unexpected(managedCopyCancelledText());
+            ssize_t count = 0;
+            do
+                count = ::read(in, slot.data.data(), slot.data.size());
+            while (count < 0 && errno == EINTR);
+            if (count < 0)
+                return unexpected(systemError(errno));
+            if (count == 0)
+                return waitForHashes();
+            {
+                std::lock_guard lock(m_mutex);
+                slot.size = size_t(count);
+                slot.users = 2; // the hasher and this writer
+                m_queue.push_back(next);
+            }
+            m_changed.notify_all();
+            const bool wrote = writeAll(out, slot.data.data(), size_t(count));
+            const int writeError = errno;
+            {
+                std::lock_guard lock(m_mutex);
+                --slot.users;
+            }
+            m_changed.notify_all();
+            if (!wrote)
+                return unexpected(systemError(writeError));
+            run.advance(count);
+            written += count;
+            startWriteback(out, flushed, written);
+        }
+    }
+
+private:
+    static constexpr size_t kSlots = 4;
+    struct Slot {
+        std::vector<char> data;
+        size_t size = 0;
+        int users = 0;
+    };
+
+    Expected<void, QString> waitForHashes()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_queue.empty() && m_busy == 0; });
+        if (m_hashFailed)
+            return unexpected(QStringLiteral("the file could not be hashed"));
+        return {};
+    }
+
+    void hashLoop()
+    {
+        for (;;) {
+            size_t index = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return !m_queue.empty() || m_finished; });
+                if (m_queue.empty())
+                    return;
+                index = m_queue.front();
+                m_queue.pop_front();
+                ++m_busy;
+            }
+            const bool hashed = EVP_DigestUpdate(m_digest, m_slots[index].data.data(), m_slots[index].size) == 1;
+            {
+                std::lock_guard lock(m_mutex);
+                --m_slots[index].users;
+                --m_busy;
+                m_hashFailed = m_hashFailed || !hashed;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    EVP_MD_CTX* m_digest;
+    std::vector<Slot> m_slots;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<size_t> m_queue;
+    int m_busy = 0;
+    bool m_finished = false;
+    bool m_hashFailed = false;
+    std::thread m_hasher;
+};
 
 // Copies in the kernel when it can (no trip through our memory), a slice at a time so that a
 // cancel is seen; else through a buffer.
 Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
 {
     constexpr size_t kSlice = size_t(64) << 20;
+    off_t written = 0;
+    off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
             return unexpected(managedCopyCancelledText());
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kSlice, 0);
         if (copied > 0) {
             run.advance(copied);
+            written += copied;
+            startWriteback(out, flushed, written);
             continue;
         }
         if (copied == 0)
@@ -131,7 +270,7 @@ Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
             continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF
             || errno == ETXTBSY)
-            return streamBytes(in, out, nullptr, run); // both offsets stand where the kernel stopped
+            return streamBytes(in, out, run); // both offsets stand where the kernel stopped
         return unexpected(systemError(errno));
     }
 }
@@ -175,7 +314,7 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
     if (out.get() < 0)
         return unexpected(systemError(errno));
     const qint64 before = run.written;
-    Expected<void, QString> copied = digest ? streamBytes(in.get(), out.get(), digest, run)
+    Expected<void, QString> copied = digest ? HashingCopy(digest).copy(in.get(), out.get(), run)
                                             : copyBytes(in.get(), out.get(), run);
     // On the disk before it may be renamed into place and named by a row.
     if (copied && ::fdatasync(out.get()) != 0)

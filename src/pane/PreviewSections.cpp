@@ -21,7 +21,9 @@
 #include <cmath>
 #include <memory>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -30,6 +32,40 @@ namespace {
 
 // Beyond this many characters a plain text is shown in a scroll view of its own.
 constexpr qsizetype kLongTextCharacters = 60'000;
+// A text of many megabytes takes the view a second to take in whole; in pieces of this size,
+// one per turn of the event loop, the window answers between them.
+constexpr qsizetype kTextFillPiece = 50'000;
+
+// The end of the piece that starts at from: at a line break when there is one near, so that no
+// line is split between two pieces.
+qsizetype pieceEnd(const QString& text, qsizetype from)
+{
+    const qsizetype end = std::min(text.size(), from + kTextFillPiece);
+    if (end == text.size())
+        return end;
+    const qsizetype lineBreak = text.lastIndexOf(QLatin1Char('\n'), end - 1);
+    return lineBreak > from ? lineBreak : end;
+}
+
+void fillProgressively(QPlainTextEdit* view, const QString& text)
+{
+    qsizetype end = pieceEnd(text, 0);
+    view->setPlainText(text.left(end));
+    if (end == text.size())
+        return;
+    auto* next = new QTimer(view);
+    next->setInterval(0);
+    QObject::connect(next, &QTimer::timeout, view, [view, next, text, end]() mutable {
+        const qsizetype from = end;
+        end = pieceEnd(text, from);
+        QTextCursor cursor(view->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text.mid(from, end - from));
+        if (end == text.size())
+            next->deleteLater();
+    });
+    next->start();
+}
 
 // A symbol followed by a caption-2 text, tertiary.
 QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* parent)
@@ -115,7 +151,7 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
         palette.setColor(QPalette::Text, Theme::current().label());
         text->setPalette(palette);
         text->viewport()->setAutoFillBackground(false);
-        text->setPlainText(body);
+        fillProgressively(text, body);
         text->setFixedHeight(420);
         column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
         return section;

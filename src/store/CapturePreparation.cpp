@@ -43,6 +43,18 @@ PreparedCapture textCapture(const QString& title, const QString& trimmed, const 
 
 } // namespace
 
+VeskItem capturedTextItem(const PreparedCapture& prepared)
+{
+    VeskItem item;
+    item.id = prepared.id;
+    item.kind = VeskKind::Text;
+    item.createdAt = prepared.createdAt;
+    item.title = prepared.title;
+    item.text = prepared.text;
+    item.searchableText = prepared.searchableText;
+    return item;
+}
+
 PreparedCapture prepareTextCapture(const QString& text, const std::optional<QString>& title,
                                    const SimilarTextFinder& findSimilar)
 {

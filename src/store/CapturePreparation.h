@@ -5,6 +5,8 @@
 #include "model/VeskItem.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QUuid>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -27,7 +29,16 @@ struct PreparedCapture {
     QString searchableText;
     // The kept text item that says nearly the same, for "Looks familiar".
     std::optional<VeskItem> similar;
+
+    // Given when the capture was made, so that one made ready elsewhere keeps its moment.
+    QUuid id;
+    QDateTime createdAt;
+    // Its row (and rich text) is already in the library file.
+    bool written = false;
 };
+
+// The text item a prepared Text capture becomes.
+VeskItem capturedTextItem(const PreparedCapture& prepared);
 
 // The near-duplicate check a preparation runs: the store's own on the main thread, a check over a
 // copy of the items off it.

@@ -17,15 +17,6 @@ VeskIntakeNotice familiarNotice(const VeskItem& match)
                             QStringLiteral("Looks familiar"), match.title, match.id};
 }
 
-VeskItem newTextItem(const QUuid& id, const QDateTime& now)
-{
-    VeskItem item;
-    item.id = id;
-    item.kind = VeskKind::Text;
-    item.createdAt = now;
-    return item;
-}
-
 } // namespace
 
 bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
@@ -41,10 +32,10 @@ bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
 
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
-    return commitNewItemWithRichText(item, std::nullopt);
+    return commitNewItemWithRichText(item, std::nullopt, false);
 }
 
-bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf)
+bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten)
 {
     assertMainThread();
     if (refuseNewItemWhileBlocked(item.title))
@@ -58,7 +49,11 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
         emit richTextByIDChanged();
     }
 
-    const bool saved = writeItem(item, rtf);
+    bool saved = true;
+    if (alreadyWritten)
+        noteItemWritten(item.id);
+    else
+        saved = writeItem(item, rtf);
 
     refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
@@ -142,12 +137,13 @@ void VeskStore::commitPreparedCapture(const PreparedCapture& prepared, const std
     case PreparedCapture::Kind::Text:
         break;
     }
-    VeskItem item = newTextItem(QUuid::createUuid(), m_services.clock->now());
-    item.title = prepared.title;
-    item.text = prepared.text;
-    item.searchableText = prepared.searchableText;
+    PreparedCapture stamped = prepared;
+    if (stamped.id.isNull()) {
+        stamped.id = QUuid::createUuid();
+        stamped.createdAt = m_services.clock->now();
+    }
     // A failed write is marked on the card and retried; the window says it.
-    if (!commitNewItemWithRichText(item, rtf) && m_libraryProblem)
+    if (!commitNewItemWithRichText(capturedTextItem(stamped), rtf, stamped.written) && m_libraryProblem)
         return;
     if (prepared.similar)
         setIntakeNotice(familiarNotice(*prepared.similar));

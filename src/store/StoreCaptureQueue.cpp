@@ -5,6 +5,8 @@
 #include "intake/NearDuplicate.h"
 #include "platform/SerialExecutor.h"
 #include "store/CapturePreparation.h"
+#include "store/CaptureRowWriter.h"
+#include "store/SQLiteDatabase.h"
 
 namespace vesk {
 
@@ -38,11 +40,26 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
     m_pendingCaptures.append(pending);
     if (!m_captureWorker)
         m_captureWorker = std::make_shared<SerialExecutor>();
+    // A large row is written by the worker too, through a connection of its own, unless the
+    // library cannot take it (then the main thread refuses it in its turn).
+    std::shared_ptr<CaptureRowWriter> writer;
+    if (m_database && !m_libraryProblem) {
+        if (!m_captureWriter)
+            m_captureWriter = std::make_shared<CaptureRowWriter>(m_database->filePath());
+        writer = m_captureWriter;
+    }
     // The worker compares with the library as it stands now, through a shared copy of the list.
     const QList<VeskItem> items = m_items;
+    const QUuid id = QUuid::createUuid();
+    const QDateTime createdAt = m_services.clock->now();
     m_captureWorker
-        ->run([prepare = std::move(prepare), items] {
-            return prepare([&items](const QString& text) { return findSimilarTextIn(items, text); });
+        ->run([prepare = std::move(prepare), items, id, createdAt, rtf, writer] {
+            PreparedCapture prepared = prepare([&items](const QString& text) { return findSimilarTextIn(items, text); });
+            prepared.id = id;
+            prepared.createdAt = createdAt;
+            if (writer && prepared.kind == PreparedCapture::Kind::Text)
+                prepared.written = writer->write(capturedTextItem(prepared), rtf);
+            return prepared;
         })
         .then(this, [this, pending](const PreparedCapture& prepared) {
             pending->prepared = prepared;

@@ -97,17 +97,22 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
         markUnsaved(item, written.error().plainReason());
         return false;
     }
+    noteItemWritten(item.id);
+    return true;
+}
+
+void VeskStore::noteItemWritten(const QUuid& id)
+{
     m_services.recoverySnapshots->noteChange();
     if (!m_libraryMarkedAsUsed) {
         // From now on a missing or empty library file means a lost library, not a new one.
         markLibraryHasHeldItems();
         m_libraryMarkedAsUsed = true;
     }
-    markSaved(item.id);
+    markSaved(id);
     // The library file takes writes again: what could not be written before goes now.
     if (!m_unsavedItemIDs.isEmpty())
         queueUnsavedRetry();
-    return true;
 }
 
 void VeskStore::markUnsaved(const VeskItem& item, const QString& reason)

@@ -518,10 +518,13 @@ private:
     void commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
     QList<std::shared_ptr<PendingCapture>> m_pendingCaptures;
     std::shared_ptr<SerialExecutor> m_captureWorker;
+    // The capture worker's own connection, for the rows of large captures.
+    std::shared_ptr<class CaptureRowWriter> m_captureWriter;
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
-    // commitNewItem with the item's rich text, written with its row in one transaction.
-    bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // commitNewItem with the item's rich text, written with its row in one transaction (unless
+    // the capture worker has written both already).
+    bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
     void finishFileImport();
     struct RunningImport;
     bool applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
@@ -542,6 +545,9 @@ private:
     // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
     // marks the item unsaved and says so.
     bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // What follows a written row: the change noted, the library marked as used, the item no
+    // longer unsaved, and the others tried again.
+    void noteItemWritten(const QUuid& id);
     void markUnsaved(const VeskItem& item, const QString& reason);
     void markSaved(const QUuid& id);
     void queueUnsavedRetry();

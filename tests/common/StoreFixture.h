@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QThread>
 #include <QFuture>
 #include <QDir>
 #include <QFile>
@@ -154,8 +155,11 @@ protected:
     static bool finished(QFuture<bool> future)
     {
         QDeadlineTimer deadline(10'000);
-        while (!future.isFinished() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (!future.isFinished() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (!future.isFinished())
+                QThread::msleep(1);
+        }
         return future.isFinished() && !future.isCanceled() && future.result();
     }
     static bool importNow(VeskStore& store, const QString& path) { return finished(store.importFile(path)); }
