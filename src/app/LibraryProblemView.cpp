@@ -124,6 +124,8 @@ void LibraryProblemView::setProblem(const VeskLibraryProblem& problem)
     for (const QString& paragraph : paragraphs(problem))
         html += QStringLiteral("<p>") + escaped(paragraph) + QStringLiteral("</p>");
     m_body->setText(html);
+    // A word-wrapped label in a column is otherwise laid out at the height of its first text.
+    m_body->setMinimumHeight(m_body->heightForWidth(kTextWidth));
     m_startNew->setVisible(problem.kind == VeskLibraryProblem::Kind::Lost);
 }
 
