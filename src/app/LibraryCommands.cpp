@@ -37,7 +37,7 @@ void confirmItemRename(VeskStore& store, MainWindowState& state)
         if (index >= 0 && !title.isEmpty()) {
             VeskItem renamed = store.items().at(index);
             renamed.title = title;
-            store.updateItem(renamed);
+            (void)store.updateItem(renamed); // a rename that was not written is marked and said by the store
         }
     }
     state.setPendingRenameItemID(std::nullopt);

@@ -16,7 +16,7 @@ bool CaptureRowWriter::write(const VeskItem& item, const std::optional<QByteArra
             return false;
         m_database = std::move(opened.value());
     }
-    const auto written = rtf ? m_database->upsertItemWithRichText(item, *rtf) : m_database->upsertItem(item);
+    const auto written = m_database->updateItemWithRichText(item, rtf);
     return written.hasValue();
 }
 

@@ -73,9 +73,6 @@ public:
     Expected<QList<VeskItem>, DatabaseError> fetchItems();
     // Inserts or updates every field but the stored creation date; rich text and embedding stay.
     VoidResult upsertItem(const VeskItem& item);
-    // The item's row and its rich text in one transaction, so a note never survives without its
-    // formatting.
-    VoidResult upsertItemWithRichText(const VeskItem& item, const QByteArray& rtf);
     // One transaction for the whole list (an empty list commits an empty transaction).
     VoidResult upsertItems(const QList<VeskItem>& items);
     // The item's faces, face-analysis mark and relationships go with it.

@@ -102,15 +102,6 @@ SQLiteDatabase::VoidResult SQLiteDatabase::upsertItem(const VeskItem& item)
     return statement->stepDone();
 }
 
-SQLiteDatabase::VoidResult SQLiteDatabase::upsertItemWithRichText(const VeskItem& item, const QByteArray& rtf)
-{
-    return runInTransaction([&]() -> VoidResult {
-        if (auto done = upsertItem(item); !done)
-            return done;
-        return updateRichText(item.id, rtf);
-    });
-}
-
 SQLiteDatabase::VoidResult SQLiteDatabase::upsertItems(const QList<VeskItem>& items)
 {
     return runInTransaction([&]() -> VoidResult {

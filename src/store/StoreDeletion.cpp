@@ -54,7 +54,7 @@ void VeskStore::deleteItems()
         removeItemTraces(item, databaseDeleted);
         const QString key = uuidString(item.id);
         m_semanticVectors.remove(item.id);
-        m_fileHashCache.remove(key);
+        m_fileFacts.remove(item.id);
         state.usageSignals.remove(key);
         state.manualTagsByID.remove(key);
         bringBackDates.remove(item.id);
@@ -118,7 +118,11 @@ void VeskStore::clearLibrary()
 
     state.relatedCache.clear();
     state.index.clear();
-    m_unsavedItemIDs.clear();
+    m_fileFacts.clear();
+    if (!m_unsavedItemIDs.isEmpty()) {
+        m_unsavedItemIDs.clear();
+        emit unsavedItemIDsChanged();
+    }
     // Stops the face backfill too.
     clearFaceData();
 }

@@ -91,7 +91,7 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
         markUnsaved(item, DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")).plainReason());
         return false;
     }
-    const auto written = rtf ? m_database->upsertItemWithRichText(item, *rtf) : m_database->upsertItem(item);
+    const auto written = m_database->updateItemWithRichText(item, rtf);
     if (!written) {
         veskLog(QStringLiteral("Vesk SQLite save error: ") + written.error().logText());
         markUnsaved(item, written.error().plainReason());
@@ -170,8 +170,8 @@ int VeskStore::retryUnsavedItems()
         }
         const VeskItem item = m_items.at(index);
         const auto rtf = m_richTextByID.constFind(id);
-        const auto written = rtf != m_richTextByID.constEnd() ? m_database->upsertItemWithRichText(item, *rtf)
-                                                              : m_database->upsertItem(item);
+        const auto written = m_database->updateItemWithRichText(
+            item, rtf != m_richTextByID.constEnd() ? std::optional<QByteArray>(*rtf) : std::nullopt);
         if (!written)
             break; // still refused: the slow timer tries again, without a new notice or log line
         m_services.recoverySnapshots->noteChange();

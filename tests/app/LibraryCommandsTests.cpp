@@ -109,7 +109,7 @@ protected:
         item.filePath = std::move(filePath);
         if (item.filePath)
             item.kind = VeskKind::File;
-        store->commitNewItem(item);
+        EXPECT_TRUE(store->commitNewItem(item));
         settle();
         return item;
     }
@@ -303,7 +303,7 @@ TEST_F(LibraryWindowTest, RenameAndDeleteGroupPromptsFromTheMenu)
     const auto group = store->createGroup(QStringLiteral("Trip"));
     ASSERT_TRUE(group);
     item.groupID = group->id;
-    store->updateItem(item);
+    ASSERT_TRUE(store->updateItem(item));
     MainWindowState& state = window.state();
 
     LibraryMenuEntry rename;

@@ -416,7 +416,7 @@ TEST_F(LibraryOperations, CleanupProposesReadableTitlesForMachineMadeFileNamesOn
     // The camera item was renamed by hand since the list was made: only the other one changes.
     VeskItem renamed = store->items().first();
     renamed.title = QStringLiteral("Mine");
-    store->updateItem(renamed);
+    ASSERT_TRUE(store->updateItem(renamed));
     const int changesBefore = loggedSnapshots->changes;
     EXPECT_EQ(store->applyFilenameCleanup(candidates), 1);
     EXPECT_EQ(loggedSnapshots->changes, changesBefore + 1);

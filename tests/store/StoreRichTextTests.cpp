@@ -63,7 +63,7 @@ TEST_F(StoreRichTextTest, EditsReplaceTitleTextAndBodyOfTheSameItem)
         id = store->items().first().id;
         VeskItem grouped = store->items().first();
         grouped.groupID = QUuid::createUuid();
-        store->updateItem(grouped);
+        ASSERT_TRUE(store->updateItem(grouped));
         before = store->items().first();
         const int changesBefore = snapshots->changes;
 
@@ -108,7 +108,7 @@ TEST_F(StoreRichTextTest, EditsOfItemsTheSheetDoesNotEditAreRefused)
     VeskItem note = makeItem(QStringLiteral("Note"), 300);
     note.text = QStringLiteral("words");
     for (const VeskItem& item : {secure, page, note})
-        store->commitNewItem(item);
+        ASSERT_TRUE(store->commitNewItem(item));
     const QList<VeskItem> before = store->items();
     const VeskItem link = before.last();
     ASSERT_EQ(link.kind, VeskKind::Url);
