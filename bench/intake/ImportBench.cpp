@@ -1,6 +1,7 @@
 // Importing a 1 GiB file: hashed and copied in one read on the import worker, measured beside
 // `openssl dgst -sha256` plus `cp` of the same file in the same run. Reports the ratio, and the
 // peak memory the import adds above what the process held before it.
+#include "BigFile.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "store/VeskServices.h"
@@ -38,23 +39,7 @@ QString bigFilePath()
 // Written once, before any measurement, so every contender reads it from the same page cache.
 void ensureBigFile()
 {
-    if (QFileInfo(bigFilePath()).size() == kFileSize)
-        return;
-    QFile file(bigFilePath());
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(bigFilePath()));
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    quint64 state = 0x9E3779B97F4A7C15ull;
-    for (qint64 written = 0; written < kFileSize; written += chunk.size()) {
-        auto* words = reinterpret_cast<quint64*>(chunk.data());
-        for (qsizetype i = 0; i < chunk.size() / qsizetype(sizeof(quint64)); ++i) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            words[i] = state;
-        }
-        file.write(chunk);
-    }
+    vesk::bench::ensureFileOfSize(bigFilePath(), kFileSize);
 }
 
 // Kilobytes from /proc/self/status ("VmHWM", "VmRSS").

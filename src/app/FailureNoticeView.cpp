@@ -2,22 +2,18 @@
 
 #include "app/NoticeCloseButton.h"
 #include "platform/ui/IconMap.h"
-#include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <cmath>
 
 namespace vesk {
 
 namespace {
-constexpr qreal kPadding = 12;
 constexpr qreal kSymbolPoints = 15;
 constexpr qreal kSpacing = 10;
-constexpr qreal kDismissSide = NoticeCloseButton::side;
-constexpr qreal kRadius = 12;
+constexpr qreal kTitleWidth = FailureNoticeView::textWidth - NoticeCloseButton::side;
 constexpr int kMaximumDetailLines = 8;
 
 QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
@@ -32,21 +28,16 @@ qreal detailHeight(const QString& detail)
 {
     if (detail.isEmpty())
         return 0;
-    const QFontMetricsF metrics(detailFont());
     return std::min(wrappedBounds(detailFont(), detail, FailureNoticeView::textWidth).height(),
-                    metrics.lineSpacing() * kMaximumDetailLines);
+                    QFontMetricsF(detailFont()).lineSpacing() * kMaximumDetailLines);
 }
 } // namespace
 
 FailureNoticeView::FailureNoticeView(const VeskFailureNotice& notice, QWidget* parent)
-    : QWidget(parent)
+    : ActionNoticeCard(QStringLiteral("Dismiss"), parent)
     , m_notice(notice)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
-    setProperty("shadowMargin", shadowMargin);
-    m_dismiss = new NoticeCloseButton(QStringLiteral("Dismiss"), this);
-    connect(m_dismiss, &QAbstractButton::clicked, this, &FailureNoticeView::dismissRequested);
-    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+    connect(closeButton(), &QAbstractButton::clicked, this, &FailureNoticeView::dismissRequested);
     setNotice(notice);
 }
 
@@ -66,27 +57,12 @@ void FailureNoticeView::setNotice(const VeskFailureNotice& notice)
 
 QSize FailureNoticeView::sizeHint() const
 {
-    const qreal titleHeight = wrappedBounds(titleFont(), m_notice.title, textWidth - kDismissSide).height();
-    qreal textHeight = titleHeight;
+    qreal textHeight = wrappedBounds(titleFont(), m_notice.title, kTitleWidth).height();
     if (!m_notice.detail.isEmpty())
         textHeight += 3 + detailHeight(m_notice.detail);
     if (m_notice.count > 1)
         textHeight += 3 + QFontMetricsF(detailFont()).height();
-    const qreal width = kPadding * 2 + kSymbolPoints + 4 + kSpacing + textWidth;
-    const qreal height = kPadding * 2 + std::max<qreal>(textHeight, kSymbolPoints + 4);
-    return QSize(int(std::ceil(width)) + 2 * shadowMargin, int(std::ceil(height)) + 2 * shadowMargin);
-}
-
-QRectF FailureNoticeView::cardRect() const
-{
-    return QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
-}
-
-void FailureNoticeView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    const QRectF card = cardRect();
-    m_dismiss->move(int(card.right() - kPadding + 4 - kDismissSide), int(card.top() + kPadding - 3));
+    return sizeFor(QSizeF(kSymbolPoints + 4 + kSpacing + textWidth, std::max<qreal>(textHeight, kSymbolPoints + 4)));
 }
 
 void FailureNoticeView::paintEvent(QPaintEvent*)
@@ -94,23 +70,18 @@ void FailureNoticeView::paintEvent(QPaintEvent*)
     const Theme& theme = Theme::current();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF card = cardRect();
-    const QPainterPath shape = Painting::roundedRect(card, kRadius);
-    Painting::drawSoftShadow(p, shape, Theme::black(0.14), 12, QPointF(0, 4));
-    p.fillPath(shape, theme.windowBackground(0.96));
-    p.fillPath(shape, Theme::failure(0.07));
-    Painting::stroke(p, shape, Theme::failure(0.55), 1.0);
+    paintCard(p, Theme::failure(0.07), Theme::failure(0.55));
 
-    const QRectF content = card.adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    const QRectF content = contentRect();
     IconMap::paint(p, QRectF(content.left(), content.top(), kSymbolPoints + 4, kSymbolPoints + 4),
                    QStringLiteral("exclamationmark.triangle"), Theme::failure(), kSymbolPoints);
 
     const qreal left = content.left() + kSymbolPoints + 4 + kSpacing;
     qreal y = content.top();
-    const QRectF titleBounds = wrappedBounds(titleFont(), m_notice.title, textWidth - kDismissSide);
+    const QRectF titleBounds = wrappedBounds(titleFont(), m_notice.title, kTitleWidth);
     p.setFont(titleFont());
     p.setPen(theme.label());
-    p.drawText(QRectF(left, y, textWidth - kDismissSide, titleBounds.height()), Qt::TextWordWrap, m_notice.title);
+    p.drawText(QRectF(left, y, kTitleWidth, titleBounds.height()), Qt::TextWordWrap, m_notice.title);
     y += titleBounds.height();
     p.setFont(detailFont());
     if (!m_notice.detail.isEmpty()) {

@@ -4,15 +4,12 @@
 // whole reason wrapped over several lines, a count of further failures of the same kind) and it
 // has a dismiss button, because it stays until the user has read it.
 
+#include "app/ActionNoticeCard.h"
 #include "model/VeskNotices.h"
-
-#include <QWidget>
-
-class QAbstractButton;
 
 namespace vesk {
 
-class FailureNoticeView : public QWidget {
+class FailureNoticeView : public ActionNoticeCard {
     Q_OBJECT
 public:
     explicit FailureNoticeView(const VeskFailureNotice& notice, QWidget* parent = nullptr);
@@ -23,10 +20,9 @@ public:
     // "1 more like it", "2 more like it"; empty for a single failure.
     static QString countLine(int count);
 
-    QAbstractButton* dismissButton() const { return m_dismiss; }
+    QAbstractButton* dismissButton() const { return closeButton(); }
     QSize sizeHint() const override;
 
-    static constexpr int shadowMargin = 16;
     static constexpr int textWidth = 300;
 
 signals:
@@ -34,13 +30,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QRectF cardRect() const;
-
     VeskFailureNotice m_notice;
-    QAbstractButton* m_dismiss = nullptr;
 };
 
 } // namespace vesk

@@ -6,20 +6,18 @@
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 
+#include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
-#include <cmath>
 
 namespace vesk {
 
 namespace {
-constexpr qreal kPadding = 12;
 constexpr qreal kSymbolPoints = 13;
 constexpr qreal kSpacing = 9;
 constexpr qreal kTextWidth = 260;
 constexpr qreal kBarHeight = 5;
-constexpr qreal kRadius = 12;
 
 QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
 QFont detailFont() { return Theme::font(11); }
@@ -45,14 +43,10 @@ double ImportProgressView::fraction(const VeskImportProgress& progress)
 }
 
 ImportProgressView::ImportProgressView(const VeskImportProgress& progress, QWidget* parent)
-    : QWidget(parent)
+    : ActionNoticeCard(QStringLiteral("Cancel Import"), parent)
     , m_progress(progress)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
-    setProperty("shadowMargin", shadowMargin);
-    m_cancel = new NoticeCloseButton(QStringLiteral("Cancel Import"), this);
-    connect(m_cancel, &QAbstractButton::clicked, this, [this] { emit cancelRequested(m_progress.importID); });
-    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+    connect(closeButton(), &QAbstractButton::clicked, this, [this] { emit cancelRequested(m_progress.importID); });
     setProgress(progress);
 }
 
@@ -67,21 +61,7 @@ void ImportProgressView::setProgress(const VeskImportProgress& progress)
 QSize ImportProgressView::sizeHint() const
 {
     const qreal textHeight = QFontMetricsF(titleFont()).height() + 2 + QFontMetricsF(detailFont()).height() + 7 + kBarHeight;
-    const qreal width = kPadding * 2 + kSymbolPoints + 4 + kSpacing + kTextWidth + NoticeCloseButton::side;
-    const qreal height = kPadding * 2 + textHeight;
-    return QSize(int(std::ceil(width)) + 2 * shadowMargin, int(std::ceil(height)) + 2 * shadowMargin);
-}
-
-QRectF ImportProgressView::cardRect() const
-{
-    return QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
-}
-
-void ImportProgressView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    const QRectF card = cardRect();
-    m_cancel->move(int(card.right() - kPadding + 4 - NoticeCloseButton::side), int(card.top() + kPadding - 3));
+    return sizeFor(QSizeF(kSymbolPoints + 4 + kSpacing + kTextWidth + NoticeCloseButton::side, textHeight));
 }
 
 void ImportProgressView::paintEvent(QPaintEvent*)
@@ -89,14 +69,9 @@ void ImportProgressView::paintEvent(QPaintEvent*)
     const Theme& theme = Theme::current();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF card = cardRect();
-    const QPainterPath shape = Painting::roundedRect(card, kRadius);
-    Painting::drawSoftShadow(p, shape, Theme::black(0.1), 10, QPointF(0, 4));
-    p.fillPath(shape, theme.windowBackground(0.92));
-    p.fillPath(shape, theme.material(MaterialThickness::UltraThin));
-    Painting::stroke(p, shape, theme.primary(0.08), 0.8);
+    paintCard(p, QColor(Qt::transparent), theme.primary(0.08));
 
-    const QRectF content = card.adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    const QRectF content = contentRect();
     IconMap::paint(p, QRectF(content.left(), content.top(), kSymbolPoints + 4, kSymbolPoints + 4),
                    QStringLiteral("square.and.arrow.down"), VeskIntakeNoticeView::symbolColor(), kSymbolPoints + 2);
     const qreal left = content.left() + kSymbolPoints + 4 + kSpacing;
@@ -116,10 +91,9 @@ void ImportProgressView::paintEvent(QPaintEvent*)
     const QRectF track(left, y, kTextWidth, kBarHeight);
     p.fillPath(Painting::capsule(track), theme.primary(0.08));
     const double done = fraction(m_progress);
-    if (done > 0) {
-        const QRectF bar(track.left(), track.top(), std::max(kBarHeight, track.width() * done), kBarHeight);
-        p.fillPath(Painting::capsule(bar), theme.accent());
-    }
+    if (done > 0)
+        p.fillPath(Painting::capsule(QRectF(track.left(), track.top(), std::max(kBarHeight, track.width() * done), kBarHeight)),
+                   theme.accent());
 }
 
 } // namespace vesk

@@ -3,15 +3,12 @@
 // copied, a bar that fills as it goes, and a button that cancels the import. It stays until the
 // import ends (or another intake notice takes its place).
 
+#include "app/ActionNoticeCard.h"
 #include "model/VeskNotices.h"
-
-#include <QWidget>
-
-class QAbstractButton;
 
 namespace vesk {
 
-class ImportProgressView : public QWidget {
+class ImportProgressView : public ActionNoticeCard {
     Q_OBJECT
 public:
     explicit ImportProgressView(const VeskImportProgress& progress, QWidget* parent = nullptr);
@@ -26,23 +23,17 @@ public:
     // 0...1.
     static double fraction(const VeskImportProgress& progress);
 
-    QAbstractButton* cancelButton() const { return m_cancel; }
+    QAbstractButton* cancelButton() const { return closeButton(); }
     QSize sizeHint() const override;
-
-    static constexpr int shadowMargin = 16;
 
 signals:
     void cancelRequested(const QUuid& importID);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QRectF cardRect() const;
-
     VeskImportProgress m_progress;
-    QAbstractButton* m_cancel = nullptr;
 };
 
 } // namespace vesk

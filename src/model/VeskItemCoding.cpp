@@ -168,25 +168,14 @@ Expected<VeskGroup, QString> decodeGroupRecord(const QJsonObject& record)
 
 Expected<QList<VeskItem>, QString> decodeItemArchive(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError)
-        return unexpected(error.errorString());
-    if (!document.isArray())
-        return unexpected(QStringLiteral("the archive is not a list of items"));
-    QList<VeskItem> items;
-    const QJsonArray records = document.array();
-    items.reserve(records.size());
-    for (qsizetype index = 0; index < records.size(); ++index) {
-        const QJsonValue value = records.at(index);
-        if (!value.isObject())
-            return unexpected(QStringLiteral("record %1 is not an object").arg(index));
-        auto item = decodeItemRecord(value.toObject());
-        if (!item)
-            return unexpected(QStringLiteral("record %1: %2").arg(index).arg(item.error()));
-        items.append(std::move(*item));
+    auto contents = decodeItemArchiveRecords(json);
+    if (!contents)
+        return unexpected(contents.error());
+    if (!contents->badRecords.isEmpty()) {
+        const auto& [position, reason] = contents->badRecords.first();
+        return unexpected(QStringLiteral("record %1: %2").arg(position).arg(reason));
     }
-    return items;
+    return contents->items;
 }
 
 Expected<ItemArchiveContents, QString> decodeItemArchiveRecords(const QByteArray& json)

@@ -133,14 +133,7 @@ protected:
         return item;
     }
 
-    static QString writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    static QString writeFile(const QString& path, const QByteArray& bytes) { return test::writeFile(path, bytes); }
 
     static QStringList titles(const QList<VeskItem>& items)
     {

@@ -1,6 +1,9 @@
 #include "common/TestEnvironment.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <memory>
@@ -30,6 +33,15 @@ QString makeTempDirectory(const QString& prefix)
     const QString path = testRoot() + QLatin1Char('/') + prefix + QLatin1Char('-')
         + QUuid::createUuid().toString(QUuid::WithoutBraces);
     QDir().mkpath(path);
+    return path;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
     return path;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace vesk::test {
@@ -11,5 +12,8 @@ QString testRoot();
 
 // A fresh, empty folder under the test root for one test; removed at the end of the run.
 QString makeTempDirectory(const QString& prefix = QStringLiteral("case"));
+
+// Writes bytes to path, making its folder first; returns the path.
+QString writeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace vesk::test

@@ -16,14 +16,7 @@
 namespace vesk {
 namespace {
 
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
+using test::writeFile;
 
 void setAge(const QString& path, qint64 secondsAgo)
 {
