@@ -32,7 +32,7 @@ protected:
 
     static VeskItem importAndWait(VeskStore& store, const QString& path)
     {
-        EXPECT_TRUE(store.importFile(path));
+        EXPECT_TRUE(importNow(store, path));
         EXPECT_TRUE(QTest::qWaitFor([&] { return store.indexingCount() == 0; }, 60000));
         return store.items().first();
     }
