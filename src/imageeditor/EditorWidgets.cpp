@@ -5,9 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QScrollArea>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -111,38 +109,6 @@ void layOutEditorSheet(QWidget* sheet, QWidget* header, QWidget* canvas, QWidget
     scroll->setWidget(sidebar);
     work->addWidget(scroll);
     column->addLayout(work, 1);
-}
-
-BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this))
-{
-    setFixedSize(14, 14);
-    m_timer->setInterval(40);
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        m_angle = (m_angle + 30) % 360;
-        update();
-    });
-}
-
-void BusyIndicator::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Theme::white(), 2, Qt::SolidLine, Qt::RoundCap);
-    painter.setPen(pen);
-    const QRectF box = QRectF(rect()).adjusted(2, 2, -2, -2);
-    painter.drawArc(box, -m_angle * 16, 270 * 16);
-}
-
-void BusyIndicator::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    m_timer->start();
-}
-
-void BusyIndicator::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    m_timer->stop();
 }
 
 } // namespace vesk

@@ -1,7 +1,8 @@
 #pragma once
 // Small pieces shared by the image editor and the markup sheet: text in the design's styles,
-// bordered and prominent buttons, section columns, dividers and a busy spinner.
+// bordered and prominent buttons, section columns, dividers and the kit's busy spinner.
 
+#include "platform/ui/BusyIndicator.h"
 #include "platform/ui/Theme.h"
 
 #include <QPushButton>
@@ -10,7 +11,6 @@
 
 class QLabel;
 class QFrame;
-class QTimer;
 class QVBoxLayout;
 
 namespace vesk {
@@ -34,20 +34,5 @@ QFrame* verticalDivider(QWidget* parent);
 // Lays out an editor sheet: the header, a divider, then the work area of the canvas (taking all
 // the room left), a divider and the sidebar in a vertically scrolling column of `sidebarWidth`.
 void layOutEditorSheet(QWidget* sheet, QWidget* header, QWidget* canvas, QWidget* sidebar, int sidebarWidth);
-
-// A small indeterminate spinner, turning while it is visible.
-class BusyIndicator : public QWidget {
-public:
-    explicit BusyIndicator(QWidget* parent = nullptr);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    QTimer* m_timer;
-    int m_angle = 0;
-};
 
 } // namespace vesk

@@ -93,7 +93,7 @@ QWidget* VeskImageEditor::makeHeader()
     m_saveButton->setMinimumWidth(m_saveButton->sizeHint().width());
     auto* busyLayout = new QHBoxLayout(m_saveButton);
     busyLayout->setContentsMargins(0, 0, 0, 0);
-    m_saveBusy = new BusyIndicator(m_saveButton);
+    m_saveBusy = new BusyIndicator(m_saveButton, 14, Theme::white());
     m_saveBusy->hide();
     busyLayout->addWidget(m_saveBusy, 0, Qt::AlignCenter);
     connect(m_saveButton, &QPushButton::clicked, this, &VeskImageEditor::saveEditedVersion);

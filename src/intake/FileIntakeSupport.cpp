@@ -43,7 +43,7 @@ qsizetype incompleteUtf8Tail(const QByteArray& data)
 QString dateAndTimeString(const QDateTime& date)
 {
     const QDateTime local = date.toLocalTime();
-    return abbreviatedDateString(local) + QLatin1Char(' ')
+    return abbreviatedDateText(local) + QLatin1Char(' ')
         + QLocale().toString(local.time(), QLocale::ShortFormat);
 }
 

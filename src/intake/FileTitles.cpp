@@ -80,18 +80,6 @@ QString titleSeparator()
     return QStringLiteral(" \u2022 ");
 }
 
-QString abbreviatedDateString(const QDateTime& date)
-{
-    // Qt has numeric short dates and spelled-out long ones; the locale's long pattern without its
-    // weekday and with a short month name is the abbreviated middle ground.
-    const QLocale locale;
-    QString pattern = locale.dateFormat(QLocale::LongFormat);
-    static const QRegularExpression weekday(QStringLiteral("d{4}[,.]?\\s*"));
-    pattern.remove(weekday);
-    pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-    return locale.toString(date.toLocalTime().date(), pattern.trimmed());
-}
-
 std::optional<QString> generatedFileKind(const QString& fileName)
 {
     static const QRegularExpression generated(QStringLiteral(
@@ -146,7 +134,7 @@ QString cleanedTitleFromFileName(const QString& fileName, const VeskItem& item,
         QStringLiteral("(?i)[-_ ]+(?:[0-9a-f]{12,}|[0-9]{6,})$"));
 
     const QString name = fileName.trimmed();
-    const QString day = abbreviatedDateString(date);
+    const QString day = abbreviatedDateText(date);
     if (const std::optional<QString> kind = generatedFileKind(name))
         return *kind + titleSeparator() + day;
 

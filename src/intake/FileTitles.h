@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DateTexts.h"
 #include "model/VeskItem.h"
 
 #include <QDateTime>
@@ -13,10 +14,6 @@ QString trimSeparators(const QString& text);
 
 // Separator of fallback titles: " • ".
 QString titleSeparator();
-
-// A date in the user's locale and time zone with an abbreviated month and no time ("Dec 7, 2026"
-// in English).
-QString abbreviatedDateString(const QDateTime& date);
 
 // The kind word ("Photo", "Video", "Note", "Audio", "Document" or "File") of a name that has the
 // form of names Vesk generates itself ("Vesk-Photo-2024-05-01-101500-1A2B3C4D.jpg"); none for any

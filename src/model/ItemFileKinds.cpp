@@ -146,17 +146,24 @@ QString formatBadgeSymbol(const VeskItem& item)
     return QStringLiteral("doc");
 }
 
-std::optional<QDateTime> fileCreationDate(const VeskItem& item)
+std::optional<QDateTime> fileCreationDate(const QString& path)
 {
-    if (!item.filePath || item.filePath->isEmpty())
+    if (path.isEmpty())
         return std::nullopt;
-    const QFileInfo info(*item.filePath);
+    const QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
     const QDateTime birth = info.birthTime();
     if (!birth.isValid())
         return std::nullopt;
     return birth.toUTC();
+}
+
+std::optional<QDateTime> fileCreationDate(const VeskItem& item)
+{
+    if (!item.filePath)
+        return std::nullopt;
+    return fileCreationDate(*item.filePath);
 }
 
 } // namespace vesk

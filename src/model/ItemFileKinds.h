@@ -41,5 +41,6 @@ QString formatBadgeSymbol(const VeskItem& item);
 // Birth time of the managed file in UTC; none without a path, for a missing file, or when the
 // file system does not record birth times.
 std::optional<QDateTime> fileCreationDate(const VeskItem& item);
+std::optional<QDateTime> fileCreationDate(const QString& path);
 
 } // namespace vesk

@@ -58,20 +58,6 @@ qsizetype extensionDot(const QString& text)
 
 } // namespace
 
-QString abbreviatedDateText(const QDateTime& date, const QLocale& locale)
-{
-    if (!date.isValid())
-        return QString();
-    // Qt has no abbreviated date style: take the locale's long form, drop the weekday and
-    // shorten the month name.
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    static const QRegularExpression weekday(QStringLiteral("d{4}[,.]?\\s*"));
-    format.remove(weekday);
-    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-    format = format.trimmed();
-    return locale.toString(date.toLocalTime().date(), format);
-}
-
 QString cleanedDisplayTitle(const VeskItem& item, const QLocale& locale)
 {
     QString title = item.title.trimmed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DateTexts.h"
 #include "model/ItemFileKinds.h"
 #include "model/VeskItem.h"
 
@@ -8,10 +9,6 @@
 #include <QString>
 
 namespace vesk {
-
-// A date in the locale's abbreviated style without a time ("Jul 4, 2019" in US English), in the
-// user's local time zone.
-QString abbreviatedDateText(const QDateTime& date, const QLocale& locale = QLocale());
 
 // The title shown for an item: machine-made file names lose their extension, embedded
 // identifiers and trailing serial numbers; when nothing meaningful is left, the kind word and

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ContentDates.h"
 #include "model/VeskItem.h"
 
 #include <QDateTime>
@@ -10,20 +11,9 @@
 
 namespace vesk {
 
-// The managed file's birth time may only stand for the content's creation when it lies more
-// than this before the import; a later one was made by the import itself.
-inline constexpr qint64 kCreationDateMarginSeconds = 300;
-
 // EXIF DateTimeOriginal of a JPEG, HEIC/HEIF, TIFF or PNG file, read in local time; none for
-// other extensions, unreadable files, a missing tag or a malformed value.
+// other extensions (cards never ask a GIF, BMP or WebP for one).
 std::optional<QDateTime> exifCaptureDate(const QString& filePath);
-
-// A capture name such as "Vesk-Photo-2025-03-14-091502" anywhere in the text, in local time.
-std::optional<QDateTime> captureNameDate(const QString& text);
-
-// True when a file birth time tells something about the content: strictly earlier than the
-// import time minus the margin.
-bool acceptsFileCreationDate(const QDateTime& fileDate, const QDateTime& importedAt);
 
 using FileDateReader = std::function<std::optional<QDateTime>(const VeskItem&)>;
 

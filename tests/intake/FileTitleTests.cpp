@@ -23,7 +23,7 @@ protected:
     {
         return cleanedTitleFromFileName(name, itemOfKind(kind), date);
     }
-    QString fallback(const QString& word) const { return word + titleSeparator() + abbreviatedDateString(date); }
+    QString fallback(const QString& word) const { return word + titleSeparator() + abbreviatedDateText(date); }
 
     QDateTime date = QDateTime(QDate(2026, 3, 14), QTime(12, 0), Qt::UTC);
 };
