@@ -359,6 +359,12 @@ public:
     static QString videoMomentTimeText(double seconds);
     // End of derived items
 
+    // Timeline operations (StoreTimeline.cpp)
+    // The photographs holding a face of the pool, in items() order (newest first), each once:
+    // items whose file has a picture extension.
+    QList<VeskItem> photosForPersonPool(const QUuid& poolID) const;
+    // End of timeline operations
+
     // Image edit operations (StoreImageEdits.cpp)
     // Keeps an edited picture as a new image item in its own folder beside its source, pointing
     // back at the first item of the source's chain. None (logged) when the item is not a picture
