@@ -1,0 +1,79 @@
+#include "platform/ui/SheetParts.h"
+
+#include "platform/ui/IconMap.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+QLabel* styledLabel(const QString& text, TextStyle style, QWidget* parent, bool secondary,
+                    std::optional<QFont::Weight> weight)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = Theme::font(style);
+    if (weight)
+        font.setWeight(*weight);
+    label->setFont(font);
+    if (secondary) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Theme::current().secondary());
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+QWidget* sheetTitleBlock(const QString& title, const QString& caption, QWidget* parent)
+{
+    auto* block = new QWidget(parent);
+    auto* column = new QVBoxLayout(block);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(styledLabel(title, TextStyle::Title2, block, false, QFont::Bold));
+    column->addWidget(styledLabel(caption, TextStyle::Caption, block, true));
+    return block;
+}
+
+QPushButton* borderedButton(const QString& text, const QString& symbol, QWidget* parent, bool prominent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    const Theme& theme = Theme::current();
+    if (!symbol.isEmpty())
+        button->setIcon(IconMap::icon(symbol, prominent ? Theme::white() : theme.label(), 14));
+    if (prominent) {
+        button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px;"
+                                             " padding: 4px 12px; }"
+                                             "QPushButton:disabled { background: %2; }")
+                                  .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
+    }
+    return button;
+}
+
+namespace {
+
+QFrame* divider(QFrame::Shape shape, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, Theme::current().separator());
+    line->setPalette(palette);
+    return line;
+}
+
+} // namespace
+
+QFrame* horizontalDivider(QWidget* parent)
+{
+    return divider(QFrame::HLine, parent);
+}
+
+QFrame* verticalDivider(QWidget* parent)
+{
+    return divider(QFrame::VLine, parent);
+}
+
+} // namespace vesk
