@@ -11,6 +11,9 @@
 #include "platform/ui/Theme.h"
 #include "store/RealServices.h"
 #include "store/VeskStore.h"
+#include "timeline/VeskTimelineMediaCache.h"
+#include "timelineview/TimelineSheet.h"
+#include "timelineview/VeskPersonTimelineView.h"
 
 #include <QAction>
 #include <QApplication>

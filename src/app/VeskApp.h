@@ -17,6 +17,7 @@ namespace vesk {
 
 class VeskStore;
 class Settings;
+class VeskTimelineMediaCache;
 
 // Where the main window opens: where it was, within the screens there are now, never smaller than
 // its minimum; the default size centred on the first screen when nothing fits.
@@ -65,6 +66,9 @@ private:
     std::unique_ptr<VeskClipboardHotKey> m_clipboardKey;
     VeskQuickLookController m_quickLook;
     std::unique_ptr<KeyboardCommands> m_keys;
+    // Photo dates and timeline previews, kept for the whole process and shared by every timeline
+    // sheet and the photo-book exports they start.
+    std::shared_ptr<VeskTimelineMediaCache> m_timelineMedia;
 };
 
 } // namespace vesk

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QRectF>
+#include <functional>
+#include <optional>
+
+class QTimer;
+
+namespace vesk {
+
+// How far the list moves in one tick when the pointer is `distance` points inside its edge zone:
+// 24 points at the very edge, falling to 5 at the zone's inner border (88 points in).
+double edgeScrollStep(double distance);
+
+// The scroll offset after one tick, or none when nothing should move: the pointer outside the
+// visible list or away from both edge zones, nothing to scroll, or a move of no more than 0.1.
+// `viewport` and `pointer` are in screen coordinates; offsets grow downwards.
+std::optional<double> edgeScrollOffset(const QRectF& viewport, QPointF pointer, double offset, double maximumOffset);
+
+// Scrolls the timeline's list while an entry is dragged near its top or bottom edge, 30 times a
+// second. It follows the scroll area weakly and stops by itself once the left button is up.
+// Main thread only.
+class VeskTimelineEdgeScroller : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double kZone = 88;
+    static constexpr int kIntervalMs = 33;
+
+    struct Pointer {
+        bool leftButtonDown = false;
+        QPoint globalPosition;
+    };
+    using PointerProbe = std::function<Pointer()>;
+
+    // The probe reads the real pointer by default; tests pass their own.
+    explicit VeskTimelineEdgeScroller(QObject* parent = nullptr, PointerProbe probe = {});
+
+    void setScrollArea(QAbstractScrollArea* area) { m_scrollArea = area; }
+    QAbstractScrollArea* scrollArea() const { return m_scrollArea; }
+
+    // Replaces any running timer with a new one.
+    void start();
+    void stop();
+    bool isRunning() const;
+    // One step; the timer calls it.
+    void tick();
+
+private:
+    QPointer<QAbstractScrollArea> m_scrollArea;
+    QTimer* m_timer = nullptr;
+    PointerProbe m_probe;
+};
+
+} // namespace vesk
