@@ -267,14 +267,18 @@ QString VeskPersonTimelineView::emptyStateDescription() const
 
 void VeskPersonTimelineView::rebuildEntries(const QList<VeskTimelinePhoto>& photos)
 {
+    if (m_dragRunning) {
+        updateMarkers();
+        return;
+    }
     // A copy or a cut changes no entry: a long timeline is not rebuilt for it.
     if (photos == m_shownPhotos && m_entries.size() == photos.size()) {
         updateMarkers();
         return;
     }
     m_shownPhotos = photos;
-    // An entry may be the one whose button, menu, drag or drop led here: it goes once control is
-    // back in the event loop.
+    // An entry may be the one whose button or menu led here: it goes once control is back in the
+    // event loop.
     for (TimelineEntryView* entry : std::as_const(m_entries)) {
         m_listLayout->removeWidget(entry);
         entry->hide();
@@ -319,8 +323,12 @@ void VeskPersonTimelineView::runDrag(const VeskTimelinePhoto& entry)
 {
     auto* drag = new QDrag(this);
     drag->setMimeData(beginTimelineDrag(entry).release());
+    // The dragged entry's own event handler runs this drag: no entry is replaced until it is over.
+    m_dragRunning = true;
     drag->exec(Qt::MoveAction);
+    m_dragRunning = false;
     endTimelineDrag();
+    scheduleRefresh();
 }
 
 void VeskPersonTimelineView::hoverEntry(const QUuid& entry, bool inside)

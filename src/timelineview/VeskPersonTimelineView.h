@@ -92,6 +92,7 @@ private:
     VeskTimelineEdgeScroller* m_edgeScroller = nullptr;
     TimelineDragState m_drag;
     bool m_refreshPending = false;
+    bool m_dragRunning = false;
     bool m_updatingPicker = false;
 
     QComboBox* m_picker = nullptr;
