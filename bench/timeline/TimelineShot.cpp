@@ -82,6 +82,8 @@ int main(int argc, char** argv)
     qputenv("VESK_CONFIG_DIR", (root.path() + "/config").toUtf8());
     QApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/timeline-shot.png");
+    // A later shot leaves time to work the sheet from outside (xdotool) first.
+    const int waitMs = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 2500;
 
     const QList<Photo> annPhotos{
         {kFaces + "2008_002470.jpg", QStringLiteral("Picnic by the lake"), "2008:06:14 15:20:00",
@@ -124,7 +126,7 @@ int main(int argc, char** argv)
     VeskApp vesk(VeskApp::makeServices());
     vesk.show();
     vesk.mainWindow().state().setShowingPersonTimeline(true);
-    QTimer::singleShot(2500, &app, [&] {
+    QTimer::singleShot(waitMs, &app, [&] {
         QApplication::primaryScreen()->grabWindow(0).save(output);
         app.quit();
     });

@@ -18,7 +18,6 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -133,9 +132,7 @@ QWidget* VeskPersonTimelineView::buildControls()
     connect(m_pasteAtEnd, &QPushButton::clicked, this, [this] { m_model->paste(std::nullopt); });
     row->addWidget(m_pasteAtEnd);
 
-    m_arrange = new QToolButton(controls);
-    m_arrange->setText(QStringLiteral("Arrange"));
-    m_arrange->setPopupMode(QToolButton::InstantPopup);
+    m_arrange = borderedButton(QStringLiteral("Arrange"), QString(), controls);
     auto* menu = new QMenu(m_arrange);
     m_restoreOrder = menu->addAction(QStringLiteral("Restore Chronological Order"),
                                      [this] { m_model->restoreChronologicalOrder(); });

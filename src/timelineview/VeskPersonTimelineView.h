@@ -14,7 +14,6 @@ class QMenu;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
-class QToolButton;
 class QVBoxLayout;
 
 namespace vesk {
@@ -55,7 +54,7 @@ public:
     QComboBox* personPicker() const { return m_picker; }
     QLabel* countLabel() const { return m_count; }
     QPushButton* pasteAtEndButton() const { return m_pasteAtEnd; }
-    QToolButton* arrangeButton() const { return m_arrange; }
+    QPushButton* arrangeButton() const { return m_arrange; }
     QAction* restoreOrderAction() const { return m_restoreOrder; }
     QAction* restoreRemovedAction() const { return m_restoreRemoved; }
     QPushButton* exportButton() const { return m_exportButton; }
@@ -98,7 +97,7 @@ private:
     QComboBox* m_picker = nullptr;
     QLabel* m_count = nullptr;
     QPushButton* m_pasteAtEnd = nullptr;
-    QToolButton* m_arrange = nullptr;
+    QPushButton* m_arrange = nullptr;
     QAction* m_restoreOrder = nullptr;
     QAction* m_restoreRemoved = nullptr;
     QPushButton* m_exportButton = nullptr;

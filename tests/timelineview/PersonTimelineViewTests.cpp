@@ -19,7 +19,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace vesk {
