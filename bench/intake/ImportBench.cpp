@@ -7,6 +7,8 @@
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
+#include "common/ProcessMemory.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,6 +24,9 @@
 #include <vector>
 
 namespace {
+
+using vesk::bench::resetPeakMemory;
+using vesk::bench::statusKilobytes;
 
 constexpr qint64 kFileSize = qint64(1) << 30;
 
@@ -40,27 +45,6 @@ QString bigFilePath()
 void ensureBigFile()
 {
     vesk::bench::ensureFileOfSize(bigFilePath(), kFileSize);
-}
-
-// Kilobytes from /proc/self/status ("VmHWM", "VmRSS").
-qint64 statusKilobytes(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key)) + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Lets VmHWM start again from the current resident size.
-void resetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 double runCommand(const QString& program, const QStringList& arguments)

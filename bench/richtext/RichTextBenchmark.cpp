@@ -7,6 +7,8 @@
 #include "richtext/RtfWriter.h"
 #include "richtext/VeskRichTextReadView.h"
 
+#include "common/ProcessMemory.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QColor>
@@ -23,14 +25,7 @@ namespace {
 // Peak resident memory of the process, in megabytes, since the last reset.
 double peakMegabytes()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
+    return double(vesk::bench::statusKilobytes("VmHWM:")) / 1024.0;
 }
 
 // Memory freed while the input was made goes back to the system first, so the peak is what the
@@ -38,9 +33,7 @@ double peakMegabytes()
 void resetPeak()
 {
     malloc_trim(0);
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
+    vesk::bench::resetPeakMemory();
 }
 
 void releaseDeferred()

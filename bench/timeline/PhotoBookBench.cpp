@@ -2,6 +2,7 @@
 // run. The peak is reset before each run, so BM_PhotoBook/20 and BM_PhotoBook/200 side by side
 // show whether memory grows with the number of pages (it should not: each picture is let go
 // after its page).
+#include "common/ProcessMemory.h"
 #include "platform/ImageLoader.h"
 #include "timeline/PhotoBook.h"
 #include "timeline/VeskTimelineMediaCache.h"
@@ -21,26 +22,6 @@ using namespace vesk;
 namespace {
 
 const QString kFaces = QStringLiteral("/usr/share/doc/libdlib19.1/examples/faces/");
-
-// Resets the peak resident size of the process (Linux: VmHWM).
-void resetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double peakMemoryMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 // Twenty different 4032 x 3024 JPEGs made from the face pictures of dlib's examples.
 const QList<VeskItem>& sourcePhotos()
@@ -87,7 +68,7 @@ void BM_PhotoBook(benchmark::State& state)
     QElapsedTimer elapsed;
     double milliseconds = 0;
     for (auto _ : state) {
-        resetPeakMemory();
+        bench::resetPeakMemory();
         elapsed.start();
         const auto written = writePhotoBook(photos, QStringLiteral("Ann"), destination, dates);
         if (!written.hasValue()) {
@@ -95,7 +76,7 @@ void BM_PhotoBook(benchmark::State& state)
             return;
         }
         milliseconds = double(elapsed.elapsed());
-        peak = std::max(peak, peakMemoryMegabytes());
+        peak = std::max(peak, double(bench::statusKilobytes("VmHWM:")) / 1024.0);
     }
     state.counters["peak_mb"] = peak;
     state.counters["pdf_mb"] = double(QFileInfo(destination).size()) / 1e6;

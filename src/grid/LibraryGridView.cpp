@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -110,18 +109,12 @@ QList<VeskItem> LibraryGridView::visibleItems() const
 
 void LibraryGridView::scheduleRefresh()
 {
-    if (m_refreshPending)
-        return;
-    m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_refreshPending)
-            refreshNow();
-    });
+    m_refresh.request();
 }
 
 void LibraryGridView::refreshNow()
 {
-    m_refreshPending = false;
+    m_refresh.settle();
     const QList<VeskItem>& filtered = m_store.filteredItems();
     const QString& searchText = m_store.searchText();
 

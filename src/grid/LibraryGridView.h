@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CoalescedCall.h"
 #include "present/GroupFilter.h"
 #include "grid/ResultStates.h"
 #include "model/VeskItem.h"
@@ -91,7 +92,7 @@ private:
     bool m_showingAllVesks = false;
     bool m_surfacePulse = false;
     std::optional<QUuid> m_capturePulseID;
-    bool m_refreshPending = false;
+    CoalescedCall m_refresh{this, [this] { refreshNow(); }};
     // What the last refresh showed, to tell a new list from an updated one.
     QString m_shownSearchText;
     VeskGroupFilter m_shownFilter = VeskGroupFilter::all();

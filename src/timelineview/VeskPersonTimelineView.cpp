@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -197,18 +196,12 @@ void VeskPersonTimelineView::hideEvent(QHideEvent* event)
 
 void VeskPersonTimelineView::scheduleRefresh()
 {
-    if (m_refreshPending)
-        return;
-    m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_refreshPending)
-            refreshNow();
-    });
+    m_refresh.request();
 }
 
 void VeskPersonTimelineView::refreshNow()
 {
-    m_refreshPending = false;
+    m_refresh.settle();
     const std::optional<TimelinePerson> person = m_model->selectedPerson();
     const QList<TimelinePerson> persons = m_services.sources.persons ? m_services.sources.persons()
                                                                      : QList<TimelinePerson>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CoalescedCall.h"
 #include "timeline/PersonTimelineModel.h"
 #include "timelineview/TimelineDragDrop.h"
 #include "timelineview/TimelineExportFlow.h"
@@ -90,7 +91,7 @@ private:
     TimelineExportFlow* m_export = nullptr;
     VeskTimelineEdgeScroller* m_edgeScroller = nullptr;
     TimelineDragState m_drag;
-    bool m_refreshPending = false;
+    CoalescedCall m_refresh{this, [this] { refreshNow(); }};
     bool m_dragRunning = false;
     bool m_updatingPicker = false;
 

@@ -1,16 +1,13 @@
 #include "present/DisplayTitles.h"
 #include "present/ItemDates.h"
 
+#include "common/ExifFixtures.h"
 #include "common/TestEnvironment.h"
 
 #include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
-#pragma GCC diagnostic pop
 
 namespace vesk {
 namespace {
@@ -22,12 +19,7 @@ QString writeImage(const QString& name, const char* format, const char* exifDate
     image.fill(Qt::darkCyan);
     EXPECT_TRUE(image.save(path, format));
     if (exifDate) {
-        auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-        file->readMetadata();
-        Exiv2::ExifData exif = file->exifData();
-        exif["Exif.Photo.DateTimeOriginal"] = std::string(exifDate);
-        file->setExifData(exif);
-        file->writeMetadata();
+        test::writeExifDateTimeOriginal(path, exifDate);
     }
     return path;
 }

@@ -40,12 +40,7 @@ TEST(PhotoDates, ExifThenCaptureNameThenBirthTime)
     webp.fill(Qt::red);
     const QString webpPath = folder + QStringLiteral("/tagged.webp");
     if (webp.save(webpPath, "WEBP")) {
-        auto file = Exiv2::ImageFactory::open(QFile::encodeName(webpPath).toStdString());
-        file->readMetadata();
-        Exiv2::ExifData exif;
-        exif["Exif.Photo.DateTimeOriginal"] = std::string("2018:03:04 05:06:07");
-        file->setExifData(exif);
-        file->writeMetadata();
+        test::writeExifDateTimeOriginal(webpPath, "2018:03:04 05:06:07");
         EXPECT_EQ(readPhotoDate(webpPath, kImported, QString(), kNoBirthTime), localTime(2018, 3, 4, 5, 6, 7));
     }
 }

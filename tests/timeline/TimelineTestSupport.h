@@ -2,6 +2,7 @@
 
 #include "model/VeskItem.h"
 
+#include "common/ExifFixtures.h"
 #include "common/TestEnvironment.h"
 
 #include <QColor>
@@ -13,10 +14,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
-#pragma GCC diagnostic pop
 
 namespace vesk::test {
 
@@ -30,12 +27,7 @@ inline QString writePhoto(const QString& folder, const QString& name, QSize size
     const QString suffix = name.section(QLatin1Char('.'), -1).toUpper();
     EXPECT_TRUE(image.save(path, suffix == QLatin1String("JPG") ? "JPEG" : suffix.toLatin1().constData()));
     if (exifDate) {
-        auto file = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
-        file->readMetadata();
-        Exiv2::ExifData exif = file->exifData();
-        exif["Exif.Photo.DateTimeOriginal"] = std::string(exifDate);
-        file->setExifData(exif);
-        file->writeMetadata();
+        test::writeExifDateTimeOriginal(path, exifDate);
     }
     return path;
 }
