@@ -3,9 +3,9 @@
 #include "app/LibraryCommands.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowState.h"
-#include "app/SheetButtons.h"
 #include "pane/SectionParts.h"
 #include "platform/ui/IconMap.h"
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "store/VeskStore.h"
 
@@ -162,7 +162,7 @@ FilenameCleanupSheet::FilenameCleanupSheet(VeskStore& store, MainWindowState& st
     footer->addStretch(1);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setAutoDefault(false);
-    m_apply = makeProminentButton(QStringLiteral("Apply Changes"), this);
+    m_apply = prominentButton(QStringLiteral("Apply Changes"), this);
     m_apply->setDefault(true);
     m_apply->setEnabled(!candidates.isEmpty());
     footer->addWidget(m_cancel);

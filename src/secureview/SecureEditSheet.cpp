@@ -1,5 +1,6 @@
 #include "secureview/SecureEditSheet.h"
 
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "secure/SecureKinds.h"
 #include "secureview/SecureBadges.h"
@@ -78,7 +79,7 @@ SecureEditSheet::SecureEditSheet(SecureVeskPreview& preview, QWidget* parent)
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancelButton->setAutoDefault(false);
     buttons->addWidget(m_cancelButton);
-    m_saveButton = makeProminentSheetButton(QStringLiteral("Save Changes"), this);
+    m_saveButton = prominentButton(QStringLiteral("Save Changes"), this);
     buttons->addWidget(m_saveButton);
     footer->addLayout(buttons);
     column->addLayout(footer);

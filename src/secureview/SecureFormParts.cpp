@@ -141,17 +141,6 @@ void shapeCardFieldsWhileTyping(const SecureCardFields& fields)
     shapeWhileTyping(fields.code, shapedCodeInput);
 }
 
-QPushButton* makeProminentSheetButton(const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setAutoDefault(false);
-    const Theme& theme = Theme::current();
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 4px 14px; }"
-                                         "QPushButton:disabled { background: %2; }")
-                              .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
-    return button;
-}
-
 void shapeWhileTyping(QLineEdit* field, QString (*shape)(const QString&))
 {
     QObject::connect(field, &QLineEdit::textChanged, field, [field, shape](const QString& text) {

@@ -44,8 +44,6 @@ struct SecureCardFields {
 };
 SecureCardFields addSecureCardFields(QBoxLayout* column, const QString& numberPlaceholder, QWidget* parent);
 void shapeCardFieldsWhileTyping(const SecureCardFields& fields);
-// The accent-coloured default action of a sheet.
-QPushButton* makeProminentSheetButton(const QString& text, QWidget* parent);
 
 // The field rewrites itself with shape(t) whenever the user's text t differs from it, so it always
 // holds shaped text.

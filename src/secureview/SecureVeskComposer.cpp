@@ -1,6 +1,7 @@
 #include "secureview/SecureVeskComposer.h"
 
 #include "platform/ui/IconMap.h"
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "secure/CardRules.h"
 #include "secureview/SecureBadges.h"
@@ -156,7 +157,7 @@ SecureVeskComposer::SecureVeskComposer(Actions actions, QWidget* parent)
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancelButton->setAutoDefault(false);
     footer->addWidget(m_cancelButton);
-    m_saveButton = makeProminentSheetButton(QStringLiteral("Vesk It"), this);
+    m_saveButton = prominentButton(QStringLiteral("Vesk It"), this);
     footer->addWidget(m_saveButton);
     column->addLayout(footer);
 

@@ -35,19 +35,23 @@ QWidget* sheetTitleBlock(const QString& title, const QString& caption, QWidget* 
     return block;
 }
 
-QPushButton* borderedButton(const QString& text, const QString& symbol, QWidget* parent, bool prominent)
+QPushButton* prominentButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setAutoDefault(false);
     const Theme& theme = Theme::current();
+    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 4px 14px; }"
+                                         "QPushButton:disabled { background: %2; }")
+                              .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
+    return button;
+}
+
+QPushButton* borderedButton(const QString& text, const QString& symbol, QWidget* parent, bool prominent)
+{
+    QPushButton* button = prominent ? prominentButton(text, parent) : new QPushButton(text, parent);
+    button->setAutoDefault(false);
     if (!symbol.isEmpty())
-        button->setIcon(IconMap::icon(symbol, prominent ? Theme::white() : theme.label(), 14));
-    if (prominent) {
-        button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px;"
-                                             " padding: 4px 12px; }"
-                                             "QPushButton:disabled { background: %2; }")
-                                  .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
-    }
+        button->setIcon(IconMap::icon(symbol, prominent ? Theme::white() : Theme::current().label(), 14));
     return button;
 }
 

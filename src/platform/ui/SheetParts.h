@@ -21,7 +21,11 @@ QLabel* styledLabel(const QString& text, TextStyle style, QWidget* parent, bool 
 // The title block of a sheet's header: a bold title-2 line over a secondary caption.
 QWidget* sheetTitleBlock(const QString& title, const QString& caption, QWidget* parent);
 
-// A bordered button with an optional symbol; `prominent` fills it with the accent colour.
+// A sheet's confirming button in the prominent style: filled with the accent colour, paler while
+// disabled.
+QPushButton* prominentButton(const QString& text, QWidget* parent);
+
+// A bordered button with an optional symbol; `prominent` gives it the prominent style.
 QPushButton* borderedButton(const QString& text, const QString& symbol, QWidget* parent, bool prominent = false);
 
 QFrame* horizontalDivider(QWidget* parent);
