@@ -65,6 +65,10 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_mainWindow->setSheetFactory(SheetFlag::FaceClusterInspector, [](MainWindow& window) {
         return new VeskFaceClusterInspector(window.store(), &window);
     });
+    m_timelineMedia = std::make_shared<VeskTimelineMediaCache>();
+    m_mainWindow->setSheetFactory(SheetFlag::PersonTimeline, [media = m_timelineMedia](MainWindow& window) {
+        return makePersonTimelineView(window.store(), media, &window);
+    });
 
     m_aboutWindow = std::make_unique<AboutWindowController>([] { return Theme::current().appearanceRawValue(); });
     // Linux desktops have no application menu to hold "About Vesk"; the window offers it on F1,

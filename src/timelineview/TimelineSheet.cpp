@@ -5,31 +5,15 @@
 #include "timeline/VeskTimelineMediaCache.h"
 #include "timelineview/VeskPersonTimelineView.h"
 
-#include <QCollator>
 #include <QPointer>
-#include <QSet>
-#include <algorithm>
 
 namespace vesk {
 
 QList<TimelinePerson> timelinePersons(const VeskStore& store)
 {
-    QSet<QUuid> poolsWithFaces;
-    for (const VeskFaceRecord& face : store.faceRecordsCache()) {
-        if (face.clusterID)
-            poolsWithFaces.insert(*face.clusterID);
-    }
     QList<TimelinePerson> persons;
-    for (const VeskFaceClusterRecord& pool : store.faceClustersCache()) {
-        const QString name = pool.name.value_or(QString()).trimmed();
-        if (!name.isEmpty() && poolsWithFaces.contains(pool.id))
-            persons.append(TimelinePerson{pool.id, name});
-    }
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(persons.begin(), persons.end(), [&](const TimelinePerson& a, const TimelinePerson& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
+    for (const VeskPersonPoolSummary& pool : store.personPoolSummaries())
+        persons.append(TimelinePerson{pool.id, pool.name});
     return persons;
 }
 
