@@ -1,5 +1,7 @@
 #include "intake/ManagedStorage.h"
 
+#include "platform/FileBirthTime.h"
+#include "platform/Log.h"
 #include "platform/Uuid.h"
 
 #include <QDir>
@@ -403,6 +405,17 @@ void removeStaging(const QString& staging)
         QFile::remove(staging);
 }
 
+// A copy is born at the import, so the original's birth time is kept beside it. Where the source's
+// file system keeps none, nothing is written; where the copy's refuses the attribute, the copy
+// stays good and only the date is lost.
+void recordOriginalCreation(const QByteArray& sourceNative, const QString& copy)
+{
+    const std::optional<QDateTime> born = fileBirthTime(sourceNative);
+    if (born && !writeRecordedCreation(copy, *born))
+        veskLog(QStringLiteral("Vesk could not record the creation date of ") + QFile::decodeName(sourceNative)
+                + QStringLiteral(": ") + systemError(errno));
+}
+
 } // namespace
 
 QString managedItemsDirectoryIn(const QString& dataDirectory)
@@ -500,6 +513,8 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     } else {
         copied = unexpected(QStringLiteral("not a regular file or folder"));
     }
+    if (copied)
+        recordOriginalCreation(sourceNative, staging);
     if (copied && ::rename(native(staging).constData(), native(destination).constData()) != 0)
         copied = unexpected(systemError(errno));
     // The rename itself, and a new item folder in "Items" (and a new "Items" in the data folder),

@@ -1,5 +1,7 @@
 #include "model/ItemFileKinds.h"
 
+#include "platform/FileBirthTime.h"
+
 #include <QFileInfo>
 
 namespace vesk {
@@ -153,10 +155,10 @@ std::optional<QDateTime> fileCreationDate(const QString& path)
     const QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
-    const QDateTime birth = info.birthTime();
-    if (!birth.isValid())
-        return std::nullopt;
-    return birth.toUTC();
+    // The original's birth time recorded at the import comes before the copy's own.
+    if (std::optional<QDateTime> recorded = recordedCreation(path))
+        return recorded;
+    return fileBirthTime(path);
 }
 
 std::optional<QDateTime> fileCreationDate(const VeskItem& item)

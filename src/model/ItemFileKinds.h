@@ -38,8 +38,9 @@ bool isHTMLSourcedItem(const VeskItem& item);
 QString formatBadgeText(const VeskItem& item);
 // Symbol name for the file's format ("doc.richtext", "film", ..., "doc").
 QString formatBadgeSymbol(const VeskItem& item);
-// Birth time of the managed file in UTC; none without a path, for a missing file, or when the
-// file system does not record birth times.
+// When the managed file's content was made, in UTC: the original's birth time recorded beside the
+// copy at the import, else the copy's own birth time; none without a path, for a missing file, or
+// when neither is known.
 std::optional<QDateTime> fileCreationDate(const VeskItem& item);
 std::optional<QDateTime> fileCreationDate(const QString& path);
 

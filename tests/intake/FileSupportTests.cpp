@@ -1,6 +1,7 @@
 #include "common/TestEnvironment.h"
 #include "intake/FileIntakeSupport.h"
 #include "intake/ManagedStorage.h"
+#include "platform/FileBirthTime.h"
 #include "platform/Sha256.h"
 #include "platform/Uuid.h"
 
@@ -146,6 +147,27 @@ TEST_F(ManagedCopyTest, FileLandsInItsItemFolderWithItsNameAndTime)
 
     // An existing copy is returned as it is.
     EXPECT_EQ(copyIntoManagedStorage(photo, items, first).value(), copied.value());
+}
+
+// The copy is born now; the original's birth time travels beside it, for a file and a folder alike.
+TEST_F(ManagedCopyTest, CopyRecordsTheOriginalsBirthTime)
+{
+    const QString note = writeFile(source + "/note.txt", "words");
+    const QString album = source + "/Album";
+    writeFile(album + "/a.txt", "a");
+    const std::optional<QDateTime> noteBorn = fileBirthTime(note);
+    if (!noteBorn)
+        GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+    ::usleep(20'000); // the copies are born measurably later
+    const auto noteCopy = copyIntoManagedStorage(note, items, QUuid::createUuid());
+    const auto albumCopy = copyIntoManagedStorage(album, items, QUuid::createUuid());
+    ASSERT_TRUE(noteCopy);
+    ASSERT_TRUE(albumCopy);
+    if (!recordedCreation(noteCopy.value()))
+        GTEST_SKIP() << "the temporary folder's file system refuses extended attributes";
+    EXPECT_EQ(recordedCreation(noteCopy.value()), noteBorn);
+    EXPECT_EQ(recordedCreation(albumCopy.value()), fileBirthTime(album));
+    EXPECT_GT(fileBirthTime(noteCopy.value()).value(), *noteBorn);
 }
 
 TEST_F(ManagedCopyTest, FolderIsCopiedWithItsContentButNotItsLinks)

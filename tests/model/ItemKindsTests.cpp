@@ -1,8 +1,10 @@
 #include "model/ItemFileKinds.h"
 
 #include "common/TestEnvironment.h"
+#include "platform/FileBirthTime.h"
 
 #include <QFile>
+#include <sys/xattr.h>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -97,6 +99,29 @@ TEST(ItemFileKinds, FileCreationDateOfMissingFileIsNone)
     QFile::remove(path);
     EXPECT_FALSE(fileCreationDate(item).has_value());
     EXPECT_FALSE(fileCreationDate(fileItem(std::nullopt)).has_value());
+}
+
+// The original's birth time recorded beside a managed copy wins over the copy's own, and a value
+// that does not read as a date is ignored rather than shown.
+TEST(ItemFileKinds, FileCreationDateReadsTheRecordedOriginalFirst)
+{
+    const QString path = test::makeTempDirectory() + QStringLiteral("/copy.jpg");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+    file.close();
+    const QDateTime original = QDateTime::fromString(QStringLiteral("2019-07-04T18:30:00.250Z"), Qt::ISODateWithMs);
+    if (!writeRecordedCreation(path, original))
+        GTEST_SKIP() << "the temporary folder's file system refuses extended attributes";
+    EXPECT_EQ(recordedCreation(path), original);
+    EXPECT_EQ(fileCreationDate(fileItem(path)), original);
+
+    const QByteArray garbage("not a date");
+    ASSERT_EQ(::setxattr(QFile::encodeName(path).constData(), kRecordedCreationAttribute, garbage.constData(),
+                         size_t(garbage.size()), 0),
+              0);
+    EXPECT_FALSE(recordedCreation(path).has_value());
+    EXPECT_EQ(fileCreationDate(fileItem(path)), fileBirthTime(path));
 }
 
 } // namespace
