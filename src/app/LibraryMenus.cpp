@@ -163,7 +163,7 @@ QMenu* LibraryMenus::buildLibraryActionsMenu(QWidget* parent)
 
 QMenu* LibraryMenus::buildMenu(const QList<LibraryMenuEntry>& entries, QWidget* parent)
 {
-    auto* menu = new QMenu(parent);
+    auto* menu = new VeskMenu(parent);
     fillMenu<LibraryMenuAction>(menu, entries, this, [this](const LibraryMenuEntry& entry) { apply(entry); });
     return menu;
 }

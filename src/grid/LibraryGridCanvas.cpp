@@ -303,14 +303,12 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
         content.retrievalHint = *hint;
     content.isTopResult = m_state.topResultID && *m_state.topResultID == item.id;
     content.isUnsaved = m_state.unsavedIDs.contains(item.id);
-    const auto rich = m_state.richTextByID.constFind(item.id);
-    if (rich != m_state.richTextByID.cend()) {
-        content.hasRichText = true;
-        content.richText = *rich;
-    }
+    content.hasRichText = m_state.richTextByID.contains(item.id);
     if (cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))
             content.thumbnail = *pixmap;
+        else if (m_noImage.contains(item.id))
+            content.previewUnavailable = true;
         else if (askForThumbnail)
             requestThumbnail(item);
     }

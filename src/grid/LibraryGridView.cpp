@@ -253,7 +253,7 @@ void LibraryGridView::setUnavailableActions(const QSet<CardMenuAction>& actions)
 
 QMenu* LibraryGridView::buildCardContextMenu(const VeskItem& item, QWidget* parent)
 {
-    auto* menu = new QMenu(parent);
+    auto* menu = new VeskMenu(parent);
     addMenuEntries(menu, cardContextMenuEntries(item, m_store.selectedIDs(), m_store.groups(), m_groupFilter), item);
     return menu;
 }

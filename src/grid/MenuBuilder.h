@@ -8,6 +8,18 @@
 
 namespace vesk {
 
+// A menu whose destructive entries (those decorateMenuAction marks) are written in the theme's
+// destructive colour, as the selection bar's delete button is.
+class VeskMenu : public QMenu {
+    Q_OBJECT
+public:
+    explicit VeskMenu(QWidget* parent = nullptr) : QMenu(parent) {}
+    VeskMenu(const QString& title, QWidget* parent) : QMenu(title, parent) {}
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
+};
+
 // The checkmark of a checked entry and the properties that mark it (and a destructive one).
 void decorateMenuAction(QAction* action, bool checked, bool destructive);
 
@@ -25,7 +37,12 @@ void fillMenu(QMenu* menu, const QList<MenuEntry<ActionKind>>& entries, QObject*
         QMenu* current = stack.last();
         switch (entry.type) {
         case Entry::Type::Divider: current->addSeparator(); break;
-        case Entry::Type::SubmenuBegin: stack.append(current->addMenu(entry.title)); break;
+        case Entry::Type::SubmenuBegin: {
+            auto* submenu = new VeskMenu(entry.title, current);
+            current->addMenu(submenu);
+            stack.append(submenu);
+            break;
+        }
         case Entry::Type::SubmenuEnd:
             if (stack.size() > 1)
                 stack.removeLast();

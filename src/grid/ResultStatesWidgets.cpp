@@ -181,10 +181,8 @@ SelectionBarWidget::SelectionBarWidget(QWidget* parent) : QWidget(parent)
     connect(clear, &QPushButton::clicked, this, &SelectionBarWidget::clearRequested);
     row->addWidget(clear);
     auto* remove = smallButton(QStringLiteral("Delete Selected\u2026"), this);
-    remove->setObjectName(QStringLiteral("destructive"));
-    QPalette red = remove->palette();
-    red.setColor(QPalette::ButtonText, QColor(0xd7, 0x2c, 0x2c));
-    remove->setPalette(red);
+    remove->setObjectName(QStringLiteral("deleteSelected"));
+    remove->setProperty("veskRole", "destructive");
     connect(remove, &QPushButton::clicked, this, &SelectionBarWidget::deleteRequested);
     row->addWidget(remove);
     m_delete = remove;

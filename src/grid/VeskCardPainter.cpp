@@ -4,7 +4,6 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
-#include "richtext/VeskRichTextSnippet.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -116,6 +115,15 @@ void paintPicture(QPainter& painter, const QRectF& area, const VeskCardContent& 
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(target, content.thumbnail, QRectF(QPointF(0, 0), content.thumbnail.size()));
         painter.restore();
+    } else if (content.previewUnavailable) {
+        const QFont caption = Theme::font(TextStyle::Caption2);
+        const QFontMetricsF metrics(caption);
+        const double top = area.center().y() - (30 + 6 + metrics.height()) / 2;
+        drawSymbol(painter, QRectF(area.center().x() - 15, top, 30, 30), QStringLiteral("photo"), theme.secondary(), 28);
+        painter.setFont(caption);
+        painter.setPen(theme.tertiary());
+        painter.drawText(QRectF(area.left(), top + 36, area.width(), metrics.height()), Qt::AlignCenter,
+                         QStringLiteral("Preview unavailable"));
     } else {
         drawSymbol(painter, area, QStringLiteral("photo"), theme.secondary(), 28);
     }
@@ -310,9 +318,7 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
     int titleLines = std::max(1, linesThatFit(titleFont, 2));
     if (titleLines == 2 && extract.kind != CardExtractKind::None) {
         // A second title line must not push the whole extract out: keep room for its first line.
-        const double extractLine = extract.kind == CardExtractKind::RichText && !content.richText.isEmpty()
-            ? 28.0
-            : QFontMetricsF(Theme::font(12)).lineSpacing();
+        const double extractLine = QFontMetricsF(Theme::font(12)).lineSpacing();
         const double titleLine = QFontMetricsF(titleFont).lineSpacing();
         if (labelTop - 4 - y - 2 * titleLine < 4 + extractLine)
             titleLines = 1;
@@ -353,28 +359,8 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
         break;
     }
     case CardExtractKind::RichText:
-        if (!content.richText.isEmpty() && linesThatFit(Theme::font(12), 1) > 0) {
-            // Two lines of the stored rich text with its formatting, in a box 28 to 32 high. Only
-            // whole lines are shown: when two do not fit the box or the room above the label,
-            // one is, rather than a line cut through the middle.
-            const double room = labelTop - 4 - (y + 4);
-            VeskRichTextSnippet snippet(content.richText, 2);
-            if (snippet.heightForWidth(int(width)) > std::min(32.0, room))
-                snippet.setMaximumLines(1);
-            const int textHeight = snippet.heightForWidth(int(width));
-            if (textHeight <= room) {
-                y += 4;
-                const int boxHeight = std::min(std::clamp(textHeight, 28, 32), int(room));
-                snippet.resize(int(width), std::max(textHeight, boxHeight));
-                painter.save();
-                painter.translate(left, y);
-                snippet.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-                painter.restore();
-                y += snippet.height();
-                break;
-            }
-        }
-        [[fallthrough]];
+    // Every note shows the same quiet snippet under its title, whatever sizes its body uses: the
+    // start of its text, smaller than the title, ending in "…" where it is cut.
     case CardExtractKind::PlainText: {
         y += 4;
         const QFont font = Theme::font(12);
@@ -560,8 +546,7 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
     size_t key = qHash(content.item);
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
                      content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
-                     content.hasRichText,
-                     content.thumbnail.cacheKey(), content.richText);
+                     content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);
     key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
                      quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
                      quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
@@ -696,11 +681,14 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         painter.drawPixmap(QRectF(snapped, QSizeF(body.width() / ratio, body.height() / ratio)), body,
                            QRectF(body.rect()));
         painter.restore();
-    } else if (cache)
+    } else if (cache && !tilted) {
         painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
                            cache->body(content, look, card.size(), ratio, theme));
-    else
+    } else {
+        // A tilted card (the one under the pointer) is drawn afresh through its pose, so its text
+        // is laid out at the size it shows instead of being a resampled picture of itself.
         paintCardBody(painter, card, content, look, theme, false);
+    }
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
 
     // Hover sheen.

@@ -48,10 +48,10 @@ struct VeskCardContent {
     // The item's latest value is not in the library file: the card says "Not saved".
     bool isUnsaved = false;
     bool hasRichText = false;
-    // The stored rich text, drawn as a two-line snippet for notes.
-    QByteArray richText;
     // The thumbnail scaled for the card; null while none is known.
     QPixmap thumbnail;
+    // The thumbnail's load failed (the file does not decode): the card says so instead of waiting.
+    bool previewUnavailable = false;
 };
 
 // Rendered card bodies and shadows, so that scrolling a grid blits pixmaps instead of laying out

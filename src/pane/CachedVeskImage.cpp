@@ -4,6 +4,7 @@
 #include "platform/ui/Theme.h"
 #include "pane/StableImageView.h"
 #include "images/PreparedPreviewCache.h"
+#include "model/ItemFileKinds.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -104,7 +105,8 @@ void FullImageOrCached::setItem(const VeskItem& item)
     // Never leave the previous item's picture up while this one's loads.
     m_view->setImage({});
     m_view->hide();
-    m_waiting = true;
+    m_state = State::Waiting;
+    m_symbol = isImageLikeItem(item) ? QStringLiteral("photo") : veskKindSymbol(item.kind);
     if (isVisible())
         m_spinner->start();
     update();
@@ -122,10 +124,9 @@ void FullImageOrCached::show(const QImage& image)
 {
     m_view->setImage(image);
     m_view->setVisible(!image.isNull());
-    // Without a picture the placeholder stays for the life of the view (no retry).
-    m_waiting = image.isNull();
-    if (!m_waiting)
-        m_spinner->stop();
+    // A null answer is final (the caches do not retry): say so instead of spinning for ever.
+    m_state = image.isNull() ? State::Unavailable : State::Shown;
+    m_spinner->stop();
     update();
     emit imageLoaded();
 }
@@ -133,7 +134,7 @@ void FullImageOrCached::show(const QImage& image)
 // The spinner only turns while someone can see it.
 void FullImageOrCached::showEvent(QShowEvent*)
 {
-    if (m_waiting)
+    if (m_state == State::Waiting)
         m_spinner->start();
 }
 
@@ -153,21 +154,26 @@ void FullImageOrCached::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
     painter.fillRect(rect(), theme.primary(0.025));
-    if (!m_waiting)
+    if (m_state == State::Shown)
         return;
 
     const QFont caption = Theme::font(TextStyle::Caption2);
     const QFontMetrics metrics(caption);
-    const QString text = QStringLiteral("Preparing preview\u2026");
-    const int spinnerSize = 16;
-    const int blockHeight = spinnerSize + 8 + metrics.height();
+    const bool waiting = m_state == State::Waiting;
+    const QString text = waiting ? QStringLiteral("Preparing preview\u2026") : QStringLiteral("Preview unavailable");
+    const int markSize = waiting ? 16 : 30;
+    const int blockHeight = markSize + 8 + metrics.height();
     const int top = (height() - blockHeight) / 2;
-    const QRectF spinner((width() - spinnerSize) / 2.0, top, spinnerSize, spinnerSize);
-    painter.setPen(QPen(theme.secondary(), 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(spinner.adjusted(1, 1, -1, -1), -m_spinnerAngle * 16, 270 * 16);
+    const QRectF mark((width() - markSize) / 2.0, top, markSize, markSize);
+    if (waiting) {
+        painter.setPen(QPen(theme.secondary(), 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawArc(mark.adjusted(1, 1, -1, -1), -m_spinnerAngle * 16, 270 * 16);
+    } else {
+        IconMap::paint(painter, mark, m_symbol, theme.secondary(), 28);
+    }
     painter.setFont(caption);
     painter.setPen(theme.tertiary());
-    painter.drawText(QRectF(0, top + spinnerSize + 8, width(), metrics.height()), Qt::AlignCenter, text);
+    painter.drawText(QRectF(0, top + markSize + 8, width(), metrics.height()), Qt::AlignCenter, text);
 }
 
 } // namespace vesk

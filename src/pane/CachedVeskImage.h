@@ -64,7 +64,8 @@ private:
 };
 
 // The preview pane's large picture: "Preparing preview…" with a small spinner until the prepared
-// picture of the item arrives, then the picture fitted into the offered space.
+// picture of the item arrives, then the picture fitted into the offered space. When no picture can
+// be made (a file that does not decode), the kind's symbol with "Preview unavailable" instead.
 class FullImageOrCached : public QWidget {
     Q_OBJECT
 public:
@@ -72,7 +73,8 @@ public:
 
     void setItem(const VeskItem& item);
     QImage image() const;
-    bool isWaiting() const { return m_waiting; }
+    bool isWaiting() const { return m_state == State::Waiting; }
+    bool isUnavailable() const { return m_state == State::Unavailable; }
 
 signals:
     // The answer arrived (it may be a null image when none could be made).
@@ -90,9 +92,12 @@ private:
     std::shared_ptr<PreparedPreviewCache> m_previews;
     ItemImageSlot m_slot;
     StableImageView* m_view = nullptr;
+    enum class State { Waiting, Shown, Unavailable };
+
     QTimer* m_spinner = nullptr;
     int m_spinnerAngle = 0;
-    bool m_waiting = true;
+    State m_state = State::Waiting;
+    QString m_symbol = QStringLiteral("photo");
 };
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 #include "pane/PreviewSections.h"
 #include "pane/MediaSections.h"
 #include "pane/SectionParts.h"
+#include "pane/StoredCopyPath.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -301,48 +302,6 @@ void PreviewBox::paintEvent(QPaintEvent*)
         Painting::stroke(painter, shape, theme.primary(m_outlineOpacity), 1);
 }
 
-ElidedPathLabel::ElidedPathLabel(const QString& path, QWidget* parent)
-    : QLabel(parent)
-    , m_path(path)
-{
-    setToolTip(path);
-    setTextFormat(Qt::PlainText);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    refit();
-}
-
-QSize ElidedPathLabel::minimumSizeHint() const
-{
-    return {0, 2 * fontMetrics().lineSpacing()};
-}
-
-void ElidedPathLabel::resizeEvent(QResizeEvent* event)
-{
-    QLabel::resizeEvent(event);
-    refit();
-}
-
-void ElidedPathLabel::refit()
-{
-    const QFontMetrics metrics(font());
-    const int lineWidth = std::max(40, width());
-    // Shortened in the middle to what two lines hold, then broken where the first line is full.
-    const QString shortened = metrics.elidedText(m_path, Qt::ElideMiddle, 2 * lineWidth - metrics.averageCharWidth());
-    int split = shortened.size();
-    for (int i = 1; i <= shortened.size(); ++i) {
-        if (metrics.horizontalAdvance(shortened.left(i)) > lineWidth) {
-            split = i - 1;
-            break;
-        }
-    }
-    const QString shown = split < shortened.size() && split > 0
-        ? shortened.left(split) + QLatin1Char('\n') + shortened.mid(split)
-        : shortened;
-    if (shown != text())
-        setText(shown);
-}
-
 QLabel* makeSectionTitle(const QString& text, QWidget* parent)
 {
     QFont font = Theme::font(TextStyle::Caption);
@@ -357,16 +316,30 @@ QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent)
     auto* block = new QWidget(parent);
     block->setObjectName(QStringLiteral("previewStoredCopy"));
     auto* column = makeColumn(block, 3);
-    QFont caption = Theme::font(TextStyle::Caption2);
-    caption.setWeight(QFont::DemiBold);
-    column->addWidget(makeLabel(QStringLiteral("Stored copy"), caption, Theme::current().tertiary(), block));
-    auto* label = new ElidedPathLabel(path, block);
-    QFont mono = Theme::font(10.5);
-    mono.setStyleHint(QFont::Monospace);
-    mono.setFamily(QStringLiteral("monospace"));
-    label->setFont(mono);
+    const Theme& theme = Theme::current();
+    auto* caption = new QWidget(block);
+    auto* captionRow = new QHBoxLayout(caption);
+    captionRow->setContentsMargins(0, 0, 0, 0);
+    captionRow->setSpacing(4);
+    QFont captionFont = Theme::font(TextStyle::Caption2);
+    captionFont.setWeight(QFont::DemiBold);
+    captionRow->addWidget(makeLabel(QStringLiteral("Stored copy"), captionFont, theme.tertiary(), caption));
+    auto* label = new StoredCopyPathLabel(path, block);
+    auto* copy = new QPushButton(caption);
+    copy->setObjectName(QStringLiteral("previewCopyPath"));
+    copy->setProperty("veskRole", "plain");
+    copy->setIcon(IconMap::icon(QStringLiteral("doc.on.doc"), theme.tertiary(), 11));
+    copy->setIconSize(QSize(11, 11));
+    copy->setToolTip(QStringLiteral("Copy Path"));
+    copy->setCursor(Qt::PointingHandCursor);
+    copy->setStyleSheet(QStringLiteral("QPushButton { padding: 0; min-height: 0; }"));
+    QObject::connect(copy, &QPushButton::clicked, label, &StoredCopyPathLabel::copyPath);
+    captionRow->addWidget(copy);
+    captionRow->addStretch(1);
+    column->addWidget(caption);
+    label->setFont(Theme::font(10.5));
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Theme::current().secondary());
+    palette.setColor(QPalette::WindowText, theme.secondary());
     label->setPalette(palette);
     column->addWidget(label);
     return block;

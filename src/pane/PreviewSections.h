@@ -37,23 +37,6 @@ private:
     qreal m_outlineOpacity;
 };
 
-// A path shown on at most two lines, shortened in the middle to fit, selectable; the whole path
-// is in its tooltip.
-class ElidedPathLabel : public QLabel {
-    Q_OBJECT
-public:
-    explicit ElidedPathLabel(const QString& path, QWidget* parent = nullptr);
-    QString fullPath() const { return m_path; }
-    QSize minimumSizeHint() const override;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void refit();
-    QString m_path;
-};
-
 // Selectable plain text that wraps at word boundaries, and inside a word too long for a line, so
 // a long address or token never widens the pane. It is as tall as its wrapped text, or as
 // `maxLines` lines when that is less; wheel turns go to the pane, which does the scrolling.

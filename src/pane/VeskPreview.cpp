@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
@@ -86,18 +87,6 @@ protected:
         QLabel::paintEvent(event);
     }
 };
-
-QPushButton* makeProminentButton(const QString& text, const QString& symbol, const QString& help, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    const Theme& theme = Theme::current();
-    button->setIcon(IconMap::icon(symbol, Theme::white(), 14));
-    button->setToolTip(help);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px;"
-                                         " padding: 3px 10px; }")
-                              .arg(theme.accent().name()));
-    return button;
-}
 
 } // namespace
 
@@ -324,8 +313,8 @@ QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
     row->addStretch(1);
 
     if (showsEditButton(item)) {
-        auto* edit = makeProminentButton(QStringLiteral("Edit"), QStringLiteral("pencil"),
-            QStringLiteral("Edit this Vesk"), header);
+        auto* edit = borderedButton(QStringLiteral("Edit"), QStringLiteral("pencil"), header, true);
+        edit->setToolTip(QStringLiteral("Edit this Vesk"));
         edit->setObjectName(QStringLiteral("previewEditButton"));
         connect(edit, &QPushButton::clicked, this, [this, item] {
             if (m_sheets.edit)
@@ -336,8 +325,8 @@ QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
         row->addWidget(edit);
     }
     if (showsEditImageButton(item) && m_sheets.editImage) {
-        auto* editImage = makeProminentButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"),
-            QStringLiteral("Create a non-destructive edited version"), header);
+        auto* editImage = borderedButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"), header, true);
+        editImage->setToolTip(QStringLiteral("Create a non-destructive edited version"));
         editImage->setObjectName(QStringLiteral("previewEditImageButton"));
         connect(editImage, &QPushButton::clicked, this, [this, item] { m_sheets.editImage(this, item); });
         row->addWidget(editImage);

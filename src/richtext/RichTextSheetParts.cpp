@@ -1,5 +1,6 @@
 #include "richtext/RichTextSheetParts.h"
 
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "richtext/VeskRichTextEditor.h"
 
@@ -73,13 +74,7 @@ SheetButtons sheetButtons(const QString& caption, const QString& confirmText, QW
     buttons.row->addStretch(1);
     buttons.cancel = new QPushButton(QStringLiteral("Cancel"), parent);
     buttons.cancel->setAutoDefault(false);
-    buttons.confirm = new QPushButton(confirmText, parent);
-    buttons.confirm->setAutoDefault(false);
-    const Theme& theme = Theme::current();
-    buttons.confirm->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 4px 14px; }"
-                       "QPushButton:disabled { background: %2; }")
-            .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
+    buttons.confirm = prominentButton(confirmText, parent);
     buttons.row->addWidget(buttons.cancel);
     buttons.row->addWidget(buttons.confirm);
     return buttons;

@@ -85,8 +85,11 @@ VeskRichTextToolbar::VeskRichTextToolbar(VeskRichTextController* controller, QLi
     m_sizeButton->setToolTip(QStringLiteral("Text size"));
     m_sizeButton->setPopupMode(QToolButton::InstantPopup);
     m_sizeButton->setFont(Theme::monospacedDigitFont(12));
-    // A plain label, not a chip: no drop-down arrow over the digits.
-    m_sizeButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+    // A plain label, not a chip, with a small arrow that says a menu opens from it.
+    m_sizeButton->setStyleSheet(QStringLiteral(
+        "QToolButton { border: none; background: transparent; padding: 2px 14px 2px 4px; }"
+        "QToolButton::menu-indicator { subcontrol-origin: padding; subcontrol-position: center right;"
+        " right: 2px; width: 8px; height: 8px; }"));
     auto* menu = new QMenu(m_sizeButton);
     m_sizeButton->setMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, &VeskRichTextToolbar::rebuildSizeMenu);
@@ -211,10 +214,13 @@ void VeskRichTextToolbar::rebuildSizeMenu()
     QMenu* menu = m_sizeButton->menu();
     menu->clear();
     const qreal current = m_controller ? m_controller->currentPointSize() : 15;
+    const QIcon mark = IconMap::icon(QStringLiteral("checkmark"), Theme::current().label(), 14);
     for (int size : m_sizes) {
         QAction* action = menu->addAction(QString::number(size) + QStringLiteral(" pt"));
-        action->setCheckable(true);
-        action->setChecked(isCurrentSizeEntry(size, current));
+        // One mark on the current size; the other entries show nothing, not an empty box.
+        if (isCurrentSizeEntry(size, current))
+            action->setIcon(mark);
+        action->setIconVisibleInMenu(true);
         connect(action, &QAction::triggered, this, [this, size] {
             if (m_controller)
                 m_controller->setPointSize(size);

@@ -187,16 +187,48 @@ TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
     };
     // The details text of the card: dates, title and extract.
     const QRect text(48, 112, 164, 70);
-    // Searching shrinks every other card, the top result and a selection grow: through the cache
-    // each must be as sharp as the card drawn directly, not a resampled, blurred picture of it.
+    // Searching shrinks every other card, the top result and a selection grow, the hovered card
+    // lifts and tilts: through the cache each must be as sharp as the card drawn directly, not a
+    // resampled, blurred picture of it.
     for (const VeskCardFlags& f : {flags({&F::isSearching}), flags({&F::isSearching, &F::isTopResult}),
-                                   flags({&F::isSelected}), flags({})}) {
+                                   flags({&F::isSelected}), flags({&F::isHovering}), flags({})}) {
         CardPaintCache cache;
         const QImage cached = render(f, &cache);
         const QImage direct = render(f, nullptr);
         EXPECT_GT(edgeEnergy(cached, text), 0.95 * edgeEnergy(direct, text))
-            << "searching " << f.isSearching << " top " << f.isTopResult << " selected " << f.isSelected;
+            << "searching " << f.isSearching << " top " << f.isTopResult << " selected " << f.isSelected
+            << " hovering " << f.isHovering;
     }
+}
+
+// A picture whose thumbnail failed says "Preview unavailable" under its symbol instead of showing
+// the same bare placeholder as one still loading.
+TEST(CardPainting, UndecodablePictureSaysPreviewUnavailable)
+{
+    VeskCardContent content;
+    content.item.id = QUuid::createUuid();
+    content.item.kind = VeskKind::Image;
+    content.item.title = QStringLiteral("broken");
+    content.item.filePath = QStringLiteral("/Items/A/broken.jpg");
+    content.displayTitle = content.item.title;
+    auto render = [&](bool unavailable) {
+        content.previewUnavailable = unavailable;
+        QImage image(QSize(260, 240), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        CardPaintCache cache;
+        paintVeskCard(painter, QRectF(30, 26, 200, kCardHeight), content, CardLook::from(cardStyleFor({}), {}, false),
+                      Theme::current(), &cache);
+        return image;
+    };
+    const QImage waiting = render(false);
+    const QImage failed = render(true);
+    // The lower part of the media area, where the caption sits.
+    int changed = 0;
+    for (int y = 26 + 70; y < 26 + 113; ++y)
+        for (int x = 30; x < 230; ++x)
+            changed += waiting.pixel(x, y) != failed.pixel(x, y);
+    EXPECT_GT(changed, 40);
 }
 
 } // namespace

@@ -5,10 +5,13 @@
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "platform/ui/ControlStyles.h"
+#include "platform/ui/Theme.h"
 #include "store/VeskServices.h"
 #include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -205,6 +208,42 @@ TEST_F(LibraryGridTest, ContextMenuDeletesWhatItSays)
     EXPECT_EQ(findAction(menu.get(), QStringLiteral("Delete Selected\u2026")), nullptr);
     EXPECT_NE(findAction(menu.get(), QStringLiteral("Select All Visible")), nullptr);
     EXPECT_TRUE(grid->selectionBar()->deleteButton()->isHidden());
+}
+
+// Pixels of the entry's row that are clearly red: the destructive colour and nothing else.
+int reddishPixels(QMenu& menu, QAction* action)
+{
+    const QImage image = menu.grab().toImage();
+    const QRect row = menu.actionGeometry(action);
+    int count = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x <= row.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() - std::max(c.green(), c.blue()) > 70)
+                ++count;
+        }
+    return count;
+}
+
+TEST_F(LibraryGridTest, DeleteEntriesAreWrittenInTheDestructiveColour)
+{
+    showGrid(makeItems(4));
+    qApp->setStyleSheet(applicationStyleSheet(Theme::current()));
+    for (const bool several : {false, true}) {
+        if (several) {
+            click(0);
+            click(2, Qt::ControlModifier);
+        }
+        std::unique_ptr<QMenu> menu(grid->buildCardContextMenu(items[1]));
+        menu->ensurePolished();
+        menu->adjustSize();
+        QAction* remove = findAction(menu.get(), several ? QStringLiteral("Delete Selected\u2026")
+                                                         : QStringLiteral("Delete Vesk"));
+        ASSERT_NE(remove, nullptr);
+        EXPECT_GT(reddishPixels(*menu, remove), 10);
+        EXPECT_EQ(reddishPixels(*menu, findAction(menu.get(), QStringLiteral("Rename\u2026"))), 0);
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)

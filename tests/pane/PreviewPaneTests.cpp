@@ -17,6 +17,7 @@
 #include "store/VeskStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPromise>
@@ -165,7 +166,37 @@ TEST(FullImageOrCached, ClearsOnChangeAndIgnoresStaleAnswers)
     previews->waitForIdle();
     QTest::qWait(30);
     EXPECT_TRUE(view.image().isNull());
+    EXPECT_FALSE(view.isWaiting());
+    EXPECT_TRUE(view.isUnavailable());
+}
+
+// A picture whose bytes do not decode ends in "Preview unavailable", never a spinner for ever; a
+// later item that does decode is shown as usual.
+TEST(FullImageOrCached, UndecodablePictureSaysPreviewUnavailable)
+{
+    const QString sources = test::makeTempDirectory();
+    auto previews = std::make_shared<PreparedPreviewCache>(
+        QDir(test::makeTempDirectory()).filePath("PreparedPreviews"), nullptr);
+    FullImageOrCached view(previews);
+    view.resize(300, 200);
+    VeskItem broken = makeItem(VeskKind::Image, "broken");
+    broken.filePath = QDir(sources).filePath("broken.jpg");
+    QFile file(*broken.filePath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xff\xd8 these bytes are no picture");
+    file.close();
+
+    view.setItem(broken);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.isUnavailable(); }, 20'000));
+    EXPECT_FALSE(view.isWaiting());
+    EXPECT_FALSE(view.grab().isNull());
+
+    VeskItem picture = makeItem(VeskKind::Image, "pic");
+    picture.filePath = writePicture(sources, "pic.png", {64, 32});
+    view.setItem(picture);
     EXPECT_TRUE(view.isWaiting());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.image().isNull(); }, 20'000));
+    EXPECT_FALSE(view.isUnavailable());
 }
 
 TEST(QuickLookThumb, MissingFileShowsTheTypeIconAndRenderedOnesAreKept)

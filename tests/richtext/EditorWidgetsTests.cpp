@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -78,6 +79,17 @@ TEST(RichTextEditor, TypingWithBoldAndHeadingFromTheToolbar)
     EXPECT_TRUE(VeskRichTextToolbar::isActive(f.toolbar.control(QStringLiteral("heading"))));
     EXPECT_FALSE(VeskRichTextToolbar::isActive(f.toolbar.control(QStringLiteral("body"))));
     EXPECT_EQ(f.toolbar.control(QStringLiteral("size"))->text(), "22 pt");
+    // The size menu marks the current size once; no entry is a check box.
+    QMenu* sizes = f.toolbar.control(QStringLiteral("size"))->menu();
+    ASSERT_NE(sizes, nullptr);
+    emit sizes->aboutToShow();
+    QStringList marked;
+    for (const QAction* action : sizes->actions()) {
+        EXPECT_FALSE(action->isCheckable()) << action->text().toStdString();
+        if (!action->icon().isNull())
+            marked.append(action->text());
+    }
+    EXPECT_EQ(marked, QStringList{QStringLiteral("22 pt")});
 
     f.pressReturn();
     f.press("body");

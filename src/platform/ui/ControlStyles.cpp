@@ -17,11 +17,6 @@ QString rgba(const QColor& color)
         .arg(QString::number(color.alphaF(), 'f', 3));
 }
 
-QColor destructiveRed(const Theme& theme)
-{
-    return theme.isDark() ? QColor(0xff, 0x6b, 0x61) : QColor(0xd7, 0x2c, 0x2c);
-}
-
 } // namespace
 
 QString applicationStyleSheet(const Theme& theme)
@@ -30,7 +25,7 @@ QString applicationStyleSheet(const Theme& theme)
     const QString secondary = rgba(theme.secondary());
     const QString tertiary = rgba(theme.tertiary());
     const QString accent = rgba(theme.accent());
-    const QString red = rgba(destructiveRed(theme));
+    const QString red = rgba(theme.destructive());
     const QString fieldBackground = rgba(theme.colors().textBackground);
     QString sheet;
     // Bordered buttons: a soft capsule of the primary colour.
@@ -51,7 +46,7 @@ QString applicationStyleSheet(const Theme& theme)
                  "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; color: rgba(255,255,255,0.8); }"
                  "QPushButton[veskRole=\"plain\"] { background: transparent; border: none; color: %4; }"
                  "QPushButton[veskRole=\"plain\"]:hover { color: %5; }"
-                 "QPushButton[veskRole=\"destructive\"], QPushButton#destructive { color: %6; }")
+                 "QPushButton[veskRole=\"destructive\"] { color: %6; }")
                  .arg(accent, rgba(theme.accent().lighter(112)), rgba(theme.accent(0.45)), accent, label, red);
     // Text fields: the same soft outline, the accent when focused.
     sheet += QStringLiteral(
@@ -65,15 +60,17 @@ QString applicationStyleSheet(const Theme& theme)
                  "QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: 7px; padding: 3px 8px; }"
                  "QComboBox::drop-down { border: none; width: 16px; }")
                  .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)));
-    // Menus: rounded, with roomy items and the accent under the pointer.
+    // Menus: rounded, with roomy items and the accent under the pointer. Their text colour comes
+    // from the palette, not from here, so an entry can be drawn in its own colour (a destructive one
+    // in red).
     sheet += QStringLiteral(
-                 "QMenu { background: %1; color: %2; border: 1px solid %3; border-radius: 8px; padding: 5px; }"
+                 "QMenu { background: %1; border: 1px solid %2; border-radius: 8px; padding: 5px; }"
                  "QMenu::item { padding: 5px 22px 5px 22px; border-radius: 5px; }"
-                 "QMenu::item:selected { background: %4; color: white; }"
-                 "QMenu::item:disabled { color: %5; }"
-                 "QMenu::separator { height: 1px; background: %6; margin: 4px 8px; }"
+                 "QMenu::item:selected { background: %3; color: white; }"
+                 "QMenu::item:disabled { color: %4; }"
+                 "QMenu::separator { height: 1px; background: %5; margin: 4px 8px; }"
                  "QMenu::icon { padding-left: 6px; }")
-                 .arg(rgba(theme.colors().controlBackground), label, rgba(theme.primary(0.12)), accent, tertiary,
+                 .arg(rgba(theme.colors().controlBackground), rgba(theme.primary(0.12)), accent, tertiary,
                       rgba(theme.separator()));
     // Thin scroll bars without arrow buttons, a little wider under the pointer.
     sheet += QStringLiteral(

@@ -39,10 +39,8 @@ QPushButton* prominentButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setAutoDefault(false);
-    const Theme& theme = Theme::current();
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 6px; padding: 4px 14px; }"
-                                         "QPushButton:disabled { background: %2; }")
-                              .arg(theme.accent().name(QColor::HexArgb), theme.accent(0.35).name(QColor::HexArgb)));
+    // The look is the application style sheet's prominent role, so it follows the appearance.
+    button->setProperty("veskRole", "prominent");
     return button;
 }
 

@@ -33,6 +33,7 @@ ThemeColors ThemeColors::light()
     c.textBackground = QColor(255, 255, 255);
     c.separator = QColor(0, 0, 0, 26);
     c.shadow = QColor(0, 0, 0);
+    c.destructive = QColor(0xd7, 0x2c, 0x2c);
     return c;
 }
 
@@ -51,6 +52,7 @@ ThemeColors ThemeColors::dark()
     c.textBackground = QColor(30, 30, 32);
     c.separator = QColor(255, 255, 255, 26);
     c.shadow = QColor(0, 0, 0);
+    c.destructive = QColor(0xff, 0x6b, 0x61);
     return c;
 }
 

@@ -69,6 +69,7 @@ struct ThemeColors {
     QColor textBackground;
     QColor separator;
     QColor shadow;
+    QColor destructive;         // the text of actions that delete
 
     static ThemeColors light();
     static ThemeColors dark();
@@ -105,6 +106,7 @@ public:
     QColor windowBackground(qreal opacity = 1.0) const { return withOpacity(m_colors.windowBackground, opacity); }
     QColor underPageBackground(qreal opacity = 1.0) const { return withOpacity(m_colors.underPageBackground, opacity); }
     QColor separator(qreal opacity = 1.0) const { return withOpacity(m_colors.separator, opacity); }
+    QColor destructive(qreal opacity = 1.0) const { return withOpacity(m_colors.destructive, opacity); }
     // The colour of what went wrong and needs the user's eye (an item not saved, a failed import):
     // a warm red that reads on both appearances.
     static QColor failure(qreal opacity = 1.0) { return withOpacity(QColor(226, 84, 52), opacity); }
