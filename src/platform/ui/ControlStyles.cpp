@@ -48,6 +48,17 @@ QString applicationStyleSheet(const Theme& theme)
                  "QPushButton[veskRole=\"plain\"]:hover { color: %5; }"
                  "QPushButton[veskRole=\"destructive\"] { color: %6; }")
                  .arg(accent, rgba(theme.accent().lighter(112)), rgba(theme.accent(0.45)), accent, label, red);
+    // Tool buttons (icon buttons beside fields) take the bordered look; raised-on-hover ones stay
+    // bare until the pointer is over them.
+    sheet += QStringLiteral(
+                 "QToolButton { background: %1; color: %2; border: 1px solid %3; border-radius: 7px; padding: 3px 6px; }"
+                 "QToolButton:hover { background: %4; }"
+                 "QToolButton:pressed { background: %5; }"
+                 "QToolButton:checked { background: %6; border-color: %7; }"
+                 "QToolButton[autoRaise=\"true\"] { background: transparent; border: 1px solid transparent; }"
+                 "QToolButton[autoRaise=\"true\"]:hover { background: %4; }")
+                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)), rgba(theme.primary(0.09)),
+                      rgba(theme.primary(0.15)), rgba(theme.accent(0.18)), rgba(theme.accent(0.55)));
     // Text fields: the same soft outline, the accent when focused.
     sheet += QStringLiteral(
                  "QLineEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 7px;"
