@@ -1,5 +1,7 @@
 #include "intake/NearDuplicate.h"
 
+#include "platform/TextFolding.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -33,20 +35,6 @@ const QSet<QString>& stopWords()
         return set;
     }();
     return words;
-}
-
-// Compatibility decomposition turns full-width forms into plain ones and splits accents from
-// their letters; dropping the marks then leaves the bare letters.
-QString foldDiacriticsAndWidth(const QString& text)
-{
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString folded;
-    folded.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            folded.append(c);
-    }
-    return folded;
 }
 
 bool isSecure(const VeskItem& item)

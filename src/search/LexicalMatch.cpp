@@ -1,12 +1,16 @@
 #include "search/LexicalMatch.h"
 
 #include "search/Ranking.h"
+#include "search/SearchForms.h"
 #include "search/SearchIndex.h"
 #include "search/SearchText.h"
+
+#include "platform/TextFolding.h"
 
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,13 +19,23 @@ namespace vesk {
 namespace {
 
 struct Term {
-    QString text;
-    std::string utf8;
+    QString text;        // normal form
+    std::string utf8;    // the same as UTF-8
+    std::string folded;  // its folded form, as UTF-8
+    // A term with accents (or other characters that folding changes) matches only its exact
+    // form; any other term matches the folded texts, whatever accents they hold.
+    bool exact = false;
 };
+
+Term makeTerm(const QString& normal)
+{
+    const QString folded = searchFoldedForm(normal);
+    return {normal, normal.toStdString(), folded.toStdString(), folded != normal};
+}
 
 // The parsed query, shared read-only by the scoring threads.
 struct Query {
-    std::string whole;
+    Term whole;
     bool singleTerm = false;
     std::vector<Term> literal;
     std::vector<Term> extra;    // expanded terms that are not literal terms
@@ -48,9 +62,117 @@ QString displayName(const QString& name)
     return words.join(QLatin1Char(' '));
 }
 
+// Containment tests of one item's texts, folded or exact as the term asks.
+class ItemTexts {
+public:
+    explicit ItemTexts(const SearchIndex::Entry& entry) : m_entry(entry), m_record(entry.record) {}
+
+    bool title(const Term& term) const { return test({RecordPart::Title}, term, false); }
+    bool note(const Term& term) const { return test({RecordPart::Note}, term, false); }
+    bool searchable(const Term& term) const
+    {
+        return test({RecordPart::Searchable, RecordPart::People}, term, false);
+    }
+    // For a term without a space: the parts of `combined` other than title, note and searchable.
+    bool otherParts(const Term& term) const
+    {
+        if (!term.exact)
+            return m_record.otherPartsContain(term.utf8);
+        return (!m_record.textIsSearchableText && test({RecordPart::Text}, term, false))
+            || test({RecordPart::Url}, term, false) || test({RecordPart::Path}, term, false)
+            || test({RecordPart::People}, term, false);
+    }
+    bool combined(const Term& term) const
+    {
+        if (!term.exact)
+            return m_record.combinedContains(term.utf8);
+        const RecordPart textPart =
+            m_record.textIsSearchableText ? RecordPart::Searchable : RecordPart::Text;
+        return test({RecordPart::Title, RecordPart::Searchable, RecordPart::Note, textPart,
+                        RecordPart::Url, RecordPart::Path, RecordPart::People},
+            term, true);
+    }
+    // The nearest of the item's people whose name contains the term, or none.
+    const QString* person(const Term& term) const
+    {
+        const QString* matched = nullptr;
+        for (const QString& name : m_record.people) {
+            const bool holds = term.exact || isAsciiText(name)
+                ? name.contains(term.text)
+                : searchFoldedForm(name).contains(term.text);
+            if (holds && (!matched || name < *matched))
+                matched = &name;
+        }
+        return matched;
+    }
+
+private:
+    std::string_view stored(RecordPart part) const
+    {
+        switch (part) {
+        case RecordPart::Title: return m_record.title;
+        case RecordPart::Note: return m_record.note;
+        case RecordPart::Searchable: return m_record.searchableText;
+        case RecordPart::Text: return m_record.text;
+        case RecordPart::Url: return m_record.urlString;
+        case RecordPart::Path: return m_record.filePath;
+        case RecordPart::People: return m_record.peopleNames;
+        }
+        return {};
+    }
+    // The part before folding, made again from the item only when a term needs it.
+    std::string_view unfolded(RecordPart part) const
+    {
+        if (!m_record.isFolded(part))
+            return stored(part);
+        std::optional<std::string>& cached = m_unfolded[size_t(part)];
+        if (!cached)
+            cached = unfoldedPart(m_entry.source, m_entry.people, part);
+        return *cached;
+    }
+    // Whether the join of the parts by one space holds the term; empty parts are left out of
+    // the join unless keepEmpty.
+    bool test(std::initializer_list<RecordPart> parts, const Term& term, bool keepEmpty) const
+    {
+        std::string_view views[7];
+        int count = 0;
+        for (RecordPart part : parts) {
+            if (keepEmpty || !stored(part).empty())
+                views[count++] = stored(part);
+        }
+        if (!joinContains(views, count, term.folded))
+            return false; // the exact form can only be where the folded one is
+        if (!term.exact)
+            return true;
+        count = 0;
+        for (RecordPart part : parts) {
+            if (keepEmpty || !stored(part).empty())
+                views[count++] = unfolded(part);
+        }
+        return joinContains(views, count, term.utf8);
+    }
+
+    const SearchIndex::Entry& m_entry;
+    const SearchRecord& m_record;
+    mutable std::optional<std::string> m_unfolded[7];
+};
+
+bool holdsWholeWord(const SearchRecord& record, std::string_view word, bool& inTitle,
+    bool& inNote, bool& inSearchable)
+{
+    inTitle = containsWholeWord(record.title, word);
+    inNote = containsWholeWord(record.note, word);
+    inSearchable = containsWholeWord(record.searchableText, word)
+        || containsWholeWord(record.peopleNames, word);
+    return inTitle || inNote || inSearchable
+        || (!record.textIsSearchableText && containsWholeWord(record.text, word))
+        || containsWholeWord(record.urlString, word) || containsWholeWord(record.filePath, word);
+}
+
 Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
 {
     const SearchRecord& record = entry.record;
+    const ItemTexts texts(entry);
     Scored result;
     bool hasReason = false;
     // The first reason found stays; rows without a reason only add points.
@@ -80,20 +202,15 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
     bool firstInCombined = false;
     for (size_t i = 0; i < query.literal.size(); ++i) {
         const Term& term = query.literal[i];
-        const QString* matchedName = nullptr;
-        for (const QString& name : record.people) {
-            if (name.contains(term.text) && (!matchedName || name < *matchedName))
-                matchedName = &name;
-        }
-        if (matchedName)
-            add(12.0, [&] { return QStringLiteral("Contains ") + displayName(*matchedName); });
-        const bool inTitle = record.titleContains(term.utf8);
+        if (const QString* name = texts.person(term))
+            add(12.0, [&] { return QStringLiteral("Contains ") + displayName(*name); });
+        const bool inTitle = texts.title(term);
         if (inTitle)
             add(6.0, [] { return QStringLiteral("Matched title"); });
-        const bool inNote = record.noteContains(term.utf8);
+        const bool inNote = texts.note(term);
         if (inNote)
             add(4.5, [] { return QStringLiteral("Matched note"); });
-        const bool inSearchable = record.searchableContains(term.utf8);
+        const bool inSearchable = texts.searchable(term);
         if (inSearchable) {
             add(3.5, [&] {
                 return entry.kind == VeskKind::Image ? QStringLiteral("Found in image")
@@ -102,8 +219,7 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
         }
         // The combined text holds the title, note and searchable text as parts, and a term has
         // no space to run across a joining space.
-        const bool inCombined =
-            inTitle || inNote || inSearchable || record.otherPartsContain(term.utf8);
+        const bool inCombined = inTitle || inNote || inSearchable || texts.otherParts(term);
         if (inCombined)
             addPoints(2.0);
         allInTitle = allInTitle && inTitle;
@@ -116,31 +232,48 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
 
     // The whole query can only be in a text that holds each of its terms.
     const bool queryInTitle =
-        query.singleTerm ? firstInTitle : allInTitle && record.titleContains(query.whole);
+        query.singleTerm ? firstInTitle : allInTitle && texts.title(query.whole);
     if (queryInTitle) {
         add(8.0, [] { return QStringLiteral("Matched title"); });
     } else {
-        const bool queryInCombined = query.singleTerm
-            ? firstInCombined
-            : allInCombined && record.combinedContains(query.whole);
+        const bool queryInCombined =
+            query.singleTerm ? firstInCombined : allInCombined && texts.combined(query.whole);
         if (queryInCombined)
             addPoints(4.0);
     }
 
+    // A widening word counts only as a word of its own ("sea", "seas"; not "seat").
     for (const Term& term : query.extra) {
-        const bool inTitle = record.titleContains(term.utf8);
-        const bool inNote = record.noteContains(term.utf8);
-        const bool inSearchable = record.searchableContains(term.utf8);
+        bool inTitle = false;
+        bool inNote = false;
+        bool inSearchable = false;
+        const bool inCombined = holdsWholeWord(record, term.utf8, inTitle, inNote, inSearchable);
         if (inTitle)
             addPoints(2.1);
         if (inNote)
             addPoints(1.8);
         if (inSearchable)
             addPoints(1.6);
-        if (inTitle || inNote || inSearchable || record.otherPartsContain(term.utf8))
+        if (inCombined)
             addPoints(0.8);
     }
     return result;
+}
+
+// The longest run of index-word characters in a folded term: every item whose texts hold the
+// term holds an index word containing it.
+QString longestIndexPiece(const QString& folded)
+{
+    QStringView longest;
+    qsizetype longestCount = 0;
+    forEachIndexWord(folded, [&](QStringView piece) {
+        const qsizetype count = searchCharacterCount(piece);
+        if (count > longestCount) {
+            longest = piece;
+            longestCount = count;
+        }
+    });
+    return longestCount >= 3 ? longest.toString() : QString();
 }
 
 QStringList splitAtWhiteSpace(const QString& text)
@@ -213,26 +346,27 @@ LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
     return lexicalMatch(index, queryText, ranked);
 }
 
-LexicalSnapshot lexicalMatch(
-    const SearchIndex& index, const QString& queryText, std::vector<RankedSlot>& ranked)
+namespace {
+
+// Parses the query into the snapshot's terms and the scoring's own form of them.
+Query parseQuery(const QString& query, LexicalSnapshot& snapshot)
 {
-    ranked.clear();
-    LexicalSnapshot snapshot;
-    const QString query = queryText.trimmed().toLower();
-    if (query.isEmpty())
-        return snapshot;
-    snapshot.query = query;
-    snapshot.literalTerms = splitAtWhiteSpace(query);
+    const QString normal = searchNormalForm(query);
+    bool trimmed = false;
+    for (const QString& piece : splitAtWhiteSpace(normal)) {
+        const QString term = trimTermPunctuation(piece);
+        trimmed = trimmed || term != piece;
+        snapshot.literalTerms.append(term);
+    }
     snapshot.expandedTerms = expandTerms(snapshot.literalTerms);
 
     Query parsed;
-    parsed.whole = query.toStdString();
-    parsed.singleTerm = snapshot.literalTerms.size() == 1 && snapshot.literalTerms.front() == query;
-    bool anyShortTerm = false;
+    // With punctuation trimmed from its terms, the whole query is what is left of it.
+    parsed.whole = makeTerm(trimmed ? snapshot.literalTerms.join(QLatin1Char(' ')) : normal);
+    parsed.singleTerm =
+        snapshot.literalTerms.size() == 1 && snapshot.literalTerms.front() == parsed.whole.text;
     for (const QString& term : snapshot.literalTerms) {
-        parsed.literal.push_back({term, term.toStdString()});
-        if (searchCharacterCount(term) < 3)
-            anyShortTerm = true;
+        parsed.literal.push_back(makeTerm(term));
         if (term.startsWith(QLatin1Char('#'))) {
             if (term.size() > 1) {
                 const QString tag = term.mid(1);
@@ -253,35 +387,56 @@ LexicalSnapshot lexicalMatch(
     const QSet<QString> literalSet(snapshot.literalTerms.begin(), snapshot.literalTerms.end());
     for (const QString& term : snapshot.expandedTerms) {
         if (!literalSet.contains(term))
-            parsed.extra.push_back({term, term.toStdString()});
+            parsed.extra.push_back(makeTerm(term));
     }
+    return parsed;
+}
 
-    // Candidates: the items that hold a query word, a prefix of one, or a requested tag.
+// The live slots that can score above 0: those whose texts hold a literal term or a widening
+// word, or whose tags hold a requested tag or a plain term. A term with no run of 3 or more
+// word characters could be anywhere, so every item is a candidate then.
+std::vector<SearchIndex::Slot> candidateSlots(
+    const SearchIndex& index, const Query& parsed, bool scanAll)
+{
     const SearchIndex::Slot slotCount = index.slotCount();
-    std::vector<quint8> marks(slotCount, 0);
-    QSet<QString> lookedUp;
-    for (const QString& term : snapshot.literalTerms + snapshot.expandedTerms) {
-        if (lookedUp.contains(term) || searchCharacterCount(term) < 3)
-            continue;
-        lookedUp.insert(term);
-        index.markToken(term, marks);
+    std::vector<quint8> marks(slotCount, scanAll ? 1 : 0);
+    for (size_t i = 0; i < parsed.literal.size() && !scanAll; ++i) {
+        const QString piece = longestIndexPiece(QString::fromStdString(parsed.literal[i].folded));
+        if (piece.isEmpty()) {
+            std::fill(marks.begin(), marks.end(), quint8(1));
+            scanAll = true;
+        } else {
+            index.markContaining(piece, marks);
+        }
     }
-    for (const QString& tag : parsed.requestedTags)
-        index.markToken(QString(QLatin1Char('#') + tag), marks);
-
+    if (!scanAll) {
+        for (const Term& term : parsed.extra)
+            index.markContaining(term.text, marks);
+        // A "#" token finds the item by its tag (and, harmlessly, by words beginning with it).
+        for (const QString& tag : parsed.requestedTags)
+            index.markToken(QString(QLatin1Char('#') + tag), marks);
+        for (const QString& term : parsed.plainTerms)
+            index.markToken(QString(QLatin1Char('#') + term), marks);
+    }
     std::vector<SearchIndex::Slot> candidates;
-    if (!anyShortTerm) {
-        for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
-            if (marks[slot] && index.isLive(slot))
-                candidates.push_back(slot);
-        }
+    for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
+        if (marks[slot] && index.isLive(slot))
+            candidates.push_back(slot);
     }
-    if (candidates.empty()) {
-        for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
-            if (index.isLive(slot))
-                candidates.push_back(slot);
-        }
-    }
+    return candidates;
+}
+
+LexicalSnapshot match(const SearchIndex& index, const QString& queryText,
+    std::vector<RankedSlot>& ranked, bool scanAll)
+{
+    ranked.clear();
+    LexicalSnapshot snapshot;
+    const QString query = queryText.trimmed().toLower();
+    if (query.isEmpty())
+        return snapshot;
+    snapshot.query = query;
+    const Query parsed = parseQuery(query, snapshot);
+    const std::vector<SearchIndex::Slot> candidates = candidateSlots(index, parsed, scanAll);
 
     std::vector<Scored> results(candidates.size());
     auto scoreRange = [&](size_t begin) {
@@ -337,6 +492,20 @@ LexicalSnapshot lexicalMatch(
         ranked.push_back({hit.slot, hit.score});
     }
     return snapshot;
+}
+
+} // namespace
+
+LexicalSnapshot lexicalMatch(
+    const SearchIndex& index, const QString& queryText, std::vector<RankedSlot>& ranked)
+{
+    return match(index, queryText, ranked, false);
+}
+
+LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& queryText)
+{
+    std::vector<RankedSlot> ranked;
+    return match(index, queryText, ranked, true);
 }
 
 } // namespace vesk

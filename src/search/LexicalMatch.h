@@ -37,6 +37,9 @@ QStringList expandTerms(const QStringList& terms);
 // Scores the indexed items against query by words, tags and people's names.
 LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& query);
 
+// The same by scoring every item instead of the candidates the index picks; for checks.
+LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& query);
+
 // The same, also handing back the index slot and the score of each ranked identifier, in rank
 // order, so that a caller need not look them up again.
 struct RankedSlot {

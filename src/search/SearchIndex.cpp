@@ -164,6 +164,7 @@ void SearchIndex::clear()
     m_slotByID.clear();
     m_wordOrder.clear();
     m_words.clear();
+    m_trigrams.clear();
     m_tags.clear();
     m_associationWords.clear();
 }
@@ -237,6 +238,8 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         [&](quint32 a, quint32 b) { return m_words.texts[a] < m_words.texts[b]; });
     for (quint32 id : sorted)
         m_wordOrder.emplace_hint(m_wordOrder.end(), std::u16string_view(m_words.texts[id]), id);
+    for (quint32 id = 0; id < m_words.texts.size(); ++id)
+        m_trigrams.addWord(id, m_words.texts[id]);
 
     inParallel([&](qsizetype number) {
         Batch& batch = batches[size_t(number)];
@@ -389,8 +392,10 @@ SearchIndex::Translation SearchIndex::translate(const Batch& batch)
     for (const std::u16string& word : batch.words.texts) {
         const size_t known = m_words.texts.size();
         const quint32 id = m_words.intern(word);
-        if (id >= known)
+        if (id >= known) {
             m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
+            m_trigrams.addWord(id, m_words.texts[id]);
+        }
         translation.words.push_back(id);
     }
     translation.association.reserve(batch.association.texts.size());
@@ -562,6 +567,15 @@ void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
             continue;
         markPostings(postings, marks);
     }
+}
+
+void SearchIndex::markContaining(QStringView piece, std::vector<quint8>& marks) const
+{
+    const std::u16string_view key = u16(piece);
+    m_trigrams.forEachCandidate(key, [&](quint32 word) {
+        if (m_words.texts[word].find(key) != std::u16string::npos)
+            markPostings(m_words.postings[word], marks);
+    });
 }
 
 QSet<QUuid> SearchIndex::itemsForToken(const QString& token) const

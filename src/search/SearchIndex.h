@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/SearchRecord.h"
+#include "search/TrigramIndex.h"
 #include "model/VeskItem.h"
 
 #include <QHash>
@@ -91,6 +92,9 @@ public:
     // Sets marks[slot] = 1 for every item the token index holds under token; marks has
     // slotCount() elements.
     void markToken(QStringView token, std::vector<quint8>& marks) const;
+    // Sets marks[slot] = 1 for every item holding an index word that contains piece (at least 3
+    // characters, in folded form) anywhere.
+    void markContaining(QStringView piece, std::vector<quint8>& marks) const;
 
 private:
     // Interned texts with an id each: an open-addressing table whose slots carry part of the
@@ -152,6 +156,7 @@ private:
     std::map<std::u16string_view, quint32> m_wordOrder; // views of m_words' keys, for prefixes
     Dictionary m_tags;
     Dictionary m_associationWords;
+    TrigramIndex m_trigrams; // over m_words
 };
 
 } // namespace vesk

@@ -1,6 +1,9 @@
 #include "search/SearchRecord.h"
 
+#include "search/SearchForms.h"
 #include "search/SearchText.h"
+
+#include "platform/TextFolding.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -14,15 +17,27 @@ namespace vesk {
 
 namespace {
 
-// Lower-cases text, hands its index words to visitWord and returns it as UTF-8.
-std::string lowered(const QString& text, const std::function<void(QStringView)>& visitWord)
+// The folded search form of text as UTF-8, its index words handed to visitWord; marks the part
+// when folding changed it.
+std::string prepared(const QString& text, RecordPart part, quint8& foldedParts,
+    const std::function<void(QStringView)>& visitWord)
 {
     if (text.isEmpty())
         return {};
-    const QString lower = lowerText(text);
+    const QString normal = searchNormalForm(text);
+    const QString folded = searchFoldedForm(normal);
+    if (folded != normal)
+        foldedParts |= quint8(1u << unsigned(part));
     if (visitWord)
-        forEachIndexWord(lower, visitWord);
-    return lower.toStdString();
+        forEachIndexWord(folded, visitWord);
+    return folded.toStdString();
+}
+
+QString sortedNames(const QSet<QString>& people)
+{
+    QStringList names(people.begin(), people.end());
+    std::sort(names.begin(), names.end());
+    return names.join(QLatin1Char(' '));
 }
 
 bool anyHoldsHash(std::initializer_list<QStringView> parts)
@@ -168,38 +183,56 @@ QString combinedJoin(const VeskItem& item, const QString& peopleNames)
         .join(QLatin1Char(' '));
 }
 
+std::string unfoldedPart(const VeskItem& item, const QSet<QString>& people, RecordPart part)
+{
+    QString text;
+    switch (part) {
+    case RecordPart::Title: text = item.title; break;
+    case RecordPart::Note: text = item.note; break;
+    case RecordPart::Searchable: text = item.searchableText; break;
+    case RecordPart::Text: text = item.text.value_or(QString()); break;
+    case RecordPart::Url: text = item.urlString.value_or(QString()); break;
+    case RecordPart::Path: text = item.filePath.value_or(QString()); break;
+    case RecordPart::People: text = sortedNames(people); break;
+    }
+    return searchNormalForm(text).toStdString();
+}
+
 SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     const QStringList& manualTags, const std::function<void(QStringView)>& visitWord)
 {
-    QStringList names(people.begin(), people.end());
-    std::sort(names.begin(), names.end());
-    const QString peopleNames = names.join(QLatin1Char(' '));
+    const QString peopleNames = sortedNames(people);
 
     SearchRecord record;
-    record.title = lowered(item.title, visitWord);
-    record.note = lowered(item.note, visitWord);
-    record.searchableText = lowered(item.searchableText, visitWord);
+    quint8& folded = record.foldedParts;
+    record.title = prepared(item.title, RecordPart::Title, folded, visitWord);
+    record.note = prepared(item.note, RecordPart::Note, folded, visitWord);
+    record.searchableText = prepared(item.searchableText, RecordPart::Searchable, folded, visitWord);
     const QString text = item.text.value_or(QString());
     const QString urlString = item.urlString.value_or(QString());
     const QString filePath = item.filePath.value_or(QString());
     record.textIsSearchableText = !text.isEmpty() && text == item.searchableText;
     if (!record.textIsSearchableText)
-        record.text = lowered(text, visitWord);
-    record.urlString = lowered(urlString, visitWord);
-    record.filePath = lowered(filePath, visitWord);
-    record.peopleNames = lowered(peopleNames, visitWord);
+        record.text = prepared(text, RecordPart::Text, folded, visitWord);
+    record.urlString = prepared(urlString, RecordPart::Url, folded, visitWord);
+    record.filePath = prepared(filePath, RecordPart::Path, folded, visitWord);
+    record.peopleNames = prepared(peopleNames, RecordPart::People, folded, visitWord);
 
     // The regular expression sees each part's neighbours as they stand in the join, so the join
-    // is scanned whole, but only when there is a "#" at all.
+    // is scanned whole, but only when there is a "#" at all. Composed first, so that a decomposed
+    // accent does not cut a tag short.
     if (anyHoldsHash({item.title, item.searchableText, item.note, text, urlString, filePath,
             peopleNames})) {
-        for (const QString& tag : extractHashtags(combinedJoin(item, peopleNames)))
+        QString join = combinedJoin(item, peopleNames);
+        if (!isAsciiText(join))
+            join = join.normalized(QString::NormalizationForm_C);
+        for (const QString& tag : extractHashtags(join))
             record.tags.insert(tag);
     }
     for (const QString& tag : manualTags)
         record.tags.insert(tag);
     for (const QString& name : people)
-        record.people.insert(name.toLower());
+        record.people.insert(searchNormalForm(name));
     return record;
 }
 

@@ -12,7 +12,15 @@
 
 namespace vesk {
 
+// The parts of a record's texts, as bits of SearchRecord::foldedParts.
+enum class RecordPart : quint8 { Title, Note, Searchable, Text, Url, Path, People };
+
 // What the lexical pass reads of one item, lower-cased once.
+//
+// The texts are kept in their folded search form (SearchForms.h): accents and widths dropped,
+// so that a query typed without them finds text written with them. The few parts that folding
+// changed are marked; an accented query term is matched against their unfolded form, made
+// again from the item when needed.
 //
 // The texts are kept as UTF-8: a substring test on UTF-8 bytes answers the same as on the
 // characters, scans several times faster and halves the memory of a large library. The long
@@ -28,8 +36,11 @@ struct SearchRecord {
     std::string urlString;
     std::string filePath;
     std::string peopleNames;     // the people's names, sorted, joined by one space
+    quint8 foldedParts = 0;      // bit n: folding changed RecordPart n
     QSet<QString> tags;
-    QSet<QString> people;
+    QSet<QString> people;        // normal form, not folded
+
+    bool isFolded(RecordPart part) const { return foldedParts & (1u << unsigned(part)); }
 
     // The record's texts as full strings.
     QString titleText() const;
@@ -51,9 +62,12 @@ struct SearchRecord {
 
 // The record of one item. `people` are the names of the person pools that hold a face of the item
 // (trimmed, in their own case); `manualTags` its manual tags. When given, `visitWord` receives
-// every index word (runs of letters, numbers, marks and "#") of the lower-cased texts.
+// every index word (runs of letters, numbers, marks and "#") of the folded texts.
 SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     const QStringList& manualTags, const std::function<void(QStringView)>& visitWord = {});
+
+// A part of the item's record in normal form, before folding.
+std::string unfoldedPart(const VeskItem& item, const QSet<QString>& people, RecordPart part);
 
 // The unlowered join that hashtags are read from (title, searchable text, note, text, link, path,
 // people), by one space, empty parts kept.
