@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QScrollBar>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -60,6 +61,11 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
     connect(&store, &VeskStore::searchTextChanged, this, [this] {
         reactToSearchText();
         scheduleRefresh();
+    });
+    connect(&store, &VeskStore::filteredItemsChanged, this, &LibraryGridView::reactToPublishedResults);
+    connect(&store, &VeskStore::selectedIDChanged, this, [this] {
+        if (!m_selectingForSearch)
+            m_selectionFollowsResults = false;
     });
     refreshNow();
 }
@@ -167,15 +173,31 @@ void LibraryGridView::refreshNow()
 void LibraryGridView::reactToSearchText()
 {
     const SearchReaction reaction = searchReactionFor(m_store.searchText(), m_store.filteredItems());
+    // The list is still the previous one: the results for the new text, when published, bring
+    // the selection to their top unless it is among them.
+    m_selectionFollowsResults = !isBlankSearch(m_store.searchText());
     if (reaction.selectID) {
         // The program, not the user, moves the selection here: no use is recorded, so typing
         // does not feed the usage ranking, and a brought-back mark stays until the item is opened.
+        const QScopedValueRollback guard(m_selectingForSearch, true);
         m_store.selectWithoutRecordingUse(*reaction.selectID);
     }
     if (reaction.togglePulse)
         setSurfacePulse(!m_surfacePulse);
     if (reaction.resetPulse)
         setSurfacePulse(false);
+}
+
+void LibraryGridView::reactToPublishedResults()
+{
+    if (!m_selectionFollowsResults)
+        return;
+    const std::optional<QUuid> focus =
+        focusForPublishedResults(m_store.searchText(), m_store.filteredItems(), m_store.selectedID());
+    if (!focus)
+        return;
+    const QScopedValueRollback guard(m_selectingForSearch, true);
+    m_store.selectWithoutRecordingUse(*focus);
 }
 
 void LibraryGridView::handleCardClick(const VeskItem& item, Qt::KeyboardModifiers modifiers)

@@ -84,6 +84,7 @@ signals:
 private:
     void scheduleRefresh();
     void reactToSearchText();
+    void reactToPublishedResults();
     void applyMenuAction(const CardMenuEntry& entry, const VeskItem& item);
     void addMenuEntries(QMenu* menu, const QList<CardMenuEntry>& entries, const VeskItem& item);
 
@@ -93,6 +94,10 @@ private:
     bool m_surfacePulse = false;
     std::optional<QUuid> m_capturePulseID;
     CoalescedCall m_refresh{this, [this] { refreshNow(); }};
+    // From a new search text until the selection is moved by anything but the search itself:
+    // the results published for that text bring the selection along.
+    bool m_selectionFollowsResults = false;
+    bool m_selectingForSearch = false;
     // What the last refresh showed, to tell a new list from an updated one.
     QString m_shownSearchText;
     VeskGroupFilter m_shownFilter = VeskGroupFilter::all();

@@ -141,6 +141,10 @@ QStringList fileTextParts(const QString& path, const std::optional<QMimeType>& c
     QStringList parts;
     if (!QFileInfo(path).isFile())
         return parts;
+    // A drawing (SVG) is XML, and so plain text to the type system, but its markup is no text a
+    // person wrote: it is a picture.
+    if (countsAsImage(path, contentType))
+        return parts;
     const bool html = contentType && contentType->inherits(QStringLiteral("text/html"));
     if (html || isHtmlExtension(lowerPathExtension(path))) {
         const std::optional<QString> page = readUtf8File(path, kMaxHtmlFileBytes);

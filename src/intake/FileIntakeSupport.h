@@ -48,7 +48,8 @@ bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentT
 QStringList fileSearchableParts(const QString& sourcePath, const FileResourceValues& values);
 
 // The page text and title of an HTML file, or the first kMaxFileTextCharacters characters of a
-// plain-text file; nothing for folders, other files or text that is not UTF-8.
+// plain-text file; nothing for folders, pictures (an SVG drawing too), other files or text that
+// is not UTF-8.
 QStringList fileTextParts(const QString& path, const std::optional<QMimeType>& contentType);
 
 // The first maxCharacters characters of a UTF-8 file, reading only as far as needed. None when

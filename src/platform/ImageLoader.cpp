@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QImageWriter>
 #include <QImageIOHandler>
 #include <cmath>
@@ -101,6 +103,39 @@ void prepareReader(QImageReader& reader)
     reader.setAllocationLimit(1024);
 }
 
+bool isSvgPath(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("svg") || suffix == QLatin1String("svgz");
+}
+
+// A drawing has no pixels of its own: it is drawn at the size asked for, larger than its
+// nominal size too, so that a small icon still makes a sharp thumbnail.
+QImage renderSvg(const QString& path, int maxDimension)
+{
+    QSvgRenderer renderer(path);
+    if (!renderer.isValid())
+        return {};
+    QSizeF size = renderer.defaultSize();
+    if (size.isEmpty())
+        size = renderer.viewBoxF().size();
+    if (size.isEmpty())
+        return {};
+    if (maxDimension > 0)
+        size.scale(maxDimension, maxDimension, Qt::KeepAspectRatio);
+    const QSize pixels(std::max(1, int(std::lround(size.width()))), std::max(1, int(std::lround(size.height()))));
+    if (qint64(pixels.width()) * pixels.height() > ImageLoader::kMaxPixels)
+        return {};
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+    painter.end();
+    return image;
+}
+
 QImage readWithQt(const QString& path, int maxDimension)
 {
     QImageReader reader(path);
@@ -161,6 +196,8 @@ QImage ImageLoader::load(const QString& path, int maxDimension)
             return readWithQt(path, maxDimension);
         return maxDimension > 0 ? downscaledImage(image, maxDimension) : image;
     }
+    if (isSvgPath(path))
+        return renderSvg(path, maxDimension);
     return readWithQt(path, maxDimension);
 }
 
@@ -171,6 +208,10 @@ QSize ImageLoader::imageSize(const QString& path)
     if (isHeifPath(path)) {
         if (const QSize size = heifSize(path); size.isValid())
             return size;
+    }
+    if (isSvgPath(path)) {
+        const QSvgRenderer renderer(path);
+        return renderer.isValid() ? renderer.defaultSize() : QSize();
     }
     QImageReader reader(path);
     prepareReader(reader);

@@ -53,4 +53,18 @@ SearchReaction searchReactionFor(const QString& newSearchText, const QList<VeskI
     return reaction;
 }
 
+std::optional<QUuid> focusForPublishedResults(const QString& searchText, const QList<VeskItem>& results,
+                                              const std::optional<QUuid>& focusedID)
+{
+    if (isBlankSearch(searchText) || results.isEmpty())
+        return std::nullopt;
+    if (focusedID) {
+        for (const VeskItem& item : results) {
+            if (item.id == *focusedID)
+                return std::nullopt;
+        }
+    }
+    return results.first().id;
+}
+
 } // namespace vesk

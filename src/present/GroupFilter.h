@@ -67,4 +67,10 @@ struct SearchReaction {
 };
 SearchReaction searchReactionFor(const QString& newSearchText, const QList<VeskItem>& filteredItems);
 
+// The item to focus when results for a search are published: their top item when the focused
+// one is not among them, so the preview never shows an item that is not a result. None while
+// browsing, for an empty list, or when the focused item is a result.
+std::optional<QUuid> focusForPublishedResults(const QString& searchText, const QList<VeskItem>& results,
+                                              const std::optional<QUuid>& focusedID);
+
 } // namespace vesk
