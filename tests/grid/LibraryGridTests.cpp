@@ -329,6 +329,34 @@ TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
     EXPECT_GT(store->usageScore(items[0].id, clock->now()), 0.0);
 }
 
+TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
+{
+    showGrid(makeItems(5));
+    // Typing selects the top of the list as it stands; the results for the new text, once
+    // published, move the selection to their own top.
+    store->setSearchText(QStringLiteral("item 3"));
+    ASSERT_EQ(store->selectedID(), items[0].id);
+    store->setFilteredItems({items[3], items[4]});
+    EXPECT_EQ(store->selectedID(), items[3].id);
+    EXPECT_EQ(store->selectedIDs(), ids({3}));
+    // A selected item that is still a result stays selected.
+    store->setFilteredItems({items[4], items[3]});
+    EXPECT_EQ(store->selectedID(), items[3].id);
+    // No results: nothing to move to.
+    store->setSearchText(QStringLiteral("nothing"));
+    store->setFilteredItems({});
+    EXPECT_EQ(store->selectedID(), items[4].id);
+
+    // What the user picks afterwards is left alone by later lists.
+    store->setSearchText(QStringLiteral("item"));
+    store->setFilteredItems({items[1], items[2]});
+    EXPECT_EQ(store->selectedID(), items[1].id);
+    grid->handleCardClick(items[2], Qt::NoModifier);
+    store->setFilteredItems({items[1]});
+    EXPECT_EQ(store->selectedID(), items[2].id);
+    EXPECT_EQ(store->usageScore(items[1].id, clock->now()), 0.0);
+}
+
 TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)
 {
     showGrid(makeItems(121));

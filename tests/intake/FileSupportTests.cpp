@@ -93,6 +93,11 @@ TEST(FileTypes, ImagesByExtensionOrContentAndTextOnlyFromTextFiles)
     EXPECT_EQ(fileTextParts(notes, readResourceValues(notes).contentType), QStringList{"plain words"});
     const QString binary = writeFile(folder + "/data.bin", QByteArray("\x00\x01\x02\xFF", 4));
     EXPECT_TRUE(fileTextParts(binary, readResourceValues(binary).contentType).isEmpty());
+    // An SVG drawing is XML text to the type system, yet a picture: its markup is not indexed.
+    const QString drawing = writeFile(folder + "/logo.svg",
+        "<svg xmlns='http://www.w3.org/2000/svg' width='24' height='24'><path d='M0 0h24v24H0z'/></svg>");
+    EXPECT_TRUE(countsAsImage(drawing, readResourceValues(drawing).contentType));
+    EXPECT_TRUE(fileTextParts(drawing, readResourceValues(drawing).contentType).isEmpty());
 }
 
 TEST(FileTypes, SearchablePartsNameTheFileAndItsResourceValues)

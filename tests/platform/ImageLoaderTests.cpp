@@ -208,3 +208,34 @@ TEST(FileThumbnailer, FallsBackToTheTypesIcon)
 
     EXPECT_TRUE(FileThumbnailer::videoFrame(blob.fileName(), QSize(220, 88)).isNull());
 }
+
+namespace {
+
+TEST(ImageLoaderSvg, DrawingsAreDrawnAtTheSizeAskedFor)
+{
+    const QString folder = vesk::test::makeTempDirectory();
+    const QString path = QDir(folder).filePath(QStringLiteral("icon.svg"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<svg xmlns='http://www.w3.org/2000/svg' width='24' height='12'>"
+               "<rect x='0' y='0' width='12' height='12' fill='red'/>"
+               "<rect x='12' y='0' width='12' height='12' fill='blue'/></svg>");
+    file.close();
+
+    EXPECT_EQ(ImageLoader::imageSize(path), QSize(24, 12));
+    // A small icon still makes a sharp thumbnail: it is drawn larger, not blown up.
+    const QImage thumbnail = ImageLoader::load(path, 520);
+    ASSERT_EQ(thumbnail.size(), QSize(520, 260));
+    EXPECT_TRUE(isReddish(thumbnail.pixel(100, 130)));
+    EXPECT_TRUE(isBluish(thumbnail.pixel(420, 130)));
+    EXPECT_EQ(ImageLoader::load(path).size(), QSize(24, 12));
+
+    const QString broken = QDir(folder).filePath(QStringLiteral("broken.svg"));
+    QFile brokenFile(broken);
+    ASSERT_TRUE(brokenFile.open(QIODevice::WriteOnly));
+    brokenFile.write("<svg");
+    brokenFile.close();
+    EXPECT_TRUE(ImageLoader::load(broken, 520).isNull());
+}
+
+} // namespace

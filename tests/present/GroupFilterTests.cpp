@@ -84,5 +84,26 @@ TEST(GroupFilter, SearchReactionPicksTheCurrentTopOrResetsThePulse)
     EXPECT_TRUE(cleared.resetPulse);
 }
 
+TEST(GroupFilter, PublishedResultsBringTheFocusToTheirTopUnlessItIsAmongThem)
+{
+    const QList<VeskItem> items = library(3);
+    const QUuid outside = QUuid::createUuid();
+    struct Case {
+        QString searchText;
+        QList<VeskItem> results;
+        std::optional<QUuid> focused;
+        std::optional<QUuid> expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("a"), items, outside, items.first().id},
+        {QStringLiteral("a"), items, std::nullopt, items.first().id},
+        {QStringLiteral("a"), items, items[2].id, std::nullopt},
+        {QStringLiteral("a"), {}, outside, std::nullopt},
+        {QStringLiteral(" \n"), items, outside, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(focusForPublishedResults(c.searchText, c.results, c.focused), c.expected);
+}
+
 } // namespace
 } // namespace vesk
