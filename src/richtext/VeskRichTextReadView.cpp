@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
@@ -300,9 +301,13 @@ void VeskRichTextReadView::reportChange()
         deliver(makeRTFData(std::move(content), systemFamily));
         return;
     }
+    // A worker that finished before the continuation was attached would otherwise deliver inside
+    // the click; the body is always handed on from the event loop instead.
     QtConcurrent::run([content = std::move(content), systemFamily]() mutable {
         return makeRTFData(std::move(content), systemFamily);
-    }).then(this, deliver);
+    }).then(this, [this, deliver](const std::optional<QByteArray>& rtf) {
+        QTimer::singleShot(0, this, [deliver, rtf] { deliver(rtf); });
+    });
 }
 
 } // namespace vesk
