@@ -1,6 +1,11 @@
 #include "intake/VersionKey.h"
 
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace vesk {
 
@@ -41,6 +46,39 @@ const QList<QRegularExpression>& versionWords()
     return words;
 }
 
+// Turned into spaces, in this order, before a name is split into its family tokens.
+const QList<QRegularExpression>& familyPatterns()
+{
+    static const QList<QRegularExpression> patterns = [] {
+        const char* sources[] = {
+            "(?i)\\b(final|fnl|absolute|draft|copy|revision|rev|version|ver)\\b",
+            "(?i)\\b(v|r)\\s*\\d+\\b",
+            "(?i)\\b(this\\s*is\\s*the\\s*one|thisistheone)\\b",
+            "\\(\\d+\\)",
+            "[_\\-.]+",
+        };
+        QList<QRegularExpression> list;
+        for (const char* source : sources)
+            list.append(QRegularExpression(QString::fromLatin1(source), QRegularExpression::UseUnicodePropertiesOption));
+        return list;
+    }();
+    return patterns;
+}
+
+// The user-perceived characters of text, in order.
+QStringList graphemesOf(const QString& text)
+{
+    QStringList pieces;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (finder.toNextBoundary() != -1) {
+        const qsizetype end = finder.position();
+        pieces.append(text.mid(start, end - start));
+        start = end;
+    }
+    return pieces;
+}
+
 } // namespace
 
 QString versionKey(const QString& fileName)
@@ -66,6 +104,89 @@ std::optional<VeskItem> findRelatedVersionIn(const QList<VeskItem>& items, const
             return item;
     }
     return std::nullopt;
+}
+
+QSet<QString> versionFamilyTokens(const QString& path)
+{
+    QString name = stemOf(path).toLower();
+    for (const QRegularExpression& pattern : familyPatterns())
+        name.replace(pattern, QStringLiteral(" "));
+    QSet<QString> tokens;
+    static const QRegularExpression whiteSpace(QStringLiteral("\\s+"), QRegularExpression::UseUnicodePropertiesOption);
+    for (const QString& piece : name.split(whiteSpace, Qt::SkipEmptyParts)) {
+        if (piece.size() > 1)
+            tokens.insert(piece);
+    }
+    return tokens;
+}
+
+double positionalSimilarity(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return 0.0;
+    const QStringList left = graphemesOf(a);
+    const QStringList right = graphemesOf(b);
+    const qsizetype shorter = std::min(left.size(), right.size());
+    qsizetype common = 0;
+    while (common < shorter && left[common] == right[common])
+        ++common;
+    return double(common) / double(shorter);
+}
+
+QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit)
+{
+    if (!item.filePath || limit <= 0)
+        return {};
+    const QString extension = lowerExtensionOf(*item.filePath);
+    if (extension.isEmpty())
+        return {};
+    const QString key = versionKey(*item.filePath);
+    const QSet<QString> tokens = versionFamilyTokens(*item.filePath);
+
+    struct Kept {
+        const VeskItem* item;
+        double score;
+    };
+    std::vector<Kept> kept;
+    for (const VeskItem& other : items) {
+        if (other.id == item.id || !other.filePath || lowerExtensionOf(*other.filePath) != extension)
+            continue;
+        const QString otherKey = versionKey(*other.filePath);
+        if (!key.isEmpty() && key == otherKey) {
+            kept.push_back({&other, 1.0});
+            continue;
+        }
+        const QSet<QString> otherTokens = versionFamilyTokens(*other.filePath);
+        const qsizetype shared = std::count_if(tokens.cbegin(), tokens.cend(),
+            [&otherTokens](const QString& token) { return otherTokens.contains(token); });
+        const qsizetype all = tokens.size() + otherTokens.size() - shared;
+        if (all == 0)
+            continue;
+        const qsizetype smaller = std::max<qsizetype>(1, std::min(tokens.size(), otherTokens.size()));
+        const double score = double(shared) / double(all) * 0.52 + double(shared) / double(smaller) * 0.33
+            + positionalSimilarity(key, otherKey) * 0.15;
+        if (score >= 0.78)
+            kept.push_back({&other, score});
+    }
+
+    // "Within 0.001" is not transitive and cannot order a sort; scores are compared by their
+    // 0.001 step instead.
+    const auto step = [](double score) { return std::llround(score * 1000.0); };
+    std::stable_sort(kept.begin(), kept.end(), [&step](const Kept& a, const Kept& b) {
+        const auto stepA = step(a.score);
+        const auto stepB = step(b.score);
+        if (stepA != stepB)
+            return stepA > stepB;
+        return a.item->createdAt > b.item->createdAt;
+    });
+
+    QList<VeskItem> result;
+    for (const Kept& entry : kept) {
+        if (result.size() >= limit)
+            break;
+        result.append(*entry.item);
+    }
+    return result;
 }
 
 } // namespace vesk

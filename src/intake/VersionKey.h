@@ -3,6 +3,7 @@
 #include "model/VeskItem.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -20,5 +21,20 @@ inline constexpr qsizetype kMinimumVersionKeyLength = 3;
 // The first item of items whose managed file has the same extension as fileName (ignoring case)
 // and whose title has the same version key as fileName; none otherwise.
 std::optional<VeskItem> findRelatedVersionIn(const QList<VeskItem>& items, const QString& fileName);
+
+// The words of a file's name that tell its family apart from its version: the name without
+// directory and extension, lower-cased, with version words ("final", "draft", "v2", "(3)", ...)
+// and the separators "_", "-" and "." turned into spaces; the pieces longer than one character.
+QSet<QString> versionFamilyTokens(const QString& path);
+
+// How far two texts agree from their start: the common prefix length over the shorter text's
+// length in user-perceived characters; 0 when either is empty.
+double positionalSimilarity(const QString& a, const QString& b);
+
+// Other files in items that look like versions of the item's file: the same lower-cased
+// extension, and the same version key or family tokens close enough. Best first (scores within
+// 0.001 of each other newest first), at most limit. Empty for an item without a file or without
+// an extension.
+QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit);
 
 } // namespace vesk

@@ -3,7 +3,6 @@
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace vesk {
@@ -116,15 +115,7 @@ QList<PreviewDateRow> previewDateRows(const VeskItem& item, const std::optional<
 
 QString previewDateText(const QDateTime& date, const QLocale& locale)
 {
-    if (!date.isValid())
-        return QString();
-    // Some locales' short time format still carries seconds (C gives "HH:mm:ss"); a date row
-    // shows hours and minutes only.
-    static const QRegularExpression seconds(QStringLiteral("[:.]ss"));
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    timeFormat.remove(seconds);
-    return abbreviatedDateText(date, locale) + QStringLiteral(", ")
-        + locale.toString(date.toLocalTime().time(), timeFormat);
+    return abbreviatedDateTimeText(date, locale);
 }
 
 } // namespace vesk

@@ -7,8 +7,12 @@
 #include "platform/ui/Theme.h"
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
+#include "pane/BringBackControls.h"
 #include "pane/ItemEditSheet.h"
 #include "pane/PreviewSections.h"
+#include "pane/RelatedPanels.h"
+#include "pane/TagsRow.h"
+#include "pane/VeskBringBackPicker.h"
 #include "grid/ResultStatesWidgets.h"
 #include "richtext/RichTextConversion.h"
 #include "richtext/VeskRichTextController.h"
@@ -196,6 +200,8 @@ void VeskPreview::setItem(const VeskItem& item)
 {
     if (m_item && *m_item == item)
         return;
+    if (!m_item || m_item->id != item.id)
+        m_tagDraft.clear();
     m_item = item;
     rebuild();
 }
@@ -205,6 +211,7 @@ void VeskPreview::clear()
     if (!m_item && m_content)
         return;
     m_item.reset();
+    m_tagDraft.clear();
     rebuild();
 }
 
@@ -238,6 +245,12 @@ void VeskPreview::rebuild()
         title->setObjectName(QStringLiteral("previewTitle"));
         column->addWidget(title);
 
+        column->addWidget(new BringBackStatusPill(m_store, item, content), 0, Qt::AlignLeft);
+
+        auto* tags = new TagsRow(m_store, item, m_tagDraft, content);
+        connect(tags, &TagsRow::draftChanged, this, [this](const QString& draft) { m_tagDraft = draft; });
+        column->addWidget(tags);
+
         auto* divider = new QFrame(content);
         divider->setFrameShape(QFrame::HLine);
         divider->setFrameShadow(QFrame::Plain);
@@ -245,6 +258,9 @@ void VeskPreview::rebuild()
         palette.setColor(QPalette::WindowText, Theme::current().separator());
         divider->setPalette(palette);
         column->addWidget(divider);
+
+        column->addWidget(new RelatedVersionsPanel(m_store, item, content));
+        column->addWidget(new RelatedVesksPanel(m_store, item, content));
 
         m_section = previewSection(item);
         PreviewSectionContext context;
@@ -312,6 +328,8 @@ QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
     row->addWidget(new KindIcon(previewKindSymbol(item), header));
     row->addStretch(1);
 
+    row->addWidget(new BringBackMenuButton(m_store, item, [this] { openBringBackPicker(); }, header));
+
     if (showsEditButton(item)) {
         auto* edit = borderedButton(QStringLiteral("Edit"), QStringLiteral("pencil"), header, true);
         edit->setToolTip(QStringLiteral("Edit this Vesk"));
@@ -334,6 +352,28 @@ QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
     if (showsFormatBadge(item))
         row->addWidget(new FormatBadge(previewFormatLabel(item), header));
     return header;
+}
+
+void VeskPreview::openBringBackPicker()
+{
+    if (!m_item || m_bringBackPicker)
+        return;
+    const VeskItem item = *m_item;
+    QPointer<VeskStore> store(&m_store);
+    auto* picker = new VeskBringBackPicker(
+        item, m_store.scheduledBringBackDate(item.id),
+        [store, item](const QDateTime& date) {
+            if (store)
+                store->setBringBack(item, date);
+        },
+        [store, item] {
+            if (store)
+                store->cancelBringBack(item);
+        },
+        m_store.services().clock, window());
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    m_bringBackPicker = picker;
+    picker->open();
 }
 
 } // namespace vesk

@@ -67,6 +67,11 @@ public:
     PreviewSection section() const { return m_section; }
     QWidget* content() const { return m_content; }
 
+    // Opens the Bring Back date-and-time picker for the item on show.
+    void openBringBackPicker();
+    // The open picker, if any.
+    QWidget* bringBackPicker() const { return m_bringBackPicker; }
+
 signals:
     void contentRebuilt();
 
@@ -96,6 +101,9 @@ private:
     // Whose content m_content shows.
     std::optional<QUuid> m_contentItemID;
     bool m_followsSelection = false;
+    // The tag being typed survives a re-evaluation of the same item, not a change of item.
+    QString m_tagDraft;
+    QPointer<QWidget> m_bringBackPicker;
 };
 
 } // namespace vesk

@@ -28,6 +28,19 @@ QString abbreviatedDateText(const QDateTime& date, const QLocale& locale)
     return locale.toString(date.toLocalTime().date(), format);
 }
 
+QString abbreviatedDateTimeText(const QDateTime& date, const QLocale& locale)
+{
+    if (!date.isValid())
+        return QString();
+    // Some locales' short time format still carries seconds (C gives "HH:mm:ss"); hours and
+    // minutes are enough here.
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
+    return abbreviatedDateText(date, locale) + QStringLiteral(", ")
+        + locale.toString(date.toLocalTime().time(), timeFormat);
+}
+
 QString longDateText(const QDateTime& date, const QLocale& locale)
 {
     if (!date.isValid())

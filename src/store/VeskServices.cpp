@@ -16,6 +16,8 @@ VeskServices VeskServices::completed() const
     VeskServices services = *this;
     if (!services.clock)
         services.clock = std::make_shared<SystemClock>();
+    if (!services.timers)
+        services.timers = SystemTimers::shared();
     if (!services.settings)
         services.settings = std::make_shared<IniSettings>();
     if (services.dataDirectory.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "platform/Timers.h"
 #include "model/ServiceInterfaces.h"
 #include "model/VeskItem.h"
 
@@ -19,6 +20,8 @@ namespace vesk {
 // tests pass a fake clock, memory settings, a temporary data folder and fakes of their own.
 struct VeskServices {
     std::shared_ptr<Clock> clock;
+    // Delays of the store's own timed work (Bring Back); tests move a fake.
+    std::shared_ptr<Timers> timers;
     std::shared_ptr<Settings> settings;
     // The library folder: the database, "Items", the legacy archive.
     QString dataDirectory;

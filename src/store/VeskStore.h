@@ -37,6 +37,7 @@ namespace vesk {
 class FaceSuggestionEngine;
 struct FacePreviewCut;
 struct FacePreviewRequest;
+class PendingDelay;
 class SQLiteDatabase;
 class SearchTextPipeline;
 class SerialExecutor;
@@ -187,10 +188,23 @@ public:
     struct SearchState;
     SearchState& searchState() { return *m_search; }
     const SearchState& searchState() const { return *m_search; }
+    // Bring Back (StoreBringBack.cpp): one reminder date per item, kept in the settings.
+    std::optional<QDateTime> scheduledBringBackDate(const QUuid& id) const;
+    // Sets or replaces the item's reminder and says "Bring Back set"; a date not later than now
+    // changes nothing.
+    void setBringBack(const VeskItem& item, const QDateTime& date);
+    // Removes the item's reminder and mark (if any) and says "Bring Back cancelled".
+    void cancelBringBack(const VeskItem& item);
+    // Moves the items whose reminders are due into broughtBackIDs, says "Brought Back" once for
+    // the earliest, and aims the timer at the next reminder.
     void deliverDueBringBacks();
+    void clearBroughtBack(const QUuid& id);
     // Writes bringBackDates() to the user defaults ("Vesk.BringBack.v1").
     void saveBringBackDates();
-    void clearBroughtBack(const QUuid& id);
+    void scheduleBringBackTask();
+    // The timer never waits longer than this before it looks at the wall clock again: a timer
+    // cannot hold months, and it stops while the computer sleeps.
+    static constexpr int bringBackStepMs = 3'600'000;
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
     // Sentence vectors of the items, loaded at start-up and kept up to date by the two tasks.
@@ -347,10 +361,16 @@ public:
     void selectWithoutRecordingUse(const QUuid& id);
     // End of presentation operations
 
-    // Derived items (StoreRelated.cpp, StoreVideoMoments.cpp)
+    // Derived and related items (StoreRelated.cpp, StoreVideoMoments.cpp)
     // The item this one was made from (an edited picture, a video moment), or the item itself
     // when it has none or its source is gone.
     VeskItem sourceItem(const VeskItem& item) const;
+    // Other files that look like versions of the item's file, best first, at most limit.
+    QList<VeskItem> relatedVersions(const VeskItem& item, qsizetype limit) const;
+    // Items that share words, title words or meaning with the item, best first, at most limit.
+    // The ranking (at least six) is remembered until the library, the usage or the embeddings
+    // change.
+    QList<VeskItem> relatedItems(const VeskItem& item, qsizetype limit);
     // Keeps an exported clip of the item's video as a new file item tied to the item's source,
     // selects it and says "Video moment saved". None (logged) when the clip could not be kept;
     // the caller removes its temporary clip either way.
@@ -615,6 +635,15 @@ private:
     // Decodes photos for face previews, two at a time.
     std::unique_ptr<QThreadPool> m_facePreviewPool;
     // End of face members
+
+    // Bring Back members
+    // The reminders that can come due: all of them once the library is loaded; otherwise only
+    // those of items in memory, the others being kept for a start that reads the library.
+    QHash<QUuid, QDateTime> pendingBringBackDates() const;
+    // Waits a step (at most bringBackStepMs) towards target, then delivers or waits again.
+    void armBringBackTask(const QDateTime& target);
+    std::shared_ptr<PendingDelay> m_bringBackTask;
+    // End of Bring Back members
 };
 
 } // namespace vesk

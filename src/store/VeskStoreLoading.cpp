@@ -5,26 +5,20 @@
 #include "model/ItemFileKinds.h"
 
 #include "platform/Log.h"
-#include "platform/Uuid.h"
+#include "search/BringBackDates.h"
 #include "store/SQLiteDatabase.h"
 #include "model/VeskItemCoding.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSaveFile>
-#include <cmath>
 
 namespace vesk {
 
 namespace {
 
 const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration error: ");
-
-// Dates in the user-defaults states count seconds from 1 January 2001 UTC.
-constexpr qint64 kReferenceDateOffsetSeconds = 978'307'200;
 
 } // namespace
 
@@ -203,26 +197,7 @@ void VeskStore::loadEmbeddings()
 void VeskStore::loadBringBackDates()
 {
     // Missing or undecodable data is simply no reminders.
-    QHash<QUuid, QDateTime> dates;
-    const QJsonDocument document = QJsonDocument::fromJson(m_services.settings->data(bringBackDefaultsKey));
-    if (document.isObject()) {
-        const QJsonObject object = document.object();
-        bool valid = true;
-        for (auto it = object.begin(); it != object.end() && valid; ++it) {
-            if (!it.value().isDouble() || !std::isfinite(it.value().toDouble())) {
-                valid = false;
-                break;
-            }
-            const auto id = parseUuid(it.key());
-            if (!id)
-                continue;
-            const double seconds = it.value().toDouble() + double(kReferenceDateOffsetSeconds);
-            dates.insert(*id, QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), Qt::UTC));
-        }
-        if (!valid)
-            dates.clear();
-    }
-    setBringBackDates(dates);
+    setBringBackDates(decodeBringBackDates(m_services.settings->data(bringBackDefaultsKey)));
 }
 
 void VeskStore::loadFaceCaches()

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sqlite3.h>
@@ -40,6 +41,7 @@ protected:
     {
         VeskServices s;
         s.clock = clock;
+        s.timers = timers;
         s.settings = settings;
         s.dataDirectory = dataDir;
         s.recoverySnapshots = snapshots;
@@ -156,6 +158,18 @@ protected:
         return future.isFinished() && !future.isCanceled() && future.result();
     }
     static bool importNow(VeskStore& store, const QString& path) { return finished(store.importFile(path)); }
+    // Moves the wall clock and the store's timers on together, as real time passes.
+    void passTime(double seconds)
+    {
+        const qint64 total = qint64(seconds * 1000.0);
+        for (qint64 done = 0; done < total;) {
+            // In steps, so that each timer sees the clock where it was due.
+            const qint64 step = std::min<qint64>(total - done, 60'000);
+            clock->advance(double(step) / 1000.0);
+            timers->advance(step);
+            done += step;
+        }
+    }
 
     // Runs what was queued for the main thread (embedding and analysis tasks).
     static void drainEvents()
@@ -166,6 +180,7 @@ protected:
 
     QString dataDir;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<FakeTimers> timers = std::make_shared<FakeTimers>();
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<RecordingSnapshots> snapshots = std::make_shared<RecordingSnapshots>();
     std::shared_ptr<FakeThumbnails> thumbnails = std::make_shared<FakeThumbnails>();

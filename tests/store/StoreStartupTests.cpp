@@ -175,13 +175,17 @@ TEST_F(StoreStartup, FileItemsWithImageExtensionsBecomeImageItemsAndAreSaved)
 TEST_F(StoreStartup, BringBackDatesKeepOnlyIdentifierKeysAndIgnoreBadData)
 {
     const QString lower = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    VeskItem reminded = makeItem(QStringLiteral("reminded"), 1);
+    reminded.id = QUuid::fromString(lower);
+    seed({reminded});
+    // 1,000,000,000 s after 1 January 2001: still ahead, so delivery leaves it in place.
     settings->setData(VeskStore::bringBackDefaultsKey,
-                      QJsonDocument(QJsonObject{{lower, 0.0}, {QStringLiteral("not-an-id"), 5.0}}).toJson());
+                      QJsonDocument(QJsonObject{{lower, 1e9}, {QStringLiteral("not-an-id"), 5.0}}).toJson());
     {
         auto store = makeStore();
         ASSERT_EQ(store->bringBackDates().size(), 1);
-        EXPECT_EQ(store->bringBackDates().value(QUuid::fromString(lower)),
-                  QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC));
+        EXPECT_EQ(store->bringBackDates().value(reminded.id),
+                  QDateTime(QDate(2032, 9, 9), QTime(1, 46, 40), Qt::UTC));
     }
     for (const QByteArray& bad : {QByteArray("{not json"), QByteArray("[1,2]"),
                                   QByteArray("{\"") + lower.toUtf8() + QByteArray("\": \"soon\"}")}) {

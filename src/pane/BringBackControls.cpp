@@ -1,0 +1,151 @@
+#include "pane/BringBackControls.h"
+
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+#include "present/BringBackPresets.h"
+#include "present/DisplayTitles.h"
+#include "store/VeskStore.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+
+namespace vesk {
+
+namespace {
+
+const QString kScheduledSymbol = QStringLiteral("clock.badge.checkmark");
+const QString kUnscheduledSymbol = QStringLiteral("arrow.uturn.backward.circle");
+
+} // namespace
+
+BringBackMenuButton::BringBackMenuButton(VeskStore& store, const VeskItem& item, std::function<void()> chooseDate,
+    QWidget* parent)
+    : QToolButton(parent)
+    , m_store(store)
+    , m_item(item)
+    , m_chooseDate(std::move(chooseDate))
+    , m_menu(new QMenu(this))
+{
+    setObjectName(QStringLiteral("bringBackMenu"));
+    setText(QStringLiteral("Bring Back"));
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setPopupMode(QToolButton::InstantPopup);
+    setMenu(m_menu);
+    setFont(Theme::font(TextStyle::Caption));
+    connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackMenuButton::refresh);
+    connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackMenuButton::refresh);
+    refresh();
+}
+
+QString BringBackMenuButton::symbol() const
+{
+    return isScheduled() ? kScheduledSymbol : kUnscheduledSymbol;
+}
+
+void BringBackMenuButton::refresh()
+{
+    m_scheduled = m_store.scheduledBringBackDate(m_item.id);
+    const Theme& theme = Theme::current();
+    const QColor foreground = isScheduled() ? theme.accent() : theme.label();
+    setIcon(IconMap::icon(symbol(), foreground, 14));
+    setToolTip(isScheduled() ? QStringLiteral("Bring back ") + abbreviatedDateTimeText(*m_scheduled)
+                             : QStringLiteral("Bring this Vesk back later"));
+    // Bordered, small; tinted with the accent while a reminder is set.
+    setStyleSheet(QStringLiteral("QToolButton { color: %1; background: %2; border: 1px solid %3; border-radius: 6px;"
+                                 " padding: 2px 8px; }"
+                                 "QToolButton::menu-indicator { image: none; width: 0; }")
+                      .arg(foreground.name(QColor::HexArgb),
+                          (isScheduled() ? theme.accent(0.12) : theme.primary(0.05)).name(QColor::HexArgb),
+                          (isScheduled() ? theme.accent(0.35) : theme.primary(0.12)).name(QColor::HexArgb)));
+
+    m_menu->clear();
+    if (isScheduled()) {
+        QAction* line = m_menu->addAction(QStringLiteral("Scheduled ") + abbreviatedDateTimeText(*m_scheduled));
+        line->setEnabled(false);
+        m_menu->addSeparator();
+    }
+    const auto addPreset = [this](const QString& title, BringBackPreset preset) {
+        m_menu->addAction(title, this, [this, preset] {
+            if (const auto date = bringBackPresetDate(preset, m_store.services().clock->now()))
+                m_store.setBringBack(m_item, *date);
+        });
+    };
+    addPreset(QStringLiteral("Tomorrow at 9 AM"), BringBackPreset::TomorrowAtNine);
+    addPreset(QStringLiteral("In 1 Week"), BringBackPreset::InOneWeek);
+    addPreset(QStringLiteral("In 2 Weeks"), BringBackPreset::InTwoWeeks);
+    addPreset(QStringLiteral("In 1 Month"), BringBackPreset::InOneMonth);
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("Choose Date & Time\u2026"), this, [this] {
+        if (m_chooseDate)
+            m_chooseDate();
+    });
+    if (isScheduled()) {
+        m_menu->addSeparator();
+        m_menu->addAction(QStringLiteral("Cancel Bring Back"), this, [this] { m_store.cancelBringBack(m_item); });
+    }
+}
+
+BringBackStatusPill::BringBackStatusPill(VeskStore& store, const VeskItem& item, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_itemID(item.id)
+{
+    setObjectName(QStringLiteral("bringBackPill"));
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(9, 5, 9, 5);
+    row->setSpacing(6);
+    QFont font = Theme::font(TextStyle::Caption);
+    font.setWeight(QFont::DemiBold);
+    m_symbol = new QLabel(this);
+    m_title = new QLabel(QStringLiteral("Bring Back"), this);
+    m_title->setFont(font);
+    m_date = new QLabel(this);
+    m_date->setFont(font);
+    m_date->setObjectName(QStringLiteral("bringBackPillDate"));
+    row->addWidget(m_symbol);
+    row->addWidget(m_title);
+    row->addWidget(m_date);
+    connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackStatusPill::refresh);
+    connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackStatusPill::refresh);
+    refresh();
+}
+
+QString BringBackStatusPill::dateText() const
+{
+    return m_date->text();
+}
+
+void BringBackStatusPill::refresh()
+{
+    const std::optional<QDateTime> date = m_store.scheduledBringBackDate(m_itemID);
+    setVisible(date.has_value());
+    if (!date)
+        return;
+    const Theme& theme = Theme::current();
+    const int symbolSize = QFontMetrics(m_title->font()).height();
+    m_symbol->setPixmap(IconMap::pixmap(kScheduledSymbol, theme.accent(), symbolSize, devicePixelRatioF()));
+    QPalette accent = m_title->palette();
+    accent.setColor(QPalette::WindowText, theme.accent());
+    m_title->setPalette(accent);
+    m_date->setText(abbreviatedDateTimeText(*date));
+    QPalette secondary = m_date->palette();
+    secondary.setColor(QPalette::WindowText, theme.secondary());
+    m_date->setPalette(secondary);
+    update();
+}
+
+void BringBackStatusPill::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4));
+    painter.fillPath(shape, theme.accent(0.07));
+    Painting::stroke(painter, shape, theme.accent(0.1), 0.8);
+}
+
+} // namespace vesk

@@ -1,0 +1,63 @@
+#pragma once
+// The preview pane's Bring Back menu (presets, the picker, cancelling) and the status pill under
+// the title. Both read the item's reminder from the store and follow its changes.
+
+#include "model/VeskItem.h"
+
+#include <QDateTime>
+#include <QToolButton>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QMenu;
+
+namespace vesk {
+
+class VeskStore;
+
+class BringBackMenuButton : public QToolButton {
+    Q_OBJECT
+public:
+    // chooseDate opens the date-and-time picker.
+    BringBackMenuButton(VeskStore& store, const VeskItem& item, std::function<void()> chooseDate,
+        QWidget* parent = nullptr);
+
+    bool isScheduled() const { return m_scheduled.has_value(); }
+    // The label's symbol name.
+    QString symbol() const;
+    // The menu as it stands; rebuilt whenever the reminder changes.
+    QMenu* entries() const { return m_menu; }
+
+private:
+    void refresh();
+
+    VeskStore& m_store;
+    VeskItem m_item;
+    std::function<void()> m_chooseDate;
+    std::optional<QDateTime> m_scheduled;
+    QMenu* m_menu = nullptr;
+};
+
+// "Bring Back" and the date, on an accent capsule; hidden while nothing is scheduled.
+class BringBackStatusPill : public QWidget {
+    Q_OBJECT
+public:
+    BringBackStatusPill(VeskStore& store, const VeskItem& item, QWidget* parent = nullptr);
+    QString dateText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    VeskStore& m_store;
+    QUuid m_itemID;
+    QLabel* m_symbol = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_date = nullptr;
+};
+
+} // namespace vesk

@@ -1,0 +1,360 @@
+#include "pane/RelatedPanels.h"
+
+#include "model/ItemFileKinds.h"
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/SpringAnimator.h"
+#include "platform/ui/Theme.h"
+#include "present/DisplayTitles.h"
+#include "store/VeskStore.h"
+
+#include <QEnterEvent>
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vesk {
+
+namespace {
+
+QFont weighted(TextStyle style, QFont::Weight weight)
+{
+    QFont font = Theme::font(style);
+    font.setWeight(weight);
+    return font;
+}
+
+QLabel* makeText(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+QLabel* makeSymbol(const QString& symbol, const QColor& color, const QFont& font, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    const int size = int(std::ceil(QFontMetricsF(font).height()));
+    label->setPixmap(IconMap::pixmap(symbol, color, size, parent ? parent->devicePixelRatioF() : 1.0));
+    return label;
+}
+
+qreal mix(qreal rest, qreal hovered, qreal progress)
+{
+    return rest + (hovered - rest) * progress;
+}
+
+} // namespace
+
+RelatedRow::RelatedRow(Style style, const VeskItem& item, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_style(style)
+    , m_item(item)
+    , m_title(cleanedDisplayTitle(item))
+    , m_detail(style == Style::Version ? abbreviatedDateTimeText(item.createdAt) : veskKindWord(item.kind))
+{
+    setObjectName(style == Style::Version ? QStringLiteral("relatedVersionRow") : QStringLiteral("relatedVeskRow"));
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleName(m_title);
+    if (style == Style::Version) {
+        m_animation = new QVariantAnimation(this);
+        m_animation->setDuration(160);
+        m_animation->setEasingCurve(AnimationCurves::easeOut());
+    } else {
+        m_animation = new SpringAnimator(Spring::fromResponse(0.3, 0.76), this);
+    }
+    connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        m_hover = value.toReal();
+        update();
+    });
+    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+QString RelatedRow::symbol() const
+{
+    return m_style == Style::Version ? QStringLiteral("doc.on.doc") : veskKindSymbol(m_item.kind);
+}
+
+QSize RelatedRow::sizeHint() const
+{
+    const QFontMetricsF title(Theme::font(TextStyle::Caption));
+    const QFontMetricsF detail(Theme::font(TextStyle::Caption2));
+    const qreal spacing = m_style == Style::Version ? 2 : 1;
+    const qreal text = title.height() + spacing + detail.height();
+    const qreal icon = m_style == Style::Version ? 25 : 24;
+    return QSize(200, int(std::ceil(std::max(text, icon) + 14)));
+}
+
+void RelatedRow::enterEvent(QEnterEvent* event)
+{
+    setHovering(true);
+    QAbstractButton::enterEvent(event);
+}
+
+void RelatedRow::leaveEvent(QEvent* event)
+{
+    setHovering(false);
+    QAbstractButton::leaveEvent(event);
+}
+
+void RelatedRow::setHovering(bool hovering)
+{
+    if (m_hovering == hovering)
+        return;
+    m_hovering = hovering;
+    if (auto* spring = qobject_cast<SpringAnimator*>(m_animation)) {
+        // A running spring turns round keeping its speed; one at rest starts from where it is.
+        if (spring->state() == QAbstractAnimation::Running)
+            spring->animateTo(hovering ? 1.0 : 0.0);
+        else
+            spring->animate(m_hover, hovering ? 1.0 : 0.0);
+        return;
+    }
+    m_animation->stop();
+    m_animation->setStartValue(m_hover);
+    m_animation->setEndValue(hovering ? 1.0 : 0.0);
+    m_animation->start();
+}
+
+void RelatedRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const bool version = m_style == Style::Version;
+    const qreal h = std::clamp<qreal>(m_hover, 0, 1.2);
+    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QPainterPath shape = Painting::roundedRect(frame, 10);
+
+    if (version) {
+        painter.fillPath(shape, theme.accent(mix(0.025, 0.065, h)));
+        Painting::stroke(painter, shape, theme.accent(mix(0.07, 0.16, h)), 0.8);
+    } else {
+        painter.fillPath(shape, theme.primary(mix(0.025, 0.04, h)));
+        if (m_hovering)
+            Painting::stroke(painter, shape, theme.accent(0.2), 0.9);
+        else
+            Painting::stroke(painter, shape, theme.primary(0.055), 0.7);
+        if (h > 0) {
+            QLinearGradient sheen(frame.topLeft(), frame.bottomRight());
+            sheen.setColorAt(0, Theme::white(0.04 * h));
+            sheen.setColorAt(0.5, Qt::transparent);
+            sheen.setColorAt(1, theme.accent(0.02 * h));
+            painter.fillPath(shape, sheen);
+        }
+    }
+
+    const qreal padX = version ? 8 : 9;
+    const qreal iconSize = version ? 25 : 24;
+    const QRectF icon(padX, (height() - iconSize) / 2, iconSize, iconSize);
+    const QPainterPath iconShape = Painting::roundedRect(icon, 7);
+    if (version) {
+        painter.fillPath(iconShape, theme.accent(0.075));
+        IconMap::paint(painter, icon, symbol(), theme.accent(0.82), 10.5);
+    } else {
+        Painting::fillMaterial(painter, iconShape, MaterialThickness::Thin);
+        IconMap::paint(painter, icon, symbol(), theme.secondary(), 11);
+    }
+
+    // The arrow at the trailing edge; a related row's moves up and right while hovered.
+    const QFont arrowFont = weighted(TextStyle::Caption2, version ? QFont::DemiBold : QFont::Normal);
+    const qreal arrowSize = QFontMetricsF(arrowFont).height();
+    QRectF arrow(width() - padX - arrowSize, (height() - arrowSize) / 2, arrowSize, arrowSize);
+    QColor arrowColour;
+    if (version) {
+        arrowColour = theme.accent(mix(0.48, 0.86, h));
+    } else {
+        arrow.translate(1.5 * h, -1.5 * h);
+        arrowColour = m_hovering ? theme.accent(0.82) : theme.secondary(0.72);
+    }
+    IconMap::paint(painter, arrow, QStringLiteral("arrow.up.forward"), arrowColour, arrowSize * 0.9);
+
+    const qreal textLeft = icon.right() + 9;
+    const qreal textWidth = std::max<qreal>(0, arrow.left() - 4 - textLeft);
+    const QFont titleFont = weighted(TextStyle::Caption, version ? QFont::DemiBold : QFont::Medium);
+    const QFont detailFont = Theme::font(TextStyle::Caption2);
+    const QFontMetricsF titleMetrics(titleFont);
+    const QFontMetricsF detailMetrics(detailFont);
+    const qreal spacing = version ? 2 : 1;
+    const qreal block = titleMetrics.height() + spacing + detailMetrics.height();
+    qreal y = (height() - block) / 2;
+    painter.setFont(titleFont);
+    painter.setPen(theme.label());
+    // A version's title keeps its start and end; a related item's keeps its start.
+    painter.drawText(QRectF(textLeft, y, textWidth, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+        titleMetrics.elidedText(m_title, version ? Qt::ElideMiddle : Qt::ElideRight, textWidth));
+    y += titleMetrics.height() + spacing;
+    painter.setFont(detailFont);
+    painter.setPen(theme.tertiary());
+    painter.drawText(QRectF(textLeft, y, textWidth, detailMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+        detailMetrics.elidedText(m_detail, Qt::ElideRight, textWidth));
+}
+
+RelatedPanel::RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_item(item)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(0);
+    // New versions, edits and removals change the lists; one look after a burst of changes.
+    connect(&m_store, &VeskStore::itemsChanged, this, [this] {
+        if (m_refreshQueued)
+            return;
+        m_refreshQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refreshQueued = false;
+            refresh();
+        });
+    });
+    connect(&Theme::current(), &Theme::appearanceChanged, this, &RelatedPanel::refresh);
+}
+
+QList<RelatedRow*> RelatedPanel::rows() const
+{
+    return m_body ? m_body->findChildren<RelatedRow*>() : QList<RelatedRow*>();
+}
+
+QList<VeskItem> RelatedPanel::shownItems() const
+{
+    QList<VeskItem> items;
+    for (const RelatedRow* row : rows())
+        items.append(row->item());
+    return items;
+}
+
+void RelatedPanel::refresh()
+{
+    const QList<VeskItem> items = query();
+    if (items.isEmpty()) {
+        setVisible(false);
+        delete m_body;
+        m_body = nullptr;
+        return;
+    }
+    rebuild(items);
+    setVisible(true);
+}
+
+void RelatedPanel::rebuild(const QList<VeskItem>& items)
+{
+    delete m_body;
+    m_body = new QWidget(this);
+    m_body->setAttribute(Qt::WA_TranslucentBackground);
+    auto* column = new QVBoxLayout(m_body);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    fillHeader(column, items.size());
+    auto* rowsColumn = new QVBoxLayout;
+    rowsColumn->setSpacing(rowSpacing());
+    for (const VeskItem& item : items) {
+        auto* row = new RelatedRow(rowStyle(), item, m_body);
+        // Selecting rebuilds the pane and this row with it: the click finishes first.
+        const QUuid id = item.id;
+        QPointer<VeskStore> store(&m_store);
+        connect(row, &QAbstractButton::clicked, &m_store, [store, id] {
+            QTimer::singleShot(0, store, [store, id] {
+                if (store)
+                    store->select(id);
+            });
+        });
+        rowsColumn->addWidget(row);
+    }
+    column->addLayout(rowsColumn);
+    layout()->addWidget(m_body);
+}
+
+RelatedVersionsPanel::RelatedVersionsPanel(VeskStore& store, const VeskItem& item, QWidget* parent)
+    : RelatedPanel(store, item, parent)
+{
+    setObjectName(QStringLiteral("relatedVersionsPanel"));
+    refresh();
+}
+
+QString RelatedVersionsPanel::passesText() const
+{
+    return m_passes ? m_passes->text() : QString();
+}
+
+QList<VeskItem> RelatedVersionsPanel::query()
+{
+    return m_store.relatedVersions(m_item, limit);
+}
+
+void RelatedVersionsPanel::fillHeader(QVBoxLayout* column, qsizetype count)
+{
+    const Theme& theme = Theme::current();
+    QWidget* parent = column->parentWidget();
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    const QFont caption = weighted(TextStyle::Caption, QFont::DemiBold);
+    header->addWidget(makeSymbol(QStringLiteral("square.stack.3d.up"), theme.accent(0.78), caption, parent));
+    header->addWidget(makeText(QStringLiteral("Related Versions"), caption, theme.label(), parent));
+    header->addStretch(1);
+    header->addSpacing(4);
+    m_passes = makeText(QString::number(count + 1) + QStringLiteral(" passes"), Theme::font(TextStyle::Caption2),
+        theme.tertiary(), parent);
+    m_passes->setObjectName(QStringLiteral("relatedVersionsPasses"));
+    header->addWidget(m_passes);
+    column->addLayout(header);
+    column->addWidget(makeText(QStringLiteral("These look like iterations of the same work."),
+        Theme::font(TextStyle::Caption2), theme.secondary(), parent));
+}
+
+void RelatedVersionsPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4), 13);
+    painter.fillPath(shape, theme.accent(0.028));
+    Painting::stroke(painter, shape, theme.accent(0.1), 0.8);
+}
+
+RelatedVesksPanel::RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWidget* parent)
+    : RelatedPanel(store, item, parent)
+{
+    setObjectName(QStringLiteral("relatedVesksPanel"));
+    refresh();
+}
+
+QList<VeskItem> RelatedVesksPanel::query()
+{
+    return m_store.relatedItems(m_item, limit);
+}
+
+void RelatedVesksPanel::fillHeader(QVBoxLayout* column, qsizetype)
+{
+    const Theme& theme = Theme::current();
+    QWidget* parent = column->parentWidget();
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    header->addWidget(makeSymbol(QStringLiteral("sparkles"), theme.secondary(), Theme::font(TextStyle::Caption), parent));
+    header->addWidget(makeText(QStringLiteral("This reminds me of\u2026"), weighted(TextStyle::Caption, QFont::DemiBold),
+        theme.secondary(), parent));
+    header->addWidget(makeText(QStringLiteral("meaning + memory"), Theme::font(TextStyle::Caption2), theme.tertiary(), parent));
+    header->addStretch(1);
+    column->addLayout(header);
+}
+
+void RelatedVesksPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 13);
+    Painting::fillMaterial(painter, shape, MaterialThickness::UltraThin);
+    Painting::stroke(painter, shape, theme.primary(0.06), 1);
+}
+
+} // namespace vesk

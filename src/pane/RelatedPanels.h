@@ -1,0 +1,111 @@
+#pragma once
+// The preview pane's two ways on to other items: "Related Versions" (other versions of the same
+// file) and "This reminds me of…" (items related by words, meaning and use). Each asks the store
+// for its list, hides itself while the list is empty, and follows changes of the library. A click
+// on a row selects that item.
+
+#include "model/VeskItem.h"
+
+#include <QAbstractButton>
+#include <QList>
+#include <QWidget>
+
+class QLabel;
+class QVariantAnimation;
+class QVBoxLayout;
+
+namespace vesk {
+
+class VeskStore;
+
+// One row of either panel: the hover look animates between rest (0) and hovered (1).
+class RelatedRow : public QAbstractButton {
+    Q_OBJECT
+public:
+    enum class Style { Version, Related };
+    RelatedRow(Style style, const VeskItem& item, QWidget* parent = nullptr);
+
+    const VeskItem& item() const { return m_item; }
+    QString titleText() const { return m_title; }
+    QString detailText() const { return m_detail; }
+    QString symbol() const;
+    bool isHovering() const { return m_hovering; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void setHovering(bool hovering);
+
+    Style m_style;
+    VeskItem m_item;
+    QString m_title;
+    QString m_detail;
+    bool m_hovering = false;
+    qreal m_hover = 0; // 0 at rest, 1 hovered
+    QVariantAnimation* m_animation = nullptr;
+};
+
+// The frame, header and rows common to both panels.
+class RelatedPanel : public QWidget {
+    Q_OBJECT
+public:
+    QList<RelatedRow*> rows() const;
+    // The items shown, in order.
+    QList<VeskItem> shownItems() const;
+    // Asks the store again.
+    void refresh();
+
+protected:
+    RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent);
+    virtual QList<VeskItem> query() = 0;
+    virtual void fillHeader(QVBoxLayout* column, qsizetype count) = 0;
+    virtual RelatedRow::Style rowStyle() const = 0;
+    virtual int rowSpacing() const = 0;
+
+    VeskStore& m_store;
+    VeskItem m_item;
+
+private:
+    void rebuild(const QList<VeskItem>& items);
+    bool m_refreshQueued = false;
+    QWidget* m_body = nullptr;
+};
+
+class RelatedVersionsPanel : public RelatedPanel {
+    Q_OBJECT
+public:
+    RelatedVersionsPanel(VeskStore& store, const VeskItem& item, QWidget* parent = nullptr);
+    // "3 passes" for two other versions: the shown item counts as one.
+    QString passesText() const;
+    static constexpr int limit = 6;
+
+protected:
+    QList<VeskItem> query() override;
+    void fillHeader(QVBoxLayout* column, qsizetype count) override;
+    RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Version; }
+    int rowSpacing() const override { return 5; }
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QLabel* m_passes = nullptr;
+};
+
+class RelatedVesksPanel : public RelatedPanel {
+    Q_OBJECT
+public:
+    RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWidget* parent = nullptr);
+    static constexpr int limit = 3;
+
+protected:
+    QList<VeskItem> query() override;
+    void fillHeader(QVBoxLayout* column, qsizetype count) override;
+    RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Related; }
+    int rowSpacing() const override { return 6; }
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace vesk

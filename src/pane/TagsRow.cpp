@@ -1,0 +1,234 @@
+#include "pane/TagsRow.h"
+
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+#include "store/VeskStore.h"
+
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace vesk {
+
+namespace {
+
+constexpr qreal kChipHorizontalPadding = 8;
+constexpr qreal kChipVerticalPadding = 4;
+constexpr qreal kChipSpacing = 5;
+constexpr qreal kCrossPoints = 8;
+
+QFont chipFont()
+{
+    return Theme::font(10.5, QFont::DemiBold);
+}
+
+QString chipText(const QString& tag)
+{
+    return QLatin1Char('#') + tag;
+}
+
+// Chips scroll sideways under a plain mouse wheel too, and show no scroll bar.
+class ChipStrip : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        const QPoint delta = event->angleDelta();
+        const int step = delta.x() != 0 ? delta.x() : delta.y();
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step / 2);
+        event->accept();
+    }
+};
+
+// The entry row's rounded, faintly filled field.
+class EntryBox : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const Theme& theme = Theme::current();
+        const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9);
+        painter.fillPath(shape, theme.primary(0.03));
+        Painting::stroke(painter, shape, theme.primary(0.07), 1);
+    }
+};
+
+} // namespace
+
+TagChip::TagChip(const QString& tag, bool removable, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_tag(tag)
+    , m_removable(removable)
+{
+    setObjectName(QStringLiteral("tagChip"));
+    setText(chipText(tag));
+    setToolTip(QStringLiteral("Surface all Vesks tagged #") + tag);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+QSize TagChip::sizeHint() const
+{
+    const QFontMetricsF metrics(chipFont());
+    qreal width = kChipHorizontalPadding * 2 + metrics.horizontalAdvance(text());
+    if (m_removable)
+        width += kChipSpacing + kCrossPoints + 2;
+    return QSize(int(std::ceil(width)), int(std::ceil(metrics.height() + kChipVerticalPadding * 2)));
+}
+
+QRect TagChip::crossRect() const
+{
+    if (!m_removable)
+        return {};
+    // The cross and a little room around it, so it is easy to hit.
+    const int size = int(kCrossPoints + 2);
+    return QRect(width() - int(kChipHorizontalPadding) - size - 2, 0, size + int(kChipHorizontalPadding) + 2, height());
+}
+
+void TagChip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme& theme = Theme::current();
+    const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4));
+    painter.fillPath(shape, theme.accent(0.09));
+    Painting::stroke(painter, shape, theme.accent(0.18), 0.8);
+
+    painter.setFont(chipFont());
+    painter.setPen(theme.accent());
+    const QFontMetricsF metrics(chipFont());
+    const QRectF textRect(kChipHorizontalPadding, 0, metrics.horizontalAdvance(text()) + 1, height());
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
+    if (m_removable) {
+        const QRectF cross(textRect.right() + kChipSpacing - 1, 0, kCrossPoints + 2, height());
+        IconMap::paint(painter, cross, QStringLiteral("xmark"), theme.secondary(), kCrossPoints + 1);
+    }
+}
+
+void TagChip::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && isDown() && rect().contains(event->position().toPoint())) {
+        setDown(false);
+        event->accept();
+        // The cross removes and does not search; the rest of the chip searches.
+        if (m_removable && crossRect().contains(event->position().toPoint()))
+            emit removeRequested(m_tag);
+        else
+            emit searchRequested(m_tag);
+        return;
+    }
+    QAbstractButton::mouseReleaseEvent(event);
+}
+
+TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_item(item)
+{
+    setObjectName(QStringLiteral("tagsRow"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+
+    m_strip = new ChipStrip(this);
+    m_strip->setObjectName(QStringLiteral("tagChipStrip"));
+    m_strip->setFrameShape(QFrame::NoFrame);
+    m_strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_strip->setWidgetResizable(true);
+    m_strip->viewport()->setAutoFillBackground(false);
+    m_strip->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    column->addWidget(m_strip);
+
+    auto* entry = new EntryBox(this);
+    entry->setObjectName(QStringLiteral("tagEntryRow"));
+    auto* row = new QHBoxLayout(entry);
+    row->setContentsMargins(10, 7, 10, 7);
+    row->setSpacing(7);
+    auto* number = new QLabel(entry);
+    number->setPixmap(IconMap::pixmap(QStringLiteral("number"), Theme::current().tertiary(), 13, devicePixelRatioF()));
+    row->addWidget(number);
+    m_field = new QLineEdit(draft, entry);
+    m_field->setObjectName(QStringLiteral("tagField"));
+    m_field->setPlaceholderText(QStringLiteral("Add tag \u2014 e.g. yosemite"));
+    m_field->setFont(Theme::font(11.5, QFont::Medium));
+    m_field->setFrame(false);
+    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    row->addWidget(m_field, 1);
+    m_addButton = new QToolButton(entry);
+    m_addButton->setObjectName(QStringLiteral("tagAddButton"));
+    m_addButton->setAutoRaise(true);
+    m_addButton->setIcon(IconMap::icon(QStringLiteral("plus.circle.fill"), Theme::current().accent(), 16));
+    m_addButton->setToolTip(QStringLiteral("Add tag to this Vesk"));
+    m_addButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
+    row->addWidget(m_addButton);
+    column->addWidget(entry);
+
+    const auto updateAddButton = [this] { m_addButton->setEnabled(!m_field->text().trimmed().isEmpty()); };
+    connect(m_field, &QLineEdit::textChanged, this, [this, updateAddButton](const QString& text) {
+        updateAddButton();
+        emit draftChanged(text);
+    });
+    connect(m_field, &QLineEdit::returnPressed, this, &TagsRow::addDraft);
+    connect(m_addButton, &QToolButton::clicked, this, &TagsRow::addDraft);
+    updateAddButton();
+    refresh();
+}
+
+QList<TagChip*> TagsRow::chips() const
+{
+    return m_strip->findChildren<TagChip*>();
+}
+
+void TagsRow::addDraft()
+{
+    if (!m_store.addManualTag(m_field->text(), m_item))
+        return;
+    m_field->clear();
+    refresh();
+}
+
+void TagsRow::refresh()
+{
+    const QStringList tags = m_store.tags(m_item);
+    const QSet<QString> removable = m_store.manualTags(m_item);
+    auto* chips = new QWidget;
+    chips->setAttribute(Qt::WA_TranslucentBackground);
+    auto* row = new QHBoxLayout(chips);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    int height = 0;
+    for (const QString& tag : tags) {
+        auto* chip = new TagChip(tag, removable.contains(tag), chips);
+        connect(chip, &TagChip::searchRequested, this, [this](const QString& chosen) { m_store.searchForTag(chosen); });
+        connect(chip, &TagChip::removeRequested, this, [this](const QString& chosen) {
+            m_store.removeManualTag(chosen, m_item);
+            // Later: the chip that asked is among the widgets this replaces.
+            QMetaObject::invokeMethod(this, &TagsRow::refresh, Qt::QueuedConnection);
+        });
+        row->addWidget(chip);
+        height = std::max(height, chip->sizeHint().height());
+    }
+    row->addStretch(1);
+    m_strip->setWidget(chips); // deletes the previous chips
+    m_strip->setFixedHeight(height);
+    m_strip->setVisible(!tags.isEmpty());
+}
+
+} // namespace vesk

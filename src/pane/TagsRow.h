@@ -1,0 +1,72 @@
+#pragma once
+// The preview pane's tags: one chip per tag of the item (a click searches for it, the cross of a
+// hand-made tag removes it) and a field that adds a hand-made tag.
+
+#include "model/VeskItem.h"
+
+#include <QAbstractButton>
+#include <QList>
+#include <QWidget>
+
+class QHBoxLayout;
+class QLineEdit;
+class QScrollArea;
+class QToolButton;
+
+namespace vesk {
+
+class VeskStore;
+
+class TagChip : public QAbstractButton {
+    Q_OBJECT
+public:
+    TagChip(const QString& tag, bool removable, QWidget* parent = nullptr);
+    const QString& tag() const { return m_tag; }
+    bool isRemovable() const { return m_removable; }
+    // Where the cross sits; empty for a tag that cannot be removed here.
+    QRect crossRect() const;
+    QSize sizeHint() const override;
+
+signals:
+    void searchRequested(const QString& tag);
+    void removeRequested(const QString& tag);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QString m_tag;
+    bool m_removable;
+};
+
+class TagsRow : public QWidget {
+    Q_OBJECT
+public:
+    // draft: the entry text to start with (kept by the pane while the same item is shown).
+    TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, QWidget* parent = nullptr);
+
+    QList<TagChip*> chips() const;
+    // Null while the item has no tags.
+    QScrollArea* chipStrip() const { return m_strip; }
+    QLineEdit* field() const { return m_field; }
+    QToolButton* addButton() const { return m_addButton; }
+
+    // Hands the entry text to the store; a tag that was added empties the field, anything else
+    // leaves the text as typed.
+    void addDraft();
+    // Reads the item's tags from the store again.
+    void refresh();
+
+signals:
+    void draftChanged(const QString& draft);
+
+private:
+    VeskStore& m_store;
+    VeskItem m_item;
+    QScrollArea* m_strip = nullptr;
+    QLineEdit* m_field = nullptr;
+    QToolButton* m_addButton = nullptr;
+};
+
+} // namespace vesk
