@@ -1,0 +1,248 @@
+#include "common/StoreFixture.h"
+#include "pane/RelatedPanels.h"
+#include "pane/TagsRow.h"
+#include "pane/VeskPreview.h"
+
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QTest>
+#include <QToolButton>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class PaneNeighbours : public StoreFixture {
+protected:
+    static QStringList chipTags(const TagsRow& row)
+    {
+        QStringList tags;
+        for (const TagChip* chip : row.chips())
+            tags.append(chip->tag() + (chip->isRemovable() ? QStringLiteral(" ×") : QString()));
+        return tags;
+    }
+
+    static TagChip* chip(const TagsRow& row, const QString& tag)
+    {
+        for (TagChip* chip : row.chips()) {
+            if (chip->tag() == tag)
+                return chip;
+        }
+        return nullptr;
+    }
+
+    static VeskItem fileItem(const QString& name, qint64 secs)
+    {
+        return makeItem(name, secs, VeskKind::File, QStringLiteral("/library/Items/") + name);
+    }
+
+    static QStringList rowTitles(const RelatedPanel& panel)
+    {
+        QStringList out;
+        for (const RelatedRow* row : panel.rows())
+            out.append(row->titleText());
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(PaneNeighbours, ChipsShowEveryTagAndOnlyHandMadeOnesCanBeRemoved)
+{
+    VeskItem item = makeItem(QStringLiteral("Sketchbook"), 1'600'000'000);
+    item.note = QStringLiteral("an #Idea for later");
+    const VeskItem bare = makeItem(QStringLiteral("Bare"), 1'600'000'100);
+    seed({item, bare});
+    auto store = makeStore();
+    ASSERT_TRUE(store->addManualTag(QStringLiteral("alpha"), item));
+
+    TagsRow row(*store, item, QString());
+    EXPECT_EQ(chipTags(row), (QStringList{"alpha ×", "idea"}));
+    EXPECT_FALSE(row.chipStrip()->isHidden());
+    EXPECT_EQ(chip(row, QStringLiteral("alpha"))->text(), QStringLiteral("#alpha"));
+    EXPECT_EQ(chip(row, QStringLiteral("idea"))->toolTip(), QStringLiteral("Surface all Vesks tagged #idea"));
+    EXPECT_EQ(row.chipStrip()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    TagsRow bareRow(*store, bare, QString());
+    EXPECT_TRUE(bareRow.chips().isEmpty());
+    EXPECT_TRUE(bareRow.chipStrip()->isHidden());
+    EXPECT_FALSE(bareRow.field()->isHidden());
+}
+
+TEST_F(PaneNeighbours, AChipClickSearchesForItsTagAndItsCrossRemovesItWithoutSearching)
+{
+    VeskItem item = makeItem(QStringLiteral("Trip"), 1'600'000'000);
+    item.note = QStringLiteral("#Lisbon");
+    seed({item});
+    auto store = makeStore();
+    store->addManualTag(QStringLiteral("work"), item);
+    TagsRow row(*store, item, QString());
+    row.resize(400, 80);
+    row.show();
+
+    TagChip* work = chip(row, QStringLiteral("work"));
+    ASSERT_NE(work, nullptr);
+    QTest::mouseClick(work, Qt::LeftButton, {}, QPoint(6, work->height() / 2));
+    EXPECT_EQ(store->searchText(), QStringLiteral("#work"));
+
+    store->setSearchText(QString());
+    TagChip* lisbon = chip(row, QStringLiteral("lisbon"));
+    QTest::mouseClick(lisbon, Qt::LeftButton, {}, QPoint(lisbon->width() - 3, lisbon->height() / 2));
+    EXPECT_EQ(store->searchText(), QStringLiteral("#lisbon"));
+
+    store->setSearchText(QString());
+    QTest::mouseClick(work, Qt::LeftButton, {}, work->crossRect().center());
+    EXPECT_EQ(store->searchText(), QString());
+    EXPECT_TRUE(store->manualTags(item).isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chipTags(row), QStringList{"lisbon"});
+}
+
+TEST_F(PaneNeighbours, TheEntryAddsANormalisedTagAndKeepsTheTextWhenNothingWasAdded)
+{
+    const VeskItem item = makeItem(QStringLiteral("Notes"), 1'600'000'000);
+    seed({item});
+    auto store = makeStore();
+    TagsRow row(*store, item, QString());
+    QStringList drafts;
+    QObject::connect(&row, &TagsRow::draftChanged, [&](const QString& draft) { drafts.append(draft); });
+
+    EXPECT_FALSE(row.addButton()->isEnabled());
+    row.field()->setText(QStringLiteral("   "));
+    EXPECT_FALSE(row.addButton()->isEnabled());
+    // Return on a blank field asks the store, which adds nothing; the text stays.
+    QTest::keyClick(row.field(), Qt::Key_Return);
+    EXPECT_EQ(row.field()->text(), QStringLiteral("   "));
+    EXPECT_TRUE(store->manualTags(item).isEmpty());
+
+    row.field()->setText(QStringLiteral("  #Work Trip "));
+    EXPECT_TRUE(row.addButton()->isEnabled());
+    QTest::keyClick(row.field(), Qt::Key_Return);
+    EXPECT_EQ(store->manualTags(item), QSet<QString>{"worktrip"});
+    EXPECT_TRUE(row.field()->text().isEmpty());
+    EXPECT_EQ(chipTags(row), QStringList{"worktrip ×"});
+
+    // A tag the item already has: the draft stays as typed.
+    row.field()->setText(QStringLiteral("WorkTrip"));
+    row.addButton()->click();
+    EXPECT_EQ(row.field()->text(), QStringLiteral("WorkTrip"));
+    EXPECT_EQ(store->manualTags(item).size(), 1);
+    EXPECT_EQ(drafts.last(), QStringLiteral("WorkTrip"));
+}
+
+TEST_F(PaneNeighbours, TheDraftOutlivesARefreshOfTheSameItemButNotAnotherItem)
+{
+    const VeskItem first = makeItem(QStringLiteral("First"), 1'600'000'000);
+    const VeskItem second = makeItem(QStringLiteral("Second"), 1'600'000'100);
+    seed({first, second});
+    auto store = makeStore();
+    VeskPreview pane(*store);
+    pane.setItem(first);
+    pane.content()->findChild<TagsRow*>()->field()->setText(QStringLiteral("half typed"));
+
+    VeskItem renamed = first;
+    renamed.title = QStringLiteral("First, renamed");
+    store->updateItem(renamed);
+    pane.setItem(renamed);
+    EXPECT_EQ(pane.content()->findChild<TagsRow*>()->field()->text(), QStringLiteral("half typed"));
+
+    pane.setItem(second);
+    EXPECT_TRUE(pane.content()->findChild<TagsRow*>()->field()->text().isEmpty());
+}
+
+TEST_F(PaneNeighbours, TheVersionsPanelCountsTheShownItemAsAPassAndHidesWhenAlone)
+{
+    const VeskItem report = fileItem(QStringLiteral("Report final.pdf"), 1'600'000'000);
+    const VeskItem v2 = fileItem(QStringLiteral("Report v2.pdf"), 1'600'000'100);
+    const VeskItem draft = fileItem(QStringLiteral("Report draft.pdf"), 1'600'000'200);
+    const VeskItem other = fileItem(QStringLiteral("Invoice.pdf"), 1'600'000'300);
+    QList<VeskItem> library{report, v2, draft, other};
+    for (int i = 3; i <= 9; ++i)
+        library.append(fileItem(QStringLiteral("Slides v%1.key").arg(i), 1'600'000'000 + i));
+    seed(library);
+    auto store = makeStore();
+
+    RelatedVersionsPanel panel(*store, report);
+    EXPECT_FALSE(panel.isHidden());
+    EXPECT_EQ(rowTitles(panel), (QStringList{"Report draft", "Report v2"}));
+    EXPECT_EQ(panel.passesText(), QStringLiteral("3 passes"));
+    EXPECT_EQ(panel.rows().first()->symbol(), QStringLiteral("doc.on.doc"));
+
+    RelatedVersionsPanel alone(*store, other);
+    EXPECT_TRUE(alone.isHidden());
+    EXPECT_TRUE(alone.rows().isEmpty());
+
+    // Seven slides: six rows at most, and the panel counts seven passes.
+    RelatedVersionsPanel slides(*store, library.last());
+    EXPECT_EQ(slides.rows().size(), 6);
+    EXPECT_EQ(slides.passesText(), QStringLiteral("7 passes"));
+
+    // A new version joins the panel once the library changes.
+    store->commitNewItem(fileItem(QStringLiteral("Invoice copy.pdf"), 1'600'001'000));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(alone.isHidden());
+    EXPECT_EQ(alone.passesText(), QStringLiteral("2 passes"));
+}
+
+TEST_F(PaneNeighbours, TheRemindsMePanelShowsThreeAtMostAndAClickSelectsTheItem)
+{
+    VeskItem shown = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
+    shown.searchableText = QStringLiteral("harbour boats");
+    QList<VeskItem> library{shown};
+    for (int i = 0; i < 5; ++i) {
+        VeskItem other = makeItem(QStringLiteral("Boats %1").arg(i), 1'600'000'000 + i);
+        other.searchableText = QStringLiteral("boats");
+        library.append(other);
+    }
+    VeskItem link = makeItem(QStringLiteral("Harbour map"), 1'600'000'500, VeskKind::Url);
+    link.searchableText = QStringLiteral("harbour walk");
+    library.append(link);
+    seed(library);
+    auto store = makeStore();
+
+    RelatedVesksPanel panel(*store, shown);
+    ASSERT_EQ(panel.rows().size(), 3);
+    // The link shares two words, one of them in its title, and comes first.
+    RelatedRow* first = panel.rows().first();
+    EXPECT_EQ(first->item().id, link.id);
+    EXPECT_EQ(first->symbol(), QStringLiteral("link"));
+    EXPECT_EQ(first->detailText(), QStringLiteral("Link"));
+
+    panel.resize(300, 200);
+    panel.show();
+    QTest::mouseClick(first, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->selectedID(), link.id);
+    EXPECT_EQ(store->selectedIDs(), QSet<QUuid>{link.id});
+}
+
+TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocusedItem)
+{
+    const VeskItem only = makeItem(QStringLiteral("Lonely note"), 1'600'000'000);
+    seed({only});
+    auto store = makeStore();
+    VeskPreview pane(*store);
+    pane.followSelection();
+    store->select(only.id);
+    auto* versions = pane.content()->findChild<RelatedVersionsPanel*>();
+    auto* reminds = pane.content()->findChild<RelatedVesksPanel*>();
+    ASSERT_NE(versions, nullptr);
+    ASSERT_NE(reminds, nullptr);
+    // A library of one item relates nothing: neither panel takes any room.
+    EXPECT_TRUE(versions->isHidden());
+    EXPECT_TRUE(reminds->isHidden());
+
+    VeskItem sibling = makeItem(QStringLiteral("Lonely note, again"), 1'600'000'100);
+    store->commitNewItem(sibling);
+    store->select(only.id);
+    reminds = pane.content()->findChild<RelatedVesksPanel*>();
+    EXPECT_FALSE(reminds->isHidden());
+    ASSERT_EQ(reminds->rows().size(), 1);
+
+    QTest::mouseClick(reminds->rows().first(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pane.item());
+    EXPECT_EQ(pane.item()->id, sibling.id);
+    EXPECT_EQ(pane.content()->findChild<RelatedVesksPanel*>()->shownItems().first().id, only.id);
+}
