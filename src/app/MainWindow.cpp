@@ -384,7 +384,7 @@ void MainWindow::presentBringBackNotice()
         m_bringBackNotices->clear();
         return;
     }
-    auto* view = new BringBackNoticeView(*notice, this);
+    auto* view = new VeskBringBackNoticeView(*notice, this);
     view->setProperty("shadowMargin", NoticeBanner::shadowMargin);
     m_bringBackNotices->show(view);
     m_chrome->raise();

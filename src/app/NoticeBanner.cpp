@@ -97,7 +97,7 @@ void NoticeBanner::paintEvent(QPaintEvent*)
     }
 }
 
-QString BringBackNoticeView::symbolFor(VeskBringBackNoticeKind kind)
+QString VeskBringBackNoticeView::symbolFor(VeskBringBackNoticeKind kind)
 {
     switch (kind) {
     case VeskBringBackNoticeKind::Scheduled: return QStringLiteral("clock.badge.checkmark");
@@ -107,7 +107,7 @@ QString BringBackNoticeView::symbolFor(VeskBringBackNoticeKind kind)
     return QStringLiteral("clock.badge.checkmark");
 }
 
-BringBackNoticeView::BringBackNoticeView(const VeskBringBackNotice& notice, QWidget* parent)
+VeskBringBackNoticeView::VeskBringBackNoticeView(const VeskBringBackNotice& notice, QWidget* parent)
     : NoticeBanner({symbolFor(notice.kind), Theme::rgb(0.28, 0.68, 1.0), NoticeBannerLook::Outline::Accent, 0.12},
                    notice.title, notice.detail, parent)
     , m_notice(notice)

@@ -48,10 +48,10 @@ private:
 };
 
 // The floating view of one Bring Back notice.
-class BringBackNoticeView : public NoticeBanner {
+class VeskBringBackNoticeView : public NoticeBanner {
     Q_OBJECT
 public:
-    explicit BringBackNoticeView(const VeskBringBackNotice& notice, QWidget* parent = nullptr);
+    explicit VeskBringBackNoticeView(const VeskBringBackNotice& notice, QWidget* parent = nullptr);
     const VeskBringBackNotice& notice() const { return m_notice; }
     static QString symbolFor(VeskBringBackNoticeKind kind);
 

@@ -78,7 +78,7 @@ void BringBackMenuButton::refresh()
     addPreset(QStringLiteral("In 2 Weeks"), BringBackPreset::InTwoWeeks);
     addPreset(QStringLiteral("In 1 Month"), BringBackPreset::InOneMonth);
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("Choose Date & Time\u2026"), this, [this] {
+    m_menu->addAction(QStringLiteral("Choose Date && Time\u2026"), this, [this] {
         if (m_chooseDate)
             m_chooseDate();
     });

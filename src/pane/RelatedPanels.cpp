@@ -250,7 +250,6 @@ void RelatedPanel::rebuild(const QList<VeskItem>& items)
 {
     delete m_body;
     m_body = new QWidget(this);
-    m_body->setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(m_body);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);

@@ -209,7 +209,6 @@ void TagsRow::refresh()
     const QStringList tags = m_store.tags(m_item);
     const QSet<QString> removable = m_store.manualTags(m_item);
     auto* chips = new QWidget;
-    chips->setAttribute(Qt::WA_TranslucentBackground);
     auto* row = new QHBoxLayout(chips);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
@@ -227,6 +226,8 @@ void TagsRow::refresh()
     }
     row->addStretch(1);
     m_strip->setWidget(chips); // deletes the previous chips
+    // The scroll area makes its widget fill its background; the chips lie on the pane's own.
+    chips->setAutoFillBackground(false);
     m_strip->setFixedHeight(height);
     m_strip->setVisible(!tags.isEmpty());
 }

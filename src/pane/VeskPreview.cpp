@@ -118,6 +118,8 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     connect(&m_store, &VeskStore::itemsChanged, this, &VeskPreview::onItemsChanged);
+    // Colours are taken when the content is built: a new appearance builds it again.
+    connect(&Theme::current(), &Theme::appearanceChanged, this, &VeskPreview::rebuild);
     connect(&m_store, &VeskStore::richTextByIDChanged, this, [this] {
         // A toggle the section itself reported is already on screen: no rebuild, no lost scroll.
         if (m_item && m_section == PreviewSection::Text && m_store.richText(m_item->id) != m_shownRichText)

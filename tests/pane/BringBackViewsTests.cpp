@@ -14,18 +14,26 @@ using namespace vesk::test;
 
 namespace {
 
+// As shown: "&&" in an entry's text is a plain "&", not a keyboard mnemonic.
+QString shownText(const QAction* action)
+{
+    QString text = action->text();
+    EXPECT_FALSE(text.remove(QStringLiteral("&&")).contains(QLatin1Char('&'))) << action->text().toStdString();
+    return action->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
 QStringList menuTexts(const QMenu* menu)
 {
     QStringList texts;
     for (const QAction* action : menu->actions())
-        texts.append(action->isSeparator() ? QStringLiteral("—") : action->text());
+        texts.append(action->isSeparator() ? QStringLiteral("—") : shownText(action));
     return texts;
 }
 
 QAction* menuAction(const QMenu* menu, const QString& text)
 {
     for (QAction* action : menu->actions()) {
-        if (action->text() == text)
+        if (!action->isSeparator() && shownText(action) == text)
             return action;
     }
     return nullptr;
