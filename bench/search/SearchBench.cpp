@@ -1,18 +1,13 @@
 // Search benchmarks. Every figure is per call; run with --benchmark_repetitions=5 (the default
 // here) and read the medians.
+#include "BenchMain.h"
 #include "LibraryGenerator.h"
 
-#include "platform/Clock.h"
-#include "platform/Settings.h"
 #include "search/LexicalMatch.h"
 #include "search/SearchIndex.h"
 #include "store/SearchState.h"
-#include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -22,8 +17,6 @@ using namespace vesk;
 using namespace vesk::bench;
 
 namespace {
-
-QTemporaryDir* benchRoot = nullptr;
 
 LibraryGenerator& generator()
 {
@@ -47,25 +40,6 @@ SearchIndex& builtIndex(int count)
     if (!slot) {
         slot = std::make_unique<SearchIndex>();
         slot->rebuild(library(count), {}, {});
-    }
-    return *slot;
-}
-
-// A store over a generated library in its own data folder, as the application would load it.
-VeskStore& store(int count)
-{
-    static std::map<int, std::unique_ptr<VeskStore>> stores;
-    auto& slot = stores[count];
-    if (!slot) {
-        const QString folder = benchRoot->filePath(QStringLiteral("library-%1").arg(count));
-        const auto written = writeGeneratedLibrary(folder, count, 1);
-        if (!written)
-            qFatal("cannot write the library: %s", qPrintable(written.error()));
-        VeskServices services;
-        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
-        services.settings = std::make_shared<MemorySettings>();
-        services.dataDirectory = folder;
-        slot = std::make_unique<VeskStore>(services);
     }
     return *slot;
 }
@@ -153,7 +127,7 @@ QString prefixQuery()
 
 void refresh(benchmark::State& state, const QString& query)
 {
-    VeskStore& library = store(int(state.range(0)));
+    VeskStore& library = generatedLibraryStore(int(state.range(0)));
     state.SetLabel(query.toStdString());
     for (auto _ : state) {
         // Alternating with another search keeps each refresh a real change of the results,
@@ -185,29 +159,5 @@ BENCHMARK(BM_LexicalRefresh_Hashtag)->Arg(10'000)->Arg(100'000)->Unit(benchmark:
 
 int main(int argc, char** argv)
 {
-    // Nothing of the user's own: every folder the store might look at lies in a temporary root.
-    QTemporaryDir root;
-    benchRoot = &root;
-    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
-        const QString folder = root.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        qputenv(name, folder.toUtf8());
-    }
-    QCoreApplication app(argc, argv);
-
-    std::vector<char*> arguments(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    bool hasRepetitions = false;
-    for (int i = 1; i < argc; ++i)
-        hasRepetitions = hasRepetitions || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!hasRepetitions) {
-        arguments.push_back(repetitions.data());
-        arguments.push_back(aggregates.data());
-    }
-    int count = int(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "pane/RelatedPanels.h"
 
 #include "model/ItemFileKinds.h"
+#include "pane/SectionParts.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/SpringAnimator.h"
@@ -27,16 +28,6 @@ QFont weighted(TextStyle style, QFont::Weight weight)
     QFont font = Theme::font(style);
     font.setWeight(weight);
     return font;
-}
-
-QLabel* makeText(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
 }
 
 QLabel* makeSymbol(const QString& symbol, const QColor& color, const QFont& font, QWidget* parent)
@@ -298,15 +289,15 @@ void RelatedVersionsPanel::fillHeader(QVBoxLayout* column, qsizetype count)
     header->setSpacing(6);
     const QFont caption = weighted(TextStyle::Caption, QFont::DemiBold);
     header->addWidget(makeSymbol(QStringLiteral("square.stack.3d.up"), theme.accent(0.78), caption, parent));
-    header->addWidget(makeText(QStringLiteral("Related Versions"), caption, theme.label(), parent));
+    header->addWidget(makeLabel(QStringLiteral("Related Versions"), caption, theme.label(), parent));
     header->addStretch(1);
     header->addSpacing(4);
-    m_passes = makeText(QString::number(count + 1) + QStringLiteral(" passes"), Theme::font(TextStyle::Caption2),
+    m_passes = makeLabel(QString::number(count + 1) + QStringLiteral(" passes"), Theme::font(TextStyle::Caption2),
         theme.tertiary(), parent);
     m_passes->setObjectName(QStringLiteral("relatedVersionsPasses"));
     header->addWidget(m_passes);
     column->addLayout(header);
-    column->addWidget(makeText(QStringLiteral("These look like iterations of the same work."),
+    column->addWidget(makeLabel(QStringLiteral("These look like iterations of the same work."),
         Theme::font(TextStyle::Caption2), theme.secondary(), parent));
 }
 
@@ -339,9 +330,9 @@ void RelatedVesksPanel::fillHeader(QVBoxLayout* column, qsizetype)
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeSymbol(QStringLiteral("sparkles"), theme.secondary(), Theme::font(TextStyle::Caption), parent));
-    header->addWidget(makeText(QStringLiteral("This reminds me of\u2026"), weighted(TextStyle::Caption, QFont::DemiBold),
+    header->addWidget(makeLabel(QStringLiteral("This reminds me of\u2026"), weighted(TextStyle::Caption, QFont::DemiBold),
         theme.secondary(), parent));
-    header->addWidget(makeText(QStringLiteral("meaning + memory"), Theme::font(TextStyle::Caption2), theme.tertiary(), parent));
+    header->addWidget(makeLabel(QStringLiteral("meaning + memory"), Theme::font(TextStyle::Caption2), theme.tertiary(), parent));
     header->addStretch(1);
     column->addLayout(header);
 }

@@ -1,5 +1,6 @@
 #include "pane/VeskBringBackPicker.h"
 
+#include "pane/SectionParts.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "present/BringBackPresets.h"
@@ -15,16 +16,6 @@
 namespace vesk {
 
 namespace {
-
-QLabel* makeText(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 // Date and hours and minutes in the locale's short forms, without seconds.
 QString pickerDisplayFormat()
@@ -72,23 +63,23 @@ VeskBringBackPicker::VeskBringBackPicker(const VeskItem& item, const std::option
     titles->setSpacing(2);
     QFont headingFont = Theme::font(TextStyle::Title3);
     headingFont.setWeight(QFont::Bold);
-    titles->addWidget(makeText(QStringLiteral("Bring Back"), headingFont, theme.label(), this));
+    titles->addWidget(makeLabel(QStringLiteral("Bring Back"), headingFont, theme.label(), this));
     const QFont captionFont = Theme::font(TextStyle::Caption);
-    QLabel* itemTitle = makeText(QFontMetrics(captionFont).elidedText(m_item.title, Qt::ElideRight, 340),
+    QLabel* itemTitle = makeLabel(QFontMetrics(captionFont).elidedText(m_item.title, Qt::ElideRight, 340),
         captionFont, theme.secondary(), this);
     itemTitle->setObjectName(QStringLiteral("bringBackPickerItemTitle"));
     titles->addWidget(itemTitle);
     header->addLayout(titles, 1);
     column->addLayout(header);
 
-    QLabel* explanation = makeText(QStringLiteral("Vesk will quietly bring this memory back when the time comes."),
+    QLabel* explanation = makeLabel(QStringLiteral("Vesk will quietly bring this memory back when the time comes."),
         Theme::font(TextStyle::Callout), theme.secondary(), this);
     explanation->setWordWrap(true);
     column->addWidget(explanation);
 
     auto* dateRow = new QHBoxLayout;
     dateRow->setSpacing(10);
-    dateRow->addWidget(makeText(QStringLiteral("Bring back on"), Theme::font(TextStyle::Body), theme.label(), this));
+    dateRow->addWidget(makeLabel(QStringLiteral("Bring back on"), Theme::font(TextStyle::Body), theme.label(), this));
     m_dateField = new QDateTimeEdit(this);
     m_dateField->setObjectName(QStringLiteral("bringBackPickerDate"));
     m_dateField->setCalendarPopup(true);

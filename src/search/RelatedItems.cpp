@@ -10,23 +10,24 @@ namespace vesk {
 
 namespace {
 
+// Counts what std::set_intersection would write.
+struct CountingOutput {
+    qsizetype* count;
+    CountingOutput& operator*() { return *this; }
+    CountingOutput& operator++() { return *this; }
+    CountingOutput operator++(int) { return *this; }
+    CountingOutput& operator=(quint32)
+    {
+        ++*count;
+        return *this;
+    }
+};
+
 // Tokens in both sorted id lists.
 qsizetype sharedCount(const std::vector<quint32>& a, const std::vector<quint32>& b)
 {
     qsizetype shared = 0;
-    auto i = a.begin();
-    auto j = b.begin();
-    while (i != a.end() && j != b.end()) {
-        if (*i < *j) {
-            ++i;
-        } else if (*j < *i) {
-            ++j;
-        } else {
-            ++shared;
-            ++i;
-            ++j;
-        }
-    }
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), CountingOutput{&shared});
     return shared;
 }
 

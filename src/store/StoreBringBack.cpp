@@ -34,14 +34,7 @@ void VeskStore::setBringBack(const VeskItem& item, const QDateTime& date)
     assertMainThread();
     if (!date.isValid() || date <= m_services.clock->now())
         return;
-    QHash<QUuid, QDateTime> dates = m_bringBackDates;
-    dates.insert(item.id, date);
-    setBringBackDates(dates);
-    QSet<QUuid> marks = m_broughtBackIDs;
-    marks.remove(item.id);
-    setBroughtBackIDs(marks);
-    saveBringBackDates();
-    scheduleBringBackTask();
+    replaceBringBackDate(item.id, date);
     setBringBackNotice(makeBringBackNotice(VeskBringBackNoticeKind::Scheduled, item.id, QStringLiteral("Bring Back set"),
         abbreviatedDateTimeText(date)));
 }
@@ -49,16 +42,24 @@ void VeskStore::setBringBack(const VeskItem& item, const QDateTime& date)
 void VeskStore::cancelBringBack(const VeskItem& item)
 {
     assertMainThread();
+    replaceBringBackDate(item.id, std::nullopt);
+    setBringBackNotice(
+        makeBringBackNotice(VeskBringBackNoticeKind::Cancelled, item.id, QStringLiteral("Bring Back cancelled"), item.title));
+}
+
+void VeskStore::replaceBringBackDate(const QUuid& id, const std::optional<QDateTime>& date)
+{
     QHash<QUuid, QDateTime> dates = m_bringBackDates;
-    dates.remove(item.id);
+    if (date)
+        dates.insert(id, *date);
+    else
+        dates.remove(id);
     setBringBackDates(dates);
     QSet<QUuid> marks = m_broughtBackIDs;
-    marks.remove(item.id);
+    marks.remove(id);
     setBroughtBackIDs(marks);
     saveBringBackDates();
     scheduleBringBackTask();
-    setBringBackNotice(
-        makeBringBackNotice(VeskBringBackNoticeKind::Cancelled, item.id, QStringLiteral("Bring Back cancelled"), item.title));
 }
 
 QHash<QUuid, QDateTime> VeskStore::pendingBringBackDates() const

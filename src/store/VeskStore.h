@@ -640,6 +640,9 @@ private:
     // The reminders that can come due: all of them once the library is loaded; otherwise only
     // those of items in memory, the others being kept for a start that reads the library.
     QHash<QUuid, QDateTime> pendingBringBackDates() const;
+    // Sets (or with none removes) the item's reminder, takes its mark away, saves and aims the
+    // timer anew.
+    void replaceBringBackDate(const QUuid& id, const std::optional<QDateTime>& date);
     // Waits a step (at most bringBackStepMs) towards target, then delivers or waits again.
     void armBringBackTask(const QDateTime& target);
     std::shared_ptr<PendingDelay> m_bringBackTask;

@@ -1,0 +1,80 @@
+#include "BenchMain.h"
+
+#include "LibraryGenerator.h"
+
+#include "platform/Clock.h"
+#include "platform/Settings.h"
+#include "store/VeskServices.h"
+#include "store/VeskStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vesk::bench {
+
+namespace {
+
+QTemporaryDir* benchRoot = nullptr;
+
+} // namespace
+
+QString benchRootPath()
+{
+    return benchRoot ? benchRoot->path() : QString();
+}
+
+VeskStore& generatedLibraryStore(int count)
+{
+    static std::map<int, std::unique_ptr<VeskStore>> stores;
+    auto& slot = stores[count];
+    if (!slot) {
+        const QString folder = QDir(benchRootPath()).filePath(QStringLiteral("library-%1").arg(count));
+        const auto written = writeGeneratedLibrary(folder, count, 1);
+        if (!written)
+            qFatal("cannot write the library: %s", qPrintable(written.error()));
+        VeskServices services;
+        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
+        services.settings = std::make_shared<MemorySettings>();
+        services.dataDirectory = folder;
+        slot = std::make_unique<VeskStore>(services);
+    }
+    return *slot;
+}
+
+int runBenchmarks(int argc, char** argv)
+{
+    QTemporaryDir root;
+    benchRoot = &root;
+    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const QString folder = root.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        qputenv(name, folder.toUtf8());
+    }
+    QCoreApplication app(argc, argv);
+
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    bool hasRepetitions = false;
+    for (int i = 1; i < argc; ++i)
+        hasRepetitions = hasRepetitions || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!hasRepetitions) {
+        arguments.push_back(repetitions.data());
+        arguments.push_back(aggregates.data());
+    }
+    int count = int(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    benchRoot = nullptr;
+    return 0;
+}
+
+} // namespace vesk::bench
