@@ -170,6 +170,8 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     m_field->setFont(Theme::font(11.5, QFont::Medium));
     m_field->setFrame(false);
     m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    // A drop anywhere on the window is an intake: a dragged file is kept, not typed in as a tag.
+    m_field->setAcceptDrops(false);
     row->addWidget(m_field, 1);
     m_addButton = new QToolButton(entry);
     m_addButton->setObjectName(QStringLiteral("tagAddButton"));
