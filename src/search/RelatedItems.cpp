@@ -10,26 +10,31 @@ namespace vesk {
 
 namespace {
 
-// Counts what std::set_intersection would write.
-struct CountingOutput {
-    qsizetype* count;
-    CountingOutput& operator*() { return *this; }
-    CountingOutput& operator++() { return *this; }
-    CountingOutput operator++(int) { return *this; }
-    CountingOutput& operator=(quint32)
+// The item's own tokens as marks by token id, so that another item's tokens are counted in one
+// pass over them.
+class TokenMarks {
+public:
+    explicit TokenMarks(const std::vector<quint32>& own)
+        : m_marks(own.empty() ? 0 : size_t(own.back()) + 1, 0)
     {
-        ++*count;
-        return *this;
+        for (quint32 id : own)
+            m_marks[id] = 1;
     }
-};
+    // How many of the sorted ids are marked.
+    qsizetype sharedWith(const std::vector<quint32>& ids) const
+    {
+        qsizetype shared = 0;
+        for (quint32 id : ids) {
+            if (id >= m_marks.size())
+                break;
+            shared += m_marks[id];
+        }
+        return shared;
+    }
 
-// Tokens in both sorted id lists.
-qsizetype sharedCount(const std::vector<quint32>& a, const std::vector<quint32>& b)
-{
-    qsizetype shared = 0;
-    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), CountingOutput{&shared});
-    return shared;
-}
+private:
+    std::vector<quint8> m_marks;
+};
 
 // Closeness of two items' creation in time.
 double timeGapBonus(const QDateTime& a, const QDateTime& b)
@@ -70,23 +75,38 @@ QList<QUuid> rankRelatedItems(const VeskItem& item, const QList<VeskItem>& items
         return slot ? index.entry(*slot).association : none;
     };
     const std::vector<quint32>& own = associationOf(item.id);
-    const QSet<QString> titleWords = extractTokens(item.title);
+    const TokenMarks ownMarks(own);
+    const QSet<QString> titleWordSet = extractTokens(item.title);
+    const QStringList titleWords(titleWordSet.cbegin(), titleWordSet.cend());
+    // Which of the item's title words the other title holds: marked with the other's number, so
+    // nothing needs clearing between items.
+    std::vector<qsizetype> seenIn(size_t(titleWords.size()), -1);
 
     struct Ranked {
         const VeskItem* item;
         double score;
     };
     std::vector<Ranked> ranked;
-    for (const VeskItem& other : items) {
+    for (qsizetype position = 0; position < items.size(); ++position) {
+        const VeskItem& other = items[position];
         if (other.id == item.id)
             continue;
         const std::vector<quint32>& theirs = associationOf(other.id);
-        const qsizetype shared = sharedCount(own, theirs);
+        const qsizetype shared = ownMarks.sharedWith(theirs);
         qsizetype titleShared = 0;
-        if (!titleWords.isEmpty()) {
-            const QSet<QString> otherTitleWords = extractTokens(other.title);
-            for (const QString& word : otherTitleWords)
-                titleShared += titleWords.contains(word) ? 1 : 0;
+        // A title's words are among its item's association tokens, so an indexed item that shares
+        // none of those shares no title word either.
+        if (!titleWords.isEmpty() && (shared > 0 || own.empty())) {
+            // The words are looked at in place, nothing is copied.
+            const QString lowered = lowerText(other.title);
+            forEachContentWord(lowered, [&](QStringView word) {
+                for (qsizetype i = 0; i < titleWords.size(); ++i) {
+                    if (seenIn[size_t(i)] != position && titleWords[i] == word) {
+                        seenIn[size_t(i)] = position;
+                        ++titleShared;
+                    }
+                }
+            });
         }
         double score = double(shared) * 8.0 + double(titleShared) * 5.0;
         if (shared > 0) {

@@ -3,6 +3,7 @@
 #include "store/SearchState.h"
 
 #include "intake/VersionKey.h"
+#include "platform/Uuid.h"
 #include "search/RelatedItems.h"
 
 #include <cmath>
@@ -74,7 +75,13 @@ QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
                 return relatedVectorCosine(*ownVector, *theirs);
             };
         }
-        sources.usageScore = [this, &now](const QUuid& other) { return usageScore(other, now); };
+        // The few items ever opened, looked up by identifier instead of by text for every item.
+        QHash<QUuid, double> usage;
+        for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+            if (const auto id = parseUuid(it.key()))
+                usage.insert(*id, vesk::usageScore(*it, now));
+        }
+        sources.usageScore = [&usage](const QUuid& other) { return usage.value(other, 0.0); };
         ranked = rankRelatedItems(item, m_items, state.index, sources);
         ranked = ranked.first(std::min<qsizetype>(ranked.size(), std::max<qsizetype>(limit, 6)));
         state.relatedCache.insert(item.id, ranked);
