@@ -5,33 +5,11 @@
 #include "intake/VersionKey.h"
 #include "platform/Uuid.h"
 #include "search/RelatedItems.h"
+#include "search/SemanticVectors.h"
 
-#include <cmath>
+#include <span>
 
 namespace vesk {
-
-namespace {
-
-// Cosine of two sentence vectors; 0 when either is empty or all zeros, or their lengths differ.
-// Kept here until the search engine offers one of its own.
-double relatedVectorCosine(const QList<double>& a, const QList<double>& b)
-{
-    if (a.isEmpty() || a.size() != b.size())
-        return 0.0;
-    double dot = 0.0;
-    double normA = 0.0;
-    double normB = 0.0;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        dot += a[i] * b[i];
-        normA += a[i] * a[i];
-        normB += b[i] * b[i];
-    }
-    if (normA == 0.0 || normB == 0.0)
-        return 0.0;
-    return dot / (std::sqrt(normA) * std::sqrt(normB));
-}
-
-} // namespace
 
 VeskItem VeskStore::sourceItem(const VeskItem& item) const
 {
@@ -64,15 +42,15 @@ QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
         ranked = *memo;
     } else {
         const QDateTime now = m_services.clock->now();
-        const auto ownVector = m_semanticVectors.constFind(item.id);
+        const std::span<const float> ownVector = m_semanticVectors.vector(item.id);
         RelatedItemsSignals sources;
         sources.now = now;
-        if (ownVector != m_semanticVectors.cend()) {
-            sources.vectorCosine = [this, &ownVector](const QUuid& other) -> std::optional<double> {
-                const auto theirs = m_semanticVectors.constFind(other);
-                if (theirs == m_semanticVectors.cend())
+        if (!ownVector.empty()) {
+            sources.vectorCosine = [this, ownVector](const QUuid& other) -> std::optional<double> {
+                const std::span<const float> theirs = m_semanticVectors.vector(other);
+                if (theirs.empty())
                     return std::nullopt;
-                return relatedVectorCosine(*ownVector, *theirs);
+                return cosineSimilarity(ownVector, theirs);
             };
         }
         // The few items ever opened, looked up by identifier instead of by text for every item.
