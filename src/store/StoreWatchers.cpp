@@ -1,8 +1,91 @@
-// Creation of the Inbox and cloud inbox watchers; the inbox watcher work fills this in.
+// The local Inbox and the synced phone inbox: what their watchers deliver is imported, and each
+// entry leaves its inbox only once its item is kept.
 #include "store/VeskStore.h"
+
+#include "intake/CloudInboxWatcher.h"
+#include "intake/InboxWatcher.h"
+#include "intake/MobilePackages.h"
+#include "platform/AppPaths.h"
+#include "platform/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 
 namespace vesk {
 
-void VeskStore::startInboxWatchers() {}
+namespace {
+
+// Removes a delivered entry (a package as a whole folder); the error text when it could not.
+std::optional<QString> removeEntry(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink()) {
+        if (QDir(path).removeRecursively())
+            return std::nullopt;
+        return QStringLiteral("could not remove the folder");
+    }
+    QFile file(path);
+    if (file.remove())
+        return std::nullopt;
+    return file.errorString();
+}
+
+} // namespace
+
+void VeskStore::startInboxWatchers()
+{
+    rerouteStoredPackages();
+    if (!m_services.watchInboxes)
+        return;
+    const QPointer<VeskStore> self(this);
+    m_inboxWatcher = new InboxWatcher(
+        m_services.dataDirectory + QStringLiteral("/Inbox"),
+        [self](const QStringList& paths) {
+            if (self)
+                self->importInboxFiles(paths);
+        },
+        this);
+    m_cloudInboxWatcher = new CloudInboxWatcher(
+        AppPaths::cloudDirectory(),
+        [self](const QStringList& paths) {
+            if (self)
+                self->importCloudInboxPackages(paths);
+        },
+        this);
+}
+
+void VeskStore::importInboxFiles(const QStringList& paths)
+{
+    assertMainThread();
+    for (const QString& path : paths) {
+        if (!QFileInfo::exists(path))
+            continue;
+        setInboxImportCount(m_inboxImportCount + 1);
+        if (importFile(path)) {
+            if (const std::optional<QString> error = removeEntry(path))
+                veskLog(QStringLiteral("Vesk Inbox cleanup error for ") + QFileInfo(path).fileName()
+                        + QStringLiteral(": ") + *error);
+        }
+        setInboxImportCount(std::max(0, m_inboxImportCount - 1));
+    }
+}
+
+void VeskStore::importCloudInboxPackages(const QStringList& paths)
+{
+    assertMainThread();
+    for (const QString& path : packageRootPaths(paths)) {
+        if (!QFileInfo::exists(path))
+            continue;
+        setCloudImportCount(m_cloudImportCount + 1);
+        if (importFile(path)) {
+            if (const std::optional<QString> error = removeEntry(path))
+                veskLog(QStringLiteral("Vesk cloud Inbox cleanup error for ") + QFileInfo(path).fileName()
+                        + QStringLiteral(": ") + *error);
+        }
+        setCloudImportCount(std::max(0, m_cloudImportCount - 1));
+    }
+}
 
 } // namespace vesk

@@ -42,6 +42,9 @@ struct VeskServices {
     int faceBackfillPauseMs = 40;
     // How often items that could not be written are tried again while any remain.
     int unsavedRetryIntervalMs = 30'000;
+    // Whether the store watches the local Inbox and the synced phone inbox (tests of other areas
+    // turn it off).
+    bool watchInboxes = true;
 
     // Real clock, the INI settings file, the real data folder and do-nothing collaborators.
     static VeskServices defaults();

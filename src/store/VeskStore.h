@@ -34,6 +34,8 @@
 
 namespace vesk {
 
+class CloudInboxWatcher;
+class InboxWatcher;
 class FaceSuggestionEngine;
 struct FacePreviewCut;
 struct FacePreviewRequest;
@@ -267,6 +269,24 @@ public:
     const std::optional<VeskImportProgress>& importProgress() const { return m_importProgress; }
     void setImportProgress(const std::optional<VeskImportProgress>& value);
     // End of intake operations
+
+    // Phone package and inbox operations (StorePackages.cpp, StoreWatchers.cpp)
+    // The import of a note or activity package at path; none when path is no package.
+    std::optional<bool> importIfPackage(const QString& path);
+    // One item for a note package (text and photos); true when made and saved, or already held.
+    bool importMobileNotePackage(const QString& package);
+    // One activity item for an activity package (folder or lone manifest file); true when made and
+    // saved, or already held.
+    bool importActivityPackage(const QString& package);
+    // The ".veskactivity" extension, or a folder holding "activity.json".
+    static bool isActivityPackage(const QString& path, bool isFolder);
+    // Turns items kept as plain files whose managed copy is a valid package into package items.
+    void rerouteStoredPackages();
+    // Imports what the local Inbox holds (oldest first) and removes each file once it is kept.
+    void importInboxFiles(const QStringList& paths);
+    // The same for the synced phone inbox; files inside a package stand for the whole package.
+    void importCloudInboxPackages(const QStringList& paths);
+    // End of phone package and inbox operations
 
     // Rich text operations (StoreRichText.cpp)
     // Stores a new rich-text body alone (a toggled checklist glyph): the item's title, text and
@@ -600,6 +620,10 @@ private:
     bool m_unsavedRetryQueued = false;
     bool m_libraryMarkedAsUsed = false;
     // End of safety members
+    // Inbox members (both are children of the store)
+    InboxWatcher* m_inboxWatcher = nullptr;
+    CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
+    // End of inbox members
 
     // Rich text members
     // End of rich text members

@@ -52,6 +52,7 @@ protected:
         s.lexicalSearchDelayMs = 1;
         s.deepSearchDelayMs = 2;
         s.faceBackfillPauseMs = 1;
+        s.watchInboxes = false;
         return s;
     }
 
