@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -46,6 +47,13 @@ void CloudInboxWatcher::scan()
 {
     if (m_inboxPath.isEmpty())
         return;
+    // The poll, the retry and folder changes can fall together; two scans a moment apart would
+    // call a file that is still arriving settled, so scans keep at least the retry time apart.
+    if (m_lastScan.isValid() && m_lastScan.elapsed() < m_timing.retryMs) {
+        m_retry->start(int(m_timing.retryMs - m_lastScan.elapsed()));
+        return;
+    }
+    m_lastScan.start();
     m_stability.beginScan();
     const QStringList names = QDir(m_inboxPath).entryList(
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -72,7 +80,7 @@ void CloudInboxWatcher::scan()
     }
     if (!ready.isEmpty() && m_handler)
         m_handler(ready);
-    if (pending && m_retry)
+    if (pending)
         m_retry->start(m_timing.retryMs);
 }
 

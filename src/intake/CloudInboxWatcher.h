@@ -7,6 +7,7 @@
 
 #include "intake/FileStability.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -48,6 +49,7 @@ private:
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_poll = nullptr;
     QTimer* m_retry = nullptr;
+    QElapsedTimer m_lastScan;
 };
 
 } // namespace vesk

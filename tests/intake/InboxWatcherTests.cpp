@@ -1,0 +1,189 @@
+#include "common/TestEnvironment.h"
+#include "intake/CloudInboxWatcher.h"
+#include "intake/InboxWatcher.h"
+#include "platform/Log.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace vesk {
+namespace {
+
+void write(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(mode));
+    file.write(bytes);
+}
+
+void setModified(const QString& path, qint64 secs)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::fromSecsSinceEpoch(secs), QFileDevice::FileModificationTime));
+}
+
+constexpr InboxWatcher::Timing kFast{10, 40};
+
+TEST(InboxWatcher, WaitingFilesArriveOnceOldestFirstAndNewOnesFollow)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    write(inbox + "/new.txt", "n");
+    write(inbox + "/old.txt", "o");
+    setModified(inbox + "/new.txt", 2'000'000);
+    setModified(inbox + "/old.txt", 1'000'000);
+    QList<QStringList> calls;
+    InboxWatcher watcher(inbox, [&](const QStringList& paths) {
+        calls.append(paths);
+        for (const QString& path : paths)
+            QFile::remove(path); // as the store does once an item is kept
+    }, kFast);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !calls.isEmpty(); }, 3000));
+    EXPECT_EQ(calls.first(), (QStringList{inbox + "/old.txt", inbox + "/new.txt"}));
+
+    write(inbox + "/later.txt", "l");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.size() == 2; }, 3000));
+    EXPECT_EQ(calls.last(), QStringList{inbox + "/later.txt"});
+    QTest::qWait(200);
+    EXPECT_EQ(calls.size(), 2); // nothing is offered twice once gone, and an empty folder is silent
+}
+
+TEST(InboxWatcher, ASlowWriterIsNotTakenHalfWritten)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    QDir().mkpath(inbox);
+    QList<qint64> sizesSeen;
+    InboxWatcher watcher(inbox, [&](const QStringList& paths) {
+        for (const QString& path : paths) {
+            sizesSeen.append(QFileInfo(path).size());
+            QFile::remove(path);
+        }
+    }, kFast);
+    QTest::qWait(50);
+    const QString path = inbox + "/big.bin";
+    // Pauses longer than the quiet time: a scan falls between every two writes.
+    for (int chunk = 0; chunk < 8; ++chunk) {
+        write(path, QByteArray(1000, 'x'), QIODevice::Append);
+        QTest::qWait(60);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sizesSeen.isEmpty(); }, 3000));
+    EXPECT_EQ(sizesSeen, QList<qint64>{8000});
+}
+
+TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
+{
+    const QString root = vesk::test::makeTempDirectory("inbox");
+    const QString inbox = root + "/Inbox";
+    write(root + "/outside.txt", "outside");
+    write(inbox + "/.hidden.txt", "h");
+    write(inbox + "/empty.txt", "");
+    write(inbox + "/plain.txt", "p");
+    write(inbox + "/Trip.vesknote/note.json", "{}");
+    ASSERT_TRUE(QFile::link(root + "/outside.txt", inbox + "/link.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inbox + "/pipe").constData(), 0600), 0);
+
+    QStringList offered;
+    InboxWatcher watcher(inbox, [&](const QStringList& paths) { offered += paths; }, kFast);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return offered.size() >= 2; }, 3000));
+    QTest::qWait(150);
+    offered.sort();
+    EXPECT_EQ(offered, (QStringList{inbox + "/empty.txt", inbox + "/plain.txt"}));
+    for (const QString& name : {".hidden.txt", "empty.txt", "plain.txt", "Trip.vesknote/note.json", "link.txt", "pipe"})
+        EXPECT_TRUE(QFileInfo(inbox + "/" + name).exists() || QFileInfo(inbox + "/" + name).isSymLink()) << name.toStdString();
+    EXPECT_TRUE(QFile::exists(root + "/outside.txt"));
+}
+
+class CloudInboxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        synced = vesk::test::makeTempDirectory("cloud");
+        inbox = synced + "/Documents/VeskInbox";
+        setVeskLogCapture([this](const QString& line) { logLines.append(line); });
+    }
+    void TearDown() override { setVeskLogCapture({}); }
+
+    std::unique_ptr<CloudInboxWatcher> start(const QString& folder)
+    {
+        return std::make_unique<CloudInboxWatcher>(folder, [this](const QStringList& paths) {
+            for (const QString& path : paths) {
+                if (!delivered.contains(path))
+                    delivered.append(path);
+            }
+        }, CloudInboxWatcher::Timing{30, 15});
+    }
+
+    QString synced;
+    QString inbox;
+    QStringList delivered;
+    QStringList logLines;
+};
+
+TEST_F(CloudInboxTest, AMissingSyncedFolderIsSaidOnceAndLeftAlone)
+{
+    const auto watcher = start(synced + "/absent");
+    QTest::qWait(150);
+    EXPECT_EQ(logLines, QStringList{"Vesk iCloud container unavailable."});
+    EXPECT_TRUE(watcher->inboxPath().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(synced + "/absent"));
+}
+
+TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
+{
+    // A photo-only note: its empty note.txt does not hold it back.
+    const QString note = inbox + "/Photo.vesknote";
+    write(note + "/note.json", R"({"attachments":["media/a.jpg"]})");
+    write(note + "/note.txt", "");
+    write(note + "/media/a.jpg", "jpeg");
+    // Names a file outside "media/": never complete.
+    const QString escaping = inbox + "/Escape.vesknote";
+    write(escaping + "/note.json", R"({"attachments":["media/../note.json"]})");
+    write(escaping + "/note.txt", "t");
+    // Waits for a photo that has not arrived yet.
+    const QString waiting = inbox + "/Waiting.vesknote";
+    write(waiting + "/note.json", R"({"attachments":["media/b.jpg"]})");
+    write(waiting + "/note.txt", "t");
+    // Event paths leaving the package are ignored rather than waited for.
+    const QString activity = inbox + "/Walk.veskactivity";
+    write(activity + "/activity.json",
+          R"({"events":[{"relativePath":"../../../etc/passwd"},{"relative_path":"media/p.jpg"}]})");
+    write(activity + "/media/p.jpg", "p");
+    const QString plain = inbox + "/plain.txt";
+    write(plain, "plain");
+    QDir().mkpath(inbox + "/ordinary folder");
+
+    const auto watcher = start(synced);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() >= 3; }, 3000));
+    QTest::qWait(150);
+    EXPECT_EQ(QSet<QString>(delivered.begin(), delivered.end()), (QSet<QString>{note, activity, plain}));
+
+    write(waiting + "/media/b.jpg", "b");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.contains(waiting); }, 3000));
+    EXPECT_FALSE(delivered.contains(escaping));
+}
+
+TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
+{
+    const auto watcher = start(synced);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher->inboxPath().isEmpty(); }, 1000));
+    const QString activity = inbox + "/Run.veskactivity";
+    write(activity + "/activity.json", R"({"events":[{"relativePath":"media/v.mov"}]})");
+    QTest::qWait(150);
+    EXPECT_TRUE(delivered.isEmpty());
+    for (int chunk = 0; chunk < 5; ++chunk) {
+        write(activity + "/media/v.mov", QByteArray(100, 'v'), QIODevice::Append);
+        QTest::qWait(10);
+        EXPECT_TRUE(delivered.isEmpty());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.contains(activity); }, 3000));
+    EXPECT_EQ(QFileInfo(activity + "/media/v.mov").size(), 500);
+}
+
+} // namespace
+} // namespace vesk
