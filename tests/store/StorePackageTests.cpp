@@ -1,0 +1,247 @@
+#include "common/HeicFile.h"
+#include "store/IntakeStoreFixture.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+const QString kNoteID = QStringLiteral("3F2504E0-4F89-41D3-9A0C-0305E82C3301");
+
+class StorePackageTest : public IntakeStoreTest {
+protected:
+    static QByteArray png()
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return bytes;
+    }
+
+    QString notePackage(const QString& name, const QString& text, const QStringList& attachments,
+                        const QString& noteID = kNoteID) const
+    {
+        const QString package = sourceDir + "/" + name;
+        QJsonObject manifest{{"schemaVersion", 1}, {"kind", "note"}, {"noteID", noteID},
+                             {"createdAt", "2026-01-01T10:00:00Z"}, {"text", text},
+                             {"attachments", QJsonArray::fromStringList(attachments)}};
+        writeFile(package + "/note.json", QJsonDocument(manifest).toJson());
+        writeFile(package + "/note.txt", "");
+        return package;
+    }
+
+    QString activityPackage(const QString& name, const std::optional<QByteArray>& manifest) const
+    {
+        const QString package = sourceDir + "/" + name;
+        QDir().mkpath(package + "/media");
+        writeFile(package + "/media/p.png", png());
+        if (manifest)
+            writeFile(package + "/activity.json", *manifest);
+        return package;
+    }
+};
+
+TEST_F(StorePackageTest, ANotePackageBecomesOneTextItemAndIsRecognisedWhenItComesAgain)
+{
+    const auto store = makeStore();
+    const QString package = notePackage("Trip.vesknote", "  Beach day\nsecond line ", {"media/a.png", "media/b.png"});
+    writeFile(package + "/media/a.png", png());
+    writeFile(package + "/media/b.png", png());
+    ASSERT_TRUE(store->importFile(package));
+    ASSERT_EQ(store->items().size(), 1);
+    const VeskItem item = store->items().first();
+    EXPECT_EQ(item.kind, VeskKind::Text);
+    EXPECT_EQ(item.title, "Beach day");
+    EXPECT_EQ(item.text, "Beach day\nsecond line");
+    EXPECT_EQ(item.searchableText, "Beach day\nsecond line mobile-note-id:" + kNoteID.toLower()
+                                       + " attached photos Vesk Mobile");
+    EXPECT_TRUE(QFileInfo(*item.filePath + "/media/b.png").isFile());
+    EXPECT_EQ(store->intakeNotice()->title, "Note with photos received");
+    EXPECT_EQ(storedItems().size(), 1);
+
+    // The same note again, its identity in lower case: nothing new, the held item selected.
+    const QString again = notePackage("Again.vesknote", "", {"media/a.png"}, kNoteID.toLower());
+    writeFile(again + "/media/a.png", png());
+    EXPECT_TRUE(store->importFile(again));
+    EXPECT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->selectedID(), item.id);
+}
+
+TEST_F(StorePackageTest, NotePackagesWithHeicPhotosOrOnlyPhotosAreTaken)
+{
+    const auto store = makeStore();
+    const QString package = notePackage("Heic.vesknote", "   ", {"media/a.heic"});
+    QImage picture(128, 64, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QDir().mkpath(package + "/media");
+    if (!writeHeic(package + "/media/a.heic", picture))
+        GTEST_SKIP() << "no HEVC encoder";
+    ASSERT_TRUE(store->importFile(package));
+    EXPECT_EQ(store->items().first().title, "Photo Note");
+    EXPECT_EQ(store->items().first().text, "");
+    EXPECT_TRUE(store->items().first().searchableText.startsWith(" mobile-note-id:"));
+}
+
+TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedUntouched)
+{
+    const auto store = makeStore();
+    const QString outside = writeFile(makeTempDirectory("outside") + "/x.png", png());
+    struct Case {
+        QString name;
+        QStringList attachments;
+    };
+    const QList<Case> cases{
+        {"Missing.vesknote", {"media/none.png"}},
+        {"Traversal.vesknote", {"media/../note.json"}},
+        {"Prefix.vesknote", {"photos/a.png"}},
+        {"Link.vesknote", {"media/link.png"}},
+        {"Empty.vesknote", {"media/a.png", "media/empty.png"}},
+        {"Text.vesknote", {"media/a.png", "media/words.png"}},
+    };
+    for (const Case& c : cases) {
+        const QString package = notePackage(c.name, "text", c.attachments);
+        writeFile(package + "/media/a.png", png());
+        writeFile(package + "/media/empty.png", "");
+        writeFile(package + "/media/words.png", "not a picture");
+        QFile::link(outside, package + "/media/link.png");
+        EXPECT_FALSE(store->importFile(package)) << c.name.toStdString();
+        EXPECT_TRUE(QFileInfo(package).isDir());
+    }
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_TRUE(QDir(dataDir + "/Items").isEmpty());
+    EXPECT_EQ(countLines("Vesk note package manifest invalid: "), 0);
+
+    const QString badKind = notePackage("Kind.vesknote", "t", {"media/a.png"});
+    writeFile(badKind + "/media/a.png", png());
+    QFile manifest(badKind + "/note.json");
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    const QByteArray json = manifest.readAll().replace("\"note\"", "\"Note\"");
+    manifest.close();
+    writeFile(badKind + "/note.json", json);
+    EXPECT_FALSE(store->importFile(badKind));
+    EXPECT_EQ(logLines.last(), "Vesk note package manifest invalid: Kind.vesknote");
+}
+
+TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
+{
+    const auto store = makeStore();
+    ASSERT_TRUE(store->importFile(activityPackage("Morning Walk.veskactivity", std::nullopt)));
+    VeskItem item = store->items().first();
+    EXPECT_EQ(item.kind, VeskKind::Activity);
+    EXPECT_EQ(item.title, "Morning Walk");
+    EXPECT_EQ(item.note, "");
+    EXPECT_EQ(item.searchableText, "__vesk_activity__ activity Vesk Mobile Morning Walk Morning Walk.veskactivity");
+    EXPECT_EQ(store->intakeNotice()->title, "Activity received");
+    EXPECT_TRUE(QFileInfo(*item.filePath + "/media/p.png").isFile());
+
+    ASSERT_TRUE(store->importFile(activityPackage("   .veskactivity",
+        R"({"activityID":"A1","activity_type":"hike","started_at":"s","summary":" Lake ","notes":"  ",
+            "capture_count":0})")));
+    item = store->items().first();
+    EXPECT_EQ(item.title, "Vesk Mobile Activity");
+    EXPECT_EQ(item.note, "Lake");
+    EXPECT_EQ(item.searchableText.toStdString(),
+              "__vesk_activity__ activity Vesk Mobile Vesk Mobile Activity    .veskactivity "
+              "A1 hike started s  Lake     0 captures");
+
+    // A folder of another name holding "activity.json", and a lone manifest file.
+    const QString folder = activityPackage("export", R"({"title":"Swim"})");
+    ASSERT_TRUE(store->importFile(folder));
+    EXPECT_EQ(store->items().first().title, "Swim");
+    const QString lone = writeFile(sourceDir + "/Ride.veskactivity", R"({"title":"Ride"})");
+    ASSERT_TRUE(store->importFile(lone));
+    EXPECT_EQ(store->items().first().title, "Ride");
+    EXPECT_TRUE(QFileInfo(*store->items().first().filePath).isFile());
+    EXPECT_EQ(storedItems().size(), 4);
+}
+
+TEST_F(StorePackageTest, AnActivityIsHeldAlreadyOnlyWhenItsWholeIdentifierMatches)
+{
+    const auto store = makeStore();
+    ASSERT_TRUE(store->importFile(activityPackage("One.veskactivity", R"({"activityID":"A12"})")));
+    const QUuid first = store->items().first().id;
+    // Neither a word every activity holds nor a part of another identifier counts as held.
+    ASSERT_TRUE(store->importFile(activityPackage("Two.veskactivity", R"({"activityID":"activity"})")));
+    ASSERT_TRUE(store->importFile(activityPackage("Three.veskactivity", R"({"activityID":"A1"})")));
+    EXPECT_EQ(store->items().size(), 3);
+
+    const QString again = activityPackage("Again.veskactivity", R"({"activityID":" A12 "})");
+    EXPECT_TRUE(store->importFile(again));
+    EXPECT_EQ(store->items().size(), 3);
+    EXPECT_EQ(store->selectedID(), first);
+    EXPECT_EQ(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+
+    // "activity_id" is no identity: a second delivery makes a second item.
+    ASSERT_TRUE(store->importFile(activityPackage("Snake1.veskactivity", R"({"activity_id":"S"})")));
+    ASSERT_TRUE(store->importFile(activityPackage("Snake2.veskactivity", R"({"activity_id":"S"})")));
+    EXPECT_EQ(store->items().size(), 5);
+}
+
+TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
+{
+    const auto store = makeStore();
+    const QString inbox = makeTempDirectory("Inbox");
+    const QString kept = writeFile(inbox + "/kept.txt", "kept");
+    const QString gone = inbox + "/gone.txt";
+    store->importInboxFiles({gone, kept});
+    EXPECT_FALSE(QFile::exists(kept));
+    EXPECT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->inboxImportCount(), 0);
+
+    failItemSaves(*store, true);
+    const QString unsaved = writeFile(inbox + "/unsaved.txt", "unsaved");
+    store->importInboxFiles({unsaved});
+    EXPECT_TRUE(QFile::exists(unsaved));
+
+    // A note package offered file by file by the synced inbox is imported and removed as a whole.
+    failItemSaves(*store, false);
+    const QString package = notePackage("Cloud.vesknote", "cloud", {"media/a.png"});
+    writeFile(package + "/media/a.png", png());
+    store->importCloudInboxPackages({package + "/note.json", package + "/media/a.png"});
+    EXPECT_FALSE(QFileInfo::exists(package));
+    EXPECT_EQ(store->items().first().title, "cloud");
+    EXPECT_EQ(store->cloudImportCount(), 0);
+}
+
+TEST_F(StorePackageTest, PackagesKeptAsPlainFilesBecomePackageItemsAtStartUp)
+{
+    const QString managed = dataDir + "/Items/" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString package = managed + "/Run.veskactivity";
+    writeFile(package + "/activity.json", R"({"title":"Evening run","summary":"fast"})");
+    VeskItem stored = makeItem("Run.veskactivity", 100, VeskKind::File, package);
+    stored.note = "mine";
+    const QString notPackage = writeFile(dataDir + "/Items/other/plain.txt", "p");
+    seed({stored, makeItem("plain.txt", 50, VeskKind::File, notPackage)});
+
+    const auto store = makeStore();
+    const VeskItem item = *std::find_if(store->items().begin(), store->items().end(),
+                                         [&](const VeskItem& i) { return i.id == stored.id; });
+    EXPECT_EQ(item.kind, VeskKind::Activity);
+    EXPECT_EQ(item.title, "Evening run");
+    EXPECT_EQ(item.note, "mine\nfast");
+    EXPECT_EQ(item.filePath, package);
+    const QList<VeskItem> rows = storedItems();
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const VeskItem& i) { return i.kind == VeskKind::Activity; }), 1);
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const VeskItem& i) { return i.kind == VeskKind::File; }), 1);
+}
+
+TEST_F(StorePackageTest, TheStoreWatchesItsInbox)
+{
+    VeskServices s = services();
+    s.watchInboxes = true;
+    VeskStore store(s);
+    const QString file = writeFile(dataDir + "/Inbox/dropped.txt", "dropped");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file); }, 5000));
+    EXPECT_EQ(store.items().size(), 1);
+}
+
+} // namespace
+} // namespace vesk::test
