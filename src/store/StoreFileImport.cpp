@@ -56,6 +56,13 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
+    // Note and activity packages become items of their own, not plain folders.
+    if (std::optional<QFuture<bool>> package = importIfPackage(QFile::decodeName(nativePath))) {
+        return package->then(this, [this](bool kept) {
+            finishFileImport();
+            return kept;
+        });
+    }
 
     auto job = std::make_shared<RunningImport>();
     job->id = QUuid::createUuid();
@@ -111,6 +118,8 @@ QSet<QString> VeskStore::busyImportFolderNames() const
     QSet<QString> names;
     for (const auto& job : m_runningImports)
         names.insert(uuidString(job->id));
+    for (const QUuid& id : m_packageImportIDs)
+        names.insert(uuidString(id));
     return names;
 }
 

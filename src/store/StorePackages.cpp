@@ -3,16 +3,24 @@
 #include "store/VeskStore.h"
 
 #include "intake/MobilePackages.h"
-#include "platform/ImageLoader.h"
+#include "intake/PackageImport.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
 
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
 namespace {
+
+struct PackageReroute {
+    QUuid id;
+    QString path;
+    std::optional<MobileNoteManifest> note;
+    std::optional<MobileActivityManifest> activity;
+};
 
 const QString kActivityMarker = QStringLiteral("__vesk_activity__");
 // Every activity item's searchable text begins so; an identifier is looked for after it, or an
@@ -20,37 +28,6 @@ const QString kActivityMarker = QStringLiteral("__vesk_activity__");
 const QString kActivityFixedWords = kActivityMarker + QStringLiteral(" activity Vesk Mobile");
 
 QString noteMarker(const QString& noteID) { return QStringLiteral("mobile-note-id:") + noteID.toLower(); }
-
-// The manifest of a valid note package; none (logged) otherwise.
-std::optional<MobileNoteManifest> validNoteManifest(const QString& package)
-{
-    const std::optional<QByteArray> json = readSmallFile(package + QStringLiteral("/note.json"));
-    std::optional<MobileNoteManifest> manifest = json ? decodeNoteManifest(*json) : std::nullopt;
-    if (manifest
-        && (manifest->schemaVersion != 1 || manifest->kind != QLatin1String("note") || !parseUuid(manifest->noteID)
-            || manifest->attachments.isEmpty()))
-        manifest.reset();
-    if (!manifest)
-        veskLog(QStringLiteral("Vesk note package manifest invalid: ") + QFileInfo(package).fileName());
-    return manifest;
-}
-
-// Every attachment lies in "media/" inside the package and is a non-empty picture.
-bool attachmentsUsable(const QString& package, const QStringList& attachments)
-{
-    for (const QString& attachment : attachments) {
-        if (!attachment.startsWith(QLatin1String("media/"))
-            || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
-            return false;
-        const PackagePath resolved = resolvePackagePath(package, attachment);
-        if (resolved.where != PackagePath::Where::Inside)
-            return false;
-        const QFileInfo info(resolved.path);
-        if (!info.isFile() || info.size() == 0 || ImageLoader::load(resolved.path).isNull())
-            return false;
-    }
-    return true;
-}
 
 VeskItem noteItem(const MobileNoteManifest& manifest, const QUuid& id, const QString& managed, const QDateTime& now)
 {
@@ -67,15 +44,6 @@ VeskItem noteItem(const MobileNoteManifest& manifest, const QUuid& id, const QSt
                               .join(QLatin1Char(' '));
     item.note = QString();
     return item;
-}
-
-// The manifest of an activity package folder, or of a lone manifest file.
-std::optional<MobileActivityManifest> readActivityManifest(const QString& package)
-{
-    const QString manifestPath =
-        QFileInfo(package).isDir() ? package + QStringLiteral("/activity.json") : package;
-    const std::optional<QByteArray> json = readSmallFile(manifestPath);
-    return json ? decodeActivityManifest(*json) : std::nullopt;
 }
 
 VeskItem activityItem(const std::optional<MobileActivityManifest>& manifest, const QString& packageName,
@@ -120,6 +88,23 @@ VeskItem activityItem(const std::optional<MobileActivityManifest>& manifest, con
     return item;
 }
 
+// The activity item that already holds the activity with this identity, matched as a whole token.
+std::optional<VeskItem> heldActivity(const QList<VeskItem>& items, const QString& identity)
+{
+    if (identity.isEmpty())
+        return std::nullopt;
+    for (const VeskItem& held : items) {
+        if (held.kind != VeskKind::Activity)
+            continue;
+        const QString text = held.searchableText.startsWith(kActivityFixedWords)
+            ? held.searchableText.mid(kActivityFixedWords.size())
+            : held.searchableText;
+        if (containsWholeToken(text, identity))
+            return held;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool VeskStore::isActivityPackage(const QString& path, bool isFolder)
@@ -129,7 +114,7 @@ bool VeskStore::isActivityPackage(const QString& path, bool isFolder)
     return isFolder && QFileInfo::exists(path + QStringLiteral("/activity.json"));
 }
 
-std::optional<bool> VeskStore::importIfPackage(const QString& path)
+std::optional<QFuture<bool>> VeskStore::importIfPackage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -141,99 +126,117 @@ std::optional<bool> VeskStore::importIfPackage(const QString& path)
     return std::nullopt;
 }
 
-bool VeskStore::importMobileNotePackage(const QString& package)
+QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
 {
     assertMainThread();
-    const std::optional<MobileNoteManifest> manifest = validNoteManifest(package);
-    if (!manifest || !attachmentsUsable(package, manifest->attachments))
-        return false;
-
-    const QString marker = noteMarker(manifest->noteID);
-    for (const VeskItem& held : std::as_const(m_items)) {
-        if (held.searchableText.contains(marker)) {
-            setSelectedID(held.id);
-            setSelectedIDs({held.id});
-            return !m_unsavedItemIDs.contains(held.id);
-        }
-    }
-
     const QUuid id = QUuid::createUuid();
-    const std::optional<QString> managed = copyIntoManagedStorage(package, id);
-    if (!managed)
-        return false;
-    const VeskItem item = noteItem(*manifest, id, *managed, m_services.clock->now());
-    const bool saved = commitNewItem(item);
-    setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                     QStringLiteral("Note with photos received"), item.title, item.id});
-    return saved;
+    m_packageImportIDs.insert(id);
+    return QtConcurrent::run(prepareNotePackage, package, managedItemsDirectory(), id)
+        .then(this, [this, id](const PreparedPackage& prepared) {
+            m_packageImportIDs.remove(id);
+            if (!prepared.note || !prepared.managedPath)
+                return false;
+            // Looked for only now: the same note may have arrived while this one was copied.
+            const QString marker = noteMarker(prepared.note->noteID);
+            VeskItem item = noteItem(*prepared.note, id, *prepared.managedPath, m_services.clock->now());
+            for (const VeskItem& held : std::as_const(m_items)) {
+                if (held.searchableText.contains(marker))
+                    return keepHeldPackage(held, item);
+            }
+            if (!commitNewItem(item) && m_libraryProblem) {
+                removeManagedFile(item);
+                return false;
+            }
+            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                             QStringLiteral("Note with photos received"), item.title, item.id});
+            return !m_unsavedItemIDs.contains(item.id);
+        });
 }
 
-bool VeskStore::importActivityPackage(const QString& package)
+QFuture<bool> VeskStore::importActivityPackage(const QString& package)
 {
     assertMainThread();
-    // Read from the source: a package already held then leaves no orphan copy behind.
-    const std::optional<MobileActivityManifest> manifest = readActivityManifest(package);
-    const QString identity = manifest && manifest->activityID ? manifest->activityID->trimmed() : QString();
-    if (!identity.isEmpty()) {
-        for (const VeskItem& held : std::as_const(m_items)) {
-            if (held.kind != VeskKind::Activity)
-                continue;
-            const QString text = held.searchableText.startsWith(kActivityFixedWords)
-                ? held.searchableText.mid(kActivityFixedWords.size())
-                : held.searchableText;
-            if (containsWholeToken(text, identity)) {
-                setSelectedID(held.id);
-                setSelectedIDs({held.id});
-                return !m_unsavedItemIDs.contains(held.id);
-            }
-        }
-    }
-
     const QUuid id = QUuid::createUuid();
-    const std::optional<QString> managed = copyIntoManagedStorage(package, id);
-    if (!managed) {
-        veskLog(QStringLiteral("Vesk could not preserve Activity package at ") + package);
-        return false;
-    }
-    const VeskItem item =
-        activityItem(manifest, QFileInfo(package).fileName(), id, *managed, m_services.clock->now());
-    const bool saved = commitNewItem(item);
-    setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                     QStringLiteral("Activity received"), item.title, item.id});
-    return saved;
+    m_packageImportIDs.insert(id);
+    return QtConcurrent::run(prepareActivityPackage, package, managedItemsDirectory(), id)
+        .then(this, [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
+            m_packageImportIDs.remove(id);
+            if (!prepared.managedPath)
+                return false;
+            VeskItem item = activityItem(prepared.activity, name, id, *prepared.managedPath, m_services.clock->now());
+            const QString identity = prepared.activity && prepared.activity->activityID
+                ? prepared.activity->activityID->trimmed()
+                : QString();
+            if (const std::optional<VeskItem> held = heldActivity(m_items, identity))
+                return keepHeldPackage(*held, item);
+            if (!commitNewItem(item) && m_libraryProblem) {
+                removeManagedFile(item);
+                return false;
+            }
+            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                             QStringLiteral("Activity received"), item.title, item.id});
+            return !m_unsavedItemIDs.contains(item.id);
+        });
+}
+
+bool VeskStore::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
+{
+    // The copy just made is not needed: the library holds this package already.
+    removeManagedFile(copy);
+    setSelectedID(held.id);
+    setSelectedIDs({held.id});
+    return !m_unsavedItemIDs.contains(held.id);
 }
 
 void VeskStore::rerouteStoredPackages()
 {
     assertMainThread();
-    const QList<VeskItem> held = m_items;
-    for (const VeskItem& item : held) {
-        if (item.kind != VeskKind::File || !item.filePath)
-            continue;
-        const QString copy = *item.filePath;
-        const QFileInfo info(copy);
-        if (!info.exists())
-            continue;
-        std::optional<VeskItem> rerouted;
-        if (info.isDir() && hasNotePackageExtension(copy)) {
-            const std::optional<MobileNoteManifest> manifest = validNoteManifest(copy);
-            if (manifest && attachmentsUsable(copy, manifest->attachments))
-                rerouted = noteItem(*manifest, item.id, copy, item.createdAt);
-        } else if (isActivityPackage(copy, info.isDir())) {
-            rerouted = activityItem(readActivityManifest(copy), info.fileName(), item.id, copy, item.createdAt);
-        }
-        if (!rerouted)
-            continue;
-        // Group, source and the user's own note stay as they were.
-        VeskItem updated = item;
-        updated.kind = rerouted->kind;
-        updated.title = rerouted->title;
-        updated.text = rerouted->text;
-        updated.searchableText = rerouted->searchableText;
-        if (!rerouted->note.isEmpty())
-            updated.note = item.note.isEmpty() ? rerouted->note : item.note + QLatin1Char('\n') + rerouted->note;
-        updateItem(updated);
+    QList<QPair<QUuid, QString>> candidates;
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (item.kind == VeskKind::File && item.filePath)
+            candidates.append({item.id, *item.filePath});
     }
+    if (candidates.isEmpty())
+        return;
+    // Whether each managed copy is a package is a look at the disk per item: done on a worker.
+    QtConcurrent::run([candidates] {
+        QList<PackageReroute> found;
+        for (const auto& [id, copy] : candidates) {
+            const QFileInfo info(copy);
+            if (!info.exists())
+                continue;
+            if (info.isDir() && hasNotePackageExtension(copy)) {
+                const std::optional<MobileNoteManifest> manifest = validNoteManifest(copy);
+                if (manifest && noteAttachmentsUsable(copy, manifest->attachments))
+                    found.append({id, copy, manifest, std::nullopt});
+            } else if (isActivityPackage(copy, info.isDir())) {
+                found.append({id, copy, std::nullopt, readActivityManifest(copy)});
+            }
+        }
+        return found;
+    }).then(this, [this](const QList<PackageReroute>& found) {
+        for (const PackageReroute& reroute : found) {
+            const qsizetype index = indexOfItem(reroute.id);
+            // Changed meanwhile: left as the user has it now.
+            if (index < 0 || m_items.at(index).kind != VeskKind::File || m_items.at(index).filePath != reroute.path)
+                continue;
+            const VeskItem item = m_items.at(index);
+            const VeskItem rerouted = reroute.note
+                ? noteItem(*reroute.note, item.id, reroute.path, item.createdAt)
+                : activityItem(reroute.activity, QFileInfo(reroute.path).fileName(), item.id, reroute.path,
+                               item.createdAt);
+            // Group, source and the user's own note stay as they were.
+            VeskItem updated = item;
+            updated.kind = rerouted.kind;
+            updated.title = rerouted.title;
+            updated.text = rerouted.text;
+            updated.searchableText = rerouted.searchableText;
+            if (!rerouted.note.isEmpty())
+                updated.note = item.note.isEmpty() ? rerouted.note : item.note + QLatin1Char('\n') + rerouted.note;
+            updateItem(updated);
+        }
+        emit storedPackagesRerouted();
+    });
 }
 
 } // namespace vesk

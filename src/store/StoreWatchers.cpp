@@ -60,15 +60,20 @@ void VeskStore::importInboxFiles(const QStringList& paths)
 {
     assertMainThread();
     for (const QString& path : paths) {
-        if (!QFileInfo::exists(path))
+        // A later scan offers a file again while its import still runs.
+        if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
             continue;
+        m_inboxPathsInFlight.insert(path);
         setInboxImportCount(m_inboxImportCount + 1);
-        if (importFile(path)) {
-            if (const std::optional<QString> error = removeEntry(path))
-                veskLog(QStringLiteral("Vesk Inbox cleanup error for ") + QFileInfo(path).fileName()
-                        + QStringLiteral(": ") + *error);
-        }
-        setInboxImportCount(std::max(0, m_inboxImportCount - 1));
+        importFile(path).then(this, [this, path](bool kept) {
+            if (kept) {
+                if (const std::optional<QString> error = removeEntry(path))
+                    veskLog(QStringLiteral("Vesk Inbox cleanup error for ") + QFileInfo(path).fileName()
+                            + QStringLiteral(": ") + *error);
+            }
+            m_inboxPathsInFlight.remove(path);
+            setInboxImportCount(std::max(0, m_inboxImportCount - 1));
+        });
     }
 }
 
@@ -76,15 +81,19 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
 {
     assertMainThread();
     for (const QString& path : packageRootPaths(paths)) {
-        if (!QFileInfo::exists(path))
+        if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
             continue;
+        m_inboxPathsInFlight.insert(path);
         setCloudImportCount(m_cloudImportCount + 1);
-        if (importFile(path)) {
-            if (const std::optional<QString> error = removeEntry(path))
-                veskLog(QStringLiteral("Vesk cloud Inbox cleanup error for ") + QFileInfo(path).fileName()
-                        + QStringLiteral(": ") + *error);
-        }
-        setCloudImportCount(std::max(0, m_cloudImportCount - 1));
+        importFile(path).then(this, [this, path](bool kept) {
+            if (kept) {
+                if (const std::optional<QString> error = removeEntry(path))
+                    veskLog(QStringLiteral("Vesk cloud Inbox cleanup error for ") + QFileInfo(path).fileName()
+                            + QStringLiteral(": ") + *error);
+            }
+            m_inboxPathsInFlight.remove(path);
+            setCloudImportCount(std::max(0, m_cloudImportCount - 1));
+        });
     }
 }
 

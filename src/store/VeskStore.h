@@ -271,16 +271,19 @@ public:
     // End of intake operations
 
     // Phone package and inbox operations (StorePackages.cpp, StoreWatchers.cpp)
-    // The import of a note or activity package at path; none when path is no package.
-    std::optional<bool> importIfPackage(const QString& path);
+    // The import of a note or activity package at path; none when path is no package. As with
+    // importFile, the package is checked and copied on a worker and the future says whether the
+    // package may leave an inbox.
+    [[nodiscard]] std::optional<QFuture<bool>> importIfPackage(const QString& path);
     // One item for a note package (text and photos); true when made and saved, or already held.
-    bool importMobileNotePackage(const QString& package);
+    [[nodiscard]] QFuture<bool> importMobileNotePackage(const QString& package);
     // One activity item for an activity package (folder or lone manifest file); true when made and
     // saved, or already held.
-    bool importActivityPackage(const QString& package);
+    [[nodiscard]] QFuture<bool> importActivityPackage(const QString& package);
     // The ".veskactivity" extension, or a folder holding "activity.json".
     static bool isActivityPackage(const QString& path, bool isFolder);
-    // Turns items kept as plain files whose managed copy is a valid package into package items.
+    // Turns items kept as plain files whose managed copy is a valid package into package items
+    // (the copies are read on a worker; storedPackagesRerouted follows).
     void rerouteStoredPackages();
     // Imports what the local Inbox holds (oldest first) and removes each file once it is kept.
     void importInboxFiles(const QStringList& paths);
@@ -450,6 +453,8 @@ signals:
     void indexingCountChanged();
     void inboxImportCountChanged();
     void cloudImportCountChanged();
+    // The start-up pass over items kept as plain files that are packages has been applied.
+    void storedPackagesRerouted();
     void richTextByIDChanged();
     void intakeNoticeChanged();
     void retrievalHintsChanged();
@@ -622,6 +627,11 @@ private:
     // End of safety members
     // Inbox members (both are children of the store)
     InboxWatcher* m_inboxWatcher = nullptr;
+    // Selects the item already holding a package and drops the copy just made of it.
+    bool keepHeldPackage(const VeskItem& held, const VeskItem& copy);
+    // Package imports still copying (their item folders are busy) and inbox entries on their way.
+    QSet<QUuid> m_packageImportIDs;
+    QSet<QString> m_inboxPathsInFlight;
     CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
     // End of inbox members
 

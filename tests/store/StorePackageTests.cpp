@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace vesk::test {
@@ -55,7 +56,7 @@ TEST_F(StorePackageTest, ANotePackageBecomesOneTextItemAndIsRecognisedWhenItCome
     const QString package = notePackage("Trip.vesknote", "  Beach day\nsecond line ", {"media/a.png", "media/b.png"});
     writeFile(package + "/media/a.png", png());
     writeFile(package + "/media/b.png", png());
-    ASSERT_TRUE(store->importFile(package));
+    ASSERT_TRUE(importNow(*store, package));
     ASSERT_EQ(store->items().size(), 1);
     const VeskItem item = store->items().first();
     EXPECT_EQ(item.kind, VeskKind::Text);
@@ -70,7 +71,7 @@ TEST_F(StorePackageTest, ANotePackageBecomesOneTextItemAndIsRecognisedWhenItCome
     // The same note again, its identity in lower case: nothing new, the held item selected.
     const QString again = notePackage("Again.vesknote", "", {"media/a.png"}, kNoteID.toLower());
     writeFile(again + "/media/a.png", png());
-    EXPECT_TRUE(store->importFile(again));
+    EXPECT_TRUE(importNow(*store, again));
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(store->selectedID(), item.id);
 }
@@ -84,7 +85,7 @@ TEST_F(StorePackageTest, NotePackagesWithHeicPhotosOrOnlyPhotosAreTaken)
     QDir().mkpath(package + "/media");
     if (!writeHeic(package + "/media/a.heic", picture))
         GTEST_SKIP() << "no HEVC encoder";
-    ASSERT_TRUE(store->importFile(package));
+    ASSERT_TRUE(importNow(*store, package));
     EXPECT_EQ(store->items().first().title, "Photo Note");
     EXPECT_EQ(store->items().first().text, "");
     EXPECT_TRUE(store->items().first().searchableText.startsWith(" mobile-note-id:"));
@@ -112,7 +113,7 @@ TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedU
         writeFile(package + "/media/empty.png", "");
         writeFile(package + "/media/words.png", "not a picture");
         QFile::link(outside, package + "/media/link.png");
-        EXPECT_FALSE(store->importFile(package)) << c.name.toStdString();
+        EXPECT_FALSE(importNow(*store, package)) << c.name.toStdString();
         EXPECT_TRUE(QFileInfo(package).isDir());
     }
     EXPECT_TRUE(store->items().isEmpty());
@@ -126,14 +127,14 @@ TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedU
     const QByteArray json = manifest.readAll().replace("\"note\"", "\"Note\"");
     manifest.close();
     writeFile(badKind + "/note.json", json);
-    EXPECT_FALSE(store->importFile(badKind));
+    EXPECT_FALSE(importNow(*store, badKind));
     EXPECT_EQ(logLines.last(), "Vesk note package manifest invalid: Kind.vesknote");
 }
 
 TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
 {
     const auto store = makeStore();
-    ASSERT_TRUE(store->importFile(activityPackage("Morning Walk.veskactivity", std::nullopt)));
+    ASSERT_TRUE(importNow(*store, activityPackage("Morning Walk.veskactivity", std::nullopt)));
     VeskItem item = store->items().first();
     EXPECT_EQ(item.kind, VeskKind::Activity);
     EXPECT_EQ(item.title, "Morning Walk");
@@ -142,7 +143,7 @@ TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
     EXPECT_EQ(store->intakeNotice()->title, "Activity received");
     EXPECT_TRUE(QFileInfo(*item.filePath + "/media/p.png").isFile());
 
-    ASSERT_TRUE(store->importFile(activityPackage("   .veskactivity",
+    ASSERT_TRUE(importNow(*store, activityPackage("   .veskactivity",
         R"({"activityID":"A1","activity_type":"hike","started_at":"s","summary":" Lake ","notes":"  ",
             "capture_count":0})")));
     item = store->items().first();
@@ -154,10 +155,10 @@ TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
 
     // A folder of another name holding "activity.json", and a lone manifest file.
     const QString folder = activityPackage("export", R"({"title":"Swim"})");
-    ASSERT_TRUE(store->importFile(folder));
+    ASSERT_TRUE(importNow(*store, folder));
     EXPECT_EQ(store->items().first().title, "Swim");
     const QString lone = writeFile(sourceDir + "/Ride.veskactivity", R"({"title":"Ride"})");
-    ASSERT_TRUE(store->importFile(lone));
+    ASSERT_TRUE(importNow(*store, lone));
     EXPECT_EQ(store->items().first().title, "Ride");
     EXPECT_TRUE(QFileInfo(*store->items().first().filePath).isFile());
     EXPECT_EQ(storedItems().size(), 4);
@@ -166,22 +167,22 @@ TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
 TEST_F(StorePackageTest, AnActivityIsHeldAlreadyOnlyWhenItsWholeIdentifierMatches)
 {
     const auto store = makeStore();
-    ASSERT_TRUE(store->importFile(activityPackage("One.veskactivity", R"({"activityID":"A12"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("One.veskactivity", R"({"activityID":"A12"})")));
     const QUuid first = store->items().first().id;
     // Neither a word every activity holds nor a part of another identifier counts as held.
-    ASSERT_TRUE(store->importFile(activityPackage("Two.veskactivity", R"({"activityID":"activity"})")));
-    ASSERT_TRUE(store->importFile(activityPackage("Three.veskactivity", R"({"activityID":"A1"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("Two.veskactivity", R"({"activityID":"activity"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("Three.veskactivity", R"({"activityID":"A1"})")));
     EXPECT_EQ(store->items().size(), 3);
 
     const QString again = activityPackage("Again.veskactivity", R"({"activityID":" A12 "})");
-    EXPECT_TRUE(store->importFile(again));
+    EXPECT_TRUE(importNow(*store, again));
     EXPECT_EQ(store->items().size(), 3);
     EXPECT_EQ(store->selectedID(), first);
     EXPECT_EQ(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
 
     // "activity_id" is no identity: a second delivery makes a second item.
-    ASSERT_TRUE(store->importFile(activityPackage("Snake1.veskactivity", R"({"activity_id":"S"})")));
-    ASSERT_TRUE(store->importFile(activityPackage("Snake2.veskactivity", R"({"activity_id":"S"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("Snake1.veskactivity", R"({"activity_id":"S"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("Snake2.veskactivity", R"({"activity_id":"S"})")));
     EXPECT_EQ(store->items().size(), 5);
 }
 
@@ -192,6 +193,8 @@ TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
     const QString kept = writeFile(inbox + "/kept.txt", "kept");
     const QString gone = inbox + "/gone.txt";
     store->importInboxFiles({gone, kept});
+    EXPECT_EQ(store->inboxImportCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->inboxImportCount() == 0; }, 10'000));
     EXPECT_FALSE(QFile::exists(kept));
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(store->inboxImportCount(), 0);
@@ -199,6 +202,7 @@ TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
     failItemSaves(*store, true);
     const QString unsaved = writeFile(inbox + "/unsaved.txt", "unsaved");
     store->importInboxFiles({unsaved});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->inboxImportCount() == 0; }, 10'000));
     EXPECT_TRUE(QFile::exists(unsaved));
 
     // A note package offered file by file by the synced inbox is imported and removed as a whole.
@@ -206,7 +210,12 @@ TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
     const QString package = notePackage("Cloud.vesknote", "cloud", {"media/a.png"});
     writeFile(package + "/media/a.png", png());
     store->importCloudInboxPackages({package + "/note.json", package + "/media/a.png"});
+    // Offered again by the next scan while it is still being imported: imported once.
+    store->importCloudInboxPackages({package});
+    EXPECT_EQ(store->cloudImportCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->cloudImportCount() == 0; }, 10'000));
     EXPECT_FALSE(QFileInfo::exists(package));
+    EXPECT_EQ(titles(store->items()).count("cloud"), 1);
     EXPECT_EQ(store->items().first().title, "cloud");
     EXPECT_EQ(store->cloudImportCount(), 0);
 }
@@ -222,6 +231,8 @@ TEST_F(StorePackageTest, PackagesKeptAsPlainFilesBecomePackageItemsAtStartUp)
     seed({stored, makeItem("plain.txt", 50, VeskKind::File, notPackage)});
 
     const auto store = makeStore();
+    QSignalSpy rerouted(store.get(), &VeskStore::storedPackagesRerouted);
+    ASSERT_TRUE(rerouted.wait(10'000));
     const VeskItem item = *std::find_if(store->items().begin(), store->items().end(),
                                          [&](const VeskItem& i) { return i.id == stored.id; });
     EXPECT_EQ(item.kind, VeskKind::Activity);

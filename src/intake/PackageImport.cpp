@@ -1,0 +1,84 @@
+#include "intake/PackageImport.h"
+
+#include "intake/ManagedStorage.h"
+#include "platform/ImageLoader.h"
+#include "platform/Log.h"
+#include "platform/Uuid.h"
+
+#include <QFileInfo>
+
+namespace vesk {
+
+std::optional<MobileNoteManifest> validNoteManifest(const QString& package)
+{
+    const std::optional<QByteArray> json = readSmallFile(package + QStringLiteral("/note.json"));
+    std::optional<MobileNoteManifest> manifest = json ? decodeNoteManifest(*json) : std::nullopt;
+    if (manifest
+        && (manifest->schemaVersion != 1 || manifest->kind != QLatin1String("note") || !parseUuid(manifest->noteID)
+            || manifest->attachments.isEmpty()))
+        manifest.reset();
+    if (!manifest)
+        veskLog(QStringLiteral("Vesk note package manifest invalid: ") + QFileInfo(package).fileName());
+    return manifest;
+}
+
+bool noteAttachmentsUsable(const QString& package, const QStringList& attachments)
+{
+    for (const QString& attachment : attachments) {
+        if (!attachment.startsWith(QLatin1String("media/"))
+            || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
+            return false;
+        const PackagePath resolved = resolvePackagePath(package, attachment);
+        if (resolved.where != PackagePath::Where::Inside)
+            return false;
+        const QFileInfo info(resolved.path);
+        // Decoded small: whether it is a picture is all that is asked here.
+        if (!info.isFile() || info.size() == 0 || ImageLoader::load(resolved.path, 64).isNull())
+            return false;
+    }
+    return true;
+}
+
+std::optional<MobileActivityManifest> readActivityManifest(const QString& package)
+{
+    const QString manifestPath =
+        QFileInfo(package).isDir() ? package + QStringLiteral("/activity.json") : package;
+    const std::optional<QByteArray> json = readSmallFile(manifestPath);
+    return json ? decodeActivityManifest(*json) : std::nullopt;
+}
+
+namespace {
+
+std::optional<QString> managedCopy(const QString& package, const QString& itemsDirectory, const QUuid& id)
+{
+    const Expected<QString, QString> copied = copyIntoManagedStorage(package, itemsDirectory, id);
+    if (!copied) {
+        veskLog(QStringLiteral("Vesk copy error for ") + package + QStringLiteral(": ") + copied.error());
+        return std::nullopt;
+    }
+    return copied.value();
+}
+
+} // namespace
+
+PreparedPackage prepareNotePackage(const QString& package, const QString& itemsDirectory, const QUuid& id)
+{
+    PreparedPackage prepared;
+    prepared.note = validNoteManifest(package);
+    if (!prepared.note || !noteAttachmentsUsable(package, prepared.note->attachments))
+        return prepared;
+    prepared.managedPath = managedCopy(package, itemsDirectory, id);
+    return prepared;
+}
+
+PreparedPackage prepareActivityPackage(const QString& package, const QString& itemsDirectory, const QUuid& id)
+{
+    PreparedPackage prepared;
+    prepared.activity = readActivityManifest(package);
+    prepared.managedPath = managedCopy(package, itemsDirectory, id);
+    if (!prepared.managedPath)
+        veskLog(QStringLiteral("Vesk could not preserve Activity package at ") + package);
+    return prepared;
+}
+
+} // namespace vesk

@@ -1,0 +1,34 @@
+#pragma once
+// The disk side of importing a phone package: the checks a note or activity package must pass
+// and its managed copy. Runs on a worker; deciding whether the library already holds the
+// package, and making the item, is the store's.
+
+#include "intake/MobilePackages.h"
+
+#include <QString>
+#include <QUuid>
+#include <optional>
+
+namespace vesk {
+
+// The manifest of a valid note package (version 1, kind "note", a UUID identity, attachments);
+// none, logged, otherwise.
+std::optional<MobileNoteManifest> validNoteManifest(const QString& package);
+// Every attachment lies in "media/" inside the package and is a non-empty picture.
+bool noteAttachmentsUsable(const QString& package, const QStringList& attachments);
+// The manifest of an activity package folder, or of a lone manifest file; none when unreadable.
+std::optional<MobileActivityManifest> readActivityManifest(const QString& package);
+
+struct PreparedPackage {
+    std::optional<MobileNoteManifest> note;
+    std::optional<MobileActivityManifest> activity;
+    // The managed copy; none when the package was refused or could not be copied.
+    std::optional<QString> managedPath;
+};
+
+// Checks a note package and copies it to "<itemsDirectory>/<id>/<name>".
+PreparedPackage prepareNotePackage(const QString& package, const QString& itemsDirectory, const QUuid& id);
+// Reads an activity package's manifest (it may have none) and copies the package.
+PreparedPackage prepareActivityPackage(const QString& package, const QString& itemsDirectory, const QUuid& id);
+
+} // namespace vesk
