@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <cmath>
 
 namespace vesk {
 
@@ -51,7 +52,8 @@ bool readInteger(const QJsonValue& value, qint64& out)
     if (!value.isDouble())
         return false;
     const double number = value.toDouble();
-    if (number != static_cast<double>(static_cast<qint64>(number)))
+    // Out of range, the cast below would be undefined.
+    if (!(std::abs(number) < 9.0e18) || number != static_cast<double>(static_cast<qint64>(number)))
         return false;
     out = static_cast<qint64>(number);
     return true;
@@ -76,6 +78,27 @@ QJsonObject convertedKeys(const QJsonObject& object)
     for (auto it = object.begin(); it != object.end(); ++it)
         converted.insert(camelCaseKey(it.key()), it.value());
     return converted;
+}
+
+bool readActivityFields(const QJsonObject& object, MobileActivityFields& fields)
+{
+    if (!readOptionalText(object, QStringLiteral("activityID"), fields.activityID)
+        || !readOptionalText(object, QStringLiteral("title"), fields.title)
+        || !readOptionalText(object, QStringLiteral("activityType"), fields.activityType)
+        || !readOptionalText(object, QStringLiteral("startedAt"), fields.startedAt)
+        || !readOptionalText(object, QStringLiteral("endedAt"), fields.endedAt)
+        || !readOptionalText(object, QStringLiteral("summary"), fields.summary)
+        || !readOptionalText(object, QStringLiteral("notes"), fields.notes)
+        || !readOptionalText(object, QStringLiteral("locationSummary"), fields.locationSummary))
+        return false;
+    const QJsonValue count = object.value(QStringLiteral("captureCount"));
+    if (count.isUndefined() || count.isNull())
+        return true;
+    qint64 value = 0;
+    if (!readInteger(count, value))
+        return false;
+    fields.captureCount = value;
+    return true;
 }
 
 } // namespace
@@ -119,9 +142,19 @@ PackagePath resolvePackagePath(const QString& packageRoot, const QString& relati
     if (!isUnder(joined, root))
         return {PackagePath::Where::Outside, {}};
     const QFileInfo info(joined);
-    if (!info.exists() && !info.isSymLink())
-        return {PackagePath::Where::Missing, joined};
     const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+    if (!info.exists() && !info.isSymLink()) {
+        // Missing, unless a folder on its way is a link out: a file made there later would be
+        // outside the package.
+        QString existing = QFileInfo(joined).path();
+        while (!QFileInfo::exists(existing) && isUnder(existing, root))
+            existing = QFileInfo(existing).path();
+        const QString canonicalAncestor = QFileInfo(existing).canonicalFilePath();
+        if (canonicalRoot.isEmpty()
+            || (canonicalAncestor != canonicalRoot && !isUnder(canonicalAncestor, canonicalRoot)))
+            return {PackagePath::Where::Outside, {}};
+        return {PackagePath::Where::Missing, joined};
+    }
     const QString canonical = info.canonicalFilePath();
     // A dangling link resolves to nothing: it can be trusted no more than one pointing out.
     if (canonicalRoot.isEmpty() || canonical.isEmpty() || !isUnder(canonical, canonicalRoot))
@@ -189,22 +222,8 @@ std::optional<MobileActivityManifest> decodeActivityManifest(const QByteArray& j
         return std::nullopt;
     const QJsonObject object = convertedKeys(*raw);
     MobileActivityManifest manifest;
-    if (!readOptionalText(object, QStringLiteral("activityID"), manifest.activityID)
-        || !readOptionalText(object, QStringLiteral("title"), manifest.title)
-        || !readOptionalText(object, QStringLiteral("activityType"), manifest.activityType)
-        || !readOptionalText(object, QStringLiteral("startedAt"), manifest.startedAt)
-        || !readOptionalText(object, QStringLiteral("endedAt"), manifest.endedAt)
-        || !readOptionalText(object, QStringLiteral("summary"), manifest.summary)
-        || !readOptionalText(object, QStringLiteral("notes"), manifest.notes)
-        || !readOptionalText(object, QStringLiteral("locationSummary"), manifest.locationSummary))
+    if (!readActivityFields(object, manifest))
         return std::nullopt;
-    const QJsonValue count = object.value(QStringLiteral("captureCount"));
-    if (!count.isUndefined() && !count.isNull()) {
-        qint64 value = 0;
-        if (!readInteger(count, value))
-            return std::nullopt;
-        manifest.captureCount = value;
-    }
     const QJsonValue events = object.value(QStringLiteral("events"));
     if (!events.isUndefined() && !events.isNull()) {
         if (!events.isArray())
@@ -218,6 +237,61 @@ std::optional<MobileActivityManifest> decodeActivityManifest(const QByteArray& j
             manifest.eventPaths.append(path.value_or(QString()));
         }
     }
+    return manifest;
+}
+
+std::optional<PhotoNoteManifest> decodePhotoNoteManifest(const QByteArray& json)
+{
+    const std::optional<QJsonObject> object = parseObject(json);
+    if (!object)
+        return std::nullopt;
+    PhotoNoteManifest manifest;
+    const QJsonValue kind = object->value(QLatin1String("kind"));
+    const QJsonValue text = object->value(QLatin1String("text"));
+    const std::optional<QStringList> attachments = textList(object->value(QLatin1String("attachments")));
+    if (!readInteger(object->value(QLatin1String("schemaVersion")), manifest.schemaVersion) || !kind.isString()
+        || !text.isString() || !attachments)
+        return std::nullopt;
+    manifest.kind = kind.toString();
+    manifest.text = text.toString();
+    manifest.attachments = *attachments;
+    return manifest;
+}
+
+std::optional<VeskActivityManifest> decodeVeskActivityManifest(const QByteArray& json)
+{
+    const std::optional<QJsonObject> raw = parseObject(json);
+    if (!raw)
+        return std::nullopt;
+    const QJsonObject object = convertedKeys(*raw);
+    VeskActivityManifest manifest;
+    if (!readActivityFields(object, manifest))
+        return std::nullopt;
+    const QJsonValue events = object.value(QStringLiteral("events"));
+    if (events.isUndefined() || events.isNull())
+        return manifest;
+    if (!events.isArray())
+        return std::nullopt;
+    QList<VeskActivityTimelineEvent> timeline;
+    for (const QJsonValue& entry : events.toArray()) {
+        if (!entry.isObject())
+            return std::nullopt;
+        const QJsonObject fields = convertedKeys(entry.toObject());
+        const QJsonValue eventID = fields.value(QStringLiteral("eventID"));
+        const QJsonValue kind = fields.value(QStringLiteral("kind"));
+        const QJsonValue createdAt = fields.value(QStringLiteral("createdAt"));
+        if (!eventID.isString() || !kind.isString() || !createdAt.isString())
+            return std::nullopt;
+        VeskActivityTimelineEvent event;
+        event.eventID = eventID.toString();
+        event.kind = kind.toString();
+        event.createdAt = createdAt.toString();
+        if (!readOptionalText(fields, QStringLiteral("relativePath"), event.relativePath)
+            || !readOptionalText(fields, QStringLiteral("text"), event.text))
+            return std::nullopt;
+        timeline.append(event);
+    }
+    manifest.events = timeline;
     return manifest;
 }
 

@@ -45,9 +45,8 @@ std::optional<MobileNoteManifest> decodeNoteManifest(const QByteArray& json);
 // Only "attachments", which must be there; for judging whether a package has fully arrived.
 std::optional<QStringList> decodeNoteAttachments(const QByteArray& json);
 
-// "activity.json" with snake_case keys converted; every field optional. None when the text is
-// not a JSON object or a field has the wrong type.
-struct MobileActivityManifest {
+// The fields of "activity.json" every reader takes, snake_case keys converted; every one optional.
+struct MobileActivityFields {
     std::optional<QString> activityID;
     std::optional<QString> title;
     std::optional<QString> activityType;
@@ -57,10 +56,43 @@ struct MobileActivityManifest {
     std::optional<QString> notes;
     std::optional<QString> locationSummary;
     std::optional<qint64> captureCount;
+};
+
+// The importer's reading of "activity.json". None when the text is not a JSON object or a field
+// has the wrong type; events need no more than a well-typed path.
+struct MobileActivityManifest : MobileActivityFields {
     // Each event's "relativePath" (absent ones as empty texts).
     QStringList eventPaths;
 };
 std::optional<MobileActivityManifest> decodeActivityManifest(const QByteArray& json);
+
+// The preview's reading of "note.json": the keys it needs, exactly as written, all required.
+struct PhotoNoteManifest {
+    qint64 schemaVersion = 0;
+    QString kind;
+    QString text;
+    QStringList attachments;
+};
+std::optional<PhotoNoteManifest> decodePhotoNoteManifest(const QByteArray& json);
+
+// One entry of an activity's timeline. Identity, kind and time are required.
+struct VeskActivityTimelineEvent {
+    QString eventID;
+    QString kind;
+    QString createdAt;
+    std::optional<QString> relativePath;
+    std::optional<QString> text;
+    // The file the event names, resolved inside the package by whoever read the package; none
+    // when it names none or the path leads out of the package.
+    std::optional<QString> filePath;
+};
+
+// The preview's reading of "activity.json": the importer's fields and the timeline. An event
+// lacking a required key, or any wrongly typed value, spoils the whole manifest.
+struct VeskActivityManifest : MobileActivityFields {
+    std::optional<QList<VeskActivityTimelineEvent>> events;
+};
+std::optional<VeskActivityManifest> decodeVeskActivityManifest(const QByteArray& json);
 
 // True when token occurs in text bounded by white space or the text's ends.
 bool containsWholeToken(const QString& text, const QString& token);

@@ -1,5 +1,7 @@
 #include "pane/PreviewSections.h"
 #include "pane/MediaSections.h"
+#include "pane/ActivityPreview.h"
+#include "pane/PhotoNotePreview.h"
 #include "pane/SectionParts.h"
 #include "pane/StoredCopyPath.h"
 
@@ -387,10 +389,10 @@ QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const 
     case PreviewSection::File: return makeFileSection(item, context, parent);
     case PreviewSection::Video: return new VideoSection(item, context, parent);
     case PreviewSection::Audio: return makeAudioSection(item, context, parent);
+    case PreviewSection::PhotoNote: return new VeskPhotoNotePreview(item, context, parent);
+    case PreviewSection::Activity: return new VeskActivityPreview(item, context, parent);
     case PreviewSection::Secure:
-    case PreviewSection::PhotoNote:
-    case PreviewSection::Activity:
-        // Until a kind has a preview of its own, its stored file can at least be seen and opened.
+        // Until its view is provided, the stored file can at least be seen and opened.
         return item.filePath ? makeFileSection(item, context, parent) : nullptr;
     case PreviewSection::None: return nullptr;
     }

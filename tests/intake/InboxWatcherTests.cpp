@@ -94,8 +94,8 @@ TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
     QTest::qWait(150);
     offered.sort();
     EXPECT_EQ(offered, (QStringList{inbox + "/empty.txt", inbox + "/plain.txt"}));
-    for (const QString& name : {".hidden.txt", "empty.txt", "plain.txt", "Trip.vesknote/note.json", "link.txt", "pipe"})
-        EXPECT_TRUE(QFileInfo(inbox + "/" + name).exists() || QFileInfo(inbox + "/" + name).isSymLink()) << name.toStdString();
+    for (const char* name : {".hidden.txt", "empty.txt", "plain.txt", "Trip.vesknote/note.json", "link.txt", "pipe"})
+        EXPECT_TRUE(QFileInfo(inbox + "/" + name).exists() || QFileInfo(inbox + "/" + name).isSymLink()) << name;
     EXPECT_TRUE(QFile::exists(root + "/outside.txt"));
 }
 

@@ -1,0 +1,130 @@
+#pragma once
+// The pieces an activity preview places: a photo tile, a resource card and a video player that
+// comes in a moment after it is shown. Each reads its file on a worker and changes nothing.
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <functional>
+
+class QPushButton;
+class QTimer;
+
+namespace vesk {
+
+class VeskVideoPlayer;
+
+using UrlOpener = std::function<void(const QUrl&)>;
+
+// A plain button on a faint capsule ("Open File", "Show Package"), with an optional symbol.
+QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent);
+
+// A small turning arc shown while something loads; it turns only while visible.
+class LoadingSpinner : public QWidget {
+    Q_OBJECT
+public:
+    explicit LoadingSpinner(QWidget* parent = nullptr, int diameter = 14);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QTimer* m_timer;
+    int m_angle = 0;
+};
+
+// One line of text shortened in the middle to fit its width; the whole text is its tooltip.
+class MiddleElidedLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit MiddleElidedLabel(const QString& text, QWidget* parent = nullptr);
+    QString fullText() const { return m_text; }
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QString m_text;
+};
+
+// A photo: a 118-point picture box filled with the image (the name and pixel size below it);
+// clicking it opens the photo. The picture is decoded on a worker once the tile is first shown.
+class ActivityPhotoTile : public QAbstractButton {
+    Q_OBJECT
+public:
+    ActivityPhotoTile(const QString& path, UrlOpener open, QWidget* parent = nullptr);
+
+    QString path() const { return m_path; }
+    bool isLoading() const { return m_loading; }
+    const QImage& image() const { return m_image; }
+    QString dimensionsText() const;
+
+signals:
+    void loaded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    class PictureBox;
+    QString m_path;
+    PictureBox* m_picture = nullptr;
+    QLabel* m_dimensions = nullptr;
+    QImage m_image;
+    bool m_loading = true;
+    bool m_started = false;
+};
+
+// A file or video of an event: its icon, name and detail line (extension, length, size), and a
+// button that opens it outside Vesk.
+class ActivityResourceCard : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { File, Video };
+    ActivityResourceCard(Kind kind, const QString& path, UrlOpener open, QWidget* parent = nullptr);
+
+    QString detailText() const;
+    QAbstractButton* openButton() const { return m_button; }
+
+signals:
+    void detailLoaded();
+
+private:
+    QLabel* m_detail = nullptr;
+    QAbstractButton* m_button = nullptr;
+};
+
+// A 180-point box that shows "Preparing video preview…" and puts the inline player in its place
+// 0.18 s after it is shown, so scrolling past a timeline never builds a player.
+class ActivityDeferredVideoPlayer : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kDelayMs = 180;
+
+    explicit ActivityDeferredVideoPlayer(const QString& path, QWidget* parent = nullptr);
+
+    VeskVideoPlayer* player() const { return m_player; }
+
+signals:
+    void playerShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void showPlayer();
+
+    QString m_path;
+    QWidget* m_placeholder = nullptr;
+    QPointer<VeskVideoPlayer> m_player;
+    QTimer* m_timer = nullptr;
+};
+
+} // namespace vesk
