@@ -170,15 +170,15 @@ public:
         m_grid->setVerticalSpacing(8);
         for (const QString& path : paths)
             m_tiles.append(new ActivityPhotoTile(path, open, this));
-        arrange(3);
+        // One column until the width is known: the grid must never make the pane wider.
+        arrange(1);
     }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
         QWidget::resizeEvent(event);
-        // As many columns as fit at least 118 points each; none wider than 190 points apart from
-        // what a single column leaves.
+        // As many columns as fit at least 118 points each.
         const int columns = std::max(1, (width() + 8) / (118 + 8));
         arrange(columns);
     }
@@ -193,14 +193,8 @@ private:
             m_grid->removeWidget(tile);
         for (qsizetype i = 0; i < m_tiles.size(); ++i)
             m_grid->addWidget(m_tiles.at(i), int(i / columns), int(i % columns));
-        for (int c = 0; c < columns; ++c) {
-            m_grid->setColumnStretch(c, 1);
-            m_grid->setColumnMinimumWidth(c, 118);
-        }
-        for (int c = columns; c < m_grid->columnCount(); ++c) {
-            m_grid->setColumnStretch(c, 0);
-            m_grid->setColumnMinimumWidth(c, 0);
-        }
+        for (int c = 0; c < m_grid->columnCount(); ++c)
+            m_grid->setColumnStretch(c, c < columns ? 1 : 0);
     }
 
     QGridLayout* m_grid;

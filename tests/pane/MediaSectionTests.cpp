@@ -1,6 +1,8 @@
 #include "common/StoreFixture.h"
 #include "media/AudioPlayerController.h"
+#include "pane/ActivityPreview.h"
 #include "pane/MediaPlayerViews.h"
+#include "pane/PhotoNotePreview.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskPreview.h"
 #include "store/RealServices.h"
@@ -82,21 +84,19 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     QTRY_VERIFY(player->errorRow()->isVisibleTo(player));
     EXPECT_EQ(player->errorLabel()->text(), QStringLiteral("Vesk couldn't play this audio file."));
 
-    // A phone package without a preview of its own still shows its stored copy and opens.
-    VeskItem package = fileItem(QStringLiteral("walk.vesknote"));
+    // Phone packages get their own previews in place of the per-kind sections.
+    VeskItem package = fileItem(QStringLiteral("walk.VESKNOTE"));
     package.kind = VeskKind::Text;
     store->setItems({package});
     pane.setItem(package);
     EXPECT_EQ(pane.section(), PreviewSection::PhotoNote);
-    QPushButton* open = nullptr;
-    for (QPushButton* button : pane.content()->findChildren<QPushButton*>()) {
-        if (button->text() == QStringLiteral("Open File"))
-            open = button;
-    }
-    ASSERT_NE(open, nullptr);
-    open->click();
-    ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened.first().toLocalFile(), *package.filePath);
+    EXPECT_NE(pane.content()->findChild<VeskPhotoNotePreview*>(), nullptr);
+    VeskItem activity = fileItem(QStringLiteral("walk.veskactivity"));
+    activity.kind = VeskKind::Activity;
+    store->setItems({activity});
+    pane.setItem(activity);
+    EXPECT_EQ(pane.section(), PreviewSection::Activity);
+    EXPECT_NE(pane.content()->findChild<VeskActivityPreview*>(), nullptr);
 }
 
 TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)

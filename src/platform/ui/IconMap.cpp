@@ -110,6 +110,7 @@ constexpr SymbolEntry kSymbols[] = {
     {"pause.fill", "pause", 0xe034},
     {"arrow.up.left.and.arrow.down.right", "fullscreen", 0xe5d0},
     {"play.rectangle", "smart_display", 0xf06a},
+    {"video", "videocam", 0xe04b},
     {"person.crop.square", "account_box", 0xe851},
     {"person.crop.rectangle.stack", "recent_actors", 0xe03f},
     {"person.2", "people", 0xe7fb},
