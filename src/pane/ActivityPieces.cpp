@@ -6,6 +6,7 @@
 #include "pane/MediaPlayerViews.h"
 #include "pane/SectionParts.h"
 #include "platform/ImageLoader.h"
+#include "platform/ui/BusyIndicator.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -55,40 +56,6 @@ void paintBox(QWidget* widget, qreal radius, qreal fill, qreal outline)
 
 } // namespace
 
-LoadingSpinner::LoadingSpinner(QWidget* parent, int diameter)
-    : QWidget(parent)
-    , m_timer(new QTimer(this))
-{
-    setFixedSize(diameter, diameter);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_timer->setInterval(40);
-    connect(m_timer, &QTimer::timeout, this, [this] {
-        m_angle = (m_angle + 30) % 360;
-        update();
-    });
-}
-
-void LoadingSpinner::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal line = std::max<qreal>(2.0, width() / 10.0);
-    painter.setPen(QPen(Theme::current().secondary(), line, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(QRectF(rect()).adjusted(line, line, -line, -line), -m_angle * 16, 270 * 16);
-}
-
-void LoadingSpinner::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    m_timer->start();
-}
-
-void LoadingSpinner::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    m_timer->stop();
-}
-
 QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
@@ -135,7 +102,7 @@ public:
     explicit PictureBox(ActivityPhotoTile* tile)
         : QWidget(tile)
         , m_tile(tile)
-        , m_spinner(new LoadingSpinner(this))
+        , m_spinner(new BusyIndicator(this))
     {
         setFixedHeight(118);
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -178,7 +145,7 @@ protected:
 
 private:
     ActivityPhotoTile* m_tile;
-    LoadingSpinner* m_spinner;
+    BusyIndicator* m_spinner;
 };
 
 ActivityPhotoTile::ActivityPhotoTile(const QString& path, UrlOpener open, QWidget* parent)
@@ -330,7 +297,7 @@ ActivityDeferredVideoPlayer::ActivityDeferredVideoPlayer(const QString& path, QW
     auto* column = new QVBoxLayout(m_placeholder);
     column->setSpacing(8);
     column->setAlignment(Qt::AlignCenter);
-    column->addWidget(new LoadingSpinner(m_placeholder), 0, Qt::AlignHCenter);
+    column->addWidget(new BusyIndicator(m_placeholder), 0, Qt::AlignHCenter);
     QFont caption = Theme::font(TextStyle::Caption2);
     caption.setWeight(QFont::Medium);
     column->addWidget(makeLabel(QStringLiteral("Preparing video preview\u2026"), caption, Theme::current().tertiary(),

@@ -20,22 +20,6 @@ using UrlOpener = std::function<void(const QUrl&)>;
 // A plain button on a faint capsule ("Open File", "Show Package"), with an optional symbol.
 QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent);
 
-// A small turning arc shown while something loads; it turns only while visible.
-class LoadingSpinner : public QWidget {
-    Q_OBJECT
-public:
-    explicit LoadingSpinner(QWidget* parent = nullptr, int diameter = 14);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    QTimer* m_timer;
-    int m_angle = 0;
-};
-
 // One line of text shortened in the middle to fit its width; the whole text is its tooltip.
 class MiddleElidedLabel : public QLabel {
     Q_OBJECT

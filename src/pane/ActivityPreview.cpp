@@ -5,6 +5,7 @@
 #include "pane/ActivityTexts.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/SectionParts.h"
+#include "platform/ui/BusyIndicator.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -218,13 +219,7 @@ QWidget* makeFooter(const QString& packagePath, const PreviewSectionContext& con
     auto* footer = new QWidget(parent);
     footer->setObjectName(QStringLiteral("activityFooter"));
     auto* column = makeColumn(footer, 10);
-    auto* divider = new QFrame(footer);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    QPalette palette = divider->palette();
-    palette.setColor(QPalette::WindowText, Theme::current().separator());
-    divider->setPalette(palette);
-    column->addWidget(divider);
+    column->addWidget(makeDivider(footer));
     auto* rowWidget = new QWidget(footer);
     auto* row = new QHBoxLayout(rowWidget);
     row->setContentsMargins(0, 0, 0, 0);
@@ -324,7 +319,7 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
     auto* loadingLayout = new QHBoxLayout(m_loadingRow);
     loadingLayout->setContentsMargins(0, 2, 0, 2);
     loadingLayout->setSpacing(7);
-    loadingLayout->addWidget(new LoadingSpinner(m_loadingRow));
+    loadingLayout->addWidget(new BusyIndicator(m_loadingRow));
     loadingLayout->addWidget(makeLabel(QStringLiteral("Loading activity\u2026"), Theme::font(TextStyle::Caption),
                                        Theme::current().tertiary(), m_loadingRow));
     loadingLayout->addStretch(1);

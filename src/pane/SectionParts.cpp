@@ -2,6 +2,9 @@
 
 #include "pane/PreviewSections.h"
 
+#include "platform/ui/Theme.h"
+
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
@@ -25,6 +28,17 @@ QPushButton* makeButton(const QString& text, const std::function<void()>& action
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(button, &QPushButton::clicked, button, action);
     return button;
+}
+
+QWidget* makeDivider(QWidget* parent)
+{
+    auto* divider = new QFrame(parent);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    QPalette palette = divider->palette();
+    palette.setColor(QPalette::WindowText, Theme::current().separator());
+    divider->setPalette(palette);
+    return divider;
 }
 
 QVBoxLayout* makeColumn(QWidget* widget, int spacing)

@@ -17,6 +17,8 @@ struct PreviewSectionContext;
 
 QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent);
 QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent);
+// A thin horizontal line in the separator colour.
+QWidget* makeDivider(QWidget* parent);
 // A top-aligned column without margins: boxes take the full width, buttons sit leading.
 QVBoxLayout* makeColumn(QWidget* widget, int spacing);
 // A button that opens the file at `path` in its default application.

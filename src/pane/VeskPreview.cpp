@@ -11,6 +11,7 @@
 #include "pane/ItemEditSheet.h"
 #include "pane/PreviewSections.h"
 #include "pane/RelatedPanels.h"
+#include "pane/SectionParts.h"
 #include "pane/TagsRow.h"
 #include "pane/VeskBringBackPicker.h"
 #include "grid/ResultStatesWidgets.h"
@@ -253,13 +254,7 @@ void VeskPreview::rebuild()
         connect(tags, &TagsRow::draftChanged, this, [this](const QString& draft) { m_tagDraft = draft; });
         column->addWidget(tags);
 
-        auto* divider = new QFrame(content);
-        divider->setFrameShape(QFrame::HLine);
-        divider->setFrameShadow(QFrame::Plain);
-        QPalette palette = divider->palette();
-        palette.setColor(QPalette::WindowText, Theme::current().separator());
-        divider->setPalette(palette);
-        column->addWidget(divider);
+        column->addWidget(makeDivider(content));
 
         column->addWidget(new RelatedVersionsPanel(m_store, item, content));
         column->addWidget(new RelatedVesksPanel(m_store, item, content));

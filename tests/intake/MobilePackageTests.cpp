@@ -9,14 +9,6 @@
 namespace vesk {
 namespace {
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 TEST(MobilePackages, PackageRootsFoldFilesIntoTheirOutermostPackageOnce)
 {
     const QStringList roots = packageRootPaths({
@@ -34,8 +26,8 @@ TEST(MobilePackages, PathsNamedInAPackageNeverLeaveIt)
 {
     const QString root = vesk::test::makeTempDirectory("pkg") + "/A.veskactivity";
     const QString outside = vesk::test::makeTempDirectory("outside");
-    write(root + "/media/a.jpg", "x");
-    write(outside + "/secret.txt", "s");
+    vesk::test::writeFile(root + "/media/a.jpg", "x");
+    vesk::test::writeFile(outside + "/secret.txt", "s");
     ASSERT_TRUE(QFile::link(outside + "/secret.txt", root + "/media/link.jpg"));
     ASSERT_TRUE(QFile::link(outside, root + "/media/dir"));
 
@@ -106,7 +98,7 @@ TEST(MobilePackages, TokensMatchOnlyWhole)
 TEST(MobilePackages, OnlyRegularFilesAreRead)
 {
     const QString dir = vesk::test::makeTempDirectory("read");
-    write(dir + "/a.json", "{}");
+    vesk::test::writeFile(dir + "/a.json", "{}");
     EXPECT_EQ(readSmallFile(dir + "/a.json"), QByteArray("{}"));
     EXPECT_FALSE(readSmallFile(dir));
     EXPECT_FALSE(readSmallFile(dir + "/a.json", 1));

@@ -11,14 +11,6 @@
 namespace vesk {
 namespace {
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 QByteArray noteJson(const QByteArray& attachments, const QByteArray& head = R"("schemaVersion":1,"kind":"note","text":"t")")
 {
     return "{" + head + ",\"attachments\":" + attachments + "}";
@@ -28,12 +20,12 @@ TEST(PhotoNotePackage, OnlyAttachmentsThatStayInsideThePackageAreListedInOrder)
 {
     const QString package = vesk::test::makeTempDirectory("note") + "/Walk.vesknote";
     const QString outside = vesk::test::makeTempDirectory("outside");
-    write(package + "/media/a.jpg", "a");
-    write(package + "/media/b.mov", "b");
-    write(outside + "/secret.jpg", "s");
+    vesk::test::writeFile(package + "/media/a.jpg", "a");
+    vesk::test::writeFile(package + "/media/b.mov", "b");
+    vesk::test::writeFile(outside + "/secret.jpg", "s");
     ASSERT_TRUE(QFile::link(outside + "/secret.jpg", package + "/media/out.jpg"));
     ASSERT_TRUE(QFile::link(package + "/media/a.jpg", package + "/media/alias.jpg"));
-    write(package + "/note.json",
+    vesk::test::writeFile(package + "/note.json",
           noteJson(R"(["media/b.mov","media/../note.json","Media/a.jpg","media//a.jpg","media/out.jpg",
                       "media/missing.jpg","media/alias.jpg","photos/a.jpg","media/a..b/../a.jpg","media/a.jpg"])"));
 
@@ -46,10 +38,10 @@ TEST(PhotoNotePackage, OnlyAttachmentsThatStayInsideThePackageAreListedInOrder)
 TEST(PhotoNotePackage, AManifestOfAnotherFormGivesNoPhotos)
 {
     const QString package = vesk::test::makeTempDirectory("note") + "/N.vesknote";
-    write(package + "/media/a.jpg", "a");
+    vesk::test::writeFile(package + "/media/a.jpg", "a");
     const QByteArray list = R"(["media/a.jpg"])";
     // The importer's identity keys are not needed here; unknown keys are ignored.
-    write(package + "/note.json", noteJson(list, R"("schemaVersion":1,"kind":"note","text":"","extra":[1])"));
+    vesk::test::writeFile(package + "/note.json", noteJson(list, R"("schemaVersion":1,"kind":"note","text":"","extra":[1])"));
     EXPECT_EQ(loadPhotoNotePackage(package).size(), 1);
 
     for (const QByteArray& head : {QByteArray(R"("schemaVersion":2,"kind":"note","text":"")"),
@@ -57,7 +49,7 @@ TEST(PhotoNotePackage, AManifestOfAnotherFormGivesNoPhotos)
                                    QByteArray(R"("schemaVersion":1,"kind":"note")"),
                                    QByteArray(R"("schemaVersion":"1","kind":"note","text":"")"),
                                    QByteArray(R"("schema_version":1,"kind":"note","text":"")")}) {
-        write(package + "/note.json", noteJson(list, head));
+        vesk::test::writeFile(package + "/note.json", noteJson(list, head));
         EXPECT_TRUE(loadPhotoNotePackage(package).isEmpty()) << head.constData();
     }
     EXPECT_TRUE(loadPhotoNotePackage(std::nullopt).isEmpty());
@@ -108,13 +100,13 @@ TEST(ActivityPackage, EventFilesAndMediaNeverLeaveThePackage)
 {
     const QString package = vesk::test::makeTempDirectory("act") + "/Walk.veskactivity";
     const QString outside = vesk::test::makeTempDirectory("outside");
-    write(outside + "/secret.jpg", "s");
-    write(package + "/media/a.jpg", "a");
-    write(package + "/docs/report.pdf", "r");
+    vesk::test::writeFile(outside + "/secret.jpg", "s");
+    vesk::test::writeFile(package + "/media/a.jpg", "a");
+    vesk::test::writeFile(package + "/docs/report.pdf", "r");
     ASSERT_TRUE(QFile::link(outside + "/secret.jpg", package + "/media/out.jpg"));
     ASSERT_TRUE(QFile::link(outside, package + "/escape"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(package + "/media/pipe.mov").constData(), 0600), 0);
-    write(package + "/activity.json", R"({"events":[
+    vesk::test::writeFile(package + "/activity.json", R"({"events":[
         {"eventID":"1","kind":"photo","createdAt":"c","relativePath":"media/a.jpg"},
         {"eventID":"2","kind":"file","createdAt":"c","relativePath":"../../../etc/passwd"},
         {"eventID":"3","kind":"file","createdAt":"c","relativePath":"/etc/passwd"},
@@ -139,15 +131,15 @@ TEST(ActivityPackage, EventFilesAndMediaNeverLeaveThePackage)
 TEST(ActivityPackage, MediaListsPicturesOnlyOldestFirst)
 {
     const QString package = vesk::test::makeTempDirectory("act") + "/Photos.veskactivity";
-    write(package + "/media/IMG_1.JPG", "1");
+    vesk::test::writeFile(package + "/media/IMG_1.JPG", "1");
     QThread::msleep(20);
-    write(package + "/media/b.webp", "2");
+    vesk::test::writeFile(package + "/media/b.webp", "2");
     QThread::msleep(20);
-    write(package + "/media/c.heic", "3");
-    write(package + "/media/.hidden.jpg", "h");
-    write(package + "/media/clip.mov", "m");
-    write(package + "/media/notes.txt", "n");
-    write(package + "/media/sub/d.jpg", "d");
+    vesk::test::writeFile(package + "/media/c.heic", "3");
+    vesk::test::writeFile(package + "/media/.hidden.jpg", "h");
+    vesk::test::writeFile(package + "/media/clip.mov", "m");
+    vesk::test::writeFile(package + "/media/notes.txt", "n");
+    vesk::test::writeFile(package + "/media/sub/d.jpg", "d");
 
     const VeskActivityPackageData data = loadActivityPackage(package);
     EXPECT_FALSE(data.manifest) << "no activity.json";

@@ -18,14 +18,6 @@
 namespace vesk {
 namespace {
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 void writePicture(const QString& path, QSize size)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -142,8 +134,8 @@ TEST_F(PackagePreviewTest, PhotoNoteShowsItsTextAndTheDecodablePhotosItMayOpen)
 {
     const QString package = folder + "/Walk.vesknote";
     writePicture(package + "/media/a.png", QSize(40, 30));
-    write(package + "/media/clip.mov", "not a picture");
-    write(package + "/note.json", R"({"schemaVersion":1,"kind":"note","text":"x",
+    vesk::test::writeFile(package + "/media/clip.mov", "not a picture");
+    vesk::test::writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"note","text":"x",
         "attachments":["media/a.png","media/clip.mov","media/../../secret.png","media/missing.png"]})");
     VeskItem item = packageItem(VeskKind::Text, package);
     item.text = QStringLiteral("Lake at dawn");
@@ -160,7 +152,7 @@ TEST_F(PackagePreviewTest, PhotoNoteShowsItsTextAndTheDecodablePhotosItMayOpen)
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(package + "/media/a.png").canonicalFilePath())});
 
     // A manifest of another kind: the text stays, nothing else opens.
-    write(package + "/note.json", R"({"schemaVersion":1,"kind":"Note","text":"x","attachments":["media/a.png"]})");
+    vesk::test::writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"Note","text":"x","attachments":["media/a.png"]})");
     VeskPhotoNotePreview wrongKind(item, context);
     QSignalSpy wrongLoaded(&wrongKind, &VeskPhotoNotePreview::photosLoaded);
     ASSERT_TRUE(wrongLoaded.wait(5000));
@@ -173,9 +165,9 @@ TEST_F(PackagePreviewTest, ActivityShowsItsMetadataAndEventsInOrderAndOpensOnlyW
 {
     const QString package = folder + "/Walk.veskactivity";
     writePicture(package + "/media/p.png", QSize(64, 48));
-    write(package + "/docs/report.pdf", "report");
-    write(package + "/media/clip.mov", "movie");
-    write(package + "/activity.json", R"({"activity_type":"walk","started_at":"2025-06-01T08:30:00.250Z",
+    vesk::test::writeFile(package + "/docs/report.pdf", "report");
+    vesk::test::writeFile(package + "/media/clip.mov", "movie");
+    vesk::test::writeFile(package + "/activity.json", R"({"activity_type":"walk","started_at":"2025-06-01T08:30:00.250Z",
         "ended_at":"  ","location_summary":"Lake","summary":" Morning walk ","events":[
         {"eventID":"e1","kind":"photo","createdAt":"2025-06-01T08:31:00Z","relativePath":"media/p.png"},
         {"eventID":"e2","kind":"note","createdAt":"later","text":"  cold  "},
@@ -184,7 +176,7 @@ TEST_F(PackagePreviewTest, ActivityShowsItsMetadataAndEventsInOrderAndOpensOnlyW
         {"eventID":"e5","kind":"file","created_at":"2025-06-01T08:42:00Z","relative_path":"media/track.m4a"},
         {"eventID":"e6","kind":"Workout","createdAt":"2025-06-01T08:43:00Z","text":"10 km"},
         {"eventID":"e7","kind":"video","createdAt":"2025-06-01T08:44:00Z"}]})");
-    write(folder + "/outside.pdf", "secret");
+    vesk::test::writeFile(folder + "/outside.pdf", "secret");
 
     VeskActivityPreview preview(packageItem(VeskKind::Activity, package), context);
     EXPECT_FALSE(preview.packageLoaded());
@@ -226,7 +218,7 @@ TEST_F(PackagePreviewTest, WithoutAReadableManifestThePhotosOfTheMediaFolderAreS
 {
     const QString package = folder + "/Photos.veskactivity";
     writePicture(package + "/media/one.png", QSize(4032 / 8, 3024 / 8));
-    write(package + "/activity.json", R"({"events":[{"event_id":"1","kind":"photo","createdAt":"c"}]})");
+    vesk::test::writeFile(package + "/activity.json", R"({"events":[{"event_id":"1","kind":"photo","createdAt":"c"}]})");
     VeskItem item = packageItem(VeskKind::Activity, package);
     item.note = QStringLiteral("kept note");
 
@@ -257,7 +249,7 @@ TEST_F(PackagePreviewTest, WithoutAReadableManifestThePhotosOfTheMediaFolderAreS
 TEST_F(PackagePreviewTest, TheVideoPlayerComesInOnlyAfterItsDelayAndNotWhenHiddenFirst)
 {
     const QString clip = folder + "/clip.mov";
-    write(clip, "movie");
+    vesk::test::writeFile(clip, "movie");
     ActivityDeferredVideoPlayer player(clip);
     QSignalSpy shown(&player, &ActivityDeferredVideoPlayer::playerShown);
     QElapsedTimer clock;
