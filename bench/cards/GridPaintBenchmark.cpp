@@ -6,6 +6,8 @@
 #include "platform/ui/Theme.h"
 #include "grid/LibraryGridView.h"
 #include "images/ThumbnailCache.h"
+#include "platform/Clock.h"
+#include "store/RealServices.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
@@ -103,6 +105,63 @@ void BM_GridPaint(benchmark::State& state)
     state.counters["thumbnailRequests"] = grid.canvas()->thumbnailRequestCount();
 }
 BENCHMARK(BM_GridPaint)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The grid's first frame after the store publishes a new result list (typing one letter more),
+// over the generated library loaded as the application loads it: the refresh of the grid and the
+// painting of every card now in view, none of them painted before.
+void BM_GridFrameAfterNewResults(benchmark::State& state)
+{
+    const auto library = bench::cachedGeneratedLibrary(int(state.range(0)));
+    if (!library) {
+        state.SkipWithError(qPrintable(library.error()));
+        return;
+    }
+    VeskServices services = makeRealServices(*library);
+    services.clock = std::make_shared<FakeClock>(bench::LibraryGenerator::defaultNow());
+    VeskStore store(services);
+    store.waitForStartup();
+    LibraryGridView grid(store);
+    grid.resize(1050, 900);
+    grid.show();
+    QCoreApplication::processEvents();
+
+    // Letters typed one after the other, and each query's results many pages long.
+    bench::LibraryGenerator words(1);
+    QStringList queries;
+    for (int rank = 300; queries.size() < 24; ++rank) {
+        const QString word = words.wordAtRank(rank);
+        if (word.size() >= 4) {
+            queries << word.left(1) << word.left(2) << word.left(3);
+        }
+    }
+    QImage frame(grid.canvas()->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    qsizetype next = 0;
+    std::vector<double> frameMs;
+    QElapsedTimer frameTimer;
+    for (auto _ : state) {
+        state.PauseTiming();
+        store.setSearchText(queries[next % queries.size()]);
+        store.refreshFilteredItems(queries[next % queries.size()]);
+        ++next;
+        state.ResumeTiming();
+        frameTimer.start();
+        grid.refreshNow();
+        frame.fill(Qt::transparent);
+        QPainter painter(&frame);
+        grid.canvas()->paintFrame(painter, frame.rect());
+        painter.end();
+        benchmark::DoNotOptimize(frame.constBits());
+        frameMs.push_back(frameTimer.nsecsElapsed() / 1e6);
+        state.PauseTiming();
+        // The event loop turns between two lists, as it does while typing.
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    std::sort(frameMs.begin(), frameMs.end());
+    if (!frameMs.empty())
+        state.counters["slowestFrameMs"] = frameMs.back();
+}
+BENCHMARK(BM_GridFrameAfterNewResults)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(60);
 
 // Laying out and drawing one card from scratch: what each new row costs per card.
 void BM_CardBody(benchmark::State& state)

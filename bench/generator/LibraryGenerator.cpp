@@ -5,9 +5,15 @@
 #include "store/DatabaseError.h"
 #include "store/SQLiteDatabase.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -151,6 +157,12 @@ VeskItem LibraryGenerator::makeLink(const QDateTime& createdAt)
     return item;
 }
 
+QString LibraryGenerator::managedPath(const VeskItem& item, const QString& name) const
+{
+    const QString folder = m_itemsFolder.isEmpty() ? QStringLiteral("/library/Items") : m_itemsFolder;
+    return folder + QLatin1Char('/') + uuidString(item.id) + QLatin1Char('/') + name;
+}
+
 VeskItem LibraryGenerator::makeFile(const QDateTime& createdAt)
 {
     static const QStringList extensions{"pdf", "docx", "txt", "key", "zip"};
@@ -161,9 +173,22 @@ VeskItem LibraryGenerator::makeFile(const QDateTime& createdAt)
     item.kind = VeskKind::File;
     item.title = name;
     item.createdAt = createdAt;
-    item.filePath = QStringLiteral("/library/Items/") + uuidString(item.id) + QLatin1Char('/') + name
-        + QLatin1Char('.') + extension;
+    item.filePath = managedPath(item, name + QLatin1Char('.') + extension);
     item.searchableText = name + QLatin1Char(' ') + sentence(std::uniform_int_distribution<int>(0, 40)(m_random));
+    return item;
+}
+
+VeskItem LibraryGenerator::makePicture(const QDateTime& createdAt)
+{
+    // A camera's name, and the labels and words an analysis finds in the picture.
+    const QString name = QStringLiteral("IMG_%1").arg(std::uniform_int_distribution<int>(1000, 9999)(m_random));
+    VeskItem item;
+    item.id = QUuid::createUuid();
+    item.kind = VeskKind::Image;
+    item.title = name;
+    item.createdAt = createdAt;
+    item.filePath = managedPath(item, name + QStringLiteral(".jpg"));
+    item.searchableText = name + QLatin1Char(' ') + sentence(std::uniform_int_distribution<int>(2, 12)(m_random));
     return item;
 }
 
@@ -172,8 +197,20 @@ VeskItem LibraryGenerator::note(const QDateTime& createdAt)
     return makeNote(createdAt);
 }
 
-QList<VeskItem> LibraryGenerator::generate(int count, const QDateTime& now)
+QString LibraryGenerator::noteText(int words)
 {
+    QStringList lines;
+    for (int written = 0; written < words;) {
+        const int lineWords = std::min(words - written, std::uniform_int_distribution<int>(8, 16)(m_random));
+        lines.append(sentence(lineWords) + QLatin1Char('.'));
+        written += lineWords;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QList<VeskItem> LibraryGenerator::generate(int count, const QDateTime& now, const QString& itemsFolder)
+{
+    m_itemsFolder = itemsFolder;
     QList<VeskItem> items;
     items.reserve(count);
     const qint64 span = 2LL * 365 * 86'400;
@@ -182,12 +219,68 @@ QList<VeskItem> LibraryGenerator::generate(int count, const QDateTime& now)
     for (int i = 0; i < count; ++i) {
         const QDateTime createdAt = now.addSecs(-age(m_random));
         const int roll = kind(m_random);
-        items.append(roll < 7 ? makeNote(createdAt) : roll < 9 ? makeLink(createdAt) : makeFile(createdAt));
+        items.append(roll < 7 ? makeNote(createdAt)
+                : roll == 7   ? makeLink(createdAt)
+                : roll == 8   ? makeFile(createdAt)
+                              : makePicture(createdAt));
     }
     std::stable_sort(items.begin(), items.end(),
         [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; });
     return items;
 }
+
+namespace {
+
+// A few distinct small photographs, encoded once; every picture item gets its own copy.
+const QList<QByteArray>& pictureBytes()
+{
+    static const QList<QByteArray> pictures = [] {
+        QList<QByteArray> encoded;
+        std::mt19937 random(3);
+        std::uniform_int_distribution<int> hue(0, 359);
+        for (int i = 0; i < 16; ++i) {
+            QImage image(i % 3 == 0 ? 320 : 240, i % 3 == 0 ? 200 : 240, QImage::Format_RGB32);
+            QPainter painter(&image);
+            QLinearGradient gradient(0, 0, image.width(), image.height());
+            gradient.setColorAt(0, QColor::fromHsv(hue(random), 120, 230));
+            gradient.setColorAt(1, QColor::fromHsv(hue(random), 160, 110));
+            painter.fillRect(image.rect(), gradient);
+            painter.setPen(Qt::NoPen);
+            for (int circle = 0; circle < 5; ++circle) {
+                painter.setBrush(QColor::fromHsv(hue(random), 90, 250, 140));
+                painter.drawEllipse(QPoint(hue(random) % image.width(), hue(random) % image.height()),
+                    20 + circle * 9, 20 + circle * 9);
+            }
+            painter.end();
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "JPG", 80);
+            encoded.append(bytes);
+        }
+        return encoded;
+    }();
+    return pictures;
+}
+
+bool writeManagedFile(const VeskItem& item, qsizetype number)
+{
+    if (!item.filePath)
+        return true;
+    if (!QDir().mkpath(QFileInfo(*item.filePath).path()))
+        return false;
+    QFile file(*item.filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray bytes;
+    if (item.kind == VeskKind::Image)
+        bytes = pictureBytes().at(number % pictureBytes().size());
+    else
+        bytes = item.searchableText.toUtf8().repeated(int(1 + number % 24));
+    return file.write(bytes) == bytes.size();
+}
+
+} // namespace
 
 Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed)
 {
@@ -197,13 +290,56 @@ Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int coun
     if (!opened)
         return unexpected(opened.error().logText());
     LibraryGenerator generator(seed);
-    const QList<VeskItem> items = generator.generate(count);
+    const QList<VeskItem> items = generator.generate(
+        count, LibraryGenerator::defaultNow(), QDir(dataFolder).absoluteFilePath(QStringLiteral("Items")));
     constexpr qsizetype kBatch = 5000;
     for (qsizetype start = 0; start < items.size(); start += kBatch) {
         if (auto written = opened.value()->upsertItems(items.mid(start, kBatch)); !written)
             return unexpected(written.error().logText());
     }
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!writeManagedFile(items[i], i))
+            return unexpected(QStringLiteral("cannot write ") + items[i].filePath.value_or(QString()));
+    }
     return int(items.size());
+}
+
+Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed)
+{
+    const QString root = qEnvironmentVariableIsEmpty("VESK_BENCH_LIBRARIES")
+        ? QDir::temp().filePath(QStringLiteral("vesk-bench-libraries"))
+        : qEnvironmentVariable("VESK_BENCH_LIBRARIES");
+    // The version names the generator's output; a change of what it writes needs a new one.
+    const QString folder = QDir(root).filePath(QStringLiteral("library-%1-%2-v2").arg(count).arg(seed));
+    const QString complete = QDir(folder).filePath(QStringLiteral(".complete"));
+    if (QFileInfo::exists(complete))
+        return folder;
+    QDir(folder).removeRecursively();
+    if (auto written = writeGeneratedLibrary(folder, count, seed); !written)
+        return unexpected(written.error());
+    QSaveFile marker(complete);
+    if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())
+        return unexpected(QStringLiteral("cannot write ") + complete);
+    return folder;
+}
+
+Expected<void, QString> copyLibraryDatabase(const QString& fromFolder, const QString& toFolder)
+{
+    if (!QDir().mkpath(toFolder))
+        return unexpected(QStringLiteral("cannot create ") + toFolder);
+    // The copy's pictures are the original's, and so are their thumbnails: a start on the copy
+    // finds them made instead of making ten thousand anew in the background.
+    const QString thumbnails = QDir(fromFolder).filePath(QStringLiteral("Thumbnails"));
+    if (QFileInfo::exists(thumbnails))
+        QFile::link(thumbnails, QDir(toFolder).filePath(QStringLiteral("Thumbnails")));
+    for (const QString& name : {QStringLiteral("vesk.sqlite3"), QStringLiteral("vesk.sqlite3-wal")}) {
+        const QString from = QDir(fromFolder).filePath(name);
+        const QString to = QDir(toFolder).filePath(name);
+        QFile::remove(to);
+        if (QFileInfo::exists(from) && !QFile::copy(from, to))
+            return unexpected(QStringLiteral("cannot copy ") + from);
+    }
+    return {};
 }
 
 } // namespace vesk::bench

@@ -13,19 +13,25 @@
 
 namespace vesk::bench {
 
-// Makes reproducible libraries for benchmarks and manual runs: notes of 50 to 800 words, links and
-// file items, with words drawn from a dictionary in a natural (Zipf-like) frequency, some
-// hashtags, and creation dates spread over two years. The same seed gives the same library.
+// Makes reproducible libraries for benchmarks and manual runs: notes of 50 to 800 words (70 %),
+// links, file items and pictures (10 % each), with words drawn from a dictionary in a natural
+// (Zipf-like) frequency, some hashtags, and creation dates spread over two years. The same seed
+// gives the same library.
 class LibraryGenerator {
 public:
     // Reads the word list at wordListPath, or the first of /usr/share/dict/words and the WordNet
     // noun index that exists. Without any, a small built-in list is used.
     explicit LibraryGenerator(quint32 seed = 1, const QString& wordListPath = QString());
 
-    // Items newest first; createdAt values lie in the two years before `now`.
-    QList<VeskItem> generate(int count, const QDateTime& now = defaultNow());
+    // Items newest first; createdAt values lie in the two years before `now`. File and picture
+    // items point into itemsFolder ("Items" of a data folder) when one is given; the files
+    // themselves are written by writeGeneratedLibrary.
+    QList<VeskItem> generate(int count, const QDateTime& now = defaultNow(),
+        const QString& itemsFolder = QString());
     // One new note, for timing single-item changes.
     VeskItem note(const QDateTime& createdAt);
+    // The text of a note of exactly `words` words, in lines of a dozen or so.
+    QString noteText(int words);
 
     // The word of the given frequency rank (0 is the most frequent).
     QString wordAtRank(int rank) const;
@@ -41,15 +47,27 @@ private:
     VeskItem makeNote(const QDateTime& createdAt);
     VeskItem makeLink(const QDateTime& createdAt);
     VeskItem makeFile(const QDateTime& createdAt);
+    VeskItem makePicture(const QDateTime& createdAt);
+    QString managedPath(const VeskItem& item, const QString& name) const;
 
     std::mt19937 m_random;
     QStringList m_words;
     std::vector<double> m_cumulative;
     QStringList m_hashtags;
+    QString m_itemsFolder;
 };
 
 // Writes count generated items into the database "vesk.sqlite3" of dataFolder (created or
-// extended), through the store's own database layer. Returns the number written.
+// extended), through the store's own database layer, and the managed file of every file and
+// picture item into its "Items" folder. Returns the number written.
 Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed = 1);
+
+// A generated library kept between runs (generating 100,000 items takes a while): a data folder
+// under $VESK_BENCH_LIBRARIES, else the temporary folder, written on first use. Benchmarks that
+// change the library work on a copy (copyLibrary).
+Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed = 1);
+// Copies the database of a data folder into another (the managed files stay where they are: the
+// items keep pointing at them; the thumbnails folder is linked).
+Expected<void, QString> copyLibraryDatabase(const QString& fromFolder, const QString& toFolder);
 
 } // namespace vesk::bench

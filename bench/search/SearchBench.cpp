@@ -1,15 +1,22 @@
-// Search benchmarks. Every figure is per call; run with --benchmark_repetitions=5 (the default
-// here) and read the medians.
-#include "BenchMain.h"
+// Search and store benchmarks over generated libraries. Every figure is per call; run with
+// --benchmark_repetitions=5 (the default here) and read the medians.
 #include "LibraryGenerator.h"
 
+#include "platform/Clock.h"
+#include "platform/Settings.h"
 #include "search/LexicalMatch.h"
 #include "search/SearchIndex.h"
+#include "store/RealServices.h"
 #include "store/SearchState.h"
+#include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -17,6 +24,8 @@ using namespace vesk;
 using namespace vesk::bench;
 
 namespace {
+
+QTemporaryDir* benchRoot = nullptr;
 
 LibraryGenerator& generator()
 {
@@ -40,6 +49,31 @@ SearchIndex& builtIndex(int count)
     if (!slot) {
         slot = std::make_unique<SearchIndex>();
         slot->rebuild(library(count), {}, {});
+    }
+    return *slot;
+}
+
+// A store over a generated library, with the application's own services, loaded as the
+// application loads it. `changes` asks for a store on a copy, for benchmarks that add and edit
+// items (the kept library stays as generated).
+VeskStore& store(int count, bool changes = false)
+{
+    static std::map<std::pair<int, bool>, std::unique_ptr<VeskStore>> stores;
+    auto& slot = stores[{count, changes}];
+    if (!slot) {
+        const auto library = cachedGeneratedLibrary(count, 1);
+        if (!library)
+            qFatal("cannot write the library: %s", qPrintable(library.error()));
+        QString folder = *library;
+        if (changes) {
+            folder = benchRoot->filePath(QStringLiteral("changed-%1").arg(count));
+            if (auto copied = copyLibraryDatabase(*library, folder); !copied)
+                qFatal("cannot copy the library: %s", qPrintable(copied.error()));
+        }
+        VeskServices services = makeRealServices(folder);
+        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
+        slot = std::make_unique<VeskStore>(services);
+        slot->waitForStartup();
     }
     return *slot;
 }
@@ -125,19 +159,35 @@ QString prefixQuery()
     }
 }
 
+// Processor time of all threads of the process, in milliseconds.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 void refresh(benchmark::State& state, const QString& query)
 {
-    VeskStore& library = generatedLibraryStore(int(state.range(0)));
+    VeskStore& library = store(int(state.range(0)));
     state.SetLabel(query.toStdString());
+    double cpu = 0;
     for (auto _ : state) {
         // Alternating with another search keeps each refresh a real change of the results,
         // as when typing.
         state.PauseTiming();
         library.refreshFilteredItems(generator().wordAtRank(20'000));
+        const double before = processCpuMs();
         state.ResumeTiming();
         library.refreshFilteredItems(query);
+        state.PauseTiming();
+        cpu += processCpuMs() - before;
+        state.ResumeTiming();
     }
     state.counters["results"] = double(library.filteredItems().size());
+    // On a busy machine the wall time of the parallel part says little; the work of all threads
+    // together says what an idle machine of n cores divides by n.
+    state.counters["all_threads_cpu_ms"] = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
 }
 
 void BM_LexicalRefresh_OneWord(benchmark::State& state) { refresh(state, generator().wordAtRank(300)); }
@@ -150,14 +200,98 @@ void BM_LexicalRefresh_Hashtag(benchmark::State& state)
 {
     refresh(state, QLatin1Char('#') + generator().hashtags().first());
 }
+// The first one and two letters of the word above, as typed.
+void BM_LexicalRefresh_OneChar(benchmark::State& state) { refresh(state, generator().wordAtRank(300).left(1)); }
+void BM_LexicalRefresh_TwoChars(benchmark::State& state) { refresh(state, generator().wordAtRank(300).left(2)); }
 BENCHMARK(BM_LexicalRefresh_OneWord)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_OneChar)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_TwoChars)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_TwoWords)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_Prefix)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_Hashtag)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// Clearing the search field: both passes run with the empty text and publish the whole library
+// in its default order.
+void BM_ClearSearch(benchmark::State& state)
+{
+    VeskStore& library = store(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        library.refreshFilteredItems(generator().wordAtRank(300));
+        state.ResumeTiming();
+        library.refreshFilteredItems(QString());
+        library.startDeepSearch(QString());
+    }
+    state.counters["shown"] = double(library.filteredItems().size());
+}
+BENCHMARK(BM_ClearSearch)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// Capturing a note of 200 words with an empty search: the near-duplicate check, the saved row,
+// the index and the published list.
+void BM_CaptureNote(benchmark::State& state)
+{
+    VeskStore& library = store(int(state.range(0)), true);
+    library.setSearchText(QString());
+    LibraryGenerator notes(77);
+    QStringList texts;
+    for (int i = 0; i < 400; ++i)
+        texts.append(notes.noteText(200));
+    qsizetype next = 0;
+    for (auto _ : state)
+        library.addText(texts[next++ % texts.size()]);
+    state.counters["items"] = double(library.items().size());
+}
+BENCHMARK(BM_CaptureNote)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// Saving an edited note with an empty search: the saved row, the index and the published list.
+void BM_SaveEdit(benchmark::State& state)
+{
+    VeskStore& library = store(int(state.range(0)), true);
+    library.setSearchText(QString());
+    QList<VeskItem> notes;
+    for (const VeskItem& item : library.items()) {
+        if (item.kind == VeskKind::Text && notes.size() < 64)
+            notes.append(item);
+    }
+    qsizetype turn = 0;
+    for (auto _ : state) {
+        VeskItem item = notes[turn % notes.size()];
+        if ((turn / notes.size()) % 2 == 0)
+            item.text = *item.text + QStringLiteral("\nEdited with ") + generator().wordAtRank(int(turn % 5000));
+        item.searchableText = *item.text;
+        library.updateItem(item);
+        ++turn;
+    }
+}
+BENCHMARK(BM_SaveEdit)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runBenchmarks(argc, argv);
+    // Nothing of the user's own: every folder the store might look at lies in a temporary root.
+    QTemporaryDir root;
+    benchRoot = &root;
+    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const QString folder = root.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        qputenv(name, folder.toUtf8());
+    }
+    QCoreApplication app(argc, argv);
+
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    bool hasRepetitions = false;
+    for (int i = 1; i < argc; ++i)
+        hasRepetitions = hasRepetitions || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!hasRepetitions) {
+        arguments.push_back(repetitions.data());
+        arguments.push_back(aggregates.data());
+    }
+    int count = int(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

@@ -165,6 +165,15 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         updateContentSwitch();
         noteItemIDs();
     });
+    // The rest of the library, read after the window came up, is not new: only items that arrive
+    // from now on pulse.
+    connect(&store, &VeskStore::libraryLoaded, this, [this] {
+        QSet<QUuid> known = m_state->knownItemIDs();
+        for (const VeskItem& item : m_store.items())
+            known.insert(item.id);
+        m_state->setKnownItemIDs(known);
+        m_lastItemIDs = itemIDs(m_store.items());
+    });
     connect(&store, &VeskStore::searchTextChanged, this, &MainWindow::reactToSearchText);
     connect(&store, &VeskStore::intakeNoticeChanged, this, [this] {
         presentIntakeNotice();

@@ -1,6 +1,7 @@
 // Vesk: a personal memory library kept on this computer.
 #include "app/AboutViews.h"
 #include "app/SingleInstance.h"
+#include "app/StartupProbe.h"
 #include "app/VeskApp.h"
 #include "platform/AppPaths.h"
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
 
     vesk::VeskApp vesk(vesk::VeskApp::makeServices());
     QObject::connect(&instance, &vesk::SingleInstance::activationRequested, &vesk, &vesk::VeskApp::bringToFront);
+    // Before the window shows: showing it may open an alert (a hot key that cannot be had) whose
+    // own event loop already paints the window.
+    vesk::StartupProbe::installIfRequested(vesk);
     vesk.show();
     return app.exec();
 }

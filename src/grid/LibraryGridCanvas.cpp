@@ -2,6 +2,7 @@
 
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
+#include "platform/BackgroundRelease.h"
 #include "platform/ui/SpringAnimator.h"
 #include "platform/ui/Theme.h"
 #include "model/ServiceInterfaces.h"
@@ -70,6 +71,10 @@ void LibraryGridCanvas::setState(const GridState& state)
     const bool captureChanged = state.capturePulseID != m_state.capturePulseID;
     const bool listChanged = state.visibleItems.size() != m_state.visibleItems.size()
         || !state.visibleItems.isSharedWith(m_state.visibleItems);
+    // The list shown until now may be the whole library, and the grid may hold its last share:
+    // it is freed on a worker, not while this frame is being made.
+    if (listChanged)
+        releaseInBackground(std::move(m_state.visibleItems));
     m_state = state;
     if (captureChanged) {
         m_captureExpanded = false;
@@ -196,7 +201,7 @@ void LibraryGridCanvas::placeOverlayWidgets()
 void LibraryGridCanvas::scrollToItem(const QUuid& id)
 {
     for (qsizetype i = 0; i < m_state.visibleItems.size(); ++i) {
-        if (m_state.visibleItems[i].id != id)
+        if (m_state.visibleItems.at(i).id != id)
             continue;
         const QRectF rect = cardRect(i);
         QScrollBar* bar = verticalScrollBar();
@@ -243,7 +248,7 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
 {
     VeskCardFlags flags = cardFlagsFor(item, m_state);
     const qsizetype index = m_hoverIndex;
-    flags.isHovering = index >= 0 && index < m_state.visibleItems.size() && m_state.visibleItems[index].id == item.id;
+    flags.isHovering = index >= 0 && index < m_state.visibleItems.size() && m_state.visibleItems.at(index).id == item.id;
     flags.capturePulseExpanded = flags.capturePulse && m_captureExpanded;
     const bool hasHint = m_state.retrievalHints.contains(item.id);
     const CardLook target = CardLook::from(cardStyleFor(flags), flags, hasHint);
@@ -282,7 +287,7 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
 
 std::optional<CardLook> LibraryGridCanvas::lookOf(const QUuid& id)
 {
-    for (const VeskItem& item : m_state.visibleItems) {
+    for (const VeskItem& item : std::as_const(m_state.visibleItems)) {
         if (item.id == id)
             return currentLook(item, m_clock.elapsed());
     }
@@ -297,7 +302,14 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
     if (title == m_titles.end() || title->first != item.title)
         title = m_titles.insert(item.id, {item.title, cleanedDisplayTitle(item)});
     content.displayTitle = title->second;
-    content.dates = m_dates.cardDates(item);
+    // A file's dates are read off the main thread: a new result list brings a page of cards at
+    // once, and reading their pictures' metadata here would hold up the frame.
+    if (const std::optional<VeskCardDates> dates = m_dates.knownCardDates(item)) {
+        content.dates = *dates;
+    } else {
+        content.dates.importedLine = cardDatesFor(item, std::nullopt).importedLine;
+        requestDates(item);
+    }
     const auto hint = m_state.retrievalHints.constFind(item.id);
     if (hint != m_state.retrievalHints.cend())
         content.retrievalHint = *hint;
@@ -313,6 +325,20 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
             requestThumbnail(item);
     }
     return content;
+}
+
+void LibraryGridCanvas::requestDates(const VeskItem& item)
+{
+    if (m_pendingDates.contains(item.id))
+        return;
+    m_pendingDates.insert(item.id);
+    const ContentCreationDateCache* dates = &m_dates;
+    m_dateReader.run([dates, item] { return dates->readDate(item); })
+        .then(this, [this, item](const std::optional<QDateTime>& date) {
+            m_pendingDates.remove(item.id);
+            m_dates.store(item, date);
+            viewport()->update();
+        });
 }
 
 void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
@@ -353,16 +379,34 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
     const bool wasAnimating = m_frameTimer.isActive();
     if (wasAnimating)
         m_frameTimer.stop(); // currentLook restarts it while anything still moves
+    struct Card {
+        QRectF rect;
+        qsizetype index;
+    };
+    QList<Card> cards;
+    QList<CardPaintCache::BodyRequest> bodies;
+    const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const bool untransformed = painter.worldTransform().type() <= QTransform::TxTranslate;
     for (qsizetype i = first; i < last; ++i) {
-        const VeskItem& item = m_state.visibleItems[i];
         // Whole pixels, so a card at rest is blitted rather than resampled.
         const QRectF frame = cardRect(i).translated(0, -scroll);
         const QRectF rect(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
         if (!exposed.intersects(rect.adjusted(-30, -30, 30, 40).toAlignedRect()))
             continue;
+        const VeskItem& item = m_state.visibleItems.at(i);
+        const CardLook look = currentLook(item, now);
+        const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
+        cards.append({rect, i});
+        bodies.append({contentFor(item, true), look, rect.size(),
+            untransformed && bodyRatio != deviceRatio ? bodyRatio : deviceRatio});
+    }
+    // Cards the grid has not shown before (a new result list) are rendered all at once.
+    m_paintCache.prepareBodies(bodies, theme);
+    for (qsizetype c = 0; c < cards.size(); ++c) {
+        const VeskItem& item = m_state.visibleItems.at(cards[c].index);
         if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
             captureVisible = true;
-        paintVeskCard(painter, rect, contentFor(item, true), currentLook(item, now), theme, &m_paintCache);
+        paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
     }
     if (captureVisible && !m_captureWasVisible)
         onCapturePulseVisible();
@@ -375,7 +419,7 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
     if (m_animations.size() > 4 * std::max<qsizetype>(64, last - first)) {
         QSet<QUuid> keep;
         for (qsizetype i = first; i < last; ++i)
-            keep.insert(m_state.visibleItems[i].id);
+            keep.insert(m_state.visibleItems.at(i).id);
         for (auto it = m_animations.begin(); it != m_animations.end();) {
             if (keep.contains(it.key()))
                 ++it;
@@ -428,7 +472,7 @@ void LibraryGridCanvas::renderNeighbours()
     for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < first; ++i)
         indexes.append(i);
     for (qsizetype index : indexes) {
-        const VeskItem& item = m_state.visibleItems[index];
+        const VeskItem& item = m_state.visibleItems.at(index);
         const VeskCardContent content = contentFor(item, false);
         if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
             continue;
@@ -490,7 +534,7 @@ void LibraryGridCanvas::mouseReleaseEvent(QMouseEvent* event)
     const bool click = index >= 0 && index == m_pressIndex;
     m_pressIndex = -1;
     if (click)
-        emit cardClicked(m_state.visibleItems[index], event->modifiers());
+        emit cardClicked(m_state.visibleItems.at(index), event->modifiers());
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
@@ -522,7 +566,7 @@ void LibraryGridCanvas::contextMenuEvent(QContextMenuEvent* event)
     const qsizetype index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (index < 0)
         return;
-    emit cardContextMenuRequested(m_state.visibleItems[index], event->globalPos());
+    emit cardContextMenuRequested(m_state.visibleItems.at(index), event->globalPos());
 }
 
 void LibraryGridCanvas::setHoverIndex(qsizetype index)

@@ -4,6 +4,7 @@
 #include "grid/ResultStates.h"
 #include "grid/VeskCardPainter.h"
 #include "model/VeskItem.h"
+#include "platform/SerialExecutor.h"
 
 #include <QAbstractScrollArea>
 #include <QCache>
@@ -122,6 +123,8 @@ private:
     void scheduleNeighbourRender();
     void renderNeighbours();
     VeskCardContent contentFor(const VeskItem& item, bool askForThumbnail);
+    // Reads a file item's content date on a worker; the card shows its import date meanwhile.
+    void requestDates(const VeskItem& item);
     void onCapturePulseVisible();
 
     std::shared_ptr<ThumbnailProvider> m_thumbnails;
@@ -143,6 +146,8 @@ private:
     bool m_captureWasVisible = false;
 
     ContentCreationDateCache m_dates;
+    QSet<QUuid> m_pendingDates;
+    SerialExecutor m_dateReader;
     CardPaintCache m_paintCache;
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
     QCache<QUuid, QPixmap> m_pixmaps;

@@ -37,7 +37,10 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
     m_banner = new RecentLimitBannerWidget;
     m_canvas->setTopWidget(m_banner);
     m_empty = new EmptyResultsStateWidget;
+    m_preparing = new PreparingSearchStateWidget;
+    m_canvas->setEmptyWidget(m_preparing);
     m_canvas->setEmptyWidget(m_empty);
+    m_preparing->hide();
 
     connect(m_header, &ResultsHeaderWidget::toggleShowAllRequested, this,
             [this] { setShowingAllVesks(!m_showingAllVesks); });
@@ -56,7 +59,8 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
                         &VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged,
                         &VeskStore::importCountInProgressChanged, &VeskStore::richTextByIDChanged,
                         &VeskStore::retrievalHintsChanged, &VeskStore::broughtBackIDsChanged,
-                        &VeskStore::unsavedItemIDsChanged})
+                        &VeskStore::unsavedItemIDsChanged,
+                        &VeskStore::searchReadyChanged})
         connect(&store, signal, this, &LibraryGridView::scheduleRefresh);
     connect(&store, &VeskStore::searchTextChanged, this, [this] {
         reactToSearchText();
@@ -153,10 +157,15 @@ void LibraryGridView::refreshNow()
     state.surfacePulse = m_surfacePulse;
     state.capturePulseID = m_capturePulseID;
     // The empty state follows the store's results, not the narrowed list: an empty group shows
-    // an empty grid without it.
-    m_canvas->setEmptyWidget(filtered.isEmpty() ? m_empty : nullptr);
-    if (!filtered.isEmpty())
-        m_empty->hide();
+    // an empty grid without it. A search typed while start-up still prepares it says so instead.
+    QWidget* emptyState = nullptr;
+    if (filtered.isEmpty())
+        emptyState = header.searching && !m_store.searchReady() ? static_cast<QWidget*>(m_preparing) : m_empty;
+    for (QWidget* widget : {static_cast<QWidget*>(m_empty), static_cast<QWidget*>(m_preparing)}) {
+        if (widget != emptyState)
+            widget->hide();
+    }
+    m_canvas->setEmptyWidget(emptyState);
     m_canvas->setState(state);
 
     // A new search or another group is a new list: start at its top, where its first result is.

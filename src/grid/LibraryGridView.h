@@ -20,6 +20,7 @@ class ResultsHeaderWidget;
 class SelectionBarWidget;
 class RecentLimitBannerWidget;
 class EmptyResultsStateWidget;
+class PreparingSearchStateWidget;
 
 // The library column of the main window: the results header with the selection bar, and the
 // card grid with its recent-items banner and empty state. It owns the browsing state the grid
@@ -65,6 +66,7 @@ public:
     SelectionBarWidget* selectionBar() const { return m_selectionBar; }
     RecentLimitBannerWidget* recentLimitBanner() const { return m_banner; }
     EmptyResultsStateWidget* emptyResultsState() const { return m_empty; }
+    PreparingSearchStateWidget* preparingSearchState() const { return m_preparing; }
 
     // Brings the header, banner and cards up to date at once instead of on the next turn.
     void refreshNow();
@@ -109,6 +111,7 @@ private:
     LibraryGridCanvas* m_canvas = nullptr;
     RecentLimitBannerWidget* m_banner = nullptr;
     EmptyResultsStateWidget* m_empty = nullptr;
+    PreparingSearchStateWidget* m_preparing = nullptr;
 };
 
 } // namespace vesk

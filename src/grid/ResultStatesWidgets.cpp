@@ -242,6 +242,17 @@ EmptyResultsStateWidget::EmptyResultsStateWidget(QWidget* parent) : QWidget(pare
                       0, Qt::AlignHCenter);
 }
 
+PreparingSearchStateWidget::PreparingSearchStateWidget(QWidget* parent) : QWidget(parent)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 80, 0, 80);
+    column->setSpacing(10);
+    column->setAlignment(Qt::AlignHCenter);
+    column->addWidget(symbolLabel(QStringLiteral("hourglass"), secondaryColor, 30, this), 0, Qt::AlignHCenter);
+    column->addWidget(textLabel(QStringLiteral("Preparing search\u2026"), Theme::font(TextStyle::Headline), labelColor, this),
+                      0, Qt::AlignHCenter);
+}
+
 namespace {
 class SparkleBadge : public QWidget {
 public:

@@ -90,6 +90,13 @@ public:
     explicit EmptyResultsStateWidget(QWidget* parent = nullptr);
 };
 
+// In place of the cards while a search waits for start-up to finish preparing it.
+class PreparingSearchStateWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreparingSearchStateWidget(QWidget* parent = nullptr);
+};
+
 // The detail column while nothing is selected.
 class NoSelectionPlaceholder : public QWidget {
     Q_OBJECT

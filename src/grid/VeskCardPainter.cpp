@@ -9,6 +9,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTextLayout>
+#include <QtConcurrent/QtConcurrentMap>
 #include <cmath>
 
 namespace vesk {
@@ -540,8 +541,8 @@ void CardPaintCache::clear()
     m_shadows.clear();
 }
 
-QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
-                             const Theme& theme)
+size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                               const Theme& theme)
 {
     size_t key = qHash(content.item);
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
@@ -550,7 +551,19 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
     key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
                      quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
                      quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
-    key = qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
+    return qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
+}
+
+void CardPaintCache::keepBody(const QUuid& id, size_t key, const QPixmap& pixmap)
+{
+    const int cost = std::max(1, int(qint64(pixmap.width()) * pixmap.height() * 4 / 1024));
+    m_bodies.insert(id, new Body{key, pixmap}, cost);
+}
+
+QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                             const Theme& theme)
+{
+    const size_t key = bodyKey(content, look, size, ratio, theme);
     if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
         return cached->pixmap;
 
@@ -565,9 +578,49 @@ QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& loo
         painter.setRenderHint(QPainter::TextAntialiasing);
         paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
     }
-    const int cost = std::max(1, int(qint64(pixels.width()) * pixels.height() * 4 / 1024));
-    m_bodies.insert(content.item.id, new Body{key, pixmap}, cost);
+    keepBody(content.item.id, key, pixmap);
     return pixmap;
+}
+
+QImage CardPaintCache::renderBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size,
+                                  qreal ratio, const Theme& theme)
+{
+    const QSize pixels(int(std::ceil((size.width() + 2 * kBodyMargin) * ratio)),
+                       int(std::ceil((size.height() + 2 * kBodyMargin) * ratio)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
+    painter.end();
+    return image;
+}
+
+void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)
+{
+    struct Missing {
+        const BodyRequest* request;
+        size_t key;
+        QImage image;
+    };
+    std::vector<Missing> missing;
+    for (const BodyRequest& request : requests) {
+        if (!request.content.thumbnail.isNull())
+            continue;
+        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
+        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
+            continue;
+        missing.push_back({&request, key, QImage()});
+    }
+    if (missing.size() < 2)
+        return;
+    QtConcurrent::blockingMap(missing, [&](Missing& body) {
+        body.image = renderBody(body.request->content, body.request->look, body.request->size, body.request->ratio, theme);
+    });
+    for (Missing& body : missing)
+        keepBody(body.request->content.item.id, body.key, QPixmap::fromImage(std::move(body.image)));
 }
 
 QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)

@@ -116,13 +116,17 @@ QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension, bool
 QFuture<void> ThumbnailCache::prewarmThumbnails(const QList<VeskItem>& items)
 {
     auto run = std::make_shared<PrewarmRun>();
-    for (const VeskItem& item : items) {
-        if (qualifiesForPrewarm(item))
-            run->items.append(item);
-    }
     run->promise.start();
     QFuture<void> future = run->promise.future();
-    m_executor.run([this, run] { prewarmStep(run); });
+    // The pictures are picked out on the worker: a large library is a long list for the caller's
+    // thread.
+    m_executor.run([this, run, items] {
+        for (const VeskItem& item : items) {
+            if (qualifiesForPrewarm(item))
+                run->items.append(item);
+        }
+        prewarmStep(run);
+    });
     return future;
 }
 
@@ -132,11 +136,15 @@ void ThumbnailCache::prewarmStep(std::shared_ptr<PrewarmRun> run)
         run->promise.finish();
         return;
     }
+    // A prewarm only sees to it that the file exists: a thumbnail already on disk is not decoded,
+    // and a new one is not kept in memory, where only the cards that ask for theirs belong (a
+    // large library would otherwise fill the whole memory budget at every start).
     const VeskItem& item = run->items.at(run->next++);
-    bool madeNew = false;
-    const QImage image = thumbnailNow(item, kPrewarmDimension, &madeNew);
-    if (madeNew)
-        storeFile(item.id, image);
+    if (!m_memory.contains(uuidString(item.id)) && !QFileInfo::exists(fileFor(item.id)) && item.filePath) {
+        const QImage made = ImageLoader::load(*item.filePath, kPrewarmDimension);
+        if (!made.isNull())
+            storeFile(item.id, made);
+    }
     // Queue the next item behind whatever arrived meanwhile.
     m_executor.run([this, run] { prewarmStep(run); });
 }

@@ -32,8 +32,10 @@ public:
 
     // A null image when there is none and none can be made.
     QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override;
-    // Goes through the image items in order at 520. Unlike a single long job, it gives way to
-    // requests that arrive meanwhile after each item, so a card never waits for a whole library.
+    // Goes through the image items in order and writes the thumbnail files (520) that are
+    // missing; it reads none that exist and keeps nothing in memory. Unlike a single long job, it
+    // gives way to requests that arrive meanwhile after each item, so a card never waits for a
+    // whole library.
     QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
     QFuture<void> removeThumbnail(const QUuid& id) override;
 

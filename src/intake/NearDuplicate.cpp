@@ -22,31 +22,102 @@ constexpr qsizetype kMinimumSharedForScore = 7;
 constexpr double kContainmentThreshold = 0.92;
 constexpr double kJaccardWithContainment = 0.68;
 
-const QSet<QString>& stopWords()
-{
-    static const QSet<QString> words = [] {
-        QSet<QString> set;
-        for (const char* word :
-             {"the", "and", "for", "that", "with", "this", "from", "have", "your", "you",
-              "are", "was", "were", "but", "not", "into", "its", "our", "out", "can",
-              "will", "just", "than", "then", "they", "them", "there", "what", "when", "where",
-              "which", "who", "why", "how", "has", "had", "his", "her", "she", "him"})
-            set.insert(QString::fromLatin1(word));
-        return set;
-    }();
-    return words;
-}
-
 bool isSecure(const VeskItem& item)
 {
     return item.searchableText.contains(QLatin1String("__vesk_secure__"))
         || item.searchableText.contains(QLatin1String("__vesk_secure_credit_card__"));
 }
 
+bool isAsciiSpace(char16_t c)
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+bool startsWebAddress(const char16_t* text, qsizetype from, qsizetype size, qsizetype* end)
+{
+    // "https?://" followed by at least one character that is not white space.
+    static constexpr char16_t http[] = u"http";
+    if (size - from < 8)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        if (char16_t(text[from + i] | 0x20) != http[i] || text[from + i] < u'A')
+            return false;
+    }
+    qsizetype i = from + 4;
+    if (char16_t(text[i] | 0x20) == u's' && text[i] >= u'A')
+        ++i;
+    if (size - i < 4 || text[i] != u':' || text[i + 1] != u'/' || text[i + 2] != u'/' || isAsciiSpace(text[i + 3]))
+        return false;
+    i += 3;
+    while (i < size && !isAsciiSpace(text[i]))
+        ++i;
+    *end = i;
+    return true;
+}
+
+// The same result as the general path for text made of ASCII characters only, in one pass: no
+// case mapping tables, no decomposition and no regular expressions.
+QString normalizedAscii(const QString& text)
+{
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype size = text.size();
+    QString out(size, Qt::Uninitialized);
+    char16_t* write = reinterpret_cast<char16_t*>(out.data());
+    char16_t* const begin = write;
+    bool pendingSpace = false;
+    for (qsizetype i = 0; i < size;) {
+        qsizetype end = 0;
+        if ((data[i] | 0x20) == u'h' && startsWebAddress(data, i, size, &end)) {
+            pendingSpace = true;
+            i = end;
+            continue;
+        }
+        char16_t c = data[i++];
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + (u'a' - u'A'));
+        if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'#') {
+            if (pendingSpace && write != begin)
+                *write++ = u' ';
+            pendingSpace = false;
+            *write++ = c;
+        } else {
+            pendingSpace = true;
+        }
+    }
+    out.truncate(write - begin);
+    return out;
+}
+
+bool isAscii(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool isNearDuplicateStopWord(QStringView word)
+{
+    static constexpr const char* words[] = {"the", "and", "for", "that", "with", "this", "from",
+        "have", "your", "you", "are", "was", "were", "but", "not", "into", "its", "our", "out",
+        "can", "will", "just", "than", "then", "they", "them", "there", "what", "when", "where",
+        "which", "who", "why", "how", "has", "had", "his", "her", "she", "him"};
+    if (word.size() > 5)
+        return false;
+    for (const char* stop : words) {
+        if (word == QLatin1String(stop))
+            return true;
+    }
+    return false;
+}
 
 QString normalizedForNearDuplicate(const QString& text)
 {
+    if (isAscii(text))
+        return normalizedAscii(text);
     static const QRegularExpression webAddress(QStringLiteral("https?://\\S+"),
                                                QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression notKept(QStringLiteral("[^a-z0-9#]+"));
@@ -62,12 +133,7 @@ QString normalizedForNearDuplicate(const QString& text)
 QSet<QString> keywordSet(const QString& normalizedText)
 {
     QSet<QString> keywords;
-    const QStringList words = normalizedText.split(QRegularExpression(QStringLiteral("\\s+")),
-                                                   Qt::SkipEmptyParts);
-    for (const QString& word : words) {
-        if (word.size() >= 3 && !stopWords().contains(word))
-            keywords.insert(word);
-    }
+    forEachNearDuplicateKeyword(normalizedText, [&](QStringView word) { keywords.insert(word.toString()); });
     return keywords;
 }
 
@@ -84,52 +150,93 @@ double prefixSimilarity(const QString& a, const QString& b)
     return double(same) / double(n);
 }
 
-std::optional<VeskItem> findSimilarTextIn(const QList<VeskItem>& items, const QString& text)
+std::optional<NearDuplicateQuery> prepareNearDuplicateQuery(const QString& text)
 {
-    const QString query = normalizedForNearDuplicate(text);
-    if (query.size() < kMinimumLength)
+    NearDuplicateQuery query;
+    query.normalized = normalizedForNearDuplicate(text);
+    if (query.normalized.size() < kMinimumLength)
         return std::nullopt;
-    const QSet<QString> queryKeywords = keywordSet(query);
-    if (queryKeywords.size() < kMinimumKeywords)
+    query.keywords = keywordSet(query.normalized);
+    if (query.keywords.size() < kMinimumKeywords)
         return std::nullopt;
+    return query;
+}
 
+bool isNearDuplicateCandidate(const VeskItem& item)
+{
+    return item.kind == VeskKind::Text && !isSecure(item) && item.text && !item.text->trimmed().isEmpty();
+}
+
+NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item)
+{
+    NearDuplicateVerdict verdict;
+    if (!isNearDuplicateCandidate(item))
+        return verdict;
+    const QString candidate = normalizedForNearDuplicate(item.text->trimmed());
+    if (candidate.size() < kMinimumLength)
+        return verdict;
+    if (candidate == query.normalized) {
+        verdict.exact = true;
+        verdict.qualifies = true;
+        return verdict;
+    }
+    const QSet<QString> candidateKeywords = keywordSet(candidate);
+    if (candidateKeywords.size() < kMinimumKeywords)
+        return verdict;
+
+    const QSet<QString>& queryKeywords = query.keywords;
+    const qsizetype shared = QSet<QString>(candidateKeywords).intersect(queryKeywords).size();
+    const qsizetype unionSize = candidateKeywords.size() + queryKeywords.size() - shared;
+    if (unionSize == 0)
+        return verdict;
+    const double jaccard = double(shared) / double(unionSize);
+    const double containment = double(shared)
+        / double(std::max<qsizetype>(1, std::min(candidateKeywords.size(), queryKeywords.size())));
+    const qsizetype n = std::min({query.normalized.size(), candidate.size(), kPrefixWindow});
+    const double prefix = prefixSimilarity(query.normalized.left(n), candidate.left(n));
+    verdict.score = kJaccardWeight * jaccard + kContainmentWeight * containment + kPrefixWeight * prefix;
+    verdict.qualifies = (verdict.score >= kScoreThreshold && shared >= kMinimumSharedForScore)
+        || (containment >= kContainmentThreshold && jaccard >= kJaccardWithContainment);
+    return verdict;
+}
+
+namespace {
+
+template <typename Admit>
+std::optional<VeskItem> chooseSimilar(const QList<VeskItem>& items, const NearDuplicateQuery& query, Admit&& admit)
+{
     std::optional<VeskItem> best;
     double bestScore = 0.0;
     for (const VeskItem& item : items) {
-        if (item.kind != VeskKind::Text || isSecure(item))
+        if (!admit(item))
             continue;
-        const QString itemText = item.text.value_or(QString()).trimmed();
-        if (itemText.isEmpty())
-            continue;
-        const QString candidate = normalizedForNearDuplicate(itemText);
-        if (candidate.size() < kMinimumLength)
-            continue;
-        if (candidate == query)
+        const NearDuplicateVerdict verdict = compareNearDuplicate(query, item);
+        if (verdict.exact)
             return item;
-        const QSet<QString> candidateKeywords = keywordSet(candidate);
-        if (candidateKeywords.size() < kMinimumKeywords)
-            continue;
-
-        const qsizetype shared = QSet<QString>(candidateKeywords).intersect(queryKeywords).size();
-        const qsizetype unionSize = candidateKeywords.size() + queryKeywords.size() - shared;
-        if (unionSize == 0)
-            continue;
-        const double jaccard = double(shared) / double(unionSize);
-        const double containment = double(shared)
-            / double(std::max<qsizetype>(1, std::min(candidateKeywords.size(), queryKeywords.size())));
-        const qsizetype n = std::min({query.size(), candidate.size(), kPrefixWindow});
-        const double prefix = prefixSimilarity(query.left(n), candidate.left(n));
-        const double score = kJaccardWeight * jaccard + kContainmentWeight * containment
-            + kPrefixWeight * prefix;
-
-        const bool qualifies = (score >= kScoreThreshold && shared >= kMinimumSharedForScore)
-            || (containment >= kContainmentThreshold && jaccard >= kJaccardWithContainment);
-        if (qualifies && (!best || score > bestScore)) {
+        if (verdict.qualifies && (!best || verdict.score > bestScore)) {
             best = item;
-            bestScore = score;
+            bestScore = verdict.score;
         }
     }
     return best;
+}
+
+} // namespace
+
+std::optional<VeskItem> findSimilarTextIn(const QList<VeskItem>& items, const QString& text)
+{
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return std::nullopt;
+    return chooseSimilar(items, *query, [](const VeskItem&) { return true; });
+}
+
+std::optional<VeskItem> findSimilarTextAmong(
+    const QList<VeskItem>& items, const NearDuplicateQuery& query, const QSet<QUuid>& candidates)
+{
+    if (candidates.isEmpty())
+        return std::nullopt;
+    return chooseSimilar(items, query, [&](const VeskItem& item) { return candidates.contains(item.id); });
 }
 
 } // namespace vesk

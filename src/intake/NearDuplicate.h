@@ -20,9 +20,54 @@ QSet<QString> keywordSet(const QString& normalizedText);
 // 0 when either is empty.
 double prefixSimilarity(const QString& a, const QString& b);
 
+// A new text prepared for the check: none when it is too short or has too few keywords to be
+// reported as familiar, whatever the library holds.
+struct NearDuplicateQuery {
+    QString normalized;
+    QSet<QString> keywords;
+};
+std::optional<NearDuplicateQuery> prepareNearDuplicateQuery(const QString& text);
+
+// Whether an item can ever be compared: a text item that is not secure and whose text is not
+// blank.
+bool isNearDuplicateCandidate(const VeskItem& item);
+
+// How one item compares with the query.
+struct NearDuplicateVerdict {
+    bool exact = false;      // its normalised text equals the query's
+    bool qualifies = false;  // exact, or accepted by the score or the containment rule
+    double score = 0.0;
+};
+NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item);
+
 // The text item of items that says nearly the same as text, best score first, the earlier item
 // on a tie; an exact normalised match wins at once. Secure items and every kind but text are
 // never candidates; short texts and texts with few keywords are never matched.
 std::optional<VeskItem> findSimilarTextIn(const QList<VeskItem>& items, const QString& text);
+// The same choice among the items of `items` named in candidates only (those a
+// NearDuplicateIndex hands out), still in list order.
+std::optional<VeskItem> findSimilarTextAmong(
+    const QList<VeskItem>& items, const NearDuplicateQuery& query, const QSet<QUuid>& candidates);
+
+// The stop words of keywordSet, and its words handed out one by one (repeats included) as views
+// into the text, which is split at ASCII white space.
+bool isNearDuplicateStopWord(QStringView word);
+template <typename Visit>
+void forEachNearDuplicateKeyword(QStringView normalizedText, Visit&& visit)
+{
+    qsizetype start = 0;
+    const qsizetype size = normalizedText.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size) {
+            const char16_t c = normalizedText[i].unicode();
+            if (c != u' ' && (c < u'\t' || c > u'\r'))
+                continue;
+        }
+        const QStringView word = normalizedText.mid(start, i - start);
+        start = i + 1;
+        if (word.size() >= 3 && !isNearDuplicateStopWord(word))
+            visit(word);
+    }
+}
 
 } // namespace vesk

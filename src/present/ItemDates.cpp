@@ -58,19 +58,42 @@ VeskCardDates cardDatesFor(const VeskItem& item, const std::optional<QDateTime>&
 
 ContentCreationDateCache::ContentCreationDateCache(FileDateReader reader) : m_reader(std::move(reader)) {}
 
+const ContentCreationDateCache::Entry* ContentCreationDateCache::cached(const VeskItem& item, size_t textHash) const
+{
+    const auto it = m_entries.constFind(item.id);
+    if (it != m_entries.cend() && it->path == item.filePath.value_or(QString()) && it->createdAt == item.createdAt
+        && it->searchableHash == textHash)
+        return &*it;
+    return nullptr;
+}
+
+std::optional<QDateTime> ContentCreationDateCache::readDate(const VeskItem& item) const
+{
+    return m_reader ? contentCreationDate(item, m_reader) : contentCreationDate(item);
+}
+
+void ContentCreationDateCache::store(const VeskItem& item, const std::optional<QDateTime>& date)
+{
+    m_entries.insert(item.id, Entry{item.filePath.value_or(QString()), item.createdAt, qHash(item.searchableText), date});
+}
+
 std::optional<QDateTime> ContentCreationDateCache::dateFor(const VeskItem& item)
 {
-    const QString path = item.filePath.value_or(QString());
-    const size_t textHash = qHash(item.searchableText);
-    auto it = m_entries.find(item.id);
-    if (it != m_entries.end() && it->path == path && it->createdAt == item.createdAt
-        && it->searchableHash == textHash)
-        return it->date;
-    Entry entry{path, item.createdAt, textHash,
-                m_reader ? contentCreationDate(item, m_reader) : contentCreationDate(item)};
-    const std::optional<QDateTime> date = entry.date;
-    m_entries.insert(item.id, std::move(entry));
+    if (const Entry* entry = cached(item, qHash(item.searchableText)))
+        return entry->date;
+    const std::optional<QDateTime> date = readDate(item);
+    store(item, date);
     return date;
+}
+
+std::optional<VeskCardDates> ContentCreationDateCache::knownCardDates(const VeskItem& item)
+{
+    // Without a file there is nothing to read: the content date is unknown.
+    if (!item.filePath)
+        return cardDatesFor(item, std::nullopt);
+    if (const Entry* entry = cached(item, qHash(item.searchableText)))
+        return cardDatesFor(item, entry->date);
+    return std::nullopt;
 }
 
 VeskCardDates ContentCreationDateCache::cardDates(const VeskItem& item)

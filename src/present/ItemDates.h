@@ -40,6 +40,14 @@ public:
     std::optional<QDateTime> dateFor(const VeskItem& item);
     VeskCardDates cardDates(const VeskItem& item);
     void clear();
+
+    // For callers that must not read files: the lines when they are known without reading one
+    // (an item without a file, or one read before), none while the file is still to be read.
+    std::optional<VeskCardDates> knownCardDates(const VeskItem& item);
+    // Reads the item's content date as dateFor would; touches nothing of the cache, so it may run
+    // on a worker thread. The result is handed back with store().
+    std::optional<QDateTime> readDate(const VeskItem& item) const;
+    void store(const VeskItem& item, const std::optional<QDateTime>& date);
     int size() const { return int(m_entries.size()); }
 
 private:
@@ -49,6 +57,8 @@ private:
         size_t searchableHash = 0;
         std::optional<QDateTime> date;
     };
+    const Entry* cached(const VeskItem& item, size_t textHash) const;
+
     FileDateReader m_reader;
     QHash<QUuid, Entry> m_entries;
 };

@@ -10,6 +10,8 @@
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <iterator>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -340,12 +342,6 @@ QStringList expandTerms(const QStringList& terms)
     return expanded;
 }
 
-LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
-{
-    std::vector<RankedSlot> ranked;
-    return lexicalMatch(index, queryText, ranked);
-}
-
 namespace {
 
 // Parses the query into the snapshot's terms and the scoring's own form of them.
@@ -426,86 +422,97 @@ std::vector<SearchIndex::Slot> candidateSlots(
     return candidates;
 }
 
-LexicalSnapshot match(const SearchIndex& index, const QString& queryText,
-    std::vector<RankedSlot>& ranked, bool scanAll)
+LexicalHits findHits(const SearchIndex& index, const QString& queryText, bool scanAll)
 {
-    ranked.clear();
-    LexicalSnapshot snapshot;
+    LexicalHits found;
+    LexicalSnapshot& snapshot = found.header;
     const QString query = queryText.trimmed().toLower();
     if (query.isEmpty())
-        return snapshot;
+        return found;
     snapshot.query = query;
     const Query parsed = parseQuery(query, snapshot);
     const std::vector<SearchIndex::Slot> candidates = candidateSlots(index, parsed, scanAll);
 
-    std::vector<Scored> results(candidates.size());
-    auto scoreRange = [&](size_t begin) {
+    // Scored in chunks, each keeping its own hits, so that no thread waits for another.
+    const size_t chunkCount = (candidates.size() + kChunk - 1) / kChunk;
+    std::vector<std::vector<LexicalHit>> chunkHits(chunkCount);
+    auto scoreChunk = [&](size_t chunk) {
+        const size_t begin = chunk * kChunk;
         const size_t end = std::min(candidates.size(), begin + kChunk);
-        for (size_t i = begin; i < end; ++i)
-            results[i] = scoreEntry(index.entry(candidates[i]), parsed);
+        std::vector<LexicalHit>& hits = chunkHits[chunk];
+        for (size_t i = begin; i < end; ++i) {
+            Scored scored = scoreEntry(index.entry(candidates[i]), parsed);
+            if (scored.score > 0.0)
+                hits.push_back({candidates[i], scored.score, std::move(scored.reason)});
+        }
     };
     if (candidates.size() < kParallelThreshold) {
-        for (size_t begin = 0; begin < candidates.size(); begin += kChunk)
-            scoreRange(begin);
+        for (size_t chunk = 0; chunk < chunkCount; ++chunk)
+            scoreChunk(chunk);
     } else {
-        std::vector<size_t> chunks;
-        for (size_t begin = 0; begin < candidates.size(); begin += kChunk)
-            chunks.push_back(begin);
-        QtConcurrent::blockingMap(chunks, [&](size_t begin) { scoreRange(begin); });
+        std::vector<size_t> chunks(chunkCount);
+        std::iota(chunks.begin(), chunks.end(), size_t(0));
+        QtConcurrent::blockingMap(chunks, scoreChunk);
     }
+    size_t total = 0;
+    for (const std::vector<LexicalHit>& hits : chunkHits)
+        total += hits.size();
+    found.hits.reserve(total);
+    for (std::vector<LexicalHit>& hits : chunkHits)
+        std::move(hits.begin(), hits.end(), std::back_inserter(found.hits));
+    return found;
+}
 
-    struct Hit {
-        qint64 step; // rankingStep of the score
-        qint64 createdAtMs;
-        SearchIndex::Slot slot;
-        double score;
-    };
-    std::vector<Hit> hits;
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (results[i].score > 0.0) {
-            hits.push_back({rankingStep(results[i].score), index.createdAtMsAt(candidates[i]),
-                candidates[i], results[i].score});
-        }
-    }
+LexicalSnapshot snapshotOf(const SearchIndex& index, LexicalHits found)
+{
+    LexicalSnapshot snapshot = std::move(found.header);
+    const std::vector<LexicalHit>& hits = found.hits;
     snapshot.scores.reserve(qsizetype(hits.size()));
     snapshot.hints.reserve(qsizetype(hits.size()));
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (results[i].score <= 0.0)
-            continue;
-        const QUuid& id = index.idAt(candidates[i]);
-        snapshot.scores.insert(id, results[i].score);
-        if (!results[i].reason.isNull())
-            snapshot.hints.insert(id, results[i].reason);
+    for (const LexicalHit& hit : hits) {
+        const QUuid& id = index.idAt(hit.slot);
+        snapshot.scores.insert(id, hit.score);
+        if (!hit.reason.isNull())
+            snapshot.hints.insert(id, hit.reason);
     }
     // The ranking order, with the identifier as a last, stable tiebreak.
-    std::sort(hits.begin(), hits.end(), [&](const Hit& a, const Hit& b) {
+    struct Ranked {
+        qint64 step; // rankingStep of the score
+        qint64 createdAtMs;
+        quint32 slot;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(hits.size());
+    for (const LexicalHit& hit : hits)
+        ranked.push_back({rankingStep(hit.score), index.createdAtMsAt(hit.slot), hit.slot});
+    std::sort(ranked.begin(), ranked.end(), [&](const Ranked& a, const Ranked& b) {
         if (a.step != b.step)
             return a.step > b.step;
         if (a.createdAtMs != b.createdAtMs)
             return a.createdAtMs > b.createdAtMs;
         return index.idAt(a.slot) < index.idAt(b.slot);
     });
-    snapshot.rankedIDs.reserve(qsizetype(hits.size()));
-    ranked.reserve(hits.size());
-    for (const Hit& hit : hits) {
-        snapshot.rankedIDs.append(index.idAt(hit.slot));
-        ranked.push_back({hit.slot, hit.score});
-    }
+    snapshot.rankedIDs.reserve(qsizetype(ranked.size()));
+    for (const Ranked& entry : ranked)
+        snapshot.rankedIDs.append(index.idAt(entry.slot));
     return snapshot;
 }
 
 } // namespace
 
-LexicalSnapshot lexicalMatch(
-    const SearchIndex& index, const QString& queryText, std::vector<RankedSlot>& ranked)
+LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
 {
-    return match(index, queryText, ranked, false);
+    return snapshotOf(index, findHits(index, queryText, false));
 }
 
 LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& queryText)
 {
-    std::vector<RankedSlot> ranked;
-    return match(index, queryText, ranked, true);
+    return snapshotOf(index, findHits(index, queryText, true));
+}
+
+LexicalHits lexicalHits(const SearchIndex& index, const QString& queryText)
+{
+    return findHits(index, queryText, false);
 }
 
 } // namespace vesk

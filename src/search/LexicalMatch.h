@@ -40,13 +40,20 @@ LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& query);
 // The same by scoring every item instead of the candidates the index picks; for checks.
 LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& query);
 
-// The same, also handing back the index slot and the score of each ranked identifier, in rank
-// order, so that a caller need not look them up again.
-struct RankedSlot {
+// What a lexical pass finds before it is made into a snapshot: the snapshot's query fields, and
+// every item that scored above 0 by its index slot, in no particular order. The refresh ranks the
+// hits once by its own final scores and needs the reasons of a few only, so it takes these
+// instead of the snapshot's maps and ranking, which cost more than the scoring for a short query
+// that every item matches.
+struct LexicalHit {
     quint32 slot;
     double score;
+    QString reason; // null when the item has none
 };
-LexicalSnapshot lexicalMatch(
-    const SearchIndex& index, const QString& query, std::vector<RankedSlot>& ranked);
+struct LexicalHits {
+    LexicalSnapshot header; // query, terms and tags; no scores, hints or ranking
+    std::vector<LexicalHit> hits;
+};
+LexicalHits lexicalHits(const SearchIndex& index, const QString& query);
 
 } // namespace vesk

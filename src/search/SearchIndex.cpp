@@ -1,5 +1,6 @@
 #include "search/SearchIndex.h"
 
+#include "platform/ConcurrentWordTable.h"
 #include "search/SearchText.h"
 
 #include <QThreadPool>
@@ -23,10 +24,13 @@ QStringView qview(std::u16string_view text)
     return QStringView(text.data(), qsizetype(text.size()));
 }
 
+// Sorted, each id once, and holding no more room than that needs: an item's words are read
+// with their repeats, so the vector first grows to several times its final size.
 void sortUnique(std::vector<quint32>& ids)
 {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    ids.shrink_to_fit();
 }
 
 constexpr qsizetype kShortestToken = 3;
@@ -99,52 +103,9 @@ std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) c
     return std::nullopt;
 }
 
-void SearchIndex::merge(const std::vector<const Dictionary*>& tables, Dictionary& target,
-    std::vector<std::vector<quint32>>& ids)
+QThreadPool* SearchIndex::pool() const
 {
-    constexpr int kShardBits = 6;
-    constexpr size_t kShards = size_t(1) << kShardBits;
-    auto shardOf = [](quint64 hash) { return size_t(hash >> (64 - kShardBits)); };
-
-    std::vector<size_t> tableNumbers(tables.size());
-    std::iota(tableNumbers.begin(), tableNumbers.end(), size_t(0));
-    std::vector<std::vector<quint64>> hashes(tables.size());
-    ids.assign(tables.size(), {});
-    QtConcurrent::blockingMap(tableNumbers, [&](size_t t) {
-        hashes[t].reserve(tables[t]->texts.size());
-        for (const std::u16string& text : tables[t]->texts)
-            hashes[t].push_back(hashText(text));
-        ids[t].resize(tables[t]->texts.size());
-    });
-
-    // Each shard sees the tables in order, so a text's id does not depend on the timing.
-    std::vector<Dictionary> shards(kShards);
-    std::vector<size_t> shardNumbers(kShards);
-    std::iota(shardNumbers.begin(), shardNumbers.end(), size_t(0));
-    QtConcurrent::blockingMap(shardNumbers, [&](size_t shard) {
-        for (size_t t = 0; t < tables.size(); ++t) {
-            const std::vector<quint64>& tableHashes = hashes[t];
-            for (size_t i = 0; i < tableHashes.size(); ++i) {
-                if (shardOf(tableHashes[i]) == shard)
-                    ids[t][i] = shards[shard].intern(tables[t]->texts[i], tableHashes[i]);
-            }
-        }
-    });
-
-    std::vector<quint32> offsets(kShards, 0);
-    for (size_t shard = 0; shard < kShards; ++shard) {
-        offsets[shard] = quint32(target.texts.size());
-        for (std::u16string& text : shards[shard].texts)
-            target.texts.push_back(std::move(text));
-        shards[shard].clear();
-    }
-    target.postings.resize(target.texts.size());
-    target.rehash(target.texts.size() * 2 + 2);
-
-    QtConcurrent::blockingMap(tableNumbers, [&](size_t t) {
-        for (size_t i = 0; i < ids[t].size(); ++i)
-            ids[t][i] += offsets[shardOf(hashes[t][i])];
-    });
+    return m_pool ? m_pool : QThreadPool::globalInstance();
 }
 
 void SearchIndex::Dictionary::clear()
@@ -182,55 +143,58 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     if (items.isEmpty())
         return;
 
-    // A few batches per core keep the cores busy when some items are much longer than others;
-    // larger batches mean fewer words for the serial step to look up.
-    constexpr qsizetype kSmallestBatch = 256;
-    const qsizetype cores = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
-    const qsizetype batchCount
-        = std::clamp<qsizetype>(items.size() / kSmallestBatch, 1, cores * 4);
-    const qsizetype perBatch = (items.size() + batchCount - 1) / batchCount;
-    std::vector<Batch> batches(static_cast<size_t>(batchCount));
-    std::vector<qsizetype> order(static_cast<size_t>(batchCount));
-    std::iota(order.begin(), order.end(), 0);
-    auto inParallel = [&](auto&& work) {
-        if (batchCount > 1)
-            QtConcurrent::blockingMap(order, work);
-        else
-            work(0);
-    };
-
-    inParallel([&](qsizetype number) {
-        Batch& batch = batches[size_t(number)];
-        const qsizetype first = number * perBatch;
-        const qsizetype last = std::min(items.size(), first + perBatch);
-        batch.entries.reserve(size_t(std::max<qsizetype>(0, last - first)));
-        // A batch of long notes holds tens of thousands of distinct words; starting the tables
-        // that large spares them most of their growing.
-        batch.words.rehash(size_t(1) << 16);
-        batch.association.rehash(size_t(1) << 16);
-        for (qsizetype i = first; i < last; ++i) {
-            const VeskItem& item = items[i];
-            read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), batch);
+    // All cores read the items at once into shared word tables, each into its own entry; the
+    // word lists are packed as soon as they are read, since a whole library's lists are held
+    // until every item is read.
+    const qsizetype cores = std::max(1, pool()->maxThreadCount());
+    const size_t count = size_t(items.size());
+    m_entries.resize(count);
+    std::vector<PackedIds> entryWords(count);
+    // A few chunks per core keep the cores busy when some items are much longer than others.
+    const size_t kChunk = std::max<size_t>(64, count / size_t(cores * 4) + 1);
+    std::vector<size_t> chunks;
+    for (size_t first = 0; first < count; first += kChunk)
+        chunks.push_back(first);
+    ConcurrentWordTable wordTable;
+    ConcurrentWordTable associationTable;
+    QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
+        // A reader per chunk: its cache serves the frequent words without a lock.
+        ConcurrentWordTable::Reader words(wordTable);
+        ConcurrentWordTable::Reader association(associationTable);
+        std::vector<quint32> wordIDs;
+        std::vector<quint32> tokenIDs;
+        for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+            const VeskItem& item = items[qsizetype(i)];
+            wordIDs.clear();
+            tokenIDs.clear();
+            read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), m_entries[i], wordIDs,
+                tokenIDs, [&](std::u16string_view word) { return words.intern(word); },
+                [&](std::u16string_view token) { return association.intern(token); });
+            entryWords[i] = PackedIds(wordIDs);
+            m_entries[i].association = PackedIds(tokenIDs);
         }
     });
 
-    std::vector<Translation> translations(batches.size());
-    {
-        std::vector<const Dictionary*> words;
-        std::vector<const Dictionary*> association;
-        for (const Batch& batch : batches) {
-            words.push_back(&batch.words);
-            association.push_back(&batch.association);
-        }
-        std::vector<std::vector<quint32>> wordIDs;
-        std::vector<std::vector<quint32>> associationIDs;
-        merge(words, m_words, wordIDs);
-        merge(association, m_associationWords, associationIDs);
-        for (size_t b = 0; b < batches.size(); ++b) {
-            translations[b].words = std::move(wordIDs[b]);
-            translations[b].association = std::move(associationIDs[b]);
-        }
+    // Dense ids for the words; the entries' lists are told them.
+    const std::vector<quint32> wordOffsets = wordTable.number(m_words.texts);
+    const std::vector<quint32> associationOffsets = associationTable.number(m_associationWords.texts);
+    for (Dictionary* dictionary : {&m_words, &m_associationWords}) {
+        dictionary->postings.resize(dictionary->texts.size());
+        dictionary->rehash(dictionary->texts.size() * 2 + 2);
     }
+    QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
+        std::vector<quint32> ids;
+        for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+            for (auto [list, offsets] : {std::pair(&entryWords[i], &wordOffsets),
+                     std::pair(&m_entries[i].association, &associationOffsets)}) {
+                ids.clear();
+                list->forEach([&](quint32 id) { ids.push_back(ConcurrentWordTable::dense(id, *offsets)); });
+                std::sort(ids.begin(), ids.end());
+                *list = PackedIds(ids);
+            }
+        }
+    });
+
     // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.
     std::vector<quint32> sorted(m_words.texts.size());
     std::iota(sorted.begin(), sorted.end(), quint32(0));
@@ -241,51 +205,56 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     for (quint32 id = 0; id < m_words.texts.size(); ++id)
         m_trigrams.addWord(id, m_words.texts[id]);
 
-    inParallel([&](qsizetype number) {
-        Batch& batch = batches[size_t(number)];
-        for (Entry& entry : batch.entries)
-            retarget(entry, translations[size_t(number)]);
-        batch.words.clear();
-        batch.association.clear();
-        translations[size_t(number)] = Translation();
-    });
-
-    // Slots follow the items' order; a later item with the same id replaces the earlier one.
-    for (Batch& batch : batches) {
-        for (Entry& entry : batch.entries) {
-            internTags(entry);
-            if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
-                m_createdAtMs[*existing] = entry.createdAtMs;
-                m_entries[*existing] = std::move(entry);
-                continue;
-            }
-            const Slot slot = Slot(m_entries.size());
-            m_slotByID.insert(entry.id, slot);
-            m_ids.push_back(entry.id);
-            m_createdAtMs.push_back(entry.createdAtMs);
-            m_live.push_back(1);
-            m_entries.push_back(std::move(entry));
+    // Slots follow the items' order; a later item with the same id takes the earlier one's slot
+    // (and its own slot is left free).
+    m_ids.resize(count);
+    m_createdAtMs.resize(count);
+    m_live.resize(count);
+    for (Slot slot = 0; slot < count; ++slot) {
+        Entry& entry = m_entries[slot];
+        internTags(entry);
+        if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
+            m_createdAtMs[*existing] = entry.createdAtMs;
+            m_entries[*existing] = std::move(entry);
+            entryWords[*existing] = std::move(entryWords[slot]);
+            m_entries[slot] = Entry();
+            entryWords[slot] = PackedIds();
+            m_live[slot] = 0;
+            m_freeSlots.push_back(slot);
+            continue;
         }
-        batch.entries.clear();
-        batch.entries.shrink_to_fit();
+        m_slotByID.insert(entry.id, slot);
+        m_ids[slot] = entry.id;
+        m_createdAtMs[slot] = entry.createdAtMs;
+        m_live[slot] = 1;
     }
 
-    // Each worker fills the postings of its own range of word ids, visiting slots in order, so
-    // every list comes out sorted without a lock.
-    const quint32 wordCount = quint32(m_words.texts.size());
-    const quint32 rangeCount = quint32(std::max<qsizetype>(1, cores * 2));
-    std::vector<quint32> ranges(rangeCount);
-    std::iota(ranges.begin(), ranges.end(), quint32(0));
-    QtConcurrent::blockingMap(ranges, [&](quint32 range) {
-        const quint32 low = quint32(quint64(wordCount) * range / rangeCount);
-        const quint32 high = quint32(quint64(wordCount) * (range + 1) / rangeCount);
-        for (Slot slot = 0; slot < m_entries.size(); ++slot) {
-            const std::vector<quint32>& words = m_entries[slot].words;
-            for (auto it = std::lower_bound(words.begin(), words.end(), low);
-                 it != words.end() && *it < high; ++it)
-                m_words.postings[*it].push_back(slot);
-        }
+    // Each list is made at its exact size: counted on all cores, then filled in slot order, so
+    // that it comes out sorted.
+    const size_t wordCount = m_words.texts.size();
+    const size_t sliceCount = size_t(std::max<qsizetype>(1, cores * 2));
+    std::vector<std::vector<quint32>> sliceCounts(sliceCount);
+    std::vector<size_t> slices(sliceCount);
+    std::iota(slices.begin(), slices.end(), size_t(0));
+    QtConcurrent::blockingMap(pool(), slices, [&](size_t slice) {
+        std::vector<quint32>& counts = sliceCounts[slice];
+        counts.assign(wordCount, 0);
+        const size_t first = m_entries.size() * slice / sliceCount;
+        const size_t last = m_entries.size() * (slice + 1) / sliceCount;
+        for (size_t slot = first; slot < last; ++slot)
+            entryWords[slot].forEach([&](quint32 word) { ++counts[word]; });
     });
+    for (size_t word = 0; word < wordCount; ++word) {
+        size_t count = 0;
+        for (const std::vector<quint32>& counts : sliceCounts)
+            count += counts[word];
+        m_words.postings[word].prepare(count, m_entries.size());
+    }
+    sliceCounts.clear();
+    for (Slot slot = 0; slot < m_entries.size(); ++slot) {
+        entryWords[slot].forEach([&](quint32 word) { m_words.postings[word].append(slot); });
+        entryWords[slot] = PackedIds();
+    }
     for (Slot slot = 0; slot < m_entries.size(); ++slot)
         link(slot, m_entries[slot].tags, m_tags);
 }
@@ -319,10 +288,14 @@ bool sameItem(const VeskItem& a, const VeskItem& b)
 
 qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem,
-    const QHash<QUuid, QStringList>& manualTagsByID)
+    const QHash<QUuid, QStringList>& manualTagsByID, QList<QUuid>* changedIDs)
 {
     if (m_slotByID.isEmpty()) {
         rebuild(items, peopleByItem, manualTagsByID);
+        if (changedIDs) {
+            for (const VeskItem& item : items)
+                changedIDs->append(item.id);
+        }
         return items.size();
     }
     qsizetype changed = 0;
@@ -341,6 +314,8 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
         }
         upsert(item, people, manualTags);
         ++changed;
+        if (changedIDs)
+            changedIDs->append(item.id);
         if (!slot) {
             if (const auto added = slotOf(item.id); added && *added < seen.size())
                 seen[*added] = 1;
@@ -348,6 +323,8 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     }
     for (Slot slot = 0; slot < seen.size(); ++slot) {
         if (!seen[slot] && m_entries[slot].live) {
+            if (changedIDs)
+                changedIDs->append(m_entries[slot].id);
             remove(m_entries[slot].id);
             ++changed;
         }
@@ -355,10 +332,11 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     return changed;
 }
 
-void SearchIndex::read(const VeskItem& item, const QSet<QString>& people,
-    const QStringList& manualTags, Batch& batch)
+template <typename InternWord, typename InternToken>
+void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+    Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
+    InternWord&& internWord, InternToken&& internToken)
 {
-    Entry& entry = batch.entries.emplace_back();
     entry.id = item.id;
     entry.source = item;
     entry.people = people;
@@ -369,49 +347,35 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people,
     entry.live = true;
     entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
         if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken)
-            entry.words.push_back(batch.words.intern(u16(word)));
+            words.push_back(internWord(u16(word)));
     });
-    sortUnique(entry.words);
+    sortUnique(words);
 
+    // Content words never reach across the joining spaces, so the parts are read one by one.
     QStringList parts{item.title, item.note};
-    if (item.text && *item.text != item.searchableText)
+    if (item.text && item.text->constData() != item.searchableText.constData() && *item.text != item.searchableText)
         parts.append(*item.text);
     parts.append(item.searchableText);
     parts.append(manualTags.join(QLatin1Char(' ')));
-    const QString lowered = lowerText(parts.join(QLatin1Char(' ')));
-    forEachContentWord(lowered, [&](QStringView token) {
-        entry.association.push_back(batch.association.intern(u16(token)));
-    });
-    sortUnique(entry.association);
-}
-
-SearchIndex::Translation SearchIndex::translate(const Batch& batch)
-{
-    Translation translation;
-    translation.words.reserve(batch.words.texts.size());
-    for (const std::u16string& word : batch.words.texts) {
-        const size_t known = m_words.texts.size();
-        const quint32 id = m_words.intern(word);
-        if (id >= known) {
-            m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
-            m_trigrams.addWord(id, m_words.texts[id]);
-        }
-        translation.words.push_back(id);
+    for (const QString& part : std::as_const(parts)) {
+        forEachContentWordOf(part, [&](QStringView token) {
+            association.push_back(internToken(u16(token)));
+        });
     }
-    translation.association.reserve(batch.association.texts.size());
-    for (const std::u16string& token : batch.association.texts)
-        translation.association.push_back(m_associationWords.intern(token));
-    return translation;
+    sortUnique(association);
 }
 
-void SearchIndex::retarget(Entry& entry, const Translation& translation)
+std::vector<quint32> SearchIndex::wordsOf(const Entry& entry) const
 {
-    for (quint32& word : entry.words)
-        word = translation.words[word];
-    std::sort(entry.words.begin(), entry.words.end());
-    for (quint32& token : entry.association)
-        token = translation.association[token];
-    std::sort(entry.association.begin(), entry.association.end());
+    std::vector<quint32> ids;
+    makeSearchRecord(entry.source, entry.people, entry.manualTags, [&](QStringView word) {
+        if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken) {
+            if (const auto id = m_words.find(u16(word)))
+                ids.push_back(*id);
+        }
+    });
+    sortUnique(ids);
+    return ids;
 }
 
 void SearchIndex::internTags(Entry& entry)
@@ -424,23 +388,14 @@ void SearchIndex::internTags(Entry& entry)
 
 void SearchIndex::link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary)
 {
-    for (quint32 id : ids) {
-        std::vector<Slot>& postings = dictionary.postings[id];
-        if (postings.empty() || postings.back() < slot)
-            postings.push_back(slot);
-        else
-            postings.insert(std::lower_bound(postings.begin(), postings.end(), slot), slot);
-    }
+    for (quint32 id : ids)
+        dictionary.postings[id].insert(slot, m_entries.size());
 }
 
 void SearchIndex::unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary)
 {
-    for (quint32 id : ids) {
-        std::vector<Slot>& postings = dictionary.postings[id];
-        auto found = std::lower_bound(postings.begin(), postings.end(), slot);
-        if (found != postings.end() && *found == slot)
-            postings.erase(found);
-    }
+    for (quint32 id : ids)
+        dictionary.postings[id].erase(slot, m_entries.size());
 }
 
 void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
@@ -459,20 +414,31 @@ void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
 void SearchIndex::upsert(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {
-    Batch batch;
-    read(item, people, manualTags, batch);
-    Entry& entry = batch.entries.back();
-    retarget(entry, translate(batch));
+    Entry entry;
+    std::vector<quint32> words;
+    std::vector<quint32> association;
+    read(item, people, manualTags, entry, words, association,
+        [&](std::u16string_view word) {
+            const size_t known = m_words.texts.size();
+            const quint32 id = m_words.intern(word);
+            if (id >= known) {
+                m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
+                m_trigrams.addWord(id, m_words.texts[id]);
+            }
+            return id;
+        },
+        [&](std::u16string_view token) { return m_associationWords.intern(token); });
+    entry.association = PackedIds(association);
     internTags(entry);
-    place(std::move(entry));
+    place(std::move(entry), words);
 }
 
-void SearchIndex::place(Entry&& entry)
+void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words)
 {
     if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
         const Slot slot = *existing;
         Entry& old = m_entries[slot];
-        relink(slot, old.words, entry.words, m_words);
+        relink(slot, wordsOf(old), words, m_words);
         relink(slot, old.tags, entry.tags, m_tags);
         m_createdAtMs[slot] = entry.createdAtMs;
         old = std::move(entry);
@@ -489,7 +455,7 @@ void SearchIndex::place(Entry&& entry)
         m_createdAtMs.push_back(0);
         m_live.push_back(0);
     }
-    link(slot, entry.words, m_words);
+    link(slot, words, m_words);
     link(slot, entry.tags, m_tags);
     m_slotByID.insert(entry.id, slot);
     m_ids[slot] = entry.id;
@@ -506,7 +472,7 @@ bool SearchIndex::remove(const QUuid& id)
     const Slot slot = *existing;
     m_slotByID.erase(existing);
     Entry& entry = m_entries[slot];
-    unlink(slot, entry.words, m_words);
+    unlink(slot, wordsOf(entry), m_words);
     unlink(slot, entry.tags, m_tags);
     entry = Entry();
     m_ids[slot] = QUuid();
@@ -528,10 +494,12 @@ const SearchRecord* SearchIndex::record(const QUuid& id) const
     return slot ? &m_entries[*slot].record : nullptr;
 }
 
-void SearchIndex::markPostings(const std::vector<Slot>& postings, std::vector<quint8>& marks) const
+void SearchIndex::markPostings(const SlotSet& postings, std::vector<quint8>& marks) const
 {
-    for (Slot slot : postings)
-        marks[slot] = 1;
+    postings.forEach([&](Slot slot) {
+        if (slot < marks.size())
+            marks[slot] = 1;
+    });
 }
 
 void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
@@ -559,8 +527,8 @@ void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
     const std::u16string_view key = u16(token);
     for (auto it = m_wordOrder.lower_bound(key);
          it != m_wordOrder.end() && it->first.substr(0, key.size()) == key; ++it) {
-        const std::vector<Slot>& postings = m_words.postings[it->second];
-        if (postings.empty())
+        const SlotSet& postings = m_words.postings[it->second];
+        if (postings.isEmpty())
             continue;
         if (it->first.size() > key.size()
             && searchCharacterPrefix(qview(it->first), length).size() != token.size())
@@ -597,7 +565,7 @@ QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
     if (!slot)
         return tokens;
     const Entry& entry = m_entries[*slot];
-    for (quint32 word : entry.words) {
+    for (quint32 word : wordsOf(entry)) {
         const QStringView text = qview(m_words.texts[word]);
         tokens.insert(text.toString());
         const qsizetype length = std::min(searchCharacterCount(text), kLongestPrefix);
@@ -628,8 +596,8 @@ QSet<QString> SearchIndex::associationTokens(const QUuid& id) const
 {
     QSet<QString> tokens;
     if (const auto slot = slotOf(id)) {
-        for (quint32 word : m_entries[*slot].association)
-            tokens.insert(qview(m_associationWords.texts[word]).toString());
+        m_entries[*slot].association.forEach(
+            [&](quint32 word) { tokens.insert(qview(m_associationWords.texts[word]).toString()); });
     }
     return tokens;
 }
@@ -650,8 +618,8 @@ double SearchIndex::associationOverlap(const QUuid& a, const QUuid& b) const
     const auto slotB = slotOf(b);
     if (!slotA || !slotB)
         return 0.0;
-    const std::vector<quint32>& first = m_entries[*slotA].association;
-    const std::vector<quint32>& second = m_entries[*slotB].association;
+    const std::vector<quint32> first = m_entries[*slotA].association.unpacked();
+    const std::vector<quint32> second = m_entries[*slotB].association.unpacked();
     size_t shared = 0;
     auto i = first.begin();
     auto j = second.begin();
@@ -671,3 +639,4 @@ double SearchIndex::associationOverlap(const QUuid& a, const QUuid& b) const
 }
 
 } // namespace vesk
+

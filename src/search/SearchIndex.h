@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/PackedIds.h"
 #include "search/SearchRecord.h"
+#include "search/SlotSet.h"
 #include "search/TrigramIndex.h"
 #include "model/VeskItem.h"
 
@@ -9,6 +11,8 @@
 #include <QSet>
 #include <QString>
 #include <QUuid>
+
+class QThreadPool;
 
 #include <deque>
 #include <map>
@@ -30,6 +34,11 @@ namespace vesk {
 // prefixes would, in a fraction of its memory.
 class SearchIndex {
 public:
+    // Whole builds run on this pool's threads (the global pool when none is given). Start-up
+    // builds on a pool of its own, so that the work Qt itself hands to the global pool (painting
+    // large areas, scaling images) never waits behind it.
+    void setThreadPool(QThreadPool* pool) { m_pool = pool; }
+
     using Slot = quint32;
 
     // One indexed item.
@@ -41,9 +50,9 @@ public:
         SearchRecord record;
         VeskKind kind = VeskKind::Text;
         qint64 createdAtMs = 0;      // the item's creation time; the distant past when invalid
-        std::vector<quint32> words;  // sorted word ids
         std::vector<quint32> tags;   // sorted tag ids
-        std::vector<quint32> association; // sorted association token ids
+        PackedIds association;       // association token ids
+        // The word ids are not kept: they are read again from `source` when they are needed.
         bool live = false;
     };
 
@@ -52,10 +61,11 @@ public:
     void rebuild(const QList<VeskItem>& items, const QHash<QUuid, QSet<QString>>& peopleByItem,
         const QHash<QUuid, QStringList>& manualTagsByID);
     // Brings the index to the state rebuild() would give, touching only the items that were
-    // added, changed or removed since they were indexed. Returns how many entries changed.
+    // added, changed or removed since they were indexed. Returns how many entries changed, and
+    // hands their identifiers to changedIDs when given.
     qsizetype synchronize(const QList<VeskItem>& items,
         const QHash<QUuid, QSet<QString>>& peopleByItem,
-        const QHash<QUuid, QStringList>& manualTagsByID);
+        const QHash<QUuid, QStringList>& manualTagsByID, QList<QUuid>* changedIDs = nullptr);
     // Adds the item, or replaces what is indexed for it.
     void upsert(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags);
     // Returns whether the item was indexed.
@@ -106,7 +116,7 @@ private:
         };
         std::deque<std::u16string> texts; // by id; a deque keeps them in place as it grows
         std::vector<Cell> cells;
-        std::vector<std::vector<Slot>> postings; // sorted; unused for association tokens
+        std::vector<SlotSet> postings; // unused for association tokens
 
         quint32 intern(std::u16string_view text);
         quint32 intern(std::u16string_view text, quint64 hash);
@@ -116,35 +126,23 @@ private:
         // Spreads the texts anew over a table of at least the given number of cells.
         void rehash(size_t capacity);
     };
-    // Fills the empty target with every distinct text of the tables; ids[t][i] becomes the id
-    // of text i of table t. Texts are spread over shards by hash, so the work runs on all cores.
-    static void merge(const std::vector<const Dictionary*>& tables, Dictionary& target,
-        std::vector<std::vector<quint32>>& ids);
-
-    // Items read by one worker: their entries, whose words and association tokens are ids in
-    // the worker's own tables. Workers share nothing, so a whole library is read on all cores
-    // and each distinct word meets the shared tables once per worker, not once per item.
-    struct Batch {
-        Dictionary words;
-        Dictionary association;
-        std::vector<Entry> entries;
-    };
-    static void read(const VeskItem& item, const QSet<QString>& people,
-        const QStringList& manualTags, Batch& batch);
-    // Gives the batch's words and association tokens their ids in the shared tables.
-    struct Translation {
-        std::vector<quint32> words;
-        std::vector<quint32> association;
-    };
-    Translation translate(const Batch& batch);
-    static void retarget(Entry& entry, const Translation& translation);
+    // Reads one item into entry: its record, and its word and association token ids as the
+    // two interning functions give them.
+    template <typename InternWord, typename InternToken>
+    static void read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+        Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
+        InternWord&& internWord, InternToken&& internToken);
+    QThreadPool* pool() const;
     void internTags(Entry& entry);
-    void place(Entry&& entry);
+    // Puts an entry read on its own into the index, with its sorted word ids.
+    void place(Entry&& entry, const std::vector<quint32>& words);
+    // The word ids an indexed entry holds, read again from what was indexed.
+    std::vector<quint32> wordsOf(const Entry& entry) const;
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,
         Dictionary& dictionary);
-    void markPostings(const std::vector<Slot>& postings, std::vector<quint8>& marks) const;
+    void markPostings(const SlotSet& postings, std::vector<quint8>& marks) const;
 
     std::vector<Entry> m_entries;
     std::vector<QUuid> m_ids;
@@ -157,6 +155,7 @@ private:
     Dictionary m_tags;
     Dictionary m_associationWords;
     TrigramIndex m_trigrams; // over m_words
+    QThreadPool* m_pool = nullptr;
 };
 
 } // namespace vesk

@@ -211,7 +211,8 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     const QString text = item.text.value_or(QString());
     const QString urlString = item.urlString.value_or(QString());
     const QString filePath = item.filePath.value_or(QString());
-    record.textIsSearchableText = !text.isEmpty() && text == item.searchableText;
+    record.textIsSearchableText = !text.isEmpty()
+        && (text.constData() == item.searchableText.constData() || text == item.searchableText);
     if (!record.textIsSearchableText)
         record.text = prepared(text, RecordPart::Text, folded, visitWord);
     record.urlString = prepared(urlString, RecordPart::Url, folded, visitWord);
@@ -226,11 +227,12 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
         QString join = combinedJoin(item, peopleNames);
         if (!isAsciiText(join))
             join = join.normalized(QString::NormalizationForm_C);
-        for (const QString& tag : extractHashtags(join))
-            record.tags.insert(tag);
+        record.tags = extractHashtags(join);
     }
-    for (const QString& tag : manualTags)
-        record.tags.insert(tag);
+    record.tags.append(manualTags);
+    std::sort(record.tags.begin(), record.tags.end());
+    record.tags.erase(std::unique(record.tags.begin(), record.tags.end()), record.tags.end());
+    record.tags.squeeze();
     for (const QString& name : people)
         record.people.insert(searchNormalForm(name));
     return record;

@@ -37,7 +37,7 @@ struct SearchRecord {
     std::string filePath;
     std::string peopleNames;     // the people's names, sorted, joined by one space
     quint8 foldedParts = 0;      // bit n: folding changed RecordPart n
-    QSet<QString> tags;
+    QStringList tags;            // sorted, each once (a set costs a library tens of megabytes)
     QSet<QString> people;        // normal form, not folded
 
     bool isFolded(RecordPart part) const { return foldedParts & (1u << unsigned(part)); }

@@ -151,6 +151,44 @@ void forEachContentWord(QStringView lowered, const std::function<void(QStringVie
         });
 }
 
+void forEachContentWordOf(const QString& text, const std::function<void(QStringView)>& visit)
+{
+    char16_t any = 0;
+    for (const QChar c : text)
+        any |= c.unicode();
+    if (any >= 0x80) {
+        forEachContentWord(lowerText(text), visit);
+        return;
+    }
+    const QSet<QString>& stopWords = searchStopWords();
+    QString word;
+    splitAt(text, [](char32_t c) { return !isAlphanumeric(c); },
+        [&](QStringView piece) {
+            if (piece.size() < 3)
+                return;
+            bool hasLetter = false;
+            bool hasCapital = false;
+            for (const QChar c : piece) {
+                hasLetter = hasLetter || c.isLetter();
+                hasCapital = hasCapital || (c.unicode() >= u'A' && c.unicode() <= u'Z');
+            }
+            if (!hasLetter)
+                return;
+            QStringView lowered = piece;
+            if (hasCapital) {
+                word.resize(piece.size());
+                for (qsizetype i = 0; i < piece.size(); ++i) {
+                    const char16_t c = piece[i].unicode();
+                    word[i] = QChar((c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c);
+                }
+                lowered = word;
+            }
+            if (stopWords.contains(QString::fromRawData(lowered.data(), lowered.size())))
+                return;
+            visit(lowered);
+        });
+}
+
 void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit)
 {
     forEachContentWord(lowerText(text), [&](QStringView word) { visit(word.toString()); });

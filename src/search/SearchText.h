@@ -27,6 +27,9 @@ QSet<QString> extractTokens(const QString& text);
 void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit);
 // The same for text that is already lower-cased, handing out views into it.
 void forEachContentWord(QStringView lowered, const std::function<void(QStringView)>& visit);
+// The same for any text, without a lower-cased copy of a text of plain ASCII (each word is
+// lowered on its own); the views handed out last until the next word.
+void forEachContentWordOf(const QString& text, const std::function<void(QStringView)>& visit);
 
 // Title of a text item: its first non-blank line, trimmed, cut to 72 characters plus "…";
 // "Untitled Vesk" when there is none.

@@ -134,6 +134,23 @@ void SemanticVectors::eraseFromTable(size_t cell)
     --m_count;
 }
 
+void SemanticVectors::reserve(size_t vectors, size_t values)
+{
+    m_rows.reserve(vectors);
+    m_values.reserve(values);
+    size_t cells = std::max<size_t>(64, m_cells.size());
+    while ((vectors + 1) * 2 > cells)
+        cells *= 2;
+    if (cells > m_cells.size()) {
+        std::vector<Cell> old = std::exchange(m_cells, std::vector<Cell>(cells));
+        m_count = 0;
+        for (const Cell& cell : old) {
+            if (cell.slotPlusOne != 0)
+                placeInTable(cell.id, cell.slotPlusOne - 1);
+        }
+    }
+}
+
 void SemanticVectors::insert(const QUuid& id, std::span<const double> vector)
 {
     std::vector<float> narrowed(vector.begin(), vector.end());

@@ -33,6 +33,10 @@ public:
     qsizetype size() const { return qsizetype(m_count); }
     bool contains(const QUuid& id) const { return slotOf(id).has_value(); }
 
+    // Makes room for this many vectors holding this many values in all, so that filling the
+    // block does not copy it as it grows (a copy of a library's vectors is hundreds of megabytes).
+    void reserve(size_t vectors, size_t values);
+
     // Keeps the vector for id, replacing the one it had.
     void insert(const QUuid& id, std::span<const double> vector);
     void insert(const QUuid& id, std::span<const float> vector);

@@ -196,7 +196,10 @@ Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::open(co
     return database;
 }
 
-Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& filePath)
+namespace {
+
+// A read-only connection to the file, waiting for writers as the store's own connection does.
+Expected<sqlite3*, DatabaseError> openReadOnlyHandle(const QString& filePath)
 {
     sqlite3* handle = nullptr;
     const int result = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
@@ -206,6 +209,17 @@ Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& 
         return unexpected(DatabaseError::openFailed(message));
     }
     sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    return handle;
+}
+
+} // namespace
+
+Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& filePath)
+{
+    const auto opened = openReadOnlyHandle(filePath);
+    if (!opened)
+        return unexpected(opened.error());
+    sqlite3* handle = *opened;
     Expected<bool, DatabaseError> holds = false;
     {
         auto statement = SQLiteStatement::prepare(handle, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'vesks';");
@@ -218,6 +232,16 @@ Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& 
     }
     sqlite3_close_v2(handle);
     return holds;
+}
+
+Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::openForReading(const QString& filePath)
+{
+    const auto opened = openReadOnlyHandle(filePath);
+    if (!opened)
+        return unexpected(opened.error());
+    std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(filePath));
+    database->m_db = *opened;
+    return database;
 }
 
 QString SQLiteDatabase::lastErrorMessage() const

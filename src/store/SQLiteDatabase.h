@@ -40,6 +40,10 @@ public:
     // synchronous FULL and foreign keys, and creates or extends the schema. The parent folder is created when
     // missing. A connection that fails any of these steps is closed before the error is returned.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> open(const QString& filePath);
+    // A second, read-only connection to an existing library, for reading it on a worker thread
+    // while the store's own connection goes on writing; it sees the file as it stood when each
+    // read began. Nothing is created or changed.
+    static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openForReading(const QString& filePath);
     // The library's own file: "vesk.sqlite3" in the data folder.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openDefault();
     static QString defaultFilePath();
@@ -69,8 +73,11 @@ public:
 
     // True when "vesks" has no row.
     Expected<bool, DatabaseError> isEmpty();
-    // Newest first; rows that cannot be mapped to an item are left out.
+    // Newest first; rows that cannot be mapped to an item are left out. An item whose searchable
+    // text equals its text holds one buffer for both.
     Expected<QList<VeskItem>, DatabaseError> fetchItems();
+    // The newest `limit` items, as fetchItems gives them.
+    Expected<QList<VeskItem>, DatabaseError> fetchNewestItems(int limit);
     // Inserts or updates every field but the stored creation date; rich text and embedding stay.
     VoidResult upsertItem(const VeskItem& item);
     // One transaction for the whole list (an empty list commits an empty transaction).
@@ -90,6 +97,8 @@ public:
     Expected<QHash<QUuid, QList<double>>, DatabaseError> fetchEmbeddings();
     // The same one row at a time, the blob as stored, so that a large library's vectors need
     // not all be held twice while they are loaded.
+    // How many items have an embedding, and how many bytes the embeddings take in all.
+    Expected<std::pair<qint64, qint64>, DatabaseError> embeddingVolume();
     VoidResult forEachEmbedding(const std::function<void(const QUuid& id, const QByteArray& blob)>& visit);
     VoidResult updateEmbedding(const QUuid& id, const QString& model, const QList<double>& vector);
     // Items with non-empty rich text.

@@ -32,7 +32,11 @@ std::optional<VeskItem> itemFromRow(const SQLiteStatement& row)
     item.text = row.text(4);
     item.urlString = row.text(5);
     item.filePath = row.text(6);
-    item.searchableText = row.text(7).value_or(QString());
+    // A note's searchable text is its text: one buffer serves both.
+    if (item.text && row.sameText(4, 7))
+        item.searchableText = *item.text;
+    else
+        item.searchableText = row.text(7).value_or(QString());
     item.note = row.text(8).value_or(QString());
     item.groupID = row.uuid(9);
     item.sourceItemID = row.uuid(10);
@@ -43,7 +47,8 @@ std::optional<VeskItem> itemFromRow(const SQLiteStatement& row)
 
 Expected<bool, DatabaseError> SQLiteDatabase::isEmpty()
 {
-    auto statement = SQLiteStatement::prepare(m_db, "SELECT COUNT(*) FROM vesks;");
+    // Stops at the first row instead of counting them all.
+    auto statement = SQLiteStatement::prepare(m_db, "SELECT EXISTS (SELECT 1 FROM vesks);");
     if (!statement)
         return unexpected(statement.error());
     auto row = statement->stepRow();
@@ -56,12 +61,19 @@ Expected<bool, DatabaseError> SQLiteDatabase::isEmpty()
 
 Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchItems()
 {
+    return fetchNewestItems(-1);
+}
+
+Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchNewestItems(int limit)
+{
+    // A negative limit is no limit.
     auto statement = SQLiteStatement::prepare(
         m_db,
         "SELECT id, title, kind, created_at, text_content, url_string, file_path, searchable_text, "
-        "note, group_id, source_item_id FROM vesks ORDER BY created_at DESC;");
+        "note, group_id, source_item_id FROM vesks ORDER BY created_at DESC LIMIT ?;");
     if (!statement)
         return unexpected(statement.error());
+    statement->bindInt64(1, limit);
     QList<VeskItem> items;
     auto read = statement->forEachRow([&](const SQLiteStatement& row) {
         if (std::optional<VeskItem> item = itemFromRow(row))
@@ -212,6 +224,21 @@ Expected<QHash<QUuid, QList<double>>, DatabaseError> SQLiteDatabase::fetchEmbedd
     if (!read)
         return unexpected(read.error());
     return embeddings;
+}
+
+Expected<std::pair<qint64, qint64>, DatabaseError> SQLiteDatabase::embeddingVolume()
+{
+    // The length of a blob is read from its row's header, without reading the blob.
+    auto statement = SQLiteStatement::prepare(
+        m_db, "SELECT COUNT(*), TOTAL(LENGTH(embedding_blob)) FROM vesks WHERE embedding_blob IS NOT NULL;");
+    if (!statement)
+        return unexpected(statement.error());
+    auto row = statement->stepRow();
+    if (!row)
+        return unexpected(row.error());
+    if (!*row)
+        return unexpected(DatabaseError::stepFailed(lastErrorMessage()));
+    return std::pair<qint64, qint64>(statement->int64(0), qint64(statement->real(1)));
 }
 
 SQLiteDatabase::VoidResult SQLiteDatabase::forEachEmbedding(

@@ -1,5 +1,7 @@
 #include "store/SQLiteDatabaseStatement.h"
 
+#include <cstring>
+
 #include "platform/Uuid.h"
 #include "model/VectorBlob.h"
 
@@ -144,6 +146,17 @@ std::optional<QString> SQLiteStatement::text(int column) const
     if (!chars)
         return std::nullopt;
     return QString::fromUtf8(chars, sqlite3_column_bytes(m_statement, column));
+}
+
+bool SQLiteStatement::sameText(int first, int second) const
+{
+    if (isNull(first) || isNull(second))
+        return isNull(first) && isNull(second);
+    const auto* a = sqlite3_column_text(m_statement, first);
+    const int aSize = sqlite3_column_bytes(m_statement, first);
+    const auto* b = sqlite3_column_text(m_statement, second);
+    const int bSize = sqlite3_column_bytes(m_statement, second);
+    return a && b && aSize == bSize && std::memcmp(a, b, size_t(aSize)) == 0;
 }
 
 std::optional<QUuid> SQLiteStatement::uuid(int column) const

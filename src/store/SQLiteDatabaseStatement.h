@@ -68,6 +68,8 @@ public:
     bool isNull(int column) const;
     // None for NULL or a value SQLite does not return as text.
     std::optional<QString> text(int column) const;
+    // Whether two columns hold the same text (both NULL counts as the same).
+    bool sameText(int first, int second) const;
     // None for NULL, non-text or unparsable values (either letter case is accepted).
     std::optional<QUuid> uuid(int column) const;
     double real(int column) const;

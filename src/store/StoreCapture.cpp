@@ -4,6 +4,10 @@
 #include "intake/NearDuplicate.h"
 #include "store/CapturePreparation.h"
 #include "store/FailureWording.h"
+#include "platform/Log.h"
+#include "search/SearchText.h"
+#include "store/SQLiteDatabase.h"
+#include "store/SearchState.h"
 
 #include <QTimer>
 
@@ -63,7 +67,13 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
 std::optional<VeskItem> VeskStore::findSimilarText(const QString& text) const
 {
     assertMainThread();
-    return findSimilarTextIn(m_items, text);
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return std::nullopt;
+    // The index names the few items that could be accepted; they are weighed in list order, as
+    // the whole list would be.
+    const QList<QUuid> candidates = searchState().nearDuplicates.candidates(*query);
+    return findSimilarTextAmong(m_items, *query, QSet<QUuid>(candidates.cbegin(), candidates.cend()));
 }
 
 void VeskStore::addText(const QString& text, const std::optional<QString>& title)

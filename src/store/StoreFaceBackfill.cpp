@@ -2,6 +2,7 @@
 #include "store/FaceBackfill.h"
 
 #include "platform/Log.h"
+#include "platform/SerialExecutor.h"
 #include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
 
@@ -47,14 +48,17 @@ void VeskStore::startFaceBackfill()
         }
         analyzed = fetched.value();
     }
-    const QList<VeskItem> candidates = faceBackfillCandidates(m_items, analyzed);
-    if (candidates.isEmpty())
-        return;
-
     CancellationToken token;
     m_faceBackfillTask = token;
-    // Runs once the current main-thread work is done, and not at all once the store is gone.
-    QTimer::singleShot(0, this, [this, candidates, token] { runFaceBackfill(candidates, token); });
+    // Whether each picture's file is there is asked on a worker (a large library holds tens of
+    // thousands); the run starts on the main thread, and not at all once the store is gone.
+    if (!m_faceBackfillWorker)
+        m_faceBackfillWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    m_faceBackfillWorker->run([items = m_items, analyzed] { return faceBackfillCandidates(items, analyzed); })
+        .then(this, [this, token](const QList<VeskItem>& candidates) {
+            if (!token.isCancelled() && !candidates.isEmpty())
+                runFaceBackfill(candidates, token);
+        });
 }
 
 void VeskStore::runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token)

@@ -21,24 +21,25 @@ void VeskStore::startItemsFolderSweep()
     if (!m_itemsLoaded || m_libraryProblem || !m_database)
         return;
     const QString itemsDirectory = managedItemsDirectory();
-    ItemsFolderReferences references;
-    const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (!item.filePath)
-            continue;
-        references.filePaths.insert(*item.filePath);
-        references.folderNames.insert(uuidString(item.id));
-        if (item.filePath->startsWith(prefix))
-            references.folderNames.insert(item.filePath->mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
-    }
-    references.busyFolderNames = busyImportFolderNames();
+    const QSet<QString> busyFolderNames = busyImportFolderNames();
     const QString recovered = QDir(m_services.dataDirectory).filePath(QStringLiteral("Recovered"));
     // Whatever changed shortly before now may belong to work that is just beginning (a picture
     // being saved, a folder being made); the file system's clock is also coarser than ours.
     const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
-    // Listing a folder of many thousand items is file-system work: it runs off the main thread
-    // and touches nothing of the store.
-    m_itemsFolderSweep = QtConcurrent::run([itemsDirectory, recovered, references, startedAt] {
+    // Listing a folder of many thousand items is file-system work, and gathering the names a large
+    // library claims is a long list: both run off the main thread and touch nothing of the store.
+    m_itemsFolderSweep = QtConcurrent::run([items = m_items, itemsDirectory, recovered, busyFolderNames, startedAt] {
+        ItemsFolderReferences references;
+        const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
+        for (const VeskItem& item : items) {
+            if (!item.filePath)
+                continue;
+            references.filePaths.insert(*item.filePath);
+            references.folderNames.insert(uuidString(item.id));
+            if (item.filePath->startsWith(prefix))
+                references.folderNames.insert(item.filePath->mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
+        }
+        references.busyFolderNames = busyFolderNames;
         return sweepItemsFolder(itemsDirectory, recovered, references, startedAt);
     });
 }

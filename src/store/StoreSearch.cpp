@@ -2,11 +2,13 @@
 // usage signals.
 #include "store/SearchState.h"
 
+#include "platform/ParallelWork.h"
 #include "platform/Uuid.h"
 #include "search/DeepSearch.h"
 #include "search/IndexAnchorOverlaps.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
+#include "store/LibraryReading.h"
 
 namespace vesk {
 
@@ -62,33 +64,82 @@ void VeskStore::loadManualTags()
 
 QHash<QUuid, QSet<QString>> VeskStore::personNamesByItem() const
 {
-    const QHash<QUuid, QString> names = poolNames(m_faceClustersCache);
-    QHash<QUuid, QSet<QString>> byItem;
-    if (names.isEmpty())
-        return byItem;
-    for (const VeskFaceRecord& face : m_faceRecordsCache) {
-        if (!face.clusterID)
-            continue;
-        if (auto name = names.constFind(*face.clusterID); name != names.cend())
-            byItem[face.veskID].insert(*name);
-    }
-    return byItem;
+    return vesk::personNamesByItem(m_faceClustersCache, m_faceRecordsCache);
+}
+
+void VeskStore::watchItemsForIndexing()
+{
+    SearchState& state = searchState();
+    if (state.watchingItems)
+        return;
+    state.watchingItems = true;
+    connect(this, &VeskStore::itemsChanged, this, [this] { searchState().itemsChangedSinceIndexing = true; });
 }
 
 void VeskStore::rebuildSearchIndex()
 {
     assertMainThread();
     SearchState& state = searchState();
-    if (!state.watchingItems) {
-        state.watchingItems = true;
-        connect(this, &VeskStore::itemsChanged, this,
-            [this] { searchState().itemsChangedSinceIndexing = true; });
+    watchItemsForIndexing();
+    const bool itemsChanged = state.itemsChangedSinceIndexing;
+    if (itemsChanged) {
+        // items() changed without naming its items: the kept order follows the whole list.
+        state.order.reset(m_items, m_broughtBackIDs);
     }
-    // Only what changed since the last build is indexed again; the result is that of a build
-    // from scratch.
-    state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID));
+    if (state.indexPending) {
+        // Start-up is still building the index; it is brought up to date when it arrives.
+        state.libraryChangedWhileIndexing = true;
+        if (itemsChanged)
+            state.nearDuplicates.rebuild(m_items);
+    } else {
+        // Only what changed since the last build is indexed again; the result is that of a build
+        // from scratch.
+        const bool wasEmpty = state.index.size() == 0;
+        QList<QUuid> changed;
+        state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID), &changed);
+        if (wasEmpty || changed.size() > m_items.size() / 4) {
+            state.nearDuplicates.rebuild(m_items);
+        } else {
+            for (const QUuid& id : std::as_const(changed)) {
+                if (const SearchRecord* record = state.index.record(id); !record)
+                    state.nearDuplicates.remove(id);
+                else if (const auto slot = state.index.slotOf(id))
+                    state.nearDuplicates.upsert(state.index.entry(*slot).source);
+            }
+        }
+    }
     state.itemsChangedSinceIndexing = false;
     state.relatedCache.clear();
+}
+
+void VeskStore::refreshIndexedItem(const QUuid& id)
+{
+    SearchState& state = searchState();
+    const qsizetype index = indexOfItem(id);
+    if (index < 0) {
+        state.index.remove(id);
+        return;
+    }
+    const QHash<QUuid, QString> names = poolNames(m_faceClustersCache);
+    QSet<QString> people;
+    for (const VeskFaceRecord& face : m_faceRecordsCache) {
+        if (face.veskID == id && face.clusterID) {
+            if (auto name = names.constFind(*face.clusterID); name != names.cend())
+                people.insert(*name);
+        }
+    }
+    state.index.upsert(m_items.at(index), people, state.manualTagsByID.value(uuidString(id)));
+}
+
+void VeskStore::publishDefaultOrder()
+{
+    SearchState& state = searchState();
+    state.order.setBroughtBackIDs(m_broughtBackIDs);
+    // The published list shares the kept one; a different list is a change.
+    if (m_filteredItems.isSharedWith(state.order.items()))
+        return;
+    m_filteredItems = state.order.items();
+    emit filteredItemsChanged();
 }
 
 LexicalSnapshot VeskStore::lexicalMatch(const QString& query) const
@@ -102,55 +153,73 @@ void VeskStore::refreshFilteredItems(const QString& query)
     SearchState& state = searchState();
     if (state.itemsChangedSinceIndexing)
         rebuildSearchIndex();
-    std::vector<RankedSlot> rankedSlots;
-    const LexicalSnapshot snapshot = vesk::lexicalMatch(state.index, query, rankedSlots);
-    if (snapshot.query.isEmpty()) {
+    if (query.trimmed().isEmpty()) {
         if (state.deepSearchTask)
             state.deepSearchTask->cancel();
         state.deepSearchTask.reset();
         setRetrievalHints({});
-        setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
+        publishDefaultOrder();
         return;
     }
+    if (!m_searchReady) {
+        // Answered once start-up has built the index; until then nothing is shown as a result.
+        setRetrievalHints({});
+        setFilteredItems({});
+        return;
+    }
+    const LexicalHits found = lexicalHits(state.index, query);
 
     // The index holds each item as it stands in items(), so the hits are taken from there
     // instead of searching the whole list.
     const QDateTime now = m_services.clock->now();
     const qint64 nowMs = now.toMSecsSinceEpoch();
-    QHash<QUuid, double> usage;
+    QHash<quint32, double> usage;
     for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
-        if (const auto id = keyID(it.key()); id && snapshot.scores.contains(*id))
-            usage.insert(*id, vesk::usageScore(*it, now));
+        if (const auto id = keyID(it.key())) {
+            if (const auto slot = state.index.slotOf(*id))
+                usage.insert(*slot, vesk::usageScore(*it, now));
+        }
     }
     struct Ranked {
-        const VeskItem* item;
-        qint64 step; // rankingStep of the final score
+        const LexicalHit* hit;
+        qint64 step;        // rankingStep of the final score
         qint64 createdAtMs;
+        qint64 lexicalStep; // rankingStep of the lexical score
     };
     std::vector<Ranked> ranked;
-    ranked.reserve(rankedSlots.size());
-    for (const RankedSlot& hit : rankedSlots) {
+    ranked.reserve(found.hits.size());
+    for (const LexicalHit& hit : found.hits) {
         const qint64 createdAtMs = state.index.createdAtMsAt(hit.slot);
         double score = hit.score + recencyBonus(createdAtMs, nowMs);
         if (!usage.isEmpty())
-            score += 0.9 * usage.value(state.index.idAt(hit.slot), 0.0);
-        ranked.push_back({&state.index.entry(hit.slot).source, rankingStep(score), createdAtMs});
+            score += 0.9 * usage.value(hit.slot, 0.0);
+        ranked.push_back({&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)});
     }
-    // The order of sortRankedItems, on light records instead of whole items.
-    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return a.step != b.step ? a.step > b.step : a.createdAtMs > b.createdAtMs;
+    // The order of sortRankedItems over the lexical ranking, on light records instead of whole
+    // items: what it keeps in place on a tie is ordered as the lexical ranking orders it.
+    sortInParallel(ranked, [&](const Ranked& a, const Ranked& b) {
+        if (a.step != b.step)
+            return a.step > b.step;
+        if (a.createdAtMs != b.createdAtMs)
+            return a.createdAtMs > b.createdAtMs;
+        if (a.lexicalStep != b.lexicalStep)
+            return a.lexicalStep > b.lexicalStep;
+        return state.index.idAt(a.hit->slot) < state.index.idAt(b.hit->slot);
     });
 
-    QList<VeskItem> results;
-    results.reserve(qsizetype(ranked.size()));
     QHash<QUuid, QString> hints;
-    for (const Ranked& entry : ranked) {
-        if (results.size() < 6) {
-            if (auto hint = snapshot.hints.constFind(entry.item->id); hint != snapshot.hints.cend())
-                hints.insert(entry.item->id, *hint);
-        }
-        results.append(*entry.item);
+    for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
+        if (!ranked[i].hit->reason.isNull())
+            hints.insert(state.index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
     }
+    // A short query can match the whole library: the items are copied on all cores, since each
+    // copy mostly waits on memory.
+    QList<VeskItem> results(qsizetype(ranked.size()));
+    VeskItem* const out = results.data();
+    forChunksInParallel(ranked.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            out[i] = state.index.entry(ranked[i].hit->slot).source;
+    });
     setFilteredItems(results);
     setRetrievalHints(hints);
 }
@@ -161,12 +230,13 @@ void VeskStore::startDeepSearch(const QString& query)
     SearchState& state = searchState();
     if (state.deepSearchTask)
         state.deepSearchTask->cancel();
-    const LexicalSnapshot snapshot = lexicalMatch(query);
-    if (snapshot.query.isEmpty()) {
+    // Whether the query is empty is told from its text; the match runs only for a query.
+    if (query.trimmed().isEmpty()) {
         setRetrievalHints({});
-        setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
+        publishDefaultOrder();
         return;
     }
+    const LexicalSnapshot snapshot = lexicalMatch(query);
     const CancellationToken token;
     state.deepSearchTask = token;
     whenEmbedded(snapshot.query, [this, snapshot, token](const std::optional<QList<double>>& vector) {
@@ -214,21 +284,33 @@ void VeskStore::refreshSearchAfterItemChange(const QUuid& id)
 {
     assertMainThread();
     SearchState& state = searchState();
+    // The published list lets go of the kept order while it changes, so that the change does not
+    // copy the whole library first; it is published again below.
+    if (m_filteredItems.isSharedWith(state.order.items()))
+        m_filteredItems = QList<VeskItem>();
+
     const qsizetype index = indexOfItem(id);
     if (index < 0) {
-        state.index.remove(id);
+        state.order.remove(id);
+        state.nearDuplicates.remove(id);
     } else {
-        const QHash<QUuid, QString> names = poolNames(m_faceClustersCache);
-        QSet<QString> people;
-        for (const VeskFaceRecord& face : m_faceRecordsCache) {
-            if (face.veskID == id && face.clusterID) {
-                if (auto name = names.constFind(*face.clusterID); name != names.cend())
-                    people.insert(*name);
-            }
-        }
-        state.index.upsert(
-            m_items[index], people, state.manualTagsByID.value(uuidString(id)));
+        const VeskItem& item = m_items.at(index);
+        if (state.order.contains(id))
+            state.order.update(item);
+        else if (index == 0)
+            state.order.prepend(item);
+        else
+            state.order.reset(m_items, m_broughtBackIDs);
+        state.nearDuplicates.upsert(item);
     }
+    // A change that was not the one named here leaves the order behind; it is made anew.
+    if (state.order.size() != m_items.size())
+        state.order.reset(m_items, m_broughtBackIDs);
+
+    if (state.indexPending)
+        state.changedWhileIndexing.insert(id);
+    else
+        refreshIndexedItem(id);
     // The caller names the one item that changed, so the index is up to date again.
     state.itemsChangedSinceIndexing = false;
     state.relatedCache.clear();

@@ -1,6 +1,10 @@
 #include "store/VeskStore.h"
 
+#include "platform/BackgroundRelease.h"
+#include "platform/SerialExecutor.h"
+#include "store/LibraryReading.h"
 #include "store/SQLiteDatabase.h"
+#include "store/SearchState.h"
 #include "store/VeskStoreSearchPipeline.h"
 
 #include <QDir>
@@ -36,6 +40,12 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     if (!m_libraryProblem)
         m_services.recoverySnapshots->requestLaunchSnapshot();
 
+    if (beginBackgroundLoading()) {
+        // The newest items are on screen; search answers once the workers are done.
+        startSearchPipelines();
+        return;
+    }
+
     loadItemsFromDatabase();
     loadGroups();
     reclassifyImageFiles();
@@ -47,27 +57,34 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     loadFaceCaches();
 
     rebuildSearchIndex();
-    deliverDueBringBacks();
 
     // The first frame shows the whole library newest first; the first lexical refresh then
     // brings brought-back items to the front.
-    QList<VeskItem> first = m_items;
-    sortItems(first);
-    setFilteredItems(first);
+    searchState().order.reset(m_items, {});
+    setFilteredItems(searchState().order.items());
 
-    startThumbnailPrewarm();
-    startMissingEmbeddings();
     startSearchPipelines();
-    startInboxWatchers();
-    startFaceBackfill();
-    startItemsFolderSweep();
+    startLibraryTasks();
+    startMissingEmbeddings();
 }
 
 VeskStore::~VeskStore()
 {
+    // A reading still running finishes on its worker; its result is dropped with the store.
+    m_startupWorker.reset();
+    m_startupThreads.reset();
     // Photos still waiting to be cut into face previews are not needed any more.
     if (m_facePreviewPool)
         m_facePreviewPool->clear();
+}
+
+void VeskStore::startLibraryTasks()
+{
+    deliverDueBringBacks();
+    startThumbnailPrewarm();
+    startInboxWatchers();
+    startFaceBackfill();
+    startItemsFolderSweep();
 }
 
 void VeskStore::startThumbnailPrewarm()
@@ -78,15 +95,17 @@ void VeskStore::startThumbnailPrewarm()
 
 void VeskStore::startMissingEmbeddings()
 {
-    QList<VeskItem> missing;
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (!m_semanticVectors.contains(item.id))
-            missing.append(item);
-    }
-    if (missing.isEmpty())
-        return;
-    // Runs after start-up on the main thread, and not at all once the store is gone.
-    QTimer::singleShot(0, this, [this, missing] { embedItems(missing); });
+    // Runs after start-up on the main thread, on a turn of its own (a large library is a long
+    // list), and not at all once the store is gone.
+    QTimer::singleShot(0, this, [this] {
+        QList<VeskItem> missing;
+        for (const VeskItem& item : std::as_const(m_items)) {
+            if (!m_semanticVectors.contains(item.id))
+                missing.append(item);
+        }
+        if (!missing.isEmpty())
+            embedItems(missing);
+    });
 }
 
 void VeskStore::startSearchPipelines()
@@ -145,8 +164,11 @@ void VeskStore::setSearchText(const QString& value)
 void VeskStore::setFilteredItems(const QList<VeskItem>& value)
 {
     assertMainThread();
-    if (assignChanged(m_filteredItems, value))
-        emit filteredItemsChanged();
+    if (m_filteredItems == value)
+        return;
+    // The list it replaces may hold the whole library: it is freed on a worker.
+    releaseInBackground(std::exchange(m_filteredItems, value));
+    emit filteredItemsChanged();
 }
 
 void VeskStore::setSelectedID(const std::optional<QUuid>& value)

@@ -46,6 +46,10 @@ class SerialExecutor;
 class FileImportWorker;
 struct DatabaseError;
 struct PreparedCapture;
+class SearchIndex;
+struct LibraryReading;
+struct EmbeddingReading;
+class StartupThreads;
 
 // The one library store: items, groups, selection, search state, caches, the database and the
 // long-running tasks. It lives on the main thread; every operation runs there. Its operations are
@@ -55,8 +59,10 @@ class VeskStore : public QObject {
     Q_OBJECT
 
 public:
-    // Runs the whole start-up synchronously: database, launch snapshot, loaders, search index,
-    // first list, start-up tasks, search pipelines, watchers, face backfill.
+    // Start-up: database, launch snapshot, the newest items as the first list, search pipelines.
+    // The rest of the library is read, and its search index built, on workers; the store takes
+    // them as they arrive, then starts its tasks, watchers and face backfill. A library that has
+    // nothing to read in the background (none, empty, or still a legacy archive) loads at once.
     explicit VeskStore(VeskServices services, QObject* parent = nullptr);
     ~VeskStore() override;
 
@@ -99,6 +105,9 @@ public:
     void setBringBackNotice(const std::optional<VeskBringBackNotice>& value);
     int faceDataRevision() const { return m_faceDataRevision; }
     void setFaceDataRevision(int value);
+    // False while the library is still being read and its search prepared at start-up; a
+    // search typed meanwhile is answered once it turns true.
+    bool searchReady() const { return m_searchReady; }
 
     // --- Keys of the user-defaults states ---
 
@@ -111,15 +120,20 @@ public:
     const VeskServices& services() const { return m_services; }
     // None when the database could not be opened; the store then works in memory only.
     SQLiteDatabase* database() const { return m_database.get(); }
-    // True only when start-up read the whole stored library into items(). After a failed read,
-    // or without a database, items() is not the library: nothing may be pruned or deleted
-    // because an item seems to be missing from it.
+    // True only when start-up read the whole stored library into items(). While it is still
+    // reading, after a failed read, or without a database, items() is not the library: nothing
+    // may be pruned or deleted because an item seems to be missing from it.
     bool itemsLoaded() const { return m_itemsLoaded; }
+    // The newest items that start-up shows while it reads the rest.
+    static constexpr int firstPageSize = 240;
     // Position of the first item with this identifier in items(), or -1.
     qsizetype indexOfItem(const QUuid& id) const;
 
     // Newest createdAt first; equal dates keep their order.
     static void sortItems(QList<VeskItem>& items);
+    // Waits for the start-up workers; for tests and tools that need the whole library at once.
+    void waitForStartup();
+    bool startupIsFinished() const { return m_startupFinished; }
 
     // The face data held in memory, as loaded at start-up and kept by the face operations.
     const QList<VeskFaceRecord>& faceRecordsCache() const { return m_faceRecordsCache; }
@@ -468,6 +482,11 @@ signals:
     void failureNoticeChanged();
     void unsavedItemIDsChanged();
     void libraryProblemChanged();
+    void searchReadyChanged();
+    // Start-up has put the whole library into items() (emitted just before that itemsChanged).
+    void libraryLoaded();
+    // Start-up has taken all its workers read (the stored sentence vectors come last).
+    void startupFinished();
 
 private:
     void assertMainThread() const
@@ -489,6 +508,23 @@ private:
     void startMissingEmbeddings();
     void startThumbnailPrewarm();
     void startSearchPipelines();
+    // Start-up in the background: the first page now, the rest on a worker. False when there is
+    // nothing to read there.
+    bool beginBackgroundLoading();
+    void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
+    void finishBuildingSearch(const std::shared_ptr<SearchIndex>& index);
+    void finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading);
+    // Start-up ends without a library to search (its items could not be read).
+    void finishStartupWithoutLibrary();
+    // What start-up does once items() holds the library: reminders, thumbnails, watchers, face
+    // backfill. (Missing embeddings are started once the stored ones are read.)
+    void startLibraryTasks();
+    // Publishes items() in the default order (what an empty search shows).
+    void publishDefaultOrder();
+    // Indexes one item again as it is in items() (or drops it when it left them).
+    void refreshIndexedItem(const QUuid& id);
+    // Connects the flag that tells the search state that items() changed.
+    void watchItemsForIndexing();
     // Creates the Inbox and cloud inbox watchers.
     void startInboxWatchers();
 
@@ -518,10 +554,17 @@ private:
     QSet<QUuid> m_broughtBackIDs;
     std::optional<VeskBringBackNotice> m_bringBackNotice;
     int m_faceDataRevision = 0;
+    bool m_searchReady = true;
 
     VeskServices m_services;
     std::unique_ptr<SQLiteDatabase> m_database;
     bool m_itemsLoaded = false;
+    // The first page as read, to tell what changed in memory while the rest was read.
+    QList<VeskItem> m_firstPage;
+    std::unique_ptr<SerialExecutor> m_startupWorker;
+    // False until start-up has read and taken everything its workers read.
+    bool m_startupFinished = true;
+    std::unique_ptr<StartupThreads> m_startupThreads;
     // Keep the two search-text subscriptions.
     std::unique_ptr<SearchTextPipeline> m_lexicalPipeline;
     std::unique_ptr<SearchTextPipeline> m_deepPipeline;
@@ -537,6 +580,8 @@ private:
     QHash<QUuid, QImage> m_facePreviewCache;
     // The running background face scan; cancelled when a newer one starts.
     std::optional<CancellationToken> m_faceBackfillTask;
+    // Picks the pictures the face scan still has to look at.
+    std::unique_ptr<SerialExecutor> m_faceBackfillWorker;
 
     // Search members
     static std::shared_ptr<SearchState> makeSearchState();

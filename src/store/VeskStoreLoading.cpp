@@ -1,18 +1,23 @@
 // Start-up loaders of the store, run in the constructor's order.
 #include "store/VeskStore.h"
 
-#include "model/VectorBlob.h"
 #include "model/ItemFileKinds.h"
-
-#include "platform/Log.h"
-#include "search/BringBackDates.h"
-#include "store/SQLiteDatabase.h"
+#include "model/VectorBlob.h"
 #include "model/VeskItemCoding.h"
+#include "platform/Log.h"
+#include "platform/SerialExecutor.h"
+#include "platform/Uuid.h"
+#include "search/BringBackDates.h"
+#include "store/LibraryReading.h"
+#include "store/SQLiteDatabase.h"
+#include "store/SearchState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
+#include <cmath>
 
 namespace vesk {
 
@@ -21,6 +26,213 @@ namespace {
 const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration error: ");
 
 } // namespace
+
+bool VeskStore::beginBackgroundLoading()
+{
+    // Without a database, with an empty one (nothing to read, or a legacy archive to migrate)
+    // or with an archive still to be set aside, start-up loads at once as it always did.
+    if (!m_database || QFileInfo::exists(legacyArchiveURL()))
+        return false;
+    const auto empty = m_database->isEmpty();
+    if (!empty || *empty)
+        return false;
+    auto firstPage = m_database->fetchNewestItems(firstPageSize);
+    if (!firstPage)
+        return false;
+    markLibraryHasHeldItems();
+
+    setItems(firstPage.value());
+    relocateManagedPaths();
+    m_firstPage = m_items;
+    loadGroups();
+    loadUsageSignals();
+    loadManualTags();
+    loadBringBackDates();
+
+    SearchState& state = searchState();
+    watchItemsForIndexing();
+    state.itemsChangedSinceIndexing = false;
+    state.indexPending = true;
+    state.order.reset(m_items, {});
+    setFilteredItems(state.order.items());
+    m_searchReady = false;
+    m_startupFinished = false;
+    m_startupWorker = std::make_unique<SerialExecutor>();
+    m_startupThreads = std::make_unique<StartupThreads>();
+    const QString path = m_database->filePath();
+    const QString itemsDirectory = managedItemsDirectory();
+    QThreadPool* pool = m_startupThreads->pool();
+    m_startupWorker->run([path, itemsDirectory, pool] {
+        return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
+    })
+        .then(this, [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
+    return true;
+}
+
+void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+
+    // A library whose items cannot be read is not written on, and not shown as holding only the
+    // first page: the window says why.
+    if (!reading->items) {
+        veskLog(kLoadMigrationError + reading->items.error().logText());
+        m_firstPage.clear();
+        failItemsLoad(reading->items.error());
+        state.order.reset(m_items, {});
+        state.nearDuplicates.rebuild(m_items);
+        setFilteredItems(state.order.items());
+        finishStartupWithoutLibrary();
+        return;
+    }
+
+    // Items added, changed or removed while the library was read are taken as they are now.
+    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), m_firstPage, m_items);
+    m_firstPage.clear();
+    m_items = merge.items;
+    m_itemsLoaded = true;
+
+    state.order = std::move(*reading->order);
+    state.nearDuplicates = std::move(*reading->nearDuplicates);
+    for (const QUuid& id : merge.removed) {
+        state.order.remove(id);
+        state.nearDuplicates.remove(id);
+    }
+    for (const VeskItem& item : merge.changed) {
+        state.order.update(item);
+        state.nearDuplicates.upsert(item);
+    }
+    for (auto it = merge.added.crbegin(); it != merge.added.crend(); ++it) {
+        state.order.prepend(*it);
+        state.nearDuplicates.upsert(*it);
+    }
+
+    // File items that are pictures become image items, each saved at once.
+    for (qsizetype i = 0; i < m_items.size() && !reading->pictureFileIDs.isEmpty(); ++i) {
+        if (m_items.at(i).kind != VeskKind::File || !reading->pictureFileIDs.contains(m_items.at(i).id))
+            continue;
+        VeskItem& item = m_items[i];
+        item.kind = VeskKind::Image;
+        saveItemToDatabase(item);
+        state.order.update(item);
+    }
+    emit libraryLoaded();
+    emit itemsChanged();
+    // The items above are the ones the index is built from next.
+    state.itemsChangedSinceIndexing = false;
+
+    if (!reading->richText) {
+        veskLog(QStringLiteral("Vesk rich-text load error: ") + reading->richText.error().logText());
+    } else {
+        // Rich text stored while reading is newer than what was read.
+        QHash<QUuid, QByteArray> richText = *reading->richText;
+        for (auto it = m_richTextByID.cbegin(); it != m_richTextByID.cend(); ++it)
+            richText.insert(it.key(), it.value());
+        setRichTextByID(richText);
+    }
+    if (reading->faceError) {
+        veskLog(QStringLiteral("Vesk face cache load error: ") + reading->faceError->logText());
+    } else {
+        m_faceRecordsCache = reading->faces;
+        m_faceClustersCache = reading->faceClusters;
+        m_faceRejectionsCache = reading->faceRejections;
+        m_ignoredFaceIDsCache = reading->ignoredFaceIDs;
+    }
+    m_facePreviewCache.clear();
+
+    // What an empty search shows is the whole library from now on.
+    if (m_searchText.trimmed().isEmpty())
+        publishDefaultOrder();
+
+    // The index is built from the library as it stands now; what changes meanwhile is indexed
+    // again when it arrives.
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+    const QList<VeskItem> items = m_items;
+    const QHash<QUuid, QSet<QString>> people = personNamesByItem();
+    QHash<QUuid, QStringList> tags;
+    for (auto it = state.manualTagsByID.cbegin(); it != state.manualTagsByID.cend(); ++it) {
+        if (const auto id = parseUuid(it.key()))
+            tags.insert(*id, *it);
+    }
+    QThreadPool* pool = m_startupThreads->pool();
+    m_startupWorker->run([items, people, tags, pool] { return buildSearchIndex(items, people, tags, pool); })
+        .then(this, [this](const std::shared_ptr<SearchIndex>& index) { finishBuildingSearch(index); });
+    const QString path = m_database->filePath();
+    m_startupWorker->run([path] { return std::make_shared<EmbeddingReading>(readEmbeddings(path)); })
+        .then(this, [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
+    startLibraryTasks();
+}
+
+void VeskStore::finishStartupWithoutLibrary()
+{
+    SearchState& state = searchState();
+    state.index = SearchIndex();
+    state.indexPending = false;
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+    m_searchReady = true;
+    emit searchReadyChanged();
+    m_startupFinished = true;
+    emit startupFinished();
+}
+
+void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading)
+{
+    assertMainThread();
+    if (reading->error) {
+        veskLog(QStringLiteral("Vesk embedding load error: ") + reading->error->logText());
+    } else {
+        // Vectors stored meanwhile (items added or edited since start-up) are newer than those
+        // read.
+        SemanticVectors vectors = std::move(reading->vectors);
+        for (const VeskItem& item : std::as_const(m_items)) {
+            if (m_semanticVectors.contains(item.id))
+                vectors.insert(item.id, m_semanticVectors.vector(item.id));
+        }
+        m_semanticVectors = std::move(vectors);
+    }
+    m_startupFinished = true;
+    emit startupFinished();
+    startMissingEmbeddings();
+}
+
+void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    state.index = std::move(*index);
+    state.indexPending = false;
+    if (state.libraryChangedWhileIndexing) {
+        state.itemsChangedSinceIndexing = true;
+        rebuildSearchIndex();
+    } else {
+        for (const QUuid& id : std::as_const(state.changedWhileIndexing))
+            refreshIndexedItem(id);
+    }
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+    state.relatedCache.clear();
+
+    m_searchReady = true;
+    emit searchReadyChanged();
+    // A search typed meanwhile is answered now.
+    if (!m_searchText.trimmed().isEmpty()) {
+        refreshFilteredItems(m_searchText);
+        startDeepSearch(m_searchText);
+    }
+}
+
+void VeskStore::waitForStartup()
+{
+    assertMainThread();
+    while (!m_startupFinished && m_startupWorker) {
+        m_startupWorker->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
 
 void VeskStore::loadItemsFromDatabase()
 {

@@ -57,8 +57,9 @@ protected:
     }
 
     // Without a database, a folder stands where the database file belongs, so it cannot open;
-    // "Items" still works.
-    std::unique_ptr<VeskStore> makeStore(bool withDatabase = true)
+    // "Items" still works. The store is returned once start-up has read the whole library and
+    // prepared its search, unless the test looks at start-up itself.
+    std::unique_ptr<VeskStore> makeStore(bool withDatabase = true, bool waitForStartup = true)
     {
         VeskServices s = services();
         if (!withDatabase) {
@@ -70,6 +71,8 @@ protected:
         if (!withDatabase) {
             EXPECT_EQ(store->database(), nullptr);
         }
+        if (waitForStartup)
+            store->waitForStartup();
         return store;
     }
 

@@ -128,6 +128,17 @@ TEST(ItemDates, CardLinesAndMemo)
     EXPECT_EQ(reads, 2);
 
     EXPECT_EQ(cardDatesFor(itemAt(std::nullopt), std::nullopt).createdLine, QStringLiteral("Created (Unknown)"));
+
+    // Without reading a file: known for an item without one, or once read elsewhere and stored.
+    const VeskItem note = itemAt(std::nullopt);
+    EXPECT_EQ(cache.knownCardDates(note)->createdLine, QStringLiteral("Created (Unknown)"));
+    VeskItem fresh = itemAt(QStringLiteral("/managed/new.png"));
+    EXPECT_FALSE(cache.knownCardDates(fresh).has_value());
+    const std::optional<QDateTime> read = cache.readDate(fresh);
+    EXPECT_FALSE(cache.knownCardDates(fresh).has_value());
+    cache.store(fresh, read);
+    EXPECT_EQ(cache.knownCardDates(fresh)->createdLine, cache.cardDates(fresh).createdLine);
+    EXPECT_EQ(reads, 3);
 }
 
 } // namespace

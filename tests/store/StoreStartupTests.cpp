@@ -1,4 +1,6 @@
 #include "platform/Uuid.h"
+#include "search/Ranking.h"
+#include "store/LibraryReading.h"
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
 
@@ -102,6 +104,11 @@ TEST_F(StoreStartup, AnItemReadThatFailsPartWayLoadsNothing)
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_TRUE(store->filteredItems().isEmpty());
     EXPECT_FALSE(store->itemsLoaded());
+    // Said, not shown as a library holding only what the first page held; nothing is written on.
+    ASSERT_TRUE(store->libraryProblem().has_value());
+    EXPECT_EQ(store->libraryProblem()->kind, VeskLibraryProblem::Kind::Unreadable);
+    EXPECT_EQ(store->database(), nullptr);
+    EXPECT_TRUE(store->searchReady());
 
     // The rows are all still there for the next start.
     store.reset();
@@ -235,4 +242,111 @@ TEST_F(StoreStartup, PublishedSettersIgnoreEqualValues)
     EXPECT_EQ(search.count(), 1);
     EXPECT_EQ(selected.count(), 1);
     EXPECT_EQ(revision.count(), 1);
+}
+
+// A library larger than the first page: the newest items are shown at once, the rest is read and
+// the search index built on workers. Whatever happens meanwhile ends as if it had happened after.
+TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappensMeanwhile)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 60; ++i) {
+        VeskItem item = makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60);
+        // Only items beyond the first page, the oldest, mention zebras.
+        if (i < 30)
+            item.searchableText += QStringLiteral(" zebra");
+        library.append(item);
+    }
+    seed(library);
+
+    auto store = makeStore(true, false);
+    EXPECT_FALSE(store->searchReady());
+    EXPECT_FALSE(store->itemsLoaded());
+    ASSERT_EQ(store->items().size(), VeskStore::firstPageSize);
+    EXPECT_EQ(store->items().first().title, QStringLiteral("note %1").arg(library.size() - 1));
+    EXPECT_EQ(store->filteredItems(), store->items());
+
+    // Typed, captured and edited before the library is read: the search waits, the rest shows.
+    store->setSearchText(QStringLiteral("zebra"));
+    store->refreshFilteredItems(QStringLiteral("zebra"));
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+    clock->advance(86'400LL * 365 * 10);
+    store->addText(QStringLiteral("A zebra crossed the road"));
+    VeskItem edited = store->items().at(5);
+    edited.title = QStringLiteral("renamed meanwhile");
+    store->updateItem(edited);
+    EXPECT_TRUE(store->filteredItems().isEmpty());
+
+    QSignalSpy ready(store.get(), &VeskStore::searchReadyChanged);
+    store->waitForStartup();
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_TRUE(store->searchReady());
+    EXPECT_TRUE(store->itemsLoaded());
+    ASSERT_EQ(store->items().size(), library.size() + 1);
+    EXPECT_EQ(store->items().first().title, QStringLiteral("A zebra crossed the road"));
+    EXPECT_EQ(store->items().count(edited), 1);
+
+    // The answer is the one a store that had read everything before gives.
+    auto settled = makeStore();
+    settled->refreshFilteredItems(QStringLiteral("zebra"));
+    EXPECT_EQ(store->filteredItems().size(), 31);
+    EXPECT_EQ(store->filteredItems(), settled->filteredItems());
+    EXPECT_EQ(store->retrievalHints(), settled->retrievalHints());
+
+    // Clearing the search shows the whole library in its order, the note captured first.
+    store->setSearchText(QString());
+    store->refreshFilteredItems(QString());
+    EXPECT_EQ(store->filteredItems(), defaultOrder(store->items(), {}));
+    EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
+}
+
+TEST_F(StoreStartup, ANearDuplicateIsFoundAmongItemsReadInTheBackground)
+{
+    const QString text = QStringLiteral("Packing list for the mountain hike: boots, map, compass, water bottle, "
+                                        "rain jacket, snacks and the small first aid kit.");
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 10; ++i)
+        library.append(makeItem(QStringLiteral("filler %1").arg(i), 1'600'000'000 + 1000 + i));
+    VeskItem old = makeItem(QStringLiteral("Packing list"), 1'600'000'000);
+    old.text = text;
+    old.searchableText = text;
+    library.append(old);
+    seed(library);
+
+    auto store = makeStore();
+    store->addText(text + QStringLiteral(" Also a hat."));
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Looks familiar"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, old.id);
+}
+
+// What the worker read is brought up to what happened on screen meanwhile: a capture that may or
+// may not have reached the read, an edit and a deletion among the first page.
+TEST_F(StoreStartup, TheLibraryReadIsMergedWithWhatChangedMeanwhile)
+{
+    QList<VeskItem> read;
+    for (int i = 0; i < 8; ++i)
+        read.append(makeItem(QStringLiteral("item %1").arg(i), 1'600'000'000 - i));
+    const QList<VeskItem> firstPage = read.mid(0, 3);
+    VeskItem captured = makeItem(QStringLiteral("captured"), 1'700'000'000);
+    VeskItem edited = read[0];
+    edited.title = QStringLiteral("edited");
+    const QList<VeskItem> current{captured, edited, read[2]};
+
+    QList<VeskItem> expected{captured, edited};
+    expected.append(read.mid(2));
+    for (const bool captureWasRead : {false, true}) {
+        QList<VeskItem> fromDisk = read;
+        if (captureWasRead)
+            fromDisk.prepend(captured);
+        const LoadedItemsMerge merge = mergeLoadedItems(fromDisk, firstPage, current);
+        EXPECT_EQ(merge.items, expected) << captureWasRead;
+        EXPECT_EQ(merge.added, QList<VeskItem>{captured});
+        EXPECT_EQ(merge.changed, QList<VeskItem>{edited});
+        EXPECT_EQ(merge.removed, QList<QUuid>{read[1].id});
+    }
+
+    // Nothing happened: the list read is the library.
+    const LoadedItemsMerge unchanged = mergeLoadedItems(read, firstPage, firstPage);
+    EXPECT_EQ(unchanged.items, read);
+    EXPECT_TRUE(unchanged.added.isEmpty() && unchanged.changed.isEmpty() && unchanged.removed.isEmpty());
 }

@@ -99,6 +99,7 @@ constexpr SymbolEntry kSymbols[] = {
     {"clock.arrow.circlepath", "history", 0xe889},
     {"clock.badge.checkmark", "alarm_on", 0xe858},
     {"clock", "schedule", 0xe8b5},
+    {"hourglass", "hourglass_empty", 0xe88b},
     {"square.and.arrow.down", "save_alt", 0xe171},
     {"square.stack.3d.up", "layers", 0xe53b},
     {"square.stack.3d.up.fill", "layers", 0xe53b},

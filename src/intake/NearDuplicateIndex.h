@@ -1,0 +1,73 @@
+#pragma once
+
+#include "intake/NearDuplicate.h"
+#include "model/VeskItem.h"
+
+#include <QHash>
+#include <QList>
+#include <QUuid>
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QThreadPool;
+
+namespace vesk {
+
+// The library's text items prepared for the near-duplicate check, so that a new text is compared
+// only with the few items that could be accepted instead of with every item.
+//
+// Whatever rule accepts an item, its keywords overlap the query's with a Jaccard index of at least
+// 0.64 (the score rule can only reach 0.82 with it; the containment rule asks for 0.68). With the
+// keywords of every text in one fixed order, rarest first, two sets that overlap that much share a
+// keyword among the first |set| - ceil(0.64 |set|) + 1 of each. So each item is kept only under
+// those first keywords of its own, and a query looks only under its own first keywords. Items are
+// also kept by the hash of their normalised text, for the exact match.
+//
+// The order is fixed when the index is built (by how many items hold each keyword then); words
+// that come later are placed first, as the rarest. A changed or removed item is marked gone where
+// it stood and added anew, so nothing has to be looked up to take it out.
+class NearDuplicateIndex {
+public:
+    void clear();
+    // Builds the index of the items anew, on all threads of the pool (the global one when none
+    // is given).
+    void rebuild(const QList<VeskItem>& items, QThreadPool* pool = nullptr);
+    // Keeps the item as it is now (an item that cannot be compared is dropped).
+    void upsert(const VeskItem& item);
+    bool remove(const QUuid& id);
+
+    // Items kept for comparison.
+    qsizetype size() const { return m_slotByID.size(); }
+    // A superset of the items the check would accept for the query: those whose normalised text
+    // is the query's, and those whose keywords might overlap enough. In no particular order; the
+    // caller weighs each.
+    QList<QUuid> candidates(const NearDuplicateQuery& query) const;
+
+private:
+    using Slot = quint32;
+    struct Entry {
+        QUuid id;
+        size_t textHash = 0;      // of the normalised text
+        quint32 keywordCount = 0; // 0 below the keyword floor: such an item only matches exactly
+        bool live = false;
+    };
+    // The keyword ids of a text, in the fixed order, rarest first.
+    void sortRarestFirst(std::vector<quint32>& ids) const;
+    void place(const Entry& entry, const std::vector<quint32>& keywords);
+    quint32 internWord(std::u16string_view word);
+    std::optional<quint32> wordID(std::u16string_view word) const;
+
+    std::vector<Entry> m_entries;
+    QHash<QUuid, Slot> m_slotByID;
+    QMultiHash<size_t, Slot> m_slotsByTextHash;
+    std::deque<std::u16string> m_words;  // by id; a deque keeps them in place as it grows
+    std::unordered_map<std::u16string_view, quint32> m_wordIDs;
+    std::vector<qint32> m_rank;          // by id: place in the fixed order
+    qint32 m_nextNewRank = -1;
+    std::vector<std::vector<Slot>> m_postings; // by id, ascending (slots are never reused)
+};
+
+} // namespace vesk

@@ -1,0 +1,89 @@
+#include "search/SlotSet.h"
+
+#include <algorithm>
+
+namespace vesk {
+
+bool SlotSet::contains(Slot slot) const
+{
+    if (m_dense)
+        return size_t(slot) / 64 < m_bits.size() && (m_bits[slot / 64] >> (slot % 64)) & 1;
+    return std::binary_search(m_list.begin(), m_list.end(), slot);
+}
+
+void SlotSet::toBits(size_t slotCount)
+{
+    m_bits.assign((std::max(slotCount, m_list.empty() ? size_t(0) : size_t(m_list.back()) + 1) + 63) / 64, 0);
+    for (const Slot slot : m_list)
+        m_bits[slot / 64] |= quint64(1) << (slot % 64);
+    std::vector<Slot>().swap(m_list);
+    m_dense = true;
+}
+
+void SlotSet::toList()
+{
+    std::vector<Slot> list;
+    list.reserve(m_count);
+    forEach([&](Slot slot) { list.push_back(slot); });
+    m_list.swap(list);
+    std::vector<quint64>().swap(m_bits);
+    m_dense = false;
+}
+
+void SlotSet::insert(Slot slot, size_t slotCount)
+{
+    if (contains(slot))
+        return;
+    if (!m_dense && wantsBits(m_count + 1, slotCount))
+        toBits(slotCount);
+    if (m_dense) {
+        if (size_t(slot) / 64 >= m_bits.size())
+            m_bits.resize(size_t(slot) / 64 + 1, 0);
+        m_bits[slot / 64] |= quint64(1) << (slot % 64);
+    } else if (m_list.empty() || m_list.back() < slot) {
+        m_list.push_back(slot);
+    } else {
+        m_list.insert(std::lower_bound(m_list.begin(), m_list.end(), slot), slot);
+    }
+    ++m_count;
+}
+
+void SlotSet::erase(Slot slot, size_t slotCount)
+{
+    if (!contains(slot))
+        return;
+    if (m_dense) {
+        m_bits[slot / 64] &= ~(quint64(1) << (slot % 64));
+    } else {
+        m_list.erase(std::lower_bound(m_list.begin(), m_list.end(), slot));
+    }
+    --m_count;
+    if (m_dense && wantsList(m_count, slotCount))
+        toList();
+}
+
+void SlotSet::prepare(size_t count, size_t slotCount)
+{
+    m_list.clear();
+    m_bits.clear();
+    m_count = 0;
+    m_dense = wantsBits(count, slotCount);
+    if (m_dense)
+        m_bits.assign((slotCount + 63) / 64, 0);
+    else
+        m_list.reserve(count);
+}
+
+void SlotSet::append(Slot slot)
+{
+    if (m_dense) {
+        if (size_t(slot) / 64 >= m_bits.size())
+            m_bits.resize(size_t(slot) / 64 + 1, 0);
+        m_bits[slot / 64] |= quint64(1) << (slot % 64);
+    } else {
+        m_list.push_back(slot);
+    }
+    ++m_count;
+}
+
+} // namespace vesk

@@ -1,0 +1,196 @@
+#include "store/LibraryReading.h"
+
+#include "intake/ManagedStorage.h"
+#include "model/ItemFileKinds.h"
+#include "model/VectorBlob.h"
+#include "store/SQLiteDatabase.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <QThreadPool>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace vesk {
+
+StartupThreads::StartupThreads() : m_pool(std::make_unique<QThreadPool>())
+{
+    m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    m_pool->setThreadPriority(QThread::LowPriority);
+}
+
+StartupThreads::~StartupThreads()
+{
+    m_pool->waitForDone();
+}
+
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool)
+{
+    LibraryReading reading;
+    auto opened = SQLiteDatabase::openForReading(databasePath);
+    if (!opened) {
+        reading.items = unexpected(opened.error());
+        reading.richText = unexpected(opened.error());
+        reading.faceError = opened.error();
+        return reading;
+    }
+    SQLiteDatabase& database = *opened.value();
+
+    reading.items = database.fetchItems();
+    if (reading.items) {
+        // Managed files of a library whose data folder was moved are found where it is now.
+        for (VeskItem& item : *reading.items) {
+            if (!item.filePath)
+                continue;
+            if (auto moved = relocatedManagedPath(*item.filePath, item.id, itemsDirectory))
+                item.filePath = *moved;
+        }
+        for (const VeskItem& item : *reading.items) {
+            if (item.kind == VeskKind::File && item.filePath && hasImageFileExtension(*item.filePath))
+                reading.pictureFileIDs.insert(item.id);
+        }
+    }
+    reading.richText = database.fetchRichText();
+    [&] {
+        auto faces = database.fetchFaces();
+        if (!faces)
+            return void(reading.faceError = faces.error());
+        auto clusters = database.fetchFaceClusters();
+        if (!clusters)
+            return void(reading.faceError = clusters.error());
+        auto rejections = database.fetchFaceRejections();
+        if (!rejections)
+            return void(reading.faceError = rejections.error());
+        auto ignored = database.fetchIgnoredFaceIDs();
+        if (!ignored)
+            return void(reading.faceError = ignored.error());
+        reading.faces = std::move(faces.value());
+        reading.faceClusters = std::move(clusters.value());
+        reading.faceRejections = std::move(rejections.value());
+        reading.ignoredFaceIDs = std::move(ignored.value());
+    }();
+    opened.value().reset();
+
+    const QList<VeskItem> items = reading.items ? *reading.items : QList<VeskItem>();
+    reading.order = std::make_shared<DefaultOrder>();
+    reading.order->reset(items, {});
+    reading.nearDuplicates = std::make_shared<NearDuplicateIndex>();
+    reading.nearDuplicates->rebuild(items, pool);
+    return reading;
+}
+
+EmbeddingReading readEmbeddings(const QString& databasePath)
+{
+    EmbeddingReading reading;
+    auto opened = SQLiteDatabase::openForReading(databasePath);
+    if (!opened) {
+        reading.error = opened.error();
+        return reading;
+    }
+    // Room for all of them at once (a value takes at most four bytes of its blob's): the block is
+    // not copied as it fills, with the library and its index already in memory.
+    if (const auto volume = opened.value()->embeddingVolume())
+        reading.vectors.reserve(size_t(volume->first), size_t(volume->second / 4));
+    auto read = opened.value()->forEachEmbedding(
+        [&](const QUuid& id, const QByteArray& blob) { reading.vectors.insert(id, decodeVectorBlob(blob)); });
+    if (!read) {
+        reading.error = read.error();
+        reading.vectors.clear();
+    }
+    return reading;
+}
+
+QHash<QUuid, QSet<QString>> personNamesByItem(
+    const QList<VeskFaceClusterRecord>& pools, const QList<VeskFaceRecord>& faces)
+{
+    QHash<QUuid, QString> names;
+    for (const VeskFaceClusterRecord& pool : pools) {
+        const QString name = pool.name.value_or(QString()).trimmed();
+        if (!name.isEmpty())
+            names.insert(pool.id, name);
+    }
+    QHash<QUuid, QSet<QString>> byItem;
+    if (names.isEmpty())
+        return byItem;
+    for (const VeskFaceRecord& face : faces) {
+        if (!face.clusterID)
+            continue;
+        if (auto name = names.constFind(*face.clusterID); name != names.cend())
+            byItem[face.veskID].insert(*name);
+    }
+    return byItem;
+}
+
+std::shared_ptr<SearchIndex> buildSearchIndex(const QList<VeskItem>& items,
+    const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
+    QThreadPool* pool)
+{
+    auto index = std::make_shared<SearchIndex>();
+    index->setThreadPool(pool);
+    index->rebuild(items, peopleByItem, manualTagsByID);
+    // Later changes are small and made on the main thread, with the global pool.
+    index->setThreadPool(nullptr);
+#if defined(__GLIBC__)
+    // The build's word tables and lists were freed on many threads; without this the allocator
+    // keeps them, and the vectors read next would come on top.
+    malloc_trim(0);
+#endif
+    return index;
+}
+
+LoadedItemsMerge mergeLoadedItems(
+    QList<VeskItem> read, const QList<VeskItem>& firstPage, const QList<VeskItem>& current)
+{
+    QHash<QUuid, const VeskItem*> shown;
+    shown.reserve(firstPage.size());
+    for (const VeskItem& item : firstPage)
+        shown.insert(item.id, &item);
+
+    LoadedItemsMerge merge;
+    QHash<QUuid, const VeskItem*> inMemory;
+    QSet<QUuid> addedIDs;
+    for (const VeskItem& item : current) {
+        const auto before = shown.constFind(item.id);
+        if (before == shown.cend()) {
+            merge.added.append(item);
+            addedIDs.insert(item.id);
+        } else if (!(**before == item)) {
+            merge.changed.append(item);
+            inMemory.insert(item.id, &item);
+        }
+    }
+    QSet<QUuid> kept;
+    for (const VeskItem& item : current)
+        kept.insert(item.id);
+    QSet<QUuid> removed;
+    for (const VeskItem& item : firstPage) {
+        if (!kept.contains(item.id)) {
+            merge.removed.append(item.id);
+            removed.insert(item.id);
+        }
+    }
+
+    // A large library's list is changed in place, and only where something happened: copying
+    // every item is a long stretch of the main thread.
+    if (!removed.isEmpty() || !addedIDs.isEmpty()) {
+        read.removeIf([&](const VeskItem& item) { return removed.contains(item.id) || addedIDs.contains(item.id); });
+    }
+    if (!inMemory.isEmpty()) {
+        for (VeskItem& item : read) {
+            if (const auto changed = inMemory.constFind(item.id); changed != inMemory.cend())
+                item = **changed;
+        }
+    }
+    if (merge.added.isEmpty()) {
+        merge.items = std::move(read);
+        return merge;
+    }
+    merge.items.reserve(read.size() + merge.added.size());
+    merge.items.append(merge.added);
+    merge.items.append(std::move(read));
+    return merge;
+}
+
+} // namespace vesk

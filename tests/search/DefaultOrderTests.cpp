@@ -1,0 +1,105 @@
+#include "search/DefaultOrder.h"
+#include "search/Ranking.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace vesk {
+namespace {
+
+QList<QUuid> ids(const QList<VeskItem>& items)
+{
+    QList<QUuid> out;
+    for (const VeskItem& item : items)
+        out.append(item.id);
+    return out;
+}
+
+// The store's list as the order follows it: items are read in list order, put at the front,
+// changed in place (dates included) or removed; brought-back marks come and go.
+class EditedLibrary {
+public:
+    explicit EditedLibrary(quint32 seed) : m_random(seed) {}
+
+    VeskItem newItem()
+    {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        item.title = QStringLiteral("item %1").arg(m_counter++);
+        // Few distinct dates, so that many items tie and list order decides.
+        item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000 + m_random.bounded(12) * 60, Qt::UTC);
+        if (m_random.bounded(20) == 0)
+            item.createdAt = QDateTime();
+        return item;
+    }
+
+    void step(QList<VeskItem>& items, QSet<QUuid>& broughtBack, DefaultOrder& order)
+    {
+        const int roll = int(m_random.bounded(10));
+        if (items.isEmpty() || roll < 3) {
+            const VeskItem item = newItem();
+            items.prepend(item);
+            order.prepend(item);
+        } else if (roll < 6) {
+            const qsizetype at = qsizetype(m_random.bounded(int(items.size())));
+            items[at].title += QLatin1Char('!');
+            if (m_random.bounded(2) == 0)
+                items[at].createdAt = newItem().createdAt;
+            order.update(items[at]);
+        } else if (roll < 8) {
+            const qsizetype at = qsizetype(m_random.bounded(int(items.size())));
+            EXPECT_TRUE(order.remove(items[at].id));
+            items.removeAt(at);
+        } else {
+            const QUuid id = items[qsizetype(m_random.bounded(int(items.size())))].id;
+            if (broughtBack.contains(id))
+                broughtBack.remove(id);
+            else
+                broughtBack.insert(id);
+            order.setBroughtBackIDs(broughtBack);
+        }
+    }
+
+private:
+    QRandomGenerator m_random;
+    int m_counter = 0;
+};
+
+TEST(DefaultOrder, KeptItemByItemEqualsAFullSortAfterRandomEdits)
+{
+    for (quint32 seed = 1; seed <= 40; ++seed) {
+        EditedLibrary library(seed);
+        QList<VeskItem> items;
+        for (int i = 0; i < 30; ++i)
+            items.append(library.newItem());
+        QSet<QUuid> broughtBack{items[3].id, items[17].id};
+        DefaultOrder order;
+        order.reset(items, broughtBack);
+        ASSERT_EQ(ids(order.items()), ids(defaultOrder(items, broughtBack))) << "seed " << seed;
+        for (int step = 0; step < 200; ++step) {
+            library.step(items, broughtBack, order);
+            // Whole items, not only their places: an edit must show its new content.
+            ASSERT_EQ(order.items(), defaultOrder(items, broughtBack)) << "seed " << seed << " step " << step;
+        }
+    }
+}
+
+TEST(DefaultOrder, ChangesThatAreNotItsOwnLeaveItAlone)
+{
+    VeskItem a;
+    a.id = QUuid::createUuid();
+    a.createdAt = QDateTime::fromSecsSinceEpoch(100, Qt::UTC);
+    DefaultOrder order;
+    order.reset({a}, {});
+    VeskItem stranger = a;
+    stranger.id = QUuid::createUuid();
+    order.update(stranger);
+    EXPECT_FALSE(order.remove(stranger.id));
+    EXPECT_EQ(ids(order.items()), QList<QUuid>{a.id});
+    // An item put at the front again is moved, not held twice.
+    order.prepend(a);
+    EXPECT_EQ(order.size(), 1);
+}
+
+} // namespace
+} // namespace vesk
