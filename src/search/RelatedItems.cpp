@@ -14,21 +14,24 @@ namespace {
 // pass over them.
 class TokenMarks {
 public:
-    explicit TokenMarks(const std::vector<quint32>& own)
-        : m_marks(own.empty() ? 0 : size_t(own.back()) + 1, 0)
+    explicit TokenMarks(const PackedIds& own)
     {
-        for (quint32 id : own)
+        own.forEach([this](quint32 id) {
+            if (id >= m_marks.size())
+                m_marks.resize(size_t(id) + 1, 0);
             m_marks[id] = 1;
+        });
     }
     // How many of the sorted ids are marked.
-    qsizetype sharedWith(const std::vector<quint32>& ids) const
+    qsizetype sharedWith(const PackedIds& ids) const
     {
         qsizetype shared = 0;
-        for (quint32 id : ids) {
+        ids.forEachWhile([&](quint32 id) {
             if (id >= m_marks.size())
-                break;
+                return false;
             shared += m_marks[id];
-        }
+            return true;
+        });
         return shared;
     }
 
@@ -69,12 +72,12 @@ QList<QUuid> rankRelatedItems(const VeskItem& item, const QList<VeskItem>& items
 {
     if (items.size() < 2)
         return {};
-    static const std::vector<quint32> none;
-    const auto associationOf = [&index](const QUuid& id) -> const std::vector<quint32>& {
+    static const PackedIds none;
+    const auto associationOf = [&index](const QUuid& id) -> const PackedIds& {
         const auto slot = index.slotOf(id);
         return slot ? index.entry(*slot).association : none;
     };
-    const std::vector<quint32>& own = associationOf(item.id);
+    const PackedIds& own = associationOf(item.id);
     const TokenMarks ownMarks(own);
     const QSet<QString> titleWordSet = extractTokens(item.title);
     const QStringList titleWords(titleWordSet.cbegin(), titleWordSet.cend());
@@ -91,12 +94,12 @@ QList<QUuid> rankRelatedItems(const VeskItem& item, const QList<VeskItem>& items
         const VeskItem& other = items[position];
         if (other.id == item.id)
             continue;
-        const std::vector<quint32>& theirs = associationOf(other.id);
+        const PackedIds& theirs = associationOf(other.id);
         const qsizetype shared = ownMarks.sharedWith(theirs);
         qsizetype titleShared = 0;
         // A title's words are among its item's association tokens, so an indexed item that shares
         // none of those shares no title word either.
-        if (!titleWords.isEmpty() && (shared > 0 || own.empty())) {
+        if (!titleWords.isEmpty() && (shared > 0 || own.isEmpty())) {
             // The words are looked at in place, nothing is copied.
             const QString lowered = lowerText(other.title);
             forEachContentWord(lowered, [&](QStringView word) {
@@ -110,7 +113,7 @@ QList<QUuid> rankRelatedItems(const VeskItem& item, const QList<VeskItem>& items
         }
         double score = double(shared) * 8.0 + double(titleShared) * 5.0;
         if (shared > 0) {
-            const size_t smaller = std::max<size_t>(1, std::min(own.size(), theirs.size()));
+            const size_t smaller = std::max<size_t>(1, size_t(std::min(own.size(), theirs.size())));
             score += double(shared) / double(smaller) * 10.0;
         }
         if (signalSources.vectorCosine) {
