@@ -1,5 +1,6 @@
 #include "model/ItemFileKinds.h"
 
+#include "model/TextMarkers.h"
 #include "platform/FileBirthTime.h"
 
 #include <QFileInfo>
@@ -104,8 +105,8 @@ QString itemFileExtension(const VeskItem& item)
 bool itemHasSecureMarker(const VeskItem& item)
 {
     // Neither marker contains the other, so both are looked for.
-    return item.searchableText.contains(QLatin1String(kSecureSecretMarkerText))
-        || item.searchableText.contains(QLatin1String(kSecureCreditCardMarkerText));
+    const TextMarkers markers = textMarkers(item.searchableText);
+    return markers.secret || markers.creditCard;
 }
 
 bool isImageLikeItem(const VeskItem& item)
@@ -119,7 +120,7 @@ bool isImageLikeItem(const VeskItem& item)
 
 bool isHTMLSourcedItem(const VeskItem& item)
 {
-    if (item.searchableText.contains(QLatin1String(kHtmlSourceMarker)))
+    if (textMarkers(item.searchableText).htmlSource)
         return true;
     if (item.filePath) {
         const QString extension = itemFileExtension(item);

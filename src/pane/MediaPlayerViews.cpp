@@ -4,6 +4,7 @@
 #include "media/MediaTimeFormat.h"
 #include "media/VideoPlayerController.h"
 #include "pane/SectionParts.h"
+#include "platform/MediaProbe.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -272,7 +274,13 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
         m_player->setAudioOutput(m_output);
     }
     m_player->setVideoSink(m_video->sink());
-    m_player->setSource(QUrl::fromLocalFile(path));
+    // The player opens its source on the calling thread, and finding the streams of a large file
+    // (one that is no video at all most of all) takes longer than a frame: a worker looks first,
+    // and a file with nothing to play is never handed to the player, which would show nothing.
+    QtConcurrent::run([path] { return mediaFileOpens(path); }).then(this, [this, path](bool opens) {
+        if (opens)
+            m_player->setSource(QUrl::fromLocalFile(path));
+    });
     if (m_controller)
         m_controller->attach(m_player);
 

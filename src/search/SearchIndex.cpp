@@ -411,6 +411,64 @@ void SearchIndex::relink(Slot slot, const std::vector<quint32>& before,
     link(slot, added, dictionary);
 }
 
+struct SearchIndex::Prepared {
+    Entry entry;
+    // The entry's words and association tokens as texts; their ids in the index are given when
+    // the entry is applied.
+    std::vector<std::u16string> words;
+    std::vector<std::u16string> association;
+    bool used = false;
+};
+
+std::shared_ptr<SearchIndex::Prepared> SearchIndex::prepare(
+    const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
+{
+    auto prepared = std::make_shared<Prepared>();
+    Dictionary words;
+    Dictionary association;
+    std::vector<quint32> wordIDs;
+    std::vector<quint32> associationIDs;
+    read(item, people, manualTags, prepared->entry, wordIDs, associationIDs,
+        [&](std::u16string_view word) { return words.intern(word); },
+        [&](std::u16string_view token) { return association.intern(token); });
+    prepared->words.assign(std::make_move_iterator(words.texts.begin()), std::make_move_iterator(words.texts.end()));
+    prepared->association.assign(
+        std::make_move_iterator(association.texts.begin()), std::make_move_iterator(association.texts.end()));
+    return prepared;
+}
+
+void SearchIndex::apply(Prepared& prepared, const VeskItem& item, const QSet<QString>& people,
+    const QStringList& manualTags)
+{
+    const Entry& read = prepared.entry;
+    if (prepared.used || !(read.source == item) || read.people != people || read.manualTags != manualTags) {
+        upsert(item, people, manualTags);
+        return;
+    }
+    prepared.used = true;
+    std::vector<quint32> words;
+    words.reserve(prepared.words.size());
+    for (const std::u16string& word : prepared.words) {
+        const size_t known = m_words.texts.size();
+        const quint32 id = m_words.intern(word);
+        if (id >= known) {
+            m_wordOrder.emplace(std::u16string_view(m_words.texts[id]), id);
+            m_trigrams.addWord(id, m_words.texts[id]);
+        }
+        words.push_back(id);
+    }
+    sortUnique(words);
+    std::vector<quint32> association;
+    association.reserve(prepared.association.size());
+    for (const std::u16string& token : prepared.association)
+        association.push_back(m_associationWords.intern(token));
+    sortUnique(association);
+    Entry entry = std::move(prepared.entry);
+    entry.association = PackedIds(association);
+    internTags(entry);
+    place(std::move(entry), words);
+}
+
 void SearchIndex::upsert(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {

@@ -16,6 +16,7 @@ class QThreadPool;
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,17 @@ public:
         const QHash<QUuid, QStringList>& manualTagsByID, QList<QUuid>* changedIDs = nullptr);
     // Adds the item, or replaces what is indexed for it.
     void upsert(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags);
+
+    // An item read as upsert() reads it, without touching the index: prepare() is safe on any
+    // thread, so the words of a very long text are found away from the main thread, and apply()
+    // then puts them in at the cost of the item's distinct words.
+    struct Prepared;
+    static std::shared_ptr<Prepared> prepare(
+        const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags);
+    // upsert() of the same arguments. What was prepared is used when it was read from this very
+    // item, people and tags (and is consumed); otherwise the item is read here.
+    void apply(Prepared& prepared, const VeskItem& item, const QSet<QString>& people,
+        const QStringList& manualTags);
     // Returns whether the item was indexed.
     bool remove(const QUuid& id);
 

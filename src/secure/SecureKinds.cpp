@@ -1,5 +1,7 @@
 #include "secure/SecureKinds.h"
 
+#include "model/TextMarkers.h"
+
 #include <QStringList>
 
 namespace vesk {
@@ -26,7 +28,7 @@ std::optional<SecureVeskKind> secureVeskKindFromRawValue(const QString& raw)
 
 bool isCreditCardItem(const VeskItem& item)
 {
-    return item.searchableText.contains(QLatin1String(kSecureCreditCardMarkerText));
+    return textMarkers(item.searchableText).creditCard;
 }
 
 QString trimmedSecureText(const QString& text)

@@ -3,6 +3,7 @@
 // Pure functions of their input, so a large capture can be made ready off the main thread.
 
 #include "model/VeskItem.h"
+#include "search/SearchIndex.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -35,6 +37,8 @@ struct PreparedCapture {
     QDateTime createdAt;
     // Its row (and rich text) is already in the library file.
     bool written = false;
+    // Its search entry, read where it was made ready; the index takes it in one short step.
+    std::shared_ptr<SearchIndex::Prepared> searchEntry;
 };
 
 // The text item a prepared Text capture becomes.

@@ -152,8 +152,13 @@ void VeskStore::commitPreparedCapture(const PreparedCapture& prepared, const std
         stamped.id = QUuid::createUuid();
         stamped.createdAt = m_services.clock->now();
     }
+    const VeskItem item = capturedTextItem(stamped);
+    // The words read off the main thread enter the index first, so the refresh that follows the
+    // commit finds the item indexed as it is. A capture that will be refused leaves nothing.
+    if (stamped.searchEntry && !m_libraryProblem)
+        searchState().index.apply(*stamped.searchEntry, item, {}, {});
     // A failed write is marked on the card and retried; the window says it.
-    if (!commitNewItemWithRichText(capturedTextItem(stamped), rtf, stamped.written) && m_libraryProblem)
+    if (!commitNewItemWithRichText(item, rtf, stamped.written) && m_libraryProblem)
         return;
     if (prepared.similar)
         setIntakeNotice(familiarNotice(*prepared.similar));

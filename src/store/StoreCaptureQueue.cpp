@@ -3,6 +3,7 @@
 #include "store/VeskStore.h"
 
 #include "intake/NearDuplicate.h"
+#include "model/TextMarkers.h"
 #include "platform/SerialExecutor.h"
 #include "store/CapturePreparation.h"
 #include "store/CaptureRowWriter.h"
@@ -21,6 +22,26 @@ struct VeskStore::PendingCapture {
     std::optional<QByteArray> rtf;
 };
 
+std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
+{
+    if (!m_database || m_libraryProblem)
+        return nullptr;
+    if (!m_captureWorker)
+        m_captureWorker = std::make_shared<SerialExecutor>();
+    if (!m_captureWriter)
+        m_captureWriter = std::make_shared<CaptureRowWriter>(m_database->filePath());
+    return m_captureWriter;
+}
+
+SQLiteDatabase* VeskStore::backgroundDatabase()
+{
+    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    if (!writer)
+        return nullptr;
+    // Opened on the worker, as every use of it is.
+    return m_captureWorker->run([writer] { return writer->database(); }).result();
+}
+
 bool VeskStore::captureGoesThroughQueue(qsizetype size) const
 {
     // Once one capture waits, every later one waits behind it.
@@ -38,16 +59,11 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
     auto pending = std::make_shared<PendingCapture>();
     pending->rtf = rtf;
     m_pendingCaptures.append(pending);
-    if (!m_captureWorker)
-        m_captureWorker = std::make_shared<SerialExecutor>();
     // A large row is written by the worker too, through a connection of its own, unless the
     // library cannot take it (then the main thread refuses it in its turn).
-    std::shared_ptr<CaptureRowWriter> writer;
-    if (m_database && !m_libraryProblem) {
-        if (!m_captureWriter)
-            m_captureWriter = std::make_shared<CaptureRowWriter>(m_database->filePath());
-        writer = m_captureWriter;
-    }
+    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    if (!m_captureWorker)
+        m_captureWorker = std::make_shared<SerialExecutor>();
     // The worker compares with the library as it stands now, through a shared copy of the list.
     const QList<VeskItem> items = m_items;
     const QUuid id = QUuid::createUuid();
@@ -57,8 +73,15 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
             PreparedCapture prepared = prepare([&items](const QString& text) { return findSimilarTextIn(items, text); });
             prepared.id = id;
             prepared.createdAt = createdAt;
-            if (writer && prepared.kind == PreparedCapture::Kind::Text)
-                prepared.written = writer->write(capturedTextItem(prepared), rtf);
+            if (prepared.kind == PreparedCapture::Kind::Text) {
+                const VeskItem item = capturedTextItem(prepared);
+                if (writer)
+                    prepared.written = writer->write(item, rtf);
+                // A new item has no people and no manual tags yet.
+                prepared.searchEntry = SearchIndex::prepare(item, {}, {});
+                // Read here once, the markers are not looked for again when the card is drawn.
+                (void)textMarkers(item.searchableText);
+            }
             return prepared;
         })
         .then(this, [this, pending](const PreparedCapture& prepared) {

@@ -2,13 +2,21 @@
 // each save.
 #include "platform/Log.h"
 #include "search/SemanticEmbeddingEngine.h"
+#include "platform/SerialExecutor.h"
+#include "store/CaptureRowWriter.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
 #include "store/VeskStore.h"
 
 #include <QMetaObject>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
+
+namespace {
+// Inputs of more characters than this are put together off the main thread.
+constexpr qsizetype kLongEmbeddingInput = 100'000;
+} // namespace
 
 void VeskStore::whenEmbedded(
     const QString& text, std::function<void(const std::optional<QList<double>>&)> then)
@@ -23,13 +31,40 @@ void VeskStore::whenEmbedded(
         });
 }
 
+void VeskStore::whenItemEmbedded(
+    const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then)
+{
+    const qsizetype length = item.title.size() + item.note.size() + item.searchableText.size()
+        + (item.text ? item.text->size() : 0);
+    if (length < kLongEmbeddingInput) {
+        whenEmbedded(embeddingInputText(item), std::move(then));
+        return;
+    }
+    // Joining the parts of a text of megabytes copies them all: done on a worker.
+    QtConcurrent::run([item] { return embeddingInputText(item); })
+        .then(this, [this, then = std::move(then)](const QString& text) mutable { whenEmbedded(text, std::move(then)); });
+}
+
 void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
 {
     m_semanticVectors.insert(id, vector);
-    if (!m_database)
+    // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
+    // wait behind another writer) would hold up the window.
+    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    if (!writer) {
+        // A library that cannot take writes says why through its own connection.
+        if (m_database) {
+            if (auto saved = m_database->updateEmbedding(id, m_services.embeddings->modelName(), vector); !saved)
+                veskLog(QStringLiteral("Vesk embedding save error: ") + saved.error().logText());
+        }
         return;
-    if (auto saved = m_database->updateEmbedding(id, m_services.embeddings->modelName(), vector); !saved)
-        veskLog(QStringLiteral("Vesk embedding save error: ") + saved.error().logText());
+    }
+    if (!writer->queueEmbedding(id, m_services.embeddings->modelName(), vector))
+        return; // a flush is on its way and takes this one too
+    m_captureWorker->run([writer] {
+        for (const QString& failure : writer->writeQueuedEmbeddings())
+            veskLog(QStringLiteral("Vesk embedding save error: ") + failure);
+    });
 }
 
 void VeskStore::embedItems(const QList<VeskItem>& items)
@@ -49,7 +84,7 @@ void VeskStore::embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsiz
     }
     const VeskItem& item = items->at(next);
     setIndexingCount(m_indexingCount + 1);
-    whenEmbedded(embeddingInputText(item),
+    whenItemEmbedded(item,
         [this, items, next](const std::optional<QList<double>>& vector) {
             // Nothing back leaves an earlier vector of the item as it was.
             if (vector)
@@ -64,7 +99,7 @@ void VeskStore::embedItem(const VeskItem& item)
     assertMainThread();
     setIndexingCount(m_indexingCount + 1);
     // The item as it was handed over, not a fresh copy: a later edit starts its own task.
-    whenEmbedded(embeddingInputText(item), [this, id = item.id](const std::optional<QList<double>>& vector) {
+    whenItemEmbedded(item, [this, id = item.id](const std::optional<QList<double>>& vector) {
         if (vector)
             storeEmbedding(id, *vector);
         searchState().relatedCache.clear();

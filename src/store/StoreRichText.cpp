@@ -2,6 +2,7 @@
 #include "store/VeskStore.h"
 
 #include "model/ItemFileKinds.h"
+#include "model/TextMarkers.h"
 #include "platform/Log.h"
 #include "richtext/RtfReader.h"
 #include "search/SearchText.h"
@@ -29,11 +30,8 @@ bool isEditableTextItem(const VeskItem& item)
 {
     if (item.kind != VeskKind::Text)
         return false;
-    for (const char* marker : {kSecureSecretMarkerText, kSecureCreditCardMarkerText, kHtmlSourceMarker}) {
-        if (item.searchableText.contains(QLatin1String(marker)))
-            return false;
-    }
-    return true;
+    const TextMarkers markers = textMarkers(item.searchableText);
+    return !markers.secret && !markers.creditCard && !markers.htmlSource;
 }
 
 } // namespace

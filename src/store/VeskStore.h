@@ -120,6 +120,9 @@ public:
     const VeskServices& services() const { return m_services; }
     // None when the database could not be opened; the store then works in memory only.
     SQLiteDatabase* database() const { return m_database.get(); }
+    // The second connection, which writes large captures and sentence vectors off the main thread;
+    // waits for the writes queued so far. None without a database.
+    SQLiteDatabase* backgroundDatabase();
     // True only when start-up read the whole stored library into items(). While it is still
     // reading, after a failed read, or without a database, items() is not the library: nothing
     // may be pruned or deleted because an item seems to be missing from it.
@@ -588,6 +591,8 @@ private:
     // Hands the engine's vector for text to then, on the main thread, in a later turn of the
     // event loop; dropped when the store is gone first.
     void whenEmbedded(const QString& text, std::function<void(const std::optional<QList<double>>&)> then);
+    // whenEmbedded of the item's embedding input.
+    void whenItemEmbedded(const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then);
     // Keeps a vector in memory and, with a database, in the item's row.
     void storeEmbedding(const QUuid& id, const QList<double>& vector);
     void embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next);
@@ -614,8 +619,10 @@ private:
     void commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
     QList<std::shared_ptr<PendingCapture>> m_pendingCaptures;
     std::shared_ptr<SerialExecutor> m_captureWorker;
-    // The capture worker's own connection, for the rows of large captures.
+    // The capture worker's own connection, for the rows of large captures and for vectors.
     std::shared_ptr<class CaptureRowWriter> m_captureWriter;
+    // The writer, made when first needed; none when the library cannot take writes.
+    std::shared_ptr<CaptureRowWriter> backgroundWriter();
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
     // commitNewItem with the item's rich text, written with its row in one transaction (unless

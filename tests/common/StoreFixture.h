@@ -101,21 +101,23 @@ protected:
         return items ? items.value() : QList<VeskItem>{};
     }
 
-    // Refuses every write of an item row on the store's connection, or lifts that again.
+    // Refuses every write of an item row on the store's connections, or lifts that again.
     static void failItemSaves(VeskStore& store, bool fail)
     {
-        sqlite3* handle = store.database()->nativeHandleForTesting();
-        if (!fail) {
-            sqlite3_set_authorizer(handle, nullptr, nullptr);
-            return;
+        for (SQLiteDatabase* database : {store.database(), store.backgroundDatabase()}) {
+            sqlite3* handle = database->nativeHandleForTesting();
+            if (!fail) {
+                sqlite3_set_authorizer(handle, nullptr, nullptr);
+                continue;
+            }
+            sqlite3_set_authorizer(
+                handle,
+                [](void*, int action, const char* table, const char*, const char*, const char*) {
+                    const bool itemRow = table && std::string_view(table) == "vesks";
+                    return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;
+                },
+                nullptr);
         }
-        sqlite3_set_authorizer(
-            handle,
-            [](void*, int action, const char* table, const char*, const char*, const char*) {
-                const bool itemRow = table && std::string_view(table) == "vesks";
-                return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;
-            },
-            nullptr);
     }
 
     int countLines(const QString& prefix) const

@@ -71,7 +71,9 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     EXPECT_EQ(store->semanticVectors().values(roof.id), (QList<double>{1.0, 0.0}));
     EXPECT_EQ(store->semanticVectors().values(older.id), (QList<double>{0.5, 0.25}));
     EXPECT_FALSE(store->semanticVectors().contains(blank.id));
-    // The new vectors are in the database, under this engine's name.
+    // The new vectors are in the database, under this engine's name, once the writes queued
+    // off the main thread are done.
+    ASSERT_NE(store->backgroundDatabase(), nullptr);
     const auto stored = openDatabase()->fetchEmbeddings();
     ASSERT_TRUE(stored.hasValue());
     EXPECT_EQ(stored->value(train.id), (QList<double>{0.0, 1.0}));
@@ -93,6 +95,7 @@ TEST_F(StoreEmbeddings, AnEditedItemIsEmbeddedAgainAndAFailedWriteKeepsTheVector
     failItemSaves(*store, true);
     store->embedItem(edited);
     QTRY_COMPARE(store->semanticVectors().values(item.id), (QList<double>{3.0, 4.0}));
+    (void)store->backgroundDatabase();
     EXPECT_EQ(countLines(QStringLiteral("Vesk embedding save error: ")), 1);
     failItemSaves(*store, false);
 

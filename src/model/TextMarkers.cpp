@@ -1,0 +1,54 @@
+#include "model/TextMarkers.h"
+
+#include "model/ItemFileKinds.h"
+
+#include <QMutex>
+
+#include <deque>
+
+namespace vesk {
+
+namespace {
+
+// Shorter texts are read in well under a millisecond each time.
+constexpr qsizetype kRememberedLength = 100'000;
+constexpr size_t kRemembered = 16;
+
+struct Remembered {
+    // Holding the buffer keeps it from being changed in place or reused for another text: a text
+    // edited since has a buffer of its own and is read again.
+    QString text;
+    TextMarkers markers;
+};
+
+TextMarkers read(const QString& text)
+{
+    return {text.contains(QLatin1String(kSecureSecretMarkerText)),
+            text.contains(QLatin1String(kSecureCreditCardMarkerText)),
+            text.contains(QLatin1String(kHtmlSourceMarker))};
+}
+
+} // namespace
+
+TextMarkers textMarkers(const QString& searchableText)
+{
+    if (searchableText.size() < kRememberedLength)
+        return read(searchableText);
+    static QMutex mutex;
+    static std::deque<Remembered> remembered;
+    {
+        const QMutexLocker lock(&mutex);
+        for (const Remembered& entry : remembered) {
+            if (entry.text.isSharedWith(searchableText))
+                return entry.markers;
+        }
+    }
+    const TextMarkers markers = read(searchableText);
+    const QMutexLocker lock(&mutex);
+    remembered.push_front({searchableText, markers});
+    if (remembered.size() > kRemembered)
+        remembered.pop_back();
+    return markers;
+}
+
+} // namespace vesk

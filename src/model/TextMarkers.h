@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace vesk {
+
+// Which of the system's markers a searchable text holds anywhere in it.
+struct TextMarkers {
+    bool secret = false;
+    bool creditCard = false;
+    bool htmlSource = false;
+};
+
+// The markers of the text. Cards and the preview ask on every paint, and one pass over a text of
+// megabytes takes longer than a frame, so the answer for a long text is remembered with its
+// buffer (safe on any thread): the same text shared by its copies is read once, wherever that
+// happens first.
+TextMarkers textMarkers(const QString& searchableText);
+
+} // namespace vesk
