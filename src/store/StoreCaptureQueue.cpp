@@ -38,8 +38,9 @@ SQLiteDatabase* VeskStore::backgroundDatabase()
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
     if (!writer)
         return nullptr;
-    // Opened on the worker, as every use of it is.
-    return m_captureWorker->run([writer] { return writer->database(); }).result();
+    // Waiting on a future of the queue would run that one job at once, ahead of those before it.
+    m_captureWorker->waitForDone();
+    return writer->database();
 }
 
 bool VeskStore::captureGoesThroughQueue(qsizetype size) const

@@ -1,4 +1,5 @@
 #include "model/ItemFileKinds.h"
+#include "model/TextMarkers.h"
 
 #include "common/TestEnvironment.h"
 #include "platform/FileBirthTime.h"
@@ -82,6 +83,31 @@ TEST(ItemFileKinds, HtmlSourcedAndSecureMarkers)
     EXPECT_TRUE(itemHasSecureMarker(card));
     card.searchableText = QStringLiteral("__vesk_secure");
     EXPECT_FALSE(itemHasSecureMarker(card));
+}
+
+// The markers of a long text are remembered with its buffer: an edit must be seen, however the
+// text came to have the same length, and copies share the answer.
+TEST(ItemFileKinds, MarkersOfLongTextsFollowEdits)
+{
+    VeskItem page = fileItem(std::nullopt, VeskKind::Text, QStringLiteral("Notes"));
+    page.searchableText = QString(300'000, QLatin1Char('a'));
+    page.searchableText.replace(150'000, 20, QStringLiteral("__vesk_source_html__"));
+    EXPECT_TRUE(isHTMLSourcedItem(page));
+    EXPECT_FALSE(itemHasSecureMarker(page));
+    const VeskItem copy = page;
+    EXPECT_TRUE(isHTMLSourcedItem(copy));
+
+    page.searchableText.replace(150'000, 20, QStringLiteral("__vesk_secure__aaaaa"));
+    EXPECT_FALSE(isHTMLSourcedItem(page));
+    EXPECT_TRUE(itemHasSecureMarker(page));
+    EXPECT_FALSE(textMarkers(page.searchableText).creditCard);
+    // The copy kept the text it had.
+    EXPECT_TRUE(isHTMLSourcedItem(copy));
+    EXPECT_FALSE(itemHasSecureMarker(copy));
+
+    // The same words in a buffer of their own are read for themselves.
+    const QString rebuilt = QString(page.searchableText.constData(), page.searchableText.size());
+    EXPECT_TRUE(textMarkers(rebuilt).secret);
 }
 
 TEST(ItemFileKinds, FileCreationDateOfMissingFileIsNone)

@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace vesk {
 namespace {
 
@@ -275,6 +277,46 @@ TEST(SearchIndex, ParallelRebuildMatchesItemByItemUpserts)
     EXPECT_TRUE(parallel.remove(items[7].id));
     EXPECT_TRUE(serial.remove(items[7].id));
     expectSameIndex(parallel, serial);
+}
+
+// A large capture's entry is read on a worker and applied on the main thread: the result must be
+// what upsert gives, and a reading of an item as it no longer is must never enter the index.
+TEST(SearchIndex, EntriesPreparedOnWorkersMatchUpsertsAndOutdatedOnesAreReadAgain)
+{
+    RandomLibrary random(7);
+    QList<VeskItem> items;
+    for (int i = 0; i < 40; ++i)
+        items.append(random.item());
+    std::vector<std::shared_ptr<SearchIndex::Prepared>> prepared(items.size());
+    std::vector<std::thread> workers;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        workers.emplace_back([&, i] { prepared[i] = SearchIndex::prepare(items[i], {}, {QStringLiteral("kept")}); });
+    for (std::thread& worker : workers)
+        worker.join();
+
+    SearchIndex applied;
+    SearchIndex serial;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        applied.apply(*prepared[i], items[i], {}, {QStringLiteral("kept")});
+        serial.upsert(items[i], {}, {QStringLiteral("kept")});
+    }
+    expectSameIndex(applied, serial);
+
+    // Read before an edit, or with other tags: the item is read as it is now.
+    VeskItem edited = textItem(QStringLiteral("harbour"), QStringLiteral("ferry timetable"));
+    auto early = SearchIndex::prepare(edited, {}, {});
+    auto untagged = SearchIndex::prepare(edited, {}, {});
+    edited.note = QStringLiteral("lantern");
+    applied.apply(*early, edited, {}, {});
+    EXPECT_EQ(applied.itemsForToken(QStringLiteral("lantern")), QSet<QUuid>{edited.id});
+    applied.apply(*untagged, edited, {}, {QStringLiteral("night")});
+    EXPECT_EQ(applied.itemsForToken(QStringLiteral("#night")), QSet<QUuid>{edited.id});
+    EXPECT_EQ(applied.itemsForToken(QStringLiteral("ferry")), QSet<QUuid>{edited.id});
+
+    // Applying again what is indexed already changes nothing.
+    applied.apply(*prepared[3], items[3], {}, {QStringLiteral("kept")});
+    serial.upsert(edited, {}, {QStringLiteral("night")});
+    expectSameIndex(applied, serial);
 }
 
 TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)

@@ -111,5 +111,20 @@ TEST_F(ImportWorkerTest, CapturesMadeInABurstKeepTheirOrderWhateverTheirSize)
     EXPECT_EQ(storedItems().size(), 4);
 }
 
+// Its words are read where the capture is made ready; the index takes them when it arrives, and
+// a search already in the field finds it.
+TEST_F(ImportWorkerTest, ALargeCaptureIsFoundOnceItArrives)
+{
+    auto store = makeStore();
+    store->setSearchText(QStringLiteral("lanterns"));
+    const QString longText = QStringLiteral("Ferry log\n") + QString(200'000, QLatin1Char('w'))
+        + QStringLiteral(" lanterns ") + QString(200'000, QLatin1Char('v'));
+    store->addText(longText);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 1; }, 10'000));
+    EXPECT_EQ(store->filteredItems().first().title, QStringLiteral("Ferry log"));
+    store->setSearchText(QStringLiteral("ferry"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 1; }, 2'000));
+}
+
 } // namespace
 } // namespace vesk::test
