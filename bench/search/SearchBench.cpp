@@ -1,5 +1,6 @@
 // Search and store benchmarks over generated libraries. Every figure is per call; run with
 // --benchmark_repetitions=5 (the default here) and read the medians.
+#include "BenchMain.h"
 #include "LibraryGenerator.h"
 
 #include "platform/Clock.h"
@@ -11,9 +12,7 @@
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <ctime>
@@ -24,8 +23,6 @@ using namespace vesk;
 using namespace vesk::bench;
 
 namespace {
-
-QTemporaryDir* benchRoot = nullptr;
 
 LibraryGenerator& generator()
 {
@@ -66,7 +63,7 @@ VeskStore& store(int count, bool changes = false)
             qFatal("cannot write the library: %s", qPrintable(library.error()));
         QString folder = *library;
         if (changes) {
-            folder = benchRoot->filePath(QStringLiteral("changed-%1").arg(count));
+            folder = QDir(benchRootPath()).filePath(QStringLiteral("changed-%1").arg(count));
             if (auto copied = copyLibraryDatabase(*library, folder); !copied)
                 qFatal("cannot copy the library: %s", qPrintable(copied.error()));
         }
@@ -269,29 +266,5 @@ BENCHMARK(BM_SaveEdit)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    // Nothing of the user's own: every folder the store might look at lies in a temporary root.
-    QTemporaryDir root;
-    benchRoot = &root;
-    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
-        const QString folder = root.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        qputenv(name, folder.toUtf8());
-    }
-    QCoreApplication app(argc, argv);
-
-    std::vector<char*> arguments(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    bool hasRepetitions = false;
-    for (int i = 1; i < argc; ++i)
-        hasRepetitions = hasRepetitions || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!hasRepetitions) {
-        arguments.push_back(repetitions.data());
-        arguments.push_back(aggregates.data());
-    }
-    int count = int(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

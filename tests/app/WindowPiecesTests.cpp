@@ -12,7 +12,7 @@
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/VeskApp.h"
-#include "people/VeskFaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 #include "grid/LibraryGridView.h"
 #include "imageeditor/VeskImageEditor.h"
 #include "pane/VeskPreview.h"
