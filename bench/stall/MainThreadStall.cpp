@@ -22,6 +22,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -96,8 +98,18 @@ void BM_MainThreadStall(benchmark::State& state)
         QTimer ticks;
         ticks.setTimerType(Qt::PreciseTimer);
         ticks.setInterval(10);
+        // With VESK_STALL_TRACE set, each long gap is written out with the monotonic time at
+        // which it ended, to be lined up with a profiler's samples.
+        static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
         QObject::connect(&ticks, &QTimer::timeout, [&] {
-            gapMs = std::max(gapMs, sinceTick.nsecsElapsed() / 1e6);
+            const double gap = sinceTick.nsecsElapsed() / 1e6;
+            if (trace && gap > 30)
+            {
+                timespec now{};
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                std::fprintf(stderr, "stall %.1f ms ending at %.3f s\n", gap, double(now.tv_sec) + now.tv_nsec / 1e9);
+            }
+            gapMs = std::max(gapMs, gap);
             sinceTick.restart();
         });
         sinceTick.start();

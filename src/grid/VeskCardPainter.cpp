@@ -538,13 +538,36 @@ CardPaintCache::CardPaintCache()
 void CardPaintCache::clear()
 {
     m_bodies.clear();
+    m_longTexts.clear();
     m_shadows.clear();
+}
+
+size_t CardPaintCache::textHash(const QUuid& id, int field, const QString& text)
+{
+    constexpr qsizetype kLongText = 64 * 1024;
+    constexpr qsizetype kKnownTexts = 64;
+    if (text.size() < kLongText)
+        return qHash(text);
+    const std::pair<QUuid, int> key{id, field};
+    if (const auto known = m_longTexts.constFind(key); known != m_longTexts.cend() && known->text.isSharedWith(text))
+        return known->hash;
+    if (m_longTexts.size() >= kKnownTexts)
+        m_longTexts.clear();
+    // A long text is known by its buffer, not read: a new buffer only draws the body once more.
+    const size_t number = ++m_longTextNumber;
+    m_longTexts.insert(key, KnownText{text, number});
+    return number;
 }
 
 size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                                const Theme& theme)
 {
-    size_t key = qHash(content.item);
+    const VeskItem& item = content.item;
+    size_t key = qHashMulti(0, item.id, item.title, int(item.kind), item.createdAt.toMSecsSinceEpoch(),
+                            item.urlString.value_or(QStringLiteral("\x01")), item.filePath.value_or(QStringLiteral("\x01")),
+                            item.note, item.groupID.value_or(QUuid()), item.sourceItemID.value_or(QUuid()));
+    key = qHashMulti(key, item.text.has_value(), item.text ? textHash(item.id, 0, *item.text) : 0,
+                     textHash(item.id, 1, item.searchableText));
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
                      content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
                      content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);

@@ -83,8 +83,18 @@ private:
         size_t key = 0;
         QPixmap pixmap;
     };
-    static size_t bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
-                          const Theme& theme);
+    size_t bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                   const Theme& theme);
+    // A long text of an item stands in the key as a number given to its buffer, so that a note of
+    // megabytes is not hashed on every frame. The copy kept here makes any later write to the
+    // item's text detach into a new buffer, which gets a new number.
+    size_t textHash(const QUuid& id, int field, const QString& text);
+    struct KnownText {
+        QString text;
+        size_t hash = 0;
+    };
+    QHash<std::pair<QUuid, int>, KnownText> m_longTexts;
+    size_t m_longTextNumber = 0;
     static QImage renderBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                              const Theme& theme);
     void keepBody(const QUuid& id, size_t key, const QPixmap& pixmap);

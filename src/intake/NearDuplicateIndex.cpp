@@ -37,7 +37,7 @@ struct Prepared {
 };
 
 template <typename Intern>
-Prepared prepare(const VeskItem& item, Intern&& intern)
+Prepared readItem(const VeskItem& item, Intern&& intern)
 {
     Prepared prepared;
     if (!isNearDuplicateCandidate(item))
@@ -55,6 +55,10 @@ Prepared prepare(const VeskItem& item, Intern&& intern)
         ids.clear();
     return prepared;
 }
+
+// Texts at least this long are remembered by their buffer, so that the same text given again
+// (a capture prepared elsewhere, then committed) is not read a second time.
+constexpr qsizetype kLongText = 100'000;
 
 } // namespace
 
@@ -133,11 +137,13 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         const qsizetype first = number * perBatch;
         const qsizetype last = std::min(items.size(), first + perBatch);
         for (qsizetype i = first; i < last; ++i) {
-            const Prepared prepared = prepare(items[i], [&](std::u16string_view word) { return reader.intern(word); });
+            const Prepared prepared = readItem(items[i], [&](std::u16string_view word) { return reader.intern(word); });
             if (!prepared.comparable)
                 continue;
             batch.entries.push_back(
-                Entry{items[i].id, prepared.textHash, quint32(prepared.keywords.size()), true});
+                Entry{items[i].id, prepared.textHash, quint32(prepared.keywords.size()), true,
+                      items[i].text->size() >= kLongText ? *items[i].text : QString(),
+                      items[i].text->size() >= kLongText ? items[i].searchableText : QString()});
             batch.keywords.emplace_back(prepared.keywords);
         }
     });
@@ -210,14 +216,75 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     }
 }
 
+bool NearDuplicateIndex::holdsLongText(const VeskItem& item) const
+{
+    if (!item.text || item.text->size() < kLongText)
+        return false;
+    const auto found = m_slotByID.constFind(item.id);
+    // Whether it is a candidate depends on its kind and these two texts only.
+    return found != m_slotByID.cend() && item.kind == VeskKind::Text && m_entries[*found].longText.isSharedWith(*item.text)
+        && m_entries[*found].longSearchable.isSharedWith(item.searchableText);
+}
+
 void NearDuplicateIndex::upsert(const VeskItem& item)
 {
+    if (holdsLongText(item))
+        return;
     remove(item.id);
-    Prepared prepared = prepare(item, [&](std::u16string_view word) { return internWord(word); });
+    Prepared prepared = readItem(item, [&](std::u16string_view word) { return internWord(word); });
     if (!prepared.comparable)
         return;
     sortRarestFirst(prepared.keywords);
-    place(Entry{item.id, prepared.textHash, quint32(prepared.keywords.size()), true}, prepared.keywords);
+    Entry entry{item.id, prepared.textHash, quint32(prepared.keywords.size()), true, {}, {}};
+    if (item.text->size() >= kLongText) {
+        entry.longText = *item.text;
+        entry.longSearchable = item.searchableText;
+    }
+    place(entry, prepared.keywords);
+}
+
+std::shared_ptr<NearDuplicateIndex::PreparedItem> NearDuplicateIndex::prepare(const VeskItem& item)
+{
+    auto result = std::make_shared<PreparedItem>();
+    result->source = item;
+    // Distinct words, each kept once, handed on by id.
+    std::unordered_map<std::u16string_view, quint32> ids;
+    std::deque<std::u16string> store;
+    const Prepared prepared = readItem(item, [&](std::u16string_view word) {
+        if (const auto found = ids.find(word); found != ids.end())
+            return found->second;
+        const quint32 id = quint32(store.size());
+        ids.emplace(std::u16string_view(store.emplace_back(word)), id);
+        return id;
+    });
+    result->comparable = prepared.comparable;
+    result->textHash = prepared.textHash;
+    result->keywords.reserve(prepared.keywords.size());
+    for (quint32 id : prepared.keywords)
+        result->keywords.push_back(std::move(store[id]));
+    return result;
+}
+
+void NearDuplicateIndex::apply(const PreparedItem& prepared, const VeskItem& item)
+{
+    if (!(prepared.source == item)) {
+        upsert(item);
+        return;
+    }
+    remove(item.id);
+    if (!prepared.comparable)
+        return;
+    std::vector<quint32> keywords;
+    keywords.reserve(prepared.keywords.size());
+    for (const std::u16string& word : prepared.keywords)
+        keywords.push_back(internWord(word));
+    sortRarestFirst(keywords);
+    Entry entry{item.id, prepared.textHash, quint32(keywords.size()), true, {}, {}};
+    if (item.text && item.text->size() >= kLongText) {
+        entry.longText = *item.text;
+        entry.longSearchable = item.searchableText;
+    }
+    place(entry, keywords);
 }
 
 bool NearDuplicateIndex::remove(const QUuid& id)
@@ -231,6 +298,8 @@ bool NearDuplicateIndex::remove(const QUuid& id)
     m_slotsByTextHash.remove(entry.textHash, slot);
     // The slot stays in its lists, marked gone; it is never given to another item.
     entry.live = false;
+    entry.longText = QString();
+    entry.longSearchable = QString();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -37,6 +38,19 @@ public:
     void rebuild(const QList<VeskItem>& items, QThreadPool* pool = nullptr);
     // Keeps the item as it is now (an item that cannot be compared is dropped).
     void upsert(const VeskItem& item);
+
+    // An item read as upsert() reads it, without touching the index, so that the words of a very
+    // long text are found on any thread; apply() then places it at the cost of its distinct
+    // keywords. What is prepared from one item is applied for that very item only.
+    struct PreparedItem {
+        VeskItem source;
+        bool comparable = false;
+        size_t textHash = 0;
+        std::vector<std::u16string> keywords; // each once; empty below the keyword floor
+    };
+    static std::shared_ptr<PreparedItem> prepare(const VeskItem& item);
+    // upsert() of the item, using what was prepared when it was read from the same item.
+    void apply(const PreparedItem& prepared, const VeskItem& item);
     bool remove(const QUuid& id);
 
     // Items kept for comparison.
@@ -53,7 +67,11 @@ private:
         size_t textHash = 0;      // of the normalised text
         quint32 keywordCount = 0; // 0 below the keyword floor: such an item only matches exactly
         bool live = false;
+        // A long text as it was read (shared buffers): taking the same texts again reads nothing.
+        QString longText;
+        QString longSearchable;
     };
+    bool holdsLongText(const VeskItem& item) const;
     // The keyword ids of a text, in the fixed order, rarest first.
     void sortRarestFirst(std::vector<quint32>& ids) const;
     void place(const Entry& entry, const std::vector<quint32>& keywords);

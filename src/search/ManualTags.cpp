@@ -42,11 +42,24 @@ bool removeManualTag(ManualTagMap& tags, const QString& itemKey, const QString& 
 
 QStringList displayTags(const VeskItem& item, const QStringList& manualTags)
 {
-    const QString joined = QStringList{item.title, item.note, item.text.value_or(QString()),
-        item.searchableText, item.urlString.value_or(QString()), item.filePath.value_or(QString())}
-                               .join(QLatin1Char(' '));
-    const QStringList hashtags = extractHashtags(joined);
-    QSet<QString> all(hashtags.begin(), hashtags.end());
+    // Field by field rather than joined: a tag never runs across the space that would join two
+    // fields, and a note of megabytes is neither copied nor read twice when its searchable text
+    // is the same buffer as its text.
+    const QString* fields[] = {&item.title, &item.note, item.text ? &*item.text : nullptr, &item.searchableText,
+                               item.urlString ? &*item.urlString : nullptr, item.filePath ? &*item.filePath : nullptr};
+    QSet<QString> all;
+    for (size_t i = 0; i < std::size(fields); ++i) {
+        const QString* field = fields[i];
+        if (!field || field->isEmpty())
+            continue;
+        const bool readBefore = std::any_of(fields, fields + i, [&](const QString* earlier) {
+            return earlier && earlier->isSharedWith(*field);
+        });
+        if (readBefore)
+            continue;
+        for (const QString& tag : extractHashtags(*field))
+            all.insert(tag);
+    }
     for (const QString& tag : manualTags)
         all.insert(tag);
     QStringList sorted(all.begin(), all.end());

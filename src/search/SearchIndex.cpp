@@ -469,6 +469,15 @@ void SearchIndex::apply(Prepared& prepared, const VeskItem& item, const QSet<QSt
     place(std::move(entry), words);
 }
 
+bool SearchIndex::isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const
+{
+    const auto slot = m_slotByID.constFind(item.id);
+    if (slot == m_slotByID.cend())
+        return false;
+    const Entry& entry = m_entries[*slot];
+    return entry.people == people && entry.manualTags == manualTags && entry.source == item;
+}
+
 void SearchIndex::upsert(
     const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
 {

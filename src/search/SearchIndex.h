@@ -82,6 +82,9 @@ public:
         const QStringList& manualTags);
     // Returns whether the item was indexed.
     bool remove(const QUuid& id);
+    // Whether the item is indexed exactly as given, so that upserting it again would change
+    // nothing (a long text whose words were put in by apply() is not read a second time).
+    bool isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const;
 
     qsizetype size() const { return m_slotByID.size(); }
     bool contains(const QUuid& id) const { return m_slotByID.contains(id); }

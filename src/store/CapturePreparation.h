@@ -3,6 +3,7 @@
 // Pure functions of their input, so a large capture can be made ready off the main thread.
 
 #include "model/VeskItem.h"
+#include "intake/NearDuplicateIndex.h"
 #include "search/SearchIndex.h"
 
 #include <QByteArray>
@@ -39,6 +40,8 @@ struct PreparedCapture {
     bool written = false;
     // Its search entry, read where it was made ready; the index takes it in one short step.
     std::shared_ptr<SearchIndex::Prepared> searchEntry;
+    // Its near-duplicate entry, read there too.
+    std::shared_ptr<NearDuplicateIndex::PreparedItem> nearDuplicateEntry;
 };
 
 // The text item a prepared Text capture becomes.

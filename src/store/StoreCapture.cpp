@@ -157,6 +157,8 @@ void VeskStore::commitPreparedCapture(const PreparedCapture& prepared, const std
     // commit finds the item indexed as it is. A capture that will be refused leaves nothing.
     if (stamped.searchEntry && !m_libraryProblem)
         searchState().index.apply(*stamped.searchEntry, item, {}, {});
+    if (stamped.nearDuplicateEntry && !m_libraryProblem)
+        searchState().nearDuplicates.apply(*stamped.nearDuplicateEntry, item);
     // A failed write is marked on the card and retried; the window says it.
     if (!commitNewItemWithRichText(item, rtf, stamped.written) && m_libraryProblem)
         return;

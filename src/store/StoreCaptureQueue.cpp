@@ -3,6 +3,7 @@
 #include "store/VeskStore.h"
 
 #include "intake/NearDuplicate.h"
+#include "intake/NearDuplicateIndex.h"
 #include "model/TextMarkers.h"
 #include "platform/SerialExecutor.h"
 #include "store/CapturePreparation.h"
@@ -80,6 +81,7 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
                     prepared.written = writer->write(item, rtf);
                 // A new item has no people and no manual tags yet.
                 prepared.searchEntry = SearchIndex::prepare(item, {}, {});
+                prepared.nearDuplicateEntry = NearDuplicateIndex::prepare(item);
                 // Read here once, the markers are not looked for again when the card is drawn.
                 (void)textMarkers(item.searchableText);
             }

@@ -128,7 +128,10 @@ void VeskStore::refreshIndexedItem(const QUuid& id)
                 people.insert(*name);
         }
     }
-    state.index.upsert(m_items.at(index), people, state.manualTagsByID.value(uuidString(id)));
+    const VeskItem& item = m_items.at(index);
+    const QStringList manualTags = state.manualTagsByID.value(uuidString(id));
+    if (!state.index.isCurrent(item, people, manualTags))
+        state.index.upsert(item, people, manualTags);
 }
 
 void VeskStore::publishDefaultOrder()

@@ -2,6 +2,7 @@
 #include "intake/NearDuplicateIndex.h"
 
 #include <QRandomGenerator>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -125,6 +126,51 @@ TEST(NearDuplicateIndex, AnswersAsTheWholeLibraryWouldAfterBuildsAndEdits)
     }
     // The libraries are made so that the check accepts often; otherwise this test would prove little.
     EXPECT_GT(accepted, 100);
+}
+
+// A long capture is read on a worker and put in on the main thread; the same long text given again
+// is not read twice, but any change to it is.
+TEST(NearDuplicateIndex, PreparedAndRepeatedLongTextsAnswerAsUpserts)
+{
+    NoteWriter writer(11);
+    QStringList lines;
+    while (lines.join(QLatin1Char('\n')).size() < 120'000)
+        lines.append(writer.note(30));
+    QList<VeskItem> items{textItem(lines.join(QLatin1Char('\n'))), textItem(writer.note(40))};
+    NearDuplicateIndex applied;
+    NearDuplicateIndex serial;
+    for (const VeskItem& item : std::as_const(items)) {
+        std::shared_ptr<NearDuplicateIndex::PreparedItem> prepared;
+        std::thread([&] { prepared = NearDuplicateIndex::prepare(item); }).join();
+        applied.apply(*prepared, item);
+        serial.upsert(item);
+    }
+    const QString sameText = *items[0].text;
+    const QString editedText = writer.edit(*items[0].text);
+    for (const QString& query : {sameText, editedText, *items[1].text}) {
+        EXPECT_EQ(indexedCheck(items, applied, query), findSimilarTextIn(items, query));
+        EXPECT_EQ(indexedCheck(items, applied, query), indexedCheck(items, serial, query));
+    }
+
+    // Prepared from the item as it was: what it is now is read instead.
+    const auto outdated = NearDuplicateIndex::prepare(items[0]);
+    items[0].text = editedText + QStringLiteral(" harbour lantern");
+    items[0].searchableText = *items[0].text;
+    applied.apply(*outdated, items[0]);
+    EXPECT_EQ(indexedCheck(items, applied, sameText), findSimilarTextIn(items, sameText));
+    EXPECT_EQ(indexedCheck(items, applied, *items[0].text)->id, items[0].id);
+
+    // The same buffers again change nothing; a text changed in place is read again.
+    applied.upsert(items[0]);
+    items[0].text->replace(0, 40, QStringLiteral("completely different opening words here!"));
+    applied.upsert(items[0]);
+    EXPECT_EQ(indexedCheck(items, applied, *items[0].text)->id, items[0].id);
+    EXPECT_EQ(indexedCheck(items, applied, editedText), findSimilarTextIn(items, editedText));
+
+    // A long text that turns secret leaves the index.
+    items[0].searchableText += QStringLiteral(" __vesk_secure__");
+    applied.upsert(items[0]);
+    EXPECT_EQ(applied.size(), 1);
 }
 
 TEST(NearDuplicateIndex, KeepsOnlyTextsThatCanEverBeCompared)

@@ -158,6 +158,16 @@ TEST(ManualTagMap, AddRemoveAndStoredForm)
     VeskItem item = itemAt(0, QStringLiteral("Plan"));
     item.note = QStringLiteral("an #Idea");
     EXPECT_EQ(displayTags(item, {QStringLiteral("alpha"), QStringLiteral("idea")}), (QStringList{"alpha", "idea"}));
+
+    // Tags at the very start and end of each field, and a text shared with the searchable text.
+    item.title = QStringLiteral("#first");
+    item.note = QStringLiteral("ends with #last");
+    item.text = QStringLiteral("#shared body #Shared-Too");
+    item.searchableText = *item.text;
+    item.urlString = QStringLiteral("https://example.org/page#anchor");
+    EXPECT_EQ(displayTags(item, {}), (QStringList{"first", "last", "shared", "shared-too"}));
+    item.searchableText = QStringLiteral("only#inside and #own");
+    EXPECT_EQ(displayTags(item, {}), (QStringList{"first", "last", "own", "shared", "shared-too"}));
 }
 
 TEST(DefaultOrder, BroughtBackFirstThenNewestKeepingTies)

@@ -317,6 +317,15 @@ TEST(SearchIndex, EntriesPreparedOnWorkersMatchUpsertsAndOutdatedOnesAreReadAgai
     applied.apply(*prepared[3], items[3], {}, {QStringLiteral("kept")});
     serial.upsert(edited, {}, {QStringLiteral("night")});
     expectSameIndex(applied, serial);
+
+    // What is indexed is current only for the very item, people and tags it was read from.
+    EXPECT_TRUE(applied.isCurrent(edited, {}, {QStringLiteral("night")}));
+    EXPECT_FALSE(applied.isCurrent(edited, {}, {}));
+    EXPECT_FALSE(applied.isCurrent(edited, {QStringLiteral("Ann")}, {QStringLiteral("night")}));
+    VeskItem later = edited;
+    later.note = QStringLiteral("lantern!");
+    EXPECT_FALSE(applied.isCurrent(later, {}, {QStringLiteral("night")}));
+    EXPECT_FALSE(applied.isCurrent(textItem(QStringLiteral("new"), QStringLiteral("never indexed")), {}, {}));
 }
 
 TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)
