@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <cstdio>
+#include <ctime>
 
 namespace vesk {
 
@@ -29,10 +30,29 @@ StartupProbe::StartupProbe(VeskApp& app) : QObject(&app), m_app(app)
     // A beat every few milliseconds: a late beat is a stretch in which the main thread did not
     // turn its event loop.
     m_heartbeat.setInterval(kHeartbeatMs);
+    // With VESK_STALL_TRACE set as well, each long stall is written out with the monotonic times
+    // at which it began and ended, to be lined up with a profiler's samples.
+    static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
     connect(&m_heartbeat, &QTimer::timeout, this, [this] {
         const qint64 now = m_clock.elapsed();
-        m_longestStallMs = std::max(m_longestStallMs, now - m_lastBeatMs - kHeartbeatMs);
+        const qint64 stall = now - m_lastBeatMs - kHeartbeatMs;
+        m_longestStallMs = std::max(m_longestStallMs, stall);
         m_lastBeatMs = now;
+        if (!trace)
+            return;
+        // The processor time the main thread had tells its own work from waiting for a core.
+        timespec used{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+        const double usedMs = double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
+        if (stall > 20) {
+            timespec clock{};
+            clock_gettime(CLOCK_MONOTONIC, &clock);
+            const double end = double(clock.tv_sec) + double(clock.tv_nsec) / 1e9;
+            std::fprintf(stderr, "vesk-stall %lld ms (%.0f ms on a core) at %lld ms, monotonic %.3f to %.3f s\n",
+                static_cast<long long>(stall), usedMs - m_lastBeatCpuMs, static_cast<long long>(now),
+                end - double(stall) / 1000.0, end);
+        }
+        m_lastBeatCpuMs = usedMs;
     });
     m_heartbeat.start();
     connect(&app.store(), &VeskStore::searchReadyChanged, this, &StartupProbe::checkSearchReady);

@@ -36,6 +36,7 @@ private:
     QTimer m_heartbeat;
     qint64 m_lastBeatMs = 0;
     qint64 m_longestStallMs = 0;
+    double m_lastBeatCpuMs = 0;
     bool m_framePainted = false;
     bool m_searchReported = false;
     bool m_finishReported = false;

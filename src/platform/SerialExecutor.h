@@ -5,17 +5,22 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "platform/ThreadPriority.h"
+
 namespace vesk {
 
 // Runs submitted work one job at a time, in submission order, on a private thread: the shape of
 // an actor. Callers continue on the main thread with future.then(contextObject, ...).
 class SerialExecutor {
 public:
+    // A priority below normal makes the thread a background thread (see makePoolThreadsBackground).
     explicit SerialExecutor(QThread::Priority priority = QThread::InheritPriority)
     {
         m_pool.setMaxThreadCount(1);
         m_pool.setExpiryTimeout(-1);
         m_pool.setThreadPriority(priority);
+        if (priority < QThread::NormalPriority && priority != QThread::InheritPriority)
+            makePoolThreadsBackground(m_pool);
     }
     ~SerialExecutor() { m_pool.waitForDone(); }
 

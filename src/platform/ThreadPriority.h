@@ -1,5 +1,7 @@
 #pragma once
 
+class QThreadPool;
+
 namespace vesk {
 
 // Lowers the calling thread's scheduling priority (nice 10 on Linux, where each thread has its
@@ -7,5 +9,11 @@ namespace vesk {
 // they still use every idle core, but the main thread gets the processor as soon as it wants it.
 // Calling it again on the same thread does nothing more.
 void makeCurrentThreadBackground();
+
+// Makes every thread of pool a background thread for as long as the pool lives: the threads are
+// started at once and each lowers itself before it takes any work queued after this call, and
+// none of them expires (a thread started later would run at normal priority). The priorities of
+// QThreadPool are no help here: Linux's normal scheduling has only one.
+void makePoolThreadsBackground(QThreadPool& pool);
 
 } // namespace vesk

@@ -3,6 +3,7 @@
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/VectorBlob.h"
+#include "platform/ThreadPriority.h"
 #include "store/SQLiteDatabase.h"
 
 #include <QFileInfo>
@@ -19,6 +20,8 @@ StartupThreads::StartupThreads() : m_pool(std::make_unique<QThreadPool>())
 {
     m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     m_pool->setThreadPriority(QThread::LowPriority);
+    // The window is painted and answers while the library is read and indexed on every core.
+    makePoolThreadsBackground(*m_pool);
 }
 
 StartupThreads::~StartupThreads()

@@ -52,9 +52,7 @@ void VeskStore::startFaceBackfill()
     m_faceBackfillTask = token;
     // Whether each picture's file is there is asked on a worker (a large library holds tens of
     // thousands); the run starts on the main thread, and not at all once the store is gone.
-    if (!m_faceBackfillWorker)
-        m_faceBackfillWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
-    m_faceBackfillWorker->run([items = m_items, analyzed] { return faceBackfillCandidates(items, analyzed); })
+    libraryTasksWorker().run([items = m_items, analyzed] { return faceBackfillCandidates(items, analyzed); })
         .then(this, [this, token](const QList<VeskItem>& candidates) {
             if (!token.isCancelled() && !candidates.isEmpty())
                 runFaceBackfill(candidates, token);

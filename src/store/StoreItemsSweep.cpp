@@ -5,8 +5,9 @@
 #include "intake/ManagedStorage.h"
 #include "platform/Uuid.h"
 
+#include "platform/SerialExecutor.h"
+
 #include <QDir>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -28,7 +29,7 @@ void VeskStore::startItemsFolderSweep()
     const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
     // Listing a folder of many thousand items is file-system work, and gathering the names a large
     // library claims is a long list: both run off the main thread and touch nothing of the store.
-    m_itemsFolderSweep = QtConcurrent::run([items = m_items, itemsDirectory, recovered, busyFolderNames, startedAt] {
+    m_itemsFolderSweep = libraryTasksWorker().run([items = m_items, itemsDirectory, recovered, busyFolderNames, startedAt] {
         ItemsFolderReferences references;
         const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
         for (const VeskItem& item : items) {

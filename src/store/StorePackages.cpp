@@ -5,6 +5,7 @@
 #include "intake/MobilePackages.h"
 #include "intake/PackageImport.h"
 #include "platform/Log.h"
+#include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
 
@@ -199,7 +200,7 @@ void VeskStore::rerouteStoredPackages()
     if (candidates.isEmpty())
         return;
     // Whether each managed copy is a package is a look at the disk per item: done on a worker.
-    QtConcurrent::run([candidates] {
+    libraryTasksWorker().run([candidates] {
         QList<PackageReroute> found;
         for (const auto& [id, copy] : candidates) {
             const QFileInfo info(copy);

@@ -87,6 +87,13 @@ void VeskStore::startLibraryTasks()
     startItemsFolderSweep();
 }
 
+SerialExecutor& VeskStore::libraryTasksWorker()
+{
+    if (!m_libraryTasksWorker)
+        m_libraryTasksWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    return *m_libraryTasksWorker;
+}
+
 void VeskStore::startThumbnailPrewarm()
 {
     // Not kept: the cache works through its own queue and the result is not needed here.

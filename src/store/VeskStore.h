@@ -583,8 +583,11 @@ private:
     QHash<QUuid, QImage> m_facePreviewCache;
     // The running background face scan; cancelled when a newer one starts.
     std::optional<CancellationToken> m_faceBackfillTask;
-    // Picks the pictures the face scan still has to look at.
-    std::unique_ptr<SerialExecutor> m_faceBackfillWorker;
+    // Work over the whole library after start-up (picking the pictures the face scan still has
+    // to look at, the managed folder's sweep, re-routing stored packages), on a background thread
+    // of its own: never in the global pool, whose threads Qt's painting waits for.
+    SerialExecutor& libraryTasksWorker();
+    std::unique_ptr<SerialExecutor> m_libraryTasksWorker;
 
     // Search members
     static std::shared_ptr<SearchState> makeSearchState();

@@ -57,7 +57,7 @@ bool VeskStore::beginBackgroundLoading()
     setFilteredItems(state.order.items());
     m_searchReady = false;
     m_startupFinished = false;
-    m_startupWorker = std::make_unique<SerialExecutor>();
+    m_startupWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
     m_startupThreads = std::make_unique<StartupThreads>();
     const QString path = m_database->filePath();
     const QString itemsDirectory = managedItemsDirectory();

@@ -85,16 +85,19 @@ void blurImage(QImage& image, qreal radius)
     const int box = std::max(1, int(std::lround(std::sqrt(12.0 * sigma * sigma / 3.0 + 1.0))));
     const int halfBox = box / 2;
     std::vector<quint32> line(std::max(w, h));
+    // The pixels are reached through one pointer: asking the image for each scan line costs more
+    // than the blur itself (shadows are blurred while the window paints).
+    QRgb* const pixels = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const int window = 2 * halfBox + 1;
     auto pass = [&](bool horizontal) {
         const int length = horizontal ? w : h;
         const int lines = horizontal ? h : w;
+        const qsizetype step = horizontal ? 1 : stride;
         for (int l = 0; l < lines; ++l) {
-            auto pixelAt = [&](int i) -> QRgb& {
-                return horizontal ? reinterpret_cast<QRgb*>(image.scanLine(l))[i]
-                                  : reinterpret_cast<QRgb*>(image.scanLine(i))[l];
-            };
+            QRgb* const first = pixels + (horizontal ? qsizetype(l) * stride : qsizetype(l));
             for (int i = 0; i < length; ++i)
-                line[i] = pixelAt(i);
+                line[i] = first[qsizetype(i) * step];
             int sum[4] = {0, 0, 0, 0};
             auto add = [&](int i, int sign) {
                 if (i < 0 || i >= length)
@@ -105,11 +108,10 @@ void blurImage(QImage& image, qreal radius)
                 sum[2] += sign * int(qGreen(p));
                 sum[3] += sign * int(qBlue(p));
             };
-            const int window = 2 * halfBox + 1;
             for (int i = -halfBox; i <= halfBox; ++i)
                 add(i, 1);
             for (int i = 0; i < length; ++i) {
-                pixelAt(i) = qRgba(sum[1] / window, sum[2] / window, sum[3] / window, sum[0] / window);
+                first[qsizetype(i) * step] = qRgba(sum[1] / window, sum[2] / window, sum[3] / window, sum[0] / window);
                 add(i - halfBox, -1);
                 add(i + halfBox + 1, 1);
             }
