@@ -62,6 +62,7 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
         m_paintCache.clear();
         viewport()->update();
     });
+    CardPaintCache::warmUpWorkers(Theme::current());
 }
 
 LibraryGridCanvas::~LibraryGridCanvas() = default;

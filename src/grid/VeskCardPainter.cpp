@@ -9,8 +9,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTextLayout>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <cmath>
+#include <mutex>
 
 namespace vesk {
 
@@ -619,6 +621,36 @@ QImage CardPaintCache::renderBody(const VeskCardContent& content, const CardLook
     paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
     painter.end();
     return image;
+}
+
+void CardPaintCache::warmUpWorkers(const Theme& theme)
+{
+    static std::once_flag once;
+    std::call_once(once, [&theme] {
+        QList<VeskCardContent> samples;
+        for (const VeskKind kind : kAllVeskKinds) {
+            VeskCardContent content;
+            content.item.id = QUuid::createUuid();
+            content.item.kind = kind;
+            content.item.title = QStringLiteral("Sample 12");
+            content.item.text = QStringLiteral("A few words of sample text, 0123456789.");
+            content.item.searchableText = *content.item.text;
+            content.item.urlString = QStringLiteral("https://example.org/sample");
+            content.item.filePath = QStringLiteral("/nonexistent/sample.pdf");
+            content.displayTitle = content.item.title;
+            content.dates = {QStringLiteral("Imported today"), QStringLiteral("Created today")};
+            samples.append(content);
+        }
+        const CardLook look = CardLook::from(VeskCardStyle(), VeskCardFlags(), false);
+        QThreadPool* pool = QThreadPool::globalInstance();
+        // An idle pool starts a thread of its own for each task.
+        for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
+            pool->start([samples, look, &theme] {
+                for (const VeskCardContent& content : samples)
+                    (void)renderBody(content, look, QSizeF(220, 180), 1.0, theme);
+            });
+        }
+    });
 }
 
 void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)

@@ -74,6 +74,11 @@ public:
     // search result, takes about the time of one card instead of all of them. Cards with a
     // thumbnail are left to body(): a pixmap is drawn on the main thread only.
     void prepareBodies(const QList<BodyRequest>& requests, const Theme& theme);
+    // Has every thread of the global pool render a sample body of each kind once, in the
+    // background. Each thread loads its own fonts on the first text it lays out, under one lock
+    // they all share: done while the window is still being built, the grid's first frame does
+    // not wait for it. Once per process; later calls do nothing.
+    static void warmUpWorkers(const Theme& theme);
     QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
     static double shadowMargin(int radius);
     void clear();
