@@ -169,6 +169,8 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
     // from now on pulse.
     connect(&store, &VeskStore::libraryLoaded, this, [this] {
         QSet<QUuid> known = m_state->knownItemIDs();
+        // Room for a large library at once: growing the table step by step is most of the cost.
+        known.reserve(known.size() + m_store.items().size());
         for (const VeskItem& item : m_store.items())
             known.insert(item.id);
         m_state->setKnownItemIDs(known);

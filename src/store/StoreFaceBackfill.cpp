@@ -39,23 +39,33 @@ void VeskStore::startFaceBackfill()
     if (!m_services.imageAnalyser)
         return;
 
-    QSet<QUuid> analyzed;
-    if (m_database) {
-        auto fetched = m_database->fetchFaceAnalyzedItemIDs();
-        if (!fetched) {
-            veskLog(QStringLiteral("Vesk face backfill state load error: ") + fetched.error().logText());
-            return;
-        }
-        analyzed = fetched.value();
-    }
     CancellationToken token;
     m_faceBackfillTask = token;
-    // Whether each picture's file is there is asked on a worker (a large library holds tens of
-    // thousands); the run starts on the main thread, and not at all once the store is gone.
-    libraryTasksWorker().run([items = m_items, analyzed] { return faceBackfillCandidates(items, analyzed); })
-        .then(this, [this, token](const QList<VeskItem>& candidates) {
-            if (!token.isCancelled() && !candidates.isEmpty())
-                runFaceBackfill(candidates, token);
+    // Which pictures were analysed already is read, and whether each picture's file is there is
+    // asked, on a worker (a large library holds tens of thousands of both); the run starts on the
+    // main thread, and not at all once the store is gone.
+    const QString databasePath = m_database ? m_database->filePath() : QString();
+    libraryTasksWorker()
+        .run([items = m_items, databasePath]() -> Expected<QList<VeskItem>, DatabaseError> {
+            QSet<QUuid> analyzed;
+            if (!databasePath.isEmpty()) {
+                auto opened = SQLiteDatabase::openForReading(databasePath);
+                if (!opened)
+                    return unexpected(opened.error());
+                auto fetched = opened.value()->fetchFaceAnalyzedItemIDs();
+                if (!fetched)
+                    return unexpected(fetched.error());
+                analyzed = std::move(fetched.value());
+            }
+            return faceBackfillCandidates(items, analyzed);
+        })
+        .then(this, [this, token](const Expected<QList<VeskItem>, DatabaseError>& candidates) {
+            if (!candidates) {
+                veskLog(QStringLiteral("Vesk face backfill state load error: ") + candidates.error().logText());
+                return;
+            }
+            if (!token.isCancelled() && !candidates->isEmpty())
+                runFaceBackfill(*candidates, token);
         });
 }
 

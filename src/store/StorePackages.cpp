@@ -192,17 +192,15 @@ bool VeskStore::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
 void VeskStore::rerouteStoredPackages()
 {
     assertMainThread();
-    QList<QPair<QUuid, QString>> candidates;
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (item.kind == VeskKind::File && item.filePath)
-            candidates.append({item.id, *item.filePath});
-    }
-    if (candidates.isEmpty())
-        return;
-    // Whether each managed copy is a package is a look at the disk per item: done on a worker.
-    libraryTasksWorker().run([candidates] {
+    // Whether each managed copy is a package is a look at the disk per item, and picking the file
+    // items is a walk over the whole library: both done on a worker.
+    libraryTasksWorker().run([items = m_items] {
         QList<PackageReroute> found;
-        for (const auto& [id, copy] : candidates) {
+        for (const VeskItem& item : items) {
+            if (item.kind != VeskKind::File || !item.filePath)
+                continue;
+            const QUuid id = item.id;
+            const QString& copy = *item.filePath;
             const QFileInfo info(copy);
             if (!info.exists())
                 continue;

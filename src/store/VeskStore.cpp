@@ -83,7 +83,10 @@ void VeskStore::startLibraryTasks()
     deliverDueBringBacks();
     startThumbnailPrewarm();
     startInboxWatchers();
-    startFaceBackfill();
+    // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
+    // everything it reads: it would only compete with reading and indexing the library.
+    if (m_startupFinished)
+        startFaceBackfill();
     startItemsFolderSweep();
 }
 

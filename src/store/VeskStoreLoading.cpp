@@ -195,6 +195,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
     }
     m_startupFinished = true;
     emit startupFinished();
+    startFaceBackfill();
     startMissingEmbeddings();
 }
 
