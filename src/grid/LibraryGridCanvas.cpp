@@ -65,7 +65,10 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     CardPaintCache::warmUpWorkers(Theme::current());
 }
 
-LibraryGridCanvas::~LibraryGridCanvas() = default;
+LibraryGridCanvas::~LibraryGridCanvas()
+{
+    CardPaintCache::finishWarmUp();
+}
 
 void LibraryGridCanvas::setState(const GridState& state)
 {

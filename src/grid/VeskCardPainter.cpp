@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
 #include <mutex>
 
@@ -623,6 +624,20 @@ QImage CardPaintCache::renderBody(const VeskCardContent& content, const CardLook
     return image;
 }
 
+namespace {
+QList<QFuture<void>>& warmUpRuns()
+{
+    static QList<QFuture<void>> runs;
+    return runs;
+}
+} // namespace
+
+void CardPaintCache::finishWarmUp()
+{
+    for (QFuture<void>& run : warmUpRuns())
+        run.waitForFinished();
+}
+
 void CardPaintCache::warmUpWorkers(const Theme& theme)
 {
     static std::once_flag once;
@@ -645,10 +660,10 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
         QThreadPool* pool = QThreadPool::globalInstance();
         // An idle pool starts a thread of its own for each task.
         for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
-            pool->start([samples, look, &theme] {
+            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
                 for (const VeskCardContent& content : samples)
                     (void)renderBody(content, look, QSizeF(220, 180), 1.0, theme);
-            });
+            }));
         }
     });
 }

@@ -79,6 +79,9 @@ public:
     // they all share: done while the window is still being built, the grid's first frame does
     // not wait for it. Once per process; later calls do nothing.
     static void warmUpWorkers(const Theme& theme);
+    // Waits until that warm-up is done: it lays out text, which needs the application until
+    // the last sample is drawn.
+    static void finishWarmUp();
     QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
     static double shadowMargin(int radius);
     void clear();

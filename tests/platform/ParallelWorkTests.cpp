@@ -1,9 +1,18 @@
 #include "platform/ParallelWork.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QRandomGenerator>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <map>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace vesk {
 namespace {
@@ -31,4 +40,33 @@ TEST(ParallelWork, SortGivesStdSortsOrderAndChunksCoverEveryIndexOnce)
 }
 
 } // namespace
+
+TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(3);
+    makePoolThreadsBackground(pool);
+    const pid_t caller = pid_t(syscall(SYS_gettid));
+    const int normal = getpriority(PRIO_PROCESS, id_t(caller));
+    // Enough work at once to need every thread; each says at which priority it ran.
+    std::mutex lock;
+    std::map<pid_t, int> priorityByThread;
+    std::vector<int> jobs(64);
+    QtConcurrent::blockingMap(&pool, jobs, [&](int&) {
+        const pid_t thread = pid_t(syscall(SYS_gettid));
+        const int priority = getpriority(PRIO_PROCESS, id_t(thread));
+        usleep(2000);
+        const std::lock_guard guard(lock);
+        priorityByThread[thread] = priority;
+    });
+    // The caller may take a share of the work, and is left as it was.
+    priorityByThread.erase(caller);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, id_t(caller)), normal);
+    EXPECT_GE(priorityByThread.size(), 2u);
+    for (const auto& [thread, priority] : priorityByThread)
+        EXPECT_GT(priority, normal) << "thread " << thread;
+    // A thread started later would run at normal priority: none of them expires.
+    EXPECT_EQ(pool.expiryTimeout(), -1);
+}
+
 } // namespace vesk

@@ -260,5 +260,25 @@ TEST(PaintingTest, SoftShadowSpreadsBeyondTheShape)
     EXPECT_EQ(qAlpha(canvas.pixel(2, 2)), 0);       // far away stays clear
 }
 
+TEST(PaintingTest, BlurSpreadsEvenlyOnImagesWiderThanTall)
+{
+    // A wide image: the vertical passes walk columns, where a wrong row stride would smear the
+    // dot sideways or into other rows.
+    QImage image(61, 23, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setPixel(30, 11, qRgba(255, 255, 255, 255));
+    image.setPixel(29, 11, qRgba(255, 255, 255, 255));
+    image.setPixel(31, 11, qRgba(255, 255, 255, 255));
+    Painting::blurImage(image, 4);
+    for (int d = 1; d <= 6; ++d) {
+        EXPECT_EQ(image.pixel(30 - d, 11), image.pixel(30 + d, 11)) << "across, " << d;
+        EXPECT_EQ(image.pixel(30, 11 - d), image.pixel(30, 11 + d)) << "down, " << d;
+    }
+    EXPECT_GT(qAlpha(image.pixel(30, 11)), qAlpha(image.pixel(30, 14)));
+    EXPECT_GT(qAlpha(image.pixel(30, 14)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(60, 22)), 0);
+}
+
 } // namespace
 } // namespace vesk

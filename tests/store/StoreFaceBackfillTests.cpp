@@ -41,8 +41,13 @@ TEST_F(FaceBackfill, FindsTheFacesOfUnanalysedPicturesOneAtATimeNewestFirst)
     auto store = makeStore(true, false);
     QObject::connect(store.get(), &VeskStore::indexingCountChanged,
                      [&] { highest = std::max(highest, store->indexingCount()); });
+    // Nor while start-up still reads and indexes: the analysis would only compete with it.
+    qsizetype askedBeforeStartupFinished = -1;
+    QObject::connect(store.get(), &VeskStore::startupFinished,
+                     [&] { askedBeforeStartupFinished = analyser->requests.size(); });
     EXPECT_TRUE(analyser->requests.isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2 && store->indexingCount() == 0; }, 5000));
+    EXPECT_EQ(askedBeforeStartupFinished, 0);
     QTest::qWait(20);
 
     EXPECT_EQ(requestedIDs(), (QList<QUuid>{library[0].id, library[2].id}));
