@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -27,12 +28,21 @@ struct Term {
     // A term with accents (or other characters that folding changes) matches only its exact
     // form; any other term matches the folded texts, whatever accents they hold.
     bool exact = false;
+    quint64 bits = 0;        // textBits of the folded form
+    bool bitsExact = false;  // a part holding the bits holds the term
+    // For a literal term that is a single run of index-word characters, matched as folded: the
+    // bit its candidates are marked with, so that a candidate's mark tells whether it holds the
+    // term. 0 for other terms.
+    quint8 markBit = 0;
 };
 
 Term makeTerm(const QString& normal)
 {
     const QString folded = searchFoldedForm(normal);
-    return {normal, normal.toStdString(), folded.toStdString(), folded != normal};
+    Term term{normal, normal.toStdString(), folded.toStdString(), folded != normal};
+    term.bits = textBits(term.folded);
+    term.bitsExact = !term.exact && bitsAreExact(term.folded);
+    return term;
 }
 
 // The parsed query, shared read-only by the scoring threads.
@@ -46,6 +56,14 @@ struct Query {
     // Their reasons, made once and shared by every item they are given to.
     QStringList requestedReasons;
     QStringList plainReasons;
+    // Whether any item holds one of the requested tags or plain terms as a tag; when none does,
+    // no item's tags need to be read.
+    bool tagsHeld = true;
+    // Whether the index's text summaries may answer for the texts; the checking scan of every
+    // item reads the texts themselves.
+    bool useSummaries = true;
+    // Whether the candidates' marks tell which literal terms their words hold (Term::markBit).
+    bool marksKnown = false;
 };
 
 struct Scored {
@@ -64,20 +82,38 @@ QString displayName(const QString& name)
     return words.join(QLatin1Char(' '));
 }
 
-// Containment tests of one item's texts, folded or exact as the term asks.
+// Containment tests of one item's texts, folded or exact as the term asks. With a summary, a part
+// that cannot hold the term's bytes is not read, nor one whose bytes tell the answer alone.
 class ItemTexts {
 public:
-    explicit ItemTexts(const SearchIndex::Entry& entry) : m_entry(entry), m_record(entry.record) {}
+    ItemTexts(const SearchIndex::Entry& entry, const TextSummary* summary)
+        : m_entry(entry), m_record(entry.record), m_summary(summary)
+    {
+    }
 
-    bool title(const Term& term) const { return test({RecordPart::Title}, term, false); }
-    bool note(const Term& term) const { return test({RecordPart::Note}, term, false); }
+    bool title(const Term& term) const
+    {
+        if (const auto answer = known(&TextSummary::title, term))
+            return *answer;
+        return test({RecordPart::Title}, term, false);
+    }
+    bool note(const Term& term) const
+    {
+        if (const auto answer = known(&TextSummary::note, term))
+            return *answer;
+        return test({RecordPart::Note}, term, false);
+    }
     bool searchable(const Term& term) const
     {
+        if (const auto answer = known(&TextSummary::searchable, term))
+            return *answer;
         return test({RecordPart::Searchable, RecordPart::People}, term, false);
     }
     // For a term without a space: the parts of `combined` other than title, note and searchable.
     bool otherParts(const Term& term) const
     {
+        if (const auto answer = known(&TextSummary::other, term))
+            return *answer;
         if (!term.exact)
             return m_record.otherPartsContain(term.utf8);
         return (!m_record.textIsSearchableText && test({RecordPart::Text}, term, false))
@@ -86,6 +122,8 @@ public:
     }
     bool combined(const Term& term) const
     {
+        if (m_summary && !TextSummary::mayHold(m_summary->combined(), term.bits))
+            return false;
         if (!term.exact)
             return m_record.combinedContains(term.utf8);
         const RecordPart textPart =
@@ -97,6 +135,8 @@ public:
     // The nearest of the item's people whose name contains the term, or none.
     const QString* person(const Term& term) const
     {
+        if (m_summary && !m_summary->has(TextSummary::HasPeople))
+            return nullptr;
         const QString* matched = nullptr;
         for (const QString& name : m_record.people) {
             const bool holds = term.exact || isAsciiText(name)
@@ -108,7 +148,28 @@ public:
         return matched;
     }
 
+    bool titleInSearchable() const
+    {
+        return m_summary && m_summary->has(TextSummary::TitleInSearchable);
+    }
+    bool isImage() const
+    {
+        return m_summary ? m_summary->has(TextSummary::IsImage) : m_entry.kind == VeskKind::Image;
+    }
+
 private:
+    // The answer the summary gives for a part without reading it, if it gives one.
+    std::optional<bool> known(quint64 TextSummary::*part, const Term& term) const
+    {
+        if (!m_summary)
+            return std::nullopt;
+        if (!TextSummary::mayHold(m_summary->*part, term.bits))
+            return false;
+        if (term.bitsExact)
+            return true;
+        return std::nullopt;
+    }
+
     std::string_view stored(RecordPart part) const
     {
         switch (part) {
@@ -156,6 +217,7 @@ private:
 
     const SearchIndex::Entry& m_entry;
     const SearchRecord& m_record;
+    const TextSummary* m_summary;
     mutable std::optional<std::string> m_unfolded[7];
 };
 
@@ -171,10 +233,22 @@ bool holdsWholeWord(const SearchRecord& record, std::string_view word, bool& inT
         || containsWholeWord(record.urlString, word) || containsWholeWord(record.filePath, word);
 }
 
-Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
+// Whether the item's texts hold the term, when the index's words tell: a term that is one index
+// word (or part of one) is in the texts exactly when one of the item's words holds it, and the
+// candidates were marked by those words.
+std::optional<bool> heldByWords(const Term& term, quint8 mark, const Query& query)
 {
+    if (!query.marksKnown || term.markBit == 0)
+        return std::nullopt;
+    return (mark & term.markBit) != 0;
+}
+
+Scored scoreEntry(const SearchIndex& index, SearchIndex::Slot slot, quint8 mark, const Query& query)
+{
+    const SearchIndex::Entry& entry = index.entry(slot);
     const SearchRecord& record = entry.record;
-    const ItemTexts texts(entry);
+    const TextSummary* summary = query.useSummaries ? &index.summaryAt(slot) : nullptr;
+    const ItemTexts texts(entry, summary);
     Scored result;
     bool hasReason = false;
     // The first reason found stays; rows without a reason only add points.
@@ -187,7 +261,7 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
     };
     auto addPoints = [&](double points) { result.score += points; };
 
-    if (!record.tags.isEmpty()) {
+    if (query.tagsHeld && !record.tags.isEmpty()) {
         for (qsizetype i = 0; i < query.requestedTags.size(); ++i) {
             if (record.tags.contains(query.requestedTags[i]))
                 add(22.0, [&] { return query.requestedReasons[i]; });
@@ -206,22 +280,32 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
         const Term& term = query.literal[i];
         if (const QString* name = texts.person(term))
             add(12.0, [&] { return QStringLiteral("Contains ") + displayName(*name); });
-        const bool inTitle = texts.title(term);
+        const std::optional<bool> held = heldByWords(term, mark, query);
+        const bool inTitle = held != false && texts.title(term);
         if (inTitle)
             add(6.0, [] { return QStringLiteral("Matched title"); });
-        const bool inNote = texts.note(term);
+        const bool inNote = held != false && texts.note(term);
         if (inNote)
             add(4.5, [] { return QStringLiteral("Matched note"); });
-        const bool inSearchable = texts.searchable(term);
+        bool inSearchable = false;
+        if (held == true) {
+            // The item holds the term somewhere: when no other part does, its searchable text
+            // must, and a title within that text brings the term along. Only what is left is read.
+            inSearchable = (!inTitle && !inNote && !texts.otherParts(term))
+                || (inTitle && texts.titleInSearchable()) || texts.searchable(term);
+        } else if (!held) {
+            inSearchable = texts.searchable(term);
+        }
         if (inSearchable) {
             add(3.5, [&] {
-                return entry.kind == VeskKind::Image ? QStringLiteral("Found in image")
+                return texts.isImage() ? QStringLiteral("Found in image")
                                                      : QStringLiteral("Found in contents");
             });
         }
         // The combined text holds the title, note and searchable text as parts, and a term has
         // no space to run across a joining space.
-        const bool inCombined = inTitle || inNote || inSearchable || texts.otherParts(term);
+        const bool inCombined =
+            held.value_or(inTitle || inNote || inSearchable || texts.otherParts(term));
         if (inCombined)
             addPoints(2.0);
         allInTitle = allInTitle && inTitle;
@@ -246,6 +330,8 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
 
     // A widening word counts only as a word of its own ("sea", "seas"; not "seat").
     for (const Term& term : query.extra) {
+        if (summary && !TextSummary::mayHold(summary->combined(), term.bits))
+            continue;
         bool inTitle = false;
         bool inNote = false;
         bool inSearchable = false;
@@ -263,19 +349,16 @@ Scored scoreEntry(const SearchIndex::Entry& entry, const Query& query)
 }
 
 // The longest run of index-word characters in a folded term: every item whose texts hold the
-// term holds an index word containing it.
+// term holds an index word containing it. The index keeps the words of two or more code units,
+// so a shorter run could be in any item.
 QString longestIndexPiece(const QString& folded)
 {
     QStringView longest;
-    qsizetype longestCount = 0;
     forEachIndexWord(folded, [&](QStringView piece) {
-        const qsizetype count = searchCharacterCount(piece);
-        if (count > longestCount) {
+        if (piece.size() > longest.size())
             longest = piece;
-            longestCount = count;
-        }
     });
-    return longestCount >= 3 ? longest.toString() : QString();
+    return longest.size() >= 2 ? longest.toString() : QString();
 }
 
 QStringList splitAtWhiteSpace(const QString& text)
@@ -389,35 +472,51 @@ Query parseQuery(const QString& query, LexicalSnapshot& snapshot)
 }
 
 // The live slots that can score above 0: those whose texts hold a literal term or a widening
-// word, or whose tags hold a requested tag or a plain term. A term with no run of 3 or more
-// word characters could be anywhere, so every item is a candidate then.
-std::vector<SearchIndex::Slot> candidateSlots(
-    const SearchIndex& index, const Query& parsed, bool scanAll)
+// word, or whose tags hold a requested tag or a plain term. A term with no run of 2 or more
+// word characters could be anywhere, so every item is a candidate then; so is every item when
+// marking the candidates would cost more than scoring them all. The marks of the candidates are
+// kept: with parsed.marksKnown set, each literal term with a mark bit marked exactly the items
+// whose words hold it.
+struct Candidates {
+    std::vector<SearchIndex::Slot> ids;
+    std::vector<quint8> marks; // by position in ids
+};
+
+constexpr quint8 kOtherMark = 0x80;
+
+Candidates candidateSlots(const SearchIndex& index, Query& parsed, bool scanAll)
 {
     const SearchIndex::Slot slotCount = index.slotCount();
-    std::vector<quint8> marks(slotCount, scanAll ? 1 : 0);
+    std::vector<quint8> marks(slotCount, scanAll ? kOtherMark : 0);
     for (size_t i = 0; i < parsed.literal.size() && !scanAll; ++i) {
-        const QString piece = longestIndexPiece(QString::fromStdString(parsed.literal[i].folded));
-        if (piece.isEmpty()) {
-            std::fill(marks.begin(), marks.end(), quint8(1));
+        Term& term = parsed.literal[i];
+        const QString folded = QString::fromStdString(term.folded);
+        const QString piece = longestIndexPiece(folded);
+        if (i < 7 && !term.exact && piece == folded)
+            term.markBit = quint8(1u << i);
+        // Past a few postings per item, marking costs more than scoring every item.
+        const quint8 mark = term.markBit ? term.markBit : kOtherMark;
+        if (piece.isEmpty() || !index.markContaining(piece, marks, size_t(slotCount) * 2, mark)) {
+            std::fill(marks.begin(), marks.end(), kOtherMark);
             scanAll = true;
-        } else {
-            index.markContaining(piece, marks);
         }
     }
     if (!scanAll) {
         for (const Term& term : parsed.extra)
-            index.markContaining(term.text, marks);
+            index.markContaining(term.text, marks, std::numeric_limits<size_t>::max(), kOtherMark);
         // A "#" token finds the item by its tag (and, harmlessly, by words beginning with it).
         for (const QString& tag : parsed.requestedTags)
-            index.markToken(QString(QLatin1Char('#') + tag), marks);
+            index.markToken(QString(QLatin1Char('#') + tag), marks, kOtherMark);
         for (const QString& term : parsed.plainTerms)
-            index.markToken(QString(QLatin1Char('#') + term), marks);
+            index.markToken(QString(QLatin1Char('#') + term), marks, kOtherMark);
     }
-    std::vector<SearchIndex::Slot> candidates;
+    parsed.marksKnown = !scanAll;
+    Candidates candidates;
     for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
-        if (marks[slot] && index.isLive(slot))
-            candidates.push_back(slot);
+        if (marks[slot] && index.isLive(slot)) {
+            candidates.ids.push_back(slot);
+            candidates.marks.push_back(marks[slot]);
+        }
     }
     return candidates;
 }
@@ -430,23 +529,30 @@ LexicalHits findHits(const SearchIndex& index, const QString& queryText, bool sc
     if (query.isEmpty())
         return found;
     snapshot.query = query;
-    const Query parsed = parseQuery(query, snapshot);
-    const std::vector<SearchIndex::Slot> candidates = candidateSlots(index, parsed, scanAll);
+    Query parsed = parseQuery(query, snapshot);
+    parsed.useSummaries = !scanAll;
+    parsed.tagsHeld = scanAll
+        || std::any_of(parsed.requestedTags.begin(), parsed.requestedTags.end(),
+            [&](const QString& tag) { return index.holdsTag(tag); })
+        || std::any_of(parsed.plainTerms.begin(), parsed.plainTerms.end(),
+            [&](const QString& term) { return index.holdsTag(term); });
+    const Candidates candidates = candidateSlots(index, parsed, scanAll);
 
     // Scored in chunks, each keeping its own hits, so that no thread waits for another.
-    const size_t chunkCount = (candidates.size() + kChunk - 1) / kChunk;
+    const std::vector<SearchIndex::Slot>& candidateIDs = candidates.ids;
+    const size_t chunkCount = (candidateIDs.size() + kChunk - 1) / kChunk;
     std::vector<std::vector<LexicalHit>> chunkHits(chunkCount);
     auto scoreChunk = [&](size_t chunk) {
         const size_t begin = chunk * kChunk;
-        const size_t end = std::min(candidates.size(), begin + kChunk);
+        const size_t end = std::min(candidateIDs.size(), begin + kChunk);
         std::vector<LexicalHit>& hits = chunkHits[chunk];
         for (size_t i = begin; i < end; ++i) {
-            Scored scored = scoreEntry(index.entry(candidates[i]), parsed);
+            Scored scored = scoreEntry(index, candidateIDs[i], candidates.marks[i], parsed);
             if (scored.score > 0.0)
-                hits.push_back({candidates[i], scored.score, std::move(scored.reason)});
+                hits.push_back({candidateIDs[i], scored.score, std::move(scored.reason)});
         }
     };
-    if (candidates.size() < kParallelThreshold) {
+    if (candidateIDs.size() < kParallelThreshold) {
         for (size_t chunk = 0; chunk < chunkCount; ++chunk)
             scoreChunk(chunk);
     } else {

@@ -36,6 +36,18 @@ void sortUnique(std::vector<quint32>& ids)
 constexpr qsizetype kShortestToken = 3;
 constexpr qsizetype kLongestPrefix = 8;
 
+// The words kept with their items. Two-character words are no tokens, but are kept so that a
+// two-character query finds the items holding it without reading every item's texts.
+bool isKeptWord(QStringView word)
+{
+    return word.size() >= 2;
+}
+
+bool isToken(QStringView word)
+{
+    return word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken;
+}
+
 } // namespace
 
 namespace {
@@ -121,6 +133,7 @@ void SearchIndex::clear()
     m_ids.clear();
     m_createdAtMs.clear();
     m_live.clear();
+    m_summaries.clear();
     m_freeSlots.clear();
     m_slotByID.clear();
     m_wordOrder.clear();
@@ -139,6 +152,7 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     m_ids.reserve(size_t(items.size()));
     m_createdAtMs.reserve(size_t(items.size()));
     m_live.reserve(size_t(items.size()));
+    m_summaries.reserve(size_t(items.size()));
     m_slotByID.reserve(items.size());
     if (items.isEmpty())
         return;
@@ -150,6 +164,8 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     const size_t count = size_t(items.size());
     m_entries.resize(count);
     std::vector<PackedIds> entryWords(count);
+    // Summarised while each item's texts are still in the cache.
+    std::vector<TextSummary> summaries(count);
     // A few chunks per core keep the cores busy when some items are much longer than others.
     const size_t kChunk = std::max<size_t>(64, count / size_t(cores * 4) + 1);
     std::vector<size_t> chunks;
@@ -171,6 +187,7 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
                 tokenIDs, [&](std::u16string_view word) { return words.intern(word); },
                 [&](std::u16string_view token) { return association.intern(token); });
             entryWords[i] = PackedIds(wordIDs);
+            summaries[i] = summarize(m_entries[i].record, m_entries[i].kind);
             m_entries[i].association = PackedIds(tokenIDs);
         }
     });
@@ -210,11 +227,13 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     m_ids.resize(count);
     m_createdAtMs.resize(count);
     m_live.resize(count);
+    m_summaries.resize(count);
     for (Slot slot = 0; slot < count; ++slot) {
         Entry& entry = m_entries[slot];
         internTags(entry);
         if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
             m_createdAtMs[*existing] = entry.createdAtMs;
+            m_summaries[*existing] = summaries[slot];
             m_entries[*existing] = std::move(entry);
             entryWords[*existing] = std::move(entryWords[slot]);
             m_entries[slot] = Entry();
@@ -226,6 +245,7 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         m_slotByID.insert(entry.id, slot);
         m_ids[slot] = entry.id;
         m_createdAtMs[slot] = entry.createdAtMs;
+        m_summaries[slot] = summaries[slot];
         m_live[slot] = 1;
     }
 
@@ -346,7 +366,7 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
                                                  : std::numeric_limits<qint64>::min();
     entry.live = true;
     entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
-        if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken)
+        if (isKeptWord(word))
             words.push_back(internWord(u16(word)));
     });
     sortUnique(words);
@@ -369,7 +389,7 @@ std::vector<quint32> SearchIndex::wordsOf(const Entry& entry) const
 {
     std::vector<quint32> ids;
     makeSearchRecord(entry.source, entry.people, entry.manualTags, [&](QStringView word) {
-        if (word.size() >= kShortestToken && searchCharacterCount(word) >= kShortestToken) {
+        if (isKeptWord(word)) {
             if (const auto id = m_words.find(u16(word)))
                 ids.push_back(*id);
         }
@@ -508,6 +528,7 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words)
         relink(slot, wordsOf(old), words, m_words);
         relink(slot, old.tags, entry.tags, m_tags);
         m_createdAtMs[slot] = entry.createdAtMs;
+        m_summaries[slot] = summarize(entry.record, entry.kind);
         old = std::move(entry);
         return;
     }
@@ -521,12 +542,14 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words)
         m_ids.emplace_back();
         m_createdAtMs.push_back(0);
         m_live.push_back(0);
+        m_summaries.emplace_back();
     }
     link(slot, words, m_words);
     link(slot, entry.tags, m_tags);
     m_slotByID.insert(entry.id, slot);
     m_ids[slot] = entry.id;
     m_createdAtMs[slot] = entry.createdAtMs;
+    m_summaries[slot] = summarize(entry.record, entry.kind);
     m_live[slot] = 1;
     m_entries[slot] = std::move(entry);
 }
@@ -544,6 +567,7 @@ bool SearchIndex::remove(const QUuid& id)
     entry = Entry();
     m_ids[slot] = QUuid();
     m_live[slot] = 0;
+    m_summaries[slot] = TextSummary();
     m_freeSlots.push_back(slot);
     return true;
 }
@@ -561,24 +585,24 @@ const SearchRecord* SearchIndex::record(const QUuid& id) const
     return slot ? &m_entries[*slot].record : nullptr;
 }
 
-void SearchIndex::markPostings(const SlotSet& postings, std::vector<quint8>& marks) const
+void SearchIndex::markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const
 {
     postings.forEach([&](Slot slot) {
         if (slot < marks.size())
-            marks[slot] = 1;
+            marks[slot] |= mark;
     });
 }
 
-void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
+void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks, quint8 mark) const
 {
     if (token.isEmpty())
         return;
     // Tags are indexed as themselves and with a leading "#".
     if (auto tag = m_tags.find(u16(token)))
-        markPostings(m_tags.postings[*tag], marks);
+        markPostings(m_tags.postings[*tag], marks, mark);
     if (token.startsWith(QLatin1Char('#'))) {
         if (auto tag = m_tags.find(u16(token.mid(1))))
-            markPostings(m_tags.postings[*tag], marks);
+            markPostings(m_tags.postings[*tag], marks, mark);
     }
 
     const qsizetype length = searchCharacterCount(token);
@@ -586,7 +610,7 @@ void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
         return;
     if (length > kLongestPrefix) {
         if (auto word = m_words.find(u16(token)))
-            markPostings(m_words.postings[*word], marks);
+            markPostings(m_words.postings[*word], marks, mark);
         return;
     }
     // Every word that begins with token holds it as a prefix, provided the token ends on a
@@ -600,17 +624,46 @@ void SearchIndex::markToken(QStringView token, std::vector<quint8>& marks) const
         if (it->first.size() > key.size()
             && searchCharacterPrefix(qview(it->first), length).size() != token.size())
             continue;
-        markPostings(postings, marks);
+        markPostings(postings, marks, mark);
     }
 }
 
-void SearchIndex::markContaining(QStringView piece, std::vector<quint8>& marks) const
+bool SearchIndex::holdsTag(QStringView tag) const
+{
+    const auto id = m_tags.find(u16(tag));
+    return id && !m_tags.postings[*id].isEmpty();
+}
+
+bool SearchIndex::markContaining(
+    QStringView piece, std::vector<quint8>& marks, size_t budget, quint8 mark) const
 {
     const std::u16string_view key = u16(piece);
-    m_trigrams.forEachCandidate(key, [&](quint32 word) {
-        if (m_words.texts[word].find(key) != std::u16string::npos)
-            markPostings(m_words.postings[word], marks);
-    });
+    std::vector<quint32> words;
+    if (key.size() == 2) {
+        if (const auto word = m_words.find(key))
+            words.push_back(*word);
+        // A word holding the pair more than once is handed out more than once.
+        std::vector<bool> seen(m_words.texts.size());
+        m_trigrams.forEachWordWithPair(key, [&](quint32 word) {
+            if (!seen[word]) {
+                seen[word] = true;
+                words.push_back(word);
+            }
+        });
+    } else {
+        m_trigrams.forEachCandidate(key, [&](quint32 word) {
+            if (m_words.texts[word].find(key) != std::u16string::npos)
+                words.push_back(word);
+        });
+    }
+    size_t postings = 0;
+    for (quint32 word : words)
+        postings += m_words.postings[word].size();
+    if (postings > budget)
+        return false;
+    for (quint32 word : words)
+        markPostings(m_words.postings[word], marks, mark);
+    return true;
 }
 
 QSet<QUuid> SearchIndex::itemsForToken(const QString& token) const
@@ -634,6 +687,8 @@ QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
     const Entry& entry = m_entries[*slot];
     for (quint32 word : wordsOf(entry)) {
         const QStringView text = qview(m_words.texts[word]);
+        if (!isToken(text))
+            continue;
         tokens.insert(text.toString());
         const qsizetype length = std::min(searchCharacterCount(text), kLongestPrefix);
         for (qsizetype n = kShortestToken; n <= length; ++n)

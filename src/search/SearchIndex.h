@@ -3,6 +3,7 @@
 #include "platform/PackedIds.h"
 #include "search/SearchRecord.h"
 #include "search/SlotSet.h"
+#include "search/TextSummary.h"
 #include "search/TrigramIndex.h"
 #include "model/VeskItem.h"
 
@@ -15,6 +16,7 @@
 class QThreadPool;
 
 #include <deque>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -114,12 +116,18 @@ public:
     bool isLive(Slot slot) const { return m_live[slot] != 0; }
     const QUuid& idAt(Slot slot) const { return m_ids[slot]; }
     qint64 createdAtMsAt(Slot slot) const { return m_createdAtMs[slot]; }
-    // Sets marks[slot] = 1 for every item the token index holds under token; marks has
-    // slotCount() elements.
-    void markToken(QStringView token, std::vector<quint8>& marks) const;
-    // Sets marks[slot] = 1 for every item holding an index word that contains piece (at least 3
-    // characters, in folded form) anywhere.
-    void markContaining(QStringView piece, std::vector<quint8>& marks) const;
+    const TextSummary& summaryAt(Slot slot) const { return m_summaries[slot]; }
+    // Whether some indexed item holds the tag (without "#").
+    bool holdsTag(QStringView tag) const;
+    // Sets the bits of mark in marks[slot] for every item the token index holds under token;
+    // marks has slotCount() elements.
+    void markToken(QStringView token, std::vector<quint8>& marks, quint8 mark = 1) const;
+    // The same for every item holding an index word that contains piece (at least 2
+    // code units, in folded form) anywhere. When those words' items, counted once per word, are
+    // more than budget, marks nothing and returns false: a short piece that most words hold
+    // marks more than reading every item would cost.
+    bool markContaining(QStringView piece, std::vector<quint8>& marks,
+        size_t budget = std::numeric_limits<size_t>::max(), quint8 mark = 1) const;
 
 private:
     // Interned texts with an id each: an open-addressing table whose slots carry part of the
@@ -157,12 +165,13 @@ private:
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,
         Dictionary& dictionary);
-    void markPostings(const SlotSet& postings, std::vector<quint8>& marks) const;
+    void markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const;
 
     std::vector<Entry> m_entries;
     std::vector<QUuid> m_ids;
     std::vector<qint64> m_createdAtMs;
     std::vector<quint8> m_live;
+    std::vector<TextSummary> m_summaries;
     std::vector<Slot> m_freeSlots;
     QHash<QUuid, Slot> m_slotByID;
     Dictionary m_words;

@@ -43,4 +43,20 @@ void TrigramIndex::forEachCandidate(
         visit(id);
 }
 
+void TrigramIndex::forEachWordWithPair(
+    std::u16string_view pair, const std::function<void(quint32)>& visit) const
+{
+    if (pair.size() != 2)
+        return;
+    // A word of three or more code units holds the pair at the start or at the end of one of
+    // its trigrams.
+    const quint64 key = (quint64(pair[0]) << 16) | quint64(pair[1]);
+    for (const auto& [trigram, words] : m_words) {
+        if ((trigram >> 16) == key || (trigram & 0xFFFFFFFFu) == key) {
+            for (quint32 id : words)
+                visit(id);
+        }
+    }
+}
+
 } // namespace vesk

@@ -22,6 +22,10 @@ public:
     // units): every word containing piece is among them; the caller tests the rest.
     void forEachCandidate(std::u16string_view piece, const std::function<void(quint32)>& visit) const;
 
+    // Hands out every added word that holds the two code units of pair side by side, a word
+    // possibly more than once.
+    void forEachWordWithPair(std::u16string_view pair, const std::function<void(quint32)>& visit) const;
+
 private:
     std::unordered_map<quint64, std::vector<quint32>> m_words;
 };
