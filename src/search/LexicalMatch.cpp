@@ -299,7 +299,7 @@ Scored scoreEntry(const SearchIndex& index, SearchIndex::Slot slot, quint8 mark,
         if (inSearchable) {
             add(3.5, [&] {
                 return texts.isImage() ? QStringLiteral("Found in image")
-                                                     : QStringLiteral("Found in contents");
+                                       : QStringLiteral("Found in contents");
             });
         }
         // The combined text holds the title, note and searchable text as parts, and a term has

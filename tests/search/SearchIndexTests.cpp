@@ -88,6 +88,43 @@ TEST(SearchIndex, IndexesWordsPrefixesAndTags)
     EXPECT_TRUE(index.itemsForToken(QStringLiteral("ca")).isEmpty());
 }
 
+// Two-character pieces are found through the words that hold them: a word of its own, the start,
+// the middle or the end of a longer word. A piece that most words hold marks nothing when it would
+// mark more than asked.
+TEST(SearchIndex, TwoCharacterPiecesMarkTheItemsWhoseWordsHoldThem)
+{
+    SearchIndex index;
+    const VeskItem alone = textItem(QStringLiteral("go"));
+    const VeskItem start = textItem(QStringLiteral("gold"));
+    const VeskItem middle = textItem(QStringLiteral("notes"), QStringLiteral("cargoes"));
+    const VeskItem end = textItem(QStringLiteral("Santiago"));
+    const VeskItem removed = textItem(QStringLiteral("go away"));
+    const VeskItem other = textItem(QStringLiteral("big ox"));
+    for (const VeskItem& item : {alone, start, middle, end, removed, other})
+        index.upsert(item, {}, {});
+    index.remove(removed.id);
+
+    auto marked = [&](const QString& piece, size_t budget) {
+        std::vector<quint8> marks(index.slotCount(), 0);
+        QSet<QUuid> ids;
+        if (!index.markContaining(piece, marks, budget, 4))
+            return std::optional<QSet<QUuid>>();
+        for (SearchIndex::Slot slot = 0; slot < marks.size(); ++slot) {
+            if (marks[slot]) {
+                EXPECT_EQ(marks[slot], 4);
+                ids.insert(index.idAt(slot));
+            }
+        }
+        return std::optional(ids);
+    };
+    EXPECT_EQ(marked(QStringLiteral("go"), 100), (QSet<QUuid>{alone.id, start.id, middle.id, end.id}));
+    EXPECT_EQ(marked(QStringLiteral("ox"), 100), QSet<QUuid>{other.id});
+    EXPECT_EQ(marked(QStringLiteral("go"), 3), std::nullopt);
+    // Two-character words are no tokens.
+    EXPECT_TRUE(index.itemsForToken(QStringLiteral("go")).isEmpty());
+    EXPECT_EQ(index.tokensOfItem(other.id), QSet<QString>{"big"});
+}
+
 TEST(SearchIndex, PeopleNamesFromNamedPoolsOnly)
 {
     SearchIndex index;
