@@ -220,8 +220,25 @@ void VeskStore::refreshFilteredItems(const QString& query)
     QList<VeskItem> results(qsizetype(ranked.size()));
     VeskItem* const out = results.data();
     forChunksInParallel(ranked.size(), [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i)
-            out[i] = state.index.entry(ranked[i].hit->slot).source;
+        // Each copy waits on the item and then on its texts' shared headers; asking for both
+        // some items ahead lets those waits overlap.
+        constexpr size_t kItemsAhead = 16;
+        constexpr size_t kTextsAhead = 8;
+        const auto source = [&](size_t i) -> const VeskItem& {
+            return state.index.entry(ranked[i].hit->slot).source;
+        };
+        for (size_t i = begin; i < end; ++i) {
+            if (i + kItemsAhead < end)
+                __builtin_prefetch(&source(i + kItemsAhead));
+            if (i + kTextsAhead < end) {
+                const VeskItem& ahead = source(i + kTextsAhead);
+                __builtin_prefetch(ahead.title.constData());
+                __builtin_prefetch(ahead.searchableText.constData());
+                if (ahead.text)
+                    __builtin_prefetch(ahead.text->constData());
+            }
+            out[i] = source(i);
+        }
     });
     setFilteredItems(results);
     setRetrievalHints(hints);
