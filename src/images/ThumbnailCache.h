@@ -61,7 +61,8 @@ private:
     // library of 100,000 pictures cannot grow the process without limit.
     QCache<QString, QImage> m_memory;
     std::atomic<bool> m_closing{false};
-    SerialExecutor m_executor;
+    // Bulk work: the main thread is preferred whenever it wants a core.
+    SerialExecutor m_executor{QThread::LowPriority};
 };
 
 } // namespace vesk

@@ -52,6 +52,8 @@ qsizetype pieceEnd(const QString& text, qsizetype from)
 
 void fillProgressively(QPlainTextEdit* view, const QString& text)
 {
+    // Read only: an undo record per piece would only cost memory and time to make and to free.
+    view->document()->setUndoRedoEnabled(false);
     qsizetype end = pieceEnd(text, 0);
     view->setPlainText(text.left(end));
     if (end == text.size())

@@ -303,7 +303,13 @@ void VeskPreview::rebuild()
     // The same item changed in the store keeps the reader's place; another item starts at the top.
     const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
     const int keptPosition = shownID && shownID == m_contentItemID ? m_scroll->verticalScrollBar()->value() : 0;
-    m_scroll->setWidget(content); // deletes the previous content
+    // The previous content goes in a later turn of the event loop: a long text's document takes
+    // tens of milliseconds to free, which would add to the building of the new one.
+    if (QWidget* previous = m_scroll->takeWidget()) {
+        previous->hide();
+        previous->deleteLater();
+    }
+    m_scroll->setWidget(content);
     m_content = content;
     m_contentItemID = shownID;
     if (keptPosition > 0) {

@@ -51,7 +51,8 @@ private:
     bool m_loadTried = false;
     std::unique_ptr<ConceptEmbedder> m_model;
     // Last, so that it is destroyed first: its destructor waits for the running text.
-    SerialExecutor m_executor;
+    // Bulk work: the main thread is preferred whenever it wants a core.
+    SerialExecutor m_executor{QThread::LowPriority};
 };
 
 } // namespace vesk

@@ -34,7 +34,8 @@ public:
 
 private:
     QList<QPair<CancellationToken, QFuture<FileImportResult>>> m_jobs;
-    SerialExecutor m_executor;
+    // Bulk work: the main thread is preferred whenever it wants a core.
+    SerialExecutor m_executor{QThread::LowPriority};
 };
 
 } // namespace vesk

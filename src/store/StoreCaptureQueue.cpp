@@ -28,7 +28,7 @@ std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
     if (!m_database || m_libraryProblem)
         return nullptr;
     if (!m_captureWorker)
-        m_captureWorker = std::make_shared<SerialExecutor>();
+        m_captureWorker = std::make_shared<SerialExecutor>(QThread::LowPriority);
     if (!m_captureWriter)
         m_captureWriter = std::make_shared<CaptureRowWriter>(m_database->filePath());
     return m_captureWriter;
@@ -65,7 +65,7 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
     // library cannot take it (then the main thread refuses it in its turn).
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
     if (!m_captureWorker)
-        m_captureWorker = std::make_shared<SerialExecutor>();
+        m_captureWorker = std::make_shared<SerialExecutor>(QThread::LowPriority);
     // The worker compares with the library as it stands now, through a shared copy of the list.
     const QList<VeskItem> items = m_items;
     const QUuid id = QUuid::createUuid();
@@ -87,8 +87,10 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
             }
             return prepared;
         })
-        .then(this, [this, pending](const PreparedCapture& prepared) {
+        .then(this, [this, pending, clears = m_libraryClears](const PreparedCapture& prepared) {
             pending->prepared = prepared;
+            if (clears != m_libraryClears)
+                pending->prepared->written = false;
             commitReadyCaptures();
         });
 }

@@ -85,6 +85,7 @@ void VeskStore::clearLibrary()
     assertMainThread();
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-clear-library"));
 
+    ++m_libraryClears;
     bool databaseDeleted = true;
     if (m_database) {
         if (auto deleted = m_database->deleteAllRecords(); !deleted) {

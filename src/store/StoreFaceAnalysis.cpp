@@ -3,6 +3,8 @@
 #include "store/VeskStore.h"
 
 #include "platform/Log.h"
+#include "platform/SerialExecutor.h"
+#include "store/CaptureRowWriter.h"
 #include "store/SQLiteDatabase.h"
 
 namespace vesk {
@@ -65,30 +67,59 @@ Expected<void, DatabaseError> VeskStore::storeDetectedFaces(const QUuid& itemID,
     return {};
 }
 
+void VeskStore::storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
+                                               std::function<void(const Expected<void, DatabaseError>&)> then)
+{
+    assertMainThread();
+    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    if (!writer) {
+        then(storeDetectedFaces(itemID, faces));
+        return;
+    }
+    // The worker's connection takes the rows: a flush to a disk busy with an import would hold up
+    // the window. Its queue keeps them in order with the other rows it writes, and the caches
+    // learn of them only once they are in the file.
+    m_captureWorker
+        ->run([writer, itemID, faces]() -> Expected<void, DatabaseError> {
+            SQLiteDatabase* database = writer->database();
+            if (!database)
+                return unexpected(DatabaseError::openFailed(QStringLiteral("the library file could not be opened")));
+            return database->saveFaceAnalysis(itemID, faces);
+        })
+        .then(this, [this, itemID, faces, then = std::move(then)](const Expected<void, DatabaseError>& saved) {
+            // An item deleted meanwhile took its rows with it (or refused them): nothing to keep.
+            if (saved && indexOfItem(itemID) >= 0) {
+                cacheFaceRecords(itemID, faces);
+                setFaceDataRevision(m_faceDataRevision + 1);
+            }
+            then(saved);
+        });
+}
+
 void VeskStore::saveDetectedFaces(const QUuid& id, const QString& text, const QString& labels,
                                   const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
-    const qsizetype index = indexOfItem(id);
-    if (index < 0) {
+    if (indexOfItem(id) < 0) {
         // Deleted while it was analysed: nothing of it is kept.
         lowerIndexingCount();
         return;
     }
-
-    if (auto stored = storeDetectedFaces(id, faces); !stored)
-        veskLog(QStringLiteral("Vesk face record save error: ") + stored.error().logText());
-
-    if (text.isEmpty() && labels.isEmpty()) {
+    storeDetectedFacesInBackground(id, faces, [this, id, text, labels](const Expected<void, DatabaseError>& stored) {
+        if (!stored)
+            veskLog(QStringLiteral("Vesk face record save error: ") + stored.error().logText());
+        const qsizetype index = indexOfItem(id);
+        if (index < 0 || (text.isEmpty() && labels.isEmpty())) {
+            lowerIndexingCount();
+            return;
+        }
+        VeskItem item = m_items[index];
+        appendMissing(item.searchableText, text);
+        appendMissing(item.searchableText, labels);
+        // Saved, searched and embedded again even when nothing was appended.
+        (void)updateItem(item); // a failure is marked on the card and said by the store
         lowerIndexingCount();
-        return;
-    }
-    VeskItem item = m_items[index];
-    appendMissing(item.searchableText, text);
-    appendMissing(item.searchableText, labels);
-    // Saved, searched and embedded again even when nothing was appended.
-    updateItem(item);
-    lowerIndexingCount();
+    });
 }
 
 } // namespace vesk

@@ -94,13 +94,17 @@ void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, 
                     return;
                 }
                 const VeskItem& done = candidates->at(position);
-                if (auto stored = storeDetectedFaces(done.id, faces); !stored) {
-                    veskLog(QStringLiteral("Vesk face backfill save error for ") + done.title + QStringLiteral(": ")
-                            + stored.error().logText());
-                }
-                lowerIndexingCount();
-                QTimer::singleShot(m_services.faceBackfillPauseMs, this,
-                                   [this, candidates, position, token] { backfillItem(candidates, position + 1, token); });
+                storeDetectedFacesInBackground(done.id, faces, [this, candidates, position, token](
+                                                                   const Expected<void, DatabaseError>& stored) {
+                    if (!stored) {
+                        veskLog(QStringLiteral("Vesk face backfill save error for ") + candidates->at(position).title
+                                + QStringLiteral(": ") + stored.error().logText());
+                    }
+                    lowerIndexingCount();
+                    QTimer::singleShot(m_services.faceBackfillPauseMs, this, [this, candidates, position, token] {
+                        backfillItem(candidates, position + 1, token);
+                    });
+                });
             });
         return;
     }

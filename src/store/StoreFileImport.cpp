@@ -6,11 +6,13 @@
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/FailureWording.h"
+#include "store/CaptureRowWriter.h"
 #include "store/FileImportWorker.h"
+#include "platform/SerialExecutor.h"
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
+#include <QPromise>
 #include <QTimer>
 #include <atomic>
 
@@ -92,9 +94,9 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
     }
     m_importProgressTimer->start();
 
-    return m_importWorker->submit(std::move(request)).then(this, [this, job](const FileImportResult& result) {
-        return applyFileImport(job, result);
-    });
+    return m_importWorker->submit(std::move(request))
+        .then(this, [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); })
+        .unwrap();
 }
 
 void VeskStore::cancelImport(const QUuid& importID)
@@ -162,14 +164,39 @@ bool VeskStore::keepAsDuplicate(const VeskItem& existing)
     return kept;
 }
 
-bool VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result)
+QFuture<bool> VeskStore::applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result)
 {
     assertMainThread();
-    m_runningImports.removeOne(job);
-    const auto finish = qScopeGuard([this] {
+    auto promise = std::make_shared<QPromise<bool>>();
+    promise->start();
+    QFuture<bool> applied = promise->future();
+    m_importsWaitingForRow.append([this, job, result, promise] {
+        applyFileImport(job, result, [promise](bool kept) {
+            promise->addResult(kept);
+            promise->finish();
+        });
+    });
+    applyWaitingImports();
+    return applied;
+}
+
+void VeskStore::applyWaitingImports()
+{
+    while (!m_importRowInFlight && !m_importsWaitingForRow.isEmpty())
+        m_importsWaitingForRow.takeFirst()();
+}
+
+void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
+                                std::function<void(bool)> done)
+{
+    assertMainThread();
+    // The job stays running (its item folder busy for the sweep) until its item is in the list.
+    const auto finish = [this, job, done = std::move(done)](bool kept) {
+        m_runningImports.removeOne(job);
         finishFileImport();
         updateImportProgress();
-    });
+        done(kept);
+    };
     // What the worker found out about kept files saves the next import a look at them.
     for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
         KeptFileFacts& facts = m_fileFacts[it.key()];
@@ -182,23 +209,28 @@ bool VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
 
     switch (result.outcome) {
     case FileImportResult::Outcome::Cancelled:
-        return false;
+        finish(false);
+        return;
     case FileImportResult::Outcome::Missing:
         reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
-        return false;
+        finish(false);
+        return;
     case FileImportResult::Outcome::Failed:
         veskLog(QStringLiteral("Vesk copy error for ") + result.sourcePath + QStringLiteral(": ") + result.error);
         veskLog(QStringLiteral("Vesk refused to create a fragile file reference for ") + result.sourcePath);
         reportFailure(kNotImportedTitle, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
-        return false;
+        finish(false);
+        return;
     case FileImportResult::Outcome::Duplicate: {
         const qsizetype index = result.duplicateOf ? indexOfItem(*result.duplicateOf) : -1;
         if (index < 0) {
             reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: the kept item with the same "
                                                                    "content was deleted meanwhile. Please add it again."));
-            return false;
+            finish(false);
+            return;
         }
-        return keepAsDuplicate(m_items.at(index));
+        finish(keepAsDuplicate(m_items.at(index)));
+        return;
     }
     case FileImportResult::Outcome::Imported:
         break;
@@ -219,7 +251,8 @@ bool VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
             const auto facts = m_fileFacts.constFind(kept.id);
             if (kept.filePath && facts != m_fileFacts.cend() && facts->size == result.size && facts->sha256 == *result.sha256) {
                 removeManagedFile(item);
-                return keepAsDuplicate(kept);
+                finish(keepAsDuplicate(kept));
+                return;
             }
         }
     }
@@ -227,9 +260,30 @@ bool VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
     item.searchableText = result.searchableParts.join(QLatin1Char(' '));
     item.title = result.sourceName;
     item.title = cleanedTitleFromFileName(result.sourceName, item, item.createdAt);
-    if (!commitNewItem(item) && m_libraryProblem) {
-        // Refused: the copy would be a folder no item refers to.
-        removeManagedFile(item);
+
+    // The row goes through the worker's own connection: flushing it to a disk busy with the copy
+    // just made would hold up the window. A row the worker could not write is written (or marked
+    // unsaved and retried) on the main connection as the item enters the list.
+    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    if (!writer) {
+        finish(commitImportedFile(result, item, false));
+        return;
+    }
+    m_importRowInFlight = true;
+    m_captureWorker->run([writer, item] { return writer->write(item, std::nullopt); })
+        .then(this, [this, result, item, finish, clears = m_libraryClears](bool written) {
+            m_importRowInFlight = false;
+            finish(commitImportedFile(result, item, written && clears == m_libraryClears));
+            applyWaitingImports();
+        });
+}
+
+bool VeskStore::commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written)
+{
+    if (!commitNewItemWithRichText(item, std::nullopt, written) && m_libraryProblem) {
+        // Refused: the copy would be a folder no item refers to (unless its row names it).
+        if (!written)
+            removeManagedFile(item);
         return false;
     }
     const bool saved = !m_unsavedItemIDs.contains(item.id);

@@ -621,6 +621,9 @@ private:
     void commitReadyCaptures();
     void commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
     QList<std::shared_ptr<PendingCapture>> m_pendingCaptures;
+    // Raised by clearLibrary: a row the worker wrote before a clear is gone from the file, and is
+    // written again as its item enters the list.
+    int m_libraryClears = 0;
     std::shared_ptr<SerialExecutor> m_captureWorker;
     // The capture worker's own connection, for the rows of large captures and for vectors.
     std::shared_ptr<class CaptureRowWriter> m_captureWriter;
@@ -633,7 +636,18 @@ private:
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
     void finishFileImport();
     struct RunningImport;
-    bool applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
+    // An import's row is written by the capture worker before its item enters the list, and the
+    // next finished import waits for that item (the same content dropped twice must find the
+    // first copy kept): imports are applied one at a time, in the order they finished.
+    QFuture<bool> applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
+    void applyWaitingImports();
+    void applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
+                         std::function<void(bool)> done);
+    // The imported item into the list (written says whether the worker wrote its row); false
+    // when it is not kept yet.
+    bool commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written);
+    bool m_importRowInFlight = false;
+    QList<std::function<void()>> m_importsWaitingForRow;
     // Selects the kept item an import turned out to duplicate and says so; false while that item
     // is not written.
     bool keepAsDuplicate(const VeskItem& existing);
@@ -704,6 +718,10 @@ private:
     // when the rows could not be written.
     [[nodiscard]] Expected<void, DatabaseError> storeDetectedFaces(const QUuid& itemID,
                                                                    const QList<VeskFaceRecord>& faces);
+    // The same through the capture worker's connection, then the caches (unless the item is gone
+    // by then), then `then` with the outcome on the main thread.
+    void storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
+                                        std::function<void(const Expected<void, DatabaseError>&)> then);
     void runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token);
     void backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position, CancellationToken token);
     void finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,

@@ -43,20 +43,23 @@ protected:
     // empty set lifts the refusal.
     static void refuseWrites(VeskStore& store, std::set<std::string> tables)
     {
-        sqlite3* handle = store.database()->nativeHandleForTesting();
-        if (tables.empty()) {
-            sqlite3_set_authorizer(handle, nullptr, nullptr);
-            return;
-        }
         static std::set<std::string> refused;
         refused = std::move(tables);
-        sqlite3_set_authorizer(
-            handle,
-            [](void*, int action, const char* table, const char*, const char*, const char*) {
-                const bool write = action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE;
-                return write && table && refused.count(table) ? SQLITE_DENY : SQLITE_OK;
-            },
-            nullptr);
+        // Both connections: face rows are written by the background one.
+        for (SQLiteDatabase* database : {store.database(), store.backgroundDatabase()}) {
+            sqlite3* handle = database->nativeHandleForTesting();
+            if (refused.empty()) {
+                sqlite3_set_authorizer(handle, nullptr, nullptr);
+                continue;
+            }
+            sqlite3_set_authorizer(
+                handle,
+                [](void*, int action, const char* table, const char*, const char*, const char*) {
+                    const bool write = action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE;
+                    return write && table && refused.count(table) ? SQLITE_DENY : SQLITE_OK;
+                },
+                nullptr);
+        }
     }
 
     // A picture file of the given size, one flat colour.

@@ -183,6 +183,16 @@ protected:
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }
+    // drainEvents, and the rows the store's background connection writes, with what follows
+    // each of them on the main thread.
+    static void drainWrites(VeskStore& store)
+    {
+        for (int i = 0; i < 4; ++i) {
+            drainEvents();
+            (void)store.backgroundDatabase(); // waits for the worker's queue
+        }
+        drainEvents();
+    }
 
     QString dataDir;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();

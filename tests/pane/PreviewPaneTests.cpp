@@ -311,7 +311,10 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Shopping");
 
     pane.setItem(link);
-    EXPECT_TRUE(first.isNull()); // nothing of the previous pane survives
+    // Nothing of the previous pane survives its turn of the event loop, nor shows meanwhile.
+    EXPECT_TRUE(first.isNull() || !first->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
     EXPECT_EQ(pane.section(), PreviewSection::Link);
     for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
         button->click();
@@ -445,6 +448,8 @@ TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
     auto edited = makeRichTextDocument();
     edited->setPlainText(QStringLiteral("changed elsewhere"));
     store->setRichTextByID({{note.id, *makeRTFData(*edited)}});
+    EXPECT_NE(pane.content(), content.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(content.isNull());
 }
 

@@ -49,7 +49,7 @@ TEST_F(FaceAnalysis, APictureKeepsItsFacesAndGainsItsTextAndLabelsOnce)
     EXPECT_EQ(store->indexingCount(), 1);
     const int revision = store->faceDataRevision();
 
-    drainEvents();
+    drainWrites(*store);
     EXPECT_EQ(store->indexingCount(), 0);
     EXPECT_EQ(store->faceDataRevision(), revision + 1);
     ASSERT_EQ(store->faceRecordsCache().size(), 2);
@@ -65,7 +65,7 @@ TEST_F(FaceAnalysis, APictureKeepsItsFacesAndGainsItsTextAndLabelsOnce)
     const int changes = snapshots->changes;
     store->setIndexingCount(1);
     store->analyzeItem(*photo.filePath, photo.id);
-    drainEvents();
+    drainWrites(*store);
     EXPECT_EQ(store->items().first().searchableText, analysed.searchableText);
     EXPECT_EQ(snapshots->changes, changes + 1);
     EXPECT_EQ(store->faceRecordsCache().size(), 2); // replaced, not added
@@ -78,7 +78,7 @@ TEST_F(FaceAnalysis, LabelsAreTestedAgainstTheTextAlreadyAppended)
     analyserFinds(QStringLiteral("a dog and a cat"), QStringLiteral("dog"), 0);
     auto store = makeStore();
     const VeskItem photo = importPicture(*store, QStringLiteral("pets.png"));
-    drainEvents();
+    drainWrites(*store);
     EXPECT_EQ(store->items().first().searchableText, photo.searchableText + " a dog and a cat");
 }
 
@@ -88,7 +88,7 @@ TEST_F(FaceAnalysis, NothingFoundMarksThePictureAnalysedWithoutSavingItAgain)
     const VeskItem photo = importPicture(*store, QStringLiteral("wall.png"));
     const int revision = store->faceDataRevision();
     const int changes = snapshots->changes;
-    drainEvents();
+    drainWrites(*store);
     EXPECT_TRUE(analysedIDs().contains(photo.id));
     EXPECT_EQ(store->faceDataRevision(), revision + 1);
     EXPECT_EQ(store->items().first(), photo);
@@ -119,7 +119,7 @@ TEST_F(FaceAnalysis, RefusedFaceRowsLeaveTheCachesButTheTextIsStillApplied)
     const VeskItem photo = importPicture(*store, QStringLiteral("door.png"));
     refuseWrites(*store, {"vesk_faces"});
     const int revision = store->faceDataRevision();
-    drainEvents();
+    drainWrites(*store);
     refuseWrites(*store, {});
     EXPECT_EQ(countLines(QStringLiteral("Vesk face record save error: ")), 1);
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
@@ -135,7 +135,7 @@ TEST_F(FaceAnalysis, WithoutADatabaseNothingIsImportedOrAnalysed)
     analyserFinds(QString(), QString(), 3);
     auto store = makeStore(false);
     importPicture(*store, QStringLiteral("memory.png"));
-    drainEvents();
+    drainWrites(*store);
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_EQ(store->indexingCount(), 0);
@@ -149,9 +149,11 @@ TEST_F(FaceAnalysis, PicturesAnalysedSideBySideEachLowerTheCountOnce)
     const VeskItem second = importPicture(*store, QStringLiteral("two.png"));
     EXPECT_EQ(store->indexingCount(), 2);
     analyser->release(1);
+    drainWrites(*store);
     EXPECT_EQ(store->indexingCount(), 1);
     EXPECT_EQ(analysedIDs(), QSet<QUuid>{second.id});
     analyser->release(0);
+    drainWrites(*store);
     EXPECT_EQ(store->indexingCount(), 0);
     EXPECT_EQ(analysedIDs(), (QSet<QUuid>{first.id, second.id}));
 }
@@ -161,7 +163,7 @@ TEST_F(FaceAnalysis, OnlyImportedPicturesAreAnalysed)
     auto store = makeStore();
     ASSERT_TRUE(importNow(*store, writeFile(sourceDir + "/notes.pdf", "%PDF-1.4")));
     store->addText(QStringLiteral("a note"));
-    drainEvents();
+    drainWrites(*store);
     EXPECT_TRUE(analyser->requests.isEmpty());
     EXPECT_EQ(store->indexingCount(), 0);
 
@@ -169,7 +171,7 @@ TEST_F(FaceAnalysis, OnlyImportedPicturesAreAnalysed)
     analyser.reset();
     auto bare = makeStore();
     const VeskItem photo = importPicture(*bare, QStringLiteral("plain.png"));
-    drainEvents();
+    drainWrites(*bare);
     EXPECT_EQ(thumbnails->askedIDs().last(), photo.id);
     EXPECT_EQ(bare->indexingCount(), 0);
     EXPECT_FALSE(analysedIDs().contains(photo.id));

@@ -90,6 +90,7 @@ TEST_F(FaceBackfill, ASecondStartOrAClearedLibraryStopsTheRun)
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2; }, 5000));
     EXPECT_EQ(store->indexingCount(), 2);
     analyser->release(0);
+    drainWrites(*store);
     EXPECT_EQ(store->indexingCount(), 1);
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_TRUE(storedFaces().isEmpty());
@@ -97,12 +98,14 @@ TEST_F(FaceBackfill, ASecondStartOrAClearedLibraryStopsTheRun)
     EXPECT_EQ(analyser->requests.size(), 2); // the old run asks for nothing more
 
     analyser->release(1);
+    drainWrites(*store);
     EXPECT_EQ(store->faceRecordsCache().size(), 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 3; }, 5000));
 
     // Clearing the library stops the new run too.
     store->clearLibrary();
     analyser->release(2);
+    drainWrites(*store);
     QTest::qWait(20);
     EXPECT_EQ(analyser->requests.size(), 3);
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
@@ -118,6 +121,7 @@ TEST_F(FaceBackfill, ARefusedSaveIsLoggedWithTheTitleAndTheRunGoesOn)
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 1; }, 5000));
     refuseWrites(*store, {"vesk_face_analysis"});
     analyser->release(0);
+    drainWrites(*store);
     refuseWrites(*store, {});
     EXPECT_EQ(countLines(QStringLiteral("Vesk face backfill save error for new: ")), 1)
         << logLines.join('\n').toStdString();
@@ -126,6 +130,7 @@ TEST_F(FaceBackfill, ARefusedSaveIsLoggedWithTheTitleAndTheRunGoesOn)
     EXPECT_EQ(store->indexingCount(), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2; }, 5000));
     analyser->release(1);
+    drainWrites(*store);
     EXPECT_EQ(store->faceRecordsCache().size(), 1);
     // The refused item stays a candidate for the next start.
     EXPECT_FALSE(analysedIDs().contains(library[0].id));
