@@ -112,6 +112,25 @@ TEST_F(FaceAnalysis, APictureRemovedDuringItsAnalysisKeepsNothing)
     EXPECT_EQ(store->indexingCount(), 0);
 }
 
+// The faces' rows are written by the background connection: a picture deleted around that write
+// leaves neither rows nor cached faces, whichever came first.
+TEST_F(FaceAnalysis, APictureDeletedWhileItsFacesAreWrittenLeavesTheCachesAsTheFile)
+{
+    analyserFinds(QString(), QString(), 2);
+    analyser->hold = true;
+    auto store = makeStore();
+    const VeskItem photo = importPicture(*store, QStringLiteral("leaving.png"));
+    analyser->release(0);
+    drainEvents();
+    store->setSelectedIDs({photo.id});
+    store->deleteItems();
+    drainWrites(*store);
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_TRUE(store->faceRecordsCache().isEmpty());
+    EXPECT_TRUE(storedFaces().isEmpty());
+    EXPECT_EQ(store->indexingCount(), 0);
+}
+
 TEST_F(FaceAnalysis, RefusedFaceRowsLeaveTheCachesButTheTextIsStillApplied)
 {
     analyserFinds(QStringLiteral("EXIT"), QString(), 1);

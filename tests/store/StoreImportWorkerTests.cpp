@@ -3,6 +3,7 @@
 
 #include <QDirIterator>
 #include <QTest>
+#include <algorithm>
 
 namespace vesk::test {
 namespace {
@@ -18,6 +19,17 @@ protected:
         for (int i = 0; i < mebibytes; ++i)
             file.write(chunk);
         return path;
+    }
+
+    // The library file's items in the order of items(): rows made within the same second of the
+    // fake clock come back in any order.
+    QList<VeskItem> storedInListOrder(const VeskStore& store) const
+    {
+        QList<VeskItem> stored = storedItems();
+        std::sort(stored.begin(), stored.end(), [&](const VeskItem& a, const VeskItem& b) {
+            return store.indexOfItem(a.id) < store.indexOfItem(b.id);
+        });
+        return stored;
     }
 
     QStringList itemFolders() const
@@ -124,6 +136,63 @@ TEST_F(ImportWorkerTest, ALargeCaptureIsFoundOnceItArrives)
     EXPECT_EQ(store->filteredItems().first().title, QStringLiteral("Ferry log"));
     store->setSearchText(QStringLiteral("ferry"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 1; }, 2'000));
+}
+
+// An imported file's row goes through the background connection; when that one refuses it, the
+// main connection writes it, and when both do, the item is shown unsaved, said, and tried again.
+TEST_F(ImportWorkerTest, ARefusedBackgroundRowIsWrittenByTheMainConnectionOrMarkedUnsavedAndRetried)
+{
+    auto store = makeStore();
+    sqlite3_set_authorizer(
+        store->backgroundDatabase()->nativeHandleForTesting(),
+        [](void*, int action, const char* table, const char*, const char*, const char*) {
+            const bool itemRow = table && std::string_view(table) == "vesks";
+            return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;
+        },
+        nullptr);
+    ASSERT_TRUE(importNow(*store, source(QStringLiteral("receipt.pdf"), "paid")));
+    EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(storedItems(), store->items());
+
+    failItemSaves(*store, true);
+    EXPECT_FALSE(importNow(*store, source(QStringLiteral("ticket.pdf"), "row 12")));
+    ASSERT_EQ(store->items().size(), 2);
+    const VeskItem ticket = store->items().first();
+    EXPECT_EQ(store->unsavedItemIDs(), QSet<QUuid>{ticket.id});
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
+    EXPECT_EQ(storedItems().size(), 1);
+
+    failItemSaves(*store, false);
+    EXPECT_EQ(store->retryUnsavedItems(), 0);
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(storedInListOrder(*store), store->items());
+}
+
+// A row written in the background never lands on top of a later edit: the item shows only once
+// its row is in the file.
+TEST_F(ImportWorkerTest, AnEditRightAfterAnImportIsWhatTheLibraryFileHolds)
+{
+    auto store = makeStore();
+    bool renamed = false;
+    QObject::connect(store.get(), &VeskStore::itemsChanged, [&] {
+        if (renamed || store->items().isEmpty())
+            return;
+        // In the very turn in which the first import arrives, while the second may be written.
+        renamed = true;
+        VeskItem first = store->items().first();
+        first.title = QStringLiteral("Minutes, corrected");
+        EXPECT_TRUE(store->updateItem(first));
+    });
+    QFuture<bool> first = store->importFile(source(QStringLiteral("minutes.txt"), "first meeting"));
+    QFuture<bool> second = store->importFile(source(QStringLiteral("agenda.txt"), "second meeting"));
+    EXPECT_TRUE(finished(first));
+    EXPECT_TRUE(finished(second));
+    drainWrites(*store);
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(titles(storedInListOrder(*store)), (QStringList{"agenda", "Minutes, corrected"}));
+    EXPECT_EQ(storedInListOrder(*store), store->items());
 }
 
 } // namespace
