@@ -37,7 +37,7 @@ namespace {
 constexpr qsizetype kLongTextCharacters = 60'000;
 // A text of many megabytes takes the view a second to take in whole; in pieces of this size,
 // one per turn of the event loop, the window answers between them.
-constexpr qsizetype kTextFillPiece = 50'000;
+constexpr qsizetype kTextFillPiece = 20'000;
 
 // The end of the piece that starts at from: at a line break when there is one near, so that no
 // line is split between two pieces.

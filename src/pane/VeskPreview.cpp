@@ -31,6 +31,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -303,11 +304,12 @@ void VeskPreview::rebuild()
     // The same item changed in the store keeps the reader's place; another item starts at the top.
     const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
     const int keptPosition = shownID && shownID == m_contentItemID ? m_scroll->verticalScrollBar()->value() : 0;
-    // The previous content goes in a later turn of the event loop: a long text's document takes
-    // tens of milliseconds to free, which would add to the building of the new one.
+    // The previous content goes in a later turn of the event loop, after the timers already due:
+    // a long text's document takes tens of milliseconds to free, which would add to the building
+    // of the new one.
     if (QWidget* previous = m_scroll->takeWidget()) {
         previous->hide();
-        previous->deleteLater();
+        QTimer::singleShot(0, previous, &QObject::deleteLater);
     }
     m_scroll->setWidget(content);
     m_content = content;

@@ -313,8 +313,7 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     pane.setItem(link);
     // Nothing of the previous pane survives its turn of the event loop, nor shows meanwhile.
     EXPECT_TRUE(first.isNull() || !first->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 1000));
     EXPECT_EQ(pane.section(), PreviewSection::Link);
     for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
         button->click();
@@ -449,8 +448,7 @@ TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
     edited->setPlainText(QStringLiteral("changed elsewhere"));
     store->setRichTextByID({{note.id, *makeRTFData(*edited)}});
     EXPECT_NE(pane.content(), content.data());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(content.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return content.isNull(); }, 1000));
 }
 
 TEST(PreviewSections, LinksOpenOnlyWithAScheme)
