@@ -46,12 +46,15 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
         return false;
     m_items.prepend(item);
     emit itemsChanged();
-    setSelectedID(item.id);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
         m_richTextByID.insert(item.id, *rtf);
         emit richTextByIDChanged();
     }
+    // Indexed before it is selected: the preview asks for related items at once, and would
+    // otherwise have the whole library indexed and ordered again for this one item.
+    refreshSearchAfterItemChange(item.id);
+    setSelectedID(item.id);
 
     bool saved = true;
     if (alreadyWritten)
@@ -59,7 +62,6 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     else
         saved = writeItem(item, rtf);
 
-    refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;
 }
