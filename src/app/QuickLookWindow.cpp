@@ -3,6 +3,7 @@
 #include "platform/FileThumbnailer.h"
 #include "platform/ImageLoader.h"
 #include "platform/ui/Theme.h"
+#include "platform/WorkPool.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,7 +82,7 @@ void QuickLookWindow::showPath(const QString& path)
         if (ticket == m_ticket)
             present(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([path, size] { return loadQuickLookContent(path, size); }));
+    watcher->setFuture(QtConcurrent::run(workPool(), [path, size] { return loadQuickLookContent(path, size); }));
 }
 
 void QuickLookWindow::present(const QuickLookContent& content)

@@ -1,6 +1,7 @@
 #include "media/VideoMoment.h"
 
 #include "platform/Uuid.h"
+#include "platform/WorkPool.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,7 +231,7 @@ Expected<QString, QString> exportVideoMoment(const QString& source, double centr
 QFuture<Expected<QString, QString>> exportVideoMomentAsync(const QString& source, double centre, double before,
                                                            double after, const QString& folder)
 {
-    return QtConcurrent::run([=] { return exportVideoMoment(source, centre, before, after, folder); });
+    return QtConcurrent::run(workPool(), [=] { return exportVideoMoment(source, centre, before, after, folder); });
 }
 
 } // namespace vesk

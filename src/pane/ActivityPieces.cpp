@@ -10,6 +10,7 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "platform/WorkPool.h"
 
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
@@ -202,7 +203,7 @@ void ActivityPhotoTile::showEvent(QShowEvent* event)
     // before its picture arrives drops it with the continuation.
     m_started = true;
     m_picture->refresh();
-    QtConcurrent::run(loadTileImage, m_path).then(this, [this](const TileImage& result) {
+    QtConcurrent::run(workPool(), loadTileImage, m_path).then(this, [this](const TileImage& result) {
         m_image = result.image;
         const QString dimensions = result.image.isNull() ? QString() : vesk::dimensionsText(result.size);
         m_dimensions->setText(dimensions);
@@ -264,7 +265,7 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
     row->addWidget(button);
 
     const bool isVideo = kind == Kind::Video;
-    QtConcurrent::run([path, isVideo] {
+    QtConcurrent::run(workPool(), [path, isVideo] {
         const std::optional<FileStamp> stamp = regularFileStamp(QFileInfo(path).canonicalFilePath());
         const std::optional<qint64> size = stamp ? std::optional<qint64>(stamp->size) : std::nullopt;
         const std::optional<double> duration = isVideo && stamp ? mediaDurationSeconds(path) : std::nullopt;

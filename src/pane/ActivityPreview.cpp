@@ -9,6 +9,7 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "platform/WorkPool.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -335,7 +336,7 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
     }
     // The preview is made afresh for every item it shows, so a result reaching a preview that
     // is gone is dropped with it and can never stand in for a newer one.
-    QtConcurrent::run(loadActivityPackage, *item.filePath).then(this, [this](const VeskActivityPackageData& data) {
+    QtConcurrent::run(workPool(), loadActivityPackage, *item.filePath).then(this, [this](const VeskActivityPackageData& data) {
         present(data);
     });
 }

@@ -7,6 +7,7 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "platform/WorkPool.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -131,7 +132,7 @@ VeskPhotoNotePreview::VeskPhotoNotePreview(const VeskItem& item, PreviewSectionC
     m_column->addWidget(header);
 
     // Made afresh for every item shown: a result reaching a preview that is gone goes with it.
-    QtConcurrent::run(loadPhotos, item.filePath).then(this, [this](const QList<Photo>& photos) { present(photos); });
+    QtConcurrent::run(workPool(), loadPhotos, item.filePath).then(this, [this](const QList<Photo>& photos) { present(photos); });
 }
 
 void VeskPhotoNotePreview::present(const QList<Photo>& photos)

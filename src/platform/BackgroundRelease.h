@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WorkPool.h"
+
 #include <QThreadPool>
 
 #include <type_traits>
@@ -15,7 +17,7 @@ template <typename Value>
 void releaseInBackground(Value&& value)
 {
     using Held = std::decay_t<Value>;
-    QThreadPool::globalInstance()->start([kept = Held(std::forward<Value>(value))]() mutable { Held().swap(kept); });
+    workPool()->start([kept = Held(std::forward<Value>(value))]() mutable { Held().swap(kept); });
 }
 
 } // namespace vesk

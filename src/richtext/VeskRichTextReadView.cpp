@@ -8,6 +8,7 @@
 #include "richtext/RtfReader.h"
 
 #include "platform/Log.h"
+#include "platform/WorkPool.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -218,7 +219,7 @@ void VeskRichTextReadView::setRtfData(const QByteArray& rtf)
         return;
     }
     m_loading = true;
-    QtConcurrent::run([rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); })
+    QtConcurrent::run(workPool(), [rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); })
         .then(this, [this, generation, rtf](const DisplayedBody& body) {
             if (generation == m_loadGeneration)
                 present(body, rtf);
@@ -303,7 +304,7 @@ void VeskRichTextReadView::reportChange()
     }
     // A worker that finished before the continuation was attached would otherwise deliver inside
     // the click; the body is always handed on from the event loop instead.
-    QtConcurrent::run([content = std::move(content), systemFamily]() mutable {
+    QtConcurrent::run(workPool(), [content = std::move(content), systemFamily]() mutable {
         return makeRTFData(std::move(content), systemFamily);
     }).then(this, [this, deliver](const std::optional<QByteArray>& rtf) {
         QTimer::singleShot(0, this, [deliver, rtf] { deliver(rtf); });

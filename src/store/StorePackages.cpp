@@ -8,6 +8,7 @@
 #include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
+#include "platform/WorkPool.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
@@ -132,7 +133,7 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
     assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
-    return QtConcurrent::run(prepareNotePackage, package, managedItemsDirectory(), id)
+    return QtConcurrent::run(workPool(), prepareNotePackage, package, managedItemsDirectory(), id)
         .then(this, [this, id](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.note || !prepared.managedPath)
@@ -159,7 +160,7 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
     assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
-    return QtConcurrent::run(prepareActivityPackage, package, managedItemsDirectory(), id)
+    return QtConcurrent::run(workPool(), prepareActivityPackage, package, managedItemsDirectory(), id)
         .then(this, [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)

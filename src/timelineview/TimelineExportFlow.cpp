@@ -6,6 +6,7 @@
 #include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "timeline/VeskTimelineMediaCache.h"
+#include "platform/WorkPool.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -110,7 +111,7 @@ void TimelineExportFlow::start(const QList<VeskTimelinePhoto>& photos, const QSt
     auto job = std::make_shared<VeskTimelineExportJob>(VeskTimelineExportJob{photos, personName, *destination});
     const std::shared_ptr<VeskTimelineMediaCache> media = m_media;
     QPointer<TimelineExportFlow> flow(this);
-    QThreadPool::globalInstance()->start([job, media, flow] {
+    workPool()->start([job, media, flow] {
         const PhotoDateLookup dates = [media](const VeskItem& item) {
             return media ? media->photoDate(item) : std::optional<QDateTime>();
         };

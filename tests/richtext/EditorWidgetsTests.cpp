@@ -9,6 +9,7 @@
 #include "richtext/VeskRichTextToolbar.h"
 
 #include "platform/Log.h"
+#include "platform/WorkPool.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -428,7 +429,7 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     view.setRtfData(rtfOf(QStringLiteral("other") + longText));
     view.setRtfData(rtfOf(QStringLiteral("short")));
     QTest::qWait(50);
-    for (int i = 0; i < 100 && QThreadPool::globalInstance()->activeThreadCount() > 0; ++i)
+    for (int i = 0; i < 100 && workPool()->activeThreadCount() > 0; ++i)
         QTest::qWait(20);
     settle();
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
@@ -469,7 +470,7 @@ TEST(RichTextReadView, AToggleInALongBodyIsWrittenOnAWorkerAndTheLastOneWins)
     ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
     ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 8));
     EXPECT_TRUE(reported.isEmpty()) << "writing a long body does not hold up the click";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !reported.isEmpty() && QThreadPool::globalInstance()->activeThreadCount() == 0; }, 10'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reported.isEmpty() && workPool()->activeThreadCount() == 0; }, 10'000));
     settle();
     // Whatever arrived, the last body handed on holds both clicks.
     EXPECT_TRUE(documentText(*editableAttributedString(reported.last(), {})).startsWith(QStringLiteral("\u2611 first\n\u2611 second")));
