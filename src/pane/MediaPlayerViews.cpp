@@ -8,7 +8,6 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
-#include "platform/ThreadPriority.h"
 #include "platform/WorkPool.h"
 
 #include <QAudioOutput>
@@ -279,11 +278,7 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     // The player opens its source on the calling thread, and finding the streams of a large file
     // (one that is no video at all most of all) takes longer than a frame: a worker looks first,
     // and a file with nothing to play is never handed to the player, which would show nothing.
-    QtConcurrent::run(workPool(), [path] {
-        // Probing a long file reads much of it; the window comes first.
-        makeCurrentThreadBackground();
-        return mediaFileOpens(path);
-    }).then(this, [this, path](bool opens) {
+    QtConcurrent::run(workPool(), [path] { return mediaFileOpens(path); }).then(this, [this, path](bool opens) {
         if (opens)
             m_player->setSource(QUrl::fromLocalFile(path));
     });

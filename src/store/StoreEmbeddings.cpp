@@ -7,7 +7,6 @@
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
 #include "store/VeskStore.h"
-#include "platform/ThreadPriority.h"
 #include "platform/WorkPool.h"
 
 #include <QMetaObject>
@@ -43,10 +42,7 @@ void VeskStore::whenItemEmbedded(
         return;
     }
     // Joining the parts of a text of megabytes copies them all: done on a worker.
-    QtConcurrent::run(workPool(), [item] {
-        makeCurrentThreadBackground();
-        return embeddingInputText(item);
-    })
+    QtConcurrent::run(workPool(), [item] { return embeddingInputText(item); })
         .then(this, [this, then = std::move(then)](const QString& text) mutable { whenEmbedded(text, std::move(then)); });
 }
 
