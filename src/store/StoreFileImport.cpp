@@ -85,6 +85,11 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
         job->total.store(total, std::memory_order_relaxed);
     };
 
+    // The connection that will write the row is opened while the file is copied, not after it:
+    // opening it sets up the schema, a flush of its own.
+    if (const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter())
+        m_captureWorker->run([writer] { (void)writer->database(); });
+
     if (!m_importWorker)
         m_importWorker = std::make_shared<FileImportWorker>();
     if (!m_importProgressTimer) {
