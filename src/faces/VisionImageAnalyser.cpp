@@ -44,7 +44,7 @@ VisionImageAnalyser::~VisionImageAnalyser()
 QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
-        makeCurrentThreadBackground();
+        makeCurrentThreadIdle();
         const ImageAnalysis analysis = vision::analyseImage(path);
         return ImageAnalysisResult{analysis.text, analysis.labels,
                                    faceRecordsOf(analysis.faces, itemID, QDateTime::currentDateTimeUtc())};
@@ -54,7 +54,7 @@ QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, c
 QFuture<QList<VeskFaceRecord>> VisionImageAnalyser::detectFaces(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
-        makeCurrentThreadBackground();
+        makeCurrentThreadIdle();
         return faceRecordsOf(vision::detectFaces(path), itemID, QDateTime::currentDateTimeUtc());
     });
 }

@@ -16,4 +16,9 @@ void makeCurrentThreadBackground();
 // QThreadPool are no help here: Linux's normal scheduling has only one.
 void makePoolThreadsBackground(QThreadPool& pool);
 
+// Lower still, for work nobody waits for (analysing pictures in the background): the thread runs
+// only on time no other thread wants. Not for work the user started, which it could hold up for
+// as long as the computer is busy.
+void makeCurrentThreadIdle();
+
 } // namespace vesk

@@ -437,6 +437,8 @@ struct SearchIndex::Prepared {
     // the entry is applied.
     std::vector<std::u16string> words;
     std::vector<std::u16string> association;
+    // Worked out with the words: for a text of megabytes it takes milliseconds.
+    TextSummary summary;
     bool used = false;
 };
 
@@ -454,6 +456,7 @@ std::shared_ptr<SearchIndex::Prepared> SearchIndex::prepare(
     prepared->words.assign(std::make_move_iterator(words.texts.begin()), std::make_move_iterator(words.texts.end()));
     prepared->association.assign(
         std::make_move_iterator(association.texts.begin()), std::make_move_iterator(association.texts.end()));
+    prepared->summary = summarize(prepared->entry.record, prepared->entry.kind);
     return prepared;
 }
 
@@ -486,7 +489,7 @@ void SearchIndex::apply(Prepared& prepared, const VeskItem& item, const QSet<QSt
     Entry entry = std::move(prepared.entry);
     entry.association = PackedIds(association);
     internTags(entry);
-    place(std::move(entry), words);
+    place(std::move(entry), words, &prepared.summary);
 }
 
 bool SearchIndex::isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const
@@ -520,15 +523,16 @@ void SearchIndex::upsert(
     place(std::move(entry), words);
 }
 
-void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words)
+void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const TextSummary* summary)
 {
+    const TextSummary summed = summary ? *summary : summarize(entry.record, entry.kind);
     if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
         const Slot slot = *existing;
         Entry& old = m_entries[slot];
         relink(slot, wordsOf(old), words, m_words);
         relink(slot, old.tags, entry.tags, m_tags);
         m_createdAtMs[slot] = entry.createdAtMs;
-        m_summaries[slot] = summarize(entry.record, entry.kind);
+        m_summaries[slot] = summed;
         old = std::move(entry);
         return;
     }
@@ -549,7 +553,7 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words)
     m_slotByID.insert(entry.id, slot);
     m_ids[slot] = entry.id;
     m_createdAtMs[slot] = entry.createdAtMs;
-    m_summaries[slot] = summarize(entry.record, entry.kind);
+    m_summaries[slot] = summed;
     m_live[slot] = 1;
     m_entries[slot] = std::move(entry);
 }

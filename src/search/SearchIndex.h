@@ -158,7 +158,8 @@ private:
     QThreadPool* pool() const;
     void internTags(Entry& entry);
     // Puts an entry read on its own into the index, with its sorted word ids.
-    void place(Entry&& entry, const std::vector<quint32>& words);
+    // summary: the entry's text summary when it was worked out already (off the main thread).
+    void place(Entry&& entry, const std::vector<quint32>& words, const TextSummary* summary = nullptr);
     // The word ids an indexed entry holds, read again from what was indexed.
     std::vector<quint32> wordsOf(const Entry& entry) const;
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);

@@ -30,6 +30,8 @@ struct TextSummary {
     quint64 other = 0;      // the parts of the combined text that are not above
     quint8 flags = 0;
 
+    friend bool operator==(const TextSummary&, const TextSummary&) = default;
+
     // The join of every part by one space.
     quint64 combined() const;
     bool has(Flag flag) const { return flags & flag; }

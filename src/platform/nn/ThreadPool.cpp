@@ -76,7 +76,7 @@ void ThreadPool::runChunks(Job& job)
 void ThreadPool::workerLoop()
 {
     // Models run for background analysis only; the window comes first.
-    makeCurrentThreadBackground();
+    makeCurrentThreadIdle();
     for (;;) {
         std::shared_ptr<Job> job;
         {
