@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
@@ -335,9 +336,10 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
         return;
     }
     // The preview is made afresh for every item it shows, so a result reaching a preview that
-    // is gone is dropped with it and can never stand in for a newer one.
+    // is gone is dropped with it and can never stand in for a newer one. It is always handed on
+    // from the event loop, never inside this constructor when the load was already done.
     QtConcurrent::run(workPool(), loadActivityPackage, *item.filePath).then(this, [this](const VeskActivityPackageData& data) {
-        present(data);
+        QTimer::singleShot(0, this, [this, data] { present(data); });
     });
 }
 
