@@ -233,7 +233,8 @@ void VeskStore::rerouteStoredPackages()
             updated.searchableText = rerouted.searchableText;
             if (!rerouted.note.isEmpty())
                 updated.note = item.note.isEmpty() ? rerouted.note : item.note + QLatin1Char('\n') + rerouted.note;
-            updateItem(updated);
+            // A row that is not written is marked on its card, said and retried by the store.
+            (void)updateItem(updated);
         }
         emit storedPackagesRerouted();
     });

@@ -114,7 +114,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
             continue;
         VeskItem& item = m_items[i];
         item.kind = VeskKind::Image;
-        saveItemToDatabase(item);
+        (void)saveItemToDatabase(item); // a failure is marked on the card, said and retried
         state.order.update(item);
     }
     emit libraryLoaded();
