@@ -40,6 +40,17 @@ void makeCurrentThreadIdle()
     (void)sched_setscheduler(0, SCHED_IDLE, &param);
 }
 
+void keepPoolThreadsAtCallersPriority(QThreadPool& pool)
+{
+    pool.setExpiryTimeout(-1);
+    const int threads = std::max(1, pool.maxThreadCount());
+    // Each task holds its thread until all have started, so that the pool makes every thread
+    // it may have now, from here.
+    auto started = std::make_shared<std::latch>(threads);
+    for (int i = 0; i < threads; ++i)
+        pool.start([started] { started->arrive_and_wait(); });
+}
+
 void makePoolThreadsBackground(QThreadPool& pool)
 {
     pool.setExpiryTimeout(-1);

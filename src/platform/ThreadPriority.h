@@ -16,6 +16,13 @@ void makeCurrentThreadBackground();
 // QThreadPool are no help here: Linux's normal scheduling has only one.
 void makePoolThreadsBackground(QThreadPool& pool);
 
+// Makes every thread of pool now, from the calling thread, and keeps them: a new thread takes
+// the priority of the thread that makes it, and a pool thread made when a lowered worker first
+// used the pool would run everything given to it later at the worker's priority. Qt's painting
+// splits large fills over the global pool and waits for them, so the window needs that pool's
+// threads at its own priority.
+void keepPoolThreadsAtCallersPriority(QThreadPool& pool);
+
 // Lower still, for work nobody waits for (analysing pictures in the background): the thread runs
 // only on time no other thread wants. Not for work the user started, which it could hold up for
 // as long as the computer is busy.

@@ -1,5 +1,9 @@
 #include "store/VeskStore.h"
 
+#include "platform/ThreadPriority.h"
+#include <QThreadPool>
+#include <mutex>
+
 #include "platform/BackgroundRelease.h"
 #include "platform/SerialExecutor.h"
 #include "store/LibraryReading.h"
@@ -31,6 +35,10 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     : QObject(parent), m_services(services.completed())
 {
     assertMainThread();
+    // The store's workers run lowered; the shared pool that the window paints with must not get
+    // its threads from them.
+    static std::once_flag globalPoolKept;
+    std::call_once(globalPoolKept, [] { keepPoolThreadsAtCallersPriority(*QThreadPool::globalInstance()); });
 
     // A library that cannot be opened still starts, into a state that says why.
     openLibraryDatabase();

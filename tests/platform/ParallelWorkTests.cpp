@@ -3,6 +3,7 @@
 #include "platform/ThreadPriority.h"
 
 #include <QRandomGenerator>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <gtest/gtest.h>
@@ -69,6 +70,36 @@ TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
         EXPECT_GT(priority, normal) << "thread " << thread;
     // A thread started later would run at normal priority: none of them expires.
     EXPECT_EQ(pool.expiryTimeout(), -1);
+}
+
+// A pool thread takes the priority of the thread that makes it: a pool first used by a lowered
+// worker would run the window's work lowered, unless its threads were made beforehand.
+TEST(ThreadPriority, AKeptPoolRunsAtTheKeepersPriorityWhoeverUsesItLater)
+{
+    const int normal = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+    auto priorityOfWorkFrom = [](QThreadPool& pool) {
+        int priority = 0;
+        std::thread([&] {
+            makeCurrentThreadBackground();
+            // Waited for with a semaphore: a future's wait would run a task not yet started itself.
+            QSemaphore done;
+            pool.start([&] {
+                priority = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+                done.release();
+            });
+            done.acquire();
+        }).join();
+        return priority;
+    };
+    QThreadPool made;
+    made.setMaxThreadCount(1);
+    EXPECT_GT(priorityOfWorkFrom(made), normal) << "a thread made by a lowered thread is lowered";
+
+    QThreadPool kept;
+    kept.setMaxThreadCount(2);
+    keepPoolThreadsAtCallersPriority(kept);
+    EXPECT_EQ(priorityOfWorkFrom(kept), normal);
+    EXPECT_EQ(kept.expiryTimeout(), -1);
 }
 
 // Analysis nobody waits for runs only on time no other thread wants; its thread keeps that, and
