@@ -1,19 +1,18 @@
 #include "store/VeskStore.h"
 
-#include "platform/ThreadPriority.h"
-#include <QThreadPool>
-#include <mutex>
-
 #include "platform/BackgroundRelease.h"
 #include "platform/SerialExecutor.h"
+#include "platform/ThreadPriority.h"
 #include "store/LibraryReading.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
 #include "store/VeskStoreSearchPipeline.h"
 
 #include <QDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
+#include <mutex>
 
 namespace vesk {
 

@@ -75,8 +75,9 @@ void ThreadPool::runChunks(Job& job)
 
 void ThreadPool::workerLoop()
 {
-    // Models run for background analysis only; the window comes first.
-    makeCurrentThreadIdle();
+    // The window comes first. Lowered, not idle: the People window's suggestions share these
+    // helpers, and a busy computer must not hold those up indefinitely.
+    makeCurrentThreadBackground();
     for (;;) {
         std::shared_ptr<Job> job;
         {
