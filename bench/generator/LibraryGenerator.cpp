@@ -1,7 +1,9 @@
 #include "LibraryGenerator.h"
 
 #include "platform/Uuid.h"
+#include "search/ConceptEmbedder.h"
 #include "search/SearchText.h"
+#include "search/SemanticEmbeddingEngine.h"
 #include "store/DatabaseError.h"
 #include "store/SQLiteDatabase.h"
 
@@ -297,6 +299,32 @@ Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int coun
         if (auto written = opened.value()->upsertItems(items.mid(start, kBatch)); !written)
             return unexpected(written.error().logText());
     }
+    // Every item of a library in use has its sentence vector (the application embeds the rest as
+    // soon as it starts), and a library's memory is measured with them: unit vectors of the
+    // engine's length, drawn from the seed.
+    std::mt19937 random(seed ^ 0x5eedu);
+    std::normal_distribution<double> normal;
+    for (qsizetype start = 0; start < items.size(); start += kBatch) {
+        auto written = opened.value()->runInTransaction([&]() -> SQLiteDatabase::VoidResult {
+            for (qsizetype i = start; i < std::min(items.size(), start + kBatch); ++i) {
+                QList<double> vector(ConceptEmbedder::dimensions);
+                double squares = 0;
+                for (double& value : vector) {
+                    value = normal(random);
+                    squares += value * value;
+                }
+                for (double& value : vector)
+                    value /= std::sqrt(squares);
+                if (auto saved = opened.value()->updateEmbedding(
+                        items[i].id, SemanticEmbeddingEngine::modelIdentifier, vector);
+                    !saved)
+                    return saved;
+            }
+            return {};
+        });
+        if (!written)
+            return unexpected(written.error().logText());
+    }
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (!writeManagedFile(items[i], i))
             return unexpected(QStringLiteral("cannot write ") + items[i].filePath.value_or(QString()));
@@ -310,7 +338,7 @@ Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed)
         ? QDir::temp().filePath(QStringLiteral("vesk-bench-libraries"))
         : qEnvironmentVariable("VESK_BENCH_LIBRARIES");
     // The version names the generator's output; a change of what it writes needs a new one.
-    const QString folder = QDir(root).filePath(QStringLiteral("library-%1-%2-v2").arg(count).arg(seed));
+    const QString folder = QDir(root).filePath(QStringLiteral("library-%1-%2-v3").arg(count).arg(seed));
     const QString complete = QDir(folder).filePath(QStringLiteral(".complete"));
     if (QFileInfo::exists(complete))
         return folder;
