@@ -153,11 +153,11 @@ bool Pass::scoreByMeaning()
     const bool comparable = !query.isEmpty() && querySquares > 0.0;
     const double queryNorm = std::sqrt(querySquares);
     const auto cosineWith = [&](SemanticVectors::Slot slot) -> std::optional<double> {
-        const std::span<const float> row = m_input.vectors.row(slot);
         const double rowSquares = m_input.vectors.rowSumOfSquares(slot);
-        if (row.size() != size_t(query.size()) || !(rowSquares > 0.0))
+        if (m_input.vectors.rowLength(slot) != size_t(query.size()) || !(rowSquares > 0.0))
             return std::nullopt;
-        return dotProduct(query, row) / (queryNorm * std::sqrt(rowSquares));
+        return m_input.vectors.rowDot(std::span<const double>(query.constData(), size_t(query.size())), slot)
+            / (queryNorm * std::sqrt(rowSquares));
     };
 
     if (!m_fallback) {
@@ -235,13 +235,12 @@ std::optional<double> Pass::cosineBetween(Candidate& a, Candidate& b) const
     const auto slotB = vectorSlot(b);
     if (!slotA || !slotB)
         return std::nullopt;
-    const std::span<const float> rowA = m_input.vectors.row(*slotA);
-    const std::span<const float> rowB = m_input.vectors.row(*slotB);
+    const size_t length = m_input.vectors.rowLength(*slotA);
     const double squaresA = m_input.vectors.rowSumOfSquares(*slotA);
     const double squaresB = m_input.vectors.rowSumOfSquares(*slotB);
-    if (rowA.empty() || rowA.size() != rowB.size() || !(squaresA > 0.0) || !(squaresB > 0.0))
+    if (length == 0 || length != m_input.vectors.rowLength(*slotB) || !(squaresA > 0.0) || !(squaresB > 0.0))
         return 0.0;
-    return dotProduct(rowA, rowB) / (std::sqrt(squaresA) * std::sqrt(squaresB));
+    return m_input.vectors.rowDot(*slotA, *slotB) / (std::sqrt(squaresA) * std::sqrt(squaresB));
 }
 
 std::optional<DeepSearchResult> Pass::run()

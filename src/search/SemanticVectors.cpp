@@ -1,5 +1,8 @@
 #include "search/SemanticVectors.h"
 
+#include "platform/HalfFloat.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -43,21 +46,8 @@ double cosine(std::span<const A> a, std::span<const B> b)
 } // namespace
 
 double cosineSimilarity(std::span<const double> a, std::span<const double> b) { return cosine(a, b); }
-double cosineSimilarity(std::span<const double> a, std::span<const float> b) { return cosine(a, b); }
-double cosineSimilarity(std::span<const float> a, std::span<const float> b) { return cosine(a, b); }
-
-double dotProduct(std::span<const double> a, std::span<const float> b)
-{
-    return sumProducts(a.data(), b.data(), std::min(a.size(), b.size()));
-}
-
-double dotProduct(std::span<const float> a, std::span<const float> b)
-{
-    return sumProducts(a.data(), b.data(), std::min(a.size(), b.size()));
-}
 
 double sumOfSquares(std::span<const double> a) { return sumProducts(a.data(), a.data(), a.size()); }
-double sumOfSquares(std::span<const float> a) { return sumProducts(a.data(), a.data(), a.size()); }
 
 void SemanticVectors::clear()
 {
@@ -157,7 +147,7 @@ void SemanticVectors::insert(const QUuid& id, std::span<const double> vector)
     insert(id, std::span<const float>(narrowed));
 }
 
-void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
+SemanticVectors::Row& SemanticVectors::place(const QUuid& id, size_t length)
 {
     Slot slot;
     if (const auto existing = slotOf(id)) {
@@ -175,15 +165,53 @@ void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
     }
     Row& row = m_rows[slot];
     // A vector of the same length takes the place of the old one; another length moves to the
-    // end, and the block is compacted once half of it is unused.
-    if (row.length != vector.size()) {
+    // end, and the block is compacted once half of it is unused (by the caller, once the values
+    // are in).
+    if (row.length != length) {
         m_unusedValues += row.length;
         row.offset = m_values.size();
-        row.length = quint32(vector.size());
-        m_values.resize(m_values.size() + vector.size());
+        row.length = quint32(length);
+        m_values.resize(m_values.size() + length);
     }
-    std::copy(vector.begin(), vector.end(), m_values.begin() + ptrdiff_t(row.offset));
-    row.squares = sumOfSquares(this->row(slot));
+    return row;
+}
+
+void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
+{
+    float largest = 0.0f;
+    for (const float value : vector) {
+        if (std::isfinite(value))
+            largest = std::max(largest, std::fabs(value));
+    }
+    Row& row = place(id, vector.size());
+    // A power of two, so that dividing by it rounds nothing: a value that half precision holds
+    // is kept exactly, and the largest lands in [0.5, 1), where half precision is finest.
+    int exponent = 0;
+    std::frexp(largest, &exponent);
+    row.scale = largest > 0.0f ? std::ldexp(1.0f, std::min(exponent, 127)) : 1.0f;
+    quint16* kept = m_values.data() + row.offset;
+    double squares = 0.0;
+    for (size_t i = 0; i < vector.size(); ++i) {
+        kept[i] = floatToHalf(vector[i] / row.scale);
+        const double value = double(halfToFloat(kept[i])) * double(row.scale);
+        squares += value * value;
+    }
+    row.squares = squares;
+    if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
+        compact();
+}
+
+void SemanticVectors::insertFrom(const SemanticVectors& other, const QUuid& id)
+{
+    const auto from = other.slotOf(id);
+    if (!from)
+        return;
+    const Row& source = other.m_rows[*from];
+    Row& row = place(id, source.length);
+    row.scale = source.scale;
+    row.squares = source.squares;
+    std::copy_n(other.m_values.begin() + ptrdiff_t(source.offset), source.length,
+        m_values.begin() + ptrdiff_t(row.offset));
     if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
         compact();
 }
@@ -201,7 +229,7 @@ bool SemanticVectors::remove(const QUuid& id)
     const Slot slot = m_cells[cell].slotPlusOne - 1;
     eraseFromTable(cell);
     m_unusedValues += m_rows[slot].length;
-    m_rows[slot] = Row{m_values.size(), 0, 0.0, QUuid()};
+    m_rows[slot] = Row{m_values.size(), 0, 0.0f, 0.0, QUuid()};
     m_freeSlots.push_back(slot);
     if (m_count == 0)
         clear();
@@ -212,7 +240,7 @@ bool SemanticVectors::remove(const QUuid& id)
 
 void SemanticVectors::compact()
 {
-    std::vector<float> values;
+    std::vector<quint16> values;
     values.reserve(m_values.size() - m_unusedValues);
     for (Row& row : m_rows) {
         const size_t offset = values.size();
@@ -224,16 +252,46 @@ void SemanticVectors::compact()
     m_unusedValues = 0;
 }
 
-std::span<const float> SemanticVectors::vector(const QUuid& id) const
-{
-    const auto slot = slotOf(id);
-    return slot ? row(*slot) : std::span<const float>();
-}
-
 QList<double> SemanticVectors::values(const QUuid& id) const
 {
-    const std::span<const float> stored = vector(id);
-    return QList<double>(stored.begin(), stored.end());
+    const auto slot = slotOf(id);
+    if (!slot)
+        return {};
+    const Row& row = m_rows[*slot];
+    QList<double> values;
+    values.reserve(row.length);
+    for (size_t i = 0; i < row.length; ++i)
+        values.append(double(halfToFloat(m_values[row.offset + i])) * double(row.scale));
+    return values;
+}
+
+double SemanticVectors::rowDot(std::span<const double> vector, Slot slot) const
+{
+    const Row& row = m_rows[slot];
+    return sumProductsWithHalves(vector.data(), m_values.data() + row.offset, std::min<size_t>(vector.size(), row.length))
+        * double(row.scale);
+}
+
+double SemanticVectors::rowDot(Slot a, Slot b) const
+{
+    const Row& rowA = m_rows[a];
+    const Row& rowB = m_rows[b];
+    return sumProductsOfHalves(m_values.data() + rowA.offset, m_values.data() + rowB.offset,
+               std::min(rowA.length, rowB.length))
+        * double(rowA.scale) * double(rowB.scale);
+}
+
+std::optional<double> SemanticVectors::cosine(const QUuid& a, const QUuid& b) const
+{
+    const auto slotA = slotOf(a);
+    const auto slotB = slotOf(b);
+    if (!slotA || !slotB || m_rows[*slotA].length != m_rows[*slotB].length || m_rows[*slotA].length == 0)
+        return std::nullopt;
+    const double squaresA = m_rows[*slotA].squares;
+    const double squaresB = m_rows[*slotB].squares;
+    if (!(squaresA > 0.0) || !(squaresB > 0.0))
+        return 0.0;
+    return rowDot(*slotA, *slotB) / (std::sqrt(squaresA) * std::sqrt(squaresB));
 }
 
 } // namespace vesk

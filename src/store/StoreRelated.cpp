@@ -42,15 +42,11 @@ QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
         ranked = *memo;
     } else {
         const QDateTime now = m_services.clock->now();
-        const std::span<const float> ownVector = m_semanticVectors.vector(item.id);
         RelatedItemsSignals sources;
         sources.now = now;
-        if (!ownVector.empty()) {
-            sources.vectorCosine = [this, ownVector](const QUuid& other) -> std::optional<double> {
-                const std::span<const float> theirs = m_semanticVectors.vector(other);
-                if (theirs.empty())
-                    return std::nullopt;
-                return cosineSimilarity(ownVector, theirs);
+        if (m_semanticVectors.contains(item.id)) {
+            sources.vectorCosine = [this, own = item.id](const QUuid& other) -> std::optional<double> {
+                return m_semanticVectors.cosine(own, other);
             };
         }
         // The few items ever opened, looked up by identifier instead of by text for every item.

@@ -189,7 +189,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
         SemanticVectors vectors = std::move(reading->vectors);
         for (const VeskItem& item : std::as_const(m_items)) {
             if (m_semanticVectors.contains(item.id))
-                vectors.insert(item.id, m_semanticVectors.vector(item.id));
+                vectors.insertFrom(m_semanticVectors, item.id);
         }
         m_semanticVectors = std::move(vectors);
     }

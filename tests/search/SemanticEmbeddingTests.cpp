@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 namespace vesk {
 namespace {
@@ -69,12 +70,17 @@ TEST(CosineSimilarity, EdgeCases)
     EXPECT_NEAR(cosineSimilarity(a, QList<double>{-1.0, -2.0, -3.0}), -1.0, 1e-12);
     EXPECT_NEAR(cosineSimilarity(QList<double>{1.0, 0.0}, QList<double>{1.0, 1.0}), std::sqrt(0.5), 1e-12);
 
-    // Stored single-precision vectors give the same answer, summed in double precision.
-    std::vector<float> stored(1000, 0.1f);
-    std::vector<double> query(1000, 0.1);
-    query[999] = -0.1;
-    EXPECT_NEAR(cosineSimilarity(std::span<const double>(query), std::span<const float>(stored)), 0.998, 1e-9);
-    EXPECT_NEAR(cosineSimilarity(std::span<const float>(stored), std::span<const float>(stored)), 1.0, 1e-12);
+}
+
+// Kept values are the inserted ones to half precision, relative to the vector's largest value.
+void expectKept(const QList<double>& kept, const QList<double>& inserted)
+{
+    ASSERT_EQ(kept.size(), inserted.size());
+    double largest = 0;
+    for (const double value : inserted)
+        largest = std::max(largest, std::fabs(value));
+    for (qsizetype i = 0; i < kept.size(); ++i)
+        EXPECT_NEAR(kept[i], inserted[i], largest / 2048.0) << "value " << i;
 }
 
 TEST(SemanticVectors, KeepsReplacesAndRemovesVectorsOfAnyLength)
@@ -87,22 +93,82 @@ TEST(SemanticVectors, KeepsReplacesAndRemovesVectorsOfAnyLength)
     }
     vectors.insert(ids[0], QList<double>{5.0, 6.0});                   // another length
     vectors.insert(ids[1], QList<double>{7.0, 8.0, 9.0});              // same length, in place
-    EXPECT_EQ(vectors.values(ids[0]), (QList<double>{5.0, 6.0}));
-    EXPECT_EQ(vectors.values(ids[1]), (QList<double>{7.0, 8.0, 9.0}));
-    EXPECT_DOUBLE_EQ(vectors.rowSumOfSquares(*vectors.slotOf(ids[1])), 49.0 + 64.0 + 81.0);
+    expectKept(vectors.values(ids[0]), {5.0, 6.0});
+    expectKept(vectors.values(ids[1]), {7.0, 8.0, 9.0});
+    EXPECT_NEAR(vectors.rowSumOfSquares(*vectors.slotOf(ids[1])), 49.0 + 64.0 + 81.0, 0.2);
 
     // Removing most of them compacts the block; the rest keep their values.
     for (int i = 2; i < 2900; ++i)
         EXPECT_TRUE(vectors.remove(ids[size_t(i)]));
     EXPECT_FALSE(vectors.remove(ids[2]));
     EXPECT_EQ(vectors.size(), 102);
-    EXPECT_TRUE(vectors.vector(ids[2]).empty());
-    EXPECT_EQ(vectors.values(ids[2950]), (QList<double>{2950.0, 1.0, 2.0}));
-    EXPECT_EQ(vectors.values(ids[0]), (QList<double>{5.0, 6.0}));
+    EXPECT_TRUE(vectors.values(ids[2]).isEmpty());
+    expectKept(vectors.values(ids[2950]), {2950.0, 1.0, 2.0});
+    expectKept(vectors.values(ids[0]), {5.0, 6.0});
     const QUuid fresh = QUuid::createUuid();
     vectors.insert(fresh, QList<double>{3.0});
     EXPECT_EQ(vectors.values(fresh), QList<double>{3.0});
     EXPECT_EQ(vectors.size(), 103);
+}
+
+TEST(SemanticVectors, HalfPrecisionKeepsCosinesAndAnyRangeOfValues)
+{
+    std::mt19937 random(7);
+    std::normal_distribution<double> normal;
+    SemanticVectors vectors;
+    std::vector<QList<double>> inserted;
+    std::vector<QUuid> ids;
+    for (int i = 0; i < 40; ++i) {
+        QList<double> vector(512);
+        for (double& value : vector)
+            value = normal(random) / std::sqrt(512.0);
+        // Two near copies, as related notes give.
+        if (i % 2 == 1) {
+            vector = inserted.back();
+            for (double& value : vector)
+                value += normal(random) * 0.01;
+        }
+        inserted.push_back(vector);
+        ids.push_back(QUuid::createUuid());
+        vectors.insert(ids.back(), vector);
+    }
+    for (size_t a = 0; a < ids.size(); ++a) {
+        const QList<double>& query = inserted[a];
+        for (size_t b = 0; b < ids.size(); ++b) {
+            const double exact = cosineSimilarity(query, inserted[b]);
+            const auto kept = vectors.cosine(ids[a], ids[b]);
+            ASSERT_TRUE(kept);
+            EXPECT_NEAR(*kept, exact, 1e-3);
+            const SemanticVectors::Slot slot = *vectors.slotOf(ids[b]);
+            const double againstQuery = vectors.rowDot(std::span<const double>(query.constData(), 512), slot)
+                / std::sqrt(sumOfSquares(query) * vectors.rowSumOfSquares(slot));
+            EXPECT_NEAR(againstQuery, exact, 1e-3);
+        }
+    }
+
+    // Values far beyond what half precision holds, and tiny ones, keep their proportions.
+    const QUuid large = QUuid::createUuid();
+    const QUuid tiny = QUuid::createUuid();
+    vectors.insert(large, QList<double>{1e6, -3e5, 2e6});
+    vectors.insert(tiny, QList<double>{1e-9, -3e-10, 2e-9});
+    expectKept(vectors.values(large), {1e6, -3e5, 2e6});
+    expectKept(vectors.values(tiny), {1e-9, -3e-10, 2e-9});
+    EXPECT_NEAR(*vectors.cosine(large, tiny), 1.0, 1e-6);
+
+    // All zeros compares as 0; another length or a missing vector does not compare.
+    const QUuid zeros = QUuid::createUuid();
+    vectors.insert(zeros, QList<double>{0.0, 0.0, 0.0});
+    EXPECT_EQ(vectors.cosine(zeros, large), 0.0);
+    EXPECT_FALSE(vectors.cosine(ids[0], large));
+    EXPECT_FALSE(vectors.cosine(ids[0], QUuid::createUuid()));
+
+    // A copy into another set keeps the very same values, not rounded a second time.
+    SemanticVectors copy;
+    copy.insertFrom(vectors, ids[3]);
+    copy.insertFrom(vectors, QUuid::createUuid()); // none: nothing kept
+    EXPECT_EQ(copy.size(), 1);
+    EXPECT_EQ(copy.values(ids[3]), vectors.values(ids[3]));
+    EXPECT_EQ(copy.rowSumOfSquares(*copy.slotOf(ids[3])), vectors.rowSumOfSquares(*vectors.slotOf(ids[3])));
 }
 
 TEST(WordNet, BaseFormsComeFromExceptionsAndDetachmentRules)

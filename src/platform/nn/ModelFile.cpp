@@ -258,34 +258,6 @@ bool isPlainFileName(const QString& name)
 
 } // namespace
 
-float halfToFloat(uint16_t half)
-{
-    const uint32_t sign = uint32_t(half & 0x8000u) << 16;
-    const uint32_t exponent = (half >> 10) & 0x1Fu;
-    uint32_t mantissa = half & 0x3FFu;
-    uint32_t bits;
-    if (exponent == 0) {
-        if (mantissa == 0) {
-            bits = sign;
-        } else { // subnormal: normalise it
-            int shift = 0;
-            while ((mantissa & 0x400u) == 0) {
-                mantissa <<= 1;
-                ++shift;
-            }
-            mantissa &= 0x3FFu;
-            bits = sign | uint32_t(127 - 15 + 1 - shift) << 23 | mantissa << 13;
-        }
-    } else if (exponent == 0x1F) {
-        bits = sign | 0x7F800000u | mantissa << 13;
-    } else {
-        bits = sign | (exponent + 127 - 15) << 23 | mantissa << 13;
-    }
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return value;
-}
-
 Expected<ModelDefinition, NnError> parseModelDefinition(const QByteArray& modelJson, const WeightFileReader& readWeights)
 {
     if (modelJson.size() > kMaxModelJsonBytes)
@@ -362,7 +334,9 @@ Expected<ModelDefinition, NnError> readModelFile(const QString& modelJsonPath)
         return fail(QStringLiteral("cannot open %1: %2").arg(modelJsonPath, file.errorString()));
     if (file.size() > kMaxModelJsonBytes)
         return fail(QStringLiteral("%1 is too large to be a model").arg(modelJsonPath));
-    const QByteArray json = file.read(kMaxModelJsonBytes + 1);
+    // Not read(limit): that reserves the whole limit (128 MB) for a file of a few hundred kilobytes
+    // and keeps it for as long as the definition is parsed.
+    const QByteArray json = file.readAll();
     const QString folder = QFileInfo(modelJsonPath).absolutePath();
     auto result = parseModelDefinition(json, [&](const QString& name, qint64 maxBytes) -> std::optional<QByteArray> {
         QFile shard(folder + QLatin1Char('/') + name);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HalfFloat.h"
+
 #include "platform/Expected.h"
 #include "platform/nn/Tensor.h"
 
@@ -65,6 +67,6 @@ inline constexpr int kMaxNodes = 100'000;
 [[nodiscard]] Expected<ModelDefinition, NnError> readModelFile(const QString& modelJsonPath);
 
 // IEEE 754 half precision to single precision.
-float halfToFloat(uint16_t half);
+using vesk::halfToFloat;
 
 } // namespace vesk::nn
