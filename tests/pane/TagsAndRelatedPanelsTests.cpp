@@ -143,7 +143,7 @@ TEST_F(PaneNeighbours, TheDraftOutlivesARefreshOfTheSameItemButNotAnotherItem)
 
     VeskItem renamed = first;
     renamed.title = QStringLiteral("First, renamed");
-    store->updateItem(renamed);
+    ASSERT_TRUE(store->updateItem(renamed));
     pane.setItem(renamed);
     EXPECT_EQ(pane.content()->findChild<TagsRow*>()->field()->text(), QStringLiteral("half typed"));
 
@@ -179,7 +179,7 @@ TEST_F(PaneNeighbours, TheVersionsPanelCountsTheShownItemAsAPassAndHidesWhenAlon
     EXPECT_EQ(slides.passesText(), QStringLiteral("7 passes"));
 
     // A new version joins the panel once the library changes.
-    store->commitNewItem(fileItem(QStringLiteral("Invoice copy.pdf"), 1'600'001'000));
+    ASSERT_TRUE(store->commitNewItem(fileItem(QStringLiteral("Invoice copy.pdf"), 1'600'001'000)));
     QCoreApplication::processEvents();
     EXPECT_FALSE(alone.isHidden());
     EXPECT_EQ(alone.passesText(), QStringLiteral("2 passes"));
@@ -234,7 +234,7 @@ TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocuse
     EXPECT_TRUE(reminds->isHidden());
 
     VeskItem sibling = makeItem(QStringLiteral("Lonely note, again"), 1'600'000'100);
-    store->commitNewItem(sibling);
+    ASSERT_TRUE(store->commitNewItem(sibling));
     store->select(only.id);
     reminds = pane.content()->findChild<RelatedVesksPanel*>();
     EXPECT_FALSE(reminds->isHidden());

@@ -108,7 +108,7 @@ TEST_F(StoreRelated, TheRankingIsRememberedUntilTheLibraryOrTheUsageChanges)
 
     // So does a change of the library.
     store->relatedItems(shown, 3);
-    store->commitNewItem(wordsItem(QStringLiteral("new apple"), QStringLiteral("orchard"), 0));
+    ASSERT_TRUE(store->commitNewItem(wordsItem(QStringLiteral("new apple"), QStringLiteral("orchard"), 0)));
     EXPECT_FALSE(store->searchState().relatedCache.contains(shown.id));
 }
 

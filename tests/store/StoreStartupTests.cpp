@@ -273,7 +273,7 @@ TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappens
     store->addText(QStringLiteral("A zebra crossed the road"));
     VeskItem edited = store->items().at(5);
     edited.title = QStringLiteral("renamed meanwhile");
-    store->updateItem(edited);
+    ASSERT_TRUE(store->updateItem(edited));
     EXPECT_TRUE(store->filteredItems().isEmpty());
 
     QSignalSpy ready(store.get(), &VeskStore::searchReadyChanged);
