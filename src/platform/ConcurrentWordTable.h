@@ -38,7 +38,7 @@ public:
             const std::u16string* text = nullptr; // kept in place by its shard
         };
         ConcurrentWordTable& m_table;
-        std::vector<Cached> m_cache = std::vector<Cached>(size_t(1) << 14);
+        std::vector<Cached> m_cache = std::vector<Cached>(size_t(1) << 16);
     };
 
     // Moves the words out, in dense order, and returns, for each shard, the dense id of its
