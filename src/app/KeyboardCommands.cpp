@@ -156,7 +156,7 @@ void KeyboardCommands::openOrCopyTargetedItem()
         return;
     }
     if (item->kind == VeskKind::Text && item->text && !item->text->isEmpty()) {
-        QGuiApplication::clipboard()->setText(*item->text);
+        QGuiApplication::clipboard()->setText(item->text->toString());
         VeskIntakeNotice notice;
         notice.id = QUuid::createUuid();
         notice.kind = VeskIntakeNoticeKind::Captured;

@@ -545,7 +545,7 @@ void CardPaintCache::clear()
     m_shadows.clear();
 }
 
-size_t CardPaintCache::textHash(const QUuid& id, int field, const QString& text)
+size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)
 {
     constexpr qsizetype kLongText = 64 * 1024;
     constexpr qsizetype kKnownTexts = 64;

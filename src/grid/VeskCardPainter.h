@@ -96,9 +96,9 @@ private:
     // A long text of an item stands in the key as a number given to its buffer, so that a note of
     // megabytes is not hashed on every frame. The copy kept here makes any later write to the
     // item's text detach into a new buffer, which gets a new number.
-    size_t textHash(const QUuid& id, int field, const QString& text);
+    size_t textHash(const QUuid& id, int field, const ItemText& text);
     struct KnownText {
-        QString text;
+        ItemText text;
         size_t hash = 0;
     };
     QHash<std::pair<QUuid, int>, KnownText> m_longTexts;

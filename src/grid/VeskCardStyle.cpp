@@ -171,7 +171,8 @@ CardExtract cardExtract(const VeskItem& item, bool hasRichText)
     if (item.kind == VeskKind::Url && item.urlString)
         return {CardExtractKind::Url, *item.urlString};
     if (item.kind == VeskKind::Text && item.text)
-        return {hasRichText ? CardExtractKind::RichText : CardExtractKind::PlainText, *item.text};
+        return {hasRichText ? CardExtractKind::RichText : CardExtractKind::PlainText,
+                item.text->left(kCardExtractCharacters)};
     return {};
 }
 

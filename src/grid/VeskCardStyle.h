@@ -69,6 +69,9 @@ QString cardKindSymbol(const VeskItem& item);
 QString cardFormatLabel(const VeskItem& item);
 
 enum class CardExtractKind { None, Secure, Url, RichText, PlainText };
+// A card shows a few short lines of a note: only this much of its start is decoded to draw them,
+// however long the note.
+inline constexpr qsizetype kCardExtractCharacters = 1000;
 struct CardExtract {
     CardExtractKind kind = CardExtractKind::None;
     QString text;

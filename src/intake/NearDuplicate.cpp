@@ -24,8 +24,9 @@ constexpr double kJaccardWithContainment = 0.68;
 
 bool isSecure(const VeskItem& item)
 {
-    return item.searchableText.contains(QLatin1String("__vesk_secure__"))
-        || item.searchableText.contains(QLatin1String("__vesk_secure_credit_card__"));
+    // The markers are ASCII: found in the UTF-8 bytes exactly where they are in the text.
+    return item.searchableText.utf8().contains("__vesk_secure__")
+        || item.searchableText.utf8().contains("__vesk_secure_credit_card__");
 }
 
 bool isAsciiSpace(char16_t c)
@@ -164,7 +165,7 @@ std::optional<NearDuplicateQuery> prepareNearDuplicateQuery(const QString& text)
 
 bool isNearDuplicateCandidate(const VeskItem& item)
 {
-    return item.kind == VeskKind::Text && !isSecure(item) && item.text && !item.text->trimmed().isEmpty();
+    return item.kind == VeskKind::Text && !isSecure(item) && item.text && !item.text->isBlank();
 }
 
 NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item)
@@ -172,7 +173,7 @@ NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const
     NearDuplicateVerdict verdict;
     if (!isNearDuplicateCandidate(item))
         return verdict;
-    const QString candidate = normalizedForNearDuplicate(item.text->trimmed());
+    const QString candidate = normalizedForNearDuplicate(item.text->toString().trimmed());
     if (candidate.size() < kMinimumLength)
         return verdict;
     if (candidate == query.normalized) {

@@ -42,7 +42,7 @@ Prepared readItem(const VeskItem& item, Intern&& intern)
     Prepared prepared;
     if (!isNearDuplicateCandidate(item))
         return prepared;
-    const QString normalized = normalizedForNearDuplicate(item.text->trimmed());
+    const QString normalized = normalizedForNearDuplicate(item.text->toString().trimmed());
     if (normalized.size() < kMinimumLength)
         return prepared;
     prepared.comparable = true;
@@ -142,8 +142,8 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
                 continue;
             batch.entries.push_back(
                 Entry{items[i].id, prepared.textHash, quint32(prepared.keywords.size()), true,
-                      items[i].text->size() >= kLongText ? *items[i].text : QString(),
-                      items[i].text->size() >= kLongText ? items[i].searchableText : QString()});
+                      items[i].text->size() >= kLongText ? *items[i].text : ItemText(),
+                      items[i].text->size() >= kLongText ? items[i].searchableText : ItemText()});
             batch.keywords.emplace_back(prepared.keywords);
         }
     });

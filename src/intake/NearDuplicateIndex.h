@@ -68,8 +68,8 @@ private:
         quint32 keywordCount = 0; // 0 below the keyword floor: such an item only matches exactly
         bool live = false;
         // A long text as it was read (shared buffers): taking the same texts again reads nothing.
-        QString longText;
-        QString longSearchable;
+        ItemText longText;
+        ItemText longSearchable;
     };
     bool holdsLongText(const VeskItem& item) const;
     // The keyword ids of a text, in the fixed order, rarest first.

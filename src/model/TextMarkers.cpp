@@ -17,20 +17,22 @@ constexpr size_t kRemembered = 16;
 struct Remembered {
     // Holding the buffer keeps it from being changed in place or reused for another text: a text
     // edited since has a buffer of its own and is read again.
-    QString text;
+    ItemText text;
     TextMarkers markers;
 };
 
-TextMarkers read(const QString& text)
+// The markers are ASCII, and a UTF-8 byte sequence is found in valid UTF-8 only where the
+// character sequence is: the bytes are searched without a decode.
+TextMarkers read(const ItemText& text)
 {
-    return {text.contains(QLatin1String(kSecureSecretMarkerText)),
-            text.contains(QLatin1String(kSecureCreditCardMarkerText)),
-            text.contains(QLatin1String(kHtmlSourceMarker))};
+    const QByteArray& bytes = text.utf8();
+    return {bytes.contains(kSecureSecretMarkerText), bytes.contains(kSecureCreditCardMarkerText),
+            bytes.contains(kHtmlSourceMarker)};
 }
 
 } // namespace
 
-TextMarkers textMarkers(const QString& searchableText)
+TextMarkers textMarkers(const ItemText& searchableText)
 {
     if (searchableText.size() < kRememberedLength)
         return read(searchableText);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "model/ItemText.h"
 
 namespace vesk {
 
@@ -15,6 +15,6 @@ struct TextMarkers {
 // megabytes takes longer than a frame, so the answer for a long text is remembered with its
 // buffer (safe on any thread): the same text shared by its copies is read once, wherever that
 // happens first.
-TextMarkers textMarkers(const QString& searchableText);
+TextMarkers textMarkers(const ItemText& searchableText);
 
 } // namespace vesk

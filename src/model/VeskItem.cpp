@@ -32,6 +32,12 @@ size_t hashOptional(const std::optional<T>& value, size_t seed)
 }
 } // namespace
 
+void shareEqualTexts(VeskItem& item)
+{
+    if (item.text && !item.text->isSharedWith(item.searchableText) && *item.text == item.searchableText)
+        item.searchableText = *item.text;
+}
+
 size_t qHash(const VeskGroup& group, size_t seed) noexcept
 {
     QtPrivate::QHashCombine combine;

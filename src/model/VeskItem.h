@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ItemText.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -34,16 +36,21 @@ struct VeskItem {
     QString title;
     VeskKind kind = VeskKind::Text;
     QDateTime createdAt;
-    std::optional<QString> text;
+    // Held as UTF-8 (see ItemText); for a note the two share one buffer.
+    std::optional<ItemText> text;
     std::optional<QString> urlString;
     std::optional<QString> filePath;
-    QString searchableText;
+    ItemText searchableText;
     QString note;
     std::optional<QUuid> groupID;
     std::optional<QUuid> sourceItemID;
 
     friend bool operator==(const VeskItem&, const VeskItem&) = default;
 };
+
+// When the searchable text equals the text (every plain note), makes it the same buffer, as the
+// database load does: a note of megabytes is then held once.
+void shareEqualTexts(VeskItem& item);
 
 size_t qHash(const VeskGroup& group, size_t seed = 0) noexcept;
 size_t qHash(const VeskItem& item, size_t seed = 0) noexcept;

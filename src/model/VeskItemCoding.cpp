@@ -99,12 +99,12 @@ QJsonObject encodeItemRecord(const VeskItem& item)
     record.insert(QStringLiteral("kind"), veskKindRawValue(item.kind));
     record.insert(QStringLiteral("createdAt"), iso8601String(item.createdAt));
     if (item.text)
-        record.insert(QStringLiteral("text"), *item.text);
+        record.insert(QStringLiteral("text"), item.text->toString());
     if (item.urlString)
         record.insert(QStringLiteral("urlString"), *item.urlString);
     if (item.filePath)
         record.insert(QStringLiteral("filePath"), *item.filePath);
-    record.insert(QStringLiteral("searchableText"), item.searchableText);
+    record.insert(QStringLiteral("searchableText"), item.searchableText.toString());
     record.insert(QStringLiteral("note"), item.note);
     if (item.groupID)
         record.insert(QStringLiteral("groupID"), uuidString(*item.groupID));
@@ -149,6 +149,8 @@ Expected<VeskItem, QString> decodeItemRecord(const QJsonObject& record)
     VESK_TAKE(item.groupID, optionalUuid(record, QStringLiteral("groupID")));
     VESK_TAKE(item.sourceItemID, optionalUuid(record, QStringLiteral("sourceItemID")));
 #undef VESK_TAKE
+    // Equal texts share one buffer, as they do when read from the database.
+    shareEqualTexts(item);
     return item;
 }
 

@@ -111,7 +111,7 @@ VeskPhotoNotePreview::VeskPhotoNotePreview(const VeskItem& item, PreviewSectionC
     m_column = makeColumn(this, 14);
     m_column->addWidget(makeSectionTitle(QStringLiteral("Contents"), this));
 
-    auto* text = new WrappingText(item.text.value_or(QString()), Theme::font(TextStyle::Body), Theme::current().label());
+    auto* text = new WrappingText(decodedText(item.text), Theme::font(TextStyle::Body), Theme::current().label());
     text->setObjectName(QStringLiteral("photoNoteText"));
     m_column->addWidget(new PreviewBox(12, 0.022, 0, 12, text, this));
 

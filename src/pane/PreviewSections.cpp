@@ -35,38 +35,45 @@ namespace {
 
 // Beyond this many characters a plain text is shown in a scroll view of its own.
 constexpr qsizetype kLongTextCharacters = 60'000;
-// A text of many megabytes takes the view a second to take in whole; in pieces of this size,
-// one per turn of the event loop, the window answers between them.
+// A text of many megabytes takes the view a second to take in whole; in pieces of this many
+// UTF-8 bytes, one per turn of the event loop, the window answers between them.
 constexpr qsizetype kTextFillPiece = 20'000;
 
-// The end of the piece that starts at from: at a line break when there is one near, so that no
-// line is split between two pieces.
-qsizetype pieceEnd(const QString& text, qsizetype from)
+// The end of the piece of UTF-8 that starts at byte from: at a line break when there is one near,
+// so that no line is split between two pieces, and never inside a character.
+qsizetype pieceEnd(const QByteArray& utf8, qsizetype from)
 {
-    const qsizetype end = std::min(text.size(), from + kTextFillPiece);
-    if (end == text.size())
+    const qsizetype end = std::min(utf8.size(), from + kTextFillPiece);
+    if (end == utf8.size())
         return end;
-    const qsizetype lineBreak = text.lastIndexOf(QLatin1Char('\n'), end - 1);
-    return lineBreak > from ? lineBreak : end;
+    const qsizetype lineBreak = utf8.lastIndexOf('\n', end - 1);
+    if (lineBreak > from)
+        return lineBreak;
+    qsizetype cut = end;
+    while (cut > from && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
+        --cut;
+    return cut > from ? cut : end;
 }
 
-void fillProgressively(QPlainTextEdit* view, const QString& text)
+// Each piece is decoded only when its turn comes: the whole text is never held as UTF-16 here.
+void fillProgressively(QPlainTextEdit* view, const ItemText& text)
 {
     // Read only: an undo record per piece would only cost memory and time to make and to free.
     view->document()->setUndoRedoEnabled(false);
-    qsizetype end = pieceEnd(text, 0);
-    view->setPlainText(text.left(end));
-    if (end == text.size())
+    const QByteArray& utf8 = text.utf8();
+    qsizetype end = pieceEnd(utf8, 0);
+    view->setPlainText(QString::fromUtf8(utf8.constData(), end));
+    if (end == utf8.size())
         return;
     auto* next = new QTimer(view);
     next->setInterval(0);
-    QObject::connect(next, &QTimer::timeout, view, [view, next, text, end]() mutable {
+    QObject::connect(next, &QTimer::timeout, view, [view, next, utf8, end]() mutable {
         const qsizetype from = end;
-        end = pieceEnd(text, from);
+        end = pieceEnd(utf8, from);
         QTextCursor cursor(view->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(from, end - from));
-        if (end == text.size())
+        cursor.insertText(QString::fromUtf8(utf8.constData() + from, end - from));
+        if (end == utf8.size())
             next->deleteLater();
     });
     next->start();
@@ -140,7 +147,7 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
         return section;
     }
 
-    const QString body = item.text.value_or(QString());
+    const ItemText body = item.text.value_or(ItemText());
     if (body.size() > kLongTextCharacters) {
         // Laying out a whole long extract at once would stall the window: a scroll view of its
         // own lays out only what is on screen.
@@ -161,7 +168,7 @@ QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& cont
         column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
         return section;
     }
-    auto* text = new WrappingText(body, Theme::font(TextStyle::Body), Theme::current().label());
+    auto* text = new WrappingText(body.toString(), Theme::font(TextStyle::Body), Theme::current().label());
     text->setObjectName(QStringLiteral("previewPlainText"));
     column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
     return section;

@@ -149,7 +149,7 @@ ItemEditSheet* VeskPreview::openEditSheet(const VeskItem& item)
     // Always from what is stored now: an earlier sheet's unsaved text is gone.
     bool truncated = false;
     const std::unique_ptr<QTextDocument> text =
-        editableAttributedString(m_store.richText(item.id), item.text.value_or(QString()), &truncated);
+        editableAttributedString(m_store.richText(item.id), decodedText(item.text), &truncated);
     if (truncated) {
         // Shown as read; the store will not let its beginning replace the whole body.
         veskLog(QStringLiteral("Vesk rich-text read error: the body is longer than Vesk reads; only its "

@@ -39,7 +39,7 @@ std::optional<QDateTime> contentCreationDate(const VeskItem& item, const FileDat
         return std::nullopt;
     if (auto exif = exifCaptureDate(*item.filePath))
         return exif;
-    if (auto named = captureNameDate(item.searchableText))
+    if (auto named = captureNameDate(item.searchableText.toString()))
         return named;
     const std::optional<QDateTime> fileDate = readFileDate ? readFileDate(item) : fileCreationDate(item);
     if (fileDate && acceptsFileCreationDate(*fileDate, item.createdAt))

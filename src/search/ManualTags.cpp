@@ -43,23 +43,27 @@ bool removeManualTag(ManualTagMap& tags, const QString& itemKey, const QString& 
 QStringList displayTags(const VeskItem& item, const QStringList& manualTags)
 {
     // Field by field rather than joined: a tag never runs across the space that would join two
-    // fields, and a note of megabytes is neither copied nor read twice when its searchable text
-    // is the same buffer as its text.
-    const QString* fields[] = {&item.title, &item.note, item.text ? &*item.text : nullptr, &item.searchableText,
-                               item.urlString ? &*item.urlString : nullptr, item.filePath ? &*item.filePath : nullptr};
+    // fields, and a note of megabytes is neither decoded nor read twice when its searchable text
+    // is the same buffer as its text; one without a "#" is not decoded at all.
     QSet<QString> all;
-    for (size_t i = 0; i < std::size(fields); ++i) {
-        const QString* field = fields[i];
-        if (!field || field->isEmpty())
-            continue;
-        const bool readBefore = std::any_of(fields, fields + i, [&](const QString* earlier) {
-            return earlier && earlier->isSharedWith(*field);
-        });
-        if (readBefore)
-            continue;
-        for (const QString& tag : extractHashtags(*field))
+    const auto addTags = [&all](const QString& field) {
+        for (const QString& tag : extractHashtags(field))
             all.insert(tag);
-    }
+    };
+    const auto addTextTags = [&addTags](const ItemText& field) {
+        if (field.utf8().contains('#'))
+            addTags(field.toString());
+    };
+    addTags(item.title);
+    addTags(item.note);
+    if (item.text)
+        addTextTags(*item.text);
+    if (!item.text || !item.text->isSharedWith(item.searchableText))
+        addTextTags(item.searchableText);
+    if (item.urlString)
+        addTags(*item.urlString);
+    if (item.filePath)
+        addTags(*item.filePath);
     for (const QString& tag : manualTags)
         all.insert(tag);
     QStringList sorted(all.begin(), all.end());

@@ -288,7 +288,13 @@ bool sameText(const QString& a, const QString& b)
     return a.size() == b.size() && (a.constData() == b.constData() || a == b);
 }
 
-bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
+bool sameText(const ItemText& a, const ItemText& b)
+{
+    return a.size() == b.size() && (a.isSharedWith(b) || a == b);
+}
+
+template <typename Text>
+bool sameText(const std::optional<Text>& a, const std::optional<Text>& b)
 {
     if (a.has_value() != b.has_value())
         return false;
@@ -373,9 +379,9 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
 
     // Content words never reach across the joining spaces, so the parts are read one by one.
     QStringList parts{item.title, item.note};
-    if (item.text && item.text->constData() != item.searchableText.constData() && *item.text != item.searchableText)
-        parts.append(*item.text);
-    parts.append(item.searchableText);
+    if (item.text && !item.text->isSharedWith(item.searchableText) && *item.text != item.searchableText)
+        parts.append(item.text->toString());
+    parts.append(item.searchableText.toString());
     parts.append(manualTags.join(QLatin1Char(' ')));
     for (const QString& part : std::as_const(parts)) {
         forEachContentWordOf(part, [&](QStringView token) {

@@ -178,7 +178,7 @@ bool SearchRecord::otherPartsContain(std::string_view needle) const
 
 QString combinedJoin(const VeskItem& item, const QString& peopleNames)
 {
-    return QStringList{item.title, item.searchableText, item.note, item.text.value_or(QString()),
+    return QStringList{item.title, item.searchableText.toString(), item.note, item.text ? item.text->toString() : QString(),
         item.urlString.value_or(QString()), item.filePath.value_or(QString()), peopleNames}
         .join(QLatin1Char(' '));
 }
@@ -189,8 +189,8 @@ std::string unfoldedPart(const VeskItem& item, const QSet<QString>& people, Reco
     switch (part) {
     case RecordPart::Title: text = item.title; break;
     case RecordPart::Note: text = item.note; break;
-    case RecordPart::Searchable: text = item.searchableText; break;
-    case RecordPart::Text: text = item.text.value_or(QString()); break;
+    case RecordPart::Searchable: text = item.searchableText.toString(); break;
+    case RecordPart::Text: text = item.text ? item.text->toString() : QString(); break;
     case RecordPart::Url: text = item.urlString.value_or(QString()); break;
     case RecordPart::Path: text = item.filePath.value_or(QString()); break;
     case RecordPart::People: text = sortedNames(people); break;
@@ -207,12 +207,14 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     quint8& folded = record.foldedParts;
     record.title = prepared(item.title, RecordPart::Title, folded, visitWord);
     record.note = prepared(item.note, RecordPart::Note, folded, visitWord);
-    record.searchableText = prepared(item.searchableText, RecordPart::Searchable, folded, visitWord);
-    const QString text = item.text.value_or(QString());
+    // Decoded here, off the window's thread; the record keeps only the folded UTF-8.
+    const QString searchable = item.searchableText.toString();
+    record.searchableText = prepared(searchable, RecordPart::Searchable, folded, visitWord);
+    record.textIsSearchableText = item.text && !item.text->isEmpty()
+        && (item.text->isSharedWith(item.searchableText) || *item.text == item.searchableText);
+    const QString text = !item.text ? QString() : record.textIsSearchableText ? searchable : item.text->toString();
     const QString urlString = item.urlString.value_or(QString());
     const QString filePath = item.filePath.value_or(QString());
-    record.textIsSearchableText = !text.isEmpty()
-        && (text.constData() == item.searchableText.constData() || text == item.searchableText);
     if (!record.textIsSearchableText)
         record.text = prepared(text, RecordPart::Text, folded, visitWord);
     record.urlString = prepared(urlString, RecordPart::Url, folded, visitWord);
@@ -222,7 +224,7 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     // The regular expression sees each part's neighbours as they stand in the join, so the join
     // is scanned whole, but only when there is a "#" at all. Composed first, so that a decomposed
     // accent does not cut a tag short.
-    if (anyHoldsHash({item.title, item.searchableText, item.note, text, urlString, filePath,
+    if (anyHoldsHash({item.title, searchable, item.note, text, urlString, filePath,
             peopleNames})) {
         QString join = combinedJoin(item, peopleNames);
         if (!isAsciiText(join))

@@ -15,8 +15,8 @@ constexpr qsizetype kMaxCharacters = 12'000;
 
 QString embeddingInputText(const VeskItem& item)
 {
-    return item.title + QLatin1Char('\n') + item.note + QLatin1Char('\n') + item.text.value_or(QString())
-        + QLatin1Char('\n') + item.searchableText;
+    return item.title + QLatin1Char('\n') + item.note + QLatin1Char('\n')
+        + (item.text ? item.text->toString() : QString()) + QLatin1Char('\n') + item.searchableText.toString();
 }
 
 QString preparedEmbeddingText(const QString& text)

@@ -84,7 +84,7 @@ SecureVeskPreview::SecureVeskPreview(VeskStore& store, const VeskItem& item, std
     m_protected = makeProtectedSection();
     m_column->addWidget(m_protected);
 
-    const QString reference = trimmedSecureText(m_item.text.value_or(QString()));
+    const QString reference = trimmedSecureText(decodedText(m_item.text));
     if (!reference.isEmpty()) {
         auto* block = new QWidget(this);
         auto* column = new QVBoxLayout(block);
@@ -221,7 +221,7 @@ void SecureVeskPreview::beginEditing()
     m_edit = SecureEditValues{};
     m_edit.title = m_item.title;
     m_edit.details = trimmedSecureText(m_item.note);
-    m_edit.note = trimmedSecureText(m_item.text.value_or(QString()));
+    m_edit.note = trimmedSecureText(decodedText(m_item.text));
     if (m_card) {
         m_edit.cardNumber = formatCardNumber(m_card->number);
         m_edit.expiration = m_card->expiration;

@@ -52,6 +52,7 @@ VeskItem capturedTextItem(const PreparedCapture& prepared)
     item.title = prepared.title;
     item.text = prepared.text;
     item.searchableText = prepared.searchableText;
+    shareEqualTexts(item);
     return item;
 }
 

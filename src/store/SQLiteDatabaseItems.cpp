@@ -29,14 +29,14 @@ std::optional<VeskItem> itemFromRow(const SQLiteStatement& row)
     item.title = *title;
     item.kind = *kind;
     item.createdAt = row.date(3);
-    item.text = row.text(4);
+    item.text = row.itemText(4);
     item.urlString = row.text(5);
     item.filePath = row.text(6);
     // A note's searchable text is its text: one buffer serves both.
     if (item.text && row.sameText(4, 7))
         item.searchableText = *item.text;
     else
-        item.searchableText = row.text(7).value_or(QString());
+        item.searchableText = row.itemText(7).value_or(ItemText());
     item.note = row.text(8).value_or(QString());
     item.groupID = row.uuid(9);
     item.sourceItemID = row.uuid(10);

@@ -74,6 +74,22 @@ void SQLiteStatement::bindText(int index, const std::optional<QString>& text)
         bindNull(index);
 }
 
+void SQLiteStatement::bindText(int index, const ItemText& text)
+{
+    const QByteArray& utf8 = text.utf8();
+    // Never a null pointer, which SQLite would store as NULL rather than as an empty text.
+    sqlite3_bind_text64(m_statement, index, utf8.isNull() ? "" : utf8.constData(), sqlite3_uint64(utf8.size()),
+                        SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void SQLiteStatement::bindText(int index, const std::optional<ItemText>& text)
+{
+    if (text)
+        bindText(index, *text);
+    else
+        bindNull(index);
+}
+
 void SQLiteStatement::bindUuid(int index, const QUuid& id)
 {
     bindText(index, uuidString(id));
@@ -146,6 +162,16 @@ std::optional<QString> SQLiteStatement::text(int column) const
     if (!chars)
         return std::nullopt;
     return QString::fromUtf8(chars, sqlite3_column_bytes(m_statement, column));
+}
+
+std::optional<ItemText> SQLiteStatement::itemText(int column) const
+{
+    if (isNull(column))
+        return std::nullopt;
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    if (!chars)
+        return std::nullopt;
+    return ItemText::fromUtf8(chars, sqlite3_column_bytes(m_statement, column));
 }
 
 bool SQLiteStatement::sameText(int first, int second) const

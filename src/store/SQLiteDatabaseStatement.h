@@ -3,6 +3,7 @@
 // Internal to the SQLiteDatabase*.cpp files: one prepared statement, finalised when it goes out
 // of scope, with the value encodings every statement of the library database shares.
 
+#include "model/ItemText.h"
 #include "platform/Expected.h"
 #include "store/DatabaseError.h"
 
@@ -36,6 +37,9 @@ public:
     void bindNull(int index);
     void bindText(int index, const QString& text);
     void bindText(int index, const std::optional<QString>& text);
+    // The text's UTF-8 bytes as they are: no encoding step.
+    void bindText(int index, const ItemText& text);
+    void bindText(int index, const std::optional<ItemText>& text);
     void bindUuid(int index, const QUuid& id);
     void bindUuid(int index, const std::optional<QUuid>& id);
     void bindDate(int index, const QDateTime& date);
@@ -68,6 +72,8 @@ public:
     bool isNull(int column) const;
     // None for NULL or a value SQLite does not return as text.
     std::optional<QString> text(int column) const;
+    // The same, kept as the UTF-8 SQLite hands over (no UTF-16 step).
+    std::optional<ItemText> itemText(int column) const;
     // Whether two columns hold the same text (both NULL counts as the same).
     bool sameText(int first, int second) const;
     // None for NULL, non-text or unparsable values (either letter case is accepted).

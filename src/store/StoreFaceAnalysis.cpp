@@ -14,12 +14,12 @@ namespace {
 constexpr int kThumbnailWarmUpSize = 520;
 
 // Appends part to text, after a space, unless text already holds it.
-void appendMissing(QString& text, const QString& part)
+void appendMissing(ItemText& text, const QString& part)
 {
-    if (part.isEmpty() || text.contains(part))
+    const QByteArray bytes = part.toUtf8();
+    if (bytes.isEmpty() || text.utf8().contains(bytes))
         return;
-    text += QLatin1Char(' ');
-    text += part;
+    text = ItemText::fromUtf8(text.utf8() + ' ' + bytes);
 }
 
 } // namespace

@@ -98,9 +98,10 @@ std::optional<VeskItem> heldActivity(const QList<VeskItem>& items, const QString
     for (const VeskItem& held : items) {
         if (held.kind != VeskKind::Activity)
             continue;
-        const QString text = held.searchableText.startsWith(kActivityFixedWords)
-            ? held.searchableText.mid(kActivityFixedWords.size())
-            : held.searchableText;
+        const QString searchable = held.searchableText.toString();
+        const QString text = searchable.startsWith(kActivityFixedWords)
+            ? searchable.mid(kActivityFixedWords.size())
+            : searchable;
         if (containsWholeToken(text, identity))
             return held;
     }
@@ -139,10 +140,12 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
             if (!prepared.note || !prepared.managedPath)
                 return false;
             // Looked for only now: the same note may have arrived while this one was copied.
-            const QString marker = noteMarker(prepared.note->noteID);
+            // Every text is looked through: in UTF-8, where the marker's bytes are found exactly
+            // where the marker is.
+            const QByteArray marker = noteMarker(prepared.note->noteID).toUtf8();
             VeskItem item = noteItem(*prepared.note, id, *prepared.managedPath, m_services.clock->now());
             for (const VeskItem& held : std::as_const(m_items)) {
-                if (held.searchableText.contains(marker))
+                if (held.searchableText.utf8().contains(marker))
                     return keepHeldPackage(held, item);
             }
             if (!commitNewItem(item) && m_libraryProblem) {

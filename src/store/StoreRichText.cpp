@@ -81,7 +81,7 @@ bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QStri
     updated.title = name.isEmpty() ? deriveTitle(text) : name;
     updated.kind = VeskKind::Text;
     updated.text = text;
-    updated.searchableText = text;
+    updated.searchableText = *updated.text; // one buffer for both
 
     // The item and its body are written together: a failed write leaves both as they were, and
     // the list, the search index and the shown body keep the old item too.

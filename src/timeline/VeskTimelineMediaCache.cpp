@@ -53,7 +53,7 @@ std::optional<QDateTime> VeskTimelineMediaCache::photoDate(const VeskItem& item)
             return *found;
     }
     // The file is read outside the lock: two threads may both read a new path, with one result.
-    const std::optional<QDateTime> date = m_readDate(path, item.createdAt, item.searchableText);
+    const std::optional<QDateTime> date = m_readDate(path, item.createdAt, item.searchableText.toString());
     QMutexLocker locker(&m_dateLock);
     m_dates.insert(path, date);
     return date;

@@ -135,7 +135,7 @@ TEST(NearDuplicate, ContainmentRuleAcceptsFromItsThresholdsOn)
     };
     auto prefixOf = [&](const VeskItem& item) {
         const QString q = normalizedForNearDuplicate(query);
-        const QString c = normalizedForNearDuplicate(*item.text);
+        const QString c = normalizedForNearDuplicate(item.text->toString());
         const qsizetype n = std::min({q.size(), c.size(), qsizetype(320)});
         return prefixSimilarity(q.left(n), c.left(n));
     };

@@ -90,14 +90,14 @@ TEST(ItemFileKinds, HtmlSourcedAndSecureMarkers)
 TEST(ItemFileKinds, MarkersOfLongTextsFollowEdits)
 {
     VeskItem page = fileItem(std::nullopt, VeskKind::Text, QStringLiteral("Notes"));
-    page.searchableText = QString(300'000, QLatin1Char('a'));
-    page.searchableText.replace(150'000, 20, QStringLiteral("__vesk_source_html__"));
+    QString searchable(300'000, QLatin1Char('a'));
+    page.searchableText = searchable.replace(150'000, 20, QStringLiteral("__vesk_source_html__"));
     EXPECT_TRUE(isHTMLSourcedItem(page));
     EXPECT_FALSE(itemHasSecureMarker(page));
     const VeskItem copy = page;
     EXPECT_TRUE(isHTMLSourcedItem(copy));
 
-    page.searchableText.replace(150'000, 20, QStringLiteral("__vesk_secure__aaaaa"));
+    page.searchableText = searchable.replace(150'000, 20, QStringLiteral("__vesk_secure__aaaaa"));
     EXPECT_FALSE(isHTMLSourcedItem(page));
     EXPECT_TRUE(itemHasSecureMarker(page));
     EXPECT_FALSE(textMarkers(page.searchableText).creditCard);
@@ -106,7 +106,8 @@ TEST(ItemFileKinds, MarkersOfLongTextsFollowEdits)
     EXPECT_FALSE(itemHasSecureMarker(copy));
 
     // The same words in a buffer of their own are read for themselves.
-    const QString rebuilt = QString(page.searchableText.constData(), page.searchableText.size());
+    const ItemText rebuilt = ItemText::fromUtf8(page.searchableText.constData(), page.searchableText.utf8().size());
+    ASSERT_FALSE(rebuilt.isSharedWith(page.searchableText));
     EXPECT_TRUE(textMarkers(rebuilt).secret);
 }
 

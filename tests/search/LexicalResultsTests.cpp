@@ -250,7 +250,7 @@ TEST(LexicalCandidates, HoldEveryItemThatScores)
                 item.text = randomText(3);
             if (random.bounded(3) == 0) {
                 // A note: its title is its first line.
-                item.searchableText = item.title + QLatin1Char('\n') + item.searchableText;
+                item.searchableText = item.title + QLatin1Char('\n') + item.searchableText.toString();
                 item.text = item.searchableText;
             }
             if (random.bounded(4) == 0)
@@ -274,12 +274,12 @@ TEST(LexicalCandidates, HoldEveryItemThatScores)
             QString query;
             if (q % 4 == 1) {
                 const VeskItem& item = items[random.bounded(int(items.size()))];
-                const QString source = item.title + QLatin1Char(' ') + item.searchableText;
+                const QString source = item.title + QLatin1Char(' ') + item.searchableText.toString();
                 query = source.mid(random.bounded(int(source.size())), 1 + random.bounded(2));
             } else if (q % 2 == 0) {
                 // A piece of some item's own text, as a person remembers it.
                 const VeskItem& item = items[random.bounded(int(items.size()))];
-                const QString source = item.title + QLatin1Char(' ') + item.searchableText;
+                const QString source = item.title + QLatin1Char(' ') + item.searchableText.toString();
                 const int start = random.bounded(int(source.size()));
                 query = source.mid(start, 1 + random.bounded(8));
             } else {

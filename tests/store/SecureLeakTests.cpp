@@ -69,7 +69,7 @@ TEST(SecureItemLeaks, ProtectedValuesReachNoFileNoIndexAndNoLogLine)
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
         for (const VeskItem& item : store->items()) {
-            for (const QString& field : {item.title, item.text.value_or(QString()), item.note, item.searchableText}) {
+            for (const QString& field : {item.title, decodedText(item.text), item.note, item.searchableText.toString()}) {
                 for (const QString& code : codes)
                     EXPECT_FALSE(field.contains(code)) << stage << ": a card code in " << field.toStdString();
             }

@@ -56,7 +56,7 @@ TEST_F(FaceAnalysis, APictureKeepsItsFacesAndGainsItsTextAndLabelsOnce)
     EXPECT_EQ(storedFaces(), store->faceRecordsCache());
     EXPECT_TRUE(analysedIDs().contains(photo.id));
     const VeskItem analysed = store->items().first();
-    EXPECT_EQ(analysed.searchableText, photo.searchableText + " OPEN 24 HOURS person car");
+    EXPECT_EQ(analysed.searchableText, photo.searchableText.toString() + " OPEN 24 HOURS person car");
     EXPECT_EQ(storedItems(), QList<VeskItem>{analysed});
     EXPECT_TRUE(store->lexicalMatch(QStringLiteral("hours")).scores.contains(photo.id));
 
@@ -79,7 +79,7 @@ TEST_F(FaceAnalysis, LabelsAreTestedAgainstTheTextAlreadyAppended)
     auto store = makeStore();
     const VeskItem photo = importPicture(*store, QStringLiteral("pets.png"));
     drainWrites(*store);
-    EXPECT_EQ(store->items().first().searchableText, photo.searchableText + " a dog and a cat");
+    EXPECT_EQ(store->items().first().searchableText, photo.searchableText.toString() + " a dog and a cat");
 }
 
 TEST_F(FaceAnalysis, NothingFoundMarksThePictureAnalysedWithoutSavingItAgain)
@@ -144,7 +144,7 @@ TEST_F(FaceAnalysis, RefusedFaceRowsLeaveTheCachesButTheTextIsStillApplied)
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_EQ(store->faceDataRevision(), revision);
     EXPECT_FALSE(analysedIDs().contains(photo.id)); // the backfill tries it again next time
-    EXPECT_EQ(storedItems().first().searchableText, photo.searchableText + " EXIT");
+    EXPECT_EQ(storedItems().first().searchableText, photo.searchableText.toString() + " EXIT");
     EXPECT_EQ(store->indexingCount(), 0);
 }
 

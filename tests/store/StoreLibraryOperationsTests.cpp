@@ -244,7 +244,7 @@ TEST_F(LibraryOperations, DeletingTwoOfFiveRemovesEveryTraceInOrder)
         items.append(makeItem(QStringLiteral("item %1").arg(i), 100 - i, VeskKind::File));
     items[1].filePath = managedFile(uuidString(items[1].id));
     items[3].filePath = managedFile(uuidString(items[3].id));
-    items[3].searchableText += QStringLiteral(" ") + QLatin1String(kSecureSecretMarkerText);
+    items[3].searchableText = items[3].searchableText.toString() + QStringLiteral(" ") + QLatin1String(kSecureSecretMarkerText);
     items[4].filePath = managedFile(uuidString(items[4].id));
     seed(items);
     const QString key1 = uuidString(items[1].id);
@@ -309,7 +309,7 @@ TEST_F(LibraryOperations, FailedDatabaseDeleteKeepsFilesAndSecretsForTheReturnin
 {
     VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
     secure.filePath = managedFile(uuidString(secure.id));
-    secure.searchableText = QLatin1String(kSecureCreditCardMarkerText);
+    secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
     const QString outside = writeFile(makeTempDirectory(QStringLiteral("outside")) + QStringLiteral("/mine.txt"), "x");
     VeskItem foreign = makeItem(QStringLiteral("foreign"), 10, VeskKind::File, outside);
     seed({secure, foreign});
@@ -342,7 +342,7 @@ TEST_F(LibraryOperations, ClearLibraryEmptiesEverythingIncludingGroups)
 {
     VeskItem secure = makeItem(QStringLiteral("secret note"), 30, VeskKind::File);
     secure.filePath = managedFile(uuidString(secure.id));
-    secure.searchableText = QLatin1String(kSecureSecretMarkerText);
+    secure.searchableText = QString(QLatin1String(kSecureSecretMarkerText));
     VeskItem plain = makeItem(QStringLiteral("plain"), 20);
     seed({secure, plain});
     auto store = makeLibraryStore();
@@ -376,7 +376,7 @@ TEST_F(LibraryOperations, FailedClearKeepsFilesAndSecrets)
 {
     VeskItem secure = makeItem(QStringLiteral("secret note"), 30, VeskKind::File);
     secure.filePath = managedFile(uuidString(secure.id));
-    secure.searchableText = QLatin1String(kSecureSecretMarkerText);
+    secure.searchableText = QString(QLatin1String(kSecureSecretMarkerText));
     seed({secure});
     auto store = makeLibraryStore();
     refuse(*store, SQLITE_DELETE, "vesks");

@@ -88,7 +88,7 @@ TEST_F(StorePackageTest, NotePackagesWithHeicPhotosOrOnlyPhotosAreTaken)
     ASSERT_TRUE(importNow(*store, package));
     EXPECT_EQ(store->items().first().title, "Photo Note");
     EXPECT_EQ(store->items().first().text, "");
-    EXPECT_TRUE(store->items().first().searchableText.startsWith(" mobile-note-id:"));
+    EXPECT_TRUE(store->items().first().searchableText.toString().startsWith(" mobile-note-id:"));
 }
 
 TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedUntouched)
@@ -149,7 +149,7 @@ TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
     item = store->items().first();
     EXPECT_EQ(item.title, "Vesk Mobile Activity");
     EXPECT_EQ(item.note, "Lake");
-    EXPECT_EQ(item.searchableText.toStdString(),
+    EXPECT_EQ(item.searchableText.toString().toStdString(),
               "__vesk_activity__ activity Vesk Mobile Vesk Mobile Activity    .veskactivity "
               "A1 hike started s  Lake     0 captures");
 

@@ -253,7 +253,7 @@ TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappens
         VeskItem item = makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60);
         // Only items beyond the first page, the oldest, mention zebras.
         if (i < 30)
-            item.searchableText += QStringLiteral(" zebra");
+            item.searchableText = item.searchableText.toString() + QStringLiteral(" zebra");
         library.append(item);
     }
     seed(library);

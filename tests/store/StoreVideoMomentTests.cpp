@@ -46,7 +46,7 @@ TEST_F(StoreVideoMoments, AMomentIsKeptBesideItsSourceNamedAfterItsTime)
     EXPECT_TRUE(name.endsWith(QStringLiteral(".mov")));
     EXPECT_EQ(QFileInfo(*moment->filePath).dir().dirName(), moment->id.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_TRUE(QFile::exists(clip)); // copied, never moved: the caller removes its clip
-    EXPECT_TRUE(moment->searchableText.contains(QStringLiteral("timestamp 1:05")));
+    EXPECT_TRUE(moment->searchableText.toString().contains(QStringLiteral("timestamp 1:05")));
     EXPECT_EQ(store->selectedID(), moment->id);
     ASSERT_TRUE(store->intakeNotice().has_value());
     EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Video moment saved"));

@@ -70,7 +70,7 @@ TEST_F(StoreVision, ThePhotographOfASignIsFoundByItsText)
         GTEST_SKIP() << "the sign photograph is missing";
     auto store = makeRealStore();
     const VeskItem photo = importAndWait(*store, kSign);
-    EXPECT_TRUE(store->items().first().searchableText.contains(QStringLiteral("PARKING")));
+    EXPECT_TRUE(store->items().first().searchableText.toString().contains(QStringLiteral("PARKING")));
     EXPECT_TRUE(store->lexicalMatch(QStringLiteral("parking")).scores.contains(photo.id));
     EXPECT_TRUE(analysedIDs().contains(photo.id));
 }
