@@ -131,13 +131,27 @@ ItemText ItemText::fromUtf8(const char* utf8, qsizetype size)
     return text;
 }
 
+QString ItemText::decode(const char* utf8, qsizetype size)
+{
+    // QString::fromUtf8 takes a leading EF BB BF for a byte order mark and drops it; here it is
+    // the character U+FEFF of the text.
+    qsizetype marks = 0;
+    while (size - 3 * marks >= 3 && std::memcmp(utf8 + 3 * marks, "\xEF\xBB\xBF", 3) == 0)
+        ++marks;
+    QString text = QString::fromUtf8(utf8 + 3 * marks, size - 3 * marks);
+    if (marks > 0)
+        text.prepend(QString(marks, QChar(0xFEFF)));
+    return text;
+}
+
 void ItemText::adopt(QByteArray utf8)
 {
     qsizetype length = utf16Length(utf8.constData(), utf8.size());
     if (length == kInvalid) {
         // Rare (bytes written by some other program): hold what a decode makes of them, so that
-        // the text has one spelling however it is reached.
-        utf8 = QString::fromUtf8(utf8).toUtf8();
+        // the text has one spelling however it is reached. Valid bytes are kept as they are, a
+        // leading EF BB BF too: it is the text's U+FEFF, which a decode would drop.
+        utf8 = decode(utf8.constData(), utf8.size()).toUtf8();
         length = utf16Length(utf8.constData(), utf8.size());
     }
     if (utf8.capacity() > utf8.size())
@@ -150,7 +164,7 @@ QString ItemText::toString() const
 {
     if (isAscii())
         return QString::fromLatin1(m_utf8.constData(), m_utf8.size());
-    return QString::fromUtf8(m_utf8);
+    return decode(m_utf8.constData(), m_utf8.size());
 }
 
 QString ItemText::left(qsizetype count) const
@@ -161,7 +175,7 @@ QString ItemText::left(qsizetype count) const
         return QString();
     if (isAscii())
         return QString::fromLatin1(m_utf8.constData(), count);
-    return QString::fromUtf8(m_utf8.constData(), byteOffset(m_utf8, count, true));
+    return decode(m_utf8.constData(), byteOffset(m_utf8, count, true));
 }
 
 QString ItemText::mid(qsizetype position, qsizetype count) const
@@ -183,7 +197,7 @@ QString ItemText::mid(qsizetype position, qsizetype count) const
     const qsizetype end = byteOffset(m_utf8, position + count, true);
     if (end <= start)
         return QString();
-    return QString::fromUtf8(m_utf8.constData() + start, end - start);
+    return decode(m_utf8.constData() + start, end - start);
 }
 
 bool ItemText::isBlank() const

@@ -18,10 +18,11 @@ namespace vesk {
 // takes longer than a frame, so code that paints or answers keys asks for what it shows
 // (left(), size(), the bytes) and only a worker or a one-off action calls toString().
 //
-// The bytes are always valid UTF-8: anything made from invalid bytes holds what QString::fromUtf8
-// would decode them to (U+FFFD for each bad sequence), and a lone surrogate of a QString becomes
-// U+FFFD as QString::toUtf8 writes it, so equal texts have equal bytes and a text written back
-// to the database is the one that was read.
+// The bytes are always valid UTF-8: valid bytes are kept as they came, invalid ones become what a
+// decode makes of them (U+FFFD for each bad sequence), and a lone surrogate of a QString becomes
+// "?" as QString::toUtf8 writes it, so equal texts have equal bytes, the bytes are exactly those
+// the database has always been given for the text, and a text read is written back unchanged.
+// A leading U+FEFF is part of the text (QString::fromUtf8 would drop it as a byte order mark).
 class ItemText {
 public:
     ItemText() = default;
@@ -34,6 +35,10 @@ public:
     // Bytes from outside (the database, a file): checked once here, never decoded to UTF-16.
     static ItemText fromUtf8(const QByteArray& utf8);
     static ItemText fromUtf8(const char* utf8, qsizetype size);
+
+    // UTF-8 decoded as it stands. Unlike QString::fromUtf8 a U+FEFF at the start is kept, so a
+    // piece of a text decodes to that piece of it.
+    static QString decode(const char* utf8, qsizetype size);
 
     // The whole text decoded: costs a pass over all of it and a UTF-16 buffer of twice its size.
     QString toString() const;

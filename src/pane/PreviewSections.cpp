@@ -62,7 +62,7 @@ void fillProgressively(QPlainTextEdit* view, const ItemText& text)
     view->document()->setUndoRedoEnabled(false);
     const QByteArray& utf8 = text.utf8();
     qsizetype end = pieceEnd(utf8, 0);
-    view->setPlainText(QString::fromUtf8(utf8.constData(), end));
+    view->setPlainText(ItemText::decode(utf8.constData(), end));
     if (end == utf8.size())
         return;
     auto* next = new QTimer(view);
@@ -72,7 +72,7 @@ void fillProgressively(QPlainTextEdit* view, const ItemText& text)
         end = pieceEnd(utf8, from);
         QTextCursor cursor(view->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(QString::fromUtf8(utf8.constData() + from, end - from));
+        cursor.insertText(ItemText::decode(utf8.constData() + from, end - from));
         if (end == utf8.size())
             next->deleteLater();
     });

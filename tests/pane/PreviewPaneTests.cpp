@@ -397,6 +397,16 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     // A long text arrives in pieces, a turn of the event loop each, and whole in the end.
     EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *extract.text; }, 5000));
     EXPECT_EQ(scrolling->height(), 420);
+
+    // Without a line break to cut at, the pieces still end between characters: none is split
+    // across two of them, whatever its length in bytes.
+    VeskItem unbroken = makeItem(VeskKind::Text, "Unbroken");
+    unbroken.text = QString::fromUtf8("ça déjà vu 🎉 日本 ").repeated(9'000);
+    store->setItems({link, note, extract, unbroken});
+    pane.setItem(unbroken);
+    scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
+    ASSERT_NE(scrolling, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *unbroken.text; }, 5000));
 }
 
 TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)

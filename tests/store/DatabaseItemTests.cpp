@@ -58,6 +58,43 @@ TEST_F(DatabaseItems, RoundTripKeepsEveryFieldAndOrdersNewestFirst)
     EXPECT_EQ(raw->value("SELECT typeof(text_content) FROM vesks WHERE kind = 'file';"), QStringLiteral("text"));
 }
 
+// Texts come from SQLite as UTF-8 and are kept so: a note and its searchable copy share one
+// buffer, and a loaded item written back stores the very bytes it was read from.
+TEST_F(DatabaseItems, TextsLoadAsSharedUtf8AndWriteBackUnchanged)
+{
+    VeskItem note = makeItem(QStringLiteral("note"), 1'600'000'000);
+    note.text = QChar(0xFEFF) + QString::fromUtf8("Ünïcødé 🎉 日本語\nsecond line");
+    note.searchableText = *note.text;
+    VeskItem lone = makeItem(QStringLiteral("lone"), 1'600'000'100);
+    lone.text = QStringLiteral("half ") + QChar(0xD83C) + QStringLiteral(" pair");
+    lone.searchableText = QStringLiteral("different");
+    ASSERT_TRUE(db->upsertItems({note, lone}));
+    // Bytes another program wrote, not valid UTF-8.
+    raw->exec("INSERT INTO vesks (id, title, kind, created_at, modified_at, text_content, searchable_text, note) "
+              "VALUES ('CCCCCCCC-0000-4000-8000-000000000001', 'raw', 'text', 5, 0, CAST(X'61FF62' AS TEXT), "
+              "CAST(X'61FF62' AS TEXT), '');");
+
+    const QList<VeskItem> items = fetchAll();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[1], note);
+    EXPECT_TRUE(items[1].text->isSharedWith(items[1].searchableText));
+    // A leading U+FEFF is the text's own, not a byte order mark to drop.
+    EXPECT_EQ(items[1].text->toString(), QChar(0xFEFF) + QString::fromUtf8("Ünïcødé 🎉 日本語\nsecond line"));
+    // A lone surrogate is stored, and read back, as "?", as it always was.
+    EXPECT_EQ(items[0].text->toString(), QStringLiteral("half ? pair"));
+    EXPECT_EQ(raw->value("SELECT hex(text_content) FROM vesks WHERE title = 'lone';"),
+              QString::fromLatin1(lone.text->utf8().toHex().toUpper()));
+    // Invalid bytes mean what a decode makes of them, and the two equal columns still share.
+    EXPECT_EQ(items[2].text->toString(), QString::fromUtf8("a\xFF" "b"));
+    EXPECT_TRUE(items[2].text->isSharedWith(items[2].searchableText));
+
+    const QString noteBytes = raw->value("SELECT hex(text_content) FROM vesks WHERE title = 'note';");
+    ASSERT_TRUE(db->upsertItems(items));
+    EXPECT_EQ(raw->value("SELECT hex(text_content) FROM vesks WHERE title = 'note';"), noteBytes);
+    EXPECT_EQ(raw->value("SELECT hex(searchable_text) FROM vesks WHERE title = 'note';"), noteBytes);
+    EXPECT_EQ(fetchAll(), items);
+}
+
 TEST_F(DatabaseItems, UpsertChangesEverythingButTheCreationDate)
 {
     VeskItem item = fullItem();
