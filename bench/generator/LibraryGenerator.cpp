@@ -140,7 +140,7 @@ VeskItem LibraryGenerator::makeNote(const QDateTime& createdAt)
     item.title = deriveTitle(text);
     item.createdAt = createdAt;
     item.text = text;
-    item.searchableText = text;
+    item.searchableText = *item.text;
     return item;
 }
 
@@ -278,7 +278,7 @@ bool writeManagedFile(const VeskItem& item, qsizetype number)
     if (item.kind == VeskKind::Image)
         bytes = pictureBytes().at(number % pictureBytes().size());
     else
-        bytes = item.searchableText.toUtf8().repeated(int(1 + number % 24));
+        bytes = item.searchableText.utf8().repeated(int(1 + number % 24));
     return file.write(bytes) == bytes.size();
 }
 

@@ -100,7 +100,7 @@ void BM_IndexUpdate(benchmark::State& state)
     for (auto _ : state) {
         VeskItem item = notes[turn % notes.size()];
         if ((turn / notes.size()) % 2 == 0) {
-            item.text = *item.text + QStringLiteral("\nAdded lines about ") + generator().wordAtRank(int(turn % 5000))
+            item.text = item.text->toString() + QStringLiteral("\nAdded lines about ") + generator().wordAtRank(int(turn % 5000))
                 + QStringLiteral(" and ") + generator().wordAtRank(int(turn % 7000) + 100);
             item.searchableText = *item.text;
         }
@@ -137,11 +137,12 @@ void BM_IndexSynchronize(benchmark::State& state)
     qsizetype position = 0;
     while (items[position].kind != VeskKind::Text)
         ++position;
-    const QString original = items[position].searchableText;
+    const ItemText original = items[position].searchableText;
+    const ItemText appended = original.toString() + QStringLiteral(" appendix");
     bool edited = false;
     for (auto _ : state) {
         edited = !edited;
-        items[position].searchableText = edited ? original + QStringLiteral(" appendix") : original;
+        items[position].searchableText = edited ? appended : original;
         index.synchronize(items, {}, {});
     }
 }
@@ -254,7 +255,7 @@ void BM_SaveEdit(benchmark::State& state)
     for (auto _ : state) {
         VeskItem item = notes[turn % notes.size()];
         if ((turn / notes.size()) % 2 == 0)
-            item.text = *item.text + QStringLiteral("\nEdited with ") + generator().wordAtRank(int(turn % 5000));
+            item.text = item.text->toString() + QStringLiteral("\nEdited with ") + generator().wordAtRank(int(turn % 5000));
         item.searchableText = *item.text;
         library.updateItem(item);
         ++turn;
