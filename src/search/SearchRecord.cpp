@@ -207,7 +207,7 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     quint8& folded = record.foldedParts;
     record.title = prepared(item.title, RecordPart::Title, folded, visitWord);
     record.note = prepared(item.note, RecordPart::Note, folded, visitWord);
-    // Decoded here, off the window's thread; the record keeps only the folded UTF-8.
+    // Decoded once for the record, which keeps only the folded UTF-8.
     const QString searchable = item.searchableText.toString();
     record.searchableText = prepared(searchable, RecordPart::Searchable, folded, visitWord);
     record.textIsSearchableText = item.text && !item.text->isEmpty()
