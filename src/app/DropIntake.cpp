@@ -1,6 +1,7 @@
 #include "app/DropIntake.h"
 
 #include "intake/HtmlText.h"
+#include "platform/TextFolding.h"
 
 #include <QMimeData>
 #include <QStringDecoder>
@@ -89,7 +90,7 @@ QList<DropAction> dropActionsFor(const QMimeData& mime)
         const QString html = decodeDroppedHtml(mime.data(QStringLiteral("text/html")));
         // Markup without any text (a browser's picture drag is a lone <img>) would make an empty
         // note and lose the address that came with it: the link or text below is kept instead.
-        if (!plainTextFromHTML(html).trimmed().isEmpty()) {
+        if (!isBlankText(plainTextFromHTML(html))) {
             DropAction action;
             action.kind = DropAction::Kind::AddHTML;
             action.html = html.toUtf8();
@@ -110,7 +111,7 @@ QList<DropAction> dropActionsFor(const QMimeData& mime)
 
     if (mime.hasText()) {
         const QString text = mime.text();
-        if (!text.trimmed().isEmpty()) {
+        if (!isBlankText(text)) {
             DropAction action;
             action.kind = DropAction::Kind::AddText;
             action.text = text;

@@ -11,6 +11,15 @@ bool isAsciiText(QStringView text)
     return true;
 }
 
+bool isBlankText(QStringView text)
+{
+    for (QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 // Compatibility decomposition turns full-width forms into plain ones and splits accents from

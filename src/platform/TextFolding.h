@@ -12,4 +12,9 @@ QString foldDiacriticsAndWidth(const QString& text);
 // Whether every character of text is plain ASCII (nothing to normalise or fold).
 bool isAsciiText(QStringView text);
 
+// Whether text holds nothing but white space, as QString::trimmed() would leave it empty: read up
+// to its first other character, never copied (trimming a dropped text of megabytes copies all of
+// it when it ends with a line break).
+bool isBlankText(QStringView text);
+
 } // namespace vesk

@@ -105,6 +105,11 @@ TEST(DropIntakeTest, BrowserDragWithHtmlAndUrlBecomesHtml)
     text.setText(QStringLiteral("remember the milk"));
     ASSERT_EQ(dropActionsFor(text).size(), 1);
     EXPECT_EQ(dropActionsFor(text)[0].text, QStringLiteral("remember the milk"));
+    // Space around the words is the user's: the text is kept as it was dropped.
+    QMimeData padded;
+    padded.setText(QStringLiteral("\u3000  remember the milk\n\n"));
+    ASSERT_EQ(dropActionsFor(padded).size(), 1);
+    EXPECT_EQ(dropActionsFor(padded)[0].text, QStringLiteral("\u3000  remember the milk\n\n"));
 }
 
 TEST(DropIntakeTest, PictureDraggedFromABrowserKeepsItsAddressNotAnEmptyNote)
@@ -125,6 +130,12 @@ TEST(DropIntakeTest, NothingUsableGivesNoActions)
     QMimeData blank;
     blank.setText(QStringLiteral("  \n\t"));
     EXPECT_TRUE(dropActionsFor(blank).isEmpty());
+    QMimeData wideBlank;
+    wideBlank.setText(QStringLiteral("\u3000\u00A0\u2003\r\n"));
+    EXPECT_TRUE(dropActionsFor(wideBlank).isEmpty());
+    QMimeData blankHtml;
+    blankHtml.setHtml(QStringLiteral("<p>\u00A0</p><br>\n"));
+    EXPECT_TRUE(dropActionsFor(blankHtml).isEmpty());
     QMimeData image;
     image.setData(QStringLiteral("application/x-unknown"), QByteArray("\x89PNG", 4));
     EXPECT_TRUE(dropActionsFor(image).isEmpty());
