@@ -16,7 +16,10 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -55,6 +58,31 @@ qsizetype pieceEnd(const QByteArray& utf8, qsizetype from)
     return cut > from ? cut : end;
 }
 
+// Appends piece to the view's text. The view's layout would repaint all it shows after each
+// piece, though a piece that lands below what is in sight changes nothing there: its updates are
+// held back, and the scroll bar learns the new length at most every few turns (and with the last
+// piece).
+void appendOutOfSight(QPlainTextEdit* view, const QString& piece, bool last, QElapsedTimer& sinceLength)
+{
+    constexpr qint64 kLengthIntervalMs = 100;
+    QAbstractTextDocumentLayout* layout = view->document()->documentLayout();
+    const QScrollBar* bar = view->verticalScrollBar();
+    // Only a view that shows its end (or holds less than a screenful) can show the new text.
+    const bool endInSight = bar->value() == bar->maximum();
+    {
+        const QSignalBlocker quiet(layout);
+        QTextCursor cursor(view->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(piece);
+    }
+    if (last || endInSight || sinceLength.elapsed() >= kLengthIntervalMs) {
+        emit layout->documentSizeChanged(layout->documentSize());
+        sinceLength.restart();
+    }
+    if (endInSight)
+        view->viewport()->update();
+}
+
 // Each piece is decoded only when its turn comes: the whole text is never held as UTF-16 here.
 void fillProgressively(QPlainTextEdit* view, const ItemText& text)
 {
@@ -67,13 +95,14 @@ void fillProgressively(QPlainTextEdit* view, const ItemText& text)
         return;
     auto* next = new QTimer(view);
     next->setInterval(0);
-    QObject::connect(next, &QTimer::timeout, view, [view, next, utf8, end]() mutable {
+    QElapsedTimer sinceLength;
+    sinceLength.start();
+    QObject::connect(next, &QTimer::timeout, view, [view, next, utf8, end, sinceLength]() mutable {
         const qsizetype from = end;
         end = pieceEnd(utf8, from);
-        QTextCursor cursor(view->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(ItemText::decode(utf8.constData() + from, end - from));
-        if (end == utf8.size())
+        const bool last = end == utf8.size();
+        appendOutOfSight(view, ItemText::decode(utf8.constData() + from, end - from), last, sinceLength);
+        if (last)
             next->deleteLater();
     });
     next->start();

@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextDocument>
 #include "common/Fakes.h"
 
@@ -397,6 +398,13 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     // A long text arrives in pieces, a turn of the event loop each, and whole in the end.
     EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *extract.text; }, 5000));
     EXPECT_EQ(scrolling->height(), 420);
+    // The pieces that came in out of sight still reach the scroll bar: it goes to the last line.
+    const QScrollBar* bar = scrolling->verticalScrollBar();
+    EXPECT_GE(bar->maximum(), scrolling->document()->blockCount() - 40);
+    scrolling->verticalScrollBar()->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    const QTextBlock lastShown = scrolling->cursorForPosition(QPoint(4, scrolling->viewport()->height() - 4)).block();
+    EXPECT_GE(lastShown.blockNumber(), scrolling->document()->blockCount() - 3);
 
     // Without a line break to cut at, the pieces still end between characters: none is split
     // across two of them, whatever its length in bytes.
