@@ -14,6 +14,7 @@
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/SearchField.h"
+#include "app/WindowBackdrop.h"
 #include "app/WindowChrome.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Painting.h"
@@ -31,6 +32,7 @@
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStackedWidget>
@@ -262,25 +264,10 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     layoutChildren();
 }
 
-void MainWindow::paintEvent(QPaintEvent*)
+void MainWindow::paintEvent(QPaintEvent* event)
 {
-    const Theme& theme = Theme::current();
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF all = rect();
-
-    p.fillRect(all, theme.windowBackground());
-    Painting::fillLinearGradient(p, all, theme.windowBackground(), theme.underPageBackground(0.94));
-    const qreal glow = std::clamp(m_searchGlow, 0.0, 1.0);
-    Painting::fillRadialGradient(p, all, all.topRight(), 40, 620, theme.accent(0.015 + (0.055 - 0.015) * glow),
-                                 theme.accent(0.0));
-    Painting::fillRadialGradient(p, all, all.bottomLeft(), 30, 540, theme.primary(0.008 + (0.018 - 0.008) * glow),
-                                 theme.primary(0.0));
-
-    // The header's shadow falls on the content below it, then the divider.
-    const qreal headerBottom = HeaderBar::barHeight;
-    Painting::fillLinearGradient(p, QRectF(0, headerBottom, all.width(), 3), Theme::black(0.08), Theme::black(0.0));
-    p.fillRect(QRectF(0, headerBottom, all.width(), 1), theme.separator(0.45));
+    m_backdrop.paint(p, event->region(), size(), m_searchGlow);
 }
 
 void MainWindow::reactToSearchText()

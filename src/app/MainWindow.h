@@ -6,6 +6,7 @@
 
 #include "app/LibraryViewHost.h"
 #include "app/MainWindowState.h"
+#include "app/WindowBackdrop.h"
 #include "app/WindowReactions.h"
 #include "model/VeskNotices.h"
 
@@ -167,6 +168,7 @@ private:
     std::unique_ptr<QObject> m_keyboardMonitor;
     QVariantAnimation* m_searchGlowAnimation = nullptr;
     qreal m_searchGlow = 0.0;
+    WindowBackdrop m_backdrop;
 
     QHash<int, SheetFactory> m_sheetFactories;
     QHash<int, QPointer<QDialog>> m_sheets;

@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace vesk {
 
 WindowChrome::WindowChrome(QColor titlebarAluminum, QWidget* window)
@@ -46,9 +48,25 @@ void WindowChrome::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(QRect(0, 0, width(), tintHeight), m_color);
-    p.setPen(QPen(borderColor(), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(0.5, 0.5, width() - 1, height() - 1));
+    // The one-point edge as four bands that never overlap, so the translucent colour is laid once
+    // on each pixel. The raster engine hands a translucent fill taller than about a hundred scan
+    // lines to its thread pool and waits for it; the edge repaints with every part of the window
+    // that changes, so its sides are filled here in short runs instead.
+    constexpr int kRun = 64;
+    const QColor edge = borderColor();
+    const int w = width();
+    const int h = height();
+    if (w <= 0 || h <= 0)
+        return;
+    p.fillRect(QRect(0, 0, w, 1), edge);
+    if (h > 1)
+        p.fillRect(QRect(0, h - 1, w, 1), edge);
+    for (int top = 1; top < h - 1; top += kRun) {
+        const int rows = std::min(kRun, h - 1 - top);
+        p.fillRect(QRect(0, top, 1, rows), edge);
+        if (w > 1)
+            p.fillRect(QRect(w - 1, top, 1, rows), edge);
+    }
 }
 
 } // namespace vesk

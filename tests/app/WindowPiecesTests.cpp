@@ -1,6 +1,6 @@
 // Pieces of the main window on their own: the notice banner's text, the grid kept in step with
-// the window's state, the header's hover, the drop zone's outline, and the application's
-// appearance following the user defaults.
+// the window's state, the header's hover, the drop zone's outline, the backdrop kept between
+// repaints, the window's edge, and the application's appearance following the user defaults.
 #include "AppTestSupport.h"
 
 #include "app/CaptureDropZone.h"
@@ -12,6 +12,8 @@
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
 #include "app/VeskApp.h"
+#include "app/WindowBackdrop.h"
+#include "app/WindowChrome.h"
 #include "people/PeopleWindow.h"
 #include "grid/LibraryGridView.h"
 #include "imageeditor/VeskImageEditor.h"
@@ -20,12 +22,90 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
 namespace vesk::test {
 namespace {
+
+// What the backdrop paints into a window of size over region, starting from magenta.
+QImage backdropShot(WindowBackdrop& backdrop, QSize size, qreal glow, const QRegion& region)
+{
+    QImage shot(size, QImage::Format_RGB32);
+    shot.fill(Qt::magenta);
+    QPainter p(&shot);
+    p.setClipRegion(region);
+    backdrop.paint(p, region, size, glow);
+    return shot;
+}
+
+QImage freshBackdrop(QSize size, qreal glow)
+{
+    QImage shot(size, QImage::Format_RGB32);
+    shot.fill(Qt::magenta);
+    QPainter p(&shot);
+    WindowBackdrop::paintFresh(p, QRectF(QPointF(0, 0), QSizeF(size)), glow, Theme::current());
+    return shot;
+}
+
+TEST(WindowBackdropTest, KeptPictureFollowsSizeAppearanceAndGlowAndFillsOnlyTheAskedRegion)
+{
+    const QString originalAppearance = Theme::current().appearanceRawValue();
+    Theme::current().setAppearance(Appearance::Light);
+    WindowBackdrop backdrop;
+    const QSize size(640, 420);
+    EXPECT_EQ(backdropShot(backdrop, size, 0, QRect(QPoint(0, 0), size)), freshBackdrop(size, 0));
+
+    // Two rectangles of a repaint: each as painted afresh, nothing around them touched.
+    const QRegion parts = QRegion(10, 20, 200, 150) + QRegion(300, 100, 120, 300);
+    const QImage partly = backdropShot(backdrop, size, 0, parts);
+    const QImage whole = freshBackdrop(size, 0);
+    for (const QPoint& at : {QPoint(10, 20), QPoint(209, 169), QPoint(350, 399), QPoint(300, 100)})
+        EXPECT_EQ(partly.pixel(at), whole.pixel(at)) << at.x() << "," << at.y();
+    for (const QPoint& at : {QPoint(0, 0), QPoint(250, 50), QPoint(639, 419), QPoint(421, 100)})
+        EXPECT_EQ(partly.pixel(at), QColor(Qt::magenta).rgb()) << at.x() << "," << at.y();
+
+    // The kept picture is never shown stale: not after the appearance changes, a resize, or the
+    // search's glow moving.
+    Theme::current().setAppearance(Appearance::Dark);
+    EXPECT_EQ(backdropShot(backdrop, size, 0, QRect(QPoint(0, 0), size)), freshBackdrop(size, 0));
+    const QSize larger(900, 500);
+    EXPECT_EQ(backdropShot(backdrop, larger, 0, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 0));
+    EXPECT_EQ(backdrop.picture().size(), larger);
+    EXPECT_EQ(backdropShot(backdrop, larger, 0.6, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 0.6));
+    EXPECT_NE(freshBackdrop(larger, 0.6), freshBackdrop(larger, 0));
+    Theme::current().setAppearanceRawValue(originalAppearance);
+}
+
+TEST(WindowChromeTest, EdgeIsLaidOnceOnEveryEdgePixelAndLeavesTheInsideAlone)
+{
+    QWidget window;
+    window.resize(300, 250);
+    WindowChrome chrome(WindowChrome::mainWindowAluminum(), &window);
+    ASSERT_EQ(chrome.size(), window.size());
+    QImage shot(chrome.size(), QImage::Format_ARGB32_Premultiplied);
+    shot.fill(Qt::white);
+    chrome.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+
+    QImage expected(1, 1, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::white);
+    QPainter(&expected).fillRect(QRect(0, 0, 1, 1), chrome.borderColor());
+    const QRgb edge = expected.pixel(0, 0);
+    const int w = shot.width();
+    const int h = shot.height();
+    // Sides, corners and the bottom row: the colour laid once, with no gap between runs.
+    for (int y = WindowChrome::tintHeight; y < h; ++y) {
+        ASSERT_EQ(shot.pixel(0, y), edge) << "left, row " << y;
+        ASSERT_EQ(shot.pixel(w - 1, y), edge) << "right, row " << y;
+    }
+    for (int x = 0; x < w; ++x)
+        ASSERT_EQ(shot.pixel(x, h - 1), edge) << "bottom, column " << x;
+    EXPECT_EQ(shot.pixel(w / 2, h / 2), QColor(Qt::white).rgb());
+    EXPECT_EQ(shot.pixel(1, h - 2), QColor(Qt::white).rgb());
+    EXPECT_EQ(shot.pixel(w - 2, WindowChrome::tintHeight), QColor(Qt::white).rgb());
+}
 
 TEST(NoticeBannerTest, EmptyDetailShowsTheTitleOnlyAndLongDetailStaysOnOneLine)
 {
