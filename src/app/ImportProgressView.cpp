@@ -52,10 +52,26 @@ ImportProgressView::ImportProgressView(const VeskImportProgress& progress, QWidg
 
 void ImportProgressView::setProgress(const VeskImportProgress& progress)
 {
+    // A tick of the same import changes only the count and the bar: repainting just those keeps
+    // the card's shadow and the window under it from being painted again ten times a second.
+    const bool sameFile = progress.importID == m_progress.importID && progress.name == m_progress.name;
     m_progress = progress;
     setAccessibleName(titleText(progress) + QLatin1Char('\n') + detailText(progress));
     resize(sizeHint());
-    update();
+    if (sameFile)
+        update(progressRect());
+    else
+        update();
+}
+
+QRect ImportProgressView::progressRect() const
+{
+    const QRectF content = contentRect();
+    const qreal left = content.left() + kSymbolPoints + 4 + kSpacing;
+    const qreal top = content.top() + QFontMetricsF(titleFont()).height() + 2;
+    const qreal height = QFontMetricsF(detailFont()).height() + 7 + kBarHeight;
+    // A pixel of room around it for antialiased edges.
+    return QRectF(left, top, kTextWidth, height).adjusted(-1, -1, 1, 1).toAlignedRect();
 }
 
 QSize ImportProgressView::sizeHint() const

@@ -23,6 +23,9 @@ public:
     // 0...1.
     static double fraction(const VeskImportProgress& progress);
 
+    // Where the count and the bar are painted: all that a newer state of the same file changes.
+    QRect progressRect() const;
+
     QAbstractButton* cancelButton() const { return closeButton(); }
     QSize sizeHint() const override;
 

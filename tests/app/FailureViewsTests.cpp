@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTest>
 #include <sqlite3.h>
@@ -118,6 +119,27 @@ TEST_F(FailureViewsTest, ClosingWithUnsavedItemsAsksFirst)
     EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
 }
 
+// Collects what a widget is asked to paint.
+struct PaintedRegions : QObject {
+    // "WxH+X+Y" of the bounding rectangle, for messages.
+    std::string bounds() const
+    {
+        const QRect r = region.boundingRect();
+        return std::to_string(r.width()) + "x" + std::to_string(r.height()) + "+" + std::to_string(r.x()) + "+"
+            + std::to_string(r.y());
+    }
+    explicit PaintedRegions(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    // Whether all of rect was painted (QRegion::contains says whether any of it was).
+    bool covers(const QRect& rect) const { return (QRegion(rect) - region).isEmpty(); }
+    QRegion region;
+};
+
 TEST_F(FailureViewsTest, ALargeImportShowsItsProgressAndCanBeCancelledFromThere)
 {
     MainWindow& window = makeWindow();
@@ -129,10 +151,26 @@ TEST_F(FailureViewsTest, ALargeImportShowsItsProgressAndCanBeCancelledFromThere)
     EXPECT_EQ(ImportProgressView::titleText(view->progress()), QStringLiteral("Importing \u201CHoliday.mov\u201D"));
     EXPECT_DOUBLE_EQ(ImportProgressView::fraction(view->progress()), 0.25);
 
-    // Further progress of the same import moves the same bar.
+    // Further progress of the same import moves the same bar: the count and the bar are painted
+    // again, and only they.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Once it has slid in: while it fades, every update is of the whole card.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->graphicsEffect() == nullptr; }, 2000));
+    // The repaint that follows is throttled to the window's next frame: let it happen first.
+    QTest::qWait(100);
+    PaintedRegions painted(view);
     store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Holiday.mov"), 500'000'000, 1'000'000'000});
     EXPECT_EQ(window.intakeNoticeView(), view);
     EXPECT_DOUBLE_EQ(ImportProgressView::fraction(view->progress()), 0.5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !painted.region.isEmpty(); }, 2000));
+    EXPECT_TRUE(painted.covers(view->progressRect())) << painted.bounds();
+    EXPECT_FALSE(painted.covers(view->rect())) << painted.bounds();
+    // Another file's progress in the same card shows its name: the whole card again.
+    QTest::qWait(100);
+    painted.region = QRegion();
+    store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Trip.mov"), 500'000'000, 1'000'000'000});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return painted.covers(view->rect()); }, 2000))
+        << painted.bounds();
 
     QList<QUuid> cancelled;
     QObject::connect(view, &ImportProgressView::cancelRequested, [&](const QUuid& id) { cancelled.append(id); });
