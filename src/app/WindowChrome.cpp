@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QResizeEvent>
 
 #include <algorithm>
 
@@ -18,6 +19,7 @@ WindowChrome::WindowChrome(QColor titlebarAluminum, QWidget* window)
     setFocusPolicy(Qt::NoFocus);
     window->installEventFilter(this);
     setGeometry(window->rect());
+    setMask(paintedRegion(window->size()));
     raise();
 }
 
@@ -31,6 +33,27 @@ QColor WindowChrome::borderColor() const
     QColor border = m_color;
     border.setAlphaF(0.96f);
     return border;
+}
+
+QRegion WindowChrome::paintedRegion(QSize size)
+{
+    const int w = size.width();
+    const int h = size.height();
+    if (w <= 0 || h <= 0)
+        return {};
+    QRegion region(0, 0, w, std::min(h, tintHeight));
+    region += QRect(0, h - 1, w, 1);
+    region += QRect(0, 0, 1, h);
+    region += QRect(w - 1, 0, 1, h);
+    return region;
+}
+
+void WindowChrome::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Only the band and the edge are this widget's: raised over a new piece of the window, or
+    // over a part of it that repaints, it adds only them, never a repaint of the whole window.
+    setMask(paintedRegion(size()));
 }
 
 bool WindowChrome::eventFilter(QObject* watched, QEvent* event)

@@ -4,6 +4,7 @@
 // transparent to the mouse.
 
 #include <QColor>
+#include <QRegion>
 #include <QWidget>
 
 namespace vesk {
@@ -18,12 +19,16 @@ public:
     // A thin tinted band along the top edge stands in for the tinted title area.
     static constexpr int tintHeight = 2;
 
+    // The tinted band and the one-point edge of a window of size: all the chrome paints.
+    static QRegion paintedRegion(QSize size);
+
     QColor titlebarAluminum() const { return m_color; }
     QColor borderColor() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QColor m_color;

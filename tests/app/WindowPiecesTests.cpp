@@ -105,6 +105,20 @@ TEST(WindowChromeTest, EdgeIsLaidOnceOnEveryEdgePixelAndLeavesTheInsideAlone)
     EXPECT_EQ(shot.pixel(w / 2, h / 2), QColor(Qt::white).rgb());
     EXPECT_EQ(shot.pixel(1, h - 2), QColor(Qt::white).rgb());
     EXPECT_EQ(shot.pixel(w - 2, WindowChrome::tintHeight), QColor(Qt::white).rgb());
+
+    // The chrome claims only its band and edge, after a resize too: a repaint inside the window,
+    // or the chrome raised over a new notice, never repaints the whole window under it.
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.resize(420, 310);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chrome.size(), QSize(420, 310));
+    EXPECT_EQ(chrome.mask(), WindowChrome::paintedRegion(QSize(420, 310)));
+    EXPECT_TRUE(chrome.mask().contains(QPoint(419, 150)));
+    EXPECT_TRUE(chrome.mask().contains(QPoint(210, 309)));
+    EXPECT_TRUE(chrome.mask().contains(QPoint(210, WindowChrome::tintHeight - 1)));
+    EXPECT_FALSE(chrome.mask().contains(QPoint(210, 150)));
+    EXPECT_FALSE(chrome.mask().contains(QPoint(418, 150)));
 }
 
 TEST(NoticeBannerTest, EmptyDetailShowsTheTitleOnlyAndLongDetailStaysOnOneLine)
