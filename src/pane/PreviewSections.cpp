@@ -60,11 +60,11 @@ qsizetype pieceEnd(const QByteArray& utf8, qsizetype from)
 
 // Appends piece to the view's text. The view's layout would repaint all it shows after each
 // piece, though a piece that lands below what is in sight changes nothing there: its updates are
-// held back, and the scroll bar learns the new length at most every few turns (and with the last
-// piece).
+// held back, and the scroll bar (a tall one, costly to repaint) learns the new length a few times
+// a second and with the last piece.
 void appendOutOfSight(QPlainTextEdit* view, const QString& piece, bool last, QElapsedTimer& sinceLength)
 {
-    constexpr qint64 kLengthIntervalMs = 100;
+    constexpr qint64 kLengthIntervalMs = 400;
     QAbstractTextDocumentLayout* layout = view->document()->documentLayout();
     const QScrollBar* bar = view->verticalScrollBar();
     // Only a view that shows its end (or holds less than a screenful) can show the new text.
