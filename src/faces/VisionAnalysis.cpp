@@ -81,7 +81,7 @@ ImageAnalysis analyseImage(const QImage& image)
     if (image.isNull())
         return analysis;
     QFuture<QString> text = QtConcurrent::run(&textPool(), [image] {
-        makeCurrentThreadIdle();
+        makeCurrentThreadBackground();
         return recognizeText(image);
     });
     analysis.labels = classifyImage(image);

@@ -44,7 +44,10 @@ VisionImageAnalyser::~VisionImageAnalyser()
 QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
-        makeCurrentThreadIdle();
+        // Lowered, never idle-class: analysis scales pictures through Qt's shared thread pool,
+        // whose lock an idle-class thread can hold for as long as every core is busy elsewhere,
+        // and the window, which hands its painting to that pool, would wait as long.
+        makeCurrentThreadBackground();
         const ImageAnalysis analysis = vision::analyseImage(path);
         return ImageAnalysisResult{analysis.text, analysis.labels,
                                    faceRecordsOf(analysis.faces, itemID, QDateTime::currentDateTimeUtc())};
@@ -54,7 +57,7 @@ QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, c
 QFuture<QList<VeskFaceRecord>> VisionImageAnalyser::detectFaces(const QString& path, const QUuid& itemID)
 {
     return QtConcurrent::run(&m_pool, [path, itemID] {
-        makeCurrentThreadIdle();
+        makeCurrentThreadBackground();
         return faceRecordsOf(vision::detectFaces(path), itemID, QDateTime::currentDateTimeUtc());
     });
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <latch>
 #include <memory>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,19 +24,6 @@ void makeCurrentThreadBackground()
     // Linux keeps a nice value per thread; the thread's own id names just this thread. A refusal
     // leaves the thread as it was, which is only slower for the window, never wrong.
     (void)setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), kBackgroundNice);
-}
-
-void makeCurrentThreadIdle()
-{
-    thread_local bool done = false;
-    if (done)
-        return;
-    done = true;
-    makeCurrentThreadBackground();
-    // An idle thread runs only on what the others leave over, and any other thread that wakes
-    // takes its core at once: the window's painting helpers never wait behind it.
-    sched_param param{};
-    (void)sched_setscheduler(0, SCHED_IDLE, &param);
 }
 
 void keepPoolThreadsAtCallersPriority(QThreadPool& pool)

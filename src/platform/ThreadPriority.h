@@ -23,9 +23,4 @@ void makePoolThreadsBackground(QThreadPool& pool);
 // threads at its own priority.
 void keepPoolThreadsAtCallersPriority(QThreadPool& pool);
 
-// Lower still, for work nobody waits for (analysing pictures in the background): the thread runs
-// only on time no other thread wants. Not for work the user started, which it could hold up for
-// as long as the computer is busy.
-void makeCurrentThreadIdle();
-
 } // namespace vesk

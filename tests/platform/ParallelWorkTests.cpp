@@ -102,26 +102,4 @@ TEST(ThreadPriority, AKeptPoolRunsAtTheKeepersPriorityWhoeverUsesItLater)
     EXPECT_EQ(kept.expiryTimeout(), -1);
 }
 
-// Analysis nobody waits for runs only on time no other thread wants; its thread keeps that, and
-// nothing else is touched.
-TEST(ThreadPriority, AnIdleThreadRunsBelowEveryOtherAndStaysThere)
-{
-    const int callerPolicy = sched_getscheduler(0);
-    int policy = -1;
-    int niceValue = 0;
-    int policyAfterSecondCall = -1;
-    std::thread([&] {
-        makeCurrentThreadIdle();
-        makeCurrentThreadIdle();
-        policy = sched_getscheduler(0);
-        niceValue = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
-        makeCurrentThreadBackground();
-        policyAfterSecondCall = sched_getscheduler(0);
-    }).join();
-    EXPECT_EQ(policy, SCHED_IDLE);
-    EXPECT_GT(niceValue, 0);
-    EXPECT_EQ(policyAfterSecondCall, SCHED_IDLE);
-    EXPECT_EQ(sched_getscheduler(0), callerPolicy);
-}
-
 } // namespace vesk
