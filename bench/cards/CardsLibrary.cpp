@@ -99,7 +99,7 @@ QList<VeskItem> makeCardsLibrary(int count, const QString& folder, int pictureFi
             item.kind = VeskKind::Text;
             item.title = words(random, 2) + QStringLiteral(" page.html");
             item.text = words(random, 20);
-            item.searchableText = QStringLiteral("__vesk_source_html__ ") + *item.text;
+            item.searchableText = QStringLiteral("__vesk_source_html__ ") + item.text->toString();
             break;
         case 7:
         case 8: {
