@@ -142,6 +142,27 @@ __attribute__((target("avx,f16c"))) double sumProductsF16C(const double* a, cons
         sums[j] += a[i] * double(_cvtsh_ss(b[i]));
     return ((sums[0] + sums[4]) + (sums[1] + sums[5])) + ((sums[2] + sums[6]) + (sums[3] + sums[7]));
 }
+
+__attribute__((target("avx,f16c"))) double sumProductsOfHalvesF16C(const uint16_t* a, const uint16_t* b, size_t n)
+{
+    __m256d low = _mm256_setzero_pd();
+    __m256d high = _mm256_setzero_pd();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256 left = _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)));
+        const __m256 right = _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i)));
+        low = _mm256_add_pd(low, _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(left)),
+                                     _mm256_cvtps_pd(_mm256_castps256_ps128(right))));
+        high = _mm256_add_pd(high, _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(left, 1)),
+                                       _mm256_cvtps_pd(_mm256_extractf128_ps(right, 1))));
+    }
+    double sums[8];
+    _mm256_storeu_pd(sums, low);
+    _mm256_storeu_pd(sums + 4, high);
+    for (size_t j = 0; i < n; ++i, ++j)
+        sums[j] += double(_cvtsh_ss(a[i])) * double(_cvtsh_ss(b[i]));
+    return ((sums[0] + sums[4]) + (sums[1] + sums[5])) + ((sums[2] + sums[6]) + (sums[3] + sums[7]));
+}
 #endif
 
 } // namespace
@@ -157,6 +178,10 @@ double sumProductsWithHalves(const double* a, const uint16_t* b, size_t n)
 
 double sumProductsOfHalves(const uint16_t* a, const uint16_t* b, size_t n)
 {
+#if VESK_HALF_F16C
+    if (hasF16C())
+        return sumProductsOfHalvesF16C(a, b, n);
+#endif
     return sumProductsOfHalvesPortable(a, b, n);
 }
 
