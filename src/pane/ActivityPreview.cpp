@@ -1,5 +1,7 @@
 #include "pane/ActivityPreview.h"
 
+#include "platform/FutureDelivery.h"
+
 #include "media/AudioPlayerController.h"
 #include "pane/ActivityPieces.h"
 #include "pane/ActivityTexts.h"
@@ -336,11 +338,9 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
         return;
     }
     // The preview is made afresh for every item it shows, so a result reaching a preview that
-    // is gone is dropped with it and can never stand in for a newer one. It is always handed on
-    // from the event loop, never inside this constructor when the load was already done.
-    QtConcurrent::run(workPool(), loadActivityPackage, *item.filePath).then(this, [this](const VeskActivityPackageData& data) {
-        QTimer::singleShot(0, this, [this, data] { present(data); });
-    });
+    // is gone is dropped with it and can never stand in for a newer one.
+    deliverResult(this, QtConcurrent::run(workPool(), loadActivityPackage, *item.filePath),
+        [this](const VeskActivityPackageData& data) { present(data); });
 }
 
 void VeskActivityPreview::present(const VeskActivityPackageData& data)

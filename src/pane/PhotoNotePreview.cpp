@@ -1,5 +1,7 @@
 #include "pane/PhotoNotePreview.h"
 
+#include "platform/FutureDelivery.h"
+
 #include "intake/FileStability.h"
 #include "intake/PackagePreviewData.h"
 #include "pane/SectionParts.h"
@@ -132,12 +134,9 @@ VeskPhotoNotePreview::VeskPhotoNotePreview(const VeskItem& item, PreviewSectionC
     row->addWidget(m_count);
     m_column->addWidget(header);
 
-    // Made afresh for every item shown: a result reaching a preview that is gone goes with it. A
-    // load that finished before the continuation was attached would otherwise be presented inside
-    // this constructor, before anyone could listen for it: it is always handed on from the event loop.
-    QtConcurrent::run(workPool(), loadPhotos, item.filePath).then(this, [this](const QList<Photo>& photos) {
-        QTimer::singleShot(0, this, [this, photos] { present(photos); });
-    });
+    // Made afresh for every item shown: a result reaching a preview that is gone goes with it.
+    deliverResult(this, QtConcurrent::run(workPool(), loadPhotos, item.filePath),
+        [this](const QList<Photo>& photos) { present(photos); });
 }
 
 void VeskPhotoNotePreview::present(const QList<Photo>& photos)
