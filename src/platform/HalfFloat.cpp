@@ -74,32 +74,22 @@ uint16_t floatToHalf(float value)
 
 namespace {
 
-// Eight running sums, so that the additions need not wait for each other; the order is the same
-// in both versions below.
-template <typename ToFloat>
-double sumProductsPortable(const double* a, const uint16_t* b, size_t n, ToFloat&& toFloat)
-{
-    double sums[8] = {};
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        for (size_t j = 0; j < 8; ++j)
-            sums[j] += a[i + j] * double(toFloat(b[i + j]));
-    }
-    for (size_t j = 0; i < n; ++i, ++j)
-        sums[j] += a[i] * double(toFloat(b[i]));
-    return ((sums[0] + sums[4]) + (sums[1] + sums[5])) + ((sums[2] + sums[6]) + (sums[3] + sums[7]));
-}
+double widened(double value) { return value; }
+double widened(uint16_t half) { return double(halfToFloat(half)); }
 
-double sumProductsOfHalvesPortable(const uint16_t* a, const uint16_t* b, size_t n)
+// Eight running sums, so that the additions need not wait for each other; the order is the same
+// in the processor's versions below.
+template <typename A>
+double sumProductsPortable(const A* a, const uint16_t* b, size_t n)
 {
     double sums[8] = {};
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         for (size_t j = 0; j < 8; ++j)
-            sums[j] += double(halfToFloat(a[i + j])) * double(halfToFloat(b[i + j]));
+            sums[j] += widened(a[i + j]) * widened(b[i + j]);
     }
     for (size_t j = 0; i < n; ++i, ++j)
-        sums[j] += double(halfToFloat(a[i])) * double(halfToFloat(b[i]));
+        sums[j] += widened(a[i]) * widened(b[i]);
     return ((sums[0] + sums[4]) + (sums[1] + sums[5])) + ((sums[2] + sums[6]) + (sums[3] + sums[7]));
 }
 
@@ -173,7 +163,7 @@ double sumProductsWithHalves(const double* a, const uint16_t* b, size_t n)
     if (hasF16C())
         return sumProductsF16C(a, b, n);
 #endif
-    return sumProductsPortable(a, b, n, halfToFloat);
+    return sumProductsPortable(a, b, n);
 }
 
 double sumProductsOfHalves(const uint16_t* a, const uint16_t* b, size_t n)
@@ -182,7 +172,7 @@ double sumProductsOfHalves(const uint16_t* a, const uint16_t* b, size_t n)
     if (hasF16C())
         return sumProductsOfHalvesF16C(a, b, n);
 #endif
-    return sumProductsOfHalvesPortable(a, b, n);
+    return sumProductsPortable(a, b, n);
 }
 
 } // namespace vesk

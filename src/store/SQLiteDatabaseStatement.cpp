@@ -59,11 +59,16 @@ void SQLiteStatement::bindNull(int index)
     sqlite3_bind_null(m_statement, index);
 }
 
+void SQLiteStatement::bindUtf8(int index, const QByteArray& utf8)
+{
+    // Never a null pointer, which SQLite would store as NULL rather than as an empty text.
+    sqlite3_bind_text64(m_statement, index, utf8.isNull() ? "" : utf8.constData(), sqlite3_uint64(utf8.size()),
+                        SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
 void SQLiteStatement::bindText(int index, const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text64(m_statement, index, utf8.constData(), sqlite3_uint64(utf8.size()),
-                        SQLITE_TRANSIENT, SQLITE_UTF8);
+    bindUtf8(index, text.toUtf8());
 }
 
 void SQLiteStatement::bindText(int index, const std::optional<QString>& text)
@@ -76,10 +81,7 @@ void SQLiteStatement::bindText(int index, const std::optional<QString>& text)
 
 void SQLiteStatement::bindText(int index, const ItemText& text)
 {
-    const QByteArray& utf8 = text.utf8();
-    // Never a null pointer, which SQLite would store as NULL rather than as an empty text.
-    sqlite3_bind_text64(m_statement, index, utf8.isNull() ? "" : utf8.constData(), sqlite3_uint64(utf8.size()),
-                        SQLITE_TRANSIENT, SQLITE_UTF8);
+    bindUtf8(index, text.utf8());
 }
 
 void SQLiteStatement::bindText(int index, const std::optional<ItemText>& text)

@@ -86,6 +86,7 @@ public:
     QList<double> vector(int column) const;
 
 private:
+    void bindUtf8(int index, const QByteArray& utf8);
     SQLiteStatement(sqlite3* db, sqlite3_stmt* statement) : m_db(db), m_statement(statement) {}
 
     sqlite3* m_db = nullptr;
