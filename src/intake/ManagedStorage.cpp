@@ -1,5 +1,7 @@
 #include "intake/ManagedStorage.h"
 
+#include "intake/PipelinedCopy.h"
+
 #include "platform/FileBirthTime.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
@@ -12,10 +14,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -130,125 +128,6 @@ Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
     }
 }
 
-// Copies every byte from in to out while a thread of its own feeds the very same buffers to the
-// digest: the hash is of exactly the bytes that were kept, in one read of the source, and a large
-// file costs about the longer of copying and hashing rather than their sum.
-class HashingCopy {
-public:
-    explicit HashingCopy(EVP_MD_CTX* digest) : m_digest(digest), m_slots(kSlots)
-    {
-        for (Slot& slot : m_slots)
-            slot.data.resize(kCopyChunk);
-        m_hasher = std::thread([this] { hashLoop(); });
-    }
-    ~HashingCopy()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_changed.notify_all();
-        m_hasher.join();
-    }
-    HashingCopy(const HashingCopy&) = delete;
-    HashingCopy& operator=(const HashingCopy&) = delete;
-
-    Expected<void, QString> copy(int in, int out, CopyRun& run)
-    {
-        off_t written = 0;
-        off_t flushed = 0;
-        for (size_t next = 0;; next = (next + 1) % kSlots) {
-            Slot& slot = m_slots[next];
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return slot.users == 0 || m_hashFailed; });
-                if (m_hashFailed)
-                    return unexpected(QStringLiteral("the file could not be hashed"));
-            }
-            if (run.cancelled())
-                return unexpected(managedCopyCancelledText());
-            ssize_t count = 0;
-            do
-                count = ::read(in, slot.data.data(), slot.data.size());
-            while (count < 0 && errno == EINTR);
-            if (count < 0)
-                return unexpected(systemError(errno));
-            if (count == 0)
-                return waitForHashes();
-            {
-                std::lock_guard lock(m_mutex);
-                slot.size = size_t(count);
-                slot.users = 2; // the hasher and this writer
-                m_queue.push_back(next);
-            }
-            m_changed.notify_all();
-            const bool wrote = writeAll(out, slot.data.data(), size_t(count));
-            const int writeError = errno;
-            {
-                std::lock_guard lock(m_mutex);
-                --slot.users;
-            }
-            m_changed.notify_all();
-            if (!wrote)
-                return unexpected(systemError(writeError));
-            run.advance(count);
-            written += count;
-            startWriteback(out, flushed, written);
-        }
-    }
-
-private:
-    static constexpr size_t kSlots = 4;
-    struct Slot {
-        std::vector<char> data;
-        size_t size = 0;
-        int users = 0;
-    };
-
-    Expected<void, QString> waitForHashes()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_queue.empty() && m_busy == 0; });
-        if (m_hashFailed)
-            return unexpected(QStringLiteral("the file could not be hashed"));
-        return {};
-    }
-
-    void hashLoop()
-    {
-        for (;;) {
-            size_t index = 0;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return !m_queue.empty() || m_finished; });
-                if (m_queue.empty())
-                    return;
-                index = m_queue.front();
-                m_queue.pop_front();
-                ++m_busy;
-            }
-            const bool hashed = EVP_DigestUpdate(m_digest, m_slots[index].data.data(), m_slots[index].size) == 1;
-            {
-                std::lock_guard lock(m_mutex);
-                --m_slots[index].users;
-                --m_busy;
-                m_hashFailed = m_hashFailed || !hashed;
-            }
-            m_changed.notify_all();
-        }
-    }
-
-    EVP_MD_CTX* m_digest;
-    std::vector<Slot> m_slots;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<size_t> m_queue;
-    int m_busy = 0;
-    bool m_finished = false;
-    bool m_hashFailed = false;
-    std::thread m_hasher;
-};
-
 // Copies in the kernel when it can (no trip through our memory), a slice at a time so that a
 // cancel is seen; else through a buffer.
 Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
@@ -316,8 +195,26 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
     if (out.get() < 0)
         return unexpected(systemError(errno));
     const qint64 before = run.written;
-    Expected<void, QString> copied = digest ? HashingCopy(digest).copy(in.get(), out.get(), run)
-                                            : copyBytes(in.get(), out.get(), run);
+    // A large copy is written past the page cache: the disk takes the buffers as they are, with
+    // no second copy into memory the system must find, fill and later write back; and gigabytes
+    // the user is unlikely to read again soon do not push out what the system had cached.
+    const bool uncached = qint64(sourceStat.st_size) >= run.options.uncachedFromBytes;
+    Expected<void, QString> copied;
+    if (digest || uncached) {
+        PipelinedCopyRequest request;
+        request.in = in.get();
+        request.out = out.get();
+        request.digest = digest;
+        request.uncached = uncached;
+        request.cancelled = [&run] { return run.cancelled(); };
+        request.advance = [&run](qint64 bytes) { run.advance(bytes); };
+        copied = pipelinedCopy(request);
+    } else {
+        copied = copyBytes(in.get(), out.get(), run);
+    }
+    // A cancel that came while the last buffers were written still leaves nothing behind.
+    if (copied && run.cancelled())
+        copied = unexpected(managedCopyCancelledText());
     // On the disk before it may be renamed into place and named by a row.
     if (copied && ::fdatasync(out.get()) != 0)
         copied = unexpected(systemError(errno));

@@ -28,6 +28,9 @@ struct ManagedCopyOptions {
     std::optional<CancellationToken> cancel;
     // Bytes written so far, called on the copying thread after each chunk.
     std::function<void(qint64 bytesWritten)> progress;
+    // Regular files at least this large are written straight to the disk, not through the page
+    // cache (where the file system allows it).
+    qint64 uncachedFromBytes = qint64(32) << 20;
 };
 
 struct ManagedCopy {
