@@ -168,6 +168,40 @@ bool isNearDuplicateCandidate(const VeskItem& item)
     return item.kind == VeskKind::Text && !isSecure(item) && item.text && !item.text->isBlank();
 }
 
+KeywordOverlap keywordOverlap(qsizetype shared, qsizetype queryKeywords, qsizetype itemKeywords)
+{
+    KeywordOverlap overlap;
+    overlap.shared = shared;
+    const qsizetype unionSize = itemKeywords + queryKeywords - shared;
+    if (unionSize <= 0)
+        return overlap;
+    overlap.jaccard = double(shared) / double(unionSize);
+    overlap.containment = double(shared) / double(std::max<qsizetype>(1, std::min(itemKeywords, queryKeywords)));
+    return overlap;
+}
+
+namespace {
+
+// Rising with prefix, step by step in floating point too: a score worked out with the highest
+// prefix is never below the one worked out with the true prefix.
+double overlapScore(const KeywordOverlap& overlap, double prefix)
+{
+    return kJaccardWeight * overlap.jaccard + kContainmentWeight * overlap.containment + kPrefixWeight * prefix;
+}
+
+bool qualifies(const KeywordOverlap& overlap, double score)
+{
+    return (score >= kScoreThreshold && overlap.shared >= kMinimumSharedForScore)
+        || (overlap.containment >= kContainmentThreshold && overlap.jaccard >= kJaccardWithContainment);
+}
+
+} // namespace
+
+bool overlapCanQualify(const KeywordOverlap& overlap)
+{
+    return qualifies(overlap, overlapScore(overlap, 1.0));
+}
+
 NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item)
 {
     NearDuplicateVerdict verdict;
@@ -187,17 +221,11 @@ NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const
 
     const QSet<QString>& queryKeywords = query.keywords;
     const qsizetype shared = QSet<QString>(candidateKeywords).intersect(queryKeywords).size();
-    const qsizetype unionSize = candidateKeywords.size() + queryKeywords.size() - shared;
-    if (unionSize == 0)
-        return verdict;
-    const double jaccard = double(shared) / double(unionSize);
-    const double containment = double(shared)
-        / double(std::max<qsizetype>(1, std::min(candidateKeywords.size(), queryKeywords.size())));
+    const KeywordOverlap overlap = keywordOverlap(shared, queryKeywords.size(), candidateKeywords.size());
     const qsizetype n = std::min({query.normalized.size(), candidate.size(), kPrefixWindow});
     const double prefix = prefixSimilarity(query.normalized.left(n), candidate.left(n));
-    verdict.score = kJaccardWeight * jaccard + kContainmentWeight * containment + kPrefixWeight * prefix;
-    verdict.qualifies = (verdict.score >= kScoreThreshold && shared >= kMinimumSharedForScore)
-        || (containment >= kContainmentThreshold && jaccard >= kJaccardWithContainment);
+    verdict.score = overlapScore(overlap, prefix);
+    verdict.qualifies = qualifies(overlap, verdict.score);
     return verdict;
 }
 

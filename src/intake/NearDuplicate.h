@@ -32,6 +32,19 @@ std::optional<NearDuplicateQuery> prepareNearDuplicateQuery(const QString& text)
 // blank.
 bool isNearDuplicateCandidate(const VeskItem& item);
 
+// The two keyword measures both acceptance rules weigh, from the sizes of the two keyword sets and
+// of their intersection.
+struct KeywordOverlap {
+    qsizetype shared = 0;
+    double jaccard = 0.0;     // shared over the union
+    double containment = 0.0; // shared over the smaller set
+};
+KeywordOverlap keywordOverlap(qsizetype shared, qsizetype queryKeywords, qsizetype itemKeywords);
+// Whether an item with this overlap could be accepted whatever the beginning of its text: the
+// score rule with the beginnings counted as identical, or the containment rule. It is worked out
+// by the very arithmetic the full comparison uses, so an item it refuses the comparison refuses.
+bool overlapCanQualify(const KeywordOverlap& overlap);
+
 // How one item compares with the query.
 struct NearDuplicateVerdict {
     bool exact = false;      // its normalised text equals the query's

@@ -30,6 +30,14 @@ qsizetype prefixLength(qsizetype count)
     return count - (kBoundPercent * count + 99) / 100 + 1;
 }
 
+// The rarest keywords of a set given by ascending ids: its last ones.
+std::vector<quint32> rarestOf(const std::vector<quint32>& ascending)
+{
+    const qsizetype count = qsizetype(ascending.size());
+    const qsizetype prefix = std::min(count, prefixLength(count));
+    return std::vector<quint32>(ascending.end() - prefix, ascending.end());
+}
+
 struct Prepared {
     bool comparable = false;
     size_t textHash = 0;
@@ -69,8 +77,6 @@ void NearDuplicateIndex::clear()
     m_slotsByTextHash.clear();
     m_wordIDs.clear();
     m_words.clear();
-    m_rank.clear();
-    m_nextNewRank = -1;
     m_postings.clear();
 }
 
@@ -79,9 +85,8 @@ quint32 NearDuplicateIndex::internWord(std::u16string_view word)
     if (const auto found = m_wordIDs.find(word); found != m_wordIDs.end())
         return found->second;
     const quint32 id = quint32(m_words.size());
+    // A word met after the build is rarer than all the words counted then: it takes the next id.
     m_wordIDs.emplace(std::u16string_view(m_words.emplace_back(word)), id);
-    // A word met after the build is rarer than all the words counted then.
-    m_rank.push_back(m_nextNewRank--);
     m_postings.emplace_back();
     return id;
 }
@@ -94,21 +99,16 @@ std::optional<quint32> NearDuplicateIndex::wordID(std::u16string_view word) cons
     return found->second;
 }
 
-void NearDuplicateIndex::sortRarestFirst(std::vector<quint32>& ids) const
-{
-    std::sort(ids.begin(), ids.end(), [&](quint32 a, quint32 b) { return m_rank[a] < m_rank[b]; });
-}
-
-void NearDuplicateIndex::place(const Entry& entry, const std::vector<quint32>& keywords)
+void NearDuplicateIndex::place(Entry entry, const std::vector<quint32>& keywords)
 {
     // Slots only ever grow, so every list stays ascending by appending.
     const Slot slot = Slot(m_entries.size());
-    m_entries.push_back(entry);
+    entry.keywords = PackedIds(keywords);
     m_slotByID.insert(entry.id, slot);
     m_slotsByTextHash.insert(entry.textHash, slot);
-    const qsizetype prefix = std::min<qsizetype>(qsizetype(keywords.size()), prefixLength(qsizetype(keywords.size())));
-    for (qsizetype i = 0; i < prefix; ++i)
-        m_postings[keywords[size_t(i)]].push_back(slot);
+    m_entries.push_back(std::move(entry));
+    for (const quint32 id : rarestOf(keywords))
+        m_postings[id].push_back(slot);
 }
 
 void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool)
@@ -122,7 +122,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     const qsizetype perBatch = (items.size() + batchCount - 1) / batchCount;
     struct Batch {
         std::vector<Entry> entries;
-        std::vector<PackedIds> keywords;   // of each entry, while building
+        std::vector<PackedIds> keywords;   // of each entry, while building: its rarest ones at the end
         std::vector<quint32> counts;       // items of the batch holding each word
     };
     std::vector<Batch> batches(static_cast<size_t>(batchCount));
@@ -141,7 +141,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
             if (!prepared.comparable)
                 continue;
             batch.entries.push_back(
-                Entry{items[i].id, prepared.textHash, quint32(prepared.keywords.size()), true,
+                Entry{items[i].id, prepared.textHash, {}, true,
                       items[i].text->size() >= kLongText ? *items[i].text : ItemText(),
                       items[i].text->size() >= kLongText ? items[i].searchableText : ItemText()});
             batch.keywords.emplace_back(prepared.keywords);
@@ -151,9 +151,6 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     // Dense ids, and how many items hold each word: that fixes the order, rarest first.
     const std::vector<quint32> offsets = table.number(m_words);
     const size_t wordCount = m_words.size();
-    m_wordIDs.reserve(wordCount);
-    for (size_t id = 0; id < wordCount; ++id)
-        m_wordIDs.emplace(std::u16string_view(m_words[id]), quint32(id));
     QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
         Batch& batch = batches[size_t(number)];
         batch.counts.assign(wordCount, 0);
@@ -173,25 +170,40 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
             holders[id] += batch.counts[id];
         std::vector<quint32>().swap(batch.counts);
     }
-    std::vector<quint32> byRarity(wordCount);
-    std::iota(byRarity.begin(), byRarity.end(), quint32(0));
-    std::sort(byRarity.begin(), byRarity.end(),
-        [&](quint32 a, quint32 b) { return holders[a] != holders[b] ? holders[a] < holders[b] : a < b; });
-    m_rank.assign(wordCount, 0);
-    for (size_t place = 0; place < wordCount; ++place)
-        m_rank[byRarity[place]] = qint32(place);
+    // The words numbered again in that order, the most common first: ids then say the order, and
+    // the common words every note holds sit close together, where their gaps take one byte each.
+    std::vector<quint32> byCommonness(wordCount);
+    std::iota(byCommonness.begin(), byCommonness.end(), quint32(0));
+    std::sort(byCommonness.begin(), byCommonness.end(),
+        [&](quint32 a, quint32 b) { return holders[a] != holders[b] ? holders[a] > holders[b] : a > b; });
+    std::vector<quint32> renumbered(wordCount);
+    {
+        std::deque<std::u16string> words;
+        words.resize(wordCount);
+        for (size_t id = 0; id < wordCount; ++id) {
+            renumbered[byCommonness[id]] = quint32(id);
+            words[id] = std::move(m_words[byCommonness[id]]);
+        }
+        m_words.swap(words);
+    }
+    std::vector<quint32>().swap(byCommonness);
+    std::vector<quint32>().swap(holders);
+    m_wordIDs.reserve(wordCount);
+    for (size_t id = 0; id < wordCount; ++id)
+        m_wordIDs.emplace(std::u16string_view(m_words[id]), quint32(id));
 
-    // Each item under its rarest keywords only.
+    // Each item keeps all its keywords, and is listed under its rarest ones only.
     std::vector<quint32> sizes(wordCount, 0);
     QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
         Batch& batch = batches[size_t(number)];
         std::vector<quint32> ids;
-        for (PackedIds& keywords : batch.keywords) {
-            ids = keywords.unpacked();
-            sortRarestFirst(ids);
-            ids.resize(size_t(std::min<qsizetype>(qsizetype(ids.size()), prefixLength(qsizetype(ids.size())))));
+        for (size_t i = 0; i < batch.keywords.size(); ++i) {
+            ids = batch.keywords[i].unpacked();
+            for (quint32& id : ids)
+                id = renumbered[id];
             std::sort(ids.begin(), ids.end());
-            keywords = PackedIds(ids);
+            batch.entries[i].keywords = PackedIds(ids);
+            batch.keywords[i] = PackedIds(rarestOf(ids));
         }
     });
     for (const Batch& batch : batches) {
@@ -203,13 +215,13 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         m_postings[id].reserve(sizes[id]);
     for (Batch& batch : batches) {
         for (size_t i = 0; i < batch.entries.size(); ++i) {
-            const Entry& entry = batch.entries[i];
+            Entry& entry = batch.entries[i];
             if (m_slotByID.contains(entry.id))
                 continue;
             const Slot slot = Slot(m_entries.size());
-            m_entries.push_back(entry);
             m_slotByID.insert(entry.id, slot);
             m_slotsByTextHash.insert(entry.textHash, slot);
+            m_entries.push_back(std::move(entry));
             batch.keywords[i].forEach([&](quint32 id) { m_postings[id].push_back(slot); });
         }
         batch = Batch();
@@ -234,13 +246,12 @@ void NearDuplicateIndex::upsert(const VeskItem& item)
     Prepared prepared = readItem(item, [&](std::u16string_view word) { return internWord(word); });
     if (!prepared.comparable)
         return;
-    sortRarestFirst(prepared.keywords);
-    Entry entry{item.id, prepared.textHash, quint32(prepared.keywords.size()), true, {}, {}};
+    Entry entry{item.id, prepared.textHash, {}, true, {}, {}};
     if (item.text->size() >= kLongText) {
         entry.longText = *item.text;
         entry.longSearchable = item.searchableText;
     }
-    place(entry, prepared.keywords);
+    place(std::move(entry), prepared.keywords);
 }
 
 std::shared_ptr<NearDuplicateIndex::PreparedItem> NearDuplicateIndex::prepare(const VeskItem& item)
@@ -278,13 +289,13 @@ void NearDuplicateIndex::apply(const PreparedItem& prepared, const VeskItem& ite
     keywords.reserve(prepared.keywords.size());
     for (const std::u16string& word : prepared.keywords)
         keywords.push_back(internWord(word));
-    sortRarestFirst(keywords);
-    Entry entry{item.id, prepared.textHash, quint32(keywords.size()), true, {}, {}};
+    std::sort(keywords.begin(), keywords.end());
+    Entry entry{item.id, prepared.textHash, {}, true, {}, {}};
     if (item.text && item.text->size() >= kLongText) {
         entry.longText = *item.text;
         entry.longSearchable = item.searchableText;
     }
-    place(entry, keywords);
+    place(std::move(entry), keywords);
 }
 
 bool NearDuplicateIndex::remove(const QUuid& id)
@@ -298,6 +309,7 @@ bool NearDuplicateIndex::remove(const QUuid& id)
     m_slotsByTextHash.remove(entry.textHash, slot);
     // The slot stays in its lists, marked gone; it is never given to another item.
     entry.live = false;
+    entry.keywords = PackedIds();
     entry.longText = QString();
     entry.longSearchable = QString();
     return true;
@@ -306,12 +318,12 @@ bool NearDuplicateIndex::remove(const QUuid& id)
 QList<QUuid> NearDuplicateIndex::candidates(const NearDuplicateQuery& query) const
 {
     QList<QUuid> found;
-    QSet<Slot> seen;
+    std::vector<Slot> sameHash;
     const size_t textHash = qHash(query.normalized);
     for (auto it = m_slotsByTextHash.constFind(textHash); it != m_slotsByTextHash.cend() && it.key() == textHash;
          ++it) {
-        if (!seen.contains(*it)) {
-            seen.insert(*it);
+        if (std::find(sameHash.cbegin(), sameHash.cend(), *it) == sameHash.cend()) {
+            sameHash.push_back(*it);
             found.append(m_entries[*it].id);
         }
     }
@@ -327,19 +339,46 @@ QList<QUuid> NearDuplicateIndex::candidates(const NearDuplicateQuery& query) con
     const qsizetype prefix = prefixLength(count) - (count - qsizetype(known.size()));
     if (prefix <= 0)
         return found;
-    sortRarestFirst(known);
-    for (qsizetype i = 0; i < prefix && i < qsizetype(known.size()); ++i) {
-        for (const Slot slot : m_postings[known[size_t(i)]]) {
-            const Entry& entry = m_entries[slot];
-            if (!entry.live || seen.contains(slot))
-                continue;
-            seen.insert(slot);
-            // The Jaccard index is at most the smaller set's size over the larger one's.
-            const qsizetype size = qsizetype(entry.keywordCount);
-            if (size == 0 || 100 * std::min(size, count) < kBoundPercent * std::max(size, count))
-                continue;
-            found.append(entry.id);
+    std::sort(known.begin(), known.end());
+    // How many of the query's first keywords each item is listed under, and the items in the
+    // order they are first met.
+    const qsizetype looked = std::min(prefix, qsizetype(known.size()));
+    std::vector<quint32> hits(m_entries.size(), 0);
+    std::vector<Slot> reached;
+    for (qsizetype i = 0; i < looked; ++i) {
+        for (const Slot slot : m_postings[known[known.size() - 1 - size_t(i)]]) {
+            if (hits[slot]++ == 0)
+                reached.push_back(slot);
         }
+    }
+
+    const qsizetype queryRest = qsizetype(known.size()) - looked;
+    // The query's words marked by id, so that an item's shared words are counted in one pass over
+    // its own.
+    std::vector<quint64> marked((m_words.size() + 63) / 64, 0);
+    for (const quint32 id : known)
+        marked[id / 64] |= quint64(1) << (id % 64);
+    for (const Slot slot : reached) {
+        const Entry& entry = m_entries[slot];
+        if (!entry.live || std::find(sameHash.cbegin(), sameHash.cend(), slot) != sameHash.cend())
+            continue;
+        // The Jaccard index is at most the smaller set's size over the larger one's.
+        const qsizetype size = entry.keywords.size();
+        if (size == 0 || 100 * std::min(size, count) < kBoundPercent * std::max(size, count))
+            continue;
+        // A shared word at least as rare as the last of the query's first keywords and the last
+        // of the item's is among the first keywords of each, so it was counted in hits; any other
+        // lies past one of those two: among the query's known words not looked under, or among
+        // the item's words it is not listed under. Most items met under a few everyday words
+        // fall far short here, before their keywords are read.
+        const qsizetype itemRest = size - std::min(size, prefixLength(size));
+        const qsizetype atMost = std::min({qsizetype(hits[slot]) + std::max(queryRest, itemRest), size, count});
+        if (!overlapCanQualify(keywordOverlap(atMost, count, size)))
+            continue;
+        qsizetype shared = 0;
+        entry.keywords.forEach([&](quint32 id) { shared += qsizetype((marked[id / 64] >> (id % 64)) & 1); });
+        if (overlapCanQualify(keywordOverlap(shared, count, size)))
+            found.append(entry.id);
     }
     return found;
 }

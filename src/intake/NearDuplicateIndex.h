@@ -2,6 +2,7 @@
 
 #include "intake/NearDuplicate.h"
 #include "model/VeskItem.h"
+#include "platform/PackedIds.h"
 
 #include <QHash>
 #include <QList>
@@ -27,9 +28,15 @@ namespace vesk {
 // those first keywords of its own, and a query looks only under its own first keywords. Items are
 // also kept by the hash of their normalised text, for the exact match.
 //
-// The order is fixed when the index is built (by how many items hold each keyword then); words
-// that come later are placed first, as the rarest. A changed or removed item is marked gone where
-// it stood and added anew, so nothing has to be looked up to take it out.
+// Notes written from everyday words share a rare-ish word with thousands of others, so the items
+// found that way are weighed once more: each item keeps its whole keyword set, and the size of its
+// intersection with the query's decides whether any rule could accept it. Only the few that remain
+// have their texts read and compared in full.
+//
+// Word ids follow the fixed order: a higher id is a rarer word. The build numbers the words it
+// meets by how many items hold them (the most common gets 0); words that come later get the next
+// ids, as the rarest. A changed or removed item is marked gone where it stood and added anew, so
+// nothing has to be looked up to take it out.
 class NearDuplicateIndex {
 public:
     void clear();
@@ -56,7 +63,8 @@ public:
     // Items kept for comparison.
     qsizetype size() const { return m_slotByID.size(); }
     // A superset of the items the check would accept for the query: those whose normalised text
-    // is the query's, and those whose keywords might overlap enough. In no particular order; the
+    // may be the query's (the same hash), and those whose keywords overlap the query's enough for
+    // a rule to accept them whatever the beginnings of the texts. In no particular order; the
     // caller weighs each.
     QList<QUuid> candidates(const NearDuplicateQuery& query) const;
 
@@ -64,27 +72,25 @@ private:
     using Slot = quint32;
     struct Entry {
         QUuid id;
-        size_t textHash = 0;      // of the normalised text
-        quint32 keywordCount = 0; // 0 below the keyword floor: such an item only matches exactly
+        size_t textHash = 0; // of the normalised text
+        // Its keyword ids; none below the keyword floor: such an item only matches exactly.
+        PackedIds keywords;
         bool live = false;
         // A long text as it was read (shared buffers): taking the same texts again reads nothing.
         ItemText longText;
         ItemText longSearchable;
     };
     bool holdsLongText(const VeskItem& item) const;
-    // The keyword ids of a text, in the fixed order, rarest first.
-    void sortRarestFirst(std::vector<quint32>& ids) const;
-    void place(const Entry& entry, const std::vector<quint32>& keywords);
+    // keywords: the entry's ids, ascending.
+    void place(Entry entry, const std::vector<quint32>& keywords);
     quint32 internWord(std::u16string_view word);
     std::optional<quint32> wordID(std::u16string_view word) const;
 
-    std::vector<Entry> m_entries;
+    std::deque<Entry> m_entries; // grows without moving what it holds
     QHash<QUuid, Slot> m_slotByID;
     QMultiHash<size_t, Slot> m_slotsByTextHash;
     std::deque<std::u16string> m_words;  // by id; a deque keeps them in place as it grows
     std::unordered_map<std::u16string_view, quint32> m_wordIDs;
-    std::vector<qint32> m_rank;          // by id: place in the fixed order
-    qint32 m_nextNewRank = -1;
     std::vector<std::vector<Slot>> m_postings; // by id, ascending (slots are never reused)
 };
 
