@@ -128,6 +128,172 @@ TEST(NearDuplicateIndex, AnswersAsTheWholeLibraryWouldAfterBuildsAndEdits)
     EXPECT_GT(accepted, 100);
 }
 
+// Texts made to sit on the edges of what the index may leave out: most of their words are the same
+// few everyday ones, some are short, some hold another text whole, some repeat one word, and
+// words keep coming that the index has never seen.
+class EdgeWriter {
+public:
+    explicit EdgeWriter(quint32 seed) : m_random(seed) {}
+
+    QString everyday() { return QStringLiteral("word%1").arg(m_random.bounded(14)); }
+    QString uncommon() { return QStringLiteral("term%1").arg(m_random.bounded(400)); }
+    QString fresh() { return QStringLiteral("new%1x").arg(m_next++); }
+
+    QString note(int words)
+    {
+        QStringList out;
+        for (int i = 0; i < words; ++i) {
+            const quint32 roll = m_random.bounded(10);
+            out.append(roll < 6 ? everyday() : roll < 9 ? uncommon() : fresh());
+        }
+        return out.join(QLatin1Char(' '));
+    }
+
+    // A text from text: a share of its words kept in place and the rest new or everyday, some
+    // words added or taken off its end, or the whole of it inside a longer one.
+    QString variant(const QString& text)
+    {
+        QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        switch (m_random.bounded(5)) {
+        case 0: { // most words kept: near either threshold
+            const int keepPercent = 75 + int(m_random.bounded(26));
+            for (QString& word : words) {
+                if (int(m_random.bounded(100)) >= keepPercent)
+                    word = m_random.bounded(2) ? fresh() : everyday();
+            }
+            break;
+        }
+        case 1: // the same text with more after it
+            for (int i = 0, more = 1 + int(m_random.bounded(12)); i < more; ++i)
+                words.append(m_random.bounded(2) ? fresh() : uncommon());
+            break;
+        case 2: // the first part of it only
+            words = words.mid(0, std::max<qsizetype>(1, words.size() - 1 - qsizetype(m_random.bounded(8))));
+            break;
+        case 3: // inside a longer text, which then begins differently
+            for (int i = 0, before = 1 + int(m_random.bounded(6)); i < before; ++i)
+                words.prepend(fresh());
+            break;
+        default: // one word said again and again
+            for (int i = 0, times = 2 + int(m_random.bounded(10)); i < times; ++i)
+                words.append(words.value(qsizetype(m_random.bounded(quint32(words.size())))));
+            break;
+        }
+        return words.join(QLatin1Char(' '));
+    }
+
+    quint32 bounded(quint32 limit) { return m_random.bounded(limit); }
+
+private:
+    QRandomGenerator m_random;
+    int m_next = 0;
+};
+
+// The index may leave an item out only when the full comparison would refuse it; checked item by
+// item, not only through the answer, so that an item shadowed by a better one still counts.
+void expectNothingAcceptedIsLeftOut(const QList<VeskItem>& items, const NearDuplicateIndex& index,
+                                    const QString& text, int* accepted)
+{
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return;
+    const QList<QUuid> found = index.candidates(*query);
+    const QSet<QUuid> candidates(found.cbegin(), found.cend());
+    for (const VeskItem& item : items) {
+        if (compareNearDuplicate(*query, item).qualifies) {
+            ++*accepted;
+            ASSERT_TRUE(candidates.contains(item.id)) << qPrintable(text) << "\n  vs\n" << qPrintable(item.text->toString());
+        }
+    }
+    ASSERT_EQ(findSimilarTextAmong(items, *query, candidates), findSimilarTextIn(items, text)) << qPrintable(text);
+}
+
+TEST(NearDuplicateIndex, LeavesOutNoAcceptedItemAmongTextsOfEverydayWords)
+{
+    int accepted = 0;
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        EdgeWriter writer(seed);
+        QList<VeskItem> items;
+        for (int i = 0; i < 220; ++i) {
+            const bool variant = !items.isEmpty() && writer.bounded(3) != 0;
+            // From short texts of a few keywords to long ones.
+            const int words = writer.bounded(3) == 0 ? 8 + int(writer.bounded(5)) : 12 + int(writer.bounded(80));
+            items.prepend(textItem(variant ? writer.variant(items[qsizetype(writer.bounded(quint32(items.size())))].text->toString())
+                                           : writer.note(words)));
+        }
+        // Half the library is there when the index is built; the rest comes one item at a time,
+        // with words the build never counted.
+        NearDuplicateIndex index;
+        index.rebuild(items.mid(items.size() / 2));
+        for (qsizetype i = items.size() / 2 - 1; i >= 0; --i)
+            index.upsert(items[i]);
+        for (int round = 0; round < 100; ++round) {
+            if (round % 15 == 14) {
+                const qsizetype at = qsizetype(writer.bounded(quint32(items.size())));
+                index.remove(items[at].id);
+                items.removeAt(at);
+            }
+            const VeskItem& from = items[qsizetype(writer.bounded(quint32(items.size())))];
+            const QString text = writer.bounded(5) == 0 ? writer.note(10 + int(writer.bounded(60)))
+                                                        : writer.variant(from.text->toString());
+            ASSERT_NO_FATAL_FAILURE(expectNothingAcceptedIsLeftOut(items, index, text, &accepted)) << "seed " << seed;
+        }
+    }
+    EXPECT_GT(accepted, 200);
+}
+
+// Items that share the query's beginning, so that only the keyword overlap decides, across every
+// overlap from far too little to all: the bound must let through each one the rules accept.
+TEST(NearDuplicateIndex, LeavesOutNoAcceptedItemAtEitherThreshold)
+{
+    for (const int size : {7, 8, 12, 25, 60}) {
+        QStringList words;
+        for (int i = 0; i < size; ++i)
+            words.append(QStringLiteral("kw%1word").arg(i));
+        const QString query = words.join(QLatin1Char(' '));
+        QList<VeskItem> items;
+        for (int kept = 1; kept <= size; ++kept) {
+            for (const int extra : {0, 1, 2, 3, 5, 8, 13, 30}) {
+                QStringList itemWords = words.mid(0, kept);
+                for (int i = 0; i < extra; ++i)
+                    itemWords.append(QStringLiteral("other%1x%2").arg(kept).arg(i));
+                items.append(textItem(itemWords.join(QLatin1Char(' '))));
+            }
+        }
+        NearDuplicateIndex built;
+        built.rebuild(items);
+        NearDuplicateIndex added;
+        for (const VeskItem& item : std::as_const(items))
+            added.upsert(item);
+        int accepted = 0;
+        ASSERT_NO_FATAL_FAILURE(expectNothingAcceptedIsLeftOut(items, built, query, &accepted)) << size;
+        ASSERT_NO_FATAL_FAILURE(expectNothingAcceptedIsLeftOut(items, added, query, &accepted)) << size;
+        // And items asked about in turn, the query now the one holding fewer or more words.
+        for (qsizetype i = 0; i < items.size(); i += 3)
+            ASSERT_NO_FATAL_FAILURE(expectNothingAcceptedIsLeftOut(items, built, items[i].text->toString(), &accepted));
+        EXPECT_GT(accepted, 0) << size;
+    }
+}
+
+// What makes the check cheap: a note that shares only everyday words with a library of such
+// notes is compared with none of them.
+TEST(NearDuplicateIndex, NamesNoItemThatSharesOnlyEverydayWords)
+{
+    EdgeWriter writer(3);
+    QList<VeskItem> items;
+    for (int i = 0; i < 2000; ++i)
+        items.append(textItem(writer.note(150)));
+    NearDuplicateIndex index;
+    index.rebuild(items);
+    for (int round = 0; round < 20; ++round) {
+        const auto query = prepareNearDuplicateQuery(writer.note(150));
+        ASSERT_TRUE(query);
+        EXPECT_EQ(index.candidates(*query), QList<QUuid>());
+    }
+    const auto again = prepareNearDuplicateQuery(items[7].text->toString());
+    EXPECT_EQ(index.candidates(*again), QList<QUuid>{items[7].id});
+}
+
 // A long capture is read on a worker and put in on the main thread; the same long text given again
 // is not read twice, but any change to it is.
 TEST(NearDuplicateIndex, PreparedAndRepeatedLongTextsAnswerAsUpserts)
