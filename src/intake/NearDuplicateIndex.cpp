@@ -122,7 +122,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     const qsizetype perBatch = (items.size() + batchCount - 1) / batchCount;
     struct Batch {
         std::vector<Entry> entries;
-        std::vector<PackedIds> keywords;   // of each entry, while building: its rarest ones at the end
+        std::vector<PackedIds> keywords;   // of each entry; at the end only those it is listed under
         std::vector<quint32> counts;       // items of the batch holding each word
     };
     std::vector<Batch> batches(static_cast<size_t>(batchCount));
