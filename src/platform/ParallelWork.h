@@ -1,15 +1,65 @@
 #pragma once
 
 #include <QThread>
-#include <QtConcurrent/QtConcurrentMap>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace vesk {
 
-// Calls work(begin, end) over [0, count) in chunks on the global pool and returns when all are
-// done; a count of one chunk or less runs on the calling thread.
+// Calls work(i) once for every i in [0, count) and returns when all calls are done. The calling
+// thread takes items as well, and waits only for items another thread has begun: never for a
+// pool thread that has not started, so a pool busy with long jobs costs the caller nothing but
+// its own share. (QtConcurrent's blocking map leaves the caller asleep until pool threads have
+// done every item, however late they start.)
+template <typename Work>
+void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = QThreadPool::globalInstance())
+{
+    if (count <= 1 || !pool || pool->maxThreadCount() < 1) {
+        for (size_t i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
+    struct Shared {
+        std::atomic<size_t> next{0};
+        std::atomic<size_t> done{0};
+        size_t count = 0;
+        // Only called for an index below count, that is while the caller still waits.
+        const std::function<void(size_t)>* work = nullptr;
+        std::mutex mutex;
+        std::condition_variable finished;
+
+        void drain()
+        {
+            for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+                (*work)(i);
+                if (done.fetch_add(1) + 1 == count) {
+                    const std::lock_guard lock(mutex);
+                    finished.notify_all();
+                }
+            }
+        }
+    };
+    const std::function<void(size_t)> call = [&work](size_t i) { work(i); };
+    auto shared = std::make_shared<Shared>();
+    shared->count = count;
+    shared->work = &call;
+    const size_t helpers = std::min(size_t(pool->maxThreadCount()), count - 1);
+    for (size_t h = 0; h < helpers; ++h)
+        pool->start([shared] { shared->drain(); });
+    shared->drain();
+    std::unique_lock lock(shared->mutex);
+    shared->finished.wait(lock, [&shared] { return shared->done.load() == shared->count; });
+}
+
+// Calls work(begin, end) over [0, count) in chunks on the global pool and the calling thread,
+// and returns when all are done; a count of one chunk or less runs on the calling thread.
 template <typename Work>
 void forChunksInParallel(size_t count, Work&& work, size_t chunk = 4096)
 {
@@ -17,10 +67,8 @@ void forChunksInParallel(size_t count, Work&& work, size_t chunk = 4096)
         work(size_t(0), count);
         return;
     }
-    std::vector<size_t> starts;
-    for (size_t begin = 0; begin < count; begin += chunk)
-        starts.push_back(begin);
-    QtConcurrent::blockingMap(starts, [&](size_t begin) { work(begin, std::min(count, begin + chunk)); });
+    const size_t chunks = (count + chunk - 1) / chunk;
+    forEachInParallel(chunks, [&](size_t c) { work(c * chunk, std::min(count, (c + 1) * chunk)); });
 }
 
 // std::sort on all cores: pieces are sorted at once, then merged pairwise. With a strict total
@@ -38,17 +86,13 @@ void sortInParallel(std::vector<Value>& values, Less less)
     std::vector<size_t> bounds;
     for (size_t i = 0; i <= pieces; ++i)
         bounds.push_back(count * i / pieces);
-    std::vector<size_t> numbers;
-    for (size_t i = 0; i < pieces; ++i)
-        numbers.push_back(i);
-    QtConcurrent::blockingMap(numbers, [&](size_t i) {
+    forEachInParallel(pieces, [&](size_t i) {
         std::sort(values.begin() + qsizetype(bounds[i]), values.begin() + qsizetype(bounds[i + 1]), less);
     });
     while (bounds.size() > 2) {
-        std::vector<size_t> pairs;
-        for (size_t i = 0; i + 2 < bounds.size(); i += 2)
-            pairs.push_back(i);
-        QtConcurrent::blockingMap(pairs, [&](size_t i) {
+        const size_t pairs = (bounds.size() - 1) / 2;
+        forEachInParallel(pairs, [&](size_t pair) {
+            const size_t i = 2 * pair;
             std::inplace_merge(values.begin() + qsizetype(bounds[i]), values.begin() + qsizetype(bounds[i + 1]),
                 values.begin() + qsizetype(bounds[i + 2]), less);
         });

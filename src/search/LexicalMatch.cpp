@@ -5,9 +5,8 @@
 #include "search/SearchIndex.h"
 #include "search/SearchText.h"
 
+#include "platform/ParallelWork.h"
 #include "platform/TextFolding.h"
-
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <iterator>
@@ -556,9 +555,7 @@ LexicalHits findHits(const SearchIndex& index, const QString& queryText, bool sc
         for (size_t chunk = 0; chunk < chunkCount; ++chunk)
             scoreChunk(chunk);
     } else {
-        std::vector<size_t> chunks(chunkCount);
-        std::iota(chunks.begin(), chunks.end(), size_t(0));
-        QtConcurrent::blockingMap(chunks, scoreChunk);
+        forEachInParallel(chunkCount, scoreChunk);
     }
     size_t total = 0;
     for (const std::vector<LexicalHit>& hits : chunkHits)

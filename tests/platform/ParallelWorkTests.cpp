@@ -42,6 +42,45 @@ TEST(ParallelWork, SortGivesStdSortsOrderAndChunksCoverEveryIndexOnce)
     }
 }
 
+// The window's thread calls in while the pool may be busy with long jobs: it must do the work
+// itself rather than sleep until a pool thread comes free.
+TEST(ParallelWork, TheCallerDoesEveryItemWhenThePoolIsBusyAndNestedCallsFinish)
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    QSemaphore release;
+    QSemaphore started;
+    pool.start([&] {
+        started.release();
+        release.acquire();
+    });
+    started.acquire();
+    const pid_t caller = pid_t(syscall(SYS_gettid));
+    std::vector<pid_t> doneBy(50);
+    forEachInParallel(doneBy.size(), [&](size_t i) { doneBy[i] = pid_t(syscall(SYS_gettid)); }, &pool);
+    for (const pid_t thread : doneBy)
+        EXPECT_EQ(thread, caller);
+    // The helper queued for the busy thread finds nothing left once it starts, and touches
+    // nothing of the finished call.
+    release.release();
+    pool.waitForDone();
+
+    // Calls from inside pool work, with every pool thread taken by one, still finish.
+    QThreadPool small;
+    small.setMaxThreadCount(2);
+    std::atomic<int> calls = 0;
+    forEachInParallel(4, [&](size_t) {
+        forEachInParallel(100, [&](size_t) { ++calls; }, &small);
+    }, &small);
+    EXPECT_EQ(calls.load(), 400);
+    for (const size_t count : {size_t(0), size_t(1), size_t(2), size_t(1000)}) {
+        std::vector<std::atomic<int>> visits(count);
+        forEachInParallel(count, [&](size_t i) { ++visits[i]; }, &small);
+        for (size_t i = 0; i < count; ++i)
+            ASSERT_EQ(visits[i].load(), 1) << count << " " << i;
+    }
+}
+
 } // namespace
 
 TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
