@@ -268,6 +268,12 @@ void MainWindow::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
     m_backdrop.paint(p, event->region(), size(), m_searchGlow);
+    if (!m_framePainted) {
+        m_framePainted = true;
+        // The window paints its children after itself and then flushes: the next turn comes
+        // after all of that.
+        QTimer::singleShot(0, this, &MainWindow::firstFrameDrawn);
+    }
 }
 
 void MainWindow::reactToSearchText()

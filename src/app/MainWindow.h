@@ -119,6 +119,10 @@ public:
     // 0 while the search text is empty, 1 while it is not; eases between them.
     qreal searchGlow() const { return m_searchGlow; }
 
+signals:
+    // Once, on the turn after the window's first frame was painted and handed to the screen.
+    void firstFrameDrawn();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -168,6 +172,7 @@ private:
     std::unique_ptr<QObject> m_keyboardMonitor;
     QVariantAnimation* m_searchGlowAnimation = nullptr;
     qreal m_searchGlow = 0.0;
+    bool m_framePainted = false;
     WindowBackdrop m_backdrop;
 
     QHash<int, SheetFactory> m_sheetFactories;

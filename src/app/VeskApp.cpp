@@ -56,6 +56,8 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_summonKey = std::make_unique<VeskHotKey>();
     m_clipboardKey = std::make_unique<VeskClipboardHotKey>();
     m_mainWindow = std::make_unique<MainWindow>(*m_store, settings, makeHooks());
+    m_store->holdStartupReading();
+    connect(m_mainWindow.get(), &MainWindow::firstFrameDrawn, m_store.get(), &VeskStore::releaseStartupReading);
     m_summonKey->setMainWindow(m_mainWindow.get());
     m_keys = std::make_unique<KeyboardCommands>(*m_mainWindow, m_quickLook);
     m_mainWindow->setSheetFactory(SheetFlag::TextCapture, makeTextCaptureSheet);

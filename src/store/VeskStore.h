@@ -137,6 +137,11 @@ public:
     // Waits for the start-up workers; for tests and tools that need the whole library at once.
     void waitForStartup();
     bool startupIsFinished() const { return m_startupFinished; }
+    // Reading the rest of the library takes the cores that the window's first frame needs: a
+    // window holds that reading until its first frame is drawn. A hold ends by itself after a
+    // second, so a window that is never drawn cannot keep the library unread.
+    void holdStartupReading();
+    void releaseStartupReading();
 
     // The face data held in memory, as loaded at start-up and kept by the face operations.
     const QList<VeskFaceRecord>& faceRecordsCache() const { return m_faceRecordsCache; }
@@ -514,6 +519,7 @@ private:
     // Start-up in the background: the first page now, the rest on a worker. False when there is
     // nothing to read there.
     bool beginBackgroundLoading();
+    void startStartupReading();
     void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
     void finishBuildingSearch(const std::shared_ptr<SearchIndex>& index);
     void finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading);
@@ -565,6 +571,9 @@ private:
     // The first page as read, to tell what changed in memory while the rest was read.
     QList<VeskItem> m_firstPage;
     std::unique_ptr<SerialExecutor> m_startupWorker;
+    // The reading of the whole library, until it is started.
+    std::function<void()> m_pendingStartupReading;
+    bool m_startupReadingHeld = false;
     // False until start-up has read and taken everything its workers read.
     bool m_startupFinished = true;
     std::unique_ptr<StartupThreads> m_startupThreads;

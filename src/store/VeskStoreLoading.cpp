@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QThread>
+#include <QTimer>
 #include <cmath>
 
 namespace vesk {
@@ -62,11 +63,41 @@ bool VeskStore::beginBackgroundLoading()
     const QString path = m_database->filePath();
     const QString itemsDirectory = managedItemsDirectory();
     QThreadPool* pool = m_startupThreads->pool();
-    m_startupWorker->run([path, itemsDirectory, pool] {
-        return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
-    })
-        .then(this, [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
+    m_pendingStartupReading = [this, path, itemsDirectory, pool] {
+        m_startupWorker->run([path, itemsDirectory, pool] {
+            return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
+        })
+            .then(this, [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
+    };
+    // Started on the first turn of the event loop, unless a window holds it until it is drawn.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_startupReadingHeld)
+            startStartupReading();
+    });
     return true;
+}
+
+void VeskStore::startStartupReading()
+{
+    if (!m_pendingStartupReading)
+        return;
+    const std::function<void()> start = std::move(m_pendingStartupReading);
+    m_pendingStartupReading = nullptr;
+    start();
+}
+
+void VeskStore::holdStartupReading()
+{
+    if (!m_pendingStartupReading)
+        return;
+    m_startupReadingHeld = true;
+    QTimer::singleShot(1000, this, &VeskStore::releaseStartupReading);
+}
+
+void VeskStore::releaseStartupReading()
+{
+    m_startupReadingHeld = false;
+    startStartupReading();
 }
 
 void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
@@ -228,6 +259,7 @@ void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 void VeskStore::waitForStartup()
 {
     assertMainThread();
+    releaseStartupReading();
     while (!m_startupFinished && m_startupWorker) {
         m_startupWorker->waitForDone();
         QCoreApplication::sendPostedEvents();

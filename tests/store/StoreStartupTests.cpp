@@ -299,6 +299,36 @@ TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappens
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
 }
 
+// A window holds the reading until its first frame is drawn; a window that never draws must
+// not keep the library unread.
+TEST_F(StoreStartup, AHeldReadingStartsWhenReleasedOrBySelfAfterAWhile)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 20; ++i)
+        library.append(makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60));
+    seed(library);
+
+    for (const bool released : {true, false}) {
+        auto store = makeStore(true, false);
+        store->holdStartupReading();
+        QSignalSpy ready(store.get(), &VeskStore::searchReadyChanged);
+        // Turns of the event loop while held read nothing more.
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_FALSE(store->itemsLoaded()) << released;
+        EXPECT_EQ(store->items().size(), VeskStore::firstPageSize);
+        if (released)
+            store->releaseStartupReading();
+        EXPECT_TRUE(ready.wait(released ? 5000 : 8000)) << released;
+        EXPECT_TRUE(store->itemsLoaded());
+        EXPECT_EQ(store->items().size(), library.size());
+        // A release after the reading began changes nothing.
+        store->releaseStartupReading();
+        store->waitForStartup();
+        EXPECT_EQ(store->items().size(), library.size());
+    }
+}
+
 TEST_F(StoreStartup, ANearDuplicateIsFoundAmongItemsReadInTheBackground)
 {
     const QString text = QStringLiteral("Packing list for the mountain hike: boots, map, compass, water bottle, "
