@@ -3,6 +3,8 @@
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
 #include "platform/BackgroundRelease.h"
+#include "platform/FutureDelivery.h"
+#include "platform/WorkPool.h"
 #include "platform/ui/SpringAnimator.h"
 #include "platform/ui/Theme.h"
 #include "model/ServiceInterfaces.h"
@@ -337,8 +339,8 @@ void LibraryGridCanvas::requestDates(const VeskItem& item)
         return;
     m_pendingDates.insert(item.id);
     const ContentCreationDateCache* dates = &m_dates;
-    m_dateReader.run([dates, item] { return dates->readDate(item); })
-        .then(this, [this, item](const std::optional<QDateTime>& date) {
+    deliverResult(this, m_dateReader.run([dates, item] { return dates->readDate(item); }),
+        [this, item](const std::optional<QDateTime>& date) {
             m_pendingDates.remove(item.id);
             m_dates.store(item, date);
             viewport()->update();
@@ -354,19 +356,27 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
     const qreal ratio = devicePixelRatioF();
     QFuture<QImage> request = m_thumbnails->thumbnail(item, kCardThumbnailDimension);
     m_pendingThumbnails.insert(id, request);
-    request.then(this, [this, id, ratio](const QImage& image) {
+    // Scaled off the window's thread: a smooth scale of a large picture there costs a frame.
+    const QSize target = kThumbnailDisplaySize * ratio;
+    QFuture<QImage> scaled = request.then(workPool(), [target](const QImage& image) {
+        if (image.isNull())
+            return image;
+        // Keep only what a card can show: scaled to cover the widest media area.
+        QImage kept = image;
+        if (image.width() > target.width() && image.height() > target.height())
+            kept = image.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        // In the form a pixmap keeps, so that making one is no conversion.
+        kept.convertTo(kept.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        return kept;
+    });
+    deliverResult(this, scaled, [this, id, ratio](const QImage& image) {
         m_pendingThumbnails.remove(id);
         if (image.isNull()) {
             m_noImage.insert(id);
         } else {
-            // Keep only what a card can show: scaled to cover the widest media area.
-            const QSize target = kThumbnailDisplaySize * ratio;
-            QImage scaled = image;
-            if (image.width() > target.width() && image.height() > target.height())
-                scaled = image.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-            QPixmap pixmap = QPixmap::fromImage(scaled);
+            QPixmap pixmap = QPixmap::fromImage(image);
             pixmap.setDevicePixelRatio(ratio);
-            const int cost = std::max<qsizetype>(1, scaled.sizeInBytes() / 1024);
+            const int cost = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
             m_pixmaps.insert(id, new QPixmap(pixmap), cost);
         }
         viewport()->update();

@@ -677,8 +677,6 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
     };
     std::vector<Missing> missing;
     for (const BodyRequest& request : requests) {
-        if (!request.content.thumbnail.isNull())
-            continue;
         const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
         if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
             continue;
@@ -686,6 +684,9 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
     }
     if (missing.size() < 2)
         return;
+    // On Qt's own pool, whose threads paint without handing pieces of each fill to that same
+    // pool and waiting for them, as any other thread's painter would. A picture card's pixmap is
+    // a raster image on every platform the application runs on, and is only read.
     QtConcurrent::blockingMap(missing, [&](Missing& body) {
         body.image = renderBody(body.request->content, body.request->look, body.request->size, body.request->ratio, theme);
     });
