@@ -50,7 +50,9 @@ void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = QThreadPoo
     auto shared = std::make_shared<Shared>();
     shared->count = count;
     shared->work = &call;
-    const size_t helpers = std::min(size_t(pool->maxThreadCount()), count - 1);
+    // The caller is one of the threads at work: one helper fewer than the pool has threads
+    // keeps the work to as many threads as there are cores.
+    const size_t helpers = std::min(size_t(std::max(1, pool->maxThreadCount() - 1)), count - 1);
     for (size_t h = 0; h < helpers; ++h)
         pool->start([shared] { shared->drain(); });
     shared->drain();
