@@ -1,5 +1,6 @@
 #include "editor/ImageEditSession.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/ImageLoader.h"
 
 #include <QPointer>
@@ -24,28 +25,27 @@ void ImageEditSession::start()
 {
     m_loadState = LoadState::Loading;
     const QString path = m_sourcePath;
-    m_worker
-        .run([path] {
-            Decoded decoded;
-            decoded.full = path.isEmpty() ? QImage() : ImageLoader::load(path);
-            if (!decoded.full.isNull())
-                decoded.display = downscaledImage(decoded.full, kDisplayMaxDimension);
-            return decoded;
-        })
-        .then(this, [this](const Decoded& decoded) {
-            if (decoded.full.isNull() || decoded.display.isNull()) {
-                m_loadState = LoadState::Failed;
-                emit loadFailed();
-                return;
-            }
-            m_fullSource = decoded.full;
-            m_displaySource = decoded.display;
-            m_fullSize = decoded.full.size();
-            m_loadState = LoadState::Ready;
-            emit loaded();
-            m_encodePending = true;
-            m_encodeTimer.start();
-        });
+    const QFuture<Decoded> decoding = m_worker.run([path] {
+        Decoded decoded;
+        decoded.full = path.isEmpty() ? QImage() : ImageLoader::load(path);
+        if (!decoded.full.isNull())
+            decoded.display = downscaledImage(decoded.full, kDisplayMaxDimension);
+        return decoded;
+    });
+    deliverResult(this, decoding, [this](const Decoded& decoded) {
+        if (decoded.full.isNull() || decoded.display.isNull()) {
+            m_loadState = LoadState::Failed;
+            emit loadFailed();
+            return;
+        }
+        m_fullSource = decoded.full;
+        m_displaySource = decoded.display;
+        m_fullSize = decoded.full.size();
+        m_loadState = LoadState::Ready;
+        emit loaded();
+        m_encodePending = true;
+        m_encodeTimer.start();
+    });
 }
 
 void ImageEditSession::setSettings(const EditSettings& settings)

@@ -6,6 +6,7 @@
 #include "imageeditor/ImageEditorControls.h"
 #include "imageeditor/VeskCropOverlay.h"
 #include "imageeditor/VeskMarkupEditor.h"
+#include "platform/FutureDelivery.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 
@@ -167,7 +168,7 @@ void VeskImageEditor::saveEditedVersion()
         finishSave(encoded.result());
         return;
     }
-    encoded.then(this, [this](const std::optional<EncodedImage>& result) { finishSave(result); });
+    deliverResult(this, encoded, [this](const std::optional<EncodedImage>& result) { finishSave(result); });
 }
 
 void VeskImageEditor::finishSave(const std::optional<EncodedImage>& encoded)

@@ -7,6 +7,7 @@
 #include "richtext/RichTextRtf.h"
 #include "richtext/RtfReader.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/WorkPool.h"
 
@@ -219,8 +220,8 @@ void VeskRichTextReadView::setRtfData(const QByteArray& rtf)
         return;
     }
     m_loading = true;
-    QtConcurrent::run(workPool(), [rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); })
-        .then(this, [this, generation, rtf](const DisplayedBody& body) {
+    deliverResult(this, QtConcurrent::run(workPool(), [rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); }),
+        [this, generation, rtf](const DisplayedBody& body) {
             if (generation == m_loadGeneration)
                 present(body, rtf);
         });
@@ -302,13 +303,10 @@ void VeskRichTextReadView::reportChange()
         deliver(makeRTFData(std::move(content), systemFamily));
         return;
     }
-    // A worker that finished before the continuation was attached would otherwise deliver inside
-    // the click; the body is always handed on from the event loop instead.
-    QtConcurrent::run(workPool(), [content = std::move(content), systemFamily]() mutable {
+    // Handed on from the event loop, never inside the click, even when the worker is done first.
+    deliverResult(this, QtConcurrent::run(workPool(), [content = std::move(content), systemFamily]() mutable {
         return makeRTFData(std::move(content), systemFamily);
-    }).then(this, [this, deliver](const std::optional<QByteArray>& rtf) {
-        QTimer::singleShot(0, this, [deliver, rtf] { deliver(rtf); });
-    });
+    }), [deliver](const std::optional<QByteArray>& rtf) { deliver(rtf); });
 }
 
 } // namespace vesk
