@@ -20,7 +20,6 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
