@@ -29,14 +29,14 @@ std::optional<QUrl> loneWebAddress(const QString& trimmed)
     return url;
 }
 
-PreparedCapture textCapture(const QString& title, const QString& trimmed, const QString& searchable,
-                            const SimilarTextFinder& findSimilar)
+PreparedCapture textCapture(const QString& title, const QString& trimmed, const SimilarTextFinder& findSimilar)
 {
     PreparedCapture prepared;
     prepared.kind = PreparedCapture::Kind::Text;
     prepared.title = title;
-    prepared.text = trimmed;
-    prepared.searchableText = searchable;
+    prepared.text = ItemText(trimmed);
+    // One buffer for both: a note is searched by its own text.
+    prepared.searchableText = prepared.text;
     prepared.similar = findSimilar(trimmed);
     return prepared;
 }
@@ -72,7 +72,7 @@ PreparedCapture prepareTextCapture(const QString& text, const std::optional<QStr
         }
         itemTitle = deriveTitle(trimmed);
     }
-    return textCapture(itemTitle, trimmed, trimmed, findSimilar);
+    return textCapture(itemTitle, trimmed, findSimilar);
 }
 
 PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, const QString& plainText,
@@ -84,7 +84,7 @@ PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, cons
     QString itemTitle = title.value_or(QString()).trimmed();
     if (itemTitle.isEmpty())
         itemTitle = deriveTitle(trimmed);
-    return textCapture(itemTitle, trimmed, trimmed, findSimilar);
+    return textCapture(itemTitle, trimmed, findSimilar);
 }
 
 PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFinder& findSimilar)
@@ -98,8 +98,8 @@ PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFind
     PreparedCapture prepared;
     prepared.kind = PreparedCapture::Kind::Text;
     prepared.title = title;
-    prepared.text = pageText;
-    prepared.searchableText = kSourceHtmlMarker + pageText;
+    prepared.text = ItemText(pageText);
+    prepared.searchableText = ItemText(kSourceHtmlMarker + pageText);
     prepared.similar = findSimilar(pageText);
     return prepared;
 }

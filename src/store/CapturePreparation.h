@@ -28,8 +28,11 @@ struct PreparedCapture {
     Kind kind = Kind::Nothing;
     QUrl link;
     QString title;
-    QString text;
-    QString searchableText;
+    // Held as the item holds them: a large text is turned into UTF-8 where it is made ready, not
+    // again on the main thread, and the item keeps the very buffer the worker read its markers
+    // from.
+    ItemText text;
+    ItemText searchableText;
     // The kept text item that says nearly the same, for "Looks familiar".
     std::optional<VeskItem> similar;
 
