@@ -67,7 +67,9 @@ public:
     // Byte comparison, which for valid UTF-8 is the comparison of the texts.
     friend bool operator==(const ItemText& a, const ItemText& b)
     {
-        return a.m_length == b.m_length && a.m_utf8 == b.m_utf8;
+        // One buffer is one text: the item compared with its own copy (the pane's check of an
+        // item the store reports again) costs nothing however long it is.
+        return a.m_length == b.m_length && (a.m_utf8.isSharedWith(b.m_utf8) || a.m_utf8 == b.m_utf8);
     }
     friend bool operator!=(const ItemText& a, const ItemText& b) { return !(a == b); }
     // Compares without decoding into a new buffer.
