@@ -194,6 +194,7 @@ RelatedPanel::RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* pare
     : QWidget(parent)
     , m_store(store)
     , m_item(item)
+    , m_storeAlive(&store)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
@@ -226,6 +227,8 @@ QList<VeskItem> RelatedPanel::shownItems() const
 
 void RelatedPanel::refresh()
 {
+    if (!m_storeAlive)
+        return;
     const QList<VeskItem> items = query();
     if (items.isEmpty()) {
         setVisible(false);

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -71,6 +72,9 @@ protected:
 
 private:
     void rebuild(const QList<VeskItem>& items);
+    // The pane's replaced content waits a turn for its deletion and can outlive the store: a
+    // refresh queued meanwhile then has nothing to ask.
+    QPointer<VeskStore> m_storeAlive;
     bool m_refreshQueued = false;
     QWidget* m_body = nullptr;
 };

@@ -239,6 +239,7 @@ void VeskPreview::rebuild()
     column->setSpacing(16);
     column->setAlignment(Qt::AlignTop);
     m_section = PreviewSection::None;
+    int relatedAt = -1;
 
     if (m_item) {
         const VeskItem item = *m_item;
@@ -257,8 +258,9 @@ void VeskPreview::rebuild()
 
         column->addWidget(makeDivider(content));
 
-        column->addWidget(new RelatedVersionsPanel(m_store, item, content));
-        column->addWidget(new RelatedVesksPanel(m_store, item, content));
+        // The related panels go here on the next turn of the event loop: their queries over the
+        // library and their rows would otherwise add to the frame that first shows the item.
+        relatedAt = column->count();
 
         m_section = previewSection(item);
         PreviewSectionContext context;
@@ -320,7 +322,26 @@ void VeskPreview::rebuild()
     } else {
         m_scroll->verticalScrollBar()->setValue(0);
     }
+    if (relatedAt >= 0) {
+        // Held by the pane, not by the content: replaced content outlives the pane until its
+        // deletion comes, and must not call back into a pane that is gone.
+        QTimer::singleShot(0, this, [this, shown = QPointer<QWidget>(content), column, relatedAt] {
+            if (shown)
+                addRelatedPanels(shown, column, relatedAt);
+        });
+    }
     emit contentRebuilt();
+}
+
+void VeskPreview::addRelatedPanels(QWidget* content, QVBoxLayout* column, int at)
+{
+    // Content replaced meanwhile (and waiting for its deletion) has no use for them.
+    if (content != m_content || !m_item)
+        return;
+    const VeskItem item = *m_item;
+    column->insertWidget(at, new RelatedVersionsPanel(m_store, item, content));
+    column->insertWidget(at + 1, new RelatedVesksPanel(m_store, item, content));
+    emit relatedPanelsAdded();
 }
 
 QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)

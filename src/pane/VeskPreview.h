@@ -73,13 +73,17 @@ public:
     QWidget* bringBackPicker() const { return m_bringBackPicker; }
 
 signals:
+    // The content of a new evaluation is in place: all but the related panels, which follow it
+    // on the next turn of the event loop (relatedPanelsAdded).
     void contentRebuilt();
+    void relatedPanelsAdded();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void rebuild();
+    void addRelatedPanels(QWidget* content, QVBoxLayout* column, int at);
     QWidget* makeHeader(const VeskItem& item, QWidget* parent);
     void onItemsChanged();
 

@@ -4,9 +4,12 @@
 #include "pane/VeskPreview.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -35,6 +38,14 @@ protected:
     static VeskItem fileItem(const QString& name, qint64 secs)
     {
         return makeItem(name, secs, VeskKind::File, QStringLiteral("/library/Items/") + name);
+    }
+
+    // The pane adds its related panels a turn of the event loop after the rest of its content.
+    template <typename Panel>
+    static Panel* waitForPanel(const VeskPreview& pane)
+    {
+        QTest::qWaitFor([&] { return pane.content() && pane.content()->findChild<Panel*>(); }, 2000);
+        return pane.content() ? pane.content()->findChild<Panel*>() : nullptr;
     }
 
     static QStringList rowTitles(const RelatedPanel& panel)
@@ -225,8 +236,8 @@ TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocuse
     VeskPreview pane(*store);
     pane.followSelection();
     store->select(only.id);
-    auto* versions = pane.content()->findChild<RelatedVersionsPanel*>();
-    auto* reminds = pane.content()->findChild<RelatedVesksPanel*>();
+    auto* versions = waitForPanel<RelatedVersionsPanel>(pane);
+    auto* reminds = waitForPanel<RelatedVesksPanel>(pane);
     ASSERT_NE(versions, nullptr);
     ASSERT_NE(reminds, nullptr);
     // A library of one item relates nothing: neither panel takes any room.
@@ -236,7 +247,8 @@ TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocuse
     VeskItem sibling = makeItem(QStringLiteral("Lonely note, again"), 1'600'000'100);
     ASSERT_TRUE(store->commitNewItem(sibling));
     store->select(only.id);
-    reminds = pane.content()->findChild<RelatedVesksPanel*>();
+    reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
     EXPECT_FALSE(reminds->isHidden());
     ASSERT_EQ(reminds->rows().size(), 1);
 
@@ -244,5 +256,73 @@ TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocuse
     QCoreApplication::processEvents();
     ASSERT_TRUE(pane.item());
     EXPECT_EQ(pane.item()->id, sibling.id);
-    EXPECT_EQ(pane.content()->findChild<RelatedVesksPanel*>()->shownItems().first().id, only.id);
+    reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
+    EXPECT_EQ(reminds->shownItems().first().id, only.id);
+}
+
+TEST_F(PaneNeighbours, RelatedPanelsArriveAfterTheContentAndOnlyForTheItemStillShown)
+{
+    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
+    harbour.searchableText = QStringLiteral("harbour boats");
+    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
+    boats.searchableText = QStringLiteral("harbour boats");
+    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
+    budget.text = QStringLiteral("Budget figures, quarterly");
+    budget.searchableText = QStringLiteral("budget figures quarterly");
+    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
+    review.searchableText = QStringLiteral("budget figures review");
+    // A text long enough to be shown in pieces, which relates to the budget too.
+    VeskItem ledger = makeItem(QStringLiteral("Budget ledger"), 1'600'000'400);
+    ledger.text = QStringLiteral("budget figures of the quarter\n").repeated(8'000);
+    ledger.searchableText = *ledger.text;
+    seed({harbour, boats, budget, review, ledger});
+    auto store = makeStore();
+
+    VeskPreview pane(*store);
+    // Replaced before its panels were added: the harbour's panels never come, in the replaced
+    // content or in the new one.
+    pane.setItem(harbour);
+    QPointer<QWidget> replaced = pane.content();
+    pane.setItem(budget);
+    auto* reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(replaced.isNull() || replaced->findChildren<RelatedPanel*>().isEmpty());
+    EXPECT_EQ(pane.content()->findChildren<RelatedVesksPanel*>().size(), 1);
+    EXPECT_EQ(pane.content()->findChildren<RelatedVersionsPanel*>().size(), 1);
+    QList<QUuid> shown;
+    for (const VeskItem& item : reminds->shownItems())
+        shown.append(item.id);
+    EXPECT_TRUE(shown.contains(review.id));
+    EXPECT_FALSE(shown.contains(boats.id));
+
+    // They take their place under the divider, above the item's own section.
+    auto* column = qobject_cast<QVBoxLayout*>(pane.content()->layout());
+    ASSERT_NE(column, nullptr);
+    auto* section = pane.content()->findChild<QWidget*>(QStringLiteral("previewTextSection"));
+    ASSERT_NE(section, nullptr);
+    auto* versions = pane.content()->findChild<RelatedVersionsPanel*>();
+    EXPECT_EQ(column->indexOf(versions) + 1, column->indexOf(reminds));
+    EXPECT_LT(column->indexOf(reminds), column->indexOf(section));
+    EXPECT_LT(column->indexOf(pane.content()->findChild<TagsRow*>()), column->indexOf(versions));
+
+    // A long text: the whole of it and its panel in the end.
+    pane.setItem(ledger);
+    reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
+    EXPECT_FALSE(reminds->isHidden());
+    auto* text = pane.content()->findChild<QPlainTextEdit*>(QStringLiteral("previewPlainText"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == *ledger.text; }, 5000));
+
+    // A pane gone before its panels were due leaves nothing to run, though the content it
+    // replaced waits a turn longer for its deletion.
+    {
+        VeskPreview brief(*store);
+        brief.setItem(harbour);
+        brief.setItem(budget);
+    }
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 }
