@@ -59,7 +59,7 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     m_neighbourTimer.setSingleShot(true);
     m_neighbourTimer.setInterval(0);
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
-    connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_frameTimer, &QTimer::timeout, this, &LibraryGridCanvas::updateMovingCards);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
         viewport()->update();
@@ -250,8 +250,10 @@ double LibraryGridCanvas::progress(Timing timing, double seconds) const
     return 1.0;
 }
 
-CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
+CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs, bool* moving)
 {
+    if (moving)
+        *moving = false;
     VeskCardFlags flags = cardFlagsFor(item, m_state);
     const qsizetype index = m_hoverIndex;
     flags.isHovering = index >= 0 && index < m_state.visibleItems.size() && m_state.visibleItems.at(index).id == item.id;
@@ -288,6 +290,8 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs)
         return animation.to;
     if (!m_frameTimer.isActive())
         m_frameTimer.start();
+    if (moving)
+        *moving = true;
     return CardLook::mix(animation.from, animation.to, progress(animation.timing, seconds));
 }
 
@@ -401,14 +405,22 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
     QList<CardPaintCache::BodyRequest> bodies;
     const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const bool untransformed = painter.worldTransform().type() <= QTransform::TxTranslate;
+    // Every card that reaches into what is painted now is looked at again below; those outside
+    // keep their share of the region until they are painted.
+    m_movingRegion -= exposed;
     for (qsizetype i = first; i < last; ++i) {
         // Whole pixels, so a card at rest is blitted rather than resampled.
         const QRectF frame = cardRect(i).translated(0, -scroll);
         const QRectF rect(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
-        if (!exposed.intersects(rect.adjusted(-30, -30, 30, 40).toAlignedRect()))
+        // All a card paints, its shadow and lifted, scaled pose included.
+        const QRect reach = rect.adjusted(-30, -30, 30, 40).toAlignedRect();
+        if (!exposed.intersects(reach))
             continue;
         const VeskItem& item = m_state.visibleItems.at(i);
-        const CardLook look = currentLook(item, now);
+        bool moving = false;
+        const CardLook look = currentLook(item, now, &moving);
+        if (moving)
+            m_movingRegion += reach;
         const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
         cards.append({rect, i});
         bodies.append({contentFor(item, true), look, rect.size(),
@@ -422,6 +434,10 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
             captureVisible = true;
         paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
     }
+    // A paint of part of the grid looks again only at the cards it reaches; cards moving
+    // elsewhere still want their next frame.
+    if (!m_movingRegion.isEmpty() && !m_frameTimer.isActive())
+        m_frameTimer.start();
     if (captureVisible && !m_captureWasVisible)
         onCapturePulseVisible();
     m_captureWasVisible = captureVisible;
@@ -441,6 +457,16 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
                 it = m_animations.erase(it);
         }
     }
+}
+
+void LibraryGridCanvas::updateMovingCards()
+{
+    // A look can start moving outside a paint (asked for by lookOf): then the moving card is not
+    // known and the whole grid is painted, which finds it.
+    if (m_movingRegion.isEmpty())
+        viewport()->update();
+    else
+        viewport()->update(m_movingRegion);
 }
 
 void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype last)

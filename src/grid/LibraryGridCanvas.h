@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QSet>
+#include <QRegion>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -112,7 +113,11 @@ private:
     double topInset() const;
     void updateLayout();
     void placeOverlayWidgets();
-    CardLook currentLook(const VeskItem& item, qint64 nowMs);
+    // moving, when given, tells whether the look is still on its way to where it settles.
+    CardLook currentLook(const VeskItem& item, qint64 nowMs, bool* moving = nullptr);
+    // The frame timer's update: only the cards still moving, with the room their shadows and
+    // poses take; the rest of the grid is as it was painted.
+    void updateMovingCards();
     double progress(Timing timing, double seconds) const;
     double duration(Timing timing) const;
     void requestThumbnail(const VeskItem& item);
@@ -140,6 +145,8 @@ private:
     QHash<QUuid, CardAnimation> m_animations;
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
+    // Where the cards that were still moving when last painted lie, in viewport coordinates.
+    QRegion m_movingRegion;
 
     // Capture pulse phase of the one pulsing card.
     bool m_captureExpanded = false;

@@ -13,6 +13,8 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -445,6 +447,51 @@ TEST_F(LibraryGridTest, HoverFollowsThePointer)
     QTest::mouseMove(canvas->viewport(), canvas->cardRect(2).center().toPoint());
     EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 0.0);
     EXPECT_DOUBLE_EQ((*canvas->lookOf(items[2].id))[CardLook::Scale], 1.014);
+}
+
+// Records the regions the viewport is asked to paint.
+class PaintRegions : public QObject {
+public:
+    QList<QRegion> regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            regions.append(static_cast<QPaintEvent*>(event)->region());
+        return false;
+    }
+};
+
+TEST_F(LibraryGridTest, AMovingCardRepaintsOnlyItsOwnPlaceUntilItSettles)
+{
+    showGrid(makeItems(30));
+    LibraryGridCanvas* canvas = grid->canvas();
+    canvas->setAnimationsEnabled(true);
+    canvas->viewport()->repaint();
+    PaintRegions paints;
+    canvas->viewport()->installEventFilter(&paints);
+
+    QTest::mouseMove(canvas->viewport(), canvas->cardRect(3).center().toPoint());
+    const int scroll = canvas->verticalScrollBar()->value();
+    const QRect reach = canvas->cardRect(3).translated(0, -scroll).adjusted(-30, -30, 30, 40).toAlignedRect();
+    // The hover's lift takes a few hundred milliseconds; the frames stop once it has settled.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.regions.size() >= 4; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const qsizetype before = paints.regions.size();
+        QTest::qWait(120);
+        return paints.regions.size() == before;
+    }, 3000));
+    EXPECT_DOUBLE_EQ((*canvas->lookOf(items[3].id))[CardLook::Tilt], 1.0);
+    // The first frame after the pointer moved may be the whole grid; the frames of the motion
+    // are the card's own place.
+    ASSERT_GE(paints.regions.size(), 3);
+    for (qsizetype i = 1; i < paints.regions.size(); ++i) {
+        EXPECT_TRUE(QRegion(reach).contains(paints.regions[i].boundingRect()))
+            << "frame " << i << " painted " << paints.regions[i].boundingRect().width() << "x"
+            << paints.regions[i].boundingRect().height();
+    }
+    EXPECT_LT(reach.width(), canvas->viewport()->width());
 }
 
 TEST_F(LibraryGridTest, HoverSurvivesARefreshOfTheList)
