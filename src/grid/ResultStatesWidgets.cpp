@@ -1,5 +1,7 @@
 #include "grid/ResultStatesWidgets.h"
 
+#include "grid/BusyBar.h"
+
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -7,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -135,10 +136,8 @@ ResultsHeaderWidget::ResultsHeaderWidget(QWidget* parent) : QWidget(parent)
     auto* importingRow = new QHBoxLayout(m_importing);
     importingRow->setContentsMargins(0, 0, 0, 0);
     importingRow->setSpacing(6);
-    auto* spinner = new QProgressBar(m_importing);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(36, 8);
+    auto* spinner = new BusyBar(m_importing);
+    spinner->setFixedSize(spinner->sizeHint());
     importingRow->addWidget(spinner);
     m_importingText = textLabel(QString(), Theme::font(TextStyle::Caption), secondaryColor, m_importing);
     importingRow->addWidget(m_importingText);

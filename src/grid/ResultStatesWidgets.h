@@ -6,7 +6,6 @@
 
 class QLabel;
 class QPushButton;
-class QProgressBar;
 class QHBoxLayout;
 
 namespace vesk {

@@ -1,5 +1,8 @@
 #include "grid/ResultStates.h"
+#include "grid/BusyBar.h"
+#include "grid/ResultStatesWidgets.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -117,6 +120,7 @@ TEST(ResultStates, MovedNoticeNamesStoredTitle)
     EXPECT_EQ(movedNoticeDetail(item, QStringLiteral("Trips")), QStringLiteral("IMG_0001.jpg \u2192 Trips"));
 }
 
+
 } // namespace
 } // namespace vesk
 
@@ -162,6 +166,33 @@ TEST(ResultStateWidgets, SecondaryLinesKeepTheirColourWhenMovedIntoTheGrid)
     ASSERT_NE(secondary, nullptr);
     // Drawn in the secondary colour, visibly lighter than the headline's near-black.
     EXPECT_GT(renderedTextColour(secondary).lightness(), 60);
+}
+
+
+TEST(ResultStateWidgets, TheImportIndicatorMovesOnlyWhileShown)
+{
+    ResultsHeaderWidget header;
+    header.resize(600, 40);
+    header.show();
+    auto* bar = header.findChild<BusyBar*>();
+    ASSERT_NE(bar, nullptr);
+    ResultsHeaderContent importing;
+    importing.importCount = 1;
+    header.setContent(importing);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->isMoving());
+    const double first = bar->phase();
+    QTest::qWait(3 * 1000 / BusyBar::framesPerSecond);
+    EXPECT_NE(bar->phase(), first);
+
+    // Nothing is imported any more: hidden, and no frame is asked for while hidden.
+    header.setContent(ResultsHeaderContent{});
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(bar->isMoving());
+    header.setContent(importing);
+    EXPECT_TRUE(bar->isMoving());
+    header.hide();
+    EXPECT_FALSE(bar->isMoving());
 }
 
 } // namespace
