@@ -123,6 +123,61 @@ TEST(DropIntakeTest, PictureDraggedFromABrowserKeepsItsAddressNotAnEmptyNote)
     EXPECT_EQ(actions[0].url, QUrl(QStringLiteral("https://example.org/photos/harbour.jpg")));
 }
 
+TEST(DropIntakeTest, ALargeDroppedPageIsJudgedByItsWordsWhereverTheyAre)
+{
+    const QUrl address(QStringLiteral("https://example.org/page"));
+    auto drop = [&](const QByteArray& html) {
+        QMimeData mime;
+        mime.setUrls({address});
+        mime.setData(QStringLiteral("text/html"), html);
+        return dropActionsFor(mime);
+    };
+    const QByteArray pictures = QByteArray("<img alt=\"\xE6\x97\xA5\xE6\x9C\xAC\" src=\"a.png\">").repeated(4'000);
+
+    // Words near the start: a note of the page, its UTF-8 bytes kept as they came.
+    const QByteArray wordy = "<html><body><p>Caf\xC3\xA9 notes</p>" + pictures + "</body></html>";
+    QList<DropAction> actions = drop(wordy);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddHTML);
+    EXPECT_EQ(actions[0].html, wordy);
+
+    // Pictures only (their names in two-byte characters, however the beginning is cut): the
+    // address, not an empty note.
+    actions = drop("<html><body>" + pictures + "</body></html>");
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddLink);
+
+    // The words only at the very end still make a note.
+    actions = drop("<html><body>" + pictures + "<p>the one line of text</p></body></html>");
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddHTML);
+
+    // A long script at the start is no text, even where its beginning is all that was read.
+    actions = drop("<html><head><script>" + QByteArray("if (a > b) { show('words'); }\n").repeated(4'000)
+                   + "</script></head><body>" + pictures.left(2'000) + "</body></html>");
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddLink);
+
+    // A large page in UTF-16 with its byte order mark reaches the store as UTF-8.
+    const QString page = QStringLiteral("<p>Notes from the ferry</p>") + QString::fromUtf8(pictures);
+    QByteArray utf16("\xFF\xFE");
+    for (const QChar c : page) {
+        utf16.append(char(c.unicode() & 0xFF));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    actions = drop(utf16);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddHTML);
+    EXPECT_EQ(actions[0].html, page.toUtf8());
+
+    // Bytes that are not UTF-8 come to the store as a decode makes them.
+    const QByteArray broken = "<p>caf\xE9 au lait</p>" + pictures;
+    actions = drop(broken);
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0].kind, DropAction::Kind::AddHTML);
+    EXPECT_EQ(actions[0].html, QString::fromUtf8(broken).toUtf8());
+}
+
 TEST(DropIntakeTest, NothingUsableGivesNoActions)
 {
     QMimeData empty;
