@@ -72,14 +72,31 @@ std::optional<QDateTime> ContentCreationDateCache::readDate(const VeskItem& item
     return m_reader ? contentCreationDate(item, m_reader) : contentCreationDate(item);
 }
 
+size_t ContentCreationDateCache::searchableHash(const VeskItem& item)
+{
+    constexpr qsizetype kLongText = 64 * 1024;
+    constexpr qsizetype kKnownTexts = 64;
+    if (item.searchableText.size() < kLongText)
+        return qHash(item.searchableText);
+    if (const auto known = m_longTexts.constFind(item.id);
+        known != m_longTexts.cend() && known->text.isSharedWith(item.searchableText))
+        return known->hash;
+    // Few and bounded: the buffers kept here are the items' own while they are shown.
+    if (m_longTexts.size() >= kKnownTexts)
+        m_longTexts.clear();
+    const size_t hash = qHash(item.searchableText);
+    m_longTexts.insert(item.id, KnownText{item.searchableText, hash});
+    return hash;
+}
+
 void ContentCreationDateCache::store(const VeskItem& item, const std::optional<QDateTime>& date)
 {
-    m_entries.insert(item.id, Entry{item.filePath.value_or(QString()), item.createdAt, qHash(item.searchableText), date});
+    m_entries.insert(item.id, Entry{item.filePath.value_or(QString()), item.createdAt, searchableHash(item), date});
 }
 
 std::optional<QDateTime> ContentCreationDateCache::dateFor(const VeskItem& item)
 {
-    if (const Entry* entry = cached(item, qHash(item.searchableText)))
+    if (const Entry* entry = cached(item, searchableHash(item)))
         return entry->date;
     const std::optional<QDateTime> date = readDate(item);
     store(item, date);
@@ -91,7 +108,7 @@ std::optional<VeskCardDates> ContentCreationDateCache::knownCardDates(const Vesk
     // Without a file there is nothing to read: the content date is unknown.
     if (!item.filePath)
         return cardDatesFor(item, std::nullopt);
-    if (const Entry* entry = cached(item, qHash(item.searchableText)))
+    if (const Entry* entry = cached(item, searchableHash(item)))
         return cardDatesFor(item, entry->date);
     return std::nullopt;
 }
@@ -104,6 +121,7 @@ VeskCardDates ContentCreationDateCache::cardDates(const VeskItem& item)
 void ContentCreationDateCache::clear()
 {
     m_entries.clear();
+    m_longTexts.clear();
 }
 
 } // namespace vesk

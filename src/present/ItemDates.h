@@ -58,9 +58,18 @@ private:
         std::optional<QDateTime> date;
     };
     const Entry* cached(const VeskItem& item, size_t textHash) const;
+    // The hash of the item's searchable text. Cards ask on every frame, and a document's text can
+    // run to megabytes: a long text is hashed once per buffer.
+    size_t searchableHash(const VeskItem& item);
+
+    struct KnownText {
+        ItemText text;
+        size_t hash = 0;
+    };
 
     FileDateReader m_reader;
     QHash<QUuid, Entry> m_entries;
+    QHash<QUuid, KnownText> m_longTexts;
 };
 
 } // namespace vesk

@@ -139,6 +139,22 @@ TEST(ItemDates, CardLinesAndMemo)
     cache.store(fresh, read);
     EXPECT_EQ(cache.knownCardDates(fresh)->createdLine, cache.cardDates(fresh).createdLine);
     EXPECT_EQ(reads, 3);
+
+    // A document's long text is known by its buffer; a text that changed is still noticed,
+    // whether it arrives in a new buffer or an equal text comes in another one.
+    VeskItem document = itemAt(QStringLiteral("/managed/report.pdf"));
+    document.searchableText = ItemText(QString(100'000, QLatin1Char('a')));
+    cache.store(document, cache.readDate(document));
+    EXPECT_TRUE(cache.knownCardDates(document).has_value());
+    EXPECT_TRUE(cache.knownCardDates(document).has_value());
+    VeskItem sameText = document;
+    sameText.searchableText = ItemText(QString(100'000, QLatin1Char('a')));
+    ASSERT_FALSE(sameText.searchableText.isSharedWith(document.searchableText));
+    EXPECT_TRUE(cache.knownCardDates(sameText).has_value());
+    VeskItem edited = document;
+    edited.searchableText = ItemText(QString(99'999, QLatin1Char('a')) + QLatin1Char('b'));
+    EXPECT_FALSE(cache.knownCardDates(edited).has_value());
+    EXPECT_TRUE(cache.knownCardDates(document).has_value());
 }
 
 } // namespace
