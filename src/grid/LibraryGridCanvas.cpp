@@ -542,6 +542,7 @@ void LibraryGridCanvas::onCapturePulseVisible()
 
 void LibraryGridCanvas::paintEvent(QPaintEvent* event)
 {
+    m_painted = true;
     QPainter painter(viewport());
     paintFrame(painter, event->rect());
 }
@@ -550,6 +551,28 @@ void LibraryGridCanvas::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateLayout();
+    if (!m_painted)
+        prefetchFirstFrame();
+}
+
+void LibraryGridCanvas::prefetchFirstFrame()
+{
+    if (m_state.visibleItems.isEmpty() || viewport()->width() <= 0 || viewport()->height() <= 0)
+        return;
+    // The same bodies, at the same sizes and ratios, as the frame will ask for.
+    const auto [first, last] = visibleRange();
+    const int scroll = verticalScrollBar()->value();
+    const qint64 now = m_clock.elapsed();
+    const qreal deviceRatio = viewport()->devicePixelRatioF();
+    QList<CardPaintCache::BodyRequest> bodies;
+    for (qsizetype i = first; i < last; ++i) {
+        const QRectF frame = cardRect(i).translated(0, -scroll);
+        const VeskItem& item = m_state.visibleItems.at(i);
+        const CardLook look = currentLook(item, now);
+        const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
+        bodies.append({contentFor(item, true), look, frame.size(), bodyRatio != deviceRatio ? bodyRatio : deviceRatio});
+    }
+    m_paintCache.prefetchBodies(bodies, Theme::current());
 }
 
 void LibraryGridCanvas::scrollContentsBy(int, int)

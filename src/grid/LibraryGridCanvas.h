@@ -111,6 +111,8 @@ private:
     };
 
     double topInset() const;
+    // Starts rendering the cards of the first frame while the window is still being shown.
+    void prefetchFirstFrame();
     void updateLayout();
     void placeOverlayWidgets();
     // moving, when given, tells whether the look is still on its way to where it settles.
@@ -151,6 +153,7 @@ private:
     // Capture pulse phase of the one pulsing card.
     bool m_captureExpanded = false;
     bool m_captureWasVisible = false;
+    bool m_painted = false;
 
     ContentCreationDateCache m_dates;
     QSet<QUuid> m_pendingDates;

@@ -540,6 +540,7 @@ CardPaintCache::CardPaintCache()
 
 void CardPaintCache::clear()
 {
+    m_prefetch.reset(); // drawn for what is being cleared away
     m_bodies.clear();
     m_longTexts.clear();
     m_shadows.clear();
@@ -668,8 +669,45 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
     });
 }
 
+void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme)
+{
+    if (m_prefetch)
+        return;
+    Prefetch prefetch;
+    QList<BodyRequest> missing;
+    for (const BodyRequest& request : requests) {
+        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
+        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
+            continue;
+        prefetch.ids.push_back(request.content.item.id);
+        prefetch.keys.push_back(key);
+        missing.append(request);
+    }
+    if (missing.isEmpty())
+        return;
+    // The requests are the worker's own copies; the theme is the application's, which outlives it.
+    const Theme* kept = &theme;
+    prefetch.images = QtConcurrent::mapped(QThreadPool::globalInstance(), std::move(missing),
+        [kept](const BodyRequest& body) { return renderBody(body.content, body.look, body.size, body.ratio, *kept); });
+    m_prefetch = std::move(prefetch);
+}
+
+void CardPaintCache::takePrefetchedBodies()
+{
+    if (!m_prefetch)
+        return;
+    Prefetch prefetch = std::move(*m_prefetch);
+    m_prefetch.reset();
+    prefetch.images.waitForFinished();
+    if (prefetch.images.isCanceled() || prefetch.images.resultCount() != qsizetype(prefetch.ids.size()))
+        return;
+    for (size_t i = 0; i < prefetch.ids.size(); ++i)
+        keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
+}
+
 void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)
 {
+    takePrefetchedBodies();
     struct Missing {
         const BodyRequest* request;
         size_t key;

@@ -5,12 +5,14 @@
 #include "model/VeskItem.h"
 
 #include <QCache>
+#include <QFuture>
 #include <QHash>
 #include <QPixmap>
 #include <QRectF>
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -71,9 +73,13 @@ public:
     };
     // Renders the bodies that are not ready yet on all cores at once (into images, which worker
     // threads may paint), so that a frame full of cards it has not shown before, as after a new
-    // search result, takes about the time of one card instead of all of them. Cards with a
-    // thumbnail are left to body(): a pixmap is drawn on the main thread only.
+    // search result, takes about the time of one card instead of all of them. Bodies started by
+    // prefetchBodies are waited for and taken first.
     void prepareBodies(const QList<BodyRequest>& requests, const Theme& theme);
+    // Starts rendering, on Qt's pool, bodies that a coming frame will draw, and returns at once:
+    // the window's first frame finds its cards rendered while the window was being shown. A
+    // body whose card has changed by then is simply drawn again.
+    void prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme);
     // Has every thread of the global pool render a sample body of each kind once, in the
     // background. Each thread loads its own fonts on the first text it lays out, under one lock
     // they all share: done while the window is still being built, the grid's first frame does
@@ -106,6 +112,13 @@ private:
     static QImage renderBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                              const Theme& theme);
     void keepBody(const QUuid& id, size_t key, const QPixmap& pixmap);
+    void takePrefetchedBodies();
+    struct Prefetch {
+        std::vector<QUuid> ids;
+        std::vector<size_t> keys;
+        QFuture<QImage> images;
+    };
+    std::optional<Prefetch> m_prefetch;
     QCache<QUuid, Body> m_bodies;
     QHash<QString, QPixmap> m_shadows;
 };

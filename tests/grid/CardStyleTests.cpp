@@ -201,6 +201,52 @@ TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
     }
 }
 
+// Bodies rendered ahead of the first frame are what that frame draws; a card that changed in the
+// meantime is drawn as it is now, not as it was when the rendering began.
+TEST(CardPainting, PrefetchedBodiesAreDrawnOnlyWhileTheirCardsAreUnchanged)
+{
+    auto contentOf = [](const QString& title) {
+        VeskCardContent content;
+        content.item.id = QUuid(QStringLiteral("{6f7c2a55-3d0b-4e54-9d57-1b0c5d1b2f10}"));
+        content.item.kind = VeskKind::Text;
+        content.item.title = title;
+        content.item.text = QStringLiteral("Notes for the river walk");
+        content.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+        content.displayTitle = title;
+        content.dates = cardDatesFor(content.item, std::nullopt);
+        return content;
+    };
+    const CardLook look = CardLook::from(cardStyleFor({}), {}, false);
+    auto paint = [&](CardPaintCache& cache, const VeskCardContent& content) {
+        QImage image(QSize(260, 240), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paintVeskCard(painter, QRectF(30, 26, 200, kCardHeight), content, look, Theme::current(), &cache);
+        return image;
+    };
+    const QSizeF size(200, kCardHeight);
+    const VeskCardContent before = contentOf(QStringLiteral("Harbour lantern"));
+    const VeskCardContent after = contentOf(QStringLiteral("Mountain ledger"));
+    CardPaintCache plain;
+    const QImage expectedBefore = paint(plain, before);
+    const QImage expectedAfter = paint(plain, after);
+    ASSERT_NE(expectedBefore, expectedAfter);
+
+    for (const bool changed : {false, true}) {
+        CardPaintCache cache;
+        cache.prefetchBodies({{before, look, size, 1.0}}, Theme::current());
+        const VeskCardContent& now = changed ? after : before;
+        cache.prepareBodies({{now, look, size, 1.0}, {contentOf(QStringLiteral("other")), look, size, 1.0}},
+                            Theme::current());
+        EXPECT_EQ(paint(cache, now), changed ? expectedAfter : expectedBefore) << changed;
+    }
+    // Cleared (a new appearance) before it was taken, a prefetch leaves nothing behind.
+    CardPaintCache cache;
+    cache.prefetchBodies({{before, look, size, 1.0}}, Theme::current());
+    cache.clear();
+    EXPECT_EQ(paint(cache, after), expectedAfter);
+}
+
 // A picture whose thumbnail failed says "Preview unavailable" under its symbol instead of showing
 // the same bare placeholder as one still loading.
 TEST(CardPainting, UndecodablePictureSaysPreviewUnavailable)
