@@ -421,10 +421,8 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
         const CardLook look = currentLook(item, now, &moving);
         if (moving)
             m_movingRegion += reach;
-        const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
         cards.append({rect, i});
-        bodies.append({contentFor(item, true), look, rect.size(),
-            untransformed && bodyRatio != deviceRatio ? bodyRatio : deviceRatio});
+        bodies.append(bodyRequest(item, look, rect.size(), deviceRatio, untransformed));
     }
     // Cards the grid has not shown before (a new result list) are rendered all at once.
     m_paintCache.prepareBodies(bodies, theme);
@@ -561,18 +559,21 @@ void LibraryGridCanvas::prefetchFirstFrame()
         return;
     // The same bodies, at the same sizes and ratios, as the frame will ask for.
     const auto [first, last] = visibleRange();
-    const int scroll = verticalScrollBar()->value();
     const qint64 now = m_clock.elapsed();
     const qreal deviceRatio = viewport()->devicePixelRatioF();
     QList<CardPaintCache::BodyRequest> bodies;
     for (qsizetype i = first; i < last; ++i) {
-        const QRectF frame = cardRect(i).translated(0, -scroll);
         const VeskItem& item = m_state.visibleItems.at(i);
-        const CardLook look = currentLook(item, now);
-        const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
-        bodies.append({contentFor(item, true), look, frame.size(), bodyRatio != deviceRatio ? bodyRatio : deviceRatio});
+        bodies.append(bodyRequest(item, currentLook(item, now), cardRect(i).size(), deviceRatio, true));
     }
     m_paintCache.prefetchBodies(bodies, Theme::current());
+}
+
+CardPaintCache::BodyRequest LibraryGridCanvas::bodyRequest(const VeskItem& item, const CardLook& look,
+                                                           const QSizeF& size, qreal deviceRatio, bool untransformed)
+{
+    const qreal bodyRatio = cardBodyRenderRatio(look, deviceRatio);
+    return {contentFor(item, true), look, size, untransformed && bodyRatio != deviceRatio ? bodyRatio : deviceRatio};
 }
 
 void LibraryGridCanvas::scrollContentsBy(int, int)

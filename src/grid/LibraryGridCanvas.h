@@ -113,6 +113,9 @@ private:
     double topInset() const;
     // Starts rendering the cards of the first frame while the window is still being shown.
     void prefetchFirstFrame();
+    // What a card's body is drawn from, at the ratio it is drawn at.
+    CardPaintCache::BodyRequest bodyRequest(const VeskItem& item, const CardLook& look, const QSizeF& size,
+                                            qreal deviceRatio, bool untransformed);
     void updateLayout();
     void placeOverlayWidgets();
     // moving, when given, tells whether the look is still on its way to where it settles.

@@ -29,7 +29,6 @@ namespace vesk {
 namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
-constexpr off_t kWritebackStep = off_t(16) << 20;
 
 QString systemError(int code)
 {
@@ -93,16 +92,6 @@ bool writeAll(int fd, const char* data, size_t size)
         size -= size_t(written);
     }
     return true;
-}
-
-// Starts the disk writing what was copied so far without waiting for it, so that the flush at
-// the end finds little left to do and a large copy never piles up gigabytes of dirty pages.
-void startWriteback(int out, off_t& flushed, off_t written)
-{
-    if (written - flushed < kWritebackStep)
-        return;
-    ::sync_file_range(out, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
-    flushed = written;
 }
 
 // Copies every byte from in to out through one buffer.

@@ -30,8 +30,6 @@ constexpr size_t kSlots = 4;
 // block size a disk reports.
 constexpr size_t kBufferAlignment = size_t(64) << 10;
 constexpr size_t kDirectBlock = 4096;
-// Through the page cache, the disk is asked to start writing every so often, so that the flush
-// at the end finds little left and a large copy never piles up gigabytes of dirty pages.
 constexpr off_t kWritebackStep = off_t(16) << 20;
 
 QString systemError(int code)
@@ -206,13 +204,8 @@ private:
             left -= size_t(count);
             m_writtenBytes.fetch_add(count, std::memory_order_relaxed);
         }
-        if (!m_direct) {
-            const off_t written = off_t(m_writtenBytes.load(std::memory_order_relaxed));
-            if (written - m_writebackStart >= kWritebackStep) {
-                ::sync_file_range(m_request.out, m_writebackStart, written - m_writebackStart, SYNC_FILE_RANGE_WRITE);
-                m_writebackStart = written;
-            }
-        }
+        if (!m_direct)
+            startWriteback(m_request.out, m_writebackStart, off_t(m_writtenBytes.load(std::memory_order_relaxed)));
         return std::nullopt;
     }
 
@@ -253,6 +246,14 @@ private:
 };
 
 } // namespace
+
+void startWriteback(int out, off_t& flushed, off_t written)
+{
+    if (written - flushed < kWritebackStep)
+        return;
+    ::sync_file_range(out, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+    flushed = written;
+}
 
 Expected<void, QString> pipelinedCopy(const PipelinedCopyRequest& request)
 {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <sys/types.h>
 
 #include <openssl/types.h>
 
@@ -31,5 +32,10 @@ struct PipelinedCopyRequest {
 // has been written and hashed, or on the first failure (the system's text), with both threads
 // finished. Leaves flushing and removing the copy to the caller.
 Expected<void, QString> pipelinedCopy(const PipelinedCopyRequest& request);
+
+// Through the page cache, asks the disk every so often to start writing what was copied so far,
+// without waiting for it: the flush at the end finds little left to do, and a large copy never
+// piles up gigabytes of dirty pages. flushed is where the last request ended.
+void startWriteback(int out, off_t& flushed, off_t written);
 
 } // namespace vesk
