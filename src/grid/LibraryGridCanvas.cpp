@@ -221,11 +221,16 @@ void LibraryGridCanvas::scrollToItem(const QUuid& id)
 
 double LibraryGridCanvas::duration(Timing timing) const
 {
+    // A spring's settling time is found by stepping it through time: every moving card asks for
+    // it on every frame, so each is found once.
+    static const double hover = Spring::fromResponse(0.3, 0.76).settlingDuration(0, 0.004);
+    static const double selected = Spring::fromResponse(0.46, 0.8).settlingDuration(0, 0.004);
+    static const double topResult = Spring::fromResponse(0.52, 0.78).settlingDuration(0, 0.004);
     switch (timing) {
     case Timing::Instant: return 0;
-    case Timing::Hover: return Spring::fromResponse(0.3, 0.76).settlingDuration(0, 0.004);
-    case Timing::Selected: return Spring::fromResponse(0.46, 0.8).settlingDuration(0, 0.004);
-    case Timing::TopResult: return Spring::fromResponse(0.52, 0.78).settlingDuration(0, 0.004);
+    case Timing::Hover: return hover;
+    case Timing::Selected: return selected;
+    case Timing::TopResult: return topResult;
     case Timing::Searching: return 0.24;
     case Timing::SurfacePulse: return 0.34;
     case Timing::CaptureExpand: return 1.02;
@@ -475,7 +480,7 @@ void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype las
     const qsizetype count = m_state.visibleItems.size();
     QSet<QUuid> near;
     for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < std::min(count, last + 2 * perRow); ++i)
-        near.insert(m_state.visibleItems[i].id);
+        near.insert(m_state.visibleItems.at(i).id);
     for (auto it = m_pendingThumbnails.begin(); it != m_pendingThumbnails.end();) {
         if (near.contains(it.key())) {
             ++it;

@@ -1,5 +1,7 @@
 #include "grid/VeskCardPainter.h"
 
+#include "grid/CardBodyLayer.h"
+
 #include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -9,11 +11,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTextLayout>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
-#include <mutex>
 
 namespace vesk {
 
@@ -456,8 +454,6 @@ CardLook CardLook::mix(const CardLook& from, const CardLook& to, double progress
 
 namespace {
 
-// Background, tint, media, details and border: everything of a card that does not change while
-// it scrolls, in the card's own frame at the origin.
 // A card whose item is not in the library file says so in its own colour, at the top left where
 // no other badge goes, and its edge takes the same colour.
 void paintUnsavedMark(QPainter& painter, const QRectF& card, const QPainterPath& shape, const Theme& theme)
@@ -480,8 +476,27 @@ void paintUnsavedMark(QPainter& painter, const QRectF& card, const QPainterPath&
     painter.drawText(QPointF(capsuleRect.left() + 8 + symbolSide + 4, capsuleRect.top() + 4 + metrics.ascent()), text);
 }
 
+void paintCardContent(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
+                      const Theme& theme)
+{
+    const double mediaHeight = cardMediaHeight(content.item);
+    const QRectF media(card.left(), card.top(), card.width(), mediaHeight);
+    paintMedia(painter, media, content, theme);
+    paintDetails(painter, QRectF(card.left(), media.bottom(), card.width(), card.height() - mediaHeight), content,
+                 look, theme);
+}
+
+QColor borderColour(const CardLook& look, const Theme& theme)
+{
+    if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
+        return theme.accent(look[CardLook::BorderAccent]);
+    return theme.primary(look[CardLook::BorderPrimary]);
+}
+
+// Background, tint, media, details and border, straight through the painter's transform and
+// clipped to the curved outline: for a card drawn afresh in a pose.
 void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
-                   const Theme& theme, bool ownLayer)
+                   const Theme& theme)
 {
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
     painter.fillPath(shape, theme.material(MaterialThickness::Regular));
@@ -489,277 +504,53 @@ void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent&
         painter.fillPath(shape, theme.accent(look[CardLook::AccentTint]));
     if (look[CardLook::HoverTint] > 0.0005)
         painter.fillPath(shape, theme.primary(look[CardLook::HoverTint]));
-
     painter.save();
-    // On a layer of its own the card is clipped to its rectangle and its corners are cut out
-    // afterwards, which is far cheaper than clipping every fill and glyph to the curved outline.
-    if (ownLayer)
-        painter.setClipRect(card, Qt::IntersectClip);
-    else
-        painter.setClipPath(shape, Qt::IntersectClip);
-    const double mediaHeight = cardMediaHeight(content.item);
-    const QRectF media(card.left(), card.top(), card.width(), mediaHeight);
-    paintMedia(painter, media, content, theme);
-    paintDetails(painter, QRectF(card.left(), media.bottom(), card.width(), card.height() - mediaHeight), content,
-                 look, theme);
+    painter.setClipPath(shape, Qt::IntersectClip);
+    paintCardContent(painter, card, content, look, theme);
     painter.restore();
-    if (ownLayer) {
-        QPainterPath outside;
-        outside.setFillRule(Qt::OddEvenFill);
-        outside.addRect(card.adjusted(-1, -1, 1, 1));
-        outside.addPath(shape);
-        painter.save();
-        painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-        painter.fillPath(outside, Qt::black);
-        painter.restore();
-    }
-
-    QColor border = theme.primary(look[CardLook::BorderPrimary]);
-    if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
-        border = theme.accent(look[CardLook::BorderAccent]);
-    QPen pen(border, look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    QPen pen(borderColour(look, theme), look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     pen.setMiterLimit(10);
     painter.strokePath(shape, pen);
     if (content.isUnsaved)
         paintUnsavedMark(painter, card, shape, theme);
 }
 
-constexpr double kBodyMargin = 2;
-
-size_t quantised(double value)
-{
-    return size_t(std::llround(value * 1000.0));
-}
-
 } // namespace
 
-CardPaintCache::CardPaintCache()
+QImage renderCardBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                      const Theme& theme)
 {
-    m_bodies.setMaxCost(48 * 1024); // kilobytes
-}
+    const QRectF card(QPointF(kCardBodyMargin, kCardBodyMargin), size);
+    CardBodyLayerLook layer;
+    layer.pixels = QSize(int(std::ceil((size.width() + 2 * kCardBodyMargin) * ratio)),
+                         int(std::ceil((size.height() + 2 * kCardBodyMargin) * ratio)));
+    layer.ratio = ratio;
+    layer.card = card;
+    layer.cornerRadius = kCardCornerRadius;
+    layer.fill = theme.material(MaterialThickness::Regular);
+    layer.accentTint = look[CardLook::AccentTint] > 0.0005 ? theme.accent(look[CardLook::AccentTint]) : QColor(Qt::transparent);
+    layer.hoverTint = look[CardLook::HoverTint] > 0.0005 ? theme.primary(look[CardLook::HoverTint]) : QColor(Qt::transparent);
+    layer.border = borderColour(look, theme);
+    layer.borderWidth = look[CardLook::BorderWidth];
 
-void CardPaintCache::clear()
-{
-    m_prefetch.reset(); // drawn for what is being cleared away
-    m_bodies.clear();
-    m_longTexts.clear();
-    m_shadows.clear();
-}
-
-size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)
-{
-    constexpr qsizetype kLongText = 64 * 1024;
-    constexpr qsizetype kKnownTexts = 64;
-    if (text.size() < kLongText)
-        return qHash(text);
-    const std::pair<QUuid, int> key{id, field};
-    if (const auto known = m_longTexts.constFind(key); known != m_longTexts.cend() && known->text.isSharedWith(text))
-        return known->hash;
-    if (m_longTexts.size() >= kKnownTexts)
-        m_longTexts.clear();
-    // A long text is known by its buffer, not read: a new buffer only draws the body once more.
-    const size_t number = ++m_longTextNumber;
-    m_longTexts.insert(key, KnownText{text, number});
-    return number;
-}
-
-size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
-                               const Theme& theme)
-{
-    const VeskItem& item = content.item;
-    size_t key = qHashMulti(0, item.id, item.title, int(item.kind), item.createdAt.toMSecsSinceEpoch(),
-                            item.urlString.value_or(QStringLiteral("\x01")), item.filePath.value_or(QStringLiteral("\x01")),
-                            item.note, item.groupID.value_or(QUuid()), item.sourceItemID.value_or(QUuid()));
-    key = qHashMulti(key, item.text.has_value(), item.text ? textHash(item.id, 0, *item.text) : 0,
-                     textHash(item.id, 1, item.searchableText));
-    key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
-                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
-                     content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);
-    key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
-                     quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
-                     quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
-    return qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
-}
-
-void CardPaintCache::keepBody(const QUuid& id, size_t key, const QPixmap& pixmap)
-{
-    const int cost = std::max(1, int(qint64(pixmap.width()) * pixmap.height() * 4 / 1024));
-    m_bodies.insert(id, new Body{key, pixmap}, cost);
-}
-
-QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
-                             const Theme& theme)
-{
-    const size_t key = bodyKey(content, look, size, ratio, theme);
-    if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
-        return cached->pixmap;
-
-    const QSize pixels(int(std::ceil((size.width() + 2 * kBodyMargin) * ratio)),
-                       int(std::ceil((size.height() + 2 * kBodyMargin) * ratio)));
-    QPixmap pixmap(pixels);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
-    }
-    keepBody(content.item.id, key, pixmap);
-    return pixmap;
-}
-
-QImage CardPaintCache::renderBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size,
-                                  qreal ratio, const Theme& theme)
-{
-    const QSize pixels(int(std::ceil((size.width() + 2 * kBodyMargin) * ratio)),
-                       int(std::ceil((size.height() + 2 * kBodyMargin) * ratio)));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    paintCardBody(painter, QRectF(QPointF(kBodyMargin, kBodyMargin), size), content, look, theme, true);
-    painter.end();
-    return image;
-}
-
-namespace {
-QList<QFuture<void>>& warmUpRuns()
-{
-    static QList<QFuture<void>> runs;
-    return runs;
-}
-} // namespace
-
-void CardPaintCache::finishWarmUp()
-{
-    for (QFuture<void>& run : warmUpRuns())
-        run.waitForFinished();
-}
-
-void CardPaintCache::warmUpWorkers(const Theme& theme)
-{
-    static std::once_flag once;
-    std::call_once(once, [&theme] {
-        QList<VeskCardContent> samples;
-        for (const VeskKind kind : kAllVeskKinds) {
-            VeskCardContent content;
-            content.item.id = QUuid::createUuid();
-            content.item.kind = kind;
-            content.item.title = QStringLiteral("Sample 12");
-            content.item.text = QStringLiteral("A few words of sample text, 0123456789.");
-            content.item.searchableText = *content.item.text;
-            content.item.urlString = QStringLiteral("https://example.org/sample");
-            content.item.filePath = QStringLiteral("/nonexistent/sample.pdf");
-            content.displayTitle = content.item.title;
-            content.dates = {QStringLiteral("Imported today"), QStringLiteral("Created today")};
-            samples.append(content);
-        }
-        const CardLook look = CardLook::from(VeskCardStyle(), VeskCardFlags(), false);
-        QThreadPool* pool = QThreadPool::globalInstance();
-        // An idle pool starts a thread of its own for each task.
-        for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
-            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
-                for (const VeskCardContent& content : samples)
-                    (void)renderBody(content, look, QSizeF(220, 180), 1.0, theme);
-            }));
-        }
-    });
-}
-
-void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme)
-{
-    if (m_prefetch)
-        return;
-    Prefetch prefetch;
-    QList<BodyRequest> missing;
-    for (const BodyRequest& request : requests) {
-        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
-        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
-            continue;
-        prefetch.ids.push_back(request.content.item.id);
-        prefetch.keys.push_back(key);
-        missing.append(request);
-    }
-    if (missing.isEmpty())
-        return;
-    // The requests are the worker's own copies; the theme is the application's, which outlives it.
-    const Theme* kept = &theme;
-    prefetch.images = QtConcurrent::mapped(QThreadPool::globalInstance(), std::move(missing),
-        [kept](const BodyRequest& body) { return renderBody(body.content, body.look, body.size, body.ratio, *kept); });
-    m_prefetch = std::move(prefetch);
-}
-
-void CardPaintCache::takePrefetchedBodies()
-{
-    if (!m_prefetch)
-        return;
-    Prefetch prefetch = std::move(*m_prefetch);
-    m_prefetch.reset();
-    prefetch.images.waitForFinished();
-    if (prefetch.images.isCanceled() || prefetch.images.resultCount() != qsizetype(prefetch.ids.size()))
-        return;
-    for (size_t i = 0; i < prefetch.ids.size(); ++i)
-        keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
-}
-
-void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)
-{
-    takePrefetchedBodies();
-    struct Missing {
-        const BodyRequest* request;
-        size_t key;
-        QImage image;
-    };
-    std::vector<Missing> missing;
-    for (const BodyRequest& request : requests) {
-        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
-        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
-            continue;
-        missing.push_back({&request, key, QImage()});
-    }
-    if (missing.size() < 2)
-        return;
-    // On Qt's own pool, whose threads paint without handing pieces of each fill to that same
-    // pool and waiting for them, as any other thread's painter would. A picture card's pixmap is
-    // a raster image on every platform the application runs on, and is only read.
-    QtConcurrent::blockingMap(missing, [&](Missing& body) {
-        body.image = renderBody(body.request->content, body.request->look, body.request->size, body.request->ratio, theme);
-    });
-    for (Missing& body : missing)
-        keepBody(body.request->content.item.id, body.key, QPixmap::fromImage(std::move(body.image)));
-}
-
-QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
-{
-    const QString key = QStringLiteral("%1:%2:%3:%4").arg(quantised(size.width())).arg(quantised(size.height())).arg(radius).arg(ratio);
-    const auto found = m_shadows.constFind(key);
-    if (found != m_shadows.cend())
-        return *found;
-    const double margin = shadowMargin(radius);
-    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    // On an image of its own the card is clipped to its rectangle and the shared edges are
+    // applied afterwards, which is far cheaper than clipping every fill and glyph to the curve.
+    QImage image = CardBodyLayer::canvas(layer);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(ratio, ratio);
-        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setClipRect(card, Qt::IntersectClip);
+        paintCardContent(painter, card, content, look, theme);
     }
-    Painting::blurImage(image, radius * ratio);
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
-    if (m_shadows.size() > 256)
-        m_shadows.clear();
-    m_shadows.insert(key, pixmap);
-    return pixmap;
-}
-
-double CardPaintCache::shadowMargin(int radius)
-{
-    return std::ceil(radius * 2.0 + 2.0);
+    CardBodyLayer::finishEdges(image, layer);
+    if (content.isUnsaved) {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        paintUnsavedMark(painter, card, Painting::roundedRect(card, kCardCornerRadius), theme);
+    }
+    return image;
 }
 
 qreal cardBodyRenderRatio(const CardLook& look, qreal ratio)
@@ -818,38 +609,45 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         }
         shadowRadius = nearest;
     }
+    const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
+    // A card resting in a scaled pose has its shadow and body rendered at that scale, and blits
+    // them pixel for pixel at whole-pixel positions instead of resampling them every frame.
+    const bool restingScaled = cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate;
+    auto blitScaled = [&](const QPixmap& pixmap, const QPointF& topLeft) {
+        const double scale = look[CardLook::Scale];
+        const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY]) + topLeft * scale);
+        const QPointF snapped(std::round(origin.x() * ratio) / ratio, std::round(origin.y() * ratio) / ratio);
+        painter.save();
+        painter.setWorldTransform(QTransform());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawPixmap(QRectF(snapped, QSizeF(pixmap.width() / ratio, pixmap.height() / ratio)), pixmap,
+                           QRectF(pixmap.rect()));
+        painter.restore();
+    };
     painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
     if (cache) {
         const double margin = CardPaintCache::shadowMargin(shadowRadius);
-        painter.drawPixmap(card.topLeft() + QPointF(-margin, look[CardLook::ShadowOffsetY] - margin),
-                           cache->shadow(card.size(), shadowRadius, ratio));
+        const QPointF topLeft = card.topLeft() + QPointF(-margin, look[CardLook::ShadowOffsetY] - margin);
+        if (restingScaled)
+            blitScaled(cache->shadow(card.size(), shadowRadius, bodyRatio), topLeft);
+        else
+            painter.drawPixmap(topLeft, cache->shadow(card.size(), shadowRadius, ratio));
     } else {
         Painting::drawSoftShadow(painter, Painting::roundedRect(card, kCardCornerRadius), Theme::black(1.0),
                                  shadowRadius, QPointF(0, look[CardLook::ShadowOffsetY]));
     }
     painter.setOpacity(baseOpacity);
 
-    const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
-    if (cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate) {
-        // Rendered at the card's scale: blit it pixel for pixel at a whole-pixel position.
-        const QPixmap body = cache->body(content, look, card.size(), bodyRatio, theme);
-        const double scale = look[CardLook::Scale];
-        const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY])
-                                         + (card.topLeft() - QPointF(kBodyMargin, kBodyMargin)) * scale);
-        const QPointF snapped(std::round(origin.x() * ratio) / ratio, std::round(origin.y() * ratio) / ratio);
-        painter.save();
-        painter.setWorldTransform(QTransform());
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawPixmap(QRectF(snapped, QSizeF(body.width() / ratio, body.height() / ratio)), body,
-                           QRectF(body.rect()));
-        painter.restore();
+    if (restingScaled) {
+        blitScaled(cache->body(content, look, card.size(), bodyRatio, theme),
+                   card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
     } else if (cache && !tilted) {
-        painter.drawPixmap(card.topLeft() - QPointF(kBodyMargin, kBodyMargin),
+        painter.drawPixmap(card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin),
                            cache->body(content, look, card.size(), ratio, theme));
     } else {
         // A tilted card (the one under the pointer) is drawn afresh through its pose, so its text
         // is laid out at the size it shows instead of being a resampled picture of itself.
-        paintCardBody(painter, card, content, look, theme, false);
+        paintCardBody(painter, card, content, look, theme);
     }
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
 

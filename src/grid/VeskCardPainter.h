@@ -109,8 +109,6 @@ private:
     };
     QHash<std::pair<QUuid, int>, KnownText> m_longTexts;
     size_t m_longTextNumber = 0;
-    static QImage renderBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
-                             const Theme& theme);
     void keepBody(const QUuid& id, size_t key, const QPixmap& pixmap);
     void takePrefetchedBodies();
     struct Prefetch {
@@ -120,13 +118,31 @@ private:
     };
     std::optional<Prefetch> m_prefetch;
     QCache<QUuid, Body> m_bodies;
-    QHash<QString, QPixmap> m_shadows;
+    struct ShadowKey {
+        size_t width, height;
+        int radius;
+        size_t ratio;
+        friend bool operator==(const ShadowKey&, const ShadowKey&) = default;
+        friend size_t qHash(const ShadowKey& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.width, key.height, key.radius, key.ratio);
+        }
+    };
+    QHash<ShadowKey, QPixmap> m_shadows;
 };
 
 // The pixel ratio a cached body is rendered at for this look: a card resting in one of its
 // scaled poses is rendered at that scale, so its text is drawn crisp instead of resampled; while
 // it moves between poses it keeps the plain rendering.
 qreal cardBodyRenderRatio(const CardLook& look, qreal ratio);
+
+// The transparent margin around a rendered body, room for the antialiased edge.
+constexpr double kCardBodyMargin = 2;
+
+// A card's body as the cache keeps it: background, media, details and border at the given
+// size and pixel ratio, with kCardBodyMargin around the card. Safe from any thread.
+QImage renderCardBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                      const Theme& theme);
 
 // Paints one card into `cell` (its untransformed frame in the painter's coordinates), through
 // the cache when one is given.

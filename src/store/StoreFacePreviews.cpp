@@ -18,7 +18,7 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
         return {};
     const QUuid itemID = face->veskID;
     const qsizetype index = indexOfItem(itemID);
-    if (index < 0 || !m_items[index].filePath)
+    if (index < 0 || !m_items.at(index).filePath)
         return {};
     if (m_facePreviewsInFlight.contains(itemID) || m_facesWithoutPreview.contains(faceID))
         return {};
@@ -36,7 +36,7 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
         m_facePreviewPool->setMaxThreadCount(2);
     }
     m_facePreviewsInFlight.insert(itemID);
-    QtConcurrent::run(m_facePreviewPool.get(), [path = *m_items[index].filePath, requests] {
+    QtConcurrent::run(m_facePreviewPool.get(), [path = *m_items.at(index).filePath, requests] {
         return cutFacePreviews(path, requests);
     }).then(this, [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
     return {};

@@ -1,0 +1,227 @@
+#include "grid/VeskCardPainter.h"
+
+#include "platform/ui/Painting.h"
+#include "platform/ui/Theme.h"
+
+#include <QPainter>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cmath>
+#include <mutex>
+
+namespace vesk {
+
+namespace {
+
+size_t quantised(double value)
+{
+    return size_t(std::llround(value * 1000.0));
+}
+
+} // namespace
+
+CardPaintCache::CardPaintCache()
+{
+    m_bodies.setMaxCost(48 * 1024); // kilobytes
+}
+
+void CardPaintCache::clear()
+{
+    m_prefetch.reset(); // drawn for what is being cleared away
+    m_bodies.clear();
+    m_longTexts.clear();
+    m_shadows.clear();
+}
+
+size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)
+{
+    constexpr qsizetype kLongText = 64 * 1024;
+    constexpr qsizetype kKnownTexts = 64;
+    if (text.size() < kLongText)
+        return qHash(text);
+    const std::pair<QUuid, int> key{id, field};
+    if (const auto known = m_longTexts.constFind(key); known != m_longTexts.cend() && known->text.isSharedWith(text))
+        return known->hash;
+    if (m_longTexts.size() >= kKnownTexts)
+        m_longTexts.clear();
+    // A long text is known by its buffer, not read: a new buffer only draws the body once more.
+    const size_t number = ++m_longTextNumber;
+    m_longTexts.insert(key, KnownText{text, number});
+    return number;
+}
+
+size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                               const Theme& theme)
+{
+    const VeskItem& item = content.item;
+    size_t key = qHashMulti(0, item.id, item.title, int(item.kind), item.createdAt.toMSecsSinceEpoch(),
+                            item.urlString.value_or(QStringLiteral("\x01")), item.filePath.value_or(QStringLiteral("\x01")),
+                            item.note, item.groupID.value_or(QUuid()), item.sourceItemID.value_or(QUuid()));
+    key = qHashMulti(key, item.text.has_value(), item.text ? textHash(item.id, 0, *item.text) : 0,
+                     textHash(item.id, 1, item.searchableText));
+    key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
+                     content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
+                     content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);
+    key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
+                     quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
+                     quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));
+    return qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
+}
+
+void CardPaintCache::keepBody(const QUuid& id, size_t key, const QPixmap& pixmap)
+{
+    const int cost = std::max(1, int(qint64(pixmap.width()) * pixmap.height() * 4 / 1024));
+    m_bodies.insert(id, new Body{key, pixmap}, cost);
+}
+
+QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+                             const Theme& theme)
+{
+    const size_t key = bodyKey(content, look, size, ratio, theme);
+    if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
+        return cached->pixmap;
+
+    const QPixmap pixmap = QPixmap::fromImage(renderCardBody(content, look, size, ratio, theme));
+    keepBody(content.item.id, key, pixmap);
+    return pixmap;
+}
+
+namespace {
+QList<QFuture<void>>& warmUpRuns()
+{
+    static QList<QFuture<void>> runs;
+    return runs;
+}
+} // namespace
+
+void CardPaintCache::finishWarmUp()
+{
+    for (QFuture<void>& run : warmUpRuns())
+        run.waitForFinished();
+}
+
+void CardPaintCache::warmUpWorkers(const Theme& theme)
+{
+    static std::once_flag once;
+    std::call_once(once, [&theme] {
+        QList<VeskCardContent> samples;
+        for (const VeskKind kind : kAllVeskKinds) {
+            VeskCardContent content;
+            content.item.id = QUuid::createUuid();
+            content.item.kind = kind;
+            content.item.title = QStringLiteral("Sample 12");
+            content.item.text = QStringLiteral("A few words of sample text, 0123456789.");
+            content.item.searchableText = *content.item.text;
+            content.item.urlString = QStringLiteral("https://example.org/sample");
+            content.item.filePath = QStringLiteral("/nonexistent/sample.pdf");
+            content.displayTitle = content.item.title;
+            content.dates = {QStringLiteral("Imported today"), QStringLiteral("Created today")};
+            samples.append(content);
+        }
+        const CardLook look = CardLook::from(VeskCardStyle(), VeskCardFlags(), false);
+        QThreadPool* pool = QThreadPool::globalInstance();
+        // An idle pool starts a thread of its own for each task.
+        for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
+            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
+                for (const VeskCardContent& content : samples)
+                    (void)renderCardBody(content, look, QSizeF(220, 180), 1.0, theme);
+            }));
+        }
+    });
+}
+
+void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme)
+{
+    if (m_prefetch)
+        return;
+    Prefetch prefetch;
+    QList<BodyRequest> missing;
+    for (const BodyRequest& request : requests) {
+        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
+        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
+            continue;
+        prefetch.ids.push_back(request.content.item.id);
+        prefetch.keys.push_back(key);
+        missing.append(request);
+    }
+    if (missing.isEmpty())
+        return;
+    // The requests are the worker's own copies; the theme is the application's, which outlives it.
+    const Theme* kept = &theme;
+    prefetch.images = QtConcurrent::mapped(QThreadPool::globalInstance(), std::move(missing),
+        [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
+    m_prefetch = std::move(prefetch);
+}
+
+void CardPaintCache::takePrefetchedBodies()
+{
+    if (!m_prefetch)
+        return;
+    Prefetch prefetch = std::move(*m_prefetch);
+    m_prefetch.reset();
+    prefetch.images.waitForFinished();
+    if (prefetch.images.isCanceled() || prefetch.images.resultCount() != qsizetype(prefetch.ids.size()))
+        return;
+    for (size_t i = 0; i < prefetch.ids.size(); ++i)
+        keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
+}
+
+void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)
+{
+    takePrefetchedBodies();
+    struct Missing {
+        const BodyRequest* request;
+        size_t key;
+        QImage image;
+    };
+    std::vector<Missing> missing;
+    for (const BodyRequest& request : requests) {
+        const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
+        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
+            continue;
+        missing.push_back({&request, key, QImage()});
+    }
+    if (missing.size() < 2)
+        return;
+    // On Qt's own pool, whose threads paint without handing pieces of each fill to that same
+    // pool and waiting for them, as any other thread's painter would. A picture card's pixmap is
+    // a raster image on every platform the application runs on, and is only read.
+    QtConcurrent::blockingMap(missing, [&](Missing& body) {
+        body.image = renderCardBody(body.request->content, body.request->look, body.request->size, body.request->ratio, theme);
+    });
+    for (Missing& body : missing)
+        keepBody(body.request->content.item.id, body.key, QPixmap::fromImage(std::move(body.image)));
+}
+
+QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
+{
+    const ShadowKey key{quantised(size.width()), quantised(size.height()), radius, quantised(ratio)};
+    const auto found = m_shadows.constFind(key);
+    if (found != m_shadows.cend())
+        return *found;
+    const double margin = shadowMargin(radius);
+    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
+    }
+    Painting::blurImage(image, radius * ratio);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    if (m_shadows.size() > 256)
+        m_shadows.clear();
+    m_shadows.insert(key, pixmap);
+    return pixmap;
+}
+
+double CardPaintCache::shadowMargin(int radius)
+{
+    return std::ceil(radius * 2.0 + 2.0);
+}
+
+} // namespace vesk
