@@ -11,6 +11,7 @@
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
+#include "platform/FutureDelivery.h"
 
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
@@ -200,10 +201,10 @@ void ActivityPhotoTile::showEvent(QShowEvent* event)
     if (m_started)
         return;
     // The tile's path never changes, so a result can only be this tile's own; a tile gone
-    // before its picture arrives drops it with the continuation.
+    // before its picture arrives is never handed it.
     m_started = true;
     m_picture->refresh();
-    QtConcurrent::run(workPool(), loadTileImage, m_path).then(this, [this](const TileImage& result) {
+    deliverResult(this, QtConcurrent::run(workPool(), loadTileImage, m_path), [this](const TileImage& result) {
         m_image = result.image;
         const QString dimensions = result.image.isNull() ? QString() : vesk::dimensionsText(result.size);
         m_dimensions->setText(dimensions);
@@ -265,12 +266,12 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
     row->addWidget(button);
 
     const bool isVideo = kind == Kind::Video;
-    QtConcurrent::run(workPool(), [path, isVideo] {
+    deliverResult(this, QtConcurrent::run(workPool(), [path, isVideo] {
         const std::optional<FileStamp> stamp = regularFileStamp(QFileInfo(path).canonicalFilePath());
         const std::optional<qint64> size = stamp ? std::optional<qint64>(stamp->size) : std::nullopt;
         const std::optional<double> duration = isVideo && stamp ? mediaDurationSeconds(path) : std::nullopt;
         return resourceDetailText(path, size, duration);
-    }).then(this, [this](const QString& detail) {
+    }), [this](const QString& detail) {
         m_detail->setText(detail);
         m_detail->setVisible(!detail.isEmpty());
         emit detailLoaded();

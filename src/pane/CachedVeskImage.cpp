@@ -5,6 +5,7 @@
 #include "pane/StableImageView.h"
 #include "images/PreparedPreviewCache.h"
 #include "model/ItemFileKinds.h"
+#include "platform/FutureDelivery.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -56,7 +57,7 @@ void CachedVeskImage::setItem(const VeskItem& item)
         return;
     const quint64 ticket = m_slot.ticket();
     const QUuid id = item.id;
-    m_thumbnails->thumbnail(item, kThumbnailDimension).then(this, [this, ticket, id](QImage image) {
+    deliverResult(this, m_thumbnails->thumbnail(item, kThumbnailDimension), [this, ticket, id](const QImage& image) {
         if (!m_slot.accepts(ticket, id))
             return;
         m_image = image;
@@ -114,7 +115,7 @@ void FullImageOrCached::setItem(const VeskItem& item)
         return;
     const quint64 ticket = m_slot.ticket();
     const QUuid id = item.id;
-    m_previews->preparedImage(item).then(this, [this, ticket, id](QImage image) {
+    deliverResult(this, m_previews->preparedImage(item), [this, ticket, id](const QImage& image) {
         if (m_slot.accepts(ticket, id))
             show(image);
     });

@@ -9,6 +9,7 @@
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
+#include "platform/FutureDelivery.h"
 
 #include <QAudioOutput>
 #include <QHBoxLayout>
@@ -278,7 +279,7 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     // The player opens its source on the calling thread, and finding the streams of a large file
     // (one that is no video at all most of all) takes longer than a frame: a worker looks first,
     // and a file with nothing to play is never handed to the player, which would show nothing.
-    QtConcurrent::run(workPool(), [path] { return mediaFileOpens(path); }).then(this, [this, path](bool opens) {
+    deliverResult(this, QtConcurrent::run(workPool(), [path] { return mediaFileOpens(path); }), [this, path](bool opens) {
         if (opens)
             m_player->setSource(QUrl::fromLocalFile(path));
     });

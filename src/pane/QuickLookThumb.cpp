@@ -2,6 +2,7 @@
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
+#include "platform/FutureDelivery.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -41,7 +42,7 @@ void QuickLookThumb::setPath(const QString& path)
         return;
     const qreal scale = screenScale();
     const QSize pixels(qRound(kThumbnailPoints.width() * scale), qRound(kThumbnailPoints.height() * scale));
-    m_loader->thumbnail(path, pixels).then(this, [this, ticket](FileThumbnail result) {
+    deliverResult(this, m_loader->thumbnail(path, pixels), [this, ticket](const FileThumbnail& result) {
         if (ticket != m_ticket)
             return;
         m_thumbnail = result;
