@@ -40,10 +40,16 @@ double drawLines(QPainter& painter, const QPointF& origin, double width, const Q
 {
     if (text.isEmpty() || width <= 0 || maxLines <= 0)
         return 0;
-    // At most a few short lines show: laying out a long note's whole text would be wasted work.
-    QString flat = text.left(120 * maxLines);
-    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    // At most a few short lines show: shaping more of a note's text than they can hold is most of
+    // what a card's text would cost. No line holds more characters than its width over the
+    // narrowest of them.
     const QFontMetricsF metrics(font);
+    double narrowest = width;
+    for (const QChar c : u" .,:;'!|ijlI1")
+        narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
+    const qsizetype perLine = qsizetype(std::ceil(width / std::max(1.0, narrowest))) + 1;
+    QString flat = text.left(perLine * maxLines);
+    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(flat, font);
     QTextOption option;
     option.setWrapMode(wrap);
@@ -296,12 +302,19 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
     painter.setFont(dateFont);
     painter.setPen(theme.tertiary());
     const double dateWidth = width - 20;
-    const QString imported = dateMetrics.elidedText(content.dates.importedLine, Qt::ElideRight, dateWidth);
-    const QString created = dateMetrics.elidedText(content.dates.createdLine, Qt::ElideRight, dateWidth);
     const double right = left + width;
-    painter.drawText(QPointF(right - dateMetrics.horizontalAdvance(imported), y + dateMetrics.ascent()), imported);
-    painter.drawText(QPointF(right - dateMetrics.horizontalAdvance(created),
-                             y + dateMetrics.height() + 2 + dateMetrics.ascent()), created);
+    // Right-aligned, cut only when too long: a line that fits is measured once, not elided first.
+    auto drawDateLine = [&](const QString& line, double baseline) {
+        double advance = dateMetrics.horizontalAdvance(line);
+        QString shown = line;
+        if (advance > dateWidth) {
+            shown = dateMetrics.elidedText(line, Qt::ElideRight, dateWidth);
+            advance = dateMetrics.horizontalAdvance(shown);
+        }
+        painter.drawText(QPointF(right - advance, baseline), shown);
+    };
+    drawDateLine(content.dates.importedLine, y + dateMetrics.ascent());
+    drawDateLine(content.dates.createdLine, y + dateMetrics.height() + 2 + dateMetrics.ascent());
     y += std::max(14.0, dateMetrics.height() * 2 + 2) + 6;
 
     // The format label sits at the bottom. A picture's card has little room below its media, so

@@ -201,6 +201,53 @@ TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
     }
 }
 
+// A card's title, extract, dates and label are drawn from glyphs laid out once: each line must
+// still start at the text column's left edge, whatever white space it starts with, and a line
+// too long for the card must end in its ellipsis inside the column, not run on past it.
+TEST(CardPainting, CardTextStaysInItsColumnWithoutTheWhiteSpaceItStartsWith)
+{
+    const CardLook look = CardLook::from(cardStyleFor({}), {}, false);
+    auto body = [&](const QString& title, const QString& text) {
+        VeskCardContent content;
+        content.item.id = QUuid::createUuid();
+        content.item.kind = VeskKind::Text;
+        content.item.title = title;
+        content.item.text = text;
+        content.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+        content.displayTitle = title;
+        content.dates = cardDatesFor(content.item, std::nullopt);
+        QImage image(renderCardBody(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current()).size(),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.drawImage(0, 0, renderCardBody(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current()));
+        return std::pair{image, cardMediaHeight(content.item)};
+    };
+    EXPECT_EQ(body("Plan", "Indented words").first, body("Plan", "   Indented words").first);
+    EXPECT_EQ(body("Plan", "Two lines of words that wrap once in the card and end there").first,
+              body("Plan", "  Two lines of words that wrap once in the card and end there  ").first);
+
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("lantern%1 ").arg(i);
+    for (const auto& [title, text] : {std::pair{QString(80, QLatin1Char('W')), words},
+                                      std::pair{words, QString(300, QLatin1Char('m'))},
+                                      std::pair{QStringLiteral("Plan"), QStringLiteral("\n\n   ") + words}}) {
+        const auto [image, mediaHeight] = body(title, text);
+        const double margin = kCardBodyMargin;
+        const int columnLeft = int(margin + 12) - 1, columnRight = int(margin + 200 - 12) + 1;
+        int outside = 0, inside = 0;
+        for (int y = int(margin) + mediaHeight + 4; y < int(margin + kCardHeight) - 4; ++y) {
+            for (int x = int(margin) + 4; x < int(margin + 200) - 4; ++x) {
+                const bool ink = qGray(image.pixel(x, y)) < 150;
+                (x < columnLeft || x > columnRight ? outside : inside) += ink;
+            }
+        }
+        EXPECT_EQ(outside, 0) << title.left(10).toStdString();
+        EXPECT_GT(inside, 200) << title.left(10).toStdString();
+    }
+}
+
 // Bodies rendered ahead of the first frame are what that frame draws; a card that changed in the
 // meantime is drawn as it is now, not as it was when the rendering began.
 TEST(CardPainting, PrefetchedBodiesAreDrawnOnlyWhileTheirCardsAreUnchanged)
