@@ -2,6 +2,7 @@
 
 #include "platform/ui/Painting.h"
 
+#include <QCache>
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
@@ -115,22 +116,23 @@ std::shared_ptr<const Layer> makeLayer(const CardBodyLayerLook& look)
 
 std::shared_ptr<const Layer> layerFor(const CardBodyLayerLook& look)
 {
+    // A few sizes and looks are in use at a time, but a card on its way between two looks, or a
+    // window being resized, walks through many: the least recently used go first.
     static std::mutex mutex;
-    static QHash<LayerKey, std::shared_ptr<const Layer>> layers;
+    static QCache<LayerKey, std::shared_ptr<const Layer>> layers(12 * 1024); // kilobytes
     const LayerKey key = LayerKey::of(look);
     {
         const std::lock_guard lock(mutex);
-        if (const auto found = layers.constFind(key); found != layers.cend())
+        if (const std::shared_ptr<const Layer>* found = layers.object(key))
             return *found;
     }
     // Made outside the lock: two threads asking at once for a new look both make it, and
     // neither waits for the other.
     std::shared_ptr<const Layer> layer = makeLayer(look);
+    const qsizetype bytes = layer->background.sizeInBytes()
+        + qsizetype(layer->cut.size() * sizeof(CutPixel) + layer->border.size() * sizeof(BorderPixel));
     const std::lock_guard lock(mutex);
-    // A few sizes and looks are in use at a time; resizing the window walks through many.
-    if (layers.size() >= 64)
-        layers.clear();
-    layers.insert(key, layer);
+    layers.insert(key, new std::shared_ptr<const Layer>(layer), std::max<qsizetype>(1, bytes / 1024));
     return layer;
 }
 
