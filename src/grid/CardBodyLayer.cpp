@@ -118,12 +118,13 @@ std::shared_ptr<const Layer> layerFor(const CardBodyLayerLook& look)
 {
     // A few sizes and looks are in use at a time, but a card on its way between two looks, or a
     // window being resized, walks through many: the least recently used go first.
-    static std::mutex mutex;
-    static QCache<LayerKey, std::shared_ptr<const Layer>> layers(12 * 1024); // kilobytes
+    // Never destroyed: a pool thread may still be drawing a body while the process exits.
+    static auto* const mutex = new std::mutex;
+    static auto* const layers = new QCache<LayerKey, std::shared_ptr<const Layer>>(12 * 1024); // kilobytes
     const LayerKey key = LayerKey::of(look);
     {
-        const std::lock_guard lock(mutex);
-        if (const std::shared_ptr<const Layer>* found = layers.object(key))
+        const std::lock_guard lock(*mutex);
+        if (const std::shared_ptr<const Layer>* found = layers->object(key))
             return *found;
     }
     // Made outside the lock: two threads asking at once for a new look both make it, and
@@ -131,8 +132,8 @@ std::shared_ptr<const Layer> layerFor(const CardBodyLayerLook& look)
     std::shared_ptr<const Layer> layer = makeLayer(look);
     const qsizetype bytes = layer->background.sizeInBytes()
         + qsizetype(layer->cut.size() * sizeof(CutPixel) + layer->border.size() * sizeof(BorderPixel));
-    const std::lock_guard lock(mutex);
-    layers.insert(key, new std::shared_ptr<const Layer>(layer), std::max<qsizetype>(1, bytes / 1024));
+    const std::lock_guard lock(*mutex);
+    layers->insert(key, new std::shared_ptr<const Layer>(layer), std::max<qsizetype>(1, bytes / 1024));
     return layer;
 }
 

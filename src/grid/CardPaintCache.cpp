@@ -26,9 +26,25 @@ CardPaintCache::CardPaintCache()
     m_bodies.setMaxCost(48 * 1024); // kilobytes
 }
 
+CardPaintCache::~CardPaintCache()
+{
+    dropPrefetch();
+}
+
+void CardPaintCache::dropPrefetch()
+{
+    if (!m_prefetch)
+        return;
+    // Bodies not begun are not begun; those being drawn are waited for, a few milliseconds at
+    // most: left running, they could still be laying out text while the application closes.
+    m_prefetch->images.cancel();
+    m_prefetch->images.waitForFinished();
+    m_prefetch.reset();
+}
+
 void CardPaintCache::clear()
 {
-    m_prefetch.reset(); // drawn for what is being cleared away
+    dropPrefetch(); // drawn for what is being cleared away
     m_bodies.clear();
     m_longTexts.clear();
     m_shadows.clear();

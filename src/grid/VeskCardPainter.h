@@ -62,6 +62,9 @@ struct VeskCardContent {
 class CardPaintCache {
 public:
     CardPaintCache();
+    ~CardPaintCache();
+    CardPaintCache(const CardPaintCache&) = delete;
+    CardPaintCache& operator=(const CardPaintCache&) = delete;
     QPixmap body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                  const Theme& theme);
     // One body that a frame is about to draw.
@@ -111,6 +114,7 @@ private:
     size_t m_longTextNumber = 0;
     void keepBody(const QUuid& id, size_t key, const QPixmap& pixmap);
     void takePrefetchedBodies();
+    void dropPrefetch();
     struct Prefetch {
         std::vector<QUuid> ids;
         std::vector<size_t> keys;
