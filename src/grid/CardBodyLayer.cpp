@@ -77,14 +77,7 @@ std::shared_ptr<const Layer> makeLayer(const CardBodyLayerLook& look)
     const QPainterPath shape = Painting::roundedRect(look.card, look.cornerRadius);
 
     layer->background = blankImage(look);
-    {
-        auto painter = antialiasedPainter(layer->background);
-        painter->fillPath(shape, look.fill);
-        for (const QColor& tint : {look.accentTint, look.hoverTint}) {
-            if (tint.alpha() > 0)
-                painter->fillPath(shape, tint);
-        }
-    }
+    CardBodyLayer::paintBackground(*antialiasedPainter(layer->background), shape, look);
 
     QImage outside = blankImage(look);
     {
@@ -95,11 +88,7 @@ std::shared_ptr<const Layer> makeLayer(const CardBodyLayerLook& look)
         antialiasedPainter(outside)->fillPath(path, Qt::black);
     }
     QImage stroke = blankImage(look);
-    {
-        QPen pen(look.border, look.borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-        pen.setMiterLimit(10);
-        antialiasedPainter(stroke)->strokePath(shape, pen);
-    }
+    antialiasedPainter(stroke)->strokePath(shape, CardBodyLayer::borderPen(look));
     layer->stride = int(outside.bytesPerLine() / sizeof(QRgb));
     for (int y = 0; y < look.pixels.height(); ++y) {
         const auto* cutLine = reinterpret_cast<const QRgb*>(outside.constScanLine(y));
@@ -147,6 +136,22 @@ inline QRgb byteMultiply(QRgb x, uint a)
 }
 
 } // namespace
+
+void CardBodyLayer::paintBackground(QPainter& painter, const QPainterPath& shape, const CardBodyLayerLook& look)
+{
+    painter.fillPath(shape, look.fill);
+    for (const QColor& tint : {look.accentTint, look.hoverTint}) {
+        if (tint.alpha() > 0)
+            painter.fillPath(shape, tint);
+    }
+}
+
+QPen CardBodyLayer::borderPen(const CardBodyLayerLook& look)
+{
+    QPen pen(look.border, look.borderWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
 
 QImage CardBodyLayer::canvas(const CardBodyLayerLook& look)
 {

@@ -2,7 +2,11 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPen>
 #include <QRectF>
+
+class QPainter;
+class QPainterPath;
 
 namespace vesk {
 
@@ -12,8 +16,8 @@ namespace vesk {
 // copy and two short lists of pixels, instead of scan-converting three antialiased curves for
 // every card a new search result shows.
 struct CardBodyLayerLook {
-    QSize pixels;      // the body image, margins included
-    qreal ratio = 1.0; // its device pixel ratio
+    QSize pixels;      // the body image, margins included (only for a rendered layer)
+    qreal ratio = 1.0; // its device pixel ratio (only for a rendered layer)
     QRectF card;       // the card's rectangle in the image's logical coordinates
     double cornerRadius = 0;
     QColor fill;
@@ -25,6 +29,11 @@ struct CardBodyLayerLook {
 
 class CardBodyLayer {
 public:
+    // The card's background and its border as the layer draws them, for a card painted straight
+    // through a pose instead: the two must not drift apart.
+    static void paintBackground(QPainter& painter, const QPainterPath& shape, const CardBodyLayerLook& look);
+    static QPen borderPen(const CardBodyLayerLook& look);
+
     // A transparent image of the body's size holding the filled background (with its tints),
     // ready to paint the card's media and details on. Safe from any thread.
     static QImage canvas(const CardBodyLayerLook& look);

@@ -499,11 +499,21 @@ void paintCardContent(QPainter& painter, const QRectF& card, const VeskCardConte
                  look, theme);
 }
 
-QColor borderColour(const CardLook& look, const Theme& theme)
+// The background, tints and border of a card in this look.
+CardBodyLayerLook edgesOf(const QRectF& card, const CardLook& look, const Theme& theme)
 {
-    if (look[CardLook::BorderAccent] > look[CardLook::BorderPrimary])
-        return theme.accent(look[CardLook::BorderAccent]);
-    return theme.primary(look[CardLook::BorderPrimary]);
+    CardBodyLayerLook edges;
+    edges.card = card;
+    edges.cornerRadius = kCardCornerRadius;
+    edges.fill = theme.material(MaterialThickness::Regular);
+    const QColor none(Qt::transparent);
+    edges.accentTint = look[CardLook::AccentTint] > 0.0005 ? theme.accent(look[CardLook::AccentTint]) : none;
+    edges.hoverTint = look[CardLook::HoverTint] > 0.0005 ? theme.primary(look[CardLook::HoverTint]) : none;
+    edges.border = look[CardLook::BorderAccent] > look[CardLook::BorderPrimary]
+        ? theme.accent(look[CardLook::BorderAccent])
+        : theme.primary(look[CardLook::BorderPrimary]);
+    edges.borderWidth = look[CardLook::BorderWidth];
+    return edges;
 }
 
 // Background, tint, media, details and border, straight through the painter's transform and
@@ -511,19 +521,14 @@ QColor borderColour(const CardLook& look, const Theme& theme)
 void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent& content, const CardLook& look,
                    const Theme& theme)
 {
+    const CardBodyLayerLook edges = edgesOf(card, look, theme);
     const QPainterPath shape = Painting::roundedRect(card, kCardCornerRadius);
-    painter.fillPath(shape, theme.material(MaterialThickness::Regular));
-    if (look[CardLook::AccentTint] > 0.0005)
-        painter.fillPath(shape, theme.accent(look[CardLook::AccentTint]));
-    if (look[CardLook::HoverTint] > 0.0005)
-        painter.fillPath(shape, theme.primary(look[CardLook::HoverTint]));
+    CardBodyLayer::paintBackground(painter, shape, edges);
     painter.save();
     painter.setClipPath(shape, Qt::IntersectClip);
     paintCardContent(painter, card, content, look, theme);
     painter.restore();
-    QPen pen(borderColour(look, theme), look[CardLook::BorderWidth], Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    pen.setMiterLimit(10);
-    painter.strokePath(shape, pen);
+    painter.strokePath(shape, CardBodyLayer::borderPen(edges));
     if (content.isUnsaved)
         paintUnsavedMark(painter, card, shape, theme);
 }
@@ -534,17 +539,10 @@ QImage renderCardBody(const VeskCardContent& content, const CardLook& look, cons
                       const Theme& theme)
 {
     const QRectF card(QPointF(kCardBodyMargin, kCardBodyMargin), size);
-    CardBodyLayerLook layer;
+    CardBodyLayerLook layer = edgesOf(card, look, theme);
     layer.pixels = QSize(int(std::ceil((size.width() + 2 * kCardBodyMargin) * ratio)),
                          int(std::ceil((size.height() + 2 * kCardBodyMargin) * ratio)));
     layer.ratio = ratio;
-    layer.card = card;
-    layer.cornerRadius = kCardCornerRadius;
-    layer.fill = theme.material(MaterialThickness::Regular);
-    layer.accentTint = look[CardLook::AccentTint] > 0.0005 ? theme.accent(look[CardLook::AccentTint]) : QColor(Qt::transparent);
-    layer.hoverTint = look[CardLook::HoverTint] > 0.0005 ? theme.primary(look[CardLook::HoverTint]) : QColor(Qt::transparent);
-    layer.border = borderColour(look, theme);
-    layer.borderWidth = look[CardLook::BorderWidth];
 
     // On an image of its own the card is clipped to its rectangle and the shared edges are
     // applied afterwards, which is far cheaper than clipping every fill and glyph to the curve.

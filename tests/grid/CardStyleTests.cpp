@@ -216,11 +216,11 @@ TEST(CardPainting, CardTextStaysInItsColumnWithoutTheWhiteSpaceItStartsWith)
         content.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
         content.displayTitle = title;
         content.dates = cardDatesFor(content.item, std::nullopt);
-        QImage image(renderCardBody(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current()).size(),
-                     QImage::Format_ARGB32_Premultiplied);
+        const QImage rendered = renderCardBody(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current());
+        QImage image(rendered.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        painter.drawImage(0, 0, renderCardBody(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current()));
+        painter.drawImage(0, 0, rendered);
         return std::pair{image, cardMediaHeight(content.item)};
     };
     EXPECT_EQ(body("Plan", "Indented words").first, body("Plan", "   Indented words").first);
