@@ -12,6 +12,7 @@
 #include <QUuid>
 #include <QVariantMap>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -125,6 +126,42 @@ Expected<QStringList, RecoveryError> RecoverySnapshotFolder::listSnapshots() con
         return unexpected(fileError(QStringLiteral("Could not list recovery snapshots in"), folder, error));
     std::sort(names.begin(), names.end(), std::greater<>());
     return names;
+}
+
+QStringList RecoverySnapshotFolder::removeAbandonedBuildingFolders(qint64 minimumAgeSecs) const
+{
+    QStringList removed;
+    const fs::path folder = toPath(snapshotsDirectory());
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    if (error)
+        return removed;
+    const auto cutOff = fs::file_time_type::clock::now() - std::chrono::seconds(minimumAgeSecs);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        if (!fromPath(it->path().filename()).startsWith(kBuildingPrefix))
+            continue;
+        std::error_code entryError;
+        if (!it->is_directory(entryError) || entryError)
+            continue;
+        // The folder's own time moves when a step adds an entry; the database copy's while the
+        // backup writes it; either being recent means a snapshot may still be at work.
+        auto newest = fs::last_write_time(it->path(), entryError);
+        if (entryError)
+            continue;
+        for (fs::directory_iterator inner(it->path(), entryError); !entryError && inner != fs::directory_iterator();
+             inner.increment(entryError)) {
+            std::error_code timeError;
+            const auto written = fs::last_write_time(inner->path(), timeError);
+            if (!timeError)
+                newest = std::max(newest, written);
+        }
+        if (entryError || newest > cutOff)
+            continue;
+        fs::remove_all(it->path(), entryError);
+        if (!entryError)
+            removed.append(fromPath(it->path()));
+    }
+    return removed;
 }
 
 Expected<std::optional<QDateTime>, RecoveryError> RecoverySnapshotFolder::newestSnapshotDate() const

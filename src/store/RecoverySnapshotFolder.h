@@ -80,6 +80,12 @@ public:
     // failures.
     Expected<void, RecoveryError> pruneSnapshots() const;
 
+    // Removes the ".building-" folders that a process ending mid-snapshot left behind: hidden and
+    // never listed, each as large as the library, they would otherwise pile up for good. Only a
+    // folder in which nothing changed for minimumAgeSecs (by the file system's clock) goes, so a
+    // snapshot still being written is never touched. Gives the paths removed.
+    QStringList removeAbandonedBuildingFolders(qint64 minimumAgeSecs) const;
+
 private:
     // Everything but the final rename, written into the building folder.
     Expected<void, RecoveryError> fillSnapshot(const QString& buildingPath, const QString& reason,

@@ -14,6 +14,8 @@ namespace {
 const QString kLaunchFailure = QStringLiteral("Vesk recovery launch snapshot error: ");
 const QString kSettledFailure = QStringLiteral("Vesk recovery scheduled snapshot error: ");
 const QString kDestructiveFailure = QStringLiteral("Vesk pre-destructive recovery snapshot error: ");
+// A building folder untouched for this long belongs to no snapshot at work.
+constexpr qint64 kAbandonedBuildingAgeSecs = 3600;
 
 } // namespace
 
@@ -27,6 +29,12 @@ public:
         m_settleTimer = new QTimer(this);
         m_settleTimer->setSingleShot(true);
         QObject::connect(m_settleTimer, &QTimer::timeout, this, [this] { settleTimerFired(); });
+    }
+
+    void removeAbandonedBuildingFolders()
+    {
+        for (const QString& path : m_folder.removeAbandonedBuildingFolders(kAbandonedBuildingAgeSecs))
+            veskLog(QStringLiteral("Vesk recovery removed an unfinished snapshot folder: ") + path);
     }
 
     void launch(const QDateTime& now, const RecoveryState& state)
@@ -124,6 +132,9 @@ VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_
     m_worker = new Worker(this, m_dataDirectory, m_timing);
     m_worker->moveToThread(&m_thread);
     m_thread.start(QThread::LowPriority);
+    // Runs before any snapshot of this process, so every building folder found is another run's.
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->removeAbandonedBuildingFolders(); },
+                              Qt::QueuedConnection);
 }
 
 VeskRecoverySnapshots::~VeskRecoverySnapshots()

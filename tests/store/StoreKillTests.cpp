@@ -1,6 +1,8 @@
 #include "store/StoreTestSupport.h"
 
 #include "platform/Uuid.h"
+#include "store/RecoverySnapshotFolder.h"
+#include "store/VeskRecoverySnapshots.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -132,6 +134,50 @@ TEST_F(KilledRunTest, ALargeImportKilledMidCopyLeavesNothingHalfMade)
     EXPECT_EQ(report.removedStaging.size(), 1);
     expectCleanLibrary(*store);
     EXPECT_FALSE(QFileInfo::exists(dataDir + QStringLiteral("/Recovered")));
+}
+
+TEST_F(KilledRunTest, ASnapshotCutShortLeavesNoHiddenCopyOnceItIsAnHourOld)
+{
+    {
+        auto store = makeStore();
+        const QString page(20'000, QLatin1Char('p'));
+        for (int i = 0; i < 300; ++i) {
+            VeskItem item = makeItem(QStringLiteral("note %1").arg(i), i);
+            item.text = page;
+            item.searchableText = page;
+            ASSERT_TRUE(store->commitNewItem(item));
+        }
+    }
+    const QString snapshots = dataDir + QStringLiteral("/Recovery/Snapshots");
+    const auto buildingFolders = [&] {
+        return QDir(snapshots).entryList({QStringLiteral(".building-*")}, QDir::Dirs | QDir::Hidden);
+    };
+
+    // A kill may land between two snapshots; a few tries catch one under way.
+    for (int attempt = 0; attempt < 5 && buildingFolders().isEmpty(); ++attempt) {
+        QProcess child;
+        startChild(child, {QStringLiteral("snapshot"), dataDir});
+        const bool underWay = QTest::qWaitFor([&] {
+            const QStringList building = buildingFolders();
+            return !building.isEmpty()
+                && QFileInfo(snapshots + QLatin1Char('/') + building.first() + QStringLiteral("/vesk.sqlite3")).size() > 0;
+        }, 20'000);
+        killNow(child);
+        ASSERT_TRUE(underWay) << "no snapshot was seen under way";
+    }
+    ASSERT_EQ(buildingFolders().size(), 1);
+    const auto finishedBefore = RecoverySnapshotFolder(dataDir).listSnapshots();
+    ASSERT_TRUE(finishedBefore.hasValue());
+
+    // Started again at once, the folder may still be another run's snapshot at work: it stays.
+    VeskRecoverySnapshots(dataDir, clock, settings).waitForIdle();
+    EXPECT_EQ(buildingFolders().size(), 1);
+
+    ageEverythingUnder(snapshots);
+    VeskRecoverySnapshots(dataDir, clock, settings).waitForIdle();
+    EXPECT_TRUE(buildingFolders().isEmpty());
+    EXPECT_EQ(RecoverySnapshotFolder(dataDir).listSnapshots().value(), *finishedBefore);
+    EXPECT_EQ(countLines(QStringLiteral("Vesk recovery removed an unfinished snapshot folder: ")), 1);
 }
 
 } // namespace
