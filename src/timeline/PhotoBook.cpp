@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdio>
 #include <system_error>
 #include <unistd.h>
@@ -91,13 +92,93 @@ Unexpected<PhotoBookFailure> failure(PhotoBookFailure::Kind kind, const QString&
     return unexpected(PhotoBookFailure{kind, detail});
 }
 
-// Removes the temporary file; a failure here changes nothing for the user.
-void discard(QFile& file)
-{
-    if (file.isOpen())
-        file.close();
-    QFile::remove(file.fileName());
-}
+// Where the book is drawn until it is whole. An unnamed file in the destination's folder
+// (O_TMPFILE) has no name until the last page is on disk, so a crash mid-export leaves nothing
+// behind; where the file system has no unnamed files, a hidden named file stands in and is
+// removed on every failure the process lives through.
+class BookFile {
+public:
+    explicit BookFile(const QFileInfo& target)
+        : m_folder(target.absolutePath()),
+          m_hiddenPath(target.absoluteDir().filePath(QStringLiteral(".vesk-photo-book-") + uuidString(QUuid::createUuid())
+                                                     + QStringLiteral(".pdf")))
+    {
+    }
+    ~BookFile() { discard(); }
+
+    bool open()
+    {
+        const int fd = ::open(QFile::encodeName(m_folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0 && m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            m_unnamed = true;
+            return true;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        m_file.setFileName(m_hiddenPath);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        veskLog(QStringLiteral("Vesk photo book error for ") + m_hiddenPath + QStringLiteral(": ") + m_file.errorString());
+        return false;
+    }
+
+    QFile& file() { return m_file; }
+    QString name() const { return m_unnamed ? m_folder : m_hiddenPath; }
+
+    // Nothing of the book stays: an unnamed file goes with its handle.
+    void discard()
+    {
+        if (m_file.isOpen())
+            m_file.close();
+        if (!m_unnamed && !m_placed)
+            QFile::remove(m_hiddenPath);
+    }
+
+    // Gives the book the destination's name, replacing a file there in one step: either the old
+    // book or the new one is there. Returns the system's error number, 0 on success.
+    int placeAt(const QString& destination)
+    {
+        const QByteArray to = QFile::encodeName(destination);
+        if (m_unnamed) {
+            if (linkUnnamed(to) == 0) {
+                m_file.close();
+                return 0;
+            }
+            if (errno != EEXIST)
+                return errno;
+            // link(2) never replaces: the book gets a hidden name for the moment of the rename.
+            if (linkUnnamed(QFile::encodeName(m_hiddenPath)) != 0)
+                return errno;
+            m_file.close();
+            m_unnamed = false;
+        } else {
+            m_file.close();
+        }
+        if (std::rename(QFile::encodeName(m_hiddenPath).constData(), to.constData()) != 0)
+            return errno;
+        m_placed = true;
+        return 0;
+    }
+
+private:
+    int linkUnnamed(const QByteArray& to) const
+    {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.handle());
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != ENOENT)
+            return -1;
+        // Without /proc the handle itself can be linked, where the process may do so.
+        return ::linkat(m_file.handle(), "", AT_FDCWD, to.constData(), AT_EMPTY_PATH);
+    }
+
+    QString m_folder;
+    QString m_hiddenPath;
+    QFile m_file;
+    bool m_unnamed = false;
+    bool m_placed = false;
+};
+
 
 } // namespace
 
@@ -126,13 +207,10 @@ Expected<void, PhotoBookFailure> writePhotoBook(const QList<VeskTimelinePhoto>& 
                                                 const QString& destination, const PhotoDateLookup& photoDate)
 {
     const QFileInfo target(destination);
-    QFile file(target.absoluteDir().filePath(QStringLiteral(".vesk-photo-book-") + uuidString(QUuid::createUuid())
-                                             + QStringLiteral(".pdf")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        veskLog(QStringLiteral("Vesk photo book error for ") + file.fileName() + QStringLiteral(": ")
-                + file.errorString());
+    BookFile book(target);
+    if (!book.open())
         return failure(PhotoBookFailure::Kind::CannotOpenFile);
-    }
+    QFile& file = book.file();
 
     {
         QPdfWriter writer(&file);
@@ -141,8 +219,7 @@ Expected<void, PhotoBookFailure> writePhotoBook(const QList<VeskTimelinePhoto>& 
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF()));
         QPainter painter;
         if (!painter.begin(&writer)) {
-            veskLog(QStringLiteral("Vesk photo book error for ") + file.fileName());
-            discard(file);
+            veskLog(QStringLiteral("Vesk photo book error for ") + book.name());
             return failure(PhotoBookFailure::Kind::CannotOpenFile);
         }
         painter.setWindow(0, 0, int(kPageWidth), int(kPageHeight));
@@ -156,34 +233,25 @@ Expected<void, PhotoBookFailure> writePhotoBook(const QList<VeskTimelinePhoto>& 
             if (picture.isNull() || picture.width() < 1 || picture.height() < 1) {
                 veskLog(QStringLiteral("Vesk photo book error for ") + photo.item.filePath.value_or(photo.item.title));
                 painter.end();
-                discard(file);
                 return failure(PhotoBookFailure::Kind::UnreadablePhoto, photo.item.title);
             }
             writer.newPage();
             drawPhotoPage(painter, photo, picture, photoDate ? photoDate(photo.item) : std::nullopt, number);
         }
-        if (!painter.end()) {
-            discard(file);
+        if (!painter.end())
             return failure(PhotoBookFailure::Kind::FileSystem, QStringLiteral("The PDF could not be finished."));
-        }
     }
 
     // A full disk shows as a failed write on the device; the book must be whole and on disk before
     // it may replace anything.
     if (file.error() != QFileDevice::NoError || !file.flush() || ::fsync(file.handle()) != 0) {
         const QString message = file.error() != QFileDevice::NoError ? file.errorString() : systemMessage(errno);
-        discard(file);
         return failure(PhotoBookFailure::Kind::FileSystem, message);
     }
-    file.close();
 
-    // rename(2) replaces the destination in one step: either the old book or the new one is there.
-    const QByteArray from = QFile::encodeName(file.fileName());
-    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
-    if (std::rename(from.constData(), to.constData()) != 0) {
-        const QString message = systemMessage(errno);
+    if (const int error = book.placeAt(target.absoluteFilePath()); error != 0) {
+        const QString message = systemMessage(error);
         veskLog(QStringLiteral("Vesk photo book error for ") + destination + QStringLiteral(": ") + message);
-        discard(file);
         return failure(PhotoBookFailure::Kind::FileSystem, message);
     }
     return {};

@@ -3,21 +3,59 @@
 // the library has acknowledged.
 //   vesk_fault_child burst <data folder>
 //   vesk_fault_child import <data folder> <file>
+//   vesk_fault_child snapshot <data folder>
+//   vesk_fault_child photobook <destination> <photo>
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "store/RecoverySnapshotFolder.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
+#include "timeline/PhotoBook.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QThread>
 #include <QUuid>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// Draws one long photo book, to be killed while at it: drawing needs the GUI
+// application, which the store's modes do without.
+[[noreturn]] void drawPhotoBooks(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    vesk::VeskTimelinePhoto photo;
+    photo.item.id = QUuid::createUuid();
+    photo.item.kind = vesk::VeskKind::Image;
+    photo.item.title = QStringLiteral("Photo");
+    photo.item.filePath = arguments.at(3);
+    // Each page is said as it is drawn, and takes its time, so the kill lands mid-book.
+    const QList<vesk::VeskTimelinePhoto> photos(400, photo);
+    (void)vesk::writePhotoBook(photos, QStringLiteral("Ann"), arguments.at(2), [](const vesk::VeskItem&) {
+        std::printf("page\n");
+        std::fflush(stdout);
+        QThread::msleep(20);
+        return std::optional<QDateTime>();
+    });
+    std::exit(0);
+}
 
 int main(int argc, char** argv)
 {
+    if (argc >= 4 && std::strcmp(argv[1], "photobook") == 0)
+        drawPhotoBooks(argc, argv);
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 3)
         return 2;
+    if (arguments.at(1) == QLatin1String("snapshot")) {
+        // One page a step keeps a snapshot under way long enough to be cut short.
+        const vesk::RecoverySnapshotFolder folder(arguments.at(2), 6, vesk::DatabaseBackupPacing{1, 25, 10'000});
+        for (;;)
+            (void)folder.createSnapshot(QStringLiteral("launch"), QDateTime::currentDateTimeUtc(), {});
+    }
     vesk::VeskServices services;
     services.clock = std::make_shared<vesk::SystemClock>();
     services.settings = std::make_shared<vesk::MemorySettings>();

@@ -7,6 +7,7 @@
 #include "TimelineTestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtConcurrent/QtConcurrentRun>
 #include <memory>
 #include <poppler-qt6.h>
@@ -177,6 +178,26 @@ TEST(PhotoBook, FailuresLeaveTheDestinationAsItWas)
 
     setVeskLogCapture({});
     EXPECT_EQ(logged.filter(QStringLiteral("Vesk photo book error for ")).size(), 5);
+}
+
+// A crash while the book is drawn (the process killed the way a power cut ends it) leaves
+// nothing in the destination folder, not even a hidden file.
+TEST(PhotoBook, AnExportCutShortLeavesNothingInTheFolder)
+{
+    const QString folder = test::makeTempDirectory();
+    const QString photos = test::makeTempDirectory();
+    const QString photo = writePhoto(photos, QStringLiteral("photo.png"));
+    QProcess child;
+    child.start(QStringLiteral(VESK_FAULT_CHILD), {QStringLiteral("photobook"), folder + QStringLiteral("/book.pdf"), photo});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    // Killed a few pages into the book.
+    QByteArray pages;
+    while (pages.count('\n') < 3 && child.waitForReadyRead(10'000))
+        pages += child.readAllStandardOutput();
+    child.kill();
+    child.waitForFinished(5000);
+    ASSERT_GE(pages.count('\n'), 3) << "the book was never seen being drawn";
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 } // namespace
