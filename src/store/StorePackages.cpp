@@ -2,6 +2,7 @@
 // managed copy of the whole package.
 #include "store/VeskStore.h"
 
+#include "intake/ActivityIdentities.h"
 #include "intake/MobilePackages.h"
 #include "intake/PackageImport.h"
 #include "platform/Log.h"
@@ -25,9 +26,6 @@ struct PackageReroute {
 };
 
 const QString kActivityMarker = QStringLiteral("__vesk_activity__");
-// Every activity item's searchable text begins so; an identifier is looked for after it, or an
-// identifier such as "activity" would match every activity.
-const QString kActivityFixedWords = kActivityMarker + QStringLiteral(" activity Vesk Mobile");
 
 QString noteMarker(const QString& noteID) { return QStringLiteral("mobile-note-id:") + noteID.toLower(); }
 
@@ -90,19 +88,14 @@ VeskItem activityItem(const std::optional<MobileActivityManifest>& manifest, con
     return item;
 }
 
-// The activity item that already holds the activity with this identity, matched as a whole token.
-std::optional<VeskItem> heldActivity(const QList<VeskItem>& items, const QString& identity)
+// The first activity item, in list order, whose own package names this identity.
+std::optional<VeskItem> heldActivity(const QList<VeskItem>& items, const QString& identity,
+                                     const ActivityIdentities& identities)
 {
     if (identity.isEmpty())
         return std::nullopt;
     for (const VeskItem& held : items) {
-        if (held.kind != VeskKind::Activity)
-            continue;
-        const QString searchable = held.searchableText.toString();
-        const QString text = searchable.startsWith(kActivityFixedWords)
-            ? searchable.mid(kActivityFixedWords.size())
-            : searchable;
-        if (containsWholeToken(text, identity))
+        if (held.kind == VeskKind::Activity && identities.identityOf(held.id) == identity)
             return held;
     }
     return std::nullopt;
@@ -163,7 +156,20 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
     assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
-    return QtConcurrent::run(workPool(), prepareActivityPackage, package, managedItemsDirectory(), id)
+    // The identifiers of the activities held are read from their own manifests beside the copy;
+    // each is read once and remembered.
+    if (!m_activityIdentities)
+        m_activityIdentities = std::make_shared<ActivityIdentities>();
+    QList<ActivityIdentities::HeldPackage> unread;
+    for (const VeskItem& held : std::as_const(m_items)) {
+        if (held.kind == VeskKind::Activity && held.filePath && !m_activityIdentities->identityOf(held.id))
+            unread.append({held.id, *held.filePath});
+    }
+    return QtConcurrent::run(workPool(),
+                             [package, items = managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
+                                 identities->learn(unread);
+                                 return prepareActivityPackage(package, items, id);
+                             })
         .then(this, [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)
@@ -172,12 +178,13 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
             const QString identity = prepared.activity && prepared.activity->activityID
                 ? prepared.activity->activityID->trimmed()
                 : QString();
-            if (const std::optional<VeskItem> held = heldActivity(m_items, identity))
+            if (const std::optional<VeskItem> held = heldActivity(m_items, identity, *m_activityIdentities))
                 return keepHeldPackage(*held, item);
             if (!commitNewItem(item) && m_libraryProblem) {
                 removeManagedFile(item);
                 return false;
             }
+            m_activityIdentities->remember(item.id, identity);
             setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
                                              QStringLiteral("Activity received"), item.title, item.id});
             return !m_unsavedItemIDs.contains(item.id);

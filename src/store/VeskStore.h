@@ -34,6 +34,7 @@
 
 namespace vesk {
 
+class ActivityIdentities;
 class CloudInboxWatcher;
 class InboxWatcher;
 class FaceSuggestionEngine;
@@ -710,6 +711,8 @@ private:
     // Package imports still copying (their item folders are busy) and inbox entries on their way.
     QSet<QUuid> m_packageImportIDs;
     QSet<QString> m_inboxPathsInFlight;
+    // What each activity item's own package names as its activity, read once per item.
+    std::shared_ptr<ActivityIdentities> m_activityIdentities;
     CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
     // End of inbox members
 

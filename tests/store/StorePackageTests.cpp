@@ -164,26 +164,33 @@ TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
     EXPECT_EQ(storedItems().size(), 4);
 }
 
-TEST_F(StorePackageTest, AnActivityIsHeldAlreadyOnlyWhenItsWholeIdentifierMatches)
+TEST_F(StorePackageTest, AnActivityIsHeldAlreadyOnlyWhenAHeldPackageNamesTheSameIdentifier)
 {
-    const auto store = makeStore();
+    auto store = makeStore();
     ASSERT_TRUE(importNow(*store, activityPackage("One.veskactivity", R"({"activityID":"A12"})")));
     const QUuid first = store->items().first().id;
-    // Neither a word every activity holds nor a part of another identifier counts as held.
+    ASSERT_TRUE(importNow(*store, activityPackage("Walk.veskactivity",
+                                                  R"({"activityID":"W7","title":"Morning Walk in the park"})")));
+    // Neither a word every activity holds, nor a word of another activity's text, nor a part of
+    // another identifier counts as held.
     ASSERT_TRUE(importNow(*store, activityPackage("Two.veskactivity", R"({"activityID":"activity"})")));
+    ASSERT_TRUE(importNow(*store, activityPackage("Park.veskactivity", R"({"activityID":"park"})")));
     ASSERT_TRUE(importNow(*store, activityPackage("Three.veskactivity", R"({"activityID":"A1"})")));
-    EXPECT_EQ(store->items().size(), 3);
+    EXPECT_EQ(store->items().size(), 5);
 
+    // After a restart the identifiers come from the held packages' own manifests.
+    store.reset();
+    store = makeStore();
     const QString again = activityPackage("Again.veskactivity", R"({"activityID":" A12 "})");
     EXPECT_TRUE(importNow(*store, again));
-    EXPECT_EQ(store->items().size(), 3);
+    EXPECT_EQ(store->items().size(), 5);
     EXPECT_EQ(store->selectedID(), first);
-    EXPECT_EQ(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+    EXPECT_EQ(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
 
     // "activity_id" is no identity: a second delivery makes a second item.
     ASSERT_TRUE(importNow(*store, activityPackage("Snake1.veskactivity", R"({"activity_id":"S"})")));
     ASSERT_TRUE(importNow(*store, activityPackage("Snake2.veskactivity", R"({"activity_id":"S"})")));
-    EXPECT_EQ(store->items().size(), 5);
+    EXPECT_EQ(store->items().size(), 7);
 }
 
 TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
