@@ -1,5 +1,6 @@
 #include "intake/CloudInboxWatcher.h"
 
+#include "intake/InboxEntryCheck.h"
 #include "intake/MobilePackages.h"
 #include "platform/Log.h"
 
@@ -64,19 +65,42 @@ void CloudInboxWatcher::scan()
             continue;
         const QString path = m_inboxPath + QLatin1Char('/') + name;
         const QFileInfo info(path);
-        bool complete = false;
-        if (info.isDir() && !info.isSymLink() && hasActivityPackageExtension(path))
-            complete = isActivityPackageReady(path);
-        else if (info.isDir() && !info.isSymLink() && hasNotePackageExtension(path))
-            complete = isNotePackageReady(path);
-        else if (!info.isDir())
-            complete = m_stability.isStable(path);
-        else
+        const bool package = info.isDir() && !info.isSymLink()
+            && (hasActivityPackageExtension(path) || hasNotePackageExtension(path));
+        if (info.isDir() && !info.isSymLink() && !package)
             continue; // an ordinary folder is no entry of this inbox
-        if (complete)
+        // Said once already: left alone until something in it changes.
+        if (const auto refused = m_refused.constFind(path); refused != m_refused.cend()) {
+            if (*refused == entryTreeStamp(path))
+                continue;
+            m_refused.remove(path);
+        }
+        const Readiness readiness = !package         ? plainFileReadiness(path)
+            : hasActivityPackageExtension(path) ? activityPackageReadiness(path)
+                                                : notePackageReadiness(path);
+        switch (readiness.state) {
+        case Readiness::State::Ready:
             ready.append(path);
-        else
+            break;
+        case Readiness::State::Pending:
             pending = true;
+            break;
+        case Readiness::State::Idle:
+            break;
+        case Readiness::State::Refused:
+            veskLog(QStringLiteral("Vesk cloud Inbox refused ") + name + QStringLiteral(": ") + readiness.reason);
+            m_refused.insert(path, entryTreeStamp(path));
+            if (m_refusalHandler)
+                m_refusalHandler(path, readiness.reason);
+            break;
+        }
+    }
+    // Entries gone from the folder are forgotten, so one coming back is judged afresh.
+    for (auto it = m_refused.begin(); it != m_refused.end();) {
+        if (QFileInfo(it.key()).exists() || QFileInfo(it.key()).isSymLink())
+            ++it;
+        else
+            it = m_refused.erase(it);
     }
     if (!ready.isEmpty() && m_handler)
         m_handler(ready);
@@ -84,39 +108,84 @@ void CloudInboxWatcher::scan()
         m_retry->start(m_timing.retryMs);
 }
 
-bool CloudInboxWatcher::isNotePackageReady(const QString& package)
+namespace {
+
+using Readiness = CloudInboxWatcher::Readiness;
+
+Readiness refused(const QString& reason) { return {Readiness::State::Refused, reason}; }
+Readiness pending() { return {Readiness::State::Pending, {}}; }
+
+// A manifest that can never be read: a pipe or device in its place, or over the size limit.
+std::optional<QString> unreadableManifest(const QString& path)
+{
+    if (const std::optional<QString> special = specialFileReason(path))
+        return special;
+    if (QFileInfo(path).size() > kSmallFileLimit)
+        return QFileInfo(path).fileName() + QStringLiteral(" is larger than %1 MB").arg(kSmallFileLimit / (1024 * 1024));
+    return std::nullopt;
+}
+
+} // namespace
+
+CloudInboxWatcher::Readiness CloudInboxWatcher::plainFileReadiness(const QString& path)
+{
+    if (specialFileReason(path) || QFileInfo(path).isSymLink())
+        return refused(QStringLiteral("it is not a regular file"));
+    if (!m_stability.isStable(path))
+        return pending();
+    // An empty file has not arrived yet, however long it stays so; the poll looks again.
+    if (QFileInfo(path).size() == 0)
+        return {Readiness::State::Idle, {}};
+    return {Readiness::State::Ready, {}};
+}
+
+CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QString& package)
 {
     const QString manifestPath = package + QStringLiteral("/note.json");
+    const QString textPath = package + QStringLiteral("/note.txt");
+    if (const std::optional<QString> why = unreadableManifest(manifestPath))
+        return refused(*why);
+    if (const std::optional<QString> why = specialFileReason(textPath))
+        return refused(*why);
     // Both are stamped every scan, so a package is never more than one scan behind its files.
     const bool manifestStable = m_stability.isStable(manifestPath);
     // An empty note.txt is a note of photos only: being stable is all that is asked of it.
-    const bool textStable = m_stability.isStable(package + QStringLiteral("/note.txt"));
+    const bool textStable = m_stability.isStable(textPath);
     if (!manifestStable || !textStable)
-        return false;
+        return pending();
     const std::optional<QByteArray> json = readSmallFile(manifestPath);
     const std::optional<QStringList> attachments = json ? decodeNoteAttachments(*json) : std::nullopt;
     if (!attachments)
-        return false;
+        return pending();
+    bool ready = true;
     for (const QString& attachment : *attachments) {
         if (!attachment.startsWith(QLatin1String("media/"))
             || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
-            return false;
+            return refused(QStringLiteral("the photo \u201C") + attachment + QStringLiteral("\u201D lies outside its media folder"));
         const PackagePath resolved = resolvePackagePath(package, attachment);
+        if (resolved.where == PackagePath::Where::Outside)
+            return refused(QStringLiteral("the photo \u201C") + attachment + QStringLiteral("\u201D leads outside the package"));
+        if (resolved.where == PackagePath::Where::Inside) {
+            if (const std::optional<QString> why = specialFileReason(resolved.path))
+                return refused(*why);
+        }
         if (resolved.where != PackagePath::Where::Inside || !m_stability.isStable(resolved.path))
-            return false;
+            ready = false;
     }
-    return true;
+    return ready ? Readiness{Readiness::State::Ready, {}} : pending();
 }
 
-bool CloudInboxWatcher::isActivityPackageReady(const QString& package)
+CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const QString& package)
 {
     const QString manifestPath = package + QStringLiteral("/activity.json");
+    if (const std::optional<QString> why = unreadableManifest(manifestPath))
+        return refused(*why);
     if (!m_stability.isStable(manifestPath))
-        return false;
+        return pending();
     const std::optional<QByteArray> json = readSmallFile(manifestPath);
     const std::optional<MobileActivityManifest> manifest = json ? decodeActivityManifest(*json) : std::nullopt;
     if (!manifest)
-        return false;
+        return pending();
     bool ready = true;
     for (const QString& relative : manifest->eventPaths) {
         if (relative.isEmpty())
@@ -136,11 +205,14 @@ bool CloudInboxWatcher::isActivityPackageReady(const QString& package)
         const QFileInfo info = it.fileInfo();
         if (info.isSymLink() || info.isDir())
             continue;
+        // Every file of the package is waited for, so one that can never settle holds it for good.
+        if (const std::optional<QString> why = specialFileReason(path))
+            return refused(*why);
         ++files;
         if (!m_stability.isStable(path))
             ready = false;
     }
-    return ready && files > 0;
+    return ready && files > 0 ? Readiness{Readiness::State::Ready, {}} : pending();
 }
 
 } // namespace vesk

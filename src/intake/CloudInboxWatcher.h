@@ -3,11 +3,15 @@
 // directly in it (note packages, activity packages, other files) are handed to the handler once
 // everything they need has arrived: each file present and unchanged in size and time since the
 // previous scan. Scans run on folder changes, on a poll, and soon after a scan that found
-// something incomplete. Runs on the thread that made it; it never touches a file.
+// something incomplete. An entry that can never arrive as it stands (a pipe or device where a
+// file belongs, a photo that leads outside its package, a manifest over the size limit) is
+// reported once and left alone until something in it changes; an empty file is never ready.
+// Runs on the thread that made it; it never changes a file.
 
 #include "intake/FileStability.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -21,6 +25,7 @@ class CloudInboxWatcher : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const QStringList& paths)>;
+    using RefusalHandler = std::function<void(const QString& path, const QString& reason)>;
     struct Timing {
         int pollMs = 2000;
         int retryMs = 800;
@@ -33,16 +38,29 @@ public:
     // Empty until configured, and for good when the synced folder does not exist.
     QString inboxPath() const { return m_inboxPath; }
 
+    void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+
     void scan();
 
+    // Whether an entry has arrived whole, is still arriving, or never can as it stands (with why).
+    struct Readiness {
+        // Pending entries are looked at again soon; idle ones (an empty file) at the next poll.
+        enum class State { Ready, Pending, Idle, Refused };
+        State state = State::Pending;
+        QString reason;
+    };
     // Readiness of one package folder, with the stamps of the scans so far.
-    bool isNotePackageReady(const QString& package);
-    bool isActivityPackageReady(const QString& package);
+    Readiness notePackageReadiness(const QString& package);
+    Readiness activityPackageReadiness(const QString& package);
 
 private:
     void configure(const QString& syncedFolder);
+    Readiness plainFileReadiness(const QString& path);
 
     Handler m_handler;
+    RefusalHandler m_refusalHandler;
+    // Entries reported as refused, with the stamp of their whole tree at that moment.
+    QHash<QString, QByteArray> m_refused;
     Timing m_timing;
     QString m_inboxPath;
     StabilityTracker m_stability;

@@ -97,7 +97,9 @@ std::optional<VeskActivityManifest> decodeVeskActivityManifest(const QByteArray&
 // True when token occurs in text bounded by white space or the text's ends.
 bool containsWholeToken(const QString& text, const QString& token);
 
+// The largest manifest a package may have.
+constexpr qint64 kSmallFileLimit = 4 * 1024 * 1024;
 // Reads a small file whole; none when it cannot be opened or is not a regular file.
-std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit = 4 * 1024 * 1024);
+std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit = kSmallFileLimit);
 
 } // namespace vesk

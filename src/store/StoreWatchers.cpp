@@ -54,6 +54,13 @@ void VeskStore::startInboxWatchers()
                 self->importCloudInboxPackages(paths);
         },
         this);
+    // An entry that can never be imported as it stands is said once; it stays in the synced
+    // folder, where the user can mend or remove it.
+    m_cloudInboxWatcher->setRefusalHandler([self](const QString& path, const QString& reason) {
+        if (self)
+            self->reportFailure(QStringLiteral("Not imported"), QFileInfo(path).fileName()
+                                    + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+    });
 }
 
 void VeskStore::importInboxFiles(const QStringList& paths)

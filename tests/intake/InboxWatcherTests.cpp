@@ -1,8 +1,10 @@
 #include "common/TestEnvironment.h"
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
+#include "intake/MobilePackages.h"
 #include "platform/Log.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -116,12 +118,25 @@ protected:
                 if (!delivered.contains(path))
                     delivered.append(path);
             }
-        }, CloudInboxWatcher::Timing{30, 15});
+        }, timing);
+    }
+    CloudInboxWatcher::Timing timing{30, 15};
+
+    // A watcher that scans only when told: the test decides when time has passed.
+    std::unique_ptr<CloudInboxWatcher> startByHand()
+    {
+        auto watcher = start(synced);
+        watcher->setRefusalHandler([this](const QString& path, const QString& reason) {
+            refusals.append(QFileInfo(path).fileName() + QStringLiteral(": ") + reason);
+        });
+        QCoreApplication::processEvents(); // configures, and scans once
+        return watcher;
     }
 
     QString synced;
     QString inbox;
     QStringList delivered;
+    QStringList refusals;
     QStringList logLines;
 };
 
@@ -183,6 +198,47 @@ TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.contains(activity); }, 3000));
     EXPECT_EQ(QFileInfo(activity + "/media/v.mov").size(), 500);
+}
+
+TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilTheyChange)
+{
+    timing = {3'600'000, 0};
+    const QString pipe = inbox + "/Pipe.veskactivity";
+    write(pipe + "/activity.json", "{}");
+    QDir().mkpath(pipe + "/media");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe + "/media/p.mov").constData(), 0600), 0);
+    const QString leaving = inbox + "/Out.vesknote";
+    write(leaving + "/note.json", R"({"attachments":["media/a.jpg"]})");
+    write(leaving + "/note.txt", "t");
+    write(synced + "/secret.jpg", "s");
+    QDir().mkpath(leaving + "/media");
+    ASSERT_TRUE(QFile::link(synced + "/secret.jpg", leaving + "/media/a.jpg"));
+    const QString big = inbox + "/Big.veskactivity";
+    write(big + "/activity.json", QByteArray(kSmallFileLimit + 1, ' '));
+    const QString empty = inbox + "/empty.txt";
+    write(empty, "");
+
+    const auto watcher = startByHand();
+    for (int scan = 0; scan < 3; ++scan)
+        watcher->scan();
+    EXPECT_TRUE(delivered.isEmpty());
+    refusals.sort();
+    EXPECT_EQ(refusals, (QStringList{
+        "Big.veskactivity: activity.json is larger than 4 MB",
+        "Out.vesknote: the photo \u201Cmedia/a.jpg\u201D leads outside the package",
+        "Pipe.veskactivity: \u201Cp.mov\u201D in it is a pipe, not a file",
+    }));
+
+    // Mended, a package is judged afresh; an empty file is ready once it has content.
+    ASSERT_TRUE(QFile::remove(pipe + "/media/p.mov"));
+    write(pipe + "/media/p.mov", "v");
+    write(empty, "now with words");
+    refusals.clear();
+    for (int scan = 0; scan < 3; ++scan)
+        watcher->scan();
+    delivered.sort();
+    EXPECT_EQ(delivered.join(QLatin1Char(' ')).toStdString(), (QStringList{pipe, empty}).join(QLatin1Char(' ')).toStdString());
+    EXPECT_TRUE(refusals.isEmpty());
 }
 
 } // namespace
