@@ -6,12 +6,16 @@
 #include "platform/Uuid.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vesk {
@@ -265,24 +269,68 @@ TEST(ManagedCopy, AFolderHoldingTheLibraryIsNeverCopiedIntoItself)
 namespace vesk {
 namespace {
 
-// Run as an ordinary user: permissions do not hold for root.
+constexpr uid_t kNobody = 65534;
+
+// Gives a folder tree to the unprivileged user, so a child that has become that user can use it.
+void giveToNobody(const QString& root)
+{
+    QStringList paths{root};
+    QDirIterator all(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (all.hasNext())
+        paths.append(all.next());
+    for (const QString& path : std::as_const(paths))
+        ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), kNobody, kNobody), 0) << path.toStdString();
+}
+
+// Runs body as an ordinary user and gives its result: permissions do not hold for root, so root
+// runs it in a child that has dropped its privileges.
+int asOrdinaryUser(const std::function<int()>& body)
+{
+    if (::geteuid() != 0)
+        return body();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(255);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return 254;
+    return WEXITSTATUS(status);
+}
+
 TEST(ManagedCopy, AFolderWithAnUnreadableSubfolderIsNotCopiedWithAHole)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not apply to root";
-    const QString source = test::makeTempDirectory(QStringLiteral("source"));
-    const QString items = test::makeTempDirectory(QStringLiteral("data")) + QStringLiteral("/Items");
+    // Under the system's temporary folder, which every user can reach (the tests' own is private).
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/vesk-unreadable-XXXXXX"));
+    ASSERT_TRUE(root.isValid());
+    ASSERT_TRUE(QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                       | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    const QString source = root.path() + QStringLiteral("/source");
+    const QString items = root.path() + QStringLiteral("/data/Items");
     writeFile(source + "/Album/cover.txt", "cover");
     writeFile(source + "/Album/Closed/inside.txt", "private");
     writeFile(source + "/Listed/Unsearchable/inside.txt", "private");
+    QDir().mkpath(root.path() + QStringLiteral("/data"));
+    if (::geteuid() == 0)
+        giveToNobody(root.path());
     ASSERT_TRUE(QFile::setPermissions(source + "/Album/Closed", {}));
     ASSERT_TRUE(QFile::setPermissions(source + "/Listed/Unsearchable", QFileDevice::ReadOwner));
 
-    const auto closed = copyIntoManagedStorage(source + "/Album", items, QUuid::createUuid());
-    EXPECT_FALSE(closed);
-    const auto unsearchable = copyIntoManagedStorage(source + "/Listed", items, QUuid::createUuid());
-    EXPECT_FALSE(unsearchable);
-    EXPECT_TRUE(QDir(items).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    enum Fault { ClosedCopied = 1, UnsearchableCopied = 2, SomethingLeft = 4 };
+    const int faults = asOrdinaryUser([&] {
+        int found = 0;
+        if (copyIntoManagedStorage(source + "/Album", items, QUuid::createUuid()))
+            found |= ClosedCopied;
+        if (copyIntoManagedStorage(source + "/Listed", items, QUuid::createUuid()))
+            found |= UnsearchableCopied;
+        if (!QDir(items).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
+            found |= SomethingLeft;
+        return found;
+    });
+    EXPECT_EQ(faults, 0) << "1: a folder with a closed subfolder was copied, 2: one with an unsearchable subfolder, "
+                            "4: something was left in Items";
 
     QFile::setPermissions(source + "/Album/Closed", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QFile::setPermissions(source + "/Listed/Unsearchable", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
