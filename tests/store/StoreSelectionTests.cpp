@@ -4,6 +4,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 using namespace vesk;
 using namespace vesk::test;
 
@@ -136,4 +138,41 @@ TEST_F(StoreSelection, OnlyClicksThatFocusAnItemRecordAUse)
     store->selectItems(grid);
     for (int position = 0; position < grid.size(); ++position)
         EXPECT_EQ(uses(position), position == 1 || position == 3 || position == 5 ? 1 : 0) << position;
+}
+
+TEST_F(StoreSelection, ANewItemTakesOverASelectionOfOne)
+{
+    // Every capture road focuses its new item; a selection of one (a plain click) follows it, so
+    // Delete acts on what the preview shows, while a set the user built stays as it was.
+    int made = 0;
+    const auto fresh = [&made] { return QStringLiteral("new%1").arg(++made); };
+    const std::function<void(VeskStore&)> roads[] = {
+        [&](VeskStore& s) { s.addText(QStringLiteral("a note ") + fresh()); },
+        [&](VeskStore& s) { s.addHTML(QStringLiteral("<p>a page %1</p>").arg(fresh()).toUtf8()); },
+        [&](VeskStore& s) { s.addLink(QUrl(QStringLiteral("https://example.com/") + fresh())); },
+        [&](VeskStore& s) {
+            const QString text = QStringLiteral("a rich note ") + fresh();
+            s.addRichTextNote(std::nullopt, text, QStringLiteral("{\\rtf1 %1}").arg(text).toUtf8());
+        },
+    };
+    int road = 0;
+    for (const auto& capture : roads) {
+        SCOPED_TRACE(road++);
+        store->select(grid[1].id);
+        capture(*store);
+        const QUuid added = store->items().first().id;
+        EXPECT_EQ(store->selectedID(), added);
+        EXPECT_EQ(store->selectedIDs(), QSet<QUuid>{added});
+
+        store->select(grid[1].id);
+        store->toggleSelection(grid[2].id);
+        capture(*store);
+        EXPECT_EQ(store->selectedID(), store->items().first().id);
+        EXPECT_EQ(store->selectedIDs(), ids({1, 2}));
+
+        store->selectItems({});
+        capture(*store);
+        EXPECT_EQ(store->selectedID(), store->items().first().id);
+        EXPECT_TRUE(store->selectedIDs().isEmpty());
+    }
 }
