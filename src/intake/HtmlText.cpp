@@ -1,5 +1,7 @@
 #include "intake/HtmlText.h"
 
+#include "intake/HtmlEntityTable.h"
+
 #include "platform/Graphemes.h"
 
 #include <QRegularExpression>
@@ -12,18 +14,75 @@ namespace {
 constexpr auto kCaseless = QRegularExpression::CaseInsensitiveOption;
 constexpr auto kUnicode = QRegularExpression::UseUnicodePropertiesOption;
 
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The code point a numeric reference names; the replacement character for one that names no
+// character (zero, a surrogate half, beyond U+10FFFF, or too many digits to hold).
+char32_t numericCodePoint(const QString& digits, int base)
+{
+    qsizetype firstDigit = 0;
+    while (firstDigit + 1 < digits.size() && digits.at(firstDigit) == QLatin1Char('0'))
+        ++firstDigit;
+    const QStringView significant = QStringView(digits).mid(firstDigit);
+    bool ok = false;
+    const qulonglong value = significant.size() <= 12 ? significant.toULongLong(&ok, base) : 0;
+    if (!ok || value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return kReplacementCharacter;
+    return char32_t(value);
+}
+
+QString codePointText(char32_t codePoint)
+{
+    return QString::fromUcs4(&codePoint, 1);
+}
+
 } // namespace
 
 QString decodeHTMLEntities(const QString& text)
 {
+    // The common six go first, literally and in this order: "&amp;" before the others, so that a
+    // page that escaped an entity twice ("&amp;lt;") still reads as the character it meant.
     QString result = text;
     result.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    result.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     result.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
     result.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
     result.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
     result.replace(QStringLiteral("&#39;"), QStringLiteral("'"));
-    result.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return result;
+    if (!result.contains(QLatin1Char('&')))
+        return result;
+
+    // Then every other reference, in one pass so that what one decodes is never read again.
+    static const QRegularExpression reference(
+        QStringLiteral("&(?:#([0-9]+)|#[xX]([0-9a-fA-F]+)|([A-Za-z][A-Za-z0-9]{0,31}));"));
+    QString decoded;
+    decoded.reserve(result.size());
+    qsizetype copiedUpTo = 0;
+    QRegularExpressionMatchIterator it = reference.globalMatch(result);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        QString replacement;
+        if (match.hasCaptured(3)) {
+            const QByteArray name = match.captured(3).toLatin1();
+            const HtmlNamedEntity* entity =
+                findHtmlNamedEntity(std::string_view(name.constData(), size_t(name.size())));
+            if (!entity)
+                continue; // not an entity: "&T;" in prose stays as written
+            replacement = codePointText(entity->first);
+            if (entity->second)
+                replacement += codePointText(entity->second);
+        } else {
+            const bool decimal = match.hasCaptured(1);
+            replacement = codePointText(numericCodePoint(match.captured(decimal ? 1 : 2), decimal ? 10 : 16));
+        }
+        decoded += QStringView(result).mid(copiedUpTo, match.capturedStart(0) - copiedUpTo);
+        decoded += replacement;
+        copiedUpTo = match.capturedEnd(0);
+    }
+    if (copiedUpTo == 0)
+        return result;
+    decoded += QStringView(result).mid(copiedUpTo);
+    return decoded;
 }
 
 QString plainTextFromHTML(const QString& html)

@@ -8,8 +8,10 @@ namespace vesk {
 // Most characters a page contributes as text.
 inline constexpr qsizetype kMaxPageTextCharacters = 120'000;
 
-// Decodes the few entities pages commonly use: "&nbsp;", "&lt;", "&gt;", "&quot;", "&#39;" and
-// "&amp;". "&amp;" goes last so that an escaped entity ("&amp;lt;") stays the literal text "&lt;".
+// Decodes character references: first "&nbsp;" (as a plain space), "&amp;", "&lt;", "&gt;",
+// "&quot;" and "&#39;" in that order, then numeric references (decimal and hexadecimal; one that
+// names no character becomes U+FFFD) and the other named references of HTML. Text that only looks
+// like a reference ("&T;", "& b;") stays as written.
 QString decodeHTMLEntities(const QString& text);
 
 // The readable text of a page: scripts, styles and tags removed, block elements as line breaks,

@@ -5,15 +5,30 @@
 namespace vesk {
 namespace {
 
-TEST(HtmlText, EntitiesDecodeOnceWithAmpersandLast)
+TEST(HtmlText, EntitiesDecodeToTheirCharacters)
 {
-    EXPECT_EQ(decodeHTMLEntities(QStringLiteral("A&nbsp;&lt;b&gt; &quot;c&quot; &#39;d&#39; &amp; e")),
-              QStringLiteral("A <b> \"c\" 'd' & e"));
-    // An escaped entity stays the literal text of that entity.
-    EXPECT_EQ(decodeHTMLEntities(QStringLiteral("&amp;lt;tag&amp;gt; &amp;amp;")),
-              QStringLiteral("&lt;tag&gt; &amp;"));
-    // Entities outside the list are left alone.
-    EXPECT_EQ(decodeHTMLEntities(QStringLiteral("&copy; &#8212;")), QStringLiteral("&copy; &#8212;"));
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        // The common six, "&nbsp;" as a plain space.
+        {"A&nbsp;&lt;b&gt; &quot;c&quot; &#39;d&#39; &amp; e", "A <b> \"c\" 'd' & e"},
+        // "&amp;" goes before the others: a twice-escaped entity ends as its character.
+        {"&amp;lt;tag&amp;gt;", "<tag>"},
+        // Numeric references, decimal and hexadecimal, leading zeros allowed.
+        {"&#169; &#187; &#46; &#64; &#x2014;&#X41;&#00065;", "\u00A9 \u00BB . @ \u2014AA"},
+        {"&#128512;", "\U0001F600"},
+        // References that name no character.
+        {"&#0;|&#xD800;|&#x110000;|&#99999999999999999999;", "\uFFFD|\uFFFD|\uFFFD|\uFFFD"},
+        // Named references beyond the six, case-sensitive, one of two code points.
+        {"&copy; &eacute;&Eacute; &hellip; &mdash; &NotEqualTilde;", "\u00A9 \u00E9\u00C9 \u2026 \u2014 \u2242\u0338"},
+        // Nothing is decoded twice: the text a reference gives is not read again.
+        {"&#38;copy;", "&copy;"},
+        // Text that only looks like a reference stays.
+        {"AT&T; Q&A & b; &#; &#xZ; &unknownname;", "AT&T; Q&A & b; &#; &#xZ; &unknownname;"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeHTMLEntities(QString::fromUtf8(c.text)), QString::fromUtf8(c.expected)) << c.text;
 }
 
 TEST(HtmlText, BlocksBecomeLinesAndTagsSpaces)

@@ -87,8 +87,8 @@ TEST_F(StoreCaptureTest, HtmlBecomesAMarkedTextItem)
     ASSERT_EQ(store->items().size(), 1);
     const VeskItem page = store->items().first();
     EXPECT_EQ(page.title, QStringLiteral("A & B"));
-    EXPECT_EQ(page.text, QStringLiteral("A & B\nFirst\nSecond &lt;x&gt;"));
-    EXPECT_EQ(page.searchableText, QStringLiteral("__vesk_source_html__ A & B\nFirst\nSecond &lt;x&gt;"));
+    EXPECT_EQ(page.text, QStringLiteral("A & B\nFirst\nSecond <x>"));
+    EXPECT_EQ(page.searchableText, QStringLiteral("__vesk_source_html__ A & B\nFirst\nSecond <x>"));
 
     store->addHTML(QByteArray("<p>caf\xE9</p>")); // Latin-1, not UTF-8
     EXPECT_EQ(store->items().size(), 1);
@@ -99,6 +99,18 @@ TEST_F(StoreCaptureTest, HtmlBecomesAMarkedTextItem)
     store->addHTML(QByteArray("<title>Split\ntitle</title><h1>Heading</h1><p>Body</p>"));
     ASSERT_EQ(store->items().size(), 3);
     EXPECT_EQ(store->items().first().title, QStringLiteral("Split"));
+}
+
+TEST_F(StoreCaptureTest, PageReferencesBecomeCharactersNotTags)
+{
+    auto store = makeStore();
+    // Numeric and named references are read as characters: none stays as text, none becomes a tag.
+    store->addHTML(QByteArray("<title>Caf&eacute; &#187; menu</title><p>&#169; 2024 &#46; mail&#64;example &#x23;notes</p>"));
+    ASSERT_EQ(store->items().size(), 1);
+    const VeskItem entities = store->items().first();
+    EXPECT_EQ(entities.title, QStringLiteral("Caf\u00E9 \u00BB menu"));
+    EXPECT_FALSE(entities.searchableText.toString().contains(QLatin1Char('&'))) << entities.searchableText.toString().toStdString();
+    EXPECT_EQ(store->tags(entities), QStringList{QStringLiteral("notes")});
 }
 
 TEST_F(StoreCaptureTest, CommitTellsWhetherTheRowWasWritten)
