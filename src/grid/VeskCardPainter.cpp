@@ -1,6 +1,7 @@
 #include "grid/VeskCardPainter.h"
 
 #include "grid/CardBodyLayer.h"
+#include "grid/CardDetailsLayout.h"
 
 #include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
@@ -10,7 +11,6 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QTextLayout>
 #include <cmath>
 
 namespace vesk {
@@ -32,65 +32,10 @@ QFont trackedFont(double points, QFont::Weight weight, double tracking)
     return font;
 }
 
-// Lays text out in at most maxLines lines of the given width, eliding the last; returns the
-// height used. Draws only when `draw` is true.
 double drawLines(QPainter& painter, const QPointF& origin, double width, const QString& text, const QFont& font,
-                 const QColor& color, int maxLines, bool draw = true,
-                 QTextOption::WrapMode wrap = QTextOption::WrapAtWordBoundaryOrAnywhere)
+                 const QColor& color, int maxLines)
 {
-    if (text.isEmpty() || width <= 0 || maxLines <= 0)
-        return 0;
-    // At most a few short lines show: shaping more of a note's text than they can hold is most of
-    // what a card's text would cost. No line holds more characters than its width over the
-    // narrowest of them.
-    const QFontMetricsF metrics(font);
-    double narrowest = width;
-    for (const QChar c : u" .,:;'!|ijlI1")
-        narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
-    const qsizetype perLine = qsizetype(std::ceil(width / std::max(1.0, narrowest))) + 1;
-    QString flat = text.left(perLine * maxLines);
-    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(flat, font);
-    QTextOption option;
-    option.setWrapMode(wrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    double y = 0;
-    int lines = 0;
-    struct Placed {
-        int start;
-        int length;
-        double y;
-    };
-    QVarLengthArray<Placed, 4> placed;
-    while (lines < maxLines) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width);
-        placed.append({line.textStart(), line.textLength(), y});
-        y += metrics.lineSpacing();
-        ++lines;
-    }
-    layout.endLayout();
-    if (!draw)
-        return y;
-    painter.save();
-    painter.setFont(font);
-    painter.setPen(color);
-    for (qsizetype i = 0; i < placed.size(); ++i) {
-        const Placed& p = placed[i];
-        const bool last = i == placed.size() - 1;
-        QString piece = flat.mid(p.start, last ? -1 : p.length);
-        piece.replace(QChar::LineSeparator, QLatin1Char(' '));
-        if (last)
-            piece = metrics.elidedText(piece.trimmed(), Qt::ElideRight, width);
-        else
-            piece = piece.trimmed();
-        painter.drawText(QPointF(origin.x(), origin.y() + p.y + metrics.ascent()), piece);
-    }
-    painter.restore();
-    return y;
+    return cardTextLines(&painter, origin, width, text, font, color, maxLines);
 }
 
 void drawSymbol(QPainter& painter, const QRectF& rect, const QString& name, const QColor& color, double points)
@@ -292,11 +237,13 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
     const VeskItem& item = content.item;
     const double left = area.left() + 12;
     const double width = area.width() - 24;
-    double y = area.top() + 9;
-    const double bottom = area.bottom() - 9;
+    const double top = area.top();
+    const double y = top + 9;
+    const bool showsReasonLine = content.retrievalHint && look[CardLook::ReasonLine] > 0.01;
+    const CardDetailsLayout layout = layOutCardDetails(content, showsReasonLine, area.height(), area.width());
 
     // Header: kind symbol and the two date lines, trailing.
-    const QFont dateFont = Theme::font(9.2, QFont::Medium);
+    const QFont dateFont = cardDateFont();
     const QFontMetricsF dateMetrics(dateFont);
     drawSymbol(painter, QRectF(left, y, 14, 14), cardKindSymbol(item), theme.secondary(), 12);
     painter.setFont(dateFont);
@@ -315,82 +262,52 @@ void paintDetails(QPainter& painter, const QRectF& area, const VeskCardContent& 
     };
     drawDateLine(content.dates.importedLine, y + dateMetrics.ascent());
     drawDateLine(content.dates.createdLine, y + dateMetrics.height() + 2 + dateMetrics.ascent());
-    y += std::max(14.0, dateMetrics.height() * 2 + 2) + 6;
 
-    // The format label sits at the bottom. A picture's card has little room below its media, so
-    // the title gives up its second line, and the extract its lines, before they would run
-    // into the label; when even one title line does not fit, the label moves down instead.
-    const QFont labelFont = trackedFont(10.5, QFont::DemiBold, 0.25);
-    const QFontMetricsF labelMetrics(labelFont);
-    const double labelTop = bottom - labelMetrics.height();
-    auto linesThatFit = [&](const QFont& font, int wanted) {
-        const double room = labelTop - 4 - y;
-        return std::clamp(int(room / QFontMetricsF(font).lineSpacing()), 0, wanted);
-    };
+    drawLines(painter, QPointF(left, top + layout.titleTop), width, content.displayTitle, cardTitleFont(content),
+              theme.label(), layout.titleLines);
+
+    if (layout.reasonTop) {
+        const QColor hint = theme.accent((content.isTopResult ? 0.82 : 0.66) * look[CardLook::ReasonLine]);
+        drawLines(painter, QPointF(left, top + *layout.reasonTop), width, *content.retrievalHint, cardReasonFont(),
+                  hint, 1);
+    }
 
     const CardExtract extract = cardExtract(item, content.hasRichText);
-    const QFont titleFont = Theme::font(isImageLikeItem(item) ? 13.8 : 14.2, QFont::Bold);
-    int titleLines = std::max(1, linesThatFit(titleFont, 2));
-    if (titleLines == 2 && extract.kind != CardExtractKind::None) {
-        // A second title line must not push the whole extract out: keep room for its first line.
-        const double extractLine = QFontMetricsF(Theme::font(12)).lineSpacing();
-        const double titleLine = QFontMetricsF(titleFont).lineSpacing();
-        if (labelTop - 4 - y - 2 * titleLine < 4 + extractLine)
-            titleLines = 1;
-    }
-    y += drawLines(painter, QPointF(left, y), width, content.displayTitle, titleFont, theme.label(), titleLines);
-
-    if (content.retrievalHint && look[CardLook::ReasonLine] > 0.01) {
-        const QFont hintFont = Theme::font(10.3, QFont::Medium);
-        y += 3;
-        if (linesThatFit(hintFont, 1) > 0) {
-            const QColor hint = theme.accent((content.isTopResult ? 0.82 : 0.66) * look[CardLook::ReasonLine]);
-            y += drawLines(painter, QPointF(left, y), width, *content.retrievalHint, hintFont, hint, 1);
+    const QFont extractFont = cardExtractFont(extract.kind);
+    const double extractTop = top + layout.extractTop;
+    if (layout.extractLines > 0) {
+        switch (extract.kind) {
+        case CardExtractKind::None: break;
+        case CardExtractKind::Secure: {
+            const double lineHeight = QFontMetricsF(extractFont).height();
+            drawSymbol(painter, QRectF(left, extractTop, lineHeight, lineHeight), QStringLiteral("key.fill"),
+                       theme.secondary(), 11.5);
+            drawLines(painter, QPointF(left + lineHeight + 5, extractTop), width - lineHeight - 5, extract.text,
+                      extractFont, theme.secondary(), 1);
+            break;
+        }
+        case CardExtractKind::Url:
+            cardTextLines(&painter, QPointF(left, extractTop), width, extract.text, extractFont, theme.secondary(),
+                          layout.extractLines, QTextOption::WrapAnywhere);
+            break;
+        // Every note shows the same quiet snippet under its title, whatever sizes its body uses:
+        // the start of its text, smaller than the title, ending in "…" where it is cut.
+        case CardExtractKind::RichText:
+        case CardExtractKind::PlainText:
+            drawLines(painter, QPointF(left, extractTop), width, extract.text, extractFont, theme.secondary(),
+                      layout.extractLines);
+            break;
         }
     }
 
-    switch (extract.kind) {
-    case CardExtractKind::None: break;
-    case CardExtractKind::Secure: {
-        y += 4;
-        const QFont font = Theme::font(11.5, QFont::Medium);
-        if (linesThatFit(font, 1) == 0)
-            break;
-        const double lineHeight = QFontMetricsF(font).height();
-        drawSymbol(painter, QRectF(left, y, lineHeight, lineHeight), QStringLiteral("key.fill"), theme.secondary(), 11.5);
-        y += drawLines(painter, QPointF(left + lineHeight + 5, y), width - lineHeight - 5, extract.text, font,
-                       theme.secondary(), 1);
-        break;
+    if (layout.labelTop) {
+        const QFont labelFont = cardFormatLabelFont();
+        const QFontMetricsF labelMetrics(labelFont);
+        painter.setFont(labelFont);
+        painter.setPen(theme.secondary());
+        painter.drawText(QPointF(left, top + *layout.labelTop + labelMetrics.ascent()),
+                         labelMetrics.elidedText(cardFormatLabel(item), Qt::ElideRight, width));
     }
-    case CardExtractKind::Url: {
-        y += 4;
-        QFont mono = Theme::font(11.5);
-        mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-        mono.setStyleHint(QFont::Monospace);
-        const int lines = linesThatFit(mono, 2);
-        if (lines > 0)
-            y += drawLines(painter, QPointF(left, y), width, extract.text, mono, theme.secondary(), lines, true,
-                           QTextOption::WrapAnywhere);
-        break;
-    }
-    case CardExtractKind::RichText:
-    // Every note shows the same quiet snippet under its title, whatever sizes its body uses: the
-    // start of its text, smaller than the title, ending in "…" where it is cut.
-    case CardExtractKind::PlainText: {
-        y += 4;
-        const QFont font = Theme::font(12);
-        const int lines = linesThatFit(font, 2);
-        if (lines > 0)
-            y += drawLines(painter, QPointF(left, y), width, extract.text, font, theme.secondary(), lines);
-        break;
-    }
-    }
-
-    const double labelY = std::max(labelTop, y + 4);
-    painter.setFont(labelFont);
-    painter.setPen(theme.secondary());
-    painter.drawText(QPointF(left, labelY + labelMetrics.ascent()),
-                     labelMetrics.elidedText(cardFormatLabel(item), Qt::ElideRight, width));
 }
 
 void paintBadge(QPainter& painter, const QRectF& card, bool broughtBack, double presence, const Theme& theme)

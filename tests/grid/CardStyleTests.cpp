@@ -1,9 +1,11 @@
 #include "model/ItemFileKinds.h"
 #include "present/ItemDates.h"
+#include "grid/CardDetailsLayout.h"
 #include "grid/VeskCardPainter.h"
 #include "grid/VeskCardStyle.h"
 #include "platform/ui/Theme.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -246,6 +248,77 @@ TEST(CardPainting, CardTextStaysInItsColumnWithoutTheWhiteSpaceItStartsWith)
         EXPECT_EQ(outside, 0) << title.left(10).toStdString();
         EXPECT_GT(inside, 200) << title.left(10).toStdString();
     }
+}
+
+// While searching, every kind of card shows its reason line, however little room its media
+// leaves; the lines that give way for it never run past the card's edge.
+TEST(CardPainting, EveryKindOfCardShowsItsReasonLineWithinTheCard)
+{
+    QString words;
+    for (int i = 0; i < 30; ++i)
+        words += QStringLiteral("harbour%1 ").arg(i);
+    auto content = [&](VeskKind kind, const QString& title) {
+        VeskCardContent c;
+        c.item.id = QUuid::createUuid();
+        c.item.kind = kind;
+        c.item.title = title;
+        c.displayTitle = title;
+        c.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+        if (kind == VeskKind::Text)
+            c.item.text = words;
+        if (kind == VeskKind::Url)
+            c.item.urlString = QStringLiteral("https://example.com/") + QString(80, QLatin1Char('p'));
+        if (kind == VeskKind::File)
+            c.item.filePath = QStringLiteral("/library/Items/A/report.pdf");
+        c.dates = cardDatesFor(c.item, std::nullopt);
+        c.retrievalHint = QStringLiteral("Found in image");
+        c.isTopResult = true;
+        return c;
+    };
+    const VeskCardContent cards[] = {
+        content(VeskKind::Image, QStringLiteral("Beach")),
+        content(VeskKind::Image, words),
+        content(VeskKind::Text, words),
+        content(VeskKind::Text, QStringLiteral("Plan")),
+        content(VeskKind::File, words),
+        content(VeskKind::Url, words),
+    };
+    const double width = 200;
+    const double reasonLine = QFontMetricsF(cardReasonFont()).lineSpacing();
+    const double labelHeight = QFontMetricsF(cardFormatLabelFont()).height();
+    for (const VeskCardContent& card : cards) {
+        SCOPED_TRACE(card.item.title.left(12).toStdString() + " kind " + std::to_string(int(card.item.kind)));
+        const double height = kCardHeight - cardMediaHeight(card.item);
+        const CardDetailsLayout searching = layOutCardDetails(card, true, height, width);
+        ASSERT_TRUE(searching.reasonTop);
+        EXPECT_LE(*searching.reasonTop + reasonLine, height);
+        if (searching.labelTop)
+            EXPECT_LE(*searching.labelTop + labelHeight, height);
+        // Browsing, nothing gives way for it: the format label shows on every card.
+        const CardDetailsLayout browsing = layOutCardDetails(card, false, height, width);
+        EXPECT_FALSE(browsing.reasonTop);
+        ASSERT_TRUE(browsing.labelTop);
+        EXPECT_LE(*browsing.labelTop + labelHeight, height);
+        EXPECT_GE(browsing.titleLines, searching.titleLines);
+    }
+
+    // The line is drawn, in the accent colour, on a picture's card too.
+    auto reasonInk = [&](const VeskCardContent& card, bool searching) {
+        VeskCardFlags flags;
+        flags.isSearching = searching;
+        const CardLook look = CardLook::from(cardStyleFor(flags), flags, true);
+        const QImage image = renderCardBody(card, look, QSizeF(width, kCardHeight), 1.0, Theme::current());
+        int accent = 0;
+        for (int y = int(kCardBodyMargin) + cardMediaHeight(card.item); y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = QColor::fromRgba(image.pixel(x, y));
+                accent += c.alpha() > 60 && c.blue() > c.red() + 60;
+            }
+        }
+        return accent;
+    };
+    EXPECT_GT(reasonInk(cards[0], true), 20);
+    EXPECT_EQ(reasonInk(cards[0], false), 0);
 }
 
 // Bodies rendered ahead of the first frame are what that frame draws; a card that changed in the
