@@ -121,7 +121,7 @@ void TextCaptureSheet::saveTextCapture()
     // note is never dropped in favour of an empty one.
     QTextEdit* live = m_controller->textView();
     const QTextDocument& source = live ? *live->document() : *m_draft;
-    const QString plainText = documentText(source);
+    const QString plainText = documentPlainText(source);
     if (plainText.trimmed().isEmpty())
         return;
     const QString title = m_nameField->text();

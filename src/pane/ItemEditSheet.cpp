@@ -67,7 +67,7 @@ void ItemEditSheet::saveChanges()
 {
     // The editor's live text, as the controller holds it; no editor, no text and no body.
     QTextEdit* live = m_controller ? m_controller->textView() : nullptr;
-    const QString plainText = live ? documentText(*live->document()) : QString();
+    const QString plainText = live ? documentPlainText(*live->document()) : QString();
     const std::optional<QByteArray> rtf = live ? makeRTFData(*live->document()) : std::nullopt;
     if (m_save && m_save(m_itemID, m_nameField->text(), plainText, rtf)) {
         accept();

@@ -88,6 +88,19 @@ QString documentText(const QTextDocument& document)
     return document.toPlainText();
 }
 
+QString documentPlainText(const QTextDocument& document)
+{
+    // What toPlainText does, less turning no-break spaces into spaces: frame marks (tables) and
+    // paragraph and line separators become line breaks.
+    QString text = document.toRawText();
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0xFDD0 || u == 0xFDD1 || u == QChar::ParagraphSeparator || u == QChar::LineSeparator)
+            c = QLatin1Char('\n');
+    }
+    return text;
+}
+
 int documentLength(const QTextDocument& document)
 {
     return std::max(0, document.characterCount() - 1);

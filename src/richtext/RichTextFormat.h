@@ -46,6 +46,9 @@ bool hasLink(const QTextCharFormat& format);
 
 // Plain text of the document with '\n' at every block boundary, index-aligned with positions.
 QString documentText(const QTextDocument& document);
+// The note's text as it is kept: like documentText, but a no-break space stays U+00A0 (documentText
+// shows it as a plain space for the patterns that read it).
+QString documentPlainText(const QTextDocument& document);
 int documentLength(const QTextDocument& document);
 
 // The format of the character at an index (the block's separator format for a line break).

@@ -10,7 +10,9 @@
 #include "richtext/VeskRichTextToolbar.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
@@ -87,6 +89,23 @@ TEST_F(TextCaptureSheetTest, AKeptNoteArrivesWithItsFormattingAndTheSheetCloses)
     EXPECT_DOUBLE_EQ(runFont(charFormatAt(*reread, 0)).pointSize, 22);
     EXPECT_EQ(charFormatAt(*reread, 8).anchorHref(), "vesk-check://toggle");
     EXPECT_EQ(charFormatAt(*reread, int(expected.indexOf(QStringLiteral("example")))).anchorHref(), "https://example.com");
+}
+
+TEST_F(TextCaptureSheetTest, PastedRichTextKeepsItsNoBreakSpaces)
+{
+    MainWindow& window = makeWindow();
+    window.show();
+    TextCaptureSheet* sheet = openSheet(window);
+    ASSERT_NE(sheet, nullptr);
+    auto* pasted = new QMimeData;
+    pasted->setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi 10\\~km\\par Mr.\\~Smith}");
+    QApplication::clipboard()->setMimeData(pasted);
+    sheet->editor()->textView()->paste();
+    settle();
+    sheet->keepButton()->click();
+    settle();
+    ASSERT_FALSE(store->items().isEmpty());
+    EXPECT_EQ(store->items().first().text, std::optional<QString>(QStringLiteral("10\u00A0km\nMr.\u00A0Smith")));
 }
 
 TEST_F(TextCaptureSheetTest, OpeningAgainAfterCancelStartsEmpty)
