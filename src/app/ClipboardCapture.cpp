@@ -3,6 +3,7 @@
 #include "app/DropIntake.h"
 #include "intake/FileImportJob.h"
 #include "platform/Graphemes.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "richtext/RtfReader.h"
@@ -20,6 +21,8 @@
 #include <QSaveFile>
 #include <QUrl>
 #include <functional>
+#include <memory>
+#include <utility>
 
 namespace vesk {
 
@@ -60,18 +63,22 @@ QByteArray firstData(const QMimeData& clipboard, std::initializer_list<const cha
     return {};
 }
 
-// Posts the captured notice once the import is done, unless the import said something of its own
-// ("Already in Vesk", "Looks like another version") or failed.
-void noticeWhenImported(VeskStore& store, QFuture<bool> imported, const QString& title,
-                        const std::optional<QString>& detail, std::function<void()> done = {})
+std::optional<QUuid> currentNoticeID(const VeskStore& store)
 {
-    const std::optional<QUuid> before = store.intakeNotice() ? std::optional<QUuid>(store.intakeNotice()->id) : std::nullopt;
-    imported.then(&store, [&store, before, title, detail, done = std::move(done)](bool kept) {
-        const std::optional<QUuid> now = store.intakeNotice() ? std::optional<QUuid>(store.intakeNotice()->id) : std::nullopt;
-        if (kept && now == before)
+    return store.intakeNotice() ? std::optional<QUuid>(store.intakeNotice()->id) : std::nullopt;
+}
+
+// Once the import is done: posts the captured notice, unless the import said something of its own
+// ("Already in Vesk", "Looks like another version") or failed; then hands on whether it kept it.
+void noticeWhenImported(VeskStore& store, const QFuture<bool>& imported, const QString& title,
+                        const std::optional<QString>& detail, std::function<void(bool)> done = {})
+{
+    const std::optional<QUuid> before = currentNoticeID(store);
+    deliverResult(&store, imported, [&store, before, title, detail, done = std::move(done)](bool kept) {
+        if (kept && currentNoticeID(store) == before)
             postCapturedNotice(store, title, detail);
         if (done)
-            done();
+            done(kept);
     });
 }
 
@@ -87,6 +94,75 @@ QString plainTextOf(const RtfContent& content)
     return lines.join(QLatin1Char('\n'));
 }
 
+// What the clipboard held after its files, read at once: a picture is imported on a worker, and
+// when it fails the kinds after it are tried with what the clipboard held then, not what it holds
+// by that time.
+struct ClipboardContent {
+    QByteArray png;
+    QByteArray tiff;
+    QByteArray rtf;
+    std::optional<QString> html;
+    QString text;
+};
+
+bool captureFromText(VeskStore& store, const ClipboardContent& content)
+{
+    if (!content.rtf.isEmpty()) {
+        if (const std::optional<RtfContent> rich = parseRtf(content.rtf)) {
+            const QString text = plainTextOf(*rich).trimmed();
+            if (text.isEmpty())
+                return false;
+            store.addRichTextNote(std::nullopt, text, content.rtf);
+            postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
+            return true;
+        }
+    }
+
+    if (content.html) {
+        store.addHTML(content.html->toUtf8());
+        postCapturedNotice(store, kCapturedTitle, QStringLiteral("Rich web content"));
+        return true;
+    }
+
+    const QString text = content.text.trimmed();
+    if (text.isEmpty())
+        return false;
+    store.addText(text);
+    postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
+    return true;
+}
+
+QByteArray pngFromTiff(const QByteArray& tiff)
+{
+    const QImage image = QImage::fromData(tiff, "TIFF");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return {};
+    return png;
+}
+
+// The PNG picture, then the TIFF picture turned into PNG, then the text kinds: each is tried when
+// the one before is absent, cannot be written or is not imported.
+bool captureFromPictures(VeskStore& store, std::shared_ptr<ClipboardContent> content)
+{
+    QByteArray picture;
+    if (!content->png.isEmpty())
+        picture = std::exchange(content->png, {});
+    else if (!content->tiff.isEmpty())
+        picture = pngFromTiff(std::exchange(content->tiff, {}));
+    else
+        return captureFromText(store, *content);
+    if (picture.isEmpty())
+        return captureFromPictures(store, std::move(content));
+
+    const bool started = captureClipboardImage(picture, QStringLiteral("png"), store, [&store, content](bool kept) {
+        if (!kept)
+            (void)captureFromPictures(store, content);
+    });
+    return started || captureFromPictures(store, std::move(content));
+}
+
 } // namespace
 
 QString clipboardNoticeDetail(const QString& text)
@@ -96,7 +172,8 @@ QString clipboardNoticeDetail(const QString& text)
     return leftGraphemes(pieces.isEmpty() ? text : pieces.first(), 80);
 }
 
-bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store)
+bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store,
+                           std::function<void(bool)> imported)
 {
     const QString path = QDir(QDir::tempPath())
                              .filePath(QStringLiteral("Vesk-Clipboard-") + uuidString(QUuid::createUuid())
@@ -108,7 +185,11 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
     }
     // The temporary file goes once the import has its own copy (or gave up).
     noticeWhenImported(store, store.importFile(path), kCapturedTitle, QStringLiteral("Image"),
-                       [path] { QFile::remove(path); });
+                       [path, imported = std::move(imported)](bool kept) {
+                           QFile::remove(path);
+                           if (imported)
+                               imported(kept);
+                       });
     return true;
 }
 
@@ -142,42 +223,15 @@ bool captureClipboard(VeskStore& store, const QMimeData& clipboard)
         return true;
     }
 
-    if (const QByteArray png = firstData(clipboard, {"image/png"}); !png.isEmpty()) {
-        if (captureClipboardImage(png, QStringLiteral("png"), store))
-            return true;
-    }
-    if (const QByteArray tiff = firstData(clipboard, {"image/tiff"}); !tiff.isEmpty()) {
-        const QImage image = QImage::fromData(tiff, "TIFF");
-        QByteArray png;
-        QBuffer buffer(&png);
-        if (!image.isNull() && buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG")
-            && captureClipboardImage(png, QStringLiteral("png"), store))
-            return true;
-    }
-
-    if (const QByteArray rtf = firstData(clipboard, {"text/rtf", "application/rtf"}); !rtf.isEmpty()) {
-        if (const std::optional<RtfContent> content = parseRtf(rtf)) {
-            const QString text = plainTextOf(*content).trimmed();
-            if (text.isEmpty())
-                return false;
-            store.addRichTextNote(std::nullopt, text, rtf);
-            postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
-            return true;
-        }
-    }
-
-    if (clipboard.hasHtml()) {
-        store.addHTML(clipboard.html().toUtf8());
-        postCapturedNotice(store, kCapturedTitle, QStringLiteral("Rich web content"));
-        return true;
-    }
-
-    const QString text = clipboard.hasText() ? clipboard.text().trimmed() : QString();
-    if (text.isEmpty())
-        return false;
-    store.addText(text);
-    postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
-    return true;
+    ClipboardContent content;
+    content.png = firstData(clipboard, {"image/png"});
+    content.tiff = firstData(clipboard, {"image/tiff"});
+    content.rtf = firstData(clipboard, {"text/rtf", "application/rtf"});
+    if (clipboard.hasHtml())
+        content.html = clipboard.html();
+    if (clipboard.hasText())
+        content.text = clipboard.text();
+    return captureFromPictures(store, std::make_shared<ClipboardContent>(std::move(content)));
 }
 
 bool captureClipboard(VeskStore& store)

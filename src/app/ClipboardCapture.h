@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class QMimeData;
 
@@ -19,8 +20,11 @@ bool captureClipboard(VeskStore& store, const QMimeData& clipboard);
 bool captureClipboard(VeskStore& store);
 
 // Writes a picture to a temporary "Vesk-Clipboard-<UUID>.<extension>" file, imports it, and
-// removes the temporary file once the import is done, whatever happened.
-bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store);
+// removes the temporary file once the import is done, whatever happened; imported then hears
+// whether the store kept the picture. False when the temporary file could not be written (nothing
+// was started and imported is never called).
+bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store,
+                           std::function<void(bool)> imported = {});
 
 // The first non-empty line of text (or the whole text), cut to 80 user-perceived characters.
 QString clipboardNoticeDetail(const QString& text);

@@ -237,10 +237,43 @@ TEST_F(ClipboardCaptureTest, BlankRichTextAndEmptyClipboardsCaptureNothing)
     EXPECT_FALSE(store->intakeNotice().has_value());
 
     QMimeData rtf;
-    rtf.setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi {\\b Packing} list\\par socks}");
+    rtf.setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi {\\b Packing} list\\par socks\\~&\\~shoes}");
     ASSERT_TRUE(captureClipboard(*store, rtf));
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Packing list")));
+    // A no-break space stays one in the kept text.
+    EXPECT_EQ(store->items().first().text, std::optional<QString>(QStringLiteral("Packing list\nsocks\u00A0&\u00A0shoes")));
     EXPECT_TRUE(store->richText(store->items().first().id).has_value());
+}
+
+TEST_F(ClipboardCaptureTest, APictureThatIsNotImportedFallsBackToTheNextKind)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    picture.save(&pngBuffer, "PNG");
+    QByteArray tiff;
+    QBuffer tiffBuffer(&tiff);
+    tiffBuffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&tiffBuffer, "TIFF"));
+
+    // No managed copy can be made, so neither picture is imported: the PNG is tried, then the TIFF,
+    // then the text, which needs no copy and brings its own notice.
+    ASSERT_TRUE(QDir(dataDir + QStringLiteral("/Items")).removeRecursively());
+    writeFile(dataDir + QStringLiteral("/Items"), "not a folder");
+    QMimeData clipboard;
+    clipboard.setData(QStringLiteral("image/png"), png);
+    clipboard.setData(QStringLiteral("image/tiff"), tiff);
+    clipboard.setText(QStringLiteral("caption of the picture"));
+    ASSERT_TRUE(captureClipboard(*store, clipboard));
+    clipboard.setText(QStringLiteral("changed on the clipboard meanwhile"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->items().isEmpty(); }, 5000));
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().text, std::optional<QString>(QStringLiteral("caption of the picture")));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("caption of the picture")));
+    EXPECT_EQ(logLines.filter(QStringLiteral("Vesk copy error for ")).size(), 2) << logLines.join('\n').toStdString();
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
 }
 
 } // namespace
