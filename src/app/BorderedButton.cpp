@@ -2,6 +2,7 @@
 
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ControlText.h"
 
 #include <QEnterEvent>
 #include <QFontMetricsF>
@@ -11,7 +12,7 @@
 namespace vesk {
 
 BorderedButton::BorderedButton(const QString& title, QWidget* parent)
-    : QPushButton(title, parent)
+    : QPushButton(controlText(title), parent)
 {
     setFont(Theme::font(13, QFont::Medium));
     setCursor(Qt::PointingHandCursor);

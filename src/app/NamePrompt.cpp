@@ -1,6 +1,7 @@
 #include "app/NamePrompt.h"
 
 #include "platform/ui/Theme.h"
+#include "platform/ui/ControlText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,7 +42,7 @@ NamePrompt::NamePrompt(const NamePromptTexts& texts, const QString& initialText,
     buttons->addStretch(1);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setAutoDefault(false);
-    m_confirm = new QPushButton(texts.confirmTitle, this);
+    m_confirm = new QPushButton(controlText(texts.confirmTitle), this);
     m_confirm->setDefault(true);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_confirm);

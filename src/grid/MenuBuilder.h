@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/MenuEntry.h"
+#include "platform/ui/ControlText.h"
 
 #include <QList>
 #include <QMenu>
@@ -23,7 +24,8 @@ protected:
 // The checkmark of a checked entry and the properties that mark it (and a destructive one).
 void decorateMenuAction(QAction* action, bool checked, bool destructive);
 
-// Adds the entries to menu, opening a submenu at each SubmenuBegin. Choosing an action entry
+// Adds the entries to menu, opening a submenu at each SubmenuBegin. Titles are shown as written,
+// "&" included (they come from the user as well as from the program). Choosing an action entry
 // calls onTrigger with a copy of it (the menu may outlive the lists it was built from); action
 // entries for which include answers false are left out.
 template <typename ActionKind>
@@ -38,7 +40,7 @@ void fillMenu(QMenu* menu, const QList<MenuEntry<ActionKind>>& entries, QObject*
         switch (entry.type) {
         case Entry::Type::Divider: current->addSeparator(); break;
         case Entry::Type::SubmenuBegin: {
-            auto* submenu = new VeskMenu(entry.title, current);
+            auto* submenu = new VeskMenu(controlText(entry.title), current);
             current->addMenu(submenu);
             stack.append(submenu);
             break;
@@ -50,7 +52,7 @@ void fillMenu(QMenu* menu, const QList<MenuEntry<ActionKind>>& entries, QObject*
         case Entry::Type::Action: {
             if (include && !include(entry))
                 break;
-            QAction* action = current->addAction(entry.title);
+            QAction* action = current->addAction(controlText(entry.title));
             action->setEnabled(entry.enabled);
             decorateMenuAction(action, entry.checked, entry.destructive);
             QObject::connect(action, &QAction::triggered, context, [onTrigger, entry] { onTrigger(entry); });

@@ -5,6 +5,7 @@
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ControlText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -59,7 +60,7 @@ QLabel* symbolLabel(const QString& symbol, ThemeColor color, int points, QWidget
 
 QPushButton* smallButton(const QString& text, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(controlText(text), parent);
     button->setFont(Theme::font(Theme::pointSize(TextStyle::Caption)));
     button->setCursor(Qt::PointingHandCursor);
     return button;

@@ -12,6 +12,7 @@
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
 #include "platform/FutureDelivery.h"
+#include "platform/ui/ControlText.h"
 
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
@@ -60,7 +61,7 @@ void paintBox(QWidget* widget, qreal radius, qreal fill, qreal outline)
 
 QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(controlText(text), parent);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     button->setCursor(Qt::PointingHandCursor);
     button->setFont(Theme::font(11.5, QFont::DemiBold));

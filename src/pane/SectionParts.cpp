@@ -3,6 +3,7 @@
 #include "pane/PreviewSections.h"
 
 #include "platform/ui/Theme.h"
+#include "platform/ui/ControlText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -24,7 +25,7 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, Q
 
 QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(controlText(text), parent);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(button, &QPushButton::clicked, button, action);
     return button;

@@ -1,6 +1,7 @@
 #include "people/PeopleParts.h"
 
 #include "platform/ui/Painting.h"
+#include "platform/ui/ControlText.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -85,7 +86,7 @@ QLabel* styledLabel(const QString& text, TextStyle style, QFont::Weight weight, 
 
 QPushButton* smallButton(const QString& text, const char* role, const QString& help, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(controlText(text), parent);
     button->setProperty("veskRole", role);
     button->setFont(Theme::font(TextStyle::Subheadline));
     // The small control size: tighter than the application's regular buttons.

@@ -2,6 +2,7 @@
 
 #include "people/PeopleParts.h"
 #include "people/PeopleRules.h"
+#include "platform/ui/ControlText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,7 +36,7 @@ PeoplePrompt::PeoplePrompt(const QString& title, const QString& message, const Q
     buttons->addStretch(1);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setAutoDefault(false);
-    m_confirm = new QPushButton(confirmText, this);
+    m_confirm = new QPushButton(controlText(confirmText), this);
     m_confirm->setProperty("veskRole", "prominent");
     m_confirm->setDefault(true);
     buttons->addWidget(m_cancel);

@@ -9,6 +9,7 @@
 #include "app/NamePrompt.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -75,6 +76,34 @@ QAbstractButton* buttonNamed(QWidget* dialog, const QString& text)
             return button;
     }
     return nullptr;
+}
+
+// The entries of a menu and its submenus as drawn, each as its path ("Manage Groups/Trips/Rename…").
+// Every menu is rendered first; an entry's text reads as Qt shows it, where "&&" is one "&" and a
+// lone "&" would be no character but the underline of the next.
+void collectShownTexts(QMenu* menu, const QString& prefix, QStringList& out)
+{
+    menu->ensurePolished();
+    menu->adjustSize();
+    EXPECT_FALSE(menu->grab().isNull());
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        QString raw = action->text();
+        EXPECT_FALSE(raw.remove(QStringLiteral("&&")).contains(QLatin1Char('&')))
+            << "underlined as a mnemonic: " << action->text().toStdString();
+        const QString shown = prefix + action->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+        out << shown;
+        if (action->menu())
+            collectShownTexts(action->menu(), shown + QLatin1Char('/'), out);
+    }
+}
+
+QStringList shownTexts(QMenu* menu)
+{
+    QStringList out;
+    collectShownTexts(menu, QString(), out);
+    return out;
 }
 
 LibraryMenuInputs inputs(qsizetype items, qsizetype filtered, qsizetype selected, QList<VeskGroup> groups = {},
@@ -205,6 +234,26 @@ TEST_F(LibraryWindowTest, HeaderMenusActOnTheWindowAndTheStore)
     EXPECT_EQ(window.state().groupFilter(), VeskGroupFilter::group(group->id));
     EXPECT_EQ(window.libraryMenus()->browseGroupsButton()->toolTip(), "Browse Groups");
     EXPECT_EQ(window.libraryMenus()->libraryActionsButton()->toolTip(), "Library Actions");
+}
+
+TEST_F(LibraryWindowTest, MenuTextsShowTheirAmpersandsAsWritten)
+{
+    MainWindow& window = makeLibraryWindow();
+    window.setSheetFactory(SheetFlag::PersonTimeline, [](MainWindow& owner) { return new QDialog(&owner); });
+    const VeskItem item = addItem(QStringLiteral("first"), 30);
+    store->select(item.id);
+    ASSERT_TRUE(store->createGroup(QStringLiteral("Trips & Food")));
+    ASSERT_TRUE(store->createGroup(QStringLiteral("R&D")));
+
+    std::unique_ptr<QMenu> actions(window.libraryMenus()->buildLibraryActionsMenu());
+    EXPECT_TRUE(shownTexts(actions.get()).contains(QStringLiteral("People Timeline & Photo Book\u2026")));
+
+    std::unique_ptr<QMenu> browse(window.libraryMenus()->buildBrowseGroupsMenu());
+    const QStringList groups = shownTexts(browse.get());
+    for (const QString& expected : {QStringLiteral("R&D"), QStringLiteral("Trips & Food"),
+                                    QStringLiteral("Manage Groups/Trips & Food"),
+                                    QStringLiteral("Manage Groups/R&D/Rename\u2026")})
+        EXPECT_TRUE(groups.contains(expected)) << expected.toStdString() << " in " << groups.join(" | ").toStdString();
 }
 
 // --- Rename prompt ---

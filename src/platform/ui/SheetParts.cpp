@@ -1,6 +1,7 @@
 #include "platform/ui/SheetParts.h"
 
 #include "platform/ui/IconMap.h"
+#include "platform/ui/ControlText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -37,7 +38,7 @@ QWidget* sheetTitleBlock(const QString& title, const QString& caption, QWidget* 
 
 QPushButton* prominentButton(const QString& text, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new QPushButton(controlText(text), parent);
     button->setAutoDefault(false);
     // The look is the application style sheet's prominent role, so it follows the appearance.
     button->setProperty("veskRole", "prominent");
@@ -46,7 +47,7 @@ QPushButton* prominentButton(const QString& text, QWidget* parent)
 
 QPushButton* borderedButton(const QString& text, const QString& symbol, QWidget* parent, bool prominent)
 {
-    QPushButton* button = prominent ? prominentButton(text, parent) : new QPushButton(text, parent);
+    QPushButton* button = prominent ? prominentButton(text, parent) : new QPushButton(controlText(text), parent);
     button->setAutoDefault(false);
     if (!symbol.isEmpty())
         button->setIcon(IconMap::icon(symbol, prominent ? Theme::white() : Theme::current().label(), 14));
