@@ -1,5 +1,6 @@
 #include "pane/BringBackControls.h"
 
+#include "grid/MenuBuilder.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -27,7 +28,7 @@ BringBackMenuButton::BringBackMenuButton(VeskStore& store, const VeskItem& item,
     , m_store(store)
     , m_item(item)
     , m_chooseDate(std::move(chooseDate))
-    , m_menu(new QMenu(this))
+    , m_menu(new VeskMenu(this))
 {
     setObjectName(QStringLiteral("bringBackMenu"));
     setText(QStringLiteral("Bring Back"));
@@ -62,29 +63,45 @@ void BringBackMenuButton::refresh()
                           (isScheduled() ? theme.accent(0.35) : theme.primary(0.12)).name(QColor::HexArgb)));
 
     m_menu->clear();
+    using Entry = MenuEntry<BringBackMenuAction>;
+    QList<Entry> entries;
     if (isScheduled()) {
-        QAction* line = m_menu->addAction(QStringLiteral("Scheduled ") + abbreviatedDateTimeText(*m_scheduled));
-        line->setEnabled(false);
-        m_menu->addSeparator();
+        Entry line = Entry::command(QStringLiteral("Scheduled ") + abbreviatedDateTimeText(*m_scheduled),
+                                    BringBackMenuAction::None);
+        line.enabled = false;
+        entries << line << Entry::marker(Entry::Type::Divider);
     }
-    const auto addPreset = [this](const QString& title, BringBackPreset preset) {
-        m_menu->addAction(title, this, [this, preset] {
-            if (const auto date = bringBackPresetDate(preset, m_store.services().clock->now()))
-                m_store.setBringBack(m_item, *date);
-        });
+    entries << Entry::command(QStringLiteral("Tomorrow at 9 AM"), BringBackMenuAction::TomorrowAtNine)
+            << Entry::command(QStringLiteral("In 1 Week"), BringBackMenuAction::InOneWeek)
+            << Entry::command(QStringLiteral("In 2 Weeks"), BringBackMenuAction::InTwoWeeks)
+            << Entry::command(QStringLiteral("In 1 Month"), BringBackMenuAction::InOneMonth)
+            << Entry::marker(Entry::Type::Divider)
+            << Entry::command(QStringLiteral("Choose Date & Time\u2026"), BringBackMenuAction::ChooseDate);
+    if (isScheduled()) {
+        Entry cancel = Entry::command(QStringLiteral("Cancel Bring Back"), BringBackMenuAction::Cancel);
+        cancel.destructive = true;
+        entries << Entry::marker(Entry::Type::Divider) << cancel;
+    }
+    fillMenu<BringBackMenuAction>(m_menu, entries, this, [this](const Entry& entry) { apply(entry.action); });
+}
+
+void BringBackMenuButton::apply(BringBackMenuAction action)
+{
+    const auto schedule = [this](BringBackPreset preset) {
+        if (const auto date = bringBackPresetDate(preset, m_store.services().clock->now()))
+            m_store.setBringBack(m_item, *date);
     };
-    addPreset(QStringLiteral("Tomorrow at 9 AM"), BringBackPreset::TomorrowAtNine);
-    addPreset(QStringLiteral("In 1 Week"), BringBackPreset::InOneWeek);
-    addPreset(QStringLiteral("In 2 Weeks"), BringBackPreset::InTwoWeeks);
-    addPreset(QStringLiteral("In 1 Month"), BringBackPreset::InOneMonth);
-    m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("Choose Date && Time\u2026"), this, [this] {
+    switch (action) {
+    case BringBackMenuAction::None: break;
+    case BringBackMenuAction::TomorrowAtNine: schedule(BringBackPreset::TomorrowAtNine); break;
+    case BringBackMenuAction::InOneWeek: schedule(BringBackPreset::InOneWeek); break;
+    case BringBackMenuAction::InTwoWeeks: schedule(BringBackPreset::InTwoWeeks); break;
+    case BringBackMenuAction::InOneMonth: schedule(BringBackPreset::InOneMonth); break;
+    case BringBackMenuAction::ChooseDate:
         if (m_chooseDate)
             m_chooseDate();
-    });
-    if (isScheduled()) {
-        m_menu->addSeparator();
-        m_menu->addAction(QStringLiteral("Cancel Bring Back"), this, [this] { m_store.cancelBringBack(m_item); });
+        break;
+    case BringBackMenuAction::Cancel: m_store.cancelBringBack(m_item); break;
     }
 }
 

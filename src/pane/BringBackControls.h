@@ -17,6 +17,9 @@ namespace vesk {
 
 class VeskStore;
 
+// What an entry of the Bring Back menu does; None for the line that only shows the date.
+enum class BringBackMenuAction { None, TomorrowAtNine, InOneWeek, InTwoWeeks, InOneMonth, ChooseDate, Cancel };
+
 class BringBackMenuButton : public QToolButton {
     Q_OBJECT
 public:
@@ -32,6 +35,7 @@ public:
 
 private:
     void refresh();
+    void apply(BringBackMenuAction action);
 
     VeskStore& m_store;
     VeskItem m_item;
@@ -52,6 +56,7 @@ protected:
 
 private:
     void refresh();
+    void apply(BringBackMenuAction action);
 
     VeskStore& m_store;
     QUuid m_itemID;

@@ -2,6 +2,7 @@
 #include "grid/LibraryGridView.h"
 #include "grid/ResultStatesWidgets.h"
 
+#include "common/MenuPixels.h"
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
@@ -212,21 +213,6 @@ TEST_F(LibraryGridTest, ContextMenuDeletesWhatItSays)
     EXPECT_TRUE(grid->selectionBar()->deleteButton()->isHidden());
 }
 
-// Pixels of the entry's row that are clearly red: the destructive colour and nothing else.
-int reddishPixels(QMenu& menu, QAction* action)
-{
-    const QImage image = menu.grab().toImage();
-    const QRect row = menu.actionGeometry(action);
-    int count = 0;
-    for (int y = row.top(); y <= row.bottom(); ++y)
-        for (int x = row.left(); x <= row.right(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.red() - std::max(c.green(), c.blue()) > 70)
-                ++count;
-        }
-    return count;
-}
-
 TEST_F(LibraryGridTest, DeleteEntriesAreWrittenInTheDestructiveColour)
 {
     showGrid(makeItems(4));
@@ -242,8 +228,8 @@ TEST_F(LibraryGridTest, DeleteEntriesAreWrittenInTheDestructiveColour)
         QAction* remove = findAction(menu.get(), several ? QStringLiteral("Delete Selected\u2026")
                                                          : QStringLiteral("Delete Vesk"));
         ASSERT_NE(remove, nullptr);
-        EXPECT_GT(reddishPixels(*menu, remove), 10);
-        EXPECT_EQ(reddishPixels(*menu, findAction(menu.get(), QStringLiteral("Rename\u2026"))), 0);
+        EXPECT_GT(test::reddishPixels(*menu, remove), 10);
+        EXPECT_EQ(test::reddishPixels(*menu, findAction(menu.get(), QStringLiteral("Rename\u2026"))), 0);
     }
     qApp->setStyleSheet(QString());
 }

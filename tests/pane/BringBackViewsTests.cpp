@@ -1,9 +1,13 @@
 #include "common/LocalTimeZone.h"
+#include "common/MenuPixels.h"
 #include "common/StoreFixture.h"
 #include "pane/BringBackControls.h"
 #include "pane/VeskBringBackPicker.h"
 #include "pane/VeskPreview.h"
+#include "platform/ui/ControlStyles.h"
+#include "platform/ui/Theme.h"
 
+#include <QApplication>
 #include <QDateTimeEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -155,6 +159,11 @@ TEST_F(BringBackViews, TheMenuOffersPresetsAndFollowsTheReminder)
         (QStringList{"Scheduled Feb 28, 2025, 10:20 AM", "—", "Tomorrow at 9 AM", "In 1 Week", "In 2 Weeks",
                      "In 1 Month", "—", "Choose Date & Time…", "—", "Cancel Bring Back"}));
     EXPECT_FALSE(menu.entries()->actions().first()->isEnabled());
+    // Cancelling is written in the destructive colour, like every destructive entry.
+    qApp->setStyleSheet(applicationStyleSheet(Theme::current()));
+    EXPECT_GT(reddishPixels(*menu.entries(), menuAction(menu.entries(), QStringLiteral("Cancel Bring Back"))), 10);
+    EXPECT_EQ(reddishPixels(*menu.entries(), menuAction(menu.entries(), QStringLiteral("In 1 Week"))), 0);
+    qApp->setStyleSheet(QString());
     EXPECT_FALSE(pill.isHidden());
     EXPECT_EQ(pill.dateText(), QStringLiteral("Feb 28, 2025, 10:20 AM"));
 
