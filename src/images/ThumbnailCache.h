@@ -16,7 +16,7 @@ namespace vesk {
 // The card thumbnails: one image per item, keyed by its identifier only (the first size made is
 // what every later caller gets), in memory and as "<ID>.png" in its folder, made from the item's
 // managed file otherwise. All work runs one request at a time on a private worker; callers on
-// the main thread continue with future.then(context, ...).
+// the main thread take results with deliverResult.
 class ThumbnailCache final : public ThumbnailProvider {
 public:
     // `folder` is created on the first write.

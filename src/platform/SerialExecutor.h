@@ -10,7 +10,7 @@
 namespace vesk {
 
 // Runs submitted work one job at a time, in submission order, on a private thread: the shape of
-// an actor. Callers continue on the main thread with future.then(contextObject, ...).
+// an actor. Callers take results on the main thread with deliverResult.
 class SerialExecutor {
 public:
     // A priority below normal makes the thread a background thread (see makePoolThreadsBackground).

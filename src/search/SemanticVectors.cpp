@@ -14,8 +14,18 @@ namespace {
 // Eight running sums, so that the additions need not wait for each other and the compiler can
 // keep them in vector registers; the order of operations is fixed by this code, so every build
 // and machine adds in the same order and gets the same result.
+// Not under the thread sanitizer: the clone's resolver runs while the program is loaded, before
+// the sanitizer's runtime is ready, and the program would stop before main().
+#if defined(__SANITIZE_THREAD__)
+#define VESK_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VESK_THREAD_SANITIZER 1
+#endif
+#endif
+
 template <typename A, typename B>
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(VESK_THREAD_SANITIZER)
 __attribute__((target_clones("avx2", "default")))
 #endif
 double sumProducts(const A* a, const B* b, size_t n)

@@ -5,6 +5,7 @@
 #include "intake/NearDuplicate.h"
 #include "intake/NearDuplicateIndex.h"
 #include "model/TextMarkers.h"
+#include "platform/FutureDelivery.h"
 #include "platform/SerialExecutor.h"
 #include "store/CapturePreparation.h"
 #include "store/CaptureRowWriter.h"
@@ -70,7 +71,7 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
     const QList<VeskItem> items = m_items;
     const QUuid id = QUuid::createUuid();
     const QDateTime createdAt = m_services.clock->now();
-    m_captureWorker
+    deliverResult(this, m_captureWorker
         ->run([prepare = std::move(prepare), items, id, createdAt, rtf, writer] {
             PreparedCapture prepared = prepare([&items](const QString& text) { return findSimilarTextIn(items, text); });
             prepared.id = id;
@@ -86,8 +87,8 @@ void VeskStore::queueCapture(std::function<PreparedCapture(const SimilarTextFind
                 (void)textMarkers(item.searchableText);
             }
             return prepared;
-        })
-        .then(this, [this, pending, clears = m_libraryClears](const PreparedCapture& prepared) {
+        }),
+        [this, pending, clears = m_libraryClears](const PreparedCapture& prepared) {
             pending->prepared = prepared;
             if (clears != m_libraryClears)
                 pending->prepared->written = false;

@@ -1,5 +1,6 @@
 // Sentence-embedding tasks: the start-up pass over items without a vector, and one item after
 // each save.
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "search/SemanticEmbeddingEngine.h"
 #include "platform/SerialExecutor.h"
@@ -9,7 +10,6 @@
 #include "store/VeskStore.h"
 #include "platform/WorkPool.h"
 
-#include <QMetaObject>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
@@ -22,14 +22,9 @@ constexpr qsizetype kLongEmbeddingInput = 100'000;
 void VeskStore::whenEmbedded(
     const QString& text, std::function<void(const std::optional<QList<double>>&)> then)
 {
-    // The continuation hops once more through the event loop, so that even an engine that
-    // answers at once never runs the rest of a task inside its caller, and a long list of items
-    // yields the main thread at every item.
-    m_services.embeddings->embed(text).then(this,
-        [this, then = std::move(then)](const std::optional<QList<double>>& vector) mutable {
-            QMetaObject::invokeMethod(
-                this, [then = std::move(then), vector] { then(vector); }, Qt::QueuedConnection);
-        });
+    // Delivered from the event loop even when the engine answers at once: the rest of a task
+    // never runs inside its caller, and a long list of items yields the main thread at every item.
+    deliverResult(this, m_services.embeddings->embed(text), std::move(then));
 }
 
 void VeskStore::whenItemEmbedded(
@@ -42,8 +37,8 @@ void VeskStore::whenItemEmbedded(
         return;
     }
     // Joining the parts of a text of megabytes copies them all: done on a worker.
-    QtConcurrent::run(workPool(), [item] { return embeddingInputText(item); })
-        .then(this, [this, then = std::move(then)](const QString& text) mutable { whenEmbedded(text, std::move(then)); });
+    deliverResult(this, QtConcurrent::run(workPool(), [item] { return embeddingInputText(item); }),
+        [this, then = std::move(then)](const QString& text) mutable { whenEmbedded(text, std::move(then)); });
 }
 
 void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)

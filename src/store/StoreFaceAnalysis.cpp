@@ -2,6 +2,7 @@
 // applied to the library on it.
 #include "store/VeskStore.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "store/CaptureRowWriter.h"
@@ -48,7 +49,7 @@ void VeskStore::analyzeItem(const QString& filePath, const QUuid& id)
         return;
     }
     // The results come back to the main thread only while the store exists.
-    m_services.imageAnalyser->analyse(filePath, id).then(this, [this, id](const ImageAnalysisResult& result) {
+    deliverResult(this, m_services.imageAnalyser->analyse(filePath, id), [this, id](const ImageAnalysisResult& result) {
         saveDetectedFaces(id, result.text, result.labels, result.faces);
     });
 }
@@ -79,14 +80,14 @@ void VeskStore::storeDetectedFacesInBackground(const QUuid& itemID, const QList<
     // The worker's connection takes the rows: a flush to a disk busy with an import would hold up
     // the window. Its queue keeps them in order with the other rows it writes, and the caches
     // learn of them only once they are in the file.
-    m_captureWorker
+    deliverResult(this, m_captureWorker
         ->run([writer, itemID, faces]() -> Expected<void, DatabaseError> {
             SQLiteDatabase* database = writer->database();
             if (!database)
                 return unexpected(DatabaseError::openFailed(QStringLiteral("the library file could not be opened")));
             return database->saveFaceAnalysis(itemID, faces);
-        })
-        .then(this, [this, itemID, faces, then = std::move(then)](const Expected<void, DatabaseError>& saved) {
+        }),
+        [this, itemID, faces, then = std::move(then)](const Expected<void, DatabaseError>& saved) {
             // An item deleted meanwhile took its rows with it (or refused them): nothing to keep.
             if (saved && indexOfItem(itemID) >= 0) {
                 cacheFaceRecords(itemID, faces);

@@ -1,6 +1,7 @@
 // The background face scan over image items that were never analysed.
 #include "store/FaceBackfill.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "store/SQLiteDatabase.h"
@@ -45,7 +46,7 @@ void VeskStore::startFaceBackfill()
     // asked, on a worker (a large library holds tens of thousands of both); the run starts on the
     // main thread, and not at all once the store is gone.
     const QString databasePath = m_database ? m_database->filePath() : QString();
-    libraryTasksWorker()
+    deliverResult(this, libraryTasksWorker()
         .run([items = m_items, databasePath]() -> Expected<QList<VeskItem>, DatabaseError> {
             QSet<QUuid> analyzed;
             if (!databasePath.isEmpty()) {
@@ -58,8 +59,8 @@ void VeskStore::startFaceBackfill()
                 analyzed = std::move(fetched.value());
             }
             return faceBackfillCandidates(items, analyzed);
-        })
-        .then(this, [this, token](const Expected<QList<VeskItem>, DatabaseError>& candidates) {
+        }),
+        [this, token](const Expected<QList<VeskItem>, DatabaseError>& candidates) {
             if (!candidates) {
                 veskLog(QStringLiteral("Vesk face backfill state load error: ") + candidates.error().logText());
                 return;
@@ -87,8 +88,8 @@ void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, 
         setIndexingCount(m_indexingCount + 1);
         // Detection runs on the analyser's workers; the result is applied here on the main
         // thread, and the next item follows after the pause whatever the outcome.
-        m_services.imageAnalyser->detectFaces(*item.filePath, item.id)
-            .then(this, [this, candidates, position, token](const QList<VeskFaceRecord>& faces) {
+        deliverResult(this, m_services.imageAnalyser->detectFaces(*item.filePath, item.id),
+        [this, candidates, position, token](const QList<VeskFaceRecord>& faces) {
                 if (token.isCancelled()) {
                     lowerIndexingCount();
                     return;

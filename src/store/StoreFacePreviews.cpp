@@ -2,6 +2,7 @@
 #include "store/VeskStore.h"
 
 #include "faces/FacePreviews.h"
+#include "platform/FutureDelivery.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -36,9 +37,10 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
         m_facePreviewPool->setMaxThreadCount(2);
     }
     m_facePreviewsInFlight.insert(itemID);
-    QtConcurrent::run(m_facePreviewPool.get(), [path = *m_items.at(index).filePath, requests] {
-        return cutFacePreviews(path, requests);
-    }).then(this, [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
+    deliverResult(this,
+        QtConcurrent::run(m_facePreviewPool.get(),
+            [path = *m_items.at(index).filePath, requests] { return cutFacePreviews(path, requests); }),
+        [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include "store/VeskStore.h"
 
 #include "intake/FileTitles.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/FailureWording.h"
@@ -60,7 +61,7 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
     }
     // Note and activity packages become items of their own, not plain folders.
     if (std::optional<QFuture<bool>> package = importIfPackage(QFile::decodeName(nativePath))) {
-        return package->then(this, [this](bool kept) {
+        return deliverResultAsFuture(this, *package, [this](bool kept) {
             finishFileImport();
             return kept;
         });
@@ -99,9 +100,8 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
     }
     m_importProgressTimer->start();
 
-    return m_importWorker->submit(std::move(request))
-        .then(this, [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); })
-        .unwrap();
+    return deliverResultAsFuture(this, m_importWorker->submit(std::move(request)),
+        [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); });
 }
 
 void VeskStore::cancelImport(const QUuid& importID)
@@ -275,8 +275,8 @@ void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
         return;
     }
     m_importRowInFlight = true;
-    m_captureWorker->run([writer, item] { return writer->write(item, std::nullopt); })
-        .then(this, [this, result, item, finish, clears = m_libraryClears](bool written) {
+    deliverResult(this, m_captureWorker->run([writer, item] { return writer->write(item, std::nullopt); }),
+        [this, result, item, finish, clears = m_libraryClears](bool written) {
             m_importRowInFlight = false;
             finish(commitImportedFile(result, item, written && clears == m_libraryClears));
             applyWaitingImports();

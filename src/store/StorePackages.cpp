@@ -5,6 +5,7 @@
 #include "intake/ActivityIdentities.h"
 #include "intake/MobilePackages.h"
 #include "intake/PackageImport.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
@@ -127,8 +128,8 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
     assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
-    return QtConcurrent::run(workPool(), prepareNotePackage, package, managedItemsDirectory(), id)
-        .then(this, [this, id](const PreparedPackage& prepared) {
+    return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, managedItemsDirectory(), id),
+        [this, id](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.note || !prepared.managedPath)
                 return false;
@@ -165,12 +166,13 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
         if (held.kind == VeskKind::Activity && held.filePath && !m_activityIdentities->identityOf(held.id))
             unread.append({held.id, *held.filePath});
     }
-    return QtConcurrent::run(workPool(),
-                             [package, items = managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
-                                 identities->learn(unread);
-                                 return prepareActivityPackage(package, items, id);
-                             })
-        .then(this, [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
+    return deliverResultAsFuture(this,
+        QtConcurrent::run(workPool(),
+            [package, items = managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
+                identities->learn(unread);
+                return prepareActivityPackage(package, items, id);
+            }),
+        [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)
                 return false;
@@ -205,7 +207,7 @@ void VeskStore::rerouteStoredPackages()
     assertMainThread();
     // Whether each managed copy is a package is a look at the disk per item, and picking the file
     // items is a walk over the whole library: both done on a worker.
-    libraryTasksWorker().run([items = m_items] {
+    deliverResult(this, libraryTasksWorker().run([items = m_items] {
         QList<PackageReroute> found;
         for (const VeskItem& item : items) {
             if (item.kind != VeskKind::File || !item.filePath)
@@ -224,7 +226,7 @@ void VeskStore::rerouteStoredPackages()
             }
         }
         return found;
-    }).then(this, [this](const QList<PackageReroute>& found) {
+    }), [this](const QList<PackageReroute>& found) {
         for (const PackageReroute& reroute : found) {
             const qsizetype index = indexOfItem(reroute.id);
             // Changed meanwhile: left as the user has it now.

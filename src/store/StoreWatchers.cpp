@@ -5,6 +5,7 @@
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
+#include "platform/FutureDelivery.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
 
@@ -72,7 +73,7 @@ void VeskStore::importInboxFiles(const QStringList& paths)
             continue;
         m_inboxPathsInFlight.insert(path);
         setInboxImportCount(m_inboxImportCount + 1);
-        importFile(path).then(this, [this, path](bool kept) {
+        deliverResult(this, importFile(path), [this, path](bool kept) {
             if (kept) {
                 if (const std::optional<QString> error = removeEntry(path))
                     veskLog(QStringLiteral("Vesk Inbox cleanup error for ") + QFileInfo(path).fileName()
@@ -92,7 +93,7 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
             continue;
         m_inboxPathsInFlight.insert(path);
         setCloudImportCount(m_cloudImportCount + 1);
-        importFile(path).then(this, [this, path](bool kept) {
+        deliverResult(this, importFile(path), [this, path](bool kept) {
             if (kept) {
                 if (const std::optional<QString> error = removeEntry(path))
                     veskLog(QStringLiteral("Vesk cloud Inbox cleanup error for ") + QFileInfo(path).fileName()

@@ -4,6 +4,7 @@
 #include "model/ItemFileKinds.h"
 #include "model/VectorBlob.h"
 #include "model/VeskItemCoding.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
@@ -64,10 +65,11 @@ bool VeskStore::beginBackgroundLoading()
     const QString itemsDirectory = managedItemsDirectory();
     QThreadPool* pool = m_startupThreads->pool();
     m_pendingStartupReading = [this, path, itemsDirectory, pool] {
-        m_startupWorker->run([path, itemsDirectory, pool] {
-            return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
-        })
-            .then(this, [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
+        deliverResult(this,
+            m_startupWorker->run([path, itemsDirectory, pool] {
+                return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
+            }),
+            [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
     };
     // Started on the first turn of the event loop, unless a window holds it until it is drawn.
     QTimer::singleShot(0, this, [this] {
@@ -188,11 +190,12 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
             tags.insert(*id, *it);
     }
     QThreadPool* pool = m_startupThreads->pool();
-    m_startupWorker->run([items, people, tags, pool] { return buildSearchIndex(items, people, tags, pool); })
-        .then(this, [this](const std::shared_ptr<SearchIndex>& index) { finishBuildingSearch(index); });
+    deliverResult(this,
+        m_startupWorker->run([items, people, tags, pool] { return buildSearchIndex(items, people, tags, pool); }),
+        [this](const std::shared_ptr<SearchIndex>& index) { finishBuildingSearch(index); });
     const QString path = m_database->filePath();
-    m_startupWorker->run([path] { return std::make_shared<EmbeddingReading>(readEmbeddings(path)); })
-        .then(this, [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
+    deliverResult(this, m_startupWorker->run([path] { return std::make_shared<EmbeddingReading>(readEmbeddings(path)); }),
+        [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
     startLibraryTasks();
 }
 

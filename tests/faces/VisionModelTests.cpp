@@ -265,7 +265,7 @@ TEST(VisionAnalysis, UnreadableOrHostileFilesGiveThreeEmptyResults)
     hugePng.replace(16, 8, QByteArray("\x7f\xff\xff\xff\x7f\xff\xff\xff", 8)); // a header claiming 2^31 x 2^31 pixels
     const QList<std::pair<QString, QByteArray>> files{
         {"truncated.jpg", jpeg.left(jpeg.size() / 3)},
-        {"garbage.jpg", QByteArray("\xff\xd8\xff\xe0 not really a jpeg", 25)},
+        {"garbage.jpg", QByteArray("\xff\xd8\xff\xe0" " not really a jpeg")},
         {"truncated.png", png.left(40)},
         {"enormous.png", hugePng},
         {"broken.heic", QByteArray("\x00\x00\x00\x18" "ftypheic\x00\x00\x00\x00" "heicmif1 and nothing more", 41)},

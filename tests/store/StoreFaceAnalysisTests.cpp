@@ -105,6 +105,7 @@ TEST_F(FaceAnalysis, APictureRemovedDuringItsAnalysisKeepsNothing)
     const int revision = store->faceDataRevision();
     store->setItems({});
     analyser->release(0);
+    drainWrites(*store);
     EXPECT_TRUE(storedFaces().isEmpty());
     EXPECT_FALSE(analysedIDs().contains(photo.id));
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
