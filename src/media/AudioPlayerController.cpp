@@ -21,41 +21,37 @@ public:
         if (m_hasOutput)
             m_player.setAudioOutput(&m_output);
         connect(&m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::LoadedMedia && !m_announced) {
-                m_announced = true;
+            if (status == QMediaPlayer::LoadedMedia && m_state == State::Loading) {
+                if (!m_hasOutput) {
+                    m_state = State::Failed;
+                    emit noSoundOutput();
+                    return;
+                }
+                m_state = State::Loaded;
                 emit loaded();
-            } else if (status == QMediaPlayer::EndOfMedia) {
+            } else if (status == QMediaPlayer::EndOfMedia && m_state == State::Loaded) {
                 emit finished();
-            } else if (status == QMediaPlayer::InvalidMedia && !m_announced) {
-                m_announced = true;
-                emit failed(m_player.errorString());
+            } else if (status == QMediaPlayer::InvalidMedia) {
+                fail(m_player.errorString());
             }
         });
-        // The length is often known only after loading: the controller reads it again.
+        // The length is often known only after loading: the controller reads it again. The
+        // backend also reports a length after an error, which says nothing about playability.
         connect(&m_player, &QMediaPlayer::durationChanged, this, [this] {
-            if (m_announced)
+            if (m_state == State::Loaded)
                 emit loaded();
         });
-        connect(&m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString& text) {
-            if (!m_announced) {
-                m_announced = true;
-                emit failed(text);
-            }
-        });
+        connect(&m_player, &QMediaPlayer::errorOccurred, this,
+                [this](QMediaPlayer::Error, const QString& text) { fail(text); });
     }
 
-    void load(const QString& path) override
-    {
-        if (!m_hasOutput) {
-            QMetaObject::invokeMethod(this, [this] { emit failed(QStringLiteral("no sound output device")); },
-                                      Qt::QueuedConnection);
-            m_announced = true;
-            return;
-        }
-        m_player.setSource(QUrl::fromLocalFile(path));
-    }
+    // The file is opened also without a sound output, so that a broken file is told apart from
+    // a machine that cannot play sound; nothing is played without one.
+    void load(const QString& path) override { m_player.setSource(QUrl::fromLocalFile(path)); }
     bool play() override
     {
+        if (m_state != State::Loaded)
+            return false;
         m_player.play();
         return m_player.playbackState() == QMediaPlayer::PlayingState;
     }
@@ -67,10 +63,21 @@ public:
     void setVolume(double volume) override { m_output.setVolume(float(volume)); }
 
 private:
+    enum class State { Loading, Loaded, Failed };
+
+    void fail(const QString& reason)
+    {
+        if (m_state == State::Failed)
+            return;
+        // An error after loading (a damaged frame midway) also ends playback for good.
+        m_state = State::Failed;
+        emit failed(reason.isEmpty() ? QStringLiteral("the file could not be decoded") : reason);
+    }
+
     QMediaPlayer m_player;
     QAudioOutput m_output;
     bool m_hasOutput = false;
-    bool m_announced = false;
+    State m_state = State::Loading;
 };
 
 } // namespace
@@ -93,6 +100,7 @@ VeskAudioPlayerController::VeskAudioPlayerController(const QString& path, std::u
 {
     connect(m_backend.get(), &AudioBackend::loaded, this, &VeskAudioPlayerController::didLoad);
     connect(m_backend.get(), &AudioBackend::failed, this, &VeskAudioPlayerController::didFail);
+    connect(m_backend.get(), &AudioBackend::noSoundOutput, this, &VeskAudioPlayerController::didFindNoOutput);
     connect(m_backend.get(), &AudioBackend::finished, this, &VeskAudioPlayerController::didFinish);
     m_backend->load(path);
 }
@@ -111,6 +119,8 @@ bool VeskAudioPlayerController::timerRunning() const
 
 void VeskAudioPlayerController::didLoad()
 {
+    if (m_failed)
+        return;
     m_backend->setVolume(m_volume);
     m_duration = std::max(0.0, m_backend->duration());
     m_currentTime = std::max(0.0, m_backend->currentTime());
@@ -121,9 +131,27 @@ void VeskAudioPlayerController::didLoad()
 
 void VeskAudioPlayerController::didFail(const QString& reason)
 {
+    if (m_failed)
+        return;
+    m_failed = true;
+    if (m_isPlaying)
+        m_backend->pause();
     m_isReady = false;
-    m_errorMessage = QStringLiteral("Vesk couldn't play this audio file.");
+    m_isPlaying = false;
+    stopTimer();
+    m_errorMessage = undecodableMessage();
     veskLog(QStringLiteral("Vesk audio player load error: ") + reason);
+    emit changed();
+}
+
+void VeskAudioPlayerController::didFindNoOutput()
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_isReady = false;
+    m_errorMessage = noOutputMessage();
+    veskLog(QStringLiteral("Vesk audio player load error: no sound output for ") + m_path);
     emit changed();
 }
 

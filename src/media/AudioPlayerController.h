@@ -30,6 +30,8 @@ public:
 signals:
     void loaded();
     void failed(const QString& reason);
+    // The file decodes, but there is nothing to play it on.
+    void noSoundOutput();
     void finished();
 };
 
@@ -66,6 +68,8 @@ public:
     void endScrubbing();
 
     static constexpr int timerIntervalMs = 200;
+    static QString undecodableMessage() { return QStringLiteral("Vesk couldn't play this audio file."); }
+    static QString noOutputMessage() { return QStringLiteral("There is no sound output to play this audio file on."); }
 
 signals:
     void changed();
@@ -73,6 +77,7 @@ signals:
 private:
     void didLoad();
     void didFail(const QString& reason);
+    void didFindNoOutput();
     void didFinish();
     void startTimer();
     void stopTimer();
@@ -87,6 +92,9 @@ private:
     double m_volume = 1.0;
     std::optional<QString> m_errorMessage;
     bool m_resumeAfterScrub = false;
+    // A failure is final: a backend that reports more about the file afterwards (its length,
+    // say) must not make it look playable.
+    bool m_failed = false;
 };
 
 } // namespace vesk

@@ -1,7 +1,11 @@
+#include "common/TestEnvironment.h"
 #include "media/AudioPlayerController.h"
 #include "media/MediaTimeFormat.h"
 #include "media/VideoPlayerController.h"
 
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -146,6 +150,60 @@ TEST(AudioPlayerController, AFileThatCannotBePlayedSaysSo)
     h.controller.togglePlayback();
     h.controller.endScrubbing();
     EXPECT_FALSE(h.controller.isPlaying());
+}
+
+TEST(AudioPlayerController, AFailureIsFinalWhateverTheBackendSaysAfterIt)
+{
+    // The multimedia backend reports a length after its error; that must not make the file
+    // look playable again.
+    AudioHarness h;
+    h.backend->failLoading();
+    h.backend->finishLoading();
+    EXPECT_FALSE(h.controller.isReady());
+    EXPECT_EQ(h.controller.errorMessage(), VeskAudioPlayerController::undecodableMessage());
+    h.controller.togglePlayback();
+    EXPECT_FALSE(h.backend->playing);
+
+    AudioHarness silent;
+    emit silent.backend->noSoundOutput();
+    EXPECT_EQ(silent.controller.errorMessage(), VeskAudioPlayerController::noOutputMessage());
+}
+
+// The real multimedia backend on files this test makes: a damaged one is never playable, and a
+// good one is either playable or, on a machine without a sound output, says that instead.
+TEST(AudioPlayerController, TheSystemBackendTellsABrokenFileFromAGoodOne)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "needs ffmpeg to make the test sound";
+    const QString folder = test::makeTempDirectory(QStringLiteral("audio"));
+    const QString good = folder + "/tone.wav";
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"), {"-v", "error", "-f", "lavfi", "-i",
+                                                           "sine=frequency=440:duration=2", good}),
+              0);
+    const QString broken = test::writeFile(folder + "/broken.mp3", QByteArray("ID3\x03broke", 10));
+
+    const auto settle = [](VeskAudioPlayerController& controller) {
+        QSignalSpy spy(&controller, &VeskAudioPlayerController::changed);
+        while (!controller.isReady() && !controller.errorMessage() && spy.wait(10000)) {
+        }
+        // Whatever the backend still reports after its verdict must not change it.
+        QTest::qWait(300);
+    };
+    VeskAudioPlayerController brokenPlayer(broken, makeSystemAudioBackend());
+    settle(brokenPlayer);
+    EXPECT_FALSE(brokenPlayer.isReady());
+    EXPECT_EQ(brokenPlayer.errorMessage(), VeskAudioPlayerController::undecodableMessage());
+
+    VeskAudioPlayerController goodPlayer(good, makeSystemAudioBackend());
+    settle(goodPlayer);
+    if (hasAudioOutputDevice()) {
+        EXPECT_TRUE(goodPlayer.isReady());
+        EXPECT_FALSE(goodPlayer.errorMessage().has_value());
+        EXPECT_NEAR(goodPlayer.duration(), 2.0, 0.1);
+    } else {
+        EXPECT_FALSE(goodPlayer.isReady());
+        EXPECT_EQ(goodPlayer.errorMessage(), VeskAudioPlayerController::noOutputMessage());
+    }
 }
 
 TEST(VideoPlayerController, DetachingShowsZero)
