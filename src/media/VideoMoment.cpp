@@ -58,6 +58,13 @@ Unexpected<RemuxFailure> refused()
     return unexpected(RemuxFailure{true, kNoSupportedOutputType});
 }
 
+// What a muxer answers for streams it cannot hold, as against a file it cannot write.
+bool isContainerRefusal(int code)
+{
+    return code == AVERROR(EINVAL) || code == AVERROR(ENOSYS) || code == AVERROR_PATCHWELCOME
+        || code == AVERROR_INVALIDDATA || code == AVERROR_BUG || code == AVERROR_EXPERIMENTAL;
+}
+
 Unexpected<RemuxFailure> failed(const QString& message)
 {
     return unexpected(RemuxFailure{false, message});
@@ -99,20 +106,46 @@ Expected<QString, RemuxFailure> remux(AVFormatContext* input, const VideoMomentW
         if (opened < 0)
             return failed(QStringLiteral("Vesk could not write the video moment: ") + ffmpegError(opened));
     }
-    // A container that cannot hold one of the streams says so when its header is written.
-    if (avformat_write_header(output.get(), nullptr) < 0)
-        return refused();
+    // A container that cannot hold one of the streams says so when its header is written; any
+    // other failure there (a full disk, a failing one) is the system's to name.
+    const int header = avformat_write_header(output.get(), nullptr);
+    if (header < 0) {
+        if (isContainerRefusal(header) && !(output->pb && output->pb->error < 0))
+            return refused();
+        return failed(QStringLiteral("Vesk could not write the video moment: ")
+                      + ffmpegError(output->pb && output->pb->error < 0 ? output->pb->error : header));
+    }
 
-    // Seek to the key frame at or before the start: a cut that began between key frames would
-    // open on frames that cannot be decoded.
+    // Reading starts at the key frame at or before the window: the frames from there to the
+    // window's start are needed to decode it. They keep their timestamps relative to the window
+    // (negative ones), so the muxer writes an edit list that starts playback exactly at the
+    // window's start and a player never shows them.
     const int64_t startMicros = int64_t(window.start * AV_TIME_BASE);
     const int64_t endMicros = int64_t((window.start + window.length) * AV_TIME_BASE);
     if (startMicros > 0)
         av_seek_frame(input, -1, startMicros, AVSEEK_FLAG_BACKWARD);
 
-    std::vector<int64_t> firstDts(input->nb_streams, AV_NOPTS_VALUE);
-    int64_t cutStartMicros = AV_NOPTS_VALUE;
+    bool videoOpened = videoStream < 0;
+    bool videoDone = false;
+    // Video packets shown after the window are held back: one is written only when a later
+    // packet that is shown inside the window needs it to be decoded (a frame it refers to).
+    std::vector<std::unique_ptr<AVPacket, PacketFree>> heldBack;
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    const auto write = [&](AVPacket* item) -> int {
+        const int source = item->stream_index;
+        const AVStream* in = input->streams[source];
+        AVStream* out = output->streams[mapping[source]];
+        const int64_t offset = av_rescale_q(startMicros, AV_TIME_BASE_Q, in->time_base)
+            + (in->start_time != AV_NOPTS_VALUE ? in->start_time : 0);
+        if (item->pts != AV_NOPTS_VALUE)
+            item->pts -= offset;
+        if (item->dts != AV_NOPTS_VALUE)
+            item->dts -= offset;
+        av_packet_rescale_ts(item, in->time_base, out->time_base);
+        item->stream_index = out->index;
+        item->pos = -1;
+        return av_interleaved_write_frame(output.get(), item);
+    };
     while (true) {
         const int read = av_read_frame(input, packet.get());
         if (read == AVERROR_EOF)
@@ -126,38 +159,56 @@ Expected<QString, RemuxFailure> remux(AVFormatContext* input, const VideoMomentW
         }
         const AVStream* in = input->streams[source];
         const int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-        const int64_t micros = timestamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(timestamp, in->time_base, AV_TIME_BASE_Q);
-        if (micros >= endMicros) {
-            av_packet_unref(packet.get());
+        const int64_t streamStart = in->start_time != AV_NOPTS_VALUE ? in->start_time : 0;
+        const int64_t micros =
+            timestamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(timestamp - streamStart, in->time_base, AV_TIME_BASE_Q);
+        if (source != videoStream) {
+            // Sound is cut to the window itself; every sound packet decodes on its own.
+            const bool inside = micros >= startMicros && micros < endMicros;
+            if (inside && videoOpened) {
+                const int written = write(packet.get());
+                av_packet_unref(packet.get());
+                if (written < 0)
+                    return failed(QStringLiteral("Vesk could not write the video moment: ") + ffmpegError(written));
+            } else {
+                av_packet_unref(packet.get());
+            }
             // Every stream has passed the end once the reader is past it by a second.
-            if (micros > endMicros + AV_TIME_BASE)
+            if (micros > endMicros + AV_TIME_BASE && (videoStream < 0 || videoDone))
                 break;
             continue;
         }
-        // The clip begins with the video's first key frame at or before the start; sound before
-        // that point is dropped so both streams begin together.
-        if (cutStartMicros == AV_NOPTS_VALUE) {
-            const bool opensClip = videoStream < 0 || (source == videoStream && (packet->flags & AV_PKT_FLAG_KEY));
-            if (!opensClip) {
-                av_packet_unref(packet.get());
-                continue;
-            }
-            cutStartMicros = std::min(micros, startMicros);
-        }
-        if (micros < cutStartMicros && source != videoStream) {
+        if (videoDone) {
             av_packet_unref(packet.get());
             continue;
         }
-        AVStream* out = output->streams[mapping[source]];
-        const int64_t offset = av_rescale_q(cutStartMicros, AV_TIME_BASE_Q, in->time_base);
-        if (packet->pts != AV_NOPTS_VALUE)
-            packet->pts -= offset;
-        if (packet->dts != AV_NOPTS_VALUE)
-            packet->dts -= offset;
-        av_packet_rescale_ts(packet.get(), in->time_base, out->time_base);
-        packet->stream_index = out->index;
-        packet->pos = -1;
-        const int written = av_interleaved_write_frame(output.get(), packet.get());
+        if (!videoOpened) {
+            // The clip opens on a key frame, or nothing before the next one could be decoded.
+            if (!(packet->flags & AV_PKT_FLAG_KEY)) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            videoOpened = true;
+        }
+        if (micros >= endMicros) {
+            // A key frame past the end starts pictures nothing inside the window refers to.
+            if ((packet->flags & AV_PKT_FLAG_KEY) || micros > endMicros + AV_TIME_BASE) {
+                av_packet_unref(packet.get());
+                heldBack.clear();
+                videoDone = true;
+                continue;
+            }
+            heldBack.emplace_back(av_packet_clone(packet.get()));
+            av_packet_unref(packet.get());
+            continue;
+        }
+        for (auto& held : heldBack) {
+            const int written = write(held.get());
+            if (written < 0)
+                return failed(QStringLiteral("Vesk could not write the video moment: ") + ffmpegError(written));
+        }
+        heldBack.clear();
+        const int written = write(packet.get());
         av_packet_unref(packet.get());
         if (written < 0)
             return failed(QStringLiteral("Vesk could not write the video moment: ") + ffmpegError(written));

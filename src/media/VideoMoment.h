@@ -28,8 +28,9 @@ inline const QString kNoSupportedOutputType = QStringLiteral("This video cannot 
 
 // Writes "Vesk-Moment-<UUID>.mov" (or ".mp4" when the streams only fit MPEG-4) into `folder`
 // (the temporary folder when empty) and gives its path, or the reason it failed. A failed export
-// leaves no file behind. The cut starts at the key frame at or before the window's start, so the
-// clip plays from its first frame.
+// leaves no file behind. The streams are copied from the key frame at or before the window's
+// start, and the container's edit list makes the clip play exactly the window: it opens on the
+// picture at the window's start and ends at its end.
 Expected<QString, QString> exportVideoMoment(const QString& source, double centre, double before, double after,
                                              const QString& folder = QString());
 QFuture<Expected<QString, QString>> exportVideoMomentAsync(const QString& source, double centre, double before,

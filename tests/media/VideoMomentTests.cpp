@@ -7,6 +7,10 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cmath>
+#include <sys/resource.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -108,13 +112,46 @@ protected:
 
 QString* VideoMomentExport::folder = nullptr;
 
-TEST_F(VideoMomentExport, ClipsAtTheStartMiddleAndEndStartOnAKeyFrame)
+QString run(const QString& program, const QStringList& arguments)
 {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// One picture as 32 × 24 grey bytes: the clip's first shown one, or the source's at a time.
+QByteArray picture(const QString& path, double at = -1)
+{
+    QStringList arguments{"-v", "error"};
+    if (at >= 0)
+        arguments << "-ss" << QString::number(at, 'f', 3);
+    arguments << "-i" << path << "-frames:v" << "1" << "-vf" << "scale=32:24" << "-f" << "rawvideo" << "-pix_fmt"
+              << "gray" << "-";
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), arguments);
+    process.waitForFinished(60000);
+    return process.readAllStandardOutput();
+}
+
+double difference(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 255;
+    double sum = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        sum += std::abs(int(uchar(a[i])) - int(uchar(b[i])));
+    return sum / double(a.size());
+}
+
+TEST_F(VideoMomentExport, ClipsPlayExactlyTheWindowFromItsFirstPicture)
+{
+    constexpr double kFrame = 1.0 / 25;
     struct Case {
-        double centre;
-        double minimum, maximum; // the clip's length, widened to the key frame before its start
+        double centre, start, length;
     };
-    const Case cases[] = {{0.5, 5.0, 6.0}, {6.0, 10.0, 12.0}, {11.5, 5.0, 7.5}};
+    // Windows that start between key frames (every 2 s), at the very start and at the end.
+    const Case cases[] = {{6.32, 1.32, 10}, {0.5, 0, 5.5}, {11.52, 6.52, 5.48}, {6.72, 1.72, 10}};
     QStringList made;
     for (const Case& c : cases) {
         const auto clip = exportVideoMoment(*folder + "/source.mp4", c.centre, 5, 5, output);
@@ -124,13 +161,44 @@ TEST_F(VideoMomentExport, ClipsAtTheStartMiddleAndEndStartOnAKeyFrame)
         const MediaInfo info = probe(*clip);
         EXPECT_EQ(info.videoStreams, 1);
         EXPECT_EQ(info.audioStreams, 1);
-        EXPECT_TRUE(info.startsOnKeyFrame);
-        EXPECT_GE(info.duration, c.minimum) << c.centre;
-        EXPECT_LE(info.duration, c.maximum) << c.centre;
+        EXPECT_TRUE(info.startsOnKeyFrame) << "the copied streams still open on a key frame";
+
+        const double duration =
+            run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", *clip}).toDouble();
+        EXPECT_NEAR(duration, c.length, kFrame + 0.001) << c.centre;
+        const QString firstShown = run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                                   "frame=pts_time", "-of", "csv=p=0", "-read_intervals", "%+#1", *clip});
+        EXPECT_NEAR(firstShown.section(QLatin1Char('\n'), 0, 0).toDouble(), 0, 0.001) << c.centre;
+        // What is shown first is the source's picture at the window's start, not the key frame's.
+        const QByteArray shown = picture(*clip);
+        const double atStart = difference(shown, picture(*folder + "/source.mp4", c.start));
+        EXPECT_LT(atStart, 1.0) << c.centre;
+        if (c.start > 0)
+            EXPECT_LT(atStart, difference(shown, picture(*folder + "/source.mp4", std::floor(c.start / 2) * 2)))
+                << c.centre;
         made.append(*clip);
     }
     // Every export is a file of its own.
-    EXPECT_EQ(QSet<QString>(made.begin(), made.end()).size(), 3);
+    EXPECT_EQ(QSet<QString>(made.begin(), made.end()).size(), 4);
+}
+
+TEST_F(VideoMomentExport, AFullDiskIsSaidAsSuchAndLeavesNothing)
+{
+    // The clip's folder takes no more than a few kilobytes: the system's reason comes back,
+    // never a claim that the format is unsupported.
+    struct rlimit previous {};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = previous;
+    small.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto clip = exportVideoMoment(*folder + "/source.mp4", 6, 5, 5, output);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_FALSE(clip.hasValue());
+    EXPECT_NE(clip.error(), kNoSupportedOutputType);
+    EXPECT_TRUE(clip.error().startsWith(QStringLiteral("Vesk could not write the video moment: "))) << clip.error().toStdString();
+    EXPECT_TRUE(QDir(output).entryList({QStringLiteral("Vesk-Moment-*")}).isEmpty());
 }
 
 TEST_F(VideoMomentExport, StreamsThatOnlyFitMpeg4OrNeitherAndDamagedFiles)
