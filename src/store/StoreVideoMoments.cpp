@@ -1,6 +1,7 @@
 // A moment of a video kept as a new item of its own.
 #include "store/VeskStore.h"
 
+#include "intake/ManagedStorage.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 
@@ -72,19 +73,17 @@ std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, cons
     const QString fileName = baseName + QStringLiteral("-moment-") + QString(timeText).replace(QLatin1Char(':'), QLatin1Char('-'))
         + QLatin1Char('-') + idText.left(8) + QLatin1Char('.') + extension;
     const QString folder = QDir(managedItemsDirectory()).filePath(idText);
-    const QString destination = QDir(folder).filePath(fileName);
 
-    QString failure;
-    if (!QDir().mkpath(folder))
-        failure = QStringLiteral("could not create ") + folder;
-    else if (!QFile::copy(clipPath, destination))
-        failure = QStringLiteral("could not copy the clip to ") + destination;
-    if (!failure.isEmpty()) {
-        veskLog(QStringLiteral("Vesk derived-video save error: ") + failure);
+    // The clip is on the disk, whole, before a row can name it.
+    const Expected<ManagedCopy, QString> copy =
+        copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, managedItemsDirectory(), id);
+    if (!copy) {
+        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error());
         // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
         QDir(folder).removeRecursively();
         return std::nullopt;
     }
+    const QString destination = copy->path;
 
     VeskItem item;
     item.id = id;
@@ -99,8 +98,14 @@ std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, cons
     item.note = QString();
     item.groupID = previewed.groupID;
     item.sourceItemID = source.id;
-    if (!commitNewItem(item))
+    if (!commitNewItem(item)) {
+        // The failure notice says what happened; announcing the moment as saved beside it would
+        // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
         veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
+        if (indexOfItem(item.id) < 0)
+            QDir(folder).removeRecursively();
+        return std::nullopt;
+    }
     (void)m_services.thumbnails->thumbnail(item, 520);
 
     VeskIntakeNotice notice;

@@ -81,6 +81,24 @@ TEST_F(StoreVideoMoments, MachineMadeTitlesOtherFilesAndFailedCopies)
     EXPECT_EQ(countLines(QStringLiteral("Vesk derived-video save error: ")), 1);
 }
 
+TEST_F(StoreVideoMoments, AMomentWhoseRowIsNotWrittenIsNeverAnnouncedAsSaved)
+{
+    const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
+    failItemSaves(*store, true);
+    EXPECT_FALSE(store->saveVideoMoment(clip, holiday, 12).has_value());
+    EXPECT_FALSE(store->intakeNotice().has_value());
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
+    // The store keeps trying to write the row, so the clip it names stays, whole, in its folder.
+    ASSERT_EQ(store->unsavedItemIDs().size(), 1);
+    const QUuid pending = *store->unsavedItemIDs().begin();
+    const VeskItem kept = store->items().at(store->indexOfItem(pending));
+    ASSERT_TRUE(kept.filePath);
+    QFile copy(*kept.filePath);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), QByteArray("clip bytes"));
+}
+
 TEST(VideoMomentTimeText, MinutesBelowAnHourAndHoursFromThen)
 {
     EXPECT_EQ(VeskStore::videoMomentTimeText(65.9), QStringLiteral("1:05"));
