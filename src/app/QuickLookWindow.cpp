@@ -2,13 +2,14 @@
 
 #include "platform/FileThumbnailer.h"
 #include "platform/ImageLoader.h"
+#include "model/ItemFileKinds.h"
+#include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeDatabase>
@@ -41,9 +42,10 @@ QuickLookContent loadQuickLookContent(const QString& path, QSize maxImageSize)
             return content;
         }
     }
-    const FileThumbnail thumbnail = FileThumbnailer::thumbnail(path, maxImageSize);
-    content.image = thumbnail.image;
-    content.iconName = thumbnail.iconName;
+    content.image = FileThumbnailer::thumbnail(path, maxImageSize).image;
+    VeskItem file;
+    file.filePath = path;
+    content.symbol = formatBadgeSymbol(file);
     return content;
 }
 
@@ -60,11 +62,30 @@ QuickLookWindow::QuickLookWindow(QWidget* parent)
     m_picture->setAlignment(Qt::AlignCenter);
     m_text = new QPlainTextEdit(m_stack);
     m_text->setReadOnly(true);
-    m_icon = new QLabel(m_stack);
+    m_iconPage = new QWidget(m_stack);
+    auto* column = new QVBoxLayout(m_iconPage);
+    column->setSpacing(14);
+    column->addStretch(1);
+    m_icon = new QLabel(m_iconPage);
+    m_icon->setObjectName(QStringLiteral("quickLookSymbol"));
     m_icon->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_icon);
+    m_name = new QLabel(m_iconPage);
+    m_name->setObjectName(QStringLiteral("quickLookName"));
+    m_name->setAlignment(Qt::AlignCenter);
+    m_name->setWordWrap(true);
+    m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_name->setFont(Theme::font(15, QFont::DemiBold));
+    column->addWidget(m_name);
+    column->addStretch(1);
     m_stack->addWidget(m_picture);
     m_stack->addWidget(m_text);
-    m_stack->addWidget(m_icon);
+    m_stack->addWidget(m_iconPage);
+}
+
+QWidget* QuickLookWindow::currentPage() const
+{
+    return m_stack->currentWidget();
 }
 
 void QuickLookWindow::showPath(const QString& path)
@@ -72,8 +93,10 @@ void QuickLookWindow::showPath(const QString& path)
     m_path = path;
     m_loaded = false;
     setWindowTitle(QFileInfo(path).fileName());
-    m_stack->setCurrentWidget(m_icon);
-    m_icon->setText(QFileInfo(path).fileName());
+    // The name shows at once; the symbol (or the contents) once the file has been looked at.
+    m_icon->clear();
+    m_name->setText(QFileInfo(path).fileName());
+    m_stack->setCurrentWidget(m_iconPage);
     const quint64 ticket = ++m_ticket;
     const QSize size = QSize(1600, 1200);
     auto* watcher = new QFutureWatcher<QuickLookContent>(this);
@@ -95,10 +118,9 @@ void QuickLookWindow::present(const QuickLookContent& content)
         m_text->setPlainText(content.text);
         m_stack->setCurrentWidget(m_text);
     } else {
-        const QIcon icon = QIcon::fromTheme(content.iconName, QIcon::fromTheme(QStringLiteral("text-x-generic")));
-        m_icon->setPixmap(icon.pixmap(128, 128));
-        m_icon->setToolTip(content.title);
-        m_stack->setCurrentWidget(m_icon);
+        m_icon->setPixmap(IconMap::pixmap(content.symbol, Theme::current().secondary(), 112, devicePixelRatioF()));
+        m_name->setText(content.title);
+        m_stack->setCurrentWidget(m_iconPage);
     }
     m_loaded = true;
     emit contentShown();

@@ -1,6 +1,7 @@
 #pragma once
 // A quick preview of a file, toggled with Space from the grid: pictures, a PDF's first page and
-// text files show their contents; any other file shows its type's icon and name. The file is read
+// text files show their contents; any other file shows its type's symbol (from the icon font the
+// whole window uses, so it shows without a desktop icon theme) and its name. The file is read
 // off the main thread; only the newest request is shown.
 
 #include <QImage>
@@ -18,7 +19,7 @@ namespace vesk {
 struct QuickLookContent {
     QImage image;     // a picture or a PDF page
     QString text;     // a text file's beginning
-    QString iconName; // otherwise the type's icon
+    QString symbol;   // otherwise the symbol of the file's type
     QString title;
 };
 QuickLookContent loadQuickLookContent(const QString& path, QSize maxImageSize);
@@ -31,6 +32,10 @@ public:
     const QString& previewPath() const { return m_path; }
     void showPath(const QString& path);
     bool isShowingContent() const { return m_loaded; }
+    // The page of a file without a picture or text: its type's symbol over its name.
+    QLabel* symbolLabel() const { return m_icon; }
+    QLabel* nameLabel() const { return m_name; }
+    QWidget* currentPage() const;
 
 signals:
     void contentShown();
@@ -47,7 +52,9 @@ private:
     QStackedWidget* m_stack = nullptr;
     QLabel* m_picture = nullptr;
     QPlainTextEdit* m_text = nullptr;
+    QWidget* m_iconPage = nullptr;
     QLabel* m_icon = nullptr;
+    QLabel* m_name = nullptr;
 };
 
 // The one preview window of the process, created on first use.

@@ -4,6 +4,7 @@
 #include "media/MediaTimeFormat.h"
 #include "media/VideoPlayerController.h"
 #include "pane/SectionParts.h"
+#include "platform/FileThumbnailer.h"
 #include "platform/MediaProbe.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -31,6 +32,8 @@ namespace {
 
 // Slider steps per second of playback.
 constexpr int kSliderScale = 100;
+// The still shown before playback: sharp in the pane and in a large window.
+constexpr QSize kPosterSize(1280, 1280);
 
 QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent)
 {
@@ -203,21 +206,33 @@ VideoFrameView::VideoFrameView(QWidget* parent)
     setMinimumHeight(120);
     // Frames arrive from the decoder; each replaces the last one shown.
     connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-        m_frame = frame.toImage();
+        const QImage image = frame.toImage();
+        // A player that stops hands over an empty frame: the last picture stays.
+        if (image.isNull() && !m_frame.isNull())
+            return;
+        m_frame = image;
         update();
     }, Qt::QueuedConnection);
+}
+
+void VideoFrameView::setPoster(const QImage& poster)
+{
+    m_poster = poster;
+    if (m_frame.isNull())
+        update();
 }
 
 void VideoFrameView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (m_frame.isNull())
+    const QImage& image = shownImage();
+    if (image.isNull())
         return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize fitted = m_frame.size().scaled(size(), Qt::KeepAspectRatio);
+    const QSize fitted = image.size().scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
-    painter.drawImage(target, m_frame);
+    painter.drawImage(target, image);
 }
 
 void VideoFrameView::keyPressEvent(QKeyEvent* event)
@@ -279,9 +294,22 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     // The player opens its source on the calling thread, and finding the streams of a large file
     // (one that is no video at all most of all) takes longer than a frame: a worker looks first,
     // and a file with nothing to play is never handed to the player, which would show nothing.
-    deliverResult(this, QtConcurrent::run(workPool(), [path] { return mediaFileOpens(path); }), [this, path](bool opens) {
-        if (opens)
-            m_player->setSource(QUrl::fromLocalFile(path));
+    // The same worker decodes the first picture, shown until playback brings its own frames.
+    struct Opened {
+        bool opens = false;
+        QImage poster;
+    };
+    deliverResult(this, QtConcurrent::run(workPool(), [path] {
+        Opened opened;
+        opened.opens = mediaFileOpens(path);
+        if (opened.opens)
+            opened.poster = FileThumbnailer::videoFrame(path, kPosterSize, 0);
+        return opened;
+    }), [this, path](const Opened& opened) {
+        if (!opened.opens)
+            return;
+        m_video->setPoster(opened.poster);
+        m_player->setSource(QUrl::fromLocalFile(path));
     });
     if (m_controller)
         m_controller->attach(m_player);

@@ -66,6 +66,10 @@ public:
     explicit VideoFrameView(QWidget* parent = nullptr);
     QVideoSink* sink() const { return m_sink; }
     const QImage& frame() const { return m_frame; }
+    // A still shown until the player delivers its own frames: the picture at the player's
+    // position, so a video is never a black box before it is played.
+    void setPoster(const QImage& poster);
+    const QImage& shownImage() const { return m_frame.isNull() ? m_poster : m_frame; }
 
 signals:
     void escapePressed();
@@ -77,6 +81,7 @@ protected:
 private:
     QVideoSink* m_sink = nullptr;
     QImage m_frame;
+    QImage m_poster;
 };
 
 // A video with inline controls (play/pause, position, time, full screen). It never starts by

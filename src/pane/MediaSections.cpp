@@ -28,6 +28,7 @@ namespace vesk {
 namespace {
 
 constexpr int kDefaultMomentLength = 20;
+constexpr int kLengthChoicePadding = 10;
 
 // The player's frame: clipped corners are drawn as a thin outline over the video.
 class PlayerFrame : public QWidget {
@@ -107,11 +108,15 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
     lengths->addSpacing(8);
     m_lengths = new QButtonGroup(this);
     for (const int seconds : kVideoMomentLengths) {
-        auto* choice = new QPushButton(QString::number(seconds) + QStringLiteral("s"), this);
+        const QString label = QString::number(seconds) + QStringLiteral("s");
+        auto* choice = new QPushButton(label, this);
         choice->setCheckable(true);
-        // A small segmented control: the pane is narrow.
-        choice->setFixedSize(40, 22);
+        // A small segmented control (the pane is narrow), as wide and high as its text needs in
+        // whatever font size the desktop uses.
         choice->setFont(Theme::font(TextStyle::Caption2));
+        const QFontMetrics metrics(choice->font());
+        choice->setFixedSize(std::max(36, metrics.horizontalAdvance(label) + 2 * kLengthChoicePadding),
+                             std::max(22, metrics.height() + kLengthChoicePadding));
         choice->setObjectName(QStringLiteral("videoMomentLength%1").arg(seconds));
         m_lengths->addButton(choice, seconds);
         lengths->addWidget(choice);

@@ -1,5 +1,6 @@
 #include "pane/QuickLookThumb.h"
 
+#include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
 #include "platform/FutureDelivery.h"
@@ -68,7 +69,14 @@ void QuickLookThumb::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), theme.primary(0.035));
     const QRectF inner = QRectF(rect()).adjusted(12, 12, -12, -12);
     if (m_pixmap.isNull() || inner.isEmpty()) {
-        IconMap::paint(painter, QRectF(rect()), QStringLiteral("doc"), theme.secondary(), 30);
+        // Without a desktop icon theme a loaded file shows its type's symbol from the icon font.
+        QString symbol = QStringLiteral("doc");
+        if (m_loaded) {
+            VeskItem file;
+            file.filePath = m_path;
+            symbol = formatBadgeSymbol(file);
+        }
+        IconMap::paint(painter, QRectF(rect()), symbol, theme.secondary(), 30);
         return;
     }
     const QSizeF logical = m_pixmap.deviceIndependentSize();

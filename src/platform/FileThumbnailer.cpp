@@ -1,6 +1,7 @@
 #include "platform/FileThumbnailer.h"
 
 #include "platform/ImageLoader.h"
+#include "platform/TextPageThumbnail.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -134,6 +135,10 @@ FileThumbnail FileThumbnailer::thumbnail(const QString& path, QSize maxSize)
         result.image = pdfFirstPage(path, maxSize);
     } else if (isVideo(mime)) {
         result.image = videoFrame(path, maxSize);
+    } else if (mime.inherits(QStringLiteral("text/html"))) {
+        result.image = textPageThumbnail(path, TextPageSource::Html, maxSize);
+    } else if (mime.inherits(QStringLiteral("text/plain"))) {
+        result.image = textPageThumbnail(path, TextPageSource::PlainText, maxSize);
     }
     return result;
 }
@@ -166,7 +171,7 @@ QImage FileThumbnailer::pdfFirstPage(const QString& path, QSize maxSize)
     return size == image.size() ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage FileThumbnailer::videoFrame(const QString& path, QSize maxSize)
+QImage FileThumbnailer::videoFrame(const QString& path, QSize maxSize, double atSeconds)
 {
     if (maxSize.isEmpty())
         return {};
@@ -189,8 +194,17 @@ QImage FileThumbnailer::videoFrame(const QString& path, QSize maxSize)
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
         return {};
 
-    // A frame a little way in says more than a black first frame.
-    if (format->duration > 0) {
+    // A frame a little way in says more than a black first frame; a player asks for its own
+    // position. Seeking lands on the key frame before the target, so frames before it are skipped.
+    int64_t wanted = AV_NOPTS_VALUE;
+    if (atSeconds > 0 && std::isfinite(atSeconds)) {
+        const int64_t target = int64_t(atSeconds * AV_TIME_BASE);
+        wanted = av_rescale_q(target, AV_TIME_BASE_Q, stream->time_base);
+        if (stream->start_time != AV_NOPTS_VALUE)
+            wanted += stream->start_time;
+        if (av_seek_frame(format.get(), streamIndex, wanted, AVSEEK_FLAG_BACKWARD) >= 0)
+            avcodec_flush_buffers(codec.get());
+    } else if (atSeconds < 0 && format->duration > 0) {
         const int64_t target = std::min<int64_t>(format->duration / 10, 3 * int64_t(AV_TIME_BASE));
         const int64_t timestamp = av_rescale_q(target, AV_TIME_BASE_Q, stream->time_base);
         if (av_seek_frame(format.get(), streamIndex, timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
@@ -216,8 +230,11 @@ QImage FileThumbnailer::videoFrame(const QString& path, QSize maxSize)
             }
         }
         const int received = avcodec_receive_frame(codec.get(), frame.get());
-        if (received == 0)
-            gotFrame = true;
+        if (received == 0) {
+            const int64_t shownAt = frame->best_effort_timestamp;
+            // The last frame before the end stands in for a position past it.
+            gotFrame = wanted == AV_NOPTS_VALUE || shownAt == AV_NOPTS_VALUE || shownAt >= wanted || draining;
+        }
         else if (received == AVERROR_EOF || (draining && received != AVERROR(EAGAIN)))
             break;
     }

@@ -19,7 +19,8 @@ struct FileThumbnail {
 };
 
 // Renders file thumbnails without any desktop service: pictures through ImageLoader, the first
-// page of a PDF through poppler, a frame of a video through FFmpeg, otherwise the type's icon.
+// page of a PDF through poppler, a frame of a video through FFmpeg, the first lines of a text
+// file or web page (TextPageThumbnail), otherwise the type's icon.
 // Pure work, no state: safe from any thread, never touches a QPixmap or QIcon.
 class FileThumbnailer {
 public:
@@ -32,7 +33,9 @@ public:
 
     // A frame from about a tenth into a video (at most 3 s in), upright, fitted into `maxSize`;
     // null when the file has no decodable video stream.
-    static QImage videoFrame(const QString& path, QSize maxSize);
+    // With `atSeconds` at 0 or more: the first frame shown at that time (the key frame before it
+    // is decoded up to it); 0 gives the video's first frame.
+    static QImage videoFrame(const QString& path, QSize maxSize, double atSeconds = -1);
 
     // The icon names of the file's MIME type, decided by name alone when the file is missing.
     static FileThumbnail iconFor(const QString& path);

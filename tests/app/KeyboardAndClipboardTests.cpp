@@ -3,11 +3,13 @@
 #include "app/KeyboardCommands.h"
 #include "app/QuickLookWindow.h"
 
+#include <QFileInfo>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDialog>
 #include <QImage>
 #include <QMimeData>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -94,6 +96,29 @@ TEST_F(KeyboardCommandsTest, MovesStartFromEitherEndAndStopAtThem)
     EXPECT_EQ(store->selectedID(), itemID(3));
     keys->moveSelection(1);
     EXPECT_EQ(store->selectedID(), itemID(3));
+}
+
+TEST_F(KeyboardCommandsTest, ThePreviewOfAFileWithoutPictureOrTextShowsItsTypeAndName)
+{
+    const QString archive = writeFile(dataDir + QStringLiteral("/Items/B/Receipts 2024.zip"), QByteArray(80, '\x01'));
+    const QString blob = writeFile(dataDir + QStringLiteral("/Items/C/firmware.bin"), QByteArray(64, '\0'));
+    for (const QString& path : {archive, blob}) {
+        quickLook.showQuickLookPanel(path);
+        QuickLookWindow* preview = quickLook.window();
+        ASSERT_NE(preview, nullptr);
+        QSignalSpy shown(preview, &QuickLookWindow::contentShown);
+        ASSERT_TRUE(preview->isShowingContent() || shown.wait(10000));
+        EXPECT_EQ(preview->currentPage(), preview->symbolLabel()->parentWidget());
+        EXPECT_EQ(preview->nameLabel()->text(), QFileInfo(path).fileName());
+        ASSERT_FALSE(preview->symbolLabel()->pixmap().isNull());
+        // The symbol is drawn, not an empty square.
+        const QImage symbol = preview->symbolLabel()->pixmap().toImage();
+        int inked = 0;
+        for (int y = 0; y < symbol.height(); ++y)
+            for (int x = 0; x < symbol.width(); ++x)
+                inked += qAlpha(symbol.pixel(x, y)) > 40;
+        EXPECT_GT(inked, symbol.width()) << path.toStdString();
+    }
 }
 
 TEST_F(KeyboardCommandsTest, EscapeClosesThePreviewThenClearsSearchThenSelectionThenFocusesSearch)

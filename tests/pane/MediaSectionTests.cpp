@@ -8,6 +8,7 @@
 #include "store/RealServices.h"
 
 #include <QLabel>
+#include <QMediaPlayer>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -118,6 +119,21 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     auto* section = pane.content()->findChild<VideoSection*>();
     ASSERT_NE(section, nullptr);
     EXPECT_EQ(section->saveButton()->text(), QStringLiteral("Save 30s Moment"));
+    // Before anything is played the player shows the video's first picture, not a black box.
+    auto* player = section->findChild<VeskVideoPlayer*>();
+    ASSERT_NE(player, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->frameView()->shownImage().isNull(), 10000);
+    EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
+    const QImage first = player->frameView()->shownImage();
+    EXPECT_GT(qGray(first.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0)), 40);
+    // Every length choice has room for its whole text.
+    for (const int seconds : kVideoMomentLengths) {
+        auto* choice = section->findChild<QPushButton*>(QStringLiteral("videoMomentLength%1").arg(seconds));
+        ASSERT_NE(choice, nullptr);
+        const QFontMetrics metrics(choice->font());
+        EXPECT_GE(choice->width(), metrics.horizontalAdvance(choice->text()) + 12) << seconds;
+        EXPECT_GE(choice->height(), metrics.height() + 4) << seconds;
+    }
     section->startVideoMomentExport();
     EXPECT_TRUE(section->isSavingVideoMoment());
     EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Saving 30-second moment\u2026"));

@@ -1,6 +1,7 @@
 #include "common/HeicFile.h"
 #include "common/TestEnvironment.h"
 #include "platform/FileThumbnailer.h"
+#include "platform/TextPageThumbnail.h"
 #include "platform/ImageLoader.h"
 
 #include <QDir>
@@ -153,6 +154,47 @@ TEST(FileThumbnailer, RendersPicturesAndThePdfsFirstPage)
     EXPECT_LE(pdfThumb.image.height(), 220);
     EXPECT_TRUE(isReddish(pdfThumb.image.pixel(pdfThumb.image.width() / 2, pdfThumb.image.height() / 2)));
     EXPECT_EQ(pdfThumb.iconName, QStringLiteral("application-pdf"));
+}
+
+TEST(FileThumbnailer, TextFilesAndWebPagesShowTheirFirstLines)
+{
+    const QString folder = test::makeTempDirectory();
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        return test::writeFile(QDir(folder).filePath(QString::fromLatin1(name)), bytes);
+    };
+    const QString notes = write("notes.txt", "Shopping list\n\tmilk\r\n\teggs\n");
+    const QString page = write("page.html",
+        "<html><head><title>T</title><style>body { color: red }</style><script>var hidden = 1;</script></head>"
+        "<body><h1>Harbour walk</h1><!-- a comment --><p>We met at the <b>old pier</b>.</p></body></html>");
+    const QString empty = write("empty.txt", "");
+
+    // What the page says, without its markup, styles or scripts.
+    QFile html(page);
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    const QString visible = textPageText(html.readAll(), TextPageSource::Html);
+    EXPECT_TRUE(visible.contains(QStringLiteral("Harbour walk\nWe met at the old pier."))) << visible.toStdString();
+    EXPECT_FALSE(visible.contains(QStringLiteral("hidden")));
+    EXPECT_FALSE(visible.contains(QStringLiteral("color")));
+    EXPECT_FALSE(visible.contains(QStringLiteral("comment")));
+    EXPECT_EQ(textPageText("Shopping list\n\tmilk\r\n", TextPageSource::PlainText),
+              QStringLiteral("Shopping list\n    milk"));
+    EXPECT_EQ(textPageText("caf\xe9 au lait", TextPageSource::PlainText), QStringLiteral("caf\u00e9 au lait"));
+
+    for (const QString& path : {notes, page}) {
+        const FileThumbnail thumb = FileThumbnailer::thumbnail(path, QSize(220, 176));
+        ASSERT_FALSE(thumb.isIcon()) << path.toStdString();
+        EXPECT_LE(thumb.image.width(), 220);
+        EXPECT_EQ(thumb.image.height(), 176); // a page in portrait fills the height
+        // A white page with dark writing on it.
+        int dark = 0;
+        for (int y = 0; y < thumb.image.height(); ++y)
+            for (int x = 0; x < thumb.image.width(); ++x)
+                dark += qGray(thumb.image.pixel(x, y)) < 160;
+        EXPECT_GT(dark, 20) << path.toStdString();
+        EXPECT_EQ(qGray(thumb.image.pixel(thumb.image.width() - 3, thumb.image.height() - 3)), 255);
+    }
+    // Nothing to show: the type's icon, as for any other file.
+    EXPECT_TRUE(FileThumbnailer::thumbnail(empty, QSize(220, 176)).isIcon());
 }
 
 TEST(FileThumbnailer, FallsBackToTheTypesIcon)
