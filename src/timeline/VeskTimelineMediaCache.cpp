@@ -74,12 +74,20 @@ bool VeskTimelineMediaCache::previewFailed(const QString& path) const
 
 void VeskTimelineMediaCache::loadPreview(const QString& path, QObject* context, std::function<void(bool made)> done)
 {
+    QPointer<QObject> receiver(context);
     {
         QMutexLocker locker(&m_previewLock);
-        if (m_previews.contains(path))
+        if (m_previews.contains(path)) {
+            // Held already (another cell of the same photo made it meanwhile): the waiting cell
+            // is still told, after the caller has returned, or it would wait for good.
+            if (done)
+                QMetaObject::invokeMethod(context, [receiver, done] {
+                    if (receiver)
+                        done(true);
+                }, Qt::QueuedConnection);
             return;
+        }
     }
-    QPointer<QObject> receiver(context);
     m_pool.start([this, path, receiver, done = std::move(done)] {
         const QImage image = m_makePreview(path, kPreviewMaxPixels);
         const bool made = !image.isNull();

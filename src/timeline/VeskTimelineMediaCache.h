@@ -47,9 +47,9 @@ public:
     // True once making the path's preview has failed (the cell then stops waiting for it).
     bool previewFailed(const QString& path) const;
 
-    // Main thread. Unless a preview of the path is held already, makes one on the pool and then
-    // calls `done` on the main thread with whether it succeeded. `done` is dropped when `context`
-    // is gone by then.
+    // Main thread. Unless a preview of the path is held already, makes one on the pool; either
+    // way calls `done` later on the main thread with whether it succeeded (true at once for a
+    // held one). `done` is dropped when `context` is gone by then.
     void loadPreview(const QString& path, QObject* context, std::function<void(bool made)> done);
 
     // Blocks until every queued preview is finished; for tests and an orderly exit.
