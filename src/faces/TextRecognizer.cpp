@@ -20,7 +20,6 @@ namespace {
 // Tesseract reads text well up to this longest side; larger photographs are scaled down first,
 // which keeps a 12-megapixel picture within a second.
 constexpr int kMaximumTextImageSide = 2400;
-constexpr int kTextRecognitionDeadlineMs = 8000;
 
 // Tesseract parallelises its LSTM steps with OpenMP, forking a team for every step; next to Vesk's
 // own workers that only oversubscribes the cores, and on a busy machine the team's threads spin
@@ -69,13 +68,10 @@ tesseract::TessBaseAPI* threadTesseract()
 
 } // namespace
 
-QStringList keptTextLines(const QStringList& lines, const QList<float>& confidences)
+QStringList keptTextLines(const QStringList& lines)
 {
     QStringList kept;
-    for (qsizetype k = 0; k < lines.size() && k < confidences.size(); ++k) {
-        if (!(confidences[k] >= kTextLineConfidenceThreshold))
-            continue;
-        QString line = lines[k];
+    for (QString line : lines) {
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         const bool readable = std::any_of(line.cbegin(), line.cend(), [](QChar c) { return c.isLetterOrNumber(); });
@@ -85,7 +81,7 @@ QStringList keptTextLines(const QStringList& lines, const QList<float>& confiden
     return kept;
 }
 
-QString recognizeTextInImage(const QImage& image)
+QString recognizeTextInImage(const QImage& image, const std::function<bool()>& cancelled)
 {
     if (image.isNull())
         return {};
@@ -98,26 +94,29 @@ QString recognizeTextInImage(const QImage& image)
     api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
     api->SetSourceResolution(300);
     QStringList lines;
-    QList<float> confidences;
-    // A busy texture (foliage, gravel) can keep the layout analysis going for many seconds; what
-    // was read by the deadline is kept.
+    // No deadline: on a busy machine a page takes longer, and what it says is worth the wait.
+    // Only a caller that no longer wants the text stops it.
     tesseract::ETEXT_DESC monitor;
-    monitor.set_deadline_msecs(kTextRecognitionDeadlineMs);
-    api->Recognize(&monitor);
-    {
+    struct CancelContext {
+        const std::function<bool()>* cancelled;
+    } context{&cancelled};
+    if (cancelled) {
+        monitor.cancel = [](void* raw, int) { return (*static_cast<CancelContext*>(raw)->cancelled)(); };
+        monitor.cancel_this = &context;
+    }
+    const bool finished = api->Recognize(&monitor) == 0 && !(cancelled && cancelled());
+    if (finished) {
         std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
         if (it) {
             do {
                 std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
-                if (!text)
-                    continue;
-                lines.append(QString::fromUtf8(text.get()));
-                confidences.append(it->Confidence(tesseract::RIL_TEXTLINE));
+                if (text)
+                    lines.append(QString::fromUtf8(text.get()));
             } while (it->Next(tesseract::RIL_TEXTLINE));
         }
     }
     api->Clear();
-    return leftGraphemes(keptTextLines(lines, confidences).join(QLatin1Char('\n')), kMaximumRecognisedCharacters);
+    return leftGraphemes(keptTextLines(lines).join(QLatin1Char('\n')), kMaximumRecognisedCharacters);
 }
 
 } // namespace vesk

@@ -2,6 +2,7 @@
 #include "faces/FaceDetector.h"
 #include "faces/FacePrint.h"
 #include "faces/ObjectLabels.h"
+#include "faces/TextRecognizer.h"
 #include "faces/VisionAnalysis.h"
 #include "faces/VisionModels.h"
 #include "platform/ImageLoader.h"
@@ -243,6 +244,10 @@ TEST(VisionText, ReadsARenderedPageAndAPhotographedSign)
     const QString text = vision::recognizeText(page);
     EXPECT_EQ(text.split('\n'), (QStringList{"Remember the milk and the bread", "Meeting with Harriet on Thursday",
                                              "Invoice 4821 paid in full"}));
+    // A reader whose item went away stops, and gives nothing half-read.
+    int asked = 0;
+    EXPECT_TRUE(recognizeTextInImage(page, [&] { return ++asked > 0; }).isEmpty());
+    EXPECT_GT(asked, 0);
 
     SKIP_WITHOUT(kSign);
     EXPECT_TRUE(vision::recognizeText(kSign).contains(QStringLiteral("PARKING"))) << vision::recognizeText(kSign).toStdString();
