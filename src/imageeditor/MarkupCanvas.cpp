@@ -270,13 +270,18 @@ void MarkupCanvas::placeTextField()
         return;
     }
     const Theme& theme = Theme::current();
-    const QFont font = markupTextFont(std::max(4 * m_state.strokeWidth, 14.0));
-    m_textField->setFont(font);
+    // The text is typed in the very face and size it is drawn in once committed. A style sheet
+    // decides a widget's font when it is polished, so the face is named in it too.
+    const QFont font = markupTextFont(MarkupMetrics::onCanvas().textSize(m_state.strokeWidth));
     m_textField->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; border: 1.5px solid %3;"
-                                              " border-radius: 5px; padding: 6px 8px; }")
+                                              " border-radius: 5px; padding: 6px 8px; font-family: \"%4\";"
+                                              " font-size: %5px; font-weight: %6; }")
                                    .arg(m_state.strokeColor.name(QColor::HexArgb),
                                         Theme::withOpacity(theme.colors().textBackground, 0.94).name(QColor::HexArgb),
-                                        theme.accent().name(QColor::HexArgb)));
+                                        theme.accent().name(QColor::HexArgb), font.family())
+                                   .arg(font.pixelSize())
+                                   .arg(font.weight() >= QFont::DemiBold ? 600 : 400));
+    m_textField->setFont(font);
     if (m_textField->text() != m_state.textDraft)
         m_textField->setText(m_state.textDraft);
     const QRectF image = imageRect();

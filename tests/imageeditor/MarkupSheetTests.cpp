@@ -1,3 +1,4 @@
+#include "editor/MarkupPainting.h"
 #include "imageeditor/MarkupCanvas.h"
 #include "imageeditor/VeskMarkupEditor.h"
 
@@ -110,6 +111,12 @@ TEST_F(MarkupSheetTest, InlineTextIsTypedCommittedOrDiscarded)
     QTest::mouseClick(canvas, Qt::LeftButton, {}, at(0.5, 0.5));
     QLineEdit* field = canvas->inlineTextField();
     ASSERT_TRUE(field->isVisible());
+    // Typed in the face and size the committed text is drawn in.
+    field->ensurePolished();
+    const QFont committed = markupTextFont(MarkupMetrics::onCanvas().textSize(state().strokeWidth));
+    EXPECT_EQ(field->font().pixelSize(), committed.pixelSize());
+    EXPECT_EQ(field->font().weight(), committed.weight());
+    EXPECT_EQ(QFontInfo(field->font()).family(), QFontInfo(committed).family());
     QTest::keyClicks(field, QStringLiteral(" Look "));
     QTest::keyClick(field, Qt::Key_Return);
     ASSERT_EQ(state().elements.size(), 1);
