@@ -8,6 +8,7 @@
 #include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 #include "store/VeskStore.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -212,15 +213,11 @@ void CleanupCompletionAlert::follow()
         m_alert->setInformativeText(cleanupCompletionMessage(*count));
         return;
     }
-    auto* alert = new QMessageBox(m_window);
+    QMessageBox* alert = makeVeskAlert(QStringLiteral("Filename Cleanup Complete"), cleanupCompletionMessage(*count),
+                                       AlertSymbol::None, m_window);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setIcon(QMessageBox::Information);
-    alert->setWindowTitle(QStringLiteral("Filename Cleanup Complete"));
-    alert->setText(QStringLiteral("Filename Cleanup Complete"));
-    alert->setInformativeText(cleanupCompletionMessage(*count));
-    alert->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; }"));
-    alert->addButton(QMessageBox::Ok);
+    addAlertButton(alert, QMessageBox::Ok);
     connect(alert, &QDialog::finished, this, [this] { m_state.setCleanupFinishedCount(std::nullopt); });
     m_alert = alert;
     alert->open();

@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -42,10 +43,10 @@ void VeskHotKey::reportHotKeyFailure(const HotKeyFailure& failure)
 {
     veskLog(QStringLiteral("Vesk global hotkey ") + failure.stage + QStringLiteral(" registration failed: ")
             + QString::number(failure.status));
-    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Vesk shortcut unavailable"),
-                      QStringLiteral("Vesk shortcut unavailable"), QMessageBox::Ok);
-    alert.setInformativeText(failureAlertText(failure));
-    alert.exec();
+    std::unique_ptr<QMessageBox> alert(
+        makeVeskAlert(QStringLiteral("Vesk shortcut unavailable"), failureAlertText(failure), AlertSymbol::Warning));
+    addAlertButton(alert.get(), QMessageBox::Ok);
+    alert->exec();
 }
 
 void VeskHotKey::summonMainWindow()

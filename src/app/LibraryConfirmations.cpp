@@ -3,6 +3,7 @@
 #include "app/LibraryCommands.h"
 #include "app/MainWindowState.h"
 #include "store/VeskStore.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -20,16 +21,9 @@ namespace {
 QMessageBox* makeConfirmation(const QString& title, const QString& message, const QString& destructiveTitle,
                               std::function<void()> onConfirm, std::function<void()> onCancel = {})
 {
-    auto* box = new QMessageBox;
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(title);
-    box->setText(title);
-    box->setInformativeText(message);
-    box->setTextFormat(Qt::PlainText);
-    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; }"
-                                      "QLabel#qt_msgbox_informativelabel { min-width: 320px; }"));
-    QPushButton* destructive = box->addButton(destructiveTitle, QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    QMessageBox* box = makeVeskAlert(title, message, AlertSymbol::Warning);
+    QPushButton* destructive = addAlertButton(box, destructiveTitle, QMessageBox::DestructiveRole);
+    QPushButton* cancel = addAlertButton(box, QMessageBox::Cancel);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     QObject::connect(box, &QDialog::finished, box, [box, destructive, cancel, onConfirm, onCancel] {

@@ -22,6 +22,7 @@
 #include "platform/ui/Theme.h"
 #include "present/GroupFilter.h"
 #include "store/VeskStore.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -539,16 +540,18 @@ void MainWindow::closeEvent(QCloseEvent* event)
         const bool close = m_hooks.confirmCloseWithUnsaved
             ? m_hooks.confirmCloseWithUnsaved(unsaved)
             : [&] {
-                  QMessageBox box(QMessageBox::Warning, QStringLiteral("Vesk"),
-                                  unsaved == 1 ? QStringLiteral("1 item could not be saved.")
-                                               : QString::number(unsaved) + QStringLiteral(" items could not be saved."),
-                                  QMessageBox::NoButton, this);
-                  box.setInformativeText(QStringLiteral("They are shown in this window but are not in the library "
-                                                        "file. If Vesk closes now, they are lost."));
-                  QPushButton* closeAnyway = box.addButton(QStringLiteral("Close Anyway"), QMessageBox::DestructiveRole);
-                  box.setDefaultButton(box.addButton(QStringLiteral("Keep Open"), QMessageBox::RejectRole));
-                  box.exec();
-                  return box.clickedButton() == static_cast<QAbstractButton*>(closeAnyway);
+                  std::unique_ptr<QMessageBox> box(makeVeskAlert(
+                      unsaved == 1 ? QStringLiteral("1 item could not be saved.")
+                                   : QString::number(unsaved) + QStringLiteral(" items could not be saved."),
+                      QStringLiteral("They are shown in this window but are not in the library file. If Vesk "
+                                     "closes now, they are lost."),
+                      AlertSymbol::Warning, this));
+                  box->setWindowTitle(QStringLiteral("Vesk"));
+                  QPushButton* closeAnyway = addAlertButton(box.get(), QStringLiteral("Close Anyway"),
+                                                            QMessageBox::DestructiveRole);
+                  box->setDefaultButton(addAlertButton(box.get(), QStringLiteral("Keep Open"), QMessageBox::RejectRole));
+                  box->exec();
+                  return box->clickedButton() == static_cast<QAbstractButton*>(closeAnyway);
               }();
         if (!close) {
             event->ignore();

@@ -4,6 +4,7 @@
 #include "app/StartupProbe.h"
 #include "app/VeskApp.h"
 #include "platform/AppPaths.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -27,10 +28,11 @@ int main(int argc, char** argv)
     case vesk::SingleInstance::Outcome::HandedOver:
         return 0;
     case vesk::SingleInstance::Outcome::Failed: {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vesk"), QStringLiteral("Vesk cannot open its library."),
-                        QMessageBox::Ok);
-        box.setInformativeText(instance.failureReason());
-        box.exec();
+        std::unique_ptr<QMessageBox> box(vesk::makeVeskAlert(QStringLiteral("Vesk cannot open its library."),
+                                                             instance.failureReason(), vesk::AlertSymbol::Warning));
+        box->setWindowTitle(QStringLiteral("Vesk"));
+        vesk::addAlertButton(box.get(), QMessageBox::Ok);
+        box->exec();
         return 1;
     }
     case vesk::SingleInstance::Outcome::Primary:

@@ -9,6 +9,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -194,10 +195,9 @@ void VeskImageEditor::showSaveError(const QString& message)
     m_saveError = message;
     if (m_alert)
         m_alert->close();
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Could Not Save Edited Version"), message,
-                                  QMessageBox::NoButton, this);
+    QMessageBox* alert = makeVeskAlert(QStringLiteral("Could Not Save Edited Version"), message, AlertSymbol::Warning, this);
     alert->setObjectName(QStringLiteral("imageEditorSaveAlert"));
-    alert->addButton(QStringLiteral("OK"), QMessageBox::RejectRole);
+    addAlertButton(alert, QStringLiteral("OK"), QMessageBox::RejectRole);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert, &QDialog::finished, this, [this] { m_saveError.reset(); });
     m_alert = alert;

@@ -6,6 +6,7 @@
 #include "people/PeopleRules.h"
 #include "platform/ui/IconMap.h"
 #include "store/VeskStore.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -442,19 +443,16 @@ void VeskFaceClusterInspector::clearRename()
 
 void VeskFaceClusterInspector::openMergeDialog()
 {
-    auto* dialog = new QMessageBox(this);
+    QMessageBox* dialog = makeVeskAlert(m_pendingRenameMergeName + QStringLiteral(" already exists"),
+                                        QStringLiteral("Vesk already knows ") + m_pendingRenameMergeName
+                                            + QStringLiteral(". Merge these confirmed faces into that person’s pool?"),
+                                        AlertSymbol::Question, this);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setIcon(QMessageBox::Question);
-    dialog->setWindowTitle(m_pendingRenameMergeName + QStringLiteral(" already exists"));
-    dialog->setText(m_pendingRenameMergeName + QStringLiteral(" already exists"));
-    dialog->setInformativeText(QStringLiteral("Vesk already knows ") + m_pendingRenameMergeName
-                               + QStringLiteral(". Merge these confirmed faces into that person’s pool?"));
     QPushButton* merge =
-        dialog->addButton(QStringLiteral("Merge into ") + m_pendingRenameMergeName, QMessageBox::AcceptRole);
+        addAlertButton(dialog, QStringLiteral("Merge into ") + m_pendingRenameMergeName, QMessageBox::AcceptRole);
     merge->setObjectName(QStringLiteral("confirmMergeButton"));
-    merge->setProperty("veskRole", "prominent");
-    QPushButton* cancel = dialog->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel = addAlertButton(dialog, QStringLiteral("Cancel"), QMessageBox::RejectRole);
     dialog->setEscapeButton(cancel);
     // Before the dialog finishes, which clears the pending merge.
     connect(dialog, &QMessageBox::buttonClicked, this, [this, merge](QAbstractButton* clicked) {

@@ -7,6 +7,7 @@
 #include "platform/ui/Theme.h"
 #include "timeline/VeskTimelineMediaCache.h"
 #include "platform/WorkPool.h"
+#include "platform/ui/VeskAlert.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -147,8 +148,8 @@ void TimelineExportFlow::finished(const QString& destination, const std::optiona
         m_statusSheet->close();
     const QString message = failure->description().isEmpty() ? QStringLiteral("Unknown error") : failure->description();
     const QString title = QStringLiteral("Could not export photo book");
-    m_alert = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, m_window);
-    m_alert->setInformativeText(message);
+    m_alert = makeVeskAlert(title, message, AlertSymbol::Warning, m_window);
+    addAlertButton(m_alert, QMessageBox::Ok);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);
     m_alert->setWindowModality(Qt::WindowModal);
     m_alert->open();

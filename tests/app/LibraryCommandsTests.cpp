@@ -4,11 +4,16 @@
 #include "app/ControlsStrip.h"
 #include "app/FilenameCleanupSheet.h"
 #include "app/LibraryCommands.h"
+#include "app/LibraryConfirmations.h"
 #include "app/LibraryMenus.h"
 #include "app/LibrarySheets.h"
 #include "app/NamePrompt.h"
+#include "platform/ui/ControlStyles.h"
+#include "platform/ui/Theme.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QImage>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -440,6 +445,62 @@ TEST_F(LibraryWindowTest, DeleteConfirmationNamesTheSelectionAndCancelKeepsIt)
     settle();
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_FALSE(window.state().showingClearLibraryConfirmation());
+}
+
+TEST_F(LibraryWindowTest, ConfirmationsWearTheWindowsLookWithTheirTextsAndRoles)
+{
+    MainWindow& window = makeLibraryWindow();
+    qApp->setStyleSheet(applicationStyleSheet(Theme::current()));
+    addItem(QStringLiteral("a"), 30);
+    const auto group = store->createGroup(QStringLiteral("Trips & Food"));
+    ASSERT_TRUE(group);
+    store->selectItems(store->items());
+    window.state().setPendingDeleteGroupID(group->id);
+
+    const struct {
+        QMessageBox* box;
+        QString title;
+        QString destructive;
+    } dialogs[] = {
+        {makeDeleteConfirmation(*store), QStringLiteral("Delete 1 Vesk?"), QStringLiteral("Delete")},
+        {makeClearLibraryConfirmation(*store), QStringLiteral("Clear the entire Vesk library?"),
+         QStringLiteral("Clear Library")},
+        {makeDeleteGroupConfirmation(*store, window.state()), QStringLiteral("Delete this group?"),
+         QStringLiteral("Delete Group")},
+    };
+    const QColor background = Theme::current().colors().windowBackground;
+    for (const auto& d : dialogs) {
+        std::unique_ptr<QMessageBox> box(d.box);
+        SCOPED_TRACE(d.title.toStdString());
+        EXPECT_EQ(box->text(), d.title);
+        EXPECT_EQ(box->windowTitle(), d.title);
+        // No stock icon of the desktop: the symbol is Vesk's own.
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        QAbstractButton* destructive = buttonNamed(box.get(), d.destructive);
+        ASSERT_NE(destructive, nullptr);
+        EXPECT_EQ(box->buttonRole(destructive), QMessageBox::DestructiveRole);
+        EXPECT_EQ(box->buttonRole(box->button(QMessageBox::Cancel)), QMessageBox::RejectRole);
+        EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
+
+        box->show();
+        settle();
+        const QImage image = box->grab().toImage();
+        EXPECT_EQ(image.pixelColor(2, 2).rgb(), background.rgb());
+        // The destructive button's text is written in the destructive colour, Cancel's is not.
+        auto reddish = [&](QAbstractButton* button) {
+            const QRect area(button->mapTo(box.get(), QPoint(0, 0)), button->size());
+            int count = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += c.red() - std::max(c.green(), c.blue()) > 70;
+                }
+            return count;
+        };
+        EXPECT_GT(reddish(destructive), 10);
+        EXPECT_EQ(reddish(box->button(QMessageBox::Cancel)), 0);
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(LibraryWindowTest, SheetsClosedWithTheWindowLeaveNoFlagSet)

@@ -161,8 +161,8 @@ TEST_F(ImageEditorTest, AFailedSaveKeepsTheEditorOpenWithItsAlert)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_FALSE(editor->isSaving());
     EXPECT_EQ(editor->saveError(), VeskImageEditor::kCouldNotSaveMessage);
-    EXPECT_EQ(editor->saveAlert()->text(), VeskImageEditor::kCouldNotSaveMessage);
-    EXPECT_EQ(editor->saveAlert()->windowTitle(), QStringLiteral("Could Not Save Edited Version"));
+    EXPECT_EQ(editor->saveAlert()->text(), QStringLiteral("Could Not Save Edited Version"));
+    EXPECT_EQ(editor->saveAlert()->informativeText(), VeskImageEditor::kCouldNotSaveMessage);
 
     editor->saveAlert()->buttons().first()->click();
     EXPECT_FALSE(editor->saveError());

@@ -6,9 +6,7 @@
 
 namespace vesk {
 
-namespace {
-
-QString rgba(const QColor& color)
+QString cssColor(const QColor& color)
 {
     return QStringLiteral("rgba(%1, %2, %3, %4)")
         .arg(color.red())
@@ -17,16 +15,14 @@ QString rgba(const QColor& color)
         .arg(QString::number(color.alphaF(), 'f', 3));
 }
 
-} // namespace
-
 QString applicationStyleSheet(const Theme& theme)
 {
-    const QString label = rgba(theme.label());
-    const QString secondary = rgba(theme.secondary());
-    const QString tertiary = rgba(theme.tertiary());
-    const QString accent = rgba(theme.accent());
-    const QString red = rgba(theme.destructive());
-    const QString fieldBackground = rgba(theme.colors().textBackground);
+    const QString label = cssColor(theme.label());
+    const QString secondary = cssColor(theme.secondary());
+    const QString tertiary = cssColor(theme.tertiary());
+    const QString accent = cssColor(theme.accent());
+    const QString red = cssColor(theme.destructive());
+    const QString fieldBackground = cssColor(theme.colors().textBackground);
     QString sheet;
     // Bordered buttons: a soft capsule of the primary colour.
     sheet += QStringLiteral(
@@ -37,17 +33,17 @@ QString applicationStyleSheet(const Theme& theme)
                  "QPushButton:disabled { color: %6; background: %7; }"
                  "QPushButton:checked { background: %8; border-color: %9; }"
                  "QPushButton:flat { background: transparent; border: none; }")
-                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)), rgba(theme.primary(0.09)),
-                      rgba(theme.primary(0.15)), tertiary, rgba(theme.primary(0.03)), rgba(theme.accent(0.18)),
-                      rgba(theme.accent(0.55)));
+                 .arg(cssColor(theme.primary(0.055)), label, cssColor(theme.primary(0.12)), cssColor(theme.primary(0.09)),
+                      cssColor(theme.primary(0.15)), tertiary, cssColor(theme.primary(0.03)), cssColor(theme.accent(0.18)),
+                      cssColor(theme.accent(0.55)));
     sheet += QStringLiteral(
                  "QPushButton[veskRole=\"prominent\"] { background: %1; color: white; border: 1px solid %1; }"
                  "QPushButton[veskRole=\"prominent\"]:hover { background: %2; }"
-                 "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; color: rgba(255,255,255,0.8); }"
+                 "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; color: cssColor(255,255,255,0.8); }"
                  "QPushButton[veskRole=\"plain\"] { background: transparent; border: none; color: %4; }"
                  "QPushButton[veskRole=\"plain\"]:hover { color: %5; }"
                  "QPushButton[veskRole=\"destructive\"] { color: %6; }")
-                 .arg(accent, rgba(theme.accent().lighter(112)), rgba(theme.accent(0.45)), accent, label, red);
+                 .arg(accent, cssColor(theme.accent().lighter(112)), cssColor(theme.accent(0.45)), accent, label, red);
     // Tool buttons (icon buttons beside fields) take the bordered look; raised-on-hover ones stay
     // bare until the pointer is over them.
     sheet += QStringLiteral(
@@ -57,20 +53,20 @@ QString applicationStyleSheet(const Theme& theme)
                  "QToolButton:checked { background: %6; border-color: %7; }"
                  "QToolButton[autoRaise=\"true\"] { background: transparent; border: 1px solid transparent; }"
                  "QToolButton[autoRaise=\"true\"]:hover { background: %4; }")
-                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)), rgba(theme.primary(0.09)),
-                      rgba(theme.primary(0.15)), rgba(theme.accent(0.18)), rgba(theme.accent(0.55)));
+                 .arg(cssColor(theme.primary(0.055)), label, cssColor(theme.primary(0.12)), cssColor(theme.primary(0.09)),
+                      cssColor(theme.primary(0.15)), cssColor(theme.accent(0.18)), cssColor(theme.accent(0.55)));
     // Text fields: the same soft outline, the accent when focused.
     sheet += QStringLiteral(
                  "QLineEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 7px;"
                  " padding: 4px 8px; selection-background-color: %4; }"
                  "QLineEdit:focus { border: 1px solid %5; }"
                  "QLineEdit:disabled { color: %6; }")
-                 .arg(fieldBackground, label, rgba(theme.primary(0.14)), rgba(theme.accent(0.35)),
-                      rgba(theme.accent(0.8)), tertiary);
+                 .arg(fieldBackground, label, cssColor(theme.primary(0.14)), cssColor(theme.accent(0.35)),
+                      cssColor(theme.accent(0.8)), tertiary);
     sheet += QStringLiteral(
                  "QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: 7px; padding: 3px 8px; }"
                  "QComboBox::drop-down { border: none; width: 16px; }")
-                 .arg(rgba(theme.primary(0.055)), label, rgba(theme.primary(0.12)));
+                 .arg(cssColor(theme.primary(0.055)), label, cssColor(theme.primary(0.12)));
     // Menus: rounded, with roomy items and the accent under the pointer. Their text colour comes
     // from the palette, not from here, so an entry can be drawn in its own colour (a destructive one
     // in red).
@@ -81,8 +77,8 @@ QString applicationStyleSheet(const Theme& theme)
                  "QMenu::item:disabled { color: %4; }"
                  "QMenu::separator { height: 1px; background: %5; margin: 4px 8px; }"
                  "QMenu::icon { padding-left: 6px; }")
-                 .arg(rgba(theme.colors().controlBackground), rgba(theme.primary(0.12)), accent, tertiary,
-                      rgba(theme.separator()));
+                 .arg(cssColor(theme.colors().controlBackground), cssColor(theme.primary(0.12)), accent, tertiary,
+                      cssColor(theme.separator()));
     // Thin scroll bars without arrow buttons, a little wider under the pointer.
     sheet += QStringLiteral(
                  "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px 1px 2px 0; }"
@@ -93,9 +89,9 @@ QString applicationStyleSheet(const Theme& theme)
                  "QScrollBar::handle:hover { background: %2; }"
                  "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }"
                  "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
-                 .arg(rgba(theme.primary(0.22)), rgba(theme.primary(0.38)));
+                 .arg(cssColor(theme.primary(0.22)), cssColor(theme.primary(0.38)));
     sheet += QStringLiteral("QToolTip { background: %1; color: %2; border: 1px solid %3; padding: 4px 6px; }")
-                 .arg(rgba(theme.colors().controlBackground), label, rgba(theme.primary(0.12)));
+                 .arg(cssColor(theme.colors().controlBackground), label, cssColor(theme.primary(0.12)));
     Q_UNUSED(secondary);
     return sheet;
 }

@@ -7,11 +7,15 @@
 //   button->setProperty("veskRole", "prominent");
 // ("bordered" is the default; "plain" and "destructive" are the others).
 
+#include <QColor>
 #include <QString>
 
 namespace vesk {
 
 class Theme;
+
+// A colour as a style sheet writes it, with its opacity.
+QString cssColor(const QColor& color);
 
 // The application-wide style sheet for the theme's current appearance.
 QString applicationStyleSheet(const Theme& theme);
