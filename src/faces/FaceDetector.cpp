@@ -91,8 +91,43 @@ void detectInRegion(const nn::GraphModel& model, const QImage& image, const QRec
         pixels = pixels.intersected(QRectF(image.rect()));
         if (pixels.isEmpty())
             continue;
-        found->append({pixels, score});
+        QList<QPointF> landmarks;
+        for (int point = 0; point < 6; ++point)
+            landmarks.append(QPointF((anchor.x + box[4 + 2 * point]) / scale + region.x(),
+                                     (anchor.y + box[5 + 2 * point]) / scale + region.y()));
+        found->append({pixels, score, landmarks});
     }
+}
+
+// Whether a box and its landmarks could be a face at all, the way the model's own pipeline
+// checks them: not too small for the picture, about square, both eyes in the upper part of the
+// box and apart, the mouth well below them. Blurred print and textures that score high fail here.
+bool isPlausibleFace(const FaceBox& face, QSize picture)
+{
+    const QRectF& box = face.box;
+    const double longest = std::max(picture.width(), picture.height());
+    if (std::min(box.width(), box.height()) < std::max(kMinimumFacePixels, kMinimumFaceFraction * longest))
+        return false;
+    const double aspect = box.width() / box.height();
+    if (aspect < 0.6 || aspect > 1.6)
+        return false;
+    if (face.landmarks.size() < 4)
+        return false;
+    // Landmarks as fractions of the box.
+    const auto relative = [&](int k) {
+        return QPointF((face.landmarks[k].x() - box.left()) / box.width(), (face.landmarks[k].y() - box.top()) / box.height());
+    };
+    const QPointF leftEye = relative(0);
+    const QPointF rightEye = relative(1);
+    const QPointF mouth = relative(3);
+    const auto inside = [](const QPointF& p) { return p.x() > -0.1 && p.x() < 1.1 && p.y() > -0.1 && p.y() < 1.1; };
+    if (!inside(leftEye) || !inside(rightEye) || !inside(mouth))
+        return false;
+    if (leftEye.y() > 0.6 || rightEye.y() > 0.6)
+        return false;
+    if (std::abs(rightEye.x() - leftEye.x()) < 0.2)
+        return false;
+    return mouth.y() > std::max(leftEye.y(), rightEye.y()) + 0.15;
 }
 
 // Regions to look at: the whole picture and, when faces could be too small for one look at 256
@@ -132,11 +167,33 @@ QList<FaceBox> detectFaceBoxes(const QImage& image)
     const nn::GraphModel* model = VisionModels::faceDetector();
     if (!model)
         return {};
-    QList<FaceBox> candidates;
     const QList<QRect> regions = regionsFor(image.size());
-    for (qsizetype k = 0; k < regions.size(); ++k)
-        detectInRegion(*model, image, regions[k], k == 0 ? kFaceScoreThreshold : kTileFaceScoreThreshold,
-                       &candidates);
+    QList<FaceBox> whole;
+    detectInRegion(*model, image, regions.first(), kFaceScoreThreshold, &whole);
+    QList<FaceBox> candidates;
+    for (const FaceBox& face : std::as_const(whole))
+        if (isPlausibleFace(face, image.size()))
+            candidates.append(face);
+    const qsizetype plausibleWhole = candidates.size();
+    // The tiles are there for faces too small for one look at the whole picture. A face that
+    // fills much of a tile is large in the whole picture too, where the model sees it with all
+    // its surroundings: a tile alone is not believed about it.
+    for (qsizetype k = 1; k < regions.size(); ++k) {
+        QList<FaceBox> found;
+        detectInRegion(*model, image, regions[k], kTileFaceScoreThreshold, &found);
+        const double tileSide = std::max(regions[k].width(), regions[k].height());
+        for (const FaceBox& face : std::as_const(found)) {
+            if (!isPlausibleFace(face, image.size()))
+                continue;
+            const bool large = std::max(face.box.width(), face.box.height()) > kTileConfirmationFraction * tileSide;
+            const bool confirmed = std::any_of(candidates.cbegin(), candidates.cbegin() + plausibleWhole,
+                                               [&](const FaceBox& seen) {
+                                                   return overlap(seen.box, face.box) > kFaceOverlapThreshold;
+                                               });
+            if (!large || confirmed)
+                candidates.append(face);
+        }
+    }
 
     // Most confident first; a box that overlaps a kept one is the same face seen again.
     std::stable_sort(candidates.begin(), candidates.end(),

@@ -26,6 +26,7 @@ const QString kJohns = QStringLiteral("/usr/share/doc/libdlib19.1/examples/johns
 const QString kHopper = QStringLiteral("/usr/share/matplotlib/mpl-data/sample_data/grace_hopper.jpg");
 const QString kPictures = QStringLiteral("/usr/share/pixmaps/faces/");
 const QString kSign = QStringLiteral("/usr/share/doc/opencv-doc/examples/text/scenetext05.jpg");
+const QString kOpenCvData = QStringLiteral("/usr/share/doc/opencv-doc/examples/data/");
 
 #define SKIP_WITHOUT_MODELS()                                                                                          \
     if (!QFileInfo::exists(VisionModels::modelsDirectory() + QStringLiteral("/faceres.json")))                         \
@@ -125,6 +126,11 @@ TEST(VisionFaces, EveryFaceOnGroupPhotographsAndNoneOnLandscapes)
     }
     for (const char* landscape : {"mountain.jpg", "tree.jpg", "sunset.jpg", "sky.jpg", "lightning.jpg", "leaf.jpg"})
         EXPECT_TRUE(vision::detectFaces(kPictures + QLatin1String(landscape)).isEmpty()) << landscape;
+
+    // Pages of text, sharp or blurred, have no faces, however sure the model is of a blob.
+    SKIP_WITHOUT(kOpenCvData);
+    for (const char* page : {"text_defocus.jpg", "text_motion.jpg", "imageTextN.png", "imageTextR.png"})
+        EXPECT_TRUE(vision::detectFaces(kOpenCvData + QLatin1String(page)).isEmpty()) << page;
 }
 
 TEST(VisionFaces, BoxesUseTheLowerLeftOrigin)
