@@ -250,7 +250,7 @@ TEST(RtfReader, HostileInputStaysBounded)
 
 TEST(RtfReader, FoundCrashersStayFixed)
 {
-    const QDir dir(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/rtf-crashers"));
+    const QDir dir(QStringLiteral(VESK_RTF_CRASHERS));
     const QStringList files = dir.entryList(QDir::Files);
     ASSERT_FALSE(files.isEmpty());
     for (const QString& name : files) {
