@@ -28,7 +28,7 @@ namespace vesk {
 namespace {
 
 constexpr int kDefaultMomentLength = 20;
-constexpr int kLengthChoicePadding = 10;
+constexpr int kLengthChoicePadding = 6;
 
 // The player's frame: clipped corners are drawn as a thin outline over the video.
 class PlayerFrame : public QWidget {
@@ -114,9 +114,14 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
         // A small segmented control (the pane is narrow), as wide and high as its text needs in
         // whatever font size the desktop uses.
         choice->setFont(Theme::font(TextStyle::Caption2));
+        // The window's button padding is for words; these choices take a padding of their own and
+        // a box that holds their text whole.
+        choice->setStyleSheet(QStringLiteral("QPushButton { padding: %1px %2px; min-height: 0px; min-width: 0px; }")
+                                  .arg(kLengthChoicePadding / 2)
+                                  .arg(kLengthChoicePadding));
         const QFontMetrics metrics(choice->font());
-        choice->setFixedSize(std::max(36, metrics.horizontalAdvance(label) + 2 * kLengthChoicePadding),
-                             std::max(22, metrics.height() + kLengthChoicePadding));
+        choice->setFixedSize(metrics.horizontalAdvance(label) + 2 * kLengthChoicePadding + 6,
+                             std::max(22, metrics.height() + kLengthChoicePadding + 4));
         choice->setObjectName(QStringLiteral("videoMomentLength%1").arg(seconds));
         m_lengths->addButton(choice, seconds);
         lengths->addWidget(choice);

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 
@@ -92,7 +93,9 @@ QImage textPageThumbnail(const QString& path, TextPageSource source, QSize maxSi
     const int margin = std::max(3, page.width() / 12);
     const QRectF room = QRectF(image.rect()).adjusted(margin, margin, -margin, -margin);
     painter.setClipRect(room);
-    painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, text);
+    QTextOption layout(Qt::AlignLeft | Qt::AlignTop);
+    layout.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    painter.drawText(room, text, layout);
     return image;
 }
 

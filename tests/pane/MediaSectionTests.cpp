@@ -6,8 +6,13 @@
 #include "pane/MediaSections.h"
 #include "pane/VeskPreview.h"
 #include "store/RealServices.h"
+#include "platform/ui/ControlStyles.h"
+#include "platform/ui/Theme.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QMediaPlayer>
 #include <QProcess>
 #include <QPushButton>
@@ -126,14 +131,21 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
     const QImage first = player->frameView()->shownImage();
     EXPECT_GT(qGray(first.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0)), 40);
-    // Every length choice has room for its whole text.
+    // Every length choice has room for its whole text inside the window's own button style.
+    qApp->setStyleSheet(applicationStyleSheet(Theme::current()));
     for (const int seconds : kVideoMomentLengths) {
         auto* choice = section->findChild<QPushButton*>(QStringLiteral("videoMomentLength%1").arg(seconds));
         ASSERT_NE(choice, nullptr);
+        choice->ensurePolished();
+        QStyleOptionButton option;
+        option.initFrom(choice);
+        option.text = choice->text();
+        const QRect contents = choice->style()->subElementRect(QStyle::SE_PushButtonContents, &option, choice);
         const QFontMetrics metrics(choice->font());
-        EXPECT_GE(choice->width(), metrics.horizontalAdvance(choice->text()) + 12) << seconds;
-        EXPECT_GE(choice->height(), metrics.height() + 4) << seconds;
+        EXPECT_GE(contents.width(), metrics.horizontalAdvance(choice->text())) << seconds;
+        EXPECT_GE(contents.height(), metrics.height()) << seconds;
     }
+    qApp->setStyleSheet(QString());
     section->startVideoMomentExport();
     EXPECT_TRUE(section->isSavingVideoMoment());
     EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Saving 30-second moment\u2026"));
