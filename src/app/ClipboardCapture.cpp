@@ -30,16 +30,6 @@ namespace {
 
 const QString kCapturedTitle = QStringLiteral("Vesked from Clipboard");
 
-void postCapturedNotice(VeskStore& store, const QString& title, const std::optional<QString>& detail)
-{
-    VeskIntakeNotice notice;
-    notice.id = QUuid::createUuid();
-    notice.kind = VeskIntakeNoticeKind::Captured;
-    notice.title = title;
-    notice.detail = detail;
-    store.setIntakeNotice(notice);
-}
-
 // Every URL a local file, and at least one; anything else is not a file list.
 QList<QUrl> fileURLs(const QMimeData& clipboard)
 {
@@ -76,7 +66,7 @@ void noticeWhenImported(VeskStore& store, const QFuture<bool>& imported, const Q
     const std::optional<QUuid> before = currentNoticeID(store);
     deliverResult(&store, imported, [&store, before, title, detail, done = std::move(done)](bool kept) {
         if (kept && currentNoticeID(store) == before)
-            postCapturedNotice(store, title, detail);
+            store.postCapturedNotice(title, detail);
         if (done)
             done(kept);
     });
@@ -113,14 +103,14 @@ bool captureFromText(VeskStore& store, const ClipboardContent& content)
             if (text.isEmpty())
                 return false;
             store.addRichTextNote(std::nullopt, text, content.rtf);
-            postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
+            store.postCapturedNotice(kCapturedTitle, clipboardNoticeDetail(text));
             return true;
         }
     }
 
     if (content.html) {
         store.addHTML(content.html->toUtf8());
-        postCapturedNotice(store, kCapturedTitle, QStringLiteral("Rich web content"));
+        store.postCapturedNotice(kCapturedTitle, QStringLiteral("Rich web content"));
         return true;
     }
 
@@ -128,7 +118,7 @@ bool captureFromText(VeskStore& store, const ClipboardContent& content)
     if (text.isEmpty())
         return false;
     store.addText(text);
-    postCapturedNotice(store, kCapturedTitle, clipboardNoticeDetail(text));
+    store.postCapturedNotice(kCapturedTitle, clipboardNoticeDetail(text));
     return true;
 }
 

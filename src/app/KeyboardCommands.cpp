@@ -157,13 +157,7 @@ void KeyboardCommands::openOrCopyTargetedItem()
     }
     if (item->kind == VeskKind::Text && item->text && !item->text->isEmpty()) {
         QGuiApplication::clipboard()->setText(item->text->toString());
-        VeskIntakeNotice notice;
-        notice.id = QUuid::createUuid();
-        notice.kind = VeskIntakeNoticeKind::Captured;
-        notice.title = QStringLiteral("Copied from Vesk");
-        notice.detail = item->title;
-        notice.relatedID = item->id;
-        store.setIntakeNotice(notice);
+        store.postCapturedNotice(QStringLiteral("Copied from Vesk"), item->title, item->id);
         return;
     }
     if (item->kind == VeskKind::Url && item->urlString) {

@@ -1,7 +1,6 @@
 #include "app/LibraryCommands.h"
 
 #include "app/MainWindowState.h"
-#include "grid/ItemGroupMove.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -31,15 +30,9 @@ QString cleanupCompletionMessage(int changedCount)
 
 void confirmItemRename(VeskStore& store, MainWindowState& state)
 {
-    if (const std::optional<QUuid> id = state.pendingRenameItemID()) {
-        const qsizetype index = store.indexOfItem(*id);
-        const QString title = state.renameItemTitle().trimmed();
-        if (index >= 0 && !title.isEmpty()) {
-            VeskItem renamed = store.items().at(index);
-            renamed.title = title;
-            (void)store.updateItem(renamed); // a rename that was not written is marked and said by the store
-        }
-    }
+    // A rename that was not written is marked and said by the store.
+    if (const std::optional<QUuid> id = state.pendingRenameItemID())
+        store.renameItem(*id, state.renameItemTitle());
     state.setPendingRenameItemID(std::nullopt);
 }
 
@@ -53,7 +46,7 @@ void confirmNewGroup(VeskStore& store, MainWindowState& state)
     const QString name = state.newGroupName().trimmed();
     if (!name.isEmpty()) {
         if (const std::optional<VeskGroup> group = store.createGroup(name); group && state.pendingGroupItemID())
-            moveItemToGroup(store, *state.pendingGroupItemID(), group->id, group->name);
+            store.moveItemToGroup(*state.pendingGroupItemID(), group->id, group->name);
     }
     cancelNewGroup(state);
 }

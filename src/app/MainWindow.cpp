@@ -83,15 +83,6 @@ constexpr SheetFlag kAllSheetFlags[] = {
     SheetFlag::DeleteGroupConfirmation, SheetFlag::RenamePrompt,
 };
 
-QList<QUuid> itemIDs(const QList<VeskItem>& items)
-{
-    QList<QUuid> ids;
-    ids.reserve(items.size());
-    for (const VeskItem& item : items)
-        ids << item.id;
-    return ids;
-}
-
 } // namespace
 
 MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, MainWindowHooks hooks, QWidget* parent)
@@ -161,24 +152,12 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         update();
     });
 
-    m_lastItemIDs = itemIDs(store.items());
     updateContentSwitch();
 
-    connect(&store, &VeskStore::itemsChanged, this, [this] {
-        updateContentSwitch();
-        noteItemIDs();
-    });
-    // The rest of the library, read after the window came up, is not new: only items that arrive
-    // from now on pulse.
-    connect(&store, &VeskStore::libraryLoaded, this, [this] {
-        QSet<QUuid> known = m_state->knownItemIDs();
-        // Room for a large library at once: growing the table step by step is most of the cost.
-        known.reserve(known.size() + m_store.items().size());
-        for (const VeskItem& item : m_store.items())
-            known.insert(item.id);
-        m_state->setKnownItemIDs(known);
-        m_lastItemIDs = itemIDs(m_store.items());
-    });
+    connect(&store, &VeskStore::itemsChanged, this, &MainWindow::updateContentSwitch);
+    // Only items that arrive pulse: the library read at start-up, after the window came up, adds
+    // none.
+    connect(&store, &VeskStore::itemAdded, this, &MainWindow::pulseNewItem);
     connect(&store, &VeskStore::searchTextChanged, this, &MainWindow::reactToSearchText);
     connect(&store, &VeskStore::intakeNoticeChanged, this, [this] {
         presentIntakeNotice();
@@ -317,11 +296,6 @@ void MainWindow::handleAppear()
         m_hooks.startSummonHotKey();
     if (m_hooks.startClipboardHotKey)
         m_hooks.startClipboardHotKey();
-    QSet<QUuid> known;
-    for (const VeskItem& item : m_store.items())
-        known.insert(item.id);
-    m_state->setKnownItemIDs(known);
-
     // A notice posted before the window first showed (a reminder due at start-up, an inbox
     // import) would otherwise stay forever: its clearing starts only on a change.
     scheduleIntakeNoticeClear(m_store.intakeNotice());
@@ -414,17 +388,8 @@ void MainWindow::presentFailureNotice()
     m_chrome->raise();
 }
 
-void MainWindow::noteItemIDs()
+void MainWindow::pulseNewItem(const QUuid& chosen)
 {
-    QList<QUuid> ids = itemIDs(m_store.items());
-    if (ids == m_lastItemIDs)
-        return;
-    m_lastItemIDs = std::move(ids);
-    const NewItemsOutcome outcome = noteNewItems(m_state->knownItemIDs(), m_store.items());
-    m_state->setKnownItemIDs(outcome.knownItemIDs);
-    if (!outcome.pulseID)
-        return;
-    const QUuid chosen = *outcome.pulseID;
     m_state->setCapturePulseID(chosen);
     QTimer::singleShot(m_timings.capturePulseMs, this, [this, chosen] {
         if (m_state->capturePulseID() == chosen)
@@ -438,9 +403,7 @@ void MainWindow::scheduleIntakeNoticeClear(const std::optional<VeskIntakeNotice>
         return;
     const QUuid id = notice->id;
     QTimer::singleShot(m_timings.intakeNoticeMs, this, [this, id] {
-        // A newer notice keeps its own full time.
-        if (m_store.intakeNotice() && m_store.intakeNotice()->id == id)
-            m_store.setIntakeNotice(std::nullopt);
+        m_store.clearIntakeNotice(id);
     });
 }
 
@@ -450,8 +413,7 @@ void MainWindow::scheduleBringBackNoticeClear(const std::optional<VeskBringBackN
         return;
     const QUuid id = notice->id;
     QTimer::singleShot(bringBackNoticeDelayMs(notice->kind, m_timings), this, [this, id] {
-        if (m_store.bringBackNotice() && m_store.bringBackNotice()->id == id)
-            m_store.setBringBackNotice(std::nullopt);
+        m_store.clearBringBackNotice(id);
     });
 }
 

@@ -138,7 +138,8 @@ private:
     void buildSheets();
     void updateContentSwitch();
     void layoutChildren();
-    void noteItemIDs();
+    // Pulses the card of an item that has just arrived.
+    void pulseNewItem(const QUuid& id);
     void presentIntakeNotice();
     void presentBringBackNotice();
     void presentFailureNotice();
@@ -168,7 +169,6 @@ private:
     NoticeHost* m_bringBackNotices = nullptr;
     QWidget* m_chrome = nullptr;
 
-    QList<QUuid> m_lastItemIDs;
     std::unique_ptr<QObject> m_keyboardMonitor;
     QVariantAnimation* m_searchGlowAnimation = nullptr;
     qreal m_searchGlow = 0.0;

@@ -92,14 +92,6 @@ void MainWindowState::setCapturePulseID(const std::optional<QUuid>& value)
     emit capturePulseIDChanged();
 }
 
-void MainWindowState::setKnownItemIDs(const QSet<QUuid>& value)
-{
-    if (m_knownItemIDs == value)
-        return;
-    m_knownItemIDs = value;
-    emit knownItemIDsChanged();
-}
-
 void MainWindowState::setPendingRenameItemID(const std::optional<QUuid>& value)
 {
     if (m_pendingRenameItemID == value)

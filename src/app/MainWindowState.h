@@ -74,9 +74,6 @@ public:
     // The item whose card shows the capture pulse.
     const std::optional<QUuid>& capturePulseID() const { return m_capturePulseID; }
     void setCapturePulseID(const std::optional<QUuid>& value);
-    // Item identifiers the window has already seen.
-    const QSet<QUuid>& knownItemIDs() const { return m_knownItemIDs; }
-    void setKnownItemIDs(const QSet<QUuid>& value);
     // The item whose title is being edited; presents the rename prompt.
     const std::optional<QUuid>& pendingRenameItemID() const { return m_pendingRenameItemID; }
     void setPendingRenameItemID(const std::optional<QUuid>& value);
@@ -168,7 +165,6 @@ signals:
     void draftRichTextChanged();
     void surfacePulseChanged();
     void capturePulseIDChanged();
-    void knownItemIDsChanged();
     void pendingRenameItemIDChanged();
     void renameItemTitleChanged();
     void showingDeleteConfirmationChanged();
@@ -203,7 +199,6 @@ private:
     QString m_draftRichText;
     bool m_surfacePulse = false;
     std::optional<QUuid> m_capturePulseID;
-    QSet<QUuid> m_knownItemIDs;
     std::optional<QUuid> m_pendingRenameItemID;
     QString m_renameItemTitle;
     bool m_showingDeleteConfirmation = false;

@@ -1,6 +1,6 @@
 #pragma once
 // Decisions behind the main window's reactions to store changes, kept free of widgets so they can
-// be checked directly: which new card pulses, and how long each kind of notice stays.
+// be checked directly: how long each kind of notice stays.
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
@@ -20,16 +20,6 @@ struct WindowTimings {
     int returnedBringBackNoticeMs = 5000;
     // The ease-out of a notice leaving and the summon hop are not timers of their own.
 };
-
-struct NewItemsOutcome {
-    // Every identifier now in the library: removed items leave the known set, so an item that is
-    // later re-added pulses again.
-    QSet<QUuid> knownItemIDs;
-    // The card to pulse: among the items not seen before, the latest createdAt; on equal dates
-    // the one earliest in the list. None when nothing new arrived.
-    std::optional<QUuid> pulseID;
-};
-NewItemsOutcome noteNewItems(const QSet<QUuid>& knownItemIDs, const QList<VeskItem>& items);
 
 // How long a Bring Back notice stays: an item that came back stays longer than a confirmation.
 int bringBackNoticeDelayMs(VeskBringBackNoticeKind kind, const WindowTimings& timings = {});

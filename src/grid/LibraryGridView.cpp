@@ -1,6 +1,5 @@
 #include "grid/LibraryGridView.h"
 
-#include "grid/ItemGroupMove.h"
 #include "grid/LibraryGridCanvas.h"
 #include "grid/MenuBuilder.h"
 #include "present/DisplayTitles.h"
@@ -233,7 +232,7 @@ void LibraryGridView::clearMultiSelection()
 void LibraryGridView::moveItemToGroup(const VeskItem& item, const std::optional<QUuid>& groupID,
                                       const QString& targetName)
 {
-    vesk::moveItemToGroup(m_store, item.id, groupID, targetName);
+    m_store.moveItemToGroup(item.id, groupID, targetName);
 }
 
 void LibraryGridView::applyMenuAction(const CardMenuEntry& entry, const VeskItem& item)

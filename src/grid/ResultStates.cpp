@@ -159,9 +159,4 @@ QList<CardMenuEntry> cardContextMenuEntries(const VeskItem& item, const QSet<QUu
     return entries;
 }
 
-QString movedNoticeDetail(const VeskItem& item, const QString& targetName)
-{
-    return item.title + QStringLiteral(" \u2192 ") + targetName;
-}
-
 } // namespace vesk

@@ -69,7 +69,4 @@ QList<CardMenuEntry> cardContextMenuEntries(const VeskItem& item, const QSet<QUu
 // The same entries as the "Open Group" submenu; the header's "Browse Groups" menu shows them too.
 QList<CardMenuEntry> groupBrowseMenuEntries(const QList<VeskGroup>& groups, const VeskGroupFilter& filter);
 
-// The notice a group move posts: "Moved", with the stored title, an arrow and the target.
-QString movedNoticeDetail(const VeskItem& item, const QString& targetName);
-
 } // namespace vesk

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QString>
 #include <QUuid>
 #include <optional>
 
@@ -10,6 +11,9 @@ namespace vesk {
 
 // Reminder date per item.
 using BringBackDateMap = QHash<QUuid, QDateTime>;
+
+// The user-defaults key the reminders are kept under.
+inline const QString bringBackDatesKey = QStringLiteral("Vesk.BringBack.v1");
 
 // The stored JSON form: {"<ID>": <seconds since 2001-01-01 UTC, fraction kept>, ...}, names in the
 // identifiers' upper-case text; an empty map is an empty object.

@@ -1,140 +1,74 @@
-// Bring Back: reminders per item, their delivery into the brought-back marks, and the notices.
+// Bring Back: the store's operations forward to its schedule, and put the brought-back items at
+// the front of an empty search.
 #include "store/VeskStore.h"
 
-#include "platform/Timers.h"
-#include "present/DisplayTitles.h"
-#include "search/BringBackDates.h"
+#include "store/BringBackSchedule.h"
 #include "search/Ranking.h"
 #include "search/SearchText.h"
 
-#include <algorithm>
-
 namespace vesk {
 
-namespace {
-
-VeskBringBackNotice makeBringBackNotice(VeskBringBackNoticeKind kind, const QUuid& itemID, const QString& title,
-    const std::optional<QString>& detail)
+const QHash<QUuid, QDateTime>& VeskStore::bringBackDates() const
 {
-    return VeskBringBackNotice{QUuid::createUuid(), kind, itemID, title, detail};
+    return m_bringBack->dates();
 }
 
-} // namespace
+void VeskStore::setBringBackDates(const QHash<QUuid, QDateTime>& value)
+{
+    assertMainThread();
+    m_bringBack->setDates(value);
+}
+
+const QSet<QUuid>& VeskStore::broughtBackIDs() const
+{
+    return m_bringBack->broughtBackIDs();
+}
+
+void VeskStore::setBroughtBackIDs(const QSet<QUuid>& value)
+{
+    assertMainThread();
+    m_bringBack->setBroughtBackIDs(value);
+}
+
+const std::optional<VeskBringBackNotice>& VeskStore::bringBackNotice() const
+{
+    return m_bringBack->notice();
+}
+
+void VeskStore::setBringBackNotice(const std::optional<VeskBringBackNotice>& value)
+{
+    assertMainThread();
+    m_bringBack->setNotice(value);
+}
 
 std::optional<QDateTime> VeskStore::scheduledBringBackDate(const QUuid& id) const
 {
-    const auto found = m_bringBackDates.constFind(id);
-    if (found == m_bringBackDates.cend())
-        return std::nullopt;
-    return *found;
+    return m_bringBack->scheduledDate(id);
 }
 
 void VeskStore::setBringBack(const VeskItem& item, const QDateTime& date)
 {
     assertMainThread();
-    if (!date.isValid() || date <= m_services.clock->now())
-        return;
-    replaceBringBackDate(item.id, date);
-    setBringBackNotice(makeBringBackNotice(VeskBringBackNoticeKind::Scheduled, item.id, QStringLiteral("Bring Back set"),
-        abbreviatedDateTimeText(date)));
+    m_bringBack->set(item, date);
 }
 
 void VeskStore::cancelBringBack(const VeskItem& item)
 {
     assertMainThread();
-    replaceBringBackDate(item.id, std::nullopt);
-    setBringBackNotice(
-        makeBringBackNotice(VeskBringBackNoticeKind::Cancelled, item.id, QStringLiteral("Bring Back cancelled"), item.title));
-}
-
-void VeskStore::replaceBringBackDate(const QUuid& id, const std::optional<QDateTime>& date)
-{
-    QHash<QUuid, QDateTime> dates = m_bringBackDates;
-    if (date)
-        dates.insert(id, *date);
-    else
-        dates.remove(id);
-    setBringBackDates(dates);
-    QSet<QUuid> marks = m_broughtBackIDs;
-    marks.remove(id);
-    setBroughtBackIDs(marks);
-    saveBringBackDates();
-    scheduleBringBackTask();
-}
-
-QHash<QUuid, QDateTime> VeskStore::pendingBringBackDates() const
-{
-    if (m_itemsLoaded)
-        return m_bringBackDates;
-    QHash<QUuid, QDateTime> known;
-    for (auto it = m_bringBackDates.cbegin(); it != m_bringBackDates.cend(); ++it) {
-        if (indexOfItem(it.key()) >= 0)
-            known.insert(it.key(), it.value());
-    }
-    return known;
+    m_bringBack->cancel(item);
 }
 
 void VeskStore::deliverDueBringBacks()
 {
     assertMainThread();
-    const QDateTime now = m_services.clock->now();
-
-    // Reminders of deleted items go, but only when items() is the whole library: after a failed
-    // read (or without a database) every stored reminder is kept for a later start, and the
-    // ones of unknown items are merely left out here.
-    if (m_itemsLoaded) {
-        QHash<QUuid, QDateTime> pruned;
-        for (const VeskItem& item : std::as_const(m_items)) {
-            if (const auto found = m_bringBackDates.constFind(item.id); found != m_bringBackDates.cend())
-                pruned.insert(item.id, *found);
-        }
-        setBringBackDates(pruned);
-    }
-
-    QList<std::pair<QUuid, QDateTime>> due;
-    const QHash<QUuid, QDateTime> pending = pendingBringBackDates();
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        if (it.value() <= now)
-            due.append({it.key(), it.value()});
-    }
-    sortDueDates(due);
-
-    if (due.isEmpty()) {
-        if (m_itemsLoaded)
-            saveBringBackDates();
-        scheduleBringBackTask();
-        return;
-    }
-
-    QHash<QUuid, QDateTime> dates = m_bringBackDates;
-    QSet<QUuid> marks = m_broughtBackIDs;
-    for (const auto& [id, date] : std::as_const(due)) {
-        dates.remove(id);
-        marks.insert(id);
-    }
-    setBringBackDates(dates);
-    setBroughtBackIDs(marks);
-    saveBringBackDates();
-
-    if (trimmedText(m_searchText).isEmpty())
-        setFilteredItems(defaultOrder(m_items, m_broughtBackIDs));
-
-    if (const qsizetype first = indexOfItem(due.first().first); first >= 0) {
-        const VeskItem earliest = m_items.at(first);
-        setBringBackNotice(makeBringBackNotice(VeskBringBackNoticeKind::Returned, earliest.id,
-            QStringLiteral("Brought Back"), earliest.title));
-    }
-    scheduleBringBackTask();
+    m_bringBack->deliverDue();
 }
 
 void VeskStore::clearBroughtBack(const QUuid& id)
 {
     assertMainThread();
-    if (!m_broughtBackIDs.contains(id))
+    if (!m_bringBack->clearMark(id))
         return;
-    QSet<QUuid> marks = m_broughtBackIDs;
-    marks.remove(id);
-    setBroughtBackIDs(marks);
     // Newest first only: the next lexical refresh brings the remaining marks to the front again.
     if (trimmedText(m_searchText).isEmpty()) {
         QList<VeskItem> newestFirst = m_items;
@@ -145,33 +79,30 @@ void VeskStore::clearBroughtBack(const QUuid& id)
 
 void VeskStore::saveBringBackDates()
 {
-    m_services.settings->setData(bringBackDefaultsKey, encodeBringBackDates(m_bringBackDates));
+    m_bringBack->save();
 }
 
 void VeskStore::scheduleBringBackTask()
 {
     assertMainThread();
-    if (m_bringBackTask) {
-        m_bringBackTask->cancel();
-        m_bringBackTask.reset();
-    }
-    if (const auto next = nextBringBackDate(pendingBringBackDates()))
-        armBringBackTask(*next);
+    m_bringBack->schedule();
 }
 
-void VeskStore::armBringBackTask(const QDateTime& target)
+void VeskStore::makeBringBackSchedule()
 {
-    const qint64 remaining = std::max<qint64>(0, m_services.clock->now().msecsTo(target));
-    const int step = int(std::min<qint64>(remaining, bringBackStepMs));
-    m_bringBackTask = m_services.timers->after(step, this, [this, target] {
-        m_bringBackTask.reset();
-        // The wall clock decides: after a suspend or a change of the clock the step may end
-        // early or late, and only a reminder that is really due is delivered.
-        if (m_services.clock->now() >= target)
-            deliverDueBringBacks();
-        else
-            armBringBackTask(target);
-    });
+    BringBackSchedule::Library library;
+    library.isWhole = [this] { return m_itemsLoaded; };
+    library.items = [this]() -> const QList<VeskItem>& { return m_items; };
+    library.indexOf = [this](const QUuid& id) { return indexOfItem(id); };
+    library.marksDelivered = [this] {
+        if (trimmedText(m_searchText).isEmpty())
+            setFilteredItems(defaultOrder(m_items, broughtBackIDs()));
+    };
+    m_bringBack = std::make_unique<BringBackSchedule>(m_services.clock, m_services.timers, m_services.settings,
+                                                      std::move(library));
+    connect(m_bringBack.get(), &BringBackSchedule::datesChanged, this, &VeskStore::bringBackDatesChanged);
+    connect(m_bringBack.get(), &BringBackSchedule::broughtBackIDsChanged, this, &VeskStore::broughtBackIDsChanged);
+    connect(m_bringBack.get(), &BringBackSchedule::noticeChanged, this, &VeskStore::bringBackNoticeChanged);
 }
 
 } // namespace vesk

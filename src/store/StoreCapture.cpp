@@ -46,6 +46,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
         return false;
     m_items.prepend(item);
     emit itemsChanged();
+    emit itemAdded(item.id);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
         m_richTextByID.insert(item.id, *rtf);

@@ -48,8 +48,8 @@ void VeskStore::deleteItems()
     }
 
     SearchState& state = searchState();
-    QHash<QUuid, QDateTime> bringBackDates = m_bringBackDates;
-    QSet<QUuid> broughtBack = m_broughtBackIDs;
+    QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
+    QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
         removeItemTraces(item, databaseDeleted);
         const QString key = uuidString(item.id);

@@ -84,7 +84,7 @@ void VeskStore::rebuildSearchIndex()
     const bool itemsChanged = state.itemsChangedSinceIndexing;
     if (itemsChanged) {
         // items() changed without naming its items: the kept order follows the whole list.
-        state.order.reset(m_items, m_broughtBackIDs);
+        state.order.reset(m_items, broughtBackIDs());
     }
     if (state.indexPending) {
         // Start-up is still building the index; it is brought up to date when it arrives.
@@ -137,7 +137,7 @@ void VeskStore::refreshIndexedItem(const QUuid& id)
 void VeskStore::publishDefaultOrder()
 {
     SearchState& state = searchState();
-    state.order.setBroughtBackIDs(m_broughtBackIDs);
+    state.order.setBroughtBackIDs(broughtBackIDs());
     // The published list shares the kept one; a different list is a change.
     if (m_filteredItems.isSharedWith(state.order.items()))
         return;
@@ -320,12 +320,12 @@ void VeskStore::refreshSearchAfterItemChange(const QUuid& id)
         else if (index == 0)
             state.order.prepend(item);
         else
-            state.order.reset(m_items, m_broughtBackIDs);
+            state.order.reset(m_items, broughtBackIDs());
         state.nearDuplicates.upsert(item);
     }
     // A change that was not the one named here leaves the order behind; it is made anew.
     if (state.order.size() != m_items.size())
-        state.order.reset(m_items, m_broughtBackIDs);
+        state.order.reset(m_items, broughtBackIDs());
 
     if (state.indexPending)
         state.changedWhileIndexing.insert(id);

@@ -3,9 +3,13 @@
 #include "platform/BackgroundRelease.h"
 #include "platform/SerialExecutor.h"
 #include "platform/ThreadPriority.h"
+#include "store/AreaItemAccess.h"
+#include "store/BringBackSchedule.h"
 #include "store/LibraryReading.h"
+#include "store/PublishedValue.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
+#include "store/SecureItems.h"
 #include "store/VeskStoreSearchPipeline.h"
 
 #include <QDir>
@@ -16,24 +20,11 @@
 
 namespace vesk {
 
-namespace {
-
-// Assigns only a different value, so observers never see a repeat.
-template <typename T>
-bool assignChanged(T& field, const T& value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
-} // namespace
-
 VeskStore::VeskStore(VeskServices services, QObject* parent)
     : QObject(parent), m_services(services.completed())
 {
     assertMainThread();
+    makeAreas();
     // The store's workers run lowered; the shared pool that the window paints with must not get
     // its threads from them.
     static std::once_flag globalPoolKept;
@@ -249,27 +240,6 @@ void VeskStore::setRetrievalHints(const QHash<QUuid, QString>& value)
     assertMainThread();
     if (assignChanged(m_retrievalHints, value))
         emit retrievalHintsChanged();
-}
-
-void VeskStore::setBringBackDates(const QHash<QUuid, QDateTime>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_bringBackDates, value))
-        emit bringBackDatesChanged();
-}
-
-void VeskStore::setBroughtBackIDs(const QSet<QUuid>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_broughtBackIDs, value))
-        emit broughtBackIDsChanged();
-}
-
-void VeskStore::setBringBackNotice(const std::optional<VeskBringBackNotice>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_bringBackNotice, value))
-        emit bringBackNoticeChanged();
 }
 
 void VeskStore::setFaceDataRevision(int value)

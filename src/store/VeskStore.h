@@ -9,6 +9,7 @@
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
 #include "platform/Expected.h"
+#include "search/BringBackDates.h"
 #include "search/SemanticVectors.h"
 #include "store/DatabaseError.h"
 #include "store/VeskServices.h"
@@ -35,7 +36,9 @@
 namespace vesk {
 
 class ActivityIdentities;
+class BringBackSchedule;
 class CloudInboxWatcher;
+class SecureItems;
 class InboxWatcher;
 class FaceSuggestionEngine;
 struct FacePreviewCut;
@@ -52,10 +55,25 @@ struct LibraryReading;
 struct EmbeddingReading;
 class StartupThreads;
 
-// The one library store: items, groups, selection, search state, caches, the database and the
-// long-running tasks. It lives on the main thread; every operation runs there. Its operations are
-// grouped by area, one file each in src/store/; each area declares its own in a marked block
-// below.
+// The one library store that the views use. It lives on the main thread; every operation runs
+// there. It is a facade over area objects, each with its own header, state and tests, cut by what
+// changes together:
+//   - library: items, groups, selection, saving, deletes and the library file's health
+//     (VeskStore*.cpp, StoreGroups, StoreDeletion, StoreFailures, StoreLibraryState);
+//   - intake: file imports, the capture queue, phone packages, the inboxes and the sweep of
+//     "Items" (StoreCapture*, StoreFileImport, StorePackages, StoreWatchers, StoreItemsSweep);
+//   - search: the index, the lexical and deep passes, usage, tags, related items, embeddings
+//     (StoreSearch, StoreTags, StoreRelated, StoreEmbeddings) and Bring Back (BringBackSchedule);
+//   - faces and people: analysis, backfill, previews, person pools and decisions (StoreFace*,
+//     StorePersonPools, StoreTimeline);
+//   - secure items (StoreSecure);
+//   - media and edited versions: rich-text bodies, edited pictures, video moments (StoreRichText,
+//     StoreImageEdits, StoreVideoMoments).
+// An area object holds the state and logic of its area and reaches the rest only through what the
+// facade gives it: the database gateway, the services and a few narrow interfaces. The facade
+// forwards the operations and publishes the areas' state under its own getters and signals; its
+// header names the areas only by forward declaration, so a change inside an area recompiles that
+// area, not the application. Areas still written as parts of this class are marked blocks below.
 class VeskStore : public QObject {
     Q_OBJECT
 
@@ -98,11 +116,11 @@ public:
     void setIntakeNotice(const std::optional<VeskIntakeNotice>& value);
     const QHash<QUuid, QString>& retrievalHints() const { return m_retrievalHints; }
     void setRetrievalHints(const QHash<QUuid, QString>& value);
-    const QHash<QUuid, QDateTime>& bringBackDates() const { return m_bringBackDates; }
+    const QHash<QUuid, QDateTime>& bringBackDates() const;
     void setBringBackDates(const QHash<QUuid, QDateTime>& value);
-    const QSet<QUuid>& broughtBackIDs() const { return m_broughtBackIDs; }
+    const QSet<QUuid>& broughtBackIDs() const;
     void setBroughtBackIDs(const QSet<QUuid>& value);
-    const std::optional<VeskBringBackNotice>& bringBackNotice() const { return m_bringBackNotice; }
+    const std::optional<VeskBringBackNotice>& bringBackNotice() const;
     void setBringBackNotice(const std::optional<VeskBringBackNotice>& value);
     int faceDataRevision() const { return m_faceDataRevision; }
     void setFaceDataRevision(int value);
@@ -112,7 +130,7 @@ public:
 
     // --- Keys of the user-defaults states ---
 
-    static inline const QString bringBackDefaultsKey = QStringLiteral("Vesk.BringBack.v1");
+    static inline const QString bringBackDefaultsKey = bringBackDatesKey;
     static inline const QString usageDefaultsKey = QStringLiteral("Vesk.UsageSignals.v1");
     static inline const QString manualTagsDefaultsKey = QStringLiteral("Vesk.ManualTags.v1");
 
@@ -162,6 +180,21 @@ public:
     [[nodiscard]] bool updateItem(const VeskItem& item);
     // updateItem without the save, for a row the caller has written already.
     void adoptSavedItem(const VeskItem& item);
+    // Moves the item into a group (none: out of every group) and says "Moved" with its title, an
+    // arrow and targetName. False, with no notice, for an item no longer in items() or a move that
+    // was not written.
+    bool moveItemToGroup(const QUuid& itemID, const std::optional<QUuid>& groupID, const QString& targetName);
+    // Gives the item the trimmed title. A blank title or an item no longer in items() changes
+    // nothing; false then, and when the row was not written.
+    bool renameItem(const QUuid& id, const QString& title);
+    // A transient notice about something done for the user outside an intake (a copy made, a
+    // capture started), pointing at relatedID when given.
+    void postCapturedNotice(const QString& title, const std::optional<QString>& detail,
+                            const std::optional<QUuid>& relatedID = std::nullopt);
+    // Take the intake or Bring Back notice away when it is still the one with this identifier: a
+    // newer notice keeps its own full time.
+    void clearIntakeNotice(const QUuid& noticeID);
+    void clearBringBackNotice(const QUuid& noticeID);
     // Deletes the item's own folder inside "Items", never anything else.
     void removeManagedFile(const VeskItem& item);
 
@@ -213,7 +246,8 @@ public:
     struct SearchState;
     SearchState& searchState() { return *m_search; }
     const SearchState& searchState() const { return *m_search; }
-    // Bring Back (StoreBringBack.cpp): one reminder date per item, kept in the settings.
+    // Bring Back (StoreBringBack.cpp, BringBackSchedule.h): one reminder date per item, kept in
+    // the settings.
     std::optional<QDateTime> scheduledBringBackDate(const QUuid& id) const;
     // Sets or replaces the item's reminder and says "Bring Back set"; a date not later than now
     // changes nothing.
@@ -227,9 +261,6 @@ public:
     // Writes bringBackDates() to the user defaults ("Vesk.BringBack.v1").
     void saveBringBackDates();
     void scheduleBringBackTask();
-    // The timer never waits longer than this before it looks at the wall clock again: a timer
-    // cannot hold months, and it stops while the computer sleeps.
-    static constexpr int bringBackStepMs = 3'600'000;
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
     // Sentence vectors of the items, loaded at start-up and kept up to date by the two tasks.
@@ -341,7 +372,7 @@ public:
     bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
                           const QString& expiration, const QString& cvv, const QString& note);
     // Why the last of these operations could not reach the keyring; none after one that could.
-    const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
+    const std::optional<KeychainError>& lastKeychainFailure() const;
     // End of secure item operations
 
     // Face operations (StoreFaceAnalysis.cpp, StoreFaceBackfill.cpp, StoreFaces.cpp,
@@ -467,6 +498,9 @@ public:
 
 signals:
     void itemsChanged();
+    // A new item has entered items() (emitted just after that itemsChanged); start-up's reading
+    // of the library adds none.
+    void itemAdded(const QUuid& id);
     void groupsChanged();
     void searchTextChanged();
     void filteredItemsChanged();
@@ -503,6 +537,12 @@ private:
         Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread(),
                    "VeskStore", "store used off the main thread");
     }
+
+    // The area objects (VeskStoreAreas.cpp), made first of all; each has its own header.
+    class AreaItemAccess;
+    void makeAreas();
+    void makeBringBackSchedule();
+    std::unique_ptr<AreaItemAccess> m_itemAccess;
 
     // Start-up loaders, in the order the constructor runs them.
     void loadItemsFromDatabase();
@@ -560,9 +600,6 @@ private:
     QHash<QUuid, QByteArray> m_richTextByID;
     std::optional<VeskIntakeNotice> m_intakeNotice;
     QHash<QUuid, QString> m_retrievalHints;
-    QHash<QUuid, QDateTime> m_bringBackDates;
-    QSet<QUuid> m_broughtBackIDs;
-    std::optional<VeskBringBackNotice> m_bringBackNotice;
     int m_faceDataRevision = 0;
     bool m_searchReady = true;
 
@@ -719,9 +756,7 @@ private:
     // Rich text members
     // End of rich text members
 
-    // Secure item members
-    std::optional<KeychainError> m_lastKeychainFailure;
-    // End of secure item members
+    std::unique_ptr<SecureItems> m_secure;
 
     // Face members
     void lowerIndexingCount();
@@ -755,17 +790,7 @@ private:
     std::unique_ptr<QThreadPool> m_facePreviewPool;
     // End of face members
 
-    // Bring Back members
-    // The reminders that can come due: all of them once the library is loaded; otherwise only
-    // those of items in memory, the others being kept for a start that reads the library.
-    QHash<QUuid, QDateTime> pendingBringBackDates() const;
-    // Sets (or with none removes) the item's reminder, takes its mark away, saves and aims the
-    // timer anew.
-    void replaceBringBackDate(const QUuid& id, const std::optional<QDateTime>& date);
-    // Waits a step (at most bringBackStepMs) towards target, then delivers or waits again.
-    void armBringBackTask(const QDateTime& target);
-    std::shared_ptr<PendingDelay> m_bringBackTask;
-    // End of Bring Back members
+    std::unique_ptr<BringBackSchedule> m_bringBack;
 };
 
 } // namespace vesk

@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
-#include "search/BringBackDates.h"
+#include "store/BringBackSchedule.h"
 #include "store/LibraryReading.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
@@ -444,8 +444,7 @@ void VeskStore::loadEmbeddings()
 
 void VeskStore::loadBringBackDates()
 {
-    // Missing or undecodable data is simply no reminders.
-    setBringBackDates(decodeBringBackDates(m_services.settings->data(bringBackDefaultsKey)));
+    m_bringBack->load();
 }
 
 void VeskStore::loadFaceCaches()

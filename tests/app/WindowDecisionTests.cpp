@@ -1,5 +1,4 @@
-// Decisions behind the window's reactions: which new card pulses, how long notices stay, and what
-// a drop becomes.
+// Decisions behind the window's reactions: how long notices stay, and what a drop becomes.
 #include "app/VeskApp.h"
 #include "app/DropIntake.h"
 #include "app/WindowReactions.h"
@@ -12,55 +11,6 @@
 
 namespace vesk {
 namespace {
-
-VeskItem itemAt(qint64 secs)
-{
-    VeskItem item;
-    item.id = QUuid::createUuid();
-    item.createdAt = QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
-    return item;
-}
-
-TEST(NewItemPulseTest, OnlyUnseenItemsPulseAndTheLatestWins)
-{
-    const VeskItem old = itemAt(100);
-    const VeskItem a = itemAt(300);
-    const VeskItem b = itemAt(500);
-    const VeskItem c = itemAt(200);
-
-    // Nothing new: no pulse, the known set follows the list.
-    NewItemsOutcome none = noteNewItems({old.id}, {old});
-    EXPECT_FALSE(none.pulseID.has_value());
-    EXPECT_EQ(none.knownItemIDs, QSet<QUuid>({old.id}));
-
-    // Several arrivals at once: the latest createdAt, wherever it sits in the list.
-    NewItemsOutcome many = noteNewItems({old.id}, {a, old, b, c});
-    ASSERT_TRUE(many.pulseID.has_value());
-    EXPECT_EQ(*many.pulseID, b.id);
-    EXPECT_EQ(many.knownItemIDs, QSet<QUuid>({a.id, old.id, b.id, c.id}));
-}
-
-TEST(NewItemPulseTest, EqualDatesPickTheFirstInListOrder)
-{
-    const VeskItem first = itemAt(400);
-    const VeskItem second = itemAt(400);
-    const VeskItem third = itemAt(400);
-    EXPECT_EQ(*noteNewItems({}, {first, second, third}).pulseID, first.id);
-    EXPECT_EQ(*noteNewItems({}, {third, first, second}).pulseID, third.id);
-}
-
-TEST(NewItemPulseTest, RemovedItemsLeaveTheKnownSetAndPulseWhenReadded)
-{
-    const VeskItem kept = itemAt(100);
-    const VeskItem removed = itemAt(200);
-    NewItemsOutcome afterRemoval = noteNewItems({kept.id, removed.id}, {kept});
-    EXPECT_FALSE(afterRemoval.pulseID.has_value());
-    EXPECT_FALSE(afterRemoval.knownItemIDs.contains(removed.id));
-
-    NewItemsOutcome readded = noteNewItems(afterRemoval.knownItemIDs, {removed, kept});
-    ASSERT_TRUE(readded.pulseID.has_value());
-    EXPECT_EQ(*readded.pulseID, removed.id);
-}
 
 TEST(NoticeDelayTest, ReturnedItemsStayLongerThanConfirmations)
 {

@@ -113,13 +113,6 @@ TEST(ResultStates, CardMenuForEachState)
     EXPECT_EQ(notAmong.first().title, QStringLiteral("Select"));
 }
 
-TEST(ResultStates, MovedNoticeNamesStoredTitle)
-{
-    VeskItem item;
-    item.title = QStringLiteral("IMG_0001.jpg");
-    EXPECT_EQ(movedNoticeDetail(item, QStringLiteral("Trips")), QStringLiteral("IMG_0001.jpg \u2192 Trips"));
-}
-
 
 } // namespace
 } // namespace vesk

@@ -1,5 +1,6 @@
 #include "common/LocalTimeZone.h"
 #include "platform/Uuid.h"
+#include "store/BringBackSchedule.h"
 #include "store/StoreTestSupport.h"
 
 #include <QJsonDocument>
@@ -172,14 +173,14 @@ TEST_F(StoreBringBack, AReminderMonthsAheadWaitsInStepsOfAnHourAgainstTheWallClo
     clock->set(when.addSecs(30));
     EXPECT_TRUE(store->broughtBackIDs().isEmpty());
     // At the end of the step under way it is delivered, not months later.
-    timers->advance(VeskStore::bringBackStepMs);
+    timers->advance(BringBackSchedule::stepMs);
     EXPECT_EQ(store->broughtBackIDs(), QSet<QUuid>{item.id});
     EXPECT_EQ(store->bringBackNotice()->detail, QStringLiteral("tax return"));
 
     // The clock set back: a step that ends before the date finds nothing due and waits again.
     store->setBringBack(item, now().addSecs(7200));
     clock->set(now().addSecs(-86'400));
-    timers->advance(VeskStore::bringBackStepMs * 2);
+    timers->advance(BringBackSchedule::stepMs * 2);
     EXPECT_TRUE(store->scheduledBringBackDate(item.id));
     EXPECT_EQ(pendingTimers(), 1);
 }

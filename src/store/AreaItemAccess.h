@@ -1,0 +1,28 @@
+#pragma once
+
+#include "store/ItemAccess.h"
+#include "store/VeskStore.h"
+
+namespace vesk {
+
+// The items as the areas reach them: through the store's own reading and saving.
+class VeskStore::AreaItemAccess final : public ItemAccess {
+public:
+    explicit AreaItemAccess(VeskStore& store) : m_store(store) {}
+
+    std::optional<VeskItem> currentItem(const QUuid& id) const override
+    {
+        const qsizetype index = m_store.indexOfItem(id);
+        if (index < 0)
+            return std::nullopt;
+        return m_store.m_items.at(index);
+    }
+    bool refuseNewItem(const QString& title) override { return m_store.refuseNewItemWhileBlocked(title); }
+    bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
+    bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
+
+private:
+    VeskStore& m_store;
+};
+
+} // namespace vesk

@@ -1,0 +1,151 @@
+// Creating and editing secure items. The protected value travels from the form to the system
+// keyring and nowhere else: not into the item, its row, the search index, the embeddings or a
+// log line.
+#include "store/SecureItems.h"
+
+#include "model/ItemFileKinds.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/SecretStore.h"
+#include "secure/CardRules.h"
+#include "secure/SecureKinds.h"
+#include "secure/SecureVeskKeychain.h"
+#include "store/ItemAccess.h"
+
+namespace vesk {
+
+namespace {
+
+VeskItem newSecureItem(const QUuid& id, const QDateTime& now, const SecureItemFields& fields)
+{
+    VeskItem item;
+    item.id = id;
+    item.kind = VeskKind::Text;
+    item.createdAt = now;
+    item.title = fields.title;
+    item.text = fields.text;
+    item.note = fields.note;
+    item.searchableText = fields.searchableText;
+    return item;
+}
+
+// The current copy with the edited visible fields; identity, kind, dates, links, group and
+// source stay.
+VeskItem editedSecureItem(VeskItem current, const SecureItemFields& fields)
+{
+    current.title = fields.title;
+    current.text = fields.text;
+    current.note = fields.note;
+    current.searchableText = fields.searchableText;
+    return current;
+}
+
+} // namespace
+
+SecureItems::SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items)
+    : m_secrets(std::move(secrets)), m_clock(std::move(clock)), m_items(items)
+{
+}
+
+bool SecureItems::addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note)
+{
+    const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, name, details, note);
+    if (fields.title.isEmpty() || secret.isEmpty())
+        return false;
+
+    // Nothing goes into the keyring for an item the library cannot take.
+    if (m_items.refuseNewItem(fields.title))
+        return false;
+    const QUuid id = QUuid::createUuid();
+    // The secret is kept exactly as typed, surrounding spaces included.
+    if (auto saved = SecureVeskKeychain::saveSecret(*m_secrets, secret, id); !saved) {
+        m_lastKeychainFailure = saved.error();
+        veskLog(QStringLiteral("Vesk Keychain save error: ") + saved.error().printedForm());
+        return false;
+    }
+    m_lastKeychainFailure.reset();
+    // A row that is not written is marked on its card and written again later.
+    (void)m_items.commitNewItem(newSecureItem(id, m_clock->now(), fields));
+    return true;
+}
+
+bool SecureItems::addCreditCard(const QString& name, const QString& details, const QString& number,
+                              const QString& expiration, const QString& code, const QString& note)
+{
+    const CreditCardEntry card = creditCardEntry(name, number, expiration, code);
+    if (!card.valid) {
+        veskLog(card.validationFailureLine());
+        return false;
+    }
+
+    if (m_items.refuseNewItem(card.name))
+        return false;
+    const QUuid id = QUuid::createUuid();
+    const CreditCardPayload payload{card.number, card.expiration, card.code};
+    if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, id); !saved) {
+        m_lastKeychainFailure = saved.error();
+        veskLog(QStringLiteral("Vesk credit-card Keychain save error: ") + saved.error().localizedDescription());
+        return false;
+    }
+    m_lastKeychainFailure.reset();
+    const SecureItemFields fields = secureItemFields(SecureVeskKind::CreditCard, name, details, note);
+    (void)m_items.commitNewItem(newSecureItem(id, m_clock->now(), fields));
+    return true;
+}
+
+bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                                 const QString& newSecret, const QString& note)
+{
+    const std::optional<VeskItem> found = m_items.currentItem(item.id);
+    if (!found)
+        return false;
+    const VeskItem& current = *found;
+    // A card item edited as a password would lose its card marker and, with a new secret, have
+    // its card data overwritten by a single line: refused.
+    if (!itemHasSecureMarker(current) || isCreditCardItem(current))
+        return false;
+    const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, title, details, note);
+    if (fields.title.isEmpty())
+        return false;
+
+    const QString secret = trimmedSecureText(newSecret);
+    if (!secret.isEmpty()) {
+        if (auto saved = SecureVeskKeychain::saveSecret(*m_secrets, secret, current.id); !saved) {
+            m_lastKeychainFailure = saved.error();
+            veskLog(QStringLiteral("Vesk Keychain update error: ") + saved.error().printedForm());
+            return false;
+        }
+    }
+    m_lastKeychainFailure.reset();
+    (void)m_items.updateItem(editedSecureItem(current, fields)); // a failed write is marked and said by the store
+    return true;
+}
+
+bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
+                                 const QString& digits, const QString& expiration, const QString& cvv,
+                                 const QString& note)
+{
+    const std::optional<VeskItem> found = m_items.currentItem(item.id);
+    if (!found)
+        return false;
+    const VeskItem& current = *found;
+    if (!isCreditCardItem(current))
+        return false;
+    const CreditCardEntry card = creditCardEntry(title, digits, expiration, cvv);
+    if (!card.valid) {
+        veskLog(card.validationFailureLine());
+        return false;
+    }
+
+    const CreditCardPayload payload{card.number, card.expiration, card.code};
+    if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, current.id); !saved) {
+        m_lastKeychainFailure = saved.error();
+        veskLog(QStringLiteral("Vesk credit-card Keychain update error: ") + saved.error().localizedDescription());
+        return false;
+    }
+    m_lastKeychainFailure.reset();
+    (void)m_items.updateItem(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
+    return true;
+}
+
+} // namespace vesk

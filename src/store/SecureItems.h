@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/VeskItem.h"
+#include "platform/KeychainError.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class Clock;
+class ItemAccess;
+class SecretStore;
+
+// Creating and editing secure items (passwords and cards). The protected value travels from the
+// form to the system keyring and nowhere else: not into the item, its row, the search index, the
+// embeddings or a log line. The item itself goes through the store's saving like any other.
+class SecureItems {
+public:
+    SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items);
+
+    // New password or card items: the protected value goes to the keyring first, and the item
+    // (name, details, reference note and a marker, never the value) is committed only once that
+    // worked. False, with nothing stored, for unacceptable values, a failed keyring write or a
+    // library that cannot take new items.
+    bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
+    bool addCreditCard(const QString& name, const QString& details, const QString& number,
+                       const QString& expiration, const QString& code, const QString& note);
+    // Edits of the library's item with item's identifier, keyring first. A blank new secret keeps
+    // the stored one. A password edit refuses card items and a card edit refuses password items,
+    // so an edit never changes an item's kind.
+    bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                          const QString& newSecret, const QString& note);
+    bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
+                          const QString& expiration, const QString& cvv, const QString& note);
+    // Why the last of these operations could not reach the keyring; none after one that could.
+    const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
+
+private:
+    std::shared_ptr<SecretStore> m_secrets;
+    std::shared_ptr<Clock> m_clock;
+    ItemAccess& m_items;
+    std::optional<KeychainError> m_lastKeychainFailure;
+};
+
+} // namespace vesk

@@ -1,0 +1,17 @@
+// The store's area objects, made at the start of construction, and what it gives them.
+#include "store/VeskStore.h"
+
+#include "store/AreaItemAccess.h"
+#include "store/BringBackSchedule.h"
+#include "store/SecureItems.h"
+
+namespace vesk {
+
+void VeskStore::makeAreas()
+{
+    m_itemAccess = std::make_unique<AreaItemAccess>(*this);
+    makeBringBackSchedule();
+    m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
+}
+
+} // namespace vesk
