@@ -217,7 +217,7 @@ void CleanupCompletionAlert::follow()
                                        AlertSymbol::None, m_window);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    addAlertButton(alert, QMessageBox::Ok);
+    addAlertButton(alert, QStringLiteral("OK"), QMessageBox::AcceptRole);
     connect(alert, &QDialog::finished, this, [this] { m_state.setCleanupFinishedCount(std::nullopt); });
     m_alert = alert;
     alert->open();

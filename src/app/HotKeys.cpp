@@ -45,7 +45,7 @@ void VeskHotKey::reportHotKeyFailure(const HotKeyFailure& failure)
             + QString::number(failure.status));
     std::unique_ptr<QMessageBox> alert(
         makeVeskAlert(QStringLiteral("Vesk shortcut unavailable"), failureAlertText(failure), AlertSymbol::Warning));
-    addAlertButton(alert.get(), QMessageBox::Ok);
+    addAlertButton(alert.get(), QStringLiteral("OK"), QMessageBox::AcceptRole);
     alert->exec();
 }
 

@@ -23,7 +23,7 @@ QMessageBox* makeConfirmation(const QString& title, const QString& message, cons
 {
     QMessageBox* box = makeVeskAlert(title, message, AlertSymbol::Warning);
     QPushButton* destructive = addAlertButton(box, destructiveTitle, QMessageBox::DestructiveRole);
-    QPushButton* cancel = addAlertButton(box, QMessageBox::Cancel);
+    QPushButton* cancel = addAlertButton(box, QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     QObject::connect(box, &QDialog::finished, box, [box, destructive, cancel, onConfirm, onCancel] {

@@ -31,7 +31,7 @@ int main(int argc, char** argv)
         std::unique_ptr<QMessageBox> box(vesk::makeVeskAlert(QStringLiteral("Vesk cannot open its library."),
                                                              instance.failureReason(), vesk::AlertSymbol::Warning));
         box->setWindowTitle(QStringLiteral("Vesk"));
-        vesk::addAlertButton(box.get(), QMessageBox::Ok);
+        vesk::addAlertButton(box.get(), QStringLiteral("OK"), QMessageBox::AcceptRole);
         box->exec();
         return 1;
     }

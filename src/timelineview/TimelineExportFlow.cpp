@@ -149,7 +149,7 @@ void TimelineExportFlow::finished(const QString& destination, const std::optiona
     const QString message = failure->description().isEmpty() ? QStringLiteral("Unknown error") : failure->description();
     const QString title = QStringLiteral("Could not export photo book");
     m_alert = makeVeskAlert(title, message, AlertSymbol::Warning, m_window);
-    addAlertButton(m_alert, QMessageBox::Ok);
+    addAlertButton(m_alert, QStringLiteral("OK"), QMessageBox::AcceptRole);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);
     m_alert->setWindowModality(Qt::WindowModal);
     m_alert->open();

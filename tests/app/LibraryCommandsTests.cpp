@@ -390,7 +390,7 @@ TEST_F(LibraryWindowTest, RenameAndDeleteGroupPromptsFromTheMenu)
     auto* confirm = presented<QMessageBox>(window, SheetFlag::DeleteGroupConfirmation);
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->text(), "Delete this group?");
-    confirm->button(QMessageBox::Cancel)->click();
+    buttonNamed(confirm, QStringLiteral("Cancel"))->click();
     settle();
     EXPECT_FALSE(state.pendingDeleteGroupID());
     EXPECT_FALSE(state.showingDeleteGroupConfirmation());
@@ -421,7 +421,7 @@ TEST_F(LibraryWindowTest, DeleteConfirmationNamesTheSelectionAndCancelKeepsIt)
     auto* confirm = presented<QMessageBox>(window, SheetFlag::DeleteConfirmation);
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->text(), "Delete 2 Vesks?");
-    confirm->button(QMessageBox::Cancel)->click();
+    buttonNamed(confirm, QStringLiteral("Cancel"))->click();
     settle();
     EXPECT_EQ(store->items().size(), 3);
     EXPECT_EQ(store->selectedIDs().size(), 2);
@@ -479,11 +479,13 @@ TEST_F(LibraryWindowTest, ConfirmationsWearTheWindowsLookWithTheirTextsAndRoles)
         QAbstractButton* destructive = buttonNamed(box.get(), d.destructive);
         ASSERT_NE(destructive, nullptr);
         EXPECT_EQ(box->buttonRole(destructive), QMessageBox::DestructiveRole);
-        EXPECT_EQ(box->buttonRole(box->button(QMessageBox::Cancel)), QMessageBox::RejectRole);
-        EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::Cancel));
+        EXPECT_EQ(box->buttonRole(buttonNamed(box.get(), QStringLiteral("Cancel"))), QMessageBox::RejectRole);
+        EXPECT_EQ(box->escapeButton(), buttonNamed(box.get(), QStringLiteral("Cancel")));
 
         box->show();
         settle();
+        for (QAbstractButton* button : box->buttons())
+            EXPECT_TRUE(button->icon().isNull()) << button->text().toStdString();
         const QImage image = box->grab().toImage();
         EXPECT_EQ(image.pixelColor(2, 2).rgb(), background.rgb());
         // The destructive button's text is written in the destructive colour, Cancel's is not.
@@ -498,7 +500,7 @@ TEST_F(LibraryWindowTest, ConfirmationsWearTheWindowsLookWithTheirTextsAndRoles)
             return count;
         };
         EXPECT_GT(reddish(destructive), 10);
-        EXPECT_EQ(reddish(box->button(QMessageBox::Cancel)), 0);
+        EXPECT_EQ(reddish(buttonNamed(box.get(), QStringLiteral("Cancel"))), 0);
     }
     qApp->setStyleSheet(QString());
 }
@@ -551,7 +553,7 @@ TEST_F(LibraryWindowTest, CleanupSheetAppliesItsProposalsAndReportsTheCount)
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->text(), "Filename Cleanup Complete");
     EXPECT_EQ(alert->informativeText(), "Updated 1 Vesk title.");
-    alert->button(QMessageBox::Ok)->click();
+    buttonNamed(alert, QStringLiteral("OK"))->click();
     settle();
     EXPECT_FALSE(state.cleanupFinishedCount());
 }

@@ -304,7 +304,7 @@ TEST_F(TimelineView, AFailedExportSaysWhyAndAClosedWindowOnlyLogs)
     EXPECT_EQ(alert->text(), QStringLiteral("Could not export photo book"));
     EXPECT_EQ(alert->informativeText(), QStringLiteral("The PDF destination could not be opened."));
     EXPECT_FALSE(view->exportFlow().statusSheet() && view->exportFlow().statusSheet()->isVisible());
-    alert->button(QMessageBox::Ok)->click();
+    alert->buttons().first()->click();
     settle(*view);
     EXPECT_TRUE(view->exportButton()->isEnabled());
 

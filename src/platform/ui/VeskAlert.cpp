@@ -75,11 +75,4 @@ QPushButton* addAlertButton(QMessageBox* alert, const QString& text, QMessageBox
     return button;
 }
 
-QPushButton* addAlertButton(QMessageBox* alert, QMessageBox::StandardButton standard)
-{
-    QPushButton* button = alert->addButton(standard);
-    styleButton(button, alert->buttonRole(button));
-    return button;
-}
-
 } // namespace vesk

@@ -20,9 +20,8 @@ QMessageBox* makeVeskAlert(const QString& title, const QString& message, AlertSy
                            QWidget* parent = nullptr);
 
 // Adds a button with that text and role. Destructive buttons are written in the destructive
-// colour, accepting ones are the prominent button.
+// colour, accepting ones are the prominent button. Qt's standard buttons are not used: they bring
+// the desktop's stock icons with them.
 QPushButton* addAlertButton(QMessageBox* alert, const QString& text, QMessageBox::ButtonRole role);
-// Adds one of Qt's standard buttons (it keeps its standard identity, so button() finds it).
-QPushButton* addAlertButton(QMessageBox* alert, QMessageBox::StandardButton button);
 
 } // namespace vesk
