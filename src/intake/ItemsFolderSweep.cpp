@@ -47,6 +47,26 @@ QString freeRecoveredPath(const QString& recoveredDirectory, const QString& name
     return candidate;
 }
 
+// The files an entry holds (itself, when it is no folder) and their bytes; links are not followed.
+std::pair<qint64, qint64> filesAndBytes(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(native(path).constData(), &status) != 0)
+        return {0, 0};
+    if (!S_ISDIR(status.st_mode))
+        return {1, qint64(status.st_size)};
+    qint64 files = 0;
+    qint64 bytes = 0;
+    const QStringList names =
+        QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const auto [f, b] = filesAndBytes(QDir(path).filePath(name));
+        files += f;
+        bytes += b;
+    }
+    return {files, bytes};
+}
+
 } // namespace
 
 ItemsFolderSweepReport sweepItemsFolder(const QString& itemsDirectory, const QString& recoveredDirectory,
@@ -111,6 +131,7 @@ ItemsFolderSweepReport sweepItemsFolder(const QString& itemsDirectory, const QSt
             continue;
         }
         const QString target = freeRecoveredPath(recoveredDirectory, name);
+        const auto [files, bytes] = filesAndBytes(path);
         if (::rename(native(path).constData(), native(target).constData()) != 0) {
             const QString reason = QString::fromLocal8Bit(std::strerror(errno));
             report.errors.append(path + QStringLiteral(": ") + reason);
@@ -118,6 +139,8 @@ ItemsFolderSweepReport sweepItemsFolder(const QString& itemsDirectory, const QSt
             continue;
         }
         report.recovered.append(path + QStringLiteral(" -> ") + target);
+        report.recoveredFiles += files;
+        report.recoveredBytes += bytes;
         veskLog(QStringLiteral("Vesk moved ") + path + QStringLiteral(", which no item refers to, to ") + target);
     }
     return report;

@@ -26,6 +26,9 @@ struct ItemsFolderSweepReport {
     // Folders (or loose files) no item refers to, moved from "Items" to the recovered folder:
     // "<from> -> <to>".
     QStringList recovered;
+    // How many files the moved entries hold, and their size in bytes.
+    qint64 recoveredFiles = 0;
+    qint64 recoveredBytes = 0;
     // Item folders left empty by an interrupted import, removed.
     QStringList removedEmpty;
     // What could not be moved or removed, with the reason.

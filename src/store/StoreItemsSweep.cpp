@@ -5,9 +5,11 @@
 #include "intake/ManagedStorage.h"
 #include "platform/Uuid.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/SerialExecutor.h"
 
 #include <QDir>
+#include <QLocale>
 
 namespace vesk {
 
@@ -42,6 +44,17 @@ void VeskStore::startItemsFolderSweep()
         }
         references.busyFolderNames = busyFolderNames;
         return sweepItemsFolder(itemsDirectory, recovered, references, startedAt);
+    });
+    deliverResult(this, m_itemsFolderSweep, [this, recovered](const ItemsFolderSweepReport& report) {
+        if (report.recovered.isEmpty())
+            return;
+        // Files the user may be missing (an import or a delete cut short) are not gone: say where.
+        const QString files = report.recoveredFiles == 1 ? QStringLiteral("1 file")
+                                                          : QStringLiteral("%1 files").arg(report.recoveredFiles);
+        reportFailure(QStringLiteral("Files set aside"),
+                      files + QStringLiteral(" (") + QLocale().formattedDataSize(report.recoveredBytes, 1, QLocale::DataSizeSIFormat)
+                          + QStringLiteral(") that no item refers to were moved to the Recovered folder: ") + recovered
+                          + QLatin1Char('.'));
     });
 }
 

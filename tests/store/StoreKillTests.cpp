@@ -134,6 +134,37 @@ TEST_F(KilledRunTest, ALargeImportKilledMidCopyLeavesNothingHalfMade)
     EXPECT_EQ(report.removedStaging.size(), 1);
     expectCleanLibrary(*store);
     EXPECT_FALSE(QFileInfo::exists(dataDir + QStringLiteral("/Recovered")));
+    EXPECT_FALSE(store->failureNotice()) << "nothing was set aside, so nothing is said";
+}
+
+TEST_F(KilledRunTest, FilesSetAsideAtStartAreSaidOnce)
+{
+    {
+        auto store = makeStore();
+        ASSERT_TRUE(store->commitNewItem(makeItem(QStringLiteral("kept"), 1)));
+    }
+    // What a delete cut short after its commit leaves: a folder whose row is gone.
+    const QString orphan = dataDir + QStringLiteral("/Items/") + uuidString(QUuid::createUuid());
+    ASSERT_TRUE(QDir().mkpath(orphan + QStringLiteral("/pages")));
+    writeFile(orphan + QStringLiteral("/scan.pdf"), QByteArray(1500, 'p'));
+    writeFile(orphan + QStringLiteral("/pages/1.png"), QByteArray(500, 'i'));
+    ageEverythingUnder(dataDir + QStringLiteral("/Items"));
+
+    for (const bool first : {true, false}) {
+        auto store = makeStore();
+        store->itemsFolderSweep().waitForFinished();
+        QCoreApplication::processEvents();
+        if (!first) {
+            EXPECT_FALSE(store->failureNotice()) << "said once, at the start that moved them";
+            continue;
+        }
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Files set aside"));
+        EXPECT_EQ(store->failureNotice()->detail,
+                  QStringLiteral("2 files (2.0 kB) that no item refers to were moved to the Recovered folder: ")
+                      + dataDir + QStringLiteral("/Recovered."));
+        EXPECT_EQ(titles(store->items()), QStringList{"kept"});
+    }
 }
 
 TEST_F(KilledRunTest, ASnapshotCutShortLeavesNoHiddenCopyOnceItIsAnHourOld)
