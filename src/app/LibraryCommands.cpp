@@ -61,7 +61,7 @@ void confirmGroupRename(VeskStore& store, MainWindowState& state)
 {
     const QString name = state.editingGroupName().trimmed();
     if (state.editingGroupID() && !name.isEmpty())
-        store.renameGroup(*state.editingGroupID(), name);
+        (void)store.renameGroup(*state.editingGroupID(), name); // a refused rename is said by the store
     cancelGroupRename(state);
 }
 

@@ -210,7 +210,7 @@ QWidget* VeskFaceClusterInspector::buildPersonCard(const VeskPersonPoolSummary& 
         merge->setObjectName(QStringLiteral("mergeButton"));
         connect(merge, &QPushButton::clicked, this, [this, source = person.id, targetID = target.id] {
             if (m_store)
-                m_store->mergePersonPools(source, targetID);
+                act([&] { return m_store->mergePersonPools(source, targetID); });
         });
         header->addWidget(merge);
     }
@@ -245,7 +245,7 @@ QWidget* VeskFaceClusterInspector::buildSuggestionBlock(const VeskPersonPoolSumm
         shown.append(suggestion.faceID);
     connect(all, &QPushButton::clicked, this, [this, shown, pool = person.id] {
         if (m_store)
-            m_store->confirmFaces(shown, pool);
+            act([&] { return m_store->confirmFaces(shown, pool) > 0; });
     });
     header->addWidget(all);
     layout->addLayout(header);
@@ -292,11 +292,11 @@ QWidget* VeskFaceClusterInspector::buildSuggestionRow(const VeskFaceSuggestion& 
     // Both act on the suggestion's own pool.
     connect(yes, &QPushButton::clicked, this, [this, face = suggestion.faceID, pool = suggestion.poolID] {
         if (m_store)
-            m_store->confirmFace(face, pool);
+            act([&] { return m_store->confirmFace(face, pool); });
     });
     connect(no, &QPushButton::clicked, this, [this, face = suggestion.faceID, pool = suggestion.poolID] {
         if (m_store)
-            m_store->rejectFace(face, pool);
+            act([&] { return m_store->rejectFace(face, pool); });
     });
     layout->addWidget(yes);
     layout->addWidget(no);
@@ -346,7 +346,7 @@ QWidget* VeskFaceClusterInspector::buildUnassignedTile(const QUuid& faceID)
     connect(name, &QPushButton::clicked, this, [this, faceID] { beginNaming(faceID); });
     connect(ignore, &QPushButton::clicked, this, [this, faceID] {
         if (m_store)
-            m_store->ignoreFace(faceID);
+            act([&] { return m_store->ignoreFace(faceID); });
     });
     buttons->addWidget(name);
     buttons->addWidget(ignore);
@@ -390,7 +390,7 @@ void VeskFaceClusterInspector::submitNewPerson()
         return;
     // As typed: the store trims it and joins a pool of the same name when there is one.
     if (m_store)
-        m_store->createPersonPool(m_newPersonName, *m_namingFaceID);
+        act([&] { return m_store->createPersonPool(m_newPersonName, *m_namingFaceID); });
     clearNaming();
 }
 
@@ -431,7 +431,7 @@ void VeskFaceClusterInspector::submitRename()
         openMergeDialog();
         return;
     }
-    m_store->renamePersonPool(pool, trimmed);
+    act([&] { return m_store->renamePersonPool(pool, trimmed); });
     clearRename();
 }
 
@@ -464,13 +464,34 @@ void VeskFaceClusterInspector::openMergeDialog()
     dialog->open();
 }
 
+void VeskFaceClusterInspector::act(const std::function<bool()>& change)
+{
+    const std::optional<VeskFailureNotice> before = m_store->failureNotice();
+    if (change() || !m_store)
+        return;
+    const std::optional<VeskFailureNotice> notice = m_store->failureNotice();
+    // Nothing said: the change had nothing to do (a face that moved on meanwhile, a blank name).
+    if (!notice || notice == before)
+        return;
+    if (m_failureAlert)
+        m_failureAlert->close();
+    auto* alert = new QMessageBox(QMessageBox::Warning, notice->title, notice->title, QMessageBox::Ok, this);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setInformativeText(notice->detail);
+    m_failureAlert = alert;
+    alert->open();
+    // Said here; the main window need not say it again once the sheet is closed.
+    m_store->dismissFailureNotice();
+}
+
 void VeskFaceClusterInspector::confirmRenameMerge()
 {
     if (!m_pendingRenameMergeSourceID || !m_pendingRenameMergeTargetID)
         return;
     // The faces of the pool that was to take the name join the pool that has it.
     if (m_store)
-        m_store->mergePersonPools(*m_pendingRenameMergeSourceID, *m_pendingRenameMergeTargetID);
+        act([&] { return m_store->mergePersonPools(*m_pendingRenameMergeSourceID, *m_pendingRenameMergeTargetID); });
     clearPendingMerge();
 }
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 class QScrollArea;
@@ -36,6 +37,8 @@ public:
     PeoplePrompt* namingDialog() const { return m_namingDialog; }
     PeoplePrompt* renameDialog() const { return m_renameDialog; }
     QMessageBox* mergeDialog() const { return m_mergeDialog; }
+    // The alert that says a decision did not happen, while it is up.
+    QMessageBox* failureAlert() const { return m_failureAlert; }
 
     // The window's states, for the dialogs.
     const std::optional<QUuid>& namingFaceID() const { return m_namingFaceID; }
@@ -68,6 +71,9 @@ private:
     PeoplePrompt* openPrompt(const QString& title, const QString& message, const QString& confirmText, QString& name,
                              void (VeskFaceClusterInspector::*submit)(), void (VeskFaceClusterInspector::*clear)());
     void openMergeDialog();
+    // Runs a change of the store; when it did not happen and the store said why, the sheet says
+    // it in its own alert (the main window's notice is hidden behind the sheet).
+    void act(const std::function<bool()>& change);
     void clearNaming();
     void clearRename();
     void clearPendingMerge();
@@ -89,6 +95,7 @@ private:
     QPointer<PeoplePrompt> m_namingDialog;
     QPointer<PeoplePrompt> m_renameDialog;
     QPointer<QMessageBox> m_mergeDialog;
+    QPointer<QMessageBox> m_failureAlert;
 };
 
 } // namespace vesk

@@ -256,7 +256,11 @@ SQLiteDatabase::VoidResult SQLiteDatabase::execute(const QString& sql)
     char* errorText = nullptr;
     const int result = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &errorText);
     if (result != SQLITE_OK) {
-        const QString message = errorText ? QString::fromUtf8(errorText) : lastErrorMessage();
+        // The connection's message where it names the reason better than the statement's.
+        const QString connectionMessage = lastErrorMessage();
+        const QString message = !errorText || connectionMessage == QLatin1String("database or disk is full")
+            ? connectionMessage
+            : QString::fromUtf8(errorText);
         sqlite3_free(errorText);
         return unexpected(DatabaseError::executeFailed(message));
     }

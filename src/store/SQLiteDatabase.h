@@ -91,8 +91,9 @@ public:
     // Oldest first.
     Expected<QList<VeskGroup>, DatabaseError> fetchGroups();
     VoidResult upsertGroup(const VeskGroup& group);
-    // Clears the group from its members, then removes it, in one transaction.
-    VoidResult deleteGroup(const QUuid& id);
+    // Clears the group from its members, removes it, and writes each given member's whole row,
+    // all in one transaction: either the group is gone and every row written, or nothing changed.
+    VoidResult deleteGroup(const QUuid& id, const QList<VeskItem>& members = {});
     // Items with a non-empty embedding blob.
     Expected<QHash<QUuid, QList<double>>, DatabaseError> fetchEmbeddings();
     // The same one row at a time, the blob as stored, so that a large library's vectors need

@@ -206,7 +206,7 @@ SQLiteDatabase::VoidResult SQLiteDatabase::upsertGroup(const VeskGroup& group)
     return statement->stepDone();
 }
 
-SQLiteDatabase::VoidResult SQLiteDatabase::deleteGroup(const QUuid& id)
+SQLiteDatabase::VoidResult SQLiteDatabase::deleteGroup(const QUuid& id, const QList<VeskItem>& members)
 {
     // group_id carries no foreign key, so the members are cleared explicitly.
     return runInTransaction([&]() -> VoidResult {
@@ -217,6 +217,10 @@ SQLiteDatabase::VoidResult SQLiteDatabase::deleteGroup(const QUuid& id)
                 return unexpected(statement.error());
             statement->bindUuid(1, id);
             if (auto done = statement->stepDone(); !done)
+                return done;
+        }
+        for (const VeskItem& member : members) {
+            if (auto done = upsertItem(member); !done)
                 return done;
         }
         return {};

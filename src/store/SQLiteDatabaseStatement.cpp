@@ -6,6 +6,9 @@
 #include "model/VectorBlob.h"
 
 #include <cmath>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace vesk {
 
@@ -23,10 +26,41 @@ QDateTime fromStoredSeconds(double seconds)
     return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), Qt::UTC);
 }
 
+namespace {
+
+// Whether the library's files cannot grow: the file system has next to no room left for this
+// user, or the process may not write past the size its files already have.
+bool noRoomToGrow(const char* databaseFile)
+{
+    if (!databaseFile || !*databaseFile)
+        return false;
+    struct statvfs volume {};
+    if (::statvfs(databaseFile, &volume) == 0 && quint64(volume.f_bavail) * volume.f_frsize < (1u << 20))
+        return true;
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    struct stat status {};
+    for (const QByteArray& file : {QByteArray(databaseFile), QByteArray(databaseFile) + "-wal"}) {
+        if (::stat(file.constData(), &status) == 0 && rlim_t(status.st_size) >= limit.rlim_cur)
+            return true;
+    }
+    return limit.rlim_cur < (1u << 20);
+}
+
+} // namespace
+
 QString connectionErrorMessage(sqlite3* db)
 {
     if (!db)
         return QStringLiteral("SQLite database is unavailable.");
+    // SQLite names a full disk only when the system said ENOSPC; a write refused for a quota or a
+    // file-size limit comes back as a plain I/O error, which the user would take for a failing disk.
+    const int code = sqlite3_extended_errcode(db);
+    if ((code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_SHMSIZE || code == SQLITE_IOERR_TRUNCATE
+         || code == SQLITE_IOERR_FSYNC)
+        && noRoomToGrow(sqlite3_db_filename(db, "main")))
+        return QStringLiteral("database or disk is full");
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 

@@ -1,5 +1,6 @@
 // Bulk delete and clear library: a recovery snapshot, the database, then every trace of the items
-// outside it. The items leave the window even when the database delete fails.
+// outside it. A delete the database refuses changes nothing: the rows would bring the items back
+// at the next start, so showing them gone would present a failure as success.
 #include "store/VeskStore.h"
 
 #include "model/ItemFileKinds.h"
@@ -10,18 +11,24 @@
 
 namespace vesk {
 
-void VeskStore::removeItemTraces(const VeskItem& item, bool removeIrreversibly)
+void VeskStore::removeItemTraces(const VeskItem& item)
 {
-    // With the rows still in the database the item returns at the next start, so what cannot be
-    // brought back (its managed copy and its keyring entry) must be there for it.
-    if (removeIrreversibly) {
-        removeManagedFile(item);
-        if (itemHasSecureMarker(item))
-            m_services.secrets->deleteItem(item.id);
-    }
+    removeManagedFile(item);
+    if (itemHasSecureMarker(item))
+        m_services.secrets->deleteItem(item.id);
     // Not waited for: the cache removes it on its own worker.
     m_services.thumbnails->removeThumbnail(item.id);
 }
+
+namespace {
+
+QString notDeleted(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("The item was not deleted")
+                      : QStringLiteral("The %1 items were not deleted").arg(count);
+}
+
+} // namespace
 
 void VeskStore::deleteItems()
 {
@@ -39,11 +46,11 @@ void VeskStore::deleteItems()
             doomed.append(item);
     }
 
-    bool databaseDeleted = true;
     if (m_database) {
         if (auto deleted = m_database->deleteItems(selection); !deleted) {
             veskLog(QStringLiteral("Vesk bulk database delete error: ") + deleted.error().logText());
-            databaseDeleted = false;
+            reportRefused(QStringLiteral("Not deleted"), notDeleted(selection.size()), deleted.error());
+            return;
         }
     }
 
@@ -51,7 +58,7 @@ void VeskStore::deleteItems()
     QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
     QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
-        removeItemTraces(item, databaseDeleted);
+        removeItemTraces(item);
         const QString key = uuidString(item.id);
         m_semanticVectors.remove(item.id);
         m_fileFacts.remove(item.id);
@@ -85,17 +92,19 @@ void VeskStore::clearLibrary()
     assertMainThread();
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-clear-library"));
 
-    ++m_libraryClears;
-    bool databaseDeleted = true;
     if (m_database) {
         if (auto deleted = m_database->deleteAllRecords(); !deleted) {
             veskLog(QStringLiteral("Vesk clear-library database error: ") + deleted.error().logText());
-            databaseDeleted = false;
+            reportRefused(QStringLiteral("Not deleted"), notDeleted(m_items.size()), deleted.error());
+            return;
         }
     }
+    // Only now: a capture or import still under way would otherwise be dropped by a clear that
+    // did not happen.
+    ++m_libraryClears;
 
     for (const VeskItem& item : std::as_const(m_items))
-        removeItemTraces(item, databaseDeleted);
+        removeItemTraces(item);
 
     setItems({});
     setFilteredItems({});

@@ -5,6 +5,7 @@
 #include "faces/FaceSuggestions.h"
 #include "faces/PersonPools.h"
 #include "platform/Log.h"
+#include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
 namespace vesk {
@@ -21,6 +22,15 @@ qsizetype indexOfFace(const QList<VeskFaceRecord>& faces, const QUuid& id, bool 
 }
 
 } // namespace
+
+QString VeskStore::poolNameForNotice(const QUuid& poolID) const
+{
+    for (const VeskFaceClusterRecord& pool : m_faceClustersCache) {
+        if (pool.id == poolID)
+            return quotedItemTitle(personPoolName(pool.name));
+    }
+    return QStringLiteral("this person");
+}
 
 QList<VeskFaceSuggestion> VeskStore::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
 {
@@ -39,6 +49,8 @@ int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
 {
     assertMainThread();
     int confirmed = 0;
+    int refused = 0;
+    std::optional<DatabaseError> firstError;
     QSet<QUuid> seen;
     for (const QUuid& faceID : faceIDs) {
         if (seen.contains(faceID))
@@ -49,9 +61,18 @@ int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
             continue;
         if (auto assigned = assignFace(index, poolID, std::nullopt); !assigned) {
             veskLog(QStringLiteral("Vesk bulk face confirmation error: ") + assigned.error().logText());
+            if (!firstError)
+                firstError = assigned.error();
+            ++refused;
             continue;
         }
         ++confirmed;
+    }
+    if (firstError) {
+        reportRefused(QStringLiteral("Faces not confirmed"),
+                      (refused == 1 ? QStringLiteral("One face was") : QStringLiteral("%1 faces were").arg(refused))
+                          + QStringLiteral(" not added to ") + poolNameForNotice(poolID),
+                      *firstError);
     }
     if (confirmed == 0)
         return 0;
@@ -67,6 +88,8 @@ bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
         return false;
     if (auto assigned = assignFace(index, poolID, std::nullopt); !assigned) {
         veskLog(QStringLiteral("Vesk face confirmation error: ") + assigned.error().logText());
+        reportRefused(QStringLiteral("Face not confirmed"),
+                      QStringLiteral("The face was not added to ") + poolNameForNotice(poolID), assigned.error());
         return false;
     }
     noteFaceChange(true);
@@ -79,6 +102,8 @@ bool VeskStore::rejectFace(const QUuid& faceID, const QUuid& poolID)
     if (m_database) {
         if (auto rejected = m_database->rejectFace(faceID, poolID); !rejected) {
             veskLog(QStringLiteral("Vesk face rejection error: ") + rejected.error().logText());
+            reportRefused(QStringLiteral("Face not rejected"),
+                          QStringLiteral("The face is still suggested for ") + poolNameForNotice(poolID), rejected.error());
             return false;
         }
     }
@@ -97,6 +122,7 @@ bool VeskStore::ignoreFace(const QUuid& faceID)
     if (m_database) {
         if (auto ignored = m_database->ignoreFace(faceID); !ignored) {
             veskLog(QStringLiteral("Vesk ignore face error: ") + ignored.error().logText());
+            reportRefused(QStringLiteral("Face not ignored"), QStringLiteral("The face was not ignored"), ignored.error());
             return false;
         }
     }

@@ -77,6 +77,11 @@ void VeskStore::reportFailure(const QString& title, const QString& detail)
     setFailureNotice(notice);
 }
 
+void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
+{
+    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + error.plainReason() + QLatin1Char('.'));
+}
+
 void VeskStore::dismissFailureNotice()
 {
     setFailureNotice(std::nullopt);

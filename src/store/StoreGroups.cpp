@@ -1,8 +1,9 @@
 // Groups: create, rename and delete. The database is written first; memory follows only a write
-// that worked (a delete keeps what it changed when a later item save fails).
+// that worked, and a write that did not is said in the failure notice.
 #include "store/VeskStore.h"
 
 #include "platform/Log.h"
+#include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
 #include <QCollator>
@@ -29,6 +30,8 @@ std::optional<VeskGroup> VeskStore::createGroup(const QString& name)
     if (m_database) {
         if (auto written = m_database->upsertGroup(group); !written) {
             veskLog(QStringLiteral("Vesk group create error: ") + written.error().logText());
+            reportRefused(QStringLiteral("Group not created"), quotedItemTitle(trimmed) + QStringLiteral(" was not created"),
+                          written.error());
             return std::nullopt;
         }
     }
@@ -54,6 +57,8 @@ bool VeskStore::renameGroup(const QUuid& id, const QString& name)
     if (m_database) {
         if (auto written = m_database->upsertGroup(renamed); !written) {
             veskLog(QStringLiteral("Vesk group rename error: ") + written.error().logText());
+            reportRefused(QStringLiteral("Group not renamed"), quotedItemTitle(found->name) + QStringLiteral(" was not renamed"),
+                          written.error());
             return false;
         }
     }
@@ -68,41 +73,42 @@ bool VeskStore::renameGroup(const QUuid& id, const QString& name)
 bool VeskStore::deleteGroup(const QUuid& id)
 {
     assertMainThread();
-    const auto isDeleted = [&](const VeskGroup& g) { return g.id == id; };
-    if (std::none_of(m_groups.cbegin(), m_groups.cend(), isDeleted))
+    const auto group = std::find_if(m_groups.cbegin(), m_groups.cend(), [&](const VeskGroup& g) { return g.id == id; });
+    if (group == m_groups.cend())
         return false;
+    const QString name = group->name;
 
     // A failed snapshot is logged by the snapshots and never stops the delete.
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-delete-group"));
 
+    // The members as they will be, written whole together with the group's removal: a library of
+    // thousands of members is one transaction, and a refusal leaves the group and its members as
+    // they were, in the file and on screen.
+    QList<VeskItem> members;
+    for (const VeskItem& item : std::as_const(m_items)) {
+        if (item.groupID == id) {
+            members.append(item);
+            members.last().groupID.reset();
+        }
+    }
     if (m_database) {
-        if (auto deleted = m_database->deleteGroup(id); !deleted) {
+        if (auto deleted = m_database->deleteGroup(id, members); !deleted) {
             veskLog(QStringLiteral("Vesk group delete error: ") + deleted.error().logText());
+            reportRefused(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted"),
+                          deleted.error());
             return false;
         }
     }
 
     QList<VeskGroup> groups = m_groups;
-    groups.removeIf(isDeleted);
+    groups.removeIf([&](const VeskGroup& g) { return g.id == id; });
     setGroups(groups);
-
-    QList<VeskItem> members;
-    for (VeskItem& item : m_items) {
-        if (item.groupID == id) {
-            item.groupID.reset();
-            members.append(item);
+    if (!members.isEmpty()) {
+        for (VeskItem& item : m_items) {
+            if (item.groupID == id)
+                item.groupID.reset();
         }
-    }
-    if (!members.isEmpty())
         emit itemsChanged();
-
-    if (m_database) {
-        for (const VeskItem& item : std::as_const(members)) {
-            if (auto saved = m_database->upsertItem(item); !saved) {
-                veskLog(QStringLiteral("Vesk group delete error: ") + saved.error().logText());
-                return false;
-            }
-        }
     }
 
     refreshSearchAfterChange();

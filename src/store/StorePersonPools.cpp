@@ -3,6 +3,7 @@
 
 #include "faces/PersonPools.h"
 #include "platform/Log.h"
+#include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
 namespace vesk {
@@ -60,6 +61,8 @@ bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
     }
     if (auto assigned = assignFace(face - m_faceRecordsCache.cbegin(), poolID, newPool); !assigned) {
         veskLog(QStringLiteral("Vesk person pool create error: ") + assigned.error().logText());
+        reportRefused(QStringLiteral("Person not named"),
+                      QStringLiteral("The face was not named ") + quotedItemTitle(trimmed), assigned.error());
         return false;
     }
     noteFaceChange(true);
@@ -82,6 +85,8 @@ bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
     if (m_database) {
         if (auto saved = m_database->upsertFaceCluster(renamed); !saved) {
             veskLog(QStringLiteral("Vesk person pool rename error: ") + saved.error().logText());
+            reportRefused(QStringLiteral("Person not renamed"),
+                          quotedItemTitle(personPoolName(pool->name)) + QStringLiteral(" was not renamed"), saved.error());
             return false;
         }
     }
@@ -95,15 +100,21 @@ bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
     assertMainThread();
     if (sourceID == targetID)
         return false;
-    const auto hasPool = [&](const QUuid& id) {
-        return std::any_of(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
-                           [&](const VeskFaceClusterRecord& pool) { return pool.id == id; });
+    const auto findPool = [&](const QUuid& id) {
+        return std::find_if(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
+                            [&](const VeskFaceClusterRecord& pool) { return pool.id == id; });
     };
-    if (!hasPool(sourceID) || !hasPool(targetID))
+    const auto source = findPool(sourceID);
+    const auto target = findPool(targetID);
+    if (source == m_faceClustersCache.cend() || target == m_faceClustersCache.cend())
         return false;
     if (m_database) {
         if (auto merged = m_database->mergeFaceCluster(sourceID, targetID); !merged) {
             veskLog(QStringLiteral("Vesk person pool merge error: ") + merged.error().logText());
+            reportRefused(QStringLiteral("People not merged"),
+                          quotedItemTitle(personPoolName(source->name)) + QStringLiteral(" was not merged into ")
+                              + quotedItemTitle(personPoolName(target->name)),
+                          merged.error());
             return false;
         }
     }

@@ -270,12 +270,12 @@ public:
     // Library operations (StoreGroups.cpp, StoreDeletion.cpp, StoreFilenameCleanup.cpp)
     // Each writes the database first; create and rename change memory only once that worked.
     // A group with the trimmed name; none for a blank name or a failed write.
-    std::optional<VeskGroup> createGroup(const QString& name);
+    [[nodiscard]] std::optional<VeskGroup> createGroup(const QString& name);
     // True when the group now carries the trimmed name.
-    bool renameGroup(const QUuid& id, const QString& name);
+    [[nodiscard]] bool renameGroup(const QUuid& id, const QString& name);
     // Takes a recovery snapshot first. The group's items stay in the library without a group.
     // True when the group was deleted and every item that lost it was saved again.
-    bool deleteGroup(const QUuid& id);
+    [[nodiscard]] bool deleteGroup(const QUuid& id);
     // By name, ignoring case, in the user's locale; equal names keep their order.
     static void sortGroups(QList<VeskGroup>& groups);
     // Removes the selected items for good, after a recovery snapshot: database rows, managed
@@ -408,10 +408,10 @@ public:
     // transaction), then the caches, raises faceDataRevision and refreshes search; a failed write
     // is logged and changes nothing.
     // Names the face: it joins the first pool of the same person name, or a new pool.
-    bool createPersonPool(const QString& name, const QUuid& faceID);
-    bool renamePersonPool(const QUuid& poolID, const QString& newName);
+    [[nodiscard]] bool createPersonPool(const QString& name, const QUuid& faceID);
+    [[nodiscard]] bool renamePersonPool(const QUuid& poolID, const QString& newName);
     // The source's faces join the target, which keeps its name; the source disappears.
-    bool mergePersonPools(const QUuid& sourceID, const QUuid& targetID);
+    [[nodiscard]] bool mergePersonPools(const QUuid& sourceID, const QUuid& targetID);
     std::optional<VeskPersonPoolSummary> personPoolSummary(const VeskFaceClusterRecord& pool) const;
     // Named pools with faces, sorted by name.
     QList<VeskPersonPoolSummary> personPoolSummaries() const;
@@ -420,12 +420,12 @@ public:
     // Unassigned faces close to the pool's faces, best first.
     QList<VeskFaceSuggestion> faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const;
     // Confirms each distinct face that is in no pool yet; the number confirmed.
-    int confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID);
+    [[nodiscard]] int confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID);
     // Confirms the face, moving it from another pool if need be.
-    bool confirmFace(const QUuid& faceID, const QUuid& poolID);
-    bool rejectFace(const QUuid& faceID, const QUuid& poolID);
+    [[nodiscard]] bool confirmFace(const QUuid& faceID, const QUuid& poolID);
+    [[nodiscard]] bool rejectFace(const QUuid& faceID, const QUuid& poolID);
     // Only faces in no pool can be ignored; from then on they are neither suggested nor listed.
-    bool ignoreFace(const QUuid& faceID);
+    [[nodiscard]] bool ignoreFace(const QUuid& faceID);
     // Faces in no pool and not ignored, newest first.
     QList<VeskFaceRecord> unassignedFaces(int limit) const;
     VeskFaceStatistics faceStatistics() const;
@@ -477,6 +477,9 @@ public:
     // one failure more and takes the newer detail; any other replaces it. Logs nothing: callers
     // log in their own words.
     void reportFailure(const QString& title, const QString& detail);
+    // reportFailure of an action the library file refused: what did not happen, then why in plain
+    // words ("“Holiday” was not deleted: the disk is full.").
+    void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
     void dismissFailureNotice();
     // Items whose latest value is not in the library file: their cards say so, and the store
     // writes them again after its next successful write and at a slow interval.
@@ -652,8 +655,8 @@ private:
     // End of search members
 
     // Library members
-    // Removes an item's managed file, keyring entry (removeIrreversibly) and thumbnail.
-    void removeItemTraces(const VeskItem& item, bool removeIrreversibly);
+    // Removes an item's managed file, keyring entry and thumbnail.
+    void removeItemTraces(const VeskItem& item);
     // End of library members
 
     // Intake members
@@ -781,6 +784,8 @@ private:
     // Raises faceDataRevision after a face decision, and refreshes search when who is in which
     // pool changed.
     void noteFaceChange(bool peopleChanged);
+    // The pool's name in quotes for a failure notice.
+    QString poolNameForNotice(const QUuid& poolID) const;
     // Puts a face into a pool in the database (creating newPool's row first) and the caches.
     [[nodiscard]] Expected<void, DatabaseError> assignFace(qsizetype faceIndex, const QUuid& poolID,
                                                            const std::optional<VeskFaceClusterRecord>& newPool);

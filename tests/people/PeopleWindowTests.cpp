@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <functional>
 
 namespace vesk::test {
 namespace {
@@ -117,6 +119,54 @@ TEST_F(PeopleWindow, SuggestionRowsConfirmOrRejectForTheirPool)
     EXPECT_EQ(store->faceRecordsCache()[2].clusterID, pool.id);
     EXPECT_EQ(named<QLabel>(window, "noSuggestions").size(), 1);
     EXPECT_TRUE(named(window, "confirmAllButton").isEmpty());
+}
+
+TEST_F(PeopleWindow, ADecisionTheLibraryRefusesIsSaidInTheWindowAndChangesNothing)
+{
+    seedLibrary(2, QStringLiteral("Ana"), 0.8);
+    auto store = makeStore();
+    VeskFaceClusterInspector window(*store);
+    window.show();
+    const auto click = [&](const char* button) {
+        return [&window, button] { named<QPushButton>(window, button).first()->click(); };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        QString title;
+        QString detail;
+    } cases[] = {
+        {"yes", click("yesButton"), QStringLiteral("Face not confirmed"),
+         QStringLiteral("The face was not added to \u201CAna\u201D: not authorized.")},
+        {"confirm all", click("confirmAllButton"), QStringLiteral("Faces not confirmed"),
+         QStringLiteral("2 faces were not added to \u201CAna\u201D: not authorized.")},
+        {"not", click("notButton"), QStringLiteral("Face not rejected"),
+         QStringLiteral("The face is still suggested for \u201CAna\u201D: not authorized.")},
+        {"rename", [&] {
+             window.beginRename(pool.id, QStringLiteral("Ana"));
+             window.renameDialog()->field()->setText(QStringLiteral("Anna"));
+             window.renameDialog()->confirmButton()->click();
+         },
+         QStringLiteral("Person not renamed"), QStringLiteral("\u201CAna\u201D was not renamed: not authorized.")},
+    };
+    refuseWrites(*store, {"vesk_faces", "vesk_face_rejections", "vesk_face_clusters"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.act();
+        settle();
+        ASSERT_TRUE(window.failureAlert());
+        EXPECT_EQ(window.failureAlert()->text(), c.title);
+        EXPECT_EQ(window.failureAlert()->informativeText().toStdString(), c.detail.toStdString());
+        EXPECT_FALSE(store->failureNotice()) << "said in the window, not again behind it";
+        window.failureAlert()->close();
+        settle();
+        EXPECT_EQ(named(window, "suggestionRow").size(), 2);
+        EXPECT_EQ(store->personPoolSummaries().first().name, QStringLiteral("Ana"));
+    }
+    refuseWrites(*store, {});
+    store = makeStore();
+    EXPECT_EQ(store->faceStatistics().confirmed, 1);
+    EXPECT_TRUE(store->faceRejectionsCache().isEmpty());
 }
 
 TEST_F(PeopleWindow, FiftyUnassignedFacesShowFortyEightTilesUnderTheirFullCount)

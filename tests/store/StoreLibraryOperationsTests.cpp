@@ -1,6 +1,7 @@
 // Groups, bulk delete, clear library and filename cleanup, over a real database with recording
 // collaborators.
 #include "common/StoreFixture.h"
+#include "store/FaultInjection.h"
 #include "model/ItemFileKinds.h"
 #include "platform/Uuid.h"
 #include "store/SearchState.h"
@@ -170,23 +171,60 @@ TEST_F(LibraryOperations, CreateAndRenameTrimSortIgnoringCaseAndAllowTwins)
     EXPECT_EQ(stored, (QStringList{"Aardvark", "Alpha", "alpha"}));
 }
 
-TEST_F(LibraryOperations, GroupWritesThatFailLeaveMemoryAsItWas)
+TEST_F(LibraryOperations, GroupWritesThatFailLeaveEverythingAsItWasAndAreSaid)
 {
     auto store = makeLibraryStore();
     const auto kept = store->createGroup(QStringLiteral("Kept"));
     ASSERT_TRUE(kept);
-    refuse(*store, SQLITE_INSERT, "vesk_groups");
-    EXPECT_FALSE(store->createGroup(QStringLiteral("Lost")));
-    refuse(*store, SQLITE_UPDATE, "vesk_groups");
-    EXPECT_FALSE(store->renameGroup(kept->id, QStringLiteral("Renamed")));
-    refuse(*store, SQLITE_DELETE, "vesk_groups");
-    EXPECT_FALSE(store->deleteGroup(kept->id));
+    VeskItem member = makeItem(QStringLiteral("member"), 10);
+    member.groupID = kept->id;
+    seed({member});
+    store = makeLibraryStore();
 
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        std::function<bool()> run;
+        QString title;
+        QString detail;
+    } cases[] = {
+        {"create", [&] { refuse(*store, SQLITE_INSERT, "vesk_groups"); },
+         [&] { return store->createGroup(QStringLiteral("Lost")).has_value(); }, QStringLiteral("Group not created"),
+         QStringLiteral("\u201CLost\u201D was not created: not authorized.")},
+        {"rename", [&] { refuse(*store, SQLITE_UPDATE, "vesk_groups"); },
+         [&] { return store->renameGroup(kept->id, QStringLiteral("Renamed")); }, QStringLiteral("Group not renamed"),
+         QStringLiteral("\u201CKept\u201D was not renamed: not authorized.")},
+        {"delete refused", [&] { refuse(*store, SQLITE_DELETE, "vesk_groups"); },
+         [&] { return store->deleteGroup(kept->id); }, QStringLiteral("Group not deleted"),
+         QStringLiteral("\u201CKept\u201D was not deleted: not authorized.")},
+        // The members' rows are written in the delete's own transaction: no room for them, no delete.
+        {"delete on a full disk", [] {},
+         [&] {
+             FileSizeLimit full(1);
+             return store->deleteGroup(kept->id);
+         },
+         QStringLiteral("Group not deleted"), QStringLiteral("\u201CKept\u201D was not deleted: the disk is full.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.fault();
+        const int changes = loggedSnapshots->changes;
+        EXPECT_FALSE(c.run());
+        sqlite3_set_authorizer(store->database()->nativeHandleForTesting(), nullptr, nullptr);
+        EXPECT_EQ(groupNames(store->groups()), QStringList{"Kept"});
+        EXPECT_EQ(store->items().first().groupID, std::optional<QUuid>(kept->id));
+        EXPECT_EQ(loggedSnapshots->changes, changes);
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, c.title);
+        EXPECT_EQ(store->failureNotice()->detail.toStdString(), c.detail.toStdString());
+        store->dismissFailureNotice();
+    }
+    store = makeLibraryStore();
     EXPECT_EQ(groupNames(store->groups()), QStringList{"Kept"});
+    EXPECT_EQ(storedItems().first().groupID, std::optional<QUuid>(kept->id));
     EXPECT_EQ(countLines("Vesk group create error: "), 1);
     EXPECT_EQ(countLines("Vesk group rename error: "), 1);
-    EXPECT_EQ(countLines("Vesk group delete error: "), 1);
-    EXPECT_EQ(loggedSnapshots->changes, 1);
+    EXPECT_EQ(countLines("Vesk group delete error: "), 2);
 }
 
 TEST_F(LibraryOperations, DeletingAGroupSnapshotsFirstAndReleasesItsItems)
@@ -305,35 +343,63 @@ TEST_F(LibraryOperations, DeleteWithNothingSelectedDoesNothingAndAFocusOutsideTh
     EXPECT_EQ(countLines("Vesk bulk database delete error"), 0);
 }
 
-TEST_F(LibraryOperations, FailedDatabaseDeleteKeepsFilesAndSecretsForTheReturningItems)
+TEST_F(LibraryOperations, ADeleteOrClearOnAFullDiskChangesNothingAndSaysSo)
 {
-    VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
-    secure.filePath = managedFile(uuidString(secure.id));
-    secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
-    const QString outside = writeFile(makeTempDirectory(QStringLiteral("outside")) + QStringLiteral("/mine.txt"), "x");
-    VeskItem foreign = makeItem(QStringLiteral("foreign"), 10, VeskKind::File, outside);
-    seed({secure, foreign});
-    auto store = makeLibraryStore();
-    refuse(*store, SQLITE_DELETE, "vesks");
-    store->selectItems(store->items());
-    events->clear();
-    store->deleteItems();
+    const struct {
+        const char* name;
+        std::function<void(VeskStore&)> run;
+        const char* logLine;
+    } cases[] = {
+        {"bulk delete", [](VeskStore& store) { store.deleteItems(); }, "Vesk bulk database delete error: "},
+        {"clear library", [](VeskStore& store) { store.clearLibrary(); }, "Vesk clear-library database error: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        logLines.clear();
+        VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
+        secure.filePath = managedFile(uuidString(secure.id));
+        secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
+        const VeskItem plain = makeItem(QStringLiteral("plain"), 10);
+        seed({secure, plain});
+        settings->setData(VeskStore::manualTagsDefaultsKey,
+                          QStringLiteral(R"({"%1":["keep"]})").arg(uuidString(plain.id)).toUtf8());
+        auto store = makeLibraryStore();
+        store->setBringBackDates({{plain.id, clock->now().addDays(2)}});
+        store->selectItems(store->items());
+        const QSet<QUuid> selection = store->selectedIDs();
+        const QByteArray tags = settings->data(VeskStore::manualTagsDefaultsKey);
+        const QByteArray dates = settings->data(VeskStore::bringBackDefaultsKey);
+        events->clear();
+        {
+            // Not a byte more may be written: the library's journal cannot take the delete.
+            FileSizeLimit full(1);
+            c.run(*store);
+        }
 
-    EXPECT_TRUE(store->items().isEmpty());
-    EXPECT_EQ(countLines("Vesk bulk database delete error: "), 1);
-    EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
-    EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
-    EXPECT_EQ(storedItems().size(), 2);
+        EXPECT_EQ(titles(store->items()), (QStringList{"password", "plain"}));
+        EXPECT_EQ(store->selectedIDs(), selection);
+        EXPECT_EQ(store->bringBackDates().size(), 1);
+        EXPECT_EQ(settings->data(VeskStore::manualTagsDefaultsKey), tags);
+        EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey), dates);
+        EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
+        EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
+        EXPECT_EQ(events->filter(QStringLiteral("thumbnail")), QStringList());
+        EXPECT_EQ(countLines(c.logLine), 1);
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not deleted"));
+        EXPECT_EQ(store->failureNotice()->detail.toStdString(), "The 2 items were not deleted: the disk is full.") << logLines.join(QLatin1Char(10)).toStdString();
 
-    // Once the database takes the delete, the files inside the library go and the file outside
-    // it stays.
-    sqlite3_set_authorizer(store->database()->nativeHandleForTesting(), nullptr, nullptr);
-    store = makeLibraryStore();
-    store->selectItems(store->items());
-    store->deleteItems();
-    EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
-    EXPECT_TRUE(QFileInfo::exists(outside));
-    EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
+        // After a restart, all of it is still there; with room again the delete goes through.
+        store = makeLibraryStore();
+        EXPECT_EQ(store->items().size(), 2);
+        store->selectItems(store->items());
+        c.run(*store);
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
+        EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
+        EXPECT_TRUE(storedItems().isEmpty());
+        loggedSecrets->deleted.clear();
+    }
 }
 
 // --- Clear library ---
@@ -370,22 +436,6 @@ TEST_F(LibraryOperations, ClearLibraryEmptiesEverythingIncludingGroups)
     // The deleted group cannot be brought back by a rename.
     EXPECT_FALSE(store->renameGroup(group->id, QStringLiteral("Back again")));
     EXPECT_TRUE(storedGroupNames().isEmpty());
-}
-
-TEST_F(LibraryOperations, FailedClearKeepsFilesAndSecrets)
-{
-    VeskItem secure = makeItem(QStringLiteral("secret note"), 30, VeskKind::File);
-    secure.filePath = managedFile(uuidString(secure.id));
-    secure.searchableText = QString(QLatin1String(kSecureSecretMarkerText));
-    seed({secure});
-    auto store = makeLibraryStore();
-    refuse(*store, SQLITE_DELETE, "vesks");
-    store->clearLibrary();
-    EXPECT_EQ(countLines("Vesk clear-library database error: "), 1);
-    EXPECT_TRUE(store->items().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
-    EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
-    EXPECT_EQ(storedItems().size(), 1);
 }
 
 // --- Filename cleanup ---
