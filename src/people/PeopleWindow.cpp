@@ -475,10 +475,10 @@ void VeskFaceClusterInspector::act(const std::function<bool()>& change)
         return;
     if (m_failureAlert)
         m_failureAlert->close();
-    auto* alert = new QMessageBox(QMessageBox::Warning, notice->title, notice->title, QMessageBox::Ok, this);
+    QMessageBox* alert = makeVeskAlert(notice->title, notice->detail, AlertSymbol::Warning, this);
+    addAlertButton(alert, QMessageBox::Ok);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setInformativeText(notice->detail);
     m_failureAlert = alert;
     alert->open();
     // Said here; the main window need not say it again once the sheet is closed.
