@@ -476,7 +476,7 @@ void VeskFaceClusterInspector::act(const std::function<bool()>& change)
     if (m_failureAlert)
         m_failureAlert->close();
     QMessageBox* alert = makeVeskAlert(notice->title, notice->detail, AlertSymbol::Warning, this);
-    addAlertButton(alert, QMessageBox::Ok);
+    addAlertButton(alert, QStringLiteral("OK"), QMessageBox::AcceptRole);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     m_failureAlert = alert;
