@@ -1,5 +1,6 @@
 #include "search/DeepSearch.h"
 
+#include "platform/ParallelWork.h"
 #include "search/Ranking.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr double kPriorUsageWeight = 0.72;
 constexpr double kPriorRecencyWeight = 0.28;
-constexpr double kUsageWeight = 0.9;
 constexpr double kRecentUseThreshold = 0.8;
 constexpr int kAnchorCount = 4;
 constexpr double kAnchorScale = 18.0;
@@ -84,6 +84,11 @@ private:
     }
 
     void collectCandidates();
+    // Whether the query vector can be compared with anything.
+    bool prepareQuery();
+    std::optional<double> cosineWithQuery(SemanticVectors::Slot slot) const;
+    // The fallback: every kept vector compared with the query.
+    bool scanVectors();
     bool scoreByMeaning();
     void scoreFinal();
     QList<qsizetype> chooseAnchors() const;
@@ -97,6 +102,17 @@ private:
     std::vector<Candidate> m_candidates;
     // Whether every item is compared with the query (few lexical hits).
     bool m_fallback = false;
+    bool m_comparable = false;
+    double m_queryNorm = 0.0;
+    // What the fallback found close to the query, by item; a filter on the identifiers' first
+    // bits spares the walk over the library a hash look-up for most items.
+    struct Close {
+        SemanticVectors::Slot slot;
+        double score;
+    };
+    static constexpr quint32 kCloseFilterMask = (1u << 16) - 1;
+    QHash<QUuid, Close> m_closeByID;
+    std::vector<bool> m_closeFilter;
     qint64 m_nowMs;
 };
 
@@ -120,17 +136,26 @@ void Pass::collectCandidates()
             addCandidate(index);
     }
 
-    // The items of highest prior (use and age), ties in library order. Only the first few are
-    // wanted, so they are kept in a short list as the library is walked once.
+    // The items of highest prior (use and age), ties in library order, and the items the query
+    // is close to, found by one walk over the library. Only the first few priors are wanted, so
+    // they are kept in a short list.
     struct Prior {
         double value;
         qsizetype index;
     };
     std::vector<Prior> best;
     best.reserve(deepSafetyCandidateCount + 1);
+    std::vector<std::pair<qsizetype, Close>> close;
     for (qsizetype i = 0; i < m_items.size(); ++i) {
+        const VeskItem& item = m_items[i];
+        if (!m_closeByID.isEmpty() && m_closeFilter[item.id.data1 & kCloseFilterMask]) {
+            if (const auto found = m_closeByID.constFind(item.id); found != m_closeByID.cend()) {
+                close.emplace_back(i, *found);
+                m_closeByID.erase(found);
+            }
+        }
         const double prior = usageOf(i) * kPriorUsageWeight
-            + kPriorRecencyWeight * recencyFactor(rankingTime(m_items[i].createdAt), m_nowMs);
+            + kPriorRecencyWeight * recencyFactor(rankingTime(item.createdAt), m_nowMs);
         if (best.size() == size_t(deepSafetyCandidateCount) && !(prior > best.back().value))
             continue;
         auto at = std::upper_bound(best.begin(), best.end(), prior,
@@ -141,58 +166,85 @@ void Pass::collectCandidates()
     }
     for (const Prior& prior : best)
         addCandidate(prior.index);
-    m_fallback = snapshot.rankedIDs.size() < deepSemanticFallbackThreshold;
+    // Those close enough join the candidate set, in library order.
+    for (const auto& [index, found] : close) {
+        Candidate& candidate = addCandidate(index);
+        candidate.semantic = found.score;
+        candidate.vectorSlot = found.slot;
+        candidate.vectorLooked = true;
+    }
+}
+
+bool Pass::prepareQuery()
+{
+    if (!m_input.queryVector)
+        return false;
+    const QList<double>& query = *m_input.queryVector;
+    const double querySquares = sumOfSquares(query);
+    m_queryNorm = std::sqrt(querySquares);
+    return !query.isEmpty() && querySquares > 0.0;
+}
+
+std::optional<double> Pass::cosineWithQuery(SemanticVectors::Slot slot) const
+{
+    const QList<double>& query = *m_input.queryVector;
+    const double rowSquares = m_input.vectors.rowSumOfSquares(slot);
+    if (m_input.vectors.rowLength(slot) != size_t(query.size()) || !(rowSquares > 0.0))
+        return std::nullopt;
+    return m_input.vectors.rowDot(std::span<const double>(query.constData(), size_t(query.size())), slot)
+        / (m_queryNorm * std::sqrt(rowSquares));
+}
+
+bool Pass::scanVectors()
+{
+    if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
+        return false;
+    // Every kept vector is compared with the query, in the order the vectors are kept and on all
+    // cores: looking each item's vector up by its identifier would cost more than the comparison.
+    const SemanticVectors& vectors = m_input.vectors;
+    const size_t slotCount = vectors.slotCount();
+    constexpr size_t kChunk = 1024;
+    std::vector<std::vector<std::pair<SemanticVectors::Slot, double>>> found((slotCount + kChunk - 1) / kChunk);
+    forEachInParallel(found.size(), [&](size_t c) {
+        if (m_input.token.isCancelled())
+            return;
+        const auto last = SemanticVectors::Slot(std::min(slotCount, (c + 1) * kChunk));
+        for (auto slot = SemanticVectors::Slot(c * kChunk); slot < last; ++slot) {
+            if (vectors.idAt(slot).isNull())
+                continue;
+            if (const auto cosine = cosineWithQuery(slot)) {
+                if (const auto score = semanticScore(*cosine))
+                    found[c].emplace_back(slot, *score);
+            }
+        }
+    });
+    if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
+        return false;
+    m_closeFilter.assign(kCloseFilterMask + 1, false);
+    for (const auto& chunk : found) {
+        for (const auto& [slot, score] : chunk) {
+            const QUuid& id = vectors.idAt(slot);
+            m_closeByID.insert(id, Close{slot, score});
+            m_closeFilter[id.data1 & kCloseFilterMask] = true;
+        }
+    }
+    return true;
 }
 
 bool Pass::scoreByMeaning()
 {
-    if (!m_input.queryVector)
+    // The fallback scored every item in scanVectors.
+    if (m_fallback || !m_input.queryVector)
         return true;
-    const QList<double>& query = *m_input.queryVector;
-    const double querySquares = sumOfSquares(query);
-    const bool comparable = !query.isEmpty() && querySquares > 0.0;
-    const double queryNorm = std::sqrt(querySquares);
-    const auto cosineWith = [&](SemanticVectors::Slot slot) -> std::optional<double> {
-        const double rowSquares = m_input.vectors.rowSumOfSquares(slot);
-        if (m_input.vectors.rowLength(slot) != size_t(query.size()) || !(rowSquares > 0.0))
-            return std::nullopt;
-        return m_input.vectors.rowDot(std::span<const double>(query.constData(), size_t(query.size())), slot)
-            / (queryNorm * std::sqrt(rowSquares));
-    };
-
-    if (!m_fallback) {
-        for (Candidate& candidate : m_candidates) {
-            if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
-                return false;
-            if (!comparable)
-                continue;
-            if (const auto& slot = vectorSlot(candidate)) {
-                if (const auto cosine = cosineWith(*slot))
-                    candidate.semantic = semanticScore(*cosine);
-            }
-        }
-        return true;
-    }
-    // Every item, in library order; those close enough join the candidate set.
-    constexpr qsizetype lookAhead = 8;
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
+    for (Candidate& candidate : m_candidates) {
         if (cancelled(DeepSearchCheckpoint::BeforeSemanticScore))
             return false;
-        if (!comparable)
+        if (!m_comparable)
             continue;
-        if (i + lookAhead < m_items.size())
-            m_input.vectors.prefetch(m_items[i + lookAhead].id);
-        const auto slot = m_input.vectors.slotOf(m_items[i].id);
-        if (!slot)
-            continue;
-        const auto cosine = cosineWith(*slot);
-        const auto score = cosine ? semanticScore(*cosine) : std::nullopt;
-        if (!score)
-            continue;
-        Candidate& candidate = addCandidate(i);
-        candidate.semantic = score;
-        candidate.vectorSlot = slot;
-        candidate.vectorLooked = true;
+        if (const auto& slot = vectorSlot(candidate)) {
+            if (const auto cosine = cosineWithQuery(*slot))
+                candidate.semantic = semanticScore(*cosine);
+        }
     }
     return true;
 }
@@ -205,8 +257,7 @@ void Pass::scoreFinal()
         const double semantic = candidate.semantic.value_or(0.0);
         if (!(candidate.lexical > 0.0) && !(semantic > 0.0))
             continue;
-        candidate.final = candidate.lexical + semantic + recencyBonus(candidate.createdAtMs, m_nowMs)
-            + candidate.usage * kUsageWeight;
+        candidate.final = resultScore(candidate.lexical, semantic, candidate.createdAtMs, m_nowMs, candidate.usage);
         if (candidate.lexical == 0.0 && semantic > 0.0 && !m_input.snapshot.hints.contains(id)) {
             candidate.reason = candidate.usage >= kRecentUseThreshold ? Candidate::Reason::UsedRecently
                                                                       : Candidate::Reason::Association;
@@ -246,6 +297,10 @@ std::optional<double> Pass::cosineBetween(Candidate& a, Candidate& b) const
 std::optional<DeepSearchResult> Pass::run()
 {
     if (cancelled(DeepSearchCheckpoint::AfterQueryEmbedding))
+        return std::nullopt;
+    m_fallback = m_input.snapshot.rankedIDs.size() < deepSemanticFallbackThreshold;
+    m_comparable = prepareQuery();
+    if (m_fallback && m_comparable && !scanVectors())
         return std::nullopt;
     collectCandidates();
     if (!scoreByMeaning())
@@ -341,17 +396,6 @@ std::optional<DeepSearchResult> Pass::run()
 }
 
 } // namespace
-
-std::optional<double> semanticScore(double cosine)
-{
-    if (cosine >= 0.46)
-        return cosine * 15.0;
-    if (cosine >= 0.32)
-        return cosine * 9.0;
-    if (cosine >= 0.24)
-        return cosine * 4.5;
-    return std::nullopt;
-}
 
 std::optional<DeepSearchResult> runDeepSearch(const DeepSearchInput& input)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/CancellationToken.h"
 #include "search/LexicalMatch.h"
+#include "search/Ranking.h"
 #include "search/SemanticVectors.h"
 #include "model/VeskItem.h"
 
@@ -71,9 +72,5 @@ std::optional<DeepSearchResult> runDeepSearch(const DeepSearchInput& input);
 inline constexpr int deepCandidateLimit = 240;
 inline constexpr int deepSafetyCandidateCount = 24;
 inline constexpr int deepSemanticFallbackThreshold = 24;
-
-// The score a cosine to the query earns: × 15 from 0.46, × 9 from 0.32, × 4.5 from 0.24; none
-// below.
-std::optional<double> semanticScore(double cosine);
 
 } // namespace vesk

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace vesk {
@@ -23,6 +24,39 @@ double recencyFactor(qint64 createdAtMs, qint64 nowMs);
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now);
 // The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).
 double recencyBonus(qint64 createdAtMs, qint64 nowMs);
+
+// How a search result's final score is made, shared by the lexical refresh and the deep pass.
+// A use weighs this much of the usage score (0 to 1) in the final score.
+inline constexpr double kResultUsageWeight = 0.9;
+// The least cosine between the query and an item that counts as meaning: below it an item earns
+// no semantic score. Set by how the sentence vectors spread: unrelated texts stay under it.
+inline constexpr double kSemanticScoreFloor = 0.24;
+// Cosine from which a semantic score is weighed more (and the weights of each band).
+inline constexpr double kSemanticCloseFloor = 0.46;
+inline constexpr double kSemanticNearFloor = 0.32;
+inline constexpr double kSemanticCloseWeight = 15.0;
+inline constexpr double kSemanticNearWeight = 9.0;
+inline constexpr double kSemanticFloorWeight = 4.5;
+
+// The score a cosine to the query earns: cosine x 15 from 0.46, x 9 from 0.32, x 4.5 from the
+// floor; none below the floor.
+inline std::optional<double> semanticScore(double cosine)
+{
+    if (cosine >= kSemanticCloseFloor)
+        return cosine * kSemanticCloseWeight;
+    if (cosine >= kSemanticNearFloor)
+        return cosine * kSemanticNearWeight;
+    if (cosine >= kSemanticScoreFloor)
+        return cosine * kSemanticFloorWeight;
+    return std::nullopt;
+}
+
+// A result's final score: lexical + semantic + the item's age bonus (recencyBonus) + its use,
+// added in this order (the lexical refresh has no semantic score: 0).
+inline double resultScore(double lexical, double semantic, qint64 createdAtMs, qint64 nowMs, double usage)
+{
+    return lexical + semantic + recencyBonus(createdAtMs, nowMs) + usage * kResultUsageWeight;
+}
 
 // Scores closer than 0.0001 are meant to count as equal. "Closer than" is not transitive, so it
 // cannot order a sort; scores are compared by their 0.0001 step instead, which keeps the intent

@@ -56,6 +56,9 @@ public:
         if (!m_cells.empty())
             __builtin_prefetch(&m_cells[cellOf(id)]);
     }
+    // Every slot up to this is a kept vector or free (its id null).
+    Slot slotCount() const { return Slot(m_rows.size()); }
+    const QUuid& idAt(Slot slot) const { return m_rows[slot].id; }
     size_t rowLength(Slot slot) const { return m_rows[slot].length; }
     double rowSumOfSquares(Slot slot) const { return m_rows[slot].squares; }
     // The sum of products of the vector and the row; the lengths must be equal.

@@ -193,9 +193,7 @@ void VeskStore::refreshFilteredItems(const QString& query)
     ranked.reserve(found.hits.size());
     for (const LexicalHit& hit : found.hits) {
         const qint64 createdAtMs = state.index.createdAtMsAt(hit.slot);
-        double score = hit.score + recencyBonus(createdAtMs, nowMs);
-        if (!usage.isEmpty())
-            score += 0.9 * usage.value(hit.slot, 0.0);
+        const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, usage.value(hit.slot, 0.0));
         ranked.push_back({&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)});
     }
     // The order of sortRankedItems over the lexical ranking, on light records instead of whole

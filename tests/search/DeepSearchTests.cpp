@@ -285,6 +285,29 @@ TEST_F(DeepSearchTest, WithoutAQueryVectorLexicalHitsAreStillPublished)
     EXPECT_EQ(idsOf(*result), QList<QUuid>{hit.id});
 }
 
+// The fallback walks the kept vectors in their own order, in pieces on several threads: what it
+// finds is every library item close enough, and nothing of a freed slot or of an identifier that
+// is not in the library.
+TEST_F(DeepSearchTest, FallbackFindsEveryCloseItemAcrossManyVectors)
+{
+    QSet<QUuid> expected;
+    for (int i = 0; i < 3000; ++i) {
+        const VeskItem item = add(QStringLiteral("item %1").arg(i));
+        vectors.insert(item.id, vectorWith(i % 3 == 0 ? 1.0 : 0.1, {1.0}, 1 + i % 5));
+        if (i % 7 == 0)
+            vectors.remove(item.id);
+        else if (i % 3 == 0)
+            expected.insert(item.id);
+    }
+    for (int i = 0; i < 10; ++i)
+        vectors.insert(QUuid::createUuid(), vectorWith(1.0, {}, 1));
+    const auto result = run();
+    ASSERT_TRUE(result);
+    const QList<QUuid> found = idsOf(*result);
+    EXPECT_EQ(QSet<QUuid>(found.begin(), found.end()), expected);
+    EXPECT_EQ(found.size(), expected.size());
+}
+
 TEST_F(DeepSearchTest, CancellationAtAnyCheckpointPublishesNothing)
 {
     lexical(add(QStringLiteral("hit")), 4.0);
