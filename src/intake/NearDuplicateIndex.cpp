@@ -2,11 +2,13 @@
 
 #include "platform/ConcurrentWordTable.h"
 #include "platform/PackedIds.h"
+#include "platform/ParallelWork.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 
 namespace vesk {
@@ -130,23 +132,29 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     std::iota(numbers.begin(), numbers.end(), qsizetype(0));
 
     // Every comparable item read on all cores, into one shared table of words.
+    // One worker per core takes the batches in turn, with one reader for its whole share: a
+    // reader's cache serves the frequent words without a lock once it has met them.
     ConcurrentWordTable table;
-    QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
-        Batch& batch = batches[size_t(number)];
+    std::atomic<qsizetype> nextBatch{0};
+    forEachInParallel(size_t(std::min(cores, batchCount)), [&](size_t) {
         ConcurrentWordTable::Reader reader(table);
-        const qsizetype first = number * perBatch;
-        const qsizetype last = std::min(items.size(), first + perBatch);
-        for (qsizetype i = first; i < last; ++i) {
-            const Prepared prepared = readItem(items[i], [&](std::u16string_view word) { return reader.intern(word); });
-            if (!prepared.comparable)
-                continue;
-            batch.entries.push_back(
-                Entry{items[i].id, prepared.textHash, {}, true,
-                      items[i].text->size() >= kLongText ? *items[i].text : ItemText(),
-                      items[i].text->size() >= kLongText ? items[i].searchableText : ItemText()});
-            batch.keywords.emplace_back(prepared.keywords);
+        for (qsizetype number = nextBatch++; number < batchCount; number = nextBatch++) {
+            Batch& batch = batches[size_t(number)];
+            const qsizetype first = number * perBatch;
+            const qsizetype last = std::min(items.size(), first + perBatch);
+            for (qsizetype i = first; i < last; ++i) {
+                const Prepared prepared =
+                    readItem(items[i], [&](std::u16string_view word) { return reader.intern(word); });
+                if (!prepared.comparable)
+                    continue;
+                batch.entries.push_back(
+                    Entry{items[i].id, prepared.textHash, {}, true,
+                          items[i].text->size() >= kLongText ? *items[i].text : ItemText(),
+                          items[i].text->size() >= kLongText ? items[i].searchableText : ItemText()});
+                batch.keywords.emplace_back(prepared.keywords);
+            }
         }
-    });
+    }, pool);
 
     // Dense ids, and how many items hold each word: that fixes the order, rarest first.
     const std::vector<quint32> offsets = table.number(m_words);

@@ -59,10 +59,20 @@ quint32 ConcurrentWordTable::Reader::intern(std::u16string_view word)
     const size_t hash = std::hash<std::u16string_view>()(word);
     Cached& cached = m_cache[hash & (m_cache.size() - 1)];
     // Equal hashes are checked against the word itself, so a collision costs a look-up only.
-    if (cached.text && cached.hash == hash && *cached.text == word)
-        return cached.id;
+    if (cached.text && cached.hash == hash && cached.length == word.size()) {
+        if (word.size() <= kInlineLength
+                ? std::char_traits<char16_t>::compare(cached.inlineText, word.data(), word.size()) == 0
+                : *cached.text == word)
+            return cached.id;
+    }
     const auto [id, text] = m_table.intern(word, hash);
-    cached = Cached{hash, id, text};
+    cached.hash = hash;
+    cached.text = text;
+    cached.id = id;
+    // A word too long for the cell is told by its length and compared with the kept string.
+    cached.length = quint16(std::min<size_t>(word.size(), 0xFFFF));
+    if (word.size() <= kInlineLength)
+        std::char_traits<char16_t>::copy(cached.inlineText, word.data(), word.size());
     return id;
 }
 

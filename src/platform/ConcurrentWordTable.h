@@ -25,20 +25,27 @@ public:
     ConcurrentWordTable(const ConcurrentWordTable&) = delete;
     ConcurrentWordTable& operator=(const ConcurrentWordTable&) = delete;
 
-    // One per reading thread; it must not outlive the table.
+    // One per reading thread, best kept for all that thread reads (a new one starts with an empty
+    // cache); it must not outlive the table.
     class Reader {
     public:
         explicit Reader(ConcurrentWordTable& table) : m_table(table) {}
         quint32 intern(std::u16string_view word);
 
     private:
-        struct Cached {
+        // Most words fit in the cell itself, so that a word found in the cache costs one read
+        // of memory instead of three (the cell, the kept string, the string's own buffer).
+        static constexpr size_t kInlineLength = 21;
+        struct alignas(64) Cached {
             size_t hash = 0;
+            const std::u16string* text = nullptr; // kept in place by its shard; null: empty
             quint32 id = 0;
-            const std::u16string* text = nullptr; // kept in place by its shard
+            quint16 length = 0;
+            char16_t inlineText[kInlineLength] = {};
         };
+        static_assert(sizeof(Cached) == 64);
         ConcurrentWordTable& m_table;
-        std::vector<Cached> m_cache = std::vector<Cached>(size_t(1) << 16);
+        std::vector<Cached> m_cache = std::vector<Cached>(size_t(1) << 15);
     };
 
     // Moves the words out, in dense order, and returns, for each shard, the dense id of its

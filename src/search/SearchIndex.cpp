@@ -1,12 +1,14 @@
 #include "search/SearchIndex.h"
 
 #include "platform/ConcurrentWordTable.h"
+#include "platform/ParallelWork.h"
 #include "search/SearchText.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <numeric>
 
@@ -173,24 +175,29 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         chunks.push_back(first);
     ConcurrentWordTable wordTable;
     ConcurrentWordTable associationTable;
-    QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
-        // A reader per chunk: its cache serves the frequent words without a lock.
+    // One worker per core takes the chunks in turn, with readers kept for its whole share: a
+    // reader's cache serves the frequent words without a lock once it has met them.
+    std::atomic<size_t> nextChunk{0};
+    forEachInParallel(std::min(size_t(cores), chunks.size()), [&](size_t) {
         ConcurrentWordTable::Reader words(wordTable);
         ConcurrentWordTable::Reader association(associationTable);
         std::vector<quint32> wordIDs;
         std::vector<quint32> tokenIDs;
-        for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
-            const VeskItem& item = items[qsizetype(i)];
-            wordIDs.clear();
-            tokenIDs.clear();
-            read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), m_entries[i], wordIDs,
-                tokenIDs, [&](std::u16string_view word) { return words.intern(word); },
-                [&](std::u16string_view token) { return association.intern(token); });
-            entryWords[i] = PackedIds(wordIDs);
-            summaries[i] = summarize(m_entries[i].record, m_entries[i].kind);
-            m_entries[i].association = PackedIds(tokenIDs);
+        for (size_t c = nextChunk++; c < chunks.size(); c = nextChunk++) {
+            const size_t first = chunks[c];
+            for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+                const VeskItem& item = items[qsizetype(i)];
+                wordIDs.clear();
+                tokenIDs.clear();
+                read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), m_entries[i], wordIDs,
+                    tokenIDs, [&](std::u16string_view word) { return words.intern(word); },
+                    [&](std::u16string_view token) { return association.intern(token); });
+                entryWords[i] = PackedIds(wordIDs);
+                summaries[i] = summarize(m_entries[i].record, m_entries[i].kind);
+                m_entries[i].association = PackedIds(tokenIDs);
+            }
         }
-    });
+    }, pool());
 
     // Dense ids for the words; the entries' lists are told them.
     const std::vector<quint32> wordOffsets = wordTable.number(m_words.texts);
