@@ -1,6 +1,7 @@
 // Search and store benchmarks over generated libraries. Every figure is per call; run with
 // --benchmark_repetitions=5 (the default here) and read the medians.
 #include "BenchMain.h"
+#include "common/ProcessMemory.h"
 #include "LibraryGenerator.h"
 
 #include "platform/Clock.h"
@@ -12,8 +13,11 @@
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -204,11 +208,93 @@ void BM_LexicalRefresh_Hashtag(benchmark::State& state)
 void BM_LexicalRefresh_OneChar(benchmark::State& state) { refresh(state, generator().wordAtRank(300).left(1)); }
 void BM_LexicalRefresh_TwoChars(benchmark::State& state) { refresh(state, generator().wordAtRank(300).left(2)); }
 BENCHMARK(BM_LexicalRefresh_OneWord)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LexicalRefresh_OneChar)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LexicalRefresh_TwoChars)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_OneChar)->Arg(10'000)->Arg(100'000)->Arg(300'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexicalRefresh_TwoChars)->Arg(10'000)->Arg(100'000)->Arg(300'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_TwoWords)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_Prefix)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexicalRefresh_Hashtag)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+// Search from a cold start: the time from the store's creation until a query is answered from
+// the whole library's index, as a user who types at once meets it. cpu_ms is the work of all
+// threads together; peak_rss_mb the process's peak over the start.
+void BM_SearchReady(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const auto library = cachedGeneratedLibrary(count, 1);
+    if (!library)
+        qFatal("cannot write the library: %s", qPrintable(library.error()));
+    const QString query = generator().wordAtRank(300);
+    double cpu = 0;
+    qsizetype results = 0;
+    for (auto _ : state) {
+        resetPeakMemory();
+        VeskServices services = makeRealServices(*library);
+        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
+        const double cpuBefore = processCpuMs();
+        QElapsedTimer clock;
+        clock.start();
+        auto store = std::make_unique<VeskStore>(services);
+        while (!store->searchReady())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        store->refreshFilteredItems(query);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        cpu += processCpuMs() - cpuBefore;
+        results = store->filteredItems().size();
+        if (results == 0)
+            state.SkipWithError("the query found nothing");
+        store->waitForStartup();
+        store.reset();
+    }
+    state.counters["results"] = double(results);
+    state.counters["cpu_ms"] = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["peak_rss_mb"] = double(statusKilobytes("VmHWM:")) / 1024.0;
+}
+BENCHMARK(BM_SearchReady)->Arg(100'000)->Arg(300'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Typing into the search field of a started library: 20 words typed one key per 80 ms, each
+// followed by a pause in which the deep pass runs, as the search pipeline schedules both passes.
+// A 5 ms timer on the main thread records the longest gap between two of its ticks (gap_ms).
+void BM_TypingStall(benchmark::State& state)
+{
+    VeskStore& library = store(int(state.range(0)));
+    const auto wait = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    double worstGapMs = 0;
+    for (auto _ : state) {
+        library.setSearchText(QString());
+        wait(400);
+        QElapsedTimer sinceTick;
+        double gapMs = 0;
+        QTimer ticks;
+        ticks.setTimerType(Qt::PreciseTimer);
+        ticks.setInterval(5);
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            gapMs = std::max(gapMs, sinceTick.nsecsElapsed() / 1e6);
+            sinceTick.restart();
+        });
+        sinceTick.start();
+        ticks.start();
+        QElapsedTimer total;
+        total.start();
+        for (int word = 0; word < 20; ++word) {
+            const QString typed = generator().wordAtRank(50 + word * 37);
+            for (qsizetype n = 1; n <= typed.size(); ++n) {
+                library.setSearchText(typed.left(n));
+                wait(80);
+            }
+            wait(400);
+        }
+        ticks.stop();
+        state.SetIterationTime(total.nsecsElapsed() / 1e9);
+        worstGapMs = std::max(worstGapMs, gapMs);
+    }
+    library.setSearchText(QString());
+    state.counters["gap_ms"] = worstGapMs;
+}
+BENCHMARK(BM_TypingStall)->Arg(100'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Clearing the search field: both passes run with the empty text and publish the whole library
 // in its default order.
