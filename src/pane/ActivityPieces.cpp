@@ -20,7 +20,6 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -284,10 +283,11 @@ QString ActivityResourceCard::detailText() const
     return m_detail->text();
 }
 
-ActivityDeferredVideoPlayer::ActivityDeferredVideoPlayer(const QString& path, QWidget* parent)
+ActivityDeferredVideoPlayer::ActivityDeferredVideoPlayer(const QString& path, QWidget* parent,
+                                                         std::shared_ptr<Timers> timers)
     : QWidget(parent)
     , m_path(path)
-    , m_timer(new QTimer(this))
+    , m_timers(timers ? std::move(timers) : SystemTimers::shared())
 {
     setObjectName(QStringLiteral("activityDeferredVideo"));
     setFixedHeight(180);
@@ -307,24 +307,24 @@ ActivityDeferredVideoPlayer::ActivityDeferredVideoPlayer(const QString& path, QW
                                 m_placeholder),
                       0, Qt::AlignHCenter);
     layout->addWidget(m_placeholder);
-
-    m_timer->setSingleShot(true);
-    m_timer->setInterval(kDelayMs);
-    connect(m_timer, &QTimer::timeout, this, &ActivityDeferredVideoPlayer::showPlayer);
 }
 
 void ActivityDeferredVideoPlayer::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!m_player)
-        m_timer->start();
+    if (m_player)
+        return;
+    if (m_pending)
+        m_pending->cancel();
+    m_pending = m_timers->after(kDelayMs, this, [this] { showPlayer(); });
 }
 
 void ActivityDeferredVideoPlayer::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     // Left the screen before its time: no player is made.
-    m_timer->stop();
+    if (m_pending)
+        m_pending->cancel();
 }
 
 void ActivityDeferredVideoPlayer::paintEvent(QPaintEvent*)

@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QPointer>
 #include <functional>
+#include <memory>
+
+#include "platform/Timers.h"
 
 class QPushButton;
-class QTimer;
+
 
 namespace vesk {
 
@@ -90,7 +93,9 @@ class ActivityDeferredVideoPlayer : public QWidget {
 public:
     static constexpr int kDelayMs = 180;
 
-    explicit ActivityDeferredVideoPlayer(const QString& path, QWidget* parent = nullptr);
+    // timers: SystemTimers when null.
+    explicit ActivityDeferredVideoPlayer(const QString& path, QWidget* parent = nullptr,
+                                         std::shared_ptr<Timers> timers = nullptr);
 
     VeskVideoPlayer* player() const { return m_player; }
 
@@ -108,7 +113,8 @@ private:
     QString m_path;
     QWidget* m_placeholder = nullptr;
     QPointer<VeskVideoPlayer> m_player;
-    QTimer* m_timer = nullptr;
+    std::shared_ptr<Timers> m_timers;
+    std::shared_ptr<PendingDelay> m_pending;
 };
 
 } // namespace vesk

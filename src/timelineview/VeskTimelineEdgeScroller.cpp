@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScrollBar>
-#include <QTimer>
 #include <cmath>
 
 namespace vesk {
@@ -37,35 +36,45 @@ std::optional<double> edgeScrollOffset(const QRectF& viewport, QPointF pointer, 
     return next;
 }
 
-VeskTimelineEdgeScroller::VeskTimelineEdgeScroller(QObject* parent, PointerProbe probe)
-    : QObject(parent), m_probe(std::move(probe))
+VeskTimelineEdgeScroller::VeskTimelineEdgeScroller(QObject* parent, PointerProbe probe,
+                                                   std::shared_ptr<Timers> timers)
+    : QObject(parent), m_probe(std::move(probe)), m_timers(timers ? std::move(timers) : SystemTimers::shared())
 {
     if (!m_probe) {
         m_probe = [] {
             return Pointer{QGuiApplication::mouseButtons().testFlag(Qt::LeftButton), QCursor::pos()};
         };
     }
-    // The timer keeps firing while a drag runs its own event loop.
-    m_timer = new QTimer(this);
-    m_timer->setInterval(kIntervalMs);
-    m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, &VeskTimelineEdgeScroller::tick);
 }
 
 void VeskTimelineEdgeScroller::start()
 {
-    // Starting again restarts the one timer: never two at once.
-    m_timer->start();
+    // Starting again restarts the one series of ticks: never two at once.
+    stop();
+    scheduleTick();
 }
 
 void VeskTimelineEdgeScroller::stop()
 {
-    m_timer->stop();
+    if (m_nextTick)
+        m_nextTick->cancel();
+    m_nextTick.reset();
 }
 
 bool VeskTimelineEdgeScroller::isRunning() const
 {
-    return m_timer->isActive();
+    return m_nextTick != nullptr;
+}
+
+void VeskTimelineEdgeScroller::scheduleTick()
+{
+    // The delays are timers of the event loop, so they keep firing while a drag runs its own.
+    m_nextTick = m_timers->after(kIntervalMs, this, [this] {
+        m_nextTick.reset();
+        // Running again unless this tick stops it or starts a new series itself.
+        scheduleTick();
+        tick();
+    });
 }
 
 void VeskTimelineEdgeScroller::tick()

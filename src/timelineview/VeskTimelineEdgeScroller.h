@@ -6,9 +6,10 @@
 #include <QPointer>
 #include <QRectF>
 #include <functional>
+#include <memory>
 #include <optional>
 
-class QTimer;
+#include "platform/Timers.h"
 
 namespace vesk {
 
@@ -36,23 +37,27 @@ public:
     };
     using PointerProbe = std::function<Pointer()>;
 
-    // The probe reads the real pointer by default; tests pass their own.
-    explicit VeskTimelineEdgeScroller(QObject* parent = nullptr, PointerProbe probe = {});
+    // The probe reads the real pointer and timers are SystemTimers by default; tests pass their own.
+    explicit VeskTimelineEdgeScroller(QObject* parent = nullptr, PointerProbe probe = {},
+                                      std::shared_ptr<Timers> timers = nullptr);
 
     void setScrollArea(QAbstractScrollArea* area) { m_scrollArea = area; }
     QAbstractScrollArea* scrollArea() const { return m_scrollArea; }
 
-    // Replaces any running timer with a new one.
+    // Restarts the ticks: never two series at once.
     void start();
     void stop();
     bool isRunning() const;
-    // One step; the timer calls it.
+    // One step; the ticks call it.
     void tick();
 
 private:
+    void scheduleTick();
+
     QPointer<QAbstractScrollArea> m_scrollArea;
-    QTimer* m_timer = nullptr;
     PointerProbe m_probe;
+    std::shared_ptr<Timers> m_timers;
+    std::shared_ptr<PendingDelay> m_nextTick;
 };
 
 } // namespace vesk

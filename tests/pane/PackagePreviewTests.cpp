@@ -1,3 +1,4 @@
+#include "common/Fakes.h"
 #include "common/TestEnvironment.h"
 #include "media/AudioPlayerController.h"
 #include "pane/ActivityPieces.h"
@@ -7,7 +8,6 @@
 #include "pane/PhotoNotePreview.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -250,25 +250,24 @@ TEST_F(PackagePreviewTest, TheVideoPlayerComesInOnlyAfterItsDelayAndNotWhenHidde
 {
     const QString clip = folder + "/clip.mov";
     vesk::test::writeFile(clip, "movie");
-    ActivityDeferredVideoPlayer player(clip);
+    auto timers = std::make_shared<test::FakeTimers>();
+    ActivityDeferredVideoPlayer player(clip, nullptr, timers);
     QSignalSpy shown(&player, &ActivityDeferredVideoPlayer::playerShown);
-    QElapsedTimer clock;
-    clock.start();
     player.show();
+    timers->advance(ActivityDeferredVideoPlayer::kDelayMs - 1);
     EXPECT_FALSE(player.player());
     EXPECT_TRUE(player.findChild<QWidget*>("activityVideoPlaceholder")->isVisible());
-    ASSERT_TRUE(shown.wait(5000));
-    // A coarse timer may fire up to 5 % early, which no one watching could tell.
-    EXPECT_GE(clock.elapsed(), ActivityDeferredVideoPlayer::kDelayMs * 95 / 100);
+    timers->advance(1);
+    EXPECT_EQ(shown.count(), 1);
     ASSERT_TRUE(player.player());
     EXPECT_FALSE(player.findChild<QWidget*>("activityVideoPlaceholder")->isVisible());
 
     // Gone from the screen before its time: no player is made.
-    ActivityDeferredVideoPlayer skipped(clip);
+    ActivityDeferredVideoPlayer skipped(clip, nullptr, timers);
     QSignalSpy skippedShown(&skipped, &ActivityDeferredVideoPlayer::playerShown);
     skipped.show();
     skipped.hide();
-    QTest::qWait(ActivityDeferredVideoPlayer::kDelayMs * 2);
+    timers->advance(ActivityDeferredVideoPlayer::kDelayMs * 2);
     EXPECT_EQ(skippedShown.count(), 0);
     EXPECT_FALSE(skipped.player());
 }

@@ -5,7 +5,7 @@
 
 #include "TimelineTestSupport.h"
 
-#include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -20,11 +20,7 @@ using test::writePhoto;
 // Runs the main loop until the condition holds or two seconds passed.
 bool settle(const std::function<bool()>& done)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 2000)
-        QTest::qWait(5);
-    return done();
+    return QTest::qWaitFor(done, 2000);
 }
 
 TEST(TimelinePreviews, MadeSmallOffTheMainThreadAndFailuresReported)
@@ -97,7 +93,8 @@ TEST(TimelinePreviews, AtMostTwoAtATimeAndGoneReceiversAreSkipped)
     }
     gone.reset();
     ASSERT_TRUE(settle([&] { return keptCalls == 8; }));
-    QTest::qWait(20);
+    cache.waitForPreviews();
+    QCoreApplication::processEvents();
     EXPECT_EQ(goneCalls, 0);
     EXPECT_EQ(peak.load(), 2);
     EXPECT_FALSE(onMainThread.load());
@@ -122,7 +119,8 @@ TEST(TimelineThumbnail, AsksWhenPaintedThenShowsThePictureOrAStaticPlaceholder)
     // Nothing is prepared for a cell that was never painted.
     thumbnail.setPath(good);
     EXPECT_EQ(thumbnail.state(), VeskTimelineThumbnail::State::Loading);
-    QTest::qWait(20);
+    cache.waitForPreviews();
+    QCoreApplication::processEvents();
     EXPECT_EQ(made.load(), 0);
     thumbnail.grab();
     ASSERT_TRUE(settle([&] { return thumbnail.state() != VeskTimelineThumbnail::State::Loading; }));
@@ -146,7 +144,8 @@ TEST(TimelineThumbnail, AsksWhenPaintedThenShowsThePictureOrAStaticPlaceholder)
     again.setPath(broken);
     EXPECT_EQ(again.state(), VeskTimelineThumbnail::State::Failed);
     again.grab();
-    QTest::qWait(20);
+    cache.waitForPreviews();
+    QCoreApplication::processEvents();
     EXPECT_EQ(made.load(), before);
 
     // A late answer for a path the cell has left does not change the new one's state.
@@ -156,7 +155,7 @@ TEST(TimelineThumbnail, AsksWhenPaintedThenShowsThePictureOrAStaticPlaceholder)
     switching.grab();
     switching.setPath(broken);
     cache.waitForPreviews();
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     EXPECT_EQ(switching.state(), VeskTimelineThumbnail::State::Failed);
 }
 

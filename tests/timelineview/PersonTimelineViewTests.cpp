@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -26,11 +25,7 @@ namespace {
 
 bool waitFor(const std::function<bool()>& done, int ms = 10000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QTest::qWait(10);
-    return done();
+    return QTest::qWaitFor(done, ms);
 }
 
 // A library of two people: Ann with three photographs and Bob with none left; real picture

@@ -7,7 +7,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
+#include "common/Fakes.h"
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -54,7 +54,8 @@ TEST(TimelineEdgeScroll, ScrollerTicksWhileTheButtonIsDown)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
 
     VeskTimelineEdgeScroller::Pointer pointer;
-    VeskTimelineEdgeScroller scroller(nullptr, [&] { return pointer; });
+    auto timers = std::make_shared<test::FakeTimers>();
+    VeskTimelineEdgeScroller scroller(nullptr, [&] { return pointer; }, timers);
     scroller.setScrollArea(&area);
     QWidget* viewport = area.viewport();
     const QPoint bottom = viewport->mapToGlobal(QPoint(100, viewport->height() - 1));
@@ -62,13 +63,15 @@ TEST(TimelineEdgeScroll, ScrollerTicksWhileTheButtonIsDown)
     pointer = {true, bottom};
     scroller.start();
     scroller.start();
-    EXPECT_EQ(scroller.findChildren<QTimer*>().size(), 1);
+    EXPECT_EQ(timers->pendingCount(), 1);
     EXPECT_TRUE(scroller.isRunning());
     scroller.tick();
     const int afterOne = area.verticalScrollBar()->value();
     EXPECT_GE(afterOne, 23);
     EXPECT_LE(afterOne, 24);
-    QTest::qWait(VeskTimelineEdgeScroller::kIntervalMs * 4);
+    timers->advance(VeskTimelineEdgeScroller::kIntervalMs - 1);
+    EXPECT_EQ(area.verticalScrollBar()->value(), afterOne);
+    timers->advance(1);
     EXPECT_GT(area.verticalScrollBar()->value(), afterOne);
 
     // Releasing the button, wherever the pointer is, stops it at the next tick.
@@ -76,8 +79,9 @@ TEST(TimelineEdgeScroll, ScrollerTicksWhileTheButtonIsDown)
     scroller.tick();
     EXPECT_FALSE(scroller.isRunning());
     const int rest = area.verticalScrollBar()->value();
-    QTest::qWait(VeskTimelineEdgeScroller::kIntervalMs * 3);
+    timers->advance(VeskTimelineEdgeScroller::kIntervalMs * 3);
     EXPECT_EQ(area.verticalScrollBar()->value(), rest);
+    EXPECT_EQ(timers->pendingCount(), 0);
 
     // A list that went away is let go.
     pointer = {true, bottom};
