@@ -8,7 +8,6 @@
 #include "store/VeskStore.h"
 
 #include <QFileInfo>
-#include <QTimer>
 
 namespace vesk {
 
@@ -102,7 +101,7 @@ void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, 
                                 + QStringLiteral(": ") + stored.error().logText());
                     }
                     lowerIndexingCount();
-                    QTimer::singleShot(m_services.faceBackfillPauseMs, this, [this, candidates, position, token] {
+                    m_services.timers->after(m_services.faceBackfillPauseMs, this, [this, candidates, position, token] {
                         backfillItem(candidates, position + 1, token);
                     });
                 });

@@ -46,9 +46,11 @@ TEST_F(FaceBackfill, FindsTheFacesOfUnanalysedPicturesOneAtATimeNewestFirst)
     QObject::connect(store.get(), &VeskStore::startupFinished,
                      [&] { askedBeforeStartupFinished = analyser->requests.size(); });
     EXPECT_TRUE(analyser->requests.isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2 && store->indexingCount() == 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 1 && store->indexingCount() == 0; }, 5000));
     EXPECT_EQ(askedBeforeStartupFinished, 0);
-    QTest::qWait(20);
+    timers->advance(store->services().faceBackfillPauseMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2 && store->indexingCount() == 0; }, 5000));
+    timers->advance(store->services().faceBackfillPauseMs);
 
     EXPECT_EQ(requestedIDs(), (QList<QUuid>{library[0].id, library[2].id}));
     EXPECT_TRUE(analyser->requests[0].facesOnly && analyser->requests[1].facesOnly);
@@ -63,19 +65,23 @@ TEST_F(FaceBackfill, FindsTheFacesOfUnanalysedPicturesOneAtATimeNewestFirst)
     // The next start finds nothing left to look at.
     analyser->requests.clear();
     auto again = makeStore();
-    QTest::qWait(30);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(analyser->requests.isEmpty());
 }
 
 TEST_F(FaceBackfill, PausesBetweenItems)
 {
     seed({pictureItem(QStringLiteral("a"), 3), pictureItem(QStringLiteral("b"), 2), pictureItem(QStringLiteral("c"), 1)});
-    VeskServices slow = services();
-    slow.faceBackfillPauseMs = 40;
-    VeskStore store(slow);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 3; }, 5000));
-    for (int i = 1; i < 3; ++i)
-        EXPECT_GE(analyser->requests[i].atMs - analyser->requests[i - 1].atMs, 40);
+    const VeskServices withPause = services();
+    VeskStore store(withPause);
+    for (int i = 1; i < 3; ++i) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == i && store.indexingCount() == 0; }, 5000));
+        timers->advance(withPause.faceBackfillPauseMs - 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(analyser->requests.size(), i);
+        timers->advance(1);
+        EXPECT_EQ(analyser->requests.size(), i + 1);
+    }
 }
 
 TEST_F(FaceBackfill, ASecondStartOrAClearedLibraryStopsTheRun)
@@ -94,19 +100,20 @@ TEST_F(FaceBackfill, ASecondStartOrAClearedLibraryStopsTheRun)
     EXPECT_EQ(store->indexingCount(), 1);
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_TRUE(storedFaces().isEmpty());
-    QTest::qWait(20);
+    timers->advance(store->services().faceBackfillPauseMs);
     EXPECT_EQ(analyser->requests.size(), 2); // the old run asks for nothing more
 
     analyser->release(1);
     drainWrites(*store);
     EXPECT_EQ(store->faceRecordsCache().size(), 1);
+    timers->advance(store->services().faceBackfillPauseMs);
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 3; }, 5000));
 
     // Clearing the library stops the new run too.
     store->clearLibrary();
     analyser->release(2);
     drainWrites(*store);
-    QTest::qWait(20);
+    timers->advance(store->services().faceBackfillPauseMs);
     EXPECT_EQ(analyser->requests.size(), 3);
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_EQ(store->indexingCount(), 0);
@@ -128,6 +135,7 @@ TEST_F(FaceBackfill, ARefusedSaveIsLoggedWithTheTitleAndTheRunGoesOn)
     EXPECT_TRUE(store->faceRecordsCache().isEmpty());
     EXPECT_EQ(store->faceDataRevision(), 0);
     EXPECT_EQ(store->indexingCount(), 0);
+    timers->advance(store->services().faceBackfillPauseMs);
     ASSERT_TRUE(QTest::qWaitFor([&] { return analyser->requests.size() == 2; }, 5000));
     analyser->release(1);
     drainWrites(*store);
@@ -144,7 +152,7 @@ TEST_F(FaceBackfill, NothingToLookAtOrNothingToLookWithStartsNoRun)
     ASSERT_TRUE(openDatabase()->markFaceAnalyzed(photo.id).hasValue());
     {
         auto store = makeStore();
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         EXPECT_TRUE(analyser->requests.isEmpty());
     }
     // A picture to look at, but no analyser: nothing is marked.
@@ -152,7 +160,7 @@ TEST_F(FaceBackfill, NothingToLookAtOrNothingToLookWithStartsNoRun)
     seed({pending});
     analyser.reset();
     auto store = makeStore();
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(analysedIDs().contains(pending.id));
     EXPECT_EQ(store->indexingCount(), 0);
 }
