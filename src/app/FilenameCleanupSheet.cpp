@@ -94,7 +94,14 @@ QWidget* nothingToCleanUp(QWidget* parent)
     description->setWordWrap(true);
     description->setAlignment(Qt::AlignHCenter);
     description->setMaximumWidth(420);
-    column->addWidget(description, 0, Qt::AlignHCenter);
+    // Centred by stretches, not by an alignment flag: a label placed with an alignment gets the
+    // height of its size hint instead of the height its wrapped lines need at its width, and its
+    // last line is cut off.
+    auto* centred = new QHBoxLayout;
+    centred->addStretch(1);
+    centred->addWidget(description, 4);
+    centred->addStretch(1);
+    column->addLayout(centred);
     column->addStretch(1);
     return view;
 }

@@ -11,7 +11,9 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <algorithm>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -58,6 +60,7 @@ SecureVeskComposer::SecureVeskComposer(Actions actions, QWidget* parent)
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(22, 22, 22, 22);
+
     column->setSpacing(16);
 
     // 1. Header.
@@ -205,10 +208,14 @@ void SecureVeskComposer::kindChanged()
     m_cardBlock->setVisible(card);
     m_cardNoteHint->setVisible(card);
     fieldsChanged();
-    // The width is fixed; the height follows the block of the kind.
+    // The width is fixed; the height follows the block of the kind. The minimum size leaves out
+    // what the wrapped captions need at this width: sized by it alone, the sheet squeezed the
+    // card's fields below their text.
     layout()->invalidate();
     layout()->activate();
     adjustSize();
+    if (layout()->hasHeightForWidth())
+        resize(width(), std::max(height(), layout()->totalHeightForWidth(width())));
 }
 
 void SecureVeskComposer::toggleShowSecret()

@@ -13,6 +13,10 @@
 #include "store/VeskStore.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <memory>
@@ -76,5 +80,31 @@ protected:
     std::unique_ptr<VeskStore> store;
     std::unique_ptr<MainWindow> window;
 };
+
+// Texts that do not show whole where the layout put them: a wrapped label taller than its
+// place, a one-line label wider than it (unless it ends in "…", shortened on purpose), and a text
+// field whose height or width cannot hold its placeholder. Each is named by its text.
+inline QStringList cutTexts(const QWidget* root)
+{
+    QStringList cut;
+    for (const QLabel* label : root->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(root) || label->text().isEmpty())
+            continue;
+        const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                            : label->sizeHint().width() <= label->width()
+                                                  || label->text().endsWith(QChar(0x2026));
+        if (!fits)
+            cut << label->text();
+    }
+    for (const QLineEdit* field : root->findChildren<QLineEdit*>()) {
+        if (!field->isVisibleTo(root) || field->placeholderText().isEmpty())
+            continue;
+        const QFontMetrics metrics(field->font());
+        if (field->height() < field->sizeHint().height()
+            || metrics.horizontalAdvance(field->placeholderText()) + 20 > field->width())
+            cut << field->placeholderText();
+    }
+    return cut;
+}
 
 } // namespace vesk::test

@@ -5,10 +5,13 @@
 #include "app/CaptureDropZone.h"
 #include "app/ControlsStrip.h"
 #include "app/HeaderBar.h"
+#include "app/LibrarySheets.h"
 #include "app/MainWindowState.h"
 #include "app/NoticeBanner.h"
 #include "app/SearchField.h"
+#include "app/SecureCaptureSheet.h"
 #include "platform/NotificationCenter.h"
+#include "secureview/SecureVeskComposer.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,6 +22,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 
 namespace vesk::test {
 namespace {
@@ -518,6 +522,50 @@ TEST_F(MainWindowTest, WindowStateStartsFreshAndClampsThePreviewWidth)
     EXPECT_EQ(fresh.displayedPreviewPaneWidth(), 350.0);
     settings->setValue(QStringLiteral("veskPreviewPaneWidth"), 12.0);
     EXPECT_EQ(MainWindowState(settings).displayedPreviewPaneWidth(), 300.0);
+}
+
+// At the window's smallest size, every text of the sheets and panes shows whole, or ends in "…"
+// where it is shortened on purpose.
+TEST_F(MainWindowTest, NoTextIsCutAtTheWindowsMinimumSize)
+{
+    MainWindow& window = makeWindow();
+    installLibrarySheets(window);
+    window.setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
+    window.resize(window.minimumSize());
+    window.show();
+    auto settle = [] {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    };
+
+    const struct {
+        const char* screen;
+        SheetFlag flag;
+        std::function<void()> open;
+    } sheets[] = {
+        {"cleanup sheet with nothing to clean up", SheetFlag::FilenameCleanup,
+         [&] {
+             window.state().setFilenameCleanupCandidates({});
+             window.state().setShowingFilenameCleanup(true);
+         }},
+        {"secure composer for a card", SheetFlag::SecureCapture,
+         [&] {
+             window.state().setShowingSecureCapture(true);
+             settle();
+             if (auto* composer = qobject_cast<SecureVeskComposer*>(window.presentedSheet(SheetFlag::SecureCapture)))
+                 composer->setKind(SecureVeskKind::CreditCard);
+         }},
+    };
+    for (const auto& sheet : sheets) {
+        SCOPED_TRACE(sheet.screen);
+        sheet.open();
+        settle();
+        QDialog* dialog = window.presentedSheet(sheet.flag);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(cutTexts(dialog), QStringList());
+        dialog->close();
+        settle();
+    }
 }
 
 } // namespace
