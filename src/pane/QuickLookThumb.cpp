@@ -20,6 +20,8 @@ qreal screenScale()
     return screen ? screen->devicePixelRatio() : 2.0;
 }
 
+constexpr int kInset = 12;
+
 } // namespace
 
 QuickLookThumb::QuickLookThumb(std::shared_ptr<ThumbnailLoader> loader, QWidget* parent)
@@ -34,16 +36,43 @@ void QuickLookThumb::setPath(const QString& path)
     if (path == m_path && m_ticket != 0)
         return;
     m_path = path;
-    const quint64 ticket = ++m_ticket;
     m_thumbnail = {};
     m_pixmap = {};
     m_loaded = false;
+    m_requestedPixels = {};
+    ++m_ticket;
     update();
+    requestThumbnail();
+}
+
+QSize QuickLookThumb::wantedPixels() const
+{
+    // A thumbnail made small and scaled up to the frame looks blurred: it is asked for at the
+    // size it is drawn, in the screen's pixels.
+    const QSize inner = size().shrunkBy(QMargins(kInset, kInset, kInset, kInset)).expandedTo(kThumbnailPoints);
+    const qreal scale = screenScale();
+    return {qRound(inner.width() * scale), qRound(inner.height() * scale)};
+}
+
+void QuickLookThumb::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_path.isEmpty())
+        requestThumbnail();
+}
+
+void QuickLookThumb::requestThumbnail()
+{
     if (!m_loader)
         return;
-    const qreal scale = screenScale();
-    const QSize pixels(qRound(kThumbnailPoints.width() * scale), qRound(kThumbnailPoints.height() * scale));
-    deliverResult(this, m_loader->thumbnail(path, pixels), [this, ticket](const FileThumbnail& result) {
+    const QSize pixels = wantedPixels();
+    if (m_requestedPixels.isValid() && m_requestedPixels.width() >= pixels.width()
+        && m_requestedPixels.height() >= pixels.height())
+        return;
+    // What is shown stays until the larger picture arrives.
+    m_requestedPixels = pixels;
+    const quint64 ticket = ++m_ticket;
+    deliverResult(this, m_loader->thumbnail(m_path, pixels), [this, ticket](const FileThumbnail& result) {
         if (ticket != m_ticket)
             return;
         m_thumbnail = result;
@@ -67,7 +96,7 @@ void QuickLookThumb::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const Theme& theme = Theme::current();
     painter.fillRect(rect(), theme.primary(0.035));
-    const QRectF inner = QRectF(rect()).adjusted(12, 12, -12, -12);
+    const QRectF inner = QRectF(rect()).adjusted(kInset, kInset, -kInset, -kInset);
     if (m_pixmap.isNull() || inner.isEmpty()) {
         // Without a desktop icon theme a loaded file shows its type's symbol from the icon font.
         QString symbol = QStringLiteral("doc");

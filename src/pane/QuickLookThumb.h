@@ -21,7 +21,8 @@ public:
     QString path() const { return m_path; }
     const FileThumbnail& thumbnail() const { return m_thumbnail; }
 
-    // Points; multiplied by the screen's scale (2 without a screen) for the request.
+    // The least size asked for, in points, before the widget has its own; the request is the
+    // larger of this and the space inside the inset, times the screen's scale (2 without a screen).
     static constexpr QSize kThumbnailPoints{220, 88};
 
 signals:
@@ -29,11 +30,17 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Asks for the thumbnail at the size the widget shows it, unless what was asked covers it.
+    void requestThumbnail();
+    QSize wantedPixels() const;
+
     std::shared_ptr<ThumbnailLoader> m_loader;
     QString m_path;
     quint64 m_ticket = 0;
+    QSize m_requestedPixels;
     FileThumbnail m_thumbnail;
     QPixmap m_pixmap;
     bool m_loaded = false;
