@@ -18,14 +18,15 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
-#include <QTimer>
 #include <algorithm>
 #include <QVBoxLayout>
 
 namespace vesk {
 
-TextCaptureSheet::TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidget* parent)
+TextCaptureSheet::TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidget* parent,
+                                   std::shared_ptr<Timers> timers)
     : QDialog(parent), m_state(&state), m_sink(std::move(sink)), m_draft(makeRichTextDocument())
+    , m_timers(timers ? std::move(timers) : SystemTimers::shared())
 {
     setWindowTitle(QStringLiteral("New Vesk"));
     setWindowModality(Qt::WindowModal);
@@ -71,10 +72,6 @@ TextCaptureSheet::TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidge
         m_draft->setHtml(state.draftRichText());
         m_editor->setAttributedText(*m_draft);
     }
-    m_draftTimer = new QTimer(this);
-    m_draftTimer->setSingleShot(true);
-    m_draftTimer->setInterval(draftDebounceMs);
-    connect(m_draftTimer, &QTimer::timeout, this, &TextCaptureSheet::keepDraft);
     connect(m_editor, &VeskRichTextEditor::attributedTextChanged, this, &TextCaptureSheet::noteChanged);
     keepDraft();
 }
@@ -88,12 +85,16 @@ void TextCaptureSheet::noteChanged()
         const QString text = m_editor->textView()->document()->toPlainText();
         m_keepButton->setEnabled(std::any_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isSpace(); }));
     }
-    m_draftTimer->start();
+    if (m_pendingDraft)
+        m_pendingDraft->cancel();
+    m_pendingDraft = m_timers->after(draftDebounceMs, this, [this] { keepDraft(); });
 }
 
 void TextCaptureSheet::keepDraft()
 {
-    m_draftTimer->stop();
+    if (m_pendingDraft)
+        m_pendingDraft->cancel();
+    m_pendingDraft.reset();
     if (m_editor) {
         m_draft.reset(m_editor->attributedText().release());
         if (m_state)
@@ -105,7 +106,7 @@ void TextCaptureSheet::keepDraft()
 void TextCaptureSheet::done(int result)
 {
     // The window state holds the note as it was when the sheet closed.
-    if (m_draftTimer->isActive())
+    if (m_pendingDraft)
         keepDraft();
     QDialog::done(result);
 }
@@ -140,7 +141,7 @@ QDialog* makeTextCaptureSheet(MainWindow& window)
             if (store)
                 store->addRichTextNote(title, plainText, rtf);
         },
-        &window);
+        &window, window.store().services().timers);
 }
 
 } // namespace vesk

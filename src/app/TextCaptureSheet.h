@@ -11,13 +11,13 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "platform/Timers.h"
 #include "richtext/VeskRichTextEditor.h"
 #include <functional>
 #include <memory>
 #include <optional>
 
 class QLabel;
-class QTimer;
 class QLineEdit;
 class QPushButton;
 class QTextDocument;
@@ -41,7 +41,9 @@ public:
 
     // The drafts (name and note) live in the window state, so they outlast the sheet until the
     // next opening resets them.
-    TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidget* parent = nullptr);
+    // timers: SystemTimers when null.
+    TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidget* parent = nullptr,
+                     std::shared_ptr<Timers> timers = nullptr);
     ~TextCaptureSheet() override;
 
     QLineEdit* nameField() const { return m_nameField; }
@@ -76,7 +78,8 @@ private:
     QPushButton* m_cancelButton = nullptr;
     // The note as last kept as a draft: what is kept should the editor be gone.
     std::unique_ptr<QTextDocument> m_draft;
-    QTimer* m_draftTimer = nullptr;
+    std::shared_ptr<Timers> m_timers;
+    std::shared_ptr<PendingDelay> m_pendingDraft;
 };
 
 // The sheet for the main window, writing through its store.

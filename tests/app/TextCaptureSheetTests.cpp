@@ -1,6 +1,7 @@
 // The "New Vesk" composer over a real store: opening resets the drafts, "Vesk It" follows the note,
 // a kept note arrives in the store with RTF that reads back to the same text.
 #include "AppTestSupport.h"
+#include "common/Fakes.h"
 
 #include "app/MainWindowState.h"
 #include "app/TextCaptureSheet.h"
@@ -132,14 +133,17 @@ TEST_F(TextCaptureSheetTest, ANoteIsKeptFromTheDraftWhenItsEditorIsGone)
     MainWindowState state;
     QList<QString> kept;
     std::optional<QByteArray> keptRtf;
+    auto timers = std::make_shared<test::FakeTimers>();
     TextCaptureSheet sheet(state, [&](const std::optional<QString>&, const QString& text, const std::optional<QByteArray>& rtf) {
         kept.append(text);
         keptRtf = rtf;
-    });
+    }, nullptr, timers);
     QTest::keyClicks(sheet.editor()->textView(), QStringLiteral("do not lose me"));
     // The draft is kept a moment after the last key, not on every key.
     EXPECT_TRUE(state.draftRichText().isEmpty());
-    QTest::qWait(TextCaptureSheet::draftDebounceMs + 50);
+    timers->advance(TextCaptureSheet::draftDebounceMs - 1);
+    EXPECT_TRUE(state.draftRichText().isEmpty());
+    timers->advance(1);
     EXPECT_FALSE(state.draftRichText().isEmpty());
     delete sheet.editor();
     settle();
