@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QFontMetricsF>
+#include <QTextLayout>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QAbstractTextDocumentLayout>
@@ -249,6 +251,7 @@ QWidget* makeFileSection(const VeskItem& item, const PreviewSectionContext& cont
 WrappingText::WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines,
     QWidget* parent)
     : QTextEdit(parent)
+    , m_fullText(text)
     , m_maxLines(maxLines)
 {
     setReadOnly(true);
@@ -304,9 +307,54 @@ QSize WrappingText::minimumSizeHint() const
     return {0, fontMetrics().lineSpacing()};
 }
 
+void WrappingText::elideToWidth(int width)
+{
+    if (m_maxLines <= 0 || width == m_elidedWidth)
+        return;
+    m_elidedWidth = width;
+    const qreal lineWidth = std::max(1, width - 2 * frameWidth());
+    // Laid out as the document lays it out: one layout per paragraph, wrapped at the width.
+    QString shown;
+    int lines = 0;
+    bool cut = false;
+    const QStringList paragraphs = m_fullText.split(QLatin1Char('\n'));
+    for (qsizetype p = 0; p < paragraphs.size() && !cut; ++p) {
+        QTextLayout layout(paragraphs.at(p), font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QList<QTextLine> laid;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(lineWidth);
+            laid.append(line);
+        }
+        layout.endLayout();
+        if (p > 0)
+            shown += QLatin1Char('\n');
+        const bool moreAfter = p + 1 < paragraphs.size();
+        if (lines + laid.size() < m_maxLines || (lines + laid.size() == m_maxLines && !moreAfter)) {
+            shown += paragraphs.at(p);
+            lines += int(laid.size());
+            continue;
+        }
+        // This paragraph holds the last line allowed: the rest of the text gives way to "…".
+        const QTextLine last = laid.at(m_maxLines - lines - 1);
+        shown += paragraphs.at(p).left(last.textStart());
+        const QString rest = paragraphs.at(p).mid(last.textStart()).trimmed() + QStringLiteral(" \u2026");
+        shown += QFontMetricsF(font()).elidedText(rest, Qt::ElideRight, lineWidth - 1);
+        cut = true;
+    }
+    if (shown != toPlainText()) {
+        setPlainText(shown);
+        m_measuredWidth = -1;
+    }
+}
+
 void WrappingText::resizeEvent(QResizeEvent* event)
 {
     QTextEdit::resizeEvent(event);
+    elideToWidth(width());
     const int wanted = heightForWidth(width());
     if (wanted != height())
         setFixedHeight(wanted);

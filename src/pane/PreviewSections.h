@@ -46,7 +46,8 @@ public:
     WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines = 0,
         QWidget* parent = nullptr);
 
-    QString text() const { return toPlainText(); }
+    // The whole text, also when its shown lines end in "…".
+    QString text() const { return m_fullText; }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
@@ -57,7 +58,12 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Shows the text cut after its last allowed line with "…", or whole when it fits.
+    void elideToWidth(int width);
+
+    QString m_fullText;
     int m_maxLines;
+    int m_elidedWidth = -1;
     mutable int m_measuredWidth = -1;
     mutable int m_measuredHeight = 0;
 };

@@ -381,10 +381,12 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     ASSERT_NE(title, nullptr);
     ASSERT_NE(address, nullptr);
     EXPECT_EQ(address->text(), *link.urlString); // wrapped for display only
-    // The title stops at its third line.
+    // The title stops at its third line, and says that it goes on.
     const int lineHeight = title->fontMetrics().lineSpacing();
     EXPECT_LE(title->height(), 3 * lineHeight + 3);
     EXPECT_GT(title->height(), 3 * lineHeight - 3);
+    EXPECT_TRUE(title->toPlainText().endsWith(QStringLiteral("\u2026"))) << title->toPlainText().toStdString();
+    EXPECT_EQ(title->text(), link.title);
 
     pane.setItem(note);
     EXPECT_TRUE(fitsTheColumn()) << pane.content()->width();
