@@ -1,4 +1,5 @@
 #include "app/FailureNoticeView.h"
+#include "app/NoticeText.h"
 
 #include "app/NoticeCloseButton.h"
 #include "platform/ui/IconMap.h"
@@ -19,17 +20,26 @@ constexpr int kMaximumDetailLines = 8;
 QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
 QFont detailFont() { return Theme::font(11); }
 
-QRectF wrappedBounds(const QFont& font, const QString& text, qreal width)
+QStringList titleLines(const QString& title) { return noticeLines(titleFont(), title, kTitleWidth); }
+QStringList detailLines(const QString& detail)
 {
-    return QFontMetricsF(font).boundingRect(QRectF(0, 0, width, 10'000), Qt::TextWordWrap, text);
+    return detail.isEmpty() ? QStringList() : noticeLines(detailFont(), detail, FailureNoticeView::textWidth, kMaximumDetailLines);
 }
 
-qreal detailHeight(const QString& detail)
+qreal heightOf(const QStringList& lines, const QFont& font)
 {
-    if (detail.isEmpty())
-        return 0;
-    return std::min(wrappedBounds(detailFont(), detail, FailureNoticeView::textWidth).height(),
-                    QFontMetricsF(detailFont()).lineSpacing() * kMaximumDetailLines);
+    return lines.size() * QFontMetricsF(font).lineSpacing();
+}
+
+// Draws lines one under the other from y; gives the y below them.
+qreal drawLines(QPainter& p, const QStringList& lines, qreal left, qreal y, qreal width)
+{
+    const qreal spacing = QFontMetricsF(p.font()).lineSpacing();
+    for (const QString& line : lines) {
+        p.drawText(QRectF(left, y, width, spacing), Qt::AlignLeft | Qt::AlignVCenter, line);
+        y += spacing;
+    }
+    return y;
 }
 } // namespace
 
@@ -57,9 +67,9 @@ void FailureNoticeView::setNotice(const VeskFailureNotice& notice)
 
 QSize FailureNoticeView::sizeHint() const
 {
-    qreal textHeight = wrappedBounds(titleFont(), m_notice.title, kTitleWidth).height();
+    qreal textHeight = heightOf(titleLines(m_notice.title), titleFont());
     if (!m_notice.detail.isEmpty())
-        textHeight += 3 + detailHeight(m_notice.detail);
+        textHeight += 3 + heightOf(detailLines(m_notice.detail), detailFont());
     if (m_notice.count > 1)
         textHeight += 3 + QFontMetricsF(detailFont()).height();
     return sizeFor(QSizeF(kSymbolPoints + 4 + kSpacing + textWidth, std::max<qreal>(textHeight, kSymbolPoints + 4)));
@@ -78,18 +88,13 @@ void FailureNoticeView::paintEvent(QPaintEvent*)
 
     const qreal left = content.left() + kSymbolPoints + 4 + kSpacing;
     qreal y = content.top();
-    const QRectF titleBounds = wrappedBounds(titleFont(), m_notice.title, kTitleWidth);
     p.setFont(titleFont());
     p.setPen(theme.label());
-    p.drawText(QRectF(left, y, kTitleWidth, titleBounds.height()), Qt::TextWordWrap, m_notice.title);
-    y += titleBounds.height();
+    y = drawLines(p, titleLines(m_notice.title), left, y, kTitleWidth);
     p.setFont(detailFont());
     if (!m_notice.detail.isEmpty()) {
-        y += 3;
-        const qreal height = detailHeight(m_notice.detail);
         p.setPen(theme.secondary());
-        p.drawText(QRectF(left, y, textWidth, height), Qt::TextWordWrap, m_notice.detail);
-        y += height;
+        y = drawLines(p, detailLines(m_notice.detail), left, y + 3, textWidth);
     }
     if (m_notice.count > 1) {
         y += 3;

@@ -1,4 +1,5 @@
 #include "app/NoticeBanner.h"
+#include "app/NoticeText.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -44,9 +45,8 @@ QSize NoticeBanner::sizeHint() const
     const qreal titleWidth = std::min<qreal>(titleMetrics.horizontalAdvance(m_title), maximumTextWidth);
     const qreal detailWidth = m_detail.isEmpty() ? 0 : std::min<qreal>(detailMetrics.horizontalAdvance(m_detail), maximumTextWidth);
     // The title has no line limit: it wraps within the maximum width.
-    const QRectF titleBounds = titleMetrics.boundingRect(QRectF(0, 0, maximumTextWidth, 1000),
-                                                         Qt::TextWordWrap, m_title);
-    const qreal textHeight = titleBounds.height() + (m_detail.isEmpty() ? 0 : 1 + detailMetrics.height());
+    const qreal titleHeight = noticeLines(titleFont(), m_title, maximumTextWidth).size() * titleMetrics.lineSpacing();
+    const qreal textHeight = titleHeight + (m_detail.isEmpty() ? 0 : 1 + detailMetrics.height());
     const qreal contentHeight = std::max<qreal>(textHeight, kSymbolPoints + 2);
     const qreal width = kHorizontalPadding * 2 + symbolWidth + kSpacing + std::max(titleWidth, detailWidth);
     const qreal height = kVerticalPadding * 2 + contentHeight;
@@ -82,13 +82,17 @@ void NoticeBanner::paintEvent(QPaintEvent*)
     const QRectF textArea(textLeft, content.top(), content.right() - textLeft, content.height());
     const QFontMetricsF titleMetrics(titleFont());
     const QFontMetricsF detailMetrics(detailFont());
-    const QRectF titleBounds = titleMetrics.boundingRect(QRectF(0, 0, textArea.width(), 1000), Qt::TextWordWrap, m_title);
-    const qreal textHeight = titleBounds.height() + (m_detail.isEmpty() ? 0 : 1 + detailMetrics.height());
+    const QStringList titleLines = noticeLines(titleFont(), m_title, textArea.width());
+    const qreal textHeight
+        = titleLines.size() * titleMetrics.lineSpacing() + (m_detail.isEmpty() ? 0 : 1 + detailMetrics.height());
     qreal y = textArea.top() + (textArea.height() - textHeight) / 2;
     p.setFont(titleFont());
     p.setPen(theme.label());
-    p.drawText(QRectF(textArea.left(), y, textArea.width(), titleBounds.height()), Qt::TextWordWrap | Qt::AlignLeft, m_title);
-    y += titleBounds.height() + 1;
+    for (const QString& line : titleLines) {
+        p.drawText(QRectF(textArea.left(), y, textArea.width(), titleMetrics.lineSpacing()), Qt::AlignLeft, line);
+        y += titleMetrics.lineSpacing();
+    }
+    y += 1;
     if (!m_detail.isEmpty()) {
         p.setFont(detailFont());
         p.setPen(theme.secondary());

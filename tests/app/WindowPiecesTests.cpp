@@ -11,9 +11,11 @@
 #include "app/MainWindowState.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
+#include "app/NoticeText.h"
 #include "app/VeskApp.h"
 #include "app/WindowBackdrop.h"
 #include "app/WindowChrome.h"
+#include "platform/ui/Theme.h"
 #include "people/PeopleWindow.h"
 #include "grid/LibraryGridView.h"
 #include "imageeditor/VeskImageEditor.h"
@@ -21,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -134,6 +137,46 @@ TEST(NoticeBannerTest, EmptyDetailShowsTheTitleOnlyAndLongDetailStaysOnOneLine)
     EXPECT_GT(shortDetail.sizeHint().height(), titleOnly.sizeHint().height());
     EXPECT_EQ(longDetail.sizeHint().height(), shortDetail.sizeHint().height()) << "the detail never wraps";
     EXPECT_LE(longDetail.sizeHint().width(), NoticeBanner::maximumTextWidth + 2 * NoticeBanner::shadowMargin + 80);
+}
+
+// Whatever a notice says (a long path, many lines), every line fits its width, nothing is lost
+// but what gives way to "…", and a word is broken only where it is wider than a line.
+TEST(NoticeTextTest, LinesFitTheirWidthAndTheLastAllowedOneEndsInAnEllipsis)
+{
+    const QFont font = Theme::font(11);
+    const QFontMetricsF metrics(font);
+    const qreal width = 200;
+    const QString path = QStringLiteral("/home/ann/Pictures/") + QString(80, QLatin1Char('p')) + QStringLiteral(".jpg");
+    const QString words = QStringLiteral("the quick brown fox jumps over the lazy dog ").repeated(12).trimmed();
+    struct Case {
+        QString text;
+        int maxLines;
+        bool ellipsis;
+    };
+    for (const Case& c : {Case{path + QStringLiteral(" was not imported"), 0, false},
+                          Case{words, 0, false},
+                          Case{words, 3, true},
+                          Case{QStringLiteral("one\ntwo\nthree"), 2, true},
+                          Case{QStringLiteral("short"), 4, false}}) {
+        const QStringList lines = noticeLines(font, c.text, width, c.maxLines);
+        SCOPED_TRACE(c.text.toStdString());
+        ASSERT_FALSE(lines.isEmpty());
+        if (c.maxLines > 0)
+            EXPECT_LE(lines.size(), c.maxLines);
+        for (const QString& line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), width + 0.5) << line.toStdString();
+        EXPECT_EQ(lines.constLast().endsWith(QStringLiteral("\u2026")), c.ellipsis);
+        if (!c.ellipsis) {
+            QString joined = lines.join(QString());
+            joined.remove(QLatin1Char(' '));
+            QString expected = c.text;
+            expected.remove(QLatin1Char(' ')).remove(QLatin1Char('\n'));
+            EXPECT_EQ(joined, expected);
+        }
+    }
+    // Words are kept whole where they fit.
+    for (const QString& line : noticeLines(font, words, width))
+        EXPECT_TRUE(words.contains(line)) << line.toStdString();
 }
 
 TEST(NoticeHostTest, ANoticeReplacedWhileComingInStillLeavesAndTheNewOneSettles)
