@@ -84,7 +84,7 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
     return reading;
 }
 
-EmbeddingReading readEmbeddings(const QString& databasePath)
+EmbeddingReading readEmbeddings(const QString& databasePath, const QString& model)
 {
     EmbeddingReading reading;
     auto opened = SQLiteDatabase::openForReading(databasePath);
@@ -97,7 +97,7 @@ EmbeddingReading readEmbeddings(const QString& databasePath)
     if (const auto volume = opened.value()->embeddingVolume())
         reading.vectors.reserve(size_t(volume->first), size_t(volume->second / 4));
     auto read = opened.value()->forEachEmbedding(
-        [&](const QUuid& id, const QByteArray& blob) { reading.vectors.insert(id, decodeVectorBlob(blob)); });
+        [&](const QUuid& id, const QByteArray& blob) { reading.vectors.insert(id, decodeVectorBlob(blob)); }, model);
     if (!read) {
         reading.error = read.error();
         reading.vectors.clear();

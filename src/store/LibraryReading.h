@@ -56,7 +56,9 @@ struct EmbeddingReading {
     std::optional<DatabaseError> error;
     SemanticVectors vectors;
 };
-EmbeddingReading readEmbeddings(const QString& databasePath);
+// Only the vectors written by the given model: another model's vectors cannot be compared with
+// this one's, so their items count as having none until they are embedded again.
+EmbeddingReading readEmbeddings(const QString& databasePath, const QString& model);
 
 // The pool names (trimmed, in their own case) of the people whose faces each item holds; unnamed
 // and blank pools give none.

@@ -100,7 +100,9 @@ public:
     // not all be held twice while they are loaded.
     // How many items have an embedding, and how many bytes the embeddings take in all.
     Expected<std::pair<qint64, qint64>, DatabaseError> embeddingVolume();
-    VoidResult forEachEmbedding(const std::function<void(const QUuid& id, const QByteArray& blob)>& visit);
+    // Given a model, only vectors written by that model are visited.
+    VoidResult forEachEmbedding(const std::function<void(const QUuid& id, const QByteArray& blob)>& visit,
+        const std::optional<QString>& model = std::nullopt);
     VoidResult updateEmbedding(const QUuid& id, const QString& model, const QList<double>& vector);
     // Items with non-empty rich text.
     Expected<QHash<QUuid, QByteArray>, DatabaseError> fetchRichText();

@@ -253,12 +253,15 @@ Expected<std::pair<qint64, qint64>, DatabaseError> SQLiteDatabase::embeddingVolu
 }
 
 SQLiteDatabase::VoidResult SQLiteDatabase::forEachEmbedding(
-    const std::function<void(const QUuid& id, const QByteArray& blob)>& visit)
+    const std::function<void(const QUuid& id, const QByteArray& blob)>& visit, const std::optional<QString>& model)
 {
-    auto statement = SQLiteStatement::prepare(
-        m_db, "SELECT id, embedding_blob FROM vesks WHERE embedding_blob IS NOT NULL;");
+    auto statement = SQLiteStatement::prepare(m_db, model
+            ? "SELECT id, embedding_blob FROM vesks WHERE embedding_blob IS NOT NULL AND embedding_model IS ?;"
+            : "SELECT id, embedding_blob FROM vesks WHERE embedding_blob IS NOT NULL;");
     if (!statement)
         return unexpected(statement.error());
+    if (model)
+        statement->bindText(1, *model);
     return statement->forEachRow([&](const SQLiteStatement& row) {
         const std::optional<QUuid> id = row.uuid(0);
         const QByteArray blob = row.blob(1);

@@ -194,7 +194,9 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
         m_startupWorker->run([items, people, tags, pool] { return buildSearchIndex(items, people, tags, pool); }),
         [this](const std::shared_ptr<SearchIndex>& index) { finishBuildingSearch(index); });
     const QString path = m_database->filePath();
-    deliverResult(this, m_startupWorker->run([path] { return std::make_shared<EmbeddingReading>(readEmbeddings(path)); }),
+    const QString model = m_services.embeddings->modelName();
+    deliverResult(this,
+        m_startupWorker->run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
     startLibraryTasks();
 }
@@ -433,9 +435,10 @@ void VeskStore::loadEmbeddings()
     m_semanticVectors.clear();
     if (!m_database)
         return;
+    // Vectors of another model are left out: their items are embedded again.
     auto read = m_database->forEachEmbedding([this](const QUuid& id, const QByteArray& blob) {
         m_semanticVectors.insert(id, decodeVectorBlob(blob));
-    });
+    }, m_services.embeddings->modelName());
     if (!read) {
         m_semanticVectors.clear();
         veskLog(QStringLiteral("Vesk embedding load error: ") + read.error().logText());

@@ -51,25 +51,27 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     blank.searchableText = QStringLiteral("\n");
     const VeskItem older = makeItem(QStringLiteral("older vector"), 400);
     seed({roof, train, blank, older});
-    // A vector stored by another model is used as it is, never computed again.
-    ASSERT_TRUE(openDatabase()->updateEmbedding(older.id, QStringLiteral("Apple-NLEmbedding-English"),
+    // A vector stored by another model cannot be compared with this one's: the item is embedded
+    // again, and is searched by its words until then.
+    ASSERT_TRUE(openDatabase()->updateEmbedding(older.id, QStringLiteral("Vesk-WordNet-English-1"),
         QList<double>{0.5, 0.25}).hasValue());
     embeddings->vectors.insert(embeddingInputText(roof), QList<double>{1.0, 0.0});
     embeddings->vectors.insert(embeddingInputText(train), QList<double>{0.0, 1.0});
+    embeddings->vectors.insert(embeddingInputText(older), QList<double>{0.6, 0.8});
 
     auto store = makeQuietStore();
     const auto counter = recordCounter(*store);
     store->setSearchText(QStringLiteral("Roof"));
-    QTRY_COMPARE(counter->size(), 6);
-    EXPECT_EQ(*counter, (QList<int>{1, 0, 1, 0, 1, 0}));
+    QTRY_COMPARE(counter->size(), 8);
+    EXPECT_EQ(*counter, (QList<int>{1, 0, 1, 0, 1, 0, 1, 0}));
     QTRY_COMPARE(embeddings->asked(QStringLiteral("roof")), 1);
     QTest::qWait(20);
     EXPECT_EQ(embeddings->asked(QStringLiteral("roof")), 1);
-    EXPECT_EQ(embeddings->texts.size(), 4);
-    EXPECT_EQ(embeddings->asked(embeddingInputText(older)), 0);
+    EXPECT_EQ(embeddings->texts.size(), 5);
+    EXPECT_EQ(embeddings->asked(embeddingInputText(older)), 1);
 
     EXPECT_EQ(store->semanticVectors().values(roof.id), (QList<double>{1.0, 0.0}));
-    EXPECT_EQ(store->semanticVectors().values(older.id), (QList<double>{0.5, 0.25}));
+    EXPECT_EQ(store->semanticVectors().values(older.id), (QList<double>{0.6, 0.8}));
     EXPECT_FALSE(store->semanticVectors().contains(blank.id));
     // The new vectors are in the database, under this engine's name, once the writes queued
     // off the main thread are done.
@@ -78,7 +80,8 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     ASSERT_TRUE(stored.hasValue());
     EXPECT_EQ(stored->value(train.id), (QList<double>{0.0, 1.0}));
     EXPECT_EQ(storedModel(train.id), QStringLiteral("Fake-Embedding-1"));
-    EXPECT_EQ(storedModel(older.id), QStringLiteral("Apple-NLEmbedding-English"));
+    EXPECT_EQ(storedModel(older.id), QStringLiteral("Fake-Embedding-1"));
+    EXPECT_EQ(stored->value(older.id), (QList<double>{0.6, 0.8}));
 }
 
 TEST_F(StoreEmbeddings, AnEditedItemIsEmbeddedAgainAndAFailedWriteKeepsTheVectorInMemory)

@@ -20,7 +20,7 @@ protected:
     void seedVector(const QUuid& id, const QList<double>& vector) const
     {
         auto db = openDatabase();
-        ASSERT_TRUE(db->updateEmbedding(id, QStringLiteral("test"), vector).hasValue());
+        ASSERT_TRUE(db->updateEmbedding(id, embeddings->modelName(), vector).hasValue());
     }
 
     static QList<QUuid> ids(const QList<VeskItem>& items)
