@@ -51,6 +51,9 @@ class EmbeddingEngine {
 public:
     virtual ~EmbeddingEngine() = default;
     virtual QFuture<std::optional<QList<double>>> embed(const QString& text) = 0;
+    // The vector of a search, comparable with those of items; an engine may read a search's few
+    // words more widely than an item's text.
+    virtual QFuture<std::optional<QList<double>>> embedQuery(const QString& text) { return embed(text); }
     // Stored beside each vector.
     virtual QString modelName() const = 0;
 };

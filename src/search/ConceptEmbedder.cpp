@@ -10,18 +10,42 @@
 namespace vesk {
 
 namespace {
-
 // How much each kind of feature counts, relative to one sense of a word.
-constexpr float kLemmaWeight = 1.0f;        // the word's own base form
-constexpr float kBroaderDecay = 0.6f;       // each level of broader concepts, up to three
+constexpr float kLemmaWeight = 0.6f;        // the word's own base form
+// Each level of broader concepts, up to three, counts this much more than the one below it,
+// before its specificity (which falls as concepts grow broader) scales it: two words meet most
+// often at a concept a level or two above both.
+constexpr float kBroaderFactor = 1.2f;
 constexpr int kBroaderLevels = 3;
-constexpr float kWholeWeight = 0.3f;        // what the thing is part or member of
-constexpr float kDerivedWeight = 0.1f;      // concepts of words from the same root
-constexpr float kTopicWeight = 0.3f;        // the topic a concept belongs to
-constexpr float kDefinitionWeight = 0.5f;   // all content words of the definition together
-constexpr float kDefinitionSenseWeight = 2.5f; // the likely senses of a definition's words
+constexpr float kDefinitionWeight = 1.0f;   // all content words of the definition together
+constexpr float kDefinitionSenseWeight = 5.0f; // the likely senses of a definition's words
 constexpr int kDefinitionSenses = 2;
 constexpr float kCollocationWeight = 1.0f;  // a collocation beside its two words
+
+// Concepts associated with a sense, by kind of link: what it is part or member of, its parts and
+// members, words of the same root, similar adjectives, what a verb entails, its topic and the
+// concepts of a topic it is. A concept with many links of one kind shares the weight among them.
+constexpr std::array<float, 7> kLinkWeight = {
+    0.4f, // Whole
+    0.35f, // Part
+    0.6f, // Derived
+    0.5f, // Similar
+    0.4f, // Entailed
+    0.35f, // Topic
+    0.3f, // TopicMember
+};
+constexpr int kLinksAtFullWeight = 3;
+// An associated concept's own broader concept, one more step away.
+constexpr float kLinkBroaderDecay = 0.25f;
+// A search reaches one step further than an item: the links of linked concepts, and the
+// narrower concepts of its words, as a search names in general terms what a note says in
+// particular ones.
+constexpr float kSecondLinkDecay = 0.6f;
+constexpr float kNarrowerWeight = 0.25f;
+// The definitions of the concepts linked to a search's words, and of the concepts just above a
+// word (for an item, for a search).
+constexpr float kLinkDefinitionWeight = 0.25f;
+constexpr std::array<float, 2> kBroaderDefinitionWeight = {0.125f, 0.1f};
 
 // Sense shares: tagged counts plus a prior that falls along WordNet's order; nouns a little
 // ahead, as notes are mostly about things. Senses below 4 % or past the sixth are dropped.
@@ -37,9 +61,9 @@ constexpr size_t kMaxSenses = 6;
 // Each feature is spread over this many dimensions with pseudo-random signs.
 constexpr int kSpread = 8;
 // The weight of the shared component beside a unit feature vector. Unrelated texts then have a
-// cosine near 0.33² / (1 + 0.33²) ≈ 0.1 instead of 0, and texts about the same thing lie above
-// the 0.24 at which search by meaning starts to count a match.
-constexpr double kSharedWeight = 0.33;
+// cosine near 0.28² / (1 + 0.28²) ≈ 0.07 instead of 0; chosen so that 99 in 100 pairs of
+// unrelated texts stay under the 0.24 at which search by meaning starts to count a match.
+constexpr double kSharedWeight = 0.28;
 
 // splitmix64's finaliser: a fixed, well-spread 64-bit mix.
 quint64 mix64(quint64 x)
@@ -198,7 +222,41 @@ const ConceptEmbedder::Features& ConceptEmbedder::definitionFeatures(quint32 syn
     return features;
 }
 
-void ConceptEmbedder::addConcepts(quint32 synset, float share, Features& features)
+namespace {
+
+float linkShare(std::span<const WordNet::Link> links, WordNet::Association kind)
+{
+    int count = 0;
+    for (const WordNet::Link& link : links)
+        count += link.kind == kind;
+    return count <= kLinksAtFullWeight ? 1.0f : std::sqrt(float(kLinksAtFullWeight) / float(count));
+}
+
+} // namespace
+
+void ConceptEmbedder::addLinks(quint32 synset, float weight, bool wide, Features& features)
+{
+    const WordNet& wordNet = *m_wordNet;
+    const std::span<const WordNet::Link> links = wordNet.associated(synset);
+    std::array<float, kLinkWeight.size()> shares{};
+    for (size_t k = 0; k < shares.size(); ++k)
+        shares[k] = linkShare(links, WordNet::Association(k));
+    for (const WordNet::Link& link : links) {
+        const float linked = weight * kLinkWeight[size_t(link.kind)] * shares[size_t(link.kind)];
+        features.push_back({conceptKey(wordNet, link.synset), linked * wordNet.specificity(link.synset)});
+        for (const quint32 up : wordNet.broader(link.synset))
+            features.push_back({conceptKey(wordNet, up), linked * kLinkBroaderDecay * wordNet.specificity(up)});
+        if (wide)
+            addLinks(link.synset, linked * kSecondLinkDecay, false, features);
+        if (wide) {
+            const float linkGloss = linked * kLinkDefinitionWeight;
+            for (const Feature& feature : definitionFeatures(link.synset))
+                features.push_back({feature.key, feature.weight * linkGloss});
+        }
+    }
+}
+
+void ConceptEmbedder::addConcepts(quint32 synset, float share, bool wide, Features& features)
 {
     const WordNet& wordNet = *m_wordNet;
     features.push_back({conceptKey(wordNet, synset), share * wordNet.specificity(synset)});
@@ -208,7 +266,7 @@ void ConceptEmbedder::addConcepts(quint32 synset, float share, Features& feature
     size_t frontierCount = 1;
     float weight = share;
     for (int level = 0; level < kBroaderLevels && frontierCount > 0; ++level) {
-        weight *= kBroaderDecay;
+        weight *= kBroaderFactor;
         std::array<quint32, 16> next{};
         size_t nextCount = 0;
         for (size_t f = 0; f < frontierCount; ++f) {
@@ -221,31 +279,35 @@ void ConceptEmbedder::addConcepts(quint32 synset, float share, Features& feature
                 seen[seenCount++] = up;
                 next[nextCount++] = up;
                 features.push_back({conceptKey(wordNet, up), weight * wordNet.specificity(up)});
+                if (level == 0) {
+                    const float upGloss = weight * (wide ? kBroaderDefinitionWeight[1] : kBroaderDefinitionWeight[0]);
+                    for (const Feature& feature : definitionFeatures(up))
+                        features.push_back({feature.key, feature.weight * upGloss});
+                }
             }
         }
         frontier = next;
         frontierCount = nextCount;
     }
-    for (const WordNet::Link& link : wordNet.associated(synset)) {
-        const float factor = link.kind == WordNet::Association::Whole ? kWholeWeight
-            : link.kind == WordNet::Association::Derived              ? kDerivedWeight
-                                                                      : kTopicWeight;
-        if (factor > 0.0f)
-            features.push_back({conceptKey(wordNet, link.synset),
-                share * factor * wordNet.specificity(link.synset)});
+    addLinks(synset, share, wide, features);
+    if (wide) {
+        const std::span<const quint32> below = wordNet.narrower(synset);
+        const float each = share * kNarrowerWeight / std::sqrt(float(std::max<size_t>(1, below.size())));
+        for (const quint32 down : below)
+            features.push_back({conceptKey(wordNet, down), each * wordNet.specificity(down)});
     }
     const float gloss = share * kDefinitionWeight;
     for (const Feature& feature : definitionFeatures(synset))
         features.push_back({feature.key, feature.weight * gloss});
 }
 
-ConceptEmbedder::Features ConceptEmbedder::wordFeatures(std::string_view word)
+ConceptEmbedder::Features ConceptEmbedder::wordFeatures(std::string_view word, bool wide)
 {
     const Reading reading = read(word);
     Features features;
     features.push_back({reading.lemmaKey, kLemmaWeight * reading.informative});
     for (const SenseShare& sense : reading.senses)
-        addConcepts(sense.synset, sense.share * reading.informative, features);
+        addConcepts(sense.synset, sense.share * reading.informative, wide, features);
     // One entry per feature: senses share broader concepts and definition words.
     std::sort(features.begin(), features.end(),
         [](const Feature& a, const Feature& b) { return a.key < b.key; });
@@ -309,7 +371,7 @@ const ConceptEmbedder::PackedVector& ConceptEmbedder::wordVector(std::string_vie
     auto features = m_wordFeatures.find(word);
     const bool seenBefore = features != m_wordFeatures.end();
     if (!seenBefore)
-        features = m_wordFeatures.emplace(std::string(word), wordFeatures(word)).first;
+        features = m_wordFeatures.emplace(std::string(word), wordFeatures(word, false)).first;
     if (!seenBefore) {
         pack(features->second, scratch);
         return scratch;
@@ -327,7 +389,7 @@ const ConceptEmbedder::PackedVector* ConceptEmbedder::collocationVector(std::str
         std::array<std::string_view, 1> base;
         for (int p = 0; p < wordNetPosCount; ++p) {
             if (m_wordNet->baseForms(joined, WordNetPos(p), base) > 0) {
-                pack(wordFeatures(joined), found->second.vector);
+                pack(wordFeatures(joined, false), found->second.vector);
                 break;
             }
         }
@@ -348,6 +410,16 @@ void ConceptEmbedder::trim(VectorCache& cache, size_t limit)
 }
 
 std::vector<float> ConceptEmbedder::embed(const QString& text)
+{
+    return embedText(text, false);
+}
+
+std::vector<float> ConceptEmbedder::embedQuery(const QString& text)
+{
+    return embedText(text, true);
+}
+
+std::vector<float> ConceptEmbedder::embedText(const QString& text, bool wide)
 {
     // The caches are only emptied here, so that the vectors of one text stay in place.
     trim(m_wordVectors, maxCachedWords);
@@ -418,8 +490,11 @@ std::vector<float> ConceptEmbedder::embed(const QString& text)
     } else {
         PackedVector scratch;
         for (const Term& term : terms) {
-            const PackedVector& termVector =
-                term.collocation ? *collocationVector(term.text) : wordVector(term.text, scratch);
+            if (wide)
+                pack(wordFeatures(term.text, true), scratch);
+            const PackedVector& termVector = wide ? scratch
+                : term.collocation                ? *collocationVector(term.text)
+                                                  : wordVector(term.text, scratch);
             addScaled(vector.data(), termVector.values.get(), std::sqrt(term.weight) * termVector.scale);
         }
     }

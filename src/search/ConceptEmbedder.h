@@ -18,8 +18,10 @@ namespace vesk {
 // grows with what the two texts mean in common, through the concepts of WordNet.
 //
 // Each word is reduced to its base forms; each of its senses counts by how often it is used,
-// together with the broader concepts above it (weaker at each level, and weaker the more generic
-// they are) and the content words of its definition. A text's features are summed, damped so that
+// together with the broader concepts above it (weighed by how specific they are), the concepts
+// WordNet links it to (wholes and parts, words of the same root, similar adjectives, what a verb
+// entails, topics; each further step weaker) and the content words of its definition. A
+// search's words reach a step further than an item's. A text's features are summed, damped so that
 // no single word dominates, and spread into the vector by a fixed pseudo-random projection. Every
 // vector also carries one shared component, so that texts about unrelated things still have a
 // small similarity and texts about the same thing clearly more. The result depends on nothing but
@@ -34,6 +36,9 @@ public:
 
     // The unit-length vector of text; empty only when the text holds no visible character.
     std::vector<float> embed(const QString& text);
+    // The same for a search: its words reach further through the dictionary than an item's, as
+    // a search names what it looks for in a few words and an item says it in its own.
+    std::vector<float> embedQuery(const QString& text);
 
     // One feature of a text: a concept or a word, and how much of it the text holds.
     struct Feature {
@@ -56,7 +61,8 @@ private:
     };
     Reading read(std::string_view word) const;
     // The damped features of a word, or of a collocation joined by "_".
-    Features wordFeatures(std::string_view word);
+    Features wordFeatures(std::string_view word, bool wide);
+    std::vector<float> embedText(const QString& text, bool wide);
     static void project(const Features& features, float* into);
     // A projected vector (all 512 values, the first 0) kept in 8 bits per value: value d is
     // values[d] × scale. Texts are always summed from this form, kept or not, so that a text's
@@ -72,7 +78,8 @@ private:
     const PackedVector* collocationVector(std::string_view joined);
     const Reading& definitionReading(std::string_view word);
     const Features& definitionFeatures(quint32 synset);
-    void addConcepts(quint32 synset, float share, Features& features);
+    void addConcepts(quint32 synset, float share, bool wide, Features& features);
+    void addLinks(quint32 synset, float weight, bool wide, Features& features);
 
     std::shared_ptr<const WordNet> m_wordNet;
     // Features are projected onto dimensions 1 to 511 (0 is the shared component). The caches

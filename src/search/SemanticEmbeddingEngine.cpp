@@ -57,10 +57,15 @@ SemanticEmbeddingEngine::~SemanticEmbeddingEngine()
 
 QFuture<std::optional<QList<double>>> SemanticEmbeddingEngine::embed(const QString& text)
 {
-    return m_executor.run([this, text] { return embedOnWorker(text); });
+    return m_executor.run([this, text] { return embedOnWorker(text, false); });
 }
 
-std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QString& text)
+QFuture<std::optional<QList<double>>> SemanticEmbeddingEngine::embedQuery(const QString& text)
+{
+    return m_executor.run([this, text] { return embedOnWorker(text, true); });
+}
+
+std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QString& text, bool query)
 {
     const QString prepared = preparedEmbeddingText(text);
     if (prepared.isEmpty())
@@ -75,7 +80,7 @@ std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QStrin
     }
     if (!m_model)
         return std::nullopt;
-    const std::vector<float> vector = m_model->embed(prepared);
+    const std::vector<float> vector = query ? m_model->embedQuery(prepared) : m_model->embed(prepared);
     if (vector.empty())
         return std::nullopt;
     return QList<double>(vector.begin(), vector.end());

@@ -30,7 +30,7 @@ QString preparedEmbeddingText(const QString& text);
 class SemanticEmbeddingEngine final : public EmbeddingEngine {
 public:
     // Written beside each stored vector.
-    static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-1");
+    static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-2");
     static QString defaultDictionaryFolder();
 
     explicit SemanticEmbeddingEngine(const QString& dictionaryFolder = defaultDictionaryFolder());
@@ -41,10 +41,12 @@ public:
 
     // The unit vector of the prepared text, or nothing for a text that is empty once prepared.
     QFuture<std::optional<QList<double>>> embed(const QString& text) override;
+    // A search's words reach further through the dictionary than an item's.
+    QFuture<std::optional<QList<double>>> embedQuery(const QString& text) override;
     QString modelName() const override { return modelIdentifier; }
 
 private:
-    std::optional<QList<double>> embedOnWorker(const QString& text);
+    std::optional<QList<double>> embedOnWorker(const QString& text, bool query);
 
     const QString m_dictionaryFolder;
     // Touched only on the worker.

@@ -103,20 +103,28 @@ enum class Kept { No, Broader, Associated };
 
 Kept keptPointer(std::string_view symbol, WordNetPos pos, bool satellite, WordNet::Association& kind)
 {
+    using Association = WordNet::Association;
     if (isBroader(symbol, pos, satellite))
         return Kept::Broader;
-    if (pos == WordNetPos::Noun && (symbol == "#p" || symbol == "#m" || symbol == "#s")) {
-        kind = WordNet::Association::Whole;
+    const auto keep = [&](Association association) {
+        kind = association;
         return Kept::Associated;
-    }
-    if (symbol == "+" || (pos == WordNetPos::Adjective && symbol == "\\")) {
-        kind = WordNet::Association::Derived;
-        return Kept::Associated;
-    }
-    if (symbol == ";c") {
-        kind = WordNet::Association::Topic;
-        return Kept::Associated;
-    }
+    };
+    if (pos == WordNetPos::Noun && (symbol == "#p" || symbol == "#m" || symbol == "#s"))
+        return keep(Association::Whole);
+    if (pos == WordNetPos::Noun && (symbol == "%p" || symbol == "%m" || symbol == "%s"))
+        return keep(Association::Part);
+    if (symbol == "+" || (pos == WordNetPos::Adjective && symbol == "\\"))
+        return keep(Association::Derived);
+    // A head adjective's satellites ("wet": "damp", "soaked"); a satellite's head is broader.
+    if (pos == WordNetPos::Adjective && !satellite && symbol == "&")
+        return keep(Association::Similar);
+    if (pos == WordNetPos::Verb && (symbol == "*" || symbol == ">" || symbol == "$"))
+        return keep(Association::Entailed);
+    if (symbol == ";c")
+        return keep(Association::Topic);
+    if (symbol == "-c")
+        return keep(Association::TopicMember);
     return Kept::No;
 }
 
@@ -191,6 +199,7 @@ Expected<std::unique_ptr<WordNet>, QString> WordNet::load(const QString& folder)
     if (auto counts = readWhole(dir.filePath(QStringLiteral("cntlist.rev")), ignored))
         wordNet->readTagCounts(*counts);
     wordNet->computeSpecificity();
+    wordNet->collectNarrower();
     wordNet->countDefinitionWords();
     return wordNet;
 }
@@ -418,6 +427,26 @@ void WordNet::computeSpecificity()
             m_synsets[id].specificity = float(std::clamp((content - 2.0) / 4.5, 0.0, 1.0));
         }
     }
+}
+
+void WordNet::collectNarrower()
+{
+    m_narrowerBegin.assign(m_synsets.size() + 1, 0);
+    for (const quint32 up : m_broader)
+        ++m_narrowerBegin[up + 1];
+    for (size_t i = 1; i < m_narrowerBegin.size(); ++i)
+        m_narrowerBegin[i] += m_narrowerBegin[i - 1];
+    m_narrower.resize(m_broader.size());
+    std::vector<quint32> next(m_narrowerBegin.begin(), m_narrowerBegin.end() - 1);
+    for (quint32 id = 0; id < synsetCount(); ++id) {
+        for (const quint32 up : broader(id))
+            m_narrower[next[up]++] = id;
+    }
+}
+
+std::span<const quint32> WordNet::narrower(quint32 synset) const
+{
+    return {m_narrower.data() + m_narrowerBegin[synset], m_narrowerBegin[synset + 1] - m_narrowerBegin[synset]};
 }
 
 void WordNet::countDefinitionWords()

@@ -62,14 +62,18 @@ public:
     // head of a satellite adjective and the attributes of an adjective, the adjective an adverb
     // derives from.
     std::span<const quint32> broader(quint32 synset) const;
-    // Concepts associated without being broader: the wholes a thing is part or member of, the
-    // words derived from the same root, and the topic a concept belongs to.
-    enum class Association : quint8 { Whole, Derived, Topic };
+    // Concepts associated without being broader: the wholes a thing is part or member of and
+    // its parts and members, the words derived from the same root, the adjectives similar to a
+    // head adjective, what a verb entails or causes and the verbs of its group, the topic a
+    // concept belongs to and the concepts of a topic.
+    enum class Association : quint8 { Whole, Part, Derived, Similar, Entailed, Topic, TopicMember };
     struct Link {
         quint32 synset;
         Association kind;
     };
     std::span<const Link> associated(quint32 synset) const;
+    // The concepts one step narrower: those whose broader concepts include this one.
+    std::span<const quint32> narrower(quint32 synset) const;
     // Whether the synset is one particular thing (a city, a person) rather than a kind of thing.
     bool isInstance(quint32 synset) const { return m_synsets[synset].instance; }
     // How specific the concept is, from 0 (near the root: "entity", "act") to 1 (a concept with
@@ -113,6 +117,7 @@ private:
     void readExceptions(const QByteArray& bytes, WordNetPos pos);
     void readTagCounts(const QByteArray& bytes);
     void computeSpecificity();
+    void collectNarrower();
     void countDefinitionWords();
     std::string_view lookupKey(std::string_view lemma, WordNetPos pos) const;
     std::optional<quint32> synsetAt(WordNetPos pos, quint32 offset) const;
@@ -125,6 +130,9 @@ private:
     std::vector<Synset> m_synsets;
     std::vector<quint32> m_broader;
     std::vector<Link> m_associated;
+    // Synset s's narrower concepts are m_narrower[m_narrowerBegin[s] .. m_narrowerBegin[s + 1]).
+    std::vector<quint32> m_narrower;
+    std::vector<quint32> m_narrowerBegin;
     // Synset ids of each part of speech are consecutive and ascending by offset.
     std::array<quint32, wordNetPosCount> m_firstSynset{};
     std::array<quint32, wordNetPosCount> m_synsetEnd{};

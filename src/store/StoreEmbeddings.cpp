@@ -20,11 +20,11 @@ constexpr qsizetype kLongEmbeddingInput = 100'000;
 } // namespace
 
 void VeskStore::whenEmbedded(
-    const QString& text, std::function<void(const std::optional<QList<double>>&)> then)
+    QFuture<std::optional<QList<double>>> embedding, std::function<void(const std::optional<QList<double>>&)> then)
 {
     // Delivered from the event loop even when the engine answers at once: the rest of a task
     // never runs inside its caller, and a long list of items yields the main thread at every item.
-    deliverResult(this, m_services.embeddings->embed(text), std::move(then));
+    deliverResult(this, embedding, std::move(then));
 }
 
 void VeskStore::whenItemEmbedded(
@@ -33,12 +33,14 @@ void VeskStore::whenItemEmbedded(
     const qsizetype length = item.title.size() + item.note.size() + item.searchableText.size()
         + (item.text ? item.text->size() : 0);
     if (length < kLongEmbeddingInput) {
-        whenEmbedded(embeddingInputText(item), std::move(then));
+        whenEmbedded(m_services.embeddings->embed(embeddingInputText(item)), std::move(then));
         return;
     }
     // Joining the parts of a text of megabytes copies them all: done on a worker.
     deliverResult(this, QtConcurrent::run(workPool(), [item] { return embeddingInputText(item); }),
-        [this, then = std::move(then)](const QString& text) mutable { whenEmbedded(text, std::move(then)); });
+        [this, then = std::move(then)](const QString& text) mutable {
+            whenEmbedded(m_services.embeddings->embed(text), std::move(then));
+        });
 }
 
 void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)

@@ -257,7 +257,7 @@ void VeskStore::startDeepSearch(const QString& query)
     const LexicalSnapshot snapshot = lexicalMatch(query);
     const CancellationToken token;
     state.deepSearchTask = token;
-    whenEmbedded(snapshot.query, [this, snapshot, token](const std::optional<QList<double>>& vector) {
+    whenEmbedded(m_services.embeddings->embedQuery(snapshot.query), [this, snapshot, token](const std::optional<QList<double>>& vector) {
         finishDeepSearch(snapshot, token, vector);
     });
 }

@@ -641,9 +641,10 @@ private:
 
     // Search members
     static std::shared_ptr<SearchState> makeSearchState();
-    // Hands the engine's vector for text to then, on the main thread, in a later turn of the
-    // event loop; dropped when the store is gone first.
-    void whenEmbedded(const QString& text, std::function<void(const std::optional<QList<double>>&)> then);
+    // Hands the vector the engine is computing to then, on the main thread, in a later turn of
+    // the event loop; dropped when the store is gone first.
+    void whenEmbedded(QFuture<std::optional<QList<double>>> embedding,
+        std::function<void(const std::optional<QList<double>>&)> then);
     // whenEmbedded of the item's embedding input.
     void whenItemEmbedded(const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then);
     // Keeps a vector in memory and, with a database, in the item's row.
