@@ -28,11 +28,11 @@ protected:
         services.lexicalSearchDelayMs = 3'600'000;
         services.deepSearchDelayMs = 3'600'000;
         s_store = new VeskStore(services);
-        QTest::qWaitFor([] { return s_store->startupIsFinished(); }, 10'000);
+        ASSERT_TRUE(QTest::qWaitFor([] { return s_store->startupIsFinished(); }, 10'000));
         for (const EverydayNote& note : everydayNotes)
             s_store->addText(QString::fromUtf8(note.text));
         const auto count = qsizetype(std::size(everydayNotes));
-        QTest::qWaitFor([] { return s_store->semanticVectors().size() == qsizetype(std::size(everydayNotes))
+        (void)QTest::qWaitFor([] { return s_store->semanticVectors().size() == qsizetype(std::size(everydayNotes))
                                   && s_store->indexingCount() == 0; },
             60'000);
         ASSERT_EQ(s_store->semanticVectors().size(), count);
@@ -91,6 +91,11 @@ protected:
 // The share found is far from all: the floor below keeps what the engine reaches from slipping.
 TEST_F(MeaningSearch, QueriesInOtherWordsFindTheirNoteInTheFirstThree)
 {
+    // What the README promises, both ways.
+    const QHash<QString, bool> readmeExamples{{QStringLiteral("power invoice"), true},
+        {QStringLiteral("talk with the boss about a raise"), true}, {QStringLiteral("plane to Portugal"), true},
+        {QStringLiteral("grass cutting"), true}, {QStringLiteral("roof leak"), false},
+        {QStringLiteral("angling outing"), false}, {QStringLiteral("tooth pain"), false}};
     int found[2] = {0, 0};
     int asked[2] = {0, 0};
     for (int n = 0; n < int(std::size(everydayNotes)); ++n) {
@@ -100,6 +105,9 @@ TEST_F(MeaningSearch, QueriesInOtherWordsFindTheirNoteInTheFirstThree)
         const QList<QUuid> results = search(QString::fromUtf8(note.query));
         const qsizetype place = results.indexOf(s_byNote.value(n));
         ++asked[note.heldOut];
+        if (const auto promise = readmeExamples.constFind(QString::fromUtf8(note.query)); promise != readmeExamples.cend()) {
+            EXPECT_EQ(place >= 0 && place < 3, *promise) << note.query;
+        }
         if (place >= 0 && place < 3)
             ++found[note.heldOut];
         else
@@ -147,6 +155,16 @@ TEST_F(MeaningSearch, RelatedNotesShareTheirArea)
     }
     std::printf("[ figures  ] related notes of the same area: %d of %d shown; %d notes show none\n", fitting,
         shown, empty);
+    // The README's example of a word shared by chance.
+    const auto idOf = [](const char* beginning) {
+        for (int n = 0; n < int(std::size(everydayNotes)); ++n) {
+            if (std::strncmp(everydayNotes[n].text, beginning, std::strlen(beginning)) == 0)
+                return s_byNote.value(n);
+        }
+        return QUuid();
+    };
+    const VeskItem& electrician = s_store->items().at(s_store->indexOfItem(idOf("Electrician")));
+    EXPECT_TRUE(ids(s_store->relatedItems(electrician, 3)).contains(idOf("Parents' evening")));
     EXPECT_GE(fitting * 100, shown * 10);
 }
 
