@@ -391,7 +391,7 @@ void MainWindow::presentFailureNotice()
 void MainWindow::pulseNewItem(const QUuid& chosen)
 {
     m_state->setCapturePulseID(chosen);
-    QTimer::singleShot(m_timings.capturePulseMs, this, [this, chosen] {
+    m_store.services().timers->after(m_timings.capturePulseMs, this, [this, chosen] {
         if (m_state->capturePulseID() == chosen)
             m_state->setCapturePulseID(std::nullopt);
     });
@@ -402,7 +402,7 @@ void MainWindow::scheduleIntakeNoticeClear(const std::optional<VeskIntakeNotice>
     if (!notice)
         return;
     const QUuid id = notice->id;
-    QTimer::singleShot(m_timings.intakeNoticeMs, this, [this, id] {
+    m_store.services().timers->after(m_timings.intakeNoticeMs, this, [this, id] {
         m_store.clearIntakeNotice(id);
     });
 }
@@ -412,7 +412,7 @@ void MainWindow::scheduleBringBackNoticeClear(const std::optional<VeskBringBackN
     if (!notice)
         return;
     const QUuid id = notice->id;
-    QTimer::singleShot(bringBackNoticeDelayMs(notice->kind, m_timings), this, [this, id] {
+    m_store.services().timers->after(bringBackNoticeDelayMs(notice->kind, m_timings), this, [this, id] {
         m_store.clearBringBackNotice(id);
     });
 }

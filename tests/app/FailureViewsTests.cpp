@@ -26,7 +26,7 @@ TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfIts
     ASSERT_NE(view, nullptr);
 
     // Long after an intake notice has gone, it is still there.
-    QTest::qWait(shortTimings().intakeNoticeMs * 3);
+    timers->advance(shortTimings().intakeNoticeMs * 3);
     EXPECT_FALSE(store->intakeNotice());
     ASSERT_EQ(window.failureNoticeView(), view);
     EXPECT_TRUE(view->isVisible());

@@ -94,24 +94,28 @@ TEST_F(MainWindowTest, NoticesClearAfterTheirTimeButNotWhenReplaced)
     MainWindow& view = makeWindow();
     showAndActivate(view);
 
+    const WindowTimings timings = shortTimings();
     const VeskIntakeNotice first = intakeNotice(QStringLiteral("first"));
     store->setIntakeNotice(first);
-    QTest::qWait(50);
+    timers->advance(timings.intakeNoticeMs / 2);
     const VeskIntakeNotice second = intakeNotice(QStringLiteral("second"));
     store->setIntakeNotice(second);
-    QTest::qWait(50); // the first notice's timer has fired by now
+    timers->advance(timings.intakeNoticeMs / 2); // the first notice's time is up
     ASSERT_TRUE(store->intakeNotice().has_value());
     EXPECT_EQ(store->intakeNotice()->id, second.id) << "a newer notice keeps its own full time";
-    QTRY_VERIFY_WITH_TIMEOUT(!store->intakeNotice().has_value(), 2000);
+    timers->advance(timings.intakeNoticeMs / 2);
+    EXPECT_FALSE(store->intakeNotice().has_value());
     QTRY_COMPARE(view.intakeNoticeView(), nullptr);
 
     // A returned item stays longer than a confirmation.
     store->setBringBackNotice(bringBackNotice(VeskBringBackNoticeKind::Returned, QStringLiteral("back")));
-    QTest::qWait(130);
+    timers->advance(timings.bringBackNoticeMs);
     EXPECT_TRUE(store->bringBackNotice().has_value());
-    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+    timers->advance(timings.returnedBringBackNoticeMs - timings.bringBackNoticeMs);
+    EXPECT_FALSE(store->bringBackNotice().has_value());
     store->setBringBackNotice(bringBackNotice(VeskBringBackNoticeKind::Cancelled, QStringLiteral("cancelled")));
-    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+    timers->advance(timings.bringBackNoticeMs);
+    EXPECT_FALSE(store->bringBackNotice().has_value());
 }
 
 TEST_F(MainWindowTest, NoticePostedBeforeTheWindowFirstShowsIsStillCleared)
@@ -122,8 +126,9 @@ TEST_F(MainWindowTest, NoticePostedBeforeTheWindowFirstShowsIsStillCleared)
     showAndActivate(view);
     EXPECT_NE(view.intakeNoticeView(), nullptr) << "shown on appearance";
     EXPECT_NE(view.bringBackNoticeView(), nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(!store->intakeNotice().has_value(), 2000);
-    QTRY_VERIFY_WITH_TIMEOUT(!store->bringBackNotice().has_value(), 2000);
+    timers->advance(shortTimings().returnedBringBackNoticeMs);
+    EXPECT_FALSE(store->intakeNotice().has_value());
+    EXPECT_FALSE(store->bringBackNotice().has_value());
 }
 
 TEST_F(MainWindowTest, SearchFieldEditsTheStoreSearchTextBothWays)
@@ -225,13 +230,15 @@ TEST_F(MainWindowTest, OnlyItemsArrivingAfterAppearancePulse)
     const VeskItem first = makeItem(QStringLiteral("first"), 2000);
     (void)store->commitNewItem(first);
     EXPECT_EQ(view.state().capturePulseID(), first.id);
-    QTest::qWait(30);
+    const int pulseMs = shortTimings().capturePulseMs;
+    timers->advance(pulseMs / 2);
     const VeskItem second = makeItem(QStringLiteral("second"), 3000);
     (void)store->commitNewItem(second);
     EXPECT_EQ(view.state().capturePulseID(), second.id);
-    QTest::qWait(45); // the first pulse's timer fires and must leave the second alone
+    timers->advance(pulseMs / 2); // the first pulse's time is up and must leave the second alone
     EXPECT_EQ(view.state().capturePulseID(), second.id);
-    QTRY_VERIFY_WITH_TIMEOUT(!view.state().capturePulseID().has_value(), 2000);
+    timers->advance(pulseMs / 2);
+    EXPECT_FALSE(view.state().capturePulseID().has_value());
 
     // Removing produces no pulse; an item added again pulses again.
     store->setSelectedIDs({second.id});
