@@ -10,6 +10,7 @@
 #include "richtext/RichTextConversion.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
+#include "store/StoreInternals.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,8 +52,8 @@ int main(int argc, char** argv)
     VeskStore store(services.completed());
 
     QList<VeskItem> items = bench::makeCardsLibrary(300, root.path() + "/library", 24);
-    store.setItems(items);
-    store.setFilteredItems(items);
+    StoreInternals::setItems(store, items);
+    StoreInternals::setFilteredItems(store, items);
     store.rebuildSearchIndex();
     {
         // One note with stored rich text, to see its snippet.
@@ -90,7 +91,7 @@ int main(int argc, char** argv)
         store.setSearchText(QStringLiteral("harbour"));
     }
     if (mode.contains(QLatin1String("empty"))) {
-        store.setFilteredItems({});
+        StoreInternals::setFilteredItems(store, {});
         store.setSearchText(QStringLiteral("zzz"));
     }
     if (mode.contains(QLatin1String("pulse")))

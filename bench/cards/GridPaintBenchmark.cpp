@@ -10,6 +10,7 @@
 #include "store/RealServices.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
+#include "store/StoreInternals.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,8 +63,8 @@ void BM_GridPaint(benchmark::State& state)
         items[i].kind = VeskKind::Image;
         items[i].filePath = pictures[(i / 4) % pictures.size()];
     }
-    store.setItems(items);
-    store.setFilteredItems(items);
+    StoreInternals::setItems(store, items);
+    StoreInternals::setFilteredItems(store, items);
 
     LibraryGridView grid(store);
     grid.resize(1050, 900);

@@ -5,6 +5,7 @@
 
 #include "store/SearchState.h"
 #include "store/VeskStore.h"
+#include "store/StoreInternals.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,7 +26,7 @@ void BM_RelatedItems_Fresh(benchmark::State& state)
     VeskStore& library = generatedLibraryStore(int(state.range(0)));
     qint64 iteration = 0;
     for (auto _ : state) {
-        library.searchState().relatedCache.clear();
+        StoreInternals::searchState(library).relatedCache.clear();
         benchmark::DoNotOptimize(library.relatedItems(focused(library, iteration++), 3));
     }
 }

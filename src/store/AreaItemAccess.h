@@ -20,6 +20,9 @@ public:
     bool refuseNewItem(const QString& title) override { return m_store.refuseNewItemWhileBlocked(title); }
     bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
     bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
+    VeskItem sourceItem(const VeskItem& item) const override { return m_store.sourceItem(item); }
+    void select(const QUuid& id) override { m_store.select(id); }
+    void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
 
 private:
     VeskStore& m_store;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "model/VeskNotices.h"
 
 #include <QString>
 #include <QUuid>
@@ -23,6 +24,13 @@ public:
     // Replaces the item with the same identifier and saves it; false when it is gone or its row
     // was not written.
     virtual bool updateItem(const VeskItem& item) = 0;
+    // The item this one was made from (an edited picture, a video moment), or the item itself
+    // when it has none or its source is gone.
+    virtual VeskItem sourceItem(const VeskItem& item) const = 0;
+    // Makes the item the single selection and the focused item.
+    virtual void select(const QUuid& id) = 0;
+    // Publishes the transient notice after an intake or a save.
+    virtual void postNotice(const VeskIntakeNotice& notice) = 0;
 };
 
 } // namespace vesk

@@ -38,6 +38,7 @@ namespace vesk {
 class ActivityIdentities;
 class BringBackSchedule;
 class CloudInboxWatcher;
+class EditedVersions;
 class SecureItems;
 class InboxWatcher;
 class FaceSuggestionEngine;
@@ -90,14 +91,13 @@ public:
 
     // --- Published state: getter, setter that ignores an equal value, ...Changed signal ---
 
+    // items() and filteredItems() change only through the store's operations.
     const QList<VeskItem>& items() const { return m_items; }
-    void setItems(const QList<VeskItem>& value);
     const QList<VeskGroup>& groups() const { return m_groups; }
     void setGroups(const QList<VeskGroup>& value);
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& value);
     const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
-    void setFilteredItems(const QList<VeskItem>& value);
     const std::optional<QUuid>& selectedID() const { return m_selectedID; }
     void setSelectedID(const std::optional<QUuid>& value);
     const QSet<QUuid>& selectedIDs() const { return m_selectedIDs; }
@@ -137,11 +137,6 @@ public:
     // --- Core ---
 
     const VeskServices& services() const { return m_services; }
-    // None when the database could not be opened; the store then works in memory only.
-    SQLiteDatabase* database() const { return m_database.get(); }
-    // The second connection, which writes large captures and sentence vectors off the main thread;
-    // waits for the writes queued so far. None without a database.
-    SQLiteDatabase* backgroundDatabase();
     // True only when start-up read the whole stored library into items(). While it is still
     // reading, after a failed read, or without a database, items() is not the library: nothing
     // may be pruned or deleted because an item seems to be missing from it.
@@ -244,21 +239,13 @@ public:
     // The search state (index, usage signals, manual tags, related memo, deep task); its type
     // is in store/SearchState.h.
     struct SearchState;
-    SearchState& searchState() { return *m_search; }
-    const SearchState& searchState() const { return *m_search; }
-    // Bring Back (StoreBringBack.cpp, BringBackSchedule.h): one reminder date per item, kept in
-    // the settings.
+    // Bring Back: see BringBackSchedule.h. Delivered marks lead an empty search; a cleared mark
+    // leaves it newest first until the next lexical refresh.
     std::optional<QDateTime> scheduledBringBackDate(const QUuid& id) const;
-    // Sets or replaces the item's reminder and says "Bring Back set"; a date not later than now
-    // changes nothing.
     void setBringBack(const VeskItem& item, const QDateTime& date);
-    // Removes the item's reminder and mark (if any) and says "Bring Back cancelled".
     void cancelBringBack(const VeskItem& item);
-    // Moves the items whose reminders are due into broughtBackIDs, says "Brought Back" once for
-    // the earliest, and aims the timer at the next reminder.
     void deliverDueBringBacks();
     void clearBroughtBack(const QUuid& id);
-    // Writes bringBackDates() to the user defaults ("Vesk.BringBack.v1").
     void saveBringBackDates();
     void scheduleBringBackTask();
     void embedItems(const QList<VeskItem>& items);
@@ -357,23 +344,15 @@ public:
                                      const std::optional<QByteArray>& rtf);
     // End of rich text operations
 
-    // Secure item operations (StoreSecure.cpp)
-    // New password or card items: the protected value goes to the system keyring first, and the
-    // item (name, details, reference note and a marker, never the value) is committed only once
-    // that worked. False, with nothing stored, for unacceptable values or a failed keyring write.
+    // Secure items: see SecureItems.h.
     bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
     bool addCreditCard(const QString& name, const QString& details, const QString& number,
                        const QString& expiration, const QString& code, const QString& note);
-    // Edits of the item in items() with item's identifier, keyring first. A blank new secret
-    // keeps the stored one. A password edit refuses card items and a card edit refuses password
-    // items, so an edit never changes an item's kind.
     bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
                           const QString& newSecret, const QString& note);
     bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
                           const QString& expiration, const QString& cvv, const QString& note);
-    // Why the last of these operations could not reach the keyring; none after one that could.
     const std::optional<KeychainError>& lastKeychainFailure() const;
-    // End of secure item operations
 
     // Face operations (StoreFaceAnalysis.cpp, StoreFaceBackfill.cpp, StoreFaces.cpp,
     // StoreFacePreviews.cpp)
@@ -438,7 +417,7 @@ public:
     void selectWithoutRecordingUse(const QUuid& id);
     // End of presentation operations
 
-    // Derived and related items (StoreRelated.cpp, StoreVideoMoments.cpp)
+    // Derived and related items (StoreRelated.cpp)
     // The item this one was made from (an edited picture, a video moment), or the item itself
     // when it has none or its source is gone.
     VeskItem sourceItem(const VeskItem& item) const;
@@ -448,12 +427,6 @@ public:
     // The ranking (at least six) is remembered until the library, the usage or the embeddings
     // change.
     QList<VeskItem> relatedItems(const VeskItem& item, qsizetype limit);
-    // Keeps an exported clip of the item's video as a new file item tied to the item's source,
-    // selects it and says "Video moment saved". None (logged) when the clip could not be kept;
-    // the caller removes its temporary clip either way.
-    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
-    // The time text of a moment: "m:ss" below an hour, "h:mm:ss" from then on.
-    static QString videoMomentTimeText(double seconds);
     // End of derived items
 
     // Timeline operations (StoreTimeline.cpp)
@@ -462,12 +435,9 @@ public:
     QList<VeskItem> photosForPersonPool(const QUuid& poolID) const;
     // End of timeline operations
 
-    // Image edit operations (StoreImageEdits.cpp)
-    // Keeps an edited picture as a new image item in its own folder beside its source, pointing
-    // back at the first item of the source's chain. None (logged) when the item is not a picture
-    // or the file cannot be written; then no item and no folder are left behind.
+    // Edited pictures and video moments: see EditedVersions.h.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
-    // End of image edit operations
+    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
 
     // Safety operations (StoreFailures.cpp, StoreLibraryState.cpp, StoreItemsSweep.cpp)
     // What the user asked for and did not happen; it stays until dismissed.
@@ -540,6 +510,19 @@ private:
         Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread(),
                    "VeskStore", "store used off the main thread");
     }
+
+    // Tests and benchmarks reach the internals below through store/StoreInternals.h.
+    friend class StoreInternals;
+
+    void setItems(const QList<VeskItem>& value);
+    void setFilteredItems(const QList<VeskItem>& value);
+    // None when the database could not be opened; the store then works in memory only.
+    SQLiteDatabase* database() const { return m_database.get(); }
+    // The second connection, which writes large captures and sentence vectors off the main thread;
+    // waits for the writes queued so far. None without a database.
+    SQLiteDatabase* backgroundDatabase();
+    SearchState& searchState() { return *m_search; }
+    const SearchState& searchState() const { return *m_search; }
 
     // The area objects (VeskStoreAreas.cpp), made first of all; each has its own header.
     class AreaItemAccess;
@@ -761,6 +744,7 @@ private:
     // End of rich text members
 
     std::unique_ptr<SecureItems> m_secure;
+    std::unique_ptr<EditedVersions> m_editedVersions;
 
     // Face members
     void lowerIndexingCount();

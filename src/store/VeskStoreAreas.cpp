@@ -3,6 +3,7 @@
 
 #include "store/AreaItemAccess.h"
 #include "store/BringBackSchedule.h"
+#include "store/EditedVersions.h"
 #include "store/SecureItems.h"
 
 namespace vesk {
@@ -12,6 +13,8 @@ void VeskStore::makeAreas()
     m_itemAccess = std::make_unique<AreaItemAccess>(*this);
     makeBringBackSchedule();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
+    m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
+                                                        m_services.thumbnails, *m_itemAccess);
 }
 
 } // namespace vesk

@@ -2,6 +2,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/KeyboardCommands.h"
 #include "app/QuickLookWindow.h"
+#include "store/StoreInternals.h"
 
 #include <QFileInfo>
 #include <QBuffer>
@@ -68,8 +69,8 @@ protected:
         QList<VeskItem> items;
         for (int i = 0; i < 4; ++i)
             items.append(makeItem(QStringLiteral("note %1").arg(i), 1000 - i));
-        store->setItems(items);
-        store->setFilteredItems(items);
+        StoreInternals::setItems(*store, items);
+        StoreInternals::setFilteredItems(*store, items);
         makeWindow();
         keys = std::make_unique<KeyboardCommands>(*window, quickLook);
     }
@@ -160,8 +161,8 @@ TEST_F(KeyboardCommandsTest, SpaceTogglesThePreviewOfAFileAndCommandReturnCopies
     file.filePath = writeFile(dataDir + QStringLiteral("/Items/B/report.txt"), "quarterly numbers");
     QList<VeskItem> items = store->items();
     items.prepend(file);
-    store->setItems(items);
-    store->setFilteredItems(items);
+    StoreInternals::setItems(*store, items);
+    StoreInternals::setFilteredItems(*store, items);
     store->select(file.id);
 
     keys->quickLookTargetedItem();

@@ -12,6 +12,7 @@
 #include "app/SecureCaptureSheet.h"
 #include "platform/NotificationCenter.h"
 #include "secureview/SecureVeskComposer.h"
+#include "store/StoreInternals.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -55,10 +56,10 @@ TEST_F(MainWindowTest, EmptyLibraryShowsTheDropZoneUntilTheFirstItem)
 {
     MainWindow& view = makeWindow();
     EXPECT_EQ(view.currentContent(), view.dropZone());
-    store->setItems({makeItem(QStringLiteral("first"), 1000)});
+    StoreInternals::setItems(*store, {makeItem(QStringLiteral("first"), 1000)});
     EXPECT_EQ(view.currentContent(), view.libraryView());
     // Deleting the last item brings the zone back.
-    store->setItems({});
+    StoreInternals::setItems(*store, {});
     EXPECT_EQ(view.currentContent(), view.dropZone());
 }
 
@@ -163,14 +164,14 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
     QLineEdit* edit = view.header()->searchField()->lineEdit();
     const VeskItem older = makeItem(QStringLiteral("budget plan"), 1000);
     const VeskItem newer = makeItem(QStringLiteral("holiday photos"), 2000);
-    store->setItems({newer, older});
+    StoreInternals::setItems(*store, {newer, older});
 
     view.state().setSearchFieldIsFocused(true);
     QTRY_VERIFY(edit->hasFocus());
 
     // Only spaces: nothing happens.
     store->setSearchText(QStringLiteral("   "));
-    store->setFilteredItems({newer, older});
+    StoreInternals::setFilteredItems(*store, {newer, older});
     store->select(older.id);
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(edit->hasFocus());
@@ -179,7 +180,7 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
     // No hits: nothing happens.
     store->setSearchText(QStringLiteral("zebra"));
     QTest::qWait(30);
-    store->setFilteredItems({});
+    StoreInternals::setFilteredItems(*store, {});
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(edit->hasFocus());
     EXPECT_TRUE(view.state().searchFieldIsFocused());
@@ -187,7 +188,7 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
     // Hits: the top one is selected even though another was, and the field lets go.
     store->setSearchText(QStringLiteral("plan"));
     QTest::qWait(30);
-    store->setFilteredItems({older, newer});
+    StoreInternals::setFilteredItems(*store, {older, newer});
     store->select(newer.id);
     const bool pulseBefore = view.state().surfacePulse();
     QTest::keyClick(edit, Qt::Key_Return);
@@ -222,7 +223,7 @@ TEST_F(MainWindowTest, SummonNotificationFocusesTheSearchField)
 TEST_F(MainWindowTest, OnlyItemsArrivingAfterAppearancePulse)
 {
     const VeskItem loaded = makeItem(QStringLiteral("loaded"), 1000);
-    store->setItems({loaded});
+    StoreInternals::setItems(*store, {loaded});
     MainWindow& view = makeWindow();
     showAndActivate(view);
     EXPECT_FALSE(view.state().capturePulseID().has_value());
@@ -438,7 +439,7 @@ TEST_F(MainWindowTest, ADropAnywhereOnTheWindowIsTheWindowsIntake)
 
 TEST_F(MainWindowTest, DragOverTheLibraryDrawsTheDashedFrameInsideIt)
 {
-    store->setItems({makeItem(QStringLiteral("kept"), 1000)});
+    StoreInternals::setItems(*store, {makeItem(QStringLiteral("kept"), 1000)});
     MainWindow& view = makeWindow();
     showAndActivate(view);
     QWidget* library = view.libraryView();

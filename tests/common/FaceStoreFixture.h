@@ -3,6 +3,7 @@
 // writes to chosen tables.
 
 #include "common/StoreFixture.h"
+#include "store/StoreInternals.h"
 
 #include <QImage>
 #include <QPainter>
@@ -46,7 +47,7 @@ protected:
         static std::set<std::string> refused;
         refused = std::move(tables);
         // Both connections: face rows are written by the background one.
-        for (SQLiteDatabase* database : {store.database(), store.backgroundDatabase()}) {
+        for (SQLiteDatabase* database : {StoreInternals::database(store), StoreInternals::backgroundDatabase(store)}) {
             sqlite3* handle = database->nativeHandleForTesting();
             if (refused.empty()) {
                 sqlite3_set_authorizer(handle, nullptr, nullptr);

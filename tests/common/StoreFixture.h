@@ -11,6 +11,7 @@
 #include "store/SQLiteDatabase.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
+#include "store/StoreInternals.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -69,7 +70,7 @@ protected:
         }
         auto store = std::make_unique<VeskStore>(s);
         if (!withDatabase) {
-            EXPECT_EQ(store->database(), nullptr);
+            EXPECT_EQ(StoreInternals::database(*store), nullptr);
         }
         if (waitForStartup)
             store->waitForStartup();
@@ -104,7 +105,7 @@ protected:
     // Refuses every write of an item row on the store's connections, or lifts that again.
     static void failItemSaves(VeskStore& store, bool fail)
     {
-        for (SQLiteDatabase* database : {store.database(), store.backgroundDatabase()}) {
+        for (SQLiteDatabase* database : {StoreInternals::database(store), StoreInternals::backgroundDatabase(store)}) {
             sqlite3* handle = database->nativeHandleForTesting();
             if (!fail) {
                 sqlite3_set_authorizer(handle, nullptr, nullptr);
@@ -189,7 +190,7 @@ protected:
     {
         for (int i = 0; i < 4; ++i) {
             drainEvents();
-            (void)store.backgroundDatabase(); // waits for the worker's queue
+            (void)StoreInternals::backgroundDatabase(store); // waits for the worker's queue
         }
         drainEvents();
     }

@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include "common/Fakes.h"
+#include "store/StoreInternals.h"
 
 #include <QPushButton>
 
@@ -70,8 +71,8 @@ protected:
     void showGrid(const QList<VeskItem>& items)
     {
         this->items = items;
-        store->setItems(items);
-        store->setFilteredItems(items);
+        StoreInternals::setItems(*store, items);
+        StoreInternals::setFilteredItems(*store, items);
         grid = std::make_unique<LibraryGridView>(*store);
         grid->resize(1000, 700);
         grid->show();
@@ -282,11 +283,11 @@ TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
     EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Renamed meanwhile \u2192 No Group"));
     const QUuid renamedNotice = store->intakeNotice()->id;
     menu.reset(grid->buildCardContextMenu(items[3]));
-    store->setItems({store->items()[store->indexOfItem(items[0].id)]});
+    StoreInternals::setItems(*store, {store->items()[store->indexOfItem(items[0].id)]});
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/No Group"))->trigger();
     EXPECT_EQ(store->intakeNotice()->id, renamedNotice);
     EXPECT_LT(store->indexOfItem(items[3].id), 0);
-    store->setItems(items);
+    StoreInternals::setItems(*store, items);
     menu.reset(grid->buildCardContextMenu(items[2]));
 
     QSignalSpy newGroup(grid.get(), &LibraryGridView::newGroupRequested);
@@ -324,23 +325,23 @@ TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
     // published, move the selection to their own top.
     store->setSearchText(QStringLiteral("item 3"));
     ASSERT_EQ(store->selectedID(), items[0].id);
-    store->setFilteredItems({items[3], items[4]});
+    StoreInternals::setFilteredItems(*store, {items[3], items[4]});
     EXPECT_EQ(store->selectedID(), items[3].id);
     EXPECT_EQ(store->selectedIDs(), ids({3}));
     // A selected item that is still a result stays selected.
-    store->setFilteredItems({items[4], items[3]});
+    StoreInternals::setFilteredItems(*store, {items[4], items[3]});
     EXPECT_EQ(store->selectedID(), items[3].id);
     // No results: nothing to move to.
     store->setSearchText(QStringLiteral("nothing"));
-    store->setFilteredItems({});
+    StoreInternals::setFilteredItems(*store, {});
     EXPECT_EQ(store->selectedID(), items[4].id);
 
     // What the user picks afterwards is left alone by later lists.
     store->setSearchText(QStringLiteral("item"));
-    store->setFilteredItems({items[1], items[2]});
+    StoreInternals::setFilteredItems(*store, {items[1], items[2]});
     EXPECT_EQ(store->selectedID(), items[1].id);
     grid->handleCardClick(items[2], Qt::NoModifier);
-    store->setFilteredItems({items[1]});
+    StoreInternals::setFilteredItems(*store, {items[1]});
     EXPECT_EQ(store->selectedID(), items[2].id);
     EXPECT_EQ(store->usageScore(items[1].id, clock->now()), 0.0);
 }
@@ -359,10 +360,10 @@ TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)
     EXPECT_TRUE(grid->recentLimitBanner()->isHidden());
     EXPECT_EQ(grid->canvas()->state().visibleItems.size(), 121);
 
-    store->setFilteredItems({});
+    StoreInternals::setFilteredItems(*store, {});
     grid->refreshNow();
     EXPECT_FALSE(grid->emptyResultsState()->isHidden());
-    store->setFilteredItems(items);
+    StoreInternals::setFilteredItems(*store, items);
     grid->refreshNow();
     EXPECT_TRUE(grid->emptyResultsState()->isHidden());
 }
@@ -549,7 +550,7 @@ TEST_F(LibraryGridTest, CardsOfUnsavedItemsAreMarked)
 {
     showGrid(makeItems(3));
     // The store refuses the row: the card of the changed item says so.
-    sqlite3_exec(store->database()->nativeHandleForTesting(), "PRAGMA query_only = 1;", nullptr, nullptr, nullptr);
+    sqlite3_exec(StoreInternals::database(*store)->nativeHandleForTesting(), "PRAGMA query_only = 1;", nullptr, nullptr, nullptr);
     VeskItem renamed = items[1];
     renamed.title = QStringLiteral("renamed");
     EXPECT_FALSE(store->updateItem(renamed));

@@ -13,6 +13,7 @@
 #include "store/RealServices.h"
 #include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
+#include "store/StoreInternals.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -120,7 +121,7 @@ TEST_F(ItemEditSheetTest, EditingARichNoteSavesTitleBodyAndSearchableText)
     EXPECT_EQ(documentText(*body), QStringLiteral("\u2610 milk and quinces"));
     store->refreshFilteredItems(QStringLiteral("quinces"));
     EXPECT_EQ(store->filteredItems().size(), 1);
-    EXPECT_EQ(store->database()->fetchItems().value().first().title, QStringLiteral("Market list"));
+    EXPECT_EQ(StoreInternals::database(*store)->fetchItems().value().first().title, QStringLiteral("Market list"));
 }
 
 TEST_F(ItemEditSheetTest, APlainTextNoteOpensOnItsTextAndGainsABody)
@@ -160,7 +161,7 @@ TEST_F(ItemEditSheetTest, CancelLeavesEverythingAndTheNextOpeningStartsFromTheSt
     EXPECT_TRUE(sheet.isNull() || !sheet->isVisible());
     EXPECT_EQ(item(), before);
     EXPECT_EQ(store->richTextByID(), bodies);
-    EXPECT_EQ(store->database()->fetchItems().value().first(), before);
+    EXPECT_EQ(StoreInternals::database(*store)->fetchItems().value().first(), before);
 
     QPointer<ItemEditSheet> again = pressEdit();
     ASSERT_NE(again, nullptr);
@@ -181,7 +182,7 @@ TEST_F(ItemEditSheetTest, BlankTextCannotBeSavedAndAFailedSaveKeepsTheSheetOpen)
     QTest::keyClicks(sheet->editor()->textView(), QStringLiteral("new words"));
     EXPECT_TRUE(sheet->saveButton()->isEnabled());
 
-    ASSERT_EQ(sqlite3_exec(store->database()->nativeHandleForTesting(),
+    ASSERT_EQ(sqlite3_exec(StoreInternals::database(*store)->nativeHandleForTesting(),
                            "CREATE TRIGGER refuse_body BEFORE UPDATE OF rich_text_rtf ON vesks "
                            "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
                            nullptr, nullptr, nullptr),

@@ -8,6 +8,7 @@
 #include "store/RealServices.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"
+#include "store/StoreInternals.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -81,7 +82,7 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     pane.setOpener([&](const QUrl& url) { opened.append(url); });
 
     const VeskItem song = fileItem(QStringLiteral("Song.MP3"));
-    store->setItems({song});
+    StoreInternals::setItems(*store, {song});
     pane.setItem(song);
     EXPECT_EQ(pane.section(), PreviewSection::Audio);
     auto* player = pane.content()->findChild<VeskAudioPlayer*>();
@@ -93,13 +94,13 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     // Phone packages get their own previews in place of the per-kind sections.
     VeskItem package = fileItem(QStringLiteral("walk.VESKNOTE"));
     package.kind = VeskKind::Text;
-    store->setItems({package});
+    StoreInternals::setItems(*store, {package});
     pane.setItem(package);
     EXPECT_EQ(pane.section(), PreviewSection::PhotoNote);
     EXPECT_NE(pane.content()->findChild<VeskPhotoNotePreview*>(), nullptr);
     VeskItem activity = fileItem(QStringLiteral("walk.veskactivity"));
     activity.kind = VeskKind::Activity;
-    store->setItems({activity});
+    StoreInternals::setItems(*store, {activity});
     pane.setItem(activity);
     EXPECT_EQ(pane.section(), PreviewSection::Activity);
     EXPECT_NE(pane.content()->findChild<VeskActivityPreview*>(), nullptr);

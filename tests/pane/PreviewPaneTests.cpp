@@ -29,6 +29,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include "common/Fakes.h"
+#include "store/StoreInternals.h"
 
 #include <gtest/gtest.h>
 
@@ -264,7 +265,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
 {
     VeskItem image = makeItem(VeskKind::Image, "Holiday");
     image.filePath = writePicture(test::makeTempDirectory(), "holiday.png", {2400, 1200});
-    store->setItems({image});
+    StoreInternals::setItems(*store, {image});
     VeskPreview pane(*store); // the caches the store was given
     pane.setItem(image);
     EXPECT_EQ(pane.section(), PreviewSection::Image);
@@ -299,7 +300,7 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     note.text = "eggs\nmilk";
     VeskItem link = makeItem(VeskKind::Url, "Site");
     link.urlString = "not a url at all";
-    store->setItems({note, link});
+    StoreInternals::setItems(*store, {note, link});
 
     VeskPreview pane(*store, caches);
     QList<QUrl> opened;
@@ -326,7 +327,7 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     longer.text = QString("line of text\n").repeated(400);
     VeskItem longest = makeItem(VeskKind::Text, "Longer");
     longest.text = QString("another line\n").repeated(500);
-    store->setItems({note, link, longer, longest});
+    StoreInternals::setItems(*store, {note, link, longer, longest});
     pane.resize(360, 600);
     pane.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
@@ -363,7 +364,7 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     note.text = token;
     VeskItem extract = makeItem(VeskKind::Text, "Extract");
     extract.text = QString("many words of an extracted page\n").repeated(20'000);
-    store->setItems({link, note, extract});
+    StoreInternals::setItems(*store, {link, note, extract});
 
     VeskPreview pane(*store, caches);
     pane.resize(360, 700);
@@ -412,7 +413,7 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     // across two of them, whatever its length in bytes.
     VeskItem unbroken = makeItem(VeskKind::Text, "Unbroken");
     unbroken.text = QString::fromUtf8("ça déjà vu 🎉 日本 ").repeated(9'000);
-    store->setItems({link, note, extract, unbroken});
+    StoreInternals::setItems(*store, {link, note, extract, unbroken});
     pane.setItem(unbroken);
     scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
@@ -423,7 +424,7 @@ TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
 {
     VeskItem note = makeItem(VeskKind::Text, "Plan");
     note.text = "plain fallback";
-    store->setItems({note});
+    StoreInternals::setItems(*store, {note});
     auto document = makeRichTextDocument();
     document->setPlainText("Rich body line");
     store->setRichTextByID({{note.id, documentToRtf(*document)}});
@@ -440,7 +441,7 @@ TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
 {
     VeskItem note = makeItem(VeskKind::Text, "Groceries");
     note.text = "\u2610 milk";
-    store->setItems({note});
+    StoreInternals::setItems(*store, {note});
     auto document = makeRichTextDocument();
     document->setPlainText(QStringLiteral("\u2610 milk"));
     const std::optional<QByteArray> rtf = makeRTFData(*document);

@@ -1,5 +1,6 @@
 #include "search/SemanticEmbeddingEngine.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -75,7 +76,7 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     EXPECT_FALSE(store->semanticVectors().contains(blank.id));
     // The new vectors are in the database, under this engine's name, once the writes queued
     // off the main thread are done.
-    ASSERT_NE(store->backgroundDatabase(), nullptr);
+    ASSERT_NE(StoreInternals::backgroundDatabase(*store), nullptr);
     const auto stored = openDatabase()->fetchEmbeddings();
     ASSERT_TRUE(stored.hasValue());
     EXPECT_EQ(stored->value(train.id), (QList<double>{0.0, 1.0}));
@@ -98,7 +99,7 @@ TEST_F(StoreEmbeddings, AnEditedItemIsEmbeddedAgainAndAFailedWriteKeepsTheVector
     failItemSaves(*store, true);
     store->embedItem(edited);
     QTRY_COMPARE(store->semanticVectors().values(item.id), (QList<double>{3.0, 4.0}));
-    (void)store->backgroundDatabase();
+    (void)StoreInternals::backgroundDatabase(*store);
     EXPECT_EQ(countLines(QStringLiteral("Vesk embedding save error: ")), 1);
     failItemSaves(*store, false);
 

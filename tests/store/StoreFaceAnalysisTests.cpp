@@ -2,6 +2,7 @@
 #include "common/FaceStoreFixture.h"
 
 #include "search/LexicalMatch.h"
+#include "store/StoreInternals.h"
 
 namespace vesk::test {
 namespace {
@@ -20,7 +21,7 @@ protected:
     {
         const QColor colour = QColor::fromRgb(QRgb(qHash(name)) | 0xff000000u);
         const bool kept = importNow(store, writePicture(sourceDir + "/" + name, QSize(64, 48), colour));
-        EXPECT_EQ(kept, store.database() != nullptr);
+        EXPECT_EQ(kept, StoreInternals::database(store) != nullptr);
         return store.items().isEmpty() ? VeskItem{} : store.items().first();
     }
 
@@ -103,7 +104,7 @@ TEST_F(FaceAnalysis, APictureRemovedDuringItsAnalysisKeepsNothing)
     auto store = makeStore();
     const VeskItem photo = importPicture(*store, QStringLiteral("gone.png"));
     const int revision = store->faceDataRevision();
-    store->setItems({});
+    StoreInternals::setItems(*store, {});
     analyser->release(0);
     drainWrites(*store);
     EXPECT_TRUE(storedFaces().isEmpty());

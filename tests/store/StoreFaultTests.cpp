@@ -1,5 +1,6 @@
 #include "store/FaultInjection.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -12,7 +13,7 @@ class StoreFaultTest : public StoreTest {
 protected:
     static void exec(VeskStore& store, const char* sql)
     {
-        ASSERT_EQ(sqlite3_exec(store.database()->nativeHandleForTesting(), sql, nullptr, nullptr, nullptr), SQLITE_OK)
+        ASSERT_EQ(sqlite3_exec(StoreInternals::database(store)->nativeHandleForTesting(), sql, nullptr, nullptr, nullptr), SQLITE_OK)
             << sql;
     }
 
@@ -115,7 +116,7 @@ TEST_F(StoreFaultTest, ARichTextNoteIsWrittenWholeOrNotAtAll)
     auto store = makeStore();
     // The formatting cannot be written, the row could be: neither goes in.
     sqlite3_set_authorizer(
-        store->database()->nativeHandleForTesting(),
+        StoreInternals::database(*store)->nativeHandleForTesting(),
         [](void*, int action, const char* table, const char* column, const char*, const char*) {
             const bool richText = action == SQLITE_UPDATE && table && column && std::string_view(table) == "vesks"
                 && std::string_view(column) == "rich_text_rtf";
@@ -128,7 +129,7 @@ TEST_F(StoreFaultTest, ARichTextNoteIsWrittenWholeOrNotAtAll)
     EXPECT_TRUE(storedItems().isEmpty()) << "no note without its formatting";
     EXPECT_TRUE(store->unsavedItemIDs().contains(id));
 
-    sqlite3_set_authorizer(store->database()->nativeHandleForTesting(), nullptr, nullptr);
+    sqlite3_set_authorizer(StoreInternals::database(*store)->nativeHandleForTesting(), nullptr, nullptr);
     EXPECT_EQ(store->retryUnsavedItems(), 0);
     store.reset();
     auto reopened = makeStore();

@@ -1,5 +1,6 @@
 #include "store/FaultInjection.h"
 #include "store/IntakeStoreFixture.h"
+#include "store/StoreInternals.h"
 
 #include <QDirIterator>
 #include <QTest>
@@ -144,7 +145,7 @@ TEST_F(ImportWorkerTest, ARefusedBackgroundRowIsWrittenByTheMainConnectionOrMark
 {
     auto store = makeStore();
     sqlite3_set_authorizer(
-        store->backgroundDatabase()->nativeHandleForTesting(),
+        StoreInternals::backgroundDatabase(*store)->nativeHandleForTesting(),
         [](void*, int action, const char* table, const char*, const char*, const char*) {
             const bool itemRow = table && std::string_view(table) == "vesks";
             return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;

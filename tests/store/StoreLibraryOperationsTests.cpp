@@ -5,6 +5,7 @@
 #include "model/ItemFileKinds.h"
 #include "platform/Uuid.h"
 #include "store/SearchState.h"
+#include "store/StoreInternals.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -100,7 +101,7 @@ protected:
         refusedAction = action;
         refusedTable = table;
         sqlite3_set_authorizer(
-            store.database()->nativeHandleForTesting(),
+            StoreInternals::database(store)->nativeHandleForTesting(),
             [](void*, int code, const char* name, const char*, const char*, const char*) {
                 return code == refusedAction && name && std::string_view(name) == refusedTable ? SQLITE_DENY
                                                                                                 : SQLITE_OK;
@@ -210,7 +211,7 @@ TEST_F(LibraryOperations, GroupWritesThatFailLeaveEverythingAsItWasAndAreSaid)
         c.fault();
         const int changes = loggedSnapshots->changes;
         EXPECT_FALSE(c.run());
-        sqlite3_set_authorizer(store->database()->nativeHandleForTesting(), nullptr, nullptr);
+        sqlite3_set_authorizer(StoreInternals::database(*store)->nativeHandleForTesting(), nullptr, nullptr);
         EXPECT_EQ(groupNames(store->groups()), QStringList{"Kept"});
         EXPECT_EQ(store->items().first().groupID, std::optional<QUuid>(kept->id));
         EXPECT_EQ(loggedSnapshots->changes, changes);

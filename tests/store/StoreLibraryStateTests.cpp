@@ -3,6 +3,7 @@
 
 #include "model/VeskItemCoding.h"
 #include "platform/Uuid.h"
+#include "store/StoreInternals.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -84,7 +85,7 @@ TEST_F(LibraryStateTest, DamageInsideTheFileMakesTheLibraryUnreadableInsteadOfEm
     ASSERT_TRUE(store->libraryProblem());
     EXPECT_EQ(store->libraryProblem()->kind, VeskLibraryProblem::Kind::Unreadable);
     EXPECT_EQ(store->libraryProblem()->reason, QStringLiteral("the library file is damaged"));
-    EXPECT_EQ(store->database(), nullptr) << "no connection is left that could write into it";
+    EXPECT_EQ(StoreInternals::database(*store), nullptr) << "no connection is left that could write into it";
     EXPECT_EQ(countLines(QStringLiteral("Vesk SQLite load/migration error: ")), 1);
     expectNothingTakenIn(*store, before);
 

@@ -1,5 +1,6 @@
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -91,25 +92,25 @@ TEST_F(StoreRelated, TheRankingIsRememberedUntilTheLibraryOrTheUsageChanges)
     const QList<VeskItem> three = store->relatedItems(shown, 3);
     ASSERT_EQ(three.size(), 3);
     // A limit of three remembers six.
-    const QList<QUuid> memo = store->searchState().relatedCache.value(shown.id);
+    const QList<QUuid> memo = StoreInternals::searchState(*store).relatedCache.value(shown.id);
     ASSERT_EQ(memo.size(), 6);
     EXPECT_EQ(memo.first(3), ids(three));
     EXPECT_EQ(store->relatedItems(shown, 3), three);
     // A limit of six before any change returns those six and computes nothing: identifiers of
     // the memo that name no item any more are left out.
-    store->searchState().relatedCache[shown.id].prepend(QUuid::createUuid());
+    StoreInternals::searchState(*store).relatedCache[shown.id].prepend(QUuid::createUuid());
     EXPECT_EQ(ids(store->relatedItems(shown, 6)), memo);
     EXPECT_EQ(ids(store->relatedItems(shown, 10)), memo);
 
     // A use anywhere empties the memo; the next call computes it afresh.
     store->select(library.last().id);
-    EXPECT_TRUE(store->searchState().relatedCache.isEmpty());
+    EXPECT_TRUE(StoreInternals::searchState(*store).relatedCache.isEmpty());
     EXPECT_EQ(store->relatedItems(shown, 1).first().id, library.last().id);
 
     // So does a change of the library.
     store->relatedItems(shown, 3);
     ASSERT_TRUE(store->commitNewItem(wordsItem(QStringLiteral("new apple"), QStringLiteral("orchard"), 0)));
-    EXPECT_FALSE(store->searchState().relatedCache.contains(shown.id));
+    EXPECT_FALSE(StoreInternals::searchState(*store).relatedCache.contains(shown.id));
 }
 
 TEST_F(StoreRelated, ALibraryOfOneItemRelatesNothing)
@@ -118,7 +119,7 @@ TEST_F(StoreRelated, ALibraryOfOneItemRelatesNothing)
     seed({only});
     auto store = makeStore();
     EXPECT_TRUE(store->relatedItems(only, 3).isEmpty());
-    EXPECT_TRUE(store->searchState().relatedCache.isEmpty());
+    EXPECT_TRUE(StoreInternals::searchState(*store).relatedCache.isEmpty());
 }
 
 TEST_F(StoreRelated, VersionsOfAFileAreFoundAcrossTheLibrary)

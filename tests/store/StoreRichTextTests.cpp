@@ -1,4 +1,5 @@
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <sqlite3.h>
 
@@ -38,7 +39,7 @@ TEST_F(StoreRichTextTest, AFailedWriteKeepsTheOldBodyAndNotesNoChange)
     auto store = makeStore();
     store->addRichTextNote(std::nullopt, QStringLiteral("note"), QByteArrayLiteral("{\\rtf1 old}"));
     const QUuid id = store->items().first().id;
-    ASSERT_EQ(sqlite3_exec(store->database()->nativeHandleForTesting(), "DROP TABLE vesks;", nullptr,
+    ASSERT_EQ(sqlite3_exec(StoreInternals::database(*store)->nativeHandleForTesting(), "DROP TABLE vesks;", nullptr,
                            nullptr, nullptr),
               SQLITE_OK);
     const int changesBefore = snapshots->changes;
@@ -130,7 +131,7 @@ TEST_F(StoreRichTextTest, AFailedBodyWriteLeavesTheEditedItemAsItWas)
     store->addRichTextNote(QStringLiteral("Errands"), QStringLiteral("buy milk"), QByteArrayLiteral("{\\rtf1 buy milk}"));
     const VeskItem before = store->items().first();
     // The body's column refuses to change; the item's row alone would be written.
-    ASSERT_EQ(sqlite3_exec(store->database()->nativeHandleForTesting(),
+    ASSERT_EQ(sqlite3_exec(StoreInternals::database(*store)->nativeHandleForTesting(),
                            "CREATE TRIGGER refuse_body BEFORE UPDATE OF rich_text_rtf ON vesks "
                            "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
                            nullptr, nullptr, nullptr),

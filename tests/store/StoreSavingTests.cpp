@@ -1,5 +1,6 @@
 #include "store/StoreTestSupport.h"
 #include "model/VeskItemCoding.h"
+#include "store/StoreInternals.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -19,7 +20,7 @@ protected:
     // Makes every write of an item row fail while reads keep working.
     static void breakItemWrites(VeskStore& store)
     {
-        ASSERT_TRUE(store.database()
+        ASSERT_TRUE(StoreInternals::database(store)
                         ->execute(QStringLiteral(
                             "CREATE TEMP TRIGGER refuse_item_updates BEFORE UPDATE ON vesks "
                             "BEGIN SELECT RAISE(ABORT, 'writes refused'); END;"))
@@ -167,7 +168,7 @@ TEST_F(StoreSaving, AnArchiveIsNeverMigratedIntoALibraryThatHasHeldItems)
     EXPECT_TRUE(QFileInfo::exists(archivePath()));
 
     // The library is emptied; the next start must not bring the old item back.
-    ASSERT_TRUE(store->database()->deleteAllRecords().hasValue());
+    ASSERT_TRUE(StoreInternals::database(*store)->deleteAllRecords().hasValue());
     store.reset();
     store = makeStore();
     EXPECT_TRUE(store->items().isEmpty());
@@ -215,7 +216,7 @@ TEST_F(StoreSaving, SaveTellsWhetherTheRowWasWritten)
     QFile::remove(databasePath());
     ASSERT_TRUE(QDir().mkpath(databasePath()));
     store = makeStore();
-    ASSERT_EQ(store->database(), nullptr);
+    ASSERT_EQ(StoreInternals::database(*store), nullptr);
     EXPECT_FALSE(store->saveItemToDatabase(renamed));
     EXPECT_EQ(snapshots->changes, 2);
 }

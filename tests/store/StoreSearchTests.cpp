@@ -2,6 +2,7 @@
 #include "search/LexicalMatch.h"
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -61,21 +62,21 @@ TEST_F(StoreSearch, EmptyQueryShowsTheDefaultOrderAndEndsTheDeepTask)
     seed({older, newer, back});
     auto store = makeStore();
     store->startDeepSearch(QStringLiteral("older"));
-    ASSERT_TRUE(store->searchState().deepSearchTask);
-    const CancellationToken deepTask = *store->searchState().deepSearchTask;
+    ASSERT_TRUE(StoreInternals::searchState(*store).deepSearchTask);
+    const CancellationToken deepTask = *StoreInternals::searchState(*store).deepSearchTask;
     store->refreshFilteredItems(QStringLiteral("older"));
     EXPECT_FALSE(deepTask.isCancelled());
 
     store->setBroughtBackIDs({back.id});
     store->refreshFilteredItems(QStringLiteral(" \n"));
     EXPECT_TRUE(deepTask.isCancelled());
-    EXPECT_FALSE(store->searchState().deepSearchTask);
+    EXPECT_FALSE(StoreInternals::searchState(*store).deepSearchTask);
     EXPECT_TRUE(store->retrievalHints().isEmpty());
     EXPECT_EQ(titles(store->filteredItems()), (QStringList{"back", "newer", "older"}));
 
     // A newer deep search cancels the running one.
     store->startDeepSearch(QStringLiteral("newer"));
-    const CancellationToken first = *store->searchState().deepSearchTask;
+    const CancellationToken first = *StoreInternals::searchState(*store).deepSearchTask;
     store->startDeepSearch(QStringLiteral("newe"));
     EXPECT_TRUE(first.isCancelled());
 }
@@ -94,9 +95,9 @@ TEST_F(StoreSearch, IndexFollowsItemChanges)
     // Still found through its searchable text, shown as it is now.
     EXPECT_EQ(titles(store->filteredItems()), QStringList{"Final plan"});
 
-    const QHash<QString, QSet<QUuid>> before = store->searchState().index.tokenTable();
+    const QHash<QString, QSet<QUuid>> before = StoreInternals::searchState(*store).index.tokenTable();
     store->refreshSearchAfterItemChange(QUuid::createUuid());
-    EXPECT_EQ(store->searchState().index.tokenTable(), before);
+    EXPECT_EQ(StoreInternals::searchState(*store).index.tokenTable(), before);
 }
 
 TEST_F(StoreSearch, UsageSignalsAreStoredAndReadBack)

@@ -1,6 +1,7 @@
 #include "platform/Uuid.h"
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QSignalSpy>
 
@@ -33,7 +34,7 @@ protected:
     // How many uses of the item at this position the store has recorded.
     int uses(int position) const
     {
-        return store->searchState().usageSignals.value(uuidString(grid[position].id)).selectionCount;
+        return StoreInternals::searchState(*store).usageSignals.value(uuidString(grid[position].id)).selectionCount;
     }
 
     QList<VeskItem> grid;

@@ -3,6 +3,7 @@
 #include "store/LibraryReading.h"
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
+#include "store/StoreInternals.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -70,7 +71,7 @@ TEST_F(StoreStartup, LoadsTheLibraryAndPublishesItNewestFirst)
     }
 
     auto store = makeStore();
-    ASSERT_NE(store->database(), nullptr);
+    ASSERT_NE(StoreInternals::database(*store), nullptr);
     EXPECT_EQ(titles(store->items()), (QStringList{"newest", "middle", "older"}));
     EXPECT_EQ(store->filteredItems(), store->items());
     // Groups keep the database's order (oldest first) until a create or rename sorts them.
@@ -107,7 +108,7 @@ TEST_F(StoreStartup, AnItemReadThatFailsPartWayLoadsNothing)
     // Said, not shown as a library holding only what the first page held; nothing is written on.
     ASSERT_TRUE(store->libraryProblem().has_value());
     EXPECT_EQ(store->libraryProblem()->kind, VeskLibraryProblem::Kind::Unreadable);
-    EXPECT_EQ(store->database(), nullptr);
+    EXPECT_EQ(StoreInternals::database(*store), nullptr);
     EXPECT_TRUE(store->searchReady());
 
     // The rows are all still there for the next start.
@@ -132,7 +133,7 @@ TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
                       QJsonDocument(QJsonObject{{key, QJsonArray{QStringLiteral("trip")}}}).toJson());
 
     auto store = makeStore();
-    EXPECT_EQ(store->database(), nullptr);
+    EXPECT_EQ(StoreInternals::database(*store), nullptr);
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_FALSE(store->itemsLoaded());
     EXPECT_TRUE(store->filteredItems().isEmpty());
@@ -143,8 +144,8 @@ TEST_F(StoreStartup, WithoutADatabaseStartsEmptyButStillLoadsTheUserDefaults)
     EXPECT_EQ(snapshots->launchRequests, 0);
     // 800,000,000 s after 1 January 2001.
     EXPECT_EQ(store->bringBackDates().value(reminded), QDateTime::fromSecsSinceEpoch(1'778'307'200, Qt::UTC));
-    EXPECT_EQ(store->searchState().usageSignals.value(key).selectionCount, 3);
-    EXPECT_EQ(store->searchState().manualTagsByID.value(key), QStringList{"trip"});
+    EXPECT_EQ(StoreInternals::searchState(*store).usageSignals.value(key).selectionCount, 3);
+    EXPECT_EQ(StoreInternals::searchState(*store).manualTagsByID.value(key), QStringList{"trip"});
 
     // Saves then touch memory only, and still count as changes.
     EXPECT_FALSE(store->saveItemToDatabase(makeItem(QStringLiteral("loose"), 1)));

@@ -1,3 +1,4 @@
+#include "store/EditedVersions.h"
 #include "store/StoreTestSupport.h"
 
 #include <QDir>
@@ -101,8 +102,8 @@ TEST_F(StoreVideoMoments, AMomentWhoseRowIsNotWrittenIsNeverAnnouncedAsSaved)
 
 TEST(VideoMomentTimeText, MinutesBelowAnHourAndHoursFromThen)
 {
-    EXPECT_EQ(VeskStore::videoMomentTimeText(65.9), QStringLiteral("1:05"));
-    EXPECT_EQ(VeskStore::videoMomentTimeText(3723), QStringLiteral("1:02:03"));
-    EXPECT_EQ(VeskStore::videoMomentTimeText(-2), QStringLiteral("0:00"));
-    EXPECT_EQ(VeskStore::videoMomentTimeText(std::nan("")), QStringLiteral("0:00"));
+    EXPECT_EQ(EditedVersions::videoMomentTimeText(65.9), QStringLiteral("1:05"));
+    EXPECT_EQ(EditedVersions::videoMomentTimeText(3723), QStringLiteral("1:02:03"));
+    EXPECT_EQ(EditedVersions::videoMomentTimeText(-2), QStringLiteral("0:00"));
+    EXPECT_EQ(EditedVersions::videoMomentTimeText(std::nan("")), QStringLiteral("0:00"));
 }

@@ -1,0 +1,220 @@
+// Edited versions of pictures and moments of videos: a new managed file and a new item derived
+// from the source.
+#include "store/EditedVersions.h"
+
+#include "intake/ManagedStorage.h"
+#include "model/ItemFileKinds.h"
+#include "model/ServiceInterfaces.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Uuid.h"
+#include "store/ItemAccess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <cmath>
+#include <limits>
+
+namespace vesk {
+
+namespace {
+
+constexpr int kThumbnailWarmUpSize = 520;
+const QString kFallbackBaseName = QStringLiteral("Vesk-Image");
+
+// A title or file name made safe as one file name: no folder separators, no NUL, and no leading
+// dots (which would hide the file or name "." and "..").
+QString safeFileNamePart(QString text)
+{
+    text.replace(QLatin1Char('/'), QLatin1Char('-'));
+    text.remove(QChar(u'\0'));
+    qsizetype dots = 0;
+    while (dots < text.size() && text.at(dots) == QLatin1Char('.'))
+        ++dots;
+    return text.mid(dots);
+}
+
+QString editedExtension(const QString& extension)
+{
+    QString trimmed = extension;
+    while (trimmed.startsWith(QLatin1Char('.')))
+        trimmed.remove(0, 1);
+    while (trimmed.endsWith(QLatin1Char('.')))
+        trimmed.chop(1);
+    trimmed = safeFileNamePart(trimmed.toLower());
+    return trimmed.isEmpty() ? QStringLiteral("png") : trimmed;
+}
+
+QString editedBaseName(const VeskItem& item)
+{
+    const QString base = item.filePath ? QFileInfo(*item.filePath).completeBaseName() : item.title;
+    const QString safe = safeFileNamePart(base);
+    return safe.isEmpty() ? kFallbackBaseName : safe;
+}
+
+
+bool isVideoExtension(const QString& lowerExtension)
+{
+    return lowerExtension == QLatin1String("mov") || lowerExtension == QLatin1String("mp4")
+        || lowerExtension == QLatin1String("m4v");
+}
+
+// The source's title reduced to a name, or nothing when it only names a recording machine-made.
+QString momentTitle(const VeskItem& source, const QString& timeText)
+{
+    const QString name = QFileInfo(source.title.trimmed()).completeBaseName();
+    static const QRegularExpression recording(QStringLiteral("^Video-\\d{4}-\\d{2}-\\d{2}-\\d{6}-[A-F0-9]{8}$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression output(
+        QStringLiteral("^video-output-[A-F0-9]{8}-[A-F0-9]{4}-[A-F0-9]{4}-[A-F0-9]{4}-[A-F0-9]{12}(?:-\\d+)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (name.isEmpty() || recording.match(name).hasMatch() || output.match(name).hasMatch()
+        || name == QLatin1String("Video Moment"))
+        return QStringLiteral("Video Moment \u2014 ") + timeText;
+    return name + QStringLiteral(" \u2014 Moment at ") + timeText;
+}
+
+} // namespace
+
+EditedVersions::EditedVersions(QString managedItemsDirectory, std::shared_ptr<Clock> clock,
+                               std::shared_ptr<ThumbnailProvider> thumbnails, ItemAccess& items)
+    : m_itemsDirectory(std::move(managedItemsDirectory))
+    , m_clock(std::move(clock))
+    , m_thumbnails(std::move(thumbnails))
+    , m_items(items)
+{
+}
+
+std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension)
+{
+    if (!isImageLikeItem(item))
+        return std::nullopt;
+
+    const VeskItem root = m_items.sourceItem(item);
+    const QUuid newID = QUuid::createUuid();
+    const QString idString = uuidString(newID);
+    const QString baseName = editedBaseName(item);
+    const QString fileName = baseName + QStringLiteral("-edited-") + idString.left(8) + QLatin1Char('.')
+        + editedExtension(extension);
+
+    const QString folder = QDir(m_itemsDirectory).filePath(idString);
+    const QString filePath = QDir(folder).filePath(fileName);
+    const auto fail = [&](const QString& error) -> std::optional<VeskItem> {
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + error);
+        // The folder is new and ours alone: nothing of a failed save stays under "Items".
+        if (QFileInfo(folder).isDir())
+            QDir(folder).removeRecursively();
+        return std::nullopt;
+    };
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("could not create the folder ") + folder);
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
+    if (file.write(data) != data.size() || !file.commit())
+        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
+
+    VeskItem edited;
+    edited.id = newID;
+    edited.title = fileName;
+    edited.kind = VeskKind::Image;
+    edited.createdAt = m_clock->now();
+    edited.filePath = filePath;
+    edited.searchableText = QStringList{baseName, QStringLiteral("edited"), QStringLiteral("derived image"), root.title}
+                                .join(QLatin1Char(' '));
+    edited.groupID = item.groupID;
+    edited.sourceItemID = root.id;
+
+    // A failed row write is logged by the commit; the file and the item in memory stay, as for
+    // any new item.
+    (void)m_items.commitNewItem(edited);
+    // Fills the thumbnail cache; the picture itself is not needed here.
+    m_thumbnails->thumbnail(edited, kThumbnailWarmUpSize);
+    m_items.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                     QStringLiteral("Edited version saved"), root.title, newID});
+    return edited;
+}
+
+QString EditedVersions::videoMomentTimeText(double seconds)
+{
+    // Whole seconds towards zero; a value no player gives (not finite, beyond range) counts as 0.
+    const double truncated = std::trunc(seconds);
+    const qint64 whole = std::isfinite(truncated) && std::abs(truncated) < 1e15 ? std::max<qint64>(0, qint64(truncated)) : 0;
+    if (whole < 3600)
+        return QString::asprintf("%lld:%02lld", whole / 60, whole % 60);
+    return QString::asprintf("%lld:%02lld:%02lld", whole / 3600, (whole % 3600) / 60, whole % 60);
+}
+
+std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
+                                                   double centreSeconds)
+{
+    if (!previewed.filePath)
+        return std::nullopt;
+    const QFileInfo previewedFile(*previewed.filePath);
+    if (!isVideoExtension(previewedFile.suffix().toLower()))
+        return std::nullopt;
+
+    const VeskItem source = m_items.sourceItem(previewed);
+    const QUuid id = QUuid::createUuid();
+    QString baseName = previewedFile.completeBaseName();
+    if (baseName.isEmpty())
+        baseName = QStringLiteral("Vesk Video");
+    QString extension = QFileInfo(clipPath).suffix().toLower();
+    if (extension.isEmpty())
+        extension = QStringLiteral("mov");
+    const QString timeText = videoMomentTimeText(centreSeconds);
+    const QString idText = uuidString(id);
+    const QString fileName = baseName + QStringLiteral("-moment-") + QString(timeText).replace(QLatin1Char(':'), QLatin1Char('-'))
+        + QLatin1Char('-') + idText.left(8) + QLatin1Char('.') + extension;
+    const QString folder = QDir(m_itemsDirectory).filePath(idText);
+
+    // The clip is on the disk, whole, before a row can name it.
+    const Expected<ManagedCopy, QString> copy =
+        copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, m_itemsDirectory, id);
+    if (!copy) {
+        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error());
+        // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
+        QDir(folder).removeRecursively();
+        return std::nullopt;
+    }
+    const QString destination = copy->path;
+
+    VeskItem item;
+    item.id = id;
+    item.title = momentTitle(source, timeText);
+    item.kind = VeskKind::File;
+    item.createdAt = m_clock->now();
+    item.filePath = destination;
+    item.searchableText = QStringList{baseName, item.title, QStringLiteral("moment"), QStringLiteral("video moment"),
+                                      QStringLiteral("derived video"), QStringLiteral("timestamp ") + timeText,
+                                      source.title}
+                              .join(QLatin1Char(' '));
+    item.note = QString();
+    item.groupID = previewed.groupID;
+    item.sourceItemID = source.id;
+    if (!m_items.commitNewItem(item)) {
+        // The failure notice says what happened; announcing the moment as saved beside it would
+        // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
+        veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
+        if (!m_items.currentItem(item.id))
+            QDir(folder).removeRecursively();
+        return std::nullopt;
+    }
+    (void)m_thumbnails->thumbnail(item, 520);
+
+    VeskIntakeNotice notice;
+    notice.id = QUuid::createUuid();
+    notice.kind = VeskIntakeNoticeKind::Version;
+    notice.title = QStringLiteral("Video moment saved");
+    notice.detail = item.title;
+    notice.relatedID = item.id;
+    m_items.postNotice(notice);
+    m_items.select(item.id);
+    return item;
+}
+
+} // namespace vesk

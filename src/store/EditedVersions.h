@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/VeskItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class Clock;
+class ItemAccess;
+class ThumbnailProvider;
+
+// New items made from others: edited pictures and kept moments of a video. Each gets a managed
+// file in its own folder under "Items" and points back at the first item of its source's chain.
+class EditedVersions {
+public:
+    EditedVersions(QString managedItemsDirectory, std::shared_ptr<Clock> clock,
+                   std::shared_ptr<ThumbnailProvider> thumbnails, ItemAccess& items);
+
+    // Keeps an edited picture as a new image item, says "Edited version saved". None (logged)
+    // when the item is not a picture or the file cannot be written; then no item and no folder are
+    // left behind.
+    std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
+    // Keeps an exported clip of the item's video as a new file item, selects it and says "Video
+    // moment saved". None (logged) when the clip could not be kept or its row was not written
+    // (said in the failure notice); the caller removes its temporary clip either way.
+    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
+    // The time text of a moment: "m:ss" below an hour, "h:mm:ss" from then on.
+    static QString videoMomentTimeText(double seconds);
+
+private:
+    QString m_itemsDirectory;
+    std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<ThumbnailProvider> m_thumbnails;
+    ItemAccess& m_items;
+};
+
+} // namespace vesk

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "store/VeskStore.h"
+
+namespace vesk {
+
+class SQLiteDatabase;
+
+// The store's internals, for tests and benchmarks that set up a library without going through
+// the operations or look at what the operations left behind. Nothing in the application uses it.
+class StoreInternals {
+public:
+    static void setItems(VeskStore& store, const QList<VeskItem>& items) { store.setItems(items); }
+    static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items) { store.setFilteredItems(items); }
+    static SQLiteDatabase* database(const VeskStore& store) { return store.database(); }
+    static SQLiteDatabase* backgroundDatabase(VeskStore& store) { return store.backgroundDatabase(); }
+    static VeskStore::SearchState& searchState(VeskStore& store) { return store.searchState(); }
+};
+
+} // namespace vesk
