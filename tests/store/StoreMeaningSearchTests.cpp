@@ -6,6 +6,7 @@
 #include "store/RealServices.h"
 #include "store/VeskStore.h"
 #include "common/TestEnvironment.h"
+#include "store/StoreInternals.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -68,7 +69,7 @@ protected:
             *lexical = ids(s_store->filteredItems());
         const bool lexicalHits = !s_store->filteredItems().isEmpty();
         // The deep pass publishes every lexical hit again, and anything it finds by meaning.
-        s_store->setFilteredItems({});
+        StoreInternals::setFilteredItems(*s_store, {});
         s_store->startDeepSearch(query);
         if (!QTest::qWaitFor([] { return !s_store->filteredItems().isEmpty(); }, lexicalHits ? 10'000 : 1'500))
             return {};
