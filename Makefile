@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps configure bench fuzz clean
+.PHONY: run test build deps configure bench fuzz asan tsan clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,5 +33,21 @@ fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_BUILD_FUZZ=ON -DVESK_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 
+# The whole suite under a sanitizer, each in its own build folder (not part of `make test`).
+SANITIZER_TEST = QT_QPA_PLATFORM=offscreen dbus-run-session -- ctest --output-on-failure -j $(JOBS) --timeout 900
+
+asan: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="-fsanitize=address -fno-omit-frame-pointer" \
+		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 $(SANITIZER_TEST)
+
+tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="-fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1 $(SANITIZER_TEST)
+
 clean:
-	@rm -rf $(BUILD_DIR) build-bench build-fuzz
+	@rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan
