@@ -67,11 +67,6 @@ QString NamePrompt::titleText() const
     return m_title->text();
 }
 
-QString NamePrompt::messageText() const
-{
-    return m_message->text();
-}
-
 void NamePrompt::finishWith(void (NamePrompt::*signal)(), bool accepted)
 {
     // The action may already have closed the prompt (its state flag cleared); it is closed once.

@@ -28,7 +28,6 @@ public:
     QPushButton* confirmButton() const { return m_confirm; }
     QPushButton* cancelButton() const { return m_cancel; }
     QString titleText() const;
-    QString messageText() const;
 
 signals:
     void textEdited(const QString& text);

@@ -23,11 +23,6 @@ QString memoryKey(const QUuid& id)
 
 } // namespace
 
-QImage downscaledPreviewImage(const QImage& image, double maxDimension)
-{
-    return downscaledImage(image, maxDimension);
-}
-
 PreparedPreviewCache::PreparedPreviewCache(QString folder, std::shared_ptr<ThumbnailProvider> thumbnails)
     : m_folder(std::move(folder))
     , m_thumbnails(std::move(thumbnails))

@@ -53,8 +53,4 @@ private:
     SerialExecutor m_executor;
 };
 
-// The source scaled smoothly so that its longest side is at most `maxDimension`; never enlarged;
-// a null image for a source without a positive size.
-QImage downscaledPreviewImage(const QImage& image, double maxDimension);
-
 } // namespace vesk

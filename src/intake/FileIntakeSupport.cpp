@@ -96,14 +96,6 @@ FileResourceValues readResourceValues(const QString& path)
     return values;
 }
 
-std::optional<qint64> fileSizeOfURL(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return std::nullopt;
-    return info.size();
-}
-
 bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentType)
 {
     if (isImageFileExtension(lowerPathExtension(path)))

@@ -37,9 +37,6 @@ struct FileResourceValues {
 
 FileResourceValues readResourceValues(const QString& path);
 
-// The size of a regular file; none for folders and for what cannot be read.
-std::optional<qint64> fileSizeOfURL(const QString& path);
-
 // An image by its extension or by its content type.
 bool countsAsImage(const QString& path, const std::optional<QMimeType>& contentType);
 

@@ -142,11 +142,6 @@ QList<CharRun> charRuns(const QTextDocument& document, int start, int end)
     return runs;
 }
 
-void setCharFormat(QTextDocument& document, int start, int end, const QTextCharFormat& format)
-{
-    transformRuns(document, start, end, [&format](QTextCharFormat& run) { run = format; });
-}
-
 void transformRuns(QTextDocument& document, int start, int end,
                    const std::function<void(QTextCharFormat&)>& change)
 {

@@ -62,8 +62,6 @@ struct CharRun {
 // The runs of uniform character format that intersect [start, end), clipped to it; line breaks are
 // not part of any run.
 QList<CharRun> charRuns(const QTextDocument& document, int start, int end);
-// Replaces the format of [start, end) when it differs, so unchanged text records no edit.
-void setCharFormat(QTextDocument& document, int start, int end, const QTextCharFormat& format);
 // Rewrites every run in [start, end) through `change`.
 void transformRuns(QTextDocument& document, int start, int end,
                    const std::function<void(QTextCharFormat&)>& change);

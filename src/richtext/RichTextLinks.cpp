@@ -235,13 +235,6 @@ void refreshDetectedLinks(FormatRuns<QTextCharFormat>& runs, const QString& text
     }
 }
 
-void refreshDetectedLinks(QTextDocument& document)
-{
-    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
-    refreshDetectedLinks(runs, documentText(document));
-    applyFormatRuns(document, runs);
-}
-
 QString addLinkPrefill(const QString& clipboardText)
 {
     const QString trimmed = clipboardText.trimmed();

@@ -39,7 +39,6 @@ void detectLinks(FormatRuns<Format>& runs, const QString& text);
 // own text) are brought in line with the text as it is now, so a link found while an address was
 // half typed ("example.co") does not keep pointing there once the address is complete. Links the
 // user set to another address are left alone.
-void refreshDetectedLinks(QTextDocument& document);
 void refreshDetectedLinks(FormatRuns<QTextCharFormat>& runs, const QString& text);
 // The character-format property that marks a link as found by detection rather than set by hand.
 inline constexpr int kDetectedLinkProperty = 0x100000 + 41;  // QTextFormat::UserProperty + 41

@@ -146,13 +146,6 @@ void stripChecklistLinks(FormatRuns<Format>& runs)
 
 } // namespace
 
-void stripChecklistLinks(QTextDocument& document)
-{
-    FormatRuns<QTextCharFormat> runs = documentFormatRuns(document);
-    stripChecklistLinks(runs);
-    applyFormatRuns(document, runs);
-}
-
 template <typename Format>
 void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text)
 {

@@ -57,7 +57,6 @@ void styleChecklistGlyphs(QTextDocument& document);
 // The same over runs of either kind of text, `text` being their plain text as documentText gives it.
 template <typename Format>
 void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text);
-void stripChecklistLinks(QTextDocument& document);
 
 // The glyph a click turns the character into; none for a character that is not a glyph.
 std::optional<QChar> toggledGlyph(QChar glyph);

@@ -144,7 +144,6 @@ QString SearchRecord::combined() const
 }
 
 bool SearchRecord::titleContains(std::string_view needle) const { return contains(title, needle); }
-bool SearchRecord::noteContains(std::string_view needle) const { return contains(note, needle); }
 
 bool SearchRecord::searchableContains(std::string_view needle) const
 {

@@ -50,7 +50,6 @@ struct SearchRecord {
 
     // Plain, case-sensitive substring tests; `needle` is UTF-8.
     bool titleContains(std::string_view needle) const;
-    bool noteContains(std::string_view needle) const;
     bool searchableContains(std::string_view needle) const;
     bool combinedContains(std::string_view needle) const;
     // For a needle without a space: does `combined` hold it in a part other than the title, the

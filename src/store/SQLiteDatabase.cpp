@@ -157,11 +157,6 @@ QString SQLiteDatabase::defaultFilePath()
     return QDir(AppPaths::dataDirectory()).filePath(QStringLiteral("vesk.sqlite3"));
 }
 
-Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::openDefault()
-{
-    return open(defaultFilePath());
-}
-
 Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::open(const QString& filePath)
 {
     const QString folder = QFileInfo(filePath).absolutePath();

@@ -45,7 +45,6 @@ public:
     // read began. Nothing is created or changed.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openForReading(const QString& filePath);
     // The library's own file: "vesk.sqlite3" in the data folder.
-    static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openDefault();
     static QString defaultFilePath();
     // Whether an existing file holds the item table, read without changing the file (no schema
     // is created); an error when it cannot be read as a database.

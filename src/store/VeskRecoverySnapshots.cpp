@@ -185,17 +185,6 @@ QString VeskRecoverySnapshots::snapshotsDirectory() const
     return RecoverySnapshotFolder(m_dataDirectory).snapshotsDirectory();
 }
 
-std::optional<QString> VeskRecoverySnapshots::newestSnapshotPath() const
-{
-    // Reading the listing beside the worker is safe: a snapshot appears by one rename, and a
-    // pruned one at worst makes this answer one that is about to go.
-    const RecoverySnapshotFolder folder(m_dataDirectory);
-    auto names = folder.listSnapshots();
-    if (!names || names->isEmpty())
-        return std::nullopt;
-    return QDir(folder.snapshotsDirectory()).filePath(names->first());
-}
-
 void VeskRecoverySnapshots::waitForIdle()
 {
     QMetaObject::invokeMethod(m_worker, [] {}, Qt::BlockingQueuedConnection);

@@ -48,9 +48,6 @@ public:
     bool synchronousSnapshot(const QString& reason) override;
 
     QString snapshotsDirectory() const;
-    // The newest finished snapshot folder, if any: what the window offers when the library
-    // cannot be read.
-    std::optional<QString> newestSnapshotPath() const;
 
     // Blocks until the worker has handled every request queued before the call.
     void waitForIdle();

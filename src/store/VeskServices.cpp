@@ -6,11 +6,6 @@
 
 namespace vesk {
 
-VeskServices VeskServices::defaults()
-{
-    return VeskServices{}.completed();
-}
-
 VeskServices VeskServices::completed() const
 {
     VeskServices services = *this;

@@ -16,7 +16,7 @@
 
 namespace vesk {
 
-// Everything the store is given from outside. main() passes defaults() with the real services;
+// Everything the store is given from outside. main() passes makeRealServices();
 // tests pass a fake clock, memory settings, a temporary data folder and fakes of their own.
 struct VeskServices {
     std::shared_ptr<Clock> clock;
@@ -46,8 +46,6 @@ struct VeskServices {
     // turn it off).
     bool watchInboxes = true;
 
-    // Real clock, the INI settings file, the real data folder and do-nothing collaborators.
-    static VeskServices defaults();
     // Fills every missing service with its default (a missing data folder with the real one).
     VeskServices completed() const;
 };

@@ -53,14 +53,6 @@ Kernel findKernel(const QString& op)
     return registry().value(op, nullptr);
 }
 
-QStringList supportedOperations()
-{
-    QStringList names = registry().keys();
-    names << QStringLiteral("Const") << QStringLiteral("Placeholder");
-    names.sort();
-    return names;
-}
-
 namespace detail {
 
 Unexpected<NnError> kernelError(const QString& message)

@@ -17,9 +17,6 @@ using Kernel = KernelResult (*)(const NodeDef& node, const std::vector<TensorPtr
 // Const and Placeholder have no kernel: the graph gives their values itself.
 Kernel findKernel(const QString& op);
 
-// The operations the runtime can run (for error messages and tests).
-QStringList supportedOperations();
-
 namespace detail {
 
 Unexpected<NnError> kernelError(const QString& message);

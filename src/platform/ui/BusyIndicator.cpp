@@ -19,11 +19,6 @@ BusyIndicator::BusyIndicator(QWidget* parent, int diameter, QColor color)
     });
 }
 
-bool BusyIndicator::isSpinning() const
-{
-    return m_timer->isActive();
-}
-
 void BusyIndicator::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -15,8 +15,6 @@ public:
     // of the current appearance when none is given.
     explicit BusyIndicator(QWidget* parent = nullptr, int diameter = 14, QColor color = QColor());
 
-    bool isSpinning() const;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

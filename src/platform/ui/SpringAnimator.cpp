@@ -97,11 +97,6 @@ SpringAnimator::SpringAnimator(Spring spring, QObject* parent)
     setEasingCurve(QEasingCurve::Linear);
 }
 
-void SpringAnimator::setSpring(Spring spring)
-{
-    m_spring = spring;
-}
-
 void SpringAnimator::animate(const QVariant& from, const QVariant& to)
 {
     stop();
@@ -188,10 +183,8 @@ QEasingCurve bezier(double x1, double y1, double x2, double y2)
 }
 } // namespace
 
-QEasingCurve easeIn() { return bezier(0.42, 0.0, 1.0, 1.0); }
 QEasingCurve easeOut() { return bezier(0.0, 0.0, 0.58, 1.0); }
 QEasingCurve easeInOut() { return bezier(0.42, 0.0, 0.58, 1.0); }
-QEasingCurve linear() { return QEasingCurve(QEasingCurve::Linear); }
 } // namespace AnimationCurves
 
 } // namespace vesk

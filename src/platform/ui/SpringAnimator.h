@@ -44,7 +44,6 @@ public:
     explicit SpringAnimator(Spring spring, QObject* parent = nullptr);
 
     Spring spring() const { return m_spring; }
-    void setSpring(Spring spring);
 
     // Starts from the current value towards target; a running spring hands its velocity on so a
     // retarget does not jerk. With no current value the animation jumps to the target.
@@ -64,10 +63,8 @@ private:
 };
 
 namespace AnimationCurves {
-QEasingCurve easeIn();
 QEasingCurve easeOut();
 QEasingCurve easeInOut();
-QEasingCurve linear();
 } // namespace AnimationCurves
 
 } // namespace vesk
