@@ -1,7 +1,7 @@
 #include "store/RecoverySnapshotFolder.h"
 
 #include "intake/ManagedStorage.h"
-#include "platform/BinaryPropertyList.h"
+#include "store/BinaryPropertyList.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -8,7 +8,8 @@
 
 namespace vesk {
 
-// Encodes a value as a binary property list ("bplist00"), the form other tools read as a plist.
+// Encodes a value as a binary property list ("bplist00", written by libplist), the form other
+// tools read as a plist.
 // Accepted values: bool, integers, double, QString (ASCII or UTF-16), QByteArray (data),
 // QVariantList (array) and QVariantMap (dictionary with text keys, in the map's key order),
 // nested freely. Any other value type fails with a message naming it; nothing is written then.

@@ -1,5 +1,5 @@
 #include "common/PropertyListReader.h"
-#include "platform/BinaryPropertyList.h"
+#include "store/BinaryPropertyList.h"
 
 #include <QVariantList>
 #include <QVariantMap>
