@@ -7,6 +7,7 @@
 #include "grid/LibraryGridView.h"
 #include "images/ThumbnailCache.h"
 #include "platform/Clock.h"
+#include "platform/WorkPools.h"
 #include "store/RealServices.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
@@ -191,7 +192,7 @@ void BM_CardBody(benchmark::State& state)
     constexpr int kBatch = 16;
     qsizetype next = 0;
     for (auto _ : state) {
-        QtConcurrent::run(QThreadPool::globalInstance(), [&] {
+        QtConcurrent::run(WorkPools::shared().painting(), [&] {
             for (int i = 0; i < kBatch; ++i) {
                 const QImage body = renderCardBody(contents[next++ % contents.size()], look, QSizeF(200, kCardHeight),
                                                    1.0, Theme::current());

@@ -3,7 +3,7 @@
 #include "faces/PersonPools.h"
 #include "platform/Uuid.h"
 #include "platform/nn/Gemm.h"
-#include "platform/nn/ThreadPool.h"
+#include "platform/nn/ParallelFor.h"
 
 #include <QHash>
 #include <algorithm>
@@ -40,7 +40,7 @@ void largestProducts(const float* rows, qsizetype count, const float* others, qs
 {
     if (count == 0 || otherCount == 0)
         return;
-    nn::ThreadPool::shared().parallelFor(count, 64, [&](int64_t begin, int64_t end) {
+    nn::parallelFor(count, 64, [&](int64_t begin, int64_t end) {
         std::vector<float> products(size_t((end - begin) * otherCount));
         nn::gemmTransposedB(rows + begin * length, others, products.data(), end - begin, length, otherCount);
         for (int64_t i = begin; i < end; ++i) {
@@ -304,7 +304,7 @@ void FaceSuggestionEngine::figureMissingPools(const QList<VeskFaceRecord>& faces
 
     const qsizetype total = qsizetype(memberSlots.size());
     const qsizetype length = state.length;
-    nn::ThreadPool::shared().parallelFor(state.capacity, 32, [&](int64_t begin, int64_t end) {
+    nn::parallelFor(state.capacity, 32, [&](int64_t begin, int64_t end) {
         std::vector<float> products(size_t((end - begin) * total));
         nn::gemmTransposedB(state.rows.data() + begin * length, memberRows.data(), products.data(), end - begin,
                             length, total);

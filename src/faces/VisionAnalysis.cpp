@@ -7,28 +7,12 @@
 #include "faces/TextRecognizer.h"
 #include "platform/ImageLoader.h"
 #include "platform/ThreadPriority.h"
+#include "platform/WorkPools.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk::vision {
-
-namespace {
-
-// Text recognition of whole analyses runs here, so that each of its few threads keeps one
-// Tesseract instance for the life of the process.
-QThreadPool& textPool()
-{
-    static QThreadPool* pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(2);
-        created->setExpiryTimeout(-1);
-        return created;
-    }();
-    return *pool;
-}
-
-} // namespace
 
 QString recognizeText(const QImage& image)
 {
@@ -80,7 +64,7 @@ ImageAnalysis analyseImage(const QImage& image)
     ImageAnalysis analysis;
     if (image.isNull())
         return analysis;
-    QFuture<QString> text = QtConcurrent::run(&textPool(), [image] {
+    QFuture<QString> text = QtConcurrent::run(WorkPools::shared().recognition(), [image] {
         makeCurrentThreadBackground();
         return recognizeText(image);
     });

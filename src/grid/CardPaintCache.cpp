@@ -1,6 +1,7 @@
 #include "grid/VeskCardPainter.h"
 
 #include "platform/ui/Painting.h"
+#include "platform/WorkPools.h"
 #include "platform/ui/Theme.h"
 
 #include <QPainter>
@@ -136,7 +137,7 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
             samples.append(content);
         }
         const CardLook look = CardLook::from(VeskCardStyle(), VeskCardFlags(), false);
-        QThreadPool* pool = QThreadPool::globalInstance();
+        QThreadPool* pool = WorkPools::shared().parallel();
         // An idle pool starts a thread of its own for each task.
         for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
             warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
@@ -165,7 +166,7 @@ void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Th
         return;
     // The requests are the worker's own copies; the theme is the application's, which outlives it.
     const Theme* kept = &theme;
-    prefetch.images = QtConcurrent::mapped(QThreadPool::globalInstance(), std::move(missing),
+    prefetch.images = QtConcurrent::mapped(WorkPools::shared().parallel(), std::move(missing),
         [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
     m_prefetch = std::move(prefetch);
 }

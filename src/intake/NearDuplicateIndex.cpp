@@ -3,6 +3,7 @@
 #include "platform/ConcurrentWordTable.h"
 #include "platform/PackedIds.h"
 #include "platform/ParallelWork.h"
+#include "platform/WorkPools.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
@@ -117,7 +118,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
 {
     clear();
     if (!pool)
-        pool = QThreadPool::globalInstance();
+        pool = WorkPools::shared().parallel();
     constexpr qsizetype kSmallestBatch = 256;
     const qsizetype cores = std::max(1, pool->maxThreadCount());
     const qsizetype batchCount = std::clamp<qsizetype>(items.size() / kSmallestBatch, 1, cores * 4);

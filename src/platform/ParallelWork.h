@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WorkPools.h"
+
 #include <QThread>
 #include <QThreadPool>
 
@@ -19,7 +21,7 @@ namespace vesk {
 // its own share. (QtConcurrent's blocking map leaves the caller asleep until pool threads have
 // done every item, however late they start.)
 template <typename Work>
-void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = QThreadPool::globalInstance())
+void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools::shared().parallel())
 {
     if (count <= 1 || !pool || pool->maxThreadCount() < 1) {
         for (size_t i = 0; i < count; ++i)
@@ -60,7 +62,7 @@ void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = QThreadPoo
     shared->finished.wait(lock, [&shared] { return shared->done.load() == shared->count; });
 }
 
-// Calls work(begin, end) over [0, count) in chunks on the global pool and the calling thread,
+// Calls work(begin, end) over [0, count) in chunks on the parallel pool and the calling thread,
 // and returns when all are done; a count of one chunk or less runs on the calling thread.
 template <typename Work>
 void forChunksInParallel(size_t count, Work&& work, size_t chunk = 4096)

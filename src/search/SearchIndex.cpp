@@ -2,6 +2,7 @@
 
 #include "platform/ConcurrentWordTable.h"
 #include "platform/ParallelWork.h"
+#include "platform/WorkPools.h"
 #include "search/SearchText.h"
 
 #include <QThreadPool>
@@ -119,7 +120,7 @@ std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) c
 
 QThreadPool* SearchIndex::pool() const
 {
-    return m_pool ? m_pool : QThreadPool::globalInstance();
+    return m_pool ? m_pool : WorkPools::shared().parallel();
 }
 
 void SearchIndex::Dictionary::clear()

@@ -5,6 +5,7 @@
 #include "images/ThumbnailCache.h"
 #include "platform/AppPaths.h"
 #include "platform/LibsecretSecretStore.h"
+#include "platform/WorkPools.h"
 #include "search/SemanticEmbeddingEngine.h"
 #include "store/VeskRecoverySnapshots.h"
 
@@ -33,6 +34,9 @@ VeskServices makeRealServices(const QString& dataDirectory)
     services.embeddings = std::make_shared<SemanticEmbeddingEngine>();
     services.imageAnalyser = std::make_shared<VisionImageAnalyser>();
     services = services.completed();
+    // The store's workers run lowered; the pools that the window waits on must not get their
+    // threads from them.
+    WorkPools::shared().keepForegroundThreadsAtCallersPriority();
     // Snapshots read the same clock and user defaults as the store they protect.
     services.recoverySnapshots
         = std::make_shared<VeskRecoverySnapshots>(services.dataDirectory, services.clock, services.settings);

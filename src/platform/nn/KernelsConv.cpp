@@ -2,7 +2,7 @@
 // output row range is computed independently, so the thread pool splits them freely.
 #include "platform/nn/Gemm.h"
 #include "platform/nn/Kernels.h"
-#include "platform/nn/ThreadPool.h"
+#include "platform/nn/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -168,7 +168,7 @@ KernelResult convolution(const NodeDef& node, const std::vector<TensorPtr>& inpu
     float* out = output.f.data();
     // Rows per chunk keep the gathered patches within a few hundred kilobytes of cache.
     const int64_t grain = std::clamp<int64_t>(65536 / std::max<int64_t>(depth, 1), 16, 1024);
-    ThreadPool::shared().parallelFor(pixels, grain, [&](int64_t begin, int64_t end) {
+    parallelFor(pixels, grain, [&](int64_t begin, int64_t end) {
         if (pointwise) {
             gemm(in + begin * depth, weights, out + begin * g->outC, end - begin, depth, g->outC);
         } else {
@@ -220,7 +220,7 @@ KernelResult depthwise(const NodeDef& node, const std::vector<TensorPtr>& inputs
     const float* weights = filter.f.data();
     float* out = output.f.data();
     const int64_t rows = g->batch * g->y.out;
-    ThreadPool::shared().parallelFor(rows, 4, [&](int64_t begin, int64_t end) {
+    parallelFor(rows, 4, [&](int64_t begin, int64_t end) {
         for (int64_t row = begin; row < end; ++row) {
             const int64_t n = row / g->y.out;
             const int64_t oy = row % g->y.out;
@@ -293,7 +293,7 @@ KernelResult maxPool(const NodeDef& node, const std::vector<TensorPtr>& inputs)
     Tensor output = Tensor::uninitialised(DType::Float32, {g->batch, g->y.out, g->x.out, g->inC});
     const float* in = input.f.data();
     float* out = output.f.data();
-    ThreadPool::shared().parallelFor(g->batch * g->y.out, 8, [&](int64_t begin, int64_t end) {
+    parallelFor(g->batch * g->y.out, 8, [&](int64_t begin, int64_t end) {
         for (int64_t row = begin; row < end; ++row) {
             const int64_t n = row / g->y.out;
             const int64_t oy = row % g->y.out;

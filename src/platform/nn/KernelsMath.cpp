@@ -1,6 +1,6 @@
 // Element-wise arithmetic with broadcasting, activations, casts and reductions.
 #include "platform/nn/Kernels.h"
-#include "platform/nn/ThreadPool.h"
+#include "platform/nn/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,7 +64,7 @@ void forEachBroadcast(const Shape& aShape, const Shape& bShape, const Shape& out
     const int64_t total = elementCount(out);
     const auto run = [&](auto&& body) {
         if (parallel && total >= 32768)
-            ThreadPool::shared().parallelFor(total, 16384, [&](int64_t begin, int64_t end) { body(begin, end); });
+            parallelFor(total, 16384, [&](int64_t begin, int64_t end) { body(begin, end); });
         else
             body(0, total);
     };

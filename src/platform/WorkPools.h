@@ -1,0 +1,47 @@
+#pragma once
+
+class QThreadPool;
+
+namespace vesk {
+
+// The application's thread pools, one for each kind of work. Nothing else makes a pool that lives
+// as long as the process or hands work to Qt's global pool (scripts/check-layers.sh keeps it so);
+// objects that need a thread of their own (SerialExecutor) own it and wait for it.
+class WorkPools {
+public:
+    // The process' pools, made on first use and never destroyed: jobs may still end while the
+    // application shuts down.
+    static WorkPools& shared();
+
+    // One-off jobs that wait on files or take long (probing a video, copying a package, joining a
+    // text of megabytes): as many threads as cores, all of them background threads.
+    QThreadPool* files() const { return m_files; }
+    // Work split over every core while its caller waits (ranking, sorting, indexing the library).
+    // Not Qt's global pool: the raster paint engine splits large fills over that one and the main
+    // thread waits for them, so work there would hold up painting.
+    QThreadPool* parallel() const { return m_parallel; }
+    // Analysis nobody waits for (the model runtime's kernels, face suggestions): background
+    // threads that still use every idle core.
+    QThreadPool* analysis() const { return m_analysis; }
+    // Text recognition of pictures: two background threads, kept so that each keeps its
+    // recogniser for the life of the process.
+    QThreadPool* recognition() const { return m_recognition; }
+    // Qt's global pool, where painting splits its fills; only for work that readies what painting
+    // does there.
+    QThreadPool* painting() const;
+
+    // Makes the threads of the pools that work for a waiting caller (painting's and the parallel
+    // pool) from the calling thread, which must be the main thread: a pool thread made later from
+    // a lowered worker would run everything given to it at the worker's priority. Once per process.
+    void keepForegroundThreadsAtCallersPriority();
+
+private:
+    WorkPools();
+
+    QThreadPool* m_files;
+    QThreadPool* m_parallel;
+    QThreadPool* m_analysis;
+    QThreadPool* m_recognition;
+};
+
+} // namespace vesk
