@@ -3,6 +3,14 @@
 
 set(VESK_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 
+# A test case's time limit; sanitizer builds run several times slower (and loop the teardown
+# stress test more often).
+if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=")
+  set(VESK_TEST_TIMEOUT 1800)
+else()
+  set(VESK_TEST_TIMEOUT 120)
+endif()
+
 # vesk_add_area(<area> DEPS <targets...>) builds src/<area>/*.cpp into the static library vesk_<area>.
 function(vesk_add_area AREA)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
@@ -40,5 +48,5 @@ function(vesk_add_tests AREA)
   gtest_discover_tests(vesk_${AREA}_tests
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX "${AREA}."
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${VESK_TEST_TIMEOUT})
 endfunction()

@@ -26,11 +26,6 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
 {
     assertMainThread();
     makeAreas();
-    // The store's workers run lowered; the shared pool that the window paints with must not get
-    // its threads from them.
-    static std::once_flag globalPoolKept;
-    std::call_once(globalPoolKept, [] { keepPoolThreadsAtCallersPriority(*QThreadPool::globalInstance()); });
-
     // A library that cannot be opened still starts, into a state that says why.
     openLibraryDatabase();
     watchSettingsWrites();
@@ -69,6 +64,11 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
 
 VeskStore::~VeskStore()
 {
+    // Every result comes back through a watcher that is a child of the store (deliverResult), so
+    // nothing reaches the store once it is gone. Its own workers are waited for here and by their
+    // owners below; what it handed to the shared pools holds nothing of the store.
+    cancelAllImports();
+    cancelFaceBackfill();
     // A reading still running finishes on its worker; its result is dropped with the store.
     m_startupWorker.reset();
     m_startupThreads.reset();
