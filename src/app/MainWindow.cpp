@@ -13,6 +13,7 @@
 #include "app/LibraryProblemView.h"
 #include "app/NoticeBanner.h"
 #include "app/NoticeHost.h"
+#include "app/ReadOnlyBanner.h"
 #include "app/SearchField.h"
 #include "app/WindowBackdrop.h"
 #include "app/WindowChrome.h"
@@ -137,6 +138,9 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
         (void)m_store.startNewLibrary();
     });
 
+    if (const auto& reason = store.readOnlyReason())
+        m_readOnlyBanner = new ReadOnlyBanner(*reason, this);
+
     m_intakeNotices = new NoticeHost(this, intakeNoticeTop, noticeTrailing);
     m_bringBackNotices = new NoticeHost(this, bringBackNoticeTop, noticeTrailing);
     m_failureNotices = new NoticeHost(this, failureNoticeTop, noticeTrailing);
@@ -231,7 +235,11 @@ void MainWindow::layoutChildren()
     const int w = width();
     m_header->setGeometry(0, 0, w, HeaderBar::barHeight);
     // One point of divider under the header, then the content.
-    const int contentTop = HeaderBar::barHeight + 1;
+    int contentTop = HeaderBar::barHeight + 1;
+    if (m_readOnlyBanner) {
+        m_readOnlyBanner->setGeometry(0, contentTop, w, ReadOnlyBanner::barHeight);
+        contentTop += ReadOnlyBanner::barHeight;
+    }
     m_content->setGeometry(0, contentTop, w, std::max(0, height() - contentTop));
     m_intakeNotices->reposition();
     m_bringBackNotices->reposition();

@@ -35,6 +35,7 @@ class NoticeHost;
 class LibraryMenus;
 class FailureNoticeView;
 class LibraryProblemView;
+class ReadOnlyBanner;
 
 // Collaborators that other work supplies; each may be left empty.
 struct MainWindowHooks {
@@ -91,6 +92,8 @@ public:
     FailureNoticeView* failureNoticeView() const;
     // Shown instead of the library while the library cannot be used.
     LibraryProblemView* libraryProblemView() const { return m_problemView; }
+    // The strip that says why nothing can be changed; none while the library takes changes.
+    ReadOnlyBanner* readOnlyBanner() const { return m_readOnlyBanner; }
 
     void setTimings(const WindowTimings& timings) { m_timings = timings; }
     const WindowTimings& timings() const { return m_timings; }
@@ -164,6 +167,7 @@ private:
     CaptureDropZone* m_dropZone = nullptr;
     LibraryViewHost* m_libraryView = nullptr;
     LibraryProblemView* m_problemView = nullptr;
+    ReadOnlyBanner* m_readOnlyBanner = nullptr;
     NoticeHost* m_intakeNotices = nullptr;
     NoticeHost* m_failureNotices = nullptr;
     NoticeHost* m_bringBackNotices = nullptr;

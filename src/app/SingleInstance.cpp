@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
 #include <unistd.h>
 
@@ -32,6 +33,14 @@ QString SingleInstance::lockFilePath() const
     return QDir(m_dataDirectory).filePath(QStringLiteral("vesk.lock"));
 }
 
+QString SingleInstance::runtimeLockFilePath() const
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(serverName(m_dataDirectory) + QStringLiteral(".lock"));
+}
+
 QString SingleInstance::serverName(const QString& dataDirectory)
 {
     // Short and per user and folder: socket paths are limited to about a hundred bytes.
@@ -45,23 +54,36 @@ SingleInstance::Outcome SingleInstance::claim()
         m_failureReason = QStringLiteral("The library folder ") + m_dataDirectory + QStringLiteral(" could not be created.");
         return Outcome::Failed;
     }
-    if (m_lock.tryLock(0)) {
+    QLockFile* lock = &m_lock;
+    bool locked = m_lock.tryLock(0);
+    if (!locked && m_lock.error() != QLockFile::LockFailedError) {
+        // The folder takes no new file: the library can still be opened for reading, held by a
+        // lock that lives elsewhere.
+        veskLog(QStringLiteral("Vesk instance lock error for ") + lockFilePath()
+                + QStringLiteral(": the data folder takes no lock file; using ") + runtimeLockFilePath());
+        m_runtimeLock = std::make_unique<QLockFile>(runtimeLockFilePath());
+        m_runtimeLock->setStaleLockTime(0);
+        lock = m_runtimeLock.get();
+        locked = m_runtimeLock->tryLock(0);
+        if (!locked && m_runtimeLock->error() != QLockFile::LockFailedError) {
+            m_failureReason = QStringLiteral("The lock file ") + lockFilePath() + QStringLiteral(" could not be written.");
+            veskLog(QStringLiteral("Vesk instance lock error for ") + runtimeLockFilePath() + QStringLiteral(": ")
+                    + m_failureReason);
+            return Outcome::Failed;
+        }
+    }
+    if (locked) {
         // Without a listener the library is still ours alone; later starts then fail instead of
         // bringing this window forward.
         listen();
         return Outcome::Primary;
-    }
-    if (m_lock.error() != QLockFile::LockFailedError) {
-        m_failureReason = QStringLiteral("The lock file ") + lockFilePath() + QStringLiteral(" could not be written.");
-        veskLog(QStringLiteral("Vesk instance lock error for ") + lockFilePath() + QStringLiteral(": ") + m_failureReason);
-        return Outcome::Failed;
     }
     if (handOver())
         return Outcome::HandedOver;
     qint64 pid = 0;
     QString host;
     QString application;
-    m_lock.getLockInfo(&pid, &host, &application);
+    lock->getLockInfo(&pid, &host, &application);
     m_failureReason = QStringLiteral("Another Vesk (process %1) is using the library in %2 and does not answer.")
                           .arg(pid)
                           .arg(m_dataDirectory);

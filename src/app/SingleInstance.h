@@ -2,11 +2,13 @@
 // One running Vesk per library folder. The first start takes a lock file in the data folder and
 // listens for later starts; a later start on the same folder hands its window request to the
 // running one and exits, so two windows never write into one library. A lock left by a process
-// that has died is taken over.
+// that has died is taken over. A data folder that takes no lock file (a full disk, a read-only
+// medium) is held by a lock in the user's runtime folder, named after the library folder.
 
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class QLocalServer;
 
@@ -35,6 +37,8 @@ public:
     QString failureReason() const { return m_failureReason; }
 
     QString lockFilePath() const;
+    // The lock used when the data folder refuses one.
+    QString runtimeLockFilePath() const;
     // The local socket name for this library folder.
     static QString serverName(const QString& dataDirectory);
 
@@ -48,6 +52,7 @@ private:
 
     QString m_dataDirectory;
     QLockFile m_lock;
+    std::unique_ptr<QLockFile> m_runtimeLock;
     QLocalServer* m_server = nullptr;
     int m_handOverTimeoutMs = 3000;
     QString m_failureReason;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace vesk {
@@ -194,10 +195,11 @@ Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::open(co
 namespace {
 
 // A read-only connection to the file, waiting for writers as the store's own connection does.
-Expected<sqlite3*, DatabaseError> openReadOnlyHandle(const QString& filePath)
+Expected<sqlite3*, DatabaseError> openReadOnlyHandle(const QString& filePath, int extraFlags = 0)
 {
     sqlite3* handle = nullptr;
-    const int result = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    const int result = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &handle,
+                                       SQLITE_OPEN_READONLY | extraFlags, nullptr);
     if (result != SQLITE_OK) {
         const QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("Unknown SQLite error");
         sqlite3_close_v2(handle);
@@ -231,9 +233,27 @@ Expected<bool, DatabaseError> SQLiteDatabase::fileHoldsItemTable(const QString& 
 
 Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::openForReading(const QString& filePath)
 {
-    const auto opened = openReadOnlyHandle(filePath);
+    auto opened = openReadOnlyHandle(filePath);
     if (!opened)
         return unexpected(opened.error());
+    // A journalled library is read through a small shared-memory file beside it, which a full
+    // disk or a read-only medium cannot take. When there is no journal left to read (the last
+    // writer closed cleanly and moved every change into the file), the file alone is the whole
+    // library and is read as unchanging; a journal that still holds changes is never skipped.
+    if (sqlite3_exec(*opened, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString message = connectionErrorMessage(*opened);
+        const int code = sqlite3_errcode(*opened);
+        sqlite3_close_v2(*opened);
+        const QFileInfo journal(filePath + QStringLiteral("-wal"));
+        if ((code != SQLITE_CANTOPEN && code != SQLITE_IOERR && code != SQLITE_READONLY && code != SQLITE_FULL)
+            || (journal.exists() && journal.size() > 0))
+            return unexpected(DatabaseError::openFailed(message));
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath());
+        uri.setQuery(QStringLiteral("immutable=1"));
+        opened = openReadOnlyHandle(uri.toString(QUrl::FullyEncoded), SQLITE_OPEN_URI);
+        if (!opened)
+            return unexpected(opened.error());
+    }
     std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(filePath));
     database->m_db = *opened;
     return database;

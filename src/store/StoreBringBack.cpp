@@ -49,12 +49,16 @@ std::optional<QDateTime> VeskStore::scheduledBringBackDate(const QUuid& id) cons
 void VeskStore::setBringBack(const VeskItem& item, const QDateTime& date)
 {
     assertMainThread();
+    if (refuseWhileReadOnly(QStringLiteral("Not scheduled"), QStringLiteral("Bring Back was not scheduled")))
+        return;
     m_bringBack->set(item, date);
 }
 
 void VeskStore::cancelBringBack(const VeskItem& item)
 {
     assertMainThread();
+    if (refuseWhileReadOnly(QStringLiteral("Not cancelled"), QStringLiteral("Bring Back was not cancelled")))
+        return;
     m_bringBack->cancel(item);
 }
 

@@ -25,6 +25,8 @@ VeskIntakeNotice familiarNotice(const VeskItem& match)
 
 bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
 {
+    if (refuseWhileReadOnly(QStringLiteral("Not kept"), quotedItemTitle(title) + QStringLiteral(" was not kept")))
+        return true;
     if (!m_libraryProblem)
         return false;
     // Taken in, it would live on screen only and be lost at the next start, or be written into a

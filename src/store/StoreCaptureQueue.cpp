@@ -26,7 +26,7 @@ struct VeskStore::PendingCapture {
 
 std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
 {
-    if (!m_database || m_libraryProblem)
+    if (!m_database || m_libraryProblem || m_readOnlyReason)
         return nullptr;
     if (!m_captureWorker)
         m_captureWorker = std::make_shared<SerialExecutor>(QThread::LowPriority);

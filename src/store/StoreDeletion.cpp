@@ -36,6 +36,8 @@ void VeskStore::deleteItems()
     const QSet<QUuid> selection = m_selectedIDs;
     if (selection.isEmpty())
         return;
+    if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(selection.size())))
+        return;
 
     // A failed snapshot is logged by the snapshots and never stops the delete.
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-bulk-delete"));
@@ -90,6 +92,8 @@ void VeskStore::deleteItems()
 void VeskStore::clearLibrary()
 {
     assertMainThread();
+    if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(m_items.size())))
+        return;
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-clear-library"));
 
     if (m_database) {

@@ -46,6 +46,8 @@ void VeskStore::whenItemEmbedded(
 void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
 {
     m_semanticVectors.insert(id, vector);
+    if (m_readOnlyReason)
+        return; // computed again at a start that can keep it
     // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
     // wait behind another writer) would hold up the window.
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();

@@ -79,7 +79,17 @@ void VeskStore::reportFailure(const QString& title, const QString& detail)
 
 void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
 {
-    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + error.plainReason() + QLatin1Char('.'));
+    // A library opened read-only refuses every write; its own reason says why better than SQLite's.
+    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + m_readOnlyReason.value_or(error.plainReason())
+                             + QLatin1Char('.'));
+}
+
+bool VeskStore::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
+{
+    if (!m_readOnlyReason)
+        return false;
+    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + *m_readOnlyReason + QLatin1Char('.'));
+    return true;
 }
 
 void VeskStore::dismissFailureNotice()
@@ -90,6 +100,11 @@ void VeskStore::dismissFailureNotice()
 bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
     assertMainThread();
+    if (m_readOnlyReason) {
+        // Shown as changed, and said not to be kept; the file takes it after a restart with room.
+        markUnsaved(item, *m_readOnlyReason);
+        return false;
+    }
     if (!m_database) {
         // Nothing can be kept without the library file; the change is noted all the same.
         m_services.recoverySnapshots->noteChange();

@@ -54,6 +54,10 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
     assertMainThread();
     setImportCountInProgress(m_importCountInProgress + 1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
+    if (refuseWhileReadOnly(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported"))) {
+        finishFileImport();
+        return QtFuture::makeReadyFuture(false);
+    }
     if (m_libraryProblem) {
         reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
         finishFileImport();

@@ -26,6 +26,8 @@ std::optional<VeskGroup> VeskStore::createGroup(const QString& name)
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
+    if (refuseWhileReadOnly(QStringLiteral("Group not created"), quotedItemTitle(trimmed) + QStringLiteral(" was not created")))
+        return std::nullopt;
     const VeskGroup group{QUuid::createUuid(), trimmed, m_services.clock->now()};
     if (m_database) {
         if (auto written = m_database->upsertGroup(group); !written) {
@@ -52,6 +54,8 @@ bool VeskStore::renameGroup(const QUuid& id, const QString& name)
     const auto found = std::find_if(m_groups.cbegin(), m_groups.cend(), [&](const VeskGroup& g) { return g.id == id; });
     if (found == m_groups.cend())
         return false;
+    if (refuseWhileReadOnly(QStringLiteral("Group not renamed"), quotedItemTitle(found->name) + QStringLiteral(" was not renamed")))
+        return false;
     VeskGroup renamed = *found;
     renamed.name = trimmed;
     if (m_database) {
@@ -77,6 +81,8 @@ bool VeskStore::deleteGroup(const QUuid& id)
     if (group == m_groups.cend())
         return false;
     const QString name = group->name;
+    if (refuseWhileReadOnly(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted")))
+        return false;
 
     // A failed snapshot is logged by the snapshots and never stops the delete.
     (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-delete-group"));

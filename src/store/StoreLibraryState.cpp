@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -33,6 +36,40 @@ std::optional<QString> lostLibraryReason(const QString& databasePath)
     return std::nullopt;
 }
 
+// Why the data folder takes no writes, in plain words, or none when it does: a file of a few
+// pages is written there and removed. The library is then opened for reading only rather than
+// refused, so that the user can still find what is in it.
+std::optional<QString> writeRefusal(const QString& dataDirectory, const QString& databasePath)
+{
+    const QByteArray database = QFile::encodeName(databasePath);
+    if (::access(database.constData(), F_OK) != 0)
+        return std::nullopt; // nothing to read: opening says why there is no library
+    const auto reasonFor = [](int error) -> std::optional<QString> {
+        switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return QStringLiteral("the disk is full");
+        case EROFS: return QStringLiteral("the disk is read-only");
+        case EACCES:
+        case EPERM: return QStringLiteral("the library folder is read-only");
+        default: return std::nullopt;
+        }
+    };
+    if (::access(database.constData(), W_OK) != 0)
+        return errno == EROFS ? QStringLiteral("the disk is read-only") : QStringLiteral("the library file is read-only");
+    const QByteArray probe = QFile::encodeName(QDir(dataDirectory).filePath(QStringLiteral(".vesk-write-check")));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return reasonFor(errno);
+    // Room for a commit of a few pages and its journal.
+    const QByteArray room(64 * 1024, '\0');
+    const ssize_t written = ::write(fd, room.constData(), size_t(room.size()));
+    const int error = written == room.size() ? 0 : (written < 0 ? errno : ENOSPC);
+    ::close(fd);
+    ::unlink(probe.constData());
+    return error ? reasonFor(error) : std::nullopt;
+}
+
 } // namespace
 
 void VeskStore::setLibraryProblem(const std::optional<VeskLibraryProblem>& value)
@@ -56,6 +93,10 @@ void VeskStore::openLibraryDatabase()
             return;
         }
     }
+    if (const std::optional<QString> refusal = writeRefusal(m_services.dataDirectory, path)) {
+        openLibraryForReading(path, *refusal);
+        return;
+    }
     auto opened = SQLiteDatabase::open(path);
     if (!opened) {
         veskLog(QStringLiteral("Vesk database open error for ") + path + QStringLiteral(": ")
@@ -65,6 +106,29 @@ void VeskStore::openLibraryDatabase()
         return;
     }
     m_database = std::move(opened.value());
+}
+
+void VeskStore::openLibraryForReading(const QString& path, const QString& reason)
+{
+    veskLog(QStringLiteral("Vesk opened the library read-only for ") + path + QStringLiteral(": ") + reason);
+    // Read-only, not immutable: changes committed into the journal before the disk filled are
+    // part of the library and must be read. No schema is made or extended: a file that lacks
+    // newer columns is read as it is.
+    auto opened = SQLiteDatabase::openForReading(path);
+    Expected<bool, DatabaseError> readable = opened ? (*opened)->isEmpty() : unexpected(opened.error());
+    if (!readable) {
+        veskLog(QStringLiteral("Vesk database open error for ") + path + QStringLiteral(": ")
+                + readable.error().logText());
+        // Reading a journalled library needs a small shared-memory file beside it; on a full
+        // disk it cannot be made.
+        const QString why = reason == QLatin1String("the disk is full")
+            ? QStringLiteral("the disk is full, and the library cannot be opened until space is freed on it")
+            : reason + QStringLiteral(", and the library cannot be read from it: ") + readable.error().plainReason();
+        setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Unreadable, path, why, newestRecoverySnapshot()});
+        return;
+    }
+    m_database = std::move(opened.value());
+    m_readOnlyReason = reason;
 }
 
 void VeskStore::failItemsLoad(const DatabaseError& error)

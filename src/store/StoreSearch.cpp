@@ -371,6 +371,10 @@ double VeskStore::usageScore(const QUuid& id, const QDateTime& now) const
 
 void VeskStore::saveUsageSignals()
 {
+    // Uses are remembered for this run only: a settings file that cannot be written would say so
+    // at every item opened.
+    if (m_readOnlyReason)
+        return;
     m_services.settings->setData(usageDefaultsKey, encodeUsageSignals(searchState().usageSignals));
 }
 

@@ -20,6 +20,8 @@ QStringList VeskStore::tags(const VeskItem& item) const
 bool VeskStore::addManualTag(const QString& text, const VeskItem& item)
 {
     assertMainThread();
+    if (refuseWhileReadOnly(QStringLiteral("Tag not added"), QStringLiteral("The tag was not added")))
+        return false;
     if (!vesk::addManualTag(searchState().manualTagsByID, uuidString(item.id), text))
         return false;
     saveManualTags();
@@ -32,6 +34,8 @@ void VeskStore::removeManualTag(const QString& text, const VeskItem& item)
     assertMainThread();
     // Saved and searched again even when the tag was not among the item's own (a hashtag of
     // its text stays); an item without manual tags changes nothing.
+    if (refuseWhileReadOnly(QStringLiteral("Tag not removed"), QStringLiteral("The tag was not removed")))
+        return;
     if (!vesk::removeManualTag(searchState().manualTagsByID, uuidString(item.id), text))
         return;
     saveManualTags();
@@ -49,6 +53,8 @@ void VeskStore::searchForTag(const QString& text)
 
 void VeskStore::saveManualTags()
 {
+    if (m_readOnlyReason)
+        return;
     m_services.settings->setData(manualTagsDefaultsKey, encodeManualTags(searchState().manualTagsByID));
 }
 

@@ -31,7 +31,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     watchSettingsWrites();
 
     // A snapshot of a file that cannot be read would only push good snapshots out.
-    if (!m_libraryProblem)
+    if (!m_libraryProblem && !m_readOnlyReason)
         m_services.recoverySnapshots->requestLaunchSnapshot();
 
     if (beginBackgroundLoading()) {
@@ -81,6 +81,10 @@ void VeskStore::startLibraryTasks()
 {
     deliverDueBringBacks();
     startThumbnailPrewarm();
+    // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
+    // keep their files until a start that can.
+    if (m_readOnlyReason)
+        return;
     startInboxWatchers();
     // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
     // everything it reads: it would only compete with reading and indexing the library.

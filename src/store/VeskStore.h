@@ -459,6 +459,9 @@ public:
     // Why the library cannot be used (unreadable, or lost); none for a healthy one. While it is
     // set the store has no database and takes in nothing new.
     const std::optional<VeskLibraryProblem>& libraryProblem() const { return m_libraryProblem; }
+    // Why the library was opened for reading only ("the disk is full", "the disk is read-only"),
+    // or none when it takes changes. Set at start; a restart after the cause is gone is enough.
+    const std::optional<QString>& readOnlyReason() const { return m_readOnlyReason; }
     // The user's word over a lost library: starts a new, empty library file in its place. False
     // (said in the failure notice) when it cannot be created, or when there is no lost library.
     [[nodiscard]] bool startNewLibrary();
@@ -665,6 +668,10 @@ private:
     std::shared_ptr<CaptureRowWriter> backgroundWriter();
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
+    // While the library is read-only: says that the change did not happen and why; true then.
+    bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
+    // Opens the library for reading only, because the data folder takes no writes.
+    void openLibraryForReading(const QString& path, const QString& reason);
     // commitNewItem with the item's rich text, written with its row in one transaction (unless
     // the capture worker has written both already).
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
@@ -722,6 +729,7 @@ private:
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
     std::optional<VeskFailureNotice> m_failureNotice;
     std::optional<VeskLibraryProblem> m_libraryProblem;
+    std::optional<QString> m_readOnlyReason;
     // Items whose latest value was not written.
     QSet<QUuid> m_unsavedItemIDs;
     QTimer* m_unsavedRetryTimer = nullptr;

@@ -2,6 +2,7 @@
 #include "store/VeskStore.h"
 
 #include "platform/Log.h"
+#include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
 #include <QDir>
@@ -21,7 +22,12 @@ bool VeskStore::saveItemToDatabase(const VeskItem& item)
 bool VeskStore::updateItem(const VeskItem& item)
 {
     assertMainThread();
-    if (indexOfItem(item.id) < 0)
+    const qsizetype index = indexOfItem(item.id);
+    if (index < 0)
+        return false;
+    // Refused before anything changes on screen: the change could not be kept.
+    if (refuseWhileReadOnly(QStringLiteral("Not changed"), quotedItemTitle(m_items.at(index).title)
+                                                               + QStringLiteral(" was not changed")))
         return false;
     const bool saved = saveItemToDatabase(item);
     adoptSavedItem(item);

@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <sqlite3.h>
 
 namespace vesk::test {
@@ -23,6 +24,13 @@ protected:
         item.text = QString(300, QLatin1Char('n'));
         item.searchableText = *item.text;
         return item;
+    }
+
+    // Null when the file system cannot make it unwritable.
+    static std::shared_ptr<void> unwritable(const QString& path)
+    {
+        auto guard = std::make_shared<UnwritableGuard>(path);
+        return guard->active() ? guard : nullptr;
     }
 
     QSet<QUuid> storedIDs() const
@@ -89,26 +97,104 @@ TEST_F(StoreFaultTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalAndEditsAreKept
     EXPECT_EQ(storedItems().first().title, renamed.title);
 }
 
-TEST_F(StoreFaultTest, AReadOnlyLibraryFileTakesNoNoteAsSaved)
+TEST_F(StoreFaultTest, ALibraryThatTakesNoWritesOpensForReadingAndRefusesEveryChangeWithItsReason)
 {
+    const struct {
+        const char* name;
+        std::function<std::shared_ptr<void>()> fault;
+        QString reason;
+    } cases[] = {
+        {"full disk", [] { return std::make_shared<FileSizeLimit>(1); }, QStringLiteral("the disk is full")},
+        {"read-only folder", [this] { return unwritable(dataDir); }, QStringLiteral("the library folder is read-only")},
+        {"read-only library file", [this] { return unwritable(databasePath()); },
+         QStringLiteral("the library file is read-only")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            auto store = makeStore();
+            store->selectItems(store->items());
+            store->deleteItems();
+            for (int i = 0; i < 2; ++i)
+                ASSERT_TRUE(store->commitNewItem(note(i)));
+        }
+        const QSet<QUuid> before = storedIDs();
+        std::shared_ptr<void> fault = c.fault();
+        if (!fault)
+            GTEST_SKIP() << "this file system cannot make a file unwritable";
+
+        auto store = makeStore();
+        EXPECT_FALSE(store->libraryProblem());
+        EXPECT_EQ(store->readOnlyReason(), std::optional<QString>(c.reason));
+        EXPECT_EQ(store->items().size(), 2) << "what the library holds can be read";
+
+        const struct {
+            std::function<void()> change;
+            QString title;
+            QString what;
+        } changes[] = {
+            {[&] { EXPECT_FALSE(store->commitNewItem(note(9))); }, QStringLiteral("Not kept"),
+             QStringLiteral("\u201CNote 9\u201D was not kept")},
+            {[&] {
+                 VeskItem renamed = store->items().first();
+                 renamed.title = QStringLiteral("renamed");
+                 EXPECT_FALSE(store->updateItem(renamed));
+             },
+             QStringLiteral("Not changed"), QStringLiteral("\u201CNote 1\u201D was not changed")},
+            {[&] {
+                 store->selectItems(store->items());
+                 store->deleteItems();
+             },
+             QStringLiteral("Not deleted"), QStringLiteral("The 2 items were not deleted")},
+            {[&] { EXPECT_FALSE(store->createGroup(QStringLiteral("Trips"))); }, QStringLiteral("Group not created"),
+             QStringLiteral("\u201CTrips\u201D was not created")},
+            {[&] { EXPECT_FALSE(store->addManualTag(QStringLiteral("garden"), store->items().first())); },
+             QStringLiteral("Tag not added"), QStringLiteral("The tag was not added")},
+        };
+        for (const auto& change : changes) {
+            change.change();
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, change.title);
+            EXPECT_EQ(store->failureNotice()->detail.toStdString(), (change.what + QStringLiteral(": ") + c.reason + QLatin1Char('.')).toStdString());
+            store->dismissFailureNotice();
+        }
+        EXPECT_EQ(titles(store->items()), (QStringList{"Note 1", "Note 0"}));
+        EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+        store.reset();
+        fault.reset();
+
+        // Room again: a restart is enough, and nothing was lost or half-written meanwhile.
+        EXPECT_EQ(storedIDs(), before);
+        store = makeStore();
+        EXPECT_FALSE(store->readOnlyReason());
+        EXPECT_TRUE(store->commitNewItem(note(3)));
+    }
+}
+
+TEST_F(StoreFaultTest, AJournalThatCannotBeReadOnAFullDiskIsSaidAndNothingIsWritten)
+{
+    // Changes still in the journal, and no room to make the shared-memory file that reads it.
+    const QString wal = databasePath() + QStringLiteral("-wal");
     {
         auto store = makeStore();
         ASSERT_TRUE(store->commitNewItem(note(0)));
+        ASSERT_TRUE(QFile::copy(wal, wal + QStringLiteral(".kept")));
     }
-    UnwritableGuard readOnly(databasePath());
-    if (!readOnly.active())
-        GTEST_SKIP() << "this file system cannot make a file unwritable";
+    QFile::remove(databasePath() + QStringLiteral("-shm"));
+    QFile::remove(wal);
+    ASSERT_TRUE(QFile::rename(wal + QStringLiteral(".kept"), wal));
+    const QByteArray digest = fileDigest(databasePath());
+    {
+        FileSizeLimit full(1);
+        auto store = makeStore();
+        ASSERT_TRUE(store->libraryProblem());
+        EXPECT_EQ(store->libraryProblem()->reason,
+                  QStringLiteral("the disk is full, and the library cannot be opened until space is freed on it"));
+        EXPECT_TRUE(store->items().isEmpty());
+    }
+    EXPECT_EQ(fileDigest(databasePath()), digest);
     auto store = makeStore();
-    EXPECT_FALSE(store->libraryProblem()) << "it can still be read";
-    EXPECT_EQ(store->items().size(), 1);
-    EXPECT_FALSE(store->commitNewItem(note(1)));
-    ASSERT_TRUE(store->failureNotice());
-    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
-    EXPECT_TRUE(store->failureNotice()->detail.contains(QStringLiteral("the library file is read-only")));
-    EXPECT_EQ(store->unsavedItemIDs().size(), 1);
-    store.reset();
-    readOnly.release();
-    EXPECT_EQ(storedItems().size(), 1);
+    EXPECT_EQ(titles(store->items()), QStringList{"Note 0"}) << "the journal's change was kept for this start";
 }
 
 TEST_F(StoreFaultTest, ARichTextNoteIsWrittenWholeOrNotAtAll)
