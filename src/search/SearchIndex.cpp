@@ -151,7 +151,6 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     const QHash<QUuid, QStringList>& manualTagsByID)
 {
     clear();
-    m_entries.reserve(size_t(items.size()));
     m_ids.reserve(size_t(items.size()));
     m_createdAtMs.reserve(size_t(items.size()));
     m_live.reserve(size_t(items.size()));
@@ -723,7 +722,8 @@ QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
 QHash<QString, QSet<QUuid>> SearchIndex::tokenTable() const
 {
     QHash<QString, QSet<QUuid>> table;
-    for (const Entry& entry : m_entries) {
+    for (size_t slot = 0; slot < m_entries.size(); ++slot) {
+        const Entry& entry = m_entries[slot];
         if (!entry.live)
             continue;
         for (const QString& token : tokensOfItem(entry.id))
@@ -745,8 +745,8 @@ QSet<QString> SearchIndex::associationTokens(const QUuid& id) const
 QHash<QUuid, QSet<QString>> SearchIndex::associationTable() const
 {
     QHash<QUuid, QSet<QString>> table;
-    for (const Entry& entry : m_entries) {
-        if (entry.live)
+    for (size_t slot = 0; slot < m_entries.size(); ++slot) {
+        if (const Entry& entry = m_entries[slot]; entry.live)
             table.insert(entry.id, associationTokens(entry.id));
     }
     return table;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkedVector.h"
 #include "platform/PackedIds.h"
 #include "search/SearchRecord.h"
 #include "search/SlotSet.h"
@@ -168,7 +169,8 @@ private:
         Dictionary& dictionary);
     void markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const;
 
-    std::vector<Entry> m_entries;
+    // In chunks: an item added to a large index moves none of the entries already in it.
+    ChunkedVector<Entry> m_entries;
     std::vector<QUuid> m_ids;
     std::vector<qint64> m_createdAtMs;
     std::vector<quint8> m_live;
