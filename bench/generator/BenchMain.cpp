@@ -35,15 +35,20 @@ VeskStore& generatedLibraryStore(int count)
     static std::map<int, std::unique_ptr<VeskStore>> stores;
     auto& slot = stores[count];
     if (!slot) {
+        const auto library = cachedGeneratedLibrary(count, 1);
+        if (!library)
+            qFatal("cannot write the library: %s", qPrintable(library.error()));
+        // A copy of the database: a start writes into its library.
         const QString folder = QDir(benchRootPath()).filePath(QStringLiteral("library-%1").arg(count));
-        const auto written = writeGeneratedLibrary(folder, count, 1);
-        if (!written)
-            qFatal("cannot write the library: %s", qPrintable(written.error()));
+        if (auto copied = copyLibraryDatabase(*library, folder); !copied)
+            qFatal("cannot copy the library: %s", qPrintable(copied.error()));
         VeskServices services;
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
         services.settings = std::make_shared<MemorySettings>();
         services.dataDirectory = folder;
         slot = std::make_unique<VeskStore>(services);
+        // What the user meets: the index built and the sentence vectors read.
+        slot->waitForStartup();
     }
     return *slot;
 }
@@ -57,7 +62,10 @@ int runBenchmarks(int argc, char** argv)
         QDir().mkpath(folder);
         qputenv(name, folder.toUtf8());
     }
-    QCoreApplication app(argc, argv);
+    // A benchmark of widgets makes its QApplication before calling here.
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(argc, argv);
 
     std::vector<char*> arguments(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=5";

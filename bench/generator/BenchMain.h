@@ -11,14 +11,15 @@ namespace vesk::bench {
 
 // Runs the registered benchmarks with every folder the store might look at inside a temporary
 // root (nothing of the user's own), five repetitions and only their aggregates unless the command
-// line says otherwise.
+// line says otherwise. Makes a QCoreApplication unless an application exists already.
 int runBenchmarks(int argc, char** argv);
 
 // The temporary root of this run; empty outside runBenchmarks.
 QString benchRootPath();
 
 // A store over a generated library of count items in its own folder under the root, loaded as the
-// application would load it; made once per count and kept for the run.
+// application would load it and started (the index built, the vectors read); made once per
+// count and kept for the run.
 VeskStore& generatedLibraryStore(int count);
 
 } // namespace vesk::bench

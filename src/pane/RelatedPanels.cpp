@@ -229,7 +229,12 @@ void RelatedPanel::refresh()
 {
     if (!m_storeAlive)
         return;
-    const QList<VeskItem> items = query();
+    if (const std::optional<QList<VeskItem>> items = query())
+        showItems(*items);
+}
+
+void RelatedPanel::showItems(const QList<VeskItem>& items)
+{
     if (items.isEmpty()) {
         setVisible(false);
         delete m_body;
@@ -279,7 +284,7 @@ QString RelatedVersionsPanel::passesText() const
     return m_passes ? m_passes->text() : QString();
 }
 
-QList<VeskItem> RelatedVersionsPanel::query()
+std::optional<QList<VeskItem>> RelatedVersionsPanel::query()
 {
     return m_store.relatedVersions(m_item, limit);
 }
@@ -318,12 +323,19 @@ RelatedVesksPanel::RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWi
     : RelatedPanel(store, item, parent)
 {
     setObjectName(QStringLiteral("relatedVesksPanel"));
+    setVisible(false);
+    // The index and the sentence vectors arrive after start-up has shown the window.
+    connect(&store, &VeskStore::searchReadyChanged, this, &RelatedPanel::refresh);
+    connect(&store, &VeskStore::startupFinished, this, &RelatedPanel::refresh);
     refresh();
 }
 
-QList<VeskItem> RelatedVesksPanel::query()
+std::optional<QList<VeskItem>> RelatedVesksPanel::query()
 {
-    return m_store.relatedItems(m_item, limit);
+    if (auto known = m_store.knownRelatedItems(m_item, limit))
+        return known;
+    m_store.rankRelatedItemsLater(m_item, limit, this, [this](const QList<VeskItem>& items) { showItems(items); });
+    return std::nullopt;
 }
 
 void RelatedVesksPanel::fillHeader(QVBoxLayout* column, qsizetype)

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QVariantAnimation;
 class QVBoxLayout;
@@ -62,7 +64,10 @@ public:
 
 protected:
     RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent);
-    virtual QList<VeskItem> query() = 0;
+    // The list when the store knows it at once; otherwise none, and showItems() is called with it
+    // later.
+    virtual std::optional<QList<VeskItem>> query() = 0;
+    void showItems(const QList<VeskItem>& items);
     virtual void fillHeader(QVBoxLayout* column, qsizetype count) = 0;
     virtual RelatedRow::Style rowStyle() const = 0;
     virtual int rowSpacing() const = 0;
@@ -88,7 +93,7 @@ public:
     static constexpr int limit = 6;
 
 protected:
-    QList<VeskItem> query() override;
+    std::optional<QList<VeskItem>> query() override;
     void fillHeader(QVBoxLayout* column, qsizetype count) override;
     RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Version; }
     int rowSpacing() const override { return 5; }
@@ -105,7 +110,9 @@ public:
     static constexpr int limit = 3;
 
 protected:
-    QList<VeskItem> query() override;
+    // Ranking the whole library takes a worker a while at large sizes: the panel stays as it is
+    // (hidden when new) until the ranking comes back.
+    std::optional<QList<VeskItem>> query() override;
     void fillHeader(QVBoxLayout* column, qsizetype count) override;
     RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Related; }
     int rowSpacing() const override { return 6; }

@@ -2,6 +2,7 @@
 
 #include "intake/NearDuplicateIndex.h"
 #include "platform/CancellationToken.h"
+#include "platform/ReadGate.h"
 #include "search/DefaultOrder.h"
 #include "search/ManualTags.h"
 #include "search/SearchIndex.h"
@@ -12,15 +13,32 @@
 #include <QList>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 
 namespace vesk {
+
+// Related items per item. Each emptying counts, so that a ranking made on a worker is remembered
+// only when nothing changed while it ran.
+struct RelatedMemo : QHash<QUuid, QList<QUuid>> {
+    void clear()
+    {
+        ++epoch;
+        QHash::clear();
+    }
+    quint64 epoch = 0;
+};
 
 // What the store keeps for search: nothing of it but the usage signals and manual tags (in the
 // settings) outlives the process.
 struct VeskStore::SearchState {
     // Records, token index and association tokens of every item in items().
     SearchIndex index;
+    // Workers read the index and the sentence vectors in turns through this gate; every change
+    // of either on the main thread holds it (ReadGate::Change).
+    std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
+    // The ranking of related items running on a worker, cancelled by the next one.
+    std::optional<CancellationToken> relatedRanking;
     // items() in the default order, kept item by item: what an empty search shows.
     DefaultOrder order;
     // The text items, for the near-duplicate check of a new text.
@@ -31,7 +49,7 @@ struct VeskStore::SearchState {
     QSet<QUuid> changedWhileIndexing;
     bool libraryChangedWhileIndexing = false;
     // Related items per item; emptied whenever the index or the usage signals change.
-    QHash<QUuid, QList<QUuid>> relatedCache;
+    RelatedMemo relatedCache;
     // Keyed by the item identifier's upper-case text.
     UsageSignalMap usageSignals;
     ManualTagMap manualTagsByID;

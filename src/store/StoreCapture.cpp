@@ -164,8 +164,10 @@ void VeskStore::commitPreparedCapture(const PreparedCapture& prepared, const std
     const VeskItem item = capturedTextItem(stamped);
     // The words read off the main thread enter the index first, so the refresh that follows the
     // commit finds the item indexed as it is. A capture that will be refused leaves nothing.
-    if (stamped.searchEntry && !m_libraryProblem)
+    if (stamped.searchEntry && !m_libraryProblem) {
+        const ReadGate::Change change(*searchState().readGate);
         searchState().index.apply(*stamped.searchEntry, item, {}, {});
+    }
     if (stamped.nearDuplicateEntry && !m_libraryProblem)
         searchState().nearDuplicates.apply(*stamped.nearDuplicateEntry, item);
     // A failed write is marked on the card and retried; the window says it.

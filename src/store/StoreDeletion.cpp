@@ -62,7 +62,10 @@ void VeskStore::deleteItems()
     for (const VeskItem& item : std::as_const(doomed)) {
         removeItemTraces(item);
         const QString key = uuidString(item.id);
-        m_semanticVectors.remove(item.id);
+        {
+            const ReadGate::Change change(*state.readGate);
+            m_semanticVectors.remove(item.id);
+        }
         m_fileFacts.remove(item.id);
         state.usageSignals.remove(key);
         state.manualTagsByID.remove(key);
@@ -120,7 +123,10 @@ void VeskStore::clearLibrary()
     setGroups({});
 
     SearchState& state = searchState();
-    m_semanticVectors.clear();
+    {
+        const ReadGate::Change change(*state.readGate);
+        m_semanticVectors.clear();
+    }
     setRichTextByID({});
     state.usageSignals.clear();
     saveUsageSignals();
@@ -131,7 +137,10 @@ void VeskStore::clearLibrary()
     saveBringBackDates();
 
     state.relatedCache.clear();
-    state.index.clear();
+    {
+        const ReadGate::Change change(*state.readGate);
+        state.index.clear();
+    }
     m_fileFacts.clear();
     if (!m_unsavedItemIDs.isEmpty()) {
         m_unsavedItemIDs.clear();

@@ -45,7 +45,10 @@ void VeskStore::whenItemEmbedded(
 
 void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
 {
-    m_semanticVectors.insert(id, vector);
+    {
+        const ReadGate::Change change(*searchState().readGate);
+        m_semanticVectors.insert(id, vector);
+    }
     if (m_readOnlyReason)
         return; // computed again at a start that can keep it
     // Written off the main thread: the vector is in memory already, and a flush to the disk (or a

@@ -3,9 +3,14 @@
 #include "store/SearchState.h"
 
 #include "intake/VersionKey.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Uuid.h"
+#include "platform/WorkPool.h"
 #include "search/RelatedItems.h"
 #include "search/SemanticVectors.h"
+
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <span>
 
@@ -26,49 +31,127 @@ QList<VeskItem> VeskStore::relatedVersions(const VeskItem& item, qsizetype limit
     return relatedVersionsIn(item, m_items, limit);
 }
 
-QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
+QHash<QUuid, double> VeskStore::usageScoresByID(const QDateTime& now) const
 {
-    assertMainThread();
-    if (m_items.size() < 2 || limit < 0)
-        return {};
-    SearchState& state = searchState();
-    // Words are read from the index, which must hold the library as it is (this also empties
-    // the memo).
-    if (state.itemsChangedSinceIndexing)
-        rebuildSearchIndex();
-
-    QList<QUuid> ranked;
-    if (const auto memo = state.relatedCache.constFind(item.id); memo != state.relatedCache.cend()) {
-        ranked = *memo;
-    } else {
-        const QDateTime now = m_services.clock->now();
-        RelatedItemsSignals sources;
-        sources.now = now;
-        if (m_semanticVectors.contains(item.id)) {
-            sources.vectorCosine = [this, own = item.id](const QUuid& other) -> std::optional<double> {
-                return m_semanticVectors.cosine(own, other);
-            };
-        }
-        // The few items ever opened, looked up by identifier instead of by text for every item.
-        QHash<QUuid, double> usage;
-        for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
-            if (const auto id = parseUuid(it.key()))
-                usage.insert(*id, vesk::usageScore(*it, now));
-        }
-        sources.usageScore = [&usage](const QUuid& other) { return usage.value(other, 0.0); };
-        ranked = rankRelatedItems(item, m_items, state.index, sources);
-        ranked = ranked.first(std::min<qsizetype>(ranked.size(), std::max<qsizetype>(limit, 6)));
-        state.relatedCache.insert(item.id, ranked);
+    // The few items ever opened, looked up by identifier instead of by text for every item.
+    QHash<QUuid, double> usage;
+    const SearchState& state = searchState();
+    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+        if (const auto id = parseUuid(it.key()))
+            usage.insert(*id, vesk::usageScore(*it, now));
     }
+    return usage;
+}
 
+QList<VeskItem> VeskStore::itemsOfRanking(const QList<QUuid>& ranked, qsizetype limit) const
+{
     QList<VeskItem> related;
-    for (const QUuid& id : std::as_const(ranked)) {
+    for (const QUuid& id : ranked) {
         if (related.size() >= limit)
             break;
         if (const qsizetype index = indexOfItem(id); index >= 0)
             related.append(m_items.at(index));
     }
     return related;
+}
+
+std::optional<QList<VeskItem>> VeskStore::knownRelatedItems(const VeskItem& item, qsizetype limit)
+{
+    assertMainThread();
+    if (m_items.size() < 2 || limit < 0)
+        return QList<VeskItem>();
+    SearchState& state = searchState();
+    // Words are read from the index, which must hold the library as it is (this also empties
+    // the memo).
+    if (state.itemsChangedSinceIndexing)
+        rebuildSearchIndex();
+    const auto memo = state.relatedCache.constFind(item.id);
+    if (memo == state.relatedCache.cend())
+        return std::nullopt;
+    return itemsOfRanking(*memo, limit);
+}
+
+QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
+{
+    if (auto known = knownRelatedItems(item, limit))
+        return *known;
+    SearchState& state = searchState();
+    const QDateTime now = m_services.clock->now();
+    RelatedItemsSignals sources;
+    sources.now = now;
+    if (m_semanticVectors.contains(item.id)) {
+        sources.vectorCosine = [this, own = item.id](const QUuid& other) -> std::optional<double> {
+            return m_semanticVectors.cosine(own, other);
+        };
+    }
+    const QHash<QUuid, double> usage = usageScoresByID(now);
+    sources.usageScore = [&usage](const QUuid& other) { return usage.value(other, 0.0); };
+    QList<QUuid> ranked = rankRelatedItems(item, m_items, state.index, sources);
+    ranked = ranked.first(std::min<qsizetype>(ranked.size(), std::max<qsizetype>(limit, 6)));
+    state.relatedCache.insert(item.id, ranked);
+    return itemsOfRanking(ranked, limit);
+}
+
+void VeskStore::rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+    std::function<void(const QList<VeskItem>&)> done)
+{
+    assertMainThread();
+    SearchState& state = searchState();
+    // Until start-up has built the index there is nothing to rank against; the panels ask again
+    // when search is ready.
+    if (state.indexPending || limit < 0)
+        return;
+    if (state.itemsChangedSinceIndexing)
+        rebuildSearchIndex();
+    // Only the item shown last matters: a ranking for one left behind stops at its next turn.
+    if (state.relatedRanking)
+        state.relatedRanking->cancel();
+    const CancellationToken cancelled;
+    state.relatedRanking = cancelled;
+
+    const QDateTime now = m_services.clock->now();
+    const qsizetype keep = std::max<qsizetype>(limit, 6);
+    const std::shared_ptr<ReadGate> gate = state.readGate;
+    const SearchIndex* index = &state.index;
+    const SemanticVectors* vectors = &m_semanticVectors;
+    const QFuture<QList<QUuid>> ranking = QtConcurrent::run(workPool(),
+        [gate, index, vectors, item, usage = usageScoresByID(now), now, keep, cancelled]() -> QList<QUuid> {
+            // A turn of a few hundred items: the main thread waits at most that long to change
+            // the index or the vectors.
+            constexpr quint32 turn = 512;
+            std::unique_ptr<RelatedRanking> ranked;
+            if (!gate->readTurn([&] { ranked = std::make_unique<RelatedRanking>(item, *index, *vectors, usage, now); }))
+                return {};
+            for (quint32 from = 0;; from += turn) {
+                if (cancelled.isCancelled())
+                    return {};
+                bool more = false;
+                const bool read = gate->readTurn([&] {
+                    more = from < index->slotCount();
+                    if (more)
+                        ranked->scoreSlots(*index, *vectors, from, from + turn);
+                });
+                if (!read)
+                    return {};
+                if (!more)
+                    break;
+            }
+            return ranked->best(keep);
+        });
+    const quint64 epoch = state.relatedCache.epoch;
+    deliverResult(this, ranking,
+        [this, id = item.id, limit, epoch, cancelled, receiver = QPointer<QObject>(receiver),
+            done = std::move(done)](const QList<QUuid>& ranked) {
+            if (cancelled.isCancelled())
+                return;
+            SearchState& state = searchState();
+            // Ranked against a library that changed meanwhile, it is still shown (the panels
+            // ask again after a change) but not remembered.
+            if (state.relatedCache.epoch == epoch)
+                state.relatedCache.insert(id, ranked);
+            if (receiver)
+                done(itemsOfRanking(ranked, limit));
+        });
 }
 
 } // namespace vesk

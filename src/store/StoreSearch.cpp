@@ -96,7 +96,10 @@ void VeskStore::rebuildSearchIndex()
         // from scratch.
         const bool wasEmpty = state.index.size() == 0;
         QList<QUuid> changed;
-        state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID), &changed);
+        {
+            const ReadGate::Change change(*state.readGate);
+            state.index.synchronize(m_items, personNamesByItem(), manualTagsByItem(state.manualTagsByID), &changed);
+        }
         if (wasEmpty || changed.size() > m_items.size() / 4) {
             state.nearDuplicates.rebuild(m_items);
         } else {
@@ -117,6 +120,7 @@ void VeskStore::refreshIndexedItem(const QUuid& id)
     SearchState& state = searchState();
     const qsizetype index = indexOfItem(id);
     if (index < 0) {
+        const ReadGate::Change change(*state.readGate);
         state.index.remove(id);
         return;
     }
@@ -130,8 +134,10 @@ void VeskStore::refreshIndexedItem(const QUuid& id)
     }
     const VeskItem& item = m_items.at(index);
     const QStringList manualTags = state.manualTagsByID.value(uuidString(id));
-    if (!state.index.isCurrent(item, people, manualTags))
+    if (!state.index.isCurrent(item, people, manualTags)) {
+        const ReadGate::Change change(*state.readGate);
         state.index.upsert(item, people, manualTags);
+    }
 }
 
 void VeskStore::publishDefaultOrder()

@@ -69,6 +69,8 @@ VeskStore::~VeskStore()
     // owners below; what it handed to the shared pools holds nothing of the store.
     cancelAllImports();
     cancelFaceBackfill();
+    // A worker reading the index or the vectors stops at its next turn; none starts again.
+    searchState().readGate->close();
     // A reading still running finishes on its worker; its result is dropped with the store.
     m_startupWorker.reset();
     m_startupThreads.reset();

@@ -427,6 +427,14 @@ public:
     // The ranking (at least six) is remembered until the library, the usage or the embeddings
     // change.
     QList<VeskItem> relatedItems(const VeskItem& item, qsizetype limit);
+    // The related items of the item when they are known without ranking (remembered, or none in
+    // a library of fewer than two items); none when they are still to be ranked.
+    std::optional<QList<VeskItem>> knownRelatedItems(const VeskItem& item, qsizetype limit);
+    // Ranks the item's related items on a worker, remembers them and hands them to done on the
+    // main thread while receiver exists. Only the latest request is answered; while start-up is
+    // still building the index none is (ask again on searchReadyChanged).
+    void rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+        std::function<void(const QList<VeskItem>&)> done);
     // End of derived items
 
     // Timeline operations (StoreTimeline.cpp)
@@ -672,6 +680,10 @@ private:
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
     // Opens the library for reading only, because the data folder takes no writes.
     void openLibraryForReading(const QString& path, const QString& reason);
+    // Related items (StoreRelated.cpp): the usage score of every item opened, and the items a
+    // ranking names that are still in the library, at most limit of them.
+    QHash<QUuid, double> usageScoresByID(const QDateTime& now) const;
+    QList<VeskItem> itemsOfRanking(const QList<QUuid>& ranked, qsizetype limit) const;
     // commitNewItem with the item's rich text, written with its row in one transaction (unless
     // the capture worker has written both already).
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);

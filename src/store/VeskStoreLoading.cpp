@@ -204,7 +204,10 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
 void VeskStore::finishStartupWithoutLibrary()
 {
     SearchState& state = searchState();
-    state.index = SearchIndex();
+    {
+        const ReadGate::Change change(*state.readGate);
+        state.index = SearchIndex();
+    }
     state.indexPending = false;
     state.changedWhileIndexing.clear();
     state.libraryChangedWhileIndexing = false;
@@ -227,7 +230,10 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
             if (m_semanticVectors.contains(item.id))
                 vectors.insertFrom(m_semanticVectors, item.id);
         }
+        const ReadGate::Change change(*searchState().readGate);
         m_semanticVectors = std::move(vectors);
+        // Related items ranked meanwhile knew nothing of meaning.
+        searchState().relatedCache.clear();
     }
     m_startupFinished = true;
     emit startupFinished();
@@ -239,7 +245,10 @@ void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 {
     assertMainThread();
     SearchState& state = searchState();
-    state.index = std::move(*index);
+    {
+        const ReadGate::Change change(*state.readGate);
+        state.index = std::move(*index);
+    }
     state.indexPending = false;
     if (state.libraryChangedWhileIndexing) {
         state.itemsChangedSinceIndexing = true;

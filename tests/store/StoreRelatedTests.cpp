@@ -2,6 +2,10 @@
 #include "store/StoreTestSupport.h"
 #include "store/StoreInternals.h"
 
+#include <QTest>
+
+#include <optional>
+
 using namespace vesk;
 using namespace vesk::test;
 
@@ -111,6 +115,46 @@ TEST_F(StoreRelated, TheRankingIsRememberedUntilTheLibraryOrTheUsageChanges)
     store->relatedItems(shown, 3);
     ASSERT_TRUE(store->commitNewItem(wordsItem(QStringLiteral("new apple"), QStringLiteral("orchard"), 0)));
     EXPECT_FALSE(StoreInternals::searchState(*store).relatedCache.contains(shown.id));
+}
+
+TEST_F(StoreRelated, AWorkersRankingIsTheMainThreadsAndOnlyTheLatestAskedIsAnswered)
+{
+    const VeskItem shown = wordsItem(QStringLiteral("Lisbon tram notes"), QStringLiteral("lisbon tram tiles"), 100);
+    const VeskItem sharesWords = wordsItem(QStringLiteral("Azulejo"), QStringLiteral("tiles museum"), 3);
+    const VeskItem sharesTwo = wordsItem(QStringLiteral("Lisbon"), QStringLiteral("lisbon tiles"), 40);
+    const VeskItem sharesTitle = wordsItem(QStringLiteral("Tram"), QStringLiteral("z"), 300);
+    const VeskItem closeMeaning = wordsItem(QStringLiteral("Porto"), QStringLiteral("river wine"), 99);
+    const VeskItem nothing = wordsItem(QStringLiteral("Grocery"), QStringLiteral("milk eggs"), 1);
+    seed({shown, sharesWords, sharesTwo, sharesTitle, closeMeaning, nothing});
+    seedVector(shown.id, {1.0, 0.0});
+    seedVector(closeMeaning.id, {0.6, 0.8});
+    auto store = makeStore();
+    store->recordUsage(sharesTitle.id);
+    const QList<QUuid> expected = ids(store->relatedItems(shown, 6));
+    ASSERT_EQ(expected.size(), 4);
+    StoreInternals::searchState(*store).relatedCache.clear();
+
+    QObject receiver;
+    std::optional<QList<QUuid>> left, latest, remembered;
+    store->rankRelatedItemsLater(nothing, 3, &receiver, [&](const QList<VeskItem>& items) { left = ids(items); });
+    // Read at once: the store's own embedding of the library empties the memo when it ends.
+    store->rankRelatedItemsLater(shown, 3, &receiver, [&](const QList<VeskItem>& items) {
+        latest = ids(items);
+        remembered = ids(*store->knownRelatedItems(shown, 6));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return latest.has_value(); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(left.has_value());
+    EXPECT_EQ(*latest, expected.first(3));
+    EXPECT_EQ(*remembered, expected);
+
+    // The library changed while the worker ranked: the list is handed over but not remembered.
+    StoreInternals::searchState(*store).relatedCache.clear();
+    std::optional<QList<QUuid>> during;
+    store->rankRelatedItemsLater(shown, 3, &receiver, [&](const QList<VeskItem>& items) { during = ids(items); });
+    ASSERT_TRUE(store->commitNewItem(wordsItem(QStringLiteral("Tram stop"), QStringLiteral("tram"), 0)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return during.has_value(); }, 5000));
+    EXPECT_FALSE(store->knownRelatedItems(shown, 3).has_value());
 }
 
 TEST_F(StoreRelated, ALibraryOfOneItemRelatesNothing)
