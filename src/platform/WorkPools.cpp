@@ -35,16 +35,12 @@ WorkPools& WorkPools::shared()
     return *pools;
 }
 
-QThreadPool* WorkPools::painting() const
-{
-    return QThreadPool::globalInstance();
-}
-
 void WorkPools::keepForegroundThreadsAtCallersPriority()
 {
     static std::once_flag kept;
     std::call_once(kept, [this] {
-        keepPoolThreadsAtCallersPriority(*painting());
+        // Qt's global pool is where the raster engine splits its fills; no work of ours goes there.
+        keepPoolThreadsAtCallersPriority(*QThreadPool::globalInstance());
         keepPoolThreadsAtCallersPriority(*m_parallel);
     });
 }

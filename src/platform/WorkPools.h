@@ -26,10 +26,6 @@ public:
     // Text recognition of pictures: two background threads, kept so that each keeps its
     // recogniser for the life of the process.
     QThreadPool* recognition() const { return m_recognition; }
-    // Qt's global pool, where painting splits its fills; only for work that readies what painting
-    // does there.
-    QThreadPool* painting() const;
-
     // Makes the threads of the pools that work for a waiting caller (painting's and the parallel
     // pool) from the calling thread, which must be the main thread: a pool thread made later from
     // a lowered worker would run everything given to it at the worker's priority. Once per process.
