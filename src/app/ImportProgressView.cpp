@@ -1,7 +1,7 @@
 #include "app/ImportProgressView.h"
 
-#include "app/IntakeNoticeBanner.h"
 #include "app/NoticeCloseButton.h"
+#include "app/VeskIntakeNoticeView.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"

@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/QuickLookWindow.h"
 #include "model/ItemFileKinds.h"
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "app/ControlsStrip.h"
 #include "app/LibraryCommands.h"
-#include "grid/MenuBuilder.h"
 #include "grid/ResultStates.h"
+#include "grid/VeskMenu.h"
 #include "store/VeskStore.h"
 
 #include <QMenu>

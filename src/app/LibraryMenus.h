@@ -6,7 +6,7 @@
 #include "app/MainWindowState.h"
 #include "grid/MenuEntry.h"
 #include "model/VeskItem.h"
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 
 #include <QList>
 #include <QObject>

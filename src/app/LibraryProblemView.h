@@ -4,7 +4,7 @@
 // is one, and a button that opens the library folder. A lost library also offers to start a new
 // one, which happens only on that click.
 
-#include "model/LibraryProblem.h"
+#include "model/VeskLibraryProblem.h"
 
 #include <QWidget>
 

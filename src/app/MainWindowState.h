@@ -4,8 +4,8 @@
 // equal value and a ...Changed signal, like the store's published state. A new window starts from
 // the initial values below; only the two settings outlive it.
 
-#include "model/VeskFilenameCleanup.h"
-#include "present/GroupFilter.h"
+#include "model/VeskFilenameCleanupCandidate.h"
+#include "present/VeskGroupFilter.h"
 
 #include <QList>
 #include <QObject>

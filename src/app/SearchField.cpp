@@ -3,7 +3,7 @@
 #include "app/MainWindowState.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 #include "store/VeskStore.h"
 
 #include <QEvent>

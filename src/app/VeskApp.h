@@ -3,10 +3,11 @@
 // user defaults and brings up the main window (1400 by 820, no smaller than 1340 by 760).
 
 #include "app/AboutViews.h"
-#include "app/HotKeys.h"
 #include "app/KeyboardCommands.h"
 #include "app/MainWindow.h"
 #include "app/QuickLookWindow.h"
+#include "app/VeskClipboardHotKey.h"
+#include "app/VeskHotKey.h"
 #include "store/VeskServices.h"
 
 #include <QObject>

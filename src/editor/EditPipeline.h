@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/ColourControls.h"
-#include "editor/MarkupElement.h"
+#include "editor/VeskMarkupElement.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/MarkupElement.h"
 #include "editor/MarkupGeometry.h"
+#include "editor/VeskMarkupElement.h"
 
 #include <QColor>
 #include <QList>

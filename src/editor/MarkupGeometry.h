@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/MarkupElement.h"
+#include "editor/VeskMarkupElement.h"
 
 #include <QList>
 #include <QPointF>

@@ -1,7 +1,7 @@
 #include "grid/LibraryGridView.h"
 
 #include "grid/LibraryGridCanvas.h"
-#include "grid/MenuBuilder.h"
+#include "grid/VeskMenu.h"
 #include "present/DisplayTitles.h"
 #include "grid/ResultStatesWidgets.h"
 #include "store/VeskStore.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/CoalescedCall.h"
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 #include "grid/ResultStates.h"
 #include "model/VeskItem.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "grid/MenuEntry.h"
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 #include "model/VeskItem.h"
 
 #include <QList>

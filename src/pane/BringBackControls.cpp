@@ -1,6 +1,6 @@
 #include "pane/BringBackControls.h"
 
-#include "grid/MenuBuilder.h"
+#include "grid/VeskMenu.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"

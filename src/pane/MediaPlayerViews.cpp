@@ -1,8 +1,8 @@
 #include "pane/MediaPlayerViews.h"
 
-#include "media/AudioPlayerController.h"
+#include "media/VeskAudioPlayerController.h"
 #include "media/MediaTimeFormat.h"
-#include "media/VideoPlayerController.h"
+#include "media/VeskVideoPlayerController.h"
 #include "pane/SectionParts.h"
 #include "platform/FileThumbnailer.h"
 #include "platform/MediaProbe.h"

@@ -1,9 +1,9 @@
 #include "pane/MediaSections.h"
 
-#include "media/AudioPlayerController.h"
 #include "media/MediaTimeFormat.h"
+#include "media/VeskAudioPlayerController.h"
+#include "media/VeskVideoPlayerController.h"
 #include "media/VideoMoment.h"
-#include "media/VideoPlayerController.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/PreviewKindDecision.h"
 #include "pane/PreviewSections.h"

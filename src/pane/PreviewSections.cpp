@@ -1,9 +1,9 @@
 #include "pane/PreviewSections.h"
 #include "pane/MediaSections.h"
-#include "pane/ActivityPreview.h"
-#include "pane/PhotoNotePreview.h"
+#include "pane/VeskActivityPreview.h"
+#include "pane/VeskPhotoNotePreview.h"
 #include "pane/SectionParts.h"
-#include "pane/StoredCopyPath.h"
+#include "pane/StoredCopyPathLabel.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"

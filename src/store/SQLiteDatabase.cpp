@@ -1,7 +1,7 @@
 #include "store/SQLiteDatabase.h"
 
 #include "platform/AppPaths.h"
-#include "store/SQLiteDatabaseStatement.h"
+#include "store/SQLiteStatement.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "store/SQLiteDatabase.h"
 
-#include "store/SQLiteDatabaseStatement.h"
+#include "store/SQLiteStatement.h"
 
 namespace vesk {
 

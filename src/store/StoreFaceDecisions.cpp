@@ -2,7 +2,7 @@
 // and the face counts.
 #include "store/VeskStore.h"
 
-#include "faces/FaceSuggestions.h"
+#include "faces/FaceSuggestionEngine.h"
 #include "faces/PersonPools.h"
 #include "platform/Log.h"
 #include "store/FailureWording.h"

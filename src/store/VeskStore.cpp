@@ -10,8 +10,8 @@
 #include "store/PublishedValue.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
+#include "store/SearchTextPipeline.h"
 #include "store/SecureItems.h"
-#include "store/VeskStoreSearchPipeline.h"
 
 #include <QDir>
 #include <QThreadPool>

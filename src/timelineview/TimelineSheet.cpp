@@ -1,6 +1,6 @@
 #include "timelineview/TimelineSheet.h"
 
-#include "platform/FileReveal.h"
+#include "platform/FileRevealer.h"
 #include "store/VeskStore.h"
 #include "timeline/VeskTimelineMediaCache.h"
 #include "timelineview/VeskPersonTimelineView.h"

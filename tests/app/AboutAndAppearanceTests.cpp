@@ -1,6 +1,6 @@
 #include "app/AboutViews.h"
-#include "app/AppearanceSwitch.h"
 #include "app/AppearanceSwitchFace.h"
+#include "app/VeskGuardedAppearanceSwitch.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

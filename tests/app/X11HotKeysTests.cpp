@@ -2,7 +2,8 @@
 // any other platform each test skips itself.
 #include "app/AppTestSupport.h"
 #include "app/ClipboardCapture.h"
-#include "app/HotKeys.h"
+#include "app/VeskClipboardHotKey.h"
+#include "app/VeskHotKey.h"
 #include "platform/NotificationCenter.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
 // Person names, pool summaries, unassigned faces, face counts and suggestions, on plain values.
-#include "faces/FaceSuggestions.h"
+#include "faces/FaceSuggestionEngine.h"
 #include "faces/PersonPools.h"
 #include "platform/Uuid.h"
 

@@ -1,7 +1,7 @@
 #include "common/TestEnvironment.h"
-#include "media/AudioPlayerController.h"
 #include "media/MediaTimeFormat.h"
-#include "media/VideoPlayerController.h"
+#include "media/VeskAudioPlayerController.h"
+#include "media/VeskVideoPlayerController.h"
 
 #include <QProcess>
 #include <QSignalSpy>

@@ -1,11 +1,11 @@
 #include "common/Fakes.h"
 #include "common/TestEnvironment.h"
-#include "media/AudioPlayerController.h"
+#include "media/VeskAudioPlayerController.h"
 #include "pane/ActivityPieces.h"
-#include "pane/ActivityPreview.h"
 #include "pane/ActivityTexts.h"
 #include "pane/MediaPlayerViews.h"
-#include "pane/PhotoNotePreview.h"
+#include "pane/VeskActivityPreview.h"
+#include "pane/VeskPhotoNotePreview.h"
 
 #include <QDir>
 #include <QImage>

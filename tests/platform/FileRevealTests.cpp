@@ -1,4 +1,4 @@
-#include "platform/FileReveal.h"
+#include "platform/FileRevealer.h"
 
 #include "common/TestEnvironment.h"
 

@@ -1,5 +1,5 @@
+#include "store/SearchTextPipeline.h"
 #include "store/StoreTestSupport.h"
-#include "store/VeskStoreSearchPipeline.h"
 
 #include <QTest>
 

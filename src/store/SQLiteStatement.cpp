@@ -1,4 +1,4 @@
-#include "store/SQLiteDatabaseStatement.h"
+#include "store/SQLiteStatement.h"
 
 #include <cstring>
 

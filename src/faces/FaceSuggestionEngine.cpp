@@ -1,4 +1,4 @@
-#include "faces/FaceSuggestions.h"
+#include "faces/FaceSuggestionEngine.h"
 
 #include "faces/PersonPools.h"
 #include "platform/Uuid.h"

@@ -1,4 +1,4 @@
-#include "editor/MarkupElement.h"
+#include "editor/VeskMarkupElement.h"
 
 #include <algorithm>
 #include <cmath>

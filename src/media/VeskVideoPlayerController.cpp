@@ -1,4 +1,4 @@
-#include "media/VideoPlayerController.h"
+#include "media/VeskVideoPlayerController.h"
 
 #include <QMediaPlayer>
 #include <QTimer>

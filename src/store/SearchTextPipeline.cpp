@@ -1,4 +1,4 @@
-#include "store/VeskStoreSearchPipeline.h"
+#include "store/SearchTextPipeline.h"
 
 namespace vesk {
 

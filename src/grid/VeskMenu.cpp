@@ -1,4 +1,4 @@
-#include "grid/MenuBuilder.h"
+#include "grid/VeskMenu.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"

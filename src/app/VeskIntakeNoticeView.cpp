@@ -1,4 +1,4 @@
-#include "app/IntakeNoticeBanner.h"
+#include "app/VeskIntakeNoticeView.h"
 
 #include "platform/ui/Theme.h"
 

@@ -1,4 +1,4 @@
-#include "present/GroupFilter.h"
+#include "present/VeskGroupFilter.h"
 
 namespace vesk {
 

@@ -1,4 +1,4 @@
-#include "pane/StoredCopyPath.h"
+#include "pane/StoredCopyPathLabel.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "media/AudioPlayerController.h"
+#include "media/VeskAudioPlayerController.h"
 
 #include "platform/Log.h"
 

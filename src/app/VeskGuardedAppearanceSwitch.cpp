@@ -1,4 +1,4 @@
-#include "app/AppearanceSwitch.h"
+#include "app/VeskGuardedAppearanceSwitch.h"
 
 #include "app/AppearanceSwitchFace.h"
 #include "platform/ui/Painting.h"

@@ -1,4 +1,4 @@
-#include "pane/PhotoNotePreview.h"
+#include "pane/VeskPhotoNotePreview.h"
 
 #include "platform/FutureDelivery.h"
 

@@ -1,4 +1,4 @@
-#include "people/PeopleWindow.h"
+#include "people/VeskFaceClusterInspector.h"
 
 #include "people/FaceTile.h"
 #include "people/PeopleParts.h"

@@ -1,8 +1,8 @@
-#include "pane/ActivityPreview.h"
+#include "pane/VeskActivityPreview.h"
 
 #include "platform/FutureDelivery.h"
 
-#include "media/AudioPlayerController.h"
+#include "media/VeskAudioPlayerController.h"
 #include "pane/ActivityPieces.h"
 #include "pane/ActivityTexts.h"
 #include "pane/MediaPlayerViews.h"
