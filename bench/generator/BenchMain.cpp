@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "store/RealServices.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
@@ -42,10 +43,11 @@ VeskStore& generatedLibraryStore(int count)
         const QString folder = QDir(benchRootPath()).filePath(QStringLiteral("library-%1").arg(count));
         if (auto copied = copyLibraryDatabase(*library, folder); !copied)
             qFatal("cannot copy the library: %s", qPrintable(copied.error()));
-        VeskServices services;
+        // Real services: with no sentence engine the store would take every stored vector for
+        // another model's, search without them and embed the whole library again on the way.
+        VeskServices services = makeRealServices(folder);
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
         services.settings = std::make_shared<MemorySettings>();
-        services.dataDirectory = folder;
         slot = std::make_unique<VeskStore>(services);
         // What the user meets: the index built and the sentence vectors read.
         slot->waitForStartup();

@@ -97,7 +97,13 @@ void BM_ShowItem(benchmark::State& state)
         mainMs += mainThreadMs() - before;
         // The related items arrive from the worker; their panel shows them (or stays hidden when
         // there are none) at the turn of the event loop that brings them.
-        while (!library.knownRelatedItems(item, RelatedVesksPanel::limit) && waited.elapsed() < 10'000) {
+        // So do the related versions.
+        const auto versionsShown = [&pane] {
+            const auto* versions = pane.content() ? pane.content()->findChild<RelatedVersionsPanel*>() : nullptr;
+            return versions && versions->isAnswered();
+        };
+        while ((!library.knownRelatedItems(item, RelatedVesksPanel::limit) || !versionsShown())
+            && waited.elapsed() < 10'000) {
             QThread::usleep(200);
             const double turn = mainThreadMs();
             QCoreApplication::processEvents();

@@ -133,7 +133,8 @@ double positionalSimilarity(const QString& a, const QString& b)
     return double(common) / double(shorter);
 }
 
-QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit)
+QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit,
+                                  const CancellationToken* cancelled)
 {
     if (!item.filePath || limit <= 0)
         return {};
@@ -148,7 +149,11 @@ QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& i
         double score;
     };
     std::vector<Kept> kept;
+    qsizetype walked = 0;
     for (const VeskItem& other : items) {
+        // The names of a few hundred files take well under a millisecond to compare.
+        if (cancelled && ++walked % 256 == 0 && cancelled->isCancelled())
+            return {};
         if (other.id == item.id || !other.filePath || lowerExtensionOf(*other.filePath) != extension)
             continue;
         const QString otherKey = versionKey(*other.filePath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "platform/CancellationToken.h"
 
 #include <QList>
 #include <QSet>
@@ -34,7 +35,9 @@ double positionalSimilarity(const QString& a, const QString& b);
 // Other files in items that look like versions of the item's file: the same lower-cased
 // extension, and the same version key or family tokens close enough. Best first (scores within
 // 0.001 of each other newest first), at most limit. Empty for an item without a file or without
-// an extension.
-QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit);
+// an extension. A worker passes its token: once it is cancelled the walk stops and the result is
+// empty.
+QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit,
+                                  const CancellationToken* cancelled = nullptr);
 
 } // namespace vesk

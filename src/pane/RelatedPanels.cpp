@@ -229,12 +229,14 @@ void RelatedPanel::refresh()
 {
     if (!m_storeAlive)
         return;
+    m_answered = false;
     if (const std::optional<QList<VeskItem>> items = query())
         showItems(*items);
 }
 
 void RelatedPanel::showItems(const QList<VeskItem>& items)
 {
+    m_answered = true;
     if (items.isEmpty()) {
         setVisible(false);
         delete m_body;
@@ -276,7 +278,14 @@ RelatedVersionsPanel::RelatedVersionsPanel(VeskStore& store, const VeskItem& ite
     : RelatedPanel(store, item, parent)
 {
     setObjectName(QStringLiteral("relatedVersionsPanel"));
+    setVisible(false);
     refresh();
+}
+
+RelatedVersionsPanel::~RelatedVersionsPanel()
+{
+    if (m_search)
+        m_search->cancel();
 }
 
 QString RelatedVersionsPanel::passesText() const
@@ -286,7 +295,11 @@ QString RelatedVersionsPanel::passesText() const
 
 std::optional<QList<VeskItem>> RelatedVersionsPanel::query()
 {
-    return m_store.relatedVersions(m_item, limit);
+    if (m_search)
+        m_search->cancel();
+    m_search = m_store.findRelatedVersionsLater(m_item, limit, this,
+        [this](const QList<VeskItem>& items) { showItems(items); });
+    return std::nullopt;
 }
 
 void RelatedVersionsPanel::fillHeader(QVBoxLayout* column, qsizetype count)

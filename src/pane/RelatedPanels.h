@@ -5,6 +5,7 @@
 // on a row selects that item.
 
 #include "model/VeskItem.h"
+#include "platform/CancellationToken.h"
 
 #include <QAbstractButton>
 #include <QList>
@@ -61,6 +62,8 @@ public:
     QList<VeskItem> shownItems() const;
     // Asks the store again.
     void refresh();
+    // Whether the panel shows the answer to its latest question (an empty one hides it).
+    bool isAnswered() const { return m_answered; }
 
 protected:
     RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent);
@@ -81,6 +84,7 @@ private:
     // refresh queued meanwhile then has nothing to ask.
     QPointer<VeskStore> m_storeAlive;
     bool m_refreshQueued = false;
+    bool m_answered = false;
     QWidget* m_body = nullptr;
 };
 
@@ -88,11 +92,14 @@ class RelatedVersionsPanel : public RelatedPanel {
     Q_OBJECT
 public:
     RelatedVersionsPanel(VeskStore& store, const VeskItem& item, QWidget* parent = nullptr);
+    ~RelatedVersionsPanel() override;
     // "3 passes" for two other versions: the shown item counts as one.
     QString passesText() const;
     static constexpr int limit = 6;
 
 protected:
+    // Every file of a large library is compared on a worker: the panel stays as it is (hidden
+    // when new) until the versions come back.
     std::optional<QList<VeskItem>> query() override;
     void fillHeader(QVBoxLayout* column, qsizetype count) override;
     RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Version; }
@@ -101,6 +108,8 @@ protected:
 
 private:
     QLabel* m_passes = nullptr;
+    // The comparison under way; a newer one, or the panel's end, stops it.
+    std::optional<CancellationToken> m_search;
 };
 
 class RelatedVesksPanel : public RelatedPanel {

@@ -31,6 +31,22 @@ QList<VeskItem> VeskStore::relatedVersions(const VeskItem& item, qsizetype limit
     return relatedVersionsIn(item, m_items, limit);
 }
 
+CancellationToken VeskStore::findRelatedVersionsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+    std::function<void(const QList<VeskItem>&)> done) const
+{
+    assertMainThread();
+    const CancellationToken cancelled;
+    // The worker's copy shares the list until the main thread changes it, so it reads the
+    // library as it was when asked while the window goes on changing its own.
+    const QFuture<QList<VeskItem>> found = QtConcurrent::run(workPool(),
+        [items = m_items, item, limit, cancelled] { return relatedVersionsIn(item, items, limit, &cancelled); });
+    deliverResult(receiver, found, [cancelled, done = std::move(done)](const QList<VeskItem>& versions) {
+        if (!cancelled.isCancelled())
+            done(versions);
+    });
+    return cancelled;
+}
+
 QHash<QUuid, double> VeskStore::usageScoresByID(const QDateTime& now) const
 {
     // The few items ever opened, looked up by identifier instead of by text for every item.

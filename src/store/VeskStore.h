@@ -423,6 +423,11 @@ public:
     VeskItem sourceItem(const VeskItem& item) const;
     // Other files that look like versions of the item's file, best first, at most limit.
     QList<VeskItem> relatedVersions(const VeskItem& item, qsizetype limit) const;
+    // relatedVersions on a worker, over the list as it is at the call: done gets the versions on
+    // the main thread while receiver exists and the returned token has not been cancelled.
+    // Comparing every file name of a large library takes longer than a frame.
+    CancellationToken findRelatedVersionsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+        std::function<void(const QList<VeskItem>&)> done) const;
     // Items that share words, title words or meaning with the item, best first, at most limit.
     // The ranking (at least six) is remembered until the library, the usage or the embeddings
     // change.

@@ -54,6 +54,12 @@ protected:
         return QTest::qWaitFor([&] { return !panel.rows().isEmpty(); }, 5000);
     }
 
+    // Related versions are compared on a worker too.
+    static bool waitForAnswer(const RelatedPanel& panel)
+    {
+        return QTest::qWaitFor([&] { return panel.isAnswered(); }, 5000);
+    }
+
     static QStringList rowTitles(const RelatedPanel& panel)
     {
         QStringList out;
@@ -181,23 +187,26 @@ TEST_F(PaneNeighbours, TheVersionsPanelCountsTheShownItemAsAPassAndHidesWhenAlon
     auto store = makeStore();
 
     RelatedVersionsPanel panel(*store, report);
+    ASSERT_TRUE(waitForAnswer(panel));
     EXPECT_FALSE(panel.isHidden());
     EXPECT_EQ(rowTitles(panel), (QStringList{"Report draft", "Report v2"}));
     EXPECT_EQ(panel.passesText(), QStringLiteral("3 passes"));
     EXPECT_EQ(panel.rows().first()->symbol(), QStringLiteral("doc.on.doc"));
 
     RelatedVersionsPanel alone(*store, other);
+    ASSERT_TRUE(waitForAnswer(alone));
     EXPECT_TRUE(alone.isHidden());
     EXPECT_TRUE(alone.rows().isEmpty());
 
     // Seven slides: six rows at most, and the panel counts seven passes.
     RelatedVersionsPanel slides(*store, library.last());
+    ASSERT_TRUE(waitForAnswer(slides));
     EXPECT_EQ(slides.rows().size(), 6);
     EXPECT_EQ(slides.passesText(), QStringLiteral("7 passes"));
 
     // A new version joins the panel once the library changes.
     ASSERT_TRUE(store->commitNewItem(fileItem(QStringLiteral("Invoice copy.pdf"), 1'600'001'000)));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(waitForRows(alone));
     EXPECT_FALSE(alone.isHidden());
     EXPECT_EQ(alone.passesText(), QStringLiteral("2 passes"));
 }
@@ -249,6 +258,7 @@ TEST_F(PaneNeighbours, InThePaneBothPanelsStandUnderTheDividerAndFollowTheFocuse
     ASSERT_NE(versions, nullptr);
     ASSERT_NE(reminds, nullptr);
     // A library of one item relates nothing: neither panel takes any room.
+    ASSERT_TRUE(waitForAnswer(*versions));
     EXPECT_TRUE(versions->isHidden());
     EXPECT_TRUE(reminds->isHidden());
 
