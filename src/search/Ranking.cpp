@@ -8,8 +8,8 @@ namespace vesk {
 
 namespace {
 
-// Age bands in seconds and their factors; the refresh's bonus values are written out so that the
-// published figures are exactly 0.55 times the factors as decimals.
+// Age bands in seconds. A result's bonus is its weight times the band's factor; the ranking's
+// steps are lifted enough that the product's last binary digit never moves a score a step.
 constexpr double kDay = 86'400.0;
 constexpr double kWeek = 604'800.0;
 constexpr double kMonth = 2'592'000.0;
@@ -28,6 +28,9 @@ int ageBand(double age)
     return 4;
 }
 
+// By age band: under a day, 7 days, 30 days, 120 days, older.
+constexpr double kRecencyFactors[] = {1.0, 0.74, 0.48, 0.24, 0.08};
+
 int ageBand(const QDateTime& createdAt, const QDateTime& now)
 {
     if (!createdAt.isValid() || !now.isValid())
@@ -39,30 +42,24 @@ int ageBand(const QDateTime& createdAt, const QDateTime& now)
 
 double recencyFactor(const QDateTime& createdAt, const QDateTime& now)
 {
-    static constexpr double factors[] = {1.0, 0.74, 0.48, 0.24, 0.08};
-    return factors[ageBand(createdAt, now)];
+    return kRecencyFactors[ageBand(createdAt, now)];
 }
 
 double recencyFactor(qint64 createdAtMs, qint64 nowMs)
 {
-    static constexpr double factors[] = {1.0, 0.74, 0.48, 0.24, 0.08};
     if (createdAtMs == std::numeric_limits<qint64>::min())
-        return factors[4];
-    return factors[ageBand(double(nowMs - createdAtMs) / 1000.0)];
+        return kRecencyFactors[4];
+    return kRecencyFactors[ageBand(double(nowMs - createdAtMs) / 1000.0)];
 }
 
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now)
 {
-    static constexpr double bonuses[] = {0.55, 0.407, 0.264, 0.132, 0.044};
-    return bonuses[ageBand(createdAt, now)];
+    return kResultRecencyWeight * recencyFactor(createdAt, now);
 }
 
 double recencyBonus(qint64 createdAtMs, qint64 nowMs)
 {
-    static constexpr double bonuses[] = {0.55, 0.407, 0.264, 0.132, 0.044};
-    if (createdAtMs == std::numeric_limits<qint64>::min())
-        return bonuses[4];
-    return bonuses[ageBand(double(nowMs - createdAtMs) / 1000.0)];
+    return kResultRecencyWeight * recencyFactor(createdAtMs, nowMs);
 }
 
 qint64 rankingStep(double score)

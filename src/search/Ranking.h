@@ -20,14 +20,16 @@ struct VeskItem;
 double recencyFactor(const QDateTime& createdAt, const QDateTime& now);
 // The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).
 double recencyFactor(qint64 createdAtMs, qint64 nowMs);
-// The lexical refresh's share of it: 0.55, 0.407, 0.264, 0.132 or 0.044.
+// A result's share of it: kResultRecencyWeight times the factor.
 double recencyBonus(const QDateTime& createdAt, const QDateTime& now);
 // The same by milliseconds since 1970 (rankingTime's value for an invalid date counts as old).
 double recencyBonus(qint64 createdAtMs, qint64 nowMs);
 
 // How a search result's final score is made, shared by the lexical refresh and the deep pass.
-// A use weighs this much of the usage score (0 to 1) in the final score.
+// A use weighs this much of the usage score (0 to 1) in the final score...
 inline constexpr double kResultUsageWeight = 0.9;
+// ...and the item's age this much of its recency factor (recencyBonus).
+inline constexpr double kResultRecencyWeight = 0.55;
 // The least cosine between the query and an item that counts as meaning: below it an item earns
 // no semantic score. Set by how the sentence vectors spread: unrelated texts stay under it.
 inline constexpr double kSemanticScoreFloor = 0.24;

@@ -2,13 +2,17 @@
 // usage signals.
 #include "store/SearchState.h"
 
+#include "platform/FutureDelivery.h"
 #include "platform/ParallelWork.h"
 #include "platform/Uuid.h"
+#include "platform/WorkPool.h"
 #include "search/DeepSearch.h"
 #include "search/IndexAnchorOverlaps.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
 #include "store/LibraryReading.h"
+
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -260,15 +264,25 @@ void VeskStore::startDeepSearch(const QString& query)
         publishDefaultOrder();
         return;
     }
-    const LexicalSnapshot snapshot = lexicalMatch(query);
     const CancellationToken token;
     state.deepSearchTask = token;
-    whenEmbedded(m_services.embeddings->embedQuery(snapshot.query), [this, snapshot, token](const std::optional<QList<double>>& vector) {
-        finishDeepSearch(snapshot, token, vector);
-    });
+    // The lexical pass's form of the query: what its snapshot names as the query.
+    whenEmbedded(m_services.embeddings->embedQuery(query.trimmed().toLower()),
+        [this, query, token](const std::optional<QList<double>>& vector) { finishDeepSearch(query, token, vector); });
 }
 
-void VeskStore::finishDeepSearch(const LexicalSnapshot& snapshot, const CancellationToken& token,
+namespace {
+
+// What a deep pass hands back to the main thread: the query it answered, as the search text must
+// still read it, and its result (none when it was cancelled).
+struct DeepPassOutcome {
+    QString query;
+    std::optional<DeepSearchResult> result;
+};
+
+} // namespace
+
+void VeskStore::finishDeepSearch(const QString& query, const CancellationToken& token,
     const std::optional<QList<double>>& queryVector)
 {
     assertMainThread();
@@ -284,16 +298,34 @@ void VeskStore::finishDeepSearch(const LexicalSnapshot& snapshot, const Cancella
         if (const auto id = keyID(it.key()))
             usage.insert(*id, vesk::usageScore(*it, now));
     }
-    const SearchIndex& index = state.index;
-    const DeepSearchInput input{snapshot, queryVector, m_items, m_semanticVectors,
-        [&index](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(index, anchors); },
-        usage, now, token, {}};
-    const std::optional<DeepSearchResult> result = runDeepSearch(input);
-    // A pass for a text that is no longer in the field shows nothing.
-    if (!result || m_searchText.trimmed().toLower() != snapshot.query)
-        return;
-    setFilteredItems(result->items);
-    setRetrievalHints(result->hints);
+    // The pass reads a copy of the list (shared until the main thread changes its own), the few
+    // usage scores, and the index and the vectors in one turn of the read gate: they stand still
+    // while it reads them, and the main thread waits only if it changes them meanwhile.
+    const std::shared_ptr<ReadGate> gate = state.readGate;
+    const SearchIndex* index = &state.index;
+    const SemanticVectors* vectors = &m_semanticVectors;
+    const QFuture<DeepPassOutcome> pass = QtConcurrent::run(workPool(),
+        [gate, index, vectors, items = m_items, query, queryVector, usage = std::move(usage), now, token] {
+            DeepPassOutcome outcome;
+            (void)gate->readTurn([&] {
+                if (token.isCancelled())
+                    return;
+                const LexicalSnapshot snapshot = vesk::lexicalMatch(*index, query);
+                outcome.query = snapshot.query;
+                const DeepSearchInput input{snapshot, queryVector, items, *vectors,
+                    [index](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(*index, anchors); },
+                    usage, now, token, {}};
+                outcome.result = runDeepSearch(input);
+            });
+            return outcome;
+        });
+    deliverResult(this, pass, [this, token](const DeepPassOutcome& outcome) {
+        // A pass for a text that is no longer in the field shows nothing.
+        if (token.isCancelled() || !outcome.result || m_searchText.trimmed().toLower() != outcome.query)
+            return;
+        setFilteredItems(outcome.result->items);
+        setRetrievalHints(outcome.result->hints);
+    });
 }
 
 void VeskStore::refreshSearchAfterChange()

@@ -649,7 +649,9 @@ private:
     // Keeps a vector in memory and, with a database, in the item's row.
     void storeEmbedding(const QUuid& id, const QList<double>& vector);
     void embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next);
-    void finishDeepSearch(const struct LexicalSnapshot& snapshot, const CancellationToken& token,
+    // Runs the deep pass for the query (as typed) on a worker, once its vector is there, and
+    // publishes what it found while the search text still asks for it.
+    void finishDeepSearch(const QString& query, const CancellationToken& token,
         const std::optional<QList<double>>& queryVector);
     std::shared_ptr<SearchState> m_search = makeSearchState();
     // End of search members
