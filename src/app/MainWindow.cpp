@@ -173,6 +173,13 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
             presentIntakeNotice();
     });
     connect(&store, &VeskStore::libraryProblemChanged, this, &MainWindow::updateContentSwitch);
+    // A delete waiting for its recovery snapshot: the window stays usable and says it is at work.
+    connect(&store, &VeskStore::destructiveChangeRunningChanged, this, [this] {
+        if (m_store.destructiveChangeRunning())
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+    });
     connect(&store, &VeskStore::bringBackNoticeChanged, this, [this] {
         presentBringBackNotice();
         scheduleBringBackNoticeClear(m_store.bringBackNotice());

@@ -44,6 +44,13 @@ public:
     virtual void requestLaunchSnapshot() = 0;
     // Blocks until the snapshot is taken; false when it failed (the caller goes on regardless).
     virtual bool synchronousSnapshot(const QString& reason) = 0;
+    // The snapshot before a destructive change, taken without blocking the caller: the future
+    // gives whether it was taken, once it is finished or has failed. A service that takes it at
+    // once (as this default does) hands back a finished future.
+    virtual QFuture<bool> snapshotBeforeDestructiveChange(const QString& reason)
+    {
+        return QtFuture::makeReadyFuture(synchronousSnapshot(reason));
+    }
 };
 
 // Sentence embeddings: text in, a vector or nothing out, computed off the main thread.

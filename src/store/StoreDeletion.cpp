@@ -4,6 +4,7 @@
 #include "store/VeskStore.h"
 
 #include "model/ItemFileKinds.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/SQLiteDatabase.h"
@@ -38,10 +39,37 @@ void VeskStore::deleteItems()
         return;
     if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(selection.size())))
         return;
+    // The items selected now are deleted, whatever is selected by the time the snapshot is done.
+    changeAfterRecoverySnapshot(QStringLiteral("before-bulk-delete"), [this, selection] {
+        deleteItemsNow(selection);
+        return true;
+    });
+}
 
-    // A failed snapshot is logged by the snapshots and never stops the delete.
-    (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-bulk-delete"));
+bool VeskStore::changeAfterRecoverySnapshot(const QString& reason, std::function<bool()> change)
+{
+    // A failed snapshot is logged by the snapshots and never stops the change.
+    const QFuture<bool> snapshot = m_services.recoverySnapshots->snapshotBeforeDestructiveChange(reason);
+    if (snapshot.isFinished())
+        return change();
+    setDestructiveChangeRunning(true);
+    deliverResult(this, snapshot, [this, change = std::move(change)](bool) {
+        (void)change();
+        setDestructiveChangeRunning(false);
+    });
+    return true;
+}
 
+void VeskStore::setDestructiveChangeRunning(bool value)
+{
+    if (m_destructiveChangeRunning == value)
+        return;
+    m_destructiveChangeRunning = value;
+    emit destructiveChangeRunningChanged();
+}
+
+void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
+{
     QList<VeskItem> doomed;
     for (const VeskItem& item : std::as_const(m_items)) {
         if (selection.contains(item.id))
@@ -85,7 +113,10 @@ void VeskStore::deleteItems()
     setItems(remaining);
     if (m_selectedID && selection.contains(*m_selectedID))
         setSelectedID(std::nullopt);
-    setSelectedIDs({});
+    // What was selected while the snapshot was taken stays selected.
+    QSet<QUuid> stillSelected = m_selectedIDs;
+    stillSelected.subtract(selection);
+    setSelectedIDs(stillSelected);
     m_unsavedItemIDs.subtract(selection);
     state.relatedCache.clear();
 
@@ -97,8 +128,14 @@ void VeskStore::clearLibrary()
     assertMainThread();
     if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(m_items.size())))
         return;
-    (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-clear-library"));
+    changeAfterRecoverySnapshot(QStringLiteral("before-clear-library"), [this] {
+        clearLibraryNow();
+        return true;
+    });
+}
 
+void VeskStore::clearLibraryNow()
+{
     if (m_database) {
         if (auto deleted = m_database->deleteAllRecords(); !deleted) {
             veskLog(QStringLiteral("Vesk clear-library database error: ") + deleted.error().logText());

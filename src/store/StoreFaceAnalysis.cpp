@@ -118,7 +118,7 @@ void VeskStore::saveDetectedFaces(const QUuid& id, const QString& text, const QS
         appendMissing(item.searchableText, text);
         appendMissing(item.searchableText, labels);
         // Saved, searched and embedded again even when nothing was appended.
-        (void)updateItem(item); // a failure is marked on the card and said by the store
+        (void)updateItemFromWork(item); // a failure is marked on the card and said by the store
         lowerIndexingCount();
     });
 }

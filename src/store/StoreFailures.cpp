@@ -86,6 +86,10 @@ void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHap
 
 bool VeskStore::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
 {
+    if (m_destructiveChangeRunning) {
+        reportFailure(title, whatDidNotHappen + QStringLiteral(": Vesk is still finishing a delete. Try again in a moment."));
+        return true;
+    }
     if (!m_readOnlyReason)
         return false;
     reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + *m_readOnlyReason + QLatin1Char('.'));

@@ -84,9 +84,12 @@ bool VeskStore::deleteGroup(const QUuid& id)
     if (refuseWhileReadOnly(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted")))
         return false;
 
-    // A failed snapshot is logged by the snapshots and never stops the delete.
-    (void)m_services.recoverySnapshots->synchronousSnapshot(QStringLiteral("before-delete-group"));
+    return changeAfterRecoverySnapshot(QStringLiteral("before-delete-group"),
+        [this, id, name] { return deleteGroupNow(id, name); });
+}
 
+bool VeskStore::deleteGroupNow(const QUuid& id, const QString& name)
+{
     // The members as they will be, written whole together with the group's removal: a library of
     // thousands of members is one transaction, and a refusal leaves the group and its members as
     // they were, in the file and on screen.

@@ -246,7 +246,7 @@ void VeskStore::rerouteStoredPackages()
             if (!rerouted.note.isEmpty())
                 updated.note = item.note.isEmpty() ? rerouted.note : item.note + QLatin1Char('\n') + rerouted.note;
             // A row that is not written is marked on its card, said and retried by the store.
-            (void)updateItem(updated);
+            (void)updateItemFromWork(updated);
         }
         emit storedPackagesRerouted();
     });

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QPointer>
+#include <QPromise>
 #include <QTimer>
 
 namespace vesk {
@@ -167,6 +168,22 @@ bool VeskRecoverySnapshots::synchronousSnapshot(const QString& reason)
     // Waits behind a snapshot already running there; the copy's own busy limit bounds the wait.
     QMetaObject::invokeMethod(
         m_worker, [&] { taken = m_worker->destructive(reason, now, state); }, Qt::BlockingQueuedConnection);
+    return taken;
+}
+
+QFuture<bool> VeskRecoverySnapshots::snapshotBeforeDestructiveChange(const QString& reason)
+{
+    auto promise = std::make_shared<QPromise<bool>>();
+    promise->start();
+    QFuture<bool> taken = promise->future();
+    // Queued jobs run before the worker is deleted, so the promise always gets its answer.
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, reason, now = m_clock->now(), state = currentState(), promise] {
+            promise->addResult(worker->destructive(reason, now, state));
+            promise->finish();
+        },
+        Qt::QueuedConnection);
     return taken;
 }
 

@@ -46,6 +46,8 @@ public:
     void noteChange() override;
     void requestLaunchSnapshot() override;
     bool synchronousSnapshot(const QString& reason) override;
+    // Queued behind any snapshot already running; the future is finished on the snapshot thread.
+    QFuture<bool> snapshotBeforeDestructiveChange(const QString& reason) override;
 
     QString snapshotsDirectory() const;
 

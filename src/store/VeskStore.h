@@ -261,7 +261,8 @@ public:
     // True when the group now carries the trimmed name.
     [[nodiscard]] bool renameGroup(const QUuid& id, const QString& name);
     // Takes a recovery snapshot first. The group's items stay in the library without a group.
-    // True when the group was deleted and every item that lost it was saved again.
+    // True when the group was deleted and every item that lost it was saved again, or, while
+    // the delete waits for its snapshot, when it was taken on (a refusal then comes as a notice).
     [[nodiscard]] bool deleteGroup(const QUuid& id);
     // By name, ignoring case, in the user's locale; equal names keep their order.
     static void sortGroups(QList<VeskGroup>& groups);
@@ -272,6 +273,10 @@ public:
     void deleteItems();
     // The same for the whole library, groups included.
     void clearLibrary();
+    // True from a delete, clear or group delete until it is done: it waits for its recovery
+    // snapshot on the snapshot thread while the window goes on. Meanwhile further deletes, clears,
+    // edits and captures are refused with a notice; browsing and search go on.
+    bool destructiveChangeRunning() const { return m_destructiveChangeRunning; }
     // The items with a file whose machine-made title has a different readable form, in list order.
     QList<VeskFilenameCleanupCandidate> filenameCleanupCandidates() const;
     // Applies the candidates whose item still carries the old title; the number changed.
@@ -515,6 +520,7 @@ signals:
     void unsavedItemIDsChanged();
     void libraryProblemChanged();
     void searchReadyChanged();
+    void destructiveChangeRunningChanged();
     // Start-up has put the whole library into items() (emitted just before that itemsChanged).
     void libraryLoaded();
     // Start-up has taken all its workers read (the stored sentence vectors come last).
@@ -659,6 +665,19 @@ private:
     // Library members
     // Removes an item's managed file, keyring entry and thumbnail.
     void removeItemTraces(const VeskItem& item);
+    // Takes the recovery snapshot, then makes the change: at once when the snapshot service has
+    // it already, otherwise once the snapshot is finished or has failed, with
+    // destructiveChangeRunning() true meanwhile. Returns the change's own answer when it ran at
+    // once, and true when it waits.
+    bool changeAfterRecoverySnapshot(const QString& reason, std::function<bool()> change);
+    void setDestructiveChangeRunning(bool value);
+    // The parts that follow the snapshot, over what was asked for at the start.
+    void deleteItemsNow(const QSet<QUuid>& selection);
+    void clearLibraryNow();
+    bool deleteGroupNow(const QUuid& id, const QString& name);
+    bool m_destructiveChangeRunning = false;
+    // updateItem for what analysis and package reading found.
+    bool updateItemFromWork(const VeskItem& item);
     // End of library members
 
     // Intake members
@@ -683,7 +702,9 @@ private:
     std::shared_ptr<CaptureRowWriter> backgroundWriter();
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
-    // While the library is read-only: says that the change did not happen and why; true then.
+    // While the library is read-only, or while a destructive change waits for its snapshot (it
+    // would act on a library that changed since it was asked for): says that the change did not
+    // happen and why; true then.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
     // Opens the library for reading only, because the data folder takes no writes.
     void openLibraryForReading(const QString& path, const QString& reason);

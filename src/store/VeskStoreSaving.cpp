@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <filesystem>
+#include <utility>
 #include <system_error>
 
 namespace vesk {
@@ -32,6 +33,16 @@ bool VeskStore::updateItem(const VeskItem& item)
     const bool saved = saveItemToDatabase(item);
     adoptSavedItem(item);
     return saved;
+}
+
+bool VeskStore::updateItemFromWork(const VeskItem& item)
+{
+    // Not the user's change: a delete waiting for its snapshot lets it through (an item it
+    // deletes goes after it), while a read-only library still refuses it.
+    const bool waiting = std::exchange(m_destructiveChangeRunning, false);
+    const bool updated = updateItem(item);
+    m_destructiveChangeRunning = waiting;
+    return updated;
 }
 
 void VeskStore::adoptSavedItem(const VeskItem& item)

@@ -63,6 +63,21 @@ TEST_F(MainWindowTest, EmptyLibraryShowsTheDropZoneUntilTheFirstItem)
     EXPECT_EQ(view.currentContent(), view.dropZone());
 }
 
+TEST_F(MainWindowTest, TheWindowShowsItIsAtWorkWhileADeleteWaitsForItsSnapshot)
+{
+    MainWindow& view = makeWindow();
+    const VeskItem item = makeItem(QStringLiteral("doomed"), 1000);
+    ASSERT_TRUE(store->commitNewItem(item));
+    store->select(item.id);
+    snapshots->holdDestructive = true;
+    store->deleteItems();
+    EXPECT_EQ(view.cursor().shape(), Qt::BusyCursor);
+    snapshots->finishHeld();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(store->items().isEmpty());
+}
+
 TEST_F(MainWindowTest, BothNoticesFloatAtTheirOffsetsFromTheTopTrailingCorner)
 {
     MainWindow& view = makeWindow();

@@ -23,7 +23,9 @@
 
 namespace vesk::test {
 
-// Counts snapshot requests; a synchronous snapshot succeeds unless told otherwise.
+// Counts snapshot requests; a synchronous snapshot succeeds unless told otherwise. With
+// `holdDestructive` set, a snapshot before a destructive change is finished only when the test
+// calls finishHeld().
 class RecordingSnapshots final : public RecoverySnapshotService {
 public:
     void noteChange() override { ++changes; }
@@ -33,11 +35,33 @@ public:
         reasons.append(reason);
         return synchronousResult;
     }
+    QFuture<bool> snapshotBeforeDestructiveChange(const QString& reason) override
+    {
+        if (!holdDestructive)
+            return QtFuture::makeReadyFuture(synchronousSnapshot(reason));
+        reasons.append(reason);
+        auto promise = std::make_shared<QPromise<bool>>();
+        promise->start();
+        held.push_back(promise);
+        return promise->future();
+    }
+    // Finishes the oldest held snapshot as taken or failed.
+    void finishHeld(bool taken = true)
+    {
+        if (held.empty())
+            return;
+        const auto promise = held.front();
+        held.erase(held.begin());
+        promise->addResult(taken);
+        promise->finish();
+    }
 
     int changes = 0;
     int launchRequests = 0;
     QStringList reasons;
     bool synchronousResult = true;
+    bool holdDestructive = false;
+    std::vector<std::shared_ptr<QPromise<bool>>> held;
 };
 
 // Records every thumbnail request, prewarm and removal. Answers at once with `image` (null by

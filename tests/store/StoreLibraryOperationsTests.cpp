@@ -324,6 +324,71 @@ TEST_F(LibraryOperations, DeletingTwoOfFiveRemovesEveryTraceInOrder)
     EXPECT_EQ(store->bringBackDates().keys(), QList<QUuid>{items[2].id});
 }
 
+TEST_F(LibraryOperations, ADeleteWaitsForItsSnapshotRefusingChangesAndDeletesWhatWasSelectedWhenAsked)
+{
+    for (const bool snapshotTaken : {true, false}) {
+        SCOPED_TRACE(snapshotTaken ? "snapshot taken" : "snapshot failed");
+        const VeskItem a = makeItem(QStringLiteral("a"), 40);
+        const VeskItem b = makeItem(QStringLiteral("b"), 30);
+        const VeskItem c = makeItem(QStringLiteral("c"), 20);
+        const VeskItem d = makeItem(QStringLiteral("d"), 10);
+        seed({a, b, c, d});
+        snapshots->reasons.clear();
+        snapshots->holdDestructive = true;
+        auto store = makeStore();
+        const auto group = store->createGroup(QStringLiteral("Trip"));
+        ASSERT_TRUE(group);
+
+        store->select(a.id);
+        store->toggleSelection(b.id);
+        store->deleteItems();
+        // Nothing is touched before the snapshot is done; the window goes on meanwhile.
+        EXPECT_TRUE(store->destructiveChangeRunning());
+        EXPECT_EQ(titles(store->items()), (QStringList{"a", "b", "c", "d"}));
+        EXPECT_EQ(titles(storedItems()), (QStringList{"a", "b", "c", "d"}));
+        store->select(c.id);
+        store->setSearchText(QStringLiteral("c"));
+
+        const struct {
+            const char* change;
+            std::function<void()> attempt;
+            const char* noticeTitle;
+        } refused[] = {
+            {"another delete", [&] { store->deleteItems(); }, "Not deleted"},
+            {"clear library", [&] { store->clearLibrary(); }, "Not deleted"},
+            {"group delete", [&] { (void)store->deleteGroup(group->id); }, "Group not deleted"},
+            {"group creation", [&] { (void)store->createGroup(QStringLiteral("Work")); }, "Group not created"},
+            {"rename", [&] { (void)store->renameItem(d.id, QStringLiteral("renamed")); }, "Not changed"},
+            {"tag", [&] { (void)store->addManualTag(QStringLiteral("later"), d); }, "Tag not added"},
+            {"capture", [&] { (void)store->commitNewItem(makeItem(QStringLiteral("new"), 50)); }, "Not kept"},
+        };
+        for (const auto& attempt : refused) {
+            SCOPED_TRACE(attempt.change);
+            store->dismissFailureNotice();
+            attempt.attempt();
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, QString::fromLatin1(attempt.noticeTitle));
+            EXPECT_TRUE(store->failureNotice()->detail.contains(QStringLiteral("still finishing a delete")));
+        }
+        EXPECT_EQ(snapshots->reasons, QStringList{"before-bulk-delete"});
+        EXPECT_EQ(titles(store->items()), (QStringList{"a", "b", "c", "d"}));
+        EXPECT_EQ(groupNames(store->groups()), QStringList{"Trip"});
+
+        snapshots->finishHeld(snapshotTaken);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(store->destructiveChangeRunning());
+        EXPECT_EQ(titles(store->items()), (QStringList{"c", "d"}));
+        EXPECT_EQ(titles(storedItems()), (QStringList{"c", "d"}));
+        // What was selected while it waited stays selected.
+        EXPECT_EQ(store->selectedIDs(), QSet<QUuid>{c.id});
+        EXPECT_EQ(store->selectedID(), c.id);
+        EXPECT_TRUE(store->renameItem(d.id, QStringLiteral("renamed")));
+        store.reset();
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(databasePath() + suffix);
+    }
+}
+
 TEST_F(LibraryOperations, DeleteWithNothingSelectedDoesNothingAndAFocusOutsideTheSelectionStays)
 {
     const VeskItem first = makeItem(QStringLiteral("first"), 20);
