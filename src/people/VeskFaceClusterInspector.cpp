@@ -105,6 +105,8 @@ void VeskFaceClusterInspector::rebuild()
     m_rebuildPending = false;
     if (!m_store)
         return;
+    // The blocks that waited go with the content they stood in.
+    m_suggestionsPending = 0;
     const int scrolled = m_scroll->verticalScrollBar()->value();
 
     QWidget* counts = buildCounts();
@@ -222,9 +224,35 @@ QWidget* VeskFaceClusterInspector::buildPersonCard(const VeskPersonPoolSummary& 
 
 QWidget* VeskFaceClusterInspector::buildSuggestionBlock(const VeskPersonPoolSummary& person)
 {
+    auto* holder = new QWidget;
+    auto* layout = column(0, holder);
+    const auto shown = m_shownSuggestions.constFind(person.id);
+    if (shown != m_shownSuggestions.cend())
+        layout->addWidget(buildSuggestionContent(person, *shown));
+    ++m_suggestionsPending;
+    m_store->findFaceSuggestionsLater(person.id, kSuggestionLimit, kSuggestionMinimum, holder,
+        [this, holder, layout, person](const QList<VeskFaceSuggestion>& suggestions) {
+            --m_suggestionsPending;
+            const auto previous = m_shownSuggestions.constFind(person.id);
+            const bool unchanged = previous != m_shownSuggestions.cend() && *previous == suggestions;
+            m_shownSuggestions.insert(person.id, suggestions);
+            if (unchanged && layout->count() > 0)
+                return;
+            while (QLayoutItem* item = layout->takeAt(0)) {
+                delete item->widget();
+                delete item;
+            }
+            QWidget* content = buildSuggestionContent(person, suggestions);
+            content->setParent(holder);
+            layout->addWidget(content);
+        });
+    return holder;
+}
+
+QWidget* VeskFaceClusterInspector::buildSuggestionContent(const VeskPersonPoolSummary& person,
+                                                          const QList<VeskFaceSuggestion>& suggestions)
+{
     const Theme& theme = Theme::current();
-    const QList<VeskFaceSuggestion> suggestions =
-        m_store->faceSuggestions(person.id, kSuggestionLimit, kSuggestionMinimum);
     if (suggestions.isEmpty()) {
         QLabel* none = styledLabel(QStringLiteral("No strong unconfirmed suggestions right now."), TextStyle::Caption,
                                    QFont::Normal, theme.tertiary());

@@ -7,7 +7,11 @@
 
 #include "people/PeoplePrompt.h"
 
+#include "model/VeskFaceRecords.h"
+
 #include <QDialog>
+#include <QHash>
+#include <QList>
 #include <QMessageBox>
 #include <QPointer>
 #include <QUuid>
@@ -21,7 +25,6 @@ namespace vesk {
 
 class VeskStore;
 struct VeskPersonPoolSummary;
-struct VeskFaceSuggestion;
 
 class VeskFaceClusterInspector : public QDialog {
     Q_OBJECT
@@ -58,13 +61,18 @@ public:
 
     // Builds the whole content from the store now (it otherwise follows the store on its own).
     void rebuild();
+    // Whether suggestions asked for since the last rebuild are still being worked out.
+    bool suggestionsPending() const { return m_suggestionsPending > 0; }
 
 private:
     void scheduleRebuild();
     QWidget* buildCounts();
     QWidget* buildKnownPeople();
     QWidget* buildPersonCard(const VeskPersonPoolSummary& person, const QList<VeskPersonPoolSummary>& all);
+    // The suggestions are worked out on the store's worker: the block shows those last shown for
+    // the person at once and the new ones when they come.
     QWidget* buildSuggestionBlock(const VeskPersonPoolSummary& person);
+    QWidget* buildSuggestionContent(const VeskPersonPoolSummary& person, const QList<VeskFaceSuggestion>& suggestions);
     QWidget* buildSuggestionRow(const VeskFaceSuggestion& suggestion);
     QWidget* buildUnassigned();
     QWidget* buildUnassignedTile(const QUuid& faceID);
@@ -83,6 +91,8 @@ private:
     QWidget* m_counts = nullptr;
     QScrollArea* m_scroll = nullptr;
     bool m_rebuildPending = false;
+    int m_suggestionsPending = 0;
+    QHash<QUuid, QList<VeskFaceSuggestion>> m_shownSuggestions;
 
     std::optional<QUuid> m_namingFaceID;
     QString m_newPersonName;

@@ -4,7 +4,9 @@
 
 #include "faces/FaceSuggestionEngine.h"
 #include "faces/PersonPools.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
+#include "platform/SerialExecutor.h"
 #include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
@@ -32,17 +34,37 @@ QString VeskStore::poolNameForNotice(const QUuid& poolID) const
     return QStringLiteral("this person");
 }
 
-QList<VeskFaceSuggestion> VeskStore::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
+QFuture<QList<VeskFaceSuggestion>> VeskStore::suggestFaces(const QUuid& poolID, int limit, double minimumSimilarity) const
 {
     assertMainThread();
     const auto pool = std::find_if(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
                                    [&](const VeskFaceClusterRecord& record) { return record.id == poolID; });
     if (pool == m_faceClustersCache.cend())
-        return {};
+        return QtFuture::makeReadyFuture(QList<VeskFaceSuggestion>());
     if (!m_faceSuggestions)
         m_faceSuggestions = std::make_shared<FaceSuggestionEngine>();
-    return m_faceSuggestions->suggestions(*pool, m_faceRecordsCache, m_faceRejectionsCache, m_ignoredFaceIDsCache,
-                                          limit, minimumSimilarity);
+    if (!m_faceSuggestionWorker)
+        m_faceSuggestionWorker = std::make_unique<SerialExecutor>(); // the People window waits for it
+    // The caches' copies share their data until the main thread changes its own: the worker
+    // reads the faces as they were when asked.
+    return m_faceSuggestionWorker->run([engine = m_faceSuggestions, pool = *pool, faces = m_faceRecordsCache,
+                                           rejections = m_faceRejectionsCache, ignored = m_ignoredFaceIDsCache,
+                                           limit, minimumSimilarity] {
+        return engine->suggestions(pool, faces, rejections, ignored, limit, minimumSimilarity);
+    });
+}
+
+QList<VeskFaceSuggestion> VeskStore::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
+{
+    // Waits behind the requests of the window, which share the engine.
+    QFuture<QList<VeskFaceSuggestion>> suggested = suggestFaces(poolID, limit, minimumSimilarity);
+    return suggested.result();
+}
+
+void VeskStore::findFaceSuggestionsLater(const QUuid& poolID, int limit, double minimumSimilarity, QObject* receiver,
+    std::function<void(const QList<VeskFaceSuggestion>&)> done) const
+{
+    deliverResult(receiver, suggestFaces(poolID, limit, minimumSimilarity), std::move(done));
 }
 
 int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)

@@ -403,6 +403,11 @@ public:
     // Suggestions and decisions (StoreFaceDecisions.cpp).
     // Unassigned faces close to the pool's faces, best first.
     QList<VeskFaceSuggestion> faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const;
+    // The same on the face-suggestion worker, over the face caches as they are at the call (a
+    // library of many thousand faces takes longer than a frame): done gets them on the main
+    // thread while receiver exists.
+    void findFaceSuggestionsLater(const QUuid& poolID, int limit, double minimumSimilarity, QObject* receiver,
+        std::function<void(const QList<VeskFaceSuggestion>&)> done) const;
     // Confirms each distinct face that is in no pool yet; the number confirmed.
     [[nodiscard]] int confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID);
     // Confirms the face, moving it from another pool if need be.
@@ -822,8 +827,12 @@ private:
     // Puts a face into a pool in the database (creating newPool's row first) and the caches.
     [[nodiscard]] Expected<void, DatabaseError> assignFace(qsizetype faceIndex, const QUuid& poolID,
                                                            const std::optional<VeskFaceClusterRecord>& newPool);
-    // Made on first use; keeps a float copy of the prints between calls.
+    // Made on first use; keeps a float copy of the prints between calls. Used on its own worker
+    // only, one request after the other.
     mutable std::shared_ptr<FaceSuggestionEngine> m_faceSuggestions;
+    mutable std::unique_ptr<SerialExecutor> m_faceSuggestionWorker;
+    // The suggestions for the pool over the given caches, made on the worker.
+    QFuture<QList<VeskFaceSuggestion>> suggestFaces(const QUuid& poolID, int limit, double minimumSimilarity) const;
     // Decodes photos for face previews, two at a time.
     std::unique_ptr<QThreadPool> m_facePreviewPool;
     // End of face members

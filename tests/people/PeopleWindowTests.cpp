@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <functional>
 
 namespace vesk::test {
@@ -53,10 +55,20 @@ protected:
             values.append(tile->value());
         return values;
     }
+    // Rebuilds and their suggestions, which the store works out on a worker.
     static void settle()
     {
         for (int i = 0; i < 4; ++i)
             QApplication::processEvents();
+        // Taken first: waiting runs the event loop, which deletes replaced widgets.
+        QList<QPointer<VeskFaceClusterInspector>> windows;
+        for (QWidget* widget : QApplication::allWidgets()) {
+            if (auto* window = qobject_cast<VeskFaceClusterInspector*>(widget))
+                windows.append(window);
+        }
+        for (const QPointer<VeskFaceClusterInspector>& window : windows)
+            ASSERT_TRUE(QTest::qWaitFor([&window] { return !window || !window->suggestionsPending(); }, 5000));
+        QApplication::processEvents();
     }
 
     VeskItem photo;
@@ -68,6 +80,7 @@ TEST_F(PeopleWindow, AnEmptyLibraryShowsItsEmptyTextsAndZeroCounts)
 {
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     EXPECT_EQ(counts(window), (QList<qlonglong>{0, 0, 0, 0}));
     EXPECT_EQ(named(window, "knownPeopleEmpty").size(), 1);
     EXPECT_EQ(named(window, "unassignedEmpty").size(), 1);
@@ -80,6 +93,7 @@ TEST_F(PeopleWindow, ThirteenQualifyingFacesShowTwelveRowsAndConfirmAllTakesExac
     seedLibrary(13, QStringLiteral("Ana"));
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     ASSERT_EQ(named(window, "personCard").size(), 1);
     const QList<QWidget*> rows = named(window, "suggestionRow");
     ASSERT_EQ(rows.size(), 12);
@@ -104,6 +118,7 @@ TEST_F(PeopleWindow, SuggestionRowsConfirmOrRejectForTheirPool)
     seedLibrary(2, QStringLiteral("Ana"), 0.8);
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     ASSERT_EQ(named(window, "suggestionRow").size(), 2);
     QList<QLabel*> labels = named(window, "suggestionRow").first()->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
@@ -126,6 +141,7 @@ TEST_F(PeopleWindow, ADecisionTheLibraryRefusesIsSaidInTheWindowAndChangesNothin
     seedLibrary(2, QStringLiteral("Ana"), 0.8);
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     window.show();
     const auto click = [&](const char* button) {
         return [&window, button] { named<QPushButton>(window, button).first()->click(); };
@@ -174,6 +190,7 @@ TEST_F(PeopleWindow, FiftyUnassignedFacesShowFortyEightTilesUnderTheirFullCount)
     seedLibrary(50);
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     window.resize(900, 760);
     window.show();
     settle();
@@ -198,6 +215,7 @@ TEST_F(PeopleWindow, NamingAFaceUsesATrimmedNameAndStartsEmptyEachTime)
     seedLibrary(2);
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     window.show();
     named<QPushButton>(window, "nameButton").first()->click();
     PeoplePrompt* prompt = window.namingDialog();
@@ -237,6 +255,7 @@ TEST_F(PeopleWindow, RenamingOntoAnotherPersonsNameOffersAMerge)
     const QUuid ana = store->faceClustersCache()[0].id;
     const QUuid bo = store->faceClustersCache()[1].id;
     VeskFaceClusterInspector window(*store);
+    settle();
     window.show();
     EXPECT_TRUE(named(window, "mergeButton").isEmpty());
 
@@ -289,6 +308,7 @@ TEST_F(PeopleWindow, TheSmallerOfTwoSameNamePoolsOffersTheMerge)
     const QUuid zed = store->faceClustersCache()[1].id;
     ASSERT_TRUE(store->renamePersonPool(zed, QStringLiteral("ana")));
     VeskFaceClusterInspector window(*store);
+    settle();
     const QList<QPushButton*> merges = named<QPushButton>(window, "mergeButton");
     ASSERT_EQ(merges.size(), 1);
     EXPECT_EQ(merges.first()->text(), QStringLiteral("Merge into Ana"));
@@ -303,6 +323,7 @@ TEST_F(PeopleWindow, EscapeClosesTheWindowAndPreviewsArriveWithoutAsking)
     seedLibrary(1, QStringLiteral("Ana"));
     auto store = makeStore();
     VeskFaceClusterInspector window(*store);
+    settle();
     window.show();
     settle();
     const QList<FaceTile*> tiles = window.findChildren<FaceTile*>();
