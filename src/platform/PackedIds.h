@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 namespace vesk {
@@ -17,6 +18,12 @@ public:
     qsizetype size() const { return m_count; }
     bool isEmpty() const { return m_count == 0; }
     std::vector<quint32> unpacked() const;
+
+    // The packed form, for keeping the list in a file.
+    const std::vector<quint8>& bytes() const { return m_bytes; }
+    // A list read back from its packed form: none unless the bytes hold exactly count ids, each
+    // below limit, ascending and each once. Bytes from a file are never trusted further.
+    static std::optional<PackedIds> fromBytes(std::vector<quint8> bytes, quint32 count, quint32 limit);
 
     // Visits the ids in ascending order while visit returns true.
     template <typename Visit>

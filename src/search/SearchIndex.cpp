@@ -12,6 +12,7 @@
 #include <atomic>
 #include <limits>
 #include <numeric>
+#include <tuple>
 
 namespace vesk {
 
@@ -146,26 +147,58 @@ void SearchIndex::clear()
     m_associationWords.clear();
 }
 
-void SearchIndex::rebuild(const QList<VeskItem>& items,
-    const QHash<QUuid, QSet<QString>>& peopleByItem,
-    const QHash<QUuid, QStringList>& manualTagsByID)
+bool SearchIndex::Dictionary::seed(const std::vector<std::u16string>& words)
 {
     clear();
+    rehash(words.size() * 2 + 2);
+    for (quint32 id = 0; id < words.size(); ++id) {
+        // A word twice would split the items that hold it between two ids.
+        if (intern(words[id]) != id)
+            return false;
+    }
+    return true;
+}
+
+SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
+    const QHash<QUuid, QSet<QString>>& peopleByItem,
+    const QHash<QUuid, QStringList>& manualTagsByID, const SearchIndexImage* cached,
+    SearchIndexImage* image)
+{
+    clear();
+    RebuildReport report;
     m_ids.reserve(size_t(items.size()));
     m_createdAtMs.reserve(size_t(items.size()));
     m_live.reserve(size_t(items.size()));
     m_summaries.reserve(size_t(items.size()));
     m_slotByID.reserve(items.size());
     if (items.isEmpty())
-        return;
+        return report;
+
+    // What was read before is the start of the dictionaries, so the ids it gives stay valid; the
+    // words of items read anew are added after it.
+    if (cached && (!m_words.seed(cached->words) || !m_associationWords.seed(cached->associationWords))) {
+        m_words.clear();
+        m_associationWords.clear();
+        cached = nullptr;
+    }
+    QHash<QUuid, qsizetype> cachedItems;
+    if (cached) {
+        cachedItems.reserve(qsizetype(cached->items.size()));
+        for (size_t i = 0; i < cached->items.size(); ++i)
+            cachedItems.insert(cached->items[i].id, qsizetype(i));
+    }
+    const bool stamped = cached || image;
 
     // All cores read the items at once into shared word tables, each into its own entry; the
     // word lists are packed as soon as they are read, since a whole library's lists are held
-    // until every item is read.
+    // until every item is read. An item whose words were kept and whose texts are as they were
+    // then takes its word lists as kept, and only its record is made.
     const qsizetype cores = std::max(1, pool()->maxThreadCount());
     const size_t count = size_t(items.size());
     m_entries.resize(count);
     std::vector<PackedIds> entryWords(count);
+    std::vector<ContentHash::Value> stamps(stamped ? count : 0);
+    std::vector<quint8> reused(count, 0);
     // Summarised while each item's texts are still in the cache.
     std::vector<TextSummary> summaries(count);
     // A few chunks per core keep the cores busy when some items are much longer than others.
@@ -178,46 +211,89 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
     // One worker per core takes the chunks in turn, with readers kept for its whole share: a
     // reader's cache serves the frequent words without a lock once it has met them.
     std::atomic<size_t> nextChunk{0};
+    std::atomic<size_t> reusedCount{0};
     forEachInParallel(std::min(size_t(cores), chunks.size()), [&](size_t) {
         ConcurrentWordTable::Reader words(wordTable);
         ConcurrentWordTable::Reader association(associationTable);
         std::vector<quint32> wordIDs;
         std::vector<quint32> tokenIDs;
+        size_t reusedHere = 0;
         for (size_t c = nextChunk++; c < chunks.size(); c = nextChunk++) {
             const size_t first = chunks[c];
             for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
                 const VeskItem& item = items[qsizetype(i)];
-                wordIDs.clear();
-                tokenIDs.clear();
-                read(item, peopleByItem.value(item.id), manualTagsByID.value(item.id), m_entries[i], wordIDs,
-                    tokenIDs, [&](std::u16string_view word) { return words.intern(word); },
-                    [&](std::u16string_view token) { return association.intern(token); });
-                entryWords[i] = PackedIds(wordIDs);
+                const QSet<QString> people = peopleByItem.value(item.id);
+                const QStringList manualTags = manualTagsByID.value(item.id);
+                if (stamped)
+                    stamps[i] = stampOf(item, people, manualTags);
+                const auto kept = cached ? cachedItems.constFind(item.id) : cachedItems.cend();
+                if (kept != cachedItems.cend() && cached->items[size_t(*kept)].stamp == stamps[i]) {
+                    const SearchIndexImage::Item& read = cached->items[size_t(*kept)];
+                    readEntry(item, people, manualTags, m_entries[i], {});
+                    entryWords[i] = read.words;
+                    m_entries[i].association = read.association;
+                    reused[i] = 1;
+                    ++reusedHere;
+                } else {
+                    wordIDs.clear();
+                    tokenIDs.clear();
+                    read(item, people, manualTags, m_entries[i], wordIDs, tokenIDs,
+                        [&](std::u16string_view word) { return words.intern(word); },
+                        [&](std::u16string_view token) { return association.intern(token); });
+                    entryWords[i] = PackedIds(wordIDs);
+                    m_entries[i].association = PackedIds(tokenIDs);
+                }
                 summaries[i] = summarize(m_entries[i].record, m_entries[i].kind);
-                m_entries[i].association = PackedIds(tokenIDs);
             }
         }
+        reusedCount += reusedHere;
     }, pool());
+    report.reused = reusedCount;
+    report.read = count - report.reused;
 
-    // Dense ids for the words; the entries' lists are told them.
-    const std::vector<quint32> wordOffsets = wordTable.number(m_words.texts);
-    const std::vector<quint32> associationOffsets = associationTable.number(m_associationWords.texts);
+    // Dense ids for the words read anew, after those kept; their entries' lists are told them.
+    std::vector<quint32> wordPlaces;
+    std::vector<quint32> associationPlaces;
+    std::vector<quint32> wordOffsets;
+    std::vector<quint32> associationOffsets;
+    for (auto [table, dictionary, offsets, places] :
+        {std::tuple(&wordTable, &m_words, &wordOffsets, &wordPlaces),
+            std::tuple(&associationTable, &m_associationWords, &associationOffsets, &associationPlaces)}) {
+        if (!cached) {
+            *offsets = table->number(dictionary->texts);
+            continue;
+        }
+        std::deque<std::u16string> added;
+        *offsets = table->number(added);
+        places->reserve(added.size());
+        for (const std::u16string& word : added)
+            places->push_back(dictionary->intern(word));
+    }
     for (Dictionary* dictionary : {&m_words, &m_associationWords}) {
         dictionary->postings.resize(dictionary->texts.size());
-        dictionary->rehash(dictionary->texts.size() * 2 + 2);
+        if (!cached)
+            dictionary->rehash(dictionary->texts.size() * 2 + 2);
     }
-    QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
-        std::vector<quint32> ids;
-        for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
-            for (auto [list, offsets] : {std::pair(&entryWords[i], &wordOffsets),
-                     std::pair(&m_entries[i].association, &associationOffsets)}) {
-                ids.clear();
-                list->forEach([&](quint32 id) { ids.push_back(ConcurrentWordTable::dense(id, *offsets)); });
-                std::sort(ids.begin(), ids.end());
-                *list = PackedIds(ids);
+    if (report.read > 0) {
+        QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
+            std::vector<quint32> ids;
+            for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+                if (reused[i])
+                    continue;
+                for (auto [list, offsets, places] :
+                    {std::tuple(&entryWords[i], &wordOffsets, &wordPlaces),
+                        std::tuple(&m_entries[i].association, &associationOffsets, &associationPlaces)}) {
+                    ids.clear();
+                    list->forEach([&](quint32 id) {
+                        const quint32 dense = ConcurrentWordTable::dense(id, *offsets);
+                        ids.push_back(places->empty() ? dense : (*places)[dense]);
+                    });
+                    std::sort(ids.begin(), ids.end());
+                    *list = PackedIds(ids);
+                }
             }
-        }
-    });
+        });
+    }
 
     // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.
     std::vector<quint32> sorted(m_words.texts.size());
@@ -243,6 +319,8 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
             m_summaries[*existing] = summaries[slot];
             m_entries[*existing] = std::move(entry);
             entryWords[*existing] = std::move(entryWords[slot]);
+            if (stamped)
+                stamps[*existing] = stamps[slot];
             m_entries[slot] = Entry();
             entryWords[slot] = PackedIds();
             m_live[slot] = 0;
@@ -278,13 +356,28 @@ void SearchIndex::rebuild(const QList<VeskItem>& items,
         m_words.postings[word].prepare(count, m_entries.size());
     }
     sliceCounts.clear();
+    // The file image is wanted only when the kept one no longer says what the library holds.
+    const bool imageWanted = image && (!cached || report.read > 0 || cached->items.size() != report.reused);
+    if (imageWanted) {
+        image->words.assign(m_words.texts.begin(), m_words.texts.end());
+        image->associationWords.assign(m_associationWords.texts.begin(), m_associationWords.texts.end());
+        image->items.clear();
+        image->items.reserve(m_slotByID.size());
+    }
     for (Slot slot = 0; slot < m_entries.size(); ++slot) {
         entryWords[slot].forEach([&](quint32 word) { m_words.postings[word].append(slot); });
+        if (imageWanted && m_live[slot]) {
+            image->items.push_back(
+                {m_ids[slot], stamps[slot], std::move(entryWords[slot]), m_entries[slot].association});
+        }
         entryWords[slot] = PackedIds();
     }
     for (Slot slot = 0; slot < m_entries.size(); ++slot)
         link(slot, m_entries[slot].tags, m_tags);
+    report.imageMade = imageWanted;
+    return report;
 }
+
 
 namespace {
 
@@ -365,10 +458,8 @@ qsizetype SearchIndex::synchronize(const QList<VeskItem>& items,
     return changed;
 }
 
-template <typename InternWord, typename InternToken>
-void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
-    Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
-    InternWord&& internWord, InternToken&& internToken)
+void SearchIndex::readEntry(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+    Entry& entry, const std::function<void(QStringView)>& visitWord)
 {
     entry.id = item.id;
     entry.source = item;
@@ -378,24 +469,73 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
     entry.createdAtMs = item.createdAt.isValid() ? item.createdAt.toMSecsSinceEpoch()
                                                  : std::numeric_limits<qint64>::min();
     entry.live = true;
-    entry.record = makeSearchRecord(item, people, manualTags, [&](QStringView word) {
+    entry.record = makeSearchRecord(item, people, manualTags, visitWord);
+}
+
+template <typename InternWord, typename InternToken>
+void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+    Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
+    InternWord&& internWord, InternToken&& internToken)
+{
+    readEntry(item, people, manualTags, entry, [&](QStringView word) {
         if (isKeptWord(word))
             words.push_back(internWord(u16(word)));
     });
     sortUnique(words);
 
     // Content words never reach across the joining spaces, so the parts are read one by one.
-    QStringList parts{item.title, item.note};
+    const auto visitToken = [&](QStringView token) { association.push_back(internToken(u16(token))); };
+    const auto readText = [&](const ItemText& text) {
+        if (text.isAscii())
+            forEachContentWordOfAscii(text.constData(), text.utf8().size(), visitToken);
+        else
+            forEachContentWordOf(text.toString(), visitToken);
+    };
+    forEachContentWordOf(item.title, visitToken);
+    forEachContentWordOf(item.note, visitToken);
     if (item.text && !item.text->isSharedWith(item.searchableText) && *item.text != item.searchableText)
-        parts.append(item.text->toString());
-    parts.append(item.searchableText.toString());
-    parts.append(manualTags.join(QLatin1Char(' ')));
-    for (const QString& part : std::as_const(parts)) {
-        forEachContentWordOf(part, [&](QStringView token) {
-            association.push_back(internToken(u16(token)));
-        });
-    }
+        readText(*item.text);
+    readText(item.searchableText);
+    forEachContentWordOf(manualTags.join(QLatin1Char(' ')), visitToken);
     sortUnique(association);
+}
+
+ContentHash::Value SearchIndex::stampOf(
+    const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags)
+{
+    // Everything the item's words and content words are read from, each part told apart from
+    // its neighbours by its length and whether it is there at all.
+    ContentHash hash;
+    const auto addString = [&](const QString& text) {
+        hash.addBytes(text.constData(), size_t(text.size()) * sizeof(QChar));
+    };
+    const auto addOptional = [&](const std::optional<QString>& text) {
+        hash.addNumber(text ? 1 : 0);
+        if (text)
+            addString(*text);
+    };
+    addString(item.title);
+    addString(item.note);
+    hash.addBytes(item.searchableText.constData(), size_t(item.searchableText.utf8().size()));
+    hash.addNumber(item.text ? 1 : 0);
+    if (item.text) {
+        // A text that is the searchable text is not read twice.
+        const bool same = item.text->isSharedWith(item.searchableText) || *item.text == item.searchableText;
+        hash.addNumber(same ? 1 : 0);
+        if (!same)
+            hash.addBytes(item.text->constData(), size_t(item.text->utf8().size()));
+    }
+    addOptional(item.urlString);
+    addOptional(item.filePath);
+    QStringList names(people.begin(), people.end());
+    std::sort(names.begin(), names.end());
+    hash.addNumber(quint64(names.size()));
+    for (const QString& name : std::as_const(names))
+        addString(name);
+    hash.addNumber(quint64(manualTags.size()));
+    for (const QString& tag : manualTags)
+        addString(tag);
+    return hash.value();
 }
 
 std::vector<quint32> SearchIndex::wordsOf(const Entry& entry) const

@@ -2,6 +2,8 @@
 
 #include "platform/ChunkedVector.h"
 #include "platform/PackedIds.h"
+#include "platform/ContentHash.h"
+#include "search/SearchIndexFile.h"
 #include "search/SearchRecord.h"
 #include "search/SlotSet.h"
 #include "search/TextSummary.h"
@@ -17,6 +19,7 @@
 class QThreadPool;
 
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -61,9 +64,21 @@ public:
     };
 
     void clear();
-    // Builds everything anew from the items, their people's names and their manual tags.
-    void rebuild(const QList<VeskItem>& items, const QHash<QUuid, QSet<QString>>& peopleByItem,
-        const QHash<QUuid, QStringList>& manualTagsByID);
+    struct RebuildReport {
+        size_t reused = 0;      // items whose words were taken from the kept image
+        size_t read = 0;        // items whose texts were read
+        bool imageMade = false; // whether `image` was filled
+    };
+    // Builds everything anew from the items, their people's names and their manual tags. With
+    // `cached`, an item whose texts are exactly as they were when the image was made takes its
+    // words from there instead of reading its texts; the result is the same either way. With
+    // `image`, it is filled with what a later build can take, unless `cached` says that already.
+    RebuildReport rebuild(const QList<VeskItem>& items, const QHash<QUuid, QSet<QString>>& peopleByItem,
+        const QHash<QUuid, QStringList>& manualTagsByID, const SearchIndexImage* cached = nullptr,
+        SearchIndexImage* image = nullptr);
+    // The fingerprint of everything an item's words are read from.
+    static ContentHash::Value stampOf(
+        const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags);
     // Brings the index to the state rebuild() would give, touching only the items that were
     // added, changed or removed since they were indexed. Returns how many entries changed, and
     // hands their identifiers to changedIDs when given.
@@ -143,6 +158,8 @@ private:
         std::vector<SlotSet> postings; // unused for association tokens
 
         quint32 intern(std::u16string_view text);
+        // Starts anew with these texts as ids 0, 1, ...; false when a text comes twice.
+        bool seed(const std::vector<std::u16string>& words);
         quint32 intern(std::u16string_view text, quint64 hash);
         std::optional<quint32> find(std::u16string_view text) const;
         void clear();
@@ -152,6 +169,9 @@ private:
     };
     // Reads one item into entry: its record, and its word and association token ids as the
     // two interning functions give them.
+    // The entry's fields and record, its index words handed to visitWord when given.
+    static void readEntry(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+        Entry& entry, const std::function<void(QStringView)>& visitWord);
     template <typename InternWord, typename InternToken>
     static void read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
         Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,

@@ -33,6 +33,46 @@ std::string prepared(const QString& text, RecordPart part, quint8& foldedParts,
     return folded.toStdString();
 }
 
+// prepared() of a text of plain ASCII given as its bytes: the normal and folded forms are then
+// the text lower-cased, and its index words the runs of letters, digits and "#"; read in one pass
+// without decoding the text or lowering a copy of it first.
+std::string preparedAscii(const QByteArray& bytes, const std::function<void(QStringView)>& visitWord)
+{
+    const qsizetype size = bytes.size();
+    std::string lowered(size_t(size), '\0');
+    const char* in = bytes.constData();
+    char* out = lowered.data();
+    std::u16string word;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = in[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+        out[i] = lower;
+        if (!visitWord)
+            continue;
+        if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '#') {
+            if (start < 0)
+                start = i;
+            continue;
+        }
+        if (start >= 0) {
+            word.assign(out + start, out + i);
+            visitWord(QStringView(word.data(), qsizetype(word.size())));
+            start = -1;
+        }
+    }
+    if (visitWord && start >= 0) {
+        word.assign(out + start, out + size);
+        visitWord(QStringView(word.data(), qsizetype(word.size())));
+    }
+    return lowered;
+}
+
+bool holdsHash(const ItemText& text)
+{
+    return text.utf8().contains('#');
+}
+
 QString sortedNames(const QSet<QString>& people)
 {
     QStringList names(people.begin(), people.end());
@@ -206,16 +246,24 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     quint8& folded = record.foldedParts;
     record.title = prepared(item.title, RecordPart::Title, folded, visitWord);
     record.note = prepared(item.note, RecordPart::Note, folded, visitWord);
-    // Decoded once for the record, which keeps only the folded UTF-8.
-    const QString searchable = item.searchableText.toString();
-    record.searchableText = prepared(searchable, RecordPart::Searchable, folded, visitWord);
+    // The long texts are read from their UTF-8 as they stand when they are plain ASCII, as most
+    // are; others are decoded once for the record, which keeps only the folded UTF-8.
+    if (item.searchableText.isAscii()) {
+        record.searchableText = preparedAscii(item.searchableText.utf8(), visitWord);
+    } else {
+        record.searchableText =
+            prepared(item.searchableText.toString(), RecordPart::Searchable, folded, visitWord);
+    }
     record.textIsSearchableText = item.text && !item.text->isEmpty()
         && (item.text->isSharedWith(item.searchableText) || *item.text == item.searchableText);
-    const QString text = !item.text ? QString() : record.textIsSearchableText ? searchable : item.text->toString();
     const QString urlString = item.urlString.value_or(QString());
     const QString filePath = item.filePath.value_or(QString());
-    if (!record.textIsSearchableText)
-        record.text = prepared(text, RecordPart::Text, folded, visitWord);
+    if (!record.textIsSearchableText && item.text) {
+        if (item.text->isAscii())
+            record.text = preparedAscii(item.text->utf8(), visitWord);
+        else
+            record.text = prepared(item.text->toString(), RecordPart::Text, folded, visitWord);
+    }
     record.urlString = prepared(urlString, RecordPart::Url, folded, visitWord);
     record.filePath = prepared(filePath, RecordPart::Path, folded, visitWord);
     record.peopleNames = prepared(peopleNames, RecordPart::People, folded, visitWord);
@@ -223,8 +271,8 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     // The regular expression sees each part's neighbours as they stand in the join, so the join
     // is scanned whole, but only when there is a "#" at all. Composed first, so that a decomposed
     // accent does not cut a tag short.
-    if (anyHoldsHash({item.title, searchable, item.note, text, urlString, filePath,
-            peopleNames})) {
+    if (anyHoldsHash({item.title, item.note, urlString, filePath, peopleNames})
+        || holdsHash(item.searchableText) || (item.text && holdsHash(*item.text))) {
         QString join = combinedJoin(item, peopleNames);
         if (!isAsciiText(join))
             join = join.normalized(QString::NormalizationForm_C);

@@ -189,6 +189,44 @@ void forEachContentWordOf(const QString& text, const std::function<void(QStringV
         });
 }
 
+void forEachContentWordOfAscii(const char* bytes, qsizetype size, const std::function<void(QStringView)>& visit)
+{
+    const QSet<QString>& stopWords = searchStopWords();
+    QString word;
+    qsizetype start = -1;
+    bool hasLetter = false;
+    // One step past the end closes the last run.
+    for (qsizetype i = 0; i <= size; ++i) {
+        const char c = i < size ? bytes[i] : ' ';
+        const bool lower = c >= 'a' && c <= 'z';
+        const bool upper = c >= 'A' && c <= 'Z';
+        if (lower || upper || (c >= '0' && c <= '9')) {
+            if (start < 0) {
+                start = i;
+                hasLetter = false;
+            }
+            hasLetter = hasLetter || lower || upper;
+            continue;
+        }
+        if (start < 0)
+            continue;
+        const qsizetype length = i - start;
+        const qsizetype first = start;
+        start = -1;
+        if (length < 3 || !hasLetter)
+            continue;
+        word.resize(length);
+        char16_t* out = reinterpret_cast<char16_t*>(word.data());
+        for (qsizetype k = 0; k < length; ++k) {
+            const char b = bytes[first + k];
+            out[k] = char16_t((b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b);
+        }
+        if (stopWords.contains(word))
+            continue;
+        visit(word);
+    }
+}
+
 void forEachContentToken(const QString& text, const std::function<void(const QString&)>& visit)
 {
     forEachContentWord(lowerText(text), [&](QStringView word) { visit(word.toString()); });

@@ -30,6 +30,8 @@ void forEachContentWord(QStringView lowered, const std::function<void(QStringVie
 // The same for any text, without a lower-cased copy of a text of plain ASCII (each word is
 // lowered on its own); the views handed out last until the next word.
 void forEachContentWordOf(const QString& text, const std::function<void(QStringView)>& visit);
+// The same for a text of plain ASCII given as its bytes, without decoding it first.
+void forEachContentWordOfAscii(const char* bytes, qsizetype size, const std::function<void(QStringView)>& visit);
 
 // Title of a text item: its first non-blank line, trimmed, cut to 72 characters plus "…";
 // "Untitled Vesk" when there is none.

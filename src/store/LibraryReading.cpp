@@ -29,7 +29,7 @@ StartupThreads::~StartupThreads()
     m_pool->waitForDone();
 }
 
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool)
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory)
 {
     LibraryReading reading;
     auto opened = SQLiteDatabase::openForReading(databasePath);
@@ -79,9 +79,14 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
     const QList<VeskItem> items = reading.items ? *reading.items : QList<VeskItem>();
     reading.order = std::make_shared<DefaultOrder>();
     reading.order->reset(items, {});
-    reading.nearDuplicates = std::make_shared<NearDuplicateIndex>();
-    reading.nearDuplicates->rebuild(items, pool);
     return reading;
+}
+
+std::shared_ptr<NearDuplicateIndex> buildNearDuplicateIndex(const QList<VeskItem>& items, QThreadPool* pool)
+{
+    auto index = std::make_shared<NearDuplicateIndex>();
+    index->rebuild(items, pool);
+    return index;
 }
 
 EmbeddingReading readEmbeddings(const QString& databasePath, const QString& model)
@@ -126,13 +131,19 @@ QHash<QUuid, QSet<QString>> personNamesByItem(
     return byItem;
 }
 
-std::shared_ptr<SearchIndex> buildSearchIndex(const QList<VeskItem>& items,
+SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
-    QThreadPool* pool)
+    QThreadPool* pool, const QString& indexFilePath)
 {
+    SearchIndexBuild build;
     auto index = std::make_shared<SearchIndex>();
     index->setThreadPool(pool);
-    index->rebuild(items, peopleByItem, manualTagsByID);
+    {
+        const std::optional<SearchIndexImage> kept = readSearchIndexFile(indexFilePath);
+        auto image = std::make_shared<SearchIndexImage>();
+        if (index->rebuild(items, peopleByItem, manualTagsByID, kept ? &*kept : nullptr, image.get()).imageMade)
+            build.image = std::move(image);
+    }
     // Later changes are small and made on the main thread, with the global pool.
     index->setThreadPool(nullptr);
 #if defined(__GLIBC__)
@@ -140,7 +151,8 @@ std::shared_ptr<SearchIndex> buildSearchIndex(const QList<VeskItem>& items,
     // keeps them, and the vectors read next would come on top.
     malloc_trim(0);
 #endif
-    return index;
+    build.index = std::move(index);
+    return build;
 }
 
 LoadedItemsMerge mergeLoadedItems(

@@ -24,7 +24,7 @@ namespace vesk {
 
 // Start-up reads the library on worker threads, so that the window and the newest items are on
 // screen at once: first the whole library (items, rich text, face data, with the default order
-// and the near-duplicate index made from the items), then the search index, then the sentence
+// made from the items), then the search index, then the near-duplicate index, then the sentence
 // vectors (last, so that the memory the index build needed for a while is given back before they
 // take theirs). The store takes each part on the main thread and brings it up to what changed
 // meanwhile.
@@ -44,12 +44,15 @@ struct LibraryReading {
     QSet<QUuid> pictureFileIDs;
     // Made from the items as read (brought-back marks are applied by the store).
     std::shared_ptr<DefaultOrder> order;
-    std::shared_ptr<NearDuplicateIndex> nearDuplicates;
 };
 
 // Reads the library at databasePath, its managed paths brought to itemsDirectory. Runs on a
-// worker thread; the parts made from the items are built on the pool's threads.
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool);
+// worker thread.
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory);
+
+// The near-duplicate index of the items, built on the pool's threads. Runs on a worker thread,
+// after the search index: a capture's check can wait a moment longer than a search.
+std::shared_ptr<NearDuplicateIndex> buildNearDuplicateIndex(const QList<VeskItem>& items, QThreadPool* pool);
 
 // The sentence vectors of a library, or the failure that left them unread.
 struct EmbeddingReading {
@@ -65,11 +68,17 @@ EmbeddingReading readEmbeddings(const QString& databasePath, const QString& mode
 QHash<QUuid, QSet<QString>> personNamesByItem(
     const QList<VeskFaceClusterRecord>& pools, const QList<VeskFaceRecord>& faces);
 
-// The search index of the items, built on the pool's threads; what the build needed only while
-// it ran is given back to the system. Runs on a worker thread.
-std::shared_ptr<SearchIndex> buildSearchIndex(const QList<VeskItem>& items,
+// The search index of the items, built on the pool's threads, taking the words of unchanged items
+// from the index file at indexFilePath when there is a usable one; what the build needed only
+// while it ran is given back to the system. Runs on a worker thread.
+struct SearchIndexBuild {
+    std::shared_ptr<SearchIndex> index;
+    // What the index file should hold from now on, when it did not hold that already.
+    std::shared_ptr<SearchIndexImage> image;
+};
+SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
-    QThreadPool* pool);
+    QThreadPool* pool, const QString& indexFilePath);
 
 // The threads start-up builds on: every core, below the priority of the main thread, and apart
 // from the global pool that Qt itself draws on while painting.

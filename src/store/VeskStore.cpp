@@ -82,7 +82,9 @@ VeskStore::~VeskStore()
 void VeskStore::startLibraryTasks()
 {
     deliverDueBringBacks();
-    startThumbnailPrewarm();
+    // While start-up still builds the search index on a worker, the prewarm waits for it.
+    if (m_searchReady)
+        startThumbnailPrewarm();
     // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
     // keep their files until a start that can.
     if (m_readOnlyReason)

@@ -576,6 +576,7 @@ private:
     void startStartupReading();
     void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
     void finishBuildingSearch(const std::shared_ptr<SearchIndex>& index);
+    void buildNearDuplicatesAtStart();
     void finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading);
     // Start-up ends without a library to search (its items could not be read).
     void finishStartupWithoutLibrary();

@@ -63,11 +63,10 @@ bool VeskStore::beginBackgroundLoading()
     m_startupThreads = std::make_unique<StartupThreads>();
     const QString path = m_database->filePath();
     const QString itemsDirectory = managedItemsDirectory();
-    QThreadPool* pool = m_startupThreads->pool();
-    m_pendingStartupReading = [this, path, itemsDirectory, pool] {
+    m_pendingStartupReading = [this, path, itemsDirectory] {
         deliverResult(this,
-            m_startupWorker->run([path, itemsDirectory, pool] {
-                return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory, pool));
+            m_startupWorker->run([path, itemsDirectory] {
+                return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory));
             }),
             [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
     };
@@ -127,19 +126,12 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     m_itemsLoaded = true;
 
     state.order = std::move(*reading->order);
-    state.nearDuplicates = std::move(*reading->nearDuplicates);
-    for (const QUuid& id : merge.removed) {
+    for (const QUuid& id : merge.removed)
         state.order.remove(id);
-        state.nearDuplicates.remove(id);
-    }
-    for (const VeskItem& item : merge.changed) {
+    for (const VeskItem& item : merge.changed)
         state.order.update(item);
-        state.nearDuplicates.upsert(item);
-    }
-    for (auto it = merge.added.crbegin(); it != merge.added.crend(); ++it) {
+    for (auto it = merge.added.crbegin(); it != merge.added.crend(); ++it)
         state.order.prepend(*it);
-        state.nearDuplicates.upsert(*it);
-    }
 
     // File items that are pictures become image items, each saved at once.
     for (qsizetype i = 0; i < m_items.size() && !reading->pictureFileIDs.isEmpty(); ++i) {
@@ -190,15 +182,46 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
             tags.insert(*id, *it);
     }
     QThreadPool* pool = m_startupThreads->pool();
-    deliverResult(this,
-        m_startupWorker->run([items, people, tags, pool] { return buildSearchIndex(items, people, tags, pool); }),
-        [this](const std::shared_ptr<SearchIndex>& index) { finishBuildingSearch(index); });
     const QString path = m_database->filePath();
+    const QString indexFile = searchIndexFilePath(path);
+    deliverResult(this,
+        m_startupWorker->run([items, people, tags, pool, indexFile] {
+            return buildSearchIndex(items, people, tags, pool, indexFile);
+        }),
+        [this, indexFile](const SearchIndexBuild& build) {
+            finishBuildingSearch(build.index);
+            // Written after everything start-up reads, for the next start; a library that
+            // cannot be written keeps what it has.
+            if (build.image && !m_readOnlyReason && m_startupWorker) {
+                m_startupWorker->run([indexFile, image = build.image] {
+                    if (!writeSearchIndexFile(indexFile, *image))
+                        veskLog(QStringLiteral("Vesk search index save error for ") + indexFile);
+                });
+            }
+        });
+    buildNearDuplicatesAtStart();
     const QString model = m_services.embeddings->modelName();
     deliverResult(this,
         m_startupWorker->run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
     startLibraryTasks();
+}
+
+void VeskStore::buildNearDuplicatesAtStart()
+{
+    // Built from the library as it stands now, after the search index. A capture checked
+    // meanwhile is compared with what the index held before (the first page and what changed
+    // since); an index built from a list that changed meanwhile is built again from the new one.
+    const QList<VeskItem> items = m_items;
+    QThreadPool* pool = m_startupThreads->pool();
+    deliverResult(this, m_startupWorker->run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
+        [this, items](const std::shared_ptr<NearDuplicateIndex>& index) {
+            if (!m_items.isSharedWith(items)) {
+                buildNearDuplicatesAtStart();
+                return;
+            }
+            searchState().nearDuplicates = std::move(*index);
+        });
 }
 
 void VeskStore::finishStartupWithoutLibrary()
@@ -263,6 +286,8 @@ void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 
     m_searchReady = true;
     emit searchReadyChanged();
+    // Card thumbnails are made once search is ready: they would only compete with the build.
+    startThumbnailPrewarm();
     // A search typed meanwhile is answered now.
     if (!m_searchText.trimmed().isEmpty()) {
         refreshFilteredItems(m_searchText);

@@ -1,8 +1,12 @@
 #include "search/SearchIndex.h"
+#include "search/SearchForms.h"
+#include "search/SearchIndexFile.h"
+#include "search/SearchText.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 namespace vesk {
@@ -365,6 +369,115 @@ TEST(SearchIndex, EntriesPreparedOnWorkersMatchUpsertsAndOutdatedOnesAreReadAgai
     later.note = QStringLiteral("lantern!");
     EXPECT_FALSE(applied.isCurrent(later, {}, {QStringLiteral("night")}));
     EXPECT_FALSE(applied.isCurrent(textItem(QStringLiteral("new"), QStringLiteral("never indexed")), {}, {}));
+}
+
+// Texts of plain ASCII are read from their bytes without being decoded; what they give must be
+// exactly what the decoded text gives.
+TEST(SearchRecord, PlainAsciiTextsReadAsTheirDecodedForms)
+{
+    const QString texts[] = {QString(), QStringLiteral("Hello World"), QStringLiteral("#Tag-1 foo_bar BAZ #x"),
+        QStringLiteral("tab\there\nline 3d4 2024 q7 THE the"), QStringLiteral("a#b ## #_x trailing#"),
+        QStringLiteral("  spaces  and\r\npunctuation!?(x)  "), QStringLiteral("ctrl\x01char\x7f end")};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        VeskItem item;
+        item.searchableText = text;
+        ASSERT_TRUE(item.searchableText.isAscii());
+        QStringList visited;
+        const SearchRecord record =
+            makeSearchRecord(item, {}, {}, [&](QStringView word) { visited.append(word.toString()); });
+        const QString folded = searchFoldedForm(searchNormalForm(text));
+        EXPECT_EQ(record.searchableText, folded.toStdString());
+        QStringList expectedWords;
+        forEachIndexWord(folded, [&](QStringView word) { expectedWords.append(word.toString()); });
+        EXPECT_EQ(visited, expectedWords);
+
+        QStringList contentWords;
+        forEachContentWordOfAscii(item.searchableText.constData(), item.searchableText.utf8().size(),
+            [&](QStringView word) { contentWords.append(word.toString()); });
+        QStringList expectedContent;
+        forEachContentWordOf(text, [&](QStringView word) { expectedContent.append(word.toString()); });
+        EXPECT_EQ(contentWords, expectedContent);
+    }
+}
+
+// A start takes the words of unchanged items from the image an earlier start kept. Whatever
+// changed since, the index must be the one a build that reads every item makes, and only the
+// changed items are read.
+TEST(SearchIndex, ARebuildFromAKeptImageMatchesOneThatReadsEverything)
+{
+    struct Library {
+        QList<VeskItem> items;
+        QHash<QUuid, QSet<QString>> people;
+        QHash<QUuid, QStringList> tags;
+    };
+    RandomLibrary random(31);
+    Library base;
+    for (int i = 0; i < 400; ++i) {
+        VeskItem item = random.item();
+        base.people.insert(item.id, random.people());
+        base.tags.insert(item.id, random.tags());
+        base.items.append(item);
+    }
+    SearchIndexImage kept;
+    {
+        SearchIndex first;
+        const auto report = first.rebuild(base.items, base.people, base.tags, nullptr, &kept);
+        ASSERT_TRUE(report.imageMade);
+        EXPECT_EQ(kept.items.size(), 400u);
+    }
+    const QByteArray engine("test-engine");
+    const std::optional<SearchIndexImage> fromFile = decodeSearchIndexImage(encodeSearchIndexImage(kept, engine), engine);
+    ASSERT_TRUE(fromFile);
+
+    struct Case {
+        const char* name;
+        std::function<void(Library&)> change;
+        size_t reused;
+    };
+    const Case cases[] = {
+        {"nothing changed", [](Library&) {}, 400},
+        {"a text edited", [&](Library& l) { l.items[3].searchableText = QStringLiteral("entirely new words"); }, 399},
+        {"a title edited", [&](Library& l) { l.items[4].title = QStringLiteral("Ünïcode title"); }, 399},
+        {"an item removed", [&](Library& l) { l.items.removeAt(5); }, 399},
+        {"an item added", [&](Library& l) { l.items.prepend(random.item()); }, 400},
+        {"a person named", [&](Library& l) { l.people[l.items[6].id].insert(QStringLiteral("New Name")); }, 399},
+        {"a manual tag added", [&](Library& l) { l.tags[l.items[7].id].append(QStringLiteral("extra")); }, 399},
+        {"a link changed", [&](Library& l) { l.items[8].urlString = QStringLiteral("https://new.example/#fresh"); }, 399},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Library library = base;
+        c.change(library);
+        SearchIndex expected;
+        expected.rebuild(library.items, library.people, library.tags);
+        SearchIndex fromImage;
+        SearchIndexImage next;
+        const auto report = fromImage.rebuild(library.items, library.people, library.tags, &*fromFile, &next);
+        EXPECT_EQ(report.reused, c.reused);
+        EXPECT_EQ(report.read, size_t(library.items.size()) - c.reused);
+        expectSameIndex(fromImage, expected);
+        // A new image is made exactly when the kept one no longer fits, and it fits then.
+        EXPECT_EQ(report.imageMade, c.reused != 400 || library.items.size() != 400);
+        if (report.imageMade) {
+            const auto again = decodeSearchIndexImage(encodeSearchIndexImage(next, engine), engine);
+            ASSERT_TRUE(again);
+            SearchIndex third;
+            EXPECT_EQ(third.rebuild(library.items, library.people, library.tags, &*again).reused,
+                size_t(library.items.size()));
+            expectSameIndex(third, expected);
+        }
+    }
+
+    // An image whose dictionary holds a word twice is not used at all.
+    SearchIndexImage twice = *fromFile;
+    ASSERT_GE(twice.words.size(), 2u);
+    twice.words[1] = twice.words[0];
+    SearchIndex rebuilt;
+    EXPECT_EQ(rebuilt.rebuild(base.items, base.people, base.tags, &twice).reused, 0u);
+    SearchIndex expected;
+    expected.rebuild(base.items, base.people, base.tags);
+    expectSameIndex(rebuilt, expected);
 }
 
 TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)

@@ -1,5 +1,6 @@
 #include "platform/Uuid.h"
 #include "search/Ranking.h"
+#include "search/SearchIndexFile.h"
 #include "store/LibraryReading.h"
 #include "store/SearchState.h"
 #include "store/StoreTestSupport.h"
@@ -8,8 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <sqlite3.h>
 
 using namespace vesk;
@@ -297,6 +302,90 @@ TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappens
     store->setSearchText(QString());
     store->refreshFilteredItems(QString());
     EXPECT_EQ(store->filteredItems(), defaultOrder(store->items(), {}));
+    EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
+}
+
+// A start leaves the words it read in a file next to the database, and the next start takes them
+// from there for every item that is as it was. The file never outweighs the database: an item
+// changed since is found by its new words only, and a damaged or shortened file is read past.
+// The thumbnail prewarm waits until search is ready.
+TEST_F(StoreStartup, TheIndexFileSpeedsTheNextStartAndNeverOutweighsTheDatabase)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 40; ++i) {
+        VeskItem item = makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60);
+        item.searchableText = item.searchableText.toString() + (i % 3 == 0 ? QStringLiteral(" walrus") : QStringLiteral(" heron"));
+        library.append(item);
+    }
+    seed(library);
+    const QString indexFile = searchIndexFilePath(databasePath());
+    {
+        auto first = makeStore(true, false);
+        first->waitForStartup();
+    }
+    ASSERT_TRUE(QFileInfo::exists(indexFile));
+    QFile read(indexFile);
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QByteArray written = read.readAll();
+    read.close();
+
+    const VeskItem& oldest = library.first();
+    const qsizetype walruses = (library.size() + 2) / 3;
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } cases[] = {
+        {"as written", [] {}},
+        {"an item changed in the database since",
+            [&] {
+                VeskItem changed = oldest;
+                changed.searchableText = QStringLiteral("now about a pelican");
+                seed({changed});
+            }},
+        {"damaged", [&] {
+             QByteArray bytes = written;
+             bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x55);
+             QFile file(indexFile);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write(bytes);
+         }},
+        {"cut short", [&] {
+             QFile file(indexFile);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write(written.left(written.size() / 3));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        seed(library);
+        {
+            QFile file(indexFile);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(written);
+        }
+        c.change();
+        thumbnails->prewarmed.clear();
+        auto store = makeStore(true, false);
+        QObject::connect(store.get(), &VeskStore::searchReadyChanged, store.get(),
+            [&] { EXPECT_TRUE(thumbnails->prewarmed.isEmpty()); });
+        store->waitForStartup();
+        ASSERT_TRUE(store->searchReady());
+        EXPECT_EQ(thumbnails->prewarmed.size(), 1);
+
+        // The answers are those of a store that read every item itself.
+        QFile::remove(indexFile);
+        auto settled = makeStore();
+        for (const QString& query : {QStringLiteral("walrus"), QStringLiteral("heron"), QStringLiteral("pelican"), QStringLiteral("wal")}) {
+            store->refreshFilteredItems(query);
+            settled->refreshFilteredItems(query);
+            EXPECT_EQ(store->filteredItems(), settled->filteredItems()) << query.toStdString();
+        }
+        const bool changed = std::string_view(c.name) == "an item changed in the database since";
+        store->refreshFilteredItems(QStringLiteral("pelican"));
+        EXPECT_EQ(store->filteredItems().size(), changed ? 1 : 0);
+        store->refreshFilteredItems(QStringLiteral("walrus"));
+        EXPECT_EQ(store->filteredItems().size(), changed ? walruses - 1 : walruses);
+    }
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
 }
 

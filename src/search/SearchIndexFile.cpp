@@ -1,0 +1,270 @@
+#include "search/SearchIndexFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace vesk {
+
+namespace {
+
+constexpr char kMagic[8] = {'V', 'E', 'S', 'K', 'S', 'I', 'X', '1'};
+// Raised whenever the words or tokens read from a text change.
+constexpr int kReadingRulesVersion = 1;
+
+void putNumber(QByteArray& out, quint64 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(char(quint8(value >> (8 * i))));
+}
+
+void putBytes(QByteArray& out, const void* data, size_t size)
+{
+    out.append(static_cast<const char*>(data), qsizetype(size));
+}
+
+// Reads what a writer put, refusing anything that runs past the end.
+class Reader {
+public:
+    explicit Reader(QByteArrayView bytes) : m_bytes(bytes) {}
+
+    size_t remaining() const { return size_t(m_bytes.size()) - m_position; }
+    bool atEnd() const { return remaining() == 0; }
+
+    std::optional<quint64> number(int bytes)
+    {
+        if (remaining() < size_t(bytes))
+            return std::nullopt;
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= quint64(quint8(m_bytes[qsizetype(m_position + size_t(i))])) << (8 * i);
+        m_position += size_t(bytes);
+        return value;
+    }
+    const char* take(size_t size)
+    {
+        if (remaining() < size)
+            return nullptr;
+        const char* start = m_bytes.data() + m_position;
+        m_position += size;
+        return start;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    size_t m_position = 0;
+};
+
+void putWords(QByteArray& out, const std::vector<std::u16string>& words, const std::vector<quint32>& kept)
+{
+    putNumber(out, kept.size(), 4);
+    for (const quint32 id : kept) {
+        const std::u16string& word = words[id];
+        putNumber(out, word.size(), 4);
+        putBytes(out, word.data(), word.size() * sizeof(char16_t));
+    }
+}
+
+std::optional<std::vector<std::u16string>> takeWords(Reader& reader)
+{
+    const auto count = reader.number(4);
+    // Each word takes at least its length's four bytes.
+    if (!count || *count > reader.remaining() / 4)
+        return std::nullopt;
+    std::vector<std::u16string> words;
+    words.reserve(size_t(*count));
+    for (quint64 i = 0; i < *count; ++i) {
+        const auto length = reader.number(4);
+        if (!length || *length > reader.remaining() / sizeof(char16_t))
+            return std::nullopt;
+        const char* data = reader.take(size_t(*length) * sizeof(char16_t));
+        std::u16string word(size_t(*length), u'\0');
+        std::memcpy(word.data(), data, size_t(*length) * sizeof(char16_t));
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+void putIds(QByteArray& out, const PackedIds& ids)
+{
+    putNumber(out, quint64(ids.size()), 4);
+    putNumber(out, ids.bytes().size(), 4);
+    putBytes(out, ids.bytes().data(), ids.bytes().size());
+}
+
+std::optional<PackedIds> takeIds(Reader& reader, size_t limit)
+{
+    const auto count = reader.number(4);
+    const auto size = reader.number(4);
+    if (!count || !size || *size > reader.remaining())
+        return std::nullopt;
+    const auto* data = reinterpret_cast<const quint8*>(reader.take(size_t(*size)));
+    return PackedIds::fromBytes(std::vector<quint8>(data, data + *size), quint32(*count), quint32(limit));
+}
+
+// The ids that some item holds, in their order, and each id's new place among them.
+struct Compaction {
+    std::vector<quint32> kept;
+    std::vector<quint32> place;
+};
+
+Compaction compaction(size_t dictionarySize, const std::vector<SearchIndexImage::Item>& items,
+    PackedIds SearchIndexImage::Item::*list)
+{
+    std::vector<quint8> used(dictionarySize, 0);
+    for (const SearchIndexImage::Item& item : items)
+        (item.*list).forEach([&](quint32 id) { used[id] = 1; });
+    Compaction result;
+    result.place.assign(dictionarySize, 0);
+    for (quint32 id = 0; id < dictionarySize; ++id) {
+        if (used[id]) {
+            result.place[id] = quint32(result.kept.size());
+            result.kept.push_back(id);
+        }
+    }
+    return result;
+}
+
+PackedIds remapped(const PackedIds& ids, const Compaction& compaction)
+{
+    // Kept ids keep their order, so the list stays sorted.
+    std::vector<quint32> out;
+    out.reserve(size_t(ids.size()));
+    ids.forEach([&](quint32 id) { out.push_back(compaction.place[id]); });
+    return PackedIds(out);
+}
+
+} // namespace
+
+QByteArray searchIndexEngine()
+{
+    // Letters, marks, numbers and case come from Qt's Unicode tables: another Qt may split a text
+    // into other words.
+    return QByteArrayLiteral("vesk-search-") + QByteArray::number(kReadingRulesVersion)
+        + QByteArrayLiteral("-qt-") + QByteArray(qVersion());
+}
+
+QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView engine)
+{
+    // Words that no item holds any more (left by edits since the dictionary was made) are not
+    // written, so the file does not grow from start to start.
+    const Compaction words = compaction(image.words.size(), image.items, &SearchIndexImage::Item::words);
+    const Compaction association =
+        compaction(image.associationWords.size(), image.items, &SearchIndexImage::Item::association);
+    const bool wordsKept = words.kept.size() == image.words.size();
+    const bool associationKept = association.kept.size() == image.associationWords.size();
+
+    QByteArray payload;
+    putWords(payload, image.words, words.kept);
+    putWords(payload, image.associationWords, association.kept);
+    putNumber(payload, image.items.size(), 4);
+    for (const SearchIndexImage::Item& item : image.items) {
+        putBytes(payload, item.id.toRfc4122().constData(), 16);
+        putNumber(payload, item.stamp.low, 8);
+        putNumber(payload, item.stamp.high, 8);
+        putIds(payload, wordsKept ? item.words : remapped(item.words, words));
+        putIds(payload, associationKept ? item.association : remapped(item.association, association));
+    }
+
+    ContentHash checksum;
+    checksum.addBytes(payload.constData(), size_t(payload.size()));
+    const ContentHash::Value sum = checksum.value();
+    QByteArray out;
+    out.reserve(payload.size() + engine.size() + 64);
+    putBytes(out, kMagic, sizeof(kMagic));
+    putNumber(out, quint64(engine.size()), 4);
+    putBytes(out, engine.data(), size_t(engine.size()));
+    putNumber(out, quint64(payload.size()), 8);
+    putNumber(out, sum.low, 8);
+    putNumber(out, sum.high, 8);
+    out.append(payload);
+    return out;
+}
+
+std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QByteArrayView engine)
+{
+    Reader header(bytes);
+    const char* magic = header.take(sizeof(kMagic));
+    if (!magic || std::memcmp(magic, kMagic, sizeof(kMagic)) != 0)
+        return std::nullopt;
+    const auto engineLength = header.number(4);
+    if (!engineLength || *engineLength != quint64(engine.size()))
+        return std::nullopt;
+    const char* engineName = header.take(size_t(*engineLength));
+    if (!engineName || std::memcmp(engineName, engine.data(), size_t(engine.size())) != 0)
+        return std::nullopt;
+    const auto payloadSize = header.number(8);
+    const auto low = header.number(8);
+    const auto high = header.number(8);
+    if (!payloadSize || !low || !high || *payloadSize != header.remaining())
+        return std::nullopt;
+    const char* payloadData = header.take(size_t(*payloadSize));
+    ContentHash checksum;
+    checksum.addBytes(payloadData, size_t(*payloadSize));
+    if (!(checksum.value() == ContentHash::Value{*low, *high}))
+        return std::nullopt;
+
+    Reader reader(QByteArrayView(payloadData, qsizetype(*payloadSize)));
+    SearchIndexImage image;
+    auto words = takeWords(reader);
+    if (!words)
+        return std::nullopt;
+    image.words = std::move(*words);
+    auto association = takeWords(reader);
+    if (!association)
+        return std::nullopt;
+    image.associationWords = std::move(*association);
+    const auto count = reader.number(4);
+    // An item takes at least 48 bytes.
+    if (!count || *count > reader.remaining() / 48)
+        return std::nullopt;
+    image.items.reserve(size_t(*count));
+    for (quint64 i = 0; i < *count; ++i) {
+        SearchIndexImage::Item item;
+        const char* id = reader.take(16);
+        const auto stampLow = reader.number(8);
+        const auto stampHigh = reader.number(8);
+        if (!id || !stampLow || !stampHigh)
+            return std::nullopt;
+        item.id = QUuid::fromRfc4122(QByteArrayView(id, 16));
+        item.stamp = {*stampLow, *stampHigh};
+        auto itemWords = takeIds(reader, image.words.size());
+        if (!itemWords)
+            return std::nullopt;
+        item.words = std::move(*itemWords);
+        auto itemAssociation = takeIds(reader, image.associationWords.size());
+        if (!itemAssociation)
+            return std::nullopt;
+        item.association = std::move(*itemAssociation);
+        image.items.push_back(std::move(item));
+    }
+    if (!reader.atEnd())
+        return std::nullopt;
+    return image;
+}
+
+QString searchIndexFilePath(const QString& databasePath)
+{
+    return QFileInfo(databasePath).dir().filePath(QStringLiteral("vesk-search-index.bin"));
+}
+
+std::optional<SearchIndexImage> readSearchIndexFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    return decodeSearchIndexImage(bytes, searchIndexEngine());
+}
+
+bool writeSearchIndexFile(const QString& path, const SearchIndexImage& image)
+{
+    const QByteArray bytes = encodeSearchIndexImage(image, searchIndexEngine());
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace vesk
