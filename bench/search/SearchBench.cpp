@@ -61,8 +61,9 @@ SearchIndex& builtIndex(int count)
 }
 
 // A store over a generated library, with the application's own services, loaded as the
-// application loads it. `changes` asks for a store on a copy, for benchmarks that add and edit
-// items (the kept library stays as generated).
+// application loads it. The store works on a copy, since a start writes beside the database (the
+// kept library stays as generated); `changes` asks for a store of its own, for benchmarks that
+// add and edit items.
 VeskStore& store(int count, bool changes = false)
 {
     static std::map<std::pair<int, bool>, std::unique_ptr<VeskStore>> stores;
@@ -71,12 +72,10 @@ VeskStore& store(int count, bool changes = false)
         const auto library = cachedGeneratedLibrary(count, 1);
         if (!library)
             qFatal("cannot write the library: %s", qPrintable(library.error()));
-        QString folder = *library;
-        if (changes) {
-            folder = QDir(benchRootPath()).filePath(QStringLiteral("changed-%1").arg(count));
-            if (auto copied = copyLibraryDatabase(*library, folder); !copied)
-                qFatal("cannot copy the library: %s", qPrintable(copied.error()));
-        }
+        const QString folder = QDir(benchRootPath())
+                                   .filePath(QStringLiteral("%1-%2").arg(changes ? QStringLiteral("changed") : QStringLiteral("kept")).arg(count));
+        if (auto copied = copyLibraryDatabase(*library, folder); !copied)
+            qFatal("cannot copy the library: %s", qPrintable(copied.error()));
         VeskServices services = makeRealServices(folder);
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
         slot = std::make_unique<VeskStore>(services);

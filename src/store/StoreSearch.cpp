@@ -7,6 +7,7 @@
 #include "platform/Uuid.h"
 #include "platform/WorkPool.h"
 #include "search/DeepSearch.h"
+#include "search/FewStepSort.h"
 #include "search/IndexAnchorOverlaps.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
@@ -208,7 +209,7 @@ void VeskStore::refreshFilteredItems(const QString& query)
     }
     // The order of sortRankedItems over the lexical ranking, on light records instead of whole
     // items: what it keeps in place on a tie is ordered as the lexical ranking orders it.
-    sortInParallel(ranked, [&](const Ranked& a, const Ranked& b) {
+    sortByFewSteps(ranked, [](const Ranked& r) { return r.step; }, [&](const Ranked& a, const Ranked& b) {
         if (a.step != b.step)
             return a.step > b.step;
         if (a.createdAtMs != b.createdAtMs)
