@@ -6,7 +6,7 @@
 #include "editor/EditPipeline.h"
 #include "editor/ImageEditSession.h"
 #include "imageeditor/MarkupCanvas.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -3,7 +3,7 @@
 // show whether memory grows with the number of pages (it should not: each picture is let go
 // after its page).
 #include "common/ProcessMemory.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "timeline/PhotoBook.h"
 #include "timeline/VeskTimelineMediaCache.h"
 

@@ -3,7 +3,7 @@
 #include "faces/FaceDetector.h"
 #include "faces/FacePrint.h"
 #include "faces/VisionAnalysis.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QDir>
 #include <QFont>

@@ -1,7 +1,7 @@
 #include "app/QuickLookWindow.h"
 
-#include "platform/FileThumbnailer.h"
-#include "platform/ImageLoader.h"
+#include "platform/preview/FileThumbnailer.h"
+#include "platform/image/ImageLoader.h"
 #include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"

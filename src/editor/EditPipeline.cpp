@@ -1,7 +1,7 @@
 #include "editor/EditPipeline.h"
 
 #include "editor/MarkupPainting.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "editor/ImageEditSession.h"
 
 #include "platform/FutureDelivery.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QPointer>
 

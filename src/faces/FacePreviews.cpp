@@ -1,7 +1,7 @@
 #include "faces/FacePreviews.h"
 
 #include "faces/FaceGeometry.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 namespace vesk {
 

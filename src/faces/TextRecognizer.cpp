@@ -1,7 +1,7 @@
 #include "faces/TextRecognizer.h"
 
 #include "platform/Graphemes.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Log.h"
 
 #include <tesseract/baseapi.h>

@@ -5,7 +5,7 @@
 #include "faces/FacePrint.h"
 #include "faces/ObjectLabels.h"
 #include "faces/TextRecognizer.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/ThreadPriority.h"
 #include "platform/WorkPools.h"
 

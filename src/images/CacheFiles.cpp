@@ -1,6 +1,6 @@
 #include "images/CacheFiles.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Log.h"
 
 #include <QDir>

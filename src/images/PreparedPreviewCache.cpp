@@ -1,6 +1,6 @@
 #include "images/PreparedPreviewCache.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Uuid.h"
 #include "images/CacheFiles.h"
 

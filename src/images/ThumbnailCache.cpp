@@ -1,7 +1,7 @@
 #include "images/ThumbnailCache.h"
 #include "model/ItemFileKinds.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Uuid.h"
 #include "images/CacheFiles.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileThumbnailer.h"
+#include "platform/preview/FileThumbnailer.h"
 #include "platform/SerialExecutor.h"
 
 #include <QFuture>

@@ -1,7 +1,7 @@
 #include "intake/PackageImport.h"
 
 #include "intake/ManagedStorage.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 

@@ -7,15 +7,12 @@
 namespace vesk {
 
 // The rules by which Vesk dates a file's content, shared by the cards' "Created" line and the
-// person timeline; each of them chains these in its own order.
+// person timeline; each of them chains these (and the picture's own date, platform/image/ExifDates)
+// in its own order.
 
 // A file birth time may only stand for the content's creation when it lies more than this before
 // the import; a later one was made by the import itself.
 inline constexpr qint64 kCreationDateMarginSeconds = 300;
-
-// EXIF DateTimeOriginal ("yyyy:MM:dd HH:mm:ss", local time) of whatever picture file exiv2 can
-// read; none for unreadable files, a missing tag, a value that is not text or does not parse.
-std::optional<QDateTime> exifDateTimeOriginal(const QString& filePath);
 
 // A capture name such as "Vesk-Photo-2025-03-14-091502" anywhere in the text, in local time.
 std::optional<QDateTime> captureNameDate(const QString& text);

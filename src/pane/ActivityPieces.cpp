@@ -5,7 +5,7 @@
 #include "pane/ActivityTexts.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/SectionParts.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/ui/BusyIndicator.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"

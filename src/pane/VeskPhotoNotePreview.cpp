@@ -5,7 +5,7 @@
 #include "intake/FileStability.h"
 #include "intake/PackagePreviewData.h"
 #include "pane/SectionParts.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"

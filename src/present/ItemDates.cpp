@@ -2,6 +2,7 @@
 
 #include "present/DisplayTitles.h"
 #include "model/ItemFileKinds.h"
+#include "platform/image/ExifDates.h"
 
 namespace vesk {
 

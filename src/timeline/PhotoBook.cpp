@@ -1,7 +1,7 @@
 #include "timeline/PhotoBook.h"
 
 #include "platform/DateTexts.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 

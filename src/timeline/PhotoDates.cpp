@@ -2,6 +2,7 @@
 
 #include "model/ContentDates.h"
 #include "model/ItemFileKinds.h"
+#include "platform/image/ExifDates.h"
 
 #include <QFileInfo>
 

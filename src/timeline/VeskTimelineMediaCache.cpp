@@ -1,6 +1,6 @@
 #include "timeline/VeskTimelineMediaCache.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "timeline/PhotoDates.h"
 
 #include <QCoreApplication>

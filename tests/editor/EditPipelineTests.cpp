@@ -1,8 +1,9 @@
 #include "common/TestEnvironment.h"
+#include "common/TestPictures.h"
 #include "editor/EditPipeline.h"
 #include "editor/ImageEditSession.h"
 #include "editor/MarkupPainting.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::isBluish;
 
 namespace {
 
@@ -46,21 +48,6 @@ QImage solid(int width, int height, QColor color)
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(color);
     return image;
-}
-
-// Left half red, right half blue.
-QImage halves(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, width / 2, height, Qt::red);
-    painter.fillRect(width / 2, 0, width - width / 2, height, Qt::blue);
-    return image;
-}
-
-bool isBluish(QRgb pixel)
-{
-    return qBlue(pixel) > 180 && qRed(pixel) < 90 && qGreen(pixel) < 90;
 }
 
 QRgb adjusted(QRgb pixel, double brightness, double contrast, double saturation)
@@ -163,7 +150,7 @@ TEST(EditPipeline, ColourControlsApplyToEveryPixelOfLargeAndTranslucentPictures)
 TEST(EditPipeline, ExifOrientedSourceIsUprightBeforeTheCrop)
 {
     const QString path = QDir(test::makeTempDirectory()).filePath(QStringLiteral("turned.JPG"));
-    ASSERT_TRUE(halves(80, 40).save(path, "JPEG", 95));
+    ASSERT_TRUE(test::halvesImage(80, 40).save(path, "JPEG", 95));
     auto exifImage = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
     exifImage->readMetadata();
     Exiv2::ExifData exif = exifImage->exifData();
@@ -190,7 +177,7 @@ TEST(EditPipeline, EncoderFollowsTheSourceExtension)
     for (const char* name : {"a.png", "a.tiff", "a.webp", "a.gif", "a.bmp", "jpg", ""})
         EXPECT_FALSE(encodesAsJpeg(QString::fromLatin1(name))) << name;
 
-    const QImage picture = halves(20, 10);
+    const QImage picture = test::halvesImage(20, 10);
     const std::optional<EncodedImage> jpeg = encodeEditedImage(picture, QStringLiteral("/x/photo.JPG"));
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(jpeg->extension, QStringLiteral("jpg"));

@@ -5,7 +5,7 @@
 #include "faces/TextRecognizer.h"
 #include "faces/VisionAnalysis.h"
 #include "faces/VisionModels.h"
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 #include "common/TestEnvironment.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "timeline/VeskTimelineMediaCache.h"
 #include "timeline/VeskTimelineThumbnail.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include "TimelineTestSupport.h"
 

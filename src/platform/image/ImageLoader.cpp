@@ -1,4 +1,4 @@
-#include "platform/ImageLoader.h"
+#include "platform/image/ImageLoader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "platform/FileThumbnailer.h"
+#include "platform/preview/FileThumbnailer.h"
 
-#include "platform/ImageLoader.h"
-#include "platform/TextPageThumbnail.h"
+#include "platform/image/ImageLoader.h"
+#include "platform/preview/TextPageThumbnail.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "platform/TextPageThumbnail.h"
+#include "platform/preview/TextPageThumbnail.h"
 
 #include <QFile>
 #include <QFontDatabase>

@@ -1,5 +1,5 @@
 #include "common/TestEnvironment.h"
-#include "platform/FileThumbnailer.h"
+#include "platform/preview/FileThumbnailer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/MediaProbe.h"
+#include "platform/preview/MediaProbe.h"
 
 #include <QFile>
 
