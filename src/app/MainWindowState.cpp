@@ -285,11 +285,4 @@ void MainWindowState::setSearchFieldIsFocused(bool value)
     emit searchFieldIsFocusedChanged();
 }
 
-void MainWindowState::setPreviewPaneDrag(double value)
-{
-    if (m_previewPaneDrag == value)
-        return;
-    m_previewPaneDrag = value;
-    emit previewPaneDragChanged();
-}
 } // namespace vesk

@@ -146,9 +146,6 @@ public:
     // Keyboard focus of the search field.
     bool searchFieldIsFocused() const { return m_searchFieldIsFocused; }
     void setSearchFieldIsFocused(bool value);
-    // Horizontal translation of the divider drag in progress.
-    double previewPaneDrag() const { return m_previewPaneDrag; }
-    void setPreviewPaneDrag(double value);
 
     // "veskPreviewPaneWidth" as stored (default 350); the column shows it clamped into 300...700,
     // and the stored value changes only when a drag ends.
@@ -187,7 +184,6 @@ signals:
     void groupFilterChanged();
     void memoryControlsNearbyChanged();
     void searchFieldIsFocusedChanged();
-    void previewPaneDragChanged();
     void previewPaneWidthChanged();
     void availableSheetsChanged();
 
@@ -221,7 +217,6 @@ private:
     VeskGroupFilter m_groupFilter = VeskGroupFilter::all();
     bool m_memoryControlsNearby = false;
     bool m_searchFieldIsFocused = false;
-    double m_previewPaneDrag = 0.0;
     double m_previewPaneWidth = kDefaultPreviewPaneWidth;
     std::shared_ptr<Settings> m_settings;
     QSet<int> m_availableSheets;

@@ -288,9 +288,4 @@ QMenu* LibraryGridView::buildCardContextMenu(const VeskItem& item, QWidget* pare
     return menu;
 }
 
-void LibraryGridView::fillGroupBrowseMenu(QMenu* menu)
-{
-    addMenuEntries(menu, groupBrowseMenuEntries(m_store.groups(), m_groupFilter), VeskItem{});
-}
-
 } // namespace vesk

@@ -58,8 +58,6 @@ public:
     // left out (and the selection bar's delete button hidden) instead of opening nothing.
     void setUnavailableActions(const QSet<CardMenuAction>& actions);
     const QSet<CardMenuAction>& unavailableActions() const { return m_unavailableActions; }
-    // The entries of "Open Group" as a menu, for the header's "Browse Groups" menu.
-    void fillGroupBrowseMenu(QMenu* menu);
 
     LibraryGridCanvas* canvas() const { return m_canvas; }
     ResultsHeaderWidget* resultsHeader() const { return m_header; }

@@ -278,11 +278,6 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
     });
 }
 
-QString ActivityResourceCard::detailText() const
-{
-    return m_detail->text();
-}
-
 ActivityDeferredVideoPlayer::ActivityDeferredVideoPlayer(const QString& path, QWidget* parent,
                                                          std::shared_ptr<Timers> timers)
     : QWidget(parent)

@@ -75,7 +75,6 @@ public:
     enum class Kind { File, Video };
     ActivityResourceCard(Kind kind, const QString& path, UrlOpener open, QWidget* parent = nullptr);
 
-    QString detailText() const;
     QAbstractButton* openButton() const { return m_button; }
 
 signals:

@@ -119,10 +119,4 @@ VeskCardDates ContentCreationDateCache::cardDates(const VeskItem& item)
     return cardDatesFor(item, dateFor(item));
 }
 
-void ContentCreationDateCache::clear()
-{
-    m_entries.clear();
-    m_longTexts.clear();
-}
-
 } // namespace vesk

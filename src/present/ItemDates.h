@@ -39,7 +39,6 @@ public:
 
     std::optional<QDateTime> dateFor(const VeskItem& item);
     VeskCardDates cardDates(const VeskItem& item);
-    void clear();
 
     // For callers that must not read files: the lines when they are known without reading one
     // (an item without a file, or one read before), none while the file is still to be read.

@@ -55,9 +55,4 @@ Expected<std::optional<CreditCardPayload>, KeychainError> readCreditCard(SecretS
     return std::optional<CreditCardPayload>(*payload);
 }
 
-void deleteItem(SecretStore& store, const QUuid& id)
-{
-    store.deleteItem(id);
-}
-
 } // namespace vesk::SecureVeskKeychain

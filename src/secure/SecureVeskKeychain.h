@@ -25,7 +25,6 @@ namespace SecureVeskKeychain {
 // invalidCreditCardPayload error.
 [[nodiscard]] Expected<std::optional<CreditCardPayload>, KeychainError> readCreditCard(SecretStore& store,
                                                                                        const QUuid& id);
-void deleteItem(SecretStore& store, const QUuid& id);
 
 } // namespace SecureVeskKeychain
 
