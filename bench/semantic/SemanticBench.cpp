@@ -180,6 +180,7 @@ const Library& library(int count)
     std::vector<std::vector<float>> vectors;
     for (int i = 0; i < pool; ++i)
         vectors.push_back(computed[size_t(i % chunks)][size_t(i / chunks)]);
+    library.vectors.reserve(size_t(count), size_t(count) * size_t(ConceptEmbedder::dimensions));
     for (int i = 0; i < count; ++i)
         library.vectors.insert(library.items[i].id, std::span<const float>(vectors[size_t(i % pool)]));
 
@@ -208,6 +209,7 @@ void BM_DeepPass(benchmark::State& state)
         benchmark::DoNotOptimize(published);
     }
     state.counters["published"] = double(published);
+    state.counters["vectors_mb"] = double(data.vectors.memoryBytes()) / (1024.0 * 1024.0);
     state.SetLabel(data.queryText.toStdString());
 }
 BENCHMARK(BM_DeepPass)->Arg(100'000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5)->ReportAggregatesOnly();

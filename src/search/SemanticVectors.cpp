@@ -262,6 +262,12 @@ void SemanticVectors::compact()
     m_unusedValues = 0;
 }
 
+size_t SemanticVectors::memoryBytes() const
+{
+    return m_cells.capacity() * sizeof(Cell) + m_rows.capacity() * sizeof(Row)
+        + m_freeSlots.capacity() * sizeof(Slot) + m_values.capacity() * sizeof(quint16);
+}
+
 QList<double> SemanticVectors::values(const QUuid& id) const
 {
     const auto slot = slotOf(id);

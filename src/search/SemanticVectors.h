@@ -42,6 +42,9 @@ public:
     void insertFrom(const SemanticVectors& other, const QUuid& id);
     bool remove(const QUuid& id);
 
+    // The memory the kept vectors and their table take, in bytes.
+    size_t memoryBytes() const;
+
     // The vector kept for id, as it is kept; empty when there is none.
     QList<double> values(const QUuid& id) const;
     // The cosine of the vectors kept for a and b; none when either has none or their lengths
