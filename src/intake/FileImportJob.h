@@ -30,7 +30,9 @@ struct FileImportRequest {
     QString itemsDirectory;
     // The new item's identifier; it names the copy's folder.
     QUuid id;
-    // The library as it stood when the import began, with what is known of its files.
+    // The library's items that hold a managed file (the only ones a file can duplicate or be a
+    // version of), in list order, as they stood when the import began, with what is known of
+    // their files.
     QList<VeskItem> keptItems;
     QHash<QUuid, KeptFileFacts> keptFacts;
     CancellationToken cancel;

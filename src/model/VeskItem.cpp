@@ -38,6 +38,16 @@ void shareEqualTexts(VeskItem& item)
         item.searchableText = *item.text;
 }
 
+void makeRoomAtFront(QList<VeskItem>& items)
+{
+    // A prepend without room allocates a larger block and leaves half of what it adds at the
+    // front; the removal keeps that room.
+    if (items.isEmpty())
+        return;
+    items.prepend(VeskItem());
+    items.removeFirst();
+}
+
 size_t qHash(const VeskGroup& group, size_t seed) noexcept
 {
     QtPrivate::QHashCombine combine;

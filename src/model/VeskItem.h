@@ -52,10 +52,19 @@ struct VeskItem {
 // database load does: a note of megabytes is then held once.
 void shareEqualTexts(VeskItem& item);
 
+// The store's lists take new items at the front, newest first. A list read or built by appending
+// has no room there, and its first prepend would move all of it on the main thread; this gives it
+// room for many prepends at the cost of one move, made where the list is built.
+void makeRoomAtFront(QList<VeskItem>& items);
+
 size_t qHash(const VeskGroup& group, size_t seed = 0) noexcept;
 size_t qHash(const VeskItem& item, size_t seed = 0) noexcept;
 
 } // namespace vesk
+
+// Every member holds its data by pointer or by value, never a pointer into itself, so a list of
+// items grows by moving its memory in one piece instead of item by item.
+Q_DECLARE_TYPEINFO(vesk::VeskItem, Q_RELOCATABLE_TYPE);
 
 template <>
 struct std::hash<vesk::VeskItem> {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace vesk {
 
@@ -41,7 +42,6 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
     m_items.clear();
     m_items.reserve(items.size());
     m_keys.clear();
-    m_keys.reserve(keys.size());
     m_keyByID.clear();
     m_keyByID.reserve(items.size());
     for (qsizetype index : order) {
@@ -53,6 +53,7 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
         m_keys.push_back(keys[size_t(index)]);
         m_keyByID.insert(item.id, keys[size_t(index)]);
     }
+    makeRoomAtFront(m_items);
 }
 
 qsizetype DefaultOrder::positionOf(const Key& key) const
@@ -63,9 +64,27 @@ qsizetype DefaultOrder::positionOf(const Key& key) const
 void DefaultOrder::insert(const VeskItem& item, const Key& key)
 {
     const qsizetype position = positionOf(key);
-    m_items.insert(position, item);
+    if (position <= m_items.size() / 2) {
+        // Put in front, where the list has room, and carried to its place past the few before it.
+        m_items.prepend(item);
+        std::rotate(m_items.begin(), m_items.begin() + 1, m_items.begin() + position + 1);
+    } else {
+        m_items.insert(position, item);
+    }
     m_keys.insert(m_keys.begin() + position, key);
     m_keyByID.insert(item.id, key);
+}
+
+void DefaultOrder::removeAt(qsizetype position)
+{
+    if (position <= m_items.size() / 2) {
+        // Carried to the front and taken from there, which leaves the rest where it is.
+        std::rotate(m_items.begin(), m_items.begin() + position, m_items.begin() + position + 1);
+        m_items.removeFirst();
+    } else {
+        m_items.remove(position);
+    }
+    m_keys.erase(m_keys.begin() + position);
 }
 
 void DefaultOrder::prepend(const VeskItem& item)
@@ -87,8 +106,7 @@ void DefaultOrder::update(const VeskItem& item)
         m_items[position] = item;
         return;
     }
-    m_items.remove(position);
-    m_keys.erase(m_keys.begin() + position);
+    removeAt(position);
     insert(item, key);
 }
 
@@ -97,9 +115,7 @@ bool DefaultOrder::remove(const QUuid& id)
     const auto found = m_keyByID.constFind(id);
     if (found == m_keyByID.cend())
         return false;
-    const qsizetype position = positionOf(*found);
-    m_items.remove(position);
-    m_keys.erase(m_keys.begin() + position);
+    removeAt(positionOf(*found));
     m_keyByID.remove(id);
     return true;
 }
@@ -123,8 +139,7 @@ void DefaultOrder::setBroughtBackIDs(const QSet<QUuid>& ids)
         const VeskItem item = m_items[position];
         Key key = *found;
         key.broughtBack = ids.contains(id);
-        m_items.remove(position);
-        m_keys.erase(m_keys.begin() + position);
+        removeAt(position);
         insert(item, key);
     }
 }

@@ -7,7 +7,7 @@
 #include <QSet>
 #include <QUuid>
 
-#include <vector>
+#include <deque>
 
 namespace vesk {
 
@@ -47,9 +47,13 @@ private:
     Key keyFor(const VeskItem& item, qint64 sequence) const;
     qsizetype positionOf(const Key& key) const;
     void insert(const VeskItem& item, const Key& key);
+    // Takes out the item and key at position.
+    void removeAt(qsizetype position);
 
+    // New items go near the front (the newest first): both lists keep room there, and a change
+    // moves what lies on the nearer side of it, never the whole library.
     QList<VeskItem> m_items;
-    std::vector<Key> m_keys;
+    std::deque<Key> m_keys;
     QHash<QUuid, Key> m_keyByID;
     QSet<QUuid> m_broughtBackIDs;
     // Items put at the front count down from here, so each is earlier in the list than all

@@ -54,6 +54,7 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
             if (item.kind == VeskKind::File && item.filePath && hasImageFileExtension(*item.filePath))
                 reading.pictureFileIDs.insert(item.id);
         }
+        makeRoomAtFront(*reading.items);
     }
     reading.richText = database.fetchRichText();
     [&] {
@@ -205,6 +206,7 @@ LoadedItemsMerge mergeLoadedItems(
     merge.items.reserve(read.size() + merge.added.size());
     merge.items.append(merge.added);
     merge.items.append(std::move(read));
+    makeRoomAtFront(merge.items);
     return merge;
 }
 

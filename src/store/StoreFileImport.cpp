@@ -44,6 +44,24 @@ void VeskStore::finishFileImport()
     setImportCountInProgress(std::max(0, m_importCountInProgress - 1));
 }
 
+const QList<VeskItem>& VeskStore::itemsWithFiles()
+{
+    if (!m_watchingItemsForImports) {
+        m_watchingItemsForImports = true;
+        connect(this, &VeskStore::itemsChanged, this, [this] { m_itemsWithFilesStale = true; });
+    }
+    if (m_itemsWithFilesStale) {
+        QList<VeskItem> items;
+        for (const VeskItem& item : std::as_const(m_items)) {
+            if (item.filePath)
+                items.append(item);
+        }
+        m_itemsWithFiles = std::move(items);
+        m_itemsWithFilesStale = false;
+    }
+    return m_itemsWithFiles;
+}
+
 QFuture<bool> VeskStore::importFile(const QString& path)
 {
     return importNativeFile(QFile::encodeName(QDir::cleanPath(path)));
@@ -82,7 +100,7 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
     request.itemsDirectory = managedItemsDirectory();
     request.id = job->id;
     // Shared copies: the worker reads the library as it stood, the store goes on changing its own.
-    request.keptItems = m_items;
+    request.keptItems = itemsWithFiles();
     request.keptFacts = m_fileFacts;
     request.cancel = job->cancel;
     request.progress = [job](qint64 done, qint64 total) {

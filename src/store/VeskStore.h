@@ -742,6 +742,14 @@ private:
     // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
     // look at every file.
     QHash<QUuid, KeptFileFacts> m_fileFacts;
+    // The items that hold a managed file, in list order: what an import compares its file with.
+    // Handed to the import workers instead of the whole list, which the workers would otherwise
+    // hold while they copy, so that each item the store adds meanwhile would copy all the others.
+    // Made again at the next import after the items changed.
+    const QList<VeskItem>& itemsWithFiles();
+    QList<VeskItem> m_itemsWithFiles;
+    bool m_itemsWithFilesStale = true;
+    bool m_watchingItemsForImports = false;
     QList<std::shared_ptr<RunningImport>> m_runningImports;
     std::shared_ptr<FileImportWorker> m_importWorker;
     QTimer* m_importProgressTimer = nullptr;

@@ -101,5 +101,53 @@ TEST(DefaultOrder, ChangesThatAreNotItsOwnLeaveItAlone)
     EXPECT_EQ(order.size(), 1);
 }
 
+// A library of thousands takes a new item, or loses one near its newest, without moving the items
+// further back: the cost of a capture must not grow with the library.
+TEST(DefaultOrder, ChangesNearTheFrontLeaveTheRestOfTheLibraryInPlace)
+{
+    struct Case {
+        const char* name;
+        int broughtBack;  // items marked brought back, ahead of the newest
+        int prepends;     // new items, each the newest
+        int removedAt;    // position of an item removed afterwards, or -1
+    };
+    const Case cases[] = {
+        {"one new item", 0, 1, -1},
+        {"a run of new items", 0, 10, -1},
+        {"new items behind brought-back ones", 3, 10, -1},
+        {"an item removed near the front", 3, 0, 5},
+        {"new items, then one removed", 0, 5, 2},
+    };
+    for (const Case& test : cases) {
+        QList<VeskItem> items;
+        for (int i = 0; i < 3000; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000 - i * 60, Qt::UTC);
+            items.append(item);
+        }
+        QSet<QUuid> broughtBack;
+        for (int i = 0; i < test.broughtBack; ++i)
+            broughtBack.insert(items[1000 + i].id);
+        DefaultOrder order;
+        order.reset(items, broughtBack);
+        const VeskItem* last = &order.items().constLast();
+        for (int i = 0; i < test.prepends; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.createdAt = QDateTime::fromSecsSinceEpoch(1'800'000'000 + i, Qt::UTC);
+            items.prepend(item);
+            order.prepend(item);
+        }
+        if (test.removedAt >= 0) {
+            const QUuid id = order.items().at(test.removedAt).id;
+            ASSERT_TRUE(order.remove(id)) << test.name;
+            items.removeIf([&](const VeskItem& item) { return item.id == id; });
+        }
+        EXPECT_EQ(&order.items().constLast(), last) << test.name;
+        EXPECT_EQ(ids(order.items()), ids(defaultOrder(items, broughtBack))) << test.name;
+    }
+}
+
 } // namespace
 } // namespace vesk
