@@ -14,7 +14,9 @@ namespace vesk {
 
 namespace {
 
-constexpr int kMemoryBudgetKilobytes = 512 * 1024;
+// The pane shows one item at a time; the previews of the last few items opened stay at hand, the
+// others are read back from their files. Half a gigabyte of them grew with every picture opened.
+constexpr int kMemoryBudgetKilobytes = 96 * 1024;
 
 QString memoryKey(const QUuid& id)
 {

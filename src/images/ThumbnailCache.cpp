@@ -14,7 +14,10 @@ namespace vesk {
 
 namespace {
 
-constexpr int kMemoryBudgetKilobytes = 256 * 1024;
+// Cards keep the pictures they paint themselves; what is kept here only saves reading a PNG file
+// back when a card returns. A few screens of cards, so that a library browsed for a while does not
+// hold hundreds of megabytes of pictures no card shows.
+constexpr int kMemoryBudgetKilobytes = 64 * 1024;
 
 const QString& writeErrorPrefix()
 {
