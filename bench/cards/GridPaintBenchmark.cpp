@@ -1,4 +1,5 @@
 // Paint time of one frame of a scrolled "Show All" grid, offscreen.
+#include "common/BenchTemp.h"
 #include "CardsLibrary.h"
 #include "LibraryGenerator.h"
 
@@ -45,7 +46,7 @@ void waitForThumbnails(LibraryGridView& grid, ThumbnailCache& cache)
 void BM_GridPaint(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    QTemporaryDir root;
+    QTemporaryDir root(vesk::bench::benchTempTemplate(QStringLiteral("cards")));
     VeskServices services;
     services.settings = std::make_shared<MemorySettings>();
     services.dataDirectory = root.path() + QStringLiteral("/data");
@@ -173,7 +174,7 @@ BENCHMARK(BM_GridFrameAfterNewResults)->Arg(100000)->Unit(benchmark::kMillisecon
 // result list: on a thread of Qt's pool, in a batch.
 void BM_CardBody(benchmark::State& state)
 {
-    QTemporaryDir root;
+    QTemporaryDir root(vesk::bench::benchTempTemplate(QStringLiteral("cards")));
     QList<VeskItem> items = bench::LibraryGenerator(11).generate(64);
     const QList<VeskItem> mixed = bench::makeCardsLibrary(64, root.path() + QStringLiteral("/library"), 4);
     items.append(mixed);
@@ -211,7 +212,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
+    QTemporaryDir home(vesk::bench::benchTempTemplate(QStringLiteral("cards")));
     qputenv("VESK_DATA_DIR", (home.path() + "/data").toUtf8());
     qputenv("VESK_CONFIG_DIR", (home.path() + "/config").toUtf8());
     QApplication app(argc, argv);

@@ -9,6 +9,7 @@
 //   item's faces were detected again, and the first drawing after start-up, when the float copy of
 //   the prints and every pool's figures are made.
 // Run on 2 cores with `taskset -c 0,1` to check the targets of a small machine.
+#include "common/BenchTemp.h"
 #include "faces/VisionModels.h"
 #include "platform/Uuid.h"
 #include "store/RealServices.h"
@@ -36,7 +37,7 @@ namespace {
 
 QTemporaryDir& workFolder()
 {
-    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vesk-bench-faces-XXXXXX"));
+    static QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("faces")));
     return folder;
 }
 

@@ -1,6 +1,7 @@
 #include "BenchMain.h"
 
 #include "LibraryGenerator.h"
+#include "common/BenchTemp.h"
 
 #include "platform/Clock.h"
 #include "platform/Settings.h"
@@ -57,7 +58,7 @@ VeskStore& generatedLibraryStore(int count)
 
 int runBenchmarks(int argc, char** argv)
 {
-    QTemporaryDir root;
+    QTemporaryDir root(benchTempTemplate(QStringLiteral("run")));
     benchRoot = &root;
     for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
         const QString folder = root.filePath(QString::fromLatin1(name));

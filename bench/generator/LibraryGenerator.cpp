@@ -16,10 +16,16 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QSet>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace vesk::bench {
 
@@ -56,7 +62,14 @@ QDateTime LibraryGenerator::defaultNow()
     return QDateTime(QDate(2026, 1, 1), QTime(12, 0), Qt::UTC);
 }
 
-LibraryGenerator::LibraryGenerator(quint32 seed, const QString& wordListPath) : m_random(seed)
+QString shapeName(LibraryShape shape)
+{
+    return shape == LibraryShape::ShortNotes ? QStringLiteral("short") : QString();
+}
+
+LibraryGenerator::LibraryGenerator(quint32 seed, const QString& wordListPath, LibraryShape shape)
+    : m_random(seed)
+    , m_shape(shape)
 {
     QStringList candidates;
     if (!wordListPath.isEmpty())
@@ -117,7 +130,9 @@ QString LibraryGenerator::sentence(int words)
 
 VeskItem LibraryGenerator::makeNote(const QDateTime& createdAt)
 {
-    std::uniform_int_distribution<int> length(50, 800);
+    std::uniform_int_distribution<int> length = m_shape == LibraryShape::ShortNotes
+        ? std::uniform_int_distribution<int>(100, 200)
+        : std::uniform_int_distribution<int>(50, 800);
     const int total = length(m_random);
     QStringList lines;
     lines.append(sentence(std::uniform_int_distribution<int>(3, 8)(m_random)));
@@ -284,14 +299,14 @@ bool writeManagedFile(const VeskItem& item, qsizetype number)
 
 } // namespace
 
-Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed)
+Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed, LibraryShape shape)
 {
     if (!QDir().mkpath(dataFolder))
         return unexpected(QStringLiteral("cannot create ") + dataFolder);
     auto opened = SQLiteDatabase::open(QDir(dataFolder).filePath(QStringLiteral("vesk.sqlite3")));
     if (!opened)
         return unexpected(opened.error().logText());
-    LibraryGenerator generator(seed);
+    LibraryGenerator generator(seed, QString(), shape);
     const QList<VeskItem> items = generator.generate(
         count, LibraryGenerator::defaultNow(), QDir(dataFolder).absoluteFilePath(QStringLiteral("Items")));
     constexpr qsizetype kBatch = 5000;
@@ -332,18 +347,37 @@ Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int coun
     return int(items.size());
 }
 
-Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed)
+Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed, LibraryShape shape)
 {
     const QString root = qEnvironmentVariableIsEmpty("VESK_BENCH_LIBRARIES")
         ? QDir::temp().filePath(QStringLiteral("vesk-bench-libraries"))
         : qEnvironmentVariable("VESK_BENCH_LIBRARIES");
     // The version names the generator's output; a change of what it writes needs a new one.
-    const QString folder = QDir(root).filePath(QStringLiteral("library-%1-%2-v3").arg(count).arg(seed));
+    const QString shapePart = shape == LibraryShape::Mixed ? QString() : QLatin1Char('-') + shapeName(shape);
+    const QString folder =
+        QDir(root).filePath(QStringLiteral("library-%1-%2%3-v3").arg(count).arg(seed).arg(shapePart));
     const QString complete = QDir(folder).filePath(QStringLiteral(".complete"));
     if (QFileInfo::exists(complete))
         return folder;
+    // Several runs may start on a missing library at once: one writes it, the others wait and
+    // then find it complete. The lock file is the one beside the folder of libraries that
+    // `flock <folder>.lock` takes by hand; the lock goes with the process, however it ends.
+    if (!QDir().mkpath(root))
+        return unexpected(QStringLiteral("cannot create ") + root);
+    const QString lockPath = QDir::cleanPath(QDir(root).absolutePath()) + QStringLiteral(".lock");
+    const int lock = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0)
+        return unexpected(QStringLiteral("cannot open ") + lockPath);
+    const auto unlock = qScopeGuard([lock] { ::close(lock); });
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        std::fprintf(stderr, "waiting for %s: another run is writing a library\n", qPrintable(lockPath));
+        if (::flock(lock, LOCK_EX) != 0)
+            return unexpected(QStringLiteral("cannot lock ") + lockPath);
+    }
+    if (QFileInfo::exists(complete))
+        return folder;
     QDir(folder).removeRecursively();
-    if (auto written = writeGeneratedLibrary(folder, count, seed); !written)
+    if (auto written = writeGeneratedLibrary(folder, count, seed, shape); !written)
         return unexpected(written.error());
     QSaveFile marker(complete);
     if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())

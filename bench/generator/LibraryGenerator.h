@@ -13,15 +13,27 @@
 
 namespace vesk::bench {
 
-// Makes reproducible libraries for benchmarks and manual runs: notes of 50 to 800 words (70 %),
-// links, file items and pictures (10 % each), with words drawn from a dictionary in a natural
-// (Zipf-like) frequency, some hashtags, and creation dates spread over two years. The same seed
-// gives the same library.
+// What a generated library's notes look like: the mix of long and short notes of a library that
+// grew over years, or the everyday notes of someone who writes a paragraph at a time (whose
+// postings are denser per word and whose searches match more notes).
+enum class LibraryShape {
+    Mixed,      // notes of 50 to 800 words
+    ShortNotes, // notes of 100 to 200 words
+};
+
+// A name for benchmark arguments and folder names: "" for Mixed, "short" for ShortNotes.
+QString shapeName(LibraryShape shape);
+
+// Makes reproducible libraries for benchmarks and manual runs: notes (70 %, of the shape's
+// length), links, file items and pictures (10 % each), with words drawn from a dictionary in a
+// natural (Zipf-like) frequency, some hashtags, and creation dates spread over two years. The
+// same seed and shape give the same library.
 class LibraryGenerator {
 public:
     // Reads the word list at wordListPath, or the first of /usr/share/dict/words and the WordNet
     // noun index that exists. Without any, a small built-in list is used.
-    explicit LibraryGenerator(quint32 seed = 1, const QString& wordListPath = QString());
+    explicit LibraryGenerator(quint32 seed = 1, const QString& wordListPath = QString(),
+        LibraryShape shape = LibraryShape::Mixed);
 
     // Items newest first; createdAt values lie in the two years before `now`. File and picture
     // items point into itemsFolder ("Items" of a data folder) when one is given; the files
@@ -55,17 +67,21 @@ private:
     std::vector<double> m_cumulative;
     QStringList m_hashtags;
     QString m_itemsFolder;
+    LibraryShape m_shape = LibraryShape::Mixed;
 };
 
 // Writes count generated items into the database "vesk.sqlite3" of dataFolder (created or
 // extended), through the store's own database layer, and the managed file of every file and
 // picture item into its "Items" folder. Returns the number written.
-Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed = 1);
+Expected<int, QString> writeGeneratedLibrary(const QString& dataFolder, int count, quint32 seed = 1,
+    LibraryShape shape = LibraryShape::Mixed);
 
 // A generated library kept between runs (generating 100,000 items takes a while): a data folder
 // under $VESK_BENCH_LIBRARIES, else the temporary folder, written on first use. Benchmarks that
-// change the library work on a copy (copyLibrary).
-Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed = 1);
+// change the library work on a copy (copyLibraryDatabase). Runs that ask for the same library at
+// once wait for the one that writes it (a lock file in the folder of libraries).
+Expected<QString, QString> cachedGeneratedLibrary(int count, quint32 seed = 1,
+    LibraryShape shape = LibraryShape::Mixed);
 // Copies the database of a data folder into another (the managed files stay where they are: the
 // items keep pointing at them; the thumbnails folder is linked).
 Expected<void, QString> copyLibraryDatabase(const QString& fromFolder, const QString& toFolder);

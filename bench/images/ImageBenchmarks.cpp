@@ -1,6 +1,7 @@
 // Speed of the picture caches: thumbnails of 12-megapixel photos from the source and from the
 // disk tier, the first thumbnail a card gets while a 2,000-picture prewarm runs, and the first
 // and second opening of a 24-megapixel picture in the preview pane.
+#include "common/BenchTemp.h"
 #include "images/PreparedPreviewCache.h"
 #include "images/ThumbnailCache.h"
 
@@ -19,7 +20,7 @@ namespace {
 
 QTemporaryDir& workFolder()
 {
-    static QTemporaryDir folder;
+    static QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("images")));
     return folder;
 }
 

@@ -1,6 +1,7 @@
 // Importing a 1 GiB file: hashed and copied in one read on the import worker, measured beside
 // `openssl dgst -sha256` plus `cp` of the same file in the same run. Reports the ratio, and the
 // peak memory the import adds above what the process held before it.
+#include "common/BenchTemp.h"
 #include "BigFile.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
@@ -32,7 +33,7 @@ constexpr qint64 kFileSize = qint64(1) << 30;
 
 QTemporaryDir& workFolder()
 {
-    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vesk-bench-intake-XXXXXX"));
+    static QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("intake")));
     return folder;
 }
 

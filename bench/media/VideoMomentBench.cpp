@@ -1,5 +1,6 @@
 // BM_VideoMoment: a 20 s moment cut from the middle of a large H.264 file, against copying the
 // same number of bytes (the moment is a stream copy, so it should cost about that).
+#include "common/BenchTemp.h"
 #include "media/VideoMoment.h"
 
 #include <QDir>
@@ -29,7 +30,7 @@ const QString& sourceVideo()
 void BM_VideoMoment(benchmark::State& state)
 {
     const QString source = sourceVideo();
-    QTemporaryDir out;
+    QTemporaryDir out(vesk::bench::benchTempTemplate(QStringLiteral("moment")));
     for (auto _ : state) {
         const auto clip = vesk::exportVideoMoment(source, 300, 10, 10, out.path());
         if (!clip) {
@@ -47,7 +48,7 @@ BENCHMARK(BM_VideoMoment)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_CopyMomentBytes(benchmark::State& state)
 {
     const QString source = sourceVideo();
-    QTemporaryDir out;
+    QTemporaryDir out(vesk::bench::benchTempTemplate(QStringLiteral("moment")));
     const qint64 bytes = qint64(20.0 / 600.0 * double(QFileInfo(source).size()));
     for (auto _ : state) {
         QFile in(source);

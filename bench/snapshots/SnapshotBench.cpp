@@ -1,8 +1,13 @@
-// A 2 GB library of 10,000 managed files (200 KiB each, one folder per item) and 10,000 database
-// rows. Measures the synchronous snapshot a bulk delete waits for (database copy, hard-linked
-// mirror, state list, manifest, rename and pruning to six), the mirror alone beside `cp -al` of
-// the same folder in the same run, and the database copy. The library is written once, before any
-// measurement; set VESK_BENCH_SNAPSHOT_LIBRARY to a folder to keep it there between runs.
+// The synchronous snapshot a bulk delete waits for (database copy, hard-linked mirror, state list,
+// manifest, rename and pruning to six) on two libraries: /10000, a 2 GB library of 10,000 managed
+// files (200 KiB each, one folder per item) and 10,000 database rows; /100000, a copy of the
+// kept generated library of 100,000 items with its managed files (the database copied, the files
+// hard-linked, so that the kept library is never written). The counters are read from the
+// library measured: its files, their size and the database's. Beside it, on the 2 GB library, the
+// mirror alone beside `cp -al` of the same folder, and the database copy. A library is made
+// once, before any measurement; set VESK_BENCH_SNAPSHOT_LIBRARY to a folder to keep the 2 GB one
+// there between runs.
+#include "common/BenchTemp.h"
 #include "LibraryGenerator.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
@@ -11,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +25,9 @@
 #include <QUuid>
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -28,7 +36,7 @@ constexpr qint64 kFileSize = 200 * 1024;
 
 QTemporaryDir& workFolder()
 {
-    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vesk-bench-snapshots-XXXXXX"));
+    static QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("snapshots")));
     return folder;
 }
 
@@ -38,6 +46,7 @@ QString dataFolder()
     return kept.isEmpty() ? workFolder().filePath(QStringLiteral("Vesk")) : kept;
 }
 
+// The 2 GB library of 10,000 files.
 void ensureLibrary()
 {
     static bool ready = false;
@@ -66,25 +75,95 @@ void ensureLibrary()
     ready = true;
 }
 
+// A copy of the kept generated library of count items that a snapshot may write into: the
+// database copied, the managed files hard-linked (a snapshot only links them again).
+std::optional<QString> generatedLibraryCopy(int count, QString* error)
+{
+    static std::map<int, QString> copies;
+    if (auto found = copies.find(count); found != copies.end())
+        return found->second;
+    const auto generated = vesk::bench::cachedGeneratedLibrary(count);
+    if (!generated) {
+        *error = generated.error();
+        return std::nullopt;
+    }
+    const QString folder = workFolder().filePath(QStringLiteral("generated-%1").arg(count));
+    if (auto copied = vesk::bench::copyLibraryDatabase(*generated, folder); !copied) {
+        *error = copied.error();
+        return std::nullopt;
+    }
+    const QString items = QDir(*generated).filePath(QStringLiteral("Items"));
+    if (QFileInfo::exists(items)) {
+        auto linked = vesk::RecoverySnapshotFolder::mirrorManagedItems(items, QDir(folder).filePath(QStringLiteral("Items")));
+        if (!linked) {
+            *error = QStringLiteral("cannot link the managed files of ") + *generated;
+            return std::nullopt;
+        }
+    }
+    copies.emplace(count, folder);
+    return folder;
+}
+
+struct LibrarySize {
+    qint64 files = 0;
+    qint64 bytes = 0;
+    qint64 databaseBytes = 0;
+};
+
+LibrarySize measureLibrary(const QString& folder)
+{
+    LibrarySize size;
+    QDirIterator walk(QDir(folder).filePath(QStringLiteral("Items")), QDir::Files | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        walk.next();
+        ++size.files;
+        size.bytes += walk.fileInfo().size();
+    }
+    for (const QString& name : {QStringLiteral("vesk.sqlite3"), QStringLiteral("vesk.sqlite3-wal")})
+        size.databaseBytes += QFileInfo(QDir(folder).filePath(name)).size();
+    return size;
+}
+
 void BM_SynchronousSnapshot(benchmark::State& state)
 {
-    ensureLibrary();
+    const int count = int(state.range(0));
+    QString folder;
+    if (count == kFileCount) {
+        ensureLibrary();
+        folder = dataFolder();
+    } else {
+        QString error;
+        const auto copy = generatedLibraryCopy(count, &error);
+        if (!copy) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        folder = *copy;
+    }
+    const LibrarySize size = measureLibrary(folder);
     auto clock = std::make_shared<vesk::FakeClock>();
     auto settings = std::make_shared<vesk::MemorySettings>();
     settings->setData(QStringLiteral("Vesk.UsageSignals.v1"), QByteArray(64 * 1024, '{'));
-    vesk::VeskRecoverySnapshots snapshots(dataFolder(), clock, settings);
+    vesk::VeskRecoverySnapshots snapshots(folder, clock, settings);
     for (auto _ : state) {
         clock->advance(1);
         QElapsedTimer timer;
         timer.start();
-        if (!snapshots.synchronousSnapshot(QStringLiteral("before-bulk-delete")))
-            state.SkipWithError("snapshot failed");
+        const bool taken = snapshots.synchronousSnapshot(QStringLiteral("before-bulk-delete"));
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!taken) {
+            state.SkipWithError("snapshot failed");
+            break;
+        }
     }
-    state.counters["files"] = kFileCount;
-    state.counters["GB"] = double(kFileCount) * double(kFileSize) / 1e9;
+    state.counters["files"] = double(size.files);
+    state.counters["GB"] = double(size.bytes) / 1e9;
+    state.counters["db_MB"] = double(size.databaseBytes) / 1e6;
 }
-BENCHMARK(BM_SynchronousSnapshot)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SynchronousSnapshot)->Arg(kFileCount)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);
+// Each snapshot of the large library holds a copy of its database: fewer of them.
+BENCHMARK(BM_SynchronousSnapshot)->Arg(100'000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_MirrorManagedItems(benchmark::State& state)
 {
@@ -96,11 +175,13 @@ void BM_MirrorManagedItems(benchmark::State& state)
         timer.start();
         auto count = vesk::RecoverySnapshotFolder::mirrorManagedItems(dataFolder() + QStringLiteral("/Items"), target);
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        if (!count || *count != kFileCount)
-            state.SkipWithError("mirror failed");
-        state.PauseTiming();
+        // Manual time: the removal is outside the measured time without pausing the timer.
         QDir(target).removeRecursively();
-        state.ResumeTiming();
+        if (!count || *count == 0) {
+            state.SkipWithError("mirror failed");
+            break;
+        }
+        state.counters["files"] = double(*count);
     }
 }
 BENCHMARK(BM_MirrorManagedItems)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
@@ -116,12 +197,13 @@ void BM_CpHardLinkBaseline(benchmark::State& state)
         timer.start();
         QProcess cp;
         cp.start(QStringLiteral("cp"), {QStringLiteral("-al"), dataFolder() + QStringLiteral("/Items"), target});
-        if (!cp.waitForFinished(-1) || cp.exitCode() != 0)
-            state.SkipWithError("cp failed");
+        const bool copied = cp.waitForFinished(-1) && cp.exitCode() == 0;
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        state.PauseTiming();
         QDir(target).removeRecursively();
-        state.ResumeTiming();
+        if (!copied) {
+            state.SkipWithError("cp failed");
+            break;
+        }
     }
 }
 BENCHMARK(BM_CpHardLinkBaseline)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
@@ -136,10 +218,12 @@ void BM_DatabaseCopy(benchmark::State& state)
         timer.start();
         auto copied = vesk::SQLiteDatabase::backupDatabaseFile(dataFolder() + QStringLiteral("/vesk.sqlite3"), target);
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        if (!copied)
-            state.SkipWithError("copy failed");
         state.counters["MB"] = double(QFileInfo(target).size()) / 1e6;
         QFile::remove(target);
+        if (!copied) {
+            state.SkipWithError("copy failed");
+            break;
+        }
     }
 }
 BENCHMARK(BM_DatabaseCopy)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);

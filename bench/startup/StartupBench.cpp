@@ -1,6 +1,7 @@
 // Start-up benchmark: starts the real executable on a generated library and reads the lines of
 // its start-up probe. Every repetition is one cold process (the files stay in the page cache).
 // BM_MainThreadStall/startup is the longest main-thread stall of the same start-up.
+#include "common/BenchTemp.h"
 #include "LibraryGenerator.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ struct StartupRun {
 // reads; nothing when it did not get there.
 std::optional<StartupRun> runStartup(const QString& folder)
 {
-    QTemporaryDir home;
+    QTemporaryDir home(vesk::bench::benchTempTemplate(QStringLiteral("startup")));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VESK_DATA_DIR"), folder);
     for (const char* name : {"VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
@@ -113,19 +114,30 @@ std::optional<StartupRun> runStartup(const QString& folder)
     return run;
 }
 
-std::optional<QString> libraryFor(benchmark::State& state)
+// A copy of the kept library's database for this run (a start writes into its library: its
+// launch snapshot, the vectors it embeds); the managed files are read where they are.
+std::optional<QString> libraryFor(benchmark::State& state, bench::LibraryShape shape = bench::LibraryShape::Mixed)
 {
-    const auto library = bench::cachedGeneratedLibrary(int(state.range(0)));
+    const int count = int(state.range(0));
+    const auto library = bench::cachedGeneratedLibrary(count, 1, shape);
     if (!library) {
         state.SkipWithError(qPrintable(library.error()));
         return std::nullopt;
     }
-    return *library;
+    const QString copy = QDir(bench::benchRunFolder())
+        .filePath(QStringLiteral("library-%1%2").arg(count).arg(bench::shapeName(shape)));
+    if (!QFileInfo::exists(copy)) {
+        if (auto copied = bench::copyLibraryDatabase(*library, copy); !copied) {
+            state.SkipWithError(qPrintable(copied.error()));
+            return std::nullopt;
+        }
+    }
+    return copy;
 }
 
-void BM_StartToFirstFrame(benchmark::State& state)
+void startToFirstFrame(benchmark::State& state, bench::LibraryShape shape)
 {
-    const auto folder = libraryFor(state);
+    const auto folder = libraryFor(state, shape);
     if (!folder)
         return;
     const double databaseMiB =
@@ -173,7 +185,14 @@ void BM_MainThreadStall_Startup(benchmark::State& state)
 BENCHMARK(BM_MainThreadStall_Startup)->Name("BM_MainThreadStall/startup")->Arg(100'000)->UseManualTime()
     ->Iterations(1)->Unit(benchmark::kMillisecond);
 
+void BM_StartToFirstFrame(benchmark::State& state) { startToFirstFrame(state, bench::LibraryShape::Mixed); }
+// A library of everyday notes of 100 to 200 words.
+void BM_StartToFirstFrame_ShortNotes(benchmark::State& state)
+{
+    startToFirstFrame(state, bench::LibraryShape::ShortNotes);
+}
 BENCHMARK(BM_StartToFirstFrame)->Arg(100'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartToFirstFrame_ShortNotes)->Arg(100'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

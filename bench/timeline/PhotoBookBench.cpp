@@ -2,6 +2,7 @@
 // run. The peak is reset before each run, so BM_PhotoBook/20 and BM_PhotoBook/200 side by side
 // show whether memory grows with the number of pages (it should not: each picture is let go
 // after its page).
+#include "common/BenchTemp.h"
 #include "common/ProcessMemory.h"
 #include "platform/image/ImageLoader.h"
 #include "timeline/PhotoBook.h"
@@ -26,7 +27,7 @@ const QString kFaces = QStringLiteral("/usr/share/doc/libdlib19.1/examples/faces
 // Twenty different 4032 x 3024 JPEGs made from the face pictures of dlib's examples.
 const QList<VeskItem>& sourcePhotos()
 {
-    static QTemporaryDir folder;
+    static QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("photobook")));
     static const QList<VeskItem> items = [] {
         QList<VeskItem> made;
         const QStringList names = QDir(kFaces).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
@@ -60,7 +61,7 @@ void BM_PhotoBook(benchmark::State& state)
     QList<VeskTimelinePhoto> photos;
     for (int i = 0; i < state.range(0); ++i)
         photos.append({items.at(i % items.size()), i < items.size() ? std::nullopt : std::optional(QUuid::createUuid())});
-    QTemporaryDir out;
+    QTemporaryDir out(vesk::bench::benchTempTemplate(QStringLiteral("photobook")));
     VeskTimelineMediaCache cache;
     const PhotoDateLookup dates = [&](const VeskItem& item) { return cache.photoDate(item); };
     const QString destination = out.filePath(QStringLiteral("book.pdf"));

@@ -1,5 +1,6 @@
 // Image analysis speed: the three analyses of one 12-megapixel photograph, and one face print.
 // Run on 2 cores with `taskset -c 0,1` to check the targets of a small machine.
+#include "common/BenchTemp.h"
 #include "faces/FaceDetector.h"
 #include "faces/FacePrint.h"
 #include "faces/VisionAnalysis.h"
@@ -48,7 +49,7 @@ QString twelveMegapixelPhoto(const QTemporaryDir& folder)
 
 void BM_AnalyseImage(benchmark::State& state)
 {
-    QTemporaryDir folder;
+    QTemporaryDir folder(vesk::bench::benchTempTemplate(QStringLiteral("vision")));
     const QString path = twelveMegapixelPhoto(folder);
     if (path.isEmpty()) {
         state.SkipWithError("the group photograph (libdlib19.1) is missing");

@@ -1,0 +1,160 @@
+// What the window holds in memory over a large library, and whether use makes it grow: the main
+// window over a copy of the generated library, started and settled, then a scripted use in
+// rounds (a query typed letter by letter, a few of its results opened, the search cleared, a
+// note captured, a few of the newest items opened). Counters, in MiB: rss_start_mb after start,
+// rss_half_mb after half the rounds, rss_after_mb after all of them, peak_mb the process's peak
+// (start-up included); the *_trim_mb ones are the same after the allocator has handed back what
+// it keeps free, which tells memory held from memory merely not returned. Goals at 100,000 items: peak 1.1 GB at most, and the second half of the
+// rounds adding next to nothing (caches bounded). VESK_MEMORY_ROUNDS sets the number of rounds
+// (40 by default, about a minute and a half).
+#include "common/BenchTemp.h"
+#include "common/ProcessMemory.h"
+#include "LibraryGenerator.h"
+#include "app/MainWindow.h"
+#include "platform/Settings.h"
+#include "store/RealServices.h"
+#include "store/VeskStore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace {
+
+using vesk::bench::LibraryGenerator;
+
+// Waited for in an event loop, as the application waits.
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double residentMiB()
+{
+    return double(vesk::bench::statusKilobytes("VmRSS:")) / 1024.0;
+}
+
+// The resident size, then the same after the allocator handed back its free pages.
+std::pair<double, double> residentPair()
+{
+    const double held = residentMiB();
+    malloc_trim(0);
+    return {held, residentMiB()};
+}
+
+double peakMiB()
+{
+    return double(vesk::bench::statusKilobytes("VmHWM:")) / 1024.0;
+}
+
+// One round of use: what someone looking for things and jotting them down does in a few seconds.
+void useOnce(vesk::VeskStore& store, LibraryGenerator& words, int round)
+{
+    // Words of middling frequency, a different one each round: each search is new.
+    const QString query = words.wordAtRank(40 + round * 53);
+    for (qsizetype n = 1; n <= query.size(); ++n) {
+        store.setSearchText(query.left(n));
+        settle(90);
+    }
+    settle(400); // the deep pass
+    const QList<vesk::VeskItem> results = store.filteredItems().mid(0, 3);
+    for (const vesk::VeskItem& item : results) {
+        store.select(item.id);
+        settle(250); // the preview and its related items
+    }
+    store.setSearchText(QString());
+    settle(150);
+    store.addText(words.noteText(120 + round % 80));
+    settle(250);
+    const QList<vesk::VeskItem> newest = store.filteredItems().mid(1, 2);
+    for (const vesk::VeskItem& item : newest) {
+        store.select(item.id);
+        settle(250);
+    }
+}
+
+void BM_MemoryAfterUse(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const int rounds = qEnvironmentVariableIsEmpty("VESK_MEMORY_ROUNDS")
+        ? 40
+        : std::max(2, qEnvironmentVariableIntValue("VESK_MEMORY_ROUNDS"));
+    const auto generated = vesk::bench::cachedGeneratedLibrary(count);
+    if (!generated) {
+        state.SkipWithError(qPrintable(generated.error()));
+        return;
+    }
+    // Captures write into the library: a copy.
+    const QString folder = QDir(vesk::bench::benchRunFolder()).filePath(QStringLiteral("library-%1").arg(count));
+    if (auto copied = vesk::bench::copyLibraryDatabase(*generated, folder); !copied) {
+        state.SkipWithError(qPrintable(copied.error()));
+        return;
+    }
+    std::pair<double, double> start, half, after;
+    for (auto _ : state) {
+        vesk::VeskServices services = vesk::makeRealServices(folder);
+        services.settings = std::make_shared<vesk::MemorySettings>();
+        auto store = std::make_unique<vesk::VeskStore>(services);
+        auto window = std::make_unique<vesk::MainWindow>(*store, services.settings);
+        window->resize(vesk::MainWindow::defaultWidth, vesk::MainWindow::defaultHeight);
+        window->show();
+        QElapsedTimer clock;
+        clock.start();
+        while (!store->startupIsFinished() && clock.elapsed() < 300'000)
+            settle(50);
+        settle(3000); // what start-up leaves running in the background
+        start = residentPair();
+
+        LibraryGenerator words(5);
+        for (int round = 0; round < rounds; ++round) {
+            useOnce(*store, words, round);
+            if (round + 1 == rounds / 2)
+                half = residentPair();
+        }
+        settle(1000);
+        after = residentPair();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        window.reset();
+        store.reset();
+    }
+    state.counters["rss_start_mb"] = start.first;
+    state.counters["rss_half_mb"] = half.first;
+    state.counters["rss_after_mb"] = after.first;
+    state.counters["rss_start_trim_mb"] = start.second;
+    state.counters["rss_half_trim_mb"] = half.second;
+    state.counters["rss_after_trim_mb"] = after.second;
+    state.counters["peak_mb"] = peakMiB();
+    state.counters["rounds"] = rounds;
+}
+BENCHMARK(BM_MemoryAfterUse)->Arg(100'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString run = vesk::bench::benchRunFolder();
+    for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
+                             "XDG_CACHE_HOME"}) {
+        const QString folder = QDir(run).filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        qputenv(name, folder.toUtf8());
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
