@@ -26,19 +26,24 @@ void removeRunFolderNow()
 {
     if (runFolderPath[0] == '\0')
         return;
-    // Only async-signal-safe calls: the removal runs as a child process.
-    const pid_t child = fork();
-    if (child == 0) {
-        char rm[] = "rm";
-        char flags[] = "-rf";
-        char* const arguments[] = {rm, flags, runFolderPath, nullptr};
-        execv("/bin/rm", arguments);
-        _exit(127);
-    }
-    if (child > 0) {
+    // Only async-signal-safe calls: the removal runs as a child process. Workers may still be
+    // writing into the folder (thumbnails, copies) while it goes: a few tries.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const pid_t child = fork();
+        if (child == 0) {
+            char rm[] = "rm";
+            char flags[] = "-rf";
+            char* const arguments[] = {rm, flags, runFolderPath, nullptr};
+            execv("/bin/rm", arguments);
+            _exit(127);
+        }
+        if (child < 0)
+            return;
         int status = 0;
         while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            return;
     }
 }
 

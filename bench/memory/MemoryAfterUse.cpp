@@ -8,18 +8,14 @@
 // rounds adding next to nothing (caches bounded). VESK_MEMORY_ROUNDS sets the number of rounds
 // (40 by default, about a minute and a half).
 #include "common/BenchTemp.h"
+#include "common/RunningWindow.h"
 #include "common/ProcessMemory.h"
 #include "LibraryGenerator.h"
-#include "app/MainWindow.h"
-#include "platform/Settings.h"
-#include "store/RealServices.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -32,13 +28,7 @@ namespace {
 
 using vesk::bench::LibraryGenerator;
 
-// Waited for in an event loop, as the application waits.
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using vesk::bench::settle;
 
 double residentMiB()
 {
@@ -103,17 +93,11 @@ void BM_MemoryAfterUse(benchmark::State& state)
     }
     std::pair<double, double> start, half, after;
     for (auto _ : state) {
-        vesk::VeskServices services = vesk::makeRealServices(folder);
-        services.settings = std::make_shared<vesk::MemorySettings>();
-        auto store = std::make_unique<vesk::VeskStore>(services);
-        auto window = std::make_unique<vesk::MainWindow>(*store, services.settings);
-        window->resize(vesk::MainWindow::defaultWidth, vesk::MainWindow::defaultHeight);
-        window->show();
         QElapsedTimer clock;
         clock.start();
-        while (!store->startupIsFinished() && clock.elapsed() < 300'000)
-            settle(50);
-        settle(3000); // what start-up leaves running in the background
+        // Settled for what start-up leaves running in the background.
+        auto running = std::make_unique<vesk::bench::RunningWindow>(folder, 3000);
+        vesk::VeskStore* const store = &running->store();
         start = residentPair();
 
         LibraryGenerator words(5);
@@ -125,8 +109,7 @@ void BM_MemoryAfterUse(benchmark::State& state)
         settle(1000);
         after = residentPair();
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-        window.reset();
-        store.reset();
+        running.reset();
     }
     state.counters["rss_start_mb"] = start.first;
     state.counters["rss_half_mb"] = half.first;
