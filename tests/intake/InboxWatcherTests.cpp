@@ -52,30 +52,51 @@ TEST(InboxWatcher, WaitingFilesArriveOnceOldestFirstAndNewOnesFollow)
     write(inbox + "/later.txt", "l");
     ASSERT_TRUE(QTest::qWaitFor([&] { return calls.size() == 2; }, 3000));
     EXPECT_EQ(calls.last(), QStringList{inbox + "/later.txt"});
-    QTest::qWait(200);
-    EXPECT_EQ(calls.size(), 2); // nothing is offered twice once gone, and an empty folder is silent
 }
 
-TEST(InboxWatcher, ASlowWriterIsNotTakenHalfWritten)
+// The watcher's scanner on the test's thread, scanning only when told: the test decides when
+// the quiet time has passed.
+constexpr InboxWatcher::Timing kByHand{3'600'000, 3'600'000};
+
+struct ScannerByHand {
+    explicit ScannerByHand(const QString& inbox, std::function<void(const QStringList&)> handler)
+        : scanner(inbox, kByHand)
+    {
+        QObject::connect(&scanner, &InboxScanner::filesReady, std::move(handler));
+        scanner.start();
+    }
+    // A scan that sees everything for the first time, then one that finds it settled.
+    void settle(int scans = 2)
+    {
+        for (int i = 0; i < scans; ++i)
+            scanner.scan();
+    }
+    InboxScanner scanner;
+};
+
+TEST(InboxWatcher, ASlowWriterIsNotTakenHalfWrittenAndNothingIsOfferedTwice)
 {
     const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
     QDir().mkpath(inbox);
     QList<qint64> sizesSeen;
-    InboxWatcher watcher(inbox, [&](const QStringList& paths) {
+    ScannerByHand watcher(inbox, [&](const QStringList& paths) {
         for (const QString& path : paths) {
             sizesSeen.append(QFileInfo(path).size());
-            QFile::remove(path);
+            QFile::remove(path); // as the store does once an item is kept
         }
-    }, kFast);
-    QTest::qWait(50);
+    });
     const QString path = inbox + "/big.bin";
-    // Pauses longer than the quiet time: a scan falls between every two writes.
+    // A scan falls between every two writes.
     for (int chunk = 0; chunk < 8; ++chunk) {
         write(path, QByteArray(1000, 'x'), QIODevice::Append);
-        QTest::qWait(60);
+        watcher.scanner.scan();
+        EXPECT_TRUE(sizesSeen.isEmpty()) << "after chunk " << chunk;
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !sizesSeen.isEmpty(); }, 3000));
+    watcher.settle();
     EXPECT_EQ(sizesSeen, QList<qint64>{8000});
+    // Once gone it is not offered again, and an empty folder is silent.
+    watcher.settle(3);
+    EXPECT_EQ(sizesSeen.size(), 1);
 }
 
 TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
@@ -91,9 +112,8 @@ TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
     ASSERT_EQ(::mkfifo(QFile::encodeName(inbox + "/pipe").constData(), 0600), 0);
 
     QStringList offered;
-    InboxWatcher watcher(inbox, [&](const QStringList& paths) { offered += paths; }, kFast);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return offered.size() >= 2; }, 3000));
-    QTest::qWait(150);
+    ScannerByHand watcher(inbox, [&](const QStringList& paths) { offered += paths; });
+    watcher.settle();
     offered.sort();
     EXPECT_EQ(offered, (QStringList{inbox + "/empty.txt", inbox + "/plain.txt"}));
     for (const char* name : {".hidden.txt", "empty.txt", "plain.txt", "Trip.vesknote/note.json", "link.txt", "pipe"})
@@ -142,8 +162,11 @@ protected:
 
 TEST_F(CloudInboxTest, AMissingSyncedFolderIsSaidOnceAndLeftAlone)
 {
+    timing = {3'600'000, 0};
     const auto watcher = start(synced + "/absent");
-    QTest::qWait(150);
+    QCoreApplication::processEvents(); // configures
+    for (int scan = 0; scan < 3; ++scan)
+        watcher->scan();
     EXPECT_EQ(logLines, QStringList{"Vesk iCloud container unavailable."});
     EXPECT_TRUE(watcher->inboxPath().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(synced + "/absent"));
@@ -173,30 +196,37 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
     write(plain, "plain");
     QDir().mkpath(inbox + "/ordinary folder");
 
-    const auto watcher = start(synced);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() >= 3; }, 3000));
-    QTest::qWait(150);
+    timing = {3'600'000, 0};
+    const auto watcher = startByHand();
+    for (int scan = 0; scan < 3; ++scan)
+        watcher->scan();
     EXPECT_EQ(QSet<QString>(delivered.begin(), delivered.end()), (QSet<QString>{note, activity, plain}));
 
     write(waiting + "/media/b.jpg", "b");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.contains(waiting); }, 3000));
+    for (int scan = 0; scan < 2; ++scan)
+        watcher->scan();
+    EXPECT_TRUE(delivered.contains(waiting));
     EXPECT_FALSE(delivered.contains(escaping));
 }
 
 TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
 {
-    const auto watcher = start(synced);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher->inboxPath().isEmpty(); }, 1000));
+    timing = {3'600'000, 0};
+    const auto watcher = startByHand();
+    ASSERT_FALSE(watcher->inboxPath().isEmpty());
     const QString activity = inbox + "/Run.veskactivity";
     write(activity + "/activity.json", R"({"events":[{"relativePath":"media/v.mov"}]})");
-    QTest::qWait(150);
+    for (int scan = 0; scan < 3; ++scan)
+        watcher->scan();
     EXPECT_TRUE(delivered.isEmpty());
+    // A scan between every two writes sees the file still growing.
     for (int chunk = 0; chunk < 5; ++chunk) {
         write(activity + "/media/v.mov", QByteArray(100, 'v'), QIODevice::Append);
-        QTest::qWait(10);
-        EXPECT_TRUE(delivered.isEmpty());
+        watcher->scan();
+        EXPECT_TRUE(delivered.isEmpty()) << "after chunk " << chunk;
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.contains(activity); }, 3000));
+    watcher->scan();
+    ASSERT_TRUE(delivered.contains(activity));
     EXPECT_EQ(QFileInfo(activity + "/media/v.mov").size(), 500);
 }
 
