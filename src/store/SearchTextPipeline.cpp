@@ -2,12 +2,9 @@
 
 namespace vesk {
 
-SearchTextPipeline::SearchTextPipeline(int delayMs, Receiver receiver, QObject* parent)
-    : QObject(parent), m_receiver(std::move(receiver))
+SearchTextPipeline::SearchTextPipeline(int delayMs, Receiver receiver, std::shared_ptr<Timers> timers, QObject* parent)
+    : QObject(parent), m_delayMs(delayMs), m_timers(std::move(timers)), m_receiver(std::move(receiver))
 {
-    m_timer.setSingleShot(true);
-    m_timer.setInterval(delayMs);
-    connect(&m_timer, &QTimer::timeout, this, &SearchTextPipeline::deliver);
 }
 
 void SearchTextPipeline::send(const QString& text)
@@ -16,7 +13,13 @@ void SearchTextPipeline::send(const QString& text)
         return;
     m_previous = text;
     m_pending = text;
-    m_timer.start();
+    // Each new text starts the wait afresh.
+    if (m_delay)
+        m_delay->cancel();
+    m_delay = m_timers->after(m_delayMs, this, [this] {
+        m_delay.reset();
+        deliver();
+    });
 }
 
 void SearchTextPipeline::deliver()

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/Timers.h"
+
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -17,7 +19,8 @@ class SearchTextPipeline : public QObject {
 public:
     using Receiver = std::function<void(const QString&)>;
 
-    SearchTextPipeline(int delayMs, Receiver receiver, QObject* parent = nullptr);
+    SearchTextPipeline(int delayMs, Receiver receiver, std::shared_ptr<Timers> timers = SystemTimers::shared(),
+                       QObject* parent = nullptr);
 
     // Feeds a new value of the search text.
     void send(const QString& text);
@@ -25,7 +28,9 @@ public:
 private:
     void deliver();
 
-    QTimer m_timer;
+    int m_delayMs;
+    std::shared_ptr<Timers> m_timers;
+    std::shared_ptr<PendingDelay> m_delay;
     Receiver m_receiver;
     std::optional<QString> m_previous;
     QString m_pending;
