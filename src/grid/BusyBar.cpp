@@ -21,7 +21,7 @@ BusyBar::BusyBar(QWidget* parent)
 
 double BusyBar::phase() const
 {
-    const qint64 elapsed = m_sinceShown.isValid() ? m_sinceShown.elapsed() : 0;
+    const qint64 elapsed = m_shownAtMs ? m_clock() - *m_shownAtMs : 0;
     return double(elapsed % sweepMs) / sweepMs;
 }
 
@@ -47,7 +47,7 @@ void BusyBar::paintEvent(QPaintEvent*)
 void BusyBar::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    m_sinceShown.start();
+    m_shownAtMs = m_clock();
     m_frames.start();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "grid/MotionClock.h"
+
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 namespace vesk {
 
@@ -24,6 +26,8 @@ public:
     bool isMoving() const { return m_frames.isActive(); }
     // Where the segment is in its sweep, 0 to 1.
     double phase() const;
+    // The clock the sweep is timed by.
+    void setMotionClock(MotionClock clock) { m_clock = std::move(clock); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,7 +36,8 @@ protected:
 
 private:
     QTimer m_frames;
-    QElapsedTimer m_sinceShown;
+    MotionClock m_clock = steadyMotionClock();
+    std::optional<qint64> m_shownAtMs;
 };
 
 } // namespace vesk
