@@ -38,6 +38,18 @@ protected:
         StoreFixture::TearDown();
     }
 
+    // Replaces the store by one whose search passes wait an hour after each change of the text.
+    void useStoreWithoutSearchPasses()
+    {
+        window.reset();
+        store.reset();
+        VeskServices s = services();
+        s.lexicalSearchDelayMs = 3'600'000;
+        s.deepSearchDelayMs = 3'600'000;
+        store = std::make_unique<VeskStore>(s);
+        store->waitForStartup();
+    }
+
     MainWindow& makeWindow(MainWindowHooks hooks = {})
     {
         window = std::make_unique<MainWindow>(*store, settings, std::move(hooks));

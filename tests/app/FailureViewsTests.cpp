@@ -156,8 +156,8 @@ TEST_F(FailureViewsTest, ALargeImportShowsItsProgressAndCanBeCancelledFromThere)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     // Once it has slid in: while it fades, every update is of the whole card.
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->graphicsEffect() == nullptr; }, 2000));
-    // The repaint that follows is throttled to the window's next frame: let it happen first.
-    QTest::qWait(100);
+    // The repaint that follows is throttled to the window's next frame: paint it now.
+    window.repaint();
     PaintedRegions painted(view);
     store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Holiday.mov"), 500'000'000, 1'000'000'000});
     EXPECT_EQ(window.intakeNoticeView(), view);
@@ -166,7 +166,7 @@ TEST_F(FailureViewsTest, ALargeImportShowsItsProgressAndCanBeCancelledFromThere)
     EXPECT_TRUE(painted.covers(view->progressRect())) << painted.bounds();
     EXPECT_FALSE(painted.covers(view->rect())) << painted.bounds();
     // Another file's progress in the same card shows its name: the whole card again.
-    QTest::qWait(100);
+    window.repaint();
     painted.region = QRegion();
     store->setImportProgress(VeskImportProgress{importID, QStringLiteral("Trip.mov"), 500'000'000, 1'000'000'000});
     EXPECT_TRUE(QTest::qWaitFor([&] { return painted.covers(view->rect()); }, 2000))

@@ -10,6 +10,7 @@
 #include "app/NoticeBanner.h"
 #include "app/SearchField.h"
 #include "app/SecureCaptureSheet.h"
+#include "pane/VeskPreview.h"
 #include "platform/NotificationCenter.h"
 #include "secureview/SecureVeskComposer.h"
 #include "store/StoreInternals.h"
@@ -174,6 +175,8 @@ TEST_F(MainWindowTest, SearchFieldEditsTheStoreSearchTextBothWays)
 
 TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
 {
+    // The test sets the hits of each search itself: the store's own passes never come.
+    useStoreWithoutSearchPasses();
     MainWindow& view = makeWindow();
     showAndActivate(view);
     QLineEdit* edit = view.header()->searchField()->lineEdit();
@@ -194,7 +197,6 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
 
     // No hits: nothing happens.
     store->setSearchText(QStringLiteral("zebra"));
-    QTest::qWait(30);
     StoreInternals::setFilteredItems(*store, {});
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(edit->hasFocus());
@@ -202,7 +204,6 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
 
     // Hits: the top one is selected even though another was, and the field lets go.
     store->setSearchText(QStringLiteral("plan"));
-    QTest::qWait(30);
     StoreInternals::setFilteredItems(*store, {older, newer});
     store->select(newer.id);
     const bool pulseBefore = view.state().surfacePulse();
@@ -445,7 +446,10 @@ TEST_F(MainWindowTest, ADropAnywhereOnTheWindowIsTheWindowsIntake)
 
     // Over the library, its grid and the preview of the selected item alike.
     store->select(store->items().constFirst().id);
-    QTest::qWait(50);
+    auto* preview = view.findChild<VeskPreview*>();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_NE(preview->content(), nullptr);
+    QCoreApplication::sendPostedEvents(); // the layouts the preview's content asked for
     for (int x = 20; x < view.width(); x += 90) {
         for (int y = 10; y < view.height(); y += 70)
             EXPECT_EQ(dropTargetAt(view, QPoint(x, y)), &view) << "at " << x << "," << y;
@@ -524,7 +528,8 @@ TEST_F(MainWindowTest, DropOfNothingUsableIsRefused)
     QMimeData mime;
     mime.setData(QStringLiteral("application/x-unknown"), "data");
     EXPECT_FALSE(view.handleDrop(mime));
-    QTest::qWait(10);
+    EXPECT_EQ(store->importCountInProgress(), 0);
+    drainEvents();
     EXPECT_TRUE(store->items().isEmpty());
 }
 

@@ -21,6 +21,7 @@
 #include "imageeditor/VeskImageEditor.h"
 #include "pane/VeskPreview.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QDir>
 #include <QFontMetricsF>
@@ -187,7 +188,11 @@ TEST(NoticeHostTest, ANoticeReplacedWhileComingInStillLeavesAndTheNewOneSettles)
     NoticeHost host(&window, 84, 18);
     QPointer<QWidget> first = new QLabel(QStringLiteral("first"));
     host.show(first);
-    QTest::qWait(20); // its entrance is still running
+    // A third of the way through its entrance.
+    auto* entrance = first->findChild<QAbstractAnimation*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(entrance, nullptr);
+    ASSERT_EQ(entrance->state(), QAbstractAnimation::Running);
+    entrance->setCurrentTime(entrance->duration() / 3);
     QPointer<QWidget> second = new QLabel(QStringLiteral("second"));
     host.show(second);
     EXPECT_EQ(host.current(), second.data());

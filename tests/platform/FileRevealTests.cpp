@@ -2,9 +2,9 @@
 
 #include "common/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -29,11 +29,7 @@ public slots:
 
 bool waitFor(const std::function<bool()>& done)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 3000)
-        QTest::qWait(10);
-    return done();
+    return QTest::qWaitFor(done, 3000);
 }
 
 TEST(FileReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
@@ -65,7 +61,11 @@ TEST(FileReveal, AsksTheFileManagerAndOpensTheFolderWhenNoneAnswers)
     revealer.reveal(file);
     ASSERT_TRUE(waitFor([&] { return !manager.shown.isEmpty(); }));
     EXPECT_EQ(manager.shown, QStringList{QUrl::fromLocalFile(file).toString()});
-    QTest::qWait(50);
+    // A round trip through the bus comes back after the file manager's answer, which is then
+    // handled from the event queue.
+    ASSERT_TRUE(bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")).value());
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
     EXPECT_TRUE(opened.isEmpty());
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
     bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));

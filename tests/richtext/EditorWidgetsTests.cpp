@@ -428,9 +428,8 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     // A short body set while a long one is read stays: the long one arrives too late.
     view.setRtfData(rtfOf(QStringLiteral("other") + longText));
     view.setRtfData(rtfOf(QStringLiteral("short")));
-    QTest::qWait(50);
-    for (int i = 0; i < 100 && workPool()->activeThreadCount() > 0; ++i)
-        QTest::qWait(20);
+    // The long body's read is done, and what it gave waits in the event queue.
+    ASSERT_TRUE(workPool()->waitForDone(10'000));
     settle();
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
 }
