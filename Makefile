@@ -34,6 +34,7 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS)
 
 # The whole suite under a sanitizer, each in its own build folder (not part of `make test`).
+# Reports that belong to system libraries are suppressed by the lists in tests/sanitizers/.
 SANITIZER_TEST = QT_QPA_PLATFORM=offscreen dbus-run-session -- ctest --output-on-failure -j $(JOBS) --timeout 900
 
 asan: deps
@@ -41,13 +42,15 @@ asan: deps
 		-DCMAKE_CXX_FLAGS="-fsanitize=address -fno-omit-frame-pointer" \
 		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
 	@cmake --build build-asan -j $(JOBS)
-	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 $(SANITIZER_TEST)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 $(SANITIZER_TEST)
 
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS="-fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
-	@cd build-tsan && TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1 $(SANITIZER_TEST)
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp \
+		$(SANITIZER_TEST)
 
 clean:
 	@rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan
