@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <sys/prctl.h>
 #include <vector>
@@ -32,29 +33,31 @@ struct PrivateBus {
     QString failure;
 };
 
-std::vector<qint64>& childProcesses()
+// The helper processes, which live until the test process exits: held here, never deleted (their
+// destructor would wait for them to end).
+std::vector<QProcess*>& childProcesses()
 {
-    static std::vector<qint64> pids;
-    return pids;
+    static std::vector<QProcess*> processes;
+    return processes;
 }
 
 void stopChildren()
 {
     for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it)
-        ::kill(pid_t(*it), SIGTERM);
+        ::kill(pid_t((*it)->processId()), SIGTERM);
 }
 
 // A helper process that dies with the test process, however that ends.
 QProcess* startChild(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
 {
-    auto* process = new QProcess; // lives until the test process exits
+    auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(program, arguments);
     if (!process->waitForStarted(5000))
         return nullptr;
-    childProcesses().push_back(process->processId());
-    return process;
+    childProcesses().push_back(process.release());
+    return childProcesses().back();
 }
 
 QString writeBusConfig(const QString& directory)
