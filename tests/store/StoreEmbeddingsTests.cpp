@@ -66,7 +66,7 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     QTRY_COMPARE(counter->size(), 8);
     EXPECT_EQ(*counter, (QList<int>{1, 0, 1, 0, 1, 0, 1, 0}));
     QTRY_COMPARE(embeddings->asked(QStringLiteral("roof")), 1);
-    QTest::qWait(20);
+    drainEvents();
     EXPECT_EQ(embeddings->asked(QStringLiteral("roof")), 1);
     EXPECT_EQ(embeddings->texts.size(), 5);
     EXPECT_EQ(embeddings->asked(embeddingInputText(older)), 1);
@@ -112,7 +112,7 @@ TEST_F(StoreEmbeddings, AnEditedItemIsEmbeddedAgainAndAFailedWriteKeepsTheVector
     store->setIndexingCount(0);
     embeddings->answerAll();
     QTRY_VERIFY(embeddings->pending.isEmpty());
-    QTest::qWait(10);
+    drainEvents();
     EXPECT_EQ(store->indexingCount(), 0);
     EXPECT_EQ(store->semanticVectors().values(item.id), (QList<double>{3.0, 4.0}));
 }
@@ -156,7 +156,7 @@ TEST_F(StoreEmbeddings, TheDeepPassFindsItemsByMeaningAndPublishesOnlyForTheCurr
     store->setSearchText(QStringLiteral("zzzz"));
     store->startDeepSearch(QStringLiteral("attic drip"));
     embeddings->answerAll();
-    QTest::qWait(20);
+    drainEvents();
     EXPECT_TRUE(store->filteredItems().isEmpty());
     EXPECT_TRUE(store->retrievalHints().isEmpty());
 }
