@@ -48,8 +48,12 @@ QString escaped(const QString& text)
 
 QString LibraryProblemView::headline(const VeskLibraryProblem& problem)
 {
-    return problem.kind == VeskLibraryProblem::Kind::Lost ? QStringLiteral("The library is missing.")
-                                                          : QStringLiteral("The library could not be read.");
+    switch (problem.kind) {
+    case VeskLibraryProblem::Kind::Lost: return QStringLiteral("The library is missing.");
+    case VeskLibraryProblem::Kind::Damaged: return QStringLiteral("The library file is damaged.");
+    case VeskLibraryProblem::Kind::Unreadable: break;
+    }
+    return QStringLiteral("The library could not be read.");
 }
 
 QStringList LibraryProblemView::paragraphs(const VeskLibraryProblem& problem)
@@ -60,6 +64,12 @@ QStringList LibraryProblemView::paragraphs(const VeskLibraryProblem& problem)
                      + problem.databasePath;
         lines << QStringLiteral("Vesk has not started a new library over it. If you moved or restored the library, "
                                 "put it back and start Vesk again.");
+    } else if (problem.kind == VeskLibraryProblem::Kind::Damaged) {
+        lines << QStringLiteral("Vesk checked its library file ") + problem.databasePath + QStringLiteral(": ")
+                     + problem.reason + QLatin1Char('.');
+        lines << QStringLiteral("Nothing more is written into the file, so that what is left in it is not buried. "
+                                "What you added since Vesk started is not in it. Your managed files in the Items "
+                                "folder are untouched.");
     } else {
         lines << QStringLiteral("Vesk could not read its library file ") + problem.databasePath
                      + QStringLiteral(": ") + problem.reason + QLatin1Char('.');
@@ -68,6 +78,12 @@ QStringList LibraryProblemView::paragraphs(const VeskLibraryProblem& problem)
     }
     if (problem.newestSnapshot)
         lines << QStringLiteral("The newest recovery snapshot is in ") + *problem.newestSnapshot + QLatin1Char('.');
+    if (problem.kind == VeskLibraryProblem::Kind::Damaged) {
+        lines << (problem.newestSnapshot
+                      ? QStringLiteral("To go on from it, quit Vesk and put the snapshot's copy of the library in "
+                                       "place of the damaged file.")
+                      : QStringLiteral("There is no recovery snapshot to go on from."));
+    }
     return lines;
 }
 
@@ -102,7 +118,9 @@ LibraryProblemView::LibraryProblemView(QWidget* parent)
     buttons->addStretch(1);
     m_openFolder = new BorderedButton(QStringLiteral("Open Library Folder"), this);
     m_startNew = new BorderedButton(QStringLiteral("Start a New Library"), this);
+    m_openSnapshot = new BorderedButton(QStringLiteral("Open Newest Snapshot"), this);
     buttons->addWidget(m_openFolder);
+    buttons->addWidget(m_openSnapshot);
     buttons->addWidget(m_startNew);
     buttons->addStretch(1);
     column->addLayout(buttons);
@@ -111,6 +129,10 @@ LibraryProblemView::LibraryProblemView(QWidget* parent)
     connect(m_openFolder, &QPushButton::clicked, this,
             [this] { emit openFolderRequested(QFileInfo(m_problem.databasePath).absolutePath()); });
     connect(m_startNew, &QPushButton::clicked, this, &LibraryProblemView::startNewLibraryRequested);
+    connect(m_openSnapshot, &QPushButton::clicked, this, [this] {
+        if (m_problem.newestSnapshot)
+            emit openFolderRequested(*m_problem.newestSnapshot);
+    });
     connect(&Theme::current(), &Theme::appearanceChanged, this, &LibraryProblemView::refreshColors);
     setProblem(m_problem);
     refreshColors();
@@ -127,6 +149,7 @@ void LibraryProblemView::setProblem(const VeskLibraryProblem& problem)
     // A word-wrapped label in a column is otherwise laid out at the height of its first text.
     m_body->setMinimumHeight(m_body->heightForWidth(kTextWidth));
     m_startNew->setVisible(problem.kind == VeskLibraryProblem::Kind::Lost);
+    m_openSnapshot->setVisible(problem.newestSnapshot.has_value());
 }
 
 void LibraryProblemView::refreshColors()

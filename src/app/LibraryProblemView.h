@@ -1,8 +1,9 @@
 #pragma once
 // What the window shows in place of the library while the library cannot be used: that it could
-// not be read (or is missing), the file and the reason, the newest recovery snapshot when there
-// is one, and a button that opens the library folder. A lost library also offers to start a new
-// one, which happens only on that click.
+// not be read (or is missing, or its check found damage), the file and the reason, the newest
+// recovery snapshot when there is one with a button that opens it, and a button that opens the
+// library folder. A lost library also offers to start a new one, which happens only on that
+// click.
 
 #include "model/VeskLibraryProblem.h"
 
@@ -27,6 +28,7 @@ public:
 
     QPushButton* openFolderButton() const { return m_openFolder; }
     QPushButton* startNewLibraryButton() const { return m_startNew; }
+    QPushButton* openSnapshotButton() const { return m_openSnapshot; }
 
 signals:
     // The folder that holds the library file.
@@ -41,6 +43,7 @@ private:
     QLabel* m_body = nullptr;
     QPushButton* m_openFolder = nullptr;
     QPushButton* m_startNew = nullptr;
+    QPushButton* m_openSnapshot = nullptr;
 };
 
 } // namespace vesk

@@ -520,8 +520,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
                   std::unique_ptr<QMessageBox> box(makeVeskAlert(
                       unsaved == 1 ? QStringLiteral("1 item could not be saved.")
                                    : QString::number(unsaved) + QStringLiteral(" items could not be saved."),
-                      QStringLiteral("They are shown in this window but are not in the library file. If Vesk "
-                                     "closes now, they are lost."),
+                      m_store.libraryProblem()
+                          ? QStringLiteral("They are not in the library file. If Vesk closes now, they are lost.")
+                          : QStringLiteral("They are shown in this window but are not in the library file. If Vesk "
+                                           "closes now, they are lost."),
                       AlertSymbol::Warning, this));
                   box->setWindowTitle(QStringLiteral("Vesk"));
                   QPushButton* closeAnyway = addAlertButton(box.get(), QStringLiteral("Close Anyway"),

@@ -79,7 +79,7 @@ size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& l
                      textHash(item.id, 1, item.searchableText));
     key = qHashMulti(key, content.displayTitle, content.dates.importedLine, content.dates.createdLine,
                      content.retrievalHint.value_or(QStringLiteral("\x01")), content.isTopResult, content.isUnsaved,
-                     content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);
+                     content.isSaving, content.hasRichText, content.thumbnail.cacheKey(), content.previewUnavailable);
     key = qHashMulti(key, quantised(size.width()), quantised(size.height()), quantised(ratio), theme.isDark(),
                      quantised(look[CardLook::AccentTint]), quantised(look[CardLook::HoverTint]),
                      quantised(look[CardLook::BorderAccent]), quantised(look[CardLook::BorderPrimary]));

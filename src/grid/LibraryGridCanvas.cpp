@@ -330,6 +330,7 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
         content.retrievalHint = *hint;
     content.isTopResult = m_state.topResultID && *m_state.topResultID == item.id;
     content.isUnsaved = m_state.unsavedIDs.contains(item.id);
+    content.isSaving = m_state.savingIDs.contains(item.id);
     content.hasRichText = m_state.richTextByID.contains(item.id);
     if (cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))

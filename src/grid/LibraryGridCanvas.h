@@ -37,6 +37,7 @@ struct GridState {
     QHash<QUuid, QByteArray> richTextByID;
     // Items whose latest value is not written to the library.
     QSet<QUuid> unsavedIDs;
+    QSet<QUuid> savingIDs;
     bool surfacePulse = false;
     std::optional<QUuid> capturePulseID;
 };

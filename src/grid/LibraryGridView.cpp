@@ -58,7 +58,7 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
                         &VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged,
                         &VeskStore::importCountInProgressChanged, &VeskStore::richTextByIDChanged,
                         &VeskStore::retrievalHintsChanged, &VeskStore::broughtBackIDsChanged,
-                        &VeskStore::unsavedItemIDsChanged,
+                        &VeskStore::unsavedItemIDsChanged, &VeskStore::savingItemIDsChanged,
                         &VeskStore::searchReadyChanged})
         connect(&store, signal, this, &LibraryGridView::scheduleRefresh);
     connect(&store, &VeskStore::searchTextChanged, this, [this] {
@@ -153,6 +153,7 @@ void LibraryGridView::refreshNow()
     state.retrievalHints = m_store.retrievalHints();
     state.richTextByID = m_store.richTextByID();
     state.unsavedIDs = m_store.unsavedItemIDs();
+    state.savingIDs = m_store.savingItemIDs();
     state.surfacePulse = m_surfacePulse;
     state.capturePulseID = m_capturePulseID;
     // The empty state follows the store's results, not the narrowed list: an empty group shows

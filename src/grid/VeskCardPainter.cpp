@@ -385,9 +385,25 @@ CardLook CardLook::mix(const CardLook& from, const CardLook& to, double progress
 namespace {
 
 // A card whose item is not in the library file says so in its own colour, at the top left where
-// no other badge goes, and its edge takes the same colour.
-void paintUnsavedMark(QPainter& painter, const QRectF& card, const QPainterPath& shape, const Theme& theme)
+// no other badge goes, and its edge takes the same colour. One whose row waits to be written
+// says that it is being saved, quietly.
+void paintUnsavedMark(QPainter& painter, const QRectF& card, const QPainterPath& shape, const Theme& theme,
+                      bool saving = false)
 {
+    if (saving) {
+        const QString text = QStringLiteral("Saving\u2026");
+        const QFont font = Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
+        const QFontMetricsF metrics(font);
+        const QRectF capsuleRect(card.left() + 8, card.top() + 8, 9 + metrics.horizontalAdvance(text) + 9,
+                                 4 + metrics.height() + 4);
+        const QPainterPath capsule = Painting::capsule(capsuleRect);
+        painter.fillPath(capsule, theme.material(MaterialThickness::Thick));
+        Painting::stroke(painter, capsule, theme.secondary(), 0.6);
+        painter.setFont(font);
+        painter.setPen(theme.secondary());
+        painter.drawText(QPointF(capsuleRect.left() + 9, capsuleRect.top() + 4 + metrics.ascent()), text);
+        return;
+    }
     painter.strokePath(shape, QPen(Theme::failure(0.75), 1.4));
     const QString text = QStringLiteral("Not saved");
     const QFont font = Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
@@ -446,8 +462,8 @@ void paintCardBody(QPainter& painter, const QRectF& card, const VeskCardContent&
     paintCardContent(painter, card, content, look, theme);
     painter.restore();
     painter.strokePath(shape, CardBodyLayer::borderPen(edges));
-    if (content.isUnsaved)
-        paintUnsavedMark(painter, card, shape, theme);
+    if (content.isUnsaved || content.isSaving)
+        paintUnsavedMark(painter, card, shape, theme, !content.isUnsaved);
 }
 
 } // namespace
@@ -472,11 +488,11 @@ QImage renderCardBody(const VeskCardContent& content, const CardLook& look, cons
         paintCardContent(painter, card, content, look, theme);
     }
     CardBodyLayer::finishEdges(image, layer);
-    if (content.isUnsaved) {
+    if (content.isUnsaved || content.isSaving) {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        paintUnsavedMark(painter, card, Painting::roundedRect(card, kCardCornerRadius), theme);
+        paintUnsavedMark(painter, card, Painting::roundedRect(card, kCardCornerRadius), theme, !content.isUnsaved);
     }
     return image;
 }

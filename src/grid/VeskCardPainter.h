@@ -49,6 +49,8 @@ struct VeskCardContent {
     bool isTopResult = false;
     // The item's latest value is not in the library file: the card says "Not saved".
     bool isUnsaved = false;
+    // Its row waits to be written: the card says "Saving…".
+    bool isSaving = false;
     bool hasRichText = false;
     // The thumbnail scaled for the card; null while none is known.
     QPixmap thumbnail;

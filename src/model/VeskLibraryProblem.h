@@ -14,6 +14,9 @@ struct VeskLibraryProblem {
         // The folder has held items before, but its database is gone or empty: a lost library,
         // which is never silently replaced by a new one.
         Lost,
+        // The library was read, but SQLite's check of the file's structure found damage in it:
+        // writing on could bury what is left, so nothing more is written.
+        Damaged,
     };
 
     Kind kind = Kind::Unreadable;

@@ -90,6 +90,27 @@ std::shared_ptr<NearDuplicateIndex> buildNearDuplicateIndex(const QList<VeskItem
     return index;
 }
 
+LibraryCheckReading checkLibraryFile(const QString& databasePath, const CancellationToken& stop)
+{
+    LibraryCheckReading reading;
+    auto opened = SQLiteDatabase::openForReading(databasePath);
+    if (!opened) {
+        // A file whose first pages cannot be read is damaged before the check begins.
+        const QString reason = opened.error().plainReason();
+        if (reason == QLatin1String("the library file is damaged") || reason == QLatin1String("the disk reported an error"))
+            reading.damage.append(opened.error().message);
+        else
+            reading.error = opened.error();
+        return reading;
+    }
+    auto checked = opened.value()->quickCheck(stop);
+    if (checked)
+        reading.damage = std::move(*checked);
+    else
+        reading.error = checked.error();
+    return reading;
+}
+
 EmbeddingReading readEmbeddings(const QString& databasePath, const QString& model)
 {
     EmbeddingReading reading;

@@ -3,6 +3,7 @@
 #include "intake/NearDuplicateIndex.h"
 #include "model/VeskFaceRecords.h"
 #include "model/VeskItem.h"
+#include "platform/CancellationToken.h"
 #include "platform/Expected.h"
 #include "search/DefaultOrder.h"
 #include "search/SearchIndex.h"
@@ -14,6 +15,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <memory>
@@ -53,6 +55,15 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
 // The near-duplicate index of the items, built on the pool's threads. Runs on a worker thread,
 // after the search index: a capture's check can wait a moment longer than a search.
 std::shared_ptr<NearDuplicateIndex> buildNearDuplicateIndex(const QList<VeskItem>& items, QThreadPool* pool);
+
+// What SQLite's check of the library file's structure found, made on a read-only connection of
+// its own (SQLiteDatabase::quickCheck): damage, in SQLite's words, or an error that kept the
+// check from being made.
+struct LibraryCheckReading {
+    QStringList damage;
+    std::optional<DatabaseError> error;
+};
+LibraryCheckReading checkLibraryFile(const QString& databasePath, const CancellationToken& stop);
 
 // The sentence vectors of a library, or the failure that left them unread.
 struct EmbeddingReading {

@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace vesk {
 
 namespace {
@@ -124,6 +126,20 @@ constexpr ColumnMigration kItemColumnMigrations[] = {
     {"rich_text_rtf", "BLOB"},
     {"group_id", "TEXT"},
     {"source_item_id", "TEXT"},
+};
+
+// Every column of the item table with the value a row of a file made before it existed holds
+// for it, for reading such a file without extending it.
+struct ItemColumn {
+    const char* name;
+    const char* absentValue;
+};
+constexpr ItemColumn kItemColumns[] = {
+    {"id", "NULL"}, {"title", "''"}, {"kind", "NULL"}, {"created_at", "0"}, {"modified_at", "0"},
+    {"text_content", "NULL"}, {"url_string", "NULL"}, {"file_path", "NULL"}, {"searchable_text", "''"},
+    {"note", "''"}, {"group_id", "NULL"}, {"source_item_id", "NULL"}, {"ocr_text", "NULL"},
+    {"metadata_json", "NULL"}, {"visual_description", "NULL"}, {"embedding_model", "NULL"},
+    {"embedding_blob", "NULL"}, {"rich_text_rtf", "NULL"},
 };
 
 // Only plain identifiers ever reach the schema statements built from names; anything else
@@ -256,7 +272,73 @@ Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> SQLiteDatabase::openFor
     }
     std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(filePath));
     database->m_db = *opened;
+    if (auto shown = database->showOlderSchemaAsCurrent(); !shown)
+        return unexpected(shown.error());
     return database;
+}
+
+SQLiteDatabase::VoidResult SQLiteDatabase::showOlderSchemaAsCurrent()
+{
+    // A file made by an earlier version lacks newer columns and tables. Read-only, it cannot be
+    // extended, so this connection shows it as the current schema: a temporary view of the item
+    // table with each missing column at its default, and empty temporary tables for the missing
+    // ones. They live in the connection's own memory; the file is not touched.
+    const auto namesIn = [this](const char* sql, int column) -> Expected<QSet<QString>, DatabaseError> {
+        auto statement = SQLiteStatement::prepare(m_db, sql);
+        if (!statement)
+            return unexpected(statement.error());
+        QSet<QString> names;
+        auto read = statement->forEachRow([&](const SQLiteStatement& row) { names.insert(row.text(column).value_or(QString())); });
+        if (!read)
+            return unexpected(read.error());
+        return names;
+    };
+    const auto tableNames = namesIn("SELECT name FROM main.sqlite_master WHERE type IN ('table', 'view');", 0);
+    if (!tableNames)
+        return unexpected(tableNames.error());
+    const QSet<QString>& tables = *tableNames;
+    if (!tables.contains(QStringLiteral("vesks")))
+        return {}; // no library in it: the reads say so
+    const auto columnNames = namesIn("PRAGMA main.table_info(vesks);", 1);
+    if (!columnNames)
+        return unexpected(columnNames.error());
+    const QSet<QString>& columns = *columnNames;
+    QStringList statements;
+    if (std::any_of(std::begin(kItemColumns), std::end(kItemColumns),
+                    [&](const ItemColumn& c) { return !columns.contains(QString::fromLatin1(c.name)); })) {
+        QStringList selected;
+        for (const ItemColumn& c : kItemColumns) {
+            const QString name = QString::fromLatin1(c.name);
+            selected.append(columns.contains(name) ? name : QString::fromLatin1(c.absentValue) + QStringLiteral(" AS ") + name);
+        }
+        statements.append(QStringLiteral("CREATE TEMP VIEW vesks AS SELECT ") + selected.join(QStringLiteral(", "))
+                          + QStringLiteral(" FROM main.vesks;"));
+    }
+    for (const char* create : kCreateGroups)
+        statements.append(QString::fromLatin1(create));
+    for (const char* create : kCreateFaceTables)
+        statements.append(QString::fromLatin1(create));
+    const QString createTable = QStringLiteral("CREATE TABLE IF NOT EXISTS ");
+    bool anyTemporary = false;
+    for (const QString& sql : std::as_const(statements)) {
+        QString temporary = sql;
+        if (sql.startsWith(createTable)) {
+            const QString name = sql.mid(createTable.size()).section(QLatin1Char(' '), 0, 0);
+            if (tables.contains(name))
+                continue;
+            temporary = QStringLiteral("CREATE TEMP TABLE ") + sql.mid(createTable.size());
+        } else if (!sql.startsWith(QStringLiteral("CREATE TEMP VIEW"))) {
+            continue; // indexes: nothing to look up in an empty table
+        }
+        if (!anyTemporary) {
+            anyTemporary = true;
+            if (auto done = execute(QStringLiteral("PRAGMA temp_store = MEMORY;")); !done)
+                return done;
+        }
+        if (auto done = execute(temporary); !done)
+            return done;
+    }
+    return {};
 }
 
 QString SQLiteDatabase::lastErrorMessage() const
@@ -341,6 +423,58 @@ SQLiteDatabase::VoidResult SQLiteDatabase::runInTransaction(const std::function<
         (void)execute(QStringLiteral("ROLLBACK;"));
     }
     return outcome;
+}
+
+namespace {
+
+int stopWhenCancelled(void* token)
+{
+    return static_cast<const CancellationToken*>(token)->isCancelled() ? 1 : 0;
+}
+
+bool isDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR;
+}
+
+} // namespace
+
+Expected<QStringList, DatabaseError> SQLiteDatabase::quickCheck(const CancellationToken& stop)
+{
+    if (!m_db)
+        return unexpected(DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")));
+    sqlite3_progress_handler(m_db, 1000, &stopWhenCancelled, const_cast<CancellationToken*>(&stop));
+    QStringList findings;
+    std::optional<DatabaseError> failed;
+    int code = SQLITE_OK;
+    {
+        // The first few findings are enough to say what is wrong.
+        auto statement = SQLiteStatement::prepare(m_db, "PRAGMA quick_check(10);");
+        if (!statement) {
+            failed = statement.error();
+        } else {
+            auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+                // The first finding names the database it was found in; there is only one here.
+                QString finding = row.text(0).value_or(QString());
+                finding.remove(QStringLiteral("*** in database main ***"));
+                finding = finding.trimmed().replace(QLatin1Char('\n'), QStringLiteral("; "));
+                if (finding != QLatin1String("ok"))
+                    findings.append(finding);
+            });
+            if (!read)
+                failed = read.error();
+        }
+        code = sqlite3_extended_errcode(m_db);
+    }
+    sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+    if (failed) {
+        // A file too damaged for the check to go on is itself what the check found.
+        if (!isDamage(code))
+            return unexpected(*failed);
+        findings.append(failed->message);
+    }
+    return findings;
 }
 
 } // namespace vesk

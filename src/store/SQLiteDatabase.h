@@ -2,6 +2,7 @@
 
 #include "model/VeskFaceRecords.h"
 #include "model/VeskItem.h"
+#include "platform/CancellationToken.h"
 #include "platform/Expected.h"
 #include "store/DatabaseError.h"
 #include "store/RecoveryError.h"
@@ -11,6 +12,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 #include <functional>
 #include <memory>
@@ -42,7 +44,8 @@ public:
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> open(const QString& filePath);
     // A second, read-only connection to an existing library, for reading it on a worker thread
     // while the store's own connection goes on writing; it sees the file as it stood when each
-    // read began. Nothing is created or changed.
+    // read began. Nothing is created or changed: a file made before some columns or tables
+    // existed reads as if it had them, at their defaults and empty.
     static Expected<std::unique_ptr<SQLiteDatabase>, DatabaseError> openForReading(const QString& filePath);
     // The library's own file: "vesk.sqlite3" in the data folder.
     static QString defaultFilePath();
@@ -67,6 +70,12 @@ public:
     // Runs body between "BEGIN IMMEDIATE TRANSACTION;" and "COMMIT;". When body or the commit
     // fails, rolls back and returns that first error (a failing rollback is not reported).
     VoidResult runInTransaction(const std::function<VoidResult()>& body);
+
+    // SQLite's own check of the file's structure ("PRAGMA quick_check"): every page of every
+    // table and index is read and its structure checked. What it found, in SQLite's words; none
+    // when the file passed. A file so damaged that the check cannot go on is such a finding. An
+    // error only when the check could not be made, or stop was cancelled meanwhile.
+    Expected<QStringList, DatabaseError> quickCheck(const CancellationToken& stop);
 
     // --- Items, groups, rich text and embeddings ---
 
@@ -164,6 +173,8 @@ public:
 
 private:
     explicit SQLiteDatabase(QString filePath);
+    // On a read-only connection, shows a file of an older schema as the current one.
+    VoidResult showOlderSchemaAsCurrent();
 
     VoidResult replaceFaceRows(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
     // Runs a statement binding 1 the identifier and 2 the current time.

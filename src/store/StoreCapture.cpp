@@ -66,7 +66,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     bool saved = true;
     if (alreadyWritten)
         noteItemWritten(item.id);
-    else
+    else if (!holdRowForLibraryCheck(item.id))
         saved = writeItem(item, rtf);
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });

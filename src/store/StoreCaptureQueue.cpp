@@ -26,7 +26,8 @@ struct VeskStore::PendingCapture {
 
 std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
 {
-    if (!m_database || m_libraryProblem || m_readOnlyReason)
+    // Until the library file has passed its check, new rows wait on the main thread.
+    if (!m_database || m_libraryProblem || m_readOnlyReason || libraryCheckPending())
         return nullptr;
     if (!m_captureWorker)
         m_captureWorker = std::make_shared<SerialExecutor>(QThread::LowPriority);
@@ -37,6 +38,8 @@ std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
 
 SQLiteDatabase* VeskStore::backgroundDatabase()
 {
+    // There is none until the library file has passed its check.
+    waitForLibraryCheck();
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
     if (!writer)
         return nullptr;

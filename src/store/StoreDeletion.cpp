@@ -118,6 +118,7 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
     stillSelected.subtract(selection);
     setSelectedIDs(stillSelected);
     m_unsavedItemIDs.subtract(selection);
+    forgetSavingItems(selection);
     state.relatedCache.clear();
 
     refreshSearchAfterChange();
@@ -183,6 +184,7 @@ void VeskStore::clearLibraryNow()
         m_unsavedItemIDs.clear();
         emit unsavedItemIDsChanged();
     }
+    forgetSavingItems(m_savingItemIDs);
     // Stops the face backfill too.
     clearFaceData();
 }

@@ -51,6 +51,14 @@ void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
     }
     if (m_readOnlyReason)
         return; // computed again at a start that can keep it
+    if (libraryCheckPending()) {
+        // Written once the library file has passed its check, after the rows waiting for it.
+        afterLibraryCheck([this, id, vector] {
+            if (indexOfItem(id) >= 0)
+                storeEmbedding(id, vector);
+        });
+        return;
+    }
     // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
     // wait behind another writer) would hold up the window.
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();

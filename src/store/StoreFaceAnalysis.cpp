@@ -72,6 +72,13 @@ void VeskStore::storeDetectedFacesInBackground(const QUuid& itemID, const QList<
                                                std::function<void(const Expected<void, DatabaseError>&)> then)
 {
     assertMainThread();
+    if (libraryCheckPending()) {
+        // Face rows name their item's row, which may itself be waiting for the check.
+        afterLibraryCheck([this, itemID, faces, then = std::move(then)] {
+            storeDetectedFacesInBackground(itemID, faces, then);
+        });
+        return;
+    }
     const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
     if (!writer) {
         then(storeDetectedFaces(itemID, faces));

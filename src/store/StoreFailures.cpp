@@ -104,14 +104,19 @@ void VeskStore::dismissFailureNotice()
 bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
     assertMainThread();
+    // A row waiting for the check of the library file is written, as it is then, once it passed.
+    if (m_savingItemIDs.contains(item.id))
+        return true;
     if (m_readOnlyReason) {
         // Shown as changed, and said not to be kept; the file takes it after a restart with room.
         markUnsaved(item, *m_readOnlyReason);
         return false;
     }
     if (!m_database) {
-        // Nothing can be kept without the library file; the change is noted all the same.
-        m_services.recoverySnapshots->noteChange();
+        // Nothing can be kept without the library file; the change is noted all the same, unless
+        // the file is damaged: a snapshot of it would only push good ones out.
+        if (!m_libraryProblem || m_libraryProblem->kind != VeskLibraryProblem::Kind::Damaged)
+            m_services.recoverySnapshots->noteChange();
         markUnsaved(item, DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")).plainReason());
         return false;
     }

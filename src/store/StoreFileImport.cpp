@@ -180,9 +180,9 @@ bool VeskStore::keepAsDuplicate(const VeskItem& existing)
 {
     // An item whose row was never written is not kept yet: write it now, and only when that
     // works may the source go.
-    bool kept = !m_unsavedItemIDs.contains(existing.id);
-    if (!kept)
-        kept = saveItemToDatabase(existing);
+    if (m_unsavedItemIDs.contains(existing.id))
+        (void)saveItemToDatabase(existing);
+    const bool kept = rowIsWritten(existing.id);
     setSelectedID(existing.id);
     setSelectedIDs({existing.id});
     recordUsage(existing.id);
@@ -313,7 +313,7 @@ bool VeskStore::commitImportedFile(const FileImportResult& result, const VeskIte
             removeManagedFile(item);
         return false;
     }
-    const bool saved = !m_unsavedItemIDs.contains(item.id);
+    const bool saved = rowIsWritten(item.id);
     if (!result.isFolder)
         m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
     if (result.relatedVersion) {

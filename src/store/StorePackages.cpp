@@ -148,7 +148,7 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
             }
             setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
                                              QStringLiteral("Note with photos received"), item.title, item.id});
-            return !m_unsavedItemIDs.contains(item.id);
+            return rowIsWritten(item.id);
         });
 }
 
@@ -189,7 +189,7 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
             m_activityIdentities->remember(item.id, identity);
             setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
                                              QStringLiteral("Activity received"), item.title, item.id});
-            return !m_unsavedItemIDs.contains(item.id);
+            return rowIsWritten(item.id);
         });
 }
 
@@ -199,7 +199,7 @@ bool VeskStore::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
     removeManagedFile(copy);
     setSelectedID(held.id);
     setSelectedIDs({held.id});
-    return !m_unsavedItemIDs.contains(held.id);
+    return rowIsWritten(held.id);
 }
 
 void VeskStore::rerouteStoredPackages()

@@ -85,7 +85,9 @@ bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QStri
 
     // The item and its body are written together: a failed write leaves both as they were, and
     // the list, the search index and the shown body keep the old item too.
-    if (m_database) {
+    // A new item whose row waits for the check of the library file is written, edits and all,
+    // once the file has passed.
+    if (m_database && !m_savingItemIDs.contains(id)) {
         if (auto saved = m_database->updateItemWithRichText(updated, rtf); !saved) {
             veskLog(QStringLiteral("Vesk rich-text edit save error: ") + saved.error().logText());
             return false;

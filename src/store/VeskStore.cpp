@@ -30,9 +30,11 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     openLibraryDatabase();
     watchSettingsWrites();
 
-    // A snapshot of a file that cannot be read would only push good snapshots out.
-    if (!m_libraryProblem && !m_readOnlyReason)
-        m_services.recoverySnapshots->requestLaunchSnapshot();
+    // A snapshot of a file that cannot be read would only push good snapshots out: the launch
+    // snapshot follows the check of the file's structure, made after the first frame, and new
+    // rows wait for it too. A library that takes no writes gets neither.
+    if (!m_libraryProblem && !m_readOnlyReason && m_database)
+        m_libraryCheck = LibraryCheckState::Waiting;
 
     if (beginBackgroundLoading()) {
         // The newest items are on screen; search answers once the workers are done.
@@ -60,6 +62,13 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     startSearchPipelines();
     startLibraryTasks();
     startMissingEmbeddings();
+    // The check starts on the first turn of the event loop, unless a window holds it until drawn.
+    if (m_libraryCheck == LibraryCheckState::Waiting) {
+        QTimer::singleShot(0, this, [this] {
+            if (!m_startupReadingHeld)
+                startStartupReading();
+        });
+    }
 }
 
 VeskStore::~VeskStore()
@@ -67,6 +76,8 @@ VeskStore::~VeskStore()
     // Every result comes back through a watcher that is a child of the store (deliverResult), so
     // nothing reaches the store once it is gone. Its own workers are waited for here and by their
     // owners below; what it handed to the shared pools holds nothing of the store.
+    m_libraryCheckStop.cancel();
+    m_libraryCheckWorker.reset();
     cancelAllImports();
     cancelFaceBackfill();
     // A worker reading the index or the vectors stops at its next turn; none starts again.

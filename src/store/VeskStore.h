@@ -54,6 +54,7 @@ struct PreparedCapture;
 class SearchIndex;
 struct LibraryReading;
 struct EmbeddingReading;
+struct LibraryCheckReading;
 class StartupThreads;
 
 // The one library store that the views use. It lives on the main thread; every operation runs
@@ -477,6 +478,11 @@ public:
     // Items whose latest value is not in the library file: their cards say so, and the store
     // writes them again after its next successful write and at a slow interval.
     const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
+    // New items taken in before the library file passed its check after start-up: shown as
+    // being saved, their rows are written once it has, and they become unsaved if it fails.
+    const QSet<QUuid>& savingItemIDs() const { return m_savingItemIDs; }
+    // True from start-up until the check of the library file has passed or failed.
+    bool libraryCheckPending() const;
     // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
     // Why the library cannot be used (unreadable, or lost); none for a healthy one. While it is
@@ -523,6 +529,7 @@ signals:
     void importProgressChanged();
     void failureNoticeChanged();
     void unsavedItemIDsChanged();
+    void savingItemIDsChanged();
     void libraryProblemChanged();
     void searchReadyChanged();
     void destructiveChangeRunningChanged();
@@ -783,6 +790,27 @@ private:
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
     std::optional<VeskFailureNotice> m_failureNotice;
     std::optional<VeskLibraryProblem> m_libraryProblem;
+    // SQLite's check of the library file's structure, made once after the first frame on a
+    // connection of its own (StoreLibraryCheck.cpp): damage that reading never touches would
+    // otherwise go unnoticed while new rows are written into the file.
+    enum class LibraryCheckState { None, Waiting, Running, Done };
+    void startLibraryCheck();
+    // Starts the check if it still waits and takes its result (tests and tools).
+    void waitForLibraryCheck();
+    void finishLibraryCheck(const LibraryCheckReading& reading);
+    // True when the new item's row waits for the check; it is then shown as being saved.
+    bool holdRowForLibraryCheck(const QUuid& id);
+    // Runs work now, or once the check has passed; dropped when it fails.
+    void afterLibraryCheck(std::function<void()> work);
+    // Neither unsaved nor still waiting to be saved.
+    bool rowIsWritten(const QUuid& id) const;
+    void forgetSavingItems(const QSet<QUuid>& ids);
+    LibraryCheckState m_libraryCheck = LibraryCheckState::None;
+    std::unique_ptr<SerialExecutor> m_libraryCheckWorker;
+    CancellationToken m_libraryCheckStop;
+    QSet<QUuid> m_savingItemIDs;
+    QList<QUuid> m_savingOrder;
+    QList<std::function<void()>> m_afterLibraryCheck;
     std::optional<QString> m_readOnlyReason;
     // Items whose latest value was not written.
     QSet<QUuid> m_unsavedItemIDs;

@@ -80,6 +80,7 @@ bool VeskStore::beginBackgroundLoading()
 
 void VeskStore::startStartupReading()
 {
+    startLibraryCheck();
     if (!m_pendingStartupReading)
         return;
     const std::function<void()> start = std::move(m_pendingStartupReading);
@@ -89,7 +90,7 @@ void VeskStore::startStartupReading()
 
 void VeskStore::holdStartupReading()
 {
-    if (!m_pendingStartupReading)
+    if (!m_pendingStartupReading && m_libraryCheck != LibraryCheckState::Waiting)
         return;
     m_startupReadingHeld = true;
     QTimer::singleShot(1000, this, &VeskStore::releaseStartupReading);
@@ -105,6 +106,13 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
 {
     assertMainThread();
     SearchState& state = searchState();
+
+    // Damage found meanwhile: the library is not taken up.
+    if (m_libraryProblem) {
+        m_firstPage.clear();
+        finishStartupWithoutLibrary();
+        return;
+    }
 
     // A library whose items cannot be read is not written on, and not shown as holding only the
     // first page: the window says why.
@@ -260,6 +268,8 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
     }
     m_startupFinished = true;
     emit startupFinished();
+    if (m_libraryProblem)
+        return; // damage found meanwhile: nothing more is analysed or written
     startFaceBackfill();
     startMissingEmbeddings();
 }
@@ -304,6 +314,7 @@ void VeskStore::waitForStartup()
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
+    waitForLibraryCheck();
 }
 
 void VeskStore::loadItemsFromDatabase()

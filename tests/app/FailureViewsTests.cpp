@@ -3,6 +3,7 @@
 #include "app/FailureNoticeView.h"
 #include "app/ImportProgressView.h"
 #include "app/LibraryProblemView.h"
+#include "store/FaultInjection.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -117,6 +118,46 @@ TEST_F(FailureViewsTest, ClosingWithUnsavedItemsAsksFirst)
     QApplication::sendEvent(&window, &quiet);
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+}
+
+TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatWaitedIsSaidOnClosing)
+{
+    store.reset();
+    QList<VeskItem> library;
+    for (int i = 0; i < 600; ++i)
+        library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
+    seed(library);
+    ASSERT_TRUE(damagePagesReadingNeverVisits(databasePath(), 3));
+    const QString snapshot = dataDir + QStringLiteral("/Recovery/Snapshots/2026-05-01_08-00-00-000");
+    QDir().mkpath(snapshot);
+    store = makeStore(true, false);
+    QString opened;
+    int asked = 0;
+    MainWindowHooks hooks;
+    hooks.openFolder = [&](const QString& folder) { opened = folder; };
+    hooks.confirmCloseWithUnsaved = [&](int count) {
+        asked = count;
+        return false;
+    };
+    MainWindow& window = makeWindow(hooks);
+    window.show();
+    EXPECT_NE(window.currentContent(), window.libraryProblemView()) << "the library is shown while it is checked";
+    EXPECT_TRUE(store->commitNewItem(makeItem(QStringLiteral("typed while checked"), 5000)));
+
+    store->waitForStartup();
+    ASSERT_EQ(window.currentContent(), window.libraryProblemView());
+    EXPECT_EQ(LibraryProblemView::headline(*store->libraryProblem()), QStringLiteral("The library file is damaged."));
+    const QStringList paragraphs = LibraryProblemView::paragraphs(window.libraryProblemView()->problem());
+    EXPECT_TRUE(paragraphs.first().contains(QStringLiteral("PRAGMA quick_check"))) << paragraphs.first().toStdString();
+    EXPECT_FALSE(window.libraryProblemView()->startNewLibraryButton()->isVisible());
+    ASSERT_TRUE(window.libraryProblemView()->openSnapshotButton()->isVisible());
+    window.libraryProblemView()->openSnapshotButton()->click();
+    EXPECT_EQ(opened, snapshot);
+
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(close.isAccepted());
 }
 
 // Collects what a widget is asked to paint.

@@ -43,6 +43,8 @@ protected:
         services.deepSearchDelayMs = 2;
         caches = installImageCaches(services);
         store = std::make_unique<VeskStore>(services);
+        // New rows wait for the check of the library file that follows start-up.
+        store->waitForStartup();
         window.resize(900, 700);
         pane = new VeskPreview(*store, caches, &window);
         pane->resize(900, 700);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <csignal>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace vesk::test {
@@ -112,6 +114,43 @@ inline bool damage(const QString& path, qint64 offset, qint64 length)
     if (!file.open(QIODevice::ReadWrite) || !file.seek(offset))
         return false;
     return file.write(QByteArray(int(length), '\xA5')) == length;
+}
+
+namespace detail {
+inline QList<qint64> integersOf(sqlite3* db, const char* sql)
+{
+    QList<qint64> values;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            values.append(sqlite3_column_int64(statement, 0));
+    }
+    sqlite3_finalize(statement);
+    return values;
+}
+} // namespace detail
+
+// Overwrites count leaf pages of the item table's identifier index, taken from the middle of
+// the file: pages that reading the library never visits, so that only a check of the whole file
+// finds them. False when the index has fewer leaves.
+inline bool damagePagesReadingNeverVisits(const QString& path, int count)
+{
+    sqlite3* db = nullptr;
+    QList<qint64> pages, pageSize;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        pages = detail::integersOf(db, "SELECT pageno FROM dbstat WHERE name = 'sqlite_autoindex_vesks_1' "
+                                       "AND pagetype = 'leaf' ORDER BY pageno;");
+        pageSize = detail::integersOf(db, "PRAGMA page_size;");
+    }
+    sqlite3_close_v2(db);
+    if (pages.size() < count + 2 || pageSize.size() != 1)
+        return false;
+    const qsizetype first = (pages.size() - count) / 2;
+    for (int i = 0; i < count; ++i) {
+        if (!damage(path, (pages[first + i] - 1) * pageSize.first(), pageSize.first()))
+            return false;
+    }
+    return true;
 }
 
 } // namespace vesk::test

@@ -171,6 +171,59 @@ TEST_F(StoreFaultTest, ALibraryThatTakesNoWritesOpensForReadingAndRefusesEveryCh
     }
 }
 
+// A library made by an earlier version, before items had groups, sources and rich text (and
+// before groups and faces had tables), opened where it cannot be extended.
+TEST_F(StoreFaultTest, AnOlderLibraryThatCannotBeExtendedIsReadAsItIsAndLeftUnchanged)
+{
+    const struct {
+        const char* name;
+        std::function<std::shared_ptr<void>()> fault;
+    } cases[] = {
+        {"read-only folder", [this] { return unwritable(dataDir); }},
+        {"read-only library file", [this] { return unwritable(databasePath()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(databasePath());
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(databasePath()).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                      "PRAGMA journal_mode=WAL;"
+                      "CREATE TABLE vesks (id TEXT PRIMARY KEY NOT NULL, title TEXT NOT NULL, kind TEXT NOT NULL, "
+                      "created_at REAL NOT NULL, modified_at REAL NOT NULL, text_content TEXT, url_string TEXT, "
+                      "file_path TEXT, searchable_text TEXT NOT NULL DEFAULT '', note TEXT NOT NULL DEFAULT '', "
+                      "ocr_text TEXT, metadata_json TEXT, visual_description TEXT, embedding_model TEXT, "
+                      "embedding_blob BLOB);"
+                      "INSERT INTO vesks (id, title, kind, created_at, modified_at, text_content, searchable_text, note) "
+                      "VALUES ('7D3C1A52-4C4B-4E0E-9E59-3B2C9A7E1F01', 'Old note', 'text', 1000, 1000, 'kept', 'kept', 'n'),"
+                      "('7D3C1A52-4C4B-4E0E-9E59-3B2C9A7E1F02', 'Old link', 'url', 2000, 2000, NULL, 'x', '');",
+                      nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        const QByteArray before = fileDigest(databasePath());
+        std::shared_ptr<void> fault = c.fault();
+        if (!fault)
+            GTEST_SKIP() << "this file system cannot make a file unwritable";
+
+        auto store = makeStore();
+        EXPECT_FALSE(store->libraryProblem());
+        EXPECT_TRUE(store->readOnlyReason());
+        EXPECT_EQ(titles(store->items()), (QStringList{"Old link", "Old note"}));
+        ASSERT_EQ(store->items().size(), 2);
+        EXPECT_EQ(store->items()[1].note, QStringLiteral("n"));
+        EXPECT_FALSE(store->items()[1].groupID);
+        EXPECT_FALSE(store->items()[1].sourceItemID);
+        EXPECT_TRUE(store->groups().isEmpty());
+        EXPECT_TRUE(store->richTextByID().isEmpty());
+        EXPECT_EQ(countLines(QStringLiteral("Vesk group load error: ")), 0) << logLines.join('\n').toStdString();
+        EXPECT_EQ(countLines(QStringLiteral("Vesk face cache load error: ")), 0);
+        store.reset();
+        fault.reset();
+        EXPECT_EQ(fileDigest(databasePath()), before) << "not upgraded";
+        logLines.clear();
+    }
+}
+
 TEST_F(StoreFaultTest, AJournalThatCannotBeReadOnAFullDiskIsSaidAndNothingIsWritten)
 {
     // Changes still in the journal, and no room to make the shared-memory file that reads it.

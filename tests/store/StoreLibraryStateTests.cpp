@@ -99,6 +99,59 @@ TEST_F(LibraryStateTest, DamageInsideTheFileMakesTheLibraryUnreadableInsteadOfEm
     EXPECT_EQ(store->libraryProblem()->kind, VeskLibraryProblem::Kind::Unreadable);
 }
 
+// Damage that reading never meets is found by the check of the whole file after start-up; until
+// it has passed, new rows wait, shown as being saved.
+TEST_F(LibraryStateTest, NewRowsWaitForTheCheckOfTheLibraryFileAndDamageItFindsStopsAllWrites)
+{
+    const QString snapshot = dataDir + QStringLiteral("/Recovery/Snapshots/2026-03-04_09-30-00-000");
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "healthy");
+        QDir(dataDir).removeRecursively();
+        QDir().mkpath(snapshot);
+        const QList<VeskItem> library = seedLibrary(600);
+        if (damaged)
+            ASSERT_TRUE(damagePagesReadingNeverVisits(databasePath(), 3));
+        const QByteArray before = fileDigest(databasePath());
+        snapshots->launchRequests = 0;
+
+        auto store = makeStore(true, false);
+        const VeskItem typed = makeItem(QStringLiteral("typed before the check"), 5000);
+        EXPECT_TRUE(store->commitNewItem(typed));
+        store->addText(QStringLiteral("pasted before the check"));
+        ASSERT_EQ(store->items().size(), VeskStore::firstPageSize + 2);
+        const QUuid pasted = store->items().first().id;
+        EXPECT_EQ(store->savingItemIDs(), (QSet<QUuid>{typed.id, pasted}));
+        EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+        EXPECT_FALSE(store->failureNotice()) << "waiting is no failure";
+
+        store->waitForStartup();
+        EXPECT_FALSE(store->libraryCheckPending());
+        EXPECT_TRUE(store->savingItemIDs().isEmpty());
+        if (!damaged) {
+            EXPECT_FALSE(store->libraryProblem());
+            EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+            EXPECT_EQ(snapshots->launchRequests, 1);
+            EXPECT_EQ(store->items().size(), library.size() + 2);
+            store.reset();
+            EXPECT_EQ(storedItems().size(), library.size() + 2) << "both rows written once the file passed";
+            continue;
+        }
+        ASSERT_TRUE(store->libraryProblem());
+        EXPECT_EQ(store->libraryProblem()->kind, VeskLibraryProblem::Kind::Damaged);
+        EXPECT_TRUE(store->libraryProblem()->reason.startsWith(
+            QStringLiteral("SQLite's integrity check (PRAGMA quick_check) found damage in it: ")))
+            << store->libraryProblem()->reason.toStdString();
+        EXPECT_EQ(store->libraryProblem()->newestSnapshot, snapshot);
+        EXPECT_EQ(StoreInternals::database(*store), nullptr);
+        EXPECT_EQ(store->unsavedItemIDs(), (QSet<QUuid>{typed.id, pasted})) << "said before the window closes";
+        EXPECT_EQ(snapshots->launchRequests, 0) << "a copy of the damaged file would push a good one out";
+        EXPECT_EQ(countLines(QStringLiteral("Vesk library check found damage in ")), 1);
+        EXPECT_EQ(store->retryUnsavedItems(), 2);
+        EXPECT_FALSE(store->commitNewItem(makeItem(QStringLiteral("typed afterwards"), 6000)));
+        EXPECT_EQ(fileDigest(databasePath()), before) << "nothing was written into the damaged file";
+    }
+}
+
 TEST_F(LibraryStateTest, TheNewestRecoverySnapshotIsNamedWhenThereIsOne)
 {
     seedLibrary(3);

@@ -1,0 +1,146 @@
+// The check of the library file's structure after start-up, and the new rows that wait for it.
+#include "store/VeskStore.h"
+
+#include "platform/FutureDelivery.h"
+#include "platform/Log.h"
+#include "platform/SerialExecutor.h"
+#include "store/LibraryReading.h"
+#include "store/SQLiteDatabase.h"
+
+namespace vesk {
+
+namespace {
+
+// The findings named in the problem view; the log has all of them.
+constexpr qsizetype kFindingsShown = 3;
+
+} // namespace
+
+bool VeskStore::libraryCheckPending() const
+{
+    return m_libraryCheck == LibraryCheckState::Waiting || m_libraryCheck == LibraryCheckState::Running;
+}
+
+void VeskStore::startLibraryCheck()
+{
+    if (m_libraryCheck != LibraryCheckState::Waiting)
+        return;
+    if (!m_database) {
+        m_libraryCheck = LibraryCheckState::Done;
+        return;
+    }
+    m_libraryCheck = LibraryCheckState::Running;
+    // Reading every page takes a while on a large library: it runs beside the reading of the
+    // library, at a low priority, and stops when the store goes.
+    m_libraryCheckWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    const QString path = m_database->filePath();
+    const CancellationToken stop = m_libraryCheckStop;
+    deliverResult(this,
+        m_libraryCheckWorker->run([path, stop] { return checkLibraryFile(path, stop); }),
+        [this](const LibraryCheckReading& reading) { finishLibraryCheck(reading); });
+}
+
+void VeskStore::waitForLibraryCheck()
+{
+    startLibraryCheck();
+    while (libraryCheckPending() && m_libraryCheckWorker) {
+        m_libraryCheckWorker->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+void VeskStore::finishLibraryCheck(const LibraryCheckReading& reading)
+{
+    assertMainThread();
+    m_libraryCheck = LibraryCheckState::Done;
+    const QList<QUuid> waiting = m_savingOrder;
+    m_savingOrder.clear();
+    const QList<std::function<void()>> deferred = std::move(m_afterLibraryCheck);
+    m_afterLibraryCheck.clear();
+    // What waited is not in the file: unsaved, and said before the window closes.
+    const auto keepWaitingUnsaved = [this] {
+        if (m_savingItemIDs.isEmpty())
+            return;
+        m_unsavedItemIDs.unite(m_savingItemIDs);
+        m_savingItemIDs.clear();
+        emit unsavedItemIDsChanged();
+        emit savingItemIDsChanged();
+    };
+
+    if (m_libraryProblem || !m_database) {
+        // The library went meanwhile (its items could not be read).
+        keepWaitingUnsaved();
+        return;
+    }
+    if (reading.error) {
+        // Not knowing is no finding: the library goes on as it was read.
+        veskLog(QStringLiteral("Vesk library check error: ") + reading.error->logText());
+    } else if (!reading.damage.isEmpty()) {
+        const QString path = m_database->filePath();
+        veskLog(QStringLiteral("Vesk library check found damage in ") + path + QStringLiteral(": ")
+                + reading.damage.join(QStringLiteral("; ")));
+        // No connection is left that could write into the file, and nothing more is taken in.
+        m_database.reset();
+        m_captureWriter.reset();
+        cancelFaceBackfill();
+        keepWaitingUnsaved();
+        setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Damaged, path,
+            QStringLiteral("SQLite's integrity check (PRAGMA quick_check) found damage in it: ")
+                + reading.damage.mid(0, kFindingsShown).join(QStringLiteral("; ")),
+            newestRecoverySnapshot()});
+        return;
+    }
+
+    // A file that passed (or could not be checked) takes what waited, in the order it came.
+    m_services.recoverySnapshots->requestLaunchSnapshot();
+    if (!m_savingItemIDs.isEmpty()) {
+        m_savingItemIDs.clear();
+        emit savingItemIDsChanged();
+    }
+    for (const QUuid& id : waiting) {
+        const qsizetype index = indexOfItem(id);
+        if (index < 0)
+            continue; // deleted meanwhile
+        const auto rtf = m_richTextByID.constFind(id);
+        (void)writeItem(m_items.at(index), rtf != m_richTextByID.cend() ? std::optional<QByteArray>(*rtf) : std::nullopt);
+    }
+    for (const std::function<void()>& work : deferred)
+        work();
+}
+
+bool VeskStore::holdRowForLibraryCheck(const QUuid& id)
+{
+    if (m_savingItemIDs.contains(id))
+        return true;
+    if (!libraryCheckPending())
+        return false;
+    m_savingItemIDs.insert(id);
+    m_savingOrder.append(id);
+    emit savingItemIDsChanged();
+    return true;
+}
+
+void VeskStore::afterLibraryCheck(std::function<void()> work)
+{
+    if (libraryCheckPending())
+        m_afterLibraryCheck.append(std::move(work));
+    else
+        work();
+}
+
+bool VeskStore::rowIsWritten(const QUuid& id) const
+{
+    return !m_unsavedItemIDs.contains(id) && !m_savingItemIDs.contains(id);
+}
+
+void VeskStore::forgetSavingItems(const QSet<QUuid>& ids)
+{
+    if (!m_savingItemIDs.intersects(ids))
+        return;
+    m_savingItemIDs.subtract(ids);
+    m_savingOrder.removeIf([&](const QUuid& id) { return ids.contains(id); });
+    emit savingItemIDsChanged();
+}
+
+} // namespace vesk
