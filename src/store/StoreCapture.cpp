@@ -66,7 +66,9 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     bool saved = true;
     if (alreadyWritten)
         noteItemWritten(item.id);
-    else if (!holdRowForLibraryCheck(item.id))
+    else if (holdRowForLibraryCheck(item.id))
+        saved = false; // not in the file yet: shown as being saved
+    else
         saved = writeItem(item, rtf);
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });

@@ -106,7 +106,7 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
     assertMainThread();
     // A row waiting for the check of the library file is written, as it is then, once it passed.
     if (m_savingItemIDs.contains(item.id))
-        return true;
+        return false;
     if (m_readOnlyReason) {
         // Shown as changed, and said not to be kept; the file takes it after a restart with room.
         markUnsaved(item, *m_readOnlyReason);

@@ -287,7 +287,8 @@ public:
     // Intake operations (StoreCapture.cpp, StoreFileImport.cpp)
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
     // its embedding. False when the row was not written (a failed save, or no database): the item
-    // then lives in memory only, until the next start.
+    // then lives in memory only, until the next start. False too while the row waits for the
+    // check of the library file after start-up (savingItemIDs()).
     // Refused (false, said in the failure notice) while the library has a problem.
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
     // Plain text; without a title, a lone http(s) address becomes a link instead.
