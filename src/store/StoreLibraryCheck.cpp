@@ -31,8 +31,9 @@ void VeskStore::startLibraryCheck()
     }
     m_libraryCheck = LibraryCheckState::Running;
     // Reading every page takes a while on a large library: it runs beside the reading of the
-    // library, at a low priority, and stops when the store goes.
-    m_libraryCheckWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    // library and stops when the store goes. New items wait for it, so it is not put behind the
+    // background work of start-up: one thread at the window's own priority.
+    m_libraryCheckWorker = std::make_unique<SerialExecutor>();
     const QString path = m_database->filePath();
     const CancellationToken stop = m_libraryCheckStop;
     deliverResult(this,
