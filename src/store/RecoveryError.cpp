@@ -4,16 +4,6 @@
 
 namespace vesk {
 
-QString RecoveryError::description() const
-{
-    switch (kind) {
-    case Kind::SqliteOpen: return QStringLiteral("Could not open recovery database: ") + message;
-    case Kind::SqliteBackup: return QStringLiteral("Could not snapshot Vesk database: ") + message;
-    case Kind::Files: return message;
-    }
-    return message;
-}
-
 QString RecoveryError::logText() const
 {
     switch (kind) {

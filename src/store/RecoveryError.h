@@ -17,9 +17,6 @@ struct RecoveryError {
     static RecoveryError sqliteBackup(QString message) { return {Kind::SqliteBackup, std::move(message)}; }
     static RecoveryError files(QString message) { return {Kind::Files, std::move(message)}; }
 
-    // "Could not open recovery database: ...", "Could not snapshot Vesk database: ...", or the
-    // file step's own message.
-    QString description() const;
     // The form log lines use, e.g. sqliteBackup("database is locked"); a file step's message as is.
     QString logText() const;
 

@@ -197,11 +197,6 @@ void VeskRecoverySnapshots::takeSettledSnapshot(quint64 generation)
         Qt::QueuedConnection);
 }
 
-QString VeskRecoverySnapshots::snapshotsDirectory() const
-{
-    return RecoverySnapshotFolder(m_dataDirectory).snapshotsDirectory();
-}
-
 void VeskRecoverySnapshots::waitForIdle()
 {
     QMetaObject::invokeMethod(m_worker, [] {}, Qt::BlockingQueuedConnection);

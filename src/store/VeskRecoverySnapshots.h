@@ -49,8 +49,6 @@ public:
     // Queued behind any snapshot already running; the future is finished on the snapshot thread.
     QFuture<bool> snapshotBeforeDestructiveChange(const QString& reason) override;
 
-    QString snapshotsDirectory() const;
-
     // Blocks until the worker has handled every request queued before the call.
     void waitForIdle();
 
