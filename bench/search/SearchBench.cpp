@@ -289,8 +289,14 @@ void searchReady(benchmark::State& state, bool firstStart, LibraryShape shape = 
         QElapsedTimer clock;
         clock.start();
         auto store = start();
-        while (!store->searchReady())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        // Waited for in an event loop that sleeps until something comes: processEvents with a
+        // time limit never sleeps, and a main thread spinning on one of few cores would take
+        // it from the workers that build the index.
+        if (!store->searchReady()) {
+            QEventLoop ready;
+            QObject::connect(store.get(), &VeskStore::searchReadyChanged, &ready, &QEventLoop::quit);
+            ready.exec();
+        }
         store->refreshFilteredItems(query);
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         cpu += processCpuMs() - cpuBefore;
