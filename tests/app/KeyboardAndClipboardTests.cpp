@@ -230,11 +230,22 @@ TEST_F(ClipboardCaptureTest, EachKindOfClipboardBecomesItsItemWithItsNotice)
     image.setData(QStringLiteral("image/png"), png);
     store->setIntakeNotice(std::nullopt);
     const qsizetype before = store->items().size();
-    ASSERT_TRUE(captureClipboard(*store, image));
+    // The picture's temporary file goes into a folder of this test's own: other test processes
+    // running beside it write theirs into the shared temporary folder.
+    const bool tempWasSet = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray sharedTemp = qgetenv("TMPDIR");
+    const QString ownTemp = makeTempDirectory(QStringLiteral("clipboard-temp"));
+    qputenv("TMPDIR", ownTemp.toUtf8());
+    const bool captured = captureClipboard(*store, image);
+    if (tempWasSet)
+        qputenv("TMPDIR", sharedTemp);
+    else
+        qunsetenv("TMPDIR");
+    ASSERT_TRUE(captured);
     // The picture is imported on the import worker; its notice comes when that is done.
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == before + 1 && store->intakeNotice(); }, 5000));
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Image")));
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
+    EXPECT_TRUE(QDir(ownTemp).entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
 
     const QString a = writeFile(makeTempDirectory(QStringLiteral("clip")) + QStringLiteral("/a.txt"), "alpha");
     const QString b = writeFile(makeTempDirectory(QStringLiteral("clip")) + QStringLiteral("/b.txt"), "beta");
