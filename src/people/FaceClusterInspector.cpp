@@ -1,4 +1,4 @@
-#include "people/VeskFaceClusterInspector.h"
+#include "people/FaceClusterInspector.h"
 
 #include "people/FaceTile.h"
 #include "people/PeopleParts.h"
