@@ -1,0 +1,338 @@
+// Building the whole index at once: the words of every item, read in parallel.
+#include "search/SearchIndex.h"
+
+#include "platform/ConcurrentWordTable.h"
+#include "platform/ParallelWork.h"
+#include "platform/WorkPools.h"
+#include "search/SearchIndexWords.h"
+#include "search/SearchText.h"
+
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <numeric>
+#include <tuple>
+
+namespace vesk {
+
+using namespace searchindexwords;
+
+void SearchIndex::Dictionary::rehash(size_t least)
+{
+    size_t capacity = 1024;
+    while (capacity < least)
+        capacity *= 2;
+    cells.assign(capacity, Cell());
+    const size_t mask = capacity - 1;
+    for (size_t id = 0; id < texts.size(); ++id) {
+        const quint64 hash = hashText(texts[id]);
+        size_t i = size_t(hash) & mask;
+        while (cells[i].idPlusOne)
+            i = (i + 1) & mask;
+        cells[i] = {quint32(id + 1), quint32(hash >> 32)};
+    }
+}
+
+quint32 SearchIndex::Dictionary::intern(std::u16string_view text)
+{
+    return intern(text, hashText(text));
+}
+
+quint32 SearchIndex::Dictionary::intern(std::u16string_view text, quint64 hash)
+{
+    if ((texts.size() + 1) * 2 > cells.size())
+        rehash(cells.empty() ? 1024 : cells.size() * 2);
+    const size_t mask = cells.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (cells[i].idPlusOne) {
+        const quint32 id = cells[i].idPlusOne - 1;
+        if (cells[i].hash == quint32(hash >> 32) && texts[id] == text)
+            return id;
+        i = (i + 1) & mask;
+    }
+    const quint32 id = quint32(texts.size());
+    texts.emplace_back(text);
+    postings.emplace_back();
+    cells[i] = {id + 1, quint32(hash >> 32)};
+    return id;
+}
+
+std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) const
+{
+    if (cells.empty())
+        return std::nullopt;
+    const quint64 hash = hashText(text);
+    const size_t mask = cells.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (cells[i].idPlusOne) {
+        const quint32 id = cells[i].idPlusOne - 1;
+        if (cells[i].hash == quint32(hash >> 32) && texts[id] == text)
+            return id;
+        i = (i + 1) & mask;
+    }
+    return std::nullopt;
+}
+
+QThreadPool* SearchIndex::pool() const
+{
+    return m_pool ? m_pool : WorkPools::shared().parallel();
+}
+
+void SearchIndex::Dictionary::clear()
+{
+    texts.clear();
+    cells.clear();
+    postings.clear();
+}
+
+void SearchIndex::clear()
+{
+    m_entries.clear();
+    m_ids.clear();
+    m_createdAtMs.clear();
+    m_live.clear();
+    m_summaries.clear();
+    m_freeSlots.clear();
+    m_slotByID.clear();
+    m_wordOrder.clear();
+    m_words.clear();
+    m_trigrams.clear();
+    m_tags.clear();
+    m_associationWords.clear();
+}
+
+bool SearchIndex::Dictionary::seed(const std::vector<std::u16string>& words)
+{
+    clear();
+    rehash(words.size() * 2 + 2);
+    for (quint32 id = 0; id < words.size(); ++id) {
+        // A word twice would split the items that hold it between two ids.
+        if (intern(words[id]) != id)
+            return false;
+    }
+    return true;
+}
+
+SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
+    const QHash<QUuid, QSet<QString>>& peopleByItem,
+    const QHash<QUuid, QStringList>& manualTagsByID, const SearchIndexImage* cached,
+    SearchIndexImage* image)
+{
+    clear();
+    RebuildReport report;
+    m_ids.reserve(size_t(items.size()));
+    m_createdAtMs.reserve(size_t(items.size()));
+    m_live.reserve(size_t(items.size()));
+    m_summaries.reserve(size_t(items.size()));
+    m_slotByID.reserve(items.size());
+    if (items.isEmpty())
+        return report;
+
+    // What was read before is the start of the dictionaries, so the ids it gives stay valid; the
+    // words of items read anew are added after it.
+    if (cached && (!m_words.seed(cached->words) || !m_associationWords.seed(cached->associationWords))) {
+        m_words.clear();
+        m_associationWords.clear();
+        cached = nullptr;
+    }
+    QHash<QUuid, qsizetype> cachedItems;
+    if (cached) {
+        cachedItems.reserve(qsizetype(cached->items.size()));
+        for (size_t i = 0; i < cached->items.size(); ++i)
+            cachedItems.insert(cached->items[i].id, qsizetype(i));
+    }
+    const bool stamped = cached || image;
+
+    // All cores read the items at once into shared word tables, each into its own entry; the
+    // word lists are packed as soon as they are read, since a whole library's lists are held
+    // until every item is read. An item whose words were kept and whose texts are as they were
+    // then takes its word lists as kept, and only its record is made.
+    const qsizetype cores = std::max(1, pool()->maxThreadCount());
+    const size_t count = size_t(items.size());
+    m_entries.resize(count);
+    std::vector<PackedIds> entryWords(count);
+    std::vector<ContentHash::Value> stamps(stamped ? count : 0);
+    std::vector<quint8> reused(count, 0);
+    // Summarised while each item's texts are still in the cache.
+    std::vector<TextSummary> summaries(count);
+    // A few chunks per core keep the cores busy when some items are much longer than others.
+    const size_t kChunk = std::max<size_t>(64, count / size_t(cores * 4) + 1);
+    std::vector<size_t> chunks;
+    for (size_t first = 0; first < count; first += kChunk)
+        chunks.push_back(first);
+    ConcurrentWordTable wordTable;
+    ConcurrentWordTable associationTable;
+    // One worker per core takes the chunks in turn, with readers kept for its whole share: a
+    // reader's cache serves the frequent words without a lock once it has met them.
+    std::atomic<size_t> nextChunk{0};
+    std::atomic<size_t> reusedCount{0};
+    forEachInParallel(std::min(size_t(cores), chunks.size()), [&](size_t) {
+        ConcurrentWordTable::Reader words(wordTable);
+        ConcurrentWordTable::Reader association(associationTable);
+        std::vector<quint32> wordIDs;
+        std::vector<quint32> tokenIDs;
+        size_t reusedHere = 0;
+        for (size_t c = nextChunk++; c < chunks.size(); c = nextChunk++) {
+            const size_t first = chunks[c];
+            for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+                const VeskItem& item = items[qsizetype(i)];
+                const QSet<QString> people = peopleByItem.value(item.id);
+                const QStringList manualTags = manualTagsByID.value(item.id);
+                if (stamped)
+                    stamps[i] = stampOf(item, people, manualTags);
+                const auto kept = cached ? cachedItems.constFind(item.id) : cachedItems.cend();
+                if (kept != cachedItems.cend() && cached->items[size_t(*kept)].stamp == stamps[i]) {
+                    const SearchIndexImage::Item& read = cached->items[size_t(*kept)];
+                    readEntry(item, people, manualTags, m_entries[i], {});
+                    entryWords[i] = read.words;
+                    m_entries[i].association = read.association;
+                    reused[i] = 1;
+                    ++reusedHere;
+                } else {
+                    wordIDs.clear();
+                    tokenIDs.clear();
+                    read(item, people, manualTags, m_entries[i], wordIDs, tokenIDs,
+                        [&](std::u16string_view word) { return words.intern(word); },
+                        [&](std::u16string_view token) { return association.intern(token); });
+                    entryWords[i] = PackedIds(wordIDs);
+                    m_entries[i].association = PackedIds(tokenIDs);
+                }
+                summaries[i] = summarize(m_entries[i].record, m_entries[i].kind);
+            }
+        }
+        reusedCount += reusedHere;
+    }, pool());
+    report.reused = reusedCount;
+    report.read = count - report.reused;
+
+    // Dense ids for the words read anew, after those kept; their entries' lists are told them.
+    std::vector<quint32> wordPlaces;
+    std::vector<quint32> associationPlaces;
+    std::vector<quint32> wordOffsets;
+    std::vector<quint32> associationOffsets;
+    for (auto [table, dictionary, offsets, places] :
+        {std::tuple(&wordTable, &m_words, &wordOffsets, &wordPlaces),
+            std::tuple(&associationTable, &m_associationWords, &associationOffsets, &associationPlaces)}) {
+        if (!cached) {
+            *offsets = table->number(dictionary->texts);
+            continue;
+        }
+        std::deque<std::u16string> added;
+        *offsets = table->number(added);
+        places->reserve(added.size());
+        for (const std::u16string& word : added)
+            places->push_back(dictionary->intern(word));
+    }
+    for (Dictionary* dictionary : {&m_words, &m_associationWords}) {
+        dictionary->postings.resize(dictionary->texts.size());
+        if (!cached)
+            dictionary->rehash(dictionary->texts.size() * 2 + 2);
+    }
+    if (report.read > 0) {
+        QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
+            std::vector<quint32> ids;
+            for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
+                if (reused[i])
+                    continue;
+                for (auto [list, offsets, places] :
+                    {std::tuple(&entryWords[i], &wordOffsets, &wordPlaces),
+                        std::tuple(&m_entries[i].association, &associationOffsets, &associationPlaces)}) {
+                    ids.clear();
+                    list->forEach([&](quint32 id) {
+                        const quint32 dense = ConcurrentWordTable::dense(id, *offsets);
+                        ids.push_back(places->empty() ? dense : (*places)[dense]);
+                    });
+                    std::sort(ids.begin(), ids.end());
+                    *list = PackedIds(ids);
+                }
+            }
+        });
+    }
+
+    // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.
+    std::vector<quint32> sorted(m_words.texts.size());
+    std::iota(sorted.begin(), sorted.end(), quint32(0));
+    std::sort(sorted.begin(), sorted.end(),
+        [&](quint32 a, quint32 b) { return m_words.texts[a] < m_words.texts[b]; });
+    for (quint32 id : sorted)
+        m_wordOrder.emplace_hint(m_wordOrder.end(), std::u16string_view(m_words.texts[id]), id);
+    for (quint32 id = 0; id < m_words.texts.size(); ++id)
+        m_trigrams.addWord(id, m_words.texts[id]);
+
+    // Slots follow the items' order; a later item with the same id takes the earlier one's slot
+    // (and its own slot is left free).
+    m_ids.resize(count);
+    m_createdAtMs.resize(count);
+    m_live.resize(count);
+    m_summaries.resize(count);
+    for (Slot slot = 0; slot < count; ++slot) {
+        Entry& entry = m_entries[slot];
+        internTags(entry);
+        if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
+            m_createdAtMs[*existing] = entry.createdAtMs;
+            m_summaries[*existing] = summaries[slot];
+            m_entries[*existing] = std::move(entry);
+            entryWords[*existing] = std::move(entryWords[slot]);
+            if (stamped)
+                stamps[*existing] = stamps[slot];
+            m_entries[slot] = Entry();
+            entryWords[slot] = PackedIds();
+            m_live[slot] = 0;
+            m_freeSlots.push_back(slot);
+            continue;
+        }
+        m_slotByID.insert(entry.id, slot);
+        m_ids[slot] = entry.id;
+        m_createdAtMs[slot] = entry.createdAtMs;
+        m_summaries[slot] = summaries[slot];
+        m_live[slot] = 1;
+    }
+
+    // Each list is made at its exact size: counted on all cores, then filled in slot order, so
+    // that it comes out sorted.
+    const size_t wordCount = m_words.texts.size();
+    const size_t sliceCount = size_t(std::max<qsizetype>(1, cores * 2));
+    std::vector<std::vector<quint32>> sliceCounts(sliceCount);
+    std::vector<size_t> slices(sliceCount);
+    std::iota(slices.begin(), slices.end(), size_t(0));
+    QtConcurrent::blockingMap(pool(), slices, [&](size_t slice) {
+        std::vector<quint32>& counts = sliceCounts[slice];
+        counts.assign(wordCount, 0);
+        const size_t first = m_entries.size() * slice / sliceCount;
+        const size_t last = m_entries.size() * (slice + 1) / sliceCount;
+        for (size_t slot = first; slot < last; ++slot)
+            entryWords[slot].forEach([&](quint32 word) { ++counts[word]; });
+    });
+    for (size_t word = 0; word < wordCount; ++word) {
+        size_t count = 0;
+        for (const std::vector<quint32>& counts : sliceCounts)
+            count += counts[word];
+        m_words.postings[word].prepare(count, m_entries.size());
+    }
+    sliceCounts.clear();
+    // The file image is wanted only when the kept one no longer says what the library holds.
+    const bool imageWanted = image && (!cached || report.read > 0 || cached->items.size() != report.reused);
+    if (imageWanted) {
+        image->words.assign(m_words.texts.begin(), m_words.texts.end());
+        image->associationWords.assign(m_associationWords.texts.begin(), m_associationWords.texts.end());
+        image->items.clear();
+        image->items.reserve(m_slotByID.size());
+    }
+    for (Slot slot = 0; slot < m_entries.size(); ++slot) {
+        entryWords[slot].forEach([&](quint32 word) { m_words.postings[word].append(slot); });
+        if (imageWanted && m_live[slot]) {
+            image->items.push_back(
+                {m_ids[slot], stamps[slot], std::move(entryWords[slot]), m_entries[slot].association});
+        }
+        entryWords[slot] = PackedIds();
+    }
+    for (Slot slot = 0; slot < m_entries.size(); ++slot)
+        link(slot, m_entries[slot].tags, m_tags);
+    report.imageMade = imageWanted;
+    return report;
+}
+
+} // namespace vesk
