@@ -1,7 +1,10 @@
 #include "store/CapturePreparation.h"
 
 #include "intake/HtmlText.h"
+#include "intake/NearDuplicate.h"
+#include "model/TextMarkers.h"
 #include "search/SearchText.h"
+#include "store/CaptureRowWriter.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -101,6 +104,43 @@ PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFind
     prepared.text = ItemText(pageText);
     prepared.searchableText = ItemText(kSourceHtmlMarker + pageText);
     prepared.similar = findSimilar(pageText);
+    return prepared;
+}
+
+PreparedCapture makeCaptureReady(const std::function<PreparedCapture(const SimilarTextFinder&)>& prepare,
+                                 const QList<VeskItem>& items, const QUuid& id, const QDateTime& createdAt,
+                                 const std::optional<QByteArray>& rtf, CaptureRowWriter* writer,
+                                 const CancellationToken& cancel)
+{
+    // Each step over megabytes of text takes a good part of a second: a store going away waits
+    // for one step at most, never for the whole capture.
+    if (cancel.isCancelled())
+        return {};
+    PreparedCapture prepared = prepare([&items, &cancel](const QString& text) -> std::optional<VeskItem> {
+        if (cancel.isCancelled())
+            return std::nullopt;
+        return findSimilarTextIn(items, text);
+    });
+    if (cancel.isCancelled())
+        return {};
+    prepared.id = id;
+    prepared.createdAt = createdAt;
+    if (prepared.kind != PreparedCapture::Kind::Text)
+        return prepared;
+    const VeskItem item = capturedTextItem(prepared);
+    // A new item has no people and no manual tags yet.
+    prepared.searchEntry = SearchIndex::prepare(item, {}, {});
+    if (cancel.isCancelled())
+        return {};
+    prepared.nearDuplicateEntry = NearDuplicateIndex::prepare(item);
+    if (cancel.isCancelled())
+        return {};
+    // Read here once, the markers are not looked for again when the card is drawn.
+    (void)textMarkers(item.searchableText);
+    // The row comes last and in one transaction: a capture stopped before it leaves nothing in
+    // the file, and one written is whole (it is then found at the next start).
+    if (writer && !cancel.isCancelled())
+        prepared.written = writer->write(item, rtf);
     return prepared;
 }
 

@@ -4,10 +4,12 @@
 
 #include "model/VeskItem.h"
 #include "intake/NearDuplicateIndex.h"
+#include "platform/CancellationToken.h"
 #include "search/SearchIndex.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QUuid>
 #include <QString>
 #include <QUrl>
@@ -16,6 +18,8 @@
 #include <optional>
 
 namespace vesk {
+
+class CaptureRowWriter;
 
 struct PreparedCapture {
     enum class Kind {
@@ -59,5 +63,14 @@ PreparedCapture prepareTextCapture(const QString& text, const std::optional<QStr
 PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, const QString& plainText,
                                        const SimilarTextFinder& findSimilar);
 PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFinder& findSimilar);
+
+// A large capture made ready on the capture worker: prepare compares it with a copy of the items,
+// then the capture is stamped with id and createdAt, its search and near-duplicate entries and its
+// markers are read, and last its row (with rtf) is written when there is a writer. Between the
+// steps it looks at cancel: a cancelled capture stops there as Nothing, with no row written.
+PreparedCapture makeCaptureReady(const std::function<PreparedCapture(const SimilarTextFinder&)>& prepare,
+                                 const QList<VeskItem>& items, const QUuid& id, const QDateTime& createdAt,
+                                 const std::optional<QByteArray>& rtf, CaptureRowWriter* writer,
+                                 const CancellationToken& cancel);
 
 } // namespace vesk

@@ -5,6 +5,7 @@
 #include "platform/ThreadPriority.h"
 #include "store/AreaItemAccess.h"
 #include "store/BringBackSchedule.h"
+#include "store/CaptureQueue.h"
 #include "store/EditedVersions.h"
 #include "store/LibraryReading.h"
 #include "store/PublishedValue.h"

@@ -37,6 +37,7 @@ namespace vesk {
 
 class ActivityIdentities;
 class BringBackSchedule;
+class CaptureQueue;
 class CloudInboxWatcher;
 class EditedVersions;
 class SecureItems;
@@ -50,7 +51,6 @@ class SearchTextPipeline;
 class SerialExecutor;
 class FileImportWorker;
 struct DatabaseError;
-struct PreparedCapture;
 class SearchIndex;
 struct LibraryReading;
 struct EmbeddingReading;
@@ -291,15 +291,12 @@ public:
     // check of the library file after start-up (savingItemIDs()).
     // Refused (false, said in the failure notice) while the library has a problem.
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
-    // Plain text; without a title, a lone http(s) address becomes a link instead.
+    // Captures: see CaptureQueue.h.
     void addText(const QString& text, const std::optional<QString>& title = std::nullopt);
-    // A note whose formatted form is RTF; the bytes are kept as given.
     void addRichTextNote(const std::optional<QString>& title, const QString& plainText,
                          const std::optional<QByteArray>& rtf);
-    // A web page fragment given as UTF-8 bytes.
     void addHTML(const QByteArray& data);
     void addLink(const QUrl& url);
-    // The text item that says nearly the same as text, if any.
     std::optional<VeskItem> findSimilarText(const QString& text) const;
     // Brings one file or folder into the library as a managed copy. The copy, the duplicate and
     // version checks and the reading of the file run on the import worker, one import after the
@@ -695,25 +692,20 @@ private:
     // End of library members
 
     // Intake members
-    // Captures: large ones are made ready on the capture worker, and each one waits for those
-    // made before it (StoreCaptureQueue.cpp).
-    struct PendingCapture;
-    bool captureGoesThroughQueue(qsizetype size) const;
-    std::function<std::optional<VeskItem>(const QString&)> similarOnMainThread() const;
-    void queueCapture(std::function<PreparedCapture(const std::function<std::optional<VeskItem>(const QString&)>&)> prepare,
-                      const std::optional<QByteArray>& rtf);
-    void queuePreparedCapture(const PreparedCapture& prepared);
-    void commitReadyCaptures();
-    void commitPreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
-    QList<std::shared_ptr<PendingCapture>> m_pendingCaptures;
     // Raised by clearLibrary: a row the worker wrote before a clear is gone from the file, and is
     // written again as its item enters the list.
     int m_libraryClears = 0;
+    // The capture worker: large captures, the rows of imports and captures, vectors, face rows.
     std::shared_ptr<SerialExecutor> m_captureWorker;
+    SerialExecutor& captureWorker();
     // The capture worker's own connection, for the rows of large captures and for vectors.
     std::shared_ptr<class CaptureRowWriter> m_captureWriter;
     // The writer, made when first needed; none when the library cannot take writes.
     std::shared_ptr<CaptureRowWriter> backgroundWriter();
+    // Declared after the worker: it is gone first, stopping what it started there.
+    class CaptureQueueStoreHost;
+    void makeCaptureQueue();
+    std::unique_ptr<CaptureQueue> m_captureQueue;
     // True (said in the failure notice) while the library cannot take new items.
     bool refuseNewItemWhileBlocked(const QString& title);
     // While the library is read-only, or while a destructive change waits for its snapshot (it

@@ -1,0 +1,51 @@
+// The store as the capture queue reaches it.
+#include "store/VeskStore.h"
+
+#include "platform/SerialExecutor.h"
+#include "store/CapturePreparation.h"
+#include "store/CaptureQueue.h"
+#include "store/CaptureQueueHost.h"
+#include "store/SearchState.h"
+
+namespace vesk {
+
+class VeskStore::CaptureQueueStoreHost final : public CaptureQueueHost {
+public:
+    explicit CaptureQueueStoreHost(VeskStore& store) : m_store(store) {}
+
+    QDateTime now() const override { return m_store.m_services.clock->now(); }
+    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const override
+    {
+        return m_store.searchState().nearDuplicates.candidates(query);
+    }
+    bool libraryHasProblem() const override { return m_store.m_libraryProblem.has_value(); }
+    int libraryClears() const override { return m_store.m_libraryClears; }
+    SerialExecutor& captureWorker() override { return m_store.captureWorker(); }
+    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }
+    void indexPreparedCapture(const PreparedCapture& prepared, const VeskItem& item) override
+    {
+        SearchState& search = m_store.searchState();
+        if (prepared.searchEntry) {
+            const ReadGate::Change change(*search.readGate);
+            search.index.apply(*prepared.searchEntry, item, {}, {});
+        }
+        if (prepared.nearDuplicateEntry)
+            search.nearDuplicates.apply(*prepared.nearDuplicateEntry, item);
+    }
+    bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) override
+    {
+        return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten);
+    }
+    void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
+
+private:
+    VeskStore& m_store;
+};
+
+void VeskStore::makeCaptureQueue()
+{
+    m_captureQueue = std::make_unique<CaptureQueue>(std::make_unique<CaptureQueueStoreHost>(*this));
+}
+
+} // namespace vesk
