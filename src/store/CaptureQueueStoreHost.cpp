@@ -19,7 +19,7 @@ public:
     {
         return m_store.searchState().nearDuplicates.candidates(query);
     }
-    bool libraryHasProblem() const override { return m_store.m_libraryProblem.has_value(); }
+    bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
     int libraryClears() const override { return m_store.m_libraryClears; }
     SerialExecutor& captureWorker() override { return m_store.captureWorker(); }
     std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }

@@ -12,7 +12,7 @@ bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
 {
     if (refuseWhileReadOnly(QStringLiteral("Not kept"), quotedItemTitle(title) + QStringLiteral(" was not kept")))
         return true;
-    if (!m_libraryProblem)
+    if (!libraryProblem())
         return false;
     // Taken in, it would live on screen only and be lost at the next start, or be written into a
     // file that could not be read.
@@ -36,8 +36,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     emit itemAdded(item.id);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
-        m_richTextByID.insert(item.id, *rtf);
-        emit richTextByIDChanged();
+        adoptRichText(item.id, *rtf);
     }
     // Indexed before it is selected: the preview asks for related items at once, and would
     // otherwise have the whole library indexed and ordered again for this one item.

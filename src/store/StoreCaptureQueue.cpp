@@ -18,7 +18,7 @@ SerialExecutor& VeskStore::captureWorker()
 std::shared_ptr<CaptureRowWriter> VeskStore::backgroundWriter()
 {
     // Until the library file has passed its check, new rows wait on the main thread.
-    if (!m_database || m_libraryProblem || m_readOnlyReason || libraryCheckPending())
+    if (!m_database || libraryProblem() || readOnlyReason() || libraryCheckPending())
         return nullptr;
     (void)captureWorker();
     if (!m_captureWriter)

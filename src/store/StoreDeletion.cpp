@@ -117,7 +117,7 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
     QSet<QUuid> stillSelected = m_selectedIDs;
     stillSelected.subtract(selection);
     setSelectedIDs(stillSelected);
-    m_unsavedItemIDs.subtract(selection);
+    forgetUnsavedItems(selection);
     forgetSavingItems(selection);
     state.relatedCache.clear();
 
@@ -180,11 +180,8 @@ void VeskStore::clearLibraryNow()
         state.index.clear();
     }
     m_fileFacts.clear();
-    if (!m_unsavedItemIDs.isEmpty()) {
-        m_unsavedItemIDs.clear();
-        emit unsavedItemIDsChanged();
-    }
-    forgetSavingItems(m_savingItemIDs);
+    forgetUnsavedItems(unsavedItemIDs());
+    forgetSavingItems(savingItemIDs());
     // Stops the face backfill too.
     clearFaceData();
 }

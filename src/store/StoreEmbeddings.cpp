@@ -49,7 +49,7 @@ void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
         const ReadGate::Change change(*searchState().readGate);
         m_semanticVectors.insert(id, vector);
     }
-    if (m_readOnlyReason)
+    if (readOnlyReason())
         return; // computed again at a start that can keep it
     if (libraryCheckPending()) {
         // Written once the library file has passed its check, after the rows waiting for it.

@@ -36,7 +36,7 @@ void VeskStore::startFaceBackfill()
     assertMainThread();
     cancelFaceBackfill();
     // Without an analyser nothing can look for faces, and nothing may be marked as looked at.
-    if (!m_services.imageAnalyser || m_readOnlyReason)
+    if (!m_services.imageAnalyser || readOnlyReason())
         return;
 
     CancellationToken token;

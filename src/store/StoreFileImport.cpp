@@ -76,7 +76,7 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
-    if (m_libraryProblem) {
+    if (libraryProblem()) {
         reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
@@ -180,7 +180,7 @@ bool VeskStore::keepAsDuplicate(const VeskItem& existing)
 {
     // An item whose row was never written is not kept yet: write it now, and only when that
     // works may the source go.
-    if (m_unsavedItemIDs.contains(existing.id))
+    if (unsavedItemIDs().contains(existing.id))
         (void)saveItemToDatabase(existing);
     const bool kept = rowIsWritten(existing.id);
     setSelectedID(existing.id);
@@ -307,7 +307,7 @@ void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
 
 bool VeskStore::commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written)
 {
-    if (!commitNewItemWithRichText(item, std::nullopt, written) && m_libraryProblem) {
+    if (!commitNewItemWithRichText(item, std::nullopt, written) && libraryProblem()) {
         // Refused: the copy would be a folder no item refers to (unless its row names it).
         if (!written)
             removeManagedFile(item);

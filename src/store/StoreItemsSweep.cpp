@@ -21,7 +21,7 @@ void VeskStore::startItemsFolderSweep()
 {
     assertMainThread();
     // Only a library read whole says which folders are unclaimed.
-    if (!m_itemsLoaded || m_libraryProblem || !m_database)
+    if (!m_itemsLoaded || libraryProblem() || !m_database)
         return;
     const QString itemsDirectory = managedItemsDirectory();
     const QSet<QString> busyFolderNames = busyImportFolderNames();

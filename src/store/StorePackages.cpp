@@ -142,7 +142,7 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
                 if (held.searchableText.utf8().contains(marker))
                     return keepHeldPackage(held, item);
             }
-            if (!commitNewItem(item) && m_libraryProblem) {
+            if (!commitNewItem(item) && libraryProblem()) {
                 removeManagedFile(item);
                 return false;
             }
@@ -182,7 +182,7 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
                 : QString();
             if (const std::optional<VeskItem> held = heldActivity(m_items, identity, *m_activityIdentities))
                 return keepHeldPackage(*held, item);
-            if (!commitNewItem(item) && m_libraryProblem) {
+            if (!commitNewItem(item) && libraryProblem()) {
                 removeManagedFile(item);
                 return false;
             }

@@ -412,7 +412,7 @@ void VeskStore::saveUsageSignals()
 {
     // Uses are remembered for this run only: a settings file that cannot be written would say so
     // at every item opened.
-    if (m_readOnlyReason)
+    if (readOnlyReason())
         return;
     m_services.settings->setData(usageDefaultsKey, encodeUsageSignals(searchState().usageSignals));
 }

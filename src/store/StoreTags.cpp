@@ -53,7 +53,7 @@ void VeskStore::searchForTag(const QString& text)
 
 void VeskStore::saveManualTags()
 {
-    if (m_readOnlyReason)
+    if (readOnlyReason())
         return;
     m_services.settings->setData(manualTagsDefaultsKey, encodeManualTags(searchState().manualTagsByID));
 }

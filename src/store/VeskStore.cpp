@@ -7,8 +7,11 @@
 #include "store/BringBackSchedule.h"
 #include "store/CaptureQueue.h"
 #include "store/EditedVersions.h"
+#include "store/HealthAreaHost.h"
+#include "store/LibraryHealth.h"
 #include "store/LibraryReading.h"
 #include "store/PublishedValue.h"
+#include "store/RichTextBodies.h"
 #include "store/SQLiteDatabase.h"
 #include "store/SearchState.h"
 #include "store/SearchTextPipeline.h"
@@ -29,13 +32,6 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     makeAreas();
     // A library that cannot be opened still starts, into a state that says why.
     openLibraryDatabase();
-    watchSettingsWrites();
-
-    // A snapshot of a file that cannot be read would only push good snapshots out: the launch
-    // snapshot follows the check of the file's structure, made after the first frame, and new
-    // rows wait for it too. A library that takes no writes gets neither.
-    if (!m_libraryProblem && !m_readOnlyReason && m_database)
-        m_libraryCheck = LibraryCheckState::Waiting;
 
     if (beginBackgroundLoading()) {
         // The newest items are on screen; search answers once the workers are done.
@@ -64,7 +60,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     startLibraryTasks();
     startMissingEmbeddings();
     // The check starts on the first turn of the event loop, unless a window holds it until drawn.
-    if (m_libraryCheck == LibraryCheckState::Waiting) {
+    if (libraryCheckWaiting()) {
         QTimer::singleShot(0, this, [this] {
             if (!m_startupReadingHeld)
                 startStartupReading();
@@ -77,8 +73,7 @@ VeskStore::~VeskStore()
     // Every result comes back through a watcher that is a child of the store (deliverResult), so
     // nothing reaches the store once it is gone. Its own workers are waited for here and by their
     // owners below; what it handed to the shared pools holds nothing of the store.
-    m_libraryCheckStop.cancel();
-    m_libraryCheckWorker.reset();
+    m_health->stopLibraryCheck();
     cancelAllImports();
     cancelFaceBackfill();
     // A worker reading the index or the vectors stops at its next turn; none starts again.
@@ -99,7 +94,7 @@ void VeskStore::startLibraryTasks()
         startThumbnailPrewarm();
     // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
     // keep their files until a start that can.
-    if (m_readOnlyReason)
+    if (readOnlyReason())
         return;
     startInboxWatchers();
     // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
@@ -240,13 +235,6 @@ void VeskStore::setCloudImportCount(int value)
     assertMainThread();
     if (assignChanged(m_cloudImportCount, value))
         emit cloudImportCountChanged();
-}
-
-void VeskStore::setRichTextByID(const QHash<QUuid, QByteArray>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_richTextByID, value))
-        emit richTextByIDChanged();
 }
 
 void VeskStore::setIntakeNotice(const std::optional<VeskIntakeNotice>& value)

@@ -42,6 +42,8 @@ class CloudInboxWatcher;
 class EditedVersions;
 class SecureItems;
 class InboxWatcher;
+class LibraryHealth;
+class RichTextBodies;
 class FaceSuggestionEngine;
 struct FacePreviewCut;
 struct FacePreviewRequest;
@@ -54,14 +56,13 @@ struct DatabaseError;
 class SearchIndex;
 struct LibraryReading;
 struct EmbeddingReading;
-struct LibraryCheckReading;
 class StartupThreads;
 
 // The one library store that the views use. It lives on the main thread; every operation runs
 // there. It is a facade over area objects, each with its own header, state and tests, cut by what
 // changes together:
 //   - library: items, groups, selection, saving, deletes and the library file's health
-//     (VeskStore*.cpp, StoreGroups, StoreDeletion, StoreFailures, StoreLibraryState);
+//     (VeskStore*.cpp, StoreGroups, StoreDeletion; the health in LibraryHealth);
 //   - intake: file imports, the capture queue, phone packages, the inboxes and the sweep of
 //     "Items" (StoreCapture*, StoreFileImport, StorePackages, StoreWatchers, StoreItemsSweep);
 //   - search: the index, the lexical and deep passes, usage, tags, related items, embeddings
@@ -69,7 +70,7 @@ class StartupThreads;
 //   - faces and people: analysis, backfill, previews, person pools and decisions (StoreFace*,
 //     StorePersonPools, StoreTimeline);
 //   - secure items (StoreSecure);
-//   - media and edited versions: rich-text bodies, edited pictures, video moments (StoreRichText,
+//   - media and edited versions: rich-text bodies, edited pictures, video moments (RichTextBodies,
 //     StoreImageEdits, StoreVideoMoments).
 // An area object holds the state and logic of its area and reaches the rest only through what the
 // facade gives it: the database gateway, the services and a few narrow interfaces. The facade
@@ -111,7 +112,7 @@ public:
     void setInboxImportCount(int value);
     int cloudImportCount() const { return m_cloudImportCount; }
     void setCloudImportCount(int value);
-    const QHash<QUuid, QByteArray>& richTextByID() const { return m_richTextByID; }
+    const QHash<QUuid, QByteArray>& richTextByID() const;
     void setRichTextByID(const QHash<QUuid, QByteArray>& value);
     const std::optional<VeskIntakeNotice>& intakeNotice() const { return m_intakeNotice; }
     void setIntakeNotice(const std::optional<VeskIntakeNotice>& value);
@@ -336,14 +337,8 @@ public:
     void importCloudInboxPackages(const QStringList& paths);
     // End of phone package and inbox operations
 
-    // Rich text operations (StoreRichText.cpp)
-    // Stores a new rich-text body alone (a toggled checklist glyph): the item's title, text and
-    // searchable text stay as they were, and search is not rerun.
+    // Rich text operations: see RichTextBodies.h (update, saveEdits).
     void updateRichText(const QUuid& id, const QByteArray& rtf);
-    // Saves the item edit sheet: the title as typed (blank: named from the text), the editor's
-    // plain text and, when given, its RTF. Only text items that are neither secure nor captured
-    // web content, with some text. The row and the body are written in one transaction, so a
-    // failure changes nothing, in the database or in memory. True when saved.
     [[nodiscard]] bool saveItemEdits(const QUuid& id, const QString& title, const QString& plainText,
                                      const std::optional<QByteArray>& rtf);
     // End of rich text operations
@@ -461,38 +456,19 @@ public:
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
     std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
 
-    // Safety operations (StoreFailures.cpp, StoreLibraryState.cpp, StoreItemsSweep.cpp)
-    // What the user asked for and did not happen; it stays until dismissed.
-    const std::optional<VeskFailureNotice>& failureNotice() const { return m_failureNotice; }
+    // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
+    const std::optional<VeskFailureNotice>& failureNotice() const;
     void setFailureNotice(const std::optional<VeskFailureNotice>& value);
-    // Says that something did not happen. A notice of the same title that is still shown counts
-    // one failure more and takes the newer detail; any other replaces it. Logs nothing: callers
-    // log in their own words.
     void reportFailure(const QString& title, const QString& detail);
-    // reportFailure of an action the library file refused: what did not happen, then why in plain
-    // words ("“Holiday” was not deleted: the disk is full.").
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
     void dismissFailureNotice();
-    // Items whose latest value is not in the library file: their cards say so, and the store
-    // writes them again after its next successful write and at a slow interval.
-    const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
-    // New items taken in before the library file passed its check after start-up: shown as
-    // being saved, their rows are written once it has, and they become unsaved if it fails.
-    const QSet<QUuid>& savingItemIDs() const { return m_savingItemIDs; }
-    // True from start-up until the check of the library file has passed or failed.
+    const QSet<QUuid>& unsavedItemIDs() const;
+    const QSet<QUuid>& savingItemIDs() const;
     bool libraryCheckPending() const;
-    // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
-    // Why the library cannot be used (unreadable, or lost); none for a healthy one. While it is
-    // set the store has no database and takes in nothing new.
-    const std::optional<VeskLibraryProblem>& libraryProblem() const { return m_libraryProblem; }
-    // Why the library was opened for reading only ("the disk is full", "the disk is read-only"),
-    // or none when it takes changes. Set at start; a restart after the cause is gone is enough.
-    const std::optional<QString>& readOnlyReason() const { return m_readOnlyReason; }
-    // The user's word over a lost library: starts a new, empty library file in its place. False
-    // (said in the failure notice) when it cannot be created, or when there is no lost library.
+    const std::optional<VeskLibraryProblem>& libraryProblem() const;
+    const std::optional<QString>& readOnlyReason() const;
     [[nodiscard]] bool startNewLibrary();
-    // The folder of the newest finished recovery snapshot in the library folder, if any.
     std::optional<QString> newestRecoverySnapshot() const;
     // The clean-up of "Items" started after a complete load (finished at once when none ran):
     // unfinished copies removed, folders no item refers to moved to "Recovered".
@@ -616,7 +592,6 @@ private:
     int m_indexingCount = 0;
     int m_inboxImportCount = 0;
     int m_cloudImportCount = 0;
-    QHash<QUuid, QByteArray> m_richTextByID;
     std::optional<VeskIntakeNotice> m_intakeNotice;
     QHash<QUuid, QString> m_retrievalHints;
     int m_faceDataRevision = 0;
@@ -712,8 +687,6 @@ private:
     // would act on a library that changed since it was asked for): says that the change did not
     // happen and why; true then.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
-    // Opens the library for reading only, because the data folder takes no writes.
-    void openLibraryForReading(const QString& path, const QString& reason);
     // Related items (StoreRelated.cpp): the usage score of every item opened, and the items a
     // ranking names that are still in the library, at most limit of them.
     QHash<QUuid, double> usageScoresByID(const QDateTime& now) const;
@@ -756,20 +729,12 @@ private:
     std::optional<VeskImportProgress> m_importProgress;
     // End of intake members
 
-    // Safety members
-    // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
-    // marks the item unsaved and says so.
+    // Library health members (VeskStoreHealth.cpp): see LibraryHealth.h.
     bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
-    // What follows a written row: the change noted, the library marked as used, the item no
-    // longer unsaved, and the others tried again.
     void noteItemWritten(const QUuid& id);
     void markUnsaved(const VeskItem& item, const QString& reason);
     void markSaved(const QUuid& id);
-    void queueUnsavedRetry();
-    // Says every failed write of the user defaults in the failure notice.
-    void watchSettingsWrites();
-    // Opens the library file unless the folder's library is lost; sets libraryProblem() when it
-    // cannot be used.
+    void forgetUnsavedItems(const QSet<QUuid>& ids);
     void openLibraryDatabase();
     void setLibraryProblem(const std::optional<VeskLibraryProblem>& value);
     // The items could not be read: the library is unreadable, and no write may go into it.
@@ -781,35 +746,18 @@ private:
     // Item folders of imports still running, which the sweep leaves alone.
     QSet<QString> busyImportFolderNames() const;
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
-    std::optional<VeskFailureNotice> m_failureNotice;
-    std::optional<VeskLibraryProblem> m_libraryProblem;
-    // SQLite's check of the library file's structure, made once after the first frame on a
-    // connection of its own (StoreLibraryCheck.cpp): damage that reading never touches would
-    // otherwise go unnoticed while new rows are written into the file.
-    enum class LibraryCheckState { None, Waiting, Running, Done };
     void startLibraryCheck();
-    // Starts the check if it still waits and takes its result (tests and tools).
     void waitForLibraryCheck();
-    void finishLibraryCheck(const LibraryCheckReading& reading);
-    // True when the new item's row waits for the check; it is then shown as being saved.
     bool holdRowForLibraryCheck(const QUuid& id);
-    // Runs work now, or once the check has passed; dropped when it fails.
     void afterLibraryCheck(std::function<void()> work);
-    // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
     void forgetSavingItems(const QSet<QUuid>& ids);
-    LibraryCheckState m_libraryCheck = LibraryCheckState::None;
-    std::unique_ptr<SerialExecutor> m_libraryCheckWorker;
-    CancellationToken m_libraryCheckStop;
-    QSet<QUuid> m_savingItemIDs;
-    QList<QUuid> m_savingOrder;
-    QList<std::function<void()>> m_afterLibraryCheck;
-    std::optional<QString> m_readOnlyReason;
-    // Items whose latest value was not written.
-    QSet<QUuid> m_unsavedItemIDs;
-    QTimer* m_unsavedRetryTimer = nullptr;
-    bool m_unsavedRetryQueued = false;
-    bool m_libraryMarkedAsUsed = false;
+    bool libraryCheckWaiting() const;
+    // The health and rich-text areas reach the store through one adapter, made with them.
+    class HealthAreaHost;
+    void makeHealthAreas();
+    std::unique_ptr<HealthAreaHost> m_healthHost;
+    std::unique_ptr<LibraryHealth> m_health;
     // End of safety members
     // Inbox members (both are children of the store)
     InboxWatcher* m_inboxWatcher = nullptr;
@@ -824,6 +772,9 @@ private:
     // End of inbox members
 
     // Rich text members
+    // Keeps the body of a new item whose row is written (or retried) with it.
+    void adoptRichText(const QUuid& id, const QByteArray& rtf);
+    std::unique_ptr<RichTextBodies> m_richText;
     // End of rich text members
 
     std::unique_ptr<SecureItems> m_secure;

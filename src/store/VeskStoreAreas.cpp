@@ -11,6 +11,7 @@ namespace vesk {
 void VeskStore::makeAreas()
 {
     m_itemAccess = std::make_unique<AreaItemAccess>(*this);
+    makeHealthAreas();
     makeBringBackSchedule();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,

@@ -90,7 +90,7 @@ void VeskStore::startStartupReading()
 
 void VeskStore::holdStartupReading()
 {
-    if (!m_pendingStartupReading && m_libraryCheck != LibraryCheckState::Waiting)
+    if (!m_pendingStartupReading && !libraryCheckWaiting())
         return;
     m_startupReadingHeld = true;
     QTimer::singleShot(1000, this, &VeskStore::releaseStartupReading);
@@ -108,7 +108,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     SearchState& state = searchState();
 
     // Damage found meanwhile: the library is not taken up.
-    if (m_libraryProblem) {
+    if (libraryProblem()) {
         m_firstPage.clear();
         finishStartupWithoutLibrary();
         return;
@@ -160,7 +160,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     } else {
         // Rich text stored while reading is newer than what was read.
         QHash<QUuid, QByteArray> richText = *reading->richText;
-        for (auto it = m_richTextByID.cbegin(); it != m_richTextByID.cend(); ++it)
+        for (auto it = richTextByID().cbegin(); it != richTextByID().cend(); ++it)
             richText.insert(it.key(), it.value());
         setRichTextByID(richText);
     }
@@ -200,7 +200,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
             finishBuildingSearch(build.index);
             // Written after everything start-up reads, for the next start; a library that
             // cannot be written keeps what it has.
-            if (build.image && !m_readOnlyReason && m_startupWorker) {
+            if (build.image && !readOnlyReason() && m_startupWorker) {
                 m_startupWorker->run([indexFile, image = build.image] {
                     if (!writeSearchIndexFile(indexFile, *image))
                         veskLog(QStringLiteral("Vesk search index save error for ") + indexFile);
@@ -268,7 +268,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
     }
     m_startupFinished = true;
     emit startupFinished();
-    if (m_libraryProblem)
+    if (libraryProblem())
         return; // damage found meanwhile: nothing more is analysed or written
     startFaceBackfill();
     startMissingEmbeddings();

@@ -72,14 +72,6 @@ void VeskStore::selectItems(const QList<VeskItem>& items)
         setSelectedID(items.first().id);
 }
 
-std::optional<QByteArray> VeskStore::richText(const QUuid& id) const
-{
-    const auto it = m_richTextByID.constFind(id);
-    if (it == m_richTextByID.cend())
-        return std::nullopt;
-    return *it;
-}
-
 std::optional<QString> VeskStore::retrievalHint(const QUuid& id) const
 {
     const auto it = m_retrievalHints.constFind(id);

@@ -88,12 +88,13 @@ TEST_F(StoreFaultTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalAndEditsAreKept
     EXPECT_FALSE(store->updateItem(renamed));
     EXPECT_TRUE(store->unsavedItemIDs().contains(kept.id));
     // Still refused: the retries change nothing and add no notice.
-    QTest::qWait(100);
+    timers->advance(s.unsavedRetryIntervalMs * 3);
     EXPECT_EQ(store->failureNotice()->count, 1);
     EXPECT_EQ(countLines(QStringLiteral("Vesk SQLite save error: ")), 1);
 
     failItemSaves(*store, false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->unsavedItemIDs().isEmpty(); }, 2000));
+    timers->advance(s.unsavedRetryIntervalMs);
+    EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
     EXPECT_EQ(storedItems().first().title, renamed.title);
 }
 

@@ -1,11 +1,14 @@
 // The check of the library file's structure after start-up, and the new rows that wait for it.
-#include "store/VeskStore.h"
+#include "store/LibraryHealth.h"
 
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
+#include "store/LibraryHealthHost.h"
 #include "store/LibraryReading.h"
 #include "store/SQLiteDatabase.h"
+
+#include <QCoreApplication>
 
 namespace vesk {
 
@@ -16,32 +19,33 @@ constexpr qsizetype kFindingsShown = 3;
 
 } // namespace
 
-bool VeskStore::libraryCheckPending() const
+bool LibraryHealth::libraryCheckPending() const
 {
-    return m_libraryCheck == LibraryCheckState::Waiting || m_libraryCheck == LibraryCheckState::Running;
+    return m_libraryCheck == CheckState::Waiting || m_libraryCheck == CheckState::Running;
 }
 
-void VeskStore::startLibraryCheck()
+void LibraryHealth::startLibraryCheck()
 {
-    if (m_libraryCheck != LibraryCheckState::Waiting)
+    if (m_libraryCheck != CheckState::Waiting)
         return;
-    if (!m_database) {
-        m_libraryCheck = LibraryCheckState::Done;
+    SQLiteDatabase* database = m_host.database();
+    if (!database) {
+        m_libraryCheck = CheckState::Done;
         return;
     }
-    m_libraryCheck = LibraryCheckState::Running;
+    m_libraryCheck = CheckState::Running;
     // Reading every page takes a while on a large library: it runs beside the reading of the
     // library and stops when the store goes. New items wait for it, so it is not put behind the
     // background work of start-up: one thread at the window's own priority.
     m_libraryCheckWorker = std::make_unique<SerialExecutor>();
-    const QString path = m_database->filePath();
+    const QString path = database->filePath();
     const CancellationToken stop = m_libraryCheckStop;
     deliverResult(this,
         m_libraryCheckWorker->run([path, stop] { return checkLibraryFile(path, stop); }),
         [this](const LibraryCheckReading& reading) { finishLibraryCheck(reading); });
 }
 
-void VeskStore::waitForLibraryCheck()
+void LibraryHealth::waitForLibraryCheck()
 {
     startLibraryCheck();
     while (libraryCheckPending() && m_libraryCheckWorker) {
@@ -51,10 +55,15 @@ void VeskStore::waitForLibraryCheck()
     }
 }
 
-void VeskStore::finishLibraryCheck(const LibraryCheckReading& reading)
+void LibraryHealth::stopLibraryCheck()
 {
-    assertMainThread();
-    m_libraryCheck = LibraryCheckState::Done;
+    m_libraryCheckStop.cancel();
+    m_libraryCheckWorker.reset();
+}
+
+void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
+{
+    m_libraryCheck = CheckState::Done;
     const QList<QUuid> waiting = m_savingOrder;
     m_savingOrder.clear();
     const QList<std::function<void()>> deferred = std::move(m_afterLibraryCheck);
@@ -69,7 +78,8 @@ void VeskStore::finishLibraryCheck(const LibraryCheckReading& reading)
         emit savingItemIDsChanged();
     };
 
-    if (m_libraryProblem || !m_database) {
+    SQLiteDatabase* database = m_host.database();
+    if (m_libraryProblem || !database) {
         // The library went meanwhile (its items could not be read).
         keepWaitingUnsaved();
         return;
@@ -78,13 +88,11 @@ void VeskStore::finishLibraryCheck(const LibraryCheckReading& reading)
         // Not knowing is no finding: the library goes on as it was read.
         veskLog(QStringLiteral("Vesk library check error: ") + reading.error->logText());
     } else if (!reading.damage.isEmpty()) {
-        const QString path = m_database->filePath();
+        const QString path = database->filePath();
         veskLog(QStringLiteral("Vesk library check found damage in ") + path + QStringLiteral(": ")
                 + reading.damage.join(QStringLiteral("; ")));
         // No connection is left that could write into the file, and nothing more is taken in.
-        m_database.reset();
-        m_captureWriter.reset();
-        cancelFaceBackfill();
+        m_host.closeDamagedLibrary();
         keepWaitingUnsaved();
         setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Damaged, path,
             QStringLiteral("SQLite's integrity check (PRAGMA quick_check) found damage in it: ")
@@ -100,17 +108,16 @@ void VeskStore::finishLibraryCheck(const LibraryCheckReading& reading)
         emit savingItemIDsChanged();
     }
     for (const QUuid& id : waiting) {
-        const qsizetype index = indexOfItem(id);
-        if (index < 0)
+        const std::optional<VeskItem> item = m_host.currentItem(id);
+        if (!item)
             continue; // deleted meanwhile
-        const auto rtf = m_richTextByID.constFind(id);
-        (void)writeItem(m_items.at(index), rtf != m_richTextByID.cend() ? std::optional<QByteArray>(*rtf) : std::nullopt);
+        (void)writeItem(*item, m_host.richText(id));
     }
     for (const std::function<void()>& work : deferred)
         work();
 }
 
-bool VeskStore::holdRowForLibraryCheck(const QUuid& id)
+bool LibraryHealth::holdRowForLibraryCheck(const QUuid& id)
 {
     if (m_savingItemIDs.contains(id))
         return true;
@@ -122,7 +129,7 @@ bool VeskStore::holdRowForLibraryCheck(const QUuid& id)
     return true;
 }
 
-void VeskStore::afterLibraryCheck(std::function<void()> work)
+void LibraryHealth::afterLibraryCheck(std::function<void()> work)
 {
     if (libraryCheckPending())
         m_afterLibraryCheck.append(std::move(work));
@@ -130,17 +137,18 @@ void VeskStore::afterLibraryCheck(std::function<void()> work)
         work();
 }
 
-bool VeskStore::rowIsWritten(const QUuid& id) const
+bool LibraryHealth::rowIsWritten(const QUuid& id) const
 {
     return !m_unsavedItemIDs.contains(id) && !m_savingItemIDs.contains(id);
 }
 
-void VeskStore::forgetSavingItems(const QSet<QUuid>& ids)
+void LibraryHealth::forgetSavingItems(const QSet<QUuid>& ids)
 {
-    if (!m_savingItemIDs.intersects(ids))
+    const QSet<QUuid> forgotten = ids; // ids may be savingItemIDs() itself
+    if (!m_savingItemIDs.intersects(forgotten))
         return;
-    m_savingItemIDs.subtract(ids);
-    m_savingOrder.removeIf([&](const QUuid& id) { return ids.contains(id); });
+    m_savingItemIDs.subtract(forgotten);
+    m_savingOrder.removeIf([&](const QUuid& id) { return forgotten.contains(id); });
     emit savingItemIDsChanged();
 }
 

@@ -1,12 +1,13 @@
-// Whether the library can be used: opening its file, the unreadable and the lost library, and
-// the user's word to start anew over a lost one.
-#include "store/VeskStore.h"
+// Whether the library can be used: opening its file, the read-only, unreadable and lost library,
+// and the user's word to start anew over a lost one.
+#include "store/LibraryHealth.h"
 
-#include "intake/ManagedStorage.h"
 #include "platform/Log.h"
+#include "store/LibraryHealthHost.h"
 #include "store/SQLiteDatabase.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
@@ -15,11 +16,6 @@
 namespace vesk {
 
 namespace {
-
-QString databaseFileIn(const QString& dataDirectory)
-{
-    return QDir(dataDirectory).filePath(QStringLiteral("vesk.sqlite3"));
-}
 
 // Why a folder that has held items has no usable library file, or none when it has one.
 std::optional<QString> lostLibraryReason(const QString& databasePath)
@@ -72,43 +68,49 @@ std::optional<QString> writeRefusal(const QString& dataDirectory, const QString&
 
 } // namespace
 
-void VeskStore::setLibraryProblem(const std::optional<VeskLibraryProblem>& value)
+QString LibraryHealth::libraryFilePath() const
 {
-    assertMainThread();
+    return QDir(m_services.dataDirectory).filePath(QStringLiteral("vesk.sqlite3"));
+}
+
+void LibraryHealth::setLibraryProblem(const std::optional<VeskLibraryProblem>& value)
+{
     if (m_libraryProblem == value)
         return;
     m_libraryProblem = value;
     emit libraryProblemChanged();
 }
 
-void VeskStore::openLibraryDatabase()
+std::unique_ptr<SQLiteDatabase> LibraryHealth::openLibrary()
 {
-    const QString path = databaseFileIn(m_services.dataDirectory);
-    if (libraryHasHeldItems()) {
+    const QString path = libraryFilePath();
+    if (m_host.libraryHasHeldItems()) {
         if (const std::optional<QString> reason = lostLibraryReason(path)) {
             // A new, empty file here would pass for the library and hide that it is gone.
             veskLog(QStringLiteral("Vesk library lost for ") + path + QStringLiteral(": ") + *reason);
             setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Lost, path, *reason,
                                                  newestRecoverySnapshot()});
-            return;
+            return nullptr;
         }
     }
-    if (const std::optional<QString> refusal = writeRefusal(m_services.dataDirectory, path)) {
-        openLibraryForReading(path, *refusal);
-        return;
-    }
+    if (const std::optional<QString> refusal = writeRefusal(m_services.dataDirectory, path))
+        return openForReading(path, *refusal);
     auto opened = SQLiteDatabase::open(path);
     if (!opened) {
         veskLog(QStringLiteral("Vesk database open error for ") + path + QStringLiteral(": ")
                 + opened.error().logText());
         setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Unreadable, path,
                                              opened.error().plainReason(), newestRecoverySnapshot()});
-        return;
+        return nullptr;
     }
-    m_database = std::move(opened.value());
+    // A snapshot of a file that cannot be read would only push good snapshots out: the launch
+    // snapshot follows the check of the file's structure, made after the first frame, and new
+    // rows wait for it too. A library that takes no writes gets neither.
+    m_libraryCheck = CheckState::Waiting;
+    return std::move(opened.value());
 }
 
-void VeskStore::openLibraryForReading(const QString& path, const QString& reason)
+std::unique_ptr<SQLiteDatabase> LibraryHealth::openForReading(const QString& path, const QString& reason)
 {
     veskLog(QStringLiteral("Vesk opened the library read-only for ") + path + QStringLiteral(": ") + reason);
     // Read-only, not immutable: changes committed into the journal before the disk filled are
@@ -125,27 +127,20 @@ void VeskStore::openLibraryForReading(const QString& path, const QString& reason
             ? QStringLiteral("the disk is full, and the library cannot be opened until space is freed on it")
             : reason + QStringLiteral(", and the library cannot be read from it: ") + readable.error().plainReason();
         setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Unreadable, path, why, newestRecoverySnapshot()});
-        return;
+        return nullptr;
     }
-    m_database = std::move(opened.value());
     m_readOnlyReason = reason;
+    return std::move(opened.value());
 }
 
-void VeskStore::failItemsLoad(const DatabaseError& error)
+void LibraryHealth::reportUnreadable(const QString& path, const DatabaseError& error)
 {
-    // Writing on into a file whose items cannot be read could bury what is left in it: the
-    // connection goes, and the window says why instead of showing an empty library.
-    const QString path = m_database ? m_database->filePath() : databaseFileIn(m_services.dataDirectory);
-    m_database.reset();
-    m_itemsLoaded = false;
-    setItems({});
     setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Unreadable, path, error.plainReason(),
                                          newestRecoverySnapshot()});
 }
 
-bool VeskStore::startNewLibrary()
+bool LibraryHealth::startNewLibrary()
 {
-    assertMainThread();
     if (!m_libraryProblem || m_libraryProblem->kind != VeskLibraryProblem::Kind::Lost)
         return false;
     const QString path = m_libraryProblem->databasePath;
@@ -159,29 +154,12 @@ bool VeskStore::startNewLibrary()
         return false;
     }
     veskLog(QStringLiteral("Vesk started a new library at ") + path);
-    m_database = std::move(opened.value());
-    m_itemsLoaded = true;
+    m_host.adoptNewLibrary(std::move(opened.value()));
     setLibraryProblem(std::nullopt);
     return true;
 }
 
-void VeskStore::relocateManagedPaths()
-{
-    const QString items = managedItemsDirectory();
-    bool changed = false;
-    for (VeskItem& item : m_items) {
-        if (!item.filePath)
-            continue;
-        if (auto moved = relocatedManagedPath(*item.filePath, item.id, items)) {
-            item.filePath = *moved;
-            changed = true;
-        }
-    }
-    if (changed)
-        emit itemsChanged();
-}
-
-std::optional<QString> VeskStore::newestRecoverySnapshot() const
+std::optional<QString> LibraryHealth::newestRecoverySnapshot() const
 {
     const QDir snapshots(QDir(m_services.dataDirectory).filePath(QStringLiteral("Recovery/Snapshots")));
     if (!snapshots.exists())

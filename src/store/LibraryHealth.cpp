@@ -1,18 +1,22 @@
 // Failures said aloud: the failure notice, items whose row was not written, and their retries.
-#include "store/VeskStore.h"
+#include "store/LibraryHealth.h"
 
 #include "platform/Log.h"
+#include "platform/SerialExecutor.h"
+#include "platform/Timers.h"
 #include "store/FailureWording.h"
+#include "store/LibraryHealthHost.h"
 #include "store/SQLiteDatabase.h"
+#include "store/VeskStore.h"
 
 #include <QPointer>
+#include <QTimer>
 
 namespace vesk {
 
 namespace {
 
 const QString kNotSavedTitle = QStringLiteral("Not saved");
-constexpr qsizetype kTitleCharactersInNotice = 60;
 
 // What a settings key holds, as the user knows it.
 QString settingSubject(const QString& key)
@@ -28,22 +32,22 @@ QString settingSubject(const QString& key)
 
 } // namespace
 
-QString quotedItemTitle(const QString& title)
+LibraryHealth::LibraryHealth(const VeskServices& services, LibraryHealthHost& host, QObject* parent)
+    : QObject(parent), m_services(services), m_host(host)
 {
-    const QString trimmed = title.trimmed();
-    if (trimmed.isEmpty())
-        return QStringLiteral("An item");
-    const QString shown = trimmed.size() > kTitleCharactersInNotice
-        ? trimmed.left(kTitleCharactersInNotice) + QStringLiteral("\u2026")
-        : trimmed;
-    return QStringLiteral("\u201C") + shown + QStringLiteral("\u201D");
+    watchSettingsWrites();
 }
 
-void VeskStore::watchSettingsWrites()
+LibraryHealth::~LibraryHealth()
+{
+    stopLibraryCheck();
+}
+
+void LibraryHealth::watchSettingsWrites()
 {
     // The settings outlive no store in the application, but may in tests: the guard keeps a
-    // late failure from reaching a store that is gone.
-    QPointer<VeskStore> self(this);
+    // late failure from reaching a library that is gone.
+    QPointer<LibraryHealth> self(this);
     m_services.settings->setWriteFailureHandler([self](const QString& key, const QString& reason) {
         if (self)
             self->reportFailure(QStringLiteral("Setting not kept"),
@@ -51,18 +55,16 @@ void VeskStore::watchSettingsWrites()
     });
 }
 
-void VeskStore::setFailureNotice(const std::optional<VeskFailureNotice>& value)
+void LibraryHealth::setFailureNotice(const std::optional<VeskFailureNotice>& value)
 {
-    assertMainThread();
     if (m_failureNotice == value)
         return;
     m_failureNotice = value;
     emit failureNoticeChanged();
 }
 
-void VeskStore::reportFailure(const QString& title, const QString& detail)
+void LibraryHealth::reportFailure(const QString& title, const QString& detail)
 {
-    assertMainThread();
     VeskFailureNotice notice;
     if (m_failureNotice && m_failureNotice->title == title) {
         // The same kind of failure again (a burst of saves on a full disk): one notice that
@@ -77,33 +79,28 @@ void VeskStore::reportFailure(const QString& title, const QString& detail)
     setFailureNotice(notice);
 }
 
-void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
+void LibraryHealth::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
 {
     // A library opened read-only refuses every write; its own reason says why better than SQLite's.
     reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + m_readOnlyReason.value_or(error.plainReason())
                              + QLatin1Char('.'));
 }
 
-bool VeskStore::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
+bool LibraryHealth::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
 {
-    if (m_destructiveChangeRunning) {
-        reportFailure(title, whatDidNotHappen + QStringLiteral(": Vesk is still finishing a delete. Try again in a moment."));
-        return true;
-    }
     if (!m_readOnlyReason)
         return false;
     reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + *m_readOnlyReason + QLatin1Char('.'));
     return true;
 }
 
-void VeskStore::dismissFailureNotice()
+void LibraryHealth::dismissFailureNotice()
 {
     setFailureNotice(std::nullopt);
 }
 
-bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
+bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
-    assertMainThread();
     // A row waiting for the check of the library file is written, as it is then, once it passed.
     if (m_savingItemIDs.contains(item.id))
         return false;
@@ -112,7 +109,8 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
         markUnsaved(item, *m_readOnlyReason);
         return false;
     }
-    if (!m_database) {
+    SQLiteDatabase* database = m_host.database();
+    if (!database) {
         // Nothing can be kept without the library file; the change is noted all the same, unless
         // the file is damaged: a snapshot of it would only push good ones out.
         if (!m_libraryProblem || m_libraryProblem->kind != VeskLibraryProblem::Kind::Damaged)
@@ -120,7 +118,7 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
         markUnsaved(item, DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")).plainReason());
         return false;
     }
-    const auto written = m_database->updateItemWithRichText(item, rtf);
+    const auto written = database->updateItemWithRichText(item, rtf);
     if (!written) {
         veskLog(QStringLiteral("Vesk SQLite save error: ") + written.error().logText());
         markUnsaved(item, written.error().plainReason());
@@ -130,12 +128,12 @@ bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>&
     return true;
 }
 
-void VeskStore::noteItemWritten(const QUuid& id)
+void LibraryHealth::noteItemWritten(const QUuid& id)
 {
     m_services.recoverySnapshots->noteChange();
     if (!m_libraryMarkedAsUsed) {
         // From now on a missing or empty library file means a lost library, not a new one.
-        markLibraryHasHeldItems();
+        m_host.markLibraryHasHeldItems();
         m_libraryMarkedAsUsed = true;
     }
     markSaved(id);
@@ -144,7 +142,7 @@ void VeskStore::noteItemWritten(const QUuid& id)
         queueUnsavedRetry();
 }
 
-void VeskStore::markUnsaved(const VeskItem& item, const QString& reason)
+void LibraryHealth::markUnsaved(const VeskItem& item, const QString& reason)
 {
     if (!m_unsavedItemIDs.contains(item.id)) {
         m_unsavedItemIDs.insert(item.id);
@@ -152,30 +150,37 @@ void VeskStore::markUnsaved(const VeskItem& item, const QString& reason)
     }
     reportFailure(kNotSavedTitle, quotedItemTitle(item.title) + QStringLiteral(" could not be written to the library: ")
                                       + reason + QStringLiteral(". Vesk keeps it on screen and tries again."));
-    if (!m_unsavedRetryTimer) {
-        m_unsavedRetryTimer = new QTimer(this);
-        m_unsavedRetryTimer->setInterval(m_services.unsavedRetryIntervalMs);
-        connect(m_unsavedRetryTimer, &QTimer::timeout, this, [this] { retryUnsavedItems(); });
-    }
-    if (!m_unsavedRetryTimer->isActive())
-        m_unsavedRetryTimer->start();
+    scheduleUnsavedRetry();
 }
 
-void VeskStore::markSaved(const QUuid& id)
+void LibraryHealth::scheduleUnsavedRetry()
+{
+    if (m_unsavedRetry)
+        return;
+    m_unsavedRetry = m_services.timers->after(m_services.unsavedRetryIntervalMs, this, [this] {
+        m_unsavedRetry.reset();
+        if (retryUnsavedItems() > 0)
+            scheduleUnsavedRetry();
+    });
+}
+
+void LibraryHealth::markSaved(const QUuid& id)
 {
     if (!m_unsavedItemIDs.remove(id))
         return;
     emit unsavedItemIDsChanged();
     if (m_unsavedItemIDs.isEmpty()) {
-        if (m_unsavedRetryTimer)
-            m_unsavedRetryTimer->stop();
+        if (m_unsavedRetry) {
+            m_unsavedRetry->cancel();
+            m_unsavedRetry.reset();
+        }
         // Everything it spoke of is kept now.
         if (m_failureNotice && m_failureNotice->title == kNotSavedTitle)
             setFailureNotice(std::nullopt);
     }
 }
 
-void VeskStore::queueUnsavedRetry()
+void LibraryHealth::queueUnsavedRetry()
 {
     if (m_unsavedRetryQueued)
         return;
@@ -183,30 +188,35 @@ void VeskStore::queueUnsavedRetry()
     QTimer::singleShot(0, this, [this] { retryUnsavedItems(); });
 }
 
-int VeskStore::retryUnsavedItems()
+int LibraryHealth::retryUnsavedItems()
 {
-    assertMainThread();
     m_unsavedRetryQueued = false;
-    if (!m_database)
+    SQLiteDatabase* database = m_host.database();
+    if (!database)
         return int(m_unsavedItemIDs.size());
     const QList<QUuid> pending = m_unsavedItemIDs.values();
     for (const QUuid& id : pending) {
-        const qsizetype index = indexOfItem(id);
-        if (index < 0) {
+        const std::optional<VeskItem> item = m_host.currentItem(id);
+        if (!item) {
             // Deleted meanwhile: nothing left to keep.
             markSaved(id);
             continue;
         }
-        const VeskItem item = m_items.at(index);
-        const auto rtf = m_richTextByID.constFind(id);
-        const auto written = m_database->updateItemWithRichText(
-            item, rtf != m_richTextByID.constEnd() ? std::optional<QByteArray>(*rtf) : std::nullopt);
-        if (!written)
-            break; // still refused: the slow timer tries again, without a new notice or log line
+        if (!database->updateItemWithRichText(*item, m_host.richText(id)))
+            break; // still refused: the slow retry tries again, without a new notice or log line
         m_services.recoverySnapshots->noteChange();
         markSaved(id);
     }
     return int(m_unsavedItemIDs.size());
+}
+
+void LibraryHealth::forgetUnsavedItems(const QSet<QUuid>& ids)
+{
+    const QSet<QUuid> forgotten = ids; // ids may be unsavedItemIDs() itself
+    if (!m_unsavedItemIDs.intersects(forgotten))
+        return;
+    m_unsavedItemIDs.subtract(forgotten);
+    emit unsavedItemIDsChanged();
 }
 
 } // namespace vesk

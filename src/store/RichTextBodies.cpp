@@ -1,12 +1,14 @@
-#include "store/SQLiteDatabase.h"
-#include "store/VeskStore.h"
+#include "store/RichTextBodies.h"
 
 #include "model/ItemFileKinds.h"
+#include "model/ServiceInterfaces.h"
 #include "model/TextMarkers.h"
 #include "platform/Log.h"
 #include "richtext/RtfReader.h"
 #include "search/SearchText.h"
 #include "store/FailureWording.h"
+#include "store/RichTextHost.h"
+#include "store/SQLiteDatabase.h"
 
 namespace vesk {
 
@@ -36,47 +38,72 @@ bool isEditableTextItem(const VeskItem& item)
 
 } // namespace
 
-void VeskStore::updateRichText(const QUuid& id, const QByteArray& rtf)
+RichTextBodies::RichTextBodies(std::shared_ptr<RecoverySnapshotService> snapshots, RichTextHost& host, QObject* parent)
+    : QObject(parent), m_snapshots(std::move(snapshots)), m_host(host)
 {
-    assertMainThread();
-    if (!readsWhole(richText(id))) {
+}
+
+void RichTextBodies::setBodies(const QHash<QUuid, QByteArray>& value)
+{
+    if (m_bodies == value)
+        return;
+    m_bodies = value;
+    emit bodiesChanged();
+}
+
+std::optional<QByteArray> RichTextBodies::body(const QUuid& id) const
+{
+    const auto it = m_bodies.constFind(id);
+    if (it == m_bodies.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void RichTextBodies::adopt(const QUuid& id, const QByteArray& rtf)
+{
+    if (const auto it = m_bodies.constFind(id); it != m_bodies.cend() && *it == rtf)
+        return;
+    m_bodies.insert(id, rtf);
+    emit bodiesChanged();
+}
+
+void RichTextBodies::update(const QUuid& id, const QByteArray& rtf)
+{
+    if (!readsWhole(body(id))) {
         veskLog(QStringLiteral("Vesk rich-text update error: ") + kLongerThanRead);
         return;
     }
-    if (m_database) {
-        if (auto written = m_database->updateRichText(id, rtf); !written) {
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto written = database->updateRichText(id, rtf); !written) {
             // The shown body keeps its old state so the pane never claims a change that was lost.
             veskLog(QStringLiteral("Vesk rich-text update error: ") + written.error().logText());
-            const qsizetype index = indexOfItem(id);
-            reportFailure(QStringLiteral("Change not saved"),
-                          QStringLiteral("The change to ") + quotedItemTitle(index >= 0 ? m_items.at(index).title : QString())
-                              + QStringLiteral(" could not be written to the library: ")
-                              + written.error().plainReason() + QLatin1Char('.'));
+            const std::optional<VeskItem> item = m_host.currentItem(id);
+            m_host.reportFailure(QStringLiteral("Change not saved"),
+                                 QStringLiteral("The change to ") + quotedItemTitle(item ? item->title : QString())
+                                     + QStringLiteral(" could not be written to the library: ")
+                                     + written.error().plainReason() + QLatin1Char('.'));
             return;
         }
     }
-    QHash<QUuid, QByteArray> bodies = m_richTextByID;
-    bodies.insert(id, rtf);
-    setRichTextByID(bodies);
-    m_services.recoverySnapshots->noteChange();
+    adopt(id, rtf);
+    m_snapshots->noteChange();
 }
 
-bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QString& plainText,
-                              const std::optional<QByteArray>& rtf)
+bool RichTextBodies::saveEdits(const QUuid& id, const QString& title, const QString& plainText,
+                               const std::optional<QByteArray>& rtf)
 {
-    assertMainThread();
-    const qsizetype index = indexOfItem(id);
-    if (index < 0 || !isEditableTextItem(m_items[index]))
+    const std::optional<VeskItem> current = m_host.currentItem(id);
+    if (!current || !isEditableTextItem(*current))
         return false;
     const QString text = plainText.trimmed();
     if (text.isEmpty())
         return false;
-    if (rtf && !readsWhole(richText(id))) {
+    if (rtf && !readsWhole(body(id))) {
         veskLog(QStringLiteral("Vesk rich-text edit save error: ") + kLongerThanRead);
         return false;
     }
 
-    VeskItem updated = m_items[index];
+    VeskItem updated = *current;
     const QString name = title.trimmed();
     updated.title = name.isEmpty() ? deriveTitle(text) : name;
     updated.kind = VeskKind::Text;
@@ -87,19 +114,17 @@ bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QStri
     // the list, the search index and the shown body keep the old item too.
     // A new item whose row waits for the check of the library file is written, edits and all,
     // once the file has passed.
-    if (m_database && !m_savingItemIDs.contains(id)) {
-        if (auto saved = m_database->updateItemWithRichText(updated, rtf); !saved) {
+    SQLiteDatabase* database = m_host.database();
+    if (database && !m_host.rowWaitsForLibraryCheck(id)) {
+        if (auto saved = database->updateItemWithRichText(updated, rtf); !saved) {
             veskLog(QStringLiteral("Vesk rich-text edit save error: ") + saved.error().logText());
             return false;
         }
     }
-    adoptSavedItem(updated);
-    if (rtf) {
-        QHash<QUuid, QByteArray> bodies = m_richTextByID;
-        bodies.insert(id, *rtf);
-        setRichTextByID(bodies);
-    }
-    m_services.recoverySnapshots->noteChange();
+    m_host.adoptSavedItem(updated);
+    if (rtf)
+        adopt(id, *rtf);
+    m_snapshots->noteChange();
     return true;
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/LibraryHealthHost.h"
+#include "store/RichTextHost.h"
+#include "store/VeskStore.h"
+
+namespace vesk {
+
+// The library's health and the rich-text bodies as they reach the store: its connection, its
+// items and the store's own handling of a library that went or came.
+class VeskStore::HealthAreaHost final : public LibraryHealthHost, public RichTextHost {
+public:
+    explicit HealthAreaHost(VeskStore& store) : m_store(store) {}
+
+    SQLiteDatabase* database() const override { return m_store.m_database.get(); }
+    std::optional<VeskItem> currentItem(const QUuid& id) const override;
+    std::optional<QByteArray> richText(const QUuid& id) const override { return m_store.richText(id); }
+    bool libraryHasHeldItems() const override { return m_store.libraryHasHeldItems(); }
+    void markLibraryHasHeldItems() override { m_store.markLibraryHasHeldItems(); }
+    void closeDamagedLibrary() override;
+    void adoptNewLibrary(std::unique_ptr<SQLiteDatabase> database) override;
+
+    bool rowWaitsForLibraryCheck(const QUuid& id) const override { return m_store.savingItemIDs().contains(id); }
+    void adoptSavedItem(const VeskItem& item) override { m_store.adoptSavedItem(item); }
+    void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
+
+private:
+    VeskStore& m_store;
+};
+
+} // namespace vesk

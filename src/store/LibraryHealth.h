@@ -1,0 +1,160 @@
+#pragma once
+
+#include "model/VeskItem.h"
+#include "model/VeskLibraryProblem.h"
+#include "model/VeskNotices.h"
+#include "platform/CancellationToken.h"
+#include "store/VeskServices.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+class LibraryHealthHost;
+class PendingDelay;
+class SQLiteDatabase;
+class SerialExecutor;
+struct DatabaseError;
+struct LibraryCheckReading;
+
+// Whether the library can be used and what the user is told when it cannot: the failure notice,
+// items whose latest value is not in the library file and their retries, new rows that wait for
+// the check of the file after start-up, the check itself, the reason a library was opened for
+// reading only, and the problem of a library that cannot be used (unreadable, lost, damaged).
+// It reaches the rest of the store only through its host.
+class LibraryHealth : public QObject {
+    Q_OBJECT
+
+public:
+    LibraryHealth(const VeskServices& services, LibraryHealthHost& host, QObject* parent = nullptr);
+    ~LibraryHealth() override;
+
+    // --- Failure notice (LibraryHealth.cpp) ---
+
+    // What the user asked for and did not happen; it stays until dismissed.
+    const std::optional<VeskFailureNotice>& failureNotice() const { return m_failureNotice; }
+    void setFailureNotice(const std::optional<VeskFailureNotice>& value);
+    // Says that something did not happen. A notice of the same title that is still shown counts
+    // one failure more and takes the newer detail; any other replaces it. Logs nothing: callers
+    // log in their own words.
+    void reportFailure(const QString& title, const QString& detail);
+    // reportFailure of an action the library file refused: what did not happen, then why in plain
+    // words ("“Holiday” was not deleted: the disk is full.").
+    void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
+    // While the library is read-only: says that the change did not happen and why; true then.
+    bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
+    void dismissFailureNotice();
+
+    // --- Saving rows and unsaved items (LibraryHealth.cpp) ---
+
+    // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
+    // marks the item unsaved and says so. False too while the row waits for the check.
+    bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // What follows a written row: the change noted, the library marked as used, the item no
+    // longer unsaved, and the others tried again.
+    void noteItemWritten(const QUuid& id);
+    void markUnsaved(const VeskItem& item, const QString& reason);
+    void markSaved(const QUuid& id);
+    // Items whose latest value is not in the library file: their cards say so, and they are
+    // written again after the next successful write and at a slow interval.
+    const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
+    // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
+    int retryUnsavedItems();
+    // Deleted items: nothing of them is left to write.
+    void forgetUnsavedItems(const QSet<QUuid>& ids);
+
+    // --- The check of the library file after start-up (LibraryHealthCheck.cpp) ---
+
+    // New items taken in before the library file passed its check: shown as being saved, their
+    // rows are written once it has, in the order they came, and they become unsaved if it fails.
+    const QSet<QUuid>& savingItemIDs() const { return m_savingItemIDs; }
+    // From opening a writable library until the check has passed or failed.
+    bool libraryCheckPending() const;
+    // True while the check is expected but not started yet.
+    bool libraryCheckWaiting() const { return m_libraryCheck == CheckState::Waiting; }
+    // Starts the check on a thread of its own if it waits.
+    void startLibraryCheck();
+    // Starts the check if it still waits and takes its result (tests and tools).
+    void waitForLibraryCheck();
+    // Stops a running check; its result is dropped.
+    void stopLibraryCheck();
+    // True when the new item's row waits for the check; it is then shown as being saved.
+    bool holdRowForLibraryCheck(const QUuid& id);
+    // Runs work now, or once the check has passed (after the rows that waited); dropped when it
+    // fails.
+    void afterLibraryCheck(std::function<void()> work);
+    // Neither unsaved nor still waiting to be saved.
+    bool rowIsWritten(const QUuid& id) const;
+    void forgetSavingItems(const QSet<QUuid>& ids);
+
+    // --- Opening the library (LibraryOpening.cpp) ---
+
+    // Opens the library file in the data folder: for writing, or for reading only when the
+    // folder takes no writes (readOnlyReason() says why). None, with libraryProblem() set, when
+    // the library is lost or cannot be read. A writable library waits for its check.
+    std::unique_ptr<SQLiteDatabase> openLibrary();
+    // Where the library file of the data folder is.
+    QString libraryFilePath() const;
+    // Why the library was opened for reading only ("the disk is full", "the disk is read-only"),
+    // or none when it takes changes. Set at start; a restart after the cause is gone is enough.
+    const std::optional<QString>& readOnlyReason() const { return m_readOnlyReason; }
+    // Why the library cannot be used (unreadable, lost or damaged); none for a healthy one. While
+    // it is set the store has no database and takes in nothing new.
+    const std::optional<VeskLibraryProblem>& libraryProblem() const { return m_libraryProblem; }
+    void setLibraryProblem(const std::optional<VeskLibraryProblem>& value);
+    // The library file at path could not be read as a library.
+    void reportUnreadable(const QString& path, const DatabaseError& error);
+    // The user's word over a lost library: a new, empty library file in its place, handed to the
+    // host. False (said in the failure notice) when it cannot be created, or when there is no
+    // lost library.
+    [[nodiscard]] bool startNewLibrary();
+    // The folder of the newest finished recovery snapshot in the library folder, if any.
+    std::optional<QString> newestRecoverySnapshot() const;
+
+signals:
+    void failureNoticeChanged();
+    void unsavedItemIDsChanged();
+    void savingItemIDsChanged();
+    void libraryProblemChanged();
+
+private:
+    enum class CheckState { None, Waiting, Running, Done };
+
+    // Says every failed write of the user defaults in the failure notice.
+    void watchSettingsWrites();
+    // A retry on the next turn of the event loop, after a write went through.
+    void queueUnsavedRetry();
+    // The slow retry, while items stay unsaved.
+    void scheduleUnsavedRetry();
+    void finishLibraryCheck(const LibraryCheckReading& reading);
+    std::unique_ptr<SQLiteDatabase> openForReading(const QString& path, const QString& reason);
+
+    VeskServices m_services;
+    LibraryHealthHost& m_host;
+
+    std::optional<VeskFailureNotice> m_failureNotice;
+    QSet<QUuid> m_unsavedItemIDs;
+    std::shared_ptr<PendingDelay> m_unsavedRetry;
+    bool m_unsavedRetryQueued = false;
+    bool m_libraryMarkedAsUsed = false;
+
+    CheckState m_libraryCheck = CheckState::None;
+    std::unique_ptr<SerialExecutor> m_libraryCheckWorker;
+    CancellationToken m_libraryCheckStop;
+    QSet<QUuid> m_savingItemIDs;
+    QList<QUuid> m_savingOrder;
+    QList<std::function<void()>> m_afterLibraryCheck;
+
+    std::optional<QString> m_readOnlyReason;
+    std::optional<VeskLibraryProblem> m_libraryProblem;
+};
+
+} // namespace vesk

@@ -1,0 +1,180 @@
+// The library's health on its own: a library file in a temporary folder and a host that stands
+// for the rest of the store.
+#include "store/LibraryHealth.h"
+#include "store/LibraryHealthHost.h"
+#include "store/StoreTestSupport.h"
+
+namespace vesk::test {
+namespace {
+
+class FakeHealthHost final : public LibraryHealthHost {
+public:
+    SQLiteDatabase* database() const override { return db.get(); }
+    std::optional<VeskItem> currentItem(const QUuid& id) const override
+    {
+        lookups.append(id);
+        const auto it = items.constFind(id);
+        return it == items.cend() ? std::nullopt : std::optional<VeskItem>(*it);
+    }
+    std::optional<QByteArray> richText(const QUuid&) const override { return std::nullopt; }
+    bool libraryHasHeldItems() const override { return heldItems; }
+    void markLibraryHasHeldItems() override { heldItems = true; }
+    void closeDamagedLibrary() override { db.reset(); }
+    void adoptNewLibrary(std::unique_ptr<SQLiteDatabase> database) override { db = std::move(database); }
+
+    std::unique_ptr<SQLiteDatabase> db;
+    QHash<QUuid, VeskItem> items;
+    mutable QList<QUuid> lookups;
+    bool heldItems = false;
+};
+
+class LibraryHealthTest : public StoreTest {
+protected:
+    VeskItem addItem(const QString& title)
+    {
+        const VeskItem item = makeItem(title, 1000 + host.items.size());
+        host.items.insert(item.id, item);
+        return item;
+    }
+    QHash<QUuid, QString> storedTitles() const
+    {
+        QHash<QUuid, QString> titles;
+        for (const VeskItem& item : storedItems())
+            titles.insert(item.id, item.title);
+        return titles;
+    }
+
+    FakeHealthHost host;
+};
+
+TEST_F(LibraryHealthTest, RowsThatWaitedForTheCheckAreWrittenInTheirOrderAsTheyAreThenAndDeferredWorkFollows)
+{
+    LibraryHealth health(services(), host);
+    host.db = health.openLibrary();
+    ASSERT_TRUE(host.db);
+    ASSERT_TRUE(health.libraryCheckPending());
+
+    const VeskItem first = addItem(QStringLiteral("first"));
+    const VeskItem second = addItem(QStringLiteral("second"));
+    const VeskItem third = addItem(QStringLiteral("third"));
+    for (const VeskItem& item : {third, first, second})
+        EXPECT_TRUE(health.holdRowForLibraryCheck(item.id));
+    EXPECT_FALSE(health.writeItem(first, std::nullopt)) << "a waiting row is not written before the check";
+    EXPECT_FALSE(health.rowIsWritten(first.id));
+    EXPECT_TRUE(health.unsavedItemIDs().isEmpty()) << "waiting is no failure";
+
+    host.items[second.id].title = QStringLiteral("second, edited while it waited");
+    host.items.remove(first.id); // deleted while it waited
+    QHash<QUuid, QString> storedWhenWorkRan;
+    int workRuns = 0;
+    health.afterLibraryCheck([&] {
+        ++workRuns;
+        storedWhenWorkRan = storedTitles();
+    });
+    EXPECT_EQ(workRuns, 0);
+
+    host.lookups.clear();
+    health.waitForLibraryCheck();
+    EXPECT_FALSE(health.libraryCheckPending());
+    EXPECT_EQ(host.lookups, (QList<QUuid>{third.id, first.id, second.id})) << "rows go in the order they came";
+    const QHash<QUuid, QString> expected{{third.id, QStringLiteral("third")},
+                                         {second.id, QStringLiteral("second, edited while it waited")}};
+    EXPECT_EQ(storedTitles(), expected);
+    EXPECT_EQ(workRuns, 1);
+    EXPECT_EQ(storedWhenWorkRan, expected) << "deferred work follows the rows that waited";
+    EXPECT_TRUE(health.savingItemIDs().isEmpty());
+    EXPECT_TRUE(health.unsavedItemIDs().isEmpty());
+    EXPECT_TRUE(host.heldItems);
+    EXPECT_EQ(snapshots->launchRequests, 1);
+
+    health.afterLibraryCheck([&] { ++workRuns; });
+    EXPECT_EQ(workRuns, 2) << "once the check passed, work runs at once";
+    EXPECT_FALSE(health.holdRowForLibraryCheck(addItem(QStringLiteral("later")).id));
+}
+
+TEST_F(LibraryHealthTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalUntilTheyAreWritten)
+{
+    VeskServices s = services();
+    s.unsavedRetryIntervalMs = 1000;
+    LibraryHealth health(s, host);
+    const VeskItem first = addItem(QStringLiteral("first"));
+    const VeskItem second = addItem(QStringLiteral("second"));
+
+    // No library file to write into: both are kept on screen, and said in one notice.
+    EXPECT_FALSE(health.writeItem(first, std::nullopt));
+    EXPECT_FALSE(health.writeItem(second, std::nullopt));
+    EXPECT_EQ(health.unsavedItemIDs(), (QSet<QUuid>{first.id, second.id}));
+    ASSERT_TRUE(health.failureNotice());
+    EXPECT_EQ(health.failureNotice()->title, QStringLiteral("Not saved"));
+    EXPECT_EQ(health.failureNotice()->count, 2);
+    EXPECT_EQ(timers->pendingCount(), 1) << "one retry, however many items wait";
+
+    // Still no file at the retry: it tries again an interval later.
+    timers->advance(s.unsavedRetryIntervalMs);
+    EXPECT_EQ(health.unsavedItemIDs().size(), 2);
+    EXPECT_EQ(timers->pendingCount(), 1);
+
+    host.db = openDatabase();
+    host.items[second.id].title = QStringLiteral("second, renamed meanwhile");
+    timers->advance(s.unsavedRetryIntervalMs - 1);
+    EXPECT_EQ(health.unsavedItemIDs().size(), 2) << "not before the interval";
+    timers->advance(1);
+    EXPECT_TRUE(health.unsavedItemIDs().isEmpty());
+    EXPECT_FALSE(health.failureNotice()) << "everything it spoke of is kept now";
+    EXPECT_EQ(timers->pendingCount(), 0) << "nothing left to retry";
+    EXPECT_EQ(storedTitles(), (QHash<QUuid, QString>{{first.id, QStringLiteral("first")},
+                                                     {second.id, QStringLiteral("second, renamed meanwhile")}}));
+}
+
+TEST_F(LibraryHealthTest, TheFailureNoticeCountsRepeatsOfItsTitleAndOnlyTheSavedItemsTakeTheirOwnAway)
+{
+    LibraryHealth health(services(), host);
+    const VeskItem item = addItem(QStringLiteral("a note"));
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        std::optional<QString> title;
+        int count;
+        bool sameNotice;
+        const char* detail; // null: not looked at
+    } steps[] = {
+        {"a failure", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("one")); },
+         QStringLiteral("Not moved"), 1, false, "one"},
+        {"the same again", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("two")); },
+         QStringLiteral("Not moved"), 2, true, "two"},
+        {"another kind", [&] { (void)health.writeItem(item, std::nullopt); }, QStringLiteral("Not saved"), 1, false,
+         nullptr},
+        {"a setting after it", [&] { health.reportFailure(QStringLiteral("Setting not kept"), QStringLiteral("x")); },
+         QStringLiteral("Setting not kept"), 1, false, "x"},
+        {"the item written while another notice is shown",
+         [&] {
+             host.db = openDatabase();
+             EXPECT_EQ(health.retryUnsavedItems(), 0);
+         },
+         QStringLiteral("Setting not kept"), 1, true, "x"},
+        {"dismissed", [&] { health.dismissFailureNotice(); }, std::nullopt, 0, false, nullptr},
+        {"the first kind again", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("three")); },
+         QStringLiteral("Not moved"), 1, false, "three"},
+    };
+    std::optional<QUuid> previousID;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.act();
+        const std::optional<VeskFailureNotice>& notice = health.failureNotice();
+        ASSERT_EQ(notice.has_value(), step.title.has_value());
+        if (!notice) {
+            previousID.reset();
+            continue;
+        }
+        EXPECT_EQ(notice->title, *step.title);
+        EXPECT_EQ(notice->count, step.count);
+        EXPECT_EQ(previousID == notice->id, step.sameNotice);
+        if (step.detail) {
+            EXPECT_EQ(notice->detail, QString::fromUtf8(step.detail));
+        }
+        previousID = notice->id;
+    }
+}
+
+} // namespace
+} // namespace vesk::test
