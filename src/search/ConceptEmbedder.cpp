@@ -18,8 +18,10 @@ constexpr float kLemmaWeight = 0.6f;        // the word's own base form
 constexpr float kBroaderFactor = 1.2f;
 constexpr int kBroaderLevels = 3;
 constexpr float kDefinitionWeight = 1.0f;   // all content words of the definition together
-constexpr float kDefinitionSenseWeight = 5.0f; // the likely senses of a definition's words
-constexpr int kDefinitionSenses = 2;
+// The likely senses of a definition's words, up to five of each: a definition seldom uses a word
+// in its commonest sense alone, and its other senses often name what the concept goes with.
+constexpr float kDefinitionSenseWeight = 5.0f;
+constexpr int kDefinitionSenses = 5;
 constexpr float kCollocationWeight = 1.0f;  // a collocation beside its two words
 
 // Concepts associated with a sense, by kind of link: what it is part or member of, its parts and
@@ -61,9 +63,9 @@ constexpr size_t kMaxSenses = 6;
 // Each feature is spread over this many dimensions with pseudo-random signs.
 constexpr int kSpread = 8;
 // The weight of the shared component beside a unit feature vector. Unrelated texts then have a
-// cosine near 0.28² / (1 + 0.28²) ≈ 0.07 instead of 0; chosen so that 99 in 100 pairs of
+// cosine near 0.27² / (1 + 0.27²) ≈ 0.07 instead of 0; chosen so that 99 in 100 pairs of
 // unrelated texts stay under the 0.24 at which search by meaning starts to count a match.
-constexpr double kSharedWeight = 0.28;
+constexpr double kSharedWeight = 0.27;
 
 // splitmix64's finaliser: a fixed, well-spread 64-bit mix.
 quint64 mix64(quint64 x)

@@ -30,7 +30,7 @@ QString preparedEmbeddingText(const QString& text);
 class SemanticEmbeddingEngine final : public EmbeddingEngine {
 public:
     // Written beside each stored vector.
-    static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-2");
+    static inline const QString modelIdentifier = QStringLiteral("Vesk-WordNet-English-3");
     static QString defaultDictionaryFolder();
 
     explicit SemanticEmbeddingEngine(const QString& dictionaryFolder = defaultDictionaryFolder());
