@@ -94,7 +94,7 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
             const ReadGate::Change change(*state.readGate);
             m_semanticVectors.remove(item.id);
         }
-        m_fileFacts.remove(item.id);
+        forgetKeptFile(item.id);
         state.usageSignals.remove(key);
         state.manualTagsByID.remove(key);
         bringBackDates.remove(item.id);
@@ -179,7 +179,7 @@ void VeskStore::clearLibraryNow()
         const ReadGate::Change change(*state.readGate);
         state.index.clear();
     }
-    m_fileFacts.clear();
+    forgetKeptFiles();
     forgetUnsavedItems(unsavedItemIDs());
     forgetSavingItems(savingItemIDs());
     // Stops the face backfill too.

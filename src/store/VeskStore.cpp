@@ -7,6 +7,7 @@
 #include "store/BringBackSchedule.h"
 #include "store/CaptureQueue.h"
 #include "store/EditedVersions.h"
+#include "store/FileIntake.h"
 #include "store/HealthAreaHost.h"
 #include "store/LibraryHealth.h"
 #include "store/LibraryReading.h"

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "intake/FileImportJob.h"
 #include "intake/ItemsFolderSweep.h"
 #include "platform/CancellationToken.h"
 #include "model/VeskLibraryProblem.h"
@@ -35,13 +34,11 @@
 
 namespace vesk {
 
-class ActivityIdentities;
 class BringBackSchedule;
 class CaptureQueue;
-class CloudInboxWatcher;
+class FileIntake;
 class EditedVersions;
 class SecureItems;
-class InboxWatcher;
 class LibraryHealth;
 class RichTextBodies;
 class FaceSuggestionEngine;
@@ -51,7 +48,6 @@ class PendingDelay;
 class SQLiteDatabase;
 class SearchTextPipeline;
 class SerialExecutor;
-class FileImportWorker;
 struct DatabaseError;
 class SearchIndex;
 struct LibraryReading;
@@ -63,8 +59,8 @@ class StartupThreads;
 // changes together:
 //   - library: items, groups, selection, saving, deletes and the library file's health
 //     (VeskStore*.cpp, StoreGroups, StoreDeletion; the health in LibraryHealth);
-//   - intake: file imports, the capture queue, phone packages, the inboxes and the sweep of
-//     "Items" (StoreCapture*, StoreFileImport, StorePackages, StoreWatchers, StoreItemsSweep);
+//   - intake: file imports, phone packages, the inboxes and the sweep of "Items" (FileIntake),
+//     and the captures with their queue (CaptureQueue);
 //   - search: the index, the lexical and deep passes, usage, tags, related items, embeddings
 //     (StoreSearch, StoreTags, StoreRelated, StoreEmbeddings) and Bring Back (BringBackSchedule);
 //   - faces and people: analysis, backfill, previews, person pools and decisions (StoreFace*,
@@ -285,7 +281,7 @@ public:
     int applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& candidates);
     // End of library operations
 
-    // Intake operations (StoreCapture.cpp, StoreFileImport.cpp)
+    // Intake operations (StoreCapture.cpp, CaptureQueue.h, FileIntake.h)
     // Puts a finished item at the front, selects it, saves its row, refreshes search and starts
     // its embedding. False when the row was not written (a failed save, or no database): the item
     // then lives in memory only, until the next start. False too while the row waits for the
@@ -299,41 +295,22 @@ public:
     void addHTML(const QByteArray& data);
     void addLink(const QUrl& url);
     std::optional<VeskItem> findSimilarText(const QString& text) const;
-    // Brings one file or folder into the library as a managed copy. The copy, the duplicate and
-    // version checks and the reading of the file run on the import worker, one import after the
-    // other in the order they were asked for; the result is applied on the main thread. The future
-    // gives true when the source may leave an inbox: imported and saved, or already kept (saved)
-    // in the library. A failure is logged and said in the failure notice.
+    // File imports: see FileIntake.h.
     [[nodiscard]] QFuture<bool> importFile(const QString& path);
-    // The same for a path given as the file system's bytes (a name in another encoding).
     [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
-    // Stops an import (by its new item's identifier, as importProgress() names it); a cancelled
-    // import leaves nothing behind and its future gives false.
     void cancelImport(const QUuid& importID);
     void cancelAllImports();
-    // The import over about 50 MB that is running, with how far it got; none otherwise.
-    const std::optional<VeskImportProgress>& importProgress() const { return m_importProgress; }
+    const std::optional<VeskImportProgress>& importProgress() const;
     void setImportProgress(const std::optional<VeskImportProgress>& value);
     // End of intake operations
 
-    // Phone package and inbox operations (StorePackages.cpp, StoreWatchers.cpp)
-    // The import of a note or activity package at path; none when path is no package. As with
-    // importFile, the package is checked and copied on a worker and the future says whether the
-    // package may leave an inbox.
+    // Phone packages and inboxes: see FileIntake.h.
     [[nodiscard]] std::optional<QFuture<bool>> importIfPackage(const QString& path);
-    // One item for a note package (text and photos); true when made and saved, or already held.
     [[nodiscard]] QFuture<bool> importMobileNotePackage(const QString& package);
-    // One activity item for an activity package (folder or lone manifest file); true when made and
-    // saved, or already held.
     [[nodiscard]] QFuture<bool> importActivityPackage(const QString& package);
-    // The ".veskactivity" extension, or a folder holding "activity.json".
     static bool isActivityPackage(const QString& path, bool isFolder);
-    // Turns items kept as plain files whose managed copy is a valid package into package items
-    // (the copies are read on a worker; storedPackagesRerouted follows).
     void rerouteStoredPackages();
-    // Imports what the local Inbox holds (oldest first) and removes each file once it is kept.
     void importInboxFiles(const QStringList& paths);
-    // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
     // End of phone package and inbox operations
 
@@ -470,9 +447,8 @@ public:
     const std::optional<QString>& readOnlyReason() const;
     [[nodiscard]] bool startNewLibrary();
     std::optional<QString> newestRecoverySnapshot() const;
-    // The clean-up of "Items" started after a complete load (finished at once when none ran):
-    // unfinished copies removed, folders no item refers to moved to "Recovered".
-    QFuture<ItemsFolderSweepReport> itemsFolderSweep() const { return m_itemsFolderSweep; }
+    // The clean-up of "Items": see FileIntake.h.
+    QFuture<ItemsFolderSweepReport> itemsFolderSweep() const;
     // End of safety operations
 
 signals:
@@ -694,39 +670,14 @@ private:
     // commitNewItem with the item's rich text, written with its row in one transaction (unless
     // the capture worker has written both already).
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
-    void finishFileImport();
-    struct RunningImport;
-    // An import's row is written by the capture worker before its item enters the list, and the
-    // next finished import waits for that item (the same content dropped twice must find the
-    // first copy kept): imports are applied one at a time, in the order they finished.
-    QFuture<bool> applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
-    void applyWaitingImports();
-    void applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
-                         std::function<void(bool)> done);
-    // The imported item into the list (written says whether the worker wrote its row); false
-    // when it is not kept yet.
-    bool commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written);
-    bool m_importRowInFlight = false;
-    QList<std::function<void()>> m_importsWaitingForRow;
-    // Selects the kept item an import turned out to duplicate and says so; false while that item
-    // is not written.
-    bool keepAsDuplicate(const VeskItem& existing);
-    void updateImportProgress();
-    // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
-    // look at every file.
-    QHash<QUuid, KeptFileFacts> m_fileFacts;
-    // The items that hold a managed file, in list order: what an import compares its file with.
-    // Handed to the import workers instead of the whole list, which the workers would otherwise
-    // hold while they copy, so that each item the store adds meanwhile would copy all the others.
-    // Made again at the next import after the items changed.
-    const QList<VeskItem>& itemsWithFiles();
-    QList<VeskItem> m_itemsWithFiles;
-    bool m_itemsWithFilesStale = true;
-    bool m_watchingItemsForImports = false;
-    QList<std::shared_ptr<RunningImport>> m_runningImports;
-    std::shared_ptr<FileImportWorker> m_importWorker;
-    QTimer* m_importProgressTimer = nullptr;
-    std::optional<VeskImportProgress> m_importProgress;
+    // Imports, packages, inboxes and the sweep; declared after the capture worker, which writes
+    // their rows.
+    class FileIntakeStoreHost;
+    void makeFileIntake();
+    std::unique_ptr<FileIntake> m_fileIntake;
+    // What imports know of kept files, forgotten with the items.
+    void forgetKeptFile(const QUuid& id);
+    void forgetKeptFiles();
     // End of intake members
 
     // Library health members (VeskStoreHealth.cpp): see LibraryHealth.h.
@@ -739,13 +690,9 @@ private:
     void setLibraryProblem(const std::optional<VeskLibraryProblem>& value);
     // The items could not be read: the library is unreadable, and no write may go into it.
     void failItemsLoad(const DatabaseError& error);
-    // Staging leftovers and folders no row names, in "Items/", after a complete load.
     void startItemsFolderSweep();
     // Managed paths stored under another data folder point at the copies in this one, in memory.
     void relocateManagedPaths();
-    // Item folders of imports still running, which the sweep leaves alone.
-    QSet<QString> busyImportFolderNames() const;
-    QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
     void startLibraryCheck();
     void waitForLibraryCheck();
     bool holdRowForLibraryCheck(const QUuid& id);
@@ -759,17 +706,6 @@ private:
     std::unique_ptr<HealthAreaHost> m_healthHost;
     std::unique_ptr<LibraryHealth> m_health;
     // End of safety members
-    // Inbox members (both are children of the store)
-    InboxWatcher* m_inboxWatcher = nullptr;
-    // Selects the item already holding a package and drops the copy just made of it.
-    bool keepHeldPackage(const VeskItem& held, const VeskItem& copy);
-    // Package imports still copying (their item folders are busy) and inbox entries on their way.
-    QSet<QUuid> m_packageImportIDs;
-    QSet<QString> m_inboxPathsInFlight;
-    // What each activity item's own package names as its activity, read once per item.
-    std::shared_ptr<ActivityIdentities> m_activityIdentities;
-    CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
-    // End of inbox members
 
     // Rich text members
     // Keeps the body of a new item whose row is written (or retried) with it.

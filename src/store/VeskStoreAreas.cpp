@@ -17,6 +17,7 @@ void VeskStore::makeAreas()
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
                                                         m_services.thumbnails, *m_itemAccess);
     makeCaptureQueue();
+    makeFileIntake();
 }
 
 } // namespace vesk

@@ -1,5 +1,5 @@
 // After a complete load: the managed folder is cleaned of what interrupted runs left behind.
-#include "store/VeskStore.h"
+#include "store/FileIntake.h"
 
 #include "intake/ItemsFolderSweep.h"
 #include "intake/ManagedStorage.h"
@@ -7,6 +7,7 @@
 
 #include "platform/FutureDelivery.h"
 #include "platform/SerialExecutor.h"
+#include "store/FileIntakeHost.h"
 
 #include <QDir>
 #include <QLocale>
@@ -17,21 +18,20 @@ namespace {
 constexpr int kRecentChangeSeconds = 2;
 } // namespace
 
-void VeskStore::startItemsFolderSweep()
+void FileIntake::startItemsFolderSweep()
 {
-    assertMainThread();
     // Only a library read whole says which folders are unclaimed.
-    if (!m_itemsLoaded || libraryProblem() || !m_database)
+    if (!m_host.libraryReadWhole())
         return;
-    const QString itemsDirectory = managedItemsDirectory();
+    const QString itemsDirectory = m_host.managedItemsDirectory();
     const QSet<QString> busyFolderNames = busyImportFolderNames();
-    const QString recovered = QDir(m_services.dataDirectory).filePath(QStringLiteral("Recovered"));
+    const QString recovered = QDir(m_host.dataDirectory()).filePath(QStringLiteral("Recovered"));
     // Whatever changed shortly before now may belong to work that is just beginning (a picture
     // being saved, a folder being made); the file system's clock is also coarser than ours.
     const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
     // Listing a folder of many thousand items is file-system work, and gathering the names a large
     // library claims is a long list: both run off the main thread and touch nothing of the store.
-    m_itemsFolderSweep = libraryTasksWorker().run([items = m_items, itemsDirectory, recovered, busyFolderNames, startedAt] {
+    m_itemsFolderSweep = m_host.libraryTasksWorker().run([items = m_host.items(), itemsDirectory, recovered, busyFolderNames, startedAt] {
         ItemsFolderReferences references;
         const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
         for (const VeskItem& item : items) {
@@ -51,10 +51,10 @@ void VeskStore::startItemsFolderSweep()
         // Files the user may be missing (an import or a delete cut short) are not gone: say where.
         const QString files = report.recoveredFiles == 1 ? QStringLiteral("1 file")
                                                           : QStringLiteral("%1 files").arg(report.recoveredFiles);
-        reportFailure(QStringLiteral("Files set aside"),
-                      files + QStringLiteral(" (") + QLocale().formattedDataSize(report.recoveredBytes, 1, QLocale::DataSizeSIFormat)
-                          + QStringLiteral(") that no item refers to were moved to the Recovered folder: ") + recovered
-                          + QLatin1Char('.'));
+        m_host.reportFailure(QStringLiteral("Files set aside"),
+            files + QStringLiteral(" (") + QLocale().formattedDataSize(report.recoveredBytes, 1, QLocale::DataSizeSIFormat)
+                + QStringLiteral(") that no item refers to were moved to the Recovered folder: ") + recovered
+                + QLatin1Char('.'));
     });
 }
 

@@ -1,6 +1,6 @@
 // The local Inbox and the synced phone inbox: what their watchers deliver is imported, and each
 // entry leaves its inbox only once its item is kept.
-#include "store/VeskStore.h"
+#include "store/FileIntake.h"
 
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
@@ -8,6 +8,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
+#include "store/FileIntakeHost.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,14 +36,14 @@ std::optional<QString> removeEntry(const QString& path)
 
 } // namespace
 
-void VeskStore::startInboxWatchers()
+void FileIntake::startInboxWatchers()
 {
     rerouteStoredPackages();
-    if (!m_services.watchInboxes)
+    if (!m_host.watchesInboxes())
         return;
-    const QPointer<VeskStore> self(this);
+    const QPointer<FileIntake> self(this);
     m_inboxWatcher = new InboxWatcher(
-        m_services.dataDirectory + QStringLiteral("/Inbox"),
+        m_host.dataDirectory() + QStringLiteral("/Inbox"),
         [self](const QStringList& paths) {
             if (self)
                 self->importInboxFiles(paths);
@@ -59,20 +60,19 @@ void VeskStore::startInboxWatchers()
     // folder, where the user can mend or remove it.
     m_cloudInboxWatcher->setRefusalHandler([self](const QString& path, const QString& reason) {
         if (self)
-            self->reportFailure(QStringLiteral("Not imported"), QFileInfo(path).fileName()
-                                    + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+            self->m_host.reportFailure(QStringLiteral("Not imported"), QFileInfo(path).fileName()
+                                           + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
     });
 }
 
-void VeskStore::importInboxFiles(const QStringList& paths)
+void FileIntake::importInboxFiles(const QStringList& paths)
 {
-    assertMainThread();
     for (const QString& path : paths) {
         // A later scan offers a file again while its import still runs.
         if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
             continue;
         m_inboxPathsInFlight.insert(path);
-        setInboxImportCount(m_inboxImportCount + 1);
+        m_host.changeInboxImportCount(1);
         deliverResult(this, importFile(path), [this, path](bool kept) {
             if (kept) {
                 if (const std::optional<QString> error = removeEntry(path))
@@ -80,19 +80,18 @@ void VeskStore::importInboxFiles(const QStringList& paths)
                             + QStringLiteral(": ") + *error);
             }
             m_inboxPathsInFlight.remove(path);
-            setInboxImportCount(std::max(0, m_inboxImportCount - 1));
+            m_host.changeInboxImportCount(-1);
         });
     }
 }
 
-void VeskStore::importCloudInboxPackages(const QStringList& paths)
+void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
-    assertMainThread();
     for (const QString& path : packageRootPaths(paths)) {
         if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
             continue;
         m_inboxPathsInFlight.insert(path);
-        setCloudImportCount(m_cloudImportCount + 1);
+        m_host.changeCloudImportCount(1);
         deliverResult(this, importFile(path), [this, path](bool kept) {
             if (kept) {
                 if (const std::optional<QString> error = removeEntry(path))
@@ -100,7 +99,7 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
                             + QStringLiteral(": ") + *error);
             }
             m_inboxPathsInFlight.remove(path);
-            setCloudImportCount(std::max(0, m_cloudImportCount - 1));
+            m_host.changeCloudImportCount(-1);
         });
     }
 }

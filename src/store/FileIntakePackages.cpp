@@ -1,6 +1,6 @@
 // Note and activity packages from the phone companion: each becomes one item whose file is a
 // managed copy of the whole package.
-#include "store/VeskStore.h"
+#include "store/FileIntake.h"
 
 #include "intake/ActivityIdentities.h"
 #include "intake/MobilePackages.h"
@@ -11,6 +11,7 @@
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
 #include "platform/WorkPool.h"
+#include "store/FileIntakeHost.h"
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
@@ -104,14 +105,14 @@ std::optional<VeskItem> heldActivity(const QList<VeskItem>& items, const QString
 
 } // namespace
 
-bool VeskStore::isActivityPackage(const QString& path, bool isFolder)
+bool FileIntake::isActivityPackage(const QString& path, bool isFolder)
 {
     if (hasActivityPackageExtension(path))
         return true;
     return isFolder && QFileInfo::exists(path + QStringLiteral("/activity.json"));
 }
 
-std::optional<QFuture<bool>> VeskStore::importIfPackage(const QString& path)
+std::optional<QFuture<bool>> FileIntake::importIfPackage(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -123,12 +124,11 @@ std::optional<QFuture<bool>> VeskStore::importIfPackage(const QString& path)
     return std::nullopt;
 }
 
-QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
+QFuture<bool> FileIntake::importMobileNotePackage(const QString& package)
 {
-    assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
-    return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, managedItemsDirectory(), id),
+    return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, m_host.managedItemsDirectory(), id),
         [this, id](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.note || !prepared.managedPath)
@@ -137,24 +137,23 @@ QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
             // Every text is looked through: in UTF-8, where the marker's bytes are found exactly
             // where the marker is.
             const QByteArray marker = noteMarker(prepared.note->noteID).toUtf8();
-            VeskItem item = noteItem(*prepared.note, id, *prepared.managedPath, m_services.clock->now());
-            for (const VeskItem& held : std::as_const(m_items)) {
+            VeskItem item = noteItem(*prepared.note, id, *prepared.managedPath, m_host.now());
+            for (const VeskItem& held : m_host.items()) {
                 if (held.searchableText.utf8().contains(marker))
                     return keepHeldPackage(held, item);
             }
-            if (!commitNewItem(item) && libraryProblem()) {
-                removeManagedFile(item);
+            if (!m_host.commitNewItem(item, false) && m_host.libraryHasProblem()) {
+                m_host.removeManagedFile(item);
                 return false;
             }
-            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                             QStringLiteral("Note with photos received"), item.title, item.id});
-            return rowIsWritten(item.id);
+            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                               QStringLiteral("Note with photos received"), item.title, item.id});
+            return m_host.rowIsWritten(item.id);
         });
 }
 
-QFuture<bool> VeskStore::importActivityPackage(const QString& package)
+QFuture<bool> FileIntake::importActivityPackage(const QString& package)
 {
-    assertMainThread();
     const QUuid id = QUuid::createUuid();
     m_packageImportIDs.insert(id);
     // The identifiers of the activities held are read from their own manifests beside the copy;
@@ -162,13 +161,13 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
     if (!m_activityIdentities)
         m_activityIdentities = std::make_shared<ActivityIdentities>();
     QList<ActivityIdentities::HeldPackage> unread;
-    for (const VeskItem& held : std::as_const(m_items)) {
+    for (const VeskItem& held : m_host.items()) {
         if (held.kind == VeskKind::Activity && held.filePath && !m_activityIdentities->identityOf(held.id))
             unread.append({held.id, *held.filePath});
     }
     return deliverResultAsFuture(this,
         QtConcurrent::run(workPool(),
-            [package, items = managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
+            [package, items = m_host.managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
                 identities->learn(unread);
                 return prepareActivityPackage(package, items, id);
             }),
@@ -176,38 +175,36 @@ QFuture<bool> VeskStore::importActivityPackage(const QString& package)
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)
                 return false;
-            VeskItem item = activityItem(prepared.activity, name, id, *prepared.managedPath, m_services.clock->now());
+            VeskItem item = activityItem(prepared.activity, name, id, *prepared.managedPath, m_host.now());
             const QString identity = prepared.activity && prepared.activity->activityID
                 ? prepared.activity->activityID->trimmed()
                 : QString();
-            if (const std::optional<VeskItem> held = heldActivity(m_items, identity, *m_activityIdentities))
+            if (const std::optional<VeskItem> held = heldActivity(m_host.items(), identity, *m_activityIdentities))
                 return keepHeldPackage(*held, item);
-            if (!commitNewItem(item) && libraryProblem()) {
-                removeManagedFile(item);
+            if (!m_host.commitNewItem(item, false) && m_host.libraryHasProblem()) {
+                m_host.removeManagedFile(item);
                 return false;
             }
             m_activityIdentities->remember(item.id, identity);
-            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                             QStringLiteral("Activity received"), item.title, item.id});
-            return rowIsWritten(item.id);
+            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                               QStringLiteral("Activity received"), item.title, item.id});
+            return m_host.rowIsWritten(item.id);
         });
 }
 
-bool VeskStore::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
+bool FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
 {
     // The copy just made is not needed: the library holds this package already.
-    removeManagedFile(copy);
-    setSelectedID(held.id);
-    setSelectedIDs({held.id});
-    return rowIsWritten(held.id);
+    m_host.removeManagedFile(copy);
+    m_host.selectKept(held.id, false);
+    return m_host.rowIsWritten(held.id);
 }
 
-void VeskStore::rerouteStoredPackages()
+void FileIntake::rerouteStoredPackages()
 {
-    assertMainThread();
     // Whether each managed copy is a package is a look at the disk per item, and picking the file
     // items is a walk over the whole library: both done on a worker.
-    deliverResult(this, libraryTasksWorker().run([items = m_items] {
+    deliverResult(this, m_host.libraryTasksWorker().run([items = m_host.items()] {
         QList<PackageReroute> found;
         for (const VeskItem& item : items) {
             if (item.kind != VeskKind::File || !item.filePath)
@@ -228,11 +225,11 @@ void VeskStore::rerouteStoredPackages()
         return found;
     }), [this](const QList<PackageReroute>& found) {
         for (const PackageReroute& reroute : found) {
-            const qsizetype index = indexOfItem(reroute.id);
+            const std::optional<VeskItem> current = m_host.currentItem(reroute.id);
             // Changed meanwhile: left as the user has it now.
-            if (index < 0 || m_items.at(index).kind != VeskKind::File || m_items.at(index).filePath != reroute.path)
+            if (!current || current->kind != VeskKind::File || current->filePath != reroute.path)
                 continue;
-            const VeskItem item = m_items.at(index);
+            const VeskItem& item = *current;
             const VeskItem rerouted = reroute.note
                 ? noteItem(*reroute.note, item.id, reroute.path, item.createdAt)
                 : activityItem(reroute.activity, QFileInfo(reroute.path).fileName(), item.id, reroute.path,
@@ -246,7 +243,7 @@ void VeskStore::rerouteStoredPackages()
             if (!rerouted.note.isEmpty())
                 updated.note = item.note.isEmpty() ? rerouted.note : item.note + QLatin1Char('\n') + rerouted.note;
             // A row that is not written is marked on its card, said and retried by the store.
-            (void)updateItemFromWork(updated);
+            (void)m_host.updateItemFromWork(updated);
         }
         emit storedPackagesRerouted();
     });

@@ -1,15 +1,17 @@
 // File import: started on the main thread, copied and read on the import worker, applied back on
 // the main thread as a new item, an "already kept" notice, or a failure said aloud.
-#include "store/VeskStore.h"
+#include "store/FileIntake.h"
 
+#include "intake/ActivityIdentities.h"
 #include "intake/FileTitles.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
-#include "platform/Uuid.h"
-#include "store/FailureWording.h"
-#include "store/CaptureRowWriter.h"
-#include "store/FileImportWorker.h"
 #include "platform/SerialExecutor.h"
+#include "platform/Uuid.h"
+#include "store/CaptureRowWriter.h"
+#include "store/FailureWording.h"
+#include "store/FileImportWorker.h"
+#include "store/FileIntakeHost.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +31,7 @@ const QString kNotImportedTitle = QStringLiteral("Not imported");
 
 } // namespace
 
-struct VeskStore::RunningImport {
+struct FileIntake::RunningImport {
     QUuid id;
     QString name;
     CancellationToken cancel;
@@ -39,20 +41,26 @@ struct VeskStore::RunningImport {
     std::atomic<qint64> total{-1};
 };
 
-void VeskStore::finishFileImport()
+FileIntake::FileIntake(std::unique_ptr<FileIntakeHost> host, QObject* parent)
+    : QObject(parent), m_hostHeld(std::move(host)), m_host(*m_hostHeld)
 {
-    setImportCountInProgress(std::max(0, m_importCountInProgress - 1));
 }
 
-const QList<VeskItem>& VeskStore::itemsWithFiles()
+FileIntake::~FileIntake()
 {
-    if (!m_watchingItemsForImports) {
-        m_watchingItemsForImports = true;
-        connect(this, &VeskStore::itemsChanged, this, [this] { m_itemsWithFilesStale = true; });
-    }
+    cancelAllImports();
+}
+
+void FileIntake::finishFileImport()
+{
+    m_host.changeImportCount(-1);
+}
+
+const QList<VeskItem>& FileIntake::itemsWithFiles()
+{
     if (m_itemsWithFilesStale) {
         QList<VeskItem> items;
-        for (const VeskItem& item : std::as_const(m_items)) {
+        for (const VeskItem& item : m_host.items()) {
             if (item.filePath)
                 items.append(item);
         }
@@ -62,22 +70,21 @@ const QList<VeskItem>& VeskStore::itemsWithFiles()
     return m_itemsWithFiles;
 }
 
-QFuture<bool> VeskStore::importFile(const QString& path)
+QFuture<bool> FileIntake::importFile(const QString& path)
 {
     return importNativeFile(QFile::encodeName(QDir::cleanPath(path)));
 }
 
-QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
+QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
 {
-    assertMainThread();
-    setImportCountInProgress(m_importCountInProgress + 1);
+    m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
-    if (refuseWhileReadOnly(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported"))) {
+    if (m_host.refuseWhileReadOnly(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported"))) {
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
-    if (libraryProblem()) {
-        reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
+    if (m_host.libraryHasProblem()) {
+        m_host.reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
@@ -97,7 +104,7 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
 
     FileImportRequest request;
     request.sourceNative = nativePath;
-    request.itemsDirectory = managedItemsDirectory();
+    request.itemsDirectory = m_host.managedItemsDirectory();
     request.id = job->id;
     // Shared copies: the worker reads the library as it stood, the store goes on changing its own.
     request.keptItems = itemsWithFiles();
@@ -110,15 +117,15 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
 
     // The connection that will write the row is opened while the file is copied, not after it:
     // opening it sets up the schema, a flush of its own.
-    if (const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter())
-        m_captureWorker->run([writer] { (void)writer->database(); });
+    if (const std::shared_ptr<CaptureRowWriter> writer = m_host.backgroundWriter())
+        m_host.captureWorker().run([writer] { (void)writer->database(); });
 
     if (!m_importWorker)
         m_importWorker = std::make_shared<FileImportWorker>();
     if (!m_importProgressTimer) {
         m_importProgressTimer = new QTimer(this);
         m_importProgressTimer->setInterval(kProgressPollMs);
-        connect(m_importProgressTimer, &QTimer::timeout, this, &VeskStore::updateImportProgress);
+        connect(m_importProgressTimer, &QTimer::timeout, this, &FileIntake::updateImportProgress);
     }
     m_importProgressTimer->start();
 
@@ -126,23 +133,21 @@ QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
         [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); });
 }
 
-void VeskStore::cancelImport(const QUuid& importID)
+void FileIntake::cancelImport(const QUuid& importID)
 {
-    assertMainThread();
     for (const auto& job : std::as_const(m_runningImports)) {
         if (job->id == importID)
             job->cancel.cancel();
     }
 }
 
-void VeskStore::cancelAllImports()
+void FileIntake::cancelAllImports()
 {
-    assertMainThread();
     for (const auto& job : std::as_const(m_runningImports))
         job->cancel.cancel();
 }
 
-QSet<QString> VeskStore::busyImportFolderNames() const
+QSet<QString> FileIntake::busyImportFolderNames() const
 {
     QSet<QString> names;
     for (const auto& job : m_runningImports)
@@ -152,16 +157,15 @@ QSet<QString> VeskStore::busyImportFolderNames() const
     return names;
 }
 
-void VeskStore::setImportProgress(const std::optional<VeskImportProgress>& value)
+void FileIntake::setImportProgress(const std::optional<VeskImportProgress>& value)
 {
-    assertMainThread();
     if (m_importProgress == value)
         return;
     m_importProgress = value;
     emit importProgressChanged();
 }
 
-void VeskStore::updateImportProgress()
+void FileIntake::updateImportProgress()
 {
     std::optional<VeskImportProgress> shown;
     for (const auto& job : std::as_const(m_runningImports)) {
@@ -176,24 +180,20 @@ void VeskStore::updateImportProgress()
         m_importProgressTimer->stop();
 }
 
-bool VeskStore::keepAsDuplicate(const VeskItem& existing)
+bool FileIntake::keepAsDuplicate(const VeskItem& existing)
 {
     // An item whose row was never written is not kept yet: write it now, and only when that
     // works may the source go.
-    if (unsavedItemIDs().contains(existing.id))
-        (void)saveItemToDatabase(existing);
-    const bool kept = rowIsWritten(existing.id);
-    setSelectedID(existing.id);
-    setSelectedIDs({existing.id});
-    recordUsage(existing.id);
-    setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
+    m_host.saveIfUnsaved(existing);
+    const bool kept = m_host.rowIsWritten(existing.id);
+    m_host.selectKept(existing.id, true);
+    m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
                                      QStringLiteral("Already in Vesk"), existing.title, existing.id});
     return kept;
 }
 
-QFuture<bool> VeskStore::applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result)
+QFuture<bool> FileIntake::applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result)
 {
-    assertMainThread();
     auto promise = std::make_shared<QPromise<bool>>();
     promise->start();
     QFuture<bool> applied = promise->future();
@@ -207,16 +207,15 @@ QFuture<bool> VeskStore::applyFileImportInTurn(const std::shared_ptr<RunningImpo
     return applied;
 }
 
-void VeskStore::applyWaitingImports()
+void FileIntake::applyWaitingImports()
 {
     while (!m_importRowInFlight && !m_importsWaitingForRow.isEmpty())
         m_importsWaitingForRow.takeFirst()();
 }
 
-void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
-                                std::function<void(bool)> done)
+void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
+                                 std::function<void(bool)> done)
 {
-    assertMainThread();
     // The job stays running (its item folder busy for the sweep) until its item is in the list.
     const auto finish = [this, job, done = std::move(done)](bool kept) {
         m_runningImports.removeOne(job);
@@ -239,24 +238,26 @@ void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
         finish(false);
         return;
     case FileImportResult::Outcome::Missing:
-        reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
+        m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;
     case FileImportResult::Outcome::Failed:
         veskLog(QStringLiteral("Vesk copy error for ") + result.sourcePath + QStringLiteral(": ") + result.error);
         veskLog(QStringLiteral("Vesk refused to create a fragile file reference for ") + result.sourcePath);
-        reportFailure(kNotImportedTitle, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
+        m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;
     case FileImportResult::Outcome::Duplicate: {
-        const qsizetype index = result.duplicateOf ? indexOfItem(*result.duplicateOf) : -1;
-        if (index < 0) {
-            reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: the kept item with the same "
-                                                                   "content was deleted meanwhile. Please add it again."));
+        const std::optional<VeskItem> existing = result.duplicateOf ? m_host.currentItem(*result.duplicateOf)
+                                                                    : std::nullopt;
+        if (!existing) {
+            m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: the kept item with the "
+                                                                          "same content was deleted meanwhile. Please "
+                                                                          "add it again."));
             finish(false);
             return;
         }
-        finish(keepAsDuplicate(m_items.at(index)));
+        finish(keepAsDuplicate(*existing));
         return;
     }
     case FileImportResult::Outcome::Imported:
@@ -266,18 +267,18 @@ void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
     VeskItem item;
     item.id = job->id;
     item.kind = result.isImage ? VeskKind::Image : VeskKind::File;
-    item.createdAt = m_services.clock->now();
+    item.createdAt = m_host.now();
     item.filePath = result.managedPath;
 
     // The same content may have been kept since this import began (the same file dropped twice
     // at once): the new copy goes again, and the first one is the item.
     if (result.sha256) {
-        for (const VeskItem& kept : std::as_const(m_items)) {
+        for (const VeskItem& kept : m_host.items()) {
             if (job->factsAtStart.contains(kept.id) || result.learnedFacts.contains(kept.id))
                 continue;
             const auto facts = m_fileFacts.constFind(kept.id);
             if (kept.filePath && facts != m_fileFacts.cend() && facts->size == result.size && facts->sha256 == *result.sha256) {
-                removeManagedFile(item);
+                m_host.removeManagedFile(item);
                 finish(keepAsDuplicate(kept));
                 return;
             }
@@ -291,40 +292,40 @@ void VeskStore::applyFileImport(const std::shared_ptr<RunningImport>& job, const
     // The row goes through the worker's own connection: flushing it to a disk busy with the copy
     // just made would hold up the window. A row the worker could not write is written (or marked
     // unsaved and retried) on the main connection as the item enters the list.
-    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
+    const std::shared_ptr<CaptureRowWriter> writer = m_host.backgroundWriter();
     if (!writer) {
         finish(commitImportedFile(result, item, false));
         return;
     }
     m_importRowInFlight = true;
-    deliverResult(this, m_captureWorker->run([writer, item] { return writer->write(item, std::nullopt); }),
-        [this, result, item, finish, clears = m_libraryClears](bool written) {
+    deliverResult(this, m_host.captureWorker().run([writer, item] { return writer->write(item, std::nullopt); }),
+        [this, result, item, finish, clears = m_host.libraryClears()](bool written) {
             m_importRowInFlight = false;
-            finish(commitImportedFile(result, item, written && clears == m_libraryClears));
+            finish(commitImportedFile(result, item, written && clears == m_host.libraryClears()));
             applyWaitingImports();
         });
 }
 
-bool VeskStore::commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written)
+bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written)
 {
-    if (!commitNewItemWithRichText(item, std::nullopt, written) && libraryProblem()) {
+    if (!m_host.commitNewItem(item, written) && m_host.libraryHasProblem()) {
         // Refused: the copy would be a folder no item refers to (unless its row names it).
         if (!written)
-            removeManagedFile(item);
+            m_host.removeManagedFile(item);
         return false;
     }
-    const bool saved = rowIsWritten(item.id);
+    const bool saved = m_host.rowIsWritten(item.id);
     if (!result.isFolder)
         m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
     if (result.relatedVersion) {
-        if (const qsizetype related = indexOfItem(*result.relatedVersion); related >= 0) {
-            setIntakeNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                             QStringLiteral("Looks like another version"), m_items.at(related).title,
-                                             m_items.at(related).id});
+        if (const std::optional<VeskItem> related = m_host.currentItem(*result.relatedVersion)) {
+            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                               QStringLiteral("Looks like another version"), related->title,
+                                               related->id});
         }
     }
     if (result.isImage)
-        startImageTasks(item);
+        m_host.startImageTasks(item);
     return saved;
 }
 

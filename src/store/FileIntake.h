@@ -1,0 +1,154 @@
+#pragma once
+// Internal to src/store/: files, folders and phone packages brought into the library as managed
+// copies.
+
+#include "intake/FileImportJob.h"
+#include "intake/ItemsFolderSweep.h"
+#include "model/VeskNotices.h"
+
+#include <QByteArray>
+#include <QFuture>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace vesk {
+
+class ActivityIdentities;
+class CloudInboxWatcher;
+class FileImportWorker;
+class FileIntakeHost;
+class InboxWatcher;
+
+// File imports run on the import worker, one after the other in the order they were asked for;
+// their results are applied on the main thread one at a time, in the order they finished, each
+// once the row of the one before is written. Note and activity packages become items of their own.
+class FileIntake : public QObject {
+    Q_OBJECT
+
+public:
+    explicit FileIntake(std::unique_ptr<FileIntakeHost> host, QObject* parent = nullptr);
+    // Running imports are cancelled and waited for: a copy stops at its next chunk and removes
+    // what it had written.
+    ~FileIntake() override;
+
+    FileIntake(const FileIntake&) = delete;
+    FileIntake& operator=(const FileIntake&) = delete;
+
+    // Brings one file or folder into the library as a managed copy. The copy, the duplicate and
+    // version checks and the reading of the file run on the import worker, one import after the
+    // other in the order they were asked for; the result is applied on the main thread. The future
+    // gives true when the source may leave an inbox: imported and saved, or already kept (saved)
+    // in the library. A failure is logged and said in the failure notice.
+    [[nodiscard]] QFuture<bool> importFile(const QString& path);
+    // The same for a path given as the file system's bytes (a name in another encoding).
+    [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
+    // Stops an import (by its new item's identifier, as importProgress() names it); a cancelled
+    // import leaves nothing behind and its future gives false.
+    void cancelImport(const QUuid& importID);
+    void cancelAllImports();
+    // The import over about 50 MB that is running, with how far it got; none otherwise.
+    const std::optional<VeskImportProgress>& importProgress() const { return m_importProgress; }
+    void setImportProgress(const std::optional<VeskImportProgress>& value);
+    // Item folders of imports still running, which the sweep of "Items" leaves alone.
+    QSet<QString> busyImportFolderNames() const;
+    // The library's items changed: the list the next import compares with is made again.
+    void noteItemsChanged() { m_itemsWithFilesStale = true; }
+    // What is known of a kept file, forgotten when its item (or every item) is deleted.
+    void forgetKeptFile(const QUuid& id) { m_fileFacts.remove(id); }
+    void forgetKeptFiles() { m_fileFacts.clear(); }
+
+    // The import of a note or activity package at path; none when path is no package. As with
+    // importFile, the package is checked and copied on a worker and the future says whether the
+    // package may leave an inbox.
+    [[nodiscard]] std::optional<QFuture<bool>> importIfPackage(const QString& path);
+    // One item for a note package (text and photos); true when made and saved, or already held.
+    [[nodiscard]] QFuture<bool> importMobileNotePackage(const QString& package);
+    // One activity item for an activity package (folder or lone manifest file); true when made and
+    // saved, or already held.
+    [[nodiscard]] QFuture<bool> importActivityPackage(const QString& package);
+    // The ".veskactivity" extension, or a folder holding "activity.json".
+    static bool isActivityPackage(const QString& path, bool isFolder);
+    // Turns items kept as plain files whose managed copy is a valid package into package items
+    // (the copies are read on a worker; storedPackagesRerouted follows).
+    void rerouteStoredPackages();
+
+    // Reroutes the stored packages, then (unless the host says not to) watches the local Inbox
+    // and the synced phone inbox.
+    void startInboxWatchers();
+    // Imports what the local Inbox holds (oldest first) and removes each file once it is kept.
+    void importInboxFiles(const QStringList& paths);
+    // The same for the synced phone inbox; files inside a package stand for the whole package.
+    void importCloudInboxPackages(const QStringList& paths);
+
+    // Staging leftovers and folders no row names, in "Items/", after a complete load: unfinished
+    // copies removed, folders no item refers to moved to "Recovered" (and said).
+    void startItemsFolderSweep();
+    // The sweep started last; finished at once when none ran.
+    QFuture<ItemsFolderSweepReport> itemsFolderSweep() const { return m_itemsFolderSweep; }
+
+signals:
+    void importProgressChanged();
+    // The pass over items kept as plain files that are packages has been applied.
+    void storedPackagesRerouted();
+
+private:
+    struct RunningImport;
+
+    void finishFileImport();
+    // An import's row is written by the capture worker before its item enters the list, and the
+    // next finished import waits for that item (the same content dropped twice must find the
+    // first copy kept): imports are applied one at a time, in the order they finished.
+    QFuture<bool> applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
+    void applyWaitingImports();
+    void applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
+                         std::function<void(bool)> done);
+    // The imported item into the list (written says whether the worker wrote its row); false
+    // when it is not kept yet.
+    bool commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written);
+    // Selects the kept item an import turned out to duplicate and says so; false while that item
+    // is not written.
+    bool keepAsDuplicate(const VeskItem& existing);
+    // Selects the item already holding a package and drops the copy just made of it.
+    bool keepHeldPackage(const VeskItem& held, const VeskItem& copy);
+    void updateImportProgress();
+    // The items that hold a managed file, in list order: what an import compares its file with.
+    // Handed to the import workers instead of the whole list, which the workers would otherwise
+    // hold while they copy, so that each item the store adds meanwhile would copy all the others.
+    // Made again at the next import after the items changed.
+    const QList<VeskItem>& itemsWithFiles();
+
+    std::unique_ptr<FileIntakeHost> m_hostHeld;
+    FileIntakeHost& m_host;
+    bool m_importRowInFlight = false;
+    QList<std::function<void()>> m_importsWaitingForRow;
+    // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
+    // look at every file.
+    QHash<QUuid, KeptFileFacts> m_fileFacts;
+    QList<VeskItem> m_itemsWithFiles;
+    bool m_itemsWithFilesStale = true;
+    QList<std::shared_ptr<RunningImport>> m_runningImports;
+    std::shared_ptr<FileImportWorker> m_importWorker;
+    QTimer* m_importProgressTimer = nullptr;
+    std::optional<VeskImportProgress> m_importProgress;
+    // Package imports still copying (their item folders are busy).
+    QSet<QUuid> m_packageImportIDs;
+    // What each activity item's own package names as its activity, read once per item.
+    std::shared_ptr<ActivityIdentities> m_activityIdentities;
+    // Both are children of this object.
+    InboxWatcher* m_inboxWatcher = nullptr;
+    CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
+    // Inbox entries on their way.
+    QSet<QString> m_inboxPathsInFlight;
+    QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
+};
+
+} // namespace vesk

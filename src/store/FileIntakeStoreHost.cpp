@@ -1,0 +1,188 @@
+// The store as file intake reaches it, and the store's file intake operations, which it forwards.
+#include "store/VeskStore.h"
+
+#include "store/FileIntake.h"
+#include "store/FileIntakeHost.h"
+
+namespace vesk {
+
+class VeskStore::FileIntakeStoreHost final : public FileIntakeHost {
+public:
+    explicit FileIntakeStoreHost(VeskStore& store) : m_store(store) {}
+
+    QDateTime now() const override { return m_store.m_services.clock->now(); }
+    QString dataDirectory() const override { return m_store.m_services.dataDirectory; }
+    bool watchesInboxes() const override { return m_store.m_services.watchInboxes; }
+    bool libraryReadWhole() const override
+    {
+        return m_store.m_itemsLoaded && !m_store.libraryProblem() && m_store.m_database;
+    }
+    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    std::optional<VeskItem> currentItem(const QUuid& id) const override
+    {
+        const qsizetype index = m_store.indexOfItem(id);
+        if (index < 0)
+            return std::nullopt;
+        return m_store.m_items.at(index);
+    }
+    QString managedItemsDirectory() const override { return m_store.managedItemsDirectory(); }
+    bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) override
+    {
+        return m_store.refuseWhileReadOnly(title, whatDidNotHappen);
+    }
+    bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
+    void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
+    int libraryClears() const override { return m_store.m_libraryClears; }
+    SerialExecutor& captureWorker() override { return m_store.captureWorker(); }
+    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }
+    SerialExecutor& libraryTasksWorker() override { return m_store.libraryTasksWorker(); }
+    bool commitNewItem(const VeskItem& item, bool alreadyWritten) override
+    {
+        return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten);
+    }
+    bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
+    bool rowIsWritten(const QUuid& id) const override { return m_store.rowIsWritten(id); }
+    void saveIfUnsaved(const VeskItem& item) override
+    {
+        if (m_store.unsavedItemIDs().contains(item.id))
+            (void)m_store.saveItemToDatabase(item);
+    }
+    void removeManagedFile(const VeskItem& item) override { m_store.removeManagedFile(item); }
+    void selectKept(const QUuid& id, bool recordUse) override
+    {
+        m_store.setSelectedID(id);
+        m_store.setSelectedIDs({id});
+        if (recordUse)
+            m_store.recordUsage(id);
+    }
+    void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
+    void startImageTasks(const VeskItem& item) override { m_store.startImageTasks(item); }
+    void changeImportCount(int delta) override
+    {
+        m_store.setImportCountInProgress(std::max(0, m_store.m_importCountInProgress + delta));
+    }
+    void changeInboxImportCount(int delta) override
+    {
+        m_store.setInboxImportCount(std::max(0, m_store.m_inboxImportCount + delta));
+    }
+    void changeCloudImportCount(int delta) override
+    {
+        m_store.setCloudImportCount(std::max(0, m_store.m_cloudImportCount + delta));
+    }
+
+private:
+    VeskStore& m_store;
+};
+
+void VeskStore::makeFileIntake()
+{
+    m_fileIntake = std::make_unique<FileIntake>(std::make_unique<FileIntakeStoreHost>(*this));
+    connect(this, &VeskStore::itemsChanged, m_fileIntake.get(), &FileIntake::noteItemsChanged);
+    connect(m_fileIntake.get(), &FileIntake::importProgressChanged, this, &VeskStore::importProgressChanged);
+    connect(m_fileIntake.get(), &FileIntake::storedPackagesRerouted, this, &VeskStore::storedPackagesRerouted);
+}
+
+QFuture<bool> VeskStore::importFile(const QString& path)
+{
+    assertMainThread();
+    return m_fileIntake->importFile(path);
+}
+
+QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)
+{
+    assertMainThread();
+    return m_fileIntake->importNativeFile(nativePath);
+}
+
+void VeskStore::cancelImport(const QUuid& importID)
+{
+    assertMainThread();
+    m_fileIntake->cancelImport(importID);
+}
+
+void VeskStore::cancelAllImports()
+{
+    assertMainThread();
+    m_fileIntake->cancelAllImports();
+}
+
+const std::optional<VeskImportProgress>& VeskStore::importProgress() const
+{
+    return m_fileIntake->importProgress();
+}
+
+void VeskStore::setImportProgress(const std::optional<VeskImportProgress>& value)
+{
+    assertMainThread();
+    m_fileIntake->setImportProgress(value);
+}
+
+void VeskStore::forgetKeptFile(const QUuid& id)
+{
+    m_fileIntake->forgetKeptFile(id);
+}
+
+void VeskStore::forgetKeptFiles()
+{
+    m_fileIntake->forgetKeptFiles();
+}
+
+void VeskStore::importInboxFiles(const QStringList& paths)
+{
+    assertMainThread();
+    m_fileIntake->importInboxFiles(paths);
+}
+
+void VeskStore::importCloudInboxPackages(const QStringList& paths)
+{
+    assertMainThread();
+    m_fileIntake->importCloudInboxPackages(paths);
+}
+
+void VeskStore::startInboxWatchers()
+{
+    assertMainThread();
+    m_fileIntake->startInboxWatchers();
+}
+
+void VeskStore::startItemsFolderSweep()
+{
+    assertMainThread();
+    m_fileIntake->startItemsFolderSweep();
+}
+
+QFuture<ItemsFolderSweepReport> VeskStore::itemsFolderSweep() const
+{
+    return m_fileIntake->itemsFolderSweep();
+}
+
+std::optional<QFuture<bool>> VeskStore::importIfPackage(const QString& path)
+{
+    assertMainThread();
+    return m_fileIntake->importIfPackage(path);
+}
+
+QFuture<bool> VeskStore::importMobileNotePackage(const QString& package)
+{
+    assertMainThread();
+    return m_fileIntake->importMobileNotePackage(package);
+}
+
+QFuture<bool> VeskStore::importActivityPackage(const QString& package)
+{
+    assertMainThread();
+    return m_fileIntake->importActivityPackage(package);
+}
+
+bool VeskStore::isActivityPackage(const QString& path, bool isFolder)
+{
+    return FileIntake::isActivityPackage(path, isFolder);
+}
+
+void VeskStore::rerouteStoredPackages()
+{
+    assertMainThread();
+    m_fileIntake->rerouteStoredPackages();
+}
+
+} // namespace vesk
