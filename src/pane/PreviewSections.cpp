@@ -274,26 +274,38 @@ WrappingText::WrappingText(const QString& text, const QFont& font, const QColor&
 
 int WrappingText::heightForWidth(int width) const
 {
-    if (width != m_measuredWidth) {
-        std::unique_ptr<QTextDocument> probe(document()->clone());
-        probe->setTextWidth(std::max(1, width - 2 * frameWidth()));
-        qreal height = probe->size().height();
-        if (m_maxLines > 0) {
-            // Down to the bottom of the last line allowed, so no part of the next one shows.
-            int lines = 0;
-            for (QTextBlock block = probe->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
-                const QTextLayout* layout = block.layout();
-                const qreal top = probe->documentLayout()->blockBoundingRect(block).top();
-                for (int i = 0; layout && i < layout->lineCount() && lines < m_maxLines; ++i, ++lines) {
-                    if (lines + 1 == m_maxLines)
-                        height = std::min(height, top + layout->lineAt(i).rect().bottom());
-                }
+    for (const Measured& measured : m_measured) {
+        if (measured.width == width)
+            return measured.height;
+    }
+    if (!m_probe)
+        m_probe.reset(document()->clone());
+    QTextDocument* probe = m_probe.get();
+    probe->setTextWidth(std::max(1, width - 2 * frameWidth()));
+    qreal height = probe->size().height();
+    if (m_maxLines > 0) {
+        // Down to the bottom of the last line allowed, so no part of the next one shows.
+        int lines = 0;
+        for (QTextBlock block = probe->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            const qreal top = probe->documentLayout()->blockBoundingRect(block).top();
+            for (int i = 0; layout && i < layout->lineCount() && lines < m_maxLines; ++i, ++lines) {
+                if (lines + 1 == m_maxLines)
+                    height = std::min(height, top + layout->lineAt(i).rect().bottom());
             }
         }
-        m_measuredWidth = width;
-        m_measuredHeight = int(std::ceil(height)) + 2 * frameWidth();
     }
-    return m_measuredHeight;
+    Measured& slot = m_measured.at(std::size_t(m_nextMeasured));
+    m_nextMeasured = (m_nextMeasured + 1) % int(m_measured.size());
+    slot.width = width;
+    slot.height = int(std::ceil(height)) + 2 * frameWidth();
+    return slot.height;
+}
+
+void WrappingText::forgetMeasurements() const
+{
+    m_measured.fill(Measured{});
+    m_probe.reset();
 }
 
 QSize WrappingText::sizeHint() const
@@ -347,7 +359,7 @@ void WrappingText::elideToWidth(int width)
     }
     if (shown != toPlainText()) {
         setPlainText(shown);
-        m_measuredWidth = -1;
+        forgetMeasurements();
     }
 }
 
@@ -363,6 +375,14 @@ void WrappingText::resizeEvent(QResizeEvent* event)
 void WrappingText::wheelEvent(QWheelEvent* event)
 {
     event->ignore();
+}
+
+void WrappingText::changeEvent(QEvent* event)
+{
+    // Heights measured in another font no longer hold.
+    if (event->type() == QEvent::FontChange)
+        forgetMeasurements();
+    QTextEdit::changeEvent(event);
 }
 
 PreviewBox::PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, int margin, QWidget* content,

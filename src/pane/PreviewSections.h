@@ -6,7 +6,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QTextEdit>
+#include <QTextDocument>
 #include <QUrl>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,16 +58,28 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Shows the text cut after its last allowed line with "…", or whole when it fits.
     void elideToWidth(int width);
 
+    // Forgets the heights measured for the text shown before.
+    void forgetMeasurements() const;
+
     QString m_fullText;
     int m_maxLines;
     int m_elidedWidth = -1;
-    mutable int m_measuredWidth = -1;
-    mutable int m_measuredHeight = 0;
+    // The pane's layout asks for the same few widths over and over (with and without its scroll
+    // bar, before and after the widget has its place): each is measured once per shown text, on
+    // one copy of the document kept for measuring.
+    struct Measured {
+        int width = -1;
+        int height = 0;
+    };
+    mutable std::array<Measured, 4> m_measured;
+    mutable int m_nextMeasured = 0;
+    mutable std::unique_ptr<QTextDocument> m_probe;
 };
 
 // What the sections need from their host.

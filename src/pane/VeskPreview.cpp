@@ -119,6 +119,14 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // Each item's content is made inside the holder and stays there until it goes: moving a
+    // whole content in or out of the scroll area restyled every widget of it, twice a selection.
+    m_holder = new QWidget;
+    m_holder->setObjectName(QStringLiteral("previewHolder"));
+    m_holderLayout = new QVBoxLayout(m_holder);
+    m_holderLayout->setContentsMargins(0, 0, 0, 0);
+    m_holderLayout->setSpacing(0);
+    m_scroll->setWidget(m_holder);
     connect(&m_store, &VeskStore::itemsChanged, this, &VeskPreview::onItemsChanged);
     // Colours are taken when the content is built: a new appearance builds it again.
     connect(&Theme::current(), &Theme::appearanceChanged, this, &VeskPreview::rebuild);
@@ -232,7 +240,7 @@ void VeskPreview::onItemsChanged()
 void VeskPreview::rebuild()
 {
     // A fresh content widget per evaluation: whatever state the last one held goes with it.
-    auto* content = new QWidget;
+    auto* content = new QWidget(m_holder);
     content->setObjectName(QStringLiteral("previewContent"));
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(22, 22, 22, 22);
@@ -309,14 +317,20 @@ void VeskPreview::rebuild()
     // The previous content goes in a later turn of the event loop, after the timers already due:
     // a long text's document takes tens of milliseconds to free, which would add to the building
     // of the new one.
-    if (QWidget* previous = m_scroll->takeWidget()) {
+    if (QWidget* previous = m_content) {
+        m_holderLayout->removeWidget(previous);
         previous->hide();
         QTimer::singleShot(0, previous, &QObject::deleteLater);
     }
-    m_scroll->setWidget(content);
+    m_holderLayout->addWidget(content);
+    content->show();
     m_content = content;
     m_contentItemID = shownID;
     if (keptPosition > 0) {
+        // The content's layout first, then the holder's that takes its height, then the scroll
+        // area's range: the kept position must fit in it.
+        QCoreApplication::sendPostedEvents(content, QEvent::LayoutRequest);
+        QCoreApplication::sendPostedEvents(m_holder, QEvent::LayoutRequest);
         QCoreApplication::sendPostedEvents(m_scroll, QEvent::LayoutRequest);
         m_scroll->verticalScrollBar()->setValue(keptPosition);
     } else {

@@ -101,6 +101,9 @@ private:
     std::optional<VeskItem> m_item;
     PreviewSection m_section = PreviewSection::None;
     QScrollArea* m_scroll = nullptr;
+    // The scroll area's one widget, holding the content on show.
+    QWidget* m_holder = nullptr;
+    QVBoxLayout* m_holderLayout = nullptr;
     QPointer<QWidget> m_content;
     // Whose content m_content shows.
     std::optional<QUuid> m_contentItemID;
