@@ -200,10 +200,18 @@ void VeskAudioPlayer::hideEvent(QHideEvent* event)
 
 VideoFrameView::VideoFrameView(QWidget* parent)
     : QWidget(parent)
-    , m_sink(new QVideoSink(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumHeight(120);
+}
+
+QVideoSink* VideoFrameView::sink()
+{
+    // Made with the player that feeds it: the first sink of the process sets up the media
+    // system, which the window would otherwise wait for on every file shown.
+    if (m_sink)
+        return m_sink;
+    m_sink = new QVideoSink(this);
     // Frames arrive from the decoder; each replaces the last one shown.
     connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
         const QImage image = frame.toImage();
@@ -213,6 +221,7 @@ VideoFrameView::VideoFrameView(QWidget* parent)
         m_frame = image;
         update();
     }, Qt::QueuedConnection);
+    return m_sink;
 }
 
 void VideoFrameView::setPoster(const QImage& poster)
@@ -284,17 +293,12 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     row->addWidget(m_fullScreen);
     column->addWidget(bar);
 
-    m_player = new QMediaPlayer(this);
-    // Without a sound output the video plays silently rather than not at all.
-    if (hasAudioOutputDevice()) {
-        m_output = new QAudioOutput(this);
-        m_player->setAudioOutput(m_output);
-    }
-    m_player->setVideoSink(m_video->sink());
     // The player opens its source on the calling thread, and finding the streams of a large file
     // (one that is no video at all most of all) takes longer than a frame: a worker looks first,
-    // and a file with nothing to play is never handed to the player, which would show nothing.
+    // and a file with nothing to play is never handed to a player, which would show nothing.
     // The same worker decodes the first picture, shown until playback brings its own frames.
+    // The player, its sound output and its sink are made only for a file that opens: setting
+    // them up costs the window more than a frame.
     struct Opened {
         bool opens = false;
         QImage poster;
@@ -309,12 +313,12 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
         if (!opened.opens)
             return;
         m_video->setPoster(opened.poster);
-        m_player->setSource(QUrl::fromLocalFile(path));
+        makePlayer(path);
     });
-    if (m_controller)
-        m_controller->attach(m_player);
 
     connect(m_play, &QPushButton::clicked, this, [this] {
+        if (!m_player)
+            return;
         if (m_player->playbackState() == QMediaPlayer::PlayingState)
             m_player->pause();
         else
@@ -323,17 +327,36 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     connect(m_position, &QSlider::sliderPressed, this, [this] { m_dragging = true; });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
         m_dragging = false;
-        m_player->setPosition(qint64(m_position->value()) * 1000 / kSliderScale);
+        if (m_player)
+            m_player->setPosition(qint64(m_position->value()) * 1000 / kSliderScale);
     });
     connect(m_fullScreen, &QPushButton::clicked, this, &VeskVideoPlayer::toggleFullScreen);
+    refresh();
+}
+
+void VeskVideoPlayer::makePlayer(const QString& path)
+{
+    m_player = new QMediaPlayer(this);
+    // Without a sound output the video plays silently rather than not at all.
+    if (hasAudioOutputDevice()) {
+        m_output = new QAudioOutput(this);
+        m_player->setAudioOutput(m_output);
+    }
+    m_player->setVideoSink(m_video->sink());
+    if (m_controller)
+        m_controller->attach(m_player);
     connect(m_player, &QMediaPlayer::positionChanged, this, &VeskVideoPlayer::refresh);
     connect(m_player, &QMediaPlayer::durationChanged, this, &VeskVideoPlayer::refresh);
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, &VeskVideoPlayer::refresh);
+    // Last: the player may report the file's length while it opens it.
+    m_player->setSource(QUrl::fromLocalFile(path));
     refresh();
 }
 
 VeskVideoPlayer::~VeskVideoPlayer()
 {
+    if (!m_player)
+        return;
     if (m_controller && m_controller->player() == m_player)
         m_controller->detach();
     m_player->stop();
@@ -356,9 +379,10 @@ void VeskVideoPlayer::toggleFullScreen()
 
 void VeskVideoPlayer::refresh()
 {
-    setPlayIcon(m_play, m_player->playbackState() == QMediaPlayer::PlayingState);
-    const double duration = m_player->duration() / 1000.0;
-    const double position = m_player->position() / 1000.0;
+    // Until a player is made, a video at its start with no known length, as a new player says.
+    setPlayIcon(m_play, m_player && m_player->playbackState() == QMediaPlayer::PlayingState);
+    const double duration = m_player ? m_player->duration() / 1000.0 : 0.0;
+    const double position = m_player ? m_player->position() / 1000.0 : 0.0;
     m_position->setRange(0, int(std::max(duration, 0.01) * kSliderScale));
     if (!m_dragging) {
         const QSignalBlocker block(m_position);
@@ -369,7 +393,8 @@ void VeskVideoPlayer::refresh()
 
 void VeskVideoPlayer::hideEvent(QHideEvent* event)
 {
-    m_player->pause();
+    if (m_player)
+        m_player->pause();
     QWidget::hideEvent(event);
 }
 

@@ -64,7 +64,8 @@ class VideoFrameView : public QWidget {
     Q_OBJECT
 public:
     explicit VideoFrameView(QWidget* parent = nullptr);
-    QVideoSink* sink() const { return m_sink; }
+    // The sink a player draws into, made on first request.
+    QVideoSink* sink();
     const QImage& frame() const { return m_frame; }
     // A still shown until the player delivers its own frames: the picture at the player's
     // position, so a video is never a black box before it is played.
@@ -92,6 +93,7 @@ public:
     VeskVideoPlayer(const QString& path, VeskVideoPlayerController* controller, QWidget* parent = nullptr);
     ~VeskVideoPlayer() override;
 
+    // None until the worker has found that the file opens.
     QMediaPlayer* player() const { return m_player; }
     QPushButton* playButton() const { return m_play; }
     VideoFrameView* frameView() const { return m_video; }
@@ -102,6 +104,7 @@ protected:
 
 private:
     void refresh();
+    void makePlayer(const QString& path);
 
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_output = nullptr;
