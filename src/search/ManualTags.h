@@ -15,6 +15,9 @@ namespace vesk {
 // without repeats, never an empty list.
 using ManualTagMap = QHash<QString, QStringList>;
 
+// The user-defaults key the tags are kept under.
+inline const QString manualTagsKey = QStringLiteral("Vesk.ManualTags.v1");
+
 // Adds the normal form of text to the item's tags; false when it is empty or already there.
 bool addManualTag(ManualTagMap& tags, const QString& itemKey, const QString& text);
 // Removes the normal form of text from the item's tags, dropping the entry when none are left.

@@ -17,6 +17,9 @@ struct UsageSignal {
     friend bool operator==(const UsageSignal&, const UsageSignal&) = default;
 };
 
+// The user-defaults key the signals are kept under.
+inline const QString usageSignalsKey = QStringLiteral("Vesk.UsageSignals.v1");
+
 // Keyed by the item identifier's upper-case text.
 using UsageSignalMap = QHash<QString, UsageSignal>;
 

@@ -5,7 +5,7 @@
 #include "store/CapturePreparation.h"
 #include "store/CaptureQueue.h"
 #include "store/CaptureQueueHost.h"
-#include "store/SearchState.h"
+#include "store/LibrarySearch.h"
 
 namespace vesk {
 
@@ -17,7 +17,7 @@ public:
     const QList<VeskItem>& items() const override { return m_store.m_items; }
     QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const override
     {
-        return m_store.searchState().nearDuplicates.candidates(query);
+        return m_store.m_search->nearDuplicateCandidates(query);
     }
     bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
     int libraryClears() const override { return m_store.m_libraryClears; }
@@ -25,13 +25,7 @@ public:
     std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }
     void indexPreparedCapture(const PreparedCapture& prepared, const VeskItem& item) override
     {
-        SearchState& search = m_store.searchState();
-        if (prepared.searchEntry) {
-            const ReadGate::Change change(*search.readGate);
-            search.index.apply(*prepared.searchEntry, item, {}, {});
-        }
-        if (prepared.nearDuplicateEntry)
-            search.nearDuplicates.apply(*prepared.nearDuplicateEntry, item);
+        m_store.m_search->applyPreparedCapture(prepared, item);
     }
     bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) override
     {

@@ -7,7 +7,7 @@
 #include "search/ManualTags.h"
 #include "search/SearchIndex.h"
 #include "search/UsageSignals.h"
-#include "store/VeskStore.h"
+#include "search/SemanticVectors.h"
 
 #include <QHash>
 #include <QList>
@@ -29,11 +29,13 @@ struct RelatedMemo : QHash<QUuid, QList<QUuid>> {
     quint64 epoch = 0;
 };
 
-// What the store keeps for search: nothing of it but the usage signals and manual tags (in the
+// What the search area keeps: nothing of it but the usage signals and manual tags (in the
 // settings) outlives the process.
-struct VeskStore::SearchState {
+struct SearchState {
     // Records, token index and association tokens of every item in items().
     SearchIndex index;
+    // Sentence embedding per item.
+    SemanticVectors vectors;
     // Workers read the index and the sentence vectors in turns through this gate; every change
     // of either on the main thread holds it (ReadGate::Change).
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
@@ -58,7 +60,6 @@ struct VeskStore::SearchState {
     // Set when items() changed after the index was last brought up to date; the refresh then
     // catches up first, so it never shows an item as it was before an edit.
     bool itemsChangedSinceIndexing = true;
-    bool watchingItems = false;
 };
 
 } // namespace vesk

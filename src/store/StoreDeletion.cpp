@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/SQLiteDatabase.h"
-#include "store/SearchState.h"
+#include "store/LibrarySearch.h"
 
 namespace vesk {
 
@@ -84,26 +84,18 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
         }
     }
 
-    SearchState& state = searchState();
     QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
     QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
         removeItemTraces(item);
-        const QString key = uuidString(item.id);
-        {
-            const ReadGate::Change change(*state.readGate);
-            m_semanticVectors.remove(item.id);
-        }
         forgetKeptFile(item.id);
-        state.usageSignals.remove(key);
-        state.manualTagsByID.remove(key);
         bringBackDates.remove(item.id);
         broughtBack.remove(item.id);
     }
     setBringBackDates(bringBackDates);
     setBroughtBackIDs(broughtBack);
-    saveUsageSignals();
-    saveManualTags();
+    // Their vectors, usage signals and manual tags go too.
+    m_search->forgetItems(doomed);
     saveBringBackDates();
 
     removeFaceData(selection);
@@ -119,7 +111,6 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
     setSelectedIDs(stillSelected);
     forgetUnsavedItems(selection);
     forgetSavingItems(selection);
-    state.relatedCache.clear();
 
     refreshSearchAfterChange();
 }
@@ -160,25 +151,13 @@ void VeskStore::clearLibraryNow()
     // groups that no longer exist, and renaming one would write its row back.
     setGroups({});
 
-    SearchState& state = searchState();
-    {
-        const ReadGate::Change change(*state.readGate);
-        m_semanticVectors.clear();
-    }
     setRichTextByID({});
-    state.usageSignals.clear();
-    saveUsageSignals();
-    state.manualTagsByID.clear();
-    saveManualTags();
+    // Vectors, usage signals, manual tags and the index.
+    m_search->forgetAll();
     setBringBackDates({});
     setBroughtBackIDs({});
     saveBringBackDates();
 
-    state.relatedCache.clear();
-    {
-        const ReadGate::Change change(*state.readGate);
-        state.index.clear();
-    }
     forgetKeptFiles();
     forgetUnsavedItems(unsavedItemIDs());
     forgetSavingItems(savingItemIDs());

@@ -5,6 +5,7 @@
 namespace vesk {
 
 class SQLiteDatabase;
+struct SearchState;
 
 // The store's internals, for tests and benchmarks that set up a library without going through
 // the operations or look at what the operations left behind. Nothing in the application uses it.
@@ -14,7 +15,8 @@ public:
     static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items) { store.setFilteredItems(items); }
     static SQLiteDatabase* database(const VeskStore& store) { return store.database(); }
     static SQLiteDatabase* backgroundDatabase(VeskStore& store) { return store.backgroundDatabase(); }
-    static VeskStore::SearchState& searchState(VeskStore& store) { return store.searchState(); }
+    // The search area's state (store/SearchState.h).
+    static SearchState& searchState(VeskStore& store);
 };
 
 } // namespace vesk

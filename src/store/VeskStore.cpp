@@ -14,8 +14,7 @@
 #include "store/PublishedValue.h"
 #include "store/RichTextBodies.h"
 #include "store/SQLiteDatabase.h"
-#include "store/SearchState.h"
-#include "store/SearchTextPipeline.h"
+#include "store/LibrarySearch.h"
 #include "store/SecureItems.h"
 
 #include <QDir>
@@ -54,8 +53,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
 
     // The first frame shows the whole library newest first; the first lexical refresh then
     // brings brought-back items to the front.
-    searchState().order.reset(m_items, {});
-    setFilteredItems(searchState().order.items());
+    m_search->showNewestFirst();
 
     startSearchPipelines();
     startLibraryTasks();
@@ -78,7 +76,7 @@ VeskStore::~VeskStore()
     cancelAllImports();
     cancelFaceBackfill();
     // A worker reading the index or the vectors stops at its next turn; none starts again.
-    searchState().readGate->close();
+    m_search->stopReading();
     // A reading still running finishes on its worker; its result is dropped with the store.
     m_startupWorker.reset();
     m_startupThreads.reset();
@@ -116,36 +114,6 @@ void VeskStore::startThumbnailPrewarm()
 {
     // Not kept: the cache works through its own queue and the result is not needed here.
     m_services.thumbnails->prewarmThumbnails(m_items);
-}
-
-void VeskStore::startMissingEmbeddings()
-{
-    // Runs after start-up on the main thread, on a turn of its own (a large library is a long
-    // list), and not at all once the store is gone.
-    QTimer::singleShot(0, this, [this] {
-        QList<VeskItem> missing;
-        for (const VeskItem& item : std::as_const(m_items)) {
-            if (!m_semanticVectors.contains(item.id))
-                missing.append(item);
-        }
-        if (!missing.isEmpty())
-            embedItems(missing);
-    });
-}
-
-void VeskStore::startSearchPipelines()
-{
-    m_lexicalPipeline = std::make_unique<SearchTextPipeline>(
-        m_services.lexicalSearchDelayMs, [this](const QString& text) { refreshFilteredItems(text); });
-    m_deepPipeline = std::make_unique<SearchTextPipeline>(
-        m_services.deepSearchDelayMs, [this](const QString& text) { startDeepSearch(text); });
-    connect(this, &VeskStore::searchTextChanged, this, [this] {
-        m_lexicalPipeline->send(m_searchText);
-        m_deepPipeline->send(m_searchText);
-    });
-    // Both subscriptions start from the current text, so both passes run once after start-up.
-    m_lexicalPipeline->send(m_searchText);
-    m_deepPipeline->send(m_searchText);
 }
 
 qsizetype VeskStore::indexOfItem(const QUuid& id) const

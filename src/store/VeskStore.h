@@ -9,6 +9,8 @@
 #include "model/VeskNotices.h"
 #include "platform/Expected.h"
 #include "search/BringBackDates.h"
+#include "search/ManualTags.h"
+#include "search/UsageSignals.h"
 #include "search/SemanticVectors.h"
 #include "store/DatabaseError.h"
 #include "store/VeskServices.h"
@@ -46,7 +48,7 @@ struct FacePreviewCut;
 struct FacePreviewRequest;
 class PendingDelay;
 class SQLiteDatabase;
-class SearchTextPipeline;
+class LibrarySearch;
 class SerialExecutor;
 struct DatabaseError;
 class SearchIndex;
@@ -62,7 +64,7 @@ class StartupThreads;
 //   - intake: file imports, phone packages, the inboxes and the sweep of "Items" (FileIntake),
 //     and the captures with their queue (CaptureQueue);
 //   - search: the index, the lexical and deep passes, usage, tags, related items, embeddings
-//     (StoreSearch, StoreTags, StoreRelated, StoreEmbeddings) and Bring Back (BringBackSchedule);
+//     (LibrarySearch, reached through StoreSearch) and Bring Back (BringBackSchedule);
 //   - faces and people: analysis, backfill, previews, person pools and decisions (StoreFace*,
 //     StorePersonPools, StoreTimeline);
 //   - secure items (StoreSecure);
@@ -129,8 +131,8 @@ public:
     // --- Keys of the user-defaults states ---
 
     static inline const QString bringBackDefaultsKey = bringBackDatesKey;
-    static inline const QString usageDefaultsKey = QStringLiteral("Vesk.UsageSignals.v1");
-    static inline const QString manualTagsDefaultsKey = QStringLiteral("Vesk.ManualTags.v1");
+    static inline const QString usageDefaultsKey = usageSignalsKey;
+    static inline const QString manualTagsDefaultsKey = manualTagsKey;
 
     // --- Core ---
 
@@ -209,36 +211,27 @@ public:
     std::optional<QByteArray> richText(const QUuid& id) const;
     std::optional<QString> retrievalHint(const QUuid& id) const;
 
-    // Search operations (StoreSearch.cpp, StoreTags.cpp, StoreBringBack.cpp, StoreEmbeddings.cpp)
+    // Search (see LibrarySearch.h; Bring Back: see BringBackSchedule.h)
     void rebuildSearchIndex();
     void refreshFilteredItems(const QString& query);
     void refreshSearchAfterChange();
     void startDeepSearch(const QString& query);
     void recordUsage(const QUuid& id);
-    // Re-indexes one item (or drops it when it left items()), then reruns both passes: the
-    // cheap path for a single added, edited or removed item.
     void refreshSearchAfterItemChange(const QUuid& id);
-    // After person pool edits: rebuilds, and reruns the passes only while a search is shown.
     void refreshSearchAfterFaceChange();
-    // Scores the library against query (see search/LexicalMatch.h); changes nothing.
     struct LexicalSnapshot lexicalMatch(const QString& query) const;
     // Pool names (trimmed, own case) of the people whose faces each item holds.
     QHash<QUuid, QSet<QString>> personNamesByItem() const;
-    // 0..1: how much and how lately the item was opened.
     double usageScore(const QUuid& id, const QDateTime& now) const;
     void saveUsageSignals();
-    // Manual tags: the item's own, all of its tags for display, editing, and a tag click.
     QSet<QString> manualTags(const VeskItem& item) const;
     QStringList tags(const VeskItem& item) const;
     bool addManualTag(const QString& text, const VeskItem& item);
     void removeManualTag(const QString& text, const VeskItem& item);
     void searchForTag(const QString& text);
     void saveManualTags();
-    // The search state (index, usage signals, manual tags, related memo, deep task); its type
-    // is in store/SearchState.h.
-    struct SearchState;
-    // Bring Back: see BringBackSchedule.h. Delivered marks lead an empty search; a cleared mark
-    // leaves it newest first until the next lexical refresh.
+    // Delivered marks lead an empty search; a cleared mark leaves it newest first until the next
+    // lexical refresh.
     std::optional<QDateTime> scheduledBringBackDate(const QUuid& id) const;
     void setBringBack(const VeskItem& item, const QDateTime& date);
     void cancelBringBack(const VeskItem& item);
@@ -248,8 +241,7 @@ public:
     void scheduleBringBackTask();
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
-    // Sentence vectors of the items, loaded at start-up and kept up to date by the two tasks.
-    const SemanticVectors& semanticVectors() const { return m_semanticVectors; }
+    const SemanticVectors& semanticVectors() const;
     // End of search operations
 
     // Library operations (StoreGroups.cpp, StoreDeletion.cpp, StoreFilenameCleanup.cpp)
@@ -398,27 +390,13 @@ public:
     void selectWithoutRecordingUse(const QUuid& id);
     // End of presentation operations
 
-    // Derived and related items (StoreRelated.cpp)
-    // The item this one was made from (an edited picture, a video moment), or the item itself
-    // when it has none or its source is gone.
+    // Derived and related items (see LibrarySearch.h)
     VeskItem sourceItem(const VeskItem& item) const;
-    // Other files that look like versions of the item's file, best first, at most limit.
     QList<VeskItem> relatedVersions(const VeskItem& item, qsizetype limit) const;
-    // relatedVersions on a worker, over the list as it is at the call: done gets the versions on
-    // the main thread while receiver exists and the returned token has not been cancelled.
-    // Comparing every file name of a large library takes longer than a frame.
     CancellationToken findRelatedVersionsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
         std::function<void(const QList<VeskItem>&)> done) const;
-    // Items that share words, title words or meaning with the item, best first, at most limit.
-    // The ranking (at least six) is remembered until the library, the usage or the embeddings
-    // change.
     QList<VeskItem> relatedItems(const VeskItem& item, qsizetype limit);
-    // The related items of the item when they are known without ranking (remembered, or none in
-    // a library of fewer than two items); none when they are still to be ranked.
     std::optional<QList<VeskItem>> knownRelatedItems(const VeskItem& item, qsizetype limit);
-    // Ranks the item's related items on a worker, remembers them and hands them to done on the
-    // main thread while receiver exists. Only the latest request is answered; while start-up is
-    // still building the index none is (ask again on searchReadyChanged).
     void rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
         std::function<void(const QList<VeskItem>&)> done);
     // End of derived items
@@ -505,8 +483,6 @@ private:
     // The second connection, which writes large captures and sentence vectors off the main thread;
     // waits for the writes queued so far. None without a database.
     SQLiteDatabase* backgroundDatabase();
-    SearchState& searchState() { return *m_search; }
-    const SearchState& searchState() const { return *m_search; }
 
     // The area objects (VeskStoreAreas.cpp), made first of all; each has its own header.
     class AreaItemAccess;
@@ -542,10 +518,6 @@ private:
     void startLibraryTasks();
     // Publishes items() in the default order (what an empty search shows).
     void publishDefaultOrder();
-    // Indexes one item again as it is in items() (or drops it when it left them).
-    void refreshIndexedItem(const QUuid& id);
-    // Connects the flag that tells the search state that items() changed.
-    void watchItemsForIndexing();
     // Creates the Inbox and cloud inbox watchers.
     void startInboxWatchers();
 
@@ -585,13 +557,6 @@ private:
     // False until start-up has read and taken everything its workers read.
     bool m_startupFinished = true;
     std::unique_ptr<StartupThreads> m_startupThreads;
-    // Keep the two search-text subscriptions.
-    std::unique_ptr<SearchTextPipeline> m_lexicalPipeline;
-    std::unique_ptr<SearchTextPipeline> m_deepPipeline;
-
-    // Sentence embedding per item.
-    SemanticVectors m_semanticVectors;
-
     // Face data, loaded at start-up.
     QList<VeskFaceRecord> m_faceRecordsCache;
     QList<VeskFaceClusterRecord> m_faceClustersCache;
@@ -607,21 +572,11 @@ private:
     std::unique_ptr<SerialExecutor> m_libraryTasksWorker;
 
     // Search members
-    static std::shared_ptr<SearchState> makeSearchState();
-    // Hands the vector the engine is computing to then, on the main thread, in a later turn of
-    // the event loop; dropped when the store is gone first.
-    void whenEmbedded(QFuture<std::optional<QList<double>>> embedding,
-        std::function<void(const std::optional<QList<double>>&)> then);
-    // whenEmbedded of the item's embedding input.
-    void whenItemEmbedded(const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then);
-    // Keeps a vector in memory and, with a database, in the item's row.
-    void storeEmbedding(const QUuid& id, const QList<double>& vector);
-    void embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next);
-    // Runs the deep pass for the query (as typed) on a worker, once its vector is there, and
-    // publishes what it found while the search text still asks for it.
-    void finishDeepSearch(const QString& query, const CancellationToken& token,
-        const std::optional<QList<double>>& queryVector);
-    std::shared_ptr<SearchState> m_search = makeSearchState();
+    class SearchHost;
+    void makeLibrarySearch();
+    // Writes the item's sentence vector into its row, now or once the library file can take it.
+    void writeEmbedding(const QUuid& id, const QList<double>& vector);
+    std::unique_ptr<LibrarySearch> m_search;
     // End of search members
 
     // Library members
@@ -663,10 +618,6 @@ private:
     // would act on a library that changed since it was asked for): says that the change did not
     // happen and why; true then.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
-    // Related items (StoreRelated.cpp): the usage score of every item opened, and the items a
-    // ranking names that are still in the library, at most limit of them.
-    QHash<QUuid, double> usageScoresByID(const QDateTime& now) const;
-    QList<VeskItem> itemsOfRanking(const QList<QUuid>& ranked, qsizetype limit) const;
     // commitNewItem with the item's rich text, written with its row in one transaction (unless
     // the capture worker has written both already).
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);

@@ -12,6 +12,7 @@ void VeskStore::makeAreas()
 {
     m_itemAccess = std::make_unique<AreaItemAccess>(*this);
     makeHealthAreas();
+    makeLibrarySearch();
     makeBringBackSchedule();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,

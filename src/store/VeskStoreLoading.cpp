@@ -10,8 +10,12 @@
 #include "platform/Uuid.h"
 #include "store/BringBackSchedule.h"
 #include "store/LibraryReading.h"
+#include "store/LibrarySearch.h"
 #include "store/SQLiteDatabase.h"
-#include "store/SearchState.h"
+#include "intake/NearDuplicateIndex.h"
+#include "search/DefaultOrder.h"
+#include "search/SearchIndex.h"
+#include "search/SemanticVectors.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,12 +55,7 @@ bool VeskStore::beginBackgroundLoading()
     loadManualTags();
     loadBringBackDates();
 
-    SearchState& state = searchState();
-    watchItemsForIndexing();
-    state.itemsChangedSinceIndexing = false;
-    state.indexPending = true;
-    state.order.reset(m_items, {});
-    setFilteredItems(state.order.items());
+    m_search->beginIndexingInBackground();
     m_searchReady = false;
     m_startupFinished = false;
     m_startupWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
@@ -105,7 +104,6 @@ void VeskStore::releaseStartupReading()
 void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
 {
     assertMainThread();
-    SearchState& state = searchState();
 
     // Damage found meanwhile: the library is not taken up.
     if (libraryProblem()) {
@@ -120,9 +118,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
         veskLog(kLoadMigrationError + reading->items.error().logText());
         m_firstPage.clear();
         failItemsLoad(reading->items.error());
-        state.order.reset(m_items, {});
-        state.nearDuplicates.rebuild(m_items);
-        setFilteredItems(state.order.items());
+        m_search->resetToItems();
         finishStartupWithoutLibrary();
         return;
     }
@@ -133,13 +129,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     m_items = merge.items;
     m_itemsLoaded = true;
 
-    state.order = std::move(*reading->order);
-    for (const QUuid& id : merge.removed)
-        state.order.remove(id);
-    for (const VeskItem& item : merge.changed)
-        state.order.update(item);
-    for (auto it = merge.added.crbegin(); it != merge.added.crend(); ++it)
-        state.order.prepend(*it);
+    m_search->takeLoadedOrder(std::move(*reading->order), merge.removed, merge.changed, merge.added);
 
     // File items that are pictures become image items, each saved at once.
     for (qsizetype i = 0; i < m_items.size() && !reading->pictureFileIDs.isEmpty(); ++i) {
@@ -148,12 +138,12 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
         VeskItem& item = m_items[i];
         item.kind = VeskKind::Image;
         (void)saveItemToDatabase(item); // a failure is marked on the card, said and retried
-        state.order.update(item);
+        m_search->updateInDefaultOrder(item);
     }
     emit libraryLoaded();
     emit itemsChanged();
     // The items above are the ones the index is built from next.
-    state.itemsChangedSinceIndexing = false;
+    m_search->beginIndexBuild();
 
     if (!reading->richText) {
         veskLog(QStringLiteral("Vesk rich-text load error: ") + reading->richText.error().logText());
@@ -180,15 +170,10 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
 
     // The index is built from the library as it stands now; what changes meanwhile is indexed
     // again when it arrives.
-    state.changedWhileIndexing.clear();
-    state.libraryChangedWhileIndexing = false;
+    m_search->beginIndexBuild();
     const QList<VeskItem> items = m_items;
     const QHash<QUuid, QSet<QString>> people = personNamesByItem();
-    QHash<QUuid, QStringList> tags;
-    for (auto it = state.manualTagsByID.cbegin(); it != state.manualTagsByID.cend(); ++it) {
-        if (const auto id = parseUuid(it.key()))
-            tags.insert(*id, *it);
-    }
+    const QHash<QUuid, QStringList> tags = m_search->manualTagsByItem();
     QThreadPool* pool = m_startupThreads->pool();
     const QString path = m_database->filePath();
     const QString indexFile = searchIndexFilePath(path);
@@ -228,20 +213,13 @@ void VeskStore::buildNearDuplicatesAtStart()
                 buildNearDuplicatesAtStart();
                 return;
             }
-            searchState().nearDuplicates = std::move(*index);
+            m_search->adoptNearDuplicates(std::move(*index));
         });
 }
 
 void VeskStore::finishStartupWithoutLibrary()
 {
-    SearchState& state = searchState();
-    {
-        const ReadGate::Change change(*state.readGate);
-        state.index = SearchIndex();
-    }
-    state.indexPending = false;
-    state.changedWhileIndexing.clear();
-    state.libraryChangedWhileIndexing = false;
+    m_search->finishWithoutIndex();
     m_searchReady = true;
     emit searchReadyChanged();
     m_startupFinished = true;
@@ -254,17 +232,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
     if (reading->error) {
         veskLog(QStringLiteral("Vesk embedding load error: ") + reading->error->logText());
     } else {
-        // Vectors stored meanwhile (items added or edited since start-up) are newer than those
-        // read.
-        SemanticVectors vectors = std::move(reading->vectors);
-        for (const VeskItem& item : std::as_const(m_items)) {
-            if (m_semanticVectors.contains(item.id))
-                vectors.insertFrom(m_semanticVectors, item.id);
-        }
-        const ReadGate::Change change(*searchState().readGate);
-        m_semanticVectors = std::move(vectors);
-        // Related items ranked meanwhile knew nothing of meaning.
-        searchState().relatedCache.clear();
+        m_search->adoptStoredVectors(std::move(reading->vectors));
     }
     m_startupFinished = true;
     emit startupFinished();
@@ -277,22 +245,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
 void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 {
     assertMainThread();
-    SearchState& state = searchState();
-    {
-        const ReadGate::Change change(*state.readGate);
-        state.index = std::move(*index);
-    }
-    state.indexPending = false;
-    if (state.libraryChangedWhileIndexing) {
-        state.itemsChangedSinceIndexing = true;
-        rebuildSearchIndex();
-    } else {
-        for (const QUuid& id : std::as_const(state.changedWhileIndexing))
-            refreshIndexedItem(id);
-    }
-    state.changedWhileIndexing.clear();
-    state.libraryChangedWhileIndexing = false;
-    state.relatedCache.clear();
+    m_search->adoptIndex(std::move(*index));
 
     m_searchReady = true;
     emit searchReadyChanged();
@@ -477,17 +430,19 @@ void VeskStore::loadRichText()
 
 void VeskStore::loadEmbeddings()
 {
-    m_semanticVectors.clear();
+    m_search->replaceVectors(SemanticVectors());
     if (!m_database)
         return;
     // Vectors of another model are left out: their items are embedded again.
-    auto read = m_database->forEachEmbedding([this](const QUuid& id, const QByteArray& blob) {
-        m_semanticVectors.insert(id, decodeVectorBlob(blob));
+    SemanticVectors vectors;
+    auto read = m_database->forEachEmbedding([&vectors](const QUuid& id, const QByteArray& blob) {
+        vectors.insert(id, decodeVectorBlob(blob));
     }, m_services.embeddings->modelName());
     if (!read) {
-        m_semanticVectors.clear();
         veskLog(QStringLiteral("Vesk embedding load error: ") + read.error().logText());
+        return;
     }
+    m_search->replaceVectors(std::move(vectors));
 }
 
 void VeskStore::loadBringBackDates()

@@ -1,15 +1,14 @@
 // Sentence-embedding tasks: the start-up pass over items without a vector, and one item after
 // each save.
-#include "platform/FutureDelivery.h"
-#include "platform/Log.h"
-#include "search/SemanticEmbeddingEngine.h"
-#include "platform/SerialExecutor.h"
-#include "store/CaptureRowWriter.h"
-#include "store/SQLiteDatabase.h"
-#include "store/SearchState.h"
-#include "store/VeskStore.h"
-#include "platform/WorkPool.h"
+#include "store/LibrarySearch.h"
 
+#include "platform/FutureDelivery.h"
+#include "platform/WorkPool.h"
+#include "search/SemanticEmbeddingEngine.h"
+#include "store/LibrarySearchHost.h"
+#include "store/SearchState.h"
+
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
@@ -19,7 +18,47 @@ namespace {
 constexpr qsizetype kLongEmbeddingInput = 100'000;
 } // namespace
 
-void VeskStore::whenEmbedded(
+const SemanticVectors& LibrarySearch::semanticVectors() const
+{
+    return m_state->vectors;
+}
+
+void LibrarySearch::replaceVectors(SemanticVectors vectors)
+{
+    const ReadGate::Change change(*m_state->readGate);
+    m_state->vectors = std::move(vectors);
+}
+
+void LibrarySearch::adoptStoredVectors(SemanticVectors vectors)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    // Vectors stored meanwhile (items added or edited since start-up) are newer than those read.
+    for (const VeskItem& item : m_host->items()) {
+        if (state.vectors.contains(item.id))
+            vectors.insertFrom(state.vectors, item.id);
+    }
+    replaceVectors(std::move(vectors));
+    // Related items ranked meanwhile knew nothing of meaning.
+    state.relatedCache.clear();
+}
+
+void LibrarySearch::startMissingEmbeddings()
+{
+    // Runs after start-up on the main thread, on a turn of its own (a large library is a long
+    // list), and not at all once the area is gone.
+    QTimer::singleShot(0, this, [this] {
+        QList<VeskItem> missing;
+        for (const VeskItem& item : m_host->items()) {
+            if (!m_state->vectors.contains(item.id))
+                missing.append(item);
+        }
+        if (!missing.isEmpty())
+            embedItems(missing);
+    });
+}
+
+void LibrarySearch::whenEmbedded(
     QFuture<std::optional<QList<double>>> embedding, std::function<void(const std::optional<QList<double>>&)> then)
 {
     // Delivered from the event loop even when the engine answers at once: the rest of a task
@@ -27,7 +66,7 @@ void VeskStore::whenEmbedded(
     deliverResult(this, embedding, std::move(then));
 }
 
-void VeskStore::whenItemEmbedded(
+void LibrarySearch::whenItemEmbedded(
     const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then)
 {
     const qsizetype length = item.title.size() + item.note.size() + item.searchableText.size()
@@ -43,80 +82,52 @@ void VeskStore::whenItemEmbedded(
         });
 }
 
-void VeskStore::storeEmbedding(const QUuid& id, const QList<double>& vector)
+void LibrarySearch::storeEmbedding(const QUuid& id, const QList<double>& vector)
 {
     {
-        const ReadGate::Change change(*searchState().readGate);
-        m_semanticVectors.insert(id, vector);
+        const ReadGate::Change change(*m_state->readGate);
+        m_state->vectors.insert(id, vector);
     }
-    if (readOnlyReason())
-        return; // computed again at a start that can keep it
-    if (libraryCheckPending()) {
-        // Written once the library file has passed its check, after the rows waiting for it.
-        afterLibraryCheck([this, id, vector] {
-            if (indexOfItem(id) >= 0)
-                storeEmbedding(id, vector);
-        });
-        return;
-    }
-    // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
-    // wait behind another writer) would hold up the window.
-    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
-    if (!writer) {
-        // A library that cannot take writes says why through its own connection.
-        if (m_database) {
-            if (auto saved = m_database->updateEmbedding(id, m_services.embeddings->modelName(), vector); !saved)
-                veskLog(QStringLiteral("Vesk embedding save error: ") + saved.error().logText());
-        }
-        return;
-    }
-    if (!writer->queueEmbedding(id, m_services.embeddings->modelName(), vector))
-        return; // a flush is on its way and takes this one too
-    m_captureWorker->run([writer] {
-        for (const QString& failure : writer->writeQueuedEmbeddings())
-            veskLog(QStringLiteral("Vesk embedding save error: ") + failure);
-    });
+    m_host->writeEmbedding(id, vector);
 }
 
-void VeskStore::embedItems(const QList<VeskItem>& items)
+void LibrarySearch::embedItems(const QList<VeskItem>& items)
 {
     assertMainThread();
     embedNextItem(std::make_shared<const QList<VeskItem>>(items), 0);
 }
 
-void VeskStore::embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next)
+void LibrarySearch::embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next)
 {
     if (next >= items->size()) {
         // Search is refreshed once, after the whole list.
-        searchState().relatedCache.clear();
-        refreshFilteredItems(m_searchText);
-        startDeepSearch(m_searchText);
+        m_state->relatedCache.clear();
+        rerunPasses();
         return;
     }
     const VeskItem& item = items->at(next);
-    setIndexingCount(m_indexingCount + 1);
+    m_host->adjustIndexingCount(+1);
     whenItemEmbedded(item,
         [this, items, next](const std::optional<QList<double>>& vector) {
             // Nothing back leaves an earlier vector of the item as it was.
             if (vector)
                 storeEmbedding(items->at(next).id, *vector);
-            setIndexingCount(std::max(0, m_indexingCount - 1));
+            m_host->adjustIndexingCount(-1);
             embedNextItem(items, next + 1);
         });
 }
 
-void VeskStore::embedItem(const VeskItem& item)
+void LibrarySearch::embedItem(const VeskItem& item)
 {
     assertMainThread();
-    setIndexingCount(m_indexingCount + 1);
+    m_host->adjustIndexingCount(+1);
     // The item as it was handed over, not a fresh copy: a later edit starts its own task.
     whenItemEmbedded(item, [this, id = item.id](const std::optional<QList<double>>& vector) {
         if (vector)
             storeEmbedding(id, *vector);
-        searchState().relatedCache.clear();
-        setIndexingCount(std::max(0, m_indexingCount - 1));
-        refreshFilteredItems(m_searchText);
-        startDeepSearch(m_searchText);
+        m_state->relatedCache.clear();
+        m_host->adjustIndexingCount(-1);
+        rerunPasses();
     });
 }
 

@@ -1,6 +1,6 @@
 // Items related to each other: the source an item was derived from, other versions of its file,
 // and the items it reminds of.
-#include "store/SearchState.h"
+#include "store/LibrarySearch.h"
 
 #include "intake/VersionKey.h"
 #include "platform/FutureDelivery.h"
@@ -8,6 +8,8 @@
 #include "platform/WorkPool.h"
 #include "search/RelatedItems.h"
 #include "search/SemanticVectors.h"
+#include "store/LibrarySearchHost.h"
+#include "store/SearchState.h"
 
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -16,22 +18,22 @@
 
 namespace vesk {
 
-VeskItem VeskStore::sourceItem(const VeskItem& item) const
+VeskItem LibrarySearch::sourceItem(const VeskItem& item) const
 {
     assertMainThread();
     if (!item.sourceItemID)
         return item;
-    const qsizetype index = indexOfItem(*item.sourceItemID);
-    return index < 0 ? item : m_items.at(index);
+    const qsizetype index = m_host->indexOfItem(*item.sourceItemID);
+    return index < 0 ? item : m_host->items().at(index);
 }
 
-QList<VeskItem> VeskStore::relatedVersions(const VeskItem& item, qsizetype limit) const
+QList<VeskItem> LibrarySearch::relatedVersions(const VeskItem& item, qsizetype limit) const
 {
     assertMainThread();
-    return relatedVersionsIn(item, m_items, limit);
+    return relatedVersionsIn(item, m_host->items(), limit);
 }
 
-CancellationToken VeskStore::findRelatedVersionsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+CancellationToken LibrarySearch::findRelatedVersionsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
     std::function<void(const QList<VeskItem>&)> done) const
 {
     assertMainThread();
@@ -39,7 +41,7 @@ CancellationToken VeskStore::findRelatedVersionsLater(const VeskItem& item, qsiz
     // The worker's copy shares the list until the main thread changes it, so it reads the
     // library as it was when asked while the window goes on changing its own.
     const QFuture<QList<VeskItem>> found = QtConcurrent::run(workPool(),
-        [items = m_items, item, limit, cancelled] { return relatedVersionsIn(item, items, limit, &cancelled); });
+        [items = m_host->items(), item, limit, cancelled] { return relatedVersionsIn(item, items, limit, &cancelled); });
     deliverResult(receiver, found, [cancelled, done = std::move(done)](const QList<VeskItem>& versions) {
         if (!cancelled.isCancelled())
             done(versions);
@@ -47,11 +49,11 @@ CancellationToken VeskStore::findRelatedVersionsLater(const VeskItem& item, qsiz
     return cancelled;
 }
 
-QHash<QUuid, double> VeskStore::usageScoresByID(const QDateTime& now) const
+QHash<QUuid, double> LibrarySearch::usageScoresByID(const QDateTime& now) const
 {
     // The few items ever opened, looked up by identifier instead of by text for every item.
     QHash<QUuid, double> usage;
-    const SearchState& state = searchState();
+    const SearchState& state = *m_state;
     for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
         if (const auto id = parseUuid(it.key()))
             usage.insert(*id, vesk::usageScore(*it, now));
@@ -59,66 +61,66 @@ QHash<QUuid, double> VeskStore::usageScoresByID(const QDateTime& now) const
     return usage;
 }
 
-QList<VeskItem> VeskStore::itemsOfRanking(const QList<QUuid>& ranked, qsizetype limit) const
+QList<VeskItem> LibrarySearch::itemsOfRanking(const QList<QUuid>& ranked, qsizetype limit) const
 {
     QList<VeskItem> related;
     for (const QUuid& id : ranked) {
         if (related.size() >= limit)
             break;
-        if (const qsizetype index = indexOfItem(id); index >= 0)
-            related.append(m_items.at(index));
+        if (const qsizetype index = m_host->indexOfItem(id); index >= 0)
+            related.append(m_host->items().at(index));
     }
     return related;
 }
 
-std::optional<QList<VeskItem>> VeskStore::knownRelatedItems(const VeskItem& item, qsizetype limit)
+std::optional<QList<VeskItem>> LibrarySearch::knownRelatedItems(const VeskItem& item, qsizetype limit)
 {
     assertMainThread();
-    if (m_items.size() < 2 || limit < 0)
+    if (m_host->items().size() < 2 || limit < 0)
         return QList<VeskItem>();
-    SearchState& state = searchState();
+    SearchState& state = *m_state;
     // Words are read from the index, which must hold the library as it is (this also empties
     // the memo).
     if (state.itemsChangedSinceIndexing)
-        rebuildSearchIndex();
+        rebuildIndex();
     const auto memo = state.relatedCache.constFind(item.id);
     if (memo == state.relatedCache.cend())
         return std::nullopt;
     return itemsOfRanking(*memo, limit);
 }
 
-QList<VeskItem> VeskStore::relatedItems(const VeskItem& item, qsizetype limit)
+QList<VeskItem> LibrarySearch::relatedItems(const VeskItem& item, qsizetype limit)
 {
     if (auto known = knownRelatedItems(item, limit))
         return *known;
-    SearchState& state = searchState();
+    SearchState& state = *m_state;
     const QDateTime now = m_services.clock->now();
     RelatedItemsSignals sources;
     sources.now = now;
-    if (m_semanticVectors.contains(item.id)) {
-        sources.vectorCosine = [this, own = item.id](const QUuid& other) -> std::optional<double> {
-            return m_semanticVectors.cosine(own, other);
+    if (state.vectors.contains(item.id)) {
+        sources.vectorCosine = [&state, own = item.id](const QUuid& other) -> std::optional<double> {
+            return state.vectors.cosine(own, other);
         };
     }
     const QHash<QUuid, double> usage = usageScoresByID(now);
     sources.usageScore = [&usage](const QUuid& other) { return usage.value(other, 0.0); };
-    QList<QUuid> ranked = rankRelatedItems(item, m_items, state.index, sources);
+    QList<QUuid> ranked = rankRelatedItems(item, m_host->items(), state.index, sources);
     ranked = ranked.first(std::min<qsizetype>(ranked.size(), std::max<qsizetype>(limit, 6)));
     state.relatedCache.insert(item.id, ranked);
     return itemsOfRanking(ranked, limit);
 }
 
-void VeskStore::rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
+void LibrarySearch::rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
     std::function<void(const QList<VeskItem>&)> done)
 {
     assertMainThread();
-    SearchState& state = searchState();
+    SearchState& state = *m_state;
     // Until start-up has built the index there is nothing to rank against; the panels ask again
     // when search is ready.
     if (state.indexPending || limit < 0)
         return;
     if (state.itemsChangedSinceIndexing)
-        rebuildSearchIndex();
+        rebuildIndex();
     // Only the item shown last matters: a ranking for one left behind stops at its next turn.
     if (state.relatedRanking)
         state.relatedRanking->cancel();
@@ -129,7 +131,7 @@ void VeskStore::rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QOb
     const qsizetype keep = std::max<qsizetype>(limit, 6);
     const std::shared_ptr<ReadGate> gate = state.readGate;
     const SearchIndex* index = &state.index;
-    const SemanticVectors* vectors = &m_semanticVectors;
+    const SemanticVectors* vectors = &state.vectors;
     const QFuture<QList<QUuid>> ranking = QtConcurrent::run(workPool(),
         [gate, index, vectors, item, usage = usageScoresByID(now), now, keep, cancelled]() -> QList<QUuid> {
             // A turn of a few hundred items: the main thread waits at most that long to change
@@ -160,7 +162,7 @@ void VeskStore::rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QOb
             done = std::move(done)](const QList<QUuid>& ranked) {
             if (cancelled.isCancelled())
                 return;
-            SearchState& state = searchState();
+            SearchState& state = *m_state;
             // Ranked against a library that changed meanwhile, it is still shown (the panels
             // ask again after a change) but not remembered.
             if (state.relatedCache.epoch == epoch)

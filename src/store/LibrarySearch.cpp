@@ -1,0 +1,500 @@
+// The search area's index and its two passes: the lexical refresh as the user types, and the
+// deep pass over words and meaning at a pause.
+#include "store/LibrarySearch.h"
+
+#include "platform/FutureDelivery.h"
+#include "platform/ParallelWork.h"
+#include "platform/Uuid.h"
+#include "platform/WorkPool.h"
+#include "search/DeepSearch.h"
+#include "search/FewStepSort.h"
+#include "search/IndexAnchorOverlaps.h"
+#include "search/LexicalMatch.h"
+#include "search/Ranking.h"
+#include "store/CapturePreparation.h"
+#include "store/LibrarySearchHost.h"
+#include "store/SearchState.h"
+#include "store/SearchTextPipeline.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vesk {
+
+namespace {
+
+// Keys of the stored states are identifiers as written by uuidString.
+std::optional<QUuid> keyID(const QString& key)
+{
+    const QUuid id = QUuid::fromString(key);
+    return id.isNull() ? std::nullopt : std::optional<QUuid>(id);
+}
+
+} // namespace
+
+LibrarySearch::LibrarySearch(VeskServices services, std::unique_ptr<LibrarySearchHost> host, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_host(std::move(host)),
+      m_state(std::make_shared<SearchState>())
+{
+}
+
+LibrarySearch::~LibrarySearch()
+{
+    stopReading();
+}
+
+void LibrarySearch::stopReading()
+{
+    m_state->readGate->close();
+}
+
+void LibrarySearch::assertMainThread() const
+{
+    Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread(),
+               "LibrarySearch", "search used off the main thread");
+}
+
+void LibrarySearch::startPipelines()
+{
+    m_lexicalPipeline = std::make_unique<SearchTextPipeline>(m_services.lexicalSearchDelayMs,
+        [this](const QString& text) { refreshFilteredItems(text); });
+    m_deepPipeline = std::make_unique<SearchTextPipeline>(m_services.deepSearchDelayMs,
+        [this](const QString& text) { startDeepSearch(text); });
+    // Both subscriptions start from the current text, so both passes run once after start-up.
+    searchTextChanged(m_host->searchText());
+}
+
+void LibrarySearch::searchTextChanged(const QString& text)
+{
+    if (!m_lexicalPipeline)
+        return;
+    m_lexicalPipeline->send(text);
+    m_deepPipeline->send(text);
+}
+
+void LibrarySearch::noteItemsChanged()
+{
+    m_state->itemsChangedSinceIndexing = true;
+}
+
+QHash<QUuid, QStringList> LibrarySearch::manualTagsByItem() const
+{
+    QHash<QUuid, QStringList> byItem;
+    for (auto it = m_state->manualTagsByID.cbegin(); it != m_state->manualTagsByID.cend(); ++it) {
+        if (const auto id = keyID(it.key()))
+            byItem.insert(*id, *it);
+    }
+    return byItem;
+}
+
+// --- Start-up ---
+
+void LibrarySearch::showNewestFirst()
+{
+    m_state->order.reset(m_host->items(), {});
+    m_host->setFilteredItems(m_state->order.items());
+}
+
+void LibrarySearch::beginIndexingInBackground()
+{
+    m_state->itemsChangedSinceIndexing = false;
+    m_state->indexPending = true;
+    showNewestFirst();
+}
+
+void LibrarySearch::takeLoadedOrder(DefaultOrder order, const QList<QUuid>& removed,
+    const QList<VeskItem>& changed, const QList<VeskItem>& added)
+{
+    SearchState& state = *m_state;
+    state.order = std::move(order);
+    for (const QUuid& id : removed)
+        state.order.remove(id);
+    for (const VeskItem& item : changed)
+        state.order.update(item);
+    for (auto it = added.crbegin(); it != added.crend(); ++it)
+        state.order.prepend(*it);
+}
+
+void LibrarySearch::updateInDefaultOrder(const VeskItem& item)
+{
+    m_state->order.update(item);
+}
+
+void LibrarySearch::beginIndexBuild()
+{
+    SearchState& state = *m_state;
+    state.itemsChangedSinceIndexing = false;
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+}
+
+void LibrarySearch::resetToItems()
+{
+    m_state->nearDuplicates.rebuild(m_host->items());
+    showNewestFirst();
+}
+
+void LibrarySearch::adoptIndex(SearchIndex index)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    {
+        const ReadGate::Change change(*state.readGate);
+        state.index = std::move(index);
+    }
+    state.indexPending = false;
+    if (state.libraryChangedWhileIndexing) {
+        state.itemsChangedSinceIndexing = true;
+        rebuildIndex();
+    } else {
+        for (const QUuid& id : std::as_const(state.changedWhileIndexing))
+            refreshIndexedItem(id);
+    }
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+    state.relatedCache.clear();
+}
+
+void LibrarySearch::finishWithoutIndex()
+{
+    SearchState& state = *m_state;
+    {
+        const ReadGate::Change change(*state.readGate);
+        state.index = SearchIndex();
+    }
+    state.indexPending = false;
+    state.changedWhileIndexing.clear();
+    state.libraryChangedWhileIndexing = false;
+}
+
+void LibrarySearch::adoptNearDuplicates(NearDuplicateIndex index)
+{
+    m_state->nearDuplicates = std::move(index);
+}
+
+// --- The index ---
+
+void LibrarySearch::rebuildIndex()
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    const QList<VeskItem>& items = m_host->items();
+    const bool itemsChanged = state.itemsChangedSinceIndexing;
+    if (itemsChanged) {
+        // items() changed without naming its items: the kept order follows the whole list.
+        state.order.reset(items, m_host->broughtBackIDs());
+    }
+    if (state.indexPending) {
+        // Start-up is still building the index; it is brought up to date when it arrives.
+        state.libraryChangedWhileIndexing = true;
+        if (itemsChanged)
+            state.nearDuplicates.rebuild(items);
+    } else {
+        // Only what changed since the last build is indexed again; the result is that of a build
+        // from scratch.
+        const bool wasEmpty = state.index.size() == 0;
+        QList<QUuid> changed;
+        {
+            const ReadGate::Change change(*state.readGate);
+            state.index.synchronize(items, m_host->personNamesByItem(), manualTagsByItem(), &changed);
+        }
+        if (wasEmpty || changed.size() > items.size() / 4) {
+            state.nearDuplicates.rebuild(items);
+        } else {
+            for (const QUuid& id : std::as_const(changed)) {
+                if (const SearchRecord* record = state.index.record(id); !record)
+                    state.nearDuplicates.remove(id);
+                else if (const auto slot = state.index.slotOf(id))
+                    state.nearDuplicates.upsert(state.index.entry(*slot).source);
+            }
+        }
+    }
+    state.itemsChangedSinceIndexing = false;
+    state.relatedCache.clear();
+}
+
+void LibrarySearch::refreshIndexedItem(const QUuid& id)
+{
+    SearchState& state = *m_state;
+    const qsizetype index = m_host->indexOfItem(id);
+    if (index < 0) {
+        const ReadGate::Change change(*state.readGate);
+        state.index.remove(id);
+        return;
+    }
+    const QSet<QString> people = m_host->personNamesOf(id);
+    const VeskItem& item = m_host->items().at(index);
+    const QStringList manualTags = state.manualTagsByID.value(uuidString(id));
+    if (!state.index.isCurrent(item, people, manualTags)) {
+        const ReadGate::Change change(*state.readGate);
+        state.index.upsert(item, people, manualTags);
+    }
+}
+
+QList<QUuid> LibrarySearch::nearDuplicateCandidates(const NearDuplicateQuery& query) const
+{
+    return m_state->nearDuplicates.candidates(query);
+}
+
+void LibrarySearch::applyPreparedCapture(const PreparedCapture& capture, const VeskItem& item)
+{
+    if (capture.searchEntry) {
+        const ReadGate::Change change(*m_state->readGate);
+        m_state->index.apply(*capture.searchEntry, item, {}, {});
+    }
+    if (capture.nearDuplicateEntry)
+        m_state->nearDuplicates.apply(*capture.nearDuplicateEntry, item);
+}
+
+void LibrarySearch::publishDefaultOrder()
+{
+    SearchState& state = *m_state;
+    state.order.setBroughtBackIDs(m_host->broughtBackIDs());
+    // The published list shares the kept one; a different list is a change.
+    if (m_host->filteredItems().isSharedWith(state.order.items()))
+        return;
+    m_host->replaceFilteredItems(state.order.items());
+}
+
+LexicalSnapshot LibrarySearch::lexicalMatch(const QString& query) const
+{
+    return vesk::lexicalMatch(m_state->index, query);
+}
+
+// --- The lexical pass ---
+
+void LibrarySearch::refreshFilteredItems(const QString& query)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    if (state.itemsChangedSinceIndexing)
+        rebuildIndex();
+    if (query.trimmed().isEmpty()) {
+        if (state.deepSearchTask)
+            state.deepSearchTask->cancel();
+        state.deepSearchTask.reset();
+        m_host->setRetrievalHints({});
+        publishDefaultOrder();
+        return;
+    }
+    if (!m_host->searchReady()) {
+        // Answered once start-up has built the index; until then nothing is shown as a result.
+        m_host->setRetrievalHints({});
+        m_host->setFilteredItems({});
+        return;
+    }
+    const LexicalHits found = lexicalHits(state.index, query);
+
+    // The index holds each item as it stands in items(), so the hits are taken from there
+    // instead of searching the whole list.
+    const QDateTime now = m_services.clock->now();
+    const qint64 nowMs = now.toMSecsSinceEpoch();
+    QHash<quint32, double> usage;
+    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+        if (const auto id = keyID(it.key())) {
+            if (const auto slot = state.index.slotOf(*id))
+                usage.insert(*slot, vesk::usageScore(*it, now));
+        }
+    }
+    struct Ranked {
+        const LexicalHit* hit;
+        qint64 step;        // rankingStep of the final score
+        qint64 createdAtMs;
+        qint64 lexicalStep; // rankingStep of the lexical score
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(found.hits.size());
+    for (const LexicalHit& hit : found.hits) {
+        const qint64 createdAtMs = state.index.createdAtMsAt(hit.slot);
+        const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, usage.value(hit.slot, 0.0));
+        ranked.push_back({&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)});
+    }
+    // The order of sortRankedItems over the lexical ranking, on light records instead of whole
+    // items: what it keeps in place on a tie is ordered as the lexical ranking orders it.
+    sortByFewSteps(ranked, [](const Ranked& r) { return r.step; }, [&](const Ranked& a, const Ranked& b) {
+        if (a.step != b.step)
+            return a.step > b.step;
+        if (a.createdAtMs != b.createdAtMs)
+            return a.createdAtMs > b.createdAtMs;
+        if (a.lexicalStep != b.lexicalStep)
+            return a.lexicalStep > b.lexicalStep;
+        return state.index.idAt(a.hit->slot) < state.index.idAt(b.hit->slot);
+    });
+
+    QHash<QUuid, QString> hints;
+    for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
+        if (!ranked[i].hit->reason.isNull())
+            hints.insert(state.index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
+    }
+    // A short query can match the whole library: the items are copied on all cores, since each
+    // copy mostly waits on memory.
+    QList<VeskItem> results(qsizetype(ranked.size()));
+    VeskItem* const out = results.data();
+    forChunksInParallel(ranked.size(), [&](size_t begin, size_t end) {
+        // Each copy waits on the item and then on its texts' shared headers; asking for both
+        // some items ahead lets those waits overlap.
+        constexpr size_t kItemsAhead = 16;
+        constexpr size_t kTextsAhead = 8;
+        const auto source = [&](size_t i) -> const VeskItem& {
+            return state.index.entry(ranked[i].hit->slot).source;
+        };
+        for (size_t i = begin; i < end; ++i) {
+            if (i + kItemsAhead < end)
+                __builtin_prefetch(&source(i + kItemsAhead));
+            if (i + kTextsAhead < end) {
+                const VeskItem& ahead = source(i + kTextsAhead);
+                __builtin_prefetch(ahead.title.constData());
+                __builtin_prefetch(ahead.searchableText.constData());
+                if (ahead.text)
+                    __builtin_prefetch(ahead.text->constData());
+            }
+            out[i] = source(i);
+        }
+    });
+    m_host->setFilteredItems(results);
+    m_host->setRetrievalHints(hints);
+}
+
+// --- The deep pass ---
+
+void LibrarySearch::startDeepSearch(const QString& query)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    if (state.deepSearchTask)
+        state.deepSearchTask->cancel();
+    // Whether the query is empty is told from its text; the match runs only for a query.
+    if (query.trimmed().isEmpty()) {
+        m_host->setRetrievalHints({});
+        publishDefaultOrder();
+        return;
+    }
+    const CancellationToken token;
+    state.deepSearchTask = token;
+    // The lexical pass's form of the query: what its snapshot names as the query.
+    whenEmbedded(m_services.embeddings->embedQuery(query.trimmed().toLower()),
+        [this, query, token](const std::optional<QList<double>>& vector) { finishDeepSearch(query, token, vector); });
+}
+
+namespace {
+
+// What a deep pass hands back to the main thread: the query it answered, as the search text must
+// still read it, and its result (none when it was cancelled).
+struct DeepPassOutcome {
+    QString query;
+    std::optional<DeepSearchResult> result;
+};
+
+} // namespace
+
+void LibrarySearch::finishDeepSearch(const QString& query, const CancellationToken& token,
+    const std::optional<QList<double>>& queryVector)
+{
+    assertMainThread();
+    if (token.isCancelled())
+        return;
+    SearchState& state = *m_state;
+    // Association tokens are read from the index, which must show the items as they are now.
+    if (state.itemsChangedSinceIndexing)
+        rebuildIndex();
+    const QDateTime now = m_services.clock->now();
+    QHash<QUuid, double> usage;
+    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
+        if (const auto id = keyID(it.key()))
+            usage.insert(*id, vesk::usageScore(*it, now));
+    }
+    // The pass reads a copy of the list (shared until the main thread changes its own), the few
+    // usage scores, and the index and the vectors in one turn of the read gate: they stand still
+    // while it reads them, and the main thread waits only if it changes them meanwhile.
+    const std::shared_ptr<ReadGate> gate = state.readGate;
+    const SearchIndex* index = &state.index;
+    const SemanticVectors* vectors = &state.vectors;
+    const QFuture<DeepPassOutcome> pass = QtConcurrent::run(workPool(),
+        [gate, index, vectors, items = m_host->items(), query, queryVector, usage = std::move(usage), now, token] {
+            DeepPassOutcome outcome;
+            (void)gate->readTurn([&] {
+                if (token.isCancelled())
+                    return;
+                const LexicalSnapshot snapshot = vesk::lexicalMatch(*index, query);
+                outcome.query = snapshot.query;
+                const DeepSearchInput input{snapshot, queryVector, items, *vectors,
+                    [index](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(*index, anchors); },
+                    usage, now, token, {}};
+                outcome.result = runDeepSearch(input);
+            });
+            return outcome;
+        });
+    deliverResult(this, pass, [this, token](const DeepPassOutcome& outcome) {
+        // A pass for a text that is no longer in the field shows nothing.
+        if (token.isCancelled() || !outcome.result || m_host->searchText().trimmed().toLower() != outcome.query)
+            return;
+        m_host->setFilteredItems(outcome.result->items);
+        m_host->setRetrievalHints(outcome.result->hints);
+    });
+}
+
+// --- Refreshing after changes ---
+
+void LibrarySearch::rerunPasses()
+{
+    const QString text = m_host->searchText();
+    refreshFilteredItems(text);
+    startDeepSearch(text);
+}
+
+void LibrarySearch::refreshAfterChange()
+{
+    assertMainThread();
+    rebuildIndex();
+    rerunPasses();
+}
+
+void LibrarySearch::refreshAfterItemChange(const QUuid& id)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    const QList<VeskItem>& items = m_host->items();
+    // The published list lets go of the kept order while it changes, so that the change does not
+    // copy the whole library first; it is published again below.
+    if (m_host->filteredItems().isSharedWith(state.order.items()))
+        m_host->releaseFilteredItems();
+
+    const qsizetype index = m_host->indexOfItem(id);
+    if (index < 0) {
+        state.order.remove(id);
+        state.nearDuplicates.remove(id);
+    } else {
+        const VeskItem& item = items.at(index);
+        if (state.order.contains(id))
+            state.order.update(item);
+        else if (index == 0)
+            state.order.prepend(item);
+        else
+            state.order.reset(items, m_host->broughtBackIDs());
+        state.nearDuplicates.upsert(item);
+    }
+    // A change that was not the one named here leaves the order behind; it is made anew.
+    if (state.order.size() != items.size())
+        state.order.reset(items, m_host->broughtBackIDs());
+
+    if (state.indexPending)
+        state.changedWhileIndexing.insert(id);
+    else
+        refreshIndexedItem(id);
+    // The caller names the one item that changed, so the index is up to date again.
+    state.itemsChangedSinceIndexing = false;
+    state.relatedCache.clear();
+    rerunPasses();
+}
+
+void LibrarySearch::refreshAfterFaceChange()
+{
+    assertMainThread();
+    rebuildIndex();
+    if (m_host->searchText().trimmed().isEmpty())
+        return;
+    rerunPasses();
+}
+
+} // namespace vesk
