@@ -29,16 +29,6 @@ size_t qHash(const VeskFaceRecord& record, size_t seed) noexcept
     return seed;
 }
 
-size_t qHash(const VeskFaceClusterRecord& record, size_t seed) noexcept
-{
-    QtPrivate::QHashCombine combine;
-    seed = combine(seed, record.id);
-    seed = record.name ? combine(seed, *record.name) : combine(seed, quint64(0x9e3779b97f4a7c15ull));
-    seed = combine(seed, record.createdAt.toMSecsSinceEpoch());
-    seed = combine(seed, record.modifiedAt.toMSecsSinceEpoch());
-    return seed;
-}
-
 size_t qHash(const VeskFaceRejectionRecord& record, size_t seed) noexcept
 {
     QtPrivate::QHashCombine combine;

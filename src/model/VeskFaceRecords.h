@@ -79,7 +79,6 @@ struct VeskFaceStatistics {
 };
 
 size_t qHash(const VeskFaceRecord& record, size_t seed = 0) noexcept;
-size_t qHash(const VeskFaceClusterRecord& record, size_t seed = 0) noexcept;
 size_t qHash(const VeskFaceRejectionRecord& record, size_t seed = 0) noexcept;
 
 } // namespace vesk
@@ -87,10 +86,6 @@ size_t qHash(const VeskFaceRejectionRecord& record, size_t seed = 0) noexcept;
 template <>
 struct std::hash<vesk::VeskFaceRecord> {
     size_t operator()(const vesk::VeskFaceRecord& r) const noexcept { return vesk::qHash(r); }
-};
-template <>
-struct std::hash<vesk::VeskFaceClusterRecord> {
-    size_t operator()(const vesk::VeskFaceClusterRecord& r) const noexcept { return vesk::qHash(r); }
 };
 template <>
 struct std::hash<vesk::VeskFaceRejectionRecord> {
