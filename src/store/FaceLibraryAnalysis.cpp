@@ -1,11 +1,10 @@
 // The analysis of a newly imported picture: text, labels and faces found off the main thread and
 // applied to the library on it.
-#include "store/VeskStore.h"
+#include "store/FaceLibrary.h"
 
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
-#include "platform/SerialExecutor.h"
-#include "store/CaptureRowWriter.h"
+#include "store/FaceLibraryHost.h"
 #include "store/SQLiteDatabase.h"
 
 namespace vesk {
@@ -25,27 +24,22 @@ void appendMissing(ItemText& text, const QString& part)
 
 } // namespace
 
-void VeskStore::lowerIndexingCount()
-{
-    setIndexingCount(std::max(0, m_indexingCount - 1));
-}
-
-void VeskStore::startImageTasks(const VeskItem& item)
+void FaceLibrary::startImageTasks(const VeskItem& item)
 {
     assertMainThread();
     // Fills the thumbnail cache; the image itself is not needed here.
     m_services.thumbnails->thumbnail(item, kThumbnailWarmUpSize);
     if (!m_services.imageAnalyser || !item.filePath)
         return;
-    setIndexingCount(m_indexingCount + 1);
+    m_host.adjustIndexingCount(+1);
     analyzeItem(*item.filePath, item.id);
 }
 
-void VeskStore::analyzeItem(const QString& filePath, const QUuid& id)
+void FaceLibrary::analyzeItem(const QString& filePath, const QUuid& id)
 {
     assertMainThread();
     if (!m_services.imageAnalyser) {
-        lowerIndexingCount();
+        m_host.adjustIndexingCount(-1);
         return;
     }
     // The results come back to the main thread only while the store exists.
@@ -54,79 +48,74 @@ void VeskStore::analyzeItem(const QString& filePath, const QUuid& id)
     });
 }
 
-Expected<void, DatabaseError> VeskStore::storeDetectedFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
+Expected<void, DatabaseError> FaceLibrary::storeDetectedFaces(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
     // Rows and mark together: rows without a mark would count as analysed at the next start
     // while the caches lack them now.
-    if (m_database) {
-        if (auto saved = m_database->saveFaceAnalysis(itemID, faces); !saved)
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto saved = database->saveFaceAnalysis(itemID, faces); !saved)
             return saved;
     }
     cacheFaceRecords(itemID, faces);
-    setFaceDataRevision(m_faceDataRevision + 1);
+    setFaceDataRevision(faceDataRevision() + 1);
     return {};
 }
 
-void VeskStore::storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
-                                               std::function<void(const Expected<void, DatabaseError>&)> then)
+void FaceLibrary::storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
+                                                 std::function<void(const Expected<void, DatabaseError>&)> then)
 {
     assertMainThread();
-    if (libraryCheckPending()) {
+    if (m_host.libraryCheckPending()) {
         // Face rows name their item's row, which may itself be waiting for the check.
-        afterLibraryCheck([this, itemID, faces, then = std::move(then)] {
+        m_host.afterLibraryCheck([this, itemID, faces, then = std::move(then)] {
             storeDetectedFacesInBackground(itemID, faces, then);
         });
         return;
     }
-    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
-    if (!writer) {
+    auto written = m_host.writeInBackground(
+        [itemID, faces](SQLiteDatabase& database) { return database.saveFaceAnalysis(itemID, faces); });
+    if (!written) {
         then(storeDetectedFaces(itemID, faces));
         return;
     }
     // The worker's connection takes the rows: a flush to a disk busy with an import would hold up
     // the window. Its queue keeps them in order with the other rows it writes, and the caches
     // learn of them only once they are in the file.
-    deliverResult(this, m_captureWorker
-        ->run([writer, itemID, faces]() -> Expected<void, DatabaseError> {
-            SQLiteDatabase* database = writer->database();
-            if (!database)
-                return unexpected(DatabaseError::openFailed(QStringLiteral("the library file could not be opened")));
-            return database->saveFaceAnalysis(itemID, faces);
-        }),
+    deliverResult(this, *written,
         [this, itemID, faces, then = std::move(then)](const Expected<void, DatabaseError>& saved) {
             // An item deleted meanwhile took its rows with it (or refused them): nothing to keep.
-            if (saved && indexOfItem(itemID) >= 0) {
+            if (saved && m_host.indexOfItem(itemID) >= 0) {
                 cacheFaceRecords(itemID, faces);
-                setFaceDataRevision(m_faceDataRevision + 1);
+                setFaceDataRevision(faceDataRevision() + 1);
             }
             then(saved);
         });
 }
 
-void VeskStore::saveDetectedFaces(const QUuid& id, const QString& text, const QString& labels,
-                                  const QList<VeskFaceRecord>& faces)
+void FaceLibrary::saveDetectedFaces(const QUuid& id, const QString& text, const QString& labels,
+                                    const QList<VeskFaceRecord>& faces)
 {
     assertMainThread();
-    if (indexOfItem(id) < 0) {
+    if (m_host.indexOfItem(id) < 0) {
         // Deleted while it was analysed: nothing of it is kept.
-        lowerIndexingCount();
+        m_host.adjustIndexingCount(-1);
         return;
     }
     storeDetectedFacesInBackground(id, faces, [this, id, text, labels](const Expected<void, DatabaseError>& stored) {
         if (!stored)
             veskLog(QStringLiteral("Vesk face record save error: ") + stored.error().logText());
-        const qsizetype index = indexOfItem(id);
+        const qsizetype index = m_host.indexOfItem(id);
         if (index < 0 || (text.isEmpty() && labels.isEmpty())) {
-            lowerIndexingCount();
+            m_host.adjustIndexingCount(-1);
             return;
         }
-        VeskItem item = m_items[index];
+        VeskItem item = m_host.items().at(index);
         appendMissing(item.searchableText, text);
         appendMissing(item.searchableText, labels);
         // Saved, searched and embedded again even when nothing was appended.
-        (void)updateItemFromWork(item); // a failure is marked on the card and said by the store
-        lowerIndexingCount();
+        (void)m_host.updateItemFromWork(item); // a failure is marked on the card and said by the store
+        m_host.adjustIndexingCount(-1);
     });
 }
 

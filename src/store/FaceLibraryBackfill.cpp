@@ -4,8 +4,9 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
+#include "store/FaceLibrary.h"
+#include "store/FaceLibraryHost.h"
 #include "store/SQLiteDatabase.h"
-#include "store/VeskStore.h"
 
 #include <QFileInfo>
 
@@ -23,7 +24,7 @@ QList<VeskItem> faceBackfillCandidates(const QList<VeskItem>& items, const QSet<
     return candidates;
 }
 
-void VeskStore::cancelFaceBackfill()
+void FaceLibrary::cancelFaceBackfill()
 {
     assertMainThread();
     if (m_faceBackfillTask)
@@ -31,12 +32,12 @@ void VeskStore::cancelFaceBackfill()
     m_faceBackfillTask.reset();
 }
 
-void VeskStore::startFaceBackfill()
+void FaceLibrary::startFaceBackfill()
 {
     assertMainThread();
     cancelFaceBackfill();
     // Without an analyser nothing can look for faces, and nothing may be marked as looked at.
-    if (!m_services.imageAnalyser || readOnlyReason())
+    if (!m_services.imageAnalyser || m_host.readOnly())
         return;
 
     CancellationToken token;
@@ -44,9 +45,10 @@ void VeskStore::startFaceBackfill()
     // Which pictures were analysed already is read, and whether each picture's file is there is
     // asked, on a worker (a large library holds tens of thousands of both); the run starts on the
     // main thread, and not at all once the store is gone.
-    const QString databasePath = m_database ? m_database->filePath() : QString();
-    deliverResult(this, libraryTasksWorker()
-        .run([items = m_items, databasePath]() -> Expected<QList<VeskItem>, DatabaseError> {
+    const SQLiteDatabase* database = m_host.database();
+    const QString databasePath = database ? database->filePath() : QString();
+    deliverResult(this, m_host.libraryTasksWorker()
+        .run([items = m_host.items(), databasePath]() -> Expected<QList<VeskItem>, DatabaseError> {
             QSet<QUuid> analyzed;
             if (!databasePath.isEmpty()) {
                 auto opened = SQLiteDatabase::openForReading(databasePath);
@@ -69,13 +71,13 @@ void VeskStore::startFaceBackfill()
         });
 }
 
-void VeskStore::runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token)
+void FaceLibrary::runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token)
 {
     backfillItem(std::make_shared<const QList<VeskItem>>(candidates), 0, std::move(token));
 }
 
-void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position,
-                             CancellationToken token)
+void FaceLibrary::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position,
+                               CancellationToken token)
 {
     assertMainThread();
     for (; position < candidates->size(); ++position) {
@@ -84,13 +86,13 @@ void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, 
         const VeskItem& item = candidates->at(position);
         if (!item.filePath)
             continue;
-        setIndexingCount(m_indexingCount + 1);
+        m_host.adjustIndexingCount(+1);
         // Detection runs on the analyser's workers; the result is applied here on the main
         // thread, and the next item follows after the pause whatever the outcome.
         deliverResult(this, m_services.imageAnalyser->detectFaces(*item.filePath, item.id),
         [this, candidates, position, token](const QList<VeskFaceRecord>& faces) {
                 if (token.isCancelled()) {
-                    lowerIndexingCount();
+                    m_host.adjustIndexingCount(-1);
                     return;
                 }
                 const VeskItem& done = candidates->at(position);
@@ -100,7 +102,7 @@ void VeskStore::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, 
                         veskLog(QStringLiteral("Vesk face backfill save error for ") + candidates->at(position).title
                                 + QStringLiteral(": ") + stored.error().logText());
                     }
-                    lowerIndexingCount();
+                    m_host.adjustIndexingCount(-1);
                     m_services.timers->after(m_services.faceBackfillPauseMs, this, [this, candidates, position, token] {
                         backfillItem(candidates, position + 1, token);
                     });

@@ -1,12 +1,13 @@
 // Face suggestions and the user's decisions on them: confirm, reject, ignore; the unassigned faces
 // and the face counts.
-#include "store/VeskStore.h"
+#include "store/FaceLibrary.h"
 
 #include "faces/FaceSuggestionEngine.h"
 #include "faces/PersonPools.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
+#include "store/FaceLibraryHost.h"
 #include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
@@ -25,7 +26,7 @@ qsizetype indexOfFace(const QList<VeskFaceRecord>& faces, const QUuid& id, bool 
 
 } // namespace
 
-QString VeskStore::poolNameForNotice(const QUuid& poolID) const
+QString FaceLibrary::poolNameForNotice(const QUuid& poolID) const
 {
     for (const VeskFaceClusterRecord& pool : m_faceClustersCache) {
         if (pool.id == poolID)
@@ -34,7 +35,7 @@ QString VeskStore::poolNameForNotice(const QUuid& poolID) const
     return QStringLiteral("this person");
 }
 
-QFuture<QList<VeskFaceSuggestion>> VeskStore::suggestFaces(const QUuid& poolID, int limit, double minimumSimilarity) const
+QFuture<QList<VeskFaceSuggestion>> FaceLibrary::suggestFaces(const QUuid& poolID, int limit, double minimumSimilarity) const
 {
     assertMainThread();
     const auto pool = std::find_if(m_faceClustersCache.cbegin(), m_faceClustersCache.cend(),
@@ -54,20 +55,20 @@ QFuture<QList<VeskFaceSuggestion>> VeskStore::suggestFaces(const QUuid& poolID, 
     });
 }
 
-QList<VeskFaceSuggestion> VeskStore::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
+QList<VeskFaceSuggestion> FaceLibrary::faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const
 {
     // Waits behind the requests of the window, which share the engine.
     QFuture<QList<VeskFaceSuggestion>> suggested = suggestFaces(poolID, limit, minimumSimilarity);
     return suggested.result();
 }
 
-void VeskStore::findFaceSuggestionsLater(const QUuid& poolID, int limit, double minimumSimilarity, QObject* receiver,
+void FaceLibrary::findFaceSuggestionsLater(const QUuid& poolID, int limit, double minimumSimilarity, QObject* receiver,
     std::function<void(const QList<VeskFaceSuggestion>&)> done) const
 {
     deliverResult(receiver, suggestFaces(poolID, limit, minimumSimilarity), std::move(done));
 }
 
-int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
+int FaceLibrary::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
 {
     assertMainThread();
     int confirmed = 0;
@@ -91,7 +92,7 @@ int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
         ++confirmed;
     }
     if (firstError) {
-        reportRefused(QStringLiteral("Faces not confirmed"),
+        m_host.reportRefused(QStringLiteral("Faces not confirmed"),
                       (refused == 1 ? QStringLiteral("One face was") : QStringLiteral("%1 faces were").arg(refused))
                           + QStringLiteral(" not added to ") + poolNameForNotice(poolID),
                       *firstError);
@@ -102,7 +103,7 @@ int VeskStore::confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID)
     return confirmed;
 }
 
-bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
+bool FaceLibrary::confirmFace(const QUuid& faceID, const QUuid& poolID)
 {
     assertMainThread();
     const qsizetype index = indexOfFace(m_faceRecordsCache, faceID, false);
@@ -110,7 +111,7 @@ bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
         return false;
     if (auto assigned = assignFace(index, poolID, std::nullopt); !assigned) {
         veskLog(QStringLiteral("Vesk face confirmation error: ") + assigned.error().logText());
-        reportRefused(QStringLiteral("Face not confirmed"),
+        m_host.reportRefused(QStringLiteral("Face not confirmed"),
                       QStringLiteral("The face was not added to ") + poolNameForNotice(poolID), assigned.error());
         return false;
     }
@@ -118,13 +119,13 @@ bool VeskStore::confirmFace(const QUuid& faceID, const QUuid& poolID)
     return true;
 }
 
-bool VeskStore::rejectFace(const QUuid& faceID, const QUuid& poolID)
+bool FaceLibrary::rejectFace(const QUuid& faceID, const QUuid& poolID)
 {
     assertMainThread();
-    if (m_database) {
-        if (auto rejected = m_database->rejectFace(faceID, poolID); !rejected) {
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto rejected = database->rejectFace(faceID, poolID); !rejected) {
             veskLog(QStringLiteral("Vesk face rejection error: ") + rejected.error().logText());
-            reportRefused(QStringLiteral("Face not rejected"),
+            m_host.reportRefused(QStringLiteral("Face not rejected"),
                           QStringLiteral("The face is still suggested for ") + poolNameForNotice(poolID), rejected.error());
             return false;
         }
@@ -136,15 +137,15 @@ bool VeskStore::rejectFace(const QUuid& faceID, const QUuid& poolID)
     return true;
 }
 
-bool VeskStore::ignoreFace(const QUuid& faceID)
+bool FaceLibrary::ignoreFace(const QUuid& faceID)
 {
     assertMainThread();
     if (indexOfFace(m_faceRecordsCache, faceID, true) < 0)
         return false;
-    if (m_database) {
-        if (auto ignored = m_database->ignoreFace(faceID); !ignored) {
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto ignored = database->ignoreFace(faceID); !ignored) {
             veskLog(QStringLiteral("Vesk ignore face error: ") + ignored.error().logText());
-            reportRefused(QStringLiteral("Face not ignored"), QStringLiteral("The face was not ignored"), ignored.error());
+            m_host.reportRefused(QStringLiteral("Face not ignored"), QStringLiteral("The face was not ignored"), ignored.error());
             return false;
         }
     }
@@ -153,12 +154,12 @@ bool VeskStore::ignoreFace(const QUuid& faceID)
     return true;
 }
 
-QList<VeskFaceRecord> VeskStore::unassignedFaces(int limit) const
+QList<VeskFaceRecord> FaceLibrary::unassignedFaces(int limit) const
 {
     return vesk::unassignedFaces(m_faceRecordsCache, m_ignoredFaceIDsCache, limit);
 }
 
-VeskFaceStatistics VeskStore::faceStatistics() const
+VeskFaceStatistics FaceLibrary::faceStatistics() const
 {
     return vesk::faceStatistics(m_faceRecordsCache, m_ignoredFaceIDsCache);
 }

@@ -1,21 +1,24 @@
-// Person pools: naming a face, renaming and merging pools, and the named people the views list.
-#include "store/VeskStore.h"
+// Person pools: naming a face, renaming and merging pools, the named people the views list and a
+// person's photographs (the person timeline and the photo book).
+#include "store/FaceLibrary.h"
 
 #include "faces/PersonPools.h"
+#include "model/ItemFileKinds.h"
 #include "platform/Log.h"
+#include "store/FaceLibraryHost.h"
 #include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
 namespace vesk {
 
-Expected<void, DatabaseError> VeskStore::assignFace(qsizetype faceIndex, const QUuid& poolID,
-                                                    const std::optional<VeskFaceClusterRecord>& newPool)
+Expected<void, DatabaseError> FaceLibrary::assignFace(qsizetype faceIndex, const QUuid& poolID,
+                                                      const std::optional<VeskFaceClusterRecord>& newPool)
 {
     const QUuid faceID = m_faceRecordsCache[faceIndex].id;
     // The pool's row, the dropped rejection and the assignment go in together, so a failure
     // leaves the database as the caches still are.
-    if (m_database) {
-        if (auto assigned = m_database->assignFaceToCluster(faceID, poolID, newPool); !assigned)
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto assigned = database->assignFaceToCluster(faceID, poolID, newPool); !assigned)
             return assigned;
     }
     if (newPool)
@@ -27,15 +30,15 @@ Expected<void, DatabaseError> VeskStore::assignFace(qsizetype faceIndex, const Q
     return {};
 }
 
-void VeskStore::noteFaceChange(bool peopleChanged)
+void FaceLibrary::noteFaceChange(bool peopleChanged)
 {
     setFaceDataRevision(m_faceDataRevision + 1);
     // People's names are searchable: a change of who is in which pool reaches the index.
     if (peopleChanged)
-        refreshSearchAfterFaceChange();
+        m_host.refreshSearchAfterFaceChange();
 }
 
-bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
+bool FaceLibrary::createPersonPool(const QString& name, const QUuid& faceID)
 {
     assertMainThread();
     const QString trimmed = name.trimmed();
@@ -61,7 +64,7 @@ bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
     }
     if (auto assigned = assignFace(face - m_faceRecordsCache.cbegin(), poolID, newPool); !assigned) {
         veskLog(QStringLiteral("Vesk person pool create error: ") + assigned.error().logText());
-        reportRefused(QStringLiteral("Person not named"),
+        m_host.reportRefused(QStringLiteral("Person not named"),
                       QStringLiteral("The face was not named ") + quotedItemTitle(trimmed), assigned.error());
         return false;
     }
@@ -69,7 +72,7 @@ bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
     return true;
 }
 
-bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
+bool FaceLibrary::renamePersonPool(const QUuid& poolID, const QString& newName)
 {
     assertMainThread();
     const QString trimmed = newName.trimmed();
@@ -82,10 +85,10 @@ bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
     VeskFaceClusterRecord renamed = *pool;
     renamed.name = trimmed;
     renamed.modifiedAt = m_services.clock->now();
-    if (m_database) {
-        if (auto saved = m_database->upsertFaceCluster(renamed); !saved) {
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto saved = database->upsertFaceCluster(renamed); !saved) {
             veskLog(QStringLiteral("Vesk person pool rename error: ") + saved.error().logText());
-            reportRefused(QStringLiteral("Person not renamed"),
+            m_host.reportRefused(QStringLiteral("Person not renamed"),
                           quotedItemTitle(personPoolName(pool->name)) + QStringLiteral(" was not renamed"), saved.error());
             return false;
         }
@@ -95,7 +98,7 @@ bool VeskStore::renamePersonPool(const QUuid& poolID, const QString& newName)
     return true;
 }
 
-bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
+bool FaceLibrary::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
 {
     assertMainThread();
     if (sourceID == targetID)
@@ -108,10 +111,10 @@ bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
     const auto target = findPool(targetID);
     if (source == m_faceClustersCache.cend() || target == m_faceClustersCache.cend())
         return false;
-    if (m_database) {
-        if (auto merged = m_database->mergeFaceCluster(sourceID, targetID); !merged) {
+    if (SQLiteDatabase* database = m_host.database()) {
+        if (auto merged = database->mergeFaceCluster(sourceID, targetID); !merged) {
             veskLog(QStringLiteral("Vesk person pool merge error: ") + merged.error().logText());
-            reportRefused(QStringLiteral("People not merged"),
+            m_host.reportRefused(QStringLiteral("People not merged"),
                           quotedItemTitle(personPoolName(source->name)) + QStringLiteral(" was not merged into ")
                               + quotedItemTitle(personPoolName(target->name)),
                           merged.error());
@@ -133,14 +136,32 @@ bool VeskStore::mergePersonPools(const QUuid& sourceID, const QUuid& targetID)
     return true;
 }
 
-std::optional<VeskPersonPoolSummary> VeskStore::personPoolSummary(const VeskFaceClusterRecord& pool) const
-{
-    return vesk::personPoolSummary(pool, m_faceRecordsCache);
-}
-
-QList<VeskPersonPoolSummary> VeskStore::personPoolSummaries() const
+QList<VeskPersonPoolSummary> FaceLibrary::personPoolSummaries() const
 {
     return vesk::personPoolSummaries(m_faceClustersCache, m_faceRecordsCache);
+}
+
+QList<VeskItem> FaceLibrary::photosForPersonPool(const QUuid& poolID) const
+{
+    assertMainThread();
+    QSet<QUuid> itemIDs;
+    for (const VeskFaceRecord& face : m_faceRecordsCache) {
+        if (face.clusterID && *face.clusterID == poolID)
+            itemIDs.insert(face.veskID);
+    }
+    QList<VeskItem> photos;
+    if (itemIDs.isEmpty())
+        return photos;
+    for (const VeskItem& item : m_host.items()) {
+        // A picture by its file's extension, whatever its kind: a PDF with a confirmed face is no
+        // photograph.
+        if (itemIDs.contains(item.id) && item.filePath && hasImageFileExtension(*item.filePath)) {
+            photos.append(item);
+            // An item is listed once even if the list held it twice.
+            itemIDs.remove(item.id);
+        }
+    }
+    return photos;
 }
 
 } // namespace vesk

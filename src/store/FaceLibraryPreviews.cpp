@@ -1,14 +1,17 @@
 // Face previews: each face cut from its photo, decoded off the main thread once per photo.
-#include "store/VeskStore.h"
+#include "store/FaceLibrary.h"
 
 #include "faces/FacePreviews.h"
 #include "platform/FutureDelivery.h"
+#include "store/FaceLibraryHost.h"
+
+#include <QThreadPool>
 
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
-QImage VeskStore::facePreviewImage(const QUuid& faceID)
+QImage FaceLibrary::facePreviewImage(const QUuid& faceID)
 {
     assertMainThread();
     if (auto cached = m_facePreviewCache.constFind(faceID); cached != m_facePreviewCache.cend())
@@ -18,8 +21,8 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
     if (face == m_faceRecordsCache.cend())
         return {};
     const QUuid itemID = face->veskID;
-    const qsizetype index = indexOfItem(itemID);
-    if (index < 0 || !m_items.at(index).filePath)
+    const qsizetype index = m_host.indexOfItem(itemID);
+    if (index < 0 || !m_host.items().at(index).filePath)
         return {};
     if (m_facePreviewsInFlight.contains(itemID) || m_facesWithoutPreview.contains(faceID))
         return {};
@@ -39,13 +42,13 @@ QImage VeskStore::facePreviewImage(const QUuid& faceID)
     m_facePreviewsInFlight.insert(itemID);
     deliverResult(this,
         QtConcurrent::run(m_facePreviewPool.get(),
-            [path = *m_items.at(index).filePath, requests] { return cutFacePreviews(path, requests); }),
+            [path = *m_host.items().at(index).filePath, requests] { return cutFacePreviews(path, requests); }),
         [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
     return {};
 }
 
-void VeskStore::finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
-                                   const FacePreviewCut& cut)
+void FaceLibrary::finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
+                                     const FacePreviewCut& cut)
 {
     assertMainThread();
     // Gone from the list when the face data was cleared meanwhile.

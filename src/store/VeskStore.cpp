@@ -7,6 +7,8 @@
 #include "store/BringBackSchedule.h"
 #include "store/CaptureQueue.h"
 #include "store/EditedVersions.h"
+#include "store/FaceLibrary.h"
+#include "store/FaceLibraryAccess.h"
 #include "store/FileIntake.h"
 #include "store/HealthAreaHost.h"
 #include "store/LibraryHealth.h"
@@ -80,9 +82,6 @@ VeskStore::~VeskStore()
     // A reading still running finishes on its worker; its result is dropped with the store.
     m_startupWorker.reset();
     m_startupThreads.reset();
-    // Photos still waiting to be cut into face previews are not needed any more.
-    if (m_facePreviewPool)
-        m_facePreviewPool->clear();
 }
 
 void VeskStore::startLibraryTasks()
@@ -218,13 +217,6 @@ void VeskStore::setRetrievalHints(const QHash<QUuid, QString>& value)
     assertMainThread();
     if (assignChanged(m_retrievalHints, value))
         emit retrievalHintsChanged();
-}
-
-void VeskStore::setFaceDataRevision(int value)
-{
-    assertMainThread();
-    if (assignChanged(m_faceDataRevision, value))
-        emit faceDataRevisionChanged();
 }
 
 } // namespace vesk

@@ -43,9 +43,7 @@ class EditedVersions;
 class SecureItems;
 class LibraryHealth;
 class RichTextBodies;
-class FaceSuggestionEngine;
-struct FacePreviewCut;
-struct FacePreviewRequest;
+class FaceLibrary;
 class PendingDelay;
 class SQLiteDatabase;
 class LibrarySearch;
@@ -65,8 +63,7 @@ class StartupThreads;
 //     and the captures with their queue (CaptureQueue);
 //   - search: the index, the lexical and deep passes, usage, tags, related items, embeddings
 //     (LibrarySearch, reached through StoreSearch) and Bring Back (BringBackSchedule);
-//   - faces and people: analysis, backfill, previews, person pools and decisions (StoreFace*,
-//     StorePersonPools, StoreTimeline);
+//   - faces and people: analysis, backfill, previews, person pools and decisions (FaceLibrary);
 //   - secure items (StoreSecure);
 //   - media and edited versions: rich-text bodies, edited pictures, video moments (RichTextBodies,
 //     StoreImageEdits, StoreVideoMoments).
@@ -122,7 +119,7 @@ public:
     void setBroughtBackIDs(const QSet<QUuid>& value);
     const std::optional<VeskBringBackNotice>& bringBackNotice() const;
     void setBringBackNotice(const std::optional<VeskBringBackNotice>& value);
-    int faceDataRevision() const { return m_faceDataRevision; }
+    int faceDataRevision() const;
     void setFaceDataRevision(int value);
     // False while the library is still being read and its search prepared at start-up; a
     // search typed meanwhile is answered once it turns true.
@@ -157,11 +154,11 @@ public:
     void holdStartupReading();
     void releaseStartupReading();
 
-    // The face data held in memory, as loaded at start-up and kept by the face operations.
-    const QList<VeskFaceRecord>& faceRecordsCache() const { return m_faceRecordsCache; }
-    const QList<VeskFaceClusterRecord>& faceClustersCache() const { return m_faceClustersCache; }
-    const QList<VeskFaceRejectionRecord>& faceRejectionsCache() const { return m_faceRejectionsCache; }
-    const QSet<QUuid>& ignoredFaceIDsCache() const { return m_ignoredFaceIDsCache; }
+    // The face data held in memory: see FaceLibrary.h.
+    const QList<VeskFaceRecord>& faceRecordsCache() const;
+    const QList<VeskFaceClusterRecord>& faceClustersCache() const;
+    const QList<VeskFaceRejectionRecord>& faceRejectionsCache() const;
+    const QSet<QUuid>& ignoredFaceIDsCache() const;
 
     // --- Saving and updating items ---
 
@@ -322,63 +319,29 @@ public:
                           const QString& expiration, const QString& cvv, const QString& note);
     const std::optional<KeychainError>& lastKeychainFailure() const;
 
-    // Face operations (StoreFaceAnalysis.cpp, StoreFaceBackfill.cpp, StoreFaces.cpp,
-    // StoreFacePreviews.cpp)
-    // The tasks a newly imported picture gets: its card thumbnail, and its analysis when the store
-    // has an image analyser (indexingCount stays raised until the results are applied).
+    // Faces and people: see FaceLibrary.h (StoreFaces.cpp forwards).
     void startImageTasks(const VeskItem& item);
-    // Recognises the text, labels and faces of the picture off the main thread, then applies them
-    // with saveDetectedFaces, unless the store is gone by then.
     void analyzeItem(const QString& filePath, const QUuid& id);
-    // Applies one analysis: the item's face rows and analysis mark, then the caches and
-    // faceDataRevision (skipped when the rows could not be written), then the text and labels its
-    // searchable text lacks, saved, searched and embedded again. An item deleted meanwhile takes
-    // nothing. Lowers indexingCount on every path.
     void saveDetectedFaces(const QUuid& id, const QString& text, const QString& labels,
                            const QList<VeskFaceRecord>& faces);
-    // Looks for faces in the image items never analysed, newest first, one at a time with a pause
-    // between items; detection runs off the main thread. A second start cancels the first run.
     void startFaceBackfill();
-    // Stops a running backfill at its next check.
     void cancelFaceBackfill();
-    // Replaces the item's faces in memory; their ignore marks and previews go with them.
     void cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord>& faces);
-    // Forgets, in memory only, the face data of these items.
     void removeFaceData(const QSet<QUuid>& itemIDs);
-    // For a cleared library: cancels the backfill and empties every face cache.
     void clearFaceData();
-    // The face cut from its photo, or a null image. A miss starts decoding the photo off the main
-    // thread, cutting every face of it at once; facePreviewsChanged() tells when they are ready.
     QImage facePreviewImage(const QUuid& faceID);
-
-    // Person pools (StorePersonPools.cpp). Each change writes the database first (one
-    // transaction), then the caches, raises faceDataRevision and refreshes search; a failed write
-    // is logged and changes nothing.
-    // Names the face: it joins the first pool of the same person name, or a new pool.
     [[nodiscard]] bool createPersonPool(const QString& name, const QUuid& faceID);
     [[nodiscard]] bool renamePersonPool(const QUuid& poolID, const QString& newName);
-    // The source's faces join the target, which keeps its name; the source disappears.
     [[nodiscard]] bool mergePersonPools(const QUuid& sourceID, const QUuid& targetID);
-    std::optional<VeskPersonPoolSummary> personPoolSummary(const VeskFaceClusterRecord& pool) const;
-    // Named pools with faces, sorted by name.
     QList<VeskPersonPoolSummary> personPoolSummaries() const;
-
-    // Suggestions and decisions (StoreFaceDecisions.cpp).
-    // Unassigned faces close to the pool's faces, best first.
+    QList<VeskItem> photosForPersonPool(const QUuid& poolID) const;
     QList<VeskFaceSuggestion> faceSuggestions(const QUuid& poolID, int limit, double minimumSimilarity) const;
-    // The same on the face-suggestion worker, over the face caches as they are at the call (a
-    // library of many thousand faces takes longer than a frame): done gets them on the main
-    // thread while receiver exists.
     void findFaceSuggestionsLater(const QUuid& poolID, int limit, double minimumSimilarity, QObject* receiver,
         std::function<void(const QList<VeskFaceSuggestion>&)> done) const;
-    // Confirms each distinct face that is in no pool yet; the number confirmed.
     [[nodiscard]] int confirmFaces(const QList<QUuid>& faceIDs, const QUuid& poolID);
-    // Confirms the face, moving it from another pool if need be.
     [[nodiscard]] bool confirmFace(const QUuid& faceID, const QUuid& poolID);
     [[nodiscard]] bool rejectFace(const QUuid& faceID, const QUuid& poolID);
-    // Only faces in no pool can be ignored; from then on they are neither suggested nor listed.
     [[nodiscard]] bool ignoreFace(const QUuid& faceID);
-    // Faces in no pool and not ignored, newest first.
     QList<VeskFaceRecord> unassignedFaces(int limit) const;
     VeskFaceStatistics faceStatistics() const;
     // End of face operations
@@ -400,12 +363,6 @@ public:
     void rankRelatedItemsLater(const VeskItem& item, qsizetype limit, QObject* receiver,
         std::function<void(const QList<VeskItem>&)> done);
     // End of derived items
-
-    // Timeline operations (StoreTimeline.cpp)
-    // The photographs holding a face of the pool, in items() order (newest first), each once:
-    // items whose file has a picture extension.
-    QList<VeskItem> photosForPersonPool(const QUuid& poolID) const;
-    // End of timeline operations
 
     // Edited pictures and video moments: see EditedVersions.h.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
@@ -542,7 +499,6 @@ private:
     int m_cloudImportCount = 0;
     std::optional<VeskIntakeNotice> m_intakeNotice;
     QHash<QUuid, QString> m_retrievalHints;
-    int m_faceDataRevision = 0;
     bool m_searchReady = true;
 
     VeskServices m_services;
@@ -557,14 +513,6 @@ private:
     // False until start-up has read and taken everything its workers read.
     bool m_startupFinished = true;
     std::unique_ptr<StartupThreads> m_startupThreads;
-    // Face data, loaded at start-up.
-    QList<VeskFaceRecord> m_faceRecordsCache;
-    QList<VeskFaceClusterRecord> m_faceClustersCache;
-    QList<VeskFaceRejectionRecord> m_faceRejectionsCache;
-    QSet<QUuid> m_ignoredFaceIDsCache;
-    QHash<QUuid, QImage> m_facePreviewCache;
-    // The running background face scan; cancelled when a newer one starts.
-    std::optional<CancellationToken> m_faceBackfillTask;
     // Work over the whole library after start-up (picking the pictures the face scan still has
     // to look at, the managed folder's sweep, re-routing stored packages), on a background thread
     // of its own: never in the global pool, whose threads Qt's painting waits for.
@@ -667,42 +615,11 @@ private:
     std::unique_ptr<SecureItems> m_secure;
     std::unique_ptr<EditedVersions> m_editedVersions;
 
-    // Face members
-    void lowerIndexingCount();
-    // Writes the item's face rows and analysis mark in one transaction, then keeps the faces in the caches and raises
-    // faceDataRevision; without a database only the caches change. The caches stay as they were
-    // when the rows could not be written.
-    [[nodiscard]] Expected<void, DatabaseError> storeDetectedFaces(const QUuid& itemID,
-                                                                   const QList<VeskFaceRecord>& faces);
-    // The same through the capture worker's connection, then the caches (unless the item is gone
-    // by then), then `then` with the outcome on the main thread.
-    void storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
-                                        std::function<void(const Expected<void, DatabaseError>&)> then);
-    void runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token);
-    void backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position, CancellationToken token);
-    void finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
-                            const FacePreviewCut& cut);
-    void forgetFacePreviews(const QSet<QUuid>& faceIDs);
-    // Items whose photo is being cut into previews now.
-    QSet<QUuid> m_facePreviewsInFlight;
-    // Faces whose photo was read but whose rectangle is too small to show.
-    QSet<QUuid> m_facesWithoutPreview;
-    // Raises faceDataRevision after a face decision, and refreshes search when who is in which
-    // pool changed.
-    void noteFaceChange(bool peopleChanged);
-    // The pool's name in quotes for a failure notice.
-    QString poolNameForNotice(const QUuid& poolID) const;
-    // Puts a face into a pool in the database (creating newPool's row first) and the caches.
-    [[nodiscard]] Expected<void, DatabaseError> assignFace(qsizetype faceIndex, const QUuid& poolID,
-                                                           const std::optional<VeskFaceClusterRecord>& newPool);
-    // Made on first use; keeps a float copy of the prints between calls. Used on its own worker
-    // only, one request after the other.
-    mutable std::shared_ptr<FaceSuggestionEngine> m_faceSuggestions;
-    mutable std::unique_ptr<SerialExecutor> m_faceSuggestionWorker;
-    // The suggestions for the pool over the given caches, made on the worker.
-    QFuture<QList<VeskFaceSuggestion>> suggestFaces(const QUuid& poolID, int limit, double minimumSimilarity) const;
-    // Decodes photos for face previews, two at a time.
-    std::unique_ptr<QThreadPool> m_facePreviewPool;
+    // Face members: the faces-and-people area and its way into the store (StoreFaces.cpp).
+    class FaceLibraryAccess;
+    void makeFaceLibrary();
+    std::unique_ptr<FaceLibraryAccess> m_faceAccess;
+    std::unique_ptr<FaceLibrary> m_faces;
     // End of face members
 
     std::unique_ptr<BringBackSchedule> m_bringBack;

@@ -19,6 +19,7 @@ void VeskStore::makeAreas()
                                                         m_services.thumbnails, *m_itemAccess);
     makeCaptureQueue();
     makeFileIntake();
+    makeFaceLibrary();
 }
 
 } // namespace vesk

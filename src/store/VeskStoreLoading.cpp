@@ -9,6 +9,7 @@
 #include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
 #include "store/BringBackSchedule.h"
+#include "store/FaceLibrary.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/SQLiteDatabase.h"
@@ -154,15 +155,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
             richText.insert(it.key(), it.value());
         setRichTextByID(richText);
     }
-    if (reading->faceError) {
-        veskLog(QStringLiteral("Vesk face cache load error: ") + reading->faceError->logText());
-    } else {
-        m_faceRecordsCache = reading->faces;
-        m_faceClustersCache = reading->faceClusters;
-        m_faceRejectionsCache = reading->faceRejections;
-        m_ignoredFaceIDsCache = reading->ignoredFaceIDs;
-    }
-    m_facePreviewCache.clear();
+    m_faces->adoptReading(*reading);
 
     // What an empty search shows is the whole library from now on.
     if (m_searchText.trimmed().isEmpty())
@@ -448,43 +441,6 @@ void VeskStore::loadEmbeddings()
 void VeskStore::loadBringBackDates()
 {
     m_bringBack->load();
-}
-
-void VeskStore::loadFaceCaches()
-{
-    m_faceRecordsCache.clear();
-    m_faceClustersCache.clear();
-    m_faceRejectionsCache.clear();
-    m_ignoredFaceIDsCache.clear();
-
-    if (m_database) {
-        auto fail = [this](const DatabaseError& error) {
-            veskLog(QStringLiteral("Vesk face cache load error: ") + error.logText());
-            m_faceRecordsCache.clear();
-            m_faceClustersCache.clear();
-            m_faceRejectionsCache.clear();
-            m_ignoredFaceIDsCache.clear();
-        };
-        [&] {
-            auto faces = m_database->fetchFaces();
-            if (!faces)
-                return fail(faces.error());
-            m_faceRecordsCache = faces.value();
-            auto clusters = m_database->fetchFaceClusters();
-            if (!clusters)
-                return fail(clusters.error());
-            m_faceClustersCache = clusters.value();
-            auto rejections = m_database->fetchFaceRejections();
-            if (!rejections)
-                return fail(rejections.error());
-            m_faceRejectionsCache = rejections.value();
-            auto ignored = m_database->fetchIgnoredFaceIDs();
-            if (!ignored)
-                return fail(ignored.error());
-            m_ignoredFaceIDsCache = ignored.value();
-        }();
-    }
-    m_facePreviewCache.clear();
 }
 
 } // namespace vesk
