@@ -43,7 +43,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     refreshSearchAfterItemChange(item.id);
     // A selection of one is the item the user was looking at: it follows the focus to the new item,
     // or Delete would remove an item no longer on screen. A set the user built stays as it was.
-    if (m_selectedIDs.size() == 1)
+    if (selectedIDs().size() == 1)
         setSelectedIDs(QSet<QUuid>{item.id});
     setSelectedID(item.id);
 

@@ -7,6 +7,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
+#include "store/LibrarySelection.h"
 #include "store/SQLiteDatabase.h"
 #include "store/LibrarySearch.h"
 
@@ -34,7 +35,7 @@ QString notDeleted(qsizetype count)
 void VeskStore::deleteItems()
 {
     assertMainThread();
-    const QSet<QUuid> selection = m_selectedIDs;
+    const QSet<QUuid> selection = selectedIDs();
     if (selection.isEmpty())
         return;
     if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(selection.size())))
@@ -103,12 +104,8 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
     QList<VeskItem> remaining = m_items;
     remaining.removeIf([&](const VeskItem& item) { return selection.contains(item.id); });
     setItems(remaining);
-    if (m_selectedID && selection.contains(*m_selectedID))
-        setSelectedID(std::nullopt);
     // What was selected while the snapshot was taken stays selected.
-    QSet<QUuid> stillSelected = m_selectedIDs;
-    stillSelected.subtract(selection);
-    setSelectedIDs(stillSelected);
+    m_selection->forget(selection);
     forgetUnsavedItems(selection);
     forgetSavingItems(selection);
 

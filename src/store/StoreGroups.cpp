@@ -1,84 +1,61 @@
-// Groups: create, rename and delete. The database is written first; memory follows only a write
-// that worked, and a write that did not is said in the failure notice.
+// Groups: the store's operations forward to its groups area; the delete of a group follows the
+// recovery snapshot and takes the group from its items.
 #include "store/VeskStore.h"
 
-#include "platform/Log.h"
 #include "store/FailureWording.h"
-#include "store/SQLiteDatabase.h"
+#include "store/LibraryGroups.h"
 
-#include <QCollator>
-#include <algorithm>
+#include <utility>
 
 namespace vesk {
 
+void VeskStore::makeLibraryGroups()
+{
+    LibraryGroups::Library library;
+    library.database = [this] { return m_database.get(); };
+    library.refuse = [this](const QString& title, const QString& whatDidNotHappen) {
+        return refuseWhileReadOnly(title, whatDidNotHappen);
+    };
+    library.reportRefused = [this](const QString& title, const QString& whatDidNotHappen, const DatabaseError& error) {
+        reportRefused(title, whatDidNotHappen, error);
+    };
+    m_groups = std::make_unique<LibraryGroups>(m_services.clock, m_services.recoverySnapshots, std::move(library));
+    connect(m_groups.get(), &LibraryGroups::groupsChanged, this, &VeskStore::groupsChanged);
+}
+
+const QList<VeskGroup>& VeskStore::groups() const
+{
+    return m_groups->groups();
+}
+
+void VeskStore::setGroups(const QList<VeskGroup>& value)
+{
+    assertMainThread();
+    m_groups->setGroups(value);
+}
+
 void VeskStore::sortGroups(QList<VeskGroup>& groups)
 {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(groups.begin(), groups.end(), [&](const VeskGroup& a, const VeskGroup& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
+    LibraryGroups::sort(groups);
 }
 
 std::optional<VeskGroup> VeskStore::createGroup(const QString& name)
 {
     assertMainThread();
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    if (refuseWhileReadOnly(QStringLiteral("Group not created"), quotedItemTitle(trimmed) + QStringLiteral(" was not created")))
-        return std::nullopt;
-    const VeskGroup group{QUuid::createUuid(), trimmed, m_services.clock->now()};
-    if (m_database) {
-        if (auto written = m_database->upsertGroup(group); !written) {
-            veskLog(QStringLiteral("Vesk group create error: ") + written.error().logText());
-            reportRefused(QStringLiteral("Group not created"), quotedItemTitle(trimmed) + QStringLiteral(" was not created"),
-                          written.error());
-            return std::nullopt;
-        }
-    }
-    QList<VeskGroup> groups = m_groups;
-    groups.append(group);
-    sortGroups(groups);
-    setGroups(groups);
-    m_services.recoverySnapshots->noteChange();
-    return group;
+    return m_groups->create(name);
 }
 
 bool VeskStore::renameGroup(const QUuid& id, const QString& name)
 {
     assertMainThread();
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty())
-        return false;
-    const auto found = std::find_if(m_groups.cbegin(), m_groups.cend(), [&](const VeskGroup& g) { return g.id == id; });
-    if (found == m_groups.cend())
-        return false;
-    if (refuseWhileReadOnly(QStringLiteral("Group not renamed"), quotedItemTitle(found->name) + QStringLiteral(" was not renamed")))
-        return false;
-    VeskGroup renamed = *found;
-    renamed.name = trimmed;
-    if (m_database) {
-        if (auto written = m_database->upsertGroup(renamed); !written) {
-            veskLog(QStringLiteral("Vesk group rename error: ") + written.error().logText());
-            reportRefused(QStringLiteral("Group not renamed"), quotedItemTitle(found->name) + QStringLiteral(" was not renamed"),
-                          written.error());
-            return false;
-        }
-    }
-    QList<VeskGroup> groups = m_groups;
-    groups[found - m_groups.cbegin()] = renamed;
-    sortGroups(groups);
-    setGroups(groups);
-    m_services.recoverySnapshots->noteChange();
-    return true;
+    return m_groups->rename(id, name);
 }
 
 bool VeskStore::deleteGroup(const QUuid& id)
 {
     assertMainThread();
-    const auto group = std::find_if(m_groups.cbegin(), m_groups.cend(), [&](const VeskGroup& g) { return g.id == id; });
-    if (group == m_groups.cend())
+    const std::optional<VeskGroup> group = m_groups->group(id);
+    if (!group)
         return false;
     const QString name = group->name;
     if (refuseWhileReadOnly(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted")))
@@ -100,18 +77,8 @@ bool VeskStore::deleteGroupNow(const QUuid& id, const QString& name)
             members.last().groupID.reset();
         }
     }
-    if (m_database) {
-        if (auto deleted = m_database->deleteGroup(id, members); !deleted) {
-            veskLog(QStringLiteral("Vesk group delete error: ") + deleted.error().logText());
-            reportRefused(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted"),
-                          deleted.error());
-            return false;
-        }
-    }
-
-    QList<VeskGroup> groups = m_groups;
-    groups.removeIf([&](const VeskGroup& g) { return g.id == id; });
-    setGroups(groups);
+    if (!m_groups->remove(id, name, members))
+        return false;
     if (!members.isEmpty()) {
         for (VeskItem& item : m_items) {
             if (item.groupID == id)

@@ -12,6 +12,8 @@
 #include "store/FileIntake.h"
 #include "store/HealthAreaHost.h"
 #include "store/LibraryHealth.h"
+#include "store/LibraryGroups.h"
+#include "store/LibrarySelection.h"
 #include "store/LibraryReading.h"
 #include "store/PublishedValue.h"
 #include "store/RichTextBodies.h"
@@ -42,7 +44,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     }
 
     loadItemsFromDatabase();
-    loadGroups();
+    m_groups->load();
     reclassifyImageFiles();
     loadRichText();
     loadEmbeddings();
@@ -139,13 +141,6 @@ void VeskStore::setItems(const QList<VeskItem>& value)
         emit itemsChanged();
 }
 
-void VeskStore::setGroups(const QList<VeskGroup>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_groups, value))
-        emit groupsChanged();
-}
-
 void VeskStore::setSearchText(const QString& value)
 {
     assertMainThread();
@@ -161,20 +156,6 @@ void VeskStore::setFilteredItems(const QList<VeskItem>& value)
     // The list it replaces may hold the whole library: it is freed on a worker.
     releaseInBackground(std::exchange(m_filteredItems, value));
     emit filteredItemsChanged();
-}
-
-void VeskStore::setSelectedID(const std::optional<QUuid>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_selectedID, value))
-        emit selectedIDChanged();
-}
-
-void VeskStore::setSelectedIDs(const QSet<QUuid>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_selectedIDs, value))
-        emit selectedIDsChanged();
 }
 
 void VeskStore::setImportCountInProgress(int value)

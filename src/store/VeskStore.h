@@ -44,6 +44,8 @@ class SecureItems;
 class LibraryHealth;
 class RichTextBodies;
 class FaceLibrary;
+class LibraryGroups;
+class LibrarySelection;
 class PendingDelay;
 class SQLiteDatabase;
 class LibrarySearch;
@@ -90,14 +92,14 @@ public:
 
     // items() and filteredItems() change only through the store's operations.
     const QList<VeskItem>& items() const { return m_items; }
-    const QList<VeskGroup>& groups() const { return m_groups; }
+    const QList<VeskGroup>& groups() const;
     void setGroups(const QList<VeskGroup>& value);
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& value);
     const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
-    const std::optional<QUuid>& selectedID() const { return m_selectedID; }
+    const std::optional<QUuid>& selectedID() const;
     void setSelectedID(const std::optional<QUuid>& value);
-    const QSet<QUuid>& selectedIDs() const { return m_selectedIDs; }
+    const QSet<QUuid>& selectedIDs() const;
     void setSelectedIDs(const QSet<QUuid>& value);
     int importCountInProgress() const { return m_importCountInProgress; }
     void setImportCountInProgress(int value);
@@ -198,13 +200,13 @@ public:
     // Moves the legacy archive aside to "vesks-migrated.json", replacing an older one.
     void migrateLegacyArchive();
 
-    // --- Selection ---
-
+    // Selection operations: see LibrarySelection.h (select, toggle, extend, selectItems).
     void select(const QUuid& id);
     void toggleSelection(const QUuid& id);
-    // Adds the range between the anchor and id, both taken from visible (the grid's order).
     void extendSelection(const QUuid& id, const QList<VeskItem>& visible);
     void selectItems(const QList<VeskItem>& items);
+    // End of selection operations
+
     std::optional<QByteArray> richText(const QUuid& id) const;
     std::optional<QString> retrievalHint(const QUuid& id) const;
 
@@ -242,16 +244,13 @@ public:
     // End of search operations
 
     // Library operations (StoreGroups.cpp, StoreDeletion.cpp, StoreFilenameCleanup.cpp)
-    // Each writes the database first; create and rename change memory only once that worked.
-    // A group with the trimmed name; none for a blank name or a failed write.
+    // Groups: see LibraryGroups.h (create, rename, sort).
     [[nodiscard]] std::optional<VeskGroup> createGroup(const QString& name);
-    // True when the group now carries the trimmed name.
     [[nodiscard]] bool renameGroup(const QUuid& id, const QString& name);
     // Takes a recovery snapshot first. The group's items stay in the library without a group.
     // True when the group was deleted and every item that lost it was saved again, or, while
     // the delete waits for its snapshot, when it was taken on (a refusal then comes as a notice).
     [[nodiscard]] bool deleteGroup(const QUuid& id);
-    // By name, ignoring case, in the user's locale; equal names keep their order.
     static void sortGroups(QList<VeskGroup>& groups);
     // Removes the selected items for good, after a recovery snapshot: database rows, managed
     // files, keyring entries, thumbnails and every per-item state. A failed database delete is
@@ -346,10 +345,7 @@ public:
     VeskFaceStatistics faceStatistics() const;
     // End of face operations
 
-    // Presentation operations (StoreSelectionOnly.cpp)
-    // Makes the item the single selection and the focused item without recording a use or
-    // clearing its brought-back mark: for selections the program makes as the user types, which
-    // must not feed the usage ranking.
+    // Presentation operations (VeskStoreSelection.cpp): see LibrarySelection.h.
     void selectWithoutRecordingUse(const QUuid& id);
     // End of presentation operations
 
@@ -449,7 +445,6 @@ private:
 
     // Start-up loaders, in the order the constructor runs them.
     void loadItemsFromDatabase();
-    void loadGroups();
     void reclassifyImageFiles();
     void loadRichText();
     void loadEmbeddings();
@@ -488,11 +483,8 @@ private:
 
     // Published state.
     QList<VeskItem> m_items;
-    QList<VeskGroup> m_groups;
     QString m_searchText;
     QList<VeskItem> m_filteredItems;
-    std::optional<QUuid> m_selectedID;
-    QSet<QUuid> m_selectedIDs;
     int m_importCountInProgress = 0;
     int m_indexingCount = 0;
     int m_inboxImportCount = 0;
@@ -541,6 +533,10 @@ private:
     void clearLibraryNow();
     bool deleteGroupNow(const QUuid& id, const QString& name);
     bool m_destructiveChangeRunning = false;
+    void makeLibraryGroups();
+    void makeLibrarySelection();
+    std::unique_ptr<LibraryGroups> m_groups;
+    std::unique_ptr<LibrarySelection> m_selection;
     // updateItem for what analysis and package reading found.
     bool updateItemFromWork(const VeskItem& item);
     // End of library members

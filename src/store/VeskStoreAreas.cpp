@@ -14,6 +14,8 @@ void VeskStore::makeAreas()
     makeHealthAreas();
     makeLibrarySearch();
     makeBringBackSchedule();
+    makeLibraryGroups();
+    makeLibrarySelection();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
                                                         m_services.thumbnails, *m_itemAccess);

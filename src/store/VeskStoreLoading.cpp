@@ -10,6 +10,7 @@
 #include "platform/Uuid.h"
 #include "store/BringBackSchedule.h"
 #include "store/FaceLibrary.h"
+#include "store/LibraryGroups.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/SQLiteDatabase.h"
@@ -51,7 +52,7 @@ bool VeskStore::beginBackgroundLoading()
     setItems(firstPage.value());
     relocateManagedPaths();
     m_firstPage = m_items;
-    loadGroups();
+    m_groups->load();
     loadUsageSignals();
     loadManualTags();
     loadBringBackDates();
@@ -372,21 +373,6 @@ void VeskStore::markLibraryHasHeldItems()
     QSaveFile marker(libraryUsedMarkerPath());
     if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())
         veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + marker.errorString());
-}
-
-void VeskStore::loadGroups()
-{
-    if (!m_database) {
-        setGroups({});
-        return;
-    }
-    auto groups = m_database->fetchGroups();
-    if (!groups) {
-        veskLog(QStringLiteral("Vesk group load error: ") + groups.error().logText());
-        setGroups({});
-        return;
-    }
-    setGroups(groups.value());
 }
 
 void VeskStore::reclassifyImageFiles()

@@ -1,75 +1,70 @@
-// The focused item and the multi-selection.
+// The focused item and the multi-selection: the store's operations forward to its selection area.
 #include "store/VeskStore.h"
 
+#include "store/LibrarySelection.h"
+
 namespace vesk {
+
+void VeskStore::makeLibrarySelection()
+{
+    LibrarySelection::Hooks hooks;
+    hooks.recordUse = [this](const QUuid& id) { recordUsage(id); };
+    hooks.clearBroughtBack = [this](const QUuid& id) { clearBroughtBack(id); };
+    m_selection = std::make_unique<LibrarySelection>(std::move(hooks));
+    connect(m_selection.get(), &LibrarySelection::selectedIDChanged, this, &VeskStore::selectedIDChanged);
+    connect(m_selection.get(), &LibrarySelection::selectedIDsChanged, this, &VeskStore::selectedIDsChanged);
+}
+
+const std::optional<QUuid>& VeskStore::selectedID() const
+{
+    return m_selection->selectedID();
+}
+
+void VeskStore::setSelectedID(const std::optional<QUuid>& value)
+{
+    assertMainThread();
+    m_selection->setSelectedID(value);
+}
+
+const QSet<QUuid>& VeskStore::selectedIDs() const
+{
+    return m_selection->selectedIDs();
+}
+
+void VeskStore::setSelectedIDs(const QSet<QUuid>& value)
+{
+    assertMainThread();
+    m_selection->setSelectedIDs(value);
+}
 
 void VeskStore::select(const QUuid& id)
 {
     assertMainThread();
-    setSelectedIDs(QSet<QUuid>{id});
-    setSelectedID(id);
-    recordUsage(id);
-    clearBroughtBack(id);
+    m_selection->select(id);
 }
 
 void VeskStore::toggleSelection(const QUuid& id)
 {
     assertMainThread();
-    if (m_selectedIDs.contains(id)) {
-        QSet<QUuid> remaining = m_selectedIDs;
-        remaining.remove(id);
-        setSelectedIDs(remaining);
-        return;
-    }
-    QSet<QUuid> extended = m_selectedIDs;
-    extended.insert(id);
-    setSelectedIDs(extended);
-    setSelectedID(id);
-    recordUsage(id);
+    m_selection->toggle(id);
 }
 
 void VeskStore::extendSelection(const QUuid& id, const QList<VeskItem>& visible)
 {
     assertMainThread();
-    auto positionOf = [&visible](const QUuid& wanted) -> qsizetype {
-        for (qsizetype i = 0; i < visible.size(); ++i) {
-            if (visible[i].id == wanted)
-                return i;
-        }
-        return -1;
-    };
-
-    const qsizetype target = positionOf(id);
-    if (target < 0)
-        return;
-
-    std::optional<QUuid> anchor = m_selectedID;
-    if (!anchor && !m_selectedIDs.isEmpty())
-        anchor = *m_selectedIDs.cbegin();
-    const qsizetype anchorPosition = anchor ? positionOf(*anchor) : -1;
-    if (anchorPosition < 0) {
-        select(id);
-        return;
-    }
-
-    QSet<QUuid> extended = m_selectedIDs;
-    for (qsizetype i = std::min(target, anchorPosition); i <= std::max(target, anchorPosition); ++i)
-        extended.insert(visible[i].id);
-    setSelectedIDs(extended);
-    setSelectedID(id);
-    recordUsage(id);
+    m_selection->extend(id, visible);
 }
 
 void VeskStore::selectItems(const QList<VeskItem>& items)
 {
     assertMainThread();
-    QSet<QUuid> ids;
-    ids.reserve(items.size());
-    for (const VeskItem& item : items)
-        ids.insert(item.id);
-    setSelectedIDs(ids);
-    if (!m_selectedID && !items.isEmpty())
-        setSelectedID(items.first().id);
+    m_selection->selectItems(items);
+}
+
+void VeskStore::selectWithoutRecordingUse(const QUuid& id)
+{
+    assertMainThread();
+    m_selection->selectWithoutRecordingUse(id);
 }
 
 std::optional<QString> VeskStore::retrievalHint(const QUuid& id) const
