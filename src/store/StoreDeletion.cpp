@@ -1,94 +1,57 @@
-// Bulk delete and clear library: a recovery snapshot, the database, then every trace of the items
-// outside it. A delete the database refuses changes nothing: the rows would bring the items back
-// at the next start, so showing them gone would present a failure as success.
+// Deletes, clears and group deletes: the store's operations forward to its destructive changes,
+// which take the recovery snapshot and change the library file; what a change removed from the
+// file is then forgotten here, in every area.
 #include "store/VeskStore.h"
 
-#include "model/ItemFileKinds.h"
-#include "platform/FutureDelivery.h"
-#include "platform/Log.h"
-#include "platform/Uuid.h"
+#include "store/AreaDestructiveChangesHost.h"
+#include "store/DestructiveChanges.h"
 #include "store/LibrarySelection.h"
-#include "store/SQLiteDatabase.h"
 #include "store/LibrarySearch.h"
 
 namespace vesk {
 
-void VeskStore::removeItemTraces(const VeskItem& item)
+void VeskStore::makeDestructiveChanges()
 {
-    removeManagedFile(item);
-    if (itemHasSecureMarker(item))
-        m_services.secrets->deleteItem(item.id);
-    // Not waited for: the cache removes it on its own worker.
-    m_services.thumbnails->removeThumbnail(item.id);
+    m_destructiveHost = std::make_unique<AreaDestructiveChangesHost>(*this);
+    m_destructive = std::make_unique<DestructiveChanges>(m_services.recoverySnapshots, m_services.secrets,
+                                                         m_services.thumbnails, *m_groups, *m_destructiveHost);
+    connect(m_destructive.get(), &DestructiveChanges::runningChanged, this,
+            &VeskStore::destructiveChangeRunningChanged);
 }
 
-namespace {
-
-QString notDeleted(qsizetype count)
+bool VeskStore::destructiveChangeRunning() const
 {
-    return count == 1 ? QStringLiteral("The item was not deleted")
-                      : QStringLiteral("The %1 items were not deleted").arg(count);
+    return m_destructive->running();
 }
-
-} // namespace
 
 void VeskStore::deleteItems()
 {
     assertMainThread();
-    const QSet<QUuid> selection = selectedIDs();
-    if (selection.isEmpty())
-        return;
-    if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(selection.size())))
-        return;
-    // The items selected now are deleted, whatever is selected by the time the snapshot is done.
-    changeAfterRecoverySnapshot(QStringLiteral("before-bulk-delete"), [this, selection] {
-        deleteItemsNow(selection);
-        return true;
-    });
+    m_destructive->deleteItems();
 }
 
-bool VeskStore::changeAfterRecoverySnapshot(const QString& reason, std::function<bool()> change)
+void VeskStore::clearLibrary()
 {
-    // A failed snapshot is logged by the snapshots and never stops the change.
-    const QFuture<bool> snapshot = m_services.recoverySnapshots->snapshotBeforeDestructiveChange(reason);
-    if (snapshot.isFinished())
-        return change();
-    setDestructiveChangeRunning(true);
-    deliverResult(this, snapshot, [this, change = std::move(change)](bool) {
-        (void)change();
-        setDestructiveChangeRunning(false);
-    });
-    return true;
+    assertMainThread();
+    m_destructive->clearLibrary();
 }
 
-void VeskStore::setDestructiveChangeRunning(bool value)
+bool VeskStore::deleteGroup(const QUuid& id)
 {
-    if (m_destructiveChangeRunning == value)
-        return;
-    m_destructiveChangeRunning = value;
-    emit destructiveChangeRunningChanged();
+    assertMainThread();
+    return m_destructive->deleteGroup(id);
 }
 
-void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
+void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 {
     QList<VeskItem> doomed;
     for (const VeskItem& item : std::as_const(m_items)) {
-        if (selection.contains(item.id))
+        if (ids.contains(item.id))
             doomed.append(item);
     }
-
-    if (m_database) {
-        if (auto deleted = m_database->deleteItems(selection); !deleted) {
-            veskLog(QStringLiteral("Vesk bulk database delete error: ") + deleted.error().logText());
-            reportRefused(QStringLiteral("Not deleted"), notDeleted(selection.size()), deleted.error());
-            return;
-        }
-    }
-
     QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
     QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
-        removeItemTraces(item);
         forgetKeptFile(item.id);
         bringBackDates.remove(item.id);
         broughtBack.remove(item.id);
@@ -99,53 +62,46 @@ void VeskStore::deleteItemsNow(const QSet<QUuid>& selection)
     m_search->forgetItems(doomed);
     saveBringBackDates();
 
-    removeFaceData(selection);
+    removeFaceData(ids);
 
     QList<VeskItem> remaining = m_items;
-    remaining.removeIf([&](const VeskItem& item) { return selection.contains(item.id); });
+    remaining.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
     setItems(remaining);
     // What was selected while the snapshot was taken stays selected.
-    m_selection->forget(selection);
-    forgetUnsavedItems(selection);
-    forgetSavingItems(selection);
+    m_selection->forget(ids);
+    forgetUnsavedItems(ids);
+    forgetSavingItems(ids);
 
     refreshSearchAfterChange();
 }
 
-void VeskStore::clearLibrary()
+void VeskStore::releaseGroupMembers(const QUuid& groupID)
 {
-    assertMainThread();
-    if (refuseWhileReadOnly(QStringLiteral("Not deleted"), notDeleted(m_items.size())))
-        return;
-    changeAfterRecoverySnapshot(QStringLiteral("before-clear-library"), [this] {
-        clearLibraryNow();
-        return true;
-    });
-}
-
-void VeskStore::clearLibraryNow()
-{
-    if (m_database) {
-        if (auto deleted = m_database->deleteAllRecords(); !deleted) {
-            veskLog(QStringLiteral("Vesk clear-library database error: ") + deleted.error().logText());
-            reportRefused(QStringLiteral("Not deleted"), notDeleted(m_items.size()), deleted.error());
-            return;
+    bool released = false;
+    for (VeskItem& item : m_items) {
+        if (item.groupID == groupID) {
+            item.groupID.reset();
+            released = true;
         }
     }
+    if (released)
+        emit itemsChanged();
+    refreshSearchAfterChange();
+}
+
+void VeskStore::forgetWholeLibrary()
+{
     // Only now: a capture or import still under way would otherwise be dropped by a clear that
     // did not happen.
     ++m_libraryClears;
-
-    for (const VeskItem& item : std::as_const(m_items))
-        removeItemTraces(item);
 
     setItems({});
     setFilteredItems({});
     setSelectedIDs({});
     setSelectedID(std::nullopt);
     setSearchText(QString());
-    // The database step removes every group row too; a list still showing them would offer
-    // groups that no longer exist, and renaming one would write its row back.
+    // The file lost every group row too; a list still showing them would offer groups that no
+    // longer exist, and renaming one would write its row back.
     setGroups({});
 
     setRichTextByID({});

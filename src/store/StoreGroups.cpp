@@ -1,8 +1,7 @@
-// Groups: the store's operations forward to its groups area; the delete of a group follows the
-// recovery snapshot and takes the group from its items.
+// Groups: the store's operations forward to its groups area (a group's delete is a destructive
+// change, in StoreDeletion.cpp).
 #include "store/VeskStore.h"
 
-#include "store/FailureWording.h"
 #include "store/LibraryGroups.h"
 
 #include <utility>
@@ -49,47 +48,6 @@ bool VeskStore::renameGroup(const QUuid& id, const QString& name)
 {
     assertMainThread();
     return m_groups->rename(id, name);
-}
-
-bool VeskStore::deleteGroup(const QUuid& id)
-{
-    assertMainThread();
-    const std::optional<VeskGroup> group = m_groups->group(id);
-    if (!group)
-        return false;
-    const QString name = group->name;
-    if (refuseWhileReadOnly(QStringLiteral("Group not deleted"), quotedItemTitle(name) + QStringLiteral(" was not deleted")))
-        return false;
-
-    return changeAfterRecoverySnapshot(QStringLiteral("before-delete-group"),
-        [this, id, name] { return deleteGroupNow(id, name); });
-}
-
-bool VeskStore::deleteGroupNow(const QUuid& id, const QString& name)
-{
-    // The members as they will be, written whole together with the group's removal: a library of
-    // thousands of members is one transaction, and a refusal leaves the group and its members as
-    // they were, in the file and on screen.
-    QList<VeskItem> members;
-    for (const VeskItem& item : std::as_const(m_items)) {
-        if (item.groupID == id) {
-            members.append(item);
-            members.last().groupID.reset();
-        }
-    }
-    if (!m_groups->remove(id, name, members))
-        return false;
-    if (!members.isEmpty()) {
-        for (VeskItem& item : m_items) {
-            if (item.groupID == id)
-                item.groupID.reset();
-        }
-        emit itemsChanged();
-    }
-
-    refreshSearchAfterChange();
-    m_services.recoverySnapshots->noteChange();
-    return true;
 }
 
 } // namespace vesk

@@ -6,6 +6,8 @@
 #include "store/AreaItemAccess.h"
 #include "store/BringBackSchedule.h"
 #include "store/CaptureQueue.h"
+#include "store/AreaDestructiveChangesHost.h"
+#include "store/DestructiveChanges.h"
 #include "store/EditedVersions.h"
 #include "store/FaceLibrary.h"
 #include "store/FaceLibraryAccess.h"

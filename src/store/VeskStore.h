@@ -41,6 +41,7 @@ class CaptureQueue;
 class FileIntake;
 class EditedVersions;
 class SecureItems;
+class DestructiveChanges;
 class LibraryHealth;
 class RichTextBodies;
 class FaceLibrary;
@@ -247,22 +248,13 @@ public:
     // Groups: see LibraryGroups.h (create, rename, sort).
     [[nodiscard]] std::optional<VeskGroup> createGroup(const QString& name);
     [[nodiscard]] bool renameGroup(const QUuid& id, const QString& name);
-    // Takes a recovery snapshot first. The group's items stay in the library without a group.
-    // True when the group was deleted and every item that lost it was saved again, or, while
-    // the delete waits for its snapshot, when it was taken on (a refusal then comes as a notice).
-    [[nodiscard]] bool deleteGroup(const QUuid& id);
     static void sortGroups(QList<VeskGroup>& groups);
-    // Removes the selected items for good, after a recovery snapshot: database rows, managed
-    // files, keyring entries, thumbnails and every per-item state. A failed database delete is
-    // logged and the items still leave the window, but their files and keyring entries are kept,
-    // since the rows (and so the items) come back at the next start.
+    // Deletes, clear and group delete after a recovery snapshot: see DestructiveChanges.h. While
+    // one waits, further deletes, clears, edits and captures are refused with a notice.
+    [[nodiscard]] bool deleteGroup(const QUuid& id);
     void deleteItems();
-    // The same for the whole library, groups included.
     void clearLibrary();
-    // True from a delete, clear or group delete until it is done: it waits for its recovery
-    // snapshot on the snapshot thread while the window goes on. Meanwhile further deletes, clears,
-    // edits and captures are refused with a notice; browsing and search go on.
-    bool destructiveChangeRunning() const { return m_destructiveChangeRunning; }
+    bool destructiveChangeRunning() const;
     // The items with a file whose machine-made title has a different readable form, in list order.
     QList<VeskFilenameCleanupCandidate> filenameCleanupCandidates() const;
     // Applies the candidates whose item still carries the old title; the number changed.
@@ -520,23 +512,19 @@ private:
     // End of search members
 
     // Library members
-    // Removes an item's managed file, keyring entry and thumbnail.
-    void removeItemTraces(const VeskItem& item);
-    // Takes the recovery snapshot, then makes the change: at once when the snapshot service has
-    // it already, otherwise once the snapshot is finished or has failed, with
-    // destructiveChangeRunning() true meanwhile. Returns the change's own answer when it ran at
-    // once, and true when it waits.
-    bool changeAfterRecoverySnapshot(const QString& reason, std::function<bool()> change);
-    void setDestructiveChangeRunning(bool value);
-    // The parts that follow the snapshot, over what was asked for at the start.
-    void deleteItemsNow(const QSet<QUuid>& selection);
-    void clearLibraryNow();
-    bool deleteGroupNow(const QUuid& id, const QString& name);
-    bool m_destructiveChangeRunning = false;
     void makeLibraryGroups();
     void makeLibrarySelection();
+    void makeDestructiveChanges();
+    // What a destructive change asks of the store once the library file has changed
+    // (StoreDeletion.cpp): the items, or the group, or everything, forgotten by every area.
+    class AreaDestructiveChangesHost;
+    void forgetDeletedItems(const QSet<QUuid>& ids);
+    void releaseGroupMembers(const QUuid& groupID);
+    void forgetWholeLibrary();
     std::unique_ptr<LibraryGroups> m_groups;
     std::unique_ptr<LibrarySelection> m_selection;
+    std::unique_ptr<AreaDestructiveChangesHost> m_destructiveHost;
+    std::unique_ptr<DestructiveChanges> m_destructive;
     // updateItem for what analysis and package reading found.
     bool updateItemFromWork(const VeskItem& item);
     // End of library members

@@ -16,6 +16,7 @@ void VeskStore::makeAreas()
     makeBringBackSchedule();
     makeLibraryGroups();
     makeLibrarySelection();
+    makeDestructiveChanges();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
                                                         m_services.thumbnails, *m_itemAccess);

@@ -69,7 +69,7 @@ void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHap
 
 bool VeskStore::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
 {
-    if (m_destructiveChangeRunning) {
+    if (destructiveChangeRunning()) {
         reportFailure(title, whatDidNotHappen + QStringLiteral(": Vesk is still finishing a delete. Try again in a moment."));
         return true;
     }

@@ -2,6 +2,7 @@
 #include "store/VeskStore.h"
 
 #include "platform/Log.h"
+#include "store/DestructiveChanges.h"
 #include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
 
@@ -39,10 +40,7 @@ bool VeskStore::updateItemFromWork(const VeskItem& item)
 {
     // Not the user's change: a delete waiting for its snapshot lets it through (an item it
     // deletes goes after it), while a read-only library still refuses it.
-    const bool waiting = std::exchange(m_destructiveChangeRunning, false);
-    const bool updated = updateItem(item);
-    m_destructiveChangeRunning = waiting;
-    return updated;
+    return m_destructive->outsideRunningChange([&] { return updateItem(item); });
 }
 
 void VeskStore::adoptSavedItem(const VeskItem& item)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/DestructiveChangesHost.h"
+#include "store/VeskStore.h"
+
+namespace vesk {
+
+// What the destructive changes reach: the store's own list, selection, refusals and forgetting.
+class VeskStore::AreaDestructiveChangesHost final : public DestructiveChangesHost {
+public:
+    explicit AreaDestructiveChangesHost(VeskStore& store) : m_store(store) {}
+
+    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QSet<QUuid>& selectedIDs() const override { return m_store.selectedIDs(); }
+    SQLiteDatabase* database() override { return m_store.database(); }
+    bool refuse(const QString& title, const QString& whatDidNotHappen) override
+    {
+        return m_store.refuseWhileReadOnly(title, whatDidNotHappen);
+    }
+    void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error) override
+    {
+        m_store.reportRefused(title, whatDidNotHappen, error);
+    }
+    void removeManagedFile(const VeskItem& item) override { m_store.removeManagedFile(item); }
+    void forgetItems(const QSet<QUuid>& ids) override { m_store.forgetDeletedItems(ids); }
+    void releaseGroupMembers(const QUuid& groupID) override { m_store.releaseGroupMembers(groupID); }
+    void forgetLibrary() override { m_store.forgetWholeLibrary(); }
+
+private:
+    VeskStore& m_store;
+};
+
+} // namespace vesk
