@@ -17,6 +17,7 @@
 #include "store/LibraryGroups.h"
 #include "store/LibrarySelection.h"
 #include "store/LibraryReading.h"
+#include "store/LibraryStartup.h"
 #include "store/PublishedValue.h"
 #include "store/RichTextBodies.h"
 #include "store/SQLiteDatabase.h"
@@ -65,12 +66,8 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
     startLibraryTasks();
     startMissingEmbeddings();
     // The check starts on the first turn of the event loop, unless a window holds it until drawn.
-    if (libraryCheckWaiting()) {
-        QTimer::singleShot(0, this, [this] {
-            if (!m_startupReadingHeld)
-                startStartupReading();
-        });
-    }
+    if (libraryCheckWaiting())
+        m_startup->startOnFirstTurn();
 }
 
 VeskStore::~VeskStore()
@@ -84,8 +81,7 @@ VeskStore::~VeskStore()
     // A worker reading the index or the vectors stops at its next turn; none starts again.
     m_search->stopReading();
     // A reading still running finishes on its worker; its result is dropped with the store.
-    m_startupWorker.reset();
-    m_startupThreads.reset();
+    m_startup.reset();
 }
 
 void VeskStore::startLibraryTasks()
@@ -101,7 +97,7 @@ void VeskStore::startLibraryTasks()
     startInboxWatchers();
     // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
     // everything it reads: it would only compete with reading and indexing the library.
-    if (m_startupFinished)
+    if (startupIsFinished())
         startFaceBackfill();
     startItemsFolderSweep();
 }

@@ -55,12 +55,13 @@ struct DatabaseError;
 class SearchIndex;
 struct LibraryReading;
 struct EmbeddingReading;
-class StartupThreads;
+class LibraryStartup;
 
 // The one library store that the views use. It lives on the main thread; every operation runs
 // there. It is a facade over area objects, each with its own header, state and tests, cut by what
 // changes together:
-//   - library: items, groups, selection, saving, deletes and the library file's health
+//   - library: items, groups (LibraryGroups), selection (LibrarySelection), saving, deletes
+//     (DestructiveChanges), start-up's reading (LibraryStartup) and the library file's health
 //     (VeskStore*.cpp, StoreGroups, StoreDeletion; the health in LibraryHealth);
 //   - intake: file imports, phone packages, the inboxes and the sweep of "Items" (FileIntake),
 //     and the captures with their queue (CaptureQueue);
@@ -150,7 +151,7 @@ public:
     static void sortItems(QList<VeskItem>& items);
     // Waits for the start-up workers; for tests and tools that need the whole library at once.
     void waitForStartup();
-    bool startupIsFinished() const { return m_startupFinished; }
+    bool startupIsFinished() const;
     // Reading the rest of the library takes the cores that the window's first frame needs: a
     // window holds that reading until its first frame is drawn. A hold ends by itself after a
     // second, so a window that is never drawn cannot keep the library unread.
@@ -447,10 +448,10 @@ private:
     void startMissingEmbeddings();
     void startThumbnailPrewarm();
     void startSearchPipelines();
-    // Start-up in the background: the first page now, the rest on a worker. False when there is
-    // nothing to read there.
+    // Start-up in the background (LibraryStartup.h): the first page now, the rest on a worker.
+    // False when there is nothing to read there.
+    void makeLibraryStartup();
     bool beginBackgroundLoading();
-    void startStartupReading();
     void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
     void finishBuildingSearch(const std::shared_ptr<SearchIndex>& index);
     void buildNearDuplicatesAtStart();
@@ -488,15 +489,7 @@ private:
     VeskServices m_services;
     std::unique_ptr<SQLiteDatabase> m_database;
     bool m_itemsLoaded = false;
-    // The first page as read, to tell what changed in memory while the rest was read.
-    QList<VeskItem> m_firstPage;
-    std::unique_ptr<SerialExecutor> m_startupWorker;
-    // The reading of the whole library, until it is started.
-    std::function<void()> m_pendingStartupReading;
-    bool m_startupReadingHeld = false;
-    // False until start-up has read and taken everything its workers read.
-    bool m_startupFinished = true;
-    std::unique_ptr<StartupThreads> m_startupThreads;
+    std::unique_ptr<LibraryStartup> m_startup;
     // Work over the whole library after start-up (picking the pictures the face scan still has
     // to look at, the managed folder's sweep, re-routing stored packages), on a background thread
     // of its own: never in the global pool, whose threads Qt's painting waits for.

@@ -17,6 +17,7 @@ void VeskStore::makeAreas()
     makeLibraryGroups();
     makeLibrarySelection();
     makeDestructiveChanges();
+    makeLibraryStartup();
     m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
                                                         m_services.thumbnails, *m_itemAccess);

@@ -13,6 +13,7 @@
 #include "store/LibraryGroups.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
+#include "store/LibraryStartup.h"
 #include "store/SQLiteDatabase.h"
 #include "intake/NearDuplicateIndex.h"
 #include "search/DefaultOrder.h"
@@ -51,7 +52,6 @@ bool VeskStore::beginBackgroundLoading()
 
     setItems(firstPage.value());
     relocateManagedPaths();
-    m_firstPage = m_items;
     m_groups->load();
     loadUsageSignals();
     loadManualTags();
@@ -59,57 +59,43 @@ bool VeskStore::beginBackgroundLoading()
 
     m_search->beginIndexingInBackground();
     m_searchReady = false;
-    m_startupFinished = false;
-    m_startupWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
-    m_startupThreads = std::make_unique<StartupThreads>();
-    const QString path = m_database->filePath();
-    const QString itemsDirectory = managedItemsDirectory();
-    m_pendingStartupReading = [this, path, itemsDirectory] {
-        deliverResult(this,
-            m_startupWorker->run([path, itemsDirectory] {
-                return std::make_shared<LibraryReading>(readLibrary(path, itemsDirectory));
-            }),
-            [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); });
-    };
-    // Started on the first turn of the event loop, unless a window holds it until it is drawn.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_startupReadingHeld)
-            startStartupReading();
-    });
+    m_startup->beginReading(m_database->filePath(), managedItemsDirectory(), m_items);
     return true;
 }
 
-void VeskStore::startStartupReading()
+void VeskStore::makeLibraryStartup()
 {
-    startLibraryCheck();
-    if (!m_pendingStartupReading)
-        return;
-    const std::function<void()> start = std::move(m_pendingStartupReading);
-    m_pendingStartupReading = nullptr;
-    start();
+    LibraryStartup::Hooks hooks;
+    hooks.startLibraryCheck = [this] { startLibraryCheck(); };
+    hooks.libraryCheckWaiting = [this] { return libraryCheckWaiting(); };
+    hooks.takeLibrary = [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); };
+    m_startup = std::make_unique<LibraryStartup>(std::move(hooks));
+    connect(m_startup.get(), &LibraryStartup::finished, this, &VeskStore::startupFinished);
+}
+
+bool VeskStore::startupIsFinished() const
+{
+    // Gone only while the store is destroyed, when nothing reads any more.
+    return !m_startup || m_startup->isFinished();
 }
 
 void VeskStore::holdStartupReading()
 {
-    if (!m_pendingStartupReading && !libraryCheckWaiting())
-        return;
-    m_startupReadingHeld = true;
-    QTimer::singleShot(1000, this, &VeskStore::releaseStartupReading);
+    m_startup->hold();
 }
 
 void VeskStore::releaseStartupReading()
 {
-    m_startupReadingHeld = false;
-    startStartupReading();
+    m_startup->release();
 }
 
 void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
 {
     assertMainThread();
+    const QList<VeskItem> firstPage = m_startup->takeFirstPage();
 
     // Damage found meanwhile: the library is not taken up.
     if (libraryProblem()) {
-        m_firstPage.clear();
         finishStartupWithoutLibrary();
         return;
     }
@@ -118,7 +104,6 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     // first page: the window says why.
     if (!reading->items) {
         veskLog(kLoadMigrationError + reading->items.error().logText());
-        m_firstPage.clear();
         failItemsLoad(reading->items.error());
         m_search->resetToItems();
         finishStartupWithoutLibrary();
@@ -126,8 +111,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     }
 
     // Items added, changed or removed while the library was read are taken as they are now.
-    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), m_firstPage, m_items);
-    m_firstPage.clear();
+    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), firstPage, m_items);
     m_items = merge.items;
     m_itemsLoaded = true;
 
@@ -168,19 +152,19 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     const QList<VeskItem> items = m_items;
     const QHash<QUuid, QSet<QString>> people = personNamesByItem();
     const QHash<QUuid, QStringList> tags = m_search->manualTagsByItem();
-    QThreadPool* pool = m_startupThreads->pool();
+    QThreadPool* pool = m_startup->pool();
     const QString path = m_database->filePath();
     const QString indexFile = searchIndexFilePath(path);
     deliverResult(this,
-        m_startupWorker->run([items, people, tags, pool, indexFile] {
+        m_startup->worker().run([items, people, tags, pool, indexFile] {
             return buildSearchIndex(items, people, tags, pool, indexFile);
         }),
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
             // Written after everything start-up reads, for the next start; a library that
             // cannot be written keeps what it has.
-            if (build.image && !readOnlyReason() && m_startupWorker) {
-                m_startupWorker->run([indexFile, image = build.image] {
+            if (build.image && !readOnlyReason() && m_startup->readsInBackground()) {
+                m_startup->worker().run([indexFile, image = build.image] {
                     if (!writeSearchIndexFile(indexFile, *image))
                         veskLog(QStringLiteral("Vesk search index save error for ") + indexFile);
                 });
@@ -189,7 +173,7 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     buildNearDuplicatesAtStart();
     const QString model = m_services.embeddings->modelName();
     deliverResult(this,
-        m_startupWorker->run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
+        m_startup->worker().run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
     startLibraryTasks();
 }
@@ -200,8 +184,8 @@ void VeskStore::buildNearDuplicatesAtStart()
     // meanwhile is compared with what the index held before (the first page and what changed
     // since); an index built from a list that changed meanwhile is built again from the new one.
     const QList<VeskItem> items = m_items;
-    QThreadPool* pool = m_startupThreads->pool();
-    deliverResult(this, m_startupWorker->run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
+    QThreadPool* pool = m_startup->pool();
+    deliverResult(this, m_startup->worker().run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
         [this, items](const std::shared_ptr<NearDuplicateIndex>& index) {
             if (!m_items.isSharedWith(items)) {
                 buildNearDuplicatesAtStart();
@@ -216,8 +200,7 @@ void VeskStore::finishStartupWithoutLibrary()
     m_search->finishWithoutIndex();
     m_searchReady = true;
     emit searchReadyChanged();
-    m_startupFinished = true;
-    emit startupFinished();
+    m_startup->finish();
 }
 
 void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading)
@@ -228,8 +211,7 @@ void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>&
     } else {
         m_search->adoptStoredVectors(std::move(reading->vectors));
     }
-    m_startupFinished = true;
-    emit startupFinished();
+    m_startup->finish();
     if (libraryProblem())
         return; // damage found meanwhile: nothing more is analysed or written
     startFaceBackfill();
@@ -255,12 +237,7 @@ void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 void VeskStore::waitForStartup()
 {
     assertMainThread();
-    releaseStartupReading();
-    while (!m_startupFinished && m_startupWorker) {
-        m_startupWorker->waitForDone();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
+    m_startup->waitUntilFinished();
     waitForLibraryCheck();
 }
 

@@ -1,0 +1,92 @@
+#include "store/LibraryStartup.h"
+
+#include "platform/FutureDelivery.h"
+#include "platform/SerialExecutor.h"
+#include "store/LibraryReading.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+
+namespace vesk {
+
+LibraryStartup::LibraryStartup(Hooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {}
+
+LibraryStartup::~LibraryStartup() = default;
+
+void LibraryStartup::beginReading(const QString& databasePath, const QString& itemsDirectory,
+                                  const QList<VeskItem>& firstPage)
+{
+    m_firstPage = firstPage;
+    m_finished = false;
+    m_worker = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    m_threads = std::make_unique<StartupThreads>();
+    m_pendingReading = [this, databasePath, itemsDirectory] {
+        deliverResult(this,
+            m_worker->run([databasePath, itemsDirectory] {
+                return std::make_shared<LibraryReading>(readLibrary(databasePath, itemsDirectory));
+            }),
+            [this](const std::shared_ptr<LibraryReading>& reading) { m_hooks.takeLibrary(reading); });
+    };
+    startOnFirstTurn();
+}
+
+void LibraryStartup::startOnFirstTurn()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!m_held)
+            start();
+    });
+}
+
+void LibraryStartup::start()
+{
+    m_hooks.startLibraryCheck();
+    if (!m_pendingReading)
+        return;
+    const std::function<void()> reading = std::move(m_pendingReading);
+    m_pendingReading = nullptr;
+    reading();
+}
+
+void LibraryStartup::hold()
+{
+    if (!m_pendingReading && !m_hooks.libraryCheckWaiting())
+        return;
+    m_held = true;
+    QTimer::singleShot(1000, this, &LibraryStartup::release);
+}
+
+void LibraryStartup::release()
+{
+    m_held = false;
+    start();
+}
+
+QList<VeskItem> LibraryStartup::takeFirstPage()
+{
+    return std::exchange(m_firstPage, {});
+}
+
+QThreadPool* LibraryStartup::pool()
+{
+    return m_threads->pool();
+}
+
+void LibraryStartup::finish()
+{
+    m_finished = true;
+    emit finished();
+}
+
+void LibraryStartup::waitUntilFinished()
+{
+    release();
+    while (!m_finished && m_worker) {
+        m_worker->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace vesk
