@@ -2,6 +2,7 @@
 // deep pass over words and meaning at a pause.
 #include "store/LibrarySearch.h"
 
+#include "platform/BackgroundRelease.h"
 #include "platform/FutureDelivery.h"
 #include "platform/ParallelWork.h"
 #include "platform/Uuid.h"
@@ -58,7 +59,7 @@ void LibrarySearch::assertMainThread() const
 void LibrarySearch::startPipelines()
 {
     m_lexicalPipeline = std::make_unique<SearchTextPipeline>(m_services.lexicalSearchDelayMs,
-        [this](const QString& text) { refreshFilteredItems(text); });
+        [this](const QString& text) { runLexicalPass(text); });
     m_deepPipeline = std::make_unique<SearchTextPipeline>(m_services.deepSearchDelayMs,
         [this](const QString& text) { startDeepSearch(text); });
     // Both subscriptions start from the current text, so both passes run once after start-up.
@@ -264,38 +265,29 @@ LexicalSnapshot LibrarySearch::lexicalMatch(const QString& query) const
 
 // --- The lexical pass ---
 
-void LibrarySearch::refreshFilteredItems(const QString& query)
+namespace {
+
+// What the lexical pass publishes: the ranked items and the reasons beside the first of them.
+struct LexicalPassResult {
+    QList<VeskItem> items;
+    QHash<QUuid, QString> hints;
+};
+
+// The lexical pass over the index: reads nothing but the index and the usage scores of the
+// items opened, so that it can run on a worker while the index stands still. A pass cancelled
+// meanwhile stops before it copies the items.
+LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query,
+    const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token = {})
 {
-    assertMainThread();
-    SearchState& state = *m_state;
-    if (state.itemsChangedSinceIndexing)
-        rebuildIndex();
-    if (query.trimmed().isEmpty()) {
-        if (state.deepSearchTask)
-            state.deepSearchTask->cancel();
-        state.deepSearchTask.reset();
-        m_host->setRetrievalHints({});
-        publishDefaultOrder();
-        return;
-    }
-    if (!m_host->searchReady()) {
-        // Answered once start-up has built the index; until then nothing is shown as a result.
-        m_host->setRetrievalHints({});
-        m_host->setFilteredItems({});
-        return;
-    }
-    const LexicalHits found = lexicalHits(state.index, query);
+    const LexicalHits found = lexicalHits(index, query);
 
     // The index holds each item as it stands in items(), so the hits are taken from there
     // instead of searching the whole list.
-    const QDateTime now = m_services.clock->now();
     const qint64 nowMs = now.toMSecsSinceEpoch();
     QHash<quint32, double> usage;
-    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
-        if (const auto id = keyID(it.key())) {
-            if (const auto slot = state.index.slotOf(*id))
-                usage.insert(*slot, vesk::usageScore(*it, now));
-        }
+    for (auto it = usageByID.cbegin(); it != usageByID.cend(); ++it) {
+        if (const auto slot = index.slotOf(it.key()))
+            usage.insert(*slot, *it);
     }
     struct Ranked {
         const LexicalHit* hit;
@@ -306,7 +298,7 @@ void LibrarySearch::refreshFilteredItems(const QString& query)
     std::vector<Ranked> ranked;
     ranked.reserve(found.hits.size());
     for (const LexicalHit& hit : found.hits) {
-        const qint64 createdAtMs = state.index.createdAtMsAt(hit.slot);
+        const qint64 createdAtMs = index.createdAtMsAt(hit.slot);
         const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, usage.value(hit.slot, 0.0));
         ranked.push_back({&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)});
     }
@@ -319,13 +311,15 @@ void LibrarySearch::refreshFilteredItems(const QString& query)
             return a.createdAtMs > b.createdAtMs;
         if (a.lexicalStep != b.lexicalStep)
             return a.lexicalStep > b.lexicalStep;
-        return state.index.idAt(a.hit->slot) < state.index.idAt(b.hit->slot);
+        return index.idAt(a.hit->slot) < index.idAt(b.hit->slot);
     });
 
-    QHash<QUuid, QString> hints;
+    LexicalPassResult result;
+    if (token.isCancelled())
+        return result;
     for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
         if (!ranked[i].hit->reason.isNull())
-            hints.insert(state.index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
+            result.hints.insert(index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
     }
     // A short query can match the whole library: the items are copied on all cores, since each
     // copy mostly waits on memory.
@@ -337,7 +331,7 @@ void LibrarySearch::refreshFilteredItems(const QString& query)
         constexpr size_t kItemsAhead = 16;
         constexpr size_t kTextsAhead = 8;
         const auto source = [&](size_t i) -> const VeskItem& {
-            return state.index.entry(ranked[i].hit->slot).source;
+            return index.entry(ranked[i].hit->slot).source;
         };
         for (size_t i = begin; i < end; ++i) {
             if (i + kItemsAhead < end)
@@ -352,8 +346,90 @@ void LibrarySearch::refreshFilteredItems(const QString& query)
             out[i] = source(i);
         }
     });
-    m_host->setFilteredItems(results);
-    m_host->setRetrievalHints(hints);
+    result.items = std::move(results);
+    return result;
+}
+
+} // namespace
+
+bool LibrarySearch::answeredWithoutRanking(const QString& query)
+{
+    SearchState& state = *m_state;
+    // A pass still running on a worker was asked before this one: it publishes nothing.
+    if (state.lexicalPass) {
+        state.lexicalPass->cancel();
+        state.lexicalPass.reset();
+    }
+    if (state.itemsChangedSinceIndexing)
+        rebuildIndex();
+    if (query.trimmed().isEmpty()) {
+        if (state.deepSearchTask)
+            state.deepSearchTask->cancel();
+        state.deepSearchTask.reset();
+        m_host->setRetrievalHints({});
+        publishDefaultOrder();
+        return true;
+    }
+    if (!m_host->searchReady()) {
+        // Answered once start-up has built the index; until then nothing is shown as a result.
+        m_host->setRetrievalHints({});
+        m_host->setFilteredItems({});
+        return true;
+    }
+    return false;
+}
+
+void LibrarySearch::refreshFilteredItems(const QString& query)
+{
+    assertMainThread();
+    if (answeredWithoutRanking(query))
+        return;
+    const QDateTime now = m_services.clock->now();
+    const LexicalPassResult result = rankLexicalHits(m_state->index, query, usageScoresByID(now), now);
+    m_host->setFilteredItems(result.items);
+    m_host->setRetrievalHints(result.hints);
+}
+
+void LibrarySearch::runLexicalPass(const QString& query)
+{
+    assertMainThread();
+    SearchState& state = *m_state;
+    // A small library is ranked within a frame: answered at once, as an explicit refresh is.
+    if (state.index.size() < lexicalPassOnWorkerFrom) {
+        refreshFilteredItems(query);
+        return;
+    }
+    if (answeredWithoutRanking(query))
+        return;
+    const CancellationToken token;
+    state.lexicalPass = token;
+    const QDateTime now = m_services.clock->now();
+    // The pass reads the index in one turn of the read gate: it stands still while the pass
+    // reads it, and the main thread waits only if it changes it meanwhile.
+    const std::shared_ptr<ReadGate> gate = state.readGate;
+    const SearchIndex* index = &state.index;
+    const QFuture<std::shared_ptr<LexicalPassResult>> pass = QtConcurrent::run(workPool(),
+        [gate, index, query, usage = usageScoresByID(now), now, token] {
+            auto result = std::make_shared<LexicalPassResult>();
+            (void)gate->readTurn([&] {
+                if (!token.isCancelled())
+                    *result = rankLexicalHits(*index, query, usage, now, token);
+            });
+            return result;
+        });
+    deliverResult(this, pass, [this, query, token](const std::shared_ptr<LexicalPassResult>& result) {
+        // A pass for a text that is no longer in the field shows nothing; nor does one that a
+        // newer pass (or the deep pass of the same text) has overtaken. What it found may hold
+        // the whole library: it is freed on a worker.
+        if (token.isCancelled() || m_host->searchText() != query) {
+            releaseInBackground(std::move(result->items));
+            return;
+        }
+        m_state->lexicalPass.reset();
+        m_host->setFilteredItems(result->items);
+        m_host->setRetrievalHints(result->hints);
+        releaseInBackground(std::move(result->items));
+    });
 }
 
 // --- The deep pass ---
@@ -399,11 +475,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
     if (state.itemsChangedSinceIndexing)
         rebuildIndex();
     const QDateTime now = m_services.clock->now();
-    QHash<QUuid, double> usage;
-    for (auto it = state.usageSignals.cbegin(); it != state.usageSignals.cend(); ++it) {
-        if (const auto id = keyID(it.key()))
-            usage.insert(*id, vesk::usageScore(*it, now));
-    }
+    QHash<QUuid, double> usage = usageScoresByID(now);
     // The pass reads a copy of the list (shared until the main thread changes its own), the few
     // usage scores, and the index and the vectors in one turn of the read gate: they stand still
     // while it reads them, and the main thread waits only if it changes them meanwhile.
@@ -429,6 +501,12 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
         // A pass for a text that is no longer in the field shows nothing.
         if (token.isCancelled() || !outcome.result || m_host->searchText().trimmed().toLower() != outcome.query)
             return;
+        // Its items take in the lexical hits: a lexical pass still running for the same text
+        // would only take them away again.
+        if (m_state->lexicalPass) {
+            m_state->lexicalPass->cancel();
+            m_state->lexicalPass.reset();
+        }
         m_host->setFilteredItems(outcome.result->items);
         m_host->setRetrievalHints(outcome.result->hints);
     });
@@ -439,7 +517,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
 void LibrarySearch::rerunPasses()
 {
     const QString text = m_host->searchText();
-    refreshFilteredItems(text);
+    runLexicalPass(text);
     startDeepSearch(text);
 }
 

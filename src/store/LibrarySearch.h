@@ -98,9 +98,15 @@ public:
     // --- Operations ---
 
     void rebuildIndex();
-    // The lexical pass: the items that match the query's words, ranked, or with an empty query
-    // the default order.
+    // The lexical pass, answered now: the items that match the query's words, ranked, or with an
+    // empty query the default order.
     void refreshFilteredItems(const QString& query);
+    // The lexical pass as typing and changes run it: in a library of lexicalPassOnWorkerFrom
+    // items or more it ranks on a worker over the index as it stands, and publishes only while
+    // the search text still reads query and no newer pass has replaced it; a smaller library is
+    // answered at once.
+    void runLexicalPass(const QString& query);
+    static constexpr qsizetype lexicalPassOnWorkerFrom = 5000;
     void refreshAfterChange();
     // The deep pass for the query (as typed): runs on a worker once the query's vector is there
     // and publishes what it found while the search text still asks for it.
@@ -165,6 +171,10 @@ private:
     void assertMainThread() const;
     // Indexes one item again as it is in items() (or drops it when it left them).
     void refreshIndexedItem(const QUuid& id);
+    // Cancels a lexical pass still running, brings the index up to date, and answers an empty
+    // query (the default order) or one typed before search is ready; false when query is to be
+    // ranked.
+    bool answeredWithoutRanking(const QString& query);
     // Reruns both passes over the current search text.
     void rerunPasses();
     void finishDeepSearch(const QString& query, const CancellationToken& token,

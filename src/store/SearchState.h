@@ -55,6 +55,8 @@ struct SearchState {
     // Keyed by the item identifier's upper-case text.
     UsageSignalMap usageSignals;
     ManualTagMap manualTagsByID;
+    // The lexical pass running on a worker; a newer pass cancels it.
+    std::optional<CancellationToken> lexicalPass;
     // The current deep search; a newer one cancels it.
     std::optional<CancellationToken> deepSearchTask;
     // Set when items() changed after the index was last brought up to date; the refresh then

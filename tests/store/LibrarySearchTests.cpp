@@ -1,0 +1,128 @@
+// The search area on its own, over a host that stands for the store.
+#include "platform/WorkPools.h"
+#include "store/LibrarySearch.h"
+#include "store/LibrarySearchHost.h"
+#include "store/StoreTestSupport.h"
+
+#include <QThreadPool>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+// The library and the published results as a store would hold them; each published list is
+// noted by the first word of its items' titles.
+class FakeSearchHost final : public LibrarySearchHost {
+public:
+    const QList<VeskItem>& items() const override { return library; }
+    qsizetype indexOfItem(const QUuid& id) const override
+    {
+        for (qsizetype i = 0; i < library.size(); ++i) {
+            if (library[i].id == id)
+                return i;
+        }
+        return -1;
+    }
+    const QSet<QUuid>& broughtBackIDs() const override { return noMarks; }
+    QHash<QUuid, QSet<QString>> personNamesByItem() const override { return {}; }
+    QSet<QString> personNamesOf(const QUuid&) const override { return {}; }
+    const QString& searchText() const override { return text; }
+    void setSearchText(const QString& value) override { text = value; }
+    bool searchReady() const override { return true; }
+    const QList<VeskItem>& filteredItems() const override { return filtered; }
+    void setFilteredItems(const QList<VeskItem>& value) override
+    {
+        filtered = value;
+        QSet<QString> words;
+        for (const VeskItem& item : value)
+            words.insert(item.title.section(QLatin1Char(' '), 0, 0));
+        published.append(QStringList(words.begin(), words.end()).join(QLatin1Char(',')));
+    }
+    void replaceFilteredItems(const QList<VeskItem>& value) override { filtered = value; }
+    void releaseFilteredItems() override { filtered = {}; }
+    void setRetrievalHints(const QHash<QUuid, QString>&) override {}
+    bool readOnly() const override { return false; }
+    bool refuseWhileReadOnly(const QString&, const QString&) override { return false; }
+    void adjustIndexingCount(int) override {}
+    void writeEmbedding(const QUuid&, const QList<double>&) override {}
+
+    QList<VeskItem> library;
+    QSet<QUuid> noMarks;
+    QString text;
+    QList<VeskItem> filtered;
+    QStringList published;
+};
+
+class LibrarySearchPasses : public StoreTest {
+protected:
+    // A library of `each` items titled "alpha n" and as many titled "beta n".
+    std::unique_ptr<LibrarySearch> makeSearch(qsizetype each)
+    {
+        auto host = std::make_unique<FakeSearchHost>();
+        const qint64 now = clock->now().toSecsSinceEpoch();
+        for (qsizetype n = 0; n < each; ++n) {
+            host->library.append(makeItem(QStringLiteral("alpha %1").arg(n), now - 2 * n));
+            host->library.append(makeItem(QStringLiteral("beta %1").arg(n), now - 2 * n - 1));
+        }
+        m_host = host.get();
+        auto search = std::make_unique<LibrarySearch>(services(), std::move(host));
+        search->rebuildIndex();
+        return search;
+    }
+    // Lets every pass on a worker end and hands its result to the main thread.
+    static void settle()
+    {
+        WorkPools::shared().files()->waitForDone();
+        drainEvents();
+    }
+
+    FakeSearchHost* m_host = nullptr;
+};
+
+TEST_F(LibrarySearchPasses, APassOnAWorkerPublishesOnlyWhileTheFieldStillReadsItsText)
+{
+    const QString alpha = QStringLiteral("alpha");
+    const QString beta = QStringLiteral("beta");
+    struct Case {
+        const char* name;
+        std::function<void(LibrarySearch&, FakeSearchHost&)> typing;
+        QStringList published;
+    };
+    const QList<Case> cases = {
+        {"the field still reads it", [&](LibrarySearch&, FakeSearchHost&) {}, {alpha}},
+        {"the field moved on", [&](LibrarySearch&, FakeSearchHost& host) { host.text = beta; }, {}},
+        {"a newer pass", [&](LibrarySearch& search, FakeSearchHost& host) {
+             host.text = beta;
+             search.runLexicalPass(beta);
+         }, {beta}},
+        {"an explicit refresh", [&](LibrarySearch& search, FakeSearchHost&) { search.refreshFilteredItems(alpha); },
+            {alpha}},
+        {"an emptied field", [&](LibrarySearch& search, FakeSearchHost& host) {
+             host.text.clear();
+             search.runLexicalPass(host.text);
+         }, {}},
+    };
+    const qsizetype each = LibrarySearch::lexicalPassOnWorkerFrom / 2 + 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto search = makeSearch(each);
+        m_host->text = alpha;
+        search->runLexicalPass(alpha);
+        c.typing(*search, *m_host);
+        settle();
+        EXPECT_EQ(m_host->published, c.published);
+    }
+
+    // What the worker publishes is what the same pass answers at once.
+    auto search = makeSearch(each);
+    m_host->text = alpha;
+    search->runLexicalPass(alpha);
+    settle();
+    const QList<VeskItem> onWorker = m_host->filtered;
+    search->refreshFilteredItems(alpha);
+    EXPECT_EQ(onWorker.size(), each);
+    EXPECT_EQ(onWorker, m_host->filtered);
+}
+
+} // namespace
