@@ -12,7 +12,13 @@ namespace vesk {
 
 LibraryStartup::LibraryStartup(Hooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {}
 
-LibraryStartup::~LibraryStartup() = default;
+LibraryStartup::~LibraryStartup()
+{
+    // The worker's jobs hand work to the threads' pool: the worker is waited for first, or a job
+    // still running would use a pool already gone.
+    m_worker.reset();
+    m_threads.reset();
+}
 
 void LibraryStartup::beginReading(const QString& databasePath, const QString& itemsDirectory,
                                   const QList<VeskItem>& firstPage)
