@@ -1,7 +1,6 @@
 #include "model/ItemText.h"
 
 #include <QAnyStringView>
-#include <QDebug>
 
 #include <algorithm>
 #include <cstring>
@@ -229,11 +228,6 @@ bool ItemText::equals(QStringView other) const
     if (isAscii())
         return QLatin1String(m_utf8.constData(), m_utf8.size()) == other;
     return QAnyStringView::equal(QUtf8StringView(m_utf8.constData(), m_utf8.size()), other);
-}
-
-QDebug operator<<(QDebug debug, const ItemText& text)
-{
-    return debug << text.toString();
 }
 
 } // namespace vesk

@@ -98,7 +98,4 @@ inline QString decodedText(const std::optional<ItemText>& text)
     return text ? text->toString() : QString();
 }
 
-// For messages and test output.
-QDebug operator<<(QDebug debug, const ItemText& text);
-
 } // namespace vesk

@@ -48,15 +48,6 @@ void makeRoomAtFront(QList<VeskItem>& items)
     items.removeFirst();
 }
 
-size_t qHash(const VeskGroup& group, size_t seed) noexcept
-{
-    QtPrivate::QHashCombine combine;
-    seed = combine(seed, group.id);
-    seed = combine(seed, group.name);
-    seed = combine(seed, group.createdAt.toMSecsSinceEpoch());
-    return seed;
-}
-
 size_t qHash(const VeskItem& item, size_t seed) noexcept
 {
     QtPrivate::QHashCombine combine;

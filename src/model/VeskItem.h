@@ -57,7 +57,6 @@ void shareEqualTexts(VeskItem& item);
 // room for many prepends at the cost of one move, made where the list is built.
 void makeRoomAtFront(QList<VeskItem>& items);
 
-size_t qHash(const VeskGroup& group, size_t seed = 0) noexcept;
 size_t qHash(const VeskItem& item, size_t seed = 0) noexcept;
 
 } // namespace vesk
@@ -69,8 +68,4 @@ Q_DECLARE_TYPEINFO(vesk::VeskItem, Q_RELOCATABLE_TYPE);
 template <>
 struct std::hash<vesk::VeskItem> {
     size_t operator()(const vesk::VeskItem& item) const noexcept { return vesk::qHash(item); }
-};
-template <>
-struct std::hash<vesk::VeskGroup> {
-    size_t operator()(const vesk::VeskGroup& group) const noexcept { return vesk::qHash(group); }
 };

@@ -86,12 +86,6 @@ void VeskStore::saveBringBackDates()
     m_bringBack->save();
 }
 
-void VeskStore::scheduleBringBackTask()
-{
-    assertMainThread();
-    m_bringBack->schedule();
-}
-
 void VeskStore::makeBringBackSchedule()
 {
     BringBackSchedule::Library library;

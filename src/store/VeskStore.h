@@ -239,7 +239,6 @@ public:
     void deliverDueBringBacks();
     void clearBroughtBack(const QUuid& id);
     void saveBringBackDates();
-    void scheduleBringBackTask();
     void embedItems(const QList<VeskItem>& items);
     void embedItem(const VeskItem& item);
     const SemanticVectors& semanticVectors() const;
