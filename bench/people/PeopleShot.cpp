@@ -2,7 +2,7 @@
 // groups (libdlib19.1's examples, the matplotlib portrait) into a fresh library with the real vision
 // models, names some faces, and writes the window to the path given as the first argument; "dark"
 // as the second argument draws the dark appearance. Run under xvfb-run.
-#include "people/FaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"

@@ -4,7 +4,7 @@
 #include "app/LibrarySheets.h"
 #include "app/SecureCaptureSheet.h"
 #include "app/TextCaptureSheet.h"
-#include "people/FaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 #include "platform/Settings.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/IconMap.h"

@@ -16,7 +16,7 @@
 #include "app/WindowBackdrop.h"
 #include "app/WindowChrome.h"
 #include "platform/ui/Theme.h"
-#include "people/FaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 #include "grid/LibraryGridView.h"
 #include "imageeditor/VeskImageEditor.h"
 #include "pane/VeskPreview.h"

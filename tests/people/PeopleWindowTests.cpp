@@ -2,7 +2,7 @@
 #include "common/FaceStoreFixture.h"
 #include "people/FaceTile.h"
 #include "people/PeopleParts.h"
-#include "people/FaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 
 #include <QApplication>
 #include <QLabel>

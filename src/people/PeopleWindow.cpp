@@ -1,4 +1,4 @@
-#include "people/FaceClusterInspector.h"
+#include "people/PeopleWindow.h"
 
 #include "people/FaceTile.h"
 #include "people/PeopleParts.h"
