@@ -10,7 +10,7 @@ class VeskStore::AreaDestructiveChangesHost final : public DestructiveChangesHos
 public:
     explicit AreaDestructiveChangesHost(VeskStore& store) : m_store(store) {}
 
-    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QList<VeskItem>& items() const override { return m_store.items(); }
     const QSet<QUuid>& selectedIDs() const override { return m_store.selectedIDs(); }
     SQLiteDatabase* database() override { return m_store.database(); }
     bool refuse(const QString& title, const QString& whatDidNotHappen) override

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/ItemAccess.h"
+#include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -12,10 +13,7 @@ public:
 
     std::optional<VeskItem> currentItem(const QUuid& id) const override
     {
-        const qsizetype index = m_store.indexOfItem(id);
-        if (index < 0)
-            return std::nullopt;
-        return m_store.m_items.at(index);
+        return m_store.m_library->item(id);
     }
     bool refuseNewItem(const QString& title) override { return m_store.refuseNewItemWhileBlocked(title); }
     bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }

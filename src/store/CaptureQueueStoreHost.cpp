@@ -14,7 +14,7 @@ public:
     explicit CaptureQueueStoreHost(VeskStore& store) : m_store(store) {}
 
     QDateTime now() const override { return m_store.m_services.clock->now(); }
-    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QList<VeskItem>& items() const override { return m_store.items(); }
     QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const override
     {
         return m_store.m_search->nearDuplicateCandidates(query);

@@ -15,7 +15,7 @@ class VeskStore::FaceLibraryAccess final : public FaceLibraryHost {
 public:
     explicit FaceLibraryAccess(VeskStore& store) : m_store(store) {}
 
-    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QList<VeskItem>& items() const override { return m_store.items(); }
     qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
     SQLiteDatabase* database() const override { return m_store.database(); }

@@ -15,15 +15,15 @@ public:
     bool watchesInboxes() const override { return m_store.m_services.watchInboxes; }
     bool libraryReadWhole() const override
     {
-        return m_store.m_itemsLoaded && !m_store.libraryProblem() && m_store.m_database;
+        return m_store.itemsLoaded() && !m_store.libraryProblem() && m_store.m_database;
     }
-    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QList<VeskItem>& items() const override { return m_store.items(); }
     std::optional<VeskItem> currentItem(const QUuid& id) const override
     {
         const qsizetype index = m_store.indexOfItem(id);
         if (index < 0)
             return std::nullopt;
-        return m_store.m_items.at(index);
+        return m_store.items().at(index);
     }
     QString managedItemsDirectory() const override { return m_store.managedItemsDirectory(); }
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) override
@@ -59,15 +59,15 @@ public:
     void startImageTasks(const VeskItem& item) override { m_store.startImageTasks(item); }
     void changeImportCount(int delta) override
     {
-        m_store.setImportCountInProgress(std::max(0, m_store.m_importCountInProgress + delta));
+        m_store.setImportCountInProgress(std::max(0, m_store.importCountInProgress() + delta));
     }
     void changeInboxImportCount(int delta) override
     {
-        m_store.setInboxImportCount(std::max(0, m_store.m_inboxImportCount + delta));
+        m_store.setInboxImportCount(std::max(0, m_store.inboxImportCount() + delta));
     }
     void changeCloudImportCount(int delta) override
     {
-        m_store.setCloudImportCount(std::max(0, m_store.m_cloudImportCount + delta));
+        m_store.setCloudImportCount(std::max(0, m_store.cloudImportCount() + delta));
     }
 
 private:

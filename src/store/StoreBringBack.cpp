@@ -1,6 +1,7 @@
 // Bring Back: the store's operations forward to its schedule, and put the brought-back items at
 // the front of an empty search.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "store/BringBackSchedule.h"
 #include "search/Ranking.h"
@@ -74,10 +75,10 @@ void VeskStore::clearBroughtBack(const QUuid& id)
     if (!m_bringBack->clearMark(id))
         return;
     // Newest first only: the next lexical refresh brings the remaining marks to the front again.
-    if (trimmedText(m_searchText).isEmpty()) {
-        QList<VeskItem> newestFirst = m_items;
+    if (trimmedText(searchText()).isEmpty()) {
+        QList<VeskItem> newestFirst = items();
         sortItems(newestFirst);
-        setFilteredItems(newestFirst);
+        m_library->setFilteredItems(newestFirst);
     }
 }
 
@@ -89,12 +90,12 @@ void VeskStore::saveBringBackDates()
 void VeskStore::makeBringBackSchedule()
 {
     BringBackSchedule::Library library;
-    library.isWhole = [this] { return m_itemsLoaded; };
-    library.items = [this]() -> const QList<VeskItem>& { return m_items; };
+    library.isWhole = [this] { return itemsLoaded(); };
+    library.items = [this]() -> const QList<VeskItem>& { return items(); };
     library.indexOf = [this](const QUuid& id) { return indexOfItem(id); };
     library.marksDelivered = [this] {
-        if (trimmedText(m_searchText).isEmpty())
-            setFilteredItems(defaultOrder(m_items, broughtBackIDs()));
+        if (trimmedText(searchText()).isEmpty())
+            m_library->setFilteredItems(defaultOrder(items(), broughtBackIDs()));
     };
     m_bringBack = std::make_unique<BringBackSchedule>(m_services.clock, m_services.timers, m_services.settings,
                                                       std::move(library));

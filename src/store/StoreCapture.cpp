@@ -1,5 +1,6 @@
 // The one way a new item enters the library, and the captures handed to the capture queue.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "store/CaptureQueue.h"
 #include "store/FailureWording.h"
@@ -31,9 +32,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     assertMainThread();
     if (refuseNewItemWhileBlocked(item.title))
         return false;
-    m_items.prepend(item);
-    emit itemsChanged();
-    emit itemAdded(item.id);
+    m_library->prepend(item);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
         adoptRichText(item.id, *rtf);

@@ -2,6 +2,7 @@
 // which take the recovery snapshot and change the library file; what a change removed from the
 // file is then forgotten here, in every area.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "store/AreaDestructiveChangesHost.h"
 #include "store/DestructiveChanges.h"
@@ -45,7 +46,7 @@ bool VeskStore::deleteGroup(const QUuid& id)
 void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 {
     QList<VeskItem> doomed;
-    for (const VeskItem& item : std::as_const(m_items)) {
+    for (const VeskItem& item : items()) {
         if (ids.contains(item.id))
             doomed.append(item);
     }
@@ -64,9 +65,9 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 
     removeFaceData(ids);
 
-    QList<VeskItem> remaining = m_items;
+    QList<VeskItem> remaining = items();
     remaining.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
-    setItems(remaining);
+    m_library->setItems(remaining);
     // What was selected while the snapshot was taken stays selected.
     m_selection->forget(ids);
     forgetUnsavedItems(ids);
@@ -77,15 +78,14 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 
 void VeskStore::releaseGroupMembers(const QUuid& groupID)
 {
-    bool released = false;
-    for (VeskItem& item : m_items) {
-        if (item.groupID == groupID) {
-            item.groupID.reset();
-            released = true;
-        }
-    }
+    const bool released = m_library->changeEach([&](VeskItem& item) {
+        if (item.groupID != groupID)
+            return false;
+        item.groupID.reset();
+        return true;
+    });
     if (released)
-        emit itemsChanged();
+        m_library->publishItems();
     refreshSearchAfterChange();
 }
 
@@ -95,8 +95,8 @@ void VeskStore::forgetWholeLibrary()
     // did not happen.
     ++m_libraryClears;
 
-    setItems({});
-    setFilteredItems({});
+    m_library->setItems({});
+    m_library->setFilteredItems({});
     setSelectedIDs({});
     setSelectedID(std::nullopt);
     setSearchText(QString());

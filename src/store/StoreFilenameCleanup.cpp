@@ -1,5 +1,6 @@
 // Filename cleanup: readable titles for items whose title is a machine-made file name.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "intake/FileTitles.h"
 #include "platform/Log.h"
@@ -11,7 +12,7 @@ QList<VeskFilenameCleanupCandidate> VeskStore::filenameCleanupCandidates() const
 {
     assertMainThread();
     QList<VeskFilenameCleanupCandidate> candidates;
-    for (const VeskItem& item : m_items) {
+    for (const VeskItem& item : items()) {
         if (!item.filePath || !isGenericFileName(item.title))
             continue;
         const QString cleaned = cleanedTitleFromFileName(item.title, item, item.createdAt);
@@ -25,7 +26,7 @@ int VeskStore::applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& c
 {
     assertMainThread();
     int changed = 0;
-    QList<VeskItem> items = m_items;
+    QList<VeskItem> items = this->items();
     for (const VeskFilenameCleanupCandidate& candidate : candidates) {
         // An item renamed or deleted since the list was made is left as it is.
         const auto found = std::find_if(items.begin(), items.end(), [&](const VeskItem& item) {
@@ -45,7 +46,7 @@ int VeskStore::applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& c
         ++changed;
     }
     if (changed > 0) {
-        setItems(items);
+        m_library->setItems(items);
         m_services.recoverySnapshots->noteChange();
         refreshSearchAfterChange();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -11,8 +12,8 @@ struct SearchState;
 // the operations or look at what the operations left behind. Nothing in the application uses it.
 class StoreInternals {
 public:
-    static void setItems(VeskStore& store, const QList<VeskItem>& items) { store.setItems(items); }
-    static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items) { store.setFilteredItems(items); }
+    static void setItems(VeskStore& store, const QList<VeskItem>& items) { store.m_library->setItems(items); }
+    static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items) { store.m_library->setFilteredItems(items); }
     static SQLiteDatabase* database(const VeskStore& store) { return store.database(); }
     static SQLiteDatabase* backgroundDatabase(VeskStore& store) { return store.backgroundDatabase(); }
     // The search area's state (store/SearchState.h).

@@ -12,7 +12,7 @@ bool VeskStore::moveItemToGroup(const QUuid& itemID, const std::optional<QUuid>&
         return false;
     // The current copy is moved, so nothing saved since a menu or prompt opened is written back
     // over.
-    VeskItem moved = m_items.at(index);
+    VeskItem moved = items().at(index);
     moved.groupID = groupID;
     // A move that was not written is said by the failure notice, never as "Moved".
     if (!updateItem(moved))
@@ -28,7 +28,7 @@ bool VeskStore::renameItem(const QUuid& id, const QString& title)
     const QString trimmed = title.trimmed();
     if (index < 0 || trimmed.isEmpty())
         return false;
-    VeskItem renamed = m_items.at(index);
+    VeskItem renamed = items().at(index);
     renamed.title = trimmed;
     return updateItem(renamed);
 }
@@ -41,7 +41,7 @@ void VeskStore::postCapturedNotice(const QString& title, const std::optional<QSt
 
 void VeskStore::clearIntakeNotice(const QUuid& noticeID)
 {
-    if (m_intakeNotice && m_intakeNotice->id == noticeID)
+    if (intakeNotice() && intakeNotice()->id == noticeID)
         setIntakeNotice(std::nullopt);
 }
 

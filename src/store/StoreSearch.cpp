@@ -1,6 +1,7 @@
 // The store's side of search: the operations it forwards to LibrarySearch, and what it gives
 // the area to read and publish through.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
@@ -19,7 +20,7 @@ class VeskStore::SearchHost final : public LibrarySearchHost {
 public:
     explicit SearchHost(VeskStore& store) : m_store(store) {}
 
-    const QList<VeskItem>& items() const override { return m_store.m_items; }
+    const QList<VeskItem>& items() const override { return m_store.items(); }
     qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     const QSet<QUuid>& broughtBackIDs() const override { return m_store.broughtBackIDs(); }
     QHash<QUuid, QSet<QString>> personNamesByItem() const override { return m_store.personNamesByItem(); }
@@ -43,14 +44,13 @@ public:
     const QString& searchText() const override { return m_store.searchText(); }
     void setSearchText(const QString& text) override { m_store.setSearchText(text); }
     bool searchReady() const override { return m_store.searchReady(); }
-    const QList<VeskItem>& filteredItems() const override { return m_store.m_filteredItems; }
-    void setFilteredItems(const QList<VeskItem>& items) override { m_store.setFilteredItems(items); }
+    const QList<VeskItem>& filteredItems() const override { return m_store.filteredItems(); }
+    void setFilteredItems(const QList<VeskItem>& items) override { m_store.m_library->setFilteredItems(items); }
     void replaceFilteredItems(const QList<VeskItem>& items) override
     {
-        m_store.m_filteredItems = items;
-        emit m_store.filteredItemsChanged();
+        m_store.m_library->replaceFilteredItems(items);
     }
-    void releaseFilteredItems() override { m_store.m_filteredItems = QList<VeskItem>(); }
+    void releaseFilteredItems() override { m_store.m_library->releaseFilteredItems(); }
     void setRetrievalHints(const QHash<QUuid, QString>& hints) override { m_store.setRetrievalHints(hints); }
     bool readOnly() const override { return m_store.readOnlyReason().has_value(); }
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) override

@@ -1,6 +1,5 @@
 #include "store/VeskStore.h"
 
-#include "platform/BackgroundRelease.h"
 #include "platform/SerialExecutor.h"
 #include "platform/ThreadPriority.h"
 #include "store/AreaItemAccess.h"
@@ -14,11 +13,11 @@
 #include "store/FileIntake.h"
 #include "store/HealthAreaHost.h"
 #include "store/LibraryHealth.h"
+#include "store/LibraryItems.h"
 #include "store/LibraryGroups.h"
 #include "store/LibrarySelection.h"
 #include "store/LibraryReading.h"
 #include "store/LibraryStartup.h"
-#include "store/PublishedValue.h"
 #include "store/RichTextBodies.h"
 #include "store/SQLiteDatabase.h"
 #include "store/LibrarySearch.h"
@@ -88,7 +87,7 @@ void VeskStore::startLibraryTasks()
 {
     deliverDueBringBacks();
     // While start-up still builds the search index on a worker, the prewarm waits for it.
-    if (m_searchReady)
+    if (m_library->searchReady())
         startThumbnailPrewarm();
     // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
     // keep their files until a start that can.
@@ -112,16 +111,12 @@ SerialExecutor& VeskStore::libraryTasksWorker()
 void VeskStore::startThumbnailPrewarm()
 {
     // Not kept: the cache works through its own queue and the result is not needed here.
-    m_services.thumbnails->prewarmThumbnails(m_items);
+    m_services.thumbnails->prewarmThumbnails(m_library->items());
 }
 
 qsizetype VeskStore::indexOfItem(const QUuid& id) const
 {
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
-        if (m_items[i].id == id)
-            return i;
-    }
-    return -1;
+    return m_library->indexOf(id);
 }
 
 void VeskStore::sortItems(QList<VeskItem>& items)
@@ -130,72 +125,60 @@ void VeskStore::sortItems(QList<VeskItem>& items)
                      [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; });
 }
 
-// --- Published state ---
+// --- Published state, kept by LibraryItems ---
 
-void VeskStore::setItems(const QList<VeskItem>& value)
-{
-    assertMainThread();
-    if (assignChanged(m_items, value))
-        emit itemsChanged();
-}
+const QList<VeskItem>& VeskStore::items() const { return m_library->items(); }
+const QList<VeskItem>& VeskStore::filteredItems() const { return m_library->filteredItems(); }
+const QString& VeskStore::searchText() const { return m_library->searchText(); }
+bool VeskStore::searchReady() const { return m_library->searchReady(); }
+bool VeskStore::itemsLoaded() const { return m_library->isWhole(); }
+int VeskStore::importCountInProgress() const { return m_library->importCountInProgress(); }
+int VeskStore::indexingCount() const { return m_library->indexingCount(); }
+int VeskStore::inboxImportCount() const { return m_library->inboxImportCount(); }
+int VeskStore::cloudImportCount() const { return m_library->cloudImportCount(); }
+const std::optional<VeskIntakeNotice>& VeskStore::intakeNotice() const { return m_library->intakeNotice(); }
+const QHash<QUuid, QString>& VeskStore::retrievalHints() const { return m_library->retrievalHints(); }
 
 void VeskStore::setSearchText(const QString& value)
 {
     assertMainThread();
-    if (assignChanged(m_searchText, value))
-        emit searchTextChanged();
-}
-
-void VeskStore::setFilteredItems(const QList<VeskItem>& value)
-{
-    assertMainThread();
-    if (m_filteredItems == value)
-        return;
-    // The list it replaces may hold the whole library: it is freed on a worker.
-    releaseInBackground(std::exchange(m_filteredItems, value));
-    emit filteredItemsChanged();
+    m_library->setSearchText(value);
 }
 
 void VeskStore::setImportCountInProgress(int value)
 {
     assertMainThread();
-    if (assignChanged(m_importCountInProgress, value))
-        emit importCountInProgressChanged();
+    m_library->setImportCountInProgress(value);
 }
 
 void VeskStore::setIndexingCount(int value)
 {
     assertMainThread();
-    if (assignChanged(m_indexingCount, value))
-        emit indexingCountChanged();
+    m_library->setIndexingCount(value);
 }
 
 void VeskStore::setInboxImportCount(int value)
 {
     assertMainThread();
-    if (assignChanged(m_inboxImportCount, value))
-        emit inboxImportCountChanged();
+    m_library->setInboxImportCount(value);
 }
 
 void VeskStore::setCloudImportCount(int value)
 {
     assertMainThread();
-    if (assignChanged(m_cloudImportCount, value))
-        emit cloudImportCountChanged();
+    m_library->setCloudImportCount(value);
 }
 
 void VeskStore::setIntakeNotice(const std::optional<VeskIntakeNotice>& value)
 {
     assertMainThread();
-    if (assignChanged(m_intakeNotice, value))
-        emit intakeNoticeChanged();
+    m_library->setIntakeNotice(value);
 }
 
 void VeskStore::setRetrievalHints(const QHash<QUuid, QString>& value)
 {
     assertMainThread();
-    if (assignChanged(m_retrievalHints, value))
-        emit retrievalHintsChanged();
+    m_library->setRetrievalHints(value);
 }
 
 } // namespace vesk

@@ -46,6 +46,7 @@ class LibraryHealth;
 class RichTextBodies;
 class FaceLibrary;
 class LibraryGroups;
+class LibraryItems;
 class LibrarySelection;
 class PendingDelay;
 class SQLiteDatabase;
@@ -93,29 +94,29 @@ public:
     // --- Published state: getter, setter that ignores an equal value, ...Changed signal ---
 
     // items() and filteredItems() change only through the store's operations.
-    const QList<VeskItem>& items() const { return m_items; }
+    const QList<VeskItem>& items() const;
     const QList<VeskGroup>& groups() const;
     void setGroups(const QList<VeskGroup>& value);
-    const QString& searchText() const { return m_searchText; }
+    const QString& searchText() const;
     void setSearchText(const QString& value);
-    const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
+    const QList<VeskItem>& filteredItems() const;
     const std::optional<QUuid>& selectedID() const;
     void setSelectedID(const std::optional<QUuid>& value);
     const QSet<QUuid>& selectedIDs() const;
     void setSelectedIDs(const QSet<QUuid>& value);
-    int importCountInProgress() const { return m_importCountInProgress; }
+    int importCountInProgress() const;
     void setImportCountInProgress(int value);
-    int indexingCount() const { return m_indexingCount; }
+    int indexingCount() const;
     void setIndexingCount(int value);
-    int inboxImportCount() const { return m_inboxImportCount; }
+    int inboxImportCount() const;
     void setInboxImportCount(int value);
-    int cloudImportCount() const { return m_cloudImportCount; }
+    int cloudImportCount() const;
     void setCloudImportCount(int value);
     const QHash<QUuid, QByteArray>& richTextByID() const;
     void setRichTextByID(const QHash<QUuid, QByteArray>& value);
-    const std::optional<VeskIntakeNotice>& intakeNotice() const { return m_intakeNotice; }
+    const std::optional<VeskIntakeNotice>& intakeNotice() const;
     void setIntakeNotice(const std::optional<VeskIntakeNotice>& value);
-    const QHash<QUuid, QString>& retrievalHints() const { return m_retrievalHints; }
+    const QHash<QUuid, QString>& retrievalHints() const;
     void setRetrievalHints(const QHash<QUuid, QString>& value);
     const QHash<QUuid, QDateTime>& bringBackDates() const;
     void setBringBackDates(const QHash<QUuid, QDateTime>& value);
@@ -127,7 +128,7 @@ public:
     void setFaceDataRevision(int value);
     // False while the library is still being read and its search prepared at start-up; a
     // search typed meanwhile is answered once it turns true.
-    bool searchReady() const { return m_searchReady; }
+    bool searchReady() const;
 
     // --- Keys of the user-defaults states ---
 
@@ -141,7 +142,7 @@ public:
     // True only when start-up read the whole stored library into items(). While it is still
     // reading, after a failed read, or without a database, items() is not the library: nothing
     // may be pruned or deleted because an item seems to be missing from it.
-    bool itemsLoaded() const { return m_itemsLoaded; }
+    bool itemsLoaded() const;
     // The newest items that start-up shows while it reads the rest.
     static constexpr int firstPageSize = 240;
     // Position of the first item with this identifier in items(), or -1.
@@ -421,8 +422,6 @@ private:
     // Tests and benchmarks reach the internals below through store/StoreInternals.h.
     friend class StoreInternals;
 
-    void setItems(const QList<VeskItem>& value);
-    void setFilteredItems(const QList<VeskItem>& value);
     // None when the database could not be opened; the store then works in memory only.
     SQLiteDatabase* database() const { return m_database.get(); }
     // The second connection, which writes large captures and sentence vectors off the main thread;
@@ -432,6 +431,7 @@ private:
     // The area objects (VeskStoreAreas.cpp), made first of all; each has its own header.
     class AreaItemAccess;
     void makeAreas();
+    void makeLibraryItems();
     void makeBringBackSchedule();
     std::unique_ptr<AreaItemAccess> m_itemAccess;
 
@@ -473,21 +473,11 @@ private:
     // Migrates the archive into the empty database; false (logged) when it failed.
     bool migrateLegacyArchiveIntoDatabase();
 
-    // Published state.
-    QList<VeskItem> m_items;
-    QString m_searchText;
-    QList<VeskItem> m_filteredItems;
-    int m_importCountInProgress = 0;
-    int m_indexingCount = 0;
-    int m_inboxImportCount = 0;
-    int m_cloudImportCount = 0;
-    std::optional<VeskIntakeNotice> m_intakeNotice;
-    QHash<QUuid, QString> m_retrievalHints;
-    bool m_searchReady = true;
+    // The items and what the window shows of them (LibraryItems.h).
+    std::unique_ptr<LibraryItems> m_library;
 
     VeskServices m_services;
     std::unique_ptr<SQLiteDatabase> m_database;
-    bool m_itemsLoaded = false;
     std::unique_ptr<LibraryStartup> m_startup;
     // Work over the whole library after start-up (picking the pictures the face scan still has
     // to look at, the managed folder's sweep, re-routing stored packages), on a background thread

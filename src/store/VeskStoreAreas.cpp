@@ -4,12 +4,14 @@
 #include "store/AreaItemAccess.h"
 #include "store/BringBackSchedule.h"
 #include "store/EditedVersions.h"
+#include "store/LibraryItems.h"
 #include "store/SecureItems.h"
 
 namespace vesk {
 
 void VeskStore::makeAreas()
 {
+    makeLibraryItems();
     m_itemAccess = std::make_unique<AreaItemAccess>(*this);
     makeHealthAreas();
     makeLibrarySearch();
@@ -24,6 +26,23 @@ void VeskStore::makeAreas()
     makeCaptureQueue();
     makeFileIntake();
     makeFaceLibrary();
+}
+
+void VeskStore::makeLibraryItems()
+{
+    m_library = std::make_unique<LibraryItems>();
+    const LibraryItems* library = m_library.get();
+    connect(library, &LibraryItems::itemsChanged, this, &VeskStore::itemsChanged);
+    connect(library, &LibraryItems::itemAdded, this, &VeskStore::itemAdded);
+    connect(library, &LibraryItems::searchTextChanged, this, &VeskStore::searchTextChanged);
+    connect(library, &LibraryItems::filteredItemsChanged, this, &VeskStore::filteredItemsChanged);
+    connect(library, &LibraryItems::searchReadyChanged, this, &VeskStore::searchReadyChanged);
+    connect(library, &LibraryItems::retrievalHintsChanged, this, &VeskStore::retrievalHintsChanged);
+    connect(library, &LibraryItems::intakeNoticeChanged, this, &VeskStore::intakeNoticeChanged);
+    connect(library, &LibraryItems::importCountInProgressChanged, this, &VeskStore::importCountInProgressChanged);
+    connect(library, &LibraryItems::indexingCountChanged, this, &VeskStore::indexingCountChanged);
+    connect(library, &LibraryItems::inboxImportCountChanged, this, &VeskStore::inboxImportCountChanged);
+    connect(library, &LibraryItems::cloudImportCountChanged, this, &VeskStore::cloudImportCountChanged);
 }
 
 } // namespace vesk

@@ -1,6 +1,7 @@
 // The store's operations of the library's health and of the rich-text bodies, forwarded to their
 // areas, and the adapter through which those reach the store.
 #include "store/HealthAreaHost.h"
+#include "store/LibraryItems.h"
 
 #include "intake/ManagedStorage.h"
 #include "store/CaptureRowWriter.h"
@@ -12,10 +13,7 @@ namespace vesk {
 
 std::optional<VeskItem> VeskStore::HealthAreaHost::currentItem(const QUuid& id) const
 {
-    const qsizetype index = m_store.indexOfItem(id);
-    if (index < 0)
-        return std::nullopt;
-    return m_store.m_items.at(index);
+    return m_store.m_library->item(id);
 }
 
 void VeskStore::HealthAreaHost::closeDamagedLibrary()
@@ -28,7 +26,7 @@ void VeskStore::HealthAreaHost::closeDamagedLibrary()
 void VeskStore::HealthAreaHost::adoptNewLibrary(std::unique_ptr<SQLiteDatabase> database)
 {
     m_store.m_database = std::move(database);
-    m_store.m_itemsLoaded = true;
+    m_store.m_library->setWhole(true);
 }
 
 void VeskStore::makeHealthAreas()
@@ -196,8 +194,8 @@ void VeskStore::failItemsLoad(const DatabaseError& error)
     // connection goes, and the window says why instead of showing an empty library.
     const QString path = m_database ? m_database->filePath() : m_health->libraryFilePath();
     m_database.reset();
-    m_itemsLoaded = false;
-    setItems({});
+    m_library->setWhole(false);
+    m_library->setItems({});
     m_health->reportUnreadable(path, error);
 }
 
@@ -215,17 +213,17 @@ std::optional<QString> VeskStore::newestRecoverySnapshot() const
 void VeskStore::relocateManagedPaths()
 {
     const QString items = managedItemsDirectory();
-    bool changed = false;
-    for (VeskItem& item : m_items) {
+    const bool changed = m_library->changeEach([&](VeskItem& item) {
         if (!item.filePath)
-            continue;
-        if (auto moved = relocatedManagedPath(*item.filePath, item.id, items)) {
-            item.filePath = *moved;
-            changed = true;
-        }
-    }
+            return false;
+        auto moved = relocatedManagedPath(*item.filePath, item.id, items);
+        if (!moved)
+            return false;
+        item.filePath = *moved;
+        return true;
+    });
     if (changed)
-        emit itemsChanged();
+        m_library->publishItems();
 }
 
 // Rich-text bodies

@@ -11,6 +11,7 @@
 #include "store/BringBackSchedule.h"
 #include "store/FaceLibrary.h"
 #include "store/LibraryGroups.h"
+#include "store/LibraryItems.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/LibraryStartup.h"
@@ -50,7 +51,7 @@ bool VeskStore::beginBackgroundLoading()
         return false;
     markLibraryHasHeldItems();
 
-    setItems(firstPage.value());
+    m_library->setItems(firstPage.value());
     relocateManagedPaths();
     m_groups->load();
     loadUsageSignals();
@@ -58,8 +59,8 @@ bool VeskStore::beginBackgroundLoading()
     loadBringBackDates();
 
     m_search->beginIndexingInBackground();
-    m_searchReady = false;
-    m_startup->beginReading(m_database->filePath(), managedItemsDirectory(), m_items);
+    m_library->setSearchReady(false);
+    m_startup->beginReading(m_database->filePath(), managedItemsDirectory(), items());
     return true;
 }
 
@@ -111,23 +112,25 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     }
 
     // Items added, changed or removed while the library was read are taken as they are now.
-    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), firstPage, m_items);
-    m_items = merge.items;
-    m_itemsLoaded = true;
+    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), firstPage, items());
+    m_library->adoptItems(merge.items);
+    m_library->setWhole(true);
 
     m_search->takeLoadedOrder(std::move(*reading->order), merge.removed, merge.changed, merge.added);
 
     // File items that are pictures become image items, each saved at once.
-    for (qsizetype i = 0; i < m_items.size() && !reading->pictureFileIDs.isEmpty(); ++i) {
-        if (m_items.at(i).kind != VeskKind::File || !reading->pictureFileIDs.contains(m_items.at(i).id))
-            continue;
-        VeskItem& item = m_items[i];
-        item.kind = VeskKind::Image;
-        (void)saveItemToDatabase(item); // a failure is marked on the card, said and retried
-        m_search->updateInDefaultOrder(item);
+    if (!reading->pictureFileIDs.isEmpty()) {
+        m_library->changeEach([&](VeskItem& item) {
+            if (item.kind != VeskKind::File || !reading->pictureFileIDs.contains(item.id))
+                return false;
+            item.kind = VeskKind::Image;
+            (void)saveItemToDatabase(item); // a failure is marked on the card, said and retried
+            m_search->updateInDefaultOrder(item);
+            return true;
+        });
     }
     emit libraryLoaded();
-    emit itemsChanged();
+    m_library->publishItems();
     // The items above are the ones the index is built from next.
     m_search->beginIndexBuild();
 
@@ -143,13 +146,13 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     m_faces->adoptReading(*reading);
 
     // What an empty search shows is the whole library from now on.
-    if (m_searchText.trimmed().isEmpty())
+    if (searchText().trimmed().isEmpty())
         publishDefaultOrder();
 
     // The index is built from the library as it stands now; what changes meanwhile is indexed
     // again when it arrives.
     m_search->beginIndexBuild();
-    const QList<VeskItem> items = m_items;
+    const QList<VeskItem> items = this->items();
     const QHash<QUuid, QSet<QString>> people = personNamesByItem();
     const QHash<QUuid, QStringList> tags = m_search->manualTagsByItem();
     QThreadPool* pool = m_startup->pool();
@@ -183,11 +186,11 @@ void VeskStore::buildNearDuplicatesAtStart()
     // Built from the library as it stands now, after the search index. A capture checked
     // meanwhile is compared with what the index held before (the first page and what changed
     // since); an index built from a list that changed meanwhile is built again from the new one.
-    const QList<VeskItem> items = m_items;
+    const QList<VeskItem> items = this->items();
     QThreadPool* pool = m_startup->pool();
     deliverResult(this, m_startup->worker().run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
         [this, items](const std::shared_ptr<NearDuplicateIndex>& index) {
-            if (!m_items.isSharedWith(items)) {
+            if (!this->items().isSharedWith(items)) {
                 buildNearDuplicatesAtStart();
                 return;
             }
@@ -198,8 +201,7 @@ void VeskStore::buildNearDuplicatesAtStart()
 void VeskStore::finishStartupWithoutLibrary()
 {
     m_search->finishWithoutIndex();
-    m_searchReady = true;
-    emit searchReadyChanged();
+    m_library->setSearchReady(true);
     m_startup->finish();
 }
 
@@ -223,14 +225,13 @@ void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
     assertMainThread();
     m_search->adoptIndex(std::move(*index));
 
-    m_searchReady = true;
-    emit searchReadyChanged();
+    m_library->setSearchReady(true);
     // Card thumbnails are made once search is ready: they would only compete with the build.
     startThumbnailPrewarm();
     // A search typed meanwhile is answered now.
-    if (!m_searchText.trimmed().isEmpty()) {
-        refreshFilteredItems(m_searchText);
-        startDeepSearch(m_searchText);
+    if (!searchText().trimmed().isEmpty()) {
+        refreshFilteredItems(searchText());
+        startDeepSearch(searchText());
     }
 }
 
@@ -245,7 +246,7 @@ void VeskStore::loadItemsFromDatabase()
 {
     if (!m_database) {
         veskLog(QStringLiteral("Vesk database unavailable."));
-        setItems({});
+        m_library->setItems({});
         return;
     }
 
@@ -263,9 +264,9 @@ void VeskStore::loadItemsFromDatabase()
         if (*empty && !libraryHasHeldItems()) {
             // A failed migration leaves the archive for the next start, so its items still
             // belong to the library even though none is shown.
-            m_itemsLoaded = migrateLegacyArchiveIntoDatabase();
-            if (!m_itemsLoaded)
-                setItems({});
+            m_library->setWhole(migrateLegacyArchiveIntoDatabase());
+            if (!itemsLoaded())
+                m_library->setItems({});
             return;
         }
         // Already migrated (or superseded) but never set aside: set it aside now, so an emptied
@@ -279,9 +280,9 @@ void VeskStore::loadItemsFromDatabase()
         failItemsLoad(fetched.error());
         return;
     }
-    setItems(fetched.value());
+    m_library->setItems(fetched.value());
     relocateManagedPaths();
-    m_itemsLoaded = true;
+    m_library->setWhole(true);
 }
 
 bool VeskStore::migrateLegacyArchiveIntoDatabase()
@@ -320,7 +321,7 @@ bool VeskStore::migrateLegacyArchiveIntoDatabase()
     if (!migrated.isEmpty())
         markLibraryHasHeldItems();
     sortItems(migrated);
-    setItems(migrated);
+    m_library->setItems(migrated);
     // The archive is kept whole under its migrated name, bad records and all.
     migrateLegacyArchive();
     if (!decoded->badRecords.isEmpty()) {
@@ -354,19 +355,16 @@ void VeskStore::markLibraryHasHeldItems()
 
 void VeskStore::reclassifyImageFiles()
 {
-    bool changed = false;
-    const qsizetype count = m_items.size();
-    for (qsizetype i = 0; i < count; ++i) {
-        VeskItem& item = m_items[i];
+    const bool changed = m_library->changeEach([this](VeskItem& item) {
         if (item.kind != VeskKind::File || !item.filePath || !hasImageFileExtension(*item.filePath))
-            continue;
+            return false;
         item.kind = VeskKind::Image;
-        changed = true;
         // A row that cannot be written is marked unsaved and written again later.
         (void)saveItemToDatabase(item);
-    }
+        return true;
+    });
     if (changed)
-        emit itemsChanged();
+        m_library->publishItems();
 }
 
 void VeskStore::loadRichText()

@@ -1,5 +1,6 @@
 // Saving and updating items, managed-file removal and the legacy archive's paths.
 #include "store/VeskStore.h"
+#include "store/LibraryItems.h"
 
 #include "platform/Log.h"
 #include "store/DestructiveChanges.h"
@@ -28,7 +29,7 @@ bool VeskStore::updateItem(const VeskItem& item)
     if (index < 0)
         return false;
     // Refused before anything changes on screen: the change could not be kept.
-    if (refuseWhileReadOnly(QStringLiteral("Not changed"), quotedItemTitle(m_items.at(index).title)
+    if (refuseWhileReadOnly(QStringLiteral("Not changed"), quotedItemTitle(items().at(index).title)
                                                                + QStringLiteral(" was not changed")))
         return false;
     const bool saved = saveItemToDatabase(item);
@@ -49,10 +50,7 @@ void VeskStore::adoptSavedItem(const VeskItem& item)
     const qsizetype index = indexOfItem(item.id);
     if (index < 0)
         return;
-    if (!(m_items[index] == item)) {
-        m_items[index] = item;
-        emit itemsChanged();
-    }
+    m_library->replaceAt(index, item);
     refreshSearchAfterItemChange(item.id);
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
 }

@@ -69,8 +69,8 @@ void VeskStore::selectWithoutRecordingUse(const QUuid& id)
 
 std::optional<QString> VeskStore::retrievalHint(const QUuid& id) const
 {
-    const auto it = m_retrievalHints.constFind(id);
-    if (it == m_retrievalHints.cend())
+    const auto it = retrievalHints().constFind(id);
+    if (it == retrievalHints().cend())
         return std::nullopt;
     return *it;
 }

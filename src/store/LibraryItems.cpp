@@ -1,0 +1,135 @@
+#include "store/LibraryItems.h"
+
+#include "platform/BackgroundRelease.h"
+#include "store/PublishedValue.h"
+
+#include <utility>
+
+namespace vesk {
+
+LibraryItems::LibraryItems(QObject* parent) : QObject(parent) {}
+
+qsizetype LibraryItems::indexOf(const QUuid& id) const
+{
+    const auto found = m_slotByID.constFind(id);
+    return found == m_slotByID.cend() ? -1 : *found + m_frontShift;
+}
+
+std::optional<VeskItem> LibraryItems::item(const QUuid& id) const
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return std::nullopt;
+    return m_items.at(index);
+}
+
+void LibraryItems::rebuildIndex()
+{
+    m_frontShift = 0;
+    m_slotByID.clear();
+    m_slotByID.reserve(m_items.size());
+    // Backwards, so that the first item with an identifier is the one kept.
+    for (qsizetype i = m_items.size() - 1; i >= 0; --i)
+        m_slotByID.insert(m_items.at(i).id, i);
+}
+
+void LibraryItems::setItems(const QList<VeskItem>& value)
+{
+    if (m_items == value)
+        return;
+    m_items = value;
+    rebuildIndex();
+    emit itemsChanged();
+}
+
+void LibraryItems::adoptItems(QList<VeskItem> value)
+{
+    m_items = std::move(value);
+    rebuildIndex();
+}
+
+void LibraryItems::prepend(const VeskItem& item)
+{
+    m_items.prepend(item);
+    ++m_frontShift;
+    m_slotByID.insert(item.id, -m_frontShift);
+    emit itemsChanged();
+    emit itemAdded(item.id);
+}
+
+bool LibraryItems::replaceAt(qsizetype index, const VeskItem& item)
+{
+    if (m_items.at(index) == item)
+        return false;
+    const QUuid oldID = m_items.at(index).id;
+    m_items[index] = item;
+    if (oldID != item.id)
+        rebuildIndex();
+    emit itemsChanged();
+    return true;
+}
+
+void LibraryItems::setSearchText(const QString& value)
+{
+    if (assignChanged(m_searchText, value))
+        emit searchTextChanged();
+}
+
+void LibraryItems::setFilteredItems(const QList<VeskItem>& value)
+{
+    if (m_filteredItems == value)
+        return;
+    // The list it replaces may hold the whole library: it is freed on a worker.
+    releaseInBackground(std::exchange(m_filteredItems, value));
+    emit filteredItemsChanged();
+}
+
+void LibraryItems::replaceFilteredItems(const QList<VeskItem>& value)
+{
+    m_filteredItems = value;
+    emit filteredItemsChanged();
+}
+
+void LibraryItems::setSearchReady(bool value)
+{
+    if (assignChanged(m_searchReady, value))
+        emit searchReadyChanged();
+}
+
+void LibraryItems::setRetrievalHints(const QHash<QUuid, QString>& value)
+{
+    if (assignChanged(m_retrievalHints, value))
+        emit retrievalHintsChanged();
+}
+
+void LibraryItems::setIntakeNotice(const std::optional<VeskIntakeNotice>& value)
+{
+    if (assignChanged(m_intakeNotice, value))
+        emit intakeNoticeChanged();
+}
+
+void LibraryItems::setImportCountInProgress(int value)
+{
+    if (assignChanged(m_importCountInProgress, value))
+        emit importCountInProgressChanged();
+}
+
+void LibraryItems::setIndexingCount(int value)
+{
+    if (assignChanged(m_indexingCount, value))
+        emit indexingCountChanged();
+}
+
+void LibraryItems::setInboxImportCount(int value)
+{
+    if (assignChanged(m_inboxImportCount, value))
+        emit inboxImportCountChanged();
+}
+
+void LibraryItems::setCloudImportCount(int value)
+{
+    if (assignChanged(m_cloudImportCount, value))
+        emit cloudImportCountChanged();
+}
+
+} // namespace vesk

@@ -1,0 +1,107 @@
+// The library's items on their own: finding an item by identifier stays right through every kind
+// of change of the list.
+#include "store/LibraryItems.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vesk::test {
+namespace {
+
+VeskItem item(const QString& title)
+{
+    VeskItem made;
+    made.id = QUuid::createUuid();
+    made.title = title;
+    return made;
+}
+
+// Where a plain scan of the list finds each identifier, the index must find it too.
+void expectIndexMatchesScan(const LibraryItems& library)
+{
+    for (qsizetype i = 0; i < library.items().size(); ++i) {
+        const QUuid& id = library.items().at(i).id;
+        qsizetype first = 0;
+        while (library.items().at(first).id != id)
+            ++first;
+        EXPECT_EQ(library.indexOf(id), first) << "item at " << i;
+    }
+    EXPECT_EQ(library.indexOf(QUuid::createUuid()), -1);
+}
+
+struct Change {
+    const char* name;
+    std::function<void(LibraryItems&, const QList<VeskItem>& start)> apply;
+};
+
+TEST(LibraryItemsTest, FindsEveryItemByIdentifierAfterEachKindOfChange)
+{
+    const Change changes[] = {
+        {"several new items at the front", [](LibraryItems& library, const QList<VeskItem>&) {
+             for (int i = 0; i < 5; ++i)
+                 library.prepend(item(QStringLiteral("new %1").arg(i)));
+         }},
+        {"a new item at the front after the list was replaced", [](LibraryItems& library, const QList<VeskItem>& start) {
+             library.prepend(item(QStringLiteral("new")));
+             library.setItems(start.mid(1));
+             library.prepend(item(QStringLiteral("newer")));
+         }},
+        {"an item replaced by one with another identifier", [](LibraryItems& library, const QList<VeskItem>&) {
+             library.prepend(item(QStringLiteral("new")));
+             library.replaceAt(2, item(QStringLiteral("other")));
+         }},
+        {"an item removed from the middle", [](LibraryItems& library, const QList<VeskItem>& start) {
+             library.prepend(item(QStringLiteral("new")));
+             QList<VeskItem> fewer = library.items();
+             fewer.removeAt(3);
+             library.setItems(fewer);
+             EXPECT_EQ(library.indexOf(start.at(2).id), -1);
+         }},
+        {"a list adopted whole", [](LibraryItems& library, const QList<VeskItem>& start) {
+             library.prepend(item(QStringLiteral("new")));
+             QList<VeskItem> reversed(start.rbegin(), start.rend());
+             library.adoptItems(reversed);
+         }},
+        {"a repeated identifier: the first is found", [](LibraryItems& library, const QList<VeskItem>& start) {
+             library.prepend(start.at(3));
+             EXPECT_EQ(library.indexOf(start.at(3).id), 0);
+             QList<VeskItem> repeated = start;
+             repeated.append(start.at(0));
+             library.setItems(repeated);
+             EXPECT_EQ(library.indexOf(start.at(0).id), 0);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        QList<VeskItem> start;
+        for (int i = 0; i < 6; ++i)
+            start.append(item(QStringLiteral("item %1").arg(i)));
+        LibraryItems library;
+        library.setItems(start);
+        change.apply(library, start);
+        expectIndexMatchesScan(library);
+    }
+}
+
+// A replacement that changes nothing is not published; a new item is published as a change of
+// the list, then as the item added.
+TEST(LibraryItemsTest, PublishesOnlyRealChangesAndANewItemAfterTheListChange)
+{
+    LibraryItems library;
+    const VeskItem first = item(QStringLiteral("first"));
+    library.setItems({first});
+    QStringList heard;
+    QObject::connect(&library, &LibraryItems::itemsChanged, [&] { heard.append(QStringLiteral("items")); });
+    QObject::connect(&library, &LibraryItems::itemAdded, [&](const QUuid&) { heard.append(QStringLiteral("added")); });
+
+    EXPECT_FALSE(library.replaceAt(0, first));
+    library.setItems({first});
+    EXPECT_TRUE(heard.isEmpty());
+
+    library.prepend(item(QStringLiteral("second")));
+    EXPECT_EQ(heard, (QStringList{QStringLiteral("items"), QStringLiteral("added")}));
+}
+
+} // namespace
+} // namespace vesk::test
