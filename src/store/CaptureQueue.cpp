@@ -123,12 +123,16 @@ void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, 
     // library cannot take it (then the main thread refuses it in its turn).
     const std::shared_ptr<CaptureRowWriter> writer = m_host.backgroundWriter();
     // The worker compares with the library as it stands now, through a shared copy of the list.
-    const QList<VeskItem> items = m_host.items();
+    QList<VeskItem> items = m_host.items();
     const QUuid id = QUuid::createUuid();
     const QDateTime createdAt = m_host.now();
     deliverResult(this, m_host.captureWorker().run([prepare = std::move(prepare), items, id, createdAt, rtf, writer,
-                                                    stop = m_stop] {
-            return makeCaptureReady(prepare, items, id, createdAt, rtf, writer.get(), stop);
+                                                    stop = m_stop]() mutable {
+            PreparedCapture prepared = makeCaptureReady(prepare, items, id, createdAt, rtf, writer.get(), stop);
+            // Let go of the list before the result is delivered: the item it brings is put at the
+            // front of the library, which would otherwise copy the whole list still shared here.
+            items = QList<VeskItem>();
+            return prepared;
         }),
         [this, pending, clears = m_host.libraryClears()](const PreparedCapture& prepared) {
             pending->prepared = prepared;
