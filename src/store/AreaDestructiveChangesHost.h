@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/DestructiveChangesHost.h"
+#include "store/LibraryFile.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -12,7 +13,7 @@ public:
 
     const QList<VeskItem>& items() const override { return m_store.items(); }
     const QSet<QUuid>& selectedIDs() const override { return m_store.selectedIDs(); }
-    SQLiteDatabase* database() override { return m_store.database(); }
+    SQLiteDatabase* database() override { return m_store.m_file->database(); }
     bool refuse(const QString& title, const QString& whatDidNotHappen) override
     {
         return m_store.refuseWhileReadOnly(title, whatDidNotHappen);

@@ -23,7 +23,8 @@ class Timers;
 
 // Bring Back: one reminder date per item, kept in the user defaults; a timer aimed at the next
 // reminder; the brought-back marks that delivery sets and the notices it says. It reads the
-// library only through what the store gives it.
+// library only through what the store gives it. Delivered marks lead an empty search; a cleared
+// mark leaves it newest first until the next lexical refresh.
 class BringBackSchedule : public QObject {
     Q_OBJECT
 

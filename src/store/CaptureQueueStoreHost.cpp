@@ -5,6 +5,7 @@
 #include "store/CapturePreparation.h"
 #include "store/CaptureQueue.h"
 #include "store/CaptureQueueHost.h"
+#include "store/LibraryFile.h"
 #include "store/LibrarySearch.h"
 
 namespace vesk {
@@ -20,9 +21,9 @@ public:
         return m_store.m_search->nearDuplicateCandidates(query);
     }
     bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
-    int libraryClears() const override { return m_store.m_libraryClears; }
-    SerialExecutor& captureWorker() override { return m_store.captureWorker(); }
-    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }
+    int libraryClears() const override { return m_store.m_file->clears(); }
+    SerialExecutor& captureWorker() override { return m_store.m_file->captureWorker(); }
+    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.m_file->backgroundWriter(); }
     void indexPreparedCapture(const PreparedCapture& prepared, const VeskItem& item) override
     {
         m_store.m_search->applyPreparedCapture(prepared, item);

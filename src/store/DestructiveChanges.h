@@ -19,7 +19,8 @@ struct VeskItem;
 // The changes that remove what cannot be made again: deleting items, clearing the library and
 // deleting a group. Each takes a recovery snapshot first and changes the library only once it is
 // finished or has failed (a failed snapshot is logged by the snapshots and never stops the change);
-// meanwhile running() is true and the window goes on. The library file is changed before memory:
+// meanwhile running() is true and the window goes on, while the store refuses further deletes,
+// clears, edits and captures with a notice. The library file is changed before memory:
 // a delete the file refuses changes nothing, since its rows would bring the items back at the next
 // start. A change still waiting when this object goes is dropped with it.
 class DestructiveChanges : public QObject {

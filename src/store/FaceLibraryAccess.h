@@ -3,6 +3,8 @@
 #include "platform/SerialExecutor.h"
 #include "store/CaptureRowWriter.h"
 #include "store/FaceLibraryHost.h"
+#include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
 #include "store/VeskStore.h"
 
 #include <algorithm>
@@ -18,24 +20,24 @@ public:
     const QList<VeskItem>& items() const override { return m_store.items(); }
     qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
-    SQLiteDatabase* database() const override { return m_store.database(); }
+    SQLiteDatabase* database() const override { return m_store.m_file->database(); }
     bool readOnly() const override { return m_store.readOnlyReason().has_value(); }
     bool libraryCheckPending() const override { return m_store.libraryCheckPending(); }
-    void afterLibraryCheck(std::function<void()> work) override { m_store.afterLibraryCheck(std::move(work)); }
+    void afterLibraryCheck(std::function<void()> work) override { m_store.m_health->afterLibraryCheck(std::move(work)); }
     std::optional<QFuture<Expected<void, DatabaseError>>> writeInBackground(
         std::function<Expected<void, DatabaseError>(SQLiteDatabase&)> write) override
     {
-        const std::shared_ptr<CaptureRowWriter> writer = m_store.backgroundWriter();
+        const std::shared_ptr<CaptureRowWriter> writer = m_store.m_file->backgroundWriter();
         if (!writer)
             return std::nullopt;
-        return m_store.captureWorker().run([writer, write = std::move(write)]() -> Expected<void, DatabaseError> {
+        return m_store.m_file->captureWorker().run([writer, write = std::move(write)]() -> Expected<void, DatabaseError> {
             SQLiteDatabase* database = writer->database();
             if (!database)
                 return unexpected(DatabaseError::openFailed(QStringLiteral("the library file could not be opened")));
             return write(*database);
         });
     }
-    SerialExecutor& libraryTasksWorker() override { return m_store.libraryTasksWorker(); }
+    SerialExecutor& libraryTasksWorker() override { return m_store.m_file->libraryTasksWorker(); }
     void refreshSearchAfterFaceChange() override { m_store.refreshSearchAfterFaceChange(); }
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error) override
     {

@@ -3,6 +3,9 @@
 
 #include "store/FileIntake.h"
 #include "store/FileIntakeHost.h"
+#include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
+#include "store/LibraryItems.h"
 
 namespace vesk {
 
@@ -15,15 +18,12 @@ public:
     bool watchesInboxes() const override { return m_store.m_services.watchInboxes; }
     bool libraryReadWhole() const override
     {
-        return m_store.itemsLoaded() && !m_store.libraryProblem() && m_store.m_database;
+        return m_store.itemsLoaded() && !m_store.libraryProblem() && m_store.m_file->database();
     }
     const QList<VeskItem>& items() const override { return m_store.items(); }
     std::optional<VeskItem> currentItem(const QUuid& id) const override
     {
-        const qsizetype index = m_store.indexOfItem(id);
-        if (index < 0)
-            return std::nullopt;
-        return m_store.items().at(index);
+        return m_store.m_library->item(id);
     }
     QString managedItemsDirectory() const override { return m_store.managedItemsDirectory(); }
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) override
@@ -32,16 +32,16 @@ public:
     }
     bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
     void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
-    int libraryClears() const override { return m_store.m_libraryClears; }
-    SerialExecutor& captureWorker() override { return m_store.captureWorker(); }
-    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.backgroundWriter(); }
-    SerialExecutor& libraryTasksWorker() override { return m_store.libraryTasksWorker(); }
+    int libraryClears() const override { return m_store.m_file->clears(); }
+    SerialExecutor& captureWorker() override { return m_store.m_file->captureWorker(); }
+    std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.m_file->backgroundWriter(); }
+    SerialExecutor& libraryTasksWorker() override { return m_store.m_file->libraryTasksWorker(); }
     bool commitNewItem(const VeskItem& item, bool alreadyWritten) override
     {
         return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten);
     }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
-    bool rowIsWritten(const QUuid& id) const override { return m_store.rowIsWritten(id); }
+    bool rowIsWritten(const QUuid& id) const override { return m_store.m_health->rowIsWritten(id); }
     void saveIfUnsaved(const VeskItem& item) override
     {
         if (m_store.unsavedItemIDs().contains(item.id))
@@ -117,16 +117,6 @@ void VeskStore::setImportProgress(const std::optional<VeskImportProgress>& value
     m_fileIntake->setImportProgress(value);
 }
 
-void VeskStore::forgetKeptFile(const QUuid& id)
-{
-    m_fileIntake->forgetKeptFile(id);
-}
-
-void VeskStore::forgetKeptFiles()
-{
-    m_fileIntake->forgetKeptFiles();
-}
-
 void VeskStore::importInboxFiles(const QStringList& paths)
 {
     assertMainThread();
@@ -137,18 +127,6 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
 {
     assertMainThread();
     m_fileIntake->importCloudInboxPackages(paths);
-}
-
-void VeskStore::startInboxWatchers()
-{
-    assertMainThread();
-    m_fileIntake->startInboxWatchers();
-}
-
-void VeskStore::startItemsFolderSweep()
-{
-    assertMainThread();
-    m_fileIntake->startItemsFolderSweep();
 }
 
 QFuture<ItemsFolderSweepReport> VeskStore::itemsFolderSweep() const

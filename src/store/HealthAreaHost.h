@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/LibraryFile.h"
 #include "store/LibraryHealthHost.h"
 #include "store/RichTextHost.h"
 #include "store/VeskStore.h"
@@ -12,11 +13,11 @@ class VeskStore::HealthAreaHost final : public LibraryHealthHost, public RichTex
 public:
     explicit HealthAreaHost(VeskStore& store) : m_store(store) {}
 
-    SQLiteDatabase* database() const override { return m_store.m_database.get(); }
+    SQLiteDatabase* database() const override { return m_store.m_file->database(); }
     std::optional<VeskItem> currentItem(const QUuid& id) const override;
     std::optional<QByteArray> richText(const QUuid& id) const override { return m_store.richText(id); }
-    bool libraryHasHeldItems() const override { return m_store.libraryHasHeldItems(); }
-    void markLibraryHasHeldItems() override { m_store.markLibraryHasHeldItems(); }
+    bool libraryHasHeldItems() const override;
+    void markLibraryHasHeldItems() override;
     void closeDamagedLibrary() override;
     void adoptNewLibrary(std::unique_ptr<SQLiteDatabase> database) override;
 

@@ -19,6 +19,43 @@ namespace vesk {
 //
 // Finding an item by identifier takes constant time: each identifier keeps a slot that a shift
 // turns into its position, so a new item at the front moves no other entry.
+//
+// The store's operations on the items (VeskStoreSaving.cpp, StoreCapture.cpp, StoreItemCommands.cpp,
+// StoreFilenameCleanup.cpp), which change them only through this area:
+//   - itemsLoaded(): true only when start-up read the whole stored library into items(). While it
+//     is still reading, after a failed read, or without a database, items() is not the library:
+//     nothing may be pruned or deleted because an item seems to be missing from it.
+//   - indexOfItem(id): position of the first item with this identifier, or -1; sortItems: newest
+//     createdAt first, equal dates keeping their order.
+//   - saveItemToDatabase: writes the row; a success (or having no database) notes a change to the
+//     recovery snapshots. True only when the row was written: false after a failed write and
+//     without a database. A failure is logged, said in the failure notice, and the item is marked
+//     unsaved until a retry writes it.
+//   - updateItem: replaces the item with the same id, saves it, refreshes search and re-embeds it.
+//     An id that is not in items() does nothing (false); false too when the row was not written.
+//     adoptSavedItem is the same without the save, for a row the caller has written already.
+//   - commitNewItem: puts a finished item at the front, selects it, saves its row, refreshes
+//     search and starts its embedding. False when the row was not written (a failed save, or no
+//     database): the item then lives in memory only, until the next start. False too while the
+//     row waits for the check of the library file after start-up (savingItemIDs()). Refused
+//     (false, said in the failure notice) while the library has a problem.
+//   - refuseWhileReadOnly: while the library is read-only, or while a destructive change waits for
+//     its snapshot (it would act on a library that changed since it was asked for), says that the
+//     change did not happen and why; true then. refuseNewItemWhileBlocked refuses a new item in
+//     the same way, and while the library has a problem.
+//   - moveItemToGroup: moves the item into a group (none: out of every group) and says "Moved"
+//     with its title, an arrow and targetName. False, with no notice, for an item no longer in
+//     items() or a move that was not written.
+//   - renameItem: gives the item the trimmed title. A blank title or an item no longer in items()
+//     changes nothing; false then, and when the row was not written.
+//   - postCapturedNotice: a transient notice about something done for the user outside an intake
+//     (a copy made, a capture started), pointing at relatedID when given. clearIntakeNotice and
+//     clearBringBackNotice take the notice away when it is still the one with this identifier: a
+//     newer notice keeps its own full time.
+//   - removeManagedFile: deletes the item's own folder inside "Items", never anything else.
+//   - filenameCleanupCandidates: the items with a file whose machine-made title has a different
+//     readable form, in list order; applyFilenameCleanup applies the candidates whose item still
+//     carries the old title and returns the number changed.
 class LibraryItems : public QObject {
     Q_OBJECT
 
@@ -74,6 +111,8 @@ public:
     void replaceFilteredItems(const QList<VeskItem>& value);
     // Lets go of the published list without saying so: it is published again right after.
     void releaseFilteredItems() { m_filteredItems = QList<VeskItem>(); }
+    // False while the library is still being read and its search prepared at start-up; a search
+    // typed meanwhile is answered once it turns true.
     bool searchReady() const { return m_searchReady; }
     void setSearchReady(bool value);
     const QHash<QUuid, QString>& retrievalHints() const { return m_retrievalHints; }
@@ -94,6 +133,7 @@ public:
 
 signals:
     void itemsChanged();
+    // A new item has entered items() (just after that itemsChanged); start-up's reading adds none.
     void itemAdded(const QUuid& id);
     void searchTextChanged();
     void filteredItemsChanged();

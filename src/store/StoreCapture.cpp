@@ -4,6 +4,8 @@
 
 #include "store/CaptureQueue.h"
 #include "store/FailureWording.h"
+#include "store/LibraryHealth.h"
+#include "store/RichTextBodies.h"
 
 #include <QTimer>
 
@@ -35,7 +37,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     m_library->prepend(item);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
-        adoptRichText(item.id, *rtf);
+        m_richText->adopt(item.id, *rtf);
     }
     // Indexed before it is selected: the preview asks for related items at once, and would
     // otherwise have the whole library indexed and ordered again for this one item.
@@ -48,11 +50,11 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
 
     bool saved = true;
     if (alreadyWritten)
-        noteItemWritten(item.id);
-    else if (holdRowForLibraryCheck(item.id))
+        m_health->noteItemWritten(item.id);
+    else if (m_health->holdRowForLibraryCheck(item.id))
         saved = false; // not in the file yet: shown as being saved
     else
-        saved = writeItem(item, rtf);
+        saved = m_health->writeItem(item, rtf);
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;

@@ -8,6 +8,9 @@
 #include "store/DestructiveChanges.h"
 #include "store/LibrarySelection.h"
 #include "store/LibrarySearch.h"
+#include "store/FileIntake.h"
+#include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
 
 namespace vesk {
 
@@ -53,7 +56,7 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
     QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
     QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
-        forgetKeptFile(item.id);
+        m_fileIntake->forgetKeptFile(item.id);
         bringBackDates.remove(item.id);
         broughtBack.remove(item.id);
     }
@@ -70,8 +73,8 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
     m_library->setItems(remaining);
     // What was selected while the snapshot was taken stays selected.
     m_selection->forget(ids);
-    forgetUnsavedItems(ids);
-    forgetSavingItems(ids);
+    m_health->forgetUnsavedItems(ids);
+    m_health->forgetSavingItems(ids);
 
     refreshSearchAfterChange();
 }
@@ -93,7 +96,7 @@ void VeskStore::forgetWholeLibrary()
 {
     // Only now: a capture or import still under way would otherwise be dropped by a clear that
     // did not happen.
-    ++m_libraryClears;
+    m_file->noteClear();
 
     m_library->setItems({});
     m_library->setFilteredItems({});
@@ -111,9 +114,9 @@ void VeskStore::forgetWholeLibrary()
     setBroughtBackIDs({});
     saveBringBackDates();
 
-    forgetKeptFiles();
-    forgetUnsavedItems(unsavedItemIDs());
-    forgetSavingItems(savingItemIDs());
+    m_fileIntake->forgetKeptFiles();
+    m_health->forgetUnsavedItems(unsavedItemIDs());
+    m_health->forgetSavingItems(savingItemIDs());
     // Stops the face backfill too.
     clearFaceData();
 }

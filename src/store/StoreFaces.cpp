@@ -20,8 +20,6 @@ const QList<VeskFaceRejectionRecord>& VeskStore::faceRejectionsCache() const { r
 const QSet<QUuid>& VeskStore::ignoredFaceIDsCache() const { return m_faces->ignoredFaceIDsCache(); }
 int VeskStore::faceDataRevision() const { return m_faces->faceDataRevision(); }
 void VeskStore::setFaceDataRevision(int value) { m_faces->setFaceDataRevision(value); }
-void VeskStore::loadFaceCaches() { m_faces->loadCaches(); }
-
 void VeskStore::cacheFaceRecords(const QUuid& itemID, const QList<VeskFaceRecord>& faces)
 {
     m_faces->cacheFaceRecords(itemID, faces);

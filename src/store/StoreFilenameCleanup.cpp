@@ -5,6 +5,7 @@
 #include "intake/FileTitles.h"
 #include "platform/Log.h"
 #include "store/SQLiteDatabase.h"
+#include "store/LibraryFile.h"
 
 namespace vesk {
 
@@ -36,8 +37,8 @@ int VeskStore::applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& c
             continue;
         VeskItem renamed = *found;
         renamed.title = candidate.newTitle;
-        if (m_database) {
-            if (auto saved = m_database->upsertItem(renamed); !saved) {
+        if (SQLiteDatabase* database = m_file->database()) {
+            if (auto saved = database->upsertItem(renamed); !saved) {
                 veskLog(QStringLiteral("Vesk filename cleanup save error: ") + saved.error().logText());
                 continue;
             }

@@ -3,6 +3,7 @@
 #include "store/VeskStore.h"
 
 #include "store/LibraryGroups.h"
+#include "store/LibraryFile.h"
 
 #include <utility>
 
@@ -11,7 +12,7 @@ namespace vesk {
 void VeskStore::makeLibraryGroups()
 {
     LibraryGroups::Library library;
-    library.database = [this] { return m_database.get(); };
+    library.database = [this] { return m_file->database(); };
     library.refuse = [this](const QString& title, const QString& whatDidNotHappen) {
         return refuseWhileReadOnly(title, whatDidNotHappen);
     };

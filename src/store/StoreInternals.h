@@ -1,6 +1,5 @@
 #pragma once
 
-#include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -9,13 +8,18 @@ class SQLiteDatabase;
 struct SearchState;
 
 // The store's internals, for tests and benchmarks that set up a library without going through
-// the operations or look at what the operations left behind. Nothing in the application uses it.
+// the operations or look at what the operations left behind. Nothing in the application uses it;
+// it reaches the areas that hold what it gives.
 class StoreInternals {
 public:
-    static void setItems(VeskStore& store, const QList<VeskItem>& items) { store.m_library->setItems(items); }
-    static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items) { store.m_library->setFilteredItems(items); }
-    static SQLiteDatabase* database(const VeskStore& store) { return store.database(); }
-    static SQLiteDatabase* backgroundDatabase(VeskStore& store) { return store.backgroundDatabase(); }
+    static void setItems(VeskStore& store, const QList<VeskItem>& items);
+    static void setFilteredItems(VeskStore& store, const QList<VeskItem>& items);
+    // None when the database could not be opened.
+    static SQLiteDatabase* database(const VeskStore& store);
+    // The second connection, which writes large captures and sentence vectors off the main
+    // thread, once the library file has passed its check and the writes queued so far are done.
+    // None without a database.
+    static SQLiteDatabase* backgroundDatabase(VeskStore& store);
     // The search area's state (store/SearchState.h).
     static SearchState& searchState(VeskStore& store);
 };

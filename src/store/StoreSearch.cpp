@@ -8,11 +8,12 @@
 #include "search/LexicalMatch.h"
 #include "search/SemanticEmbeddingEngine.h"
 #include "store/CaptureRowWriter.h"
+#include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/LibrarySearchHost.h"
 #include "store/SQLiteDatabase.h"
-#include "store/StoreInternals.h"
 
 namespace vesk {
 
@@ -61,11 +62,45 @@ public:
     {
         m_store.setIndexingCount(std::max(0, m_store.indexingCount() + delta));
     }
-    void writeEmbedding(const QUuid& id, const QList<double>& vector) override { m_store.writeEmbedding(id, vector); }
+    void writeEmbedding(const QUuid& id, const QList<double>& vector) override;
 
 private:
     VeskStore& m_store;
 };
+
+void VeskStore::SearchHost::writeEmbedding(const QUuid& id, const QList<double>& vector)
+{
+    if (m_store.readOnlyReason())
+        return; // computed again at a start that can keep it
+    if (m_store.libraryCheckPending()) {
+        // Written once the library file has passed its check, after the rows waiting for it.
+        VeskStore& store = m_store;
+        store.m_health->afterLibraryCheck([&store, id, vector] {
+            if (store.indexOfItem(id) >= 0)
+                store.m_search->storeEmbedding(id, vector);
+        });
+        return;
+    }
+    // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
+    // wait behind another writer) would hold up the window.
+    LibraryFile& file = *m_store.m_file;
+    const QString model = m_store.m_services.embeddings->modelName();
+    const std::shared_ptr<CaptureRowWriter> writer = file.backgroundWriter();
+    if (!writer) {
+        // A library that cannot take writes says why through its own connection.
+        if (SQLiteDatabase* database = file.database()) {
+            if (auto saved = database->updateEmbedding(id, model, vector); !saved)
+                veskLog(QStringLiteral("Vesk embedding save error: ") + saved.error().logText());
+        }
+        return;
+    }
+    if (!writer->queueEmbedding(id, model, vector))
+        return; // a flush is on its way and takes this one too
+    file.captureWorker().run([writer] {
+        for (const QString& failure : writer->writeQueuedEmbeddings())
+            veskLog(QStringLiteral("Vesk embedding save error: ") + failure);
+    });
+}
 
 void VeskStore::makeLibrarySearch()
 {
@@ -73,57 +108,12 @@ void VeskStore::makeLibrarySearch()
     connect(this, &VeskStore::itemsChanged, m_search.get(), [this] { m_search->noteItemsChanged(); });
 }
 
-void VeskStore::writeEmbedding(const QUuid& id, const QList<double>& vector)
-{
-    if (readOnlyReason())
-        return; // computed again at a start that can keep it
-    if (libraryCheckPending()) {
-        // Written once the library file has passed its check, after the rows waiting for it.
-        afterLibraryCheck([this, id, vector] {
-            if (indexOfItem(id) >= 0)
-                m_search->storeEmbedding(id, vector);
-        });
-        return;
-    }
-    // Written off the main thread: the vector is in memory already, and a flush to the disk (or a
-    // wait behind another writer) would hold up the window.
-    const std::shared_ptr<CaptureRowWriter> writer = backgroundWriter();
-    if (!writer) {
-        // A library that cannot take writes says why through its own connection.
-        if (m_database) {
-            if (auto saved = m_database->updateEmbedding(id, m_services.embeddings->modelName(), vector); !saved)
-                veskLog(QStringLiteral("Vesk embedding save error: ") + saved.error().logText());
-        }
-        return;
-    }
-    if (!writer->queueEmbedding(id, m_services.embeddings->modelName(), vector))
-        return; // a flush is on its way and takes this one too
-    m_captureWorker->run([writer] {
-        for (const QString& failure : writer->writeQueuedEmbeddings())
-            veskLog(QStringLiteral("Vesk embedding save error: ") + failure);
-    });
-}
-
 QHash<QUuid, QSet<QString>> VeskStore::personNamesByItem() const
 {
     return vesk::personNamesByItem(faceClustersCache(), faceRecordsCache());
 }
 
-void VeskStore::startSearchPipelines()
-{
-    m_search->startPipelines();
-    connect(this, &VeskStore::searchTextChanged, this, [this] { m_search->searchTextChanged(searchText()); });
-}
-
-SearchState& StoreInternals::searchState(VeskStore& store)
-{
-    return *store.m_search->m_state;
-}
-
 // --- Forwarded operations ---
-
-void VeskStore::loadUsageSignals() { m_search->loadUsageSignals(); }
-void VeskStore::loadManualTags() { m_search->loadManualTags(); }
 
 void VeskStore::rebuildSearchIndex() { m_search->rebuildIndex(); }
 void VeskStore::refreshFilteredItems(const QString& query) { m_search->refreshFilteredItems(query); }
@@ -144,8 +134,6 @@ void VeskStore::saveManualTags() { m_search->saveManualTags(); }
 void VeskStore::embedItems(const QList<VeskItem>& items) { m_search->embedItems(items); }
 void VeskStore::embedItem(const VeskItem& item) { m_search->embedItem(item); }
 const SemanticVectors& VeskStore::semanticVectors() const { return m_search->semanticVectors(); }
-void VeskStore::publishDefaultOrder() { m_search->publishDefaultOrder(); }
-void VeskStore::startMissingEmbeddings() { m_search->startMissingEmbeddings(); }
 
 VeskItem VeskStore::sourceItem(const VeskItem& item) const { return m_search->sourceItem(item); }
 QList<VeskItem> VeskStore::relatedVersions(const VeskItem& item, qsizetype limit) const

@@ -14,6 +14,7 @@
 #include "store/HealthAreaHost.h"
 #include "store/LibraryHealth.h"
 #include "store/LibraryItems.h"
+#include "store/LibraryFile.h"
 #include "store/LibraryGroups.h"
 #include "store/LibrarySelection.h"
 #include "store/LibraryReading.h"
@@ -22,6 +23,7 @@
 #include "store/SQLiteDatabase.h"
 #include "store/LibrarySearch.h"
 #include "store/SecureItems.h"
+#include "store/StartupLoading.h"
 
 #include <QDir>
 #include <QThreadPool>
@@ -36,37 +38,7 @@ VeskStore::VeskStore(VeskServices services, QObject* parent)
 {
     assertMainThread();
     makeAreas();
-    // A library that cannot be opened still starts, into a state that says why.
-    openLibraryDatabase();
-
-    if (beginBackgroundLoading()) {
-        // The newest items are on screen; search answers once the workers are done.
-        startSearchPipelines();
-        return;
-    }
-
-    loadItemsFromDatabase();
-    m_groups->load();
-    reclassifyImageFiles();
-    loadRichText();
-    loadEmbeddings();
-    loadUsageSignals();
-    loadManualTags();
-    loadBringBackDates();
-    loadFaceCaches();
-
-    rebuildSearchIndex();
-
-    // The first frame shows the whole library newest first; the first lexical refresh then
-    // brings brought-back items to the front.
-    m_search->showNewestFirst();
-
-    startSearchPipelines();
-    startLibraryTasks();
-    startMissingEmbeddings();
-    // The check starts on the first turn of the event loop, unless a window holds it until drawn.
-    if (libraryCheckWaiting())
-        m_startup->startOnFirstTurn();
+    m_loading->start();
 }
 
 VeskStore::~VeskStore()
@@ -83,35 +55,10 @@ VeskStore::~VeskStore()
     m_startup.reset();
 }
 
-void VeskStore::startLibraryTasks()
+void VeskStore::assertMainThread() const
 {
-    deliverDueBringBacks();
-    // While start-up still builds the search index on a worker, the prewarm waits for it.
-    if (m_library->searchReady())
-        startThumbnailPrewarm();
-    // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
-    // keep their files until a start that can.
-    if (readOnlyReason())
-        return;
-    startInboxWatchers();
-    // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
-    // everything it reads: it would only compete with reading and indexing the library.
-    if (startupIsFinished())
-        startFaceBackfill();
-    startItemsFolderSweep();
-}
-
-SerialExecutor& VeskStore::libraryTasksWorker()
-{
-    if (!m_libraryTasksWorker)
-        m_libraryTasksWorker = std::make_unique<SerialExecutor>(QThread::LowPriority);
-    return *m_libraryTasksWorker;
-}
-
-void VeskStore::startThumbnailPrewarm()
-{
-    // Not kept: the cache works through its own queue and the result is not needed here.
-    m_services.thumbnails->prewarmThumbnails(m_library->items());
+    Q_ASSERT_X(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread(),
+               "VeskStore", "store used off the main thread");
 }
 
 qsizetype VeskStore::indexOfItem(const QUuid& id) const

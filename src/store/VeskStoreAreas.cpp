@@ -4,14 +4,21 @@
 #include "store/AreaItemAccess.h"
 #include "store/BringBackSchedule.h"
 #include "store/EditedVersions.h"
+#include "store/LibraryFile.h"
 #include "store/LibraryItems.h"
 #include "store/SecureItems.h"
+#include "store/StartupLoading.h"
 
 namespace vesk {
 
 void VeskStore::makeAreas()
 {
     makeLibraryItems();
+    // Rows go through the capture worker's connection only while the library can take them and
+    // has passed its check; until then new rows wait on the main thread.
+    m_file = std::make_unique<LibraryFile>(m_services.dataDirectory, [this] {
+        return !libraryProblem() && !readOnlyReason() && !libraryCheckPending();
+    });
     m_itemAccess = std::make_unique<AreaItemAccess>(*this);
     makeHealthAreas();
     makeLibrarySearch();
@@ -26,6 +33,7 @@ void VeskStore::makeAreas()
     makeCaptureQueue();
     makeFileIntake();
     makeFaceLibrary();
+    m_loading = std::make_unique<StartupLoading>(*this);
 }
 
 void VeskStore::makeLibraryItems()

@@ -3,8 +3,7 @@
 #include "store/HealthAreaHost.h"
 #include "store/LibraryItems.h"
 
-#include "intake/ManagedStorage.h"
-#include "store/CaptureRowWriter.h"
+#include "store/LibraryFile.h"
 #include "store/LibraryHealth.h"
 #include "store/RichTextBodies.h"
 #include "store/SQLiteDatabase.h"
@@ -18,15 +17,24 @@ std::optional<VeskItem> VeskStore::HealthAreaHost::currentItem(const QUuid& id) 
 
 void VeskStore::HealthAreaHost::closeDamagedLibrary()
 {
-    m_store.m_database.reset();
-    m_store.m_captureWriter.reset();
+    m_store.m_file->closeWithWriter();
     m_store.cancelFaceBackfill();
 }
 
 void VeskStore::HealthAreaHost::adoptNewLibrary(std::unique_ptr<SQLiteDatabase> database)
 {
-    m_store.m_database = std::move(database);
+    m_store.m_file->adopt(std::move(database));
     m_store.m_library->setWhole(true);
+}
+
+bool VeskStore::HealthAreaHost::libraryHasHeldItems() const
+{
+    return m_store.m_file->hasHeldItems();
+}
+
+void VeskStore::HealthAreaHost::markLibraryHasHeldItems()
+{
+    m_store.m_file->markHasHeldItems();
 }
 
 void VeskStore::makeHealthAreas()
@@ -81,27 +89,6 @@ void VeskStore::dismissFailureNotice()
 
 // Saving rows and unsaved items
 
-bool VeskStore::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
-{
-    assertMainThread();
-    return m_health->writeItem(item, rtf);
-}
-
-void VeskStore::noteItemWritten(const QUuid& id)
-{
-    m_health->noteItemWritten(id);
-}
-
-void VeskStore::markUnsaved(const VeskItem& item, const QString& reason)
-{
-    m_health->markUnsaved(item, reason);
-}
-
-void VeskStore::markSaved(const QUuid& id)
-{
-    m_health->markSaved(id);
-}
-
 const QSet<QUuid>& VeskStore::unsavedItemIDs() const
 {
     return m_health->unsavedItemIDs();
@@ -111,11 +98,6 @@ int VeskStore::retryUnsavedItems()
 {
     assertMainThread();
     return m_health->retryUnsavedItems();
-}
-
-void VeskStore::forgetUnsavedItems(const QSet<QUuid>& ids)
-{
-    m_health->forgetUnsavedItems(ids);
 }
 
 // The check of the library file
@@ -130,73 +112,16 @@ bool VeskStore::libraryCheckPending() const
     return m_health->libraryCheckPending();
 }
 
-bool VeskStore::libraryCheckWaiting() const
-{
-    return m_health->libraryCheckWaiting();
-}
-
-void VeskStore::startLibraryCheck()
-{
-    m_health->startLibraryCheck();
-}
-
-void VeskStore::waitForLibraryCheck()
-{
-    m_health->waitForLibraryCheck();
-}
-
-bool VeskStore::holdRowForLibraryCheck(const QUuid& id)
-{
-    return m_health->holdRowForLibraryCheck(id);
-}
-
-void VeskStore::afterLibraryCheck(std::function<void()> work)
-{
-    m_health->afterLibraryCheck(std::move(work));
-}
-
-bool VeskStore::rowIsWritten(const QUuid& id) const
-{
-    return m_health->rowIsWritten(id);
-}
-
-void VeskStore::forgetSavingItems(const QSet<QUuid>& ids)
-{
-    m_health->forgetSavingItems(ids);
-}
-
 // Opening the library and its problems
-
-void VeskStore::openLibraryDatabase()
-{
-    m_database = m_health->openLibrary();
-}
 
 const std::optional<VeskLibraryProblem>& VeskStore::libraryProblem() const
 {
     return m_health->libraryProblem();
 }
 
-void VeskStore::setLibraryProblem(const std::optional<VeskLibraryProblem>& value)
-{
-    assertMainThread();
-    m_health->setLibraryProblem(value);
-}
-
 const std::optional<QString>& VeskStore::readOnlyReason() const
 {
     return m_health->readOnlyReason();
-}
-
-void VeskStore::failItemsLoad(const DatabaseError& error)
-{
-    // Writing on into a file whose items cannot be read could bury what is left in it: the
-    // connection goes, and the window says why instead of showing an empty library.
-    const QString path = m_database ? m_database->filePath() : m_health->libraryFilePath();
-    m_database.reset();
-    m_library->setWhole(false);
-    m_library->setItems({});
-    m_health->reportUnreadable(path, error);
 }
 
 bool VeskStore::startNewLibrary()
@@ -208,22 +133,6 @@ bool VeskStore::startNewLibrary()
 std::optional<QString> VeskStore::newestRecoverySnapshot() const
 {
     return m_health->newestRecoverySnapshot();
-}
-
-void VeskStore::relocateManagedPaths()
-{
-    const QString items = managedItemsDirectory();
-    const bool changed = m_library->changeEach([&](VeskItem& item) {
-        if (!item.filePath)
-            return false;
-        auto moved = relocatedManagedPath(*item.filePath, item.id, items);
-        if (!moved)
-            return false;
-        item.filePath = *moved;
-        return true;
-    });
-    if (changed)
-        m_library->publishItems();
 }
 
 // Rich-text bodies
@@ -242,11 +151,6 @@ void VeskStore::setRichTextByID(const QHash<QUuid, QByteArray>& value)
 std::optional<QByteArray> VeskStore::richText(const QUuid& id) const
 {
     return m_richText->body(id);
-}
-
-void VeskStore::adoptRichText(const QUuid& id, const QByteArray& rtf)
-{
-    m_richText->adopt(id, rtf);
 }
 
 void VeskStore::updateRichText(const QUuid& id, const QByteArray& rtf)

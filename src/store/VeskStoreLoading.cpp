@@ -1,5 +1,5 @@
-// Start-up loaders of the store, run in the constructor's order.
-#include "store/VeskStore.h"
+// What the store does at start-up with what it reads, and its operations on start-up.
+#include "store/StartupLoading.h"
 
 #include "model/ItemFileKinds.h"
 #include "model/VectorBlob.h"
@@ -10,12 +10,16 @@
 #include "platform/Uuid.h"
 #include "store/BringBackSchedule.h"
 #include "store/FaceLibrary.h"
+#include "store/FileIntake.h"
+#include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
 #include "store/LibraryGroups.h"
 #include "store/LibraryItems.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/LibraryStartup.h"
 #include "store/SQLiteDatabase.h"
+#include "intake/ManagedStorage.h"
 #include "intake/NearDuplicateIndex.h"
 #include "search/DefaultOrder.h"
 #include "search/SearchIndex.h"
@@ -37,39 +41,135 @@ const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration e
 
 } // namespace
 
-bool VeskStore::beginBackgroundLoading()
+void VeskStore::StartupLoading::start()
+{
+    m_store.m_file->adopt(m_store.m_health->openLibrary());
+    if (beginBackgroundLoading()) {
+        // The newest items are on screen; search answers once the workers are done.
+        startSearchPipelines();
+        return;
+    }
+    loadAtOnce();
+}
+
+void VeskStore::StartupLoading::loadAtOnce()
+{
+    loadItemsFromDatabase();
+    m_store.m_groups->load();
+    reclassifyImageFiles();
+    loadRichText();
+    loadEmbeddings();
+    m_store.m_search->loadUsageSignals();
+    m_store.m_search->loadManualTags();
+    m_store.m_bringBack->load();
+    m_store.m_faces->loadCaches();
+
+    m_store.m_search->rebuildIndex();
+
+    // The first frame shows the whole library newest first; the first lexical refresh then
+    // brings brought-back items to the front.
+    m_store.m_search->showNewestFirst();
+
+    startSearchPipelines();
+    startLibraryTasks();
+    m_store.m_search->startMissingEmbeddings();
+    // The check starts on the first turn of the event loop, unless a window holds it until drawn.
+    if (m_store.m_health->libraryCheckWaiting())
+        m_store.m_startup->startOnFirstTurn();
+}
+
+void VeskStore::StartupLoading::startSearchPipelines()
+{
+    m_store.m_search->startPipelines();
+    connect(&m_store, &VeskStore::searchTextChanged, &m_store,
+            [this] { m_store.m_search->searchTextChanged(m_store.searchText()); });
+}
+
+void VeskStore::StartupLoading::startLibraryTasks()
+{
+    m_store.deliverDueBringBacks();
+    // While start-up still builds the search index on a worker, the prewarm waits for it.
+    if (m_store.searchReady())
+        startThumbnailPrewarm();
+    // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
+    // keep their files until a start that can.
+    if (m_store.readOnlyReason())
+        return;
+    m_store.m_fileIntake->startInboxWatchers();
+    // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
+    // everything it reads: it would only compete with reading and indexing the library.
+    if (m_store.startupIsFinished())
+        m_store.m_faces->startFaceBackfill();
+    m_store.m_fileIntake->startItemsFolderSweep();
+}
+
+void VeskStore::StartupLoading::startThumbnailPrewarm()
+{
+    // Not kept: the cache works through its own queue and the result is not needed here.
+    m_store.m_services.thumbnails->prewarmThumbnails(m_store.items());
+}
+
+void VeskStore::StartupLoading::failItemsLoad(const DatabaseError& error)
+{
+    // Writing on into a file whose items cannot be read could bury what is left in it: the
+    // connection goes, and the window says why instead of showing an empty library.
+    SQLiteDatabase* database = m_store.m_file->database();
+    const QString path = database ? database->filePath() : m_store.m_health->libraryFilePath();
+    m_store.m_file->close();
+    m_store.m_library->setWhole(false);
+    m_store.m_library->setItems({});
+    m_store.m_health->reportUnreadable(path, error);
+}
+
+void VeskStore::StartupLoading::relocateManagedPaths()
+{
+    const QString items = m_store.managedItemsDirectory();
+    const bool changed = m_store.m_library->changeEach([&](VeskItem& item) {
+        if (!item.filePath)
+            return false;
+        auto moved = relocatedManagedPath(*item.filePath, item.id, items);
+        if (!moved)
+            return false;
+        item.filePath = *moved;
+        return true;
+    });
+    if (changed)
+        m_store.m_library->publishItems();
+}
+
+bool VeskStore::StartupLoading::beginBackgroundLoading()
 {
     // Without a database, with an empty one (nothing to read, or a legacy archive to migrate)
     // or with an archive still to be set aside, start-up loads at once as it always did.
-    if (!m_database || QFileInfo::exists(legacyArchiveURL()))
+    if (!m_store.m_file->database() || QFileInfo::exists(m_store.legacyArchiveURL()))
         return false;
-    const auto empty = m_database->isEmpty();
+    const auto empty = m_store.m_file->database()->isEmpty();
     if (!empty || *empty)
         return false;
-    auto firstPage = m_database->fetchNewestItems(firstPageSize);
+    auto firstPage = m_store.m_file->database()->fetchNewestItems(VeskStore::firstPageSize);
     if (!firstPage)
         return false;
-    markLibraryHasHeldItems();
+    m_store.m_file->markHasHeldItems();
 
-    m_library->setItems(firstPage.value());
+    m_store.m_library->setItems(firstPage.value());
     relocateManagedPaths();
-    m_groups->load();
-    loadUsageSignals();
-    loadManualTags();
-    loadBringBackDates();
+    m_store.m_groups->load();
+    m_store.m_search->loadUsageSignals();
+    m_store.m_search->loadManualTags();
+    m_store.m_bringBack->load();
 
-    m_search->beginIndexingInBackground();
-    m_library->setSearchReady(false);
-    m_startup->beginReading(m_database->filePath(), managedItemsDirectory(), items());
+    m_store.m_search->beginIndexingInBackground();
+    m_store.m_library->setSearchReady(false);
+    m_store.m_startup->beginReading(m_store.m_file->database()->filePath(), m_store.managedItemsDirectory(), m_store.items());
     return true;
 }
 
 void VeskStore::makeLibraryStartup()
 {
     LibraryStartup::Hooks hooks;
-    hooks.startLibraryCheck = [this] { startLibraryCheck(); };
-    hooks.libraryCheckWaiting = [this] { return libraryCheckWaiting(); };
-    hooks.takeLibrary = [this](const std::shared_ptr<LibraryReading>& reading) { finishReadingLibrary(reading); };
+    hooks.startLibraryCheck = [this] { m_health->startLibraryCheck(); };
+    hooks.libraryCheckWaiting = [this] { return m_health->libraryCheckWaiting(); };
+    hooks.takeLibrary = [this](const std::shared_ptr<LibraryReading>& reading) { m_loading->finishReadingLibrary(reading); };
     m_startup = std::make_unique<LibraryStartup>(std::move(hooks));
     connect(m_startup.get(), &LibraryStartup::finished, this, &VeskStore::startupFinished);
 }
@@ -90,13 +190,13 @@ void VeskStore::releaseStartupReading()
     m_startup->release();
 }
 
-void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
+void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading)
 {
-    assertMainThread();
-    const QList<VeskItem> firstPage = m_startup->takeFirstPage();
+    m_store.assertMainThread();
+    const QList<VeskItem> firstPage = m_store.m_startup->takeFirstPage();
 
     // Damage found meanwhile: the library is not taken up.
-    if (libraryProblem()) {
+    if (m_store.libraryProblem()) {
         finishStartupWithoutLibrary();
         return;
     }
@@ -106,132 +206,132 @@ void VeskStore::finishReadingLibrary(const std::shared_ptr<LibraryReading>& read
     if (!reading->items) {
         veskLog(kLoadMigrationError + reading->items.error().logText());
         failItemsLoad(reading->items.error());
-        m_search->resetToItems();
+        m_store.m_search->resetToItems();
         finishStartupWithoutLibrary();
         return;
     }
 
     // Items added, changed or removed while the library was read are taken as they are now.
-    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), firstPage, items());
-    m_library->adoptItems(merge.items);
-    m_library->setWhole(true);
+    const LoadedItemsMerge merge = mergeLoadedItems(std::move(*reading->items), firstPage, m_store.items());
+    m_store.m_library->adoptItems(merge.items);
+    m_store.m_library->setWhole(true);
 
-    m_search->takeLoadedOrder(std::move(*reading->order), merge.removed, merge.changed, merge.added);
+    m_store.m_search->takeLoadedOrder(std::move(*reading->order), merge.removed, merge.changed, merge.added);
 
     // File items that are pictures become image items, each saved at once.
     if (!reading->pictureFileIDs.isEmpty()) {
-        m_library->changeEach([&](VeskItem& item) {
+        m_store.m_library->changeEach([&](VeskItem& item) {
             if (item.kind != VeskKind::File || !reading->pictureFileIDs.contains(item.id))
                 return false;
             item.kind = VeskKind::Image;
-            (void)saveItemToDatabase(item); // a failure is marked on the card, said and retried
-            m_search->updateInDefaultOrder(item);
+            (void)m_store.saveItemToDatabase(item); // a failure is marked on the card, said and retried
+            m_store.m_search->updateInDefaultOrder(item);
             return true;
         });
     }
-    emit libraryLoaded();
-    m_library->publishItems();
+    emit m_store.libraryLoaded();
+    m_store.m_library->publishItems();
     // The items above are the ones the index is built from next.
-    m_search->beginIndexBuild();
+    m_store.m_search->beginIndexBuild();
 
     if (!reading->richText) {
         veskLog(QStringLiteral("Vesk rich-text load error: ") + reading->richText.error().logText());
     } else {
         // Rich text stored while reading is newer than what was read.
         QHash<QUuid, QByteArray> richText = *reading->richText;
-        for (auto it = richTextByID().cbegin(); it != richTextByID().cend(); ++it)
+        for (auto it = m_store.richTextByID().cbegin(); it != m_store.richTextByID().cend(); ++it)
             richText.insert(it.key(), it.value());
-        setRichTextByID(richText);
+        m_store.setRichTextByID(richText);
     }
-    m_faces->adoptReading(*reading);
+    m_store.m_faces->adoptReading(*reading);
 
     // What an empty search shows is the whole library from now on.
-    if (searchText().trimmed().isEmpty())
-        publishDefaultOrder();
+    if (m_store.searchText().trimmed().isEmpty())
+        m_store.m_search->publishDefaultOrder();
 
     // The index is built from the library as it stands now; what changes meanwhile is indexed
     // again when it arrives.
-    m_search->beginIndexBuild();
-    const QList<VeskItem> items = this->items();
-    const QHash<QUuid, QSet<QString>> people = personNamesByItem();
-    const QHash<QUuid, QStringList> tags = m_search->manualTagsByItem();
-    QThreadPool* pool = m_startup->pool();
-    const QString path = m_database->filePath();
+    m_store.m_search->beginIndexBuild();
+    const QList<VeskItem> items = m_store.items();
+    const QHash<QUuid, QSet<QString>> people = m_store.personNamesByItem();
+    const QHash<QUuid, QStringList> tags = m_store.m_search->manualTagsByItem();
+    QThreadPool* pool = m_store.m_startup->pool();
+    const QString path = m_store.m_file->database()->filePath();
     const QString indexFile = searchIndexFilePath(path);
-    deliverResult(this,
-        m_startup->worker().run([items, people, tags, pool, indexFile] {
+    deliverResult(&m_store,
+        m_store.m_startup->worker().run([items, people, tags, pool, indexFile] {
             return buildSearchIndex(items, people, tags, pool, indexFile);
         }),
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
             // Written after everything start-up reads, for the next start; a library that
             // cannot be written keeps what it has.
-            if (build.image && !readOnlyReason() && m_startup->readsInBackground()) {
-                m_startup->worker().run([indexFile, image = build.image] {
+            if (build.image && !m_store.readOnlyReason() && m_store.m_startup->readsInBackground()) {
+                m_store.m_startup->worker().run([indexFile, image = build.image] {
                     if (!writeSearchIndexFile(indexFile, *image))
                         veskLog(QStringLiteral("Vesk search index save error for ") + indexFile);
                 });
             }
         });
     buildNearDuplicatesAtStart();
-    const QString model = m_services.embeddings->modelName();
-    deliverResult(this,
-        m_startup->worker().run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
+    const QString model = m_store.m_services.embeddings->modelName();
+    deliverResult(&m_store,
+        m_store.m_startup->worker().run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
     startLibraryTasks();
 }
 
-void VeskStore::buildNearDuplicatesAtStart()
+void VeskStore::StartupLoading::buildNearDuplicatesAtStart()
 {
     // Built from the library as it stands now, after the search index. A capture checked
     // meanwhile is compared with what the index held before (the first page and what changed
     // since); an index built from a list that changed meanwhile is built again from the new one.
-    const QList<VeskItem> items = this->items();
-    QThreadPool* pool = m_startup->pool();
-    deliverResult(this, m_startup->worker().run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
+    const QList<VeskItem> items = m_store.items();
+    QThreadPool* pool = m_store.m_startup->pool();
+    deliverResult(&m_store, m_store.m_startup->worker().run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
         [this, items](const std::shared_ptr<NearDuplicateIndex>& index) {
-            if (!this->items().isSharedWith(items)) {
+            if (!m_store.items().isSharedWith(items)) {
                 buildNearDuplicatesAtStart();
                 return;
             }
-            m_search->adoptNearDuplicates(std::move(*index));
+            m_store.m_search->adoptNearDuplicates(std::move(*index));
         });
 }
 
-void VeskStore::finishStartupWithoutLibrary()
+void VeskStore::StartupLoading::finishStartupWithoutLibrary()
 {
-    m_search->finishWithoutIndex();
-    m_library->setSearchReady(true);
-    m_startup->finish();
+    m_store.m_search->finishWithoutIndex();
+    m_store.m_library->setSearchReady(true);
+    m_store.m_startup->finish();
 }
 
-void VeskStore::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading)
+void VeskStore::StartupLoading::finishReadingEmbeddings(const std::shared_ptr<EmbeddingReading>& reading)
 {
-    assertMainThread();
+    m_store.assertMainThread();
     if (reading->error) {
         veskLog(QStringLiteral("Vesk embedding load error: ") + reading->error->logText());
     } else {
-        m_search->adoptStoredVectors(std::move(reading->vectors));
+        m_store.m_search->adoptStoredVectors(std::move(reading->vectors));
     }
-    m_startup->finish();
-    if (libraryProblem())
+    m_store.m_startup->finish();
+    if (m_store.libraryProblem())
         return; // damage found meanwhile: nothing more is analysed or written
-    startFaceBackfill();
-    startMissingEmbeddings();
+    m_store.startFaceBackfill();
+    m_store.m_search->startMissingEmbeddings();
 }
 
-void VeskStore::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
+void VeskStore::StartupLoading::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)
 {
-    assertMainThread();
-    m_search->adoptIndex(std::move(*index));
+    m_store.assertMainThread();
+    m_store.m_search->adoptIndex(std::move(*index));
 
-    m_library->setSearchReady(true);
+    m_store.m_library->setSearchReady(true);
     // Card thumbnails are made once search is ready: they would only compete with the build.
     startThumbnailPrewarm();
     // A search typed meanwhile is answered now.
-    if (!searchText().trimmed().isEmpty()) {
-        refreshFilteredItems(searchText());
-        startDeepSearch(searchText());
+    if (!m_store.searchText().trimmed().isEmpty()) {
+        m_store.refreshFilteredItems(m_store.searchText());
+        m_store.startDeepSearch(m_store.searchText());
     }
 }
 
@@ -239,55 +339,55 @@ void VeskStore::waitForStartup()
 {
     assertMainThread();
     m_startup->waitUntilFinished();
-    waitForLibraryCheck();
+    m_health->waitForLibraryCheck();
 }
 
-void VeskStore::loadItemsFromDatabase()
+void VeskStore::StartupLoading::loadItemsFromDatabase()
 {
-    if (!m_database) {
+    if (!m_store.m_file->database()) {
         veskLog(QStringLiteral("Vesk database unavailable."));
-        m_library->setItems({});
+        m_store.m_library->setItems({});
         return;
     }
 
-    const auto empty = m_database->isEmpty();
+    const auto empty = m_store.m_file->database()->isEmpty();
     if (!empty) {
         veskLog(kLoadMigrationError + empty.error().logText());
         failItemsLoad(empty.error());
         return;
     }
 
-    const bool archiveExists = QFileInfo::exists(legacyArchiveURL());
+    const bool archiveExists = QFileInfo::exists(m_store.legacyArchiveURL());
     if (!*empty)
-        markLibraryHasHeldItems();
+        m_store.m_file->markHasHeldItems();
     if (archiveExists) {
-        if (*empty && !libraryHasHeldItems()) {
+        if (*empty && !m_store.m_file->hasHeldItems()) {
             // A failed migration leaves the archive for the next start, so its items still
             // belong to the library even though none is shown.
-            m_library->setWhole(migrateLegacyArchiveIntoDatabase());
-            if (!itemsLoaded())
-                m_library->setItems({});
+            m_store.m_library->setWhole(migrateLegacyArchiveIntoDatabase());
+            if (!m_store.itemsLoaded())
+                m_store.m_library->setItems({});
             return;
         }
         // Already migrated (or superseded) but never set aside: set it aside now, so an emptied
         // library does not bring the old items back.
-        migrateLegacyArchive();
+        m_store.migrateLegacyArchive();
     }
 
-    auto fetched = m_database->fetchItems();
+    auto fetched = m_store.m_file->database()->fetchItems();
     if (!fetched) {
         veskLog(kLoadMigrationError + fetched.error().logText());
         failItemsLoad(fetched.error());
         return;
     }
-    m_library->setItems(fetched.value());
+    m_store.m_library->setItems(fetched.value());
     relocateManagedPaths();
-    m_library->setWhole(true);
+    m_store.m_library->setWhole(true);
 }
 
-bool VeskStore::migrateLegacyArchiveIntoDatabase()
+bool VeskStore::StartupLoading::migrateLegacyArchiveIntoDatabase()
 {
-    QFile file(legacyArchiveURL());
+    QFile file(m_store.legacyArchiveURL());
     if (!file.open(QIODevice::ReadOnly)) {
         veskLog(kLoadMigrationError + file.errorString());
         return false;
@@ -314,94 +414,70 @@ bool VeskStore::migrateLegacyArchiveIntoDatabase()
         veskLog(kLoadMigrationError + QStringLiteral("no record of the archive could be read"));
         return false;
     }
-    if (auto stored = m_database->upsertItems(migrated); !stored) {
+    if (auto stored = m_store.m_file->database()->upsertItems(migrated); !stored) {
         veskLog(kLoadMigrationError + stored.error().logText());
         return false;
     }
     if (!migrated.isEmpty())
-        markLibraryHasHeldItems();
-    sortItems(migrated);
-    m_library->setItems(migrated);
+        m_store.m_file->markHasHeldItems();
+    m_store.sortItems(migrated);
+    m_store.m_library->setItems(migrated);
     // The archive is kept whole under its migrated name, bad records and all.
-    migrateLegacyArchive();
+    m_store.migrateLegacyArchive();
     if (!decoded->badRecords.isEmpty()) {
-        reportFailure(QStringLiteral("Not everything was brought in"),
+        m_store.reportFailure(QStringLiteral("Not everything was brought in"),
                       QString::number(decoded->badRecords.size())
                           + (decoded->badRecords.size() == 1 ? QStringLiteral(" record") : QStringLiteral(" records"))
                           + QStringLiteral(" of the old archive could not be read. The archive is kept as ")
-                          + migratedArchivePath() + QLatin1Char('.'));
+                          + m_store.migratedArchivePath() + QLatin1Char('.'));
     }
     return true;
 }
 
-QString VeskStore::libraryUsedMarkerPath() const
+void VeskStore::StartupLoading::reclassifyImageFiles()
 {
-    return QDir(m_services.dataDirectory).filePath(QStringLiteral(".vesk-library-has-held-items"));
-}
-
-bool VeskStore::libraryHasHeldItems() const
-{
-    return QFileInfo::exists(libraryUsedMarkerPath());
-}
-
-void VeskStore::markLibraryHasHeldItems()
-{
-    if (libraryHasHeldItems())
-        return;
-    QSaveFile marker(libraryUsedMarkerPath());
-    if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())
-        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + marker.errorString());
-}
-
-void VeskStore::reclassifyImageFiles()
-{
-    const bool changed = m_library->changeEach([this](VeskItem& item) {
+    const bool changed = m_store.m_library->changeEach([this](VeskItem& item) {
         if (item.kind != VeskKind::File || !item.filePath || !hasImageFileExtension(*item.filePath))
             return false;
         item.kind = VeskKind::Image;
         // A row that cannot be written is marked unsaved and written again later.
-        (void)saveItemToDatabase(item);
+        (void)m_store.saveItemToDatabase(item);
         return true;
     });
     if (changed)
-        m_library->publishItems();
+        m_store.m_library->publishItems();
 }
 
-void VeskStore::loadRichText()
+void VeskStore::StartupLoading::loadRichText()
 {
-    if (!m_database) {
-        setRichTextByID({});
+    if (!m_store.m_file->database()) {
+        m_store.setRichTextByID({});
         return;
     }
-    auto richText = m_database->fetchRichText();
+    auto richText = m_store.m_file->database()->fetchRichText();
     if (!richText) {
         veskLog(QStringLiteral("Vesk rich-text load error: ") + richText.error().logText());
-        setRichTextByID({});
+        m_store.setRichTextByID({});
         return;
     }
-    setRichTextByID(richText.value());
+    m_store.setRichTextByID(richText.value());
 }
 
-void VeskStore::loadEmbeddings()
+void VeskStore::StartupLoading::loadEmbeddings()
 {
-    m_search->replaceVectors(SemanticVectors());
-    if (!m_database)
+    m_store.m_search->replaceVectors(SemanticVectors());
+    if (!m_store.m_file->database())
         return;
     // Vectors of another model are left out: their items are embedded again.
     SemanticVectors vectors;
-    auto read = m_database->forEachEmbedding([&vectors](const QUuid& id, const QByteArray& blob) {
+    auto read = m_store.m_file->database()->forEachEmbedding([&vectors](const QUuid& id, const QByteArray& blob) {
         vectors.insert(id, decodeVectorBlob(blob));
-    }, m_services.embeddings->modelName());
+    }, m_store.m_services.embeddings->modelName());
     if (!read) {
         veskLog(QStringLiteral("Vesk embedding load error: ") + read.error().logText());
         return;
     }
-    m_search->replaceVectors(std::move(vectors));
-}
-
-void VeskStore::loadBringBackDates()
-{
-    m_bringBack->load();
+    m_store.m_search->replaceVectors(std::move(vectors));
 }
 
 } // namespace vesk

@@ -6,6 +6,7 @@
 #include "store/DestructiveChanges.h"
 #include "store/FailureWording.h"
 #include "store/SQLiteDatabase.h"
+#include "store/LibraryHealth.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,7 @@ namespace vesk {
 
 bool VeskStore::saveItemToDatabase(const VeskItem& item)
 {
-    return writeItem(item, std::nullopt);
+    return m_health->writeItem(item, std::nullopt);
 }
 
 bool VeskStore::updateItem(const VeskItem& item)
