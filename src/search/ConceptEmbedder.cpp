@@ -66,6 +66,10 @@ constexpr int kSpread = 8;
 // cosine near 0.27² / (1 + 0.27²) ≈ 0.07 instead of 0; chosen so that 99 in 100 pairs of
 // unrelated texts stay under the 0.24 at which search by meaning starts to count a match.
 constexpr double kSharedWeight = 0.27;
+// A search's vector reaches further and so meets unrelated items a little more often than an
+// item meets another; its shared component is a little smaller, so that a search, too, comes as
+// close as 0.24 to fewer than 1 in 100 unrelated items. Items' stored vectors do not depend on it.
+constexpr double kQuerySharedWeight = 0.26;
 
 // splitmix64's finaliser: a fixed, well-spread 64-bit mix.
 quint64 mix64(quint64 x)
@@ -506,11 +510,12 @@ std::vector<float> ConceptEmbedder::embedText(const QString& text, bool wide)
         squares += double(value) * value;
     if (squares <= 0.0)
         return {};
-    const double norm = 1.0 / std::sqrt(1.0 + kSharedWeight * kSharedWeight);
+    const double shared = wide ? kQuerySharedWeight : kSharedWeight;
+    const double norm = 1.0 / std::sqrt(1.0 + shared * shared);
     const double scale = norm / std::sqrt(squares);
     for (float& value : vector)
         value = float(value * scale);
-    vector[0] = float(kSharedWeight * norm);
+    vector[0] = float(shared * norm);
     return vector;
 }
 

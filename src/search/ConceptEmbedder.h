@@ -25,7 +25,8 @@ namespace vesk {
 // no single word dominates, and spread into the vector by a fixed pseudo-random projection. Every
 // vector also carries one shared component, so that texts about unrelated things still have a
 // small similarity and texts about the same thing clearly more. The result depends on nothing but
-// the text and the dictionary: the same on every run and machine.
+// the text and the dictionary: the same on every run and machine. A search's shared component is
+// a little smaller than an item's, as its wider reach brings it nearer to unrelated items.
 //
 // Not thread-safe: it keeps caches of what it has worked out. One instance per thread.
 class ConceptEmbedder {
