@@ -31,6 +31,26 @@ public:
         ReadGate& m_gate;
     };
 
+    // The owner's hold over one change, taken only if no turn is being read: a change that can
+    // wait for a later moment need not hold up the owner's thread for a whole turn.
+    class TryChange {
+    public:
+        explicit TryChange(ReadGate& gate)
+            : m_gate(gate), m_held(gate.m_mutex.try_lock()) {}
+        ~TryChange()
+        {
+            if (m_held)
+                m_gate.m_mutex.unlock();
+        }
+        TryChange(const TryChange&) = delete;
+        TryChange& operator=(const TryChange&) = delete;
+        bool held() const { return m_held; }
+
+    private:
+        ReadGate& m_gate;
+        bool m_held;
+    };
+
     // Runs read under the gate unless it is closed; returns whether it ran.
     template <typename Read>
     bool readTurn(Read&& read)

@@ -18,6 +18,7 @@
 #include "store/SearchTextPipeline.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -418,6 +419,7 @@ void LibrarySearch::runLexicalPass(const QString& query)
             return result;
         });
     deliverResult(this, pass, [this, query, token](const std::shared_ptr<LexicalPassResult>& result) {
+        const auto keepVectors = qScopeGuard([this] { keepVectorsAfterRead(); });
         // A pass for a text that is no longer in the field shows nothing; nor does one that a
         // newer pass (or the deep pass of the same text) has overtaken. What it found may hold
         // the whole library: it is freed on a worker.
@@ -474,6 +476,8 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
     // Association tokens are read from the index, which must show the items as they are now.
     if (state.itemsChangedSinceIndexing)
         rebuildIndex();
+    // Vectors that came in while another pass read are kept first, unless a pass still reads.
+    keepPendingVectorsWhenFree();
     const QDateTime now = m_services.clock->now();
     QHash<QUuid, double> usage = usageScoresByID(now);
     // The pass reads a copy of the list (shared until the main thread changes its own), the few
@@ -498,6 +502,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
             return outcome;
         });
     deliverResult(this, pass, [this, token](const DeepPassOutcome& outcome) {
+        const auto keepVectors = qScopeGuard([this] { keepVectorsAfterRead(); });
         // A pass for a text that is no longer in the field shows nothing.
         if (token.isCancelled() || !outcome.result || m_host->searchText().trimmed().toLower() != outcome.query)
             return;

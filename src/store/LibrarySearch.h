@@ -20,6 +20,7 @@
 namespace vesk {
 
 class DefaultOrder;
+class PendingDelay;
 class LibrarySearchHost;
 class NearDuplicateIndex;
 class SearchIndex;
@@ -186,6 +187,15 @@ private:
     // whenEmbedded of the item's embedding input.
     void whenItemEmbedded(const VeskItem& item, std::function<void(const std::optional<QList<double>>&)> then);
     void embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next);
+    // Keeps the vectors computed while a worker was reading: now, waiting for the turn being
+    // read (settleVectors), or as soon as no turn is (keepPendingVectorsWhenFree).
+    void settleVectors() const;
+    void keepPendingVectorsWhenFree();
+    // rerunPasses once every vector computed so far is kept, so that the passes see them.
+    void rerunPassesWithAllVectors();
+    // A worker's turn has ended: the vectors waiting are kept if no other turn is being read,
+    // and a rerun waiting for them starts.
+    void keepVectorsAfterRead();
     // The usage score of every item opened.
     QHash<QUuid, double> usageScoresByID(const QDateTime& now) const;
     // The items a ranking names that are still in the library, at most limit of them.
@@ -196,6 +206,8 @@ private:
     std::shared_ptr<SearchState> m_state;
     std::unique_ptr<SearchTextPipeline> m_lexicalPipeline;
     std::unique_ptr<SearchTextPipeline> m_deepPipeline;
+    std::shared_ptr<PendingDelay> m_pendingVectorsRetry;
+    bool m_rerunWhenVectorsKept = false;
 };
 
 } // namespace vesk

@@ -3,6 +3,7 @@
 #include "store/LibrarySearch.h"
 
 #include "platform/FutureDelivery.h"
+#include "platform/Timers.h"
 #include "platform/WorkPool.h"
 #include "search/SemanticEmbeddingEngine.h"
 #include "store/LibrarySearchHost.h"
@@ -14,17 +15,81 @@
 namespace vesk {
 
 namespace {
+
 // Inputs of more characters than this are put together off the main thread.
 constexpr qsizetype kLongEmbeddingInput = 100'000;
+
+// A vector that comes in while a pass reads the vectors waits beside them instead of holding up
+// the main thread for the rest of the pass (a lexical or deep pass over a large library reads for
+// tens of milliseconds, and embedding a library stores a vector every few).
+constexpr int kPendingVectorsRetryMs = 10;
+
+void insertPendingVectors(SearchState& state)
+{
+    for (const auto& [id, vector] : state.pendingVectors)
+        state.vectors.insert(id, vector);
+    state.pendingVectors.clear();
+}
+
 } // namespace
 
 const SemanticVectors& LibrarySearch::semanticVectors() const
 {
+    settleVectors();
     return m_state->vectors;
+}
+
+void LibrarySearch::settleVectors() const
+{
+    SearchState& state = *m_state;
+    if (state.pendingVectors.empty())
+        return;
+    const ReadGate::Change change(*state.readGate);
+    insertPendingVectors(state);
+}
+
+void LibrarySearch::keepPendingVectorsWhenFree()
+{
+    SearchState& state = *m_state;
+    if (state.pendingVectors.empty())
+        return;
+    {
+        const ReadGate::TryChange change(*state.readGate);
+        if (change.held()) {
+            insertPendingVectors(state);
+            return;
+        }
+    }
+    if (!m_pendingVectorsRetry) {
+        m_pendingVectorsRetry = m_services.timers->after(kPendingVectorsRetryMs, this, [this] {
+            m_pendingVectorsRetry.reset();
+            // Related items ranked while the vectors waited did not see them.
+            if (!m_state->pendingVectors.empty())
+                m_state->relatedCache.clear();
+            keepVectorsAfterRead();
+        });
+    }
+}
+
+void LibrarySearch::keepVectorsAfterRead()
+{
+    keepPendingVectorsWhenFree();
+    if (m_state->pendingVectors.empty() && std::exchange(m_rerunWhenVectorsKept, false))
+        rerunPasses();
+}
+
+void LibrarySearch::rerunPassesWithAllVectors()
+{
+    keepPendingVectorsWhenFree();
+    if (m_state->pendingVectors.empty())
+        rerunPasses();
+    else
+        m_rerunWhenVectorsKept = true;
 }
 
 void LibrarySearch::replaceVectors(SemanticVectors vectors)
 {
+    settleVectors();
     const ReadGate::Change change(*m_state->readGate);
     m_state->vectors = std::move(vectors);
 }
@@ -32,6 +97,7 @@ void LibrarySearch::replaceVectors(SemanticVectors vectors)
 void LibrarySearch::adoptStoredVectors(SemanticVectors vectors)
 {
     assertMainThread();
+    settleVectors();
     SearchState& state = *m_state;
     // Vectors stored meanwhile (items added or edited since start-up) are newer than those read.
     for (const VeskItem& item : m_host->items()) {
@@ -48,6 +114,7 @@ void LibrarySearch::startMissingEmbeddings()
     // Runs after start-up on the main thread, on a turn of its own (a large library is a long
     // list), and not at all once the area is gone.
     QTimer::singleShot(0, this, [this] {
+        settleVectors();
         QList<VeskItem> missing;
         for (const VeskItem& item : m_host->items()) {
             if (!m_state->vectors.contains(item.id))
@@ -84,10 +151,8 @@ void LibrarySearch::whenItemEmbedded(
 
 void LibrarySearch::storeEmbedding(const QUuid& id, const QList<double>& vector)
 {
-    {
-        const ReadGate::Change change(*m_state->readGate);
-        m_state->vectors.insert(id, vector);
-    }
+    m_state->pendingVectors.emplace_back(id, vector);
+    keepPendingVectorsWhenFree();
     m_host->writeEmbedding(id, vector);
 }
 
@@ -100,9 +165,9 @@ void LibrarySearch::embedItems(const QList<VeskItem>& items)
 void LibrarySearch::embedNextItem(std::shared_ptr<const QList<VeskItem>> items, qsizetype next)
 {
     if (next >= items->size()) {
-        // Search is refreshed once, after the whole list.
+        // Search is refreshed once, after the whole list, and sees all of its vectors.
         m_state->relatedCache.clear();
-        rerunPasses();
+        rerunPassesWithAllVectors();
         return;
     }
     const VeskItem& item = items->at(next);
@@ -127,7 +192,7 @@ void LibrarySearch::embedItem(const VeskItem& item)
             storeEmbedding(id, *vector);
         m_state->relatedCache.clear();
         m_host->adjustIndexingCount(-1);
-        rerunPasses();
+        rerunPassesWithAllVectors();
     });
 }
 

@@ -12,6 +12,7 @@
 #include "store/SearchState.h"
 
 #include <QPointer>
+#include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <span>
@@ -93,6 +94,7 @@ QList<VeskItem> LibrarySearch::relatedItems(const VeskItem& item, qsizetype limi
 {
     if (auto known = knownRelatedItems(item, limit))
         return *known;
+    settleVectors();
     SearchState& state = *m_state;
     const QDateTime now = m_services.clock->now();
     RelatedItemsSignals sources;
@@ -127,6 +129,7 @@ void LibrarySearch::rankRelatedItemsLater(const VeskItem& item, qsizetype limit,
     const CancellationToken cancelled;
     state.relatedRanking = cancelled;
 
+    keepPendingVectorsWhenFree();
     const QDateTime now = m_services.clock->now();
     const qsizetype keep = std::max<qsizetype>(limit, 6);
     const std::shared_ptr<ReadGate> gate = state.readGate;
@@ -160,6 +163,7 @@ void LibrarySearch::rankRelatedItemsLater(const VeskItem& item, qsizetype limit,
     deliverResult(this, ranking,
         [this, id = item.id, limit, epoch, cancelled, receiver = QPointer<QObject>(receiver),
             done = std::move(done)](const QList<QUuid>& ranked) {
+            const auto keepVectors = qScopeGuard([this] { keepVectorsAfterRead(); });
             if (cancelled.isCancelled())
                 return;
             SearchState& state = *m_state;

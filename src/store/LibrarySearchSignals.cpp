@@ -105,6 +105,7 @@ void LibrarySearch::saveManualTags()
 
 void LibrarySearch::forgetItems(const QList<VeskItem>& items)
 {
+    settleVectors();
     SearchState& state = *m_state;
     {
         const ReadGate::Change change(*state.readGate);
@@ -124,6 +125,7 @@ void LibrarySearch::forgetItems(const QList<VeskItem>& items)
 void LibrarySearch::forgetAll()
 {
     SearchState& state = *m_state;
+    state.pendingVectors.clear();
     {
         const ReadGate::Change change(*state.readGate);
         state.vectors.clear();

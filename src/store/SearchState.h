@@ -15,6 +15,8 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vesk {
 
@@ -39,6 +41,9 @@ struct SearchState {
     // Workers read the index and the sentence vectors in turns through this gate; every change
     // of either on the main thread holds it (ReadGate::Change).
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
+    // Vectors computed while a worker was reading, in the order they came: kept in `vectors` at
+    // the first moment the gate is free, and before anything on the main thread reads them.
+    std::vector<std::pair<QUuid, QList<double>>> pendingVectors;
     // The ranking of related items running on a worker, cancelled by the next one.
     std::optional<CancellationToken> relatedRanking;
     // items() in the default order, kept item by item: what an empty search shows.

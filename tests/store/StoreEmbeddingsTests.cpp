@@ -1,9 +1,13 @@
 #include "search/SemanticEmbeddingEngine.h"
 #include "store/StoreTestSupport.h"
 #include "store/StoreInternals.h"
+#include "store/SearchState.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <future>
+#include <thread>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -159,6 +163,43 @@ TEST_F(StoreEmbeddings, TheDeepPassFindsItemsByMeaningAndPublishesOnlyForTheCurr
     drainEvents();
     EXPECT_TRUE(store->filteredItems().isEmpty());
     EXPECT_TRUE(store->retrievalHints().isEmpty());
+}
+
+// Embedding a large library stores a vector every few milliseconds while passes read the vectors
+// for tens: a vector that comes during a read turn must not hold the main thread until it ends.
+TEST_F(StoreEmbeddings, AVectorThatComesWhileAWorkerReadsIsKeptWhenTheTurnEndsAndSearchRunsThen)
+{
+    const VeskItem item = makeItem(QStringLiteral("garden"), 100);
+    seed({item});
+    auto store = makeQuietStore();
+    store->waitForStartup();
+    drainEvents();
+    store->setSearchText(QStringLiteral("garden"));
+    const int passesBefore = embeddings->asked(QStringLiteral("garden"));
+
+    SearchState& state = StoreInternals::searchState(*store);
+    std::promise<void> reading;
+    std::promise<void> finish;
+    std::thread reader([gate = state.readGate, &reading, finished = finish.get_future()] {
+        (void)gate->readTurn([&] {
+            reading.set_value();
+            finished.wait();
+        });
+    });
+    reading.get_future().wait();
+    embeddings->vectors.insert(embeddingInputText(item), QList<double>{1.0, 0.0});
+    store->embedItems({item});
+    drainEvents();
+    // Back on the main thread while the turn lasts: the vector waits, and so does the search that
+    // should see it.
+    EXPECT_FALSE(state.vectors.contains(item.id));
+    EXPECT_EQ(embeddings->asked(QStringLiteral("garden")), passesBefore);
+
+    finish.set_value();
+    reader.join();
+    timers->advance(10);
+    EXPECT_EQ(state.vectors.values(item.id), (QList<double>{1.0, 0.0}));
+    EXPECT_EQ(embeddings->asked(QStringLiteral("garden")), passesBefore + 1);
 }
 
 } // namespace
