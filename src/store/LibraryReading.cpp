@@ -3,12 +3,16 @@
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/VectorBlob.h"
+#include "platform/ParallelWork.h"
 #include "platform/ThreadPriority.h"
 #include "store/SQLiteDatabase.h"
 
 #include <QFileInfo>
 #include <QThread>
 #include <QThreadPool>
+
+#include <iterator>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -29,7 +33,63 @@ StartupThreads::~StartupThreads()
     m_pool->waitForDone();
 }
 
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory)
+namespace {
+
+// Items a connection reads at less cost than starting another for them.
+constexpr qint64 kItemsPerConnection = 8'000;
+
+// The items of the library, newest first, as fetchItems gives them. A large library is read in
+// parts of consecutive creation dates, each on a read-only connection of its own on the pool's
+// threads: decoding the rows is most of the work, and the journal lets readers run side by side.
+Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, const QString& databasePath, QThreadPool* pool)
+{
+    const int threads = pool ? pool->maxThreadCount() : 1;
+    const auto count = database.itemCount();
+    if (!count)
+        return unexpected(count.error());
+    const int parts = int(std::min<qint64>(threads, *count / kItemsPerConnection));
+    if (parts <= 1)
+        return database.fetchItems();
+    auto splits = database.itemCreationSplits(parts);
+    if (!splits)
+        return unexpected(splits.error());
+    // Part i holds the dates below splits[i - 1] and from splits[i] on.
+    const size_t partCount = splits->size() + 1;
+    std::vector<Expected<QList<VeskItem>, DatabaseError>> read(partCount, QList<VeskItem>());
+    forEachInParallel(partCount, [&](size_t part) {
+        const std::optional<double> before = part == 0 ? std::nullopt : std::optional((*splits)[part - 1]);
+        const std::optional<double> from = part + 1 == partCount ? std::nullopt : std::optional((*splits)[part]);
+        const qsizetype room = qsizetype(*count / qint64(partCount) + 64);
+        if (part == 0) {
+            read[part] = database.fetchItemsCreatedIn(before, from, room);
+            return;
+        }
+        auto connection = SQLiteDatabase::openForReading(databasePath);
+        if (!connection) {
+            read[part] = unexpected(connection.error());
+            return;
+        }
+        read[part] = connection.value()->fetchItemsCreatedIn(before, from, room);
+    }, pool);
+    qsizetype total = 0;
+    for (const auto& part : read) {
+        if (!part)
+            return unexpected(part.error());
+        total += part->size();
+    }
+    QList<VeskItem> items = std::move(*read.front());
+    items.reserve(total);
+    for (size_t part = 1; part < partCount; ++part) {
+        QList<VeskItem>& more = *read[part];
+        std::move(more.begin(), more.end(), std::back_inserter(items));
+        more = QList<VeskItem>();
+    }
+    return items;
+}
+
+} // namespace
+
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool)
 {
     LibraryReading reading;
     auto opened = SQLiteDatabase::openForReading(databasePath);
@@ -41,7 +101,7 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
     }
     SQLiteDatabase& database = *opened.value();
 
-    reading.items = database.fetchItems();
+    reading.items = readItems(database, databasePath, pool);
     if (reading.items) {
         // Managed files of a library whose data folder was moved are found where it is now.
         for (VeskItem& item : *reading.items) {

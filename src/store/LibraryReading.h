@@ -49,8 +49,8 @@ struct LibraryReading {
 };
 
 // Reads the library at databasePath, its managed paths brought to itemsDirectory. Runs on a
-// worker thread.
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory);
+// worker thread; a large library's items are read on the pool's threads as well, when one is given.
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool = nullptr);
 
 // The near-duplicate index of the items, built on the pool's threads. Runs on a worker thread,
 // after the search index: a capture's check can wait a moment longer than a search.

@@ -17,10 +17,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct sqlite3;
 
 namespace vesk {
+
+class SQLiteStatement;
 
 // The only gateway to the library database "vesk.sqlite3": one SQLite connection, owned by the
 // store and used from the main thread only. Every statement is prepared afresh, bound by position
@@ -86,6 +89,15 @@ public:
     Expected<QList<VeskItem>, DatabaseError> fetchItems();
     // The newest `limit` items, as fetchItems gives them.
     Expected<QList<VeskItem>, DatabaseError> fetchNewestItems(int limit);
+    Expected<qint64, DatabaseError> itemCount();
+    // Creation dates (descending) that split the items, newest first, into about `parts` runs of
+    // equal length; fewer when many items share a date. With fetchItemsCreatedIn, several
+    // connections read one library's items side by side.
+    Expected<std::vector<double>, DatabaseError> itemCreationSplits(int parts);
+    // The items created before `before` and from `from` on (stored seconds; none: no bound), in
+    // fetchItems' order; room: the items expected, when known.
+    Expected<QList<VeskItem>, DatabaseError> fetchItemsCreatedIn(
+        std::optional<double> before, std::optional<double> from, qsizetype room = -1);
     // Inserts or updates every field but the stored creation date; rich text and embedding stay.
     VoidResult upsertItem(const VeskItem& item);
     // One transaction for the whole list (an empty list commits an empty transaction).
@@ -180,6 +192,8 @@ private:
     // Runs a statement binding 1 the identifier and 2 the current time.
     VoidResult runIDTimestampStatement(const QUuid& id, const char* sql);
     QString lastErrorMessage() const;
+    // The items of an item query's rows; room: how many rows it gives, when known.
+    static Expected<QList<VeskItem>, DatabaseError> readItemRows(SQLiteStatement& statement, qsizetype room);
 
     sqlite3* m_db = nullptr;
     QString m_filePath;

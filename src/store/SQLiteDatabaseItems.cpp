@@ -74,21 +74,85 @@ Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchNewestItems(int li
     if (!statement)
         return unexpected(statement.error());
     statement->bindInt64(1, limit);
+    qsizetype room = -1;
+    if (const auto rows = itemCount())
+        room = qsizetype(limit < 0 ? *rows : std::min<qint64>(*rows, limit));
+    return readItemRows(*statement, room);
+}
+
+Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::readItemRows(SQLiteStatement& statement, qsizetype room)
+{
     QList<VeskItem> items;
     // Room for every row at once: a list grown row by row holds up to half as much again of
     // unused room for as long as the library is open (tens of megabytes at 100,000 items).
-    if (auto counted = SQLiteStatement::prepare(m_db, "SELECT COUNT(*) FROM vesks;");
-        counted && counted->stepRow().valueOr(false)) {
-        const qint64 rows = counted->int64(0);
-        items.reserve(qsizetype(limit < 0 ? rows : std::min<qint64>(rows, limit)));
-    }
-    auto read = statement->forEachRow([&](const SQLiteStatement& row) {
+    if (room > 0)
+        items.reserve(room);
+    auto read = statement.forEachRow([&](const SQLiteStatement& row) {
         if (std::optional<VeskItem> item = itemFromRow(row))
             items.append(std::move(*item));
     });
     if (!read)
         return unexpected(read.error());
     return items;
+}
+
+Expected<qint64, DatabaseError> SQLiteDatabase::itemCount()
+{
+    auto counted = SQLiteStatement::prepare(m_db, "SELECT COUNT(*) FROM vesks;");
+    if (!counted)
+        return unexpected(counted.error());
+    auto row = counted->stepRow();
+    if (!row)
+        return unexpected(row.error());
+    return *row ? counted->int64(0) : 0;
+}
+
+Expected<std::vector<double>, DatabaseError> SQLiteDatabase::itemCreationSplits(int parts)
+{
+    // Read from the creation-date index alone, which is a small fraction of the item table.
+    const auto rows = itemCount();
+    if (!rows)
+        return unexpected(rows.error());
+    std::vector<double> splits;
+    for (int part = 1; part < parts; ++part) {
+        auto statement = SQLiteStatement::prepare(
+            m_db, "SELECT created_at FROM vesks ORDER BY created_at DESC LIMIT 1 OFFSET ?;");
+        if (!statement)
+            return unexpected(statement.error());
+        statement->bindInt64(1, *rows * part / parts);
+        auto found = statement->stepRow();
+        if (!found)
+            return unexpected(found.error());
+        if (!*found)
+            break;
+        const double split = statement->real(0);
+        // Equal dates (and so any items between them) stay in one part.
+        if (splits.empty() || split < splits.back())
+            splits.push_back(split);
+    }
+    return splits;
+}
+
+Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchItemsCreatedIn(
+    std::optional<double> before, std::optional<double> from, qsizetype room)
+{
+    // The order is fetchItems' own: the same index is walked, only over part of its dates.
+    QByteArray sql = "SELECT id, title, kind, created_at, text_content, url_string, file_path, searchable_text, "
+                     "note, group_id, source_item_id FROM vesks WHERE 1";
+    if (before)
+        sql += " AND created_at < ?";
+    if (from)
+        sql += " AND created_at >= ?";
+    sql += " ORDER BY created_at DESC;";
+    auto statement = SQLiteStatement::prepare(m_db, sql.constData());
+    if (!statement)
+        return unexpected(statement.error());
+    int bound = 0;
+    if (before)
+        statement->bindDouble(++bound, *before);
+    if (from)
+        statement->bindDouble(++bound, *from);
+    return readItemRows(*statement, room);
 }
 
 SQLiteDatabase::VoidResult SQLiteDatabase::upsertItem(const VeskItem& item)

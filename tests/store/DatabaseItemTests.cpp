@@ -269,3 +269,32 @@ TEST_F(DatabaseItems, DeleteAllRecordsEmptiesEveryTable)
         EXPECT_EQ(raw->count(table), 0) << table;
     EXPECT_TRUE(db->isEmpty().valueOr(false));
 }
+
+// Reading a library in parts of consecutive creation dates, each part on its own, gives back
+// exactly the whole list: no item twice or missing where dates repeat at a split, and the order
+// among items of one date as the whole reading gives it.
+TEST_F(DatabaseItems, ItemsReadInPartsJoinToTheWholeList)
+{
+    const qint64 dates[] = {100, 200, 200, 200, 300, 400, 400, 500, 600, 600, 600, 600, 700};
+    QList<VeskItem> items;
+    for (const qint64 date : dates)
+        items.append(makeItem(QStringLiteral("at %1").arg(date), date, VeskKind::Text));
+    ASSERT_TRUE(db->upsertItems(items));
+    const QList<VeskItem> whole = fetchAll();
+    for (const int parts : {1, 2, 3, 5, 13, 40}) {
+        SCOPED_TRACE(parts);
+        const auto splits = db->itemCreationSplits(parts);
+        ASSERT_TRUE(splits);
+        EXPECT_LT(splits->size(), size_t(parts));
+        EXPECT_TRUE(std::is_sorted(splits->rbegin(), splits->rend()));
+        QList<VeskItem> joined;
+        for (size_t part = 0; part <= splits->size(); ++part) {
+            const std::optional<double> before = part == 0 ? std::nullopt : std::optional((*splits)[part - 1]);
+            const std::optional<double> from = part == splits->size() ? std::nullopt : std::optional((*splits)[part]);
+            const auto read = db->fetchItemsCreatedIn(before, from);
+            ASSERT_TRUE(read);
+            joined.append(*read);
+        }
+        EXPECT_EQ(joined, whole);
+    }
+}
