@@ -181,6 +181,14 @@ private:
     // Puts an entry read on its own into the index, with its sorted word ids.
     // summary: the entry's text summary when it was worked out already (off the main thread).
     void place(Entry&& entry, const std::vector<quint32>& words, const TextSummary* summary = nullptr);
+    // The word-to-item lists of a whole build, from the word lists of the items (by slot).
+    void fillPostings(const std::vector<PackedIds>& entryWords);
+    // The same, with the lists of the items taken from the image (fromImage: a slot's position
+    // there, or none) read from it; entryWords then holds the words of the items read anew.
+    void fillPostingsFromImage(const SearchIndexImage& cached, const std::vector<quint32>& fromImage,
+        const std::vector<PackedIds>& entryWords);
+    // What a later build can take from this one; stamps: the items' fingerprints, by slot.
+    void makeImage(const std::vector<ContentHash::Value>& stamps, SearchIndexImage& image) const;
     // The word ids an indexed entry holds, read again from what was indexed.
     std::vector<quint32> wordsOf(const Entry& entry) const;
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);

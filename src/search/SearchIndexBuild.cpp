@@ -116,6 +116,146 @@ bool SearchIndex::Dictionary::seed(const std::vector<std::u16string>& words)
     return true;
 }
 
+namespace {
+
+constexpr quint32 kNotKept = std::numeric_limits<quint32>::max();
+
+// Calls work(first, last) for runs of the word ids below wordCount on the pool's threads; each
+// word's list is written by one worker only.
+template <typename Work>
+void forWordRuns(size_t wordCount, QThreadPool* pool, Work&& work)
+{
+    constexpr size_t kWordsPerTask = 2048;
+    forEachInParallel((wordCount + kWordsPerTask - 1) / kWordsPerTask, [&](size_t task) {
+        work(task * kWordsPerTask, std::min(wordCount, (task + 1) * kWordsPerTask));
+    }, pool);
+}
+
+} // namespace
+
+void SearchIndex::fillPostings(const std::vector<PackedIds>& entryWords)
+{
+    // Each worker makes the lists of its own run of words, reading every item's words and
+    // keeping those in its run: the lists it writes stay few enough for the cache, and no two
+    // workers write to one list. The runs hold about equal numbers of postings.
+    const size_t wordCount = m_words.texts.size();
+    const size_t slotCount = m_entries.size();
+    std::vector<size_t> counts(wordCount, 0);
+    size_t total = 0;
+    for (const PackedIds& words : entryWords) {
+        words.forEach([&](quint32 word) { ++counts[word]; });
+        total += size_t(words.size());
+    }
+    for (size_t word = 0; word < wordCount; ++word)
+        m_words.postings[word].prepare(counts[word], slotCount);
+    const size_t runs = size_t(std::max(1, pool()->maxThreadCount()));
+    std::vector<quint32> runStarts{0};
+    size_t counted = 0;
+    for (size_t word = 0; word < wordCount && runStarts.size() < runs; ++word) {
+        counted += counts[word];
+        if (counted * runs >= total * runStarts.size())
+            runStarts.push_back(quint32(word + 1));
+    }
+    runStarts.push_back(quint32(wordCount));
+    forEachInParallel(runStarts.size() - 1, [&](size_t run) {
+        const quint32 first = runStarts[run];
+        const quint32 last = runStarts[run + 1];
+        if (first >= last)
+            return;
+        for (Slot slot = 0; slot < slotCount; ++slot) {
+            entryWords[slot].forEach([&](quint32 word) {
+                if (word >= first && word < last)
+                    m_words.postings[word].append(slot);
+            });
+        }
+    }, pool());
+}
+
+void SearchIndex::fillPostingsFromImage(const SearchIndexImage& cached, const std::vector<quint32>& fromImage,
+    const std::vector<PackedIds>& entryWords)
+{
+    const size_t wordCount = m_words.texts.size();
+    const size_t slotCount = m_entries.size();
+    // Each kept item's slot, by its position in the image. Slots usually come in the image's
+    // order (new items before or among them); when they do not, the lists are sorted again.
+    std::vector<quint32> slotOfKept(cached.items.size(), kNotKept);
+    for (Slot slot = 0; slot < slotCount; ++slot) {
+        if (m_live[slot] && fromImage[slot] != kNotKept)
+            slotOfKept[fromImage[slot]] = slot;
+    }
+    bool inOrder = true;
+    quint32 previous = 0;
+    for (const quint32 slot : slotOfKept) {
+        if (slot == kNotKept)
+            continue;
+        inOrder = inOrder && slot >= previous;
+        previous = slot;
+    }
+    // The words of the items read anew, word by word, each word's slots ascending.
+    std::vector<size_t> offsets(wordCount + 1, 0);
+    for (Slot slot = 0; slot < slotCount; ++slot)
+        entryWords[slot].forEach([&](quint32 word) { ++offsets[word + 1]; });
+    for (size_t word = 0; word < wordCount; ++word)
+        offsets[word + 1] += offsets[word];
+    std::vector<Slot> added(offsets.back());
+    {
+        std::vector<size_t> next(offsets.begin(), offsets.end() - 1);
+        for (Slot slot = 0; slot < slotCount; ++slot)
+            entryWords[slot].forEach([&](quint32 word) { added[next[word]++] = slot; });
+    }
+    forWordRuns(wordCount, pool(), [&](size_t first, size_t last) {
+        std::vector<Slot> kept;
+        for (size_t word = first; word < last; ++word) {
+            kept.clear();
+            if (word < cached.holders.size()) {
+                cached.holders[word].forEach([&](quint32 position) {
+                    if (const quint32 slot = slotOfKept[position]; slot != kNotKept)
+                        kept.push_back(slot);
+                });
+            }
+            if (!inOrder)
+                std::sort(kept.begin(), kept.end());
+            const Slot* fresh = added.data() + offsets[word];
+            const Slot* freshEnd = added.data() + offsets[word + 1];
+            SlotSet& postings = m_words.postings[word];
+            postings.prepare(kept.size() + size_t(freshEnd - fresh), slotCount);
+            auto old = kept.cbegin();
+            while (old != kept.cend() || fresh != freshEnd) {
+                if (fresh == freshEnd || (old != kept.cend() && *old < *fresh))
+                    postings.append(*old++);
+                else
+                    postings.append(*fresh++);
+            }
+        }
+    });
+}
+
+void SearchIndex::makeImage(const std::vector<ContentHash::Value>& stamps, SearchIndexImage& image) const
+{
+    image.words.assign(m_words.texts.begin(), m_words.texts.end());
+    image.associationWords.assign(m_associationWords.texts.begin(), m_associationWords.texts.end());
+    image.items.clear();
+    image.items.reserve(m_slotByID.size());
+    // Live items in slot order, so that each list of slots stays ascending as positions.
+    std::vector<quint32> position(m_entries.size(), 0);
+    for (Slot slot = 0; slot < m_entries.size(); ++slot) {
+        if (!m_live[slot])
+            continue;
+        position[slot] = quint32(image.items.size());
+        image.items.push_back({m_ids[slot], stamps[slot], m_entries[slot].association});
+    }
+    const size_t wordCount = m_words.texts.size();
+    image.holders.assign(wordCount, PackedIds());
+    forWordRuns(wordCount, pool(), [&](size_t first, size_t last) {
+        std::vector<quint32> holders;
+        for (size_t word = first; word < last; ++word) {
+            holders.clear();
+            m_words.postings[word].forEach([&](Slot slot) { holders.push_back(position[slot]); });
+            image.holders[word] = PackedIds(holders);
+        }
+    });
+}
+
 SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem,
     const QHash<QUuid, QStringList>& manualTagsByID, const SearchIndexImage* cached,
@@ -149,13 +289,15 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     // All cores read the items at once into shared word tables, each into its own entry; the
     // word lists are packed as soon as they are read, since a whole library's lists are held
     // until every item is read. An item whose words were kept and whose texts are as they were
-    // then takes its word lists as kept, and only its record is made.
+    // then takes its tokens as kept and is found in the kept word-to-item lists; only its record
+    // is made.
     const qsizetype cores = std::max(1, pool()->maxThreadCount());
     const size_t count = size_t(items.size());
     m_entries.resize(count);
     std::vector<PackedIds> entryWords(count);
     std::vector<ContentHash::Value> stamps(stamped ? count : 0);
-    std::vector<quint8> reused(count, 0);
+    // For an item taken from the image, its position there; kNotKept for one read anew.
+    std::vector<quint32> fromImage(count, kNotKept);
     // Summarised while each item's texts are still in the cache.
     std::vector<TextSummary> summaries(count);
     // A few chunks per core keep the cores busy when some items are much longer than others.
@@ -187,9 +329,8 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
                 if (kept != cachedItems.cend() && cached->items[size_t(*kept)].stamp == stamps[i]) {
                     const SearchIndexImage::Item& read = cached->items[size_t(*kept)];
                     readEntry(item, people, manualTags, m_entries[i], {});
-                    entryWords[i] = read.words;
                     m_entries[i].association = read.association;
-                    reused[i] = 1;
+                    fromImage[i] = quint32(*kept);
                     ++reusedHere;
                 } else {
                     wordIDs.clear();
@@ -235,7 +376,7 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
         QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
             std::vector<quint32> ids;
             for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
-                if (reused[i])
+                if (fromImage[i] != kNotKept)
                     continue;
                 for (auto [list, offsets, places] :
                     {std::tuple(&entryWords[i], &wordOffsets, &wordPlaces),
@@ -276,10 +417,12 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
             m_summaries[*existing] = summaries[slot];
             m_entries[*existing] = std::move(entry);
             entryWords[*existing] = std::move(entryWords[slot]);
+            fromImage[*existing] = fromImage[slot];
             if (stamped)
                 stamps[*existing] = stamps[slot];
             m_entries[slot] = Entry();
             entryWords[slot] = PackedIds();
+            fromImage[slot] = kNotKept;
             m_live[slot] = 0;
             m_freeSlots.push_back(slot);
             continue;
@@ -291,44 +434,15 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
         m_live[slot] = 1;
     }
 
-    // Each list is made at its exact size: counted on all cores, then filled in slot order, so
-    // that it comes out sorted.
-    const size_t wordCount = m_words.texts.size();
-    const size_t sliceCount = size_t(std::max<qsizetype>(1, cores * 2));
-    std::vector<std::vector<quint32>> sliceCounts(sliceCount);
-    std::vector<size_t> slices(sliceCount);
-    std::iota(slices.begin(), slices.end(), size_t(0));
-    QtConcurrent::blockingMap(pool(), slices, [&](size_t slice) {
-        std::vector<quint32>& counts = sliceCounts[slice];
-        counts.assign(wordCount, 0);
-        const size_t first = m_entries.size() * slice / sliceCount;
-        const size_t last = m_entries.size() * (slice + 1) / sliceCount;
-        for (size_t slot = first; slot < last; ++slot)
-            entryWords[slot].forEach([&](quint32 word) { ++counts[word]; });
-    });
-    for (size_t word = 0; word < wordCount; ++word) {
-        size_t count = 0;
-        for (const std::vector<quint32>& counts : sliceCounts)
-            count += counts[word];
-        m_words.postings[word].prepare(count, m_entries.size());
-    }
-    sliceCounts.clear();
+    if (report.reused > 0)
+        fillPostingsFromImage(*cached, fromImage, entryWords);
+    else
+        fillPostings(entryWords);
+    entryWords = std::vector<PackedIds>();
     // The file image is wanted only when the kept one no longer says what the library holds.
     const bool imageWanted = image && (!cached || report.read > 0 || cached->items.size() != report.reused);
-    if (imageWanted) {
-        image->words.assign(m_words.texts.begin(), m_words.texts.end());
-        image->associationWords.assign(m_associationWords.texts.begin(), m_associationWords.texts.end());
-        image->items.clear();
-        image->items.reserve(m_slotByID.size());
-    }
-    for (Slot slot = 0; slot < m_entries.size(); ++slot) {
-        entryWords[slot].forEach([&](quint32 word) { m_words.postings[word].append(slot); });
-        if (imageWanted && m_live[slot]) {
-            image->items.push_back(
-                {m_ids[slot], stamps[slot], std::move(entryWords[slot]), m_entries[slot].association});
-        }
-        entryWords[slot] = PackedIds();
-    }
+    if (imageWanted)
+        makeImage(stamps, *image);
     for (Slot slot = 0; slot < m_entries.size(); ++slot)
         link(slot, m_entries[slot].tags, m_tags);
     report.imageMade = imageWanted;

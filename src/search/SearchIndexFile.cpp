@@ -5,13 +5,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vesk {
 
 namespace {
 
-constexpr char kMagic[8] = {'V', 'E', 'S', 'K', 'S', 'I', 'X', '1'};
+constexpr char kMagic[8] = {'V', 'E', 'S', 'K', 'S', 'I', 'X', '2'};
 // Raised whenever the words or tokens read from a text change.
 constexpr int kReadingRulesVersion = 1;
 
@@ -111,15 +112,11 @@ struct Compaction {
     std::vector<quint32> place;
 };
 
-Compaction compaction(size_t dictionarySize, const std::vector<SearchIndexImage::Item>& items,
-    PackedIds SearchIndexImage::Item::*list)
+Compaction compaction(const std::vector<quint8>& used)
 {
-    std::vector<quint8> used(dictionarySize, 0);
-    for (const SearchIndexImage::Item& item : items)
-        (item.*list).forEach([&](quint32 id) { used[id] = 1; });
     Compaction result;
-    result.place.assign(dictionarySize, 0);
-    for (quint32 id = 0; id < dictionarySize; ++id) {
+    result.place.assign(used.size(), 0);
+    for (quint32 id = 0; id < used.size(); ++id) {
         if (used[id]) {
             result.place[id] = quint32(result.kept.size());
             result.kept.push_back(id);
@@ -151,10 +148,14 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
 {
     // Words that no item holds any more (left by edits since the dictionary was made) are not
     // written, so the file does not grow from start to start.
-    const Compaction words = compaction(image.words.size(), image.items, &SearchIndexImage::Item::words);
-    const Compaction association =
-        compaction(image.associationWords.size(), image.items, &SearchIndexImage::Item::association);
-    const bool wordsKept = words.kept.size() == image.words.size();
+    std::vector<quint8> wordUsed(image.words.size(), 0);
+    for (size_t word = 0; word < std::min(image.words.size(), image.holders.size()); ++word)
+        wordUsed[word] = image.holders[word].isEmpty() ? 0 : 1;
+    const Compaction words = compaction(wordUsed);
+    std::vector<quint8> tokenUsed(image.associationWords.size(), 0);
+    for (const SearchIndexImage::Item& item : image.items)
+        item.association.forEach([&](quint32 id) { tokenUsed[id] = 1; });
+    const Compaction association = compaction(tokenUsed);
     const bool associationKept = association.kept.size() == image.associationWords.size();
 
     QByteArray payload;
@@ -165,9 +166,11 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
         putBytes(payload, item.id.toRfc4122().constData(), 16);
         putNumber(payload, item.stamp.low, 8);
         putNumber(payload, item.stamp.high, 8);
-        putIds(payload, wordsKept ? item.words : remapped(item.words, words));
         putIds(payload, associationKept ? item.association : remapped(item.association, association));
     }
+    // The holders of each word written, in the order of the words.
+    for (const quint32 word : words.kept)
+        putIds(payload, image.holders[word]);
 
     ContentHash checksum;
     checksum.addBytes(payload.constData(), size_t(payload.size()));
@@ -218,8 +221,8 @@ std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QBy
         return std::nullopt;
     image.associationWords = std::move(*association);
     const auto count = reader.number(4);
-    // An item takes at least 48 bytes.
-    if (!count || *count > reader.remaining() / 48)
+    // An item takes at least 40 bytes.
+    if (!count || *count > reader.remaining() / 40)
         return std::nullopt;
     image.items.reserve(size_t(*count));
     for (quint64 i = 0; i < *count; ++i) {
@@ -231,15 +234,18 @@ std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QBy
             return std::nullopt;
         item.id = QUuid::fromRfc4122(QByteArrayView(id, 16));
         item.stamp = {*stampLow, *stampHigh};
-        auto itemWords = takeIds(reader, image.words.size());
-        if (!itemWords)
-            return std::nullopt;
-        item.words = std::move(*itemWords);
         auto itemAssociation = takeIds(reader, image.associationWords.size());
         if (!itemAssociation)
             return std::nullopt;
         item.association = std::move(*itemAssociation);
         image.items.push_back(std::move(item));
+    }
+    image.holders.reserve(image.words.size());
+    for (size_t word = 0; word < image.words.size(); ++word) {
+        auto holders = takeIds(reader, image.items.size());
+        if (!holders)
+            return std::nullopt;
+        image.holders.push_back(std::move(*holders));
     }
     if (!reader.atEnd())
         return std::nullopt;

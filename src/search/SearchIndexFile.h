@@ -15,9 +15,11 @@
 namespace vesk {
 
 // What reading a library's texts for the search index yields that is costly to find again: the
-// dictionaries of index words and association tokens, and for every item the ids of the words and
-// tokens it holds, with a fingerprint of everything they were read from. Kept in a file next to
-// the database so that a start finds the words of every unchanged item without reading its texts.
+// dictionaries of index words and association tokens, for every item the ids of the tokens it
+// holds with a fingerprint of everything its words were read from, and for every word the items
+// that hold it. Kept in a file next to the database so that a start finds the words of every
+// unchanged item without reading its texts, and its word-to-item lists without turning every
+// item's words around.
 //
 // The file is a cache and never an authority: an item is taken from it only when its fingerprint
 // matches the item as the database gives it now, and a file that is damaged, cut short or written
@@ -26,12 +28,13 @@ struct SearchIndexImage {
     struct Item {
         QUuid id;
         ContentHash::Value stamp;
-        PackedIds words;       // ids into `words`
         PackedIds association; // ids into `associationWords`
     };
     std::vector<std::u16string> words;
     std::vector<std::u16string> associationWords;
     std::vector<Item> items;
+    // By word id: the positions in `items` of the items holding the word.
+    std::vector<PackedIds> holders;
 };
 
 // The file's bytes; `engine` names the reading rules that made the ids (a changed rule gives

@@ -21,9 +21,11 @@ void expectSameImage(const SearchIndexImage& actual, const SearchIndexImage& exp
     for (size_t i = 0; i < expected.items.size(); ++i) {
         EXPECT_EQ(actual.items[i].id, expected.items[i].id);
         EXPECT_TRUE(actual.items[i].stamp == expected.items[i].stamp);
-        EXPECT_EQ(actual.items[i].words.unpacked(), expected.items[i].words.unpacked());
         EXPECT_EQ(actual.items[i].association.unpacked(), expected.items[i].association.unpacked());
     }
+    ASSERT_EQ(actual.holders.size(), expected.holders.size());
+    for (size_t i = 0; i < expected.holders.size(); ++i)
+        EXPECT_EQ(actual.holders[i].unpacked(), expected.holders[i].unpacked());
 }
 
 SearchIndexImage sampleImage()
@@ -31,9 +33,10 @@ SearchIndexImage sampleImage()
     SearchIndexImage image;
     image.words = {u"alpha", u"beta", u"gamma", u"\u00fcber"};
     image.associationWords = {u"alpha", u"gamma"};
-    image.items.push_back({QUuid::createUuid(), {1, 2}, ids({0, 1, 3}), ids({0})});
-    image.items.push_back({QUuid::createUuid(), {3, 4}, ids({0, 1, 2}), PackedIds()});
-    image.items.push_back({QUuid::createUuid(), {5, 6}, PackedIds(), ids({0, 1})});
+    image.items.push_back({QUuid::createUuid(), {1, 2}, ids({0})});
+    image.items.push_back({QUuid::createUuid(), {3, 4}, PackedIds()});
+    image.items.push_back({QUuid::createUuid(), {5, 6}, ids({0, 1})});
+    image.holders = {ids({0, 1}), ids({0, 1}), ids({1}), ids({0})};
     return image;
 }
 
@@ -75,19 +78,23 @@ TEST(SearchIndexFile, GivesBackWhatWasWrittenAndRefusesAnythingElse)
     }
 }
 
-// Words that no item holds any more are left out, and the items' ids follow the words kept.
+// Words that no item holds any more are left out, and the ids follow the words kept.
 TEST(SearchIndexFile, LeavesOutWordsThatNoItemHolds)
 {
     SearchIndexImage image;
     image.words = {u"gone", u"kept", u"left", u"also"};
     image.associationWords = {u"x", u"y"};
-    image.items.push_back({QUuid::createUuid(), {7, 8}, ids({1, 3}), ids({1})});
+    image.items.push_back({QUuid::createUuid(), {7, 8}, ids({1})});
+    image.items.push_back({QUuid::createUuid(), {9, 9}, PackedIds()});
+    image.holders = {PackedIds(), ids({0, 1}), PackedIds(), ids({1})};
     const QByteArray engine("e");
     const auto decoded = decodeSearchIndexImage(encodeSearchIndexImage(image, engine), engine);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->words, (std::vector<std::u16string>{u"kept", u"also"}));
     EXPECT_EQ(decoded->associationWords, std::vector<std::u16string>{u"y"});
-    EXPECT_EQ(decoded->items[0].words.unpacked(), (std::vector<quint32>{0, 1}));
+    ASSERT_EQ(decoded->holders.size(), 2u);
+    EXPECT_EQ(decoded->holders[0].unpacked(), (std::vector<quint32>{0, 1}));
+    EXPECT_EQ(decoded->holders[1].unpacked(), std::vector<quint32>{1});
     EXPECT_EQ(decoded->items[0].association.unpacked(), std::vector<quint32>{0});
 }
 

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -441,6 +442,7 @@ TEST(SearchIndex, ARebuildFromAKeptImageMatchesOneThatReadsEverything)
         {"a title edited", [&](Library& l) { l.items[4].title = QStringLiteral("Ünïcode title"); }, 399},
         {"an item removed", [&](Library& l) { l.items.removeAt(5); }, 399},
         {"an item added", [&](Library& l) { l.items.prepend(random.item()); }, 400},
+        {"items in another order", [&](Library& l) { std::reverse(l.items.begin(), l.items.end()); }, 400},
         {"a person named", [&](Library& l) { l.people[l.items[6].id].insert(QStringLiteral("New Name")); }, 399},
         {"a manual tag added", [&](Library& l) { l.tags[l.items[7].id].append(QStringLiteral("extra")); }, 399},
         {"a link changed", [&](Library& l) { l.items[8].urlString = QStringLiteral("https://new.example/#fresh"); }, 399},
