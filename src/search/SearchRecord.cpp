@@ -7,6 +7,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -71,6 +72,37 @@ std::string preparedAscii(const QByteArray& bytes, const std::function<void(QStr
 bool holdsHash(const ItemText& text)
 {
     return text.utf8().contains('#');
+}
+
+bool isAsciiWordCharacter(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The hashtags of one part of plain ASCII, lower-cased, as the hashtag pattern finds them in the
+// join of the parts: in ASCII a letter is A-Z or a-z and a number 0-9, and neither a tag nor the
+// character before its "#" reaches across a joining space, so each part is read on its own.
+template <typename Char>
+void appendAsciiHashtags(const Char* text, qsizetype size, QStringList& tags)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        if (text[i] != '#')
+            continue;
+        if (i > 0 && (isAsciiWordCharacter(char16_t(text[i - 1])) || text[i - 1] == '_'))
+            continue;
+        qsizetype end = i + 1;
+        if (end >= size || !isAsciiWordCharacter(char16_t(text[end])))
+            continue;
+        while (end < size && (isAsciiWordCharacter(char16_t(text[end])) || text[end] == '_' || text[end] == '-'))
+            ++end;
+        QString tag(end - i - 1, Qt::Uninitialized);
+        for (qsizetype k = i + 1; k < end; ++k) {
+            const char16_t c = char16_t(text[k]);
+            tag[k - i - 1] = QChar(c >= 'A' && c <= 'Z' ? char16_t(c + ('a' - 'A')) : c);
+        }
+        tags.append(tag);
+        i = end - 1;
+    }
 }
 
 QString sortedNames(const QSet<QString>& people)
@@ -273,10 +305,23 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
     // accent does not cut a tag short.
     if (anyHoldsHash({item.title, item.note, urlString, filePath, peopleNames})
         || holdsHash(item.searchableText) || (item.text && holdsHash(*item.text))) {
-        QString join = combinedJoin(item, peopleNames);
-        if (!isAsciiText(join))
-            join = join.normalized(QString::NormalizationForm_C);
-        record.tags = extractHashtags(join);
+        const QStringView shortParts[] = {item.title, item.note, urlString, filePath, peopleNames};
+        const bool ascii = item.searchableText.isAscii() && (!item.text || item.text->isAscii())
+            && std::all_of(std::begin(shortParts), std::end(shortParts), [](QStringView part) { return isAsciiText(part); });
+        if (ascii) {
+            // Plain ASCII, as most texts are, is read without decoding or joining the long texts.
+            for (const QStringView part : shortParts)
+                appendAsciiHashtags(part.utf16(), part.size(), record.tags);
+            const QByteArray& searchable = item.searchableText.utf8();
+            appendAsciiHashtags(searchable.constData(), searchable.size(), record.tags);
+            if (item.text && !record.textIsSearchableText)
+                appendAsciiHashtags(item.text->utf8().constData(), item.text->utf8().size(), record.tags);
+        } else {
+            QString join = combinedJoin(item, peopleNames);
+            if (!isAsciiText(join))
+                join = join.normalized(QString::NormalizationForm_C);
+            record.tags = extractHashtags(join);
+        }
     }
     record.tags.append(manualTags);
     std::sort(record.tags.begin(), record.tags.end());

@@ -378,6 +378,7 @@ TEST(SearchRecord, PlainAsciiTextsReadAsTheirDecodedForms)
 {
     const QString texts[] = {QString(), QStringLiteral("Hello World"), QStringLiteral("#Tag-1 foo_bar BAZ #x"),
         QStringLiteral("tab\there\nline 3d4 2024 q7 THE the"), QStringLiteral("a#b ## #_x trailing#"),
+        QStringLiteral("##Deep #a#b _#x x-#y #-z #9Lives #UP-to_date, (#paren) end#"),
         QStringLiteral("  spaces  and\r\npunctuation!?(x)  "), QStringLiteral("ctrl\x01char\x7f end")};
     for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
@@ -389,6 +390,7 @@ TEST(SearchRecord, PlainAsciiTextsReadAsTheirDecodedForms)
             makeSearchRecord(item, {}, {}, [&](QStringView word) { visited.append(word.toString()); });
         const QString folded = searchFoldedForm(searchNormalForm(text));
         EXPECT_EQ(record.searchableText, folded.toStdString());
+        EXPECT_EQ(record.tags, extractHashtags(combinedJoin(item, QString())));
         QStringList expectedWords;
         forEachIndexWord(folded, [&](QStringView word) { expectedWords.append(word.toString()); });
         EXPECT_EQ(visited, expectedWords);
