@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vesk {
 
@@ -158,32 +159,51 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
     const Compaction association = compaction(tokenUsed);
     const bool associationKept = association.kept.size() == image.associationWords.size();
 
-    QByteArray payload;
-    putWords(payload, image.words, words.kept);
-    putWords(payload, image.associationWords, association.kept);
-    putNumber(payload, image.items.size(), 4);
-    for (const SearchIndexImage::Item& item : image.items) {
-        putBytes(payload, item.id.toRfc4122().constData(), 16);
-        putNumber(payload, item.stamp.low, 8);
-        putNumber(payload, item.stamp.high, 8);
-        putIds(payload, associationKept ? item.association : remapped(item.association, association));
+    // The header's payload size and checksum are filled in once the payload is written after it:
+    // a file of tens of megabytes is made at the end of start-up, when the rest of the library is
+    // in memory, so it is made once and in room reserved for all of it.
+    const auto idsSize = [](const PackedIds& ids) { return 8 + ids.bytes().size(); };
+    size_t payloadSize = 12;
+    for (const auto& [all, compacted] : {std::pair(&image.words, &words), std::pair(&image.associationWords, &association)}) {
+        for (const quint32 id : compacted->kept)
+            payloadSize += 4 + (*all)[id].size() * sizeof(char16_t);
     }
-    // The holders of each word written, in the order of the words.
+    for (const SearchIndexImage::Item& item : image.items)
+        payloadSize += 32 + idsSize(item.association);
     for (const quint32 word : words.kept)
-        putIds(payload, image.holders[word]);
-
-    ContentHash checksum;
-    checksum.addBytes(payload.constData(), size_t(payload.size()));
-    const ContentHash::Value sum = checksum.value();
+        payloadSize += idsSize(image.holders[word]);
     QByteArray out;
-    out.reserve(payload.size() + engine.size() + 64);
+    out.reserve(qsizetype(sizeof(kMagic) + 4 + size_t(engine.size()) + 24 + payloadSize));
     putBytes(out, kMagic, sizeof(kMagic));
     putNumber(out, quint64(engine.size()), 4);
     putBytes(out, engine.data(), size_t(engine.size()));
-    putNumber(out, quint64(payload.size()), 8);
-    putNumber(out, sum.low, 8);
-    putNumber(out, sum.high, 8);
-    out.append(payload);
+    const qsizetype sizeAt = out.size();
+    putNumber(out, 0, 8);
+    putNumber(out, 0, 8);
+    putNumber(out, 0, 8);
+    const qsizetype payloadAt = out.size();
+
+    putWords(out, image.words, words.kept);
+    putWords(out, image.associationWords, association.kept);
+    putNumber(out, image.items.size(), 4);
+    for (const SearchIndexImage::Item& item : image.items) {
+        putBytes(out, item.id.toRfc4122().constData(), 16);
+        putNumber(out, item.stamp.low, 8);
+        putNumber(out, item.stamp.high, 8);
+        putIds(out, associationKept ? item.association : remapped(item.association, association));
+    }
+    // The holders of each word written, in the order of the words.
+    for (const quint32 word : words.kept)
+        putIds(out, image.holders[word]);
+
+    ContentHash checksum;
+    checksum.addBytes(out.constData() + payloadAt, size_t(out.size() - payloadAt));
+    const ContentHash::Value sum = checksum.value();
+    QByteArray header;
+    putNumber(header, quint64(out.size() - payloadAt), 8);
+    putNumber(header, sum.low, 8);
+    putNumber(header, sum.high, 8);
+    std::memcpy(out.data() + sizeAt, header.constData(), size_t(header.size()));
     return out;
 }
 
