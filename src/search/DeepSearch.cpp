@@ -119,59 +119,86 @@ private:
 void Pass::collectCandidates()
 {
     const LexicalSnapshot& snapshot = m_input.snapshot;
-    // The first ranked identifiers, found by one walk over the items.
+    // The first ranked identifiers, the items of highest prior (use and age) and the items the
+    // query is close to, found by one walk over the library in pieces on all cores: each piece
+    // keeps what it found in library order, and the pieces are joined in order, so that the
+    // result is that of one walk from the first item to the last.
     const qsizetype rankedCount = std::min<qsizetype>(snapshot.rankedIDs.size(), deepCandidateLimit);
     QHash<QUuid, qsizetype> rankedPosition;
     rankedPosition.reserve(rankedCount);
     for (qsizetype r = 0; r < rankedCount; ++r)
         rankedPosition.insert(snapshot.rankedIDs[r], r);
+    // Only the first few priors are wanted, so each piece keeps them in a short list, best first
+    // and ties in library order.
+    struct Prior {
+        double value;
+        qsizetype index;
+    };
+    const auto keepPrior = [](std::vector<Prior>& best, Prior prior) {
+        if (best.size() == size_t(deepSafetyCandidateCount) && !(prior.value > best.back().value))
+            return;
+        auto at = std::upper_bound(best.begin(), best.end(), prior.value,
+            [](double value, const Prior& entry) { return value > entry.value; });
+        best.insert(at, prior);
+        if (best.size() > size_t(deepSafetyCandidateCount))
+            best.pop_back();
+    };
+    struct Piece {
+        std::vector<std::pair<qsizetype, qsizetype>> ranked; // (rank, index)
+        std::vector<std::pair<qsizetype, Close>> close;
+        std::vector<Prior> best;
+    };
+    constexpr size_t kPiece = 8192;
+    const size_t itemCount = size_t(m_items.size());
+    std::vector<Piece> pieces((itemCount + kPiece - 1) / kPiece);
+    forEachInParallel(pieces.size(), [&](size_t p) {
+        Piece& piece = pieces[p];
+        piece.best.reserve(deepSafetyCandidateCount + 1);
+        const size_t end = std::min(itemCount, (p + 1) * kPiece);
+        for (size_t at = p * kPiece; at < end; ++at) {
+            const auto i = qsizetype(at);
+            const VeskItem& item = m_items[i];
+            if (!rankedPosition.isEmpty()) {
+                if (const auto r = rankedPosition.constFind(item.id); r != rankedPosition.cend())
+                    piece.ranked.emplace_back(*r, i);
+            }
+            if (!m_closeByID.isEmpty() && m_closeFilter[item.id.data1 & kCloseFilterMask]) {
+                if (const auto found = m_closeByID.constFind(item.id); found != m_closeByID.cend())
+                    piece.close.emplace_back(i, *found);
+            }
+            keepPrior(piece.best, {usageOf(i) * kPriorUsageWeight
+                    + kPriorRecencyWeight * recencyFactor(rankingTime(item.createdAt), m_nowMs), i});
+        }
+    });
+
     std::vector<qsizetype> rankedIndex(size_t(rankedCount), -1);
-    for (qsizetype i = 0; i < m_items.size() && !rankedPosition.isEmpty(); ++i) {
-        if (const auto r = rankedPosition.constFind(m_items[i].id); r != rankedPosition.cend()
-            && rankedIndex[size_t(*r)] < 0)
-            rankedIndex[size_t(*r)] = i;
+    std::vector<Prior> best;
+    best.reserve(deepSafetyCandidateCount + 1);
+    for (const Piece& piece : pieces) {
+        for (const auto& [rank, index] : piece.ranked) {
+            if (rankedIndex[size_t(rank)] < 0)
+                rankedIndex[size_t(rank)] = index;
+        }
+        for (const Prior& prior : piece.best)
+            keepPrior(best, prior);
     }
     for (const qsizetype index : rankedIndex) {
         if (index >= 0)
             addCandidate(index);
     }
-
-    // The items of highest prior (use and age), ties in library order, and the items the query
-    // is close to, found by one walk over the library. Only the first few priors are wanted, so
-    // they are kept in a short list.
-    struct Prior {
-        double value;
-        qsizetype index;
-    };
-    std::vector<Prior> best;
-    best.reserve(deepSafetyCandidateCount + 1);
-    std::vector<std::pair<qsizetype, Close>> close;
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
-        const VeskItem& item = m_items[i];
-        if (!m_closeByID.isEmpty() && m_closeFilter[item.id.data1 & kCloseFilterMask]) {
-            if (const auto found = m_closeByID.constFind(item.id); found != m_closeByID.cend()) {
-                close.emplace_back(i, *found);
-                m_closeByID.erase(found);
-            }
-        }
-        const double prior = usageOf(i) * kPriorUsageWeight
-            + kPriorRecencyWeight * recencyFactor(rankingTime(item.createdAt), m_nowMs);
-        if (best.size() == size_t(deepSafetyCandidateCount) && !(prior > best.back().value))
-            continue;
-        auto at = std::upper_bound(best.begin(), best.end(), prior,
-            [](double value, const Prior& entry) { return value > entry.value; });
-        best.insert(at, {prior, i});
-        if (best.size() > size_t(deepSafetyCandidateCount))
-            best.pop_back();
-    }
     for (const Prior& prior : best)
         addCandidate(prior.index);
-    // Those close enough join the candidate set, in library order.
-    for (const auto& [index, found] : close) {
-        Candidate& candidate = addCandidate(index);
-        candidate.semantic = found.score;
-        candidate.vectorSlot = found.slot;
-        candidate.vectorLooked = true;
+    // Those close enough join the candidate set, in library order; an identifier listed twice
+    // joins once.
+    for (const Piece& piece : pieces) {
+        for (const auto& [index, found] : piece.close) {
+            if (!m_closeByID.remove(m_items[index].id))
+                continue;
+            Candidate& candidate = addCandidate(index);
+            candidate.semantic = found.score;
+            candidate.vectorSlot = found.slot;
+            candidate.vectorLooked = true;
+        }
     }
 }
 
@@ -315,7 +342,49 @@ std::optional<DeepSearchResult> Pass::run()
         anchorIDs.append(m_items[m_candidates[size_t(anchor)].index].id);
     const std::unique_ptr<AnchorOverlaps> overlapsWithAnchors =
         m_input.compareWithAnchors && !anchors.isEmpty() ? m_input.compareWithAnchors(anchorIDs) : nullptr;
-    std::array<double, kAnchorCount> overlaps{};
+    // Each scored candidate is compared with the anchors on all cores (a fallback over a large
+    // library scores thousands); the anchors' vectors are looked up first, since the comparisons
+    // read them from every thread.
+    for (const qsizetype anchor : anchors)
+        (void)vectorSlot(m_candidates[size_t(anchor)]);
+    struct Association {
+        double best = 0.0;
+        qsizetype anchor = -1;
+    };
+    std::vector<Association> associations(m_candidates.size());
+    constexpr size_t kPiece = 64;
+    forEachInParallel((m_candidates.size() + kPiece - 1) / kPiece, [&](size_t p) {
+        std::array<double, kAnchorCount> overlaps{};
+        const size_t end = std::min(m_candidates.size(), (p + 1) * kPiece);
+        for (size_t c = p * kPiece; c < end && !m_input.token.isCancelled(); ++c) {
+            Candidate& candidate = m_candidates[c];
+            if (!candidate.final)
+                continue;
+            overlaps.fill(0.0);
+            if (overlapsWithAnchors) {
+                overlapsWithAnchors->overlaps(m_items[candidate.index].id,
+                    std::span<double>(overlaps.data(), size_t(anchors.size())));
+            }
+            Association& association = associations[c];
+            for (qsizetype k = 0; k < anchors.size(); ++k) {
+                Candidate& anchor = m_candidates[size_t(anchors[k])];
+                if (&anchor == &candidate)
+                    continue;
+                const double overlap = overlaps[size_t(k)];
+                const std::optional<double> cosine = cosineBetween(anchor, candidate);
+                const bool closeVector = cosine && *cosine >= kVectorFloor;
+                if (overlap == 0.0 && !closeVector)
+                    continue;
+                const double weight = std::min(1.0, *anchor.final / kAnchorScale);
+                const double vectorTerm = closeVector ? *cosine * kVectorWeight : 0.0;
+                const double value = (overlap * kTokenWeight + vectorTerm) * weight;
+                if (value > association.best) {
+                    association.best = value;
+                    association.anchor = anchors[k];
+                }
+            }
+        }
+    });
 
     struct Result {
         qsizetype candidate;
@@ -328,29 +397,7 @@ std::optional<DeepSearchResult> Pass::run()
             continue;
         if (cancelled(DeepSearchCheckpoint::BeforeAssociation))
             return std::nullopt;
-        const QUuid& id = m_items[candidate.index].id;
-        overlaps.fill(0.0);
-        if (overlapsWithAnchors)
-            overlapsWithAnchors->overlaps(id, std::span<double>(overlaps.data(), size_t(anchors.size())));
-        double best = 0.0;
-        qsizetype bestAnchor = -1;
-        for (qsizetype k = 0; k < anchors.size(); ++k) {
-            Candidate& anchor = m_candidates[size_t(anchors[k])];
-            if (&anchor == &candidate)
-                continue;
-            const double overlap = overlaps[size_t(k)];
-            const std::optional<double> cosine = cosineBetween(anchor, candidate);
-            const bool closeVector = cosine && *cosine >= kVectorFloor;
-            if (overlap == 0.0 && !closeVector)
-                continue;
-            const double weight = std::min(1.0, *anchor.final / kAnchorScale);
-            const double vectorTerm = closeVector ? *cosine * kVectorWeight : 0.0;
-            const double association = (overlap * kTokenWeight + vectorTerm) * weight;
-            if (association > best) {
-                best = association;
-                bestAnchor = anchors[k];
-            }
-        }
+        const auto [best, bestAnchor] = associations[c];
         if (candidate.lexical == 0.0 && best >= kAssociationReasonThreshold && bestAnchor >= 0) {
             candidate.reason = Candidate::Reason::RelatedTo;
             candidate.relatedAnchor = bestAnchor;
