@@ -145,9 +145,11 @@ private:
     [[nodiscard]] Expected<void, DatabaseError> storeDetectedFaces(const QUuid& itemID,
                                                                    const QList<VeskFaceRecord>& faces);
     // The same through the host's background connection, then the caches (unless the item is gone
-    // by then), then `then` with the outcome on the main thread.
+    // by then), then `then` with the outcome on the main thread. While the check of the library
+    // file is pending the rows wait for it; when it fails they are dropped and `dropped` runs.
     void storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
-                                        std::function<void(const Expected<void, DatabaseError>&)> then);
+                                        std::function<void(const Expected<void, DatabaseError>&)> then,
+                                        std::function<void()> dropped);
     void runFaceBackfill(const QList<VeskItem>& candidates, CancellationToken token);
     void backfillItem(std::shared_ptr<const QList<VeskItem>> candidates, qsizetype position, CancellationToken token);
     void assertMainThread() const

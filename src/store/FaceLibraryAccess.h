@@ -23,7 +23,10 @@ public:
     SQLiteDatabase* database() const override { return m_store.m_file->database(); }
     bool readOnly() const override { return m_store.readOnlyReason().has_value(); }
     bool libraryCheckPending() const override { return m_store.libraryCheckPending(); }
-    void afterLibraryCheck(std::function<void()> work) override { m_store.m_health->afterLibraryCheck(std::move(work)); }
+    void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped) override
+    {
+        m_store.m_health->afterLibraryCheck(std::move(work), std::move(ifDropped));
+    }
     std::optional<QFuture<Expected<void, DatabaseError>>> writeInBackground(
         std::function<Expected<void, DatabaseError>(SQLiteDatabase&)> write) override
     {

@@ -63,14 +63,17 @@ Expected<void, DatabaseError> FaceLibrary::storeDetectedFaces(const QUuid& itemI
 }
 
 void FaceLibrary::storeDetectedFacesInBackground(const QUuid& itemID, const QList<VeskFaceRecord>& faces,
-                                                 std::function<void(const Expected<void, DatabaseError>&)> then)
+                                                 std::function<void(const Expected<void, DatabaseError>&)> then,
+                                                 std::function<void()> dropped)
 {
     assertMainThread();
     if (m_host.libraryCheckPending()) {
         // Face rows name their item's row, which may itself be waiting for the check.
-        m_host.afterLibraryCheck([this, itemID, faces, then = std::move(then)] {
-            storeDetectedFacesInBackground(itemID, faces, then);
-        });
+        m_host.afterLibraryCheck(
+            [this, itemID, faces, then = std::move(then), dropped] {
+                storeDetectedFacesInBackground(itemID, faces, then, dropped);
+            },
+            dropped);
         return;
     }
     auto written = m_host.writeInBackground(
@@ -115,6 +118,9 @@ void FaceLibrary::saveDetectedFaces(const QUuid& id, const QString& text, const 
         appendMissing(item.searchableText, labels);
         // Saved, searched and embedded again even when nothing was appended.
         (void)m_host.updateItemFromWork(item); // a failure is marked on the card and said by the store
+        m_host.adjustIndexingCount(-1);
+    }, [this] {
+        // The library file failed its check: nothing of the analysis is kept, and it is over.
         m_host.adjustIndexingCount(-1);
     });
 }

@@ -106,6 +106,9 @@ void FaceLibrary::backfillItem(std::shared_ptr<const QList<VeskItem>> candidates
                     m_services.timers->after(m_services.faceBackfillPauseMs, this, [this, candidates, position, token] {
                         backfillItem(candidates, position + 1, token);
                     });
+                }, [this] {
+                    // The library file failed its check: it takes no more rows, so the pass ends.
+                    m_host.adjustIndexingCount(-1);
                 });
             });
         return;

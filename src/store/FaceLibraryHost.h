@@ -35,9 +35,9 @@ public:
     virtual bool readOnly() const = 0;
     // True from start-up until the check of the library file has passed or failed; work given to
     // afterLibraryCheck runs once it has passed (at once when it is not pending) and is dropped
-    // when it fails.
+    // when it fails, ifDropped running in its place.
     virtual bool libraryCheckPending() const = 0;
-    virtual void afterLibraryCheck(std::function<void()> work) = 0;
+    virtual void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped) = 0;
     // Runs write on the background connection's worker, in order with the other rows it writes;
     // none when there is no background connection (the caller then writes on the main thread).
     virtual std::optional<QFuture<Expected<void, DatabaseError>>> writeInBackground(

@@ -88,9 +88,9 @@ public:
     void stopLibraryCheck();
     // True when the new item's row waits for the check; it is then shown as being saved.
     bool holdRowForLibraryCheck(const QUuid& id);
-    // Runs work now, or once the check has passed (after the rows that waited); dropped when it
-    // fails.
-    void afterLibraryCheck(std::function<void()> work);
+    // Runs work now, or once the check has passed (after the rows that waited). When the check
+    // fails the work is dropped and ifDropped runs instead, so that whoever counted on it can let go.
+    void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped = {});
     // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
     void forgetSavingItems(const QSet<QUuid>& ids);
@@ -151,7 +151,11 @@ private:
     CancellationToken m_libraryCheckStop;
     QSet<QUuid> m_savingItemIDs;
     QList<QUuid> m_savingOrder;
-    QList<std::function<void()>> m_afterLibraryCheck;
+    struct DeferredWork {
+        std::function<void()> work;
+        std::function<void()> ifDropped;
+    };
+    QList<DeferredWork> m_afterLibraryCheck;
 
     std::optional<QString> m_readOnlyReason;
     std::optional<VeskLibraryProblem> m_libraryProblem;

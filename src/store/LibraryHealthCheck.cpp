@@ -66,22 +66,27 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
     m_libraryCheck = CheckState::Done;
     const QList<QUuid> waiting = m_savingOrder;
     m_savingOrder.clear();
-    const QList<std::function<void()>> deferred = std::move(m_afterLibraryCheck);
+    const QList<DeferredWork> deferred = std::move(m_afterLibraryCheck);
     m_afterLibraryCheck.clear();
-    // What waited is not in the file: unsaved, and said before the window closes.
-    const auto keepWaitingUnsaved = [this] {
-        if (m_savingItemIDs.isEmpty())
-            return;
-        m_unsavedItemIDs.unite(m_savingItemIDs);
-        m_savingItemIDs.clear();
-        emit unsavedItemIDsChanged();
-        emit savingItemIDsChanged();
+    // What waited is not in the file: unsaved, and said before the window closes. Work that
+    // waited will never run; those who counted on it hear so.
+    const auto giveUpWhatWaited = [this, &deferred] {
+        if (!m_savingItemIDs.isEmpty()) {
+            m_unsavedItemIDs.unite(m_savingItemIDs);
+            m_savingItemIDs.clear();
+            emit unsavedItemIDsChanged();
+            emit savingItemIDsChanged();
+        }
+        for (const DeferredWork& dropped : deferred) {
+            if (dropped.ifDropped)
+                dropped.ifDropped();
+        }
     };
 
     SQLiteDatabase* database = m_host.database();
     if (m_libraryProblem || !database) {
         // The library went meanwhile (its items could not be read).
-        keepWaitingUnsaved();
+        giveUpWhatWaited();
         return;
     }
     if (reading.error) {
@@ -93,7 +98,7 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
                 + reading.damage.join(QStringLiteral("; ")));
         // No connection is left that could write into the file, and nothing more is taken in.
         m_host.closeDamagedLibrary();
-        keepWaitingUnsaved();
+        giveUpWhatWaited();
         setLibraryProblem(VeskLibraryProblem{VeskLibraryProblem::Kind::Damaged, path,
             QStringLiteral("SQLite's integrity check (PRAGMA quick_check) found damage in it: ")
                 + reading.damage.mid(0, kFindingsShown).join(QStringLiteral("; ")),
@@ -113,8 +118,8 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
             continue; // deleted meanwhile
         (void)writeItem(*item, m_host.richText(id));
     }
-    for (const std::function<void()>& work : deferred)
-        work();
+    for (const DeferredWork& waited : deferred)
+        waited.work();
 }
 
 bool LibraryHealth::holdRowForLibraryCheck(const QUuid& id)
@@ -129,10 +134,10 @@ bool LibraryHealth::holdRowForLibraryCheck(const QUuid& id)
     return true;
 }
 
-void LibraryHealth::afterLibraryCheck(std::function<void()> work)
+void LibraryHealth::afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped)
 {
     if (libraryCheckPending())
-        m_afterLibraryCheck.append(std::move(work));
+        m_afterLibraryCheck.append({std::move(work), std::move(ifDropped)});
     else
         work();
 }

@@ -8,6 +8,7 @@
 #include "store/FaceLibraryHost.h"
 #include "store/LibraryReading.h"
 
+#include <QFile>
 #include <functional>
 
 namespace vesk::test {
@@ -35,10 +36,10 @@ public:
     SQLiteDatabase* database() const override { return db; }
     bool readOnly() const override { return false; }
     bool libraryCheckPending() const override { return checkPending; }
-    void afterLibraryCheck(std::function<void()> work) override
+    void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped) override
     {
         if (checkPending)
-            afterCheck.append(std::move(work));
+            afterCheck.append({std::move(work), std::move(ifDropped)});
         else
             work();
     }
@@ -52,17 +53,17 @@ public:
     void reportRefused(const QString& title, const QString&, const DatabaseError&) override { refusals.append(title); }
     void adjustIndexingCount(int delta) override { indexing = std::max(0, indexing + delta); }
 
-    void passCheck()
+    void finishCheck(bool passed)
     {
         checkPending = false;
-        for (const std::function<void()>& work : std::exchange(afterCheck, {}))
-            work();
+        for (const auto& [work, ifDropped] : std::exchange(afterCheck, {}))
+            passed ? work() : ifDropped();
     }
 
     QList<VeskItem> library;
     SQLiteDatabase* db = nullptr;
     bool checkPending = false;
-    QList<std::function<void()>> afterCheck;
+    QList<std::pair<std::function<void()>, std::function<void()>>> afterCheck;
     SerialExecutor worker;
     int searchRefreshes = 0;
     QStringList refusals;
@@ -213,47 +214,59 @@ TEST_F(FaceLibraryArea, EachDecisionKeepsCachesAndFileEqualAndARefusedOneChanges
     }
 }
 
-TEST_F(FaceLibraryArea, AnalysedFacesWaitForTheCheckOfTheLibraryFile)
+TEST_F(FaceLibraryArea, AnalysedFacesWaitForTheCheckOfTheLibraryFileAndEndWithItWhenItFails)
 {
-    const std::unique_ptr<SQLiteDatabase> db = seededDatabase();
-    ASSERT_TRUE(db);
-    host.db = db.get();
-    host.checkPending = true;
-    FaceLibrary library(services(), host);
-    library.loadCaches();
-    const FaceCaches before(library);
-    const auto storedFacesOf = [&](const QUuid& itemID) {
-        QSet<QUuid> ids;
-        const QList<VeskFaceRecord> stored = db->fetchFaces().valueOr(QList<VeskFaceRecord>{});
-        for (const VeskFaceRecord& f : stored) {
-            if (f.veskID == itemID)
-                ids.insert(f.id);
+    for (const bool passes : {true, false}) {
+        SCOPED_TRACE(passes ? "the check passes" : "the check finds damage");
+        QFile::remove(dataDir + QStringLiteral("/faces.sqlite3"));
+        const std::unique_ptr<SQLiteDatabase> db = seededDatabase();
+        ASSERT_TRUE(db);
+        host.db = db.get();
+        host.checkPending = true;
+        FaceLibrary library(services(), host);
+        library.loadCaches();
+        const FaceCaches before(library);
+        const auto storedFacesOf = [&](const QUuid& itemID) {
+            QSet<QUuid> ids;
+            const QList<VeskFaceRecord> stored = db->fetchFaces().valueOr(QList<VeskFaceRecord>{});
+            for (const VeskFaceRecord& f : stored) {
+                if (f.veskID == itemID)
+                    ids.insert(f.id);
+            }
+            return ids;
+        };
+        const QSet<QUuid> storedBefore{faces[3].id, faces[4].id, faces[5].id};
+        const QList<VeskFaceRecord> found{face(second.id, 7), face(second.id, 8)};
+        host.indexing = 1; // raised when the analysis started
+
+        // Face rows name their item's row, which may itself wait for the check: nothing is
+        // written, kept or appended yet, and the analysis still counts as under way.
+        library.saveDetectedFaces(second.id, QStringLiteral("menu"), QString(), found);
+        EXPECT_TRUE(FaceCaches(library) == before);
+        EXPECT_EQ(storedFacesOf(second.id), storedBefore);
+        EXPECT_EQ(host.indexing, 1);
+        EXPECT_FALSE(host.library[1].searchableText.utf8().contains("menu"));
+
+        const int revision = library.faceDataRevision();
+        host.finishCheck(passes);
+        EXPECT_EQ(host.indexing, 0) << "the analysis is over either way";
+        if (!passes) {
+            EXPECT_TRUE(FaceCaches(library) == before);
+            EXPECT_EQ(library.faceDataRevision(), revision);
+            EXPECT_EQ(storedFacesOf(second.id), storedBefore);
+            EXPECT_FALSE(host.library[1].searchableText.utf8().contains("menu"));
+            continue;
         }
-        return ids;
-    };
-    const QList<VeskFaceRecord> found{face(second.id, 7), face(second.id, 8)};
-    host.indexing = 1; // raised when the analysis started
-
-    // Face rows name their item's row, which may itself wait for the check: nothing is written,
-    // kept or appended yet, and the analysis still counts as under way.
-    library.saveDetectedFaces(second.id, QStringLiteral("menu"), QString(), found);
-    EXPECT_TRUE(FaceCaches(library) == before);
-    EXPECT_EQ(storedFacesOf(second.id), (QSet<QUuid>{faces[3].id, faces[4].id, faces[5].id}));
-    EXPECT_EQ(host.indexing, 1);
-    EXPECT_FALSE(host.library[1].searchableText.utf8().contains("menu"));
-
-    const int revision = library.faceDataRevision();
-    host.passCheck();
-    QList<VeskFaceRecord> kept;
-    for (const VeskFaceRecord& f : library.faceRecordsCache()) {
-        if (f.veskID == second.id)
-            kept.append(f);
+        QList<VeskFaceRecord> kept;
+        for (const VeskFaceRecord& f : library.faceRecordsCache()) {
+            if (f.veskID == second.id)
+                kept.append(f);
+        }
+        EXPECT_EQ(kept, found);
+        EXPECT_EQ(library.faceDataRevision(), revision + 1);
+        EXPECT_EQ(storedFacesOf(second.id), (QSet<QUuid>{found[0].id, found[1].id}));
+        EXPECT_TRUE(host.library[1].searchableText.utf8().contains("menu"));
     }
-    EXPECT_EQ(kept, found);
-    EXPECT_EQ(library.faceDataRevision(), revision + 1);
-    EXPECT_EQ(storedFacesOf(second.id), (QSet<QUuid>{found[0].id, found[1].id}));
-    EXPECT_TRUE(host.library[1].searchableText.utf8().contains("menu"));
-    EXPECT_EQ(host.indexing, 0);
 }
 
 } // namespace

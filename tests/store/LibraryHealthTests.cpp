@@ -1,5 +1,6 @@
 // The library's health on its own: a library file in a temporary folder and a host that stands
 // for the rest of the store.
+#include "store/FaultInjection.h"
 #include "store/LibraryHealth.h"
 #include "store/LibraryHealthHost.h"
 #include "store/StoreTestSupport.h"
@@ -90,6 +91,28 @@ TEST_F(LibraryHealthTest, RowsThatWaitedForTheCheckAreWrittenInTheirOrderAsTheyA
     health.afterLibraryCheck([&] { ++workRuns; });
     EXPECT_EQ(workRuns, 2) << "once the check passed, work runs at once";
     EXPECT_FALSE(health.holdRowForLibraryCheck(addItem(QStringLiteral("later")).id));
+}
+
+TEST_F(LibraryHealthTest, WorkThatWaitedForACheckThatFindsDamageNeverRunsAndWhoeverCountedOnItHearsSo)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < 600; ++i)
+        library.append(makeItem(QStringLiteral("Note %1").arg(i), 1000 + i));
+    seed(library);
+    ASSERT_TRUE(damagePagesReadingNeverVisits(databasePath(), 3));
+    LibraryHealth health(services(), host);
+    host.db = health.openLibrary();
+    ASSERT_TRUE(host.db);
+
+    int runs = 0;
+    int dropped = 0;
+    health.afterLibraryCheck([&] { ++runs; }, [&] { ++dropped; });
+    health.afterLibraryCheck([&] { ++runs; }); // nobody to tell
+    health.waitForLibraryCheck();
+    ASSERT_TRUE(health.libraryProblem());
+    EXPECT_EQ(health.libraryProblem()->kind, VeskLibraryProblem::Kind::Damaged);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(dropped, 1);
 }
 
 TEST_F(LibraryHealthTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalUntilTheyAreWritten)
