@@ -24,6 +24,7 @@ namespace vesk::bench {
 namespace {
 
 QTemporaryDir* benchRoot = nullptr;
+std::vector<std::unique_ptr<VeskStore>>* runStores = nullptr;
 
 } // namespace
 
@@ -32,9 +33,17 @@ QString benchRootPath()
     return benchRoot ? benchRoot->path() : QString();
 }
 
+VeskStore& keepForRun(std::unique_ptr<VeskStore> store)
+{
+    if (!runStores)
+        qFatal("a benchmark store is made outside runBenchmarks");
+    runStores->push_back(std::move(store));
+    return *runStores->back();
+}
+
 VeskStore& generatedLibraryStore(int count)
 {
-    static std::map<int, std::unique_ptr<VeskStore>> stores;
+    static std::map<int, VeskStore*> stores;
     auto& slot = stores[count];
     if (!slot) {
         const auto library = cachedGeneratedLibrary(count, 1);
@@ -49,7 +58,7 @@ VeskStore& generatedLibraryStore(int count)
         VeskServices services = makeRealServices(folder);
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
         services.settings = std::make_shared<MemorySettings>();
-        slot = std::make_unique<VeskStore>(services);
+        slot = &keepForRun(std::make_unique<VeskStore>(services));
         // What the user meets: the index built and the sentence vectors read.
         slot->waitForStartup();
     }
@@ -69,6 +78,9 @@ int runBenchmarks(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
+    // Declared after the application and the root, so gone before them.
+    std::vector<std::unique_ptr<VeskStore>> stores;
+    runStores = &stores;
 
     std::vector<char*> arguments(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=5";
@@ -84,6 +96,10 @@ int runBenchmarks(int argc, char** argv)
     benchmark::Initialize(&count, arguments.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    // Newest first, as statics would have gone; the work each store started stops with it.
+    while (!stores.empty())
+        stores.pop_back();
+    runStores = nullptr;
     benchRoot = nullptr;
     return 0;
 }

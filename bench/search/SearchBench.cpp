@@ -67,7 +67,7 @@ SearchIndex& builtIndex(int count)
 // add and edit items.
 VeskStore& store(int count, bool changes = false, LibraryShape shape = LibraryShape::Mixed)
 {
-    static std::map<std::tuple<int, bool, LibraryShape>, std::unique_ptr<VeskStore>> stores;
+    static std::map<std::tuple<int, bool, LibraryShape>, VeskStore*> stores;
     auto& slot = stores[{count, changes, shape}];
     if (!slot) {
         const auto library = cachedGeneratedLibrary(count, 1, shape);
@@ -80,7 +80,7 @@ VeskStore& store(int count, bool changes = false, LibraryShape shape = LibrarySh
             qFatal("cannot copy the library: %s", qPrintable(copied.error()));
         VeskServices services = makeRealServices(folder);
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
-        slot = std::make_unique<VeskStore>(services);
+        slot = &keepForRun(std::make_unique<VeskStore>(services));
         slot->waitForStartup();
     }
     return *slot;
