@@ -145,7 +145,7 @@ void BM_SynchronousSnapshot(benchmark::State& state)
     auto clock = std::make_shared<vesk::FakeClock>();
     auto settings = std::make_shared<vesk::MemorySettings>();
     settings->setData(QStringLiteral("Vesk.UsageSignals.v1"), QByteArray(64 * 1024, '{'));
-    vesk::VeskRecoverySnapshots snapshots(folder, clock, settings);
+    vesk::VeskRecoverySnapshots snapshots(folder, clock, settings, vesk::SystemTimers::shared());
     for (auto _ : state) {
         clock->advance(1);
         QElapsedTimer timer;

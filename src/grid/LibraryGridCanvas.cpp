@@ -4,12 +4,14 @@
 #include "model/ItemFileKinds.h"
 #include "platform/BackgroundRelease.h"
 #include "platform/FutureDelivery.h"
+#include "platform/Timers.h"
 #include "platform/WorkPool.h"
 #include "platform/ui/SpringAnimator.h"
 #include "platform/ui/Theme.h"
 #include "model/ServiceInterfaces.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
@@ -44,7 +46,7 @@ VeskCardFlags cardFlagsFor(const VeskItem& item, const GridState& state)
 }
 
 LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnails, QWidget* parent)
-    : QAbstractScrollArea(parent), m_thumbnails(std::move(thumbnails))
+    : QAbstractScrollArea(parent), m_thumbnails(std::move(thumbnails)), m_timers(SystemTimers::shared())
 {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -54,12 +56,9 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(40);
     m_pixmaps.setMaxCost(64 * 1024); // kilobytes
-    m_clock.start();
-    m_frameTimer.setInterval(16);
     m_neighbourTimer.setSingleShot(true);
     m_neighbourTimer.setInterval(0);
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
-    connect(&m_frameTimer, &QTimer::timeout, this, &LibraryGridCanvas::updateMovingCards);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
         viewport()->update();
@@ -69,7 +68,34 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
 
 LibraryGridCanvas::~LibraryGridCanvas()
 {
+    stopFrames();
     CardPaintCache::finishWarmUp();
+}
+
+void LibraryGridCanvas::setFrameTiming(std::shared_ptr<Timers> timers, MotionClock clock)
+{
+    stopFrames();
+    m_timers = std::move(timers);
+    m_clock = std::move(clock);
+    m_animations.clear(); // their start times belong to the clock before
+}
+
+void LibraryGridCanvas::startFrames()
+{
+    if (m_nextFrame)
+        return;
+    // About sixty frames a second.
+    m_nextFrame = m_timers->after(16, this, [this] {
+        m_nextFrame.reset();
+        updateMovingCards();
+    });
+}
+
+void LibraryGridCanvas::stopFrames()
+{
+    if (m_nextFrame)
+        m_nextFrame->cancel();
+    m_nextFrame.reset();
 }
 
 void LibraryGridCanvas::setState(const GridState& state)
@@ -293,8 +319,7 @@ CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs, bool
     const double seconds = (nowMs - animation.startMs) / 1000.0;
     if (seconds >= duration(animation.timing))
         return animation.to;
-    if (!m_frameTimer.isActive())
-        m_frameTimer.start();
+    startFrames();
     if (moving)
         *moving = true;
     return CardLook::mix(animation.from, animation.to, progress(animation.timing, seconds));
@@ -304,7 +329,7 @@ std::optional<CardLook> LibraryGridCanvas::lookOf(const QUuid& id)
 {
     for (const VeskItem& item : std::as_const(m_state.visibleItems)) {
         if (item.id == id)
-            return currentLook(item, m_clock.elapsed());
+            return currentLook(item, m_clock());
     }
     return std::nullopt;
 }
@@ -397,12 +422,10 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
 {
     const auto [first, last] = visibleRange();
     const int scroll = verticalScrollBar()->value();
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock();
     const Theme& theme = Theme::current();
     bool captureVisible = false;
-    const bool wasAnimating = m_frameTimer.isActive();
-    if (wasAnimating)
-        m_frameTimer.stop(); // currentLook restarts it while anything still moves
+    stopFrames(); // currentLook asks for the next frame while anything still moves
     struct Card {
         QRectF rect;
         qsizetype index;
@@ -440,8 +463,8 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
     }
     // A paint of part of the grid looks again only at the cards it reaches; cards moving
     // elsewhere still want their next frame.
-    if (!m_movingRegion.isEmpty() && !m_frameTimer.isActive())
-        m_frameTimer.start();
+    if (!m_movingRegion.isEmpty())
+        startFrames();
     if (captureVisible && !m_captureWasVisible)
         onCapturePulseVisible();
     m_captureWasVisible = captureVisible;
@@ -506,7 +529,7 @@ void LibraryGridCanvas::renderNeighbours()
     const qsizetype count = m_state.visibleItems.size();
     const qreal ratio = devicePixelRatioF();
     const Theme& theme = Theme::current();
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock();
     QElapsedTimer budget;
     budget.start();
     // Two rows below (the usual direction) and one above.
@@ -565,7 +588,7 @@ void LibraryGridCanvas::prefetchFirstFrame()
         return;
     // The same bodies, at the same sizes and ratios, as the frame will ask for.
     const auto [first, last] = visibleRange();
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock();
     const qreal deviceRatio = viewport()->devicePixelRatioF();
     QList<CardPaintCache::BodyRequest> bodies;
     for (qsizetype i = first; i < last; ++i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "present/ItemDates.h"
+#include "grid/MotionClock.h"
 #include "grid/ResultStates.h"
 #include "grid/VeskCardPainter.h"
 #include "model/VeskItem.h"
@@ -8,7 +9,6 @@
 
 #include <QAbstractScrollArea>
 #include <QCache>
-#include <QElapsedTimer>
 #include <QFuture>
 #include <QHash>
 #include <QPixmap>
@@ -21,7 +21,9 @@
 
 namespace vesk {
 
+class PendingDelay;
 class ThumbnailProvider;
+class Timers;
 
 // What the grid shows, read from the store and the window: the cards and the values their flags
 // are made from. Copies share their data with the store's lists.
@@ -77,6 +79,9 @@ public:
 
     // Animations settle at once, for tests and benchmarks.
     void setAnimationsEnabled(bool enabled) { m_animationsEnabled = enabled; }
+    // What the cards' motion is timed by: the delays between frames and the clock a look reads
+    // its place in its motion from (the system's own unless a test moves them itself).
+    void setFrameTiming(std::shared_ptr<Timers> timers, MotionClock clock);
     // The look a visible item's card has at this moment (hover, pulse phase and animations
     // included); none for an item that is not in the list.
     std::optional<CardLook> lookOf(const QUuid& id);
@@ -124,6 +129,9 @@ private:
     // The frame timer's update: only the cards still moving, with the room their shadows and
     // poses take; the rest of the grid is as it was painted.
     void updateMovingCards();
+    // The next frame while cards move; a frame that finds none moving asks for no more.
+    void startFrames();
+    void stopFrames();
     double progress(Timing timing, double seconds) const;
     double duration(Timing timing) const;
     void requestThumbnail(const VeskItem& item);
@@ -149,8 +157,9 @@ private:
     std::optional<QPoint> m_pointer;
     bool m_animationsEnabled = true;
     QHash<QUuid, CardAnimation> m_animations;
-    QElapsedTimer m_clock;
-    QTimer m_frameTimer;
+    std::shared_ptr<Timers> m_timers;
+    MotionClock m_clock = steadyMotionClock();
+    std::shared_ptr<PendingDelay> m_nextFrame;
     // Where the cards that were still moving when last painted lie, in viewport coordinates.
     QRegion m_movingRegion;
 

@@ -96,6 +96,8 @@ public:
     // The face cut from its photo, or a null image. A miss starts decoding the photo off the main
     // thread, cutting every face of it at once; facePreviewsChanged() tells when they are ready.
     QImage facePreviewImage(const QUuid& faceID);
+    // Waits until no photo is being cut; what was cut reaches the caches with the next events.
+    void waitForFacePreviews();
 
     // --- Person pools (FaceLibraryPools.cpp) ---
     // Each change writes the database first (one transaction), then the caches, raises

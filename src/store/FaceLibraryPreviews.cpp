@@ -47,6 +47,12 @@ QImage FaceLibrary::facePreviewImage(const QUuid& faceID)
     return {};
 }
 
+void FaceLibrary::waitForFacePreviews()
+{
+    if (m_facePreviewPool)
+        m_facePreviewPool->waitForDone();
+}
+
 void FaceLibrary::finishFacePreviews(const QUuid& itemID, const QList<FacePreviewRequest>& requested,
                                      const FacePreviewCut& cut)
 {

@@ -37,9 +37,10 @@ VeskServices makeRealServices(const QString& dataDirectory)
     // The store's workers run lowered; the pools that the window waits on must not get their
     // threads from them.
     WorkPools::shared().keepForegroundThreadsAtCallersPriority();
-    // Snapshots read the same clock and user defaults as the store they protect.
+    // Snapshots read the same clock, timers and user defaults as the store they protect.
     services.recoverySnapshots
-        = std::make_shared<VeskRecoverySnapshots>(services.dataDirectory, services.clock, services.settings);
+        = std::make_shared<VeskRecoverySnapshots>(services.dataDirectory, services.clock, services.settings,
+                                                  services.timers);
     return services;
 }
 

@@ -3,6 +3,7 @@
 
 #include "store/FaceLibrary.h"
 #include "store/FaceLibraryAccess.h"
+#include "store/StoreInternals.h"
 
 namespace vesk {
 
@@ -42,6 +43,8 @@ void VeskStore::startFaceBackfill() { m_faces->startFaceBackfill(); }
 void VeskStore::cancelFaceBackfill() { m_faces->cancelFaceBackfill(); }
 
 QImage VeskStore::facePreviewImage(const QUuid& faceID) { return m_faces->facePreviewImage(faceID); }
+
+void StoreInternals::waitForFacePreviews(VeskStore& store) { store.m_faces->waitForFacePreviews(); }
 
 bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)
 {

@@ -22,6 +22,8 @@ public:
     static SQLiteDatabase* backgroundDatabase(VeskStore& store);
     // The search area's state (store/SearchState.h).
     static SearchState& searchState(VeskStore& store);
+    // Waits until no photo is being cut into face previews (see FaceLibrary::waitForFacePreviews).
+    static void waitForFacePreviews(VeskStore& store);
 };
 
 } // namespace vesk

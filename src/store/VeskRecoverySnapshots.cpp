@@ -4,9 +4,7 @@
 #include "store/VeskStore.h"
 
 #include <QDir>
-#include <QPointer>
 #include <QPromise>
-#include <QTimer>
 
 namespace vesk {
 
@@ -21,15 +19,12 @@ constexpr qint64 kAbandonedBuildingAgeSecs = 3600;
 } // namespace
 
 // Lives on the snapshot thread; everything that touches the snapshots folder runs here, so two
-// snapshots never overlap and the listing, pruning and timer are never shared.
+// snapshots never overlap and the listing and pruning are never shared.
 class VeskRecoverySnapshots::Worker final : public QObject {
 public:
-    Worker(VeskRecoverySnapshots* owner, const QString& dataDirectory, const RecoverySnapshotTiming& timing)
-        : m_owner(owner), m_timing(timing), m_folder(dataDirectory, timing.maximumSnapshotCount, timing.pacing)
+    Worker(const QString& dataDirectory, const RecoverySnapshotTiming& timing)
+        : m_timing(timing), m_folder(dataDirectory, timing.maximumSnapshotCount, timing.pacing)
     {
-        m_settleTimer = new QTimer(this);
-        m_settleTimer->setSingleShot(true);
-        QObject::connect(m_settleTimer, &QTimer::timeout, this, [this] { settleTimerFired(); });
     }
 
     void removeAbandonedBuildingFolders()
@@ -45,18 +40,8 @@ public:
         take(QStringLiteral("launch"), now, state, kLaunchFailure);
     }
 
-    // Every change restarts the wait, so the snapshot follows the last change of a burst.
-    void noteChange()
+    void settled(const QDateTime& now, const RecoveryState& state)
     {
-        ++m_generation;
-        m_settleTimer->start(m_timing.changeDebounceMs);
-    }
-
-    void settled(quint64 generation, const QDateTime& now, const RecoveryState& state)
-    {
-        // A newer change restarted the wait, or a destructive snapshot cancelled it.
-        if (generation != m_generation)
-            return;
         if (isFresh(now, m_timing.minimumRoutineIntervalSecs, kSettledFailure))
             return;
         take(QStringLiteral("settled-change"), now, state, kSettledFailure);
@@ -64,8 +49,6 @@ public:
 
     bool destructive(const QString& reason, const QDateTime& now, const RecoveryState& state)
     {
-        m_settleTimer->stop();
-        ++m_generation;
         // Removing an old snapshot costs as much as linking a new one: the waiting window is let
         // go first, and the pruning runs as this thread's next job.
         const bool taken = take(reason, now, state, kDestructiveFailure, false);
@@ -80,20 +63,6 @@ public:
     }
 
 private:
-    void settleTimerFired()
-    {
-        // The clock and the user defaults belong to the main thread: ask there, and the answer
-        // comes back as settled().
-        const quint64 generation = m_generation;
-        QPointer<VeskRecoverySnapshots> owner = m_owner;
-        QMetaObject::invokeMethod(
-            m_owner, [owner, generation] {
-                if (owner)
-                    owner->takeSettledSnapshot(generation);
-            },
-            Qt::QueuedConnection);
-    }
-
     // True when the newest snapshot is younger than the interval (one dated in the future counts
     // as fresh), or when the listing failed (logged).
     bool isFresh(const QDateTime& now, qint64 intervalSecs, const QString& failurePrefix) const
@@ -116,21 +85,18 @@ private:
         return false;
     }
 
-    VeskRecoverySnapshots* m_owner;
     RecoverySnapshotTiming m_timing;
     RecoverySnapshotFolder m_folder;
-    QTimer* m_settleTimer = nullptr;
-    quint64 m_generation = 0;
 };
 
 VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_ptr<Clock> clock,
-                                             std::shared_ptr<Settings> settings, RecoverySnapshotTiming timing,
-                                             QObject* parent)
+                                             std::shared_ptr<Settings> settings, std::shared_ptr<Timers> timers,
+                                             RecoverySnapshotTiming timing, QObject* parent)
     : QObject(parent), m_dataDirectory(std::move(dataDirectory)), m_clock(std::move(clock)),
-      m_settings(std::move(settings)), m_timing(timing)
+      m_settings(std::move(settings)), m_timers(std::move(timers)), m_timing(timing)
 {
     m_thread.setObjectName(QStringLiteral("VeskRecoverySnapshots"));
-    m_worker = new Worker(this, m_dataDirectory, m_timing);
+    m_worker = new Worker(m_dataDirectory, m_timing);
     m_worker->moveToThread(&m_thread);
     m_thread.start(QThread::LowPriority);
     // Runs before any snapshot of this process, so every building folder found is another run's.
@@ -140,7 +106,8 @@ VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_
 
 VeskRecoverySnapshots::~VeskRecoverySnapshots()
 {
-    // The worker and its timer go on their own thread, after any snapshot being taken there.
+    dropSettling();
+    // The worker goes on its own thread, after any snapshot being taken there.
     QMetaObject::invokeMethod(m_worker, [worker = m_worker] { delete worker; }, Qt::BlockingQueuedConnection);
     m_worker = nullptr;
     m_thread.quit();
@@ -149,7 +116,19 @@ VeskRecoverySnapshots::~VeskRecoverySnapshots()
 
 void VeskRecoverySnapshots::noteChange()
 {
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->noteChange(); }, Qt::QueuedConnection);
+    // Every change restarts the wait, so the snapshot follows the last change of a burst.
+    dropSettling();
+    m_settling = m_timers->after(m_timing.changeDebounceMs, this, [this] {
+        m_settling.reset();
+        takeSettledSnapshot();
+    });
+}
+
+void VeskRecoverySnapshots::dropSettling()
+{
+    if (m_settling)
+        m_settling->cancel();
+    m_settling.reset();
 }
 
 void VeskRecoverySnapshots::requestLaunchSnapshot()
@@ -162,6 +141,7 @@ void VeskRecoverySnapshots::requestLaunchSnapshot()
 bool VeskRecoverySnapshots::synchronousSnapshot(const QString& reason)
 {
     Q_ASSERT_X(QThread::currentThread() != &m_thread, "VeskRecoverySnapshots", "waiting on its own thread");
+    dropSettling();
     bool taken = false;
     const QDateTime now = m_clock->now();
     const RecoveryState state = currentState();
@@ -173,6 +153,7 @@ bool VeskRecoverySnapshots::synchronousSnapshot(const QString& reason)
 
 QFuture<bool> VeskRecoverySnapshots::snapshotBeforeDestructiveChange(const QString& reason)
 {
+    dropSettling();
     auto promise = std::make_shared<QPromise<bool>>();
     promise->start();
     QFuture<bool> taken = promise->future();
@@ -187,13 +168,10 @@ QFuture<bool> VeskRecoverySnapshots::snapshotBeforeDestructiveChange(const QStri
     return taken;
 }
 
-void VeskRecoverySnapshots::takeSettledSnapshot(quint64 generation)
+void VeskRecoverySnapshots::takeSettledSnapshot()
 {
     QMetaObject::invokeMethod(
-        m_worker,
-        [worker = m_worker, generation, now = m_clock->now(), state = currentState()] {
-            worker->settled(generation, now, state);
-        },
+        m_worker, [worker = m_worker, now = m_clock->now(), state = currentState()] { worker->settled(now, state); },
         Qt::QueuedConnection);
 }
 

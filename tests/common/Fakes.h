@@ -176,6 +176,9 @@ public:
         m_nowMs = until;
     }
 
+    // How far the test has moved time, in milliseconds since the fake was made.
+    qint64 nowMs() const { return m_nowMs; }
+
     // Delays neither run nor cancelled yet.
     int pendingCount() const
     {

@@ -45,4 +45,13 @@ QString writeFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
+QString writeFileBornAfter(const QDateTime& moment, const QString& path, const QByteArray& bytes)
+{
+    do {
+        QFile::remove(path);
+        writeFile(path, bytes);
+    } while (QFileInfo(path).birthTime() <= moment);
+    return path;
+}
+
 } // namespace vesk::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace vesk::test {
@@ -15,5 +16,10 @@ QString makeTempDirectory(const QString& prefix = QStringLiteral("case"));
 
 // Writes bytes to path, making its folder first; returns the path.
 QString writeFile(const QString& path, const QByteArray& bytes);
+
+// writeFile, for a file born after moment: the file system's clock moves in steps of a few
+// milliseconds, so the file is made again until its birth time has passed moment. Only for file
+// systems that keep birth times.
+QString writeFileBornAfter(const QDateTime& moment, const QString& path, const QByteArray& bytes);
 
 } // namespace vesk::test

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QThread>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -131,11 +131,11 @@ TEST(ActivityPackage, EventFilesAndMediaNeverLeaveThePackage)
 TEST(ActivityPackage, MediaListsPicturesOnlyOldestFirst)
 {
     const QString package = vesk::test::makeTempDirectory("act") + "/Photos.veskactivity";
-    vesk::test::writeFile(package + "/media/IMG_1.JPG", "1");
-    QThread::msleep(20);
-    vesk::test::writeFile(package + "/media/b.webp", "2");
-    QThread::msleep(20);
-    vesk::test::writeFile(package + "/media/c.heic", "3");
+    const QDateTime first = QFileInfo(vesk::test::writeFile(package + "/media/IMG_1.JPG", "1")).birthTime();
+    if (!first.isValid())
+        GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+    const QString second = vesk::test::writeFileBornAfter(first, package + "/media/b.webp", "2");
+    vesk::test::writeFileBornAfter(QFileInfo(second).birthTime(), package + "/media/c.heic", "3");
     vesk::test::writeFile(package + "/media/.hidden.jpg", "h");
     vesk::test::writeFile(package + "/media/clip.mov", "m");
     vesk::test::writeFile(package + "/media/notes.txt", "n");

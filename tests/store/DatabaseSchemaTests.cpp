@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -229,16 +230,62 @@ TEST(DatabaseTransactions, BusyBeginRunsNothingWhileEmptyDeleteNeedsNoLock)
     EXPECT_TRUE(db->upsertItems({}).hasValue());
 }
 
+// The system's file layer as SQLite's default, telling when the thread that made it first sleeps
+// between two tries at a lock: the moment a write is known to be waiting for another connection.
+class WaitSignallingFiles {
+public:
+    WaitSignallingFiles() : m_system(sqlite3_vfs_find(nullptr)), m_waiter(std::this_thread::get_id())
+    {
+        s_current = this;
+        m_files = *m_system;
+        m_files.zName = "vesk-test-wait-signalling";
+        m_files.xSleep = [](sqlite3_vfs*, int microseconds) {
+            WaitSignallingFiles& self = *s_current;
+            if (std::this_thread::get_id() == self.m_waiter) {
+                self.m_waiting = true;
+                self.m_waiting.notify_all();
+            }
+            return self.m_system->xSleep(self.m_system, microseconds);
+        };
+        sqlite3_vfs_register(&m_files, 1);
+    }
+    ~WaitSignallingFiles()
+    {
+        sqlite3_vfs_register(m_system, 1);
+        sqlite3_vfs_unregister(&m_files);
+        s_current = nullptr;
+    }
+    WaitSignallingFiles(const WaitSignallingFiles&) = delete;
+    WaitSignallingFiles& operator=(const WaitSignallingFiles&) = delete;
+
+    void waitForAWait() { m_waiting.wait(false); }
+    // Lets waitForAWait return even if no wait came.
+    void stopWaiting()
+    {
+        m_waiting = true;
+        m_waiting.notify_all();
+    }
+
+private:
+    static inline WaitSignallingFiles* s_current = nullptr;
+    sqlite3_vfs* m_system;
+    sqlite3_vfs m_files{};
+    std::thread::id m_waiter;
+    std::atomic<bool> m_waiting{false};
+};
+
 TEST(DatabaseTransactions, AWriteMeetingAnotherConnectionsLockWaitsInsteadOfFailing)
 {
+    WaitSignallingFiles files;
     const QString path = freshDatabasePath();
     auto db = openOrFail(path);
     ASSERT_TRUE(db);
-    // Another connection (a snapshot's reader, a second window) holds the write lock a moment.
+    // Another connection (a snapshot's reader, a second window) holds the write lock until the
+    // write has met it and waits.
     RawConnection other(path);
     other.exec("BEGIN IMMEDIATE;");
     std::thread release([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        files.waitForAWait();
         other.exec("COMMIT;");
     });
     VeskItem item;
@@ -246,6 +293,7 @@ TEST(DatabaseTransactions, AWriteMeetingAnotherConnectionsLockWaitsInsteadOfFail
     item.title = QStringLiteral("kept while another held the lock");
     item.createdAt = QDateTime::fromSecsSinceEpoch(1, Qt::UTC);
     const auto written = db->upsertItem(item);
+    files.stopWaiting();
     release.join();
     EXPECT_TRUE(written.hasValue()) << written.error().logText().toStdString();
 

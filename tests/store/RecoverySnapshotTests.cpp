@@ -1,3 +1,4 @@
+#include "common/Fakes.h"
 #include "common/PropertyListReader.h"
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <filesystem>
@@ -37,30 +39,6 @@ VeskItem makeItem(int n)
     item.text = QStringLiteral("Body of item %1 ").arg(n).repeated(20);
     item.searchableText = item.title;
     return item;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// Lets every queued request and its main-thread round trip run for the given time.
-void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -112,7 +90,7 @@ protected:
     VeskRecoverySnapshots& snapshots()
     {
         if (!service)
-            service = std::make_unique<VeskRecoverySnapshots>(dataDir, clock, settings, timing);
+            service = std::make_unique<VeskRecoverySnapshots>(dataDir, clock, settings, timers, timing);
         return *service;
     }
 
@@ -150,6 +128,7 @@ protected:
     QString dataDir;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
+    std::shared_ptr<test::FakeTimers> timers = std::make_shared<test::FakeTimers>();
     RecoverySnapshotTiming timing{kSettleMs};
     std::unique_ptr<VeskRecoverySnapshots> service;
     QMutex logMutex;
@@ -184,31 +163,34 @@ TEST_F(RecoverySnapshotTest, LaunchSnapshotIsSkippedWhileTheNewestIsYoungerThanS
 TEST_F(RecoverySnapshotTest, BurstOfChangesGivesOneSnapshotAfterTheLastAndNoneWhileTheNewestIsRecent)
 {
     seedDatabase();
-    QElapsedTimer sinceLast;
+    // Changes a fifth of the delay apart, for twice the delay, would have fired a wait that was
+    // not restarted by each change.
     for (int i = 0; i < 10; ++i) {
         snapshots().noteChange();
-        sinceLast.start();
-        spin(kSettleMs / 5);
+        timers->advance(kSettleMs / 5);
     }
-    // Changes a fifth of the delay apart, for twice the delay, would have fired a timer that was
-    // not restarted by each change.
-    if (sinceLast.elapsed() < kSettleMs - 50) {
-        EXPECT_TRUE(names().isEmpty());
-    }
-    ASSERT_TRUE(waitUntil([&] { return names().size() == 1; }));
-    spin(kSettleMs * 2);
+    timers->advance(kSettleMs - kSettleMs / 5 - 1);
+    snapshots().waitForIdle();
+    EXPECT_TRUE(names().isEmpty()) << "taken before the delay after the last change";
+    timers->advance(1);
+    snapshots().waitForIdle();
     EXPECT_EQ(reasons(), QStringList{"settled-change"});
+    timers->advance(kSettleMs * 2);
+    snapshots().waitForIdle();
+    EXPECT_EQ(names().size(), 1) << "one snapshot for the whole burst";
 
     // Under thirty minutes later: skipped.
     clock->advance(29 * 60);
     snapshots().noteChange();
-    spin(kSettleMs * 3);
+    timers->advance(kSettleMs);
     snapshots().waitForIdle();
     EXPECT_EQ(names().size(), 1);
 
     clock->advance(2 * 60);
     snapshots().noteChange();
-    ASSERT_TRUE(waitUntil([&] { return names().size() == 2; }));
+    timers->advance(kSettleMs);
+    snapshots().waitForIdle();
+    EXPECT_EQ(names().size(), 2);
 }
 
 TEST_F(RecoverySnapshotTest, DestructiveSnapshotIsAlwaysTakenAndCancelsThePendingOne)
@@ -220,9 +202,9 @@ TEST_F(RecoverySnapshotTest, DestructiveSnapshotIsAlwaysTakenAndCancelsThePendin
     EXPECT_TRUE(snapshots().synchronousSnapshot(QStringLiteral("before-bulk-delete")));
     EXPECT_EQ(reasons(), (QStringList{"before-bulk-delete", "launch"}));
 
-    // Long after the destructive snapshot, a timer that was still pending would now take one.
+    // Long after the destructive snapshot, a wait that was still pending would now take one.
     clock->advance(3600);
-    spin(kSettleMs * 3);
+    timers->advance(kSettleMs * 3);
     snapshots().waitForIdle();
     EXPECT_EQ(names().size(), 2);
 }
@@ -411,7 +393,7 @@ TEST_F(RecoverySnapshotTest, SnapshotTakenWhileAnotherConnectionWrites)
         }
     });
     writer->start();
-    ASSERT_TRUE(waitUntil([&] { return written > 20; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written > 20; }, 5000));
 
     for (int round = 0; round < 3; ++round) {
         clock->advance(1);

@@ -164,7 +164,8 @@ TEST_F(StoreFaces, PreviewsAreCutOnceAPhotoOffTheMainThreadAndKeptUntilTheirFace
     QFile::remove(*photo.filePath);
     EXPECT_EQ(store->facePreviewImage(big.id).cacheKey(), preview.cacheKey());
     EXPECT_TRUE(store->facePreviewImage(tiny.id).isNull());
-    QTest::qWait(30);
+    StoreInternals::waitForFacePreviews(*store);
+    drainEvents();
     EXPECT_EQ(ready.count(), 1);
 
     // A new detection of the photo takes the old previews with it.
@@ -191,7 +192,8 @@ TEST_F(StoreFaces, APreviewCutWhileItsFaceWasReplacedIsNotKept)
     store->cacheFaceRecords(photo.id, {fresh, later});
     EXPECT_TRUE(store->facePreviewImage(later.id).isNull());
     store->clearLibrary();
-    QTest::qWait(50);
+    StoreInternals::waitForFacePreviews(*store);
+    drainEvents();
     EXPECT_TRUE(store->facePreviewImage(fresh.id).isNull());
     EXPECT_TRUE(store->faceClustersCache().isEmpty());
 }

@@ -1,6 +1,7 @@
 #include "common/StoreFixture.h"
 
 #include "platform/Uuid.h"
+#include "store/FaultInjection.h"
 
 #include <QRegularExpression>
 #include <unistd.h>
@@ -156,11 +157,11 @@ TEST_F(ImageEditsTest, AFailedWriteLeavesNoItemNoNoticeAndNoFolder)
     writeFile(dataDir + "/Items", "not a folder");
     EXPECT_FALSE(store->saveEditedImage("png", source, QStringLiteral("png")));
     QFile::remove(dataDir + "/Items");
-    if (::geteuid() != 0) {
-        QDir().mkpath(dataDir + "/Items");
-        QFile::setPermissions(dataDir + "/Items", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QDir().mkpath(dataDir + "/Items");
+    {
+        UnwritableGuard locked(dataDir + "/Items");
+        ASSERT_TRUE(locked.active()) << "this file system cannot make a folder unwritable";
         EXPECT_FALSE(store->saveEditedImage("png", source, QStringLiteral("png")));
-        QFile::setPermissions(dataDir + "/Items", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     EXPECT_GE(countLines(QStringLiteral("Vesk derived-image save error: ")), 2);
     EXPECT_EQ(store->items().size(), 1);

@@ -201,11 +201,11 @@ TEST_F(KilledRunTest, ASnapshotCutShortLeavesNoHiddenCopyOnceItIsAnHourOld)
     ASSERT_TRUE(finishedBefore.hasValue());
 
     // Started again at once, the folder may still be another run's snapshot at work: it stays.
-    VeskRecoverySnapshots(dataDir, clock, settings).waitForIdle();
+    VeskRecoverySnapshots(dataDir, clock, settings, timers).waitForIdle();
     EXPECT_EQ(buildingFolders().size(), 1);
 
     ageEverythingUnder(snapshots);
-    VeskRecoverySnapshots(dataDir, clock, settings).waitForIdle();
+    VeskRecoverySnapshots(dataDir, clock, settings, timers).waitForIdle();
     EXPECT_TRUE(buildingFolders().isEmpty());
     EXPECT_EQ(RecoverySnapshotFolder(dataDir).listSnapshots().value(), *finishedBefore);
     EXPECT_EQ(countLines(QStringLiteral("Vesk recovery removed an unfinished snapshot folder: ")), 1);

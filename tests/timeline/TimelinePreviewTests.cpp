@@ -69,6 +69,9 @@ TEST(TimelinePreviews, AtMostTwoAtATimeAndGoneReceiversAreSkipped)
     std::atomic<int> running{0};
     std::atomic<int> peak{0};
     std::atomic<bool> onMainThread{false};
+    // The first loads are held until the test has seen two of them at work, so that a third
+    // would be seen beside them if the cache allowed one.
+    std::atomic<bool> released{false};
     QThread* mainThread = QThread::currentThread();
     VeskTimelineMediaCache cache({}, [&](const QString&, int maxPixels) {
         if (QThread::currentThread() == mainThread)
@@ -77,7 +80,7 @@ TEST(TimelinePreviews, AtMostTwoAtATimeAndGoneReceiversAreSkipped)
         int seen = peak.load();
         while (now > seen && !peak.compare_exchange_weak(seen, now)) {
         }
-        QThread::msleep(15);
+        released.wait(false);
         --running;
         QImage image(maxPixels, maxPixels / 2, QImage::Format_RGB32);
         image.fill(Qt::gray);
@@ -92,6 +95,10 @@ TEST(TimelinePreviews, AtMostTwoAtATimeAndGoneReceiversAreSkipped)
         cache.loadPreview(QStringLiteral("/q/%1.jpg").arg(i), &kept, [&](bool) { ++keptCalls; });
     }
     gone.reset();
+    const bool twoAtWork = settle([&] { return running.load() == 2; });
+    released = true;
+    released.notify_all();
+    ASSERT_TRUE(twoAtWork);
     ASSERT_TRUE(settle([&] { return keptCalls == 8; }));
     cache.waitForPreviews();
     QCoreApplication::processEvents();
