@@ -7,6 +7,7 @@
 #include "store/FaceLibrary.h"
 #include "store/FaceLibraryHost.h"
 #include "store/LibraryReading.h"
+#include "store/StoreTestSupport.h"
 
 #include <QFile>
 #include <functional>
@@ -17,14 +18,7 @@ namespace {
 class FakeFaceHost final : public FaceLibraryHost {
 public:
     const QList<VeskItem>& items() const override { return library; }
-    qsizetype indexOfItem(const QUuid& id) const override
-    {
-        for (qsizetype i = 0; i < library.size(); ++i) {
-            if (library[i].id == id)
-                return i;
-        }
-        return -1;
-    }
+    qsizetype indexOfItem(const QUuid& id) const override { return positionInList(library, id); }
     bool updateItemFromWork(const VeskItem& item) override
     {
         const qsizetype index = indexOfItem(item.id);

@@ -16,14 +16,7 @@ namespace {
 class FakeSearchHost final : public LibrarySearchHost {
 public:
     const QList<VeskItem>& items() const override { return library; }
-    qsizetype indexOfItem(const QUuid& id) const override
-    {
-        for (qsizetype i = 0; i < library.size(); ++i) {
-            if (library[i].id == id)
-                return i;
-        }
-        return -1;
-    }
+    qsizetype indexOfItem(const QUuid& id) const override { return positionInList(library, id); }
     const QSet<QUuid>& broughtBackIDs() const override { return noMarks; }
     QHash<QUuid, QSet<QString>> personNamesByItem() const override { return {}; }
     QSet<QString> personNamesOf(const QUuid&) const override { return {}; }
