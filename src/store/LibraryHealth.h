@@ -93,6 +93,11 @@ public:
     void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped = {});
     // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
+    // While held, a check that passes leaves the launch snapshot for release() to ask for:
+    // copying the whole library file on a thread of the window's priority would take the cores
+    // that start-up reads and indexes the library on, and the user waits for those.
+    void holdLaunchSnapshot() { m_launchSnapshotHeld = true; }
+    void releaseLaunchSnapshot();
     void forgetSavingItems(const QSet<QUuid>& ids);
 
     // --- Opening the library (LibraryOpening.cpp) ---
@@ -135,6 +140,7 @@ private:
     // The slow retry, while items stay unsaved.
     void scheduleUnsavedRetry();
     void finishLibraryCheck(const LibraryCheckReading& reading);
+    void requestLaunchSnapshot();
     std::unique_ptr<SQLiteDatabase> openForReading(const QString& path, const QString& reason);
 
     VeskServices m_services;
@@ -156,6 +162,8 @@ private:
         std::function<void()> ifDropped;
     };
     QList<DeferredWork> m_afterLibraryCheck;
+    bool m_launchSnapshotHeld = false;
+    bool m_launchSnapshotDue = false;
 
     std::optional<QString> m_readOnlyReason;
     std::optional<VeskLibraryProblem> m_libraryProblem;

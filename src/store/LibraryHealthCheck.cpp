@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace vesk {
 
 namespace {
@@ -107,7 +109,7 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
     }
 
     // A file that passed (or could not be checked) takes what waited, in the order it came.
-    m_services.recoverySnapshots->requestLaunchSnapshot();
+    requestLaunchSnapshot();
     if (!m_savingItemIDs.isEmpty()) {
         m_savingItemIDs.clear();
         emit savingItemIDsChanged();
@@ -120,6 +122,22 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
     }
     for (const DeferredWork& waited : deferred)
         waited.work();
+}
+
+void LibraryHealth::requestLaunchSnapshot()
+{
+    if (m_launchSnapshotHeld) {
+        m_launchSnapshotDue = true;
+        return;
+    }
+    m_services.recoverySnapshots->requestLaunchSnapshot();
+}
+
+void LibraryHealth::releaseLaunchSnapshot()
+{
+    m_launchSnapshotHeld = false;
+    if (std::exchange(m_launchSnapshotDue, false))
+        m_services.recoverySnapshots->requestLaunchSnapshot();
 }
 
 bool LibraryHealth::holdRowForLibraryCheck(const QUuid& id)

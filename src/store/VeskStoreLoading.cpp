@@ -160,6 +160,11 @@ bool VeskStore::StartupLoading::beginBackgroundLoading()
 
     m_store.m_search->beginIndexingInBackground();
     m_store.m_library->setSearchReady(false);
+    // The launch snapshot copies the whole file: it waits until start-up has taken everything
+    // it reads, so that search is ready first.
+    m_store.m_health->holdLaunchSnapshot();
+    QObject::connect(m_store.m_startup.get(), &LibraryStartup::finished, m_store.m_health.get(),
+        &LibraryHealth::releaseLaunchSnapshot, Qt::SingleShotConnection);
     m_store.m_startup->beginReading(m_store.m_file->database()->filePath(), m_store.managedItemsDirectory(), m_store.items());
     return true;
 }

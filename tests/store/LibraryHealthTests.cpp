@@ -93,6 +93,39 @@ TEST_F(LibraryHealthTest, RowsThatWaitedForTheCheckAreWrittenInTheirOrderAsTheyA
     EXPECT_FALSE(health.holdRowForLibraryCheck(addItem(QStringLiteral("later")).id));
 }
 
+TEST_F(LibraryHealthTest, AHeldLaunchSnapshotIsAskedForOnceWhenBothTheCheckHasPassedAndTheHoldIsReleased)
+{
+    struct Case {
+        const char* name;
+        bool hold;
+        bool releaseBeforeCheck;
+        int afterCheck;   // launch requests once the check passed
+        int afterRelease; // and once the hold was released (again)
+    };
+    const Case cases[] = {
+        {"not held", false, false, 1, 1},
+        {"released after the check", true, false, 0, 1},
+        {"released before the check", true, true, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        snapshots->launchRequests = 0;
+        LibraryHealth health(services(), host);
+        host.db = health.openLibrary();
+        ASSERT_TRUE(host.db);
+        if (c.hold)
+            health.holdLaunchSnapshot();
+        if (c.releaseBeforeCheck)
+            health.releaseLaunchSnapshot();
+        health.waitForLibraryCheck();
+        EXPECT_EQ(snapshots->launchRequests, c.afterCheck);
+        health.releaseLaunchSnapshot();
+        health.releaseLaunchSnapshot();
+        EXPECT_EQ(snapshots->launchRequests, c.afterRelease);
+        host.db.reset();
+    }
+}
+
 TEST_F(LibraryHealthTest, WorkThatWaitedForACheckThatFindsDamageNeverRunsAndWhoeverCountedOnItHearsSo)
 {
     QList<VeskItem> library;
