@@ -275,7 +275,7 @@ void searchReady(benchmark::State& state, bool firstStart, LibraryShape shape = 
         if (!reading.items)
             qFatal("cannot read the library");
         const SearchIndexBuild build = buildSearchIndex(*reading.items,
-            personNamesByItem(reading.faceClusters, reading.faces), {}, nullptr, indexFile);
+            personNamesByItem(reading.faceClusters, reading.faces), {}, nullptr, nullptr);
         if (!build.image || !writeSearchIndexFile(indexFile, *build.image))
             qFatal("cannot write the index file");
     }

@@ -87,17 +87,38 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
     return items;
 }
 
+// Everything read from the database.
+void readDatabase(LibraryReading& reading, const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool);
+
 } // namespace
 
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool)
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool,
+    const QString& indexFilePath)
 {
     LibraryReading reading;
+    // The index file needs nothing from the database: it is read on a thread of its own while the
+    // items are, instead of after them on the way to search.
+    forEachInParallel(indexFilePath.isEmpty() ? 1 : 2, [&](size_t job) {
+        if (job == 0) {
+            readDatabase(reading, databasePath, itemsDirectory, pool);
+            return;
+        }
+        if (auto image = readSearchIndexFile(indexFilePath))
+            reading.indexImage = std::make_shared<const SearchIndexImage>(std::move(*image));
+    }, pool);
+    return reading;
+}
+
+namespace {
+
+void readDatabase(LibraryReading& reading, const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool)
+{
     auto opened = SQLiteDatabase::openForReading(databasePath);
     if (!opened) {
         reading.items = unexpected(opened.error());
         reading.richText = unexpected(opened.error());
         reading.faceError = opened.error();
-        return reading;
+        return;
     }
     SQLiteDatabase& database = *opened.value();
 
@@ -140,8 +161,9 @@ LibraryReading readLibrary(const QString& databasePath, const QString& itemsDire
     const QList<VeskItem> items = reading.items ? *reading.items : QList<VeskItem>();
     reading.order = std::make_shared<DefaultOrder>();
     reading.order->reset(items, {});
-    return reading;
 }
+
+} // namespace
 
 std::shared_ptr<NearDuplicateIndex> buildNearDuplicateIndex(const QList<VeskItem>& items, QThreadPool* pool)
 {
@@ -215,15 +237,14 @@ QHash<QUuid, QSet<QString>> personNamesByItem(
 
 SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
-    QThreadPool* pool, const QString& indexFilePath)
+    QThreadPool* pool, const SearchIndexImage* kept)
 {
     SearchIndexBuild build;
     auto index = std::make_shared<SearchIndex>();
     index->setThreadPool(pool);
     {
-        const std::optional<SearchIndexImage> kept = readSearchIndexFile(indexFilePath);
         auto image = std::make_shared<SearchIndexImage>();
-        if (index->rebuild(items, peopleByItem, manualTagsByID, kept ? &*kept : nullptr, image.get()).imageMade)
+        if (index->rebuild(items, peopleByItem, manualTagsByID, kept, image.get()).imageMade)
             build.image = std::move(image);
     }
     // Later changes are small and made on the main thread, with the global pool.

@@ -46,11 +46,15 @@ struct LibraryReading {
     QSet<QUuid> pictureFileIDs;
     // Made from the items as read (brought-back marks are applied by the store).
     std::shared_ptr<DefaultOrder> order;
+    // The search index file as read beside the items; none when there is none or it is unusable.
+    std::shared_ptr<const SearchIndexImage> indexImage;
 };
 
-// Reads the library at databasePath, its managed paths brought to itemsDirectory. Runs on a
-// worker thread; a large library's items are read on the pool's threads as well, when one is given.
-LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool = nullptr);
+// Reads the library at databasePath, its managed paths brought to itemsDirectory, and the search
+// index file at indexFilePath when one is named. Runs on a worker thread; a large library's items
+// and the index file are read on the pool's threads as well, when one is given.
+LibraryReading readLibrary(const QString& databasePath, const QString& itemsDirectory, QThreadPool* pool = nullptr,
+    const QString& indexFilePath = {});
 
 // The near-duplicate index of the items, built on the pool's threads. Runs on a worker thread,
 // after the search index: a capture's check can wait a moment longer than a search.
@@ -80,8 +84,8 @@ QHash<QUuid, QSet<QString>> personNamesByItem(
     const QList<VeskFaceClusterRecord>& pools, const QList<VeskFaceRecord>& faces);
 
 // The search index of the items, built on the pool's threads, taking the words of unchanged items
-// from the index file at indexFilePath when there is a usable one; what the build needed only
-// while it ran is given back to the system. Runs on a worker thread.
+// from kept (the index file's image) when given; what the build needed only while it ran is given
+// back to the system. Runs on a worker thread.
 struct SearchIndexBuild {
     std::shared_ptr<SearchIndex> index;
     // What the index file should hold from now on, when it did not hold that already.
@@ -89,7 +93,7 @@ struct SearchIndexBuild {
 };
 SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
-    QThreadPool* pool, const QString& indexFilePath);
+    QThreadPool* pool, const SearchIndexImage* kept);
 
 // The threads start-up builds on: every core, below the priority of the main thread, and apart
 // from the global pool that Qt itself draws on while painting.

@@ -30,7 +30,8 @@ void LibraryStartup::beginReading(const QString& databasePath, const QString& it
     m_pendingReading = [this, databasePath, itemsDirectory] {
         deliverResult(this,
             m_worker->run([databasePath, itemsDirectory, pool = m_threads->pool()] {
-                return std::make_shared<LibraryReading>(readLibrary(databasePath, itemsDirectory, pool));
+                return std::make_shared<LibraryReading>(
+                    readLibrary(databasePath, itemsDirectory, pool, searchIndexFilePath(databasePath)));
             }),
             [this](const std::shared_ptr<LibraryReading>& reading) { m_hooks.takeLibrary(reading); });
     };

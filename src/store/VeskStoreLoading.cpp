@@ -264,8 +264,8 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
     const QString path = m_store.m_file->database()->filePath();
     const QString indexFile = searchIndexFilePath(path);
     deliverResult(&m_store,
-        m_store.m_startup->worker().run([items, people, tags, pool, indexFile] {
-            return buildSearchIndex(items, people, tags, pool, indexFile);
+        m_store.m_startup->worker().run([items, people, tags, pool, kept = std::move(reading->indexImage)] {
+            return buildSearchIndex(items, people, tags, pool, kept.get());
         }),
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
