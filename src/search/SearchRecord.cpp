@@ -43,14 +43,22 @@ std::string preparedAscii(const QByteArray& bytes, const std::function<void(QStr
     std::string lowered(size_t(size), '\0');
     const char* in = bytes.constData();
     char* out = lowered.data();
+    if (!visitWord) {
+        // Without words to hand out the loop has no branch left, and the compiler lowers many
+        // bytes at a time: a whole library's texts are lowered this way when its words come from
+        // the index file.
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = in[i];
+            out[i] = char(c + ((c >= 'A' && c <= 'Z') ? ('a' - 'A') : 0));
+        }
+        return lowered;
+    }
     std::u16string word;
     qsizetype start = -1;
     for (qsizetype i = 0; i < size; ++i) {
         const char c = in[i];
         const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
         out[i] = lower;
-        if (!visitWord)
-            continue;
         if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '#') {
             if (start < 0)
                 start = i;
@@ -62,7 +70,7 @@ std::string preparedAscii(const QByteArray& bytes, const std::function<void(QStr
             start = -1;
         }
     }
-    if (visitWord && start >= 0) {
+    if (start >= 0) {
         word.assign(out + start, out + size);
         visitWord(QStringView(word.data(), qsizetype(word.size())));
     }
@@ -86,8 +94,15 @@ template <typename Char>
 void appendAsciiHashtags(const Char* text, qsizetype size, QStringList& tags)
 {
     for (qsizetype i = 0; i < size; ++i) {
-        if (text[i] != '#')
+        if constexpr (sizeof(Char) == 1) {
+            // Long texts hold few "#": memchr skips to the next many bytes at a time.
+            const void* hash = std::memchr(text + i, '#', size_t(size - i));
+            if (!hash)
+                return;
+            i = static_cast<const Char*>(hash) - text;
+        } else if (text[i] != '#') {
             continue;
+        }
         if (i > 0 && (isAsciiWordCharacter(char16_t(text[i - 1])) || text[i - 1] == '_'))
             continue;
         qsizetype end = i + 1;
