@@ -15,6 +15,7 @@
 #include "richtext/VeskRichTextReadView.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QPainter>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -310,8 +311,27 @@ void WrappingText::forgetMeasurements() const
 
 QSize WrappingText::sizeHint() const
 {
-    const int width = this->width() > 0 ? this->width() : 200;
+    // Before its layout has placed it, the widget's own width is a default it is never shown at
+    // (640 made alone, 100 made in a parent); laying out a long text at it costs as much as
+    // showing it. The width its layouts will give it is measured instead, which they ask next.
+    int width = testAttribute(Qt::WA_Resized) ? this->width() : placedWidth();
+    if (width <= 0)
+        width = this->width() > 0 ? this->width() : 200;
     return {width, heightForWidth(width)};
+}
+
+int WrappingText::placedWidth() const
+{
+    int margins = 0;
+    for (const QWidget* parent = parentWidget(); parent; parent = parent->parentWidget()) {
+        const QMargins own = parent->contentsMargins();
+        margins += own.left() + own.right();
+        if (const QLayout* layout = parent->layout())
+            margins += layout->contentsMargins().left() + layout->contentsMargins().right();
+        if (parent->testAttribute(Qt::WA_Resized))
+            return parent->width() - margins;
+    }
+    return 0;
 }
 
 QSize WrappingText::minimumSizeHint() const

@@ -64,6 +64,10 @@ private:
     // Shows the text cut after its last allowed line with "…", or whole when it fits.
     void elideToWidth(int width);
 
+    // The width the box layouts between it and its nearest placed ancestor will give it, for
+    // a widget not placed yet; 0 when no ancestor is placed.
+    int placedWidth() const;
+
     // Forgets the heights measured for the text shown before.
     void forgetMeasurements() const;
 

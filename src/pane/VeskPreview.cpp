@@ -242,6 +242,9 @@ void VeskPreview::rebuild()
     // A fresh content widget per evaluation: whatever state the last one held goes with it.
     auto* content = new QWidget(m_holder);
     content->setObjectName(QStringLiteral("previewContent"));
+    // At the width it will have from the start: its texts are measured at the width their
+    // layout first gives them, and a whole text laid out at a default 100 points is costly.
+    content->resize(m_scroll->viewport()->width(), content->height());
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(22, 22, 22, 22);
     column->setSpacing(16);

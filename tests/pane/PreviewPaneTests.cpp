@@ -420,6 +420,40 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *unbroken.text; }, 5000));
 }
 
+TEST_F(PreviewPaneTest, DatesFollowALongTextWhateverTheTitlesLength)
+{
+    // A title measured at a width it was never shown at once left room for lines it did not
+    // have: the dates then sat lower under a short title than under a long one.
+    const QString body = QString("a line of the note that wraps once or twice in the pane\n").repeated(60);
+    const QStringList titles{"Short", "A title long enough to need a second line in the pane",
+        "A title so long that it runs over three lines of the pane and is cut there, with more words"};
+    QList<VeskItem> items;
+    for (const QString& title : titles) {
+        items.append(makeItem(VeskKind::Text, title));
+        items.last().text = body;
+    }
+    StoreInternals::setItems(*store, items);
+    VeskPreview pane(*store, caches);
+    pane.resize(360, 600);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    std::optional<int> gap;
+    for (const VeskItem& item : items) {
+        SCOPED_TRACE(item.title.toStdString());
+        pane.setItem(item);
+        QCoreApplication::processEvents();
+        auto* section = find<QWidget>(pane, "previewTextSection");
+        auto* dates = find<QWidget>(pane, "previewDateRows");
+        ASSERT_NE(section, nullptr);
+        ASSERT_NE(dates, nullptr);
+        const int shown = dates->y() - (section->y() + section->height());
+        EXPECT_EQ(pane.content()->height(), dates->y() + dates->height() + 22);
+        if (gap)
+            EXPECT_EQ(shown, *gap);
+        gap = shown;
+    }
+}
+
 TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
 {
     VeskItem note = makeItem(VeskKind::Text, "Plan");
