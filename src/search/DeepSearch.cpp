@@ -353,24 +353,37 @@ std::optional<DeepSearchResult> Pass::run()
     };
     std::vector<Association> associations(m_candidates.size());
     constexpr size_t kPiece = 64;
+    const size_t anchorCount = size_t(anchors.size());
     forEachInParallel((m_candidates.size() + kPiece - 1) / kPiece, [&](size_t p) {
-        std::array<double, kAnchorCount> overlaps{};
+        if (m_input.token.isCancelled())
+            return;
+        // The piece's scored candidates are compared with the anchors' tokens in one call.
+        const size_t begin = p * kPiece;
         const size_t end = std::min(m_candidates.size(), (p + 1) * kPiece);
-        for (size_t c = p * kPiece; c < end && !m_input.token.isCancelled(); ++c) {
-            Candidate& candidate = m_candidates[c];
-            if (!candidate.final)
-                continue;
-            overlaps.fill(0.0);
-            if (overlapsWithAnchors) {
-                overlapsWithAnchors->overlaps(m_items[candidate.index].id,
-                    std::span<double>(overlaps.data(), size_t(anchors.size())));
+        std::array<QUuid, kPiece> scoredIDs;
+        std::array<size_t, kPiece> scored{};
+        size_t scoredCount = 0;
+        for (size_t c = begin; c < end; ++c) {
+            if (m_candidates[c].final) {
+                scoredIDs[scoredCount] = m_items[m_candidates[c].index].id;
+                scored[scoredCount++] = c;
             }
+        }
+        std::array<double, kPiece * kAnchorCount> pieceOverlaps{};
+        if (overlapsWithAnchors && scoredCount > 0) {
+            overlapsWithAnchors->overlapsOfEach(std::span<const QUuid>(scoredIDs.data(), scoredCount), anchorCount,
+                std::span<double>(pieceOverlaps.data(), scoredCount * anchorCount));
+        }
+        for (size_t s = 0; s < scoredCount; ++s) {
+            const size_t c = scored[s];
+            Candidate& candidate = m_candidates[c];
+            const double* const overlaps = pieceOverlaps.data() + s * anchorCount;
             Association& association = associations[c];
             for (qsizetype k = 0; k < anchors.size(); ++k) {
                 Candidate& anchor = m_candidates[size_t(anchors[k])];
                 if (&anchor == &candidate)
                     continue;
-                const double overlap = overlaps[size_t(k)];
+                const double overlap = overlaps[k];
                 const std::optional<double> cosine = cosineBetween(anchor, candidate);
                 const bool closeVector = cosine && *cosine >= kVectorFloor;
                 if (overlap == 0.0 && !closeVector)

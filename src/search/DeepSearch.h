@@ -35,6 +35,14 @@ public:
     // One value per anchor, in the anchors' order: the tokens in both sets over the size of the
     // smaller set (at least 1); 0 when either has none.
     virtual void overlaps(const QUuid& item, std::span<double> out) const = 0;
+    // overlaps() of several items, out holding anchorCount values for each in turn. Comparing
+    // many items at once lets an implementation fetch what the next ones read while it compares
+    // one.
+    virtual void overlapsOfEach(std::span<const QUuid> items, size_t anchorCount, std::span<double> out) const
+    {
+        for (size_t i = 0; i < items.size(); ++i)
+            overlaps(items[i], out.subspan(i * anchorCount, anchorCount));
+    }
 };
 
 // Everything one deep search reads. The references must outlive the call.

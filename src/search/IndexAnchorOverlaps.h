@@ -15,8 +15,12 @@ public:
     IndexAnchorOverlaps(const SearchIndex& index, const QList<QUuid>& anchors);
 
     void overlaps(const QUuid& item, std::span<double> out) const override;
+    void overlapsOfEach(std::span<const QUuid> items, size_t anchorCount, std::span<double> out) const override;
 
 private:
+    // overlaps() of the item indexed at slot, none for an item not indexed.
+    void overlapsAt(std::optional<SearchIndex::Slot> slot, std::span<double> out) const;
+
     const SearchIndex& m_index;
     std::vector<size_t> m_anchorSizes; // 0 for an anchor without tokens
     std::vector<quint8> m_marks;       // by association token id: bit k for anchor k

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <span>
+#include <vector>
 
 namespace vesk {
 namespace {
@@ -320,35 +323,65 @@ TEST_F(DeepSearchTest, CancellationAtAnyCheckpointPublishesNothing)
         EXPECT_FALSE(run(at)) << int(at);
 }
 
+// Distinct made-up words ("qaaaa", "qaaab", ...), indexed between the items of a test so that
+// the token ids of the items that follow lie far apart.
+QString spacerWords(int count)
+{
+    QStringList words;
+    for (int n = 0; n < count; ++n) {
+        QString word = QStringLiteral("q");
+        for (int digit = 0, rest = n; digit < 4; ++digit, rest /= 26)
+            word.append(QChar(u'a' + rest % 26));
+        words.append(word);
+    }
+    return words.join(QLatin1Char(' '));
+}
+
 TEST(IndexAnchorOverlaps, AgreeWithTheIndexPairByPair)
 {
-    SearchIndex index;
-    QList<QUuid> ids;
-    const QStringList texts = {QStringLiteral("garden tomatoes seeds watering"),
-        QStringLiteral("tomatoes pasta sauce garlic"), QStringLiteral("garden fence paint"),
-        QStringLiteral("seeds watering garden tomatoes basil mint"), QStringLiteral("nothing shared here"),
-        QString()};
-    for (const QString& text : texts) {
-        VeskItem item;
-        item.id = QUuid::createUuid();
-        item.title = text;
-        item.searchableText = text;
-        index.upsert(item, {}, {});
-        ids.append(item.id);
-    }
-    ids.append(QUuid::createUuid()); // not indexed
-    const QList<QUuid> anchors = ids.mid(0, 4) + QList<QUuid>{ids.last()};
-    const IndexAnchorOverlaps overlaps(index, anchors);
-    for (const QUuid& item : ids) {
+    // Token ids are kept as gaps of one, two or three bytes: spacers between the items make the
+    // gaps of the later items long.
+    for (const int spacer : {0, 300, 20'000}) {
+        SCOPED_TRACE(spacer);
+        SearchIndex index;
+        QList<QUuid> ids;
+        const QStringList texts = {QStringLiteral("garden tomatoes seeds watering"),
+            QStringLiteral("tomatoes pasta sauce garlic"), QStringLiteral("garden fence paint"),
+            QStringLiteral("seeds watering garden tomatoes basil mint"), QStringLiteral("nothing shared here"),
+            QString()};
+        for (const QString& text : texts) {
+            if (spacer > 0) {
+                VeskItem filler;
+                filler.id = QUuid::createUuid();
+                filler.searchableText = spacerWords(spacer).replace(QLatin1Char('q'), QChar(char16_t(u'a' + ids.size())));
+                index.upsert(filler, {}, {});
+            }
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.title = text;
+            item.searchableText = text;
+            index.upsert(item, {}, {});
+            ids.append(item.id);
+        }
+        ids.append(QUuid::createUuid()); // not indexed
+        const QList<QUuid> anchors = ids.mid(0, 4) + QList<QUuid>{ids.last()};
+        const IndexAnchorOverlaps overlaps(index, anchors);
+        const size_t anchorCount = size_t(anchors.size());
+        std::vector<double> ofEach(size_t(ids.size()) * anchorCount, -1.0);
+        overlaps.overlapsOfEach(std::span<const QUuid>(ids.constData(), size_t(ids.size())), anchorCount, ofEach);
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            std::array<double, 5> values{};
+            overlaps.overlaps(ids[i], values);
+            for (qsizetype k = 0; k < anchors.size(); ++k) {
+                EXPECT_DOUBLE_EQ(values[size_t(k)], index.associationOverlap(anchors[k], ids[i]));
+                EXPECT_DOUBLE_EQ(ofEach[size_t(i) * anchorCount + size_t(k)], values[size_t(k)]);
+            }
+        }
         std::array<double, 5> values{};
-        overlaps.overlaps(item, values);
-        for (qsizetype k = 0; k < anchors.size(); ++k)
-            EXPECT_DOUBLE_EQ(values[size_t(k)], index.associationOverlap(anchors[k], item));
+        overlaps.overlaps(ids[3], values);
+        EXPECT_DOUBLE_EQ(values[0], 1.0); // all four words of the first are in the fourth
+        EXPECT_DOUBLE_EQ(values[2], 1.0 / 3.0);
     }
-    std::array<double, 5> values{};
-    overlaps.overlaps(ids[3], values);
-    EXPECT_DOUBLE_EQ(values[0], 1.0);  // all four words of the first are in the fourth
-    EXPECT_DOUBLE_EQ(values[2], 1.0 / 3.0);
 }
 
 } // namespace
