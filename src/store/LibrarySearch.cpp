@@ -4,16 +4,14 @@
 
 #include "platform/BackgroundRelease.h"
 #include "platform/FutureDelivery.h"
-#include "platform/ParallelWork.h"
 #include "platform/Uuid.h"
 #include "platform/WorkPool.h"
 #include "search/DeepSearch.h"
-#include "search/FewStepSort.h"
 #include "search/IndexAnchorOverlaps.h"
 #include "search/LexicalMatch.h"
-#include "search/Ranking.h"
 #include "store/CapturePreparation.h"
 #include "store/LibrarySearchHost.h"
+#include "store/LibrarySearchLexical.h"
 #include "store/SearchState.h"
 #include "store/SearchTextPipeline.h"
 
@@ -265,93 +263,6 @@ LexicalSnapshot LibrarySearch::lexicalMatch(const QString& query) const
 }
 
 // --- The lexical pass ---
-
-namespace {
-
-// What the lexical pass publishes: the ranked items and the reasons beside the first of them.
-struct LexicalPassResult {
-    QList<VeskItem> items;
-    QHash<QUuid, QString> hints;
-};
-
-// The lexical pass over the index: reads nothing but the index and the usage scores of the
-// items opened, so that it can run on a worker while the index stands still. A pass cancelled
-// meanwhile stops before it copies the items.
-LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query,
-    const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token = {})
-{
-    const LexicalHits found = lexicalHits(index, query);
-
-    // The index holds each item as it stands in items(), so the hits are taken from there
-    // instead of searching the whole list.
-    const qint64 nowMs = now.toMSecsSinceEpoch();
-    QHash<quint32, double> usage;
-    for (auto it = usageByID.cbegin(); it != usageByID.cend(); ++it) {
-        if (const auto slot = index.slotOf(it.key()))
-            usage.insert(*slot, *it);
-    }
-    struct Ranked {
-        const LexicalHit* hit;
-        qint64 step;        // rankingStep of the final score
-        qint64 createdAtMs;
-        qint64 lexicalStep; // rankingStep of the lexical score
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(found.hits.size());
-    for (const LexicalHit& hit : found.hits) {
-        const qint64 createdAtMs = index.createdAtMsAt(hit.slot);
-        const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, usage.value(hit.slot, 0.0));
-        ranked.push_back({&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)});
-    }
-    // The order of sortRankedItems over the lexical ranking, on light records instead of whole
-    // items: what it keeps in place on a tie is ordered as the lexical ranking orders it.
-    sortByFewSteps(ranked, [](const Ranked& r) { return r.step; }, [&](const Ranked& a, const Ranked& b) {
-        if (a.step != b.step)
-            return a.step > b.step;
-        if (a.createdAtMs != b.createdAtMs)
-            return a.createdAtMs > b.createdAtMs;
-        if (a.lexicalStep != b.lexicalStep)
-            return a.lexicalStep > b.lexicalStep;
-        return index.idAt(a.hit->slot) < index.idAt(b.hit->slot);
-    });
-
-    LexicalPassResult result;
-    if (token.isCancelled())
-        return result;
-    for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
-        if (!ranked[i].hit->reason.isNull())
-            result.hints.insert(index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
-    }
-    // A short query can match the whole library: the items are copied on all cores, since each
-    // copy mostly waits on memory.
-    QList<VeskItem> results(qsizetype(ranked.size()));
-    VeskItem* const out = results.data();
-    forChunksInParallel(ranked.size(), [&](size_t begin, size_t end) {
-        // Each copy waits on the item and then on its texts' shared headers; asking for both
-        // some items ahead lets those waits overlap.
-        constexpr size_t kItemsAhead = 16;
-        constexpr size_t kTextsAhead = 8;
-        const auto source = [&](size_t i) -> const VeskItem& {
-            return index.entry(ranked[i].hit->slot).source;
-        };
-        for (size_t i = begin; i < end; ++i) {
-            if (i + kItemsAhead < end)
-                __builtin_prefetch(&source(i + kItemsAhead));
-            if (i + kTextsAhead < end) {
-                const VeskItem& ahead = source(i + kTextsAhead);
-                __builtin_prefetch(ahead.title.constData());
-                __builtin_prefetch(ahead.searchableText.constData());
-                if (ahead.text)
-                    __builtin_prefetch(ahead.text->constData());
-            }
-            out[i] = source(i);
-        }
-    });
-    result.items = std::move(results);
-    return result;
-}
-
-} // namespace
 
 bool LibrarySearch::answeredWithoutRanking(const QString& query)
 {
