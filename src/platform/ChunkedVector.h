@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vesk {
@@ -24,6 +25,12 @@ public:
             m_chunks.push_back(std::make_unique<T[]>(ChunkSize));
         return (*this)[m_size++];
     }
+
+    void push_back(T value) { emplace_back() = std::move(value); }
+
+    // Room for count elements without another allocation of the chunk table; the chunks
+    // themselves are made as they are needed.
+    void reserve(size_t count) { m_chunks.reserve((count + ChunkSize - 1) / ChunkSize); }
 
     // Grows with default elements, or drops the last ones (reset to default values).
     void resize(size_t count)

@@ -155,7 +155,9 @@ private:
         };
         std::deque<std::u16string> texts; // by id; a deque keeps them in place as it grows
         std::vector<Cell> cells;
-        std::vector<SlotSet> postings; // unused for association tokens
+        // Unused for association tokens. In chunks, as the per-slot values below: a word new to
+        // a large index moves none of the lists already there.
+        ChunkedVector<SlotSet> postings;
 
         quint32 intern(std::u16string_view text);
         // Starts anew with these texts as ids 0, 1, ...; false when a text comes twice.
@@ -197,12 +199,13 @@ private:
         Dictionary& dictionary);
     void markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const;
 
-    // In chunks: an item added to a large index moves none of the entries already in it.
+    // In chunks: an item added to a large index moves none of the entries or values already in
+    // it, where a single array would be copied whole each time it outgrows its room.
     ChunkedVector<Entry> m_entries;
-    std::vector<QUuid> m_ids;
-    std::vector<qint64> m_createdAtMs;
-    std::vector<quint8> m_live;
-    std::vector<TextSummary> m_summaries;
+    ChunkedVector<QUuid> m_ids;
+    ChunkedVector<qint64> m_createdAtMs;
+    ChunkedVector<quint8> m_live;
+    ChunkedVector<TextSummary> m_summaries;
     std::vector<Slot> m_freeSlots;
     QHash<QUuid, Slot> m_slotByID;
     Dictionary m_words;

@@ -323,6 +323,28 @@ TEST(SearchIndex, ParallelRebuildMatchesItemByItemUpserts)
     expectSameIndex(parallel, serial);
 }
 
+// A capture into a large library adds one item to an index that a build sized for the library
+// as it was: the values kept per item must stay where they are, not be copied to a larger array.
+TEST(SearchIndex, AnItemAddedAfterABuildMovesNoneOfTheKeptValues)
+{
+    for (const int count : {1, 1023, 1024, 3000}) {
+        SCOPED_TRACE(count);
+        RandomLibrary random{quint32(count)};
+        QList<VeskItem> items;
+        for (int i = 0; i < count; ++i)
+            items.append(random.item());
+        SearchIndex index;
+        index.rebuild(items, {}, {});
+        const QUuid* id = &index.idAt(0);
+        const TextSummary* summary = &index.summaryAt(0);
+        for (int added = 0; added < 3; ++added)
+            index.upsert(random.item(), {}, {});
+        EXPECT_EQ(index.size(), count + 3);
+        EXPECT_EQ(&index.idAt(0), id);
+        EXPECT_EQ(&index.summaryAt(0), summary);
+    }
+}
+
 // A large capture's entry is read on a worker and applied on the main thread: the result must be
 // what upsert gives, and a reading of an item as it no longer is must never enter the index.
 TEST(SearchIndex, EntriesPreparedOnWorkersMatchUpsertsAndOutdatedOnesAreReadAgain)
