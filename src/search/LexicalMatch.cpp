@@ -169,34 +169,34 @@ private:
         return std::nullopt;
     }
 
-    std::string_view stored(RecordPart part) const
+    FoldedView stored(RecordPart part) const
     {
         switch (part) {
-        case RecordPart::Title: return m_record.title;
-        case RecordPart::Note: return m_record.note;
-        case RecordPart::Searchable: return m_record.searchableText;
-        case RecordPart::Text: return m_record.text;
-        case RecordPart::Url: return m_record.urlString;
-        case RecordPart::Path: return m_record.filePath;
-        case RecordPart::People: return m_record.peopleNames;
+        case RecordPart::Title: return {m_record.title};
+        case RecordPart::Note: return {m_record.note};
+        case RecordPart::Searchable: return m_record.searchableText.view();
+        case RecordPart::Text: return m_record.text.view();
+        case RecordPart::Url: return {m_record.urlString};
+        case RecordPart::Path: return {m_record.filePath};
+        case RecordPart::People: return {m_record.peopleNames};
         }
         return {};
     }
     // The part before folding, made again from the item only when a term needs it.
-    std::string_view unfolded(RecordPart part) const
+    FoldedView unfolded(RecordPart part) const
     {
         if (!m_record.isFolded(part))
             return stored(part);
         std::optional<std::string>& cached = m_unfolded[size_t(part)];
         if (!cached)
             cached = unfoldedPart(m_entry.source, m_entry.people, part);
-        return *cached;
+        return {*cached};
     }
     // Whether the join of the parts by one space holds the term; empty parts are left out of
     // the join unless keepEmpty.
     bool test(std::initializer_list<RecordPart> parts, const Term& term, bool keepEmpty) const
     {
-        std::string_view views[7];
+        FoldedView views[7];
         int count = 0;
         for (RecordPart part : parts) {
             if (keepEmpty || !stored(part).empty())
@@ -225,10 +225,10 @@ bool holdsWholeWord(const SearchRecord& record, std::string_view word, bool& inT
 {
     inTitle = containsWholeWord(record.title, word);
     inNote = containsWholeWord(record.note, word);
-    inSearchable = containsWholeWord(record.searchableText, word)
+    inSearchable = containsWholeWord(record.searchableText.view(), word)
         || containsWholeWord(record.peopleNames, word);
     return inTitle || inNote || inSearchable
-        || (!record.textIsSearchableText && containsWholeWord(record.text, word))
+        || (!record.textIsSearchableText && containsWholeWord(record.text.view(), word))
         || containsWholeWord(record.urlString, word) || containsWholeWord(record.filePath, word);
 }
 

@@ -84,16 +84,18 @@ QString trimTermPunctuation(const QString& term)
     return term.mid(start, end - start);
 }
 
-bool containsWholeWord(std::string_view text, std::string_view word)
+bool containsWholeWord(FoldedView folded, std::string_view word)
 {
+    const std::string_view text = folded.bytes;
     if (word.empty() || word.size() > text.size())
         return false;
-    for (size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+    // Whether a character is a letter or number does not depend on its case.
+    for (size_t at = findFolded(folded, word); at != std::string_view::npos; at = findFolded(folded, word, at + 1)) {
         if (at > 0 && isWordCharacter(codePointBefore(text, at)))
             continue;
         const size_t bare = at + word.size();
         for (std::string_view suffix : {std::string_view(), std::string_view("s"), std::string_view("es")}) {
-            if (text.substr(bare, suffix.size()) != suffix)
+            if (!foldedStartsWith(folded, bare, suffix))
                 continue;
             const size_t end = bare + suffix.size();
             if (end == text.size() || !isWordCharacter(codePointAt(text, end)))

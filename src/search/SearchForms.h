@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/FoldedView.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -26,6 +28,10 @@ QString trimTermPunctuation(const QString& term);
 
 // Whether word occurs in the UTF-8 text as a whole word, optionally followed by "s" or "es": the
 // characters on either side are not letters, marks or numbers.
-bool containsWholeWord(std::string_view text, std::string_view word);
+bool containsWholeWord(FoldedView text, std::string_view word);
+inline bool containsWholeWord(std::string_view text, std::string_view word)
+{
+    return containsWholeWord(FoldedView{text}, word);
+}
 
 } // namespace vesk

@@ -8,11 +8,6 @@
 #include <QStringList>
 #include <algorithm>
 #include <iterator>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vesk {
 
@@ -35,46 +30,30 @@ std::string prepared(const QString& text, RecordPart part, quint8& foldedParts,
 }
 
 // prepared() of a text of plain ASCII given as its bytes: the normal and folded forms are then
-// the text lower-cased, and its index words the runs of letters, digits and "#"; read in one pass
-// without decoding the text or lowering a copy of it first.
-std::string preparedAscii(const QByteArray& bytes, const std::function<void(QStringView)>& visitWord)
+// the text lower-cased, which the record reads from the item's own bytes, and its index words the
+// runs of letters, digits and "#"; read in one pass without decoding the text or lowering a copy.
+RecordText preparedAscii(const QByteArray& bytes, const std::function<void(QStringView)>& visitWord)
 {
-    const qsizetype size = bytes.size();
-    std::string lowered(size_t(size), '\0');
-    const char* in = bytes.constData();
-    char* out = lowered.data();
-    if (!visitWord) {
-        // Without words to hand out the loop has no branch left, and the compiler lowers many
-        // bytes at a time: a whole library's texts are lowered this way when its words come from
-        // the index file.
+    if (visitWord) {
+        const qsizetype size = bytes.size();
+        const char* in = bytes.constData();
+        std::u16string word;
         for (qsizetype i = 0; i < size; ++i) {
             const char c = in[i];
-            out[i] = char(c + ((c >= 'A' && c <= 'Z') ? ('a' - 'A') : 0));
+            const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+            if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '#') {
+                word.push_back(char16_t(lower));
+                continue;
+            }
+            if (!word.empty()) {
+                visitWord(QStringView(word.data(), qsizetype(word.size())));
+                word.clear();
+            }
         }
-        return lowered;
-    }
-    std::u16string word;
-    qsizetype start = -1;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = in[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-        out[i] = lower;
-        if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '#') {
-            if (start < 0)
-                start = i;
-            continue;
-        }
-        if (start >= 0) {
-            word.assign(out + start, out + i);
+        if (!word.empty())
             visitWord(QStringView(word.data(), qsizetype(word.size())));
-            start = -1;
-        }
     }
-    if (start >= 0) {
-        word.assign(out + start, out + size);
-        visitWord(QStringView(word.data(), qsizetype(word.size())));
-    }
-    return lowered;
+    return RecordText::sharedAscii(bytes);
 }
 
 bool holdsHash(const ItemText& text)
@@ -141,45 +120,32 @@ QString fromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-bool contains(std::string_view haystack, std::string_view needle)
+QString fromUtf8(const RecordText& text)
 {
-    const size_t n = needle.size();
-    if (n == 0)
-        return true;
-    if (n > haystack.size())
-        return false;
-    if (n == 1)
-        return memchr(haystack.data(), needle[0], haystack.size()) != nullptr;
-#if defined(__SSE2__)
-    // Sixteen positions at a time: a candidate needs the needle's first and last byte in
-    // place; only those are compared in full. Much faster than memmem on the short needles
-    // that queries are made of.
-    const char* text = haystack.data();
-    const size_t size = haystack.size();
-    const __m128i first = _mm_set1_epi8(needle[0]);
-    const __m128i last = _mm_set1_epi8(needle[n - 1]);
-    size_t i = 0;
-    for (; i + n - 1 + 16 <= size; i += 16) {
-        const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + n - 1));
-        unsigned mask = unsigned(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(blockFirst, first), _mm_cmpeq_epi8(blockLast, last))));
-        while (mask) {
-            const unsigned bit = unsigned(__builtin_ctz(mask));
-            if (memcmp(text + i + bit + 1, needle.data() + 1, n - 2) == 0)
-                return true;
-            mask &= mask - 1;
-        }
-    }
-    return memmem(text + i, size - i, needle.data(), n) != nullptr;
-#else
-    return memmem(haystack.data(), haystack.size(), needle.data(), n) != nullptr;
-#endif
+    return fromUtf8(text.folded());
+}
+
+bool contains(FoldedView haystack, std::string_view needle)
+{
+    return containsFolded(haystack, needle);
+}
+
+bool contains(const std::string& haystack, std::string_view needle)
+{
+    return containsFolded(FoldedView{haystack}, needle);
 }
 
 } // namespace
 
-bool joinContains(const std::string_view* parts, int count, std::string_view needle)
+RecordText RecordText::sharedAscii(const QByteArray& ascii)
+{
+    RecordText text;
+    text.m_ascii = ascii;
+    text.m_lowered = true;
+    return text;
+}
+
+bool joinContains(const FoldedView* parts, int count, std::string_view needle)
 {
     if (needle.empty())
         return true;
@@ -197,13 +163,13 @@ bool joinContains(const std::string_view* parts, int count, std::string_view nee
     for (int i = 0; i < count; ++i) {
         if (i > 0)
             window.push_back(' ');
-        const std::string_view part = parts[i];
+        const FoldedView part = parts[i];
         if (part.size() <= 2 * reach) {
-            window.append(part);
+            window.append(foldedBytes(part));
         } else {
-            window.append(part.substr(0, reach));
+            window.append(foldedBytes({part.bytes.substr(0, reach), part.lowered}));
             window.push_back('\xFF');
-            window.append(part.substr(part.size() - reach));
+            window.append(foldedBytes({part.bytes.substr(part.size() - reach), part.lowered}));
         }
     }
     return contains(window, needle);
@@ -224,7 +190,7 @@ QString SearchRecord::searchable() const
 
 QString SearchRecord::combined() const
 {
-    const std::string& textPart = textIsSearchableText ? searchableText : text;
+    const RecordText& textPart = textIsSearchableText ? searchableText : text;
     return QStringList{fromUtf8(title), fromUtf8(searchableText), fromUtf8(note), fromUtf8(textPart),
         fromUtf8(urlString), fromUtf8(filePath), fromUtf8(peopleNames)}
         .join(QLatin1Char(' '));
@@ -237,28 +203,28 @@ bool SearchRecord::searchableContains(std::string_view needle) const
     if (searchableText.empty())
         return contains(peopleNames, needle);
     if (peopleNames.empty())
-        return contains(searchableText, needle);
-    const std::string_view parts[] = {searchableText, peopleNames};
+        return contains(searchableText.view(), needle);
+    const FoldedView parts[] = {searchableText.view(), FoldedView{peopleNames}};
     return joinContains(parts, 2, needle);
 }
 
 bool SearchRecord::combinedContains(std::string_view needle) const
 {
-    const std::string_view textPart = textIsSearchableText ? searchableText : text;
-    const std::string_view parts[] = {
-        title, searchableText, note, textPart, urlString, filePath, peopleNames};
     if (needle.find(' ') == std::string_view::npos) {
         // Without a space a match lies inside one part; the copy of the searchable text need
         // not be scanned twice.
-        return contains(title, needle) || contains(searchableText, needle)
+        return contains(title, needle) || contains(searchableText.view(), needle)
             || contains(note, needle) || otherPartsContain(needle);
     }
+    const FoldedView textPart = textIsSearchableText ? searchableText.view() : text.view();
+    const FoldedView parts[] = {FoldedView{title}, searchableText.view(), FoldedView{note}, textPart,
+        FoldedView{urlString}, FoldedView{filePath}, FoldedView{peopleNames}};
     return joinContains(parts, 7, needle);
 }
 
 bool SearchRecord::otherPartsContain(std::string_view needle) const
 {
-    return (!textIsSearchableText && contains(text, needle)) || contains(urlString, needle)
+    return (!textIsSearchableText && contains(text.view(), needle)) || contains(urlString, needle)
         || contains(filePath, needle) || contains(peopleNames, needle);
 }
 
@@ -299,7 +265,7 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
         record.searchableText = preparedAscii(item.searchableText.utf8(), visitWord);
     } else {
         record.searchableText =
-            prepared(item.searchableText.toString(), RecordPart::Searchable, folded, visitWord);
+            RecordText(prepared(item.searchableText.toString(), RecordPart::Searchable, folded, visitWord));
     }
     record.textIsSearchableText = item.text && !item.text->isEmpty()
         && (item.text->isSharedWith(item.searchableText) || *item.text == item.searchableText);
@@ -309,7 +275,7 @@ SearchRecord makeSearchRecord(const VeskItem& item, const QSet<QString>& people,
         if (item.text->isAscii())
             record.text = preparedAscii(item.text->utf8(), visitWord);
         else
-            record.text = prepared(item.text->toString(), RecordPart::Text, folded, visitWord);
+            record.text = RecordText(prepared(item.text->toString(), RecordPart::Text, folded, visitWord));
     }
     record.urlString = prepared(urlString, RecordPart::Url, folded, visitWord);
     record.filePath = prepared(filePath, RecordPart::Path, folded, visitWord);

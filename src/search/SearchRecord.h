@@ -1,6 +1,9 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "search/FoldedView.h"
+
+#include <QByteArray>
 
 #include <QSet>
 #include <QString>
@@ -14,6 +17,33 @@ namespace vesk {
 
 // The parts of a record's texts, as bits of SearchRecord::foldedParts.
 enum class RecordPart : quint8 { Title, Note, Searchable, Text, Url, Path, People };
+
+// A long text of a record in its folded form. A text of plain ASCII, as most are, is not copied:
+// its folded form is its bytes lower-cased, so the record shares the item's own buffer and the
+// tests read it lowered (FoldedView). Others keep their folded UTF-8.
+class RecordText {
+public:
+    RecordText() = default;
+    explicit RecordText(std::string folded) : m_folded(std::move(folded)) {}
+    static RecordText sharedAscii(const QByteArray& ascii);
+
+    FoldedView view() const
+    {
+        if (m_lowered)
+            return {std::string_view(m_ascii.constData(), size_t(m_ascii.size())), true};
+        return {m_folded, false};
+    }
+    bool empty() const { return m_lowered ? m_ascii.isEmpty() : m_folded.empty(); }
+    // The folded form as bytes of its own.
+    std::string folded() const { return foldedBytes(view()); }
+
+    friend bool operator==(const RecordText& a, const RecordText& b) { return sameFolded(a.view(), b.view()); }
+
+private:
+    std::string m_folded;
+    QByteArray m_ascii;
+    bool m_lowered = false;
+};
 
 // What the lexical pass reads of one item, lower-cased once.
 //
@@ -30,8 +60,8 @@ enum class RecordPart : quint8 { Title, Note, Searchable, Text, Url, Path, Peopl
 struct SearchRecord {
     std::string title;
     std::string note;
-    std::string searchableText;  // the item's searchableText
-    std::string text;            // the item's text (or empty)
+    RecordText searchableText;   // the item's searchableText
+    RecordText text;             // the item's text (or empty)
     bool textIsSearchableText = false; // true when `text` equals `searchableText` (not kept twice)
     std::string urlString;
     std::string filePath;
@@ -73,6 +103,6 @@ std::string unfoldedPart(const VeskItem& item, const QSet<QString>& people, Reco
 QString combinedJoin(const VeskItem& item, const QString& peopleNames);
 
 // Whether needle occurs in the join of parts by one space, without building the join.
-bool joinContains(const std::string_view* parts, int count, std::string_view needle);
+bool joinContains(const FoldedView* parts, int count, std::string_view needle);
 
 } // namespace vesk

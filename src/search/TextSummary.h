@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "search/FoldedView.h"
 
 #include <QtGlobal>
 
@@ -42,6 +43,7 @@ struct TextSummary {
 
 // The byte set of a UTF-8 text.
 quint64 textBits(std::string_view text);
+quint64 textBits(FoldedView text);
 
 // Whether a part holding all of the needle's bits surely holds the needle: true for a single ASCII
 // letter or digit.

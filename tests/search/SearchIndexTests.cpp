@@ -411,7 +411,9 @@ TEST(SearchRecord, PlainAsciiTextsReadAsTheirDecodedForms)
         const SearchRecord record =
             makeSearchRecord(item, {}, {}, [&](QStringView word) { visited.append(word.toString()); });
         const QString folded = searchFoldedForm(searchNormalForm(text));
-        EXPECT_EQ(record.searchableText, folded.toStdString());
+        EXPECT_EQ(record.searchableText.folded(), folded.toStdString());
+        // Read in the item's own buffer, not held a second time.
+        EXPECT_EQ(record.searchableText.view().bytes.data(), item.searchableText.constData());
         EXPECT_EQ(record.tags, extractHashtags(combinedJoin(item, QString())));
         QStringList expectedWords;
         forEachIndexWord(folded, [&](QStringView word) { expectedWords.append(word.toString()); });
