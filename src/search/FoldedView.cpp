@@ -54,13 +54,11 @@ size_t findScalar(const char* text, size_t size, std::string_view needle, size_t
 }
 
 #if defined(__SSE2__)
-// Sixteen bytes with A-Z made a-z; the bytes of multi-byte characters are negative as signed
-// bytes and stay as they are.
-inline __m128i lowered16(__m128i block)
+// What a byte of a lowered text is compared with needle byte c through: for a small letter the
+// byte with its 0x20 bit set (only c and its capital give c then), for any other byte the byte.
+inline __m128i caseBit(char c, bool lowered)
 {
-    const __m128i capital = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('A' - 1)),
-                                          _mm_cmplt_epi8(block, _mm_set1_epi8('Z' + 1)));
-    return _mm_add_epi8(block, _mm_and_si128(capital, _mm_set1_epi8('a' - 'A')));
+    return _mm_set1_epi8(lowered && c >= 'a' && c <= 'z' ? char('a' - 'A') : char(0));
 }
 #endif
 
@@ -91,13 +89,13 @@ size_t findFolded(FoldedView view, std::string_view needle, size_t from)
     // that queries are made of.
     const __m128i first = _mm_set1_epi8(needle[0]);
     const __m128i last = _mm_set1_epi8(needle[n - 1]);
+    const __m128i firstCase = caseBit(needle[0], lowered);
+    const __m128i lastCase = caseBit(needle[n - 1], lowered);
     for (; i + n - 1 + 16 <= size; i += 16) {
-        __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + n - 1));
-        if (lowered) {
-            blockFirst = lowered16(blockFirst);
-            blockLast = lowered16(blockLast);
-        }
+        const __m128i blockFirst = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), firstCase);
+        const __m128i blockLast = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + n - 1)), lastCase);
         unsigned mask = unsigned(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(blockFirst, first), _mm_cmpeq_epi8(blockLast, last))));
         while (mask) {
