@@ -249,13 +249,15 @@ SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     }
     // Later changes are small and made on the main thread, with the global pool.
     index->setThreadPool(nullptr);
-#if defined(__GLIBC__)
-    // The build's word tables and lists were freed on many threads; without this the allocator
-    // keeps them, and the vectors read next would come on top.
-    malloc_trim(0);
-#endif
     build.index = std::move(index);
     return build;
+}
+
+void giveBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 LoadedItemsMerge mergeLoadedItems(

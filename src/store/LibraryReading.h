@@ -84,8 +84,7 @@ QHash<QUuid, QSet<QString>> personNamesByItem(
     const QList<VeskFaceClusterRecord>& pools, const QList<VeskFaceRecord>& faces);
 
 // The search index of the items, built on the pool's threads, taking the words of unchanged items
-// from kept (the index file's image) when given; what the build needed only while it ran is given
-// back to the system. Runs on a worker thread.
+// from kept (the index file's image) when given. Runs on a worker thread.
 struct SearchIndexBuild {
     std::shared_ptr<SearchIndex> index;
     // What the index file should hold from now on, when it did not hold that already.
@@ -94,6 +93,10 @@ struct SearchIndexBuild {
 SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
     QThreadPool* pool, const SearchIndexImage* kept);
+// Hands the memory freed since to the system. The index build's word tables and lists are freed
+// on many threads, and the allocator would keep them, with the vectors read next on top; done
+// apart from the build, so that search does not wait for it.
+void giveBackFreedMemory();
 
 // The threads start-up builds on: every core, below the priority of the main thread, and apart
 // from the global pool that Qt itself draws on while painting.

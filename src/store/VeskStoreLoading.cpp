@@ -278,6 +278,8 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
                 });
             }
         });
+    // After the build has handed its index over and let go of the file's image.
+    m_store.m_startup->worker().run(giveBackFreedMemory);
     buildNearDuplicatesAtStart();
     const QString model = m_store.m_services.embeddings->modelName();
     deliverResult(&m_store,
