@@ -278,12 +278,26 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
         m_associationWords.clear();
         cached = nullptr;
     }
+    // An item's place in the image: usually its own position, since the image keeps the items in
+    // the order the last build had them and a library that did not change comes in that order.
+    // Only when some item is elsewhere are all of them found by their ids.
     QHash<QUuid, qsizetype> cachedItems;
-    if (cached) {
+    bool cachedInOrder = cached && cached->items.size() == size_t(items.size());
+    for (size_t i = 0; cachedInOrder && i < cached->items.size(); ++i)
+        cachedInOrder = cached->items[i].id == items[qsizetype(i)].id;
+    if (cached && !cachedInOrder) {
         cachedItems.reserve(qsizetype(cached->items.size()));
         for (size_t i = 0; i < cached->items.size(); ++i)
             cachedItems.insert(cached->items[i].id, qsizetype(i));
     }
+    const auto placeInImage = [&](size_t i, const QUuid& id) -> std::optional<size_t> {
+        if (!cached)
+            return std::nullopt;
+        if (cachedInOrder)
+            return i;
+        const auto kept = cachedItems.constFind(id);
+        return kept == cachedItems.cend() ? std::nullopt : std::optional<size_t>(size_t(*kept));
+    };
     const bool stamped = cached || image;
 
     // All cores read the items at once into shared word tables, each into its own entry; the
@@ -325,9 +339,9 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
                 const QStringList manualTags = manualTagsByID.value(item.id);
                 if (stamped)
                     stamps[i] = stampOf(item, people, manualTags);
-                const auto kept = cached ? cachedItems.constFind(item.id) : cachedItems.cend();
-                if (kept != cachedItems.cend() && cached->items[size_t(*kept)].stamp == stamps[i]) {
-                    const SearchIndexImage::Item& read = cached->items[size_t(*kept)];
+                const std::optional<size_t> kept = placeInImage(i, item.id);
+                if (kept && cached->items[*kept].stamp == stamps[i]) {
+                    const SearchIndexImage::Item& read = cached->items[*kept];
                     readEntry(item, people, manualTags, m_entries[i], {});
                     m_entries[i].association = read.association;
                     fromImage[i] = quint32(*kept);
