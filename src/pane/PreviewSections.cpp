@@ -271,6 +271,17 @@ WrappingText::WrappingText(const QString& text, const QFont& font, const QColor&
     setPalette(palette);
     viewport()->setAutoFillBackground(false);
     setPlainText(text);
+    keepShapedLines();
+}
+
+void WrappingText::keepShapedLines()
+{
+    // A paragraph's layout forgets its shaped glyphs once laid out, and every painting shaped
+    // the lines in sight again; the pane paints a new item two or three times as it arrives.
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (QTextLayout* layout = block.layout())
+            layout->setCacheEnabled(true);
+    }
 }
 
 int WrappingText::heightForWidth(int width) const
@@ -379,6 +390,7 @@ void WrappingText::elideToWidth(int width)
     }
     if (shown != toPlainText()) {
         setPlainText(shown);
+        keepShapedLines();
         forgetMeasurements();
     }
 }

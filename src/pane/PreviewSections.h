@@ -68,6 +68,9 @@ private:
     // a widget not placed yet; 0 when no ancestor is placed.
     int placedWidth() const;
 
+    // Keeps the shaped lines of the text on show for its paintings.
+    void keepShapedLines();
+
     // Forgets the heights measured for the text shown before.
     void forgetMeasurements() const;
 
