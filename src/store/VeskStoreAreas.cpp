@@ -9,7 +9,13 @@
 #include "store/SecureItems.h"
 #include "store/StartupLoading.h"
 
+#include "platform/QuietMemoryRelease.h"
+
 namespace vesk {
+
+namespace {
+constexpr int kQuietBeforeMemoryReleaseMs = 2000;
+} // namespace
 
 void VeskStore::makeAreas()
 {
@@ -51,6 +57,15 @@ void VeskStore::makeLibraryItems()
     connect(library, &LibraryItems::indexingCountChanged, this, &VeskStore::indexingCountChanged);
     connect(library, &LibraryItems::inboxImportCountChanged, this, &VeskStore::inboxImportCountChanged);
     connect(library, &LibraryItems::cloudImportCountChanged, this, &VeskStore::cloudImportCountChanged);
+
+    // Start-up and searches free much on many threads; once the window is quiet it goes back.
+    // On the system's timers, not the store's: the release changes nothing the store shows, and
+    // a test's fake timers hold only the delays of what the store does.
+    auto* release = new QuietMemoryRelease(SystemTimers::shared(), kQuietBeforeMemoryReleaseMs, this);
+    const auto note = [release] { release->noteActivity(); };
+    connect(library, &LibraryItems::filteredItemsChanged, release, note);
+    connect(library, &LibraryItems::searchReadyChanged, release, note);
+    connect(this, &VeskStore::startupFinished, release, note);
 }
 
 } // namespace vesk

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Timers.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace vesk {
+
+// Hands the memory the allocator keeps free back to the system once the application has been
+// quiet for a moment. Start-up, a search over a large library and a new result list free hundreds
+// of megabytes on many threads; the allocator keeps those pages for allocations that do not come,
+// and the process looks as large as at its busiest. The release runs on a worker, never more than
+// one at a time, and touches nothing but the allocator.
+class QuietMemoryRelease : public QObject {
+public:
+    QuietMemoryRelease(std::shared_ptr<Timers> timers, int quietMs, QObject* parent = nullptr);
+    ~QuietMemoryRelease() override;
+
+    // Something happened: the release comes quietMs after the last call.
+    void noteActivity();
+
+    // How many releases were started by this object; for tests.
+    int releasesStarted() const { return m_started; }
+
+private:
+    std::shared_ptr<Timers> m_timers;
+    int m_quietMs;
+    std::shared_ptr<PendingDelay> m_pending;
+    int m_started = 0;
+};
+
+} // namespace vesk
