@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include <sys/mman.h>
-#include <vector>
 
 namespace vesk {
 
@@ -34,9 +34,10 @@ void preferLargePages(void* start, size_t bytes)
         (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
-// A list of count items made by place(i, items), which constructs the i-th item made in the list
-// items, on all cores. The items are made straight in the list's memory: a list made at its size first would
-// build every item empty and then assign it, writing each twice.
+// A list of count items made on all cores by place(i, items), which constructs the i-th item of
+// the list whose memory starts at items. The items are made straight in the list's memory: a
+// list made at its size first would build every item empty and then assign it, writing each
+// twice.
 template <typename Place>
 QList<VeskItem> itemsMadeInParallel(size_t count, Place place)
 {
