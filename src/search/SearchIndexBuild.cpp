@@ -408,10 +408,18 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     }
 
     // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.
+    // The index file keeps its words in this order, so that a start from it sorts only the
+    // words read anew and merges them in; a file in another order is sorted whole.
     std::vector<quint32> sorted(m_words.texts.size());
     std::iota(sorted.begin(), sorted.end(), quint32(0));
-    std::sort(sorted.begin(), sorted.end(),
-        [&](quint32 a, quint32 b) { return m_words.texts[a] < m_words.texts[b]; });
+    const auto byText = [&](quint32 a, quint32 b) { return m_words.texts[a] < m_words.texts[b]; };
+    const auto seeded = qsizetype(cached ? cached->words.size() : 0);
+    if (seeded > 0 && std::is_sorted(sorted.begin(), sorted.begin() + seeded, byText)) {
+        std::sort(sorted.begin() + seeded, sorted.end(), byText);
+        std::inplace_merge(sorted.begin(), sorted.begin() + seeded, sorted.end(), byText);
+    } else {
+        std::sort(sorted.begin(), sorted.end(), byText);
+    }
     for (quint32 id : sorted)
         m_wordOrder.emplace_hint(m_wordOrder.end(), std::u16string_view(m_words.texts[id]), id);
     for (quint32 id = 0; id < m_words.texts.size(); ++id)

@@ -113,16 +113,19 @@ struct Compaction {
     std::vector<quint32> place;
 };
 
-Compaction compaction(const std::vector<quint8>& used)
+// With texts, the kept ids go in the order of their texts instead.
+Compaction compaction(const std::vector<quint8>& used, const std::vector<std::u16string>* texts = nullptr)
 {
     Compaction result;
     result.place.assign(used.size(), 0);
     for (quint32 id = 0; id < used.size(); ++id) {
-        if (used[id]) {
-            result.place[id] = quint32(result.kept.size());
+        if (used[id])
             result.kept.push_back(id);
-        }
     }
+    if (texts)
+        std::sort(result.kept.begin(), result.kept.end(), [&](quint32 a, quint32 b) { return (*texts)[a] < (*texts)[b]; });
+    for (quint32 place = 0; place < result.kept.size(); ++place)
+        result.place[result.kept[place]] = place;
     return result;
 }
 
@@ -152,7 +155,9 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
     std::vector<quint8> wordUsed(image.words.size(), 0);
     for (size_t word = 0; word < std::min(image.words.size(), image.holders.size()); ++word)
         wordUsed[word] = image.holders[word].isEmpty() ? 0 : 1;
-    const Compaction words = compaction(wordUsed);
+    // The words in their sorted order: a start that reads the file then has its words in the
+    // order prefix look-ups walk, without sorting them again.
+    const Compaction words = compaction(wordUsed, &image.words);
     std::vector<quint8> tokenUsed(image.associationWords.size(), 0);
     for (const SearchIndexImage::Item& item : image.items)
         item.association.forEach([&](quint32 id) { tokenUsed[id] = 1; });

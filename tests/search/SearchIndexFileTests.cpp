@@ -78,7 +78,8 @@ TEST(SearchIndexFile, GivesBackWhatWasWrittenAndRefusesAnythingElse)
     }
 }
 
-// Words that no item holds any more are left out, and the ids follow the words kept.
+// Words that no item holds any more are left out; those kept are written in their sorted order,
+// and the ids follow them.
 TEST(SearchIndexFile, LeavesOutWordsThatNoItemHolds)
 {
     SearchIndexImage image;
@@ -90,11 +91,11 @@ TEST(SearchIndexFile, LeavesOutWordsThatNoItemHolds)
     const QByteArray engine("e");
     const auto decoded = decodeSearchIndexImage(encodeSearchIndexImage(image, engine), engine);
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->words, (std::vector<std::u16string>{u"kept", u"also"}));
+    EXPECT_EQ(decoded->words, (std::vector<std::u16string>{u"also", u"kept"}));
     EXPECT_EQ(decoded->associationWords, std::vector<std::u16string>{u"y"});
     ASSERT_EQ(decoded->holders.size(), 2u);
-    EXPECT_EQ(decoded->holders[0].unpacked(), (std::vector<quint32>{0, 1}));
-    EXPECT_EQ(decoded->holders[1].unpacked(), std::vector<quint32>{1});
+    EXPECT_EQ(decoded->holders[0].unpacked(), std::vector<quint32>{1});
+    EXPECT_EQ(decoded->holders[1].unpacked(), (std::vector<quint32>{0, 1}));
     EXPECT_EQ(decoded->items[0].association.unpacked(), std::vector<quint32>{0});
 }
 
