@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the search index file reader. Besides crashes, hangs and runaway
-// memory, it checks that what the reader accepts holds only ids its dictionaries have, and is
-// written back to the same bytes. The checksum keeps most inputs out, so the bytes are also read
+// memory, it checks that what the reader accepts holds only ids its dictionaries and its item
+// list have, and is written back to the same bytes. The checksum keeps most inputs out, so the bytes are also read
 // as a payload behind a header made for them.
 #include "search/SearchIndexFile.h"
 
@@ -14,12 +14,16 @@ void check(const std::optional<vesk::SearchIndexImage>& image, QByteArrayView en
     if (!image)
         return;
     for (const vesk::SearchIndexImage::Item& item : image->items) {
-        item.words.forEach([&](quint32 id) {
-            if (id >= image->words.size())
-                std::abort();
-        });
         item.association.forEach([&](quint32 id) {
             if (id >= image->associationWords.size())
+                std::abort();
+        });
+    }
+    if (image->holders.size() != image->words.size())
+        std::abort();
+    for (const vesk::PackedIds& holders : image->holders) {
+        holders.forEach([&](quint32 position) {
+            if (position >= image->items.size())
                 std::abort();
         });
     }

@@ -392,9 +392,13 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
             for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
                 if (fromImage[i] != kNotKept)
                     continue;
-                for (auto [list, offsets, places] :
+                for (const auto& part :
                     {std::tuple(&entryWords[i], &wordOffsets, &wordPlaces),
                         std::tuple(&m_entries[i].association, &associationOffsets, &associationPlaces)}) {
+                    // Named apart: clang 14 lets no lambda capture a structured binding.
+                    auto* const list = std::get<0>(part);
+                    const auto* const offsets = std::get<1>(part);
+                    const auto* const places = std::get<2>(part);
                     ids.clear();
                     list->forEach([&](quint32 id) {
                         const quint32 dense = ConcurrentWordTable::dense(id, *offsets);
