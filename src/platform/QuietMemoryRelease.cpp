@@ -1,14 +1,11 @@
 #include "platform/QuietMemoryRelease.h"
 
+#include "platform/SystemMemory.h"
 #include "platform/WorkPools.h"
 
 #include <QThreadPool>
 
 #include <atomic>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace vesk {
 
@@ -17,16 +14,14 @@ namespace {
 // One pass at a time for the whole process: a second would only wait on the first's locks.
 std::atomic<bool> g_releasing{false};
 
-void releaseFreeMemory()
+void releaseOnWorker()
 {
-#if defined(__GLIBC__)
     if (g_releasing.exchange(true))
         return;
     WorkPools::shared().files()->start([] {
-        malloc_trim(0);
+        releaseFreeMemory();
         g_releasing = false;
     });
-#endif
 }
 
 } // namespace
@@ -49,7 +44,7 @@ void QuietMemoryRelease::noteActivity()
     m_pending = m_timers->after(m_quietMs, this, [this] {
         m_pending.reset();
         ++m_started;
-        releaseFreeMemory();
+        releaseOnWorker();
     });
 }
 

@@ -14,9 +14,6 @@
 #include <iterator>
 #include <vector>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace vesk {
 
@@ -251,13 +248,6 @@ SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     index->setThreadPool(nullptr);
     build.index = std::move(index);
     return build;
-}
-
-void giveBackFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
 }
 
 LoadedItemsMerge mergeLoadedItems(

@@ -93,10 +93,6 @@ struct SearchIndexBuild {
 SearchIndexBuild buildSearchIndex(const QList<VeskItem>& items,
     const QHash<QUuid, QSet<QString>>& peopleByItem, const QHash<QUuid, QStringList>& manualTagsByID,
     QThreadPool* pool, const SearchIndexImage* kept);
-// Hands the memory freed since to the system. The index build's word tables and lists are freed
-// on many threads, and the allocator would keep them, with the vectors read next on top; done
-// apart from the build, so that search does not wait for it.
-void giveBackFreedMemory();
 
 // The threads start-up builds on: every core, below the priority of the main thread, and apart
 // from the global pool that Qt itself draws on while painting.

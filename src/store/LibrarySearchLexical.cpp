@@ -2,6 +2,7 @@
 #include "store/LibrarySearchLexical.h"
 
 #include "platform/ParallelWork.h"
+#include "platform/SystemMemory.h"
 #include "search/FewStepSort.h"
 #include "search/LexicalMatch.h"
 #include "search/Ranking.h"
@@ -10,29 +11,12 @@
 #include <QArrayDataPointer>
 
 #include <algorithm>
-#include <cstdint>
 #include <new>
 #include <vector>
-
-#include <sys/mman.h>
 
 namespace vesk {
 
 namespace {
-
-// A list of the whole library takes tens of megabytes of memory fresh from the system, and
-// touching it page by page costs a fault every 4 KiB (at 300,000 items as much as copying the
-// items): asking for 2 MiB pages where they fit cuts those faults five hundred times.
-void preferLargePages(void* start, size_t bytes)
-{
-    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
-    if (bytes < 4 * kLargePage)
-        return;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
-    const uintptr_t last = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(kLargePage - 1);
-    if (last > first)
-        (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
 
 // A list of count items made on all cores by place(i, items), which constructs the i-th item of
 // the list whose memory starts at items. The items are made straight in the list's memory: a
@@ -45,6 +29,8 @@ QList<VeskItem> itemsMadeInParallel(size_t count, Place place)
         return {};
     QArrayDataPointer<VeskItem> made(QTypedArrayData<VeskItem>::allocate(qsizetype(count)));
     VeskItem* const out = made.data();
+    // A list of the whole library takes tens of megabytes fresh from the system; touched page by
+    // page it costs a fault every 4 KiB (at 300,000 items as much as copying the items).
     preferLargePages(out, count * sizeof(VeskItem));
     // Making an item only copies shared values (it cannot fail), so the list takes its size only
     // once every item stands.

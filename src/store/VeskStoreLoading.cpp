@@ -7,6 +7,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
+#include "platform/SystemMemory.h"
 #include "platform/Uuid.h"
 #include "store/BringBackSchedule.h"
 #include "store/FaceLibrary.h"
@@ -278,8 +279,10 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
                 });
             }
         });
-    // After the build has handed its index over and let go of the file's image.
-    m_store.m_startup->worker().run(giveBackFreedMemory);
+    // After the build has handed its index over and let go of the file's image: its word tables
+    // and lists were freed on many threads, and the allocator would keep them, with the vectors
+    // read next on top. Apart from the build, so that search does not wait for it.
+    m_store.m_startup->worker().run(releaseFreeMemory);
     buildNearDuplicatesAtStart();
     const QString model = m_store.m_services.embeddings->modelName();
     deliverResult(&m_store,

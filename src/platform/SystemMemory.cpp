@@ -1,0 +1,37 @@
+#include "platform/SystemMemory.h"
+
+#include <cstdint>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace vesk {
+
+void releaseFreeMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+void preferLargePages(void* start, size_t bytes)
+{
+#if defined(__linux__)
+    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+    if (bytes < 4 * kLargePage)
+        return;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(kLargePage - 1);
+    if (last > first)
+        (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+} // namespace vesk
