@@ -127,20 +127,22 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         std::vector<Entry> entries;
         std::vector<PackedIds> keywords;   // of each entry; at the end only those it is listed under
         std::vector<quint32> counts;       // items of the batch holding each word
+        size_t reader = 0;                 // the worker whose word ids the keywords are
     };
     std::vector<Batch> batches(static_cast<size_t>(batchCount));
     std::vector<qsizetype> numbers(static_cast<size_t>(batchCount));
     std::iota(numbers.begin(), numbers.end(), qsizetype(0));
 
-    // Every comparable item read on all cores, into one shared table of words.
-    // One worker per core takes the batches in turn, with one reader for its whole share: a
-    // reader's cache serves the frequent words without a lock once it has met them.
-    ConcurrentWordTable table;
+    // Every comparable item read on all cores, each worker into a word table of its own for
+    // the batches it takes in turn.
+    const auto workers = size_t(std::min(cores, batchCount));
+    ConcurrentWordTable table(workers);
     std::atomic<qsizetype> nextBatch{0};
-    forEachInParallel(size_t(std::min(cores, batchCount)), [&](size_t) {
-        ConcurrentWordTable::Reader reader(table);
+    forEachInParallel(workers, [&](size_t worker) {
+        ConcurrentWordTable::Reader reader(table, worker);
         for (qsizetype number = nextBatch++; number < batchCount; number = nextBatch++) {
             Batch& batch = batches[size_t(number)];
+            batch.reader = worker;
             const qsizetype first = number * perBatch;
             const qsizetype last = std::min(items.size(), first + perBatch);
             for (qsizetype i = first; i < last; ++i) {
@@ -158,7 +160,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     }, pool);
 
     // Dense ids, and how many items hold each word: that fixes the order, rarest first.
-    const std::vector<quint32> offsets = table.number(m_words);
+    const ConcurrentWordTable::Numbering numbering = table.number(m_words);
     const size_t wordCount = m_words.size();
     QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
         Batch& batch = batches[size_t(number)];
@@ -166,7 +168,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         std::vector<quint32> ids;
         for (PackedIds& keywords : batch.keywords) {
             ids.clear();
-            keywords.forEach([&](quint32 id) { ids.push_back(ConcurrentWordTable::dense(id, offsets)); });
+            keywords.forEach([&](quint32 id) { ids.push_back(numbering.dense(batch.reader, id)); });
             std::sort(ids.begin(), ids.end());
             for (quint32 id : ids)
                 ++batch.counts[id];

@@ -1,6 +1,5 @@
 #include "search/SearchIndex.h"
 
-#include "platform/ConcurrentWordTable.h"
 #include "platform/ParallelWork.h"
 #include "platform/WorkPools.h"
 #include "search/SearchIndexWords.h"

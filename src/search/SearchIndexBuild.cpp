@@ -319,19 +319,22 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     std::vector<size_t> chunks;
     for (size_t first = 0; first < count; first += kChunk)
         chunks.push_back(first);
-    ConcurrentWordTable wordTable;
-    ConcurrentWordTable associationTable;
-    // One worker per core takes the chunks in turn, with readers kept for its whole share: a
-    // reader's cache serves the frequent words without a lock once it has met them.
+    // One worker per core takes the chunks in turn, reading into word tables of its own; which
+    // worker read a chunk says whose ids its lists hold.
+    const size_t workers = std::min(size_t(cores), chunks.size());
+    ConcurrentWordTable wordTable(workers);
+    ConcurrentWordTable associationTable(workers);
+    std::vector<quint32> chunkReader(chunks.size(), 0);
     std::atomic<size_t> nextChunk{0};
     std::atomic<size_t> reusedCount{0};
-    forEachInParallel(std::min(size_t(cores), chunks.size()), [&](size_t) {
-        ConcurrentWordTable::Reader words(wordTable);
-        ConcurrentWordTable::Reader association(associationTable);
+    forEachInParallel(workers, [&](size_t worker) {
+        ConcurrentWordTable::Reader words(wordTable, worker);
+        ConcurrentWordTable::Reader association(associationTable, worker);
         std::vector<quint32> wordIDs;
         std::vector<quint32> tokenIDs;
         size_t reusedHere = 0;
         for (size_t c = nextChunk++; c < chunks.size(); c = nextChunk++) {
+            chunkReader[c] = quint32(worker);
             const size_t first = chunks[c];
             for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
                 const VeskItem& item = items[qsizetype(i)];
@@ -366,17 +369,17 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     // Dense ids for the words read anew, after those kept; their entries' lists are told them.
     std::vector<quint32> wordPlaces;
     std::vector<quint32> associationPlaces;
-    std::vector<quint32> wordOffsets;
-    std::vector<quint32> associationOffsets;
-    for (auto [table, dictionary, offsets, places] :
-        {std::tuple(&wordTable, &m_words, &wordOffsets, &wordPlaces),
-            std::tuple(&associationTable, &m_associationWords, &associationOffsets, &associationPlaces)}) {
+    ConcurrentWordTable::Numbering wordNumbering;
+    ConcurrentWordTable::Numbering associationNumbering;
+    for (auto [table, dictionary, numbering, places] :
+        {std::tuple(&wordTable, &m_words, &wordNumbering, &wordPlaces),
+            std::tuple(&associationTable, &m_associationWords, &associationNumbering, &associationPlaces)}) {
         if (!cached) {
-            *offsets = table->number(dictionary->texts);
+            *numbering = table->number(dictionary->texts);
             continue;
         }
         std::deque<std::u16string> added;
-        *offsets = table->number(added);
+        *numbering = table->number(added);
         places->reserve(added.size());
         for (const std::u16string& word : added)
             places->push_back(dictionary->intern(word));
@@ -387,28 +390,29 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
             dictionary->rehash(dictionary->texts.size() * 2 + 2);
     }
     if (report.read > 0) {
-        QtConcurrent::blockingMap(pool(), chunks, [&](size_t first) {
+        forEachInParallel(chunks.size(), [&](size_t c) {
+            const size_t first = chunks[c];
             std::vector<quint32> ids;
             for (size_t i = first; i < std::min(count, first + kChunk); ++i) {
                 if (fromImage[i] != kNotKept)
                     continue;
                 for (const auto& part :
-                    {std::tuple(&entryWords[i], &wordOffsets, &wordPlaces),
-                        std::tuple(&m_entries[i].association, &associationOffsets, &associationPlaces)}) {
+                    {std::tuple(&entryWords[i], &wordNumbering, &wordPlaces),
+                        std::tuple(&m_entries[i].association, &associationNumbering, &associationPlaces)}) {
                     // Named apart: clang 14 lets no lambda capture a structured binding.
                     auto* const list = std::get<0>(part);
-                    const auto* const offsets = std::get<1>(part);
+                    const auto* const numbering = std::get<1>(part);
                     const auto* const places = std::get<2>(part);
                     ids.clear();
                     list->forEach([&](quint32 id) {
-                        const quint32 dense = ConcurrentWordTable::dense(id, *offsets);
+                        const quint32 dense = numbering->dense(chunkReader[c], id);
                         ids.push_back(places->empty() ? dense : (*places)[dense]);
                     });
                     std::sort(ids.begin(), ids.end());
                     *list = PackedIds(ids);
                 }
             }
-        });
+        }, pool());
     }
 
     // Prefix look-ups walk the words in order; filled in order, the tree is built at the end.

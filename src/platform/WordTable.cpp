@@ -1,0 +1,125 @@
+#include "platform/WordTable.h"
+
+#include <algorithm>
+#include <bit>
+#include <functional>
+
+namespace vesk {
+
+namespace {
+
+constexpr size_t kLongestPacked = 15;
+
+} // namespace
+
+WordTable::WordTable() : m_short(1024), m_long(64), m_starts{0} {}
+
+bool WordTable::pack(std::u16string_view word, Key& key)
+{
+    const size_t length = word.size();
+    if (length > kLongestPacked)
+        return false;
+    quint64 low = 0;
+    quint64 high = 0;
+    char16_t seen = 0;
+    const size_t lowLength = std::min<size_t>(length, 8);
+    for (size_t i = 0; i < lowLength; ++i) {
+        seen |= word[i];
+        low |= quint64(word[i] & 0xFF) << (8 * i);
+    }
+    for (size_t i = 8; i < length; ++i) {
+        seen |= word[i];
+        high |= quint64(word[i] & 0xFF) << (8 * (i - 8));
+    }
+    if (seen >= 0x80)
+        return false;
+    key.low = low;
+    key.high = high | (quint64(length) << 56);
+    return true;
+}
+
+quint64 WordTable::hashKey(const Key& key)
+{
+    quint64 hash = key.low * 0x9E3779B97F4A7C15ull ^ std::rotl(key.high * 0xC2B2AE3D27D4EB4Full, 31);
+    hash ^= hash >> 32;
+    hash *= 0xD6E8FEB86659FD93ull;
+    return hash ^ (hash >> 32);
+}
+
+quint32 WordTable::add(std::u16string_view word)
+{
+    const auto id = quint32(size());
+    m_chars.insert(m_chars.end(), word.begin(), word.end());
+    m_starts.push_back(m_chars.size());
+    return id;
+}
+
+quint32 WordTable::intern(std::u16string_view word)
+{
+    Key key;
+    if (!pack(word, key))
+        return internLong(word);
+    const size_t mask = m_short.size() - 1;
+    for (size_t i = size_t(hashKey(key)) & mask;; i = (i + 1) & mask) {
+        ShortCell& cell = m_short[i];
+        if (!cell.idPlusOne) {
+            const quint32 id = add(word);
+            cell = {key, id + 1};
+            if (++m_shortCount * 2 > m_short.size())
+                growShort();
+            return id;
+        }
+        if (cell.key == key)
+            return cell.idPlusOne - 1;
+    }
+}
+
+quint32 WordTable::internLong(std::u16string_view word)
+{
+    const quint64 hash = std::hash<std::u16string_view>()(word);
+    const size_t mask = m_long.size() - 1;
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
+        LongCell& cell = m_long[i];
+        if (!cell.idPlusOne) {
+            const quint32 id = add(word);
+            cell = {hash, id + 1};
+            if (++m_longCount * 2 > m_long.size())
+                growLong();
+            return id;
+        }
+        if (cell.hash == hash && text(cell.idPlusOne - 1) == word)
+            return cell.idPlusOne - 1;
+    }
+}
+
+void WordTable::growShort()
+{
+    std::vector<ShortCell> larger(m_short.size() * 2);
+    const size_t mask = larger.size() - 1;
+    for (const ShortCell& cell : m_short) {
+        if (!cell.idPlusOne)
+            continue;
+        size_t i = size_t(hashKey(cell.key)) & mask;
+        while (larger[i].idPlusOne)
+            i = (i + 1) & mask;
+        larger[i] = cell;
+    }
+    m_short.swap(larger);
+}
+
+void WordTable::growLong()
+{
+    std::vector<LongCell> larger(m_long.size() * 2);
+    const size_t mask = larger.size() - 1;
+    for (const LongCell& cell : m_long) {
+        if (!cell.idPlusOne)
+            continue;
+        size_t i = size_t(cell.hash) & mask;
+        while (larger[i].idPlusOne)
+            i = (i + 1) & mask;
+        larger[i] = cell;
+    }
+    m_long.swap(larger);
+}
+
+} // namespace vesk
