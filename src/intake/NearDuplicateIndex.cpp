@@ -161,6 +161,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
 
     // Dense ids, and how many items hold each word: that fixes the order, rarest first.
     const ConcurrentWordTable::Numbering numbering = table.number(m_words);
+    table.clear();
     const size_t wordCount = m_words.size();
     QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
         Batch& batch = batches[size_t(number)];

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,8 @@ namespace vesk {
 
 // Gives every distinct word an id while many threads read texts at once. Each reading thread
 // has a table of its own, so that the tens of millions of look-ups of a whole library take no
-// lock and share no memory that another core writes; number() then merges the tables once,
-// at the cost of their distinct words, and says which dense id each reader's id stands for.
+// lock and share no memory that another core writes; number() then merges the tables, at the
+// cost of their distinct words, and says which dense id each reader's id stands for.
 class ConcurrentWordTable {
 public:
     // Room for this many readers, numbered 0 to readers - 1.
@@ -29,7 +30,12 @@ public:
     class Reader {
     public:
         Reader(ConcurrentWordTable& table, size_t number) : m_words(*table.m_readers[number]) {}
-        quint32 intern(std::u16string_view word) { return m_words.intern(word); }
+        quint32 intern(std::u16string_view word, int use = 0) { return m_words.intern(word, use); }
+        // See WordTable::internOnce.
+        std::optional<quint32> internOnce(std::u16string_view word, int use, quint32 mark)
+        {
+            return m_words.internOnce(word, use, mark);
+        }
 
     private:
         WordTable& m_words;
@@ -45,8 +51,11 @@ public:
         std::vector<std::vector<quint32>> m_byReader;
     };
 
-    // Appends the words to texts in dense order (each once) and empties the table.
-    Numbering number(std::deque<std::u16string>& texts);
+    // Appends the words put to the use to texts in dense order, each once, and says which
+    // reader's id is which of them.
+    Numbering number(std::deque<std::u16string>& texts, int use = 0) const;
+    // Lets go of all words; no reader may read any more.
+    void clear() { m_readers.clear(); }
 
 private:
     std::vector<std::unique_ptr<WordTable>> m_readers;

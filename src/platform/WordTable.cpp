@@ -51,30 +51,60 @@ quint32 WordTable::add(std::u16string_view word)
     const auto id = quint32(size());
     m_chars.insert(m_chars.end(), word.begin(), word.end());
     m_starts.push_back(m_chars.size());
+    m_uses.push_back(0);
     return id;
 }
 
-quint32 WordTable::intern(std::u16string_view word)
+bool WordTable::markUse(Marks& marks, quint32 id, int use, quint32 mark)
+{
+    quint32& last = marks[size_t(use)];
+    if (last == mark)
+        return false;
+    if (last == 0)
+        m_uses[id] |= quint8(1u << use);
+    last = mark;
+    return true;
+}
+
+quint32 WordTable::intern(std::u16string_view word, int use)
+{
+    bool fresh = false;
+    return find(word, use, kAnyMark, fresh);
+}
+
+std::optional<quint32> WordTable::internOnce(std::u16string_view word, int use, quint32 mark)
+{
+    Q_ASSERT(mark != 0 && mark != kAnyMark);
+    bool fresh = false;
+    const quint32 id = find(word, use, mark, fresh);
+    return fresh ? std::optional<quint32>(id) : std::nullopt;
+}
+
+quint32 WordTable::find(std::u16string_view word, int use, quint32 mark, bool& fresh)
 {
     Key key;
     if (!pack(word, key))
-        return internLong(word);
+        return findLong(word, use, mark, fresh);
     const size_t mask = m_short.size() - 1;
     for (size_t i = size_t(hashKey(key)) & mask;; i = (i + 1) & mask) {
         ShortCell& cell = m_short[i];
         if (!cell.idPlusOne) {
             const quint32 id = add(word);
-            cell = {key, id + 1};
+            cell.key = key;
+            cell.idPlusOne = id + 1;
+            fresh = markUse(cell.marks, id, use, mark);
             if (++m_shortCount * 2 > m_short.size())
                 growShort();
             return id;
         }
-        if (cell.key == key)
+        if (cell.key == key) {
+            fresh = markUse(cell.marks, cell.idPlusOne - 1, use, mark);
             return cell.idPlusOne - 1;
+        }
     }
 }
 
-quint32 WordTable::internLong(std::u16string_view word)
+quint32 WordTable::findLong(std::u16string_view word, int use, quint32 mark, bool& fresh)
 {
     const quint64 hash = std::hash<std::u16string_view>()(word);
     const size_t mask = m_long.size() - 1;
@@ -82,13 +112,17 @@ quint32 WordTable::internLong(std::u16string_view word)
         LongCell& cell = m_long[i];
         if (!cell.idPlusOne) {
             const quint32 id = add(word);
-            cell = {hash, id + 1};
+            cell.hash = hash;
+            cell.idPlusOne = id + 1;
+            fresh = markUse(cell.marks, id, use, mark);
             if (++m_longCount * 2 > m_long.size())
                 growLong();
             return id;
         }
-        if (cell.hash == hash && text(cell.idPlusOne - 1) == word)
+        if (cell.hash == hash && text(cell.idPlusOne - 1) == word) {
+            fresh = markUse(cell.marks, cell.idPlusOne - 1, use, mark);
             return cell.idPlusOne - 1;
+        }
     }
 }
 

@@ -319,17 +319,19 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     std::vector<size_t> chunks;
     for (size_t first = 0; first < count; first += kChunk)
         chunks.push_back(first);
-    // One worker per core takes the chunks in turn, reading into word tables of its own; which
-    // worker read a chunk says whose ids its lists hold.
+    // One worker per core takes the chunks in turn, reading into a word table of its own; which
+    // worker read a chunk says whose ids its lists hold. Index words and content tokens share
+    // the table: an item's tokens are mostly its words, whose cells its words have just read.
+    // Each id is listed once per item as it is met, so the lists are not sorted with repeats.
     const size_t workers = std::min(size_t(cores), chunks.size());
-    ConcurrentWordTable wordTable(workers);
-    ConcurrentWordTable associationTable(workers);
+    constexpr int kWordUse = 0;
+    constexpr int kTokenUse = 1;
+    ConcurrentWordTable table(workers);
     std::vector<quint32> chunkReader(chunks.size(), 0);
     std::atomic<size_t> nextChunk{0};
     std::atomic<size_t> reusedCount{0};
     forEachInParallel(workers, [&](size_t worker) {
-        ConcurrentWordTable::Reader words(wordTable, worker);
-        ConcurrentWordTable::Reader association(associationTable, worker);
+        ConcurrentWordTable::Reader reader(table, worker);
         std::vector<quint32> wordIDs;
         std::vector<quint32> tokenIDs;
         size_t reusedHere = 0;
@@ -352,9 +354,10 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
                 } else {
                     wordIDs.clear();
                     tokenIDs.clear();
+                    const auto mark = quint32(i + 1);
                     read(item, people, manualTags, m_entries[i], wordIDs, tokenIDs,
-                        [&](std::u16string_view word) { return words.intern(word); },
-                        [&](std::u16string_view token) { return association.intern(token); });
+                        [&](std::u16string_view word) { return reader.internOnce(word, kWordUse, mark); },
+                        [&](std::u16string_view token) { return reader.internOnce(token, kTokenUse, mark); });
                     entryWords[i] = PackedIds(wordIDs);
                     m_entries[i].association = PackedIds(tokenIDs);
                 }
@@ -371,19 +374,20 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
     std::vector<quint32> associationPlaces;
     ConcurrentWordTable::Numbering wordNumbering;
     ConcurrentWordTable::Numbering associationNumbering;
-    for (auto [table, dictionary, numbering, places] :
-        {std::tuple(&wordTable, &m_words, &wordNumbering, &wordPlaces),
-            std::tuple(&associationTable, &m_associationWords, &associationNumbering, &associationPlaces)}) {
+    for (auto [use, dictionary, numbering, places] :
+        {std::tuple(kWordUse, &m_words, &wordNumbering, &wordPlaces),
+            std::tuple(kTokenUse, &m_associationWords, &associationNumbering, &associationPlaces)}) {
         if (!cached) {
-            *numbering = table->number(dictionary->texts);
+            *numbering = table.number(dictionary->texts, use);
             continue;
         }
         std::deque<std::u16string> added;
-        *numbering = table->number(added);
+        *numbering = table.number(added, use);
         places->reserve(added.size());
         for (const std::u16string& word : added)
             places->push_back(dictionary->intern(word));
     }
+    table.clear();
     for (Dictionary* dictionary : {&m_words, &m_associationWords}) {
         dictionary->postings.resize(dictionary->texts.size());
         if (!cached)

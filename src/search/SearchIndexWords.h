@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -57,6 +58,18 @@ inline quint64 hashText(std::u16string_view text)
 
 } // namespace searchindexwords
 
+namespace searchindexwords {
+
+// An interning function's id, or none from one that leaves out what the item met before.
+inline void appendID(std::vector<quint32>& ids, quint32 id) { ids.push_back(id); }
+inline void appendID(std::vector<quint32>& ids, std::optional<quint32> id)
+{
+    if (id)
+        ids.push_back(*id);
+}
+
+} // namespace searchindexwords
+
 // Both the whole build and the upkeep of one item read an item's words this way.
 template <typename InternWord, typename InternToken>
 void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
@@ -65,12 +78,14 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
 {
     readEntry(item, people, manualTags, entry, [&](QStringView word) {
         if (searchindexwords::isKeptWord(word))
-            words.push_back(internWord(searchindexwords::u16(word)));
+            searchindexwords::appendID(words, internWord(searchindexwords::u16(word)));
     });
     searchindexwords::sortUnique(words);
 
     // Content words never reach across the joining spaces, so the parts are read one by one.
-    const auto visitToken = [&](QStringView token) { association.push_back(internToken(searchindexwords::u16(token))); };
+    const auto visitToken = [&](QStringView token) {
+        searchindexwords::appendID(association, internToken(searchindexwords::u16(token)));
+    };
     const auto readText = [&](const ItemText& text) {
         if (text.isAscii())
             forEachContentWordOfAscii(text.constData(), text.utf8().size(), visitToken);
