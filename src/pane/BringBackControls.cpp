@@ -1,6 +1,7 @@
 #include "pane/BringBackControls.h"
 
 #include "grid/VeskMenu.h"
+#include "pane/PaneStyleSheet.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QStyle>
 
 namespace vesk {
 
@@ -54,13 +56,15 @@ void BringBackMenuButton::refresh()
     setIcon(IconMap::icon(symbol(), foreground, 14));
     setToolTip(isScheduled() ? QStringLiteral("Bring back ") + abbreviatedDateTimeText(*m_scheduled)
                              : QStringLiteral("Bring this Vesk back later"));
-    // Bordered, small; tinted with the accent while a reminder is set.
-    setStyleSheet(QStringLiteral("QToolButton { color: %1; background: %2; border: 1px solid %3; border-radius: 6px;"
-                                 " padding: 2px 8px; }"
-                                 "QToolButton::menu-indicator { image: none; width: 0; }")
-                      .arg(foreground.name(QColor::HexArgb),
-                          (isScheduled() ? theme.accent(0.12) : theme.primary(0.05)).name(QColor::HexArgb),
-                          (isScheduled() ? theme.accent(0.35) : theme.primary(0.12)).name(QColor::HexArgb)));
+    // Its look comes from the pane's style rules, which pick the accent by this property.
+    if (property(kBringBackScheduledProperty).toBool() != isScheduled()) {
+        setProperty(kBringBackScheduledProperty, isScheduled());
+        if (testAttribute(Qt::WA_WState_Polished)) {
+            style()->unpolish(this);
+            style()->polish(this);
+            update();
+        }
+    }
 
     m_menu->clear();
     using Entry = MenuEntry<BringBackMenuAction>;

@@ -472,7 +472,6 @@ QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent)
     copy->setIconSize(QSize(11, 11));
     copy->setToolTip(QStringLiteral("Copy Path"));
     copy->setCursor(Qt::PointingHandCursor);
-    copy->setStyleSheet(QStringLiteral("QPushButton { padding: 0; min-height: 0; }"));
     QObject::connect(copy, &QPushButton::clicked, label, &StoredCopyPathLabel::copyPath);
     captionRow->addWidget(copy);
     captionRow->addStretch(1);

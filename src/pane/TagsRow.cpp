@@ -153,7 +153,6 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_strip->setWidgetResizable(true);
     m_strip->viewport()->setAutoFillBackground(false);
-    m_strip->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     column->addWidget(m_strip);
 
     auto* entry = new EntryBox(this);
@@ -169,7 +168,6 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     m_field->setPlaceholderText(QStringLiteral("Add tag \u2014 e.g. yosemite"));
     m_field->setFont(Theme::font(11.5, QFont::Medium));
     m_field->setFrame(false);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     // A drop anywhere on the window is an intake: a dragged file is kept, not typed in as a tag.
     m_field->setAcceptDrops(false);
     row->addWidget(m_field, 1);
@@ -178,7 +176,6 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     m_addButton->setAutoRaise(true);
     m_addButton->setIcon(IconMap::icon(QStringLiteral("plus.circle.fill"), Theme::current().accent(), 16));
     m_addButton->setToolTip(QStringLiteral("Add tag to this Vesk"));
-    m_addButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
     row->addWidget(m_addButton);
     column->addWidget(entry);
 

@@ -9,6 +9,7 @@
 #include "model/ItemFileKinds.h"
 #include "pane/BringBackControls.h"
 #include "pane/ItemEditSheet.h"
+#include "pane/PaneStyleSheet.h"
 #include "pane/PreviewSections.h"
 #include "pane/RelatedPanels.h"
 #include "pane/SectionParts.h"
@@ -118,7 +119,8 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // The style rules of everything the pane shows, parsed once for the pane's life.
+    m_scroll->setStyleSheet(previewPaneStyleSheet(Theme::current()));
     // Each item's content is made inside the holder and stays there until it goes: moving a
     // whole content in or out of the scroll area restyled every widget of it, twice a selection.
     m_holder = new QWidget;
@@ -129,7 +131,10 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->setWidget(m_holder);
     connect(&m_store, &VeskStore::itemsChanged, this, &VeskPreview::onItemsChanged);
     // Colours are taken when the content is built: a new appearance builds it again.
-    connect(&Theme::current(), &Theme::appearanceChanged, this, &VeskPreview::rebuild);
+    connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
+        m_scroll->setStyleSheet(previewPaneStyleSheet(Theme::current()));
+        rebuild();
+    });
     connect(&m_store, &VeskStore::richTextByIDChanged, this, [this] {
         // A toggle the section itself reported is already on screen: no rebuild, no lost scroll.
         if (m_item && m_section == PreviewSection::Text && m_store.richText(m_item->id) != m_shownRichText)
