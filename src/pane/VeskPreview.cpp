@@ -125,6 +125,9 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     // whole content in or out of the scroll area restyled every widget of it, twice a selection.
     m_holder = new QWidget;
     m_holder->setObjectName(QStringLiteral("previewHolder"));
+    // Holder and content paint nothing of their own and keep their children at the top: a
+    // change of their height (a related panel arriving) repaints what moved, not the header.
+    m_holder->setAttribute(Qt::WA_StaticContents);
     m_holderLayout = new QVBoxLayout(m_holder);
     m_holderLayout->setContentsMargins(0, 0, 0, 0);
     m_holderLayout->setSpacing(0);
@@ -247,6 +250,7 @@ void VeskPreview::rebuild()
     // A fresh content widget per evaluation: whatever state the last one held goes with it.
     auto* content = new QWidget(m_holder);
     content->setObjectName(QStringLiteral("previewContent"));
+    content->setAttribute(Qt::WA_StaticContents); // as the holder
     // At the width it will have from the start: its texts are measured at the width their
     // layout first gives them, and a whole text laid out at a default 100 points is costly.
     content->resize(m_scroll->viewport()->width(), content->height());
