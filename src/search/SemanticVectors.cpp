@@ -66,7 +66,8 @@ void SemanticVectors::clear()
     m_count = 0;
     m_rows.clear();
     m_freeSlots.clear();
-    m_values.clear();
+    m_blocks.clear();
+    m_usedValues = 0;
     m_unusedValues = 0;
 }
 
@@ -138,7 +139,8 @@ void SemanticVectors::eraseFromTable(size_t cell)
 void SemanticVectors::reserve(size_t vectors, size_t values)
 {
     m_rows.reserve(vectors);
-    m_values.reserve(values);
+    if (m_blocks.empty() && values > 0)
+        m_blocks.push_back({std::unique_ptr<quint16[]>(new quint16[values]), values, 0});
     size_t cells = std::max<size_t>(64, m_cells.size());
     while ((vectors + 1) * 2 > cells)
         cells *= 2;
@@ -180,11 +182,38 @@ SemanticVectors::Row& SemanticVectors::place(const QUuid& id, size_t length)
     // are in).
     if (row.length != length) {
         m_unusedValues += row.length;
-        row.offset = m_values.size();
+        row.values = allocateValues(length);
         row.length = quint32(length);
-        m_values.resize(m_values.size() + length);
     }
     return row;
+}
+
+quint16* SemanticVectors::allocateValues(size_t length)
+{
+    if (length == 0)
+        return nullptr;
+    if (m_blocks.empty() || m_blocks.back().capacity - m_blocks.back().used < length) {
+        if (!m_blocks.empty()) {
+            Block& last = m_blocks.back();
+            m_unusedValues += last.capacity - last.used;
+            m_usedValues += last.capacity - last.used;
+            last.used = last.capacity;
+        }
+        // Not zeroed: every value is written before it is read.
+        const size_t capacity = std::max(kBlockValues, length);
+        m_blocks.push_back({std::unique_ptr<quint16[]>(new quint16[capacity]), capacity, 0});
+    }
+    Block& block = m_blocks.back();
+    quint16* values = block.values.get() + block.used;
+    block.used += length;
+    m_usedValues += length;
+    return values;
+}
+
+void SemanticVectors::compactIfMostlyUnused()
+{
+    if (m_unusedValues > 4096 && m_unusedValues * 2 > m_usedValues)
+        compact();
 }
 
 void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
@@ -200,7 +229,7 @@ void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
     int exponent = 0;
     std::frexp(largest, &exponent);
     row.scale = largest > 0.0f ? std::ldexp(1.0f, std::min(exponent, 127)) : 1.0f;
-    quint16* kept = m_values.data() + row.offset;
+    quint16* kept = row.values;
     double squares = 0.0;
     for (size_t i = 0; i < vector.size(); ++i) {
         kept[i] = floatToHalf(vector[i] / row.scale);
@@ -208,8 +237,7 @@ void SemanticVectors::insert(const QUuid& id, std::span<const float> vector)
         squares += value * value;
     }
     row.squares = squares;
-    if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
-        compact();
+    compactIfMostlyUnused();
 }
 
 void SemanticVectors::insertFrom(const SemanticVectors& other, const QUuid& id)
@@ -221,10 +249,8 @@ void SemanticVectors::insertFrom(const SemanticVectors& other, const QUuid& id)
     Row& row = place(id, source.length);
     row.scale = source.scale;
     row.squares = source.squares;
-    std::copy_n(other.m_values.begin() + ptrdiff_t(source.offset), source.length,
-        m_values.begin() + ptrdiff_t(row.offset));
-    if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
-        compact();
+    std::copy_n(source.values, source.length, row.values);
+    compactIfMostlyUnused();
 }
 
 bool SemanticVectors::remove(const QUuid& id)
@@ -240,33 +266,35 @@ bool SemanticVectors::remove(const QUuid& id)
     const Slot slot = m_cells[cell].slotPlusOne - 1;
     eraseFromTable(cell);
     m_unusedValues += m_rows[slot].length;
-    m_rows[slot] = Row{m_values.size(), 0, 0.0f, 0.0, QUuid()};
+    m_rows[slot] = Row{};
     m_freeSlots.push_back(slot);
     if (m_count == 0)
         clear();
-    else if (m_unusedValues > 4096 && m_unusedValues * 2 > m_values.size())
-        compact();
+    else
+        compactIfMostlyUnused();
     return true;
 }
 
 void SemanticVectors::compact()
 {
-    std::vector<quint16> values;
-    values.reserve(m_values.size() - m_unusedValues);
-    for (Row& row : m_rows) {
-        const size_t offset = values.size();
-        values.insert(values.end(), m_values.begin() + ptrdiff_t(row.offset),
-            m_values.begin() + ptrdiff_t(row.offset + row.length));
-        row.offset = offset;
-    }
-    m_values.swap(values);
+    std::vector<Block> old = std::exchange(m_blocks, {});
+    m_usedValues = 0;
     m_unusedValues = 0;
+    for (Row& row : m_rows) {
+        quint16* const values = allocateValues(row.length);
+        std::copy_n(row.values, row.length, values);
+        row.values = values;
+    }
+    old.clear();
 }
 
 size_t SemanticVectors::memoryBytes() const
 {
+    size_t blockValues = 0;
+    for (const Block& block : m_blocks)
+        blockValues += block.capacity;
     return m_cells.capacity() * sizeof(Cell) + m_rows.capacity() * sizeof(Row)
-        + m_freeSlots.capacity() * sizeof(Slot) + m_values.capacity() * sizeof(quint16);
+        + m_freeSlots.capacity() * sizeof(Slot) + blockValues * sizeof(quint16) + m_blocks.capacity() * sizeof(Block);
 }
 
 QList<double> SemanticVectors::values(const QUuid& id) const
@@ -278,14 +306,14 @@ QList<double> SemanticVectors::values(const QUuid& id) const
     QList<double> values;
     values.reserve(row.length);
     for (size_t i = 0; i < row.length; ++i)
-        values.append(double(halfToFloat(m_values[row.offset + i])) * double(row.scale));
+        values.append(double(halfToFloat(row.values[i])) * double(row.scale));
     return values;
 }
 
 double SemanticVectors::rowDot(std::span<const double> vector, Slot slot) const
 {
     const Row& row = m_rows[slot];
-    return sumProductsWithHalves(vector.data(), m_values.data() + row.offset, std::min<size_t>(vector.size(), row.length))
+    return sumProductsWithHalves(vector.data(), row.values, std::min<size_t>(vector.size(), row.length))
         * double(row.scale);
 }
 
@@ -293,7 +321,7 @@ double SemanticVectors::rowDot(Slot a, Slot b) const
 {
     const Row& rowA = m_rows[a];
     const Row& rowB = m_rows[b];
-    return sumProductsOfHalves(m_values.data() + rowA.offset, m_values.data() + rowB.offset,
+    return sumProductsOfHalves(rowA.values, rowB.values,
                std::min(rowA.length, rowB.length))
         * double(rowA.scale) * double(rowB.scale);
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -16,9 +17,9 @@ double cosineSimilarity(std::span<const double> a, std::span<const double> b);
 
 double sumOfSquares(std::span<const double> a);
 
-// The sentence vectors of the library's items, kept compactly: each in half precision in one
-// shared block (a 512-value vector takes 1 KB; a library of 100,000 items keeps 100 MB less
-// than in single precision), scaled by a power of two near its largest magnitude so that any
+// The sentence vectors of the library's items, kept compactly: each in half precision in shared
+// blocks of a few megabytes (a 512-value vector takes 1 KB; a library of 100,000 items keeps
+// 100 MB less than in single precision), scaled by a power of two near its largest magnitude so that any
 // range of values keeps eleven significant bits, with its sum of squares worked out once. The database keeps the
 // vectors in single precision; the cosines of two kept vectors differ from those of the stored
 // ones by about a thousandth at most, far below what tells a related item from an unrelated one.
@@ -31,8 +32,9 @@ public:
     qsizetype size() const { return qsizetype(m_count); }
     bool contains(const QUuid& id) const { return slotOf(id).has_value(); }
 
-    // Makes room for this many vectors holding this many values in all, so that filling the
-    // block does not copy it as it grows (a copy of a library's vectors is a hundred megabytes).
+    // Makes room for this many vectors holding this many values in all, in one block, so that
+    // the vectors read at start-up take no more than they need. More vectors take new blocks;
+    // none is ever copied as the set grows (a copy of a library's vectors is a hundred megabytes).
     void reserve(size_t vectors, size_t values);
 
     // Keeps the vector for id, replacing the one it had.
@@ -70,7 +72,7 @@ public:
 
 private:
     struct Row {
-        size_t offset = 0;
+        quint16* values = nullptr; // half-precision bits, in one of the blocks
         quint32 length = 0;
         float scale = 0.0f; // a power of two: a kept value times scale is the vector's value
         double squares = 0.0;
@@ -89,13 +91,26 @@ private:
     void compact();
     // Puts a row of the given length in place for id and returns where its values go.
     Row& place(const QUuid& id, size_t length);
+    // Room for length values at the end of the last block, or in a new one.
+    quint16* allocateValues(size_t length);
+    void compactIfMostlyUnused();
+
+    // Values are never moved once written but by compact(): a new vector that does not fit
+    // takes a new block instead of a copy of all the others.
+    struct Block {
+        std::unique_ptr<quint16[]> values;
+        size_t capacity = 0;
+        size_t used = 0;
+    };
+    static constexpr size_t kBlockValues = size_t(1) << 20; // 2 MiB
 
     std::vector<Cell> m_cells;
     size_t m_count = 0;
     std::vector<Row> m_rows;
     std::vector<Slot> m_freeSlots;
-    std::vector<quint16> m_values; // half-precision bits
-    size_t m_unusedValues = 0;
+    std::vector<Block> m_blocks;
+    size_t m_usedValues = 0;   // in all blocks, unused ones included
+    size_t m_unusedValues = 0; // of replaced and removed vectors, and block ends left empty
 };
 
 } // namespace vesk
