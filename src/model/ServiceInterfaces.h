@@ -63,6 +63,12 @@ public:
     virtual QFuture<std::optional<QList<double>>> embedQuery(const QString& text) { return embed(text); }
     // Stored beside each vector.
     virtual QString modelName() const = 0;
+    // Lets go of what the engine keeps only to work faster, once nothing has asked it for a while;
+    // the vectors it gives afterwards are the same.
+    virtual void releaseCaches() {}
+    // Reads, in the background, what the engine needs before its first text, so that the first
+    // search does not wait for it.
+    virtual void prepare() {}
 };
 
 // What the analysis of one picture found; each part is empty when it found nothing or failed.

@@ -44,6 +44,8 @@ void QuietMemoryRelease::noteActivity()
     m_pending = m_timers->after(m_quietMs, this, [this] {
         m_pending.reset();
         ++m_started;
+        for (const auto& release : m_alsoRelease)
+            release();
         releaseOnWorker();
     });
 }

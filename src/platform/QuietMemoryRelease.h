@@ -4,7 +4,9 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace vesk {
 
@@ -21,6 +23,11 @@ public:
     // Something happened: the release comes quietMs after the last call.
     void noteActivity();
 
+    // Also called at each quiet moment, on this object's thread and before the allocator's release:
+    // for caches kept only to be quick, whose memory is worth more to the system while nothing
+    // uses them.
+    void alsoRelease(std::function<void()> release) { m_alsoRelease.push_back(std::move(release)); }
+
     // How many releases were started by this object; for tests.
     int releasesStarted() const { return m_started; }
 
@@ -29,6 +36,7 @@ private:
     int m_quietMs;
     std::shared_ptr<PendingDelay> m_pending;
     int m_started = 0;
+    std::vector<std::function<void()>> m_alsoRelease;
 };
 
 } // namespace vesk

@@ -415,6 +415,20 @@ void ConceptEmbedder::trim(VectorCache& cache, size_t limit)
         cache.clear();
 }
 
+void ConceptEmbedder::releaseCaches()
+{
+    // Swapped with empty ones: clear() would keep the tables' buckets.
+    VectorCache().swap(m_wordVectors);
+    VectorCache().swap(m_collocationVectors);
+    decltype(m_wordFeatures)().swap(m_wordFeatures);
+    decltype(m_definitionReadings)().swap(m_definitionReadings);
+    for (const quint32 synset : m_definitionsCached) {
+        m_definitionDone[synset] = false;
+        Features().swap(m_definitionCache[synset]);
+    }
+    std::vector<quint32>().swap(m_definitionsCached);
+}
+
 std::vector<float> ConceptEmbedder::embed(const QString& text)
 {
     return embedText(text, false);

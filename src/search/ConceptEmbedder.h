@@ -41,6 +41,10 @@ public:
     // a search names what it looks for in a few words and an item says it in its own.
     std::vector<float> embedQuery(const QString& text);
 
+    // Lets go of everything the caches hold, memory included. Vectors do not depend on them: the
+    // next texts are as they would have been, only slower until the words they use are kept again.
+    void releaseCaches();
+
     // One feature of a text: a concept or a word, and how much of it the text holds.
     struct Feature {
         quint64 key;

@@ -2,6 +2,7 @@
 
 #include "platform/Graphemes.h"
 #include "platform/Log.h"
+#include "platform/SystemMemory.h"
 #include "search/ConceptEmbedder.h"
 #include "search/WordNet.h"
 
@@ -65,19 +66,41 @@ QFuture<std::optional<QList<double>>> SemanticEmbeddingEngine::embedQuery(const 
     return m_executor.run([this, text] { return embedOnWorker(text, true); });
 }
 
+void SemanticEmbeddingEngine::releaseCaches()
+{
+    // Tens of megabytes after a library was embedded or a few searches typed; freed on this
+    // thread, so handed back to the system from here too.
+    (void)m_executor.run([this] {
+        if (!m_model)
+            return;
+        m_model->releaseCaches();
+        releaseFreeMemory();
+    });
+}
+
+void SemanticEmbeddingEngine::prepare()
+{
+    (void)m_executor.run([this] { loadOnWorker(); });
+}
+
+void SemanticEmbeddingEngine::loadOnWorker()
+{
+    if (m_loadTried)
+        return;
+    m_loadTried = true;
+    auto wordNet = WordNet::load(m_dictionaryFolder);
+    if (wordNet)
+        m_model = std::make_unique<ConceptEmbedder>(std::shared_ptr<const WordNet>(std::move(*wordNet)));
+    else
+        veskLog(QStringLiteral("Vesk embedding model load error: ") + wordNet.error());
+}
+
 std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QString& text, bool query)
 {
     const QString prepared = preparedEmbeddingText(text);
     if (prepared.isEmpty())
         return std::nullopt;
-    if (!m_loadTried) {
-        m_loadTried = true;
-        auto wordNet = WordNet::load(m_dictionaryFolder);
-        if (wordNet)
-            m_model = std::make_unique<ConceptEmbedder>(std::shared_ptr<const WordNet>(std::move(*wordNet)));
-        else
-            veskLog(QStringLiteral("Vesk embedding model load error: ") + wordNet.error());
-    }
+    loadOnWorker();
     if (!m_model)
         return std::nullopt;
     const std::vector<float> vector = query ? m_model->embedQuery(prepared) : m_model->embed(prepared);

@@ -44,9 +44,14 @@ public:
     // A search's words reach further through the dictionary than an item's.
     QFuture<std::optional<QList<double>>> embedQuery(const QString& text) override;
     QString modelName() const override { return modelIdentifier; }
+    // After the texts already handed over; the dictionary itself stays.
+    void releaseCaches() override;
+    // Reads the dictionary now rather than for the first text.
+    void prepare() override;
 
 private:
     std::optional<QList<double>> embedOnWorker(const QString& text, bool query);
+    void loadOnWorker();
 
     const QString m_dictionaryFolder;
     // Touched only on the worker.

@@ -66,6 +66,8 @@ void VeskStore::makeLibraryItems()
     connect(library, &LibraryItems::filteredItemsChanged, release, note);
     connect(library, &LibraryItems::searchReadyChanged, release, note);
     connect(this, &VeskStore::startupFinished, release, note);
+    if (const std::shared_ptr<EmbeddingEngine> embeddings = m_services.embeddings)
+        release->alsoRelease([embeddings] { embeddings->releaseCaches(); });
 }
 
 } // namespace vesk

@@ -328,6 +328,9 @@ void VeskStore::StartupLoading::finishReadingEmbeddings(const std::shared_ptr<Em
         return; // damage found meanwhile: nothing more is analysed or written
     m_store.startFaceBackfill();
     m_store.m_search->startMissingEmbeddings();
+    // Searches compare meanings from the first one on: the dictionary is read now, in the
+    // background, instead of holding up the first search's deeper pass.
+    m_store.m_services.embeddings->prepare();
 }
 
 void VeskStore::StartupLoading::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)

@@ -111,6 +111,40 @@ TEST(SemanticVectors, KeepsReplacesAndRemovesVectorsOfAnyLength)
     EXPECT_EQ(vectors.size(), 103);
 }
 
+// Vectors beyond what was reserved go into further blocks; none of those kept changes, and
+// removing most of them compacts what is left.
+TEST(SemanticVectors, GrowsPastItsReserveAndCompactsAcrossBlocks)
+{
+    const auto vectorOf = [](int i) {
+        QList<double> vector(512, 0.0);
+        vector[i % 512] = 1.0;
+        vector[(i * 7 + 1) % 512] -= 0.5;
+        return vector;
+    };
+    SemanticVectors vectors;
+    vectors.reserve(10, 10 * 512);
+    std::vector<QUuid> ids;
+    for (int i = 0; i < 5000; ++i) {
+        ids.push_back(QUuid::createUuid());
+        vectors.insert(ids.back(), vectorOf(i));
+    }
+    for (const int i : {0, 9, 10, 2047, 2048, 2057, 4999})
+        expectKept(vectors.values(ids[size_t(i)]), vectorOf(i));
+    const auto cosineOf = [&](int a, int b) { return *vectors.cosine(ids[size_t(a)], ids[size_t(b)]); };
+    EXPECT_NEAR(cosineOf(9, 4999), cosineSimilarity(vectorOf(9), vectorOf(4999)), 1e-3);
+    const size_t grown = vectors.memoryBytes();
+
+    for (int i = 0; i < 4000; ++i)
+        ASSERT_TRUE(vectors.remove(ids[size_t(i)]));
+    EXPECT_EQ(vectors.size(), 1000);
+    EXPECT_LT(vectors.memoryBytes(), grown / 2);
+    for (const int i : {4000, 4500, 4999})
+        expectKept(vectors.values(ids[size_t(i)]), vectorOf(i));
+    vectors.insert(ids[0], vectorOf(0));
+    expectKept(vectors.values(ids[0]), vectorOf(0));
+    EXPECT_NEAR(cosineOf(0, 4999), cosineSimilarity(vectorOf(0), vectorOf(4999)), 1e-3);
+}
+
 TEST(SemanticVectors, HalfPrecisionKeepsCosinesAndAnyRangeOfValues)
 {
     std::mt19937 random(7);
@@ -241,6 +275,27 @@ TEST(SemanticEmbeddingEngine, VectorsAreUnitLengthDeterministicAndBlindToSpacing
     // Markers kept in searchable text say nothing about meaning.
     EXPECT_EQ(embedNow(engine(), QStringLiteral("roof leak __vesk_secure__")),
         embedNow(engine(), QStringLiteral("roof leak")));
+}
+
+// The engine's caches only save work: after they are let go, texts and searches come out as
+// before, whether their words were kept (used twice) or not.
+TEST(SemanticEmbeddingEngine, ReleasedCachesLeaveVectorsAsTheyWere)
+{
+    const QStringList texts{QStringLiteral("Pay the electricity bill before the ice cream shop closes"),
+        QStringLiteral("Dentist appointment moved to Thursday"), QStringLiteral("electricity")};
+    SemanticEmbeddingEngine used;
+    std::vector<QList<double>> before;
+    for (const QString& text : texts) {
+        embedNow(used, text);
+        before.push_back(embedNow(used, text));
+        before.push_back(used.embedQuery(text).result().value_or(QList<double>()));
+    }
+    used.releaseCaches();
+    size_t i = 0;
+    for (const QString& text : texts) {
+        EXPECT_EQ(embedNow(used, text), before[i++]) << qPrintable(text);
+        EXPECT_EQ(used.embedQuery(text).result().value_or(QList<double>()), before[i++]) << qPrintable(text);
+    }
 }
 
 TEST(SemanticEmbeddingEngine, WithoutItsDictionaryEveryTextGivesNothingAndOneLogLine)

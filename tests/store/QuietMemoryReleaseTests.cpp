@@ -8,7 +8,7 @@ namespace vesk {
 namespace {
 
 // The release waits for a quiet moment: activity keeps putting it off, and a burst of activity
-// gives one release, not one per event.
+// gives one release, not one per event. Caches asked to go along go at each release.
 TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
 {
     struct Case {
@@ -28,6 +28,8 @@ TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
     for (const Case& c : cases) {
         auto timers = std::make_shared<test::FakeTimers>();
         QuietMemoryRelease release(timers, 2000);
+        int cachesReleased = 0;
+        release.alsoRelease([&] { ++cachesReleased; });
         int now = 0;
         for (const int at : c.activityAtMs) {
             timers->advance(at - now);
@@ -36,6 +38,7 @@ TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
         }
         timers->advance(c.checkAtMs - now);
         EXPECT_EQ(release.releasesStarted(), c.expectedReleases) << c.checkAtMs;
+        EXPECT_EQ(cachesReleased, c.expectedReleases) << c.checkAtMs;
     }
 }
 
