@@ -51,6 +51,15 @@ void CardPaintCache::clear()
     m_shadows.clear();
 }
 
+void CardPaintCache::keepOnly(const QSet<QUuid>& ids)
+{
+    const QList<QUuid> kept = m_bodies.keys();
+    for (const QUuid& id : kept) {
+        if (!ids.contains(id))
+            m_bodies.remove(id);
+    }
+}
+
 size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)
 {
     constexpr qsizetype kLongText = 64 * 1024;

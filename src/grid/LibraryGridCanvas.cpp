@@ -29,6 +29,8 @@ constexpr double kTopInset = 12;
 constexpr double kRowPitch = kCardHeight + kGridSpacing;
 // The largest media area a card has, so one scaled thumbnail serves every column width.
 constexpr QSize kThumbnailDisplaySize(kGridMaximumColumn, 113);
+// How long the grid stays unpainted before it lets go of the cards it no longer shows.
+constexpr int kStillBeforeTrimMs = 2000;
 
 } // namespace
 
@@ -59,6 +61,9 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     m_neighbourTimer.setSingleShot(true);
     m_neighbourTimer.setInterval(0);
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
+    m_stillTimer.setSingleShot(true);
+    m_stillTimer.setInterval(kStillBeforeTrimMs);
+    connect(&m_stillTimer, &QTimer::timeout, this, &LibraryGridCanvas::keepOnlyNearView);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
         viewport()->update();
@@ -516,6 +521,24 @@ void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype las
     }
 }
 
+void LibraryGridCanvas::keepOnlyNearView()
+{
+    const auto [first, last] = visibleRange();
+    const qsizetype perRow = columns().count;
+    const qsizetype count = m_state.visibleItems.size();
+    // The rows renderNeighbours() renders, and the view's.
+    QSet<QUuid> near;
+    for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < std::min(count, last + 2 * perRow); ++i)
+        near.insert(m_state.visibleItems.at(i).id);
+    m_paintCache.keepOnly(near);
+    for (auto it = m_titles.begin(); it != m_titles.end();) {
+        if (near.contains(it.key()))
+            ++it;
+        else
+            it = m_titles.erase(it);
+    }
+}
+
 void LibraryGridCanvas::scheduleNeighbourRender()
 {
     if (!m_neighbourTimer.isActive())
@@ -570,6 +593,7 @@ void LibraryGridCanvas::onCapturePulseVisible()
 void LibraryGridCanvas::paintEvent(QPaintEvent* event)
 {
     m_painted = true;
+    m_stillTimer.start();
     QPainter painter(viewport());
     paintFrame(painter, event->rect());
 }

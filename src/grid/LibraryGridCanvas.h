@@ -182,6 +182,10 @@ private:
     // Withdraws the requests of cards outside the rows in view and their neighbours.
     void withdrawThumbnailsOutside(qsizetype first, qsizetype last);
     QTimer m_neighbourTimer;
+    // Restarted by every frame; when it fires the grid has been still for a while and keeps only
+    // what the rows in view and their neighbours draw.
+    QTimer m_stillTimer;
+    void keepOnlyNearView();
 };
 
 } // namespace vesk

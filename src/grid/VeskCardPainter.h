@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QPixmap>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 #include <array>
 #include <optional>
@@ -96,6 +97,9 @@ public:
     QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
     static double shadowMargin(int radius);
     void clear();
+    // Drops the bodies of every card but these: once the grid is still, those it no longer shows
+    // are memory (tens of megabytes after a few searches) that a scroll back renders again.
+    void keepOnly(const QSet<QUuid>& ids);
 
 private:
     struct Body {
