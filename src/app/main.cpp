@@ -4,6 +4,7 @@
 #include "app/StartupProbe.h"
 #include "app/VeskApp.h"
 #include "platform/AppPaths.h"
+#include "platform/SystemMemory.h"
 #include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv)
 {
+    vesk::limitAllocatorHeaps();
     // Playback through FFmpeg: the same decoders as thumbnails and moment export, on every desktop.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");

@@ -18,6 +18,14 @@ void releaseFreeMemory()
 #endif
 }
 
+void limitAllocatorHeaps()
+{
+#if defined(__GLIBC__)
+    // Two held the least after a while of use; workers that allocate at once share the second.
+    (void)mallopt(M_ARENA_MAX, 2);
+#endif
+}
+
 void preferLargePages(void* start, size_t bytes)
 {
 #if defined(__linux__)

@@ -9,6 +9,12 @@ namespace vesk {
 // as at its busiest. Nothing where the C library has no such call.
 void releaseFreeMemory();
 
+// Lets the allocator keep only a couple of heaps for all threads, where it would otherwise open
+// one for nearly every thread that allocates (up to eight per core). Each heap keeps its own
+// scraps of what the threads freed, which no release hands back: a window used for a while held
+// tens of megabytes more that way. Called first thing at start, before threads are made.
+void limitAllocatorHeaps();
+
 // Asks for 2 MiB pages under the whole 2 MiB pages of [start, start + bytes): a block of tens of
 // megabytes fresh from the system then costs one fault per 2 MiB instead of one per 4 KiB when it
 // is first written. Smaller blocks are left as they are.
