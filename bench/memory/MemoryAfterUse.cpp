@@ -12,6 +12,7 @@
 #include "common/RunningWindow.h"
 #include "common/ProcessMemory.h"
 #include "LibraryGenerator.h"
+#include "platform/SystemMemory.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
@@ -30,6 +31,10 @@ namespace {
 using vesk::bench::LibraryGenerator;
 
 using vesk::bench::settle;
+
+// Longer than the window waits for a quiet moment before it hands free memory back and lets go of
+// its caches (two seconds): both counts are taken as a user who stopped for a moment finds them.
+constexpr int kQuietMs = 3000;
 
 double residentMiB()
 {
@@ -93,6 +98,7 @@ void BM_MemoryAfterUse(benchmark::State& state)
         return;
     }
     std::pair<double, double> start, half, after;
+    double peak = 0.0;
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
@@ -103,7 +109,7 @@ void BM_MemoryAfterUse(benchmark::State& state)
         // rest of start-up has ended, and its memory would otherwise count as growth under use.
         while (!store->searchReady())
             settle(50);
-        settle(1000);
+        settle(kQuietMs);
         start = residentPair();
 
         LibraryGenerator words(5);
@@ -112,8 +118,10 @@ void BM_MemoryAfterUse(benchmark::State& state)
             if (round + 1 == rounds / 2)
                 half = residentPair();
         }
-        settle(1000);
+        settle(kQuietMs);
         after = residentPair();
+        // Before the window goes: what it frees on the way out is no part of its use.
+        peak = peakMiB();
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         running.reset();
     }
@@ -123,7 +131,7 @@ void BM_MemoryAfterUse(benchmark::State& state)
     state.counters["rss_start_trim_mb"] = start.second;
     state.counters["rss_half_trim_mb"] = half.second;
     state.counters["rss_after_trim_mb"] = after.second;
-    state.counters["peak_mb"] = peakMiB();
+    state.counters["peak_mb"] = peak;
     state.counters["rounds"] = rounds;
 }
 BENCHMARK(BM_MemoryAfterUse)->Arg(100'000)->Arg(300'000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -132,6 +140,8 @@ BENCHMARK(BM_MemoryAfterUse)->Arg(100'000)->Arg(300'000)->UseManualTime()->Itera
 
 int main(int argc, char** argv)
 {
+    // As the application starts.
+    vesk::limitAllocatorHeaps();
     const QString run = vesk::bench::benchRunFolder();
     for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
                              "XDG_CACHE_HOME"}) {
