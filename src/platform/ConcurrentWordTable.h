@@ -36,6 +36,12 @@ public:
         {
             return m_words.internOnce(word, use, mark);
         }
+        // See WordTable::queueOnce.
+        void queueOnce(std::u16string_view word, int use, quint32 mark, std::vector<quint32>& ids)
+        {
+            m_words.queueOnce(word, use, mark, ids);
+        }
+        void flush() { m_words.flush(); }
 
     private:
         WordTable& m_words;
@@ -45,10 +51,14 @@ public:
     class Numbering {
     public:
         quint32 dense(size_t reader, quint32 readingID) const { return m_byReader[reader][readingID]; }
+        // Whether the reader's ids, of words put to the use, are in the order of their dense ids:
+        // an ascending list of them stays ascending.
+        bool keepsOrder(size_t reader) const { return m_inOrder[reader]; }
 
     private:
         friend class ConcurrentWordTable;
         std::vector<std::vector<quint32>> m_byReader;
+        std::vector<quint8> m_inOrder;
     };
 
     // Appends the words put to the use to texts in dense order, each once, and says which

@@ -6,12 +6,6 @@
 
 namespace vesk {
 
-namespace {
-
-constexpr size_t kLongestPacked = 15;
-
-} // namespace
-
 WordTable::WordTable() : m_short(1024), m_long(64), m_starts{0} {}
 
 bool WordTable::pack(std::u16string_view word, Key& key)
@@ -85,11 +79,21 @@ quint32 WordTable::find(std::u16string_view word, int use, quint32 mark, bool& f
     Key key;
     if (!pack(word, key))
         return findLong(word, use, mark, fresh);
+    return findShort(key, hashKey(key), use, mark, fresh);
+}
+
+quint32 WordTable::findShort(const Key& key, quint64 hash, int use, quint32 mark, bool& fresh)
+{
     const size_t mask = m_short.size() - 1;
-    for (size_t i = size_t(hashKey(key)) & mask;; i = (i + 1) & mask) {
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
         ShortCell& cell = m_short[i];
         if (!cell.idPlusOne) {
-            const quint32 id = add(word);
+            // The key holds the word's characters.
+            const auto length = size_t(key.high >> 56);
+            char16_t text[kLongestPacked];
+            for (size_t k = 0; k < length; ++k)
+                text[k] = char16_t(((k < 8 ? key.low >> (8 * k) : key.high >> (8 * (k - 8)))) & 0xFF);
+            const quint32 id = add({text, length});
             cell.key = key;
             cell.idPlusOne = id + 1;
             fresh = markUse(cell.marks, id, use, mark);
@@ -102,6 +106,46 @@ quint32 WordTable::find(std::u16string_view word, int use, quint32 mark, bool& f
             return cell.idPlusOne - 1;
         }
     }
+}
+
+void WordTable::queueOnce(std::u16string_view word, int use, quint32 mark, std::vector<quint32>& ids)
+{
+    Q_ASSERT(mark != 0 && mark != kAnyMark);
+    Key key;
+    if (!pack(word, key)) {
+        // Rare, and its text is only lent for this call: looked up at once.
+        flush();
+        bool fresh = false;
+        const quint32 id = findLong(word, use, mark, fresh);
+        if (fresh)
+            ids.push_back(id);
+        return;
+    }
+    const quint64 hash = hashKey(key);
+    __builtin_prefetch(&m_short[size_t(hash) & (m_short.size() - 1)]);
+    if (m_pendingCount == kPendingDepth)
+        resolveOldest();
+    m_pending[(m_pendingFirst + m_pendingCount) % kPendingDepth] = {key, hash, &ids, mark, use};
+    ++m_pendingCount;
+}
+
+void WordTable::flush()
+{
+    while (m_pendingCount > 0)
+        resolveOldest();
+}
+
+void WordTable::resolveOldest()
+{
+    const Pending& pending = m_pending[m_pendingFirst];
+    m_pendingFirst = (m_pendingFirst + 1) % kPendingDepth;
+    --m_pendingCount;
+    bool fresh = false;
+    // A table grown since the word was queued finds it all the same: the place is worked out
+    // again from the hash.
+    const quint32 id = findShort(pending.key, pending.hash, pending.use, pending.mark, fresh);
+    if (fresh)
+        pending.ids->push_back(id);
 }
 
 quint32 WordTable::findLong(std::u16string_view word, int use, quint32 mark, bool& fresh)

@@ -30,6 +30,12 @@ public:
     // 0 and ~0, such as an item's position plus one); then none.
     std::optional<quint32> internOnce(std::u16string_view word, int use, quint32 mark);
 
+    // internOnce() of many words, looked up a few at a time so that the memory of one is fetched
+    // while others are looked up: each id it gives is appended to `ids` by then, when flush()
+    // returns at the latest, in the order the words came. `ids` must stay in place until then.
+    void queueOnce(std::u16string_view word, int use, quint32 mark, std::vector<quint32>& ids);
+    void flush();
+
     size_t size() const { return m_starts.size() - 1; }
     std::u16string_view text(quint32 id) const
     {
@@ -39,6 +45,7 @@ public:
 
 private:
     static constexpr quint32 kAnyMark = ~quint32(0);
+    static constexpr size_t kLongestPacked = 15;
     using Marks = std::array<quint32, kUses>;
     // An ASCII word's characters in order, one byte each, and its length in the last byte; no
     // other word has the same key.
@@ -62,6 +69,7 @@ private:
     };
     // The word's id; `fresh` tells whether the use's mark was not yet `mark`.
     quint32 find(std::u16string_view word, int use, quint32 mark, bool& fresh);
+    quint32 findShort(const Key& key, quint64 hash, int use, quint32 mark, bool& fresh);
     quint32 findLong(std::u16string_view word, int use, quint32 mark, bool& fresh);
     bool markUse(Marks& marks, quint32 id, int use, quint32 mark);
     quint32 add(std::u16string_view word);
@@ -76,6 +84,20 @@ private:
     std::vector<char16_t> m_chars;
     std::vector<size_t> m_starts;
     std::vector<quint8> m_uses; // by id: bit n set when the word was put to use n
+
+    // Words queued and not yet looked up, oldest first from m_pendingFirst, in a ring.
+    struct Pending {
+        Key key;
+        quint64 hash = 0;
+        std::vector<quint32>* ids = nullptr;
+        quint32 mark = 0;
+        int use = 0;
+    };
+    static constexpr size_t kPendingDepth = 16;
+    void resolveOldest();
+    std::array<Pending, kPendingDepth> m_pending;
+    size_t m_pendingFirst = 0;
+    size_t m_pendingCount = 0;
 };
 
 } // namespace vesk

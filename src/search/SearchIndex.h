@@ -178,6 +178,10 @@ private:
     static void read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
         Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
         InternWord&& internWord, InternToken&& internToken);
+    template <typename InternWord, typename InternToken, typename Finish>
+    static void read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+        Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
+        InternWord&& internWord, InternToken&& internToken, Finish&& finish);
     QThreadPool* pool() const;
     void internTags(Entry& entry);
     // Puts an entry read on its own into the index, with its sorted word ids.

@@ -140,15 +140,25 @@ void SearchIndex::fillPostings(const std::vector<PackedIds>& entryWords)
     // workers write to one list. The runs hold about equal numbers of postings.
     const size_t wordCount = m_words.texts.size();
     const size_t slotCount = m_entries.size();
+    const size_t runs = size_t(std::max(1, pool()->maxThreadCount()));
+    // How many items hold each word, counted over shares of the items at once.
+    std::vector<std::vector<quint32>> shareCounts(std::min(runs, std::max<size_t>(1, slotCount)));
+    forEachInParallel(shareCounts.size(), [&](size_t share) {
+        std::vector<quint32>& counted = shareCounts[share];
+        counted.assign(wordCount, 0);
+        const size_t last = slotCount * (share + 1) / shareCounts.size();
+        for (size_t slot = slotCount * share / shareCounts.size(); slot < last; ++slot)
+            entryWords[slot].forEach([&](quint32 word) { ++counted[word]; });
+    }, pool());
     std::vector<size_t> counts(wordCount, 0);
     size_t total = 0;
-    for (const PackedIds& words : entryWords) {
-        words.forEach([&](quint32 word) { ++counts[word]; });
-        total += size_t(words.size());
-    }
-    for (size_t word = 0; word < wordCount; ++word)
+    for (size_t word = 0; word < wordCount; ++word) {
+        for (const std::vector<quint32>& counted : shareCounts)
+            counts[word] += counted[word];
+        total += counts[word];
         m_words.postings[word].prepare(counts[word], slotCount);
-    const size_t runs = size_t(std::max(1, pool()->maxThreadCount()));
+    }
+    shareCounts = {};
     std::vector<quint32> runStarts{0};
     size_t counted = 0;
     for (size_t word = 0; word < wordCount && runStarts.size() < runs; ++word) {
@@ -356,8 +366,15 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
                     tokenIDs.clear();
                     const auto mark = quint32(i + 1);
                     read(item, people, manualTags, m_entries[i], wordIDs, tokenIDs,
-                        [&](std::u16string_view word) { return reader.internOnce(word, kWordUse, mark); },
-                        [&](std::u16string_view token) { return reader.internOnce(token, kTokenUse, mark); });
+                        [&](std::u16string_view word) {
+                            reader.queueOnce(word, kWordUse, mark, wordIDs);
+                            return std::optional<quint32>();
+                        },
+                        [&](std::u16string_view token) {
+                            reader.queueOnce(token, kTokenUse, mark, tokenIDs);
+                            return std::optional<quint32>();
+                        },
+                        [&] { reader.flush(); });
                     entryWords[i] = PackedIds(wordIDs);
                     m_entries[i].association = PackedIds(tokenIDs);
                 }
@@ -412,7 +429,9 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
                         const quint32 dense = numbering->dense(chunkReader[c], id);
                         ids.push_back(places->empty() ? dense : (*places)[dense]);
                     });
-                    std::sort(ids.begin(), ids.end());
+                    // A reader whose words kept their order (the first always does) needs no sort.
+                    if (!places->empty() || !numbering->keepsOrder(chunkReader[c]))
+                        std::sort(ids.begin(), ids.end());
                     *list = PackedIds(ids);
                 }
             }

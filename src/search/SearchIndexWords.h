@@ -76,10 +76,21 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
     Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
     InternWord&& internWord, InternToken&& internToken)
 {
+    read(item, people, manualTags, entry, words, association, internWord, internToken, [] {});
+}
+
+// The same with interning functions that may append their ids later, all of them by the time
+// finish() returns.
+template <typename InternWord, typename InternToken, typename Finish>
+void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags,
+    Entry& entry, std::vector<quint32>& words, std::vector<quint32>& association,
+    InternWord&& internWord, InternToken&& internToken, Finish&& finish)
+{
     readEntry(item, people, manualTags, entry, [&](QStringView word) {
         if (searchindexwords::isKeptWord(word))
             searchindexwords::appendID(words, internWord(searchindexwords::u16(word)));
     });
+    finish();
     searchindexwords::sortUnique(words);
 
     // Content words never reach across the joining spaces, so the parts are read one by one.
@@ -98,6 +109,7 @@ void SearchIndex::read(const VeskItem& item, const QSet<QString>& people, const 
         readText(*item.text);
     readText(item.searchableText);
     forEachContentWordOf(manualTags.join(QLatin1Char(' ')), visitToken);
+    finish();
     searchindexwords::sortUnique(association);
 }
 

@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -54,6 +55,45 @@ TEST(WordTable, EachDistinctWordHasOneIdInTheOrderFirstMetAndItsTextBack)
         ASSERT_EQ(table.size(), expected.size());
         for (const auto& [word, id] : expected)
             EXPECT_EQ(std::u16string(table.text(id)), word);
+    }
+}
+
+TEST(WordTable, QueuedWordsGetTheIdsAndFirstMeetingsOfWordsLookedUpOneByOne)
+{
+    // Items of words read one after another, the same word often twice in an item and under
+    // both uses, with long and non-ASCII words among the packed ones.
+    struct Case {
+        std::vector<std::u16string> words;
+        int wordsPerItem;
+    };
+    const std::vector<Case> cases = {{edgeWords(), 3}, {randomWords(5, 20'000), 40}, {randomWords(6, 5'000), 1}};
+    for (const Case& test : cases) {
+        WordTable queued;
+        WordTable direct;
+        for (size_t first = 0; first < test.words.size(); first += size_t(test.wordsPerItem)) {
+            const auto mark = quint32(first + 1);
+            const size_t last = std::min(test.words.size(), first + size_t(test.wordsPerItem));
+            std::vector<quint32> queuedIDs[WordTable::kUses];
+            std::vector<quint32> directIDs[WordTable::kUses];
+            for (size_t i = first; i < last; ++i) {
+                for (int use = 0; use < WordTable::kUses; ++use) {
+                    if ((i + size_t(use)) % 3 == 0)
+                        continue;
+                    queued.queueOnce(test.words[i], use, mark, queuedIDs[use]);
+                    if (const auto id = direct.internOnce(test.words[i], use, mark))
+                        directIDs[use].push_back(*id);
+                }
+            }
+            queued.flush();
+            for (int use = 0; use < WordTable::kUses; ++use)
+                EXPECT_EQ(queuedIDs[use], directIDs[use]);
+        }
+        ASSERT_EQ(queued.size(), direct.size());
+        for (quint32 id = 0; id < direct.size(); ++id) {
+            EXPECT_EQ(queued.text(id), direct.text(id));
+            for (int use = 0; use < WordTable::kUses; ++use)
+                EXPECT_EQ(queued.isUsedAs(id, use), direct.isUsedAs(id, use));
+        }
     }
 }
 
