@@ -287,8 +287,15 @@ void SearchIndex::upsert(
     place(std::move(entry), words);
 }
 
+void SearchIndex::noteChange()
+{
+    static std::atomic<quint64> lastVersion{0};
+    m_version = lastVersion.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const TextSummary* summary)
 {
+    noteChange();
     const TextSummary summed = summary ? *summary : summarize(entry.record, entry.kind);
     if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
         const Slot slot = *existing;
@@ -327,6 +334,7 @@ bool SearchIndex::remove(const QUuid& id)
     auto existing = m_slotByID.find(id);
     if (existing == m_slotByID.end())
         return false;
+    noteChange();
     const Slot slot = *existing;
     m_slotByID.erase(existing);
     Entry& entry = m_entries[slot];

@@ -105,6 +105,10 @@ public:
     bool isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const;
 
     qsizetype size() const { return m_slotByID.size(); }
+    // Changes whenever an entry is added, changed or removed, and differs between any two
+    // indexes that were ever filled: what was read from the index at one version still stands
+    // while it reads the same.
+    quint64 version() const { return m_version; }
     bool contains(const QUuid& id) const { return m_slotByID.contains(id); }
     const SearchRecord* record(const QUuid& id) const;
     QList<QUuid> ids() const { return m_slotByID.keys(); }
@@ -202,6 +206,8 @@ private:
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,
         Dictionary& dictionary);
     void markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const;
+    // Gives the index a version no index had before.
+    void noteChange();
 
     // In chunks: an item added to a large index moves none of the entries or values already in
     // it, where a single array would be copied whole each time it outgrows its room.
@@ -218,6 +224,7 @@ private:
     Dictionary m_associationWords;
     TrigramIndex m_trigrams; // over m_words
     QThreadPool* m_pool = nullptr;
+    quint64 m_version = 0;
 };
 
 } // namespace vesk

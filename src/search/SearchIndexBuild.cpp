@@ -90,6 +90,7 @@ void SearchIndex::Dictionary::clear()
 
 void SearchIndex::clear()
 {
+    noteChange();
     m_entries.clear();
     m_ids.clear();
     m_createdAtMs.clear();

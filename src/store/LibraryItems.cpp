@@ -79,8 +79,12 @@ void LibraryItems::setFilteredItems(const QList<VeskItem>& value)
 {
     if (m_filteredItems == value)
         return;
-    // The list it replaces may hold the whole library: it is freed on a worker.
-    releaseInBackground(std::exchange(m_filteredItems, value));
+    // The list it replaces may hold the whole library: it is freed on a worker. One that is
+    // still held elsewhere (the search keeps the items of its lists) costs nothing to let go of,
+    // and is let go of at once, so that its other holder is left the only one.
+    QList<VeskItem> replaced = std::exchange(m_filteredItems, value);
+    if (replaced.isDetached())
+        releaseInBackground(std::move(replaced));
     emit filteredItemsChanged();
 }
 

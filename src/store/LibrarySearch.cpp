@@ -250,6 +250,7 @@ void LibrarySearch::applyPreparedCapture(const PreparedCapture& capture, const V
 void LibrarySearch::publishDefaultOrder()
 {
     SearchState& state = *m_state;
+    forgetLexicalLists();
     state.order.setBroughtBackIDs(m_host->broughtBackIDs());
     // The published list shares the kept one; a different list is a change.
     if (m_host->filteredItems().isSharedWith(state.order.items()))
@@ -284,6 +285,7 @@ bool LibrarySearch::answeredWithoutRanking(const QString& query)
     }
     if (!m_host->searchReady()) {
         // Answered once start-up has built the index; until then nothing is shown as a result.
+        forgetLexicalLists();
         m_host->setRetrievalHints({});
         m_host->setFilteredItems({});
         return true;
@@ -297,9 +299,40 @@ void LibrarySearch::refreshFilteredItems(const QString& query)
     if (answeredWithoutRanking(query))
         return;
     const QDateTime now = m_services.clock->now();
-    const LexicalPassResult result = rankLexicalHits(m_state->index, query, usageScoresByID(now), now);
+    publishLexicalResult(rankLexicalHits(m_state->index, query, usageScoresByID(now), now, {}, listToReuse()));
+}
+
+LexicalList LibrarySearch::listToReuse()
+{
+    SearchState& state = *m_state;
+    std::optional<LexicalList> list = std::exchange(state.earlierLexicalList, std::nullopt);
+    // The last list while it is still shown stays for the pass after this one.
+    if (!list && state.shownLexicalList && state.shownLexicalList->items.isShared())
+        return {};
+    if (!list)
+        list = std::exchange(state.shownLexicalList, std::nullopt);
+    return list ? std::move(*list) : LexicalList();
+}
+
+void LibrarySearch::publishLexicalResult(LexicalPassResult&& result)
+{
+    SearchState& state = *m_state;
     m_host->setFilteredItems(result.items);
     m_host->setRetrievalHints(result.hints);
+    // The list shown until now is held by the store no more: it is the next pass's to reuse.
+    if (state.earlierLexicalList)
+        releaseInBackground(std::move(state.earlierLexicalList->items));
+    state.earlierLexicalList = std::exchange(state.shownLexicalList, std::move(result.list));
+}
+
+void LibrarySearch::forgetLexicalLists()
+{
+    SearchState& state = *m_state;
+    for (std::optional<LexicalList>* list : {&state.shownLexicalList, &state.earlierLexicalList}) {
+        if (*list)
+            releaseInBackground(std::move((*list)->items));
+        list->reset();
+    }
 }
 
 void LibrarySearch::runLexicalPass(const QString& query)
@@ -320,12 +353,14 @@ void LibrarySearch::runLexicalPass(const QString& query)
     // reads it, and the main thread waits only if it changes it meanwhile.
     const std::shared_ptr<ReadGate> gate = state.readGate;
     const SearchIndex* index = &state.index;
+    // Held by pointer: a copy of the list left in the task would keep it from being reused.
+    const auto reuse = std::make_shared<LexicalList>(listToReuse());
     const QFuture<std::shared_ptr<LexicalPassResult>> pass = QtConcurrent::run(workPool(),
-        [gate, index, query, usage = usageScoresByID(now), now, token] {
+        [gate, index, query, usage = usageScoresByID(now), now, token, reuse] {
             auto result = std::make_shared<LexicalPassResult>();
             (void)gate->readTurn([&] {
                 if (!token.isCancelled())
-                    *result = rankLexicalHits(*index, query, usage, now, token);
+                    *result = rankLexicalHits(*index, query, usage, now, token, std::move(*reuse));
             });
             return result;
         });
@@ -336,12 +371,13 @@ void LibrarySearch::runLexicalPass(const QString& query)
         // the whole library: it is freed on a worker.
         if (token.isCancelled() || m_host->searchText() != query) {
             releaseInBackground(std::move(result->items));
+            releaseInBackground(std::move(result->list.items));
             return;
         }
         m_state->lexicalPass.reset();
-        m_host->setFilteredItems(result->items);
-        m_host->setRetrievalHints(result->hints);
-        releaseInBackground(std::move(result->items));
+        publishLexicalResult(std::move(*result));
+        // The task's own handle on the list would keep it from being reused.
+        result->items = QList<VeskItem>();
     });
 }
 
@@ -423,6 +459,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
             m_state->lexicalPass->cancel();
             m_state->lexicalPass.reset();
         }
+        forgetLexicalLists();
         m_host->setFilteredItems(outcome.result->items);
         m_host->setRetrievalHints(outcome.result->hints);
     });

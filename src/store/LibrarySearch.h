@@ -26,6 +26,8 @@ class NearDuplicateIndex;
 class SearchIndex;
 class SearchTextPipeline;
 class SemanticVectors;
+struct LexicalList;
+struct LexicalPassResult;
 struct LexicalSnapshot;
 struct NearDuplicateQuery;
 struct PreparedCapture;
@@ -176,6 +178,13 @@ private:
     // query (the default order) or one typed before search is ready; false when query is to be
     // ranked.
     bool answeredWithoutRanking(const QString& query);
+    // The list of an earlier lexical pass for the next one to move items out of (see
+    // LexicalList), or none.
+    LexicalList listToReuse();
+    // Publishes what a lexical pass found and keeps its list for a later pass.
+    void publishLexicalResult(LexicalPassResult&& result);
+    // Lets go of the kept lists once a list of another kind is published.
+    void forgetLexicalLists();
     // Reruns both passes over the current search text.
     void rerunPasses();
     void finishDeepSearch(const QString& query, const CancellationToken& token,

@@ -1,6 +1,7 @@
 // The lexical pass's ranking of the hits and the list of items it publishes.
 #include "store/LibrarySearchLexical.h"
 
+#include "platform/BackgroundRelease.h"
 #include "platform/ParallelWork.h"
 #include "platform/SystemMemory.h"
 #include "search/FewStepSort.h"
@@ -11,6 +12,8 @@
 #include <QArrayDataPointer>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -23,7 +26,7 @@ namespace {
 // list made at its size first would build every item empty and then assign it, writing each
 // twice.
 template <typename Place>
-QList<VeskItem> itemsMadeInParallel(size_t count, Place place)
+QArrayDataPointer<VeskItem> itemsMadeInParallel(size_t count, Place place)
 {
     if (count == 0)
         return {};
@@ -39,13 +42,60 @@ QList<VeskItem> itemsMadeInParallel(size_t count, Place place)
             place(i, out);
     });
     made.size = qsizetype(count);
-    return QList<VeskItem>(std::move(made));
+    return made;
 }
+
+bool sameText(const QString& a, const QString& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size() && a.isNull() == b.isNull();
+}
+
+bool sameText(const ItemText& a, const ItemText& b)
+{
+    return a.isSharedWith(b) && a.size() == b.size();
+}
+
+template <typename Text>
+bool sameText(const std::optional<Text>& a, const std::optional<Text>& b)
+{
+    return a.has_value() == b.has_value() && (!a || sameText(*a, *b));
+}
+
+// Whether kept is a copy of source that still holds each of its texts in source's own buffer (so
+// that it equals source without reading a text): moved into a list, it is the copy a fresh copy
+// would make. A buffer held by kept stays allocated, so the same address is the same text.
+bool isCopyOf(const VeskItem& kept, const VeskItem& source)
+{
+    return kept.id == source.id && kept.kind == source.kind && kept.createdAt == source.createdAt
+        && kept.createdAt.timeSpec() == source.createdAt.timeSpec() && kept.groupID == source.groupID
+        && kept.sourceItemID == source.sourceItemID && sameText(kept.title, source.title)
+        && sameText(kept.text, source.text) && sameText(kept.urlString, source.urlString)
+        && sameText(kept.filePath, source.filePath) && sameText(kept.searchableText, source.searchableText)
+        && sameText(kept.note, source.note);
+}
+
+// What is left of an earlier list once some of its items were moved out: the others are destroyed
+// with it, the moved ones only forgotten.
+struct ListRemains {
+    QArrayDataPointer<VeskItem> items;
+    std::vector<quint8> moved;
+
+    ~ListRemains()
+    {
+        VeskItem* const data = items.data();
+        for (size_t i = 0; i < moved.size(); ++i) {
+            if (!moved[i])
+                data[i].~VeskItem();
+        }
+        items.size = 0;
+    }
+};
 
 } // namespace
 
 LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query,
-    const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token)
+    const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token,
+    LexicalList earlier)
 {
     const LexicalHits found = lexicalHits(index, query);
 
@@ -86,22 +136,60 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
     });
 
     LexicalPassResult result;
-    if (token.isCancelled())
+    if (token.isCancelled()) {
+        releaseInBackground(std::move(earlier.items));
         return result;
+    }
     for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
         if (!ranked[i].hit->reason.isNull())
             result.hints.insert(index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
     }
+    const size_t count = ranked.size();
+    const auto source = [&](size_t i) -> const VeskItem& { return index.entry(ranked[i].hit->slot).source; };
+
+    // The earlier list can give its items only when nothing else holds it: no list shows it, and
+    // nothing reads it.
+    const bool reusable = earlier.items.size > 0 && size_t(earlier.items.size) == earlier.itemSlots.size()
+        && !earlier.items.isShared();
+    std::vector<qint32> earlierPosition;
+    auto remains = std::make_shared<ListRemains>();
+    if (reusable) {
+        earlierPosition.assign(index.slotCount(), -1);
+        for (size_t p = 0; p < earlier.itemSlots.size(); ++p) {
+            if (earlier.itemSlots[p] < earlierPosition.size())
+                earlierPosition[earlier.itemSlots[p]] = qint32(p);
+        }
+        remains->moved.assign(earlier.itemSlots.size(), 0);
+        remains->items = std::move(earlier.items);
+    }
+    VeskItem* const kept = reusable ? remains->items.data() : nullptr;
+    // An index that has not changed since holds for each slot what the earlier item was copied
+    // from; otherwise each item is compared with what its slot holds now.
+    const bool indexAsBefore = earlier.indexVersion != 0 && earlier.indexVersion == index.version();
+
     // A short query can match the whole library: each copy mostly waits on memory (the item,
     // then its texts' shared headers), so asking for both some items ahead lets those waits
     // overlap.
     constexpr size_t kItemsAhead = 16;
     constexpr size_t kTextsAhead = 8;
-    const size_t count = ranked.size();
-    const auto source = [&](size_t i) -> const VeskItem& { return index.entry(ranked[i].hit->slot).source; };
-    result.items = itemsMadeInParallel(count, [&](size_t i, VeskItem* items) {
-        if (i + kItemsAhead < count)
-            __builtin_prefetch(&source(i + kItemsAhead));
+    QArrayDataPointer<VeskItem> made = itemsMadeInParallel(count, [&](size_t i, VeskItem* items) {
+        if (i + kItemsAhead < count) {
+            const qint32 p = kept ? earlierPosition[ranked[i + kItemsAhead].hit->slot] : -1;
+            if (p >= 0)
+                __builtin_prefetch(kept + p);
+            if (p < 0 || !indexAsBefore)
+                __builtin_prefetch(&source(i + kItemsAhead));
+        }
+        if (kept) {
+            // Each slot is ranked once, so no two items take the same earlier one.
+            const qint32 p = earlierPosition[ranked[i].hit->slot];
+            if (p >= 0 && (indexAsBefore || isCopyOf(kept[p], source(i)))) {
+                // The item type is relocatable: its bytes are the item, moved.
+                std::memcpy(static_cast<void*>(items + i), static_cast<const void*>(kept + p), sizeof(VeskItem));
+                remains->moved[size_t(p)] = 1;
+                return;
+            }
+        }
         if (i + kTextsAhead < count) {
             const VeskItem& ahead = source(i + kTextsAhead);
             __builtin_prefetch(ahead.title.constData());
@@ -111,6 +199,17 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
         }
         new (items + i) VeskItem(source(i));
     });
+    if (reusable)
+        releaseInBackground(std::move(remains));
+    else if (earlier.items.size > 0)
+        releaseInBackground(std::move(earlier.items));
+
+    result.list.indexVersion = index.version();
+    result.list.itemSlots.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        result.list.itemSlots[i] = ranked[i].hit->slot;
+    result.items = QList<VeskItem>(made);
+    result.list.items = std::move(made);
     return result;
 }
 

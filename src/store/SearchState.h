@@ -8,6 +8,7 @@
 #include "search/SearchIndex.h"
 #include "search/UsageSignals.h"
 #include "search/SemanticVectors.h"
+#include "store/LibrarySearchLexical.h"
 
 #include <QHash>
 #include <QList>
@@ -62,6 +63,11 @@ struct SearchState {
     ManualTagMap manualTagsByID;
     // The lexical pass running on a worker; a newer pass cancels it.
     std::optional<CancellationToken> lexicalPass;
+    // The items of the list the lexical pass published last and of the one before it: the next
+    // pass moves items out of one that nothing shows any more. Both go once another pass
+    // publishes instead, so that no list outlives the typing that made it.
+    std::optional<LexicalList> shownLexicalList;
+    std::optional<LexicalList> earlierLexicalList;
     // The current deep search; a newer one cancels it.
     std::optional<CancellationToken> deepSearchTask;
     // Set when items() changed after the index was last brought up to date; the refresh then

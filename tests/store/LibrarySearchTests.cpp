@@ -118,4 +118,45 @@ TEST_F(LibrarySearchPasses, APassOnAWorkerPublishesOnlyWhileTheFieldStillReadsIt
     EXPECT_EQ(onWorker, m_host->filtered);
 }
 
+// A query ranked again after another takes the items of its earlier list where they are still
+// what the library holds: the list shows every item as it is now, in the order a first ranking
+// gives.
+TEST_F(LibrarySearchPasses, ARankingAgainShowsTheItemsAsTheyAreNow)
+{
+    const QString alpha = QStringLiteral("alpha");
+    const QString beta = QStringLiteral("beta");
+    struct Case {
+        const char* name;
+        std::function<void(QList<VeskItem>&)> change;
+    };
+    const qint64 now = clock->now().toSecsSinceEpoch();
+    const QList<Case> cases = {
+        {"nothing changed", [](QList<VeskItem>&) {}},
+        {"a title edited", [](QList<VeskItem>& items) { items[2].title = QStringLiteral("alpha edited"); }},
+        {"a note added", [](QList<VeskItem>& items) { items[4].note = QStringLiteral("alpha note"); }},
+        {"an item removed", [](QList<VeskItem>& items) { items.removeAt(0); }},
+        {"an item added", [&](QList<VeskItem>& items) { items.prepend(makeItem(QStringLiteral("alpha new"), now + 5)); }},
+        {"an item made a beta", [](QList<VeskItem>& items) { items[6].title = QStringLiteral("beta moved"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto search = makeSearch(8);
+        search->refreshFilteredItems(alpha);
+        search->refreshFilteredItems(beta);
+        c.change(m_host->library);
+        search->noteItemsChanged();
+        search->refreshFilteredItems(alpha);
+        const QList<VeskItem> again = m_host->filtered;
+
+        auto freshHost = std::make_unique<FakeSearchHost>();
+        freshHost->library = m_host->library;
+        const FakeSearchHost* firstRanking = freshHost.get();
+        LibrarySearch fresh(services(), std::move(freshHost));
+        fresh.rebuildIndex();
+        fresh.refreshFilteredItems(alpha);
+        EXPECT_FALSE(again.isEmpty());
+        EXPECT_EQ(again, firstRanking->filtered);
+    }
+}
+
 } // namespace
