@@ -155,10 +155,13 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
     auto remains = std::make_shared<ListRemains>();
     if (reusable) {
         earlierPosition.assign(index.slotCount(), -1);
-        for (size_t p = 0; p < earlier.itemSlots.size(); ++p) {
-            if (earlier.itemSlots[p] < earlierPosition.size())
-                earlierPosition[earlier.itemSlots[p]] = qint32(p);
-        }
+        // Each slot is in the list once, so every position is written by one thread.
+        forChunksInParallel(earlier.itemSlots.size(), [&](size_t begin, size_t end) {
+            for (size_t p = begin; p < end; ++p) {
+                if (earlier.itemSlots[p] < earlierPosition.size())
+                    earlierPosition[earlier.itemSlots[p]] = qint32(p);
+            }
+        });
         remains->moved.assign(earlier.itemSlots.size(), 0);
         remains->items = std::move(earlier.items);
     }
@@ -172,7 +175,9 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
     // overlap.
     constexpr size_t kItemsAhead = 16;
     constexpr size_t kTextsAhead = 8;
+    result.list.itemSlots.resize(count);
     QArrayDataPointer<VeskItem> made = itemsMadeInParallel(count, [&](size_t i, VeskItem* items) {
+        result.list.itemSlots[i] = ranked[i].hit->slot;
         if (i + kItemsAhead < count) {
             const qint32 p = kept ? earlierPosition[ranked[i + kItemsAhead].hit->slot] : -1;
             if (p >= 0)
@@ -205,9 +210,6 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
         releaseInBackground(std::move(earlier.items));
 
     result.list.indexVersion = index.version();
-    result.list.itemSlots.resize(count);
-    for (size_t i = 0; i < count; ++i)
-        result.list.itemSlots[i] = ranked[i].hit->slot;
     result.items = QList<VeskItem>(made);
     result.list.items = std::move(made);
     return result;
