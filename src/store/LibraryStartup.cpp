@@ -94,6 +94,10 @@ void LibraryStartup::waitUntilFinished()
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
+    // What the last results handed back to the worker (the index file written for the next
+    // start) is start-up's work too: a caller that waits for it meets a store at rest.
+    if (m_worker)
+        m_worker->waitForDone();
 }
 
 } // namespace vesk

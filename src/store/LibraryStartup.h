@@ -58,7 +58,8 @@ public:
     bool isFinished() const { return m_finished; }
     // Start-up has taken everything its workers read.
     void finish();
-    // Releases the hold and waits for the workers until finish(), delivering their results.
+    // Releases the hold and waits for the workers until finish(), delivering their results, and
+    // then for the work those results left them.
     void waitUntilFinished();
 
 signals:
