@@ -1,33 +1,110 @@
 #pragma once
 
 #include <QFuture>
-#include <QFutureWatcher>
+#include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <QPromise>
+#include <QThread>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
 namespace vesk {
 
+namespace detail {
+
+// The object that carries deliveries to the calling thread: made on the thread's first delivery
+// and never destroyed, so that a worker may post to it at any moment, even while the receiver it
+// delivers for is being destroyed.
+QObject* deliveryRelay();
+
+// A child of a receiver that lets go of what was waiting for a result (release) when the
+// receiver is destroyed first.
+class DeliveryTie final : public QObject {
+public:
+    DeliveryTie(QObject* receiver, std::function<void()> release);
+    ~DeliveryTie() override;
+    DeliveryTie(const DeliveryTie&) = delete;
+    DeliveryTie& operator=(const DeliveryTie&) = delete;
+
+private:
+    std::function<void()> m_release;
+};
+
+} // namespace detail
+
 // Hands a worker's result to receiver on its thread, from the event loop (never inside the call
 // that starts the work, even when it is already done), and not at all once receiver is gone.
-// Qt's then(context, ...) posts to the context from the worker thread and can post to an object
-// that the main thread is deleting at that moment; a watcher owned by the receiver is cut off
-// from the work under the future's own lock when it is destroyed.
+// Must be called on receiver's thread.
+//
+// Workers run at a lower priority than the window (ThreadPriority.h), so the main thread never
+// takes a lock a worker may hold: the worker copies its result out of the future itself and
+// posts it, with the handler's place, to a relay that lives as long as the thread (a watcher
+// would make the main thread read the result under the future's lock, which a preempted worker
+// can hold for as long as it waits for a processor). The handler stays on receiver's thread: a
+// child of receiver drops it when receiver goes, and a posted result finds it gone.
 template <typename T, typename Handler>
 void deliverResult(QObject* receiver, const QFuture<T>& future, Handler handler)
 {
-    auto* watcher = new QFutureWatcher<T>(receiver);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, receiver,
-        [watcher, handler = std::move(handler)]() mutable {
-            watcher->deleteLater();
-            const QFuture<T> done = watcher->future();
-            if (!done.isCanceled() && done.resultCount() > 0)
-                handler(done.result());
-        });
-    watcher->setFuture(future);
+    Q_ASSERT(receiver && receiver->thread() == QThread::currentThread());
+    // Read and written only on receiver's thread.
+    struct Waiting {
+        std::optional<Handler> handler;
+        QPointer<detail::DeliveryTie> tie;
+    };
+    auto waiting = std::make_shared<Waiting>();
+    waiting->handler.emplace(std::move(handler));
+    waiting->tie = new detail::DeliveryTie(receiver, [weak = std::weak_ptr<Waiting>(waiting)] {
+        if (const auto held = weak.lock())
+            held->handler.reset();
+    });
+
+    // Posts exactly once: the result, or (when the work is cancelled, fails, or its future goes
+    // unfinished) word that none comes, so that the handler is let go on its own thread.
+    class Courier {
+    public:
+        Courier(std::shared_ptr<Waiting> waiting, QObject* relay)
+            : m_waiting(std::move(waiting)), m_relay(relay) {}
+        ~Courier() { send(std::nullopt); }
+        Courier(const Courier&) = delete;
+        Courier& operator=(const Courier&) = delete;
+
+        void send(std::optional<T> value)
+        {
+            if (m_sent.exchange(true))
+                return;
+            QMetaObject::invokeMethod(m_relay,
+                [waiting = std::move(m_waiting), value = std::move(value)]() mutable {
+                    std::optional<Handler> handler = std::exchange(waiting->handler, std::nullopt);
+                    delete waiting->tie.data();
+                    if (handler && value)
+                        (*handler)(std::move(*value));
+                },
+                Qt::QueuedConnection);
+        }
+
+    private:
+        std::shared_ptr<Waiting> m_waiting;
+        QObject* m_relay;
+        std::atomic<bool> m_sent{false};
+    };
+    auto courier = std::make_shared<Courier>(std::move(waiting), detail::deliveryRelay());
+
+    // Runs on the thread that finishes the work (or here, when it is already finished).
+    QFuture<T>(future)
+        .then(QtFuture::Launch::Sync,
+            [courier](const QFuture<T>& done) {
+                if (!done.isCanceled() && done.resultCount() > 0)
+                    courier->send(done.result());
+                else
+                    courier->send(std::nullopt);
+            })
+        .onCanceled([courier] { courier->send(std::nullopt); });
 }
 
 namespace detail {
