@@ -78,14 +78,27 @@ void deliverResult(QObject* receiver, const QFuture<T>& future, Handler handler)
         {
             if (m_sent.exchange(true))
                 return;
+            // Word that nothing comes needs no turn of the event loop on receiver's own thread,
+            // and must not wait for one: it may come from a promise dropped with a posted event
+            // while the thread's event queue is locked.
+            if (!value && QThread::currentThread() == m_relay->thread()) {
+                finish(std::move(m_waiting), std::nullopt);
+                return;
+            }
             QMetaObject::invokeMethod(m_relay,
                 [waiting = std::move(m_waiting), value = std::move(value)]() mutable {
-                    std::optional<Handler> handler = std::exchange(waiting->handler, std::nullopt);
-                    delete waiting->tie.data();
-                    if (handler && value)
-                        (*handler)(std::move(*value));
+                    finish(std::move(waiting), std::move(value));
                 },
                 Qt::QueuedConnection);
+        }
+
+        // On receiver's thread.
+        static void finish(std::shared_ptr<Waiting> waiting, std::optional<T> value)
+        {
+            std::optional<Handler> handler = std::exchange(waiting->handler, std::nullopt);
+            delete waiting->tie.data();
+            if (handler && value)
+                (*handler)(std::move(*value));
         }
 
     private:
