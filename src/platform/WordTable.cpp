@@ -170,34 +170,36 @@ quint32 WordTable::findLong(std::u16string_view word, int use, quint32 mark, boo
     }
 }
 
-void WordTable::growShort()
+namespace {
+
+// Open addressing doubles the same way for both kinds of cell: each used cell goes to the first
+// free one from its hash in a table twice the size.
+template<typename Cell, typename HashOf>
+void doubleTable(std::vector<Cell>& cells, HashOf hashOf)
 {
-    std::vector<ShortCell> larger(m_short.size() * 2);
+    std::vector<Cell> larger(cells.size() * 2);
     const size_t mask = larger.size() - 1;
-    for (const ShortCell& cell : m_short) {
+    for (const Cell& cell : cells) {
         if (!cell.idPlusOne)
             continue;
-        size_t i = size_t(hashKey(cell.key)) & mask;
+        size_t i = size_t(hashOf(cell)) & mask;
         while (larger[i].idPlusOne)
             i = (i + 1) & mask;
         larger[i] = cell;
     }
-    m_short.swap(larger);
+    cells.swap(larger);
+}
+
+} // namespace
+
+void WordTable::growShort()
+{
+    doubleTable(m_short, [](const ShortCell& cell) { return hashKey(cell.key); });
 }
 
 void WordTable::growLong()
 {
-    std::vector<LongCell> larger(m_long.size() * 2);
-    const size_t mask = larger.size() - 1;
-    for (const LongCell& cell : m_long) {
-        if (!cell.idPlusOne)
-            continue;
-        size_t i = size_t(cell.hash) & mask;
-        while (larger[i].idPlusOne)
-            i = (i + 1) & mask;
-        larger[i] = cell;
-    }
-    m_long.swap(larger);
+    doubleTable(m_long, [](const LongCell& cell) { return cell.hash; });
 }
 
 } // namespace vesk
