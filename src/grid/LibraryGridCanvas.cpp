@@ -501,15 +501,22 @@ void LibraryGridCanvas::updateMovingCards()
         viewport()->update(m_movingRegion);
 }
 
-void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype last)
+QSet<QUuid> LibraryGridCanvas::idsNear(qsizetype first, qsizetype last) const
 {
-    // After a fast scroll the decoder would otherwise work through every card passed on the
-    // way before it reaches the ones now in view.
+    // The rows in view, the row above and the two below: those renderNeighbours() renders.
     const qsizetype perRow = columns().count;
     const qsizetype count = m_state.visibleItems.size();
     QSet<QUuid> near;
     for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < std::min(count, last + 2 * perRow); ++i)
         near.insert(m_state.visibleItems.at(i).id);
+    return near;
+}
+
+void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype last)
+{
+    // After a fast scroll the decoder would otherwise work through every card passed on the
+    // way before it reaches the ones now in view.
+    const QSet<QUuid> near = idsNear(first, last);
     for (auto it = m_pendingThumbnails.begin(); it != m_pendingThumbnails.end();) {
         if (near.contains(it.key())) {
             ++it;
@@ -524,12 +531,7 @@ void LibraryGridCanvas::withdrawThumbnailsOutside(qsizetype first, qsizetype las
 void LibraryGridCanvas::keepOnlyNearView()
 {
     const auto [first, last] = visibleRange();
-    const qsizetype perRow = columns().count;
-    const qsizetype count = m_state.visibleItems.size();
-    // The rows renderNeighbours() renders, and the view's.
-    QSet<QUuid> near;
-    for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < std::min(count, last + 2 * perRow); ++i)
-        near.insert(m_state.visibleItems.at(i).id);
+    const QSet<QUuid> near = idsNear(first, last);
     m_paintCache.keepOnly(near);
     for (auto it = m_titles.begin(); it != m_titles.end();) {
         if (near.contains(it.key()))

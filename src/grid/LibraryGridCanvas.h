@@ -181,6 +181,8 @@ private:
     int m_withdrawnThumbnails = 0;
     // Withdraws the requests of cards outside the rows in view and their neighbours.
     void withdrawThumbnailsOutside(qsizetype first, qsizetype last);
+    // The ids of the cards in the rows from first to last and their neighbours.
+    QSet<QUuid> idsNear(qsizetype first, qsizetype last) const;
     QTimer m_neighbourTimer;
     // Restarted by every frame; when it fires the grid has been still for a while and keeps only
     // what the rows in view and their neighbours draw.
