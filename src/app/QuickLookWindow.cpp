@@ -5,11 +5,11 @@
 #include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Theme.h"
+#include "platform/FutureDelivery.h"
 #include "platform/WorkPool.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeDatabase>
@@ -99,13 +99,11 @@ void QuickLookWindow::showPath(const QString& path)
     m_stack->setCurrentWidget(m_iconPage);
     const quint64 ticket = ++m_ticket;
     const QSize size = QSize(1600, 1200);
-    auto* watcher = new QFutureWatcher<QuickLookContent>(this);
-    connect(watcher, &QFutureWatcher<QuickLookContent>::finished, this, [this, watcher, ticket] {
-        watcher->deleteLater();
-        if (ticket == m_ticket)
-            present(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(workPool(), [path, size] { return loadQuickLookContent(path, size); }));
+    deliverResult(this, QtConcurrent::run(workPool(), [path, size] { return loadQuickLookContent(path, size); }),
+        [this, ticket](const QuickLookContent& content) {
+            if (ticket == m_ticket)
+                present(content);
+        });
 }
 
 void QuickLookWindow::present(const QuickLookContent& content)

@@ -8,14 +8,15 @@
 #include "pane/PreviewKindDecision.h"
 #include "pane/PreviewSections.h"
 #include "pane/SectionParts.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Settings.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFile>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -190,27 +191,24 @@ void VideoSection::startVideoMomentExport()
     // The export reads and writes the whole clip: off the main thread, so the window stays alive.
     // The moment is kept even when the pane moves on to another item meanwhile: the user asked for
     // it, and the temporary clip is removed either way.
-    auto* watcher = new QFutureWatcher<Expected<QString, QString>>();
     const QPointer<VideoSection> self(this);
     const auto save = m_saveMoment;
-    connect(watcher, &QFutureWatcher<Expected<QString, QString>>::finished, watcher, [self, save, watcher, centre] {
-        watcher->deleteLater();
-        const Expected<QString, QString> clip = watcher->result();
-        if (!clip) {
+    deliverResult(QCoreApplication::instance(), exportVideoMomentAsync(source, centre, length * 0.5, length * 0.5),
+        [self, save, centre](const Expected<QString, QString>& clip) {
+            if (!clip) {
+                if (self)
+                    self->finishMoment(QStringLiteral("Could not save moment: ") + clip.error());
+                return;
+            }
+            // Keeping the moment selects it, and the pane may rebuild for it: the section can be
+            // gone once the store returns.
+            const std::optional<VeskItem> saved = save ? save(*clip, centre) : std::nullopt;
+            QFile::remove(*clip);
             if (self)
-                self->finishMoment(QStringLiteral("Could not save moment: ") + clip.error());
-            return;
-        }
-        // Keeping the moment selects it, and the pane may rebuild for it: the section can be gone
-        // once the store returns.
-        const std::optional<VeskItem> saved = save ? save(*clip, centre) : std::nullopt;
-        QFile::remove(*clip);
-        if (self)
-            self->finishMoment(saved ? QStringLiteral("Moment saved around ") + formatPlaybackTime(centre)
-                                           + QLatin1Char('.')
-                                     : QStringLiteral("Vesk could not save this moment."));
-    });
-    watcher->setFuture(exportVideoMomentAsync(source, centre, length * 0.5, length * 0.5));
+                self->finishMoment(saved ? QStringLiteral("Moment saved around ") + formatPlaybackTime(centre)
+                                               + QLatin1Char('.')
+                                         : QStringLiteral("Vesk could not save this moment."));
+        });
 }
 
 void VideoSection::finishMoment(const QString& status)
