@@ -36,9 +36,9 @@ void LibraryHealth::startLibraryCheck()
         return;
     }
     m_libraryCheck = CheckState::Running;
-    // Reading every page takes a while on a large library: it runs beside the reading of the
-    // library and stops when the store goes. New items wait for it, so it is not put behind the
-    // background work of start-up: one thread at the window's own priority.
+    // Reading every page takes a while on a large library: it runs on a thread of its own and
+    // stops when the store goes. New items wait for it, so it is not put behind the background
+    // work that follows search readiness: one thread at the window's own priority.
     m_libraryCheckWorker = std::make_unique<SerialExecutor>();
     const QString path = database->filePath();
     const CancellationToken stop = m_libraryCheckStop;

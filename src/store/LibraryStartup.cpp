@@ -48,12 +48,17 @@ void LibraryStartup::startOnFirstTurn()
 
 void LibraryStartup::start()
 {
-    m_hooks.startLibraryCheck();
-    if (!m_pendingReading)
+    // While the library is read and indexed the check would only take cores from it (at the
+    // window's priority, ahead of start-up's threads), and the user waits for search, not for
+    // the check: the store starts it once search is ready.
+    if (m_pendingReading) {
+        const std::function<void()> reading = std::move(m_pendingReading);
+        m_pendingReading = nullptr;
+        reading();
         return;
-    const std::function<void()> reading = std::move(m_pendingReading);
-    m_pendingReading = nullptr;
-    reading();
+    }
+    if (m_finished)
+        m_hooks.startLibraryCheck();
 }
 
 void LibraryStartup::hold()

@@ -26,7 +26,8 @@ class LibraryStartup : public QObject {
 
 public:
     struct Hooks {
-        // Starts the check of the library file, which waits for the same moment as the reading.
+        // Starts the check of the library file when nothing is read in the background; it waits
+        // for the same moment as a reading would.
         std::function<void()> startLibraryCheck;
         // True while that check still waits to start.
         std::function<bool()> libraryCheckWaiting;
@@ -40,8 +41,9 @@ public:
     // The store shows firstPage while the whole library in the file at databasePath is read on the
     // worker; the reading starts as startOnFirstTurn says.
     void beginReading(const QString& databasePath, const QString& itemsDirectory, const QList<VeskItem>& firstPage);
-    // On the first turn of the event loop, unless a window holds it, the check of the library file
-    // starts, and the reading if one was begun.
+    // On the first turn of the event loop, unless a window holds it, the reading starts if one was
+    // begun, else the check of the library file (which a reading leaves to the store to start once
+    // search is ready).
     void startOnFirstTurn();
     // A hold ends by itself after a second, so a window that is never drawn cannot keep the
     // library unread. Nothing is held once the reading and the check have started.

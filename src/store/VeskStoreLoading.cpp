@@ -312,6 +312,7 @@ void VeskStore::StartupLoading::finishStartupWithoutLibrary()
 {
     m_store.m_search->finishWithoutIndex();
     m_store.m_library->setSearchReady(true);
+    m_store.m_health->startLibraryCheck();
     m_store.m_startup->finish();
 }
 
@@ -339,6 +340,8 @@ void VeskStore::StartupLoading::finishBuildingSearch(const std::shared_ptr<Searc
     m_store.m_search->adoptIndex(std::move(*index));
 
     m_store.m_library->setSearchReady(true);
+    // The check of the library file waited for search too; new rows wait for it, so it goes first.
+    m_store.m_health->startLibraryCheck();
     // Card thumbnails are made once search is ready: they would only compete with the build.
     startThumbnailPrewarm();
     // A search typed meanwhile is answered now.
