@@ -1,7 +1,5 @@
 #include "platform/Uuid.h"
 
-#include <QRegularExpression>
-
 namespace vesk {
 
 QString uuidString(const QUuid& id)
@@ -11,10 +9,19 @@ QString uuidString(const QUuid& id)
 
 std::optional<QUuid> parseUuid(const QString& text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
-    if (!pattern.match(text).hasMatch())
+    // Only the 36-character form, every digit hexadecimal; checked by hand, without a pattern,
+    // since start-up reads one identifier or more for each row of the library.
+    if (text.size() != 36)
         return std::nullopt;
+    for (qsizetype i = 0; i < 36; ++i) {
+        const char16_t c = text[i].unicode();
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != u'-')
+                return std::nullopt;
+        } else if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'))) {
+            return std::nullopt;
+        }
+    }
     return QUuid::fromString(text);
 }
 

@@ -46,6 +46,35 @@ TEST(Uuid, WritesUpperCaseAndReadsEitherCase)
     EXPECT_FALSE(parseUuid(QString()).has_value());
 }
 
+TEST(Uuid, RefusesTextsThatAreNotTheHyphenatedHexadecimalForm)
+{
+    const struct {
+        const char* text;
+        bool parses;
+    } cases[] = {
+        {"6F1C9C52-3D1A-4B8E-9A55-0C2F4D7E8A10", true},
+        {"6f1c9c52-3d1a-4B8E-9a55-0C2F4d7e8a10", true},
+        {"00000000-0000-0000-0000-000000000000", true},
+        {"6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a1g", false},   // a letter past f
+        {"6f1c9c52-3d1a-4b8e-9a550-c2f4d7e8a10", false},   // a hyphen one place late
+        {"6f1c9c52_3d1a-4b8e-9a55-0c2f4d7e8a10", false},
+        {"6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a1", false},    // one digit short
+        {"6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a100", false},
+        {"6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a10\n", false},
+        {" 6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a1", false},
+        {"6f1c9c523d1a4b8e9a550c2f4d7e8a10", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::optional<QUuid> parsed = parseUuid(QString::fromLatin1(c.text));
+        ASSERT_EQ(parsed.has_value(), c.parses);
+        if (parsed)
+            EXPECT_EQ(uuidString(*parsed), QString::fromLatin1(c.text).toUpper());
+    }
+    // A digit of another script is no hexadecimal digit.
+    EXPECT_FALSE(parseUuid(QStringLiteral("6f1c9c52-3d1a-4b8e-9a55-0c2f4d7e8a1\u0661")).has_value());
+}
+
 TEST(Graphemes, CutsWholeUserPerceivedCharacters)
 {
     const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
