@@ -35,10 +35,12 @@ namespace {
 // Items a connection reads at less cost than starting another for them.
 constexpr qint64 kItemsPerConnection = 8'000;
 
-// The items of the library, newest first, as fetchItems gives them. A large library is read in
-// parts of consecutive creation dates, each on a read-only connection of its own on the pool's
-// threads: decoding the rows is most of the work, and the journal lets readers run side by side.
-Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, const QString& databasePath, QThreadPool* pool)
+// The items of the library, newest first, as fetchItems gives them, and their rich text, as
+// fetchRichText gives it, read in the same pass over the rows. A large library is read in parts of
+// consecutive creation dates, each on a read-only connection of its own on the pool's threads:
+// decoding the rows is most of the work, and the journal lets readers run side by side.
+Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, const QString& databasePath,
+    QThreadPool* pool, QHash<QUuid, QByteArray>& richText)
 {
     const int threads = pool ? pool->maxThreadCount() : 1;
     const auto count = database.itemCount();
@@ -46,19 +48,20 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
         return unexpected(count.error());
     const int parts = int(std::min<qint64>(threads, *count / kItemsPerConnection));
     if (parts <= 1)
-        return database.fetchItems();
+        return database.fetchItemsCreatedIn(std::nullopt, std::nullopt, qsizetype(*count), &richText);
     auto splits = database.itemCreationSplits(parts);
     if (!splits)
         return unexpected(splits.error());
     // Part i holds the dates below splits[i - 1] and from splits[i] on.
     const size_t partCount = splits->size() + 1;
     std::vector<Expected<QList<VeskItem>, DatabaseError>> read(partCount, QList<VeskItem>());
+    std::vector<QHash<QUuid, QByteArray>> richTextRead(partCount);
     forEachInParallel(partCount, [&](size_t part) {
         const std::optional<double> before = part == 0 ? std::nullopt : std::optional((*splits)[part - 1]);
         const std::optional<double> from = part + 1 == partCount ? std::nullopt : std::optional((*splits)[part]);
         const qsizetype room = qsizetype(*count / qint64(partCount) + 64);
         if (part == 0) {
-            read[part] = database.fetchItemsCreatedIn(before, from, room);
+            read[part] = database.fetchItemsCreatedIn(before, from, room, &richTextRead[part]);
             return;
         }
         auto connection = SQLiteDatabase::openForReading(databasePath);
@@ -66,7 +69,7 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
             read[part] = unexpected(connection.error());
             return;
         }
-        read[part] = connection.value()->fetchItemsCreatedIn(before, from, room);
+        read[part] = connection.value()->fetchItemsCreatedIn(before, from, room, &richTextRead[part]);
     }, pool);
     qsizetype total = 0;
     for (const auto& part : read) {
@@ -81,6 +84,8 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
         std::move(more.begin(), more.end(), std::back_inserter(items));
         more = QList<VeskItem>();
     }
+    for (QHash<QUuid, QByteArray>& part : richTextRead)
+        richText.insert(part);
     return items;
 }
 
@@ -119,7 +124,12 @@ void readDatabase(LibraryReading& reading, const QString& databasePath, const QS
     }
     SQLiteDatabase& database = *opened.value();
 
-    reading.items = readItems(database, databasePath, pool);
+    QHash<QUuid, QByteArray> richText;
+    reading.items = readItems(database, databasePath, pool, richText);
+    if (reading.items)
+        reading.richText = std::move(richText);
+    else
+        reading.richText = unexpected(reading.items.error());
     if (reading.items) {
         // Managed files of a library whose data folder was moved are found where it is now.
         for (VeskItem& item : *reading.items) {
@@ -134,7 +144,6 @@ void readDatabase(LibraryReading& reading, const QString& databasePath, const QS
         }
         makeRoomAtFront(*reading.items);
     }
-    reading.richText = database.fetchRichText();
     [&] {
         auto faces = database.fetchFaces();
         if (!faces)

@@ -95,9 +95,11 @@ public:
     // connections read one library's items side by side.
     Expected<std::vector<double>, DatabaseError> itemCreationSplits(int parts);
     // The items created before `before` and from `from` on (stored seconds; none: no bound), in
-    // fetchItems' order; room: the items expected, when known.
-    Expected<QList<VeskItem>, DatabaseError> fetchItemsCreatedIn(
-        std::optional<double> before, std::optional<double> from, qsizetype room = -1);
+    // fetchItems' order; room: the items expected, when known. With richText, the rich text of
+    // those rows goes there as fetchRichText gives it, read in the same pass: a pass of its own
+    // would visit every row of the library again to find the few that have any.
+    Expected<QList<VeskItem>, DatabaseError> fetchItemsCreatedIn(std::optional<double> before,
+        std::optional<double> from, qsizetype room = -1, QHash<QUuid, QByteArray>* richText = nullptr);
     // Inserts or updates every field but the stored creation date; rich text and embedding stay.
     VoidResult upsertItem(const VeskItem& item);
     // One transaction for the whole list (an empty list commits an empty transaction).
@@ -193,7 +195,9 @@ private:
     VoidResult runIDTimestampStatement(const QUuid& id, const char* sql);
     QString lastErrorMessage() const;
     // The items of an item query's rows; room: how many rows it gives, when known.
-    static Expected<QList<VeskItem>, DatabaseError> readItemRows(SQLiteStatement& statement, qsizetype room);
+    // With richText, the rows' rich text is read from the column after the item's.
+    static Expected<QList<VeskItem>, DatabaseError> readItemRows(
+        SQLiteStatement& statement, qsizetype room, QHash<QUuid, QByteArray>* richText = nullptr);
 
     sqlite3* m_db = nullptr;
     QString m_filePath;

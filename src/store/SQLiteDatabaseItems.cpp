@@ -12,6 +12,9 @@ QDateTime currentTime()
     return QDateTime::currentDateTimeUtc();
 }
 
+// The columns of the item query, which itemFromRow maps.
+constexpr int kItemColumnCount = 11;
+
 // Maps one row of the item query; none when a required value is missing or not understood.
 std::optional<VeskItem> itemFromRow(const SQLiteStatement& row)
 {
@@ -80,7 +83,8 @@ Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchNewestItems(int li
     return readItemRows(*statement, room);
 }
 
-Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::readItemRows(SQLiteStatement& statement, qsizetype room)
+Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::readItemRows(
+    SQLiteStatement& statement, qsizetype room, QHash<QUuid, QByteArray>* richText)
 {
     QList<VeskItem> items;
     // Room for every row at once: a list grown row by row holds up to half as much again of
@@ -88,7 +92,15 @@ Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::readItemRows(SQLiteStat
     if (room > 0)
         items.reserve(room);
     auto read = statement.forEachRow([&](const SQLiteStatement& row) {
-        if (std::optional<VeskItem> item = itemFromRow(row))
+        std::optional<VeskItem> item = itemFromRow(row);
+        // A row without rich text costs no more than its record header says.
+        if (richText && !row.isNull(kItemColumnCount)) {
+            const std::optional<QUuid> id = item ? std::optional(item->id) : row.uuid(0);
+            QByteArray bytes = row.blob(kItemColumnCount);
+            if (id && !bytes.isEmpty())
+                richText->insert(*id, std::move(bytes));
+        }
+        if (item)
             items.append(std::move(*item));
     });
     if (!read)
@@ -134,11 +146,14 @@ Expected<std::vector<double>, DatabaseError> SQLiteDatabase::itemCreationSplits(
 }
 
 Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchItemsCreatedIn(
-    std::optional<double> before, std::optional<double> from, qsizetype room)
+    std::optional<double> before, std::optional<double> from, qsizetype room, QHash<QUuid, QByteArray>* richText)
 {
     // The order is fetchItems' own: the same index is walked, only over part of its dates.
     QByteArray sql = "SELECT id, title, kind, created_at, text_content, url_string, file_path, searchable_text, "
-                     "note, group_id, source_item_id FROM vesks WHERE 1";
+                     "note, group_id, source_item_id";
+    if (richText)
+        sql += ", rich_text_rtf";
+    sql += " FROM vesks WHERE 1";
     if (before)
         sql += " AND created_at < ?";
     if (from)
@@ -152,7 +167,7 @@ Expected<QList<VeskItem>, DatabaseError> SQLiteDatabase::fetchItemsCreatedIn(
         statement->bindDouble(++bound, *before);
     if (from)
         statement->bindDouble(++bound, *from);
-    return readItemRows(*statement, room);
+    return readItemRows(*statement, room, richText);
 }
 
 SQLiteDatabase::VoidResult SQLiteDatabase::upsertItem(const VeskItem& item)
