@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -187,6 +188,8 @@ private:
     {
         if (!m_record.isFolded(part))
             return stored(part);
+        if (!m_unfolded)
+            m_unfolded = std::make_unique<std::optional<std::string>[]>(kPartCount);
         std::optional<std::string>& cached = m_unfolded[size_t(part)];
         if (!cached)
             cached = unfoldedPart(m_entry.source, m_entry.people, part);
@@ -217,7 +220,10 @@ private:
     const SearchIndex::Entry& m_entry;
     const SearchRecord& m_record;
     const TextSummary* m_summary;
-    mutable std::optional<std::string> m_unfolded[7];
+    // Made when a term first needs a part before folding: few items ever do, and every item of a
+    // short query's library is scored.
+    static constexpr size_t kPartCount = 7;
+    mutable std::unique_ptr<std::optional<std::string>[]> m_unfolded;
 };
 
 bool holdsWholeWord(const SearchRecord& record, std::string_view word, bool& inTitle,
@@ -242,6 +248,9 @@ std::optional<bool> heldByWords(const Term& term, quint8 mark, const Query& quer
     return (mark & term.markBit) != 0;
 }
 
+// Without reasons (kReasons false) only the score is worked out: the ranking of a short query
+// scores most of the library and shows the reasons of a few items.
+template <bool kReasons>
 Scored scoreEntry(const SearchIndex& index, SearchIndex::Slot slot, quint8 mark, const Query& query)
 {
     const SearchIndex::Entry& entry = index.entry(slot);
@@ -249,16 +258,20 @@ Scored scoreEntry(const SearchIndex& index, SearchIndex::Slot slot, quint8 mark,
     const TextSummary* summary = query.useSummaries ? &index.summaryAt(slot) : nullptr;
     const ItemTexts texts(entry, summary);
     Scored result;
-    bool hasReason = false;
+    // Summed apart from the result, which the compiler keeps in memory.
+    double score = 0.0;
+    [[maybe_unused]] bool hasReason = false;
     // The first reason found stays; rows without a reason only add points.
     auto add = [&](double points, auto reason) {
-        result.score += points;
-        if (!hasReason) {
-            result.reason = reason();
-            hasReason = true;
+        score += points;
+        if constexpr (kReasons) {
+            if (!hasReason) {
+                result.reason = reason();
+                hasReason = true;
+            }
         }
     };
-    auto addPoints = [&](double points) { result.score += points; };
+    auto addPoints = [&](double points) { score += points; };
 
     if (query.tagsHeld && !record.tags.isEmpty()) {
         for (qsizetype i = 0; i < query.requestedTags.size(); ++i) {
@@ -344,6 +357,7 @@ Scored scoreEntry(const SearchIndex& index, SearchIndex::Slot slot, quint8 mark,
         if (inCombined)
             addPoints(0.8);
     }
+    result.score = score;
     return result;
 }
 
@@ -378,7 +392,12 @@ QStringList splitAtWhiteSpace(const QString& text)
 
 // Below this many candidates the scoring threads cost more than they save.
 constexpr size_t kParallelThreshold = 512;
-constexpr size_t kChunk = 256;
+// Candidates scored at a time by one thread: enough pieces to keep every core busy to the end, each
+// large enough to be worth handing over. A pass looks whether it is cancelled between pieces.
+size_t chunkFor(size_t count)
+{
+    return std::clamp<size_t>(count / 64, 256, 4096);
+}
 
 } // namespace
 
@@ -477,6 +496,8 @@ Query parseQuery(const QString& query, LexicalSnapshot& snapshot)
 // kept: with parsed.marksKnown set, each literal term with a mark bit marked exactly the items
 // whose words hold it.
 struct Candidates {
+    // Every live slot, with no mark of its words; no list is made of them.
+    bool everyLiveSlot = false;
     std::vector<SearchIndex::Slot> ids;
     std::vector<quint8> marks; // by position in ids
 };
@@ -485,9 +506,15 @@ constexpr quint8 kOtherMark = 0x80;
 
 Candidates candidateSlots(const SearchIndex& index, Query& parsed, bool scanAll)
 {
+    Candidates candidates;
+    parsed.marksKnown = false;
+    if (scanAll) {
+        candidates.everyLiveSlot = true;
+        return candidates;
+    }
     const SearchIndex::Slot slotCount = index.slotCount();
-    std::vector<quint8> marks(slotCount, scanAll ? kOtherMark : 0);
-    for (size_t i = 0; i < parsed.literal.size() && !scanAll; ++i) {
+    std::vector<quint8> marks(slotCount, 0);
+    for (size_t i = 0; i < parsed.literal.size(); ++i) {
         Term& term = parsed.literal[i];
         const QString folded = QString::fromStdString(term.folded);
         const QString piece = longestIndexPiece(folded);
@@ -496,21 +523,18 @@ Candidates candidateSlots(const SearchIndex& index, Query& parsed, bool scanAll)
         // Past a few postings per item, marking costs more than scoring every item.
         const quint8 mark = term.markBit ? term.markBit : kOtherMark;
         if (piece.isEmpty() || !index.markContaining(piece, marks, size_t(slotCount) * 2, mark)) {
-            std::fill(marks.begin(), marks.end(), kOtherMark);
-            scanAll = true;
+            candidates.everyLiveSlot = true;
+            return candidates;
         }
     }
-    if (!scanAll) {
-        for (const Term& term : parsed.extra)
-            index.markContaining(term.text, marks, std::numeric_limits<size_t>::max(), kOtherMark);
-        // A "#" token finds the item by its tag (and, harmlessly, by words beginning with it).
-        for (const QString& tag : parsed.requestedTags)
-            index.markToken(QString(QLatin1Char('#') + tag), marks, kOtherMark);
-        for (const QString& term : parsed.plainTerms)
-            index.markToken(QString(QLatin1Char('#') + term), marks, kOtherMark);
-    }
-    parsed.marksKnown = !scanAll;
-    Candidates candidates;
+    for (const Term& term : parsed.extra)
+        index.markContaining(term.text, marks, std::numeric_limits<size_t>::max(), kOtherMark);
+    // A "#" token finds the item by its tag (and, harmlessly, by words beginning with it).
+    for (const QString& tag : parsed.requestedTags)
+        index.markToken(QString(QLatin1Char('#') + tag), marks, kOtherMark);
+    for (const QString& term : parsed.plainTerms)
+        index.markToken(QString(QLatin1Char('#') + term), marks, kOtherMark);
+    parsed.marksKnown = true;
     for (SearchIndex::Slot slot = 0; slot < slotCount; ++slot) {
         if (marks[slot] && index.isLive(slot)) {
             candidates.ids.push_back(slot);
@@ -520,13 +544,16 @@ Candidates candidateSlots(const SearchIndex& index, Query& parsed, bool scanAll)
     return candidates;
 }
 
-LexicalHits findHits(const SearchIndex& index, const QString& queryText, bool scanAll)
+// A hit of the snapshot, which hints every item with its reason.
+struct HitWithReason {
+    quint32 slot;
+    double score;
+    QString reason; // null when the item has none
+};
+
+// The query parsed, with what the scoring needs to know of the index.
+Query parsedQuery(const SearchIndex& index, const QString& query, LexicalSnapshot& snapshot, bool scanAll)
 {
-    LexicalHits found;
-    LexicalSnapshot& snapshot = found.header;
-    const QString query = queryText.trimmed().toLower();
-    if (query.isEmpty())
-        return found;
     snapshot.query = query;
     Query parsed = parseQuery(query, snapshot);
     parsed.useSummaries = !scanAll;
@@ -535,44 +562,77 @@ LexicalHits findHits(const SearchIndex& index, const QString& queryText, bool sc
             [&](const QString& tag) { return index.holdsTag(tag); })
         || std::any_of(parsed.plainTerms.begin(), parsed.plainTerms.end(),
             [&](const QString& term) { return index.holdsTag(term); });
-    const Candidates candidates = candidateSlots(index, parsed, scanAll);
+    return parsed;
+}
 
-    // Scored in chunks, each keeping its own hits, so that no thread waits for another.
-    const std::vector<SearchIndex::Slot>& candidateIDs = candidates.ids;
-    const size_t chunkCount = (candidateIDs.size() + kChunk - 1) / kChunk;
-    std::vector<std::vector<LexicalHit>> chunkHits(chunkCount);
+// The hits among the candidates, in slot order. The candidates are scored in pieces, each keeping
+// its own hits so that no thread waits for another, on all cores when they are many; a pass
+// cancelled meanwhile scores no further piece and finds nothing.
+template <bool kReasons, typename Hit>
+std::vector<Hit> scoredHits(const SearchIndex& index, const Query& parsed, const Candidates& candidates,
+    const CancellationToken* token)
+{
+    const size_t count = candidates.everyLiveSlot ? index.slotCount() : candidates.ids.size();
+    const size_t chunkSize = chunkFor(count);
+    const size_t chunkCount = (count + chunkSize - 1) / chunkSize;
+    std::vector<std::vector<Hit>> chunkHits(chunkCount);
     auto scoreChunk = [&](size_t chunk) {
-        const size_t begin = chunk * kChunk;
-        const size_t end = std::min(candidateIDs.size(), begin + kChunk);
-        std::vector<LexicalHit>& hits = chunkHits[chunk];
+        if (token && token->isCancelled())
+            return;
+        const size_t begin = chunk * chunkSize;
+        const size_t end = std::min(count, begin + chunkSize);
+        std::vector<Hit>& hits = chunkHits[chunk];
+        hits.reserve(end - begin);
         for (size_t i = begin; i < end; ++i) {
-            Scored scored = scoreEntry(index, candidateIDs[i], candidates.marks[i], parsed);
-            if (scored.score > 0.0)
-                hits.push_back({candidateIDs[i], scored.score, std::move(scored.reason)});
+            SearchIndex::Slot slot = SearchIndex::Slot(i);
+            quint8 mark = kOtherMark;
+            if (candidates.everyLiveSlot) {
+                if (!index.isLive(slot))
+                    continue;
+            } else {
+                slot = candidates.ids[i];
+                mark = candidates.marks[i];
+            }
+            Scored scored = scoreEntry<kReasons>(index, slot, mark, parsed);
+            if (scored.score <= 0.0)
+                continue;
+            if constexpr (kReasons)
+                hits.push_back({slot, scored.score, std::move(scored.reason)});
+            else
+                hits.emplace_back(slot, scored.score);
         }
     };
-    if (candidateIDs.size() < kParallelThreshold) {
+    if (count < kParallelThreshold) {
         for (size_t chunk = 0; chunk < chunkCount; ++chunk)
             scoreChunk(chunk);
     } else {
         forEachInParallel(chunkCount, scoreChunk);
     }
-    size_t total = 0;
-    for (const std::vector<LexicalHit>& hits : chunkHits)
-        total += hits.size();
-    found.hits.reserve(total);
-    for (std::vector<LexicalHit>& hits : chunkHits)
-        std::move(hits.begin(), hits.end(), std::back_inserter(found.hits));
-    return found;
+    if (token && token->isCancelled())
+        return {};
+    std::vector<size_t> offsets(chunkCount + 1, 0);
+    for (size_t chunk = 0; chunk < chunkCount; ++chunk)
+        offsets[chunk + 1] = offsets[chunk] + chunkHits[chunk].size();
+    // Each piece moves its hits to their place in the whole list.
+    std::vector<Hit> all(offsets.back());
+    auto place = [&](size_t chunk) {
+        std::move(chunkHits[chunk].begin(), chunkHits[chunk].end(), all.begin() + qsizetype(offsets[chunk]));
+        std::vector<Hit>().swap(chunkHits[chunk]);
+    };
+    if (all.size() < kParallelThreshold) {
+        for (size_t chunk = 0; chunk < chunkCount; ++chunk)
+            place(chunk);
+    } else {
+        forEachInParallel(chunkCount, place);
+    }
+    return all;
 }
 
-LexicalSnapshot snapshotOf(const SearchIndex& index, LexicalHits found)
+LexicalSnapshot snapshotOf(const SearchIndex& index, LexicalSnapshot snapshot, const std::vector<HitWithReason>& hits)
 {
-    LexicalSnapshot snapshot = std::move(found.header);
-    const std::vector<LexicalHit>& hits = found.hits;
     snapshot.scores.reserve(qsizetype(hits.size()));
     snapshot.hints.reserve(qsizetype(hits.size()));
-    for (const LexicalHit& hit : hits) {
+    for (const HitWithReason& hit : hits) {
         const QUuid& id = index.idAt(hit.slot);
         snapshot.scores.insert(id, hit.score);
         if (!hit.reason.isNull())
@@ -586,7 +646,7 @@ LexicalSnapshot snapshotOf(const SearchIndex& index, LexicalHits found)
     };
     std::vector<Ranked> ranked;
     ranked.reserve(hits.size());
-    for (const LexicalHit& hit : hits)
+    for (const HitWithReason& hit : hits)
         ranked.push_back({rankingStep(hit.score), index.createdAtMsAt(hit.slot), hit.slot});
     std::sort(ranked.begin(), ranked.end(), [&](const Ranked& a, const Ranked& b) {
         if (a.step != b.step)
@@ -601,21 +661,57 @@ LexicalSnapshot snapshotOf(const SearchIndex& index, LexicalHits found)
     return snapshot;
 }
 
+LexicalSnapshot matchSnapshot(const SearchIndex& index, const QString& queryText, bool scanAll)
+{
+    LexicalSnapshot snapshot;
+    const QString query = queryText.trimmed().toLower();
+    if (query.isEmpty())
+        return snapshot;
+    Query parsed = parsedQuery(index, query, snapshot, scanAll);
+    const Candidates candidates = candidateSlots(index, parsed, scanAll);
+    const std::vector<HitWithReason> hits = scoredHits<true, HitWithReason>(index, parsed, candidates, nullptr);
+    return snapshotOf(index, std::move(snapshot), hits);
+}
+
 } // namespace
 
 LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& queryText)
 {
-    return snapshotOf(index, findHits(index, queryText, false));
+    return matchSnapshot(index, queryText, false);
 }
 
 LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& queryText)
 {
-    return snapshotOf(index, findHits(index, queryText, true));
+    return matchSnapshot(index, queryText, true);
 }
 
-LexicalHits lexicalHits(const SearchIndex& index, const QString& queryText)
+LexicalHits lexicalHits(const SearchIndex& index, const QString& queryText, const CancellationToken& token)
 {
-    return findHits(index, queryText, false);
+    LexicalHits found;
+    const QString query = queryText.trimmed().toLower();
+    if (query.isEmpty() || token.isCancelled())
+        return found;
+    Query parsed = parsedQuery(index, query, found.header, false);
+    const Candidates candidates = candidateSlots(index, parsed, false);
+    found.hits = scoredHits<false, LexicalHit>(index, parsed, candidates, &token);
+    return found;
+}
+
+QList<QString> lexicalReasons(const SearchIndex& index, const QString& queryText, const std::vector<quint32>& chosen)
+{
+    QList<QString> reasons(qsizetype(chosen.size()));
+    const QString query = queryText.trimmed().toLower();
+    if (query.isEmpty())
+        return reasons;
+    LexicalSnapshot snapshot;
+    // Without the marks of the candidates, the scoring reads what the marks would tell; the
+    // answer is the same.
+    const Query parsed = parsedQuery(index, query, snapshot, false);
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        if (chosen[i] < index.slotCount() && index.isLive(chosen[i]))
+            reasons[qsizetype(i)] = scoreEntry<true>(index, chosen[i], kOtherMark, parsed).reason;
+    }
+    return reasons;
 }
 
 } // namespace vesk

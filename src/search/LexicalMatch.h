@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CancellationToken.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -41,19 +43,27 @@ LexicalSnapshot lexicalMatch(const SearchIndex& index, const QString& query);
 LexicalSnapshot lexicalMatchScanningAll(const SearchIndex& index, const QString& query);
 
 // What a lexical pass finds before it is made into a snapshot: the snapshot's query fields, and
-// every item that scored above 0 by its index slot, in no particular order. The refresh ranks the
-// hits once by its own final scores and needs the reasons of a few only, so it takes these
-// instead of the snapshot's maps and ranking, which cost more than the scoring for a short query
-// that every item matches.
+// every item that scored above 0 by its index slot, in slot order. The refresh ranks the hits once
+// by its own final scores and shows the reasons of a few only, so it takes these instead of the
+// snapshot's maps and ranking, which cost more than the scoring for a short query that every item
+// matches, and asks lexicalReasons() for the few reasons it shows.
 struct LexicalHit {
+    // Left unset when made without values: a pass fills hundreds of thousands at once.
+    LexicalHit() {}
+    LexicalHit(quint32 slot, double score) : slot(slot), score(score) {}
+
     quint32 slot;
     double score;
-    QString reason; // null when the item has none
 };
 struct LexicalHits {
     LexicalSnapshot header; // query, terms and tags; no scores, hints or ranking
     std::vector<LexicalHit> hits;
 };
-LexicalHits lexicalHits(const SearchIndex& index, const QString& query);
+// A pass whose token is cancelled meanwhile stops between pieces of the library and finds no hits.
+LexicalHits lexicalHits(const SearchIndex& index, const QString& query, const CancellationToken& token = {});
+
+// The reason lexicalMatch() gives each of the items at the chosen slots (a null string for an item
+// without one, or that does not score).
+QList<QString> lexicalReasons(const SearchIndex& index, const QString& query, const std::vector<quint32>& chosen);
 
 } // namespace vesk

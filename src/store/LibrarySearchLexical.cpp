@@ -97,7 +97,12 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
     const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token,
     LexicalList earlier)
 {
-    const LexicalHits found = lexicalHits(index, query);
+    const LexicalHits found = lexicalHits(index, query, token);
+    LexicalPassResult result;
+    if (token.isCancelled()) {
+        releaseInBackground(std::move(earlier.items));
+        return result;
+    }
 
     // The index holds each item as it stands in items(), so the hits are taken from there
     // instead of searching the whole list.
@@ -108,10 +113,17 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
             usage.insert(*slot, *it);
     }
     struct Ranked {
-        const LexicalHit* hit;
+        // Left unset when made without values: every one is written once, on all cores.
+        Ranked() {}
+        Ranked(qint64 step, qint64 createdAtMs, qint64 lexicalStep, quint32 slot)
+            : step(step), createdAtMs(createdAtMs), lexicalStep(lexicalStep), slot(slot)
+        {
+        }
+
         qint64 step;        // rankingStep of the final score
         qint64 createdAtMs;
         qint64 lexicalStep; // rankingStep of the lexical score
+        quint32 slot;
     };
     // A short query's hits are most of the library: their scores are worked out on all cores.
     std::vector<Ranked> ranked(found.hits.size());
@@ -119,8 +131,9 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
         for (size_t i = begin; i < end; ++i) {
             const LexicalHit& hit = found.hits[i];
             const qint64 createdAtMs = index.createdAtMsAt(hit.slot);
-            const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, usage.value(hit.slot, 0.0));
-            ranked[i] = {&hit, rankingStep(score), createdAtMs, rankingStep(hit.score)};
+            const double used = usage.isEmpty() ? 0.0 : usage.value(hit.slot, 0.0);
+            const double score = resultScore(hit.score, 0.0, createdAtMs, nowMs, used);
+            ranked[i] = Ranked(rankingStep(score), createdAtMs, rankingStep(hit.score), hit.slot);
         }
     });
     // The order of sortRankedItems over the lexical ranking, on light records instead of whole
@@ -132,20 +145,24 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
             return a.createdAtMs > b.createdAtMs;
         if (a.lexicalStep != b.lexicalStep)
             return a.lexicalStep > b.lexicalStep;
-        return index.idAt(a.hit->slot) < index.idAt(b.hit->slot);
+        return index.idAt(a.slot) < index.idAt(b.slot);
     });
 
-    LexicalPassResult result;
     if (token.isCancelled()) {
         releaseInBackground(std::move(earlier.items));
         return result;
     }
-    for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i) {
-        if (!ranked[i].hit->reason.isNull())
-            result.hints.insert(index.idAt(ranked[i].hit->slot), ranked[i].hit->reason);
+    // Only the first few results show their reasons.
+    std::vector<quint32> hinted;
+    for (size_t i = 0; i < std::min<size_t>(6, ranked.size()); ++i)
+        hinted.push_back(ranked[i].slot);
+    const QList<QString> reasons = lexicalReasons(index, query, hinted);
+    for (size_t i = 0; i < hinted.size(); ++i) {
+        if (!reasons[qsizetype(i)].isNull())
+            result.hints.insert(index.idAt(hinted[i]), reasons[qsizetype(i)]);
     }
     const size_t count = ranked.size();
-    const auto source = [&](size_t i) -> const VeskItem& { return index.entry(ranked[i].hit->slot).source; };
+    const auto source = [&](size_t i) -> const VeskItem& { return index.entry(ranked[i].slot).source; };
 
     // The earlier list can give its items only when nothing else holds it: no list shows it, and
     // nothing reads it.
@@ -177,9 +194,9 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
     constexpr size_t kTextsAhead = 8;
     result.list.itemSlots.resize(count);
     QArrayDataPointer<VeskItem> made = itemsMadeInParallel(count, [&](size_t i, VeskItem* items) {
-        result.list.itemSlots[i] = ranked[i].hit->slot;
+        result.list.itemSlots[i] = ranked[i].slot;
         if (i + kItemsAhead < count) {
-            const qint32 p = kept ? earlierPosition[ranked[i + kItemsAhead].hit->slot] : -1;
+            const qint32 p = kept ? earlierPosition[ranked[i + kItemsAhead].slot] : -1;
             if (p >= 0)
                 __builtin_prefetch(kept + p);
             if (p < 0 || !indexAsBefore)
@@ -187,7 +204,7 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
         }
         if (kept) {
             // Each slot is ranked once, so no two items take the same earlier one.
-            const qint32 p = earlierPosition[ranked[i].hit->slot];
+            const qint32 p = earlierPosition[ranked[i].slot];
             if (p >= 0 && (indexAsBefore || isCopyOf(kept[p], source(i)))) {
                 // The item type is relocatable: its bytes are the item, moved.
                 std::memcpy(static_cast<void*>(items + i), static_cast<const void*>(kept + p), sizeof(VeskItem));
