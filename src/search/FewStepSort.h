@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace vesk {
@@ -29,72 +30,121 @@ void sortByFewSteps(std::vector<Value>& values, StepOf stepOf, Less less)
         std::sort(values.begin(), values.end(), less);
         return;
     }
-    // The distinct steps, in a small open table: a look-up per result is the whole cost here.
+    // Every pass over the values runs on all cores, each thread over pieces of its own, in order.
+    constexpr size_t kPieceSize = 8192;
+    const size_t pieceCount = (count + kPieceSize - 1) / kPieceSize;
+    const auto pieceBegin = [&](size_t piece) { return piece * kPieceSize; };
+    const auto pieceEnd = [&](size_t piece) { return std::min(count, (piece + 1) * kPieceSize); };
+
+    // The distinct steps, in small open tables: a look-up per result is the whole cost here.
     constexpr size_t kTableSize = 2048; // a power of two, four times kMostSteps
     struct Cell {
         qint64 step = 0;
         quint32 bucket = 0;
         bool used = false;
     };
-    std::vector<Cell> table(kTableSize);
-    const auto cellOf = [&](qint64 step) -> Cell& {
+    const auto cellIn = [](std::vector<Cell>& table, qint64 step) -> Cell& {
         size_t i = size_t((quint64(step) * 0x9E3779B97F4A7C15ull) >> 53) & (kTableSize - 1);
         while (table[i].used && table[i].step != step)
             i = (i + 1) & (kTableSize - 1);
         return table[i];
     };
-    std::vector<qint64> steps;
-    for (const Value& value : values) {
-        Cell& cell = cellOf(stepOf(value));
-        if (cell.used)
-            continue;
-        cell = {stepOf(value), 0, true};
-        steps.push_back(cell.step);
-        if (steps.size() > kMostSteps) {
-            sortInParallel(values, less);
-            return;
+    std::vector<std::vector<qint64>> pieceSteps(pieceCount);
+    std::atomic<bool> manySteps{false};
+    forEachInParallel(pieceCount, [&](size_t piece) {
+        std::vector<Cell> table(kTableSize);
+        std::vector<qint64>& steps = pieceSteps[piece];
+        for (size_t i = pieceBegin(piece); i < pieceEnd(piece) && !manySteps.load(std::memory_order_relaxed); ++i) {
+            const qint64 step = stepOf(values[i]);
+            Cell& cell = cellIn(table, step);
+            if (cell.used)
+                continue;
+            cell = {step, 0, true};
+            steps.push_back(step);
+            if (steps.size() > kMostSteps)
+                manySteps.store(true, std::memory_order_relaxed);
         }
+    });
+    std::vector<Cell> table(kTableSize);
+    std::vector<qint64> steps;
+    for (size_t piece = 0; piece < pieceCount && !manySteps; ++piece) {
+        for (const qint64 step : pieceSteps[piece]) {
+            Cell& cell = cellIn(table, step);
+            if (cell.used)
+                continue;
+            cell = {step, 0, true};
+            steps.push_back(step);
+        }
+        if (steps.size() > kMostSteps)
+            manySteps = true;
+    }
+    if (manySteps) {
+        sortInParallel(values, less);
+        return;
     }
     std::sort(steps.begin(), steps.end(), std::greater<>());
     for (size_t i = 0; i < steps.size(); ++i)
-        cellOf(steps[i]).bucket = quint32(i);
+        cellIn(table, steps[i]).bucket = quint32(i);
 
-    // Spread by step, keeping the order they came in.
-    std::vector<size_t> bounds(steps.size() + 1, 0);
-    std::vector<quint32> bucketOf(count);
-    for (size_t i = 0; i < count; ++i) {
-        bucketOf[i] = cellOf(stepOf(values[i])).bucket;
-        ++bounds[bucketOf[i] + 1];
+    // Spread by step, keeping the order they came in: each piece counts its values of each step,
+    // and then puts them after those of the pieces before it.
+    const size_t bucketCount = steps.size();
+    std::vector<quint16> bucketOf(count);
+    std::vector<size_t> counts(pieceCount * bucketCount, 0);
+    forEachInParallel(pieceCount, [&](size_t piece) {
+        size_t* const pieceCounts = counts.data() + piece * bucketCount;
+        for (size_t i = pieceBegin(piece); i < pieceEnd(piece); ++i) {
+            // Only read: every step is in the table.
+            const quint32 bucket = cellIn(table, stepOf(values[i])).bucket;
+            bucketOf[i] = quint16(bucket);
+            ++pieceCounts[bucket];
+        }
+    });
+    std::vector<size_t> bounds(bucketCount + 1, 0);
+    std::vector<size_t> next(pieceCount * bucketCount);
+    for (size_t b = 0; b < bucketCount; ++b) {
+        size_t at = bounds[b];
+        for (size_t piece = 0; piece < pieceCount; ++piece) {
+            next[piece * bucketCount + b] = at;
+            at += counts[piece * bucketCount + b];
+        }
+        bounds[b + 1] = at;
     }
-    for (size_t b = 1; b < bounds.size(); ++b)
-        bounds[b] += bounds[b - 1];
     std::vector<Value> spread(count);
-    {
-        std::vector<size_t> next(bounds.begin(), bounds.end() - 1);
-        for (size_t i = 0; i < count; ++i)
-            spread[next[bucketOf[i]]++] = values[i];
-    }
+    forEachInParallel(pieceCount, [&](size_t piece) {
+        size_t* const pieceNext = next.data() + piece * bucketCount;
+        for (size_t i = pieceBegin(piece); i < pieceEnd(piece); ++i)
+            spread[pieceNext[bucketOf[i]]++] = values[i];
+    });
 
-    forEachInParallel(steps.size(), [&](size_t bucket) {
+    forEachInParallel(bucketCount, [&](size_t bucket) {
         const auto begin = spread.begin() + qsizetype(bounds[bucket]);
         const auto end = spread.begin() + qsizetype(bounds[bucket + 1]);
+        // A step's part usually stands in order already: then it is only read.
+        const auto firstOut = std::is_sorted_until(begin, end, less);
+        if (firstOut == end)
+            return;
+        // Whatever does not follow the last value kept is out of place; what is kept is in order
+        // and closes up in place behind the first ordered run.
         const size_t size = size_t(end - begin);
-        // Whatever does not follow the last value kept is out of place; what is kept is in order.
-        std::vector<Value> kept;
         std::vector<Value> misplaced;
-        kept.reserve(size);
-        for (auto it = begin; it != end; ++it) {
-            if (!kept.empty() && less(*it, kept.back()))
+        auto keptEnd = firstOut;
+        for (auto it = firstOut; it != end; ++it) {
+            if (less(*it, *(keptEnd - 1))) {
                 misplaced.push_back(*it);
-            else
-                kept.push_back(*it);
-            if (misplaced.size() > size / 8 + 64) {
-                std::sort(begin, end, less);
-                return;
+                if (misplaced.size() > size / 8 + 64) {
+                    // Every value read so far stands again in the part, in some order.
+                    std::copy(misplaced.begin(), misplaced.end(), keptEnd);
+                    std::sort(begin, end, less);
+                    return;
+                }
+            } else {
+                *keptEnd++ = *it;
             }
         }
         std::sort(misplaced.begin(), misplaced.end(), less);
-        std::merge(kept.begin(), kept.end(), misplaced.begin(), misplaced.end(), begin, less);
+        std::copy(misplaced.begin(), misplaced.end(), keptEnd);
+        std::inplace_merge(begin, keptEnd, end, less);
     });
     values.swap(spread);
 }
