@@ -9,6 +9,7 @@
 #include "platform/TextFolding.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -565,6 +566,24 @@ Query parsedQuery(const SearchIndex& index, const QString& query, LexicalSnapsho
     return parsed;
 }
 
+// Whether the summary alone scores an item without people: a query of one ASCII letter or digit,
+// which every part answers from its summary, with no tag that any item holds and no widening
+// word. Then the score follows from the four answers of the parts (summaryAnswers), and is
+// worked out once for each way they fall instead of once for each item. (The people's names of
+// an item that has some are read.)
+bool scoredBySummary(const Query& parsed)
+{
+    return parsed.useSummaries && !parsed.marksKnown && !parsed.tagsHeld && parsed.extra.empty()
+        && parsed.singleTerm && parsed.literal.size() == 1 && parsed.literal.front().bitsExact;
+}
+
+unsigned summaryAnswers(const TextSummary& summary, quint64 bits)
+{
+    return unsigned(TextSummary::mayHold(summary.title, bits)) | unsigned(TextSummary::mayHold(summary.note, bits)) << 1
+        | unsigned(TextSummary::mayHold(summary.searchable, bits)) << 2
+        | unsigned(TextSummary::mayHold(summary.other, bits)) << 3;
+}
+
 // The hits among the candidates, in slot order. The candidates are scored in pieces, each keeping
 // its own hits so that no thread waits for another, on all cores when they are many; a pass
 // cancelled meanwhile scores no further piece and finds nothing.
@@ -573,6 +592,7 @@ std::vector<Hit> scoredHits(const SearchIndex& index, const Query& parsed, const
     const CancellationToken* token)
 {
     const size_t count = candidates.everyLiveSlot ? index.slotCount() : candidates.ids.size();
+    const bool bySummary = scoredBySummary(parsed);
     const size_t chunkSize = chunkFor(count);
     const size_t chunkCount = (count + chunkSize - 1) / chunkSize;
     std::vector<std::vector<Hit>> chunkHits(chunkCount);
@@ -583,6 +603,9 @@ std::vector<Hit> scoredHits(const SearchIndex& index, const Query& parsed, const
         const size_t end = std::min(count, begin + chunkSize);
         std::vector<Hit>& hits = chunkHits[chunk];
         hits.reserve(end - begin);
+        // The scores of the answers met so far, by answers.
+        std::array<double, 16> scoreOfAnswers;
+        unsigned scoredAnswers = 0;
         for (size_t i = begin; i < end; ++i) {
             SearchIndex::Slot slot = SearchIndex::Slot(i);
             quint8 mark = kOtherMark;
@@ -593,13 +616,26 @@ std::vector<Hit> scoredHits(const SearchIndex& index, const Query& parsed, const
                 slot = candidates.ids[i];
                 mark = candidates.marks[i];
             }
-            Scored scored = scoreEntry<kReasons>(index, slot, mark, parsed);
-            if (scored.score <= 0.0)
-                continue;
-            if constexpr (kReasons)
-                hits.push_back({slot, scored.score, std::move(scored.reason)});
-            else
-                hits.emplace_back(slot, scored.score);
+            if constexpr (kReasons) {
+                Scored scored = scoreEntry<true>(index, slot, mark, parsed);
+                if (scored.score > 0.0)
+                    hits.push_back({slot, scored.score, std::move(scored.reason)});
+            } else {
+                double score = 0.0;
+                const TextSummary& summary = index.summaryAt(slot);
+                if (bySummary && !summary.has(TextSummary::HasPeople)) {
+                    const unsigned answers = summaryAnswers(summary, parsed.literal.front().bits);
+                    if (!(scoredAnswers >> answers & 1u)) {
+                        scoreOfAnswers[answers] = scoreEntry<false>(index, slot, mark, parsed).score;
+                        scoredAnswers |= 1u << answers;
+                    }
+                    score = scoreOfAnswers[answers];
+                } else {
+                    score = scoreEntry<false>(index, slot, mark, parsed).score;
+                }
+                if (score > 0.0)
+                    hits.emplace_back(slot, score);
+            }
         }
     };
     if (count < kParallelThreshold) {

@@ -155,5 +155,57 @@ TEST_F(LexicalMatchTest, ManyCandidatesScoreAsFewDo)
     }
 }
 
+// The refresh ranks the pass's bare hits and asks the reasons of the few it shows: both must be
+// what the snapshot gives, however the candidates are found; a cancelled pass finds nothing.
+TEST_F(LexicalMatchTest, ThePassFindsWhatTheSnapshotScoresAndHints)
+{
+    for (int i = 0; i < 3000; ++i)
+        add(QStringLiteral("note %1").arg(i), QStringLiteral("shared words %1").arg(i % 7));
+    add(QStringLiteral("Beach day"), QString(), VeskKind::Image, {QStringLiteral("Big Sis")});
+    add(QStringLiteral("Work plan"), QStringLiteral("plans #Work"), VeskKind::Text, {}, {QStringLiteral("work")});
+    add(QStringLiteral("Caf\u00e9 sign"), QStringLiteral("menu"));
+    const struct {
+        const char* query;
+        bool cancelled;
+    } cases[] = {
+        {"s", false},       // one letter: every item is read
+        {"3", false},
+        {"sis", false},     // a person's name
+        {"#work", false},   // a tag
+        {"caf\u00e9", false}, // an accented term matches only its exact form
+        {"shared 3", false},
+        {"s", true},
+        {"shared", true},
+    };
+    for (const auto& c : cases) {
+        const QString query = QString::fromUtf8(c.query);
+        SCOPED_TRACE(query.toStdString() + (c.cancelled ? " cancelled" : ""));
+        const CancellationToken token;
+        if (c.cancelled)
+            token.cancel();
+        const LexicalHits found = lexicalHits(index, query, token);
+        const LexicalSnapshot snapshot = lexicalMatch(index, query);
+        if (c.cancelled) {
+            EXPECT_TRUE(found.hits.empty());
+            continue;
+        }
+        EXPECT_EQ(found.header.literalTerms, snapshot.literalTerms);
+        QHash<QUuid, double> scores;
+        std::vector<quint32> chosen;
+        for (const LexicalHit& hit : found.hits) {
+            scores.insert(index.idAt(hit.slot), hit.score);
+            chosen.push_back(hit.slot);
+        }
+        EXPECT_EQ(scores, snapshot.scores);
+        const QList<QString> reasons = lexicalReasons(index, query, chosen);
+        QHash<QUuid, QString> hints;
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            if (!reasons[qsizetype(i)].isNull())
+                hints.insert(index.idAt(chosen[i]), reasons[qsizetype(i)]);
+        }
+        EXPECT_EQ(hints, snapshot.hints);
+    }
+}
+
 } // namespace
 } // namespace vesk
