@@ -61,9 +61,6 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     m_neighbourTimer.setSingleShot(true);
     m_neighbourTimer.setInterval(0);
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
-    m_stillTimer.setSingleShot(true);
-    m_stillTimer.setInterval(kStillBeforeTrimMs);
-    connect(&m_stillTimer, &QTimer::timeout, this, &LibraryGridCanvas::keepOnlyNearView);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
         viewport()->update();
@@ -80,9 +77,39 @@ LibraryGridCanvas::~LibraryGridCanvas()
 void LibraryGridCanvas::setFrameTiming(std::shared_ptr<Timers> timers, MotionClock clock)
 {
     stopFrames();
+    const bool waitingForStill = m_stillDelay && !m_stillDelay->isCancelled();
+    if (m_stillDelay)
+        m_stillDelay->cancel();
+    m_stillDelay.reset();
     m_timers = std::move(timers);
     m_clock = std::move(clock);
     m_animations.clear(); // their start times belong to the clock before
+    if (waitingForStill) {
+        m_lastPaintMs = m_clock();
+        waitForStillness(kStillBeforeTrimMs);
+    }
+}
+
+void LibraryGridCanvas::restartStillTime()
+{
+    // Every frame counts as motion, but a delay per frame would make and drop a timer sixty times
+    // a second while scrolling: one delay waits, and on running out waits again for what the
+    // frames since have added.
+    m_lastPaintMs = m_clock();
+    if (!m_stillDelay)
+        waitForStillness(kStillBeforeTrimMs);
+}
+
+void LibraryGridCanvas::waitForStillness(qint64 delayMs)
+{
+    m_stillDelay = m_timers->after(int(delayMs), this, [this] {
+        m_stillDelay.reset();
+        const qint64 still = m_clock() - m_lastPaintMs;
+        if (still < kStillBeforeTrimMs)
+            waitForStillness(kStillBeforeTrimMs - still);
+        else
+            keepOnlyNearView();
+    });
 }
 
 void LibraryGridCanvas::startFrames()
@@ -595,7 +622,7 @@ void LibraryGridCanvas::onCapturePulseVisible()
 void LibraryGridCanvas::paintEvent(QPaintEvent* event)
 {
     m_painted = true;
-    m_stillTimer.start();
+    restartStillTime();
     QPainter painter(viewport());
     paintFrame(painter, event->rect());
 }

@@ -87,6 +87,9 @@ public:
     std::optional<CardLook> lookOf(const QUuid& id);
     // Thumbnail requests sent so far (for tests: only visible cards ask).
     int thumbnailRequestCount() const { return m_thumbnailRequests; }
+    // Cards whose display titles are kept (for tests: those far from the view are let go once
+    // the grid has been still for a while).
+    qsizetype keptTitleCount() const { return m_titles.size(); }
     // Thumbnail requests withdrawn because their cards scrolled away before the picture came.
     int withdrawnThumbnailCount() const { return m_withdrawnThumbnails; }
 
@@ -184,9 +187,12 @@ private:
     // The ids of the cards in the rows from first to last and their neighbours.
     QSet<QUuid> idsNear(qsizetype first, qsizetype last) const;
     QTimer m_neighbourTimer;
-    // Restarted by every frame; when it fires the grid has been still for a while and keeps only
-    // what the rows in view and their neighbours draw.
-    QTimer m_stillTimer;
+    // Put off by every frame; when it runs out the grid has been still for a while and keeps
+    // only what the rows in view and their neighbours draw.
+    std::shared_ptr<PendingDelay> m_stillDelay;
+    qint64 m_lastPaintMs = 0; // on m_clock
+    void restartStillTime();
+    void waitForStillness(qint64 delayMs);
     void keepOnlyNearView();
 };
 

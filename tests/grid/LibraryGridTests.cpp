@@ -563,3 +563,52 @@ TEST_F(LibraryGridTest, CardsOfUnsavedItemsAreMarked)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST_F(LibraryGridTest, TheGridLetsGoOfFarCardsOnlyOnceStillForTwoSeconds)
+{
+    showGrid(makeItems(600));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    auto timers = std::make_shared<test::FakeTimers>();
+    canvas->setFrameTiming(timers, [timers] { return timers->nowMs(); });
+    canvas->viewport()->repaint();
+    const qsizetype oneScreen = canvas->keptTitleCount();
+    ASSERT_GT(oneScreen, 0);
+    QScrollBar* bar = canvas->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    canvas->viewport()->repaint();
+    QCoreApplication::processEvents();
+    const qsizetype afterScroll = canvas->keptTitleCount();
+    ASSERT_GT(afterScroll, oneScreen);
+
+    // Each frame puts the trim off: a frame just before it was due keeps everything for two
+    // seconds more.
+    struct Step {
+        qint64 advanceMs;
+        bool paintAfter;
+        bool trimmed;
+    };
+    const Step steps[] = {
+        {1500, true, false},
+        {1000, false, false},
+        {999, false, false},
+        {1, false, true},
+    };
+    for (const Step& step : steps) {
+        timers->advance(step.advanceMs);
+        if (step.trimmed)
+            EXPECT_LT(canvas->keptTitleCount(), afterScroll) << "at " << timers->nowMs() << " ms";
+        else
+            EXPECT_EQ(canvas->keptTitleCount(), afterScroll) << "at " << timers->nowMs() << " ms";
+        if (step.paintAfter)
+            canvas->viewport()->repaint();
+    }
+    EXPECT_EQ(timers->pendingCount(), 0);
+}
+
+} // namespace
+} // namespace vesk
