@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv)
 {
-    vesk::limitAllocatorHeaps();
+    vesk::configureAllocator();
     // Playback through FFmpeg: the same decoders as thumbnails and moment export, on every desktop.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");

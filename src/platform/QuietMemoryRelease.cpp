@@ -26,15 +26,23 @@ void releaseOnWorker()
 
 } // namespace
 
-QuietMemoryRelease::QuietMemoryRelease(std::shared_ptr<Timers> timers, int quietMs, QObject* parent)
-    : QObject(parent), m_timers(std::move(timers)), m_quietMs(quietMs)
+QuietMemoryRelease::QuietMemoryRelease(std::shared_ptr<Timers> timers, int quietMs, int longestWaitMs, QObject* parent)
+    : QObject(parent), m_timers(std::move(timers)), m_quietMs(quietMs), m_longestWaitMs(longestWaitMs)
 {
 }
 
 QuietMemoryRelease::~QuietMemoryRelease()
 {
-    if (m_pending)
-        m_pending->cancel();
+    cancelPending();
+}
+
+void QuietMemoryRelease::cancelPending()
+{
+    for (std::shared_ptr<PendingDelay>* delay : {&m_pending, &m_deadline}) {
+        if (*delay)
+            (*delay)->cancel();
+        delay->reset();
+    }
 }
 
 void QuietMemoryRelease::noteActivity()
@@ -42,10 +50,18 @@ void QuietMemoryRelease::noteActivity()
     if (m_pending)
         m_pending->cancel();
     m_pending = m_timers->after(m_quietMs, this, [this] {
-        m_pending.reset();
+        cancelPending();
         ++m_started;
         for (const auto& release : m_alsoRelease)
             release();
+        releaseOnWorker();
+    });
+    if (m_deadline)
+        return;
+    m_deadline = m_timers->after(m_longestWaitMs, this, [this] {
+        cancelPending();
+        ++m_started;
+        ++m_startedWhileBusy;
         releaseOnWorker();
     });
 }

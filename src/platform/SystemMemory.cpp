@@ -18,11 +18,13 @@ void releaseFreeMemory()
 #endif
 }
 
-void limitAllocatorHeaps()
+void configureAllocator()
 {
 #if defined(__GLIBC__)
     // Two held the least after a while of use; workers that allocate at once share the second.
     (void)mallopt(M_ARENA_MAX, 2);
+    // The allocator's own starting bound; setting it keeps it from rising.
+    (void)mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
 }
 

@@ -15,6 +15,8 @@ namespace vesk {
 
 namespace {
 constexpr int kQuietBeforeMemoryReleaseMs = 2000;
+// The longest a busy window goes without handing memory back.
+constexpr int kLongestBusyWithoutReleaseMs = 6000;
 } // namespace
 
 void VeskStore::makeAreas()
@@ -61,7 +63,8 @@ void VeskStore::makeLibraryItems()
     // Start-up and searches free much on many threads; once the window is quiet it goes back.
     // On the system's timers, not the store's: the release changes nothing the store shows, and
     // a test's fake timers hold only the delays of what the store does.
-    auto* release = new QuietMemoryRelease(SystemTimers::shared(), kQuietBeforeMemoryReleaseMs, this);
+    auto* release = new QuietMemoryRelease(
+        SystemTimers::shared(), kQuietBeforeMemoryReleaseMs, kLongestBusyWithoutReleaseMs, this);
     const auto note = [release] { release->noteActivity(); };
     connect(library, &LibraryItems::filteredItemsChanged, release, note);
     connect(library, &LibraryItems::searchReadyChanged, release, note);

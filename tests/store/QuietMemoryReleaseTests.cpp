@@ -27,7 +27,7 @@ TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
     };
     for (const Case& c : cases) {
         auto timers = std::make_shared<test::FakeTimers>();
-        QuietMemoryRelease release(timers, 2000);
+        QuietMemoryRelease release(timers, 2000, 60'000);
         int cachesReleased = 0;
         release.alsoRelease([&] { ++cachesReleased; });
         int now = 0;
@@ -39,6 +39,46 @@ TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
         timers->advance(c.checkAtMs - now);
         EXPECT_EQ(release.releasesStarted(), c.expectedReleases) << c.checkAtMs;
         EXPECT_EQ(cachesReleased, c.expectedReleases) << c.checkAtMs;
+    }
+}
+
+// Activity that never pauses for the quiet time still gets a release of the allocator at the
+// latest the longest wait after its first event, and the count starts again from there; the
+// caches, in use meanwhile, stay.
+TEST(QuietMemoryRelease, ABusyWindowIsReleasedAtTheLongestWait)
+{
+    struct Case {
+        int activityEveryMs;
+        int activityUntilMs;
+        int checkAtMs;
+        int expectedWhileBusy;
+        int expectedQuiet;
+    };
+    const Case cases[] = {
+        {1000, 5999, 5999, 0, 0},
+        {1000, 6000, 6000, 1, 0},
+        {1000, 11999, 11999, 1, 0},
+        {1000, 12000, 12000, 2, 0},
+        {1000, 7000, 9000, 1, 1},
+        {1000, 6000, 8000, 1, 1},
+        {3000, 3000, 4999, 0, 1},
+    };
+    for (const Case& c : cases) {
+        auto timers = std::make_shared<test::FakeTimers>();
+        QuietMemoryRelease release(timers, 2000, 6000);
+        int cachesReleased = 0;
+        release.alsoRelease([&] { ++cachesReleased; });
+        int now = 0;
+        for (int at = 0; at <= c.activityUntilMs; at += c.activityEveryMs) {
+            timers->advance(at - now);
+            now = at;
+            release.noteActivity();
+        }
+        timers->advance(c.checkAtMs - now);
+        const std::string label = std::to_string(c.activityEveryMs) + "/" + std::to_string(c.checkAtMs);
+        EXPECT_EQ(release.releasesWhileBusy(), c.expectedWhileBusy) << label;
+        EXPECT_EQ(release.releasesStarted(), c.expectedWhileBusy + c.expectedQuiet) << label;
+        EXPECT_EQ(cachesReleased, c.expectedQuiet) << label;
     }
 }
 
