@@ -7,6 +7,7 @@
 #endif
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace vesk {
@@ -38,6 +39,20 @@ void preferLargePages(void* start, size_t bytes)
     const uintptr_t last = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(kLargePage - 1);
     if (last > first)
         (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+void dropMappedPages(const void* start, size_t bytes)
+{
+#if defined(__linux__)
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = reinterpret_cast<uintptr_t>(start) & ~(page - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(start) + bytes;
+    if (bytes > 0)
+        (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 #else
     (void)start;
     (void)bytes;

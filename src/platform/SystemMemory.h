@@ -28,4 +28,9 @@ void configureAllocator();
 // is first written. Smaller blocks are left as they are.
 void preferLargePages(void* start, size_t bytes);
 
+// Lets the system take back the pages of a read-only mapping of a file that were read: they
+// stay in its file cache and are mapped again from there, without reading the file, when next
+// touched. Nothing where there is no such call.
+void dropMappedPages(const void* start, size_t bytes);
+
 } // namespace vesk

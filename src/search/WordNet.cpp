@@ -1,5 +1,7 @@
 #include "search/WordNet.h"
 
+#include "platform/SystemMemory.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -149,6 +151,28 @@ std::span<const Rule> detachmentRules(WordNetPos pos)
     return {};
 }
 
+// The file's bytes over a read-only mapping of it, kept by mappings: the data and index files
+// are most of the dictionary, and mapped they stay in the system's file cache instead of in a
+// private copy. An empty file maps to an empty array.
+std::optional<QByteArray> mapWhole(const QString& path, QString& error, std::vector<std::unique_ptr<QFile>>& mappings)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        error = path + QStringLiteral(": ") + file->errorString();
+        return std::nullopt;
+    }
+    if (file->size() == 0)
+        return QByteArray();
+    const uchar* mapped = file->map(0, file->size());
+    if (!mapped) {
+        error = path + QStringLiteral(": ") + file->errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file->size());
+    mappings.push_back(std::move(file));
+    return bytes;
+}
+
 std::optional<QByteArray> readWhole(const QString& path, QString& error)
 {
     QFile file(path);
@@ -170,27 +194,31 @@ Expected<std::unique_ptr<WordNet>, QString> WordNet::load(const QString& folder)
     for (int p = 0; p < wordNetPosCount; ++p) {
         const auto pos = WordNetPos(p);
         const QString name = QString::fromLatin1(kPosNames[size_t(p)]);
-        auto data = readWhole(dir.filePath(QStringLiteral("data.") + name), error);
+        auto data = mapWhole(dir.filePath(QStringLiteral("data.") + name), error, wordNet->m_mappings);
         if (!data)
             return unexpected(error);
         wordNet->m_data[size_t(p)] = std::move(*data);
         if (!wordNet->readData(wordNet->m_data[size_t(p)], pos, pointers))
             return unexpected(dir.filePath(QStringLiteral("data.") + name) + QStringLiteral(": unreadable"));
+        // Each file read goes back before the next is read: the whole dictionary is never in
+        // memory at once, only what it is made into.
+        dropMappedPages(wordNet->m_data[size_t(p)].constData(), size_t(wordNet->m_data[size_t(p)].size()));
     }
     if (!wordNet->resolvePointers(pointers))
         return unexpected(QStringLiteral("a pointer names a synset that does not exist"));
     for (int p = 0; p < wordNetPosCount; ++p) {
         const QString name = QString::fromLatin1(kPosNames[size_t(p)]);
-        auto index = readWhole(dir.filePath(QStringLiteral("index.") + name), error);
+        auto index = mapWhole(dir.filePath(QStringLiteral("index.") + name), error, wordNet->m_mappings);
         if (!index)
             return unexpected(error);
         wordNet->m_index[size_t(p)] = std::move(*index);
         if (!wordNet->readIndex(wordNet->m_index[size_t(p)], WordNetPos(p)))
             return unexpected(dir.filePath(QStringLiteral("index.") + name) + QStringLiteral(": unreadable"));
+        dropMappedPages(wordNet->m_index[size_t(p)].constData(), size_t(wordNet->m_index[size_t(p)].size()));
         // Exception lists and the frequency list only sharpen the result; a missing one is no
         // reason to give up the dictionary.
         QString ignored;
-        if (auto exceptions = readWhole(dir.filePath(name + QStringLiteral(".exc")), ignored)) {
+        if (auto exceptions = mapWhole(dir.filePath(name + QStringLiteral(".exc")), ignored, wordNet->m_mappings)) {
             wordNet->m_exceptionFiles[size_t(p)] = std::move(*exceptions);
             wordNet->readExceptions(wordNet->m_exceptionFiles[size_t(p)], WordNetPos(p));
         }
@@ -201,6 +229,10 @@ Expected<std::unique_ptr<WordNet>, QString> WordNet::load(const QString& folder)
     wordNet->computeSpecificity();
     wordNet->collectNarrower();
     wordNet->countDefinitionWords();
+    // A text needs the lines of a few of its words' senses, which come back from the file cache
+    // as they are read.
+    for (const QByteArray& bytes : wordNet->mappedFiles())
+        dropMappedPages(bytes.constData(), size_t(bytes.size()));
     return wordNet;
 }
 
@@ -454,7 +486,15 @@ void WordNet::countDefinitionWords()
     std::vector<std::string_view> words;
     std::string lowered;
     m_definitionCounts.reserve(160'000);
+    // The definitions are read in the order of their files, and what lies behind goes back as
+    // the reading moves on: the words counted are kept apart from the files, or every word seen
+    // again would bring back the page it was first seen on.
+    constexpr quint32 kSynsetsBetweenDrops = 4096;
     for (quint32 id = 0; id < synsetCount(); ++id) {
+        if (id % kSynsetsBetweenDrops == 0 && id > 0) {
+            const QByteArray& file = m_data[size_t(pos(id - 1))];
+            dropMappedPages(file.constData(), std::min<size_t>(m_synsets[id - 1].definitionBegin, size_t(file.size())));
+        }
         const std::string_view text = definition(id);
         words.clear();
         size_t i = 0;
@@ -474,16 +514,30 @@ void WordNet::countDefinitionWords()
                 lowered.assign(word);
                 for (char& c : lowered)
                     c = char(std::tolower(quint8(c)));
-                const auto known = m_definitionCounts.find(lowered);
-                word = known != m_definitionCounts.end() ? known->first
-                                                         : std::string_view(m_loweredWords.emplace_back(lowered));
+                word = lowered;
             }
-            if (std::find(words.begin(), words.end(), word) == words.end())
-                words.push_back(word);
+            auto counted = m_definitionCounts.find(word);
+            if (counted == m_definitionCounts.end())
+                counted = m_definitionCounts.emplace(keepDefinitionWord(word), 0).first;
+            if (std::find(words.begin(), words.end(), counted->first) == words.end())
+                words.push_back(counted->first);
         }
         for (const std::string_view word : words)
-            ++m_definitionCounts[word];
+            ++m_definitionCounts.find(word)->second;
     }
+}
+
+std::string_view WordNet::keepDefinitionWord(std::string_view word)
+{
+    constexpr size_t kChunkBytes = 64 * 1024;
+    if (m_definitionWords.empty() || m_definitionWordsUsed + word.size() > kChunkBytes) {
+        m_definitionWords.push_back(std::make_unique<char[]>(std::max(kChunkBytes, word.size())));
+        m_definitionWordsUsed = 0;
+    }
+    char* const kept = m_definitionWords.back().get() + m_definitionWordsUsed;
+    std::memcpy(kept, word.data(), word.size());
+    m_definitionWordsUsed += word.size();
+    return {kept, word.size()};
 }
 
 float WordNet::informativeness(std::string_view word) const
@@ -557,6 +611,14 @@ std::string_view WordNet::definition(quint32 synset) const
     const Synset& s = m_synsets[synset];
     const QByteArray& bytes = m_data[size_t(s.pos)];
     return {bytes.constData() + s.definitionBegin, s.definitionLength};
+}
+
+std::vector<QByteArray> WordNet::mappedFiles() const
+{
+    std::vector<QByteArray> files;
+    for (const auto* group : {&m_data, &m_index, &m_exceptionFiles})
+        files.insert(files.end(), group->begin(), group->end());
+    return files;
 }
 
 } // namespace vesk

@@ -3,11 +3,11 @@
 #include "platform/Expected.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -119,10 +119,15 @@ private:
     void computeSpecificity();
     void collectNarrower();
     void countDefinitionWords();
+    // A copy of word that lasts as long as the dictionary.
+    std::string_view keepDefinitionWord(std::string_view word);
     std::string_view lookupKey(std::string_view lemma, WordNetPos pos) const;
     std::optional<quint32> synsetAt(WordNetPos pos, quint32 offset) const;
+    std::vector<QByteArray> mappedFiles() const;
 
-    // The file contents stay in memory: lemmas, exception forms and definitions are views of them.
+    // The file contents stay mapped: lemmas, exception forms and definitions are views of them.
+    // Declared first, so that the mappings go after every view of them.
+    std::vector<std::unique_ptr<QFile>> m_mappings;
     std::array<QByteArray, wordNetPosCount> m_data;
     std::array<QByteArray, wordNetPosCount> m_index;
     std::array<QByteArray, wordNetPosCount> m_exceptionFiles;
@@ -141,7 +146,9 @@ private:
     std::unordered_set<std::string_view> m_collocationHeads;
     // Number of definitions each word occurs in.
     std::unordered_map<std::string_view, quint32> m_definitionCounts;
-    std::deque<std::string> m_loweredWords;
+    // The words of m_definitionCounts, side by side in chunks that never move.
+    std::vector<std::unique_ptr<char[]>> m_definitionWords;
+    size_t m_definitionWordsUsed = 0; // in the last chunk
     // (inflected form, base form), by inflected form, each form's bases in the file's order.
     std::array<std::vector<std::pair<std::string_view, std::string_view>>, wordNetPosCount>
         m_exceptions;
