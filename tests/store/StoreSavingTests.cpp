@@ -85,6 +85,11 @@ TEST_F(StoreSaving, RemovesOnlyAnItemsOwnFolderInsideItems)
     for (const QString& path : {own, package, direct, sibling, outside})
         writeFile(path, "x");
     ASSERT_TRUE(QFile::link(dataDir + QStringLiteral("/outside"), items + QStringLiteral("/LINKED")));
+    // Claimed by items, so that the start-up sweep of unclaimed files (which runs at its own time
+    // and may come seconds later on a busy machine) leaves them where this test looks.
+    seed({makeItem(QStringLiteral("own"), 1, VeskKind::File, own),
+        makeItem(QStringLiteral("package"), 2, VeskKind::File, items + QStringLiteral("/DEF/Trip.vesknote")),
+        makeItem(QStringLiteral("direct"), 3, VeskKind::File, direct)});
 
     auto store = makeStore();
     auto remove = [&](const QString& path) {
