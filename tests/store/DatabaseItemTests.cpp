@@ -272,7 +272,8 @@ TEST_F(DatabaseItems, DeleteAllRecordsEmptiesEveryTable)
 
 // Reading a library in parts of consecutive creation dates, each part on its own, gives back
 // exactly the whole list: no item twice or missing where dates repeat at a split, and the order
-// among items of one date as the whole reading gives it.
+// among items of one date as the whole reading gives it. The rich text read along with the parts
+// is the library's, as its own query gives it.
 TEST_F(DatabaseItems, ItemsReadInPartsJoinToTheWholeList)
 {
     const qint64 dates[] = {100, 200, 200, 200, 300, 400, 400, 500, 600, 600, 600, 600, 700};
@@ -280,6 +281,12 @@ TEST_F(DatabaseItems, ItemsReadInPartsJoinToTheWholeList)
     for (const qint64 date : dates)
         items.append(makeItem(QStringLiteral("at %1").arg(date), date, VeskKind::Text));
     ASSERT_TRUE(db->upsertItems(items));
+    for (const qsizetype i : {1, 6, 12})
+        ASSERT_TRUE(db->updateRichText(items[i].id, QByteArray("{\\rtf1 ") + QByteArray::number(i) + '}'));
+    ASSERT_TRUE(db->updateRichText(items[7].id, QByteArray())); // stored as none
+    const auto wholeRichText = db->fetchRichText();
+    ASSERT_TRUE(wholeRichText);
+    ASSERT_EQ(wholeRichText->size(), 3);
     const QList<VeskItem> whole = fetchAll();
     for (const int parts : {1, 2, 3, 5, 13, 40}) {
         SCOPED_TRACE(parts);
@@ -288,13 +295,20 @@ TEST_F(DatabaseItems, ItemsReadInPartsJoinToTheWholeList)
         EXPECT_LT(splits->size(), size_t(parts));
         EXPECT_TRUE(std::is_sorted(splits->rbegin(), splits->rend()));
         QList<VeskItem> joined;
+        QList<VeskItem> joinedWithRichText;
+        QHash<QUuid, QByteArray> richText;
         for (size_t part = 0; part <= splits->size(); ++part) {
             const std::optional<double> before = part == 0 ? std::nullopt : std::optional((*splits)[part - 1]);
             const std::optional<double> from = part == splits->size() ? std::nullopt : std::optional((*splits)[part]);
             const auto read = db->fetchItemsCreatedIn(before, from);
             ASSERT_TRUE(read);
             joined.append(*read);
+            const auto readWithRichText = db->fetchItemsCreatedIn(before, from, -1, &richText);
+            ASSERT_TRUE(readWithRichText);
+            joinedWithRichText.append(*readWithRichText);
         }
         EXPECT_EQ(joined, whole);
+        EXPECT_EQ(joinedWithRichText, whole);
+        EXPECT_EQ(richText, *wholeRichText);
     }
 }
