@@ -27,8 +27,9 @@ public:
     void start();
     // The whole library read by start-up's worker, taken in with what changed meanwhile.
     void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
-    // What start-up does once items() holds the library: reminders, thumbnails, watchers, face
-    // backfill. (Missing embeddings are started once the stored ones are read.)
+    // What start-up does once items() holds the library and search is ready: reminders,
+    // thumbnails, watchers, face backfill. (Missing embeddings are started once the stored ones
+    // are read.)
     void startLibraryTasks();
 
 private:

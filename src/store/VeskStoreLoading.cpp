@@ -89,9 +89,7 @@ void VeskStore::StartupLoading::startSearchPipelines()
 void VeskStore::StartupLoading::startLibraryTasks()
 {
     m_store.deliverDueBringBacks();
-    // While start-up still builds the search index on a worker, the prewarm waits for it.
-    if (m_store.searchReady())
-        startThumbnailPrewarm();
+    startThumbnailPrewarm();
     // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes
     // keep their files until a start that can.
     if (m_store.readOnlyReason())
@@ -264,12 +262,16 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
     QThreadPool* pool = m_store.m_startup->pool();
     const QString path = m_store.m_file->database()->filePath();
     const QString indexFile = searchIndexFilePath(path);
+    std::shared_ptr<const SearchIndexImage> kept = std::move(reading->indexImage);
     deliverResult(&m_store,
-        m_store.m_startup->worker().run([items, people, tags, pool, kept = std::move(reading->indexImage)] {
+        m_store.m_startup->worker().run([items, people, tags, pool, kept] {
             return buildSearchIndex(items, people, tags, pool, kept.get());
         }),
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
+            // Nothing of these is needed to search, and the bring-back dates are saved with a
+            // sync to disk, which a busy disk can make last seconds: they wait for search.
+            startLibraryTasks();
             // Written after everything start-up reads, for the next start; a library that
             // cannot be written keeps what it has.
             if (build.image && !m_store.readOnlyReason() && m_store.m_startup->readsInBackground()) {
@@ -279,16 +281,18 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
                 });
             }
         });
-    // After the build has handed its index over and let go of the file's image: its word tables
-    // and lists were freed on many threads, and the allocator would keep them, with the vectors
-    // read next on top. Apart from the build, so that search does not wait for it.
-    m_store.m_startup->worker().run(releaseFreeMemory);
+    // After the build has handed its index over, the file's image is let go, and with it what
+    // the build's word tables and lists took on many threads, which the allocator would keep,
+    // with the vectors read next on top. Apart from the build, so that search waits for neither.
+    m_store.m_startup->worker().run([kept = std::move(kept)]() mutable {
+        kept.reset();
+        releaseFreeMemory();
+    });
     buildNearDuplicatesAtStart();
     const QString model = m_store.m_services.embeddings->modelName();
     deliverResult(&m_store,
         m_store.m_startup->worker().run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
-    startLibraryTasks();
 }
 
 void VeskStore::StartupLoading::buildNearDuplicatesAtStart()
@@ -342,8 +346,6 @@ void VeskStore::StartupLoading::finishBuildingSearch(const std::shared_ptr<Searc
     m_store.m_library->setSearchReady(true);
     // The check of the library file waited for search too; new rows wait for it, so it goes first.
     m_store.m_health->startLibraryCheck();
-    // Card thumbnails are made once search is ready: they would only compete with the build.
-    startThumbnailPrewarm();
     // A search typed meanwhile is answered now.
     if (!m_store.searchText().trimmed().isEmpty()) {
         m_store.refreshFilteredItems(m_store.searchText());
