@@ -35,41 +35,68 @@ namespace {
 // Items a connection reads at less cost than starting another for them.
 constexpr qint64 kItemsPerConnection = 8'000;
 
-// The items of the library, newest first, as fetchItems gives them, and their rich text, as
-// fetchRichText gives it, read in the same pass over the rows. A large library is read in parts of
-// consecutive creation dates, each on a read-only connection of its own on the pool's threads:
-// decoding the rows is most of the work, and the journal lets readers run side by side.
+// What the pass over the item rows gives besides the items.
+struct AlongWithItems {
+    QHash<QUuid, QByteArray> richText;
+    QSet<QUuid> pictureFileIDs;
+};
+
+// Brings the managed paths of items read to itemsDirectory (a library whose data folder was
+// moved finds its files where they are now), and notes the file items that are pictures.
+void settleItems(QList<VeskItem>& items, const QString& itemsDirectory, QSet<QUuid>& pictureFileIDs)
+{
+    for (VeskItem& item : items) {
+        if (!item.filePath)
+            continue;
+        if (auto moved = relocatedManagedPath(*item.filePath, item.id, itemsDirectory))
+            item.filePath = *moved;
+        if (item.kind == VeskKind::File && hasImageFileExtension(*item.filePath))
+            pictureFileIDs.insert(item.id);
+    }
+}
+
+// The items of the library, newest first, as fetchItems gives them, settled (settleItems), and
+// their rich text, as fetchRichText gives it, read in the same pass over the rows. A large library
+// is read in parts of consecutive creation dates, each on a read-only connection of its own on the
+// pool's threads: decoding and settling the rows is most of the work, and the journal lets readers
+// run side by side.
 Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, const QString& databasePath,
-    QThreadPool* pool, QHash<QUuid, QByteArray>& richText)
+    const QString& itemsDirectory, QThreadPool* pool, AlongWithItems& along)
 {
     const int threads = pool ? pool->maxThreadCount() : 1;
     const auto count = database.itemCount();
     if (!count)
         return unexpected(count.error());
     const int parts = int(std::min<qint64>(threads, *count / kItemsPerConnection));
-    if (parts <= 1)
-        return database.fetchItemsCreatedIn(std::nullopt, std::nullopt, qsizetype(*count), &richText);
+    if (parts <= 1) {
+        auto items = database.fetchItemsCreatedIn(std::nullopt, std::nullopt, qsizetype(*count), &along.richText);
+        if (items)
+            settleItems(*items, itemsDirectory, along.pictureFileIDs);
+        return items;
+    }
     auto splits = database.itemCreationSplits(parts);
     if (!splits)
         return unexpected(splits.error());
     // Part i holds the dates below splits[i - 1] and from splits[i] on.
     const size_t partCount = splits->size() + 1;
     std::vector<Expected<QList<VeskItem>, DatabaseError>> read(partCount, QList<VeskItem>());
-    std::vector<QHash<QUuid, QByteArray>> richTextRead(partCount);
+    std::vector<AlongWithItems> alongRead(partCount);
     forEachInParallel(partCount, [&](size_t part) {
         const std::optional<double> before = part == 0 ? std::nullopt : std::optional((*splits)[part - 1]);
         const std::optional<double> from = part + 1 == partCount ? std::nullopt : std::optional((*splits)[part]);
         const qsizetype room = qsizetype(*count / qint64(partCount) + 64);
-        if (part == 0) {
-            read[part] = database.fetchItemsCreatedIn(before, from, room, &richTextRead[part]);
-            return;
+        std::unique_ptr<SQLiteDatabase> own;
+        if (part > 0) {
+            auto connection = SQLiteDatabase::openForReading(databasePath);
+            if (!connection) {
+                read[part] = unexpected(connection.error());
+                return;
+            }
+            own = std::move(connection.value());
         }
-        auto connection = SQLiteDatabase::openForReading(databasePath);
-        if (!connection) {
-            read[part] = unexpected(connection.error());
-            return;
-        }
-        read[part] = connection.value()->fetchItemsCreatedIn(before, from, room, &richTextRead[part]);
+        read[part] = (own ? *own : database).fetchItemsCreatedIn(before, from, room, &alongRead[part].richText);
+        if (read[part])
+            settleItems(*read[part], itemsDirectory, alongRead[part].pictureFileIDs);
     }, pool);
     qsizetype total = 0;
     for (const auto& part : read) {
@@ -84,8 +111,10 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
         std::move(more.begin(), more.end(), std::back_inserter(items));
         more = QList<VeskItem>();
     }
-    for (QHash<QUuid, QByteArray>& part : richTextRead)
-        richText.insert(part);
+    for (AlongWithItems& part : alongRead) {
+        along.richText.insert(part.richText);
+        along.pictureFileIDs.unite(part.pictureFileIDs);
+    }
     return items;
 }
 
@@ -124,25 +153,14 @@ void readDatabase(LibraryReading& reading, const QString& databasePath, const QS
     }
     SQLiteDatabase& database = *opened.value();
 
-    QHash<QUuid, QByteArray> richText;
-    reading.items = readItems(database, databasePath, pool, richText);
-    if (reading.items)
-        reading.richText = std::move(richText);
-    else
-        reading.richText = unexpected(reading.items.error());
+    AlongWithItems along;
+    reading.items = readItems(database, databasePath, itemsDirectory, pool, along);
     if (reading.items) {
-        // Managed files of a library whose data folder was moved are found where it is now.
-        for (VeskItem& item : *reading.items) {
-            if (!item.filePath)
-                continue;
-            if (auto moved = relocatedManagedPath(*item.filePath, item.id, itemsDirectory))
-                item.filePath = *moved;
-        }
-        for (const VeskItem& item : *reading.items) {
-            if (item.kind == VeskKind::File && item.filePath && hasImageFileExtension(*item.filePath))
-                reading.pictureFileIDs.insert(item.id);
-        }
+        reading.richText = std::move(along.richText);
+        reading.pictureFileIDs = std::move(along.pictureFileIDs);
         makeRoomAtFront(*reading.items);
+    } else {
+        reading.richText = unexpected(reading.items.error());
     }
     [&] {
         auto faces = database.fetchFaces();
