@@ -340,3 +340,31 @@ TEST_F(StoreBringBack, AFailedReadOfTheLibraryKeepsEveryReminder)
     EXPECT_EQ(store->broughtBackIDs(), QSet<QUuid>{item.id});
     EXPECT_TRUE(storedReminders().isEmpty());
 }
+
+// A library read in the background delivers what came due while it was closed once search is
+// ready: the reminders are saved with a sync to disk, which search does not wait for.
+TEST_F(StoreBringBack, RemindersDueAtALaunchReadInTheBackgroundComeOnceSearchIsReady)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 10; ++i)
+        library.append(makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60));
+    seed(library);
+    const VeskItem& oldest = library.first();
+    storeReminders({{uuidString(oldest.id), referenceSeconds(now().addDays(-1))}});
+
+    auto store = makeStore(true, false);
+    int readyTimes = 0;
+    QObject::connect(store.get(), &VeskStore::searchReadyChanged, store.get(), [&] {
+        if (!store->searchReady())
+            return;
+        ++readyTimes;
+        EXPECT_TRUE(store->broughtBackIDs().isEmpty());
+        EXPECT_EQ(storedReminders().keys(), QStringList{uuidString(oldest.id)});
+    });
+    store->waitForStartup();
+    EXPECT_EQ(readyTimes, 1);
+    EXPECT_EQ(store->broughtBackIDs(), QSet<QUuid>{oldest.id});
+    EXPECT_TRUE(storedReminders().isEmpty());
+    ASSERT_FALSE(store->filteredItems().isEmpty());
+    EXPECT_EQ(store->filteredItems().first().id, oldest.id);
+}
