@@ -1,6 +1,7 @@
 #include "store/VeskRecoverySnapshots.h"
 
 #include "platform/Log.h"
+#include "platform/ThreadPriority.h"
 #include "store/VeskStore.h"
 
 #include <QDir>
@@ -99,6 +100,10 @@ VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_
     m_worker = new Worker(m_dataDirectory, m_timing);
     m_worker->moveToThread(&m_thread);
     m_thread.start(QThread::LowPriority);
+    // Linux ignores the priority a QThread starts with; a snapshot copies the whole library file
+    // and would otherwise take the processor from the window as an equal, as the launch snapshot
+    // does when the first drops arrive. Nothing in the running window waits for a snapshot.
+    QMetaObject::invokeMethod(m_worker, [] { makeCurrentThreadBackground(); }, Qt::QueuedConnection);
     // Runs before any snapshot of this process, so every building folder found is another run's.
     QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->removeAbandonedBuildingFolders(); },
                               Qt::QueuedConnection);
