@@ -260,6 +260,22 @@ std::optional<VeskItem> findSimilarTextIn(const QList<VeskItem>& items, const QS
     return chooseSimilar(items, *query, [](const VeskItem&) { return true; });
 }
 
+QList<VeskItem> nearDuplicateSnapshot(const QList<VeskItem>& items)
+{
+    QList<VeskItem> texts;
+    for (const VeskItem& item : items) {
+        if (item.kind != VeskKind::Text || !item.text)
+            continue;
+        VeskItem& kept = texts.emplace_back();
+        kept.id = item.id;
+        kept.kind = item.kind;
+        kept.title = item.title;
+        kept.text = item.text;
+        kept.searchableText = item.searchableText;
+    }
+    return texts;
+}
+
 std::optional<VeskItem> findSimilarTextAmong(
     const QList<VeskItem>& items, const NearDuplicateQuery& query, const QSet<QUuid>& candidates)
 {

@@ -57,6 +57,11 @@ NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const
 // on a tie; an exact normalised match wins at once. Secure items and every kind but text are
 // never candidates; short texts and texts with few keywords are never matched.
 std::optional<VeskItem> findSimilarTextIn(const QList<VeskItem>& items, const QString& text);
+// What a check off the main thread needs of the library: its text items, in list order, each
+// holding only what the check reads and what names a match (identifier, kind, title, text and
+// searchable text). findSimilarTextIn chooses among them as among the whole list. Items the check
+// refuses for what their texts hold are left for it to refuse: that would mean reading every text.
+QList<VeskItem> nearDuplicateSnapshot(const QList<VeskItem>& items);
 // The same choice among the items of `items` named in candidates only (those a
 // NearDuplicateIndex hands out), still in list order.
 std::optional<VeskItem> findSimilarTextAmong(

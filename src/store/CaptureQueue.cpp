@@ -7,6 +7,8 @@
 #include "store/CaptureQueueHost.h"
 #include "store/CaptureRowWriter.h"
 
+#include <utility>
+
 namespace vesk {
 
 namespace {
@@ -128,10 +130,13 @@ void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, 
     const QDateTime createdAt = m_host.now();
     deliverResult(this, m_host.captureWorker().run([prepare = std::move(prepare), items, id, createdAt, rtf, writer,
                                                     stop = m_stop]() mutable {
-            PreparedCapture prepared = makeCaptureReady(prepare, items, id, createdAt, rtf, writer.get(), stop);
-            // Let go of the list before the result is delivered: the item it brings is put at the
-            // front of the library, which would otherwise copy the whole list still shared here.
-            items = QList<VeskItem>();
+            // First the text items, the few fields of them the check reads, and the list is let go:
+            // held while the capture is made ready (a second or more), it would make the library's
+            // next change meanwhile (an import landing, an item edited) copy all of it on the main
+            // thread. Its copy for the check is freed here too, before the result is delivered.
+            QList<VeskItem> texts = nearDuplicateSnapshot(std::exchange(items, QList<VeskItem>()));
+            PreparedCapture prepared = makeCaptureReady(prepare, texts, id, createdAt, rtf, writer.get(), stop);
+            texts = QList<VeskItem>();
             return prepared;
         }),
         [this, pending, clears = m_host.libraryClears()](const PreparedCapture& prepared) {

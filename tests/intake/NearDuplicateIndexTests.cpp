@@ -128,6 +128,44 @@ TEST(NearDuplicateIndex, AnswersAsTheWholeLibraryWouldAfterBuildsAndEdits)
     EXPECT_GT(accepted, 100);
 }
 
+// The snapshot a worker checks against names the same item, by id and title, as the whole list
+// would, over libraries holding links, secure notes and notes without text among the notes.
+TEST(NearDuplicateSnapshot, NamesTheItemTheWholeLibraryWould)
+{
+    int accepted = 0;
+    for (quint32 seed = 11; seed <= 14; ++seed) {
+        NoteWriter writer(seed);
+        QList<VeskItem> items;
+        for (int i = 0; i < 120; ++i) {
+            const bool variant = !items.isEmpty() && writer.bounded(2) == 0;
+            VeskItem item = textItem(variant ? writer.edit(items[qsizetype(writer.bounded(quint32(items.size())))].searchableText.toString())
+                                             : writer.note(6 + int(writer.bounded(40))));
+            switch (writer.bounded(12)) {
+            case 0: item.kind = VeskKind::Url; break;
+            case 1: item.searchableText = item.searchableText.toString() + QStringLiteral(" __vesk_secure__"); break;
+            case 2: item.text.reset(); break;
+            default: break;
+            }
+            items.prepend(item);
+        }
+        const QList<VeskItem> snapshot = nearDuplicateSnapshot(items);
+        for (int round = 0; round < 60; ++round) {
+            const QString query = writer.bounded(3) == 0
+                ? writer.note(8 + int(writer.bounded(30)))
+                : writer.edit(items[qsizetype(writer.bounded(quint32(items.size())))].searchableText.toString());
+            const std::optional<VeskItem> whole = findSimilarTextIn(items, query);
+            const std::optional<VeskItem> fromSnapshot = findSimilarTextIn(snapshot, query);
+            ASSERT_EQ(fromSnapshot.has_value(), whole.has_value()) << "seed " << seed << " round " << round;
+            if (whole) {
+                accepted += 1;
+                EXPECT_EQ(fromSnapshot->id, whole->id);
+                EXPECT_EQ(fromSnapshot->title, whole->title);
+            }
+        }
+    }
+    EXPECT_GT(accepted, 50);
+}
+
 // Texts made to sit on the edges of what the index may leave out: most of their words are the same
 // few everyday ones, some are short, some hold another text whole, some repeat one word, and
 // words keep coming that the index has never seen.
