@@ -70,6 +70,16 @@ const QList<VeskItem>& FileIntake::itemsWithFiles()
     return m_itemsWithFiles;
 }
 
+QList<FileIntake::HeldFile> FileIntake::heldFiles(QList<VeskItem> items)
+{
+    QList<HeldFile> files;
+    for (const VeskItem& item : std::as_const(items)) {
+        if (item.filePath)
+            files.append({item.id, item.kind, *item.filePath});
+    }
+    return files;
+}
+
 QFuture<bool> FileIntake::importFile(const QString& path)
 {
     return importNativeFile(QFile::encodeName(QDir::cleanPath(path)));

@@ -125,6 +125,16 @@ private:
     // hold while they copy, so that each item the store adds meanwhile would copy all the others.
     // Made again at the next import after the items changed.
     const QList<VeskItem>& itemsWithFiles();
+    // Each item's managed file, for workers that look at the disk item by item. They take these
+    // few fields from the shared copy of the list they are given before anything else and let go
+    // of it: held while they work, it would make the store's next change copy the whole list on
+    // the main thread.
+    struct HeldFile {
+        QUuid id;
+        VeskKind kind = VeskKind::File;
+        QString path;
+    };
+    static QList<HeldFile> heldFiles(QList<VeskItem> items);
 
     std::unique_ptr<FileIntakeHost> m_hostHeld;
     FileIntakeHost& m_host;

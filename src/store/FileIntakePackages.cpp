@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
+#include <utility>
 
 namespace vesk {
 
@@ -204,13 +205,14 @@ void FileIntake::rerouteStoredPackages()
 {
     // Whether each managed copy is a package is a look at the disk per item, and picking the file
     // items is a walk over the whole library: both done on a worker.
-    deliverResult(this, m_host.libraryTasksWorker().run([items = m_host.items()] {
+    deliverResult(this, m_host.libraryTasksWorker().run([items = m_host.items()]() mutable {
+        const QList<HeldFile> files = heldFiles(std::exchange(items, QList<VeskItem>()));
         QList<PackageReroute> found;
-        for (const VeskItem& item : items) {
-            if (item.kind != VeskKind::File || !item.filePath)
+        for (const HeldFile& file : files) {
+            if (file.kind != VeskKind::File)
                 continue;
-            const QUuid id = item.id;
-            const QString& copy = *item.filePath;
+            const QUuid id = file.id;
+            const QString& copy = file.path;
             const QFileInfo info(copy);
             if (!info.exists())
                 continue;

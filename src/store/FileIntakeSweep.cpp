@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <utility>
 
 namespace vesk {
 
@@ -31,16 +32,15 @@ void FileIntake::startItemsFolderSweep()
     const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
     // Listing a folder of many thousand items is file-system work, and gathering the names a large
     // library claims is a long list: both run off the main thread and touch nothing of the store.
-    m_itemsFolderSweep = m_host.libraryTasksWorker().run([items = m_host.items(), itemsDirectory, recovered, busyFolderNames, startedAt] {
+    m_itemsFolderSweep = m_host.libraryTasksWorker().run([items = m_host.items(), itemsDirectory, recovered, busyFolderNames, startedAt]() mutable {
+        const QList<HeldFile> files = heldFiles(std::exchange(items, QList<VeskItem>()));
         ItemsFolderReferences references;
         const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
-        for (const VeskItem& item : items) {
-            if (!item.filePath)
-                continue;
-            references.filePaths.insert(*item.filePath);
-            references.folderNames.insert(uuidString(item.id));
-            if (item.filePath->startsWith(prefix))
-                references.folderNames.insert(item.filePath->mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
+        for (const HeldFile& file : files) {
+            references.filePaths.insert(file.path);
+            references.folderNames.insert(uuidString(file.id));
+            if (file.path.startsWith(prefix))
+                references.folderNames.insert(file.path.mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
         }
         references.busyFolderNames = busyFolderNames;
         return sweepItemsFolder(itemsDirectory, recovered, references, startedAt);
