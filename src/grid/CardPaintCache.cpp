@@ -34,13 +34,15 @@ CardPaintCache::~CardPaintCache()
 
 void CardPaintCache::dropPrefetch()
 {
-    if (!m_prefetch)
-        return;
     // Bodies not begun are not begun; those being drawn are waited for, a few milliseconds at
     // most: left running, they could still be laying out text while the application closes.
-    m_prefetch->images.cancel();
-    m_prefetch->images.waitForFinished();
-    m_prefetch.reset();
+    if (m_prefetch) {
+        m_prefetch->images.cancel();
+        m_prefetch->images.waitForFinished();
+        m_prefetch.reset();
+    }
+    m_unfinishedPrefetch.waitForFinished();
+    m_unfinishedPrefetch = QFuture<QImage>();
 }
 
 void CardPaintCache::clear()
@@ -159,7 +161,7 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
 
 void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme)
 {
-    if (m_prefetch)
+    if (m_prefetch || !m_unfinishedPrefetch.isFinished())
         return;
     Prefetch prefetch;
     QList<BodyRequest> missing;
@@ -186,11 +188,19 @@ void CardPaintCache::takePrefetchedBodies()
         return;
     Prefetch prefetch = std::move(*m_prefetch);
     m_prefetch.reset();
-    prefetch.images.waitForFinished();
-    if (prefetch.images.isCanceled() || prefetch.images.resultCount() != qsizetype(prefetch.ids.size()))
+    if (prefetch.images.isCanceled())
         return;
-    for (size_t i = 0; i < prefetch.ids.size(); ++i)
-        keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
+    // The frame takes the bodies drawn by now and does not wait for the others: it draws them
+    // itself with every core, where waiting would leave the main thread idle behind workers that
+    // a busy machine may not be running at all.
+    for (size_t i = 0; i < prefetch.ids.size(); ++i) {
+        if (prefetch.images.isResultReadyAt(qsizetype(i)))
+            keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
+    }
+    if (!prefetch.images.isFinished()) {
+        prefetch.images.cancel();
+        m_unfinishedPrefetch = prefetch.images;
+    }
 }
 
 void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)

@@ -79,8 +79,8 @@ public:
     };
     // Renders the bodies that are not ready yet on all cores at once (into images, which worker
     // threads may paint), so that a frame full of cards it has not shown before, as after a new
-    // search result, takes about the time of one card instead of all of them. Bodies started by
-    // prefetchBodies are waited for and taken first.
+    // search result, takes about the time of one card instead of all of them. Bodies that
+    // prefetchBodies has drawn by then are taken first; the others are drawn here, not waited for.
     void prepareBodies(const QList<BodyRequest>& requests, const Theme& theme);
     // Starts rendering, on Qt's pool, bodies that a coming frame will draw, and returns at once:
     // the window's first frame finds its cards rendered while the window was being shown. A
@@ -127,6 +127,9 @@ private:
         QFuture<QImage> images;
     };
     std::optional<Prefetch> m_prefetch;
+    // A prefetch a frame did not wait for: bodies already begun finish for nothing, and are
+    // waited for only where the cache is cleared or goes.
+    QFuture<QImage> m_unfinishedPrefetch;
     QCache<QUuid, Body> m_bodies;
     struct ShadowKey {
         size_t width, height;
