@@ -38,6 +38,7 @@ BringBackMenuButton::BringBackMenuButton(VeskStore& store, const VeskItem& item,
     setPopupMode(QToolButton::InstantPopup);
     setMenu(m_menu);
     setFont(Theme::font(TextStyle::Caption));
+    connect(m_menu, &QMenu::aboutToShow, this, &BringBackMenuButton::fillEntries);
     connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackMenuButton::refresh);
     connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackMenuButton::refresh);
     refresh();
@@ -66,6 +67,22 @@ void BringBackMenuButton::refresh()
         }
     }
 
+    m_entriesStale = true;
+    if (m_menu->isVisible())
+        fillEntries();
+}
+
+QMenu* BringBackMenuButton::entries()
+{
+    fillEntries();
+    return m_menu;
+}
+
+void BringBackMenuButton::fillEntries()
+{
+    if (!m_entriesStale)
+        return;
+    m_entriesStale = false;
     m_menu->clear();
     using Entry = MenuEntry<BringBackMenuAction>;
     QList<Entry> entries;

@@ -30,11 +30,13 @@ public:
     bool isScheduled() const { return m_scheduled.has_value(); }
     // The label's symbol name.
     QString symbol() const;
-    // The menu as it stands; rebuilt whenever the reminder changes.
-    QMenu* entries() const { return m_menu; }
+    // The menu as it stands; its entries follow the reminder.
+    QMenu* entries();
 
 private:
     void refresh();
+    // Fills the menu for the reminder as it stands, when it changed since the menu was filled.
+    void fillEntries();
     void apply(BringBackMenuAction action);
 
     VeskStore& m_store;
@@ -42,6 +44,9 @@ private:
     std::function<void()> m_chooseDate;
     std::optional<QDateTime> m_scheduled;
     QMenu* m_menu = nullptr;
+    // Most items are shown without their menu ever being opened: its entries are made when it
+    // is, not with the pane.
+    bool m_entriesStale = true;
 };
 
 // "Bring Back" and the date, on an accent capsule; hidden while nothing is scheduled.
