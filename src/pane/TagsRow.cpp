@@ -146,15 +146,6 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
 
-    m_strip = new ChipStrip(this);
-    m_strip->setObjectName(QStringLiteral("tagChipStrip"));
-    m_strip->setFrameShape(QFrame::NoFrame);
-    m_strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_strip->setWidgetResizable(true);
-    m_strip->viewport()->setAutoFillBackground(false);
-    column->addWidget(m_strip);
-
     auto* entry = new EntryBox(this);
     entry->setObjectName(QStringLiteral("tagEntryRow"));
     auto* row = new QHBoxLayout(entry);
@@ -192,7 +183,7 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
 
 QList<TagChip*> TagsRow::chips() const
 {
-    return m_strip->findChildren<TagChip*>();
+    return m_strip ? m_strip->findChildren<TagChip*>() : QList<TagChip*>();
 }
 
 void TagsRow::addDraft()
@@ -206,6 +197,20 @@ void TagsRow::addDraft()
 void TagsRow::refresh()
 {
     const QStringList tags = m_store.tags(m_item);
+    if (tags.isEmpty() && !m_strip)
+        return;
+    if (!m_strip) {
+        // Made for the first tag: a scroll area and its bars are much of what an untagged item's
+        // pane would otherwise make and style, for a strip it never shows.
+        m_strip = new ChipStrip(this);
+        m_strip->setObjectName(QStringLiteral("tagChipStrip"));
+        m_strip->setFrameShape(QFrame::NoFrame);
+        m_strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_strip->setWidgetResizable(true);
+        m_strip->viewport()->setAutoFillBackground(false);
+        static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_strip);
+    }
     const QSet<QString> removable = m_store.manualTags(m_item);
     auto* chips = new QWidget;
     auto* row = new QHBoxLayout(chips);
