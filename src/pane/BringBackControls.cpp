@@ -1,8 +1,8 @@
 #include "pane/BringBackControls.h"
+#include "pane/PaneIcons.h"
 
 #include "grid/VeskMenu.h"
 #include "pane/PaneStyleSheet.h"
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "present/BringBackPresets.h"
@@ -54,7 +54,7 @@ void BringBackMenuButton::refresh()
     m_scheduled = m_store.scheduledBringBackDate(m_item.id);
     const Theme& theme = Theme::current();
     const QColor foreground = isScheduled() ? theme.accent() : theme.label();
-    setIcon(IconMap::icon(symbol(), foreground, 14));
+    setIcon(paneSymbolIcon(symbol(), foreground, 14));
     setToolTip(isScheduled() ? QStringLiteral("Bring back ") + abbreviatedDateTimeText(*m_scheduled)
                              : QStringLiteral("Bring this Vesk back later"));
     // Its look comes from the pane's style rules, which pick the accent by this property.
@@ -136,6 +136,18 @@ BringBackStatusPill::BringBackStatusPill(VeskStore& store, const VeskItem& item,
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(9, 5, 9, 5);
     row->setSpacing(6);
+    connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackStatusPill::refresh);
+    connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackStatusPill::refresh);
+    refresh();
+}
+
+QString BringBackStatusPill::dateText() const
+{
+    return m_date ? m_date->text() : QString();
+}
+
+void BringBackStatusPill::makeLabels()
+{
     QFont font = Theme::font(TextStyle::Caption);
     font.setWeight(QFont::DemiBold);
     m_symbol = new QLabel(this);
@@ -144,28 +156,23 @@ BringBackStatusPill::BringBackStatusPill(VeskStore& store, const VeskItem& item,
     m_date = new QLabel(this);
     m_date->setFont(font);
     m_date->setObjectName(QStringLiteral("bringBackPillDate"));
-    row->addWidget(m_symbol);
-    row->addWidget(m_title);
-    row->addWidget(m_date);
-    connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackStatusPill::refresh);
-    connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackStatusPill::refresh);
-    refresh();
-}
-
-QString BringBackStatusPill::dateText() const
-{
-    return m_date->text();
+    layout()->addWidget(m_symbol);
+    layout()->addWidget(m_title);
+    layout()->addWidget(m_date);
 }
 
 void BringBackStatusPill::refresh()
 {
     const std::optional<QDateTime> date = m_store.scheduledBringBackDate(m_itemID);
+    // Made before the pill shows, so that they show with it.
+    if (date && !m_date)
+        makeLabels();
     setVisible(date.has_value());
     if (!date)
         return;
     const Theme& theme = Theme::current();
     const int symbolSize = QFontMetrics(m_title->font()).height();
-    m_symbol->setPixmap(IconMap::pixmap(kScheduledSymbol, theme.accent(), symbolSize, devicePixelRatioF()));
+    m_symbol->setPixmap(paneSymbolPixmap(kScheduledSymbol, theme.accent(), symbolSize, devicePixelRatioF()));
     QPalette accent = m_title->palette();
     accent.setColor(QPalette::WindowText, theme.accent());
     m_title->setPalette(accent);

@@ -61,7 +61,8 @@ protected:
 
 private:
     void refresh();
-    void apply(BringBackMenuAction action);
+    // The pill's pieces, made when a reminder is first shown: most items have none.
+    void makeLabels();
 
     VeskStore& m_store;
     QUuid m_itemID;
