@@ -1,4 +1,5 @@
 #include "pane/ActivityPieces.h"
+#include "pane/PaneIcons.h"
 
 #include "intake/FileStability.h"
 #include "media/MediaDuration.h"
@@ -66,7 +67,7 @@ QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidg
     button->setFont(Theme::font(11.5, QFont::DemiBold));
     const Theme& theme = Theme::current();
     if (!symbol.isEmpty())
-        button->setIcon(IconMap::icon(symbol, theme.secondary(), 12));
+        button->setIcon(paneSymbolIcon(symbol, theme.secondary(), 12));
     button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3;"
                                          " border-radius: 12px; padding: 5px 10px; }")
                               .arg(theme.secondary().name(QColor::HexArgb), theme.primary(0.055).name(QColor::HexArgb),
@@ -234,7 +235,7 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
     icon->setProperty("symbol", symbol);
     icon->setFixedSize(28, 28);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(IconMap::pixmap(symbol, Theme::current().secondary(), 18, devicePixelRatioF()));
+    icon->setPixmap(paneSymbolPixmap(symbol, Theme::current().secondary(), 18, devicePixelRatioF()));
     icon->setStyleSheet(QStringLiteral("QLabel { background: %1; border-radius: 7px; }")
                             .arg(Theme::current().primary(0.045).name(QColor::HexArgb)));
     row->addWidget(icon);

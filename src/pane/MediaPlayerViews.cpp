@@ -1,4 +1,5 @@
 #include "pane/MediaPlayerViews.h"
+#include "pane/PaneIcons.h"
 
 #include "media/VeskAudioPlayerController.h"
 #include "media/MediaTimeFormat.h"
@@ -6,7 +7,6 @@
 #include "pane/SectionParts.h"
 #include "platform/preview/FileThumbnailer.h"
 #include "platform/preview/MediaProbe.h"
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
@@ -38,7 +38,7 @@ constexpr QSize kPosterSize(1280, 1280);
 QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent)
 {
     auto* label = new QLabel(parent);
-    label->setPixmap(IconMap::pixmap(symbol, color, size, parent ? parent->devicePixelRatioF() : 1.0));
+    label->setPixmap(paneSymbolPixmap(symbol, color, size, parent ? parent->devicePixelRatioF() : 1.0));
     return label;
 }
 
@@ -51,7 +51,7 @@ QFont monospacedDigits(qreal points)
 
 void setPlayIcon(QPushButton* button, bool playing)
 {
-    button->setIcon(IconMap::icon(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"), Qt::white, 15));
+    button->setIcon(paneSymbolIcon(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"), Qt::white, 15));
     button->setToolTip(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
 }
 
@@ -73,7 +73,7 @@ VeskAudioPlayer::VeskAudioPlayer(const QString& path, const QString& title, std:
     auto* tile = new QLabel(this);
     tile->setFixedSize(48, 48);
     tile->setAlignment(Qt::AlignCenter);
-    tile->setPixmap(IconMap::pixmap(QStringLiteral("waveform"), theme.secondary(), 21, devicePixelRatioF()));
+    tile->setPixmap(paneSymbolPixmap(QStringLiteral("waveform"), theme.secondary(), 21, devicePixelRatioF()));
     tile->setStyleSheet(QStringLiteral("background: %1; border-radius: 12px;").arg(theme.primary(0.055).name(QColor::HexArgb)));
     header->addWidget(tile);
     auto* titles = new QVBoxLayout;
@@ -288,7 +288,7 @@ VeskVideoPlayer::VeskVideoPlayer(const QString& path, VeskVideoPlayerController*
     m_fullScreen = new QPushButton(bar);
     m_fullScreen->setFlat(true);
     m_fullScreen->setFixedSize(28, 24);
-    m_fullScreen->setIcon(IconMap::icon(QStringLiteral("arrow.up.left.and.arrow.down.right"), Qt::white, 14));
+    m_fullScreen->setIcon(paneSymbolIcon(QStringLiteral("arrow.up.left.and.arrow.down.right"), Qt::white, 14));
     m_fullScreen->setToolTip(QStringLiteral("Full Screen"));
     row->addWidget(m_fullScreen);
     column->addWidget(bar);

@@ -1,4 +1,5 @@
 #include "pane/MediaSections.h"
+#include "pane/PaneIcons.h"
 
 #include "media/MediaTimeFormat.h"
 #include "media/VeskAudioPlayerController.h"
@@ -10,7 +11,6 @@
 #include "pane/SectionParts.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Settings.h"
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 
@@ -93,7 +93,7 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
     row->setSpacing(10);
     m_save = new QPushButton(this);
     m_save->setObjectName(QStringLiteral("videoMomentSave"));
-    m_save->setIcon(IconMap::icon(QStringLiteral("scissors"), theme.label(), 13));
+    m_save->setIcon(paneSymbolIcon(QStringLiteral("scissors"), theme.label(), 13));
     m_save->setToolTip(QStringLiteral("Save a centered clip around the current playhead."));
     connect(m_save, &QPushButton::clicked, this, &VideoSection::startVideoMomentExport);
     row->addWidget(m_save);

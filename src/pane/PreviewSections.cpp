@@ -1,11 +1,11 @@
 #include "pane/PreviewSections.h"
+#include "pane/PaneIcons.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskActivityPreview.h"
 #include "pane/VeskPhotoNotePreview.h"
 #include "pane/SectionParts.h"
 #include "pane/StoredCopyPathLabel.h"
 
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "pane/CachedVeskImage.h"
@@ -120,7 +120,7 @@ QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* pa
     row->setSpacing(4);
     const QColor colour = Theme::current().tertiary();
     auto* icon = new QLabel(widget);
-    icon->setPixmap(IconMap::pixmap(symbol, colour, 12, widget->devicePixelRatioF()));
+    icon->setPixmap(paneSymbolPixmap(symbol, colour, 12, widget->devicePixelRatioF()));
     row->addWidget(icon);
     row->addWidget(makeLabel(text, Theme::font(TextStyle::Caption2), colour, widget));
     return widget;
@@ -468,7 +468,7 @@ QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent)
     auto* copy = new QPushButton(caption);
     copy->setObjectName(QStringLiteral("previewCopyPath"));
     copy->setProperty("veskRole", "plain");
-    copy->setIcon(IconMap::icon(QStringLiteral("doc.on.doc"), theme.tertiary(), 11));
+    copy->setIcon(paneSymbolIcon(QStringLiteral("doc.on.doc"), theme.tertiary(), 11));
     copy->setIconSize(QSize(11, 11));
     copy->setToolTip(QStringLiteral("Copy Path"));
     copy->setCursor(Qt::PointingHandCursor);

@@ -1,4 +1,5 @@
 #include "pane/RelatedPanels.h"
+#include "pane/PaneIcons.h"
 
 #include "model/ItemFileKinds.h"
 #include "pane/SectionParts.h"
@@ -34,7 +35,7 @@ QLabel* makeSymbol(const QString& symbol, const QColor& color, const QFont& font
 {
     auto* label = new QLabel(parent);
     const int size = int(std::ceil(QFontMetricsF(font).height()));
-    label->setPixmap(IconMap::pixmap(symbol, color, size, parent ? parent->devicePixelRatioF() : 1.0));
+    label->setPixmap(paneSymbolPixmap(symbol, color, size, parent ? parent->devicePixelRatioF() : 1.0));
     return label;
 }
 

@@ -1,4 +1,5 @@
 #include "pane/TagsRow.h"
+#include "pane/PaneIcons.h"
 
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -152,7 +153,7 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     row->setContentsMargins(10, 7, 10, 7);
     row->setSpacing(7);
     auto* number = new QLabel(entry);
-    number->setPixmap(IconMap::pixmap(QStringLiteral("number"), Theme::current().tertiary(), 13, devicePixelRatioF()));
+    number->setPixmap(paneSymbolPixmap(QStringLiteral("number"), Theme::current().tertiary(), 13, devicePixelRatioF()));
     row->addWidget(number);
     m_field = new QLineEdit(draft, entry);
     m_field->setObjectName(QStringLiteral("tagField"));
@@ -165,7 +166,7 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     m_addButton = new QToolButton(entry);
     m_addButton->setObjectName(QStringLiteral("tagAddButton"));
     m_addButton->setAutoRaise(true);
-    m_addButton->setIcon(IconMap::icon(QStringLiteral("plus.circle.fill"), Theme::current().accent(), 16));
+    m_addButton->setIcon(paneSymbolIcon(QStringLiteral("plus.circle.fill"), Theme::current().accent(), 16));
     m_addButton->setToolTip(QStringLiteral("Add tag to this Vesk"));
     row->addWidget(m_addButton);
     column->addWidget(entry);

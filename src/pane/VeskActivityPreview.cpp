@@ -1,4 +1,5 @@
 #include "pane/VeskActivityPreview.h"
+#include "pane/PaneIcons.h"
 
 #include "platform/FutureDelivery.h"
 
@@ -8,7 +9,6 @@
 #include "pane/MediaPlayerViews.h"
 #include "pane/SectionParts.h"
 #include "platform/ui/BusyIndicator.h"
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
@@ -75,7 +75,7 @@ QWidget* makeHeaderCard(QWidget* parent)
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
     auto* symbol = new QLabel(content);
-    symbol->setPixmap(IconMap::pixmap(QStringLiteral("figure.walk.motion"), Theme::current().accent(), 22,
+    symbol->setPixmap(paneSymbolPixmap(QStringLiteral("figure.walk.motion"), Theme::current().accent(), 22,
                                       content->devicePixelRatioF()));
     row->addWidget(symbol);
     auto* texts = new QWidget(content);
@@ -260,7 +260,7 @@ QWidget* makeActivityTimelineEventRow(const VeskActivityTimelineEvent& event, co
     symbol->setProperty("symbol", symbolName);
     symbol->setFixedWidth(18);
     symbol->setAlignment(Qt::AlignCenter);
-    symbol->setPixmap(IconMap::pixmap(symbolName, Theme::current().accent(), 12, header->devicePixelRatioF()));
+    symbol->setPixmap(paneSymbolPixmap(symbolName, Theme::current().accent(), 12, header->devicePixelRatioF()));
     row->addWidget(symbol);
     QLabel* title = makeLabel(activityEventTitle(event), semibold(12.5), Theme::current().secondary(), header);
     title->setObjectName(QStringLiteral("activityEventTitle"));

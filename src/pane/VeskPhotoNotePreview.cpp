@@ -1,4 +1,5 @@
 #include "pane/VeskPhotoNotePreview.h"
+#include "pane/PaneIcons.h"
 
 #include "platform/FutureDelivery.h"
 
@@ -6,7 +7,6 @@
 #include "intake/PackagePreviewData.h"
 #include "pane/SectionParts.h"
 #include "platform/image/ImageLoader.h"
-#include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/WorkPool.h"
@@ -122,7 +122,7 @@ VeskPhotoNotePreview::VeskPhotoNotePreview(const VeskItem& item, PreviewSectionC
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     auto* clip = new QLabel(header);
-    clip->setPixmap(IconMap::pixmap(QStringLiteral("paperclip"), Theme::current().label(), 13, devicePixelRatioF()));
+    clip->setPixmap(paneSymbolPixmap(QStringLiteral("paperclip"), Theme::current().label(), 13, devicePixelRatioF()));
     row->addWidget(clip);
     QFont subheadline = Theme::font(TextStyle::Subheadline);
     subheadline.setWeight(QFont::DemiBold);
