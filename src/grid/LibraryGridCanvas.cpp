@@ -144,8 +144,10 @@ void LibraryGridCanvas::setState(const GridState& state)
         m_captureExpanded = false;
         m_captureWasVisible = false;
     }
-    if (listChanged)
+    if (listChanged) {
         m_pressIndex = -1;
+        m_newListUnpainted = true;
+    }
     updateLayout();
     if (listChanged) {
         // Whatever card now lies under a still pointer is the hovered one; a rebuilt list (a
@@ -623,6 +625,13 @@ void LibraryGridCanvas::paintEvent(QPaintEvent* event)
 {
     m_painted = true;
     restartStillTime();
+    // A new list (the next letter of a search) shows other cards: those of the list before that
+    // are not near the view now would otherwise stay until the grid is still, and a search typed
+    // without a pause would keep tens of megabytes of them.
+    if (m_newListUnpainted) {
+        m_newListUnpainted = false;
+        keepOnlyNearView();
+    }
     QPainter painter(viewport());
     paintFrame(painter, event->rect());
 }

@@ -191,6 +191,7 @@ private:
     // only what the rows in view and their neighbours draw.
     std::shared_ptr<PendingDelay> m_stillDelay;
     qint64 m_lastPaintMs = 0; // on m_clock
+    bool m_newListUnpainted = false;
     void restartStillTime();
     void waitForStillness(qint64 delayMs);
     void keepOnlyNearView();

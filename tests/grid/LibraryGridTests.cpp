@@ -612,3 +612,31 @@ TEST_F(LibraryGridTest, TheGridLetsGoOfFarCardsOnlyOnceStillForTwoSeconds)
 
 } // namespace
 } // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST_F(LibraryGridTest, ANewListKeepsOnlyTheCardsNearItsView)
+{
+    showGrid(makeItems(600));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    canvas->setFrameTiming(std::make_shared<test::FakeTimers>(), [] { return qint64(0); });
+    canvas->viewport()->repaint();
+    QScrollBar* bar = canvas->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    canvas->viewport()->repaint();
+    QCoreApplication::processEvents();
+    const qsizetype afterScroll = canvas->keptTitleCount();
+
+    const QList<VeskItem> fewer = items.mid(0, 40);
+    ASSERT_GT(afterScroll, fewer.size());
+    StoreInternals::setFilteredItems(*store, fewer);
+    grid->refreshNow();
+    canvas->viewport()->repaint();
+    EXPECT_LE(canvas->keptTitleCount(), fewer.size());
+}
+
+} // namespace
+} // namespace vesk
