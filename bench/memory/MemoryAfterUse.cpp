@@ -151,7 +151,7 @@ BENCHMARK(BM_MemoryAfterUse)->Arg(100'000)->Arg(300'000)->UseManualTime()->Itera
 int main(int argc, char** argv)
 {
     // As the application starts.
-    vesk::limitAllocatorHeaps();
+    vesk::configureAllocator();
     const QString run = vesk::bench::benchRunFolder();
     for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
                              "XDG_CACHE_HOME"}) {

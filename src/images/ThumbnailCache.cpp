@@ -87,6 +87,12 @@ QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension
     return future;
 }
 
+void ThumbnailCache::releaseCaches()
+{
+    // The memory is touched only on the worker.
+    (void)m_executor.run([this] { m_memory.clear(); });
+}
+
 void ThumbnailCache::storeFile(const QUuid& id, const QImage& image)
 {
     writeCacheImage(m_folder, QFileInfo(fileFor(id)).fileName(), image, writeErrorPrefix());

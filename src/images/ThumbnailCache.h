@@ -38,6 +38,8 @@ public:
     // whole library.
     QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
     QFuture<void> removeThumbnail(const QUuid& id) override;
+    // After the requests already handed over.
+    void releaseCaches() override;
 
     QString folder() const { return m_folder; }
     QString fileFor(const QUuid& id) const;

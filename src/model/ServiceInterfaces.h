@@ -25,6 +25,9 @@ public:
     virtual QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) = 0;
     // Forgets the entry in memory and deletes its file; failures are ignored.
     virtual QFuture<void> removeThumbnail(const QUuid& id) = 0;
+    // Lets go of the thumbnails kept in memory only to answer sooner, once nothing has asked for
+    // a while; later requests give the same images, read again from their files.
+    virtual void releaseCaches() {}
 };
 
 // The preview pane's cache of prepared preview images.

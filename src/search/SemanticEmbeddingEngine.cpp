@@ -93,6 +93,9 @@ void SemanticEmbeddingEngine::loadOnWorker()
         m_model = std::make_unique<ConceptEmbedder>(std::shared_ptr<const WordNet>(std::move(*wordNet)));
     else
         veskLog(QStringLiteral("Vesk embedding model load error: ") + wordNet.error());
+    // Reading it made and dropped as much again as it keeps; the dictionary is read while
+    // start-up ends, when nothing else comes to a quiet moment soon.
+    releaseFreeMemory();
 }
 
 std::optional<QList<double>> SemanticEmbeddingEngine::embedOnWorker(const QString& text, bool query)

@@ -71,6 +71,10 @@ void VeskStore::makeLibraryItems()
     connect(this, &VeskStore::startupFinished, release, note);
     if (const std::shared_ptr<EmbeddingEngine> embeddings = m_services.embeddings)
         release->alsoRelease([embeddings] { embeddings->releaseCaches(); });
+    // Every picture a search showed stays in memory up to the cache's budget; the cards in view
+    // keep their own copies, and the rest are read again from their files.
+    if (const std::shared_ptr<ThumbnailProvider> thumbnails = m_services.thumbnails)
+        release->alsoRelease([thumbnails] { thumbnails->releaseCaches(); });
 }
 
 } // namespace vesk

@@ -291,7 +291,13 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
     buildNearDuplicatesAtStart();
     const QString model = m_store.m_services.embeddings->modelName();
     deliverResult(&m_store,
-        m_store.m_startup->worker().run([path, model] { return std::make_shared<EmbeddingReading>(readEmbeddings(path, model)); }),
+        m_store.m_startup->worker().run([path, model] {
+            auto reading = std::make_shared<EmbeddingReading>(readEmbeddings(path, model));
+            // The rows were freed as they were read: handed back before the dictionary, read
+            // next, is laid on top of what the allocator would otherwise keep.
+            releaseFreeMemory();
+            return reading;
+        }),
         [this](const std::shared_ptr<EmbeddingReading>& vectors) { finishReadingEmbeddings(vectors); });
 }
 

@@ -87,6 +87,33 @@ TEST(ThumbnailCache, ServesMemoryThenDiskThenRendersKeyedByIdentifierOnly)
     }
 }
 
+// Letting go of what is in memory gives the same answers, now from the file: a file replaced
+// meanwhile shows which of the two answered.
+TEST(ThumbnailCache, AReleaseAnswersFromTheFileInstead)
+{
+    struct Case {
+        bool released;
+        bool fromFile;
+    };
+    const QColor onDisk(200, 40, 40);
+    const Case cases[] = {{false, false}, {true, true}};
+    for (const Case& c : cases) {
+        const QString sources = test::makeTempDirectory();
+        ThumbnailCache cache(QDir(test::makeTempDirectory()).filePath("Thumbnails"));
+        const VeskItem item = itemWithFile(writePicture(sources, "small.jpg", {80, 60}));
+        const QImage first = resultOf(cache.thumbnail(item, 520));
+        ASSERT_FALSE(first.isNull());
+        cache.waitForIdle();
+        QImage replaced(80, 60, QImage::Format_RGB32);
+        replaced.fill(onDisk);
+        ASSERT_TRUE(replaced.save(cache.fileFor(item.id), "PNG"));
+        if (c.released)
+            cache.releaseCaches();
+        const QImage answered = resultOf(cache.thumbnail(item, 520));
+        EXPECT_EQ(answered.pixelColor(40, 30), c.fromFile ? onDisk : first.pixelColor(40, 30)) << c.released;
+    }
+}
+
 TEST(ThumbnailCache, NeverEnlargesAndStoresNothingWithoutAPicture)
 {
     const QString sources = test::makeTempDirectory();
