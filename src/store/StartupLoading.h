@@ -29,8 +29,8 @@ public:
     void finishReadingLibrary(const std::shared_ptr<LibraryReading>& reading);
     // What start-up does once items() holds the library and search is ready: reminders,
     // thumbnails, watchers, face backfill. (Missing embeddings are started once the stored ones
-    // are read.)
-    void startLibraryTasks();
+    // are read.) Without withFaceBackfill the backfill is left to whoever starts it.
+    void startLibraryTasks(bool withFaceBackfill = true);
 
 private:
     // False when there is nothing to read in the background.

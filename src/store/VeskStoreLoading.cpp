@@ -86,7 +86,7 @@ void VeskStore::StartupLoading::startSearchPipelines()
             [this] { m_store.m_search->searchTextChanged(m_store.searchText()); });
 }
 
-void VeskStore::StartupLoading::startLibraryTasks()
+void VeskStore::StartupLoading::startLibraryTasks(bool withFaceBackfill)
 {
     m_store.deliverDueBringBacks();
     startThumbnailPrewarm();
@@ -97,7 +97,7 @@ void VeskStore::StartupLoading::startLibraryTasks()
     m_store.m_fileIntake->startInboxWatchers();
     // Face analysis (models, decoding, a row written per picture) waits until start-up has taken
     // everything it reads: it would only compete with reading and indexing the library.
-    if (m_store.startupIsFinished())
+    if (withFaceBackfill && m_store.startupIsFinished())
         m_store.m_faces->startFaceBackfill();
     m_store.m_fileIntake->startItemsFolderSweep();
 }
@@ -270,8 +270,11 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
             // Nothing of these is needed to search, and the bring-back dates are saved with a
-            // sync to disk, which a busy disk can make last seconds: they wait for search.
-            startLibraryTasks();
+            // sync to disk, which a busy disk can make last seconds: they wait for search, and
+            // for the turn of the event loop that answers a search waiting for it. Posted, they
+            // still come before the results start-up delivers later.
+            // The face backfill is started by the reading of the vectors, which may come first.
+            QMetaObject::invokeMethod(&m_store, [this] { startLibraryTasks(false); }, Qt::QueuedConnection);
             // Written after everything start-up reads, for the next start; a library that
             // cannot be written keeps what it has.
             if (build.image && !m_store.readOnlyReason() && m_store.m_startup->readsInBackground()) {
