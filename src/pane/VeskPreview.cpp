@@ -117,7 +117,15 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The bar's width is kept for it at all times, and the bar hidden while there is nothing to
+    // scroll: a related panel that makes the content taller than the pane then no longer narrows
+    // it, which reflowed every text and painted the whole pane again as the reader looked at it.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QScrollBar* bar = m_scroll->verticalScrollBar();
+    bar->setVisible(false);
+    connect(bar, &QScrollBar::rangeChanged, bar, [bar](int minimum, int maximum) {
+        bar->setVisible(maximum > minimum);
+    });
     m_scroll->viewport()->setAutoFillBackground(false);
     // The style rules of everything the pane shows, parsed once for the pane's life.
     m_scroll->setStyleSheet(previewPaneStyleSheet(Theme::current()));
