@@ -355,6 +355,38 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     EXPECT_NE(find<QWidget>(pane, "previewNoSelection"), nullptr);
 }
 
+TEST_F(PreviewPaneTest, ContentKeepsItsWidthWhetherOrNotItScrolls)
+{
+    struct Case {
+        const char* title;
+        int lines;
+        bool scrolls;
+    };
+    const Case cases[] = {
+        {"Short", 2, false},
+        {"Long", 400, true},
+        {"Short again", 1, false},
+    };
+    VeskPreview pane(*store, caches);
+    pane.resize(360, 600);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    auto* scroll = pane.findChild<QScrollArea*>();
+    int width = -1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        VeskItem note = makeItem(VeskKind::Text, c.title);
+        note.text = QString("line of text\n").repeated(c.lines);
+        pane.setItem(note);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), c.scrolls);
+        // A panel that makes the content taller than the pane must not reflow it narrower.
+        if (width < 0)
+            width = scroll->widget()->width();
+        EXPECT_EQ(scroll->widget()->width(), width);
+    }
+}
+
 TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn)
 {
     const QString token = QString("Ab3xQ9").repeated(60);
