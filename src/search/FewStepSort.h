@@ -49,18 +49,21 @@ void sortByFewSteps(std::vector<Value>& values, StepOf stepOf, Less less)
             i = (i + 1) & (kTableSize - 1);
         return table[i];
     };
+    // Lists a step the first time table meets it.
+    const auto noteStep = [&](std::vector<Cell>& table, std::vector<qint64>& steps, qint64 step) {
+        Cell& cell = cellIn(table, step);
+        if (cell.used)
+            return;
+        cell = {step, 0, true};
+        steps.push_back(step);
+    };
     std::vector<std::vector<qint64>> pieceSteps(pieceCount);
     std::atomic<bool> manySteps{false};
     forEachInParallel(pieceCount, [&](size_t piece) {
         std::vector<Cell> table(kTableSize);
         std::vector<qint64>& steps = pieceSteps[piece];
         for (size_t i = pieceBegin(piece); i < pieceEnd(piece) && !manySteps.load(std::memory_order_relaxed); ++i) {
-            const qint64 step = stepOf(values[i]);
-            Cell& cell = cellIn(table, step);
-            if (cell.used)
-                continue;
-            cell = {step, 0, true};
-            steps.push_back(step);
+            noteStep(table, steps, stepOf(values[i]));
             if (steps.size() > kMostSteps)
                 manySteps.store(true, std::memory_order_relaxed);
         }
@@ -68,13 +71,8 @@ void sortByFewSteps(std::vector<Value>& values, StepOf stepOf, Less less)
     std::vector<Cell> table(kTableSize);
     std::vector<qint64> steps;
     for (size_t piece = 0; piece < pieceCount && !manySteps; ++piece) {
-        for (const qint64 step : pieceSteps[piece]) {
-            Cell& cell = cellIn(table, step);
-            if (cell.used)
-                continue;
-            cell = {step, 0, true};
-            steps.push_back(step);
-        }
+        for (const qint64 step : pieceSteps[piece])
+            noteStep(table, steps, step);
         if (steps.size() > kMostSteps)
             manySteps = true;
     }
