@@ -5,6 +5,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "platform/SystemMemory.h"
 #include "store/RealServices.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
@@ -67,6 +68,9 @@ VeskStore& generatedLibraryStore(int count)
 
 int runBenchmarks(int argc, char** argv)
 {
+    // The allocator as the application sets it: large blocks go back to the system when freed,
+    // which searches over the whole library pay for in fresh pages.
+    configureAllocator();
     QTemporaryDir root(benchTempTemplate(QStringLiteral("run")));
     benchRoot = &root;
     for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {

@@ -5,6 +5,7 @@
 // between two ticks. On a loaded machine a gap also holds the time other processes had the cores;
 // the processor time is what the window's own work costs. Two libraries: a thousand mixed items with pictures (/1000), and a copy
 // of the generated library of 100,000 items, started and settled before the drop (/100000).
+#include "platform/SystemMemory.h"
 #include "common/BenchTemp.h"
 #include "common/RunningWindow.h"
 #include "BigFile.h"
@@ -182,6 +183,8 @@ BENCHMARK(BM_MainThreadStall)->Arg(100'000)->UseManualTime()->Iterations(1)->Uni
 
 int main(int argc, char** argv)
 {
+    // As the application starts.
+    vesk::configureAllocator();
     qputenv("VESK_DATA_DIR", workFolder().filePath(QStringLiteral("data")).toUtf8());
     qputenv("VESK_CONFIG_DIR", workFolder().filePath(QStringLiteral("config")).toUtf8());
     qputenv("VESK_CLOUD_DIR", workFolder().filePath(QStringLiteral("cloud")).toUtf8());
