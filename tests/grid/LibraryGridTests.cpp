@@ -68,6 +68,32 @@ protected:
         return items;
     }
 
+    struct ScrolledGrid {
+        LibraryGridCanvas* canvas = nullptr;
+        qsizetype oneScreen = 0;
+        qsizetype afterScroll = 0;
+    };
+
+    // A grid of 600 cards painted at its top and then at its end, with the given frame timing:
+    // the cards it keeps then cover both screens.
+    ScrolledGrid scrollThroughManyCards(std::shared_ptr<test::FakeTimers> timers, MotionClock now)
+    {
+        showGrid(makeItems(600));
+        grid->setShowingAllVesks(true);
+        grid->refreshNow();
+        ScrolledGrid scrolled;
+        scrolled.canvas = grid->canvas();
+        scrolled.canvas->setFrameTiming(std::move(timers), std::move(now));
+        scrolled.canvas->viewport()->repaint();
+        scrolled.oneScreen = scrolled.canvas->keptTitleCount();
+        QScrollBar* bar = scrolled.canvas->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        scrolled.canvas->viewport()->repaint();
+        QCoreApplication::processEvents();
+        scrolled.afterScroll = scrolled.canvas->keptTitleCount();
+        return scrolled;
+    }
+
     void showGrid(const QList<VeskItem>& items)
     {
         this->items = items;
@@ -516,12 +542,6 @@ TEST_F(LibraryGridTest, SelectionFromElsewhereIsScrolledIntoView)
     EXPECT_EQ(bar->value(), 0);
 }
 
-} // namespace
-} // namespace vesk
-
-namespace vesk {
-namespace {
-
 TEST_F(LibraryGridTest, AFastScrollWithdrawsTheThumbnailsOfTheCardsItPassed)
 {
     thumbnails->hold = true;
@@ -561,29 +581,14 @@ TEST_F(LibraryGridTest, CardsOfUnsavedItemsAreMarked)
     EXPECT_EQ(grid->canvas()->state().unsavedIDs, QSet<QUuid>{items[1].id});
 }
 
-} // namespace
-} // namespace vesk
-
-namespace vesk {
-namespace {
-
 TEST_F(LibraryGridTest, TheGridLetsGoOfFarCardsOnlyOnceStillForTwoSeconds)
 {
-    showGrid(makeItems(600));
-    grid->setShowingAllVesks(true);
-    grid->refreshNow();
-    LibraryGridCanvas* canvas = grid->canvas();
     auto timers = std::make_shared<test::FakeTimers>();
-    canvas->setFrameTiming(timers, [timers] { return timers->nowMs(); });
-    canvas->viewport()->repaint();
-    const qsizetype oneScreen = canvas->keptTitleCount();
-    ASSERT_GT(oneScreen, 0);
-    QScrollBar* bar = canvas->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    canvas->viewport()->repaint();
-    QCoreApplication::processEvents();
-    const qsizetype afterScroll = canvas->keptTitleCount();
-    ASSERT_GT(afterScroll, oneScreen);
+    const ScrolledGrid scrolled = scrollThroughManyCards(timers, [timers] { return timers->nowMs(); });
+    ASSERT_GT(scrolled.oneScreen, 0);
+    ASSERT_GT(scrolled.afterScroll, scrolled.oneScreen);
+    LibraryGridCanvas* canvas = scrolled.canvas;
+    const qsizetype afterScroll = scrolled.afterScroll;
 
     // Each frame puts the trim off: a frame just before it was due keeps everything for two
     // seconds more.
@@ -610,25 +615,11 @@ TEST_F(LibraryGridTest, TheGridLetsGoOfFarCardsOnlyOnceStillForTwoSeconds)
     EXPECT_EQ(timers->pendingCount(), 0);
 }
 
-} // namespace
-} // namespace vesk
-
-namespace vesk {
-namespace {
-
 TEST_F(LibraryGridTest, ANewListKeepsOnlyTheCardsNearItsView)
 {
-    showGrid(makeItems(600));
-    grid->setShowingAllVesks(true);
-    grid->refreshNow();
-    LibraryGridCanvas* canvas = grid->canvas();
-    canvas->setFrameTiming(std::make_shared<test::FakeTimers>(), [] { return qint64(0); });
-    canvas->viewport()->repaint();
-    QScrollBar* bar = canvas->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    canvas->viewport()->repaint();
-    QCoreApplication::processEvents();
-    const qsizetype afterScroll = canvas->keptTitleCount();
+    const ScrolledGrid scrolled = scrollThroughManyCards(std::make_shared<test::FakeTimers>(), [] { return qint64(0); });
+    LibraryGridCanvas* canvas = scrolled.canvas;
+    const qsizetype afterScroll = scrolled.afterScroll;
 
     const QList<VeskItem> fewer = items.mid(0, 40);
     ASSERT_GT(afterScroll, fewer.size());
