@@ -124,13 +124,18 @@ void BringBackSchedule::deliverDue()
     // Reminders of deleted items go, but only when the library is whole: after a failed read (or
     // without a database) every stored reminder is kept for a later start, and the ones of
     // unknown items are merely left out here.
+    // Only a pruning is written back: the stored reminders are what was read, and each write
+    // syncs the defaults file on the main thread while the window starts.
+    bool pruned = false;
     if (whole) {
-        QHash<QUuid, QDateTime> pruned;
-        for (const VeskItem& item : m_library.items()) {
-            if (const auto found = m_dates.constFind(item.id); found != m_dates.cend())
-                pruned.insert(item.id, *found);
+        QHash<QUuid, QDateTime> known;
+        for (auto it = m_dates.cbegin(); it != m_dates.cend(); ++it) {
+            if (m_library.indexOf(it.key()) >= 0)
+                known.insert(it.key(), it.value());
         }
-        setDates(pruned);
+        pruned = known.size() != m_dates.size();
+        if (pruned)
+            setDates(known);
     }
 
     QList<std::pair<QUuid, QDateTime>> due;
@@ -142,7 +147,7 @@ void BringBackSchedule::deliverDue()
     sortDueDates(due);
 
     if (due.isEmpty()) {
-        if (whole)
+        if (pruned)
             save();
         schedule();
         return;

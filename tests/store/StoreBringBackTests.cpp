@@ -275,19 +275,28 @@ TEST_F(StoreBringBack, CancellingAlwaysSavesReschedulesAndSaysSo)
     EXPECT_TRUE(store->broughtBackIDs().isEmpty());
 }
 
-TEST_F(StoreBringBack, RemindersOfItemsThatAreGoneArePrunedSilently)
+TEST_F(StoreBringBack, RemindersOfItemsThatAreGoneArePrunedSilentlyAndOnlyAPruningIsWritten)
 {
     const VeskItem item = makeItem(QStringLiteral("here"), 1);
     seed({item});
     const QUuid gone = QUuid::createUuid();
-    storeReminders({{uuidString(gone), referenceSeconds(now().addDays(-1))},
-                    {uuidString(item.id), referenceSeconds(now().addDays(1))}});
+    const QJsonObject kept{{uuidString(item.id), referenceSeconds(now().addDays(1))}};
+    QJsonObject withGone = kept;
+    withGone.insert(uuidString(gone), referenceSeconds(now().addDays(-1)));
 
-    auto store = makeStore();
-    EXPECT_FALSE(store->bringBackNotice());
-    EXPECT_TRUE(store->broughtBackIDs().isEmpty());
-    EXPECT_EQ(store->bringBackDates().keys(), QList<QUuid>{item.id});
-    EXPECT_EQ(storedReminders().keys(), QStringList{uuidString(item.id)});
+    for (const bool hasGone : {true, false}) {
+        SCOPED_TRACE(hasGone ? "a reminder of a deleted item" : "nothing to prune");
+        storeReminders(hasGone ? withGone : kept);
+        const QByteArray stored = settings->data(VeskStore::bringBackDefaultsKey);
+
+        auto store = makeStore();
+        EXPECT_FALSE(store->bringBackNotice());
+        EXPECT_TRUE(store->broughtBackIDs().isEmpty());
+        EXPECT_EQ(store->bringBackDates().keys(), QList<QUuid>{item.id});
+        EXPECT_EQ(storedReminders().keys(), QStringList{uuidString(item.id)});
+        // An unchanged start leaves the stored bytes as they were written.
+        EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey) == stored, !hasGone);
+    }
 }
 
 TEST_F(StoreBringBack, WithoutTheWholeLibraryStoredRemindersAreKept)
