@@ -427,6 +427,7 @@ void ConceptEmbedder::releaseCaches()
         Features().swap(m_definitionCache[synset]);
     }
     std::vector<quint32>().swap(m_definitionsCached);
+    m_wordNet->dropFilePages();
 }
 
 std::vector<float> ConceptEmbedder::embed(const QString& text)

@@ -231,9 +231,14 @@ Expected<std::unique_ptr<WordNet>, QString> WordNet::load(const QString& folder)
     wordNet->countDefinitionWords();
     // A text needs the lines of a few of its words' senses, which come back from the file cache
     // as they are read.
-    for (const QByteArray& bytes : wordNet->mappedFiles())
-        dropMappedPages(bytes.constData(), size_t(bytes.size()));
+    wordNet->dropFilePages();
     return wordNet;
+}
+
+void WordNet::dropFilePages() const
+{
+    for (const QByteArray& bytes : mappedFiles())
+        dropMappedPages(bytes.constData(), size_t(bytes.size()));
 }
 
 bool WordNet::readData(const QByteArray& bytes, WordNetPos pos, std::vector<Pointer>& pointers)

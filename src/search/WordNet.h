@@ -39,6 +39,10 @@ public:
     // Reads the dictionary files from folder (normally /usr/share/wordnet).
     static Expected<std::unique_ptr<WordNet>, QString> load(const QString& folder);
 
+    // Hands back the pages of the dictionary's files that lookups have brought in since: tens of
+    // megabytes after a few searches, read again from the file cache when next needed.
+    void dropFilePages() const;
+
     WordNet(const WordNet&) = delete;
     WordNet& operator=(const WordNet&) = delete;
 
