@@ -4,6 +4,20 @@
 
 namespace vesk {
 
+namespace {
+
+// Sets are made to their exact size when the index is built. A new item joins thousands of them
+// at once, and a vector's own growth would double each one it outgrows: tens of megabytes for a
+// few notes, nearly all of it room no item fills. An eighth more is still few copies per slot.
+template <typename Value>
+void makeRoomFor(std::vector<Value>& values, size_t size)
+{
+    if (size > values.capacity())
+        values.reserve(size + size / 8 + 1);
+}
+
+} // namespace
+
 bool SlotSet::contains(Slot slot) const
 {
     if (m_dense)
@@ -37,13 +51,17 @@ void SlotSet::insert(Slot slot, size_t slotCount)
     if (!m_dense && wantsBits(m_count + 1, slotCount))
         toBits(slotCount);
     if (m_dense) {
-        if (size_t(slot) / 64 >= m_bits.size())
+        if (size_t(slot) / 64 >= m_bits.size()) {
+            makeRoomFor(m_bits, size_t(slot) / 64 + 1);
             m_bits.resize(size_t(slot) / 64 + 1, 0);
+        }
         m_bits[slot / 64] |= quint64(1) << (slot % 64);
-    } else if (m_list.empty() || m_list.back() < slot) {
-        m_list.push_back(slot);
     } else {
-        m_list.insert(std::lower_bound(m_list.begin(), m_list.end(), slot), slot);
+        makeRoomFor(m_list, m_list.size() + 1);
+        if (m_list.empty() || m_list.back() < slot)
+            m_list.push_back(slot);
+        else
+            m_list.insert(std::lower_bound(m_list.begin(), m_list.end(), slot), slot);
     }
     ++m_count;
 }

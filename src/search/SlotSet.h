@@ -23,6 +23,8 @@ public:
     // followed by appends in ascending order.
     void prepare(size_t count, size_t slotCount);
     void append(Slot slot);
+    // What the set has allocated, in bytes.
+    size_t heldBytes() const { return m_list.capacity() * sizeof(Slot) + m_bits.capacity() * sizeof(quint64); }
 
     template <typename Visit>
     void forEach(Visit&& visit) const

@@ -63,5 +63,21 @@ TEST(SlotSet, FilledInOrderAsPreparedEitherWay)
     }
 }
 
+TEST(SlotSet, ANewItemAddsLittleToASetMadeToItsSize)
+{
+    // A list, then bits; the new item takes the slot after the last, as a capture does.
+    constexpr size_t kSlots = 64 * 1600;
+    for (const size_t count : {size_t(1000), size_t(60'000)}) {
+        SlotSet set;
+        set.prepare(count, kSlots);
+        for (size_t i = 0; i < count; ++i)
+            set.append(SlotSet::Slot(i * kSlots / count));
+        const size_t before = set.heldBytes();
+        set.insert(SlotSet::Slot(kSlots), kSlots + 1);
+        EXPECT_TRUE(set.contains(SlotSet::Slot(kSlots)));
+        EXPECT_LE(set.heldBytes(), before + before / 4) << count << " slots";
+    }
+}
+
 } // namespace
 } // namespace vesk
