@@ -562,6 +562,13 @@ void LibraryGridCanvas::keepOnlyNearView()
     const auto [first, last] = visibleRange();
     const QSet<QUuid> near = idsNear(first, last);
     m_paintCache.keepOnly(near);
+    // The pictures of cards a search showed and left stay up to the budget, a few hundred of
+    // them, which a window that sits still no longer draws.
+    const QList<QUuid> pictured = m_pixmaps.keys();
+    for (const QUuid& id : pictured) {
+        if (!near.contains(id))
+            m_pixmaps.remove(id);
+    }
     for (auto it = m_titles.begin(); it != m_titles.end();) {
         if (near.contains(it.key()))
             ++it;

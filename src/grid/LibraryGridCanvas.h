@@ -90,6 +90,7 @@ public:
     // Cards whose display titles are kept (for tests: those far from the view are let go once
     // the grid has been still for a while).
     qsizetype keptTitleCount() const { return m_titles.size(); }
+    qsizetype keptPictureCount() const { return m_pixmaps.count(); }
     // Thumbnail requests withdrawn because their cards scrolled away before the picture came.
     int withdrawnThumbnailCount() const { return m_withdrawnThumbnails; }
 

@@ -6,6 +6,7 @@
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
+#include "platform/WorkPool.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"
 #include "store/VeskServices.h"
@@ -613,6 +614,34 @@ TEST_F(LibraryGridTest, TheGridLetsGoOfFarCardsOnlyOnceStillForTwoSeconds)
             canvas->viewport()->repaint();
     }
     EXPECT_EQ(timers->pendingCount(), 0);
+}
+
+TEST_F(LibraryGridTest, AStillGridKeepsOnlyThePicturesNearItsView)
+{
+    auto timers = std::make_shared<test::FakeTimers>();
+    showGrid(makeItems(600, VeskKind::Image));
+    grid->setShowingAllVesks(true);
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    canvas->setFrameTiming(timers, [timers] { return timers->nowMs(); });
+    // Pictures reach the cards from a worker, through the event loop.
+    const auto paintAndReceive = [canvas] {
+        canvas->viewport()->repaint();
+        workPool()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+    paintAndReceive();
+    const qsizetype firstScreen = canvas->keptPictureCount();
+    ASSERT_GT(firstScreen, 0);
+    QScrollBar* bar = canvas->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    paintAndReceive();
+    const qsizetype bothScreens = canvas->keptPictureCount();
+    ASSERT_GT(bothScreens, firstScreen);
+
+    // Still for two seconds: the first screen's pictures go, those of the cards in view stay.
+    timers->advance(2000);
+    EXPECT_EQ(canvas->keptPictureCount(), bothScreens - firstScreen);
 }
 
 TEST_F(LibraryGridTest, ANewListKeepsOnlyTheCardsNearItsView)
