@@ -1,5 +1,6 @@
 #include "platform/ContentHash.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vesk {
@@ -56,6 +57,52 @@ void ContentHash::addBytes(const void* data, size_t size)
         std::memcpy(&second, tail + 8, 8);
         mix(first, second);
     }
+}
+
+void ContentHash::beginBytes(size_t size)
+{
+    mix(size, ++m_length);
+    m_partialSize = 0;
+}
+
+void ContentHash::continueBytes(const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    const auto mixBlock = [this](const unsigned char* block) {
+        quint64 first;
+        quint64 second;
+        std::memcpy(&first, block, 8);
+        std::memcpy(&second, block + 8, 8);
+        mix(first, second);
+    };
+    size_t i = 0;
+    if (m_partialSize > 0) {
+        i = std::min(size, 16 - m_partialSize);
+        std::memcpy(m_partial + m_partialSize, bytes, i);
+        m_partialSize += i;
+        if (m_partialSize < 16)
+            return;
+        mixBlock(m_partial);
+        m_partialSize = 0;
+    }
+    for (; i + 16 <= size; i += 16)
+        mixBlock(bytes + i);
+    std::memcpy(m_partial, bytes + i, size - i);
+    m_partialSize = size - i;
+}
+
+void ContentHash::endBytes()
+{
+    if (m_partialSize == 0)
+        return;
+    unsigned char tail[16] = {};
+    std::memcpy(tail, m_partial, m_partialSize);
+    quint64 first;
+    quint64 second;
+    std::memcpy(&first, tail, 8);
+    std::memcpy(&second, tail + 8, 8);
+    mix(first, second);
+    m_partialSize = 0;
 }
 
 void ContentHash::addNumber(quint64 value)

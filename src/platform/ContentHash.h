@@ -13,6 +13,11 @@ namespace vesk {
 class ContentHash {
 public:
     void addBytes(const void* data, size_t size);
+    // One byte string given in pieces, with the same result as addBytes over all of them: its
+    // whole size first, then the pieces in order, then the end. Nothing else is added meanwhile.
+    void beginBytes(size_t size);
+    void continueBytes(const void* data, size_t size);
+    void endBytes();
     void addNumber(quint64 value);
 
     struct Value {
@@ -28,6 +33,9 @@ private:
     quint64 m_a = 0x243f6a8885a308d3ull;
     quint64 m_b = 0x13198a2e03707344ull;
     quint64 m_length = 0;
+    // The start of a block that the pieces so far have not filled.
+    unsigned char m_partial[16] = {};
+    size_t m_partialSize = 0;
 };
 
 } // namespace vesk

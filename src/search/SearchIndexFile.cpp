@@ -148,7 +148,86 @@ QByteArray searchIndexEngine()
         + QByteArrayLiteral("-qt-") + QByteArray(qVersion());
 }
 
-QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView engine)
+namespace {
+
+// Where the encoder's bytes go: all of them into memory, or into a file in pieces of about a
+// megabyte. A file of tens of megabytes is made at the end of start-up, when the rest of the
+// library is in memory; a whole copy of it then would add as much to the process's peak.
+class EncodedBytes {
+public:
+    static constexpr qsizetype kPiece = qsizetype(1) << 20;
+
+    // The payload's size is known before it is written (the checksum begins with it); without
+    // a file, room is reserved for all of it at once.
+    EncodedBytes(QFileDevice* file, size_t headerSize, quint64 payloadSize)
+        : m_file(file), m_expectedPayload(payloadSize)
+    {
+        out.reserve(m_file ? kPiece + kPiece / 4 : qsizetype(headerSize + payloadSize));
+    }
+
+    QByteArray out;
+
+    // The header's payload size and checksum are filled in once the payload after it is known.
+    void startPayload()
+    {
+        m_sizeAt = out.size();
+        putNumber(out, 0, 8);
+        putNumber(out, 0, 8);
+        putNumber(out, 0, 8);
+        m_payloadFrom = out.size();
+        m_checksum.beginBytes(size_t(m_expectedPayload));
+    }
+    // Hands what has gathered on to the file, once it makes a piece.
+    void spill()
+    {
+        if (m_file && out.size() >= kPiece)
+            handOn();
+    }
+    // Fills in the header; false when the file did not take every byte.
+    bool finish()
+    {
+        m_checksum.continueBytes(out.constData() + m_payloadFrom, size_t(out.size() - m_payloadFrom));
+        m_payloadSize += quint64(out.size() - m_payloadFrom);
+        m_checksum.endBytes();
+        if (m_payloadSize != m_expectedPayload)
+            return false;
+        const ContentHash::Value sum = m_checksum.value();
+        QByteArray header;
+        putNumber(header, m_payloadSize, 8);
+        putNumber(header, sum.low, 8);
+        putNumber(header, sum.high, 8);
+        if (!m_file) {
+            std::memcpy(out.data() + m_sizeAt, header.constData(), size_t(header.size()));
+            return true;
+        }
+        m_payloadFrom = out.size();
+        handOn();
+        // The first piece began the file, so the header's place in it is its place in the file.
+        return m_written && m_file->seek(m_sizeAt) && m_file->write(header) == header.size();
+    }
+
+private:
+    void handOn()
+    {
+        m_checksum.continueBytes(out.constData() + m_payloadFrom, size_t(out.size() - m_payloadFrom));
+        m_payloadSize += quint64(out.size() - m_payloadFrom);
+        if (m_written)
+            m_written = m_file->write(out) == out.size();
+        // The header lies in the first piece; later pieces are all payload.
+        m_payloadFrom = 0;
+        out.resize(0); // keeps its room for the next piece
+    }
+
+    QFileDevice* m_file;
+    quint64 m_expectedPayload;
+    ContentHash m_checksum;
+    quint64 m_payloadSize = 0;
+    qsizetype m_sizeAt = 0;
+    qsizetype m_payloadFrom = 0;
+    bool m_written = true;
+};
+
+bool encodeImage(const SearchIndexImage& image, QByteArrayView engine, QFileDevice* file, QByteArray* whole)
 {
     // Words that no item holds any more (left by edits since the dictionary was made) are not
     // written, so the file does not grow from start to start.
@@ -164,9 +243,6 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
     const Compaction association = compaction(tokenUsed);
     const bool associationKept = association.kept.size() == image.associationWords.size();
 
-    // The header's payload size and checksum are filled in once the payload is written after it:
-    // a file of tens of megabytes is made at the end of start-up, when the rest of the library is
-    // in memory, so it is made once and in room reserved for all of it.
     const auto idsSize = [](const PackedIds& ids) { return 8 + ids.bytes().size(); };
     size_t payloadSize = 12;
     for (const auto& [all, compacted] : {std::pair(&image.words, &words), std::pair(&image.associationWords, &association)}) {
@@ -174,19 +250,15 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
             payloadSize += 4 + (*all)[id].size() * sizeof(char16_t);
     }
     for (const SearchIndexImage::Item& item : image.items)
-        payloadSize += 32 + idsSize(item.association);
+        payloadSize += 32 + idsSize(associationKept ? item.association : remapped(item.association, association));
     for (const quint32 word : words.kept)
         payloadSize += idsSize(image.holders[word]);
-    QByteArray out;
-    out.reserve(qsizetype(sizeof(kMagic) + 4 + size_t(engine.size()) + 24 + payloadSize));
+    EncodedBytes encoded(file, sizeof(kMagic) + 4 + size_t(engine.size()) + 24, payloadSize);
+    QByteArray& out = encoded.out;
     putBytes(out, kMagic, sizeof(kMagic));
     putNumber(out, quint64(engine.size()), 4);
     putBytes(out, engine.data(), size_t(engine.size()));
-    const qsizetype sizeAt = out.size();
-    putNumber(out, 0, 8);
-    putNumber(out, 0, 8);
-    putNumber(out, 0, 8);
-    const qsizetype payloadAt = out.size();
+    encoded.startPayload();
 
     putWords(out, image.words, words.kept);
     putWords(out, image.associationWords, association.kept);
@@ -196,20 +268,27 @@ QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView 
         putNumber(out, item.stamp.low, 8);
         putNumber(out, item.stamp.high, 8);
         putIds(out, associationKept ? item.association : remapped(item.association, association));
+        encoded.spill();
     }
     // The holders of each word written, in the order of the words.
-    for (const quint32 word : words.kept)
+    for (const quint32 word : words.kept) {
         putIds(out, image.holders[word]);
+        encoded.spill();
+    }
+    if (!encoded.finish())
+        return false;
+    if (whole)
+        *whole = std::move(out);
+    return true;
+}
 
-    ContentHash checksum;
-    checksum.addBytes(out.constData() + payloadAt, size_t(out.size() - payloadAt));
-    const ContentHash::Value sum = checksum.value();
-    QByteArray header;
-    putNumber(header, quint64(out.size() - payloadAt), 8);
-    putNumber(header, sum.low, 8);
-    putNumber(header, sum.high, 8);
-    std::memcpy(out.data() + sizeAt, header.constData(), size_t(header.size()));
-    return out;
+} // namespace
+
+QByteArray encodeSearchIndexImage(const SearchIndexImage& image, QByteArrayView engine)
+{
+    QByteArray bytes;
+    encodeImage(image, engine, nullptr, &bytes);
+    return bytes;
 }
 
 std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QByteArrayView engine)
@@ -293,9 +372,14 @@ std::optional<SearchIndexImage> readSearchIndexFile(const QString& path)
 
 bool writeSearchIndexFile(const QString& path, const SearchIndexImage& image)
 {
-    const QByteArray bytes = encodeSearchIndexImage(image, searchIndexEngine());
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!encodeImage(image, searchIndexEngine(), &file, nullptr)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 } // namespace vesk

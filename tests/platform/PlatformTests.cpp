@@ -1,6 +1,7 @@
 #include "common/TestEnvironment.h"
 #include "platform/AppPaths.h"
 #include "platform/CancellationToken.h"
+#include "platform/ContentHash.h"
 #include "platform/Graphemes.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
@@ -143,6 +144,31 @@ TEST(CancellationToken, CopiesShareTheFlag)
     owner.cancel();
     EXPECT_TRUE(task.isCancelled());
     EXPECT_FALSE(CancellationToken().isCancelled());
+}
+
+// A byte string fed in pieces, however it is cut, counts as the same string fed whole.
+TEST(ContentHash, PiecesGiveTheValueOfTheWhole)
+{
+    QByteArray bytes(100, Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 37 + 11);
+    ContentHash whole;
+    whole.addNumber(7);
+    whole.addBytes(bytes.constData(), size_t(bytes.size()));
+    const std::vector<std::vector<int>> cuts = {{}, {1}, {15, 16, 17}, {3, 5, 8, 40, 41, 99}, {16, 32, 48, 64, 80, 96}};
+    for (const std::vector<int>& at : cuts) {
+        ContentHash pieces;
+        pieces.addNumber(7);
+        pieces.beginBytes(size_t(bytes.size()));
+        int from = 0;
+        for (const int to : at) {
+            pieces.continueBytes(bytes.constData() + from, size_t(to - from));
+            from = to;
+        }
+        pieces.continueBytes(bytes.constData() + from, size_t(bytes.size() - from));
+        pieces.endBytes();
+        EXPECT_TRUE(pieces.value() == whole.value()) << at.size() << " cuts";
+    }
 }
 
 TEST(Log, CaptureReceivesLines)

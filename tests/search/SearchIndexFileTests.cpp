@@ -1,6 +1,7 @@
 #include "search/SearchIndexFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -130,17 +131,37 @@ TEST(SearchIndexFile, PackedListsFromBytesAreCheckedWhole)
     EXPECT_EQ(PackedIds::fromBytes({0x00, 0x05, 0xc3, 0x01}, 3, 201)->unpacked(), (std::vector<quint32>{0, 5, 200}));
 }
 
+// Large enough that the file is written in several pieces.
+SearchIndexImage largeImage()
+{
+    SearchIndexImage image;
+    image.words = {u"common", u"rare"};
+    image.associationWords = {u"common"};
+    std::vector<quint32> all;
+    for (quint32 i = 0; i < 60'000; ++i) {
+        image.items.push_back({QUuid::createUuid(), {i, ~quint64(i)}, i % 3 ? PackedIds() : ids({0})});
+        all.push_back(i);
+    }
+    image.holders = {ids(all), ids({7, 59'999})};
+    return image;
+}
+
 TEST(SearchIndexFile, IsWrittenNextToTheDatabaseAndReadBack)
 {
     QTemporaryDir folder;
     const QString path = searchIndexFilePath(folder.filePath(QStringLiteral("vesk.sqlite3")));
     EXPECT_EQ(QFileInfo(path).dir(), QDir(folder.path()));
     EXPECT_FALSE(readSearchIndexFile(path));
-    const SearchIndexImage image = sampleImage();
-    ASSERT_TRUE(writeSearchIndexFile(path, image));
-    const auto read = readSearchIndexFile(path);
-    ASSERT_TRUE(read);
-    expectSameImage(*read, image);
+    for (const SearchIndexImage& image : {sampleImage(), largeImage()}) {
+        ASSERT_TRUE(writeSearchIndexFile(path, image));
+        const auto read = readSearchIndexFile(path);
+        ASSERT_TRUE(read);
+        expectSameImage(*read, image);
+        // The same bytes as the image encoded whole.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), encodeSearchIndexImage(image, searchIndexEngine()));
+    }
 }
 
 } // namespace
