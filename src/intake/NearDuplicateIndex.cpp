@@ -222,6 +222,9 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         for (const PackedIds& keywords : batch.keywords)
             keywords.forEach([&](quint32 id) { ++sizes[id]; });
     }
+    // With room for the words that new items bring: the first of them would otherwise move every
+    // list's header (megabytes) at once, on the main thread, as that item lands.
+    m_postings.reserve(wordCount + wordCount / 16 + 64);
     m_postings.resize(wordCount);
     for (size_t id = 0; id < wordCount; ++id)
         m_postings[id].reserve(sizes[id]);

@@ -138,7 +138,9 @@ void SemanticVectors::eraseFromTable(size_t cell)
 
 void SemanticVectors::reserve(size_t vectors, size_t values)
 {
-    m_rows.reserve(vectors);
+    // The list of rows keeps room for the vectors of items added later: the first of them would
+    // otherwise copy all of it (megabytes) at once, on the main thread, as its vector arrives.
+    m_rows.reserve(vectors + vectors / 16 + 64);
     if (m_blocks.empty() && values > 0)
         m_blocks.push_back({std::unique_ptr<quint16[]>(new quint16[values]), values, 0});
     size_t cells = std::max<size_t>(64, m_cells.size());
