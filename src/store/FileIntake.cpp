@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPromise>
+#include <QSet>
 #include <QTimer>
 #include <atomic>
 
@@ -281,17 +282,31 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
     item.filePath = result.managedPath;
 
     // The same content may have been kept since this import began (the same file dropped twice
-    // at once): the new copy goes again, and the first one is the item.
+    // at once): the new copy goes again, and the first one is the item. Only facts learned since
+    // the start can name it (the worker checked the others), so those are looked through rather
+    // than every item of the library, which took a good part of a frame.
     if (result.sha256) {
-        for (const VeskItem& kept : m_host.items()) {
-            if (job->factsAtStart.contains(kept.id) || result.learnedFacts.contains(kept.id))
-                continue;
-            const auto facts = m_fileFacts.constFind(kept.id);
-            if (kept.filePath && facts != m_fileFacts.cend() && facts->size == result.size && facts->sha256 == *result.sha256) {
-                m_host.removeManagedFile(item);
-                finish(keepAsDuplicate(kept));
-                return;
+        QSet<QUuid> sameContent;
+        for (auto it = m_fileFacts.cbegin(); it != m_fileFacts.cend(); ++it) {
+            if (it->size == result.size && it->sha256 == *result.sha256 && !job->factsAtStart.contains(it.key())
+                && !result.learnedFacts.contains(it.key()))
+                sameContent.insert(it.key());
+        }
+        std::optional<VeskItem> kept;
+        if (sameContent.size() == 1) {
+            kept = m_host.currentItem(*sameContent.cbegin());
+        } else if (sameContent.size() > 1) {
+            for (const VeskItem& candidate : m_host.items()) {
+                if (sameContent.contains(candidate.id) && candidate.filePath) {
+                    kept = candidate;
+                    break;
+                }
             }
+        }
+        if (kept && kept->filePath) {
+            m_host.removeManagedFile(item);
+            finish(keepAsDuplicate(*kept));
+            return;
         }
     }
 
