@@ -44,6 +44,14 @@ BringBackMenuButton::BringBackMenuButton(VeskStore& store, const VeskItem& item,
     refresh();
 }
 
+void BringBackMenuButton::setItem(const VeskItem& item)
+{
+    if (item.id != m_item.id)
+        m_menu->hide();
+    m_item = item;
+    refresh();
+}
+
 QString BringBackMenuButton::symbol() const
 {
     return isScheduled() ? kScheduledSymbol : kUnscheduledSymbol;
@@ -138,6 +146,14 @@ BringBackStatusPill::BringBackStatusPill(VeskStore& store, const VeskItem& item,
     row->setSpacing(6);
     connect(&m_store, &VeskStore::bringBackDatesChanged, this, &BringBackStatusPill::refresh);
     connect(&Theme::current(), &Theme::appearanceChanged, this, &BringBackStatusPill::refresh);
+    refresh();
+}
+
+void BringBackStatusPill::setItem(const VeskItem& item)
+{
+    if (item.id == m_itemID)
+        return;
+    m_itemID = item.id;
     refresh();
 }
 

@@ -27,6 +27,9 @@ public:
     BringBackMenuButton(VeskStore& store, const VeskItem& item, std::function<void()> chooseDate,
         QWidget* parent = nullptr);
 
+    // Offers the menu for another item; an open menu closes, it was the previous item's.
+    void setItem(const VeskItem& item);
+
     bool isScheduled() const { return m_scheduled.has_value(); }
     // The label's symbol name.
     QString symbol() const;
@@ -54,6 +57,7 @@ class BringBackStatusPill : public QWidget {
     Q_OBJECT
 public:
     BringBackStatusPill(VeskStore& store, const VeskItem& item, QWidget* parent = nullptr);
+    void setItem(const VeskItem& item);
     QString dateText() const;
 
 protected:

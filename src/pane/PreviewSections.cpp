@@ -126,126 +126,222 @@ QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* pa
     return widget;
 }
 
-QWidget* makeImageSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+// A button that opens the section's file, which changes with the item shown.
+QPushButton* makeOpenButton(const QString& title, const std::function<void()>& open, QVBoxLayout* column,
+    QWidget* parent)
 {
-    auto* section = new QWidget(parent);
-    section->setObjectName(QStringLiteral("previewImageSection"));
-    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Image));
-    column->addWidget(makeSectionTitle(QStringLiteral("Preview"), section));
-
-    auto* picture = new FullImageOrCached(context.caches ? context.caches->previews : nullptr);
-    picture->setObjectName(QStringLiteral("previewFullImage"));
-    picture->setFixedHeight(420);
-    picture->setItem(item);
-    auto* box = new PreviewBox(14, 0, 0.055, 0, picture, section);
-    box->setMinimumHeight(180);
-    box->setMaximumHeight(420);
-    column->addWidget(box);
-
-    auto* labels = new QWidget(section);
-    auto* row = new QHBoxLayout(labels);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(12);
-    row->addWidget(makeSymbolLabel(QStringLiteral("text.viewfinder"), QStringLiteral("Text indexed"), labels));
-    row->addWidget(makeSymbolLabel(QStringLiteral("eye"), QStringLiteral("Visual subjects indexed"), labels));
-    row->addStretch(1);
-    column->addWidget(labels);
-
-    if (item.filePath)
-        addOpenButton(column, QStringLiteral("Open Original"), *item.filePath, context, section);
-    return section;
+    QPushButton* button = makeButton(title, open, parent);
+    column->addWidget(button, 0, Qt::AlignLeft);
+    return button;
 }
 
-QWidget* makeTextSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
-{
-    auto* section = new QWidget(parent);
-    section->setObjectName(QStringLiteral("previewTextSection"));
-    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Text));
-    column->addWidget(makeSectionTitle(textSectionTitle(item), section));
+class ImageSection : public RefillableSection {
+public:
+    ImageSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+        : RefillableSection(parent)
+    {
+        setObjectName(QStringLiteral("previewImageSection"));
+        m_column = makeColumn(this, previewSectionSpacing(PreviewSection::Image));
+        m_column->addWidget(makeSectionTitle(QStringLiteral("Preview"), this));
 
-    // Bytes that do not read as rich text fall back to the plain text below.
-    if (context.richText && looksLikeRtf(*context.richText)) {
-        auto* view = new VeskRichTextReadView;
-        view->setObjectName(QStringLiteral("previewRichText"));
-        view->setRtfData(*context.richText);
-        view->setOnRTFChange(context.richTextChanged);
-        if (context.open)
-            view->setLinkOpener(context.open);
-        auto* box = new PreviewBox(12, 0.022, 0.05, 0, view, section);
-        // The pane scrolls, so the box always has room for its ideal height; a short body would
-        // otherwise shrink it to the minimum and a long one scroll inside a small box.
-        box->setFixedHeight(420);
-        column->addWidget(box);
-        return section;
+        m_picture = new FullImageOrCached(context.caches ? context.caches->previews : nullptr);
+        m_picture->setObjectName(QStringLiteral("previewFullImage"));
+        m_picture->setFixedHeight(420);
+        auto* box = new PreviewBox(14, 0, 0.055, 0, m_picture, this);
+        box->setMinimumHeight(180);
+        box->setMaximumHeight(420);
+        m_column->addWidget(box);
+
+        auto* labels = new QWidget(this);
+        auto* row = new QHBoxLayout(labels);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(12);
+        row->addWidget(makeSymbolLabel(QStringLiteral("text.viewfinder"), QStringLiteral("Text indexed"), labels));
+        row->addWidget(makeSymbolLabel(QStringLiteral("eye"), QStringLiteral("Visual subjects indexed"), labels));
+        row->addStretch(1);
+        m_column->addWidget(labels);
+        refill(item, context);
     }
 
-    const ItemText body = item.text.value_or(ItemText());
-    if (body.size() > kLongTextCharacters) {
-        // Laying out a whole long extract at once would stall the window: a scroll view of its
-        // own lays out only what is on screen.
-        auto* text = new QPlainTextEdit;
-        text->setObjectName(QStringLiteral("previewPlainText"));
-        text->setReadOnly(true);
-        text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        text->setFrameShape(QFrame::NoFrame);
-        text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        text->setFont(Theme::font(TextStyle::Body));
-        QPalette palette = text->palette();
-        palette.setColor(QPalette::Text, Theme::current().label());
-        text->setPalette(palette);
-        text->viewport()->setAutoFillBackground(false);
-        fillProgressively(text, body);
-        text->setFixedHeight(420);
-        column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
-        return section;
+    bool refill(const VeskItem& item, const PreviewSectionContext& context) override
+    {
+        m_picture->setItem(item);
+        m_path = item.filePath;
+        m_open = context.open;
+        // Only an item with a stored file has an original to open.
+        if (m_path && !m_openButton) {
+            m_openButton = makeOpenButton(QStringLiteral("Open Original"), [this] {
+                if (m_open && m_path)
+                    m_open(QUrl::fromLocalFile(*m_path));
+            }, m_column, this);
+        } else if (!m_path && m_openButton) {
+            delete m_openButton;
+            m_openButton = nullptr;
+        }
+        return true;
     }
-    auto* text = new WrappingText(body.toString(), Theme::font(TextStyle::Body), Theme::current().label());
-    text->setObjectName(QStringLiteral("previewPlainText"));
-    column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, section));
-    return section;
-}
 
-QWidget* makeLinkSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
-{
-    auto* section = new QWidget(parent);
-    section->setObjectName(QStringLiteral("previewLinkSection"));
-    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::Link));
-    column->addWidget(makeSectionTitle(QStringLiteral("Destination"), section));
+private:
+    QVBoxLayout* m_column = nullptr;
+    FullImageOrCached* m_picture = nullptr;
+    QPushButton* m_openButton = nullptr;
+    std::optional<QString> m_path;
+    std::function<void(const QUrl&)> m_open;
+};
 
-    const QString address = item.urlString.value_or(QString());
-    QFont mono = Theme::font(12);
-    mono.setStyleHint(QFont::Monospace);
-    mono.setFamily(QStringLiteral("monospace"));
-    auto* label = new WrappingText(address, mono, Theme::current().secondary());
-    label->setObjectName(QStringLiteral("previewLinkAddress"));
-    column->addWidget(new PreviewBox(11, 0.022, 0, 11, label, section));
+class TextSection : public RefillableSection {
+public:
+    TextSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+        : RefillableSection(parent)
+    {
+        setObjectName(QStringLiteral("previewTextSection"));
+        auto* column = makeColumn(this, previewSectionSpacing(PreviewSection::Text));
+        m_title = makeSectionTitle(textSectionTitle(item), this);
+        column->addWidget(m_title);
 
-    const auto open = context.open;
-    column->addWidget(makeButton(QStringLiteral("Open Link"), [open, address] {
-        if (const auto url = openableLink(address); url && open)
-            open(*url);
-    }, section), 0, Qt::AlignLeft);
-    return section;
-}
+        // Bytes that do not read as rich text fall back to the plain text below.
+        if (context.richText && looksLikeRtf(*context.richText)) {
+            auto* view = new VeskRichTextReadView;
+            view->setObjectName(QStringLiteral("previewRichText"));
+            view->setRtfData(*context.richText);
+            view->setOnRTFChange(context.richTextChanged);
+            if (context.open)
+                view->setLinkOpener(context.open);
+            auto* box = new PreviewBox(12, 0.022, 0.05, 0, view, this);
+            // The pane scrolls, so the box always has room for its ideal height; a short body would
+            // otherwise shrink it to the minimum and a long one scroll inside a small box.
+            box->setFixedHeight(420);
+            column->addWidget(box);
+            return;
+        }
 
-QWidget* makeFileSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
-{
-    auto* section = new QWidget(parent);
-    section->setObjectName(QStringLiteral("previewFileSection"));
-    auto* column = makeColumn(section, previewSectionSpacing(PreviewSection::File));
-    column->addWidget(makeSectionTitle(QStringLiteral("Preview"), section));
+        const ItemText body = item.text.value_or(ItemText());
+        if (body.size() > kLongTextCharacters) {
+            // Laying out a whole long extract at once would stall the window: a scroll view of its
+            // own lays out only what is on screen.
+            auto* text = new QPlainTextEdit;
+            text->setObjectName(QStringLiteral("previewPlainText"));
+            text->setReadOnly(true);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            text->setFrameShape(QFrame::NoFrame);
+            text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            text->setFont(Theme::font(TextStyle::Body));
+            QPalette palette = text->palette();
+            palette.setColor(QPalette::Text, Theme::current().label());
+            text->setPalette(palette);
+            text->viewport()->setAutoFillBackground(false);
+            fillProgressively(text, body);
+            text->setFixedHeight(420);
+            column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, this));
+            return;
+        }
+        m_plain = new WrappingText(body.toString(), Theme::font(TextStyle::Body), Theme::current().label());
+        m_plain->setObjectName(QStringLiteral("previewPlainText"));
+        column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, m_plain, this));
+    }
 
-    const QString path = item.filePath.value_or(QString());
-    auto* thumb = new QuickLookThumb(context.caches ? context.caches->fileThumbnails : nullptr);
-    thumb->setObjectName(QStringLiteral("previewFileThumbnail"));
-    thumb->setFixedHeight(220);
-    thumb->setPath(path);
-    column->addWidget(new PreviewBox(14, 0, 0.055, 0, thumb, section));
-    column->addWidget(makeStoredCopyBlock(path, section));
-    addOpenButton(column, QStringLiteral("Open File"), path, context, section);
-    return section;
-}
+    // Only a short plain text takes another short plain text; a rich text or a long one has a
+    // view of its own, made for it.
+    bool refill(const VeskItem& item, const PreviewSectionContext& context) override
+    {
+        if (!m_plain || (context.richText && looksLikeRtf(*context.richText)))
+            return false;
+        const ItemText body = item.text.value_or(ItemText());
+        if (body.size() > kLongTextCharacters)
+            return false;
+        m_title->setText(textSectionTitle(item));
+        m_plain->setText(body.toString());
+        relayoutUpTo(m_plain, this);
+        return true;
+    }
+
+private:
+    QLabel* m_title = nullptr;
+    // The short plain text, when that is what the section shows.
+    WrappingText* m_plain = nullptr;
+};
+
+class LinkSection : public RefillableSection {
+public:
+    LinkSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+        : RefillableSection(parent)
+    {
+        setObjectName(QStringLiteral("previewLinkSection"));
+        auto* column = makeColumn(this, previewSectionSpacing(PreviewSection::Link));
+        column->addWidget(makeSectionTitle(QStringLiteral("Destination"), this));
+
+        m_address = item.urlString.value_or(QString());
+        QFont mono = Theme::font(12);
+        mono.setStyleHint(QFont::Monospace);
+        mono.setFamily(QStringLiteral("monospace"));
+        m_label = new WrappingText(m_address, mono, Theme::current().secondary());
+        m_label->setObjectName(QStringLiteral("previewLinkAddress"));
+        column->addWidget(new PreviewBox(11, 0.022, 0, 11, m_label, this));
+
+        m_open = context.open;
+        column->addWidget(makeButton(QStringLiteral("Open Link"), [this] {
+            if (const auto url = openableLink(m_address); url && m_open)
+                m_open(*url);
+        }, this), 0, Qt::AlignLeft);
+    }
+
+    bool refill(const VeskItem& item, const PreviewSectionContext& context) override
+    {
+        m_address = item.urlString.value_or(QString());
+        m_open = context.open;
+        m_label->setText(m_address);
+        relayoutUpTo(m_label, this);
+        return true;
+    }
+
+private:
+    WrappingText* m_label = nullptr;
+    QString m_address;
+    std::function<void(const QUrl&)> m_open;
+};
+
+class FileSection : public RefillableSection {
+public:
+    FileSection(const VeskItem& item, const PreviewSectionContext& context, QWidget* parent)
+        : RefillableSection(parent)
+    {
+        setObjectName(QStringLiteral("previewFileSection"));
+        auto* column = makeColumn(this, previewSectionSpacing(PreviewSection::File));
+        column->addWidget(makeSectionTitle(QStringLiteral("Preview"), this));
+
+        m_path = item.filePath.value_or(QString());
+        m_open = context.open;
+        m_thumb = new QuickLookThumb(context.caches ? context.caches->fileThumbnails : nullptr);
+        m_thumb->setObjectName(QStringLiteral("previewFileThumbnail"));
+        m_thumb->setFixedHeight(220);
+        m_thumb->setPath(m_path);
+        column->addWidget(new PreviewBox(14, 0, 0.055, 0, m_thumb, this));
+        QWidget* stored = makeStoredCopyBlock(m_path, this);
+        m_storedPath = stored->findChild<StoredCopyPathLabel*>();
+        column->addWidget(stored);
+        makeOpenButton(QStringLiteral("Open File"), [this] {
+            if (m_open)
+                m_open(QUrl::fromLocalFile(m_path));
+        }, column, this);
+    }
+
+    bool refill(const VeskItem& item, const PreviewSectionContext& context) override
+    {
+        m_path = item.filePath.value_or(QString());
+        m_open = context.open;
+        m_thumb->setPath(m_path);
+        m_storedPath->setPath(m_path);
+        relayoutUpTo(m_storedPath, this);
+        return true;
+    }
+
+private:
+    QuickLookThumb* m_thumb = nullptr;
+    StoredCopyPathLabel* m_storedPath = nullptr;
+    QString m_path;
+    std::function<void(const QUrl&)> m_open;
+};
 
 } // namespace
 
@@ -316,21 +412,39 @@ QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent)
     return block;
 }
 
-QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent)
+PreviewDateRowsBlock::PreviewDateRowsBlock(QWidget* parent)
+    : QWidget(parent)
 {
-    auto* block = new QWidget(parent);
-    block->setObjectName(QStringLiteral("previewDateRows"));
-    auto* column = makeColumn(block, 6);
-    QFont labelFont = Theme::font(TextStyle::Caption2);
-    labelFont.setWeight(QFont::DemiBold);
-    for (const PreviewDateRow& row : rows) {
-        auto* entry = new QWidget(block);
+    setObjectName(QStringLiteral("previewDateRows"));
+    makeColumn(this, 6);
+}
+
+void PreviewDateRowsBlock::setRows(const QList<PreviewDateRow>& rows)
+{
+    while (m_rows.size() < rows.size()) {
+        QFont labelFont = Theme::font(TextStyle::Caption2);
+        labelFont.setWeight(QFont::DemiBold);
+        auto* entry = new QWidget(this);
         auto* entryColumn = makeColumn(entry, 2);
-        entryColumn->addWidget(makeLabel(row.label, labelFont, Theme::current().tertiary(), entry));
-        entryColumn->addWidget(
-            makeLabel(previewDateText(row.date), Theme::font(TextStyle::Caption), Theme::current().secondary(), entry));
-        column->addWidget(entry);
+        QLabel* label = makeLabel(QString(), labelFont, Theme::current().tertiary(), entry);
+        QLabel* date = makeLabel(QString(), Theme::font(TextStyle::Caption), Theme::current().secondary(), entry);
+        entryColumn->addWidget(label);
+        entryColumn->addWidget(date);
+        layout()->addWidget(entry);
+        m_rows.append({entry, label, date});
     }
+    while (m_rows.size() > rows.size())
+        delete m_rows.takeLast().entry;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        m_rows.at(i).label->setText(rows.at(i).label);
+        m_rows.at(i).date->setText(previewDateText(rows.at(i).date));
+    }
+}
+
+PreviewDateRowsBlock* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent)
+{
+    auto* block = new PreviewDateRowsBlock(parent);
+    block->setRows(rows);
     return block;
 }
 
@@ -352,17 +466,17 @@ QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const 
     QWidget* parent)
 {
     switch (section) {
-    case PreviewSection::Image: return makeImageSection(item, context, parent);
-    case PreviewSection::Text: return makeTextSection(item, context, parent);
-    case PreviewSection::Link: return makeLinkSection(item, context, parent);
-    case PreviewSection::File: return makeFileSection(item, context, parent);
+    case PreviewSection::Image: return new ImageSection(item, context, parent);
+    case PreviewSection::Text: return new TextSection(item, context, parent);
+    case PreviewSection::Link: return new LinkSection(item, context, parent);
+    case PreviewSection::File: return new FileSection(item, context, parent);
     case PreviewSection::Video: return new VideoSection(item, context, parent);
     case PreviewSection::Audio: return makeAudioSection(item, context, parent);
     case PreviewSection::PhotoNote: return new VeskPhotoNotePreview(item, context, parent);
     case PreviewSection::Activity: return new VeskActivityPreview(item, context, parent);
     case PreviewSection::Secure:
         // Until its view is provided, the stored file can at least be seen and opened.
-        return item.filePath ? makeFileSection(item, context, parent) : nullptr;
+        return item.filePath ? new FileSection(item, context, parent) : nullptr;
     case PreviewSection::None: return nullptr;
     }
     return nullptr;

@@ -57,12 +57,37 @@ struct PreviewSectionContext {
     std::function<std::unique_ptr<AudioBackend>()> audioBackend;
 };
 
+// A body section that shows another item of its kind by taking its values, rather than being
+// made again for it.
+class RefillableSection : public QWidget {
+public:
+    using QWidget::QWidget;
+    // Shows item instead of the one shown, with nothing of that one left in sight (text, its
+    // selection, a picture); false when this section cannot show it, and it is then made anew.
+    virtual bool refill(const VeskItem& item, const PreviewSectionContext& context) = 0;
+};
+
+// The date rows under the pane's content, one caption and date per row.
+class PreviewDateRowsBlock : public QWidget {
+public:
+    explicit PreviewDateRowsBlock(QWidget* parent = nullptr);
+    void setRows(const QList<PreviewDateRow>& rows);
+
+private:
+    struct Row {
+        QWidget* entry;
+        QLabel* label;
+        QLabel* date;
+    };
+    QList<Row> m_rows;
+};
+
 // The caption-sized, semibold, tertiary title over a section.
 QLabel* makeSectionTitle(const QString& text, QWidget* parent = nullptr);
 // "Stored copy" over the managed copy's path.
 QWidget* makeStoredCopyBlock(const QString& path, QWidget* parent = nullptr);
 // The date rows under the pane's content.
-QWidget* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullptr);
+PreviewDateRowsBlock* makeDateRows(const QList<PreviewDateRow>& rows, QWidget* parent = nullptr);
 
 // The body section for the item, or null when the item shows nothing there.
 QWidget* makePreviewSection(PreviewSection section, const VeskItem& item, const PreviewSectionContext& context,

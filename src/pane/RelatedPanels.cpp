@@ -71,6 +71,15 @@ RelatedRow::RelatedRow(Style style, const VeskItem& item, QWidget* parent)
     connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
 }
 
+void RelatedRow::setItem(const VeskItem& item)
+{
+    m_item = item;
+    m_title = cleanedDisplayTitle(item);
+    m_detail = m_style == Style::Version ? abbreviatedDateTimeText(item.createdAt) : veskKindWord(item.kind);
+    setAccessibleName(m_title);
+    update();
+}
+
 QString RelatedRow::symbol() const
 {
     return m_style == Style::Version ? QStringLiteral("doc.on.doc") : veskKindSymbol(m_item.kind);
@@ -210,12 +219,17 @@ RelatedPanel::RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* pare
             refresh();
         });
     });
-    connect(&Theme::current(), &Theme::appearanceChanged, this, &RelatedPanel::refresh);
+    // The header's colours are taken when it is made: a new appearance makes it again.
+    connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
+        m_bodyStale = true;
+        refresh();
+    });
 }
 
 QList<RelatedRow*> RelatedPanel::rows() const
 {
-    return m_body ? m_body->findChildren<RelatedRow*>() : QList<RelatedRow*>();
+    // Rows kept from another item's answer, hidden with the panel, are none of this item's.
+    return m_rowsItemID == m_item.id ? m_rows : QList<RelatedRow*>();
 }
 
 QList<VeskItem> RelatedPanel::shownItems() const
@@ -231,8 +245,21 @@ void RelatedPanel::refresh()
     if (!m_storeAlive)
         return;
     m_answered = false;
-    if (const std::optional<QList<VeskItem>> items = query())
-        showItems(*items);
+    const quint64 asked = ++m_asked;
+    query([this, asked](const QList<VeskItem>& items) {
+        if (asked == m_asked)
+            showItems(items);
+    });
+}
+
+void RelatedPanel::setItem(const VeskItem& item)
+{
+    if (item.id != m_item.id) {
+        ++m_asked;
+        m_answered = false;
+        setVisible(false);
+    }
+    m_item = item;
 }
 
 void RelatedPanel::showItems(const QList<VeskItem>& items)
@@ -240,8 +267,7 @@ void RelatedPanel::showItems(const QList<VeskItem>& items)
     m_answered = true;
     if (items.isEmpty()) {
         setVisible(false);
-        delete m_body;
-        m_body = nullptr;
+        m_rowsItemID = QUuid();
         return;
     }
     rebuild(items);
@@ -250,29 +276,49 @@ void RelatedPanel::showItems(const QList<VeskItem>& items)
 
 void RelatedPanel::rebuild(const QList<VeskItem>& items)
 {
-    delete m_body;
-    m_body = new QWidget(this);
-    auto* column = new QVBoxLayout(m_body);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
-    fillHeader(column, items.size());
-    auto* rowsColumn = new QVBoxLayout;
-    rowsColumn->setSpacing(rowSpacing());
-    for (const VeskItem& item : items) {
-        auto* row = new RelatedRow(rowStyle(), item, m_body);
+    // Header and rows are made once and take each answer's values: an answer comes with every
+    // item the pane shows.
+    if (m_bodyStale) {
+        m_bodyStale = false;
+        delete m_body;
+        m_body = nullptr;
+        m_rowsColumn = nullptr;
+        m_rows.clear();
+    }
+    if (!m_body) {
+        m_body = new QWidget(this);
+        auto* column = new QVBoxLayout(m_body);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(8);
+        fillHeader(column);
+        m_rowsColumn = new QVBoxLayout;
+        m_rowsColumn->setSpacing(rowSpacing());
+        column->addLayout(m_rowsColumn);
+        layout()->addWidget(m_body);
+    }
+    showCount(items.size());
+    m_rowsItemID = m_item.id;
+    while (m_rows.size() > items.size())
+        delete m_rows.takeLast();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i < m_rows.size()) {
+            m_rows.at(i)->setItem(items.at(i));
+            continue;
+        }
+        auto* row = new RelatedRow(rowStyle(), items.at(i), m_body);
         // Selecting rebuilds the pane and this row with it: the click finishes first.
-        const QUuid id = item.id;
         QPointer<VeskStore> store(&m_store);
-        connect(row, &QAbstractButton::clicked, &m_store, [store, id] {
-            QTimer::singleShot(0, store, [store, id] {
+        connect(row, &QAbstractButton::clicked, &m_store, [store, row = QPointer<RelatedRow>(row)] {
+            if (!row)
+                return;
+            QTimer::singleShot(0, store, [store, id = row->item().id] {
                 if (store)
                     store->select(id);
             });
         });
-        rowsColumn->addWidget(row);
+        m_rowsColumn->addWidget(row);
+        m_rows.append(row);
     }
-    column->addLayout(rowsColumn);
-    layout()->addWidget(m_body);
 }
 
 RelatedVersionsPanel::RelatedVersionsPanel(VeskStore& store, const VeskItem& item, QWidget* parent)
@@ -294,16 +340,19 @@ QString RelatedVersionsPanel::passesText() const
     return m_passes ? m_passes->text() : QString();
 }
 
-std::optional<QList<VeskItem>> RelatedVersionsPanel::query()
+void RelatedVersionsPanel::query(std::function<void(const QList<VeskItem>&)> answer)
 {
     if (m_search)
         m_search->cancel();
-    m_search = m_store.findRelatedVersionsLater(m_item, limit, this,
-        [this](const QList<VeskItem>& items) { showItems(items); });
-    return std::nullopt;
+    m_search = m_store.findRelatedVersionsLater(m_item, limit, this, std::move(answer));
 }
 
-void RelatedVersionsPanel::fillHeader(QVBoxLayout* column, qsizetype count)
+void RelatedVersionsPanel::showCount(qsizetype count)
+{
+    m_passes->setText(QString::number(count + 1) + QStringLiteral(" passes"));
+}
+
+void RelatedVersionsPanel::fillHeader(QVBoxLayout* column)
 {
     const Theme& theme = Theme::current();
     QWidget* parent = column->parentWidget();
@@ -314,8 +363,7 @@ void RelatedVersionsPanel::fillHeader(QVBoxLayout* column, qsizetype count)
     header->addWidget(makeLabel(QStringLiteral("Related Versions"), caption, theme.label(), parent));
     header->addStretch(1);
     header->addSpacing(4);
-    m_passes = makeLabel(QString::number(count + 1) + QStringLiteral(" passes"), Theme::font(TextStyle::Caption2),
-        theme.tertiary(), parent);
+    m_passes = makeLabel(QString(), Theme::font(TextStyle::Caption2), theme.tertiary(), parent);
     m_passes->setObjectName(QStringLiteral("relatedVersionsPasses"));
     header->addWidget(m_passes);
     column->addLayout(header);
@@ -344,15 +392,16 @@ RelatedVesksPanel::RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWi
     refresh();
 }
 
-std::optional<QList<VeskItem>> RelatedVesksPanel::query()
+void RelatedVesksPanel::query(std::function<void(const QList<VeskItem>&)> answer)
 {
-    if (auto known = m_store.knownRelatedItems(m_item, limit))
-        return known;
-    m_store.rankRelatedItemsLater(m_item, limit, this, [this](const QList<VeskItem>& items) { showItems(items); });
-    return std::nullopt;
+    if (auto known = m_store.knownRelatedItems(m_item, limit)) {
+        answer(*known);
+        return;
+    }
+    m_store.rankRelatedItemsLater(m_item, limit, this, std::move(answer));
 }
 
-void RelatedVesksPanel::fillHeader(QVBoxLayout* column, qsizetype)
+void RelatedVesksPanel::fillHeader(QVBoxLayout* column)
 {
     const Theme& theme = Theme::current();
     QWidget* parent = column->parentWidget();

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -28,6 +29,8 @@ class RelatedRow : public QAbstractButton {
 public:
     enum class Style { Version, Related };
     RelatedRow(Style style, const VeskItem& item, QWidget* parent = nullptr);
+    // Shows another item in the same row.
+    void setItem(const VeskItem& item);
 
     const VeskItem& item() const { return m_item; }
     QString titleText() const { return m_title; }
@@ -62,16 +65,22 @@ public:
     QList<VeskItem> shownItems() const;
     // Asks the store again.
     void refresh();
+    // Follows another item, or the same one as it now is, and asks about it at the next
+    // refresh(). Another item's panel hides at once: no answer about the last one shows for it.
+    void setItem(const VeskItem& item);
     // Whether the panel shows the answer to its latest question (an empty one hides it).
     bool isAnswered() const { return m_answered; }
 
 protected:
     RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent);
-    // The list when the store knows it at once; otherwise none, and showItems() is called with it
-    // later.
-    virtual std::optional<QList<VeskItem>> query() = 0;
+    // Asks the store for m_item's list; the answer goes to answer, at once when the store knows
+    // it or later from a worker.
+    virtual void query(std::function<void(const QList<VeskItem>&)> answer) = 0;
     void showItems(const QList<VeskItem>& items);
-    virtual void fillHeader(QVBoxLayout* column, qsizetype count) = 0;
+    // Made once, over the rows of every answer.
+    virtual void fillHeader(QVBoxLayout* column) = 0;
+    // The header's part that tells how many rows an answer has.
+    virtual void showCount(qsizetype) { }
     virtual RelatedRow::Style rowStyle() const = 0;
     virtual int rowSpacing() const = 0;
 
@@ -85,7 +94,15 @@ private:
     QPointer<VeskStore> m_storeAlive;
     bool m_refreshQueued = false;
     bool m_answered = false;
+    // Counts the questions: an answer to any but the latest is dropped.
+    quint64 m_asked = 0;
     QWidget* m_body = nullptr;
+    QVBoxLayout* m_rowsColumn = nullptr;
+    // Made in the colours of an earlier appearance: made again with the next answer.
+    bool m_bodyStale = false;
+    QList<RelatedRow*> m_rows;
+    // Whose answer the rows show.
+    QUuid m_rowsItemID;
 };
 
 class RelatedVersionsPanel : public RelatedPanel {
@@ -100,8 +117,9 @@ public:
 protected:
     // Every file of a large library is compared on a worker: the panel stays as it is (hidden
     // when new) until the versions come back.
-    std::optional<QList<VeskItem>> query() override;
-    void fillHeader(QVBoxLayout* column, qsizetype count) override;
+    void query(std::function<void(const QList<VeskItem>&)> answer) override;
+    void fillHeader(QVBoxLayout* column) override;
+    void showCount(qsizetype count) override;
     RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Version; }
     int rowSpacing() const override { return 5; }
     void paintEvent(QPaintEvent* event) override;
@@ -121,8 +139,8 @@ public:
 protected:
     // Ranking the whole library takes a worker a while at large sizes: the panel stays as it is
     // (hidden when new) until the ranking comes back.
-    std::optional<QList<VeskItem>> query() override;
-    void fillHeader(QVBoxLayout* column, qsizetype count) override;
+    void query(std::function<void(const QList<VeskItem>&)> answer) override;
+    void fillHeader(QVBoxLayout* column) override;
     RelatedRow::Style rowStyle() const override { return RelatedRow::Style::Related; }
     int rowSpacing() const override { return 6; }
     void paintEvent(QPaintEvent* event) override;

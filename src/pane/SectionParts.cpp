@@ -52,6 +52,15 @@ QVBoxLayout* makeColumn(QWidget* widget, int spacing)
     return column;
 }
 
+void relayoutUpTo(QWidget* widget, QWidget* upTo)
+{
+    for (QWidget* changed = widget; changed; changed = changed->parentWidget()) {
+        changed->updateGeometry();
+        if (changed == upTo)
+            break;
+    }
+}
+
 QPushButton* addOpenButton(QVBoxLayout* column, const QString& title, const QString& path,
     const PreviewSectionContext& context, QWidget* parent)
 {

@@ -21,6 +21,10 @@ QPushButton* makeButton(const QString& text, const std::function<void()>& action
 QWidget* makeDivider(QWidget* parent);
 // A top-aligned column without margins: boxes take the full width, buttons sit leading.
 QVBoxLayout* makeColumn(QWidget* widget, int spacing);
+// Tells the layouts from widget's up to upTo's parent at once that widget's size changed: a
+// size that changes deep inside a shown pane otherwise climbs one layout per turn of the event
+// loop, and the pane paints the turns between with its parts out of place.
+void relayoutUpTo(QWidget* widget, QWidget* upTo);
 // A button that opens the file at `path` in its default application.
 QPushButton* addOpenButton(QVBoxLayout* column, const QString& title, const QString& path,
     const PreviewSectionContext& context, QWidget* parent);

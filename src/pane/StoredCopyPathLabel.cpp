@@ -113,6 +113,13 @@ StoredCopyPathLabel::StoredCopyPathLabel(const QString& path, QWidget* parent)
     refit();
 }
 
+void StoredCopyPathLabel::setPath(const QString& path)
+{
+    m_path = path;
+    setToolTip(path);
+    refit();
+}
+
 QSize StoredCopyPathLabel::minimumSizeHint() const
 {
     return {0, kMaximumLines * fontMetrics().lineSpacing()};

@@ -20,6 +20,7 @@ class StoredCopyPathLabel : public QLabel {
 public:
     explicit StoredCopyPathLabel(const QString& path, QWidget* parent = nullptr);
     QString fullPath() const { return m_path; }
+    void setPath(const QString& path);
     QSize minimumSizeHint() const override;
 
     static constexpr int kMaximumLines = 2;

@@ -182,6 +182,15 @@ TagsRow::TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, Q
     refresh();
 }
 
+void TagsRow::setItem(const VeskItem& item, const QString& draft)
+{
+    // Another item's field starts afresh: no text, selection or undo steps of the last one.
+    if (item.id != m_item.id || m_field->text() != draft)
+        m_field->setText(draft);
+    m_item = item;
+    refresh();
+}
+
 QList<TagChip*> TagsRow::chips() const
 {
     return m_strip ? m_strip->findChildren<TagChip*>() : QList<TagChip*>();

@@ -46,6 +46,9 @@ public:
     // draft: the entry text to start with (kept by the pane while the same item is shown).
     TagsRow(VeskStore& store, const VeskItem& item, const QString& draft, QWidget* parent = nullptr);
 
+    // Shows another item's tags (or the same item's as they now are) with draft in the field.
+    void setItem(const VeskItem& item, const QString& draft);
+
     QList<TagChip*> chips() const;
     // Null while the item has no tags.
     QScrollArea* chipStrip() const { return m_strip; }

@@ -10,6 +10,7 @@
 #include "pane/BringBackControls.h"
 #include "pane/ItemEditSheet.h"
 #include "pane/PaneStyleSheet.h"
+#include "pane/PreviewHeader.h"
 #include "pane/PreviewSections.h"
 #include "pane/RelatedPanels.h"
 #include "pane/SectionParts.h"
@@ -36,66 +37,6 @@
 #include <QVBoxLayout>
 
 namespace vesk {
-
-namespace {
-
-// The kind symbol centred on a 30-point tile with a faint fill.
-class KindIcon : public QWidget {
-public:
-    KindIcon(QString symbol, QWidget* parent)
-        : QWidget(parent)
-        , m_symbol(std::move(symbol))
-    {
-        setFixedSize(30, 30);
-        setObjectName(QStringLiteral("previewKindIcon"));
-        // Read by tests; never shown, a symbol name means nothing to a user.
-        setProperty("symbol", m_symbol);
-    }
-    QString symbol() const { return m_symbol; }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const Theme& theme = Theme::current();
-        painter.fillPath(Painting::roundedRect(QRectF(rect()), 9), theme.primary(0.035));
-        IconMap::paint(painter, QRectF(rect()), m_symbol, theme.secondary(), 18);
-    }
-
-private:
-    QString m_symbol;
-};
-
-// The format word on a capsule of thin material.
-class FormatBadge : public QLabel {
-public:
-    FormatBadge(const QString& text, QWidget* parent)
-        : QLabel(text, parent)
-    {
-        setObjectName(QStringLiteral("previewFormatBadge"));
-        QFont font = Theme::font(TextStyle::Caption);
-        font.setWeight(QFont::DemiBold);
-        setFont(font);
-        setContentsMargins(9, 4, 9, 4);
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::WindowText, Theme::current().secondary());
-        setPalette(palette);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        {
-            QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            Painting::fillMaterial(painter, Painting::capsule(QRectF(rect())), MaterialThickness::Thin);
-        }
-        QLabel::paintEvent(event);
-    }
-};
-
-} // namespace
 
 VeskPreview::VeskPreview(VeskStore& store, QWidget* parent)
     : VeskPreview(store, ImageCaches::fromProviders(store.services().thumbnails, store.services().preparedPreviews), parent)
@@ -144,12 +85,12 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     // Colours are taken when the content is built: a new appearance builds it again.
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_scroll->setStyleSheet(previewPaneStyleSheet(Theme::current()));
-        rebuild();
+        rebuild(Renewal::Everything);
     });
     connect(&m_store, &VeskStore::richTextByIDChanged, this, [this] {
         // A toggle the section itself reported is already on screen: no rebuild, no lost scroll.
         if (m_item && m_section == PreviewSection::Text && m_store.richText(m_item->id) != m_shownRichText)
-            rebuild();
+            rebuild(Renewal::Section);
     });
 }
 
@@ -204,7 +145,7 @@ void VeskPreview::setRichTextUpdater(std::function<void(const QUuid&, const QByt
 void VeskPreview::setSectionFactory(PreviewSection section, SectionFactory factory)
 {
     m_sectionFactories.insert(int(section), std::move(factory));
-    rebuild();
+    rebuild(Renewal::Section);
 }
 
 void VeskPreview::followSelection()
@@ -236,7 +177,7 @@ void VeskPreview::setItem(const VeskItem& item)
 
 void VeskPreview::clear()
 {
-    if (!m_item && m_content)
+    if (!m_item && m_emptyContent)
         return;
     m_item.reset();
     m_tagDraft.clear();
@@ -253,44 +194,113 @@ void VeskPreview::onItemsChanged()
     setItem(m_store.items().at(index));
 }
 
-void VeskPreview::rebuild()
+void VeskPreview::makeContent(const VeskItem& item)
 {
-    // A fresh content widget per evaluation: whatever state the last one held goes with it.
     auto* content = new QWidget(m_holder);
     content->setObjectName(QStringLiteral("previewContent"));
     content->setAttribute(Qt::WA_StaticContents); // as the holder
     // At the width it will have from the start: its texts are measured at the width their
     // layout first gives them, and a whole text laid out at a default 100 points is costly.
     content->resize(m_scroll->viewport()->width(), content->height());
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(22, 22, 22, 22);
-    column->setSpacing(16);
-    column->setAlignment(Qt::AlignTop);
+    m_column = new QVBoxLayout(content);
+    m_column->setContentsMargins(22, 22, 22, 22);
+    m_column->setSpacing(16);
+    m_column->setAlignment(Qt::AlignTop);
+
+    m_header = new PreviewHeader(m_store, item, content);
+    connect(m_header, &PreviewHeader::editRequested, this, [this] {
+        if (!m_item)
+            return;
+        const VeskItem item = *m_item;
+        if (m_sheets.edit)
+            m_sheets.edit(this, item);
+        else
+            openEditSheet(item);
+    });
+    connect(m_header, &PreviewHeader::editImageRequested, this, [this] {
+        if (m_item && m_sheets.editImage) {
+            const VeskItem item = *m_item;
+            m_sheets.editImage(this, item);
+        }
+    });
+    connect(m_header, &PreviewHeader::bringBackPickerRequested, this, &VeskPreview::openBringBackPicker);
+    m_column->addWidget(m_header);
+
+    m_title = new WrappingText(cleanedDisplayTitle(item), Theme::font(19, QFont::Bold), Theme::current().label(), 3,
+        content);
+    m_title->setObjectName(QStringLiteral("previewTitle"));
+    m_column->addWidget(m_title);
+
+    m_pill = new BringBackStatusPill(m_store, item, content);
+    m_column->addWidget(m_pill, 0, Qt::AlignLeft);
+
+    m_tags = new TagsRow(m_store, item, m_tagDraft, content);
+    connect(m_tags, &TagsRow::draftChanged, this, [this](const QString& draft) { m_tagDraft = draft; });
+    m_column->addWidget(m_tags);
+
+    // The related panels come under the divider, and the item's section under them.
+    m_column->addWidget(makeDivider(content));
+
+    m_column->addSpacing(10);
+    m_column->addStretch(1);
+    m_dates = makeDateRows({}, content);
+    m_dates->setContentsMargins(0, 4, 0, 0);
+    m_column->addWidget(m_dates, 0, Qt::AlignLeft);
+
+    m_versions = nullptr;
+    m_reminds = nullptr;
+    m_sectionWidget = nullptr;
+    m_keptSections.clear();
+    m_holderLayout->addWidget(content);
+    m_content = content;
+}
+
+void VeskPreview::dropLater(QWidget* widget)
+{
+    // Out of the layout and hidden at once; deleted in a later turn of the event loop, after the
+    // timers already due: a long text's document takes tens of milliseconds to free, which would
+    // add to the showing of the next item.
+    if (QLayout* layout = widget->parentWidget() ? widget->parentWidget()->layout() : nullptr)
+        layout->removeWidget(widget);
+    widget->hide();
+    QTimer::singleShot(0, widget, &QObject::deleteLater);
+}
+
+void VeskPreview::rebuild(Renewal renewal)
+{
+    const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
+    const bool sameItem = shownID && shownID == m_contentItemID;
+    // The same item changed in the store keeps the reader's place; another item starts at the top.
+    const int keptPosition = sameItem ? m_scroll->verticalScrollBar()->value() : 0;
+    ++m_showing;
     m_section = PreviewSection::None;
-    int relatedAt = -1;
+
+    if (renewal == Renewal::Everything && m_content) {
+        dropLater(m_content);
+        m_content = nullptr;
+    }
 
     if (m_item) {
         const VeskItem item = *m_item;
-        column->addWidget(makeHeader(item, content));
+        // The pane's widgets are made once and take each item's values: what the user could see
+        // of the previous item (its texts and their selection, an open menu, a typed tag, its
+        // related items) is replaced or hidden here.
+        const bool fresh = !m_content;
+        if (fresh)
+            makeContent(item);
+        m_header->setItem(item, bool(m_sheets.editImage));
+        if (!fresh) {
+            m_title->setText(cleanedDisplayTitle(item));
+            m_tags->setItem(item, m_tagDraft);
+        }
+        m_pill->setItem(item);
+        // Hidden now when they spoke of another item; they ask about this one on the next turn.
+        if (m_versions) {
+            m_versions->setItem(item);
+            m_reminds->setItem(item);
+        }
 
-        auto* title = new WrappingText(cleanedDisplayTitle(item), Theme::font(19, QFont::Bold),
-            Theme::current().label(), 3, content);
-        title->setObjectName(QStringLiteral("previewTitle"));
-        column->addWidget(title);
-
-        column->addWidget(new BringBackStatusPill(m_store, item, content), 0, Qt::AlignLeft);
-
-        auto* tags = new TagsRow(m_store, item, m_tagDraft, content);
-        connect(tags, &TagsRow::draftChanged, this, [this](const QString& draft) { m_tagDraft = draft; });
-        column->addWidget(tags);
-
-        column->addWidget(makeDivider(content));
-
-        // The related panels go here on the next turn of the event loop: their queries over the
-        // library and their rows would otherwise add to the frame that first shows the item.
-        relatedAt = column->count();
-
-        m_section = previewSection(item);
+        const PreviewSection section = previewSection(item);
         PreviewSectionContext context;
         context.open = m_open;
         context.caches = &m_caches;
@@ -300,7 +310,7 @@ void VeskPreview::rebuild()
             return store ? store->saveVideoMoment(clip, item, centre) : std::nullopt;
         };
         m_shownRichText.reset();
-        if (m_section == PreviewSection::Text) {
+        if (section == PreviewSection::Text) {
             context.richText = m_store.richText(item.id);
             m_shownRichText = context.richText;
             const QUuid id = item.id;
@@ -312,107 +322,127 @@ void VeskPreview::rebuild()
                     m_updateRichText(id, rtf);
             };
         }
-        QWidget* section = makePreviewSection(m_section, item, context, content);
-        if (!section && m_sectionFactories.value(int(m_section)))
-            section = m_sectionFactories.value(int(m_section))(item, content);
-        if (section)
-            column->addWidget(section);
+        // Another item takes the section of its kind in place: the pictures, files, links and
+        // short texts of one kind, shown last, wait hidden for the next. Players and the views of
+        // long and rich texts are made for their item, and the same item changed in the store is
+        // shown anew, as it always was.
+        QWidget* shown = nullptr;
+        QPointer<QWidget> kept = sectionRefills(section) ? m_keptSections.value(int(section)) : nullptr;
+        if (renewal == Renewal::Reuse && !sameItem && kept) {
+            if (static_cast<RefillableSection*>(kept.data())->refill(item, context))
+                shown = kept;
+        }
+        if (m_sectionWidget && m_sectionWidget != shown) {
+            if (m_sectionWidget == m_keptSections.value(int(m_sectionShown)) && m_sectionWidget != kept)
+                m_sectionWidget->hide();
+            else
+                dropLater(m_sectionWidget);
+        }
+        if (kept && kept != shown) {
+            m_keptSections.remove(int(section));
+            if (kept != m_sectionWidget)
+                dropLater(kept);
+        }
+        if (!shown) {
+            shown = makePreviewSection(section, item, context, m_content);
+            if (!shown && m_sectionFactories.value(int(section)))
+                shown = m_sectionFactories.value(int(section))(item, m_content);
+            // Over the spacing and the stretch that keep the dates at the bottom, and at the width
+            // the column will give it: it lays its texts out as it shows.
+            if (shown) {
+                m_column->insertWidget(m_column->indexOf(m_dates) - 2, shown);
+                const QMargins margins = m_column->contentsMargins();
+                shown->resize(std::max(0, m_content->width() - margins.left() - margins.right()), shown->height());
+            }
+            if (shown && sectionRefills(section) && dynamic_cast<RefillableSection*>(shown))
+                m_keptSections.insert(int(section), shown);
+        }
+        // Shown only when hidden: showing lays a widget's children out at once, at whatever size
+        // the widget has before the pane's layout has given it its own.
+        if (shown && shown->isHidden())
+            shown->show();
+        m_sectionWidget = shown;
+        m_section = section;
+        m_sectionShown = section;
+        m_dates->setRows(previewDateRows(item, fileCreationDate(item)));
+        if (!fresh)
+            relayoutUpTo(m_content, m_holder);
 
-        column->addSpacing(10);
-        column->addStretch(1);
-        auto* dates = makeDateRows(previewDateRows(item, fileCreationDate(item)), content);
-        dates->setContentsMargins(0, 4, 0, 0);
-        column->addWidget(dates, 0, Qt::AlignLeft);
+        if (m_emptyContent)
+            m_emptyContent->hide();
+        if (m_content->isHidden())
+            m_content->show();
     } else {
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setAlignment(Qt::Alignment());
-        auto* placeholder = new NoSelectionPlaceholder(content);
-        placeholder->setObjectName(QStringLiteral("previewNoSelection"));
-        column->addWidget(placeholder, 1);
+        if (m_content)
+            m_content->hide();
+        if (!m_emptyContent) {
+            m_emptyContent = new QWidget(m_holder);
+            m_emptyContent->setObjectName(QStringLiteral("previewContent"));
+            auto* column = new QVBoxLayout(m_emptyContent);
+            column->setContentsMargins(0, 0, 0, 0);
+            auto* placeholder = new NoSelectionPlaceholder(m_emptyContent);
+            placeholder->setObjectName(QStringLiteral("previewNoSelection"));
+            column->addWidget(placeholder, 1);
+            m_holderLayout->addWidget(m_emptyContent);
+        }
+        m_emptyContent->show();
     }
 
-    // The same item changed in the store keeps the reader's place; another item starts at the top.
-    const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
-    const int keptPosition = shownID && shownID == m_contentItemID ? m_scroll->verticalScrollBar()->value() : 0;
-    // The previous content goes in a later turn of the event loop, after the timers already due:
-    // a long text's document takes tens of milliseconds to free, which would add to the building
-    // of the new one.
-    if (QWidget* previous = m_content) {
-        m_holderLayout->removeWidget(previous);
-        previous->hide();
-        QTimer::singleShot(0, previous, &QObject::deleteLater);
-    }
-    m_holderLayout->addWidget(content);
-    content->show();
-    m_content = content;
     m_contentItemID = shownID;
     if (keptPosition > 0) {
         // The content's layout first, then the holder's that takes its height, then the scroll
         // area's range: the kept position must fit in it.
-        QCoreApplication::sendPostedEvents(content, QEvent::LayoutRequest);
+        QCoreApplication::sendPostedEvents(m_content, QEvent::LayoutRequest);
         QCoreApplication::sendPostedEvents(m_holder, QEvent::LayoutRequest);
         QCoreApplication::sendPostedEvents(m_scroll, QEvent::LayoutRequest);
         m_scroll->verticalScrollBar()->setValue(keptPosition);
     } else {
         m_scroll->verticalScrollBar()->setValue(0);
     }
-    if (relatedAt >= 0) {
-        // Held by the pane, not by the content: replaced content outlives the pane until its
-        // deletion comes, and must not call back into a pane that is gone.
-        QTimer::singleShot(0, this, [this, shown = QPointer<QWidget>(content), column, relatedAt] {
-            if (shown)
-                addRelatedPanels(shown, column, relatedAt);
+    if (m_item) {
+        // The related panels ask on the next turn of the event loop: their queries over the
+        // library and their rows would otherwise add to the frame that first shows the item. An
+        // item replaced before then asks nothing.
+        QTimer::singleShot(0, this, [this, showing = m_showing] {
+            if (showing == m_showing && m_item)
+                askRelatedPanels();
         });
     }
     emit contentRebuilt();
 }
 
-void VeskPreview::addRelatedPanels(QWidget* content, QVBoxLayout* column, int at)
+bool VeskPreview::sectionRefills(PreviewSection section)
 {
-    // Content replaced meanwhile (and waiting for its deletion) has no use for them.
-    if (content != m_content || !m_item)
-        return;
-    const VeskItem item = *m_item;
-    column->insertWidget(at, new RelatedVersionsPanel(m_store, item, content));
-    column->insertWidget(at + 1, new RelatedVesksPanel(m_store, item, content));
+    switch (section) {
+    case PreviewSection::Image:
+    case PreviewSection::Text:
+    case PreviewSection::Link:
+    case PreviewSection::File: return true;
+    default: return false;
+    }
+}
+
+QWidget* VeskPreview::content() const
+{
+    return m_item ? m_content.data() : m_emptyContent.data();
+}
+
+void VeskPreview::askRelatedPanels()
+{
+    if (m_versions) {
+        m_versions->refresh();
+        m_reminds->refresh();
+    } else {
+        const VeskItem item = *m_item;
+        const int at = m_column->indexOf(m_tags) + 2; // under the divider
+        m_versions = new RelatedVersionsPanel(m_store, item, m_content);
+        m_reminds = new RelatedVesksPanel(m_store, item, m_content);
+        m_column->insertWidget(at, m_versions);
+        m_column->insertWidget(at + 1, m_reminds);
+    }
     emit relatedPanelsAdded();
 }
 
-QWidget* VeskPreview::makeHeader(const VeskItem& item, QWidget* parent)
-{
-    auto* header = new QWidget(parent);
-    header->setObjectName(QStringLiteral("previewHeader"));
-    auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(10);
-    row->addWidget(new KindIcon(previewKindSymbol(item), header));
-    row->addStretch(1);
-
-    row->addWidget(new BringBackMenuButton(m_store, item, [this] { openBringBackPicker(); }, header));
-
-    if (showsEditButton(item)) {
-        auto* edit = borderedButton(QStringLiteral("Edit"), QStringLiteral("pencil"), header, true);
-        edit->setToolTip(QStringLiteral("Edit this Vesk"));
-        edit->setObjectName(QStringLiteral("previewEditButton"));
-        connect(edit, &QPushButton::clicked, this, [this, item] {
-            if (m_sheets.edit)
-                m_sheets.edit(this, item);
-            else
-                openEditSheet(item);
-        });
-        row->addWidget(edit);
-    }
-    if (showsEditImageButton(item) && m_sheets.editImage) {
-        auto* editImage = borderedButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"), header, true);
-        editImage->setToolTip(QStringLiteral("Create a non-destructive edited version"));
-        editImage->setObjectName(QStringLiteral("previewEditImageButton"));
-        connect(editImage, &QPushButton::clicked, this, [this, item] { m_sheets.editImage(this, item); });
-        row->addWidget(editImage);
-    }
-    if (showsFormatBadge(item))
-        row->addWidget(new FormatBadge(previewFormatLabel(item), header));
-    return header;
-}
 
 void VeskPreview::openBringBackPicker()
 {

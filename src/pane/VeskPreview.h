@@ -19,13 +19,23 @@ namespace vesk {
 
 class AudioBackend;
 class ItemEditSheet;
+class BringBackStatusPill;
+class PreviewDateRowsBlock;
+class PreviewHeader;
+class RelatedVersionsPanel;
+class RelatedVesksPanel;
+class TagsRow;
+class WrappingText;
 class VeskRichTextController;
 class VeskStore;
 
 // The preview pane of the focused item: header (kind icon, actions, format badge), title, a
-// divider, the one body section the item's content calls for, and the date rows. Focusing another
-// item builds the whole content afresh, so nothing of the previous item's state survives; a
-// change of the same item in the store (a rename, a new path) re-evaluates it.
+// divider, the related panels, the one body section the item's content calls for, and the date
+// rows. The widgets are made once and take the values of each focused item; a body section is
+// made anew when the kind of section changes or it holds a player or a view made for its item.
+// Nothing of the previous item's state survives that the user could see (selections, the scroll
+// position, a typed tag, an open menu, related items); a change of the same item in the store (a
+// rename, a new path) re-evaluates it.
 class VeskPreview : public QWidget {
     Q_OBJECT
 public:
@@ -62,10 +72,10 @@ public:
     using SectionFactory = std::function<QWidget*(const VeskItem& item, QWidget* parent)>;
     void setSectionFactory(PreviewSection section, SectionFactory factory);
 
-    // The section on show and the widget holding all of the current item's content (a new one
-    // for every focused item).
+    // The section on show and the widget holding all of the current item's content (or the
+    // placeholder shown without one).
     PreviewSection section() const { return m_section; }
-    QWidget* content() const { return m_content; }
+    QWidget* content() const;
 
     // Opens the Bring Back date-and-time picker for the item on show.
     void openBringBackPicker();
@@ -82,9 +92,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void rebuild();
-    void addRelatedPanels(QWidget* content, QVBoxLayout* column, int at);
-    QWidget* makeHeader(const VeskItem& item, QWidget* parent);
+    // Reuse: another item takes the widgets on show. Section: the body section is made anew.
+    // Everything: all the content is made anew (the colours of a new appearance).
+    enum class Renewal { Reuse, Section, Everything };
+    void rebuild(Renewal renewal = Renewal::Reuse);
+    void makeContent(const VeskItem& item);
+    static void dropLater(QWidget* widget);
+    // Whether a section shows another item in place.
+    static bool sectionRefills(PreviewSection section);
+    void askRelatedPanels();
     void onItemsChanged();
 
     VeskStore& m_store;
@@ -104,7 +120,26 @@ private:
     // The scroll area's one widget, holding the content on show.
     QWidget* m_holder = nullptr;
     QVBoxLayout* m_holderLayout = nullptr;
+    // The item's content, made with the first item, and its parts.
     QPointer<QWidget> m_content;
+    QVBoxLayout* m_column = nullptr;
+    PreviewHeader* m_header = nullptr;
+    WrappingText* m_title = nullptr;
+    BringBackStatusPill* m_pill = nullptr;
+    TagsRow* m_tags = nullptr;
+    RelatedVersionsPanel* m_versions = nullptr;
+    RelatedVesksPanel* m_reminds = nullptr;
+    QPointer<QWidget> m_sectionWidget;
+    // The last section made of each kind that shows another item in place; hidden but for the
+    // one on show.
+    QHash<int, QPointer<QWidget>> m_keptSections;
+    // The section m_sectionWidget was made for (m_section is None without an item).
+    PreviewSection m_sectionShown = PreviewSection::None;
+    PreviewDateRowsBlock* m_dates = nullptr;
+    // What shows while no item is focused.
+    QPointer<QWidget> m_emptyContent;
+    // Counts the evaluations: the related panels ask only for the latest.
+    quint64 m_showing = 0;
     // Whose content m_content shows.
     std::optional<QUuid> m_contentItemID;
     bool m_followsSelection = false;

@@ -35,6 +35,21 @@ WrappingText::WrappingText(const QString& text, const QFont& font, const QColor&
     keepShapedLines();
 }
 
+void WrappingText::setText(const QString& text)
+{
+    m_fullText = text;
+    m_elidedWidth = -1;
+    // Also drops the selection and the cursor of the text shown before.
+    setPlainText(text);
+    keepShapedLines();
+    forgetMeasurements();
+    if (testAttribute(Qt::WA_Resized)) {
+        elideToWidth(width());
+        setFixedHeight(heightForWidth(width()));
+    }
+    updateGeometry();
+}
+
 void WrappingText::keepShapedLines()
 {
     // A paragraph's layout forgets its shaped glyphs once laid out, and every painting shaped

@@ -18,6 +18,7 @@ public:
 
     // The whole text, also when its shown lines end in "…".
     QString text() const { return m_fullText; }
+    void setText(const QString& text);
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;

@@ -77,10 +77,29 @@ protected:
         setVeskLogCapture({});
     }
 
+    // What the pane shows by that name: sections kept for the next item of their kind wait
+    // hidden in the content.
     template <typename T>
     T* find(VeskPreview& pane, const char* name)
     {
-        return pane.content() ? pane.content()->findChild<T*>(QLatin1String(name)) : nullptr;
+        if (!pane.content())
+            return nullptr;
+        for (T* widget : pane.content()->findChildren<T*>(QLatin1String(name))) {
+            if (widget->isVisibleTo(pane.content()))
+                return widget;
+        }
+        return nullptr;
+    }
+
+    template <typename T>
+    QList<T*> shown(VeskPreview& pane)
+    {
+        QList<T*> widgets;
+        for (T* widget : pane.content()->findChildren<T*>()) {
+            if (widget->isVisibleTo(pane.content()))
+                widgets.append(widget);
+        }
+        return widgets;
     }
 
     QString dataDir;
@@ -279,7 +298,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     pane.setItem(image);
     image.title = "Renamed";
     pane.setItem(image);
-    for (QPushButton* button : pane.content()->findChildren<QPushButton*>()) {
+    for (QPushButton* button : shown<QPushButton>(pane)) {
         if (button->text() == "Open Original")
             button->click();
     }
@@ -290,7 +309,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     pane.setItem(bare);
     EXPECT_EQ(pane.section(), PreviewSection::Image);
     EXPECT_NE(find<FullImageOrCached>(pane, "previewFullImage"), nullptr);
-    for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+    for (QPushButton* button : shown<QPushButton>(pane))
         EXPECT_NE(button->text(), "Open Original");
 }
 
@@ -306,20 +325,33 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     QList<QUrl> opened;
     pane.setOpener([&](const QUrl& url) { opened.append(url); });
     pane.setItem(note);
-    QPointer<QWidget> first = pane.content();
     auto* text = find<WrappingText>(pane, "previewPlainText");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), "eggs\nmilk");
     EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Shopping");
+    text->selectAll();
+    find<WrappingText>(pane, "previewTitle")->selectAll();
 
     pane.setItem(link);
-    // Nothing of the previous pane survives its turn of the event loop, nor shows meanwhile.
-    EXPECT_TRUE(first.isNull() || !first->isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 1000));
+    // Nothing of the previous item shows.
+    EXPECT_EQ(find<WrappingText>(pane, "previewPlainText"), nullptr);
+    EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Site");
+    EXPECT_FALSE(find<WrappingText>(pane, "previewTitle")->textCursor().hasSelection());
     EXPECT_EQ(pane.section(), PreviewSection::Link);
-    for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+    for (QPushButton* button : shown<QPushButton>(pane))
         button->click();
     EXPECT_TRUE(opened.isEmpty()); // an address that is no URL opens nothing
+
+    // Another note shows its own text, none of the last one's selection.
+    VeskItem other = makeItem(VeskKind::Text, "Errands");
+    other.text = "post office";
+    pane.setItem(note);
+    find<WrappingText>(pane, "previewPlainText")->selectAll();
+    pane.setItem(other);
+    text = find<WrappingText>(pane, "previewPlainText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), "post office");
+    EXPECT_FALSE(text->textCursor().hasSelection());
 
     // Another item opens at the top of the pane, wherever the last one was scrolled to; the
     // same item changed in the store keeps its place.
@@ -524,18 +556,22 @@ TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
     pane.setItem(note);
     auto* view = find<VeskRichTextReadView>(pane, "previewRichText");
     ASSERT_NE(view, nullptr);
-    QPointer<QWidget> content = pane.content();
+    QPointer<VeskRichTextReadView> shownView = view;
     ASSERT_TRUE(view->handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
     ASSERT_EQ(saved.size(), 1);
     EXPECT_TRUE(view->textView()->toPlainText().startsWith(QChar(0x2611)));
-    EXPECT_EQ(pane.content(), content.data()); // the section stays, with its scroll position
+    // The section stays, with its scroll position.
+    EXPECT_EQ(find<VeskRichTextReadView>(pane, "previewRichText"), shownView.data());
 
     // A change from elsewhere (an edit sheet) does rebuild the section.
     auto edited = makeRichTextDocument();
     edited->setPlainText(QStringLiteral("changed elsewhere"));
     store->setRichTextByID({{note.id, *makeRTFData(*edited)}});
-    EXPECT_NE(pane.content(), content.data());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return content.isNull(); }, 1000));
+    auto* rebuilt = find<VeskRichTextReadView>(pane, "previewRichText");
+    ASSERT_NE(rebuilt, nullptr);
+    EXPECT_NE(rebuilt, shownView.data());
+    EXPECT_TRUE(rebuilt->textView()->toPlainText().contains("changed elsewhere"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownView.isNull(); }, 1000));
 }
 
 TEST(PreviewSections, LinksOpenOnlyWithAScheme)

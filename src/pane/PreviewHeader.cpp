@@ -1,0 +1,129 @@
+#include "pane/PreviewHeader.h"
+
+#include "pane/BringBackControls.h"
+#include "pane/PreviewKindDecision.h"
+#include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
+#include "platform/ui/SheetParts.h"
+#include "platform/ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace vesk {
+
+// The kind symbol centred on a 30-point tile with a faint fill.
+class PreviewHeader::KindIcon : public QWidget {
+public:
+    explicit KindIcon(QWidget* parent)
+        : QWidget(parent)
+    {
+        setFixedSize(30, 30);
+        setObjectName(QStringLiteral("previewKindIcon"));
+    }
+    void setSymbol(const QString& symbol)
+    {
+        if (symbol == m_symbol)
+            return;
+        m_symbol = symbol;
+        // Read by tests; never shown, a symbol name means nothing to a user.
+        setProperty("symbol", m_symbol);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const Theme& theme = Theme::current();
+        painter.fillPath(Painting::roundedRect(QRectF(rect()), 9), theme.primary(0.035));
+        IconMap::paint(painter, QRectF(rect()), m_symbol, theme.secondary(), 18);
+    }
+
+private:
+    QString m_symbol;
+};
+
+// The format word on a capsule of thin material.
+class PreviewHeader::FormatBadge : public QLabel {
+public:
+    explicit FormatBadge(QWidget* parent)
+        : QLabel(parent)
+    {
+        setObjectName(QStringLiteral("previewFormatBadge"));
+        QFont font = Theme::font(TextStyle::Caption);
+        font.setWeight(QFont::DemiBold);
+        setFont(font);
+        setContentsMargins(9, 4, 9, 4);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, Theme::current().secondary());
+        setPalette(palette);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        {
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            Painting::fillMaterial(painter, Painting::capsule(QRectF(rect())), MaterialThickness::Thin);
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
+PreviewHeader::PreviewHeader(VeskStore& store, const VeskItem& item, QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("previewHeader"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    m_icon = new KindIcon(this);
+    row->addWidget(m_icon);
+    row->addStretch(1);
+    m_bringBack = new BringBackMenuButton(store, item, [this] { emit bringBackPickerRequested(); }, this);
+    row->addWidget(m_bringBack);
+}
+
+void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
+{
+    m_icon->setSymbol(previewKindSymbol(item));
+    m_bringBack->setItem(item);
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    const bool edit = showsEditButton(item);
+    if (edit && !m_edit) {
+        m_edit = borderedButton(QStringLiteral("Edit"), QStringLiteral("pencil"), this, true);
+        m_edit->setToolTip(QStringLiteral("Edit this Vesk"));
+        m_edit->setObjectName(QStringLiteral("previewEditButton"));
+        connect(m_edit, &QPushButton::clicked, this, &PreviewHeader::editRequested);
+        row->insertWidget(row->indexOf(m_bringBack) + 1, m_edit);
+    }
+    if (m_edit)
+        m_edit->setVisible(edit);
+    const bool editImage = offersEditImage && showsEditImageButton(item);
+    if (editImage && !m_editImage) {
+        m_editImage = borderedButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"), this, true);
+        m_editImage->setToolTip(QStringLiteral("Create a non-destructive edited version"));
+        m_editImage->setObjectName(QStringLiteral("previewEditImageButton"));
+        connect(m_editImage, &QPushButton::clicked, this, &PreviewHeader::editImageRequested);
+        row->insertWidget(row->indexOf(m_edit ? static_cast<QWidget*>(m_edit) : m_bringBack) + 1, m_editImage);
+    }
+    if (m_editImage)
+        m_editImage->setVisible(editImage);
+    const bool badge = showsFormatBadge(item);
+    if (badge && !m_badge) {
+        m_badge = new FormatBadge(this);
+        row->addWidget(m_badge);
+    }
+    if (m_badge) {
+        if (badge)
+            m_badge->setText(previewFormatLabel(item));
+        m_badge->setVisible(badge);
+    }
+}
+
+} // namespace vesk
