@@ -345,3 +345,38 @@ TEST_F(PaneNeighbours, RelatedPanelsArriveAfterTheContentAndOnlyForTheItemStillS
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
+
+TEST_F(PaneNeighbours, ThePanelsOfTheLastItemHideTheMomentAnotherItemShows)
+{
+    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
+    harbour.searchableText = QStringLiteral("harbour boats");
+    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
+    boats.searchableText = QStringLiteral("harbour boats");
+    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
+    budget.searchableText = QStringLiteral("budget figures quarterly");
+    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
+    review.searchableText = QStringLiteral("budget figures review");
+    seed({harbour, boats, budget, review});
+    auto store = makeStore();
+
+    VeskPreview pane(*store);
+    pane.setItem(harbour);
+    auto* reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
+    ASSERT_TRUE(waitForRows(*reminds));
+    EXPECT_FALSE(reminds->isHidden());
+
+    // The same panel serves the next item: until its answer about the budget comes it shows
+    // nothing, and offers none of the harbour's rows.
+    pane.setItem(budget);
+    EXPECT_TRUE(reminds->isHidden());
+    EXPECT_FALSE(reminds->isAnswered());
+    EXPECT_TRUE(reminds->rows().isEmpty());
+    ASSERT_TRUE(waitForRows(*reminds));
+    EXPECT_FALSE(reminds->isHidden());
+    QList<QUuid> shown;
+    for (const VeskItem& item : reminds->shownItems())
+        shown.append(item.id);
+    EXPECT_TRUE(shown.contains(review.id));
+    EXPECT_FALSE(shown.contains(boats.id));
+}
