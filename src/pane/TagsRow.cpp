@@ -77,11 +77,20 @@ TagChip::TagChip(const QString& tag, bool removable, QWidget* parent)
     , m_removable(removable)
 {
     setObjectName(QStringLiteral("tagChip"));
-    setText(chipText(tag));
-    setToolTip(QStringLiteral("Surface all Vesks tagged #") + tag);
+    setTag(tag, removable);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+}
+
+void TagChip::setTag(const QString& tag, bool removable)
+{
+    m_tag = tag;
+    m_removable = removable;
+    setText(chipText(tag));
+    setToolTip(QStringLiteral("Surface all Vesks tagged #") + tag);
+    updateGeometry();
+    update();
 }
 
 QSize TagChip::sizeHint() const
@@ -193,7 +202,7 @@ void TagsRow::setItem(const VeskItem& item, const QString& draft)
 
 QList<TagChip*> TagsRow::chips() const
 {
-    return m_strip ? m_strip->findChildren<TagChip*>() : QList<TagChip*>();
+    return m_chips;
 }
 
 void TagsRow::addDraft()
@@ -222,26 +231,48 @@ void TagsRow::refresh()
         static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_strip);
     }
     const QSet<QString> removable = m_store.manualTags(m_item);
-    auto* chips = new QWidget;
-    auto* row = new QHBoxLayout(chips);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(6);
-    int height = 0;
-    for (const QString& tag : tags) {
-        auto* chip = new TagChip(tag, removable.contains(tag), chips);
-        connect(chip, &TagChip::searchRequested, this, [this](const QString& chosen) { m_store.searchForTag(chosen); });
-        connect(chip, &TagChip::removeRequested, this, [this](const QString& chosen) {
-            m_store.removeManualTag(chosen, m_item);
-            // Later: the chip that asked is among the widgets this replaces.
-            QMetaObject::invokeMethod(this, &TagsRow::refresh, Qt::QueuedConnection);
-        });
-        row->addWidget(chip);
-        height = std::max(height, chip->sizeHint().height());
+    auto* chips = m_strip->widget();
+    if (!chips) {
+        chips = new QWidget;
+        auto* row = new QHBoxLayout(chips);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(6);
+        row->addStretch(1);
+        m_strip->setWidget(chips);
+        // The scroll area makes its widget fill its background; the chips lie on the pane's own.
+        chips->setAutoFillBackground(false);
     }
-    row->addStretch(1);
-    m_strip->setWidget(chips); // deletes the previous chips
-    // The scroll area makes its widget fill its background; the chips lie on the pane's own.
-    chips->setAutoFillBackground(false);
+    auto* row = static_cast<QHBoxLayout*>(chips->layout());
+    // Chips beyond the tags go later: the chip whose click led here may be one of them.
+    while (m_chips.size() > tags.size()) {
+        TagChip* surplus = m_chips.takeLast();
+        row->removeWidget(surplus);
+        surplus->hide();
+        surplus->deleteLater();
+    }
+    int height = 0;
+    for (qsizetype i = 0; i < tags.size(); ++i) {
+        const QString& tag = tags.at(i);
+        if (i < m_chips.size()) {
+            m_chips.at(i)->setTag(tag, removable.contains(tag));
+        } else {
+            auto* chip = new TagChip(tag, removable.contains(tag), chips);
+            connect(chip, &TagChip::searchRequested, this, [this](const QString& chosen) { m_store.searchForTag(chosen); });
+            connect(chip, &TagChip::removeRequested, this, [this](const QString& chosen) {
+                m_store.removeManualTag(chosen, m_item);
+                // Later: the chip that asked may be among the widgets this replaces.
+                QMetaObject::invokeMethod(this, &TagsRow::refresh, Qt::QueuedConnection);
+            });
+            row->insertWidget(row->count() - 1, chip); // before the stretch
+            chip->show();
+            m_chips.append(chip);
+        }
+        height = std::max(height, m_chips.at(i)->sizeHint().height());
+    }
+    // At the width the strip will give the chips, now rather than a turn of the event loop later,
+    // and another item's chips start at their beginning.
+    chips->resize(std::max(m_strip->viewport()->width(), chips->minimumSizeHint().width()), height);
+    m_strip->horizontalScrollBar()->setValue(0);
     m_strip->setFixedHeight(height);
     m_strip->setVisible(!tags.isEmpty());
 }

@@ -21,6 +21,7 @@ class TagChip : public QAbstractButton {
     Q_OBJECT
 public:
     TagChip(const QString& tag, bool removable, QWidget* parent = nullptr);
+    void setTag(const QString& tag, bool removable);
     const QString& tag() const { return m_tag; }
     bool isRemovable() const { return m_removable; }
     // Where the cross sits; empty for a tag that cannot be removed here.
@@ -70,6 +71,8 @@ private:
     QScrollArea* m_strip = nullptr;
     QLineEdit* m_field = nullptr;
     QToolButton* m_addButton = nullptr;
+    // The chips on show, in order; they take the tags of every item shown.
+    QList<TagChip*> m_chips;
 };
 
 } // namespace vesk
