@@ -278,6 +278,17 @@ void VeskPreview::rebuild(Renewal renewal)
     if (renewal == Renewal::Everything && m_content) {
         dropLater(m_content);
         m_content = nullptr;
+        // Its parts go with it; the next item makes them again.
+        m_column = nullptr;
+        m_header = nullptr;
+        m_title = nullptr;
+        m_pill = nullptr;
+        m_tags = nullptr;
+        m_versions = nullptr;
+        m_reminds = nullptr;
+        m_dates = nullptr;
+        m_sectionWidget = nullptr;
+        m_keptSections.clear();
     }
 
     if (m_item) {

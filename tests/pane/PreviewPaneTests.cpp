@@ -1,6 +1,7 @@
 #include "common/TestEnvironment.h"
 #include "platform/Log.h"
 #include "platform/Settings.h"
+#include "platform/ui/Theme.h"
 #include "pane/StableImageView.h"
 #include "pane/CachedVeskImage.h"
 #include "images/ImageCaches.h"
@@ -533,6 +534,33 @@ TEST_F(PreviewPaneTest, TextItemWithStoredRichTextShowsIt)
     ASSERT_NE(rich, nullptr);
     EXPECT_TRUE(rich->textView()->toPlainText().contains("Rich body line"));
     EXPECT_EQ(find<QWidget>(pane, "previewPlainText"), nullptr);
+}
+
+TEST_F(PreviewPaneTest, ANewAppearanceMakesTheContentAgainForThisItemAndTheNext)
+{
+    VeskItem note = makeItem(VeskKind::Text, "Shopping");
+    note.text = "eggs";
+    VeskItem link = makeItem(VeskKind::Url, "Site");
+    link.urlString = "https://example.org";
+    StoreInternals::setItems(*store, {note, link});
+    Theme& theme = Theme::current();
+    const Appearance before = theme.appearance();
+
+    VeskPreview pane(*store, caches);
+    pane.setItem(note);
+    QPointer<QWidget> first = pane.content();
+    theme.setAppearance(before == Appearance::Dark ? Appearance::Light : Appearance::Dark);
+    // Made in the new colours, and the old content goes on a later turn.
+    EXPECT_NE(pane.content(), first.data());
+    EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Shopping");
+    EXPECT_EQ(find<WrappingText>(pane, "previewPlainText")->text(), "eggs");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 1000));
+
+    pane.setItem(link);
+    EXPECT_EQ(pane.section(), PreviewSection::Link);
+    EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Site");
+    EXPECT_EQ(find<WrappingText>(pane, "previewLinkAddress")->text(), "https://example.org");
+    theme.setAppearance(before);
 }
 
 TEST_F(PreviewPaneTest, ChecklistToggleIsHandedOnWithoutRebuildingThePane)
