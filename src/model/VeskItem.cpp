@@ -48,6 +48,21 @@ void makeRoomAtFront(QList<VeskItem>& items)
     items.removeFirst();
 }
 
+QList<VeskItem> emptyListWithRoomAtFront(qsizetype count)
+{
+    QList<VeskItem> items;
+    if (count <= 0)
+        return items;
+    // A prepend to a list of one with room at its end moves its start to the middle of the room
+    // (an empty list's prepend is an append); the removals keep it there.
+    items.reserve(2 * count);
+    items.append(VeskItem());
+    items.prepend(VeskItem());
+    items.removeFirst();
+    items.removeLast();
+    return items;
+}
+
 size_t qHash(const VeskItem& item, size_t seed) noexcept
 {
     QtPrivate::QHashCombine combine;

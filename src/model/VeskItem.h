@@ -56,6 +56,10 @@ void shareEqualTexts(VeskItem& item);
 // has no room there, and its first prepend would move all of it on the main thread; this gives it
 // room for many prepends at the cost of one move, made where the list is built.
 void makeRoomAtFront(QList<VeskItem>& items);
+// An empty list with room for count items appended and as many prepended: a list built this way
+// has its room at the front without the move, and without a second copy of a whole library in
+// memory while it is made.
+QList<VeskItem> emptyListWithRoomAtFront(qsizetype count);
 
 size_t qHash(const VeskItem& item, size_t seed = 0) noexcept;
 

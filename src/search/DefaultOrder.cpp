@@ -39,8 +39,7 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
             [&](qsizetype a, qsizetype b) { return before(keys[size_t(a)], keys[size_t(b)]); });
     }
 
-    m_items.clear();
-    m_items.reserve(items.size());
+    m_items = emptyListWithRoomAtFront(items.size());
     m_keys.clear();
     m_keyByID.clear();
     m_keyByID.reserve(items.size());
@@ -53,7 +52,6 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
         m_keys.push_back(keys[size_t(index)]);
         m_keyByID.insert(item.id, keys[size_t(index)]);
     }
-    makeRoomAtFront(m_items);
 }
 
 qsizetype DefaultOrder::positionOf(const Key& key) const

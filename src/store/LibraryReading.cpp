@@ -104,9 +104,10 @@ Expected<QList<VeskItem>, DatabaseError> readItems(SQLiteDatabase& database, con
             return unexpected(part.error());
         total += part->size();
     }
-    QList<VeskItem> items = std::move(*read.front());
-    items.reserve(total);
-    for (size_t part = 1; part < partCount; ++part) {
+    // Made with its room at the front here: made afterwards, it would be one more copy of every
+    // item while the rest of start-up is in memory.
+    QList<VeskItem> items = emptyListWithRoomAtFront(total);
+    for (size_t part = 0; part < partCount; ++part) {
         QList<VeskItem>& more = *read[part];
         std::move(more.begin(), more.end(), std::back_inserter(items));
         more = QList<VeskItem>();

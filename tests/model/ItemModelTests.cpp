@@ -61,6 +61,20 @@ TEST(VeskItem, EqualityAndHashingCoverEveryField)
     EXPECT_EQ(qHash(a), qHash(sampleItem()));
 }
 
+// A list built by appending to it takes as many items again at its front without moving.
+TEST(VeskItem, AListMadeWithRoomAtFrontTakesPrependsInPlace)
+{
+    for (const qsizetype count : {qsizetype(1), qsizetype(7), qsizetype(1000)}) {
+        QList<VeskItem> items = emptyListWithRoomAtFront(count);
+        for (qsizetype i = 0; i < count; ++i)
+            items.append(VeskItem());
+        const VeskItem* const first = items.constData();
+        for (qsizetype i = 0; i < count; ++i)
+            items.prepend(VeskItem());
+        EXPECT_EQ(items.constData() + count, first) << count << " items";
+    }
+}
+
 TEST(ItemRecord, AbsentAndNullOptionalsBothDecodeToNoneAndEncodeAsAbsent)
 {
     const auto absent = decodeItemRecord(parseObject(R"({"id":"11111111-2222-4333-8444-555555555555",
