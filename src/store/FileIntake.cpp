@@ -234,19 +234,13 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         updateImportProgress();
         done(kept);
     };
-    // What the worker found out about kept files saves the next import a look at them. The first
-    // import learns the size of every kept file: with nothing known yet, its findings are taken
-    // whole rather than added one by one on the main thread.
-    if (m_fileFacts.isEmpty()) {
-        m_fileFacts = result.learnedFacts;
-    } else {
-        for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
-            KeptFileFacts& facts = m_fileFacts[it.key()];
-            if (it->size >= 0)
-                facts.size = it->size;
-            if (!it->sha256.isEmpty())
-                facts.sha256 = it->sha256;
-        }
+    // What the worker found out about kept files saves the next import a look at them.
+    for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
+        KeptFileFacts& facts = m_fileFacts[it.key()];
+        if (it->size >= 0)
+            facts.size = it->size;
+        if (!it->sha256.isEmpty())
+            facts.sha256 = it->sha256;
     }
     const QString name = quotedItemTitle(result.sourceName);
 
