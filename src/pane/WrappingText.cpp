@@ -1,99 +1,139 @@
 #include "pane/WrappingText.h"
 
-#include <QFontMetricsF>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QIcon>
 #include <QLayout>
-#include <QTextBlock>
-#include <QTextLayout>
-#include <QAbstractTextDocumentLayout>
-#include <QWheelEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyleHints>
+#include <QTextCharFormat>
 #include <cmath>
 
 namespace vesk {
 
+namespace {
+
+// Where a key takes the cursor.
+enum class Step { Left, Right, WordBack, WordOn, LineStart, LineEnd, Up, Down, Start, End, ParagraphStart, ParagraphEnd };
+
+struct StepKey {
+    QKeySequence::StandardKey move;
+    QKeySequence::StandardKey select;
+    Step step;
+};
+
+// The keys that move the cursor of a read-only text, and with Shift grow its selection; a page up
+// or down goes all the way, as the whole text is in view.
+constexpr StepKey kStepKeys[] = {
+    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Step::Left},
+    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Step::Right},
+    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Step::WordBack},
+    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Step::WordOn},
+    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Step::LineStart},
+    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Step::LineEnd},
+    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Step::Up},
+    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Step::Down},
+    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Step::Start},
+    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Step::End},
+    {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, Step::ParagraphStart},
+    {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, Step::ParagraphEnd},
+    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Step::Start},
+    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Step::End},
+};
+
+// A menu entry as Qt's own text views word it (translated with them), with its key after a tab.
+QString menuLabel(const char* text, QKeySequence::StandardKey key)
+{
+    QString label = QCoreApplication::translate("QWidgetTextControl", text);
+    if (!QCoreApplication::testAttribute(Qt::AA_DontShowShortcutsInContextMenus)
+        && QGuiApplication::styleHints()->showShortcutsInContextMenus())
+        label += QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText);
+    return label;
+}
+
+} // namespace
+
 WrappingText::WrappingText(const QString& text, const QFont& font, const QColor& colour, int maxLines,
     QWidget* parent)
-    : QTextEdit(parent)
+    : QWidget(parent)
     , m_fullText(text)
+    , m_paragraphs(WrappedLines::paragraphsOf(text))
     , m_maxLines(maxLines)
 {
-    setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::IBeamCursor);
     setFont(font);
-    document()->setDefaultFont(font);
-    document()->setDocumentMargin(0);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Text, colour);
     setPalette(palette);
-    viewport()->setAutoFillBackground(false);
-    setPlainText(text);
-    keepShapedLines();
 }
 
 void WrappingText::setText(const QString& text)
 {
-    m_fullText = text;
-    m_elidedWidth = -1;
-    // Also drops the selection and the cursor of the text shown before.
-    setPlainText(text);
-    keepShapedLines();
-    forgetMeasurements();
-    if (testAttribute(Qt::WA_Resized)) {
-        elideToWidth(width());
-        setFixedHeight(heightForWidth(width()));
+    // The pane refills its texts for the next item: nothing selected in the last one stays
+    // selected, even when both have the same text.
+    if (m_anchor != m_position) {
+        m_anchor = m_position = 0;
+        update();
     }
+    if (text == m_fullText)
+        return;
+    m_fullText = text;
+    m_paragraphs = WrappedLines::paragraphsOf(text);
+    m_anchor = m_position = 0;
+    forgetMeasurements();
     updateGeometry();
+    if (testAttribute(Qt::WA_Resized))
+        fitHeight();
+    update();
 }
 
-void WrappingText::keepShapedLines()
+QString WrappingText::toPlainText() const
 {
-    // A paragraph's layout forgets its shaped glyphs once laid out, and every painting shaped
-    // the lines in sight again; the pane paints a new item two or three times as it arrives.
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (QTextLayout* layout = block.layout())
-            layout->setCacheEnabled(true);
-    }
+    QString text = m_shown.isEmpty() ? m_paragraphs.join(QLatin1Char('\n')) : m_shown.text();
+    // As a plain text document gives its text back.
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QChar::Nbsp, QLatin1Char(' '));
+    return text;
+}
+
+QString WrappingText::selectedText() const
+{
+    return m_shown.textBetween(m_anchor, m_position);
+}
+
+void WrappingText::forgetMeasurements()
+{
+    m_measured.fill(Measured{});
+    m_spare = WrappedLines();
+    m_shown = WrappedLines();
+}
+
+const WrappedLines& WrappingText::measured(int width) const
+{
+    if (m_spare.isEmpty() || m_spare.width() != width)
+        m_spare.layOut(m_paragraphs, font(), width);
+    return m_spare;
 }
 
 int WrappingText::heightForWidth(int width) const
 {
+    if (!m_shown.isEmpty() && m_shown.width() == width)
+        return int(std::ceil(m_shown.height(m_maxLines)));
     for (const Measured& measured : m_measured) {
         if (measured.width == width)
             return measured.height;
     }
-    if (!m_probe)
-        m_probe.reset(document()->clone());
-    QTextDocument* probe = m_probe.get();
-    probe->setTextWidth(std::max(1, width - 2 * frameWidth()));
-    qreal height = probe->size().height();
-    if (m_maxLines > 0) {
-        // Down to the bottom of the last line allowed, so no part of the next one shows.
-        int lines = 0;
-        for (QTextBlock block = probe->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
-            const QTextLayout* layout = block.layout();
-            const qreal top = probe->documentLayout()->blockBoundingRect(block).top();
-            for (int i = 0; layout && i < layout->lineCount() && lines < m_maxLines; ++i, ++lines) {
-                if (lines + 1 == m_maxLines)
-                    height = std::min(height, top + layout->lineAt(i).rect().bottom());
-            }
-        }
-    }
     Measured& slot = m_measured.at(std::size_t(m_nextMeasured));
     m_nextMeasured = (m_nextMeasured + 1) % int(m_measured.size());
     slot.width = width;
-    slot.height = int(std::ceil(height)) + 2 * frameWidth();
+    slot.height = int(std::ceil(measured(width).height(m_maxLines)));
     return slot.height;
-}
-
-void WrappingText::forgetMeasurements() const
-{
-    m_measured.fill(Measured{});
-    m_probe.reset();
 }
 
 QSize WrappingText::sizeHint() const
@@ -126,71 +166,325 @@ QSize WrappingText::minimumSizeHint() const
     return {0, fontMetrics().lineSpacing()};
 }
 
-void WrappingText::elideToWidth(int width)
+void WrappingText::layOutShown()
 {
-    if (m_maxLines <= 0 || width == m_elidedWidth)
+    const int width = this->width();
+    if (!m_shown.isEmpty() && m_shown.width() == width)
         return;
-    m_elidedWidth = width;
-    const qreal lineWidth = std::max(1, width - 2 * frameWidth());
-    // Laid out as the document lays it out: one layout per paragraph, wrapped at the width.
-    QString shown;
-    int lines = 0;
-    bool cut = false;
-    const QStringList paragraphs = m_fullText.split(QLatin1Char('\n'));
-    for (qsizetype p = 0; p < paragraphs.size() && !cut; ++p) {
-        QTextLayout layout(paragraphs.at(p), font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QList<QTextLine> laid;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(lineWidth);
-            laid.append(line);
-        }
-        layout.endLayout();
-        if (p > 0)
-            shown += QLatin1Char('\n');
-        const bool moreAfter = p + 1 < paragraphs.size();
-        if (lines + laid.size() < m_maxLines || (lines + laid.size() == m_maxLines && !moreAfter)) {
-            shown += paragraphs.at(p);
-            lines += int(laid.size());
-            continue;
-        }
-        // This paragraph holds the last line allowed: the rest of the text gives way to "…".
-        const QTextLine last = laid.at(m_maxLines - lines - 1);
-        shown += paragraphs.at(p).left(last.textStart());
-        const QString rest = paragraphs.at(p).mid(last.textStart()).trimmed() + QStringLiteral(" \u2026");
-        shown += QFontMetricsF(font()).elidedText(rest, Qt::ElideRight, lineWidth - 1);
-        cut = true;
+    if (!m_spare.isEmpty() && m_spare.width() == width) {
+        // Measured at this width already: those lines are the ones shown.
+        m_shown = std::move(m_spare);
+        m_spare = WrappedLines();
+    } else {
+        m_shown.layOut(m_paragraphs, font(), width);
     }
-    if (shown != toPlainText()) {
-        setPlainText(shown);
-        keepShapedLines();
-        forgetMeasurements();
-    }
+    m_shown.elide(m_maxLines);
+    const int length = m_shown.length();
+    m_anchor = std::min(m_anchor, length);
+    m_position = std::min(m_position, length);
 }
 
-void WrappingText::resizeEvent(QResizeEvent* event)
+void WrappingText::paintEvent(QPaintEvent* event)
 {
-    QTextEdit::resizeEvent(event);
-    elideToWidth(width());
+    layOutShown();
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    // A selection is drawn in the window's highlight while the text has the keys, and in the
+    // quieter inactive one once they went elsewhere.
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    QTextCharFormat selection;
+    selection.setBackground(palette().brush(group, QPalette::Highlight));
+    selection.setForeground(palette().brush(group, QPalette::HighlightedText));
+    m_shown.draw(&painter, event->rect(), std::min(m_anchor, m_position), std::max(m_anchor, m_position),
+        selection, hasFocus() && m_cursorOn ? m_position : -1);
+}
+
+void WrappingText::fitHeight()
+{
+    layOutShown();
     const int wanted = heightForWidth(width());
     if (wanted != height())
         setFixedHeight(wanted);
 }
 
-void WrappingText::wheelEvent(QWheelEvent* event)
+void WrappingText::resizeEvent(QResizeEvent* event)
 {
-    event->ignore();
+    QWidget::resizeEvent(event);
+    fitHeight();
 }
 
 void WrappingText::changeEvent(QEvent* event)
 {
-    // Heights measured in another font no longer hold.
-    if (event->type() == QEvent::FontChange)
+    // Lines laid out in another font no longer hold.
+    if (event->type() == QEvent::FontChange) {
         forgetMeasurements();
-    QTextEdit::changeEvent(event);
+        updateGeometry();
+        if (testAttribute(Qt::WA_Resized))
+            fitHeight();
+    }
+    QWidget::changeEvent(event);
+}
+
+void WrappingText::setSelection(int anchor, int position)
+{
+    const int length = m_shown.length();
+    anchor = std::clamp(anchor, 0, length);
+    position = std::clamp(position, 0, length);
+    if (anchor == m_anchor && position == m_position)
+        return;
+    m_anchor = anchor;
+    m_position = position;
+    update();
+}
+
+void WrappingText::selectAll()
+{
+    layOutShown();
+    setSelection(0, m_shown.length());
+    offerSelection();
+}
+
+void WrappingText::copy() const
+{
+    if (m_anchor != m_position)
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void WrappingText::offerSelection() const
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (m_anchor != m_position && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+void WrappingText::restartBlinking()
+{
+    m_cursorOn = hasFocus();
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (m_cursorOn && flash >= 2)
+        m_blink.start(flash / 2, this);
+    else
+        m_blink.stop();
+    update();
+}
+
+void WrappingText::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    layOutShown();
+    const QPointF point = event->position();
+    const int at = m_shown.positionAt(point);
+    if (m_tripleClick.isActive()
+        && (point - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        m_tripleClick.stop();
+        m_dragUnit = DragUnit::Paragraph;
+        m_dragStart = m_shown.paragraphAround(at);
+        setSelection(m_dragStart.first, m_dragStart.second);
+    } else if (!(event->modifiers() & Qt::ShiftModifier) && at >= std::min(m_anchor, m_position)
+        && at < std::max(m_anchor, m_position)) {
+        // A press on the selection may start dragging its text elsewhere.
+        m_dragOutFrom = point;
+        m_mightDragOut = true;
+        return;
+    } else {
+        m_dragUnit = DragUnit::Character;
+        setSelection(event->modifiers() & Qt::ShiftModifier ? m_anchor : at, at);
+    }
+    m_selecting = true;
+    m_lineX = -1;
+    restartBlinking();
+}
+
+void WrappingText::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    layOutShown();
+    const QPointF point = event->position();
+    m_dragUnit = DragUnit::Word;
+    m_dragStart = m_shown.wordAround(m_shown.positionAt(point));
+    setSelection(m_dragStart.first, m_dragStart.second);
+    m_selecting = true;
+    m_doubleClickPoint = point;
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
+}
+
+void WrappingText::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_mightDragOut && (event->buttons() & Qt::LeftButton)) {
+        if ((event->position() - m_dragOutFrom).manhattanLength() < QApplication::startDragDistance())
+            return;
+        m_mightDragOut = false;
+        auto* drag = new QDrag(this);
+        auto* data = new QMimeData;
+        data->setText(selectedText());
+        drag->setMimeData(data);
+        drag->exec(Qt::CopyAction);
+        return;
+    }
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
+    dragTo(event->position());
+}
+
+void WrappingText::dragTo(const QPointF& point)
+{
+    const int at = m_shown.positionAt(point);
+    const auto [first, last] = m_dragStart;
+    switch (m_dragUnit) {
+    case DragUnit::Character:
+        setSelection(m_anchor, at);
+        break;
+    case DragUnit::Word: {
+        const auto word = m_shown.wordAround(at);
+        if (word.first < first)
+            setSelection(last, word.first);
+        else
+            setSelection(first, std::max(last, word.second));
+        break;
+    }
+    case DragUnit::Paragraph: {
+        const auto paragraph = m_shown.paragraphAround(at);
+        if (paragraph.first < first)
+            setSelection(last, paragraph.first);
+        else
+            setSelection(first, paragraph.second);
+        break;
+    }
+    }
+}
+
+void WrappingText::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_mightDragOut && event->button() == Qt::LeftButton) {
+        // Pressed on the selection and let go without dragging: a plain click there.
+        m_mightDragOut = false;
+        const int at = m_shown.positionAt(event->position());
+        setSelection(at, at);
+        restartBlinking();
+        return;
+    }
+    if (event->button() != Qt::LeftButton || !m_selecting) {
+        event->ignore();
+        return;
+    }
+    m_selecting = false;
+    offerSelection();
+}
+
+void WrappingText::keyPressEvent(QKeyEvent* event)
+{
+    layOutShown();
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
+    const StepKey* key = nullptr;
+    bool select = false;
+    for (const StepKey& candidate : kStepKeys) {
+        if (event->matches(candidate.move) || event->matches(candidate.select)) {
+            key = &candidate;
+            select = event->matches(candidate.select);
+            break;
+        }
+    }
+    if (!key) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int from = m_position;
+    const int start = std::min(m_anchor, m_position);
+    const int end = std::max(m_anchor, m_position);
+    const bool vertical = key->step == Step::Up || key->step == Step::Down;
+    if (vertical && m_lineX < 0)
+        m_lineX = m_shown.xOf(from);
+    int to = from;
+    switch (key->step) {
+    case Step::Left: to = !select && start != end ? start : m_shown.leftOf(from); break;
+    case Step::Right: to = !select && start != end ? end : m_shown.rightOf(from); break;
+    case Step::WordBack: to = m_shown.wordBefore(from); break;
+    case Step::WordOn: to = m_shown.wordAfter(from); break;
+    case Step::LineStart: to = m_shown.lineStart(from); break;
+    case Step::LineEnd: to = m_shown.lineEnd(from); break;
+    case Step::Up: to = m_shown.onLineAbove(from, m_lineX); break;
+    case Step::Down: to = m_shown.onLineBelow(from, m_lineX); break;
+    case Step::Start: to = 0; break;
+    case Step::End: to = m_shown.length(); break;
+    case Step::ParagraphStart: to = m_shown.paragraphAround(from).first; break;
+    case Step::ParagraphEnd: {
+        // Before the paragraph's break, when another paragraph follows.
+        const int last = m_shown.paragraphAround(from).second;
+        to = last == m_shown.length() ? last : last - 1;
+        break;
+    }
+    }
+    if (!vertical)
+        m_lineX = -1;
+    setSelection(select ? m_anchor : to, to);
+    if (select)
+        offerSelection();
+    restartBlinking();
+}
+
+QMenu* WrappingText::createStandardContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    QAction* copy = menu->addAction(menuLabel("&Copy", QKeySequence::Copy), this, &WrappingText::copy);
+    copy->setObjectName(QStringLiteral("edit-copy"));
+    copy->setEnabled(m_anchor != m_position);
+    if (QIcon::hasThemeIcon(QStringLiteral("edit-copy")))
+        copy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
+    menu->addSeparator();
+    QAction* all = menu->addAction(menuLabel("Select All", QKeySequence::SelectAll), this, &WrappingText::selectAll);
+    all->setObjectName(QStringLiteral("select-all"));
+    all->setEnabled(!toPlainText().isEmpty());
+    if (QIcon::hasThemeIcon(QStringLiteral("edit-select-all")))
+        all->setIcon(QIcon::fromTheme(QStringLiteral("edit-select-all")));
+    return menu;
+}
+
+void WrappingText::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void WrappingText::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    restartBlinking();
+}
+
+void WrappingText::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    m_blink.stop();
+    m_cursorOn = false;
+    update();
+}
+
+void WrappingText::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_blink.timerId()) {
+        m_cursorOn = !m_cursorOn;
+        update(m_shown.cursorRect(m_position).toAlignedRect());
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
+    } else {
+        QWidget::timerEvent(event);
+    }
 }
 
 } // namespace vesk
