@@ -363,11 +363,15 @@ void PreviewBox::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
+    // The box is painted again for each change inside it; its outline changes only with its size.
+    if (m_shapeSize != size()) {
+        m_shapeSize = size();
+        m_shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
+    }
     if (m_fillOpacity > 0)
-        painter.fillPath(shape, theme.primary(m_fillOpacity));
+        painter.fillPath(m_shape, theme.primary(m_fillOpacity));
     if (m_outlineOpacity > 0)
-        Painting::stroke(painter, shape, theme.primary(m_outlineOpacity), 1);
+        Painting::stroke(painter, m_shape, theme.primary(m_outlineOpacity), 1);
 }
 
 QLabel* makeSectionTitle(const QString& text, QWidget* parent)

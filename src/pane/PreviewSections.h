@@ -6,8 +6,7 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QTextEdit>
-#include <QTextDocument>
+#include <QPainterPath>
 #include <QUrl>
 #include <array>
 #include <functional>
@@ -38,6 +37,8 @@ private:
     qreal m_radius;
     qreal m_fillOpacity;
     qreal m_outlineOpacity;
+    QSize m_shapeSize;
+    QPainterPath m_shape;
 };
 
 // What the sections need from their host.
