@@ -309,6 +309,7 @@ void WrappingText::mouseDoubleClickEvent(QMouseEvent* event)
     m_dragUnit = DragUnit::Word;
     m_dragStart = m_shown.wordAround(m_shown.positionAt(point));
     setSelection(m_dragStart.first, m_dragStart.second);
+    restartBlinking();
     m_selecting = true;
     m_doubleClickPoint = point;
     m_tripleClick.start(QApplication::doubleClickInterval(), this);
@@ -336,6 +337,8 @@ void WrappingText::mouseMoveEvent(QMouseEvent* event)
 
 void WrappingText::dragTo(const QPointF& point)
 {
+    // The cursor shows where the drag is, whatever its blinking.
+    restartBlinking();
     const int at = m_shown.positionAt(point);
     const auto [first, last] = m_dragStart;
     switch (m_dragUnit) {
@@ -376,6 +379,7 @@ void WrappingText::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     m_selecting = false;
+    restartBlinking();
     offerSelection();
 }
 
