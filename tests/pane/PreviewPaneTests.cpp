@@ -337,22 +337,25 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     // Nothing of the previous item shows.
     EXPECT_EQ(find<WrappingText>(pane, "previewPlainText"), nullptr);
     EXPECT_EQ(find<WrappingText>(pane, "previewTitle")->text(), "Site");
-    EXPECT_FALSE(find<WrappingText>(pane, "previewTitle")->textCursor().hasSelection());
+    EXPECT_TRUE(find<WrappingText>(pane, "previewTitle")->selectedText().isEmpty());
     EXPECT_EQ(pane.section(), PreviewSection::Link);
     for (QPushButton* button : shown<QPushButton>(pane))
         button->click();
     EXPECT_TRUE(opened.isEmpty()); // an address that is no URL opens nothing
 
-    // Another note shows its own text, none of the last one's selection.
-    VeskItem other = makeItem(VeskKind::Text, "Errands");
+    // Another note shows its own text, none of the last one's selection, also where both
+    // have the same title.
+    VeskItem other = makeItem(VeskKind::Text, "Shopping");
     other.text = "post office";
     pane.setItem(note);
     find<WrappingText>(pane, "previewPlainText")->selectAll();
+    find<WrappingText>(pane, "previewTitle")->selectAll();
     pane.setItem(other);
     text = find<WrappingText>(pane, "previewPlainText");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(), "post office");
-    EXPECT_FALSE(text->textCursor().hasSelection());
+    EXPECT_TRUE(text->selectedText().isEmpty());
+    EXPECT_TRUE(find<WrappingText>(pane, "previewTitle")->selectedText().isEmpty());
 
     // Another item opens at the top of the pane, wherever the last one was scrolled to; the
     // same item changed in the store keeps its place.
