@@ -71,6 +71,8 @@ WrappingText::WrappingText(const QString& text, const QFont& font, const QColor&
     QPalette palette = this->palette();
     palette.setColor(QPalette::Text, colour);
     setPalette(palette);
+    // A screen reader has no text edit to read here: the widget names its text itself.
+    setAccessibleName(text);
 }
 
 void WrappingText::setText(const QString& text)
@@ -86,6 +88,7 @@ void WrappingText::setText(const QString& text)
     m_fullText = text;
     m_paragraphs = WrappedLines::paragraphsOf(text);
     m_anchor = m_position = 0;
+    setAccessibleName(text);
     forgetMeasurements();
     updateGeometry();
     if (testAttribute(Qt::WA_Resized))

@@ -143,6 +143,13 @@ TEST_F(WrappingTextTest, ItsMenuCopiesTheSelectionAndSelectsAll)
     EXPECT_EQ(QApplication::clipboard()->text(), kText);
 }
 
+TEST_F(WrappingTextTest, AScreenReaderIsGivenTheTextNowShown)
+{
+    EXPECT_EQ(text->accessibleName(), kText);
+    text->setText(QStringLiteral("another"));
+    EXPECT_EQ(text->accessibleName(), "another");
+}
+
 TEST_F(WrappingTextTest, TheSelectionIsDrawnInTheHighlightOfTheFocus)
 {
     const auto shows = [&](QPalette::ColorGroup group) {
