@@ -153,16 +153,38 @@ void VeskPreview::followSelection()
     if (m_followsSelection)
         return;
     m_followsSelection = true;
-    auto follow = [this] {
-        const auto& id = m_store.selectedID();
-        const qsizetype index = id ? m_store.indexOfItem(*id) : -1;
-        if (index < 0)
-            clear();
-        else
-            setItem(m_store.items().at(index));
-    };
-    connect(&m_store, &VeskStore::selectedIDChanged, this, follow);
-    follow();
+    connect(&m_store, &VeskStore::selectedIDChanged, this, &VeskPreview::followSelectionOnce);
+    showSelectedItem();
+}
+
+void VeskPreview::followSelectionOnce()
+{
+    // Several captures landing in one turn each select their item: the first is shown at once,
+    // the last of the others on the next turn, instead of the pane being built for every one
+    // of them while the window waits.
+    if (m_shownThisTurn) {
+        if (!m_selectionWaiting) {
+            m_selectionWaiting = true;
+            QMetaObject::invokeMethod(this, [this] {
+                m_selectionWaiting = false;
+                showSelectedItem();
+            }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    m_shownThisTurn = true;
+    QMetaObject::invokeMethod(this, [this] { m_shownThisTurn = false; }, Qt::QueuedConnection);
+    showSelectedItem();
+}
+
+void VeskPreview::showSelectedItem()
+{
+    const auto& id = m_store.selectedID();
+    const qsizetype index = id ? m_store.indexOfItem(*id) : -1;
+    if (index < 0)
+        clear();
+    else
+        setItem(m_store.items().at(index));
 }
 
 void VeskPreview::setItem(const VeskItem& item)

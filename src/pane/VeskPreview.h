@@ -92,6 +92,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void followSelectionOnce();
+    void showSelectedItem();
     // Reuse: another item takes the widgets on show. Section: the body section is made anew.
     // Everything: all the content is made anew (the colours of a new appearance).
     enum class Renewal { Reuse, Section, Everything };
@@ -143,6 +145,9 @@ private:
     // Whose content m_content shows.
     std::optional<QUuid> m_contentItemID;
     bool m_followsSelection = false;
+    // A selection was shown in this turn of the event loop / a later one waits for the next turn.
+    bool m_shownThisTurn = false;
+    bool m_selectionWaiting = false;
     // The tag being typed survives a re-evaluation of the same item, not a change of item.
     QString m_tagDraft;
     QPointer<QWidget> m_bringBackPicker;

@@ -387,8 +387,14 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
     EXPECT_EQ(pane.item()->id, note.id);
     EXPECT_EQ(find<QWidget>(pane, "previewNoSelection"), nullptr);
     store->select(QUuid::createUuid());
+    // A second selection in the same turn (captures landing together) shows on the next turn.
+    EXPECT_EQ(pane.item()->id, note.id);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(pane.item().has_value());
     EXPECT_NE(find<QWidget>(pane, "previewNoSelection"), nullptr);
+    QCoreApplication::processEvents();
+    store->select(link.id);
+    EXPECT_EQ(pane.item()->id, link.id);
 }
 
 TEST_F(PreviewPaneTest, ContentKeepsItsWidthWhetherOrNotItScrolls)
