@@ -233,8 +233,7 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
 QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
 {
     const ShadowKey key{quantised(size.width()), quantised(size.height()), radius, quantised(ratio)};
-    const auto found = m_shadows.constFind(key);
-    if (found != m_shadows.cend())
+    if (const QPixmap* found = m_shadows.object(key))
         return *found;
     const double margin = shadowMargin(radius);
     QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
@@ -249,9 +248,7 @@ QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
     Painting::blurImage(image, radius * ratio);
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
-    if (m_shadows.size() > 256)
-        m_shadows.clear();
-    m_shadows.insert(key, pixmap);
+    m_shadows.insert(key, new QPixmap(pixmap));
     return pixmap;
 }
 

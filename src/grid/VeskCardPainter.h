@@ -141,7 +141,9 @@ private:
             return qHashMulti(seed, key.width, key.height, key.radius, key.ratio);
         }
     };
-    QHash<ShadowKey, QPixmap> m_shadows;
+    // The shadows of the sizes drawn last: a grid of many card heights would otherwise blur
+    // every shadow in view again each time the set of sizes it met overflowed.
+    QCache<ShadowKey, QPixmap> m_shadows{256};
 };
 
 // The pixel ratio a cached body is rendered at for this look: a card resting in one of its
