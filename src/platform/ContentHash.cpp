@@ -38,25 +38,18 @@ void ContentHash::mix(quint64 first, quint64 second)
 
 void ContentHash::addBytes(const void* data, size_t size)
 {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    mix(size, ++m_length);
-    size_t i = 0;
-    for (; i + 16 <= size; i += 16) {
-        quint64 first;
-        quint64 second;
-        std::memcpy(&first, bytes + i, 8);
-        std::memcpy(&second, bytes + i + 8, 8);
-        mix(first, second);
-    }
-    if (i < size) {
-        unsigned char tail[16] = {};
-        std::memcpy(tail, bytes + i, size - i);
-        quint64 first;
-        quint64 second;
-        std::memcpy(&first, tail, 8);
-        std::memcpy(&second, tail + 8, 8);
-        mix(first, second);
-    }
+    beginBytes(size);
+    continueBytes(data, size);
+    endBytes();
+}
+
+void ContentHash::mixBlock(const unsigned char* block)
+{
+    quint64 first;
+    quint64 second;
+    std::memcpy(&first, block, 8);
+    std::memcpy(&second, block + 8, 8);
+    mix(first, second);
 }
 
 void ContentHash::beginBytes(size_t size)
@@ -68,13 +61,6 @@ void ContentHash::beginBytes(size_t size)
 void ContentHash::continueBytes(const void* data, size_t size)
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
-    const auto mixBlock = [this](const unsigned char* block) {
-        quint64 first;
-        quint64 second;
-        std::memcpy(&first, block, 8);
-        std::memcpy(&second, block + 8, 8);
-        mix(first, second);
-    };
     size_t i = 0;
     if (m_partialSize > 0) {
         i = std::min(size, 16 - m_partialSize);
@@ -95,13 +81,9 @@ void ContentHash::endBytes()
 {
     if (m_partialSize == 0)
         return;
-    unsigned char tail[16] = {};
-    std::memcpy(tail, m_partial, m_partialSize);
-    quint64 first;
-    quint64 second;
-    std::memcpy(&first, tail, 8);
-    std::memcpy(&second, tail + 8, 8);
-    mix(first, second);
+    // The last block is padded with zeros.
+    std::memset(m_partial + m_partialSize, 0, 16 - m_partialSize);
+    mixBlock(m_partial);
     m_partialSize = 0;
 }
 

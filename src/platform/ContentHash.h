@@ -29,6 +29,8 @@ public:
 
 private:
     void mix(quint64 first, quint64 second);
+    // Sixteen bytes, as two numbers.
+    void mixBlock(const unsigned char* block);
 
     quint64 m_a = 0x243f6a8885a308d3ull;
     quint64 m_b = 0x13198a2e03707344ull;

@@ -36,9 +36,9 @@ struct LexicalPassResult {
 
 // The lexical pass over the index: reads nothing but the index and the usage scores of the
 // items opened, so that it can run on a worker while the index stands still. A pass cancelled
-// meanwhile stops between pieces of its scoring, or else before it copies the items. The items of earlier that are still exactly what
-// the index holds for their slots are moved into the result when nothing else holds earlier; the
-// rest of it is freed on a worker.
+// meanwhile stops between pieces of its scoring, or else before it copies the items. The items
+// of earlier that are still exactly what the index holds for their slots are moved into the
+// result when nothing else holds earlier; the rest of it is freed on a worker.
 LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query,
     const QHash<QUuid, double>& usageByID, const QDateTime& now, const CancellationToken& token = {},
     LexicalList earlier = {});
