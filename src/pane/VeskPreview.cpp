@@ -476,7 +476,6 @@ void VeskPreview::askRelatedPanels()
     emit relatedPanelsAdded();
 }
 
-
 void VeskPreview::openBringBackPicker()
 {
     if (!m_item || m_bringBackPicker)
