@@ -20,13 +20,9 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QFontMetricsF>
-#include <QTextLayout>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextLayout>
-#include <QWheelEvent>
 #include <cmath>
 #include <memory>
 #include <QPushButton>
