@@ -3,6 +3,7 @@
 #include "search/Ranking.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <vector>
 
@@ -22,7 +23,7 @@ DefaultOrder::Key DefaultOrder::keyFor(const VeskItem& item, qint64 sequence) co
     return Key{m_broughtBackIDs.contains(item.id), rankingTime(item.createdAt), sequence};
 }
 
-void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs)
+bool DefaultOrder::sortKeys(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs, std::vector<qsizetype>& order)
 {
     m_broughtBackIDs = broughtBackIDs;
     m_nextFrontSequence = -1;
@@ -30,28 +31,112 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
     keys.reserve(size_t(items.size()));
     for (qsizetype i = 0; i < items.size(); ++i)
         keys.push_back(keyFor(items[i], i));
-    std::vector<qsizetype> order(keys.size());
+    order.resize(keys.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
     // The store reads its items newest first, so this is usually one pass that finds them sorted.
-    if (!std::is_sorted(order.begin(), order.end(),
-            [&](qsizetype a, qsizetype b) { return before(keys[size_t(a)], keys[size_t(b)]); })) {
+    bool inListOrder = std::is_sorted(order.begin(), order.end(),
+        [&](qsizetype a, qsizetype b) { return before(keys[size_t(a)], keys[size_t(b)]); });
+    if (!inListOrder) {
         std::sort(order.begin(), order.end(),
             [&](qsizetype a, qsizetype b) { return before(keys[size_t(a)], keys[size_t(b)]); });
     }
 
-    m_items = emptyListWithRoomAtFront(items.size());
     m_keys.clear();
     m_keyByID.clear();
     m_keyByID.reserve(items.size());
+    std::vector<qsizetype> kept;
     for (qsizetype index : order) {
-        const VeskItem& item = items[index];
+        const QUuid& id = items[index].id;
         // Identifiers are unique in the store's list; a repeat would break the look-ups.
-        if (m_keyByID.contains(item.id))
+        if (m_keyByID.contains(id)) {
+            inListOrder = false;
             continue;
-        m_items.append(item);
+        }
+        kept.push_back(index);
         m_keys.push_back(keys[size_t(index)]);
-        m_keyByID.insert(item.id, keys[size_t(index)]);
+        m_keyByID.insert(id, keys[size_t(index)]);
     }
+    order = std::move(kept);
+    return inListOrder;
+}
+
+void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs)
+{
+    m_list = nullptr;
+    m_sharesList = false;
+    std::vector<qsizetype> order;
+    sortKeys(items, broughtBackIDs, order);
+    m_items = emptyListWithRoomAtFront(items.size());
+    for (qsizetype index : order)
+        m_items.append(items[index]);
+}
+
+void DefaultOrder::resetSharing(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs)
+{
+    m_list = nullptr;
+    m_sharesList = false;
+    std::vector<qsizetype> order;
+    if (sortKeys(items, broughtBackIDs, order)) {
+        m_items = items;
+        return;
+    }
+    m_items = emptyListWithRoomAtFront(items.size());
+    for (qsizetype index : order)
+        m_items.append(items[index]);
+}
+
+void DefaultOrder::follow(const QList<VeskItem>& list, const QSet<QUuid>& broughtBackIDs)
+{
+    m_list = &list;
+    std::vector<qsizetype> order;
+    m_sharesList = sortKeys(list, broughtBackIDs, order);
+    m_items = QList<VeskItem>();
+    if (m_sharesList)
+        return;
+    m_items = emptyListWithRoomAtFront(list.size());
+    for (qsizetype index : order)
+        m_items.append(list[index]);
+}
+
+void DefaultOrder::bind(const QList<VeskItem>& list)
+{
+    if (m_sharesList && m_list == &list)
+        return;
+    if (m_sharesList)
+        m_items = *m_list;
+    m_list = &list;
+    m_sharesList = false;
+    rejoin();
+}
+
+void DefaultOrder::rejoin()
+{
+    if (m_sharesList || !m_list || m_items.size() != m_list->size())
+        return;
+    if (!m_items.isSharedWith(*m_list)) {
+        // The order is told of every change of the list, so the same identifiers are the same
+        // items. Usually told apart by the first few: a brought-back item leads the order, not
+        // the list.
+        for (qsizetype i = 0; i < m_items.size(); ++i) {
+            if (m_items.at(i).id != m_list->at(i).id)
+                return;
+        }
+    }
+    m_items = QList<VeskItem>();
+    m_sharesList = true;
+}
+
+bool DefaultOrder::copyFollowedList(qsizetype expectedSize)
+{
+    if (m_list->size() != expectedSize) {
+        // A change the order was not told of: it starts again from the list as it is.
+        follow(*m_list, m_broughtBackIDs);
+        return false;
+    }
+    m_items = emptyListWithRoomAtFront(m_list->size());
+    m_items.append(*m_list);
+    m_sharesList = false;
+    return true;
 }
 
 qsizetype DefaultOrder::positionOf(const Key& key) const
@@ -87,6 +172,26 @@ void DefaultOrder::removeAt(qsizetype position)
 
 void DefaultOrder::prepend(const VeskItem& item)
 {
+    if (m_sharesList) {
+        const Key key = keyFor(item, m_nextFrontSequence--);
+        // The newest item of a list in order leaves it in order: the list holds it at its front.
+        if (!m_keyByID.contains(item.id) && m_list->size() == size() + 1 && m_list->constFirst().id == item.id
+            && (m_keys.empty() || before(key, m_keys.front()))) {
+            m_keys.push_front(key);
+            m_keyByID.insert(item.id, key);
+            return;
+        }
+        if (m_keyByID.contains(item.id) || m_list->size() != size() + 1 || m_list->constFirst().id != item.id) {
+            follow(*m_list, m_broughtBackIDs);
+            return;
+        }
+        // The list without its new front item is what the order holds; the item goes to its place.
+        m_items = emptyListWithRoomAtFront(m_list->size());
+        std::copy(m_list->cbegin() + 1, m_list->cend(), std::back_inserter(m_items));
+        m_sharesList = false;
+        insert(item, key);
+        return;
+    }
     if (m_keyByID.contains(item.id))
         remove(item.id);
     insert(item, keyFor(item, m_nextFrontSequence--));
@@ -101,9 +206,13 @@ void DefaultOrder::update(const VeskItem& item)
     const Key key = keyFor(item, old.sequence);
     const qsizetype position = positionOf(old);
     if (key.broughtBack == old.broughtBack && key.time == old.time) {
-        m_items[position] = item;
+        // A followed list holds the change already.
+        if (!m_sharesList)
+            m_items[position] = item;
         return;
     }
+    if (m_sharesList && !copyFollowedList(size()))
+        return;
     removeAt(position);
     insert(item, key);
 }
@@ -113,6 +222,16 @@ bool DefaultOrder::remove(const QUuid& id)
     const auto found = m_keyByID.constFind(id);
     if (found == m_keyByID.cend())
         return false;
+    if (m_sharesList) {
+        // The list let go of the item already.
+        if (m_list->size() + 1 != size()) {
+            follow(*m_list, m_broughtBackIDs);
+            return true;
+        }
+        m_keys.erase(m_keys.begin() + positionOf(*found));
+        m_keyByID.remove(id);
+        return true;
+    }
     removeAt(positionOf(*found));
     m_keyByID.remove(id);
     return true;
@@ -129,6 +248,9 @@ void DefaultOrder::setBroughtBackIDs(const QSet<QUuid>& ids)
             changed.remove(id);
     }
     m_broughtBackIDs = ids;
+    const bool moves = std::any_of(changed.cbegin(), changed.cend(), [&](const QUuid& id) { return m_keyByID.contains(id); });
+    if (moves && m_sharesList && !copyFollowedList(size()))
+        return;
     for (const QUuid& id : std::as_const(changed)) {
         const auto found = m_keyByID.constFind(id);
         if (found == m_keyByID.cend())

@@ -48,12 +48,33 @@ void LibraryItems::adoptItems(QList<VeskItem> value)
     rebuildIndex();
 }
 
+bool LibraryItems::letGoOfShownItems()
+{
+    if (m_items.isEmpty() || !m_filteredItems.isSharedWith(m_items))
+        return false;
+    m_filteredItems = QList<VeskItem>();
+    return true;
+}
+
+void LibraryItems::publishItems()
+{
+    emit itemsChanged();
+    if (std::exchange(m_shownItemsChangedUnsaid, false))
+        emit filteredItemsChanged();
+}
+
 void LibraryItems::prepend(const VeskItem& item)
 {
+    const bool shown = letGoOfShownItems();
     m_items.prepend(item);
     ++m_frontShift;
     m_slotByID.insert(item.id, -m_frontShift);
+    // The search places the new item in what it shows next; the list shown meanwhile holds it.
+    if (shown)
+        m_filteredItems = m_items;
     emit itemsChanged();
+    if (shown)
+        emit filteredItemsChanged();
     emit itemAdded(item.id);
 }
 
@@ -61,11 +82,16 @@ bool LibraryItems::replaceAt(qsizetype index, const VeskItem& item)
 {
     if (m_items.at(index) == item)
         return false;
+    const bool shown = letGoOfShownItems();
     const QUuid oldID = m_items.at(index).id;
     m_items[index] = item;
     if (oldID != item.id)
         rebuildIndex();
+    if (shown)
+        m_filteredItems = m_items;
     emit itemsChanged();
+    if (shown)
+        emit filteredItemsChanged();
     return true;
 }
 

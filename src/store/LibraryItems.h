@@ -84,6 +84,7 @@ public:
     template <typename Change>
     bool changeEach(Change change)
     {
+        const bool shown = letGoOfShownItems();
         bool changed = false;
         for (VeskItem& item : m_items) {
             [[maybe_unused]] const QUuid id = item.id;
@@ -91,10 +92,14 @@ public:
                 changed = true;
             Q_ASSERT(item.id == id);
         }
+        if (shown) {
+            m_filteredItems = m_items;
+            m_shownItemsChangedUnsaid = m_shownItemsChangedUnsaid || changed;
+        }
         return changed;
     }
     // Says that the items changed (after adoptItems or changeEach).
-    void publishItems() { emit itemsChanged(); }
+    void publishItems();
 
     // True only when start-up read the whole stored library into items().
     bool isWhole() const { return m_whole; }
@@ -147,6 +152,10 @@ signals:
 
 private:
     void rebuildIndex();
+    // A published list that is the items themselves (an empty search over a library in its own
+    // order) would make a change of the items copy every one of them first: it lets go of them for
+    // the change (true then) and shows them again once changed.
+    bool letGoOfShownItems();
 
     QList<VeskItem> m_items;
     // Position of an identifier = its slot + m_frontShift; an item put at the front raises the
@@ -157,6 +166,8 @@ private:
 
     QString m_searchText;
     QList<VeskItem> m_filteredItems;
+    // changeEach changed the published list, which publishItems says.
+    bool m_shownItemsChangedUnsaid = false;
     bool m_searchReady = true;
     QHash<QUuid, QString> m_retrievalHints;
     std::optional<VeskIntakeNotice> m_intakeNotice;

@@ -185,7 +185,7 @@ void readDatabase(LibraryReading& reading, const QString& databasePath, const QS
 
     const QList<VeskItem> items = reading.items ? *reading.items : QList<VeskItem>();
     reading.order = std::make_shared<DefaultOrder>();
-    reading.order->reset(items, {});
+    reading.order->resetSharing(items, {});
 }
 
 } // namespace

@@ -92,7 +92,7 @@ QHash<QUuid, QStringList> LibrarySearch::manualTagsByItem() const
 
 void LibrarySearch::showNewestFirst()
 {
-    m_state->order.reset(m_host->items(), {});
+    m_state->order.follow(m_host->items(), {});
     m_host->setFilteredItems(m_state->order.items());
 }
 
@@ -114,6 +114,9 @@ void LibrarySearch::takeLoadedOrder(DefaultOrder order, const QList<QUuid>& remo
         state.order.update(item);
     for (auto it = added.crbegin(); it != added.crend(); ++it)
         state.order.prepend(*it);
+    // Read in order, the library is its own default order: the order shares its list from now on
+    // instead of holding a second copy of every item.
+    state.order.bind(m_host->items());
 }
 
 void LibrarySearch::updateInDefaultOrder(const VeskItem& item)
@@ -183,7 +186,7 @@ void LibrarySearch::rebuildIndex()
     const bool itemsChanged = state.itemsChangedSinceIndexing;
     if (itemsChanged) {
         // items() changed without naming its items: the kept order follows the whole list.
-        state.order.reset(items, m_host->broughtBackIDs());
+        state.order.follow(items, m_host->broughtBackIDs());
     }
     if (state.indexPending) {
         // Start-up is still building the index; it is brought up to date when it arrives.
@@ -252,6 +255,7 @@ void LibrarySearch::publishDefaultOrder()
     SearchState& state = *m_state;
     forgetLexicalLists();
     state.order.setBroughtBackIDs(m_host->broughtBackIDs());
+    state.order.rejoin();
     // The published list shares the kept one; a different list is a change.
     if (m_host->filteredItems().isSharedWith(state.order.items()))
         return;
@@ -487,8 +491,9 @@ void LibrarySearch::refreshAfterItemChange(const QUuid& id)
     SearchState& state = *m_state;
     const QList<VeskItem>& items = m_host->items();
     // The published list lets go of the kept order while it changes, so that the change does not
-    // copy the whole library first; it is published again below.
-    if (m_host->filteredItems().isSharedWith(state.order.items()))
+    // copy the whole library first; it is published again below. An order that is the library's
+    // own list changes none.
+    if (!state.order.sharesList() && m_host->filteredItems().isSharedWith(state.order.items()))
         m_host->releaseFilteredItems();
 
     const qsizetype index = m_host->indexOfItem(id);
@@ -502,12 +507,12 @@ void LibrarySearch::refreshAfterItemChange(const QUuid& id)
         else if (index == 0)
             state.order.prepend(item);
         else
-            state.order.reset(items, m_host->broughtBackIDs());
+            state.order.follow(items, m_host->broughtBackIDs());
         state.nearDuplicates.upsert(item);
     }
     // A change that was not the one named here leaves the order behind; it is made anew.
     if (state.order.size() != items.size())
-        state.order.reset(items, m_host->broughtBackIDs());
+        state.order.follow(items, m_host->broughtBackIDs());
 
     if (state.indexPending)
         state.changedWhileIndexing.insert(id);

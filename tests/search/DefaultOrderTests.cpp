@@ -84,6 +84,92 @@ TEST(DefaultOrder, KeptItemByItemEqualsAFullSortAfterRandomEdits)
     }
 }
 
+// Following the store's list, which changes first and then tells the order: the order is always
+// the full sort of the list, and it is the list itself (no copy of an item) whenever the list is
+// in that order.
+TEST(DefaultOrder, FollowingAListEqualsAFullSortAndSharesItWhileInOrder)
+{
+    for (quint32 seed = 1; seed <= 40; ++seed) {
+        EditedLibrary library(seed);
+        QList<VeskItem> items;
+        for (int i = 0; i < 30; ++i)
+            items.append(library.newItem());
+        items = defaultOrder(items, {});
+        QSet<QUuid> broughtBack;
+        DefaultOrder order;
+        order.follow(items, broughtBack);
+        ASSERT_TRUE(order.sharesList()) << "seed " << seed;
+        QRandomGenerator random(seed);
+        for (int step = 0; step < 200; ++step) {
+            const int roll = int(random.bounded(12));
+            if (items.isEmpty() || roll < 4) {
+                // Mostly the newest, as captures are; now and then an older date.
+                VeskItem item = library.newItem();
+                if (roll != 0)
+                    item.createdAt = QDateTime::fromSecsSinceEpoch(1'800'000'000 + step, Qt::UTC);
+                items.prepend(item);
+                order.prepend(item);
+            } else if (roll < 7) {
+                const qsizetype at = qsizetype(random.bounded(int(items.size())));
+                items[at].title += QLatin1Char('!');
+                if (roll == 6)
+                    items[at].createdAt = library.newItem().createdAt;
+                order.update(items[at]);
+            } else if (roll < 9) {
+                const qsizetype at = qsizetype(random.bounded(int(items.size())));
+                const QUuid id = items[at].id;
+                items.removeAt(at);
+                EXPECT_TRUE(order.remove(id));
+            } else if (roll < 10) {
+                const QUuid id = items[qsizetype(random.bounded(int(items.size())))].id;
+                if (broughtBack.contains(id))
+                    broughtBack.remove(id);
+                else
+                    broughtBack.insert(id);
+                order.setBroughtBackIDs(broughtBack);
+            } else {
+                // The store brings its list back into order (a sort, the marks cleared).
+                broughtBack.clear();
+                order.setBroughtBackIDs(broughtBack);
+                items = defaultOrder(items, {});
+                order.follow(items, broughtBack);
+            }
+            order.rejoin();
+            const QList<VeskItem> expected = defaultOrder(items, broughtBack);
+            ASSERT_EQ(order.items(), expected) << "seed " << seed << " step " << step;
+            ASSERT_EQ(order.sharesList(), ids(items) == ids(expected)) << "seed " << seed << " step " << step;
+            if (order.sharesList())
+                ASSERT_TRUE(order.items().isSharedWith(items));
+        }
+    }
+}
+
+// An order made apart from the list (on a worker, from the list as read) follows it once bound,
+// when it holds the same items in the same order.
+TEST(DefaultOrder, BoundToTheListItWasMadeFromItSharesIt)
+{
+    QList<VeskItem> items;
+    for (int i = 0; i < 5; ++i) {
+        VeskItem item;
+        item.id = QUuid::createUuid();
+        item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000 - i, Qt::UTC);
+        items.append(item);
+    }
+    DefaultOrder order;
+    order.resetSharing(items, {});
+    EXPECT_TRUE(order.items().isSharedWith(items));
+    QList<VeskItem> shown = items;
+    order.bind(shown);
+    EXPECT_TRUE(order.sharesList());
+
+    // Brought-back marks make an order of its own, which the list never shares.
+    DefaultOrder marked;
+    marked.resetSharing(items, {items[3].id});
+    marked.bind(items);
+    EXPECT_FALSE(marked.sharesList());
+    EXPECT_EQ(ids(marked.items()), ids(defaultOrder(items, {items[3].id})));
+}
+
 TEST(DefaultOrder, ChangesThatAreNotItsOwnLeaveItAlone)
 {
     VeskItem a;

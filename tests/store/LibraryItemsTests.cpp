@@ -103,5 +103,49 @@ TEST(LibraryItemsTest, PublishesOnlyRealChangesAndANewItemAfterTheListChange)
     EXPECT_EQ(heard, (QStringList{QStringLiteral("items"), QStringLiteral("added")}));
 }
 
+// While the published list is the items themselves (an empty search over a library in its own
+// order), a change of the items copies none of the others, and the list shown holds the change and
+// is said to have changed once.
+TEST(LibraryItemsTest, AChangeOfItemsThatAreShownAsTheyAreCopiesNoOtherItem)
+{
+    const Change changes[] = {
+        {"a new item at the front", [](LibraryItems& library, const QList<VeskItem>&) {
+             library.prepend(item(QStringLiteral("new")));
+         }},
+        {"an item replaced", [](LibraryItems& library, const QList<VeskItem>& start) {
+             VeskItem renamed = start.at(2);
+             renamed.title = QStringLiteral("renamed");
+             EXPECT_TRUE(library.replaceAt(2, renamed));
+         }},
+        {"items changed in place, then published", [](LibraryItems& library, const QList<VeskItem>&) {
+             EXPECT_TRUE(library.changeEach([](VeskItem& each) {
+                 each.note = QStringLiteral("noted");
+                 return true;
+             }));
+             library.publishItems();
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        QList<VeskItem> start;
+        for (int i = 0; i < 6; ++i)
+            start.append(item(QStringLiteral("item %1").arg(i)));
+        makeRoomAtFront(start);
+        LibraryItems library;
+        library.adoptItems(start);
+        start = QList<VeskItem>(start.cbegin(), start.cend());
+        library.replaceFilteredItems(library.items());
+        const VeskItem* last = &library.items().constLast();
+        int said = 0;
+        QObject::connect(&library, &LibraryItems::filteredItemsChanged, [&] { ++said; });
+
+        change.apply(library, start);
+        EXPECT_EQ(&library.items().constLast(), last);
+        EXPECT_TRUE(library.filteredItems().isSharedWith(library.items()));
+        EXPECT_NE(library.items(), start);
+        EXPECT_EQ(said, 1);
+    }
+}
+
 } // namespace
 } // namespace vesk::test
