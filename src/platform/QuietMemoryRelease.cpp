@@ -59,7 +59,10 @@ void QuietMemoryRelease::noteActivity()
     if (m_deadline)
         return;
     m_deadline = m_timers->after(m_longestWaitMs, this, [this] {
-        cancelPending();
+        // The quiet moment after the last activity still comes, and with it the caches: a
+        // deadline that fell just before it would otherwise leave them held until the next
+        // activity, however long the window then stays quiet.
+        m_deadline.reset();
         ++m_started;
         ++m_startedWhileBusy;
         releaseOnWorker();

@@ -19,7 +19,7 @@ namespace vesk {
 // A window kept busy without a pause (typing search after search) would otherwise never come to
 // a quiet moment while what each step freed piles up: the allocator is also asked to hand back,
 // at the latest, longestWaitMs after the first activity it has not yet answered. Such a release
-// leaves the caches alone, as they are in use.
+// leaves the caches alone, as they are in use; the quiet moment that follows still releases them.
 class QuietMemoryRelease : public QObject {
 public:
     QuietMemoryRelease(std::shared_ptr<Timers> timers, int quietMs, int longestWaitMs, QObject* parent = nullptr);

@@ -44,7 +44,8 @@ TEST(QuietMemoryRelease, ComesOnceAfterTheLastActivity)
 
 // Activity that never pauses for the quiet time still gets a release of the allocator at the
 // latest the longest wait after its first event, and the count starts again from there; the
-// caches, in use meanwhile, stay.
+// caches, in use meanwhile, stay until the quiet moment after the last event, which a release at
+// the longest wait does not put off.
 TEST(QuietMemoryRelease, ABusyWindowIsReleasedAtTheLongestWait)
 {
     struct Case {
@@ -62,6 +63,8 @@ TEST(QuietMemoryRelease, ABusyWindowIsReleasedAtTheLongestWait)
         {1000, 7000, 9000, 1, 1},
         {1000, 6000, 8000, 1, 1},
         {3000, 3000, 4999, 0, 1},
+        {1000, 5000, 6999, 1, 0},
+        {1000, 5000, 7000, 1, 1},
     };
     for (const Case& c : cases) {
         auto timers = std::make_shared<test::FakeTimers>();
