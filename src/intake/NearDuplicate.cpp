@@ -204,10 +204,15 @@ bool overlapCanQualify(const KeywordOverlap& overlap)
 
 NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item)
 {
-    NearDuplicateVerdict verdict;
     if (!isNearDuplicateCandidate(item))
-        return verdict;
-    const QString candidate = normalizedForNearDuplicate(item.text->toString().trimmed());
+        return {};
+    return compareNearDuplicateText(query, *item.text);
+}
+
+NearDuplicateVerdict compareNearDuplicateText(const NearDuplicateQuery& query, const ItemText& text)
+{
+    NearDuplicateVerdict verdict;
+    const QString candidate = normalizedForNearDuplicate(text.toString().trimmed());
     if (candidate.size() < kMinimumLength)
         return verdict;
     if (candidate == query.normalized) {
@@ -274,6 +279,40 @@ QList<VeskItem> nearDuplicateSnapshot(const QList<VeskItem>& items)
         kept.searchableText = item.searchableText;
     }
     return texts;
+}
+
+QList<NearDuplicateMatch> acceptedNearDuplicates(const NearDuplicateQuery& query,
+                                                 const QList<NearDuplicateCandidate>& candidates)
+{
+    QList<NearDuplicateMatch> matches;
+    for (const NearDuplicateCandidate& candidate : candidates) {
+        const NearDuplicateVerdict verdict = compareNearDuplicateText(query, candidate.text);
+        if (verdict.qualifies)
+            matches.append(NearDuplicateMatch{candidate.id, verdict.exact, verdict.score});
+    }
+    return matches;
+}
+
+std::optional<QUuid> chooseNearDuplicate(const QList<NearDuplicateMatch>& matches,
+                                         const std::function<qsizetype(const QUuid&)>& position)
+{
+    const NearDuplicateMatch* best = nullptr;
+    qsizetype bestPosition = -1;
+    for (const NearDuplicateMatch& match : matches) {
+        const qsizetype at = position(match.id);
+        if (at < 0)
+            continue;
+        // The walk stops at the first exact match; before it, a strictly higher score replaces
+        // the best, so an equal one met earlier in the list stays.
+        const auto rank = [](const NearDuplicateMatch& m) { return std::pair(m.exact ? 1 : 0, m.exact ? 0.0 : m.score); };
+        if (!best || rank(match) > rank(*best) || (rank(match) == rank(*best) && at < bestPosition)) {
+            best = &match;
+            bestPosition = at;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    return best->id;
 }
 
 std::optional<VeskItem> findSimilarTextAmong(

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace vesk {
@@ -52,6 +53,31 @@ struct NearDuplicateVerdict {
     double score = 0.0;
 };
 NearDuplicateVerdict compareNearDuplicate(const NearDuplicateQuery& query, const VeskItem& item);
+// The same for the text of an item known to be a candidate (isNearDuplicateCandidate): a check
+// made away from the list compares what it was given of each item.
+NearDuplicateVerdict compareNearDuplicateText(const NearDuplicateQuery& query, const ItemText& text);
+
+// A candidate as a check away from the list sees it: its identifier and its text.
+struct NearDuplicateCandidate {
+    QUuid id;
+    ItemText text;
+};
+// A candidate the check accepted, with what decides between several.
+struct NearDuplicateMatch {
+    QUuid id;
+    bool exact = false;
+    double score = 0.0;
+    friend bool operator==(const NearDuplicateMatch&, const NearDuplicateMatch&) = default;
+};
+// The candidates the check accepts for the query, in the order given.
+QList<NearDuplicateMatch> acceptedNearDuplicates(const NearDuplicateQuery& query,
+                                                 const QList<NearDuplicateCandidate>& candidates);
+// The match the check names, as the walk over the list in its order would: the first exact match,
+// else the best score, the earlier item on a tie. position gives an item's place in the list, -1
+// for one no longer in it (passed over), so that matches found in any order, even against an
+// older state of the list, are decided by the list as it is.
+std::optional<QUuid> chooseNearDuplicate(const QList<NearDuplicateMatch>& matches,
+                                         const std::function<qsizetype(const QUuid&)>& position);
 
 // The text item of items that says nearly the same as text, best score first, the earlier item
 // on a tie; an exact normalised match wins at once. Secure items and every kind but text are

@@ -81,6 +81,7 @@ void NearDuplicateIndex::clear()
     m_wordIDs.clear();
     m_words.clear();
     m_postings.clear();
+    m_mostKeywords = 0;
 }
 
 quint32 NearDuplicateIndex::internWord(std::u16string_view word)
@@ -107,6 +108,7 @@ void NearDuplicateIndex::place(Entry entry, const std::vector<quint32>& keywords
     // Slots only ever grow, so every list stays ascending by appending.
     const Slot slot = Slot(m_entries.size());
     entry.keywords = PackedIds(keywords);
+    m_mostKeywords = std::max(m_mostKeywords, keywords.size());
     m_slotByID.insert(entry.id, slot);
     m_slotsByTextHash.insert(entry.textHash, slot);
     m_entries.push_back(std::move(entry));
@@ -128,6 +130,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         std::vector<PackedIds> keywords;   // of each entry; at the end only those it is listed under
         std::vector<quint32> counts;       // items of the batch holding each word
         size_t reader = 0;                 // the worker whose word ids the keywords are
+        size_t most = 0;                   // the most keywords of one entry
     };
     std::vector<Batch> batches(static_cast<size_t>(batchCount));
     std::vector<qsizetype> numbers(static_cast<size_t>(batchCount));
@@ -151,8 +154,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
                 if (!prepared.comparable)
                     continue;
                 batch.entries.push_back(
-                    Entry{items[i].id, prepared.textHash, {}, true,
-                          items[i].text->size() >= kLongText ? *items[i].text : ItemText(),
+                    Entry{items[i].id, prepared.textHash, {}, true, *items[i].text,
                           items[i].text->size() >= kLongText ? items[i].searchableText : ItemText()});
                 batch.keywords.emplace_back(prepared.keywords);
             }
@@ -216,11 +218,13 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
             std::sort(ids.begin(), ids.end());
             batch.entries[i].keywords = PackedIds(ids);
             batch.keywords[i] = PackedIds(rarestOf(ids));
+            batch.most = std::max(batch.most, ids.size());
         }
     });
     for (const Batch& batch : batches) {
         for (const PackedIds& keywords : batch.keywords)
             keywords.forEach([&](quint32 id) { ++sizes[id]; });
+        m_mostKeywords = std::max(m_mostKeywords, batch.most);
     }
     // With room for the words that new items bring: the first of them would otherwise move every
     // list's header (megabytes) at once, on the main thread, as that item lands.
@@ -249,7 +253,7 @@ bool NearDuplicateIndex::holdsLongText(const VeskItem& item) const
         return false;
     const auto found = m_slotByID.constFind(item.id);
     // Whether it is a candidate depends on its kind and these two texts only.
-    return found != m_slotByID.cend() && item.kind == VeskKind::Text && m_entries[*found].longText.isSharedWith(*item.text)
+    return found != m_slotByID.cend() && item.kind == VeskKind::Text && m_entries[*found].text.isSharedWith(*item.text)
         && m_entries[*found].longSearchable.isSharedWith(item.searchableText);
 }
 
@@ -261,11 +265,9 @@ void NearDuplicateIndex::upsert(const VeskItem& item)
     Prepared prepared = readItem(item, [&](std::u16string_view word) { return internWord(word); });
     if (!prepared.comparable)
         return;
-    Entry entry{item.id, prepared.textHash, {}, true, {}, {}};
-    if (item.text->size() >= kLongText) {
-        entry.longText = *item.text;
+    Entry entry{item.id, prepared.textHash, {}, true, *item.text, {}};
+    if (item.text->size() >= kLongText)
         entry.longSearchable = item.searchableText;
-    }
     place(std::move(entry), prepared.keywords);
 }
 
@@ -305,11 +307,10 @@ void NearDuplicateIndex::apply(const PreparedItem& prepared, const VeskItem& ite
     for (const std::u16string& word : prepared.keywords)
         keywords.push_back(internWord(word));
     std::sort(keywords.begin(), keywords.end());
-    Entry entry{item.id, prepared.textHash, {}, true, {}, {}};
-    if (item.text && item.text->size() >= kLongText) {
-        entry.longText = *item.text;
+    // A comparable item has a text.
+    Entry entry{item.id, prepared.textHash, {}, true, *item.text, {}};
+    if (item.text->size() >= kLongText)
         entry.longSearchable = item.searchableText;
-    }
     place(std::move(entry), keywords);
 }
 
@@ -325,25 +326,30 @@ bool NearDuplicateIndex::remove(const QUuid& id)
     // The slot stays in its lists, marked gone; it is never given to another item.
     entry.live = false;
     entry.keywords = PackedIds();
-    entry.longText = QString();
-    entry.longSearchable = QString();
+    entry.text = ItemText();
+    entry.longSearchable = ItemText();
     return true;
 }
 
-QList<QUuid> NearDuplicateIndex::candidates(const NearDuplicateQuery& query) const
+std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const NearDuplicateQuery& query) const
 {
-    QList<QUuid> found;
+    std::vector<Slot> found;
     std::vector<Slot> sameHash;
     const size_t textHash = qHash(query.normalized);
     for (auto it = m_slotsByTextHash.constFind(textHash); it != m_slotsByTextHash.cend() && it.key() == textHash;
          ++it) {
         if (std::find(sameHash.cbegin(), sameHash.cend(), *it) == sameHash.cend()) {
             sameHash.push_back(*it);
-            found.append(m_entries[*it].id);
+            found.push_back(*it);
         }
     }
 
     const qsizetype count = query.keywords.size();
+    // The Jaccard index is at most the smaller set's size over the larger one's: a query with far
+    // more keywords than any entry (a very long text) can only be matched exactly, and its words
+    // need not be looked up at all.
+    if (100 * qsizetype(m_mostKeywords) < kBoundPercent * count)
+        return found;
     std::vector<quint32> known;
     known.reserve(size_t(count));
     for (const QString& keyword : query.keywords) {
@@ -393,8 +399,24 @@ QList<QUuid> NearDuplicateIndex::candidates(const NearDuplicateQuery& query) con
         qsizetype shared = 0;
         entry.keywords.forEach([&](quint32 id) { shared += qsizetype((marked[id / 64] >> (id % 64)) & 1); });
         if (overlapCanQualify(keywordOverlap(shared, count, size)))
-            found.append(entry.id);
+            found.push_back(slot);
     }
+    return found;
+}
+
+QList<QUuid> NearDuplicateIndex::candidates(const NearDuplicateQuery& query) const
+{
+    QList<QUuid> found;
+    for (const Slot slot : candidateSlots(query))
+        found.append(m_entries[slot].id);
+    return found;
+}
+
+QList<NearDuplicateCandidate> NearDuplicateIndex::candidateTexts(const NearDuplicateQuery& query) const
+{
+    QList<NearDuplicateCandidate> found;
+    for (const Slot slot : candidateSlots(query))
+        found.append(NearDuplicateCandidate{m_entries[slot].id, m_entries[slot].text});
     return found;
 }
 

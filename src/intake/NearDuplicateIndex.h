@@ -67,6 +67,8 @@ public:
     // a rule to accept them whatever the beginnings of the texts. In no particular order; the
     // caller weighs each.
     QList<QUuid> candidates(const NearDuplicateQuery& query) const;
+    // The same items with the texts they were kept with, for a check made away from the list.
+    QList<NearDuplicateCandidate> candidateTexts(const NearDuplicateQuery& query) const;
 
 private:
     using Slot = quint32;
@@ -76,10 +78,12 @@ private:
         // Its keyword ids; none below the keyword floor: such an item only matches exactly.
         PackedIds keywords;
         bool live = false;
-        // A long text as it was read (shared buffers): taking the same texts again reads nothing.
-        ItemText longText;
+        // The text as it was read (a buffer shared with the item), and for a long one its
+        // searchable text too: taking the same long texts again reads nothing.
+        ItemText text;
         ItemText longSearchable;
     };
+    std::vector<Slot> candidateSlots(const NearDuplicateQuery& query) const;
     bool holdsLongText(const VeskItem& item) const;
     // keywords: the entry's ids, ascending.
     void place(Entry entry, const std::vector<quint32>& keywords);
@@ -92,6 +96,8 @@ private:
     std::deque<std::u16string> m_words;  // by id; a deque keeps them in place as it grows
     std::unordered_map<std::u16string_view, quint32> m_wordIDs;
     std::vector<std::vector<Slot>> m_postings; // by id, ascending (slots are never reused)
+    // The most keywords any entry has had: a query with far more can only match exactly.
+    size_t m_mostKeywords = 0;
 };
 
 } // namespace vesk

@@ -108,18 +108,17 @@ PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFind
 }
 
 PreparedCapture makeCaptureReady(const std::function<PreparedCapture(const SimilarTextFinder&)>& prepare,
-                                 const QList<VeskItem>& items, const QUuid& id, const QDateTime& createdAt,
-                                 const std::optional<QByteArray>& rtf, CaptureRowWriter* writer,
+                                 const SimilarTextFinder& findSimilar, const QUuid& id, const QDateTime& createdAt,
                                  const CancellationToken& cancel)
 {
     // Each step over megabytes of text takes a good part of a second: a store going away waits
     // for one step at most, never for the whole capture.
     if (cancel.isCancelled())
         return {};
-    PreparedCapture prepared = prepare([&items, &cancel](const QString& text) -> std::optional<VeskItem> {
-        if (cancel.isCancelled())
-            return std::nullopt;
-        return findSimilarTextIn(items, text);
+    PreparedCapture prepared = prepare([&findSimilar, &cancel](const QString& text) -> QList<NearDuplicateMatch> {
+        if (cancel.isCancelled() || !findSimilar)
+            return {};
+        return findSimilar(text);
     });
     if (cancel.isCancelled())
         return {};
@@ -137,11 +136,15 @@ PreparedCapture makeCaptureReady(const std::function<PreparedCapture(const Simil
         return {};
     // Read here once, the markers are not looked for again when the card is drawn.
     (void)textMarkers(item.searchableText);
-    // The row comes last and in one transaction: a capture stopped before it leaves nothing in
-    // the file, and one written is whole (it is then found at the next start).
-    if (writer && !cancel.isCancelled())
-        prepared.written = writer->write(item, rtf);
     return prepared;
+}
+
+bool writePreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf,
+                          CaptureRowWriter& writer, const CancellationToken& cancel)
+{
+    if (prepared.kind != PreparedCapture::Kind::Text || cancel.isCancelled())
+        return false;
+    return writer.write(capturedTextItem(prepared), rtf);
 }
 
 } // namespace vesk

@@ -3,6 +3,7 @@
 // Pure functions of their input, so a large capture can be made ready off the main thread.
 
 #include "model/VeskItem.h"
+#include "intake/NearDuplicate.h"
 #include "intake/NearDuplicateIndex.h"
 #include "platform/CancellationToken.h"
 #include "search/SearchIndex.h"
@@ -37,8 +38,9 @@ struct PreparedCapture {
     // from.
     ItemText text;
     ItemText searchableText;
-    // The kept text item that says nearly the same, for "Looks familiar".
-    std::optional<VeskItem> similar;
+    // The kept text items that say nearly the same, for "Looks familiar": the one it names is
+    // chosen by the list as it stands when the capture is committed.
+    QList<NearDuplicateMatch> similar;
 
     // Given when the capture was made, so that one made ready elsewhere keeps its moment.
     QUuid id;
@@ -54,9 +56,9 @@ struct PreparedCapture {
 // The text item a prepared Text capture becomes.
 VeskItem capturedTextItem(const PreparedCapture& prepared);
 
-// The near-duplicate check a preparation runs: the store's own on the main thread, a check over a
-// copy of the items off it.
-using SimilarTextFinder = std::function<std::optional<VeskItem>(const QString& text)>;
+// The near-duplicate check a preparation runs: the items of the library that say nearly the same
+// as text. The store's own index is read on the main thread, and in turns of its gate off it.
+using SimilarTextFinder = std::function<QList<NearDuplicateMatch>(const QString& text)>;
 
 PreparedCapture prepareTextCapture(const QString& text, const std::optional<QString>& title,
                                    const SimilarTextFinder& findSimilar);
@@ -64,13 +66,17 @@ PreparedCapture prepareRichTextCapture(const std::optional<QString>& title, cons
                                        const SimilarTextFinder& findSimilar);
 PreparedCapture prepareHtmlCapture(const QByteArray& data, const SimilarTextFinder& findSimilar);
 
-// A large capture made ready on the capture worker: prepare compares it with a copy of the items,
-// then the capture is stamped with id and createdAt, its search and near-duplicate entries and its
-// markers are read, and last its row (with rtf) is written when there is a writer. Between the
-// steps it looks at cancel: a cancelled capture stops there as Nothing, with no row written.
+// A large capture made ready off the main thread: prepare compares it with the library through
+// findSimilar, then the capture is stamped with id and createdAt, and its search and
+// near-duplicate entries and its markers are read. Between the steps it looks at cancel: a
+// cancelled capture stops there as Nothing.
 PreparedCapture makeCaptureReady(const std::function<PreparedCapture(const SimilarTextFinder&)>& prepare,
-                                 const QList<VeskItem>& items, const QUuid& id, const QDateTime& createdAt,
-                                 const std::optional<QByteArray>& rtf, CaptureRowWriter* writer,
+                                 const SimilarTextFinder& findSimilar, const QUuid& id, const QDateTime& createdAt,
                                  const CancellationToken& cancel);
+// The row of a capture made ready (with rtf) in one transaction: a capture stopped before it
+// leaves nothing in the file, and one written is whole (it is then found at the next start).
+// False when it was not written: a capture that is not a text, a cancelled one, a failed write.
+bool writePreparedCapture(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf,
+                          CaptureRowWriter& writer, const CancellationToken& cancel);
 
 } // namespace vesk

@@ -6,6 +6,8 @@
 #include "store/CapturePreparation.h"
 #include "store/CaptureQueueHost.h"
 #include "store/CaptureRowWriter.h"
+#include "store/LibrarySearch.h"
+#include "platform/ReadGate.h"
 
 #include <utility>
 
@@ -23,6 +25,18 @@ VeskIntakeNotice familiarNotice(const VeskItem& match)
                             QStringLiteral("Looks familiar"), match.title, match.id};
 }
 
+// The check off the main thread: the index is read in one short turn, for the candidates and the
+// texts it kept of them; the comparisons, which read whole texts, run after it.
+QList<NearDuplicateMatch> similarInIndex(const NearDuplicateReading& reading, const QString& text)
+{
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return {};
+    QList<NearDuplicateCandidate> candidates;
+    (void)reading.gate->readTurn([&] { candidates = reading.index->candidateTexts(*query); });
+    return acceptedNearDuplicates(*query, candidates);
+}
+
 } // namespace
 
 struct CaptureQueue::Pending {
@@ -37,19 +51,42 @@ CaptureQueue::CaptureQueue(std::unique_ptr<CaptureQueueHost> host, QObject* pare
 
 CaptureQueue::~CaptureQueue()
 {
-    // The worker belongs to the host and is waited for there; what runs on it now stops soon.
+    // What runs on the workers now stops at its next step: the preparation worker is waited for
+    // as it goes, the capture worker belongs to the host and is waited for there.
     m_stop.cancel();
+}
+
+QList<NearDuplicateMatch> CaptureQueue::similarMatches(const QString& text) const
+{
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return {};
+    // The index names the few items that could be accepted; each is compared as the list holds
+    // it now.
+    QList<NearDuplicateMatch> matches;
+    for (const QUuid& id : m_host.nearDuplicateCandidates(*query)) {
+        const qsizetype at = m_host.indexOfItem(id);
+        if (at < 0)
+            continue;
+        const NearDuplicateVerdict verdict = compareNearDuplicate(*query, m_host.items().at(at));
+        if (verdict.qualifies)
+            matches.append(NearDuplicateMatch{id, verdict.exact, verdict.score});
+    }
+    return matches;
+}
+
+std::optional<VeskItem> CaptureQueue::chosenMatch(const QList<NearDuplicateMatch>& matches) const
+{
+    const std::optional<QUuid> id =
+        chooseNearDuplicate(matches, [this](const QUuid& candidate) { return m_host.indexOfItem(candidate); });
+    if (!id)
+        return std::nullopt;
+    return m_host.items().at(m_host.indexOfItem(*id));
 }
 
 std::optional<VeskItem> CaptureQueue::findSimilarText(const QString& text) const
 {
-    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
-    if (!query)
-        return std::nullopt;
-    // The index names the few items that could be accepted; they are weighed in list order, as
-    // the whole list would be.
-    const QList<QUuid> candidates = m_host.nearDuplicateCandidates(*query);
-    return findSimilarTextAmong(m_host.items(), *query, QSet<QUuid>(candidates.cbegin(), candidates.cend()));
+    return chosenMatch(similarMatches(text));
 }
 
 void CaptureQueue::addText(const QString& text, const std::optional<QString>& title)
@@ -113,7 +150,14 @@ bool CaptureQueue::goesThroughQueue(qsizetype size) const
 
 CaptureQueue::Finder CaptureQueue::similarOnMainThread() const
 {
-    return [this](const QString& text) { return findSimilarText(text); };
+    return [this](const QString& text) { return similarMatches(text); };
+}
+
+SerialExecutor& CaptureQueue::preparationWorker()
+{
+    if (!m_preparation)
+        m_preparation = std::make_unique<SerialExecutor>(QThread::LowPriority);
+    return *m_preparation;
 }
 
 void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf)
@@ -121,28 +165,37 @@ void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, 
     auto pending = std::make_shared<Pending>();
     pending->rtf = rtf;
     m_pending.append(pending);
-    // A large row is written by the worker too, through a connection of its own, unless the
-    // library cannot take it (then the main thread refuses it in its turn).
-    const std::shared_ptr<CaptureRowWriter> writer = m_host.backgroundWriter();
-    // The worker compares with the library as it stands now, through a shared copy of the list.
-    QList<VeskItem> items = m_host.items();
     const QUuid id = QUuid::createUuid();
     const QDateTime createdAt = m_host.now();
-    deliverResult(this, m_host.captureWorker().run([prepare = std::move(prepare), items, id, createdAt, rtf, writer,
-                                                    stop = m_stop]() mutable {
-            // First the text items, the few fields of them the check reads, and the list is let go:
-            // held while the capture is made ready (a second or more), it would make the library's
-            // next change meanwhile (an import landing, an item edited) copy all of it on the main
-            // thread. Its copy for the check is freed here too, before the result is delivered.
-            QList<VeskItem> texts = nearDuplicateSnapshot(std::exchange(items, QList<VeskItem>()));
-            PreparedCapture prepared = makeCaptureReady(prepare, texts, id, createdAt, rtf, writer.get(), stop);
-            texts = QList<VeskItem>();
-            return prepared;
+    // Made ready on the queue's own worker: cleaning, comparing and indexing megabytes takes
+    // seconds, and on the capture worker it would hold back every other write behind it (an
+    // import's row, whose item would then land in the same moment as this one). The library is
+    // compared with through its near-duplicate index, as it stands when the check runs.
+    deliverResult(this, preparationWorker().run([prepare = std::move(prepare), reading = m_host.nearDuplicateReading(),
+                                                 id, createdAt, stop = m_stop] {
+            return makeCaptureReady(prepare, [&reading](const QString& text) { return similarInIndex(reading, text); },
+                                    id, createdAt, stop);
         }),
-        [this, pending, clears = m_host.libraryClears()](const PreparedCapture& prepared) {
+        [this, pending](const PreparedCapture& prepared) { writeRow(pending, prepared); });
+}
+
+void CaptureQueue::writeRow(const std::shared_ptr<Pending>& pending, const PreparedCapture& prepared)
+{
+    // A large row is written by the capture worker through a connection of its own, unless the
+    // library cannot take it (then the main thread refuses it in its turn).
+    const std::shared_ptr<CaptureRowWriter> writer =
+        prepared.kind == PreparedCapture::Kind::Text ? m_host.backgroundWriter() : nullptr;
+    if (!writer) {
+        pending->prepared = prepared;
+        commitReady();
+        return;
+    }
+    deliverResult(this, m_host.captureWorker().run([writer, prepared, rtf = pending->rtf, stop = m_stop] {
+            return writePreparedCapture(prepared, rtf, *writer, stop);
+        }),
+        [this, pending, prepared, clears = m_host.libraryClears()](bool written) {
             pending->prepared = prepared;
-            if (clears != m_host.libraryClears())
-                pending->prepared->written = false;
+            pending->prepared->written = written && clears == m_host.libraryClears();
             commitReady();
         });
 }
@@ -179,6 +232,8 @@ void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<Q
         stamped.createdAt = m_host.now();
     }
     const VeskItem item = capturedTextItem(stamped);
+    // Named by the list as it stands before the new item enters it.
+    const std::optional<VeskItem> similar = chosenMatch(prepared.similar);
     // The words read off the main thread enter the index first, so the refresh that follows the
     // commit finds the item indexed as it is. A capture that will be refused leaves nothing.
     if (!m_host.libraryHasProblem())
@@ -186,8 +241,8 @@ void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<Q
     // A failed write is marked on the card and retried; the window says it.
     if (!m_host.commitNewItem(item, rtf, stamped.written) && m_host.libraryHasProblem())
         return;
-    if (prepared.similar)
-        m_host.postNotice(familiarNotice(*prepared.similar));
+    if (similar)
+        m_host.postNotice(familiarNotice(*similar));
 }
 
 } // namespace vesk

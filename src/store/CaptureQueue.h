@@ -15,20 +15,23 @@
 namespace vesk {
 
 class CaptureQueueHost;
+class SerialExecutor;
+struct NearDuplicateMatch;
 struct PreparedCapture;
 struct VeskItem;
 
 // Captures enter the library in the order they were made. A small one is made ready and committed
 // at once; a large one (a few hundred thousand characters take longer than a frame) is cleaned,
-// titled, compared, indexed and written on the capture worker, and every capture made after it
-// waits for it. A QObject only to receive the worker's results.
+// titled, compared and indexed on a worker of the queue's own, then written on the capture
+// worker, and every capture made after it waits for it. A QObject only to receive the workers'
+// results.
 class CaptureQueue : public QObject {
     Q_OBJECT
 
 public:
     explicit CaptureQueue(std::unique_ptr<CaptureQueueHost> host, QObject* parent = nullptr);
     // Preparations still running stop at their next step and write nothing; their captures are
-    // dropped.
+    // dropped. The one running is waited for.
     ~CaptureQueue() override;
 
     CaptureQueue(const CaptureQueue&) = delete;
@@ -47,12 +50,18 @@ public:
     std::optional<VeskItem> findSimilarText(const QString& text) const;
 
 private:
-    using Finder = std::function<std::optional<VeskItem>(const QString&)>;
+    using Finder = std::function<QList<NearDuplicateMatch>(const QString&)>;
     struct Pending;
 
     bool goesThroughQueue(qsizetype size) const;
+    // The items of the list that the check accepts for text, on the main thread.
+    QList<NearDuplicateMatch> similarMatches(const QString& text) const;
+    // The one of them the list names now.
+    std::optional<VeskItem> chosenMatch(const QList<NearDuplicateMatch>& matches) const;
     Finder similarOnMainThread() const;
+    SerialExecutor& preparationWorker();
     void queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf);
+    void writeRow(const std::shared_ptr<Pending>& pending, const PreparedCapture& prepared);
     void queuePrepared(const PreparedCapture& prepared);
     void commitReady();
     void commit(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
@@ -60,8 +69,10 @@ private:
     std::unique_ptr<CaptureQueueHost> m_hostHeld;
     CaptureQueueHost& m_host;
     QList<std::shared_ptr<Pending>> m_pending;
-    // Shared with every preparation on the worker.
+    // Shared with every preparation and row write on the workers.
     CancellationToken m_stop;
+    // Made when the first large capture comes.
+    std::unique_ptr<SerialExecutor> m_preparation;
 };
 
 } // namespace vesk

@@ -17,6 +17,7 @@ namespace vesk {
 class CaptureRowWriter;
 class SerialExecutor;
 struct NearDuplicateQuery;
+struct NearDuplicateReading;
 struct PreparedCapture;
 
 class CaptureQueueHost {
@@ -26,13 +27,17 @@ public:
     virtual QDateTime now() const = 0;
     // The library's items as they are now, in list order.
     virtual const QList<VeskItem>& items() const = 0;
+    // Position of the item in items(), or -1.
+    virtual qsizetype indexOfItem(const QUuid& id) const = 0;
     // The few items the near-duplicate index says could say nearly the same as the query.
     virtual QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const = 0;
+    // The same index as a worker reads it.
+    virtual NearDuplicateReading nearDuplicateReading() const = 0;
     // True while the library cannot be read: a capture is then refused as it is committed.
     virtual bool libraryHasProblem() const = 0;
     // Raised by every clear of the library: a row written before a clear is gone from the file.
     virtual int libraryClears() const = 0;
-    // The thread that makes large captures ready and writes their rows, in the order given.
+    // The thread that writes large captures' rows, in the order given, beside other writes.
     virtual SerialExecutor& captureWorker() = 0;
     // The worker's own connection; none while the library cannot take writes from it.
     virtual std::shared_ptr<CaptureRowWriter> backgroundWriter() = 0;

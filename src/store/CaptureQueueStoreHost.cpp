@@ -16,10 +16,12 @@ public:
 
     QDateTime now() const override { return m_store.m_services.clock->now(); }
     const QList<VeskItem>& items() const override { return m_store.items(); }
+    qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const override
     {
         return m_store.m_search->nearDuplicateCandidates(query);
     }
+    NearDuplicateReading nearDuplicateReading() const override { return m_store.m_search->nearDuplicateReading(); }
     bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
     int libraryClears() const override { return m_store.m_file->clears(); }
     SerialExecutor& captureWorker() override { return m_store.m_file->captureWorker(); }

@@ -47,6 +47,7 @@ LibrarySearch::~LibrarySearch()
 void LibrarySearch::stopReading()
 {
     m_state->readGate->close();
+    m_state->nearDuplicateGate->close();
 }
 
 void LibrarySearch::assertMainThread() const
@@ -134,7 +135,10 @@ void LibrarySearch::beginIndexBuild()
 
 void LibrarySearch::resetToItems()
 {
-    m_state->nearDuplicates.rebuild(m_host->items());
+    {
+        const ReadGate::Change change(*m_state->nearDuplicateGate);
+        m_state->nearDuplicates.rebuild(m_host->items());
+    }
     showNewestFirst();
 }
 
@@ -173,6 +177,7 @@ void LibrarySearch::finishWithoutIndex()
 
 void LibrarySearch::adoptNearDuplicates(NearDuplicateIndex index)
 {
+    const ReadGate::Change change(*m_state->nearDuplicateGate);
     m_state->nearDuplicates = std::move(index);
 }
 
@@ -191,8 +196,10 @@ void LibrarySearch::rebuildIndex()
     if (state.indexPending) {
         // Start-up is still building the index; it is brought up to date when it arrives.
         state.libraryChangedWhileIndexing = true;
-        if (itemsChanged)
+        if (itemsChanged) {
+            const ReadGate::Change change(*state.nearDuplicateGate);
             state.nearDuplicates.rebuild(items);
+        }
     } else {
         // Only what changed since the last build is indexed again; the result is that of a build
         // from scratch.
@@ -202,6 +209,7 @@ void LibrarySearch::rebuildIndex()
             const ReadGate::Change change(*state.readGate);
             state.index.synchronize(items, m_host->personNamesByItem(), manualTagsByItem(), &changed);
         }
+        const ReadGate::Change change(*state.nearDuplicateGate);
         if (wasEmpty || changed.size() > items.size() / 4) {
             state.nearDuplicates.rebuild(items);
         } else {
@@ -240,14 +248,21 @@ QList<QUuid> LibrarySearch::nearDuplicateCandidates(const NearDuplicateQuery& qu
     return m_state->nearDuplicates.candidates(query);
 }
 
+NearDuplicateReading LibrarySearch::nearDuplicateReading() const
+{
+    return NearDuplicateReading{m_state->nearDuplicateGate, &m_state->nearDuplicates};
+}
+
 void LibrarySearch::applyPreparedCapture(const PreparedCapture& capture, const VeskItem& item)
 {
     if (capture.searchEntry) {
         const ReadGate::Change change(*m_state->readGate);
         m_state->index.apply(*capture.searchEntry, item, {}, {});
     }
-    if (capture.nearDuplicateEntry)
+    if (capture.nearDuplicateEntry) {
+        const ReadGate::Change change(*m_state->nearDuplicateGate);
         m_state->nearDuplicates.apply(*capture.nearDuplicateEntry, item);
+    }
 }
 
 void LibrarySearch::publishDefaultOrder()
@@ -499,6 +514,7 @@ void LibrarySearch::refreshAfterItemChange(const QUuid& id)
     const qsizetype index = m_host->indexOfItem(id);
     if (index < 0) {
         state.order.remove(id);
+        const ReadGate::Change change(*state.nearDuplicateGate);
         state.nearDuplicates.remove(id);
     } else {
         const VeskItem& item = items.at(index);
@@ -508,6 +524,7 @@ void LibrarySearch::refreshAfterItemChange(const QUuid& id)
             state.order.prepend(item);
         else
             state.order.follow(items, m_host->broughtBackIDs());
+        const ReadGate::Change change(*state.nearDuplicateGate);
         state.nearDuplicates.upsert(item);
     }
     // A change that was not the one named here leaves the order behind; it is made anew.

@@ -21,6 +21,7 @@ namespace vesk {
 
 class DefaultOrder;
 class PendingDelay;
+class ReadGate;
 class LibrarySearchHost;
 class NearDuplicateIndex;
 class SearchIndex;
@@ -32,6 +33,13 @@ struct LexicalSnapshot;
 struct NearDuplicateQuery;
 struct PreparedCapture;
 struct SearchState;
+
+// A worker's way to the near-duplicate index: it is read only inside a turn of the gate, which
+// stops giving turns once the search is gone.
+struct NearDuplicateReading {
+    std::shared_ptr<ReadGate> gate;
+    const NearDuplicateIndex* index = nullptr;
+};
 
 // The library's search: the word index and the default order, the lexical pass (as the user
 // types) and the deep pass (at a pause, by words and meaning), usage signals, manual tags,
@@ -91,6 +99,8 @@ public:
 
     // The items that could say nearly the same as a new text.
     QList<QUuid> nearDuplicateCandidates(const NearDuplicateQuery& query) const;
+    // The near-duplicate index as a worker reads it.
+    NearDuplicateReading nearDuplicateReading() const;
     // The words of a capture read off the main thread enter the indexes before its commit.
     void applyPreparedCapture(const PreparedCapture& capture, const VeskItem& item);
     // Forgets the vectors, usage signals and manual tags of deleted items and saves the rest.

@@ -51,6 +51,10 @@ struct SearchState {
     DefaultOrder order;
     // The text items, for the near-duplicate check of a new text.
     NearDuplicateIndex nearDuplicates;
+    // The capture worker looks up a large capture's candidates in turns of this gate; every
+    // change of nearDuplicates on the main thread holds it. A gate of its own: such a change
+    // waits for one short lookup at most, never for a search pass.
+    std::shared_ptr<ReadGate> nearDuplicateGate = std::make_shared<ReadGate>();
     // While start-up builds the index on a worker: the items changed meanwhile, indexed again
     // once it arrives (or all of them, after a change that did not name its items).
     bool indexPending = false;

@@ -2,6 +2,7 @@
 #include "intake/NearDuplicateIndex.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <thread>
 #include <gtest/gtest.h>
 
@@ -80,6 +81,25 @@ std::optional<VeskItem> indexedCheck(const QList<VeskItem>& items, const NearDup
     return findSimilarTextAmong(items, *query, QSet<QUuid>(candidates.cbegin(), candidates.cend()));
 }
 
+// The check a worker makes: the candidates with the texts the index kept of them, compared away
+// from the list, the one named then chosen by the items' places in it.
+std::optional<QUuid> checkAwayFromList(const QList<VeskItem>& items, const NearDuplicateIndex& index,
+                                       const QString& text)
+{
+    const std::optional<NearDuplicateQuery> query = prepareNearDuplicateQuery(text);
+    if (!query)
+        return std::nullopt;
+    return chooseNearDuplicate(acceptedNearDuplicates(*query, index.candidateTexts(*query)), [&](const QUuid& id) {
+        const auto found = std::find_if(items.cbegin(), items.cend(), [&](const VeskItem& item) { return item.id == id; });
+        return found == items.cend() ? qsizetype(-1) : qsizetype(found - items.cbegin());
+    });
+}
+
+std::optional<QUuid> idOf(const std::optional<VeskItem>& item)
+{
+    return item ? std::optional<QUuid>(item->id) : std::nullopt;
+}
+
 TEST(NearDuplicateIndex, AnswersAsTheWholeLibraryWouldAfterBuildsAndEdits)
 {
     int accepted = 0;
@@ -122,6 +142,7 @@ TEST(NearDuplicateIndex, AnswersAsTheWholeLibraryWouldAfterBuildsAndEdits)
             const std::optional<VeskItem> expected = findSimilarTextIn(items, query);
             accepted += expected ? 1 : 0;
             ASSERT_EQ(indexedCheck(items, index, query), expected) << "seed " << seed << " round " << round;
+            ASSERT_EQ(checkAwayFromList(items, index, query), idOf(expected)) << "seed " << seed << " round " << round;
         }
     }
     // The libraries are made so that the check accepts often; otherwise this test would prove little.
@@ -243,7 +264,9 @@ void expectNothingAcceptedIsLeftOut(const QList<VeskItem>& items, const NearDupl
             ASSERT_TRUE(candidates.contains(item.id)) << qPrintable(text) << "\n  vs\n" << qPrintable(item.text->toString());
         }
     }
-    ASSERT_EQ(findSimilarTextAmong(items, *query, candidates), findSimilarTextIn(items, text)) << qPrintable(text);
+    const std::optional<VeskItem> expected = findSimilarTextIn(items, text);
+    ASSERT_EQ(findSimilarTextAmong(items, *query, candidates), expected) << qPrintable(text);
+    ASSERT_EQ(checkAwayFromList(items, index, text), idOf(expected)) << qPrintable(text);
 }
 
 TEST(NearDuplicateIndex, LeavesOutNoAcceptedItemAmongTextsOfEverydayWords)

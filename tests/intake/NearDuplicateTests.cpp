@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <algorithm>
 
 namespace vesk {
@@ -105,6 +106,32 @@ TEST(NearDuplicate, BestScoreWinsAndTheEarlierItemKeepsATie)
 
     ASSERT_EQ(findSimilarTextIn({worse}, query), worse);
     EXPECT_EQ(findSimilarTextIn({worse, newer, same}, query), newer);
+}
+
+// Matches found away from the list, in any order, are decided as the walk over the list decides:
+// the first exact match, else the best score with the earlier item keeping a tie; an item no
+// longer in the list is passed over.
+TEST(NearDuplicate, MatchesFoundInAnyOrderAreDecidedByTheList)
+{
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
+    const QHash<QUuid, qsizetype> positions{{a, 0}, {b, 1}, {c, 2}};
+    const auto position = [&](const QUuid& id) { return positions.value(id, -1); };
+    const QUuid gone = QUuid::createUuid();
+    const struct {
+        const char* name;
+        QList<NearDuplicateMatch> matches;
+        std::optional<QUuid> named;
+    } cases[] = {
+        {"none", {}, std::nullopt},
+        {"the best score", {{b, false, 0.85}, {a, false, 0.9}, {c, false, 0.95}}, c},
+        {"a tie keeps the earlier item", {{c, false, 0.9}, {b, false, 0.9}}, b},
+        {"an exact match over a better score", {{a, false, 0.99}, {c, true, 0.0}}, c},
+        {"the earlier of two exact matches", {{c, true, 0.0}, {b, true, 0.0}}, b},
+        {"a gone item is passed over", {{gone, true, 0.0}, {c, false, 0.83}}, c},
+        {"only gone items", {{gone, false, 0.9}}, std::nullopt},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(chooseNearDuplicate(test.matches, position), test.named) << test.name;
 }
 
 } // namespace

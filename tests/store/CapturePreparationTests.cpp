@@ -38,20 +38,20 @@ TEST(CapturePreparation, ACancelledCaptureStopsAtItsNextStepAndWritesNoRow)
             if (c.at == CancelAt::WhileComparing)
                 cancel.cancel();
             started = true;
-            EXPECT_FALSE(similar(QStringLiteral("harbour lanterns at dusk over the ferry")));
+            EXPECT_TRUE(similar(QStringLiteral("harbour lanterns at dusk over the ferry")).isEmpty());
             PreparedCapture prepared = prepareTextCapture(QStringLiteral("Harbour log\nlanterns at dusk"), std::nullopt,
-                                                          [](const QString&) { return std::nullopt; });
+                                                          [](const QString&) { return QList<NearDuplicateMatch>(); });
             if (c.at == CancelAt::AfterPreparing)
                 cancel.cancel();
             return prepared;
         };
         const QUuid id = QUuid::createUuid();
-        const PreparedCapture ready = makeCaptureReady(prepare, {}, id, QDateTime::currentDateTimeUtc(),
-                                                       QByteArray("{\\rtf1 log}"), &writer, cancel);
+        const PreparedCapture ready = makeCaptureReady(prepare, {}, id, QDateTime::currentDateTimeUtc(), cancel);
+        const bool written = writePreparedCapture(ready, QByteArray("{\\rtf1 log}"), writer, cancel);
 
         const bool kept = c.at == CancelAt::Never;
         EXPECT_EQ(ready.kind, kept ? PreparedCapture::Kind::Text : PreparedCapture::Kind::Nothing);
-        EXPECT_EQ(ready.written, kept);
+        EXPECT_EQ(written, kept);
         EXPECT_EQ(ready.searchEntry != nullptr, kept);
         EXPECT_EQ(started, c.at != CancelAt::BeforeStart);
         auto stored = writer.database()->fetchItems();

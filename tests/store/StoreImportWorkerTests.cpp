@@ -139,6 +139,36 @@ TEST_F(ImportWorkerTest, ALargeCaptureIsFoundOnceItArrives)
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->filteredItems().size() == 1; }, 2'000));
 }
 
+// A large capture is compared with the library away from the main thread; one that repeats a long
+// note already kept, edited a little, still names it.
+TEST_F(ImportWorkerTest, ALargeCaptureThatRepeatsALongNoteNamesIt)
+{
+    auto store = makeStore();
+    const QStringList vocabulary = QStringLiteral(
+        "harbour lantern ferry crossing timetable morning quiet rain station bridge river pocket "
+        "ticket window market winter summer garden meeting letter").split(QLatin1Char(' '));
+    QString longNote;
+    quint32 state = 7;
+    while (longNote.size() < 150'000) {
+        state = state * 1664525u + 1013904223u;
+        longNote += vocabulary.at(qsizetype((state >> 16) % quint32(vocabulary.size())));
+        longNote += (state >> 8) % 12 == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
+    }
+    store->addText(longNote, QStringLiteral("Ferry log"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 1; }, 10'000));
+    EXPECT_FALSE(store->intakeNotice());
+    const QUuid older = store->items().first().id;
+
+    QString edited = longNote;
+    edited.replace(0, 40, QStringLiteral("Ferry log, copied again from the notebook"));
+    store->addText(edited);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 2; }, 10'000));
+    ASSERT_TRUE(store->intakeNotice());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Looks familiar"));
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Ferry log"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, older);
+}
+
 // An imported file's row goes through the background connection; when that one refuses it, the
 // main connection writes it, and when both do, the item is shown unsaved, said, and tried again.
 TEST_F(ImportWorkerTest, ARefusedBackgroundRowIsWrittenByTheMainConnectionOrMarkedUnsavedAndRetried)
