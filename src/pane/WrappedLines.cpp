@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTextCharFormat>
 #include <algorithm>
+#include <cmath>
 
 namespace vesk {
 
@@ -47,27 +48,75 @@ QStringList WrappedLines::paragraphsOf(const QString& text)
     return paragraphs;
 }
 
-void WrappedLines::layOut(const QStringList& paragraphs, const QFont& font, int width)
+void WrappedLines::layOut(const QStringList& paragraphs, const QFont& font, int width, qreal through)
 {
     m_paragraphs.clear();
     m_paragraphs.reserve(std::size_t(paragraphs.size()));
+    m_laidOut = 0;
+    m_estimated = 0;
     m_font = font;
     m_width = width;
-    qreal top = 0;
-    for (const QString& paragraph : paragraphs) {
-        append(paragraph, font, top);
-        top += m_paragraphs.back().height;
+    int start = 0;
+    for (const QString& text : paragraphs) {
+        Paragraph paragraph;
+        paragraph.text = text;
+        paragraph.start = start;
+        start += int(text.size()) + 1;
+        m_paragraphs.push_back(std::move(paragraph));
+    }
+    while (m_laidOut < m_paragraphs.size() && laidOutHeight() <= through)
+        layOutNext();
+    if (isLaidOut())
+        return;
+
+    // The characters laid out tell how wide the rest are, better than the font's average can.
+    const QFontMetricsF metrics(font);
+    m_characterWidth = metrics.averageCharWidth();
+    m_lineHeight = std::ceil(metrics.ascent() + metrics.descent() + std::max<qreal>(0, metrics.leading()));
+    qreal across = 0;
+    int characters = 0;
+    for (std::size_t p = 0; p < m_laidOut; ++p) {
+        const QTextLayout* layout = m_paragraphs[p].layout.get();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            across += line.naturalTextWidth();
+            characters += line.textLength();
+        }
+        if (layout->lineCount() > 0)
+            m_lineHeight = layout->lineAt(0).height();
+    }
+    if (characters > 0 && across > 0)
+        m_characterWidth = across / characters;
+    for (std::size_t p = m_laidOut; p < m_paragraphs.size(); ++p) {
+        m_paragraphs[p].height = estimatedHeight(m_paragraphs[p].text);
+        m_estimated += m_paragraphs[p].height;
     }
 }
 
-void WrappedLines::append(const QString& text, const QFont& font, qreal top)
+qreal WrappedLines::estimatedHeight(const QString& text) const
 {
-    Paragraph paragraph;
-    paragraph.start = m_paragraphs.empty() ? 0
-                                           : m_paragraphs.back().start + int(m_paragraphs.back().layout->text().size()) + 1;
-    paragraph.layout = std::make_unique<QTextLayout>(text, font);
+    // Rounded down: wrapping at words leaves room at the ends of lines, so the lines laid out come
+    // to at least as many, and the height only grows as the rest is laid out.
+    const qreal lineWidth = std::max(1, m_width);
+    const qreal lines = std::floor(qreal(text.size()) * m_characterWidth / lineWidth) + 1;
+    return lines * m_lineHeight;
+}
+
+qreal WrappedLines::laidOutHeight() const
+{
+    if (m_laidOut == 0)
+        return 0;
+    const Paragraph& last = m_paragraphs[m_laidOut - 1];
+    return last.layout->position().y() + last.height;
+}
+
+void WrappedLines::layOutNext() const
+{
+    Paragraph& paragraph = m_paragraphs[m_laidOut];
+    const qreal top = laidOutHeight();
+    paragraph.layout = std::make_unique<QTextLayout>(paragraph.text, m_font);
     QTextLayout* layout = paragraph.layout.get();
-    layout->setTextOption(optionFor(text));
+    layout->setTextOption(optionFor(paragraph.text));
     // Keeps the shaped glyphs: the text is painted again as the pane fills in around it.
     layout->setCacheEnabled(true);
     layout->beginLayout();
@@ -81,8 +130,27 @@ void WrappedLines::append(const QString& text, const QFont& font, qreal top)
     }
     layout->endLayout();
     layout->setPosition(QPointF(0, top));
+    // Its estimate gives way to its height.
+    m_estimated -= paragraph.height;
     paragraph.height = y;
-    m_paragraphs.push_back(std::move(paragraph));
+    ++m_laidOut;
+    if (isLaidOut())
+        m_estimated = 0;
+}
+
+bool WrappedLines::layOutThrough(qreal y) const
+{
+    const qreal before = height();
+    while (m_laidOut < m_paragraphs.size() && laidOutHeight() <= y)
+        layOutNext();
+    return height() != before;
+}
+
+const QTextLayout* WrappedLines::laidOut(std::size_t p) const
+{
+    while (m_laidOut <= p)
+        layOutNext();
+    return m_paragraphs[p].layout.get();
 }
 
 bool WrappedLines::elide(int maxLines)
@@ -91,7 +159,7 @@ bool WrappedLines::elide(int maxLines)
         return false;
     int lines = 0;
     for (std::size_t p = 0; p < m_paragraphs.size(); ++p) {
-        const QTextLayout* layout = m_paragraphs[p].layout.get();
+        const QTextLayout* layout = laidOut(p);
         const int count = layout->lineCount();
         const bool moreAfter = p + 1 < m_paragraphs.size();
         if (lines + count < maxLines || (lines + count == maxLines && !moreAfter)) {
@@ -99,15 +167,20 @@ bool WrappedLines::elide(int maxLines)
             continue;
         }
         // This paragraph holds the last line allowed: the rest of the text gives way to "…".
-        const QString paragraph = layout->text();
+        const QString& paragraph = m_paragraphs[p].text;
         const QTextLine last = layout->lineAt(maxLines - lines - 1);
         const qreal lineWidth = std::max(1, m_width);
         const QString rest = paragraph.mid(last.textStart()).trimmed() + QStringLiteral(" \u2026");
         const QString shown = paragraph.left(last.textStart())
             + QFontMetricsF(m_font).elidedText(rest, Qt::ElideRight, lineWidth - 1);
-        const qreal top = layout->position().y();
         m_paragraphs.erase(m_paragraphs.begin() + qsizetype(p), m_paragraphs.end());
-        append(shown, m_font, top);
+        m_laidOut = p;
+        m_estimated = 0;
+        Paragraph cut;
+        cut.text = shown;
+        cut.start = p == 0 ? 0 : m_paragraphs[p - 1].start + int(m_paragraphs[p - 1].text.size()) + 1;
+        m_paragraphs.push_back(std::move(cut));
+        layOutNext();
         return true;
     }
     return false;
@@ -117,28 +190,27 @@ qreal WrappedLines::height(int maxLines) const
 {
     if (m_paragraphs.empty())
         return 0;
-    const Paragraph& last = m_paragraphs.back();
-    const qreal whole = last.layout->position().y() + last.height;
+    const qreal whole = laidOutHeight() + m_estimated;
     if (maxLines <= 0)
         return whole;
     int lines = 0;
-    for (const Paragraph& paragraph : m_paragraphs) {
-        const QTextLayout* layout = paragraph.layout.get();
+    for (std::size_t p = 0; p < m_paragraphs.size(); ++p) {
+        const QTextLayout* layout = laidOut(p);
         if (lines + layout->lineCount() >= maxLines) {
             // Down to the bottom of the last line allowed, so no part of the next one shows.
             const QTextLine line = layout->lineAt(maxLines - lines - 1);
-            return std::min(whole, layout->position().y() + line.rect().bottom());
+            return std::min(laidOutHeight() + m_estimated, layout->position().y() + line.rect().bottom());
         }
         lines += layout->lineCount();
     }
-    return whole;
+    return laidOutHeight();
 }
 
 int WrappedLines::lineCount() const
 {
     int lines = 0;
-    for (const Paragraph& paragraph : m_paragraphs)
-        lines += paragraph.layout->lineCount();
+    for (std::size_t p = 0; p < m_paragraphs.size(); ++p)
+        lines += laidOut(p)->lineCount();
     return lines;
 }
 
@@ -148,7 +220,7 @@ QString WrappedLines::text() const
     for (const Paragraph& paragraph : m_paragraphs) {
         if (paragraph.start > 0)
             text += QLatin1Char('\n');
-        text += paragraph.layout->text();
+        text += paragraph.text;
     }
     return text;
 }
@@ -157,7 +229,7 @@ int WrappedLines::length() const
 {
     if (m_paragraphs.empty())
         return 0;
-    return m_paragraphs.back().start + int(m_paragraphs.back().layout->text().size());
+    return m_paragraphs.back().start + int(m_paragraphs.back().text.size());
 }
 
 int WrappedLines::paragraphAt(int position) const
@@ -169,18 +241,17 @@ int WrappedLines::paragraphAt(int position) const
 
 int WrappedLines::paragraphAtY(qreal y) const
 {
-    for (std::size_t p = 0; p < m_paragraphs.size(); ++p) {
-        const Paragraph& paragraph = m_paragraphs[p];
-        if (y < paragraph.layout->position().y() + paragraph.height)
-            return int(p);
-    }
-    return int(m_paragraphs.size()) - 1;
+    layOutThrough(y);
+    const auto laid = m_paragraphs.begin() + qsizetype(m_laidOut);
+    const auto below = std::upper_bound(m_paragraphs.begin(), laid, y,
+        [](qreal at, const Paragraph& paragraph) { return at < paragraph.layout->position().y(); });
+    return std::max(0, int(below - m_paragraphs.begin()) - 1);
 }
 
 std::pair<int, int> WrappedLines::lineOf(int position) const
 {
     const int p = paragraphAt(position);
-    const QTextLayout* layout = m_paragraphs[std::size_t(p)].layout.get();
+    const QTextLayout* layout = laidOut(std::size_t(p));
     const int offset = position - m_paragraphs[std::size_t(p)].start;
     const QTextLine line = layout->lineForTextPosition(offset);
     return {p, line.isValid() ? line.lineNumber() : layout->lineCount() - 1};
@@ -205,7 +276,7 @@ QString WrappedLines::textBetween(int from, int to) const
         std::swap(from, to);
     QString text;
     for (const Paragraph& paragraph : m_paragraphs) {
-        const QString& own = paragraph.layout->text();
+        const QString& own = paragraph.text;
         const int end = paragraph.start + int(own.size());
         if (end < from || paragraph.start > to)
             continue;
@@ -223,9 +294,10 @@ std::pair<int, int> WrappedLines::wordAround(int position) const
 {
     if (m_paragraphs.empty())
         return {0, 0};
-    const Paragraph& paragraph = m_paragraphs[std::size_t(paragraphAt(position))];
-    const QTextLayout* layout = paragraph.layout.get();
-    const QString& text = layout->text();
+    const std::size_t p = std::size_t(paragraphAt(position));
+    const Paragraph& paragraph = m_paragraphs[p];
+    const QTextLayout* layout = laidOut(p);
+    const QString& text = paragraph.text;
     const int length = int(text.size());
     int first = position - paragraph.start;
     // Back to the start of the word the position is in or just after, as text cursors go.
@@ -249,7 +321,7 @@ std::pair<int, int> WrappedLines::paragraphAround(int position) const
         return {0, 0};
     const std::size_t p = std::size_t(paragraphAt(position));
     const Paragraph& paragraph = m_paragraphs[p];
-    const int end = paragraph.start + int(paragraph.layout->text().size());
+    const int end = paragraph.start + int(paragraph.text.size());
     return {paragraph.start, p + 1 < m_paragraphs.size() ? end + 1 : end};
 }
 
@@ -271,8 +343,7 @@ int WrappedLines::lineEnd(int position) const
     const QTextLine line = paragraph.layout->lineAt(i);
     int end = line.textStart() + line.textLength();
     // A wrapped line ends before the space it broke at.
-    if (i + 1 < paragraph.layout->lineCount() && line.textLength() > 0
-        && paragraph.layout->text().at(end - 1).isSpace())
+    if (i + 1 < paragraph.layout->lineCount() && line.textLength() > 0 && paragraph.text.at(end - 1).isSpace())
         --end;
     return paragraph.start + end;
 }
@@ -281,8 +352,9 @@ int WrappedLines::leftOf(int position) const
 {
     if (m_paragraphs.empty())
         return 0;
-    const Paragraph& paragraph = m_paragraphs[std::size_t(paragraphAt(position))];
-    const int moved = paragraph.layout->leftCursorPosition(position - paragraph.start) + paragraph.start;
+    const std::size_t p = std::size_t(paragraphAt(position));
+    const int start = m_paragraphs[p].start;
+    const int moved = laidOut(p)->leftCursorPosition(position - start) + start;
     return moved != position ? moved : std::max(0, position - 1);
 }
 
@@ -290,8 +362,9 @@ int WrappedLines::rightOf(int position) const
 {
     if (m_paragraphs.empty())
         return 0;
-    const Paragraph& paragraph = m_paragraphs[std::size_t(paragraphAt(position))];
-    const int moved = paragraph.layout->rightCursorPosition(position - paragraph.start) + paragraph.start;
+    const std::size_t p = std::size_t(paragraphAt(position));
+    const int start = m_paragraphs[p].start;
+    const int moved = laidOut(p)->rightCursorPosition(position - start) + start;
     return moved != position ? moved : std::min(length(), position + 1);
 }
 
@@ -299,21 +372,22 @@ int WrappedLines::wordBefore(int position) const
 {
     if (m_paragraphs.empty())
         return 0;
-    const Paragraph& paragraph = m_paragraphs[std::size_t(paragraphAt(position))];
-    if (position == paragraph.start)
+    const std::size_t p = std::size_t(paragraphAt(position));
+    const int start = m_paragraphs[p].start;
+    if (position == start)
         return std::max(0, position - 1);
-    return paragraph.start
-        + paragraph.layout->previousCursorPosition(position - paragraph.start, QTextLayout::SkipWords);
+    return start + laidOut(p)->previousCursorPosition(position - start, QTextLayout::SkipWords);
 }
 
 int WrappedLines::wordAfter(int position) const
 {
     if (m_paragraphs.empty())
         return 0;
-    const Paragraph& paragraph = m_paragraphs[std::size_t(paragraphAt(position))];
-    if (position == paragraph.start + int(paragraph.layout->text().size()))
+    const std::size_t p = std::size_t(paragraphAt(position));
+    const int start = m_paragraphs[p].start;
+    if (position == start + int(m_paragraphs[p].text.size()))
         return std::min(length(), position + 1);
-    return paragraph.start + paragraph.layout->nextCursorPosition(position - paragraph.start, QTextLayout::SkipWords);
+    return start + laidOut(p)->nextCursorPosition(position - start, QTextLayout::SkipWords);
 }
 
 qreal WrappedLines::xOf(int position) const
@@ -351,7 +425,7 @@ int WrappedLines::onLineBelow(int position, qreal x) const
     if (std::size_t(p) + 1 == m_paragraphs.size())
         return position;
     const Paragraph& below = m_paragraphs[std::size_t(p) + 1];
-    return below.start + below.layout->lineAt(0).xToCursor(x);
+    return below.start + laidOut(std::size_t(p) + 1)->lineAt(0).xToCursor(x);
 }
 
 QRectF WrappedLines::cursorRect(int position) const
@@ -368,7 +442,9 @@ QRectF WrappedLines::cursorRect(int position) const
 void WrappedLines::draw(QPainter* painter, const QRectF& clip, int selectionStart, int selectionEnd,
     const QTextCharFormat& selectionFormat, int cursor) const
 {
-    for (const Paragraph& paragraph : m_paragraphs) {
+    layOutThrough(clip.bottom());
+    for (std::size_t p = 0; p < m_laidOut; ++p) {
+        const Paragraph& paragraph = m_paragraphs[p];
         const QTextLayout* layout = paragraph.layout.get();
         const qreal top = layout->position().y();
         if (top > clip.bottom())
@@ -377,7 +453,7 @@ void WrappedLines::draw(QPainter* painter, const QRectF& clip, int selectionStar
             continue;
         // The paragraph's break counts as one more position: a selection that goes on past it
         // shows a little past the paragraph's end, as in a document.
-        const int length = int(layout->text().size()) + 1;
+        const int length = int(paragraph.text.size()) + 1;
         const int from = selectionStart - paragraph.start;
         const int to = selectionEnd - paragraph.start;
         QList<QTextLayout::FormatRange> selections;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleHints>
 #include <QTextCharFormat>
 #include <cmath>
@@ -112,6 +113,7 @@ QString WrappingText::selectedText() const
 
 void WrappingText::forgetMeasurements()
 {
+    m_fitLater.stop();
     m_measured.fill(Measured{});
     m_spare = WrappedLines();
     m_shown = WrappedLines();
@@ -120,8 +122,26 @@ void WrappingText::forgetMeasurements()
 const WrappedLines& WrappingText::measured(int width) const
 {
     if (m_spare.isEmpty() || m_spare.width() != width)
-        m_spare.layOut(m_paragraphs, font(), width);
+        m_spare.layOut(m_paragraphs, font(), width, firstScreen());
     return m_spare;
+}
+
+int WrappingText::windowHeight() const
+{
+    const QWidget* top = window();
+    if (top != this && top->testAttribute(Qt::WA_Resized))
+        return top->height();
+    const QScreen* shownOn = screen();
+    return shownOn ? shownOn->availableGeometry().height() : 0;
+}
+
+qreal WrappingText::firstScreen() const
+{
+    // Scrolled up past the window's top, the widget shows lines further down. Lower in the window
+    // it shows fewer, but the sections above it may yet shrink and lift it.
+    const QWidget* top = window();
+    const int y = top == this ? 0 : mapTo(top, QPoint(0, 0)).y();
+    return qreal(windowHeight() - std::min(0, y));
 }
 
 int WrappingText::heightForWidth(int width) const
@@ -179,7 +199,7 @@ void WrappingText::layOutShown()
         m_shown = std::move(m_spare);
         m_spare = WrappedLines();
     } else {
-        m_shown.layOut(m_paragraphs, font(), width);
+        m_shown.layOut(m_paragraphs, font(), width, firstScreen());
     }
     m_shown.elide(m_maxLines);
     const int length = m_shown.length();
@@ -198,8 +218,17 @@ void WrappingText::paintEvent(QPaintEvent* event)
     QTextCharFormat selection;
     selection.setBackground(palette().brush(group, QPalette::Highlight));
     selection.setForeground(palette().brush(group, QPalette::HighlightedText));
+    // Scrolled to within a quarter window of the lines not laid out yet: a window's height more
+    // is laid out, so that the estimated rest is never in sight and what follows the text only
+    // moves while it is out of sight. The widget takes its new height once the paint is over.
+    const qreal before = m_shown.height();
+    const int ahead = windowHeight();
+    if (!m_shown.isLaidOut() && event->rect().bottom() + ahead / 4 > m_shown.laidOutHeight())
+        m_shown.layOutThrough(event->rect().bottom() + ahead);
     m_shown.draw(&painter, event->rect(), std::min(m_anchor, m_position), std::max(m_anchor, m_position),
         selection, hasFocus() && m_cursorOn ? m_position : -1);
+    if (m_shown.height() != before && !m_fitLater.isActive())
+        m_fitLater.start(0, this);
 }
 
 void WrappingText::fitHeight()
@@ -487,6 +516,9 @@ void WrappingText::timerEvent(QTimerEvent* event)
     if (event->timerId() == m_blink.timerId()) {
         m_cursorOn = !m_cursorOn;
         update(m_shown.cursorRect(m_position).toAlignedRect());
+    } else if (event->timerId() == m_fitLater.timerId()) {
+        m_fitLater.stop();
+        fitHeight();
     } else if (event->timerId() == m_tripleClick.timerId()) {
         m_tripleClick.stop();
     } else {

@@ -59,6 +59,13 @@ private:
 
     // Lays the text out at the widget's width, cut after its last allowed line, unless it is.
     void layOutShown();
+    // The height of the widget's window, or of the screen before the window has a size: no more
+    // of the text than that is in sight at once.
+    int windowHeight() const;
+    // How far down the lines can be in sight as the widget stands: to the bottom of its window.
+    // The lines below are laid out as the pane is scrolled towards them, a window's height ahead
+    // of those in sight, and the height of the text is estimated until then.
+    qreal firstScreen() const;
     // The text laid out whole at width, on the spare lines.
     const WrappedLines& measured(int width) const;
     // The width the box layouts between it and its nearest placed ancestor will give it, for
@@ -108,6 +115,8 @@ private:
     QPointF m_doubleClickPoint;
     QBasicTimer m_blink;
     bool m_cursorOn = false;
+    // Takes the height of the lines that painting laid out, once the paint is over.
+    QBasicTimer m_fitLater;
 };
 
 } // namespace vesk

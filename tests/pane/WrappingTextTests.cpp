@@ -177,5 +177,82 @@ TEST_F(WrappingTextTest, TheSelectionIsDrawnInTheHighlightOfTheFocus)
     EXPECT_FALSE(shows(QPalette::Inactive));
 }
 
+// A note far longer than its window: lines of a few dozen words each, the first ones in sight.
+class LongWrappingTextTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 120; ++i)
+            lines.append(QStringLiteral("line %1 of a long note that wraps once or twice at the width it is shown at").arg(i));
+        lines.append(QStringLiteral("the end"));
+        window.resize(300, 200);
+        text = new WrappingText(lines.join(QLatin1Char('\n')), QFont(QStringLiteral("DejaVu Sans"), 11), Qt::black, 0, &window);
+        text->resize(300, text->heightForWidth(300));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    QStringList lines;
+    QWidget window;
+    WrappingText* text = nullptr;
+};
+
+TEST_F(LongWrappingTextTest, TheLinesOutOfSightFollowWithoutMovingThoseInSight)
+{
+    // The same text laid out whole at once, in a window as tall as the screen.
+    QWidget tall;
+    tall.resize(300, 100'000);
+    WrappingText whole(text->text(), text->font(), Qt::black, 0, &tall);
+    const int height = whole.heightForWidth(300);
+
+    const int estimated = text->height();
+    EXPECT_LE(estimated, height); // it grows as the rest is laid out, never shrinks
+    const QImage inSight = text->grab(QRect(0, 0, 300, 200)).toImage();
+    // Scrolled to the end: the rest is laid out and the widget takes its whole height.
+    text->grab(QRect(0, 0, 300, estimated));
+    QCoreApplication::processEvents();
+    text->grab(QRect(0, 0, 300, text->height()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text->height(), height);
+    EXPECT_EQ(text->grab(QRect(0, 0, 300, 200)).toImage(), inSight);
+}
+
+TEST_F(LongWrappingTextTest, TheWholeTextCanBeSelectedBeforeItIsAllLaidOut)
+{
+    struct Case {
+        const char* gesture;
+        std::function<void()> act;
+        QString selected;
+    };
+    const Case cases[] = {
+        {"select all", [this] { text->selectAll(); }, lines.join(QLatin1Char('\n'))},
+        {"to the end, then a word back",
+            [this] {
+                QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+                QTest::keyClick(text, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier);
+            },
+            QStringLiteral("end")},
+        {"to the end, then to the start of its line",
+            [this] {
+                QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+                QTest::keyClick(text, Qt::Key_Home, Qt::ShiftModifier);
+            },
+            QStringLiteral("the end")},
+        {"scrolled to the end, a double click on the last line",
+            [this] {
+                text->grab(QRect(0, 0, 300, text->height()));
+                QCoreApplication::processEvents();
+                QTest::mouseDClick(text, Qt::LeftButton, {}, QPoint(3, text->height() - 3));
+            },
+            QStringLiteral("the")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gesture);
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(2, 2));
+        c.act();
+        EXPECT_EQ(text->selectedText(), c.selected);
+    }
+}
+
 } // namespace
 } // namespace vesk
