@@ -16,6 +16,14 @@ constexpr qint64 kReferenceEpochSeconds = 978'307'200; // 2001-01-01 00:00:00 UT
 const QString kCountKey = QStringLiteral("selectionCount");
 const QString kLastKey = QStringLiteral("lastSelectedAt");
 
+QJsonObject entryObject(const UsageSignal& signal)
+{
+    QJsonObject entry;
+    entry.insert(kCountKey, qint64(signal.selectionCount));
+    entry.insert(kLastKey, referenceSeconds(signal.lastSelectedAt));
+    return entry;
+}
+
 } // namespace
 
 double referenceSeconds(const QDateTime& date)
@@ -61,13 +69,52 @@ double usageScore(const std::optional<UsageSignal>& signal, const QDateTime& now
 QByteArray encodeUsageSignals(const UsageSignalMap& signalMap)
 {
     QJsonObject root;
-    for (auto it = signalMap.cbegin(); it != signalMap.cend(); ++it) {
-        QJsonObject entry;
-        entry.insert(kCountKey, qint64(it->selectionCount));
-        entry.insert(kLastKey, referenceSeconds(it->lastSelectedAt));
-        root.insert(it.key(), entry);
-    }
+    for (auto it = signalMap.cbegin(); it != signalMap.cend(); ++it)
+        root.insert(it.key(), entryObject(*it));
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+void EncodedUsageSignals::reset(const UsageSignalMap& signalMap)
+{
+    m_entries.clear();
+    m_bytes = 0;
+    for (auto it = signalMap.cbegin(); it != signalMap.cend(); ++it)
+        set(it.key(), *it);
+}
+
+void EncodedUsageSignals::set(const QString& key, const UsageSignal& signal)
+{
+    // The JSON writer's own text for a document of this entry alone, less its braces: the key
+    // escaped and the numbers written as they are in the whole.
+    QJsonObject alone;
+    alone.insert(key, entryObject(signal));
+    const QByteArray document = QJsonDocument(alone).toJson(QJsonDocument::Compact);
+    QByteArray& entry = m_entries[key];
+    m_bytes += document.size() - 2 - entry.size();
+    entry = document.mid(1, document.size() - 2);
+}
+
+void EncodedUsageSignals::remove(const QString& key)
+{
+    const auto found = m_entries.constFind(key);
+    if (found == m_entries.cend())
+        return;
+    m_bytes -= found->size();
+    m_entries.erase(found);
+}
+
+QByteArray EncodedUsageSignals::json() const
+{
+    QByteArray json;
+    json.reserve(m_bytes + m_entries.size() + 2);
+    json += '{';
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (it != m_entries.cbegin())
+            json += ',';
+        json += *it;
+    }
+    json += '}';
+    return json;
 }
 
 std::optional<UsageSignalMap> decodeUsageSignals(const QByteArray& json)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QMap>
 #include <QString>
 
 #include <optional>
@@ -34,6 +35,22 @@ double usageScore(const std::optional<UsageSignal>& signal, const QDateTime& now
 // 2001-01-01 UTC>}, ...}. Decoding fails as a whole on anything else.
 QByteArray encodeUsageSignals(const UsageSignalMap& signalMap);
 std::optional<UsageSignalMap> decodeUsageSignals(const QByteArray& json);
+
+// The stored JSON form kept entry by entry beside the signals, so that a use encodes again the one
+// entry it changed instead of those of every item ever opened. Its json() is byte for byte what
+// encodeUsageSignals gives for the same signals.
+class EncodedUsageSignals {
+public:
+    void reset(const UsageSignalMap& signalMap);
+    void set(const QString& key, const UsageSignal& signal);
+    void remove(const QString& key);
+    QByteArray json() const;
+
+private:
+    // Each entry as it stands in the whole, in the order of the keys there.
+    QMap<QString, QByteArray> m_entries;
+    qsizetype m_bytes = 0;
+};
 
 // Seconds between 2001-01-01 00:00:00 UTC and date, the stored form of dates in JSON states.
 double referenceSeconds(const QDateTime& date);

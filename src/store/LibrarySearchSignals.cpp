@@ -12,6 +12,7 @@ namespace vesk {
 void LibrarySearch::loadUsageSignals()
 {
     m_state->usageSignals = decodeUsageSignals(m_services.settings->data(usageSignalsKey)).value_or(UsageSignalMap());
+    m_state->encodedUsageSignals.reset(m_state->usageSignals);
 }
 
 void LibrarySearch::loadManualTags()
@@ -28,7 +29,9 @@ void LibrarySearch::recordUsage(const QUuid& id)
     const std::optional<UsageSignal> existing = previous != state.usageSignals.cend()
         ? std::optional<UsageSignal>(*previous)
         : std::nullopt;
-    state.usageSignals.insert(key, recordedUse(existing, m_services.clock->now()));
+    const UsageSignal used = recordedUse(existing, m_services.clock->now());
+    state.usageSignals.insert(key, used);
+    state.encodedUsageSignals.set(key, used);
     saveUsageSignals();
     state.relatedCache.clear();
 }
@@ -48,7 +51,7 @@ void LibrarySearch::saveUsageSignals()
     // at every item opened.
     if (m_host->readOnly())
         return;
-    m_services.settings->setData(usageSignalsKey, encodeUsageSignals(m_state->usageSignals));
+    m_services.settings->setData(usageSignalsKey, m_state->encodedUsageSignals.json());
 }
 
 QSet<QString> LibrarySearch::manualTags(const VeskItem& item) const
@@ -115,6 +118,7 @@ void LibrarySearch::forgetItems(const QList<VeskItem>& items)
     for (const VeskItem& item : items) {
         const QString key = uuidString(item.id);
         state.usageSignals.remove(key);
+        state.encodedUsageSignals.remove(key);
         state.manualTagsByID.remove(key);
     }
     saveUsageSignals();
@@ -131,6 +135,7 @@ void LibrarySearch::forgetAll()
         state.vectors.clear();
     }
     state.usageSignals.clear();
+    state.encodedUsageSignals.reset({});
     saveUsageSignals();
     state.manualTagsByID.clear();
     saveManualTags();

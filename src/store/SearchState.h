@@ -64,6 +64,8 @@ struct SearchState {
     RelatedMemo relatedCache;
     // Keyed by the item identifier's upper-case text.
     UsageSignalMap usageSignals;
+    // The same signals as they are saved, changed along with them.
+    EncodedUsageSignals encodedUsageSignals;
     ManualTagMap manualTagsByID;
     // The lexical pass running on a worker; a newer pass cancels it.
     std::optional<CancellationToken> lexicalPass;

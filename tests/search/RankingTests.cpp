@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <algorithm>
 #include <vector>
@@ -133,6 +134,55 @@ TEST(UsageSignals, StoredFormRoundTripsAndRejectsBadData)
     EXPECT_FALSE(decodeUsageSignals(R"({"A":{"selectionCount":2}})"));
     EXPECT_FALSE(decodeUsageSignals(R"({"A":{"selectionCount":2.5,"lastSelectedAt":1}})"));
     EXPECT_TRUE(decodeUsageSignals("{}"));
+}
+
+TEST(UsageSignals, KeptEncodedEntryByEntryTheyAreSavedAsEncodedWhole)
+{
+    const QDateTime epoch = QDateTime::fromMSecsSinceEpoch(978'307'200'000, Qt::UTC);
+    const QString first = QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF");
+    const QString second = QStringLiteral("0A9619FF-8B86-D011-B42D-00C04FC964FF");
+    // Keys a damaged file could bring back: written escaped, and in the same order.
+    const QString quoted = QStringLiteral("a \"quoted\\ key\n");
+    const QString accented = QStringLiteral("\u00e9t\u00e9 \u65e5\u672c \U0001F389");
+    struct Change {
+        QString key;
+        std::optional<UsageSignal> signal; // none: the entry goes
+    };
+    struct Case {
+        const char* what;
+        UsageSignalMap start;
+        QList<Change> changes;
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"a first use", {}, {{first, UsageSignal{1, epoch.addMSecs(1'500)}}}},
+        {"uses of two items, one again later",
+            {{first, UsageSignal{3, epoch.addSecs(786'000'000)}}},
+            {{second, UsageSignal{1, epoch.addMSecs(-250)}}, {first, UsageSignal{4, epoch.addMSecs(786'000'000'123)}}}},
+        {"a whole-second date and a count past a billion",
+            {}, {{first, UsageSignal{2'000'000'000, epoch.addSecs(1'000'000'000)}}, {second, UsageSignal{1, epoch}}}},
+        {"an item forgotten", {{first, UsageSignal{1, epoch}}, {second, UsageSignal{2, epoch}}}, {{first, std::nullopt}}},
+        {"the last item forgotten", {{first, UsageSignal{1, epoch}}}, {{first, std::nullopt}}},
+        {"odd keys", {{accented, UsageSignal{1, epoch}}}, {{quoted, UsageSignal{5, epoch.addDays(3)}}, {QString(), UsageSignal{1, epoch}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UsageSignalMap signalMap = c.start;
+        EncodedUsageSignals encoded;
+        encoded.reset(signalMap);
+        EXPECT_EQ(encoded.json(), encodeUsageSignals(signalMap));
+        for (const Change& change : c.changes) {
+            if (change.signal) {
+                signalMap.insert(change.key, *change.signal);
+                encoded.set(change.key, *change.signal);
+            } else {
+                signalMap.remove(change.key);
+                encoded.remove(change.key);
+            }
+            EXPECT_EQ(encoded.json(), encodeUsageSignals(signalMap));
+        }
+        EXPECT_EQ(decodeUsageSignals(encoded.json()), signalMap);
+    }
 }
 
 TEST(ManualTagMap, AddRemoveAndStoredForm)
