@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -96,21 +97,19 @@ FileImportResult runFileImport(const FileImportRequest& request)
     if (!result.isFolder) {
         result.size = qint64(status.st_size);
         QList<Candidate> sameSize;
-        for (const VeskItem& item : request.keptItems) {
+        for (const KeptFile& file : request.keptFiles) {
             if (request.cancel.isCancelled())
                 break;
-            if (!item.filePath)
-                continue;
-            KeptFileFacts facts = request.keptFacts.value(item.id);
+            KeptFileFacts facts = request.keptFacts.value(file.id);
             if (facts.size < 0) {
                 struct stat kept {};
-                if (::stat(QFile::encodeName(*item.filePath).constData(), &kept) != 0 || !S_ISREG(kept.st_mode))
+                if (::stat(QFile::encodeName(file.path).constData(), &kept) != 0 || !S_ISREG(kept.st_mode))
                     continue;
                 facts.size = qint64(kept.st_size);
-                result.learnedFacts[item.id].size = facts.size;
+                result.learnedFacts[file.id].size = facts.size;
             }
             if (facts.size == result.size)
-                sameSize.append({item.id, *item.filePath, facts});
+                sameSize.append({file.id, file.path, facts});
         }
         if (!sameSize.isEmpty() && !request.cancel.isCancelled()) {
             sourceHash = sha256HexOfNativeFile(source, &request.cancel);
@@ -141,8 +140,12 @@ FileImportResult runFileImport(const FileImportRequest& request)
             result.outcome = FileImportResult::Outcome::Cancelled;
             return result;
         }
-        if (const auto related = findRelatedVersionIn(request.keptItems, result.sourceName))
-            result.relatedVersion = related->id;
+        if (const std::optional<VersionFamily> family = versionFamilyOf(result.sourceName)) {
+            const auto related = std::find_if(request.keptFiles.cbegin(), request.keptFiles.cend(),
+                [&](const KeptFile& file) { return isOfVersionFamily(*family, file.title, file.path); });
+            if (related != request.keptFiles.cend())
+                result.relatedVersion = related->id;
+        }
     }
 
     ManagedCopyOptions options;

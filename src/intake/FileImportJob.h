@@ -23,6 +23,13 @@ struct KeptFileFacts {
     friend bool operator==(const KeptFileFacts&, const KeptFileFacts&) = default;
 };
 
+// A kept item that holds a managed file, as an import compares its file with it.
+struct KeptFile {
+    QUuid id;
+    QString title;
+    QString path;
+};
+
 // Everything one file import needs, taken on the main thread when the import begins.
 struct FileImportRequest {
     // The source as the file system's bytes: names in any encoding can be read.
@@ -33,7 +40,7 @@ struct FileImportRequest {
     // The library's items that hold a managed file (the only ones a file can duplicate or be a
     // version of), in list order, as they stood when the import began, with what is known of
     // their files.
-    QList<VeskItem> keptItems;
+    QList<KeptFile> keptFiles;
     QHash<QUuid, KeptFileFacts> keptFacts;
     CancellationToken cancel;
     // Bytes copied so far and the total, called on the importing thread.

@@ -91,16 +91,27 @@ QString versionKey(const QString& fileName)
     return key;
 }
 
+std::optional<VersionFamily> versionFamilyOf(const QString& fileName)
+{
+    VersionFamily family{versionKey(fileName), QString()};
+    if (family.key.size() < kMinimumVersionKeyLength)
+        return std::nullopt;
+    family.extension = lowerExtensionOf(fileName);
+    return family;
+}
+
+bool isOfVersionFamily(const VersionFamily& family, const QString& title, const QString& path)
+{
+    return lowerExtensionOf(path) == family.extension && versionKey(title) == family.key;
+}
+
 std::optional<VeskItem> findRelatedVersionIn(const QList<VeskItem>& items, const QString& fileName)
 {
-    const QString key = versionKey(fileName);
-    if (key.size() < kMinimumVersionKeyLength)
+    const std::optional<VersionFamily> family = versionFamilyOf(fileName);
+    if (!family)
         return std::nullopt;
-    const QString extension = lowerExtensionOf(fileName);
     for (const VeskItem& item : items) {
-        if (!item.filePath || lowerExtensionOf(*item.filePath) != extension)
-            continue;
-        if (versionKey(item.title) == key)
+        if (item.filePath && isOfVersionFamily(*family, item.title, *item.filePath))
             return item;
     }
     return std::nullopt;

@@ -22,6 +22,15 @@ inline constexpr qsizetype kMinimumVersionKeyLength = 3;
 // The first item of items whose managed file has the same extension as fileName (ignoring case)
 // and whose title has the same version key as fileName; none otherwise.
 std::optional<VeskItem> findRelatedVersionIn(const QList<VeskItem>& items, const QString& fileName);
+// The same test one kept file at a time: what a file name is matched by (none when its key is too
+// short to match anything), and whether a kept file, by its item's title and its managed path, is
+// of that family.
+struct VersionFamily {
+    QString key;
+    QString extension;
+};
+std::optional<VersionFamily> versionFamilyOf(const QString& fileName);
+bool isOfVersionFamily(const VersionFamily& family, const QString& title, const QString& path);
 
 // The words of a file's name that tell its family apart from its version: the name without
 // directory and extension, lower-cased, with version words ("final", "draft", "v2", "(3)", ...)

@@ -4,6 +4,7 @@
 
 #include "intake/ActivityIdentities.h"
 #include "intake/FileTitles.h"
+#include "platform/BackgroundRelease.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
@@ -57,18 +58,20 @@ void FileIntake::finishFileImport()
     m_host.changeImportCount(-1);
 }
 
-const QList<VeskItem>& FileIntake::itemsWithFiles()
+const QList<KeptFile>& FileIntake::keptFiles()
 {
-    if (m_itemsWithFilesStale) {
-        QList<VeskItem> items;
+    if (m_keptFilesStale) {
+        QList<KeptFile> files;
+        files.reserve(m_keptFiles.size() + 16);
         for (const VeskItem& item : m_host.items()) {
             if (item.filePath)
-                items.append(item);
+                files.append(KeptFile{item.id, item.title, *item.filePath});
         }
-        m_itemsWithFiles = std::move(items);
-        m_itemsWithFilesStale = false;
+        // The list it replaces may hold tens of thousands of names; it is let go of on a worker.
+        releaseInBackground(std::exchange(m_keptFiles, std::move(files)));
+        m_keptFilesStale = false;
     }
-    return m_itemsWithFiles;
+    return m_keptFiles;
 }
 
 QList<FileIntake::HeldFile> FileIntake::heldFiles(QList<VeskItem> items)
@@ -118,7 +121,7 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
     request.itemsDirectory = m_host.managedItemsDirectory();
     request.id = job->id;
     // Shared copies: the worker reads the library as it stood, the store goes on changing its own.
-    request.keptItems = itemsWithFiles();
+    request.keptFiles = keptFiles();
     request.keptFacts = m_fileFacts;
     request.cancel = job->cancel;
     request.progress = [job](qint64 done, qint64 total) {

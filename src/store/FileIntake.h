@@ -61,7 +61,7 @@ public:
     // Item folders of imports still running, which the sweep of "Items" leaves alone.
     QSet<QString> busyImportFolderNames() const;
     // The library's items changed: the list the next import compares with is made again.
-    void noteItemsChanged() { m_itemsWithFilesStale = true; }
+    void noteItemsChanged() { m_keptFilesStale = true; }
     // What is known of a kept file, forgotten when its item (or every item) is deleted.
     void forgetKeptFile(const QUuid& id) { m_fileFacts.remove(id); }
     void forgetKeptFiles() { m_fileFacts.clear(); }
@@ -123,8 +123,10 @@ private:
     // The items that hold a managed file, in list order: what an import compares its file with.
     // Handed to the import workers instead of the whole list, which the workers would otherwise
     // hold while they copy, so that each item the store adds meanwhile would copy all the others.
-    // Made again at the next import after the items changed.
-    const QList<VeskItem>& itemsWithFiles();
+    // Only the three fields the comparison reads are taken: copying whole items of a large
+    // library held up the drop that starts the import. Made again at the next import after the
+    // items changed.
+    const QList<KeptFile>& keptFiles();
     // Each item's managed file, for workers that look at the disk item by item. They take these
     // few fields from the shared copy of the list they are given before anything else and let go
     // of it: held while they work, it would make the store's next change copy the whole list on
@@ -143,8 +145,8 @@ private:
     // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
     // look at every file.
     QHash<QUuid, KeptFileFacts> m_fileFacts;
-    QList<VeskItem> m_itemsWithFiles;
-    bool m_itemsWithFilesStale = true;
+    QList<KeptFile> m_keptFiles;
+    bool m_keptFilesStale = true;
     QList<std::shared_ptr<RunningImport>> m_runningImports;
     std::shared_ptr<FileImportWorker> m_importWorker;
     QTimer* m_importProgressTimer = nullptr;
