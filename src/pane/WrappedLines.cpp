@@ -95,8 +95,9 @@ void WrappedLines::layOut(const QStringList& paragraphs, const QFont& font, int 
 
 qreal WrappedLines::estimatedHeight(const QString& text) const
 {
-    // Rounded down: wrapping at words leaves room at the ends of lines, so the lines laid out come
-    // to at least as many, and the height only grows as the rest is laid out.
+    // Rounded down: wrapping at words leaves room at the ends of lines, so the lines laid out
+    // mostly come to as many or more, and the height grows rather than shrinks as the rest is
+    // laid out.
     const qreal lineWidth = std::max(1, m_width);
     const qreal lines = std::floor(qreal(text.size()) * m_characterWidth / lineWidth) + 1;
     return lines * m_lineHeight;

@@ -206,7 +206,7 @@ TEST_F(LongWrappingTextTest, TheLinesOutOfSightFollowWithoutMovingThoseInSight)
     const int height = whole.heightForWidth(300);
 
     const int estimated = text->height();
-    EXPECT_LE(estimated, height); // it grows as the rest is laid out, never shrinks
+    EXPECT_LE(estimated, height); // lines of prose: it grows as the rest is laid out
     const QImage inSight = text->grab(QRect(0, 0, 300, 200)).toImage();
     // Scrolled to the end: the rest is laid out and the widget takes its whole height.
     text->grab(QRect(0, 0, 300, estimated));
