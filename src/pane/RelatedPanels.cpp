@@ -257,9 +257,22 @@ void RelatedPanel::setItem(const VeskItem& item)
     if (item.id != m_item.id) {
         ++m_asked;
         m_answered = false;
+        // A shown panel keeps its place while hidden, through any items passed over before an
+        // answer: the next answer most often fills as many rows, and what stands under the panel
+        // then neither moves nor paints again.
+        keepPlace(!isHidden() || sizePolicy().retainSizeWhenHidden());
         setVisible(false);
     }
     m_item = item;
+}
+
+void RelatedPanel::keepPlace(bool keep)
+{
+    QSizePolicy policy = sizePolicy();
+    if (policy.retainSizeWhenHidden() == keep)
+        return;
+    policy.setRetainSizeWhenHidden(keep);
+    setSizePolicy(policy);
 }
 
 void RelatedPanel::showItems(const QList<VeskItem>& items)
@@ -267,10 +280,13 @@ void RelatedPanel::showItems(const QList<VeskItem>& items)
     m_answered = true;
     if (items.isEmpty()) {
         setVisible(false);
+        keepPlace(false);
         m_rowsItemID = QUuid();
         return;
     }
+    // The rows take the answer while the panel is hidden, and it shows once, in its own place.
     rebuild(items);
+    keepPlace(false);
     setVisible(true);
 }
 

@@ -89,6 +89,8 @@ protected:
 
 private:
     void rebuild(const QList<VeskItem>& items);
+    // Whether the hidden panel keeps its room in the pane's column.
+    void keepPlace(bool keep);
     // The pane's replaced content waits a turn for its deletion and can outlive the store: a
     // refresh queued meanwhile then has nothing to ask.
     QPointer<VeskStore> m_storeAlive;

@@ -380,3 +380,43 @@ TEST_F(PaneNeighbours, ThePanelsOfTheLastItemHideTheMomentAnotherItemShows)
     EXPECT_TRUE(shown.contains(review.id));
     EXPECT_FALSE(shown.contains(boats.id));
 }
+
+TEST_F(PaneNeighbours, AHiddenPanelKeepsItsRoomUntilTheNextItemsAnswer)
+{
+    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
+    harbour.text = QStringLiteral("Along the harbour");
+    harbour.searchableText = QStringLiteral("harbour boats");
+    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
+    boats.searchableText = QStringLiteral("harbour boats");
+    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
+    budget.text = QStringLiteral("Budget figures");
+    budget.searchableText = QStringLiteral("budget figures quarterly");
+    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
+    review.searchableText = QStringLiteral("budget figures review");
+    seed({harbour, boats, budget, review});
+    auto store = makeStore();
+
+    VeskPreview pane(*store);
+    pane.resize(420, 900);
+    pane.show();
+    pane.setItem(harbour);
+    auto* reminds = waitForPanel<RelatedVesksPanel>(pane);
+    ASSERT_NE(reminds, nullptr);
+    ASSERT_TRUE(waitForRows(*reminds));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    auto* section = pane.content()->findChild<QWidget*>(QStringLiteral("previewTextSection"));
+    ASSERT_NE(section, nullptr);
+    const int top = section->y();
+    ASSERT_GT(top, reminds->geometry().bottom());
+
+    // Hidden, with none of the harbour's rows in sight, and the text under it where it was;
+    // the budget's rows then fill the same room.
+    pane.setItem(budget);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_TRUE(reminds->isHidden());
+    EXPECT_EQ(section->y(), top);
+    ASSERT_TRUE(waitForRows(*reminds));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_FALSE(reminds->isHidden());
+    EXPECT_EQ(section->y(), top);
+}
