@@ -357,17 +357,20 @@ PreviewBox::PreviewBox(qreal radius, qreal fillOpacity, qreal outlineOpacity, in
 void PreviewBox::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    // The box is painted again for each change inside it; its outline changes only with its size.
-    if (m_shapeSize != size()) {
-        m_shapeSize = size();
-        m_shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
-    }
-    if (m_fillOpacity > 0)
-        painter.fillPath(m_shape, theme.primary(m_fillOpacity));
-    if (m_outlineOpacity > 0)
-        Painting::stroke(painter, m_shape, theme.primary(m_outlineOpacity), 1);
+    const QColor fill = m_fillOpacity > 0 ? theme.primary(m_fillOpacity) : QColor(Qt::transparent);
+    const QColor outline = m_outlineOpacity > 0 ? theme.primary(m_outlineOpacity) : QColor(Qt::transparent);
+    // The box is painted again for each change inside it: from its cached corners and edges.
+    const QString key = QStringLiteral("previewBox:%1:%2:%3").arg(m_radius).arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(m_radius, 0.5, 1), key,
+        [this, fill, outline](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
+            if (fill.alpha() > 0)
+                p.fillPath(shape, fill);
+            if (outline.alpha() > 0)
+                Painting::stroke(p, shape, outline, 1);
+        });
 }
 
 QLabel* makeSectionTitle(const QString& text, QWidget* parent)

@@ -6,7 +6,6 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QPainterPath>
 #include <QUrl>
 #include <array>
 #include <functional>
@@ -37,8 +36,6 @@ private:
     qreal m_radius;
     qreal m_fillOpacity;
     qreal m_outlineOpacity;
-    QSize m_shapeSize;
-    QPainterPath m_shape;
 };
 
 // What the sections need from their host.

@@ -134,24 +134,33 @@ void RelatedRow::paintEvent(QPaintEvent*)
     const bool version = m_style == Style::Version;
     const qreal h = std::clamp<qreal>(m_hover, 0, 1.2);
     const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QPainterPath shape = Painting::roundedRect(frame, 10);
-
+    // The frame from cached corners and edges: the rows are painted with every answer.
+    QColor fill;
+    QColor outline;
+    qreal outlineWidth = 0;
     if (version) {
-        painter.fillPath(shape, theme.accent(mix(0.025, 0.065, h)));
-        Painting::stroke(painter, shape, theme.accent(mix(0.07, 0.16, h)), 0.8);
+        fill = theme.accent(mix(0.025, 0.065, h));
+        outline = theme.accent(mix(0.07, 0.16, h));
+        outlineWidth = 0.8;
     } else {
-        painter.fillPath(shape, theme.primary(mix(0.025, 0.04, h)));
-        if (m_hovering)
-            Painting::stroke(painter, shape, theme.accent(0.2), 0.9);
-        else
-            Painting::stroke(painter, shape, theme.primary(0.055), 0.7);
-        if (h > 0) {
-            QLinearGradient sheen(frame.topLeft(), frame.bottomRight());
-            sheen.setColorAt(0, Theme::white(0.04 * h));
-            sheen.setColorAt(0.5, Qt::transparent);
-            sheen.setColorAt(1, theme.accent(0.02 * h));
-            painter.fillPath(shape, sheen);
-        }
+        fill = theme.primary(mix(0.025, 0.04, h));
+        outline = m_hovering ? theme.accent(0.2) : theme.primary(0.055);
+        outlineWidth = m_hovering ? 0.9 : 0.7;
+    }
+    const QString key = QStringLiteral("relatedRow:%1:%2:%3").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16).arg(outlineWidth);
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(10, 0.5, outlineWidth), key,
+        [fill, outline, outlineWidth](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 10);
+            p.fillPath(shape, fill);
+            Painting::stroke(p, shape, outline, outlineWidth);
+        });
+    if (!version && h > 0) {
+        QLinearGradient sheen(frame.topLeft(), frame.bottomRight());
+        sheen.setColorAt(0, Theme::white(0.04 * h));
+        sheen.setColorAt(0.5, Qt::transparent);
+        sheen.setColorAt(1, theme.accent(0.02 * h));
+        painter.fillPath(Painting::roundedRect(frame, 10), sheen);
     }
 
     const qreal padX = version ? 8 : 9;
@@ -390,11 +399,17 @@ void RelatedVersionsPanel::fillHeader(QVBoxLayout* column)
 void RelatedVersionsPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4), 13);
-    painter.fillPath(shape, theme.accent(0.028));
-    Painting::stroke(painter, shape, theme.accent(0.1), 0.8);
+    const QColor fill = theme.accent(0.028);
+    const QColor outline = theme.accent(0.1);
+    const QString key = QStringLiteral("relatedVersionsPanel:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.4, 0.8), key,
+        [fill, outline](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.4, 0.4, -0.4, -0.4), 13);
+            p.fillPath(shape, fill);
+            Painting::stroke(p, shape, outline, 0.8);
+        });
 }
 
 RelatedVesksPanel::RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWidget* parent)
@@ -434,11 +449,18 @@ void RelatedVesksPanel::fillHeader(QVBoxLayout* column)
 void RelatedVesksPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    const QPainterPath shape = Painting::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 13);
-    Painting::fillMaterial(painter, shape, MaterialThickness::UltraThin);
-    Painting::stroke(painter, shape, theme.primary(0.06), 1);
+    const QColor outline = theme.primary(0.06);
+    // The material's colours follow the appearance, and so does the outline's.
+    const QString key = QStringLiteral("relatedVesksPanel:%1:%2:%3").arg(theme.material(MaterialThickness::UltraThin).rgba(), 0, 16)
+        .arg(int(theme.isDark())).arg(outline.rgba(), 0, 16);
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.5, 1), key,
+        [outline](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 13);
+            Painting::fillMaterial(p, shape, MaterialThickness::UltraThin);
+            Painting::stroke(p, shape, outline, 1);
+        });
 }
 
 } // namespace vesk

@@ -219,6 +219,75 @@ void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qr
     painter.restore();
 }
 
+int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth)
+{
+    // Past the corner's curve the outline runs straight; a pixel more for its antialiased edge.
+    return int(std::ceil(inset + radius * kCornerExtent + lineWidth / 2)) + 1;
+}
+
+void drawCornered(QPainter& painter, const QRect& rect, int corner, const QString& key,
+                  const std::function<void(QPainter&, const QRectF&)>& paint)
+{
+    if (rect.isEmpty())
+        return;
+    // Pieces land on whole device pixels only under a whole scale and a whole offset.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int scale = int(std::lround(ratio));
+    const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
+    const bool aligned = scale >= 1 && whole(ratio) && device.type() <= QTransform::TxScale
+        && device.m11() == ratio && device.m22() == ratio && whole(device.dx()) && whole(device.dy());
+    const int span = 2 * corner + 1;
+    const bool stretchX = rect.width() > span;
+    const bool stretchY = rect.height() > span;
+    if (!aligned || corner < 1 || (!stretchX && !stretchY)) {
+        paint(painter, QRectF(rect));
+        return;
+    }
+    const QSize size(stretchX ? span : rect.width(), stretchY ? span : rect.height());
+    const QString pieceKey = QStringLiteral("vesk-cornered:%1:%2:%3:%4:").arg(size.width()).arg(size.height())
+        .arg(scale).arg(corner) + key;
+    QPixmap pieces;
+    if (!QPixmapCache::find(pieceKey, &pieces)) {
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(scale);
+        {
+            QPainter p(&image);
+            paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        pieces = QPixmap::fromImage(std::move(image));
+        QPixmapCache::insert(pieceKey, pieces);
+    }
+    // Columns and rows in points: [0, lead) as drawn, one stretched over the middle, and the
+    // trailing corner; a dimension not stretched is drawn whole.
+    struct Band {
+        int target;
+        int targetLength;
+        int source;
+        int sourceLength;
+    };
+    const auto bands = [&](int origin, int length, bool stretch) {
+        QVector<Band> out;
+        if (!stretch) {
+            out.append({origin, length, 0, length * scale});
+            return out;
+        }
+        out.append({origin, corner, 0, corner * scale});
+        out.append({origin + corner, length - 2 * corner, corner * scale, 1});
+        out.append({origin + length - corner, corner, (corner + 1) * scale, corner * scale});
+        return out;
+    };
+    const QVector<Band> columns = bands(rect.x(), rect.width(), stretchX);
+    const QVector<Band> rows = bands(rect.y(), rect.height(), stretchY);
+    for (const Band& row : rows) {
+        for (const Band& column : columns) {
+            painter.drawPixmap(QRectF(column.target, row.target, column.targetLength, row.targetLength), pieces,
+                QRectF(column.source, row.source, column.sourceLength, row.sourceLength));
+        }
+    }
+}
+
 void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,
                         Qt::Orientation orientation)
 {

@@ -17,8 +17,12 @@
 #include <QRectF>
 #include <QVector>
 
+#include <functional>
+
 class QPainter;
 class QImage;
+class QRect;
+class QString;
 
 namespace vesk::Painting {
 
@@ -43,6 +47,18 @@ void strokeDashed(QPainter& painter, const QPainterPath& path, const QColor& col
                   const QVector<qreal>& dashPattern, qreal dashPhase = 0.0);
 // Strokes the path solid.
 void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth);
+
+// Paints what paint would paint over rect, from pieces of a small rendering of it cached under
+// key: the corners as they are, the edges and the middle stretched from its middle row and
+// column. For shapes that change only within `corner` points of their corners (rounded frames
+// and their fills): a tall box then costs a few small blits instead of rasterising its whole
+// outline. A dimension shorter than two corners is rendered whole. Painters that are not on
+// whole device pixels (a fractional scale, a rotation) get paint itself.
+void drawCornered(QPainter& painter, const QRect& rect, int corner, const QString& key,
+                  const std::function<void(QPainter&, const QRectF&)>& paint);
+// The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
+// with a line of lineWidth.
+int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth);
 
 // Fills rect with a vertical linear gradient (top to bottom) or from one point to another.
 void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,

@@ -264,6 +264,50 @@ TEST(PaintingTest, SoftShadowSpreadsBeyondTheShape)
     EXPECT_EQ(qAlpha(canvas.pixel(2, 2)), 0);       // far away stays clear
 }
 
+TEST(PaintingTest, CorneredPiecesPaintWhatTheShapeItselfPaints)
+{
+    // A filled, outlined rounded box painted whole and from cached pieces, at sizes that stretch
+    // both ways, one way or none, on whole and doubled pixels, at an offset.
+    const auto box = [](QPainter& p, const QRectF& rect) {
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = Painting::roundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 12);
+        p.fillPath(shape, QColor(20, 40, 200, 30));
+        Painting::stroke(p, shape, QColor(200, 30, 30, 90), 1);
+    };
+    const int corner = Painting::roundedRectCorner(12, 0.5, 1);
+    struct Case {
+        QSize size;
+        int scale;
+    };
+    for (const Case& c : {Case{{300, 420}, 1}, Case{{300, 420}, 2}, Case{{300, 30}, 1}, Case{{30, 200}, 2},
+             Case{{40, 40}, 1}}) {
+        const QRect rect(QPoint(3, 5), c.size);
+        QImage whole((c.size + QSize(8, 8)) * c.scale, QImage::Format_ARGB32_Premultiplied);
+        whole.setDevicePixelRatio(c.scale);
+        whole.fill(Qt::white);
+        QImage pieces = whole;
+        {
+            QPainter p(&whole);
+            box(p, QRectF(rect));
+        }
+        {
+            QPainter p(&pieces);
+            Painting::drawCornered(p, rect, corner, QStringLiteral("test-box"), box);
+        }
+        int worst = 0;
+        for (int y = 0; y < whole.height(); ++y) {
+            for (int x = 0; x < whole.width(); ++x) {
+                const QRgb a = whole.pixel(x, y);
+                const QRgb b = pieces.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                    std::abs(qBlue(a) - qBlue(b))});
+            }
+        }
+        // Rounding aside: a curve is flattened a hair differently far from the origin.
+        EXPECT_LE(worst, 2) << c.size.width() << "x" << c.size.height() << " at " << c.scale;
+    }
+}
+
 TEST(PaintingTest, BlurSpreadsEvenlyOnImagesWiderThanTall)
 {
     // A wide image: the vertical passes walk columns, where a wrong row stride would smear the
