@@ -362,7 +362,7 @@ void PreviewBox::paintEvent(QPaintEvent*)
     const QColor outline = m_outlineOpacity > 0 ? theme.primary(m_outlineOpacity) : QColor(Qt::transparent);
     // The box is painted again for each change inside it: from its cached corners and edges.
     const QString key = QStringLiteral("previewBox:%1:%2:%3").arg(m_radius).arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(m_radius, 0.5, 1), key,
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(m_radius, 0.5, 1), fill, key,
         [this, fill, outline](QPainter& p, const QRectF& box) {
             p.setRenderHint(QPainter::Antialiasing);
             const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), m_radius);

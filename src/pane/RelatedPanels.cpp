@@ -148,7 +148,7 @@ void RelatedRow::paintEvent(QPaintEvent*)
         outlineWidth = m_hovering ? 0.9 : 0.7;
     }
     const QString key = QStringLiteral("relatedRow:%1:%2:%3").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16).arg(outlineWidth);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(10, 0.5, outlineWidth), key,
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(10, 0.5, outlineWidth), fill, key,
         [fill, outline, outlineWidth](QPainter& p, const QRectF& box) {
             p.setRenderHint(QPainter::Antialiasing);
             const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 10);
@@ -403,7 +403,7 @@ void RelatedVersionsPanel::paintEvent(QPaintEvent*)
     const QColor fill = theme.accent(0.028);
     const QColor outline = theme.accent(0.1);
     const QString key = QStringLiteral("relatedVersionsPanel:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.4, 0.8), key,
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.4, 0.8), fill, key,
         [fill, outline](QPainter& p, const QRectF& box) {
             p.setRenderHint(QPainter::Antialiasing);
             const QPainterPath shape = Painting::roundedRect(box.adjusted(0.4, 0.4, -0.4, -0.4), 13);
@@ -452,9 +452,10 @@ void RelatedVesksPanel::paintEvent(QPaintEvent*)
     const Theme& theme = Theme::current();
     const QColor outline = theme.primary(0.06);
     // The material's colours follow the appearance, and so does the outline's.
-    const QString key = QStringLiteral("relatedVesksPanel:%1:%2:%3").arg(theme.material(MaterialThickness::UltraThin).rgba(), 0, 16)
+    const QColor material = theme.material(MaterialThickness::UltraThin);
+    const QString key = QStringLiteral("relatedVesksPanel:%1:%2:%3").arg(material.rgba(), 0, 16)
         .arg(int(theme.isDark())).arg(outline.rgba(), 0, 16);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.5, 1), key,
+    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.5, 1), material, key,
         [outline](QPainter& p, const QRectF& box) {
             p.setRenderHint(QPainter::Antialiasing);
             const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 13);

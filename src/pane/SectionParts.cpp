@@ -7,6 +7,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,9 +32,27 @@ QPushButton* makeButton(const QString& text, const std::function<void()>& action
     return button;
 }
 
+namespace {
+
+// A horizontal line frame whose line is one fill: the style draws it a pixel at a time, and so
+// many pieces are blended on the GUI thread pool, waking its threads for a hairline.
+class Divider : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(QRect(0, height() / 2, width(), lineWidth()), palette().color(QPalette::WindowText));
+    }
+};
+
+} // namespace
+
 QWidget* makeDivider(QWidget* parent)
 {
-    auto* divider = new QFrame(parent);
+    auto* divider = new Divider(parent);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
     QPalette palette = divider->palette();

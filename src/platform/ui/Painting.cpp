@@ -225,7 +225,7 @@ int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth)
     return int(std::ceil(inset + radius * kCornerExtent + lineWidth / 2)) + 1;
 }
 
-void drawCornered(QPainter& painter, const QRect& rect, int corner, const QString& key,
+void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor& middle, const QString& key,
                   const std::function<void(QPainter&, const QRectF&)>& paint)
 {
     if (rect.isEmpty())
@@ -259,8 +259,8 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QStrin
         pieces = QPixmap::fromImage(std::move(image));
         QPixmapCache::insert(pieceKey, pieces);
     }
-    // Columns and rows in points: [0, lead) as drawn, one stretched over the middle, and the
-    // trailing corner; a dimension not stretched is drawn whole.
+    // Columns and rows in points: the leading corner as drawn, the middle stretched from one
+    // device pixel, and the trailing corner; a dimension not stretched is drawn whole.
     struct Band {
         int target;
         int targetLength;
@@ -280,10 +280,18 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QStrin
     };
     const QVector<Band> columns = bands(rect.x(), rect.width(), stretchX);
     const QVector<Band> rows = bands(rect.y(), rect.height(), stretchY);
-    for (const Band& row : rows) {
-        for (const Band& column : columns) {
-            painter.drawPixmap(QRectF(column.target, row.target, column.targetLength, row.targetLength), pieces,
-                QRectF(column.source, row.source, column.sourceLength, row.sourceLength));
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            const Band& row = rows[r];
+            const Band& column = columns[c];
+            const QRect target(column.target, row.target, column.targetLength, row.targetLength);
+            // The middle is a plain fill, as the shape's own (a tall one is blended in parallel).
+            if (r == 1 && c == 1) {
+                if (middle.alpha() > 0)
+                    painter.fillRect(target, middle);
+                continue;
+            }
+            painter.drawPixmap(QRectF(target), pieces, QRectF(column.source, row.source, column.sourceLength, row.sourceLength));
         }
     }
 }

@@ -49,12 +49,13 @@ void strokeDashed(QPainter& painter, const QPainterPath& path, const QColor& col
 void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qreal lineWidth);
 
 // Paints what paint would paint over rect, from pieces of a small rendering of it cached under
-// key: the corners as they are, the edges and the middle stretched from its middle row and
-// column. For shapes that change only within `corner` points of their corners (rounded frames
-// and their fills): a tall box then costs a few small blits instead of rasterising its whole
-// outline. A dimension shorter than two corners is rendered whole. Painters that are not on
-// whole device pixels (a fractional scale, a rotation) get paint itself.
-void drawCornered(QPainter& painter, const QRect& rect, int corner, const QString& key,
+// key: the corners as they are, the edges stretched from its middle row and column, and the
+// middle filled with `middle`, the colour paint leaves there (nothing when transparent). For
+// shapes that change only within `corner` points of their corners (rounded frames and their
+// fills): a tall box then costs a few small blits instead of rasterising its whole outline. A
+// dimension shorter than two corners is rendered whole. Painters that are not on whole device
+// pixels (a fractional scale, a rotation) get paint itself.
+void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor& middle, const QString& key,
                   const std::function<void(QPainter&, const QRectF&)>& paint);
 // The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
 // with a line of lineWidth.

@@ -292,7 +292,7 @@ TEST(PaintingTest, CorneredPiecesPaintWhatTheShapeItselfPaints)
         }
         {
             QPainter p(&pieces);
-            Painting::drawCornered(p, rect, corner, QStringLiteral("test-box"), box);
+            Painting::drawCornered(p, rect, corner, QColor(20, 40, 200, 30), QStringLiteral("test-box"), box);
         }
         int worst = 0;
         for (int y = 0; y < whole.height(); ++y) {
