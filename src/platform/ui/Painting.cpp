@@ -225,6 +225,35 @@ int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth)
     return int(std::ceil(inset + radius * kCornerExtent + lineWidth / 2)) + 1;
 }
 
+namespace {
+
+// At most this many pixels a shape is kept whole: one blit is the cheapest way to paint it, and
+// the rows of a list share one size.
+constexpr int kWholeArea = 64 * 1024;
+// The length of the straight run kept between a shape's corners, drawn as often as an edge needs.
+constexpr int kRun = 64;
+
+// A cached rendering of paint over a rect of size, at scale.
+QPixmap renderedPieces(const QSize& size, int scale, const QString& key,
+                       const std::function<void(QPainter&, const QRectF&)>& paint)
+{
+    QPixmap pieces;
+    if (QPixmapCache::find(key, &pieces))
+        return pieces;
+    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(scale);
+    {
+        QPainter p(&image);
+        paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    pieces = QPixmap::fromImage(std::move(image));
+    QPixmapCache::insert(key, pieces);
+    return pieces;
+}
+
+} // namespace
+
 void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor& middle, const QString& key,
                   const std::function<void(QPainter&, const QRectF&)>& paint)
 {
@@ -237,45 +266,39 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
     const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
     const bool aligned = scale >= 1 && whole(ratio) && device.type() <= QTransform::TxScale
         && device.m11() == ratio && device.m22() == ratio && whole(device.dx()) && whole(device.dy());
-    const int span = 2 * corner + 1;
+    const int span = 2 * corner + kRun;
     const bool stretchX = rect.width() > span;
     const bool stretchY = rect.height() > span;
-    if (!aligned || corner < 1 || (!stretchX && !stretchY)) {
+    if (!aligned || corner < 1) {
         paint(painter, QRectF(rect));
         return;
     }
-    const QSize size(stretchX ? span : rect.width(), stretchY ? span : rect.height());
-    const QString pieceKey = QStringLiteral("vesk-cornered:%1:%2:%3:%4:").arg(size.width()).arg(size.height())
-        .arg(scale).arg(corner) + key;
-    QPixmap pieces;
-    if (!QPixmapCache::find(pieceKey, &pieces)) {
-        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        image.setDevicePixelRatio(scale);
-        {
-            QPainter p(&image);
-            paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
-        }
-        pieces = QPixmap::fromImage(std::move(image));
-        QPixmapCache::insert(pieceKey, pieces);
+    const QString prefix = QStringLiteral("vesk-cornered:%1:").arg(scale);
+    if ((!stretchX && !stretchY) || rect.width() * rect.height() <= kWholeArea) {
+        const QString wholeKey = prefix + QStringLiteral("%1x%2:").arg(rect.width()).arg(rect.height()) + key;
+        painter.drawPixmap(rect.topLeft(), renderedPieces(rect.size(), scale, wholeKey, paint));
+        return;
     }
-    // Columns and rows in points: the leading corner as drawn, the middle stretched from one
-    // device pixel, and the trailing corner; a dimension not stretched is drawn whole.
+    const QSize size(stretchX ? span : rect.width(), stretchY ? span : rect.height());
+    const QString piecesKey = prefix + QStringLiteral("%1x%2:%3:").arg(size.width()).arg(size.height()).arg(corner) + key;
+    const QPixmap pieces = renderedPieces(size, scale, piecesKey, paint);
+    // Columns and rows in points: the leading corner, the straight run between the corners drawn
+    // as often as the middle needs, and the trailing corner; a dimension not stretched is whole.
     struct Band {
         int target;
-        int targetLength;
+        int length;
         int source;
-        int sourceLength;
+        int sourceLength; // in points; the run repeats, the corners do not
     };
     const auto bands = [&](int origin, int length, bool stretch) {
         QVector<Band> out;
         if (!stretch) {
-            out.append({origin, length, 0, length * scale});
+            out.append({origin, length, 0, length});
             return out;
         }
-        out.append({origin, corner, 0, corner * scale});
-        out.append({origin + corner, length - 2 * corner, corner * scale, 1});
-        out.append({origin + length - corner, corner, (corner + 1) * scale, corner * scale});
+        out.append({origin, corner, 0, corner});
+        out.append({origin + corner, length - 2 * corner, corner, kRun});
+        out.append({origin + length - corner, corner, corner + kRun, corner});
         return out;
     };
     const QVector<Band> columns = bands(rect.x(), rect.width(), stretchX);
@@ -284,14 +307,20 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
         for (qsizetype c = 0; c < columns.size(); ++c) {
             const Band& row = rows[r];
             const Band& column = columns[c];
-            const QRect target(column.target, row.target, column.targetLength, row.targetLength);
-            // The middle is a plain fill, as the shape's own (a tall one is blended in parallel).
+            // The middle is a plain fill, as the shape's own.
             if (r == 1 && c == 1) {
                 if (middle.alpha() > 0)
-                    painter.fillRect(target, middle);
+                    painter.fillRect(QRect(column.target, row.target, column.length, row.length), middle);
                 continue;
             }
-            painter.drawPixmap(QRectF(target), pieces, QRectF(column.source, row.source, column.sourceLength, row.sourceLength));
+            for (int y = 0; y < row.length; y += row.sourceLength) {
+                const int height = std::min(row.sourceLength, row.length - y);
+                for (int x = 0; x < column.length; x += column.sourceLength) {
+                    const int width = std::min(column.sourceLength, column.length - x);
+                    painter.drawPixmap(QRectF(column.target + x, row.target + y, width, height), pieces,
+                        QRectF(column.source * scale, row.source * scale, width * scale, height * scale));
+                }
+            }
         }
     }
 }

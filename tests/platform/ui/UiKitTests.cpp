@@ -266,8 +266,9 @@ TEST(PaintingTest, SoftShadowSpreadsBeyondTheShape)
 
 TEST(PaintingTest, CorneredPiecesPaintWhatTheShapeItselfPaints)
 {
-    // A filled, outlined rounded box painted whole and from cached pieces, at sizes that stretch
-    // both ways, one way or none, on whole and doubled pixels, at an offset.
+    // A filled, outlined rounded box painted itself and from cached pieces, at sizes drawn in
+    // pieces both ways or one way and at sizes kept whole, on whole and doubled pixels, at an
+    // offset.
     const auto box = [](QPainter& p, const QRectF& rect) {
         p.setRenderHint(QPainter::Antialiasing);
         const QPainterPath shape = Painting::roundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 12);
@@ -279,8 +280,8 @@ TEST(PaintingTest, CorneredPiecesPaintWhatTheShapeItselfPaints)
         QSize size;
         int scale;
     };
-    for (const Case& c : {Case{{300, 420}, 1}, Case{{300, 420}, 2}, Case{{300, 30}, 1}, Case{{30, 200}, 2},
-             Case{{40, 40}, 1}}) {
+    for (const Case& c : {Case{{300, 420}, 1}, Case{{300, 420}, 2}, Case{{2000, 40}, 1}, Case{{40, 1800}, 2},
+             Case{{300, 30}, 1}, Case{{30, 200}, 2}, Case{{40, 40}, 1}}) {
         const QRect rect(QPoint(3, 5), c.size);
         QImage whole((c.size + QSize(8, 8)) * c.scale, QImage::Format_ARGB32_Premultiplied);
         whole.setDevicePixelRatio(c.scale);
