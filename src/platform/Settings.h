@@ -5,8 +5,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
-
-class QSettings;
+#include <optional>
 
 namespace vesk {
 
@@ -42,11 +41,22 @@ private:
 };
 
 // One INI file: $VESK_CONFIG_DIR/Vesk.conf, else the XDG config home's Vesk.conf.
+//
+// Every change is written, but not by the caller: a write and its flush to disk take up to tens
+// of milliseconds, and some settings change with every click. The values are read once from the
+// file when the object is made and answered from memory after that; each change goes, in order,
+// to a writer thread that owns the file, and the changes that come while a write runs go into the
+// next one. A write that fails is logged and reported on the thread that made the object. Use it
+// from that thread only (the thread with the event loop).
 class IniSettings final : public Settings {
 public:
     IniSettings();
     explicit IniSettings(const QString& filePath);
+    // Waits for the writes still to come, so that a normal quit loses nothing.
     ~IniSettings() override;
+
+    IniSettings(const IniSettings&) = delete;
+    IniSettings& operator=(const IniSettings&) = delete;
 
     QVariant value(const QString& key, const QVariant& fallback = {}) const override;
     void setValue(const QString& key, const QVariant& value) override;
@@ -56,12 +66,18 @@ public:
     QString filePath() const;
     static QString defaultFilePath();
 
-private:
-    // After each change: the file is written at once, and a write that failed is logged and
-    // reported instead of passing for kept.
-    void syncAndCheck(const QString& key);
+    // Returns once every change made so far is in the file (or has failed); a failure is then
+    // waiting in the event queue for its report. For tests.
+    void waitForWrites();
 
-    std::unique_ptr<QSettings> m_settings;
+    // Keeps the values and writes them, on a thread of its own.
+    class Writer;
+
+private:
+    // Records a change (a removal when value is empty) and has the writer write it.
+    void change(const QString& key, std::optional<QVariant> value);
+
+    std::unique_ptr<Writer> m_writer;
 };
 
 // Settings held in memory only; for tests and for a store without a writable config folder.

@@ -102,6 +102,7 @@ TEST(Settings, JsonStatesRoundTripByteForByteThroughTheIniFile)
     EXPECT_DOUBLE_EQ(reopened.value(QStringLiteral("veskPreviewPaneWidth")).toDouble(), 432.5);
     EXPECT_TRUE(reopened.data(QStringLiteral("missing")).isEmpty());
     reopened.remove(QStringLiteral("Vesk.UsageSignals.v1"));
+    reopened.waitForWrites();
     EXPECT_FALSE(IniSettings(path).contains(QStringLiteral("Vesk.UsageSignals.v1")));
 }
 

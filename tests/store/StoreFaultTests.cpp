@@ -2,6 +2,7 @@
 #include "store/StoreTestSupport.h"
 #include "store/StoreInternals.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
@@ -285,12 +286,16 @@ TEST_F(StoreFaultTest, ASettingsFileThatCannotBeWrittenIsSaid)
     seed({note(0)});
     auto store = std::make_unique<VeskStore>(s);
     ASSERT_TRUE(store->addManualTag(QStringLiteral("garden"), store->items().first()));
+    ini->waitForWrites();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(store->failureNotice());
 
     UnwritableGuard locked(folder);
     if (!locked.active())
         GTEST_SKIP() << "this file system cannot make a folder unwritable";
     ASSERT_TRUE(store->addManualTag(QStringLiteral("shed"), store->items().first()));
+    ini->waitForWrites();
+    QCoreApplication::processEvents();
     ASSERT_TRUE(store->failureNotice());
     EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Setting not kept"));
     EXPECT_TRUE(store->failureNotice()->detail.startsWith(QStringLiteral("Your tags could not be kept")));
