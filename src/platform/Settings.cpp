@@ -40,11 +40,6 @@ struct WriteFailure {
     QString reason;
 };
 
-} // namespace
-
-
-namespace {
-
 // Every writer alive in the process. The application's end waits for all of them: an object that
 // lives until the process exits (the theme) may hold the settings, whose destructor then never runs.
 QMutex& liveWritersMutex()
