@@ -361,16 +361,7 @@ void PreviewBox::paintEvent(QPaintEvent*)
     const QColor fill = m_fillOpacity > 0 ? theme.primary(m_fillOpacity) : QColor(Qt::transparent);
     const QColor outline = m_outlineOpacity > 0 ? theme.primary(m_outlineOpacity) : QColor(Qt::transparent);
     // The box is painted again for each change inside it: from its cached corners and edges.
-    const QString key = QStringLiteral("previewBox:%1:%2:%3").arg(m_radius).arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(m_radius, 0.5, 1), fill, key,
-        [this, fill, outline](QPainter& p, const QRectF& box) {
-            p.setRenderHint(QPainter::Antialiasing);
-            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
-            if (fill.alpha() > 0)
-                p.fillPath(shape, fill);
-            if (outline.alpha() > 0)
-                Painting::stroke(p, shape, outline, 1);
-        });
+    Painting::drawFramedBox(painter, rect(), m_radius, 0.5, 1, fill, outline, QStringLiteral("previewBox"));
 }
 
 QLabel* makeSectionTitle(const QString& text, QWidget* parent)

@@ -147,14 +147,7 @@ void RelatedRow::paintEvent(QPaintEvent*)
         outline = m_hovering ? theme.accent(0.2) : theme.primary(0.055);
         outlineWidth = m_hovering ? 0.9 : 0.7;
     }
-    const QString key = QStringLiteral("relatedRow:%1:%2:%3").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16).arg(outlineWidth);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(10, 0.5, outlineWidth), fill, key,
-        [fill, outline, outlineWidth](QPainter& p, const QRectF& box) {
-            p.setRenderHint(QPainter::Antialiasing);
-            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 10);
-            p.fillPath(shape, fill);
-            Painting::stroke(p, shape, outline, outlineWidth);
-        });
+    Painting::drawFramedBox(painter, rect(), 10, 0.5, outlineWidth, fill, outline, QStringLiteral("relatedRow"));
     if (!version && h > 0) {
         QLinearGradient sheen(frame.topLeft(), frame.bottomRight());
         sheen.setColorAt(0, Theme::white(0.04 * h));
@@ -402,14 +395,7 @@ void RelatedVersionsPanel::paintEvent(QPaintEvent*)
     const Theme& theme = Theme::current();
     const QColor fill = theme.accent(0.028);
     const QColor outline = theme.accent(0.1);
-    const QString key = QStringLiteral("relatedVersionsPanel:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
-    Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(13, 0.4, 0.8), fill, key,
-        [fill, outline](QPainter& p, const QRectF& box) {
-            p.setRenderHint(QPainter::Antialiasing);
-            const QPainterPath shape = Painting::roundedRect(box.adjusted(0.4, 0.4, -0.4, -0.4), 13);
-            p.fillPath(shape, fill);
-            Painting::stroke(p, shape, outline, 0.8);
-        });
+    Painting::drawFramedBox(painter, rect(), 13, 0.4, 0.8, fill, outline, QStringLiteral("relatedVersionsPanel"));
 }
 
 RelatedVesksPanel::RelatedVesksPanel(VeskStore& store, const VeskItem& item, QWidget* parent)

@@ -64,14 +64,7 @@ protected:
         const Theme& theme = Theme::current();
         const QColor fill = theme.primary(0.03);
         const QColor outline = theme.primary(0.07);
-        const QString key = QStringLiteral("tagEntryBox:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
-        Painting::drawCornered(painter, rect(), Painting::roundedRectCorner(9, 0.5, 1), fill, key,
-            [fill, outline](QPainter& p, const QRectF& box) {
-                p.setRenderHint(QPainter::Antialiasing);
-                const QPainterPath shape = Painting::roundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 9);
-                p.fillPath(shape, fill);
-                Painting::stroke(p, shape, outline, 1);
-            });
+        Painting::drawFramedBox(painter, rect(), 9, 0.5, 1, fill, outline, QStringLiteral("tagEntryBox"));
     }
 };
 

@@ -225,6 +225,23 @@ int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth)
     return int(std::ceil(inset + radius * kCornerExtent + lineWidth / 2)) + 1;
 }
 
+void drawFramedBox(QPainter& painter, const QRect& rect, qreal radius, qreal inset, qreal lineWidth,
+                   const QColor& fill, const QColor& outline, const QString& name)
+{
+    const QString key = QStringLiteral("%1:%2:%3:%4:%5:%6")
+                            .arg(name).arg(radius).arg(inset).arg(lineWidth)
+                            .arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    drawCornered(painter, rect, roundedRectCorner(radius, inset, lineWidth), fill, key,
+        [=](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath shape = roundedRect(box.adjusted(inset, inset, -inset, -inset), radius);
+            if (fill.alpha() > 0)
+                p.fillPath(shape, fill);
+            if (outline.alpha() > 0)
+                stroke(p, shape, outline, lineWidth);
+        });
+}
+
 namespace {
 
 // At most this many pixels a shape is kept whole: one blit is the cheapest way to paint it, and

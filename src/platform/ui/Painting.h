@@ -60,6 +60,11 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
 // The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
 // with a line of lineWidth.
 int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth);
+// A roundedRect of radius inset by `inset`, filled and outlined with a line of lineWidth, through
+// drawCornered; a transparent fill or outline is left out. `name` tells the shape's cache entries
+// from those of other boxes.
+void drawFramedBox(QPainter& painter, const QRect& rect, qreal radius, qreal inset, qreal lineWidth,
+                   const QColor& fill, const QColor& outline, const QString& name);
 
 // Fills rect with a vertical linear gradient (top to bottom) or from one point to another.
 void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,
