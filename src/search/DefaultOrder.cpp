@@ -66,9 +66,7 @@ void DefaultOrder::reset(const QList<VeskItem>& items, const QSet<QUuid>& brough
     m_sharesList = false;
     std::vector<qsizetype> order;
     sortKeys(items, broughtBackIDs, order);
-    m_items = emptyListWithRoomAtFront(items.size());
-    for (qsizetype index : order)
-        m_items.append(items[index]);
+    copyInOrder(items, order);
 }
 
 void DefaultOrder::resetSharing(const QList<VeskItem>& items, const QSet<QUuid>& broughtBackIDs)
@@ -80,9 +78,7 @@ void DefaultOrder::resetSharing(const QList<VeskItem>& items, const QSet<QUuid>&
         m_items = items;
         return;
     }
-    m_items = emptyListWithRoomAtFront(items.size());
-    for (qsizetype index : order)
-        m_items.append(items[index]);
+    copyInOrder(items, order);
 }
 
 void DefaultOrder::follow(const QList<VeskItem>& list, const QSet<QUuid>& broughtBackIDs)
@@ -91,11 +87,15 @@ void DefaultOrder::follow(const QList<VeskItem>& list, const QSet<QUuid>& brough
     std::vector<qsizetype> order;
     m_sharesList = sortKeys(list, broughtBackIDs, order);
     m_items = QList<VeskItem>();
-    if (m_sharesList)
-        return;
-    m_items = emptyListWithRoomAtFront(list.size());
+    if (!m_sharesList)
+        copyInOrder(list, order);
+}
+
+void DefaultOrder::copyInOrder(const QList<VeskItem>& items, const std::vector<qsizetype>& order)
+{
+    m_items = emptyListWithRoomAtFront(items.size());
     for (qsizetype index : order)
-        m_items.append(list[index]);
+        m_items.append(items[index]);
 }
 
 void DefaultOrder::bind(const QList<VeskItem>& list)

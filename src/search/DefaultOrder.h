@@ -53,6 +53,8 @@ public:
     bool sharesList() const { return m_sharesList; }
 
 private:
+    // Holds its own copy of items, in the order sortKeys gave.
+    void copyInOrder(const QList<VeskItem>& items, const std::vector<qsizetype>& order);
     // The place of an item: brought-back first, newer first, then earlier in the list first.
     struct Key {
         bool broughtBack = false;
