@@ -178,6 +178,15 @@ private:
         const QString reason = status == QSettings::AccessError
             ? QStringLiteral("the settings file could not be written")
             : QStringLiteral("the settings file is not in a form Vesk can read");
+        // QSettings keeps its first error for good, so every later write would read as failed
+        // after the disk recovers. The next write starts from a fresh one and carries these
+        // changes again, ahead of the newer ones.
+        m_file.reset();
+        {
+            QMutexLocker lock(&m_mutex);
+            changes.append(std::move(m_pending));
+            m_pending = std::move(changes);
+        }
         veskLog(QStringLiteral("Vesk settings save error for ") + m_filePath + QStringLiteral(": ") + reason);
         return WriteFailure{keys, reason};
     }

@@ -118,4 +118,29 @@ TEST(IniSettings, AFileThatCannotBeWrittenIsLoggedAndReportedOnTheOwnersThread)
     }
 }
 
+TEST(IniSettings, AWriteAfterTheFileRecoversSucceedsAndCarriesTheChangesThatFailed)
+{
+    const QString folder = test::makeTempDirectory(QStringLiteral("recovers"));
+    const QString blocker = test::writeFile(folder + QStringLiteral("/config"), "not a folder");
+    const QString path = blocker + QStringLiteral("/Vesk.conf");
+    QStringList failedKeys;
+    IniSettings settings(path);
+    settings.setWriteFailureHandler([&failedKeys](const QString& key, const QString&) { failedKeys << key; });
+
+    settings.setValue(QStringLiteral("paneWidth"), 300);
+    settings.waitForWrites();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(failedKeys, QStringList{QStringLiteral("paneWidth")});
+
+    ASSERT_TRUE(QFile::remove(blocker));
+    settings.setValue(QStringLiteral("columns"), 4);
+    settings.waitForWrites();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failedKeys.size(), 1) << "a write that succeeded is not reported as failed";
+
+    const IniSettings restarted(path);
+    EXPECT_EQ(restarted.value(QStringLiteral("paneWidth")).toInt(), 300) << "the change that failed is written";
+    EXPECT_EQ(restarted.value(QStringLiteral("columns")).toInt(), 4);
+}
+
 } // namespace
