@@ -4,6 +4,7 @@
 #include "common/ProcessMemory.h"
 #include "LibraryGenerator.h"
 
+#include "platform/CancellationToken.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "search/LexicalMatch.h"
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -391,8 +393,11 @@ BENCHMARK(BM_ClearSearch)->Arg(100'000)->Unit(benchmark::kMillisecond);
 // the index and the published list. Every note is new to the library, as most captures are: one
 // taken before would be found at once by its exact text. max_ms is the slowest single capture, so
 // that a few slow ones among many quick ones show; max_cpu_ms the most processor time the main
-// thread gave one capture, which on a busy machine tells the work from the waits.
-void BM_CaptureNote(benchmark::State& state)
+// thread gave one capture, which on a busy machine tells the work from the waits. moved counts the
+// captures after which the list lies elsewhere: each of those copied the whole library (another
+// list still shared it) or moved it to make room at its front.
+// `meanwhile` starts work that runs on a worker while the note is captured; it is cancelled after.
+void captureNotes(benchmark::State& state, const std::function<std::optional<CancellationToken>(VeskStore&)>& meanwhile)
 {
     VeskStore& library = store(int(state.range(0)), true);
     library.setSearchText(QString());
@@ -400,9 +405,12 @@ void BM_CaptureNote(benchmark::State& state)
     static LibraryGenerator notes(77);
     double longest = 0;
     double longestCpu = 0;
+    int moved = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const QString text = notes.noteText(200);
+        const std::optional<CancellationToken> work = meanwhile ? meanwhile(library) : std::nullopt;
+        const VeskItem* front = library.items().constData();
         state.ResumeTiming();
         QElapsedTimer clock;
         clock.start();
@@ -410,15 +418,49 @@ void BM_CaptureNote(benchmark::State& state)
         library.addText(text);
         longest = std::max(longest, double(clock.nsecsElapsed()) / 1e6);
         longestCpu = std::max(longestCpu, threadCpuMs() - cpuBefore);
+        state.PauseTiming();
+        if (library.items().constData() != front - 1)
+            ++moved;
+        if (work)
+            work->cancel();
+        state.ResumeTiming();
     }
     state.counters["items"] = double(library.items().size());
     state.counters["max_ms"] = longest;
     state.counters["max_cpu_ms"] = longestCpu;
+    state.counters["moved"] = moved;
 }
-BENCHMARK(BM_CaptureNote)->Arg(100'000)->Unit(benchmark::kMillisecond)
-    ->ComputeStatistics("max", [](const std::vector<double>& values) {
-        return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+
+const auto maxOfRepetitions = [](const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+};
+
+void BM_CaptureNote(benchmark::State& state)
+{
+    captureNotes(state, {});
+}
+BENCHMARK(BM_CaptureNote)->Arg(100'000)->Unit(benchmark::kMillisecond)->ComputeStatistics("max", maxOfRepetitions);
+
+// The same while the preview pane looks for other versions of a file it shows: a walk over the
+// whole library on a worker, which takes longer than a capture.
+void BM_CaptureNote_WhileLookingForVersions(benchmark::State& state)
+{
+    static QObject receiver;
+    captureNotes(state, [](VeskStore& library) -> std::optional<CancellationToken> {
+        static std::optional<VeskItem> file;
+        if (!file) {
+            for (const VeskItem& item : library.items()) {
+                if (item.filePath) {
+                    file = item;
+                    break;
+                }
+            }
+        }
+        return library.findRelatedVersionsLater(*file, 6, &receiver, [](const QList<VeskItem>&) {});
     });
+}
+BENCHMARK(BM_CaptureNote_WhileLookingForVersions)->Arg(100'000)->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("max", maxOfRepetitions);
 
 // Saving an edited note with an empty search: the saved row, the index and the published list.
 void BM_SaveEdit(benchmark::State& state)

@@ -144,47 +144,42 @@ double positionalSimilarity(const QString& a, const QString& b)
     return double(common) / double(shorter);
 }
 
-QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit,
-                                  const CancellationToken* cancelled)
+RelatedVersionMatch::RelatedVersionMatch(const VeskItem& item)
+    : m_id(item.id)
 {
-    if (!item.filePath || limit <= 0)
-        return {};
-    const QString extension = lowerExtensionOf(*item.filePath);
-    if (extension.isEmpty())
-        return {};
-    const QString key = versionKey(*item.filePath);
-    const QSet<QString> tokens = versionFamilyTokens(*item.filePath);
+    if (!item.filePath)
+        return;
+    m_extension = lowerExtensionOf(*item.filePath);
+    if (m_extension.isEmpty())
+        return;
+    m_key = versionKey(*item.filePath);
+    m_tokens = versionFamilyTokens(*item.filePath);
+    m_canMatch = true;
+}
 
-    struct Kept {
-        const VeskItem* item;
-        double score;
-    };
-    std::vector<Kept> kept;
-    qsizetype walked = 0;
-    for (const VeskItem& other : items) {
-        // The names of a few hundred files take well under a millisecond to compare.
-        if (cancelled && ++walked % 256 == 0 && cancelled->isCancelled())
-            return {};
-        if (other.id == item.id || !other.filePath || lowerExtensionOf(*other.filePath) != extension)
-            continue;
-        const QString otherKey = versionKey(*other.filePath);
-        if (!key.isEmpty() && key == otherKey) {
-            kept.push_back({&other, 1.0});
-            continue;
-        }
-        const QSet<QString> otherTokens = versionFamilyTokens(*other.filePath);
-        const qsizetype shared = std::count_if(tokens.cbegin(), tokens.cend(),
-            [&otherTokens](const QString& token) { return otherTokens.contains(token); });
-        const qsizetype all = tokens.size() + otherTokens.size() - shared;
-        if (all == 0)
-            continue;
-        const qsizetype smaller = std::max<qsizetype>(1, std::min(tokens.size(), otherTokens.size()));
-        const double score = double(shared) / double(all) * 0.52 + double(shared) / double(smaller) * 0.33
-            + positionalSimilarity(key, otherKey) * 0.15;
-        if (score >= 0.78)
-            kept.push_back({&other, score});
-    }
+std::optional<double> RelatedVersionMatch::score(const VeskItem& other) const
+{
+    if (!m_canMatch || other.id == m_id || !other.filePath || lowerExtensionOf(*other.filePath) != m_extension)
+        return std::nullopt;
+    const QString otherKey = versionKey(*other.filePath);
+    if (!m_key.isEmpty() && m_key == otherKey)
+        return 1.0;
+    const QSet<QString> otherTokens = versionFamilyTokens(*other.filePath);
+    const qsizetype shared = std::count_if(m_tokens.cbegin(), m_tokens.cend(),
+        [&otherTokens](const QString& token) { return otherTokens.contains(token); });
+    const qsizetype all = m_tokens.size() + otherTokens.size() - shared;
+    if (all == 0)
+        return std::nullopt;
+    const qsizetype smaller = std::max<qsizetype>(1, std::min(m_tokens.size(), otherTokens.size()));
+    const double score = double(shared) / double(all) * 0.52 + double(shared) / double(smaller) * 0.33
+        + positionalSimilarity(m_key, otherKey) * 0.15;
+    if (score >= 0.78)
+        return score;
+    return std::nullopt;
+}
 
+QList<VeskItem> RelatedVersionMatch::best(std::vector<Kept> kept, qsizetype limit)
+{
     // "Within 0.001" is not transitive and cannot order a sort; scores are compared by their
     // 0.001 step instead.
     const auto step = [](double score) { return std::llround(score * 1000.0); };
@@ -193,16 +188,34 @@ QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& i
         const auto stepB = step(b.score);
         if (stepA != stepB)
             return stepA > stepB;
-        return a.item->createdAt > b.item->createdAt;
+        return a.item.createdAt > b.item.createdAt;
     });
 
     QList<VeskItem> result;
-    for (const Kept& entry : kept) {
+    for (Kept& entry : kept) {
         if (result.size() >= limit)
             break;
-        result.append(*entry.item);
+        result.append(std::move(entry.item));
     }
     return result;
+}
+
+QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit,
+                                  const CancellationToken* cancelled)
+{
+    const RelatedVersionMatch match(item);
+    if (!match.canMatch() || limit <= 0)
+        return {};
+    std::vector<RelatedVersionMatch::Kept> kept;
+    qsizetype walked = 0;
+    for (const VeskItem& other : items) {
+        // The names of a few hundred files take well under a millisecond to compare.
+        if (cancelled && ++walked % 256 == 0 && cancelled->isCancelled())
+            return {};
+        if (const std::optional<double> score = match.score(other))
+            kept.push_back({other, *score});
+    }
+    return RelatedVersionMatch::best(std::move(kept), limit);
 }
 
 } // namespace vesk

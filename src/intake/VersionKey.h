@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace vesk {
 
@@ -48,5 +49,30 @@ double positionalSimilarity(const QString& a, const QString& b);
 // empty.
 QList<VeskItem> relatedVersionsIn(const VeskItem& item, const QList<VeskItem>& items, qsizetype limit,
                                   const CancellationToken* cancelled = nullptr);
+
+// relatedVersionsIn one item at a time, for a walk that reads the library in pieces: whether
+// another item is a version of this item's file, and how close.
+class RelatedVersionMatch {
+public:
+    explicit RelatedVersionMatch(const VeskItem& item);
+    // False for an item without a file or without an extension: nothing is a version of it.
+    bool canMatch() const { return m_canMatch; }
+    // The other item's score when it is kept as a version; none otherwise.
+    std::optional<double> score(const VeskItem& other) const;
+
+    struct Kept {
+        VeskItem item;
+        double score = 0;
+    };
+    // The kept items, given in list order, best first as relatedVersionsIn orders them, at most limit.
+    static QList<VeskItem> best(std::vector<Kept> kept, qsizetype limit);
+
+private:
+    QUuid m_id;
+    QString m_extension;
+    QString m_key;
+    QSet<QString> m_tokens;
+    bool m_canMatch = false;
+};
 
 } // namespace vesk

@@ -37,14 +37,23 @@ void LibraryItems::setItems(const QList<VeskItem>& value)
 {
     if (m_items == value)
         return;
-    m_items = value;
-    rebuildIndex();
+    replaceItems(QList<VeskItem>(value));
     emit itemsChanged();
 }
 
 void LibraryItems::adoptItems(QList<VeskItem> value)
 {
-    m_items = std::move(value);
+    replaceItems(std::move(value));
+}
+
+void LibraryItems::replaceItems(QList<VeskItem> value)
+{
+    {
+        const ReadGate::Change change(*m_readGate);
+        // The list let go of is freed once the gate is open again.
+        std::swap(m_items, value);
+        ++m_replacements;
+    }
     rebuildIndex();
 }
 
@@ -66,7 +75,10 @@ void LibraryItems::publishItems()
 void LibraryItems::prepend(const VeskItem& item)
 {
     const bool shown = letGoOfShownItems();
-    m_items.prepend(item);
+    {
+        const ReadGate::Change change(*m_readGate);
+        m_items.prepend(item);
+    }
     ++m_frontShift;
     m_slotByID.insert(item.id, -m_frontShift);
     // The search places the new item in what it shows next; the list shown meanwhile holds it.
@@ -84,7 +96,10 @@ bool LibraryItems::replaceAt(qsizetype index, const VeskItem& item)
         return false;
     const bool shown = letGoOfShownItems();
     const QUuid oldID = m_items.at(index).id;
-    m_items[index] = item;
+    {
+        const ReadGate::Change change(*m_readGate);
+        m_items[index] = item;
+    }
     if (oldID != item.id)
         rebuildIndex();
     if (shown)

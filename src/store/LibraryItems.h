@@ -2,12 +2,15 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "platform/ReadGate.h"
+#include "store/ItemsReading.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QUuid>
+#include <memory>
 #include <optional>
 
 namespace vesk {
@@ -65,6 +68,10 @@ public:
     // --- The items, newest first ---
 
     const QList<VeskItem>& items() const { return m_items; }
+    // The list for a worker, read in turns of its gate: every change of the list holds the gate,
+    // so a worker reads it without a copy that would outlive the turn (see ItemsReading).
+    ItemsReading reading() const { return ItemsReading{m_readGate, &m_items, &m_replacements}; }
+    const std::shared_ptr<ReadGate>& readGate() const { return m_readGate; }
     // Position of the first item with this identifier, or -1.
     qsizetype indexOf(const QUuid& id) const;
     // The item with this identifier as it is now; none when it is not in the list.
@@ -81,16 +88,21 @@ public:
     bool replaceAt(qsizetype index, const VeskItem& item);
     // Calls change(item) on each item in list order; it returns whether it changed the item and
     // keeps its identifier. Does not publish (publishItems() does); returns whether any changed.
+    // The read gate is held throughout: change must not wait for it (nor change the search index,
+    // which is read through the same gate).
     template <typename Change>
     bool changeEach(Change change)
     {
         const bool shown = letGoOfShownItems();
         bool changed = false;
-        for (VeskItem& item : m_items) {
-            [[maybe_unused]] const QUuid id = item.id;
-            if (change(item))
-                changed = true;
-            Q_ASSERT(item.id == id);
+        {
+            const ReadGate::Change changing(*m_readGate);
+            for (VeskItem& item : m_items) {
+                [[maybe_unused]] const QUuid id = item.id;
+                if (change(item))
+                    changed = true;
+                Q_ASSERT(item.id == id);
+            }
         }
         if (shown) {
             m_filteredItems = m_items;
@@ -151,6 +163,8 @@ signals:
     void cloudImportCountChanged();
 
 private:
+    // Puts value in place of the list; the list it replaces is freed when value goes.
+    void replaceItems(QList<VeskItem> value);
     void rebuildIndex();
     // A published list that is the items themselves (an empty search over a library in its own
     // order) would make a change of the items copy every one of them first: it lets go of them for
@@ -158,6 +172,9 @@ private:
     bool letGoOfShownItems();
 
     QList<VeskItem> m_items;
+    // Held by every change of m_items; workers read it in its turns.
+    std::shared_ptr<ReadGate> m_readGate = std::make_shared<ReadGate>();
+    quint64 m_replacements = 0;
     // Position of an identifier = its slot + m_frontShift; an item put at the front raises the
     // shift, which moves every other item one place back at once.
     QHash<QUuid, qsizetype> m_slotByID;

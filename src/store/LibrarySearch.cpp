@@ -37,6 +37,7 @@ LibrarySearch::LibrarySearch(VeskServices services, std::unique_ptr<LibrarySearc
     : QObject(parent), m_services(std::move(services)), m_host(std::move(host)),
       m_state(std::make_shared<SearchState>())
 {
+    m_state->readGate = m_host->itemsReading().gate;
 }
 
 LibrarySearch::~LibrarySearch()
@@ -446,21 +447,23 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
     keepPendingVectorsWhenFree();
     const QDateTime now = m_services.clock->now();
     QHash<QUuid, double> usage = usageScoresByID(now);
-    // The pass reads a copy of the list (shared until the main thread changes its own), the few
-    // usage scores, and the index and the vectors in one turn of the read gate: they stand still
-    // while it reads them, and the main thread waits only if it changes them meanwhile.
+    // The pass reads the few usage scores, and the library's list, the index and the vectors in
+    // one turn of the read gate: they stand still while it reads them, and the main thread waits
+    // only if it changes them meanwhile. A copy of the list held by the pass would make an item
+    // put at the front meanwhile copy the whole library.
     const std::shared_ptr<ReadGate> gate = state.readGate;
+    const QList<VeskItem>* items = m_host->itemsReading().items;
     const SearchIndex* index = &state.index;
     const SemanticVectors* vectors = &state.vectors;
     const QFuture<DeepPassOutcome> pass = QtConcurrent::run(workPool(),
-        [gate, index, vectors, items = m_host->items(), query, queryVector, usage = std::move(usage), now, token] {
+        [gate, index, vectors, items, query, queryVector, usage = std::move(usage), now, token] {
             DeepPassOutcome outcome;
             (void)gate->readTurn([&] {
                 if (token.isCancelled())
                     return;
                 const LexicalSnapshot snapshot = vesk::lexicalMatch(*index, query);
                 outcome.query = snapshot.query;
-                const DeepSearchInput input{snapshot, queryVector, items, *vectors,
+                const DeepSearchInput input{snapshot, queryVector, *items, *vectors,
                     [index](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(*index, anchors); },
                     usage, now, token, {}};
                 outcome.result = runDeepSearch(input);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "store/ItemsReading.h"
 
 #include <QHash>
 #include <QList>
@@ -18,6 +19,9 @@ public:
 
     // The library's items, newest first, as the store holds them now.
     virtual const QList<VeskItem>& items() const = 0;
+    // The same list for workers. The search reads its index through the list's own gate, so that
+    // one turn reads both, and the main thread changes neither while a turn runs.
+    virtual ItemsReading itemsReading() const = 0;
     // Position of the item in items(), or -1.
     virtual qsizetype indexOfItem(const QUuid& id) const = 0;
     virtual const QSet<QUuid>& broughtBackIDs() const = 0;

@@ -8,6 +8,7 @@
 #include "platform/WorkPool.h"
 #include "search/RelatedItems.h"
 #include "search/SemanticVectors.h"
+#include "store/ItemsReading.h"
 #include "store/LibrarySearchHost.h"
 #include "store/SearchState.h"
 
@@ -15,7 +16,9 @@
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <span>
+#include <vector>
 
 namespace vesk {
 
@@ -39,10 +42,38 @@ CancellationToken LibrarySearch::findRelatedVersionsLater(const VeskItem& item, 
 {
     assertMainThread();
     const CancellationToken cancelled;
-    // The worker's copy shares the list until the main thread changes it, so it reads the
-    // library as it was when asked while the window goes on changing its own.
+    // The worker walks the library's own list in short turns of its gate, from the oldest item
+    // on: the main thread waits at most one turn to change it, and an item put at the front
+    // meanwhile (newer than the question) is left out, as a copy taken when asked would leave it.
+    // A copy held by the worker would make that new item copy the whole library instead.
     const QFuture<QList<VeskItem>> found = QtConcurrent::run(workPool(),
-        [items = m_host->items(), item, limit, cancelled] { return relatedVersionsIn(item, items, limit, &cancelled); });
+        [reading = m_host->itemsReading(), item, limit, cancelled]() -> QList<VeskItem> {
+            const RelatedVersionMatch match(item);
+            if (!match.canMatch() || limit <= 0)
+                return {};
+            // About a millisecond of names compared per turn.
+            constexpr qsizetype turn = 1024;
+            std::vector<RelatedVersionMatch::Kept> kept;
+            ItemsWalk walk(reading);
+            const auto keep = [&](const VeskItem& other) {
+                if (const std::optional<double> score = match.score(other))
+                    kept.push_back({other, *score});
+            };
+            for (;;) {
+                if (cancelled.isCancelled())
+                    return {};
+                const ItemsWalk::Turn read = walk.next(turn, keep);
+                if (read == ItemsWalk::Turn::Closed)
+                    return {};
+                if (read == ItemsWalk::Turn::Restarted)
+                    kept.clear();
+                if (read == ItemsWalk::Turn::Done)
+                    break;
+            }
+            // Walked from the end: the ordering keeps ties in list order.
+            std::reverse(kept.begin(), kept.end());
+            return RelatedVersionMatch::best(std::move(kept), limit);
+        });
     deliverResult(receiver, found, [cancelled, done = std::move(done)](const QList<VeskItem>& versions) {
         if (!cancelled.isCancelled())
             done(versions);

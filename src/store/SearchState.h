@@ -40,7 +40,8 @@ struct SearchState {
     // Sentence embedding per item.
     SemanticVectors vectors;
     // Workers read the index and the sentence vectors in turns through this gate; every change
-    // of either on the main thread holds it (ReadGate::Change).
+    // of either on the main thread holds it (ReadGate::Change). It is the library list's own gate
+    // (LibrarySearchHost::itemsReading), so that a turn reads the list with them.
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
     // Vectors computed while a worker was reading, in the order they came: kept in `vectors` at
     // the first moment the gate is free, and before anything on the main thread reads them.

@@ -22,6 +22,7 @@ public:
     explicit SearchHost(VeskStore& store) : m_store(store) {}
 
     const QList<VeskItem>& items() const override { return m_store.items(); }
+    ItemsReading itemsReading() const override { return m_store.m_library->reading(); }
     qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     const QSet<QUuid>& broughtBackIDs() const override { return m_store.broughtBackIDs(); }
     QHash<QUuid, QSet<QString>> personNamesByItem() const override { return m_store.personNamesByItem(); }

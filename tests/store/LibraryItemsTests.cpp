@@ -147,5 +147,64 @@ TEST(LibraryItemsTest, AChangeOfItemsThatAreShownAsTheyAreCopiesNoOtherItem)
     }
 }
 
+// A worker walks the list in turns while the main thread changes it between them: it visits each
+// item that was there when it began once, as it is at its turn, and none that came in after.
+TEST(LibraryItemsTest, AWalkInTurnsVisitsTheListItBeganWithThroughChangesBetweenTurns)
+{
+    struct Case {
+        const char* name;
+        std::function<void(LibraryItems&)> between;
+        QStringList visited; // in the order visited, from the end
+        bool restarted = false;
+    };
+    const QList<Case> cases = {
+        {"nothing changes", [](LibraryItems&) {}, {"e", "d", "c", "b", "a"}},
+        {"new items at the front", [](LibraryItems& library) {
+             library.prepend(item(QStringLiteral("new")));
+             library.prepend(item(QStringLiteral("newer")));
+         }, {"e", "d", "c", "b", "a"}},
+        {"an item not yet visited changed in place", [](LibraryItems& library) {
+             VeskItem changed = library.items().at(1);
+             changed.title = QStringLiteral("b2");
+             library.replaceAt(1, changed);
+         }, {"e", "d", "c", "b2", "a"}},
+        {"an item taken out", [](LibraryItems& library) {
+             QList<VeskItem> fewer = library.items();
+             fewer.removeAt(0);
+             library.setItems(fewer);
+         }, {"e", "d", "c", "b"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LibraryItems library;
+        QList<VeskItem> start;
+        for (const char* title : {"a", "b", "c", "d", "e"})
+            start.append(item(QString::fromLatin1(title)));
+        library.adoptItems(start);
+        ItemsWalk walk(library.reading());
+        QStringList visited;
+        const auto visit = [&](const VeskItem& seen) { visited.append(seen.title); };
+        EXPECT_EQ(walk.next(2, visit), ItemsWalk::Turn::More);
+        c.between(library);
+        ItemsWalk::Turn turn = walk.next(2, visit);
+        if (c.restarted) {
+            EXPECT_EQ(turn, ItemsWalk::Turn::Restarted);
+            visited.clear();
+        }
+        while (turn != ItemsWalk::Turn::Done && turn != ItemsWalk::Turn::Closed)
+            turn = walk.next(2, visit);
+        EXPECT_EQ(turn, ItemsWalk::Turn::Done);
+        EXPECT_EQ(visited, c.visited);
+    }
+
+    // Once the gate is closed (the list is going away), no turn reads it.
+    LibraryItems library;
+    library.adoptItems({item(QStringLiteral("a"))});
+    ItemsWalk walk(library.reading());
+    library.readGate()->close();
+    EXPECT_EQ(walk.next(2, [](const VeskItem&) { ADD_FAILURE() << "read after the gate closed"; }),
+        ItemsWalk::Turn::Closed);
+}
+
 } // namespace
 } // namespace vesk::test

@@ -4,6 +4,7 @@
 #include "store/LibrarySearchHost.h"
 #include "store/StoreTestSupport.h"
 
+#include <QSemaphore>
 #include <QThreadPool>
 
 using namespace vesk;
@@ -16,6 +17,7 @@ namespace {
 class FakeSearchHost final : public LibrarySearchHost {
 public:
     const QList<VeskItem>& items() const override { return library; }
+    ItemsReading itemsReading() const override { return ItemsReading{gate, &library, &replacements}; }
     qsizetype indexOfItem(const QUuid& id) const override { return positionInList(library, id); }
     const QSet<QUuid>& broughtBackIDs() const override { return noMarks; }
     QHash<QUuid, QSet<QString>> personNamesByItem() const override { return {}; }
@@ -41,6 +43,8 @@ public:
     void writeEmbedding(const QUuid&, const QList<double>&) override {}
 
     QList<VeskItem> library;
+    std::shared_ptr<ReadGate> gate = std::make_shared<ReadGate>();
+    quint64 replacements = 0;
     QSet<QUuid> noMarks;
     QString text;
     QList<VeskItem> filtered;
@@ -156,6 +160,73 @@ TEST_F(LibrarySearchPasses, ARankingAgainShowsTheItemsAsTheyAreNow)
         fresh.refreshFilteredItems(alpha);
         EXPECT_FALSE(again.isEmpty());
         EXPECT_EQ(again, firstRanking->filtered);
+    }
+}
+
+// Keeps every thread of the work pool busy while it lives: a task started meanwhile waits in the
+// queue with everything it holds.
+class BusyWorkPool {
+public:
+    BusyWorkPool()
+        : m_pool(WorkPools::shared().files()), m_threads(m_pool->maxThreadCount())
+    {
+        for (int i = 0; i < m_threads; ++i) {
+            m_pool->start([this] {
+                m_started.release();
+                m_free.acquire();
+            });
+        }
+        m_started.acquire(m_threads);
+    }
+    ~BusyWorkPool()
+    {
+        m_free.release(m_threads);
+        m_pool->waitForDone();
+    }
+
+private:
+    QThreadPool* m_pool;
+    int m_threads;
+    QSemaphore m_started;
+    QSemaphore m_free;
+};
+
+// A pass waiting for a worker holds no copy of the library's list: a new item put at the front
+// meanwhile would copy the whole library first. It still answers from the list as it stands.
+TEST_F(LibrarySearchPasses, APassWaitingForAWorkerHoldsNoCopyOfTheList)
+{
+    const QString alpha = QStringLiteral("alpha");
+    QList<VeskItem> versions;
+    QObject receiver;
+    struct Case {
+        const char* name;
+        std::function<void(LibrarySearch&, FakeSearchHost&)> start;
+        std::function<void(const FakeSearchHost&)> answered;
+    };
+    const QList<Case> cases = {
+        {"the deep pass", [&](LibrarySearch& search, FakeSearchHost& host) {
+             host.text = alpha;
+             search.startDeepSearch(alpha);
+             drainEvents(); // the query's vector
+         }, [&](const FakeSearchHost& host) { EXPECT_EQ(host.published.value(0), alpha); }},
+        {"other versions of a file", [&](LibrarySearch& search, FakeSearchHost& host) {
+             (void)search.findRelatedVersionsLater(host.library.at(0), 6, &receiver,
+                 [&](const QList<VeskItem>& found) { versions = found; });
+         }, [&](const FakeSearchHost& host) { EXPECT_EQ(versions, QList<VeskItem>{host.library.at(3)}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto search = makeSearch(4);
+        m_host->library[0].filePath = QStringLiteral("/files/report final.pdf");
+        m_host->library[3].filePath = QStringLiteral("/files/report_v2.pdf");
+        search->noteItemsChanged();
+        {
+            const BusyWorkPool busy;
+            c.start(*search, *m_host);
+            EXPECT_TRUE(m_host->library.isDetached());
+        }
+        settle();
+        c.answered(*m_host);
     }
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "model/VeskItem.h"
+#include "platform/ReadGate.h"
+
+#include <QList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vesk {
+
+// The library's list as a worker reads it, without a copy of its own: a copy that outlived the
+// main thread's turn would make the next item put at the front copy the whole library. The list
+// is read only inside turns of the gate, during which the main thread changes nothing of it.
+struct ItemsReading {
+    std::shared_ptr<ReadGate> gate;
+    const QList<VeskItem>* items = nullptr;
+    // Changes whenever the list is replaced whole (an item taken out, the list sorted or read
+    // anew); putting an item at the front or changing one in place leaves it as it is.
+    const quint64* replacements = nullptr;
+};
+
+// Reads the list from its last item to its first, a few items per turn of the gate, so that the
+// main thread waits at most one short turn to change it. Counting from the end, a position stays
+// the same while new items come in at the front: those are not visited, as they came after the
+// walk began. A list replaced whole meanwhile is walked again from its end.
+class ItemsWalk {
+public:
+    explicit ItemsWalk(ItemsReading reading) : m_reading(std::move(reading)) {}
+
+    enum class Turn {
+        More,      // visited up to count items; more are left
+        Restarted, // the list was replaced whole: nothing was visited, the next turn starts anew
+        Done,      // every item was visited
+        Closed,    // the gate is closed: the list may be gone
+    };
+    Turn next(qsizetype count, const std::function<void(const VeskItem&)>& visit);
+
+private:
+    ItemsReading m_reading;
+    // The items the walk began with (since the last replacement), and those visited of them.
+    qsizetype m_length = 0;
+    qsizetype m_fromEnd = 0;
+    std::optional<quint64> m_replacements;
+};
+
+} // namespace vesk
