@@ -5,6 +5,7 @@
 #include "platform/ParallelWork.h"
 #include "platform/WorkPools.h"
 
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -76,6 +77,7 @@ constexpr qsizetype kLongText = 100'000;
 void NearDuplicateIndex::clear()
 {
     m_entries.clear();
+    m_weighedSizes.clear();
     m_slotByID.clear();
     m_slotsByTextHash.clear();
     m_wordIDs.clear();
@@ -111,6 +113,7 @@ void NearDuplicateIndex::place(Entry entry, const std::vector<quint32>& keywords
     m_mostKeywords = std::max(m_mostKeywords, keywords.size());
     m_slotByID.insert(entry.id, slot);
     m_slotsByTextHash.insert(entry.textHash, slot);
+    m_weighedSizes.push_back(quint32(keywords.size()));
     m_entries.push_back(std::move(entry));
     for (const quint32 id : rarestOf(keywords))
         m_postings[id].push_back(slot);
@@ -232,6 +235,8 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     m_postings.resize(wordCount);
     for (size_t id = 0; id < wordCount; ++id)
         m_postings[id].reserve(sizes[id]);
+    // With room for the items added after, as the lists have.
+    m_weighedSizes.reserve(size_t(items.size() + items.size() / 16 + 64));
     for (Batch& batch : batches) {
         for (size_t i = 0; i < batch.entries.size(); ++i) {
             Entry& entry = batch.entries[i];
@@ -240,6 +245,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
             const Slot slot = Slot(m_entries.size());
             m_slotByID.insert(entry.id, slot);
             m_slotsByTextHash.insert(entry.textHash, slot);
+            m_weighedSizes.push_back(quint32(entry.keywords.size()));
             m_entries.push_back(std::move(entry));
             batch.keywords[i].forEach([&](quint32 id) { m_postings[id].push_back(slot); });
         }
@@ -325,6 +331,7 @@ bool NearDuplicateIndex::remove(const QUuid& id)
     m_slotsByTextHash.remove(entry.textHash, slot);
     // The slot stays in its lists, marked gone; it is never given to another item.
     entry.live = false;
+    m_weighedSizes[slot] = 0;
     entry.keywords = PackedIds();
     entry.text = ItemText();
     entry.longSearchable = ItemText();
@@ -364,8 +371,16 @@ std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const N
     // How many of the query's first keywords each item is listed under, and the items in the
     // order they are first met.
     const qsizetype looked = std::min(prefix, qsizetype(known.size()));
-    std::vector<quint32> hits(m_entries.size(), 0);
+    // Counts by slot, all zero between queries: a query clears the few it counted instead of
+    // taking and clearing a count for every item of the library (fresh pages each time).
+    thread_local std::vector<quint32> hits;
+    if (hits.size() < m_entries.size())
+        hits.resize(m_entries.size() + m_entries.size() / 16 + 64, 0);
     std::vector<Slot> reached;
+    const auto clearHits = qScopeGuard([&] {
+        for (const Slot slot : reached)
+            hits[slot] = 0;
+    });
     for (qsizetype i = 0; i < looked; ++i) {
         for (const Slot slot : m_postings[known[known.size() - 1 - size_t(i)]]) {
             if (hits[slot]++ == 0)
@@ -380,11 +395,8 @@ std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const N
     for (const quint32 id : known)
         marked[id / 64] |= quint64(1) << (id % 64);
     for (const Slot slot : reached) {
-        const Entry& entry = m_entries[slot];
-        if (!entry.live || std::find(sameHash.cbegin(), sameHash.cend(), slot) != sameHash.cend())
-            continue;
         // The Jaccard index is at most the smaller set's size over the larger one's.
-        const qsizetype size = entry.keywords.size();
+        const auto size = qsizetype(m_weighedSizes[slot]);
         if (size == 0 || 100 * std::min(size, count) < kBoundPercent * std::max(size, count))
             continue;
         // A shared word at least as rare as the last of the query's first keywords and the last
@@ -394,8 +406,10 @@ std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const N
         // fall far short here, before their keywords are read.
         const qsizetype itemRest = size - std::min(size, prefixLength(size));
         const qsizetype atMost = std::min({qsizetype(hits[slot]) + std::max(queryRest, itemRest), size, count});
-        if (!overlapCanQualify(keywordOverlap(atMost, count, size)))
+        if (!overlapCanQualify(keywordOverlap(atMost, count, size))
+            || std::find(sameHash.cbegin(), sameHash.cend(), slot) != sameHash.cend())
             continue;
+        const Entry& entry = m_entries[slot];
         qsizetype shared = 0;
         entry.keywords.forEach([&](quint32 id) { shared += qsizetype((marked[id / 64] >> (id % 64)) & 1); });
         if (overlapCanQualify(keywordOverlap(shared, count, size)))

@@ -91,6 +91,11 @@ private:
     std::optional<quint32> wordID(std::u16string_view word) const;
 
     std::deque<Entry> m_entries; // grows without moving what it holds
+    // By slot: the keyword count of a live entry; 0 for one gone, or one below the keyword floor
+    // (which only matches exactly). A query reaches thousands of items under everyday words, and
+    // most fall short on this count and the words they share with it: read side by side here,
+    // their entries, scattered in memory, are never touched.
+    std::vector<quint32> m_weighedSizes;
     QHash<QUuid, Slot> m_slotByID;
     QMultiHash<size_t, Slot> m_slotsByTextHash;
     std::deque<std::u16string> m_words;  // by id; a deque keeps them in place as it grows
