@@ -204,9 +204,15 @@ void BringBackStatusPill::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4));
-    painter.fillPath(shape, theme.accent(0.07));
-    Painting::stroke(painter, shape, theme.accent(0.1), 0.8);
+    const QColor fill = theme.accent(0.07);
+    const QColor outline = theme.accent(0.1);
+    const QString key = QStringLiteral("bringBackPill:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    Painting::drawCornered(painter, rect(), height() / 2 + 2, fill, key, [&](QPainter& p, const QRectF& box) {
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = Painting::capsule(box.adjusted(0.4, 0.4, -0.4, -0.4));
+        p.fillPath(shape, fill);
+        Painting::stroke(p, shape, outline, 0.8);
+    });
 }
 
 } // namespace vesk

@@ -39,8 +39,15 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const Theme& theme = Theme::current();
-        painter.fillPath(Painting::roundedRect(QRectF(rect()), 9), theme.primary(0.035));
-        IconMap::paint(painter, QRectF(rect()), m_symbol, theme.secondary(), 18);
+        const QColor fill = theme.primary(0.035);
+        const QColor symbol = theme.secondary();
+        QString key = QStringLiteral("previewKindIcon:%1:%2:").arg(fill.rgba(), 0, 16).arg(symbol.rgba(), 0, 16);
+        key += m_symbol;
+        Painting::drawCached(painter, QRectF(rect()), key, [&](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            p.fillPath(Painting::roundedRect(box, 9), fill);
+            IconMap::paint(p, box, m_symbol, symbol, 18);
+        });
     }
 
 private:
@@ -68,8 +75,13 @@ protected:
     {
         {
             QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            Painting::fillMaterial(painter, Painting::capsule(QRectF(rect())), MaterialThickness::Thin);
+            const Theme& theme = Theme::current();
+            const QString key = QStringLiteral("previewFormatBadge:%1:%2")
+                                    .arg(theme.material(MaterialThickness::Thin).rgba(), 0, 16).arg(int(theme.isDark()));
+            Painting::drawCached(painter, QRectF(rect()), key, [&theme](QPainter& p, const QRectF& box) {
+                p.setRenderHint(QPainter::Antialiasing);
+                Painting::fillMaterial(p, Painting::capsule(box), MaterialThickness::Thin, theme);
+            });
         }
         QLabel::paintEvent(event);
     }

@@ -159,14 +159,25 @@ void RelatedRow::paintEvent(QPaintEvent*)
     const qreal padX = version ? 8 : 9;
     const qreal iconSize = version ? 25 : 24;
     const QRectF icon(padX, (height() - iconSize) / 2, iconSize, iconSize);
-    const QPainterPath iconShape = Painting::roundedRect(icon, 7);
-    if (version) {
-        painter.fillPath(iconShape, theme.accent(0.075));
-        IconMap::paint(painter, icon, symbol(), theme.accent(0.82), 10.5);
-    } else {
-        Painting::fillMaterial(painter, iconShape, MaterialThickness::Thin);
-        IconMap::paint(painter, icon, symbol(), theme.secondary(), 11);
-    }
+    // The symbol's tile and the arrow look alike in every row: from a cached rendering.
+    const QString symbolName = symbol();
+    const QColor tileFill = version ? theme.accent(0.075) : theme.material(MaterialThickness::Thin);
+    const QColor symbolColour = version ? theme.accent(0.82) : theme.secondary();
+    QString tileKey = QStringLiteral("relatedRowSymbol:%1:%2:%3:%4:")
+                          .arg(int(version)).arg(tileFill.rgba(), 0, 16).arg(symbolColour.rgba(), 0, 16)
+                          .arg(int(theme.isDark()));
+    tileKey += symbolName;
+    Painting::drawCached(painter, icon, tileKey, [&](QPainter& p, const QRectF& box) {
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath iconShape = Painting::roundedRect(box, 7);
+        if (version) {
+            p.fillPath(iconShape, tileFill);
+            IconMap::paint(p, box, symbolName, symbolColour, 10.5);
+        } else {
+            Painting::fillMaterial(p, iconShape, MaterialThickness::Thin, theme);
+            IconMap::paint(p, box, symbolName, symbolColour, 11);
+        }
+    });
 
     // The arrow at the trailing edge; a related row's moves up and right while hovered.
     const QFont arrowFont = weighted(TextStyle::Caption2, version ? QFont::DemiBold : QFont::Normal);
@@ -179,7 +190,15 @@ void RelatedRow::paintEvent(QPaintEvent*)
         arrow.translate(1.5 * h, -1.5 * h);
         arrowColour = m_hovering ? theme.accent(0.82) : theme.secondary(0.72);
     }
-    IconMap::paint(painter, arrow, QStringLiteral("arrow.up.forward"), arrowColour, arrowSize * 0.9);
+    if (h > 0) {
+        IconMap::paint(painter, arrow, QStringLiteral("arrow.up.forward"), arrowColour, arrowSize * 0.9);
+    } else {
+        const QString arrowKey = QStringLiteral("relatedRowArrow:%1:%2").arg(int(version)).arg(arrowColour.rgba(), 0, 16);
+        Painting::drawCached(painter, arrow, arrowKey, [&](QPainter& p, const QRectF& box) {
+            p.setRenderHint(QPainter::Antialiasing);
+            IconMap::paint(p, box, QStringLiteral("arrow.up.forward"), arrowColour, arrowSize * 0.9);
+        });
+    }
 
     const qreal textLeft = icon.right() + 9;
     const qreal textWidth = std::max<qreal>(0, arrow.left() - 4 - textLeft);

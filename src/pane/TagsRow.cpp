@@ -115,9 +115,16 @@ void TagChip::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.4, 0.4, -0.4, -0.4));
-    painter.fillPath(shape, theme.accent(0.09));
-    Painting::stroke(painter, shape, theme.accent(0.18), 0.8);
+    // The capsule from a cached rendering: a chip of a width is painted alike for every item.
+    const QColor fill = theme.accent(0.09);
+    const QColor outline = theme.accent(0.18);
+    const QString key = QStringLiteral("tagChip:%1:%2").arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    Painting::drawCornered(painter, rect(), height() / 2 + 2, fill, key, [&](QPainter& p, const QRectF& box) {
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = Painting::capsule(box.adjusted(0.4, 0.4, -0.4, -0.4));
+        p.fillPath(shape, fill);
+        Painting::stroke(p, shape, outline, 0.8);
+    });
 
     painter.setFont(chipFont());
     painter.setPen(theme.accent());

@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QPixmapCache>
 #include <algorithm>
+#include <array>
+#include <type_traits>
 #include <cmath>
 
 namespace vesk::Painting {
@@ -32,6 +34,15 @@ void addContinuousCorner(QPainterPath& path, QPointF corner, QPointF alongIn, QP
     const QPointF across = (alongOut - alongIn) * (extent * kDiagonalHandle);
     path.cubicTo(corner + alongIn * (extent * kEdgeHandle), mid - across, mid);
     path.cubicTo(mid + across, corner + alongOut * (extent * kEdgeHandle), end);
+}
+
+// Appends value's bytes to a cache key as they are: keys made for every box painted are only
+// hashed and compared, and formatting numbers into them cost more than the blits they find.
+template <typename T>
+void appendRaw(QString& key, const T& value)
+{
+    static_assert(sizeof(T) % sizeof(QChar) == 0 && std::is_trivially_copyable_v<T>);
+    key.append(reinterpret_cast<const QChar*>(&value), qsizetype(sizeof(T) / sizeof(QChar)));
 }
 
 } // namespace
@@ -228,9 +239,11 @@ int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth)
 void drawFramedBox(QPainter& painter, const QRect& rect, qreal radius, qreal inset, qreal lineWidth,
                    const QColor& fill, const QColor& outline, const QString& name)
 {
-    const QString key = QStringLiteral("%1:%2:%3:%4:%5:%6")
-                            .arg(name).arg(radius).arg(inset).arg(lineWidth)
-                            .arg(fill.rgba(), 0, 16).arg(outline.rgba(), 0, 16);
+    QString key = name;
+    key.reserve(name.size() + 20);
+    key.append(QLatin1Char(':'));
+    appendRaw(key, std::array<float, 3>{float(radius), float(inset), float(lineWidth)});
+    appendRaw(key, std::array<QRgb, 2>{fill.rgba(), outline.rgba()});
     drawCornered(painter, rect, roundedRectCorner(radius, inset, lineWidth), fill, key,
         [=](QPainter& p, const QRectF& box) {
             p.setRenderHint(QPainter::Antialiasing);
@@ -290,14 +303,16 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
         paint(painter, QRectF(rect));
         return;
     }
-    const QString prefix = QStringLiteral("vesk-cornered:%1:").arg(scale);
-    if ((!stretchX && !stretchY) || rect.width() * rect.height() <= kWholeArea) {
-        const QString wholeKey = prefix + QStringLiteral("%1x%2:").arg(rect.width()).arg(rect.height()) + key;
-        painter.drawPixmap(rect.topLeft(), renderedPieces(rect.size(), scale, wholeKey, paint));
+    const bool keptWhole = (!stretchX && !stretchY) || rect.width() * rect.height() <= kWholeArea;
+    const QSize size = keptWhole ? rect.size() : QSize(stretchX ? span : rect.width(), stretchY ? span : rect.height());
+    QString piecesKey = QStringLiteral("vesk-cornered:");
+    piecesKey.reserve(piecesKey.size() + 8 + key.size());
+    appendRaw(piecesKey, std::array<qint32, 4>{scale, size.width(), size.height(), keptWhole ? -1 : corner});
+    piecesKey.append(key);
+    if (keptWhole) {
+        painter.drawPixmap(rect.topLeft(), renderedPieces(size, scale, piecesKey, paint));
         return;
     }
-    const QSize size(stretchX ? span : rect.width(), stretchY ? span : rect.height());
-    const QString piecesKey = prefix + QStringLiteral("%1x%2:%3:").arg(size.width()).arg(size.height()).arg(corner) + key;
     const QPixmap pieces = renderedPieces(size, scale, piecesKey, paint);
     // Columns and rows in points: the leading corner, the straight run between the corners drawn
     // as often as the middle needs, and the trailing corner; a dimension not stretched is whole.
@@ -340,6 +355,51 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
             }
         }
     }
+}
+
+void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
+                const std::function<void(QPainter&, const QRectF&)>& paint)
+{
+    if (rect.isEmpty())
+        return;
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int scale = int(std::lround(ratio));
+    const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
+    if (scale < 1 || !whole(ratio) || device.type() > QTransform::TxScale || device.m11() != ratio
+        || device.m22() != ratio || !whole(device.dx()) || !whole(device.dy())) {
+        paint(painter, rect);
+        return;
+    }
+    // A pixel of room on every side for antialiased edges and strokes that reach past rect.
+    const QPoint origin(int(std::floor(rect.x())) - 1, int(std::floor(rect.y())) - 1);
+    const QPointF within = rect.topLeft() - QPointF(origin);
+    const QSize size(int(std::ceil(within.x() + rect.width())) + 1, int(std::ceil(within.y() + rect.height())) + 1);
+    QString cacheKey = QStringLiteral("vesk-cached:");
+    cacheKey.reserve(cacheKey.size() + 8 + key.size());
+    // The offset within the pixel in 64ths: what a row's height or a centred symbol gives.
+    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 0;
+    appendRaw(cacheKey, std::array<qint32, 6>{scale, dpi, int(std::lround(within.x() * 64)), int(std::lround(within.y() * 64)),
+                            int(std::lround(rect.width() * 64)), int(std::lround(rect.height() * 64))});
+    cacheKey.append(key);
+    QPixmap pieces;
+    if (!QPixmapCache::find(cacheKey, &pieces)) {
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(scale);
+        // Text sized in points takes the size it has on the painter's own device.
+        if (const QPaintDevice* target = painter.device()) {
+            image.setDotsPerMeterX(qRound(target->logicalDpiX() / 0.0254));
+            image.setDotsPerMeterY(qRound(target->logicalDpiY() / 0.0254));
+        }
+        {
+            QPainter p(&image);
+            paint(p, QRectF(within, rect.size()));
+        }
+        pieces = QPixmap::fromImage(std::move(image));
+        QPixmapCache::insert(cacheKey, pieces);
+    }
+    painter.drawPixmap(origin, pieces);
 }
 
 void fillLinearGradient(QPainter& painter, const QRectF& rect, const QColor& from, const QColor& to,

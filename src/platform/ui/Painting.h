@@ -57,6 +57,11 @@ void stroke(QPainter& painter, const QPainterPath& path, const QColor& color, qr
 // pixels (a fractional scale, a rotation) get paint itself.
 void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor& middle, const QString& key,
                   const std::function<void(QPainter&, const QRectF&)>& paint);
+// Paints what paint would paint over rect (and a pixel around it) from a rendering cached under
+// key, made for rect's offset within a pixel: for small shapes and symbols that a list paints
+// alike in every row. Painters that are not on whole device pixels get paint itself.
+void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
+                const std::function<void(QPainter&, const QRectF&)>& paint);
 // The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
 // with a line of lineWidth.
 int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth);
