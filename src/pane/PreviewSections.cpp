@@ -415,6 +415,9 @@ PreviewDateRowsBlock::PreviewDateRowsBlock(QWidget* parent)
 
 void PreviewDateRowsBlock::setRows(const QList<PreviewDateRow>& rows)
 {
+    // Rows are kept from item to item, the surplus hidden: a row made or deleted as the count
+    // changes was styled anew each time and, added to a shown block, showed only a turn later,
+    // painting the dates twice.
     while (m_rows.size() < rows.size()) {
         QFont labelFont = Theme::font(TextStyle::Caption2);
         labelFont.setWeight(QFont::DemiBold);
@@ -427,11 +430,18 @@ void PreviewDateRowsBlock::setRows(const QList<PreviewDateRow>& rows)
         layout()->addWidget(entry);
         m_rows.append({entry, label, date});
     }
-    while (m_rows.size() > rows.size())
-        delete m_rows.takeLast().entry;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        m_rows.at(i).label->setText(rows.at(i).label);
-        m_rows.at(i).date->setText(previewDateText(rows.at(i).date));
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        const Row& row = m_rows.at(i);
+        const bool used = i < rows.size();
+        if (used) {
+            const QString date = previewDateText(rows.at(i).date);
+            if (row.label->text() != rows.at(i).label)
+                row.label->setText(rows.at(i).label);
+            if (row.date->text() != date)
+                row.date->setText(date);
+        }
+        if (row.entry->isHidden() == used)
+            row.entry->setVisible(used);
     }
 }
 
