@@ -38,6 +38,14 @@
 
 namespace vesk {
 
+namespace {
+
+// The nested layouts between a section's innermost box and the scroll area: a section, its box,
+// the content, the holder and the scroll area each take their size from the level inside.
+constexpr int kLayoutLevels = 5;
+
+} // namespace
+
 VeskPreview::VeskPreview(VeskStore& store, QWidget* parent)
     : VeskPreview(store, ImageCaches::fromProviders(store.services().thumbnails, store.services().preparedPreviews), parent)
 {
@@ -422,16 +430,13 @@ void VeskPreview::rebuild(Renewal renewal)
     }
 
     m_contentItemID = shownID;
-    if (keptPosition > 0) {
-        // The content's layout first, then the holder's that takes its height, then the scroll
-        // area's range: the kept position must fit in it.
-        QCoreApplication::sendPostedEvents(m_content, QEvent::LayoutRequest);
-        QCoreApplication::sendPostedEvents(m_holder, QEvent::LayoutRequest);
-        QCoreApplication::sendPostedEvents(m_scroll, QEvent::LayoutRequest);
-        m_scroll->verticalScrollBar()->setValue(keptPosition);
-    } else {
-        m_scroll->verticalScrollBar()->setValue(0);
-    }
+    // The layouts are settled now, from a section's inner boxes up to the scroll area's range: a
+    // layout that changes size asks its parent's in a later turn of the event loop, and the pane
+    // painted in between with its parts out of place (an image box at a squeezed height, a date
+    // row missing) and then once more. The kept position must fit in the settled range.
+    for (int level = 0; level < kLayoutLevels; ++level)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    m_scroll->verticalScrollBar()->setValue(keptPosition);
     if (m_item) {
         // The related panels ask on the next turn of the event loop: their queries over the
         // library and their rows would otherwise add to the frame that first shows the item. An
