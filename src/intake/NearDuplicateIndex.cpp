@@ -376,14 +376,15 @@ std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const N
     thread_local std::vector<quint32> hits;
     if (hits.size() < m_entries.size())
         hits.resize(m_entries.size() + m_entries.size() / 16 + 64, 0);
+    quint32* const counts = hits.data();
     std::vector<Slot> reached;
     const auto clearHits = qScopeGuard([&] {
         for (const Slot slot : reached)
-            hits[slot] = 0;
+            counts[slot] = 0;
     });
     for (qsizetype i = 0; i < looked; ++i) {
         for (const Slot slot : m_postings[known[known.size() - 1 - size_t(i)]]) {
-            if (hits[slot]++ == 0)
+            if (counts[slot]++ == 0)
                 reached.push_back(slot);
         }
     }
@@ -405,7 +406,7 @@ std::vector<NearDuplicateIndex::Slot> NearDuplicateIndex::candidateSlots(const N
         // the item's words it is not listed under. Most items met under a few everyday words
         // fall far short here, before their keywords are read.
         const qsizetype itemRest = size - std::min(size, prefixLength(size));
-        const qsizetype atMost = std::min({qsizetype(hits[slot]) + std::max(queryRest, itemRest), size, count});
+        const qsizetype atMost = std::min({qsizetype(counts[slot]) + std::max(queryRest, itemRest), size, count});
         if (!overlapCanQualify(keywordOverlap(atMost, count, size))
             || std::find(sameHash.cbegin(), sameHash.cend(), slot) != sameHash.cend())
             continue;
