@@ -309,6 +309,49 @@ TEST(PaintingTest, CorneredPiecesPaintWhatTheShapeItselfPaints)
     }
 }
 
+TEST(PaintingTest, CachedShapesPaintAsTheShapeAtEachOffsetWithinAPixel)
+{
+    // One key for all: a tile placed at another offset within a pixel, or at another scale, is
+    // rendered for that placement, and the stroke that reaches past the rect is kept.
+    const auto tile = [](QPainter& p, const QRectF& rect) {
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = Painting::roundedRect(rect, 7);
+        p.fillPath(shape, QColor(20, 40, 200, 40));
+        Painting::stroke(p, shape, QColor(200, 30, 30, 120), 0.8);
+    };
+    struct Case {
+        QPointF at;
+        QSizeF size;
+        int scale;
+    };
+    for (const Case& c : {Case{{8, 7.5}, {24, 24}, 1}, Case{{8, 7}, {24, 24}, 1}, Case{{8.25, 3.75}, {25, 25}, 1},
+             Case{{8, 7.5}, {24, 24}, 2}, Case{{0, 0}, {30, 30}, 1}}) {
+        QImage direct(QSize(48, 48) * c.scale, QImage::Format_ARGB32_Premultiplied);
+        direct.setDevicePixelRatio(c.scale);
+        direct.fill(Qt::white);
+        QImage cached = direct;
+        const QRectF rect(c.at, c.size);
+        {
+            QPainter p(&direct);
+            tile(p, rect);
+        }
+        {
+            QPainter p(&cached);
+            Painting::drawCached(p, rect, QStringLiteral("test-tile"), tile);
+        }
+        int worst = 0;
+        for (int y = 0; y < direct.height(); ++y) {
+            for (int x = 0; x < direct.width(); ++x) {
+                const QRgb a = direct.pixel(x, y);
+                const QRgb b = cached.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                    std::abs(qBlue(a) - qBlue(b))});
+            }
+        }
+        EXPECT_LE(worst, 2) << c.at.x() << "," << c.at.y() << " " << c.size.width() << " at " << c.scale;
+    }
+}
+
 TEST(PaintingTest, BlurSpreadsEvenlyOnImagesWiderThanTall)
 {
     // A wide image: the vertical passes walk columns, where a wrong row stride would smear the
