@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <mutex>
 #include <map>
 #include <sched.h>
@@ -109,6 +111,47 @@ TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
         EXPECT_GT(priority, normal) << "thread " << thread;
     // A thread started later would run at normal priority: none of them expires.
     EXPECT_EQ(pool.expiryTimeout(), -1);
+}
+
+// The kernel's sched_attr (its first published form), which the C library does not declare.
+struct KernelSchedulingAttributes {
+    std::uint32_t size = sizeof(KernelSchedulingAttributes);
+    std::uint32_t policy = 0;
+    std::uint64_t flags = 0;
+    std::int32_t nice = 0;
+    std::uint32_t priority = 0;
+    std::uint64_t runtime = 0;
+    std::uint64_t deadline = 0;
+    std::uint64_t period = 0;
+};
+
+// A background thread asks for a short slice, and asking for it keeps the thread lowered: the
+// same call sets the nice value again, and a wrong one would put the thread back beside the window.
+TEST(ThreadPriority, ABackgroundThreadTakesAShorterSliceThanTheWindowAndStaysLowered)
+{
+    auto attributesOf = [](pid_t thread) {
+        KernelSchedulingAttributes attributes;
+        const long read = syscall(SYS_sched_getattr, thread, &attributes, unsigned(sizeof(attributes)), 0u);
+        EXPECT_EQ(read, 0) << "errno " << errno;
+        return attributes;
+    };
+    const pid_t caller = pid_t(syscall(SYS_gettid));
+    const int normal = getpriority(PRIO_PROCESS, id_t(caller));
+    const std::uint64_t callerSlice = attributesOf(caller).runtime;
+    KernelSchedulingAttributes lowered;
+    int priority = 0;
+    std::thread([&] {
+        makeCurrentThreadBackground();
+        const pid_t self = pid_t(syscall(SYS_gettid));
+        priority = getpriority(PRIO_PROCESS, id_t(self));
+        lowered = attributesOf(self);
+    }).join();
+    EXPECT_GT(priority, normal);
+    EXPECT_EQ(lowered.nice, priority);
+    if (callerSlice == 0 && lowered.runtime == 0)
+        GTEST_SKIP() << "this kernel keeps no slice of a thread's own";
+    EXPECT_GT(lowered.runtime, 0u);
+    EXPECT_LT(lowered.runtime, callerSlice);
 }
 
 // A pool thread takes the priority of the thread that makes it: a pool first used by a lowered
