@@ -5,6 +5,7 @@
 #include "store/FaceLibraryHost.h"
 #include "store/LibraryFile.h"
 #include "store/LibraryHealth.h"
+#include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@ public:
     explicit FaceLibraryAccess(VeskStore& store) : m_store(store) {}
 
     const QList<VeskItem>& items() const override { return m_store.items(); }
+    ItemsReading itemsReading() const override { return m_store.m_library->reading(); }
     qsizetype indexOfItem(const QUuid& id) const override { return m_store.indexOfItem(id); }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
     SQLiteDatabase* database() const override { return m_store.m_file->database(); }

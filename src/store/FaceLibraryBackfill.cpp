@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace vesk {
 
 QList<VeskItem> faceBackfillCandidates(const QList<VeskItem>& items, const QSet<QUuid>& analyzedIDs)
@@ -47,8 +49,26 @@ void FaceLibrary::startFaceBackfill()
     // main thread, and not at all once the store is gone.
     const SQLiteDatabase* database = m_host.database();
     const QString databasePath = database ? database->filePath() : QString();
+    // The pictures are read from the library's own list in short turns of its gate: a copy of the
+    // list held while the worker asks the file and the disk would make an item put at the front
+    // meanwhile copy the whole library.
     deliverResult(this, m_host.libraryTasksWorker()
-        .run([items = m_host.items(), databasePath]() -> Expected<QList<VeskItem>, DatabaseError> {
+        .run([walk = ItemsWalk(m_host.itemsReading()), databasePath]() mutable -> Expected<QList<VeskItem>, DatabaseError> {
+            QList<VeskItem> pictures;
+            for (;;) {
+                const ItemsWalk::Turn turn = walk.next(4096, [&](const VeskItem& item) {
+                    if (item.kind == VeskKind::Image)
+                        pictures.append(item);
+                });
+                if (turn == ItemsWalk::Turn::Closed)
+                    return QList<VeskItem>();
+                if (turn == ItemsWalk::Turn::Restarted)
+                    pictures.clear();
+                if (turn == ItemsWalk::Turn::Done)
+                    break;
+            }
+            // Walked from the end: back in list order, which the scan follows.
+            std::reverse(pictures.begin(), pictures.end());
             QSet<QUuid> analyzed;
             if (!databasePath.isEmpty()) {
                 auto opened = SQLiteDatabase::openForReading(databasePath);
@@ -59,7 +79,7 @@ void FaceLibrary::startFaceBackfill()
                     return unexpected(fetched.error());
                 analyzed = std::move(fetched.value());
             }
-            return faceBackfillCandidates(items, analyzed);
+            return faceBackfillCandidates(pictures, analyzed);
         }),
         [this, token](const Expected<QList<VeskItem>, DatabaseError>& candidates) {
             if (!candidates) {

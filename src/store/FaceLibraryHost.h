@@ -3,6 +3,7 @@
 #include "model/VeskItem.h"
 #include "platform/Expected.h"
 #include "store/DatabaseError.h"
+#include "store/ItemsReading.h"
 
 #include <QFuture>
 #include <QList>
@@ -24,6 +25,8 @@ public:
 
     // The library's items in list order (newest first), and the position of one of them or -1.
     virtual const QList<VeskItem>& items() const = 0;
+    // The same list for a worker, read in turns of its gate (see ItemsReading).
+    virtual ItemsReading itemsReading() const = 0;
     virtual qsizetype indexOfItem(const QUuid& id) const = 0;
     // Saves an item that analysis added to, as work of the library's own rather than the user's
     // change; false when its row was not written.

@@ -11,16 +11,13 @@ ItemsWalk::Turn ItemsWalk::next(qsizetype count, const std::function<void(const 
         const QList<VeskItem>& items = *m_reading.items;
         const quint64 replacements = *m_reading.replacements;
         if (m_replacements != replacements) {
-            const bool began = m_replacements.has_value();
             m_replacements = replacements;
             m_length = items.size();
             m_fromEnd = 0;
-            if (began) {
-                turn = Turn::Restarted;
-                return;
-            }
+            turn = Turn::Restarted;
+            return;
         }
-        // The items the walk began with lie at the end, past those put at the front since.
+        // The items the walk covers lie at the end, past those put at the front since.
         const qsizetype end = items.size() - m_fromEnd;
         const qsizetype begin = std::max(end - count, items.size() - m_length);
         for (qsizetype i = end - 1; i >= begin; --i)

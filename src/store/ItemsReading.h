@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace vesk {
 
@@ -25,10 +24,15 @@ struct ItemsReading {
 // Reads the list from its last item to its first, a few items per turn of the gate, so that the
 // main thread waits at most one short turn to change it. Counting from the end, a position stays
 // the same while new items come in at the front: those are not visited, as they came after the
-// walk began. A list replaced whole meanwhile is walked again from its end.
+// walk was asked for. A list replaced whole meanwhile is walked again from its end, as it is then.
 class ItemsWalk {
 public:
-    explicit ItemsWalk(ItemsReading reading) : m_reading(std::move(reading)) {}
+    // Made on the main thread, when the walk is asked for: it covers the items the list holds now,
+    // as a copy of the list taken now would.
+    explicit ItemsWalk(ItemsReading reading)
+        : m_reading(std::move(reading)), m_length(m_reading.items->size()), m_replacements(*m_reading.replacements)
+    {
+    }
 
     enum class Turn {
         More,      // visited up to count items; more are left
@@ -40,10 +44,10 @@ public:
 
 private:
     ItemsReading m_reading;
-    // The items the walk began with (since the last replacement), and those visited of them.
+    // The items the walk covers (those of the last replacement), and those visited of them.
     qsizetype m_length = 0;
     qsizetype m_fromEnd = 0;
-    std::optional<quint64> m_replacements;
+    quint64 m_replacements = 0;
 };
 
 } // namespace vesk

@@ -47,14 +47,13 @@ CancellationToken LibrarySearch::findRelatedVersionsLater(const VeskItem& item, 
     // meanwhile (newer than the question) is left out, as a copy taken when asked would leave it.
     // A copy held by the worker would make that new item copy the whole library instead.
     const QFuture<QList<VeskItem>> found = QtConcurrent::run(workPool(),
-        [reading = m_host->itemsReading(), item, limit, cancelled]() -> QList<VeskItem> {
+        [walk = ItemsWalk(m_host->itemsReading()), item, limit, cancelled]() mutable -> QList<VeskItem> {
             const RelatedVersionMatch match(item);
             if (!match.canMatch() || limit <= 0)
                 return {};
             // About a millisecond of names compared per turn.
             constexpr qsizetype turn = 1024;
             std::vector<RelatedVersionMatch::Kept> kept;
-            ItemsWalk walk(reading);
             const auto keep = [&](const VeskItem& other) {
                 if (const std::optional<double> score = match.score(other))
                     kept.push_back({other, *score});

@@ -18,12 +18,14 @@ namespace {
 class FakeFaceHost final : public FaceLibraryHost {
 public:
     const QList<VeskItem>& items() const override { return library; }
+    ItemsReading itemsReading() const override { return ItemsReading{gate, &library, &replacements}; }
     qsizetype indexOfItem(const QUuid& id) const override { return positionInList(library, id); }
     bool updateItemFromWork(const VeskItem& item) override
     {
         const qsizetype index = indexOfItem(item.id);
         if (index < 0)
             return false;
+        const ReadGate::Change change(*gate);
         library[index] = item;
         return true;
     }
@@ -55,6 +57,8 @@ public:
     }
 
     QList<VeskItem> library;
+    std::shared_ptr<ReadGate> gate = std::make_shared<ReadGate>();
+    quint64 replacements = 0;
     SQLiteDatabase* db = nullptr;
     bool checkPending = false;
     QList<std::pair<std::function<void()>, std::function<void()>>> afterCheck;

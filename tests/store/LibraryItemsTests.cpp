@@ -156,9 +156,13 @@ TEST(LibraryItemsTest, AWalkInTurnsVisitsTheListItBeganWithThroughChangesBetween
         std::function<void(LibraryItems&)> between;
         QStringList visited; // in the order visited, from the end
         bool restarted = false;
+        // Before the first turn: the walk covers the list as it was when it was made.
+        std::function<void(LibraryItems&)> beforeFirstTurn = [](LibraryItems&) {};
     };
     const QList<Case> cases = {
         {"nothing changes", [](LibraryItems&) {}, {"e", "d", "c", "b", "a"}},
+        {"a new item at the front before the worker starts", [](LibraryItems&) {}, {"e", "d", "c", "b", "a"}, false,
+            [](LibraryItems& library) { library.prepend(item(QStringLiteral("new"))); }},
         {"new items at the front", [](LibraryItems& library) {
              library.prepend(item(QStringLiteral("new")));
              library.prepend(item(QStringLiteral("newer")));
@@ -182,6 +186,7 @@ TEST(LibraryItemsTest, AWalkInTurnsVisitsTheListItBeganWithThroughChangesBetween
             start.append(item(QString::fromLatin1(title)));
         library.adoptItems(start);
         ItemsWalk walk(library.reading());
+        c.beforeFirstTurn(library);
         QStringList visited;
         const auto visit = [&](const VeskItem& seen) { visited.append(seen.title); };
         EXPECT_EQ(walk.next(2, visit), ItemsWalk::Turn::More);
