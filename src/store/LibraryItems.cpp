@@ -9,6 +9,11 @@ namespace vesk {
 
 LibraryItems::LibraryItems(QObject* parent) : QObject(parent) {}
 
+LibraryItems::~LibraryItems()
+{
+    m_readGate->close();
+}
+
 qsizetype LibraryItems::indexOf(const QUuid& id) const
 {
     const auto found = m_slotByID.constFind(id);

@@ -64,6 +64,8 @@ class LibraryItems : public QObject {
 
 public:
     explicit LibraryItems(QObject* parent = nullptr);
+    // Closes the gate: a worker still holding it starts no turn over a list that is gone.
+    ~LibraryItems() override;
 
     // --- The items, newest first ---
 
