@@ -75,7 +75,9 @@ double mainThreadMs()
 }
 
 // Tells whether the pane did some of the work of showing an item since the last question: it
-// took an answer, laid out, painted, or let go of the previous item's content.
+// took an answer, showed or hid a part, laid out, painted, or let go of the previous item's
+// content. An answer reaches an object of the panel that is not a widget, so the turn that takes
+// it is known by the rows it shows.
 class PaneWork : public QObject {
 public:
     explicit PaneWork(QWidget& pane)
@@ -91,6 +93,11 @@ protected:
     {
         switch (event->type()) {
         case QEvent::Paint:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+        case QEvent::Move:
         case QEvent::LayoutRequest:
         case QEvent::Resize:
         case QEvent::DeferredDelete:
