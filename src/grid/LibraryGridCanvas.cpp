@@ -423,8 +423,9 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
     ++m_thumbnailRequests;
     const QUuid id = item.id;
     const qreal ratio = devicePixelRatioF();
-    QFuture<QImage> request = m_thumbnails->thumbnail(item, kCardThumbnailDimension);
-    m_pendingThumbnails.insert(id, request);
+    const CancellationToken withdrawn;
+    QFuture<QImage> request = m_thumbnails->thumbnail(item, kCardThumbnailDimension, withdrawn);
+    m_pendingThumbnails.insert(id, withdrawn);
     // Scaled off the window's thread: a smooth scale of a large picture there costs a frame.
     const QSize target = kThumbnailDisplaySize * ratio;
     QFuture<QImage> scaled = request.then(workPool(), [target](const QImage& image) {

@@ -5,6 +5,7 @@
 #include "grid/ResultStates.h"
 #include "grid/VeskCardPainter.h"
 #include "model/VeskItem.h"
+#include "platform/CancellationToken.h"
 #include "platform/SerialExecutor.h"
 
 #include <QAbstractScrollArea>
@@ -180,7 +181,7 @@ private:
     QCache<QUuid, QPixmap> m_pixmaps;
     QSet<QUuid> m_noImage;
     // Requests still on their way, so that those of cards that left the view can be withdrawn.
-    QHash<QUuid, QFuture<QImage>> m_pendingThumbnails;
+    QHash<QUuid, CancellationToken> m_pendingThumbnails;
     int m_thumbnailRequests = 0;
     int m_withdrawnThumbnails = 0;
     // Withdraws the requests of cards outside the rows in view and their neighbours.

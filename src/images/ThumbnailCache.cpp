@@ -66,14 +66,17 @@ QString ThumbnailCache::fileFor(const QUuid& id) const
     return QDir(m_folder).filePath(uuidString(id) + QStringLiteral(".png"));
 }
 
-QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension)
+QFuture<QImage> ThumbnailCache::thumbnail(const VeskItem& item, int maxDimension, const CancellationToken& withdrawn)
 {
     auto promise = std::make_shared<QPromise<QImage>>();
     promise->start();
     QFuture<QImage> future = promise->future();
-    m_executor.run([this, item, maxDimension, promise] {
+    m_executor.run([this, item, maxDimension, promise, withdrawn] {
         // Withdrawn while it waited (its card left the view): no decoding for nobody.
-        if (promise->isCanceled()) {
+        if (promise->isCanceled() || withdrawn.isCancelled()) {
+            // Cancelled before it finishes, its continuations have not run and are all still
+            // there to be told; they see a cancelled request, not a missing image.
+            promise->future().cancel();
             promise->finish();
             return;
         }

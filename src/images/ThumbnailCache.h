@@ -31,7 +31,8 @@ public:
     static bool qualifiesForPrewarm(const VeskItem& item);
 
     // A null image when there is none and none can be made.
-    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override;
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
+                              const CancellationToken& withdrawn = CancellationToken()) override;
     // Goes through the image items in order and writes the thumbnail files (520) that are
     // missing; it reads none that exist and keeps nothing in memory. Unlike a single long job, it
     // gives way to requests that arrive meanwhile after each item, so a card never waits for a

@@ -2,7 +2,7 @@
 
 namespace vesk {
 
-QFuture<QImage> NullThumbnailProvider::thumbnail(const VeskItem&, int)
+QFuture<QImage> NullThumbnailProvider::thumbnail(const VeskItem&, int, const CancellationToken&)
 {
     return QtFuture::makeReadyFuture(QImage());
 }

@@ -3,6 +3,7 @@
 #include "model/VeskFaceRecords.h"
 #include "model/VeskItem.h"
 // SecretStore, the secure items' keyring entries, is a platform service with its own stand-in.
+#include "platform/CancellationToken.h"
 #include "platform/SecretStore.h"
 
 #include <QFuture>
@@ -20,7 +21,11 @@ class ThumbnailProvider {
 public:
     virtual ~ThumbnailProvider() = default;
     // The item's thumbnail no larger than maxDimension, or a null image when it has no readable file.
-    virtual QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) = 0;
+    // A request withdrawn before its turn is not decoded and finishes without an image. Withdrawn
+    // through the token, not by cancelling the future: Qt 6.4 cancels a future's continuations by
+    // walking to each of them, and one that has already run may be gone.
+    virtual QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
+                                      const CancellationToken& withdrawn = CancellationToken()) = 0;
     // Makes or finds the thumbnail of every image item, one at a time, in list order.
     virtual QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) = 0;
     // Forgets the entry in memory and deletes its file; failures are ignored.
@@ -96,7 +101,8 @@ public:
 // Stand-ins that do nothing, for a store whose collaborators have not been provided.
 class NullThumbnailProvider final : public ThumbnailProvider {
 public:
-    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override;
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
+                              const CancellationToken& withdrawn = CancellationToken()) override;
     QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
     QFuture<void> removeThumbnail(const QUuid& id) override;
 };

@@ -68,9 +68,11 @@ public:
 // default), or, with `hold` set, only when the test calls answer(), in any order.
 class FakeThumbnails final : public ThumbnailProvider {
 public:
-    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension) override
+    QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
+                              const CancellationToken& withdrawnToken = CancellationToken()) override
     {
         requests.append({item.id, maxDimension});
+        withdrawn.insert(item.id, withdrawnToken);
         if (!hold)
             return QtFuture::makeReadyFuture(image);
         auto promise = std::make_shared<QPromise<QImage>>();
@@ -111,6 +113,8 @@ public:
     QList<QList<VeskItem>> prewarmed;
     QList<QUuid> removed;
     QHash<QUuid, std::shared_ptr<QPromise<QImage>>> pending;
+    // The token each item's last request can be withdrawn through.
+    QHash<QUuid, CancellationToken> withdrawn;
 };
 
 // Keyring entries in memory. Every call is recorded; `failWrites` or `failReads` make the next

@@ -558,11 +558,11 @@ TEST_F(LibraryGridTest, AFastScrollWithdrawsTheThumbnailsOfTheCardsItPassed)
     bar->setValue(bar->maximum());
     grid->canvas()->viewport()->repaint();
     for (const QUuid& id : firstScreen)
-        EXPECT_TRUE(thumbnails->pending.value(id)->isCanceled());
+        EXPECT_TRUE(thumbnails->withdrawn.value(id).isCancelled());
     EXPECT_EQ(grid->canvas()->withdrawnThumbnailCount(), firstScreen.size());
     const auto [first, last] = grid->canvas()->visibleRange();
     for (qsizetype i = first; i < last; ++i)
-        EXPECT_FALSE(thumbnails->pending.value(items[i].id)->isCanceled());
+        EXPECT_FALSE(thumbnails->withdrawn.value(items[i].id).isCancelled());
 
     // Back up again: the withdrawn cards ask anew.
     bar->setValue(0);

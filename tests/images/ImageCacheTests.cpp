@@ -87,6 +87,30 @@ TEST(ThumbnailCache, ServesMemoryThenDiskThenRendersKeyedByIdentifierOnly)
     }
 }
 
+// A request withdrawn before its turn is not decoded; what waits on it is told it was cancelled,
+// never handed a missing image (a card would take that as "no picture" for good).
+TEST(ThumbnailCache, AWithdrawnRequestIsCancelledForWhatWaitsOnIt)
+{
+    const QString sources = test::makeTempDirectory();
+    const QString folder = QDir(test::makeTempDirectory()).filePath("Thumbnails");
+    ThumbnailCache cache(folder);
+    const VeskItem item = itemWithFile(writePicture(sources, "big.jpg", {800, 600}));
+    const CancellationToken withdrawn;
+    withdrawn.cancel();
+    std::atomic<bool> scaled = false;
+    QFuture<QImage> request = cache.thumbnail(item, 520, withdrawn);
+    QFuture<QImage> next = request.then(QtFuture::Launch::Sync, [&scaled](const QImage& image) {
+        scaled = true;
+        return image;
+    });
+    next.waitForFinished();
+    cache.waitForIdle();
+    EXPECT_TRUE(request.isCanceled());
+    EXPECT_TRUE(next.isCanceled());
+    EXPECT_FALSE(scaled);
+    EXPECT_FALSE(QFileInfo::exists(cache.fileFor(item.id))) << "nothing was decoded for it";
+}
+
 // Letting go of what is in memory gives the same answers, now from the file: a file replaced
 // meanwhile shows which of the two answered.
 TEST(ThumbnailCache, AReleaseAnswersFromTheFileInstead)
