@@ -578,6 +578,20 @@ void LibraryGridCanvas::keepOnlyNearView()
     }
 }
 
+void LibraryGridCanvas::postTrim()
+{
+    if (m_trimPosted)
+        return;
+    m_trimPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_trimPosted = false;
+            keepOnlyNearView();
+        },
+        Qt::QueuedConnection);
+}
+
 void LibraryGridCanvas::scheduleNeighbourRender()
 {
     if (!m_neighbourTimer.isActive())
@@ -636,9 +650,11 @@ void LibraryGridCanvas::paintEvent(QPaintEvent* event)
     // A new list (the next letter of a search) shows other cards: those of the list before that
     // are not near the view now would otherwise stay until the grid is still, and a search typed
     // without a pause would keep tens of megabytes of them.
+    // The trim frees pictures, which can wait behind another thread's copying for milliseconds:
+    // it runs at the start of the next turn rather than inside the frame.
     if (m_newListUnpainted) {
         m_newListUnpainted = false;
-        keepOnlyNearView();
+        postTrim();
     }
     QPainter painter(viewport());
     paintFrame(painter, event->rect());

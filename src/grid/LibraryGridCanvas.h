@@ -194,6 +194,9 @@ private:
     std::shared_ptr<PendingDelay> m_stillDelay;
     qint64 m_lastPaintMs = 0; // on m_clock
     bool m_newListUnpainted = false;
+    // A trim waits in the event queue; frames of further lists before it runs add none.
+    bool m_trimPosted = false;
+    void postTrim();
     void restartStillTime();
     void waitForStillness(qint64 delayMs);
     void keepOnlyNearView();
