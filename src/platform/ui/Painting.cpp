@@ -257,6 +257,20 @@ void drawFramedBox(QPainter& painter, const QRect& rect, qreal radius, qreal ins
 
 namespace {
 
+// The whole scale at which painter lands on whole device pixels (no rotation, no fraction of a
+// pixel in its offset), or 0: pieces painted apart then line up with what is painted in place.
+int wholePixelScale(const QPainter& painter)
+{
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const int scale = int(std::lround(ratio));
+    const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
+    const bool aligned = scale >= 1 && whole(ratio) && device.type() <= QTransform::TxScale
+        && device.m11() == ratio && device.m22() == ratio && whole(device.dx()) && whole(device.dy());
+    return aligned ? scale : 0;
+}
+
+
 // At most this many pixels a shape is kept whole: one blit is the cheapest way to paint it, and
 // the rows of a list share one size.
 constexpr int kWholeArea = 64 * 1024;
@@ -290,12 +304,8 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
     if (rect.isEmpty())
         return;
     // Pieces land on whole device pixels only under a whole scale and a whole offset.
-    const QTransform device = painter.deviceTransform();
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const int scale = int(std::lround(ratio));
-    const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
-    const bool aligned = scale >= 1 && whole(ratio) && device.type() <= QTransform::TxScale
-        && device.m11() == ratio && device.m22() == ratio && whole(device.dx()) && whole(device.dy());
+    const int scale = wholePixelScale(painter);
+    const bool aligned = scale >= 1;
     const int span = 2 * corner + kRun;
     const bool stretchX = rect.width() > span;
     const bool stretchY = rect.height() > span;
@@ -362,12 +372,8 @@ void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
 {
     if (rect.isEmpty())
         return;
-    const QTransform device = painter.deviceTransform();
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const int scale = int(std::lround(ratio));
-    const auto whole = [](qreal value) { return std::abs(value - std::round(value)) < 1e-9; };
-    if (scale < 1 || !whole(ratio) || device.type() > QTransform::TxScale || device.m11() != ratio
-        || device.m22() != ratio || !whole(device.dx()) || !whole(device.dy())) {
+    const int scale = wholePixelScale(painter);
+    if (scale < 1) {
         paint(painter, rect);
         return;
     }
