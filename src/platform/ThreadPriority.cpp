@@ -1,11 +1,12 @@
 #include "platform/ThreadPriority.h"
 
+#include "platform/KernelSchedulingAttributes.h"
+
 #include <QThreadPool>
 
 #include <algorithm>
 #include <cstdint>
 #include <latch>
-#include <linux/sched.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -22,18 +23,6 @@ constexpr int kBackgroundNice = 10;
 // share of the processor is still set by its nice value. Kernels that know no slice of a task's own
 // take the nice value alone.
 constexpr std::uint64_t kBackgroundSliceNs = 500'000;
-
-// The kernel's sched_attr, whose declaration the C library does not give.
-struct SchedulingAttributes {
-    std::uint32_t size = sizeof(SchedulingAttributes);
-    std::uint32_t policy = SCHED_NORMAL;
-    std::uint64_t flags = 0;
-    std::int32_t nice = 0;
-    std::uint32_t priority = 0;
-    std::uint64_t runtime = 0;
-    std::uint64_t deadline = 0;
-    std::uint64_t period = 0;
-};
 } // namespace
 
 void makeCurrentThreadBackground()
@@ -46,7 +35,7 @@ void makeCurrentThreadBackground()
     // leaves the thread as it was, which is only slower for the window, never wrong.
     const auto thread = id_t(syscall(SYS_gettid));
     (void)setpriority(PRIO_PROCESS, thread, kBackgroundNice);
-    SchedulingAttributes attributes;
+    KernelSchedulingAttributes attributes;
     attributes.nice = kBackgroundNice;
     attributes.runtime = kBackgroundSliceNs;
     (void)syscall(SYS_sched_setattr, thread, &attributes, 0u);

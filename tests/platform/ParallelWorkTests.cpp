@@ -1,5 +1,6 @@
 #include "platform/ParallelWork.h"
 
+#include "platform/KernelSchedulingAttributes.h"
 #include "platform/ThreadPriority.h"
 
 #include <QRandomGenerator>
@@ -112,18 +113,6 @@ TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
     // A thread started later would run at normal priority: none of them expires.
     EXPECT_EQ(pool.expiryTimeout(), -1);
 }
-
-// The kernel's sched_attr (its first published form), which the C library does not declare.
-struct KernelSchedulingAttributes {
-    std::uint32_t size = sizeof(KernelSchedulingAttributes);
-    std::uint32_t policy = 0;
-    std::uint64_t flags = 0;
-    std::int32_t nice = 0;
-    std::uint32_t priority = 0;
-    std::uint64_t runtime = 0;
-    std::uint64_t deadline = 0;
-    std::uint64_t period = 0;
-};
 
 // A background thread asks for a short slice, and asking for it keeps the thread lowered: the
 // same call sets the nice value again, and a wrong one would put the thread back beside the window.
