@@ -133,12 +133,11 @@ void LibraryGridCanvas::stopFrames()
 void LibraryGridCanvas::setState(const GridState& state)
 {
     const bool captureChanged = state.capturePulseID != m_state.capturePulseID;
-    const bool listChanged = state.visibleItems.size() != m_state.visibleItems.size()
-        || !state.visibleItems.isSharedWith(m_state.visibleItems);
+    const bool listChanged = !state.visibleItems.isSameListAs(m_state.visibleItems);
     // The list shown until now may be the whole library, and the grid may hold its last share:
     // it is freed on a worker, not while this frame is being made.
     if (listChanged)
-        releaseInBackground(std::move(m_state.visibleItems));
+        releaseInBackground(m_state.visibleItems.takeOwn());
     m_state = state;
     if (captureChanged) {
         m_captureExpanded = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "present/ItemDates.h"
+#include "grid/GridItems.h"
 #include "grid/MotionClock.h"
 #include "grid/ResultStates.h"
 #include "grid/VeskCardPainter.h"
@@ -27,9 +28,10 @@ class ThumbnailProvider;
 class Timers;
 
 // What the grid shows, read from the store and the window: the cards and the values their flags
-// are made from. Copies share their data with the store's lists.
+// are made from. Copies share their data with the store's lists; the cards may be the store's
+// results themselves, read in place (see GridItems).
 struct GridState {
-    QList<VeskItem> visibleItems;
+    GridItems visibleItems;
     std::optional<QUuid> selectedID;
     QSet<QUuid> selectedIDs;
     QString searchText;

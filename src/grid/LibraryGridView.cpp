@@ -143,7 +143,12 @@ void LibraryGridView::refreshNow()
     m_banner->setVisible(banner);
 
     GridState state;
-    state.visibleItems = visibleItems();
+    // The store's results shown whole are read where the store keeps them: a share kept here
+    // would make the next capture copy the whole library.
+    if (showsResultsWhole(searchText, m_groupFilter, m_showingAllVesks))
+        state.visibleItems = GridItems::readInPlace(filtered);
+    else
+        state.visibleItems = visibleItems();
     state.selectedID = m_store.selectedID();
     state.selectedIDs = m_store.selectedIDs();
     state.searchText = searchText;

@@ -20,17 +20,21 @@ bool isBlankSearch(const QString& searchText)
 QList<VeskItem> visibleItems(const QString& searchText, const QList<VeskItem>& filteredItems,
                              const VeskGroupFilter& filter, bool showingAllVesks, int recentLimit)
 {
-    if (!isBlankSearch(searchText))
+    if (showsResultsWhole(searchText, filter, showingAllVesks))
         return filteredItems;
-    const bool cut = filter.isAll() && !showingAllVesks;
     if (filter.isAll())
-        return cut ? filteredItems.first(std::min<qsizetype>(recentLimit, filteredItems.size())) : filteredItems;
+        return filteredItems.first(std::min<qsizetype>(recentLimit, filteredItems.size()));
     QList<VeskItem> shown;
     for (const VeskItem& item : filteredItems) {
         if (filter.admits(item))
             shown.append(item);
     }
     return shown;
+}
+
+bool showsResultsWhole(const QString& searchText, const VeskGroupFilter& filter, bool showingAllVesks)
+{
+    return !isBlankSearch(searchText) || (filter.isAll() && showingAllVesks);
 }
 
 bool recentCutApplies(const QString& searchText, qsizetype filteredCount, const VeskGroupFilter& filter,

@@ -52,6 +52,9 @@ QList<VeskItem> visibleItems(const QString& searchText, const QList<VeskItem>& f
                              const VeskGroupFilter& filter, bool showingAllVesks,
                              int recentLimit = kRecentVeskLimit);
 
+// Whether visibleItems is the store's results whole: while searching, and for "all" with "Show All".
+bool showsResultsWhole(const QString& searchText, const VeskGroupFilter& filter, bool showingAllVesks);
+
 // Whether the recent cut hides anything: blank search, filter "all", not showing all and more
 // than the limit in the results.
 bool recentCutApplies(const QString& searchText, qsizetype filteredCount, const VeskGroupFilter& filter,

@@ -661,5 +661,35 @@ TEST_F(LibraryGridTest, ANewListKeepsOnlyTheCardsNearItsView)
     EXPECT_LE(canvas->keptTitleCount(), fewer.size());
 }
 
+// A note captured while the grid shows the library, whole or its newest items, goes in front of
+// the library's list where it lies: a share of the list kept by the grid would make the capture
+// copy every other item first. The grid shows the note first after its refresh.
+TEST_F(LibraryGridTest, ACaptureWhileTheGridShowsTheLibraryCopiesNoOtherItem)
+{
+    for (int i = 0; i < 130; ++i) {
+        store->addText(QStringLiteral("Note %1 about the garden").arg(i));
+        clock->advance(1);
+    }
+    QCoreApplication::processEvents();
+    for (const bool showingAll : {true, false}) {
+        SCOPED_TRACE(showingAll ? "Show All" : "the newest items");
+        grid = std::make_unique<LibraryGridView>(*store);
+        grid->resize(1000, 700);
+        grid->show();
+        grid->setShowingAllVesks(showingAll);
+        grid->refreshNow();
+        QCoreApplication::processEvents();
+        for (int i = 0; i < 2; ++i) {
+            const VeskItem* front = store->items().constData();
+            store->addText(QStringLiteral("Captured %1 %2").arg(i).arg(showingAll));
+            clock->advance(1);
+            EXPECT_EQ(store->items().constData(), front - 1);
+            QCoreApplication::processEvents();
+            ASSERT_FALSE(grid->canvas()->state().visibleItems.isEmpty());
+            EXPECT_EQ(grid->canvas()->state().visibleItems.first().id, store->items().constFirst().id);
+        }
+    }
+}
+
 } // namespace
 } // namespace vesk
