@@ -14,6 +14,7 @@
 #include "store/FileImportWorker.h"
 #include "store/FileIntakeHost.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QPromise>
@@ -74,13 +75,21 @@ const QList<KeptFile>& FileIntake::keptFiles()
     return m_keptFiles;
 }
 
-QList<FileIntake::HeldFile> FileIntake::heldFiles(QList<VeskItem> items)
+std::optional<QList<FileIntake::HeldFile>> FileIntake::heldFiles(ItemsWalk walk)
 {
     QList<HeldFile> files;
-    for (const VeskItem& item : std::as_const(items)) {
-        if (item.filePath)
-            files.append({item.id, item.kind, *item.filePath});
+    for (;;) {
+        const ItemsWalk::Turn turn = walk.next(4096, [&](const VeskItem& item) {
+            if (item.filePath)
+                files.append({item.id, item.kind, *item.filePath});
+        });
+        if (turn == ItemsWalk::Turn::Closed)
+            return std::nullopt;
+        if (turn == ItemsWalk::Turn::Done)
+            break;
     }
+    // Walked from the end: back in list order.
+    std::reverse(files.begin(), files.end());
     return files;
 }
 

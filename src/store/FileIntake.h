@@ -5,6 +5,7 @@
 #include "intake/FileImportJob.h"
 #include "intake/ItemsFolderSweep.h"
 #include "model/VeskNotices.h"
+#include "store/ItemsReading.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -127,16 +128,19 @@ private:
     // library held up the drop that starts the import. Made again at the next import after the
     // items changed.
     const QList<KeptFile>& keptFiles();
-    // Each item's managed file, for workers that look at the disk item by item. They take these
-    // few fields from the shared copy of the list they are given before anything else and let go
-    // of it: held while they work, it would make the store's next change copy the whole list on
-    // the main thread.
+    // Each item's managed file, for workers that look at the disk item by item. They read these
+    // few fields from the library's list in short turns of its gate rather than from a copy: a
+    // copy held while a worker waits its turn would make the store's next change copy the whole
+    // list on the main thread. In list order; none once the list is gone. The walk covers the
+    // items there when it was asked for, each as it is at its turn; should the list be replaced
+    // meanwhile (an item deleted), the files read before stay and the new list is read whole, so
+    // that a file may be named twice but one the list still holds is never left out.
     struct HeldFile {
         QUuid id;
         VeskKind kind = VeskKind::File;
         QString path;
     };
-    static QList<HeldFile> heldFiles(QList<VeskItem> items);
+    static std::optional<QList<HeldFile>> heldFiles(ItemsWalk walk);
 
     std::unique_ptr<FileIntakeHost> m_hostHeld;
     FileIntakeHost& m_host;

@@ -3,6 +3,7 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "store/ItemsReading.h"
 
 #include <QDateTime>
 #include <QList>
@@ -30,6 +31,8 @@ public:
     virtual bool libraryReadWhole() const = 0;
     // The library's items as they are now, in list order.
     virtual const QList<VeskItem>& items() const = 0;
+    // The same list for a worker, read in turns of its gate.
+    virtual ItemsReading itemsReading() const = 0;
     // The item with this identifier as it is now; none when it is not in the library.
     virtual std::optional<VeskItem> currentItem(const QUuid& id) const = 0;
     // "Items" in the library folder, where every managed copy has a folder of its own.

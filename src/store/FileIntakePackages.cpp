@@ -205,10 +205,9 @@ void FileIntake::rerouteStoredPackages()
 {
     // Whether each managed copy is a package is a look at the disk per item, and picking the file
     // items is a walk over the whole library: both done on a worker.
-    deliverResult(this, m_host.libraryTasksWorker().run([items = m_host.items()]() mutable {
-        const QList<HeldFile> files = heldFiles(std::exchange(items, QList<VeskItem>()));
+    deliverResult(this, m_host.libraryTasksWorker().run([walk = ItemsWalk(m_host.itemsReading())]() {
         QList<PackageReroute> found;
-        for (const HeldFile& file : files) {
+        for (const HeldFile& file : heldFiles(walk).value_or(QList<HeldFile>())) {
             if (file.kind != VeskKind::File)
                 continue;
             const QUuid id = file.id;

@@ -21,6 +21,7 @@ public:
         return m_store.itemsLoaded() && !m_store.libraryProblem() && m_store.m_file->database();
     }
     const QList<VeskItem>& items() const override { return m_store.items(); }
+    ItemsReading itemsReading() const override { return m_store.m_library->reading(); }
     std::optional<VeskItem> currentItem(const QUuid& id) const override
     {
         return m_store.m_library->item(id);

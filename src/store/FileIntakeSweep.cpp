@@ -32,8 +32,12 @@ void FileIntake::startItemsFolderSweep()
     const QDateTime startedAt = QDateTime::currentDateTimeUtc().addSecs(-kRecentChangeSeconds);
     // Listing a folder of many thousand items is file-system work, and gathering the names a large
     // library claims is a long list: both run off the main thread and touch nothing of the store.
-    m_itemsFolderSweep = m_host.libraryTasksWorker().run([items = m_host.items(), itemsDirectory, recovered, busyFolderNames, startedAt]() mutable {
-        const QList<HeldFile> files = heldFiles(std::exchange(items, QList<VeskItem>()));
+    m_itemsFolderSweep = m_host.libraryTasksWorker().run([walk = ItemsWalk(m_host.itemsReading()), itemsDirectory, recovered, busyFolderNames, startedAt]() {
+        const std::optional<QList<HeldFile>> held = heldFiles(walk);
+        // The store is gone: nothing is known to be unclaimed.
+        if (!held)
+            return ItemsFolderSweepReport{};
+        const QList<HeldFile>& files = *held;
         ItemsFolderReferences references;
         const QString prefix = QDir::cleanPath(itemsDirectory) + QLatin1Char('/');
         for (const HeldFile& file : files) {
