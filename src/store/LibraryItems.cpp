@@ -95,6 +95,27 @@ void LibraryItems::prepend(const VeskItem& item)
     emit itemAdded(item.id);
 }
 
+void LibraryItems::removeItems(const QSet<QUuid>& ids)
+{
+    const bool shown = letGoOfShownItems();
+    qsizetype removed = 0;
+    {
+        const ReadGate::Change change(*m_readGate);
+        removed = m_items.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
+        if (removed > 0)
+            ++m_replacements;
+    }
+    if (removed > 0)
+        rebuildIndex();
+    if (shown)
+        m_filteredItems = m_items;
+    if (removed == 0)
+        return;
+    emit itemsChanged();
+    if (shown)
+        emit filteredItemsChanged();
+}
+
 bool LibraryItems::replaceAt(qsizetype index, const VeskItem& item)
 {
     if (m_items.at(index) == item)

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -85,6 +86,9 @@ public:
     // Puts a new item at the front and publishes itemsChanged, then itemAdded. The list keeps room
     // at its front, so this copies no other item unless another list still shares this one.
     void prepend(const VeskItem& item);
+    // Takes out the items with these identifiers where the list lies, instead of copying it
+    // whole; publishes when any was taken out. To a worker's walk the list is then a new one.
+    void removeItems(const QSet<QUuid>& ids);
     // Replaces the item at index when it differs (its identifier may change); publishes then.
     // Returns whether it changed.
     bool replaceAt(qsizetype index, const VeskItem& item);

@@ -7,6 +7,8 @@
 #include "search/Ranking.h"
 #include "search/SearchText.h"
 
+#include <algorithm>
+
 namespace vesk {
 
 const QHash<QUuid, QDateTime>& VeskStore::bringBackDates() const
@@ -76,6 +78,13 @@ void VeskStore::clearBroughtBack(const QUuid& id)
         return;
     // Newest first only: the next lexical refresh brings the remaining marks to the front again.
     if (trimmedText(searchText()).isEmpty()) {
+        // The list is newest first already, as a rule: then it is shown itself, not a sorted copy
+        // of every item.
+        const auto newer = [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; };
+        if (std::is_sorted(items().cbegin(), items().cend(), newer)) {
+            m_library->setFilteredItems(items());
+            return;
+        }
         QList<VeskItem> newestFirst = items();
         sortItems(newestFirst);
         m_library->setFilteredItems(newestFirst);

@@ -68,9 +68,7 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 
     removeFaceData(ids);
 
-    QList<VeskItem> remaining = items();
-    remaining.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
-    m_library->setItems(remaining);
+    m_library->removeItems(ids);
     // What was selected while the snapshot was taken stays selected.
     m_selection->forget(ids);
     m_health->forgetUnsavedItems(ids);

@@ -26,16 +26,20 @@ QList<VeskFilenameCleanupCandidate> VeskStore::filenameCleanupCandidates() const
 int VeskStore::applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& candidates)
 {
     assertMainThread();
+    // The new titles are written first and then put in place in the list, which is changed where
+    // it lies rather than copied whole for a few renames.
+    QHash<QUuid, QString> newTitles;
     int changed = 0;
-    QList<VeskItem> items = this->items();
     for (const VeskFilenameCleanupCandidate& candidate : candidates) {
-        // An item renamed or deleted since the list was made is left as it is.
-        const auto found = std::find_if(items.begin(), items.end(), [&](const VeskItem& item) {
-            return item.id == candidate.id && item.title == candidate.oldTitle;
-        });
-        if (found == items.end())
+        const qsizetype index = indexOfItem(candidate.id);
+        if (index < 0)
             continue;
-        VeskItem renamed = *found;
+        VeskItem renamed = items().at(index);
+        if (const auto earlier = newTitles.constFind(renamed.id); earlier != newTitles.cend())
+            renamed.title = *earlier;
+        // An item renamed or deleted since the list was made is left as it is.
+        if (renamed.title != candidate.oldTitle)
+            continue;
         renamed.title = candidate.newTitle;
         if (SQLiteDatabase* database = m_file->database()) {
             if (auto saved = database->upsertItem(renamed); !saved) {
@@ -43,14 +47,21 @@ int VeskStore::applyFilenameCleanup(const QList<VeskFilenameCleanupCandidate>& c
                 continue;
             }
         }
-        *found = renamed;
+        newTitles.insert(renamed.id, renamed.title);
         ++changed;
     }
-    if (changed > 0) {
-        m_library->setItems(items);
-        m_services.recoverySnapshots->noteChange();
-        refreshSearchAfterChange();
-    }
+    if (changed == 0)
+        return 0;
+    m_library->changeEach([&](VeskItem& item) {
+        const auto title = newTitles.constFind(item.id);
+        if (title == newTitles.cend())
+            return false;
+        item.title = *title;
+        return true;
+    });
+    m_library->publishItems();
+    m_services.recoverySnapshots->noteChange();
+    refreshSearchAfterChange();
     return changed;
 }
 

@@ -58,6 +58,14 @@ TEST(LibraryItemsTest, FindsEveryItemByIdentifierAfterEachKindOfChange)
              library.setItems(fewer);
              EXPECT_EQ(library.indexOf(start.at(2).id), -1);
          }},
+        {"items taken out where they lie", [](LibraryItems& library, const QList<VeskItem>& start) {
+             library.prepend(item(QStringLiteral("new")));
+             const VeskItem* front = library.items().constData();
+             library.removeItems({start.at(1).id, start.at(4).id});
+             EXPECT_EQ(library.items().constData(), front);
+             EXPECT_EQ(library.items().size(), 5);
+             EXPECT_EQ(library.indexOf(start.at(4).id), -1);
+         }},
         {"a list adopted whole", [](LibraryItems& library, const QList<VeskItem>& start) {
              library.prepend(item(QStringLiteral("new")));
              QList<VeskItem> reversed(start.rbegin(), start.rend());
@@ -177,6 +185,9 @@ TEST(LibraryItemsTest, AWalkInTurnsVisitsTheListItBeganWithThroughChangesBetween
              fewer.removeAt(0);
              library.setItems(fewer);
          }, {"e", "d", "c", "b"}, true},
+        {"an item taken out where it lies", [](LibraryItems& library) {
+             library.removeItems({library.items().at(1).id});
+         }, {"e", "d", "c", "a"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
