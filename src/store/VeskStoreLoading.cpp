@@ -306,13 +306,24 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
 
 void VeskStore::StartupLoading::buildNearDuplicatesAtStart()
 {
-    // Built from the library as it stands now, after the search index. A capture checked
-    // meanwhile is compared with what the index held before (the first page and what changed
-    // since); an index built from a list that changed meanwhile is built again from the new one.
-    const QList<VeskItem> items = m_store.items();
+    // Built from the library as it stands when the build begins, after the search index. A
+    // capture checked meanwhile is compared with what the index held before (the first page and
+    // what changed since); an index built from a list that changed meanwhile is built again from
+    // the new one. The list is taken by the worker in a turn of its gate, not here: held while
+    // the search index is built first, it would make a capture meanwhile copy the whole library.
+    // The worker fills in the list it built from; only the handler lets go of it, after the check.
+    const auto builtFrom = std::make_shared<QList<VeskItem>>();
     QThreadPool* pool = m_store.m_startup->pool();
-    deliverResult(&m_store, m_store.m_startup->worker().run([items, pool] { return buildNearDuplicateIndex(items, pool); }),
-        [this, items](const std::shared_ptr<NearDuplicateIndex>& index) {
+    deliverResult(&m_store,
+        m_store.m_startup->worker().run([reading = m_store.m_library->reading(), builtFrom, pool] {
+            if (!reading.gate->readTurn([&] { *builtFrom = *reading.items; }))
+                return std::shared_ptr<NearDuplicateIndex>();
+            return buildNearDuplicateIndex(*builtFrom, pool);
+        }),
+        [this, builtFrom](const std::shared_ptr<NearDuplicateIndex>& index) {
+            const QList<VeskItem> items = std::exchange(*builtFrom, QList<VeskItem>());
+            if (!index)
+                return;
             if (!m_store.items().isSharedWith(items)) {
                 buildNearDuplicatesAtStart();
                 return;
