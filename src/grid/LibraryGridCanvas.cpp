@@ -711,8 +711,9 @@ void LibraryGridCanvas::mouseReleaseEvent(QMouseEvent* event)
     const qsizetype index = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : -1;
     const bool click = index >= 0 && index == m_pressIndex;
     m_pressIndex = -1;
+    // A copy: the list may be the store's own, which what the click sets off may replace.
     if (click)
-        emit cardClicked(m_state.visibleItems.at(index), event->modifiers());
+        emit cardClicked(VeskItem(m_state.visibleItems.at(index)), event->modifiers());
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
@@ -744,7 +745,7 @@ void LibraryGridCanvas::contextMenuEvent(QContextMenuEvent* event)
     const qsizetype index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (index < 0)
         return;
-    emit cardContextMenuRequested(m_state.visibleItems.at(index), event->globalPos());
+    emit cardContextMenuRequested(VeskItem(m_state.visibleItems.at(index)), event->globalPos());
 }
 
 void LibraryGridCanvas::setHoverIndex(qsizetype index)
