@@ -10,6 +10,7 @@
 #include "present/DisplayTitles.h"
 #include "store/VeskStore.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -278,13 +279,64 @@ void RelatedPanel::setItem(const VeskItem& item)
     if (item.id != m_item.id) {
         ++m_asked;
         m_answered = false;
-        // A shown panel keeps its place while hidden, through any items passed over before an
-        // answer: the next answer most often fills as many rows, and what stands under the panel
-        // then neither moves nor paints again.
-        keepPlace(!isHidden() || sizePolicy().retainSizeWhenHidden());
-        setVisible(false);
+        // A shown panel keeps its place, through any items passed over before an answer: the
+        // next answer most often fills as many rows, and what stands under the panel then
+        // neither moves nor paints again. It stays shown and paints nothing meanwhile: hiding
+        // and showing it again told every part of it, and laid the pane's column out anew, for
+        // each item. With the focus in it, it hides, and the focus moves on as it always did.
+        const QWidget* focus = QApplication::focusWidget();
+        if (!isHidden() && !(focus && isAncestorOf(focus))) {
+            setWaiting(true);
+        } else {
+            setWaiting(false);
+            keepPlace(!isHidden() || sizePolicy().retainSizeWhenHidden());
+            setVisible(false);
+        }
     }
     m_item = item;
+}
+
+void RelatedPanel::setWaiting(bool waiting)
+{
+    if (m_waiting == waiting)
+        return;
+    m_waiting = waiting;
+    for (RelatedRow* row : std::as_const(m_rows)) {
+        if (waiting) {
+            row->setFocusPolicy(Qt::NoFocus);
+            row->unsetCursor();
+            row->setAccessibleName(QString());
+        } else {
+            row->setFocusPolicy(Qt::StrongFocus);
+            row->setCursor(Qt::PointingHandCursor);
+            row->setAccessibleName(row->titleText());
+        }
+    }
+    update();
+}
+
+void RelatedPanel::watch(QWidget* widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget* part : widget->findChildren<QWidget*>())
+        part->installEventFilter(this);
+}
+
+bool RelatedPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_waiting) {
+        switch (event->type()) {
+        case QEvent::Paint:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::ContextMenu:
+        case QEvent::ToolTip:
+            return true;
+        default: break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void RelatedPanel::keepPlace(bool keep)
@@ -301,12 +353,15 @@ void RelatedPanel::showItems(const QList<VeskItem>& items)
     m_answered = true;
     if (items.isEmpty()) {
         setVisible(false);
+        setWaiting(false);
         keepPlace(false);
         m_rowsItemID = QUuid();
         return;
     }
-    // The rows take the answer while the panel is hidden, and it shows once, in its own place.
+    // The rows take the answer while the panel is hidden or waiting, and it shows once, in its
+    // own place.
     rebuild(items);
+    setWaiting(false);
     keepPlace(false);
     setVisible(true);
 }
@@ -332,6 +387,7 @@ void RelatedPanel::rebuild(const QList<VeskItem>& items)
         m_rowsColumn->setSpacing(rowSpacing());
         column->addLayout(m_rowsColumn);
         layout()->addWidget(m_body);
+        watch(m_body);
     }
     showCount(items.size());
     m_rowsItemID = m_item.id;
@@ -355,6 +411,7 @@ void RelatedPanel::rebuild(const QList<VeskItem>& items)
         });
         m_rowsColumn->addWidget(row);
         m_rows.append(row);
+        watch(row);
     }
 }
 
@@ -410,6 +467,8 @@ void RelatedVersionsPanel::fillHeader(QVBoxLayout* column)
 
 void RelatedVersionsPanel::paintEvent(QPaintEvent*)
 {
+    if (isWaiting())
+        return;
     QPainter painter(this);
     const Theme& theme = Theme::current();
     const QColor fill = theme.accent(0.028);
@@ -453,6 +512,8 @@ void RelatedVesksPanel::fillHeader(QVBoxLayout* column)
 
 void RelatedVesksPanel::paintEvent(QPaintEvent*)
 {
+    if (isWaiting())
+        return;
     QPainter painter(this);
     const Theme& theme = Theme::current();
     const QColor outline = theme.primary(0.06);

@@ -70,6 +70,9 @@ public:
     void setItem(const VeskItem& item);
     // Whether the panel shows the answer to its latest question (an empty one hides it).
     bool isAnswered() const { return m_answered; }
+    // Whether the panel keeps its place for the answer about a new item: it shows nothing, and
+    // the rows it keeps from the last answer take no clicks, no focus and have no names.
+    bool isWaiting() const { return m_waiting; }
 
 protected:
     RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent);
@@ -83,6 +86,7 @@ protected:
     virtual void showCount(qsizetype) { }
     virtual RelatedRow::Style rowStyle() const = 0;
     virtual int rowSpacing() const = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     VeskStore& m_store;
     VeskItem m_item;
@@ -91,11 +95,15 @@ private:
     void rebuild(const QList<VeskItem>& items);
     // Whether the hidden panel keeps its room in the pane's column.
     void keepPlace(bool keep);
+    void setWaiting(bool waiting);
+    // The body's parts go blank and deaf while the panel waits.
+    void watch(QWidget* widget);
     // The pane's replaced content waits a turn for its deletion and can outlive the store: a
     // refresh queued meanwhile then has nothing to ask.
     QPointer<VeskStore> m_storeAlive;
     bool m_refreshQueued = false;
     bool m_answered = false;
+    bool m_waiting = false;
     // Counts the questions: an answer to any but the latest is dropped.
     quint64 m_asked = 0;
     QWidget* m_body = nullptr;

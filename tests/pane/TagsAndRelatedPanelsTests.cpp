@@ -3,6 +3,7 @@
 #include "pane/TagsRow.h"
 #include "pane/VeskPreview.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -346,7 +347,7 @@ TEST_F(PaneNeighbours, RelatedPanelsArriveAfterTheContentAndOnlyForTheItemStillS
     QCoreApplication::processEvents();
 }
 
-TEST_F(PaneNeighbours, ThePanelsOfTheLastItemHideTheMomentAnotherItemShows)
+TEST_F(PaneNeighbours, ThePanelsOfTheLastItemGoBlankTheMomentAnotherItemShows)
 {
     VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
     harbour.searchableText = QStringLiteral("harbour boats");
@@ -369,16 +370,78 @@ TEST_F(PaneNeighbours, ThePanelsOfTheLastItemHideTheMomentAnotherItemShows)
     // The same panel serves the next item: until its answer about the budget comes it shows
     // nothing, and offers none of the harbour's rows.
     pane.setItem(budget);
-    EXPECT_TRUE(reminds->isHidden());
+    EXPECT_TRUE(reminds->isWaiting());
     EXPECT_FALSE(reminds->isAnswered());
     EXPECT_TRUE(reminds->rows().isEmpty());
     ASSERT_TRUE(waitForRows(*reminds));
     EXPECT_FALSE(reminds->isHidden());
+    EXPECT_FALSE(reminds->isWaiting());
     QList<QUuid> shown;
     for (const VeskItem& item : reminds->shownItems())
         shown.append(item.id);
     EXPECT_TRUE(shown.contains(review.id));
     EXPECT_FALSE(shown.contains(boats.id));
+}
+
+// While it waits for another item's answer the panel keeps its place, and what it kept of the
+// last answer can be neither seen, clicked, reached with the keyboard nor heard by name.
+TEST_F(PaneNeighbours, AWaitingPanelOffersNothingOfTheLastAnswer)
+{
+    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
+    harbour.searchableText = QStringLiteral("harbour boats");
+    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
+    boats.searchableText = QStringLiteral("harbour boats");
+    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
+    budget.searchableText = QStringLiteral("budget figures quarterly");
+    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
+    review.searchableText = QStringLiteral("budget figures review");
+    seed({harbour, boats, budget, review});
+    auto store = makeStore();
+
+    RelatedVesksPanel panel(*store, harbour);
+    ASSERT_TRUE(waitForRows(panel));
+    panel.resize(300, 200);
+    panel.show();
+    QCoreApplication::processEvents();
+    RelatedRow* kept = panel.rows().first();
+    const QSize size = panel.size();
+    // The focus on the pane's content elsewhere.
+    if (QWidget* focus = QApplication::focusWidget())
+        focus->clearFocus();
+
+    panel.setItem(budget);
+    ASSERT_TRUE(panel.isWaiting());
+    EXPECT_FALSE(panel.isHidden());
+    EXPECT_EQ(panel.size(), size);
+    QImage blank(panel.grab().toImage().convertToFormat(QImage::Format_ARGB32));
+    QImage background(blank.size(), QImage::Format_ARGB32);
+    background.fill(panel.palette().color(QPalette::Window));
+    EXPECT_EQ(blank, background) << "nothing of the panel is painted";
+    EXPECT_EQ(kept->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(kept->accessibleName().isEmpty());
+    EXPECT_FALSE(kept->testAttribute(Qt::WA_SetCursor));
+    QTest::mouseClick(kept, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_NE(store->selectedID(), boats.id);
+
+    panel.refresh();
+    ASSERT_TRUE(waitForRows(panel));
+    EXPECT_FALSE(panel.isWaiting());
+    RelatedRow* answered = panel.rows().first();
+    EXPECT_EQ(answered->item().id, review.id);
+    EXPECT_EQ(answered->accessibleName(), answered->titleText());
+    EXPECT_EQ(answered->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(answered->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_NE(panel.grab().toImage().convertToFormat(QImage::Format_ARGB32), background);
+
+    // With the focus on one of its rows it hides instead, and the focus leaves it.
+    answered->setFocus();
+    ASSERT_TRUE(answered->hasFocus());
+    panel.setItem(harbour);
+    EXPECT_FALSE(panel.isWaiting());
+    EXPECT_TRUE(panel.isHidden());
+    EXPECT_FALSE(answered->hasFocus());
 }
 
 TEST_F(PaneNeighbours, AHiddenPanelKeepsItsRoomUntilTheNextItemsAnswer)
@@ -409,11 +472,11 @@ TEST_F(PaneNeighbours, AHiddenPanelKeepsItsRoomUntilTheNextItemsAnswer)
     const int top = section->y();
     ASSERT_GT(top, reminds->geometry().bottom());
 
-    // Hidden, with none of the harbour's rows in sight, and the text under it where it was;
+    // Blank, with none of the harbour's rows in sight, and the text under it where it was;
     // the budget's rows then fill the same room.
     pane.setItem(budget);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    EXPECT_TRUE(reminds->isHidden());
+    EXPECT_TRUE(reminds->isWaiting());
     EXPECT_EQ(section->y(), top);
     ASSERT_TRUE(waitForRows(*reminds));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
