@@ -193,7 +193,7 @@ void BM_CardBody(benchmark::State& state)
     constexpr int kBatch = 16;
     qsizetype next = 0;
     for (auto _ : state) {
-        QtConcurrent::run(WorkPools::shared().parallel(), [&] {
+        QtConcurrent::run(WorkPools::shared().painting(), [&] {
             for (int i = 0; i < kBatch; ++i) {
                 const QImage body = renderCardBody(contents[next++ % contents.size()], look, QSizeF(200, kCardHeight),
                                                    1.0, Theme::current());

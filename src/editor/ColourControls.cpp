@@ -1,5 +1,7 @@
 #include "editor/ColourControls.h"
 
+#include "platform/WorkPools.h"
+
 #include <QImage>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
@@ -88,7 +90,7 @@ QImage applyColourControls(const QImage& image, const ColourControls& controls)
     }
     std::vector<int> bands((height + kBandRows - 1) / kBandRows);
     std::iota(bands.begin(), bands.end(), 0);
-    QtConcurrent::blockingMap(bands, [&](int band) {
+    QtConcurrent::blockingMap(WorkPools::shared().parallel(), bands, [&](int band) {
         const int first = band * kBandRows;
         applyRows(bits, bytesPerLine, width, matrix, first, std::min(first + kBandRows, height));
     });

@@ -8,8 +8,10 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QSet>
 #include <cmath>
 #include <mutex>
+#include <optional>
 
 namespace vesk {
 
@@ -18,6 +20,23 @@ namespace {
 size_t quantised(double value)
 {
     return size_t(std::llround(value * 1000.0));
+}
+
+// A card's blurred silhouette with room for the blur around it. Safe from any thread.
+QImage renderShadow(const QSizeF& size, int radius, qreal ratio)
+{
+    const double margin = CardPaintCache::shadowMargin(radius);
+    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(ratio, ratio);
+        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
+    }
+    Painting::blurImage(image, radius * ratio);
+    return image;
 }
 
 } // namespace
@@ -148,7 +167,7 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
             samples.append(content);
         }
         const CardLook look = CardLook::from(VeskCardStyle(), VeskCardFlags(), false);
-        QThreadPool* pool = WorkPools::shared().parallel();
+        QThreadPool* pool = WorkPools::shared().painting();
         // An idle pool starts a thread of its own for each task.
         for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
             warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
@@ -177,7 +196,7 @@ void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Th
         return;
     // The requests are the worker's own copies; the theme is the application's, which outlives it.
     const Theme* kept = &theme;
-    prefetch.images = QtConcurrent::mapped(WorkPools::shared().parallel(), std::move(missing),
+    prefetch.images = QtConcurrent::mapped(WorkPools::shared().painting(), std::move(missing),
         [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
     m_prefetch = std::move(prefetch);
 }
@@ -206,50 +225,68 @@ void CardPaintCache::takePrefetchedBodies()
 void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const Theme& theme)
 {
     takePrefetchedBodies();
+    // A body or a shadow not drawn yet; a shadow's request is that of the first card asking.
     struct Missing {
         const BodyRequest* request;
         size_t key;
+        std::optional<ShadowKey> shadow;
         QImage image;
     };
     std::vector<Missing> missing;
+    QSet<ShadowKey> shadowsMissing;
     for (const BodyRequest& request : requests) {
         const size_t key = bodyKey(request.content, request.look, request.size, request.ratio, theme);
-        if (const Body* cached = m_bodies.object(request.content.item.id); cached && cached->key == key)
-            continue;
-        missing.push_back({&request, key, QImage()});
+        if (const Body* cached = m_bodies.object(request.content.item.id); !cached || cached->key != key)
+            missing.push_back({&request, key, std::nullopt, QImage()});
+        // A card moving into a scaled pose, as a new capture's does, meets a shadow of a size
+        // that no card has had: blurring it here would cost the frame milliseconds.
+        const ShadowKey shadow = shadowKey(request.size, cachedCardShadowRadius(request.look), request.ratio);
+        if (!m_shadows.contains(shadow) && !shadowsMissing.contains(shadow)) {
+            shadowsMissing.insert(shadow);
+            missing.push_back({&request, 0, shadow, QImage()});
+        }
     }
-    if (missing.size() < 2)
+    if (missing.empty())
         return;
-    // On Qt's own pool, whose threads paint without handing pieces of each fill to that same
-    // pool and waiting for them, as any other thread's painter would. A picture card's pixmap is
-    // a raster image on every platform the application runs on, and is only read.
-    QtConcurrent::blockingMap(missing, [&](Missing& body) {
-        body.image = renderCardBody(body.request->content, body.request->look, body.request->size, body.request->ratio, theme);
-    });
-    for (Missing& body : missing)
-        keepBody(body.request->content.item.id, body.key, QPixmap::fromImage(std::move(body.image)));
+    // On the painting pool, not Qt's global one: the raster engine hands the pieces of every
+    // large fill painted outside that pool to it and waits for them, and behind bodies queued
+    // there each such wait lasted a whole body. The main thread only waits, even for one body:
+    // its fonts are not those the pool's threads have loaded for cards, and laying out a card's
+    // text here first looked up the fallback fonts, milliseconds of the frame. A picture card's
+    // pixmap is a raster image on every platform the application runs on, and is only read.
+    QtConcurrent::map(WorkPools::shared().painting(), missing, [&](Missing& job) {
+        const BodyRequest& request = *job.request;
+        job.image = job.shadow
+            ? renderShadow(request.size, job.shadow->radius, request.ratio)
+            : renderCardBody(request.content, request.look, request.size, request.ratio, theme);
+    }).waitForFinished();
+    for (Missing& job : missing) {
+        if (job.shadow)
+            keepShadow(*job.shadow, std::move(job.image), job.request->ratio);
+        else
+            keepBody(job.request->content.item.id, job.key, QPixmap::fromImage(std::move(job.image)));
+    }
+}
+
+CardPaintCache::ShadowKey CardPaintCache::shadowKey(const QSizeF& size, int radius, qreal ratio)
+{
+    return ShadowKey{quantised(size.width()), quantised(size.height()), radius, quantised(ratio)};
+}
+
+void CardPaintCache::keepShadow(const ShadowKey& key, QImage image, qreal ratio)
+{
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    m_shadows.insert(key, new QPixmap(pixmap));
 }
 
 QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
 {
-    const ShadowKey key{quantised(size.width()), quantised(size.height()), radius, quantised(ratio)};
+    const ShadowKey key = shadowKey(size, radius, ratio);
     if (const QPixmap* found = m_shadows.object(key))
         return *found;
-    const double margin = shadowMargin(radius);
-    QImage image(QSize(int(std::ceil((size.width() + 2 * margin) * ratio)), int(std::ceil((size.height() + 2 * margin) * ratio))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(ratio, ratio);
-        painter.fillPath(Painting::roundedRect(QRectF(QPointF(margin, margin), size), kCardCornerRadius), Qt::black);
-    }
-    Painting::blurImage(image, radius * ratio);
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
-    m_shadows.insert(key, new QPixmap(pixmap));
-    return pixmap;
+    keepShadow(key, renderShadow(size, radius, ratio), ratio);
+    return *m_shadows.object(key);
 }
 
 double CardPaintCache::shadowMargin(int radius)

@@ -11,7 +11,6 @@
 #include "model/ServiceInterfaces.h"
 
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
@@ -603,29 +602,25 @@ void LibraryGridCanvas::renderNeighbours()
     const qsizetype perRow = columns().count;
     const qsizetype count = m_state.visibleItems.size();
     const qreal ratio = devicePixelRatioF();
-    const Theme& theme = Theme::current();
     const qint64 now = m_clock();
-    QElapsedTimer budget;
-    budget.start();
     // Two rows below (the usual direction) and one above.
     QList<qsizetype> indexes;
     for (qsizetype i = last; i < std::min(count, last + 2 * perRow); ++i)
         indexes.append(i);
     for (qsizetype i = std::max<qsizetype>(0, first - perRow); i < first; ++i)
         indexes.append(i);
+    QList<CardPaintCache::BodyRequest> bodies;
     for (qsizetype index : indexes) {
         const VeskItem& item = m_state.visibleItems.at(index);
-        const VeskCardContent content = contentFor(item, false);
+        VeskCardContent content = contentFor(item, false);
         if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
             continue;
         const CardLook look = currentLook(item, now);
-        m_paintCache.body(content, look, cardRect(index).size(), cardBodyRenderRatio(look, ratio), theme);
-        if (budget.elapsed() > 6) {
-            // Leave the rest for the next idle turn.
-            m_neighbourTimer.start();
-            return;
-        }
+        bodies.append({std::move(content), look, cardRect(index).size(), cardBodyRenderRatio(look, ratio)});
     }
+    // Rendered on the painting pool while the window goes on, and taken by the frame that
+    // scrolls to them: drawn here, they held the main thread for milliseconds after each frame.
+    m_paintCache.prefetchBodies(bodies, Theme::current());
 }
 
 void LibraryGridCanvas::onCapturePulseVisible()

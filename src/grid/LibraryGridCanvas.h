@@ -143,8 +143,8 @@ private:
     double duration(Timing timing) const;
     void requestThumbnail(const VeskItem& item);
     void setHoverIndex(qsizetype index);
-    // Renders the cards of the rows next to the view while the event loop is idle, so that a
-    // scroll finds them ready. Pictures still waiting for their thumbnail are left for later:
+    // Has the cards of the rows next to the view rendered in the background after a frame, so
+    // that a scroll finds them ready. Pictures still waiting for their thumbnail are left for later:
     // only cards in view ask for thumbnails.
     void scheduleNeighbourRender();
     void renderNeighbours();

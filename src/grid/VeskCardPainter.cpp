@@ -497,6 +497,18 @@ QImage renderCardBody(const VeskCardContent& content, const CardLook& look, cons
     return image;
 }
 
+int cachedCardShadowRadius(const CardLook& look)
+{
+    static constexpr int kStateRadii[] = {8, 11, 12, 26};
+    const int wanted = int(std::lround(look[CardLook::ShadowRadius]));
+    int nearest = kStateRadii[0];
+    for (int radius : kStateRadii) {
+        if (std::abs(radius - wanted) < std::abs(nearest - wanted))
+            nearest = radius;
+    }
+    return nearest;
+}
+
 qreal cardBodyRenderRatio(const CardLook& look, qreal ratio)
 {
     // The scales the card's states rest at (capture pulse, top result, selection, searching,
@@ -543,16 +555,7 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity. Blurring
     // costs milliseconds, so a radius on its way between two states takes the nearer of the
     // radii the states use, and only those few are ever made.
-    int shadowRadius = int(std::lround(look[CardLook::ShadowRadius]));
-    if (cache) {
-        static constexpr int kStateRadii[] = {8, 11, 12, 26};
-        int nearest = kStateRadii[0];
-        for (int radius : kStateRadii) {
-            if (std::abs(radius - shadowRadius) < std::abs(nearest - shadowRadius))
-                nearest = radius;
-        }
-        shadowRadius = nearest;
-    }
+    const int shadowRadius = cache ? cachedCardShadowRadius(look) : int(std::lround(look[CardLook::ShadowRadius]));
     const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
     // A card resting in a scaled pose has its shadow and body rendered at that scale, and blits
     // them pixel for pixel at whole-pixel positions instead of resampling them every frame.

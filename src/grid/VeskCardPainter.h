@@ -77,16 +77,19 @@ public:
         QSizeF size;
         qreal ratio = 1.0;
     };
-    // Renders the bodies that are not ready yet on all cores at once (into images, which worker
-    // threads may paint), so that a frame full of cards it has not shown before, as after a new
-    // search result, takes about the time of one card instead of all of them. Bodies that
-    // prefetchBodies has drawn by then are taken first; the others are drawn here, not waited for.
+    // Renders the bodies and shadows that are not ready yet on all cores at once (into images,
+    // which worker threads may paint), so that a frame full of cards it has not shown before, as
+    // after a new search result, takes about the time of one card instead of all of them. Bodies
+    // that prefetchBodies has drawn by then are taken first; the others are drawn here, not
+    // waited for. A shadow is that of the request's size and ratio, blurred as the look's
+    // cachedCardShadowRadius.
     void prepareBodies(const QList<BodyRequest>& requests, const Theme& theme);
-    // Starts rendering, on Qt's pool, bodies that a coming frame will draw, and returns at once:
-    // the window's first frame finds its cards rendered while the window was being shown. A
-    // body whose card has changed by then is simply drawn again.
+    // Starts rendering, on the painting pool, bodies that a coming frame will draw, and returns
+    // at once: the window's first frame finds its cards rendered while the window was being
+    // shown, and a scroll the rows next to the view. A body whose card has changed by then is
+    // simply drawn again.
     void prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme);
-    // Has every thread of the global pool render a sample body of each kind once, in the
+    // Has every thread of the painting pool render a sample body of each kind once, in the
     // background. Each thread loads its own fonts on the first text it lays out, under one lock
     // they all share: done while the window is still being built, the grid's first frame does
     // not wait for it. Once per process; later calls do nothing.
@@ -141,10 +144,16 @@ private:
             return qHashMulti(seed, key.width, key.height, key.radius, key.ratio);
         }
     };
+    static ShadowKey shadowKey(const QSizeF& size, int radius, qreal ratio);
+    void keepShadow(const ShadowKey& key, QImage image, qreal ratio);
     // The shadows of the sizes drawn last: a grid of many card heights would otherwise blur
     // every shadow in view again each time the set of sizes it met overflowed.
     QCache<ShadowKey, QPixmap> m_shadows{256};
 };
+
+// The blur radius of a cached card's shadow in this look: the nearest of the few radii the
+// states use, so that a radius on its way between two states does not blur a new shadow.
+int cachedCardShadowRadius(const CardLook& look);
 
 // The pixel ratio a cached body is rendered at for this look: a card resting in one of its
 // scaled poses is rendered at that scale, so its text is drawn crisp instead of resampled; while

@@ -23,8 +23,8 @@ QThreadPool* backgroundPool(int threads)
 } // namespace
 
 WorkPools::WorkPools()
-    : m_files(backgroundPool(0)), m_parallel(new QThreadPool), m_analysis(backgroundPool(0)),
-      m_recognition(backgroundPool(2))
+    : m_files(backgroundPool(0)), m_parallel(new QThreadPool), m_painting(new QThreadPool),
+      m_analysis(backgroundPool(0)), m_recognition(backgroundPool(2))
 {
 }
 
@@ -42,6 +42,7 @@ void WorkPools::keepForegroundThreadsAtCallersPriority()
         // Qt's global pool is where the raster engine splits its fills; no work of ours goes there.
         keepPoolThreadsAtCallersPriority(*QThreadPool::globalInstance());
         keepPoolThreadsAtCallersPriority(*m_parallel);
+        keepPoolThreadsAtCallersPriority(*m_painting);
     });
 }
 

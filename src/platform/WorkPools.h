@@ -20,15 +20,20 @@ public:
     // Not Qt's global pool: the raster paint engine splits large fills over that one and the main
     // thread waits for them, so work there would hold up painting.
     QThreadPool* parallel() const { return m_parallel; }
+    // Pictures the window paints from while it waits for them (the grid's card bodies): not Qt's
+    // global pool, for the reason above, nor the parallel pool, which a search or an index
+    // build may hold when the window needs its cards.
+    QThreadPool* painting() const { return m_painting; }
     // Analysis nobody waits for (the model runtime's kernels, face suggestions): background
     // threads that still use every idle core.
     QThreadPool* analysis() const { return m_analysis; }
     // Text recognition of pictures: two background threads, kept so that each keeps its
     // recogniser for the life of the process.
     QThreadPool* recognition() const { return m_recognition; }
-    // Makes the threads of the pools that work for a waiting caller (painting's and the parallel
-    // pool) from the calling thread, which must be the main thread: a pool thread made later from
-    // a lowered worker would run everything given to it at the worker's priority. Once per process.
+    // Makes the threads of the pools that work for a waiting caller (Qt's, the parallel and the
+    // painting pool) from the calling thread, which must be the main thread: a pool thread made
+    // later from a lowered worker would run everything given to it at the worker's priority.
+    // Once per process.
     void keepForegroundThreadsAtCallersPriority();
 
 private:
@@ -36,6 +41,7 @@ private:
 
     QThreadPool* m_files;
     QThreadPool* m_parallel;
+    QThreadPool* m_painting;
     QThreadPool* m_analysis;
     QThreadPool* m_recognition;
 };
