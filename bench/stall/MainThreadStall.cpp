@@ -146,6 +146,11 @@ void BM_MainThreadStall(benchmark::State& state)
         file.setUrls({QUrl::fromLocalFile(bigFilePath())});
         QMimeData words;
         words.setText(text);
+        if (trace) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "drop at %.3f s\n", double(now.tv_sec) + now.tv_nsec / 1e9);
+        }
         window->handleDrop(file);
         window->handleDrop(words);
 
