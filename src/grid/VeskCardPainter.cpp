@@ -571,6 +571,11 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
                            QRectF(pixmap.rect()));
         painter.restore();
     };
+    // A card on its way between poses is drawn resampled, a band of rows at a time.
+    auto drawScaled = [&](const QPixmap& pixmap, const QPointF& topLeft) {
+        Painting::drawInRowBands(painter, QRectF(topLeft, pixmap.deviceIndependentSize()),
+                                 [&](QPainter& p) { p.drawPixmap(topLeft, pixmap); });
+    };
     painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
     if (cache) {
         const double margin = CardPaintCache::shadowMargin(shadowRadius);
@@ -578,7 +583,7 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         if (restingScaled)
             blitScaled(cache->shadow(card.size(), shadowRadius, bodyRatio), topLeft);
         else
-            painter.drawPixmap(topLeft, cache->shadow(card.size(), shadowRadius, ratio));
+            drawScaled(cache->shadow(card.size(), shadowRadius, ratio), topLeft);
     } else {
         Painting::drawSoftShadow(painter, Painting::roundedRect(card, kCardCornerRadius), Theme::black(1.0),
                                  shadowRadius, QPointF(0, look[CardLook::ShadowOffsetY]));
@@ -589,8 +594,8 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         blitScaled(cache->body(content, look, card.size(), bodyRatio, theme),
                    card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
     } else if (cache && !tilted) {
-        painter.drawPixmap(card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin),
-                           cache->body(content, look, card.size(), ratio, theme));
+        drawScaled(cache->body(content, look, card.size(), ratio, theme),
+                   card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
     } else {
         // A tilted card (the one under the pointer) is drawn afresh through its pose, so its text
         // is laid out at the size it shows instead of being a resampled picture of itself.

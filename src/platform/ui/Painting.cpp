@@ -367,6 +367,31 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
     }
 }
 
+void drawInRowBands(QPainter& painter, const QRectF& bounds, const std::function<void(QPainter&)>& draw)
+{
+    const QTransform world = painter.worldTransform();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    // The raster engine fills up to this many rows on the calling thread (a fill of fewer than
+    // 96 spans is not split); a band is a whole number of points.
+    const int band = std::max(8, int(64 / std::ceil(ratio)));
+    const QRect area = world.mapRect(bounds).toAlignedRect();
+    // Moved only, a picture is copied row by row on the calling thread anyway.
+    if (world.type() != QTransform::TxScale || area.height() <= band) {
+        draw(painter);
+        return;
+    }
+    for (int y = area.top(); y < area.top() + area.height(); y += band) {
+        painter.save();
+        // Set on whole points without the transform, the band stays a rectangle of whole device
+        // pixels, which the engine clips each row to instead of clipping through a path.
+        painter.setWorldTransform(QTransform());
+        painter.setClipRect(QRect(area.left(), y, area.width(), band), Qt::IntersectClip);
+        painter.setWorldTransform(world);
+        draw(painter);
+        painter.restore();
+    }
+}
+
 void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
                 const std::function<void(QPainter&, const QRectF&)>& paint)
 {

@@ -62,6 +62,11 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
 // alike in every row. Painters that are not on whole device pixels get paint itself.
 void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
                 const std::function<void(QPainter&, const QRectF&)>& paint);
+// Does what draw does to the painter, a band of rows of bounds (in the painter's coordinates) at
+// a time: for pictures drawn scaled, whose every row the raster engine fills apart. Qt splits a
+// tall fill over its global pool and waits for it; a band is short enough to be filled on the
+// calling thread. Painters that only move, rotate or project get draw itself, once.
+void drawInRowBands(QPainter& painter, const QRectF& bounds, const std::function<void(QPainter&)>& draw);
 // The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
 // with a line of lineWidth.
 int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth);

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <cmath>
 #include <QImage>
+#include <QPixmap>
 #include <QPainter>
 #include <QRawFont>
 #include <QRegularExpression>
@@ -349,6 +350,49 @@ TEST(PaintingTest, CachedShapesPaintAsTheShapeAtEachOffsetWithinAPixel)
             }
         }
         EXPECT_LE(worst, 2) << c.at.x() << "," << c.at.y() << " " << c.size.width() << " at " << c.scale;
+    }
+}
+
+TEST(PaintingTest, APictureDrawnInRowBandsIsThePictureDrawnWhole)
+{
+    // A tall picture with detail in every row, drawn resampled through a scale about a point that
+    // falls between pixels, as a card between two poses is; and merely moved.
+    QImage picture(180, 260, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgba((x * 7) % 256, (y * 5) % 256, (x * y) % 256, 255));
+    }
+    struct Case {
+        qreal scale;
+        int ratio;
+        bool smooth;
+    };
+    for (const Case& c : {Case{1.017, 1, true}, Case{0.994, 2, true}, Case{1.04, 1, false}, Case{1.0, 1, false}}) {
+        QPixmap pixmap = QPixmap::fromImage(picture);
+        pixmap.setDevicePixelRatio(c.ratio);
+        QImage whole(QSize(220, 300) * c.ratio, QImage::Format_ARGB32_Premultiplied);
+        whole.setDevicePixelRatio(c.ratio);
+        whole.fill(Qt::white);
+        QImage banded = whole;
+        const auto pose = [&](QPainter& p) {
+            p.setRenderHint(QPainter::SmoothPixmapTransform, c.smooth);
+            p.translate(100.3, 140.6);
+            p.scale(c.scale, c.scale);
+            p.setOpacity(0.8);
+        };
+        const QPointF at(-85.5, -120.25);
+        {
+            QPainter p(&whole);
+            pose(p);
+            p.drawPixmap(at, pixmap);
+        }
+        {
+            QPainter p(&banded);
+            pose(p);
+            Painting::drawInRowBands(p, QRectF(at, pixmap.deviceIndependentSize()),
+                                     [&](QPainter& inner) { inner.drawPixmap(at, pixmap); });
+        }
+        EXPECT_EQ(whole, banded) << c.scale << " at " << c.ratio;
     }
 }
 
