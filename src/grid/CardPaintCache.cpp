@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QSet>
 #include <cmath>
@@ -178,7 +179,7 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
     });
 }
 
-void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme)
+void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme, Spread spread)
 {
     if (m_prefetch || !m_unfinishedPrefetch.isFinished())
         return;
@@ -196,8 +197,19 @@ void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Th
         return;
     // The requests are the worker's own copies; the theme is the application's, which outlives it.
     const Theme* kept = &theme;
-    prefetch.images = QtConcurrent::mapped(WorkPools::shared().painting(), std::move(missing),
-        [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
+    if (spread == Spread::OneThread) {
+        prefetch.images = QtConcurrent::run(WorkPools::shared().painting(),
+            [kept](QPromise<QImage>& promise, const QList<BodyRequest>& bodies) {
+                for (const BodyRequest& body : bodies) {
+                    if (promise.isCanceled())
+                        return;
+                    promise.addResult(renderCardBody(body.content, body.look, body.size, body.ratio, *kept));
+                }
+            }, std::move(missing));
+    } else {
+        prefetch.images = QtConcurrent::mapped(WorkPools::shared().painting(), std::move(missing),
+            [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
+    }
     m_prefetch = std::move(prefetch);
 }
 

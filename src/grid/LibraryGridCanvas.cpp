@@ -618,9 +618,10 @@ void LibraryGridCanvas::renderNeighbours()
         const CardLook look = currentLook(item, now);
         bodies.append({std::move(content), look, cardRect(index).size(), cardBodyRenderRatio(look, ratio)});
     }
-    // Rendered on the painting pool while the window goes on, and taken by the frame that
-    // scrolls to them: drawn here, they held the main thread for milliseconds after each frame.
-    m_paintCache.prefetchBodies(bodies, Theme::current());
+    // Rendered on one thread of the painting pool while the window goes on, and taken by the
+    // frame that scrolls to them: drawn here, they held the main thread for milliseconds after
+    // each frame.
+    m_paintCache.prefetchBodies(bodies, Theme::current(), CardPaintCache::Spread::OneThread);
 }
 
 void LibraryGridCanvas::onCapturePulseVisible()

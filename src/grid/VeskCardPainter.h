@@ -88,7 +88,10 @@ public:
     // at once: the window's first frame finds its cards rendered while the window was being
     // shown, and a scroll the rows next to the view. A body whose card has changed by then is
     // simply drawn again.
-    void prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme);
+    // Over every thread of the pool, or one: bodies nobody waits for yet (the rows next to the
+    // view) leave the other cores to the window while it goes on working.
+    enum class Spread { AllThreads, OneThread };
+    void prefetchBodies(const QList<BodyRequest>& requests, const Theme& theme, Spread spread = Spread::AllThreads);
     // Has every thread of the painting pool render a sample body of each kind once, in the
     // background. Each thread loads its own fonts on the first text it lays out, under one lock
     // they all share: done while the window is still being built, the grid's first frame does
