@@ -8,51 +8,22 @@
 
 #include "grid/LibraryGridCanvas.h"
 #include "grid/LibraryGridView.h"
-#include "platform/Clock.h"
-#include "store/RealServices.h"
-#include "store/VeskRecoverySnapshots.h"
-#include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 
 using namespace vesk;
 using namespace vesk::bench;
 
 namespace {
 
-// A store of its own over a copy of the generated library, loaded as the application loads it.
-VeskStore& store(int count)
-{
-    static std::map<int, VeskStore*> stores;
-    auto& slot = stores[count];
-    if (!slot) {
-        const auto library = cachedGeneratedLibrary(count, 1);
-        if (!library)
-            qFatal("cannot write the library: %s", qPrintable(library.error()));
-        const QString folder = QDir(benchRootPath()).filePath(QStringLiteral("captured-%1").arg(count));
-        if (auto copied = copyLibraryDatabase(*library, folder); !copied)
-            qFatal("cannot copy the library: %s", qPrintable(copied.error()));
-        VeskServices services = makeRealServices(folder);
-        services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
-        slot = &keepForRun(std::make_unique<VeskStore>(services));
-        slot->waitForStartup();
-        if (auto* snapshots = dynamic_cast<VeskRecoverySnapshots*>(services.recoverySnapshots.get()))
-            snapshots->waitForIdle();
-    }
-    return *slot;
-}
-
 void captureWhileGridShows(benchmark::State& state, bool showingAll)
 {
-    VeskStore& library = store(int(state.range(0)));
+    VeskStore& library = generatedLibraryStore(int(state.range(0)));
     library.setSearchText(QString());
     LibraryGridView grid(library);
     grid.resize(1200, 800);

@@ -7,6 +7,7 @@
 #include "platform/Settings.h"
 #include "platform/SystemMemory.h"
 #include "store/RealServices.h"
+#include "store/VeskRecoverySnapshots.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
 
@@ -60,8 +61,11 @@ VeskStore& generatedLibraryStore(int count)
         services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
         services.settings = std::make_shared<MemorySettings>();
         slot = &keepForRun(std::make_unique<VeskStore>(services));
-        // What the user meets: the index built and the sentence vectors read.
+        // What the user meets: the index built and the sentence vectors read, and no start-up
+        // recovery snapshot still copying the library on a thread of its own.
         slot->waitForStartup();
+        if (auto* snapshots = dynamic_cast<VeskRecoverySnapshots*>(services.recoverySnapshots.get()))
+            snapshots->waitForIdle();
     }
     return *slot;
 }
