@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <array>
+
 using namespace vesk;
 using namespace vesk::test;
 
@@ -19,6 +21,23 @@ namespace {
 
 class PaneNeighbours : public StoreFixture {
 protected:
+    // Two pairs of notes, each pair related by its words: the harbour walk and its boats, the
+    // quarterly budget and its review.
+    std::array<VeskItem, 4> seedHarbourAndBudget()
+    {
+        const auto note = [](const char* title, qint64 seconds, const char* words) {
+            VeskItem item = makeItem(QString::fromUtf8(title), seconds);
+            item.searchableText = QString::fromUtf8(words);
+            return item;
+        };
+        const std::array<VeskItem, 4> items{note("Harbour walk", 1'600'000'000, "harbour boats"),
+            note("Boats at the harbour", 1'600'000'100, "harbour boats"),
+            note("Quarterly budget", 1'600'000'200, "budget figures quarterly"),
+            note("Budget review", 1'600'000'300, "budget figures review")};
+        seed({items[0], items[1], items[2], items[3]});
+        return items;
+    }
+
     static QStringList chipTags(const TagsRow& row)
     {
         QStringList tags;
@@ -349,15 +368,7 @@ TEST_F(PaneNeighbours, RelatedPanelsArriveAfterTheContentAndOnlyForTheItemStillS
 
 TEST_F(PaneNeighbours, ThePanelsOfTheLastItemGoBlankTheMomentAnotherItemShows)
 {
-    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
-    harbour.searchableText = QStringLiteral("harbour boats");
-    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
-    boats.searchableText = QStringLiteral("harbour boats");
-    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
-    budget.searchableText = QStringLiteral("budget figures quarterly");
-    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
-    review.searchableText = QStringLiteral("budget figures review");
-    seed({harbour, boats, budget, review});
+    const auto [harbour, boats, budget, review] = seedHarbourAndBudget();
     auto store = makeStore();
 
     VeskPreview pane(*store);
@@ -387,15 +398,7 @@ TEST_F(PaneNeighbours, ThePanelsOfTheLastItemGoBlankTheMomentAnotherItemShows)
 // last answer can be neither seen, clicked, reached with the keyboard nor heard by name.
 TEST_F(PaneNeighbours, AWaitingPanelOffersNothingOfTheLastAnswer)
 {
-    VeskItem harbour = makeItem(QStringLiteral("Harbour walk"), 1'600'000'000);
-    harbour.searchableText = QStringLiteral("harbour boats");
-    VeskItem boats = makeItem(QStringLiteral("Boats at the harbour"), 1'600'000'100);
-    boats.searchableText = QStringLiteral("harbour boats");
-    VeskItem budget = makeItem(QStringLiteral("Quarterly budget"), 1'600'000'200);
-    budget.searchableText = QStringLiteral("budget figures quarterly");
-    VeskItem review = makeItem(QStringLiteral("Budget review"), 1'600'000'300);
-    review.searchableText = QStringLiteral("budget figures review");
-    seed({harbour, boats, budget, review});
+    const auto [harbour, boats, budget, review] = seedHarbourAndBudget();
     auto store = makeStore();
 
     RelatedVesksPanel panel(*store, harbour);
