@@ -5,11 +5,11 @@
 #include "platform/ui/Theme.h"
 
 #include <QPainter>
+#include <QPromise>
+#include <QSet>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
-#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QSet>
 #include <cmath>
 #include <mutex>
 #include <optional>

@@ -14,12 +14,12 @@
 #include "store/FileImportWorker.h"
 #include "store/FileIntakeHost.h"
 
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QPromise>
 #include <QSet>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 
 namespace vesk {

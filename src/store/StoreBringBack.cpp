@@ -7,8 +7,6 @@
 #include "search/Ranking.h"
 #include "search/SearchText.h"
 
-#include <algorithm>
-
 namespace vesk {
 
 const QHash<QUuid, QDateTime>& VeskStore::bringBackDates() const
@@ -80,8 +78,7 @@ void VeskStore::clearBroughtBack(const QUuid& id)
     if (trimmedText(searchText()).isEmpty()) {
         // The list is newest first already, as a rule: then it is shown itself, not a sorted copy
         // of every item.
-        const auto newer = [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; };
-        if (std::is_sorted(items().cbegin(), items().cend(), newer)) {
+        if (isSortedNewestFirst(items())) {
             m_library->setFilteredItems(items());
             return;
         }

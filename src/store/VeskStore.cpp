@@ -66,10 +66,20 @@ qsizetype VeskStore::indexOfItem(const QUuid& id) const
     return m_library->indexOf(id);
 }
 
+namespace {
+
+bool createdLater(const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; }
+
+} // namespace
+
 void VeskStore::sortItems(QList<VeskItem>& items)
 {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const VeskItem& a, const VeskItem& b) { return a.createdAt > b.createdAt; });
+    std::stable_sort(items.begin(), items.end(), createdLater);
+}
+
+bool VeskStore::isSortedNewestFirst(const QList<VeskItem>& items)
+{
+    return std::is_sorted(items.cbegin(), items.cend(), createdLater);
 }
 
 // --- Published state, kept by LibraryItems ---

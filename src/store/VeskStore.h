@@ -113,6 +113,8 @@ public:
     static constexpr int firstPageSize = 240; // the newest items shown while start-up reads the rest
     qsizetype indexOfItem(const QUuid& id) const;
     static void sortItems(QList<VeskItem>& items);
+    // Whether items are in the order sortItems gives them already.
+    static bool isSortedNewestFirst(const QList<VeskItem>& items);
     void waitForStartup();
     bool startupIsFinished() const;
     void holdStartupReading();

@@ -270,7 +270,6 @@ int wholePixelScale(const QPainter& painter)
     return aligned ? scale : 0;
 }
 
-
 // At most this many pixels a shape is kept whole: one blit is the cheapest way to paint it, and
 // the rows of a list share one size.
 constexpr int kWholeArea = 64 * 1024;
