@@ -86,7 +86,7 @@ void thumbnailsWarmDisk(benchmark::State& state)
         ThumbnailCache filler(folder);
         for (int i = 0; i < 64; ++i)
             items.append(imageItem(source));
-        filler.prewarmThumbnails(items).waitForFinished();
+        filler.prewarmThumbnails(thumbnailSourcesOf(items)).waitForFinished();
     }
     qsizetype next = 0;
     std::unique_ptr<ThumbnailCache> cache;
@@ -110,7 +110,7 @@ void firstThumbnailDuringPrewarm(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         auto cache = std::make_unique<ThumbnailCache>(freshFolder(QStringLiteral("prewarm")));
-        QFuture<void> prewarm = cache->prewarmThumbnails(library);
+        QFuture<void> prewarm = cache->prewarmThumbnails(thumbnailSourcesOf(library));
         state.ResumeTiming();
         QImage image = cache->thumbnail(imageItem(small), 520).result();
         benchmark::DoNotOptimize(image);

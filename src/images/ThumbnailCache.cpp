@@ -28,7 +28,7 @@ const QString& writeErrorPrefix()
 } // namespace
 
 struct ThumbnailCache::PrewarmRun {
-    QList<VeskItem> items;
+    QList<ThumbnailSource> items;
     qsizetype next = 0;
     QPromise<void> promise;
 };
@@ -51,14 +51,9 @@ QString ThumbnailCache::defaultFolder(const QString& dataDirectory)
     return QDir(dataDirectory).filePath(QStringLiteral("Thumbnails"));
 }
 
-bool ThumbnailCache::hasImageExtension(const VeskItem& item)
+bool ThumbnailCache::qualifiesForPrewarm(const ThumbnailSource& item)
 {
-    return item.filePath && hasImageFileExtension(*item.filePath);
-}
-
-bool ThumbnailCache::qualifiesForPrewarm(const VeskItem& item)
-{
-    return item.kind == VeskKind::Image || hasImageExtension(item);
+    return item.kind == VeskKind::Image || hasImageFileExtension(item.filePath);
 }
 
 QString ThumbnailCache::fileFor(const QUuid& id) const
@@ -125,15 +120,15 @@ QImage ThumbnailCache::thumbnailNow(const VeskItem& item, int maxDimension, bool
     return made;
 }
 
-QFuture<void> ThumbnailCache::prewarmThumbnails(const QList<VeskItem>& items)
+QFuture<void> ThumbnailCache::prewarmThumbnails(ThumbnailSources sources)
 {
     auto run = std::make_shared<PrewarmRun>();
     run->promise.start();
     QFuture<void> future = run->promise.future();
-    // The pictures are picked out on the worker: a large library is a long list for the caller's
-    // thread.
-    m_executor.run([this, run, items] {
-        for (const VeskItem& item : items) {
+    // The pictures are gathered and picked out on the worker: a large library is a long list for
+    // the caller's thread.
+    m_executor.run([this, run, sources = std::move(sources)] {
+        for (const ThumbnailSource& item : sources()) {
             if (qualifiesForPrewarm(item))
                 run->items.append(item);
         }
@@ -151,9 +146,9 @@ void ThumbnailCache::prewarmStep(std::shared_ptr<PrewarmRun> run)
     // A prewarm only sees to it that the file exists: a thumbnail already on disk is not decoded,
     // and a new one is not kept in memory, where only the cards that ask for theirs belong (a
     // large library would otherwise fill the whole memory budget at every start).
-    const VeskItem& item = run->items.at(run->next++);
-    if (!m_memory.contains(uuidString(item.id)) && !QFileInfo::exists(fileFor(item.id)) && item.filePath) {
-        const QImage made = ImageLoader::load(*item.filePath, kPrewarmDimension);
+    const ThumbnailSource& item = run->items.at(run->next++);
+    if (!m_memory.contains(uuidString(item.id)) && !QFileInfo::exists(fileFor(item.id)) && !item.filePath.isEmpty()) {
+        const QImage made = ImageLoader::load(item.filePath, kPrewarmDimension);
         if (!made.isNull())
             storeFile(item.id, made);
     }

@@ -25,10 +25,9 @@ public:
 
     // The data folder's "Thumbnails".
     static QString defaultFolder(const QString& dataDirectory);
-    // The ten picture extensions a prewarm accepts.
-    static bool hasImageExtension(const VeskItem& item);
-    // Whether a prewarm makes a thumbnail for the item.
-    static bool qualifiesForPrewarm(const VeskItem& item);
+    // Whether a prewarm makes a thumbnail for the item: an image, or a file with one of the ten
+    // picture extensions.
+    static bool qualifiesForPrewarm(const ThumbnailSource& item);
 
     // A null image when there is none and none can be made.
     QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
@@ -37,7 +36,7 @@ public:
     // missing; it reads none that exist and keeps nothing in memory. Unlike a single long job, it
     // gives way to requests that arrive meanwhile after each item, so a card never waits for a
     // whole library.
-    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
+    QFuture<void> prewarmThumbnails(ThumbnailSources sources) override;
     QFuture<void> removeThumbnail(const QUuid& id) override;
     // After the requests already handed over.
     void releaseCaches() override;

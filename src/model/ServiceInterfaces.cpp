@@ -7,7 +7,26 @@ QFuture<QImage> NullThumbnailProvider::thumbnail(const VeskItem&, int, const Can
     return QtFuture::makeReadyFuture(QImage());
 }
 
-QFuture<void> NullThumbnailProvider::prewarmThumbnails(const QList<VeskItem>&)
+std::optional<ThumbnailSource> thumbnailSourceOf(const VeskItem& item)
+{
+    if (!item.filePath)
+        return std::nullopt;
+    return ThumbnailSource{item.id, item.kind, *item.filePath};
+}
+
+ThumbnailSources thumbnailSourcesOf(const QList<VeskItem>& items)
+{
+    return [items] {
+        QList<ThumbnailSource> sources;
+        for (const VeskItem& item : items) {
+            if (auto source = thumbnailSourceOf(item))
+                sources.append(*source);
+        }
+        return sources;
+    };
+}
+
+QFuture<void> NullThumbnailProvider::prewarmThumbnails(ThumbnailSources)
 {
     return QtFuture::makeReadyFuture();
 }

@@ -11,9 +11,27 @@
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 namespace vesk {
+
+// What a thumbnail prewarm reads of an item: the file its picture is made from.
+struct ThumbnailSource {
+    QUuid id;
+    VeskKind kind = VeskKind::Text;
+    QString filePath;
+
+    friend bool operator==(const ThumbnailSource&, const ThumbnailSource&) = default;
+};
+// The items a prewarm goes through, in list order, gathered when the provider's worker gets to
+// them (none when the list they come from is gone).
+using ThumbnailSources = std::function<QList<ThumbnailSource>()>;
+// The item's file as a prewarm reads it; none for an item without a file, which has no picture
+// to make.
+std::optional<ThumbnailSource> thumbnailSourceOf(const VeskItem& item);
+// The sources of those items, for a list of the caller's own.
+ThumbnailSources thumbnailSourcesOf(const QList<VeskItem>& items);
 
 // Card thumbnails, kept in memory and as PNG files named by the item identifier. Calls return at
 // once; the work runs on the provider's own serial worker.
@@ -26,8 +44,10 @@ public:
     // walking to each of them, and one that has already run may be gone.
     virtual QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
                                       const CancellationToken& withdrawn = CancellationToken()) = 0;
-    // Makes or finds the thumbnail of every image item, one at a time, in list order.
-    virtual QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) = 0;
+    // Makes or finds the thumbnail of every image item, one at a time, in list order. The items
+    // are gathered on the provider's worker rather than handed over: a list handed over is held
+    // until then, and the library's list held that way makes its next change copy it whole.
+    virtual QFuture<void> prewarmThumbnails(ThumbnailSources sources) = 0;
     // Forgets the entry in memory and deletes its file; failures are ignored.
     virtual QFuture<void> removeThumbnail(const QUuid& id) = 0;
     // Lets go of the thumbnails kept in memory only to answer sooner, once nothing has asked for
@@ -103,7 +123,7 @@ class NullThumbnailProvider final : public ThumbnailProvider {
 public:
     QFuture<QImage> thumbnail(const VeskItem& item, int maxDimension,
                               const CancellationToken& withdrawn = CancellationToken()) override;
-    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override;
+    QFuture<void> prewarmThumbnails(ThumbnailSources sources) override;
     QFuture<void> removeThumbnail(const QUuid& id) override;
 };
 

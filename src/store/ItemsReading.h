@@ -5,8 +5,10 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vesk {
 
@@ -19,6 +21,9 @@ struct ItemsReading {
     // Changes whenever the list is replaced whole (an item taken out, the list sorted or read
     // anew); putting an item at the front or changing one in place leaves it as it is.
     const quint64* replacements = nullptr;
+    // Changes with every change of the list: an item put at the front, changed or taken out, or
+    // the list replaced. Read in a turn of the gate.
+    const quint64* changes = nullptr;
 };
 
 // Reads the list from its last item to its first, a few items per turn of the gate, so that the
@@ -27,8 +32,8 @@ struct ItemsReading {
 // walk was asked for. A list replaced whole meanwhile is walked again from its end, as it is then.
 class ItemsWalk {
 public:
-    // Made on the main thread, when the walk is asked for: it covers the items the list holds now,
-    // as a copy of the list taken now would.
+    // Made on the main thread (or in a turn of the gate), when the walk is asked for: it covers the
+    // items the list holds now, as a copy of the list taken now would.
     explicit ItemsWalk(ItemsReading reading)
         : m_reading(std::move(reading)), m_length(m_reading.items->size()), m_replacements(*m_reading.replacements)
     {
@@ -41,6 +46,27 @@ public:
         Closed,    // the gate is closed: the list may be gone
     };
     Turn next(qsizetype count, const std::function<void(const VeskItem&)>& visit);
+
+    // Walks every item, count per turn, and gives what pick(item, picked) appended to picked, in
+    // list order: a list of the walker's own, which holds no share of the library's. None when
+    // the gate closed first. What was picked from a list replaced meanwhile is dropped with it.
+    template <typename T, typename Pick>
+    std::optional<QList<T>> gather(qsizetype count, Pick pick)
+    {
+        QList<T> picked;
+        for (;;) {
+            const Turn turn = next(count, [&](const VeskItem& item) { pick(item, picked); });
+            if (turn == Turn::Closed)
+                return std::nullopt;
+            if (turn == Turn::Restarted)
+                picked.clear();
+            if (turn == Turn::Done)
+                break;
+        }
+        // Walked from the end: back in list order.
+        std::reverse(picked.begin(), picked.end());
+        return picked;
+    }
 
 private:
     ItemsReading m_reading;

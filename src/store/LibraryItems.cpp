@@ -58,6 +58,7 @@ void LibraryItems::replaceItems(QList<VeskItem> value)
         // The list let go of is freed once the gate is open again.
         std::swap(m_items, value);
         ++m_replacements;
+        ++m_changes;
     }
     rebuildIndex();
 }
@@ -83,6 +84,7 @@ void LibraryItems::prepend(const VeskItem& item)
     {
         const ReadGate::Change change(*m_readGate);
         m_items.prepend(item);
+        ++m_changes;
     }
     ++m_frontShift;
     m_slotByID.insert(item.id, -m_frontShift);
@@ -102,8 +104,10 @@ void LibraryItems::removeItems(const QSet<QUuid>& ids)
     {
         const ReadGate::Change change(*m_readGate);
         removed = m_items.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
-        if (removed > 0)
+        if (removed > 0) {
             ++m_replacements;
+            ++m_changes;
+        }
     }
     if (removed > 0)
         rebuildIndex();
@@ -125,6 +129,7 @@ bool LibraryItems::replaceAt(qsizetype index, const VeskItem& item)
     {
         const ReadGate::Change change(*m_readGate);
         m_items[index] = item;
+        ++m_changes;
     }
     if (oldID != item.id)
         rebuildIndex();

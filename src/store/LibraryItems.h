@@ -73,7 +73,7 @@ public:
     const QList<VeskItem>& items() const { return m_items; }
     // The list for a worker, read in turns of its gate: every change of the list holds the gate,
     // so a worker reads it without a copy that would outlive the turn (see ItemsReading).
-    ItemsReading reading() const { return ItemsReading{m_readGate, &m_items, &m_replacements}; }
+    ItemsReading reading() const { return ItemsReading{m_readGate, &m_items, &m_replacements, &m_changes}; }
     const std::shared_ptr<ReadGate>& readGate() const { return m_readGate; }
     // Position of the first item with this identifier, or -1.
     qsizetype indexOf(const QUuid& id) const;
@@ -109,6 +109,8 @@ public:
                     changed = true;
                 Q_ASSERT(item.id == id);
             }
+            if (changed)
+                ++m_changes;
         }
         if (shown) {
             m_filteredItems = m_items;
@@ -118,6 +120,9 @@ public:
     }
     // Says that the items changed (after adoptItems or changeEach).
     void publishItems();
+    // Changes with every change of the list (see ItemsReading::changes): a list that reads the
+    // same count as before has not changed since.
+    quint64 changeCount() const { return m_changes; }
 
     // True only when start-up read the whole stored library into items().
     bool isWhole() const { return m_whole; }
@@ -181,6 +186,7 @@ private:
     // Held by every change of m_items; workers read it in its turns.
     std::shared_ptr<ReadGate> m_readGate = std::make_shared<ReadGate>();
     quint64 m_replacements = 0;
+    quint64 m_changes = 0;
     // Position of an identifier = its slot + m_frontShift; an item put at the front raises the
     // shift, which moves every other item one place back at once.
     QHash<QUuid, qsizetype> m_slotByID;

@@ -4,6 +4,7 @@
 #include "store/LibraryHealth.h"
 #include "store/LibraryItems.h"
 #include "store/LibrarySearch.h"
+#include "store/LibraryStartup.h"
 
 namespace vesk {
 
@@ -27,6 +28,11 @@ SQLiteDatabase* StoreInternals::backgroundDatabase(VeskStore& store)
     // There is none until the library file has passed its check.
     store.m_health->waitForLibraryCheck();
     return store.m_file->backgroundDatabase();
+}
+
+SerialExecutor& StoreInternals::startupWorker(VeskStore& store)
+{
+    return store.m_startup->worker();
 }
 
 SearchState& StoreInternals::searchState(VeskStore& store)

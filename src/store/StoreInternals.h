@@ -5,6 +5,7 @@
 namespace vesk {
 
 class SQLiteDatabase;
+class SerialExecutor;
 struct SearchState;
 
 // The store's internals, for tests and benchmarks that set up a library without going through
@@ -22,6 +23,9 @@ public:
     static SQLiteDatabase* backgroundDatabase(VeskStore& store);
     // The search area's state (store/SearchState.h).
     static SearchState& searchState(VeskStore& store);
+    // The worker start-up reads and builds on, one job after the other, while it reads the
+    // library in the background.
+    static SerialExecutor& startupWorker(VeskStore& store);
     // Waits until no photo is being cut into face previews (see FaceLibrary::waitForFacePreviews).
     static void waitForFacePreviews(VeskStore& store);
 };

@@ -15,12 +15,14 @@
 #include "store/LibraryFile.h"
 #include "store/LibraryHealth.h"
 #include "store/LibraryGroups.h"
+#include "store/ItemsReading.h"
 #include "store/LibraryItems.h"
 #include "store/LibraryReading.h"
 #include "store/LibrarySearch.h"
 #include "store/LibraryStartup.h"
 #include "store/SQLiteDatabase.h"
 #include "intake/ManagedStorage.h"
+#include "intake/NearDuplicate.h"
 #include "intake/NearDuplicateIndex.h"
 #include "search/DefaultOrder.h"
 #include "search/SearchIndex.h"
@@ -39,6 +41,16 @@ namespace vesk {
 namespace {
 
 const QString kLoadMigrationError = QStringLiteral("Vesk SQLite load/migration error: ");
+
+// Items a worker reads of the library's list per turn of its gate, a fraction of a millisecond
+// that a change on the main thread may wait.
+constexpr qsizetype kItemsPerTurn = 4096;
+
+// What the near-duplicate build at start-up made, and the list's change count it read from.
+struct NearDuplicateBuild {
+    std::shared_ptr<NearDuplicateIndex> index;
+    quint64 builtFrom = 0;
+};
 
 } // namespace
 
@@ -104,8 +116,18 @@ void VeskStore::StartupLoading::startLibraryTasks(bool withFaceBackfill)
 
 void VeskStore::StartupLoading::startThumbnailPrewarm()
 {
+    // The files are picked out when the cache's worker gets to them, in turns of the list's gate:
+    // the list itself, held until then, would make a capture meanwhile copy the whole library.
     // Not kept: the cache works through its own queue and the result is not needed here.
-    m_store.m_services.thumbnails->prewarmThumbnails(m_store.items());
+    m_store.m_services.thumbnails->prewarmThumbnails([walk = ItemsWalk(m_store.m_library->reading())]() mutable {
+        return walk
+            .gather<ThumbnailSource>(kItemsPerTurn,
+                [](const VeskItem& item, QList<ThumbnailSource>& files) {
+                    if (auto file = thumbnailSourceOf(item))
+                        files.append(*file);
+                })
+            .value_or(QList<ThumbnailSource>());
+    });
 }
 
 void VeskStore::StartupLoading::failItemsLoad(const DatabaseError& error)
@@ -254,9 +276,10 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
         m_store.m_search->publishDefaultOrder();
 
     // The index is built from the library as it stands now; what changes meanwhile is indexed
-    // again when it arrives.
+    // again when it arrives. The worker reads the items into a list of its own, in turns of the
+    // list's gate: the list itself, held while the index is built, would make a capture meanwhile
+    // copy the whole library.
     m_store.m_search->beginIndexBuild();
-    const QList<VeskItem> items = m_store.items();
     const QHash<QUuid, QSet<QString>> people = m_store.personNamesByItem();
     const QHash<QUuid, QStringList> tags = m_store.m_search->manualTagsByItem();
     QThreadPool* pool = m_store.m_startup->pool();
@@ -264,9 +287,12 @@ void VeskStore::StartupLoading::finishReadingLibrary(const std::shared_ptr<Libra
     const QString indexFile = searchIndexFilePath(path);
     std::shared_ptr<const SearchIndexImage> kept = std::move(reading->indexImage);
     deliverResult(&m_store,
-        m_store.m_startup->worker().run([items, people, tags, pool, kept] {
-            return buildSearchIndex(items, people, tags, pool, kept.get());
-        }),
+        m_store.m_startup->worker().run(
+            [walk = ItemsWalk(m_store.m_library->reading()), people, tags, pool, kept]() mutable {
+                const auto items = walk.gather<VeskItem>(kItemsPerTurn,
+                    [](const VeskItem& item, QList<VeskItem>& all) { all.append(item); });
+                return buildSearchIndex(items.value_or(QList<VeskItem>()), people, tags, pool, kept.get());
+            }),
         [this, indexFile](const SearchIndexBuild& build) {
             finishBuildingSearch(build.index);
             // Nothing of these is needed to search, and the bring-back dates are saved with a
@@ -309,26 +335,35 @@ void VeskStore::StartupLoading::buildNearDuplicatesAtStart()
     // Built from the library as it stands when the build begins, after the search index. A
     // capture checked meanwhile is compared with what the index held before (the first page and
     // what changed since); an index built from a list that changed meanwhile is built again from
-    // the new one. The list is taken by the worker in a turn of its gate, not here: held while
-    // the search index is built first, it would make a capture meanwhile copy the whole library.
-    // The worker fills in the list it built from; only the handler lets go of it, after the check.
-    const auto builtFrom = std::make_shared<QList<VeskItem>>();
+    // the new one. The worker reads the items it compares into a list of its own, in turns of the
+    // list's gate: the list itself, held while the indexes are built, would make a capture
+    // meanwhile copy the whole library. Only the candidates are read; the build skips the rest.
     QThreadPool* pool = m_store.m_startup->pool();
     deliverResult(&m_store,
-        m_store.m_startup->worker().run([reading = m_store.m_library->reading(), builtFrom, pool] {
-            if (!reading.gate->readTurn([&] { *builtFrom = *reading.items; }))
-                return std::shared_ptr<NearDuplicateIndex>();
-            return buildNearDuplicateIndex(*builtFrom, pool);
+        m_store.m_startup->worker().run([reading = m_store.m_library->reading(), pool] {
+            NearDuplicateBuild build;
+            std::optional<ItemsWalk> walk;
+            if (!reading.gate->readTurn([&] {
+                    walk.emplace(reading);
+                    build.builtFrom = *reading.changes;
+                }))
+                return build;
+            const auto texts = walk->gather<VeskItem>(kItemsPerTurn, [](const VeskItem& item, QList<VeskItem>& picked) {
+                if (isNearDuplicateCandidate(item))
+                    picked.append(item);
+            });
+            if (texts)
+                build.index = buildNearDuplicateIndex(*texts, pool);
+            return build;
         }),
-        [this, builtFrom](const std::shared_ptr<NearDuplicateIndex>& index) {
-            const QList<VeskItem> items = std::exchange(*builtFrom, QList<VeskItem>());
-            if (!index)
+        [this](const NearDuplicateBuild& build) {
+            if (!build.index)
                 return;
-            if (!m_store.items().isSharedWith(items)) {
+            if (m_store.m_library->changeCount() != build.builtFrom) {
                 buildNearDuplicatesAtStart();
                 return;
             }
-            m_store.m_search->adoptNearDuplicates(std::move(*index));
+            m_store.m_search->adoptNearDuplicates(std::move(*build.index));
         });
 }
 

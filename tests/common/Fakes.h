@@ -80,9 +80,13 @@ public:
         pending.insert(item.id, promise);
         return promise->future();
     }
-    QFuture<void> prewarmThumbnails(const QList<VeskItem>& items) override
+    QFuture<void> prewarmThumbnails(ThumbnailSources sources) override
     {
-        prewarmed.append(items);
+        if (holdPrewarm) {
+            heldPrewarms.append(std::move(sources));
+            return QtFuture::makeReadyFuture();
+        }
+        prewarmed.append(sources());
         return QtFuture::makeReadyFuture();
     }
     QFuture<void> removeThumbnail(const QUuid& id) override
@@ -110,7 +114,11 @@ public:
     QImage image;
     bool hold = false;
     QList<std::pair<QUuid, int>> requests;
-    QList<QList<VeskItem>> prewarmed;
+    QList<QList<ThumbnailSource>> prewarmed;
+    // With holdPrewarm, a prewarm's sources are kept ungathered, as in a cache whose worker has
+    // not come to them yet.
+    bool holdPrewarm = false;
+    QList<ThumbnailSources> heldPrewarms;
     QList<QUuid> removed;
     QHash<QUuid, std::shared_ptr<QPromise<QImage>>> pending;
     // The token each item's last request can be withdrawn through.

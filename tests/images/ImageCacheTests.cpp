@@ -197,17 +197,17 @@ TEST(ThumbnailCache, PrewarmTakesImageItemsOnlyAndGivesWayToCards)
     const VeskItem pdf = itemWithFile(QDir(sources).filePath("doc.pdf"), VeskKind::File);
     writePicture(sources, "doc.pdf.png", {40, 40});
     VeskItem text = itemWithFile(std::nullopt, VeskKind::Text);
-    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(capitals));
-    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(oddImage));
-    EXPECT_FALSE(ThumbnailCache::qualifiesForPrewarm(pdf));
-    EXPECT_FALSE(ThumbnailCache::qualifiesForPrewarm(text));
+    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(*thumbnailSourceOf(capitals)));
+    EXPECT_TRUE(ThumbnailCache::qualifiesForPrewarm(*thumbnailSourceOf(oddImage)));
+    EXPECT_FALSE(ThumbnailCache::qualifiesForPrewarm(*thumbnailSourceOf(pdf)));
+    EXPECT_FALSE(thumbnailSourceOf(text).has_value());
 
     QList<VeskItem> library{capitals, pdf, text, oddImage};
     for (int i = 0; i < 24; ++i)
         library.append(itemWithFile(writePicture(sources, QStringLiteral("p%1.jpg").arg(i), {600, 400})));
     const VeskItem card = itemWithFile(writePicture(sources, "card.png", {30, 30}));
 
-    QFuture<void> prewarm = cache.prewarmThumbnails(library);
+    QFuture<void> prewarm = cache.prewarmThumbnails(thumbnailSourcesOf(library));
     QFuture<QImage> cardRequest = cache.thumbnail(card, 520);
     cardRequest.waitForFinished();
     // The card was answered between two prewarm items, not after the whole library.

@@ -48,7 +48,7 @@ class LoggingThumbnails final : public ThumbnailProvider {
 public:
     explicit LoggingThumbnails(std::shared_ptr<EventLog> log) : m_log(std::move(log)) {}
     QFuture<QImage> thumbnail(const VeskItem&, int, const CancellationToken&) override { return QtFuture::makeReadyFuture(QImage()); }
-    QFuture<void> prewarmThumbnails(const QList<VeskItem>&) override { return QtFuture::makeReadyFuture(); }
+    QFuture<void> prewarmThumbnails(ThumbnailSources) override { return QtFuture::makeReadyFuture(); }
     QFuture<void> removeThumbnail(const QUuid& id) override
     {
         m_log->append(QStringLiteral("thumbnail ") + uuidString(id));

@@ -1,3 +1,4 @@
+#include "platform/SerialExecutor.h"
 #include "platform/Uuid.h"
 #include "search/Ranking.h"
 #include "search/SearchIndexFile.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <string_view>
 #include <sqlite3.h>
 
@@ -62,8 +64,10 @@ struct InterruptedStatement {
 
 TEST_F(StoreStartup, LoadsTheLibraryAndPublishesItNewestFirst)
 {
-    const VeskItem older = makeItem(QStringLiteral("older"), 1'600'000'000);
-    const VeskItem newest = makeItem(QStringLiteral("newest"), 1'700'000'000);
+    const VeskItem older =
+        makeItem(QStringLiteral("older"), 1'600'000'000, VeskKind::Image, QStringLiteral("/elsewhere/older.png"));
+    const VeskItem newest =
+        makeItem(QStringLiteral("newest"), 1'700'000'000, VeskKind::File, QStringLiteral("/elsewhere/newest.pdf"));
     const VeskItem middle = makeItem(QStringLiteral("middle"), 1'650'000'000);
     seed({older, newest, middle});
     {
@@ -85,9 +89,11 @@ TEST_F(StoreStartup, LoadsTheLibraryAndPublishesItNewestFirst)
     EXPECT_EQ(store->richText(middle.id), QByteArray("{\\rtf1 hi}"));
     EXPECT_FALSE(store->richText(older.id).has_value());
     EXPECT_EQ(snapshots->launchRequests, 1);
-    // The thumbnail prewarm receives the loaded items in list order.
+    // The thumbnail prewarm receives the files of the loaded items in list order.
     ASSERT_EQ(thumbnails->prewarmed.size(), 1);
-    EXPECT_EQ(thumbnails->prewarmed.first(), store->items());
+    EXPECT_EQ(thumbnails->prewarmed.first(),
+        (QList<ThumbnailSource>{
+            {newest.id, VeskKind::File, *newest.filePath}, {older.id, VeskKind::Image, *older.filePath}}));
     EXPECT_TRUE(store->itemsLoaded());
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
 }
@@ -437,6 +443,61 @@ TEST_F(StoreStartup, ANearDuplicateIsFoundAmongItemsReadInTheBackground)
     ASSERT_TRUE(store->intakeNotice().has_value());
     EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Looks familiar"));
     EXPECT_EQ(store->intakeNotice()->relatedID, old.id);
+}
+
+// Start-up builds its indexes and prewarms the thumbnails over the whole library while the window
+// takes captures: a capture meanwhile goes in front of the library's list where it lies, as a
+// share of the list held by a build or a prewarm would make it copy every other item first. The
+// indexes built still know the capture; the prewarm gathers the files as they were when asked.
+TEST_F(StoreStartup, ACaptureWhileStartUpBuildsAndPrewarmsCopiesNoOtherItem)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 40; ++i) {
+        library.append(i % 10 == 0
+                ? makeItem(QStringLiteral("picture %1").arg(i), 1'600'000'000 + i * 60, VeskKind::Image,
+                      QStringLiteral("/elsewhere/picture-%1.png").arg(i))
+                : makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60));
+    }
+    seed(library);
+    thumbnails->holdPrewarm = true;
+    const QString text = QStringLiteral("Packing list for the mountain hike: boots, map, compass, water bottle, "
+                                        "rain jacket, snacks and the small first aid kit.");
+
+    auto store = makeStore(true, false);
+    // The builds queue behind a job that waits until the capture is made.
+    std::promise<void> captured;
+    QObject::connect(store.get(), &VeskStore::libraryLoaded, store.get(),
+        [&, done = captured.get_future().share()] {
+            StoreInternals::startupWorker(*store).run([done] { done.wait(); });
+        },
+        Qt::SingleShotConnection);
+    QSignalSpy loaded(store.get(), &VeskStore::libraryLoaded);
+    ASSERT_TRUE(loaded.wait(5000));
+    const VeskItem* front = store->items().constData();
+    store->addText(text);
+    EXPECT_EQ(store->items().constData(), front - 1);
+    const QUuid captureID = store->items().constFirst().id;
+    captured.set_value();
+    store->waitForStartup();
+
+    ASSERT_EQ(thumbnails->heldPrewarms.size(), 1);
+    front = store->items().constData();
+    clock->advance(60);
+    store->addText(QStringLiteral("Another note"));
+    EXPECT_EQ(store->items().constData(), front - 1);
+    QList<ThumbnailSource> files;
+    for (const VeskItem& item : std::as_const(library)) {
+        if (item.kind == VeskKind::Image)
+            files.prepend(*thumbnailSourceOf(item));
+    }
+    EXPECT_EQ(thumbnails->heldPrewarms.first()(), files);
+
+    store->refreshFilteredItems(QStringLiteral("compass"));
+    EXPECT_EQ(titles(store->filteredItems()), QStringList{store->items().at(1).title});
+    store->addText(text + QStringLiteral(" Also a hat."));
+    ASSERT_TRUE(store->intakeNotice().has_value());
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Looks familiar"));
+    EXPECT_EQ(store->intakeNotice()->relatedID, captureID);
 }
 
 // What the worker read is brought up to what happened on screen meanwhile: a capture that may or
