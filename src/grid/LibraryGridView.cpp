@@ -2,6 +2,7 @@
 
 #include "grid/LibraryGridCanvas.h"
 #include "grid/VeskMenu.h"
+#include "platform/BackgroundRelease.h"
 #include "present/DisplayTitles.h"
 #include "grid/ResultStatesWidgets.h"
 #include "store/VeskStore.h"
@@ -54,6 +55,8 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
                 menu->popup(position);
             });
 
+    // First, so that a refresh made by any other answer to the signal sees the results as new.
+    connect(&store, &VeskStore::filteredItemsChanged, this, [this] { ++m_resultsVersion; });
     for (auto signal : {&VeskStore::itemsChanged, &VeskStore::groupsChanged, &VeskStore::filteredItemsChanged,
                         &VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged,
                         &VeskStore::importCountInProgressChanged, &VeskStore::richTextByIDChanged,
@@ -113,7 +116,29 @@ void LibraryGridView::setCapturePulseID(const std::optional<QUuid>& id)
 
 QList<VeskItem> LibraryGridView::visibleItems() const
 {
-    return vesk::visibleItems(m_store.searchText(), m_store.filteredItems(), m_groupFilter, m_showingAllVesks);
+    const QList<VeskItem>& results = m_store.filteredItems();
+    if (showsResultsWhole(m_store.searchText(), m_groupFilter, m_showingAllVesks))
+        return results;
+    const NarrowedResults& narrowed = narrowedResults();
+    return narrowed.admitsAll ? results : narrowed.items;
+}
+
+const LibraryGridView::NarrowedResults& LibraryGridView::narrowedResults() const
+{
+    const QList<VeskItem>& results = m_store.filteredItems();
+    if (m_narrowed && m_narrowed->resultsVersion == m_resultsVersion && m_narrowed->resultsData == results.constData()
+        && m_narrowed->resultsSize == results.size() && m_narrowed->filter == m_groupFilter)
+        return *m_narrowed;
+    // The list replaced may be most of the library: it is freed on a worker.
+    if (m_narrowed)
+        releaseInBackground(std::move(m_narrowed->items));
+    NarrowedResults narrowed{m_resultsVersion, results.constData(), results.size(), m_groupFilter};
+    narrowed.admitsAll = !m_groupFilter.isAll()
+        && std::all_of(results.cbegin(), results.cend(), [&](const VeskItem& item) { return m_groupFilter.admits(item); });
+    if (!narrowed.admitsAll)
+        narrowed.items = vesk::visibleItems(m_store.searchText(), results, m_groupFilter, m_showingAllVesks);
+    m_narrowed = std::move(narrowed);
+    return *m_narrowed;
 }
 
 void LibraryGridView::scheduleRefresh()
@@ -145,10 +170,15 @@ void LibraryGridView::refreshNow()
     GridState state;
     // The store's results shown whole are read where the store keeps them: a share kept here
     // would make the next capture copy the whole library.
-    if (showsResultsWhole(searchText, m_groupFilter, m_showingAllVesks))
+    if (showsResultsWhole(searchText, m_groupFilter, m_showingAllVesks)) {
         state.visibleItems = GridItems::readInPlace(filtered);
-    else
-        state.visibleItems = visibleItems();
+        // Not kept while unused: once the canvas lets go of it, it is freed on a worker.
+        m_narrowed.reset();
+    } else if (const NarrowedResults& narrowed = narrowedResults(); narrowed.admitsAll) {
+        state.visibleItems = GridItems::readInPlace(filtered);
+    } else {
+        state.visibleItems = narrowed.items;
+    }
     state.selectedID = m_store.selectedID();
     state.selectedIDs = m_store.selectedIDs();
     state.searchText = searchText;

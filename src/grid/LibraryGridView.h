@@ -41,7 +41,9 @@ public:
     std::optional<QUuid> capturePulseID() const { return m_capturePulseID; }
     void setCapturePulseID(const std::optional<QUuid>& id);
 
-    // The one list the window shows; the keyboard commands work from it too.
+    // The one list the window shows; the keyboard commands work from it too. A list narrowed
+    // from the store's results is kept and given again while they and the browsing state are
+    // as they were.
     QList<VeskItem> visibleItems() const;
 
     // Click on a card: Control toggles (with or without Shift), Shift extends over the visible
@@ -98,6 +100,27 @@ private:
     // the results published for that text bring the selection along.
     bool m_selectionFollowsResults = false;
     bool m_selectingForSearch = false;
+    // The store's results narrowed for browsing (a group's items, "No Group", the newest), kept
+    // from one refresh to the next: narrowing reads every result, and a selection, a hint or a
+    // pulse changes none. Kept while the results read the same (the store says every change of
+    // them, in place too, by filteredItemsChanged, counted here) under the same filter. Neither
+    // "Show All" (a narrowed list is one that it does not show whole) nor the groups (an item is
+    // admitted by its own group identifier) change it.
+    struct NarrowedResults {
+        quint64 resultsVersion = 0;
+        const VeskItem* resultsData = nullptr;
+        qsizetype resultsSize = 0;
+        VeskGroupFilter filter = VeskGroupFilter::all();
+        // Every result is in the group browsed ("No Group" in a library without groups): the
+        // results are shown where the store keeps them, as when shown whole, not as a copy of
+        // the library. Otherwise items holds those that are.
+        bool admitsAll = false;
+        QList<VeskItem> items;
+    };
+    // The narrowed results, made anew when what they were made from has changed.
+    const NarrowedResults& narrowedResults() const;
+    mutable std::optional<NarrowedResults> m_narrowed;
+    quint64 m_resultsVersion = 0;
     // What the last refresh showed, to tell a new list from an updated one.
     QString m_shownSearchText;
     VeskGroupFilter m_shownFilter = VeskGroupFilter::all();

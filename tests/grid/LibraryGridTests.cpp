@@ -28,6 +28,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
+
 namespace vesk {
 namespace {
 
@@ -323,6 +325,62 @@ TEST_F(LibraryGridTest, GroupMenusBrowseAndMoveWithANotice)
     findAction(menu.get(), QStringLiteral("Move Vesk to Group/New Group\u2026"))->trigger();
     ASSERT_EQ(newGroup.count(), 1);
     EXPECT_EQ(newGroup.first().at(0).value<QUuid>(), items[2].id);
+}
+
+// Browsing a group narrows the store's results by reading every one of them: the narrowed list is
+// kept from one refresh to the next while the results stay as they were, and made anew when they
+// change, in place too, so that an item that comes into the group shows at once.
+TEST_F(LibraryGridTest, ABrowsedGroupIsNarrowedAgainOnlyWhenTheResultsChange)
+{
+    QList<VeskItem> list = makeItems(12);
+    const VeskGroup trips{QUuid::createUuid(), QStringLiteral("Trips"), clock->now()};
+    list[4].groupID = trips.id;
+    showGrid(list);
+    store->setGroups({trips});
+    // The library's list is then the store's own: a move changes it where it lies.
+    store->addText(QStringLiteral("Captured before browsing"));
+    const auto shownIDs = [&] {
+        QList<QUuid> ids;
+        for (const VeskItem& item : grid->canvas()->state().visibleItems)
+            ids.append(item.id);
+        return ids;
+    };
+
+    grid->setGroupFilter(VeskGroupFilter::group(trips.id));
+    grid->refreshNow();
+    const QList<VeskItem> narrowed = grid->canvas()->state().visibleItems.list();
+    ASSERT_EQ(shownIDs(), QList<QUuid>{items[4].id});
+    for (const auto& change : std::initializer_list<std::function<void()>>{
+             [&] { store->select(items[7].id); },
+             [&] { store->toggleSelection(items[4].id); },
+             [&] { grid->setSurfacePulse(!grid->surfacePulse()); },
+             [&] { grid->setShowingAllVesks(true); }}) {
+        change();
+        grid->refreshNow();
+        EXPECT_TRUE(grid->canvas()->state().visibleItems.list().isSharedWith(narrowed));
+    }
+
+    const VeskItem* front = store->items().constData();
+    store->moveItemToGroup(items[9].id, trips.id, trips.name);
+    ASSERT_EQ(store->items().constData(), front);
+    grid->refreshNow();
+    EXPECT_EQ(shownIDs(), (QList<QUuid>{items[4].id, items[9].id}));
+
+    // "No Group", with grouped items left out, and once none is left in a group (shown where
+    // the store keeps the results): a capture shows first.
+    grid->setGroupFilter(VeskGroupFilter::ungrouped());
+    for (const bool someGrouped : {true, false}) {
+        if (!someGrouped) {
+            store->moveItemToGroup(items[4].id, std::nullopt, QStringLiteral("No Group"));
+            store->moveItemToGroup(items[9].id, std::nullopt, QStringLiteral("No Group"));
+        }
+        grid->refreshNow();
+        EXPECT_EQ(shownIDs().size(), store->items().size() - (someGrouped ? 2 : 0));
+        store->addText(QStringLiteral("Captured while browsing"));
+        grid->refreshNow();
+        ASSERT_FALSE(shownIDs().isEmpty());
+        EXPECT_EQ(shownIDs().first(), store->items().constFirst().id);
+    }
 }
 
 TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
