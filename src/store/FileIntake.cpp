@@ -19,7 +19,6 @@
 #include <QPromise>
 #include <QSet>
 #include <QTimer>
-#include <algorithm>
 #include <atomic>
 
 namespace vesk {
@@ -77,20 +76,10 @@ const QList<KeptFile>& FileIntake::keptFiles()
 
 std::optional<QList<FileIntake::HeldFile>> FileIntake::heldFiles(ItemsWalk walk)
 {
-    QList<HeldFile> files;
-    for (;;) {
-        const ItemsWalk::Turn turn = walk.next(4096, [&](const VeskItem& item) {
-            if (item.filePath)
-                files.append({item.id, item.kind, *item.filePath});
-        });
-        if (turn == ItemsWalk::Turn::Closed)
-            return std::nullopt;
-        if (turn == ItemsWalk::Turn::Done)
-            break;
-    }
-    // Walked from the end: back in list order.
-    std::reverse(files.begin(), files.end());
-    return files;
+    return walk.gather<HeldFile>(4096, [](const VeskItem& item, QList<HeldFile>& files) {
+        if (item.filePath)
+            files.append({item.id, item.kind, *item.filePath});
+    });
 }
 
 QFuture<bool> FileIntake::importFile(const QString& path)

@@ -133,8 +133,9 @@ private:
     // copy held while a worker waits its turn would make the store's next change copy the whole
     // list on the main thread. In list order; none once the list is gone. The walk covers the
     // items there when it was asked for, each as it is at its turn; should the list be replaced
-    // meanwhile (an item deleted), the files read before stay and the new list is read whole, so
-    // that a file may be named twice but one the list still holds is never left out.
+    // meanwhile (an item deleted, the list sorted), what was read of it is dropped and the new
+    // list is read whole: each file the library holds then is named once, and none of an item
+    // gone meanwhile (whose folder went with it) keeps a leftover folder claimed.
     struct HeldFile {
         QUuid id;
         VeskKind kind = VeskKind::File;

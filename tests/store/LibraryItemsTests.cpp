@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace vesk::test {
 namespace {
@@ -220,6 +222,58 @@ TEST(LibraryItemsTest, AWalkInTurnsVisitsTheListItBeganWithThroughChangesBetween
     library.readGate()->close();
     EXPECT_EQ(walk.next(2, [](const VeskItem&) { ADD_FAILURE() << "read after the gate closed"; }),
         ItemsWalk::Turn::Closed);
+}
+
+// What a worker gathers over several turns is the list as it is at its last turn, each item once
+// and in list order: a list replaced between two turns drops what was picked from the one before,
+// so that no item gone meanwhile is kept and none is named twice.
+TEST(LibraryItemsTest, GatheringAcrossAListReplacedBetweenTurnsGivesTheNewListOnce)
+{
+    struct Case {
+        const char* name;
+        std::function<QList<VeskItem>(QList<VeskItem>)> replace; // none: the list stays as it is
+        const char* gathered;
+    };
+    const QList<Case> cases = {
+        {"nothing replaced", nullptr, "a b c d e"},
+        {"sorted anew", [](QList<VeskItem> items) {
+             std::reverse(items.begin(), items.end());
+             return items;
+         }, "e d c b a"},
+        {"an item already picked taken out", [](QList<VeskItem> items) {
+             items.removeLast();
+             return items;
+         }, "a b c d"},
+        {"an item not yet picked taken out", [](QList<VeskItem> items) {
+             items.removeFirst();
+             return items;
+         }, "b c d e"},
+        {"read anew with other items", [](QList<VeskItem>) {
+             return QList<VeskItem>{item(QStringLiteral("x")), item(QStringLiteral("y"))};
+         }, "x y"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<VeskItem> items;
+        for (const char* title : {"a", "b", "c", "d", "e"})
+            items.append(item(QString::fromLatin1(title)));
+        quint64 replacements = 0;
+        quint64 changes = 0;
+        ItemsWalk walk(ItemsReading{std::make_shared<ReadGate>(), &items, &replacements, &changes});
+        int visits = 0;
+        const auto gathered = walk.gather<QString>(2, [&](const VeskItem& seen, QStringList& picked) {
+            picked.append(seen.title);
+            // The last item of the first turn: the turn reads nothing after it, so the list is
+            // replaced as the main thread would replace it before the next turn.
+            if (++visits == 2 && c.replace) {
+                items = c.replace(items);
+                ++replacements;
+                ++changes;
+            }
+        });
+        ASSERT_TRUE(gathered.has_value());
+        EXPECT_EQ(gathered->join(QLatin1Char(' ')).toStdString(), c.gathered);
+    }
 }
 
 } // namespace
