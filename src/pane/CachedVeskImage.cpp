@@ -1,6 +1,7 @@
 #include "pane/CachedVeskImage.h"
 
 #include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "pane/StableImageView.h"
 #include "images/PreparedPreviewCache.h"
@@ -154,7 +155,7 @@ void FullImageOrCached::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Theme& theme = Theme::current();
-    painter.fillRect(rect(), theme.primary(0.025));
+    Painting::fillInRowBands(painter, rect(), theme.primary(0.025));
     if (m_state == State::Shown)
         return;
 

@@ -2,6 +2,7 @@
 
 #include "model/ItemFileKinds.h"
 #include "platform/ui/IconMap.h"
+#include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
 #include "platform/FutureDelivery.h"
 
@@ -95,7 +96,7 @@ void QuickLookThumb::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const Theme& theme = Theme::current();
-    painter.fillRect(rect(), theme.primary(0.035));
+    Painting::fillInRowBands(painter, rect(), theme.primary(0.035));
     const QRectF inner = QRectF(rect()).adjusted(kInset, kInset, -kInset, -kInset);
     if (m_pixmap.isNull() || inner.isEmpty()) {
         // Without a desktop icon theme a loaded file shows its type's symbol from the icon font.

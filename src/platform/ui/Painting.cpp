@@ -351,7 +351,7 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
             // The middle is a plain fill, as the shape's own.
             if (r == 1 && c == 1) {
                 if (middle.alpha() > 0)
-                    painter.fillRect(QRect(column.target, row.target, column.length, row.length), middle);
+                    fillInRowBands(painter, QRect(column.target, row.target, column.length, row.length), middle);
                 continue;
             }
             for (int y = 0; y < row.length; y += row.sourceLength) {
@@ -366,13 +366,35 @@ void drawCornered(QPainter& painter, const QRect& rect, int corner, const QColor
     }
 }
 
+namespace {
+
+// The raster engine fills up to this many rows on the calling thread (a fill of fewer than 96
+// spans is not split); a band is a whole number of points.
+int rowBand(const QPainter& painter)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    return std::max(8, int(64 / std::ceil(ratio)));
+}
+
+} // namespace
+
+void fillInRowBands(QPainter& painter, const QRect& rect, const QColor& colour)
+{
+    const int band = rowBand(painter);
+    // Bands that meet on whole device pixels only: anywhere else their shared rows would be
+    // blended twice.
+    if (colour.alpha() == 255 || rect.height() <= band || wholePixelScale(painter) < 1) {
+        painter.fillRect(rect, colour);
+        return;
+    }
+    for (int y = rect.top(); y <= rect.bottom(); y += band)
+        painter.fillRect(QRect(rect.left(), y, rect.width(), std::min(band, rect.bottom() + 1 - y)), colour);
+}
+
 void drawInRowBands(QPainter& painter, const QRectF& bounds, const std::function<void(QPainter&)>& draw)
 {
     const QTransform world = painter.worldTransform();
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    // The raster engine fills up to this many rows on the calling thread (a fill of fewer than
-    // 96 spans is not split); a band is a whole number of points.
-    const int band = std::max(8, int(64 / std::ceil(ratio)));
+    const int band = rowBand(painter);
     const QRect area = world.mapRect(bounds).toAlignedRect();
     // Moved only, a picture is copied row by row on the calling thread anyway.
     if (world.type() != QTransform::TxScale || area.height() <= band) {

@@ -67,6 +67,9 @@ void drawCached(QPainter& painter, const QRectF& rect, const QString& key,
 // tall fill over its global pool and waits for it; a band is short enough to be filled on the
 // calling thread. Painters that only move, rotate or project get draw itself, once.
 void drawInRowBands(QPainter& painter, const QRectF& bounds, const std::function<void(QPainter&)>& draw);
+// Fills rect with colour a band of rows at a time, for the same reason: a see-through fill of a
+// tall box would otherwise be split over Qt's global pool and waited for, at every paint.
+void fillInRowBands(QPainter& painter, const QRect& rect, const QColor& colour);
 // The corner to give drawCornered for a roundedRect of radius inset by `inset` and outlined
 // with a line of lineWidth.
 int roundedRectCorner(qreal radius, qreal inset, qreal lineWidth);
