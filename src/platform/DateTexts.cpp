@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <optional>
+
 namespace vesk {
 
 namespace {
@@ -15,30 +17,49 @@ QString longPatternWithoutWeekday(const QLocale& locale)
     return format.trimmed();
 }
 
+// The patterns of one locale, worked out once: the pane and its rows format dates for every item
+// shown, and asking the locale and cutting its patterns cost more than the formatting.
+struct Patterns {
+    QLocale locale;
+    QString abbreviatedDate;
+    QString shortTime;
+};
+
+const Patterns& patternsOf(const QLocale& locale)
+{
+    thread_local std::optional<Patterns> last;
+    if (!last || last->locale != locale) {
+        // Qt has numeric short dates and spelled-out long ones; the long pattern with a short
+        // month name is the abbreviated middle ground.
+        QString date = longPatternWithoutWeekday(locale);
+        date.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+        // Some locales' short time format still carries seconds (C gives "HH:mm:ss"); hours and
+        // minutes are enough here.
+        static const QRegularExpression seconds(QStringLiteral("[:.]ss"));
+        QString time = locale.timeFormat(QLocale::ShortFormat);
+        time.remove(seconds);
+        last = Patterns{locale, date, time};
+    }
+    return *last;
+}
+
 } // namespace
 
 QString abbreviatedDateText(const QDateTime& date, const QLocale& locale)
 {
     if (!date.isValid())
         return QString();
-    // Qt has numeric short dates and spelled-out long ones; the long pattern with a short month
-    // name is the abbreviated middle ground.
-    QString format = longPatternWithoutWeekday(locale);
-    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-    return locale.toString(date.toLocalTime().date(), format);
+    return locale.toString(date.toLocalTime().date(), patternsOf(locale).abbreviatedDate);
 }
 
 QString abbreviatedDateTimeText(const QDateTime& date, const QLocale& locale)
 {
     if (!date.isValid())
         return QString();
-    // Some locales' short time format still carries seconds (C gives "HH:mm:ss"); hours and
-    // minutes are enough here.
-    static const QRegularExpression seconds(QStringLiteral("[:.]ss"));
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    timeFormat.remove(seconds);
-    return abbreviatedDateText(date, locale) + QStringLiteral(", ")
-        + locale.toString(date.toLocalTime().time(), timeFormat);
+    const QDateTime local = date.toLocalTime();
+    const Patterns& patterns = patternsOf(locale);
+    return locale.toString(local.date(), patterns.abbreviatedDate) + QStringLiteral(", ")
+        + locale.toString(local.time(), patterns.shortTime);
 }
 
 QString longDateText(const QDateTime& date, const QLocale& locale)
