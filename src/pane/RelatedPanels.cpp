@@ -69,7 +69,10 @@ RelatedRow::RelatedRow(Style style, const VeskItem& item, QWidget* parent)
         m_hover = value.toReal();
         update();
     });
-    connect(&Theme::current(), &Theme::appearanceChanged, this, qOverload<>(&QWidget::update));
+    connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
+        m_elided = {};
+        update();
+    });
 }
 
 void RelatedRow::setItem(const VeskItem& item)
@@ -77,6 +80,7 @@ void RelatedRow::setItem(const VeskItem& item)
     m_item = item;
     m_title = cleanedDisplayTitle(item);
     m_detail = m_style == Style::Version ? abbreviatedDateTimeText(item.createdAt) : veskKindWord(item.kind);
+    m_elided = {};
     setAccessibleName(m_title);
     update();
 }
@@ -210,16 +214,21 @@ void RelatedRow::paintEvent(QPaintEvent*)
     const qreal spacing = version ? 2 : 1;
     const qreal block = titleMetrics.height() + spacing + detailMetrics.height();
     qreal y = (height() - block) / 2;
+    if (m_elided.width != textWidth) {
+        // A version's title keeps its start and end; a related item's keeps its start.
+        m_elided.title = titleMetrics.elidedText(m_title, version ? Qt::ElideMiddle : Qt::ElideRight, textWidth);
+        m_elided.detail = detailMetrics.elidedText(m_detail, Qt::ElideRight, textWidth);
+        m_elided.width = textWidth;
+    }
     painter.setFont(titleFont);
     painter.setPen(theme.label());
-    // A version's title keeps its start and end; a related item's keeps its start.
     painter.drawText(QRectF(textLeft, y, textWidth, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-        titleMetrics.elidedText(m_title, version ? Qt::ElideMiddle : Qt::ElideRight, textWidth));
+        m_elided.title);
     y += titleMetrics.height() + spacing;
     painter.setFont(detailFont);
     painter.setPen(theme.tertiary());
     painter.drawText(QRectF(textLeft, y, textWidth, detailMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-        detailMetrics.elidedText(m_detail, Qt::ElideRight, textWidth));
+        m_elided.detail);
 }
 
 RelatedPanel::RelatedPanel(VeskStore& store, const VeskItem& item, QWidget* parent)

@@ -54,6 +54,13 @@ private:
     bool m_hovering = false;
     qreal m_hover = 0; // 0 at rest, 1 hovered
     QVariantAnimation* m_animation = nullptr;
+    // The title and detail as last fitted, and the width they were fitted to: a row is painted
+    // with every answer and at each step of its hover, its texts and width seldom change.
+    struct Elided {
+        qreal width = -1;
+        QString title;
+        QString detail;
+    } m_elided;
 };
 
 // The frame, header and rows common to both panels.
