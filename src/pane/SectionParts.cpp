@@ -1,5 +1,6 @@
 #include "pane/SectionParts.h"
 
+#include "pane/KeptLayoutLabel.h"
 #include "pane/PreviewSections.h"
 
 #include "platform/ui/Theme.h"
@@ -16,7 +17,7 @@ namespace vesk {
 
 QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new KeptLayoutLabel(text, parent);
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
