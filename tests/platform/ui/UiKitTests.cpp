@@ -396,6 +396,35 @@ TEST(PaintingTest, APictureDrawnInRowBandsIsThePictureDrawnWhole)
     }
 }
 
+// A see-through fill in bands must blend each row once: bands that overlapped, or met between
+// device pixels, would show as darker seams.
+TEST(PaintingTest, AFillInRowBandsIsTheWholeFill)
+{
+    struct Case {
+        int ratio;
+        QPointF offset;
+    };
+    const QRect box(3, 5, 150, 301);
+    for (const Case& c : {Case{1, {0, 0}}, Case{2, {4, 7}}, Case{1, {0.5, 0.25}}, Case{2, {0, 0.5}}}) {
+        QImage whole(QSize(160, 320) * c.ratio, QImage::Format_ARGB32_Premultiplied);
+        whole.setDevicePixelRatio(c.ratio);
+        whole.fill(Qt::white);
+        QImage banded = whole;
+        const QColor colour(20, 40, 200, 9);
+        {
+            QPainter p(&whole);
+            p.translate(c.offset);
+            p.fillRect(box, colour);
+        }
+        {
+            QPainter p(&banded);
+            p.translate(c.offset);
+            Painting::fillInRowBands(p, box, colour);
+        }
+        EXPECT_EQ(whole, banded) << c.ratio << " at " << c.offset.x() << "," << c.offset.y();
+    }
+}
+
 TEST(PaintingTest, BlurSpreadsEvenlyOnImagesWiderThanTall)
 {
     // A wide image: the vertical passes walk columns, where a wrong row stride would smear the
