@@ -36,7 +36,7 @@ void KeptLayoutLabel::paintEvent(QPaintEvent* event)
         QLabel::paintEvent(event);
         return;
     }
-    if (!m_line || m_lineText != text() || m_lineFont != font()) {
+    if (!m_line || m_lineText != text() || m_lineFont != font() || m_lineDpi != logicalDpiY()) {
         // Laid out as the painter lays out a label's text: one line as wide as it needs.
         m_line = std::make_unique<QTextLayout>(text(), font(), this);
         QTextOption option(Qt::AlignLeft);
@@ -51,6 +51,7 @@ void KeptLayoutLabel::paintEvent(QPaintEvent* event)
         m_line->endLayout();
         m_lineText = text();
         m_lineFont = font();
+        m_lineDpi = logicalDpiY();
     }
     const QTextLine line = m_line->lineAt(0);
     const QRect box = contentsRect();

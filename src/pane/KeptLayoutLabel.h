@@ -27,6 +27,8 @@ private:
     std::unique_ptr<QTextLayout> m_line;
     QString m_lineText;
     QFont m_lineFont;
+    // Points become pixels at the screen's resolution: a window moved to another screen lays out anew.
+    int m_lineDpi = 0;
 };
 
 } // namespace vesk
