@@ -15,7 +15,7 @@ PACKAGES=(
   libx11-dev libxcb1-dev
   libsqlite3-dev sqlite3 ffmpeg libssl-dev libexiv2-dev libheif-dev
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-  libsecret-1-dev libplist-dev
+  libsecret-1-dev libplist-dev libpsl-dev publicsuffix
   shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base
   # running GUI tests and the app headless, with a session bus
   xvfb xauth dbus dbus-x11 xdotool imagemagick

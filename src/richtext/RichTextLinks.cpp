@@ -4,6 +4,8 @@
 #include "richtext/RichTextFormat.h"
 #include "richtext/RichTextLists.h"
 
+#include "platform/PublicSuffixes.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
@@ -35,15 +37,40 @@ qsizetype trimmedLinkLength(const QString& candidate, bool keepBalancedParenthes
     return length;
 }
 
+// The host part of an address without a scheme: what comes before its port, path, query or fragment.
+QStringView hostOf(QStringView address)
+{
+    for (qsizetype i = 0; i < address.size(); ++i) {
+        const QChar c = address[i];
+        if (c == QLatin1Char(':') || c == QLatin1Char('/') || c == QLatin1Char('?') || c == QLatin1Char('#'))
+            return address.first(i);
+    }
+    return address;
+}
+
+// A name that stands for a web site without a scheme: one under a known public suffix, or one
+// that begins with "www." and goes on.
+bool isWebHostName(QStringView host)
+{
+    if (host.startsWith(QLatin1String("www."), Qt::CaseInsensitive) && host.size() > 4)
+        return true;
+    return isUnderPublicSuffix(host);
+}
+
 } // namespace
 
-QList<DetectedLink> findSchemeLinks(const QString& text)
+QList<DetectedLink> findAddressLinks(const QString& text)
 {
+    // The last branch is an address without a scheme: a host name, then an optional port and path.
+    // Its own look-behind keeps it off file paths ("/home/me/notes.md") and Windows drives; whether
+    // the name is a domain at all is asked of the public suffix list below.
     static const QRegularExpression pattern(QStringLiteral(
         "(?i)(?<![\\w@.%+-])(?:"
         "(?:https?|ftp)://[^\\s<>\"]+"
         "|mailto:[^\\s<>\"]+"
         "|[A-Z0-9._%+-]+@(?:[A-Z0-9](?:[A-Z0-9-]{0,62}[A-Z0-9])?\\.)+[A-Z]{2,63}(?![\\w@-])"
+        "|(?<![/\\\\:])(?:[A-Z0-9](?:[A-Z0-9-]{0,62}[A-Z0-9])?\\.)+[A-Z][A-Z0-9-]{0,62}(?![\\w@-])"
+        "(?::\\d{1,5})?(?:[/?#][^\\s<>\"]*)?"
         ")"));
     QList<DetectedLink> links;
     auto it = pattern.globalMatch(text);
@@ -54,8 +81,14 @@ QList<DetectedLink> findSchemeLinks(const QString& text)
         if (length == 0)
             continue;
         const QString address = candidate.left(length);
-        const bool isEmail = !address.contains(QLatin1Char(':')) && address.contains(QLatin1Char('@'));
-        const QUrl url(isEmail ? QStringLiteral("mailto:") + address : address, QUrl::TolerantMode);
+        static const QRegularExpression schemeStart(QStringLiteral("^(?i)(?:(?:https?|ftp)://|mailto:)"));
+        const bool hasScheme = schemeStart.match(address).hasMatch();
+        const bool isEmail = !hasScheme && address.contains(QLatin1Char('@'));
+        if (!hasScheme && !isEmail && !isWebHostName(hostOf(address)))
+            continue;
+        const QString spelled = isEmail ? QStringLiteral("mailto:") + address
+                                        : hasScheme ? address : QStringLiteral("https://") + address;
+        const QUrl url(spelled, QUrl::TolerantMode);
         if (!url.isValid() || url.scheme().isEmpty())
             continue;
         if (!isEmail && url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0 && url.host().isEmpty())
@@ -112,7 +145,7 @@ void detectLinks(FormatRuns<Format>& runs, const QString& text)
         }
         runs.transformRanges(ranges, [&hrefs](Format& format, qsizetype i) { setDetectedLink(format, hrefs[i]); });
     };
-    linkAll(findSchemeLinks(text));
+    linkAll(findAddressLinks(text));
     linkAll(findBareDomainLinks(text));
 }
 
@@ -195,7 +228,7 @@ void refreshDetectedLinks(FormatRuns<QTextCharFormat>& runs, const QString& text
         (looksDetected(span, text) ? detected : kept).append(span);
 
     QList<LinkSpan> schemeLinks;
-    for (const DetectedLink& link : findSchemeLinks(text)) {
+    for (const DetectedLink& link : findAddressLinks(text)) {
         if (!coveredBy(kept, link.start))
             schemeLinks.append(LinkSpan{link.start, link.start + link.length, QString::fromUtf8(link.url.toEncoded())});
     }

@@ -20,9 +20,11 @@ struct DetectedLink {
     QUrl url;
 };
 
-// Addresses with a scheme (http, https, ftp, mailto:) and plain e-mail addresses, as the first pass
-// of detectLinks finds them; trailing sentence punctuation is not part of a link.
-QList<DetectedLink> findSchemeLinks(const QString& text);
+// The first pass of detectLinks: addresses with a scheme (http, https, ftp, mailto:), plain e-mail
+// addresses, and web addresses without a scheme whose host is a domain under any public suffix or
+// begins with "www." (www.bbc.co.uk/news, test.com.au:8080/x), those linked to https. Trailing
+// sentence punctuation is not part of a link.
+QList<DetectedLink> findAddressLinks(const QString& text);
 // Bare domains under one of sixteen well-known top-level domains (www.example.com, example.io/path),
 // linked to https; never the domain part of an e-mail address.
 QList<DetectedLink> findBareDomainLinks(const QString& text);

@@ -35,7 +35,7 @@ TEST(RichTextLinks, BareDomainsAndTheirPunctuation)
     EXPECT_EQ(linksOf(QStringLiteral("[docs.example.io]")), "[[docs.example.io](https://docs.example.io)]");
     EXPECT_EQ(linksOf(QStringLiteral("EXAMPLE.COM now")), "[EXAMPLE.COM](https://example.com) now");
     EXPECT_EQ(linksOf(QStringLiteral("api.example.dev:8080/x?")), "[api.example.dev:8080/x](https://api.example.dev:8080/x)?");
-    EXPECT_EQ(linksOf(QStringLiteral("example.de and example.uk")), "example.de and example.uk")
+    EXPECT_TRUE(findBareDomainLinks(QStringLiteral("example.de and example.uk")).isEmpty())
         << "top-level domains outside the sixteen";
     EXPECT_EQ(linksOf(QStringLiteral("-bad-.com x_y.com")), "-bad-.com x_y.com");
     EXPECT_EQ(linksOf(QStringLiteral("file.txt")), "file.txt");
@@ -51,6 +51,32 @@ TEST(RichTextLinks, LongDottedNamesAreReadFromTheirFirstLabel)
     EXPECT_EQ(links[0].length, name.size());
     EXPECT_TRUE(findBareDomainLinks(QStringLiteral("www.").repeated(5000)).isEmpty());
     EXPECT_EQ(linksOf(QStringLiteral("see...example.com")), "see...[example.com](https://example.com)");
+}
+
+// Addresses without a scheme are linked whole when their host is a domain under a public suffix
+// (or starts with www.), not cut at a top-level domain that the bare-domain pass knows.
+TEST(RichTextLinks, AddressesUnderAnyPublicSuffixAreLinkedWhole)
+{
+    const struct {
+        const char* text;
+        const char* linked;
+    } cases[] = {
+        {"Visit www.bbc.co.uk/news", "Visit [www.bbc.co.uk/news](https://www.bbc.co.uk/news)"},
+        {"example.co.uk", "[example.co.uk](https://example.co.uk)"},
+        {"see www.gov.uk/browse.", "see [www.gov.uk/browse](https://www.gov.uk/browse)."},
+        {"test.com.au:8080/x", "[test.com.au:8080/x](https://test.com.au:8080/x)"},
+        {"shop.example.de/a.", "[shop.example.de/a](https://shop.example.de/a)."},
+        {"(www.intranet)", "([www.intranet](https://www.intranet))"},
+        {"EXAMPLE.DE?", "[EXAMPLE.DE](https://example.de)?"},
+        {"a.example.org/r?u=https://b.example", "[a.example.org/r?u=https://b.example](https://a.example.org/r?u=https://b.example)"},
+        // Not domains: a public suffix alone, unknown last labels, numbers, file names and paths.
+        {"co.uk and com.au", "co.uk and com.au"},
+        {"notes.draft e.g. i.e. v1.2.3", "notes.draft e.g. i.e. v1.2.3"},
+        {"/home/me/site.de C:\\web\\site.de", "/home/me/site.de C:\\web\\site.de"},
+        {"user@example.co.uk", "[user@example.co.uk](mailto:user@example.co.uk)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(linksOf(QString::fromUtf8(c.text)).toStdString(), c.linked);
 }
 
 TEST(RichTextLinks, SchemesAndMailAreLinkedOnce)
