@@ -8,6 +8,7 @@
 #include "timelineview/TimelineEntryView.h"
 #include "timelineview/VeskTimelineEdgeScroller.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -267,6 +268,12 @@ void VeskPersonTimelineView::rebuildEntries(const QList<VeskTimelinePhoto>& phot
         return;
     }
     m_shownPhotos = photos;
+    // A hidden entry holding focus would pass it on to the next in the focus chain, the last entry
+    // made, and the scroll area would scroll all the way down to show it: the list stays where the
+    // user was when focus waits on the scroll area instead.
+    const QWidget* focused = QApplication::focusWidget();
+    if (focused && m_list->isAncestorOf(focused))
+        m_scroll->setFocus(Qt::OtherFocusReason);
     // An entry may be the one whose button or menu led here: it goes once control is back in the
     // event loop.
     for (TimelineEntryView* entry : std::as_const(m_entries)) {

@@ -17,6 +17,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -313,6 +315,44 @@ TEST_F(TimelineView, AFailedExportSaysWhyAndAClosedWindowOnlyLogs)
     }));
     EXPECT_TRUE(QFile::exists(*chosen));
     setVeskLogCapture({});
+}
+
+// Removing or restoring a photo rebuilds the list; it stays where the user was, with the changed
+// place in view, wherever focus was (the pressed button goes with its entry).
+TEST_F(TimelineView, RemovingAndRestoringKeepTheListWhereItWas)
+{
+    for (int i = 3; i < 12; ++i) {
+        VeskItem item = annPhotos.first();
+        item.id = QUuid::createUuid();
+        item.title = QStringLiteral("Photo %1").arg(i + 1);
+        item.createdAt = item.createdAt.addDays(i);
+        annPhotos.append(item);
+    }
+    auto view = makeView();
+    view->resize(640, 600);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    auto* scroll = view->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    auto settled = [&] {
+        settle(*view);
+        QCoreApplication::processEvents();
+        return scroll->verticalScrollBar()->value();
+    };
+    ASSERT_GT(scroll->verticalScrollBar()->maximum(), 0) << "the list is longer than its view";
+    // The first entry with the list at its top, and later ones scrolled to.
+    for (const int entry : {0, 1, 3, 6}) {
+        scroll->verticalScrollBar()->setValue(entry == 0 ? 0 : view->entries().at(entry)->y() - 10);
+        const int before = settled();
+        auto* remove = view->entries().at(entry)->findChild<QPushButton*>();
+        remove->setFocus(Qt::MouseFocusReason);
+        remove->click();
+        EXPECT_EQ(settled(), before) << "Remove on entry " << entry;
+        view->restoreRemovedAction()->trigger();
+        EXPECT_EQ(settled(), before) << "Restore after entry " << entry;
+        const QRect shown = view->entries().at(entry)->geometry().translated(0, -before);
+        EXPECT_TRUE(shown.intersects(scroll->viewport()->rect())) << "the restored entry " << entry << " is in view";
+    }
 }
 
 TEST_F(TimelineView, EditsSurviveReopeningAndPersonsStayApart)
