@@ -68,7 +68,13 @@ SecureEditSheet::SecureEditSheet(SecureVeskPreview& preview, QWidget* parent)
                                     QStringLiteral("secureEditFailure"));
     m_failureText = m_failureLine->findChild<QLabel*>(QStringLiteral("secureEditFailureText"));
     m_failureLine->setVisible(preview.editValues().saveFailed);
-    footer->addWidget(m_failureLine, 0, Qt::AlignHCenter);
+    // Centred between two stretches, yet as wide as the footer: the text wraps onto as many lines
+    // as it needs, and the footer, being given the line's whole width, asks for their height.
+    auto* failureRow = static_cast<QHBoxLayout*>(m_failureLine->layout());
+    failureRow->setStretchFactor(m_failureText, 0);
+    failureRow->insertStretch(0, 1);
+    failureRow->addStretch(1);
+    footer->addWidget(m_failureLine);
     auto* buttons = new QHBoxLayout;
     QWidget* protectedNote = makeSymbolLabel(QStringLiteral("lock.fill"),
                                              QStringLiteral("Protected fields remain in the system keyring"), this,
@@ -160,6 +166,9 @@ void SecureEditSheet::showSaveFailure()
         m_failureText->setText(reason.isEmpty() ? kFailure : kFailure + QLatin1Char(' ') + reason);
     }
     m_failureLine->setVisible(failed);
+    // The sheet's width is fixed; its height follows the lines the failure now takes.
+    layout()->activate();
+    adjustSize();
 }
 
 } // namespace vesk

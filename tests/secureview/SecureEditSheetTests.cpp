@@ -128,5 +128,35 @@ TEST_F(SecureEditSheetTest, AKeyringThatIsNotThereIsNamedInTheFailure)
     EXPECT_EQ(secrets->entries.value(item.id), QByteArray("old"));
 }
 
+// The failure line, with or without its reason, gets the lines it needs: nothing of it is cut by
+// the sheet's bottom or squeezed into one line's height.
+TEST_F(SecureEditSheetTest, TheFailureLineHasTheRoomItsTextNeeds)
+{
+    for (const bool card : {false, true}) {
+        const VeskItem item = card ? addCard(QStringLiteral("Visa"), QStringLiteral("4111111111111111"),
+                                             QStringLiteral("12/26"), QStringLiteral("123"))
+                                   : addPassword(QStringLiteral("Router"), QStringLiteral("old"));
+        auto preview = makePreview(item);
+        preview->beginEditing();
+        SecureEditSheet* sheet = preview->editSheet();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        secrets->failWrites = KeychainError::unavailable();
+        if (card)
+            sheet->codeField()->setText(QStringLiteral("999"));
+        else
+            sheet->secretField()->setText(QStringLiteral("new"));
+        QTest::mouseClick(sheet->saveButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QLabel* text = sheet->failureText();
+        ASSERT_TRUE(text->isVisible());
+        EXPECT_GE(text->height(), text->heightForWidth(text->width())) << "card " << card;
+        const QRect inSheet(text->mapTo(sheet, QPoint()), text->size());
+        EXPECT_TRUE(sheet->rect().contains(inSheet)) << "card " << card;
+        EXPECT_GE(sheet->saveButton()->mapTo(sheet, QPoint()).y(), inSheet.bottom()) << "the buttons stay below it";
+        secrets->failWrites.reset();
+        preview->cancelEditing();
+    }
+}
+
 } // namespace
 } // namespace vesk::test
