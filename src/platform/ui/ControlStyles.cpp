@@ -36,14 +36,17 @@ QString applicationStyleSheet(const Theme& theme)
                  .arg(cssColor(theme.primary(0.055)), label, cssColor(theme.primary(0.12)), cssColor(theme.primary(0.09)),
                       cssColor(theme.primary(0.15)), tertiary, cssColor(theme.primary(0.03)), cssColor(theme.accent(0.18)),
                       cssColor(theme.accent(0.55)));
+    // A disabled prominent button keeps a faded accent; its text takes the label colour, as white
+    // on the pale fill could hardly be read.
     sheet += QStringLiteral(
                  "QPushButton[veskRole=\"prominent\"] { background: %1; color: white; border: 1px solid %1; }"
                  "QPushButton[veskRole=\"prominent\"]:hover { background: %2; }"
-                 "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; color: cssColor(255,255,255,0.8); }"
+                 "QPushButton[veskRole=\"prominent\"]:disabled { background: %3; border-color: %3; color: %7; }"
                  "QPushButton[veskRole=\"plain\"] { background: transparent; border: none; color: %4; }"
                  "QPushButton[veskRole=\"plain\"]:hover { color: %5; }"
                  "QPushButton[veskRole=\"destructive\"] { color: %6; }")
-                 .arg(accent, cssColor(theme.accent().lighter(112)), cssColor(theme.accent(0.45)), accent, label, red);
+                 .arg(accent, cssColor(theme.accent().lighter(112)), cssColor(theme.accent(0.45)), accent, label, red,
+                      cssColor(theme.label(0.7)));
     // Tool buttons (icon buttons beside fields) take the bordered look; raised-on-hover ones stay
     // bare until the pointer is over them.
     sheet += QStringLiteral(

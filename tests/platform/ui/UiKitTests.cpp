@@ -1,8 +1,10 @@
 // The shared UI kit: appearance setting, colours, the symbol map onto the icon font, springs and
 // the painting helpers other areas draw with.
 #include "platform/Settings.h"
+#include "platform/ui/ControlStyles.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
+#include "platform/ui/SheetParts.h"
 #include "platform/ui/SpringAnimator.h"
 #include "platform/ui/Theme.h"
 
@@ -12,6 +14,8 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -68,16 +72,21 @@ TEST(ThemeTest, OpacityMultipliesAndClamps)
     EXPECT_EQ(Theme::rgb(0.48, 0.51, 0.55), QColor::fromRgbF(0.48f, 0.51f, 0.55f));
 }
 
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// The contrast ratio of two opaque colours, as readability guidelines measure it (1 to 21).
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST(ThemeTest, PaletteTextStaysReadableInBothAppearances)
 {
-    auto luminance = [](const QColor& c) {
-        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
-    auto contrast = [&](const QColor& a, const QColor& b) {
-        const double la = luminance(a), lb = luminance(b);
-        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-    };
     for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
         Theme theme;
         theme.setAppearance(appearance);
@@ -89,6 +98,38 @@ TEST(ThemeTest, PaletteTextStaysReadableInBothAppearances)
         // Palette colours are opaque: stock widgets do not blend them.
         EXPECT_EQ(p.color(QPalette::WindowText).alpha(), 255);
         EXPECT_EQ(p.color(QPalette::PlaceholderText).alpha(), 255);
+    }
+}
+
+// Prominent buttons, enabled or not, drawn by the application's style sheet in a window of
+// either appearance: the text's colour against the button's own fill.
+TEST(ControlStylesTest, ProminentButtonTextStaysReadableWhenDisabled)
+{
+    for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
+        for (const bool enabled : {true, false}) {
+            Theme theme;
+            theme.setAppearance(appearance);
+            QWidget window;
+            window.setPalette(theme.palette());
+            window.setAutoFillBackground(true);
+            window.setStyleSheet(applicationStyleSheet(theme));
+            auto* column = new QVBoxLayout(&window);
+            QPushButton* button = prominentButton(QStringLiteral("Export Photo Book PDF…"), &window);
+            column->addWidget(button);
+            button->setEnabled(enabled);
+            window.resize(320, 60);
+            window.ensurePolished();
+            column->activate();
+            const QImage shot = window.grab(button->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+            const QColor fill = shot.pixelColor(6, shot.height() / 2);
+            double best = 1.0;
+            for (int y = shot.height() / 4; y < shot.height() * 3 / 4; ++y) {
+                for (int x = shot.width() / 4; x < shot.width() * 3 / 4; ++x)
+                    best = std::max(best, contrast(shot.pixelColor(x, y), fill));
+            }
+            EXPECT_GE(best, 3.0) << (appearance == Appearance::Dark ? "dark" : "light")
+                                 << (enabled ? " enabled" : " disabled");
+        }
     }
 }
 
