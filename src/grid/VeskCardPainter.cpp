@@ -104,6 +104,26 @@ struct BadgeTile {
     bool trailingArrow = false;
 };
 
+QString badgeText(bool broughtBack)
+{
+    return broughtBack ? QStringLiteral("Brought Back") : QStringLiteral("Closest");
+}
+
+QFont badgeFont()
+{
+    return Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
+}
+
+// The capsule of a card's Brought Back or Closest badge, at the card's top trailing corner.
+QRectF badgeCapsule(const QRectF& card, bool broughtBack)
+{
+    const QFontMetricsF metrics(badgeFont());
+    const double symbolSide = metrics.height();
+    const double width = 9 + symbolSide + 5 + metrics.horizontalAdvance(badgeText(broughtBack)) + 9;
+    const double height = 5 + metrics.height() + 5;
+    return QRectF(card.right() - 8 - width, card.top() + 8, width, height);
+}
+
 void paintBadgeTile(QPainter& painter, const QRectF& area, const BadgeTile& tile, const Theme& theme)
 {
     fillGradient(painter, area, area.topLeft(), area.bottomRight(), tile.gradient);
@@ -126,8 +146,21 @@ void paintBadgeTile(QPainter& painter, const QRectF& area, const BadgeTile& tile
     const QFontMetricsF captionMetrics(tile.captionFont);
     const double height = labelMetrics.height() + (tile.caption ? 3 + captionMetrics.height() : 0);
     double y = area.center().y() - height / 2;
-    const double width = std::max(0.0, textRight - x);
+    double width = std::max(0.0, textRight - x);
+    // The media area's top is the card's: a badge may come over its trailing corner. A label that
+    // would run under it goes down below it, or, where the tile has no room for that, stops short.
+    // Whether a badge shows or not, the tile stays the same, so nothing moves when one comes.
+    const QRectF badges = badgeCapsule(area, true).united(badgeCapsule(area, false));
+    const QRectF labelBox(x, y, labelMetrics.horizontalAdvance(tile.label), labelMetrics.height());
+    if (labelBox.intersects(badges)) {
+        const double below = badges.bottom() + 2;
+        if (below + height <= area.bottom() - 4)
+            y = below;
+        else
+            width = std::max(0.0, std::min(width, badges.left() - 6 - x));
+    }
     drawLines(painter, QPointF(x, y), width, tile.label, labelFont, tile.labelColor, 1);
+    width = std::max(0.0, textRight - x);
     if (tile.caption) {
         y += labelMetrics.height() + 3;
         drawLines(painter, QPointF(x, y), width, *tile.caption, tile.captionFont, tile.captionColor, 1);
@@ -315,13 +348,11 @@ void paintBadge(QPainter& painter, const QRectF& card, bool broughtBack, double 
     if (presence <= 0.01)
         return;
     const QString symbol = broughtBack ? QStringLiteral("arrow.uturn.backward") : QStringLiteral("sparkles");
-    const QString text = broughtBack ? QStringLiteral("Brought Back") : QStringLiteral("Closest");
-    const QFont font = Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::DemiBold);
+    const QString text = badgeText(broughtBack);
+    const QFont font = badgeFont();
     const QFontMetricsF metrics(font);
     const double symbolSide = metrics.height();
-    const double width = 9 + symbolSide + 5 + metrics.horizontalAdvance(text) + 9;
-    const double height = 5 + metrics.height() + 5;
-    const QRectF capsuleRect(card.right() - 8 - width, card.top() + 8, width, height);
+    const QRectF capsuleRect = badgeCapsule(card, broughtBack);
 
     painter.save();
     painter.setOpacity(painter.opacity() * presence);

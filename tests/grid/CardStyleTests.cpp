@@ -203,6 +203,59 @@ TEST(CardPainting, ScaledCardsAtRestKeepTheirTextSharp)
     }
 }
 
+// A badge at the card's corner never lands on the tile's label ("SECURE VESK", a file's format):
+// under where either badge comes, the tile alone shows no text, at any card width.
+TEST(CardPainting, BadgesAndTileLabelsKeepApart)
+{
+    auto content = [](VeskKind kind, const QString& marker, const QString& path) {
+        VeskCardContent c;
+        c.item.id = QUuid::createUuid();
+        c.item.kind = kind;
+        c.item.title = QStringLiteral("Router");
+        c.item.searchableText = marker;
+        if (!path.isEmpty())
+            c.item.filePath = path;
+        c.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+        c.displayTitle = c.item.title;
+        c.dates = cardDatesFor(c.item, std::nullopt);
+        return c;
+    };
+    const VeskCardContent cards[] = {
+        content(VeskKind::Text, QStringLiteral("__vesk_secure__"), QString()),
+        content(VeskKind::Text, QStringLiteral("__vesk_secure_credit_card__"), QString()),
+        content(VeskKind::Activity, QStringLiteral("__vesk_activity__"), QString()),
+        content(VeskKind::File, QString(), QStringLiteral("/library/Items/A/deck.key")),
+    };
+    for (const VeskCardContent& card : cards) {
+        for (const double width : {180.0, 200.0, 240.0}) {
+            for (const bool broughtBack : {false, true}) {
+                SCOPED_TRACE(card.item.searchableText.toString().toStdString() + " width " + std::to_string(int(width))
+                             + (broughtBack ? " brought back" : " closest"));
+                auto render = [&](double presence) {
+                    QImage image(QSize(int(width) + 60, 240), QImage::Format_ARGB32_Premultiplied);
+                    image.fill(Qt::white);
+                    QPainter painter(&image);
+                    CardLook look = CardLook::from(cardStyleFor({}), {}, false);
+                    look[broughtBack ? CardLook::BroughtBackBadge : CardLook::ClosestBadge] = presence;
+                    paintVeskCard(painter, QRectF(30, 26, width, kCardHeight), card, look, Theme::current());
+                    return image;
+                };
+                const QImage bare = render(0.0);
+                const QImage badged = render(1.0);
+                QRect badge;
+                for (int y = 0; y < bare.height(); ++y) {
+                    for (int x = 0; x < bare.width(); ++x) {
+                        if (bare.pixel(x, y) != badged.pixel(x, y))
+                            badge |= QRect(x, y, 1, 1);
+                    }
+                }
+                ASSERT_FALSE(badge.isEmpty());
+                EXPECT_LT(edgeEnergy(bare, badge.adjusted(1, 1, -1, -1)), 1.0) << "the tile shows text under the badge";
+            }
+        }
+    }
+}
+
 // A card's title, extract, dates and label are drawn from glyphs laid out once: each line must
 // still start at the text column's left edge, whatever white space it starts with, and a line
 // too long for the card must end in its ellipsis inside the column, not run on past it.
