@@ -58,7 +58,7 @@ public:
     void start();
     // One listing; public for the watcher's thread only.
     void scan();
-    // A scan once the folder has been quiet for the debounce time.
+    // A scan delayMs from now, in place of the one waiting, if any.
     void scheduleScan(int delayMs);
 
 signals:
