@@ -2,13 +2,13 @@
 
 #include "intake/InboxEntryCheck.h"
 #include "intake/MobilePackages.h"
+#include "platform/FolderWriteEvents.h"
 #include "platform/Log.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QTimer>
 
 namespace vesk {
@@ -31,9 +31,10 @@ void CloudInboxWatcher::configure(const QString& syncedFolder)
         veskLog(QStringLiteral("Vesk cloud Inbox create error: could not create ") + inbox);
     m_inboxPath = inbox;
 
-    m_watcher = new QFileSystemWatcher(this);
-    m_watcher->addPath(inbox);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &CloudInboxWatcher::scan);
+    m_events = new FolderWriteEvents(this);
+    const bool watching = m_events->watch(inbox);
+    connect(m_events, &FolderWriteEvents::changed, this, &CloudInboxWatcher::scan);
+    m_writers.emplace(inbox, watching ? m_events : nullptr);
     m_poll = new QTimer(this);
     m_poll->setInterval(m_timing.pollMs);
     connect(m_poll, &QTimer::timeout, this, &CloudInboxWatcher::scan);
@@ -56,6 +57,7 @@ void CloudInboxWatcher::scan()
     }
     m_lastScan.start();
     m_stability.beginScan();
+    m_writers->beginScan();
     const QStringList names = QDir(m_inboxPath).entryList(
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     QStringList ready;
@@ -75,9 +77,16 @@ void CloudInboxWatcher::scan()
                 continue;
             m_refused.remove(path);
         }
-        const Readiness readiness = !package         ? plainFileReadiness(path)
+        if (package)
+            watchPackage(path);
+        Readiness readiness = !package                ? plainFileReadiness(path)
             : hasActivityPackageExtension(path) ? activityPackageReadiness(path)
                                                 : notePackageReadiness(path);
+        // Sizes and times say nothing of a writer that pauses; a file of the entry still open
+        // for writing (one the manifest does not name, too) holds the whole entry back. Its
+        // close wakes a scan when the folder's events come; the poll looks again in any case.
+        if (readiness.state == Readiness::State::Ready && m_writers->isBeingWritten(path))
+            readiness.state = m_events->isWatching(m_inboxPath) ? Readiness::State::Idle : Readiness::State::Pending;
         switch (readiness.state) {
         case Readiness::State::Ready:
             ready.append(path);
@@ -126,6 +135,18 @@ std::optional<QString> unreadableManifest(const QString& path)
 }
 
 } // namespace
+
+void CloudInboxWatcher::watchPackage(const QString& package)
+{
+    if (!m_events->watch(package))
+        return;
+    QDirIterator it(package, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString folder = it.next();
+        if (!it.fileInfo().isSymLink())
+            m_events->watch(folder);
+    }
+}
 
 CloudInboxWatcher::Readiness CloudInboxWatcher::plainFileReadiness(const QString& path)
 {

@@ -2,13 +2,14 @@
 // Watches "Documents/VeskInbox" in the synced folder the phone companion writes to. Entries lying
 // directly in it (note packages, activity packages, other files) are handed to the handler once
 // everything they need has arrived: each file present and unchanged in size and time since the
-// previous scan. Scans run on folder changes, on a poll, and soon after a scan that found
+// previous scan, and no file of the entry still open for writing. Scans run on folder changes, on a poll, and soon after a scan that found
 // something incomplete. An entry that can never arrive as it stands (a pipe or device where a
 // file belongs, a photo that leads outside its package, a manifest over the size limit) is
 // reported once and left alone until something in it changes; an empty file is never ready.
 // Runs on the thread that made it; it never changes a file.
 
 #include "intake/FileStability.h"
+#include "intake/InboxWriters.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -16,10 +17,11 @@
 #include <QStringList>
 #include <functional>
 
-class QFileSystemWatcher;
 class QTimer;
 
 namespace vesk {
+
+class FolderWriteEvents;
 
 class CloudInboxWatcher : public QObject {
     Q_OBJECT
@@ -56,6 +58,8 @@ public:
 private:
     void configure(const QString& syncedFolder);
     Readiness plainFileReadiness(const QString& path);
+    // Events from the package's folders too: the close of a file inside it wakes a scan.
+    void watchPackage(const QString& package);
 
     Handler m_handler;
     RefusalHandler m_refusalHandler;
@@ -64,7 +68,8 @@ private:
     Timing m_timing;
     QString m_inboxPath;
     StabilityTracker m_stability;
-    QFileSystemWatcher* m_watcher = nullptr;
+    FolderWriteEvents* m_events = nullptr;
+    std::optional<InboxWriters> m_writers;
     QTimer* m_poll = nullptr;
     QTimer* m_retry = nullptr;
     QElapsedTimer m_lastScan;

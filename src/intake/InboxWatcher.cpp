@@ -1,10 +1,10 @@
 #include "intake/InboxWatcher.h"
 
 #include "intake/FileStability.h"
+#include "platform/FolderWriteEvents.h"
 #include "platform/Log.h"
 
 #include <QDir>
-#include <QFileSystemWatcher>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -12,7 +12,7 @@
 namespace vesk {
 
 InboxWatcher::InboxWatcher(const QString& inboxPath, Handler handler, Timing timing, QObject* parent)
-    : QObject(parent), m_inboxPath(QDir::cleanPath(inboxPath)), m_handler(std::move(handler))
+    : QObject(parent), m_inboxPath(QDir::cleanPath(inboxPath)), m_handler(std::move(handler)), m_timing(timing)
 {
     if (!QDir().mkpath(m_inboxPath))
         veskLog(QStringLiteral("Vesk Inbox create error: could not create ") + m_inboxPath);
@@ -31,6 +31,13 @@ InboxWatcher::InboxWatcher(const QString& inboxPath, Handler handler, Timing tim
     QMetaObject::invokeMethod(m_scanner, &InboxScanner::start, Qt::QueuedConnection);
 }
 
+void InboxWatcher::scanSoon()
+{
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner, delay = m_timing.debounceMs] {
+        scanner->scheduleScan(delay);
+    }, Qt::QueuedConnection);
+}
+
 InboxWatcher::~InboxWatcher()
 {
     m_thread->quit();
@@ -47,14 +54,13 @@ void InboxScanner::start()
     m_debounce = new QTimer(this);
     m_debounce->setSingleShot(true);
     connect(m_debounce, &QTimer::timeout, this, &InboxScanner::scan);
-    m_watcher = new QFileSystemWatcher(this);
-    if (!m_watcher->addPath(m_inboxPath))
+    m_events = new FolderWriteEvents(this);
+    m_watching = m_events->watch(m_inboxPath);
+    if (!m_watching)
         veskLog(QStringLiteral("Vesk Inbox could not open directory for watching."));
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
-            [this] { scheduleScan(m_timing.debounceMs); });
-    // Each write to a file already listed changes its time but not the folder; watching the files
-    // too keeps a slow writer's scans coming until it stops.
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { scheduleScan(m_timing.debounceMs); });
+    // A file's writer closing it is announced too, so a file left open is looked at again then.
+    connect(m_events, &FolderWriteEvents::changed, this, [this] { scheduleScan(m_timing.debounceMs); });
+    m_writers.emplace(m_inboxPath, m_watching ? m_events : nullptr);
     scheduleScan(m_timing.firstScanMs);
 }
 
@@ -65,11 +71,13 @@ void InboxScanner::scheduleScan(int delayMs)
 
 void InboxScanner::scan()
 {
+    m_writers->beginScan();
     const QStringList names = QDir(m_inboxPath).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     QHash<QString, FileStamp> current;
     QList<std::pair<QString, FileStamp>> stable;
     bool waiting = false;
+    bool held = false;
     for (const QString& name : names) {
         if (name.startsWith(QLatin1Char('.')))
             continue;
@@ -80,20 +88,21 @@ void InboxScanner::scan()
         current.insert(path, *stamp);
         const auto previous = m_previous.constFind(path);
         if (previous != m_previous.constEnd() && *previous == *stamp) {
-            stable.append({path, *stamp});
+            // A writer that pauses leaves size and time alone: only its open file tells.
+            if (m_writers->isBeingWritten(path))
+                held = true;
+            else
+                stable.append({path, *stamp});
         } else {
             waiting = true;
         }
     }
     m_previous = std::move(current);
 
-    const QStringList watched = m_watcher->files();
-    if (!watched.isEmpty())
-        m_watcher->removePaths(watched);
-    if (!m_previous.isEmpty())
-        m_watcher->addPaths(m_previous.keys());
-    // A file seen for the first time, or changed since, is looked at again once things are quiet.
-    if (waiting && !m_debounce->isActive())
+    // A file seen for the first time, or changed since, is looked at again once things are quiet;
+    // one still open, once its writer closes it, which the folder's events tell (without them,
+    // it is looked at again as often).
+    if ((waiting || (held && !m_watching)) && !m_debounce->isActive())
         scheduleScan(m_timing.debounceMs);
 
     if (stable.isEmpty())

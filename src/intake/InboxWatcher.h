@@ -1,21 +1,23 @@
 #pragma once
 // Watches the local "Inbox" folder: after changes settle it lists the regular, visible files lying
-// directly in it whose size and time held still since the scan before, and hands them, oldest
-// first, to the handler on the thread that created the watcher. It never touches a file.
+// directly in it whose size and time held still since the scan before and that nobody is writing
+// any more, and hands them, oldest first, to the handler on the thread that created the watcher.
+// A file still open for writing is left until its writer closes it. It never touches a file.
 
 #include "intake/FileStability.h"
+#include "intake/InboxWriters.h"
 
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <functional>
 
-class QFileSystemWatcher;
 class QThread;
 class QTimer;
 
 namespace vesk {
 
+class FolderWriteEvents;
 class InboxScanner;
 
 class InboxWatcher : public QObject {
@@ -35,10 +37,14 @@ public:
     ~InboxWatcher() override;
 
     QString inboxPath() const { return m_inboxPath; }
+    // Looks at the folder again once it is quiet: a file the handler left for a later delivery
+    // (it changed while it was copied) would otherwise wait for the next change in the folder.
+    void scanSoon();
 
 private:
     QString m_inboxPath;
     Handler m_handler;
+    Timing m_timing;
     QThread* m_thread = nullptr;
     InboxScanner* m_scanner = nullptr;
 };
@@ -52,17 +58,19 @@ public:
     void start();
     // One listing; public for the watcher's thread only.
     void scan();
+    // A scan delayMs from now, in place of the one waiting, if any.
+    void scheduleScan(int delayMs);
 
 signals:
     void filesReady(const QStringList& paths);
 
 private:
-    void scheduleScan(int delayMs);
-
     QString m_inboxPath;
     InboxWatcher::Timing m_timing;
     QTimer* m_debounce = nullptr;
-    QFileSystemWatcher* m_watcher = nullptr;
+    FolderWriteEvents* m_events = nullptr;
+    bool m_watching = false;
+    std::optional<InboxWriters> m_writers;
     QHash<QString, FileStamp> m_previous;
 };
 

@@ -89,6 +89,11 @@ QFuture<bool> FileIntake::importFile(const QString& path)
 
 QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
 {
+    return importNativeFileAs(nativePath, QUuid::createUuid());
+}
+
+QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID)
+{
     m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
     if (m_host.refuseWhileReadOnly(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported"))) {
@@ -101,7 +106,7 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
         return QtFuture::makeReadyFuture(false);
     }
     // Note and activity packages become items of their own, not plain folders.
-    if (std::optional<QFuture<bool>> package = importIfPackage(QFile::decodeName(nativePath))) {
+    if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID)) {
         return deliverResultAsFuture(this, *package, [this](bool kept) {
             finishFileImport();
             return kept;
@@ -109,7 +114,7 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
     }
 
     auto job = std::make_shared<RunningImport>();
-    job->id = QUuid::createUuid();
+    job->id = newItemID;
     job->name = name;
     job->factsAtStart = m_fileFacts;
     m_runningImports.append(job);

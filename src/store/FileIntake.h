@@ -104,6 +104,16 @@ signals:
 private:
     struct RunningImport;
 
+    // importNativeFile and importIfPackage, with the identifier that the new item, if the import
+    // makes one, is given.
+    QFuture<bool> importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID);
+    std::optional<QFuture<bool>> importIfPackageAs(const QString& path, const QUuid& newItemID);
+    QFuture<bool> importMobileNotePackageAs(const QString& package, const QUuid& id);
+    QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
+    // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
+    // copied; then the item made of it is taken back and the entry waits for the next scan.
+    void importInboxEntry(const QString& path, bool fromCloud);
+
     void finishFileImport();
     // An import's row is written by the capture worker before its item enters the list, and the
     // next finished import waits for that item (the same content dropped twice must find the

@@ -62,6 +62,10 @@ public:
     virtual void saveIfUnsaved(const VeskItem& item) = 0;
     // Deletes the item's own folder inside "Items".
     virtual void removeManagedFile(const VeskItem& item) = 0;
+    // Takes back an item just made of a source that changed while it was copied: its row, its
+    // managed copy, its notice and what the library knows of it go, with no snapshot. False when
+    // its row could not be deleted: the item then stays as it is.
+    virtual bool withdrawNewItem(const QUuid& id) = 0;
     // Makes the kept item the single selection and the focused item; recordUse counts it as opened.
     virtual void selectKept(const QUuid& id, bool recordUse) = 0;
     virtual void postNotice(const VeskIntakeNotice& notice) = 0;

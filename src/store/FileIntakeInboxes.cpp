@@ -3,6 +3,7 @@
 #include "store/FileIntake.h"
 
 #include "intake/CloudInboxWatcher.h"
+#include "intake/InboxEntryCheck.h"
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
 #include "platform/FutureDelivery.h"
@@ -67,41 +68,53 @@ void FileIntake::startInboxWatchers()
 
 void FileIntake::importInboxFiles(const QStringList& paths)
 {
-    for (const QString& path : paths) {
-        // A later scan offers a file again while its import still runs.
-        if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
-            continue;
-        m_inboxPathsInFlight.insert(path);
-        m_host.changeInboxImportCount(1);
-        deliverResult(this, importFile(path), [this, path](bool kept) {
-            if (kept) {
-                if (const std::optional<QString> error = removeEntry(path))
-                    veskLog(QStringLiteral("Vesk Inbox cleanup error for ") + QFileInfo(path).fileName()
-                            + QStringLiteral(": ") + *error);
-            }
-            m_inboxPathsInFlight.remove(path);
-            m_host.changeInboxImportCount(-1);
-        });
-    }
+    for (const QString& path : paths)
+        importInboxEntry(path, false);
 }
 
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
-    for (const QString& path : packageRootPaths(paths)) {
-        if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
-            continue;
-        m_inboxPathsInFlight.insert(path);
-        m_host.changeCloudImportCount(1);
-        deliverResult(this, importFile(path), [this, path](bool kept) {
-            if (kept) {
-                if (const std::optional<QString> error = removeEntry(path))
-                    veskLog(QStringLiteral("Vesk cloud Inbox cleanup error for ") + QFileInfo(path).fileName()
-                            + QStringLiteral(": ") + *error);
-            }
-            m_inboxPathsInFlight.remove(path);
-            m_host.changeCloudImportCount(-1);
-        });
-    }
+    for (const QString& path : packageRootPaths(paths))
+        importInboxEntry(path, true);
+}
+
+void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
+{
+    // A later scan offers an entry again while its import still runs.
+    if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
+        return;
+    m_inboxPathsInFlight.insert(path);
+    const auto changeCount = [this, fromCloud](int delta) {
+        if (fromCloud)
+            m_host.changeCloudImportCount(delta);
+        else
+            m_host.changeInboxImportCount(delta);
+    };
+    changeCount(1);
+    // Its size and time (of every file, for a package) before the copy: a writer that went on
+    // meanwhile made the copy a part of what the entry now holds.
+    const QByteArray before = entryTreeStamp(path);
+    const QUuid newItemID = QUuid::createUuid();
+    deliverResult(this, importNativeFileAs(QFile::encodeName(QDir::cleanPath(path)), newItemID),
+                  [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
+        const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
+        const QString name = QFileInfo(path).fileName();
+        // An entry taken away meanwhile leaves the item as the only copy of what was copied.
+        const bool present = QFileInfo::exists(path);
+        if (present && entryTreeStamp(path) != before) {
+            // The entry stays for a later delivery, which makes the item of it whole.
+            veskLog(inboxName + QStringLiteral(" import error for ") + name
+                    + QStringLiteral(": it changed while it was copied"));
+            (void)m_host.withdrawNewItem(newItemID);
+            if (!fromCloud && m_inboxWatcher)
+                m_inboxWatcher->scanSoon();
+        } else if (kept && present) {
+            if (const std::optional<QString> error = removeEntry(path))
+                veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
+        }
+        m_inboxPathsInFlight.remove(path);
+        changeCount(-1);
+    });
 }
 
 } // namespace vesk

@@ -115,19 +115,28 @@ bool FileIntake::isActivityPackage(const QString& path, bool isFolder)
 
 std::optional<QFuture<bool>> FileIntake::importIfPackage(const QString& path)
 {
+    return importIfPackageAs(path, QUuid::createUuid());
+}
+
+std::optional<QFuture<bool>> FileIntake::importIfPackageAs(const QString& path, const QUuid& newItemID)
+{
     const QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
     if (info.isDir() && hasNotePackageExtension(path))
-        return importMobileNotePackage(path);
+        return importMobileNotePackageAs(path, newItemID);
     if (isActivityPackage(path, info.isDir()))
-        return importActivityPackage(path);
+        return importActivityPackageAs(path, newItemID);
     return std::nullopt;
 }
 
 QFuture<bool> FileIntake::importMobileNotePackage(const QString& package)
 {
-    const QUuid id = QUuid::createUuid();
+    return importMobileNotePackageAs(package, QUuid::createUuid());
+}
+
+QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, const QUuid& id)
+{
     m_packageImportIDs.insert(id);
     return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, m_host.managedItemsDirectory(), id),
         [this, id](const PreparedPackage& prepared) {
@@ -155,7 +164,11 @@ QFuture<bool> FileIntake::importMobileNotePackage(const QString& package)
 
 QFuture<bool> FileIntake::importActivityPackage(const QString& package)
 {
-    const QUuid id = QUuid::createUuid();
+    return importActivityPackageAs(package, QUuid::createUuid());
+}
+
+QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const QUuid& id)
+{
     m_packageImportIDs.insert(id);
     // The identifiers of the activities held are read from their own manifests beside the copy;
     // each is read once and remembered.

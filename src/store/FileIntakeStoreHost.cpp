@@ -6,6 +6,8 @@
 #include "store/LibraryFile.h"
 #include "store/LibraryHealth.h"
 #include "store/LibraryItems.h"
+#include "store/SQLiteDatabase.h"
+#include "platform/Log.h"
 
 namespace vesk {
 
@@ -49,6 +51,26 @@ public:
             (void)m_store.saveItemToDatabase(item);
     }
     void removeManagedFile(const VeskItem& item) override { m_store.removeManagedFile(item); }
+    bool withdrawNewItem(const QUuid& id) override
+    {
+        const std::optional<VeskItem> item = m_store.m_library->item(id);
+        if (!item)
+            return true;
+        if (SQLiteDatabase* database = m_store.m_file->database()) {
+            if (auto deleted = database->deleteItem(id); !deleted) {
+                veskLog(QStringLiteral("Vesk import withdraw error for ") + item->title + QStringLiteral(": ")
+                        + deleted.error().logText());
+                return false;
+            }
+        }
+        m_store.removeManagedFile(*item);
+        if (m_store.m_services.thumbnails)
+            (void)m_store.m_services.thumbnails->removeThumbnail(id);
+        if (m_store.intakeNotice() && m_store.intakeNotice()->relatedID == id)
+            m_store.setIntakeNotice(std::nullopt);
+        m_store.forgetDeletedItems({id});
+        return true;
+    }
     void selectKept(const QUuid& id, bool recordUse) override
     {
         m_store.setSelectedID(id);

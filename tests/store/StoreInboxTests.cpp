@@ -1,0 +1,196 @@
+// The inboxes' watchers and the store's inbox handlers together, against writers that are slow.
+#include "intake/CloudInboxWatcher.h"
+#include "intake/InboxWatcher.h"
+#include "store/IntakeStoreFixture.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace vesk::test {
+namespace {
+
+enum class Inbox { Local, Cloud };
+
+struct InboxCase {
+    const char* name;
+    Inbox inbox;
+    // The entry the inbox holds, and the file in it that is written, both inside the inbox.
+    QString entry;
+    QString written;
+};
+
+const QString kActivityManifest = QStringLiteral(R"({"events":[{"relativePath":"media/log.txt"}]})");
+
+const InboxCase kCases[] = {
+    {"local file", Inbox::Local, "notes.txt", "notes.txt"},
+    {"synced file", Inbox::Cloud, "notes.txt", "notes.txt"},
+    {"file in a synced package", Inbox::Cloud, "Walk.veskactivity", "Walk.veskactivity/media/log.txt"},
+};
+
+class StoreInboxTest : public IntakeStoreTest {
+protected:
+    // A fresh library with both inboxes, each watched by its own watcher, scanning only when told.
+    void startLibrary(const InboxCase& inboxCase)
+    {
+        dataDir = makeTempDirectory("store");
+        store = makeStore();
+        const QString synced = makeTempDirectory("cloud");
+        localInbox = dataDir + "/Inbox";
+        QDir().mkpath(localInbox);
+        localScanner = std::make_unique<InboxScanner>(localInbox, InboxWatcher::Timing{3'600'000, 3'600'000});
+        QObject::connect(localScanner.get(), &InboxScanner::filesReady,
+                         [this](const QStringList& paths) { store->importInboxFiles(paths); });
+        localScanner->start();
+        cloudWatcher = std::make_unique<CloudInboxWatcher>(
+            synced, [this](const QStringList& paths) { store->importCloudInboxPackages(paths); },
+            CloudInboxWatcher::Timing{3'600'000, 0});
+        QCoreApplication::processEvents(); // configures the synced inbox
+        cloudInbox = cloudWatcher->inboxPath();
+        ASSERT_FALSE(cloudInbox.isEmpty());
+        const QString folder = inboxCase.inbox == Inbox::Local ? localInbox : cloudInbox;
+        entry = folder + "/" + inboxCase.entry;
+        written = folder + "/" + inboxCase.written;
+        if (entry != written)
+            writeFile(entry + "/activity.json", kActivityManifest.toUtf8());
+        QDir().mkpath(QFileInfo(written).path());
+    }
+
+    // One quiet spell as long as the longer of the watchers' waits: each inbox scans once.
+    void scanBoth()
+    {
+        localScanner->scan();
+        cloudWatcher->scan();
+        QCoreApplication::processEvents();
+    }
+    bool importing() const { return store->inboxImportCount() + store->cloudImportCount() > 0; }
+    bool importsDone() { return QTest::qWaitFor([&] { return !importing(); }, 10'000); }
+
+    void stopWatching()
+    {
+        localScanner.reset();
+        cloudWatcher.reset();
+    }
+
+    // After a restart: the one item, what its copy of the written file holds, and that the entry
+    // left its inbox and no other copy was left in "Items".
+    void expectOneWholeItem(const InboxCase& inboxCase, const QByteArray& content)
+    {
+        stopWatching();
+        store.reset();
+        store = makeStore();
+        ASSERT_EQ(store->items().size(), 1);
+        const VeskItem item = store->items().first();
+        ASSERT_TRUE(item.filePath);
+        const QString copy = entry == written ? *item.filePath
+                                              : *item.filePath + "/" + QString(inboxCase.written).section('/', 1);
+        QFile file(copy);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << copy.toStdString();
+        EXPECT_EQ(file.readAll(), content);
+        EXPECT_FALSE(QFileInfo::exists(entry));
+        EXPECT_EQ(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    }
+
+    std::unique_ptr<VeskStore> store;
+    std::unique_ptr<InboxScanner> localScanner;
+    std::unique_ptr<CloudInboxWatcher> cloudWatcher;
+    QString localInbox;
+    QString cloudInbox;
+    QString entry;
+    QString written;
+};
+
+// A writer in a process of its own: it writes "A ", holds the file open until told to go on, then
+// writes "B" and closes it.
+class PausingWriter {
+public:
+    explicit PausingWriter(const QString& path)
+    {
+        m_process.start(QStringLiteral("/bin/sh"),
+                        {QStringLiteral("-c"),
+                         QStringLiteral("exec 3>\"$0\"; printf 'A ' >&3; echo written; read go; printf B >&3"), path});
+        m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
+    }
+    ~PausingWriter()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool started() const { return m_started; }
+    bool finish()
+    {
+        m_process.write("go\n");
+        m_process.closeWriteChannel();
+        return m_process.waitForFinished(5000) && m_process.exitCode() == 0;
+    }
+
+private:
+    QProcess m_process;
+    bool m_started = false;
+};
+
+TEST_F(StoreInboxTest, AFileIsTakenOnlyOnceItsWriterHasClosedIt)
+{
+    // The pauses in seconds, as scans: each scan stands for the local watcher's quiet time.
+    constexpr int kScanMs = 220;
+    for (const double pause : {0.7, 3.0}) {
+        for (const InboxCase& inboxCase : kCases) {
+            SCOPED_TRACE(std::string(inboxCase.name) + ", pause " + std::to_string(pause));
+            startLibrary(inboxCase);
+            PausingWriter writer(written);
+            ASSERT_TRUE(writer.started());
+            for (int scan = 0; scan * kScanMs < pause * 1000; ++scan) {
+                scanBoth();
+                ASSERT_FALSE(importing()) << "taken while its writer still held it, at scan " << scan;
+            }
+            ASSERT_TRUE(writer.finish());
+            for (int scan = 0; scan < 4 && QFileInfo::exists(entry); ++scan) {
+                scanBoth();
+                ASSERT_TRUE(importsDone());
+            }
+            expectOneWholeItem(inboxCase, "A B");
+            EXPECT_TRUE(logLines.filter("error").isEmpty()) << logLines.join('\n').toStdString();
+        }
+    }
+}
+
+TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase);
+        stopWatching();
+        writeFile(written, "A ");
+        const auto deliver = [&] {
+            if (inboxCase.inbox == Inbox::Local)
+                store->importInboxFiles({entry});
+            else
+                store->importCloudInboxPackages({entry});
+        };
+        deliver();
+        // The writer goes on before the import is done.
+        {
+            QFile file(written);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write("B");
+        }
+        ASSERT_TRUE(importsDone());
+        drainWrites(*store);
+        EXPECT_TRUE(QFileInfo::exists(entry));
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_TRUE(storedItems().isEmpty());
+        EXPECT_TRUE(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+        EXPECT_EQ(countLines(QString(inboxCase.inbox == Inbox::Local ? "Vesk Inbox" : "Vesk cloud Inbox")
+                             + " import error for " + inboxCase.entry + ": it changed while it was copied"),
+                  1);
+
+        // Offered again, it becomes one whole item.
+        deliver();
+        ASSERT_TRUE(importsDone());
+        expectOneWholeItem(inboxCase, "A B");
+    }
+}
+
+} // namespace
+} // namespace vesk::test
