@@ -354,11 +354,12 @@ TEST_F(KeyringTest, AnUnlockPromptNobodyAnswersEndsAtTheWaitAsAFailure)
         ASSERT_FALSE(saved);
         EXPECT_EQ(saved.error().status, G_IO_ERROR_TIMED_OUT) << saved.error().printedForm().toStdString();
     }
-    auto again = store.readSecret(id);
+    LibsecretSecretStore bounded(std::chrono::seconds(20));
+    auto again = bounded.readSecret(id);
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error().status, SECRET_ERROR_IS_LOCKED) << again.error().printedForm().toStdString();
     ASSERT_TRUE(collection.unlock());
-    EXPECT_EQ(store.readSecret(id).value(), std::optional<QByteArray>("behind the lock"));
+    EXPECT_EQ(bounded.readSecret(id).value(), std::optional<QByteArray>("behind the lock"));
 }
 
 // GLib keeps the first session bus it opens, so a process that has a keyring cannot lose it:
