@@ -8,7 +8,10 @@
 #include <libsecret/secret.h>
 #pragma pop_macro("signals")
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace vesk {
 
@@ -39,11 +42,17 @@ struct ObjectDeleter {
     void operator()(gpointer object) const { g_object_unref(object); }
 };
 using ServicePtr = std::unique_ptr<SecretService, ObjectDeleter>;
+using ObjectPtr = std::unique_ptr<GObject, ObjectDeleter>;
 
 struct HashTableDeleter {
     void operator()(GHashTable* table) const { g_hash_table_unref(table); }
 };
 using AttributesPtr = std::unique_ptr<GHashTable, HashTableDeleter>;
+
+struct ListDeleter {
+    void operator()(GList* list) const { g_list_free_full(list, g_object_unref); }
+};
+using ItemsPtr = std::unique_ptr<GList, ListDeleter>;
 
 struct ValueDeleter {
     void operator()(SecretValue* value) const { secret_value_unref(value); }
@@ -88,7 +97,102 @@ AttributesPtr entryAttributes(const QUuid& id)
                                                  account.constData(), nullptr));
 }
 
+// Runs one asynchronous call of the service and waits for its answer, at most `wait`. The calls
+// that may make the service ask the user to unlock a collection go through here: the service's
+// prompt has no time limit of its own, and a prompter that never answers keeps it open for good.
+// When the wait runs out the call is left behind, on a main context of its own that nothing runs
+// any more. Its prompt is not dismissed: gnome-keyring can die when a prompt is dismissed before
+// its prompter answered, and a prompt the user answers late does no harm.
+class BoundedCall {
+public:
+    using Start = std::function<void(GAsyncReadyCallback, gpointer)>;
+
+    // The call's result, or none when the wait ran out.
+    static ObjectPtr run(std::chrono::milliseconds wait, const Start& start)
+    {
+        GMainContext* context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        auto* call = new BoundedCall;
+        start(&BoundedCall::answered, call);
+        GSource* timer = g_timeout_source_new(guint(std::max<qint64>(0, wait.count())));
+        g_source_set_callback(timer, &BoundedCall::timedOut, call, nullptr);
+        g_source_attach(timer, context);
+        while (!call->m_result && !call->m_timedOut)
+            g_main_context_iteration(context, TRUE);
+        g_source_destroy(timer);
+        g_source_unref(timer);
+        ObjectPtr result(std::exchange(call->m_result, nullptr));
+        g_main_context_pop_thread_default(context);
+        g_main_context_unref(context);
+        if (result)
+            delete call;
+        else
+            call->m_abandoned = true; // its callback frees it, should it ever run
+        return result;
+    }
+
+private:
+    static void answered(GObject*, GAsyncResult* result, gpointer data)
+    {
+        auto* call = static_cast<BoundedCall*>(data);
+        if (call->m_abandoned) {
+            delete call;
+            return;
+        }
+        call->m_result = G_OBJECT(g_object_ref(result));
+    }
+    static gboolean timedOut(gpointer data)
+    {
+        static_cast<BoundedCall*>(data)->m_timedOut = true;
+        return G_SOURCE_REMOVE;
+    }
+
+    GObject* m_result = nullptr;
+    bool m_timedOut = false;
+    bool m_abandoned = false;
+};
+
+KeychainError timedOut()
+{
+    // GIO's own words for this code.
+    return KeychainError::fromStatus(G_IO_ERROR_TIMED_OUT, QStringLiteral("Timeout was reached"));
+}
+
+// Every entry of the item, in every collection, locked or not. The service asks the user to
+// unlock the locked ones first; those still locked afterwards come back without their secret.
+Expected<ItemsPtr, KeychainError> findEntries(SecretService* service, const QUuid& id, SecretSearchFlags flags,
+                                              std::chrono::milliseconds wait)
+{
+    const AttributesPtr attributes = entryAttributes(id);
+    const ObjectPtr answer = BoundedCall::run(wait, [&](GAsyncReadyCallback done, gpointer data) {
+        secret_service_search(service, vaultSchema(), attributes.get(),
+                              SecretSearchFlags(flags | SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, done, data);
+    });
+    if (!answer)
+        return unexpected(timedOut());
+    GError* raw = nullptr;
+    ItemsPtr items(secret_service_search_finish(service, G_ASYNC_RESULT(answer.get()), &raw));
+    ErrorPtr error(raw);
+    if (error)
+        return unexpected(keychainError(error.get()));
+    return items;
+}
+
+// Why an entry that is there gave no secret: asked for it once more, the service names the
+// reason itself (for a locked entry, its "locked" error).
+KeychainError unreadableEntry(SecretItem* item)
+{
+    GError* raw = nullptr;
+    secret_item_load_secret_sync(item, nullptr, &raw);
+    ErrorPtr error(raw);
+    if (error)
+        return keychainError(error.get());
+    return KeychainError::fromStatus(secret_item_get_locked(item) ? SECRET_ERROR_IS_LOCKED : 0);
+}
+
 } // namespace
+
+LibsecretSecretStore::LibsecretSecretStore(std::chrono::milliseconds unlockWait) : m_unlockWait(unlockWait) {}
 
 Expected<void, KeychainError> LibsecretSecretStore::saveSecret(const QUuid& id, const QByteArray& value)
 {
@@ -98,12 +202,17 @@ Expected<void, KeychainError> LibsecretSecretStore::saveSecret(const QUuid& id, 
     const AttributesPtr attributes = entryAttributes(id);
     const ValuePtr secret(secret_value_new(value.constData(), value.size(), "text/plain"));
     const QByteArray label = QStringLiteral("Vesk secure item %1").arg(uuidString(id)).toUtf8();
-    GError* raw = nullptr;
     // The service replaces an entry with the same attributes in place: no delete comes first, so a
-    // refused write keeps the earlier value.
-    const gboolean stored = secret_service_store_sync(service->get(), vaultSchema(), attributes.get(),
-                                                      SECRET_COLLECTION_DEFAULT, label.constData(), secret.get(),
-                                                      nullptr, &raw);
+    // refused write keeps the earlier value. A locked collection is offered for unlocking and,
+    // left locked, refuses the write.
+    const ObjectPtr answer = BoundedCall::run(m_unlockWait, [&](GAsyncReadyCallback done, gpointer data) {
+        secret_service_store(service->get(), vaultSchema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
+                             label.constData(), secret.get(), nullptr, done, data);
+    });
+    if (!answer)
+        return unexpected(timedOut());
+    GError* raw = nullptr;
+    const gboolean stored = secret_service_store_finish(service->get(), G_ASYNC_RESULT(answer.get()), &raw);
     ErrorPtr error(raw);
     if (!stored)
         return unexpected(keychainError(error.get()));
@@ -115,28 +224,45 @@ Expected<std::optional<QByteArray>, KeychainError> LibsecretSecretStore::readSec
     auto service = connectService();
     if (!service)
         return unexpected(service.error());
-    const AttributesPtr attributes = entryAttributes(id);
-    GError* raw = nullptr;
-    const ValuePtr secret(secret_service_lookup_sync(service->get(), vaultSchema(), attributes.get(), nullptr, &raw));
-    ErrorPtr error(raw);
-    if (error)
-        return unexpected(keychainError(error.get()));
-    if (!secret)
+    // Not a plain lookup: it answers nothing, without an error, for an entry that is locked, which
+    // would pass for a missing one.
+    auto entries = findEntries(service->get(), id, SECRET_SEARCH_LOAD_SECRETS, m_unlockWait);
+    if (!entries)
+        return unexpected(entries.error());
+    GList* const items = entries->get();
+    if (!items)
         return std::optional<QByteArray>();
-    gsize length = 0;
-    const gchar* bytes = secret_value_get(secret.get(), &length);
-    return std::optional<QByteArray>(QByteArray(bytes, qsizetype(length)));
+    for (GList* node = items; node; node = node->next) {
+        const ValuePtr secret(secret_item_get_secret(static_cast<SecretItem*>(node->data)));
+        if (!secret)
+            continue;
+        gsize length = 0;
+        const gchar* bytes = secret_value_get(secret.get(), &length);
+        return std::optional<QByteArray>(QByteArray(bytes, qsizetype(length)));
+    }
+    return unexpected(unreadableEntry(static_cast<SecretItem*>(items->data)));
 }
 
-void LibsecretSecretStore::deleteItem(const QUuid& id)
+Expected<void, KeychainError> LibsecretSecretStore::deleteItem(const QUuid& id)
 {
     auto service = connectService();
     if (!service)
-        return;
-    const AttributesPtr attributes = entryAttributes(id);
-    GError* raw = nullptr;
-    secret_service_clear_sync(service->get(), vaultSchema(), attributes.get(), nullptr, &raw);
-    ErrorPtr error(raw);
+        return unexpected(service.error());
+    auto entries = findEntries(service->get(), id, SECRET_SEARCH_NONE, m_unlockWait);
+    if (!entries)
+        return unexpected(entries.error());
+    // Every entry is tried; the first refusal (a locked one, for instance) is the answer.
+    std::optional<KeychainError> refused;
+    for (GList* node = entries->get(); node; node = node->next) {
+        GError* raw = nullptr;
+        const gboolean removed = secret_item_delete_sync(static_cast<SecretItem*>(node->data), nullptr, &raw);
+        ErrorPtr error(raw);
+        if (!removed && !refused)
+            refused = keychainError(error.get());
+    }
+    if (refused)
+        return unexpected(*refused);
+    return {};
 }
 
 } // namespace vesk

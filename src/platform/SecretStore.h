@@ -18,10 +18,12 @@ public:
     // Makes value the item's entry. An existing entry is replaced in one step, so a failed write
     // leaves the earlier value in place.
     [[nodiscard]] virtual Expected<void, KeychainError> saveSecret(const QUuid& id, const QByteArray& value) = 0;
-    // The entry's bytes; none when the item has no entry.
+    // The entry's bytes; none only when the item has no entry. An entry that is there but cannot
+    // be read (a locked keyring the user did not unlock, for one) is an error, never none.
     [[nodiscard]] virtual Expected<std::optional<QByteArray>, KeychainError> readSecret(const QUuid& id) = 0;
-    // Removes the item's entry; a missing entry or a failing removal is not reported.
-    virtual void deleteItem(const QUuid& id) = 0;
+    // Removes the item's entry. A missing entry is success; an entry that stays (locked, or the
+    // removal refused) is an error, which callers may log but need not act on.
+    virtual Expected<void, KeychainError> deleteItem(const QUuid& id) = 0;
 };
 
 // For a store without a keyring: nothing is kept anywhere, saves and reads fail as unavailable.
@@ -35,7 +37,7 @@ public:
     {
         return unexpected(KeychainError::unavailable());
     }
-    void deleteItem(const QUuid&) override {}
+    Expected<void, KeychainError> deleteItem(const QUuid&) override { return {}; }
 };
 
 } // namespace vesk

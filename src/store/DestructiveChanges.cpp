@@ -45,8 +45,9 @@ bool DestructiveChanges::outsideRunningChange(const std::function<bool()>& work)
 void DestructiveChanges::removeItemTraces(const VeskItem& item)
 {
     m_host.removeManagedFile(item);
+    // An entry the keyring keeps (left locked) does not hold back the item's removal.
     if (itemHasSecureMarker(item))
-        m_secrets->deleteItem(item.id);
+        static_cast<void>(m_secrets->deleteItem(item.id));
     // Not waited for: the cache removes it on its own worker.
     m_thumbnails->removeThumbnail(item.id);
 }

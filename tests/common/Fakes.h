@@ -146,10 +146,11 @@ public:
             return std::optional<QByteArray>();
         return std::optional<QByteArray>(entries.value(id));
     }
-    void deleteItem(const QUuid& id) override
+    Expected<void, KeychainError> deleteItem(const QUuid& id) override
     {
         deleted.append(id);
         entries.remove(id);
+        return {};
     }
 
     QHash<QUuid, QByteArray> entries;

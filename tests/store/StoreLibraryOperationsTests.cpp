@@ -29,11 +29,12 @@ public:
     {
         return std::optional<QByteArray>();
     }
-    void deleteItem(const QUuid& id) override
+    Expected<void, KeychainError> deleteItem(const QUuid& id) override
     {
         m_log->append(QStringLiteral("secret ") + uuidString(id));
         deleted.append(id);
         watchedFileExisted = !watchedFile.isEmpty() && QFileInfo::exists(watchedFile);
+        return {};
     }
     QList<QUuid> deleted;
     // Whether this file was still there when the last entry was deleted.
