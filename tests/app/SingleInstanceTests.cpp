@@ -76,6 +76,15 @@ TEST(SingleInstance, ASecondStartOnTheSameLibraryHandsItsWindowRequestToTheFirst
     EXPECT_TRUE(asked.wait(2000));
     EXPECT_EQ(asked.count(), 1);
 
+    // A link to the folder, or a path through "..", names the same library.
+    const QString link = makeTempDirectory(QStringLiteral("instance")) + QStringLiteral("/link");
+    ASSERT_TRUE(QFile::link(library, link));
+    for (const QString& path : {link, library + QStringLiteral("/../") + QFileInfo(library).fileName()}) {
+        SingleInstance same(path);
+        same.setHandOverTimeoutMs(2000);
+        EXPECT_EQ(same.claim(), SingleInstance::Outcome::HandedOver) << path.toStdString();
+    }
+
     // Another library folder is another library.
     SingleInstance elsewhere(makeTempDirectory(QStringLiteral("instance")));
     EXPECT_EQ(elsewhere.claim(), SingleInstance::Outcome::Primary);
