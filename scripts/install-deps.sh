@@ -17,6 +17,8 @@ PACKAGES=(
   libpoppler-qt6-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libsecret-1-dev libplist-dev libpsl-dev publicsuffix
   shared-mime-info fonts-material-design-icons-iconfont fonts-dejavu-core wamerican wordnet-base
+  # "Open File" and "Open Original": Qt hands files to the desktop's default app through xdg-open
+  xdg-utils
   # running GUI tests and the app headless, with a session bus
   xvfb xauth dbus dbus-x11 xdotool imagemagick
   # a private, unlocked system keyring for the secure-item tests

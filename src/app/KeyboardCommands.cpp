@@ -3,12 +3,12 @@
 #include "app/MainWindow.h"
 #include "app/QuickLookWindow.h"
 #include "model/ItemFileKinds.h"
+#include "pane/DesktopOpening.h"
 #include "present/VeskGroupFilter.h"
 #include "store/VeskStore.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -152,7 +152,7 @@ void KeyboardCommands::openOrCopyTargetedItem()
         return;
     }
     if (item->filePath) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(*item->filePath));
+        (void)openOrReport(store, systemDesktopOpener(), QUrl::fromLocalFile(*item->filePath));
         return;
     }
     if (item->kind == VeskKind::Text && item->text && !item->text->isEmpty()) {
@@ -163,7 +163,7 @@ void KeyboardCommands::openOrCopyTargetedItem()
     if (item->kind == VeskKind::Url && item->urlString) {
         const QUrl url(*item->urlString);
         if (isOpenableLink(url))
-            QDesktopServices::openUrl(url);
+            (void)openOrReport(store, systemDesktopOpener(), url);
     }
 }
 

@@ -1,11 +1,14 @@
 #pragma once
-// One running Vesk per library folder. The first start takes a lock file in the data folder and
-// listens for later starts; a later start on the same folder hands its window request to the
-// running one and exits, so two windows never write into one library. A lock left by a process
-// that has died is taken over. A data folder that takes no lock file (a full disk, a read-only
-// medium) is held by a lock in the user's runtime folder, named after the library folder.
+// One running Vesk per library folder. The first start locks the library and listens for later
+// starts; a later start on the same folder hands its window request to the running one and exits,
+// so two windows never write into one library. Every start takes the same two locks, which the
+// system lets go of when their process ends: one in the user's runtime folder, named after the
+// library folder as the file system knows it (so two paths to one folder are one library), always;
+// and the data folder's own lock file wherever it can be opened, which older starts and starts with
+// another runtime folder see. A full disk or a read-only medium then still locks the library.
 
-#include <QLockFile>
+#include "platform/ProcessLock.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -37,10 +40,13 @@ public:
     QString failureReason() const { return m_failureReason; }
 
     QString lockFilePath() const;
-    // The lock used when the data folder refuses one.
+    // The lock in the runtime folder, taken by every start.
     QString runtimeLockFilePath() const;
     // The local socket name for this library folder.
     static QString serverName(const QString& dataDirectory);
+    // Where the runtime lock lives: $XDG_RUNTIME_DIR, else a folder of this user's own in the
+    // temporary folder.
+    static QString runtimeFolder();
 
 signals:
     // A later start asked for the window.
@@ -49,10 +55,11 @@ signals:
 private:
     bool listen();
     bool handOver();
+    Outcome heldElsewhere(const ProcessLock& lock);
 
     QString m_dataDirectory;
-    QLockFile m_lock;
-    std::unique_ptr<QLockFile> m_runtimeLock;
+    std::unique_ptr<ProcessLock> m_runtimeLock;
+    std::unique_ptr<ProcessLock> m_folderLock;
     QLocalServer* m_server = nullptr;
     int m_handOverTimeoutMs = 3000;
     QString m_failureReason;

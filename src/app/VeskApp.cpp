@@ -82,6 +82,21 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     m_mainWindow->addAction(about);
 }
 
+void VeskApp::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    // Every window, the main one among them, closes as its close button closes it; the main
+    // window may stay open when the user keeps it for items not yet written.
+    QApplication::closeAllWindows();
+    m_quitting = false;
+    if (m_mainWindow->isVisible())
+        return;
+    m_quitRequested = true;
+    QCoreApplication::quit();
+}
+
 void VeskApp::showAboutWindow()
 {
     m_aboutWindow->open();

@@ -43,6 +43,12 @@ public:
     void saveWindowGeometry();
     // Another start asked for the window: shows it, restored and in front.
     void bringToFront();
+    // Ends Vesk as closing its window does (a last try at unsaved items, and the question when
+    // some still cannot be written), then ends the application; asked by the system's quit
+    // signals, as at logout. A request while one is under way changes nothing.
+    void quit();
+    // Whether quit() closed the window and ended the application.
+    bool quitRequested() const { return m_quitRequested; }
     // "About Vesk": opens the About window, or brings the open one forward.
     void showAboutWindow();
     AboutWindowController& aboutWindow() const { return *m_aboutWindow; }
@@ -60,6 +66,8 @@ private:
 
     std::shared_ptr<Settings> m_settings;
     bool m_wasShown = false;
+    bool m_quitting = false;
+    bool m_quitRequested = false;
     std::unique_ptr<VeskStore> m_store;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<AboutWindowController> m_aboutWindow;

@@ -4,6 +4,7 @@
 #include "app/StartupProbe.h"
 #include "app/VeskApp.h"
 #include "platform/AppPaths.h"
+#include "platform/QuitSignals.h"
 #include "platform/SystemMemory.h"
 #include "platform/ui/VeskAlert.h"
 
@@ -11,6 +12,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -24,6 +26,13 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vesk"));
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(vesk::appIconImage(256))));
 
+    // Logout, shutdown and Ctrl+C end Vesk through its event loop, as its own close does. One
+    // that comes before there is a window ends the start where it stands.
+    vesk::QuitSignals quitSignals;
+    bool quitBeforeWindow = false;
+    const QMetaObject::Connection quitEarly = QObject::connect(&quitSignals, &vesk::QuitSignals::received, &app,
+                                                               [&quitBeforeWindow] { quitBeforeWindow = true; });
+
     // One window per library: a second start brings the running one forward and leaves.
     vesk::SingleInstance instance(vesk::AppPaths::dataDirectory());
     switch (instance.claim()) {
@@ -34,6 +43,7 @@ int main(int argc, char** argv)
                                                              instance.failureReason(), vesk::AlertSymbol::Warning));
         box->setWindowTitle(QStringLiteral("Vesk"));
         vesk::addAlertButton(box.get(), QStringLiteral("OK"), QMessageBox::AcceptRole);
+        QObject::connect(&quitSignals, &vesk::QuitSignals::received, box.get(), &QMessageBox::reject);
         box->exec();
         return 1;
     }
@@ -42,10 +52,18 @@ int main(int argc, char** argv)
     }
 
     vesk::VeskApp vesk(vesk::VeskApp::makeServices());
+    QObject::disconnect(quitEarly);
+    if (quitBeforeWindow)
+        return 0;
+    QObject::connect(&quitSignals, &vesk::QuitSignals::received, &vesk, &vesk::VeskApp::quit);
     QObject::connect(&instance, &vesk::SingleInstance::activationRequested, &vesk, &vesk::VeskApp::bringToFront);
     // Before the window shows: showing it may open an alert (a hot key that cannot be had) whose
     // own event loop already paints the window.
     vesk::StartupProbe::installIfRequested(vesk);
     vesk.show();
+    // Asked to end while showing waited on an alert, before the application's own loop ran: it
+    // ends as soon as that loop begins.
+    if (vesk.quitRequested())
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return app.exec();
 }

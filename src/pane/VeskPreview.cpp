@@ -21,7 +21,6 @@
 #include "richtext/VeskRichTextController.h"
 #include "store/VeskStore.h"
 
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,7 +55,7 @@ VeskPreview::VeskPreview(VeskStore& store, ImageCaches caches, QWidget* parent)
     , m_store(store)
     , m_caches(std::move(caches))
     , m_editController(new VeskRichTextController(this))
-    , m_open([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    , m_open(systemDesktopOpener())
     , m_scroll(new QScrollArea(this))
 {
     setObjectName(QStringLiteral("veskPreview"));
@@ -140,7 +139,7 @@ ItemEditSheet* VeskPreview::openEditSheet(const VeskItem& item)
     return sheet;
 }
 
-void VeskPreview::setOpener(std::function<void(const QUrl&)> open)
+void VeskPreview::setOpener(DesktopOpener open)
 {
     m_open = std::move(open);
 }
@@ -343,7 +342,10 @@ void VeskPreview::rebuild(Renewal renewal)
 
         const PreviewSection section = previewSection(item);
         PreviewSectionContext context;
-        context.open = m_open;
+        context.open = [store = QPointer<VeskStore>(&m_store), open = m_open](const QUrl& url) {
+            if (store)
+                (void)openOrReport(*store, open, url);
+        };
         context.caches = &m_caches;
         context.settings = m_store.services().settings;
         context.audioBackend = m_audioBackend;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "images/ImageCaches.h"
+#include "pane/DesktopOpening.h"
 #include "pane/PreviewKindDecision.h"
 #include "model/VeskItem.h"
 
@@ -62,8 +63,9 @@ public:
     // The Edit action: the "Edit Vesk" sheet over the window, opened on the item's stored title
     // and body (its plain text when it has no body), saving through the store.
     ItemEditSheet* openEditSheet(const VeskItem& item);
-    // Opening files and links; QDesktopServices by default, replaced in tests.
-    void setOpener(std::function<void(const QUrl&)> open);
+    // Opening files and links; QDesktopServices by default, replaced in tests. A refused open
+    // is said in the store's failure notice.
+    void setOpener(DesktopOpener open);
     // Stores an item's rich text after a checklist toggle in the text section.
     // The player behind audio sections (tests give a silent one).
     void setAudioBackendFactory(std::function<std::unique_ptr<AudioBackend>()> factory) { m_audioBackend = std::move(factory); }
@@ -110,7 +112,7 @@ private:
     // Shared by the edit sheet's toolbar and editor; the pane keeps it for its life.
     VeskRichTextController* m_editController = nullptr;
     Sheets m_sheets;
-    std::function<void(const QUrl&)> m_open;
+    DesktopOpener m_open;
     std::function<void(const QUuid&, const QByteArray&)> m_updateRichText;
     std::function<std::unique_ptr<AudioBackend>()> m_audioBackend;
     QHash<int, SectionFactory> m_sectionFactories;

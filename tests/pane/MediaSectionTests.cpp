@@ -79,7 +79,10 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     VeskPreview pane(*store);
     pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+    pane.setOpener([&](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
 
     const VeskItem song = fileItem(QStringLiteral("Song.MP3"));
     StoreInternals::setItems(*store, {song});
@@ -104,6 +107,46 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     pane.setItem(activity);
     EXPECT_EQ(pane.section(), PreviewSection::Activity);
     EXPECT_NE(pane.content()->findChild<VeskActivityPreview*>(), nullptr);
+}
+
+TEST_F(MediaSectionTest, AFileThatNoApplicationOpensIsSaidInTheFailureNotice)
+{
+    // A desktop without xdg-open, or with nothing set up for the type, refuses every open.
+    VeskPreview pane(*store);
+    pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
+    QList<QUrl> asked;
+    pane.setOpener([&](const QUrl& url) {
+        asked.append(url);
+        return false;
+    });
+    VeskItem picture = fileItem(QStringLiteral("Beach.png"));
+    picture.kind = VeskKind::Image;
+    const struct {
+        VeskItem item;
+        const char* button;
+    } cases[] = {
+        {fileItem(QStringLiteral("Report.pdf")), "Open File"},
+        {fileItem(QStringLiteral("Song.mp3")), "Open Original"},
+        {picture, "Open Original"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button + (" of " + c.item.title.toStdString()));
+        store->dismissFailureNotice();
+        asked.clear();
+        StoreInternals::setItems(*store, {c.item});
+        pane.setItem(c.item);
+        QPushButton* open = nullptr;
+        for (QPushButton* button : pane.content()->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String(c.button))
+                open = button;
+        ASSERT_NE(open, nullptr);
+        open->click();
+        EXPECT_EQ(asked, QList<QUrl>{QUrl::fromLocalFile(*c.item.filePath)});
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not opened"));
+        EXPECT_EQ(store->failureNotice()->detail,
+                  QStringLiteral("Vesk couldn't open this file: no application is set up to open it."));
+    }
 }
 
 TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)

@@ -295,7 +295,10 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     EXPECT_EQ(picture->image().size(), QSize(1800, 900));
     // Open Original hands the stored file to the opener.
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+    pane.setOpener([&](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
     pane.setItem(image);
     image.title = "Renamed";
     pane.setItem(image);
@@ -324,7 +327,10 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
 
     VeskPreview pane(*store, caches);
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) { opened.append(url); });
+    pane.setOpener([&](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
     pane.setItem(note);
     auto* text = find<WrappingText>(pane, "previewPlainText");
     ASSERT_NE(text, nullptr);
