@@ -25,6 +25,17 @@ bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
     return true;
 }
 
+std::optional<QString> VeskStore::newItemRefusal() const
+{
+    if (destructiveChangeRunning())
+        return QStringLiteral("Vesk is still finishing a delete. Try again in a moment");
+    if (readOnlyReason())
+        return readOnlyReason();
+    if (libraryProblem())
+        return QStringLiteral("the library could not be read");
+    return std::nullopt;
+}
+
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
     return commitNewItemWithRichText(item, std::nullopt, false);

@@ -203,6 +203,9 @@ public:
     // Posts a notice that announces a new item once the item is kept, and never when it is not:
     // a refused or unsaved item is said by the failure notice alone.
     void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
+    // Why a new item would be refused now (the library is read-only or cannot be read, a delete
+    // is finishing), in plain words; none while new items are taken.
+    std::optional<QString> newItemRefusal() const;
     // Captures: see CaptureQueue.h. `kept` hears whether the capture's item was kept.
     void addText(const QString& text, const std::optional<QString>& title = std::nullopt,
                  std::function<void(bool kept)> kept = {});
