@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
@@ -166,14 +167,15 @@ TEST_F(TextCaptureSheetTest, ANoteTheLibraryRefusesStaysInTheSheetWithItsReason)
     ASSERT_TRUE(store->readOnlyReason());
     MainWindow& window = makeWindow();
     window.show();
-    TextCaptureSheet* sheet = openSheet(window);
+    QPointer<TextCaptureSheet> sheet = openSheet(window);
     ASSERT_NE(sheet, nullptr);
     QTest::keyClicks(sheet->editor()->textView(), QStringLiteral("do not lose me"));
     settle();
 
     sheet->keepButton()->click();
     settle();
-    EXPECT_EQ(window.presentedSheet(SheetFlag::TextCapture), sheet) << "closed, it would take the note with it";
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_EQ(window.presentedSheet(SheetFlag::TextCapture), sheet.data()) << "closed, it would take the note with it";
     EXPECT_EQ(sheet->editor()->plainText(), QStringLiteral("do not lose me"));
     EXPECT_TRUE(sheet->failureLine()->isVisible());
     EXPECT_EQ(sheet->failureLine()->text(), QStringLiteral("Vesk couldn't keep this note: the disk is full."));
