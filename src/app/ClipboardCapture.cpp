@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
@@ -72,6 +73,16 @@ void noticeWhenImported(VeskStore& store, const QFuture<bool>& imported, const Q
     });
 }
 
+// Posts the captured notice once the store says the capture's item is kept; an item it refused or
+// could not write is said by the failure notice alone.
+std::function<void(bool)> noticeWhenKept(VeskStore& store, const QString& detail)
+{
+    return [store = QPointer<VeskStore>(&store), detail](bool kept) {
+        if (kept && store)
+            store->postCapturedNotice(kCapturedTitle, detail);
+    };
+}
+
 QString plainTextOf(const RtfContent& content)
 {
     QStringList lines;
@@ -102,23 +113,20 @@ bool captureFromText(VeskStore& store, const ClipboardContent& content)
             const QString text = plainTextOf(*rich).trimmed();
             if (text.isEmpty())
                 return false;
-            store.addRichTextNote(std::nullopt, text, content.rtf);
-            store.postCapturedNotice(kCapturedTitle, clipboardNoticeDetail(text));
+            store.addRichTextNote(std::nullopt, text, content.rtf, noticeWhenKept(store, clipboardNoticeDetail(text)));
             return true;
         }
     }
 
     if (content.html) {
-        store.addHTML(content.html->toUtf8());
-        store.postCapturedNotice(kCapturedTitle, QStringLiteral("Rich web content"));
+        store.addHTML(content.html->toUtf8(), noticeWhenKept(store, QStringLiteral("Rich web content")));
         return true;
     }
 
     const QString text = content.text.trimmed();
     if (text.isEmpty())
         return false;
-    store.addText(text);
-    store.postCapturedNotice(kCapturedTitle, clipboardNoticeDetail(text));
+    store.addText(text, std::nullopt, noticeWhenKept(store, clipboardNoticeDetail(text)));
     return true;
 }
 

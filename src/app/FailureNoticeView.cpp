@@ -51,15 +51,16 @@ FailureNoticeView::FailureNoticeView(const VeskFailureNotice& notice, QWidget* p
     setNotice(notice);
 }
 
-QString FailureNoticeView::countLine(int count)
+QString FailureNoticeView::countLine(const VeskFailureNotice& notice)
 {
-    return count > 1 ? QString::number(count - 1) + QStringLiteral(" more like it") : QString();
+    const int unnamed = notice.count - notice.named;
+    return unnamed > 0 ? QString::number(unnamed) + QStringLiteral(" more like it") : QString();
 }
 
 void FailureNoticeView::setNotice(const VeskFailureNotice& notice)
 {
     m_notice = notice;
-    const QString more = countLine(notice.count);
+    const QString more = countLine(notice);
     setAccessibleName(notice.title + QLatin1Char('\n') + notice.detail + (more.isEmpty() ? QString() : QLatin1Char('\n') + more));
     resize(sizeHint());
     update();
@@ -70,7 +71,7 @@ QSize FailureNoticeView::sizeHint() const
     qreal textHeight = heightOf(titleLines(m_notice.title), titleFont());
     if (!m_notice.detail.isEmpty())
         textHeight += 3 + heightOf(detailLines(m_notice.detail), detailFont());
-    if (m_notice.count > 1)
+    if (!countLine(m_notice).isEmpty())
         textHeight += 3 + QFontMetricsF(detailFont()).height();
     return sizeFor(QSizeF(kSymbolPoints + 4 + kSpacing + textWidth, std::max<qreal>(textHeight, kSymbolPoints + 4)));
 }
@@ -96,11 +97,10 @@ void FailureNoticeView::paintEvent(QPaintEvent*)
         p.setPen(theme.secondary());
         y = drawLines(p, detailLines(m_notice.detail), left, y + 3, textWidth);
     }
-    if (m_notice.count > 1) {
+    if (const QString more = countLine(m_notice); !more.isEmpty()) {
         y += 3;
         p.setPen(Theme::failure());
-        p.drawText(QRectF(left, y, textWidth, QFontMetricsF(detailFont()).height()), Qt::AlignLeft,
-                   countLine(m_notice.count));
+        p.drawText(QRectF(left, y, textWidth, QFontMetricsF(detailFont()).height()), Qt::AlignLeft, more);
     }
 }
 

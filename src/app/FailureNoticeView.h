@@ -17,8 +17,9 @@ public:
     const VeskFailureNotice& notice() const { return m_notice; }
     // Shows a newer state of the same notice (more failures, a newer detail) in place.
     void setNotice(const VeskFailureNotice& notice);
-    // "1 more like it", "2 more like it"; empty for a single failure.
-    static QString countLine(int count);
+    // "1 more like it", "2 more like it" for the failures the detail does not name; empty when it
+    // names them all.
+    static QString countLine(const VeskFailureNotice& notice);
 
     QAbstractButton* dismissButton() const { return closeButton(); }
     QSize sizeHint() const override;

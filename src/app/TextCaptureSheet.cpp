@@ -57,6 +57,12 @@ TextCaptureSheet::TextCaptureSheet(MainWindowState& state, NoteSink sink, QWidge
     note->addWidget(framedEditor(m_editor, QStringLiteral("noteFrame"), this), 1);
     column->addLayout(note, 1);
 
+    m_failure = sheetCaption(QString(), QFont::Normal, this);
+    m_failure->setObjectName(QStringLiteral("captureFailure"));
+    m_failure->setWordWrap(true);
+    m_failure->hide();
+    column->addWidget(m_failure);
+
     // Footer.
     const SheetButtons buttons =
         sheetButtons(QStringLiteral("Rich text is stored locally with the Vesk."), QStringLiteral("Vesk It"), this);
@@ -80,6 +86,7 @@ TextCaptureSheet::~TextCaptureSheet() = default;
 
 void TextCaptureSheet::noteChanged()
 {
+    m_failure->hide();
     // Per key only what is cheap: whether there is anything to keep, read without copying.
     if (m_editor) {
         const QString text = m_editor->textView()->document()->toPlainText();
@@ -127,8 +134,15 @@ void TextCaptureSheet::saveTextCapture()
         return;
     const QString title = m_nameField->text();
     const std::optional<QByteArray> rtf = makeRTFData(source);
-    if (m_sink)
-        m_sink(title, plainText, rtf);
+    if (m_sink) {
+        if (const std::optional<QString> refused = m_sink(title, plainText, rtf)) {
+            // Closed, the sheet would take the typed note with it.
+            m_failure->setText(QStringLiteral("Vesk couldn't keep this note")
+                               + (refused->isEmpty() ? QString() : QStringLiteral(": ") + *refused) + QLatin1Char('.'));
+            m_failure->show();
+            return;
+        }
+    }
     accept();
 }
 
@@ -137,9 +151,14 @@ QDialog* makeTextCaptureSheet(MainWindow& window)
     QPointer<VeskStore> store(&window.store());
     return new TextCaptureSheet(
         window.state(),
-        [store](const std::optional<QString>& title, const QString& plainText, const std::optional<QByteArray>& rtf) {
-            if (store)
-                store->addRichTextNote(title, plainText, rtf);
+        [store](const std::optional<QString>& title, const QString& plainText,
+                const std::optional<QByteArray>& rtf) -> std::optional<QString> {
+            if (!store)
+                return QString();
+            if (std::optional<QString> refused = store->newItemRefusal())
+                return refused;
+            store->addRichTextNote(title, plainText, rtf);
+            return std::nullopt;
         },
         &window, window.store().services().timers);
 }

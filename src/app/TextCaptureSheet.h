@@ -35,9 +35,10 @@ class TextCaptureSheet : public QDialog {
     Q_OBJECT
 
 public:
-    // Where a kept note goes: the store's addRichTextNote in the application.
-    using NoteSink =
-        std::function<void(const std::optional<QString>& title, const QString& plainText, const std::optional<QByteArray>& rtf)>;
+    // Where a kept note goes: the store's addRichTextNote in the application. It answers why the
+    // note was refused (possibly in no words), or none when it was taken.
+    using NoteSink = std::function<std::optional<QString>(const std::optional<QString>& title, const QString& plainText,
+                                                          const std::optional<QByteArray>& rtf)>;
 
     // The drafts (name and note) live in the window state, so they outlast the sheet until the
     // next opening resets them.
@@ -53,8 +54,10 @@ public:
     QPushButton* keepButton() const { return m_keepButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
 
-    // "Vesk It": hands the note to the sink and closes.
+    // "Vesk It": hands the note to the sink and closes; when the sink refuses it, stays open as
+    // typed and says why.
     void saveTextCapture();
+    QLabel* failureLine() const { return m_failure; }
 
     // The draft is copied and serialised this long after the last edit (and when the sheet
     // closes), not on every key: a long note takes tens of milliseconds to serialise.
@@ -76,6 +79,7 @@ private:
     QPointer<VeskRichTextEditor> m_editor;
     QPushButton* m_keepButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QLabel* m_failure = nullptr;
     // The note as last kept as a draft: what is kept should the editor be gone.
     std::unique_ptr<QTextDocument> m_draft;
     std::shared_ptr<Timers> m_timers;

@@ -22,15 +22,18 @@ struct VeskIntakeNotice {
 
 // Something the user asked for that did not happen: an item that could not be written, a file
 // that could not be imported, a setting that was not kept. Unlike the transient notices it stays
-// until the user dismisses it. Failures of the same title gather into one notice.
+// until the user dismisses it. Failures of the same title gather into one notice; one of another
+// title waits behind the notice shown and comes when that one is dismissed.
 struct VeskFailureNotice {
     QUuid id;
     // What was not done, in a few words ("Not saved", "Not imported").
     QString title;
-    // What and why, in plain words; the latest failure's when several gathered.
+    // What and why, in plain words; when several gathered, each of the first few on a line of its own.
     QString detail;
     // How many failures of this title the notice stands for.
     int count = 1;
+    // How many of them the detail names; the rest are only counted.
+    int named = 1;
 
     friend bool operator==(const VeskFailureNotice&, const VeskFailureNotice&) = default;
 };

@@ -16,6 +16,10 @@
 
 namespace vesk {
 
+namespace {
+const QString kFailure = QStringLiteral("Vesk couldn't save these changes");
+} // namespace
+
 ItemEditSheet::ItemEditSheet(const VeskItem& item, const QTextDocument& text, VeskRichTextController* controller,
                              SaveEdits save, QWidget* parent)
     : QDialog(parent), m_itemID(item.id), m_controller(controller), m_save(std::move(save))
@@ -40,7 +44,7 @@ ItemEditSheet::ItemEditSheet(const VeskItem& item, const QTextDocument& text, Ve
     m_editor->setAttributedText(text);
     column->addWidget(framedEditor(m_editor, QStringLiteral("editFrame"), this), 1);
 
-    m_failure = sheetCaption(QStringLiteral("Vesk couldn't save these changes."), QFont::Normal, this);
+    m_failure = sheetCaption(kFailure + QLatin1Char('.'), QFont::Normal, this);
     m_failure->setObjectName(QStringLiteral("editFailure"));
     m_failure->hide();
     column->addWidget(m_failure);
@@ -73,6 +77,8 @@ void ItemEditSheet::saveChanges()
         accept();
         return;
     }
+    const QString reason = m_failureReason ? m_failureReason() : QString();
+    m_failure->setText(kFailure + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason) + QLatin1Char('.'));
     m_failure->show();
 }
 

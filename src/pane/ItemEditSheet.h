@@ -35,6 +35,10 @@ public:
     ItemEditSheet(const VeskItem& item, const QTextDocument& text, VeskRichTextController* controller, SaveEdits save,
                   QWidget* parent = nullptr);
 
+    // Why the store could not save, in plain words ("the disk is full"), or empty when it has no
+    // word for it; asked after a save failed.
+    void setFailureReason(std::function<QString()> reason) { m_failureReason = std::move(reason); }
+
     QLineEdit* nameField() const { return m_nameField; }
     VeskRichTextEditor* editor() const { return m_editor; }
     VeskRichTextToolbar* toolbar() const { return m_toolbar; }
@@ -52,6 +56,7 @@ private:
     QUuid m_itemID;
     QPointer<VeskRichTextController> m_controller;
     SaveEdits m_save;
+    std::function<QString()> m_failureReason;
     QLineEdit* m_nameField = nullptr;
     VeskRichTextToolbar* m_toolbar = nullptr;
     VeskRichTextEditor* m_editor = nullptr;

@@ -134,6 +134,8 @@ ItemEditSheet* VeskPreview::openEditSheet(const VeskItem& item)
             return store && store->saveItemEdits(id, title, plainText, rtf);
         },
         window());
+    // A library opened for reading only refuses every edit; its reason says why.
+    sheet->setFailureReason([store] { return store && store->readOnlyReason() ? *store->readOnlyReason() : QString(); });
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();
     return sheet;

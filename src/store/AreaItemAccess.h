@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/FailureWording.h"
 #include "store/ItemAccess.h"
 #include "store/LibraryItems.h"
 #include "store/VeskStore.h"
@@ -16,11 +17,20 @@ public:
         return m_store.m_library->item(id);
     }
     bool refuseNewItem(const QString& title) override { return m_store.refuseNewItemWhileBlocked(title); }
+    bool refuseChange(const VeskItem& item) override
+    {
+        return m_store.refuseWhileReadOnly(QStringLiteral("Not changed"),
+                                           quotedItemTitle(item.title) + QStringLiteral(" was not changed"));
+    }
     bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
     bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
     VeskItem sourceItem(const VeskItem& item) const override { return m_store.sourceItem(item); }
     void select(const QUuid& id) override { m_store.select(id); }
-    void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
+    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    {
+        m_store.announceWhenKept(id, notice);
+    }
+    bool rowWaitsForLibraryCheck(const QUuid& id) const override { return m_store.savingItemIDs().contains(id); }
 
 private:
     VeskStore& m_store;

@@ -42,6 +42,7 @@ QList<NearDuplicateMatch> similarInIndex(const NearDuplicateReading& reading, co
 struct CaptureQueue::Pending {
     std::optional<PreparedCapture> prepared;
     std::optional<QByteArray> rtf;
+    Heard heard;
 };
 
 CaptureQueue::CaptureQueue(std::unique_ptr<CaptureQueueHost> host, QObject* parent)
@@ -89,43 +90,45 @@ std::optional<VeskItem> CaptureQueue::findSimilarText(const QString& text) const
     return chosenMatch(similarMatches(text));
 }
 
-void CaptureQueue::addText(const QString& text, const std::optional<QString>& title)
+void CaptureQueue::addText(const QString& text, const std::optional<QString>& title, Heard heard)
 {
     if (goesThroughQueue(text.size())) {
-        queue([text, title](const Finder& similar) { return prepareTextCapture(text, title, similar); }, std::nullopt);
+        queue([text, title](const Finder& similar) { return prepareTextCapture(text, title, similar); }, std::nullopt,
+              std::move(heard));
         return;
     }
-    commit(prepareTextCapture(text, title, similarOnMainThread()), std::nullopt);
+    commit(prepareTextCapture(text, title, similarOnMainThread()), std::nullopt, std::move(heard));
 }
 
 void CaptureQueue::addRichTextNote(const std::optional<QString>& title, const QString& plainText,
-                                   const std::optional<QByteArray>& rtf)
+                                   const std::optional<QByteArray>& rtf, Heard heard)
 {
     if (goesThroughQueue(plainText.size())) {
         queue([title, plainText](const Finder& similar) { return prepareRichTextCapture(title, plainText, similar); },
-              rtf);
+              rtf, std::move(heard));
         return;
     }
-    commit(prepareRichTextCapture(title, plainText, similarOnMainThread()), rtf);
+    commit(prepareRichTextCapture(title, plainText, similarOnMainThread()), rtf, std::move(heard));
 }
 
-void CaptureQueue::addHTML(const QByteArray& data)
+void CaptureQueue::addHTML(const QByteArray& data, Heard heard)
 {
     if (goesThroughQueue(data.size())) {
-        queue([data](const Finder& similar) { return prepareHtmlCapture(data, similar); }, std::nullopt);
+        queue([data](const Finder& similar) { return prepareHtmlCapture(data, similar); }, std::nullopt,
+              std::move(heard));
         return;
     }
-    commit(prepareHtmlCapture(data, similarOnMainThread()), std::nullopt);
+    commit(prepareHtmlCapture(data, similarOnMainThread()), std::nullopt, std::move(heard));
 }
 
-void CaptureQueue::addLink(const QUrl& url)
+void CaptureQueue::addLink(const QUrl& url, Heard heard)
 {
     if (goesThroughQueue(0)) {
         // Behind captures still being made ready: it waits its turn.
         PreparedCapture link;
         link.kind = PreparedCapture::Kind::Link;
         link.link = url;
-        queuePrepared(link);
+        queuePrepared(link, std::move(heard));
         return;
     }
     // The encoded form: a decoded one would turn "%20" into a space and store a different address.
@@ -140,6 +143,8 @@ void CaptureQueue::addLink(const QUrl& url)
     item.urlString = address;
     item.searchableText = address;
     (void)m_host.commitNewItem(item, std::nullopt, false); // a failure is marked on the card and said
+    if (heard)
+        m_host.whenKept(item.id, std::move(heard));
 }
 
 bool CaptureQueue::goesThroughQueue(qsizetype size) const
@@ -160,10 +165,12 @@ SerialExecutor& CaptureQueue::preparationWorker()
     return *m_preparation;
 }
 
-void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf)
+void CaptureQueue::queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf,
+                         Heard heard)
 {
     auto pending = std::make_shared<Pending>();
     pending->rtf = rtf;
+    pending->heard = std::move(heard);
     m_pending.append(pending);
     const QUuid id = QUuid::createUuid();
     const QDateTime createdAt = m_host.now();
@@ -200,10 +207,11 @@ void CaptureQueue::writeRow(const std::shared_ptr<Pending>& pending, const Prepa
         });
 }
 
-void CaptureQueue::queuePrepared(const PreparedCapture& prepared)
+void CaptureQueue::queuePrepared(const PreparedCapture& prepared, Heard heard)
 {
     auto pending = std::make_shared<Pending>();
     pending->prepared = prepared;
+    pending->heard = std::move(heard);
     m_pending.append(pending);
 }
 
@@ -211,17 +219,19 @@ void CaptureQueue::commitReady()
 {
     while (!m_pending.isEmpty() && m_pending.first()->prepared) {
         const std::shared_ptr<Pending> next = m_pending.takeFirst();
-        commit(*next->prepared, next->rtf);
+        commit(*next->prepared, next->rtf, std::move(next->heard));
     }
 }
 
-void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf)
+void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf, Heard heard)
 {
     switch (prepared.kind) {
     case PreparedCapture::Kind::Nothing:
+        if (heard)
+            heard(false);
         return;
     case PreparedCapture::Kind::Link:
-        addLink(prepared.link);
+        addLink(prepared.link, std::move(heard));
         return;
     case PreparedCapture::Kind::Text:
         break;
@@ -238,11 +248,13 @@ void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<Q
     // commit finds the item indexed as it is. A capture that will be refused leaves nothing.
     if (!m_host.libraryHasProblem())
         m_host.indexPreparedCapture(stamped, item);
-    // A failed write is marked on the card and retried; the window says it.
-    if (!m_host.commitNewItem(item, rtf, stamped.written) && m_host.libraryHasProblem())
-        return;
+    // A failed write is marked on the card and retried, a refusal said: either is the failure
+    // notice's to say, and nothing announces the item beside it.
+    (void)m_host.commitNewItem(item, rtf, stamped.written);
     if (similar)
-        m_host.postNotice(familiarNotice(*similar));
+        m_host.announceWhenKept(item.id, familiarNotice(*similar));
+    if (heard)
+        m_host.whenKept(item.id, std::move(heard));
 }
 
 } // namespace vesk

@@ -29,6 +29,10 @@ class CaptureQueue : public QObject {
     Q_OBJECT
 
 public:
+    // Hears, once a capture was committed, whether its item is kept (in the list, its row in the
+    // library file); a capture dropped with the queue is never heard of.
+    using Heard = std::function<void(bool kept)>;
+
     explicit CaptureQueue(std::unique_ptr<CaptureQueueHost> host, QObject* parent = nullptr);
     // Preparations still running stop at their next step and write nothing; their captures are
     // dropped. The one running is waited for.
@@ -38,14 +42,14 @@ public:
     CaptureQueue& operator=(const CaptureQueue&) = delete;
 
     // Plain text; without a title, a lone http(s) address becomes a link instead.
-    void addText(const QString& text, const std::optional<QString>& title);
+    void addText(const QString& text, const std::optional<QString>& title, Heard heard = {});
     // A note whose formatted form is RTF; the bytes are kept as given.
     void addRichTextNote(const std::optional<QString>& title, const QString& plainText,
-                         const std::optional<QByteArray>& rtf);
+                         const std::optional<QByteArray>& rtf, Heard heard = {});
     // A web page fragment given as UTF-8 bytes.
-    void addHTML(const QByteArray& data);
+    void addHTML(const QByteArray& data, Heard heard = {});
     // Titled by its host; the address is kept in its encoded form.
-    void addLink(const QUrl& url);
+    void addLink(const QUrl& url, Heard heard = {});
     // The text item that says nearly the same as text, if any.
     std::optional<VeskItem> findSimilarText(const QString& text) const;
 
@@ -60,11 +64,12 @@ private:
     std::optional<VeskItem> chosenMatch(const QList<NearDuplicateMatch>& matches) const;
     Finder similarOnMainThread() const;
     SerialExecutor& preparationWorker();
-    void queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf);
+    void queue(std::function<PreparedCapture(const Finder&)> prepare, const std::optional<QByteArray>& rtf,
+               Heard heard);
     void writeRow(const std::shared_ptr<Pending>& pending, const PreparedCapture& prepared);
-    void queuePrepared(const PreparedCapture& prepared);
+    void queuePrepared(const PreparedCapture& prepared, Heard heard);
     void commitReady();
-    void commit(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf);
+    void commit(const PreparedCapture& prepared, const std::optional<QByteArray>& rtf, Heard heard);
 
     std::unique_ptr<CaptureQueueHost> m_hostHeld;
     CaptureQueueHost& m_host;

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -46,7 +47,10 @@ public:
     // Puts the new item at the front and saves it (with its rich text, unless alreadyWritten);
     // false when its row was not written or the item was refused.
     virtual bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) = 0;
-    virtual void postNotice(const VeskIntakeNotice& notice) = 0;
+    // Hears whether the new item is kept (in the list, its row in the library file).
+    virtual void whenKept(const QUuid& id, std::function<void(bool)> heard) = 0;
+    // Posts the notice once the new item is kept; never when it is not.
+    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
 };
 
 } // namespace vesk

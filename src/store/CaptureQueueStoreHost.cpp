@@ -34,7 +34,14 @@ public:
     {
         return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten);
     }
-    void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
+    void whenKept(const QUuid& id, std::function<void(bool)> heard) override
+    {
+        m_store.whenItemKept(id, std::move(heard));
+    }
+    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    {
+        m_store.announceWhenKept(id, notice);
+    }
 
 private:
     VeskStore& m_store;

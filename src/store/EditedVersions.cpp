@@ -129,13 +129,19 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     edited.groupID = item.groupID;
     edited.sourceItemID = root.id;
 
-    // A failed row write is logged by the commit; the file and the item in memory stay, as for
-    // any new item.
-    (void)m_items.commitNewItem(edited);
+    // A failed row write is logged and said by the commit; "saved" beside it would say the
+    // opposite. The item a row write failed for stays with its file, as any new item, and the
+    // store keeps trying it; a refused one leaves nothing behind.
+    if (!m_items.commitNewItem(edited) && !m_items.rowWaitsForLibraryCheck(newID)) {
+        if (!m_items.currentItem(newID))
+            return fail(QStringLiteral("the item was refused"));
+        veskLog(QStringLiteral("Vesk derived-image save error: the item could not be written"));
+        return std::nullopt;
+    }
     // Fills the thumbnail cache; the picture itself is not needed here.
     m_thumbnails->thumbnail(edited, kThumbnailWarmUpSize);
-    m_items.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                     QStringLiteral("Edited version saved"), root.title, newID});
+    m_items.announceWhenKept(newID, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                     QStringLiteral("Edited version saved"), root.title, newID});
     return edited;
 }
 
@@ -196,7 +202,7 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     item.note = QString();
     item.groupID = previewed.groupID;
     item.sourceItemID = source.id;
-    if (!m_items.commitNewItem(item)) {
+    if (!m_items.commitNewItem(item) && !m_items.rowWaitsForLibraryCheck(id)) {
         // The failure notice says what happened; announcing the moment as saved beside it would
         // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
         veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
@@ -212,7 +218,7 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     notice.title = QStringLiteral("Video moment saved");
     notice.detail = item.title;
     notice.relatedID = item.id;
-    m_items.postNotice(notice);
+    m_items.announceWhenKept(item.id, notice);
     m_items.select(item.id);
     return item;
 }

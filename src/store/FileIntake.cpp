@@ -339,7 +339,7 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
 
 bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written)
 {
-    if (!m_host.commitNewItem(item, written) && m_host.libraryHasProblem()) {
+    if (!m_host.commitNewItem(item, written) && !m_host.currentItem(item.id)) {
         // Refused: the copy would be a folder no item refers to (unless its row names it).
         if (!written)
             m_host.removeManagedFile(item);
@@ -350,9 +350,9 @@ bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskIt
         m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
     if (result.relatedVersion) {
         if (const std::optional<VeskItem> related = m_host.currentItem(*result.relatedVersion)) {
-            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                               QStringLiteral("Looks like another version"), related->title,
-                                               related->id});
+            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                              QStringLiteral("Looks like another version"),
+                                                              related->title, related->id});
         }
     }
     if (result.isImage)

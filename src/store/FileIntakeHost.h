@@ -69,6 +69,8 @@ public:
     // Makes the kept item the single selection and the focused item; recordUse counts it as opened.
     virtual void selectKept(const QUuid& id, bool recordUse) = 0;
     virtual void postNotice(const VeskIntakeNotice& notice) = 0;
+    // Posts the notice once the new item is kept; never when it is not.
+    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
     // The thumbnail and analysis of a newly imported picture.
     virtual void startImageTasks(const VeskItem& item) = 0;
     // The published counts of imports running, from anywhere, from the Inbox and from the cloud

@@ -152,12 +152,12 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
                 if (held.searchableText.utf8().contains(marker))
                     return keepHeldPackage(held, item);
             }
-            if (!m_host.commitNewItem(item, false) && m_host.libraryHasProblem()) {
-                m_host.removeManagedFile(item);
+            if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
+                m_host.removeManagedFile(item); // refused
                 return false;
             }
-            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                               QStringLiteral("Note with photos received"), item.title, item.id});
+            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                                              QStringLiteral("Note with photos received"), item.title, item.id});
             return m_host.rowIsWritten(item.id);
         });
 }
@@ -195,13 +195,13 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                 : QString();
             if (const std::optional<VeskItem> held = heldActivity(m_host.items(), identity, *m_activityIdentities))
                 return keepHeldPackage(*held, item);
-            if (!m_host.commitNewItem(item, false) && m_host.libraryHasProblem()) {
-                m_host.removeManagedFile(item);
+            if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
+                m_host.removeManagedFile(item); // refused
                 return false;
             }
             m_activityIdentities->remember(item.id, identity);
-            m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                               QStringLiteral("Activity received"), item.title, item.id});
+            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                                              QStringLiteral("Activity received"), item.title, item.id});
             return m_host.rowIsWritten(item.id);
         });
 }

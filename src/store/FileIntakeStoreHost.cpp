@@ -79,6 +79,10 @@ public:
             m_store.recordUsage(id);
     }
     void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
+    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    {
+        m_store.announceWhenKept(id, notice);
+    }
     void startImageTasks(const VeskItem& item) override { m_store.startImageTasks(item); }
     void changeImportCount(int delta) override
     {

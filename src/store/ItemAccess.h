@@ -19,6 +19,8 @@ public:
     virtual std::optional<VeskItem> currentItem(const QUuid& id) const = 0;
     // True (said in the failure notice, naming title) while the library cannot take new items.
     virtual bool refuseNewItem(const QString& title) = 0;
+    // True (said in the failure notice, naming the item) while the library takes no changes.
+    virtual bool refuseChange(const VeskItem& item) = 0;
     // Puts a new item at the front and saves it; false when its row was not written.
     virtual bool commitNewItem(const VeskItem& item) = 0;
     // Replaces the item with the same identifier and saves it; false when it is gone or its row
@@ -29,8 +31,11 @@ public:
     virtual VeskItem sourceItem(const VeskItem& item) const = 0;
     // Makes the item the single selection and the focused item.
     virtual void select(const QUuid& id) = 0;
-    // Publishes the transient notice after an intake or a save.
-    virtual void postNotice(const VeskIntakeNotice& notice) = 0;
+    // Publishes the notice that announces a new item once the item is kept; never when it is not.
+    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // True while the new item's row waits for the check of the library file (it is written
+    // once the file has passed): not kept yet, and no failure either.
+    virtual bool rowWaitsForLibraryCheck(const QUuid& id) const = 0;
 };
 
 } // namespace vesk

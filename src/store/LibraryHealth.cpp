@@ -17,6 +17,18 @@ namespace vesk {
 namespace {
 
 const QString kNotSavedTitle = QStringLiteral("Not saved");
+// A burst of failures (a full disk refusing every save) is counted beyond these.
+constexpr int kNamedFailures = 5;
+
+// One failure more of the notice's title: counted, and named unless it is already, or enough are.
+void gatherFailure(VeskFailureNotice& notice, const QString& detail)
+{
+    notice.count += 1;
+    if (notice.named >= kNamedFailures || notice.detail.split(QLatin1Char('\n')).contains(detail))
+        return;
+    notice.detail += QLatin1Char('\n') + detail;
+    notice.named += 1;
+}
 
 // What a settings key holds, as the user knows it.
 QString settingSubject(const QString& key)
@@ -65,18 +77,30 @@ void LibraryHealth::setFailureNotice(const std::optional<VeskFailureNotice>& val
 
 void LibraryHealth::reportFailure(const QString& title, const QString& detail)
 {
-    VeskFailureNotice notice;
     if (m_failureNotice && m_failureNotice->title == title) {
-        // The same kind of failure again (a burst of saves on a full disk): one notice that
-        // counts them, rather than a stack of equal ones.
-        notice = *m_failureNotice;
-        notice.count += 1;
-    } else {
-        notice.id = QUuid::createUuid();
-        notice.title = title;
+        // The same kind of failure again (a burst of saves on a full disk, two packages of one
+        // scan): one notice that counts them and names each of the first few.
+        VeskFailureNotice notice = *m_failureNotice;
+        gatherFailure(notice, detail);
+        setFailureNotice(notice);
+        return;
     }
+    for (VeskFailureNotice& waiting : m_waitingFailures) {
+        if (waiting.title == title) {
+            gatherFailure(waiting, detail);
+            return;
+        }
+    }
+    VeskFailureNotice notice;
+    notice.id = QUuid::createUuid();
+    notice.title = title;
     notice.detail = detail;
-    setFailureNotice(notice);
+    // Replacing the notice shown would take it away before it was read (a start-up notice
+    // followed a moment later by another failure): the new one waits its turn.
+    if (m_failureNotice)
+        m_waitingFailures.append(notice);
+    else
+        setFailureNotice(notice);
 }
 
 void LibraryHealth::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
@@ -96,7 +120,15 @@ bool LibraryHealth::refuseWhileReadOnly(const QString& title, const QString& wha
 
 void LibraryHealth::dismissFailureNotice()
 {
-    setFailureNotice(std::nullopt);
+    setFailureNotice(m_waitingFailures.isEmpty() ? std::nullopt
+                                                 : std::optional<VeskFailureNotice>(m_waitingFailures.takeFirst()));
+}
+
+void LibraryHealth::withdrawFailureNotice(const QString& title)
+{
+    m_waitingFailures.removeIf([&](const VeskFailureNotice& waiting) { return waiting.title == title; });
+    if (m_failureNotice && m_failureNotice->title == title)
+        dismissFailureNotice();
 }
 
 bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
@@ -175,8 +207,7 @@ void LibraryHealth::markSaved(const QUuid& id)
             m_unsavedRetry.reset();
         }
         // Everything it spoke of is kept now.
-        if (m_failureNotice && m_failureNotice->title == kNotSavedTitle)
-            setFailureNotice(std::nullopt);
+        withdrawFailureNotice(kNotSavedTitle);
     }
 }
 

@@ -42,16 +42,23 @@ public:
     // What the user asked for and did not happen; it stays until dismissed.
     const std::optional<VeskFailureNotice>& failureNotice() const { return m_failureNotice; }
     void setFailureNotice(const std::optional<VeskFailureNotice>& value);
-    // Says that something did not happen. A notice of the same title that is still shown counts
-    // one failure more and takes the newer detail; any other replaces it. Logs nothing: callers
-    // log in their own words.
+    // Notices of other titles that came while one was shown, oldest first; each is shown in its
+    // turn as the one before it is dismissed.
+    const QList<VeskFailureNotice>& waitingFailureNotices() const { return m_waitingFailures; }
+    // Says that something did not happen. A notice of the same title, shown or waiting, counts one
+    // failure more and names it beside the others; a notice of a new title waits behind the one
+    // shown, so that failures that come together are all seen. Logs nothing: callers log in their
+    // own words.
     void reportFailure(const QString& title, const QString& detail);
     // reportFailure of an action the library file refused: what did not happen, then why in plain
     // words ("“Holiday” was not deleted: the disk is full.").
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
     // While the library is read-only: says that the change did not happen and why; true then.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
+    // The notice shown goes, and the next waiting one (if any) takes its place.
     void dismissFailureNotice();
+    // What the notices of this title spoke of is mended: the notice goes, shown or waiting.
+    void withdrawFailureNotice(const QString& title);
 
     // --- Saving rows and unsaved items (LibraryHealth.cpp) ---
 
@@ -93,6 +100,10 @@ public:
     void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped = {});
     // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
+    // Hears whether the item is kept: in the library's list with its row in the library file. At
+    // once, unless the row waits for the check of the file; then once the check has passed (false
+    // when it failed). A refused or unsaved item is not kept.
+    void whenItemKept(const QUuid& id, std::function<void(bool)> heard);
     // While held, a check that passes leaves the launch snapshot for release() to ask for:
     // copying the whole library file on a thread of the window's priority would take the cores
     // that start-up reads and indexes the library on, and the user waits for those.
@@ -147,6 +158,7 @@ private:
     LibraryHealthHost& m_host;
 
     std::optional<VeskFailureNotice> m_failureNotice;
+    QList<VeskFailureNotice> m_waitingFailures;
     QSet<QUuid> m_unsavedItemIDs;
     std::shared_ptr<PendingDelay> m_unsavedRetry;
     bool m_unsavedRetryQueued = false;

@@ -118,6 +118,9 @@ bool RichTextBodies::saveEdits(const QUuid& id, const QString& title, const QStr
     if (database && !m_host.rowWaitsForLibraryCheck(id)) {
         if (auto saved = database->updateItemWithRichText(updated, rtf); !saved) {
             veskLog(QStringLiteral("Vesk rich-text edit save error: ") + saved.error().logText());
+            m_host.reportFailure(QStringLiteral("Not changed"), quotedItemTitle(current->title)
+                                     + QStringLiteral(" was not changed: ") + saved.error().plainReason()
+                                     + QLatin1Char('.'));
             return false;
         }
     }

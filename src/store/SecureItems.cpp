@@ -64,9 +64,7 @@ bool SecureItems::addSecureItem(const QString& name, const QString& details, con
         return false;
     }
     m_lastKeychainFailure.reset();
-    // A row that is not written is marked on its card and written again later.
-    (void)m_items.commitNewItem(newSecureItem(id, m_clock->now(), fields));
-    return true;
+    return commitSecureItem(newSecureItem(id, m_clock->now(), fields));
 }
 
 bool SecureItems::addCreditCard(const QString& name, const QString& details, const QString& number,
@@ -89,8 +87,15 @@ bool SecureItems::addCreditCard(const QString& name, const QString& details, con
     }
     m_lastKeychainFailure.reset();
     const SecureItemFields fields = secureItemFields(SecureVeskKind::CreditCard, name, details, note);
-    (void)m_items.commitNewItem(newSecureItem(id, m_clock->now(), fields));
-    return true;
+    return commitSecureItem(newSecureItem(id, m_clock->now(), fields));
+}
+
+bool SecureItems::commitSecureItem(const VeskItem& item)
+{
+    // A row that is not written is marked on its card, said and written again later; the
+    // composer does not close as if it were kept. One that waits for the check of the library
+    // file is written once that has passed.
+    return m_items.commitNewItem(item) || m_items.rowWaitsForLibraryCheck(item.id);
 }
 
 bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
@@ -107,6 +112,9 @@ bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, c
     const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, title, details, note);
     if (fields.title.isEmpty())
         return false;
+    // Nothing goes into the keyring for a change the library cannot take.
+    if (m_items.refuseChange(current))
+        return false;
 
     const QString secret = trimmedSecureText(newSecret);
     if (!secret.isEmpty()) {
@@ -117,8 +125,8 @@ bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, c
         }
     }
     m_lastKeychainFailure.reset();
-    (void)m_items.updateItem(editedSecureItem(current, fields)); // a failed write is marked and said by the store
-    return true;
+    // A failed write is marked and said by the store; the sheet does not close as if it were kept.
+    return updateSecureRow(editedSecureItem(current, fields));
 }
 
 bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
@@ -137,6 +145,8 @@ bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, c
         return false;
     }
 
+    if (m_items.refuseChange(current))
+        return false;
     const CreditCardPayload payload{card.number, card.expiration, card.code};
     if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, current.id); !saved) {
         m_lastKeychainFailure = saved.error();
@@ -144,8 +154,12 @@ bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, c
         return false;
     }
     m_lastKeychainFailure.reset();
-    (void)m_items.updateItem(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
-    return true;
+    return updateSecureRow(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
+}
+
+bool SecureItems::updateSecureRow(const VeskItem& item)
+{
+    return m_items.updateItem(item) || m_items.rowWaitsForLibraryCheck(item.id);
 }
 
 } // namespace vesk

@@ -23,13 +23,15 @@ public:
     // New password or card items: the protected value goes to the keyring first, and the item
     // (name, details, reference note and a marker, never the value) is committed only once that
     // worked. False, with nothing stored, for unacceptable values, a failed keyring write or a
-    // library that cannot take new items.
+    // library that cannot take new items; false too when the item's row could not be written (the
+    // store shows it as unsaved and tries it again).
     bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
     bool addCreditCard(const QString& name, const QString& details, const QString& number,
                        const QString& expiration, const QString& code, const QString& note);
     // Edits of the library's item with item's identifier, keyring first. A blank new secret keeps
     // the stored one. A password edit refuses card items and a card edit refuses password items,
-    // so an edit never changes an item's kind.
+    // so an edit never changes an item's kind. False, with nothing stored, while the library takes
+    // no changes; false too when the row could not be written.
     bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
                           const QString& newSecret, const QString& note);
     bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
@@ -38,6 +40,10 @@ public:
     const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
 
 private:
+    // True when the row is written or waits for the check of the library file.
+    bool commitSecureItem(const VeskItem& item);
+    bool updateSecureRow(const VeskItem& item);
+
     std::shared_ptr<SecretStore> m_secrets;
     std::shared_ptr<Clock> m_clock;
     ItemAccess& m_items;

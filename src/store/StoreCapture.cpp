@@ -7,6 +7,7 @@
 #include "store/LibraryHealth.h"
 #include "store/RichTextBodies.h"
 
+#include <QPointer>
 #include <QTimer>
 
 namespace vesk {
@@ -22,6 +23,17 @@ bool VeskStore::refuseNewItemWhileBlocked(const QString& title)
     reportFailure(QStringLiteral("Not kept"),
                   quotedItemTitle(title) + QStringLiteral(" was not kept: the library could not be read."));
     return true;
+}
+
+std::optional<QString> VeskStore::newItemRefusal() const
+{
+    if (destructiveChangeRunning())
+        return QStringLiteral("Vesk is still finishing a delete. Try again in a moment");
+    if (readOnlyReason())
+        return readOnlyReason();
+    if (libraryProblem())
+        return QStringLiteral("the library could not be read");
+    return std::nullopt;
 }
 
 bool VeskStore::commitNewItem(const VeskItem& item)
@@ -60,35 +72,51 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     return saved;
 }
 
+void VeskStore::whenItemKept(const QUuid& id, std::function<void(bool)> heard)
+{
+    assertMainThread();
+    m_health->whenItemKept(id, std::move(heard));
+}
+
+void VeskStore::announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice)
+{
+    assertMainThread();
+    const QPointer<VeskStore> self(this);
+    m_health->whenItemKept(id, [self, notice](bool kept) {
+        if (kept && self)
+            self->setIntakeNotice(notice);
+    });
+}
+
 std::optional<VeskItem> VeskStore::findSimilarText(const QString& text) const
 {
     assertMainThread();
     return m_captureQueue->findSimilarText(text);
 }
 
-void VeskStore::addText(const QString& text, const std::optional<QString>& title)
+void VeskStore::addText(const QString& text, const std::optional<QString>& title, std::function<void(bool)> kept)
 {
     assertMainThread();
-    m_captureQueue->addText(text, title);
+    m_captureQueue->addText(text, title, std::move(kept));
 }
 
 void VeskStore::addRichTextNote(const std::optional<QString>& title, const QString& plainText,
-                                const std::optional<QByteArray>& rtf)
+                                const std::optional<QByteArray>& rtf, std::function<void(bool)> kept)
 {
     assertMainThread();
-    m_captureQueue->addRichTextNote(title, plainText, rtf);
+    m_captureQueue->addRichTextNote(title, plainText, rtf, std::move(kept));
 }
 
-void VeskStore::addHTML(const QByteArray& data)
+void VeskStore::addHTML(const QByteArray& data, std::function<void(bool)> kept)
 {
     assertMainThread();
-    m_captureQueue->addHTML(data);
+    m_captureQueue->addHTML(data, std::move(kept));
 }
 
-void VeskStore::addLink(const QUrl& url)
+void VeskStore::addLink(const QUrl& url, std::function<void(bool)> kept)
 {
     assertMainThread();
-    m_captureQueue->addLink(url);
+    m_captureQueue->addLink(url, std::move(kept));
 }
 
 } // namespace vesk

@@ -197,12 +197,22 @@ public:
 
     // Intake operations (new items: see LibraryItems.h; CaptureQueue.h, FileIntake.h)
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
-    // Captures: see CaptureQueue.h.
-    void addText(const QString& text, const std::optional<QString>& title = std::nullopt);
+    // Hears whether a new item is kept: in the list with its row in the library file (after the
+    // check of the file, when its row waits for that); see LibraryHealth.h.
+    void whenItemKept(const QUuid& id, std::function<void(bool kept)> heard);
+    // Posts a notice that announces a new item once the item is kept, and never when it is not:
+    // a refused or unsaved item is said by the failure notice alone.
+    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
+    // Why a new item would be refused now (the library is read-only or cannot be read, a delete
+    // is finishing), in plain words; none while new items are taken.
+    std::optional<QString> newItemRefusal() const;
+    // Captures: see CaptureQueue.h. `kept` hears whether the capture's item was kept.
+    void addText(const QString& text, const std::optional<QString>& title = std::nullopt,
+                 std::function<void(bool kept)> kept = {});
     void addRichTextNote(const std::optional<QString>& title, const QString& plainText,
-                         const std::optional<QByteArray>& rtf);
-    void addHTML(const QByteArray& data);
-    void addLink(const QUrl& url);
+                         const std::optional<QByteArray>& rtf, std::function<void(bool kept)> kept = {});
+    void addHTML(const QByteArray& data, std::function<void(bool kept)> kept = {});
+    void addLink(const QUrl& url, std::function<void(bool kept)> kept = {});
     std::optional<VeskItem> findSimilarText(const QString& text) const;
     // File imports: see FileIntake.h.
     [[nodiscard]] QFuture<bool> importFile(const QString& path);

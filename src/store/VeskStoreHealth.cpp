@@ -1,5 +1,6 @@
 // The store's operations of the library's health and of the rich-text bodies, forwarded to their
 // areas, and the adapter through which those reach the store.
+#include "store/FailureWording.h"
 #include "store/HealthAreaHost.h"
 #include "store/LibraryItems.h"
 
@@ -163,6 +164,11 @@ bool VeskStore::saveItemEdits(const QUuid& id, const QString& title, const QStri
                               const std::optional<QByteArray>& rtf)
 {
     assertMainThread();
+    // Refused before anything is written, in the library's own words rather than SQLite's.
+    if (const std::optional<VeskItem> current = m_library->item(id);
+        current && refuseWhileReadOnly(QStringLiteral("Not changed"),
+                                       quotedItemTitle(current->title) + QStringLiteral(" was not changed")))
+        return false;
     return m_richText->saveEdits(id, title, plainText, rtf);
 }
 

@@ -32,13 +32,25 @@ TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfIts
     ASSERT_EQ(window.failureNoticeView(), view);
     EXPECT_TRUE(view->isVisible());
 
-    // More of the same kind: the same view counts them.
+    // More of the same kind: the same view names and counts them.
     store->reportFailure(QStringLiteral("Not saved"), QStringLiteral("\u201CList\u201D could not be written."));
     EXPECT_EQ(window.failureNoticeView(), view);
     EXPECT_EQ(view->notice().count, 2);
-    EXPECT_EQ(FailureNoticeView::countLine(2), QStringLiteral("1 more like it"));
+    EXPECT_EQ(view->notice().detail,
+              QStringLiteral("\u201CNote\u201D could not be written.\n\u201CList\u201D could not be written."));
+    EXPECT_EQ(FailureNoticeView::countLine(view->notice()), QString());
+    VeskFailureNotice burst = view->notice();
+    burst.count = 7;
+    burst.named = 5;
+    EXPECT_EQ(FailureNoticeView::countLine(burst), QStringLiteral("2 more like it"));
 
+    // Another kind waits behind it and is shown once it is dismissed.
+    store->reportFailure(QStringLiteral("Not imported"), QStringLiteral("\u201Ca.txt\u201D was not imported."));
+    EXPECT_EQ(window.failureNoticeView(), view);
     view->dismissButton()->click();
+    ASSERT_NE(window.failureNoticeView(), nullptr);
+    EXPECT_EQ(window.failureNoticeView()->notice().title, QStringLiteral("Not imported"));
+    window.failureNoticeView()->dismissButton()->click();
     EXPECT_FALSE(store->failureNotice());
     EXPECT_EQ(window.failureNoticeView(), nullptr);
 }

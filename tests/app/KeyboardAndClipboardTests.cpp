@@ -2,6 +2,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/KeyboardCommands.h"
 #include "app/QuickLookWindow.h"
+#include "store/FaultInjection.h"
 #include "store/StoreInternals.h"
 
 #include <QFileInfo>
@@ -311,6 +312,42 @@ TEST_F(ClipboardCaptureTest, APictureThatIsNotImportedFallsBackToTheNextKind)
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("caption of the picture")));
     EXPECT_EQ(logLines.filter(QStringLiteral("Vesk copy error for ")).size(), 2) << logLines.join('\n').toStdString();
     EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
+}
+
+TEST_F(ClipboardCaptureTest, WhatTheLibraryDidNotKeepIsNeverSaidToBeVesked)
+{
+    const struct {
+        const char* name;
+        std::function<void(QMimeData&)> fill;
+    } kinds[] = {
+        {"text", [](QMimeData& clipboard) { clipboard.setText(QStringLiteral("Call the plumber")); }},
+        {"rich text", [](QMimeData& clipboard) { clipboard.setData(QStringLiteral("text/rtf"), "{\\rtf1\\ansi Packing list}"); }},
+        {"web content", [](QMimeData& clipboard) { clipboard.setHtml(QStringLiteral("<p>lemon tart</p>")); }},
+    };
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only library" : "item rows refused");
+        store.reset();
+        if (readOnly) {
+            FileSizeLimit full(1);
+            store = makeStore();
+            ASSERT_TRUE(store->readOnlyReason());
+        } else {
+            store = makeStore();
+            failItemSaves(*store, true);
+        }
+        for (const auto& kind : kinds) {
+            SCOPED_TRACE(kind.name);
+            QMimeData clipboard;
+            kind.fill(clipboard);
+            EXPECT_TRUE(captureClipboard(*store, clipboard));
+            drainWrites(*store);
+            EXPECT_FALSE(store->intakeNotice()) << store->intakeNotice()->title.toStdString();
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, readOnly ? QStringLiteral("Not kept") : QStringLiteral("Not saved"));
+            store->dismissFailureNotice();
+        }
+        EXPECT_EQ(store->items().size(), readOnly ? 0 : 3) << "an unsaved capture stays on screen, a refused one does not";
+    }
 }
 
 } // namespace

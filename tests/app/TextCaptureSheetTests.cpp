@@ -2,6 +2,7 @@
 // a kept note arrives in the store with RTF that reads back to the same text.
 #include "AppTestSupport.h"
 #include "common/Fakes.h"
+#include "store/FaultInjection.h"
 
 #include "app/MainWindowState.h"
 #include "app/TextCaptureSheet.h"
@@ -11,9 +12,11 @@
 #include "richtext/VeskRichTextToolbar.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
@@ -137,6 +140,7 @@ TEST_F(TextCaptureSheetTest, ANoteIsKeptFromTheDraftWhenItsEditorIsGone)
     TextCaptureSheet sheet(state, [&](const std::optional<QString>&, const QString& text, const std::optional<QByteArray>& rtf) {
         kept.append(text);
         keptRtf = rtf;
+        return std::optional<QString>();
     }, nullptr, timers);
     QTest::keyClicks(sheet.editor()->textView(), QStringLiteral("do not lose me"));
     // The draft is kept a moment after the last key, not on every key.
@@ -151,6 +155,32 @@ TEST_F(TextCaptureSheetTest, ANoteIsKeptFromTheDraftWhenItsEditorIsGone)
     EXPECT_EQ(kept, QList<QString>{QStringLiteral("do not lose me")});
     ASSERT_TRUE(keptRtf);
     EXPECT_EQ(documentText(*editableAttributedString(keptRtf, {})), "do not lose me");
+}
+
+TEST_F(TextCaptureSheetTest, ANoteTheLibraryRefusesStaysInTheSheetWithItsReason)
+{
+    store.reset();
+    {
+        FileSizeLimit full(1);
+        store = makeStore();
+    }
+    ASSERT_TRUE(store->readOnlyReason());
+    MainWindow& window = makeWindow();
+    window.show();
+    QPointer<TextCaptureSheet> sheet = openSheet(window);
+    ASSERT_NE(sheet, nullptr);
+    QTest::keyClicks(sheet->editor()->textView(), QStringLiteral("do not lose me"));
+    settle();
+
+    sheet->keepButton()->click();
+    settle();
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_EQ(window.presentedSheet(SheetFlag::TextCapture), sheet.data()) << "closed, it would take the note with it";
+    EXPECT_EQ(sheet->editor()->plainText(), QStringLiteral("do not lose me"));
+    EXPECT_TRUE(sheet->failureLine()->isVisible());
+    EXPECT_EQ(sheet->failureLine()->text(), QStringLiteral("Vesk couldn't keep this note: the disk is full."));
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_FALSE(store->intakeNotice());
 }
 
 } // namespace

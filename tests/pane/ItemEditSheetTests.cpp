@@ -14,6 +14,7 @@
 #include "store/SQLiteDatabase.h"
 #include "store/VeskStore.h"
 #include "store/StoreInternals.h"
+#include "store/FaultInjection.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -36,7 +37,6 @@ protected:
     void SetUp() override
     {
         setVeskLogCapture([this](const QString& line) { logLines.append(line); });
-        VeskServices services;
         services.settings = std::make_shared<MemorySettings>();
         services.dataDirectory = test::makeTempDirectory(QStringLiteral("editsheet"));
         services.lexicalSearchDelayMs = 1;
@@ -79,6 +79,7 @@ protected:
     }
 
     QStringList logLines;
+    VeskServices services;
     ImageCaches caches;
     std::unique_ptr<VeskStore> store;
     QWidget window;
@@ -197,5 +198,35 @@ TEST_F(ItemEditSheetTest, BlankTextCannotBeSavedAndAFailedSaveKeepsTheSheetOpen)
     EXPECT_EQ(sheet->editor()->plainText(), QStringLiteral("   new words"));
     EXPECT_TRUE(sheet->failureLine()->isVisible()) << "the person is told it was not saved";
     EXPECT_EQ(item(), before);
+    sheet->reject();
+}
+
+TEST_F(ItemEditSheetTest, OnALibraryOpenedForReadingOnlyTheSheetSaysWhyItCouldNotSave)
+{
+    store->addRichTextNote(QStringLiteral("Plan"), QStringLiteral("first step"), rtfOf(QStringLiteral("first step")));
+    delete pane;
+    store.reset();
+    {
+        test::FileSizeLimit full(1);
+        store = std::make_unique<VeskStore>(services);
+        store->waitForStartup();
+    }
+    ASSERT_EQ(store->readOnlyReason(), std::optional<QString>(QStringLiteral("the disk is full")));
+    pane = new VeskPreview(*store, caches, &window);
+    pane->resize(900, 700);
+
+    QPointer<ItemEditSheet> sheet = pressEdit();
+    ASSERT_NE(sheet, nullptr);
+    typeAtEnd(*sheet, QStringLiteral(" and more"));
+    sheet->saveButton()->click();
+    QCoreApplication::processEvents();
+
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(sheet->failureLine()->isVisible());
+    EXPECT_EQ(sheet->failureLine()->text(), QStringLiteral("Vesk couldn't save these changes: the disk is full."));
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->detail, QStringLiteral("\u201CPlan\u201D was not changed: the disk is full."));
+    EXPECT_EQ(item().text, std::optional<QString>(QStringLiteral("first step")));
     sheet->reject();
 }

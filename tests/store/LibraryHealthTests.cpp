@@ -182,7 +182,7 @@ TEST_F(LibraryHealthTest, UnsavedItemsAreTriedAgainAtTheSlowIntervalUntilTheyAre
                                                      {second.id, QStringLiteral("second, renamed meanwhile")}}));
 }
 
-TEST_F(LibraryHealthTest, TheFailureNoticeCountsRepeatsOfItsTitleAndOnlyTheSavedItemsTakeTheirOwnAway)
+TEST_F(LibraryHealthTest, FailuresOfATitleGatherInOneNoticeAndOtherTitlesWaitTheirTurn)
 {
     LibraryHealth health(services(), host);
     const VeskItem item = addItem(QStringLiteral("a note"));
@@ -193,24 +193,35 @@ TEST_F(LibraryHealthTest, TheFailureNoticeCountsRepeatsOfItsTitleAndOnlyTheSaved
         int count;
         bool sameNotice;
         const char* detail; // null: not looked at
+        int waiting;
     } steps[] = {
         {"a failure", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("one")); },
-         QStringLiteral("Not moved"), 1, false, "one"},
-        {"the same again", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("two")); },
-         QStringLiteral("Not moved"), 2, true, "two"},
-        {"another kind", [&] { (void)health.writeItem(item, std::nullopt); }, QStringLiteral("Not saved"), 1, false,
-         nullptr},
-        {"a setting after it", [&] { health.reportFailure(QStringLiteral("Setting not kept"), QStringLiteral("x")); },
-         QStringLiteral("Setting not kept"), 1, false, "x"},
-        {"the item written while another notice is shown",
+         QStringLiteral("Not moved"), 1, false, "one", 0},
+        {"the same again, named beside it",
+         [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("two")); },
+         QStringLiteral("Not moved"), 2, true, "one\ntwo", 0},
+        {"a repeat is counted, not named twice",
+         [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("one")); },
+         QStringLiteral("Not moved"), 3, true, "one\ntwo", 0},
+        {"another kind waits", [&] { (void)health.writeItem(item, std::nullopt); }, QStringLiteral("Not moved"), 3,
+         true, nullptr, 1},
+        {"a setting waits after it",
+         [&] { health.reportFailure(QStringLiteral("Setting not kept"), QStringLiteral("x")); },
+         QStringLiteral("Not moved"), 3, true, nullptr, 2},
+        {"a waiting notice gathers its own kind",
+         [&] { health.reportFailure(QStringLiteral("Setting not kept"), QStringLiteral("y")); },
+         QStringLiteral("Not moved"), 3, true, nullptr, 2},
+        {"the item written takes its waiting notice away",
          [&] {
              host.db = openDatabase();
              EXPECT_EQ(health.retryUnsavedItems(), 0);
          },
-         QStringLiteral("Setting not kept"), 1, true, "x"},
-        {"dismissed", [&] { health.dismissFailureNotice(); }, std::nullopt, 0, false, nullptr},
+         QStringLiteral("Not moved"), 3, true, nullptr, 1},
+        {"dismissed: the next one comes", [&] { health.dismissFailureNotice(); }, QStringLiteral("Setting not kept"), 2,
+         false, "x\ny", 0},
+        {"dismissed", [&] { health.dismissFailureNotice(); }, std::nullopt, 0, false, nullptr, 0},
         {"the first kind again", [&] { health.reportFailure(QStringLiteral("Not moved"), QStringLiteral("three")); },
-         QStringLiteral("Not moved"), 1, false, "three"},
+         QStringLiteral("Not moved"), 1, false, "three", 0},
     };
     std::optional<QUuid> previousID;
     for (const auto& step : steps) {
@@ -219,6 +230,7 @@ TEST_F(LibraryHealthTest, TheFailureNoticeCountsRepeatsOfItsTitleAndOnlyTheSaved
         const std::optional<VeskFailureNotice>& notice = health.failureNotice();
         ASSERT_EQ(notice.has_value(), step.title.has_value());
         if (!notice) {
+            EXPECT_TRUE(health.waitingFailureNotices().isEmpty());
             previousID.reset();
             continue;
         }
@@ -228,6 +240,7 @@ TEST_F(LibraryHealthTest, TheFailureNoticeCountsRepeatsOfItsTitleAndOnlyTheSaved
         if (step.detail) {
             EXPECT_EQ(notice->detail, QString::fromUtf8(step.detail));
         }
+        EXPECT_EQ(health.waitingFailureNotices().size(), step.waiting);
         previousID = notice->id;
     }
 }

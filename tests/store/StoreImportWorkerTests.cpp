@@ -79,6 +79,24 @@ TEST_F(ImportWorkerTest, TheSameFileDroppedTwiceAtOnceIsOneItemAndOneAlreadyKept
     EXPECT_EQ(notices.first().relatedID, store->items().first().id);
 }
 
+TEST_F(ImportWorkerTest, EntriesOfOneInboxScanThatCannotBeImportedAreEachNamed)
+{
+    auto store = makeStore();
+    QStringList pipes;
+    for (const QString name : {QStringLiteral("first|pipe"), QStringLiteral("second pipe")}) {
+        pipes.append(sourceDir + QLatin1Char('/') + name);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipes.last()).constData(), 0600), 0);
+    }
+    store->importCloudInboxPackages(pipes);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->cloudImportCount() == 0; }, 10'000));
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not imported"));
+    EXPECT_EQ(store->failureNotice()->count, 2);
+    EXPECT_EQ(store->failureNotice()->named, 2);
+    for (const QString name : {QStringLiteral("\u201Cfirst|pipe\u201D"), QStringLiteral("\u201Csecond pipe\u201D")})
+        EXPECT_TRUE(store->failureNotice()->detail.contains(name)) << store->failureNotice()->detail.toStdString();
+}
+
 TEST_F(ImportWorkerTest, FailedImportsAreSaidAndLeaveNothing)
 {
     auto store = makeStore();

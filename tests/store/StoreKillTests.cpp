@@ -166,6 +166,15 @@ TEST_F(KilledRunTest, FilesSetAsideAtStartAreSaidOnce)
                   QStringLiteral("2 files (2.0 kB) that no item refers to were moved to the Recovered folder: ")
                       + dataDir + QStringLiteral("/Recovered."));
         EXPECT_EQ(titles(store->items()), QStringList{"kept"});
+
+        // Another failure a moment later waits behind it instead of taking its place unseen.
+        passTime(0.5);
+        EXPECT_FALSE(importNow(*store, dataDir + QStringLiteral("/gone.pdf")));
+        passTime(0.5);
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Files set aside"));
+        store->dismissFailureNotice();
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not imported"));
     }
 }
 
