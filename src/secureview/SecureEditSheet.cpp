@@ -8,12 +8,15 @@
 #include "secureview/SecurePanel.h"
 #include "secureview/SecureVeskPreview.h"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace vesk {
 
@@ -164,6 +167,14 @@ void SecureEditSheet::showSaveFailure()
     if (failed) {
         const QString reason = m_preview->editFailureReason();
         m_failureText->setText(reason.isEmpty() ? kFailure : kFailure + QLatin1Char(' ') + reason);
+        // A wrapping label asks for a narrow block of its own choosing; the line takes the width
+        // its text needs, up to the footer's, and wraps only past that.
+        const QMargins margins = layout()->contentsMargins();
+        const QLayout* row = m_failureLine->layout();
+        const int icon = row->itemAt(1)->sizeHint().width() + row->spacing();
+        const int available = width() - margins.left() - margins.right() - icon;
+        const int oneLine = int(std::ceil(QFontMetricsF(m_failureText->font()).horizontalAdvance(m_failureText->text()))) + 2;
+        m_failureText->setMinimumWidth(std::max(0, std::min(oneLine, available)));
     }
     m_failureLine->setVisible(failed);
     // The sheet's width is fixed; its height follows the lines the failure now takes.

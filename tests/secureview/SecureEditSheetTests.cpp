@@ -150,6 +150,8 @@ TEST_F(SecureEditSheetTest, TheFailureLineHasTheRoomItsTextNeeds)
         QLabel* text = sheet->failureText();
         ASSERT_TRUE(text->isVisible());
         EXPECT_GE(text->height(), text->heightForWidth(text->width())) << "card " << card;
+        const int oneLine = QFontMetrics(text->font()).horizontalAdvance(text->text());
+        EXPECT_GE(text->width(), std::min(oneLine, sheet->width() - 80)) << "it wraps only where the sheet has no room";
         const QRect inSheet(text->mapTo(sheet, QPoint()), text->size());
         EXPECT_TRUE(sheet->rect().contains(inSheet)) << "card " << card;
         EXPECT_GE(sheet->saveButton()->mapTo(sheet, QPoint()).y(), inSheet.bottom()) << "the buttons stay below it";
