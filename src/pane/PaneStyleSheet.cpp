@@ -37,7 +37,7 @@ QString previewPaneStyleSheet(const Theme& theme)
     sheet += bringBack + QStringLiteral("::menu-indicator { image: none; width: 0; }");
     // Edit and Edit Image beside it are small controls as well.
     sheet += QStringLiteral("QPushButton#previewEditButton, QPushButton#previewEditImageButton"
-                            " { padding: 2px 8px; min-height: 0; }");
+                            " { padding: 3px 8px; min-height: 0; }");
     return sheet;
 }
 
