@@ -153,7 +153,12 @@ void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
             m_badge->setText(previewFormatLabel(item));
         m_badge->setVisible(badge);
     }
-    measure();
+    // Items of one kind show the same row: it is measured again only when its parts change.
+    const QString parts = QStringLiteral("%1%2:").arg(int(edit)).arg(int(editImage)) + (badge ? m_badge->text() : QString());
+    if (parts != m_measuredParts) {
+        m_measuredParts = parts;
+        measure();
+    }
 }
 
 QSize PreviewHeader::minimumSizeHint() const

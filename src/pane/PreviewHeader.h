@@ -57,6 +57,8 @@ private:
     int m_withSymbols = 0;
     int m_withoutSymbols = 0;
     bool m_symbolsShown = true;
+    // The actions and badge text the widths were measured for.
+    QString m_measuredParts;
 };
 
 } // namespace vesk
