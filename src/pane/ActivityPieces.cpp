@@ -75,9 +75,10 @@ QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidg
     return button;
 }
 
-MiddleElidedLabel::MiddleElidedLabel(const QString& text, QWidget* parent)
+ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent)
     : QLabel(parent)
     , m_text(text)
+    , m_mode(mode)
 {
     setTextFormat(Qt::PlainText);
     setToolTip(text);
@@ -85,15 +86,15 @@ MiddleElidedLabel::MiddleElidedLabel(const QString& text, QWidget* parent)
     setText(text);
 }
 
-QSize MiddleElidedLabel::minimumSizeHint() const
+QSize ElidedLabel::minimumSizeHint() const
 {
     return {0, fontMetrics().height()};
 }
 
-void MiddleElidedLabel::resizeEvent(QResizeEvent* event)
+void ElidedLabel::resizeEvent(QResizeEvent* event)
 {
     QLabel::resizeEvent(event);
-    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideMiddle, std::max(0, width()));
+    const QString shown = fontMetrics().elidedText(m_text, m_mode, std::max(0, width()));
     if (shown != text())
         setText(shown);
 }
@@ -170,7 +171,7 @@ ActivityPhotoTile::ActivityPhotoTile(const QString& path, UrlOpener open, QWidge
     auto* row = new QHBoxLayout(caption);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
-    auto* name = new MiddleElidedLabel(QFileInfo(path).fileName(), caption);
+    auto* name = new ElidedLabel(QFileInfo(path).fileName(), Qt::ElideMiddle, caption);
     name->setObjectName(QStringLiteral("activityPhotoName"));
     name->setFont(Theme::font(TextStyle::Caption2));
     QPalette palette = name->palette();
@@ -242,7 +243,7 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
 
     auto* texts = new QWidget(this);
     auto* column = makeColumn(texts, 2);
-    auto* name = new MiddleElidedLabel(QFileInfo(path).fileName(), texts);
+    auto* name = new ElidedLabel(QFileInfo(path).fileName(), Qt::ElideMiddle, texts);
     name->setObjectName(QStringLiteral("activityResourceName"));
     name->setFont(Theme::font(12.5, QFont::Medium));
     QPalette palette = name->palette();

@@ -23,11 +23,12 @@ using UrlOpener = std::function<void(const QUrl&)>;
 // A plain button on a faint capsule ("Open File", "Show Package"), with an optional symbol.
 QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent);
 
-// One line of text shortened in the middle to fit its width; the whole text is its tooltip.
-class MiddleElidedLabel : public QLabel {
+// One line of text shortened (in the middle or at its end) to fit the width its layout gives it;
+// the whole text is its tooltip.
+class ElidedLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit MiddleElidedLabel(const QString& text, QWidget* parent = nullptr);
+    ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent = nullptr);
     QString fullText() const { return m_text; }
     QSize minimumSizeHint() const override;
 
@@ -36,6 +37,7 @@ protected:
 
 private:
     QString m_text;
+    Qt::TextElideMode m_mode;
 };
 
 // A photo: a 118-point picture box filled with the image (the name and pixel size below it);

@@ -35,6 +35,9 @@ QString previewPaneStyleSheet(const Theme& theme)
     sheet += bringBackButtonRule(bringBack + QStringLiteral("[%1=\"true\"]").arg(QLatin1String(kBringBackScheduledProperty)),
         theme.accent(), theme.accent(0.12), theme.accent(0.35));
     sheet += bringBack + QStringLiteral("::menu-indicator { image: none; width: 0; }");
+    // Edit and Edit Image beside it are small controls as well.
+    sheet += QStringLiteral("QPushButton#previewEditButton, QPushButton#previewEditImageButton"
+                            " { padding: 3px 8px; min-height: 0; }");
     return sheet;
 }
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 
 namespace vesk {
 
@@ -101,6 +102,20 @@ PreviewHeader::PreviewHeader(VeskStore& store, const VeskItem& item, QWidget* pa
     row->addWidget(m_bringBack);
 }
 
+namespace {
+
+// Edit and Edit Image at the small control size, as the Bring Back menu beside them.
+QPushButton* smallProminentButton(const QString& text, const QString& symbol, const QString& name, QWidget* parent)
+{
+    QPushButton* button = borderedButton(text, symbol, parent, true);
+    button->setObjectName(name);
+    button->setFont(Theme::font(TextStyle::Caption));
+    button->setIconSize(QSize(14, 14));
+    return button;
+}
+
+} // namespace
+
 void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
 {
     m_icon->setSymbol(previewKindSymbol(item));
@@ -108,9 +123,10 @@ void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
     auto* row = static_cast<QHBoxLayout*>(layout());
     const bool edit = showsEditButton(item);
     if (edit && !m_edit) {
-        m_edit = borderedButton(QStringLiteral("Edit"), QStringLiteral("pencil"), this, true);
+        m_edit = smallProminentButton(QStringLiteral("Edit"), QStringLiteral("pencil"),
+            QStringLiteral("previewEditButton"), this);
         m_edit->setToolTip(QStringLiteral("Edit this Vesk"));
-        m_edit->setObjectName(QStringLiteral("previewEditButton"));
+        m_editIcon = m_edit->icon();
         connect(m_edit, &QPushButton::clicked, this, &PreviewHeader::editRequested);
         row->insertWidget(row->indexOf(m_bringBack) + 1, m_edit);
     }
@@ -118,9 +134,10 @@ void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
         m_edit->setVisible(edit);
     const bool editImage = offersEditImage && showsEditImageButton(item);
     if (editImage && !m_editImage) {
-        m_editImage = borderedButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"), this, true);
+        m_editImage = smallProminentButton(QStringLiteral("Edit Image"), QStringLiteral("slider.horizontal.3"),
+            QStringLiteral("previewEditImageButton"), this);
         m_editImage->setToolTip(QStringLiteral("Create a non-destructive edited version"));
-        m_editImage->setObjectName(QStringLiteral("previewEditImageButton"));
+        m_editImageIcon = m_editImage->icon();
         connect(m_editImage, &QPushButton::clicked, this, &PreviewHeader::editImageRequested);
         row->insertWidget(row->indexOf(m_edit ? static_cast<QWidget*>(m_edit) : m_bringBack) + 1, m_editImage);
     }
@@ -136,6 +153,53 @@ void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
             m_badge->setText(previewFormatLabel(item));
         m_badge->setVisible(badge);
     }
+    // Items of one kind show the same row: it is measured again only when its parts change.
+    const QString parts = QStringLiteral("%1%2:").arg(int(edit)).arg(int(editImage)) + (badge ? m_badge->text() : QString());
+    if (parts != m_measuredParts) {
+        m_measuredParts = parts;
+        measure();
+    }
+}
+
+QSize PreviewHeader::minimumSizeHint() const
+{
+    return QSize(m_withoutSymbols, QWidget::minimumSizeHint().height());
+}
+
+void PreviewHeader::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitSymbols();
+}
+
+void PreviewHeader::measure()
+{
+    const bool shown = m_symbolsShown;
+    setSymbolsShown(false);
+    m_withoutSymbols = layout()->minimumSize().width();
+    setSymbolsShown(true);
+    m_withSymbols = layout()->minimumSize().width();
+    setSymbolsShown(shown);
+    updateGeometry();
+    fitSymbols();
+}
+
+void PreviewHeader::fitSymbols()
+{
+    setSymbolsShown(width() >= m_withSymbols);
+}
+
+void PreviewHeader::setSymbolsShown(bool shown)
+{
+    if (shown == m_symbolsShown)
+        return;
+    m_symbolsShown = shown;
+    m_bringBack->setToolButtonStyle(shown ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly);
+    if (m_edit)
+        m_edit->setIcon(shown ? m_editIcon : QIcon());
+    if (m_editImage)
+        m_editImage->setIcon(shown ? m_editImageIcon : QIcon());
+    updateGeometry();
 }
 
 } // namespace vesk

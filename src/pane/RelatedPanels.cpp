@@ -470,8 +470,10 @@ void RelatedVersionsPanel::fillHeader(QVBoxLayout* column)
     m_passes->setObjectName(QStringLiteral("relatedVersionsPasses"));
     header->addWidget(m_passes);
     column->addLayout(header);
-    column->addWidget(makeLabel(QStringLiteral("These look like iterations of the same work."),
-        Theme::font(TextStyle::Caption2), theme.secondary(), parent));
+    QLabel* description = makeLabel(QStringLiteral("These look like iterations of the same work."),
+        Theme::font(TextStyle::Caption2), theme.secondary(), parent);
+    description->setWordWrap(true);
+    column->addWidget(description);
 }
 
 void RelatedVersionsPanel::paintEvent(QPaintEvent*)
@@ -512,9 +514,14 @@ void RelatedVesksPanel::fillHeader(QVBoxLayout* column)
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeSymbol(QStringLiteral("sparkles"), theme.secondary(), Theme::font(TextStyle::Caption), parent));
-    header->addWidget(makeLabel(QStringLiteral("This reminds me of\u2026"), weighted(TextStyle::Caption, QFont::DemiBold),
-        theme.secondary(), parent));
-    header->addWidget(makeLabel(QStringLiteral("meaning + memory"), Theme::font(TextStyle::Caption2), theme.tertiary(), parent));
+    // In a narrow column the two texts wrap rather than widen the pane.
+    QLabel* title = makeLabel(QStringLiteral("This reminds me of\u2026"), weighted(TextStyle::Caption, QFont::DemiBold),
+        theme.secondary(), parent);
+    QLabel* note = makeLabel(QStringLiteral("meaning + memory"), Theme::font(TextStyle::Caption2), theme.tertiary(), parent);
+    for (QLabel* label : {title, note}) {
+        label->setWordWrap(true);
+        header->addWidget(label);
+    }
     header->addStretch(1);
     column->addLayout(header);
 }

@@ -14,6 +14,7 @@
 #include "platform/WorkPool.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -80,17 +81,21 @@ QWidget* makeHeaderCard(QWidget* parent)
     row->addWidget(symbol);
     auto* texts = new QWidget(content);
     auto* column = makeColumn(texts, 2);
-    column->addWidget(makeLabel(QStringLiteral("Received from Vesk Mobile"), semiboldStyle(TextStyle::Subheadline),
-                                Theme::current().label(), texts));
-    column->addWidget(makeLabel(QStringLiteral("One session, preserved as one Vesk."), Theme::font(TextStyle::Caption),
-                                Theme::current().secondary(), texts));
+    QLabel* title = makeLabel(QStringLiteral("Received from Vesk Mobile"), semiboldStyle(TextStyle::Subheadline),
+                              Theme::current().label(), texts);
+    QLabel* line = makeLabel(QStringLiteral("One session, preserved as one Vesk."), Theme::font(TextStyle::Caption),
+                             Theme::current().secondary(), texts);
+    for (QLabel* label : {title, line}) {
+        label->setWordWrap(true);
+        column->addWidget(label);
+    }
     row->addWidget(texts, 1);
     auto* card = new AccentBox(content, parent);
     card->setObjectName(QStringLiteral("activityHeaderCard"));
     return card;
 }
 
-QWidget* makeMetadataRow(const QString& label, const std::optional<QString>& value, QWidget* parent)
+QWidget* makeMetadataRow(const QString& label, const std::optional<QString>& value, int labelWidth, QWidget* parent)
 {
     if (!value || value->trimmed().isEmpty())
         return nullptr;
@@ -100,7 +105,7 @@ QWidget* makeMetadataRow(const QString& label, const std::optional<QString>& val
     layout->setContentsMargins(0, 7, 0, 7);
     layout->setSpacing(12);
     QLabel* name = makeLabel(label, semibold(11.5), Theme::current().tertiary(), row);
-    name->setFixedWidth(62);
+    name->setFixedWidth(labelWidth);
     layout->addWidget(name, 0, Qt::AlignTop);
     QLabel* text = makeLabel(*value, Theme::font(12), Theme::current().secondary(), row);
     text->setObjectName(QStringLiteral("activityMetadataValue"));
@@ -122,8 +127,13 @@ QWidget* makeMetadataCard(const VeskActivityManifest& manifest, qsizetype mediaC
         {QStringLiteral("Captured"), itemCountText(captured)},
         {QStringLiteral("Location"), manifest.locationSummary},
     };
+    // The labels' column is 62 points, or as wide as its widest label where the font needs more.
+    int labelWidth = 62;
+    const QFontMetrics labelMetrics(semibold(11.5));
+    for (const auto& row : rows)
+        labelWidth = std::max(labelWidth, labelMetrics.boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, row.first).width());
     for (const auto& [label, value] : rows) {
-        if (QWidget* row = makeMetadataRow(label, value, content))
+        if (QWidget* row = makeMetadataRow(label, value, labelWidth, content))
             column->addWidget(row);
     }
     auto* card = new PreviewBox(11, 0.025, 0.055, 0, content, parent);
@@ -262,11 +272,14 @@ QWidget* makeActivityTimelineEventRow(const VeskActivityTimelineEvent& event, co
     symbol->setAlignment(Qt::AlignCenter);
     symbol->setPixmap(paneSymbolPixmap(symbolName, Theme::current().accent(), 12, header->devicePixelRatioF()));
     row->addWidget(symbol);
-    QLabel* title = makeLabel(activityEventTitle(event), semibold(12.5), Theme::current().secondary(), header);
+    // One line: a long file name is cut at its end, and the title takes the room up to the time.
+    auto* title = new ElidedLabel(activityEventTitle(event), Qt::ElideRight, header);
+    title->setFont(semibold(12.5));
+    QPalette titlePalette = title->palette();
+    titlePalette.setColor(QPalette::WindowText, Theme::current().secondary());
+    title->setPalette(titlePalette);
     title->setObjectName(QStringLiteral("activityEventTitle"));
-    title->setTextFormat(Qt::PlainText);
-    row->addWidget(title);
-    row->addStretch(1);
+    row->addWidget(title, 1);
     QLabel* time = makeLabel(eventTimeText(event.createdAt), Theme::font(TextStyle::Caption2),
                              Theme::current().tertiary(), header);
     time->setObjectName(QStringLiteral("activityEventTime"));
