@@ -152,8 +152,13 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
     m_searchGlowAnimation->setDuration(450);
     m_searchGlowAnimation->setEasingCurve(AnimationCurves::easeInOut());
     connect(m_searchGlowAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_searchGlow = value.toDouble();
-        update();
+        // Each repaint of the glow repaints the cards over it: only a step the backdrop shows,
+        // and only where the glow lies.
+        const qreal shown = WindowBackdrop::shownGlow(value.toDouble());
+        if (shown == m_searchGlow)
+            return;
+        m_searchGlow = shown;
+        update(WindowBackdrop::glowRegion(size()));
     });
 
     updateContentSwitch();
