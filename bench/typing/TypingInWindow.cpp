@@ -159,6 +159,7 @@ public:
                                          receiver->parent() ? QString::fromLatin1(receiver->parent()->metaObject()->className())
                                                             : QString());
             m_spent[key] += threadCpuMs() - before;
+            m_lastPaints[QString::fromLatin1(receiver->metaObject()->className())] += threadCpuMs() - before;
             ++m_counts[key];
             return done;
         }
@@ -169,7 +170,15 @@ public:
         const QString key = QStringLiteral("%1 %2").arg(int(event->type())).arg(
             QString::fromLatin1(receiver->metaObject()->className()));
         const bool done = QApplication::notify(receiver, event);
-        m_spent[key] += threadCpuMs() - before;
+        const double spent = threadCpuMs() - before;
+        m_spent[key] += spent;
+        if (spent > 10) {
+            QStringList paints;
+            for (auto it = m_lastPaints.cbegin(); it != m_lastPaints.cend(); ++it)
+                paints.append(QStringLiteral("%1 %2").arg(it.key()).arg(it.value(), 0, 'f', 1));
+            std::fprintf(stderr, "long: %.1f ms event %s [%s]\n", spent, qPrintable(key), qPrintable(paints.join(QStringLiteral(", "))));
+        }
+        m_lastPaints.clear();
         --m_depth;
         return done;
     }
@@ -195,6 +204,7 @@ private:
     int m_depth = 0;
     QHash<QString, double> m_spent;
     QHash<QString, int> m_counts;
+    QHash<QString, double> m_lastPaints;
 };
 
 TimedApplication* timedApp()
