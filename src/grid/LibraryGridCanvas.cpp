@@ -398,7 +398,9 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
     content.isUnsaved = m_state.unsavedIDs.contains(item.id);
     content.isSaving = m_state.savingIDs.contains(item.id);
     content.hasRichText = m_state.richTextByID.contains(item.id);
-    if (cardMediaKind(item) == CardMediaKind::Picture) {
+    // Only a file can be a picture: the classification reads a note's whole text for the secure
+    // marker, and every frame and every change asks it of every card in view.
+    if (item.filePath && cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))
             content.thumbnail = *pixmap;
         else if (m_noImage.contains(item.id))
@@ -659,7 +661,8 @@ void LibraryGridCanvas::renderNeighbours()
     for (qsizetype index : indexes) {
         const VeskItem& item = m_state.visibleItems.at(index);
         VeskCardContent content = contentFor(item, false);
-        if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
+        if (item.filePath && cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull()
+            && !m_noImage.contains(item.id))
             continue;
         const CardLook look = currentLook(item, now);
         bodies.append({std::move(content), look, cardRect(index).size(), cardBodyRenderRatio(look, ratio)});
