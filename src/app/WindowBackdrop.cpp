@@ -113,6 +113,33 @@ void WindowBackdrop::mix(const QRegion& region, qreal glow)
     }
 }
 
+void WindowBackdrop::follow(QSize pixels, qreal ratio, const Theme& theme)
+{
+    const std::array<Colours, 2> colours{coloursOf(theme, 0), coloursOf(theme, 1)};
+    if (m_pixels == pixels && m_ratio == ratio && m_colours == colours)
+        return;
+    m_rest = QImage();
+    m_glowing = QImage();
+    m_mixed = QImage();
+    m_mixedGlow = -1;
+    m_pixels = pixels;
+    m_ratio = ratio;
+    m_colours = colours;
+}
+
+void WindowBackdrop::prepare(QSize size, qreal ratio)
+{
+    const Theme& theme = Theme::current();
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (pixels.isEmpty())
+        return;
+    follow(pixels, ratio, theme);
+    if (m_rest.isNull())
+        m_rest = freshPicture(pixels, ratio, size, 0, theme);
+    if (m_glowing.isNull())
+        m_glowing = freshPicture(pixels, ratio, size, 1, theme);
+}
+
 void WindowBackdrop::paint(QPainter& painter, const QRegion& region, QSize size, qreal glow)
 {
     const Theme& theme = Theme::current();
@@ -121,16 +148,7 @@ void WindowBackdrop::paint(QPainter& painter, const QRegion& region, QSize size,
     const QSize pixels = (QSizeF(size) * ratio).toSize();
     if (pixels.isEmpty())
         return;
-    const std::array<Colours, 2> colours{coloursOf(theme, 0), coloursOf(theme, 1)};
-    if (m_pixels != pixels || m_ratio != ratio || m_colours != colours) {
-        m_rest = QImage();
-        m_glowing = QImage();
-        m_mixed = QImage();
-        m_mixedGlow = -1;
-        m_pixels = pixels;
-        m_ratio = ratio;
-        m_colours = colours;
-    }
+    follow(pixels, ratio, theme);
     // Each picture is painted when first wanted: a window that is resized without a search
     // paints only the one at rest.
     if (glow < 1 && m_rest.isNull())

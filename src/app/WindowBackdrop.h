@@ -29,6 +29,12 @@ public:
     // changed.
     void paint(QPainter& painter, const QRegion& region, QSize size, qreal glow);
 
+    // Paints now the pictures a paint of a window of size at ratio has not needed yet (the
+    // glowing one until a search starts): painted at the first key, it held up that key's frame.
+    void prepare(QSize size, qreal ratio);
+    // Whether both pictures for the last paint's size, ratio and colours are painted.
+    bool isPrepared() const { return !m_rest.isNull() && !m_glowing.isNull(); }
+
     // Paints the whole backdrop afresh into all: what the kept pictures hold.
     static void paintFresh(QPainter& painter, const QRectF& all, qreal glow, const Theme& theme);
 
@@ -45,6 +51,8 @@ public:
 private:
     using Colours = std::array<QRgb, 5>;
     static Colours coloursOf(const Theme& theme, qreal glow);
+    // Lets go of the pictures when the size, the ratio or the colours changed.
+    void follow(QSize pixels, qreal ratio, const Theme& theme);
     // Mixes the two pictures for glow into m_mixed, within region only.
     void mix(const QRegion& region, qreal glow);
 
