@@ -148,12 +148,21 @@ MainWindow::MainWindow(VeskStore& store, std::shared_ptr<Settings> settings, Mai
     m_chrome = new WindowChrome(WindowChrome::mainWindowAluminum(), this);
 
     m_searchGlow = store.searchText().isEmpty() ? 0.0 : 1.0;
+    m_prepareBackdrop = new QTimer(this);
+    m_prepareBackdrop->setSingleShot(true);
+    m_prepareBackdrop->setInterval(500);
+    connect(m_prepareBackdrop, &QTimer::timeout, this, [this] { m_backdrop.prepare(size(), devicePixelRatioF()); });
     m_searchGlowAnimation = new QVariantAnimation(this);
     m_searchGlowAnimation->setDuration(450);
     m_searchGlowAnimation->setEasingCurve(AnimationCurves::easeInOut());
     connect(m_searchGlowAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_searchGlow = value.toDouble();
-        update();
+        // Each repaint of the glow repaints the cards over it: only a step the backdrop shows,
+        // and only where the glow lies.
+        const qreal shown = WindowBackdrop::shownGlow(value.toDouble());
+        if (shown == m_searchGlow)
+            return;
+        m_searchGlow = shown;
+        update(WindowBackdrop::glowRegion(size()));
     });
 
     updateContentSwitch();
@@ -263,6 +272,9 @@ void MainWindow::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
     m_backdrop.paint(p, event->region(), size(), m_searchGlow);
+    // The picture of the search's glow is painted once the window has rested at its size.
+    if (!m_backdrop.isPrepared())
+        m_prepareBackdrop->start();
     if (!m_framePainted) {
         m_framePainted = true;
         // The window paints its children after itself and then flushes: the next turn comes

@@ -22,6 +22,7 @@ class QDialog;
 class QKeyEvent;
 class QMimeData;
 class QStackedWidget;
+class QTimer;
 class QVariantAnimation;
 
 namespace vesk {
@@ -177,6 +178,7 @@ private:
     QVariantAnimation* m_searchGlowAnimation = nullptr;
     qreal m_searchGlow = 0.0;
     bool m_framePainted = false;
+    QTimer* m_prepareBackdrop = nullptr;
     WindowBackdrop m_backdrop;
 
     QHash<int, SheetFactory> m_sheetFactories;

@@ -8,18 +8,48 @@
 #include <QPaintDevice>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vesk {
 
 namespace {
+// How far each corner's glow reaches.
+constexpr qreal kTopRightReach = 620;
+constexpr qreal kBottomLeftReach = 540;
+constexpr int kGlowSteps = 12;
+
 QColor topRightGlow(const Theme& theme, qreal glow) { return theme.accent(0.015 + (0.055 - 0.015) * glow); }
 QColor bottomLeftGlow(const Theme& theme, qreal glow) { return theme.primary(0.008 + (0.018 - 0.008) * glow); }
+
+QImage freshPicture(QSize pixels, qreal ratio, QSize size, qreal glow, const Theme& theme)
+{
+    // Opaque: the window colour is painted first, so the picture is copied, never blended.
+    QImage picture(pixels, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    QPainter fresh(&picture);
+    WindowBackdrop::paintFresh(fresh, QRectF(QPointF(0, 0), QSizeF(size)), glow, theme);
+    return picture;
+}
 } // namespace
 
 WindowBackdrop::Colours WindowBackdrop::coloursOf(const Theme& theme, qreal glow)
 {
     return {theme.windowBackground().rgba(), theme.underPageBackground(0.94).rgba(), topRightGlow(theme, glow).rgba(),
             bottomLeftGlow(theme, glow).rgba(), theme.separator(0.45).rgba()};
+}
+
+qreal WindowBackdrop::shownGlow(qreal glow)
+{
+    return std::round(std::clamp(glow, 0.0, 1.0) * kGlowSteps) / kGlowSteps;
+}
+
+QRegion WindowBackdrop::glowRegion(QSize size)
+{
+    const int topRight = int(std::ceil(kTopRightReach));
+    const int bottomLeft = int(std::ceil(kBottomLeftReach));
+    const QRect window(QPoint(0, 0), size);
+    return QRegion(QRect(size.width() - topRight, 0, topRight, topRight).intersected(window))
+        + QRegion(QRect(0, size.height() - bottomLeft, bottomLeft, bottomLeft).intersected(window));
 }
 
 void WindowBackdrop::paintFresh(QPainter& p, const QRectF& all, qreal glow, const Theme& theme)
@@ -29,8 +59,10 @@ void WindowBackdrop::paintFresh(QPainter& p, const QRectF& all, qreal glow, cons
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(all, theme.windowBackground());
     Painting::fillLinearGradient(p, all, theme.windowBackground(), theme.underPageBackground(0.94));
-    Painting::fillRadialGradient(p, all, all.topRight(), 40, 620, topRightGlow(theme, glow), theme.accent(0.0));
-    Painting::fillRadialGradient(p, all, all.bottomLeft(), 30, 540, bottomLeftGlow(theme, glow), theme.primary(0.0));
+    Painting::fillRadialGradient(p, all, all.topRight(), 40, kTopRightReach, topRightGlow(theme, glow),
+                                 theme.accent(0.0));
+    Painting::fillRadialGradient(p, all, all.bottomLeft(), 30, kBottomLeftReach, bottomLeftGlow(theme, glow),
+                                 theme.primary(0.0));
 
     // The header's shadow falls on the content below it, then the divider.
     const qreal headerBottom = HeaderBar::barHeight;
@@ -40,30 +72,103 @@ void WindowBackdrop::paintFresh(QPainter& p, const QRectF& all, qreal glow, cons
     p.restore();
 }
 
+const QImage& WindowBackdrop::picture() const
+{
+    if (m_lastGlow <= 0)
+        return m_rest;
+    return m_lastGlow >= 1 ? m_glowing : m_mixed;
+}
+
+void WindowBackdrop::mix(const QRegion& region, qreal glow)
+{
+    if (m_mixedGlow != glow) {
+        m_mixedGlow = glow;
+        m_mixedRegion = QRegion();
+    }
+    const QRegion missing = region - m_mixedRegion;
+    if (missing.isEmpty())
+        return;
+    m_mixedRegion += missing;
+    // Each channel moves from rest to glowing by the glow's share, two channels of a pixel at once.
+    const quint32 share = quint32(std::lround(glow * 256));
+    const quint32 rest = 256 - share;
+    const qreal ratio = m_mixed.devicePixelRatio();
+    const QRect picture = m_mixed.rect();
+    for (const QRect& rect : missing) {
+        const QRect pixels = QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio)
+                                 .toAlignedRect()
+                                 .intersected(picture);
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            const auto* from = reinterpret_cast<const quint32*>(m_rest.constScanLine(y));
+            const auto* to = reinterpret_cast<const quint32*>(m_glowing.constScanLine(y));
+            auto* out = reinterpret_cast<quint32*>(m_mixed.scanLine(y));
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                const quint32 a = from[x];
+                const quint32 b = to[x];
+                const quint32 redBlue = (((a & 0xff00ffu) * rest + (b & 0xff00ffu) * share) >> 8) & 0xff00ffu;
+                const quint32 alphaGreen = (((a >> 8) & 0xff00ffu) * rest + ((b >> 8) & 0xff00ffu) * share) & 0xff00ff00u;
+                out[x] = redBlue | alphaGreen;
+            }
+        }
+    }
+}
+
+void WindowBackdrop::follow(QSize pixels, qreal ratio, const Theme& theme)
+{
+    const std::array<Colours, 2> colours{coloursOf(theme, 0), coloursOf(theme, 1)};
+    if (m_pixels == pixels && m_ratio == ratio && m_colours == colours)
+        return;
+    m_rest = QImage();
+    m_glowing = QImage();
+    m_mixed = QImage();
+    m_mixedGlow = -1;
+    m_pixels = pixels;
+    m_ratio = ratio;
+    m_colours = colours;
+}
+
+void WindowBackdrop::prepare(QSize size, qreal ratio)
+{
+    const Theme& theme = Theme::current();
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (pixels.isEmpty())
+        return;
+    follow(pixels, ratio, theme);
+    if (m_rest.isNull())
+        m_rest = freshPicture(pixels, ratio, size, 0, theme);
+    if (m_glowing.isNull())
+        m_glowing = freshPicture(pixels, ratio, size, 1, theme);
+}
+
 void WindowBackdrop::paint(QPainter& painter, const QRegion& region, QSize size, qreal glow)
 {
     const Theme& theme = Theme::current();
     glow = std::clamp(glow, 0.0, 1.0);
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels = (QSizeF(size) * ratio).toSize();
-    const Colours colours = coloursOf(theme, glow);
     if (pixels.isEmpty())
         return;
-    if (m_picture.size() != pixels || m_picture.devicePixelRatio() != ratio || m_glow != glow || m_colours != colours) {
-        // Opaque: the window colour is painted first, so the picture is copied, never blended.
-        m_picture = QImage(pixels, QImage::Format_RGB32);
-        m_picture.setDevicePixelRatio(ratio);
-        QPainter fresh(&m_picture);
-        paintFresh(fresh, QRectF(QPointF(0, 0), QSizeF(size)), glow, theme);
-        m_glow = glow;
-        m_colours = colours;
+    follow(pixels, ratio, theme);
+    // Each picture is painted when first wanted: a window that is resized without a search
+    // paints only the one at rest.
+    if (glow < 1 && m_rest.isNull())
+        m_rest = freshPicture(pixels, ratio, size, 0, theme);
+    if (glow > 0 && m_glowing.isNull())
+        m_glowing = freshPicture(pixels, ratio, size, 1, theme);
+    if (glow > 0 && glow < 1 && m_mixed.isNull()) {
+        m_mixed = QImage(pixels, QImage::Format_RGB32);
+        m_mixed.setDevicePixelRatio(ratio);
     }
+    m_lastGlow = glow;
+    if (glow > 0 && glow < 1)
+        mix(region, glow);
+    const QImage& source = picture();
     // A copy is a plain blit only within one rectangle at a time; over a region of several the
     // engine would blend it in pieces on the thread pool again.
     painter.save();
     for (const QRect& rect : region) {
         painter.setClipRect(rect);
-        painter.drawImage(rect, m_picture, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
+        painter.drawImage(rect, source, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
     }
     painter.restore();
 }

@@ -152,7 +152,7 @@ void LibraryGridCanvas::setState(const GridState& state)
         // click refreshes it) must not drop the hover of the card the pointer rests on.
         m_hoverIndex = m_pointer ? indexAt(*m_pointer) : -1;
     }
-    viewport()->update();
+    updateStaleCards();
 }
 
 void LibraryGridCanvas::setTopWidget(QWidget* widget)
@@ -313,16 +313,25 @@ double LibraryGridCanvas::progress(Timing timing, double seconds) const
     return 1.0;
 }
 
-CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs, bool* moving)
+CardLook LibraryGridCanvas::targetLook(const VeskItem& item, VeskCardFlags* flagsOut) const
 {
-    if (moving)
-        *moving = false;
     VeskCardFlags flags = cardFlagsFor(item, m_state);
     const qsizetype index = m_hoverIndex;
     flags.isHovering = index >= 0 && index < m_state.visibleItems.size() && m_state.visibleItems.at(index).id == item.id;
     flags.capturePulseExpanded = flags.capturePulse && m_captureExpanded;
-    const bool hasHint = m_state.retrievalHints.contains(item.id);
-    const CardLook target = CardLook::from(cardStyleFor(flags), flags, hasHint);
+    if (flagsOut)
+        *flagsOut = flags;
+    return CardLook::from(cardStyleFor(flags), flags, m_state.retrievalHints.contains(item.id));
+}
+
+CardLook LibraryGridCanvas::currentLook(const VeskItem& item, qint64 nowMs, bool* moving, CardLook* settled)
+{
+    if (moving)
+        *moving = false;
+    VeskCardFlags flags;
+    const CardLook target = targetLook(item, &flags);
+    if (settled)
+        *settled = target;
 
     CardAnimation& animation = m_animations[item.id];
     if (!animation.known || !m_animationsEnabled) {
@@ -389,7 +398,9 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
     content.isUnsaved = m_state.unsavedIDs.contains(item.id);
     content.isSaving = m_state.savingIDs.contains(item.id);
     content.hasRichText = m_state.richTextByID.contains(item.id);
-    if (cardMediaKind(item) == CardMediaKind::Picture) {
+    // Only a file can be a picture: the classification reads a note's whole text for the secure
+    // marker, and every frame and every change asks it of every card in view.
+    if (item.filePath && cardMediaKind(item) == CardMediaKind::Picture) {
         if (const QPixmap* pixmap = m_pixmaps.object(item.id))
             content.thumbnail = *pixmap;
         else if (m_noImage.contains(item.id))
@@ -410,7 +421,7 @@ void LibraryGridCanvas::requestDates(const VeskItem& item)
         [this, item](const std::optional<QDateTime>& date) {
             m_pendingDates.remove(item.id);
             m_dates.store(item, date);
-            viewport()->update();
+            updateStaleCards();
         });
 }
 
@@ -447,11 +458,46 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
             const int cost = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
             m_pixmaps.insert(id, new QPixmap(pixmap), cost);
         }
-        viewport()->update();
+        updateStaleCards();
     });
 }
 
-void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
+QRectF LibraryGridCanvas::cardPlace(qsizetype index, int scroll) const
+{
+    // Whole pixels, so a card at rest is blitted rather than resampled.
+    const QRectF frame = cardRect(index).translated(0, -scroll);
+    return QRectF(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
+}
+
+QRect LibraryGridCanvas::reachOf(const QRectF& place)
+{
+    return place.adjusted(-30, -30, 30, 40).toAlignedRect();
+}
+
+QRegion LibraryGridCanvas::staleCards()
+{
+    const auto [first, last] = visibleRange();
+    const int scroll = verticalScrollBar()->value();
+    const QRect view = viewport()->rect();
+    QRegion stale = m_paintedCards.outside(first, last);
+    for (qsizetype i = first; i < last; ++i) {
+        const QRect reach = reachOf(cardPlace(i, scroll));
+        if (!view.intersects(reach))
+            continue;
+        const VeskItem& item = m_state.visibleItems.at(i);
+        stale += m_paintedCards.changedPlaces(i, reach, contentFor(item, false), targetLook(item));
+    }
+    return stale;
+}
+
+void LibraryGridCanvas::updateStaleCards()
+{
+    const QRegion stale = staleCards();
+    if (!stale.isEmpty())
+        viewport()->update(stale);
+}
+
+void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
 {
     const auto [first, last] = visibleRange();
     const int scroll = verticalScrollBar()->value();
@@ -470,22 +516,24 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRect& exposed)
     // Every card that reaches into what is painted now is looked at again below; those outside
     // keep their share of the region until they are painted.
     m_movingRegion -= exposed;
+    const QRect view = viewport()->rect();
     for (qsizetype i = first; i < last; ++i) {
-        // Whole pixels, so a card at rest is blitted rather than resampled.
-        const QRectF frame = cardRect(i).translated(0, -scroll);
-        const QRectF rect(std::round(frame.left()), std::round(frame.top()), frame.width(), frame.height());
-        // All a card paints, its shadow and lifted, scaled pose included.
-        const QRect reach = rect.adjusted(-30, -30, 30, 40).toAlignedRect();
+        const QRectF rect = cardPlace(i, scroll);
+        const QRect reach = reachOf(rect);
         if (!exposed.intersects(reach))
             continue;
         const VeskItem& item = m_state.visibleItems.at(i);
         bool moving = false;
-        const CardLook look = currentLook(item, now, &moving);
+        CardLook settled;
+        const CardLook look = currentLook(item, now, &moving, &settled);
         if (moving)
             m_movingRegion += reach;
         cards.append({rect, i});
         bodies.append(bodyRequest(item, look, rect.size(), deviceRatio, untransformed));
+        m_paintedCards.record(i, reach, bodies.last().content, settled,
+                              (QRegion(reach.intersected(view)) - exposed).isEmpty());
     }
+    m_paintedCards.forgetOutside(first, last, exposed, view);
     // Cards the grid has not shown before (a new result list) are rendered all at once.
     m_paintCache.prepareBodies(bodies, theme);
     for (qsizetype c = 0; c < cards.size(); ++c) {
@@ -613,7 +661,8 @@ void LibraryGridCanvas::renderNeighbours()
     for (qsizetype index : indexes) {
         const VeskItem& item = m_state.visibleItems.at(index);
         VeskCardContent content = contentFor(item, false);
-        if (cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull() && !m_noImage.contains(item.id))
+        if (item.filePath && cardMediaKind(item) == CardMediaKind::Picture && content.thumbnail.isNull()
+            && !m_noImage.contains(item.id))
             continue;
         const CardLook look = currentLook(item, now);
         bodies.append({std::move(content), look, cardRect(index).size(), cardBodyRenderRatio(look, ratio)});
@@ -634,7 +683,7 @@ void LibraryGridCanvas::onCapturePulseVisible()
         if (m_state.capturePulseID != pulsing)
             return;
         m_captureExpanded = true;
-        viewport()->update();
+        updateStaleCards();
     });
 }
 
@@ -652,7 +701,7 @@ void LibraryGridCanvas::paintEvent(QPaintEvent* event)
         postTrim();
     }
     QPainter painter(viewport());
-    paintFrame(painter, event->rect());
+    paintFrame(painter, event->region());
 }
 
 void LibraryGridCanvas::resizeEvent(QResizeEvent* event)
@@ -749,7 +798,7 @@ void LibraryGridCanvas::setHoverIndex(qsizetype index)
     if (index == m_hoverIndex)
         return;
     m_hoverIndex = index;
-    viewport()->update();
+    updateStaleCards();
 }
 
 } // namespace vesk

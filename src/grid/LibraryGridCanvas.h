@@ -3,6 +3,7 @@
 #include "present/ItemDates.h"
 #include "grid/GridItems.h"
 #include "grid/MotionClock.h"
+#include "grid/PaintedCards.h"
 #include "grid/ResultStates.h"
 #include "grid/VeskCardPainter.h"
 #include "model/VeskItem.h"
@@ -77,8 +78,9 @@ public:
     // Scrolls so the item's card is in view.
     void scrollToItem(const QUuid& id);
 
-    // Paints one frame of the viewport into the painter (used by paintEvent and benchmarks).
-    void paintFrame(QPainter& painter, const QRect& exposed);
+    // Paints one frame of the viewport's exposed region into the painter (used by paintEvent and
+    // benchmarks).
+    void paintFrame(QPainter& painter, const QRegion& exposed);
 
     // Animations settle at once, for tests and benchmarks.
     void setAnimationsEnabled(bool enabled) { m_animationsEnabled = enabled; }
@@ -131,8 +133,20 @@ private:
                                             qreal deviceRatio, bool untransformed);
     void updateLayout();
     void placeOverlayWidgets();
-    // moving, when given, tells whether the look is still on its way to where it settles.
-    CardLook currentLook(const VeskItem& item, qint64 nowMs, bool* moving = nullptr);
+    // moving, when given, tells whether the look is still on its way to where it settles;
+    // settled, when given, receives where it settles.
+    CardLook currentLook(const VeskItem& item, qint64 nowMs, bool* moving = nullptr, CardLook* settled = nullptr);
+    // The look the card settles in, and the flags it is made from.
+    CardLook targetLook(const VeskItem& item, VeskCardFlags* flags = nullptr) const;
+    // Where the card at index lies at the scroll offset, in viewport coordinates.
+    QRectF cardPlace(qsizetype index, int scroll) const;
+    // All a card at place paints, its shadow and lifted, scaled pose included.
+    static QRect reachOf(const QRectF& place);
+    // The places of the cards in view that no longer show what was painted there: another item,
+    // content, look or place, or no card at all.
+    QRegion staleCards();
+    // Repaints only those.
+    void updateStaleCards();
     // The frame timer's update: only the cards still moving, with the room their shadows and
     // poses take; the rest of the grid is as it was painted.
     void updateMovingCards();
@@ -169,6 +183,7 @@ private:
     std::shared_ptr<PendingDelay> m_nextFrame;
     // Where the cards that were still moving when last painted lie, in viewport coordinates.
     QRegion m_movingRegion;
+    PaintedCards m_paintedCards;
 
     // Capture pulse phase of the one pulsing card.
     bool m_captureExpanded = false;

@@ -2,12 +2,12 @@
 
 #include "platform/Settings.h"
 #include "platform/ui/Theme.h"
+#include "pane/SearchBackdrop.h"
 #include "pane/SplitLayoutWidth.h"
 
-#include <QLinearGradient>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QRadialGradient>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -80,15 +80,21 @@ SplitLayout::SplitLayout(std::shared_ptr<Settings> settings, QWidget* libraryCol
     connect(m_handle, &PreviewResizeHandle::dragEnded, this, &SplitLayout::commitDrag);
 
     m_fade->setDuration(200);
+    // Each repaint of the backdrop repaints the cards and the pane over it: only a step that
+    // shows, and for the glow only its corner.
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const bool same = SearchBackdrop::sameOpacity(value.toDouble(), m_backdropOpacity);
         m_backdropOpacity = value.toDouble();
-        update();
+        if (!same)
+            update();
     });
     m_glow->setDuration(420);
     m_glow->setEasingCurve(QEasingCurve::InOutQuad);
     connect(m_glow, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const bool same = SearchBackdrop::sameGlow(value.toDouble(), m_glowOpacity, Theme::current());
         m_glowOpacity = value.toDouble();
-        update();
+        if (!same && m_backdropOpacity > 0)
+            update(SearchBackdrop::glowSquare(size()));
     });
 }
 
@@ -151,24 +157,12 @@ void SplitLayout::layoutColumns()
         m_preview->setGeometry(library + handle, 0, preview, height());
 }
 
-void SplitLayout::paintEvent(QPaintEvent*)
+void SplitLayout::paintEvent(QPaintEvent* event)
 {
     if (m_backdropOpacity <= 0)
         return;
     QPainter painter(this);
-    painter.setOpacity(m_backdropOpacity);
-    const Theme& theme = Theme::current();
-    const QRectF area(rect());
-    QLinearGradient wash(area.topLeft(), area.bottomRight());
-    wash.setColorAt(0, theme.primary(0.01));
-    wash.setColorAt(0.5, theme.accent(0.028));
-    wash.setColorAt(1, theme.primary(0.008));
-    painter.fillRect(area, wash);
-    QRadialGradient glow(area.topLeft(), 520);
-    glow.setColorAt(0, theme.accent(m_glowOpacity));
-    glow.setColorAt(20.0 / 520.0, theme.accent(m_glowOpacity));
-    glow.setColorAt(1, Qt::transparent);
-    painter.fillRect(area, glow);
+    m_backdrop.paint(painter, event->region(), size(), m_backdropOpacity, m_glowOpacity);
 }
 
 } // namespace vesk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pane/SearchBackdrop.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -82,6 +84,7 @@ private:
     double m_glowOpacity = 0.035;
     QVariantAnimation* m_fade = nullptr;
     QVariantAnimation* m_glow = nullptr;
+    SearchBackdrop m_backdrop;
 };
 
 } // namespace vesk

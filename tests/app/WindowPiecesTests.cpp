@@ -31,6 +31,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace vesk::test {
 namespace {
 
@@ -78,8 +81,48 @@ TEST(WindowBackdropTest, KeptPictureFollowsSizeAppearanceAndGlowAndFillsOnlyTheA
     const QSize larger(900, 500);
     EXPECT_EQ(backdropShot(backdrop, larger, 0, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 0));
     EXPECT_EQ(backdrop.picture().size(), larger);
-    EXPECT_EQ(backdropShot(backdrop, larger, 0.6, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 0.6));
+    EXPECT_EQ(backdropShot(backdrop, larger, 1, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 1));
+    // A glow on its way is mixed from the pictures at rest and glowing: what a fresh paint shows,
+    // give or take two levels of rounding.
+    const QImage mixed = backdropShot(backdrop, larger, 0.6, QRect(QPoint(0, 0), larger));
+    const QImage fresh = freshBackdrop(larger, 0.6);
+    int worst = 0;
+    for (int y = 0; y < larger.height(); ++y) {
+        for (int x = 0; x < larger.width(); ++x) {
+            const QRgb a = mixed.pixel(x, y);
+            const QRgb b = fresh.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    EXPECT_LE(worst, 2);
     EXPECT_NE(freshBackdrop(larger, 0.6), freshBackdrop(larger, 0));
+    // Back at rest after an appearance change while glowing: the pictures are painted anew.
+    Theme::current().setAppearance(Appearance::Light);
+    EXPECT_EQ(backdropShot(backdrop, larger, 0, QRect(QPoint(0, 0), larger)), freshBackdrop(larger, 0));
+    Theme::current().setAppearanceRawValue(originalAppearance);
+}
+
+// The window repaints only the glow's region while the glow moves: outside it the backdrop must
+// be the same at rest and glowing, in both appearances.
+TEST(WindowBackdropTest, TheGlowChangesNothingOutsideItsRegion)
+{
+    const QString originalAppearance = Theme::current().appearanceRawValue();
+    for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
+        Theme::current().setAppearance(appearance);
+        const QSize size(1400, 820);
+        const QImage rest = freshBackdrop(size, 0);
+        const QImage glowing = freshBackdrop(size, 1);
+        const QRegion outside = QRegion(QRect(QPoint(0, 0), size)) - WindowBackdrop::glowRegion(size);
+        ASSERT_FALSE(outside.isEmpty());
+        for (const QRect& rect : outside) {
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                for (int x = rect.left(); x <= rect.right(); ++x)
+                    ASSERT_EQ(rest.pixel(x, y), glowing.pixel(x, y)) << x << "," << y;
+            }
+        }
+        EXPECT_NE(rest, glowing);
+    }
     Theme::current().setAppearanceRawValue(originalAppearance);
 }
 

@@ -571,6 +571,71 @@ TEST_F(LibraryGridTest, AMovingCardRepaintsOnlyItsOwnPlaceUntilItSettles)
     EXPECT_LT(reach.width(), canvas->viewport()->width());
 }
 
+// A change of the results, of one card's content or of the selection repaints the places of the
+// cards it changes and no other: the whole grid would paint every card and the window's
+// backdrop behind it again for each letter typed.
+TEST_F(LibraryGridTest, AChangeRepaintsOnlyTheCardsItChanges)
+{
+    struct Case {
+        const char* name;
+        // Changes the shown items (a copy of the painted ones) or the store; the indexes changed.
+        std::function<QList<int>(QList<VeskItem>&, VeskStore&)> change;
+    };
+    const QList<Case> cases{
+        {"one card's title", [](QList<VeskItem>& shown, VeskStore&) {
+             shown[4].title = QStringLiteral("Renamed");
+             return QList<int>{4};
+         }},
+        {"one result replaced", [this](QList<VeskItem>& shown, VeskStore&) {
+             shown[7] = makeItems(1).first();
+             return QList<int>{7};
+         }},
+        {"two results trade places", [](QList<VeskItem>& shown, VeskStore&) {
+             std::swap(shown[2], shown[6]);
+             return QList<int>{2, 6};
+         }},
+        {"the last result gone", [](QList<VeskItem>& shown, VeskStore&) {
+             shown.removeLast();
+             return QList<int>{9};
+         }},
+        {"the selection", [](QList<VeskItem>& shown, VeskStore& store) {
+             store.select(shown[3].id);
+             return QList<int>{3};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        showGrid(makeItems(10));
+        LibraryGridCanvas* canvas = grid->canvas();
+        ASSERT_EQ(canvas->visibleRange().second, 10) << "every card is in view";
+        canvas->viewport()->repaint();
+        QCoreApplication::processEvents();
+        PaintRegions paints;
+        canvas->viewport()->installEventFilter(&paints);
+
+        QList<VeskItem> shown = items;
+        const QList<int> changed = c.change(shown, *store);
+        StoreInternals::setFilteredItems(*store, shown);
+        grid->refreshNow();
+        QCoreApplication::processEvents();
+
+        QRegion painted;
+        for (const QRegion& region : std::as_const(paints.regions))
+            painted += region;
+        QRegion expected;
+        for (int index : changed) {
+            // A card's place with its shadow and pose, give or take the pixel a card is moved by
+            // to lie on whole pixels.
+            expected += canvas->cardRect(index).adjusted(-31, -31, 31, 41).toAlignedRect();
+            EXPECT_TRUE(painted.contains(canvas->cardRect(index).toAlignedRect())) << "card " << index;
+        }
+        EXPECT_TRUE((painted - expected).isEmpty())
+            << "painted beyond the changed cards: " << (painted - expected).boundingRect().width() << "x"
+            << (painted - expected).boundingRect().height();
+        canvas->viewport()->removeEventFilter(&paints);
+    }
+}
+
 TEST_F(LibraryGridTest, HoverSurvivesARefreshOfTheList)
 {
     // Over 120 items the recent cut rebuilds the shown list on every refresh.

@@ -1,0 +1,117 @@
+#include "pane/SearchBackdrop.h"
+
+#include "platform/ui/Theme.h"
+
+#include <QLinearGradient>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <cmath>
+
+namespace vesk {
+
+namespace {
+constexpr qreal kGlowRadius = 520;
+
+QImage transparentPicture(QSize pixels, qreal ratio)
+{
+    QImage picture(pixels, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    return picture;
+}
+
+void fillWash(QPainter& painter, const QRectF& area, const Theme& theme)
+{
+    QLinearGradient wash(area.topLeft(), area.bottomRight());
+    wash.setColorAt(0, theme.primary(0.01));
+    wash.setColorAt(0.5, theme.accent(0.028));
+    wash.setColorAt(1, theme.primary(0.008));
+    painter.fillRect(area, wash);
+}
+
+void fillGlow(QPainter& painter, const QRectF& area, const QPointF& centre, const QColor& colour)
+{
+    QRadialGradient glow(centre, kGlowRadius);
+    glow.setColorAt(0, colour);
+    glow.setColorAt(20.0 / kGlowRadius, colour);
+    glow.setColorAt(1, Qt::transparent);
+    painter.fillRect(area, glow);
+}
+} // namespace
+
+SearchBackdrop::Colours SearchBackdrop::coloursOf(const Theme& theme)
+{
+    return {theme.primary(0.01).rgba(), theme.accent(0.028).rgba(), theme.primary(0.008).rgba()};
+}
+
+QRect SearchBackdrop::glowSquare(QSize size)
+{
+    const int reach = int(std::ceil(kGlowRadius));
+    return QRect(0, 0, reach, reach).intersected(QRect(QPoint(0, 0), size));
+}
+
+bool SearchBackdrop::sameGlow(qreal a, qreal b, const Theme& theme)
+{
+    return theme.accent(a).rgba() == theme.accent(b).rgba();
+}
+
+bool SearchBackdrop::sameOpacity(qreal a, qreal b)
+{
+    // The raster engine blends at opacities in 256ths.
+    return std::lround(a * 256) == std::lround(b * 256);
+}
+
+void SearchBackdrop::paintFresh(QPainter& painter, QSize size, qreal opacity, qreal glow, const Theme& theme)
+{
+    painter.save();
+    painter.setOpacity(opacity);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    fillWash(painter, area, theme);
+    fillGlow(painter, area, area.topLeft(), theme.accent(glow));
+    painter.restore();
+}
+
+void SearchBackdrop::paint(QPainter& painter, const QRegion& region, QSize size, qreal opacity, qreal glow)
+{
+    const Theme& theme = Theme::current();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (pixels.isEmpty() || opacity <= 0)
+        return;
+    const Colours colours = coloursOf(theme);
+    if (pixels != m_pixels || ratio != m_ratio || colours != m_colours) {
+        m_wash = transparentPicture(pixels, ratio);
+        QPainter wash(&m_wash);
+        fillWash(wash, QRectF(QPointF(0, 0), QSizeF(size)), theme);
+        m_glow = QImage();
+        m_pixels = pixels;
+        m_ratio = ratio;
+        m_colours = colours;
+    }
+    const QRect square = glowSquare(size);
+    const QRgb glowColour = theme.accent(glow).rgba();
+    if (m_glow.isNull() || glowColour != m_glowColour) {
+        m_glow = transparentPicture((QSizeF(square.size()) * ratio).toSize(), ratio);
+        QPainter fresh(&m_glow);
+        fillGlow(fresh, QRectF(square), QPointF(0, 0), theme.accent(glow));
+        m_glowColour = glowColour;
+    }
+    // One rectangle at a time: over a region of several the engine blends in pieces on the
+    // thread pool and waits for them.
+    painter.save();
+    painter.setOpacity(opacity);
+    const auto blend = [&](const QRect& rect, const QImage& picture) {
+        painter.setClipRect(rect);
+        painter.drawImage(rect, picture, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
+    };
+    for (const QRect& rect : region) {
+        blend(rect, m_wash);
+        if (const QRect glowing = rect.intersected(square); !glowing.isEmpty())
+            blend(glowing, m_glow);
+    }
+    painter.restore();
+}
+
+} // namespace vesk
