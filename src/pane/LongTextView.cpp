@@ -105,13 +105,10 @@ void LongTextView::appendNextPiece()
         if (endInSight)
             viewport()->update();
     }
-    if (!last)
-        return;
-    if (m_fill) {
+    if (last && m_fill) {
         m_fill->deleteLater();
         m_fill = nullptr;
     }
-    emit filled();
 }
 
 void LongTextView::append(QStringView piece)
@@ -161,11 +158,6 @@ QString LongTextView::textBetween(int from, int to) const
             text += u'\n';
     }
     return text;
-}
-
-QString LongTextView::text() const
-{
-    return textBetween(0, document()->characterCount() - 1);
 }
 
 QMimeData* LongTextView::createMimeDataFromSelection() const

@@ -30,12 +30,6 @@ public:
     // The text shown between the two positions of the document, as it was kept: the breaks
     // made for display are left out.
     QString textBetween(int from, int to) const;
-    // All of the text taken in so far.
-    QString text() const;
-
-signals:
-    // The last piece has been taken in.
-    void filled();
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;

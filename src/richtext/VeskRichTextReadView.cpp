@@ -10,6 +10,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/WorkPool.h"
+#include "platform/WorkPools.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -220,7 +221,11 @@ void VeskRichTextReadView::setRtfData(const QByteArray& rtf)
         return;
     }
     m_loading = true;
-    deliverResult(this, QtConcurrent::run(workPool(), [rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); }),
+    // The window waits for this body to paint it: a background thread, which a busy machine
+    // starves, could take it seconds.
+    deliverResult(this, QtConcurrent::run(WorkPools::shared().painting(), [rtf, linkColor] {
+        return prepareDisplayedBody(rtf, linkColor);
+    }),
         [this, generation, rtf](const DisplayedBody& body) {
             if (generation == m_loadGeneration)
                 present(body, rtf);

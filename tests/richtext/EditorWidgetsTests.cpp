@@ -10,6 +10,7 @@
 
 #include "platform/Log.h"
 #include "platform/WorkPool.h"
+#include "platform/WorkPools.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -435,7 +436,7 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     view.setRtfData(rtfOf(QStringLiteral("other") + longText));
     view.setRtfData(rtfOf(QStringLiteral("short")));
     // The long body's read is done, and what it gave waits in the event queue.
-    ASSERT_TRUE(workPool()->waitForDone(10'000));
+    ASSERT_TRUE(WorkPools::shared().painting()->waitForDone(10'000));
     settle();
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
 }
