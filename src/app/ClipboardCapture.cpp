@@ -17,9 +17,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -157,9 +157,16 @@ bool captureFromPictures(VeskStore& store, std::shared_ptr<ClipboardContent> con
 
 QString clipboardNoticeDetail(const QString& text)
 {
-    static const QRegularExpression newlines(QStringLiteral("\r\n|[\n\v\f\r\u0085\u2028\u2029]"));
-    const QStringList pieces = text.split(newlines, Qt::SkipEmptyParts);
-    return leftGraphemes(pieces.isEmpty() ? text : pieces.first(), 80);
+    // The first line is looked for, not every line cut out: a capture can hold megabytes.
+    const auto isBreak = [](QChar c) {
+        return c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r' || c == QChar(0x85) || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator;
+    };
+    const QStringView all(text);
+    const auto first = std::find_if_not(all.begin(), all.end(), isBreak);
+    if (first == all.end())
+        return leftGraphemes(all, 80);
+    return leftGraphemes(QStringView(first, std::find_if(first, all.end(), isBreak)), 80);
 }
 
 bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store,
