@@ -162,11 +162,22 @@ QString clipboardNoticeDetail(const QString& text)
         return c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r' || c == QChar(0x85) || c == QChar::LineSeparator
             || c == QChar::ParagraphSeparator;
     };
+    constexpr qsizetype kCharacters = 80;
     const QStringView all(text);
     const auto first = std::find_if_not(all.begin(), all.end(), isBreak);
     if (first == all.end())
-        return leftGraphemes(all, 80);
-    return leftGraphemes(QStringView(first, std::find_if(first, all.end(), isBreak)), 80);
+        return leftGraphemes(all, kCharacters);
+    // Nor is the end of that line looked for further than the characters shown reach.
+    for (qsizetype window = 4096;; window *= 4) {
+        const auto limit = all.end() - first <= window ? all.end() : first + window;
+        const auto lineEnd = std::find_if(first, limit, isBreak);
+        if (lineEnd != limit || limit == all.end())
+            return leftGraphemes(QStringView(first, lineEnd), kCharacters);
+        // Characters that end before the window does end there in the whole line too.
+        const QString detail = leftGraphemes(QStringView(first, limit), kCharacters);
+        if (detail.size() < limit - first)
+            return detail;
+    }
 }
 
 bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store,
