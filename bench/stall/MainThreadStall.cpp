@@ -137,6 +137,18 @@ bool prepareLibrary(int count, const QString& folder)
     return generated && vesk::bench::copyLibraryDatabase(*generated, folder);
 }
 
+// The main window over a fresh copy of the library of count items in folder, or none (the run
+// then fails) when the library cannot be made. The work measured comes into a library that has
+// finished starting, as most work does.
+std::unique_ptr<vesk::bench::RunningWindow> runningLibrary(benchmark::State& state, int count, const QString& folder)
+{
+    if (!prepareLibrary(count, folder)) {
+        state.SkipWithError("cannot make the library");
+        return nullptr;
+    }
+    return std::make_unique<vesk::bench::RunningWindow>(folder, count > 1000 ? 2000 : 500);
+}
+
 void BM_MainThreadStall(benchmark::State& state)
 {
     const int count = int(state.range(0));
@@ -146,12 +158,9 @@ void BM_MainThreadStall(benchmark::State& state)
     double worstGapCpuMs = 0;
     for (auto _ : state) {
         const QString library = workFolder().filePath(QStringLiteral("library"));
-        if (!prepareLibrary(count, library)) {
-            state.SkipWithError("cannot make the library");
+        auto running = runningLibrary(state, count, library);
+        if (!running)
             break;
-        }
-        // The drop comes into a library that has finished starting, as most drops do.
-        auto running = std::make_unique<vesk::bench::RunningWindow>(library, count > 1000 ? 2000 : 500);
         vesk::VeskStore* const store = &running->store();
         vesk::MainWindow* const window = &running->window();
 
@@ -212,11 +221,9 @@ void BM_CaptureLongLine(benchmark::State& state)
     double worstGapCpuMs = 0;
     for (auto _ : state) {
         const QString library = workFolder().filePath(QStringLiteral("library"));
-        if (!prepareLibrary(count, library)) {
-            state.SkipWithError("cannot make the library");
+        auto running = runningLibrary(state, count, library);
+        if (!running)
             break;
-        }
-        auto running = std::make_unique<vesk::bench::RunningWindow>(library, 2000);
         vesk::VeskStore* const store = &running->store();
         const qsizetype before = store->items().size();
         QMimeData clipboard;
