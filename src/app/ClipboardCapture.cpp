@@ -18,9 +18,9 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -165,9 +165,27 @@ bool captureFromPictures(VeskStore& store, std::shared_ptr<ClipboardContent> con
 
 QString clipboardNoticeDetail(const QString& text)
 {
-    static const QRegularExpression newlines(QStringLiteral("\r\n|[\n\v\f\r\u0085\u2028\u2029]"));
-    const QStringList pieces = text.split(newlines, Qt::SkipEmptyParts);
-    return leftGraphemes(pieces.isEmpty() ? text : pieces.first(), 80);
+    // The first line is looked for, not every line cut out: a capture can hold megabytes.
+    const auto isBreak = [](QChar c) {
+        return c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r' || c == QChar(0x85) || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator;
+    };
+    constexpr qsizetype kCharacters = 80;
+    const QStringView all(text);
+    const auto first = std::find_if_not(all.begin(), all.end(), isBreak);
+    if (first == all.end())
+        return leftGraphemes(all, kCharacters);
+    // Nor is the end of that line looked for further than the characters shown reach.
+    for (qsizetype window = 4096;; window *= 4) {
+        const auto limit = all.end() - first <= window ? all.end() : first + window;
+        const auto lineEnd = std::find_if(first, limit, isBreak);
+        if (lineEnd != limit || limit == all.end())
+            return leftGraphemes(QStringView(first, lineEnd), kCharacters);
+        // Characters that end before the window does end there in the whole line too.
+        const QString detail = leftGraphemes(QStringView(first, limit), kCharacters);
+        if (detail.size() < limit - first)
+            return detail;
+    }
 }
 
 bool captureClipboardImage(const QByteArray& data, const QString& extension, VeskStore& store,

@@ -1,5 +1,6 @@
 #include "pane/PreviewSections.h"
 #include "pane/PaneIcons.h"
+#include "pane/LongTextView.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskActivityPreview.h"
 #include "pane/VeskPhotoNotePreview.h"
@@ -17,18 +18,10 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QPainter>
-#include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QFontMetricsF>
-#include <QScrollBar>
-#include <QSignalBlocker>
-#include <QAbstractTextDocumentLayout>
 #include <cmath>
 #include <memory>
 #include <QPushButton>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -37,75 +30,6 @@ namespace {
 
 // Beyond this many characters a plain text is shown in a scroll view of its own.
 constexpr qsizetype kLongTextCharacters = 60'000;
-// A text of many megabytes takes the view a second to take in whole; in pieces of this many
-// UTF-8 bytes, one per turn of the event loop, the window answers between them.
-constexpr qsizetype kTextFillPiece = 20'000;
-
-// The end of the piece of UTF-8 that starts at byte from: at a line break when there is one near,
-// so that no line is split between two pieces, and never inside a character.
-qsizetype pieceEnd(const QByteArray& utf8, qsizetype from)
-{
-    const qsizetype end = std::min(utf8.size(), from + kTextFillPiece);
-    if (end == utf8.size())
-        return end;
-    const qsizetype lineBreak = utf8.lastIndexOf('\n', end - 1);
-    if (lineBreak > from)
-        return lineBreak;
-    qsizetype cut = end;
-    while (cut > from && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
-        --cut;
-    return cut > from ? cut : end;
-}
-
-// Appends piece to the view's text. The view's layout would repaint all it shows after each
-// piece, though a piece that lands below what is in sight changes nothing there: its updates are
-// held back, and the scroll bar (a tall one, costly to repaint) learns the new length a few times
-// a second and with the last piece.
-void appendOutOfSight(QPlainTextEdit* view, const QString& piece, bool last, QElapsedTimer& sinceLength)
-{
-    constexpr qint64 kLengthIntervalMs = 400;
-    QAbstractTextDocumentLayout* layout = view->document()->documentLayout();
-    const QScrollBar* bar = view->verticalScrollBar();
-    // Only a view that shows its end (or holds less than a screenful) can show the new text.
-    const bool endInSight = bar->value() == bar->maximum();
-    {
-        const QSignalBlocker quiet(layout);
-        QTextCursor cursor(view->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(piece);
-    }
-    if (last || endInSight || sinceLength.elapsed() >= kLengthIntervalMs) {
-        emit layout->documentSizeChanged(layout->documentSize());
-        sinceLength.restart();
-    }
-    if (endInSight)
-        view->viewport()->update();
-}
-
-// Each piece is decoded only when its turn comes: the whole text is never held as UTF-16 here.
-void fillProgressively(QPlainTextEdit* view, const ItemText& text)
-{
-    // Read only: an undo record per piece would only cost memory and time to make and to free.
-    view->document()->setUndoRedoEnabled(false);
-    const QByteArray& utf8 = text.utf8();
-    qsizetype end = pieceEnd(utf8, 0);
-    view->setPlainText(ItemText::decode(utf8.constData(), end));
-    if (end == utf8.size())
-        return;
-    auto* next = new QTimer(view);
-    next->setInterval(0);
-    QElapsedTimer sinceLength;
-    sinceLength.start();
-    QObject::connect(next, &QTimer::timeout, view, [view, next, utf8, end, sinceLength]() mutable {
-        const qsizetype from = end;
-        end = pieceEnd(utf8, from);
-        const bool last = end == utf8.size();
-        appendOutOfSight(view, ItemText::decode(utf8.constData() + from, end - from), last, sinceLength);
-        if (last)
-            next->deleteLater();
-    });
-    next->start();
-}
 
 // A symbol followed by a caption-2 text, tertiary.
 QWidget* makeSymbolLabel(const QString& symbol, const QString& text, QWidget* parent)
@@ -215,7 +139,7 @@ public:
         if (body.size() > kLongTextCharacters) {
             // Laying out a whole long extract at once would stall the window: a scroll view of its
             // own lays out only what is on screen.
-            auto* text = new QPlainTextEdit;
+            auto* text = new LongTextView(body);
             text->setObjectName(QStringLiteral("previewPlainText"));
             text->setReadOnly(true);
             text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -227,7 +151,6 @@ public:
             palette.setColor(QPalette::Text, Theme::current().label());
             text->setPalette(palette);
             text->viewport()->setAutoFillBackground(false);
-            fillProgressively(text, body);
             text->setFixedHeight(420);
             column->addWidget(new PreviewBox(12, 0.022, 0.05, 12, text, this));
             return;

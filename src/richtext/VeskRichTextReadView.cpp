@@ -10,6 +10,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/WorkPool.h"
+#include "platform/WorkPools.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
@@ -219,7 +221,11 @@ void VeskRichTextReadView::setRtfData(const QByteArray& rtf)
         return;
     }
     m_loading = true;
-    deliverResult(this, QtConcurrent::run(workPool(), [rtf, linkColor] { return prepareDisplayedBody(rtf, linkColor); }),
+    // The window waits for this body to paint it: a background thread, which a busy machine
+    // starves, could take it seconds.
+    deliverResult(this, QtConcurrent::run(WorkPools::shared().painting(), [rtf, linkColor] {
+        return prepareDisplayedBody(rtf, linkColor);
+    }),
         [this, generation, rtf](const DisplayedBody& body) {
             if (generation == m_loadGeneration)
                 present(body, rtf);
@@ -240,16 +246,67 @@ void VeskRichTextReadView::present(const DisplayedBody& body, const QByteArray& 
         m_shownRtf = rtf;
         return;
     }
-    QTextDocument& document = *body.document;
+    stopFilling();
+    std::shared_ptr<QTextDocument> shown = body.document;
+    if (documentLength(*body.document) > kShownPieceCharacters) {
+        shown = std::shared_ptr<QTextDocument>(makeRichTextDocument().release());
+        m_source = body.document;
+        m_nextSourceBlock = m_source->firstBlock();
+        appendSourcePiece(*shown);
+    }
+    QTextDocument& document = *shown;
     document.setDocumentMargin(12);
     document.setDefaultFont(defaultRichTextFont());
     layOutInDesignPoints(document);
-    // The whole body arrives as one new document: it is laid out once, a piece at a time.
     m_textView->setDocument(&document);
     m_textView->setCursorWidth(0);
-    m_document = body.document;
+    m_document = shown;
     m_shownRtf = rtf;
+    if (m_source) {
+        if (!m_fill) {
+            m_fill = new QTimer(this);
+            m_fill->setInterval(0);
+            connect(m_fill, &QTimer::timeout, this, [this] {
+                if (m_source && m_document)
+                    appendSourcePiece(*m_document);
+            });
+        }
+        m_fill->start();
+    }
     emit bodyShown();
+}
+
+void VeskRichTextReadView::appendSourcePiece(QTextDocument& shown)
+{
+    QTextCursor cursor(&shown);
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    // Block by block and run by run, formats as they are: the text shown is the body itself.
+    int taken = 0;
+    while (m_nextSourceBlock.isValid() && taken < kShownPieceCharacters) {
+        const QTextBlock block = m_nextSourceBlock;
+        if (block == m_source->firstBlock()) {
+            cursor.setBlockFormat(block.blockFormat());
+            cursor.setBlockCharFormat(block.charFormat());
+        } else {
+            cursor.insertBlock(block.blockFormat(), block.charFormat());
+        }
+        for (auto run = block.begin(); !run.atEnd(); ++run)
+            cursor.insertText(run.fragment().text(), run.fragment().charFormat());
+        taken += block.length();
+        m_nextSourceBlock = block.next();
+    }
+    cursor.endEditBlock();
+    if (!m_nextSourceBlock.isValid())
+        stopFilling();
+}
+
+void VeskRichTextReadView::stopFilling()
+{
+    m_source.reset();
+    m_nextSourceBlock = QTextBlock();
+    if (m_fill)
+        m_fill->stop();
 }
 
 bool VeskRichTextReadView::handleLinkClick(const QString& href, int index)
@@ -277,6 +334,10 @@ bool VeskRichTextReadView::handleLinkClick(const QString& href, int index)
     }
     if (!toggleGlyphAt(document, index))
         return false;
+    // A body still coming onto the screen is written back from the whole of it, which holds the
+    // shown blocks at the same positions.
+    if (isFilling())
+        toggleGlyphAt(*m_source, index);
     m_textView->viewport()->update();
     reportChange();
     return true;
@@ -285,7 +346,7 @@ bool VeskRichTextReadView::handleLinkClick(const QString& href, int index)
 void VeskRichTextReadView::reportChange()
 {
     const quint64 generation = ++m_changeGeneration;
-    const QTextDocument& document = *m_textView->document();
+    const QTextDocument& document = isFilling() ? *m_source : *m_textView->document();
     const bool large = documentLength(document) > kSynchronousCharacters;
     // Reading the formats is quick; detecting links and writing are not, for a long body.
     RtfContent content = contentFromDocument(document);

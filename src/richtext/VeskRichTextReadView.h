@@ -5,9 +5,12 @@
 // pointing hand, text the I-beam.
 
 #include <QByteArray>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QUrl>
 #include <QWidget>
+
+class QTimer;
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,6 +71,10 @@ public:
     // of more than kSynchronousCharacters after a glyph was clicked.
     static constexpr qsizetype kSynchronousBytes = 256 * 1024;
     static constexpr int kSynchronousCharacters = 64 * 1024;
+    // The text view lays a new document out in steps that grow to hundreds of milliseconds. A
+    // body longer than this many characters is put on screen a piece of about this length at a
+    // time, one per turn of the event loop, and each piece is laid out as it comes.
+    static constexpr int kShownPieceCharacters = 4096;
 
     explicit VeskRichTextReadView(QWidget* parent = nullptr);
     ~VeskRichTextReadView() override;
@@ -85,6 +92,8 @@ public:
     VeskChecklistTextView* textView() const { return m_textView; }
     // Whether a body is on its way from a worker.
     bool isLoading() const { return m_loading; }
+    // Whether a long body is still coming onto the screen a piece at a time.
+    bool isFilling() const { return m_source != nullptr; }
     // Whether the shown body was cut short by the reader's limits: its glyphs then cannot change,
     // since the stored body would be replaced by its beginning.
     bool isTruncated() const { return m_truncated; }
@@ -95,12 +104,18 @@ signals:
 
 private:
     void present(const DisplayedBody& body, const QByteArray& rtf);
+    void appendSourcePiece(QTextDocument& shown);
+    void stopFilling();
     void reportChange();
 
     VeskChecklistTextView* m_textView = nullptr;
     RTFChangeHandler m_onRTFChange;
     LinkOpener m_linkOpener;
     std::shared_ptr<QTextDocument> m_document;
+    // The whole of a long body while it comes onto the screen, and its first block not shown yet.
+    std::shared_ptr<QTextDocument> m_source;
+    QTextBlock m_nextSourceBlock;
+    QTimer* m_fill = nullptr;
     QByteArray m_shownRtf;
     quint64 m_loadGeneration = 0;
     quint64 m_changeGeneration = 0;

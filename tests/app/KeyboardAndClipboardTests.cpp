@@ -202,6 +202,10 @@ TEST(ClipboardNoticeDetail, FirstNonEmptyLineCutToEightyCharacters)
     EXPECT_EQ(clipboardNoticeDetail(QStringLiteral("\n\r\n  first line\nsecond")), QStringLiteral("  first line"));
     EXPECT_EQ(clipboardNoticeDetail(QString(100, QLatin1Char('x'))), QString(80, QLatin1Char('x')));
     EXPECT_EQ(clipboardNoticeDetail(QStringLiteral("a\u2028b")), QStringLiteral("a"));
+    // A first line of megabytes is read only as far as its first characters reach.
+    EXPECT_EQ(clipboardNoticeDetail(QString(10'000, QLatin1Char('y')) + QStringLiteral("\nz")), QString(80, QLatin1Char('y')));
+    const QString stacked = QStringLiteral("a") + QString(5000, QChar(0x0301));
+    EXPECT_EQ(clipboardNoticeDetail(stacked + QStringLiteral("b\nc")), stacked + QStringLiteral("b"));
 }
 
 class ClipboardCaptureTest : public WindowTest {};

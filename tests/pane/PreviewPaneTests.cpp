@@ -17,7 +17,9 @@
 #include "richtext/VeskRichTextReadView.h"
 #include "store/VeskStore.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -29,6 +31,7 @@
 #include <QTextBrowser>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include "common/Fakes.h"
 #include "store/StoreInternals.h"
 
@@ -497,7 +500,47 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     pane.setItem(unbroken);
     scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *unbroken.text; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->document()->characterCount() > unbroken.text->size(); }, 5000));
+    scrolling->selectAll();
+    scrolling->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), *unbroken.text);
+}
+
+TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesItsEnd)
+{
+    VeskItem note = makeItem(VeskKind::Text, "One line");
+    note.text = QString("tide table ferry ").repeated(60'000) + "the very end";
+    StoreInternals::setItems(*store, {note});
+
+    VeskPreview pane(*store, caches);
+    pane.resize(360, 700);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    pane.setItem(note);
+    auto* view = find<QPlainTextEdit>(pane, "previewPlainText");
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->document()->characterCount() > note.text->size(); }, 10000));
+    QCoreApplication::processEvents();
+    // The characters of the paragraphs that have been laid out.
+    const auto laidOut = [&] {
+        qsizetype characters = 0;
+        for (QTextBlock block = view->document()->firstBlock(); block.isValid(); block = block.next())
+            characters += block.layout() && block.layout()->lineCount() > 0 ? block.length() : 0;
+        return characters;
+    };
+    EXPECT_LT(laidOut(), 50'000);
+
+    QScrollBar* bar = view->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    const QTextBlock lastShown = view->cursorForPosition(QPoint(4, view->viewport()->height() - 4)).block();
+    EXPECT_TRUE(lastShown.text().endsWith("the very end")) << lastShown.text().right(40).toStdString();
+    EXPECT_LT(laidOut(), 50'000);
+
+    // Selected and copied, it is the text as it was kept, on one line.
+    view->selectAll();
+    view->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), *note.text);
 }
 
 TEST_F(PreviewPaneTest, DatesFollowALongTextWhateverTheTitlesLength)

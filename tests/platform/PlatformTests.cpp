@@ -86,6 +86,14 @@ TEST(Graphemes, CutsWholeUserPerceivedCharacters)
     EXPECT_EQ(leftGraphemes(text, 2), family + accented);
     EXPECT_EQ(leftGraphemes(text, 50), text);
     EXPECT_EQ(leftGraphemes(text, 0), QString());
+    // Only a beginning of a long text is read: a character longer than that beginning is still
+    // given whole, and one that ends exactly where the beginning ends is not cut short.
+    const QString stacked = QStringLiteral("a") + QString(3000, QChar(0x0301));
+    EXPECT_EQ(leftGraphemes(stacked + QStringLiteral("b").repeated(100'000), 1), stacked);
+    const QString sixtyFourUnits = QStringLiteral("a") + QString(63, QChar(0x0301));
+    EXPECT_EQ(leftGraphemes(sixtyFourUnits + QString(5, QChar(0x0301)) + QStringLiteral("b"), 1),
+              sixtyFourUnits + QString(5, QChar(0x0301)));
+    EXPECT_EQ(leftGraphemes(sixtyFourUnits + QStringLiteral("b"), 1), sixtyFourUnits);
 }
 
 TEST(Settings, JsonStatesRoundTripByteForByteThroughTheIniFile)

@@ -10,6 +10,7 @@
 
 #include "platform/Log.h"
 #include "platform/WorkPool.h"
+#include "platform/WorkPools.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -422,6 +423,12 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     EXPECT_TRUE(view.isLoading()) << "the window does not wait for a long body";
     ASSERT_TRUE(shown.wait(10'000));
     EXPECT_FALSE(view.isLoading());
+    // It comes onto the screen a piece at a time, and in the end as it was read.
+    EXPECT_TRUE(view.isFilling());
+    EXPECT_LT(view.textView()->document()->characterCount(), 2 * VeskRichTextReadView::kShownPieceCharacters);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isFilling(); }, 10'000));
+    const DisplayedBody whole = prepareDisplayedBody(longBody, view.textView()->palette().color(QPalette::Link));
+    EXPECT_TRUE(sameRichText(*view.textView()->document(), *whole.document));
     EXPECT_TRUE(documentText(*view.textView()->document()).endsWith(QStringLiteral("last")));
     EXPECT_EQ(charFormatAt(*view.textView()->document(), 0).anchorHref(), "vesk-check://toggle");
 
@@ -429,7 +436,7 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     view.setRtfData(rtfOf(QStringLiteral("other") + longText));
     view.setRtfData(rtfOf(QStringLiteral("short")));
     // The long body's read is done, and what it gave waits in the event queue.
-    ASSERT_TRUE(workPool()->waitForDone(10'000));
+    ASSERT_TRUE(WorkPools::shared().painting()->waitForDone(10'000));
     settle();
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
 }
@@ -465,6 +472,8 @@ TEST(RichTextReadView, AToggleInALongBodyIsWrittenOnAWorkerAndTheLastOneWins)
     view.setOnRTFChange([&](const QByteArray& rtf) { reported.append(rtf); });
     view.setRtfData(rtfOf(text));
     ASSERT_FALSE(view.isLoading());
+    // Clicked before the whole body is on the screen: the whole body is written back.
+    ASSERT_TRUE(view.isFilling());
 
     ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 0));
     ASSERT_TRUE(view.handleLinkClick(QStringLiteral("vesk-check://toggle"), 8));
@@ -472,5 +481,7 @@ TEST(RichTextReadView, AToggleInALongBodyIsWrittenOnAWorkerAndTheLastOneWins)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !reported.isEmpty() && workPool()->activeThreadCount() == 0; }, 10'000));
     settle();
     // Whatever arrived, the last body handed on holds both clicks.
-    EXPECT_TRUE(documentText(*editableAttributedString(reported.last(), {})).startsWith(QStringLiteral("\u2611 first\n\u2611 second")));
+    const QString written = documentText(*editableAttributedString(reported.last(), {}));
+    EXPECT_TRUE(written.startsWith(QStringLiteral("\u2611 first\n\u2611 second")));
+    EXPECT_EQ(written.size(), documentText(*editableAttributedString(rtfOf(text), {})).size());
 }
