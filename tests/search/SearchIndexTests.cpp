@@ -220,6 +220,17 @@ public:
 
     quint32 bounded(quint32 limit) { return m_random.bounded(limit); }
 
+    // count new items appended to items, each with its people and tags.
+    void append(int count, QList<VeskItem>& items, QHash<QUuid, QSet<QString>>& people, QHash<QUuid, QStringList>& tags)
+    {
+        for (int i = 0; i < count; ++i) {
+            VeskItem made = item();
+            people.insert(made.id, this->people());
+            tags.insert(made.id, this->tags());
+            items.append(made);
+        }
+    }
+
 private:
     QRandomGenerator m_random;
 };
@@ -296,12 +307,7 @@ TEST(SearchIndex, ParallelRebuildMatchesItemByItemUpserts)
     QList<VeskItem> items;
     QHash<QUuid, QSet<QString>> people;
     QHash<QUuid, QStringList> tags;
-    for (int i = 0; i < 3000; ++i) {
-        VeskItem item = random.item();
-        people.insert(item.id, random.people());
-        tags.insert(item.id, random.tags());
-        items.append(item);
-    }
+    random.append(3000, items, people, tags);
     VeskItem again = items[10];
     random.edit(again);
     items.append(again);
@@ -518,12 +524,7 @@ TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
     QList<VeskItem> base;
     QHash<QUuid, QSet<QString>> people;
     QHash<QUuid, QStringList> tags;
-    for (int i = 0; i < 300; ++i) {
-        VeskItem item = random.item();
-        people.insert(item.id, random.people());
-        tags.insert(item.id, random.tags());
-        base.append(item);
-    }
+    random.append(300, base, people, tags);
     // Items that share their words with each other and repeat them within themselves.
     for (int i = 0; i < 3; ++i)
         base.append(textItem(QStringLiteral("Harbour ferry"), QStringLiteral("harbour harbour ferry timetable #ferry ferry")));
