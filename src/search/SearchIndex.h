@@ -202,9 +202,6 @@ private:
         const std::vector<PackedIds>& entryWords);
     // What a later build can take from this one; stamps: the items' fingerprints, by slot.
     void makeImage(const std::vector<ContentHash::Value>& stamps, SearchIndexImage& image) const;
-    // The words of the items taken from the image (fromImage), read back from the word-to-item
-    // lists into their entries.
-    void collectWordsFromPostings(const std::vector<quint32>& fromImage);
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,

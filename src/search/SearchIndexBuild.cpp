@@ -241,76 +241,6 @@ void SearchIndex::fillPostingsFromImage(const SearchIndexImage& cached, const st
     });
 }
 
-void SearchIndex::collectWordsFromPostings(const std::vector<quint32>& fromImage)
-{
-    const size_t wordCount = m_words.texts.size();
-    const size_t slotCount = m_entries.size();
-    std::vector<quint8> wanted(slotCount, 0);
-    for (Slot slot = 0; slot < slotCount; ++slot)
-        wanted[slot] = m_live[slot] && fromImage[slot] != kNotKept;
-    // Runs of words holding about equal numbers of postings. Each run counts, then writes, the
-    // words it holds for each slot; a slot's words are its runs' words one run after the other,
-    // so they come out ascending with no sort.
-    size_t total = 0;
-    for (size_t word = 0; word < wordCount; ++word)
-        total += m_words.postings[word].size();
-    const size_t runs = std::max<size_t>(1, std::min<size_t>(size_t(std::max(1, pool()->maxThreadCount())), wordCount));
-    std::vector<size_t> runStarts{0};
-    size_t counted = 0;
-    for (size_t word = 0; word < wordCount && runStarts.size() < runs; ++word) {
-        counted += m_words.postings[word].size();
-        if (counted * runs >= total * runStarts.size())
-            runStarts.push_back(word + 1);
-    }
-    runStarts.push_back(wordCount);
-    const size_t runCount = runStarts.size() - 1;
-    // cursors[run * slotCount + slot]: first the run's count of the slot's words, then where it
-    // writes the next of them.
-    std::vector<quint32> cursors(runCount * slotCount, 0);
-    forEachInParallel(runCount, [&](size_t run) {
-        quint32* const counts = cursors.data() + run * slotCount;
-        for (size_t word = runStarts[run]; word < runStarts[run + 1]; ++word) {
-            m_words.postings[word].forEach([&](Slot slot) {
-                if (wanted[slot])
-                    ++counts[slot];
-            });
-        }
-    }, pool());
-    std::vector<quint32> starts(slotCount + 1, 0);
-    quint32 at = 0;
-    for (size_t slot = 0; slot < slotCount; ++slot) {
-        starts[slot] = at;
-        for (size_t run = 0; run < runCount; ++run) {
-            const quint32 count = cursors[run * slotCount + slot];
-            cursors[run * slotCount + slot] = at;
-            at += count;
-        }
-    }
-    starts[slotCount] = at;
-    std::vector<quint32> words(at);
-    forEachInParallel(runCount, [&](size_t run) {
-        quint32* const next = cursors.data() + run * slotCount;
-        for (size_t word = runStarts[run]; word < runStarts[run + 1]; ++word) {
-            m_words.postings[word].forEach([&](Slot slot) {
-                if (wanted[slot])
-                    words[next[slot]++] = quint32(word);
-            });
-        }
-    }, pool());
-    cursors = std::vector<quint32>();
-    constexpr size_t kSlotsPerTask = 4096;
-    forEachInParallel((slotCount + kSlotsPerTask - 1) / kSlotsPerTask, [&](size_t task) {
-        std::vector<quint32> ids;
-        const size_t last = std::min(slotCount, (task + 1) * kSlotsPerTask);
-        for (size_t slot = task * kSlotsPerTask; slot < last; ++slot) {
-            if (!wanted[slot])
-                continue;
-            ids.assign(words.begin() + ptrdiff_t(starts[slot]), words.begin() + ptrdiff_t(starts[slot + 1]));
-            m_entries[slot].words = PackedIds(ids);
-        }
-    }, pool());
-}
-
 void SearchIndex::makeImage(const std::vector<ContentHash::Value>& stamps, SearchIndexImage& image) const
 {
     image.words.assign(m_words.texts.begin(), m_words.texts.end());
@@ -323,7 +253,7 @@ void SearchIndex::makeImage(const std::vector<ContentHash::Value>& stamps, Searc
         if (!m_live[slot])
             continue;
         position[slot] = quint32(image.items.size());
-        image.items.push_back({m_ids[slot], stamps[slot], m_entries[slot].association});
+        image.items.push_back({m_ids[slot], stamps[slot], m_entries[slot].association, m_entries[slot].words});
     }
     const size_t wordCount = m_words.texts.size();
     image.holders.assign(wordCount, PackedIds());
@@ -562,11 +492,14 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
         fillPostingsFromImage(*cached, fromImage, entryWords);
     else
         fillPostings(entryWords);
-    for (Slot slot = 0; slot < count; ++slot)
-        m_entries[slot].words = std::move(entryWords[slot]);
+    // What each item put in, to take it out again: read anew, or as the image kept it.
+    for (Slot slot = 0; slot < count; ++slot) {
+        if (fromImage[slot] != kNotKept)
+            m_entries[slot].words = cached->items[fromImage[slot]].words;
+        else
+            m_entries[slot].words = std::move(entryWords[slot]);
+    }
     entryWords = std::vector<PackedIds>();
-    if (report.reused > 0)
-        collectWordsFromPostings(fromImage);
     // The file image is wanted only when the kept one no longer says what the library holds.
     const bool imageWanted = image && (!cached || report.read > 0 || cached->items.size() != report.reused);
     if (imageWanted)
