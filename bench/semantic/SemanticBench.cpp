@@ -18,6 +18,7 @@
 #include <QtConcurrent/QtConcurrentMap>
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -195,11 +196,20 @@ const Library& library(int count)
     return library;
 }
 
+// Processor time of all threads of the process, in milliseconds.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 void BM_DeepPass(benchmark::State& state)
 {
     const Library& data = library(int(state.range(0)));
     const QHash<QUuid, double> usage;
     qsizetype published = 0;
+    const double cpuBefore = processCpuMs();
     for (auto _ : state) {
         const DeepSearchInput input{data.snapshot, data.query, data.items, data.vectors,
             [&](const QList<QUuid>& anchors) { return std::make_unique<IndexAnchorOverlaps>(data.index, anchors); },
@@ -208,6 +218,9 @@ void BM_DeepPass(benchmark::State& state)
         published = result ? result->items.size() : 0;
         benchmark::DoNotOptimize(published);
     }
+    // The work of all threads together: with the pass split over the pool, more than its time.
+    state.counters["all_threads_cpu_ms"] =
+        (processCpuMs() - cpuBefore) / double(std::max<benchmark::IterationCount>(1, state.iterations()));
     state.counters["published"] = double(published);
     state.counters["vectors_mb"] = double(data.vectors.memoryBytes()) / (1024.0 * 1024.0);
     state.SetLabel(data.queryText.toStdString());

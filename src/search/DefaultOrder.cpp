@@ -1,5 +1,6 @@
 #include "search/DefaultOrder.h"
 
+#include "platform/ErasePositions.h"
 #include "search/Ranking.h"
 
 #include <algorithm>
@@ -235,6 +236,32 @@ bool DefaultOrder::remove(const QUuid& id)
     removeAt(positionOf(*found));
     m_keyByID.remove(id);
     return true;
+}
+
+void DefaultOrder::removeAll(const QSet<QUuid>& ids)
+{
+    std::vector<qsizetype> positions;
+    for (const QUuid& id : ids) {
+        if (const auto found = m_keyByID.constFind(id); found != m_keyByID.cend())
+            positions.push_back(positionOf(*found));
+    }
+    if (positions.size() <= 1) {
+        for (const QUuid& id : ids)
+            remove(id);
+        return;
+    }
+    if (m_sharesList && m_list->size() + qsizetype(positions.size()) != size()) {
+        // A change the order was not told of: it starts again from the list as it is.
+        follow(*m_list, m_broughtBackIDs);
+        return;
+    }
+    std::sort(positions.begin(), positions.end());
+    for (const QUuid& id : ids)
+        m_keyByID.remove(id);
+    eraseAtPositions(m_keys, positions);
+    // A followed list let go of its items already.
+    if (!m_sharesList)
+        eraseAtPositions(m_items, positions);
 }
 
 void DefaultOrder::setBroughtBackIDs(const QSet<QUuid>& ids)

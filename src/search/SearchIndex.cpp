@@ -13,6 +13,7 @@
 #include <limits>
 #include <numeric>
 #include <tuple>
+#include <utility>
 
 namespace vesk {
 
@@ -147,19 +148,6 @@ ContentHash::Value SearchIndex::stampOf(
     for (const QString& tag : manualTags)
         addString(tag);
     return hash.value();
-}
-
-std::vector<quint32> SearchIndex::wordsOf(const Entry& entry) const
-{
-    std::vector<quint32> ids;
-    makeSearchRecord(entry.source, entry.people, entry.manualTags, [&](QStringView word) {
-        if (isKeptWord(word)) {
-            if (const auto id = m_words.find(u16(word)))
-                ids.push_back(*id);
-        }
-    });
-    sortUnique(ids);
-    return ids;
 }
 
 void SearchIndex::internTags(Entry& entry)
@@ -300,11 +288,12 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const 
     if (auto existing = m_slotByID.constFind(entry.id); existing != m_slotByID.cend()) {
         const Slot slot = *existing;
         Entry& old = m_entries[slot];
-        relink(slot, wordsOf(old), words, m_words);
+        relink(slot, old.words.unpacked(), words, m_words);
         relink(slot, old.tags, entry.tags, m_tags);
         m_createdAtMs[slot] = entry.createdAtMs;
         m_summaries[slot] = summed;
         old = std::move(entry);
+        old.words = PackedIds(words);
         return;
     }
     Slot slot;
@@ -327,9 +316,10 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const 
     m_summaries[slot] = summed;
     m_live[slot] = 1;
     m_entries[slot] = std::move(entry);
+    m_entries[slot].words = PackedIds(words);
 }
 
-bool SearchIndex::remove(const QUuid& id)
+bool SearchIndex::remove(const QUuid& id, std::vector<Entry>* taken)
 {
     auto existing = m_slotByID.find(id);
     if (existing == m_slotByID.end())
@@ -338,9 +328,12 @@ bool SearchIndex::remove(const QUuid& id)
     const Slot slot = *existing;
     m_slotByID.erase(existing);
     Entry& entry = m_entries[slot];
-    unlink(slot, wordsOf(entry), m_words);
+    unlink(slot, entry.words.unpacked(), m_words);
     unlink(slot, entry.tags, m_tags);
-    entry = Entry();
+    if (taken)
+        taken->push_back(std::exchange(entry, Entry()));
+    else
+        entry = Entry();
     m_ids[slot] = QUuid();
     m_live[slot] = 0;
     m_summaries[slot] = TextSummary();
@@ -461,7 +454,7 @@ QSet<QString> SearchIndex::tokensOfItem(const QUuid& id) const
     if (!slot)
         return tokens;
     const Entry& entry = m_entries[*slot];
-    for (quint32 word : wordsOf(entry)) {
+    for (quint32 word : entry.words.unpacked()) {
         const QStringView text = qview(m_words.texts[word]);
         if (!isToken(text))
             continue;

@@ -59,7 +59,9 @@ public:
         qint64 createdAtMs = 0;      // the item's creation time; the distant past when invalid
         std::vector<quint32> tags;   // sorted tag ids
         PackedIds association;       // association token ids
-        // The word ids are not kept: they are read again from `source` when they are needed.
+        // The index word ids the item put in, so that it is taken out again without reading its
+        // texts (a note of megabytes takes a second to read); about two bytes a word.
+        PackedIds words;
         bool live = false;
     };
 
@@ -98,8 +100,9 @@ public:
     // item, people and tags (and is consumed); otherwise the item is read here.
     void apply(Prepared& prepared, const VeskItem& item, const QSet<QString>& people,
         const QStringList& manualTags);
-    // Returns whether the item was indexed.
-    bool remove(const QUuid& id);
+    // Returns whether the item was indexed. Costs what the item put in, whatever its texts are
+    // now; what it held is handed to taken when given (a long note's texts take a while to free).
+    bool remove(const QUuid& id, std::vector<Entry>* taken = nullptr);
     // Whether the item is indexed exactly as given, so that upserting it again would change
     // nothing (a long text whose words were put in by apply() is not read a second time).
     bool isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const;
@@ -199,8 +202,6 @@ private:
         const std::vector<PackedIds>& entryWords);
     // What a later build can take from this one; stamps: the items' fingerprints, by slot.
     void makeImage(const std::vector<ContentHash::Value>& stamps, SearchIndexImage& image) const;
-    // The word ids an indexed entry holds, read again from what was indexed.
-    std::vector<quint32> wordsOf(const Entry& entry) const;
     void link(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,

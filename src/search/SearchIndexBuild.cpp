@@ -253,7 +253,7 @@ void SearchIndex::makeImage(const std::vector<ContentHash::Value>& stamps, Searc
         if (!m_live[slot])
             continue;
         position[slot] = quint32(image.items.size());
-        image.items.push_back({m_ids[slot], stamps[slot], m_entries[slot].association});
+        image.items.push_back({m_ids[slot], stamps[slot], m_entries[slot].association, m_entries[slot].words});
     }
     const size_t wordCount = m_words.texts.size();
     image.holders.assign(wordCount, PackedIds());
@@ -492,6 +492,13 @@ SearchIndex::RebuildReport SearchIndex::rebuild(const QList<VeskItem>& items,
         fillPostingsFromImage(*cached, fromImage, entryWords);
     else
         fillPostings(entryWords);
+    // What each item put in, to take it out again: read anew, or as the image kept it.
+    for (Slot slot = 0; slot < count; ++slot) {
+        if (fromImage[slot] != kNotKept)
+            m_entries[slot].words = cached->items[fromImage[slot]].words;
+        else
+            m_entries[slot].words = std::move(entryWords[slot]);
+    }
     entryWords = std::vector<PackedIds>();
     // The file image is wanted only when the kept one no longer says what the library holds.
     const bool imageWanted = image && (!cached || report.read > 0 || cached->items.size() != report.reused);

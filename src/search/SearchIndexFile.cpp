@@ -15,7 +15,7 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'E', 'S', 'K', 'S', 'I', 'X', '2'};
 // Raised whenever the words or tokens read from a text change.
-constexpr int kReadingRulesVersion = 1;
+constexpr int kReadingRulesVersion = 2;
 
 void putNumber(QByteArray& out, quint64 value, int bytes)
 {
@@ -138,6 +138,17 @@ PackedIds remapped(const PackedIds& ids, const Compaction& compaction)
     return PackedIds(out);
 }
 
+// The same for ids whose places follow another order (the words, sorted by their texts).
+PackedIds remappedSorted(const PackedIds& ids, const Compaction& compaction)
+{
+    std::vector<quint32> out;
+    out.reserve(size_t(ids.size()));
+    ids.forEach([&](quint32 id) { out.push_back(compaction.place[id]); });
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return PackedIds(out);
+}
+
 } // namespace
 
 QByteArray searchIndexEngine()
@@ -249,8 +260,15 @@ bool encodeImage(const SearchIndexImage& image, QByteArrayView engine, QFileDevi
         for (const quint32 id : compacted->kept)
             payloadSize += 4 + (*all)[id].size() * sizeof(char16_t);
     }
-    for (const SearchIndexImage::Item& item : image.items)
-        payloadSize += 32 + idsSize(associationKept ? item.association : remapped(item.association, association));
+    // An item's words are all among the kept ones (each has the item among its holders), but
+    // in other places.
+    std::vector<PackedIds> itemWords;
+    itemWords.reserve(image.items.size());
+    for (const SearchIndexImage::Item& item : image.items) {
+        itemWords.push_back(remappedSorted(item.words, words));
+        payloadSize += 32 + idsSize(associationKept ? item.association : remapped(item.association, association))
+            + idsSize(itemWords.back());
+    }
     for (const quint32 word : words.kept)
         payloadSize += idsSize(image.holders[word]);
     EncodedBytes encoded(file, sizeof(kMagic) + 4 + size_t(engine.size()) + 24, payloadSize);
@@ -263,11 +281,13 @@ bool encodeImage(const SearchIndexImage& image, QByteArrayView engine, QFileDevi
     putWords(out, image.words, words.kept);
     putWords(out, image.associationWords, association.kept);
     putNumber(out, image.items.size(), 4);
-    for (const SearchIndexImage::Item& item : image.items) {
+    for (size_t i = 0; i < image.items.size(); ++i) {
+        const SearchIndexImage::Item& item = image.items[i];
         putBytes(out, item.id.toRfc4122().constData(), 16);
         putNumber(out, item.stamp.low, 8);
         putNumber(out, item.stamp.high, 8);
         putIds(out, associationKept ? item.association : remapped(item.association, association));
+        putIds(out, itemWords[i]);
         encoded.spill();
     }
     // The holders of each word written, in the order of the words.
@@ -325,8 +345,8 @@ std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QBy
         return std::nullopt;
     image.associationWords = std::move(*association);
     const auto count = reader.number(4);
-    // An item takes at least 40 bytes.
-    if (!count || *count > reader.remaining() / 40)
+    // An item takes at least 48 bytes.
+    if (!count || *count > reader.remaining() / 48)
         return std::nullopt;
     image.items.reserve(size_t(*count));
     for (quint64 i = 0; i < *count; ++i) {
@@ -342,6 +362,10 @@ std::optional<SearchIndexImage> decodeSearchIndexImage(QByteArrayView bytes, QBy
         if (!itemAssociation)
             return std::nullopt;
         item.association = std::move(*itemAssociation);
+        auto itemWords = takeIds(reader, image.words.size());
+        if (!itemWords)
+            return std::nullopt;
+        item.words = std::move(*itemWords);
         image.items.push_back(std::move(item));
     }
     image.holders.reserve(image.words.size());

@@ -15,8 +15,8 @@
 namespace vesk {
 
 // What reading a library's texts for the search index yields that is costly to find again: the
-// dictionaries of index words and association tokens, for every item the ids of the tokens it
-// holds with a fingerprint of everything its words were read from, and for every word the items
+// dictionaries of index words and association tokens, for every item the ids of the words and
+// tokens it holds with a fingerprint of everything its words were read from, and for every word the items
 // that hold it. Kept in a file next to the database so that a start finds the words of every
 // unchanged item without reading its texts, and its word-to-item lists without turning every
 // item's words around.
@@ -29,6 +29,7 @@ struct SearchIndexImage {
         QUuid id;
         ContentHash::Value stamp;
         PackedIds association; // ids into `associationWords`
+        PackedIds words;       // ids into `words`: what the item put into the index
     };
     std::vector<std::u16string> words;
     std::vector<std::u16string> associationWords;

@@ -2,6 +2,7 @@
 
 #include "store/DestructiveChangesHost.h"
 #include "store/LibraryFile.h"
+#include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
 namespace vesk {
@@ -12,6 +13,7 @@ public:
     explicit AreaDestructiveChangesHost(VeskStore& store) : m_store(store) {}
 
     const QList<VeskItem>& items() const override { return m_store.items(); }
+    QList<VeskItem> itemsWithIDs(const QSet<QUuid>& ids) const override { return m_store.m_library->itemsWithIDs(ids); }
     const QSet<QUuid>& selectedIDs() const override { return m_store.selectedIDs(); }
     SQLiteDatabase* database() override { return m_store.m_file->database(); }
     bool refuse(const QString& title, const QString& whatDidNotHappen) override

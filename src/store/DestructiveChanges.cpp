@@ -89,11 +89,7 @@ void DestructiveChanges::deleteItems()
 
 void DestructiveChanges::deleteItemsNow(const QSet<QUuid>& selection)
 {
-    QList<VeskItem> doomed;
-    for (const VeskItem& item : m_host.items()) {
-        if (selection.contains(item.id))
-            doomed.append(item);
-    }
+    const QList<VeskItem> doomed = m_host.itemsWithIDs(selection);
 
     if (SQLiteDatabase* database = m_host.database()) {
         if (auto deleted = database->deleteItems(selection); !deleted) {

@@ -18,6 +18,16 @@ class DestructiveChangesHost {
 public:
     virtual ~DestructiveChangesHost() = default;
     virtual const QList<VeskItem>& items() const = 0;
+    // The items with these identifiers, in list order.
+    virtual QList<VeskItem> itemsWithIDs(const QSet<QUuid>& ids) const
+    {
+        QList<VeskItem> found;
+        for (const VeskItem& item : items()) {
+            if (ids.contains(item.id))
+                found.append(item);
+        }
+        return found;
+    }
     virtual const QSet<QUuid>& selectedIDs() const = 0;
     // None without a database: a change then happens in memory only.
     virtual SQLiteDatabase* database() = 0;

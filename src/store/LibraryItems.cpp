@@ -1,8 +1,10 @@
 #include "store/LibraryItems.h"
 
 #include "platform/BackgroundRelease.h"
+#include "platform/ErasePositions.h"
 #include "store/PublishedValue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vesk {
@@ -17,7 +19,25 @@ LibraryItems::~LibraryItems()
 qsizetype LibraryItems::indexOf(const QUuid& id) const
 {
     const auto found = m_slotByID.constFind(id);
-    return found == m_slotByID.cend() ? -1 : *found + m_frontShift;
+    if (found == m_slotByID.cend())
+        return -1;
+    const auto removedBefore = std::lower_bound(m_removedSlots.cbegin(), m_removedSlots.cend(), *found) - m_removedSlots.cbegin();
+    return *found + m_frontShift - removedBefore;
+}
+
+QList<VeskItem> LibraryItems::itemsWithIDs(const QSet<QUuid>& ids) const
+{
+    std::vector<qsizetype> positions;
+    for (const QUuid& id : ids) {
+        if (const qsizetype index = indexOf(id); index >= 0)
+            positions.push_back(index);
+    }
+    std::sort(positions.begin(), positions.end());
+    QList<VeskItem> found;
+    found.reserve(qsizetype(positions.size()));
+    for (const qsizetype index : positions)
+        found.append(m_items.at(index));
+    return found;
 }
 
 std::optional<VeskItem> LibraryItems::item(const QUuid& id) const
@@ -31,6 +51,7 @@ std::optional<VeskItem> LibraryItems::item(const QUuid& id) const
 void LibraryItems::rebuildIndex()
 {
     m_frontShift = 0;
+    m_removedSlots.clear();
     m_slotByID.clear();
     m_slotByID.reserve(m_items.size());
     // Backwards, so that the first item with an identifier is the one kept.
@@ -99,18 +120,51 @@ void LibraryItems::prepend(const VeskItem& item)
 
 void LibraryItems::removeItems(const QSet<QUuid>& ids)
 {
+    // Every identifier once in the list (as the store keeps it): the items are found by the table
+    // and only they are taken out. Otherwise each item with one of the identifiers goes.
+    const bool unique = m_slotByID.size() == m_items.size();
+    std::vector<qsizetype> positions;
+    std::vector<qsizetype> removedSlots;
+    if (unique) {
+        for (const QUuid& id : ids) {
+            const auto found = m_slotByID.constFind(id);
+            if (found == m_slotByID.cend())
+                continue;
+            positions.push_back(indexOf(id));
+            removedSlots.push_back(*found);
+        }
+        if (positions.empty())
+            return;
+        std::sort(positions.begin(), positions.end());
+    }
     const bool shown = letGoOfShownItems();
     qsizetype removed = 0;
     {
         const ReadGate::Change change(*m_readGate);
-        removed = m_items.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
+        if (unique) {
+            eraseAtPositions(m_items, positions);
+            removed = qsizetype(positions.size());
+        } else {
+            removed = m_items.removeIf([&](const VeskItem& item) { return ids.contains(item.id); });
+        }
         if (removed > 0) {
             ++m_replacements;
             ++m_changes;
         }
     }
-    if (removed > 0)
+    if (unique) {
+        for (const QUuid& id : ids)
+            m_slotByID.remove(id);
+        std::sort(removedSlots.begin(), removedSlots.end());
+        const auto middle = qsizetype(m_removedSlots.size());
+        m_removedSlots.insert(m_removedSlots.end(), removedSlots.begin(), removedSlots.end());
+        std::inplace_merge(m_removedSlots.begin(), m_removedSlots.begin() + middle, m_removedSlots.end());
+        // Each look-up counts the removed slots below it: once they are many, a new table.
+        if (m_removedSlots.size() > std::max<size_t>(64, size_t(m_items.size()) / 64))
+            rebuildIndex();
+    } else if (removed > 0) {
         rebuildIndex();
+    }
     if (shown)
         m_filteredItems = m_items;
     if (removed == 0)

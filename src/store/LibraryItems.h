@@ -13,6 +13,7 @@
 #include <QUuid>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vesk {
 
@@ -77,6 +78,8 @@ public:
     const std::shared_ptr<ReadGate>& readGate() const { return m_readGate; }
     // Position of the first item with this identifier, or -1.
     qsizetype indexOf(const QUuid& id) const;
+    // The items with these identifiers, in list order, found without a walk over the list.
+    QList<VeskItem> itemsWithIDs(const QSet<QUuid>& ids) const;
     // The item with this identifier as it is now; none when it is not in the list.
     std::optional<VeskItem> item(const QUuid& id) const;
     // Replaces the whole list; publishes when it differs.
@@ -87,7 +90,8 @@ public:
     // at its front, so this copies no other item unless another list still shares this one.
     void prepend(const VeskItem& item);
     // Takes out the items with these identifiers where the list lies, instead of copying it
-    // whole; publishes when any was taken out. To a worker's walk the list is then a new one.
+    // whole, moving only the items on one side of them; publishes when any was taken out. To a
+    // worker's walk the list is then a new one.
     void removeItems(const QSet<QUuid>& ids);
     // Replaces the item at index when it differs (its identifier may change); publishes then.
     // Returns whether it changed.
@@ -187,10 +191,13 @@ private:
     std::shared_ptr<ReadGate> m_readGate = std::make_shared<ReadGate>();
     quint64 m_replacements = 0;
     quint64 m_changes = 0;
-    // Position of an identifier = its slot + m_frontShift; an item put at the front raises the
-    // shift, which moves every other item one place back at once.
+    // Position of an identifier = its slot + m_frontShift - the removed slots below it; an item
+    // put at the front raises the shift, which moves every other item one place back at once,
+    // and a removed item leaves its slot here (ascending), which moves those after it one place
+    // forward. The table is made anew once many slots are removed.
     QHash<QUuid, qsizetype> m_slotByID;
     qsizetype m_frontShift = 0;
+    std::vector<qsizetype> m_removedSlots;
     bool m_whole = false;
 
     QString m_searchText;

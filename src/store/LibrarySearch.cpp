@@ -544,6 +544,48 @@ void LibrarySearch::refreshAfterItemChange(const QUuid& id)
     rerunPasses();
 }
 
+bool LibrarySearch::followsItems() const
+{
+    return !m_state->itemsChangedSinceIndexing;
+}
+
+void LibrarySearch::refreshAfterItemsRemoved(const QSet<QUuid>& ids, bool followedBefore)
+{
+    assertMainThread();
+    if (!followedBefore) {
+        refreshAfterChange();
+        return;
+    }
+    SearchState& state = *m_state;
+    const QList<VeskItem>& items = m_host->items();
+    // As in refreshAfterItemChange: the published list lets go of a kept order that changes.
+    if (!state.order.sharesList() && m_host->filteredItems().isSharedWith(state.order.items()))
+        m_host->releaseFilteredItems();
+    state.order.removeAll(ids);
+    if (state.order.size() != items.size())
+        state.order.follow(items, m_host->broughtBackIDs());
+    {
+        const ReadGate::Change change(*state.nearDuplicateGate);
+        for (const QUuid& id : ids)
+            state.nearDuplicates.remove(id);
+    }
+    if (state.indexPending) {
+        state.changedWhileIndexing.unite(ids);
+    } else {
+        // The texts of a long note take a while to free: on a worker.
+        std::vector<SearchIndex::Entry> taken;
+        {
+            const ReadGate::Change change(*state.readGate);
+            for (const QUuid& id : ids)
+                state.index.remove(id, &taken);
+        }
+        releaseInBackground(std::move(taken));
+    }
+    state.itemsChangedSinceIndexing = false;
+    state.relatedCache.clear();
+    rerunPasses();
+}
+
 void LibrarySearch::refreshAfterFaceChange()
 {
     assertMainThread();

@@ -128,6 +128,14 @@ public:
     // Re-indexes one item (or drops it when it left items()), then reruns both passes: the
     // cheap path for a single added, edited or removed item.
     void refreshAfterItemChange(const QUuid& id);
+    // Whether every change of items() so far has reached the index and the default order, so
+    // that a change naming its items needs no walk over the whole list.
+    bool followsItems() const;
+    // Items taken out of items() together (a bulk delete) leave the index, the default order and
+    // the near-duplicate index at the cost of what they held, then both passes run again.
+    // followedBefore: followsItems() just before they were taken out; without it the whole list
+    // is caught up with, as after any change.
+    void refreshAfterItemsRemoved(const QSet<QUuid>& ids, bool followedBefore);
     // After person pool edits: rebuilds, and reruns the passes only while a search is shown.
     void refreshAfterFaceChange();
     // Publishes items() in the default order (what an empty search shows).

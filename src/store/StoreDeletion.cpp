@@ -48,11 +48,7 @@ bool VeskStore::deleteGroup(const QUuid& id)
 
 void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 {
-    QList<VeskItem> doomed;
-    for (const VeskItem& item : items()) {
-        if (ids.contains(item.id))
-            doomed.append(item);
-    }
+    const QList<VeskItem> doomed = m_library->itemsWithIDs(ids);
     QHash<QUuid, QDateTime> bringBackDates = this->bringBackDates();
     QSet<QUuid> broughtBack = broughtBackIDs();
     for (const VeskItem& item : std::as_const(doomed)) {
@@ -68,13 +64,15 @@ void VeskStore::forgetDeletedItems(const QSet<QUuid>& ids)
 
     removeFaceData(ids);
 
+    // Search is told which items left, so that it takes out only those.
+    const bool searchFollowedItems = m_search->followsItems();
     m_library->removeItems(ids);
     // What was selected while the snapshot was taken stays selected.
     m_selection->forget(ids);
     m_health->forgetUnsavedItems(ids);
     m_health->forgetSavingItems(ids);
 
-    refreshSearchAfterChange();
+    m_search->refreshAfterItemsRemoved(ids, searchFollowedItems);
 }
 
 void VeskStore::releaseGroupMembers(const QUuid& groupID)

@@ -46,10 +46,12 @@ public:
             if (m_random.bounded(2) == 0)
                 items[at].createdAt = newItem().createdAt;
             order.update(items[at]);
-        } else if (roll < 8) {
+        } else if (roll < 7) {
             const qsizetype at = qsizetype(m_random.bounded(int(items.size())));
             EXPECT_TRUE(order.remove(items[at].id));
             items.removeAt(at);
+        } else if (roll < 8) {
+            removeSeveral(items, order);
         } else {
             const QUuid id = items[qsizetype(m_random.bounded(int(items.size())))].id;
             if (broughtBack.contains(id))
@@ -58,6 +60,29 @@ public:
                 broughtBack.insert(id);
             order.setBroughtBackIDs(broughtBack);
         }
+    }
+
+    // A bulk delete: a few items anywhere, a run of neighbours, or all of them, taken out of the
+    // list first and then out of the order at once.
+    void removeSeveral(QList<VeskItem>& items, DefaultOrder& order)
+    {
+        QSet<QUuid> gone;
+        const int form = int(m_random.bounded(4));
+        if (form == 0) {
+            for (const VeskItem& item : std::as_const(items))
+                gone.insert(item.id);
+        } else if (form == 1) {
+            const qsizetype first = qsizetype(m_random.bounded(int(items.size())));
+            for (qsizetype i = first; i < std::min(items.size(), first + 5); ++i)
+                gone.insert(items[i].id);
+        } else {
+            for (int n = 0; n < 6; ++n)
+                gone.insert(items[qsizetype(m_random.bounded(int(items.size())))].id);
+        }
+        // One the order never held is passed over.
+        gone.insert(QUuid::createUuid());
+        items.removeIf([&](const VeskItem& item) { return gone.contains(item.id); });
+        order.removeAll(gone);
     }
 
 private:
@@ -115,11 +140,13 @@ TEST(DefaultOrder, FollowingAListEqualsAFullSortAndSharesItWhileInOrder)
                 if (roll == 6)
                     items[at].createdAt = library.newItem().createdAt;
                 order.update(items[at]);
-            } else if (roll < 9) {
+            } else if (roll < 8) {
                 const qsizetype at = qsizetype(random.bounded(int(items.size())));
                 const QUuid id = items[at].id;
                 items.removeAt(at);
                 EXPECT_TRUE(order.remove(id));
+            } else if (roll < 9) {
+                library.removeSeveral(items, order);
             } else if (roll < 10) {
                 const QUuid id = items[qsizetype(random.bounded(int(items.size())))].id;
                 if (broughtBack.contains(id))

@@ -220,6 +220,17 @@ public:
 
     quint32 bounded(quint32 limit) { return m_random.bounded(limit); }
 
+    // count new items appended to items, each with its people and tags.
+    void append(int count, QList<VeskItem>& items, QHash<QUuid, QSet<QString>>& people, QHash<QUuid, QStringList>& tags)
+    {
+        for (int i = 0; i < count; ++i) {
+            VeskItem made = item();
+            people.insert(made.id, this->people());
+            tags.insert(made.id, this->tags());
+            items.append(made);
+        }
+    }
+
 private:
     QRandomGenerator m_random;
 };
@@ -296,12 +307,7 @@ TEST(SearchIndex, ParallelRebuildMatchesItemByItemUpserts)
     QList<VeskItem> items;
     QHash<QUuid, QSet<QString>> people;
     QHash<QUuid, QStringList> tags;
-    for (int i = 0; i < 3000; ++i) {
-        VeskItem item = random.item();
-        people.insert(item.id, random.people());
-        tags.insert(item.id, random.tags());
-        items.append(item);
-    }
+    random.append(3000, items, people, tags);
     VeskItem again = items[10];
     random.edit(again);
     items.append(again);
@@ -506,6 +512,104 @@ TEST(SearchIndex, ARebuildFromAKeptImageMatchesOneThatReadsEverything)
     SearchIndex expected;
     expected.rebuild(base.items, base.people, base.tags);
     expectSameIndex(rebuilt, expected);
+}
+
+// Whichever way an index was made (item by item, one build, or a build that took its words from
+// a kept image), taking items out must leave what a build of the remaining items gives, however
+// the removed items' texts read by then; an item put in afterwards takes a freed slot and must
+// find no trace of the one before.
+TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
+{
+    RandomLibrary random(57);
+    QList<VeskItem> base;
+    QHash<QUuid, QSet<QString>> people;
+    QHash<QUuid, QStringList> tags;
+    random.append(300, base, people, tags);
+    // Items that share their words with each other and repeat them within themselves.
+    for (int i = 0; i < 3; ++i)
+        base.append(textItem(QStringLiteral("Harbour ferry"), QStringLiteral("harbour harbour ferry timetable #ferry ferry")));
+    // A long note of many distinct words.
+    QString longText;
+    for (int i = 0; i < 3000; ++i)
+        longText += QStringLiteral("word%1x ").arg(i, 0, 36) + (i % 7 == 0 ? QStringLiteral("harbour\n") : QString());
+    base.append(textItem(QStringLiteral("Long note"), longText));
+    const qsizetype shared = 300;
+    const qsizetype longNote = 303;
+
+    struct Case {
+        const char* name;
+        QList<qsizetype> removed;
+        // Changes the items after they were indexed, before their removal.
+        std::function<void(QList<VeskItem>&)> changeAfterIndexing;
+    };
+    const Case cases[] = {
+        {"one from the middle", {150}, {}},
+        {"the first and the last", {0, longNote}, {}},
+        {"every seventh", [] {
+             QList<qsizetype> every;
+             for (qsizetype i = 0; i < 300; i += 7)
+                 every.append(i);
+             return every;
+         }(), {}},
+        {"an item whose texts changed after it was indexed", {42},
+            [](QList<VeskItem>& items) {
+                items[42].title = QStringLiteral("Renamed");
+                items[42].searchableText = QStringLiteral("nothing it was indexed with");
+                items[42].text = std::nullopt;
+            }},
+        {"items sharing their words, two of three", {shared, shared + 2}, {}},
+        {"the long note", {longNote}, {}},
+        {"all of them", [&] {
+             QList<qsizetype> all;
+             for (qsizetype i = 0; i < base.size(); ++i)
+                 all.append(i);
+             return all;
+         }(), {}},
+    };
+    SearchIndexImage kept;
+    {
+        SearchIndex first;
+        first.rebuild(base, people, tags, nullptr, &kept);
+    }
+    // As a start reads it from its file, where the words are in another order.
+    const QByteArray engine("test-engine");
+    const std::optional<SearchIndexImage> image = decodeSearchIndexImage(encodeSearchIndexImage(kept, engine), engine);
+    ASSERT_TRUE(image);
+    enum class Made { ItemByItem, Built, BuiltFromImage };
+    for (const Case& test : cases) {
+        for (const Made made : {Made::ItemByItem, Made::Built, Made::BuiltFromImage}) {
+            SCOPED_TRACE(test.name);
+            SCOPED_TRACE(int(made));
+            SearchIndex index;
+            if (made == Made::ItemByItem) {
+                for (const VeskItem& item : base)
+                    index.upsert(item, people.value(item.id), tags.value(item.id));
+            } else if (made == Made::Built) {
+                index.rebuild(base, people, tags);
+            } else {
+                ASSERT_EQ(index.rebuild(base, people, tags, &*image).reused, size_t(base.size()));
+            }
+            QList<VeskItem> items = base;
+            if (test.changeAfterIndexing)
+                test.changeAfterIndexing(items);
+            QList<VeskItem> remaining;
+            for (qsizetype i = 0; i < items.size(); ++i) {
+                if (test.removed.contains(i))
+                    EXPECT_TRUE(index.remove(items[i].id));
+                else
+                    remaining.append(items[i]);
+            }
+            SearchIndex fresh;
+            fresh.rebuild(remaining, people, tags);
+            expectSameIndex(index, fresh);
+
+            const VeskItem added = textItem(QStringLiteral("Added later"), QStringLiteral("ferry lantern"));
+            index.upsert(added, {}, {});
+            remaining.prepend(added);
+            fresh.rebuild(remaining, people, tags);
+            expectSameIndex(index, fresh);
+        }
+    }
 }
 
 TEST(SearchIndex, SynchronizeTouchesOnlyChangedItems)

@@ -68,6 +68,29 @@ TEST(LibraryItemsTest, FindsEveryItemByIdentifierAfterEachKindOfChange)
              EXPECT_EQ(library.items().size(), 5);
              EXPECT_EQ(library.indexOf(start.at(4).id), -1);
          }},
+        {"removals spread over a list that grows in front, past a new table", [](LibraryItems& library, const QList<VeskItem>&) {
+             for (int round = 0; round < 30; ++round) {
+                 for (int i = 0; i < 8; ++i)
+                     library.prepend(item(QStringLiteral("new %1 %2").arg(round).arg(i)));
+                 // The first, the last, and a few between.
+                 const QList<VeskItem>& items = library.items();
+                 QSet<QUuid> gone{items.first().id, items.last().id, QUuid::createUuid()};
+                 for (qsizetype at = round % 3 + 1; at < items.size() - 1 && gone.size() < 7; at += 5)
+                     gone.insert(items.at(at).id);
+                 library.removeItems(gone);
+                 for (const QUuid& id : std::as_const(gone))
+                     EXPECT_EQ(library.indexOf(id), -1);
+                 expectIndexMatchesScan(library);
+             }
+         }},
+        {"a removal from a list that holds an identifier twice", [](LibraryItems& library, const QList<VeskItem>& start) {
+             QList<VeskItem> repeated = start;
+             repeated.insert(4, start.at(1));
+             library.setItems(repeated);
+             library.removeItems({start.at(1).id, start.at(3).id});
+             EXPECT_EQ(library.items().size(), 4);
+             EXPECT_EQ(library.indexOf(start.at(1).id), -1);
+         }},
         {"a list adopted whole", [](LibraryItems& library, const QList<VeskItem>& start) {
              library.prepend(item(QStringLiteral("new")));
              QList<VeskItem> reversed(start.rbegin(), start.rend());
