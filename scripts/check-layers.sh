@@ -97,7 +97,43 @@ while IFS= read -r hit; do
   status=1
 done < <(grep -rnE --include='*.cpp' --include='*.h' 'static[^;(=]*(QThreadPool|ThreadPool)[[:space:]*&]' src | grep -v "^$pool_owner:" || true)
 
+# Results come back to the main thread through deliverResult, never a continuation run by a
+# receiver's event loop (which reads the result under the future's lock a worker may hold).
+while IFS= read -r hit; do
+  echo "check-layers: $hit continues a future on a receiver; hand the result over with deliverResult"
+  status=1
+done < <(grep -rnE --include='*.cpp' --include='*.h' '(\.|->)then\([[:space:]]*this\b' src || true)
+
+# No pixmap in worker code: a pixmap belongs to the main thread. Worker code is what a call hands
+# to another thread (QtConcurrent, an executor's run, a continuation) and every file that says
+# something in it is safe from any thread. Comments and string literals do not count.
+while IFS= read -r hit; do
+  echo "check-layers: $hit uses a QPixmap in worker code; workers paint QImage"
+  status=1
+done < <(find src -type f \( -name '*.h' -o -name '*.cpp' \) | sort | xargs perl -0777 -ne '
+  my $file = $ARGV;
+  my $text = $_;
+  my $declared = $text =~ /safe (?:from|on) any thread/i;
+  # Blank out comments and literals, keeping every line break so that line numbers hold.
+  $text =~ s{//[^\n]*|/\*.*?\*/|"(?:[^"\\\n]|\\.)*"|\x27(?:[^\x27\\\n]|\\.)*\x27}{my $m = $&; $m =~ s/[^\n]/ /g; $m}gse;
+  my $line_at = sub { 1 + (substr($text, 0, $_[0]) =~ tr/\n//) };
+  my %hits;
+  if ($declared) {
+    $hits{$line_at->($-[0])} = 1 while $text =~ /\bQPixmap\b/g;
+  }
+  while ($text =~ /(?:QtConcurrent::\w+|(?:\.|->)(?:run|then))\s*\(/g) {
+    my ($start, $depth, $i) = (pos($text), 1, pos($text));
+    for (; $i < length($text) && $depth > 0; ++$i) {
+      my $c = substr($text, $i, 1);
+      $depth += $c eq "(" ? 1 : $c eq ")" ? -1 : 0;
+    }
+    my $call = substr($text, $start, $i - $start);
+    $hits{$line_at->($start + $-[0])} = 1 while $call =~ /\bQPixmap\b/g;
+  }
+  print "$file:$_\n" for sort { $a <=> $b } keys %hits;
+' || true)
+
 if [ "$status" -eq 0 ]; then
-  echo "check-layers: every include points down to a library linked, and the thread pools have one owner"
+  echo "check-layers: every include points down to a library linked, and the thread pools have one owner, results come back by deliverResult, and no worker uses a pixmap"
 fi
 exit "$status"

@@ -1,8 +1,10 @@
-// Image analysis speed: the three analyses of one 12-megapixel photograph, and one face print.
+// Image analysis speed: the three analyses of one 12-megapixel photograph, one face print, and the
+// text of one scanned A4 page.
 // Run on 2 cores with `taskset -c 0,1` to check the targets of a small machine.
 #include "common/BenchTemp.h"
 #include "faces/FaceDetector.h"
 #include "faces/FacePrint.h"
+#include "faces/TextRecognizer.h"
 #include "faces/VisionAnalysis.h"
 #include "platform/image/ImageLoader.h"
 
@@ -68,6 +70,45 @@ void BM_AnalyseImage(benchmark::State& state)
     state.counters["peak_MB"] = double(peakResidentKilobytes()) / 1024.0;
 }
 BENCHMARK(BM_AnalyseImage)->Name("BM_AnalyseImage/12MP")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// A printed A4 page scanned at 300 dpi: 40 lines of running text, the way a letter or an invoice
+// comes into the library.
+QImage scannedA4Page(int lines)
+{
+    QImage page(2480, 3508, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(46); // 11 pt at 300 dpi
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const QStringList words = QStringLiteral(
+        "invoice meeting harbour garden receipt morning delivery account balance window library "
+        "camera autumn station ticket journey kitchen letter museum number").split(QLatin1Char(' '));
+    for (int line = 0; line < lines; ++line) {
+        QStringList text;
+        for (int k = 0; k < 8; ++k)
+            text.append(words[(line * 7 + k * 3) % words.size()]);
+        text.append(QString::number(1000 + line * 37));
+        painter.drawText(240, 300 + line * 75, text.join(QLatin1Char(' ')));
+    }
+    return page;
+}
+
+void BM_RecognizeText(benchmark::State& state)
+{
+    constexpr int kLines = 40;
+    const QImage page = scannedA4Page(kLines);
+    (void)recognizeTextInImage(page); // starts this thread's Tesseract
+    qsizetype lines = 0;
+    for (auto _ : state) {
+        const QString text = recognizeTextInImage(page);
+        lines = text.isEmpty() ? 0 : text.count(QLatin1Char('\n')) + 1;
+    }
+    state.counters["lines_read"] = double(lines);
+    state.counters["lines_on_page"] = double(kLines);
+}
+BENCHMARK(BM_RecognizeText)->Name("BM_RecognizeText/A4")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_FacePrint(benchmark::State& state)
 {

@@ -102,7 +102,7 @@ void ImageEditSession::startEncode(bool skippable)
             return std::nullopt;
         return encodeEditedImage(renderEditedImage(source, settings), path);
     });
-    m_runningEncode->then(this, [this, generation](const std::optional<EncodedImage>& result) {
+    deliverResult(this, *m_runningEncode, [this, generation](const std::optional<EncodedImage>& result) {
         if (generation != m_generation)
             return;
         m_encode = result;

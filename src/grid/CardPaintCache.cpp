@@ -117,22 +117,22 @@ size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& l
     return qHashMulti(key, quantised(look[CardLook::BorderWidth]), quantised(look[CardLook::ReasonLine]));
 }
 
-void CardPaintCache::keepBody(const QUuid& id, size_t key, const QPixmap& pixmap)
+void CardPaintCache::keepBody(const QUuid& id, size_t key, const QImage& image)
 {
-    const int cost = std::max(1, int(qint64(pixmap.width()) * pixmap.height() * 4 / 1024));
-    m_bodies.insert(id, new Body{key, pixmap}, cost);
+    const int cost = std::max(1, int(qint64(image.width()) * image.height() * 4 / 1024));
+    m_bodies.insert(id, new Body{key, image}, cost);
 }
 
-QPixmap CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+QImage CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                              const Theme& theme)
 {
     const size_t key = bodyKey(content, look, size, ratio, theme);
     if (const Body* cached = m_bodies.object(content.item.id); cached && cached->key == key)
-        return cached->pixmap;
+        return cached->image;
 
-    const QPixmap pixmap = QPixmap::fromImage(renderCardBody(content, look, size, ratio, theme));
-    keepBody(content.item.id, key, pixmap);
-    return pixmap;
+    const QImage image = renderCardBody(content, look, size, ratio, theme);
+    keepBody(content.item.id, key, image);
+    return image;
 }
 
 namespace {
@@ -153,6 +153,7 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
 {
     static std::once_flag once;
     std::call_once(once, [&theme] {
+        const std::shared_ptr<const Theme> kept = theme.snapshot();
         QList<VeskCardContent> samples;
         for (const VeskKind kind : kAllVeskKinds) {
             VeskCardContent content;
@@ -171,9 +172,9 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
         QThreadPool* pool = WorkPools::shared().painting();
         // An idle pool starts a thread of its own for each task.
         for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
-            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, &theme] {
+            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, kept] {
                 for (const VeskCardContent& content : samples)
-                    (void)renderCardBody(content, look, QSizeF(220, 180), 1.0, theme);
+                    (void)renderCardBody(content, look, QSizeF(220, 180), 1.0, *kept);
             }));
         }
     });
@@ -195,8 +196,9 @@ void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Th
     }
     if (missing.isEmpty())
         return;
-    // The requests are the worker's own copies; the theme is the application's, which outlives it.
-    const Theme* kept = &theme;
+    // The requests and the theme are the workers' own copies: an appearance switch while they
+    // wait for a thread must not reach the bodies keyed by the appearance they were asked in.
+    const std::shared_ptr<const Theme> kept = theme.snapshot();
     if (spread == Spread::OneThread) {
         prefetch.images = QtConcurrent::run(WorkPools::shared().painting(),
             [kept](QPromise<QImage>& promise, const QList<BodyRequest>& bodies) {
@@ -226,7 +228,7 @@ void CardPaintCache::takePrefetchedBodies()
     // a busy machine may not be running at all.
     for (size_t i = 0; i < prefetch.ids.size(); ++i) {
         if (prefetch.images.isResultReadyAt(qsizetype(i)))
-            keepBody(prefetch.ids[i], prefetch.keys[i], QPixmap::fromImage(prefetch.images.resultAt(qsizetype(i))));
+            keepBody(prefetch.ids[i], prefetch.keys[i], prefetch.images.resultAt(qsizetype(i)));
     }
     if (!prefetch.images.isFinished()) {
         prefetch.images.cancel();
@@ -264,8 +266,8 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
     // large fill painted outside that pool to it and waits for them, and behind bodies queued
     // there each such wait lasted a whole body. The main thread only waits, even for one body:
     // its fonts are not those the pool's threads have loaded for cards, and laying out a card's
-    // text here first looked up the fallback fonts, milliseconds of the frame. A picture card's
-    // pixmap is a raster image on every platform the application runs on, and is only read.
+    // text here first looked up the fallback fonts, milliseconds of the frame. The live theme is
+    // safe to read here: the main thread, the only one that changes it, waits.
     QtConcurrent::map(WorkPools::shared().painting(), missing, [&](Missing& job) {
         const BodyRequest& request = *job.request;
         job.image = job.shadow
@@ -276,7 +278,7 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
         if (job.shadow)
             keepShadow(*job.shadow, std::move(job.image), job.request->ratio);
         else
-            keepBody(job.request->content.item.id, job.key, QPixmap::fromImage(std::move(job.image)));
+            keepBody(job.request->content.item.id, job.key, std::move(job.image));
     }
 }
 
@@ -287,15 +289,14 @@ CardPaintCache::ShadowKey CardPaintCache::shadowKey(const QSizeF& size, int radi
 
 void CardPaintCache::keepShadow(const ShadowKey& key, QImage image, qreal ratio)
 {
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
-    m_shadows.insert(key, new QPixmap(pixmap));
+    image.setDevicePixelRatio(ratio);
+    m_shadows.insert(key, new QImage(std::move(image)));
 }
 
-QPixmap CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
+QImage CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
 {
     const ShadowKey key = shadowKey(size, radius, ratio);
-    if (const QPixmap* found = m_shadows.object(key))
+    if (const QImage* found = m_shadows.object(key))
         return *found;
     keepShadow(key, renderShadow(size, radius, ratio), ratio);
     return *m_shadows.object(key);

@@ -56,7 +56,7 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     viewport()->setAttribute(Qt::WA_Hover);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(40);
-    m_pixmaps.setMaxCost(64 * 1024); // kilobytes
+    m_pictures.setMaxCost(64 * 1024); // kilobytes
     m_neighbourTimer.setSingleShot(true);
     m_neighbourTimer.setInterval(0);
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
@@ -401,8 +401,8 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
     // Only a file can be a picture: the classification reads a note's whole text for the secure
     // marker, and every frame and every change asks it of every card in view.
     if (item.filePath && cardMediaKind(item) == CardMediaKind::Picture) {
-        if (const QPixmap* pixmap = m_pixmaps.object(item.id))
-            content.thumbnail = *pixmap;
+        if (const QImage* picture = m_pictures.object(item.id))
+            content.thumbnail = *picture;
         else if (m_noImage.contains(item.id))
             content.previewUnavailable = true;
         else if (askForThumbnail)
@@ -444,7 +444,7 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
         QImage kept = image;
         if (image.width() > target.width() && image.height() > target.height())
             kept = image.scaled(target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-        // In the form a pixmap keeps, so that making one is no conversion.
+        // In the form the raster painter draws without a conversion.
         kept.convertTo(kept.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         return kept;
     });
@@ -453,10 +453,10 @@ void LibraryGridCanvas::requestThumbnail(const VeskItem& item)
         if (image.isNull()) {
             m_noImage.insert(id);
         } else {
-            QPixmap pixmap = QPixmap::fromImage(image);
-            pixmap.setDevicePixelRatio(ratio);
+            QImage picture = image;
+            picture.setDevicePixelRatio(ratio);
             const int cost = std::max<qsizetype>(1, image.sizeInBytes() / 1024);
-            m_pixmaps.insert(id, new QPixmap(pixmap), cost);
+            m_pictures.insert(id, new QImage(std::move(picture)), cost);
         }
         updateStaleCards();
     });
@@ -611,10 +611,10 @@ void LibraryGridCanvas::keepOnlyNearView()
     m_paintCache.keepOnly(near);
     // The pictures of cards a search showed and left stay up to the budget, a few hundred of
     // them, which a window that sits still no longer draws.
-    const QList<QUuid> pictured = m_pixmaps.keys();
+    const QList<QUuid> pictured = m_pictures.keys();
     for (const QUuid& id : pictured) {
         if (!near.contains(id))
-            m_pixmaps.remove(id);
+            m_pictures.remove(id);
     }
     for (auto it = m_titles.begin(); it != m_titles.end();) {
         if (near.contains(it.key()))

@@ -14,7 +14,7 @@
 #include <QCache>
 #include <QFuture>
 #include <QHash>
-#include <QPixmap>
+#include <QImage>
 #include <QPointer>
 #include <QSet>
 #include <QRegion>
@@ -95,7 +95,7 @@ public:
     // Cards whose display titles are kept (for tests: those far from the view are let go once
     // the grid has been still for a while).
     qsizetype keptTitleCount() const { return m_titles.size(); }
-    qsizetype keptPictureCount() const { return m_pixmaps.count(); }
+    qsizetype keptPictureCount() const { return m_pictures.count(); }
     // Thumbnail requests withdrawn because their cards scrolled away before the picture came.
     int withdrawnThumbnailCount() const { return m_withdrawnThumbnails; }
 
@@ -195,7 +195,7 @@ private:
     SerialExecutor m_dateReader;
     CardPaintCache m_paintCache;
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
-    QCache<QUuid, QPixmap> m_pixmaps;
+    QCache<QUuid, QImage> m_pictures; // images, not pixmaps: the painting pool draws them
     QSet<QUuid> m_noImage;
     // Requests still on their way, so that those of cards that left the view can be withdrawn.
     QHash<QUuid, CancellationToken> m_pendingThumbnails;

@@ -66,7 +66,7 @@ void paintPicture(QPainter& painter, const QRectF& area, const VeskCardContent& 
         painter.save();
         painter.setClipRect(area, Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(target, content.thumbnail, QRectF(QPointF(0, 0), content.thumbnail.size()));
+        painter.drawImage(target, content.thumbnail, QRectF(QPointF(0, 0), content.thumbnail.size()));
         painter.restore();
     } else if (content.previewUnavailable) {
         const QFont caption = Theme::font(TextStyle::Caption2);
@@ -577,7 +577,7 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
         painter.setTransform(tilt, true);
     }
     painter.scale(look[CardLook::Scale], look[CardLook::Scale]);
-    // Cached pixmaps are drawn resampled only while the card is posed; at rest they are blitted.
+    // Cached bodies are drawn resampled only while the card is posed; at rest they are blitted.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, tilted || std::abs(look[CardLook::Scale] - 1.0) > 0.0005);
     const QRectF card(-cell.width() / 2, -cell.height() / 2, cell.width(), cell.height());
     const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
@@ -591,21 +591,21 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     // A card resting in a scaled pose has its shadow and body rendered at that scale, and blits
     // them pixel for pixel at whole-pixel positions instead of resampling them every frame.
     const bool restingScaled = cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate;
-    auto blitScaled = [&](const QPixmap& pixmap, const QPointF& topLeft) {
+    auto blitScaled = [&](const QImage& image, const QPointF& topLeft) {
         const double scale = look[CardLook::Scale];
         const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY]) + topLeft * scale);
         const QPointF snapped(std::round(origin.x() * ratio) / ratio, std::round(origin.y() * ratio) / ratio);
         painter.save();
         painter.setWorldTransform(QTransform());
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawPixmap(QRectF(snapped, QSizeF(pixmap.width() / ratio, pixmap.height() / ratio)), pixmap,
-                           QRectF(pixmap.rect()));
+        painter.drawImage(QRectF(snapped, QSizeF(image.width() / ratio, image.height() / ratio)), image,
+                          QRectF(image.rect()));
         painter.restore();
     };
     // A card on its way between poses is drawn resampled, a band of rows at a time.
-    auto drawScaled = [&](const QPixmap& pixmap, const QPointF& topLeft) {
-        Painting::drawInRowBands(painter, QRectF(topLeft, pixmap.deviceIndependentSize()),
-                                 [&](QPainter& p) { p.drawPixmap(topLeft, pixmap); });
+    auto drawScaled = [&](const QImage& image, const QPointF& topLeft) {
+        Painting::drawInRowBands(painter, QRectF(topLeft, image.deviceIndependentSize()),
+                                 [&](QPainter& p) { p.drawImage(topLeft, image); });
     };
     painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
     if (cache) {

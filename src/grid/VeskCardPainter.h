@@ -7,7 +7,7 @@
 #include <QCache>
 #include <QFuture>
 #include <QHash>
-#include <QPixmap>
+#include <QImage>
 #include <QRectF>
 #include <QSet>
 #include <QString>
@@ -53,13 +53,14 @@ struct VeskCardContent {
     // Its row waits to be written: the card says "Saving…".
     bool isSaving = false;
     bool hasRichText = false;
-    // The thumbnail scaled for the card; null while none is known.
-    QPixmap thumbnail;
+    // The thumbnail scaled for the card; null while none is known. An image, not a pixmap: the
+    // painting pool's threads draw it.
+    QImage thumbnail;
     // The thumbnail's load failed (the file does not decode): the card says so instead of waiting.
     bool previewUnavailable = false;
 };
 
-// Rendered card bodies and shadows, so that scrolling a grid blits pixmaps instead of laying out
+// Rendered card bodies and shadows, so that scrolling a grid blits images instead of laying out
 // text and clipping curves for every card of every frame. A body is drawn again when anything it
 // shows changes (content, size, theme, tint, border, reason line).
 class CardPaintCache {
@@ -68,7 +69,7 @@ public:
     ~CardPaintCache();
     CardPaintCache(const CardPaintCache&) = delete;
     CardPaintCache& operator=(const CardPaintCache&) = delete;
-    QPixmap body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
+    QImage body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                  const Theme& theme);
     // One body that a frame is about to draw.
     struct BodyRequest {
@@ -77,8 +78,7 @@ public:
         QSizeF size;
         qreal ratio = 1.0;
     };
-    // Renders the bodies and shadows that are not ready yet on all cores at once (into images,
-    // which worker threads may paint), so that a frame full of cards it has not shown before, as
+    // Renders the bodies and shadows that are not ready yet on all cores at once, so that a frame full of cards it has not shown before, as
     // after a new search result, takes about the time of one card instead of all of them. Bodies
     // that prefetchBodies has drawn by then are taken first; the others are drawn here, not
     // waited for. A shadow is that of the request's size and ratio, blurred as the look's
@@ -100,7 +100,7 @@ public:
     // Waits until that warm-up is done: it lays out text, which needs the application until
     // the last sample is drawn.
     static void finishWarmUp();
-    QPixmap shadow(const QSizeF& size, int radius, qreal ratio);
+    QImage shadow(const QSizeF& size, int radius, qreal ratio);
     static double shadowMargin(int radius);
     void clear();
     // Drops the bodies of every card but these: once the grid is still, those it no longer shows
@@ -110,7 +110,7 @@ public:
 private:
     struct Body {
         size_t key = 0;
-        QPixmap pixmap;
+        QImage image;
     };
     size_t bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                    const Theme& theme);
@@ -124,7 +124,7 @@ private:
     };
     QHash<std::pair<QUuid, int>, KnownText> m_longTexts;
     size_t m_longTextNumber = 0;
-    void keepBody(const QUuid& id, size_t key, const QPixmap& pixmap);
+    void keepBody(const QUuid& id, size_t key, const QImage& image);
     void takePrefetchedBodies();
     void dropPrefetch();
     struct Prefetch {
@@ -151,7 +151,7 @@ private:
     void keepShadow(const ShadowKey& key, QImage image, qreal ratio);
     // The shadows of the sizes drawn last: a grid of many card heights would otherwise blur
     // every shadow in view again each time the set of sizes it met overflowed.
-    QCache<ShadowKey, QPixmap> m_shadows{256};
+    QCache<ShadowKey, QImage> m_shadows{256};
 };
 
 // The blur radius of a cached card's shadow in this look: the nearest of the few radii the

@@ -336,7 +336,7 @@ void ActivityDeferredVideoPlayer::showPlayer()
     auto* fade = new QGraphicsOpacityEffect(m_player);
     fade->setOpacity(0);
     m_player->setGraphicsEffect(fade);
-    layout()->replaceWidget(m_placeholder, m_player);
+    delete layout()->replaceWidget(m_placeholder, m_player); // the old item is ours to delete
     m_placeholder->hide();
     m_player->show();
     auto* animation = new QPropertyAnimation(fade, "opacity", m_player);

@@ -393,7 +393,7 @@ void VeskActivityPreview::rebuildBody()
         column->addWidget(makePhotoGrid(m_data.mediaPaths, m_context, body));
 
     if (m_body) {
-        m_column->replaceWidget(m_body, body);
+        delete m_column->replaceWidget(m_body, body); // the old item is ours to delete
         delete m_body;
     } else {
         m_column->addWidget(body);

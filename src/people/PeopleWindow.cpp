@@ -111,7 +111,7 @@ void VeskFaceClusterInspector::rebuild()
 
     QWidget* counts = buildCounts();
     if (m_counts) {
-        m_column->replaceWidget(m_counts, counts);
+        delete m_column->replaceWidget(m_counts, counts); // the old item is ours to delete
         m_counts->deleteLater();
     } else {
         m_column->addWidget(counts);

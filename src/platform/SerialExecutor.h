@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QFuture>
+#include <QFutureInterface>
 #include <QThread>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <memory>
+#include <type_traits>
 
 #include "platform/ThreadPriority.h"
 
@@ -27,10 +30,33 @@ public:
     SerialExecutor(const SerialExecutor&) = delete;
     SerialExecutor& operator=(const SerialExecutor&) = delete;
 
+    // The future carries no handle on the job: a thread that waits for a job QtConcurrent queued
+    // takes it off the queue and runs it itself, beside the job this thread is running. (Not a
+    // QPromise either: its destructor drops a continuation that may be running on another thread.)
     template <typename Function>
     auto run(Function&& function)
     {
-        return QtConcurrent::run(&m_pool, std::forward<Function>(function));
+        using Result = std::invoke_result_t<std::decay_t<Function>&>;
+        auto job = std::make_shared<std::decay_t<Function>>(std::forward<Function>(function));
+        QFutureInterface<Result> promise;
+        // Started while it waits, as a queued QtConcurrent job is, so that a waiter waits.
+        promise.reportStarted();
+        QFuture<Result> future = promise.future();
+        m_pool.start([promise, job]() mutable {
+            // Cancelled while it waited: like a queued QtConcurrent job, it does not run.
+            if (!promise.isCanceled()) {
+                try {
+                    if constexpr (std::is_void_v<Result>)
+                        (*job)();
+                    else
+                        promise.reportResult((*job)());
+                } catch (...) {
+                    promise.reportException(std::current_exception());
+                }
+            }
+            promise.reportFinished();
+        });
+        return future;
     }
 
     // Waits for all submitted work; for tests and orderly shutdown.

@@ -292,7 +292,7 @@ QString SecureVeskPreview::editFailureReason() const
 void SecureVeskPreview::render()
 {
     QWidget* fresh = makeProtectedSection();
-    m_column->replaceWidget(m_protected, fresh);
+    delete m_column->replaceWidget(m_protected, fresh); // the old item is ours to delete
     // Later: the click that asked for this may come from a button inside the old section.
     m_protected->hide();
     m_protected->deleteLater();

@@ -207,6 +207,7 @@ LexicalPassResult rankLexicalHits(const SearchIndex& index, const QString& query
             const qint32 p = earlierPosition[ranked[i].slot];
             if (p >= 0 && (indexAsBefore || isCopyOf(kept[p], source(i)))) {
                 // The item type is relocatable: its bytes are the item, moved.
+                static_assert(QTypeInfo<VeskItem>::isRelocatable, "an item moved by its bytes must be relocatable");
                 std::memcpy(static_cast<void*>(items + i), static_cast<const void*>(kept + p), sizeof(VeskItem));
                 remains->moved[size_t(p)] = 1;
                 return;

@@ -33,8 +33,8 @@ struct PrivateBus {
     QString failure;
 };
 
-// The helper processes, which live until the test process exits: held here, never deleted (their
-// destructor would wait for them to end).
+// The helper processes, which live until the test process exits: held here, and deleted only by
+// stopChildren at exit, once they have ended (a destructor would wait for them to end).
 std::vector<QProcess*>& childProcesses()
 {
     static std::vector<QProcess*> processes;
@@ -45,6 +45,13 @@ void stopChildren()
 {
     for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it)
         ::kill(pid_t((*it)->processId()), SIGTERM);
+    // Reaped and let go before the process ends: a helper left unwaited for stays behind as a
+    // zombie, and its QProcess, no longer held once the list goes, is a leak at exit.
+    for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it) {
+        (*it)->waitForFinished(5000);
+        delete *it; // kills and waits for one that did not end on the signal
+    }
+    childProcesses().clear();
 }
 
 // A helper process that dies with the test process, however that ends.

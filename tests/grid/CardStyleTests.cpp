@@ -3,11 +3,14 @@
 #include "grid/CardDetailsLayout.h"
 #include "grid/VeskCardPainter.h"
 #include "grid/VeskCardStyle.h"
+#include "platform/WorkPools.h"
 #include "platform/ui/Theme.h"
 
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -374,21 +377,24 @@ TEST(CardPainting, EveryKindOfCardShowsItsReasonLineWithinTheCard)
     EXPECT_EQ(reasonInk(cards[0], false), 0);
 }
 
+// One note's card, always the same item.
+VeskCardContent contentOf(const QString& title)
+{
+    VeskCardContent content;
+    content.item.id = QUuid(QStringLiteral("{6f7c2a55-3d0b-4e54-9d57-1b0c5d1b2f10}"));
+    content.item.kind = VeskKind::Text;
+    content.item.title = title;
+    content.item.text = QStringLiteral("Notes for the river walk");
+    content.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
+    content.displayTitle = title;
+    content.dates = cardDatesFor(content.item, std::nullopt);
+    return content;
+}
+
 // Bodies rendered ahead of the first frame are what that frame draws; a card that changed in the
 // meantime is drawn as it is now, not as it was when the rendering began.
 TEST(CardPainting, PrefetchedBodiesAreDrawnOnlyWhileTheirCardsAreUnchanged)
 {
-    auto contentOf = [](const QString& title) {
-        VeskCardContent content;
-        content.item.id = QUuid(QStringLiteral("{6f7c2a55-3d0b-4e54-9d57-1b0c5d1b2f10}"));
-        content.item.kind = VeskKind::Text;
-        content.item.title = title;
-        content.item.text = QStringLiteral("Notes for the river walk");
-        content.item.createdAt = QDateTime(QDate(2026, 3, 4), QTime(10, 0), Qt::UTC);
-        content.displayTitle = title;
-        content.dates = cardDatesFor(content.item, std::nullopt);
-        return content;
-    };
     const CardLook look = CardLook::from(cardStyleFor({}), {}, false);
     auto paint = [&](CardPaintCache& cache, const VeskCardContent& content) {
         QImage image(QSize(260, 240), QImage::Format_ARGB32_Premultiplied);
@@ -418,6 +424,38 @@ TEST(CardPainting, PrefetchedBodiesAreDrawnOnlyWhileTheirCardsAreUnchanged)
     cache.prefetchBodies({{before, look, size, 1.0}}, Theme::current());
     cache.clear();
     EXPECT_EQ(paint(cache, after), expectedAfter);
+}
+
+// Bodies asked for in one appearance are painted in it, even when the appearance switches while
+// they still wait for a painting thread: the workers read the theme as it was when asked, never
+// the one the main thread is changing.
+TEST(CardPainting, QueuedBodiesKeepTheAppearanceTheyWereAskedIn)
+{
+    const VeskCardContent content = contentOf(QStringLiteral("Harbour lantern"));
+    const CardLook look = CardLook::from(cardStyleFor({}), {}, false);
+    const QSizeF size(200, kCardHeight);
+    Theme theme;
+    const QImage light = CardPaintCache().body(content, look, size, 1.0, theme);
+    theme.setAppearance(Appearance::Dark);
+    ASSERT_NE(CardPaintCache().body(content, look, size, 1.0, theme), light);
+    theme.setAppearance(Appearance::Light);
+
+    for (const CardPaintCache::Spread spread : {CardPaintCache::Spread::AllThreads, CardPaintCache::Spread::OneThread}) {
+        // Every painting thread is held, so the bodies wait in the queue while the switch comes.
+        QThreadPool* pool = WorkPools::shared().painting();
+        const int threads = pool->maxThreadCount();
+        QSemaphore held;
+        for (int i = 0; i < threads; ++i)
+            pool->start([&held] { held.acquire(); });
+        CardPaintCache cache;
+        cache.prefetchBodies({{content, look, size, 1.0}}, theme, spread);
+        theme.setAppearance(Appearance::Dark);
+        held.release(threads);
+        pool->waitForDone();
+        theme.setAppearance(Appearance::Light);
+        cache.prepareBodies({{content, look, size, 1.0}}, theme); // takes the prefetched body
+        EXPECT_EQ(cache.body(content, look, size, 1.0, theme), light) << int(spread);
+    }
 }
 
 // A picture whose thumbnail failed says "Preview unavailable" under its symbol instead of showing

@@ -181,7 +181,7 @@ TEST(AudioPlayerController, TheSystemBackendTellsABrokenFileFromAGoodOne)
     ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"), {"-v", "error", "-f", "lavfi", "-i",
                                                            "sine=frequency=440:duration=2", good}),
               0);
-    const QString broken = test::writeFile(folder + "/broken.mp3", QByteArray("ID3\x03broke", 10));
+    const QString broken = test::writeFile(folder + "/broken.mp3", QByteArray("ID3\x03" "broke", 9));
 
     const auto settle = [](VeskAudioPlayerController& controller) {
         QSignalSpy spy(&controller, &VeskAudioPlayerController::changed);

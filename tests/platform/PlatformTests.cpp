@@ -9,11 +9,15 @@
 #include "platform/Uuid.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QSemaphore>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace vesk;
 
@@ -143,6 +147,44 @@ TEST(SerialExecutor, RunsJobsOneAtATimeInOrderAndContinuesOnTheMainThread)
         EXPECT_EQ(futures[i].result(), i);
     EXPECT_EQ(maxRunning.load(), 1);
     EXPECT_EQ(continuationThread, QCoreApplication::instance()->thread());
+}
+
+// A thread waiting for a queued job waits for its turn: it never runs the job itself beside the
+// one the executor's thread is in.
+TEST(SerialExecutor, AWaiterDoesNotRunAQueuedJobItself)
+{
+    SerialExecutor executor;
+    QSemaphore go;
+    std::atomic<bool> firstDone{false};
+    QFuture<void> first = executor.run([&] {
+        go.acquire();
+        firstDone = true;
+    });
+    std::atomic<bool> secondRan{false};
+    QFuture<bool> second = executor.run([&] {
+        secondRan = true;
+        return firstDone.load();
+    });
+    std::atomic<pid_t> waiterId{0};
+    std::thread waiter([&] {
+        waiterId = pid_t(::gettid());
+        second.waitForFinished();
+    });
+    // The first job goes on once the waiter is blocked in its wait, or has run the second job.
+    const auto asleep = [&] {
+        const pid_t id = waiterId.load();
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(id));
+        if (id == 0 || !stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        return line.mid(line.lastIndexOf(')') + 2, 1) == "S";
+    };
+    while (!secondRan && !asleep())
+        QThread::yieldCurrentThread();
+    go.release();
+    waiter.join();
+    EXPECT_TRUE(second.result());
+    EXPECT_TRUE(first.isFinished());
 }
 
 TEST(CancellationToken, CopiesShareTheFlag)

@@ -72,6 +72,16 @@ Theme& Theme::current()
     return *theme;
 }
 
+std::shared_ptr<const Theme> Theme::snapshot() const
+{
+    auto copy = std::make_shared<Theme>();
+    copy->m_rawValue = m_rawValue;
+    copy->m_appearance = m_appearance;
+    copy->m_colors = m_colors;
+    copy->moveToThread(nullptr);
+    return copy;
+}
+
 void Theme::attachSettings(std::shared_ptr<Settings> settings)
 {
     m_settings = std::move(settings);

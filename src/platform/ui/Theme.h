@@ -84,6 +84,11 @@ public:
     // The process-wide theme, created light on first use. main() binds it to the user defaults.
     static Theme& current();
 
+    // An unchanging copy of this theme as it is now, for work handed to other threads: an
+    // appearance switch changes this theme on the main thread while the work may still read the
+    // copy. The copy belongs to no thread, so whichever thread lets go of it last may delete it.
+    std::shared_ptr<const Theme> snapshot() const;
+
     // Reads "veskAppearance" (default "light") and from then on writes every change back there.
     void attachSettings(std::shared_ptr<Settings> settings);
 
