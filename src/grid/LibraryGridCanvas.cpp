@@ -33,19 +33,6 @@ constexpr int kStillBeforeTrimMs = 2000;
 
 } // namespace
 
-VeskCardFlags cardFlagsFor(const VeskItem& item, const GridState& state)
-{
-    VeskCardFlags flags;
-    flags.isSelected = state.selectedID && *state.selectedID == item.id;
-    flags.isMultiSelected = state.selectedIDs.contains(item.id);
-    flags.isSearching = !state.searchText.isEmpty();
-    flags.isTopResult = state.topResultID && *state.topResultID == item.id;
-    flags.surfacePulse = state.surfacePulse;
-    flags.capturePulse = state.capturePulseID && *state.capturePulseID == item.id;
-    flags.isBroughtBack = state.broughtBackIDs.contains(item.id);
-    return flags;
-}
-
 LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnails, QWidget* parent)
     : QAbstractScrollArea(parent), m_thumbnails(std::move(thumbnails)), m_timers(SystemTimers::shared())
 {
