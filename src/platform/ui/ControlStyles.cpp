@@ -24,7 +24,8 @@ QString applicationStyleSheet(const Theme& theme)
     const QString red = cssColor(theme.destructive());
     const QString fieldBackground = cssColor(theme.colors().textBackground);
     QString sheet;
-    // Bordered buttons: a soft capsule of the primary colour.
+    // Bordered buttons: a soft capsule of the primary colour. A disabled one keeps its text in the
+    // secondary label colour: the tertiary one, on the pale capsule, could hardly be read.
     sheet += QStringLiteral(
                  "QPushButton { background: %1; color: %2; border: 1px solid %3; border-radius: 7px;"
                  " padding: 4px 12px; min-height: 18px; }"
@@ -34,7 +35,7 @@ QString applicationStyleSheet(const Theme& theme)
                  "QPushButton:checked { background: %8; border-color: %9; }"
                  "QPushButton:flat { background: transparent; border: none; }")
                  .arg(cssColor(theme.primary(0.055)), label, cssColor(theme.primary(0.12)), cssColor(theme.primary(0.09)),
-                      cssColor(theme.primary(0.15)), tertiary, cssColor(theme.primary(0.03)), cssColor(theme.accent(0.18)),
+                      cssColor(theme.primary(0.15)), secondary, cssColor(theme.primary(0.03)), cssColor(theme.accent(0.18)),
                       cssColor(theme.accent(0.55)));
     // A disabled prominent button keeps a faded accent; its text takes the label colour, as white
     // on the pale fill could hardly be read.
@@ -95,7 +96,6 @@ QString applicationStyleSheet(const Theme& theme)
                  .arg(cssColor(theme.primary(0.22)), cssColor(theme.primary(0.38)));
     sheet += QStringLiteral("QToolTip { background: %1; color: %2; border: 1px solid %3; padding: 4px 6px; }")
                  .arg(cssColor(theme.colors().controlBackground), label, cssColor(theme.primary(0.12)));
-    Q_UNUSED(secondary);
     return sheet;
 }
 

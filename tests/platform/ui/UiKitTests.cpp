@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPalette>
 #include <cmath>
+#include <functional>
 #include <QImage>
 #include <QPixmap>
 #include <QPainter>
@@ -101,34 +102,44 @@ TEST(ThemeTest, PaletteTextStaysReadableInBothAppearances)
     }
 }
 
-// Prominent buttons, enabled or not, drawn by the application's style sheet in a window of
-// either appearance: the text's colour against the button's own fill.
-TEST(ControlStylesTest, ProminentButtonTextStaysReadableWhenDisabled)
+// Prominent and bordered buttons, enabled or not, drawn by the application's style sheet in a
+// window of either appearance: the text's colour against the button's own fill.
+TEST(ControlStylesTest, ButtonTextStaysReadableWhenDisabled)
 {
-    for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
-        for (const bool enabled : {true, false}) {
-            Theme theme;
-            theme.setAppearance(appearance);
-            QWidget window;
-            window.setPalette(theme.palette());
-            window.setAutoFillBackground(true);
-            window.setStyleSheet(applicationStyleSheet(theme));
-            auto* column = new QVBoxLayout(&window);
-            QPushButton* button = prominentButton(QStringLiteral("Export Photo Book PDF…"), &window);
-            column->addWidget(button);
-            button->setEnabled(enabled);
-            window.resize(320, 60);
-            window.ensurePolished();
-            column->activate();
-            const QImage shot = window.grab(button->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
-            const QColor fill = shot.pixelColor(6, shot.height() / 2);
-            double best = 1.0;
-            for (int y = shot.height() / 4; y < shot.height() * 3 / 4; ++y) {
-                for (int x = shot.width() / 4; x < shot.width() * 3 / 4; ++x)
-                    best = std::max(best, contrast(shot.pixelColor(x, y), fill));
+    struct Role {
+        const char* name;
+        std::function<QPushButton*(QWidget*)> make;
+    };
+    const Role roles[] = {
+        {"prominent", [](QWidget* parent) { return prominentButton(QStringLiteral("Export Photo Book PDF…"), parent); }},
+        {"bordered", [](QWidget* parent) { return borderedButton(QStringLiteral("Paste at End"), QString(), parent); }},
+    };
+    for (const Role& role : roles) {
+        for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
+            for (const bool enabled : {true, false}) {
+                Theme theme;
+                theme.setAppearance(appearance);
+                QWidget window;
+                window.setPalette(theme.palette());
+                window.setAutoFillBackground(true);
+                window.setStyleSheet(applicationStyleSheet(theme));
+                auto* column = new QVBoxLayout(&window);
+                QPushButton* button = role.make(&window);
+                column->addWidget(button);
+                button->setEnabled(enabled);
+                window.resize(320, 60);
+                window.ensurePolished();
+                column->activate();
+                const QImage shot = window.grab(button->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+                const QColor fill = shot.pixelColor(6, shot.height() / 2);
+                double best = 1.0;
+                for (int y = shot.height() / 4; y < shot.height() * 3 / 4; ++y) {
+                    for (int x = shot.width() / 4; x < shot.width() * 3 / 4; ++x)
+                        best = std::max(best, contrast(shot.pixelColor(x, y), fill));
+                }
+                EXPECT_GE(best, 3.0) << role.name << (appearance == Appearance::Dark ? ", dark" : ", light")
+                                     << (enabled ? ", enabled" : ", disabled");
             }
-            EXPECT_GE(best, 3.0) << (appearance == Appearance::Dark ? "dark" : "light")
-                                 << (enabled ? " enabled" : " disabled");
         }
     }
 }
