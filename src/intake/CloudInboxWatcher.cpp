@@ -3,19 +3,29 @@
 #include "intake/InboxEntryCheck.h"
 #include "intake/MobilePackages.h"
 #include "platform/FolderWriteEvents.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Log.h"
+#include "platform/OpenFileWriters.h"
+#include "platform/WorkPool.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <utility>
 
 namespace vesk {
 
 CloudInboxWatcher::CloudInboxWatcher(const QString& syncedFolder, Handler handler, Timing timing, QObject* parent)
     : QObject(parent), m_handler(std::move(handler)), m_timing(timing)
 {
+    // A look at every process's open files takes milliseconds, more on a busy machine: not on
+    // the thread that scans, which is the window's.
+    m_writersLook = [](const QString& inbox) {
+        return QtConcurrent::run(workPool(), [inbox] { return filesOpenForWriting(inbox); });
+    };
     // Configured from the event loop, so no delivery happens inside the constructor.
     QTimer::singleShot(0, this, [this, syncedFolder] { configure(syncedFolder); });
 }
@@ -49,6 +59,12 @@ void CloudInboxWatcher::scan()
 {
     if (m_inboxPath.isEmpty())
         return;
+    // The entries of the scan before are not handed over yet: this one runs once they are, so
+    // that its view of sizes and writers is not older than theirs.
+    if (m_looking) {
+        m_scanAfterLook = true;
+        return;
+    }
     // The poll, the retry and folder changes can fall together; two scans a moment apart would
     // call a file that is still arriving settled, so scans keep at least the retry time apart.
     if (m_lastScan.isValid() && m_lastScan.elapsed() < m_timing.retryMs) {
@@ -60,7 +76,7 @@ void CloudInboxWatcher::scan()
     m_writers->beginScan();
     const QStringList names = QDir(m_inboxPath).entryList(
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    QStringList ready;
+    QList<Candidate> candidates;
     bool pending = false;
     for (const QString& name : names) {
         if (name.startsWith(QLatin1Char('.')))
@@ -85,11 +101,11 @@ void CloudInboxWatcher::scan()
         // Sizes and times say nothing of a writer that pauses; a file of the entry still open
         // for writing (one the manifest does not name, too) holds the whole entry back. Its
         // close wakes a scan when the folder's events come; the poll looks again in any case.
-        if (readiness.state == Readiness::State::Ready && m_writers->isBeingWritten(path))
-            readiness.state = m_events->isWatching(m_inboxPath) ? Readiness::State::Idle : Readiness::State::Pending;
+        if (readiness.state == Readiness::State::Ready && m_writers->isWrittenByEvents(path))
+            readiness.state = heldEntriesWaitForEvents() ? Readiness::State::Idle : Readiness::State::Pending;
         switch (readiness.state) {
         case Readiness::State::Ready:
-            ready.append(path);
+            candidates.append({path, entryTreeStamp(path)});
             break;
         case Readiness::State::Pending:
             pending = true;
@@ -111,10 +127,53 @@ void CloudInboxWatcher::scan()
         else
             it = m_refused.erase(it);
     }
+    if (pending)
+        m_retry->start(m_timing.retryMs);
+    if (candidates.isEmpty())
+        return;
+    // Whether a process other than the one whose writes the folder events saw still holds a file
+    // of a ready entry open is asked of the processes themselves.
+    m_looking = true;
+    deliverResult(this, m_writersLook(m_inboxPath), [this, candidates](const QSet<QString>& openForWriting) {
+        finishScan(candidates, openForWriting);
+    });
+}
+
+void CloudInboxWatcher::finishScan(const QList<Candidate>& candidates, const QSet<QString>& openForWriting)
+{
+    m_looking = false;
+    // The folder events that came while the processes were looked at are left to announce
+    // themselves: a writer's close among them then wakes the next scan. A write among them has
+    // changed the entry's stamp.
+    QStringList ready;
+    bool pending = false;
+    for (const Candidate& candidate : candidates) {
+        const QFileInfo info(candidate.path);
+        if (!info.exists() && !info.isSymLink())
+            continue; // taken away meanwhile
+        if (entryTreeStamp(candidate.path) != candidate.stamp) {
+            // Changed since it was judged settled: the next scans judge it afresh.
+            pending = true;
+            continue;
+        }
+        if (m_writers->isWrittenByEvents(candidate.path) || m_writers->isAmong(openForWriting, candidate.path)) {
+            if (!heldEntriesWaitForEvents())
+                pending = true;
+            continue;
+        }
+        ready.append(candidate.path);
+    }
     if (!ready.isEmpty() && m_handler)
         m_handler(ready);
     if (pending)
         m_retry->start(m_timing.retryMs);
+    if (std::exchange(m_scanAfterLook, false))
+        scan();
+}
+
+bool CloudInboxWatcher::heldEntriesWaitForEvents() const
+{
+    return m_events->isWatching(m_inboxPath);
 }
 
 namespace {

@@ -2,18 +2,22 @@
 // Watches "Documents/VeskInbox" in the synced folder the phone companion writes to. Entries lying
 // directly in it (note packages, activity packages, other files) are handed to the handler once
 // everything they need has arrived: each file present and unchanged in size and time since the
-// previous scan, and no file of the entry still open for writing. Scans run on folder changes, on a poll, and soon after a scan that found
-// something incomplete. An entry that can never arrive as it stands (a pipe or device where a
-// file belongs, a photo that leads outside its package, a manifest over the size limit) is
-// reported once and left alone until something in it changes; an empty file is never ready.
-// Runs on the thread that made it; it never changes a file.
+// previous scan, and no file of the entry still open for writing. Scans run on folder changes, on
+// a poll, and soon after a scan that found something incomplete. Which files processes hold open
+// is looked at on a worker; a scan hands its entries over once that look is back, and only those
+// unchanged since. An entry that can never arrive as it stands (a pipe or device where a file
+// belongs, a photo that leads outside its package, a manifest over the size limit) is reported
+// once and left alone until something in it changes; an empty file is never ready. Runs on the
+// thread that made it; it never changes a file.
 
 #include "intake/FileStability.h"
 #include "intake/InboxWriters.h"
 
 #include <QElapsedTimer>
+#include <QFuture>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 
@@ -41,8 +45,16 @@ public:
     QString inboxPath() const { return m_inboxPath; }
 
     void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+    // Which files below the inbox (relative paths) processes hold open for writing. Called on this
+    // thread; the future must end with a result. By default the processes are looked at on the
+    // file workers.
+    using WritersLook = std::function<QFuture<QSet<QString>>(const QString& inbox)>;
+    void setWritersLook(WritersLook look) { m_writersLook = std::move(look); }
 
     void scan();
+    // True from a scan that found entries ready until the look at their writers is back and
+    // they are handed over; a scan asked for meanwhile runs after that.
+    bool isLooking() const { return m_looking; }
 
     // Whether an entry has arrived whole, is still arriving, or never can as it stands (with why).
     struct Readiness {
@@ -56,7 +68,17 @@ public:
     Readiness activityPackageReadiness(const QString& package);
 
 private:
+    // An entry a scan found ready, with the stamp of its whole tree at that moment.
+    struct Candidate {
+        QString path;
+        QByteArray stamp;
+    };
     void configure(const QString& syncedFolder);
+    // The second half of a scan: the ready entries that nobody writes, unchanged since the scan
+    // judged them, go to the handler.
+    void finishScan(const QList<Candidate>& candidates, const QSet<QString>& openForWriting);
+    // Whether a ready entry someone still writes is looked at again soon or at its writer's close.
+    bool heldEntriesWaitForEvents() const;
     Readiness plainFileReadiness(const QString& path);
     // Events from the package's folders too: the close of a file inside it wakes a scan.
     void watchPackage(const QString& package);
@@ -70,6 +92,9 @@ private:
     StabilityTracker m_stability;
     FolderWriteEvents* m_events = nullptr;
     std::optional<InboxWriters> m_writers;
+    WritersLook m_writersLook;
+    bool m_looking = false;
+    bool m_scanAfterLook = false;
     QTimer* m_poll = nullptr;
     QTimer* m_retry = nullptr;
     QElapsedTimer m_lastScan;

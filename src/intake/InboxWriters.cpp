@@ -21,15 +21,25 @@ void InboxWriters::beginScan()
 
 bool InboxWriters::isBeingWritten(const QString& path)
 {
-    if (m_events && m_events->isBeingWritten(path))
+    if (isWrittenByEvents(path))
         return true;
+    if (!m_openForWriting)
+        m_openForWriting = filesOpenForWriting(m_inbox);
+    return isAmong(*m_openForWriting, path);
+}
+
+bool InboxWriters::isWrittenByEvents(const QString& path) const
+{
+    return m_events && m_events->isBeingWritten(path);
+}
+
+bool InboxWriters::isAmong(const QSet<QString>& openForWriting, const QString& path) const
+{
     const QString clean = QDir::cleanPath(path);
     if (!clean.startsWith(m_inbox + QLatin1Char('/')))
         return false;
     const QString relative = clean.mid(m_inbox.size() + 1);
-    if (!m_openForWriting)
-        m_openForWriting = filesOpenForWriting(m_inbox);
-    for (const QString& open : std::as_const(*m_openForWriting)) {
+    for (const QString& open : openForWriting) {
         if (open == relative || (open.startsWith(relative) && open.at(relative.size()) == QLatin1Char('/')))
             return true;
     }

@@ -20,8 +20,15 @@ public:
     // Starts a scan: the folder events that have arrived are read, and the processes will be
     // looked at afresh.
     void beginScan();
-    // True when the file at path, or any file below it (a package), is being written.
+    // True when the file at path, or any file below it (a package), is being written. Looks at
+    // the processes on the calling thread, the first time a scan asks.
     bool isBeingWritten(const QString& path);
+
+    // The two halves of isBeingWritten, for a scan that looks at the processes elsewhere: what
+    // the folder events say (read up to now), and whether path or a file below it is among the
+    // files a look at the processes found open for writing (paths relative to the inbox).
+    bool isWrittenByEvents(const QString& path) const;
+    bool isAmong(const QSet<QString>& openForWriting, const QString& path) const;
 
 private:
     QString m_inbox;

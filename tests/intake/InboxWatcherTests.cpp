@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -133,12 +134,26 @@ protected:
 
     std::unique_ptr<CloudInboxWatcher> start(const QString& folder)
     {
-        return std::make_unique<CloudInboxWatcher>(folder, [this](const QStringList& paths) {
+        auto watcher = std::make_unique<CloudInboxWatcher>(folder, [this](const QStringList& paths) {
             for (const QString& path : paths) {
                 if (!delivered.contains(path))
                     delivered.append(path);
             }
         }, timing);
+        // The processes are not asked: the test says who writes.
+        watcher->setWritersLook([this](const QString&) { return QtFuture::makeReadyFuture(openForWriting); });
+        return watcher;
+    }
+    // The entries the scans so far found ready are handed over once the look at their writers
+    // is back. A few turns at most: with no wait before a retry, an entry still incomplete keeps
+    // the watcher scanning, and looking, for as long as it stays.
+    static void handOver(const CloudInboxWatcher& watcher)
+    {
+        for (int turn = 0; turn < 8; ++turn) {
+            QCoreApplication::processEvents();
+            if (!watcher.isLooking())
+                return;
+        }
     }
     CloudInboxWatcher::Timing timing{30, 15};
 
@@ -158,6 +173,7 @@ protected:
     QStringList delivered;
     QStringList refusals;
     QStringList logLines;
+    QSet<QString> openForWriting;
 };
 
 TEST_F(CloudInboxTest, AMissingSyncedFolderIsSaidOnceAndLeftAlone)
@@ -200,11 +216,13 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
     const auto watcher = startByHand();
     for (int scan = 0; scan < 3; ++scan)
         watcher->scan();
+    handOver(*watcher);
     EXPECT_EQ(QSet<QString>(delivered.begin(), delivered.end()), (QSet<QString>{note, activity, plain}));
 
     write(waiting + "/media/b.jpg", "b");
     for (int scan = 0; scan < 2; ++scan)
         watcher->scan();
+    handOver(*watcher);
     EXPECT_TRUE(delivered.contains(waiting));
     EXPECT_FALSE(delivered.contains(escaping));
 }
@@ -218,14 +236,16 @@ TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
     write(activity + "/activity.json", R"({"events":[{"relativePath":"media/v.mov"}]})");
     for (int scan = 0; scan < 3; ++scan)
         watcher->scan();
+    handOver(*watcher);
     EXPECT_TRUE(delivered.isEmpty());
-    // A scan between every two writes sees the file still growing.
+    // A scan between every two writes sees the file still growing: none finds it ready.
     for (int chunk = 0; chunk < 5; ++chunk) {
         write(activity + "/media/v.mov", QByteArray(100, 'v'), QIODevice::Append);
         watcher->scan();
-        EXPECT_TRUE(delivered.isEmpty()) << "after chunk " << chunk;
+        EXPECT_FALSE(watcher->isLooking()) << "after chunk " << chunk;
     }
     watcher->scan();
+    handOver(*watcher);
     ASSERT_TRUE(delivered.contains(activity));
     EXPECT_EQ(QFileInfo(activity + "/media/v.mov").size(), 500);
 }
@@ -251,6 +271,7 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
     const auto watcher = startByHand();
     for (int scan = 0; scan < 3; ++scan)
         watcher->scan();
+    handOver(*watcher);
     EXPECT_TRUE(delivered.isEmpty());
     refusals.sort();
     EXPECT_EQ(refusals, (QStringList{
@@ -266,9 +287,62 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
     refusals.clear();
     for (int scan = 0; scan < 3; ++scan)
         watcher->scan();
+    handOver(*watcher);
     delivered.sort();
     EXPECT_EQ(delivered.join(QLatin1Char(' ')).toStdString(), (QStringList{pipe, empty}).join(QLatin1Char(' ')).toStdString());
     EXPECT_TRUE(refusals.isEmpty());
+}
+
+// The writers are looked at while the folder goes on changing: what the look says counts only for
+// entries as they were when the scan found them ready, and a scan asked for meanwhile waits.
+TEST_F(CloudInboxTest, WhatChangesWhileWritersAreLookedAtIsJudgedAgainNotTaken)
+{
+    timing = {3'600'000, 0};
+    const auto watcher = startByHand();
+    QList<std::shared_ptr<QPromise<QSet<QString>>>> looks;
+    watcher->setWritersLook([&](const QString&) {
+        looks.append(std::make_shared<QPromise<QSet<QString>>>());
+        looks.last()->start();
+        return looks.last()->future();
+    });
+    const auto answerLooks = [&](const QSet<QString>& open) {
+        for (const auto& look : std::as_const(looks)) {
+            if (!look->future().isFinished()) {
+                look->addResult(open);
+                look->finish();
+            }
+        }
+        QCoreApplication::processEvents();
+    };
+    const QString closed = inbox + "/closed.txt";
+    const QString rewritten = inbox + "/rewritten.txt";
+    const QString removed = inbox + "/removed.txt";
+    const QString still = inbox + "/still.txt";
+    for (const QString& path : {closed, rewritten, removed, still})
+        write(path, "first");
+    watcher->scan();
+    watcher->scan();
+    ASSERT_EQ(looks.size(), 1) << "all four settled: their writers are looked at";
+
+    // Meanwhile closed.txt's writer closes it, which asks for a scan; one file grows, one goes.
+    watcher->scan();
+    write(rewritten, " more", QIODevice::Append);
+    ASSERT_TRUE(QFile::remove(removed));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delivered.isEmpty()) << "nothing is taken before the look is back";
+    EXPECT_EQ(looks.size(), 1) << "the scan asked for meanwhile waits for the look";
+
+    // The look still found closed.txt open.
+    answerLooks({"closed.txt"});
+    EXPECT_EQ(delivered, QStringList{still});
+    // The scan that waited and the ones after it take the others once nobody writes them and
+    // they held still.
+    for (int round = 0; round < 6 && delivered.size() < 3; ++round) {
+        answerLooks({});
+        if (!watcher->isLooking())
+            watcher->scan();
+    }
+    EXPECT_EQ(delivered, (QStringList{still, closed, rewritten}));
 }
 
 } // namespace

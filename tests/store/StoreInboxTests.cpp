@@ -60,6 +60,8 @@ protected:
     {
         localScanner->scan();
         cloudWatcher->scan();
+        // The synced inbox hands its entries over once the look at their writers is back.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !cloudWatcher->isLooking(); }, 10'000));
         QCoreApplication::processEvents();
     }
     bool importing() const { return store->inboxImportCount() + store->cloudImportCount() > 0; }
