@@ -1,5 +1,6 @@
 #include "intake/PackageImport.h"
 
+#include "intake/InboxEntryCheck.h"
 #include "intake/ManagedStorage.h"
 #include "platform/image/ImageLoader.h"
 #include "platform/Log.h"
@@ -22,21 +23,28 @@ std::optional<MobileNoteManifest> validNoteManifest(const QString& package)
     return manifest;
 }
 
-bool noteAttachmentsUsable(const QString& package, const QStringList& attachments)
+std::optional<QString> noteAttachmentsRefusal(const QString& package, const QStringList& attachments)
 {
     for (const QString& attachment : attachments) {
+        const QString photo = QStringLiteral("the photo \u201C") + attachment + QStringLiteral("\u201D");
         if (!attachment.startsWith(QLatin1String("media/"))
             || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
-            return false;
+            return photo + QStringLiteral(" lies outside its media folder");
         const PackagePath resolved = resolvePackagePath(package, attachment);
-        if (resolved.where != PackagePath::Where::Inside)
-            return false;
+        if (resolved.where == PackagePath::Where::Outside)
+            return photo + QStringLiteral(" leads outside the package");
+        if (resolved.where == PackagePath::Where::Missing)
+            return photo + QStringLiteral(" is missing");
         const QFileInfo info(resolved.path);
+        if (!info.isFile())
+            return photo + QStringLiteral(" is not a file");
+        if (info.size() == 0)
+            return photo + QStringLiteral(" is empty");
         // Decoded small: whether it is a picture is all that is asked here.
-        if (!info.isFile() || info.size() == 0 || ImageLoader::load(resolved.path, 64).isNull())
-            return false;
+        if (ImageLoader::load(resolved.path, 64).isNull())
+            return photo + QStringLiteral(" is not a picture");
     }
-    return true;
+    return std::nullopt;
 }
 
 std::optional<MobileActivityManifest> readActivityManifest(const QString& package)
@@ -64,8 +72,14 @@ std::optional<QString> managedCopy(const QString& package, const QString& itemsD
 PreparedPackage prepareNotePackage(const QString& package, const QString& itemsDirectory, const QUuid& id)
 {
     PreparedPackage prepared;
+    prepared.stamp = entryTreeStamp(package);
     prepared.note = validNoteManifest(package);
-    if (!prepared.note || !noteAttachmentsUsable(package, prepared.note->attachments))
+    if (!prepared.note) {
+        prepared.refusal = QStringLiteral("its note.json is not a valid note");
+        return prepared;
+    }
+    prepared.refusal = noteAttachmentsRefusal(package, prepared.note->attachments);
+    if (prepared.refusal)
         return prepared;
     prepared.managedPath = managedCopy(package, itemsDirectory, id);
     return prepared;

@@ -5,6 +5,7 @@
 
 #include "intake/MobilePackages.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QUuid>
 #include <optional>
@@ -14,8 +15,10 @@ namespace vesk {
 // The manifest of a valid note package (version 1, kind "note", a UUID identity, attachments);
 // none, logged, otherwise.
 std::optional<MobileNoteManifest> validNoteManifest(const QString& package);
-// Every attachment lies in "media/" inside the package and is a non-empty picture.
-bool noteAttachmentsUsable(const QString& package, const QStringList& attachments);
+// Why the photos a note names cannot be taken as they stand: the first that lies outside "media/"
+// or the package, is missing, is empty or is no picture. None when every one is a picture in
+// "media/" inside the package.
+std::optional<QString> noteAttachmentsRefusal(const QString& package, const QStringList& attachments);
 // The manifest of an activity package folder, or of a lone manifest file; none when unreadable.
 std::optional<MobileActivityManifest> readActivityManifest(const QString& package);
 
@@ -24,6 +27,10 @@ struct PreparedPackage {
     std::optional<MobileActivityManifest> activity;
     // The managed copy; none when the package was refused or could not be copied.
     std::optional<QString> managedPath;
+    // Why the package cannot be imported as it stands, in words for the user; none unless refused.
+    std::optional<QString> refusal;
+    // The package's whole tree as it was before it was checked (entryTreeStamp).
+    QByteArray stamp;
 };
 
 // Checks a note package and copies it to "<itemsDirectory>/<id>/<name>".

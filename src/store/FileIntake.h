@@ -113,6 +113,10 @@ private:
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
     void importInboxEntry(const QString& path, bool fromCloud);
+    // Says that the entry at path cannot be imported as it stands, and why. With the stamp of
+    // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
+    // until it differs.
+    void reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp);
 
     void finishFileImport();
     // An import's row is written by the capture worker before its item enters the list, and the
@@ -175,6 +179,8 @@ private:
     CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
     // Inbox entries on their way.
     QSet<QString> m_inboxPathsInFlight;
+    // Entries refused for what they held, with its stamp.
+    QHash<QString, QByteArray> m_refusedEntries;
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
 };
 

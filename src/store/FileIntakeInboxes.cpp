@@ -61,9 +61,19 @@ void FileIntake::startInboxWatchers()
     // folder, where the user can mend or remove it.
     m_cloudInboxWatcher->setRefusalHandler([self](const QString& path, const QString& reason) {
         if (self)
-            self->m_host.reportFailure(QStringLiteral("Not imported"), QFileInfo(path).fileName()
-                                           + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+            self->reportRefusedEntry(path, reason, {});
     });
+}
+
+void FileIntake::reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp)
+{
+    m_host.reportFailure(QStringLiteral("Not imported"),
+                         QFileInfo(path).fileName() + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+    if (stamp.isEmpty())
+        return;
+    // An inbox offers it again at every scan, which would say it again each time.
+    m_refusedEntries.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.key()); });
+    m_refusedEntries.insert(path, stamp);
 }
 
 void FileIntake::importInboxFiles(const QStringList& paths)
@@ -83,6 +93,12 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
     // A later scan offers an entry again while its import still runs.
     if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
         return;
+    // Refused for what it holds and said so: it waits in its inbox until something in it changes.
+    if (const auto refused = m_refusedEntries.constFind(path); refused != m_refusedEntries.cend()) {
+        if (*refused == entryTreeStamp(path))
+            return;
+        m_refusedEntries.erase(refused);
+    }
     m_inboxPathsInFlight.insert(path);
     const auto changeCount = [this, fromCloud](int delta) {
         if (fromCloud)

@@ -139,8 +139,13 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
 {
     m_packageImportIDs.insert(id);
     return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, m_host.managedItemsDirectory(), id),
-        [this, id](const PreparedPackage& prepared) {
+        [this, id, package](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
+            if (prepared.refusal) {
+                // Nothing was copied and the package stays where it is: the user is told why.
+                reportRefusedEntry(package, *prepared.refusal, prepared.stamp);
+                return false;
+            }
             if (!prepared.note || !prepared.managedPath)
                 return false;
             // Looked for only now: the same note may have arrived while this one was copied.
@@ -230,7 +235,7 @@ void FileIntake::rerouteStoredPackages()
                 continue;
             if (info.isDir() && hasNotePackageExtension(copy)) {
                 const std::optional<MobileNoteManifest> manifest = validNoteManifest(copy);
-                if (manifest && noteAttachmentsUsable(copy, manifest->attachments))
+                if (manifest && !noteAttachmentsRefusal(copy, manifest->attachments))
                     found.append({id, copy, manifest, std::nullopt});
             } else if (isActivityPackage(copy, info.isDir())) {
                 found.append({id, copy, std::nullopt, readActivityManifest(copy)});

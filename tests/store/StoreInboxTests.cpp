@@ -3,6 +3,7 @@
 #include "intake/InboxWatcher.h"
 #include "store/IntakeStoreFixture.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTest>
 
@@ -155,6 +156,38 @@ TEST_F(StoreInboxTest, AFileIsTakenOnlyOnceItsWriterHasClosedIt)
             EXPECT_TRUE(logLines.filter("error").isEmpty()) << logLines.join('\n').toStdString();
         }
     }
+}
+
+TEST_F(StoreInboxTest, APackageRefusedForWhatItHoldsIsSaidOnceAndWaitsInTheSyncedInboxUntilMended)
+{
+    startLibrary(kCases[1]);
+    const QString package = cloudInbox + "/Trip.vesknote";
+    writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"note","noteID":"3F2504E0-4F89-41D3-9A0C-0305E82C3301",)"
+                                      R"("createdAt":"2026-01-01T10:00:00Z","text":"Trip","attachments":["media/a.png"]})");
+    writeFile(package + "/note.txt", "");
+    writeFile(package + "/media/a.png", "not a picture yet");
+    for (int scan = 0; scan < 5; ++scan) {
+        scanBoth();
+        ASSERT_TRUE(importsDone());
+    }
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1) << "said once, not at every scan";
+    EXPECT_EQ(store->failureNotice()->detail,
+              "Trip.vesknote cannot be imported: the photo \u201Cmedia/a.png\u201D is not a picture.");
+    EXPECT_TRUE(QFileInfo::exists(package + "/media/a.png"));
+    EXPECT_TRUE(store->items().isEmpty());
+
+    // Mended, it is judged afresh and taken.
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(package + "/media/a.png", "PNG"));
+    for (int scan = 0; scan < 4 && QFileInfo::exists(package); ++scan) {
+        scanBoth();
+        ASSERT_TRUE(importsDone());
+    }
+    EXPECT_FALSE(QFileInfo::exists(package));
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().title, "Trip");
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)

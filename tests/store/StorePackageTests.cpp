@@ -95,17 +95,19 @@ TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedU
 {
     const auto store = makeStore();
     const QString outside = writeFile(makeTempDirectory("outside") + "/x.png", png());
+    // Each is said, by its name and why, and left as it was.
     struct Case {
         QString name;
         QStringList attachments;
+        QString why;
     };
     const QList<Case> cases{
-        {"Missing.vesknote", {"media/none.png"}},
-        {"Traversal.vesknote", {"media/../note.json"}},
-        {"Prefix.vesknote", {"photos/a.png"}},
-        {"Link.vesknote", {"media/link.png"}},
-        {"Empty.vesknote", {"media/a.png", "media/empty.png"}},
-        {"Text.vesknote", {"media/a.png", "media/words.png"}},
+        {"Missing.vesknote", {"media/a.png", "media/none.png"}, "the photo \u201Cmedia/none.png\u201D is missing"},
+        {"Traversal.vesknote", {"media/../note.json"}, "the photo \u201Cmedia/../note.json\u201D lies outside its media folder"},
+        {"Prefix.vesknote", {"photos/a.png"}, "the photo \u201Cphotos/a.png\u201D lies outside its media folder"},
+        {"Link.vesknote", {"media/link.png"}, "the photo \u201Cmedia/link.png\u201D leads outside the package"},
+        {"Empty.vesknote", {"media/a.png", "media/empty.png"}, "the photo \u201Cmedia/empty.png\u201D is empty"},
+        {"Text.vesknote", {"media/a.png", "media/words.png"}, "the photo \u201Cmedia/words.png\u201D is not a picture"},
     };
     for (const Case& c : cases) {
         const QString package = notePackage(c.name, "text", c.attachments);
@@ -115,6 +117,10 @@ TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedU
         QFile::link(outside, package + "/media/link.png");
         EXPECT_FALSE(importNow(*store, package)) << c.name.toStdString();
         EXPECT_TRUE(QFileInfo(package).isDir());
+        ASSERT_TRUE(store->failureNotice()) << c.name.toStdString();
+        EXPECT_EQ(store->failureNotice()->title, "Not imported");
+        EXPECT_EQ(store->failureNotice()->detail, c.name + " cannot be imported: " + c.why + ".");
+        store->dismissFailureNotice();
     }
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_TRUE(QDir(dataDir + "/Items").isEmpty());
@@ -129,6 +135,8 @@ TEST_F(StorePackageTest, NotePackagesNamingMissingUnsafeOrBrokenMediaAreRefusedU
     writeFile(badKind + "/note.json", json);
     EXPECT_FALSE(importNow(*store, badKind));
     EXPECT_EQ(logLines.last(), "Vesk note package manifest invalid: Kind.vesknote");
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->detail, "Kind.vesknote cannot be imported: its note.json is not a valid note.");
 }
 
 TEST_F(StorePackageTest, ActivityPackagesWithAndWithoutManifests)
