@@ -17,44 +17,50 @@ VESK_STARTUP_PROBE and VESK_STALL_TRACE make it write every stretch in which its
 not turn its event loop for longer than --stall-ms ("vesk-stall <wall> ms (<cpu> ms on a core) ...
 monotonic <from> to <to> s"); the driver keeps its own times in the same monotonic clock, so each
 stall falls to the key or command that caused it. Keys go in through the X server (xdotool), as
-a keyboard's do; the application's own keyboard commands are used, no pixel coordinates:
+a keyboard's do, and only the application's own keyboard commands drive it (no clicks at pixel
+coordinates):
   - Control+Alt+V captures the clipboard (put there by `xclip`), Control+Alt+T focuses the search
     field;
   - Return in the search field selects the first result and hands the keyboard to the grid; Down
     and Up move the selection; Control+A selects the 120 most recent items; Delete asks to delete
     the selection, Tab moves from "Cancel" to "Delete" and Space presses it;
-  - Escape clears a search (and focuses the field again).
+  - Escape clears a search (and focuses the field again), or the selection.
 
 The steps of a run, each with a screenshot in the run's folder (look at them: they show whether
 the driver did what it says):
   1. 10 MB of text without a line break on the clipboard, captured and left selected. capture_gap:
      the longest stall from the key until the note's first screen shows in the preview;
-     capture_screen: from the key to that first screen (it holds the clipboard's transfer and
-     the store's write); reselect_screen: from Up (the note selected again, after Down went to
-     the next item) to its first screen; after_frame: the longest stall in the 10 s after either
+     capture_screen: from the moment the grid shows the new note to the preview's first screen of
+     it (from_key_ms in figures.json counts from the key: the clipboard's transfer and the
+     store's write); reselect_screen: from Up (the note selected again, after Down went to the
+     next item) to its first screen; after_frame: the longest stall in the 10 s after either
      first screen. typing_with_note: three searches typed and cleared with the note selected,
      the longest stall of one key.
   2. delete_one: one item deleted (Down, Delete, confirmed); delete_120: the 120 most recent
-     items, the 10 MB note among them. The longest stall after the confirming key, and all the
-     stalls' processor time together (the recovery snapshot the delete waits for is taken on a
-     worker: the main thread is free meanwhile, so the stalls are the delete's own work).
+     items, the 10 MB note among them. The recovery snapshot a delete waits for is taken on a
+     worker while the main thread is free ("until gone" is that wait, from the confirming key
+     until the grid's count changes); the delete's own work is the longest stall from half a
+     second before that change until a fifth of a second after it.
   3. typing: a two-word query of frequent words typed one key per 150 ms and erased by
      Backspace, five times: the longest stall of one key.
-  5. memory (last run only, --use-minutes): VmRSS once start-up has finished (and 5 s later),
-     then after that many minutes of searching, selecting and capturing, after a quiet 3 s.
+  5. memory (last run only, --use-minutes): VmRSS as start-up has finished (and 5 s later), then
+     after that many minutes of searching, selecting and capturing (a new short note each round),
+     after a quiet 3 s; the growth is counted from start-up's end.
 
-The first screen is seen in the X server's pixels: the preview's area is read every few
-milliseconds and the note is on screen once that area has gained text (dark pixels) over what it
-showed before the key.
+What is on screen is read from the X server's pixels every 2 ms, in areas given as fractions of
+the window (the preview's text, the grid's first card, the grid's count): the note is on screen
+once the preview's area has gained text (dark pixels) over what it showed before the key, and
+the pixels seen then are written out beside the screenshots.
 
 Stalls are wall time: on a loaded machine they also hold other processes' turns on the two cores
-(the load is printed beside the figures); "cpu" is the main thread's own processor time in them.
-With --perf, the main thread is sampled by `perf record --call-graph dwarf` in the same clock
-from start-up's end until the memory steps, and the functions under the longest stall of every
-figure that misses its goal are printed.
+(the load is printed beside the figures); "cpu" is the main thread's own processor time in them,
+and the table gives both the longest stall (with its cpu) and the stall of the most cpu (with its
+wall time). With --perf, the main thread is sampled by `perf record --call-graph dwarf` in the
+same clock from start-up's end until the memory steps, and the functions under those two stalls
+of every figure that misses its goal are printed.
 
 Figures of each run are written to <work>/run-<n>/figures.json; the table gives the median of the
-runs and the values of each.
+runs and the values of each (--summary prints it again from those files).
 """
 
 import argparse
@@ -668,27 +674,32 @@ def write_texts(work, words):
     return long_path, notes
 
 
-def main_thread_samples(perf_data, stall, top=8):
-    """The functions perf saw under a stall: the leaf frames, and the application's innermost ones."""
+# The event loop's own frames, under every stall alike.
+PLUMBING = re.compile(r"^(main|_start|__libc_start|Q\w*Application\w*::(exec|notify)|QEventLoop::|QEventDispatcher|"
+                      r"g_main_|postEventSourceDispatch|timerSourceDispatch|QObject::event|QTimerInfoList::)")
+
+
+def main_thread_samples(perf_data, stall, top=6):
+    """The functions perf saw under a stall: the leaf frames, and the application's own functions
+    anywhere in the stack (each counted once per sample)."""
     if not perf_data.exists() or stall is None:
         return []
     start, end = stall[0], stall[1]
     out = run_quiet(["perf", "script", "-i", str(perf_data), "--time", f"{start:.6f},{end:.6f}",
                      "-F", "time,ip,sym,dso"]).stdout
-    leaves, own, samples = Counter(), Counter(), 0
+    leaves, inclusive, samples = Counter(), Counter(), 0
     for block in out.split("\n\n"):
         frames = [line.strip() for line in block.splitlines() if re.match(r"\s+[0-9a-f]+ ", line)]
         if not frames:
             continue
         samples += 1
-        leaves[re.sub(r"^\S+\s+", "", frames[0]).split(" (")[0]] += 1
-        for frame in frames:
-            if "/vesk)" in frame or frame.endswith("(vesk)"):
-                own[re.sub(r"^\S+\s+", "", frame).split(" (")[0]] += 1
-                break
-    lines = [f"      {samples} samples in {stall[2]} ms"]
-    lines += [f"      leaf  {n:4d}  {name[:110]}" for name, n in leaves.most_common(top)]
-    lines += [f"      vesk  {n:4d}  {name[:110]}" for name, n in own.most_common(top)]
+        names = [re.sub(r"^\S+\s+", "", frame).rsplit(" (", 1) for frame in frames]
+        leaves[names[0][0]] += 1
+        own = {name for name, *dso in names if dso and dso[0].endswith("/vesk)") and not PLUMBING.match(name)}
+        inclusive.update(own)
+    lines = [f"      {samples} samples in the stall of {stall[2]} ms ({stall[3]} ms cpu) at {start:.3f} s"]
+    lines += [f"      leaf  {n:4d}  {name[:100]}" for name, n in leaves.most_common(top)]
+    lines += [f"      under {n:4d}  {name[:100]}" for name, n in inclusive.most_common(top * 2)]
     return lines
 
 
@@ -753,6 +764,10 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
         for holder in holders:
             holder.terminate()
         app.stop()
+        # The copy of the library is a gigabyte: the run keeps its log, screenshots and figures.
+        if not args.keep:
+            for name in ("data", "home", "cloud", "runtime"):
+                shutil.rmtree(root / name, ignore_errors=True)
     (root / "figures.json").write_text(json.dumps(figures, indent=1))
     return figures
 
@@ -808,7 +823,13 @@ def main():
     parser.add_argument("--cores", default="0,1")
     parser.add_argument("--stall-ms", type=int, default=2, help="stalls longer than this are written out")
     parser.add_argument("--perf", action="store_true", help="sample the main thread with perf")
+    parser.add_argument("--keep", action="store_true", help="keep each run's copy of the library")
+    parser.add_argument("--summary", action="store_true", help="print the table of the runs in --work again")
     args = parser.parse_args()
+    if args.summary:
+        done = sorted(Path(args.work).glob("run-*/figures.json"), key=lambda p: int(p.parent.name[4:]))
+        summary([json.loads(p.read_text()) for p in done], args.work, args.perf)
+        return
     args.vesk = str(Path(args.vesk).resolve())
     for tool in ("Xvfb", "xdotool", "xclip", "import", "dbus-run-session", "taskset"):
         if not shutil.which(tool):
