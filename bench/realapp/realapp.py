@@ -69,6 +69,7 @@ import json
 import os
 import random
 import re
+import resource
 import shutil
 import signal
 import sqlite3
@@ -186,8 +187,9 @@ class App:
         self.log = open(log_path, "w")
         self.started = time.monotonic()
         self.process = subprocess.Popen(
-            ["taskset", "-c", cores, "dbus-run-session", "--", vesk], env=self.env,
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, start_new_session=True)
+            ["taskset", "-c", cores, "dbus-run-session", "--", vesk], env=self.env, cwd=root,
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, start_new_session=True,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (resource.RLIM_INFINITY,) * 2))
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
         self.pid = self._find_pid(Path(vesk).resolve())
@@ -246,6 +248,13 @@ class App:
                 raise RuntimeError(f"the application ended ({self.process.returncode}) before '{text}'")
             time.sleep(0.02)
         raise RuntimeError(f"no '{text}' within {timeout} s")
+
+    def ended(self):
+        """How the application ended, or None while it runs (a crash leaves its core in the run's folder)."""
+        if self.process.poll() is None:
+            return None
+        code = self.process.returncode
+        return f"the application ended with {code}" + (" (a crash?)" if code >= 128 or code < 0 else "")
 
     def rss_mb(self):
         for line in Path(f"/proc/{self.pid}/status").read_text().splitlines():
@@ -441,7 +450,7 @@ def step_capture(app, shots, text_path, holders, queries):
     seen = watch(tests, pressed, 120)
     shown = seen["text"]
     if shown is None or seen["card"] is None:
-        raise RuntimeError("the captured note never showed in the grid and the preview")
+        raise RuntimeError(f"the captured note never showed in the grid and the preview; {app.ended() or 'it still runs'}")
     text.save(shots / "1b-captured-first-screen-preview.png")
     app.screenshot(shots / "1b-captured.png")
     settle(10)
@@ -458,7 +467,7 @@ def step_capture(app, shots, text_path, holders, queries):
     shown_again = watch({"text": text}, pressed, 60)["text"]
     text.save(shots / "1d-reselected-first-screen-preview.png")
     if shown_again is None:
-        raise RuntimeError("the note did not show again when selected")
+        raise RuntimeError(f"the note did not show again when selected; {app.ended() or 'it still runs'}")
     settle(10)
     figures["reselect_screen"] = {"ms": round((shown_again - pressed) * 1000)}
     figures["after_frame"] = worst_of([after, longest(app.stalls_between(shown_again, shown_again + 10))])
@@ -511,7 +520,7 @@ def delete_selection(app, shots, name):
             break
         time.sleep(0.002)
     if published is None:
-        raise RuntimeError(f"{name}: the grid's count did not change")
+        raise RuntimeError(f"{name}: the grid's count did not change; {app.ended() or 'it still runs'}")
     settle(3)
     app.refocus()
     app.screenshot(shots / f"{name}-deleted.png")
@@ -757,6 +766,11 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
             figures["rss_growth_pct"] = round(
                 100 * (figures["rss_after_use_mb"] / figures["rss_startup_mb"] - 1), 1)
         figures["load_end"] = loadavg()
+    except RuntimeError as failure:
+        # The runs before and after still count; this one says what went wrong.
+        figures["failed"] = str(failure)
+        log(f"run {number} failed: {failure}")
+        app.screenshot(shots / "failed.png")
     finally:
         if perf:
             perf.send_signal(signal.SIGINT)
@@ -797,7 +811,10 @@ def summary(runs, work, perf):
             print(f"{'memory':<20} {'5 %':>6} {r['rss_growth_pct']:>7}%  VmRSS {r['rss_startup_mb']} MB at start-up's "
                   f"end, {r['rss_startup_5s_mb']} MB 5 s later, {r['rss_before_use_mb']} MB before use, "
                   f"{r['rss_after_use_mb']} MB after {r['use_rounds']} rounds")
-    print("start-up s: " + ", ".join(str(r["startup_s"]) for r in runs)
+    for number, r in enumerate(runs, 1):
+        if "failed" in r:
+            print(f"run {number} failed: {r['failed']}")
+    print("start-up s: " + ", ".join(str(r.get("startup_s", "?")) for r in runs)
           + "; load at start/end: " + ", ".join(f"{r['load_start']}/{r.get('load_end', '?')}" for r in runs))
     if perf:
         for number, r in enumerate(runs, 1):
