@@ -604,7 +604,7 @@ def find_library(args, here):
     if args.library:
         return Path(args.library)
     generator = Path(args.generator) if args.generator else \
-        here.parents[1] / "build-bench" / "bench" / "generator" / "vesk-generate-library"
+        here.parents[2] / "build-bench" / "bench" / "generator" / "vesk-generate-library"
     if not generator.exists():
         sys.exit(f"no library generator at {generator}: build it (cmake --build build-bench --target "
                  "vesk-generate-library) or pass --generator / --library")
