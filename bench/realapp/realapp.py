@@ -626,7 +626,11 @@ def copy_library(source, target):
 def prepared_library(args, work, library):
     """A copy of the library that has been started once (thumbnails made, the index saved)."""
     base = work / "base"
-    if (base / ".prepared").exists():
+    # What the start leaves (the saved index above all) is the binary's own: another binary makes
+    # its own.
+    binary = Path(args.vesk).stat()
+    made_by = f"{args.vesk} {binary.st_size} {binary.st_mtime_ns} {library}\n"
+    if (base / ".prepared").exists() and (base / ".prepared").read_text() == made_by:
         return base
     shutil.rmtree(base, ignore_errors=True)
     log(f"preparing {base} from {library}: one start, until the thumbnails are made")
@@ -649,7 +653,7 @@ def prepared_library(args, work, library):
     base.mkdir(parents=True)
     copy_library(start / "data", base)
     shutil.rmtree(start, ignore_errors=True)
-    (base / ".prepared").write_text("1\n")
+    (base / ".prepared").write_text(made_by)
     return base
 
 
