@@ -560,7 +560,12 @@ def step_use(app, shots, minutes, words, note_texts, holders):
     notes.mkdir(exist_ok=True)
     end = time.monotonic() + minutes * 60
     rounds = 0
+    # The resident size once a minute: growth that levels off from growth that goes on.
+    trend, next_count = [], time.monotonic()
     while time.monotonic() < end:
+        if time.monotonic() >= next_count:
+            trend.append(round(app.rss_mb()))
+            next_count += 60
         app.key("ctrl+alt+t")
         settle(0.2)
         query = rng.choice(words)
@@ -594,7 +599,7 @@ def step_use(app, shots, minutes, words, note_texts, holders):
         if rounds == 1:
             app.screenshot(shots / "5a-first-round.png")
     app.screenshot(shots / "5b-last-round.png")
-    return rounds
+    return rounds, trend
 
 
 # --- what the runs share ---------------------------------------------------------------------------
@@ -764,7 +769,8 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
             app.key("Escape")
             settle(3)
             figures["rss_before_use_mb"] = round(app.rss_mb(), 1)
-            figures["use_rounds"] = step_use(app, shots, use_minutes, words, texts[1], holders)
+            figures["use_rounds"], figures["rss_each_minute_mb"] = step_use(
+                app, shots, use_minutes, words, texts[1], holders)
             app.key("Escape")
             settle(3)
             figures["rss_after_use_mb"] = round(app.rss_mb(), 1)
@@ -816,6 +822,8 @@ def summary(runs, work, perf):
             print(f"{'memory':<20} {'5 %':>6} {r['rss_growth_pct']:>7}%  VmRSS {r['rss_startup_mb']} MB at start-up's "
                   f"end, {r['rss_startup_5s_mb']} MB 5 s later, {r['rss_before_use_mb']} MB before use, "
                   f"{r['rss_after_use_mb']} MB after {r['use_rounds']} rounds")
+            if r.get("rss_each_minute_mb"):
+                print(f"{'':<18} {'':>5} {'':>7}  each minute of use: {r['rss_each_minute_mb']} MB")
     for number, r in enumerate(runs, 1):
         if "failed" in r:
             print(f"run {number} failed: {r['failed']}")
