@@ -573,6 +573,8 @@ def step_use(app, shots, minutes, words, note_texts, holders):
             app.key(character)
             settle(0.09)
         settle(0.4)
+        if rounds == 0:
+            app.screenshot(shots / "5a-first-search.png")
         app.key("Return")  # the first result, and the grid has the keyboard
         settle(0.25)
         for _ in range(2):
