@@ -21,6 +21,8 @@ PACKAGES=(
   xdg-utils
   # running GUI tests and the app headless, with a session bus
   xvfb xauth dbus dbus-x11 xdotool imagemagick
+  # the real-application driver (bench/realapp) puts its text on the clipboard
+  xclip
   # a private, unlocked system keyring for the secure-item tests
   gnome-keyring
   # seeing pictures: text recognition, and the matrix maths of the model runtime

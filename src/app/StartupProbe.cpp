@@ -5,6 +5,7 @@
 #include "store/VeskStore.h"
 
 #include <QEvent>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -33,6 +34,11 @@ StartupProbe::StartupProbe(VeskApp& app) : QObject(&app), m_app(app)
     // With VESK_STALL_TRACE set as well, each long stall is written out with the monotonic times
     // at which it began and ended, to be lined up with a profiler's samples.
     static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
+    // VESK_STALL_TRACE_MS lowers the bar, to see the work of one key or one delete, which is meant
+    // to take well under a frame.
+    static const qint64 traceOverMs = qEnvironmentVariableIsEmpty("VESK_STALL_TRACE_MS")
+        ? 20
+        : std::max(1, qEnvironmentVariableIntValue("VESK_STALL_TRACE_MS"));
     connect(&m_heartbeat, &QTimer::timeout, this, [this] {
         const qint64 now = m_clock.elapsed();
         const qint64 stall = now - m_lastBeatMs - kHeartbeatMs;
@@ -44,11 +50,11 @@ StartupProbe::StartupProbe(VeskApp& app) : QObject(&app), m_app(app)
         timespec used{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
         const double usedMs = double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
-        if (stall > 20) {
+        if (stall > traceOverMs) {
             timespec clock{};
             clock_gettime(CLOCK_MONOTONIC, &clock);
             const double end = double(clock.tv_sec) + double(clock.tv_nsec) / 1e9;
-            std::fprintf(stderr, "vesk-stall %lld ms (%.0f ms on a core) at %lld ms, monotonic %.3f to %.3f s\n",
+            std::fprintf(stderr, "vesk-stall %lld ms (%.1f ms on a core) at %lld ms, monotonic %.3f to %.3f s\n",
                 static_cast<long long>(stall), usedMs - m_lastBeatCpuMs, static_cast<long long>(now),
                 end - double(stall) / 1000.0, end);
         }

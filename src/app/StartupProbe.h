@@ -4,8 +4,9 @@
 // first-frame"), when search is ready ("vesk-probe search-ready") and when start-up has taken
 // all it reads ("vesk-probe startup-finished"), each with the longest time the main thread went
 // without turning its event loop until then. Nothing happens without it. With VESK_STALL_TRACE
-// set as well, every stall over 20 ms is written out ("vesk-stall") with the processor time the
-// main thread had in it and its monotonic bounds, to be lined up with a profiler's samples.
+// set as well, every stall over 20 ms (or over VESK_STALL_TRACE_MS) is written out ("vesk-stall")
+// with the processor time the main thread had in it and its monotonic bounds, to be lined up with
+// a profiler's samples.
 
 #include <QElapsedTimer>
 #include <QObject>
