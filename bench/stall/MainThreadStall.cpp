@@ -65,6 +65,14 @@ double threadCpuMs()
     return double(now.tv_sec) * 1e3 + now.tv_nsec / 1e6;
 }
 
+// The clock a profiler's samples are stamped with (perf record -k CLOCK_MONOTONIC).
+double monotonicSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
 // A 10 ms timer on the main thread that records the longest gap between two of its ticks, and
 // the most processor time the thread spent in one such gap. With VESK_STALL_TRACE set, each long
 // gap is written out with the monotonic time at which it ended, to be lined up with a profiler's
@@ -80,12 +88,8 @@ public:
             const double gap = m_sinceTick.nsecsElapsed() / 1e6;
             const double cpu = threadCpuMs();
             const double gapCpu = cpu - m_cpuAtTick;
-            if (trace && gap > 30) {
-                timespec now{};
-                clock_gettime(CLOCK_MONOTONIC, &now);
-                std::fprintf(stderr, "stall %.1f ms (%.1f ms busy) ending at %.3f s\n", gap, gapCpu,
-                             double(now.tv_sec) + now.tv_nsec / 1e9);
-            }
+            if (trace && gap > 30)
+                std::fprintf(stderr, "stall %.1f ms (%.1f ms busy) ending at %.3f s\n", gap, gapCpu, monotonicSeconds());
             gapMs = std::max(gapMs, gap);
             gapCpuMs = std::max(gapCpuMs, gapCpu);
             m_cpuAtTick = cpu;
@@ -104,6 +108,14 @@ private:
     QElapsedTimer m_sinceTick;
     double m_cpuAtTick = threadCpuMs();
 };
+
+// With VESK_STALL_TRACE set, the monotonic time of a moment of the run, to line the stalls up with.
+void traceMoment(const char* what)
+{
+    static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
+    if (trace)
+        std::fprintf(stderr, "%s at %.3f s\n", what, monotonicSeconds());
+}
 
 // Ten megabytes of prose-like text: words of varied length in lines.
 QString bigText()
@@ -167,16 +179,11 @@ void BM_MainThreadStall(benchmark::State& state)
 
         const qsizetype before = store->items().size();
         GapProbe probe;
-        static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
         QMimeData file;
         file.setUrls({QUrl::fromLocalFile(bigFilePath())});
         QMimeData words;
         words.setText(text);
-        if (trace) {
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            std::fprintf(stderr, "drop at %.3f s\n", double(now.tv_sec) + now.tv_nsec / 1e9);
-        }
+        traceMoment("drop");
         window->handleDrop(file);
         window->handleDrop(words);
 
@@ -235,6 +242,7 @@ void captureLongLine(benchmark::State& state, bool thenType)
         GapProbe probe;
         QElapsedTimer total;
         total.start();
+        traceMoment("capture");
         const bool taken = vesk::captureClipboard(*store, clipboard);
         bool done = false;
         while (taken && !done && total.elapsed() < 120'000) {
@@ -242,6 +250,7 @@ void captureLongLine(benchmark::State& state, bool thenType)
             done = store->items().size() == before + 1;
         }
         const double arrivedMs = total.nsecsElapsed() / 1e6;
+        traceMoment("arrived");
         vesk::bench::settle(2000);
         probe.stop();
         if (!done)

@@ -123,10 +123,12 @@ bool captureFromText(VeskStore& store, const ClipboardContent& content)
         return true;
     }
 
-    const QString text = content.text.trimmed();
+    // Trimmed where it is looked at only: the store trims what it keeps, on a worker for a long
+    // text, and a trimmed copy made here would copy megabytes while the window waits.
+    const QStringView text = QStringView(content.text).trimmed();
     if (text.isEmpty())
         return false;
-    store.addText(text, std::nullopt, noticeWhenKept(store, clipboardNoticeDetail(text)));
+    store.addText(content.text, std::nullopt, noticeWhenKept(store, clipboardNoticeDetail(text)));
     return true;
 }
 
@@ -163,7 +165,7 @@ bool captureFromPictures(VeskStore& store, std::shared_ptr<ClipboardContent> con
 
 } // namespace
 
-QString clipboardNoticeDetail(const QString& text)
+QString clipboardNoticeDetail(QStringView all)
 {
     // The first line is looked for, not every line cut out: a capture can hold megabytes.
     const auto isBreak = [](QChar c) {
@@ -171,7 +173,6 @@ QString clipboardNoticeDetail(const QString& text)
             || c == QChar::ParagraphSeparator;
     };
     constexpr qsizetype kCharacters = 80;
-    const QStringView all(text);
     const auto first = std::find_if_not(all.begin(), all.end(), isBreak);
     if (first == all.end())
         return leftGraphemes(all, kCharacters);

@@ -27,6 +27,6 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
                            std::function<void(bool)> imported = {});
 
 // The first non-empty line of text (or the whole text), cut to 80 user-perceived characters.
-QString clipboardNoticeDetail(const QString& text);
+QString clipboardNoticeDetail(QStringView text);
 
 } // namespace vesk

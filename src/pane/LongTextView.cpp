@@ -138,7 +138,12 @@ void LongTextView::append(QStringView piece)
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     const int start = cursor.position();
+    // In an edit block the cursor does not work out where it stands across its line once the
+    // text is in: that would lay out the piece's last display line, which is out of sight, for
+    // every piece.
+    cursor.beginEditBlock();
     cursor.insertText(shown);
+    cursor.endEditBlock();
     for (const qsizetype offset : continuations)
         document()->findBlock(start + int(offset)).setUserState(kContinuesLine);
 }
