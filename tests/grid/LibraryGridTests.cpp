@@ -415,9 +415,9 @@ TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
     StoreInternals::setFilteredItems(*store, {items[3], items[4]});
     EXPECT_EQ(store->selectedID(), items[3].id);
     EXPECT_EQ(store->selectedIDs(), ids({3}));
-    // A selected item that is still a result stays selected.
+    // A later list for the same text that puts another result on top takes the selection along.
     StoreInternals::setFilteredItems(*store, {items[4], items[3]});
-    EXPECT_EQ(store->selectedID(), items[3].id);
+    EXPECT_EQ(store->selectedID(), items[4].id);
     // No results: nothing to move to.
     store->setSearchText(QStringLiteral("nothing"));
     StoreInternals::setFilteredItems(*store, {});
@@ -431,6 +431,13 @@ TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
     StoreInternals::setFilteredItems(*store, {items[1]});
     EXPECT_EQ(store->selectedID(), items[2].id);
     EXPECT_EQ(store->usageScore(items[1].id, clock->now()), 0.0);
+    // So is a card only taken out of the selected set: the focus stays, the set stays empty.
+    store->setSearchText(QStringLiteral("ite"));
+    ASSERT_EQ(store->selectedID(), items[1].id);
+    grid->handleCardClick(items[1], Qt::ControlModifier);
+    StoreInternals::setFilteredItems(*store, {items[2], items[1]});
+    EXPECT_EQ(store->selectedID(), items[1].id);
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
 }
 
 TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)
