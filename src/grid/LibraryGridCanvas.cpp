@@ -49,6 +49,7 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
+        m_cardLayer.clear();
         viewport()->update();
     });
     CardPaintCache::warmUpWorkers(Theme::current());
@@ -492,11 +493,7 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
     const Theme& theme = Theme::current();
     bool captureVisible = false;
     stopFrames(); // currentLook asks for the next frame while anything still moves
-    struct Card {
-        QRectF rect;
-        qsizetype index;
-    };
-    QList<Card> cards;
+    QList<PlacedCard> cards;
     QList<CardPaintCache::BodyRequest> bodies;
     const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const bool untransformed = painter.worldTransform().type() <= QTransform::TxTranslate;
@@ -527,7 +524,12 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
         const VeskItem& item = m_state.visibleItems.at(cards[c].index);
         if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
             captureVisible = true;
-        paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
+    }
+    if (untransformed && painter.worldTransform().isIdentity() && painter.opacity() == 1.0) {
+        paintThroughLayer(painter, exposed, cards, bodies);
+    } else {
+        for (qsizetype c = 0; c < cards.size(); ++c)
+            paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
     }
     // A paint of part of the grid looks again only at the cards it reaches; cards moving
     // elsewhere still want their next frame.
@@ -552,6 +554,32 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
                 it = m_animations.erase(it);
         }
     }
+}
+
+void LibraryGridCanvas::paintThroughLayer(QPainter& painter, const QRegion& exposed, const QList<PlacedCard>& cards,
+                                          const QList<CardPaintCache::BodyRequest>& bodies)
+{
+    const Theme& theme = Theme::current();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QList<GridCardLayer::Card> layerCards;
+    layerCards.reserve(cards.size());
+    for (qsizetype c = 0; c < cards.size(); ++c) {
+        const QRectF rect = cards[c].rect;
+        const CardPaintCache::BodyRequest& body = bodies[c];
+        // The pictures come from the cache here; the card is drawn from them on the pool.
+        const auto images = std::make_shared<const CardImages>(
+            cachedCardImages(rect.size(), body.content, body.look, theme, m_paintCache, ratio, true));
+        // A tilted card lays its body out afresh: it is drawn again each time.
+        const bool tilted = images->body.isNull();
+        size_t signature = qHashMulti(0, rect.x(), rect.y(), rect.width(), rect.height(), images->shadow.cacheKey(),
+                                      images->body.cacheKey(), tilted ? ++m_tiltedDraws : 0, theme.isDark());
+        for (const double value : body.look.v)
+            signature = qHashMulti(signature, value);
+        layerCards.append({cards[c].index, reachOf(rect), signature, [rect, &body, images, &theme](QPainter& p) {
+                               paintVeskCard(p, rect, body.content, body.look, theme, nullptr, images.get());
+                           }});
+    }
+    m_cardLayer.paint(painter, exposed, viewport()->size(), ratio, layerCards);
 }
 
 void LibraryGridCanvas::updateMovingCards()

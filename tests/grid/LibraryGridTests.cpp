@@ -15,7 +15,9 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QLinearGradient>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -380,6 +382,57 @@ TEST_F(LibraryGridTest, ABrowsedGroupIsNarrowedAgainOnlyWhenTheResultsChange)
         grid->refreshNow();
         ASSERT_FALSE(shownIDs().isEmpty());
         EXPECT_EQ(shownIDs().first(), store->items().constFirst().id);
+    }
+}
+
+// The grid keeps its cards in a picture of their own and copies it onto the backdrop: the
+// window shows what drawing each card onto the backdrop gives, pictures, tints and poses alike.
+TEST_F(LibraryGridTest, CardsCopiedFromTheirPictureLookAsIfDrawnOnTheBackdrop)
+{
+    QList<VeskItem> mixed = makeItems(6);
+    mixed += makeItems(6, VeskKind::Image);
+    showGrid(mixed);
+    store->setBroughtBackIDs({items[1].id});
+    store->setSearchText(QStringLiteral("item"));
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    const QSize view = canvas->viewport()->size();
+    const auto backdrop = [&](QSize size) {
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        QLinearGradient gradient(0, 0, size.width(), size.height());
+        gradient.setColorAt(0, QColor(246, 243, 238));
+        gradient.setColorAt(1, QColor(70, 110, 190));
+        painter.fillRect(image.rect(), gradient);
+        return image;
+    };
+    for (int round = 0; round < 2; ++round) {
+        // The thumbnails arrive after the first paint.
+        QImage throughPicture = backdrop(view);
+        {
+            QPainter painter(&throughPicture);
+            canvas->paintFrame(painter, QRegion(throughPicture.rect()));
+        }
+        // Moved by a whole pixel, the painter draws each card itself.
+        QImage direct = backdrop(view + QSize(0, 1));
+        {
+            QPainter painter(&direct);
+            painter.translate(0, 1);
+            canvas->paintFrame(painter, QRegion(QRect(QPoint(0, 0), view)));
+        }
+        direct = direct.copy(0, 1, view.width(), view.height());
+        int largest = 0;
+        for (int y = 0; y < view.height(); ++y) {
+            for (int x = 0; x < view.width(); ++x) {
+                const QRgb a = throughPicture.pixel(x, y);
+                const QRgb b = direct.pixel(x, y);
+                largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                    std::abs(qBlue(a) - qBlue(b))});
+            }
+        }
+        EXPECT_LE(largest, 2) << "round " << round;
+        EXPECT_NE(throughPicture, backdrop(view)) << "the cards are painted";
+        QTRY_VERIFY(canvas->keptPictureCount() > 0);
     }
 }
 
