@@ -372,9 +372,16 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
         title = m_titles.insert(item.id, {item.title, cleanedDisplayTitle(item)});
     content.displayTitle = title->second;
     // A file's dates are read off the main thread: a new result list brings a page of cards at
-    // once, and reading their pictures' metadata here would hold up the frame.
-    if (const std::optional<VeskCardDates> dates = m_dates.knownCardDates(item)) {
+    // once, and reading their pictures' metadata here would hold up the frame. The lines made
+    // are kept: every frame and every change asks for those of every card in view, and each
+    // formats two dates in the user's time zone and checks the item's text is the one read.
+    const auto keptDates = m_dateLines.constFind(item.id);
+    if (keptDates != m_dateLines.cend() && keptDates->createdAt == item.createdAt
+        && keptDates->filePath == item.filePath && keptDates->searchableText == item.searchableText) {
+        content.dates = keptDates->lines;
+    } else if (const std::optional<VeskCardDates> dates = m_dates.knownCardDates(item)) {
         content.dates = *dates;
+        m_dateLines.insert(item.id, DateLines{item.createdAt, item.filePath, item.searchableText, *dates});
     } else {
         content.dates.importedLine = cardDatesFor(item, std::nullopt).importedLine;
         requestDates(item);
@@ -636,6 +643,12 @@ void LibraryGridCanvas::keepOnlyNearView()
             ++it;
         else
             it = m_titles.erase(it);
+    }
+    for (auto it = m_dateLines.begin(); it != m_dateLines.end();) {
+        if (near.contains(it.key()))
+            ++it;
+        else
+            it = m_dateLines.erase(it);
     }
 }
 

@@ -207,6 +207,14 @@ private:
     SerialExecutor m_dateReader;
     CardPaintCache m_paintCache;
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
+    // The date lines of cards, with what they were made from.
+    struct DateLines {
+        QDateTime createdAt;
+        std::optional<QString> filePath;
+        ItemText searchableText;
+        VeskCardDates lines;
+    };
+    QHash<QUuid, DateLines> m_dateLines;
     QCache<QUuid, QImage> m_pictures; // images, not pixmaps: the painting pool draws them
     QSet<QUuid> m_noImage;
     // Requests still on their way, so that those of cards that left the view can be withdrawn.
