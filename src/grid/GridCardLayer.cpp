@@ -106,8 +106,11 @@ void GridCardLayer::redraw(const QRegion& stale, const QList<Card>& cards)
         }
         bands.append(std::move(band));
     }
-    const auto drawBand = [this](const Band& band) {
-        QImage rows(m_image.bits() + qsizetype(band.top) * m_image.bytesPerLine(), m_image.width(), band.rows,
+    // Taken here: asking the picture for its pixels counts a change of it, which the bands'
+    // threads must not do at once.
+    uchar* const pixels = m_image.bits();
+    const auto drawBand = [this, pixels](const Band& band) {
+        QImage rows(pixels + qsizetype(band.top) * m_image.bytesPerLine(), m_image.width(), band.rows,
                     m_image.bytesPerLine(), m_image.format());
         rows.setDevicePixelRatio(m_ratio);
         QPainter painter(&rows);
