@@ -2,15 +2,16 @@
 // cards there directly gives, and only cards that changed are drawn again.
 #include "grid/GridCardLayer.h"
 
+#include "common/TestPictures.h"
+
 #include <QImage>
 #include <QLinearGradient>
+#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSet>
 
 #include <gtest/gtest.h>
-
-#include <QMutex>
-#include <QSet>
 
 namespace vesk {
 namespace {
@@ -58,20 +59,6 @@ QImage directly(const QList<TestCard>& cards)
     for (const TestCard& card : cards)
         drawCard(painter, card);
     return image;
-}
-
-int largestDifference(const QImage& a, const QImage& b)
-{
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                std::abs(qBlue(p) - qBlue(q))});
-        }
-    }
-    return largest;
 }
 
 class GridCardLayerTest : public ::testing::Test {
@@ -133,7 +120,7 @@ TEST_F(GridCardLayerTest, CopiesWhatTheCardsDrawnDirectlyGiveAndDrawsOnlyWhatCha
         drawn.clear();
         const QImage shown = throughLayer(cards);
         EXPECT_LE(drawn.size(), step.drawnAtMost) << step.what;
-        EXPECT_LE(largestDifference(shown, directly(cards)), 2) << step.what;
+        EXPECT_LE(test::largestChannelDifference(shown, directly(cards)), 2) << step.what;
     }
 }
 
@@ -148,7 +135,7 @@ TEST_F(GridCardLayerTest, APaintOfPartOfTheViewLeavesTheRestToBeDrawnWhenItIsPai
     drawn.clear();
     const QImage whole = throughLayer(cards);
     EXPECT_EQ(drawn, QSet<qsizetype>{1});
-    EXPECT_LE(largestDifference(whole, directly(cards)), 2);
+    EXPECT_LE(test::largestChannelDifference(whole, directly(cards)), 2);
 }
 
 } // namespace

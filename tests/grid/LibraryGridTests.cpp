@@ -4,6 +4,7 @@
 
 #include "common/MenuPixels.h"
 #include "common/TestEnvironment.h"
+#include "common/TestPictures.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "platform/WorkPool.h"
@@ -421,16 +422,7 @@ TEST_F(LibraryGridTest, CardsCopiedFromTheirPictureLookAsIfDrawnOnTheBackdrop)
             canvas->paintFrame(painter, QRegion(QRect(QPoint(0, 0), view)));
         }
         direct = direct.copy(0, 1, view.width(), view.height());
-        int largest = 0;
-        for (int y = 0; y < view.height(); ++y) {
-            for (int x = 0; x < view.width(); ++x) {
-                const QRgb a = throughPicture.pixel(x, y);
-                const QRgb b = direct.pixel(x, y);
-                largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                    std::abs(qBlue(a) - qBlue(b))});
-            }
-        }
-        EXPECT_LE(largest, 2) << "round " << round;
+        EXPECT_LE(test::largestChannelDifference(throughPicture, direct), 2) << "round " << round;
         EXPECT_NE(throughPicture, backdrop(view)) << "the cards are painted";
         QTRY_VERIFY(canvas->keptPictureCount() > 0);
     }
