@@ -14,6 +14,9 @@
 // key_total_max_ms, the median and the largest of all the work of one key until the next.
 // longest_gap_ms is the longest wall time between two turns of the event loop.
 //
+// With VESK_TYPING_BREAKDOWN set, each round's keys are listed with their longest stretch and
+// their whole work, and each stretch over 10 ms with its monotonic times and the widgets painted.
+//
 // Without an X display (or with another platform asked for) the benchmark starts an Xvfb of its
 // own and shows the window there.
 #include "common/BenchTemp.h"
@@ -61,6 +64,13 @@ double threadCpuMs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+double monotonicSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 double median(QList<double> values)
@@ -166,6 +176,7 @@ public:
         if (!m_timing || m_depth > 0)
             return QApplication::notify(receiver, event);
         ++m_depth;
+        const double startedAt = monotonicSeconds();
         const double before = threadCpuMs();
         const QString key = QStringLiteral("%1 %2").arg(int(event->type())).arg(
             QString::fromLatin1(receiver->metaObject()->className()));
@@ -176,7 +187,10 @@ public:
             QStringList paints;
             for (auto it = m_lastPaints.cbegin(); it != m_lastPaints.cend(); ++it)
                 paints.append(QStringLiteral("%1 %2").arg(it.key()).arg(it.value(), 0, 'f', 1));
-            std::fprintf(stderr, "long: %.1f ms event %s [%s]\n", spent, qPrintable(key), qPrintable(paints.join(QStringLiteral(", "))));
+            // The monotonic times let a profile taken with that clock (perf record -k
+            // CLOCK_MONOTONIC) be cut to this stretch.
+            std::fprintf(stderr, "long: %.1f ms at %.6f-%.6f event %s [%s]\n", spent, startedAt, monotonicSeconds(),
+                         qPrintable(key), qPrintable(paints.join(QStringLiteral(", "))));
         }
         m_lastPaints.clear();
         --m_depth;
@@ -265,6 +279,12 @@ void BM_TypingInWindow(benchmark::State& state)
                 totals.append(cost.totalMs);
             }
             roundLongest.append(longest);
+            if (timedApp()) {
+                QStringList keys;
+                for (const KeyCost& cost : costs)
+                    keys.append(QStringLiteral("%1/%2").arg(cost.longestStretchMs, 0, 'f', 1).arg(cost.totalMs, 0, 'f', 0));
+                std::fprintf(stderr, "round %d keys (longest/total ms): %s\n", round, qPrintable(keys.join(QLatin1Char(' '))));
+            }
         }
         state.SetIterationTime(double(total.nsecsElapsed()) / 1e9);
         if (TimedApplication* timed = timedApp()) {

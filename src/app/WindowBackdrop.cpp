@@ -160,15 +160,27 @@ void WindowBackdrop::paint(QPainter& painter, const QRegion& region, QSize size,
         m_mixed.setDevicePixelRatio(ratio);
     }
     m_lastGlow = glow;
-    if (glow > 0 && glow < 1)
-        mix(region, glow);
+    // Outside the glowing corners the two pictures are the same: only the corners are mixed, and
+    // the rest is copied from the picture at rest.
+    const bool between = glow > 0 && glow < 1;
+    const QRegion mixed = between ? region & glowRegion(size) : QRegion();
+    if (between)
+        mix(mixed, glow);
     const QImage& source = picture();
     // A copy is a plain blit only within one rectangle at a time; over a region of several the
     // engine would blend it in pieces on the thread pool again.
     painter.save();
-    for (const QRect& rect : region) {
-        painter.setClipRect(rect);
-        painter.drawImage(rect, source, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
+    const auto copy = [&](const QRegion& part, const QImage& from) {
+        for (const QRect& rect : part) {
+            painter.setClipRect(rect);
+            painter.drawImage(rect, from, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
+        }
+    };
+    if (between) {
+        copy(region - mixed, m_rest);
+        copy(mixed, source);
+    } else {
+        copy(region, source);
     }
     painter.restore();
 }

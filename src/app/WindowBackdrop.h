@@ -53,7 +53,8 @@ private:
     static Colours coloursOf(const Theme& theme, qreal glow);
     // Lets go of the pictures when the size, the ratio or the colours changed.
     void follow(QSize pixels, qreal ratio, const Theme& theme);
-    // Mixes the two pictures for glow into m_mixed, within region only.
+    // Mixes the two pictures for glow into m_mixed, within region only (m_mixed holds nothing
+    // outside the glow's region, where the picture at rest is copied).
     void mix(const QRegion& region, qreal glow);
 
     QImage m_rest;

@@ -49,6 +49,7 @@ LibraryGridCanvas::LibraryGridCanvas(std::shared_ptr<ThumbnailProvider> thumbnai
     connect(&m_neighbourTimer, &QTimer::timeout, this, &LibraryGridCanvas::renderNeighbours);
     connect(&Theme::current(), &Theme::appearanceChanged, this, [this] {
         m_paintCache.clear();
+        m_cardLayer.clear();
         viewport()->update();
     });
     CardPaintCache::warmUpWorkers(Theme::current());
@@ -371,9 +372,16 @@ VeskCardContent LibraryGridCanvas::contentFor(const VeskItem& item, bool askForT
         title = m_titles.insert(item.id, {item.title, cleanedDisplayTitle(item)});
     content.displayTitle = title->second;
     // A file's dates are read off the main thread: a new result list brings a page of cards at
-    // once, and reading their pictures' metadata here would hold up the frame.
-    if (const std::optional<VeskCardDates> dates = m_dates.knownCardDates(item)) {
+    // once, and reading their pictures' metadata here would hold up the frame. The lines made
+    // are kept: every frame and every change asks for those of every card in view, and each
+    // formats two dates in the user's time zone and checks the item's text is the one read.
+    const auto keptDates = m_dateLines.constFind(item.id);
+    if (keptDates != m_dateLines.cend() && keptDates->createdAt == item.createdAt
+        && keptDates->filePath == item.filePath && keptDates->searchableText == item.searchableText) {
+        content.dates = keptDates->lines;
+    } else if (const std::optional<VeskCardDates> dates = m_dates.knownCardDates(item)) {
         content.dates = *dates;
+        m_dateLines.insert(item.id, DateLines{item.createdAt, item.filePath, item.searchableText, *dates});
     } else {
         content.dates.importedLine = cardDatesFor(item, std::nullopt).importedLine;
         requestDates(item);
@@ -492,11 +500,7 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
     const Theme& theme = Theme::current();
     bool captureVisible = false;
     stopFrames(); // currentLook asks for the next frame while anything still moves
-    struct Card {
-        QRectF rect;
-        qsizetype index;
-    };
-    QList<Card> cards;
+    QList<PlacedCard> cards;
     QList<CardPaintCache::BodyRequest> bodies;
     const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const bool untransformed = painter.worldTransform().type() <= QTransform::TxTranslate;
@@ -527,7 +531,12 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
         const VeskItem& item = m_state.visibleItems.at(cards[c].index);
         if (m_state.capturePulseID && *m_state.capturePulseID == item.id)
             captureVisible = true;
-        paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
+    }
+    if (untransformed && painter.worldTransform().isIdentity() && painter.opacity() == 1.0) {
+        paintThroughLayer(painter, exposed, cards, bodies);
+    } else {
+        for (qsizetype c = 0; c < cards.size(); ++c)
+            paintVeskCard(painter, cards[c].rect, bodies[c].content, bodies[c].look, theme, &m_paintCache);
     }
     // A paint of part of the grid looks again only at the cards it reaches; cards moving
     // elsewhere still want their next frame.
@@ -552,6 +561,32 @@ void LibraryGridCanvas::paintFrame(QPainter& painter, const QRegion& exposed)
                 it = m_animations.erase(it);
         }
     }
+}
+
+void LibraryGridCanvas::paintThroughLayer(QPainter& painter, const QRegion& exposed, const QList<PlacedCard>& cards,
+                                          const QList<CardPaintCache::BodyRequest>& bodies)
+{
+    const Theme& theme = Theme::current();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QList<GridCardLayer::Card> layerCards;
+    layerCards.reserve(cards.size());
+    for (qsizetype c = 0; c < cards.size(); ++c) {
+        const QRectF rect = cards[c].rect;
+        const CardPaintCache::BodyRequest& body = bodies[c];
+        // The pictures come from the cache here; the card is drawn from them on the pool.
+        const auto images = std::make_shared<const CardImages>(
+            cachedCardImages(rect.size(), body.content, body.look, theme, m_paintCache, ratio, true));
+        // A tilted card lays its body out afresh: it is drawn again each time.
+        const bool tilted = images->body.isNull();
+        size_t signature = qHashMulti(0, rect.x(), rect.y(), rect.width(), rect.height(), images->shadow.cacheKey(),
+                                      images->body.cacheKey(), tilted ? ++m_tiltedDraws : 0, theme.isDark());
+        for (const double value : body.look.v)
+            signature = qHashMulti(signature, value);
+        layerCards.append({cards[c].index, reachOf(rect), signature, [rect, &body, images, &theme](QPainter& p) {
+                               paintVeskCard(p, rect, body.content, body.look, theme, nullptr, images.get());
+                           }});
+    }
+    m_cardLayer.paint(painter, exposed, viewport()->size(), ratio, layerCards);
 }
 
 void LibraryGridCanvas::updateMovingCards()
@@ -608,6 +643,12 @@ void LibraryGridCanvas::keepOnlyNearView()
             ++it;
         else
             it = m_titles.erase(it);
+    }
+    for (auto it = m_dateLines.begin(); it != m_dateLines.end();) {
+        if (near.contains(it.key()))
+            ++it;
+        else
+            it = m_dateLines.erase(it);
     }
 }
 

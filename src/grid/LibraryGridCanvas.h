@@ -1,6 +1,7 @@
 #pragma once
 
 #include "present/ItemDates.h"
+#include "grid/GridCardLayer.h"
 #include "grid/GridItems.h"
 #include "grid/MotionClock.h"
 #include "grid/PaintedCards.h"
@@ -125,6 +126,14 @@ private:
         bool known = false;
     };
 
+    // A card in view, where it is painted.
+    struct PlacedCard {
+        QRectF rect;
+        qsizetype index;
+    };
+    // Paints the cards through the layer that keeps them between frames.
+    void paintThroughLayer(QPainter& painter, const QRegion& exposed, const QList<PlacedCard>& cards,
+                           const QList<CardPaintCache::BodyRequest>& bodies);
     double topInset() const;
     // Starts rendering the cards of the first frame while the window is still being shown.
     void prefetchFirstFrame();
@@ -184,6 +193,9 @@ private:
     // Where the cards that were still moving when last painted lie, in viewport coordinates.
     QRegion m_movingRegion;
     PaintedCards m_paintedCards;
+    GridCardLayer m_cardLayer;
+    // Counts the tilted cards drawn, each of which tells the layer it changed.
+    size_t m_tiltedDraws = 0;
 
     // Capture pulse phase of the one pulsing card.
     bool m_captureExpanded = false;
@@ -195,6 +207,14 @@ private:
     SerialExecutor m_dateReader;
     CardPaintCache m_paintCache;
     QHash<QUuid, std::pair<QString, QString>> m_titles; // id -> (stored title, display title)
+    // The date lines of cards, with what they were made from.
+    struct DateLines {
+        QDateTime createdAt;
+        std::optional<QString> filePath;
+        ItemText searchableText;
+        VeskCardDates lines;
+    };
+    QHash<QUuid, DateLines> m_dateLines;
     QCache<QUuid, QImage> m_pictures; // images, not pixmaps: the painting pool draws them
     QSet<QUuid> m_noImage;
     // Requests still on their way, so that those of cards that left the view can be withdrawn.

@@ -69,10 +69,14 @@ LibraryGridView::LibraryGridView(VeskStore& store, QWidget* parent) : QWidget(pa
         scheduleRefresh();
     });
     connect(&store, &VeskStore::filteredItemsChanged, this, &LibraryGridView::reactToPublishedResults);
-    connect(&store, &VeskStore::selectedIDChanged, this, [this] {
-        if (!m_selectingForSearch)
-            m_selectionFollowsResults = false;
-    });
+    // The user's own choice, of a card or of the selected set (a Control-click that only takes
+    // a card out of it, Escape), ends the following: later results must not undo it.
+    for (auto signal : {&VeskStore::selectedIDChanged, &VeskStore::selectedIDsChanged}) {
+        connect(&store, signal, this, [this] {
+            if (!m_selectingForSearch)
+                m_selectionFollowsResults = false;
+        });
+    }
     refreshNow();
 }
 
@@ -218,7 +222,7 @@ void LibraryGridView::reactToSearchText()
 {
     const SearchReaction reaction = searchReactionFor(m_store.searchText(), m_store.filteredItems());
     // The list is still the previous one: the results for the new text, when published, bring
-    // the selection to their top unless it is among them.
+    // the selection to their top, and so does each later list for it (a deeper pass reorders).
     m_selectionFollowsResults = !isBlankSearch(m_store.searchText());
     if (reaction.selectID) {
         // The program, not the user, moves the selection here: no use is recorded, so typing

@@ -96,8 +96,8 @@ private:
     bool m_surfacePulse = false;
     std::optional<QUuid> m_capturePulseID;
     CoalescedCall m_refresh{this, [this] { refreshNow(); }};
-    // From a new search text until the selection is moved by anything but the search itself:
-    // the results published for that text bring the selection along.
+    // From a new search text until the selection is changed by anything but the search itself:
+    // each list published for that text brings the selection to its top.
     bool m_selectionFollowsResults = false;
     bool m_selectingForSearch = false;
     // The store's results narrowed for browsing (a group's items, "No Group", the newest), kept

@@ -12,6 +12,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <cmath>
+#include <optional>
 
 namespace vesk {
 
@@ -555,8 +556,21 @@ qreal cardBodyRenderRatio(const CardLook& look, qreal ratio)
     return ratio;
 }
 
+CardImages cachedCardImages(const QSizeF& size, const VeskCardContent& content, const CardLook& look,
+                            const Theme& theme, CardPaintCache& cache, qreal ratio, bool untransformed)
+{
+    // A card resting in a scaled pose draws both at that scale; a tilted one draws its body afresh.
+    const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
+    const qreal drawnAt = untransformed && bodyRatio != ratio ? bodyRatio : ratio;
+    CardImages images;
+    images.shadow = cache.shadow(size, cachedCardShadowRadius(look), drawnAt);
+    if (look[CardLook::Tilt] <= 0.001)
+        images.body = cache.body(content, look, size, drawnAt, theme);
+    return images;
+}
+
 void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
-                   const Theme& theme, CardPaintCache* cache)
+                   const Theme& theme, CardPaintCache* cache, const CardImages* images)
 {
     const QTransform outer = painter.worldTransform();
     painter.save();
@@ -582,15 +596,21 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     const QRectF card(-cell.width() / 2, -cell.height() / 2, cell.width(), cell.height());
     const double baseOpacity = painter.opacity() * look[CardLook::Opacity];
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    std::optional<CardImages> taken;
+    if (cache && !images) {
+        taken = cachedCardImages(cell.size(), content, look, theme, *cache, ratio,
+                                 outer.type() <= QTransform::TxTranslate);
+        images = &*taken;
+    }
 
     // Shadow: one blurred silhouette per size and blur radius, faded by painter opacity. Blurring
     // costs milliseconds, so a radius on its way between two states takes the nearer of the
     // radii the states use, and only those few are ever made.
-    const int shadowRadius = cache ? cachedCardShadowRadius(look) : int(std::lround(look[CardLook::ShadowRadius]));
+    const int shadowRadius = images ? cachedCardShadowRadius(look) : int(std::lround(look[CardLook::ShadowRadius]));
     const qreal bodyRatio = cardBodyRenderRatio(look, ratio);
     // A card resting in a scaled pose has its shadow and body rendered at that scale, and blits
     // them pixel for pixel at whole-pixel positions instead of resampling them every frame.
-    const bool restingScaled = cache && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate;
+    const bool restingScaled = images && bodyRatio != ratio && outer.type() <= QTransform::TxTranslate;
     auto blitScaled = [&](const QImage& image, const QPointF& topLeft) {
         const double scale = look[CardLook::Scale];
         const QPointF origin = outer.map(QPointF(centre.x(), centre.y() + look[CardLook::OffsetY]) + topLeft * scale);
@@ -608,13 +628,13 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
                                  [&](QPainter& p) { p.drawImage(topLeft, image); });
     };
     painter.setOpacity(baseOpacity * look[CardLook::ShadowOpacity]);
-    if (cache) {
+    if (images) {
         const double margin = CardPaintCache::shadowMargin(shadowRadius);
         const QPointF topLeft = card.topLeft() + QPointF(-margin, look[CardLook::ShadowOffsetY] - margin);
         if (restingScaled)
-            blitScaled(cache->shadow(card.size(), shadowRadius, bodyRatio), topLeft);
+            blitScaled(images->shadow, topLeft);
         else
-            drawScaled(cache->shadow(card.size(), shadowRadius, ratio), topLeft);
+            drawScaled(images->shadow, topLeft);
     } else {
         Painting::drawSoftShadow(painter, Painting::roundedRect(card, kCardCornerRadius), Theme::black(1.0),
                                  shadowRadius, QPointF(0, look[CardLook::ShadowOffsetY]));
@@ -622,11 +642,9 @@ void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent&
     painter.setOpacity(baseOpacity);
 
     if (restingScaled) {
-        blitScaled(cache->body(content, look, card.size(), bodyRatio, theme),
-                   card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
-    } else if (cache && !tilted) {
-        drawScaled(cache->body(content, look, card.size(), ratio, theme),
-                   card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
+        blitScaled(images->body, card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
+    } else if (images && !tilted) {
+        drawScaled(images->body, card.topLeft() - QPointF(kCardBodyMargin, kCardBodyMargin));
     } else {
         // A tilted card (the one under the pointer) is drawn afresh through its pose, so its text
         // is laid out at the size it shows instead of being a resampled picture of itself.

@@ -171,9 +171,19 @@ constexpr double kCardBodyMargin = 2;
 QImage renderCardBody(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                       const Theme& theme);
 
+// The pictures a cached card is drawn from: its shadow and, unless it is tilted, its body, each
+// at the ratio its pose asks for on a painter of that ratio, untransformed or not. Taken from
+// the cache on the window's thread, so that the card can then be drawn on another.
+struct CardImages {
+    QImage shadow;
+    QImage body;
+};
+CardImages cachedCardImages(const QSizeF& size, const VeskCardContent& content, const CardLook& look,
+                            const Theme& theme, CardPaintCache& cache, qreal ratio, bool untransformed);
+
 // Paints one card into `cell` (its untransformed frame in the painter's coordinates), through
-// the cache when one is given.
+// the cache when one is given, or from the pictures taken from it (then on any thread).
 void paintVeskCard(QPainter& painter, const QRectF& cell, const VeskCardContent& content, const CardLook& look,
-                   const Theme& theme, CardPaintCache* cache = nullptr);
+                   const Theme& theme, CardPaintCache* cache = nullptr, const CardImages* images = nullptr);
 
 } // namespace vesk

@@ -60,14 +60,8 @@ SearchReaction searchReactionFor(const QString& newSearchText, const QList<VeskI
 std::optional<QUuid> focusForPublishedResults(const QString& searchText, const QList<VeskItem>& results,
                                               const std::optional<QUuid>& focusedID)
 {
-    if (isBlankSearch(searchText) || results.isEmpty())
+    if (isBlankSearch(searchText) || results.isEmpty() || focusedID == results.first().id)
         return std::nullopt;
-    if (focusedID) {
-        for (const VeskItem& item : results) {
-            if (item.id == *focusedID)
-                return std::nullopt;
-        }
-    }
     return results.first().id;
 }
 

@@ -70,9 +70,10 @@ struct SearchReaction {
 };
 SearchReaction searchReactionFor(const QString& newSearchText, const QList<VeskItem>& filteredItems);
 
-// The item to focus when results for a search are published: their top item when the focused
-// one is not among them, so the preview never shows an item that is not a result. None while
-// browsing, for an empty list, or when the focused item is a result.
+// The item to focus when results for a search are published while the selection follows the
+// typing: their top item, also when the focused one is among them further down (a later pass
+// reorders what a quick first one found), so the preview shows the top card. None while
+// browsing, for an empty list, or when the top item is focused already.
 std::optional<QUuid> focusForPublishedResults(const QString& searchText, const QList<VeskItem>& results,
                                               const std::optional<QUuid>& focusedID);
 

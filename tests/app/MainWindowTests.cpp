@@ -215,6 +215,38 @@ TEST_F(MainWindowTest, ReturnWithoutHitsKeepsFocusAndWithHitsSelectsTheTopHit)
     EXPECT_FALSE(view.state().searchFieldIsFocused());
 }
 
+TEST_F(MainWindowTest, WhileTypingTheSelectionAndThePaneFollowTheTopOfEachListOfResults)
+{
+    // The test publishes each list of results itself: the store's own passes never come.
+    useStoreWithoutSearchPasses();
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    const VeskItem plan = makeItem(QStringLiteral("budget plan"), 1000);
+    const VeskItem planner = makeItem(QStringLiteral("planner notes"), 2000);
+    const VeskItem photos = makeItem(QStringLiteral("holiday photos"), 3000);
+    StoreInternals::setItems(*store, {photos, planner, plan});
+    StoreInternals::setFilteredItems(*store, {photos, planner, plan});
+    const auto shown = [&]() -> std::optional<QUuid> {
+        const auto* preview = view.findChild<VeskPreview*>();
+        return preview && preview->item() ? std::optional<QUuid>(preview->item()->id) : std::nullopt;
+    };
+
+    QTest::keyClicks(view.header()->searchField()->lineEdit(), QStringLiteral("plan"));
+    // The quick first results, then a deeper pass that puts another of them on top.
+    StoreInternals::setFilteredItems(*store, {planner, plan});
+    EXPECT_EQ(store->selectedID(), planner.id);
+    StoreInternals::setFilteredItems(*store, {plan, planner});
+    EXPECT_EQ(store->selectedID(), plan.id);
+    EXPECT_EQ(store->selectedIDs(), QSet<QUuid>({plan.id}));
+    QTRY_COMPARE(shown(), std::optional<QUuid>(plan.id));
+
+    // A card the user picks stays picked however the results change after it.
+    store->select(planner.id);
+    StoreInternals::setFilteredItems(*store, {plan, planner, photos});
+    EXPECT_EQ(store->selectedID(), planner.id);
+    QTRY_COMPARE(shown(), std::optional<QUuid>(planner.id));
+}
+
 TEST_F(MainWindowTest, SummonNotificationFocusesTheSearchField)
 {
     int captures = 0;

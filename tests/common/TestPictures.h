@@ -1,5 +1,6 @@
 #pragma once
-// Pictures whose halves tell which way a decoder or a thumbnailer turned them.
+// Pictures whose halves tell which way a decoder or a thumbnailer turned them, and how far two
+// paintings of the same thing lie apart.
 
 #include <QImage>
 
@@ -10,5 +11,8 @@ QImage halvesImage(int width, int height);
 
 bool isReddish(QRgb pixel);
 bool isBluish(QRgb pixel);
+
+// The largest difference of a colour channel between two pictures of the same size, in levels.
+int largestChannelDifference(const QImage& a, const QImage& b);
 
 } // namespace vesk::test

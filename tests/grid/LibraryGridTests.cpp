@@ -4,6 +4,7 @@
 
 #include "common/MenuPixels.h"
 #include "common/TestEnvironment.h"
+#include "common/TestPictures.h"
 #include "platform/Clock.h"
 #include "platform/Settings.h"
 #include "platform/WorkPool.h"
@@ -15,7 +16,9 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QLinearGradient>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -383,6 +386,48 @@ TEST_F(LibraryGridTest, ABrowsedGroupIsNarrowedAgainOnlyWhenTheResultsChange)
     }
 }
 
+// The grid keeps its cards in a picture of their own and copies it onto the backdrop: the
+// window shows what drawing each card onto the backdrop gives, pictures, tints and poses alike.
+TEST_F(LibraryGridTest, CardsCopiedFromTheirPictureLookAsIfDrawnOnTheBackdrop)
+{
+    QList<VeskItem> mixed = makeItems(6);
+    mixed += makeItems(6, VeskKind::Image);
+    showGrid(mixed);
+    store->setBroughtBackIDs({items[1].id});
+    store->setSearchText(QStringLiteral("item"));
+    grid->refreshNow();
+    LibraryGridCanvas* canvas = grid->canvas();
+    const QSize view = canvas->viewport()->size();
+    const auto backdrop = [&](QSize size) {
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        QLinearGradient gradient(0, 0, size.width(), size.height());
+        gradient.setColorAt(0, QColor(246, 243, 238));
+        gradient.setColorAt(1, QColor(70, 110, 190));
+        painter.fillRect(image.rect(), gradient);
+        return image;
+    };
+    for (int round = 0; round < 2; ++round) {
+        // The thumbnails arrive after the first paint.
+        QImage throughPicture = backdrop(view);
+        {
+            QPainter painter(&throughPicture);
+            canvas->paintFrame(painter, QRegion(throughPicture.rect()));
+        }
+        // Moved by a whole pixel, the painter draws each card itself.
+        QImage direct = backdrop(view + QSize(0, 1));
+        {
+            QPainter painter(&direct);
+            painter.translate(0, 1);
+            canvas->paintFrame(painter, QRegion(QRect(QPoint(0, 0), view)));
+        }
+        direct = direct.copy(0, 1, view.width(), view.height());
+        EXPECT_LE(test::largestChannelDifference(throughPicture, direct), 2) << "round " << round;
+        EXPECT_NE(throughPicture, backdrop(view)) << "the cards are painted";
+        QTRY_VERIFY(canvas->keptPictureCount() > 0);
+    }
+}
+
 TEST_F(LibraryGridTest, TypingSelectsTheTopResultWithoutRecordingAUse)
 {
     showGrid(makeItems(5));
@@ -415,9 +460,9 @@ TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
     StoreInternals::setFilteredItems(*store, {items[3], items[4]});
     EXPECT_EQ(store->selectedID(), items[3].id);
     EXPECT_EQ(store->selectedIDs(), ids({3}));
-    // A selected item that is still a result stays selected.
+    // A later list for the same text that puts another result on top takes the selection along.
     StoreInternals::setFilteredItems(*store, {items[4], items[3]});
-    EXPECT_EQ(store->selectedID(), items[3].id);
+    EXPECT_EQ(store->selectedID(), items[4].id);
     // No results: nothing to move to.
     store->setSearchText(QStringLiteral("nothing"));
     StoreInternals::setFilteredItems(*store, {});
@@ -431,6 +476,13 @@ TEST_F(LibraryGridTest, PublishedResultsBringTheSelectionToTheirTop)
     StoreInternals::setFilteredItems(*store, {items[1]});
     EXPECT_EQ(store->selectedID(), items[2].id);
     EXPECT_EQ(store->usageScore(items[1].id, clock->now()), 0.0);
+    // So is a card only taken out of the selected set: the focus stays, the set stays empty.
+    store->setSearchText(QStringLiteral("ite"));
+    ASSERT_EQ(store->selectedID(), items[1].id);
+    grid->handleCardClick(items[1], Qt::ControlModifier);
+    StoreInternals::setFilteredItems(*store, {items[2], items[1]});
+    EXPECT_EQ(store->selectedID(), items[1].id);
+    EXPECT_TRUE(store->selectedIDs().isEmpty());
 }
 
 TEST_F(LibraryGridTest, BannerAndEmptyStateFollowTheResults)

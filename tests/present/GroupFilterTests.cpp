@@ -84,7 +84,7 @@ TEST(GroupFilter, SearchReactionPicksTheCurrentTopOrResetsThePulse)
     EXPECT_TRUE(cleared.resetPulse);
 }
 
-TEST(GroupFilter, PublishedResultsBringTheFocusToTheirTopUnlessItIsAmongThem)
+TEST(GroupFilter, PublishedResultsBringTheFocusToTheirTop)
 {
     const QList<VeskItem> items = library(3);
     const QUuid outside = QUuid::createUuid();
@@ -97,7 +97,8 @@ TEST(GroupFilter, PublishedResultsBringTheFocusToTheirTopUnlessItIsAmongThem)
     const Case cases[] = {
         {QStringLiteral("a"), items, outside, items.first().id},
         {QStringLiteral("a"), items, std::nullopt, items.first().id},
-        {QStringLiteral("a"), items, items[2].id, std::nullopt},
+        {QStringLiteral("a"), items, items[2].id, items.first().id},
+        {QStringLiteral("a"), items, items.first().id, std::nullopt},
         {QStringLiteral("a"), {}, outside, std::nullopt},
         {QStringLiteral(" \n"), items, outside, std::nullopt},
     };
