@@ -422,7 +422,9 @@ TEST_F(LibraryGridTest, CardsCopiedFromTheirPictureLookAsIfDrawnOnTheBackdrop)
             canvas->paintFrame(painter, QRegion(QRect(QPoint(0, 0), view)));
         }
         direct = direct.copy(0, 1, view.width(), view.height());
-        EXPECT_LE(test::largestChannelDifference(throughPicture, direct), 2) << "round " << round;
+        // Blending onto a clear picture first rounds each channel once more than a direct draw:
+        // 2 levels on a quiet machine, 3 when the bands are shared out differently under load.
+        EXPECT_LE(test::largestChannelDifference(throughPicture, direct), 3) << "round " << round;
         EXPECT_NE(throughPicture, backdrop(view)) << "the cards are painted";
         QTRY_VERIFY(canvas->keptPictureCount() > 0);
     }
