@@ -66,9 +66,7 @@ void useOnce(vesk::VeskStore& store, LibraryGenerator& words, int round)
 void BM_MemoryAfterUse(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    const int rounds = qEnvironmentVariableIsEmpty("VESK_MEMORY_ROUNDS")
-        ? 40
-        : std::max(2, qEnvironmentVariableIntValue("VESK_MEMORY_ROUNDS"));
+    const int rounds = vesk::bench::memoryRounds(40);
     // Captures write into the library: a copy.
     const auto folder = vesk::bench::copiedLibrary(count);
     if (!folder) {

@@ -9,6 +9,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vesk::bench {
@@ -35,6 +36,13 @@ MemoryCount countMemory(bool trim)
         count.trimmedMiB = residentMiB();
     }
     return count;
+}
+
+int memoryRounds(int fallback)
+{
+    return qEnvironmentVariableIsEmpty("VESK_MEMORY_ROUNDS")
+        ? fallback
+        : std::max(2, qEnvironmentVariableIntValue("VESK_MEMORY_ROUNDS"));
 }
 
 Expected<QString, QString> copiedLibrary(int count)

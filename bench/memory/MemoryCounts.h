@@ -33,6 +33,9 @@ struct MemoryCount {
 // the user would see.
 MemoryCount countMemory(bool trim);
 
+// The number of rounds of use: VESK_MEMORY_ROUNDS when set (two at least), else fallback.
+int memoryRounds(int fallback);
+
 // A copy of the generated library of count items in the run's folder (captures write into it).
 Expected<QString, QString> copiedLibrary(int count);
 
