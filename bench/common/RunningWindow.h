@@ -14,7 +14,8 @@ class VeskStore;
 namespace vesk::bench {
 
 // Runs the event loop for ms milliseconds, as the application waits: processEvents with a time
-// limit never sleeps, and a main thread that spins takes the cores from the workers.
+// limit never sleeps, and a main thread that spins takes the cores from the workers. What was
+// deleted later meanwhile is deleted on return, as the application's loop deletes it.
 void settle(int ms);
 
 // A store with the application's services (user defaults in memory) over the library in folder,

@@ -9,9 +9,9 @@
 // a peak of 1.1 GB at most and the rounds adding next to nothing (caches bounded); at 300,000
 // items a peak of 3 GB at most. VESK_MEMORY_ROUNDS sets the number of rounds
 // (40 by default, about a minute and a half).
+#include "MemoryCounts.h"
+
 #include "common/BenchTemp.h"
-#include "common/RunningWindow.h"
-#include "common/ProcessMemory.h"
 #include "LibraryGenerator.h"
 #include "platform/SystemMemory.h"
 #include "store/VeskStore.h"
@@ -21,39 +21,20 @@
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
 #include <algorithm>
-#include <cmath>
 #include <memory>
 #include <utility>
 
 namespace {
 
 using vesk::bench::LibraryGenerator;
-
 using vesk::bench::settle;
-
-// Longer than the window waits for a quiet moment before it hands free memory back and lets go of
-// its caches (two seconds): both counts are taken as a user who stopped for a moment finds them.
-constexpr int kQuietMs = 3000;
-
-double residentMiB()
-{
-    return double(vesk::bench::statusKilobytes("VmRSS:")) / 1024.0;
-}
 
 // The resident size, then the same after the allocator handed back its free pages.
 std::pair<double, double> residentPair()
 {
-    const double held = residentMiB();
-    malloc_trim(0);
-    return {held, residentMiB()};
-}
-
-double peakMiB()
-{
-    return double(vesk::bench::statusKilobytes("VmHWM:")) / 1024.0;
+    const vesk::bench::MemoryCount count = vesk::bench::countMemory(true);
+    return {count.residentMiB, count.trimmedMiB};
 }
 
 // One round of use: what someone looking for things and jotting them down does in a few seconds.
@@ -85,18 +66,11 @@ void useOnce(vesk::VeskStore& store, LibraryGenerator& words, int round)
 void BM_MemoryAfterUse(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    const int rounds = qEnvironmentVariableIsEmpty("VESK_MEMORY_ROUNDS")
-        ? 40
-        : std::max(2, qEnvironmentVariableIntValue("VESK_MEMORY_ROUNDS"));
-    const auto generated = vesk::bench::cachedGeneratedLibrary(count);
-    if (!generated) {
-        state.SkipWithError(qPrintable(generated.error()));
-        return;
-    }
+    const int rounds = vesk::bench::memoryRounds(40);
     // Captures write into the library: a copy.
-    const QString folder = QDir(vesk::bench::benchRunFolder()).filePath(QStringLiteral("library-%1").arg(count));
-    if (auto copied = vesk::bench::copyLibraryDatabase(*generated, folder); !copied) {
-        state.SkipWithError(qPrintable(copied.error()));
+    const auto folder = vesk::bench::copiedLibrary(count);
+    if (!folder) {
+        state.SkipWithError(qPrintable(folder.error()));
         return;
     }
     std::pair<double, double> start, half, after;
@@ -106,26 +80,12 @@ void BM_MemoryAfterUse(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         // Settled for what start-up leaves running in the background.
-        auto running = std::make_unique<vesk::bench::RunningWindow>(folder, 3000);
+        std::unique_ptr<vesk::bench::RunningWindow> running = vesk::bench::settledWindow(*folder);
         vesk::VeskStore* const store = &running->store();
-        // Started means searchable: on a busy machine the index may still be building when the
-        // rest of start-up has ended, and its memory would otherwise count as growth under use.
-        while (!store->searchReady())
-            settle(50);
-        // And settled: what start-up still does in the background once search is ready (card
-        // thumbnails, the near-duplicate index, the dictionary) can take a while on a busy
-        // machine; the count waits until the resident size stays within 1 % over a rest.
-        for (double before = residentMiB(), waited = 0; waited < 120'000; waited += kQuietMs) {
-            settle(kQuietMs);
-            const double now = residentMiB();
-            if (std::abs(now - before) < before / 100)
-                break;
-            before = now;
-        }
         // The script's own words are made before the first count, after start-up's peak: their
         // few megabytes are no part of the window's use.
         LibraryGenerator words(5);
-        startPeak = peakMiB();
+        startPeak = vesk::bench::peakMiB();
         start = residentPair();
 
         for (int round = 0; round < rounds; ++round) {
@@ -133,10 +93,10 @@ void BM_MemoryAfterUse(benchmark::State& state)
             if (round + 1 == rounds / 2)
                 half = residentPair();
         }
-        settle(kQuietMs);
+        settle(vesk::bench::kQuietMs);
         after = residentPair();
         // Before the window goes: what it frees on the way out is no part of its use.
-        peak = peakMiB();
+        peak = vesk::bench::peakMiB();
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         running.reset();
     }
@@ -158,6 +118,8 @@ int main(int argc, char** argv)
 {
     // As the application starts.
     vesk::configureAllocator();
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     const QString run = vesk::bench::benchRunFolder();
     for (const char* name : {"VESK_DATA_DIR", "VESK_CONFIG_DIR", "VESK_CLOUD_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
                              "XDG_CACHE_HOME"}) {

@@ -5,7 +5,7 @@
 
 namespace vesk {
 
-// Shared by the two picture caches (runs on their workers).
+// Shared by the picture caches (runs on their workers).
 
 // The picture in a cache file, or a null image when the file is missing or does not decode.
 QImage readCacheImage(const QString& filePath);

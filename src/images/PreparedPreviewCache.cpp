@@ -14,10 +14,6 @@ namespace vesk {
 
 namespace {
 
-// The pane shows one item at a time; the previews of the last few items opened stay at hand, the
-// others are read back from their files. Half a gigabyte of them grew with every picture opened.
-constexpr int kMemoryBudgetKilobytes = 96 * 1024;
-
 QString memoryKey(const QUuid& id)
 {
     return QString::number(PreparedPreviewCache::kCacheVersion) + QLatin1Char('-') + uuidString(id);
@@ -25,11 +21,12 @@ QString memoryKey(const QUuid& id)
 
 } // namespace
 
-PreparedPreviewCache::PreparedPreviewCache(QString folder, std::shared_ptr<ThumbnailProvider> thumbnails)
+PreparedPreviewCache::PreparedPreviewCache(QString folder, std::shared_ptr<ThumbnailProvider> thumbnails,
+                                           int budgetKilobytes)
     : m_folder(std::move(folder))
     , m_thumbnails(std::move(thumbnails))
 {
-    m_memory.setMaxCost(kMemoryBudgetKilobytes);
+    m_memory.setMaxCost(budgetKilobytes);
 }
 
 PreparedPreviewCache::~PreparedPreviewCache()
@@ -100,6 +97,17 @@ QImage PreparedPreviewCache::prepareNow(const VeskItem& item, bool* madeNew)
     m_memory.insert(key, new QImage(prepared), cacheCost(prepared));
     *madeNew = true;
     return prepared;
+}
+
+void PreparedPreviewCache::releaseCaches()
+{
+    // The memory is touched only on the worker.
+    (void)m_executor.run([this] { m_memory.clear(); });
+}
+
+int PreparedPreviewCache::keptKilobytes()
+{
+    return m_executor.run([this] { return int(m_memory.totalCost()); }).result();
 }
 
 QFuture<void> PreparedPreviewCache::removePreparedPreview(const QUuid& id)

@@ -17,8 +17,13 @@ namespace vesk {
 // answers with the thumbnail cache's picture at 1400, which it does not keep.
 class PreparedPreviewCache final : public PreparedPreviewProvider {
 public:
+    // The pane shows one item at a time and holds the picture it shows itself: the pictures of the
+    // last three photographs opened stay at hand, the others are read back from their files.
+    static constexpr int kMemoryBudgetKilobytes = 32 * 1024;
+
     // `thumbnails` answers the fallback; it may be null (then the fallback is nothing).
-    PreparedPreviewCache(QString folder, std::shared_ptr<ThumbnailProvider> thumbnails);
+    PreparedPreviewCache(QString folder, std::shared_ptr<ThumbnailProvider> thumbnails,
+                         int budgetKilobytes = kMemoryBudgetKilobytes);
     ~PreparedPreviewCache() override;
 
     // The data folder's "PreparedPreviews".
@@ -34,6 +39,11 @@ public:
     // Forgets the item's picture in memory and deletes its files, those of older versions too:
     // a deleted item leaves no copy of its picture behind.
     QFuture<void> removePreparedPreview(const QUuid& id) override;
+
+    // Lets go of the pictures kept in memory; later requests read them back from their files.
+    void releaseCaches() override;
+    // What the pictures kept in memory take, in kilobytes; waits for the requests before it.
+    int keptKilobytes();
 
     QString previewFileFor(const QUuid& id) const;
     QString folder() const { return m_folder; }

@@ -60,6 +60,9 @@ class PreparedPreviewProvider {
 public:
     virtual ~PreparedPreviewProvider() = default;
     virtual QFuture<void> removePreparedPreview(const QUuid& id) = 0;
+    // Lets go of the pictures kept in memory only to answer sooner, once nothing has asked for a
+    // while; later requests give the same pictures, read again from their files.
+    virtual void releaseCaches() {}
 };
 
 // Recovery snapshots of the database and the managed files.

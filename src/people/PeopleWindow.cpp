@@ -88,7 +88,12 @@ VeskFaceClusterInspector::VeskFaceClusterInspector(VeskStore& store, QWidget* pa
     connect(&Theme::current(), &Theme::appearanceChanged, this, &VeskFaceClusterInspector::scheduleRebuild);
 }
 
-VeskFaceClusterInspector::~VeskFaceClusterInspector() = default;
+VeskFaceClusterInspector::~VeskFaceClusterInspector()
+{
+    // Its tiles were the only ones to show face previews; the next window cuts them again.
+    if (m_store)
+        m_store->releaseFacePreviews();
+}
 
 void VeskFaceClusterInspector::scheduleRebuild()
 {

@@ -96,6 +96,9 @@ public:
     // The face cut from its photo, or a null image. A miss starts decoding the photo off the main
     // thread, cutting every face of it at once; facePreviewsChanged() tells when they are ready.
     QImage facePreviewImage(const QUuid& faceID);
+    // Lets go of the previews cut so far, once nothing shows them: each is a quarter of a megabyte
+    // at most, one for every face the People window ever showed.
+    void releaseFacePreviews();
     // Waits until no photo is being cut; what was cut reaches the caches with the next events.
     void waitForFacePreviews();
 

@@ -47,6 +47,14 @@ QImage FaceLibrary::facePreviewImage(const QUuid& faceID)
     return {};
 }
 
+void FaceLibrary::releaseFacePreviews()
+{
+    assertMainThread();
+    // Swapped with an empty one: clear() would keep the table's buckets. Faces known to have no
+    // preview stay known, so their photos are not decoded again for nothing.
+    QHash<QUuid, QImage>().swap(m_facePreviewCache);
+}
+
 void FaceLibrary::waitForFacePreviews()
 {
     if (m_facePreviewPool)

@@ -44,6 +44,8 @@ void VeskStore::cancelFaceBackfill() { m_faces->cancelFaceBackfill(); }
 
 QImage VeskStore::facePreviewImage(const QUuid& faceID) { return m_faces->facePreviewImage(faceID); }
 
+void VeskStore::releaseFacePreviews() { m_faces->releaseFacePreviews(); }
+
 void StoreInternals::waitForFacePreviews(VeskStore& store) { store.m_faces->waitForFacePreviews(); }
 
 bool VeskStore::createPersonPool(const QString& name, const QUuid& faceID)

@@ -257,6 +257,8 @@ public:
     void removeFaceData(const QSet<QUuid>& itemIDs);
     void clearFaceData();
     QImage facePreviewImage(const QUuid& faceID);
+    // The People window lets go of the face previews it had shown when it closes.
+    void releaseFacePreviews();
     [[nodiscard]] bool createPersonPool(const QString& name, const QUuid& faceID);
     [[nodiscard]] bool renamePersonPool(const QUuid& poolID, const QString& newName);
     [[nodiscard]] bool mergePersonPools(const QUuid& sourceID, const QUuid& targetID);

@@ -69,12 +69,17 @@ void VeskStore::makeLibraryItems()
     connect(library, &LibraryItems::filteredItemsChanged, release, note);
     connect(library, &LibraryItems::searchReadyChanged, release, note);
     connect(this, &VeskStore::startupFinished, release, note);
+    // Opening an item makes and drops the pane's pictures, texts and players.
+    connect(this, &VeskStore::selectedIDChanged, release, note);
     if (const std::shared_ptr<EmbeddingEngine> embeddings = m_services.embeddings)
         release->alsoRelease([embeddings] { embeddings->releaseCaches(); });
     // Every picture a search showed stays in memory up to the cache's budget; the cards in view
     // keep their own copies, and the rest are read again from their files.
     if (const std::shared_ptr<ThumbnailProvider> thumbnails = m_services.thumbnails)
         release->alsoRelease([thumbnails] { thumbnails->releaseCaches(); });
+    // The pane holds the picture it shows; those of photographs opened before are read again.
+    if (const std::shared_ptr<PreparedPreviewProvider> previews = m_services.preparedPreviews)
+        release->alsoRelease([previews] { previews->releaseCaches(); });
 }
 
 } // namespace vesk

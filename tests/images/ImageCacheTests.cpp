@@ -3,6 +3,7 @@
 #include "platform/Uuid.h"
 #include "images/PreparedPreviewCache.h"
 #include "images/ThumbnailCache.h"
+#include "images/ThumbnailLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,9 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 using namespace vesk;
 
@@ -112,29 +116,107 @@ TEST(ThumbnailCache, AWithdrawnRequestIsCancelledForWhatWaitsOnIt)
 }
 
 // Letting go of what is in memory gives the same answers, now from the file: a file replaced
-// meanwhile shows which of the two answered.
-TEST(ThumbnailCache, AReleaseAnswersFromTheFileInstead)
+// meanwhile shows which of the two answered. For the card thumbnails and the pane's prepared
+// pictures alike.
+TEST(PictureCaches, AReleaseAnswersFromTheFileInstead)
 {
+    // Asks the cache for the item's picture, or, given a picture, writes it as the cache's file
+    // of the item; with neither, lets go of what is in memory.
+    using Cache = std::function<QImage(const VeskItem& item, const QImage* replacement, bool release)>;
+    const auto thumbnails = [] {
+        auto cache = std::make_shared<ThumbnailCache>(QDir(test::makeTempDirectory()).filePath("Thumbnails"));
+        return Cache([cache](const VeskItem& item, const QImage* replacement, bool release) {
+            cache->waitForIdle();
+            if (replacement)
+                EXPECT_TRUE(replacement->save(cache->fileFor(item.id), "PNG"));
+            else if (release)
+                cache->releaseCaches();
+            else
+                return resultOf(cache->thumbnail(item, 520));
+            return QImage();
+        });
+    };
+    const auto previews = [] {
+        auto cache = std::make_shared<PreparedPreviewCache>(
+            QDir(test::makeTempDirectory()).filePath("PreparedPreviews"), nullptr);
+        return Cache([cache](const VeskItem& item, const QImage* replacement, bool release) {
+            cache->waitForIdle();
+            if (replacement)
+                EXPECT_TRUE(replacement->save(cache->previewFileFor(item.id), "PNG"));
+            else if (release)
+                cache->releaseCaches();
+            else
+                return resultOf(cache->preparedImage(item));
+            return QImage();
+        });
+    };
     struct Case {
+        const char* label;
+        std::function<Cache()> make;
         bool released;
-        bool fromFile;
     };
     const QColor onDisk(200, 40, 40);
-    const Case cases[] = {{false, false}, {true, true}};
+    const Case cases[] = {
+        {"thumbnails kept", thumbnails, false},
+        {"thumbnails released", thumbnails, true},
+        {"prepared previews kept", previews, false},
+        {"prepared previews released", previews, true},
+    };
     for (const Case& c : cases) {
         const QString sources = test::makeTempDirectory();
-        ThumbnailCache cache(QDir(test::makeTempDirectory()).filePath("Thumbnails"));
+        const Cache cache = c.make();
         const VeskItem item = itemWithFile(writePicture(sources, "small.jpg", {80, 60}));
-        const QImage first = resultOf(cache.thumbnail(item, 520));
-        ASSERT_FALSE(first.isNull());
-        cache.waitForIdle();
+        const QImage first = cache(item, nullptr, false);
+        ASSERT_FALSE(first.isNull()) << c.label;
         QImage replaced(80, 60, QImage::Format_RGB32);
         replaced.fill(onDisk);
-        ASSERT_TRUE(replaced.save(cache.fileFor(item.id), "PNG"));
+        cache(item, &replaced, false);
         if (c.released)
-            cache.releaseCaches();
-        const QImage answered = resultOf(cache.thumbnail(item, 520));
-        EXPECT_EQ(answered.pixelColor(40, 30), c.fromFile ? onDisk : first.pixelColor(40, 30)) << c.released;
+            cache(item, nullptr, true);
+        const QImage answered = cache(item, nullptr, false);
+        EXPECT_EQ(answered.pixelColor(40, 30), c.released ? onDisk : first.pixelColor(40, 30)) << c.label;
+    }
+}
+
+// Opening one picture or file after another keeps only what fits the cache's budget in memory,
+// the last one among it.
+TEST(PictureCaches, StayWithinTheirBudgetWhenOverfilled)
+{
+    static constexpr int kBudgetKilobytes = 4096;
+    // Asks for the picture of a file of 800 by 800 (2,500 kB in memory) and answers what the
+    // cache then keeps.
+    using Fill = std::function<int(const QString& path)>;
+    struct Case {
+        const char* label;
+        std::function<Fill()> make;
+    };
+    const Case cases[] = {
+        {"file thumbnails",
+         [] {
+             auto loader = std::make_shared<ThumbnailLoader>(kBudgetKilobytes);
+             return Fill([loader](const QString& path) {
+                 EXPECT_FALSE(loader->thumbnail(path, {800, 800}).result().isIcon()) << path.toStdString();
+                 return loader->keptKilobytes();
+             });
+         }},
+        {"prepared previews",
+         [] {
+             auto cache = std::make_shared<PreparedPreviewCache>(
+                 QDir(test::makeTempDirectory()).filePath("PreparedPreviews"), nullptr, kBudgetKilobytes);
+             return Fill([cache](const QString& path) {
+                 EXPECT_FALSE(resultOf(cache->preparedImage(itemWithFile(path))).isNull()) << path.toStdString();
+                 return cache->keptKilobytes();
+             });
+         }},
+    };
+    for (const Case& c : cases) {
+        const QString sources = test::makeTempDirectory();
+        const Fill fill = c.make();
+        int kept = 0;
+        for (int i = 0; i < 6; ++i)
+            kept = fill(writePicture(sources, QStringLiteral("picture-%1.png").arg(i), {800, 800}));
+        EXPECT_LE(kept, kBudgetKilobytes) << c.label;
+        EXPECT_GE(kept, 800 * 800 * 4 / 1024) << c.label << ": the last one stays";
     }
 }
 

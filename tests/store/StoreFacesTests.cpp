@@ -130,7 +130,7 @@ TEST_F(StoreFaces, ReplacingAnItemsFacesDropsTheirIgnoreMarksAndKeepsOthersInOrd
     EXPECT_EQ(store->faceRecordsCache(), QList<VeskFaceRecord>{b});
 }
 
-TEST_F(StoreFaces, PreviewsAreCutOnceAPhotoOffTheMainThreadAndKeptUntilTheirFaceGoes)
+TEST_F(StoreFaces, PreviewsAreCutOnceAPhotoOffTheMainThreadAndKeptUntilTheirFaceOrTheirViewGoes)
 {
     // A 400 x 400 photo with two faces, one 100 pixels square (136 with its margin) and one too
     // small to cut, and a third face whose item has no file.
@@ -167,6 +167,15 @@ TEST_F(StoreFaces, PreviewsAreCutOnceAPhotoOffTheMainThreadAndKeptUntilTheirFace
     StoreInternals::waitForFacePreviews(*store);
     drainEvents();
     EXPECT_EQ(ready.count(), 1);
+
+    // Released when nothing shows them any more, and cut again at the next request.
+    QImage again(400, 400, QImage::Format_RGB32);
+    again.fill(Qt::darkCyan);
+    ASSERT_TRUE(again.save(*photo.filePath, "PNG"));
+    store->releaseFacePreviews();
+    EXPECT_TRUE(store->facePreviewImage(big.id).isNull());
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_FALSE(store->facePreviewImage(big.id).isNull());
 
     // A new detection of the photo takes the old previews with it.
     store->cacheFaceRecords(photo.id, {face(photo.id, 0)});
