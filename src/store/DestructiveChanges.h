@@ -1,16 +1,21 @@
 #pragma once
 
+#include "platform/Expected.h"
+
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QUuid>
 #include <functional>
+#include <optional>
 #include <memory>
 
 namespace vesk {
 
 class DestructiveChangesHost;
 class LibraryGroups;
+class SQLiteDatabase;
+struct DatabaseError;
 class RecoverySnapshotService;
 class SecretStore;
 class ThumbnailProvider;
@@ -22,7 +27,11 @@ struct VeskItem;
 // meanwhile running() is true and the window goes on, while the store refuses further deletes,
 // clears, edits and captures with a notice. The library file is changed before memory:
 // a delete the file refuses changes nothing, since its rows would bring the items back at the next
-// start. A change still waiting when this object goes is dropped with it.
+// start. The rows of a delete or a clear are deleted by the worker that writes beside the main
+// connection (a long note's pages, or a whole library, take a while to free, and the commit waits
+// for the disk), the change still running meanwhile; the items leave memory once that is done.
+// A change still waiting when this object goes is dropped with it (rows a worker deleted stay
+// deleted; the managed folder's sweep takes the files they leave).
 class DestructiveChanges : public QObject {
     Q_OBJECT
 
@@ -59,8 +68,14 @@ private:
     // true when it waits.
     bool afterSnapshot(const QString& reason, std::function<bool()> change);
     void setRunning(bool value);
+    // Makes the change to the library file, then hands its failure (none when it was made, or
+    // when there is no database) to `after` on this thread.
+    void changeFile(std::function<Expected<void, DatabaseError>(SQLiteDatabase&)> change,
+                    std::function<void(const std::optional<DatabaseError>&)> after);
     void deleteItemsNow(const QSet<QUuid>& selection);
+    void forgetDeletedItems(const QSet<QUuid>& selection, const std::optional<DatabaseError>& failure);
     void clearLibraryNow();
+    void forgetLibrary(const std::optional<DatabaseError>& failure);
     bool deleteGroupNow(const QUuid& id, const QString& name);
 
     std::shared_ptr<RecoverySnapshotService> m_snapshots;
@@ -69,6 +84,8 @@ private:
     LibraryGroups& m_groups;
     DestructiveChangesHost& m_host;
     bool m_running = false;
+    // A change's rows are being deleted by the worker: the change runs on after its snapshot.
+    bool m_changingFile = false;
 };
 
 } // namespace vesk

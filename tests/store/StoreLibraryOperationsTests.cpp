@@ -376,7 +376,8 @@ TEST_F(LibraryOperations, ADeleteWaitsForItsSnapshotRefusingChangesAndDeletesWha
         EXPECT_EQ(groupNames(store->groups()), QStringList{"Trip"});
 
         snapshots->finishHeld(snapshotTaken);
-        QCoreApplication::processEvents();
+        // The rows are deleted by the worker; the items leave once they are.
+        drainWrites(*store);
         EXPECT_FALSE(store->destructiveChangeRunning());
         EXPECT_EQ(titles(store->items()), (QStringList{"c", "d"}));
         EXPECT_EQ(titles(storedItems()), (QStringList{"c", "d"}));
@@ -410,7 +411,7 @@ TEST_F(LibraryOperations, DeleteWithNothingSelectedDoesNothingAndAFocusOutsideTh
     EXPECT_EQ(countLines("Vesk bulk database delete error"), 0);
 }
 
-TEST_F(LibraryOperations, ADeleteOrClearOnAFullDiskChangesNothingAndSaysSo)
+TEST_F(LibraryOperations, ADeleteOrClearTheLibraryFileRefusesChangesNothingAndSaysSo)
 {
     const struct {
         const char* name;
@@ -420,52 +421,82 @@ TEST_F(LibraryOperations, ADeleteOrClearOnAFullDiskChangesNothingAndSaysSo)
         {"bulk delete", [](VeskStore& store) { store.deleteItems(); }, "Vesk bulk database delete error: "},
         {"clear library", [](VeskStore& store) { store.clearLibrary(); }, "Vesk clear-library database error: "},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        logLines.clear();
-        VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
-        secure.filePath = managedFile(uuidString(secure.id));
-        secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
-        const VeskItem plain = makeItem(QStringLiteral("plain"), 10);
-        seed({secure, plain});
-        settings->setData(VeskStore::manualTagsDefaultsKey,
-                          QStringLiteral(R"({"%1":["keep"]})").arg(uuidString(plain.id)).toUtf8());
-        auto store = makeLibraryStore();
-        store->setBringBackDates({{plain.id, clock->now().addDays(2)}});
-        store->selectItems(store->items());
-        const QSet<QUuid> selection = store->selectedIDs();
-        const QByteArray tags = settings->data(VeskStore::manualTagsDefaultsKey);
-        const QByteArray dates = settings->data(VeskStore::bringBackDefaultsKey);
-        events->clear();
-        {
-            // Not a byte more may be written: the library's journal cannot take the delete.
-            FileSizeLimit full(1);
+    // Until the library has passed its check the main connection deletes; then the worker's, while
+    // the window goes on.
+    const struct {
+        const char* name;
+        bool started;
+        std::function<std::shared_ptr<void>(VeskStore&)> fault;
+        const char* reason;
+    } refusals[] = {
+        // Not a byte more may be written: the library's journal cannot take the delete.
+        {"full disk", false, [](VeskStore&) { return std::make_shared<FileSizeLimit>(1); }, "the disk is full"},
+        {"worker's connection refusing deletes", true,
+         [](VeskStore& store) {
+             sqlite3_set_authorizer(
+                 StoreInternals::backgroundDatabase(store)->nativeHandleForTesting(),
+                 [](void*, int action, const char*, const char*, const char*, const char*) {
+                     return action == SQLITE_DELETE ? SQLITE_DENY : SQLITE_OK;
+                 },
+                 nullptr);
+             return std::shared_ptr<void>();
+         },
+         "not authorized"},
+    };
+    for (const auto& refusal : refusals) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", " + refusal.name);
+            logLines.clear();
+            VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
+            secure.filePath = managedFile(uuidString(secure.id));
+            secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
+            const VeskItem plain = makeItem(QStringLiteral("plain"), 10);
+            seed({secure, plain});
+            settings->setData(VeskStore::manualTagsDefaultsKey,
+                              QStringLiteral(R"({"%1":["keep"]})").arg(uuidString(plain.id)).toUtf8());
+            auto store = makeLibraryStore();
+            if (refusal.started)
+                store->waitForStartup();
+            store->setBringBackDates({{plain.id, clock->now().addDays(2)}});
+            store->selectItems(store->items());
+            const QSet<QUuid> selection = store->selectedIDs();
+            const QByteArray tags = settings->data(VeskStore::manualTagsDefaultsKey);
+            const QByteArray dates = settings->data(VeskStore::bringBackDefaultsKey);
+            events->clear();
+            {
+                const std::shared_ptr<void> fault = refusal.fault(*store);
+                c.run(*store);
+                drainWrites(*store);
+            }
+            EXPECT_FALSE(store->destructiveChangeRunning());
+
+            EXPECT_EQ(titles(store->items()), (QStringList{"password", "plain"}));
+            EXPECT_EQ(store->selectedIDs(), selection);
+            EXPECT_EQ(store->bringBackDates().size(), 1);
+            EXPECT_EQ(settings->data(VeskStore::manualTagsDefaultsKey), tags);
+            EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey), dates);
+            EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
+            EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
+            EXPECT_EQ(events->filter(QStringLiteral("thumbnail")), QStringList());
+            EXPECT_EQ(countLines(c.logLine), 1);
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not deleted"));
+            EXPECT_EQ(store->failureNotice()->detail.toStdString(),
+                      "The 2 items were not deleted: " + std::string(refusal.reason) + ".")
+                << logLines.join(QLatin1Char(10)).toStdString();
+
+            // After a restart, all of it is still there; with room again the delete goes through.
+            store = makeLibraryStore();
+            EXPECT_EQ(store->items().size(), 2);
+            store->selectItems(store->items());
             c.run(*store);
+            drainWrites(*store);
+            EXPECT_TRUE(store->items().isEmpty());
+            EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
+            EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
+            EXPECT_TRUE(storedItems().isEmpty());
+            loggedSecrets->deleted.clear();
         }
-
-        EXPECT_EQ(titles(store->items()), (QStringList{"password", "plain"}));
-        EXPECT_EQ(store->selectedIDs(), selection);
-        EXPECT_EQ(store->bringBackDates().size(), 1);
-        EXPECT_EQ(settings->data(VeskStore::manualTagsDefaultsKey), tags);
-        EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey), dates);
-        EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
-        EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
-        EXPECT_EQ(events->filter(QStringLiteral("thumbnail")), QStringList());
-        EXPECT_EQ(countLines(c.logLine), 1);
-        ASSERT_TRUE(store->failureNotice());
-        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not deleted"));
-        EXPECT_EQ(store->failureNotice()->detail.toStdString(), "The 2 items were not deleted: the disk is full.") << logLines.join(QLatin1Char(10)).toStdString();
-
-        // After a restart, all of it is still there; with room again the delete goes through.
-        store = makeLibraryStore();
-        EXPECT_EQ(store->items().size(), 2);
-        store->selectItems(store->items());
-        c.run(*store);
-        EXPECT_TRUE(store->items().isEmpty());
-        EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
-        EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
-        EXPECT_TRUE(storedItems().isEmpty());
-        loggedSecrets->deleted.clear();
     }
 }
 
