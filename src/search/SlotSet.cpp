@@ -68,12 +68,18 @@ void SlotSet::insert(Slot slot, size_t slotCount)
 
 void SlotSet::erase(Slot slot, size_t slotCount)
 {
-    if (!contains(slot))
-        return;
     if (m_dense) {
+        if (!contains(slot))
+            return;
         m_bits[slot / 64] &= ~(quint64(1) << (slot % 64));
+    } else if (!m_list.empty() && m_list.back() == slot) {
+        // The newest slot of a list, as an item added since the last build holds: nothing moves.
+        m_list.pop_back();
     } else {
-        m_list.erase(std::lower_bound(m_list.begin(), m_list.end(), slot));
+        const auto found = std::lower_bound(m_list.begin(), m_list.end(), slot);
+        if (found == m_list.end() || *found != slot)
+            return;
+        m_list.erase(found);
     }
     --m_count;
     if (m_dense && wantsList(m_count, slotCount))
