@@ -298,7 +298,11 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const 
         return;
     }
     Slot slot;
-    if (!m_freeSlots.empty()) {
+    // An item of many words takes a new slot, the last of every list it joins: putting it in and
+    // taking it out then moves no list, where a freed slot in the middle of the library would
+    // move half of each (a long note's words are most of the dictionary).
+    constexpr size_t kWordsForNewSlot = 1024;
+    if (!m_freeSlots.empty() && words.size() < kWordsForNewSlot) {
         slot = m_freeSlots.back();
         m_freeSlots.pop_back();
     } else {

@@ -516,9 +516,9 @@ TEST(SearchIndex, ARebuildFromAKeptImageMatchesOneThatReadsEverything)
 
 // Whichever way an index was made (item by item, one build, or a build that took its words from
 // a kept image), taking items out, one by one or together, must leave what a build of the
-// remaining items gives, however the removed items' texts read by then; an item put in afterwards
-// takes a freed slot and must find no trace of the one before. The library is large enough for its
-// commonest words to be kept as bits.
+// remaining items gives, however the removed items' texts read by then; items put in afterwards
+// (in a freed slot or a new one) must find no trace of those before. The library is large enough
+// for its commonest words to be kept as bits.
 TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
 {
     RandomLibrary random(57);
@@ -612,9 +612,14 @@ TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
                 fresh.rebuild(remaining, people, tags);
                 expectSameIndex(index, fresh);
 
+                // A short item takes a freed slot, a long one a new slot.
                 const VeskItem added = textItem(QStringLiteral("Added later"), QStringLiteral("ferry lantern"));
-                index.upsert(added, {}, {});
-                remaining.prepend(added);
+                VeskItem longAdded = base[longNote];
+                longAdded.id = QUuid::createUuid();
+                for (const VeskItem& item : {added, longAdded}) {
+                    index.upsert(item, {}, {});
+                    remaining.prepend(item);
+                }
                 fresh.rebuild(remaining, people, tags);
                 expectSameIndex(index, fresh);
             }
