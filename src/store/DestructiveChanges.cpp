@@ -123,6 +123,7 @@ void DestructiveChanges::deleteItems()
 
 void DestructiveChanges::deleteItemsNow(const QSet<QUuid>& selection)
 {
+    m_deleting = selection;
     changeFile([selection](SQLiteDatabase& database) { return database.deleteItems(selection); },
                [this, selection](const std::optional<DatabaseError>& failure) {
                    forgetDeletedItems(selection, failure);
@@ -131,6 +132,7 @@ void DestructiveChanges::deleteItemsNow(const QSet<QUuid>& selection)
 
 void DestructiveChanges::forgetDeletedItems(const QSet<QUuid>& selection, const std::optional<DatabaseError>& failure)
 {
+    m_deleting.clear();
     if (failure) {
         veskLog(QStringLiteral("Vesk bulk database delete error: ") + failure->logText());
         m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(selection.size()), *failure);
@@ -153,12 +155,14 @@ void DestructiveChanges::clearLibrary()
 
 void DestructiveChanges::clearLibraryNow()
 {
+    m_clearing = true;
     changeFile([](SQLiteDatabase& database) { return database.deleteAllRecords(); },
                [this](const std::optional<DatabaseError>& failure) { forgetLibrary(failure); });
 }
 
 void DestructiveChanges::forgetLibrary(const std::optional<DatabaseError>& failure)
 {
+    m_clearing = false;
     if (failure) {
         veskLog(QStringLiteral("Vesk clear-library database error: ") + failure->logText());
         m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(m_host.items().size()), *failure);

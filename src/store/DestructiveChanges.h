@@ -45,6 +45,12 @@ public:
     // Runs work as if no change were waiting (what analysis or reading found is not the user's
     // change: an item a waiting delete removes goes after it); its answer.
     bool outsideRunningChange(const std::function<bool()>& work);
+    // True while the worker deletes the item's row: a write of it now would bring it back once
+    // the delete is done, so none is made.
+    bool rowBeingDeleted(const QUuid& id) const
+    {
+        return m_changingFile && (m_clearing || m_deleting.contains(id));
+    }
 
     // Removes the selected items for good: rows, managed files, keyring entries, thumbnails and
     // every per-item state. The items selected when it is asked are the ones deleted, whatever is
@@ -86,6 +92,9 @@ private:
     bool m_running = false;
     // A change's rows are being deleted by the worker: the change runs on after its snapshot.
     bool m_changingFile = false;
+    // The rows the worker deletes: these items', or every one.
+    QSet<QUuid> m_deleting;
+    bool m_clearing = false;
 };
 
 } // namespace vesk

@@ -391,6 +391,51 @@ TEST_F(LibraryOperations, ADeleteWaitsForItsSnapshotRefusingChangesAndDeletesWha
     }
 }
 
+// The worker has deleted the rows and the items are about to leave memory: what is written of
+// them meanwhile (a background result, a retried save) would outlive the delete and bring them
+// back at the next start.
+TEST_F(LibraryOperations, WritesOfAnItemWhoseRowIsBeingDeletedDoNotBringItBack)
+{
+    const struct {
+        const char* name;
+        std::function<void(VeskStore&, const VeskItem&)> prepare;
+        std::function<void(VeskStore&, const VeskItem&)> write;
+    } cases[] = {
+        {"a background result", [](VeskStore&, const VeskItem&) {},
+         [](VeskStore& store, const VeskItem& item) {
+             VeskItem analysed = item;
+             analysed.note = QStringLiteral("two faces");
+             EXPECT_FALSE(StoreInternals::updateItemFromWork(store, analysed));
+         }},
+        {"a retried save",
+         [](VeskStore& store, const VeskItem& item) {
+             failItemSaves(store, true);
+             EXPECT_FALSE(store.renameItem(item.id, QStringLiteral("renamed")));
+             failItemSaves(store, false);
+         },
+         [this](VeskStore&, const VeskItem&) { timers->advance(services().unsavedRetryIntervalMs); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VeskItem doomed = makeItem(QStringLiteral("doomed"), 20);
+        const VeskItem kept = makeItem(QStringLiteral("kept"), 10);
+        seed({doomed, kept});
+        auto store = makeStore();
+        c.prepare(*store, doomed);
+        store->setSelectedIDs({doomed.id});
+        store->deleteItems();
+        (void)StoreInternals::backgroundDatabase(*store); // the worker's delete is done
+        c.write(*store, doomed);
+        drainWrites(*store);
+        EXPECT_EQ(titles(store->items()), QStringList{"kept"});
+        EXPECT_EQ(titles(storedItems()), QStringList{"kept"});
+        EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+        store.reset();
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(databasePath() + suffix);
+    }
+}
+
 TEST_F(LibraryOperations, DeleteWithNothingSelectedDoesNothingAndAFocusOutsideTheSelectionStays)
 {
     const VeskItem first = makeItem(QStringLiteral("first"), 20);
