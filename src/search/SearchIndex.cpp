@@ -9,6 +9,7 @@
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <limits>
 #include <numeric>
@@ -297,7 +298,11 @@ void SearchIndex::place(Entry&& entry, const std::vector<quint32>& words, const 
         return;
     }
     Slot slot;
-    if (!m_freeSlots.empty()) {
+    // An item of many words takes a new slot, the last of every list it joins: putting it in and
+    // taking it out then moves no list, where a freed slot in the middle of the library would
+    // move half of each (a long note's words are most of the dictionary).
+    constexpr size_t kWordsForNewSlot = 1024;
+    if (!m_freeSlots.empty() && words.size() < kWordsForNewSlot) {
         slot = m_freeSlots.back();
         m_freeSlots.pop_back();
     } else {
@@ -327,8 +332,66 @@ bool SearchIndex::remove(const QUuid& id, std::vector<Entry>* taken)
     noteChange();
     const Slot slot = *existing;
     m_slotByID.erase(existing);
+    unlink(slot, m_entries[slot].words.unpacked(), m_words);
+    vacate(slot, taken);
+    return true;
+}
+
+qsizetype SearchIndex::removeAll(const QSet<QUuid>& ids, std::vector<Entry>* taken)
+{
+    if (ids.size() == 1)
+        return remove(*ids.cbegin(), taken) ? 1 : 0;
+    std::vector<Slot> vacated;
+    for (const QUuid& id : ids) {
+        if (auto existing = m_slotByID.find(id); existing != m_slotByID.end()) {
+            vacated.push_back(*existing);
+            m_slotByID.erase(existing);
+        }
+    }
+    if (vacated.empty())
+        return 0;
+    noteChange();
+    unlinkWords(vacated);
+    for (const Slot slot : vacated)
+        vacate(slot, taken);
+    return qsizetype(vacated.size());
+}
+
+void SearchIndex::unlinkWords(const std::vector<Slot>& items)
+{
+    // Each item's words as (word, slot) pairs, ascending by word: the largest item's in one run,
+    // the others sorted together and merged with it, since a long note holds most of the words.
+    const auto largest = std::max_element(items.begin(), items.end(),
+        [&](Slot a, Slot b) { return m_entries[a].words.size() < m_entries[b].words.size(); });
+    const auto pairsOf = [&](Slot slot, std::vector<quint64>& pairs) {
+        m_entries[slot].words.forEach([&](quint32 word) { pairs.push_back(quint64(word) << 32 | slot); });
+    };
+    std::vector<quint64> big;
+    big.reserve(size_t(m_entries[*largest].words.size()));
+    pairsOf(*largest, big);
+    std::vector<quint64> rest;
+    for (auto slot = items.begin(); slot != items.end(); ++slot) {
+        if (slot != largest)
+            pairsOf(*slot, rest);
+    }
+    std::sort(rest.begin(), rest.end());
+    std::vector<quint64> pairs;
+    pairs.reserve(big.size() + rest.size());
+    std::merge(big.begin(), big.end(), rest.begin(), rest.end(), std::back_inserter(pairs));
+
+    std::vector<Slot> wordSlots;
+    for (size_t at = 0; at < pairs.size();) {
+        const auto word = quint32(pairs[at] >> 32);
+        wordSlots.clear();
+        for (; at < pairs.size() && quint32(pairs[at] >> 32) == word; ++at)
+            wordSlots.push_back(Slot(pairs[at] & 0xffffffffu));
+        m_words.postings[word].erase(wordSlots.data(), wordSlots.data() + wordSlots.size(), m_entries.size());
+    }
+}
+
+void SearchIndex::vacate(Slot slot, std::vector<Entry>* taken)
+{
     Entry& entry = m_entries[slot];
-    unlink(slot, entry.words.unpacked(), m_words);
     unlink(slot, entry.tags, m_tags);
     if (taken)
         taken->push_back(std::exchange(entry, Entry()));
@@ -338,7 +401,6 @@ bool SearchIndex::remove(const QUuid& id, std::vector<Entry>* taken)
     m_live[slot] = 0;
     m_summaries[slot] = TextSummary();
     m_freeSlots.push_back(slot);
-    return true;
 }
 
 std::optional<SearchIndex::Slot> SearchIndex::slotOf(const QUuid& id) const

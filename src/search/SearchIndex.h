@@ -103,6 +103,9 @@ public:
     // Returns whether the item was indexed. Costs what the item put in, whatever its texts are
     // now; what it held is handed to taken when given (a long note's texts take a while to free).
     bool remove(const QUuid& id, std::vector<Entry>* taken = nullptr);
+    // remove() of each; a word that several of the items hold has its list gone through once.
+    // Returns how many of them were indexed.
+    qsizetype removeAll(const QSet<QUuid>& ids, std::vector<Entry>* taken = nullptr);
     // Whether the item is indexed exactly as given, so that upserting it again would change
     // nothing (a long text whose words were put in by apply() is not read a second time).
     bool isCurrent(const VeskItem& item, const QSet<QString>& people, const QStringList& manualTags) const;
@@ -206,6 +209,10 @@ private:
     void unlink(Slot slot, const std::vector<quint32>& ids, Dictionary& dictionary);
     void relink(Slot slot, const std::vector<quint32>& before, const std::vector<quint32>& after,
         Dictionary& dictionary);
+    // Takes the words of the items at these slots out of the word lists, word by word.
+    void unlinkWords(const std::vector<Slot>& items);
+    // Empties the slot, handing its entry to taken when given, and frees it.
+    void vacate(Slot slot, std::vector<Entry>* taken);
     void markPostings(const SlotSet& postings, std::vector<quint8>& marks, quint8 mark) const;
     // Gives the index a version no index had before.
     void noteChange();

@@ -68,16 +68,57 @@ void SlotSet::insert(Slot slot, size_t slotCount)
 
 void SlotSet::erase(Slot slot, size_t slotCount)
 {
-    if (!contains(slot))
-        return;
     if (m_dense) {
+        if (!contains(slot))
+            return;
         m_bits[slot / 64] &= ~(quint64(1) << (slot % 64));
+    } else if (!m_list.empty() && m_list.back() == slot) {
+        // The newest slot of a list, as an item added since the last build holds: nothing moves.
+        m_list.pop_back();
     } else {
-        m_list.erase(std::lower_bound(m_list.begin(), m_list.end(), slot));
+        const auto found = std::lower_bound(m_list.begin(), m_list.end(), slot);
+        if (found == m_list.end() || *found != slot)
+            return;
+        m_list.erase(found);
     }
     --m_count;
     if (m_dense && wantsList(m_count, slotCount))
         toList();
+}
+
+void SlotSet::erase(const Slot* first, const Slot* last, size_t slotCount)
+{
+    if (last - first == 1) {
+        erase(*first, slotCount);
+        return;
+    }
+    if (first == last || m_count == 0)
+        return;
+    if (m_dense) {
+        for (const Slot* slot = first; slot != last; ++slot) {
+            if (contains(*slot)) {
+                m_bits[*slot / 64] &= ~(quint64(1) << (*slot % 64));
+                --m_count;
+            }
+        }
+        if (wantsList(m_count, slotCount))
+            toList();
+        return;
+    }
+    // What lies before the first slot stays; each stretch between two slots moves once.
+    auto out = std::lower_bound(m_list.begin(), m_list.end(), *first);
+    auto in = out;
+    for (; first != last && in != m_list.end(); ++first) {
+        const auto found = std::lower_bound(in, m_list.end(), *first);
+        out = out == in ? found : std::move(in, found, out);
+        in = found != m_list.end() && *found == *first ? found + 1 : found;
+    }
+    if (out != in)
+        out = std::move(in, m_list.end(), out);
+    else
+        out = m_list.end();
+    m_count -= size_t(m_list.end() - out);
+    m_list.erase(out, m_list.end());
 }
 
 void SlotSet::prepare(size_t count, size_t slotCount)

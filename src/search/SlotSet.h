@@ -19,6 +19,8 @@ public:
     // `slotCount` is the number of slots the index has now, which decides the form.
     void insert(Slot slot, size_t slotCount);
     void erase(Slot slot, size_t slotCount);
+    // erase() of each slot in [first, last), ascending and each once, in one pass over the set.
+    void erase(const Slot* first, const Slot* last, size_t slotCount);
     // Makes room for a list of `count` slots, or a bit for each of `slotCount`, whichever is smaller;
     // followed by appends in ascending order.
     void prepare(size_t count, size_t slotCount);

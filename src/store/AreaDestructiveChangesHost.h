@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SerialExecutor.h"
+#include "store/CaptureRowWriter.h"
 #include "store/DestructiveChangesHost.h"
 #include "store/LibraryFile.h"
 #include "store/LibraryItems.h"
@@ -16,6 +18,19 @@ public:
     QList<VeskItem> itemsWithIDs(const QSet<QUuid>& ids) const override { return m_store.m_library->itemsWithIDs(ids); }
     const QSet<QUuid>& selectedIDs() const override { return m_store.selectedIDs(); }
     SQLiteDatabase* database() override { return m_store.m_file->database(); }
+    std::optional<BackgroundFileChange> changeFileInBackground(
+        const std::function<SQLiteDatabase::VoidResult(SQLiteDatabase&)>& change) override
+    {
+        const std::shared_ptr<CaptureRowWriter> writer = m_store.m_file->backgroundWriter();
+        if (!writer)
+            return std::nullopt;
+        return m_store.m_file->captureWorker().run([writer, change]() -> std::optional<SQLiteDatabase::VoidResult> {
+            SQLiteDatabase* database = writer->database();
+            if (!database)
+                return std::nullopt;
+            return change(*database);
+        });
+    }
     bool refuse(const QString& title, const QString& whatDidNotHappen) override
     {
         return m_store.refuseWhileReadOnly(title, whatDidNotHappen);

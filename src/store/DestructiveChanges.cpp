@@ -61,9 +61,43 @@ bool DestructiveChanges::afterSnapshot(const QString& reason, std::function<bool
     setRunning(true);
     deliverResult(this, snapshot, [this, change = std::move(change)](bool) {
         (void)change();
-        setRunning(false);
+        if (!m_changingFile)
+            setRunning(false);
     });
     return true;
+}
+
+void DestructiveChanges::changeFile(std::function<SQLiteDatabase::VoidResult(SQLiteDatabase&)> change,
+                                    std::function<void(const std::optional<DatabaseError>&)> after)
+{
+    const auto failureOf = [](const SQLiteDatabase::VoidResult& result) {
+        return result ? std::nullopt : std::optional<DatabaseError>(result.error());
+    };
+    SQLiteDatabase* database = m_host.database();
+    if (!database) {
+        after(std::nullopt);
+        return;
+    }
+    std::optional<DestructiveChangesHost::BackgroundFileChange> background = m_host.changeFileInBackground(change);
+    if (!background) {
+        after(failureOf(change(*database)));
+        return;
+    }
+    m_changingFile = true;
+    setRunning(true);
+    deliverResult(this, *background,
+        [this, change = std::move(change), after = std::move(after), failureOf](
+            const std::optional<SQLiteDatabase::VoidResult>& result) {
+            m_changingFile = false;
+            if (result) {
+                after(failureOf(*result));
+            } else {
+                // The worker could not open its connection: the main one makes the change.
+                SQLiteDatabase* database = m_host.database();
+                after(database ? failureOf(change(*database)) : std::nullopt);
+            }
+            setRunning(false);
+        });
 }
 
 void DestructiveChanges::setRunning(bool value)
@@ -89,16 +123,22 @@ void DestructiveChanges::deleteItems()
 
 void DestructiveChanges::deleteItemsNow(const QSet<QUuid>& selection)
 {
-    const QList<VeskItem> doomed = m_host.itemsWithIDs(selection);
+    m_deleting = selection;
+    changeFile([selection](SQLiteDatabase& database) { return database.deleteItems(selection); },
+               [this, selection](const std::optional<DatabaseError>& failure) {
+                   forgetDeletedItems(selection, failure);
+               });
+}
 
-    if (SQLiteDatabase* database = m_host.database()) {
-        if (auto deleted = database->deleteItems(selection); !deleted) {
-            veskLog(QStringLiteral("Vesk bulk database delete error: ") + deleted.error().logText());
-            m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(selection.size()), deleted.error());
-            return;
-        }
+void DestructiveChanges::forgetDeletedItems(const QSet<QUuid>& selection, const std::optional<DatabaseError>& failure)
+{
+    m_deleting.clear();
+    if (failure) {
+        veskLog(QStringLiteral("Vesk bulk database delete error: ") + failure->logText());
+        m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(selection.size()), *failure);
+        return;
     }
-    for (const VeskItem& item : std::as_const(doomed))
+    for (const VeskItem& item : m_host.itemsWithIDs(selection))
         removeItemTraces(item);
     m_host.forgetItems(selection);
 }
@@ -115,12 +155,18 @@ void DestructiveChanges::clearLibrary()
 
 void DestructiveChanges::clearLibraryNow()
 {
-    if (SQLiteDatabase* database = m_host.database()) {
-        if (auto deleted = database->deleteAllRecords(); !deleted) {
-            veskLog(QStringLiteral("Vesk clear-library database error: ") + deleted.error().logText());
-            m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(m_host.items().size()), deleted.error());
-            return;
-        }
+    m_clearing = true;
+    changeFile([](SQLiteDatabase& database) { return database.deleteAllRecords(); },
+               [this](const std::optional<DatabaseError>& failure) { forgetLibrary(failure); });
+}
+
+void DestructiveChanges::forgetLibrary(const std::optional<DatabaseError>& failure)
+{
+    m_clearing = false;
+    if (failure) {
+        veskLog(QStringLiteral("Vesk clear-library database error: ") + failure->logText());
+        m_host.reportRefused(QStringLiteral("Not deleted"), notDeleted(m_host.items().size()), *failure);
+        return;
     }
     for (const VeskItem& item : m_host.items())
         removeItemTraces(item);

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "store/SQLiteDatabase.h"
 
+#include <QFuture>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QUuid>
+#include <functional>
+#include <optional>
 
 namespace vesk {
-
-class SQLiteDatabase;
-struct DatabaseError;
 
 // What a destructive change reaches of the store: the library as it is now, the library file,
 // the failure notice, and the forgetting, in every area, of what the change removed from the file.
@@ -31,6 +32,17 @@ public:
     virtual const QSet<QUuid>& selectedIDs() const = 0;
     // None without a database: a change then happens in memory only.
     virtual SQLiteDatabase* database() = 0;
+    // What a change of the library file gives when made on the worker that writes beside the main
+    // connection: its result, or none when that worker's connection could not be opened.
+    using BackgroundFileChange = QFuture<std::optional<SQLiteDatabase::VoidResult>>;
+    // Makes the change on that worker, after what it was asked to write before; none when the
+    // library cannot take writes in the background now (the main connection then makes it).
+    virtual std::optional<BackgroundFileChange> changeFileInBackground(
+        const std::function<SQLiteDatabase::VoidResult(SQLiteDatabase&)>& change)
+    {
+        (void)change;
+        return std::nullopt;
+    }
     // True, having said why, while the library takes no changes.
     virtual bool refuse(const QString& title, const QString& whatDidNotHappen) = 0;
     // Says that the library file refused the change, and why.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/DestructiveChanges.h"
 #include "store/LibraryFile.h"
 #include "store/LibraryHealthHost.h"
 #include "store/RichTextHost.h"
@@ -16,6 +17,7 @@ public:
     SQLiteDatabase* database() const override { return m_store.m_file->database(); }
     std::optional<VeskItem> currentItem(const QUuid& id) const override;
     std::optional<QByteArray> richText(const QUuid& id) const override { return m_store.richText(id); }
+    bool rowBeingDeleted(const QUuid& id) const override { return m_store.m_destructive->rowBeingDeleted(id); }
     bool libraryHasHeldItems() const override;
     void markLibraryHasHeldItems() override;
     void closeDamagedLibrary() override;

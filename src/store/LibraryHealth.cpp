@@ -227,6 +227,8 @@ int LibraryHealth::retryUnsavedItems()
         return int(m_unsavedItemIDs.size());
     const QList<QUuid> pending = m_unsavedItemIDs.values();
     for (const QUuid& id : pending) {
+        if (m_host.rowBeingDeleted(id))
+            continue;
         const std::optional<VeskItem> item = m_host.currentItem(id);
         if (!item) {
             // Deleted meanwhile: nothing left to keep.

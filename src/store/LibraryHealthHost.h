@@ -20,6 +20,13 @@ public:
     // The item as it is now, and its formatted body: what a retry or a row that waited writes.
     virtual std::optional<VeskItem> currentItem(const QUuid& id) const = 0;
     virtual std::optional<QByteArray> richText(const QUuid& id) const = 0;
+    // True while a delete removes the item's row: a retry then waits (the row written would
+    // outlive the delete; a delete the file refuses leaves the item to be retried).
+    virtual bool rowBeingDeleted(const QUuid& id) const
+    {
+        (void)id;
+        return false;
+    }
     // The mark in the library folder that it has held items: a missing library file is then a
     // lost library, not a new one.
     virtual bool libraryHasHeldItems() const = 0;

@@ -576,8 +576,7 @@ void LibrarySearch::refreshAfterItemsRemoved(const QSet<QUuid>& ids, bool follow
         std::vector<SearchIndex::Entry> taken;
         {
             const ReadGate::Change change(*state.readGate);
-            for (const QUuid& id : ids)
-                state.index.remove(id, &taken);
+            state.index.removeAll(ids, &taken);
         }
         releaseInBackground(std::move(taken));
     }

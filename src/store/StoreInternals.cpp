@@ -30,6 +30,11 @@ SQLiteDatabase* StoreInternals::backgroundDatabase(VeskStore& store)
     return store.m_file->backgroundDatabase();
 }
 
+bool StoreInternals::updateItemFromWork(VeskStore& store, const VeskItem& item)
+{
+    return store.updateItemFromWork(item);
+}
+
 SerialExecutor& StoreInternals::startupWorker(VeskStore& store)
 {
     return store.m_startup->worker();

@@ -28,6 +28,9 @@ public:
     static SerialExecutor& startupWorker(VeskStore& store);
     // Waits until no photo is being cut into face previews (see FaceLibrary::waitForFacePreviews).
     static void waitForFacePreviews(VeskStore& store);
+    // Applies an item as the store's background work does (an analysis result, a package's
+    // contents), not as the user's change.
+    static bool updateItemFromWork(VeskStore& store, const VeskItem& item);
 };
 
 } // namespace vesk

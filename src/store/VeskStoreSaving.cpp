@@ -41,7 +41,10 @@ bool VeskStore::updateItem(const VeskItem& item)
 bool VeskStore::updateItemFromWork(const VeskItem& item)
 {
     // Not the user's change: a delete waiting for its snapshot lets it through (an item it
-    // deletes goes after it), while a read-only library still refuses it.
+    // deletes goes after it), while a read-only library still refuses it. An item whose row is
+    // being deleted goes with it: its row written now would outlive the delete.
+    if (m_destructive->rowBeingDeleted(item.id))
+        return false;
     return m_destructive->outsideRunningChange([&] { return updateItem(item); });
 }
 

@@ -291,6 +291,7 @@ TEST_F(LibraryWindowTest, RenamePromptSavesTheTrimmedTitleAndRefusesABlankOne)
     ASSERT_NE(prompt, nullptr);
     store->setSelectedIDs({item.id});
     store->deleteItems();
+    drainWrites(*store);
     prompt->field()->setText(QStringLiteral("Ghost"));
     prompt->confirmButton()->click();
     settle();
@@ -433,7 +434,7 @@ TEST_F(LibraryWindowTest, DeleteConfirmationNamesTheSelectionAndCancelKeepsIt)
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->text(), "Delete 1 Vesk?");
     buttonNamed(confirm, QStringLiteral("Delete"))->click();
-    settle();
+    drainWrites(*store);
     EXPECT_EQ(titles(store->items()), (QStringList{"c", "b"}));
     EXPECT_TRUE(store->selectedIDs().isEmpty());
 
@@ -442,7 +443,7 @@ TEST_F(LibraryWindowTest, DeleteConfirmationNamesTheSelectionAndCancelKeepsIt)
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->text(), "Clear the entire Vesk library?");
     buttonNamed(confirm, QStringLiteral("Clear Library"))->click();
-    settle();
+    drainWrites(*store);
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_FALSE(window.state().showingClearLibraryConfirmation());
 }

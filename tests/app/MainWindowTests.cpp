@@ -74,7 +74,7 @@ TEST_F(MainWindowTest, TheWindowShowsItIsAtWorkWhileADeleteWaitsForItsSnapshot)
     store->deleteItems();
     EXPECT_EQ(view.cursor().shape(), Qt::BusyCursor);
     snapshots->finishHeld();
-    QCoreApplication::processEvents();
+    drainWrites(*store);
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(store->items().isEmpty());
 }
@@ -292,6 +292,7 @@ TEST_F(MainWindowTest, OnlyItemsArrivingAfterAppearancePulse)
     // Removing produces no pulse; an item added again pulses again.
     store->setSelectedIDs({second.id});
     store->deleteItems();
+    drainWrites(*store);
     EXPECT_FALSE(view.state().capturePulseID().has_value());
     (void)store->commitNewItem(second);
     EXPECT_EQ(view.state().capturePulseID(), second.id);

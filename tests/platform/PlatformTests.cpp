@@ -2,6 +2,7 @@
 #include "platform/AppPaths.h"
 #include "platform/CancellationToken.h"
 #include "platform/ContentHash.h"
+#include "platform/ErasePositions.h"
 #include "platform/Graphemes.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
@@ -16,6 +17,9 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <deque>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -219,6 +223,40 @@ TEST(ContentHash, PiecesGiveTheValueOfTheWhole)
         pieces.continueBytes(bytes.constData() + from, size_t(bytes.size() - from));
         pieces.endBytes();
         EXPECT_TRUE(pieces.value() == whole.value()) << at.size() << " cuts";
+    }
+}
+
+// Lists of elements that own memory lose exactly the elements at the positions, in one piece or
+// element by element, whichever side of them moves; a copy the list shared stays as it was.
+TEST(ErasePositions, TakesOutExactlyThePositionsWhicheverSideMoves)
+{
+    const std::vector<std::vector<qsizetype>> cases = {
+        {0}, {9}, {4}, {0, 1, 2}, {7, 8, 9}, {1, 8}, {6, 7}, {2, 3}, {0, 9}, {1, 3, 5, 7}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}};
+    for (const std::vector<qsizetype>& positions : cases) {
+        QList<QString> texts;
+        std::deque<std::string> strings;
+        for (int i = 0; i < 10; ++i) {
+            texts.append(QStringLiteral("item number %1").arg(i));
+            strings.push_back(texts.last().toStdString());
+        }
+        const QList<QString> shared = texts;
+        QStringList expected;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (std::find(positions.begin(), positions.end(), i) == positions.end())
+                expected.append(texts[i]);
+        }
+        eraseAtPositions(texts, positions);
+        eraseAtPositions(strings, positions);
+        EXPECT_EQ(texts, expected) << positions.size() << " from " << positions.front();
+        ASSERT_EQ(strings.size(), size_t(expected.size()));
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(strings[size_t(i)], expected[i].toStdString());
+        EXPECT_EQ(shared.size(), 10);
+        EXPECT_EQ(shared.last(), QStringLiteral("item number 9"));
+        // What is left takes new elements at either end as any list does.
+        texts.prepend(QStringLiteral("first"));
+        texts.append(QStringLiteral("last"));
+        EXPECT_EQ(texts.size(), expected.size() + 2);
     }
 }
 

@@ -515,16 +515,17 @@ TEST(SearchIndex, ARebuildFromAKeptImageMatchesOneThatReadsEverything)
 }
 
 // Whichever way an index was made (item by item, one build, or a build that took its words from
-// a kept image), taking items out must leave what a build of the remaining items gives, however
-// the removed items' texts read by then; an item put in afterwards takes a freed slot and must
-// find no trace of the one before.
+// a kept image), taking items out, one by one or together, must leave what a build of the
+// remaining items gives, however the removed items' texts read by then; items put in afterwards
+// (in a freed slot or a new one) must find no trace of those before. The library is large enough
+// for its commonest words to be kept as bits.
 TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
 {
     RandomLibrary random(57);
     QList<VeskItem> base;
     QHash<QUuid, QSet<QString>> people;
     QHash<QUuid, QStringList> tags;
-    random.append(300, base, people, tags);
+    random.append(1030, base, people, tags);
     // Items that share their words with each other and repeat them within themselves.
     for (int i = 0; i < 3; ++i)
         base.append(textItem(QStringLiteral("Harbour ferry"), QStringLiteral("harbour harbour ferry timetable #ferry ferry")));
@@ -533,8 +534,8 @@ TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
     for (int i = 0; i < 3000; ++i)
         longText += QStringLiteral("word%1x ").arg(i, 0, 36) + (i % 7 == 0 ? QStringLiteral("harbour\n") : QString());
     base.append(textItem(QStringLiteral("Long note"), longText));
-    const qsizetype shared = 300;
-    const qsizetype longNote = 303;
+    const qsizetype shared = 1030;
+    const qsizetype longNote = 1033;
 
     struct Case {
         const char* name;
@@ -547,7 +548,7 @@ TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
         {"the first and the last", {0, longNote}, {}},
         {"every seventh", [] {
              QList<qsizetype> every;
-             for (qsizetype i = 0; i < 300; i += 7)
+             for (qsizetype i = 0; i < 1030; i += 7)
                  every.append(i);
              return every;
          }(), {}},
@@ -578,36 +579,50 @@ TEST(SearchIndex, RemovalsLeaveWhatABuildOfTheRemainingItemsGives)
     enum class Made { ItemByItem, Built, BuiltFromImage };
     for (const Case& test : cases) {
         for (const Made made : {Made::ItemByItem, Made::Built, Made::BuiltFromImage}) {
-            SCOPED_TRACE(test.name);
-            SCOPED_TRACE(int(made));
-            SearchIndex index;
-            if (made == Made::ItemByItem) {
-                for (const VeskItem& item : base)
-                    index.upsert(item, people.value(item.id), tags.value(item.id));
-            } else if (made == Made::Built) {
-                index.rebuild(base, people, tags);
-            } else {
-                ASSERT_EQ(index.rebuild(base, people, tags, &*image).reused, size_t(base.size()));
-            }
-            QList<VeskItem> items = base;
-            if (test.changeAfterIndexing)
-                test.changeAfterIndexing(items);
-            QList<VeskItem> remaining;
-            for (qsizetype i = 0; i < items.size(); ++i) {
-                if (test.removed.contains(i))
-                    EXPECT_TRUE(index.remove(items[i].id));
-                else
-                    remaining.append(items[i]);
-            }
-            SearchIndex fresh;
-            fresh.rebuild(remaining, people, tags);
-            expectSameIndex(index, fresh);
+            for (const bool together : {false, true}) {
+                SCOPED_TRACE(test.name);
+                SCOPED_TRACE(int(made));
+                SCOPED_TRACE(together ? "removed together" : "removed one by one");
+                SearchIndex index;
+                if (made == Made::ItemByItem) {
+                    for (const VeskItem& item : base)
+                        index.upsert(item, people.value(item.id), tags.value(item.id));
+                } else if (made == Made::Built) {
+                    index.rebuild(base, people, tags);
+                } else {
+                    ASSERT_EQ(index.rebuild(base, people, tags, &*image).reused, size_t(base.size()));
+                }
+                QList<VeskItem> items = base;
+                if (test.changeAfterIndexing)
+                    test.changeAfterIndexing(items);
+                QList<VeskItem> remaining;
+                QSet<QUuid> removed;
+                for (qsizetype i = 0; i < items.size(); ++i) {
+                    if (!test.removed.contains(i))
+                        remaining.append(items[i]);
+                    else if (together)
+                        removed.insert(items[i].id);
+                    else
+                        EXPECT_TRUE(index.remove(items[i].id));
+                }
+                // An identifier the index does not hold is passed over.
+                removed.insert(QUuid::createUuid());
+                EXPECT_EQ(index.removeAll(removed), together ? test.removed.size() : 0);
+                SearchIndex fresh;
+                fresh.rebuild(remaining, people, tags);
+                expectSameIndex(index, fresh);
 
-            const VeskItem added = textItem(QStringLiteral("Added later"), QStringLiteral("ferry lantern"));
-            index.upsert(added, {}, {});
-            remaining.prepend(added);
-            fresh.rebuild(remaining, people, tags);
-            expectSameIndex(index, fresh);
+                // A short item takes a freed slot, a long one a new slot.
+                const VeskItem added = textItem(QStringLiteral("Added later"), QStringLiteral("ferry lantern"));
+                VeskItem longAdded = base[longNote];
+                longAdded.id = QUuid::createUuid();
+                for (const VeskItem& item : {added, longAdded}) {
+                    index.upsert(item, {}, {});
+                    remaining.prepend(item);
+                }
+                fresh.rebuild(remaining, people, tags);
+                expectSameIndex(index, fresh);
+            }
         }
     }
 }

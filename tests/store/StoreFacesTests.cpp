@@ -201,6 +201,7 @@ TEST_F(StoreFaces, APreviewCutWhileItsFaceWasReplacedIsNotKept)
     store->cacheFaceRecords(photo.id, {fresh, later});
     EXPECT_TRUE(store->facePreviewImage(later.id).isNull());
     store->clearLibrary();
+    drainWrites(*store);
     StoreInternals::waitForFacePreviews(*store);
     drainEvents();
     EXPECT_TRUE(store->facePreviewImage(fresh.id).isNull());

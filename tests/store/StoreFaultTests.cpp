@@ -117,6 +117,7 @@ TEST_F(StoreFaultTest, ALibraryThatTakesNoWritesOpensForReadingAndRefusesEveryCh
             auto store = makeStore();
             store->selectItems(store->items());
             store->deleteItems();
+            drainWrites(*store);
             for (int i = 0; i < 2; ++i)
                 ASSERT_TRUE(store->commitNewItem(note(i)));
         }

@@ -376,7 +376,8 @@ TEST_F(LibraryOperations, ADeleteWaitsForItsSnapshotRefusingChangesAndDeletesWha
         EXPECT_EQ(groupNames(store->groups()), QStringList{"Trip"});
 
         snapshots->finishHeld(snapshotTaken);
-        QCoreApplication::processEvents();
+        // The rows are deleted by the worker; the items leave once they are.
+        drainWrites(*store);
         EXPECT_FALSE(store->destructiveChangeRunning());
         EXPECT_EQ(titles(store->items()), (QStringList{"c", "d"}));
         EXPECT_EQ(titles(storedItems()), (QStringList{"c", "d"}));
@@ -384,6 +385,51 @@ TEST_F(LibraryOperations, ADeleteWaitsForItsSnapshotRefusingChangesAndDeletesWha
         EXPECT_EQ(store->selectedIDs(), QSet<QUuid>{c.id});
         EXPECT_EQ(store->selectedID(), c.id);
         EXPECT_TRUE(store->renameItem(d.id, QStringLiteral("renamed")));
+        store.reset();
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(databasePath() + suffix);
+    }
+}
+
+// The worker has deleted the rows and the items are about to leave memory: what is written of
+// them meanwhile (a background result, a retried save) would outlive the delete and bring them
+// back at the next start.
+TEST_F(LibraryOperations, WritesOfAnItemWhoseRowIsBeingDeletedDoNotBringItBack)
+{
+    const struct {
+        const char* name;
+        std::function<void(VeskStore&, const VeskItem&)> prepare;
+        std::function<void(VeskStore&, const VeskItem&)> write;
+    } cases[] = {
+        {"a background result", [](VeskStore&, const VeskItem&) {},
+         [](VeskStore& store, const VeskItem& item) {
+             VeskItem analysed = item;
+             analysed.note = QStringLiteral("two faces");
+             EXPECT_FALSE(StoreInternals::updateItemFromWork(store, analysed));
+         }},
+        {"a retried save",
+         [](VeskStore& store, const VeskItem& item) {
+             failItemSaves(store, true);
+             EXPECT_FALSE(store.renameItem(item.id, QStringLiteral("renamed")));
+             failItemSaves(store, false);
+         },
+         [this](VeskStore&, const VeskItem&) { timers->advance(services().unsavedRetryIntervalMs); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VeskItem doomed = makeItem(QStringLiteral("doomed"), 20);
+        const VeskItem kept = makeItem(QStringLiteral("kept"), 10);
+        seed({doomed, kept});
+        auto store = makeStore();
+        c.prepare(*store, doomed);
+        store->setSelectedIDs({doomed.id});
+        store->deleteItems();
+        (void)StoreInternals::backgroundDatabase(*store); // the worker's delete is done
+        c.write(*store, doomed);
+        drainWrites(*store);
+        EXPECT_EQ(titles(store->items()), QStringList{"kept"});
+        EXPECT_EQ(titles(storedItems()), QStringList{"kept"});
+        EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
         store.reset();
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(databasePath() + suffix);
@@ -410,7 +456,7 @@ TEST_F(LibraryOperations, DeleteWithNothingSelectedDoesNothingAndAFocusOutsideTh
     EXPECT_EQ(countLines("Vesk bulk database delete error"), 0);
 }
 
-TEST_F(LibraryOperations, ADeleteOrClearOnAFullDiskChangesNothingAndSaysSo)
+TEST_F(LibraryOperations, ADeleteOrClearTheLibraryFileRefusesChangesNothingAndSaysSo)
 {
     const struct {
         const char* name;
@@ -420,52 +466,82 @@ TEST_F(LibraryOperations, ADeleteOrClearOnAFullDiskChangesNothingAndSaysSo)
         {"bulk delete", [](VeskStore& store) { store.deleteItems(); }, "Vesk bulk database delete error: "},
         {"clear library", [](VeskStore& store) { store.clearLibrary(); }, "Vesk clear-library database error: "},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        logLines.clear();
-        VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
-        secure.filePath = managedFile(uuidString(secure.id));
-        secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
-        const VeskItem plain = makeItem(QStringLiteral("plain"), 10);
-        seed({secure, plain});
-        settings->setData(VeskStore::manualTagsDefaultsKey,
-                          QStringLiteral(R"({"%1":["keep"]})").arg(uuidString(plain.id)).toUtf8());
-        auto store = makeLibraryStore();
-        store->setBringBackDates({{plain.id, clock->now().addDays(2)}});
-        store->selectItems(store->items());
-        const QSet<QUuid> selection = store->selectedIDs();
-        const QByteArray tags = settings->data(VeskStore::manualTagsDefaultsKey);
-        const QByteArray dates = settings->data(VeskStore::bringBackDefaultsKey);
-        events->clear();
-        {
-            // Not a byte more may be written: the library's journal cannot take the delete.
-            FileSizeLimit full(1);
+    // Until the library has passed its check the main connection deletes; then the worker's, while
+    // the window goes on.
+    const struct {
+        const char* name;
+        bool started;
+        std::function<std::shared_ptr<void>(VeskStore&)> fault;
+        const char* reason;
+    } refusals[] = {
+        // Not a byte more may be written: the library's journal cannot take the delete.
+        {"full disk", false, [](VeskStore&) { return std::make_shared<FileSizeLimit>(1); }, "the disk is full"},
+        {"worker's connection refusing deletes", true,
+         [](VeskStore& store) {
+             sqlite3_set_authorizer(
+                 StoreInternals::backgroundDatabase(store)->nativeHandleForTesting(),
+                 [](void*, int action, const char*, const char*, const char*, const char*) {
+                     return action == SQLITE_DELETE ? SQLITE_DENY : SQLITE_OK;
+                 },
+                 nullptr);
+             return std::shared_ptr<void>();
+         },
+         "not authorized"},
+    };
+    for (const auto& refusal : refusals) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", " + refusal.name);
+            logLines.clear();
+            VeskItem secure = makeItem(QStringLiteral("password"), 20, VeskKind::File);
+            secure.filePath = managedFile(uuidString(secure.id));
+            secure.searchableText = QString(QLatin1String(kSecureCreditCardMarkerText));
+            const VeskItem plain = makeItem(QStringLiteral("plain"), 10);
+            seed({secure, plain});
+            settings->setData(VeskStore::manualTagsDefaultsKey,
+                              QStringLiteral(R"({"%1":["keep"]})").arg(uuidString(plain.id)).toUtf8());
+            auto store = makeLibraryStore();
+            if (refusal.started)
+                store->waitForStartup();
+            store->setBringBackDates({{plain.id, clock->now().addDays(2)}});
+            store->selectItems(store->items());
+            const QSet<QUuid> selection = store->selectedIDs();
+            const QByteArray tags = settings->data(VeskStore::manualTagsDefaultsKey);
+            const QByteArray dates = settings->data(VeskStore::bringBackDefaultsKey);
+            events->clear();
+            {
+                const std::shared_ptr<void> fault = refusal.fault(*store);
+                c.run(*store);
+                drainWrites(*store);
+            }
+            EXPECT_FALSE(store->destructiveChangeRunning());
+
+            EXPECT_EQ(titles(store->items()), (QStringList{"password", "plain"}));
+            EXPECT_EQ(store->selectedIDs(), selection);
+            EXPECT_EQ(store->bringBackDates().size(), 1);
+            EXPECT_EQ(settings->data(VeskStore::manualTagsDefaultsKey), tags);
+            EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey), dates);
+            EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
+            EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
+            EXPECT_EQ(events->filter(QStringLiteral("thumbnail")), QStringList());
+            EXPECT_EQ(countLines(c.logLine), 1);
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not deleted"));
+            EXPECT_EQ(store->failureNotice()->detail.toStdString(),
+                      "The 2 items were not deleted: " + std::string(refusal.reason) + ".")
+                << logLines.join(QLatin1Char(10)).toStdString();
+
+            // After a restart, all of it is still there; with room again the delete goes through.
+            store = makeLibraryStore();
+            EXPECT_EQ(store->items().size(), 2);
+            store->selectItems(store->items());
             c.run(*store);
+            drainWrites(*store);
+            EXPECT_TRUE(store->items().isEmpty());
+            EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
+            EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
+            EXPECT_TRUE(storedItems().isEmpty());
+            loggedSecrets->deleted.clear();
         }
-
-        EXPECT_EQ(titles(store->items()), (QStringList{"password", "plain"}));
-        EXPECT_EQ(store->selectedIDs(), selection);
-        EXPECT_EQ(store->bringBackDates().size(), 1);
-        EXPECT_EQ(settings->data(VeskStore::manualTagsDefaultsKey), tags);
-        EXPECT_EQ(settings->data(VeskStore::bringBackDefaultsKey), dates);
-        EXPECT_TRUE(QFileInfo::exists(*secure.filePath));
-        EXPECT_TRUE(loggedSecrets->deleted.isEmpty());
-        EXPECT_EQ(events->filter(QStringLiteral("thumbnail")), QStringList());
-        EXPECT_EQ(countLines(c.logLine), 1);
-        ASSERT_TRUE(store->failureNotice());
-        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not deleted"));
-        EXPECT_EQ(store->failureNotice()->detail.toStdString(), "The 2 items were not deleted: the disk is full.") << logLines.join(QLatin1Char(10)).toStdString();
-
-        // After a restart, all of it is still there; with room again the delete goes through.
-        store = makeLibraryStore();
-        EXPECT_EQ(store->items().size(), 2);
-        store->selectItems(store->items());
-        c.run(*store);
-        EXPECT_TRUE(store->items().isEmpty());
-        EXPECT_FALSE(QFileInfo::exists(*secure.filePath));
-        EXPECT_EQ(loggedSecrets->deleted, QList<QUuid>{secure.id});
-        EXPECT_TRUE(storedItems().isEmpty());
-        loggedSecrets->deleted.clear();
     }
 }
 
