@@ -1,15 +1,17 @@
 #include "grid/VeskCardPainter.h"
 
 #include "platform/ui/Painting.h"
+#include "platform/ParallelWork.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/WorkPools.h"
 #include "platform/ui/Theme.h"
 
 #include <QPainter>
-#include <QPromise>
+#include <QFutureInterface>
 #include <QSet>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <optional>
@@ -136,6 +138,46 @@ QImage CardPaintCache::body(const VeskCardContent& content, const CardLook& look
 }
 
 namespace {
+
+// Draws the bodies on the painting pool, each into the future at its request's index, on as many
+// of the pool's threads as there are bodies, or on at most threads of them. Once the future is
+// cancelled, the bodies not begun are left out.
+QFuture<QImage> drawBodiesOnPool(QList<CardPaintCache::BodyRequest> bodies, std::shared_ptr<const Theme> theme,
+                                 int threads)
+{
+    struct Drawing {
+        QFutureInterface<QImage> images;
+        QList<CardPaintCache::BodyRequest> bodies;
+        std::shared_ptr<const Theme> theme;
+        std::atomic<qsizetype> next{0};
+        std::atomic<qsizetype> done{0};
+    };
+    auto drawing = std::make_shared<Drawing>();
+    drawing->images.reportStarted();
+    drawing->bodies = std::move(bodies);
+    drawing->theme = std::move(theme);
+    QFuture<QImage> images = drawing->images.future();
+    QThreadPool& pool = *WorkPools::shared().painting();
+    qsizetype jobs = std::min<qsizetype>(std::max(1, pool.maxThreadCount()), drawing->bodies.size());
+    if (threads > 0)
+        jobs = std::min<qsizetype>(jobs, threads);
+    for (qsizetype j = 0; j < jobs; ++j) {
+        startHandedOff(pool, [drawing] {
+            const qsizetype count = drawing->bodies.size();
+            for (qsizetype i = drawing->next++; i < count; i = drawing->next++) {
+                if (!drawing->images.isCanceled()) {
+                    const CardPaintCache::BodyRequest& body = drawing->bodies[i];
+                    drawing->images.reportResult(
+                        renderCardBody(body.content, body.look, body.size, body.ratio, *drawing->theme), int(i));
+                }
+                if (++drawing->done == count)
+                    drawing->images.reportFinished();
+            }
+        });
+    }
+    return images;
+}
+
 QList<QFuture<void>>& warmUpRuns()
 {
     static QList<QFuture<void>> runs;
@@ -172,10 +214,10 @@ void CardPaintCache::warmUpWorkers(const Theme& theme)
         QThreadPool* pool = WorkPools::shared().painting();
         // An idle pool starts a thread of its own for each task.
         for (int i = 0; i < std::max(1, pool->maxThreadCount()); ++i) {
-            warmUpRuns().append(QtConcurrent::run(pool, [samples, look, kept] {
+            warmUpRuns().append(QtConcurrent::run(pool, handedOff([samples, look, kept] {
                 for (const VeskCardContent& content : samples)
                     (void)renderCardBody(content, look, QSizeF(220, 180), 1.0, *kept);
-            }));
+            })));
         }
     });
 }
@@ -199,19 +241,7 @@ void CardPaintCache::prefetchBodies(const QList<BodyRequest>& requests, const Th
     // The requests and the theme are the workers' own copies: an appearance switch while they
     // wait for a thread must not reach the bodies keyed by the appearance they were asked in.
     const std::shared_ptr<const Theme> kept = theme.snapshot();
-    if (spread == Spread::OneThread) {
-        prefetch.images = QtConcurrent::run(WorkPools::shared().painting(),
-            [kept](QPromise<QImage>& promise, const QList<BodyRequest>& bodies) {
-                for (const BodyRequest& body : bodies) {
-                    if (promise.isCanceled())
-                        return;
-                    promise.addResult(renderCardBody(body.content, body.look, body.size, body.ratio, *kept));
-                }
-            }, std::move(missing));
-    } else {
-        prefetch.images = QtConcurrent::mapped(WorkPools::shared().painting(), std::move(missing),
-            [kept](const BodyRequest& body) { return renderCardBody(body.content, body.look, body.size, body.ratio, *kept); });
-    }
+    prefetch.images = drawBodiesOnPool(std::move(missing), kept, spread == Spread::OneThread ? 1 : 0);
     m_prefetch = std::move(prefetch);
 }
 
@@ -268,12 +298,13 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
     // its fonts are not those the pool's threads have loaded for cards, and laying out a card's
     // text here first looked up the fallback fonts, milliseconds of the frame. The live theme is
     // safe to read here: the main thread, the only one that changes it, waits.
-    QtConcurrent::map(WorkPools::shared().painting(), missing, [&](Missing& job) {
+    forEachOnPool(missing.size(), [&](size_t i) {
+        Missing& job = missing[i];
         const BodyRequest& request = *job.request;
         job.image = job.shadow
             ? renderShadow(request.size, job.shadow->radius, request.ratio)
             : renderCardBody(request.content, request.look, request.size, request.ratio, theme);
-    }).waitForFinished();
+    }, *WorkPools::shared().painting());
     for (Missing& job : missing) {
         if (job.shadow)
             keepShadow(*job.shadow, std::move(job.image), job.request->ratio);

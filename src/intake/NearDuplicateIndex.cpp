@@ -7,7 +7,6 @@
 
 #include <QScopeGuard>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <atomic>
@@ -136,8 +135,6 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
         size_t most = 0;                   // the most keywords of one entry
     };
     std::vector<Batch> batches(static_cast<size_t>(batchCount));
-    std::vector<qsizetype> numbers(static_cast<size_t>(batchCount));
-    std::iota(numbers.begin(), numbers.end(), qsizetype(0));
 
     // Every comparable item read on all cores, each worker into a word table of its own for
     // the batches it takes in turn.
@@ -168,8 +165,8 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
     const ConcurrentWordTable::Numbering numbering = table.number(m_words);
     table.clear();
     const size_t wordCount = m_words.size();
-    QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
-        Batch& batch = batches[size_t(number)];
+    forEachInParallel(batches.size(), [&](size_t number) {
+        Batch& batch = batches[number];
         batch.counts.assign(wordCount, 0);
         std::vector<quint32> ids;
         for (PackedIds& keywords : batch.keywords) {
@@ -180,7 +177,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
                 ++batch.counts[id];
             keywords = PackedIds(ids);
         }
-    });
+    }, pool);
     std::vector<quint32> holders(wordCount, 0);
     for (Batch& batch : batches) {
         for (size_t id = 0; id < wordCount; ++id)
@@ -211,8 +208,8 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
 
     // Each item keeps all its keywords, and is listed under its rarest ones only.
     std::vector<quint32> sizes(wordCount, 0);
-    QtConcurrent::blockingMap(pool, numbers, [&](qsizetype number) {
-        Batch& batch = batches[size_t(number)];
+    forEachInParallel(batches.size(), [&](size_t number) {
+        Batch& batch = batches[number];
         std::vector<quint32> ids;
         for (size_t i = 0; i < batch.keywords.size(); ++i) {
             ids = batch.keywords[i].unpacked();
@@ -223,7 +220,7 @@ void NearDuplicateIndex::rebuild(const QList<VeskItem>& items, QThreadPool* pool
             batch.keywords[i] = PackedIds(rarestOf(ids));
             batch.most = std::max(batch.most, ids.size());
         }
-    });
+    }, pool);
     for (const Batch& batch : batches) {
         for (const PackedIds& keywords : batch.keywords)
             keywords.forEach([&](quint32 id) { ++sizes[id]; });

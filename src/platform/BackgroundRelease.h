@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/WorkPool.h"
 
 #include <QThreadPool>
@@ -17,7 +18,7 @@ template <typename Value>
 void releaseInBackground(Value&& value)
 {
     using Held = std::decay_t<Value>;
-    workPool()->start([kept = Held(std::forward<Value>(value))]() mutable { Held().swap(kept); });
+    startHandedOff(*workPool(), [kept = Held(std::forward<Value>(value))]() mutable { Held().swap(kept); });
 }
 
 } // namespace vesk

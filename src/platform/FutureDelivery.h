@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ThreadSanitizerHandOff.h"
+
 #include <QFuture>
 #include <QMetaObject>
 #include <QObject>
@@ -86,9 +88,9 @@ void deliverResult(QObject* receiver, const QFuture<T>& future, Handler handler)
                 return;
             }
             QMetaObject::invokeMethod(m_relay,
-                [waiting = std::move(m_waiting), value = std::move(value)]() mutable {
+                handedOff([waiting = std::move(m_waiting), value = std::move(value)]() mutable {
                     finish(std::move(waiting), std::move(value));
-                },
+                }),
                 Qt::QueuedConnection);
         }
 
@@ -111,13 +113,13 @@ void deliverResult(QObject* receiver, const QFuture<T>& future, Handler handler)
     // Runs on the thread that finishes the work (or here, when it is already finished).
     QFuture<T>(future)
         .then(QtFuture::Launch::Sync,
-            [courier](const QFuture<T>& done) {
+            handedOff([courier](const QFuture<T>& done) {
                 if (!done.isCanceled() && done.resultCount() > 0)
                     courier->send(done.result());
                 else
                     courier->send(std::nullopt);
-            })
-        .onCanceled([courier] { courier->send(std::nullopt); });
+            }))
+        .onCanceled(handedOff([courier] { courier->send(std::nullopt); }));
 }
 
 namespace detail {

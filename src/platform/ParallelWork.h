@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/WorkPools.h"
 
 #include <QThread>
@@ -15,19 +16,13 @@
 
 namespace vesk {
 
-// Calls work(i) once for every i in [0, count) and returns when all calls are done. The calling
-// thread takes items as well, and waits only for items another thread has begun: never for a
-// pool thread that has not started, so a pool busy with long jobs costs the caller nothing but
-// its own share. (QtConcurrent's blocking map leaves the caller asleep until pool threads have
-// done every item, however late they start.)
+namespace detail {
+
+// Calls work(i) for every i in [0, count) on up to helpers jobs of pool, and on the calling
+// thread too when callerTakesPart; returns when all calls are done.
 template <typename Work>
-void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools::shared().parallel())
+void runEachOnPool(size_t count, Work&& work, QThreadPool& pool, size_t helpers, bool callerTakesPart)
 {
-    if (count <= 1 || !pool || pool->maxThreadCount() < 1) {
-        for (size_t i = 0; i < count; ++i)
-            work(i);
-        return;
-    }
     struct Shared {
         std::atomic<size_t> next{0};
         std::atomic<size_t> done{0};
@@ -52,14 +47,44 @@ void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools:
     auto shared = std::make_shared<Shared>();
     shared->count = count;
     shared->work = &call;
+    for (size_t h = 0; h < helpers; ++h)
+        startHandedOff(pool, [shared] { shared->drain(); });
+    if (callerTakesPart)
+        shared->drain();
+    std::unique_lock lock(shared->mutex);
+    shared->finished.wait(lock, [&shared] { return shared->done.load() == shared->count; });
+}
+
+} // namespace detail
+
+// Calls work(i) once for every i in [0, count) and returns when all calls are done. The calling
+// thread takes items as well, and waits only for items another thread has begun: never for a
+// pool thread that has not started, so a pool busy with long jobs costs the caller nothing but
+// its own share. (QtConcurrent's blocking map leaves the caller asleep until pool threads have
+// done every item, however late they start.)
+template <typename Work>
+void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools::shared().parallel())
+{
+    if (count <= 1 || !pool || pool->maxThreadCount() < 1) {
+        for (size_t i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
     // The caller is one of the threads at work: one helper fewer than the pool has threads
     // keeps the work to as many threads as there are cores.
     const size_t helpers = std::min(size_t(std::max(1, pool->maxThreadCount() - 1)), count - 1);
-    for (size_t h = 0; h < helpers; ++h)
-        pool->start([shared] { shared->drain(); });
-    shared->drain();
-    std::unique_lock lock(shared->mutex);
-    shared->finished.wait(lock, [&shared] { return shared->done.load() == shared->count; });
+    detail::runEachOnPool(count, work, *pool, helpers, true);
+}
+
+// Calls work(i) once for every i in [0, count) on the threads of pool only, and waits for all
+// calls: for work that the pool's threads are set up for and the caller is not.
+template <typename Work>
+void forEachOnPool(size_t count, Work&& work, QThreadPool& pool)
+{
+    if (count == 0)
+        return;
+    const size_t helpers = std::min(size_t(std::max(1, pool.maxThreadCount())), count);
+    detail::runEachOnPool(count, work, pool, helpers, false);
 }
 
 // Calls work(begin, end) over [0, count) in chunks on the parallel pool and the calling thread,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ThreadSanitizerHandOff.h"
+
 #include <atomic>
 #include <memory>
 #include <shared_mutex>
@@ -23,7 +25,13 @@ public:
             m_gate.m_mutex.lock();
             m_gate.m_ownerWaiting.fetch_sub(1, std::memory_order_relaxed);
         }
-        ~Change() { m_gate.m_mutex.unlock(); }
+        ~Change()
+        {
+            // The lock orders the change before the next turn already; said again for the
+            // thread sanitizer, which loses it with the owner's lock now and then.
+            handOff(&m_gate);
+            m_gate.m_mutex.unlock();
+        }
         Change(const Change&) = delete;
         Change& operator=(const Change&) = delete;
 
@@ -39,8 +47,10 @@ public:
             : m_gate(gate), m_held(gate.m_mutex.try_lock()) {}
         ~TryChange()
         {
-            if (m_held)
+            if (m_held) {
+                handOff(&m_gate);
                 m_gate.m_mutex.unlock();
+            }
         }
         TryChange(const TryChange&) = delete;
         TryChange& operator=(const TryChange&) = delete;
@@ -58,6 +68,7 @@ public:
         while (m_ownerWaiting.load(std::memory_order_relaxed) > 0)
             std::this_thread::yield();
         std::shared_lock lock(m_mutex);
+        takeOver(this);
         if (m_closed)
             return false;
         read();

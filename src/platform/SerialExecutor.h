@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "platform/ThreadPriority.h"
+#include "platform/ThreadSanitizerHandOff.h"
 
 namespace vesk {
 
@@ -25,7 +26,7 @@ public:
         if (priority < QThread::NormalPriority && priority != QThread::InheritPriority)
             makePoolThreadsBackground(m_pool);
     }
-    ~SerialExecutor() { m_pool.waitForDone(); }
+    ~SerialExecutor() { waitForDone(); }
 
     SerialExecutor(const SerialExecutor&) = delete;
     SerialExecutor& operator=(const SerialExecutor&) = delete;
@@ -42,7 +43,7 @@ public:
         // Started while it waits, as a queued QtConcurrent job is, so that a waiter waits.
         promise.reportStarted();
         QFuture<Result> future = promise.future();
-        m_pool.start([promise, job]() mutable {
+        startHandedOff(m_pool, [this, promise, job]() mutable {
             // Cancelled while it waited: like a queued QtConcurrent job, it does not run.
             if (!promise.isCanceled()) {
                 try {
@@ -54,13 +55,19 @@ public:
                     promise.reportException(std::current_exception());
                 }
             }
+            // What a job did without a result is seen by whoever waits for this executor.
+            handOff(this);
             promise.reportFinished();
         });
         return future;
     }
 
     // Waits for all submitted work; for tests and orderly shutdown.
-    void waitForDone() { m_pool.waitForDone(); }
+    void waitForDone()
+    {
+        m_pool.waitForDone();
+        takeOver(this);
+    }
 
 private:
     QThreadPool m_pool;

@@ -1,6 +1,7 @@
 #include "search/SemanticVectors.h"
 
 #include "platform/HalfFloat.h"
+#include "platform/ThreadSanitizerHandOff.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,15 +15,8 @@ namespace {
 // Eight running sums, so that the additions need not wait for each other and the compiler can
 // keep them in vector registers; the order of operations is fixed by this code, so every build
 // and machine adds in the same order and gets the same result.
-// Not under the thread sanitizer: the clone's resolver runs while the program is loaded, before
-// the sanitizer's runtime is ready, and the program would stop before main().
-#if defined(__SANITIZE_THREAD__)
-#define VESK_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VESK_THREAD_SANITIZER 1
-#endif
-#endif
+// Not under the thread sanitizer (VESK_THREAD_SANITIZER): the clone's resolver runs while the
+// program is loaded, before the sanitizer's runtime is ready, and the program would stop before main().
 
 template <typename A, typename B>
 // Clang does not clone templates; its builds (the fuzz targets) take the default code.

@@ -3,6 +3,7 @@
 
 #include "faces/FacePreviews.h"
 #include "platform/FutureDelivery.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "store/FaceLibraryHost.h"
 
 #include <QThreadPool>
@@ -42,7 +43,7 @@ QImage FaceLibrary::facePreviewImage(const QUuid& faceID)
     m_facePreviewsInFlight.insert(itemID);
     deliverResult(this,
         QtConcurrent::run(m_facePreviewPool.get(),
-            [path = *m_host.items().at(index).filePath, requests] { return cutFacePreviews(path, requests); }),
+            handedOff([path = *m_host.items().at(index).filePath, requests] { return cutFacePreviews(path, requests); })),
         [this, itemID, requests](const FacePreviewCut& cut) { finishFacePreviews(itemID, requests, cut); });
     return {};
 }

@@ -8,6 +8,7 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
 #include "platform/WorkPool.h"
@@ -138,7 +139,8 @@ QFuture<bool> FileIntake::importMobileNotePackage(const QString& package)
 QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, const QUuid& id)
 {
     m_packageImportIDs.insert(id);
-    return deliverResultAsFuture(this, QtConcurrent::run(workPool(), prepareNotePackage, package, m_host.managedItemsDirectory(), id),
+    return deliverResultAsFuture(this, QtConcurrent::run(workPool(),
+        handedOff([package, items = m_host.managedItemsDirectory(), id] { return prepareNotePackage(package, items, id); })),
         [this, id, package](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (prepared.refusal) {
@@ -186,10 +188,10 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
     }
     return deliverResultAsFuture(this,
         QtConcurrent::run(workPool(),
-            [package, items = m_host.managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
+            handedOff([package, items = m_host.managedItemsDirectory(), id, unread, identities = m_activityIdentities] {
                 identities->learn(unread);
                 return prepareActivityPackage(package, items, id);
-            }),
+            })),
         [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)

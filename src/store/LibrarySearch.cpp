@@ -4,6 +4,7 @@
 
 #include "platform/BackgroundRelease.h"
 #include "platform/FutureDelivery.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Uuid.h"
 #include "platform/WorkPool.h"
 #include "search/DeepSearch.h"
@@ -376,14 +377,14 @@ void LibrarySearch::runLexicalPass(const QString& query)
     // Held by pointer: a copy of the list left in the task would keep it from being reused.
     const auto reuse = std::make_shared<LexicalList>(listToReuse());
     const QFuture<std::shared_ptr<LexicalPassResult>> pass = QtConcurrent::run(workPool(),
-        [gate, index, query, usage = usageScoresByID(now), now, token, reuse] {
+        handedOff([gate, index, query, usage = usageScoresByID(now), now, token, reuse] {
             auto result = std::make_shared<LexicalPassResult>();
             (void)gate->readTurn([&] {
                 if (!token.isCancelled())
                     *result = rankLexicalHits(*index, query, usage, now, token, std::move(*reuse));
             });
             return result;
-        });
+        }));
     deliverResult(this, pass, [this, query, token](const std::shared_ptr<LexicalPassResult>& result) {
         const auto keepVectors = qScopeGuard([this] { keepVectorsAfterRead(); });
         // A pass for a text that is no longer in the field shows nothing; nor does one that a
@@ -456,7 +457,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
     const SearchIndex* index = &state.index;
     const SemanticVectors* vectors = &state.vectors;
     const QFuture<DeepPassOutcome> pass = QtConcurrent::run(workPool(),
-        [gate, index, vectors, items, query, queryVector, usage = std::move(usage), now, token] {
+        handedOff([gate, index, vectors, items, query, queryVector, usage = std::move(usage), now, token] {
             DeepPassOutcome outcome;
             (void)gate->readTurn([&] {
                 if (token.isCancelled())
@@ -469,7 +470,7 @@ void LibrarySearch::finishDeepSearch(const QString& query, const CancellationTok
                 outcome.result = runDeepSearch(input);
             });
             return outcome;
-        });
+        }));
     deliverResult(this, pass, [this, token](const DeepPassOutcome& outcome) {
         const auto keepVectors = qScopeGuard([this] { keepVectorsAfterRead(); });
         // A pass for a text that is no longer in the field shows nothing.

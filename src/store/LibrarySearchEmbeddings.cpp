@@ -3,6 +3,7 @@
 #include "store/LibrarySearch.h"
 
 #include "platform/FutureDelivery.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Timers.h"
 #include "platform/WorkPool.h"
 #include "search/SemanticEmbeddingEngine.h"
@@ -143,7 +144,7 @@ void LibrarySearch::whenItemEmbedded(
         return;
     }
     // Joining the parts of a text of megabytes copies them all: done on a worker.
-    deliverResult(this, QtConcurrent::run(workPool(), [item] { return embeddingInputText(item); }),
+    deliverResult(this, QtConcurrent::run(workPool(), handedOff([item] { return embeddingInputText(item); })),
         [this, then = std::move(then)](const QString& text) mutable {
             whenEmbedded(m_services.embeddings->embed(text), std::move(then));
         });

@@ -4,6 +4,7 @@
 
 #include "intake/VersionKey.h"
 #include "platform/FutureDelivery.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Uuid.h"
 #include "platform/WorkPool.h"
 #include "search/RelatedItems.h"
@@ -47,7 +48,7 @@ CancellationToken LibrarySearch::findRelatedVersionsLater(const VeskItem& item, 
     // meanwhile (newer than the question) is left out, as a copy taken when asked would leave it.
     // A copy held by the worker would make that new item copy the whole library instead.
     const QFuture<QList<VeskItem>> found = QtConcurrent::run(workPool(),
-        [walk = ItemsWalk(m_host->itemsReading()), item, limit, cancelled]() mutable -> QList<VeskItem> {
+        handedOff([walk = ItemsWalk(m_host->itemsReading()), item, limit, cancelled]() mutable -> QList<VeskItem> {
             const RelatedVersionMatch match(item);
             if (!match.canMatch() || limit <= 0)
                 return {};
@@ -72,7 +73,7 @@ CancellationToken LibrarySearch::findRelatedVersionsLater(const VeskItem& item, 
             // Walked from the end: the ordering keeps ties in list order.
             std::reverse(kept.begin(), kept.end());
             return RelatedVersionMatch::best(std::move(kept), limit);
-        });
+        }));
     deliverResult(receiver, found, [cancelled, done = std::move(done)](const QList<VeskItem>& versions) {
         if (!cancelled.isCancelled())
             done(versions);
@@ -166,7 +167,7 @@ void LibrarySearch::rankRelatedItemsLater(const VeskItem& item, qsizetype limit,
     const SearchIndex* index = &state.index;
     const SemanticVectors* vectors = &state.vectors;
     const QFuture<QList<QUuid>> ranking = QtConcurrent::run(workPool(),
-        [gate, index, vectors, item, usage = usageScoresByID(now), now, keep, cancelled]() -> QList<QUuid> {
+        handedOff([gate, index, vectors, item, usage = usageScoresByID(now), now, keep, cancelled]() -> QList<QUuid> {
             // A turn of a few hundred items: the main thread waits at most that long to change
             // the index or the vectors.
             constexpr quint32 turn = 512;
@@ -188,7 +189,7 @@ void LibrarySearch::rankRelatedItemsLater(const VeskItem& item, qsizetype limit,
                     break;
             }
             return ranked->best(keep);
-        });
+        }));
     const quint64 epoch = state.relatedCache.epoch;
     deliverResult(this, ranking,
         [this, id = item.id, limit, epoch, cancelled, receiver = QPointer<QObject>(receiver),

@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/ThreadPriority.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "store/VeskStore.h"
 
 #include <QDir>
@@ -103,9 +104,9 @@ VeskRecoverySnapshots::VeskRecoverySnapshots(QString dataDirectory, std::shared_
     // Linux ignores the priority a QThread starts with; a snapshot copies the whole library file
     // and would otherwise take the processor from the window as an equal, as the launch snapshot
     // does when the first drops arrive. Nothing in the running window waits for a snapshot.
-    QMetaObject::invokeMethod(m_worker, [] { makeCurrentThreadBackground(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, handedOff([] { makeCurrentThreadBackground(); }), Qt::QueuedConnection);
     // Runs before any snapshot of this process, so every building folder found is another run's.
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->removeAbandonedBuildingFolders(); },
+    QMetaObject::invokeMethod(m_worker, handedOff([worker = m_worker] { worker->removeAbandonedBuildingFolders(); }),
                               Qt::QueuedConnection);
 }
 
@@ -113,7 +114,7 @@ VeskRecoverySnapshots::~VeskRecoverySnapshots()
 {
     dropSettling();
     // The worker goes on its own thread, after any snapshot being taken there.
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(m_worker, handedOff([worker = m_worker] { delete worker; }), Qt::BlockingQueuedConnection);
     m_worker = nullptr;
     m_thread.quit();
     m_thread.wait();
@@ -139,7 +140,8 @@ void VeskRecoverySnapshots::dropSettling()
 void VeskRecoverySnapshots::requestLaunchSnapshot()
 {
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker, now = m_clock->now(), state = currentState()] { worker->launch(now, state); },
+        m_worker,
+        handedOff([worker = m_worker, now = m_clock->now(), state = currentState()] { worker->launch(now, state); }),
         Qt::QueuedConnection);
 }
 
@@ -152,7 +154,12 @@ bool VeskRecoverySnapshots::synchronousSnapshot(const QString& reason)
     const RecoveryState state = currentState();
     // Waits behind a snapshot already running there; the copy's own busy limit bounds the wait.
     QMetaObject::invokeMethod(
-        m_worker, [&] { taken = m_worker->destructive(reason, now, state); }, Qt::BlockingQueuedConnection);
+        m_worker, handedOff([&] {
+            taken = m_worker->destructive(reason, now, state);
+            handOff(&taken);
+        }),
+        Qt::BlockingQueuedConnection);
+    takeOver(&taken);
     return taken;
 }
 
@@ -165,10 +172,10 @@ QFuture<bool> VeskRecoverySnapshots::snapshotBeforeDestructiveChange(const QStri
     // Queued jobs run before the worker is deleted, so the promise always gets its answer.
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, reason, now = m_clock->now(), state = currentState(), promise] {
+        handedOff([worker = m_worker, reason, now = m_clock->now(), state = currentState(), promise] {
             promise->addResult(worker->destructive(reason, now, state));
             promise->finish();
-        },
+        }),
         Qt::QueuedConnection);
     return taken;
 }
@@ -176,7 +183,8 @@ QFuture<bool> VeskRecoverySnapshots::snapshotBeforeDestructiveChange(const QStri
 void VeskRecoverySnapshots::takeSettledSnapshot()
 {
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker, now = m_clock->now(), state = currentState()] { worker->settled(now, state); },
+        m_worker,
+        handedOff([worker = m_worker, now = m_clock->now(), state = currentState()] { worker->settled(now, state); }),
         Qt::QueuedConnection);
 }
 
