@@ -42,7 +42,7 @@ asan: deps
 		-DCMAKE_CXX_FLAGS="-fsanitize=address -fno-omit-frame-pointer" \
 		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
 	@cmake --build build-asan -j $(JOBS)
-	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 $(SANITIZER_TEST)
 
 # The store, search and grid tests, where the work crosses threads; a test with any report fails

@@ -97,33 +97,53 @@ AttributesPtr entryAttributes(const QUuid& id)
                                                  account.constData(), nullptr));
 }
 
-// Runs one asynchronous call of the service and waits for its answer, at most `wait`. The calls
-// that may make the service ask the user to unlock a collection go through here: the service's
-// prompt has no time limit of its own, and a prompter that never answers keeps it open for good.
-// When the wait runs out the call is left behind, on a main context of its own that nothing runs
-// any more. Its prompt is not dismissed: gnome-keyring can die when a prompt is dismissed before
-// its prompter answered, and a prompt the user answers late does no harm.
+// The main context of its own that one store call runs the service's asynchronous steps on, so
+// that nothing else of the thread's runs meanwhile. GDBus hands the release of what the steps made
+// there (the entries found, the service's prompts) back to this context as idle work once they are
+// let go; the context runs that work before it goes, or each one's signal data would be lost with
+// it. It is made after the connection to the service and goes after everything found through it.
+class CallContext {
+public:
+    CallContext() : m_context(g_main_context_new()) { g_main_context_push_thread_default(m_context); }
+    ~CallContext()
+    {
+        while (g_main_context_iteration(m_context, FALSE)) {
+        }
+        g_main_context_pop_thread_default(m_context);
+        g_main_context_unref(m_context);
+    }
+    CallContext(const CallContext&) = delete;
+    CallContext& operator=(const CallContext&) = delete;
+
+    GMainContext* get() const { return m_context; }
+
+private:
+    GMainContext* m_context;
+};
+
+// Runs one asynchronous call of the service on the call's context and waits for its answer, at
+// most `wait`. The calls that may make the service ask the user to unlock a collection go through
+// here: the service's prompt has no time limit of its own, and a prompter that never answers keeps
+// it open for good. When the wait runs out the call is left behind on that context, which nothing
+// runs any more once the store call ends. Its prompt is not dismissed: gnome-keyring can die when a
+// prompt is dismissed before its prompter answered, and a prompt the user answers late does no harm.
 class BoundedCall {
 public:
     using Start = std::function<void(GAsyncReadyCallback, gpointer)>;
 
     // The call's result, or none when the wait ran out.
-    static ObjectPtr run(std::chrono::milliseconds wait, const Start& start)
+    static ObjectPtr run(const CallContext& context, std::chrono::milliseconds wait, const Start& start)
     {
-        GMainContext* context = g_main_context_new();
-        g_main_context_push_thread_default(context);
         auto* call = new BoundedCall;
         start(&BoundedCall::answered, call);
         GSource* timer = g_timeout_source_new(guint(std::max<qint64>(0, wait.count())));
         g_source_set_callback(timer, &BoundedCall::timedOut, call, nullptr);
-        g_source_attach(timer, context);
+        g_source_attach(timer, context.get());
         while (!call->m_result && !call->m_timedOut)
-            g_main_context_iteration(context, TRUE);
+            g_main_context_iteration(context.get(), TRUE);
         g_source_destroy(timer);
         g_source_unref(timer);
         ObjectPtr result(std::exchange(call->m_result, nullptr));
-        g_main_context_pop_thread_default(context);
-        g_main_context_unref(context);
         if (result)
             delete call;
         else
@@ -160,11 +180,11 @@ KeychainError timedOut()
 
 // Every entry of the item, in every collection, locked or not. The service asks the user to
 // unlock the locked ones first; those still locked afterwards come back without their secret.
-Expected<ItemsPtr, KeychainError> findEntries(SecretService* service, const QUuid& id, SecretSearchFlags flags,
-                                              std::chrono::milliseconds wait)
+Expected<ItemsPtr, KeychainError> findEntries(const CallContext& context, SecretService* service, const QUuid& id,
+                                              SecretSearchFlags flags, std::chrono::milliseconds wait)
 {
     const AttributesPtr attributes = entryAttributes(id);
-    const ObjectPtr answer = BoundedCall::run(wait, [&](GAsyncReadyCallback done, gpointer data) {
+    const ObjectPtr answer = BoundedCall::run(context, wait, [&](GAsyncReadyCallback done, gpointer data) {
         secret_service_search(service, vaultSchema(), attributes.get(),
                               SecretSearchFlags(flags | SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, done, data);
     });
@@ -205,7 +225,8 @@ Expected<void, KeychainError> LibsecretSecretStore::saveSecret(const QUuid& id, 
     // The service replaces an entry with the same attributes in place: no delete comes first, so a
     // refused write keeps the earlier value. A locked collection is offered for unlocking and,
     // left locked, refuses the write.
-    const ObjectPtr answer = BoundedCall::run(m_unlockWait, [&](GAsyncReadyCallback done, gpointer data) {
+    const CallContext context;
+    const ObjectPtr answer = BoundedCall::run(context, m_unlockWait, [&](GAsyncReadyCallback done, gpointer data) {
         secret_service_store(service->get(), vaultSchema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
                              label.constData(), secret.get(), nullptr, done, data);
     });
@@ -226,7 +247,8 @@ Expected<std::optional<QByteArray>, KeychainError> LibsecretSecretStore::readSec
         return unexpected(service.error());
     // Not a plain lookup: it answers nothing, without an error, for an entry that is locked, which
     // would pass for a missing one.
-    auto entries = findEntries(service->get(), id, SECRET_SEARCH_LOAD_SECRETS, m_unlockWait);
+    const CallContext context;
+    auto entries = findEntries(context, service->get(), id, SECRET_SEARCH_LOAD_SECRETS, m_unlockWait);
     if (!entries)
         return unexpected(entries.error());
     GList* const items = entries->get();
@@ -248,7 +270,8 @@ Expected<void, KeychainError> LibsecretSecretStore::deleteItem(const QUuid& id)
     auto service = connectService();
     if (!service)
         return unexpected(service.error());
-    auto entries = findEntries(service->get(), id, SECRET_SEARCH_NONE, m_unlockWait);
+    const CallContext context;
+    auto entries = findEntries(context, service->get(), id, SECRET_SEARCH_NONE, m_unlockWait);
     if (!entries)
         return unexpected(entries.error());
     // Every entry is tried; the first refusal (a locked one, for instance) is the answer.

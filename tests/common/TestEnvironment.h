@@ -22,4 +22,22 @@ QString writeFile(const QString& path, const QByteArray& bytes);
 // systems that keep birth times.
 QString writeFileBornAfter(const QDateTime& moment, const QString& path, const QByteArray& bytes);
 
+// A bound on a real wait (a worker's read, a child process, a paint on the painting pool) for a
+// build whose code runs as usual. A test that waits so ends as soon as the work does; the bound
+// only says when to give up. A build with a sanitizer runs the same work many times slower.
+constexpr int realWaitMs(int milliseconds)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return milliseconds * 10;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return milliseconds * 10;
+#else
+    return milliseconds;
+#endif
+#else
+    return milliseconds;
+#endif
+}
+
 } // namespace vesk::test

@@ -482,7 +482,7 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     auto* scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
     // A long text arrives in pieces, a turn of the event loop each, and whole in the end.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *extract.text; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *extract.text; }, test::realWaitMs(5000)));
     EXPECT_EQ(scrolling->height(), 420);
     // The pieces that came in out of sight still reach the scroll bar: it goes to the last line.
     const QScrollBar* bar = scrolling->verticalScrollBar();
@@ -500,7 +500,8 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     pane.setItem(unbroken);
     scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->document()->characterCount() > unbroken.text->size(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->document()->characterCount() > unbroken.text->size(); },
+                                test::realWaitMs(5000)));
     scrolling->selectAll();
     scrolling->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), *unbroken.text);
@@ -519,7 +520,8 @@ TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesI
     pane.setItem(note);
     auto* view = find<QPlainTextEdit>(pane, "previewPlainText");
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->document()->characterCount() > note.text->size(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->document()->characterCount() > note.text->size(); },
+                                test::realWaitMs(10000)));
     QCoreApplication::processEvents();
     // The characters of the paragraphs that have been laid out.
     const auto laidOut = [&] {

@@ -1,4 +1,5 @@
 // The editor, read view, toolbar and snippet driven as a user would: key events, clicks, hovers.
+#include "common/TestEnvironment.h"
 #include "richtext/RichTextConversion.h"
 #include "richtext/RichTextFormat.h"
 #include "richtext/RichTextRtf.h"
@@ -26,6 +27,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::realWaitMs;
 
 namespace {
 
@@ -421,12 +423,12 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     QSignalSpy shown(&view, &VeskRichTextReadView::bodyShown);
     view.setRtfData(longBody);
     EXPECT_TRUE(view.isLoading()) << "the window does not wait for a long body";
-    ASSERT_TRUE(shown.wait(10'000));
+    ASSERT_TRUE(shown.wait(realWaitMs(10'000)));
     EXPECT_FALSE(view.isLoading());
     // It comes onto the screen a piece at a time, and in the end as it was read.
     EXPECT_TRUE(view.isFilling());
     EXPECT_LT(view.textView()->document()->characterCount(), 2 * VeskRichTextReadView::kShownPieceCharacters);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isFilling(); }, 10'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isFilling(); }, realWaitMs(10'000)));
     const DisplayedBody whole = prepareDisplayedBody(longBody, view.textView()->palette().color(QPalette::Link));
     EXPECT_TRUE(sameRichText(*view.textView()->document(), *whole.document));
     EXPECT_TRUE(documentText(*view.textView()->document()).endsWith(QStringLiteral("last")));
@@ -436,7 +438,7 @@ TEST(RichTextReadView, LongBodiesArriveFromAWorkerAndTheLatestWins)
     view.setRtfData(rtfOf(QStringLiteral("other") + longText));
     view.setRtfData(rtfOf(QStringLiteral("short")));
     // The long body's read is done, and what it gave waits in the event queue.
-    ASSERT_TRUE(WorkPools::shared().painting()->waitForDone(10'000));
+    ASSERT_TRUE(WorkPools::shared().painting()->waitForDone(realWaitMs(10'000)));
     settle();
     EXPECT_EQ(documentText(*view.textView()->document()), QStringLiteral("short"));
 }
