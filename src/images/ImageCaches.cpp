@@ -5,7 +5,25 @@
 #include "images/ThumbnailCache.h"
 #include "model/ServiceInterfaces.h"
 
+#include <QCoreApplication>
+
 namespace vesk {
+
+namespace {
+
+// One file thumbnailer for the whole process, made when a pane first asks for it. Its worker is
+// waited for while the application object goes, not among the static objects after it: by then
+// Qt's own statics the worker uses (the MIME database) may already be gone.
+const std::shared_ptr<ThumbnailLoader>& sharedFileThumbnails()
+{
+    static const std::shared_ptr<ThumbnailLoader> loader = [] {
+        qAddPostRoutine([] { sharedFileThumbnails()->waitForIdle(); });
+        return std::make_shared<ThumbnailLoader>();
+    }();
+    return loader;
+}
+
+} // namespace
 
 ImageCaches ImageCaches::create(const QString& dataDirectory)
 {
@@ -20,12 +38,10 @@ ImageCaches ImageCaches::create(const QString& dataDirectory)
 ImageCaches ImageCaches::fromProviders(const std::shared_ptr<ThumbnailProvider>& thumbnails,
                                        const std::shared_ptr<PreparedPreviewProvider>& previews)
 {
-    // One file thumbnailer for the whole process, made when a pane first asks for it.
-    static const std::shared_ptr<ThumbnailLoader> sharedLoader = std::make_shared<ThumbnailLoader>();
     ImageCaches caches;
     caches.thumbnails = std::dynamic_pointer_cast<ThumbnailCache>(thumbnails);
     caches.previews = std::dynamic_pointer_cast<PreparedPreviewCache>(previews);
-    caches.fileThumbnails = sharedLoader;
+    caches.fileThumbnails = sharedFileThumbnails();
     return caches;
 }
 
