@@ -1,9 +1,9 @@
 #include "grid/GridCardLayer.h"
 
+#include "platform/ParallelWork.h"
 #include "platform/WorkPools.h"
 
 #include <QPainter>
-#include <QSemaphore>
 #include <QSet>
 #include <QThreadPool>
 
@@ -126,17 +126,9 @@ void GridCardLayer::redraw(const QRegion& stale, const QList<Card>& cards)
         drawBand(bands.first());
         return;
     }
-    // Started one by one and waited for with a semaphore: a future's wait would take a band that
-    // has not started yet and draw it on this thread.
-    QSemaphore done;
-    QThreadPool* pool = WorkPools::shared().painting();
-    for (const Band& band : std::as_const(bands)) {
-        pool->start([&drawBand, &band, &done] {
-            drawBand(band);
-            done.release();
-        });
-    }
-    done.acquire(int(bands.size()));
+    // Drawn by the painting pool's threads only, the main thread waiting: a band it took itself
+    // would hold up the others' wait for this frame.
+    forEachOnPool(size_t(bands.size()), [&](size_t i) { drawBand(bands[qsizetype(i)]); }, *WorkPools::shared().painting());
 }
 
 } // namespace vesk
