@@ -751,17 +751,20 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
         # The search field has the keyboard, as after a start.
         app.key("ctrl+alt+t")
         settle(0.5)
-        log(f"run {number}: capture")
-        figures.update(step_capture(app, shots, texts[0], holders, queries))
-        log(f"run {number}: typing")
-        app.key("Escape")
-        settle(0.5)
-        app.key("Escape")
-        settle(1)
-        figures.update(step_typing(app, shots, typing_query))
-        settle(1)
-        log(f"run {number}: deletes")
-        figures.update(step_deletes(app, shots))
+        if "capture" in args.steps:
+            log(f"run {number}: capture")
+            figures.update(step_capture(app, shots, texts[0], holders, queries))
+            app.key("Escape")
+            settle(0.5)
+            app.key("Escape")
+            settle(1)
+        if "typing" in args.steps:
+            log(f"run {number}: typing")
+            figures.update(step_typing(app, shots, typing_query))
+            settle(1)
+        if "deletes" in args.steps:
+            log(f"run {number}: deletes")
+            figures.update(step_deletes(app, shots))
         if perf:
             perf.send_signal(signal.SIGINT)
             perf.wait()
@@ -853,6 +856,8 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--use-minutes", type=float, default=16, help="minutes of use in the last run (0: none)")
     parser.add_argument("--cores", default="0,1")
+    parser.add_argument("--steps", default="capture,typing,deletes",
+                        help="which of capture, typing and deletes to run (comma-separated); memory follows --use-minutes")
     parser.add_argument("--stall-ms", type=int, default=2, help="stalls longer than this are written out")
     parser.add_argument("--perf", action="store_true", help="sample the main thread with perf")
     parser.add_argument("--keep", action="store_true", help="keep each run's copy of the library")
