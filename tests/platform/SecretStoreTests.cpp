@@ -354,8 +354,13 @@ TEST_F(KeyringTest, AnUnlockPromptNobodyAnswersEndsAtTheWaitAsAFailure)
         ASSERT_FALSE(saved);
         EXPECT_EQ(saved.error().status, G_IO_ERROR_TIMED_OUT) << saved.error().printedForm().toStdString();
     }
+    // The daemon shows one prompt at a time, and the two left open above are ended only once it
+    // has seen the prompter go; on a loaded machine that can outlast one wait. The store is
+    // asked again then: what matters is that it is answered, with the lock, not stuck.
     LibsecretSecretStore bounded(std::chrono::seconds(20));
     auto again = bounded.readSecret(id);
+    for (int attempt = 1; attempt < 4 && !again && again.error().status == G_IO_ERROR_TIMED_OUT; ++attempt)
+        again = bounded.readSecret(id);
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error().status, SECRET_ERROR_IS_LOCKED) << again.error().printedForm().toStdString();
     ASSERT_TRUE(collection.unlock());
