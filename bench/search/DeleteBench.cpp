@@ -221,6 +221,87 @@ void BM_DeleteItems(benchmark::State& state)
     state.counters["done_ms"] = total.doneMs / turns;
     state.counters["items"] = double(store.items().size());
 }
+// A library in which four long notes were captured, then opened again; their ids.
+VeskStore& reopenedStoreWithLongNotes(int count, QList<QUuid>& notes)
+{
+    static VeskStore* store = nullptr;
+    static QList<QUuid> captured;
+    if (!store) {
+        const auto library = cachedGeneratedLibrary(count);
+        if (!library)
+            qFatal("cannot write the library: %s", qPrintable(library.error()));
+        const QString folder = QDir(benchRootPath()).filePath(QStringLiteral("deletes-reopened-%1").arg(count));
+        if (auto copied = copyLibraryDatabase(*library, folder); !copied)
+            qFatal("cannot copy the library: %s", qPrintable(copied.error()));
+        const auto open = [&] {
+            VeskServices services = makeRealServices(folder);
+            services.clock = std::make_shared<FakeClock>(LibraryGenerator::defaultNow());
+            services.recoverySnapshots = std::make_shared<ImmediateSnapshots>();
+            auto opened = std::make_unique<VeskStore>(services);
+            opened->waitForStartup();
+            settle(3000);
+            return opened;
+        };
+        {
+            auto first = open();
+            for (int turn = 0; turn < 4; ++turn)
+                captured.append(captureLongNote(*first, turn));
+        }
+        settle(500);
+        store = &keepForRun(open());
+    }
+    notes = captured;
+    return *store;
+}
+
+void BM_DeleteLongNoteAfterRestart(benchmark::State& state)
+{
+    QList<QUuid> notes;
+    VeskStore& store = reopenedStoreWithLongNotes(int(state.range(0)), notes);
+    store.setSearchText(QString());
+    settle(300);
+    std::mt19937 random(11);
+    DeleteTimes total;
+    int turn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (turn >= notes.size()) {
+            state.SkipWithError("no long note left to delete");
+            break;
+        }
+        QSet<QUuid> chosen{notes[turn]};
+        if (store.indexOfItem(notes[turn]) < 0) {
+            state.SkipWithError("the long note was not kept over the restart");
+            break;
+        }
+        const QList<VeskItem>& items = store.items();
+        while (chosen.size() < 120)
+            chosen.insert(items[qsizetype(random() % quint32(items.size()))].id);
+        store.setSelectedIDs(chosen);
+        const qsizetype before = items.size();
+        state.ResumeTiming();
+        const DeleteTimes times = timedDelete(store);
+        total.busyMs += times.busyMs;
+        total.cpuMs += times.cpuMs;
+        total.doneMs += times.doneMs;
+        state.PauseTiming();
+        if (store.items().size() != before - 120) {
+            qWarning("deleted %lld of 120", qlonglong(before - store.items().size()));
+            state.SkipWithError("the delete did not take the items out");
+            break;
+        }
+        settle(200);
+        ++turn;
+        state.ResumeTiming();
+    }
+    const double turns = double(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["main_ms"] = total.busyMs / turns;
+    state.counters["cpu_ms"] = total.cpuMs / turns;
+    state.counters["done_ms"] = total.doneMs / turns;
+}
+// The four notes last one run of four deletes: one repetition.
+BENCHMARK(BM_DeleteLongNoteAfterRestart)->Arg(100'000)->Iterations(4)->Repetitions(1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_DeleteItems)
     ->Args({100'000, 1})->Args({100'000, 120})->Args({300'000, 1})->Args({300'000, 120})
     ->Iterations(4)->Unit(benchmark::kMillisecond);
