@@ -5,6 +5,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <latch>
 #include <memory>
@@ -15,7 +16,8 @@
 namespace vesk {
 
 namespace {
-constexpr int kBackgroundNice = 10;
+constexpr int kBackgroundSteps = 10;
+constexpr int kLowestPriorityNice = 19;
 
 // Linux's scheduler since 6.6 runs a task it picks for a whole slice (3 ms by default) whatever
 // its nice value: the main thread, woken or at the end of its own slice, then waited 3–6 ms for
@@ -25,6 +27,11 @@ constexpr int kBackgroundNice = 10;
 constexpr std::uint64_t kBackgroundSliceNs = 500'000;
 } // namespace
 
+int backgroundNiceBelow(int windowNice)
+{
+    return std::min(kLowestPriorityNice, windowNice + kBackgroundSteps);
+}
+
 void makeCurrentThreadBackground()
 {
     thread_local bool done = false;
@@ -33,10 +40,17 @@ void makeCurrentThreadBackground()
     done = true;
     // Linux keeps a nice value per thread; the thread's own id names just this thread. A refusal
     // leaves the thread as it was, which is only slower for the window, never wrong.
+    // The process' own id names its first thread, the window's. A fixed value would, in a Vesk
+    // started with nice, put the background above the window where the system allows it.
     const auto thread = id_t(syscall(SYS_gettid));
-    (void)setpriority(PRIO_PROCESS, thread, kBackgroundNice);
+    errno = 0;
+    const int windowNice = getpriority(PRIO_PROCESS, id_t(getpid()));
+    if (windowNice == -1 && errno != 0)
+        return;
+    const int nice = std::max(backgroundNiceBelow(windowNice), getpriority(PRIO_PROCESS, thread));
+    (void)setpriority(PRIO_PROCESS, thread, nice);
     KernelSchedulingAttributes attributes;
-    attributes.nice = kBackgroundNice;
+    attributes.nice = nice;
     attributes.runtime = kBackgroundSliceNs;
     (void)syscall(SYS_sched_setattr, thread, &attributes, 0u);
 }

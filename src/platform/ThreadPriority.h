@@ -4,11 +4,16 @@ class QThreadPool;
 
 namespace vesk {
 
-// Lowers the calling thread's scheduling priority (nice 10 on Linux, where each thread has its
-// own), for threads that do background work the user is not waiting for, such as image analysis:
+// Lowers the calling thread's scheduling priority (ten nice steps below the window's thread on
+// Linux, where each thread has its own), for threads that do background work the user is not waiting for, such as image analysis:
 // they still use every idle core, but the main thread gets the processor as soon as it wants it.
 // Calling it again on the same thread does nothing more.
 void makeCurrentThreadBackground();
+
+// The nice value of a background thread when the window's thread runs at windowNice: below the
+// window, down to the lowest priority there is, and never above it (a Vesk started with nice
+// must not run its background work before its own window).
+int backgroundNiceBelow(int windowNice);
 
 // Makes every thread of pool a background thread for as long as the pool lives: the threads are
 // started at once and each lowers itself before it takes any work queued after this call, and

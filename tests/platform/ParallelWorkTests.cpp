@@ -9,6 +9,7 @@
 #include <QtConcurrent/QtConcurrentMap>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <sys/resource.h>
 #include <thread>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vesk {
@@ -109,7 +111,7 @@ TEST(ThreadPriority, EveryThreadOfALoweredPoolRunsItsWorkInTheBackground)
     EXPECT_EQ(getpriority(PRIO_PROCESS, id_t(caller)), normal);
     EXPECT_GE(priorityByThread.size(), 2u);
     for (const auto& [thread, priority] : priorityByThread)
-        EXPECT_GT(priority, normal) << "thread " << thread;
+        EXPECT_EQ(priority, backgroundNiceBelow(normal)) << "thread " << thread;
     // A thread started later would run at normal priority: none of them expires.
     EXPECT_EQ(pool.expiryTimeout(), -1);
 }
@@ -135,7 +137,7 @@ TEST(ThreadPriority, ABackgroundThreadTakesAShorterSliceThanTheWindowAndStaysLow
         priority = getpriority(PRIO_PROCESS, id_t(self));
         lowered = attributesOf(self);
     }).join();
-    EXPECT_GT(priority, normal);
+    EXPECT_EQ(priority, backgroundNiceBelow(normal));
     EXPECT_EQ(lowered.nice, priority);
     if (callerSlice == 0 && lowered.runtime == 0)
         GTEST_SKIP() << "this kernel keeps no slice of a thread's own";
@@ -164,13 +166,41 @@ TEST(ThreadPriority, AKeptPoolRunsAtTheKeepersPriorityWhoeverUsesItLater)
     };
     QThreadPool made;
     made.setMaxThreadCount(1);
-    EXPECT_GT(priorityOfWorkFrom(made), normal) << "a thread made by a lowered thread is lowered";
+    EXPECT_EQ(priorityOfWorkFrom(made), backgroundNiceBelow(normal)) << "a thread made by a lowered thread is lowered";
 
     QThreadPool kept;
     kept.setMaxThreadCount(2);
     keepPoolThreadsAtCallersPriority(kept);
     EXPECT_EQ(priorityOfWorkFrom(kept), normal);
     EXPECT_EQ(kept.expiryTimeout(), -1);
+}
+
+// Started with nice, the window keeps the processor before its background: a fixed background
+// value would be above a window at nice 12 (where the system lets the process raise a thread, as
+// for root). Each window priority runs in a child process, whose first thread is its window.
+TEST(ThreadPriority, TheBackgroundStaysBelowAWindowStartedWithNice)
+{
+    const int normal = getpriority(PRIO_PROCESS, id_t(getpid()));
+    for (const int windowNice : {5, 12, 19}) {
+        if (windowNice < normal)
+            continue;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setpriority(PRIO_PROCESS, id_t(getpid()), windowNice) != 0)
+                _exit(2);
+            int priority = 0;
+            std::thread([&] {
+                makeCurrentThreadBackground();
+                priority = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+            }).join();
+            _exit(priority == std::min(19, windowNice + 10) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "window at nice " << windowNice;
+    }
 }
 
 } // namespace vesk
