@@ -290,6 +290,52 @@ TEST_F(LibraryContentTest, GridAndWindowStateFollowEachOther)
     EXPECT_TRUE(state.newGroupName().isEmpty());
 }
 
+TEST_F(LibraryContentTest, ThePaneShowsTheTopResultOnlyOnceTheTypingRests)
+{
+    const VeskItem apple = makeItem(QStringLiteral("apple pie"), 100);
+    const VeskItem apricot = makeItem(QStringLiteral("apricot jam"), 200);
+    const VeskItem banana = makeItem(QStringLiteral("banana bread"), 300);
+    seed({apple, apricot, banana});
+    useStoreWithoutSearchPasses();
+    MainWindowState state(settings);
+    LibraryContent content(*store, state, settings);
+    VeskPreview* pane = content.preview();
+    store->select(banana.id);
+    ASSERT_EQ(pane->item()->id, banana.id);
+    QCoreApplication::processEvents();
+    int rebuilds = 0;
+    QObject::connect(pane, &VeskPreview::contentRebuilt, pane, [&] { ++rebuilds; });
+    const auto typeKey = [&](const QString& text) {
+        store->setSearchText(text);
+        store->refreshFilteredItems(text);
+        QCoreApplication::processEvents();
+    };
+
+    // Each key's results move the selection to their top; the pane is built for none of them
+    // while the keys come, each within the rest of the one before.
+    for (const QString& text : {QStringLiteral("apr"), QStringLiteral("app"), QStringLiteral("apple")}) {
+        typeKey(text);
+        ASSERT_FALSE(store->filteredItems().isEmpty());
+        EXPECT_EQ(store->selectedID(), store->filteredItems().first().id) << text.toStdString();
+        EXPECT_EQ(pane->item()->id, banana.id) << text.toStdString();
+        timers->advance(VeskPreview::typingRestMs - 1);
+    }
+    EXPECT_EQ(rebuilds, 0);
+    // Once the typing rests, the last of them is shown, built once.
+    timers->advance(1);
+    EXPECT_EQ(pane->item()->id, apple.id);
+    EXPECT_EQ(rebuilds, 1);
+
+    // The user's own choice while the typing goes on is shown at once, and the held one is moot.
+    typeKey(QStringLiteral("apr"));
+    EXPECT_EQ(store->selectedID(), apricot.id);
+    store->select(banana.id);
+    EXPECT_EQ(pane->item()->id, banana.id);
+    timers->advance(VeskPreview::typingRestMs);
+    EXPECT_EQ(pane->item()->id, banana.id);
+    EXPECT_EQ(rebuilds, 2);
+}
+
 TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
 {
     MainWindowState state(settings);
