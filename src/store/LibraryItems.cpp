@@ -216,7 +216,10 @@ void LibraryItems::setFilteredItems(const QList<VeskItem>& value)
 
 void LibraryItems::replaceFilteredItems(const QList<VeskItem>& value)
 {
-    m_filteredItems = value;
+    // As above: the results of a search being cleared may be most of the library.
+    QList<VeskItem> replaced = std::exchange(m_filteredItems, value);
+    if (replaced.isDetached())
+        releaseInBackground(std::move(replaced));
     emit filteredItemsChanged();
 }
 

@@ -139,7 +139,8 @@ public:
     const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
     // Publishes when different (compared item by item); the list replaced is freed on a worker.
     void setFilteredItems(const QList<VeskItem>& value);
-    // Publishes a list that differs by construction, without comparing the two.
+    // Publishes a list that differs by construction, without comparing the two; the list replaced
+    // is freed on a worker.
     void replaceFilteredItems(const QList<VeskItem>& value);
     // Lets go of the published list without saying so: it is published again right after.
     void releaseFilteredItems() { m_filteredItems = QList<VeskItem>(); }
