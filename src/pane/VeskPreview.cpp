@@ -177,6 +177,7 @@ void VeskPreview::holdSelectionsMovedBySearch(std::function<bool()> movedBySearc
 
 void VeskPreview::noteSearchTyped()
 {
+    m_typedText = m_store.searchText();
     if (m_typingRest)
         m_typingRest->cancel();
     m_typingRest = m_store.services().timers->after(typingRestMs, this, [this] {
@@ -188,9 +189,14 @@ void VeskPreview::noteSearchTyped()
 
 void VeskPreview::followSelectionOnce()
 {
-    if (m_typingRest && m_movedBySearch && m_movedBySearch()) {
-        m_selectionHeld = true;
-        return;
+    if (m_movedBySearch && m_movedBySearch()) {
+        // The grid answers a key before the pane hears of it: the first key starts the rest here.
+        if (m_store.searchText() != m_typedText)
+            noteSearchTyped();
+        if (m_typingRest) {
+            m_selectionHeld = true;
+            return;
+        }
     }
     // The user's own choice is shown now, and makes a held one moot.
     m_selectionHeld = false;

@@ -163,6 +163,8 @@ private:
     std::function<bool()> m_movedBySearch;
     std::shared_ptr<PendingDelay> m_typingRest;
     bool m_selectionHeld = false;
+    // The search text as the pane last heard of it.
+    QString m_typedText;
     // The tag being typed survives a re-evaluation of the same item, not a change of item.
     QString m_tagDraft;
     QPointer<QWidget> m_bringBackPicker;

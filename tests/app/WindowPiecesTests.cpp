@@ -300,8 +300,8 @@ TEST_F(LibraryContentTest, ThePaneShowsTheTopResultOnlyOnceTheTypingRests)
     MainWindowState state(settings);
     LibraryContent content(*store, state, settings);
     VeskPreview* pane = content.preview();
-    store->select(banana.id);
-    ASSERT_EQ(pane->item()->id, banana.id);
+    store->select(apricot.id);
+    ASSERT_EQ(pane->item()->id, apricot.id);
     QCoreApplication::processEvents();
     int rebuilds = 0;
     QObject::connect(pane, &VeskPreview::contentRebuilt, pane, [&] { ++rebuilds; });
@@ -311,13 +311,17 @@ TEST_F(LibraryContentTest, ThePaneShowsTheTopResultOnlyOnceTheTypingRests)
         QCoreApplication::processEvents();
     };
 
-    // Each key's results move the selection to their top; the pane is built for none of them
+    // The first key selects the top of the list shown until then (the newest item), and each
+    // key's results move the selection to their own top; the pane is built for none of them
     // while the keys come, each within the rest of the one before.
-    for (const QString& text : {QStringLiteral("apr"), QStringLiteral("app"), QStringLiteral("apple")}) {
+    store->setSearchText(QStringLiteral("app"));
+    EXPECT_EQ(store->selectedID(), banana.id);
+    EXPECT_EQ(pane->item()->id, apricot.id);
+    for (const QString& text : {QStringLiteral("app"), QStringLiteral("appl"), QStringLiteral("apple")}) {
         typeKey(text);
         ASSERT_FALSE(store->filteredItems().isEmpty());
         EXPECT_EQ(store->selectedID(), store->filteredItems().first().id) << text.toStdString();
-        EXPECT_EQ(pane->item()->id, banana.id) << text.toStdString();
+        EXPECT_EQ(pane->item()->id, apricot.id) << text.toStdString();
         timers->advance(VeskPreview::typingRestMs - 1);
     }
     EXPECT_EQ(rebuilds, 0);
