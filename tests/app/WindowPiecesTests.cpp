@@ -23,6 +23,7 @@
 
 #include <QAbstractAnimation>
 #include <QApplication>
+#include <QEnterEvent>
 #include <QDir>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -32,6 +33,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <cstdlib>
 
 namespace vesk::test {
@@ -392,6 +394,40 @@ TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
     QApplication::sendEvent(view.controlsStrip(), &leave);
     EXPECT_FALSE(view.state().memoryControlsNearby());
     QTRY_VERIFY(header->nearbyProgress() < 0.05);
+}
+
+TEST_F(HeaderTest, TheControlsCapsulesShowEachChangeOfTheirLookAtTheNextPaint)
+{
+    // Their capsules are painted once per look and copied: a look left out of what is kept
+    // would show the capsule as it was.
+    MainWindowState state(settings);
+    ControlsStrip strip(state);
+    strip.resize(520, 44);
+    GlassButton* button = strip.secureButton();
+    button->resize(button->sizeHint());
+    const QImage stripAtRest = strip.grab().toImage();
+    const QImage buttonAtRest = button->grab().toImage();
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QEvent leave(QEvent::Leave);
+    struct Change {
+        const char* name;
+        std::function<void()> apply;
+        std::function<void()> undo;
+    };
+    const Change changes[] = {
+        {"pressed", [&] { button->setDown(true); }, [&] { button->setDown(false); }},
+        {"hovered", [&] { QApplication::sendEvent(button, &enter); }, [&] { QApplication::sendEvent(button, &leave); }},
+    };
+    for (const Change& change : changes) {
+        change.apply();
+        EXPECT_NE(button->grab().toImage(), buttonAtRest) << change.name;
+        change.undo();
+        EXPECT_EQ(button->grab().toImage(), buttonAtRest) << change.name;
+    }
+    state.setMemoryControlsNearby(true);
+    EXPECT_NE(strip.grab().toImage(), stripAtRest);
+    state.setMemoryControlsNearby(false);
+    EXPECT_EQ(strip.grab().toImage(), stripAtRest);
 }
 
 TEST_F(HeaderTest, DropZoneOutlineFollowsTheDragHover)
