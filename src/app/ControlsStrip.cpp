@@ -59,28 +59,40 @@ void GlassButton::paintEvent(QPaintEvent*)
     const Theme& theme = Theme::current();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    // The capsule is painted once per look and copied: the window's search glow repaints the
+    // header under the buttons at each step of a search's start and end, and their antialiased
+    // fills were split over the raster engine's pool and waited for at every one.
+    const QString look = QStringLiteral("glass-button:%1%2%3:%4:%5:%6")
+                             .arg(int(m_prominent))
+                             .arg(int(isDown()))
+                             .arg(int(m_hovered))
+                             .arg(theme.accent().rgba(), 0, 16)
+                             .arg(theme.primary().rgba(), 0, 16)
+                             .arg(theme.material(MaterialThickness::Regular).rgba(), 0, 16);
+    Painting::drawCached(p, QRectF(rect()), look, [this, &theme](QPainter& q, const QRectF& area) {
+        q.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = Painting::capsule(area.adjusted(0.5, 0.5, -0.5, -0.5));
+        if (m_prominent) {
+            QColor fill = theme.accent();
+            if (isDown())
+                fill = fill.darker(115);
+            else if (m_hovered)
+                fill = fill.lighter(108);
+            q.fillPath(shape, fill);
+            QLinearGradient sheen(0, area.top(), 0, area.bottom());
+            sheen.setColorAt(0, Theme::white(0.22));
+            sheen.setColorAt(0.5, Theme::white(0.0));
+            q.fillPath(shape, sheen);
+        } else {
+            Painting::fillGlass(q, shape, theme);
+            if (isDown())
+                q.fillPath(shape, theme.primary(0.08));
+            else if (m_hovered)
+                q.fillPath(shape, theme.primary(0.04));
+        }
+    });
     const QPainterPath shape = Painting::capsule(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-    QColor foreground;
-    if (m_prominent) {
-        QColor fill = theme.accent();
-        if (isDown())
-            fill = fill.darker(115);
-        else if (m_hovered)
-            fill = fill.lighter(108);
-        p.fillPath(shape, fill);
-        QLinearGradient sheen(0, 0, 0, height());
-        sheen.setColorAt(0, Theme::white(0.22));
-        sheen.setColorAt(0.5, Theme::white(0.0));
-        p.fillPath(shape, sheen);
-        foreground = Theme::white();
-    } else {
-        Painting::fillGlass(p, shape, theme);
-        if (isDown())
-            p.fillPath(shape, theme.primary(0.08));
-        else if (m_hovered)
-            p.fillPath(shape, theme.primary(0.04));
-        foreground = theme.label();
-    }
+    QColor foreground = m_prominent ? Theme::white() : theme.label();
     if (!isEnabled())
         foreground = Theme::withOpacity(foreground, 0.4);
     if (hasFocus())
@@ -142,18 +154,25 @@ void ControlsStrip::paintEvent(QPaintEvent*)
     const bool nearby = m_state.memoryControlsNearby();
     const QColor tintColor = tint(theme.isDark());
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    // Leave room for the shadow, which falls two points to the left.
-    const QRectF capsuleRect = QRectF(rect()).adjusted(1, 1, -1, -1);
-    const QPainterPath capsule = Painting::capsule(capsuleRect);
-    Painting::drawSoftShadow(p, capsule, Theme::withOpacity(tintColor, nearby ? 0.12 : 0.055), nearby ? 7 : 4,
-                             QPointF(-2, 0));
-    p.fillPath(capsule, theme.primary(0.035));
-    QLinearGradient wash(capsuleRect.topLeft(), capsuleRect.topRight());
-    wash.setColorAt(0, Theme::withOpacity(tintColor, nearby ? 0.1 : 0.055));
-    wash.setColorAt(1, Theme::withOpacity(tintColor, 0.0));
-    p.fillPath(capsule, wash);
-    Painting::stroke(p, capsule, Theme::withOpacity(tintColor, nearby ? 0.14 : 0.075), 0.8);
+    // Painted once per look and copied, as the glass buttons are.
+    const QString look = QStringLiteral("controls-strip:%1:%2:%3")
+                             .arg(int(nearby))
+                             .arg(tintColor.rgba(), 0, 16)
+                             .arg(theme.primary().rgba(), 0, 16);
+    Painting::drawCached(p, QRectF(rect()), look, [&](QPainter& q, const QRectF& area) {
+        q.setRenderHint(QPainter::Antialiasing);
+        // Leave room for the shadow, which falls two points to the left.
+        const QRectF capsuleRect = area.adjusted(1, 1, -1, -1);
+        const QPainterPath capsule = Painting::capsule(capsuleRect);
+        Painting::drawSoftShadow(q, capsule, Theme::withOpacity(tintColor, nearby ? 0.12 : 0.055), nearby ? 7 : 4,
+                                 QPointF(-2, 0));
+        q.fillPath(capsule, theme.primary(0.035));
+        QLinearGradient wash(capsuleRect.topLeft(), capsuleRect.topRight());
+        wash.setColorAt(0, Theme::withOpacity(tintColor, nearby ? 0.1 : 0.055));
+        wash.setColorAt(1, Theme::withOpacity(tintColor, 0.0));
+        q.fillPath(capsule, wash);
+        Painting::stroke(q, capsule, Theme::withOpacity(tintColor, nearby ? 0.14 : 0.075), 0.8);
+    });
 }
 
 } // namespace vesk

@@ -21,6 +21,8 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
     m_grid = new LibraryGridView(store);
     m_preview = new VeskPreview(store);
     m_preview->followSelection();
+    LibraryGridView* searchingGrid = m_grid;
+    m_preview->holdSelectionsMovedBySearch([searchingGrid] { return searchingGrid->selectingForSearch(); });
     // A checklist glyph toggled in the pane is kept, not only shown.
     m_preview->setRichTextUpdater(
         [&store](const QUuid& id, const QByteArray& rtf) { store.updateRichText(id, rtf); });

@@ -277,15 +277,28 @@ void VeskGuardedAppearanceSwitch::paintButton(QPainter& painter, AppearanceMode 
 
 void VeskGuardedAppearanceSwitch::paintEvent(QPaintEvent*)
 {
+    // The window's search glow repaints the corner the switch stands in at each step of a
+    // search's start and end: its plate, screws, shadows and lamps are painted once per look and
+    // copied from then on.
+    const qreal ratio = devicePixelRatioF();
+    const Look look{m_leverShown, m_isDragging, currentMode(), (QSizeF(size()) * ratio).toSize(), ratio};
+    if (m_picture.isNull() || !(look == m_pictureLook)) {
+        m_picture = QImage(look.pixels, QImage::Format_ARGB32_Premultiplied);
+        m_picture.setDevicePixelRatio(ratio);
+        m_picture.fill(Qt::transparent);
+        QPainter painter(&m_picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        AppearanceSwitchFaceState face;
+        face.leverOffset = m_leverShown;
+        face.dragging = m_isDragging;
+        face.tipColor = emergenceBlue();
+        paintAppearanceSwitchFace(painter, faceRect(), face);
+        paintButton(painter, AppearanceMode::Light);
+        paintButton(painter, AppearanceMode::Dark);
+        m_pictureLook = look;
+    }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    AppearanceSwitchFaceState face;
-    face.leverOffset = m_leverShown;
-    face.dragging = m_isDragging;
-    face.tipColor = emergenceBlue();
-    paintAppearanceSwitchFace(painter, faceRect(), face);
-    paintButton(painter, AppearanceMode::Light);
-    paintButton(painter, AppearanceMode::Dark);
+    painter.drawImage(QPointF(0, 0), m_picture);
 }
 
 } // namespace vesk

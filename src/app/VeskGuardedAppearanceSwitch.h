@@ -5,6 +5,7 @@
 // selection step, which writes "veskAppearance" a moment later.
 
 #include <QColor>
+#include <QImage>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
@@ -64,6 +65,8 @@ public:
     double displayedPosition() const;
     // Where the lever is drawn, between -1 and +1, following its spring.
     double drawnLeverOffset() const { return m_leverShown; }
+    // The switch as last painted, copied by each repaint until its look changes.
+    const QImage& keptPicture() const { return m_picture; }
 
     // The one selection step, shared by the lever and both buttons.
     void selectMode(AppearanceMode mode);
@@ -96,6 +99,17 @@ private:
     QPointF m_pressPoint;
     double m_leverShown = -1.0;
     SpringAnimator* m_leverSpring = nullptr;
+    // What m_picture shows: the lever, the drag, the mode lit, and the pixels it was painted at.
+    struct Look {
+        double lever = 0;
+        bool dragging = false;
+        AppearanceMode mode = AppearanceMode::Light;
+        QSize pixels;
+        qreal ratio = 0;
+        bool operator==(const Look&) const = default;
+    };
+    QImage m_picture;
+    Look m_pictureLook;
 };
 
 } // namespace vesk

@@ -89,27 +89,21 @@ void WindowBackdrop::mix(const QRegion& region, qreal glow)
     if (missing.isEmpty())
         return;
     m_mixedRegion += missing;
-    // Each channel moves from rest to glowing by the glow's share, two channels of a pixel at once.
-    const quint32 share = quint32(std::lround(glow * 256));
-    const quint32 rest = 256 - share;
+    // The picture at rest, and the glowing one over it at the glow's share: the raster engine
+    // mixes two opaque pictures a row at a time with its vector instructions, several times
+    // faster than a loop over the pixels here. One rectangle at a time, so that each is a plain
+    // copy and blend on this thread.
     const qreal ratio = m_mixed.devicePixelRatio();
-    const QRect picture = m_mixed.rect();
+    QPainter mixer(&m_mixed);
     for (const QRect& rect : missing) {
-        const QRect pixels = QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio)
-                                 .toAlignedRect()
-                                 .intersected(picture);
-        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-            const auto* from = reinterpret_cast<const quint32*>(m_rest.constScanLine(y));
-            const auto* to = reinterpret_cast<const quint32*>(m_glowing.constScanLine(y));
-            auto* out = reinterpret_cast<quint32*>(m_mixed.scanLine(y));
-            for (int x = pixels.left(); x <= pixels.right(); ++x) {
-                const quint32 a = from[x];
-                const quint32 b = to[x];
-                const quint32 redBlue = (((a & 0xff00ffu) * rest + (b & 0xff00ffu) * share) >> 8) & 0xff00ffu;
-                const quint32 alphaGreen = (((a >> 8) & 0xff00ffu) * rest + ((b >> 8) & 0xff00ffu) * share) & 0xff00ff00u;
-                out[x] = redBlue | alphaGreen;
-            }
-        }
+        const QRectF pixels(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio);
+        mixer.setClipRect(rect);
+        mixer.setCompositionMode(QPainter::CompositionMode_Source);
+        mixer.setOpacity(1);
+        mixer.drawImage(QRectF(rect), m_rest, pixels);
+        mixer.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        mixer.setOpacity(glow);
+        mixer.drawImage(QRectF(rect), m_glowing, pixels);
     }
 }
 

@@ -40,6 +40,9 @@ public:
     void setSurfacePulse(bool pulse);
     std::optional<QUuid> capturePulseID() const { return m_capturePulseID; }
     void setCapturePulseID(const std::optional<QUuid>& id);
+    // True while the grid itself moves the selection to the top result of the search being
+    // typed (not the user's own choice).
+    bool selectingForSearch() const { return m_selectingForSearch; }
 
     // The one list the window shows; the keyboard commands work from it too. A list narrowed
     // from the store's results is kept and given again while they and the browsing state are

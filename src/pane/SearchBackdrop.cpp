@@ -7,12 +7,15 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vesk {
 
 namespace {
 constexpr qreal kGlowRadius = 520;
+// The strength the glow's picture is kept at.
+constexpr qreal kKeptGlow = 0.25;
 
 QImage transparentPicture(QSize pixels, qreal ratio)
 {
@@ -90,26 +93,30 @@ void SearchBackdrop::paint(QPainter& painter, const QRegion& region, QSize size,
         m_ratio = ratio;
         m_colours = colours;
     }
+    // The glow is kept at one strength, above the pulse's brightest, and blended at the strength
+    // asked for: it fades to clear, so a weaker glow is the kept one at a lower opacity, and each
+    // step of the pulse, at every key typed, no longer fills the gradient afresh.
     const QRect square = glowSquare(size);
-    const QRgb glowColour = theme.accent(glow).rgba();
-    if (m_glow.isNull() || glowColour != m_glowColour) {
+    const QColor fullGlow = theme.accent(std::max(kKeptGlow, glow));
+    if (m_glow.isNull() || fullGlow.rgba() != m_glowColour) {
         m_glow = transparentPicture((QSizeF(square.size()) * ratio).toSize(), ratio);
         QPainter fresh(&m_glow);
-        fillGlow(fresh, QRectF(square), QPointF(0, 0), theme.accent(glow));
-        m_glowColour = glowColour;
+        fillGlow(fresh, QRectF(square), QPointF(0, 0), fullGlow);
+        m_glowColour = fullGlow.rgba();
     }
+    const qreal glowShare = fullGlow.alphaF() > 0 ? theme.accent(glow).alphaF() / fullGlow.alphaF() : 0;
     // One rectangle at a time: over a region of several the engine blends in pieces on the
     // thread pool and waits for them.
     painter.save();
-    painter.setOpacity(opacity);
-    const auto blend = [&](const QRect& rect, const QImage& picture) {
+    const auto blend = [&](const QRect& rect, const QImage& picture, qreal strength) {
+        painter.setOpacity(strength);
         painter.setClipRect(rect);
         painter.drawImage(rect, picture, QRectF(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio));
     };
     for (const QRect& rect : region) {
-        blend(rect, m_wash);
-        if (const QRect glowing = rect.intersected(square); !glowing.isEmpty())
-            blend(glowing, m_glow);
+        blend(rect, m_wash, opacity);
+        if (const QRect glowing = rect.intersected(square); !glowing.isEmpty() && glowShare > 0)
+            blend(glowing, m_glow, opacity * glowShare);
     }
     painter.restore();
 }

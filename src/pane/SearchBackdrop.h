@@ -18,7 +18,7 @@ class Theme;
 // top-leading corner that the grid's surface pulse brightens. Every key typed pulses it, and the
 // cards painted over it paint it again beneath them: gradients filled afresh at each of those
 // paints cost the window's thread most of a frame. So the wash is painted once per size,
-// appearance and pixel ratio, the glow once per strength, and a paint blends them a rectangle at
+// appearance and pixel ratio, the glow once at one strength, and a paint blends them a rectangle at
 // a time.
 class SearchBackdrop {
 public:
@@ -35,12 +35,16 @@ public:
     static bool sameGlow(qreal a, qreal b, const Theme& theme);
     static bool sameOpacity(qreal a, qreal b);
 
+    // The glow's kept picture, null before the first paint.
+    const QImage& glowPicture() const { return m_glow; }
+
 private:
     using Colours = std::array<QRgb, 3>;
     static Colours coloursOf(const Theme& theme);
 
     QImage m_wash;
     QImage m_glow;
+    // The colour the glow's picture was painted in.
     QRgb m_glowColour = 0;
     QSize m_pixels;
     qreal m_ratio = 0;

@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVariantAnimation>
+#include <algorithm>
 #include <cmath>
 
 namespace vesk {
@@ -31,7 +32,12 @@ void PreviewResizeHandle::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const double x = width() / 2.0 - 0.5;
-    painter.fillRect(QRectF(x, 0, 1, height()), Theme::current().primary(0.14));
+    const QColor line = Theme::current().primary(0.14);
+    // A band of rows at a time: a see-through fill the height of the window is otherwise split
+    // over the raster engine's global pool and waited for, at every repaint of the split.
+    constexpr int kBand = 32;
+    for (int y = 0; y < height(); y += kBand)
+        painter.fillRect(QRectF(x, y, 1, std::min(kBand, height() - y)), line);
 }
 
 void PreviewResizeHandle::mousePressEvent(QMouseEvent* event)

@@ -1,6 +1,7 @@
 #include "pane/VeskPreview.h"
 
 #include "platform/Log.h"
+#include "platform/Timers.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/SheetParts.h"
@@ -166,8 +167,39 @@ void VeskPreview::followSelection()
     showSelectedItem();
 }
 
+void VeskPreview::holdSelectionsMovedBySearch(std::function<bool()> movedBySearch)
+{
+    const bool connectNow = !m_movedBySearch;
+    m_movedBySearch = std::move(movedBySearch);
+    if (connectNow && m_movedBySearch)
+        connect(&m_store, &VeskStore::searchTextChanged, this, &VeskPreview::noteSearchTyped);
+}
+
+void VeskPreview::noteSearchTyped()
+{
+    m_typedText = m_store.searchText();
+    if (m_typingRest)
+        m_typingRest->cancel();
+    m_typingRest = m_store.services().timers->after(typingRestMs, this, [this] {
+        m_typingRest.reset();
+        if (std::exchange(m_selectionHeld, false))
+            followSelectionOnce();
+    });
+}
+
 void VeskPreview::followSelectionOnce()
 {
+    if (m_movedBySearch && m_movedBySearch()) {
+        // The grid answers a key before the pane hears of it: the first key starts the rest here.
+        if (m_store.searchText() != m_typedText)
+            noteSearchTyped();
+        if (m_typingRest) {
+            m_selectionHeld = true;
+            return;
+        }
+    }
+    // The user's own choice is shown now, and makes a held one moot.
+    m_selectionHeld = false;
     // Several captures landing in one turn each select their item: the first is shown at once,
     // the last of the others on the next turn, instead of the pane being built for every one
     // of them while the window waits.

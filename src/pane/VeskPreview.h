@@ -19,6 +19,7 @@ class QVBoxLayout;
 namespace vesk {
 
 class AudioBackend;
+class PendingDelay;
 class ItemEditSheet;
 class BringBackStatusPill;
 class PreviewDateRowsBlock;
@@ -58,6 +59,12 @@ public:
 
     // Follows the store's focused item (selectedID) by itself.
     void followSelection();
+    // While the search text keeps changing, the selections for which movedBySearch answers true
+    // (the top result following each key) are held back and only the last is shown, once the
+    // typing has rested for typingRestMs: building the pane for every key added to the key's
+    // own turn. A selection of the user's own is shown at once.
+    static constexpr int typingRestMs = 250;
+    void holdSelectionsMovedBySearch(std::function<bool()> movedBySearch);
 
     void setSheets(Sheets sheets);
     // The Edit action: the "Edit Vesk" sheet over the window, opened on the item's stored title
@@ -95,6 +102,7 @@ protected:
 
 private:
     void followSelectionOnce();
+    void noteSearchTyped();
     void showSelectedItem();
     // Reuse: another item takes the widgets on show. Section: the body section is made anew.
     // Everything: all the content is made anew (the colours of a new appearance).
@@ -150,6 +158,13 @@ private:
     // A selection was shown in this turn of the event loop / a later one waits for the next turn.
     bool m_shownThisTurn = false;
     bool m_selectionWaiting = false;
+    // The search text changed less than typingRestMs ago (the rest is pending), and a selection
+    // moved by the search waits for it.
+    std::function<bool()> m_movedBySearch;
+    std::shared_ptr<PendingDelay> m_typingRest;
+    bool m_selectionHeld = false;
+    // The search text as the pane last heard of it.
+    QString m_typedText;
     // The tag being typed survives a re-evaluation of the same item, not a change of item.
     QString m_tagDraft;
     QPointer<QWidget> m_bringBackPicker;

@@ -205,19 +205,25 @@ void LibraryItems::setFilteredItems(const QList<VeskItem>& value)
 {
     if (m_filteredItems == value)
         return;
-    // The list it replaces may hold the whole library: it is freed on a worker. One that is
-    // still held elsewhere (the search keeps the items of its lists) costs nothing to let go of,
-    // and is let go of at once, so that its other holder is left the only one.
-    QList<VeskItem> replaced = std::exchange(m_filteredItems, value);
-    if (replaced.isDetached())
-        releaseInBackground(std::move(replaced));
-    emit filteredItemsChanged();
+    publishFilteredItems(value);
 }
 
 void LibraryItems::replaceFilteredItems(const QList<VeskItem>& value)
 {
-    m_filteredItems = value;
+    publishFilteredItems(value);
+}
+
+void LibraryItems::publishFilteredItems(const QList<VeskItem>& value)
+{
+    QList<VeskItem> replaced = std::exchange(m_filteredItems, value);
     emit filteredItemsChanged();
+    // The list replaced may hold the whole library: it is freed on a worker. Looked at only now,
+    // after the signal: a view that shared it lets go of it in answer, and this hold was then the
+    // last, freed here on the window's thread. One still held elsewhere (the search keeps the
+    // items of its lists) costs nothing to let go of, and is let go of at once, so that its other
+    // holder is left the only one.
+    if (replaced.isDetached())
+        releaseInBackground(std::move(replaced));
 }
 
 void LibraryItems::setSearchReady(bool value)

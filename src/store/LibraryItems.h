@@ -139,7 +139,8 @@ public:
     const QList<VeskItem>& filteredItems() const { return m_filteredItems; }
     // Publishes when different (compared item by item); the list replaced is freed on a worker.
     void setFilteredItems(const QList<VeskItem>& value);
-    // Publishes a list that differs by construction, without comparing the two.
+    // Publishes a list that differs by construction, without comparing the two; the list replaced
+    // is freed on a worker too.
     void replaceFilteredItems(const QList<VeskItem>& value);
     // Lets go of the published list without saying so: it is published again right after.
     void releaseFilteredItems() { m_filteredItems = QList<VeskItem>(); }
@@ -178,6 +179,7 @@ signals:
     void cloudImportCountChanged();
 
 private:
+    void publishFilteredItems(const QList<VeskItem>& value);
     // Puts value in place of the list; the list it replaces is freed when value goes.
     void replaceItems(QList<VeskItem> value);
     void rebuildIndex();

@@ -125,6 +125,28 @@ TEST(AppearanceSwitch, ASelectionIsWrittenOnlyAfterFiftyMilliseconds)
     QTRY_COMPARE_WITH_TIMEOUT(h.writes, 2, 2000);
 }
 
+TEST(AppearanceSwitch, ARepaintCopiesTheSwitchUntilItsLookChanges)
+{
+    SwitchHarness h;
+    h.widget.resize(h.widget.sizeHint());
+    const QImage first = h.widget.grab().toImage();
+    const qint64 kept = h.widget.keptPicture().cacheKey();
+    EXPECT_EQ(h.widget.grab().toImage(), first);
+    EXPECT_EQ(h.widget.keptPicture().cacheKey(), kept);
+
+    // A lever taken hold of, and a mode chosen elsewhere, each show at the next repaint.
+    const QPointF start = h.widget.leverArea().center() + QPointF(0, -20);
+    h.drag(start, start + QPointF(0, 5));
+    ASSERT_TRUE(h.widget.isDragging());
+    const QImage held = h.widget.grab().toImage();
+    EXPECT_NE(held, first);
+    h.stored = QStringLiteral("dark");
+    h.widget.valueChanged();
+    const QImage dark = h.widget.grab().toImage();
+    EXPECT_NE(dark, held);
+    EXPECT_NE(dark, first);
+}
+
 TEST(AppearanceSwitch, TheLeverFollowsADragAndFlipsWhereItIsLetGo)
 {
     SwitchHarness h;

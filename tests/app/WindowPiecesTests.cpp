@@ -23,6 +23,7 @@
 
 #include <QAbstractAnimation>
 #include <QApplication>
+#include <QEnterEvent>
 #include <QDir>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -32,6 +33,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <cstdlib>
 
 namespace vesk::test {
@@ -290,6 +292,56 @@ TEST_F(LibraryContentTest, GridAndWindowStateFollowEachOther)
     EXPECT_TRUE(state.newGroupName().isEmpty());
 }
 
+TEST_F(LibraryContentTest, ThePaneShowsTheTopResultOnlyOnceTheTypingRests)
+{
+    const VeskItem apple = makeItem(QStringLiteral("apple pie"), 100);
+    const VeskItem apricot = makeItem(QStringLiteral("apricot jam"), 200);
+    const VeskItem banana = makeItem(QStringLiteral("banana bread"), 300);
+    seed({apple, apricot, banana});
+    useStoreWithoutSearchPasses();
+    MainWindowState state(settings);
+    LibraryContent content(*store, state, settings);
+    VeskPreview* pane = content.preview();
+    store->select(apricot.id);
+    ASSERT_EQ(pane->item()->id, apricot.id);
+    QCoreApplication::processEvents();
+    int rebuilds = 0;
+    QObject::connect(pane, &VeskPreview::contentRebuilt, pane, [&] { ++rebuilds; });
+    const auto typeKey = [&](const QString& text) {
+        store->setSearchText(text);
+        store->refreshFilteredItems(text);
+        QCoreApplication::processEvents();
+    };
+
+    // The first key selects the top of the list shown until then (the newest item), and each
+    // key's results move the selection to their own top; the pane is built for none of them
+    // while the keys come, each within the rest of the one before.
+    store->setSearchText(QStringLiteral("app"));
+    EXPECT_EQ(store->selectedID(), banana.id);
+    EXPECT_EQ(pane->item()->id, apricot.id);
+    for (const QString& text : {QStringLiteral("app"), QStringLiteral("appl"), QStringLiteral("apple")}) {
+        typeKey(text);
+        ASSERT_FALSE(store->filteredItems().isEmpty());
+        EXPECT_EQ(store->selectedID(), store->filteredItems().first().id) << text.toStdString();
+        EXPECT_EQ(pane->item()->id, apricot.id) << text.toStdString();
+        timers->advance(VeskPreview::typingRestMs - 1);
+    }
+    EXPECT_EQ(rebuilds, 0);
+    // Once the typing rests, the last of them is shown, built once.
+    timers->advance(1);
+    EXPECT_EQ(pane->item()->id, apple.id);
+    EXPECT_EQ(rebuilds, 1);
+
+    // The user's own choice while the typing goes on is shown at once, and the held one is moot.
+    typeKey(QStringLiteral("apr"));
+    EXPECT_EQ(store->selectedID(), apricot.id);
+    store->select(banana.id);
+    EXPECT_EQ(pane->item()->id, banana.id);
+    timers->advance(VeskPreview::typingRestMs);
+    EXPECT_EQ(pane->item()->id, banana.id);
+    EXPECT_EQ(rebuilds, 2);
+}
+
 TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
 {
     MainWindowState state(settings);
@@ -342,6 +394,40 @@ TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
     QApplication::sendEvent(view.controlsStrip(), &leave);
     EXPECT_FALSE(view.state().memoryControlsNearby());
     QTRY_VERIFY(header->nearbyProgress() < 0.05);
+}
+
+TEST_F(HeaderTest, TheControlsCapsulesShowEachChangeOfTheirLookAtTheNextPaint)
+{
+    // Their capsules are painted once per look and copied: a look left out of what is kept
+    // would show the capsule as it was.
+    MainWindowState state(settings);
+    ControlsStrip strip(state);
+    strip.resize(520, 44);
+    GlassButton* button = strip.secureButton();
+    button->resize(button->sizeHint());
+    const QImage stripAtRest = strip.grab().toImage();
+    const QImage buttonAtRest = button->grab().toImage();
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QEvent leave(QEvent::Leave);
+    struct Change {
+        const char* name;
+        std::function<void()> apply;
+        std::function<void()> undo;
+    };
+    const Change changes[] = {
+        {"pressed", [&] { button->setDown(true); }, [&] { button->setDown(false); }},
+        {"hovered", [&] { QApplication::sendEvent(button, &enter); }, [&] { QApplication::sendEvent(button, &leave); }},
+    };
+    for (const Change& change : changes) {
+        change.apply();
+        EXPECT_NE(button->grab().toImage(), buttonAtRest) << change.name;
+        change.undo();
+        EXPECT_EQ(button->grab().toImage(), buttonAtRest) << change.name;
+    }
+    state.setMemoryControlsNearby(true);
+    EXPECT_NE(strip.grab().toImage(), stripAtRest);
+    state.setMemoryControlsNearby(false);
+    EXPECT_EQ(strip.grab().toImage(), stripAtRest);
 }
 
 TEST_F(HeaderTest, DropZoneOutlineFollowsTheDragHover)

@@ -67,6 +67,23 @@ TEST(SearchBackdrop, KeptPicturesFollowSizeAppearanceAndGlow)
     Theme::current().setAppearanceRawValue(originalAppearance);
 }
 
+TEST(SearchBackdrop, ThePulsingGlowIsBlendedFromOnePicture)
+{
+    SearchBackdrop backdrop;
+    const QSize size(900, 600);
+    const QRect all(QPoint(0, 0), size);
+    (void)shotOf([&](QPainter& p) { backdrop.paint(p, all, size, 1.0, 0.035); }, size);
+    const qint64 kept = backdrop.glowPicture().cacheKey();
+    // Each step of a pulse, as every key typed starts one: the same picture, at another opacity.
+    for (qreal glow : {0.04, 0.055, 0.07, 0.035}) {
+        const QImage shown = shotOf([&](QPainter& p) { backdrop.paint(p, all, size, 1.0, glow); }, size);
+        const QImage fresh = shotOf(
+            [&](QPainter& p) { SearchBackdrop::paintFresh(p, size, 1.0, glow, Theme::current()); }, size);
+        EXPECT_LE(largestDifference(shown, fresh, SearchBackdrop::glowSquare(size)), 2) << glow;
+        EXPECT_EQ(backdrop.glowPicture().cacheKey(), kept) << glow;
+    }
+}
+
 TEST(SearchBackdrop, TheGlowChangesNothingOutsideItsSquare)
 {
     const QSize size(1000, 700);
