@@ -108,7 +108,9 @@ std::optional<QByteArray> readClipboardBytes(xcb_connection_t* connection, int s
     if (!first)
         return std::nullopt;
     if (first->type != incremental) {
-        if (first->format != 8)
+        // An owner that answers with text of another type (Latin-1 "STRING") is read by Qt's own
+        // conversions instead.
+        if (first->type != utf8 || first->format != 8)
             return std::nullopt;
         return QByteArray(static_cast<const char*>(xcb_get_property_value(first.get())),
                           xcb_get_property_value_length(first.get()));
@@ -135,7 +137,7 @@ std::optional<QByteArray> readClipboardBytes(xcb_connection_t* connection, int s
             return std::nullopt;
         XcbReply<xcb_get_property_reply_t> piece = takeProperty(connection, window, property);
         xcb_flush(connection);
-        if (!piece || piece->format != 8)
+        if (!piece || (piece->format != 8 && xcb_get_property_value_length(piece.get()) > 0))
             return std::nullopt;
         const int length = xcb_get_property_value_length(piece.get());
         if (length == 0)
