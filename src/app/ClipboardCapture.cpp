@@ -6,6 +6,8 @@
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
+#include "platform/WorkPool.h"
+#include "platform/X11ClipboardText.h"
 #include "richtext/RtfReader.h"
 #include "store/VeskStore.h"
 
@@ -20,6 +22,7 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -42,6 +45,24 @@ QList<QUrl> fileURLs(const QMimeData& clipboard)
             return {};
     }
     return urls;
+}
+
+constexpr std::initializer_list<const char*> kPngTypes = {"image/png"};
+constexpr std::initializer_list<const char*> kTiffTypes = {"image/tiff"};
+constexpr std::initializer_list<const char*> kRtfTypes = {"text/rtf", "application/rtf"};
+
+bool hasAny(const QMimeData& clipboard, std::initializer_list<const char*> types)
+{
+    return std::any_of(types.begin(), types.end(),
+                       [&](const char* type) { return clipboard.hasFormat(QString::fromLatin1(type)); });
+}
+
+// Text, and none of the kinds tried before it (nor addresses of any kind): what the clipboard
+// holds is looked at, not read.
+bool holdsOnlyText(const QMimeData& clipboard)
+{
+    return clipboard.hasText() && !clipboard.hasUrls() && !hasAny(clipboard, kPngTypes)
+        && !hasAny(clipboard, kTiffTypes) && !hasAny(clipboard, kRtfTypes) && !clipboard.hasHtml();
 }
 
 QByteArray firstData(const QMimeData& clipboard, std::initializer_list<const char*> types)
@@ -241,9 +262,9 @@ bool captureClipboard(VeskStore& store, const QMimeData& clipboard)
     }
 
     ClipboardContent content;
-    content.png = firstData(clipboard, {"image/png"});
-    content.tiff = firstData(clipboard, {"image/tiff"});
-    content.rtf = firstData(clipboard, {"text/rtf", "application/rtf"});
+    content.png = firstData(clipboard, kPngTypes);
+    content.tiff = firstData(clipboard, kTiffTypes);
+    content.rtf = firstData(clipboard, kRtfTypes);
     if (clipboard.hasHtml())
         content.html = clipboard.html();
     if (clipboard.hasText())
@@ -251,10 +272,40 @@ bool captureClipboard(VeskStore& store, const QMimeData& clipboard)
     return captureFromPictures(store, std::make_shared<ClipboardContent>(std::move(content)));
 }
 
-bool captureClipboard(VeskStore& store)
+ClipboardTextReader systemClipboardTextReader()
+{
+    const std::optional<QByteArray> display = x11DisplayName();
+    if (!display)
+        return {};
+    return [display = *display] {
+        return QtConcurrent::run(workPool(), [display] { return readX11ClipboardText(display); });
+    };
+}
+
+bool captureClipboard(VeskStore& store, const ClipboardTextReader& readText)
 {
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    return clipboard && captureClipboard(store, *clipboard);
+    if (!clipboard)
+        return false;
+    // Our own clipboard's text is in memory already; another program's comes over the display
+    // connection.
+    if (!readText || !holdsOnlyText(*clipboard) || QGuiApplication::clipboard()->ownsClipboard())
+        return captureClipboard(store, *clipboard);
+    deliverResult(&store, readText(), [&store](const std::optional<QString>& text) {
+        if (text) {
+            ClipboardContent content;
+            content.text = *text;
+            (void)captureFromText(store, content);
+        } else if (const QMimeData* now = QGuiApplication::clipboard()->mimeData()) {
+            (void)captureClipboard(store, *now);
+        }
+    });
+    return true;
+}
+
+bool captureClipboard(VeskStore& store)
+{
+    return captureClipboard(store, systemClipboardTextReader());
 }
 
 } // namespace vesk

@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QImage>
 #include <QMimeData>
+#include <QPromise>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -316,6 +318,63 @@ TEST_F(ClipboardCaptureTest, APictureThatIsNotImportedFallsBackToTheNextKind)
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("caption of the picture")));
     EXPECT_EQ(logLines.filter(QStringLiteral("Vesk copy error for ")).size(), 2) << logLines.join('\n').toStdString();
     EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
+}
+
+TEST_F(ClipboardCaptureTest, AnotherProgramsTextIsReadOffTheMainThreadAndCapturedWhenItComes)
+{
+    const struct {
+        const char* name;
+        std::function<void(QMimeData&)> fill;
+        std::optional<std::optional<QString>> read; // what the reader gives; none: it is not asked
+        std::optional<QString> kept;               // the captured text; none: nothing is kept
+    } cases[] = {
+        {"text alone", [](QMimeData& c) { c.setText(QStringLiteral("on the clipboard")); },
+         std::optional<QString>(QStringLiteral("\n  Buy stamps\nat noon  ")), QStringLiteral("Buy stamps\nat noon")},
+        {"unreadable: read again here", [](QMimeData& c) { c.setText(QStringLiteral(" read here ")); },
+         std::optional<QString>(), QStringLiteral("read here")},
+        {"blank", [](QMimeData& c) { c.setText(QStringLiteral("x")); }, std::optional<QString>(QStringLiteral(" \n ")),
+         std::nullopt},
+        {"web content first", [](QMimeData& c) {
+             c.setHtml(QStringLiteral("<p>tart</p>"));
+             c.setText(QStringLiteral("tart"));
+         }, std::nullopt, QStringLiteral("tart")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->setIntakeNotice(std::nullopt);
+        const qsizetype before = store->items().size();
+        auto* clipboard = new QMimeData;
+        c.fill(*clipboard);
+        QGuiApplication::clipboard()->setMimeData(clipboard);
+        int asked = 0;
+        QPromise<std::optional<QString>> reading;
+        const ClipboardTextReader reader = [&] {
+            ++asked;
+            reading.start();
+            return reading.future();
+        };
+        ASSERT_TRUE(captureClipboard(*store, reader));
+        EXPECT_EQ(asked, c.read ? 1 : 0);
+        if (c.read) {
+            // Nothing is kept, nor said, before the text has come.
+            drainWrites(*store);
+            EXPECT_EQ(store->items().size(), before);
+            EXPECT_FALSE(store->intakeNotice());
+            reading.addResult(*c.read);
+            reading.finish();
+        }
+        drainWrites(*store);
+        if (!c.kept) {
+            EXPECT_EQ(store->items().size(), before);
+            EXPECT_FALSE(store->intakeNotice());
+            continue;
+        }
+        ASSERT_EQ(store->items().size(), before + 1);
+        EXPECT_EQ(store->items().first().text, c.kept);
+        ASSERT_TRUE(store->intakeNotice());
+        EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Vesked from Clipboard"));
+    }
+    QGuiApplication::clipboard()->clear();
 }
 
 TEST_F(ClipboardCaptureTest, WhatTheLibraryDidNotKeepIsNeverSaidToBeVesked)

@@ -5,6 +5,7 @@
 #include "app/VeskClipboardHotKey.h"
 #include "app/VeskHotKey.h"
 #include "platform/NotificationCenter.h"
+#include "platform/X11ClipboardText.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -158,6 +159,34 @@ TEST_F(X11HotKeys, AKeyAnotherProgramHoldsFailsAtTheShortcutStage)
     // client's grabs in its own time, so a start may still fail meanwhile).
     xcb_disconnect(rival);
     QTRY_VERIFY_WITH_TIMEOUT((summonKey.start(), summonKey.hasStarted()), 3000);
+}
+
+TEST_F(X11HotKeys, MegabytesOfTextAnotherProgramCopiedAreCapturedWhole)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+        GTEST_SKIP() << "needs xclip";
+    // Far more than one piece of a transfer, with characters of several bytes across the pieces'
+    // edges, on one line.
+    QString text;
+    for (int i = 0; text.size() < 3'000'000; ++i)
+        text += QStringLiteral("f\u00e4hre %1 \u6e2f ").arg(i);
+    const QString path = writeFile(makeTempDirectory(QStringLiteral("copied")) + QStringLiteral("/text.txt"), text.toUtf8());
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet"),
+                                          QStringLiteral("-i"), path});
+    ASSERT_TRUE(owner.waitForStarted());
+    QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard() && QGuiApplication::clipboard()->mimeData()
+                && QGuiApplication::clipboard()->mimeData()->hasText());
+
+    ASSERT_TRUE(x11DisplayName());
+    EXPECT_EQ(readX11ClipboardText(*x11DisplayName()), std::optional<QString>(text));
+    ASSERT_TRUE(captureClipboard(*store));
+    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), 1, 30000);
+    EXPECT_EQ(store->items().first().text, std::optional<QString>(text.trimmed()));
+    // With nobody holding the clipboard there is nothing to read.
+    owner.kill();
+    owner.waitForFinished();
+    QTRY_VERIFY(!readX11ClipboardText(*x11DisplayName()));
 }
 
 TEST(HotKeyCodes, FourCharCodePacksTheLastFourBytes)
