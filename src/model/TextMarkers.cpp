@@ -21,6 +21,25 @@ struct Remembered {
     TextMarkers markers;
 };
 
+QMutex& rememberedMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+std::deque<Remembered>& remembered()
+{
+    static std::deque<Remembered> entries;
+    return entries;
+}
+
+// A text that only this holds is one no item has any more (deleted, or edited into a new
+// buffer): nothing can ask for it again, and a note of megabytes would stay in memory for it.
+void forgetUnheld(std::deque<Remembered>& entries)
+{
+    std::erase_if(entries, [](const Remembered& entry) { return entry.text.utf8().isDetached(); });
+}
+
 // The markers are ASCII, and a UTF-8 byte sequence is found in valid UTF-8 only where the
 // character sequence is: the bytes are searched without a decode.
 TextMarkers read(const ItemText& text)
@@ -36,21 +55,33 @@ TextMarkers textMarkers(const ItemText& searchableText)
 {
     if (searchableText.size() < kRememberedLength)
         return read(searchableText);
-    static QMutex mutex;
-    static std::deque<Remembered> remembered;
     {
-        const QMutexLocker lock(&mutex);
-        for (const Remembered& entry : remembered) {
+        const QMutexLocker lock(&rememberedMutex());
+        for (const Remembered& entry : remembered()) {
             if (entry.text.isSharedWith(searchableText))
                 return entry.markers;
         }
     }
     const TextMarkers markers = read(searchableText);
-    const QMutexLocker lock(&mutex);
-    remembered.push_front({searchableText, markers});
-    if (remembered.size() > kRemembered)
-        remembered.pop_back();
+    const QMutexLocker lock(&rememberedMutex());
+    std::deque<Remembered>& entries = remembered();
+    forgetUnheld(entries);
+    entries.push_front({searchableText, markers});
+    if (entries.size() > kRemembered)
+        entries.pop_back();
     return markers;
+}
+
+void forgetUnheldTextMarkers()
+{
+    const QMutexLocker lock(&rememberedMutex());
+    forgetUnheld(remembered());
+}
+
+qsizetype rememberedTextMarkers()
+{
+    const QMutexLocker lock(&rememberedMutex());
+    return qsizetype(remembered().size());
 }
 
 } // namespace vesk

@@ -17,4 +17,10 @@ struct TextMarkers {
 // happens first.
 TextMarkers textMarkers(const ItemText& searchableText);
 
+// Lets go of the remembered texts that nothing else holds any more (a deleted note's), which
+// would otherwise stay in memory until other long texts take their places.
+void forgetUnheldTextMarkers();
+// How many long texts' markers are remembered; for tests.
+qsizetype rememberedTextMarkers();
+
 } // namespace vesk

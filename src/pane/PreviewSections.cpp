@@ -175,6 +175,8 @@ public:
         return true;
     }
 
+    bool madeForItsItem() const override { return !m_plain; }
+
 private:
     QLabel* m_title = nullptr;
     // The short plain text, when that is what the section shows.

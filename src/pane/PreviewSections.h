@@ -63,6 +63,9 @@ public:
     // Shows item instead of the one shown, with nothing of that one left in sight (text, its
     // selection, a picture); false when this section cannot show it, and it is then made anew.
     virtual bool refill(const VeskItem& item, const PreviewSectionContext& context) = 0;
+    // Whether it holds a view made for its item that refill never takes over (a long or a rich
+    // text's): kept for nothing once the item is no longer shown.
+    virtual bool madeForItsItem() const { return false; }
 };
 
 // The date rows under the pane's content, one caption and date per row.

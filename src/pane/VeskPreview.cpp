@@ -249,8 +249,10 @@ void VeskPreview::clear()
 
 void VeskPreview::onItemsChanged()
 {
-    if (!m_item)
+    if (!m_item) {
+        releaseHiddenContent();
         return;
+    }
     const qsizetype index = m_store.indexOfItem(m_item->id);
     if (index < 0)
         return; // the host decides what replaces a removed item
@@ -329,6 +331,50 @@ void VeskPreview::dropLater(QWidget* widget)
     QTimer::singleShot(0, widget, &QObject::deleteLater);
 }
 
+void VeskPreview::dropContent()
+{
+    if (!m_content)
+        return;
+    dropLater(m_content);
+    m_content = nullptr;
+    m_filledFrom.reset();
+    // Its parts go with it; the next item makes them again.
+    m_column = nullptr;
+    m_header = nullptr;
+    m_title = nullptr;
+    m_pill = nullptr;
+    m_tags = nullptr;
+    m_versions = nullptr;
+    m_reminds = nullptr;
+    m_dates = nullptr;
+    m_sectionWidget = nullptr;
+    m_keptSections.clear();
+}
+
+void VeskPreview::releaseHiddenContent()
+{
+    m_shownRichText.reset();
+    if (!m_content)
+        return;
+    // The hidden content's parts hold copies of the last item shown (its texts and pictures): once
+    // the store no longer holds the item, they are its only copies, kept for nothing.
+    if (m_filledFrom && m_store.indexOfItem(*m_filledFrom) < 0) {
+        dropContent();
+        return;
+    }
+    // A section made for its item (a player, the view of a long or a rich text) is never shown for
+    // another, and the document of a long text's view alone takes tens of megabytes.
+    if (!m_sectionWidget)
+        return;
+    const QPointer<QWidget> kept = m_keptSections.value(int(m_sectionShown));
+    if (m_sectionWidget == kept && !static_cast<RefillableSection*>(kept.data())->madeForItsItem())
+        return;
+    if (m_sectionWidget == kept)
+        m_keptSections.remove(int(m_sectionShown));
+    dropLater(m_sectionWidget);
+    m_sectionWidget = nullptr;
+}
+
 void VeskPreview::rebuild(Renewal renewal)
 {
     const std::optional<QUuid> shownID = m_item ? std::optional<QUuid>(m_item->id) : std::nullopt;
@@ -338,21 +384,8 @@ void VeskPreview::rebuild(Renewal renewal)
     ++m_showing;
     m_section = PreviewSection::None;
 
-    if (renewal == Renewal::Everything && m_content) {
-        dropLater(m_content);
-        m_content = nullptr;
-        // Its parts go with it; the next item makes them again.
-        m_column = nullptr;
-        m_header = nullptr;
-        m_title = nullptr;
-        m_pill = nullptr;
-        m_tags = nullptr;
-        m_versions = nullptr;
-        m_reminds = nullptr;
-        m_dates = nullptr;
-        m_sectionWidget = nullptr;
-        m_keptSections.clear();
-    }
+    if (renewal == Renewal::Everything)
+        dropContent();
 
     if (m_item) {
         const VeskItem item = *m_item;
@@ -362,6 +395,7 @@ void VeskPreview::rebuild(Renewal renewal)
         const bool fresh = !m_content;
         if (fresh)
             makeContent(item);
+        m_filledFrom = item.id;
         m_header->setItem(item, bool(m_sheets.editImage));
         if (!fresh) {
             m_title->setText(cleanedDisplayTitle(item));
@@ -452,6 +486,7 @@ void VeskPreview::rebuild(Renewal renewal)
     } else {
         if (m_content)
             m_content->hide();
+        releaseHiddenContent();
         if (!m_emptyContent) {
             m_emptyContent = new QWidget(m_holder);
             m_emptyContent->setObjectName(QStringLiteral("previewContent"));

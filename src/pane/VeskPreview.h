@@ -109,6 +109,10 @@ private:
     enum class Renewal { Reuse, Section, Everything };
     void rebuild(Renewal renewal = Renewal::Reuse);
     void makeContent(const VeskItem& item);
+    // The content goes, with all its parts; the next item makes it again.
+    void dropContent();
+    // While no item shows: lets go of what the hidden content holds only for the last item.
+    void releaseHiddenContent();
     static void dropLater(QWidget* widget);
     // Whether a section shows another item in place.
     static bool sectionRefills(PreviewSection section);
@@ -154,6 +158,8 @@ private:
     quint64 m_showing = 0;
     // Whose content m_content shows.
     std::optional<QUuid> m_contentItemID;
+    // The last item whose values m_content took, shown or not.
+    std::optional<QUuid> m_filledFrom;
     bool m_followsSelection = false;
     // A selection was shown in this turn of the event loop / a later one waits for the next turn.
     bool m_shownThisTurn = false;

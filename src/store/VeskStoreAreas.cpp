@@ -9,6 +9,7 @@
 #include "store/SecureItems.h"
 #include "store/StartupLoading.h"
 
+#include "model/TextMarkers.h"
 #include "platform/QuietMemoryRelease.h"
 
 namespace vesk {
@@ -80,6 +81,8 @@ void VeskStore::makeLibraryItems()
     // The pane holds the picture it shows; those of photographs opened before are read again.
     if (const std::shared_ptr<PreparedPreviewProvider> previews = m_services.preparedPreviews)
         release->alsoRelease([previews] { previews->releaseCaches(); });
+    // The markers of long texts are remembered with their texts: a deleted note's goes here.
+    release->alsoRelease([] { forgetUnheldTextMarkers(); });
 }
 
 } // namespace vesk

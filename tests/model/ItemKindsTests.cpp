@@ -111,6 +111,29 @@ TEST(ItemFileKinds, MarkersOfLongTextsFollowEdits)
     EXPECT_TRUE(textMarkers(rebuilt).secret);
 }
 
+TEST(ItemFileKinds, MarkersOfALongTextThatNothingHoldsAreNotKeptWithIt)
+{
+    forgetUnheldTextMarkers();
+    const qsizetype before = rememberedTextMarkers();
+    std::optional<ItemText> deleted = ItemText(QString(200'000, QLatin1Char('d')));
+    const ItemText kept = ItemText(QString(200'000, QLatin1Char('k')));
+    EXPECT_FALSE(textMarkers(*deleted).secret);
+    EXPECT_FALSE(textMarkers(kept).secret);
+    EXPECT_EQ(rememberedTextMarkers(), before + 2);
+
+    // The deleted note's text goes at the next quiet moment, or with the next long text read.
+    deleted.reset();
+    forgetUnheldTextMarkers();
+    EXPECT_EQ(rememberedTextMarkers(), before + 1);
+    deleted = ItemText(QString(200'000, QLatin1Char('e')));
+    EXPECT_FALSE(textMarkers(*deleted).secret);
+    deleted.reset();
+    EXPECT_FALSE(textMarkers(ItemText(QString(200'000, QLatin1Char('f')))).secret);
+    EXPECT_EQ(rememberedTextMarkers(), before + 2);
+    // A text still held is remembered.
+    EXPECT_FALSE(kept.utf8().isDetached());
+}
+
 TEST(ItemFileKinds, FileCreationDateOfMissingFileIsNone)
 {
     const QString folder = test::makeTempDirectory();

@@ -67,7 +67,6 @@ protected:
     {
         setVeskLogCapture([](const QString&) {});
         dataDir = test::makeTempDirectory(QStringLiteral("pane"));
-        VeskServices services;
         services.settings = settings;
         services.dataDirectory = dataDir;
         services.lexicalSearchDelayMs = 1;
@@ -107,6 +106,7 @@ protected:
     }
 
     QString dataDir;
+    VeskServices services;
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     ImageCaches caches;
     std::unique_ptr<VeskStore> store;
@@ -543,6 +543,49 @@ TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesI
     view->selectAll();
     view->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), *note.text);
+}
+
+TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedItem)
+{
+    // Whether the selection goes before the item leaves the library or after it.
+    for (const bool selectionGoesFirst : {true, false}) {
+        SCOPED_TRACE(selectionGoesFirst ? "selection first" : "item first");
+        store = std::make_unique<VeskStore>(services);
+        VeskItem other = makeItem(VeskKind::Text, "Short");
+        other.text = "eggs";
+        VeskItem note = makeItem(VeskKind::Text, "One line");
+        note.text = QString("tide table ferry ").repeated(6'000);
+        const QUuid noteID = note.id;
+        const ItemText held = *note.text;
+        StoreInternals::setItems(*store, {note, other});
+        note = VeskItem();
+
+        VeskPreview pane(*store, caches);
+        pane.followSelection();
+        const auto longTextViews = [&] {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return pane.findChildren<QPlainTextEdit*>(QStringLiteral("previewPlainText")).size();
+        };
+        store->select(noteID);
+        ASSERT_EQ(longTextViews(), 1);
+        // Nothing selected: the view made for the text goes; selected again, it comes back.
+        store->select(QUuid::createUuid());
+        EXPECT_EQ(longTextViews(), 0);
+        store->select(noteID);
+        EXPECT_EQ(longTextViews(), 1);
+
+        if (selectionGoesFirst)
+            store->select(QUuid::createUuid());
+        StoreInternals::setItems(*store, {other});
+        store->select(QUuid::createUuid());
+        EXPECT_EQ(longTextViews(), 0);
+        // Nothing but this test holds the deleted item's text, once the related items asked for
+        // it have been ranked.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return held.utf8().isDetached(); }, test::realWaitMs(5000)));
+        store->select(other.id);
+        EXPECT_EQ(find<WrappingText>(pane, "previewPlainText")->text(), "eggs");
+    }
 }
 
 TEST_F(PreviewPaneTest, DatesFollowALongTextWhateverTheTitlesLength)
