@@ -43,7 +43,7 @@ the driver did what it says):
      second before that change until a fifth of a second after it.
   3. typing: a two-word query of frequent words typed one key per 150 ms and erased by
      Backspace, five times: the longest stall of one key.
-  5. memory (last run only, --use-minutes): VmRSS as start-up has finished (and 5 s later), then
+  5. memory (last run only, --use-minutes): VmRSS (and its private part, RssAnon) as start-up has finished (and 5 s later), then
      after that many minutes of searching, selecting and capturing (a new short note each round),
      after a quiet 3 s; the growth is counted from start-up's end.
 
@@ -256,11 +256,16 @@ class App:
         code = self.process.returncode
         return f"the application ended with {code}" + (" (a crash?)" if code >= 128 or code < 0 else "")
 
-    def rss_mb(self):
+    def rss_mb(self, field="VmRSS"):
         for line in Path(f"/proc/{self.pid}/status").read_text().splitlines():
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) / 1024
         return 0.0
+
+    def rss_anon_mb(self):
+        # The heap and other private memory, without the pages of mapped files (libraries, fonts),
+        # which the system may drop and read again at any time.
+        return self.rss_mb("RssAnon")
 
     def xdotool(self, *arguments):
         return run_quiet(["xdotool", *arguments], env=self.env)
@@ -737,10 +742,12 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
     try:
         finished = app.wait_for("startup-finished", 900)
         figures["rss_startup_mb"] = round(app.rss_mb(), 1)
+        figures["anon_startup_mb"] = round(app.rss_anon_mb(), 1)
         figures["startup_s"] = round(finished - app.started, 1)
         app.find_window()
         settle(5)
         figures["rss_startup_5s_mb"] = round(app.rss_mb(), 1)
+        figures["anon_startup_5s_mb"] = round(app.rss_anon_mb(), 1)
         app.screenshot(shots / "0-started.png")
         if args.perf:
             perf = subprocess.Popen(["perf", "record", "-q", "-k", "CLOCK_MONOTONIC", "--call-graph",
@@ -779,6 +786,7 @@ def one_run(args, number, base, texts, queries, typing_query, words, use_minutes
             app.key("Escape")
             settle(3)
             figures["rss_after_use_mb"] = round(app.rss_mb(), 1)
+            figures["anon_after_use_mb"] = round(app.rss_anon_mb(), 1)
             figures["rss_growth_pct"] = round(
                 100 * (figures["rss_after_use_mb"] / figures["rss_startup_mb"] - 1), 1)
         figures["load_end"] = loadavg()
@@ -827,6 +835,10 @@ def summary(runs, work, perf):
             print(f"{'memory':<20} {'5 %':>6} {r['rss_growth_pct']:>7}%  VmRSS {r['rss_startup_mb']} MB at start-up's "
                   f"end, {r['rss_startup_5s_mb']} MB 5 s later, {r['rss_before_use_mb']} MB before use, "
                   f"{r['rss_after_use_mb']} MB after {r['use_rounds']} rounds")
+            if "anon_after_use_mb" in r:
+                print(f"{'':<18} {'':>5} {100 * (r['anon_after_use_mb'] / r['anon_startup_mb'] - 1):>7.1f}%  of it private "
+                      f"(RssAnon): {r['anon_startup_mb']} MB at start-up's end, {r['anon_startup_5s_mb']} MB 5 s later, "
+                      f"{r['anon_after_use_mb']} MB after use")
             if r.get("rss_each_minute_mb"):
                 print(f"{'':<18} {'':>5} {'':>7}  each minute of use: {r['rss_each_minute_mb']} MB")
     for number, r in enumerate(runs, 1):
