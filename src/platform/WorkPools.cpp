@@ -3,6 +3,7 @@
 #include "platform/ThreadPriority.h"
 #include "platform/WorkPool.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 #include <mutex>
 
@@ -30,8 +31,21 @@ WorkPools::WorkPools()
 
 WorkPools& WorkPools::shared()
 {
-    // Never destroyed (see above).
-    static WorkPools* const pools = new WorkPools;
+    // Never destroyed (see above). Their jobs are waited for, though, while the application
+    // object goes: after it, Qt's own statics that a job may be inside (the MIME database's lock)
+    // are destroyed under it. What was queued and not started is dropped; a job stuck longer than
+    // the wait is left, as before, rather than holding the quit.
+    static WorkPools* const pools = [] {
+        qAddPostRoutine([] {
+            WorkPools& made = shared();
+            for (QThreadPool* pool : {made.m_files, made.m_parallel, made.m_painting, made.m_analysis,
+                                      made.m_recognition}) {
+                pool->clear();
+                pool->waitForDone(3000);
+            }
+        });
+        return new WorkPools;
+    }();
     return *pools;
 }
 
