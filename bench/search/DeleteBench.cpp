@@ -155,6 +155,23 @@ struct DeleteTimes {
     double busyMs = 0;
     double cpuMs = 0;
     double doneMs = 0;
+
+    DeleteTimes& operator+=(const DeleteTimes& other)
+    {
+        busyMs += other.busyMs;
+        cpuMs += other.cpuMs;
+        doneMs += other.doneMs;
+        return *this;
+    }
+
+    // Each figure per delete, over the benchmark's turns.
+    void report(benchmark::State& state) const
+    {
+        const double turns = double(std::max<benchmark::IterationCount>(1, state.iterations()));
+        state.counters["main_ms"] = busyMs / turns;
+        state.counters["cpu_ms"] = cpuMs / turns;
+        state.counters["done_ms"] = doneMs / turns;
+    }
 };
 
 // Deletes the selection and waits until the delete is done: the call's own time, and the
@@ -203,10 +220,7 @@ void BM_DeleteItems(benchmark::State& state)
         store.setSelectedIDs(chosen);
         const qsizetype before = items.size();
         state.ResumeTiming();
-        const DeleteTimes times = timedDelete(store);
-        total.busyMs += times.busyMs;
-        total.cpuMs += times.cpuMs;
-        total.doneMs += times.doneMs;
+        total += timedDelete(store);
         state.PauseTiming();
         if (store.items().size() != before - count)
             state.SkipWithError("the delete did not take the items out");
@@ -215,10 +229,7 @@ void BM_DeleteItems(benchmark::State& state)
         ++turn;
         state.ResumeTiming();
     }
-    const double turns = double(std::max<benchmark::IterationCount>(1, state.iterations()));
-    state.counters["main_ms"] = total.busyMs / turns;
-    state.counters["cpu_ms"] = total.cpuMs / turns;
-    state.counters["done_ms"] = total.doneMs / turns;
+    total.report(state);
     state.counters["items"] = double(store.items().size());
 }
 // A library in which four long notes were captured, then opened again; their ids.
@@ -280,10 +291,7 @@ void BM_DeleteLongNoteAfterRestart(benchmark::State& state)
         store.setSelectedIDs(chosen);
         const qsizetype before = items.size();
         state.ResumeTiming();
-        const DeleteTimes times = timedDelete(store);
-        total.busyMs += times.busyMs;
-        total.cpuMs += times.cpuMs;
-        total.doneMs += times.doneMs;
+        total += timedDelete(store);
         state.PauseTiming();
         if (store.items().size() != before - 120) {
             qWarning("deleted %lld of 120", qlonglong(before - store.items().size()));
@@ -294,10 +302,7 @@ void BM_DeleteLongNoteAfterRestart(benchmark::State& state)
         ++turn;
         state.ResumeTiming();
     }
-    const double turns = double(std::max<benchmark::IterationCount>(1, state.iterations()));
-    state.counters["main_ms"] = total.busyMs / turns;
-    state.counters["cpu_ms"] = total.cpuMs / turns;
-    state.counters["done_ms"] = total.doneMs / turns;
+    total.report(state);
 }
 // The four notes last one run of four deletes: one repetition.
 BENCHMARK(BM_DeleteLongNoteAfterRestart)->Arg(100'000)->Iterations(4)->Repetitions(1)->Unit(benchmark::kMillisecond);
