@@ -82,6 +82,9 @@ void CardPaintCache::keepOnly(const QSet<QUuid>& ids)
         if (!ids.contains(id))
             m_bodies.remove(id);
     }
+    // The copy of a long text that stands for it in a body's key keeps the whole text alive: a
+    // note of megabytes stayed in memory after it was deleted, up to dozens of them.
+    m_longTexts.removeIf([&ids](const auto& known) { return !ids.contains(known.key().first); });
 }
 
 size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)

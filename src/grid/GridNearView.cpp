@@ -40,6 +40,7 @@ void LibraryGridCanvas::keepOnlyNearView()
     const auto [first, last] = visibleRange();
     const QSet<QUuid> near = idsNear(first, last);
     m_paintCache.keepOnly(near);
+    m_dates.keepLongTextsOnly(near);
     // The pictures of cards a search showed and left stay up to the budget, a few hundred of
     // them, which a window that sits still no longer draws.
     const QList<QUuid> pictured = m_pictures.keys();

@@ -103,8 +103,9 @@ public:
     QImage shadow(const QSizeF& size, int radius, qreal ratio);
     static double shadowMargin(int radius);
     void clear();
-    // Drops the bodies of every card but these: once the grid is still, those it no longer shows
-    // are memory (tens of megabytes after a few searches) that a scroll back renders again.
+    // Drops the bodies of every card but these, and what their keys hold of the others' texts:
+    // once the grid is still, those it no longer shows are memory (tens of megabytes after a few
+    // searches) that a scroll back renders again.
     void keepOnly(const QSet<QUuid>& ids);
 
 private:

@@ -98,8 +98,8 @@ public:
     // the vectors it gives afterwards are the same.
     virtual void releaseCaches() {}
     // Reads, in the background, what the engine needs before its first text, so that the first
-    // search does not wait for it.
-    virtual void prepare() {}
+    // search does not wait for it; the future ends once it is read, true when the engine can work.
+    virtual QFuture<bool> prepare() { return QtFuture::makeReadyFuture(true); }
 };
 
 // What the analysis of one picture found; each part is empty when it found nothing or failed.

@@ -90,6 +90,11 @@ size_t ContentCreationDateCache::searchableHash(const VeskItem& item)
     return hash;
 }
 
+void ContentCreationDateCache::keepLongTextsOnly(const QSet<QUuid>& ids)
+{
+    m_longTexts.removeIf([&ids](const auto& known) { return !ids.contains(known.key()); });
+}
+
 void ContentCreationDateCache::store(const VeskItem& item, const std::optional<QDateTime>& date)
 {
     m_entries.insert(item.id, Entry{item.filePath.value_or(QString()), item.createdAt, searchableHash(item), date});

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -48,6 +49,9 @@ public:
     std::optional<QDateTime> readDate(const VeskItem& item) const;
     void store(const VeskItem& item, const std::optional<QDateTime>& date);
     int size() const { return int(m_entries.size()); }
+    // Lets go of the long texts kept of every item but these: each holds its item's whole text,
+    // a deleted one's too. The dates stay.
+    void keepLongTextsOnly(const QSet<QUuid>& ids);
 
 private:
     struct Entry {

@@ -78,9 +78,12 @@ void SemanticEmbeddingEngine::releaseCaches()
     });
 }
 
-void SemanticEmbeddingEngine::prepare()
+QFuture<bool> SemanticEmbeddingEngine::prepare()
 {
-    (void)m_executor.run([this] { loadOnWorker(); });
+    return m_executor.run([this] {
+        loadOnWorker();
+        return m_model != nullptr;
+    });
 }
 
 void SemanticEmbeddingEngine::loadOnWorker()

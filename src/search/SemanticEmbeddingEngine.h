@@ -47,7 +47,7 @@ public:
     // After the texts already handed over; the dictionary itself stays.
     void releaseCaches() override;
     // Reads the dictionary now rather than for the first text.
-    void prepare() override;
+    QFuture<bool> prepare() override;
 
 private:
     std::optional<QList<double>> embedOnWorker(const QString& text, bool query);

@@ -383,14 +383,21 @@ void VeskStore::StartupLoading::finishReadingEmbeddings(const std::shared_ptr<Em
     } else {
         m_store.m_search->adoptStoredVectors(std::move(reading->vectors));
     }
-    m_store.m_startup->finish();
-    if (m_store.libraryProblem())
+    if (m_store.libraryProblem()) {
+        m_store.m_startup->finish();
         return; // damage found meanwhile: nothing more is analysed or written
-    m_store.startFaceBackfill();
-    m_store.m_search->startMissingEmbeddings();
+    }
     // Searches compare meanings from the first one on: the dictionary is read now, in the
-    // background, instead of holding up the first search's deeper pass.
-    m_store.m_services.embeddings->prepare();
+    // background, instead of holding up the first search's deeper pass. It is start-up's own
+    // reading, and what it keeps is held from then on: start-up ends once it is read, and the
+    // face backfill, which would compete with it, waits as it waits for the rest.
+    deliverResult(&m_store, m_store.m_services.embeddings->prepare(), [this](bool) {
+        m_store.m_startup->finish();
+        if (m_store.libraryProblem())
+            return;
+        m_store.startFaceBackfill();
+        m_store.m_search->startMissingEmbeddings();
+    });
 }
 
 void VeskStore::StartupLoading::finishBuildingSearch(const std::shared_ptr<SearchIndex>& index)

@@ -230,6 +230,21 @@ public:
         return promise->future();
     }
     QString modelName() const override { return QStringLiteral("Fake-Embedding-1"); }
+    // With holdPreparation set, the preparation ends only when the test calls finishPreparation().
+    QFuture<bool> prepare() override
+    {
+        ++preparations;
+        if (!holdPreparation)
+            return QtFuture::makeReadyFuture(true);
+        preparation = std::make_shared<QPromise<bool>>();
+        preparation->start();
+        return preparation->future();
+    }
+    void finishPreparation()
+    {
+        preparation->addResult(true);
+        preparation->finish();
+    }
 
     void answerAll()
     {
@@ -244,6 +259,9 @@ public:
     QHash<QString, QList<double>> vectors;
     std::optional<QList<double>> fallback;
     bool hold = false;
+    bool holdPreparation = false;
+    int preparations = 0;
+    std::shared_ptr<QPromise<bool>> preparation;
     QStringList texts;
     QList<std::pair<std::shared_ptr<QPromise<std::optional<QList<double>>>>, std::optional<QList<double>>>> pending;
 };

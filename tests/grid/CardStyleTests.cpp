@@ -426,6 +426,22 @@ TEST(CardPainting, PrefetchedBodiesAreDrawnOnlyWhileTheirCardsAreUnchanged)
     EXPECT_EQ(paint(cache, after), expectedAfter);
 }
 
+// A card's body drawn and left keeps nothing of its item's text once the grid keeps only the
+// cards near its view: a long note's text stayed in memory after the note was deleted.
+TEST(CardPainting, BodiesLeftGoOfKeepNoTextOfTheirItems)
+{
+    const CardLook look = CardLook::from(cardStyleFor({}), {}, false);
+    VeskCardContent content = contentOf(QStringLiteral("Long note"));
+    content.item.text = QString(200'000, QLatin1Char('w'));
+    const ItemText text = *content.item.text;
+    CardPaintCache cache;
+    (void)cache.body(content, look, QSizeF(200, kCardHeight), 1.0, Theme::current());
+    content = {};
+    EXPECT_FALSE(text.utf8().isDetached());
+    cache.keepOnly({QUuid::createUuid()});
+    EXPECT_TRUE(text.utf8().isDetached());
+}
+
 // Bodies asked for in one appearance are painted in it, even when the appearance switches while
 // they still wait for a painting thread: the workers read the theme as it was when asked, never
 // the one the main thread is changing.

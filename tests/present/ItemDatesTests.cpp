@@ -155,6 +155,15 @@ TEST(ItemDates, CardLinesAndMemo)
     edited.searchableText = ItemText(QString(99'999, QLatin1Char('a')) + QLatin1Char('b'));
     EXPECT_FALSE(cache.knownCardDates(edited).has_value());
     EXPECT_TRUE(cache.knownCardDates(document).has_value());
+
+    // The text kept of an item no longer shown goes.
+    const ItemText held = document.searchableText;
+    document = {};
+    sameText = {};
+    edited = {};
+    EXPECT_FALSE(held.utf8().isDetached());
+    cache.keepLongTextsOnly({});
+    EXPECT_TRUE(held.utf8().isDetached());
 }
 
 } // namespace

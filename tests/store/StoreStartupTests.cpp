@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTest>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -309,6 +310,30 @@ TEST_F(StoreStartup, ALargeLibraryShowsItsNewestItemsAtOnceAndAnswersWhatHappens
     store->refreshFilteredItems(QString());
     EXPECT_EQ(store->filteredItems(), defaultOrder(store->items(), {}));
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join('\n').toStdString();
+}
+
+// The meaning dictionary is read as start-up ends, and kept from then on: start-up is not over
+// until it is read.
+TEST_F(StoreStartup, EndsOnceTheMeaningDictionaryIsRead)
+{
+    QList<VeskItem> library;
+    for (int i = 0; i < VeskStore::firstPageSize + 10; ++i)
+        library.append(makeItem(QStringLiteral("note %1").arg(i), 1'600'000'000 + i * 60));
+    seed(library);
+    embeddings->holdPreparation = true;
+
+    auto store = makeStore(true, false);
+    QSignalSpy finished(store.get(), &VeskStore::startupFinished);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return embeddings->preparations == 1; }, 10'000));
+    drainEvents();
+    EXPECT_TRUE(store->searchReady());
+    EXPECT_FALSE(store->startupIsFinished());
+    EXPECT_EQ(finished.count(), 0);
+
+    embeddings->finishPreparation();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->startupIsFinished(); }, 10'000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(embeddings->preparations, 1);
 }
 
 // A start leaves the words it read in a file next to the database, and the next start takes them
