@@ -1,9 +1,12 @@
 #include "pane/TagsRow.h"
 #include "pane/PaneIcons.h"
 
+#include "platform/FutureDelivery.h"
+#include "platform/WorkPool.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
+#include "search/ManualTags.h"
 #include "store/VeskStore.h"
 
 #include <QFontMetricsF>
@@ -17,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -26,6 +30,14 @@ constexpr qreal kChipHorizontalPadding = 8;
 constexpr qreal kChipVerticalPadding = 4;
 constexpr qreal kChipSpacing = 5;
 constexpr qreal kCrossPoints = 8;
+// From this many characters of text, the hashtags are looked for on a worker: in a note of
+// megabytes the search takes a frame or more of the window's thread.
+constexpr qsizetype kTagsReadOnWorkerFrom = 64 * 1024;
+
+bool hasLongText(const VeskItem& item)
+{
+    return (item.text && item.text->size() >= kTagsReadOnWorkerFrom) || item.searchableText.size() >= kTagsReadOnWorkerFrom;
+}
 
 QFont chipFont()
 {
@@ -221,7 +233,27 @@ void TagsRow::addDraft()
 
 void TagsRow::refresh()
 {
-    const QStringList tags = m_store.tags(m_item);
+    const quint64 read = ++m_reads;
+    if (!hasLongText(m_item)) {
+        showTags(m_store.tags(m_item));
+        return;
+    }
+    // Another item's chips are not left on show meanwhile; the same item's stay until its read.
+    if (m_strip && m_chipsItem != m_item.id)
+        m_strip->hide();
+    const QSet<QString> manual = m_store.manualTags(m_item);
+    const QStringList manualList(manual.begin(), manual.end());
+    const QFuture<QStringList> tags
+        = QtConcurrent::run(workPool(), [item = m_item, manualList] { return displayTags(item, manualList); });
+    deliverResult(this, tags, [this, read](const QStringList& found) {
+        if (read == m_reads)
+            showTags(found);
+    });
+}
+
+void TagsRow::showTags(const QStringList& tags)
+{
+    m_chipsItem = m_item.id;
     if (tags.isEmpty() && !m_strip)
         return;
     if (!m_strip) {

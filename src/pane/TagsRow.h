@@ -59,15 +59,23 @@ public:
     // Hands the entry text to the store; a tag that was added empties the field, anything else
     // leaves the text as typed.
     void addDraft();
-    // Reads the item's tags from the store again.
+    // Reads the item's tags from the store again. A long text's hashtags are found on a worker:
+    // its chips come on a later turn of the event loop.
     void refresh();
 
 signals:
     void draftChanged(const QString& draft);
 
 private:
+    // Makes the chips of tags, the hand-made ones removable.
+    void showTags(const QStringList& tags);
+
     VeskStore& m_store;
     VeskItem m_item;
+    // Counts the reads of tags: a read from a worker that a later one overtook is not shown.
+    quint64 m_reads = 0;
+    // The item whose chips are on show.
+    QUuid m_chipsItem;
     QScrollArea* m_strip = nullptr;
     QLineEdit* m_field = nullptr;
     QToolButton* m_addButton = nullptr;

@@ -63,7 +63,7 @@ void runEachOnPool(size_t count, Work&& work, QThreadPool& pool, size_t helpers,
 // its own share. (QtConcurrent's blocking map leaves the caller asleep until pool threads have
 // done every item, however late they start.)
 template <typename Work>
-void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools::shared().parallel())
+void forEachInParallel(size_t count, Work&& work, QThreadPool* pool = WorkPools::shared().parallelForCaller())
 {
     if (count <= 1 || !pool || pool->maxThreadCount() < 1) {
         for (size_t i = 0; i < count; ++i)

@@ -25,7 +25,14 @@ constexpr int kLowestPriorityNice = 19;
 // share of the processor is still set by its nice value. Kernels that know no slice of a task's own
 // take the nice value alone.
 constexpr std::uint64_t kBackgroundSliceNs = 500'000;
+
+thread_local bool lowered = false;
 } // namespace
+
+bool currentThreadIsBackground()
+{
+    return lowered;
+}
 
 int backgroundNiceBelow(int windowNice)
 {
@@ -34,10 +41,9 @@ int backgroundNiceBelow(int windowNice)
 
 void makeCurrentThreadBackground()
 {
-    thread_local bool done = false;
-    if (done)
+    if (lowered)
         return;
-    done = true;
+    lowered = true;
     // Linux keeps a nice value per thread; the thread's own id names just this thread. A refusal
     // leaves the thread as it was, which is only slower for the window, never wrong.
     // The process' own id names its first thread, the window's. A fixed value would, in a Vesk

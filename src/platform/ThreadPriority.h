@@ -10,6 +10,9 @@ namespace vesk {
 // Calling it again on the same thread does nothing more.
 void makeCurrentThreadBackground();
 
+// Whether the calling thread has been lowered by makeCurrentThreadBackground.
+bool currentThreadIsBackground();
+
 // The nice value of a background thread when the window's thread runs at windowNice: below the
 // window, down to the lowest priority there is, and never above it (a Vesk started with nice
 // must not run its background work before its own window).

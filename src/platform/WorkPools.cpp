@@ -24,7 +24,8 @@ QThreadPool* backgroundPool(int threads)
 } // namespace
 
 WorkPools::WorkPools()
-    : m_files(backgroundPool(0)), m_parallel(new QThreadPool), m_painting(new QThreadPool),
+    : m_files(backgroundPool(0)), m_parallel(new QThreadPool), m_backgroundParallel(backgroundPool(0)),
+      m_painting(new QThreadPool),
       m_analysis(backgroundPool(0)), m_recognition(backgroundPool(2))
 {
 }
@@ -38,8 +39,8 @@ WorkPools& WorkPools::shared()
     static WorkPools* const pools = [] {
         qAddPostRoutine([] {
             WorkPools& made = shared();
-            for (QThreadPool* pool : {made.m_files, made.m_parallel, made.m_painting, made.m_analysis,
-                                      made.m_recognition}) {
+            for (QThreadPool* pool : {made.m_files, made.m_parallel, made.m_backgroundParallel, made.m_painting,
+                                      made.m_analysis, made.m_recognition}) {
                 pool->clear();
                 pool->waitForDone(3000);
             }
@@ -47,6 +48,11 @@ WorkPools& WorkPools::shared()
         return new WorkPools;
     }();
     return *pools;
+}
+
+QThreadPool* WorkPools::parallelForCaller() const
+{
+    return currentThreadIsBackground() ? m_backgroundParallel : m_parallel;
 }
 
 void WorkPools::keepForegroundThreadsAtCallersPriority()

@@ -20,6 +20,12 @@ public:
     // Not Qt's global pool: the raster paint engine splits large fills over that one and the main
     // thread waits for them, so work there would hold up painting.
     QThreadPool* parallel() const { return m_parallel; }
+    // The same for a caller that is itself a background thread (a search pass on a worker): its
+    // helpers run lowered as it does. At the window's priority they would take the cores from the
+    // window and from the painting it waits for, for work the window does not wait for.
+    QThreadPool* backgroundParallel() const { return m_backgroundParallel; }
+    // The parallel pool for work the calling thread splits: the lowered one for a background thread.
+    QThreadPool* parallelForCaller() const;
     // Pictures the window paints from while it waits for them (the grid's card bodies): not Qt's
     // global pool, for the reason above, nor the parallel pool, which a search or an index
     // build may hold when the window needs its cards.
@@ -41,6 +47,7 @@ private:
 
     QThreadPool* m_files;
     QThreadPool* m_parallel;
+    QThreadPool* m_backgroundParallel;
     QThreadPool* m_painting;
     QThreadPool* m_analysis;
     QThreadPool* m_recognition;

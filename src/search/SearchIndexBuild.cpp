@@ -78,7 +78,7 @@ std::optional<quint32> SearchIndex::Dictionary::find(std::u16string_view text) c
 
 QThreadPool* SearchIndex::pool() const
 {
-    return m_pool ? m_pool : WorkPools::shared().parallel();
+    return m_pool ? m_pool : WorkPools::shared().parallelForCaller();
 }
 
 void SearchIndex::Dictionary::clear()

@@ -138,5 +138,49 @@ TEST_F(GridCardLayerTest, APaintOfPartOfTheViewLeavesTheRestToBeDrawnWhenItIsPai
     EXPECT_LE(test::largestChannelDifference(whole, directly(cards)), 2);
 }
 
+// The raster engine splits a fill of 96 spans or more (one for each row of each rectangle of the
+// clip) over Qt's pool and waits: a band's thread must not hand its cards on so. Two cards that
+// changed apart from each other, on a view of ordinary and of double density.
+TEST_F(GridCardLayerTest, EachCardIsDrawnWithinOneRectangleOfFewerThan96DeviceRows)
+{
+    for (const qreal ratio : {1.0, 2.0}) {
+        GridCardLayer cardLayer;
+        QList<TestCard> cards;
+        for (int i = 0; i < 4; ++i)
+            cards.append({i, QRect(16 + i * 100, 14, 90, 260), QColor::fromHsv(i * 40, 90, 250)});
+        QMutex mutex;
+        int draws = 0;
+        QStringList clips;
+        const auto paintThroughLayer = [&] {
+            QList<GridCardLayer::Card> layerCards;
+            for (const TestCard& card : cards) {
+                layerCards.append({card.index, card.frame.adjusted(-10, -10, 10, 16),
+                                   qHashMulti(0, card.frame, card.colour.rgba()), [&, card](QPainter& p) {
+                                       const QRegion clip = p.clipRegion();
+                                       const QMutexLocker lock(&mutex);
+                                       ++draws;
+                                       if (clip.rectCount() != 1 || clip.boundingRect().height() * ratio >= 96)
+                                           clips.append(QStringLiteral("%1 rectangles, %2 rows").arg(clip.rectCount())
+                                                            .arg(clip.boundingRect().height() * ratio));
+                                       drawCard(p, card);
+                                   }});
+            }
+            QImage image(kView * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            cardLayer.paint(painter, QRect(QPoint(0, 0), kView), kView, ratio, layerCards);
+        };
+        paintThroughLayer();
+        // Two cards apart change: the stale region has two rectangles side by side in every row.
+        cards[0].colour = Qt::cyan;
+        cards[2].colour = Qt::magenta;
+        draws = 0;
+        paintThroughLayer();
+        EXPECT_GT(draws, 0) << ratio;
+        EXPECT_TRUE(clips.isEmpty()) << ratio << " " << clips.join(QStringLiteral(", ")).toStdString();
+    }
+}
+
 } // namespace
 } // namespace vesk

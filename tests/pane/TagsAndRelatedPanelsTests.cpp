@@ -2,8 +2,10 @@
 #include "pane/RelatedPanels.h"
 #include "pane/TagsRow.h"
 #include "pane/VeskPreview.h"
+#include "platform/WorkPools.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -111,6 +113,38 @@ TEST_F(PaneNeighbours, ChipsShowEveryTagAndOnlyHandMadeOnesCanBeRemoved)
     EXPECT_TRUE(bareRow.chips().isEmpty());
     EXPECT_TRUE(!bareRow.chipStrip() || bareRow.chipStrip()->isHidden());
     EXPECT_FALSE(bareRow.field()->isHidden());
+}
+
+// The hashtags of a note of megabytes are looked for on a worker, not in the turn that shows the
+// pane; an item shown after it is not given its chips when they come.
+TEST_F(PaneNeighbours, ALongTextsTagsAreReadOnAWorkerAndALaterItemKeepsItsOwn)
+{
+    VeskItem longNote = makeItem(QStringLiteral("Log"), 1'600'000'000);
+    longNote.text = QString(200'000, QLatin1Char('x')) + QStringLiteral(" #harbour");
+    longNote.searchableText = *longNote.text;
+    VeskItem shortNote = makeItem(QStringLiteral("Sketch"), 1'600'000'100);
+    shortNote.note = QStringLiteral("an #idea");
+    seed({longNote, shortNote});
+    auto store = makeStore();
+    ASSERT_TRUE(store->addManualTag(QStringLiteral("alpha"), longNote));
+    const auto readsDone = [] {
+        WorkPools::shared().files()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+
+    TagsRow row(*store, longNote, QString());
+    EXPECT_TRUE(row.chips().isEmpty()) << "read in the turn that made the row";
+    readsDone();
+    EXPECT_EQ(chipTags(row), (QStringList{"alpha ×", "harbour"}));
+
+    row.setItem(shortNote, QString());
+    EXPECT_EQ(chipTags(row), QStringList{"idea"});
+    row.setItem(longNote, QString());
+    EXPECT_TRUE(row.chipStrip()->isHidden()) << "another item's chips left on show";
+    row.setItem(shortNote, QString());
+    readsDone();
+    EXPECT_EQ(chipTags(row), QStringList{"idea"});
+    EXPECT_FALSE(row.chipStrip()->isHidden());
 }
 
 TEST_F(PaneNeighbours, AChipClickSearchesForItsTagAndItsCrossRemovesItWithoutSearching)

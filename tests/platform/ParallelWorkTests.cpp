@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <map>
@@ -173,6 +175,45 @@ TEST(ThreadPriority, AKeptPoolRunsAtTheKeepersPriorityWhoeverUsesItLater)
     keepPoolThreadsAtCallersPriority(kept);
     EXPECT_EQ(priorityOfWorkFrom(kept), normal);
     EXPECT_EQ(kept.expiryTimeout(), -1);
+}
+
+// Work a background worker splits (a search pass) is work the window does not wait for: helpers
+// at the window's priority would take the cores from the window and from the painting it waits
+// for. Each split runs at its caller's priority on every thread that takes part.
+TEST(ThreadPriority, WorkSplitByACallerRunsAtItsPriorityOnEveryThreadTakingPart)
+{
+    // As the application does from its window's thread.
+    WorkPools::shared().keepForegroundThreadsAtCallersPriority();
+    const int normal = getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+    const auto prioritiesOfSplitWork = [] {
+        std::mutex lock;
+        std::condition_variable joined;
+        std::map<pid_t, int> priorityByThread;
+        forEachInParallel(8, [&](size_t) {
+            const pid_t thread = pid_t(syscall(SYS_gettid));
+            std::unique_lock guard(lock);
+            priorityByThread[thread] = getpriority(PRIO_PROCESS, id_t(thread));
+            joined.notify_all();
+            // Until a second thread takes part, however quickly the first would take every item.
+            joined.wait_for(guard, std::chrono::seconds(10), [&] { return priorityByThread.size() > 1; });
+        });
+        return priorityByThread;
+    };
+    const struct {
+        bool background;
+        int expected;
+    } callers[] = {{false, normal}, {true, backgroundNiceBelow(normal)}};
+    for (const auto& caller : callers) {
+        std::map<pid_t, int> priorities;
+        std::thread([&] {
+            if (caller.background)
+                makeCurrentThreadBackground();
+            priorities = prioritiesOfSplitWork();
+        }).join();
+        EXPECT_GE(priorities.size(), 2u) << caller.background;
+        for (const auto& [thread, priority] : priorities)
+            EXPECT_EQ(priority, caller.expected) << "background caller " << caller.background << ", thread " << thread;
+    }
 }
 
 // Started with nice, the window keeps the processor before its background: a fixed background
