@@ -1,6 +1,7 @@
 #include "grid/VeskCardPainter.h"
 
 #include "platform/ui/Painting.h"
+#include "platform/BackgroundRelease.h"
 #include "platform/ParallelWork.h"
 #include "platform/ThreadSanitizerHandOff.h"
 #include "platform/WorkPools.h"
@@ -71,8 +72,11 @@ void CardPaintCache::clear()
 {
     dropPrefetch(); // drawn for what is being cleared away
     m_bodies.clear();
+    for (const KnownText& known : std::as_const(m_longTexts))
+        m_retiredTexts.append(known.text);
     m_longTexts.clear();
     m_shadows.clear();
+    releaseRetired();
 }
 
 void CardPaintCache::keepOnly(const QSet<QUuid>& ids)
@@ -84,7 +88,21 @@ void CardPaintCache::keepOnly(const QSet<QUuid>& ids)
     }
     // The copy of a long text that stands for it in a body's key keeps the whole text alive: a
     // note of megabytes stayed in memory after it was deleted, up to dozens of them.
-    m_longTexts.removeIf([&ids](const auto& known) { return !ids.contains(known.key().first); });
+    m_longTexts.removeIf([&](const auto& known) {
+        if (ids.contains(known.key().first))
+            return false;
+        m_retiredTexts.append(known.value().text);
+        return true;
+    });
+    releaseRetired();
+}
+
+void CardPaintCache::releaseRetired()
+{
+    if (!m_retired.empty())
+        releaseInBackground(std::exchange(m_retired, {}));
+    if (!m_retiredTexts.isEmpty())
+        releaseInBackground(std::exchange(m_retiredTexts, {}));
 }
 
 size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text)
@@ -96,8 +114,11 @@ size_t CardPaintCache::textHash(const QUuid& id, int field, const ItemText& text
     const std::pair<QUuid, int> key{id, field};
     if (const auto known = m_longTexts.constFind(key); known != m_longTexts.cend() && known->text.isSharedWith(text))
         return known->hash;
-    if (m_longTexts.size() >= kKnownTexts)
+    if (m_longTexts.size() >= kKnownTexts) {
+        for (const KnownText& known : std::as_const(m_longTexts))
+            m_retiredTexts.append(known.text);
         m_longTexts.clear();
+    }
     // A long text is known by its buffer, not read: a new buffer only draws the body once more.
     const size_t number = ++m_longTextNumber;
     m_longTexts.insert(key, KnownText{text, number});
@@ -125,7 +146,7 @@ size_t CardPaintCache::bodyKey(const VeskCardContent& content, const CardLook& l
 void CardPaintCache::keepBody(const QUuid& id, size_t key, const QImage& image)
 {
     const int cost = std::max(1, int(qint64(image.width()) * image.height() * 4 / 1024));
-    m_bodies.insert(id, new Body{key, image}, cost);
+    m_bodies.insert(id, new Body(key, image, &m_retired), cost);
 }
 
 QImage CardPaintCache::body(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
@@ -137,6 +158,7 @@ QImage CardPaintCache::body(const VeskCardContent& content, const CardLook& look
 
     const QImage image = renderCardBody(content, look, size, ratio, theme);
     keepBody(content.item.id, key, image);
+    releaseRetired();
     return image;
 }
 
@@ -293,8 +315,10 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
             missing.push_back({&request, 0, shadow, QImage()});
         }
     }
-    if (missing.empty())
+    if (missing.empty()) {
+        releaseRetired();
         return;
+    }
     // On the painting pool, not Qt's global one: the raster engine hands the pieces of every
     // large fill painted outside that pool to it and waits for them, and behind bodies queued
     // there each such wait lasted a whole body. The main thread only waits, even for one body:
@@ -314,6 +338,7 @@ void CardPaintCache::prepareBodies(const QList<BodyRequest>& requests, const The
         else
             keepBody(job.request->content.item.id, job.key, std::move(job.image));
     }
+    releaseRetired();
 }
 
 CardPaintCache::ShadowKey CardPaintCache::shadowKey(const QSizeF& size, int radius, qreal ratio)
@@ -324,16 +349,17 @@ CardPaintCache::ShadowKey CardPaintCache::shadowKey(const QSizeF& size, int radi
 void CardPaintCache::keepShadow(const ShadowKey& key, QImage image, qreal ratio)
 {
     image.setDevicePixelRatio(ratio);
-    m_shadows.insert(key, new QImage(std::move(image)));
+    m_shadows.insert(key, new Kept(0, std::move(image), &m_retired));
 }
 
 QImage CardPaintCache::shadow(const QSizeF& size, int radius, qreal ratio)
 {
     const ShadowKey key = shadowKey(size, radius, ratio);
-    if (const QImage* found = m_shadows.object(key))
-        return *found;
+    if (const Kept* found = m_shadows.object(key))
+        return found->image;
     keepShadow(key, renderShadow(size, radius, ratio), ratio);
-    return *m_shadows.object(key);
+    releaseRetired();
+    return m_shadows.object(key)->image;
 }
 
 double CardPaintCache::shadowMargin(int radius)

@@ -109,10 +109,28 @@ public:
     void keepOnly(const QSet<QUuid>& ids);
 
 private:
-    struct Body {
+    // A picture the caches hold. One that leaves a cache goes to retired, if set, to be freed on
+    // a worker: each is a mapping of its own, and unmapping the dozens a search's frame replaced
+    // took milliseconds of the window's thread.
+    struct Kept {
         size_t key = 0;
         QImage image;
+        std::vector<QImage>* retired = nullptr;
+        Kept(size_t key, QImage image, std::vector<QImage>* retired)
+            : key(key), image(std::move(image)), retired(retired)
+        {
+        }
+        Kept(const Kept&) = delete;
+        Kept& operator=(const Kept&) = delete;
+        ~Kept()
+        {
+            if (retired && !image.isNull())
+                retired->push_back(std::move(image));
+        }
     };
+    using Body = Kept;
+    // Hands what left the caches (pictures, and the long texts the keys held) to a worker.
+    void releaseRetired();
     size_t bodyKey(const VeskCardContent& content, const CardLook& look, const QSizeF& size, qreal ratio,
                    const Theme& theme);
     // A long text of an item stands in the key as a number given to its buffer, so that a note of
@@ -137,6 +155,9 @@ private:
     // A prefetch a frame did not wait for: bodies already begun finish for nothing, and are
     // waited for only where the cache is cleared or goes.
     QFuture<QImage> m_unfinishedPrefetch;
+    // Before the caches: they fill it while they are destroyed.
+    std::vector<QImage> m_retired;
+    QList<ItemText> m_retiredTexts;
     QCache<QUuid, Body> m_bodies;
     struct ShadowKey {
         size_t width, height;
@@ -152,7 +173,7 @@ private:
     void keepShadow(const ShadowKey& key, QImage image, qreal ratio);
     // The shadows of the sizes drawn last: a grid of many card heights would otherwise blur
     // every shadow in view again each time the set of sizes it met overflowed.
-    QCache<ShadowKey, QImage> m_shadows{256};
+    QCache<ShadowKey, Kept> m_shadows{256};
 };
 
 // The blur radius of a cached card's shadow in this look: the nearest of the few radii the

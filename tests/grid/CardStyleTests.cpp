@@ -3,6 +3,7 @@
 #include "grid/CardDetailsLayout.h"
 #include "grid/VeskCardPainter.h"
 #include "grid/VeskCardStyle.h"
+#include "platform/WorkPool.h"
 #include "platform/WorkPools.h"
 #include "platform/ui/Theme.h"
 
@@ -439,6 +440,8 @@ TEST(CardPainting, BodiesLeftGoOfKeepNoTextOfTheirItems)
     content = {};
     EXPECT_FALSE(text.utf8().isDetached());
     cache.keepOnly({QUuid::createUuid()});
+    // Let go of on a worker.
+    workPool()->waitForDone();
     EXPECT_TRUE(text.utf8().isDetached());
 }
 
