@@ -32,8 +32,8 @@ public:
     // Paints now the pictures a paint of a window of size at ratio has not needed yet (the
     // glowing one until a search starts): painted at the first key, it held up that key's frame.
     void prepare(QSize size, qreal ratio);
-    // Whether both pictures for the last paint's size, ratio and colours are painted.
-    bool isPrepared() const { return !m_rest.isNull() && !m_glowing.isNull(); }
+    // Whether the pictures for the last paint's size, ratio and colours are painted.
+    bool isPrepared() const { return !m_rest.isNull() && !m_glowing.isNull() && !m_mixed.isNull(); }
 
     // Paints the whole backdrop afresh into all: what the kept pictures hold.
     static void paintFresh(QPainter& painter, const QRectF& all, qreal glow, const Theme& theme);
