@@ -76,13 +76,16 @@ void SearchBackdrop::paintFresh(QPainter& painter, QSize size, qreal opacity, qr
     painter.restore();
 }
 
-void SearchBackdrop::paint(QPainter& painter, const QRegion& region, QSize size, qreal opacity, qreal glow)
+void SearchBackdrop::prepare(QSize size, qreal ratio)
+{
+    if (!(QSizeF(size) * ratio).toSize().isEmpty())
+        makePictures(size, ratio, 0);
+}
+
+void SearchBackdrop::makePictures(QSize size, qreal ratio, qreal glow)
 {
     const Theme& theme = Theme::current();
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels = (QSizeF(size) * ratio).toSize();
-    if (pixels.isEmpty() || opacity <= 0)
-        return;
     const Colours colours = coloursOf(theme);
     if (pixels != m_pixels || ratio != m_ratio || colours != m_colours) {
         m_wash = transparentPicture(pixels, ratio);
@@ -104,6 +107,18 @@ void SearchBackdrop::paint(QPainter& painter, const QRegion& region, QSize size,
         fillGlow(fresh, QRectF(square), QPointF(0, 0), fullGlow);
         m_glowColour = fullGlow.rgba();
     }
+}
+
+void SearchBackdrop::paint(QPainter& painter, const QRegion& region, QSize size, qreal opacity, qreal glow)
+{
+    const Theme& theme = Theme::current();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (pixels.isEmpty() || opacity <= 0)
+        return;
+    makePictures(size, ratio, glow);
+    const QRect square = glowSquare(size);
+    const QColor fullGlow = theme.accent(std::max(kKeptGlow, glow));
     const qreal glowShare = fullGlow.alphaF() > 0 ? theme.accent(glow).alphaF() / fullGlow.alphaF() : 0;
     // One rectangle at a time: over a region of several the engine blends in pieces on the
     // thread pool and waits for them.

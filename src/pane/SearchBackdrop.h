@@ -25,6 +25,9 @@ public:
     // Paints the backdrop of an area of size within region at opacity, with the glow's
     // strength (the accent colour's opacity at its centre).
     void paint(QPainter& painter, const QRegion& region, QSize size, qreal opacity, qreal glow);
+    // Paints now the pictures the first search's frames would paint for a layout of size: their
+    // fresh memory, faulted in page by page, held up the first key by milliseconds.
+    void prepare(QSize size, qreal ratio);
     // Paints it afresh, as the kept pictures hold it.
     static void paintFresh(QPainter& painter, QSize size, qreal opacity, qreal glow, const Theme& theme);
 
@@ -39,6 +42,8 @@ public:
     const QImage& glowPicture() const { return m_glow; }
 
 private:
+    // The pictures for size, ratio and the current theme at glow, painted where missing.
+    void makePictures(QSize size, qreal ratio, qreal glow);
     using Colours = std::array<QRgb, 3>;
     static Colours coloursOf(const Theme& theme);
 

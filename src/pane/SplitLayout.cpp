@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
@@ -85,6 +86,11 @@ SplitLayout::SplitLayout(std::shared_ptr<Settings> settings, QWidget* libraryCol
     connect(m_handle, &PreviewResizeHandle::dragMoved, this, &SplitLayout::updateDrag);
     connect(m_handle, &PreviewResizeHandle::dragEnded, this, &SplitLayout::commitDrag);
 
+    m_prepareBackdrop = new QTimer(this);
+    m_prepareBackdrop->setSingleShot(true);
+    m_prepareBackdrop->setInterval(500);
+    connect(m_prepareBackdrop, &QTimer::timeout, this, [this] { m_backdrop.prepare(size(), devicePixelRatioF()); });
+
     m_fade->setDuration(200);
     // Each repaint of the backdrop repaints the cards and the pane over it: only a step that
     // shows, and for the glow only its corner.
@@ -149,6 +155,7 @@ void SplitLayout::setSurfacePulse(bool pulse)
 void SplitLayout::resizeEvent(QResizeEvent*)
 {
     layoutColumns();
+    m_prepareBackdrop->start();
 }
 
 void SplitLayout::layoutColumns()

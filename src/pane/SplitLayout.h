@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+class QTimer;
 class QVariantAnimation;
 
 namespace vesk {
@@ -85,6 +86,8 @@ private:
     QVariantAnimation* m_fade = nullptr;
     QVariantAnimation* m_glow = nullptr;
     SearchBackdrop m_backdrop;
+    // The backdrop's pictures are painted once the layout has rested at its size.
+    QTimer* m_prepareBackdrop = nullptr;
 };
 
 } // namespace vesk
