@@ -328,7 +328,14 @@ void VeskPreview::dropLater(QWidget* widget)
     if (QLayout* layout = widget->parentWidget() ? widget->parentWidget()->layout() : nullptr)
         layout->removeWidget(widget);
     widget->hide();
-    QTimer::singleShot(0, widget, &QObject::deleteLater);
+    // A timer of its own: QTimer::singleShot(0, ...) is a posted call, run in the same pass over
+    // the posted events as the change that dropped the widget, and a delete then paid for the
+    // old preview's document before the window turned its loop. This one fires once the frame
+    // is painted and the input that came meanwhile is handled.
+    auto* later = new QTimer(widget);
+    later->setSingleShot(true);
+    QObject::connect(later, &QTimer::timeout, widget, &QObject::deleteLater);
+    later->start(0);
 }
 
 void VeskPreview::dropContent()
