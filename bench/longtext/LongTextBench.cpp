@@ -11,6 +11,7 @@
 // - filled is 1 when the whole text had come in within the time allowed (60 s).
 #include "BenchMain.h"
 
+#include "pane/LongTextView.h"
 #include "pane/VeskPreview.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"
@@ -20,7 +21,6 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -130,8 +130,8 @@ QAbstractScrollArea* noteView(VeskPreview& pane)
 {
     if (!pane.content())
         return nullptr;
-    if (auto* plain = pane.content()->findChild<QPlainTextEdit*>(QStringLiteral("previewPlainText")))
-        return plain->document()->characterCount() > 1 ? plain : nullptr;
+    if (auto* plain = pane.content()->findChild<LongTextView*>(QStringLiteral("previewPlainText")))
+        return plain->lineCount() > 0 ? plain : nullptr;
     for (auto* rich : pane.content()->findChildren<QTextEdit*>()) {
         if (rich->document()->characterCount() > 1)
             return rich;
@@ -182,7 +182,6 @@ void BM_PreviewLongText(benchmark::State& state, LongNote note)
         state.SkipWithError("the note was not captured");
         return;
     }
-    const qsizetype plainLength = store.items().at(index).text.value_or(ItemText()).size();
 
     VeskPreview pane(store);
     pane.followSelection();
@@ -231,10 +230,10 @@ void BM_PreviewLongText(benchmark::State& state, LongNote note)
             return done();
         };
         const auto wholeText = [&] {
-            // A plain note is whole when its document holds every character (and the breaks
-            // shown for long lines); a rich one when its body is there.
-            auto* plain = qobject_cast<QPlainTextEdit*>(view);
-            return !plain || plain->document()->characterCount() > plainLength;
+            // A plain note is whole when every line of it has been found; a rich one when its
+            // body is there.
+            auto* plain = qobject_cast<LongTextView*>(view);
+            return !plain || plain->isFilled();
         };
         const bool whole = view && runUntil(wholeText, kFillLimitMs);
         filled = filled && whole;

@@ -1,176 +1,549 @@
 #include "pane/LongTextView.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QMimeData>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
-#include <QSignalBlocker>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 namespace vesk {
 
 namespace {
 
-// The state of a block that goes on with the line of the block before it.
-constexpr int kContinuesLine = 1;
+// Space left of and right of the text, and above its first line.
+constexpr int kMargin = 4;
 // How far back from a display line's limit a space is looked for to end it at.
 constexpr qsizetype kSpaceReach = 200;
+// How often the scroll bar (a tall one, costly to repaint) learns the length found so far.
+constexpr qint64 kLengthIntervalMs = 400;
+// Layouts kept beyond those of the last paint.
+constexpr size_t kLayoutsKept = 64;
 
-// The end of the piece of UTF-8 that starts at byte from: at a line break when there is one in
-// it, so that no line is split between two pieces, and never inside a character.
-qsizetype pieceEnd(const QByteArray& utf8, qsizetype from)
+bool continuationByte(char byte)
 {
-    const qsizetype end = std::min(utf8.size(), from + LongTextView::kFillPieceBytes);
-    if (end == utf8.size())
-        return end;
-    // Only this piece is searched: a text with no break at all is not read again for each piece.
-    const char* first = utf8.constData() + from;
-    const char* last = utf8.constData() + end;
-    const auto lineBreak = std::find(std::make_reverse_iterator(last), std::make_reverse_iterator(first), '\n');
-    if (lineBreak.base() - 1 > first)
-        return lineBreak.base() - 1 - utf8.constData();
-    qsizetype cut = end;
-    while (cut > from && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
-        --cut;
-    return cut > from ? cut : end;
+    return (uchar(byte) & 0xC0) == 0x80;
 }
 
-// Where a display line that starts at from and has room for room more characters ends: after
-// the last space within reach of its limit, else at the limit, never between the halves of a
-// surrogate pair nor right after a carriage return (the break added there would join it).
-qsizetype displayLineEnd(QStringView text, qsizetype from, qsizetype room)
+// Where a display line that starts at from, with no line break within its limit, ends: after the
+// last space within reach of the limit, else at the limit, never inside a character.
+qsizetype displayCut(const char* data, qsizetype from)
 {
-    const qsizetype limit = from + room;
+    const qsizetype limit = from + LongTextView::kDisplayLineBytes;
     for (qsizetype i = limit; i > from && i > limit - kSpaceReach; --i) {
-        const QChar before = text.at(i - 1);
-        if (before.isSpace() && before != u'\r')
+        if (data[i - 1] == ' ' || data[i - 1] == '\t')
             return i;
     }
     qsizetype cut = limit;
-    if (cut > from && (text.at(cut - 1).isHighSurrogate() || text.at(cut - 1) == u'\r'))
+    while (cut > from && continuationByte(data[cut]))
         --cut;
-    return cut;
+    return cut > from ? cut : limit;
 }
 
 } // namespace
 
 LongTextView::LongTextView(const ItemText& text, QWidget* parent)
-    : QPlainTextEdit(parent)
+    : QAbstractScrollArea(parent)
     , m_utf8(text.utf8())
 {
-    // Read only: an undo record per piece would only cost memory and time to make and to free.
-    document()->setUndoRedoEnabled(false);
-    appendNextPiece();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setCursor(Qt::IBeamCursor);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &LongTextView::onScrollAction);
+    indexNextPiece();
+    updateScrollBar();
     if (isFilled())
         return;
     m_fill = new QTimer(this);
     m_fill->setInterval(0);
-    connect(m_fill, &QTimer::timeout, this, &LongTextView::appendNextPiece);
+    connect(m_fill, &QTimer::timeout, this, &LongTextView::indexNextPiece);
     m_sinceLength.start();
     m_fill->start();
 }
 
-// Each piece is decoded only when its turn comes: the whole text is never held as UTF-16 here
-// beside the document's own copy.
-void LongTextView::appendNextPiece()
+LongTextView::~LongTextView() = default;
+
+// A pass over the bytes that only looks for line breaks: a piece costs well under a frame,
+// whatever the lines are like.
+void LongTextView::indexNextPiece()
 {
-    constexpr qint64 kLengthIntervalMs = 400;
-    const qsizetype from = m_filledTo;
-    m_filledTo = pieceEnd(m_utf8, from);
-    const QString piece = ItemText::decode(m_utf8.constData() + from, m_filledTo - from);
+    const char* data = m_utf8.constData();
+    const qsizetype size = m_utf8.size();
+    const qsizetype stop = std::min(size, m_indexedTo + kIndexPieceBytes);
+    qsizetype at = m_indexedTo;
+    while (at < stop) {
+        m_lineStarts.push_back(at);
+        // The byte just past the limit is looked at too: a break there ends the line at its limit
+        // instead of making an empty display line of its own.
+        const qsizetype reach = std::min(kDisplayLineBytes + 1, size - at);
+        const auto* lineBreak = static_cast<const char*>(std::memchr(data + at, '\n', size_t(reach)));
+        if (lineBreak)
+            at = lineBreak - data + 1;
+        else if (reach <= kDisplayLineBytes)
+            at = size;
+        else
+            at = displayCut(data, at);
+    }
+    m_indexedTo = at;
     const bool last = isFilled();
-    if (from == 0) {
-        append(piece);
-    } else {
-        // The layout would repaint all the view shows after each piece, though a piece that
-        // lands below what is in sight changes nothing there: its updates are held back, and the
-        // scroll bar (a tall one, costly to repaint) learns the new length a few times a second
-        // and with the last piece.
-        QAbstractTextDocumentLayout* layout = document()->documentLayout();
-        const QScrollBar* bar = verticalScrollBar();
-        // Only a view that shows its end (or holds less than a screenful) can show the new text.
-        const bool endInSight = bar->value() == bar->maximum();
-        {
-            const QSignalBlocker quiet(layout);
-            append(piece);
-        }
-        if (last || endInSight || m_sinceLength.elapsed() >= kLengthIntervalMs) {
-            emit layout->documentSizeChanged(layout->documentSize());
-            m_sinceLength.restart();
-        }
-        if (endInSight)
-            viewport()->update();
-    }
-    if (last && m_fill) {
-        m_fill->deleteLater();
+    if (last) {
+        if (m_fill)
+            m_fill->deleteLater();
         m_fill = nullptr;
+        findEnd();
     }
+    if (last || m_sinceLength.elapsed() >= kLengthIntervalMs) {
+        updateScrollBar();
+        m_sinceLength.restart();
+    }
+    // Only a view that ran out of lines can show the ones just found.
+    if (m_paintedAll)
+        viewport()->update();
 }
 
-void LongTextView::append(QStringView piece)
+qsizetype LongTextView::lineEnd(qsizetype line) const
 {
-    // The piece with a break at the end of each display line cut from a longer line, in one
-    // insertion: the document then hears of it once. The blocks those breaks begin are marked.
-    QString shown;
-    shown.reserve(piece.size() + piece.size() / kDisplayLineCharacters + 1);
-    QList<qsizetype> continuations;
-    qsizetype from = 0;
-    while (from < piece.size()) {
-        const qsizetype lineBreak = piece.indexOf(u'\n', from);
-        const qsizetype lineEnd = lineBreak < 0 ? piece.size() : lineBreak;
-        while (m_lineLength + (lineEnd - from) > kDisplayLineCharacters) {
-            const qsizetype cut = displayLineEnd(piece, from, kDisplayLineCharacters - m_lineLength);
-            shown += piece.sliced(from, cut - from);
-            shown += u'\n';
-            continuations.append(shown.size());
-            m_lineLength = 0;
-            from = cut;
+    return line + 1 < lineCount() ? m_lineStarts[size_t(line + 1)] : m_indexedTo;
+}
+
+QString LongTextView::lineText(qsizetype line) const
+{
+    if (line < 0 || line >= lineCount())
+        return {};
+    const qsizetype from = m_lineStarts[size_t(line)];
+    qsizetype to = lineEnd(line);
+    if (to > from && m_utf8.at(to - 1) == '\n')
+        --to;
+    if (to > from && m_utf8.at(to - 1) == '\r')
+        --to;
+    return ItemText::decode(m_utf8.constData() + from, to - from);
+}
+
+LongTextView::Laid& LongTextView::laid(qsizetype line)
+{
+    Laid& laid = m_laid[line];
+    laid.usedAt = m_paints;
+    if (laid.layout)
+        return laid;
+    laid.layout = std::make_unique<QTextLayout>(lineText(line), font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    laid.layout->setTextOption(option);
+    laid.layout->setCacheEnabled(true);
+    const qreal top = line == 0 ? kMargin : 0;
+    qreal height = top;
+    laid.layout->beginLayout();
+    for (QTextLine row = laid.layout->createLine(); row.isValid(); row = laid.layout->createLine()) {
+        row.setLineWidth(m_layoutWidth);
+        row.setPosition(QPointF(0, height));
+        height += row.height();
+    }
+    laid.layout->endLayout();
+    laid.height = std::max(height, top + 1);
+    return laid;
+}
+
+qsizetype LongTextView::laidOutCharacters() const
+{
+    qsizetype characters = 0;
+    for (const auto& [line, laid] : m_laid)
+        characters += laid.layout ? laid.layout->text().size() : 0;
+    return characters;
+}
+
+void LongTextView::forgetLayouts()
+{
+    m_laid.clear();
+    m_topY = 0;
+}
+
+void LongTextView::forgetUnusedLayouts()
+{
+    if (m_laid.size() <= kLayoutsKept)
+        return;
+    std::erase_if(m_laid, [&](const auto& entry) { return entry.second.usedAt + 1 < m_paints; });
+}
+
+void LongTextView::findEnd()
+{
+    // Nothing is laid out before the view has its width.
+    if (!isFilled() || lineCount() == 0 || m_layoutWidth <= 0)
+        return;
+    const qreal height = viewport()->height();
+    qreal below = 0;
+    for (qsizetype line = lineCount() - 1; line >= 0; --line) {
+        below += heightOf(line);
+        if (below >= height) {
+            m_endTop = line;
+            m_endTopY = below - height;
+            return;
         }
-        const qsizetype end = lineBreak < 0 ? piece.size() : lineBreak + 1;
-        shown += piece.sliced(from, end - from);
-        m_lineLength = lineBreak < 0 ? m_lineLength + (end - from) : 0;
-        from = end;
     }
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    const int start = cursor.position();
-    // In an edit block the cursor does not work out where it stands across its line once the
-    // text is in: that would lay out the piece's last display line, which is out of sight, for
-    // every piece.
-    cursor.beginEditBlock();
-    cursor.insertText(shown);
-    cursor.endEditBlock();
-    for (const qsizetype offset : continuations)
-        document()->findBlock(start + int(offset)).setUserState(kContinuesLine);
+    m_endTop = 0;
+    m_endTopY = 0;
 }
 
-QString LongTextView::textBetween(int from, int to) const
+// Moves the view by pixels, laying out only the lines it passes over.
+void LongTextView::scrollByPixels(qreal dy)
 {
-    QString text;
-    for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() <= to;
-         block = block.next()) {
-        const int start = std::max(from, block.position());
-        const int separator = block.position() + block.length() - 1;
-        const int end = std::min(to, separator);
-        if (end > start)
-            text += QStringView(block.text()).sliced(start - block.position(), end - start);
-        const QTextBlock next = block.next();
-        if (separator >= from && separator < to && next.isValid() && next.userState() != kContinuesLine)
-            text += u'\n';
+    if (lineCount() == 0 || m_layoutWidth <= 0)
+        return;
+    qsizetype top = m_top;
+    qreal y = m_topY + dy;
+    while (y < 0 && top > 0)
+        y += heightOf(--top);
+    y = std::max<qreal>(y, 0);
+    while (top + 1 < lineCount() && y >= heightOf(top))
+        y -= heightOf(top++);
+    const bool pastEnd = isFilled() && (top > m_endTop || (top == m_endTop && y >= m_endTopY));
+    if (pastEnd) {
+        scrollToEnd();
+        return;
     }
-    return text;
+    // While the lines are still being found, the view goes no further than the last one's top.
+    if (top + 1 == lineCount())
+        y = std::min(y, heightOf(top) - 1);
+    m_top = top;
+    m_topY = y;
+    m_atEnd = false;
+    updateScrollBar();
+    viewport()->update();
 }
 
-QMimeData* LongTextView::createMimeDataFromSelection() const
+void LongTextView::scrollToLine(qsizetype line)
 {
-    const QTextCursor cursor = textCursor();
-    auto* data = new QMimeData;
-    data->setText(textBetween(cursor.selectionStart(), cursor.selectionEnd()));
-    return data;
+    if (isFilled() && line >= m_endTop) {
+        scrollToEnd();
+        return;
+    }
+    m_top = std::clamp<qsizetype>(line, 0, std::max<qsizetype>(0, lineCount() - 1));
+    m_topY = 0;
+    m_atEnd = false;
+    updateScrollBar();
+    viewport()->update();
+}
+
+void LongTextView::scrollToEnd()
+{
+    if (!isFilled()) {
+        scrollToLine(lineCount() - 1);
+        return;
+    }
+    m_top = m_endTop;
+    m_topY = m_endTopY;
+    m_atEnd = true;
+    updateScrollBar();
+    viewport()->update();
+}
+
+// The scroll bar counts display lines: a line's rows are only known once it is laid out.
+int LongTextView::scrollValue() const
+{
+    return int(m_atEnd ? m_endTop : m_top);
+}
+
+void LongTextView::updateScrollBar()
+{
+    QScrollBar* bar = verticalScrollBar();
+    const qsizetype maximum = isFilled() ? m_endTop : std::max<qsizetype>(0, lineCount() - 1);
+    bar->setRange(0, int(maximum));
+    bar->setPageStep(std::max(1, int(viewport()->height() / std::max(1, fontMetrics().lineSpacing()))));
+    bar->setValue(scrollValue());
+}
+
+// Steps and pages scroll by rows of text, not by display lines, which can be screens long.
+void LongTextView::onScrollAction(int action)
+{
+    const qreal row = fontMetrics().lineSpacing();
+    const qreal page = std::max<qreal>(row, viewport()->height() - row);
+    qreal dy = 0;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: dy = row; break;
+    case QAbstractSlider::SliderSingleStepSub: dy = -row; break;
+    case QAbstractSlider::SliderPageStepAdd: dy = page; break;
+    case QAbstractSlider::SliderPageStepSub: dy = -page; break;
+    default: return;
+    }
+    scrollByPixels(dy);
+    verticalScrollBar()->setSliderPosition(scrollValue());
+}
+
+// A value set on the scroll bar (its handle dragged, or set by code) takes the view to its line.
+void LongTextView::scrollContentsBy(int, int)
+{
+    const int value = verticalScrollBar()->value();
+    if (value == scrollValue())
+        return;
+    scrollToLine(value);
+}
+
+void LongTextView::wheelEvent(QWheelEvent* event)
+{
+    const QPoint pixels = event->pixelDelta();
+    const qreal dy = !pixels.isNull()
+                         ? -pixels.y()
+                         : -event->angleDelta().y() / 120.0 * QApplication::wheelScrollLines() * fontMetrics().lineSpacing();
+    if (dy == 0) {
+        event->ignore();
+        return;
+    }
+    scrollByPixels(dy);
+    event->accept();
+}
+
+void LongTextView::paintEvent(QPaintEvent*)
+{
+    ++m_paints;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const qsizetype selectionFrom = std::min(m_anchor, m_cursor);
+    const qsizetype selectionTo = std::max(m_anchor, m_cursor);
+    const qreal height = viewport()->height();
+    qreal y = -m_topY;
+    qsizetype line = m_top;
+    for (; line < lineCount() && y < height; ++line) {
+        Laid& shown = laid(line);
+        QList<QTextLayout::FormatRange> selections;
+        const qsizetype from = std::max(selectionFrom, m_lineStarts[size_t(line)]);
+        const qsizetype to = std::min(selectionTo, lineEnd(line));
+        if (from < to) {
+            QTextLayout::FormatRange range;
+            range.start = int(unitsBetween(m_lineStarts[size_t(line)], from));
+            range.length = int(unitsBetween(from, to));
+            range.format.setBackground(palette().brush(QPalette::Highlight));
+            range.format.setForeground(palette().brush(QPalette::HighlightedText));
+            selections.append(range);
+        }
+        shown.layout->draw(&painter, QPointF(kMargin, y), selections);
+        y += shown.height;
+    }
+    m_paintedAll = line == lineCount() && y < height;
+    forgetUnusedLayouts();
+}
+
+void LongTextView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    const qreal width = std::max(1, viewport()->width() - 2 * kMargin);
+    if (width != m_layoutWidth) {
+        m_layoutWidth = width;
+        forgetLayouts();
+    }
+    findEnd();
+    if (m_atEnd)
+        scrollToEnd();
+    else
+        scrollByPixels(0);
+}
+
+void LongTextView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        forgetLayouts();
+        findEnd();
+        updateScrollBar();
+        viewport()->update();
+    }
+}
+
+qsizetype LongTextView::unitsBetween(qsizetype from, qsizetype to) const
+{
+    const char* data = m_utf8.constData();
+    qsizetype units = 0;
+    for (qsizetype i = from; i < to; ++i) {
+        const uchar byte = uchar(data[i]);
+        if ((byte & 0xC0) != 0x80)
+            units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+qsizetype LongTextView::bytesFor(qsizetype from, qsizetype units) const
+{
+    const char* data = m_utf8.constData();
+    const qsizetype size = m_utf8.size();
+    qsizetype at = from;
+    while (units > 0 && at < size) {
+        const uchar byte = uchar(data[at]);
+        units -= byte >= 0xF0 ? 2 : 1;
+        ++at;
+        while (at < size && continuationByte(data[at]))
+            ++at;
+    }
+    return at;
+}
+
+qsizetype LongTextView::lineAt(QPoint point)
+{
+    if (lineCount() == 0)
+        return -1;
+    qreal y = -m_topY;
+    qsizetype line = m_top;
+    while (line + 1 < lineCount() && y + heightOf(line) <= point.y())
+        y += heightOf(line++);
+    return line;
+}
+
+qsizetype LongTextView::byteAt(QPoint point)
+{
+    if (lineCount() == 0)
+        return 0;
+    qreal y = -m_topY;
+    for (qsizetype line = m_top; line < lineCount(); ++line) {
+        const Laid& shown = laid(line);
+        const bool below = point.y() >= y + shown.height;
+        if (below && line + 1 < lineCount()) {
+            y += shown.height;
+            continue;
+        }
+        if (below)
+            return lineEnd(line);
+        const QPointF inLine(point.x() - kMargin, point.y() - y);
+        int units = 0;
+        for (int i = 0; i < shown.layout->lineCount(); ++i) {
+            const QTextLine row = shown.layout->lineAt(i);
+            if (inLine.y() < row.y() + row.height() || i + 1 == shown.layout->lineCount()) {
+                units = row.xToCursor(inLine.x());
+                break;
+            }
+        }
+        return bytesFor(m_lineStarts[size_t(line)], units);
+    }
+    return m_indexedTo;
+}
+
+QString LongTextView::selectedText() const
+{
+    const qsizetype from = std::min(m_anchor, m_cursor);
+    const qsizetype to = std::max(m_anchor, m_cursor);
+    return ItemText::decode(m_utf8.constData() + from, to - from);
+}
+
+void LongTextView::selectAll()
+{
+    m_anchor = 0;
+    m_cursor = m_utf8.size();
+    viewport()->update();
+}
+
+void LongTextView::copy() const
+{
+    if (hasSelection())
+        QApplication::clipboard()->setText(selectedText());
+}
+
+// As text views do on X11: what the mouse selected is offered to a middle click elsewhere.
+void LongTextView::offerSelection() const
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+void LongTextView::selectWordAt(QPoint point)
+{
+    const qsizetype at = byteAt(point);
+    const qsizetype line = lineAt(point);
+    if (line < 0)
+        return;
+    const qsizetype lineStart = m_lineStarts[size_t(line)];
+    const QString text = lineText(line);
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    words.setPosition(int(std::min(unitsBetween(lineStart, at), text.size())));
+    qsizetype start = words.position();
+    if (!(words.boundaryReasons() & QTextBoundaryFinder::StartOfItem))
+        start = std::max<qsizetype>(0, words.toPreviousBoundary());
+    words.setPosition(int(start));
+    qsizetype end = words.toNextBoundary();
+    if (end < 0)
+        end = text.size();
+    m_anchor = bytesFor(lineStart, start);
+    m_cursor = bytesFor(lineStart, end);
+    viewport()->update();
+}
+
+void LongTextView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const qsizetype at = byteAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        m_anchor = at;
+    m_cursor = at;
+    m_selecting = true;
+    viewport()->update();
+}
+
+void LongTextView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_selecting)
+        return;
+    QPoint point = event->position().toPoint();
+    // Beyond the view's edge the selection goes on into the text out of sight.
+    if (point.y() < 0)
+        scrollByPixels(point.y());
+    else if (point.y() > viewport()->height())
+        scrollByPixels(point.y() - viewport()->height());
+    point.setY(std::clamp(point.y(), 0, viewport()->height() - 1));
+    m_cursor = byteAt(point);
+    viewport()->update();
+}
+
+void LongTextView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        offerSelection();
+    }
+}
+
+void LongTextView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    selectWordAt(event->position().toPoint());
+    offerSelection();
+}
+
+void LongTextView::keyPressEvent(QKeyEvent* event)
+{
+    const qreal row = fontMetrics().lineSpacing();
+    if (event->matches(QKeySequence::Copy))
+        copy();
+    else if (event->matches(QKeySequence::SelectAll))
+        selectAll();
+    else if (event->key() == Qt::Key_PageDown)
+        scrollByPixels(std::max<qreal>(row, viewport()->height() - row));
+    else if (event->key() == Qt::Key_PageUp)
+        scrollByPixels(-std::max<qreal>(row, viewport()->height() - row));
+    else if (event->key() == Qt::Key_Down)
+        scrollByPixels(row);
+    else if (event->key() == Qt::Key_Up)
+        scrollByPixels(-row);
+    else if (event->key() == Qt::Key_Home || event->matches(QKeySequence::MoveToStartOfDocument))
+        scrollToLine(0);
+    else if (event->key() == Qt::Key_End || event->matches(QKeySequence::MoveToEndOfDocument))
+        scrollToEnd();
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+void LongTextView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* copying = menu.addAction(tr("Copy"), this, &LongTextView::copy);
+    copying->setEnabled(hasSelection());
+    menu.addAction(tr("Select All"), this, &LongTextView::selectAll);
+    menu.exec(event->globalPos());
 }
 
 } // namespace vesk

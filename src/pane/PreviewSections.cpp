@@ -141,10 +141,7 @@ public:
             // own lays out only what is on screen.
             auto* text = new LongTextView(body);
             text->setObjectName(QStringLiteral("previewPlainText"));
-            text->setReadOnly(true);
-            text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
             text->setFrameShape(QFrame::NoFrame);
-            text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
             text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             text->setFont(Theme::font(TextStyle::Body));
             QPalette palette = text->palette();

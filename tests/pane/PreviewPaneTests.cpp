@@ -4,6 +4,7 @@
 #include "platform/ui/Theme.h"
 #include "pane/StableImageView.h"
 #include "pane/CachedVeskImage.h"
+#include "pane/LongTextView.h"
 #include "images/ImageCaches.h"
 #include "store/RealServices.h"
 #include "images/PreparedPreviewCache.h"
@@ -22,16 +23,13 @@
 #include <QGuiApplication>
 #include <QFile>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPromise>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
-#include <QTextBlock>
 #include <QTextDocument>
-#include <QTextLayout>
 #include "common/Fakes.h"
 #include "store/StoreInternals.h"
 
@@ -479,32 +477,42 @@ TEST_F(PreviewPaneTest, LongWordsWrapInsideTheColumnAndLongTextsScrollOnTheirOwn
     EXPECT_GT(text->height(), 2 * text->fontMetrics().lineSpacing()); // the token wraps
 
     pane.setItem(extract);
-    auto* scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
+    auto* scrolling = find<LongTextView>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
-    // A long text arrives in pieces, a turn of the event loop each, and whole in the end.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->toPlainText() == *extract.text; }, test::realWaitMs(5000)));
+    // A long text's lines are found a piece per turn of the event loop, all of them in the end.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->isFilled(); }, test::realWaitMs(5000)));
+    EXPECT_EQ(scrolling->lineCount(), 20'000);
     EXPECT_EQ(scrolling->height(), 420);
-    // The pieces that came in out of sight still reach the scroll bar: it goes to the last line.
+    // The lines that were found out of sight still reach the scroll bar: it goes to the last one.
     const QScrollBar* bar = scrolling->verticalScrollBar();
-    EXPECT_GE(bar->maximum(), scrolling->document()->blockCount() - 40);
+    EXPECT_GE(bar->maximum(), scrolling->lineCount() - 40);
     scrolling->verticalScrollBar()->setValue(bar->maximum());
     QCoreApplication::processEvents();
-    const QTextBlock lastShown = scrolling->cursorForPosition(QPoint(4, scrolling->viewport()->height() - 4)).block();
-    EXPECT_GE(lastShown.blockNumber(), scrolling->document()->blockCount() - 3);
+    EXPECT_EQ(scrolling->lineAt(QPoint(4, scrolling->viewport()->height() - 4)), scrolling->lineCount() - 1);
 
-    // Without a line break to cut at, the pieces still end between characters: none is split
-    // across two of them, whatever its length in bytes.
+    // Without a line break or a space to end a display line at, each one still ends between
+    // characters: none is split across two lines, whatever its length in bytes.
     VeskItem unbroken = makeItem(VeskKind::Text, "Unbroken");
-    unbroken.text = QString::fromUtf8("ça déjà vu 🎉 日本 ").repeated(9'000);
+    unbroken.text = QString::fromUtf8("çadéjàvu🎉日本").repeated(9'000);
     StoreInternals::setItems(*store, {link, note, extract, unbroken});
     pane.setItem(unbroken);
-    scrolling = find<QPlainTextEdit>(pane, "previewPlainText");
+    scrolling = find<LongTextView>(pane, "previewPlainText");
     ASSERT_NE(scrolling, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->document()->characterCount() > unbroken.text->size(); },
-                                test::realWaitMs(5000)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scrolling->isFilled(); }, test::realWaitMs(5000)));
+    QString shown;
+    for (qsizetype line = 0; line < scrolling->lineCount(); ++line)
+        shown += scrolling->lineText(line);
+    EXPECT_EQ(shown, unbroken.text->toString());
+    // A drag selects from where it began, in whole characters.
+    QTest::mousePress(scrolling->viewport(), Qt::LeftButton, {}, QPoint(0, 2));
+    QTest::mouseMove(scrolling->viewport(), QPoint(scrolling->viewport()->width() / 2, 100));
+    QTest::mouseRelease(scrolling->viewport(), Qt::LeftButton, {}, QPoint(scrolling->viewport()->width() / 2, 100));
+    const QString dragged = scrolling->selectedText();
+    EXPECT_GT(dragged.size(), 20);
+    EXPECT_TRUE(unbroken.text->toString().startsWith(dragged)) << dragged.toStdString();
     scrolling->selectAll();
     scrolling->copy();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), *unbroken.text);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), unbroken.text->toString());
 }
 
 TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesItsEnd)
@@ -518,31 +526,27 @@ TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesI
     pane.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
     pane.setItem(note);
-    auto* view = find<QPlainTextEdit>(pane, "previewPlainText");
+    auto* view = find<LongTextView>(pane, "previewPlainText");
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->document()->characterCount() > note.text->size(); },
-                                test::realWaitMs(10000)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isFilled(); }, test::realWaitMs(10000)));
     QCoreApplication::processEvents();
-    // The characters of the paragraphs that have been laid out.
-    const auto laidOut = [&] {
-        qsizetype characters = 0;
-        for (QTextBlock block = view->document()->firstBlock(); block.isValid(); block = block.next())
-            characters += block.layout() && block.layout()->lineCount() > 0 ? block.length() : 0;
-        return characters;
-    };
-    EXPECT_LT(laidOut(), 50'000);
-
+    EXPECT_LT(view->laidOutCharacters(), 50'000);
+    // A page down moves by a screen of rows: the first display line, screens long, is still in sight.
     QScrollBar* bar = view->verticalScrollBar();
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->lineAt(QPoint(4, 4)), 0);
+
     bar->setValue(bar->maximum());
     QCoreApplication::processEvents();
-    const QTextBlock lastShown = view->cursorForPosition(QPoint(4, view->viewport()->height() - 4)).block();
-    EXPECT_TRUE(lastShown.text().endsWith("the very end")) << lastShown.text().right(40).toStdString();
-    EXPECT_LT(laidOut(), 50'000);
+    const QString lastShown = view->lineText(view->lineAt(QPoint(4, view->viewport()->height() - 4)));
+    EXPECT_TRUE(lastShown.endsWith("the very end")) << lastShown.right(40).toStdString();
+    EXPECT_LT(view->laidOutCharacters(), 50'000);
 
     // Selected and copied, it is the text as it was kept, on one line.
     view->selectAll();
     view->copy();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), *note.text);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), note.text->toString());
 }
 
 TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedItem)
@@ -565,7 +569,7 @@ TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedIt
         const auto longTextViews = [&] {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return pane.findChildren<QPlainTextEdit*>(QStringLiteral("previewPlainText")).size();
+            return pane.findChildren<LongTextView*>(QStringLiteral("previewPlainText")).size();
         };
         store->select(noteID);
         ASSERT_EQ(longTextViews(), 1);

@@ -1,5 +1,6 @@
 #include "common/StoreFixture.h"
 #include "pane/RelatedPanels.h"
+#include "pane/LongTextView.h"
 #include "pane/TagsRow.h"
 #include "pane/VeskPreview.h"
 #include "platform/WorkPools.h"
@@ -7,7 +8,6 @@
 #include <QApplication>
 #include <QThreadPool>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollArea>
 #include <QTest>
@@ -385,9 +385,11 @@ TEST_F(PaneNeighbours, RelatedPanelsArriveAfterTheContentAndOnlyForTheItemStillS
     ASSERT_NE(reminds, nullptr);
     ASSERT_TRUE(waitForRows(*reminds));
     EXPECT_FALSE(reminds->isHidden());
-    auto* text = pane.content()->findChild<QPlainTextEdit*>(QStringLiteral("previewPlainText"));
+    auto* text = pane.content()->findChild<LongTextView*>(QStringLiteral("previewPlainText"));
     ASSERT_NE(text, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == *ledger.text; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->isFilled(); }, 5000));
+    text->selectAll();
+    EXPECT_EQ(text->selectedText(), ledger.text->toString());
 
     // A pane gone before its panels were due leaves nothing to run, though the content it
     // replaced waits a turn longer for its deletion.
