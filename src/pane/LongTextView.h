@@ -15,9 +15,9 @@
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 
+#include <deque>
 #include <memory>
 #include <unordered_map>
-#include <vector>
 
 class QTextLayout;
 class QTimer;
@@ -95,7 +95,9 @@ private:
     void offerSelection() const;
 
     QByteArray m_utf8;
-    std::vector<qsizetype> m_lineStarts;
+    // A deque, not a vector: a text of millions of short lines never has its whole index copied
+    // to grow it.
+    std::deque<qsizetype> m_lineStarts;
     qsizetype m_indexedTo = 0;
     QTimer* m_fill = nullptr;
     QElapsedTimer m_sinceLength;
