@@ -96,11 +96,21 @@ public:
     explicit PreparingSearchStateWidget(QWidget* parent = nullptr);
 };
 
+class SparkleBadge;
+
 // The detail column while nothing is selected.
 class NoSelectionPlaceholder : public QWidget {
     Q_OBJECT
 public:
     explicit NoSelectionPlaceholder(QWidget* parent = nullptr);
+
+    // The badge above the texts, and how often its picture was drawn (for tests: once per
+    // appearance, however often it is painted).
+    QWidget* badge() const;
+    int badgeDrawCount() const;
+
+private:
+    SparkleBadge* m_badge = nullptr;
 };
 
 } // namespace vesk

@@ -2,6 +2,8 @@
 #include "grid/BusyBar.h"
 #include "grid/ResultStatesWidgets.h"
 
+#include <QHash>
+#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -161,6 +163,33 @@ TEST(ResultStateWidgets, SecondaryLinesKeepTheirColourWhenMovedIntoTheGrid)
     EXPECT_GT(renderedTextColour(secondary).lightness(), 60);
 }
 
+TEST(ResultStateWidgets, TheNoSelectionBadgeIsDrawnOncePerAppearance)
+{
+    Theme::current().setAppearance(Appearance::Light);
+    NoSelectionPlaceholder placeholder;
+    placeholder.resize(340, 400);
+    QWidget* badge = placeholder.badge();
+    // Each step paints the badge; the picture is drawn again only for another appearance, and
+    // shows that appearance's colours.
+    struct Step {
+        Appearance appearance;
+        int draws;
+    };
+    const Step steps[] = {
+        {Appearance::Light, 1}, {Appearance::Light, 1}, {Appearance::Dark, 2}, {Appearance::Dark, 2}, {Appearance::Light, 3},
+    };
+    QHash<int, QImage> shown;
+    for (const Step& step : steps) {
+        Theme::current().setAppearance(step.appearance);
+        const QImage painted = badge->grab().toImage();
+        EXPECT_EQ(placeholder.badgeDrawCount(), step.draws);
+        if (shown.contains(int(step.appearance)))
+            EXPECT_EQ(painted, shown.value(int(step.appearance)));
+        shown.insert(int(step.appearance), painted);
+    }
+    EXPECT_NE(shown.value(int(Appearance::Light)), shown.value(int(Appearance::Dark)));
+    Theme::current().setAppearance(Appearance::Light);
+}
 
 TEST(ResultStateWidgets, TheImportIndicatorMovesOnlyWhileShown)
 {
