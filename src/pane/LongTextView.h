@@ -102,7 +102,7 @@ private:
     QTimer* m_fill = nullptr;
     QElapsedTimer m_sinceLength;
 
-    mutable std::unordered_map<qsizetype, Laid> m_laid;
+    std::unordered_map<qsizetype, Laid> m_laid;
     quint64 m_paints = 0;
     qreal m_layoutWidth = 0;
 
