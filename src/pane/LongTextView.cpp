@@ -253,7 +253,13 @@ void LongTextView::updateScrollBar()
     QScrollBar* bar = verticalScrollBar();
     const qsizetype maximum = isFilled() ? m_endTop : std::max<qsizetype>(0, lineCount() - 1);
     bar->setRange(0, int(maximum));
-    bar->setPageStep(std::max(1, int(viewport()->height() / std::max(1, fontMetrics().lineSpacing()))));
+    // The handle's length is the share of the lines in sight: a page holds as many lines as fit
+    // at the height of those laid out so far, one when each is longer than a screen.
+    qreal laidHeight = 0;
+    for (const auto& [line, laid] : m_laid)
+        laidHeight += laid.height;
+    const qreal lineHeight = m_laid.empty() ? fontMetrics().lineSpacing() : laidHeight / qreal(m_laid.size());
+    bar->setPageStep(std::max(1, int(viewport()->height() / std::max<qreal>(1, lineHeight))));
     bar->setValue(scrollValue());
 }
 
