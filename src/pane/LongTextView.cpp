@@ -56,6 +56,7 @@ LongTextView::LongTextView(const ItemText& text, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &LongTextView::onScrollAction);
+    m_sinceLength.start();
     indexNextPiece();
     updateScrollBar();
     if (isFilled())
@@ -63,7 +64,6 @@ LongTextView::LongTextView(const ItemText& text, QWidget* parent)
     m_fill = new QTimer(this);
     m_fill->setInterval(0);
     connect(m_fill, &QTimer::timeout, this, &LongTextView::indexNextPiece);
-    m_sinceLength.start();
     m_fill->start();
 }
 
