@@ -3,6 +3,7 @@
 #include "pane/VeskActivityPreview.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/VeskPhotoNotePreview.h"
+#include "pane/DesktopOpening.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskPreview.h"
 #include "store/RealServices.h"
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace vesk::test {
@@ -79,7 +81,7 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     VeskPreview pane(*store);
     pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
@@ -115,7 +117,7 @@ TEST_F(MediaSectionTest, AFileThatNoApplicationOpensIsSaidInTheFailureNotice)
     VeskPreview pane(*store);
     pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
     QList<QUrl> asked;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         asked.append(url);
         return false;
     });
@@ -147,6 +149,58 @@ TEST_F(MediaSectionTest, AFileThatNoApplicationOpensIsSaidInTheFailureNotice)
         EXPECT_EQ(store->failureNotice()->detail,
                   QStringLiteral("Vesk couldn't open this file: no application is set up to open it."));
     }
+}
+
+TEST_F(MediaSectionTest, AnOpenerThatStartsAndThenFindsNothingToOpenWithIsSaid)
+{
+    // xdg-open starts, then exits 3 ("no method available") for what no application handles; the
+    // stand-in opens files whose name says so and refuses the rest, as the real one would.
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n"
+                 "echo \"$1\" >> \"$(dirname \"$0\")/asked\"\n"
+                 "case \"$1\" in *handled*) exit 0;; esac\n"
+                 "echo 'xdg-open: no method available for opening' >&2\n"
+                 "exit 3\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    const auto asked = [&] {
+        QFile file(bin.filePath(QStringLiteral("asked")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    };
+
+    const struct {
+        QUrl url;
+        QString detail;  // empty: opened, nothing said
+    } cases[] = {
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/handled.txt")), {}},
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/Strange.qqq")),
+         QStringLiteral("Vesk couldn't open this file: no application is set up to open it.")},
+        {QUrl(QStringLiteral("https://example.com/page")),
+         QStringLiteral("Vesk couldn't open this link: no application is set up to open it.")},
+    };
+    int count = 0;
+    store->dismissFailureNotice();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        // It started: the open counts as done until xdg-open says otherwise.
+        EXPECT_TRUE(openOrReport(*store, systemDesktopOpener(), c.url));
+        EXPECT_FALSE(store->failureNotice());
+        ++count;
+        QTRY_COMPARE(asked(), count);
+        if (c.detail.isEmpty())
+            continue;
+        QTRY_VERIFY(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not opened"));
+        // Said once, on its own: an open that succeeded before it added nothing.
+        EXPECT_EQ(store->failureNotice()->detail, c.detail);
+        store->dismissFailureNotice();
+    }
+    qputenv("PATH", path);
 }
 
 TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)

@@ -296,7 +296,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     EXPECT_EQ(picture->image().size(), QSize(1800, 900));
     // Open Original hands the stored file to the opener.
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
@@ -328,7 +328,7 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
 
     VeskPreview pane(*store, caches);
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
