@@ -2,10 +2,12 @@
 // from the source.
 #include "store/EditedVersions.h"
 
+
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/ServiceInterfaces.h"
 #include "platform/Clock.h"
+#include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/ItemAccess.h"
@@ -14,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cmath>
 #include <limits>
@@ -112,11 +113,9 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     };
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("could not create the folder ") + folder);
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
-    if (file.write(data) != data.size() || !file.commit())
-        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
+    // Every byte on the disk before a row can name the file: an edited version is never empty.
+    if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
+        return fail(written.error() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
 
     VeskItem edited;
     edited.id = newID;
