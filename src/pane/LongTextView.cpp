@@ -295,7 +295,10 @@ void LongTextView::wheelEvent(QWheelEvent* event)
     const qreal dy = !pixels.isNull()
                          ? -pixels.y()
                          : -event->angleDelta().y() / 120.0 * QApplication::wheelScrollLines() * fontMetrics().lineSpacing();
-    if (dy == 0) {
+    // At its top or its end the wheel goes on to the pane around it, as Qt's scroll views pass it.
+    const bool atTop = m_top == 0 && m_topY <= 0 && !m_atEnd;
+    const bool atEnd = m_atEnd || lineCount() == 0 || (isFilled() && m_top == m_endTop && m_topY >= m_endTopY);
+    if (dy == 0 || (dy < 0 && atTop) || (dy > 0 && atEnd)) {
         event->ignore();
         return;
     }
@@ -475,13 +478,37 @@ void LongTextView::selectWordAt(QPoint point)
     viewport()->update();
 }
 
+// The line of the text, not the display line: from the break before it to the break after it.
+void LongTextView::selectTextLineAt(QPoint point)
+{
+    if (lineCount() == 0)
+        return;
+    const qsizetype at = byteAt(point);
+    const char* data = m_utf8.constData();
+    const void* before = ::memrchr(data, '\n', size_t(at));
+    const qsizetype start = before ? static_cast<const char*>(before) - data + 1 : 0;
+    const void* next = std::memchr(data + at, '\n', size_t(m_utf8.size() - at));
+    m_anchor = start;
+    m_cursor = next ? static_cast<const char*>(next) - data : m_utf8.size();
+    viewport()->update();
+}
+
 void LongTextView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const qsizetype at = byteAt(event->position().toPoint());
+    const QPoint point = event->position().toPoint();
+    // A third click soon after a double click, where it was, selects the whole line of the text.
+    if (m_sinceDoubleClick.isValid() && m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval()
+        && (point - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        m_sinceDoubleClick.invalidate();
+        selectTextLineAt(point);
+        offerSelection();
+        return;
+    }
+    const qsizetype at = byteAt(point);
     if (!(event->modifiers() & Qt::ShiftModifier))
         m_anchor = at;
     m_cursor = at;
@@ -518,6 +545,8 @@ void LongTextView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     selectWordAt(event->position().toPoint());
     offerSelection();
+    m_sinceDoubleClick.start();
+    m_doubleClickPoint = event->position().toPoint();
 }
 
 void LongTextView::keyPressEvent(QKeyEvent* event)

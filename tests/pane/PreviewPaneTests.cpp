@@ -28,6 +28,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include "common/Fakes.h"
@@ -547,6 +548,52 @@ TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesI
     view->selectAll();
     view->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), note.text->toString());
+}
+
+TEST(LongTextViewTest, ATripleClickSelectsTheLineAndTheWheelAtAnEdgeGoesToThePane)
+{
+    QWidget pane;
+    pane.resize(320, 240);
+    const QString text = QStringLiteral("first line\n") + QStringLiteral("a longer line of many words ").repeated(60)
+        + QStringLiteral("\nlast");
+    LongTextView view(ItemText(text), &pane);
+    view.setGeometry(0, 0, 320, 240);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.isFilled(); }, test::realWaitMs(5000)));
+    QCoreApplication::processEvents();
+
+    // The second line wraps over several rows; a triple click on any of them takes all of it.
+    const struct {
+        QPoint at;
+        QString line;
+    } clicks[] = {
+        {QPoint(20, 5), QStringLiteral("first line")},
+        {QPoint(60, 60), QStringLiteral("a longer line of many words ").repeated(60)},
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.line.left(12).toStdString());
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, c.at);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, c.at);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, c.at);
+        EXPECT_EQ(view.selectedText(), c.line);
+    }
+
+    // An ignored wheel event is one Qt hands on to the widgets around: the pane scrolls then.
+    const auto wheelTaken = [&](int notches) {
+        QWheelEvent event(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &event);
+        return event.isAccepted();
+    };
+    EXPECT_FALSE(wheelTaken(1)) << "up, at the top";
+    EXPECT_TRUE(wheelTaken(-1));
+    EXPECT_TRUE(wheelTaken(1)) << "up again, away from the top";
+    int taken = 0;
+    while (taken < 200 && wheelTaken(-3))
+        ++taken;
+    EXPECT_LT(taken, 200) << "at the end the wheel goes on to the pane";
+    EXPECT_EQ(view.lineText(view.lineAt(QPoint(4, view.viewport()->height() - 4))), QStringLiteral("last"));
 }
 
 TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedItem)
