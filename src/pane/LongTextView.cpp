@@ -1,5 +1,7 @@
 #include "pane/LongTextView.h"
 
+#include "platform/Graphemes.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -32,19 +34,38 @@ bool continuationByte(char byte)
     return (uchar(byte) & 0xC0) == 0x80;
 }
 
+// Moves a cut between characters back to the start of the user-perceived character it is in: a
+// flag, a family or a skin tone cut apart shows as other pictures. Only this display line's bytes
+// and a few after it are read.
+qsizetype wholeCharacterCut(const char* data, qsizetype from, qsizetype cut, qsizetype size)
+{
+    // From the line's start, itself between whole characters: a run of flags is read in pairs
+    // from where it began, which no nearer window shows.
+    const qsizetype start = from;
+    qsizetype end = std::min(size, cut + 128);
+    while (end > cut && end < size && continuationByte(data[end]))
+        --end;
+    const QString before = QString::fromUtf8(data + start, cut - start);
+    const QString window = before + QString::fromUtf8(data + cut, end - cut);
+    const qsizetype units = graphemeBoundaryAtOrBefore(window, before.size(), 96);
+    if (units <= 0 || units >= before.size())
+        return cut;
+    return start + QStringView(window).left(units).toUtf8().size();
+}
+
 // Where a display line that starts at from, with no line break within its limit, ends: after the
 // last space within reach of the limit, else at the limit, never inside a character.
-qsizetype displayCut(const char* data, qsizetype from)
+qsizetype displayCut(const char* data, qsizetype from, qsizetype size)
 {
     const qsizetype limit = from + LongTextView::kDisplayLineBytes;
     for (qsizetype i = limit; i > from && i > limit - kSpaceReach; --i) {
         if (data[i - 1] == ' ' || data[i - 1] == '\t')
-            return i;
+            return wholeCharacterCut(data, from, i, size);
     }
     qsizetype cut = limit;
     while (cut > from && continuationByte(data[cut]))
         --cut;
-    return cut > from ? cut : limit;
+    return cut > from ? wholeCharacterCut(data, from, cut, size) : limit;
 }
 
 } // namespace
@@ -88,7 +109,7 @@ void LongTextView::indexNextPiece()
         else if (reach <= kDisplayLineBytes)
             at = size;
         else
-            at = displayCut(data, at);
+            at = displayCut(data, at, size);
     }
     m_indexedTo = at;
     const bool last = isFilled();

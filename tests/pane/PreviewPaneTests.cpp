@@ -28,6 +28,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBoundaryFinder>
 #include <QWheelEvent>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -594,6 +595,41 @@ TEST(LongTextViewTest, ATripleClickSelectsTheLineAndTheWheelAtAnEdgeGoesToThePan
         ++taken;
     EXPECT_LT(taken, 200) << "at the end the wheel goes on to the pane";
     EXPECT_EQ(view.lineText(view.lineAt(QPoint(4, view.viewport()->height() - 4))), QStringLiteral("last"));
+}
+
+TEST(LongTextViewTest, DisplayLinesOfAnUnbrokenTextStartOnWholeCharacters)
+{
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7");
+    const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+    const QString thumb = QString::fromUtf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD");
+    const QString combined = QStringLiteral("e\u0301\u0323");
+    const struct {
+        const char* name;
+        QString text;
+    } cases[] = {
+        {"flags", QStringLiteral("x") + flag.repeated(3000)},
+        {"families", QStringLiteral("xy") + family.repeated(900)},
+        {"skin tones", QStringLiteral("xyz") + thumb.repeated(2000)},
+        {"combining marks", QStringLiteral("x") + combined.repeated(3000)},
+        {"spaces then marks", (QStringLiteral("word ") + QStringLiteral(" \u0301")).repeated(1500)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LongTextView view{ItemText(c.text)};
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view.isFilled(); }, test::realWaitMs(5000)));
+        ASSERT_GT(view.lineCount(), 1);
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, c.text);
+        qsizetype at = 0;
+        QString joined;
+        for (qsizetype line = 0; line < view.lineCount(); ++line) {
+            characters.setPosition(int(at));
+            EXPECT_TRUE(characters.isAtBoundary()) << "line " << line << " starts inside a character";
+            const QString shown = view.lineText(line);
+            joined += shown;
+            at += shown.size();
+        }
+        EXPECT_EQ(joined, c.text);
+    }
 }
 
 TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedItem)
