@@ -220,8 +220,10 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
         veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + written.error());
         return false;
     }
-    // The temporary file goes once the import has its own copy (or gave up).
-    noticeWhenImported(store, store.importFile(path), kCapturedTitle, QStringLiteral("Image"),
+    // The temporary file goes once the import has its own copy (or gave up); a refusal names
+    // what the user copied, not that file, which they never saw.
+    noticeWhenImported(store, store.importFile(path, QStringLiteral("The copied picture")), kCapturedTitle,
+                       QStringLiteral("Image"),
                        [path, imported = std::move(imported)](bool kept) {
                            QFile::remove(path);
                            if (imported)

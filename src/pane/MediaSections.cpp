@@ -202,12 +202,16 @@ void VideoSection::startVideoMomentExport()
             }
             // Keeping the moment selects it, and the pane may rebuild for it: the section can be
             // gone once the store returns.
-            const std::optional<VeskItem> saved = save ? save(*clip, centre) : std::nullopt;
+            const Expected<VeskItem, QString> saved = save ? save(*clip, centre) : unexpected(QString());
             QFile::remove(*clip);
-            if (self)
-                self->finishMoment(saved ? QStringLiteral("Moment saved around ") + formatPlaybackTime(centre)
-                                               + QLatin1Char('.')
-                                         : QStringLiteral("Vesk could not save this moment."));
+            if (!self)
+                return;
+            if (saved)
+                self->finishMoment(QStringLiteral("Moment saved around ") + formatPlaybackTime(centre) + QLatin1Char('.'));
+            else if (saved.error().isEmpty())
+                self->finishMoment(QStringLiteral("Vesk could not save this moment."));
+            else
+                self->finishMoment(QStringLiteral("Could not save moment: ") + saved.error() + QLatin1Char('.'));
         });
 }
 

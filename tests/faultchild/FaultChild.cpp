@@ -98,9 +98,14 @@ int main(int argc, char** argv)
             item.text = item.title;
             item.searchableText = item.title;
             item.createdAt = services.clock->now();
-            if (store.commitNewItem(item))
-                std::printf("saved %s\n", qPrintable(item.id.toString(QUuid::WithoutBraces)));
-            std::fflush(stdout);
+            (void)store.commitNewItem(item);
+            // Acknowledged once kept: a row that waits for the check of the library file after
+            // start-up is written, and heard of, once the check has passed.
+            store.whenItemKept(item.id, [id = item.id](bool kept) {
+                if (kept)
+                    std::printf("saved %s\n", qPrintable(id.toString(QUuid::WithoutBraces)));
+                std::fflush(stdout);
+            });
             if (i % 16 == 0)
                 QCoreApplication::processEvents();
         }

@@ -9,6 +9,7 @@
 #include "store/RealServices.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"
+#include "store/FaultInjection.h"
 #include "store/StoreInternals.h"
 
 #include <QApplication>
@@ -258,6 +259,35 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     // The length is remembered for every video.
     section->setVideoMomentDuration(10);
     EXPECT_EQ(settings->value(kVideoMomentDurationKey).toInt(), 10);
+}
+
+// A moment the library did not keep says why, after "Could not save moment: ".
+TEST_F(MediaSectionTest, AMomentTheLibraryRefusedSaysWhy)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "needs ffmpeg to make the test video";
+    const QString source = makeTempDirectory(QStringLiteral("movie")) + QStringLiteral("/Walk.mp4");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                                {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=2:size=96x64:rate=10", "-c:v",
+                                 "libx264", "-pix_fmt", "yuv420p", source}),
+              0);
+    const VeskItem video = makeItem(QStringLiteral("Walk.mp4"), 100, VeskKind::File, source);
+    ASSERT_TRUE(store->commitNewItem(video));
+    store.reset();
+    {
+        FileSizeLimit full(1);
+        store = makeStore();
+    }
+    ASSERT_EQ(store->readOnlyReason(), std::optional<QString>(QStringLiteral("the disk is full")));
+
+    VeskPreview pane(*store);
+    pane.setItem(video);
+    auto* section = pane.content()->findChild<VideoSection*>();
+    ASSERT_NE(section, nullptr);
+    section->startVideoMomentExport();
+    QTRY_VERIFY_WITH_TIMEOUT(!section->isSavingVideoMoment(), 10000);
+    EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Could not save moment: the disk is full."));
+    EXPECT_EQ(store->items().size(), 1);
 }
 
 } // namespace
