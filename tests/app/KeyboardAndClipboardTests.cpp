@@ -398,6 +398,9 @@ TEST_F(ClipboardCaptureTest, ARefusedPictureIsSaidAsTheCopiedPicture)
         EXPECT_TRUE(store->failureNotice()->detail.startsWith(c.detail)) << store->failureNotice()->detail.toStdString();
         EXPECT_FALSE(store->failureNotice()->detail.contains(QStringLiteral("Vesk-Clipboard")));
         EXPECT_TRUE(store->items().isEmpty());
+        // The temporary file goes once the answer is in.
+        EXPECT_TRUE(QTest::qWaitFor([] { return QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty(); },
+                                    10'000));
     }
 }
 
