@@ -93,7 +93,9 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
     row->setSpacing(10);
     m_save = new QPushButton(this);
     m_save->setObjectName(QStringLiteral("videoMomentSave"));
-    m_save->setIcon(paneSymbolIcon(QStringLiteral("scissors"), theme.label(), 13));
+    // The moment row's one action: filled with the accent, its symbol white as its text.
+    m_save->setProperty("veskRole", "prominent");
+    m_save->setIcon(paneSymbolIcon(QStringLiteral("scissors"), QColor(Qt::white), 13));
     m_save->setToolTip(QStringLiteral("Save a centered clip around the current playhead."));
     connect(m_save, &QPushButton::clicked, this, &VideoSection::startVideoMomentExport);
     row->addWidget(m_save);

@@ -223,6 +223,7 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     auto* section = pane.content()->findChild<VideoSection*>();
     ASSERT_NE(section, nullptr);
     EXPECT_EQ(section->saveButton()->text(), QStringLiteral("Save 30s Moment"));
+    EXPECT_EQ(section->saveButton()->property("veskRole").toString(), QStringLiteral("prominent"));
     // Before anything is played the player shows the video's first picture, not a black box.
     auto* player = section->findChild<VeskVideoPlayer*>();
     ASSERT_NE(player, nullptr);
