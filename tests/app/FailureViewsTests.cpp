@@ -55,6 +55,54 @@ TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfIts
     EXPECT_EQ(window.failureNoticeView(), nullptr);
 }
 
+// The card's detail has room for a few lines: the failures it names are shown whole as far as
+// they fit, and its count takes in every one it does not show, so that the names shown and the
+// count add up to every failure.
+TEST_F(FailureViewsTest, TheNamesAFailureCardShowsAndItsCountAddUpToEveryFailure)
+{
+    MainWindow& window = makeWindow();
+    window.show();
+    for (const int refused : {2, 5, 7, 8}) {
+        SCOPED_TRACE(refused);
+        store->dismissFailureNotice();
+        QStringList failures;
+        for (int i = 1; i <= refused; ++i) {
+            // Each takes two lines of the card.
+            failures.append(QStringLiteral("\u201CA phone note sent from the beach on day %1.vesknote\u201D could not be "
+                                           "imported: the disk is full.").arg(i));
+            store->reportFailure(QStringLiteral("Not imported"), failures.last());
+        }
+        FailureNoticeView* view = window.failureNoticeView();
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(view->notice().count, refused);
+
+        const QStringList detailLines = view->shownDetailLines();
+        const QString shownText = detailLines.join(QLatin1Char(' '));
+        int namesShown = 0;
+        for (int i = 0; i < refused; ++i) {
+            const QString name = QStringLiteral("day %1.vesknote").arg(i + 1);
+            if (shownText.contains(failures[i])) {
+                ++namesShown;
+                continue;
+            }
+            EXPECT_FALSE(shownText.contains(name)) << "shown in part: " << name.toStdString();
+        }
+        EXPECT_EQ(detailLines.size(), 2 * namesShown) << "two lines a name";
+        EXPECT_FALSE(shownText.contains(QStringLiteral("\u2026"))) << shownText.toStdString();
+        const QString more = view->shownCountLine();
+        int counted = 0;
+        if (!more.isEmpty()) {
+            ASSERT_TRUE(more.endsWith(QStringLiteral(" more like it"))) << more.toStdString();
+            counted = more.section(QLatin1Char(' '), 0, 0).toInt();
+        }
+        EXPECT_GE(namesShown, 1);
+        EXPECT_EQ(namesShown + counted, refused) << shownText.toStdString() << " / " << more.toStdString();
+        if (!more.isEmpty()) {
+            EXPECT_EQ(view->shownLines().last(), more) << "the count is drawn under the names";
+        }
+    }
+}
+
 TEST_F(FailureViewsTest, ALibraryThatCannotBeReadIsShownInsteadOfTheWelcomeSurface)
 {
     store.reset();
