@@ -119,6 +119,13 @@ private:
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
     // until it differs.
     void reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp);
+    // Says in the failure notice that the file or package at source was not imported, and why
+    // (detail). An inbox offers an entry that failed again at every scan: what was said of it is
+    // not said again while the entry holds what it held then and fails for the same reason, so
+    // that one failure is counted once and a dismissed notice stays dismissed.
+    void sayNotImported(const QString& source, const QString& detail);
+    // A package whose managed copy could not be made, said as a file's is.
+    void sayCopyFailed(const QString& package, const QString& reason);
 
     void finishFileImport();
     // An import's row is written by the capture worker before its item enters the list, and the
@@ -183,8 +190,15 @@ private:
     // Both are children of this object.
     InboxWatcher* m_inboxWatcher = nullptr;
     CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
-    // Inbox entries on their way.
-    QSet<QString> m_inboxPathsInFlight;
+    // Inbox entries on their way, with the stamp of what each held as its import began.
+    QHash<QString, QByteArray> m_inboxPathsInFlight;
+    // Inbox entries whose failure was said: the stamp of what each held then, and what was said.
+    struct SaidFailure {
+        QByteArray stamp;
+        QString detail;
+        friend bool operator==(const SaidFailure&, const SaidFailure&) = default;
+    };
+    QHash<QString, SaidFailure> m_saidFailures;
     // Entries refused for what they held, with its stamp.
     QHash<QString, QByteArray> m_refusedEntries;
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});

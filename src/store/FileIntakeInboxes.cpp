@@ -67,8 +67,7 @@ void FileIntake::startInboxWatchers()
 
 void FileIntake::reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp)
 {
-    m_host.reportFailure(QStringLiteral("Not imported"),
-                         QFileInfo(path).fileName() + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+    sayNotImported(path, QFileInfo(path).fileName() + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
     if (stamp.isEmpty())
         return;
     // An inbox offers it again at every scan, which would say it again each time.
@@ -88,8 +87,9 @@ void FileIntake::importCloudInboxPackages(const QStringList& paths)
         importInboxEntry(path, true);
 }
 
-void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
+void FileIntake::importInboxEntry(const QString& delivered, bool fromCloud)
 {
+    const QString path = QDir::cleanPath(delivered);
     // A later scan offers an entry again while its import still runs.
     if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
         return;
@@ -99,7 +99,10 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             return;
         m_refusedEntries.erase(refused);
     }
-    m_inboxPathsInFlight.insert(path);
+    // Its size and time (of every file, for a package) before the copy: a writer that went on
+    // meanwhile made the copy a part of what the entry now holds.
+    const QByteArray before = entryTreeStamp(path);
+    m_inboxPathsInFlight.insert(path, before);
     const auto changeCount = [this, fromCloud](int delta) {
         if (fromCloud)
             m_host.changeCloudImportCount(delta);
@@ -107,9 +110,6 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             m_host.changeInboxImportCount(delta);
     };
     changeCount(1);
-    // Its size and time (of every file, for a package) before the copy: a writer that went on
-    // meanwhile made the copy a part of what the entry now holds.
-    const QByteArray before = entryTreeStamp(path);
     const QUuid newItemID = QUuid::createUuid();
     deliverResult(this, importNativeFileAs(QFile::encodeName(QDir::cleanPath(path)), newItemID),
                   [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
@@ -124,8 +124,10 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             (void)m_host.withdrawNewItem(newItemID);
             if (!fromCloud && m_inboxWatcher)
                 m_inboxWatcher->scanSoon();
-        } else if (kept && present) {
-            if (const std::optional<QString> error = removeEntry(path))
+        } else if (kept) {
+            // A later entry of this name that fails is news.
+            m_saidFailures.remove(path);
+            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt)
                 veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
         }
         m_inboxPathsInFlight.remove(path);

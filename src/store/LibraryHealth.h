@@ -7,6 +7,7 @@
 #include "store/VeskServices.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -48,8 +49,9 @@ public:
     // Says that something did not happen. A notice of the same title, shown or waiting, counts one
     // failure more and names it beside the others; a notice of a new title waits behind the one
     // shown, so that failures that come together are all seen. Logs nothing: callers log in their
-    // own words.
-    void reportFailure(const QString& title, const QString& detail);
+    // own words. With a subject (the path of a file that was not imported), a failure of a subject
+    // the notice already counts is not counted again: its line says the newer detail instead.
+    void reportFailure(const QString& title, const QString& detail, const QString& subject = {});
     // reportFailure of an action the library file refused: what did not happen, then why in plain
     // words ("“Holiday” was not deleted: the disk is full.").
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
@@ -169,8 +171,16 @@ private:
     VeskServices m_services;
     LibraryHealthHost& m_host;
 
+    // One failure more in a notice shown or waiting (by its subject, if it has one).
+    void gatherFailure(VeskFailureNotice& notice, const QString& detail, const QString& subject);
+    // What the notices no longer shown nor waiting counted is let go of.
+    void forgetGoneFailureSubjects();
+
     std::optional<VeskFailureNotice> m_failureNotice;
     QList<VeskFailureNotice> m_waitingFailures;
+    // By notice: the subjects of its failures, each with the detail line that names it (-1 when
+    // it is only counted).
+    QHash<QUuid, QHash<QString, qsizetype>> m_failureSubjects;
     QSet<QUuid> m_unsavedItemIDs;
     QString m_lastWriteFailure;
     // The unsaved items that are new: no row of theirs is in the file.

@@ -297,7 +297,8 @@ public:
     // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
     const std::optional<VeskFailureNotice>& failureNotice() const;
     void setFailureNotice(const std::optional<VeskFailureNotice>& value);
-    void reportFailure(const QString& title, const QString& detail);
+    // subject: see LibraryHealth::reportFailure.
+    void reportFailure(const QString& title, const QString& detail, const QString& subject = {});
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
     void dismissFailureNotice();
     const QSet<QUuid>& unsavedItemIDs() const;
@@ -370,6 +371,8 @@ private:
 
     // The store's own rules, shared by the adapters: see LibraryItems.h.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
+    // Why the library takes no changes now (read-only, or a delete being finished); none when it does.
+    std::optional<QString> whyChangesAreRefused() const;
     bool refuseNewItemWhileBlocked(const QString& title);
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);

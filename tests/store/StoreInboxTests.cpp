@@ -2,6 +2,7 @@
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
 #include "platform/SerialExecutor.h"
+#include "store/FaultInjection.h"
 #include "store/IntakeStoreFixture.h"
 #include "store/StoreInternals.h"
 
@@ -191,6 +192,66 @@ TEST_F(StoreInboxTest, APackageRefusedForWhatItHoldsIsSaidOnceAndWaitsInTheSynce
     EXPECT_FALSE(QFileInfo::exists(package));
     ASSERT_EQ(store->items().size(), 1);
     EXPECT_EQ(store->items().first().title, "Trip");
+}
+
+// The synced inbox offers a file it could not import again at every scan. The failure is said
+// once, as one failure, until the file or the reason changes; a dismissed notice stays dismissed.
+TEST_F(StoreInboxTest, AFileTheSyncedInboxCannotImportIsSaidOnceUntilItOrTheReasonChanges)
+{
+    startLibrary(kCases[1]);
+    const QString file = writeFile(cloudInbox + "/cloud-plain.bin", QByteArray(2 << 20, 'p'));
+    const auto scans = [&](int count) {
+        for (int scan = 0; scan < count; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+    };
+    // No file of this process grows past a megabyte while the scans run.
+    const auto scansOnAFullDisk = [&](int count) {
+        FileSizeLimit full(1 << 20);
+        scans(count);
+    };
+    const QString diskFull = "\u201C" "cloud-plain.bin\u201D could not be imported: the disk is full.";
+    scansOnAFullDisk(10);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1) << "one file, not one failure per scan";
+    EXPECT_EQ(store->failureNotice()->detail, diskFull);
+
+    store->dismissFailureNotice();
+    scansOnAFullDisk(5);
+    EXPECT_FALSE(store->failureNotice()) << "the same failure again does not undo a dismissal";
+
+    // Replaced by another file of that name: said again, once.
+    writeFile(file, QByteArray(3 << 20, 'q'));
+    scansOnAFullDisk(5);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1);
+    EXPECT_EQ(store->failureNotice()->detail, diskFull);
+
+    // It now fails for another reason while the notice still shows it: said in the newer words,
+    // and still counted as one failure.
+    ASSERT_TRUE(QDir(dataDir + "/Items").removeRecursively());
+    writeFile(dataDir + "/Items", "a file where the items folder belongs");
+    scans(5);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1);
+    EXPECT_EQ(store->failureNotice()->named, 1);
+    EXPECT_NE(store->failureNotice()->detail, diskFull);
+    EXPECT_TRUE(store->failureNotice()->detail.startsWith("\u201C" "cloud-plain.bin\u201D could not be imported: "))
+        << store->failureNotice()->detail.toStdString();
+
+    // Another file failing beside it is one more.
+    writeFile(cloudInbox + "/second.bin", "second");
+    scans(5);
+    EXPECT_EQ(store->failureNotice()->count, 2);
+    EXPECT_EQ(store->failureNotice()->named, 2);
+
+    // With room again both are taken.
+    ASSERT_TRUE(QFile::remove(dataDir + "/Items"));
+    for (int scan = 0; scan < 4 && (QFileInfo::exists(file) || QFileInfo::exists(cloudInbox + "/second.bin")); ++scan)
+        scans(1);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(store->items().size(), 2);
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
