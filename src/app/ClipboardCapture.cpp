@@ -2,6 +2,7 @@
 
 #include "app/DropIntake.h"
 #include "intake/FileImportJob.h"
+#include "platform/DurableFile.h"
 #include "platform/Graphemes.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
@@ -20,7 +21,6 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
-#include <QSaveFile>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
@@ -216,13 +216,14 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
     const QString path = QDir(QDir::tempPath())
                              .filePath(QStringLiteral("Vesk-Clipboard-") + uuidString(QUuid::createUuid())
                                        + QLatin1Char('.') + extension);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + file.errorString());
+    if (const Expected<void, QString> written = writeFileDurably(path, data); !written) {
+        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + written.error());
         return false;
     }
-    // The temporary file goes once the import has its own copy (or gave up).
-    noticeWhenImported(store, store.importFile(path), kCapturedTitle, QStringLiteral("Image"),
+    // The temporary file goes once the import has its own copy (or gave up); a refusal names
+    // what the user copied, not that file, which they never saw.
+    noticeWhenImported(store, store.importFile(path, QStringLiteral("The copied picture")), kCapturedTitle,
+                       QStringLiteral("Image"),
                        [path, imported = std::move(imported)](bool kept) {
                            QFile::remove(path);
                            if (imported)

@@ -33,8 +33,14 @@ QDialog* makeSecureCaptureSheet(MainWindow& window)
         if (state)
             state->setShowingSecureCapture(false);
     };
+    // The library's reason is said in the sheet itself: the failure notice may be waiting behind
+    // another one, and the sheet is where the user looks after pressing save.
     actions.failureReason = [store] {
-        if (!store || !store->lastKeychainFailure())
+        if (!store)
+            return QString();
+        if (const std::optional<QString>& refused = store->lastSecureItemRefusal(); refused && !refused->isEmpty())
+            return refused->at(0).toUpper() + refused->mid(1) + QLatin1Char('.');
+        if (!store->lastKeychainFailure())
             return QString();
         const KeychainError& failure = *store->lastKeychainFailure();
         return failure.kind == KeychainError::Kind::Unavailable ? failure.localizedDescription() : QString();

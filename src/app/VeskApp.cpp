@@ -80,6 +80,17 @@ VeskApp::VeskApp(VeskServices services, QObject* parent)
     about->setShortcutContext(Qt::ApplicationShortcut);
     connect(about, &QAction::triggered, this, &VeskApp::showAboutWindow);
     m_mainWindow->addAction(about);
+    // The desktop's standard Quit key (Control+Q) ends Vesk the way a quit request from the system
+    // does: unsaved items get their last try and question first.
+    auto* quitAction = new QAction(QStringLiteral("Quit Vesk"), m_mainWindow.get());
+    // A platform theme that knows no Quit key (none under a bare X server) still gets the Linux one.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quitKeys.isEmpty())
+        quitKeys = {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    quitAction->setShortcuts(quitKeys);
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quitAction, &QAction::triggered, this, &VeskApp::quit, Qt::QueuedConnection);
+    m_mainWindow->addAction(quitAction);
 }
 
 void VeskApp::quit()

@@ -6,6 +6,7 @@
 #include "platform/AppPaths.h"
 #include "platform/QuitSignals.h"
 #include "platform/SystemMemory.h"
+#include "platform/WorkPools.h"
 #include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -51,10 +53,14 @@ int main(int argc, char** argv)
         break;
     }
 
-    vesk::VeskApp vesk(vesk::VeskApp::makeServices());
+    // Gone before the pools' jobs are waited for at the end, and those before the application.
+    auto running = std::make_unique<vesk::VeskApp>(vesk::VeskApp::makeServices());
+    vesk::VeskApp& vesk = *running;
     QObject::disconnect(quitEarly);
-    if (quitBeforeWindow)
-        return 0;
+    if (quitBeforeWindow) {
+        running.reset();
+        return vesk::finishWorkBeforeExit(0);
+    }
     QObject::connect(&quitSignals, &vesk::QuitSignals::received, &vesk, &vesk::VeskApp::quit);
     QObject::connect(&instance, &vesk::SingleInstance::activationRequested, &vesk, &vesk::VeskApp::bringToFront);
     // Before the window shows: showing it may open an alert (a hot key that cannot be had) whose
@@ -65,5 +71,7 @@ int main(int argc, char** argv)
     // ends as soon as that loop begins.
     if (vesk.quitRequested())
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    return app.exec();
+    const int exitCode = app.exec();
+    running.reset();
+    return vesk::finishWorkBeforeExit(exitCode);
 }

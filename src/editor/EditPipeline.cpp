@@ -42,7 +42,9 @@ int normalizedQuarterTurns(int quarterTurns)
 
 QImage orientedImage(const QImage& image, int quarterTurns, bool flippedHorizontally)
 {
-    QImage result = image;
+    // The mirror comes first, so that the turns are as seen whether or not the picture is mirrored:
+    // "Right" turns a mirrored picture clockwise too.
+    QImage result = flippedHorizontally ? image.mirrored(true, false) : image;
     const int turns = normalizedQuarterTurns(quarterTurns);
     if (turns == 2)
         result = result.mirrored(true, true);
@@ -50,8 +52,6 @@ QImage orientedImage(const QImage& image, int quarterTurns, bool flippedHorizont
         // Qt's rotate(90) is an exact quarter turn clockwise on a y-down picture; transformed()
         // moves whole pixels for it.
         result = result.transformed(QTransform().rotate(90.0 * turns));
-    if (flippedHorizontally)
-        result = result.mirrored(true, false);
     return result;
 }
 

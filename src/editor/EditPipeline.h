@@ -43,7 +43,7 @@ struct EditSettings {
 // 0...3 for any integer: the low two bits, so -1 gives 3 and 4 gives 0.
 int normalizedQuarterTurns(int quarterTurns);
 
-// The picture turned clockwise by quarter turns, then mirrored left to right when asked.
+// The picture mirrored left to right when asked, then turned clockwise by quarter turns.
 QImage orientedImage(const QImage& image, int quarterTurns, bool flippedHorizontally);
 
 // The pixels a crop keeps of a picture of `size`: at least 1 by 1, always inside the picture.
@@ -57,7 +57,7 @@ QImage renderEditedImage(const QImage& source, const EditSettings& settings);
 // The same without the markup: the picture the markup is drawn on.
 QImage renderAdjustedImage(const QImage& source, const EditSettings& settings);
 
-// The picture under the crop overlay: turned, mirrored and colour-adjusted but not cropped, with
+// The picture under the crop overlay: mirrored, turned and colour-adjusted but not cropped, with
 // the markup stamped inside the crop's rectangle exactly as the saved picture will carry it.
 QImage renderUncroppedImage(const QImage& source, const EditSettings& settings);
 

@@ -1,5 +1,7 @@
 #include "grid/CardDetailsLayout.h"
 
+#include "platform/Graphemes.h"
+
 #include "grid/VeskCardPainter.h"
 #include "grid/VeskCardStyle.h"
 #include "model/ItemFileKinds.h"
@@ -123,7 +125,9 @@ double cardTextLines(QPainter* painter, const QPointF& origin, double width, con
     for (const QChar c : u" .,:;'!|ijlI1")
         narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
     const qsizetype perLine = qsizetype(std::ceil(width / std::max(1.0, narrowest))) + 1;
-    QString flat = text.left(perLine * maxLines);
+    // Cut between whole characters: half an emoji at the end would be drawn as a replacement mark.
+    QString flat = graphemePrefixWithin(text, perLine * maxLines);
+    const bool cut = flat.size() < text.size();
     flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(flat, font);
     QTextOption option;
@@ -158,7 +162,10 @@ double cardTextLines(QPainter* painter, const QPointF& origin, double width, con
         const bool last = i == placed.size() - 1;
         QString piece = flat.mid(p.start, last ? -1 : p.length);
         piece.replace(QChar::LineSeparator, QLatin1Char(' '));
-        if (last)
+        // The text went on past what was kept: the last line says so even when what was kept fits.
+        if (last && cut && p.start + p.length >= flat.size())
+            piece = metrics.elidedText(piece.trimmed() + QChar(0x2026), Qt::ElideRight, width);
+        else if (last)
             piece = metrics.elidedText(piece.trimmed(), Qt::ElideRight, width);
         else
             piece = piece.trimmed();

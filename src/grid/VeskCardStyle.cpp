@@ -1,5 +1,7 @@
 #include "grid/VeskCardStyle.h"
 
+#include "platform/Graphemes.h"
+
 #include "model/ItemFileKinds.h"
 
 #include <QFileInfo>
@@ -172,7 +174,7 @@ CardExtract cardExtract(const VeskItem& item, bool hasRichText)
         return {CardExtractKind::Url, *item.urlString};
     if (item.kind == VeskKind::Text && item.text)
         return {hasRichText ? CardExtractKind::RichText : CardExtractKind::PlainText,
-                item.text->left(kCardExtractCharacters)};
+                graphemePrefixWithin(item.text->left(kCardExtractCharacters + 32), kCardExtractCharacters)};
     return {};
 }
 

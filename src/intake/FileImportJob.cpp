@@ -28,20 +28,10 @@ QString plainCopyError(int code)
     case EPERM:
         return QStringLiteral("Vesk is not allowed to read it");
     case EROFS:
-        return QStringLiteral("the library folder is read-only");
+        return QStringLiteral("the disk is read-only");
     default:
         return QString::fromLocal8Bit(std::strerror(code));
     }
-}
-
-// The copy's own error text ends in the system's message for what failed.
-QString plainCopyReason(const QString& error)
-{
-    for (int code : {ENOSPC, EFBIG, EDQUOT, EACCES, EPERM, EROFS}) {
-        if (error.endsWith(QString::fromLocal8Bit(std::strerror(code))))
-            return plainCopyError(code);
-    }
-    return error;
 }
 
 QByteArray withoutTrailingSlashes(QByteArray path)
@@ -58,6 +48,16 @@ struct Candidate {
 };
 
 } // namespace
+
+QString plainCopyReason(const QString& error)
+{
+    // The copy's own error text ends in the system's message for what failed.
+    for (int code : {ENOSPC, EFBIG, EDQUOT, EACCES, EPERM, EROFS}) {
+        if (error.endsWith(QString::fromLocal8Bit(std::strerror(code))))
+            return plainCopyError(code);
+    }
+    return error;
+}
 
 QString displayFileName(const QByteArray& nativeName)
 {

@@ -40,6 +40,22 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
+// Makes the folder and any missing parents. The system's own error when one cannot be made: a
+// disk out of room or out of inodes says so (ENOSPC), which a plain yes or no would hide.
+Expected<void, QString> makeFolders(const QString& folder)
+{
+    if (QFileInfo(folder).isDir())
+        return {};
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (parent != folder) {
+        if (auto made = makeFolders(parent); !made)
+            return made;
+    }
+    if (::mkdir(native(folder).constData(), 0755) != 0 && errno != EEXIST)
+        return unexpected(systemError(errno));
+    return {};
+}
+
 class Descriptor {
 public:
     explicit Descriptor(int fd = -1) : m_fd(fd) {}
@@ -362,8 +378,8 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
 
     const bool itemsExisted = QFileInfo(items).isDir();
     const bool folderExisted = QFileInfo(folder).isDir();
-    if (!QDir().mkpath(folder))
-        return unexpected(QStringLiteral("could not create the folder ") + folder);
+    if (auto made = makeFolders(folder); !made)
+        return unexpected(made.error());
     if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
         return ManagedCopy{destination, std::nullopt, S_ISREG(sourceStat.st_mode) ? qint64(sourceStat.st_size) : -1};
     // A folder that holds the managed folder (the home folder, the data folder) would be copied

@@ -1,5 +1,7 @@
 #include "pane/LongTextView.h"
 
+#include "platform/Graphemes.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -32,19 +34,38 @@ bool continuationByte(char byte)
     return (uchar(byte) & 0xC0) == 0x80;
 }
 
+// Moves a cut between characters back to the start of the user-perceived character it is in: a
+// flag, a family or a skin tone cut apart shows as other pictures. Only this display line's bytes
+// and a few after it are read.
+qsizetype wholeCharacterCut(const char* data, qsizetype from, qsizetype cut, qsizetype size)
+{
+    // From the line's start, itself between whole characters: a run of flags is read in pairs
+    // from where it began, which no nearer window shows.
+    const qsizetype start = from;
+    qsizetype end = std::min(size, cut + 128);
+    while (end > cut && end < size && continuationByte(data[end]))
+        --end;
+    const QString before = QString::fromUtf8(data + start, cut - start);
+    const QString window = before + QString::fromUtf8(data + cut, end - cut);
+    const qsizetype units = graphemeBoundaryAtOrBefore(window, before.size(), 96);
+    if (units <= 0 || units >= before.size())
+        return cut;
+    return start + QStringView(window).left(units).toUtf8().size();
+}
+
 // Where a display line that starts at from, with no line break within its limit, ends: after the
 // last space within reach of the limit, else at the limit, never inside a character.
-qsizetype displayCut(const char* data, qsizetype from)
+qsizetype displayCut(const char* data, qsizetype from, qsizetype size)
 {
     const qsizetype limit = from + LongTextView::kDisplayLineBytes;
     for (qsizetype i = limit; i > from && i > limit - kSpaceReach; --i) {
         if (data[i - 1] == ' ' || data[i - 1] == '\t')
-            return i;
+            return wholeCharacterCut(data, from, i, size);
     }
     qsizetype cut = limit;
     while (cut > from && continuationByte(data[cut]))
         --cut;
-    return cut > from ? cut : limit;
+    return cut > from ? wholeCharacterCut(data, from, cut, size) : limit;
 }
 
 } // namespace
@@ -88,7 +109,7 @@ void LongTextView::indexNextPiece()
         else if (reach <= kDisplayLineBytes)
             at = size;
         else
-            at = displayCut(data, at);
+            at = displayCut(data, at, size);
     }
     m_indexedTo = at;
     const bool last = isFilled();
@@ -295,7 +316,10 @@ void LongTextView::wheelEvent(QWheelEvent* event)
     const qreal dy = !pixels.isNull()
                          ? -pixels.y()
                          : -event->angleDelta().y() / 120.0 * QApplication::wheelScrollLines() * fontMetrics().lineSpacing();
-    if (dy == 0) {
+    // At its top or its end the wheel goes on to the pane around it, as Qt's scroll views pass it.
+    const bool atTop = m_top == 0 && m_topY <= 0 && !m_atEnd;
+    const bool atEnd = m_atEnd || lineCount() == 0 || (isFilled() && m_top == m_endTop && m_topY >= m_endTopY);
+    if (dy == 0 || (dy < 0 && atTop) || (dy > 0 && atEnd)) {
         event->ignore();
         return;
     }
@@ -475,13 +499,37 @@ void LongTextView::selectWordAt(QPoint point)
     viewport()->update();
 }
 
+// The line of the text, not the display line: from the break before it to the break after it.
+void LongTextView::selectTextLineAt(QPoint point)
+{
+    if (lineCount() == 0)
+        return;
+    const qsizetype at = byteAt(point);
+    const char* data = m_utf8.constData();
+    const void* before = ::memrchr(data, '\n', size_t(at));
+    const qsizetype start = before ? static_cast<const char*>(before) - data + 1 : 0;
+    const void* next = std::memchr(data + at, '\n', size_t(m_utf8.size() - at));
+    m_anchor = start;
+    m_cursor = next ? static_cast<const char*>(next) - data : m_utf8.size();
+    viewport()->update();
+}
+
 void LongTextView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const qsizetype at = byteAt(event->position().toPoint());
+    const QPoint point = event->position().toPoint();
+    // A third click soon after a double click, where it was, selects the whole line of the text.
+    if (m_sinceDoubleClick.isValid() && m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval()
+        && (point - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        m_sinceDoubleClick.invalidate();
+        selectTextLineAt(point);
+        offerSelection();
+        return;
+    }
+    const qsizetype at = byteAt(point);
     if (!(event->modifiers() & Qt::ShiftModifier))
         m_anchor = at;
     m_cursor = at;
@@ -518,6 +566,8 @@ void LongTextView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     selectWordAt(event->position().toPoint());
     offerSelection();
+    m_sinceDoubleClick.start();
+    m_doubleClickPoint = event->position().toPoint();
 }
 
 void LongTextView::keyPressEvent(QKeyEvent* event)

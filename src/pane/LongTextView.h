@@ -92,6 +92,7 @@ private:
     qsizetype unitsBetween(qsizetype from, qsizetype to) const;
     qsizetype bytesFor(qsizetype from, qsizetype units) const;
     void selectWordAt(QPoint point);
+    void selectTextLineAt(QPoint point);
     void offerSelection() const;
 
     QByteArray m_utf8;
@@ -119,6 +120,9 @@ private:
     qsizetype m_anchor = 0;
     qsizetype m_cursor = 0;
     bool m_selecting = false;
+    // For the third click of a triple click.
+    QElapsedTimer m_sinceDoubleClick;
+    QPoint m_doubleClickPoint;
 };
 
 } // namespace vesk

@@ -93,7 +93,9 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
     row->setSpacing(10);
     m_save = new QPushButton(this);
     m_save->setObjectName(QStringLiteral("videoMomentSave"));
-    m_save->setIcon(paneSymbolIcon(QStringLiteral("scissors"), theme.label(), 13));
+    // The moment row's one action: filled with the accent, its symbol white as its text.
+    m_save->setProperty("veskRole", "prominent");
+    m_save->setIcon(paneSymbolIcon(QStringLiteral("scissors"), QColor(Qt::white), 13));
     m_save->setToolTip(QStringLiteral("Save a centered clip around the current playhead."));
     connect(m_save, &QPushButton::clicked, this, &VideoSection::startVideoMomentExport);
     row->addWidget(m_save);
@@ -202,12 +204,16 @@ void VideoSection::startVideoMomentExport()
             }
             // Keeping the moment selects it, and the pane may rebuild for it: the section can be
             // gone once the store returns.
-            const std::optional<VeskItem> saved = save ? save(*clip, centre) : std::nullopt;
+            const Expected<VeskItem, QString> saved = save ? save(*clip, centre) : unexpected(QString());
             QFile::remove(*clip);
-            if (self)
-                self->finishMoment(saved ? QStringLiteral("Moment saved around ") + formatPlaybackTime(centre)
-                                               + QLatin1Char('.')
-                                         : QStringLiteral("Vesk could not save this moment."));
+            if (!self)
+                return;
+            if (saved)
+                self->finishMoment(QStringLiteral("Moment saved around ") + formatPlaybackTime(centre) + QLatin1Char('.'));
+            else if (saved.error().isEmpty())
+                self->finishMoment(QStringLiteral("Vesk could not save this moment."));
+            else
+                self->finishMoment(QStringLiteral("Could not save moment: ") + saved.error() + QLatin1Char('.'));
         });
 }
 

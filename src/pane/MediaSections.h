@@ -3,6 +3,7 @@
 // readout and the controls that save a moment of the video as a new item.
 
 #include "model/VeskItem.h"
+#include "platform/Expected.h"
 
 #include <QString>
 #include <functional>
@@ -55,7 +56,7 @@ private:
     void finishMoment(const QString& status);
 
     VeskItem m_item;
-    std::function<std::optional<VeskItem>(const QString&, double)> m_saveMoment;
+    std::function<Expected<VeskItem, QString>(const QString&, double)> m_saveMoment;
     std::shared_ptr<Settings> m_settings;
     VeskVideoPlayerController* m_controller = nullptr;
     VeskVideoPlayer* m_player = nullptr;

@@ -2,6 +2,7 @@
 
 #include "pane/PreviewKindDecision.h"
 #include "model/VeskItem.h"
+#include "platform/Expected.h"
 #include "pane/WrappingText.h"
 
 #include <QFrame>
@@ -49,8 +50,9 @@ struct PreviewSectionContext {
     const ImageCaches* caches = nullptr;
     // The user defaults (the chosen video moment length).
     std::shared_ptr<Settings> settings;
-    // Keeps an exported clip as a new item derived from the shown one; none when it could not.
-    std::function<std::optional<VeskItem>(const QString& clipPath, double centreSeconds)> saveVideoMoment;
+    // Keeps an exported clip as a new item derived from the shown one; when it could not, why
+    // in plain words ("the disk is full"), or empty when there is nothing to say.
+    std::function<Expected<VeskItem, QString>(const QString& clipPath, double centreSeconds)> saveVideoMoment;
     // The player behind audio sections; the system's when empty.
     std::function<std::unique_ptr<AudioBackend>()> audioBackend;
 };

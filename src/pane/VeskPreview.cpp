@@ -424,8 +424,13 @@ void VeskPreview::rebuild(Renewal renewal)
         context.caches = &m_caches;
         context.settings = m_store.services().settings;
         context.audioBackend = m_audioBackend;
-        context.saveVideoMoment = [store = QPointer<VeskStore>(&m_store), item](const QString& clip, double centre) {
-            return store ? store->saveVideoMoment(clip, item, centre) : std::nullopt;
+        context.saveVideoMoment = [store = QPointer<VeskStore>(&m_store), item](
+                                      const QString& clip, double centre) -> Expected<VeskItem, QString> {
+            if (!store)
+                return unexpected(QString());
+            if (std::optional<VeskItem> saved = store->saveVideoMoment(clip, item, centre))
+                return *saved;
+            return unexpected(store->lastVideoMomentFailure().value_or(QString()));
         };
         m_shownRichText.reset();
         if (section == PreviewSection::Text) {

@@ -38,6 +38,11 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
     m_notifier = new QSocketNotifier(m_fds[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::readPending);
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        // A signal the starting shell told us to ignore (nohup ignores SIGHUP) stays ignored: the user
+        // asked for Vesk to outlive that terminal.
+        ::sigaction(kSignals[i], nullptr, &m_previous[i]);
+        if (m_previous[i].sa_handler == SIG_IGN && !(m_previous[i].sa_flags & SA_SIGINFO))
+            continue;
         struct sigaction action {};
         action.sa_handler = noteQuitSignal;
         sigemptyset(&action.sa_mask);

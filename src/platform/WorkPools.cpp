@@ -3,9 +3,14 @@
 #include "platform/ThreadPriority.h"
 #include "platform/WorkPool.h"
 
+#include "platform/Log.h"
+
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QThreadPool>
+#include <cstdio>
 #include <mutex>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -37,17 +42,31 @@ WorkPools& WorkPools::shared()
     // are destroyed under it. What was queued and not started is dropped; a job stuck longer than
     // the wait is left, as before, rather than holding the quit.
     static WorkPools* const pools = [] {
-        qAddPostRoutine([] {
-            WorkPools& made = shared();
-            for (QThreadPool* pool : {made.m_files, made.m_parallel, made.m_backgroundParallel, made.m_painting,
-                                      made.m_analysis, made.m_recognition}) {
-                pool->clear();
-                pool->waitForDone(3000);
-            }
-        });
+        qAddPostRoutine([] { (void)shared().finishAll(3000); });
         return new WorkPools;
     }();
     return *pools;
+}
+
+bool WorkPools::finishAll(int msecs)
+{
+    const QList<QThreadPool*> pools {m_files, m_parallel, m_backgroundParallel, m_painting, m_analysis, m_recognition};
+    for (QThreadPool* pool : pools)
+        pool->clear();
+    QDeadlineTimer deadline(msecs);
+    bool finished = true;
+    for (QThreadPool* pool : pools)
+        finished = pool->waitForDone(int(qMax<qint64>(0, deadline.remainingTime()))) && finished;
+    return finished;
+}
+
+int finishWorkBeforeExit(int exitCode, int msecs)
+{
+    if (WorkPools::shared().finishAll(msecs))
+        return exitCode;
+    veskLog(QStringLiteral("Vesk quit: background work still running after %1 ms is left behind").arg(msecs));
+    std::fflush(nullptr);
+    ::_exit(exitCode);
 }
 
 QThreadPool* WorkPools::parallelForCaller() const

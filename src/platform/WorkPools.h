@@ -41,6 +41,9 @@ public:
     // later from a lowered worker would run everything given to it at the worker's priority.
     // Once per process.
     void keepForegroundThreadsAtCallersPriority();
+    // Drops what is queued on every pool and waits, up to msecs in all, for the jobs under way.
+    // True when none is left running.
+    bool finishAll(int msecs);
 
 private:
     WorkPools();
@@ -52,5 +55,11 @@ private:
     QThreadPool* m_analysis;
     QThreadPool* m_recognition;
 };
+
+// The end of main(), before the application object goes: its destructor unloads Qt's image and
+// platform plugins and its statics follow, and a job still inside them (a package's pictures being
+// read) would crash the quit. Waits up to msecs for the jobs under way; one still running then is
+// left behind by ending the process here, with exitCode, without the statics it could be inside.
+int finishWorkBeforeExit(int exitCode, int msecs = 5000);
 
 } // namespace vesk

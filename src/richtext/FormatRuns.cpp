@@ -229,4 +229,22 @@ void setGlyphStyle(RtfRunStyle& style, qreal pointSize, const QString& href)
     style.href = href;
 }
 
+void clearGlyphStyle(QTextCharFormat& format)
+{
+    clearLink(format);
+    format.clearProperty(QTextFormat::TextBaselineOffset);
+    setRunFont(format, RunFont{});
+}
+
+void clearGlyphStyle(RtfRunStyle& style)
+{
+    const RunFont body;
+    style.fontFamily.clear();
+    style.sizeHalfPoints = int(std::lround(body.pointSize * 2));
+    style.weight = body.weight;
+    style.italic = body.italic;
+    style.baselineHalfPoints = 0;
+    style.href.clear();
+}
+
 } // namespace vesk

@@ -145,5 +145,9 @@ qreal formatPointSize(const RtfRunStyle& style);
 // The look of a clickable checklist glyph of a size.
 void setGlyphStyle(QTextCharFormat& format, qreal pointSize, const QString& href);
 void setGlyphStyle(RtfRunStyle& style, qreal pointSize, const QString& href);
+// Takes a glyph's look off a run that is not a glyph, leaving the body text's: typed or pasted
+// right after a glyph, words take its format, and it is the glyph's alone.
+void clearGlyphStyle(QTextCharFormat& format);
+void clearGlyphStyle(RtfRunStyle& style);
 
 } // namespace vesk

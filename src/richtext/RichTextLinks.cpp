@@ -7,6 +7,7 @@
 #include "platform/PublicSuffixes.h"
 
 #include <QHash>
+#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextDocument>
@@ -57,6 +58,18 @@ bool isWebHostName(QStringView host)
     return isUnderPublicSuffix(host);
 }
 
+// "README.md", "setup.py" or "libfoo.so" standing alone: a name the shared MIME database takes for a
+// file's, with nothing else (no "www.", port, path or query) that only an address has.
+// Names under public suffixes that are extensions as well are taken for files: a user who means the
+// site writes it with its scheme, "www." or a path.
+bool looksLikeFileName(QStringView address)
+{
+    if (address.startsWith(QLatin1String("www."), Qt::CaseInsensitive) || hostOf(address).size() != address.size())
+        return false;
+    // The shared MIME database knows extensions ("*.md") and whole names ("makefile.*") alike.
+    return !QMimeDatabase().mimeTypesForFileName(address.toString()).isEmpty();
+}
+
 } // namespace
 
 QList<DetectedLink> findAddressLinks(const QString& text)
@@ -84,7 +97,7 @@ QList<DetectedLink> findAddressLinks(const QString& text)
         static const QRegularExpression schemeStart(QStringLiteral("^(?i)(?:(?:https?|ftp)://|mailto:)"));
         const bool hasScheme = schemeStart.match(address).hasMatch();
         const bool isEmail = !hasScheme && address.contains(QLatin1Char('@'));
-        if (!hasScheme && !isEmail && !isWebHostName(hostOf(address)))
+        if (!hasScheme && !isEmail && (!isWebHostName(hostOf(address)) || looksLikeFileName(address)))
             continue;
         const QString spelled = isEmail ? QStringLiteral("mailto:") + address
                                         : hasScheme ? address : QStringLiteral("https://") + address;

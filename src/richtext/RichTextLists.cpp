@@ -135,13 +135,29 @@ QString rewriteListLines(const QString& rangeText, RichTextListKind kind)
 
 namespace {
 
+// Only a glyph is given the toggle link, so any other character carrying it took the glyph's whole
+// format from being typed or pasted after one: it goes back to the body text's. `glyphs` (sorted)
+// keep theirs, and are styled afresh after this.
 template <typename Format>
-void stripChecklistLinks(FormatRuns<Format>& runs)
+void stripChecklistLinks(FormatRuns<Format>& runs, const QList<TextRange>& glyphs)
 {
-    runs.transformAll([](Format& format) {
-        if (formatHasLink(format) && isChecklistToggleLink(formatHref(format)))
-            clearLink(format);
-    });
+    QList<TextRange> others;
+    qsizetype next = 0;
+    for (const auto& run : runs.runs()) {
+        if (!formatHasLink(run.format) || !isChecklistToggleLink(formatHref(run.format)))
+            continue;
+        int position = run.start;
+        while (next < glyphs.size() && glyphs[next].end() <= position)
+            ++next;
+        for (qsizetype g = next; g < glyphs.size() && glyphs[g].location < run.end; ++g) {
+            if (glyphs[g].location > position)
+                others.append(TextRange{position, glyphs[g].location - position});
+            position = std::max(position, int(glyphs[g].end()));
+        }
+        if (position < run.end)
+            others.append(TextRange{position, run.end - position});
+    }
+    runs.transformRanges(others, [](Format& format, qsizetype) { clearGlyphStyle(format); });
 }
 
 } // namespace
@@ -152,15 +168,18 @@ void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text)
     const QRegularExpression& pattern = glyphPattern();
     if (!pattern.isValid())
         return;
-    stripChecklistLinks(runs);
     const int n = int(text.size());
     QList<TextRange> glyphs;
-    QList<qreal> sizes;
     auto it = pattern.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        const int glyph = int(match.capturedStart(2));
-        const int glyphEnd = int(match.capturedEnd(2));
+        glyphs.append(TextRange{int(match.capturedStart(2)), int(match.capturedLength(2))});
+    }
+    stripChecklistLinks(runs, glyphs);
+    QList<qreal> sizes;
+    for (const TextRange& range : std::as_const(glyphs)) {
+        const int glyph = range.location;
+        const int glyphEnd = int(range.end());
 
         // Sized from the first character of the item's words (after the glyph and one space),
         // else from the glyph's own size.
@@ -171,7 +190,6 @@ void styleChecklistGlyphs(FormatRuns<Format>& runs, const QString& text)
             base = formatPointSize(*after);
         else if (own && formatPointSize(*own) > 0)
             base = std::max(formatPointSize(*own) - 3, 12.0);
-        glyphs.append(TextRange{glyph, glyphEnd - glyph});
         sizes.append(std::min(std::max(base + 3, 15.0), 40.0));
     }
     const QString toggle = checklistToggleURL().toString();

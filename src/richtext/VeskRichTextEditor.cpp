@@ -1,5 +1,6 @@
 #include "richtext/VeskRichTextEditor.h"
 
+#include "richtext/FormatRuns.h"
 #include "richtext/RichTextConversion.h"
 #include "richtext/RichTextFormat.h"
 #include "richtext/RichTextLinks.h"
@@ -312,6 +313,14 @@ void VeskRichTextEditor::dropLinkAtCaret()
         && charFormatAt(document, position).anchorHref() == typing.anchorHref();
     if (insideLink)
         return;
+    if (isChecklistToggleLink(typing.anchorHref())) {
+        // Right after a glyph, or on the line a glyph's Return began: what comes is body text.
+        clearGlyphStyle(typing);
+        typing.clearProperty(kDetectedLinkProperty);
+        typing.clearForeground();
+        m_textView->setCurrentCharFormat(typing);
+        return;
+    }
     typing.clearProperty(QTextFormat::IsAnchor);
     typing.clearProperty(QTextFormat::AnchorHref);
     typing.clearProperty(kDetectedLinkProperty);

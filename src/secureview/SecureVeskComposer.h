@@ -27,7 +27,8 @@ public:
                            const QString&)>
             saveCreditCard;
         std::function<void()> cancel;
-        // After a refused save: a reason the user can act on (an unavailable keyring), or empty.
+        // After a refused save: a reason the user can act on (an unavailable keyring, a full or
+        // read-only disk), as a sentence, or empty.
         std::function<QString()> failureReason;
     };
 

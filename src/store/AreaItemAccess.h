@@ -2,6 +2,7 @@
 
 #include "store/FailureWording.h"
 #include "store/ItemAccess.h"
+#include "store/LibraryHealth.h"
 #include "store/LibraryItems.h"
 #include "store/VeskStore.h"
 
@@ -22,7 +23,9 @@ public:
         return m_store.refuseWhileReadOnly(QStringLiteral("Not changed"),
                                            quotedItemTitle(item.title) + QStringLiteral(" was not changed"));
     }
+    std::optional<QString> newItemRefusal() const override { return m_store.newItemRefusal(); }
     bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
+    QString lastWriteFailure() const override { return m_store.m_health->lastWriteFailure(); }
     bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
     VeskItem sourceItem(const VeskItem& item) const override { return m_store.sourceItem(item); }
     void select(const QUuid& id) override { m_store.select(id); }

@@ -2,10 +2,13 @@
 // from the source.
 #include "store/EditedVersions.h"
 
+
+#include "intake/FileImportJob.h"
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/ServiceInterfaces.h"
 #include "platform/Clock.h"
+#include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "store/ItemAccess.h"
@@ -14,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cmath>
 #include <limits>
@@ -112,11 +114,9 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     };
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("could not create the folder ") + folder);
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
-    if (file.write(data) != data.size() || !file.commit())
-        return fail(file.errorString() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
+    // Every byte on the disk before a row can name the file: an edited version is never empty.
+    if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
+        return fail(written.error() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
 
     VeskItem edited;
     edited.id = newID;
@@ -158,6 +158,7 @@ QString EditedVersions::videoMomentTimeText(double seconds)
 std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
                                                    double centreSeconds)
 {
+    m_lastMomentFailure.reset();
     if (!previewed.filePath)
         return std::nullopt;
     const QFileInfo previewedFile(*previewed.filePath);
@@ -183,6 +184,7 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
         copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, m_itemsDirectory, id);
     if (!copy) {
         veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error());
+        m_lastMomentFailure = plainCopyReason(copy.error());
         // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
         QDir(folder).removeRecursively();
         return std::nullopt;
@@ -206,8 +208,12 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
         // The failure notice says what happened; announcing the moment as saved beside it would
         // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
         veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
-        if (!m_items.currentItem(item.id))
+        if (!m_items.currentItem(item.id)) {
             QDir(folder).removeRecursively();
+            m_lastMomentFailure = m_items.newItemRefusal();
+        } else {
+            m_lastMomentFailure = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
+        }
         return std::nullopt;
     }
     (void)m_thumbnails->thumbnail(item, 520);

@@ -28,6 +28,9 @@ public:
     // moment saved". None (logged) when the clip could not be kept or its row was not written
     // (said in the failure notice); the caller removes its temporary clip either way.
     std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
+    // Why the library did not keep the last moment, in plain words ("the disk is full"); none
+    // after one it kept, or one that was no moment of a video.
+    const std::optional<QString>& lastMomentFailure() const { return m_lastMomentFailure; }
     // The time text of a moment: "m:ss" below an hour, "h:mm:ss" from then on.
     static QString videoMomentTimeText(double seconds);
 
@@ -36,6 +39,7 @@ private:
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<ThumbnailProvider> m_thumbnails;
     ItemAccess& m_items;
+    std::optional<QString> m_lastMomentFailure;
 };
 
 } // namespace vesk

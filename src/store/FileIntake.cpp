@@ -36,6 +36,8 @@ const QString kNotImportedTitle = QStringLiteral("Not imported");
 struct FileIntake::RunningImport {
     QUuid id;
     QString name;
+    // How failures name the source, when not by its quoted name.
+    QString subject;
     CancellationToken cancel;
     // What was known of kept files when the import began; the worker has checked those itself.
     QHash<QUuid, KeptFileFacts> factsAtStart;
@@ -82,9 +84,9 @@ std::optional<QList<FileIntake::HeldFile>> FileIntake::heldFiles(ItemsWalk walk)
     });
 }
 
-QFuture<bool> FileIntake::importFile(const QString& path)
+QFuture<bool> FileIntake::importFile(const QString& path, const QString& subject)
 {
-    return importNativeFile(QFile::encodeName(QDir::cleanPath(path)));
+    return importNativeFileAs(QFile::encodeName(QDir::cleanPath(path)), QUuid::createUuid(), subject);
 }
 
 QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
@@ -92,16 +94,18 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
     return importNativeFileAs(nativePath, QUuid::createUuid());
 }
 
-QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID)
+QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID,
+                                             const QString& subject)
 {
     m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
-    if (m_host.refuseWhileReadOnly(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported"))) {
+    const QString said = subject.isEmpty() ? quotedItemTitle(name) : subject;
+    if (m_host.refuseWhileReadOnly(kNotImportedTitle, said + QStringLiteral(" was not imported"))) {
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
     if (m_host.libraryHasProblem()) {
-        m_host.reportFailure(kNotImportedTitle, quotedItemTitle(name) + QStringLiteral(" was not imported: the library could not be read."));
+        m_host.reportFailure(kNotImportedTitle, said + QStringLiteral(" was not imported: the library could not be read."));
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
@@ -116,6 +120,7 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     auto job = std::make_shared<RunningImport>();
     job->id = newItemID;
     job->name = name;
+    job->subject = subject;
     job->factsAtStart = m_fileFacts;
     m_runningImports.append(job);
 
@@ -197,15 +202,25 @@ void FileIntake::updateImportProgress()
         m_importProgressTimer->stop();
 }
 
-bool FileIntake::keepAsDuplicate(const VeskItem& existing)
+void FileIntake::keepAsDuplicate(const VeskItem& existing)
 {
-    // An item whose row was never written is not kept yet: write it now, and only when that
-    // works may the source go.
+    // An item whose row was never written is not kept yet: write it now, and only once it is
+    // kept may the source go.
     m_host.saveIfUnsaved(existing);
-    const bool kept = m_host.rowIsWritten(existing.id);
     m_host.selectKept(existing.id, true);
     m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
                                      QStringLiteral("Already in Vesk"), existing.title, existing.id});
+}
+
+QFuture<bool> FileIntake::whenKept(const QUuid& id)
+{
+    auto promise = std::make_shared<QPromise<bool>>();
+    promise->start();
+    QFuture<bool> kept = promise->future();
+    m_host.whenItemKept(id, [promise](bool answer) {
+        promise->addResult(answer);
+        promise->finish();
+    });
     return kept;
 }
 
@@ -234,11 +249,21 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
                                  std::function<void(bool)> done)
 {
     // The job stays running (its item folder busy for the sweep) until its item is in the list.
-    const auto finish = [this, job, done = std::move(done)](bool kept) {
+    const auto finish = [this, job, done](bool kept) {
         m_runningImports.removeOne(job);
         finishFileImport();
         updateImportProgress();
         done(kept);
+    };
+    // The item is in the list; its row may still wait for the check of the library file after
+    // start-up. The source may leave an inbox (and a copied picture counts as taken) only once
+    // the item is kept: a row the check lets through is written then, and an answer given before
+    // would say false of an item that is kept after all.
+    const auto finishWhenKept = [this, job, done](const QUuid& id) {
+        m_runningImports.removeOne(job);
+        finishFileImport();
+        updateImportProgress();
+        m_host.whenItemKept(id, done);
     };
     // What the worker found out about kept files saves the next import a look at them.
     for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
@@ -248,7 +273,7 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         if (!it->sha256.isEmpty())
             facts.sha256 = it->sha256;
     }
-    const QString name = quotedItemTitle(result.sourceName);
+    const QString name = job->subject.isEmpty() ? quotedItemTitle(result.sourceName) : job->subject;
 
     switch (result.outcome) {
     case FileImportResult::Outcome::Cancelled:
@@ -274,7 +299,8 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
             finish(false);
             return;
         }
-        finish(keepAsDuplicate(*existing));
+        keepAsDuplicate(*existing);
+        finishWhenKept(existing->id);
         return;
     }
     case FileImportResult::Outcome::Imported:
@@ -311,7 +337,8 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         }
         if (kept && kept->filePath) {
             m_host.removeManagedFile(item);
-            finish(keepAsDuplicate(*kept));
+            keepAsDuplicate(*kept);
+            finishWhenKept(kept->id);
             return;
         }
     }
@@ -324,15 +351,21 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
     // just made would hold up the window. A row the worker could not write is written (or marked
     // unsaved and retried) on the main connection as the item enters the list.
     const std::shared_ptr<CaptureRowWriter> writer = m_host.backgroundWriter();
+    const auto commit = [this, result, item, finish, finishWhenKept](bool written) {
+        if (commitImportedFile(result, item, written))
+            finishWhenKept(item.id);
+        else
+            finish(false);
+    };
     if (!writer) {
-        finish(commitImportedFile(result, item, false));
+        commit(false);
         return;
     }
     m_importRowInFlight = true;
     deliverResult(this, m_host.captureWorker().run([writer, item] { return writer->write(item, std::nullopt); }),
-        [this, result, item, finish, clears = m_host.libraryClears()](bool written) {
+        [this, commit, clears = m_host.libraryClears()](bool written) {
             m_importRowInFlight = false;
-            finish(commitImportedFile(result, item, written && clears == m_host.libraryClears()));
+            commit(written && clears == m_host.libraryClears());
             applyWaitingImports();
         });
 }
@@ -345,7 +378,6 @@ bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskIt
             m_host.removeManagedFile(item);
         return false;
     }
-    const bool saved = m_host.rowIsWritten(item.id);
     if (!result.isFolder)
         m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
     if (result.relatedVersion) {
@@ -357,7 +389,7 @@ bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskIt
     }
     if (result.isImage)
         m_host.startImageTasks(item);
-    return saved;
+    return true;
 }
 
 } // namespace vesk

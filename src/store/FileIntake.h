@@ -48,8 +48,9 @@ public:
     // version checks and the reading of the file run on the import worker, one import after the
     // other in the order they were asked for; the result is applied on the main thread. The future
     // gives true when the source may leave an inbox: imported and saved, or already kept (saved)
-    // in the library. A failure is logged and said in the failure notice.
-    [[nodiscard]] QFuture<bool> importFile(const QString& path);
+    // in the library. A failure is logged and said in the failure notice, which names the file,
+    // or says subject when given (a temporary file the user never saw: "The copied picture").
+    [[nodiscard]] QFuture<bool> importFile(const QString& path, const QString& subject = {});
     // The same for a path given as the file system's bytes (a name in another encoding).
     [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
     // Stops an import (by its new item's identifier, as importProgress() names it); a cancelled
@@ -109,7 +110,8 @@ private:
 
     // importNativeFile and importIfPackage, with the identifier that the new item, if the import
     // makes one, is given.
-    QFuture<bool> importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID);
+    QFuture<bool> importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID,
+                                     const QString& subject = {});
     std::optional<QFuture<bool>> importIfPackageAs(const QString& path, const QUuid& newItemID);
     QFuture<bool> importMobileNotePackageAs(const QString& package, const QUuid& id);
     QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
@@ -130,13 +132,17 @@ private:
     void applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
                          std::function<void(bool)> done);
     // The imported item into the list (written says whether the worker wrote its row); false
-    // when it is not kept yet.
+    // when the library refused it. Whether it is kept is for whenKept to say.
     bool commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written);
-    // Selects the kept item an import turned out to duplicate and says so; false while that item
-    // is not written.
-    bool keepAsDuplicate(const VeskItem& existing);
-    // Selects the item already holding a package and drops the copy just made of it.
-    bool keepHeldPackage(const VeskItem& held, const VeskItem& copy);
+    // Selects the kept item an import turned out to duplicate and says so (writing its row again
+    // when it was not written).
+    void keepAsDuplicate(const VeskItem& existing);
+    // Selects the item already holding a package and drops the copy just made of it; gives
+    // whether that item is kept.
+    QFuture<bool> keepHeldPackage(const VeskItem& held, const VeskItem& copy);
+    // Gives true once the item is in the list with its row in the library file, false when it
+    // will not be: at once, or once the check of the library file after start-up is over.
+    QFuture<bool> whenKept(const QUuid& id);
     void updateImportProgress();
     // The items that hold a managed file, in list order: what an import compares its file with.
     // Handed to the import workers instead of the whole list, which the workers would otherwise

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -56,8 +57,9 @@ public:
     virtual bool commitNewItem(const VeskItem& item, bool alreadyWritten) = 0;
     // Replaces the item as work found it; false when it is gone or its row was not written.
     virtual bool updateItemFromWork(const VeskItem& item) = 0;
-    // Neither unsaved nor still waiting to be saved.
-    virtual bool rowIsWritten(const QUuid& id) const = 0;
+    // Hears whether the item is kept (in the list, its row in the library file): at once, or,
+    // while its row waits for the check of the library file, once that is over.
+    virtual void whenItemKept(const QUuid& id, std::function<void(bool)> heard) = 0;
     // Writes the item again when its latest value is not in the library file.
     virtual void saveIfUnsaved(const VeskItem& item) = 0;
     // Deletes the item's own folder inside "Items".

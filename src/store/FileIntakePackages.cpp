@@ -141,15 +141,15 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
     m_packageImportIDs.insert(id);
     return deliverResultAsFuture(this, QtConcurrent::run(workPool(),
         handedOff([package, items = m_host.managedItemsDirectory(), id] { return prepareNotePackage(package, items, id); })),
-        [this, id, package](const PreparedPackage& prepared) {
+        [this, id, package](const PreparedPackage& prepared) -> QFuture<bool> {
             m_packageImportIDs.remove(id);
             if (prepared.refusal) {
                 // Nothing was copied and the package stays where it is: the user is told why.
                 reportRefusedEntry(package, *prepared.refusal, prepared.stamp);
-                return false;
+                return QtFuture::makeReadyFuture(false);
             }
             if (!prepared.note || !prepared.managedPath)
-                return false;
+                return QtFuture::makeReadyFuture(false);
             // Looked for only now: the same note may have arrived while this one was copied.
             // Every text is looked through: in UTF-8, where the marker's bytes are found exactly
             // where the marker is.
@@ -161,11 +161,11 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
             }
             if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
                 m_host.removeManagedFile(item); // refused
-                return false;
+                return QtFuture::makeReadyFuture(false);
             }
             m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
                                                               QStringLiteral("Note with photos received"), item.title, item.id});
-            return m_host.rowIsWritten(item.id);
+            return whenKept(item.id);
         });
 }
 
@@ -192,10 +192,10 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                 identities->learn(unread);
                 return prepareActivityPackage(package, items, id);
             })),
-        [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) {
+        [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) -> QFuture<bool> {
             m_packageImportIDs.remove(id);
             if (!prepared.managedPath)
-                return false;
+                return QtFuture::makeReadyFuture(false);
             VeskItem item = activityItem(prepared.activity, name, id, *prepared.managedPath, m_host.now());
             const QString identity = prepared.activity && prepared.activity->activityID
                 ? prepared.activity->activityID->trimmed()
@@ -204,21 +204,21 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                 return keepHeldPackage(*held, item);
             if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
                 m_host.removeManagedFile(item); // refused
-                return false;
+                return QtFuture::makeReadyFuture(false);
             }
             m_activityIdentities->remember(item.id, identity);
             m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
                                                               QStringLiteral("Activity received"), item.title, item.id});
-            return m_host.rowIsWritten(item.id);
+            return whenKept(item.id);
         });
 }
 
-bool FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
+QFuture<bool> FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
 {
     // The copy just made is not needed: the library holds this package already.
     m_host.removeManagedFile(copy);
     m_host.selectKept(held.id, false);
-    return m_host.rowIsWritten(held.id);
+    return whenKept(held.id);
 }
 
 void FileIntake::rerouteStoredPackages()

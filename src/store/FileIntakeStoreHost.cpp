@@ -44,7 +44,10 @@ public:
         return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten);
     }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
-    bool rowIsWritten(const QUuid& id) const override { return m_store.m_health->rowIsWritten(id); }
+    void whenItemKept(const QUuid& id, std::function<void(bool)> heard) override
+    {
+        m_store.whenItemKept(id, std::move(heard));
+    }
     void saveIfUnsaved(const VeskItem& item) override
     {
         if (m_store.unsavedItemIDs().contains(item.id))
@@ -109,10 +112,10 @@ void VeskStore::makeFileIntake()
     connect(m_fileIntake.get(), &FileIntake::storedPackagesRerouted, this, &VeskStore::storedPackagesRerouted);
 }
 
-QFuture<bool> VeskStore::importFile(const QString& path)
+QFuture<bool> VeskStore::importFile(const QString& path, const QString& subject)
 {
     assertMainThread();
-    return m_fileIntake->importFile(path);
+    return m_fileIntake->importFile(path, subject);
 }
 
 QFuture<bool> VeskStore::importNativeFile(const QByteArray& nativePath)

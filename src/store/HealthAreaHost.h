@@ -2,6 +2,7 @@
 
 #include "store/DestructiveChanges.h"
 #include "store/LibraryFile.h"
+#include "store/LibraryHealth.h"
 #include "store/LibraryHealthHost.h"
 #include "store/RichTextHost.h"
 #include "store/VeskStore.h"
@@ -26,6 +27,7 @@ public:
     bool rowWaitsForLibraryCheck(const QUuid& id) const override { return m_store.savingItemIDs().contains(id); }
     void adoptSavedItem(const VeskItem& item) override { m_store.adoptSavedItem(item); }
     void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
+    QString refusalReason(const DatabaseError& error) const override { return m_store.m_health->refusalReason(error); }
 
 private:
     VeskStore& m_store;

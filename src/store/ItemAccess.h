@@ -21,8 +21,14 @@ public:
     virtual bool refuseNewItem(const QString& title) = 0;
     // True (said in the failure notice, naming the item) while the library takes no changes.
     virtual bool refuseChange(const VeskItem& item) = 0;
+    // Why the library takes no new items now, in plain words ("the disk is read-only"); none
+    // while it takes them.
+    virtual std::optional<QString> newItemRefusal() const = 0;
     // Puts a new item at the front and saves it; false when its row was not written.
     virtual bool commitNewItem(const VeskItem& item) = 0;
+    // Why the last row the library file refused was not written, in plain words ("the disk is
+    // full").
+    virtual QString lastWriteFailure() const = 0;
     // Replaces the item with the same identifier and saves it; false when it is gone or its row
     // was not written.
     virtual bool updateItem(const VeskItem& item) = 0;

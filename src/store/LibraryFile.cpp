@@ -1,5 +1,6 @@
 #include "store/LibraryFile.h"
 
+#include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/SerialExecutor.h"
 #include "store/CaptureRowWriter.h"
@@ -7,7 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <utility>
 
 namespace vesk {
@@ -83,9 +83,8 @@ void LibraryFile::markHasHeldItems()
 {
     if (hasHeldItems())
         return;
-    QSaveFile marker(markerPath());
-    if (!marker.open(QIODevice::WriteOnly) || marker.write("1\n") < 0 || !marker.commit())
-        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + marker.errorString());
+    if (const Expected<void, QString> written = writeFileDurably(markerPath(), QByteArrayLiteral("1\n")); !written)
+        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + written.error());
 }
 
 } // namespace vesk

@@ -103,11 +103,17 @@ void LibraryHealth::reportFailure(const QString& title, const QString& detail)
         setFailureNotice(notice);
 }
 
-void LibraryHealth::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
+QString LibraryHealth::refusalReason(const DatabaseError& error) const
 {
     // A library opened read-only refuses every write; its own reason says why better than SQLite's.
-    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + m_readOnlyReason.value_or(error.plainReason())
-                             + QLatin1Char('.'));
+    // SQLite says "readonly database" alike for a file without write permission and for one on a
+    // disk mounted read-only; opening told which.
+    return m_readOnlyReason.value_or(error.plainReason());
+}
+
+void LibraryHealth::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
+{
+    reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + refusalReason(error) + QLatin1Char('.'));
 }
 
 bool LibraryHealth::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
@@ -153,11 +159,20 @@ bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArr
     const auto written = database->updateItemWithRichText(item, rtf);
     if (!written) {
         veskLog(QStringLiteral("Vesk SQLite save error: ") + written.error().logText());
-        markUnsaved(item, written.error().plainReason());
+        markUnsaved(item, refusalReason(written.error()));
         return false;
     }
     noteItemWritten(item.id);
     return true;
+}
+
+bool LibraryHealth::writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
+{
+    if (writeItem(item, rtf))
+        return true;
+    if (m_unsavedItemIDs.contains(item.id))
+        m_neverWrittenItemIDs.insert(item.id);
+    return false;
 }
 
 void LibraryHealth::noteItemWritten(const QUuid& id)
@@ -176,6 +191,7 @@ void LibraryHealth::noteItemWritten(const QUuid& id)
 
 void LibraryHealth::markUnsaved(const VeskItem& item, const QString& reason)
 {
+    m_lastWriteFailure = reason;
     if (!m_unsavedItemIDs.contains(item.id)) {
         m_unsavedItemIDs.insert(item.id);
         emit unsavedItemIDsChanged();
@@ -198,6 +214,7 @@ void LibraryHealth::scheduleUnsavedRetry()
 
 void LibraryHealth::markSaved(const QUuid& id)
 {
+    m_neverWrittenItemIDs.remove(id);
     if (!m_unsavedItemIDs.remove(id))
         return;
     emit unsavedItemIDsChanged();
@@ -246,6 +263,7 @@ int LibraryHealth::retryUnsavedItems()
 void LibraryHealth::forgetUnsavedItems(const QSet<QUuid>& ids)
 {
     const QSet<QUuid> forgotten = ids; // ids may be unsavedItemIDs() itself
+    m_neverWrittenItemIDs.subtract(forgotten);
     if (!m_unsavedItemIDs.intersects(forgotten))
         return;
     m_unsavedItemIDs.subtract(forgotten);

@@ -53,6 +53,9 @@ public:
     // reportFailure of an action the library file refused: what did not happen, then why in plain
     // words ("“Holiday” was not deleted: the disk is full.").
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
+    // Why the library file refused a write, in plain words: the reason the library was opened
+    // read-only ("the disk is read-only"), if it was, else SQLite's reason.
+    QString refusalReason(const DatabaseError& error) const;
     // While the library is read-only: says that the change did not happen and why; true then.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
     // The notice shown goes, and the next waiting one (if any) takes its place.
@@ -65,10 +68,15 @@ public:
     // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
     // marks the item unsaved and says so. False too while the row waits for the check.
     bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // writeItem for the first row of a new item: one that fails is remembered as never written
+    // until a retry writes it.
+    bool writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
     // What follows a written row: the change noted, the library marked as used, the item no
     // longer unsaved, and the others tried again.
     void noteItemWritten(const QUuid& id);
     void markUnsaved(const VeskItem& item, const QString& reason);
+    // The reason markUnsaved was given last, in plain words.
+    const QString& lastWriteFailure() const { return m_lastWriteFailure; }
     void markSaved(const QUuid& id);
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
@@ -77,6 +85,10 @@ public:
     int retryUnsavedItems();
     // Deleted items: nothing of them is left to write.
     void forgetUnsavedItems(const QSet<QUuid>& ids);
+    // New items whose row never reached the library file (refused, or still waiting for the
+    // check): were the store to go now, nothing of them would be left but what they hold
+    // outside the file.
+    QSet<QUuid> itemsNeverWritten() const { return m_neverWrittenItemIDs + m_savingItemIDs; }
 
     // --- The check of the library file after start-up (LibraryHealthCheck.cpp) ---
 
@@ -160,6 +172,9 @@ private:
     std::optional<VeskFailureNotice> m_failureNotice;
     QList<VeskFailureNotice> m_waitingFailures;
     QSet<QUuid> m_unsavedItemIDs;
+    QString m_lastWriteFailure;
+    // The unsaved items that are new: no row of theirs is in the file.
+    QSet<QUuid> m_neverWrittenItemIDs;
     std::shared_ptr<PendingDelay> m_unsavedRetry;
     bool m_unsavedRetryQueued = false;
     bool m_libraryMarkedAsUsed = false;

@@ -75,6 +75,7 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
     const auto giveUpWhatWaited = [this, &deferred] {
         if (!m_savingItemIDs.isEmpty()) {
             m_unsavedItemIDs.unite(m_savingItemIDs);
+            m_neverWrittenItemIDs.unite(m_savingItemIDs);
             m_savingItemIDs.clear();
             emit unsavedItemIDsChanged();
             emit savingItemIDsChanged();
@@ -118,7 +119,7 @@ void LibraryHealth::finishLibraryCheck(const LibraryCheckReading& reading)
         const std::optional<VeskItem> item = m_host.currentItem(id);
         if (!item)
             continue; // deleted meanwhile
-        (void)writeItem(*item, m_host.richText(id));
+        (void)writeNewItem(*item, m_host.richText(id));
     }
     for (const DeferredWork& waited : deferred)
         waited.work();

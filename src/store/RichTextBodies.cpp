@@ -81,7 +81,7 @@ void RichTextBodies::update(const QUuid& id, const QByteArray& rtf)
             m_host.reportFailure(QStringLiteral("Change not saved"),
                                  QStringLiteral("The change to ") + quotedItemTitle(item ? item->title : QString())
                                      + QStringLiteral(" could not be written to the library: ")
-                                     + written.error().plainReason() + QLatin1Char('.'));
+                                     + m_host.refusalReason(written.error()) + QLatin1Char('.'));
             return;
         }
     }
@@ -119,7 +119,7 @@ bool RichTextBodies::saveEdits(const QUuid& id, const QString& title, const QStr
         if (auto saved = database->updateItemWithRichText(updated, rtf); !saved) {
             veskLog(QStringLiteral("Vesk rich-text edit save error: ") + saved.error().logText());
             m_host.reportFailure(QStringLiteral("Not changed"), quotedItemTitle(current->title)
-                                     + QStringLiteral(" was not changed: ") + saved.error().plainReason()
+                                     + QStringLiteral(" was not changed: ") + m_host.refusalReason(saved.error())
                                      + QLatin1Char('.'));
             return false;
         }

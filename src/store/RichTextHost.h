@@ -9,6 +9,7 @@
 namespace vesk {
 
 class SQLiteDatabase;
+struct DatabaseError;
 
 // What the rich-text bodies reach of the rest of the library, given to them by the store.
 class RichTextHost {
@@ -25,6 +26,8 @@ public:
     virtual void adoptSavedItem(const VeskItem& item) = 0;
     // Says in the failure notice that something the user asked for did not happen.
     virtual void reportFailure(const QString& title, const QString& detail) = 0;
+    // Why the library file refused a write, in plain words ("the disk is read-only").
+    virtual QString refusalReason(const DatabaseError& error) const = 0;
 };
 
 } // namespace vesk

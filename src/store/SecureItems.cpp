@@ -50,11 +50,12 @@ SecureItems::SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<C
 bool SecureItems::addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note)
 {
     const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, name, details, note);
-    if (fields.title.isEmpty() || secret.isEmpty())
+    if (fields.title.isEmpty() || secret.isEmpty()) {
+        m_lastLibraryRefusal.reset();
         return false;
+    }
 
-    // Nothing goes into the keyring for an item the library cannot take.
-    if (m_items.refuseNewItem(fields.title))
+    if (refuseNewSecureItem(fields.title))
         return false;
     const QUuid id = QUuid::createUuid();
     // The secret is kept exactly as typed, surrounding spaces included.
@@ -72,11 +73,12 @@ bool SecureItems::addCreditCard(const QString& name, const QString& details, con
 {
     const CreditCardEntry card = creditCardEntry(name, number, expiration, code);
     if (!card.valid) {
+        m_lastLibraryRefusal.reset();
         veskLog(card.validationFailureLine());
         return false;
     }
 
-    if (m_items.refuseNewItem(card.name))
+    if (refuseNewSecureItem(card.name))
         return false;
     const QUuid id = QUuid::createUuid();
     const CreditCardPayload payload{card.number, card.expiration, card.code};
@@ -90,12 +92,27 @@ bool SecureItems::addCreditCard(const QString& name, const QString& details, con
     return commitSecureItem(newSecureItem(id, m_clock->now(), fields));
 }
 
+bool SecureItems::refuseNewSecureItem(const QString& title)
+{
+    m_lastLibraryRefusal = m_items.newItemRefusal();
+    return m_items.refuseNewItem(title);
+}
+
 bool SecureItems::commitSecureItem(const VeskItem& item)
 {
     // A row that is not written is marked on its card, said and written again later; the
-    // composer does not close as if it were kept. One that waits for the check of the library
-    // file is written once that has passed.
-    return m_items.commitNewItem(item) || m_items.rowWaitsForLibraryCheck(item.id);
+    // composer does not close as if it were kept, and says why. One that waits for the check of
+    // the library file is written once that has passed.
+    if (m_items.commitNewItem(item) || m_items.rowWaitsForLibraryCheck(item.id))
+        return true;
+    if (!m_items.currentItem(item.id)) {
+        // Refused: its secret, already in the keyring, would belong to no item.
+        (void)m_secrets->deleteItem(item.id);
+        m_lastLibraryRefusal = m_items.newItemRefusal();
+        return false;
+    }
+    m_lastLibraryRefusal = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
+    return false;
 }
 
 bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
@@ -155,6 +172,16 @@ bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, c
     }
     m_lastKeychainFailure.reset();
     return updateSecureRow(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
+}
+
+void SecureItems::removeSecretsOfGivenUpItems(const QList<VeskItem>& items)
+{
+    for (const VeskItem& item : items) {
+        if (!itemHasSecureMarker(item))
+            continue;
+        if (auto removed = m_secrets->deleteItem(item.id); !removed)
+            veskLog(QStringLiteral("Vesk Keychain delete error: ") + removed.error().printedForm());
+    }
 }
 
 bool SecureItems::updateSecureRow(const VeskItem& item)

@@ -3,6 +3,7 @@
 #include "model/VeskItem.h"
 #include "platform/KeychainError.h"
 
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -36,10 +37,18 @@ public:
                           const QString& newSecret, const QString& note);
     bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
                           const QString& expiration, const QString& cvv, const QString& note);
+    // The library gives these items up (the store goes and their rows never reached the library
+    // file): the secret of each secure one leaves the keyring with it, as a deleted item's does.
+    void removeSecretsOfGivenUpItems(const QList<VeskItem>& items);
     // Why the last of these operations could not reach the keyring; none after one that could.
     const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
+    // Why the library did not keep the last new secure item, in plain words ("the disk is
+    // read-only"); none after one it kept, or one refused before the library was asked.
+    const std::optional<QString>& lastLibraryRefusal() const { return m_lastLibraryRefusal; }
 
 private:
+    // Nothing goes into the keyring for an item the library cannot take: true (and said) then.
+    bool refuseNewSecureItem(const QString& title);
     // True when the row is written or waits for the check of the library file.
     bool commitSecureItem(const VeskItem& item);
     bool updateSecureRow(const VeskItem& item);
@@ -48,6 +57,7 @@ private:
     std::shared_ptr<Clock> m_clock;
     ItemAccess& m_items;
     std::optional<KeychainError> m_lastKeychainFailure;
+    std::optional<QString> m_lastLibraryRefusal;
 };
 
 } // namespace vesk

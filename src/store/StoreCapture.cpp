@@ -66,7 +66,7 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     else if (m_health->holdRowForLibraryCheck(item.id))
         saved = false; // not in the file yet: shown as being saved
     else
-        saved = m_health->writeItem(item, rtf);
+        saved = m_health->writeNewItem(item, rtf);
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;

@@ -18,4 +18,9 @@ std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, cons
     return m_editedVersions->saveVideoMoment(clipPath, previewed, centreSeconds);
 }
 
+const std::optional<QString>& VeskStore::lastVideoMomentFailure() const
+{
+    return m_editedVersions->lastMomentFailure();
+}
+
 } // namespace vesk

@@ -38,4 +38,9 @@ const std::optional<KeychainError>& VeskStore::lastKeychainFailure() const
     return m_secure->lastKeychainFailure();
 }
 
+const std::optional<QString>& VeskStore::lastSecureItemRefusal() const
+{
+    return m_secure->lastLibraryRefusal();
+}
+
 } // namespace vesk

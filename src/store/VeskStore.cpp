@@ -47,6 +47,14 @@ VeskStore::~VeskStore()
     // nothing reaches the store once it is gone. Its own workers are waited for here and by their
     // owners below; what it handed to the shared pools holds nothing of the store.
     m_health->stopLibraryCheck();
+    // New items whose rows never reached the library file (refused, or waiting for the check) go
+    // with the store; a secure one's secret would outlive it in the keyring.
+    QList<VeskItem> givenUp;
+    for (const QUuid& id : m_health->itemsNeverWritten()) {
+        if (const std::optional<VeskItem> item = m_library->item(id))
+            givenUp.append(*item);
+    }
+    m_secure->removeSecretsOfGivenUpItems(givenUp);
     cancelAllImports();
     cancelFaceBackfill();
     // A worker reading the index or the vectors stops at its next turn; none starts again.

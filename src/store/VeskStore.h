@@ -215,7 +215,7 @@ public:
     void addLink(const QUrl& url, std::function<void(bool kept)> kept = {});
     std::optional<VeskItem> findSimilarText(const QString& text) const;
     // File imports: see FileIntake.h.
-    [[nodiscard]] QFuture<bool> importFile(const QString& path);
+    [[nodiscard]] QFuture<bool> importFile(const QString& path, const QString& subject = {});
     [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
     void cancelImport(const QUuid& importID);
     void cancelAllImports();
@@ -246,6 +246,8 @@ public:
     bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
                           const QString& expiration, const QString& cvv, const QString& note);
     const std::optional<KeychainError>& lastKeychainFailure() const;
+    // Why the library did not keep the last new secure item, in plain words; see SecureItems.h.
+    const std::optional<QString>& lastSecureItemRefusal() const;
 
     // Faces and people: see FaceLibrary.h (StoreFaces.cpp forwards).
     void startImageTasks(const VeskItem& item);
@@ -291,6 +293,7 @@ public:
     // Edited pictures and video moments: see EditedVersions.h.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
     std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
+    const std::optional<QString>& lastVideoMomentFailure() const;
 
     // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
     const std::optional<VeskFailureNotice>& failureNotice() const;

@@ -3,10 +3,10 @@
 #include "platform/image/ImageLoader.h"
 #include "timeline/PhotoDates.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "platform/FutureDelivery.h"
+
 #include <QMutexLocker>
-#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace vesk {
 
@@ -74,41 +74,32 @@ bool VeskTimelineMediaCache::previewFailed(const QString& path) const
 
 void VeskTimelineMediaCache::loadPreview(const QString& path, QObject* context, std::function<void(bool made)> done)
 {
-    QPointer<QObject> receiver(context);
+    QFuture<bool> made;
+    bool held = false;
     {
         QMutexLocker locker(&m_previewLock);
-        if (m_previews.contains(path)) {
-            // Held already (another cell of the same photo made it meanwhile): the waiting cell
-            // is still told, after the caller has returned, or it would wait for good.
-            if (done)
-                QMetaObject::invokeMethod(context, [receiver, done] {
-                    if (receiver)
-                        done(true);
-                }, Qt::QueuedConnection);
-            return;
-        }
+        held = m_previews.contains(path);
     }
-    m_pool.start([this, path, receiver, done = std::move(done)] {
-        const QImage image = m_makePreview(path, kPreviewMaxPixels);
-        const bool made = !image.isNull();
-        {
+    if (held) {
+        // Held already (another cell of the same photo made it meanwhile): the waiting cell is still
+        // told, after the caller has returned, or it would wait for good.
+        made = QtFuture::makeReadyFuture(true);
+    } else {
+        made = QtConcurrent::run(&m_pool, [this, path] {
+            const QImage image = m_makePreview(path, kPreviewMaxPixels);
+            const bool ok = !image.isNull();
             QMutexLocker locker(&m_previewLock);
-            if (made) {
+            if (ok) {
                 m_previews.insert(path, new QImage(image), previewCost(image));
                 m_failedPreviews.remove(path);
             } else {
                 m_failedPreviews.insert(path);
             }
-        }
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app || !done)
-            return;
-        // The receiver is only looked at on the main thread, where it could be deleted.
-        QMetaObject::invokeMethod(app, [receiver, done, made] {
-            if (receiver)
-                done(made);
-        }, Qt::QueuedConnection);
-    });
+            return ok;
+        });
+    }
+    if (done && context)
+        deliverResult(context, made, [done = std::move(done)](bool ok) { done(ok); });
 }
 
 void VeskTimelineMediaCache::waitForPreviews()

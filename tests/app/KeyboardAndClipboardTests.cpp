@@ -2,6 +2,7 @@
 #include "app/ClipboardCapture.h"
 #include "app/KeyboardCommands.h"
 #include "app/QuickLookWindow.h"
+#include "platform/SerialExecutor.h"
 #include "store/FaultInjection.h"
 #include "store/StoreInternals.h"
 
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <future>
 
 namespace vesk::test {
 namespace {
@@ -318,6 +320,88 @@ TEST_F(ClipboardCaptureTest, APictureThatIsNotImportedFallsBackToTheNextKind)
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("caption of the picture")));
     EXPECT_EQ(logLines.filter(QStringLiteral("Vesk copy error for ")).size(), 2) << logLines.join('\n').toStdString();
     EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty());
+}
+
+QByteArray pngOfColour(Qt::GlobalColor colour)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return png;
+}
+
+// While the library file is checked after start-up, a new item's row waits for it. The picture is
+// kept then, and only then counts as taken: answered "not taken" before, the capture would go on
+// to the clipboard's next kind and keep the caption as a second item.
+TEST_F(ClipboardCaptureTest, APictureCopiedWhileTheLibraryFileIsCheckedIsOneItem)
+{
+    store.reset();
+    // A library that holds something is read in the background, and checked after that.
+    const VeskItem before = makeItem(QStringLiteral("kept before"), 10);
+    seed({before});
+    store = makeStore(true, false);
+    std::promise<void> checkMayStart;
+    StoreInternals::startupWorker(*store).run([held = checkMayStart.get_future().share()] { held.wait(); });
+    QMimeData clipboard;
+    clipboard.setData(QStringLiteral("image/png"), pngOfColour(Qt::green));
+    clipboard.setText(QStringLiteral("caption of the picture"));
+    ASSERT_TRUE(captureClipboard(*store, clipboard));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 2; }, 10'000));
+    ASSERT_TRUE(store->libraryCheckPending());
+    EXPECT_FALSE(store->intakeNotice()) << "not kept yet";
+
+    checkMayStart.set_value();
+    store->waitForStartup();
+    drainWrites(*store);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->intakeNotice().has_value(); }, 10'000));
+    drainWrites(*store);
+    ASSERT_EQ(store->items().size(), 2);
+    EXPECT_EQ(store->items().first().kind, VeskKind::Image);
+    EXPECT_EQ(storedItems().size(), 2);
+    EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Vesked from Clipboard"));
+    EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Image")));
+}
+
+// A refused picture is named as the user knows it, not by the temporary file it was written to.
+TEST_F(ClipboardCaptureTest, ARefusedPictureIsSaidAsTheCopiedPicture)
+{
+    const struct {
+        const char* name;
+        bool readOnly;
+        QString detail;
+    } cases[] = {
+        {"read-only library", true, QStringLiteral("The copied picture was not imported: the disk is full.")},
+        {"no managed copy", false, QStringLiteral("The copied picture could not be imported: ")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.reset();
+        dataDir = makeTempDirectory(QStringLiteral("library"));
+        if (c.readOnly) {
+            makeStore().reset(); // a library file to open read-only
+            FileSizeLimit full(1);
+            store = makeStore();
+            ASSERT_TRUE(store->readOnlyReason());
+        } else {
+            store = makeStore();
+            ASSERT_TRUE(QDir(dataDir + QStringLiteral("/Items")).removeRecursively());
+            writeFile(dataDir + QStringLiteral("/Items"), "not a folder");
+        }
+        QMimeData clipboard;
+        clipboard.setData(QStringLiteral("image/png"), pngOfColour(Qt::yellow));
+        ASSERT_TRUE(captureClipboard(*store, clipboard));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store->failureNotice().has_value(); }, 10'000));
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not imported"));
+        EXPECT_TRUE(store->failureNotice()->detail.startsWith(c.detail)) << store->failureNotice()->detail.toStdString();
+        EXPECT_FALSE(store->failureNotice()->detail.contains(QStringLiteral("Vesk-Clipboard")));
+        EXPECT_TRUE(store->items().isEmpty());
+        // The temporary file goes once the answer is in.
+        EXPECT_TRUE(QTest::qWaitFor([] { return QDir::temp().entryList({QStringLiteral("Vesk-Clipboard-*")}).isEmpty(); },
+                                    10'000));
+    }
 }
 
 TEST_F(ClipboardCaptureTest, AnotherProgramsTextIsReadOffTheMainThreadAndCapturedWhenItComes)

@@ -7,8 +7,10 @@
 #include "pane/VeskPreview.h"
 #include "secureview/SecureVeskComposer.h"
 #include "secureview/SecureVeskPreview.h"
+#include "store/FaultInjection.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +49,51 @@ TEST_F(SecureCaptureSheetTest, AnAcceptedSaveClosesTheSheetAndARefusedOneKeepsIt
     ASSERT_EQ(store->items().size(), 1);
     EXPECT_EQ(store->items().first().title, QStringLiteral("Router"));
     EXPECT_EQ(secrets->entries.value(store->items().first().id), QByteArray("pw"));
+}
+
+// A save the library refused says why in the sheet itself, where the user is looking; the
+// failure notice may be waiting behind another one.
+TEST_F(SecureCaptureSheetTest, ARefusedSaveSaysTheLibrarysReasonInTheSheet)
+{
+    const struct {
+        const char* name;
+        bool readOnly;
+        QString failure;
+    } cases[] = {
+        {"read-only library", true, QStringLiteral("Vesk couldn't save this secure item. The disk is full.")},
+        {"item rows refused", false, QStringLiteral(". Vesk keeps it on screen and tries again.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        store.reset();
+        dataDir = makeTempDirectory(QStringLiteral("library"));
+        if (c.readOnly) {
+            makeStore().reset(); // a library file to open read-only
+            FileSizeLimit full(1);
+            store = makeStore();
+            ASSERT_TRUE(store->readOnlyReason());
+        } else {
+            store = makeStore();
+            failItemSaves(*store, true);
+        }
+        // Another failure is shown already: the sheet's own is not queued behind it.
+        store->reportFailure(QStringLiteral("Setting not kept"), QStringLiteral("Your tags could not be kept."));
+        MainWindow& mainWindow = makeWindow();
+        mainWindow.setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
+        mainWindow.show();
+        SecureVeskComposer* composer = openComposer(mainWindow);
+        ASSERT_NE(composer, nullptr);
+        composer->titleField()->setText(QStringLiteral("Router"));
+        composer->secretField()->setText(QStringLiteral("pw"));
+        QTest::mouseClick(composer->saveButton(), Qt::LeftButton);
+        EXPECT_TRUE(mainWindow.state().showingSecureCapture());
+        ASSERT_TRUE(composer->saveFailed());
+        const QString shown = composer->failureText()->text();
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("Vesk couldn't save this secure item. "))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(c.failure)) << shown.toStdString();
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Setting not kept"));
+    }
 }
 
 TEST_F(SecureCaptureSheetTest, CancelClosesAndTheNextOpeningIsEmpty)

@@ -475,5 +475,29 @@ TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
     QApplication::setPalette(original);
 }
 
+TEST(VeskAppTest, TheDesktopsQuitKeyEndsVeskAsAQuitRequestDoes)
+{
+    VeskServices services;
+    services.settings = std::make_shared<MemorySettings>();
+    services.clock = std::make_shared<FakeClock>();
+    services.dataDirectory = makeTempDirectory(QStringLiteral("app-quit-key"));
+    const QPalette original = QApplication::palette();
+    const QString originalAppearance = Theme::current().appearanceRawValue();
+    {
+        VeskApp app(services);
+        QAction* quitAction = nullptr;
+        for (QAction* action : app.mainWindow().actions())
+            if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)))
+                quitAction = action;
+        ASSERT_NE(quitAction, nullptr);
+        EXPECT_EQ(quitAction->shortcutContext(), Qt::ApplicationShortcut);
+        quitAction->trigger();
+        QTRY_VERIFY(app.quitRequested());
+    }
+    Theme::current().attachSettings(nullptr);
+    Theme::current().setAppearanceRawValue(originalAppearance);
+    QApplication::setPalette(original);
+}
+
 } // namespace
 } // namespace vesk::test

@@ -80,13 +80,32 @@ TEST(EditPipeline, QuarterTurnsAreClockwiseAndTakenModuloFour)
     EXPECT_EQ(normalizedQuarterTurns(-5), 3);
 }
 
-TEST(EditPipeline, MirrorFlipsLeftToRightAsSeenAfterTheTurns)
+TEST(EditPipeline, TheMirrorComesBeforeTheTurnsSoRightTurnsClockwiseWithOrWithoutIt)
 {
     const QImage source = sixPixels();
-    EXPECT_EQ(rows(renderEditedImage(source, withTurns(0, true))), (QList<QRgb>{C, B, A, F, E, D}));
-    // Turned once the picture reads D A / E B / F C; mirrored as seen it reads A D / B E / C F.
-    EXPECT_EQ(rows(renderEditedImage(source, withTurns(1, true))), (QList<QRgb>{A, D, B, E, C, F}));
-    EXPECT_EQ(rows(renderEditedImage(source, withTurns(3, true))), (QList<QRgb>{F, C, E, B, D, A}));
+    struct Case {
+        int turns;
+        QList<QRgb> rows;
+    };
+    // Mirrored, the picture reads C B A / F E D; the turns then act on what is seen.
+    const Case mirrored[] = {
+        {0, {C, B, A, F, E, D}},
+        {1, {F, C, E, B, D, A}},
+        {2, {D, E, F, A, B, C}},
+        {3, {A, D, B, E, C, F}},
+    };
+    for (const Case& c : mirrored) {
+        SCOPED_TRACE(c.turns);
+        EXPECT_EQ(rows(renderEditedImage(source, withTurns(c.turns, true))), c.rows);
+    }
+    // "Right" after any state is a clockwise quarter turn of the picture as it was shown.
+    for (const bool flipped : {false, true})
+        for (int turns = 0; turns < 4; ++turns) {
+            SCOPED_TRACE(QStringLiteral("flipped %1, turns %2").arg(flipped).arg(turns).toStdString());
+            const QImage shown = renderEditedImage(source, withTurns(turns, flipped));
+            const QImage clockwise = shown.transformed(QTransform().rotate(90));
+            EXPECT_EQ(rows(renderEditedImage(source, withTurns(turns + 1, flipped))), rows(clockwise));
+        }
 }
 
 TEST(EditPipeline, CropCutsFractionsOfTheTurnedPictureAndKeepsAtLeastOnePixel)

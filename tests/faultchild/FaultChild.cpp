@@ -5,7 +5,10 @@
 //   vesk_fault_child import <data folder> <file>
 //   vesk_fault_child snapshot <data folder>
 //   vesk_fault_child photobook <destination> <photo>
+//   vesk_fault_child quit-amid-pictures <picture>
 #include "platform/Clock.h"
+#include "platform/WorkPools.h"
+#include "platform/image/ImageLoader.h"
 #include "platform/Settings.h"
 #include "store/RecoverySnapshotFolder.h"
 #include "store/VeskServices.h"
@@ -13,6 +16,9 @@
 #include "timeline/PhotoBook.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThreadPool>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QThread>
 #include <QUuid>
@@ -42,8 +48,29 @@
     std::exit(0);
 }
 
+// Ends the application while pictures are read on the file pool, as a package's are checked, and
+// leaves through the end of the real main(): the exit code says whether the quit was clean.
+int quitAmidPictures(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const QString picture = QString::fromLocal8Bit(argv[2]);
+    for (int i = 0; i < 8; ++i) {
+        vesk::WorkPools::shared().files()->start([picture] {
+            QElapsedTimer reading;
+            reading.start();
+            while (reading.elapsed() < 10'000)
+                (void)vesk::ImageLoader::load(picture, 256);
+        });
+    }
+    QTimer::singleShot(100, &app, &QCoreApplication::quit);
+    const int code = app.exec();
+    return vesk::finishWorkBeforeExit(code, 300);
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::strcmp(argv[1], "quit-amid-pictures") == 0)
+        return quitAmidPictures(argc, argv);
     if (argc >= 4 && std::strcmp(argv[1], "photobook") == 0)
         drawPhotoBooks(argc, argv);
     QCoreApplication app(argc, argv);
@@ -71,9 +98,14 @@ int main(int argc, char** argv)
             item.text = item.title;
             item.searchableText = item.title;
             item.createdAt = services.clock->now();
-            if (store.commitNewItem(item))
-                std::printf("saved %s\n", qPrintable(item.id.toString(QUuid::WithoutBraces)));
-            std::fflush(stdout);
+            (void)store.commitNewItem(item);
+            // Acknowledged once kept: a row that waits for the check of the library file after
+            // start-up is written, and heard of, once the check has passed.
+            store.whenItemKept(item.id, [id = item.id](bool kept) {
+                if (kept)
+                    std::printf("saved %s\n", qPrintable(id.toString(QUuid::WithoutBraces)));
+                std::fflush(stdout);
+            });
             if (i % 16 == 0)
                 QCoreApplication::processEvents();
         }

@@ -124,6 +124,18 @@ TEST(CardContent, MediaChoiceFollowsMarkersBeforeKind)
     EXPECT_EQ(cardMediaKind(item(VeskKind::Activity)), CardMediaKind::ActivityTile);
 }
 
+TEST(CardContent, ANoteOfEmojiIsCutBetweenWholeCharacters)
+{
+    // 4 UTF-16 units a flag: the extract's length in units falls inside one unless cut as a whole.
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7");
+    VeskItem note = item(VeskKind::Text, QStringLiteral("Flags"));
+    note.text = QStringLiteral("ab") + flag.repeated(400);
+    const QString extract = cardExtract(note, false).text;
+    ASSERT_GT(extract.size(), 900);
+    EXPECT_LE(extract.size(), kCardExtractCharacters);
+    EXPECT_EQ((extract.size() - 2) % flag.size(), 0) << "cut inside a flag";
+}
+
 TEST(CardContent, LinkHostsFileNamesAndExtracts)
 {
     VeskItem link = item(VeskKind::Url, QStringLiteral("Site"));

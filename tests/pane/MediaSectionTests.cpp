@@ -3,11 +3,13 @@
 #include "pane/VeskActivityPreview.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/VeskPhotoNotePreview.h"
+#include "pane/DesktopOpening.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskPreview.h"
 #include "store/RealServices.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"
+#include "store/FaultInjection.h"
 #include "store/StoreInternals.h"
 
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace vesk::test {
@@ -79,7 +82,7 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     VeskPreview pane(*store);
     pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
@@ -115,7 +118,7 @@ TEST_F(MediaSectionTest, AFileThatNoApplicationOpensIsSaidInTheFailureNotice)
     VeskPreview pane(*store);
     pane.setAudioBackendFactory([] { return std::make_unique<BrokenAudio>(); });
     QList<QUrl> asked;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         asked.append(url);
         return false;
     });
@@ -149,6 +152,58 @@ TEST_F(MediaSectionTest, AFileThatNoApplicationOpensIsSaidInTheFailureNotice)
     }
 }
 
+TEST_F(MediaSectionTest, AnOpenerThatStartsAndThenFindsNothingToOpenWithIsSaid)
+{
+    // xdg-open starts, then exits 3 ("no method available") for what no application handles; the
+    // stand-in opens files whose name says so and refuses the rest, as the real one would.
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n"
+                 "echo \"$1\" >> \"$(dirname \"$0\")/asked\"\n"
+                 "case \"$1\" in *handled*) exit 0;; esac\n"
+                 "echo 'xdg-open: no method available for opening' >&2\n"
+                 "exit 3\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    const auto asked = [&] {
+        QFile file(bin.filePath(QStringLiteral("asked")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    };
+
+    const struct {
+        QUrl url;
+        QString detail;  // empty: opened, nothing said
+    } cases[] = {
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/handled.txt")), {}},
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/Strange.qqq")),
+         QStringLiteral("Vesk couldn't open this file: no application is set up to open it.")},
+        {QUrl(QStringLiteral("https://example.com/page")),
+         QStringLiteral("Vesk couldn't open this link: no application is set up to open it.")},
+    };
+    int count = 0;
+    store->dismissFailureNotice();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        // It started: the open counts as done until xdg-open says otherwise.
+        EXPECT_TRUE(openOrReport(*store, systemDesktopOpener(), c.url));
+        EXPECT_FALSE(store->failureNotice());
+        ++count;
+        QTRY_COMPARE(asked(), count);
+        if (c.detail.isEmpty())
+            continue;
+        QTRY_VERIFY(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not opened"));
+        // Said once, on its own: an open that succeeded before it added nothing.
+        EXPECT_EQ(store->failureNotice()->detail, c.detail);
+        store->dismissFailureNotice();
+    }
+    qputenv("PATH", path);
+}
+
 TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
@@ -168,6 +223,7 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     auto* section = pane.content()->findChild<VideoSection*>();
     ASSERT_NE(section, nullptr);
     EXPECT_EQ(section->saveButton()->text(), QStringLiteral("Save 30s Moment"));
+    EXPECT_EQ(section->saveButton()->property("veskRole").toString(), QStringLiteral("prominent"));
     // Before anything is played the player shows the video's first picture, not a black box.
     auto* player = section->findChild<VeskVideoPlayer*>();
     ASSERT_NE(player, nullptr);
@@ -204,6 +260,35 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     // The length is remembered for every video.
     section->setVideoMomentDuration(10);
     EXPECT_EQ(settings->value(kVideoMomentDurationKey).toInt(), 10);
+}
+
+// A moment the library did not keep says why, after "Could not save moment: ".
+TEST_F(MediaSectionTest, AMomentTheLibraryRefusedSaysWhy)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        GTEST_SKIP() << "needs ffmpeg to make the test video";
+    const QString source = makeTempDirectory(QStringLiteral("movie")) + QStringLiteral("/Walk.mp4");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                                {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=2:size=96x64:rate=10", "-c:v",
+                                 "libx264", "-pix_fmt", "yuv420p", source}),
+              0);
+    const VeskItem video = makeItem(QStringLiteral("Walk.mp4"), 100, VeskKind::File, source);
+    ASSERT_TRUE(store->commitNewItem(video));
+    store.reset();
+    {
+        FileSizeLimit full(1);
+        store = makeStore();
+    }
+    ASSERT_EQ(store->readOnlyReason(), std::optional<QString>(QStringLiteral("the disk is full")));
+
+    VeskPreview pane(*store);
+    pane.setItem(video);
+    auto* section = pane.content()->findChild<VideoSection*>();
+    ASSERT_NE(section, nullptr);
+    section->startVideoMomentExport();
+    QTRY_VERIFY_WITH_TIMEOUT(!section->isSavingVideoMoment(), 10000);
+    EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Could not save moment: the disk is full."));
+    EXPECT_EQ(store->items().size(), 1);
 }
 
 } // namespace

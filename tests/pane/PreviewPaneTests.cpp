@@ -28,6 +28,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBoundaryFinder>
+#include <QWheelEvent>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include "common/Fakes.h"
@@ -296,7 +298,7 @@ TEST_F(PreviewPaneTest, ImageItemShowsItsPreparedPreview)
     EXPECT_EQ(picture->image().size(), QSize(1800, 900));
     // Open Original hands the stored file to the opener.
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
@@ -328,7 +330,7 @@ TEST_F(PreviewPaneTest, FocusingAnotherItemRebuildsThePane)
 
     VeskPreview pane(*store, caches);
     QList<QUrl> opened;
-    pane.setOpener([&](const QUrl& url) {
+    pane.setOpener([&](const QUrl& url, OpenRefused) {
         opened.append(url);
         return true;
     });
@@ -547,6 +549,87 @@ TEST_F(PreviewPaneTest, AOneLineTextOfAMegabyteIsLaidOutWhereItIsSeenAndReachesI
     view->selectAll();
     view->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), note.text->toString());
+}
+
+TEST(LongTextViewTest, ATripleClickSelectsTheLineAndTheWheelAtAnEdgeGoesToThePane)
+{
+    QWidget pane;
+    pane.resize(320, 240);
+    const QString text = QStringLiteral("first line\n") + QStringLiteral("a longer line of many words ").repeated(60)
+        + QStringLiteral("\nlast");
+    LongTextView view(ItemText(text), &pane);
+    view.setGeometry(0, 0, 320, 240);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.isFilled(); }, test::realWaitMs(5000)));
+    QCoreApplication::processEvents();
+
+    // The second line wraps over several rows; a triple click on any of them takes all of it.
+    const struct {
+        QPoint at;
+        QString line;
+    } clicks[] = {
+        {QPoint(20, 5), QStringLiteral("first line")},
+        {QPoint(60, 60), QStringLiteral("a longer line of many words ").repeated(60)},
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.line.left(12).toStdString());
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, c.at);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, c.at);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, c.at);
+        EXPECT_EQ(view.selectedText(), c.line);
+    }
+
+    // An ignored wheel event is one Qt hands on to the widgets around: the pane scrolls then.
+    const auto wheelTaken = [&](int notches) {
+        QWheelEvent event(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &event);
+        return event.isAccepted();
+    };
+    EXPECT_FALSE(wheelTaken(1)) << "up, at the top";
+    EXPECT_TRUE(wheelTaken(-1));
+    EXPECT_TRUE(wheelTaken(1)) << "up again, away from the top";
+    int taken = 0;
+    while (taken < 200 && wheelTaken(-3))
+        ++taken;
+    EXPECT_LT(taken, 200) << "at the end the wheel goes on to the pane";
+    EXPECT_EQ(view.lineText(view.lineAt(QPoint(4, view.viewport()->height() - 4))), QStringLiteral("last"));
+}
+
+TEST(LongTextViewTest, DisplayLinesOfAnUnbrokenTextStartOnWholeCharacters)
+{
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7");
+    const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+    const QString thumb = QString::fromUtf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD");
+    const QString combined = QStringLiteral("e\u0301\u0323");
+    const struct {
+        const char* name;
+        QString text;
+    } cases[] = {
+        {"flags", QStringLiteral("x") + flag.repeated(3000)},
+        {"families", QStringLiteral("xy") + family.repeated(900)},
+        {"skin tones", QStringLiteral("xyz") + thumb.repeated(2000)},
+        {"combining marks", QStringLiteral("x") + combined.repeated(3000)},
+        {"spaces then marks", (QStringLiteral("word ") + QStringLiteral(" \u0301")).repeated(1500)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LongTextView view{ItemText(c.text)};
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view.isFilled(); }, test::realWaitMs(5000)));
+        ASSERT_GT(view.lineCount(), 1);
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, c.text);
+        qsizetype at = 0;
+        QString joined;
+        for (qsizetype line = 0; line < view.lineCount(); ++line) {
+            characters.setPosition(int(at));
+            EXPECT_TRUE(characters.isAtBoundary()) << "line " << line << " starts inside a character";
+            const QString shown = view.lineText(line);
+            joined += shown;
+            at += shown.size();
+        }
+        EXPECT_EQ(joined, c.text);
+    }
 }
 
 TEST_F(PreviewPaneTest, WithNothingShownThePaneHoldsNoLongTextsViewNorADeletedItem)

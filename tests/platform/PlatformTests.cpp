@@ -104,6 +104,35 @@ TEST(Graphemes, CutsWholeUserPerceivedCharacters)
     EXPECT_EQ(leftGraphemes(sixtyFourUnits + QStringLiteral("b"), 1), sixtyFourUnits);
 }
 
+TEST(Graphemes, CutsForDisplayFallBetweenWholeCharacters)
+{
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7");  // FR, 4 units
+    const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7");
+    const QString thumb = QString::fromUtf8("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD");  // with a skin tone
+    const QString combined = QStringLiteral("e\u0301\u0323");
+    const struct {
+        const char* name;
+        QString unit;
+    } cases[] = {{"flags", flag}, {"families", family}, {"skin tones", thumb}, {"combining marks", combined}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = QStringLiteral("ab") + c.unit.repeated(40);
+        // Every cut within the text gives whole characters: "ab" and whole units, never more units
+        // than asked for (but the first character whole).
+        for (qsizetype units = 1; units < text.size(); ++units) {
+            const QString cut = graphemePrefixWithin(text, units);
+            ASSERT_LE(cut.size(), std::max<qsizetype>(units, 1)) << units;
+            ASSERT_TRUE(text.startsWith(cut));
+            const qsizetype past = cut.size() - 2;
+            if (cut.size() > 2) {
+                ASSERT_EQ(past % c.unit.size(), 0) << units << " cut inside a character";
+            }
+            EXPECT_GE(cut.size(), units - c.unit.size() + 1) << "cut further back than the character's start";
+        }
+        EXPECT_EQ(graphemePrefixWithin(c.unit + QStringLiteral("x"), 1), c.unit) << "the first character, whole";
+    }
+}
+
 TEST(Settings, JsonStatesRoundTripByteForByteThroughTheIniFile)
 {
     const QString path = test::makeTempDirectory() + "/Vesk.conf";

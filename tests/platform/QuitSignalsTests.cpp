@@ -31,5 +31,33 @@ TEST(QuitSignals, EachSignalThatEndsADesktopProgramArrivesFromTheEventLoop)
     }
 }
 
+TEST(QuitSignals, ASignalIgnoredAtStartStaysIgnored)
+{
+    // As under nohup: the hang-up of the terminal that started Vesk must not end it.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGHUP, &ignore, &before), 0);
+    {
+        QuitSignals quit;
+        ASSERT_TRUE(quit.isActive());
+        QSignalSpy received(&quit, &QuitSignals::received);
+        struct sigaction during {};
+        ::sigaction(SIGHUP, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, SIG_IGN);
+        ASSERT_EQ(::raise(SIGHUP), 0);
+        // SIGTERM still arrives, and after it nothing of the ignored hang-up is queued.
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        ASSERT_TRUE(received.wait(5000));
+        EXPECT_EQ(received.takeFirst().at(0).toInt(), SIGTERM);
+        EXPECT_TRUE(received.isEmpty());
+    }
+    struct sigaction after {};
+    ::sigaction(SIGHUP, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_IGN);
+    ::sigaction(SIGHUP, &before, nullptr);
+}
+
 } // namespace
 } // namespace vesk::test

@@ -2,6 +2,7 @@
 #include "common/TestEnvironment.h"
 #include "richtext/RichTextConversion.h"
 #include "richtext/RichTextFormat.h"
+#include "richtext/RichTextLists.h"
 #include "richtext/RichTextRtf.h"
 #include "richtext/VeskRichTextController.h"
 #include "richtext/VeskRichTextEditor.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -24,6 +26,7 @@
 #include <QTextDocument>
 #include <QThreadPool>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace vesk;
@@ -56,7 +59,24 @@ struct EditorFixture {
         settle();
     }
     QTextEdit* view() const { return editor.textView(); }
-    void type(const QString& text) { QTest::keyClicks(view(), text); }
+    void type(const QString& text)
+    {
+        // QTest spells only ASCII as keys; other characters arrive as a keyboard layout sends them.
+        for (const QChar c : text) {
+            if (c == QLatin1Char('\n')) {
+                QTest::keyClick(view(), Qt::Key_Return);
+                continue;
+            }
+            if (c.unicode() < 128) {
+                QTest::keyClicks(view(), QString(c));
+                continue;
+            }
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view(), &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view(), &release);
+        }
+    }
     void pressReturn() { QTest::keyClick(view(), Qt::Key_Return); }
     void moveTo(int position)
     {
@@ -155,6 +175,63 @@ TEST(RichTextEditor, ReturnContinuesChecklistsAndEndsThemOnAnEmptyItem)
     f.pressReturn();  // on the empty item: the list ends
     f.type(QStringLiteral("done"));
     EXPECT_EQ(f.editor.plainText(), QStringLiteral("\u2610 milk\n\u2610 eggs\n\ndone"));
+}
+
+TEST(RichTextEditor, WhatFollowsAHandTypedGlyphIsBodyText)
+{
+    const QString box(kCheckboxOpen);
+    const struct {
+        const char* name;
+        std::function<void(EditorFixture&)> enter;
+        QString text;
+        int glyph;       // where the styled glyph stands
+        int wordsStart;  // the words that must be body text
+    } cases[] = {
+        {"typed", [&](EditorFixture& f) { f.type(box + QStringLiteral(" hello world")); }, box + " hello world", 0, 2},
+        {"pasted",
+         [&](EditorFixture& f) {
+             f.type(QStringLiteral("x"));
+             f.moveTo(0);
+             f.view()->insertPlainText(box + QStringLiteral(" hello world\n"));
+             settle();
+         },
+         box + " hello world\nx", 0, 2},
+        {"glyph at the line's end, then words",
+         [&](EditorFixture& f) {
+             f.type(box);
+             settle();
+             f.type(QStringLiteral(" later"));
+         },
+         box + " later", 0, 2},
+        {"glyph alone, then Return",
+         [&](EditorFixture& f) {
+             f.type(QStringLiteral("a\n") + box);
+             settle();
+             QTest::keyClick(f.view(), Qt::Key_Return, Qt::ShiftModifier);
+             f.type(QStringLiteral("next"));
+         },
+         "a\n" + box + "\nnext", 2, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorFixture f;
+        c.enter(f);
+        settle();
+        ASSERT_EQ(f.editor.plainText(), c.text);
+        const std::unique_ptr<QTextDocument> kept = f.editor.attributedText();
+        EXPECT_EQ(charFormatAt(*kept, c.glyph).anchorHref(), "vesk-check://toggle");
+        EXPECT_EQ(runFont(charFormatAt(*kept, c.glyph)).weight, QFont::DemiBold);
+        for (int i = c.wordsStart; i < int(c.text.size()); ++i) {
+            if (c.text[i] == QLatin1Char('\n'))
+                continue;
+            SCOPED_TRACE(i);
+            const QTextCharFormat words = charFormatAt(*kept, i);
+            EXPECT_FALSE(hasLink(words));
+            EXPECT_EQ(runFont(words).weight, QFont::Normal);
+            EXPECT_DOUBLE_EQ(runFont(words).pointSize, kRichTextDefaultPointSize);
+            EXPECT_DOUBLE_EQ(words.baselineOffset(), 0.0);
+        }
+    }
 }
 
 TEST(RichTextEditor, ReturnAtALineStartIsAPlainBreak)

@@ -74,6 +74,15 @@ TEST(RichTextLinks, AddressesUnderAnyPublicSuffixAreLinkedWhole)
         {"notes.draft e.g. i.e. v1.2.3", "notes.draft e.g. i.e. v1.2.3"},
         {"/home/me/site.de C:\\web\\site.de", "/home/me/site.de C:\\web\\site.de"},
         {"user@example.co.uk", "[user@example.co.uk](mailto:user@example.co.uk)"},
+        // File names whose extension is also a public suffix stay text; as addresses they are linked.
+        {"README.md setup.py install.sh main.rs", "README.md setup.py install.sh main.rs"},
+        {"clip.mov photos.zip run.pl main.cc", "clip.mov photos.zip run.pl main.cc"},
+        {"libfoo.so Makefile.am, IMG_0001.MOV.", "libfoo.so Makefile.am, IMG_0001.MOV."},
+        {"www.example.sh", "[www.example.sh](https://www.example.sh)"},
+        {"example.md/guide", "[example.md/guide](https://example.md/guide)"},
+        {"tools.sh:8080", "[tools.sh:8080](https://tools.sh:8080)"},
+        {"https://readme.md", "[https://readme.md](https://readme.md)"},
+        {"me@studio.sh", "[me@studio.sh](mailto:me@studio.sh)"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(linksOf(QString::fromUtf8(c.text)).toStdString(), c.linked);

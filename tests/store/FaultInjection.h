@@ -1,16 +1,19 @@
 #pragma once
 // Faults as a user's machine meets them, for the store tests: a file or folder that cannot be
-// written, a disk that fills up, damage inside the library file.
+// written, a disk that fills up or runs out of inodes, a read-only disk, damage inside the
+// library file.
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
@@ -95,6 +98,54 @@ public:
 private:
     rlimit m_saved {};
     void (*m_savedHandler)(int) = nullptr;
+};
+
+// A small disk of its own, mounted (a tmpfs) on a folder for as long as it lives: one that runs
+// out of inodes before it runs out of room, or is mounted read-only. Only root may mount; for
+// anyone else it is not active (the test then skips).
+class SmallDisk {
+public:
+    // options as mount(8) takes them for tmpfs ("size=4m,nr_inodes=64").
+    SmallDisk(const QString& folder, const QByteArray& options) : m_folder(QFile::encodeName(folder))
+    {
+        m_active = ::geteuid() == 0
+            && ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_active)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool active() const { return m_active; }
+    // Mounts it again, read-only or writable, keeping what it holds.
+    bool setReadOnly(bool readOnly)
+    {
+        return m_active
+            && ::mount(nullptr, m_folder.constData(), nullptr,
+                       MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0), nullptr) == 0;
+    }
+    // Takes every inode that is left with empty files in a folder of its own; false when it could
+    // not (the disk gave out for another reason).
+    bool useUpInodes() const
+    {
+        const QByteArray folder = m_folder + "/.inodes";
+        if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+            return errno == ENOSPC;
+        for (int i = 0;; ++i) {
+            const QByteArray path = folder + '/' + QByteArray::number(i);
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0)
+                return errno == ENOSPC;
+            ::close(fd);
+        }
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_active = false;
 };
 
 inline QByteArray fileDigest(const QString& path)

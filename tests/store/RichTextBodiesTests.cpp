@@ -18,6 +18,7 @@ public:
     bool rowWaitsForLibraryCheck(const QUuid& id) const override { return waiting.contains(id); }
     void adoptSavedItem(const VeskItem& item) override { items.insert(item.id, item); }
     void reportFailure(const QString& title, const QString&) override { failures.append(title); }
+    QString refusalReason(const DatabaseError& error) const override { return error.plainReason(); }
 
     std::unique_ptr<SQLiteDatabase> db;
     QHash<QUuid, VeskItem> items;

@@ -8,12 +8,16 @@
 #include "search/LexicalMatch.h"
 #include "secure/SecureVeskKeychain.h"
 #include "store/RealServices.h"
+#include "store/SQLiteDatabase.h"
+#include "store/StoreInternals.h"
 #include "store/VeskStore.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <string_view>
 
 namespace vesk::test {
 namespace {
@@ -97,6 +101,74 @@ TEST(SecureItemLeaks, ProtectedValuesReachNoFileNoIndexAndNoLogLine)
     expectNoFileOrLineHolds("closed");
     setVeskLogCapture({});
     EXPECT_TRUE(QFile::exists(dataDir + QStringLiteral("/vesk.sqlite3"))) << "the check looked at a real library";
+}
+
+// Refuses every write of an item row on the store's connections, as a disk that filled after the
+// library was opened does.
+void refuseItemRows(VeskStore& store)
+{
+    for (SQLiteDatabase* database : {StoreInternals::database(store), StoreInternals::backgroundDatabase(store)}) {
+        sqlite3_set_authorizer(
+            database->nativeHandleForTesting(),
+            [](void*, int action, const char* table, const char*, const char*, const char*) {
+                const bool itemRow = table && std::string_view(table) == "vesks";
+                return (action == SQLITE_INSERT || action == SQLITE_UPDATE) && itemRow ? SQLITE_DENY : SQLITE_OK;
+            },
+            nullptr);
+    }
+}
+
+// A new secure item whose row never reached the library file is given up when Vesk closes (the
+// window says so first); its secret leaves the keyring with it. A secure item the file holds keeps
+// its secret, even when its last edit could not be written.
+TEST(SecureItemLeaks, TheSecretOfANewItemTheLibraryNeverKeptLeavesTheKeyringWithIt)
+{
+    const QString keyring = useTestKeyring();
+    ASSERT_TRUE(keyring.isEmpty()) << keyring.toStdString();
+    setVeskLogCapture([](const QString&) {});
+    const QString dataDir = makeTempDirectory(QStringLiteral("given-up"));
+    VeskServices services = makeRealServices(dataDir);
+    const auto secretOf = [&](const QUuid& id) {
+        const auto read = services.secrets->readSecret(id);
+        EXPECT_TRUE(read.hasValue());
+        return read ? read.value() : std::optional<QByteArray>();
+    };
+
+    QUuid router, bank, card, locker;
+    {
+        auto store = std::make_unique<VeskStore>(services);
+        store->waitForStartup();
+        ASSERT_TRUE(store->addSecureItem(QStringLiteral("Router"), QString(), QStringLiteral("router-pw"), QString()));
+        router = store->items().first().id;
+        refuseItemRows(*store);
+        EXPECT_FALSE(store->addSecureItem(QStringLiteral("Bank"), QString(), QStringLiteral("bank-pw"), QString()));
+        bank = store->items().first().id;
+        EXPECT_FALSE(store->addCreditCard(QStringLiteral("Travel card"), QString(), QStringLiteral("4000056655665556"),
+                                          QStringLiteral("12/26"), QStringLiteral("987"), QString()));
+        card = store->items().first().id;
+        const VeskItem routerItem = store->items().at(store->indexOfItem(router));
+        EXPECT_FALSE(store->updateSecureItem(routerItem, QStringLiteral("Router"), QString(),
+                                             QStringLiteral("router-new"), QString()));
+        ASSERT_EQ(store->unsavedItemIDs(), (QSet<QUuid>{router, bank, card}));
+        ASSERT_TRUE(secretOf(bank));
+        ASSERT_TRUE(secretOf(card));
+    }
+    EXPECT_FALSE(secretOf(bank)) << "given up with its item";
+    EXPECT_FALSE(secretOf(card)) << "given up with its item";
+    EXPECT_EQ(secretOf(router), std::optional<QByteArray>("router-new")) << "its item is in the library";
+
+    {
+        // Added while the library file is checked after start-up, and the store gone before the
+        // check let its row be written.
+        auto store = std::make_unique<VeskStore>(services);
+        ASSERT_TRUE(store->libraryCheckPending());
+        ASSERT_TRUE(store->addSecureItem(QStringLiteral("Locker"), QString(), QStringLiteral("locker-pw"), QString()));
+        locker = store->items().first().id;
+        ASSERT_TRUE(store->savingItemIDs().contains(locker));
+    }
+    EXPECT_FALSE(secretOf(locker));
+    EXPECT_EQ(secretOf(router), std::optional<QByteArray>("router-new"));
+    setVeskLogCapture({});
 }
 
 } // namespace

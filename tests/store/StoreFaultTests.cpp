@@ -174,6 +174,52 @@ TEST_F(StoreFaultTest, ALibraryThatTakesNoWritesOpensForReadingAndRefusesEveryCh
     }
 }
 
+// A library on a disk mounted read-only says so in every refusal, those SQLite makes included (a
+// checklist ticked in a note); "the library file is read-only" is kept for a file that takes no
+// writes on a disk that does.
+TEST_F(StoreFaultTest, AReadOnlyDiskIsToldFromAReadOnlyLibraryFile)
+{
+    const struct {
+        const char* name;
+        bool disk;
+        QString reason;
+    } cases[] = {
+        {"read-only disk", true, QStringLiteral("the disk is read-only")},
+        {"read-only library file", false, QStringLiteral("the library file is read-only")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dataDir = makeTempDirectory(QStringLiteral("disk"));
+        std::unique_ptr<SmallDisk> disk;
+        if (c.disk) {
+            disk = std::make_unique<SmallDisk>(dataDir, "size=16m");
+            if (!disk->active())
+                continue; // only root can mount a disk of its own
+        }
+        QUuid noteID;
+        {
+            auto store = makeStore();
+            ASSERT_TRUE(store->commitNewItem(note(0)));
+            noteID = store->items().first().id;
+            store->updateRichText(noteID, "{\\rtf1 \\u9744 ? milk}");
+        }
+        std::shared_ptr<void> fileFault;
+        if (c.disk) {
+            ASSERT_TRUE(disk->setReadOnly(true));
+        } else if (!(fileFault = unwritable(databasePath()))) {
+            continue; // this file system cannot make a file unwritable
+        }
+        auto store = makeStore();
+        EXPECT_EQ(store->readOnlyReason(), std::optional<QString>(c.reason));
+        store->updateRichText(noteID, "{\\rtf1 \\u9745 ? milk}");
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Change not saved"));
+        EXPECT_TRUE(store->failureNotice()->detail.endsWith(QStringLiteral(": ") + c.reason + QLatin1Char('.')))
+            << store->failureNotice()->detail.toStdString();
+        store.reset();
+    }
+}
+
 // A library made by an earlier version, before items had groups, sources and rich text (and
 // before groups and faces had tables), opened where it cannot be extended.
 TEST_F(StoreFaultTest, AnOlderLibraryThatCannotBeExtendedIsReadAsItIsAndLeftUnchanged)

@@ -169,5 +169,27 @@ TEST_F(ImageEditsTest, AFailedWriteLeavesNoItemNoNoticeAndNoFolder)
     EXPECT_TRUE(thumbnails->requests.isEmpty());
 }
 
+TEST_F(ImageEditsTest, ADiskThatFillsUnderTheWriteKeepsNoPartOfAVersion)
+{
+    const VeskItem source = pictureItem(QStringLiteral("Dunes.png"));
+    seed({source});
+    auto store = makeStore();
+    const QByteArray picture(6656, 'p');  // larger than the room left, smaller than a write buffer
+    {
+        FileSizeLimit full(4096);
+        EXPECT_FALSE(store->saveEditedImage(picture, source, QStringLiteral("png")));
+    }
+    EXPECT_EQ(store->items().size(), 1);
+    EXPECT_TRUE(itemFolders().isEmpty());
+    EXPECT_FALSE(store->intakeNotice());
+
+    // Room again: the next save keeps every byte.
+    const std::optional<VeskItem> kept = store->saveEditedImage(picture, source, QStringLiteral("png"));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(contents(*kept->filePath), picture);
+    EXPECT_EQ(QDir(QFileInfo(*kept->filePath).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file is left beside the version";
+}
+
 } // namespace
 } // namespace vesk::test

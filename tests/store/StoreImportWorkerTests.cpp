@@ -126,6 +126,31 @@ TEST_F(ImportWorkerTest, FailedImportsAreSaidAndLeaveNothing)
     EXPECT_TRUE(itemFolders().isEmpty());
 }
 
+// A disk with room left but no inodes refuses a new folder or file as a full one does: the notice
+// says so, not which folder could not be made.
+TEST_F(ImportWorkerTest, ADiskOutOfInodesIsSaidToBeFull)
+{
+    dataDir = makeTempDirectory(QStringLiteral("small-disk"));
+    SmallDisk disk(dataDir, "size=8m,nr_inodes=64");
+    if (!disk.active())
+        GTEST_SKIP() << "only root can mount a disk of its own";
+    auto store = makeStore();
+    const QString notes = source(QStringLiteral("notes.txt"), "a few words");
+    const QString folder = source(QStringLiteral("Holiday/day one.txt"), "sun");
+    ASSERT_TRUE(disk.useUpInodes());
+    for (const QString& path : {notes, QFileInfo(folder).path()}) {
+        SCOPED_TRACE(path.toStdString());
+        while (store->failureNotice())
+            store->dismissFailureNotice();
+        EXPECT_FALSE(importNow(*store, path));
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->detail,
+                  QStringLiteral("\u201C") + QFileInfo(path).fileName()
+                      + QStringLiteral("\u201D could not be imported: the disk is full."));
+    }
+    EXPECT_TRUE(store->items().isEmpty());
+}
+
 TEST_F(ImportWorkerTest, CapturesMadeInABurstKeepTheirOrderWhateverTheirSize)
 {
     auto store = makeStore();

@@ -2,12 +2,15 @@
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
 #include "platform/OpenFileWriters.h"
+#include "platform/SerialExecutor.h"
 #include "store/IntakeStoreFixture.h"
+#include "store/StoreInternals.h"
 
 #include <QImage>
 #include <QProcess>
 #include <QTest>
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -313,6 +316,47 @@ TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
         deliver();
         ASSERT_TRUE(importsDone());
         expectOneWholeItem(inboxCase, "A B");
+    }
+}
+
+// Rows of new items wait for the check of the library file after start-up. An entry imported
+// meanwhile leaves its inbox once its item is kept, when the check has let its row through: one
+// that stayed would be met at the next start as "Already in Vesk".
+TEST_F(StoreInboxTest, AnEntryImportedWhileTheLibraryFileIsCheckedLeavesItsInboxOnceItsItemIsKept)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        SCOPED_TRACE(inboxCase.name);
+        dataDir = makeTempDirectory("store");
+        // A library that holds something is read in the background, and checked after that.
+        seed({makeItem("kept before", 10)});
+        store = makeStore(true, false);
+        // The check follows start-up's reading, which waits behind this test's own job.
+        std::promise<void> checkMayStart;
+        StoreInternals::startupWorker(*store).run([held = checkMayStart.get_future().share()] { held.wait(); });
+        const QString inbox = makeTempDirectory("inbox");
+        entry = inbox + "/" + inboxCase.entry;
+        written = inbox + "/" + inboxCase.written;
+        if (entry != written)
+            writeFile(entry + "/activity.json", kActivityManifest.toUtf8());
+        writeFile(written, "the whole text");
+        if (inboxCase.inbox == Inbox::Local)
+            store->importInboxFiles({entry});
+        else
+            store->importCloudInboxPackages({entry});
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 2; }, 10'000));
+        EXPECT_TRUE(store->libraryCheckPending());
+        EXPECT_EQ(store->savingItemIDs(), QSet<QUuid>{store->items().first().id});
+        EXPECT_TRUE(QFileInfo::exists(entry)) << "not kept yet";
+        EXPECT_TRUE(importing());
+
+        checkMayStart.set_value();
+        store->waitForStartup();
+        ASSERT_TRUE(importsDone());
+        EXPECT_FALSE(QFileInfo::exists(entry)) << "kept, so it left its inbox";
+        EXPECT_EQ(storedItems().size(), 2);
+        EXPECT_FALSE(store->failureNotice());
+        store.reset();
     }
 }
 

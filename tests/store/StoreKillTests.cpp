@@ -69,6 +69,26 @@ protected:
     }
 };
 
+TEST_F(KilledRunTest, AQuitWhilePicturesAreReadOnWorkersEndsCleanlyEveryTime)
+{
+    // A note package's pictures are read on the file pool; the application ended under them and
+    // its image plugins went while the readers were inside them.
+    QImage noise(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7 + y * 13) & 255, (x * y) & 255, (x ^ y) & 255));
+    const QString picture = dataDir + QStringLiteral("/reading.png");
+    ASSERT_TRUE(noise.save(picture));
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        QProcess child;
+        startChild(child, {QStringLiteral("quit-amid-pictures"), picture});
+        ASSERT_TRUE(child.waitForFinished(20'000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << child.readAllStandardError().toStdString();
+        EXPECT_EQ(child.exitCode(), 0);
+    }
+}
+
 TEST_F(KilledRunTest, EveryAcknowledgedNoteOfABurstSurvivesAKill)
 {
     QProcess child;

@@ -1,7 +1,9 @@
 #include "store/EditedVersions.h"
+#include "store/FaultInjection.h"
 #include "store/StoreTestSupport.h"
 
 #include <QDir>
+#include <functional>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -30,6 +32,7 @@ protected:
 
     std::unique_ptr<VeskStore> store;
     QString clip;
+    std::unique_ptr<SmallDisk> disk;
 };
 
 } // namespace
@@ -98,6 +101,77 @@ TEST_F(StoreVideoMoments, AMomentWhoseRowIsNotWrittenIsNeverAnnouncedAsSaved)
     QFile copy(*kept.filePath);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("clip bytes"));
+}
+
+// A moment the library did not keep says why, in the words the pane puts after "Could not save
+// moment: ".
+TEST_F(StoreVideoMoments, AMomentNotKeptSaysWhy)
+{
+    const struct {
+        const char* name;
+        // Saves the moment of holiday under the fault (making the store again where it must).
+        std::function<std::optional<VeskItem>(const VeskItem&)> save;
+        QString reason;
+        bool needsRoot;
+    } cases[] = {
+        {"a library opened on a full disk",
+         [this](const VeskItem& holiday) {
+             store.reset();
+             {
+                 FileSizeLimit full(1);
+                 store = makeStore();
+             }
+             return store->saveVideoMoment(clip, holiday, 12);
+         },
+         QStringLiteral("the disk is full"), false},
+        {"a disk that filled under the clip's copy",
+         [this](const VeskItem& holiday) {
+             FileSizeLimit full(4);
+             return store->saveVideoMoment(clip, holiday, 12);
+         },
+         QStringLiteral("the disk is full"), false},
+        {"a disk out of inodes",
+         [this](const VeskItem& holiday) -> std::optional<VeskItem> {
+             if (!disk->useUpInodes())
+                 return std::nullopt;
+             return store->saveVideoMoment(clip, holiday, 12);
+         },
+         QStringLiteral("the disk is full"), true},
+        {"a disk made read-only",
+         [this](const VeskItem& holiday) -> std::optional<VeskItem> {
+             store.reset();
+             if (!disk->setReadOnly(true))
+                 return std::nullopt;
+             store = makeStore();
+             return store->saveVideoMoment(clip, holiday, 12);
+         },
+         QStringLiteral("the disk is read-only"), true},
+        {"a row the library file refused",
+         [this](const VeskItem& holiday) {
+             failItemSaves(*store, true);
+             return store->saveVideoMoment(clip, holiday, 12);
+         },
+         QStringLiteral(". Vesk keeps it on screen and tries again"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.reset();
+        disk.reset();
+        dataDir = makeTempDirectory(QStringLiteral("library"));
+        if (c.needsRoot) {
+            disk = std::make_unique<SmallDisk>(dataDir, "size=8m,nr_inodes=64");
+            if (!disk->active())
+                continue; // only root can mount a disk of its own
+        }
+        store = makeStore();
+        const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
+        EXPECT_FALSE(c.save(holiday).has_value());
+        ASSERT_TRUE(store->lastVideoMomentFailure());
+        EXPECT_TRUE(store->lastVideoMomentFailure()->endsWith(c.reason)) << store->lastVideoMomentFailure()->toStdString();
+        EXPECT_FALSE(store->intakeNotice());
+        store.reset();
+        disk.reset();
+    }
 }
 
 TEST(VideoMomentTimeText, MinutesBelowAnHourAndHoursFromThen)

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
+#include <QMutex>
 #include <QPainter>
 #include <QSet>
 #include <QStandardPaths>
@@ -170,10 +171,15 @@ QString loadFontFamily()
 
 void logUnknownOnce(const QString& symbolName)
 {
+    // Cards are painted on the painting pool's threads, so two of them can meet an unknown name at once.
+    static QMutex mutex;
     static QSet<QString> logged;
-    if (logged.contains(symbolName))
-        return;
-    logged.insert(symbolName);
+    {
+        const QMutexLocker lock(&mutex);
+        if (logged.contains(symbolName))
+            return;
+        logged.insert(symbolName);
+    }
     veskLog(QStringLiteral("Vesk icon map error for ") + symbolName);
 }
 
