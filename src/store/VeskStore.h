@@ -232,6 +232,7 @@ public:
     static bool isActivityPackage(const QString& path, bool isFolder);
     void rerouteStoredPackages();
     void importInboxFiles(const QStringList& paths);
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
     void importCloudInboxPackages(const QStringList& paths);
 
     // Rich text operations: see RichTextBodies.h (update, saveEdits).
