@@ -21,6 +21,7 @@
 #include <QSet>
 #include <QTimer>
 #include <atomic>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -159,17 +160,17 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
 
 void FileIntake::sayNotImported(const QString& source, const QString& detail)
 {
-    const QString path = QDir::cleanPath(source);
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(source));
     if (const auto entry = m_inboxPathsInFlight.constFind(path); entry != m_inboxPathsInFlight.cend()) {
         // Replaced, changed or refused for another reason, it is said again; otherwise this is the
         // failure already said, met again at the inbox's next scan.
         const SaidFailure said{*entry, detail};
         if (const auto before = m_saidFailures.constFind(path); before != m_saidFailures.cend() && *before == said)
             return;
-        m_saidFailures.removeIf([](const auto& failed) { return !QFileInfo::exists(failed.key()); });
+        m_saidFailures.removeIf([](const auto& failed) { return ::access(failed.key().constData(), F_OK) != 0; });
         m_saidFailures.insert(path, said);
     }
-    m_host.reportFailure(kNotImportedTitle, detail, path);
+    m_host.reportFailure(kNotImportedTitle, detail, QDir::cleanPath(source));
 }
 
 void FileIntake::cancelImport(const QUuid& importID)

@@ -15,24 +15,35 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesk {
 
 namespace {
 
-// Removes a delivered entry (a package as a whole folder); the error text when it could not.
-std::optional<QString> removeEntry(const QString& path)
+bool exists(const QByteArray& nativePath)
 {
+    struct stat info {};
+    return ::lstat(nativePath.constData(), &info) == 0;
+}
+
+// Removes a delivered entry (a package as a whole folder); the error text when it could not.
+std::optional<QString> removeEntry(const QByteArray& nativePath)
+{
+    const QString path = QFile::decodeName(nativePath);
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink()) {
         if (QDir(path).removeRecursively())
             return std::nullopt;
         return QStringLiteral("could not remove the folder");
     }
-    QFile file(path);
-    if (file.remove())
+    // By its bytes: a name that is not UTF-8 does not lead back to the file as a text.
+    if (::unlink(nativePath.constData()) == 0)
         return std::nullopt;
-    return file.errorString();
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -45,9 +56,9 @@ void FileIntake::startInboxWatchers()
     const QPointer<FileIntake> self(this);
     m_inboxWatcher = new InboxWatcher(
         m_host.dataDirectory() + QStringLiteral("/Inbox"),
-        [self](const QStringList& paths) {
+        [self](const QList<QByteArray>& paths) {
             if (self)
-                self->importInboxFiles(paths);
+                self->importInboxNativeFiles(paths);
         },
         this);
     m_cloudInboxWatcher = new CloudInboxWatcher(
@@ -71,27 +82,34 @@ void FileIntake::reportRefusedEntry(const QString& path, const QString& reason, 
     if (stamp.isEmpty())
         return;
     // An inbox offers it again at every scan, which would say it again each time.
-    m_refusedEntries.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.key()); });
-    m_refusedEntries.insert(path, stamp);
+    m_refusedEntries.removeIf([](const auto& entry) { return !exists(entry.key()); });
+    m_refusedEntries.insert(QFile::encodeName(QDir::cleanPath(path)), stamp);
 }
 
 void FileIntake::importInboxFiles(const QStringList& paths)
 {
+    QList<QByteArray> nativePaths;
     for (const QString& path : paths)
+        nativePaths.append(QFile::encodeName(QDir::cleanPath(path)));
+    importInboxNativeFiles(nativePaths);
+}
+
+void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
+{
+    for (const QByteArray& path : nativePaths)
         importInboxEntry(path, false);
 }
 
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
     for (const QString& path : packageRootPaths(paths))
-        importInboxEntry(path, true);
+        importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
 }
 
-void FileIntake::importInboxEntry(const QString& delivered, bool fromCloud)
+void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
 {
-    const QString path = QDir::cleanPath(delivered);
     // A later scan offers an entry again while its import still runs.
-    if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
+    if (m_inboxPathsInFlight.contains(path) || !exists(path))
         return;
     // Refused for what it holds and said so: it waits in its inbox until something in it changes.
     if (const auto refused = m_refusedEntries.constFind(path); refused != m_refusedEntries.cend()) {
@@ -111,12 +129,12 @@ void FileIntake::importInboxEntry(const QString& delivered, bool fromCloud)
     };
     changeCount(1);
     const QUuid newItemID = QUuid::createUuid();
-    deliverResult(this, importNativeFileAs(QFile::encodeName(QDir::cleanPath(path)), newItemID),
+    deliverResult(this, importNativeFileAs(path, newItemID),
                   [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
         const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
-        const QString name = QFileInfo(path).fileName();
+        const QString name = displayFileName(path.mid(path.lastIndexOf('/') + 1));
         // An entry taken away meanwhile leaves the item as the only copy of what was copied.
-        const bool present = QFileInfo::exists(path);
+        const bool present = exists(path);
         if (present && entryTreeStamp(path) != before) {
             // The entry stays for a later delivery, which makes the item of it whole.
             veskLog(inboxName + QStringLiteral(" import error for ") + name

@@ -153,6 +153,12 @@ void VeskStore::importInboxFiles(const QStringList& paths)
     m_fileIntake->importInboxFiles(paths);
 }
 
+void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
+{
+    assertMainThread();
+    m_fileIntake->importInboxNativeFiles(nativePaths);
+}
+
 void VeskStore::importCloudInboxPackages(const QStringList& paths)
 {
     assertMainThread();

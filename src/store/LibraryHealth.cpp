@@ -249,6 +249,8 @@ void LibraryHealth::scheduleUnsavedRetry()
 void LibraryHealth::markSaved(const QUuid& id)
 {
     m_neverWrittenItemIDs.remove(id);
+    if (m_rowWrittenListeners.contains(id))
+        tellRowWritten(id, m_host.currentItem(id).has_value());
     if (!m_unsavedItemIDs.remove(id))
         return;
     emit unsavedItemIDsChanged();
@@ -294,10 +296,33 @@ int LibraryHealth::retryUnsavedItems()
     return int(m_unsavedItemIDs.size());
 }
 
+void LibraryHealth::whenRowWritten(const QUuid& id, std::function<void(bool)> heard)
+{
+    if (!m_host.currentItem(id)) {
+        heard(false);
+        return;
+    }
+    if (rowIsWritten(id)) {
+        heard(true);
+        return;
+    }
+    m_rowWrittenListeners[id].append(std::move(heard));
+}
+
+void LibraryHealth::tellRowWritten(const QUuid& id, bool written)
+{
+    const QList<std::function<void(bool)>> listeners = m_rowWrittenListeners.take(id);
+    for (const auto& heard : listeners)
+        heard(written);
+}
+
 void LibraryHealth::forgetUnsavedItems(const QSet<QUuid>& ids)
 {
     const QSet<QUuid> forgotten = ids; // ids may be unsavedItemIDs() itself
     m_neverWrittenItemIDs.subtract(forgotten);
+    // Deleted before their row was written: it never will be.
+    for (const QUuid& id : forgotten)
+        tellRowWritten(id, false);
     if (!m_unsavedItemIDs.intersects(forgotten))
         return;
     m_unsavedItemIDs.subtract(forgotten);

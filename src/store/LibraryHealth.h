@@ -83,6 +83,10 @@ public:
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
     const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
+    // Hears once the new item's row is in the library file: at once when it is; once the check of
+    // the file, or the retry that writes it, has written it when it waits or was refused. False
+    // when the item goes first (or is not in the library).
+    void whenRowWritten(const QUuid& id, std::function<void(bool)> heard);
     // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
     // Deleted items: nothing of them is left to write.
@@ -164,6 +168,8 @@ private:
     void queueUnsavedRetry();
     // The slow retry, while items stay unsaved.
     void scheduleUnsavedRetry();
+    // Answers those waiting for the item's row to be written.
+    void tellRowWritten(const QUuid& id, bool written);
     void finishLibraryCheck(const LibraryCheckReading& reading);
     void requestLaunchSnapshot();
     std::unique_ptr<SQLiteDatabase> openForReading(const QString& path, const QString& reason);
@@ -182,6 +188,7 @@ private:
     // it is only counted).
     QHash<QUuid, QHash<QString, qsizetype>> m_failureSubjects;
     QSet<QUuid> m_unsavedItemIDs;
+    QHash<QUuid, QList<std::function<void(bool)>>> m_rowWrittenListeners;
     QString m_lastWriteFailure;
     // The unsaved items that are new: no row of theirs is in the file.
     QSet<QUuid> m_neverWrittenItemIDs;

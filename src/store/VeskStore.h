@@ -203,6 +203,9 @@ public:
     // Posts a notice that announces a new item once the item is kept, and never when it is not:
     // a refused or unsaved item is said by the failure notice alone.
     void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
+    // Posts the notice once the new item's row is in the library file, however late a retry
+    // writes it; never for an item that goes first. Until then the failure notice tells its story.
+    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice);
     // Why a new item would be refused now (the library is read-only or cannot be read, a delete
     // is finishing), in plain words; none while new items are taken.
     std::optional<QString> newItemRefusal() const;
@@ -229,6 +232,7 @@ public:
     static bool isActivityPackage(const QString& path, bool isFolder);
     void rerouteStoredPackages();
     void importInboxFiles(const QStringList& paths);
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
     void importCloudInboxPackages(const QStringList& paths);
 
     // Rich text operations: see RichTextBodies.h (update, saveEdits).
