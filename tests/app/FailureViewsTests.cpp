@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <sqlite3.h>
+#include <algorithm>
 
 namespace vesk::test {
 namespace {
@@ -218,6 +219,35 @@ TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatW
     QApplication::sendEvent(&window, &close);
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(close.isAccepted());
+}
+
+TEST_F(FailureViewsTest, ClosingWhileTheLibraryFileIsCheckedKeepsWhatWaitedForTheCheck)
+{
+    store.reset();
+    QList<VeskItem> library;
+    for (int i = 0; i < 600; ++i)
+        library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
+    seed(library);
+    store = makeStore(true, false);
+    int asked = 0;
+    MainWindowHooks hooks;
+    hooks.confirmCloseWithUnsaved = [&](int count) {
+        asked = count;
+        return false;
+    };
+    MainWindow& window = makeWindow(hooks);
+    window.show();
+    const VeskItem typed = makeItem(QStringLiteral("typed while checked"), 5000);
+    EXPECT_FALSE(store->commitNewItem(typed));
+    ASSERT_EQ(store->savingItemIDs(), QSet<QUuid>{typed.id}) << "waits for the check";
+
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    EXPECT_TRUE(close.isAccepted());
+    EXPECT_EQ(asked, 0) << "nothing is left unsaved to ask about";
+    const QList<VeskItem> stored = storedItems();
+    EXPECT_TRUE(std::any_of(stored.cbegin(), stored.cend(), [&](const VeskItem& item) { return item.id == typed.id; }))
+        << "written before the window goes";
 }
 
 // Collects what a widget is asked to paint.
