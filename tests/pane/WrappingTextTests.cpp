@@ -205,6 +205,9 @@ TEST_F(LongWrappingTextTest, TheLinesOutOfSightFollowWithoutMovingThoseInSight)
     WrappingText whole(text->text(), text->font(), Qt::black, 0, &tall);
     const int height = whole.heightForWidth(300);
 
+    // The caret blinks with time, and a busy machine can take a blink between the two pictures:
+    // they are compared without it, as what is compared is where the lines are.
+    text->clearFocus();
     const int estimated = text->height();
     EXPECT_LE(estimated, height); // lines of prose: it grows as the rest is laid out
     const QImage inSight = text->grab(QRect(0, 0, 300, 200)).toImage();
