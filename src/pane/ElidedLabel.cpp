@@ -1,6 +1,8 @@
 #include "pane/ElidedLabel.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
+
+#include <cmath>
 
 namespace vesk {
 
@@ -28,9 +30,11 @@ void ElidedLabel::setFullText(const QString& text)
 QSize ElidedLabel::sizeHint() const
 {
     // The shown text is the elided one: asking for its width would never let the label grow back.
+    // Rounded up: a width rounded to the nearest pixel can be a fraction too narrow, and the text
+    // is cut short where it fits.
     const QMargins margins = contentsMargins();
-    return {fontMetrics().horizontalAdvance(m_text) + margins.left() + margins.right() + 2 * margin(),
-        QLabel::sizeHint().height()};
+    const int text = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text)));
+    return {text + margins.left() + margins.right() + 2 * margin(), QLabel::sizeHint().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const
