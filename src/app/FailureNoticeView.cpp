@@ -21,9 +21,47 @@ QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
 QFont detailFont() { return Theme::font(11); }
 
 QStringList titleLines(const QString& title) { return noticeLines(titleFont(), title, kTitleWidth); }
-QStringList detailLines(const QString& detail)
+
+// What the card shows of a notice's detail, and how many of its failures that names.
+struct ShownDetail {
+    QStringList lines;
+    int failures = 0;
+};
+
+// The failures a notice names, one line of its detail each, are shown whole, one after the other,
+// as many as fit in the lines allowed; those left out are counted with the unnamed ones, so that
+// what the card shows adds up to every failure. A first one too long for the lines allowed is
+// cut short with "…".
+ShownDetail shownDetail(const VeskFailureNotice& notice)
 {
-    return detail.isEmpty() ? QStringList() : noticeLines(detailFont(), detail, FailureNoticeView::textWidth, kMaximumDetailLines);
+    ShownDetail shown;
+    if (notice.detail.isEmpty())
+        return shown;
+    const QStringList failures = notice.detail.split(QLatin1Char('\n'));
+    if (failures.size() != notice.named) {
+        // Not one line per failure: shown as one text, its failures as the notice counts them.
+        shown.lines = noticeLines(detailFont(), notice.detail, FailureNoticeView::textWidth, kMaximumDetailLines);
+        shown.failures = notice.named;
+        return shown;
+    }
+    for (const QString& failure : failures) {
+        const QStringList lines = noticeLines(detailFont(), failure, FailureNoticeView::textWidth);
+        if (shown.lines.size() + lines.size() > kMaximumDetailLines) {
+            if (shown.failures == 0) {
+                shown.lines = noticeLines(detailFont(), failure, FailureNoticeView::textWidth, kMaximumDetailLines);
+                shown.failures = 1;
+            }
+            break;
+        }
+        shown.lines += lines;
+        ++shown.failures;
+    }
+    return shown;
+}
+
+QString moreLine(int unshown)
+{
+    return unshown > 0 ? QString::number(unshown) + QStringLiteral(" more like it") : QString();
 }
 
 qreal heightOf(const QStringList& lines, const QFont& font)
@@ -53,8 +91,25 @@ FailureNoticeView::FailureNoticeView(const VeskFailureNotice& notice, QWidget* p
 
 QString FailureNoticeView::countLine(const VeskFailureNotice& notice)
 {
-    const int unnamed = notice.count - notice.named;
-    return unnamed > 0 ? QString::number(unnamed) + QStringLiteral(" more like it") : QString();
+    return moreLine(notice.count - notice.named);
+}
+
+QStringList FailureNoticeView::shownDetailLines() const
+{
+    return shownDetail(m_notice).lines;
+}
+
+QString FailureNoticeView::shownCountLine() const
+{
+    return moreLine(m_notice.count - shownDetail(m_notice).failures);
+}
+
+QStringList FailureNoticeView::shownLines() const
+{
+    QStringList lines = titleLines(m_notice.title) + shownDetailLines();
+    if (const QString more = shownCountLine(); !more.isEmpty())
+        lines.append(more);
+    return lines;
 }
 
 void FailureNoticeView::setNotice(const VeskFailureNotice& notice)
@@ -68,10 +123,11 @@ void FailureNoticeView::setNotice(const VeskFailureNotice& notice)
 
 QSize FailureNoticeView::sizeHint() const
 {
+    const ShownDetail detail = shownDetail(m_notice);
     qreal textHeight = heightOf(titleLines(m_notice.title), titleFont());
-    if (!m_notice.detail.isEmpty())
-        textHeight += 3 + heightOf(detailLines(m_notice.detail), detailFont());
-    if (!countLine(m_notice).isEmpty())
+    if (!detail.lines.isEmpty())
+        textHeight += 3 + heightOf(detail.lines, detailFont());
+    if (m_notice.count > detail.failures)
         textHeight += 3 + QFontMetricsF(detailFont()).height();
     return sizeFor(QSizeF(kSymbolPoints + 4 + kSpacing + textWidth, std::max<qreal>(textHeight, kSymbolPoints + 4)));
 }
@@ -93,11 +149,11 @@ void FailureNoticeView::paintEvent(QPaintEvent*)
     p.setPen(theme.label());
     y = drawLines(p, titleLines(m_notice.title), left, y, kTitleWidth);
     p.setFont(detailFont());
-    if (!m_notice.detail.isEmpty()) {
+    if (const QStringList detail = shownDetailLines(); !detail.isEmpty()) {
         p.setPen(theme.secondary());
-        y = drawLines(p, detailLines(m_notice.detail), left, y + 3, textWidth);
+        y = drawLines(p, detail, left, y + 3, textWidth);
     }
-    if (const QString more = countLine(m_notice); !more.isEmpty()) {
+    if (const QString more = shownCountLine(); !more.isEmpty()) {
         y += 3;
         p.setPen(Theme::failure());
         p.drawText(QRectF(left, y, textWidth, QFontMetricsF(detailFont()).height()), Qt::AlignLeft, more);

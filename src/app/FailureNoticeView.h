@@ -20,6 +20,12 @@ public:
     // "1 more like it", "2 more like it" for the failures the detail does not name; empty when it
     // names them all.
     static QString countLine(const VeskFailureNotice& notice);
+    // What the card draws, line by line: the title, the failures the detail names as far as they
+    // fit, each whole, and a count of the rest ("3 more like it"), those it names and those it
+    // does not: the names shown and the count add up to every failure.
+    QStringList shownLines() const;
+    QStringList shownDetailLines() const;
+    QString shownCountLine() const;
 
     QAbstractButton* dismissButton() const { return closeButton(); }
     QSize sizeHint() const override;

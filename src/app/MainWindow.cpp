@@ -523,6 +523,17 @@ bool acceptAsCopy(QDropEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_closeWaits) {
+        event->ignore();
+        return;
+    }
+    // New items shown while the library file is checked are written once it passes: the close
+    // waits for that rather than let them go with the window unsaid.
+    if (!m_store.savingItemIDs().isEmpty()) {
+        m_closeWaits = true;
+        m_store.waitForStartup();
+        m_closeWaits = false;
+    }
     // One last try; what still cannot be written is said before it is lost with the window.
     const int unsaved = m_store.unsavedItemIDs().isEmpty() ? 0 : m_store.retryUnsavedItems();
     if (unsaved > 0) {

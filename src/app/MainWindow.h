@@ -178,6 +178,8 @@ private:
     QVariantAnimation* m_searchGlowAnimation = nullptr;
     qreal m_searchGlow = 0.0;
     bool m_framePainted = false;
+    // A close that waits for the library file's check: a second close meanwhile waits with it.
+    bool m_closeWaits = false;
     QTimer* m_prepareBackdrop = nullptr;
     WindowBackdrop m_backdrop;
 

@@ -1,5 +1,6 @@
 #include "intake/CloudInboxWatcher.h"
 
+#include "intake/FileImportJob.h"
 #include "intake/InboxEntryCheck.h"
 #include "intake/MobilePackages.h"
 #include "platform/FolderWriteEvents.h"
@@ -10,10 +11,14 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace vesk {
@@ -23,8 +28,8 @@ CloudInboxWatcher::CloudInboxWatcher(const QString& syncedFolder, Handler handle
 {
     // A look at every process's open files takes milliseconds, more on a busy machine: not on
     // the thread that scans, which is the window's.
-    m_writersLook = [](const QString& inbox) {
-        return QtConcurrent::run(workPool(), [inbox] { return filesOpenForWriting(inbox); });
+    m_writersLook = [](const QSet<FileIdentity>& files) {
+        return QtConcurrent::run(workPool(), [files] { return filesOpenForWriting(files); });
     };
     // Configured from the event loop, so no delivery happens inside the constructor.
     QTimer::singleShot(0, this, [this, syncedFolder] { configure(syncedFolder); });
@@ -44,7 +49,7 @@ void CloudInboxWatcher::configure(const QString& syncedFolder)
     m_events = new FolderWriteEvents(this);
     const bool watching = m_events->watch(inbox);
     connect(m_events, &FolderWriteEvents::changed, this, &CloudInboxWatcher::scan);
-    m_writers.emplace(inbox, watching ? m_events : nullptr);
+    m_writers.emplace(watching ? m_events : nullptr);
     m_poll = new QTimer(this);
     m_poll->setInterval(m_timing.pollMs);
     connect(m_poll, &QTimer::timeout, this, &CloudInboxWatcher::scan);
@@ -74,19 +79,25 @@ void CloudInboxWatcher::scan()
     m_lastScan.start();
     m_stability.beginScan();
     m_writers->beginScan();
-    const QStringList names = QDir(m_inboxPath).entryList(
-        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     QList<Candidate> candidates;
+    QSet<QByteArray> undecodable;
     bool pending = false;
-    for (const QString& name : names) {
-        if (name.startsWith(QLatin1Char('.')))
-            continue;
+    const QByteArray nativeInbox = QFile::encodeName(m_inboxPath);
+    for (const QByteArray& nativeName : listEntryNames()) {
+        const QString name = QFile::decodeName(nativeName);
         const QString path = m_inboxPath + QLatin1Char('/') + name;
-        const QFileInfo info(path);
-        const bool package = info.isDir() && !info.isSymLink()
-            && (hasActivityPackageExtension(path) || hasNotePackageExtension(path));
-        if (info.isDir() && !info.isSymLink() && !package)
+        struct stat info {};
+        if (::lstat((nativeInbox + '/' + nativeName).constData(), &info) != 0)
+            continue; // gone meanwhile
+        const bool folder = S_ISDIR(info.st_mode);
+        const bool package = folder && (hasActivityPackageExtension(path) || hasNotePackageExtension(path));
+        if (folder && !package)
             continue; // an ordinary folder is no entry of this inbox
+        if (isUndecodableName(nativeName)) {
+            undecodable.insert(nativeName);
+            refuseUndecodableName(nativeName);
+            continue;
+        }
         // Said once already: left alone until something in it changes.
         if (const auto refused = m_refused.constFind(path); refused != m_refused.cend()) {
             if (*refused == entryTreeStamp(path))
@@ -98,14 +109,14 @@ void CloudInboxWatcher::scan()
         Readiness readiness = !package                ? plainFileReadiness(path)
             : hasActivityPackageExtension(path) ? activityPackageReadiness(path)
                                                 : notePackageReadiness(path);
-        // Sizes and times say nothing of a writer that pauses; a file of the entry still open
-        // for writing (one the manifest does not name, too) holds the whole entry back. Its
+        // Sizes and times say nothing of a writer that pauses; a file of the entry still held
+        // by a writer (one the manifest does not name, too) holds the whole entry back. Its
         // close wakes a scan when the folder's events come; the poll looks again in any case.
         if (readiness.state == Readiness::State::Ready && m_writers->isWrittenByEvents(path))
             readiness.state = heldEntriesWaitForEvents() ? Readiness::State::Idle : Readiness::State::Pending;
         switch (readiness.state) {
         case Readiness::State::Ready:
-            candidates.append({path, entryTreeStamp(path)});
+            candidates.append({path, entryTreeStamp(path), entryFileIdentities(QFile::encodeName(path))});
             break;
         case Readiness::State::Pending:
             pending = true;
@@ -120,6 +131,7 @@ void CloudInboxWatcher::scan()
             break;
         }
     }
+    m_refusedNames.removeIf([&](const auto& entry) { return !undecodable.contains(entry.key()); });
     // Entries gone from the folder are forgotten, so one coming back is judged afresh.
     for (auto it = m_refused.begin(); it != m_refused.end();) {
         if (QFileInfo(it.key()).exists() || QFileInfo(it.key()).isSymLink())
@@ -132,14 +144,17 @@ void CloudInboxWatcher::scan()
     if (candidates.isEmpty())
         return;
     // Whether a process other than the one whose writes the folder events saw still holds a file
-    // of a ready entry open is asked of the processes themselves.
+    // of a ready entry open is asked of the processes themselves, by the files' identities.
+    QSet<FileIdentity> files;
+    for (const Candidate& candidate : std::as_const(candidates))
+        files.unite(candidate.files);
     m_looking = true;
-    deliverResult(this, m_writersLook(m_inboxPath), [this, candidates](const QSet<QString>& openForWriting) {
+    deliverResult(this, m_writersLook(files), [this, candidates](const QSet<FileIdentity>& openForWriting) {
         finishScan(candidates, openForWriting);
     });
 }
 
-void CloudInboxWatcher::finishScan(const QList<Candidate>& candidates, const QSet<QString>& openForWriting)
+void CloudInboxWatcher::finishScan(const QList<Candidate>& candidates, const QSet<FileIdentity>& openForWriting)
 {
     m_looking = false;
     // The folder events that came while the processes were looked at are left to announce
@@ -156,7 +171,7 @@ void CloudInboxWatcher::finishScan(const QList<Candidate>& candidates, const QSe
             pending = true;
             continue;
         }
-        if (m_writers->isWrittenByEvents(candidate.path) || m_writers->isAmong(openForWriting, candidate.path)) {
+        if (m_writers->isWrittenByEvents(candidate.path) || candidate.files.intersects(openForWriting)) {
             if (!heldEntriesWaitForEvents())
                 pending = true;
             continue;
@@ -176,12 +191,61 @@ bool CloudInboxWatcher::heldEntriesWaitForEvents() const
     return m_events->isWatching(m_inboxPath);
 }
 
+QList<QByteArray> CloudInboxWatcher::listEntryNames() const
+{
+    // As bytes: a name that is not UTF-8 would not lead back to its entry as a text.
+    QList<QByteArray> names;
+    if (DIR* listing = ::opendir(QFile::encodeName(m_inboxPath).constData())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            if (entry->d_name[0] != '.')
+                names.append(QByteArray(entry->d_name));
+        }
+        ::closedir(listing);
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QByteArray& a, const QByteArray& b) { return QFile::decodeName(a) < QFile::decodeName(b); });
+    return names;
+}
+
+void CloudInboxWatcher::refuseUndecodableName(const QByteArray& nativeName)
+{
+    // The phone companion names everything in UTF-8, and its packages and the importers of its
+    // packages go by those names: an entry named otherwise was put here by hand, and is said
+    // once, until it changes.
+    const QByteArray path = QFile::encodeName(m_inboxPath) + '/' + nativeName;
+    const QByteArray stamp = entryTreeStamp(path);
+    if (const auto refused = m_refusedNames.constFind(nativeName); refused != m_refusedNames.cend() && *refused == stamp)
+        return;
+    m_refusedNames.insert(nativeName, stamp);
+    const QString shown = displayFileName(nativeName);
+    const QString reason = QStringLiteral("its name is not UTF-8 text");
+    veskLog(QStringLiteral("Vesk cloud Inbox refused ") + shown + QStringLiteral(": ") + reason);
+    if (m_refusalHandler)
+        m_refusalHandler(m_inboxPath + QLatin1Char('/') + shown, reason);
+}
+
 namespace {
 
 using Readiness = CloudInboxWatcher::Readiness;
 
 Readiness refused(const QString& reason) { return {Readiness::State::Refused, reason}; }
 Readiness pending() { return {Readiness::State::Pending, {}}; }
+Readiness idle() { return {Readiness::State::Idle, {}}; }
+Readiness ready() { return {Readiness::State::Ready, {}}; }
+
+// A package is ready once every file it needs has arrived. One still changing is looked at again
+// soon; one that held still but is empty (its writer has not written its first byte, or the
+// sync has not brought it) waits for its content like an empty file of its own.
+struct PackageArrival {
+    bool changing = false;
+    bool empty = false;
+    void add(CloudInboxWatcher::Arrival arrival)
+    {
+        changing = changing || arrival == CloudInboxWatcher::Arrival::Changing;
+        empty = empty || arrival == CloudInboxWatcher::Arrival::Empty;
+    }
+    Readiness readiness() const { return changing ? pending() : empty ? idle() : ready(); }
+};
 
 // A manifest that can never be read: a pipe or device in its place, or over the size limit.
 std::optional<QString> unreadableManifest(const QString& path)
@@ -215,12 +279,23 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::plainFileReadiness(const QString
         return pending();
     // An empty file has not arrived yet, however long it stays so; the poll looks again.
     if (QFileInfo(path).size() == 0)
-        return {Readiness::State::Idle, {}};
-    return {Readiness::State::Ready, {}};
+        return idle();
+    return ready();
+}
+
+CloudInboxWatcher::Arrival CloudInboxWatcher::arrival(const QString& path, bool mayBeEmpty)
+{
+    if (!m_stability.isStable(path))
+        return Arrival::Changing;
+    if (!mayBeEmpty && QFileInfo(path).size() == 0)
+        return Arrival::Empty;
+    return Arrival::Arrived;
 }
 
 CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QString& package)
 {
+    if (const std::optional<Readiness> named = undecodableNameInside(package))
+        return *named;
     const QString manifestPath = package + QStringLiteral("/note.json");
     const QString textPath = package + QStringLiteral("/note.txt");
     if (const std::optional<QString> why = unreadableManifest(manifestPath))
@@ -229,7 +304,6 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QStri
         return refused(*why);
     // Both are stamped every scan, so a package is never more than one scan behind its files.
     const bool manifestStable = m_stability.isStable(manifestPath);
-    // An empty note.txt is a note of photos only: being stable is all that is asked of it.
     const bool textStable = m_stability.isStable(textPath);
     if (!manifestStable || !textStable)
         return pending();
@@ -237,7 +311,11 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QStri
     const std::optional<QStringList> attachments = json ? decodeNoteAttachments(*json) : std::nullopt;
     if (!attachments)
         return pending();
-    bool ready = true;
+    PackageArrival arrived;
+    // An empty note.txt is a note of photos only when the note has no text; otherwise its text
+    // is still to come.
+    const std::optional<MobileNoteManifest> note = decodeNoteManifest(*json);
+    arrived.add(arrival(textPath, !note || note->text.isEmpty()));
     for (const QString& attachment : *attachments) {
         if (!attachment.startsWith(QLatin1String("media/"))
             || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
@@ -249,14 +327,15 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QStri
             if (const std::optional<QString> why = specialFileReason(resolved.path))
                 return refused(*why);
         }
-        if (resolved.where != PackagePath::Where::Inside || !m_stability.isStable(resolved.path))
-            ready = false;
+        arrived.add(resolved.where == PackagePath::Where::Inside ? arrival(resolved.path, false) : Arrival::Changing);
     }
-    return ready ? Readiness{Readiness::State::Ready, {}} : pending();
+    return arrived.readiness();
 }
 
 CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const QString& package)
 {
+    if (const std::optional<Readiness> named = undecodableNameInside(package))
+        return *named;
     const QString manifestPath = package + QStringLiteral("/activity.json");
     if (const std::optional<QString> why = unreadableManifest(manifestPath))
         return refused(*why);
@@ -266,7 +345,7 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const Q
     const std::optional<MobileActivityManifest> manifest = json ? decodeActivityManifest(*json) : std::nullopt;
     if (!manifest)
         return pending();
-    bool ready = true;
+    PackageArrival arrived;
     for (const QString& relative : manifest->eventPaths) {
         if (relative.isEmpty())
             continue;
@@ -275,8 +354,7 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const Q
         // package back nor gets read.
         if (resolved.where == PackagePath::Where::Outside)
             continue;
-        if (resolved.where == PackagePath::Where::Missing || !m_stability.isStable(resolved.path))
-            ready = false;
+        arrived.add(resolved.where == PackagePath::Where::Missing ? Arrival::Changing : arrival(resolved.path, false));
     }
     int files = 0;
     QDirIterator it(package, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
@@ -289,10 +367,18 @@ CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const Q
         if (const std::optional<QString> why = specialFileReason(path))
             return refused(*why);
         ++files;
-        if (!m_stability.isStable(path))
-            ready = false;
+        arrived.add(arrival(path, false));
     }
-    return ready && files > 0 ? Readiness{Readiness::State::Ready, {}} : pending();
+    return files > 0 ? arrived.readiness() : pending();
+}
+
+std::optional<CloudInboxWatcher::Readiness> CloudInboxWatcher::undecodableNameInside(const QString& package) const
+{
+    // Its manifest names its files in UTF-8, and only such names can be followed.
+    const std::optional<QString> name = firstUndecodableName(QFile::encodeName(package));
+    if (!name)
+        return std::nullopt;
+    return refused(QStringLiteral("the name \u201C") + *name + QStringLiteral("\u201D in it is not UTF-8 text"));
 }
 
 } // namespace vesk

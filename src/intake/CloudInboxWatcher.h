@@ -1,17 +1,19 @@
 #pragma once
 // Watches "Documents/VeskInbox" in the synced folder the phone companion writes to. Entries lying
 // directly in it (note packages, activity packages, other files) are handed to the handler once
-// everything they need has arrived: each file present and unchanged in size and time since the
-// previous scan, and no file of the entry still open for writing. Scans run on folder changes, on
+// everything they need has arrived: each file present, not empty and unchanged in size and time
+// since the previous scan, and no file of the entry still held by a writer. Scans run on folder changes, on
 // a poll, and soon after a scan that found something incomplete. Which files processes hold open
 // is looked at on a worker; a scan hands its entries over once that look is back, and only those
 // unchanged since. An entry that can never arrive as it stands (a pipe or device where a file
 // belongs, a photo that leads outside its package, a manifest over the size limit) is reported
-// once and left alone until something in it changes; an empty file is never ready. Runs on the
-// thread that made it; it never changes a file.
+// once and left alone until something in it changes, and so is an entry with a name that is not
+// UTF-8 text; an empty file is never ready (in a package too, except the text file of a note
+// without text). Runs on the thread that made it; it never changes a file.
 
 #include "intake/FileStability.h"
 #include "intake/InboxWriters.h"
+#include "platform/OpenFileWriters.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
@@ -45,10 +47,10 @@ public:
     QString inboxPath() const { return m_inboxPath; }
 
     void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
-    // Which files below the inbox (relative paths) processes hold open for writing. Called on this
-    // thread; the future must end with a result. By default the processes are looked at on the
-    // file workers.
-    using WritersLook = std::function<QFuture<QSet<QString>>(const QString& inbox)>;
+    // Which of the files asked about (the files of the entries found ready) processes hold open
+    // for writing, under any name. Called on this thread; the future must end with a result. By
+    // default the processes are looked at on the file workers.
+    using WritersLook = std::function<QFuture<QSet<FileIdentity>>(const QSet<FileIdentity>& files)>;
     void setWritersLook(WritersLook look) { m_writersLook = std::move(look); }
 
     void scan();
@@ -67,19 +69,31 @@ public:
     Readiness notePackageReadiness(const QString& package);
     Readiness activityPackageReadiness(const QString& package);
 
+    // How far one file has come: still changing since the scan before, held still but empty, or
+    // arrived.
+    enum class Arrival { Changing, Empty, Arrived };
+
 private:
-    // An entry a scan found ready, with the stamp of its whole tree at that moment.
+    // An entry a scan found ready, with the stamp of its whole tree and its files at that moment.
     struct Candidate {
         QString path;
         QByteArray stamp;
+        QSet<FileIdentity> files;
     };
     void configure(const QString& syncedFolder);
     // The second half of a scan: the ready entries that nobody writes, unchanged since the scan
     // judged them, go to the handler.
-    void finishScan(const QList<Candidate>& candidates, const QSet<QString>& openForWriting);
+    void finishScan(const QList<Candidate>& candidates, const QSet<FileIdentity>& openForWriting);
     // Whether a ready entry someone still writes is looked at again soon or at its writer's close.
     bool heldEntriesWaitForEvents() const;
     Readiness plainFileReadiness(const QString& path);
+    Arrival arrival(const QString& path, bool mayBeEmpty);
+    // Refused when a name in the package is not UTF-8 text.
+    std::optional<Readiness> undecodableNameInside(const QString& package) const;
+    // The names lying directly in the inbox, hidden ones left out, as the file system's bytes.
+    QList<QByteArray> listEntryNames() const;
+    // Says once, until the entry changes, that an entry with such a name is not taken.
+    void refuseUndecodableName(const QByteArray& nativeName);
     // Events from the package's folders too: the close of a file inside it wakes a scan.
     void watchPackage(const QString& package);
 
@@ -87,6 +101,8 @@ private:
     RefusalHandler m_refusalHandler;
     // Entries reported as refused, with the stamp of their whole tree at that moment.
     QHash<QString, QByteArray> m_refused;
+    // The same for entries whose names are not UTF-8, by their names' bytes.
+    QHash<QByteArray, QByteArray> m_refusedNames;
     Timing m_timing;
     QString m_inboxPath;
     StabilityTracker m_stability;

@@ -7,8 +7,13 @@ namespace vesk {
 
 std::optional<FileStamp> regularFileStamp(const QString& path)
 {
+    return regularFileStamp(QFile::encodeName(path));
+}
+
+std::optional<FileStamp> regularFileStamp(const QByteArray& nativePath)
+{
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::lstat(nativePath.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return FileStamp{static_cast<qint64>(info.st_size),
                      static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};

@@ -2,6 +2,7 @@
 // Whether a file has stopped changing: its size and modification time are the same as at the
 // previous scan. Files still being written (copied in, synced down) are left for a later scan.
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <optional>
@@ -16,6 +17,7 @@ struct FileStamp {
 
 // The stamp of a regular file itself (a symbolic link, folder, FIFO or device has none); the file
 // is never opened.
+std::optional<FileStamp> regularFileStamp(const QByteArray& nativePath);
 std::optional<FileStamp> regularFileStamp(const QString& path);
 
 class StabilityTracker {

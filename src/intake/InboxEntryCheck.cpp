@@ -1,26 +1,53 @@
 #include "intake/InboxEntryCheck.h"
 
 #include <QCryptographicHash>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <dirent.h>
+#include <functional>
 #include <sys/stat.h>
 
 namespace vesk {
 
 namespace {
 
-void addStamp(QCryptographicHash& hash, const QString& name, const QString& path)
+// Every entry below folder, depth first, with its path and status; folders are entered (links
+// are not followed). Names come as the bytes the file system keeps.
+void walkBelow(const QByteArray& folder, const std::function<void(const QByteArray&, const QByteArray&, const struct stat&)>& visit)
 {
-    struct stat info {};
-    hash.addData(name.toUtf8());
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0)
+            continue;
+        visit(name, path, info);
+        if (S_ISDIR(info.st_mode))
+            walkBelow(path, visit);
+    }
+    ::closedir(listing);
+}
+
+void addStamp(QCryptographicHash& hash, const QByteArray& relative, const struct stat* info)
+{
+    hash.addData(relative);
+    if (!info) {
         hash.addData(QByteArrayView("\0missing", 8));
         return;
     }
-    const qint64 fields[] = {qint64(info.st_mode), qint64(info.st_size), qint64(info.st_mtim.tv_sec),
-                             qint64(info.st_mtim.tv_nsec), qint64(info.st_ino)};
+    const qint64 fields[] = {qint64(info->st_mode), qint64(info->st_size), qint64(info->st_mtim.tv_sec),
+                             qint64(info->st_mtim.tv_nsec), qint64(info->st_ino)};
     hash.addData(QByteArrayView(reinterpret_cast<const char*>(fields), sizeof fields));
+}
+
+QByteArray lastName(const QByteArray& nativePath)
+{
+    return nativePath.mid(nativePath.lastIndexOf('/') + 1);
 }
 
 } // namespace
@@ -40,20 +67,55 @@ std::optional<QString> specialFileReason(const QString& path)
     return std::nullopt;
 }
 
-QByteArray entryTreeStamp(const QString& path)
+QByteArray entryTreeStamp(const QByteArray& nativePath)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    addStamp(hash, QString(), path);
-    const QFileInfo entry(path);
-    if (entry.isDir() && !entry.isSymLink()) {
-        QDirIterator it(path, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString inner = it.next();
-            addStamp(hash, inner.mid(path.size()), inner);
-        }
+    struct stat info {};
+    const bool present = ::lstat(nativePath.constData(), &info) == 0;
+    addStamp(hash, QByteArray(), present ? &info : nullptr);
+    if (present && S_ISDIR(info.st_mode)) {
+        walkBelow(nativePath, [&](const QByteArray&, const QByteArray& path, const struct stat& inner) {
+            addStamp(hash, path.mid(nativePath.size()), &inner);
+        });
     }
     return hash.result();
+}
+
+QSet<FileIdentity> entryFileIdentities(const QByteArray& nativePath)
+{
+    QSet<FileIdentity> files;
+    struct stat info {};
+    if (::lstat(nativePath.constData(), &info) != 0)
+        return files;
+    if (S_ISREG(info.st_mode))
+        files.insert({quint64(info.st_dev), quint64(info.st_ino)});
+    else if (S_ISDIR(info.st_mode)) {
+        walkBelow(nativePath, [&](const QByteArray&, const QByteArray&, const struct stat& inner) {
+            if (S_ISREG(inner.st_mode))
+                files.insert({quint64(inner.st_dev), quint64(inner.st_ino)});
+        });
+    }
+    return files;
+}
+
+bool isUndecodableName(const QByteArray& name)
+{
+    return QFile::encodeName(QFile::decodeName(name)) != name;
+}
+
+std::optional<QString> firstUndecodableName(const QByteArray& nativePath)
+{
+    if (const QByteArray own = lastName(nativePath); isUndecodableName(own))
+        return QString::fromLatin1(own);
+    std::optional<QString> found;
+    struct stat info {};
+    if (::lstat(nativePath.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return found;
+    walkBelow(nativePath, [&](const QByteArray& name, const QByteArray&, const struct stat&) {
+        if (!found && isUndecodableName(name))
+            found = QString::fromLatin1(name);
+    });
+    return found;
 }
 
 } // namespace vesk

@@ -3,11 +3,14 @@
 #include "intake/FileStability.h"
 #include "platform/FolderWriteEvents.h"
 #include "platform/Log.h"
+#include "platform/OpenFileWriters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <dirent.h>
 
 namespace vesk {
 
@@ -23,7 +26,7 @@ InboxWatcher::InboxWatcher(const QString& inboxPath, Handler handler, Timing tim
     m_scanner->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_scanner, &QObject::deleteLater);
     // Queued to this object's thread: the handler runs where the watcher was made.
-    connect(m_scanner, &InboxScanner::filesReady, this, [this](const QStringList& paths) {
+    connect(m_scanner, &InboxScanner::filesReady, this, [this](const QList<QByteArray>& paths) {
         if (m_handler)
             m_handler(paths);
     });
@@ -45,7 +48,7 @@ InboxWatcher::~InboxWatcher()
 }
 
 InboxScanner::InboxScanner(QString inboxPath, InboxWatcher::Timing timing)
-    : m_inboxPath(std::move(inboxPath)), m_timing(timing)
+    : m_inboxPath(std::move(inboxPath)), m_timing(timing), m_writersLook(&filesOpenForWriting)
 {
 }
 
@@ -60,7 +63,7 @@ void InboxScanner::start()
         veskLog(QStringLiteral("Vesk Inbox could not open directory for watching."));
     // A file's writer closing it is announced too, so a file left open is looked at again then.
     connect(m_events, &FolderWriteEvents::changed, this, [this] { scheduleScan(m_timing.debounceMs); });
-    m_writers.emplace(m_inboxPath, m_watching ? m_events : nullptr);
+    m_writers.emplace(m_watching ? m_events : nullptr);
     scheduleScan(m_timing.firstScanMs);
 }
 
@@ -72,45 +75,69 @@ void InboxScanner::scheduleScan(int delayMs)
 void InboxScanner::scan()
 {
     m_writers->beginScan();
-    const QStringList names = QDir(m_inboxPath).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    QHash<QString, FileStamp> current;
-    QList<std::pair<QString, FileStamp>> stable;
+    const QByteArray inbox = QFile::encodeName(m_inboxPath);
+    QHash<QByteArray, FileStamp> current;
+    QList<std::pair<QByteArray, FileStamp>> settled;
     bool waiting = false;
     bool held = false;
-    for (const QString& name : names) {
-        if (name.startsWith(QLatin1Char('.')))
-            continue;
-        const QString path = m_inboxPath + QLatin1Char('/') + name;
-        const std::optional<FileStamp> stamp = regularFileStamp(path);
-        if (!stamp)
-            continue;
-        current.insert(path, *stamp);
-        const auto previous = m_previous.constFind(path);
-        if (previous != m_previous.constEnd() && *previous == *stamp) {
-            // A writer that pauses leaves size and time alone: only its open file tells.
-            if (m_writers->isBeingWritten(path))
-                held = true;
+    // Held by a writer only the processes show: its close may come under another name, which
+    // the folder's events do not tell.
+    bool heldUnseen = false;
+    // Listed as bytes: a name that is not UTF-8 would not lead back to its file as a text.
+    if (DIR* listing = ::opendir(inbox.constData())) {
+        while (const dirent* entry = ::readdir(listing)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const QByteArray path = inbox + '/' + entry->d_name;
+            const std::optional<FileStamp> stamp = regularFileStamp(path);
+            if (!stamp)
+                continue;
+            current.insert(path, *stamp);
+            const auto previous = m_previous.constFind(path);
+            if (previous == m_previous.constEnd() || *previous != *stamp)
+                waiting = true;
+            else if (m_writers->isWrittenByEvents(QFile::decodeName(path)))
+                held = true; // a writer that pauses leaves size and time alone
             else
-                stable.append({path, *stamp});
-        } else {
-            waiting = true;
+                settled.append({path, *stamp});
         }
+        ::closedir(listing);
     }
     m_previous = std::move(current);
 
+    // The processes are asked once for all the files that held still, by identity: a file in the
+    // Inbox may be written under another name too.
+    if (!settled.isEmpty()) {
+        QHash<QByteArray, FileIdentity> identities;
+        QSet<FileIdentity> asked;
+        for (const auto& entry : std::as_const(settled)) {
+            if (const std::optional<FileIdentity> identity = fileIdentity(entry.first)) {
+                identities.insert(entry.first, *identity);
+                asked.insert(*identity);
+            }
+        }
+        const QSet<FileIdentity> writing = m_writersLook(asked);
+        settled.removeIf([&](const auto& entry) {
+            const auto identity = identities.constFind(entry.first);
+            if (identity == identities.cend() || !writing.contains(*identity))
+                return false;
+            heldUnseen = true;
+            return true;
+        });
+    }
+
     // A file seen for the first time, or changed since, is looked at again once things are quiet;
     // one still open, once its writer closes it, which the folder's events tell (without them,
-    // it is looked at again as often).
-    if ((waiting || (held && !m_watching)) && !m_debounce->isActive())
+    // or when they cannot tell, it is looked at again as often).
+    if ((waiting || heldUnseen || (held && !m_watching)) && !m_debounce->isActive())
         scheduleScan(m_timing.debounceMs);
 
-    if (stable.isEmpty())
+    if (settled.isEmpty())
         return;
-    std::stable_sort(stable.begin(), stable.end(),
+    std::stable_sort(settled.begin(), settled.end(),
                      [](const auto& a, const auto& b) { return a.second.modifiedNs < b.second.modifiedNs; });
-    QStringList paths;
-    for (const auto& entry : std::as_const(stable))
+    QList<QByteArray> paths;
+    for (const auto& entry : std::as_const(settled))
         paths.append(entry.first);
     emit filesReady(paths);
 }

@@ -2,12 +2,16 @@
 // Watches the local "Inbox" folder: after changes settle it lists the regular, visible files lying
 // directly in it whose size and time held still since the scan before and that nobody is writing
 // any more, and hands them, oldest first, to the handler on the thread that created the watcher.
-// A file still open for writing is left until its writer closes it. It never touches a file.
+// A file still open for writing is left until its writer closes it. Files are named by the bytes
+// the file system keeps, so a name that is not UTF-8 is delivered like any other. It never
+// touches a file.
 
 #include "intake/FileStability.h"
 #include "intake/InboxWriters.h"
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -23,7 +27,8 @@ class InboxScanner;
 class InboxWatcher : public QObject {
     Q_OBJECT
 public:
-    using Handler = std::function<void(const QStringList& paths)>;
+    // The paths as the file system's bytes.
+    using Handler = std::function<void(const QList<QByteArray>& nativePaths)>;
     struct Timing {
         int firstScanMs = 50;
         // Quiet time after the last change before a scan; also the wait before looking again at
@@ -55,6 +60,8 @@ class InboxScanner : public QObject {
 public:
     InboxScanner(QString inboxPath, InboxWatcher::Timing timing);
 
+    // Before start(): who looks at the processes' open files (filesOpenForWriting by default).
+    void setWritersLook(InboxWriters::Look look) { m_writersLook = std::move(look); }
     void start();
     // One listing; public for the watcher's thread only.
     void scan();
@@ -62,7 +69,7 @@ public:
     void scheduleScan(int delayMs);
 
 signals:
-    void filesReady(const QStringList& paths);
+    void filesReady(const QList<QByteArray>& nativePaths);
 
 private:
     QString m_inboxPath;
@@ -71,7 +78,8 @@ private:
     FolderWriteEvents* m_events = nullptr;
     bool m_watching = false;
     std::optional<InboxWriters> m_writers;
-    QHash<QString, FileStamp> m_previous;
+    InboxWriters::Look m_writersLook;
+    QHash<QByteArray, FileStamp> m_previous;
 };
 
 } // namespace vesk

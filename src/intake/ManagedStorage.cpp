@@ -40,8 +40,8 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// Makes the folder and any missing parents. The system's own error when one cannot be made: a
-// disk out of room or out of inodes says so (ENOSPC), which a plain yes or no would hide.
+} // namespace
+
 Expected<void, QString> makeFolders(const QString& folder)
 {
     if (QFileInfo(folder).isDir())
@@ -55,6 +55,8 @@ Expected<void, QString> makeFolders(const QString& folder)
         return unexpected(systemError(errno));
     return {};
 }
+
+namespace {
 
 class Descriptor {
 public:

@@ -63,6 +63,10 @@ Expected<QString, QString> copyIntoManagedStorage(const QString& source, const Q
 // of this item, or nothing is found.
 std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUuid& id, const QString& itemsDirectory);
 
+// Makes the folder and any missing parents. The system's own error when one cannot be made: a
+// disk out of room or out of inodes says so (ENOSPC), which a plain yes or no would hide.
+Expected<void, QString> makeFolders(const QString& folder);
+
 // Flushes a folder's entries (a rename or a new file in it) to the disk; false when it cannot.
 bool syncDirectory(const QString& path);
 

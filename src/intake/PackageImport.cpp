@@ -1,5 +1,6 @@
 #include "intake/PackageImport.h"
 
+#include "intake/FileImportJob.h"
 #include "intake/InboxEntryCheck.h"
 #include "intake/ManagedStorage.h"
 #include "platform/image/ImageLoader.h"
@@ -57,14 +58,16 @@ std::optional<MobileActivityManifest> readActivityManifest(const QString& packag
 
 namespace {
 
-std::optional<QString> managedCopy(const QString& package, const QString& itemsDirectory, const QUuid& id)
+// The managed copy of the package into prepared, or why it could not be made.
+void makeManagedCopy(PreparedPackage& prepared, const QString& package, const QString& itemsDirectory, const QUuid& id)
 {
     const Expected<QString, QString> copied = copyIntoManagedStorage(package, itemsDirectory, id);
     if (!copied) {
         veskLog(QStringLiteral("Vesk copy error for ") + package + QStringLiteral(": ") + copied.error());
-        return std::nullopt;
+        prepared.copyFailure = plainCopyReason(copied.error());
+        return;
     }
-    return copied.value();
+    prepared.managedPath = copied.value();
 }
 
 } // namespace
@@ -72,6 +75,7 @@ std::optional<QString> managedCopy(const QString& package, const QString& itemsD
 PreparedPackage prepareNotePackage(const QString& package, const QString& itemsDirectory, const QUuid& id)
 {
     PreparedPackage prepared;
+    prepared.source = package;
     prepared.stamp = entryTreeStamp(package);
     prepared.note = validNoteManifest(package);
     if (!prepared.note) {
@@ -81,15 +85,16 @@ PreparedPackage prepareNotePackage(const QString& package, const QString& itemsD
     prepared.refusal = noteAttachmentsRefusal(package, prepared.note->attachments);
     if (prepared.refusal)
         return prepared;
-    prepared.managedPath = managedCopy(package, itemsDirectory, id);
+    makeManagedCopy(prepared, package, itemsDirectory, id);
     return prepared;
 }
 
 PreparedPackage prepareActivityPackage(const QString& package, const QString& itemsDirectory, const QUuid& id)
 {
     PreparedPackage prepared;
+    prepared.source = package;
     prepared.activity = readActivityManifest(package);
-    prepared.managedPath = managedCopy(package, itemsDirectory, id);
+    makeManagedCopy(prepared, package, itemsDirectory, id);
     if (!prepared.managedPath)
         veskLog(QStringLiteral("Vesk could not preserve Activity package at ") + package);
     return prepared;

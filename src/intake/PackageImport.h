@@ -23,12 +23,17 @@ std::optional<QString> noteAttachmentsRefusal(const QString& package, const QStr
 std::optional<MobileActivityManifest> readActivityManifest(const QString& package);
 
 struct PreparedPackage {
+    // The package as it was handed over.
+    QString source;
     std::optional<MobileNoteManifest> note;
     std::optional<MobileActivityManifest> activity;
     // The managed copy; none when the package was refused or could not be copied.
     std::optional<QString> managedPath;
     // Why the package cannot be imported as it stands, in words for the user; none unless refused.
     std::optional<QString> refusal;
+    // Why the managed copy could not be made, in words for the user ("the disk is full"); none
+    // unless it failed.
+    std::optional<QString> copyFailure;
     // The package's whole tree as it was before it was checked (entryTreeStamp).
     QByteArray stamp;
 };

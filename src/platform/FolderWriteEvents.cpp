@@ -3,16 +3,21 @@
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <limits>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vesk {
 
 namespace {
 
-constexpr uint32_t kMask = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE
-    | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr uint32_t kMask = IN_CREATE | IN_OPEN | IN_MODIFY | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_MOVED_TO
+    | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 bool isAtOrBelow(const QString& path, const QString& folder)
 {
@@ -20,10 +25,21 @@ bool isAtOrBelow(const QString& path, const QString& folder)
                                         : path.startsWith(folder) && path.at(folder.size()) == QLatin1Char('/');
 }
 
+// A regular file with this one name: made by an open that creates it, whose writer has yet to
+// close it. A second name of a file made elsewhere (a hard link) has no writer here.
+bool isNewFile(const QByteArray& nativePath)
+{
+    struct stat info {};
+    return ::lstat(nativePath.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
 } // namespace
 
-FolderWriteEvents::FolderWriteEvents(QObject* parent) : QObject(parent)
+FolderWriteEvents::FolderWriteEvents(Holding holding, QObject* parent) : QObject(parent), m_holding(std::move(holding))
 {
+    m_holdTimer = new QTimer(this);
+    m_holdTimer->setSingleShot(true);
+    connect(m_holdTimer, &QTimer::timeout, this, &FolderWriteEvents::endLapsedHolds);
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0)
         return;
@@ -35,6 +51,14 @@ FolderWriteEvents::~FolderWriteEvents()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+qint64 FolderWriteEvents::now() const
+{
+    if (m_holding.nowMs)
+        return m_holding.nowMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool FolderWriteEvents::watch(const QString& folder)
@@ -55,11 +79,18 @@ bool FolderWriteEvents::watch(const QString& folder)
     return true;
 }
 
+bool FolderWriteEvents::isHeld(const Activity& activity, qint64 now) const
+{
+    return activity.written
+        || ((activity.opens > 0 || activity.created) && now - activity.lastEventMs < m_holding.openHoldMs);
+}
+
 bool FolderWriteEvents::isBeingWritten(const QString& path) const
 {
     const QString clean = QDir::cleanPath(path);
-    for (const QString& written : m_beingWritten) {
-        if (isAtOrBelow(written, clean))
+    const qint64 at = now();
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
+        if (isAtOrBelow(it.key(), clean) && isHeld(*it, at))
             return true;
     }
     return false;
@@ -67,19 +98,18 @@ bool FolderWriteEvents::isBeingWritten(const QString& path) const
 
 void FolderWriteEvents::forgetBelow(const QString& folder)
 {
-    for (auto it = m_beingWritten.begin(); it != m_beingWritten.end();) {
-        if (isAtOrBelow(*it, folder))
-            it = m_beingWritten.erase(it);
-        else
-            ++it;
-    }
+    m_files.removeIf([&](const auto& entry) { return isAtOrBelow(entry.key(), folder); });
 }
 
 void FolderWriteEvents::readEvents(bool announce)
 {
     if (m_fd < 0)
         return;
+    ++m_reads;
+    const qint64 at = now();
     bool changed = false;
+    // A file moved from one watched name to another keeps what is known of it.
+    QHash<uint32_t, Activity> moving;
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
         const ssize_t length = ::read(m_fd, buffer, sizeof buffer);
@@ -92,7 +122,7 @@ void FolderWriteEvents::readEvents(bool announce)
             offset += ssize_t(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 // What was being written is no longer known; the processes are asked instead.
-                m_beingWritten.clear();
+                m_files.clear();
                 changed = true;
                 continue;
             }
@@ -107,18 +137,101 @@ void FolderWriteEvents::readEvents(bool announce)
                 continue;
             }
             const QString path = event->len > 0 ? folder + QLatin1Char('/') + QFile::decodeName(event->name) : folder;
-            if (event->mask & IN_MODIFY) {
-                if (!(event->mask & IN_ISDIR))
-                    m_beingWritten.insert(path);
+            const bool isFolder = event->mask & IN_ISDIR;
+            if (event->mask & (IN_OPEN | IN_CLOSE_NOWRITE | IN_MODIFY)) {
+                // Folders are opened to be listed (by this process's scans too) and say nothing
+                // of a file's writer.
+                if (isFolder)
+                    continue;
+                if (event->mask & IN_OPEN) {
+                    Activity& activity = m_files[path];
+                    ++activity.opens;
+                    activity.lastEventMs = at;
+                    activity.openedInRead = m_reads;
+                } else if (event->mask & IN_MODIFY) {
+                    Activity& activity = m_files[path];
+                    activity.written = true;
+                    activity.lastEventMs = at;
+                } else if (const auto it = m_files.find(path); it != m_files.end()) {
+                    const bool wasHeld = isHeld(*it, at);
+                    it->opens = std::max(0, it->opens - 1);
+                    it->created = false;
+                    it->lastEventMs = at;
+                    // Announced only when the hold was there before this read: a file opened
+                    // and closed between two reads (a scan reading a manifest) was never held.
+                    if (wasHeld && !isHeld(*it, at) && it->openedInRead != m_reads)
+                        changed = true;
+                    if (it->opens == 0 && !it->written)
+                        m_files.erase(it);
+                }
                 continue;
             }
-            if (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE))
+            if (event->mask & IN_CLOSE_WRITE) {
+                if (const auto it = m_files.find(path); it != m_files.end()) {
+                    it->opens = std::max(0, it->opens - 1);
+                    it->created = false;
+                    it->written = false;
+                    it->lastEventMs = at;
+                    if (it->opens == 0)
+                        m_files.erase(it);
+                }
+            } else if (event->mask & IN_CREATE) {
+                if (!isFolder && isNewFile(QFile::encodeName(folder) + '/' + QByteArray(event->name))) {
+                    Activity& activity = m_files[path];
+                    activity.created = true;
+                    activity.lastEventMs = at;
+                    activity.openedInRead = m_reads;
+                }
+            } else if (event->mask & IN_MOVED_FROM) {
+                if (const auto it = m_files.constFind(path); it != m_files.cend() && !isFolder)
+                    moving.insert(event->cookie, *it);
                 forgetBelow(path);
+            } else if (event->mask & IN_MOVED_TO) {
+                forgetBelow(path);
+                if (const auto it = moving.constFind(event->cookie); it != moving.cend())
+                    m_files.insert(path, *it);
+            } else if (event->mask & IN_DELETE) {
+                forgetBelow(path);
+            }
             changed = true;
         }
     }
+    armHoldTimer();
     if (changed && announce)
         emit this->changed();
+}
+
+void FolderWriteEvents::armHoldTimer()
+{
+    qint64 earliest = std::numeric_limits<qint64>::max();
+    for (const Activity& activity : std::as_const(m_files)) {
+        if (!activity.written && (activity.opens > 0 || activity.created))
+            earliest = std::min(earliest, activity.lastEventMs + m_holding.openHoldMs);
+    }
+    if (earliest == std::numeric_limits<qint64>::max()) {
+        m_holdTimer->stop();
+        return;
+    }
+    m_holdTimer->start(int(std::clamp<qint64>(earliest - now(), 0, std::numeric_limits<int>::max())));
+}
+
+void FolderWriteEvents::endLapsedHolds()
+{
+    // The events that came meanwhile first: a close among them ends its hold as it should.
+    readEvents(true);
+    const qint64 at = now();
+    bool ended = false;
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (!it->written && (it->opens > 0 || it->created) && !isHeld(*it, at)) {
+            ended = true;
+            it = m_files.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    armHoldTimer();
+    if (ended)
+        emit changed();
 }
 
 } // namespace vesk

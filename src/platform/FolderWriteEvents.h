@@ -1,22 +1,40 @@
 #pragma once
 // What happens in a few folders, as inotify reports it: entries created, moved, removed or
-// touched, and files written. A file written to since it was last closed after writing (or moved
-// in) is still being written, whichever process writes it; events for files in subfolders come
-// only from subfolders watched themselves. Lives on the thread that made it.
+// touched, and files opened, written and closed, whichever user's process does it. A file is
+// still being written while it has been written to since it was last closed after writing, and
+// also from its creation, or from any open not yet closed, until a close: a writer of another
+// user, whose open files this user cannot look at, may open a file and write its first byte much
+// later. Such an open tells no more than that someone holds the file (a reader looks the same),
+// so it holds the file for a bounded time after the file's last event; a write holds it until
+// the close. Events for files in subfolders come only from subfolders watched themselves. Lives
+// on the thread that made it.
 
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <functional>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace vesk {
 
 class FolderWriteEvents : public QObject {
     Q_OBJECT
 public:
-    explicit FolderWriteEvents(QObject* parent = nullptr);
+    struct Holding {
+        // How long an open or a creation not yet closed, with no write since, holds its file
+        // after the file's last event: longer than any writer is expected to prepare its first
+        // byte (an archive of a large folder, say), short enough that a reader that keeps a file
+        // open does not hold it for good.
+        qint64 openHoldMs = 10 * 60 * 1000;
+        // Milliseconds on a clock that never goes back; a steady clock when empty.
+        std::function<qint64()> nowMs;
+    };
+
+    explicit FolderWriteEvents(QObject* parent = nullptr) : FolderWriteEvents(Holding{}, parent) {}
+    explicit FolderWriteEvents(Holding holding, QObject* parent = nullptr);
     ~FolderWriteEvents() override;
 
     // Reports what happens directly in folder from now on; true when it is watched (already, or
@@ -26,23 +44,45 @@ public:
     // Reads the events that have arrived without waiting for the event loop, and says nothing of
     // them: a scan that is about to look at the folders calls it first.
     void catchUp() { readEvents(false); }
-    // True when path, or a file below it, was written to and has not been closed since.
+    // True when path, or a file below it, is being written as described above. A name that is not
+    // UTF-8 is known by its decoded form, so two such names may hold each other.
     bool isBeingWritten(const QString& path) const;
 
 signals:
     // An entry of a watched folder was created, closed after writing, moved in or out, removed or
-    // touched, or events were lost. Plain writes are not announced: their close is.
+    // touched, a file stopped being held (its last opener closed it, or its hold ran out), or
+    // events were lost. Opens and plain writes are not announced: their close is.
     void changed();
 
 private:
+    // What the events say of one file.
+    struct Activity {
+        // Opens not yet matched by a close.
+        int opens = 0;
+        // Created with this one name and not closed since.
+        bool created = false;
+        // Written to since its last close after writing.
+        bool written = false;
+        qint64 lastEventMs = 0;
+        // The read of events that saw its latest open or creation.
+        quint64 openedInRead = 0;
+    };
+    bool isHeld(const Activity& activity, qint64 now) const;
+    qint64 now() const;
     void readEvents(bool announce);
     void forgetBelow(const QString& folder);
+    // The earliest end of a bounded hold wakes a look again.
+    void armHoldTimer();
+    void endLapsedHolds();
 
+    Holding m_holding;
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
+    QTimer* m_holdTimer = nullptr;
     QHash<int, QString> m_folders;
     QHash<QString, int> m_watches;
-    QSet<QString> m_beingWritten;
+    QHash<QString, Activity> m_files;
+    quint64 m_reads = 0;
 };
 
 } // namespace vesk

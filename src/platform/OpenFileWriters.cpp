@@ -1,12 +1,12 @@
 #include "platform/OpenFileWriters.h"
 
-#include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vesk {
@@ -24,37 +24,71 @@ bool isNumber(const char* name)
     return true;
 }
 
-// The access mode of one open file, from the "flags:" line (octal) of its fdinfo.
-bool openForWriting(int fdinfoFolder, const char* fd)
+// What the fdinfo of one open file says: whether it is open for writing, and its inode number
+// where the kernel gives it.
+struct OpenFileInfo {
+    bool writing = false;
+    std::optional<quint64> inode;
+};
+
+std::optional<quint64> numberAfter(const char* text, const char* key, int base)
+{
+    const char* at = std::strstr(text, key);
+    if (!at)
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(at + std::strlen(key), &end, base);
+    if (end == at + std::strlen(key))
+        return std::nullopt;
+    return quint64(value);
+}
+
+std::optional<OpenFileInfo> readOpenFileInfo(int fdinfoFolder, const char* fd)
 {
     const int file = ::openat(fdinfoFolder, fd, O_RDONLY | O_CLOEXEC);
     if (file < 0)
-        return false;
+        return std::nullopt;
     char text[512];
     const ssize_t length = ::read(file, text, sizeof text - 1);
     ::close(file);
     if (length <= 0)
-        return false;
+        return std::nullopt;
     text[length] = '\0';
-    const QByteArray info(text, length);
-    const qsizetype at = info.indexOf("flags:");
-    if (at < 0)
-        return false;
-    const long flags = std::strtol(text + at + 6, nullptr, 8);
-    const long mode = flags & O_ACCMODE;
-    return mode == O_WRONLY || mode == O_RDWR;
+    const std::optional<quint64> flags = numberAfter(text, "flags:", 8);
+    if (!flags)
+        return std::nullopt;
+    const quint64 mode = *flags & O_ACCMODE;
+    return OpenFileInfo{mode == O_WRONLY || mode == O_RDWR, numberAfter(text, "\nino:", 10)};
+}
+
+// The identity of an open file through its /proc link. Attributes the kernel already holds are
+// enough, so a file system is never asked to refresh them.
+std::optional<FileIdentity> openFileIdentity(const QByteArray& link)
+{
+    struct statx info {};
+    if (::statx(AT_FDCWD, link.constData(), AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT, STATX_INO, &info) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(makedev(info.stx_dev_major, info.stx_dev_minor)), quint64(info.stx_ino)};
 }
 
 } // namespace
 
-QSet<QString> filesOpenForWriting(const QString& folder)
+std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath)
 {
-    QSet<QString> found;
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (canonical.isEmpty())
+    struct stat info {};
+    if (::lstat(nativePath.constData(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
+{
+    QSet<FileIdentity> found;
+    if (files.isEmpty())
         return found;
-    const QByteArray root = QFile::encodeName(canonical);
-    const QByteArray prefix = root == "/" ? root : root + '/';
+    QSet<quint64> inodes;
+    for (const FileIdentity& file : files)
+        inodes.insert(file.inode);
 
     DIR* processes = ::opendir("/proc");
     if (!processes)
@@ -68,20 +102,25 @@ QSet<QString> filesOpenForWriting(const QString& folder)
         if (!fds)
             continue;
         int fdinfo = -1;
-        char target[4096];
+        char target[8];
         while (const dirent* fd = ::readdir(fds)) {
             if (!isNumber(fd->d_name))
                 continue;
+            // Only the first byte matters: a file has a path; a pipe, socket or anonymous
+            // inode has none.
             const ssize_t length = ::readlinkat(::dirfd(fds), fd->d_name, target, sizeof target);
-            if (length <= 0 || length >= ssize_t(sizeof target))
-                continue;
-            const QByteArray link(target, length);
-            if (!link.startsWith(prefix) || link.size() == prefix.size())
+            if (length <= 0 || target[0] != '/')
                 continue;
             if (fdinfo < 0)
                 fdinfo = ::open((base + "/fdinfo").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fdinfo >= 0 && openForWriting(fdinfo, fd->d_name))
-                found.insert(QFile::decodeName(link.mid(prefix.size())));
+            if (fdinfo < 0)
+                break;
+            const std::optional<OpenFileInfo> info = readOpenFileInfo(fdinfo, fd->d_name);
+            if (!info || !info->writing || (info->inode && !inodes.contains(*info->inode)))
+                continue;
+            const std::optional<FileIdentity> identity = openFileIdentity(base + "/fd/" + fd->d_name);
+            if (identity && files.contains(*identity))
+                found.insert(*identity);
         }
         if (fdinfo >= 0)
             ::close(fdinfo);

@@ -33,6 +33,11 @@ public:
     {
         m_store.announceWhenKept(id, notice);
     }
+    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice) override
+    {
+        m_store.announceOnceWritten(id, notice);
+    }
+    void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
     bool rowWaitsForLibraryCheck(const QUuid& id) const override { return m_store.savingItemIDs().contains(id); }
 
 private:

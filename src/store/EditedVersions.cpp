@@ -2,7 +2,6 @@
 // from the source.
 #include "store/EditedVersions.h"
 
-
 #include "intake/FileImportJob.h"
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
@@ -11,6 +10,7 @@
 #include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
+#include "store/FailureWording.h"
 #include "store/ItemAccess.h"
 
 #include <QDir>
@@ -18,7 +18,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vesk {
@@ -58,6 +60,16 @@ QString editedBaseName(const VeskItem& item)
     return safe.isEmpty() ? kFallbackBaseName : safe;
 }
 
+
+// A write's system error in the words the failure notice uses.
+QString plainWriteReason(const QString& systemError)
+{
+    for (int code : {EACCES, EPERM}) {
+        if (systemError == QString::fromLocal8Bit(std::strerror(code)))
+            return QStringLiteral("the library folder is read-only");
+    }
+    return plainCopyReason(systemError);
+}
 
 bool isVideoExtension(const QString& lowerExtension)
 {
@@ -105,18 +117,36 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
 
     const QString folder = QDir(m_itemsDirectory).filePath(idString);
     const QString filePath = QDir(folder).filePath(fileName);
-    const auto fail = [&](const QString& error) -> std::optional<VeskItem> {
-        veskLog(QStringLiteral("Vesk derived-image save error: ") + error);
+    // What did not happen is said where the user looks, with its reason, as every refused
+    // intake is; the editor's alert stays open beside it.
+    const auto notKept = [&](const QString& reason) {
+        m_items.reportFailure(QStringLiteral("Not kept"), QStringLiteral("The edited version of ")
+                                                            + quotedItemTitle(item.title) + QStringLiteral(" was not kept: ")
+                                                            + reason + QLatin1Char('.'));
+    };
+    // A library that takes no new items would refuse the row: no file is written for it.
+    if (const std::optional<QString> refusal = m_items.newItemRefusal()) {
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + *refusal);
+        notKept(*refusal);
+        return std::nullopt;
+    }
+    // error is the system's own words for what failed at path.
+    const auto fail = [&](const QString& error, const QString& path) -> std::optional<VeskItem> {
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + error + QStringLiteral(" (") + path + QLatin1Char(')'));
+        notKept(plainWriteReason(error));
         // The folder is new and ours alone: nothing of a failed save stays under "Items".
         if (QFileInfo(folder).isDir())
             QDir(folder).removeRecursively();
         return std::nullopt;
     };
-    if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("could not create the folder ") + folder);
+    if (const Expected<void, QString> made = makeFolders(folder); !made)
+        return fail(made.error(), folder);
     // Every byte on the disk before a row can name the file: an edited version is never empty.
     if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
-        return fail(written.error() + QStringLiteral(" (") + filePath + QLatin1Char(')'));
+        return fail(written.error(), filePath);
+    // The item's folder is new in "Items": without that entry on the disk a power cut loses the file.
+    if (!syncDirectory(m_itemsDirectory))
+        return fail(QString::fromLocal8Bit(std::strerror(errno)), m_itemsDirectory);
 
     VeskItem edited;
     edited.id = newID;
@@ -129,19 +159,19 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     edited.groupID = item.groupID;
     edited.sourceItemID = root.id;
 
-    // A failed row write is logged and said by the commit; "saved" beside it would say the
-    // opposite. The item a row write failed for stays with its file, as any new item, and the
-    // store keeps trying it; a refused one leaves nothing behind.
-    if (!m_items.commitNewItem(edited) && !m_items.rowWaitsForLibraryCheck(newID)) {
-        if (!m_items.currentItem(newID))
-            return fail(QStringLiteral("the item was refused"));
-        veskLog(QStringLiteral("Vesk derived-image save error: the item could not be written"));
+    // A row the library file refused is logged and said by the commit ("Not saved … tries
+    // again"); the item stays on screen with its file and is written at a retry. The save counts:
+    // the editor closes, so one edit never becomes two versions, and "saved" is said only once
+    // the row is in the file. A refused item leaves nothing behind.
+    if (!m_items.commitNewItem(edited) && !m_items.currentItem(newID)) {
+        veskLog(QStringLiteral("Vesk derived-image save error: the item was refused"));
+        QDir(folder).removeRecursively();
         return std::nullopt;
     }
     // Fills the thumbnail cache; the picture itself is not needed here.
     m_thumbnails->thumbnail(edited, kThumbnailWarmUpSize);
-    m_items.announceWhenKept(newID, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                                     QStringLiteral("Edited version saved"), root.title, newID});
+    m_items.announceOnceWritten(newID, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                        QStringLiteral("Edited version saved"), root.title, newID});
     return edited;
 }
 

@@ -20,9 +20,11 @@ public:
     EditedVersions(QString managedItemsDirectory, std::shared_ptr<Clock> clock,
                    std::shared_ptr<ThumbnailProvider> thumbnails, ItemAccess& items);
 
-    // Keeps an edited picture as a new image item, says "Edited version saved". None (logged)
-    // when the item is not a picture or the file cannot be written; then no item and no folder are
-    // left behind.
+    // Keeps an edited picture as a new image item and says "Edited version saved" once its row is
+    // in the library file. The item also when its row was refused: it stays on screen with its
+    // file, said as not saved, and is written at a retry. None (logged) when the item is not a
+    // picture, or the library or the disk refused it (said in the failure notice with why); then
+    // no item and no folder are left behind.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
     // Keeps an exported clip of the item's video as a new file item, selects it and says "Video
     // moment saved". None (logged) when the clip could not be kept or its row was not written

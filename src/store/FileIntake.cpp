@@ -16,10 +16,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPromise>
 #include <QSet>
 #include <QTimer>
 #include <atomic>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -100,12 +102,13 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
     const QString said = subject.isEmpty() ? quotedItemTitle(name) : subject;
-    if (m_host.refuseWhileReadOnly(kNotImportedTitle, said + QStringLiteral(" was not imported"))) {
+    if (const std::optional<QString> refused = m_host.whyChangesAreRefused()) {
+        sayNotImported(QFile::decodeName(nativePath), said + QStringLiteral(" was not imported: ") + *refused + QLatin1Char('.'));
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
     if (m_host.libraryHasProblem()) {
-        m_host.reportFailure(kNotImportedTitle, said + QStringLiteral(" was not imported: the library could not be read."));
+        sayNotImported(QFile::decodeName(nativePath), said + QStringLiteral(" was not imported: the library could not be read."));
         finishFileImport();
         return QtFuture::makeReadyFuture(false);
     }
@@ -153,6 +156,21 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
 
     return deliverResultAsFuture(this, m_importWorker->submit(std::move(request)),
         [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); });
+}
+
+void FileIntake::sayNotImported(const QString& source, const QString& detail)
+{
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(source));
+    if (const auto entry = m_inboxPathsInFlight.constFind(path); entry != m_inboxPathsInFlight.cend()) {
+        // Replaced, changed or refused for another reason, it is said again; otherwise this is the
+        // failure already said, met again at the inbox's next scan.
+        const SaidFailure said{*entry, detail};
+        if (const auto before = m_saidFailures.constFind(path); before != m_saidFailures.cend() && *before == said)
+            return;
+        m_saidFailures.removeIf([](const auto& failed) { return ::access(failed.key().constData(), F_OK) != 0; });
+        m_saidFailures.insert(path, said);
+    }
+    m_host.reportFailure(kNotImportedTitle, detail, QDir::cleanPath(source));
 }
 
 void FileIntake::cancelImport(const QUuid& importID)
@@ -280,22 +298,22 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         finish(false);
         return;
     case FileImportResult::Outcome::Missing:
-        m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
+        sayNotImported(result.sourcePath, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;
     case FileImportResult::Outcome::Failed:
         veskLog(QStringLiteral("Vesk copy error for ") + result.sourcePath + QStringLiteral(": ") + result.error);
         veskLog(QStringLiteral("Vesk refused to create a fragile file reference for ") + result.sourcePath);
-        m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
+        sayNotImported(result.sourcePath, name + QStringLiteral(" could not be imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;
     case FileImportResult::Outcome::Duplicate: {
         const std::optional<VeskItem> existing = result.duplicateOf ? m_host.currentItem(*result.duplicateOf)
                                                                     : std::nullopt;
         if (!existing) {
-            m_host.reportFailure(kNotImportedTitle, name + QStringLiteral(" was not imported: the kept item with the "
-                                                                          "same content was deleted meanwhile. Please "
-                                                                          "add it again."));
+            sayNotImported(result.sourcePath, name + QStringLiteral(" was not imported: the kept item with the "
+                                                                    "same content was deleted meanwhile. Please add "
+                                                                    "it again."));
             finish(false);
             return;
         }

@@ -88,6 +88,9 @@ public:
     void startInboxWatchers();
     // Imports what the local Inbox holds (oldest first) and removes each file once it is kept.
     void importInboxFiles(const QStringList& paths);
+    // The same with the paths as the file system's bytes, as the Inbox's watcher lists them: a
+    // name that is not UTF-8 is imported like any other.
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
     // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
 
@@ -114,11 +117,18 @@ private:
     QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
-    void importInboxEntry(const QString& path, bool fromCloud);
+    void importInboxEntry(const QByteArray& path, bool fromCloud);
     // Says that the entry at path cannot be imported as it stands, and why. With the stamp of
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
     // until it differs.
     void reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp);
+    // Says in the failure notice that the file or package at source was not imported, and why
+    // (detail). An inbox offers an entry that failed again at every scan: what was said of it is
+    // not said again while the entry holds what it held then and fails for the same reason, so
+    // that one failure is counted once and a dismissed notice stays dismissed.
+    void sayNotImported(const QString& source, const QString& detail);
+    // A package whose managed copy could not be made, said as a file's is.
+    void sayCopyFailed(const QString& package, const QString& reason);
 
     void finishFileImport();
     // An import's row is written by the capture worker before its item enters the list, and the
@@ -183,10 +193,18 @@ private:
     // Both are children of this object.
     InboxWatcher* m_inboxWatcher = nullptr;
     CloudInboxWatcher* m_cloudInboxWatcher = nullptr;
-    // Inbox entries on their way.
-    QSet<QString> m_inboxPathsInFlight;
-    // Entries refused for what they held, with its stamp.
-    QHash<QString, QByteArray> m_refusedEntries;
+    // Inbox entries on their way, by their paths' bytes, with the stamp of what each held as its
+    // import began.
+    QHash<QByteArray, QByteArray> m_inboxPathsInFlight;
+    // Inbox entries whose failure was said: the stamp of what each held then, and what was said.
+    struct SaidFailure {
+        QByteArray stamp;
+        QString detail;
+        friend bool operator==(const SaidFailure&, const SaidFailure&) = default;
+    };
+    QHash<QByteArray, SaidFailure> m_saidFailures;
+    // Entries refused for what they held, with its stamp, by their paths' bytes.
+    QHash<QByteArray, QByteArray> m_refusedEntries;
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
 };
 

@@ -38,12 +38,13 @@ public:
     virtual std::optional<VeskItem> currentItem(const QUuid& id) const = 0;
     // "Items" in the library folder, where every managed copy has a folder of its own.
     virtual QString managedItemsDirectory() const = 0;
-    // True, said in the failure notice, while the library takes no changes (read-only, or a
-    // destructive change waits for its snapshot).
-    virtual bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) = 0;
+    // Why the library takes no changes now (read-only, or a destructive change waits for its
+    // snapshot); none while it takes them.
+    virtual std::optional<QString> whyChangesAreRefused() const = 0;
     // True while the library cannot be read: nothing new is taken in.
     virtual bool libraryHasProblem() const = 0;
-    virtual void reportFailure(const QString& title, const QString& detail) = 0;
+    // subject: what failed (a source's path), counted once in the notice however often it fails.
+    virtual void reportFailure(const QString& title, const QString& detail, const QString& subject) = 0;
     // Raised by every clear of the library: a row written before a clear is gone from the file.
     virtual int libraryClears() const = 0;
     // The thread that writes the rows of new items, in the order given, and its connection (none

@@ -15,24 +15,35 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesk {
 
 namespace {
 
-// Removes a delivered entry (a package as a whole folder); the error text when it could not.
-std::optional<QString> removeEntry(const QString& path)
+bool exists(const QByteArray& nativePath)
 {
+    struct stat info {};
+    return ::lstat(nativePath.constData(), &info) == 0;
+}
+
+// Removes a delivered entry (a package as a whole folder); the error text when it could not.
+std::optional<QString> removeEntry(const QByteArray& nativePath)
+{
+    const QString path = QFile::decodeName(nativePath);
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink()) {
         if (QDir(path).removeRecursively())
             return std::nullopt;
         return QStringLiteral("could not remove the folder");
     }
-    QFile file(path);
-    if (file.remove())
+    // By its bytes: a name that is not UTF-8 does not lead back to the file as a text.
+    if (::unlink(nativePath.constData()) == 0)
         return std::nullopt;
-    return file.errorString();
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -45,9 +56,9 @@ void FileIntake::startInboxWatchers()
     const QPointer<FileIntake> self(this);
     m_inboxWatcher = new InboxWatcher(
         m_host.dataDirectory() + QStringLiteral("/Inbox"),
-        [self](const QStringList& paths) {
+        [self](const QList<QByteArray>& paths) {
             if (self)
-                self->importInboxFiles(paths);
+                self->importInboxNativeFiles(paths);
         },
         this);
     m_cloudInboxWatcher = new CloudInboxWatcher(
@@ -67,31 +78,38 @@ void FileIntake::startInboxWatchers()
 
 void FileIntake::reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp)
 {
-    m_host.reportFailure(QStringLiteral("Not imported"),
-                         QFileInfo(path).fileName() + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
+    sayNotImported(path, QFileInfo(path).fileName() + QStringLiteral(" cannot be imported: ") + reason + QLatin1Char('.'));
     if (stamp.isEmpty())
         return;
     // An inbox offers it again at every scan, which would say it again each time.
-    m_refusedEntries.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.key()); });
-    m_refusedEntries.insert(path, stamp);
+    m_refusedEntries.removeIf([](const auto& entry) { return !exists(entry.key()); });
+    m_refusedEntries.insert(QFile::encodeName(QDir::cleanPath(path)), stamp);
 }
 
 void FileIntake::importInboxFiles(const QStringList& paths)
 {
+    QList<QByteArray> nativePaths;
     for (const QString& path : paths)
+        nativePaths.append(QFile::encodeName(QDir::cleanPath(path)));
+    importInboxNativeFiles(nativePaths);
+}
+
+void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
+{
+    for (const QByteArray& path : nativePaths)
         importInboxEntry(path, false);
 }
 
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
     for (const QString& path : packageRootPaths(paths))
-        importInboxEntry(path, true);
+        importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
 }
 
-void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
+void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
 {
     // A later scan offers an entry again while its import still runs.
-    if (m_inboxPathsInFlight.contains(path) || !QFileInfo::exists(path))
+    if (m_inboxPathsInFlight.contains(path) || !exists(path))
         return;
     // Refused for what it holds and said so: it waits in its inbox until something in it changes.
     if (const auto refused = m_refusedEntries.constFind(path); refused != m_refusedEntries.cend()) {
@@ -99,7 +117,10 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             return;
         m_refusedEntries.erase(refused);
     }
-    m_inboxPathsInFlight.insert(path);
+    // Its size and time (of every file, for a package) before the copy: a writer that went on
+    // meanwhile made the copy a part of what the entry now holds.
+    const QByteArray before = entryTreeStamp(path);
+    m_inboxPathsInFlight.insert(path, before);
     const auto changeCount = [this, fromCloud](int delta) {
         if (fromCloud)
             m_host.changeCloudImportCount(delta);
@@ -107,16 +128,13 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             m_host.changeInboxImportCount(delta);
     };
     changeCount(1);
-    // Its size and time (of every file, for a package) before the copy: a writer that went on
-    // meanwhile made the copy a part of what the entry now holds.
-    const QByteArray before = entryTreeStamp(path);
     const QUuid newItemID = QUuid::createUuid();
-    deliverResult(this, importNativeFileAs(QFile::encodeName(QDir::cleanPath(path)), newItemID),
+    deliverResult(this, importNativeFileAs(path, newItemID),
                   [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
         const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
-        const QString name = QFileInfo(path).fileName();
+        const QString name = displayFileName(path.mid(path.lastIndexOf('/') + 1));
         // An entry taken away meanwhile leaves the item as the only copy of what was copied.
-        const bool present = QFileInfo::exists(path);
+        const bool present = exists(path);
         if (present && entryTreeStamp(path) != before) {
             // The entry stays for a later delivery, which makes the item of it whole.
             veskLog(inboxName + QStringLiteral(" import error for ") + name
@@ -124,8 +142,10 @@ void FileIntake::importInboxEntry(const QString& path, bool fromCloud)
             (void)m_host.withdrawNewItem(newItemID);
             if (!fromCloud && m_inboxWatcher)
                 m_inboxWatcher->scanSoon();
-        } else if (kept && present) {
-            if (const std::optional<QString> error = removeEntry(path))
+        } else if (kept) {
+            // A later entry of this name that fails is news.
+            m_saidFailures.remove(path);
+            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt)
                 veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
         }
         m_inboxPathsInFlight.remove(path);

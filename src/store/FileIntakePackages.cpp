@@ -12,6 +12,7 @@
 #include "platform/Uuid.h"
 #include "search/SearchText.h"
 #include "platform/WorkPool.h"
+#include "store/FailureWording.h"
 #include "store/FileIntakeHost.h"
 
 #include <QFileInfo>
@@ -148,6 +149,8 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
                 reportRefusedEntry(package, *prepared.refusal, prepared.stamp);
                 return QtFuture::makeReadyFuture(false);
             }
+            if (prepared.copyFailure)
+                sayCopyFailed(prepared.source, *prepared.copyFailure);
             if (!prepared.note || !prepared.managedPath)
                 return QtFuture::makeReadyFuture(false);
             // Looked for only now: the same note may have arrived while this one was copied.
@@ -194,6 +197,8 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
             })),
         [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) -> QFuture<bool> {
             m_packageImportIDs.remove(id);
+            if (prepared.copyFailure)
+                sayCopyFailed(prepared.source, *prepared.copyFailure);
             if (!prepared.managedPath)
                 return QtFuture::makeReadyFuture(false);
             VeskItem item = activityItem(prepared.activity, name, id, *prepared.managedPath, m_host.now());
@@ -211,6 +216,13 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                                                               QStringLiteral("Activity received"), item.title, item.id});
             return whenKept(item.id);
         });
+}
+
+void FileIntake::sayCopyFailed(const QString& package, const QString& reason)
+{
+    // As a plain file that could not be copied is said.
+    sayNotImported(package, quotedItemTitle(QFileInfo(package).fileName()) + QStringLiteral(" could not be imported: ")
+                                + reason + QLatin1Char('.'));
 }
 
 QFuture<bool> FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy)

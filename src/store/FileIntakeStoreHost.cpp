@@ -29,12 +29,12 @@ public:
         return m_store.m_library->item(id);
     }
     QString managedItemsDirectory() const override { return m_store.managedItemsDirectory(); }
-    bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen) override
-    {
-        return m_store.refuseWhileReadOnly(title, whatDidNotHappen);
-    }
+    std::optional<QString> whyChangesAreRefused() const override { return m_store.whyChangesAreRefused(); }
     bool libraryHasProblem() const override { return m_store.libraryProblem().has_value(); }
-    void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
+    void reportFailure(const QString& title, const QString& detail, const QString& subject) override
+    {
+        m_store.reportFailure(title, detail, subject);
+    }
     int libraryClears() const override { return m_store.m_file->clears(); }
     SerialExecutor& captureWorker() override { return m_store.m_file->captureWorker(); }
     std::shared_ptr<CaptureRowWriter> backgroundWriter() override { return m_store.m_file->backgroundWriter(); }
@@ -151,6 +151,12 @@ void VeskStore::importInboxFiles(const QStringList& paths)
 {
     assertMainThread();
     m_fileIntake->importInboxFiles(paths);
+}
+
+void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
+{
+    assertMainThread();
+    m_fileIntake->importInboxNativeFiles(nativePaths);
 }
 
 void VeskStore::importCloudInboxPackages(const QStringList& paths)

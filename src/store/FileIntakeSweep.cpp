@@ -58,7 +58,8 @@ void FileIntake::startItemsFolderSweep()
         m_host.reportFailure(QStringLiteral("Files set aside"),
             files + QStringLiteral(" (") + QLocale().formattedDataSize(report.recoveredBytes, 1, QLocale::DataSizeSIFormat)
                 + QStringLiteral(") that no item refers to were moved to the Recovered folder: ") + recovered
-                + QLatin1Char('.'));
+                + QLatin1Char('.'),
+            {});
     });
 }
 

@@ -39,6 +39,11 @@ public:
     virtual void select(const QUuid& id) = 0;
     // Publishes the notice that announces a new item once the item is kept; never when it is not.
     virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Publishes it once the new item's row is written, at once or at a later retry; never when
+    // the item goes first.
+    virtual void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Says in the failure notice that something the user asked for did not happen, and why.
+    virtual void reportFailure(const QString& title, const QString& detail) = 0;
     // True while the new item's row waits for the check of the library file (it is written
     // once the file has passed): not kept yet, and no failure either.
     virtual bool rowWaitsForLibraryCheck(const QUuid& id) const = 0;

@@ -10,7 +10,9 @@
 #include "store/VeskStore.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
+#include <algorithm>
 
 namespace vesk {
 
@@ -19,16 +21,6 @@ namespace {
 const QString kNotSavedTitle = QStringLiteral("Not saved");
 // A burst of failures (a full disk refusing every save) is counted beyond these.
 constexpr int kNamedFailures = 5;
-
-// One failure more of the notice's title: counted, and named unless it is already, or enough are.
-void gatherFailure(VeskFailureNotice& notice, const QString& detail)
-{
-    notice.count += 1;
-    if (notice.named >= kNamedFailures || notice.detail.split(QLatin1Char('\n')).contains(detail))
-        return;
-    notice.detail += QLatin1Char('\n') + detail;
-    notice.named += 1;
-}
 
 // What a settings key holds, as the user knows it.
 QString settingSubject(const QString& key)
@@ -72,22 +64,61 @@ void LibraryHealth::setFailureNotice(const std::optional<VeskFailureNotice>& val
     if (m_failureNotice == value)
         return;
     m_failureNotice = value;
+    forgetGoneFailureSubjects();
     emit failureNoticeChanged();
 }
 
-void LibraryHealth::reportFailure(const QString& title, const QString& detail)
+void LibraryHealth::gatherFailure(VeskFailureNotice& notice, const QString& detail, const QString& subject)
+{
+    QHash<QString, qsizetype>& subjects = m_failureSubjects[notice.id];
+    if (!subject.isEmpty()) {
+        if (const auto counted = subjects.constFind(subject); counted != subjects.cend()) {
+            // The same file failing again, for another reason or once replaced, is still one failure.
+            if (*counted >= 0) {
+                QStringList lines = notice.detail.split(QLatin1Char('\n'));
+                if (*counted < lines.size()) {
+                    lines[*counted] = detail;
+                    notice.detail = lines.join(QLatin1Char('\n'));
+                }
+            }
+            return;
+        }
+    }
+    // Counted, and named unless it is already, or enough are.
+    notice.count += 1;
+    qsizetype line = -1;
+    if (notice.named < kNamedFailures && !notice.detail.split(QLatin1Char('\n')).contains(detail)) {
+        line = notice.detail.count(QLatin1Char('\n')) + 1;
+        notice.detail += QLatin1Char('\n') + detail;
+        notice.named += 1;
+    }
+    if (!subject.isEmpty())
+        subjects.insert(subject, line);
+}
+
+void LibraryHealth::forgetGoneFailureSubjects()
+{
+    m_failureSubjects.removeIf([this](const auto& entry) {
+        if (m_failureNotice && m_failureNotice->id == entry.key())
+            return false;
+        return std::none_of(m_waitingFailures.cbegin(), m_waitingFailures.cend(),
+                            [&](const VeskFailureNotice& waiting) { return waiting.id == entry.key(); });
+    });
+}
+
+void LibraryHealth::reportFailure(const QString& title, const QString& detail, const QString& subject)
 {
     if (m_failureNotice && m_failureNotice->title == title) {
         // The same kind of failure again (a burst of saves on a full disk, two packages of one
         // scan): one notice that counts them and names each of the first few.
         VeskFailureNotice notice = *m_failureNotice;
-        gatherFailure(notice, detail);
+        gatherFailure(notice, detail, subject);
         setFailureNotice(notice);
         return;
     }
     for (VeskFailureNotice& waiting : m_waitingFailures) {
         if (waiting.title == title) {
-            gatherFailure(waiting, detail);
+            gatherFailure(waiting, detail, subject);
             return;
         }
     }
@@ -95,6 +126,8 @@ void LibraryHealth::reportFailure(const QString& title, const QString& detail)
     notice.id = QUuid::createUuid();
     notice.title = title;
     notice.detail = detail;
+    if (!subject.isEmpty())
+        m_failureSubjects[notice.id].insert(subject, 0);
     // Replacing the notice shown would take it away before it was read (a start-up notice
     // followed a moment later by another failure): the new one waits its turn.
     if (m_failureNotice)
@@ -135,6 +168,7 @@ void LibraryHealth::withdrawFailureNotice(const QString& title)
     m_waitingFailures.removeIf([&](const VeskFailureNotice& waiting) { return waiting.title == title; });
     if (m_failureNotice && m_failureNotice->title == title)
         dismissFailureNotice();
+    forgetGoneFailureSubjects();
 }
 
 bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
@@ -215,6 +249,8 @@ void LibraryHealth::scheduleUnsavedRetry()
 void LibraryHealth::markSaved(const QUuid& id)
 {
     m_neverWrittenItemIDs.remove(id);
+    if (m_rowWrittenListeners.contains(id))
+        tellRowWritten(id, m_host.currentItem(id).has_value());
     if (!m_unsavedItemIDs.remove(id))
         return;
     emit unsavedItemIDsChanged();
@@ -260,10 +296,33 @@ int LibraryHealth::retryUnsavedItems()
     return int(m_unsavedItemIDs.size());
 }
 
+void LibraryHealth::whenRowWritten(const QUuid& id, std::function<void(bool)> heard)
+{
+    if (!m_host.currentItem(id)) {
+        heard(false);
+        return;
+    }
+    if (rowIsWritten(id)) {
+        heard(true);
+        return;
+    }
+    m_rowWrittenListeners[id].append(std::move(heard));
+}
+
+void LibraryHealth::tellRowWritten(const QUuid& id, bool written)
+{
+    const QList<std::function<void(bool)>> listeners = m_rowWrittenListeners.take(id);
+    for (const auto& heard : listeners)
+        heard(written);
+}
+
 void LibraryHealth::forgetUnsavedItems(const QSet<QUuid>& ids)
 {
     const QSet<QUuid> forgotten = ids; // ids may be unsavedItemIDs() itself
     m_neverWrittenItemIDs.subtract(forgotten);
+    // Deleted before their row was written: it never will be.
+    for (const QUuid& id : forgotten)
+        tellRowWritten(id, false);
     if (!m_unsavedItemIDs.intersects(forgotten))
         return;
     m_unsavedItemIDs.subtract(forgotten);

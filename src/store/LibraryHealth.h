@@ -7,6 +7,7 @@
 #include "store/VeskServices.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -48,8 +49,9 @@ public:
     // Says that something did not happen. A notice of the same title, shown or waiting, counts one
     // failure more and names it beside the others; a notice of a new title waits behind the one
     // shown, so that failures that come together are all seen. Logs nothing: callers log in their
-    // own words.
-    void reportFailure(const QString& title, const QString& detail);
+    // own words. With a subject (the path of a file that was not imported), a failure of a subject
+    // the notice already counts is not counted again: its line says the newer detail instead.
+    void reportFailure(const QString& title, const QString& detail, const QString& subject = {});
     // reportFailure of an action the library file refused: what did not happen, then why in plain
     // words ("“Holiday” was not deleted: the disk is full.").
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
@@ -81,6 +83,10 @@ public:
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
     const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
+    // Hears once the new item's row is in the library file: at once when it is; once the check of
+    // the file, or the retry that writes it, has written it when it waits or was refused. False
+    // when the item goes first (or is not in the library).
+    void whenRowWritten(const QUuid& id, std::function<void(bool)> heard);
     // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
     // Deleted items: nothing of them is left to write.
@@ -162,6 +168,8 @@ private:
     void queueUnsavedRetry();
     // The slow retry, while items stay unsaved.
     void scheduleUnsavedRetry();
+    // Answers those waiting for the item's row to be written.
+    void tellRowWritten(const QUuid& id, bool written);
     void finishLibraryCheck(const LibraryCheckReading& reading);
     void requestLaunchSnapshot();
     std::unique_ptr<SQLiteDatabase> openForReading(const QString& path, const QString& reason);
@@ -169,9 +177,18 @@ private:
     VeskServices m_services;
     LibraryHealthHost& m_host;
 
+    // One failure more in a notice shown or waiting (by its subject, if it has one).
+    void gatherFailure(VeskFailureNotice& notice, const QString& detail, const QString& subject);
+    // What the notices no longer shown nor waiting counted is let go of.
+    void forgetGoneFailureSubjects();
+
     std::optional<VeskFailureNotice> m_failureNotice;
     QList<VeskFailureNotice> m_waitingFailures;
+    // By notice: the subjects of its failures, each with the detail line that names it (-1 when
+    // it is only counted).
+    QHash<QUuid, QHash<QString, qsizetype>> m_failureSubjects;
     QSet<QUuid> m_unsavedItemIDs;
+    QHash<QUuid, QList<std::function<void(bool)>>> m_rowWrittenListeners;
     QString m_lastWriteFailure;
     // The unsaved items that are new: no row of theirs is in the file.
     QSet<QUuid> m_neverWrittenItemIDs;

@@ -179,6 +179,8 @@ void LibraryHealth::whenItemKept(const QUuid& id, std::function<void(bool)> hear
 void LibraryHealth::forgetSavingItems(const QSet<QUuid>& ids)
 {
     const QSet<QUuid> forgotten = ids; // ids may be savingItemIDs() itself
+    for (const QUuid& id : forgotten)
+        tellRowWritten(id, false);
     if (!m_savingItemIDs.intersects(forgotten))
         return;
     m_savingItemIDs.subtract(forgotten);

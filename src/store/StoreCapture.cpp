@@ -88,6 +88,16 @@ void VeskStore::announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice
     });
 }
 
+void VeskStore::announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice)
+{
+    assertMainThread();
+    const QPointer<VeskStore> self(this);
+    m_health->whenRowWritten(id, [self, notice](bool written) {
+        if (written && self)
+            self->setIntakeNotice(notice);
+    });
+}
+
 std::optional<VeskItem> VeskStore::findSimilarText(const QString& text) const
 {
     assertMainThread();

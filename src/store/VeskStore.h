@@ -203,6 +203,9 @@ public:
     // Posts a notice that announces a new item once the item is kept, and never when it is not:
     // a refused or unsaved item is said by the failure notice alone.
     void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
+    // Posts the notice once the new item's row is in the library file, however late a retry
+    // writes it; never for an item that goes first. Until then the failure notice tells its story.
+    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice);
     // Why a new item would be refused now (the library is read-only or cannot be read, a delete
     // is finishing), in plain words; none while new items are taken.
     std::optional<QString> newItemRefusal() const;
@@ -229,6 +232,7 @@ public:
     static bool isActivityPackage(const QString& path, bool isFolder);
     void rerouteStoredPackages();
     void importInboxFiles(const QStringList& paths);
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
     void importCloudInboxPackages(const QStringList& paths);
 
     // Rich text operations: see RichTextBodies.h (update, saveEdits).
@@ -297,7 +301,8 @@ public:
     // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
     const std::optional<VeskFailureNotice>& failureNotice() const;
     void setFailureNotice(const std::optional<VeskFailureNotice>& value);
-    void reportFailure(const QString& title, const QString& detail);
+    // subject: see LibraryHealth::reportFailure.
+    void reportFailure(const QString& title, const QString& detail, const QString& subject = {});
     void reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error);
     void dismissFailureNotice();
     const QSet<QUuid>& unsavedItemIDs() const;
@@ -370,6 +375,8 @@ private:
 
     // The store's own rules, shared by the adapters: see LibraryItems.h.
     bool refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen);
+    // Why the library takes no changes now (read-only, or a delete being finished); none when it does.
+    std::optional<QString> whyChangesAreRefused() const;
     bool refuseNewItemWhileBlocked(const QString& title);
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);

@@ -11,6 +11,13 @@
 
 namespace vesk {
 
+namespace {
+
+// Why a change is refused while a delete waits for its snapshot or finishes.
+const QString kFinishingADelete = QStringLiteral("Vesk is still finishing a delete. Try again in a moment");
+
+} // namespace
+
 std::optional<VeskItem> VeskStore::HealthAreaHost::currentItem(const QUuid& id) const
 {
     return m_store.m_library->item(id);
@@ -63,10 +70,10 @@ void VeskStore::setFailureNotice(const std::optional<VeskFailureNotice>& value)
     m_health->setFailureNotice(value);
 }
 
-void VeskStore::reportFailure(const QString& title, const QString& detail)
+void VeskStore::reportFailure(const QString& title, const QString& detail, const QString& subject)
 {
     assertMainThread();
-    m_health->reportFailure(title, detail);
+    m_health->reportFailure(title, detail, subject);
 }
 
 void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHappen, const DatabaseError& error)
@@ -77,10 +84,17 @@ void VeskStore::reportRefused(const QString& title, const QString& whatDidNotHap
 bool VeskStore::refuseWhileReadOnly(const QString& title, const QString& whatDidNotHappen)
 {
     if (destructiveChangeRunning()) {
-        reportFailure(title, whatDidNotHappen + QStringLiteral(": Vesk is still finishing a delete. Try again in a moment."));
+        reportFailure(title, whatDidNotHappen + QStringLiteral(": ") + kFinishingADelete + QLatin1Char('.'));
         return true;
     }
     return m_health->refuseWhileReadOnly(title, whatDidNotHappen);
+}
+
+std::optional<QString> VeskStore::whyChangesAreRefused() const
+{
+    if (destructiveChangeRunning())
+        return kFinishingADelete;
+    return readOnlyReason();
 }
 
 void VeskStore::dismissFailureNotice()

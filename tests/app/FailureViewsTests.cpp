@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <sqlite3.h>
+#include <algorithm>
 
 namespace vesk::test {
 namespace {
@@ -53,6 +54,54 @@ TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfIts
     window.failureNoticeView()->dismissButton()->click();
     EXPECT_FALSE(store->failureNotice());
     EXPECT_EQ(window.failureNoticeView(), nullptr);
+}
+
+// The card's detail has room for a few lines: the failures it names are shown whole as far as
+// they fit, and its count takes in every one it does not show, so that the names shown and the
+// count add up to every failure.
+TEST_F(FailureViewsTest, TheNamesAFailureCardShowsAndItsCountAddUpToEveryFailure)
+{
+    MainWindow& window = makeWindow();
+    window.show();
+    for (const int refused : {2, 5, 7, 8}) {
+        SCOPED_TRACE(refused);
+        store->dismissFailureNotice();
+        QStringList failures;
+        for (int i = 1; i <= refused; ++i) {
+            // Each takes two lines of the card.
+            failures.append(QStringLiteral("\u201CA phone note sent from the beach on day %1.vesknote\u201D could not be "
+                                           "imported: the disk is full.").arg(i));
+            store->reportFailure(QStringLiteral("Not imported"), failures.last());
+        }
+        FailureNoticeView* view = window.failureNoticeView();
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(view->notice().count, refused);
+
+        const QStringList detailLines = view->shownDetailLines();
+        const QString shownText = detailLines.join(QLatin1Char(' '));
+        int namesShown = 0;
+        for (int i = 0; i < refused; ++i) {
+            const QString name = QStringLiteral("day %1.vesknote").arg(i + 1);
+            if (shownText.contains(failures[i])) {
+                ++namesShown;
+                continue;
+            }
+            EXPECT_FALSE(shownText.contains(name)) << "shown in part: " << name.toStdString();
+        }
+        EXPECT_EQ(detailLines.size(), 2 * namesShown) << "two lines a name";
+        EXPECT_FALSE(shownText.contains(QStringLiteral("\u2026"))) << shownText.toStdString();
+        const QString more = view->shownCountLine();
+        int counted = 0;
+        if (!more.isEmpty()) {
+            ASSERT_TRUE(more.endsWith(QStringLiteral(" more like it"))) << more.toStdString();
+            counted = more.section(QLatin1Char(' '), 0, 0).toInt();
+        }
+        EXPECT_GE(namesShown, 1);
+        EXPECT_EQ(namesShown + counted, refused) << shownText.toStdString() << " / " << more.toStdString();
+        if (!more.isEmpty()) {
+            EXPECT_EQ(view->shownLines().last(), more) << "the count is drawn under the names";
+        }
+    }
 }
 
 TEST_F(FailureViewsTest, ALibraryThatCannotBeReadIsShownInsteadOfTheWelcomeSurface)
@@ -170,6 +219,35 @@ TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatW
     QApplication::sendEvent(&window, &close);
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(close.isAccepted());
+}
+
+TEST_F(FailureViewsTest, ClosingWhileTheLibraryFileIsCheckedKeepsWhatWaitedForTheCheck)
+{
+    store.reset();
+    QList<VeskItem> library;
+    for (int i = 0; i < 600; ++i)
+        library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
+    seed(library);
+    store = makeStore(true, false);
+    int asked = 0;
+    MainWindowHooks hooks;
+    hooks.confirmCloseWithUnsaved = [&](int count) {
+        asked = count;
+        return false;
+    };
+    MainWindow& window = makeWindow(hooks);
+    window.show();
+    const VeskItem typed = makeItem(QStringLiteral("typed while checked"), 5000);
+    EXPECT_FALSE(store->commitNewItem(typed));
+    ASSERT_EQ(store->savingItemIDs(), QSet<QUuid>{typed.id}) << "waits for the check";
+
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    EXPECT_TRUE(close.isAccepted());
+    EXPECT_EQ(asked, 0) << "nothing is left unsaved to ask about";
+    const QList<VeskItem> stored = storedItems();
+    EXPECT_TRUE(std::any_of(stored.cbegin(), stored.cend(), [&](const VeskItem& item) { return item.id == typed.id; }))
+        << "written before the window goes";
 }
 
 // Collects what a widget is asked to paint.

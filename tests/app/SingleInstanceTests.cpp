@@ -49,7 +49,12 @@ public:
         }
         return true;
     }
-    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    // An instance that has ended has no process id, and 0 would signal the test runner too.
+    void signal(int number)
+    {
+        if (const pid_t pid = pid_t(m_process.processId()); pid > 0)
+            ::kill(pid, number);
+    }
     // The exit code of a normal end, -1 when a signal ended it, -2 when it did not end.
     int waitForEnd()
     {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 #pragma push_macro("signals")
@@ -43,8 +44,12 @@ std::vector<QProcess*>& childProcesses()
 
 void stopChildren()
 {
-    for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it)
-        ::kill(pid_t((*it)->processId()), SIGTERM);
+    // A helper that has already ended has no process id; 0 would signal this whole process
+    // group, the test runner included.
+    for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it) {
+        if (const pid_t pid = pid_t((*it)->processId()); pid > 0)
+            ::kill(pid, SIGTERM);
+    }
     // Reaped and let go before the process ends: a helper left unwaited for stays behind as a
     // zombie, and its QProcess, no longer held once the list goes, is a leak at exit.
     for (auto it = childProcesses().rbegin(); it != childProcesses().rend(); ++it) {
@@ -129,7 +134,11 @@ bool waitForName(const QString& address, const char* name)
 
 PrivateBus startPrivateBus(BusKind kind)
 {
-    const QString root = makeTempDirectory(QStringLiteral("keyring"));
+    // A short name: the bus's socket goes in it, and a child test process's test root already
+    // lies inside its parent's.
+    QTemporaryDir made(testRoot() + QStringLiteral("/bus-XXXXXX"));
+    made.setAutoRemove(false); // removed with the test root
+    const QString root = made.path();
     const QString config = writeBusConfig(root);
     if (config.isEmpty())
         return {kind, QStringLiteral("cannot write the bus configuration")};

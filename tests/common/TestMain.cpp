@@ -19,8 +19,10 @@ int main(int argc, char** argv)
     qputenv("VESK_CLOUD_DIR", (root + "/cloud").toUtf8());
     // Temporary files of this process go into its own folder: test processes run side by side,
     // and a test that checks nothing was left behind must not see another one's files.
-    QDir().mkpath(root + "/tmp");
-    qputenv("TMPDIR", (root + "/tmp").toUtf8());
+    // Short: a child test process makes its own test root inside it, and sockets there must
+    // stay within the 108 bytes of a socket's path.
+    QDir().mkpath(root + "/t");
+    qputenv("TMPDIR", (root + "/t").toUtf8());
     // Playback goes through FFmpeg, as in the application; never a sound card.
     qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     qputenv("XDG_DATA_HOME", (root + "/xdg-data").toUtf8());

@@ -3,6 +3,7 @@
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
 #include "platform/Log.h"
+#include "platform/OpenFileWriters.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,7 +13,9 @@
 #include <QPromise>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesk {
 namespace {
@@ -34,6 +37,24 @@ void setModified(const QString& path, qint64 secs)
 
 constexpr InboxWatcher::Timing kFast{10, 40};
 
+QStringList decoded(const QList<QByteArray>& nativePaths)
+{
+    QStringList paths;
+    for (const QByteArray& path : nativePaths)
+        paths.append(QFile::decodeName(path));
+    return paths;
+}
+
+QSet<FileIdentity> identities(const QString& folder, const QSet<QString>& names)
+{
+    QSet<FileIdentity> files;
+    for (const QString& name : names) {
+        if (const std::optional<FileIdentity> identity = fileIdentity(QFile::encodeName(folder + "/" + name)))
+            files.insert(*identity);
+    }
+    return files;
+}
+
 TEST(InboxWatcher, WaitingFilesArriveOnceOldestFirstAndNewOnesFollow)
 {
     const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
@@ -42,7 +63,8 @@ TEST(InboxWatcher, WaitingFilesArriveOnceOldestFirstAndNewOnesFollow)
     setModified(inbox + "/new.txt", 2'000'000);
     setModified(inbox + "/old.txt", 1'000'000);
     QList<QStringList> calls;
-    InboxWatcher watcher(inbox, [&](const QStringList& paths) {
+    InboxWatcher watcher(inbox, [&](const QList<QByteArray>& nativePaths) {
+        const QStringList paths = decoded(nativePaths);
         calls.append(paths);
         for (const QString& path : paths)
             QFile::remove(path); // as the store does once an item is kept
@@ -63,7 +85,8 @@ struct ScannerByHand {
     explicit ScannerByHand(const QString& inbox, std::function<void(const QStringList&)> handler)
         : scanner(inbox, kByHand)
     {
-        QObject::connect(&scanner, &InboxScanner::filesReady, std::move(handler));
+        QObject::connect(&scanner, &InboxScanner::filesReady,
+                         [handler = std::move(handler)](const QList<QByteArray>& paths) { handler(decoded(paths)); });
         scanner.start();
     }
     // A scan that sees everything for the first time, then one that finds it settled.
@@ -98,6 +121,39 @@ TEST(InboxWatcher, ASlowWriterIsNotTakenHalfWrittenAndNothingIsOfferedTwice)
     // Once gone it is not offered again, and an empty folder is silent.
     watcher.settle(3);
     EXPECT_EQ(sizesSeen.size(), 1);
+}
+
+// A file linked into the Inbox while its writer holds it under another name: the Inbox's events
+// never tell of that writer's close, so the watcher looks again as long as the processes show it.
+TEST(InboxWatcher, AFileWrittenUnderAnotherNameIsTakenWholeOnceItsWriterClosesIt)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    QDir().mkpath(inbox);
+    const QString elsewhere = vesk::test::makeTempDirectory("elsewhere") + "/log.txt";
+    QFile writer(elsewhere);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+    ASSERT_EQ(writer.write("A "), 2);
+    ASSERT_TRUE(writer.flush());
+    ASSERT_EQ(::link(QFile::encodeName(elsewhere).constData(), QFile::encodeName(inbox + "/log.txt").constData()), 0);
+
+    // Every scan, and every look again, at the next turn of the event loop.
+    InboxScanner scanner(inbox, InboxWatcher::Timing{0, 0});
+    QList<qint64> sizes;
+    QObject::connect(&scanner, &InboxScanner::filesReady, [&](const QList<QByteArray>& paths) {
+        for (const QByteArray& path : paths) {
+            sizes.append(QFileInfo(QFile::decodeName(path)).size());
+            QFile::remove(QFile::decodeName(path));
+        }
+    });
+    scanner.start();
+    for (int turn = 0; turn < 5; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(sizes.isEmpty()) << "taken while its writer held it";
+
+    ASSERT_EQ(writer.write("B"), 1);
+    writer.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sizes.isEmpty(); }, vesk::test::realWaitMs(3000)));
+    EXPECT_EQ(sizes, QList<qint64>{3});
 }
 
 TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
@@ -141,7 +197,9 @@ protected:
             }
         }, timing);
         // The processes are not asked: the test says who writes.
-        watcher->setWritersLook([this](const QString&) { return QtFuture::makeReadyFuture(openForWriting); });
+        watcher->setWritersLook([this](const QSet<FileIdentity>&) {
+            return QtFuture::makeReadyFuture(identities(inbox, openForWriting));
+        });
         return watcher;
     }
     // The entries the scans so far found ready are handed over once the look at their writers
@@ -211,6 +269,23 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
     const QString plain = inbox + "/plain.txt";
     write(plain, "plain");
     QDir().mkpath(inbox + "/ordinary folder");
+    // Files that held still but are empty have not arrived: their first byte is still to come.
+    const QString emptyPhoto = inbox + "/Empty photo.veskactivity";
+    write(emptyPhoto + "/activity.json", R"({"events":[{"relativePath":"media/p.jpg"}]})");
+    write(emptyPhoto + "/media/p.jpg", "");
+    const QString emptyLog = inbox + "/Empty log.veskactivity";
+    write(emptyLog + "/activity.json", "{}");
+    write(emptyLog + "/log.txt", "");
+    const QString emptyAttachment = inbox + "/Empty attachment.vesknote";
+    write(emptyAttachment + "/note.json", R"({"attachments":["media/e.jpg"]})");
+    write(emptyAttachment + "/note.txt", "");
+    write(emptyAttachment + "/media/e.jpg", "");
+    // An empty note.txt of a note that has text.
+    const QString emptyText = inbox + "/Words.vesknote";
+    write(emptyText + "/note.json", R"({"schemaVersion":1,"kind":"note","noteID":"3F2504E0-4F89-41D3-9A0C-0305E82C3301",)"
+                                    R"("createdAt":"2026-01-01T10:00:00Z","text":"Words","attachments":["media/a.jpg"]})");
+    write(emptyText + "/note.txt", "");
+    write(emptyText + "/media/a.jpg", "jpeg");
 
     timing = {3'600'000, 0};
     const auto watcher = startByHand();
@@ -220,10 +295,14 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
     EXPECT_EQ(QSet<QString>(delivered.begin(), delivered.end()), (QSet<QString>{note, activity, plain}));
 
     write(waiting + "/media/b.jpg", "b");
+    for (const QString& filled : {emptyPhoto + "/media/p.jpg", emptyLog + "/log.txt", emptyAttachment + "/media/e.jpg",
+                                  emptyText + "/note.txt"})
+        write(filled, "arrived");
     for (int scan = 0; scan < 2; ++scan)
         watcher->scan();
     handOver(*watcher);
-    EXPECT_TRUE(delivered.contains(waiting));
+    for (const QString& arrived : {waiting, emptyPhoto, emptyLog, emptyAttachment, emptyText})
+        EXPECT_TRUE(delivered.contains(arrived)) << arrived.toStdString();
     EXPECT_FALSE(delivered.contains(escaping));
 }
 
@@ -267,6 +346,16 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
     write(big + "/activity.json", QByteArray(kSmallFileLimit + 1, ' '));
     const QString empty = inbox + "/empty.txt";
     write(empty, "");
+    // Names that are not UTF-8 (Latin-1 "café"), of an entry and of a file inside a package.
+    const QByteArray nativeInbox = QFile::encodeName(inbox);
+    write(QFile::decodeName(nativeInbox + "/Named.veskactivity/activity.json"), "{}");
+    const QByteArray undecodable[] = {nativeInbox + "/caf\xE9.txt", nativeInbox + "/Named.veskactivity/caf\xE9.jpg"};
+    for (const QByteArray& path : undecodable) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "menu", 4), 4);
+        ::close(fd);
+    }
 
     const auto watcher = startByHand();
     for (int scan = 0; scan < 3; ++scan)
@@ -276,8 +365,10 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
     refusals.sort();
     EXPECT_EQ(refusals, (QStringList{
         "Big.veskactivity: activity.json is larger than 4 MB",
+        "Named.veskactivity: the name \u201Ccaf\u00E9.jpg\u201D in it is not UTF-8 text",
         "Out.vesknote: the photo \u201Cmedia/a.jpg\u201D leads outside the package",
         "Pipe.veskactivity: \u201Cp.mov\u201D in it is a pipe, not a file",
+        "caf\u00E9.txt: its name is not UTF-8 text",
     }));
 
     // Mended, a package is judged afresh; an empty file is ready once it has content.
@@ -291,6 +382,9 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
     delivered.sort();
     EXPECT_EQ(delivered.join(QLatin1Char(' ')).toStdString(), (QStringList{pipe, empty}).join(QLatin1Char(' ')).toStdString());
     EXPECT_TRUE(refusals.isEmpty());
+    // Left as they were; removed by their bytes, which the test folder's own removal cannot do.
+    for (const QByteArray& path : undecodable)
+        EXPECT_EQ(::unlink(path.constData()), 0);
 }
 
 // The writers are looked at while the folder goes on changing: what the look says counts only for
@@ -299,16 +393,16 @@ TEST_F(CloudInboxTest, WhatChangesWhileWritersAreLookedAtIsJudgedAgainNotTaken)
 {
     timing = {3'600'000, 0};
     const auto watcher = startByHand();
-    QList<std::shared_ptr<QPromise<QSet<QString>>>> looks;
-    watcher->setWritersLook([&](const QString&) {
-        looks.append(std::make_shared<QPromise<QSet<QString>>>());
+    QList<std::shared_ptr<QPromise<QSet<FileIdentity>>>> looks;
+    watcher->setWritersLook([&](const QSet<FileIdentity>&) {
+        looks.append(std::make_shared<QPromise<QSet<FileIdentity>>>());
         looks.last()->start();
         return looks.last()->future();
     });
     const auto answerLooks = [&](const QSet<QString>& open) {
         for (const auto& look : std::as_const(looks)) {
             if (!look->future().isFinished()) {
-                look->addResult(open);
+                look->addResult(identities(inbox, open));
                 look->finish();
             }
         }

@@ -5,11 +5,22 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace vesk;
 
-TEST(OpenFileWriters, FilesHeldOpenForWritingBelowTheFolderAreFound)
+namespace {
+
+FileIdentity identityOf(const QString& path)
+{
+    return fileIdentity(QFile::encodeName(path)).value_or(FileIdentity{});
+}
+
+} // namespace
+
+TEST(OpenFileWriters, FilesHeldOpenForWritingAreFoundUnderAnyName)
 {
     const QString root = test::makeTempDirectory("writers");
     const QString folder = root + "/Inbox";
@@ -26,23 +37,34 @@ TEST(OpenFileWriters, FilesHeldOpenForWritingBelowTheFolderAreFound)
         {"Walk.veskactivity/media/log.txt", QIODevice::WriteOnly, true},
     };
     std::vector<std::unique_ptr<QFile>> open;
+    QSet<FileIdentity> asked;
     for (const Case& c : cases) {
         const QString path = folder + "/" + c.name;
         test::writeFile(path, "A ");
         open.push_back(std::make_unique<QFile>(path));
         ASSERT_TRUE(open.back()->open(c.mode)) << c.name;
+        asked.insert(identityOf(path));
     }
-    // Beside the folder, not in it.
-    QFile beside(root + "/Inbox2.txt");
-    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    // Written under its first name, linked into the folder under a second one.
+    const QString elsewhere = test::writeFile(root + "/elsewhere/log.txt", "A ");
+    QFile linkedWriter(elsewhere);
+    ASSERT_TRUE(linkedWriter.open(QIODevice::Append));
+    ASSERT_EQ(::link(QFile::encodeName(elsewhere).constData(), QFile::encodeName(folder + "/linked.txt").constData()), 0);
+    asked.insert(identityOf(folder + "/linked.txt"));
+    // Held open for writing, but not asked about.
+    QFile unasked(root + "/unasked.txt");
+    ASSERT_TRUE(unasked.open(QIODevice::WriteOnly));
 
-    const QSet<QString> found = filesOpenForWriting(folder);
+    const QSet<FileIdentity> found = filesOpenForWriting(asked);
     for (const Case& c : cases)
-        EXPECT_EQ(found.contains(c.name), c.writing) << c.name;
-    EXPECT_EQ(found.size(), 4);
+        EXPECT_EQ(found.contains(identityOf(folder + "/" + c.name)), c.writing) << c.name;
+    EXPECT_TRUE(found.contains(identityOf(folder + "/linked.txt")));
+    EXPECT_FALSE(found.contains(identityOf(root + "/unasked.txt")));
+    EXPECT_EQ(found.size(), 5);
 
     open.clear();
-    EXPECT_TRUE(filesOpenForWriting(folder).isEmpty());
+    linkedWriter.close();
+    EXPECT_TRUE(filesOpenForWriting(asked).isEmpty());
 }
 
 TEST(FolderWriteEvents, AFileWrittenIsBeingWrittenUntilItsWriterClosesIt)
@@ -71,4 +93,73 @@ TEST(FolderWriteEvents, AFileWrittenIsBeingWrittenUntilItsWriterClosesIt)
     // Read at a scan's start, the events are not announced again.
     QCoreApplication::processEvents();
     EXPECT_EQ(changes, 0);
+}
+
+// A writer whose open files cannot be looked at (another user's) is told only by its creation
+// or open; either holds its file for a bounded time, a write until the close.
+TEST(FolderWriteEvents, ACreationOrAnOpenNotYetClosedHoldsItsFileForABoundedTime)
+{
+    const QString folder = test::makeTempDirectory("events");
+    const QString elsewhere = test::writeFile(test::makeTempDirectory("elsewhere") + "/log.txt", "A ");
+    constexpr qint64 kHoldMs = 60'000;
+    qint64 now = 1'000'000;
+    FolderWriteEvents events({kHoldMs, [&] { return now; }});
+    ASSERT_TRUE(events.watch(folder));
+
+    struct Case {
+        const char* name;
+        std::function<void(const QString& path, QFile& file)> act;
+        bool heldAtFirst;
+        bool heldOnceTheBoundHasPassed;
+    };
+    const auto createWithoutWriting = [](const QString&, QFile& file) { ASSERT_TRUE(file.open(QIODevice::WriteOnly)); };
+    const Case cases[] = {
+        {"created, its first byte not written yet", createWithoutWriting, true, false},
+        {"opened for reading, not closed", [](const QString& path, QFile& file) {
+             test::writeFile(path, "there before");
+             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+         }, true, false},
+        {"written, not closed", [](const QString&, QFile& file) {
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             ASSERT_EQ(file.write("A "), 2);
+             ASSERT_TRUE(file.flush());
+         }, true, true},
+        {"created and closed without writing", [&](const QString&, QFile& file) {
+             createWithoutWriting({}, file);
+             file.close();
+         }, false, false},
+        {"opened for reading and closed", [](const QString& path, QFile& file) {
+             test::writeFile(path, "there before");
+             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+             file.close();
+         }, false, false},
+        {"a second name of a file made elsewhere", [&](const QString& path, QFile&) {
+             ASSERT_EQ(::link(QFile::encodeName(elsewhere).constData(), QFile::encodeName(path).constData()), 0);
+         }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + "/" + c.name;
+        QFile file(path);
+        c.act(path, file);
+        events.catchUp();
+        EXPECT_EQ(events.isBeingWritten(path), c.heldAtFirst);
+        now += kHoldMs;
+        EXPECT_EQ(events.isBeingWritten(path), c.heldOnceTheBoundHasPassed);
+        file.close();
+        events.catchUp();
+        EXPECT_FALSE(events.isBeingWritten(path));
+    }
+
+    // The last opener's close ends a hold, and says so: the file is looked at again then.
+    const QString read = test::writeFile(folder + "/read later.txt", "text");
+    QFile reader(read);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    events.catchUp();
+    EXPECT_TRUE(events.isBeingWritten(read));
+    int changes = 0;
+    QObject::connect(&events, &FolderWriteEvents::changed, [&] { ++changes; });
+    reader.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, test::realWaitMs(5000)));
+    EXPECT_FALSE(events.isBeingWritten(read));
 }

@@ -4,6 +4,7 @@
 #include "store/FaultInjection.h"
 
 #include <QRegularExpression>
+#include <functional>
 #include <unistd.h>
 
 namespace vesk::test {
@@ -189,6 +190,130 @@ TEST_F(ImageEditsTest, ADiskThatFillsUnderTheWriteKeepsNoPartOfAVersion)
     EXPECT_EQ(contents(*kept->filePath), picture);
     EXPECT_EQ(QDir(QFileInfo(*kept->filePath).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file is left beside the version";
+}
+
+// An edit that the disk or the library refused is said in the failure notice with its reason,
+// naming the picture the user edited, and leaves no file behind.
+TEST_F(ImageEditsTest, AnEditTheDiskOrTheLibraryRefusedSaysWhy)
+{
+    const VeskItem source = pictureItem(QStringLiteral("Lake.png"));
+    std::unique_ptr<SmallDisk> disk;
+    const struct {
+        const char* name;
+        // Saves an edit of source under the fault, making the store where the fault needs it.
+        std::function<std::optional<VeskItem>(std::unique_ptr<VeskStore>&)> save;
+        QString reason;
+        bool needsRoot;
+    } cases[] = {
+        {"a disk that filled under the write",
+         [&](std::unique_ptr<VeskStore>& store) {
+             store = makeStore();
+             FileSizeLimit full(4096);
+             return store->saveEditedImage(QByteArray(6656, 'p'), source, QStringLiteral("png"));
+         },
+         QStringLiteral("the disk is full"), false},
+        {"a library opened on a full disk",
+         [&](std::unique_ptr<VeskStore>& store) {
+             {
+                 FileSizeLimit full(1);
+                 store = makeStore();
+             }
+             return store->saveEditedImage("png", source, QStringLiteral("png"));
+         },
+         QStringLiteral("the disk is full"), false},
+        {"an Items folder that takes no writes",
+         [&](std::unique_ptr<VeskStore>& store) -> std::optional<VeskItem> {
+             store = makeStore();
+             QDir().mkpath(dataDir + "/Items");
+             UnwritableGuard locked(dataDir + "/Items");
+             if (!locked.active())
+                 return std::nullopt;
+             return store->saveEditedImage("png", source, QStringLiteral("png"));
+         },
+         QStringLiteral("the library folder is read-only"), false},
+        {"a disk out of inodes",
+         [&](std::unique_ptr<VeskStore>& store) -> std::optional<VeskItem> {
+             store = makeStore();
+             QDir().mkpath(dataDir + "/Items");
+             if (!disk->useUpInodes())
+                 return std::nullopt;
+             return store->saveEditedImage("png", source, QStringLiteral("png"));
+         },
+         QStringLiteral("the disk is full"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dataDir = makeTempDirectory(QStringLiteral("library"));
+        QDir().mkpath(dataDir);
+        if (c.needsRoot) {
+            disk = std::make_unique<SmallDisk>(dataDir, "size=8m,nr_inodes=64");
+            if (!disk->active())
+                continue; // only root can mount a disk of its own
+        }
+        seed({source});
+        std::unique_ptr<VeskStore> store;
+        EXPECT_FALSE(c.save(store));
+        ASSERT_TRUE(store);
+        ASSERT_TRUE(store->failureNotice()) << logLines.join('\n').toStdString();
+        EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not kept"));
+        EXPECT_EQ(store->failureNotice()->detail,
+                  QStringLiteral("The edited version of \u201CLake.png\u201D was not kept: ") + c.reason + QLatin1Char('.'));
+        EXPECT_FALSE(store->intakeNotice());
+        EXPECT_EQ(store->items().size(), 1);
+        EXPECT_TRUE(itemFolders().isEmpty());
+        store.reset();
+        disk.reset();
+    }
+}
+
+// With room for the picture but none for its row, the edit is kept on screen with its file and
+// the save counts (the editor closes: no second version from Save again); "Not saved … tries
+// again" is its one story until a retry writes the row, and only then is it announced, once.
+TEST_F(ImageEditsTest, AnEditWhoseRowWasRefusedIsSavedOnceWhenARetryWritesIt)
+{
+    const VeskItem source = pictureItem(QStringLiteral("Meadow.png"));
+    seed({source});
+    auto store = makeStore();
+    QStringList announced;
+    QObject::connect(store.get(), &VeskStore::intakeNoticeChanged, [&] {
+        if (store->intakeNotice())
+            announced.append(store->intakeNotice()->title);
+    });
+    const QByteArray picture(6656, 'p');
+    failItemSaves(*store, true);
+    const std::optional<VeskItem> saved = store->saveEditedImage(picture, source, QStringLiteral("png"));
+    ASSERT_TRUE(saved) << "the save counts, so the editor closes";
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
+    EXPECT_TRUE(store->failureNotice()->detail.endsWith(QStringLiteral("Vesk keeps it on screen and tries again.")));
+    EXPECT_EQ(store->unsavedItemIDs(), QSet<QUuid>{saved->id});
+    EXPECT_EQ(contents(*saved->filePath), picture);
+    EXPECT_TRUE(announced.isEmpty()) << "not in the library file yet";
+
+    const int interval = services().unsavedRetryIntervalMs;
+    timers->advance(interval);
+    EXPECT_TRUE(announced.isEmpty()) << "still refused at the retry";
+
+    failItemSaves(*store, false);
+    timers->advance(interval);
+    EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+    EXPECT_EQ(announced, QStringList{QStringLiteral("Edited version saved")});
+    EXPECT_EQ(store->intakeNotice()->relatedID, saved->id);
+    EXPECT_EQ(store->intakeNotice()->detail, QStringLiteral("Meadow.png"));
+    EXPECT_FALSE(store->failureNotice()) << "what it spoke of is kept now";
+
+    // Later writes of other things say nothing of it again.
+    VeskItem renamed = source;
+    renamed.title = QStringLiteral("Meadow in May.png");
+    ASSERT_TRUE(store->updateItem(renamed));
+    EXPECT_EQ(announced.size(), 1);
+
+    const QList<VeskItem> stored = storedItems();
+    ASSERT_EQ(stored.size(), 2) << "one version from one edit";
+    const VeskItem version = stored.at(stored.at(0).id == source.id ? 1 : 0);
+    EXPECT_EQ(version.id, saved->id);
+    EXPECT_EQ(contents(*version.filePath), picture);
+    EXPECT_EQ(itemFolders().size(), 1);
 }
 
 } // namespace

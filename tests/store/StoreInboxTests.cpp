@@ -1,14 +1,19 @@
 // The inboxes' watchers and the store's inbox handlers together, against writers that are slow.
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
+#include "platform/OpenFileWriters.h"
 #include "platform/SerialExecutor.h"
+#include "store/FaultInjection.h"
 #include "store/IntakeStoreFixture.h"
 #include "store/StoreInternals.h"
 
 #include <QImage>
 #include <QProcess>
 #include <QTest>
+#include <fcntl.h>
 #include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesk::test {
 namespace {
@@ -31,10 +36,45 @@ const InboxCase kCases[] = {
     {"file in a synced package", Inbox::Cloud, "Walk.veskactivity", "Walk.veskactivity/media/log.txt"},
 };
 
+// A writer in a process of its own: it opens the file and writes its first bytes ("A "), holds the
+// file open until told to go on, then writes the rest ("B") and closes it.
+class PausingWriter {
+public:
+    explicit PausingWriter(const QString& path, const QString& first = QStringLiteral("A "),
+                           const QString& rest = QStringLiteral("B"))
+    {
+        m_process.start(QStringLiteral("/bin/sh"),
+                        {QStringLiteral("-c"),
+                         QStringLiteral("exec 3>\"$0\"; printf \"$1\" >&3; echo written; read go; printf \"$2\" >&3"),
+                         path, first, rest});
+        m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
+    }
+    ~PausingWriter()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool started() const { return m_started; }
+    bool finish()
+    {
+        m_process.write("go\n");
+        m_process.closeWriteChannel();
+        return m_process.waitForFinished(5000) && m_process.exitCode() == 0;
+    }
+
+private:
+    QProcess m_process;
+    bool m_started = false;
+};
+
 class StoreInboxTest : public IntakeStoreTest {
 protected:
     // A fresh library with both inboxes, each watched by its own watcher, scanning only when told.
-    void startLibrary(const InboxCase& inboxCase)
+    // Unless processesSeen, the look at the processes' open files finds nothing, as for a writer
+    // of another user.
+    void startLibrary(const InboxCase& inboxCase, bool processesSeen = true)
     {
         dataDir = makeTempDirectory("store");
         store = makeStore();
@@ -43,11 +83,15 @@ protected:
         QDir().mkpath(localInbox);
         localScanner = std::make_unique<InboxScanner>(localInbox, InboxWatcher::Timing{3'600'000, 3'600'000});
         QObject::connect(localScanner.get(), &InboxScanner::filesReady,
-                         [this](const QStringList& paths) { store->importInboxFiles(paths); });
+                         [this](const QList<QByteArray>& paths) { store->importInboxNativeFiles(paths); });
+        if (!processesSeen)
+            localScanner->setWritersLook([](const QSet<FileIdentity>&) { return QSet<FileIdentity>{}; });
         localScanner->start();
         cloudWatcher = std::make_unique<CloudInboxWatcher>(
             synced, [this](const QStringList& paths) { store->importCloudInboxPackages(paths); },
             CloudInboxWatcher::Timing{3'600'000, 0});
+        if (!processesSeen)
+            cloudWatcher->setWritersLook([](const QSet<FileIdentity>&) { return QtFuture::makeReadyFuture(QSet<FileIdentity>{}); });
         QCoreApplication::processEvents(); // configures the synced inbox
         cloudInbox = cloudWatcher->inboxPath();
         ASSERT_FALSE(cloudInbox.isEmpty());
@@ -69,6 +113,25 @@ protected:
         QCoreApplication::processEvents();
     }
     bool importing() const { return store->inboxImportCount() + store->cloudImportCount() > 0; }
+    // While the writer holds its file, nothing is taken, however often the inboxes look.
+    void expectNothingTakenWhile(int scans)
+    {
+        for (int scan = 0; scan < scans; ++scan) {
+            scanBoth();
+            ASSERT_FALSE(importing()) << "taken while its writer still held it, at scan " << scan;
+            ASSERT_TRUE(store->items().isEmpty());
+        }
+    }
+    // The writer goes on and closes its file: the entry becomes one whole item.
+    void expectTakenWholeOnceClosed(PausingWriter& writer, const InboxCase& inboxCase, const QByteArray& content)
+    {
+        ASSERT_TRUE(writer.finish());
+        for (int scan = 0; scan < 4 && QFileInfo::exists(entry); ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        expectOneWholeItem(inboxCase, content);
+    }
     bool importsDone() { return QTest::qWaitFor([&] { return !importing(); }, 10'000); }
 
     void stopWatching()
@@ -105,60 +168,87 @@ protected:
     QString written;
 };
 
-// A writer in a process of its own: it writes "A ", holds the file open until told to go on, then
-// writes "B" and closes it.
-class PausingWriter {
-public:
-    explicit PausingWriter(const QString& path)
-    {
-        m_process.start(QStringLiteral("/bin/sh"),
-                        {QStringLiteral("-c"),
-                         QStringLiteral("exec 3>\"$0\"; printf 'A ' >&3; echo written; read go; printf B >&3"), path});
-        m_started = m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
-    }
-    ~PausingWriter()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    bool started() const { return m_started; }
-    bool finish()
-    {
-        m_process.write("go\n");
-        m_process.closeWriteChannel();
-        return m_process.waitForFinished(5000) && m_process.exitCode() == 0;
-    }
-
-private:
-    QProcess m_process;
-    bool m_started = false;
-};
-
+// A writer the processes show is known by its open file. One they do not show (another user's)
+// is known only by the folder events: its file is held from its creation until its close, however
+// long it pauses before its first byte; in a package first seen with the file already made, the
+// file's emptiness holds it.
 TEST_F(StoreInboxTest, AFileIsTakenOnlyOnceItsWriterHasClosedIt)
 {
+    struct WriterCase {
+        const char* name;
+        bool processesSeen;
+        QString first;
+        QString rest;
+    };
+    const WriterCase writers[] = {
+        {"shown, paused after its first bytes", true, "A ", "B"},
+        {"not shown, paused before its first byte", false, "", "A B"},
+    };
     // The pauses in seconds, as scans: each scan stands for the local watcher's quiet time.
     constexpr int kScanMs = 220;
-    for (const double pause : {0.7, 3.0}) {
-        for (const InboxCase& inboxCase : kCases) {
-            SCOPED_TRACE(std::string(inboxCase.name) + ", pause " + std::to_string(pause));
-            startLibrary(inboxCase);
-            PausingWriter writer(written);
-            ASSERT_TRUE(writer.started());
-            for (int scan = 0; scan * kScanMs < pause * 1000; ++scan) {
-                scanBoth();
-                ASSERT_FALSE(importing()) << "taken while its writer still held it, at scan " << scan;
+    for (const WriterCase& writerCase : writers) {
+        for (const double pause : {0.7, 3.0}) {
+            for (const InboxCase& inboxCase : kCases) {
+                SCOPED_TRACE(std::string(inboxCase.name) + ", writer " + writerCase.name + ", pause " + std::to_string(pause));
+                startLibrary(inboxCase, writerCase.processesSeen);
+                PausingWriter writer(written, writerCase.first, writerCase.rest);
+                ASSERT_TRUE(writer.started());
+                expectNothingTakenWhile(int(pause * 1000 / kScanMs) + 1);
+                expectTakenWholeOnceClosed(writer, inboxCase, "A B");
+                EXPECT_TRUE(logLines.filter("error").isEmpty()) << logLines.join('\n').toStdString();
             }
-            ASSERT_TRUE(writer.finish());
-            for (int scan = 0; scan < 4 && QFileInfo::exists(entry); ++scan) {
-                scanBoth();
-                ASSERT_TRUE(importsDone());
-            }
-            expectOneWholeItem(inboxCase, "A B");
-            EXPECT_TRUE(logLines.filter("error").isEmpty()) << logLines.join('\n').toStdString();
         }
     }
+}
+
+// A file written under one name and linked into an inbox under another: its writer holds it
+// open by the first name, and is known by the file, not the name.
+TEST_F(StoreInboxTest, AFileLinkedInWhileItIsWrittenElsewhereWaitsForItsWriter)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase);
+        const QString elsewhere = makeTempDirectory("elsewhere") + "/log.txt";
+        PausingWriter writer(elsewhere);
+        ASSERT_TRUE(writer.started());
+        ASSERT_EQ(::link(QFile::encodeName(elsewhere).constData(), QFile::encodeName(written).constData()), 0);
+        expectNothingTakenWhile(5);
+        expectTakenWholeOnceClosed(writer, inboxCase, "A B");
+    }
+}
+
+// A name written in Latin-1 ("café.txt"), not UTF-8: the Inbox imports it by its bytes and
+// removes it. (The synced inbox, whose packages go by UTF-8 names, leaves it and says why: its
+// watcher's refusal.)
+TEST_F(StoreInboxTest, ANameThatIsNotUtf8IsImportedByItsBytes)
+{
+    startLibrary(kCases[0]);
+    const auto place = [](const QString& folder) {
+        const QByteArray path = QFile::encodeName(folder) + "/caf\xE9.txt";
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, "menu", 4), 4);
+        ::close(fd);
+        return path;
+    };
+    const QByteArray local = place(localInbox);
+    const QByteArray synced = place(cloudInbox);
+    for (int scan = 0; scan < 4; ++scan) {
+        scanBoth();
+        ASSERT_TRUE(importsDone());
+    }
+    ASSERT_EQ(store->items().size(), 1);
+    const VeskItem item = store->items().first();
+    EXPECT_TRUE(item.title.startsWith(QStringLiteral("caf\u00E9"))) << item.title.toStdString();
+    ASSERT_TRUE(item.filePath);
+    QFile copy(*item.filePath);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "menu");
+    struct stat info {};
+    EXPECT_NE(::lstat(local.constData(), &info), 0) << "the Inbox's file is removed once kept";
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(::lstat(synced.constData(), &info), 0);
+    EXPECT_EQ(::unlink(synced.constData()), 0); // which the test folder's own removal cannot do
 }
 
 TEST_F(StoreInboxTest, APackageRefusedForWhatItHoldsIsSaidOnceAndWaitsInTheSyncedInboxUntilMended)
@@ -167,7 +257,7 @@ TEST_F(StoreInboxTest, APackageRefusedForWhatItHoldsIsSaidOnceAndWaitsInTheSynce
     const QString package = cloudInbox + "/Trip.vesknote";
     writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"note","noteID":"3F2504E0-4F89-41D3-9A0C-0305E82C3301",)"
                                       R"("createdAt":"2026-01-01T10:00:00Z","text":"Trip","attachments":["media/a.png"]})");
-    writeFile(package + "/note.txt", "");
+    writeFile(package + "/note.txt", "Trip");
     writeFile(package + "/media/a.png", "not a picture yet");
     for (int scan = 0; scan < 5; ++scan) {
         scanBoth();
@@ -191,6 +281,66 @@ TEST_F(StoreInboxTest, APackageRefusedForWhatItHoldsIsSaidOnceAndWaitsInTheSynce
     EXPECT_FALSE(QFileInfo::exists(package));
     ASSERT_EQ(store->items().size(), 1);
     EXPECT_EQ(store->items().first().title, "Trip");
+}
+
+// The synced inbox offers a file it could not import again at every scan. The failure is said
+// once, as one failure, until the file or the reason changes; a dismissed notice stays dismissed.
+TEST_F(StoreInboxTest, AFileTheSyncedInboxCannotImportIsSaidOnceUntilItOrTheReasonChanges)
+{
+    startLibrary(kCases[1]);
+    const QString file = writeFile(cloudInbox + "/cloud-plain.bin", QByteArray(2 << 20, 'p'));
+    const auto scans = [&](int count) {
+        for (int scan = 0; scan < count; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+    };
+    // No file of this process grows past a megabyte while the scans run.
+    const auto scansOnAFullDisk = [&](int count) {
+        FileSizeLimit full(1 << 20);
+        scans(count);
+    };
+    const QString diskFull = "\u201C" "cloud-plain.bin\u201D could not be imported: the disk is full.";
+    scansOnAFullDisk(10);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1) << "one file, not one failure per scan";
+    EXPECT_EQ(store->failureNotice()->detail, diskFull);
+
+    store->dismissFailureNotice();
+    scansOnAFullDisk(5);
+    EXPECT_FALSE(store->failureNotice()) << "the same failure again does not undo a dismissal";
+
+    // Replaced by another file of that name: said again, once.
+    writeFile(file, QByteArray(3 << 20, 'q'));
+    scansOnAFullDisk(5);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1);
+    EXPECT_EQ(store->failureNotice()->detail, diskFull);
+
+    // It now fails for another reason while the notice still shows it: said in the newer words,
+    // and still counted as one failure.
+    ASSERT_TRUE(QDir(dataDir + "/Items").removeRecursively());
+    writeFile(dataDir + "/Items", "a file where the items folder belongs");
+    scans(5);
+    ASSERT_TRUE(store->failureNotice());
+    EXPECT_EQ(store->failureNotice()->count, 1);
+    EXPECT_EQ(store->failureNotice()->named, 1);
+    EXPECT_NE(store->failureNotice()->detail, diskFull);
+    EXPECT_TRUE(store->failureNotice()->detail.startsWith("\u201C" "cloud-plain.bin\u201D could not be imported: "))
+        << store->failureNotice()->detail.toStdString();
+
+    // Another file failing beside it is one more.
+    writeFile(cloudInbox + "/second.bin", "second");
+    scans(5);
+    EXPECT_EQ(store->failureNotice()->count, 2);
+    EXPECT_EQ(store->failureNotice()->named, 2);
+
+    // With room again both are taken.
+    ASSERT_TRUE(QFile::remove(dataDir + "/Items"));
+    for (int scan = 0; scan < 4 && (QFileInfo::exists(file) || QFileInfo::exists(cloudInbox + "/second.bin")); ++scan)
+        scans(1);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(store->items().size(), 2);
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)

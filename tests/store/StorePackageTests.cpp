@@ -1,4 +1,5 @@
 #include "common/HeicFile.h"
+#include "store/FaultInjection.h"
 #include "store/IntakeStoreFixture.h"
 
 #include <QBuffer>
@@ -233,6 +234,88 @@ TEST_F(StorePackageTest, InboxEntriesLeaveOnlyOnceTheirItemIsSaved)
     EXPECT_EQ(titles(store->items()).count("cloud"), 1);
     EXPECT_EQ(store->items().first().title, "cloud");
     EXPECT_EQ(store->cloudImportCount(), 0);
+}
+
+// A package the library cannot take is said as a plain file on the same library is, whether it
+// was dropped or came through the synced inbox, and the synced inbox's next scans do not say it
+// again.
+TEST_F(StorePackageTest, APackageThatCannotBeCopiedIsSaidAsAPlainFileIsByBothRoads)
+{
+    enum class Fault { FullDisk, UnwritableItems, ReadOnlyLibrary };
+    enum class Road { Drop, SyncedInbox };
+    const struct {
+        const char* name;
+        Fault fault;
+    } faults[] = {
+        {"a disk that fills up under the copy", Fault::FullDisk},
+        {"an items folder that takes no new folders", Fault::UnwritableItems},
+        {"a library opened for reading only", Fault::ReadOnlyLibrary},
+    };
+    const QByteArray beyondTheRoomLeft(2 << 20, 'b');
+    for (const auto& fault : faults) {
+        for (const Road road : {Road::Drop, Road::SyncedInbox}) {
+            SCOPED_TRACE(std::string(fault.name) + (road == Road::Drop ? ", dropped" : ", synced inbox"));
+            dataDir = makeTempDirectory("store");
+            sourceDir = makeTempDirectory("source");
+            std::shared_ptr<void> guard;
+            const auto unwritable = [&guard](const QString& path) {
+                auto made = std::make_shared<UnwritableGuard>(path);
+                if (made->active())
+                    guard = made;
+                return made->active();
+            };
+            if (fault.fault == Fault::ReadOnlyLibrary) {
+                (void)makeStore();
+                if (!unwritable(dataDir))
+                    GTEST_SKIP() << "this file system cannot make a folder unwritable";
+            }
+            auto store = makeStore();
+            if (fault.fault == Fault::UnwritableItems) {
+                QDir().mkpath(dataDir + "/Items");
+                if (!unwritable(dataDir + "/Items"))
+                    GTEST_SKIP() << "this file system cannot make a folder unwritable";
+            }
+            const QString plain = source("plain.bin", beyondTheRoomLeft);
+            const QString note = notePackage("Trip.vesknote", "Trip", {"media/a.png"});
+            writeFile(note + "/media/a.png", png());
+            writeFile(note + "/media/big.bin", beyondTheRoomLeft);
+            const QString activity = activityPackage("Walk.veskactivity", R"({"title":"Walk"})");
+            writeFile(activity + "/media/big.bin", beyondTheRoomLeft);
+
+            std::unique_ptr<FileSizeLimit> full;
+            if (fault.fault == Fault::FullDisk)
+                full = std::make_unique<FileSizeLimit>(1 << 20);
+            for (const QString& entry : {plain, note, activity}) {
+                if (road == Road::Drop) {
+                    EXPECT_FALSE(importNow(*store, entry));
+                    continue;
+                }
+                // Offered again at every scan while it stays.
+                for (int scan = 0; scan < 4; ++scan) {
+                    store->importCloudInboxPackages({entry});
+                    ASSERT_TRUE(QTest::qWaitFor([&] { return store->cloudImportCount() == 0; }, 10'000));
+                }
+            }
+            full.reset();
+
+            ASSERT_TRUE(store->failureNotice());
+            EXPECT_EQ(store->failureNotice()->title, "Not imported");
+            EXPECT_EQ(store->failureNotice()->count, 3) << store->failureNotice()->detail.toStdString();
+            const QStringList lines = store->failureNotice()->detail.split('\n');
+            ASSERT_EQ(lines.size(), 3) << store->failureNotice()->detail.toStdString();
+            ASSERT_TRUE(lines[0].startsWith("\u201Cplain.bin\u201D ")) << lines[0].toStdString();
+            for (const QString name : {QStringLiteral("Trip.vesknote"), QStringLiteral("Walk.veskactivity")}) {
+                const QString expected = QString(lines[0]).replace("plain.bin", name);
+                EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\n"
+                                                      << store->failureNotice()->detail.toStdString();
+            }
+            EXPECT_TRUE(store->items().isEmpty());
+            EXPECT_TRUE(QFileInfo(note + "/media/big.bin").isFile());
+            EXPECT_TRUE(QFileInfo(activity + "/media/big.bin").isFile());
+            guard.reset();
+            EXPECT_TRUE(QDir(dataDir + "/Items").entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+        }
+    }
 }
 
 TEST_F(StorePackageTest, PackagesKeptAsPlainFilesBecomePackageItemsAtStartUp)
