@@ -75,30 +75,6 @@ QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidg
     return button;
 }
 
-ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent)
-    : QLabel(parent)
-    , m_text(text)
-    , m_mode(mode)
-{
-    setTextFormat(Qt::PlainText);
-    setToolTip(text);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    setText(text);
-}
-
-QSize ElidedLabel::minimumSizeHint() const
-{
-    return {0, fontMetrics().height()};
-}
-
-void ElidedLabel::resizeEvent(QResizeEvent* event)
-{
-    QLabel::resizeEvent(event);
-    const QString shown = fontMetrics().elidedText(m_text, m_mode, std::max(0, width()));
-    if (shown != text())
-        setText(shown);
-}
-
 // The picture, filling the box with its aspect kept; a spinner while loading, the photo symbol
 // when nothing could be decoded.
 class ActivityPhotoTile::PictureBox : public QWidget {
@@ -250,7 +226,11 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
     palette.setColor(QPalette::WindowText, secondaryTextColour());
     name->setPalette(palette);
     column->addWidget(name);
-    m_detail = makeLabel(QString(), Theme::font(TextStyle::Caption2), Theme::current().tertiary(), texts);
+    // The extension is the file's own: a long one is cut short rather than widen the card.
+    m_detail = new ElidedLabel(QString(), Qt::ElideRight, texts);
+    m_detail->setFont(Theme::font(TextStyle::Caption2));
+    palette.setColor(QPalette::WindowText, Theme::current().tertiary());
+    m_detail->setPalette(palette);
     m_detail->setObjectName(QStringLiteral("activityResourceDetail"));
     m_detail->hide();
     column->addWidget(m_detail);
@@ -274,7 +254,7 @@ ActivityResourceCard::ActivityResourceCard(Kind kind, const QString& path, UrlOp
         const std::optional<double> duration = isVideo && stamp ? mediaDurationSeconds(path) : std::nullopt;
         return resourceDetailText(path, size, duration);
     }), [this](const QString& detail) {
-        m_detail->setText(detail);
+        m_detail->setFullText(detail);
         m_detail->setVisible(!detail.isEmpty());
         emit detailLoaded();
     });

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "pane/ElidedLabel.h"
 #include "platform/Timers.h"
 
 class QPushButton;
@@ -22,23 +23,6 @@ using UrlOpener = std::function<void(const QUrl&)>;
 
 // A plain button on a faint capsule ("Open File", "Show Package"), with an optional symbol.
 QPushButton* makeCapsuleButton(const QString& text, const QString& symbol, QWidget* parent);
-
-// One line of text shortened (in the middle or at its end) to fit the width its layout gives it;
-// the whole text is its tooltip.
-class ElidedLabel : public QLabel {
-    Q_OBJECT
-public:
-    ElidedLabel(const QString& text, Qt::TextElideMode mode, QWidget* parent = nullptr);
-    QString fullText() const { return m_text; }
-    QSize minimumSizeHint() const override;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    QString m_text;
-    Qt::TextElideMode m_mode;
-};
 
 // A photo: a 118-point picture box filled with the image (the name and pixel size below it);
 // clicking it opens the photo. The picture is decoded on a worker once the tile is first shown.
@@ -83,7 +67,7 @@ signals:
     void detailLoaded();
 
 private:
-    QLabel* m_detail = nullptr;
+    ElidedLabel* m_detail = nullptr;
     QAbstractButton* m_button = nullptr;
 };
 

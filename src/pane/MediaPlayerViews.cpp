@@ -5,6 +5,7 @@
 #include "media/MediaTimeFormat.h"
 #include "media/VeskVideoPlayerController.h"
 #include "pane/SectionParts.h"
+#include "pane/WrappingText.h"
 #include "platform/preview/FileThumbnailer.h"
 #include "platform/preview/MediaProbe.h"
 #include "platform/ui/Painting.h"
@@ -78,9 +79,9 @@ VeskAudioPlayer::VeskAudioPlayer(const QString& path, const QString& title, std:
     header->addWidget(tile);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
-    auto* name = makeLabel(title, Theme::font(13.5, QFont::DemiBold), theme.label(), this);
-    name->setWordWrap(true);
-    name->setMaximumHeight(QFontMetrics(name->font()).lineSpacing() * 2 + 2);
+    // A file's name is often one long word: it wraps inside it, and a third line is left out.
+    WrappingText* name = makeWrappedLabel(title, Theme::font(13.5, QFont::DemiBold), theme.label(), this, 2);
+    name->setObjectName(QStringLiteral("audioPlayerTitle"));
     titles->addWidget(name);
     titles->addWidget(makeLabel(QStringLiteral("Plays inside Vesk"), Theme::font(TextStyle::Caption2), theme.tertiary(), this));
     header->addLayout(titles, 1);
@@ -91,10 +92,11 @@ VeskAudioPlayer::VeskAudioPlayer(const QString& path, const QString& title, std:
     auto* errorLayout = new QHBoxLayout(errorRow);
     errorLayout->setContentsMargins(0, 0, 0, 0);
     errorLayout->setSpacing(6);
-    errorLayout->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle"), 12, theme.secondary(), errorRow));
-    m_error = makeLabel(QString(), Theme::font(TextStyle::Caption), theme.secondary(), errorRow);
+    errorLayout->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle"), 12, theme.secondary(), errorRow), 0,
+        Qt::AlignTop);
+    m_error = makeWrappedLabel(QString(), Theme::font(TextStyle::Caption), theme.secondary(), errorRow);
     m_error->setObjectName(QStringLiteral("audioPlayerError"));
-    errorLayout->addWidget(m_error, 1);
+    errorLayout->addWidget(m_error, 1, Qt::AlignTop);
     m_errorRow = errorRow;
     column->addWidget(errorRow);
 

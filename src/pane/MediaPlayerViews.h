@@ -22,6 +22,7 @@ namespace vesk {
 class VeskAudioPlayerController;
 class AudioBackend;
 class VeskVideoPlayerController;
+class WrappingText;
 
 class VeskAudioPlayer : public QFrame {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
     VeskAudioPlayerController& controller() const { return *m_controller; }
     QPushButton* playButton() const { return m_play; }
     QSlider* positionSlider() const { return m_position; }
-    QLabel* errorLabel() const { return m_error; }
+    WrappingText* errorLabel() const { return m_error; }
     QWidget* errorRow() const { return m_errorRow; }
     QLabel* elapsedLabel() const { return m_elapsed; }
     QLabel* remainingLabel() const { return m_remaining; }
@@ -49,7 +50,7 @@ private:
     std::unique_ptr<VeskAudioPlayerController> m_controller;
     QWidget* m_controls = nullptr;
     QWidget* m_errorRow = nullptr;
-    QLabel* m_error = nullptr;
+    WrappingText* m_error = nullptr;
     QPushButton* m_play = nullptr;
     QSlider* m_position = nullptr;
     QSlider* m_volume = nullptr;

@@ -9,6 +9,7 @@
 #include "pane/PreviewKindDecision.h"
 #include "pane/PreviewSections.h"
 #include "pane/SectionParts.h"
+#include "pane/WrappingText.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Settings.h"
 #include "platform/ui/Painting.h"
@@ -132,15 +133,13 @@ VideoSection::VideoSection(const VeskItem& item, const PreviewSectionContext& co
     lengths->addStretch(1);
     connect(m_lengths, &QButtonGroup::idClicked, this, &VideoSection::setVideoMomentDuration);
     moment->addLayout(lengths);
-    m_explanation = makeLabel(QString(), Theme::font(TextStyle::Caption2), theme.tertiary(), this);
-    m_explanation->setWordWrap(true);
+    m_explanation = makeWrappedLabel(QString(), Theme::font(TextStyle::Caption2), theme.tertiary(), this);
     moment->addWidget(m_explanation);
     column->addLayout(moment);
 
-    m_statusLabel = makeLabel(QString(), Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::Medium),
-                              theme.secondary(), this);
+    m_statusLabel = makeWrappedLabel(QString(), Theme::font(Theme::pointSize(TextStyle::Caption2), QFont::Medium),
+                                     theme.secondary(), this);
     m_statusLabel->setObjectName(QStringLiteral("videoMomentStatus"));
-    m_statusLabel->setWordWrap(true);
     column->addWidget(m_statusLabel);
     column->addWidget(makeStoredCopyBlock(path, this));
     addOpenButton(column, QStringLiteral("Open Original"), path, context, this)

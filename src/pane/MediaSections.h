@@ -21,6 +21,7 @@ struct PreviewSectionContext;
 class Settings;
 class VeskVideoPlayerController;
 class VeskVideoPlayer;
+class WrappingText;
 
 inline const QString kVideoMomentDurationKey = QStringLiteral("veskVideoMomentDuration");
 // The moment lengths offered, in seconds.
@@ -63,8 +64,9 @@ private:
     QPushButton* m_save = nullptr;
     QLabel* m_playhead = nullptr;
     QButtonGroup* m_lengths = nullptr;
-    QLabel* m_explanation = nullptr;
-    QLabel* m_statusLabel = nullptr;
+    WrappingText* m_explanation = nullptr;
+    // A failure can carry a path or a reason as one long word.
+    WrappingText* m_statusLabel = nullptr;
     bool m_saving = false;
     QString m_status;
 };

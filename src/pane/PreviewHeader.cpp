@@ -1,6 +1,7 @@
 #include "pane/PreviewHeader.h"
 
 #include "pane/BringBackControls.h"
+#include "pane/ElidedLabel.h"
 #include "pane/PreviewKindDecision.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
@@ -55,12 +56,14 @@ private:
     QString m_symbol;
 };
 
-// The format word on a capsule of thin material.
-class PreviewHeader::FormatBadge : public QLabel {
+// The format word on a capsule of thin material. A file's own extension names the format: a
+// long one is cut short rather than push the actions out of the pane.
+class PreviewHeader::FormatBadge : public ElidedLabel {
 public:
     explicit FormatBadge(QWidget* parent)
-        : QLabel(parent)
+        : ElidedLabel(QString(), Qt::ElideRight, parent)
     {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         setObjectName(QStringLiteral("previewFormatBadge"));
         QFont font = Theme::font(TextStyle::Caption);
         font.setWeight(QFont::DemiBold);
@@ -84,7 +87,7 @@ protected:
                 Painting::fillMaterial(p, Painting::capsule(box), MaterialThickness::Thin, theme);
             });
         }
-        QLabel::paintEvent(event);
+        ElidedLabel::paintEvent(event);
     }
 };
 
@@ -150,11 +153,11 @@ void PreviewHeader::setItem(const VeskItem& item, bool offersEditImage)
     }
     if (m_badge) {
         if (badge)
-            m_badge->setText(previewFormatLabel(item));
+            m_badge->setFullText(previewFormatLabel(item));
         m_badge->setVisible(badge);
     }
     // Items of one kind show the same row: it is measured again only when its parts change.
-    const QString parts = QStringLiteral("%1%2:").arg(int(edit)).arg(int(editImage)) + (badge ? m_badge->text() : QString());
+    const QString parts = QStringLiteral("%1%2:").arg(int(edit)).arg(int(editImage)) + (badge ? m_badge->fullText() : QString());
     if (parts != m_measuredParts) {
         m_measuredParts = parts;
         measure();

@@ -2,6 +2,7 @@
 
 #include "pane/KeptLayoutLabel.h"
 #include "pane/PreviewSections.h"
+#include "pane/WrappingText.h"
 
 #include "platform/ui/Theme.h"
 #include "platform/ui/ControlText.h"
@@ -22,6 +23,14 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, Q
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
+    return label;
+}
+
+WrappingText* makeWrappedLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent,
+    int maxLines)
+{
+    auto* label = new WrappingText(text, font, color, maxLines, parent);
+    label->setSelectable(false);
     return label;
 }
 

@@ -15,7 +15,14 @@ namespace vesk {
 
 struct PreviewSectionContext;
 
+class WrappingText;
+
 QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent);
+// A label whose text wraps at its column's width, inside a word too long for a line as well, so
+// that no text a package or a file name brings widens the pane; after maxLines lines (when not
+// 0) it ends in "…". It cannot be selected.
+WrappingText* makeWrappedLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent,
+    int maxLines = 0);
 QPushButton* makeButton(const QString& text, const std::function<void()>& action, QWidget* parent);
 // A thin horizontal line in the separator colour.
 QWidget* makeDivider(QWidget* parent);

@@ -5,9 +5,11 @@
 
 #include "media/VeskAudioPlayerController.h"
 #include "pane/ActivityPieces.h"
+#include "pane/ElidedLabel.h"
 #include "pane/ActivityTexts.h"
 #include "pane/MediaPlayerViews.h"
 #include "pane/SectionParts.h"
+#include "pane/WrappingText.h"
 #include "platform/ui/BusyIndicator.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/Theme.h"
@@ -40,13 +42,10 @@ QFont semiboldStyle(TextStyle style)
     return font;
 }
 
-QLabel* makeSelectableText(const QString& text, qreal points, QWidget* parent)
+// Notes come from the phone as written: a long unbroken word wraps inside the column too.
+WrappingText* makeSelectableText(const QString& text, qreal points, QWidget* parent)
 {
-    QLabel* label = makeLabel(text, Theme::font(points), Theme::current().secondary(), parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
+    return new WrappingText(text, Theme::font(points), Theme::current().secondary(), 0, parent);
 }
 
 // The header card's faint accent-coloured box.
@@ -81,14 +80,10 @@ QWidget* makeHeaderCard(QWidget* parent)
     row->addWidget(symbol);
     auto* texts = new QWidget(content);
     auto* column = makeColumn(texts, 2);
-    QLabel* title = makeLabel(QStringLiteral("Received from Vesk Mobile"), semiboldStyle(TextStyle::Subheadline),
-                              Theme::current().label(), texts);
-    QLabel* line = makeLabel(QStringLiteral("One session, preserved as one Vesk."), Theme::font(TextStyle::Caption),
-                             Theme::current().secondary(), texts);
-    for (QLabel* label : {title, line}) {
-        label->setWordWrap(true);
-        column->addWidget(label);
-    }
+    column->addWidget(makeWrappedLabel(QStringLiteral("Received from Vesk Mobile"),
+        semiboldStyle(TextStyle::Subheadline), Theme::current().label(), texts));
+    column->addWidget(makeWrappedLabel(QStringLiteral("One session, preserved as one Vesk."),
+        Theme::font(TextStyle::Caption), Theme::current().secondary(), texts));
     row->addWidget(texts, 1);
     auto* card = new AccentBox(content, parent);
     card->setObjectName(QStringLiteral("activityHeaderCard"));
@@ -107,10 +102,8 @@ QWidget* makeMetadataRow(const QString& label, const std::optional<QString>& val
     QLabel* name = makeLabel(label, semibold(11.5), Theme::current().tertiary(), row);
     name->setFixedWidth(labelWidth);
     layout->addWidget(name, 0, Qt::AlignTop);
-    QLabel* text = makeLabel(*value, Theme::font(12), Theme::current().secondary(), row);
+    WrappingText* text = makeWrappedLabel(*value, Theme::font(12), Theme::current().secondary(), row);
     text->setObjectName(QStringLiteral("activityMetadataValue"));
-    text->setTextFormat(Qt::PlainText);
-    text->setWordWrap(true);
     layout->addWidget(text, 1, Qt::AlignTop);
     return row;
 }
@@ -237,8 +230,14 @@ QWidget* makeFooter(const QString& packagePath, const PreviewSectionContext& con
     auto* rowWidget = new QWidget(footer);
     auto* row = new QHBoxLayout(rowWidget);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(makeLabel(QStringLiteral("Activity package"), semiboldStyle(TextStyle::Caption2),
-                             Theme::current().secondary(), rowWidget));
+    // The button keeps its words; the caption beside it gives way in a narrow column.
+    auto* caption = new ElidedLabel(QStringLiteral("Activity package"), Qt::ElideRight, rowWidget);
+    caption->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    caption->setFont(semiboldStyle(TextStyle::Caption2));
+    QPalette palette = caption->palette();
+    palette.setColor(QPalette::WindowText, Theme::current().secondary());
+    caption->setPalette(palette);
+    row->addWidget(caption);
     row->addStretch(1);
     QPushButton* show = makeCapsuleButton(QStringLiteral("Show Package"), QStringLiteral("folder"), rowWidget);
     show->setObjectName(QStringLiteral("activityShowPackage"));
@@ -280,10 +279,14 @@ QWidget* makeActivityTimelineEventRow(const VeskActivityTimelineEvent& event, co
     title->setPalette(titlePalette);
     title->setObjectName(QStringLiteral("activityEventTitle"));
     row->addWidget(title, 1);
-    QLabel* time = makeLabel(eventTimeText(event.createdAt), Theme::font(TextStyle::Caption2),
-                             Theme::current().tertiary(), header);
+    // A time the phone wrote in no known form is shown as written, and cut short when it is long.
+    auto* time = new ElidedLabel(eventTimeText(event.createdAt), Qt::ElideRight, header);
+    time->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    time->setFont(Theme::font(TextStyle::Caption2));
+    QPalette timePalette = time->palette();
+    timePalette.setColor(QPalette::WindowText, Theme::current().tertiary());
+    time->setPalette(timePalette);
     time->setObjectName(QStringLiteral("activityEventTime"));
-    time->setTextFormat(Qt::PlainText);
     row->addWidget(time);
     column->addWidget(header);
 
@@ -308,10 +311,7 @@ QWidget* makeActivityTimelineEventRow(const VeskActivityTimelineEvent& event, co
             column->addWidget(new ActivityResourceCard(ActivityResourceCard::Kind::Video, *file, context.open, content));
         }
     } else if (event.text && !event.text->isEmpty()) {
-        QLabel* text = makeLabel(*event.text, Theme::font(12.5), Theme::current().secondary(), content);
-        text->setTextFormat(Qt::PlainText);
-        text->setWordWrap(true);
-        column->addWidget(text);
+        column->addWidget(makeWrappedLabel(*event.text, Theme::font(12.5), Theme::current().secondary(), content));
     }
 
     auto* box = new PreviewBox(11, 0.025, 0.055, 10, content, parent);
@@ -327,7 +327,7 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
 {
     setObjectName(QStringLiteral("activityPreview"));
     m_column = makeColumn(this, 14);
-    m_column->setContentsMargins(0, 0, 4, 0);
+    keepTrailingInset();
     m_column->addWidget(makeSectionTitle(QStringLiteral("Activity"), this));
     m_column->addWidget(makeHeaderCard(this));
 
@@ -356,6 +356,23 @@ VeskActivityPreview::VeskActivityPreview(const VeskItem& item, PreviewSectionCon
         [this](const VeskActivityPackageData& data) { present(data); });
 }
 
+void VeskActivityPreview::keepTrailingInset()
+{
+    // Layout margins are not mirrored: the inset on the trailing side, where the pane's scroll
+    // bar is, is the left one in a right-to-left layout.
+    if (layoutDirection() == Qt::RightToLeft)
+        m_column->setContentsMargins(kTrailingInset, 0, 0, 0);
+    else
+        m_column->setContentsMargins(0, 0, kTrailingInset, 0);
+}
+
+void VeskActivityPreview::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LayoutDirectionChange)
+        keepTrailingInset();
+    QWidget::changeEvent(event);
+}
+
 void VeskActivityPreview::present(const VeskActivityPackageData& data)
 {
     m_data = data;
@@ -381,7 +398,7 @@ void VeskActivityPreview::rebuildBody()
         auto* notesColumn = makeColumn(block, 5);
         notesColumn->addWidget(makeLabel(QStringLiteral("Notes"), semiboldStyle(TextStyle::Caption2),
                                          Theme::current().tertiary(), block));
-        QLabel* text = makeSelectableText(notes, 12.5, block);
+        WrappingText* text = makeSelectableText(notes, 12.5, block);
         text->setObjectName(QStringLiteral("activityNotesText"));
         notesColumn->addWidget(text);
         column->addWidget(block);

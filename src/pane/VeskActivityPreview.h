@@ -18,13 +18,20 @@ class VeskActivityPreview : public QWidget {
 public:
     VeskActivityPreview(const VeskItem& item, PreviewSectionContext context, QWidget* parent = nullptr);
 
+    // Between the preview's content and its trailing edge.
+    static constexpr int kTrailingInset = 4;
+
     bool packageLoaded() const { return m_loaded; }
     const VeskActivityPackageData& packageData() const { return m_data; }
 
 signals:
     void packageLoadedChanged();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void keepTrailingInset();
     void present(const VeskActivityPackageData& data);
     void rebuildBody();
 

@@ -5,6 +5,7 @@
 
 #include "intake/FileStability.h"
 #include "intake/PackagePreviewData.h"
+#include "pane/ElidedLabel.h"
 #include "pane/SectionParts.h"
 #include "platform/image/ImageLoader.h"
 #include "platform/ui/Painting.h"
@@ -83,12 +84,14 @@ QWidget* makePhotoCard(const VeskPhotoNotePreview::Photo& photo, const PreviewSe
     auto* rowWidget = new QWidget(content);
     auto* row = new QHBoxLayout(rowWidget);
     row->setContentsMargins(0, 0, 0, 0);
-    QLabel* name = makeLabel(QFileInfo(photo.path).fileName(), Theme::font(TextStyle::Caption2),
-                             Theme::current().secondary(), rowWidget);
+    // The name takes the room the button leaves, cut in its middle when it is longer.
+    auto* name = new ElidedLabel(QFileInfo(photo.path).fileName(), Qt::ElideMiddle, rowWidget);
+    name->setFont(Theme::font(TextStyle::Caption2));
+    QPalette palette = name->palette();
+    palette.setColor(QPalette::WindowText, Theme::current().secondary());
+    name->setPalette(palette);
     name->setObjectName(QStringLiteral("photoNoteName"));
-    name->setTextFormat(Qt::PlainText);
-    row->addWidget(name);
-    row->addStretch(1);
+    row->addWidget(name, 1);
     const QString path = photo.path;
     QPushButton* open = makeButton(QStringLiteral("Open Photo"), [open = context.open, path] {
         if (open)
@@ -148,6 +151,7 @@ void VeskPhotoNotePreview::present(const QList<Photo>& photos)
         QLabel* none = makeLabel(QStringLiteral("No photo attachments could be opened."), Theme::font(TextStyle::Caption),
                                  Theme::current().secondary(), this);
         none->setObjectName(QStringLiteral("photoNoteNone"));
+        none->setWordWrap(true);
         m_column->addWidget(none);
     }
     for (const Photo& photo : photos) {

@@ -473,6 +473,20 @@ void WrappingText::keyPressEvent(QKeyEvent* event)
     restartBlinking();
 }
 
+void WrappingText::setSelectable(bool selectable)
+{
+    setFocusPolicy(selectable ? Qt::StrongFocus : Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents, !selectable);
+    if (selectable)
+        setCursor(Qt::IBeamCursor);
+    else
+        unsetCursor();
+    if (!selectable && m_anchor != m_position) {
+        m_anchor = m_position = 0;
+        update();
+    }
+}
+
 QMenu* WrappingText::createStandardContextMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);

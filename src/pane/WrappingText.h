@@ -32,6 +32,9 @@ public:
     void copy() const;
     // The Copy and Select All menu the text offers on a right click.
     QMenu* createStandardContextMenu(QWidget* parent = nullptr);
+    // A label's text is not selectable: it takes neither the keys nor the mouse, which go on to
+    // what lies under it (a tile, a row that opens something).
+    void setSelectable(bool selectable);
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;

@@ -3,6 +3,7 @@
 // timers, for offscreen window tests.
 
 #include "app/MainWindow.h"
+#include "pane/ElidedLabel.h"
 #include "common/StoreFixture.h"
 #include "common/TestEnvironment.h"
 #include "platform/Clock.h"
@@ -94,14 +95,23 @@ protected:
 };
 
 // Texts that do not show whole where the layout put them: a wrapped label taller than its
-// place, a one-line label wider than it (unless it ends in "…", shortened on purpose), and a text
-// field whose height or width cannot hold its placeholder. Each is named by its text.
+// place, a one-line label wider than it (unless it ends in "…", or is a text shortened to its
+// width with "…" in its middle, on purpose), a shortened text that had room for the whole of
+// it, and a text field whose height or width cannot hold its placeholder. Each is named by its
+// text.
 inline QStringList cutTexts(const QWidget* root)
 {
     QStringList cut;
     for (const QLabel* label : root->findChildren<QLabel*>()) {
         if (!label->isVisibleTo(root) || label->text().isEmpty())
             continue;
+        if (const auto* elided = qobject_cast<const ElidedLabel*>(label)) {
+            const bool shortened = elided->text() != elided->fullText();
+            if (shortened ? elided->sizeHint().width() <= elided->width() || !elided->text().contains(QChar(0x2026))
+                          : elided->sizeHint().width() > elided->width())
+                cut << elided->text();
+            continue;
+        }
         const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
                                             : label->sizeHint().width() <= label->width()
                                                   || label->text().endsWith(QChar(0x2026));

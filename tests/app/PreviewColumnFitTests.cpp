@@ -1,13 +1,17 @@
-// The preview column at the widths the user can drag it to, with an item of each kind: nothing of
-// the pane runs past the column's right edge, where it would be cut off with nothing to scroll to.
+// The preview column at the widths the user can drag it to, with an item of each kind, and each
+// kind again with words longer than a line: nothing of the pane runs past the column's right edge,
+// where it would be cut off with nothing to scroll to.
 #include "AppTestSupport.h"
 
 #include "app/LibraryContent.h"
+#include "media/VeskAudioPlayerController.h"
+#include "pane/MediaPlayerViews.h"
 #include "pane/PreviewHeader.h"
 #include "pane/SplitLayout.h"
 #include "pane/VeskActivityPreview.h"
 #include "pane/VeskPhotoNotePreview.h"
 #include "pane/VeskPreview.h"
+#include "pane/WrappingText.h"
 #include "platform/ui/ControlStyles.h"
 #include "richtext/RichTextRtf.h"
 #include "secureview/SecureVeskPreview.h"
@@ -68,6 +72,26 @@ const T* shown(const QWidget* content)
     }
     return nullptr;
 }
+
+// The file decodes, but there is nothing to play it on: the audio player's longest line.
+class NoOutputAudio : public AudioBackend {
+public:
+    void load(const QString&) override
+    {
+        QMetaObject::invokeMethod(this, [this] { emit noSoundOutput(); }, Qt::QueuedConnection);
+    }
+    bool play() override { return false; }
+    void pause() override {}
+    bool isPlaying() const override { return false; }
+    double currentTime() const override { return 0; }
+    void setCurrentTime(double) override {}
+    double duration() const override { return 0; }
+    void setVolume(double) override {}
+};
+
+// One word as long as a column: a place, a file name, a token.
+const QString kWord = QStringLiteral("Lakeshore_trail_north_entrance_parking_lot_number_seven");
+const QString kRecording = QStringLiteral("interview_recording_with_the_regional_manager_final_take_two.mp3");
 
 class PreviewColumnFitTest : public WindowTest {
 protected:
@@ -159,6 +183,53 @@ TEST_F(PreviewColumnFitTest, EveryKindFitsTheColumnFromNarrowestToWidest)
                                      QStringLiteral("tr0ub4dor&3"), QStringLiteral("the second floor")));
     const VeskItem secure = store->items().first();
 
+    // Each kind again with words longer than a line: in titles, texts, addresses, file names, a
+    // format badge, and everything an activity package names.
+    VeskItem longNote = makeItem(kWord, 1'700'000'600);
+    longNote.text = kWord + QLatin1Char(' ') + kWord;
+    longNote = add(longNote);
+    VeskItem longLink = StoreFixture::makeItem(kWord, 1'700'000'610, VeskKind::Url);
+    longLink.urlString = QStringLiteral("https://example.org/") + kWord;
+    longLink = add(longLink);
+    const QString longPicturePath = folder + QLatin1Char('/') + kWord + QStringLiteral(".png");
+    ASSERT_TRUE(picture.save(longPicturePath));
+    const VeskItem longImage = add(StoreFixture::makeItem(kWord, 1'700'000'620, VeskKind::Image, longPicturePath));
+    const VeskItem longFile = addFile(kWord + QStringLiteral(".pdf"));
+    const VeskItem longExtension = addFile(QStringLiteral("report.") + kWord);
+    const VeskItem longAudio = addFile(kRecording);
+    const VeskItem longVideo = addFile(kWord + QStringLiteral(".mp4"));
+
+    const QString longActivityPath = folder + QLatin1Char('/') + kWord + QStringLiteral(".veskactivity");
+    const QString photo = kWord + QStringLiteral("_photo.png");
+    ASSERT_TRUE(QDir().mkpath(longActivityPath + QStringLiteral("/media")));
+    ASSERT_TRUE(picture.save(longActivityPath + QStringLiteral("/media/") + photo));
+    writeFile(longActivityPath + QStringLiteral("/media/") + kRecording, "not really sound");
+    writeFile(longActivityPath + QStringLiteral("/docs/") + kWord + QStringLiteral(".pdf"), "report");
+    writeFile(longActivityPath + QStringLiteral("/docs/report.") + kWord, "odd extension");
+    writeFile(longActivityPath + QStringLiteral("/activity.json"), QStringLiteral(R"({
+        "activityType": "%1", "startedAt": "%1", "locationSummary": "%1", "summary": "%1", "notes": "%1",
+        "events": [
+          {"eventID": "1", "kind": "photo", "createdAt": "%1", "relativePath": "media/%2"},
+          {"eventID": "2", "kind": "note", "createdAt": "2025-06-01T08:30:00Z", "text": "%1"},
+          {"eventID": "3", "kind": "file", "createdAt": "2025-06-01T08:31:00Z", "relativePath": "media/%3"},
+          {"eventID": "4", "kind": "file", "createdAt": "2025-06-01T08:32:00Z", "relativePath": "docs/%1.pdf"},
+          {"eventID": "5", "kind": "file", "createdAt": "2025-06-01T08:33:00Z", "relativePath": "docs/report.%1"},
+          {"eventID": "6", "kind": "%1", "createdAt": "2025-06-01T08:34:00Z", "text": "%1"}
+        ]})").arg(kWord, photo, kRecording).toUtf8());
+    VeskItem longActivity = StoreFixture::makeItem(kWord, 1'700'000'630, VeskKind::Activity, longActivityPath);
+    longActivity.note = kWord;
+    longActivity = add(longActivity);
+
+    const QString longNotePath = folder + QLatin1Char('/') + kWord + QStringLiteral(".vesknote");
+    ASSERT_TRUE(QDir().mkpath(longNotePath + QStringLiteral("/media")));
+    ASSERT_TRUE(picture.save(longNotePath + QStringLiteral("/media/") + kWord + QStringLiteral(".png")));
+    writeFile(longNotePath + QStringLiteral("/note.json"),
+              QStringLiteral(R"({"schemaVersion":1,"kind":"note","text":"%1","attachments":["media/%1.png"]})")
+                  .arg(kWord).toUtf8());
+    VeskItem longPackage = StoreFixture::makeItem(kWord, 1'700'000'640, VeskKind::Text, longNotePath);
+    longPackage.text = kWord;
+    longPackage = add(longPackage);
+
     const struct {
         const char* kind;
         VeskItem item;
@@ -167,6 +238,10 @@ TEST_F(PreviewColumnFitTest, EveryKindFitsTheColumnFromNarrowestToWidest)
         {"image", image},       {"file (SLIDES)", slides}, {"file (SLIDES) with contents", slidesWithText},
         {"file (SHEET)", sheet}, {"audio", audio},     {"video", video},
         {"activity", activity}, {"secure", secure},     {"package", package},
+        {"text of long words", longNote}, {"link of long words", longLink}, {"image of a long name", longImage},
+        {"file of a long name", longFile}, {"file of a long extension", longExtension},
+        {"audio of a long name", longAudio}, {"video of a long name", longVideo},
+        {"activity of long words", longActivity}, {"package of long words", longPackage},
     };
 
     settings->setValue(QStringLiteral("veskPreviewPaneWidth"), 300.0);
@@ -176,10 +251,11 @@ TEST_F(PreviewColumnFitTest, EveryKindFitsTheColumnFromNarrowestToWidest)
     content.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&content));
     VeskPreview* pane = content.preview();
+    pane->setAudioBackendFactory([] { return std::make_unique<NoOutputAudio>(); });
     auto* scroll = pane->findChild<QScrollArea*>();
     ASSERT_NE(scroll, nullptr);
 
-    for (const int width : {300, 360, 700}) {
+    for (const int width : {300, 360, 500, 700}) {
         content.split()->commitDrag(content.split()->previewWidth() - width);
         ASSERT_EQ(pane->width(), width);
         for (const auto& [kind, item] : kinds) {
@@ -200,6 +276,16 @@ TEST_F(PreviewColumnFitTest, EveryKindFitsTheColumnFromNarrowestToWidest)
             // Only the narrowest column asks the header's actions to leave out their symbols.
             if (width > 300)
                 EXPECT_TRUE(pane->content()->findChild<PreviewHeader*>()->showsActionSymbols());
+            // An audio title is at most two lines; one that needs more ends the second in "…".
+            for (const auto* player : pane->content()->findChildren<VeskAudioPlayer*>()) {
+                if (!player->isVisibleTo(pane->content()))
+                    continue;
+                const auto* title = player->findChild<WrappingText*>(QStringLiteral("audioPlayerTitle"));
+                ASSERT_NE(title, nullptr);
+                EXPECT_LE(title->height(), 2 * title->fontMetrics().lineSpacing() + 3);
+                if (title->fontMetrics().horizontalAdvance(title->text()) > 2 * title->width())
+                    EXPECT_TRUE(title->toPlainText().endsWith(QChar(0x2026))) << title->toPlainText().toStdString();
+            }
         }
     }
 }

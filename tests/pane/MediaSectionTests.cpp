@@ -6,6 +6,7 @@
 #include "pane/DesktopOpening.h"
 #include "pane/MediaSections.h"
 #include "pane/VeskPreview.h"
+#include "pane/WrappingText.h"
 #include "store/RealServices.h"
 #include "platform/ui/ControlStyles.h"
 #include "platform/ui/Theme.h"

@@ -6,6 +6,7 @@
 #include "pane/MediaPlayerViews.h"
 #include "pane/VeskActivityPreview.h"
 #include "pane/VeskPhotoNotePreview.h"
+#include "pane/WrappingText.h"
 
 #include <QDir>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace vesk {
@@ -59,11 +61,16 @@ protected:
         context.audioBackend = [] { return std::make_unique<SilentAudio>(); };
     }
 
+    // The texts of the labels and wrapped texts of that name, in the order they were made.
     QStringList labelTexts(QWidget* root, const QString& name)
     {
         QStringList texts;
-        for (QLabel* label : root->findChildren<QLabel*>(name))
-            texts.append(label->text());
+        for (QWidget* widget : root->findChildren<QWidget*>(name)) {
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                texts.append(label->text());
+            else if (auto* wrapped = qobject_cast<WrappingText*>(widget))
+                texts.append(wrapped->text());
+        }
         return texts;
     }
 
@@ -190,7 +197,7 @@ TEST_F(PackagePreviewTest, ActivityShowsItsMetadataAndEventsInOrderAndOpensOnlyW
     EXPECT_EQ(values.at(0), "walk");
     EXPECT_EQ(values.at(2), "1 item") << "without a count, the photos of the media folder";
     EXPECT_EQ(values.at(3), "Lake");
-    EXPECT_EQ(preview.findChild<QLabel*>("activityNotesText")->text(), "Morning walk");
+    EXPECT_EQ(preview.findChild<WrappingText*>("activityNotesText")->text(), "Morning walk");
 
     QStringList ids;
     for (QWidget* row : preview.findChildren<QWidget*>("activityEventRow"))
@@ -229,7 +236,7 @@ TEST_F(PackagePreviewTest, WithoutAReadableManifestThePhotosOfTheMediaFolderAreS
     ASSERT_TRUE(loaded.wait(5000));
     EXPECT_FALSE(preview.findChild<QWidget*>("activityMetadataCard"));
     EXPECT_FALSE(preview.findChild<QWidget*>("activityTimeline"));
-    EXPECT_EQ(preview.findChild<QLabel*>("activityNotesText")->text(), "kept note");
+    EXPECT_EQ(preview.findChild<WrappingText*>("activityNotesText")->text(), "kept note");
     EXPECT_EQ(labelTexts(&preview, "activityListTitle"), QStringList{"Photo"});
     EXPECT_EQ(labelTexts(&preview, "activityListCount"), QStringList{"1 item"});
 
@@ -244,6 +251,43 @@ TEST_F(PackagePreviewTest, WithoutAReadableManifestThePhotosOfTheMediaFolderAreS
     VeskActivityPreview none(packageItem(VeskKind::Activity, std::nullopt), context);
     EXPECT_TRUE(none.packageLoaded());
     EXPECT_FALSE(none.findChild<QWidget*>("activityFooter"));
+}
+
+TEST_F(PackagePreviewTest, ContentKeepsItsInsetOnTheTrailingSideWhereTheScrollBarIs)
+{
+    const QString word = QStringLiteral("Lakeshore_trail_north_entrance_parking_lot_number_seven");
+    const QString package = folder + "/Long.veskactivity";
+    vesk::test::writeFile(package + "/docs/" + word + ".pdf", "report");
+    vesk::test::writeFile(package + "/activity.json", QStringLiteral(R"({"locationSummary":"%1","summary":"%1",
+        "events":[{"eventID":"1","kind":"note","createdAt":"%1","text":"%1"},
+                  {"eventID":"2","kind":"file","createdAt":"%1","relativePath":"docs/%1.pdf"}]})").arg(word).toUtf8());
+    for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        SCOPED_TRACE(direction == Qt::LeftToRight ? "left to right" : "right to left");
+        QWidget column;
+        column.setLayoutDirection(direction);
+        auto* layout = new QVBoxLayout(&column);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* preview = new VeskActivityPreview(packageItem(VeskKind::Activity, package), context, &column);
+        layout->addWidget(preview);
+        layout->addStretch(1);
+        column.resize(240, 1200);
+        column.show();
+        QSignalSpy loaded(preview, &VeskActivityPreview::packageLoadedChanged);
+        ASSERT_TRUE(loaded.wait(5000));
+        for (int turn = 0; turn < 5; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(preview->width(), 240);
+        for (QWidget* widget : preview->findChildren<QWidget*>()) {
+            if (!widget->isVisibleTo(preview))
+                continue;
+            const QRect placed(widget->mapTo(preview, QPoint(0, 0)), widget->size());
+            const int leading = direction == Qt::LeftToRight ? placed.left() : preview->width() - 1 - placed.right();
+            const int trailing = direction == Qt::LeftToRight ? preview->width() - 1 - placed.right() : placed.left();
+            EXPECT_GE(leading, 0) << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+            EXPECT_GE(trailing, VeskActivityPreview::kTrailingInset)
+                << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(PackagePreviewTest, TheVideoPlayerComesInOnlyAfterItsDelayAndNotWhenHiddenFirst)
