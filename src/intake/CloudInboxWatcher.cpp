@@ -4,6 +4,7 @@
 #include "intake/InboxEntryCheck.h"
 #include "intake/MobilePackages.h"
 #include "platform/FolderWriteEvents.h"
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
 #include "platform/OpenFileWriters.h"
@@ -29,7 +30,7 @@ CloudInboxWatcher::CloudInboxWatcher(const QString& syncedFolder, Handler handle
     // A look at every process's open files takes milliseconds, more on a busy machine: not on
     // the thread that scans, which is the window's.
     m_writersLook = [](const QSet<FileIdentity>& files) {
-        return QtConcurrent::run(workPool(), [files] { return filesOpenForWriting(files); });
+        return QtConcurrent::run(workPool(), handedOff([files] { return filesOpenForWriting(files); }));
     };
     // Configured from the event loop, so no delivery happens inside the constructor.
     QTimer::singleShot(0, this, [this, syncedFolder] { configure(syncedFolder); });

@@ -156,7 +156,8 @@ protected:
     // thread) and gives its result; false when it did not finish within ten seconds.
     static bool finished(QFuture<bool> future)
     {
-        QDeadlineTimer deadline(10'000);
+        // Ends as soon as the import does; a sanitized build on a busy machine takes many seconds.
+        QDeadlineTimer deadline(60'000);
         while (!future.isFinished() && !deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             if (!future.isFinished())

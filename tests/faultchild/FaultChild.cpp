@@ -6,6 +6,7 @@
 //   vesk_fault_child snapshot <data folder>
 //   vesk_fault_child photobook <destination> <photo>
 //   vesk_fault_child quit-amid-pictures <picture>
+#include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Clock.h"
 #include "platform/WorkPools.h"
 #include "platform/image/ImageLoader.h"
@@ -55,7 +56,7 @@ int quitAmidPictures(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QString picture = QString::fromLocal8Bit(argv[2]);
     for (int i = 0; i < 8; ++i) {
-        vesk::WorkPools::shared().files()->start([picture] {
+        vesk::startHandedOff(*vesk::WorkPools::shared().files(), [picture] {
             QElapsedTimer reading;
             reading.start();
             while (reading.elapsed() < 10'000)
