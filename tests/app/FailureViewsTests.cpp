@@ -16,7 +16,17 @@
 namespace vesk::test {
 namespace {
 
-using FailureViewsTest = WindowTest;
+class FailureViewsTest : public WindowTest {
+protected:
+    // Enough notes that the library file's check after start-up is still running when a test acts.
+    static QList<VeskItem> libraryLongToCheck()
+    {
+        QList<VeskItem> library;
+        for (int i = 0; i < 600; ++i)
+            library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
+        return library;
+    }
+};
 
 TEST_F(FailureViewsTest, AFailureNoticeStaysUntilDismissedAndCountsFailuresOfItsKind)
 {
@@ -184,10 +194,7 @@ TEST_F(FailureViewsTest, ClosingWithUnsavedItemsAsksFirst)
 TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatWaitedIsSaidOnClosing)
 {
     store.reset();
-    QList<VeskItem> library;
-    for (int i = 0; i < 600; ++i)
-        library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
-    seed(library);
+    seed(libraryLongToCheck());
     ASSERT_TRUE(damagePagesReadingNeverVisits(databasePath(), 3));
     const QString snapshot = dataDir + QStringLiteral("/Recovery/Snapshots/2026-05-01_08-00-00-000");
     QDir().mkpath(snapshot);
@@ -224,10 +231,7 @@ TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatW
 TEST_F(FailureViewsTest, ClosingWhileTheLibraryFileIsCheckedKeepsWhatWaitedForTheCheck)
 {
     store.reset();
-    QList<VeskItem> library;
-    for (int i = 0; i < 600; ++i)
-        library.append(makeItem(QStringLiteral("Note %1 ").arg(i) + QString(300, QLatin1Char('a' + i % 26)), 1000 + i));
-    seed(library);
+    seed(libraryLongToCheck());
     store = makeStore(true, false);
     int asked = 0;
     MainWindowHooks hooks;
