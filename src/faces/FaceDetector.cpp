@@ -58,7 +58,8 @@ void detectInRegion(const nn::GraphModel& model, const QImage& image, const QRec
                              {QStringLiteral("Identity:0"), QStringLiteral("Identity_1:0"), QStringLiteral("Identity_2:0"),
                               QStringLiteral("Identity_3:0")});
     if (!outputs) {
-        veskLog(QStringLiteral("Vesk face detection error: ") + outputs.error().message);
+        if (!outputs.error().stopped)
+            veskLog(QStringLiteral("Vesk face detection error: ") + outputs.error().message);
         return;
     }
     const nn::Tensor& scores16 = (*outputs)[0];

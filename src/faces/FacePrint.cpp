@@ -24,7 +24,8 @@ std::optional<QList<double>> facePrintOfCrop(const QImage& crop)
     nn::Tensor input = stretchedTensor(crop, kInputSize, {1.0f, 0.0f});
     auto outputs = model->run({{QStringLiteral("input_1"), std::move(input)}}, {QStringLiteral("global_pooling/Mean")});
     if (!outputs) {
-        veskLog(QStringLiteral("Vesk face print error: ") + outputs.error().message);
+        if (!outputs.error().stopped)
+            veskLog(QStringLiteral("Vesk face print error: ") + outputs.error().message);
         return std::nullopt;
     }
     const nn::Tensor& description = outputs->front();

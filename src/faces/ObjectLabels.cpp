@@ -48,7 +48,8 @@ QList<LabelObservation> classifyObjects(const QImage& image)
     nn::Tensor input = stretchedTensor(image, 512, {1.0f, 0.0f});
     auto outputs = model->run({{QStringLiteral("tower_0/images"), std::move(input)}}, {QStringLiteral("tower_0/detections")});
     if (!outputs) {
-        veskLog(QStringLiteral("Vesk image classification error: ") + outputs.error().message);
+        if (!outputs.error().stopped)
+            veskLog(QStringLiteral("Vesk image classification error: ") + outputs.error().message);
         return {};
     }
     // Rows of (x1, y1, x2, y2, score, class); a class is as confident as its best detection.

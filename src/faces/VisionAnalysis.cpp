@@ -6,6 +6,7 @@
 #include "faces/ObjectLabels.h"
 #include "faces/TextRecognizer.h"
 #include "platform/image/ImageLoader.h"
+#include "platform/nn/GraphModel.h"
 #include "platform/ThreadPriority.h"
 #include "platform/WorkPools.h"
 
@@ -64,9 +65,12 @@ ImageAnalysis analyseImage(const QImage& image)
     ImageAnalysis analysis;
     if (image.isNull())
         return analysis;
-    QFuture<QString> text = QtConcurrent::run(WorkPools::shared().recognition(), [image] {
+    // The reading runs on another thread, so it asks this thread's stop itself.
+    const CancellationToken* scope = nn::StopScope::current();
+    const CancellationToken stop = scope ? *scope : CancellationToken();
+    QFuture<QString> text = QtConcurrent::run(WorkPools::shared().recognition(), [image, stop] {
         makeCurrentThreadBackground();
-        return recognizeText(image);
+        return recognizeTextInImage(image, [&stop] { return stop.isCancelled(); });
     });
     analysis.labels = classifyImage(image);
     analysis.faces = detectFaces(image);

@@ -1,6 +1,7 @@
 #include "faces/VisionImageAnalyser.h"
 
 #include "platform/ThreadPriority.h"
+#include "platform/nn/GraphModel.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -37,13 +38,15 @@ VisionImageAnalyser::VisionImageAnalyser()
 
 VisionImageAnalyser::~VisionImageAnalyser()
 {
+    m_stop.cancel();
     m_pool.clear();
     m_pool.waitForDone();
 }
 
 QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
 {
-    return QtConcurrent::run(&m_pool, [path, itemID] {
+    return QtConcurrent::run(&m_pool, [path, itemID, stop = m_stop] {
+        const nn::StopScope stopping(stop);
         // Lowered, never idle-class: analysis scales pictures through Qt's shared thread pool,
         // whose lock an idle-class thread can hold for as long as every core is busy elsewhere,
         // and the window, which hands its painting to that pool, would wait as long.
@@ -56,7 +59,8 @@ QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, c
 
 QFuture<QList<VeskFaceRecord>> VisionImageAnalyser::detectFaces(const QString& path, const QUuid& itemID)
 {
-    return QtConcurrent::run(&m_pool, [path, itemID] {
+    return QtConcurrent::run(&m_pool, [path, itemID, stop = m_stop] {
+        const nn::StopScope stopping(stop);
         makeCurrentThreadBackground();
         return faceRecordsOf(vision::detectFaces(path), itemID, QDateTime::currentDateTimeUtc());
     });

@@ -2,6 +2,7 @@
 
 #include "faces/VisionAnalysis.h"
 #include "model/ServiceInterfaces.h"
+#include "platform/CancellationToken.h"
 
 #include <QDateTime>
 #include <QThreadPool>
@@ -13,7 +14,8 @@ QList<VeskFaceRecord> faceRecordsOf(const QList<DetectedFace>& faces, const QUui
 
 // The application's image analyser: the vision engines on a small pool of low-priority workers,
 // so that several pictures can be analysed at once while the window stays responsive. The models
-// spread each run over the cores themselves.
+// spread each run over the cores themselves. Going away stops the analyses that are running at
+// their next step, since their results would reach nobody.
 class VisionImageAnalyser final : public ImageAnalyser {
 public:
     VisionImageAnalyser();
@@ -23,6 +25,7 @@ public:
     QFuture<QList<VeskFaceRecord>> detectFaces(const QString& path, const QUuid& itemID) override;
 
 private:
+    CancellationToken m_stop;
     QThreadPool m_pool;
 };
 

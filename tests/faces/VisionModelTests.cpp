@@ -4,6 +4,7 @@
 #include "faces/ObjectLabels.h"
 #include "faces/TextRecognizer.h"
 #include "faces/VisionAnalysis.h"
+#include "faces/VisionImageAnalyser.h"
 #include "faces/VisionModels.h"
 #include "platform/image/ImageLoader.h"
 #include "common/TestEnvironment.h"
@@ -294,4 +295,19 @@ TEST(VisionAnalysis, UnreadableOrHostileFilesGiveThreeEmptyResults)
         EXPECT_TRUE(analysis.faces.isEmpty()) << name.toStdString();
     }
     EXPECT_TRUE(vision::analyseImage(folder + QStringLiteral("/missing.jpg")).faces.isEmpty());
+}
+
+TEST(VisionAnalysis, AnAnalyserThatGoesAwayStopsTheAnalysisItIsRunning)
+{
+    SKIP_WITHOUT_MODELS();
+    SKIP_WITHOUT(kHopper);
+    auto analyser = std::make_unique<VisionImageAnalyser>();
+    // The first task of a fresh pool goes straight to a new thread, so it is running, not queued,
+    // when the analyser goes: the models stop at their next step instead of finding the face.
+    QFuture<ImageAnalysisResult> analysis = analyser->analyse(kHopper, QUuid::createUuid());
+    analyser.reset();
+    ASSERT_TRUE(analysis.isFinished());
+    ASSERT_EQ(analysis.resultCount(), 1);
+    EXPECT_TRUE(analysis.result().faces.isEmpty());
+    EXPECT_TRUE(analysis.result().labels.isEmpty());
 }

@@ -8,9 +8,16 @@ namespace vesk::nn {
 
 namespace {
 
+thread_local const CancellationToken* t_stop = nullptr;
+
 Unexpected<NnError> fail(const QString& message)
 {
     return unexpected(NnError{message});
+}
+
+bool stopRequested()
+{
+    return t_stop && t_stop->isCancelled();
 }
 
 std::optional<DType> dtypeFromAttr(const QString& type)
@@ -45,6 +52,21 @@ bool tensorIsConsistent(const Tensor& tensor)
 }
 
 } // namespace
+
+StopScope::StopScope(const CancellationToken& token) : m_outer(t_stop)
+{
+    t_stop = &token;
+}
+
+StopScope::~StopScope()
+{
+    t_stop = m_outer;
+}
+
+const CancellationToken* StopScope::current()
+{
+    return t_stop;
+}
 
 Expected<GraphModel, NnError> GraphModel::load(const QString& modelJsonPath)
 {
@@ -200,6 +222,8 @@ Expected<std::vector<Tensor>, NnError> GraphModel::run(const std::vector<std::pa
     for (int index : m_order) {
         if (!needed[size_t(index)])
             continue;
+        if (stopRequested())
+            return unexpected(NnError{QStringLiteral("the run was stopped"), true});
         const Node& node = m_nodes[size_t(index)];
         if (node.constant) {
             values[size_t(index)] = {node.constant};

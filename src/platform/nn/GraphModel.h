@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CancellationToken.h"
 #include "platform/Expected.h"
 #include "platform/nn/Kernels.h"
 #include "platform/nn/ModelFile.h"
@@ -12,6 +13,23 @@
 #include <vector>
 
 namespace vesk::nn {
+
+// While one lives on a thread, every GraphModel::run() on that thread ends before its next node
+// once `token` is cancelled, with an error marked `stopped`. A picture's analysis runs several
+// models for seconds; whoever goes away while it runs need not wait for a result nobody reads.
+class StopScope {
+public:
+    explicit StopScope(const CancellationToken& token);
+    ~StopScope();
+    StopScope(const StopScope&) = delete;
+    StopScope& operator=(const StopScope&) = delete;
+
+    // The token of the innermost scope on this thread, or none.
+    static const CancellationToken* current();
+
+private:
+    const CancellationToken* m_outer;
+};
 
 // A TensorFlow.js graph model ready to run. Loading checks the whole graph once (every operation
 // known, every input present, no cycles, every constant backed by a weight), so a model that

@@ -10,6 +10,7 @@ namespace vesk::nn {
 // What went wrong while reading or running a model, in words a log line can carry.
 struct NnError {
     QString message;
+    bool stopped = false; // the run was asked to stop (see StopScope): nothing went wrong
 };
 
 enum class DType { Float32, Int32, Bool };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace vesk::nn;
 
@@ -146,4 +147,37 @@ TEST(NnGraph, WrongInputsAndShapeMismatchesFailTheRunWithTheNodeNamed)
     // A tensor whose values do not fill its shape never reaches a kernel.
     Tensor broken = Tensor::floats({1, 2}, {1});
     EXPECT_FALSE(model->run({{"x", broken}}, {"y"}).hasValue());
+}
+
+TEST(NnGraph, ARunStopsBeforeItsNextNodeOnceTheInnermostScopeOnItsThreadIsCancelled)
+{
+    auto definition = parse(scaleModel(), floatBytes({2, 3}));
+    ASSERT_TRUE(definition.hasValue());
+    auto model = GraphModel::fromDefinition(std::move(*definition));
+    ASSERT_TRUE(model.hasValue());
+    const auto run = [&] { return model->run({{"x", Tensor::floats({1, 2}, {1, 1})}}, {"y"}); };
+    const auto stops = [&] {
+        auto out = run();
+        return !out.hasValue() && out.error().stopped;
+    };
+
+    vesk::CancellationToken cancelled;
+    cancelled.cancel();
+    const vesk::CancellationToken live;
+    EXPECT_FALSE(stops());
+    {
+        const StopScope outer(cancelled);
+        EXPECT_TRUE(stops());
+        {
+            const StopScope inner(live);
+            EXPECT_FALSE(stops());
+        }
+        EXPECT_TRUE(stops());
+        // Another thread's runs are its own.
+        std::thread other([&] { EXPECT_FALSE(stops()); });
+        other.join();
+    }
+    EXPECT_FALSE(stops());
+    // A failure that is not a stop says so.
+    EXPECT_FALSE(model->run({}, {"y"}).error().stopped);
 }
