@@ -1,3 +1,4 @@
+#include "common/Eventually.h"
 #include "app/AboutViews.h"
 #include "app/AppearanceSwitchFace.h"
 #include "app/VeskGuardedAppearanceSwitch.h"
@@ -116,13 +117,13 @@ TEST(AppearanceSwitch, ASelectionIsWrittenOnlyAfterFiftyMilliseconds)
     QTest::mouseClick(&h.widget, Qt::LeftButton, {}, h.widget.buttonRect(AppearanceMode::Dark).center().toPoint());
     EXPECT_EQ(h.stored, QStringLiteral("light"));
     EXPECT_EQ(h.widget.livePosition(), std::optional<double>(1.0));
-    QTRY_COMPARE_WITH_TIMEOUT(h.stored, QStringLiteral("dark"), 2000);
+    ASSERT_EVENTUALLY_EQ(h.stored, QStringLiteral("dark"), 2000);
     EXPECT_GE(clock.elapsed(), 45);
     EXPECT_FALSE(h.widget.livePosition().has_value());
 
     // Choosing the mode that is already current writes it again.
     QTest::mouseClick(&h.widget, Qt::LeftButton, {}, h.widget.buttonRect(AppearanceMode::Dark).center().toPoint());
-    QTRY_COMPARE_WITH_TIMEOUT(h.writes, 2, 2000);
+    ASSERT_EVENTUALLY_EQ(h.writes, 2, 2000);
 }
 
 TEST(AppearanceSwitch, ARepaintCopiesTheSwitchUntilItsLookChanges)
@@ -159,9 +160,9 @@ TEST(AppearanceSwitch, TheLeverFollowsADragAndFlipsWhereItIsLetGo)
     EXPECT_EQ(h.widget.drawnLeverOffset(), -1.0); // still above 0: the lever stays up
     h.release(start + QPointF(0, 30));
     EXPECT_FALSE(h.widget.isDragging());
-    QTRY_COMPARE_WITH_TIMEOUT(h.stored, QStringLiteral("dark"), 2000);
+    ASSERT_EVENTUALLY_EQ(h.stored, QStringLiteral("dark"), 2000);
 
     // A tap on the upper half picks light again.
     QTest::mouseClick(&h.widget, Qt::LeftButton, {}, (area.topLeft() + QPointF(27, 10)).toPoint());
-    QTRY_COMPARE_WITH_TIMEOUT(h.stored, QStringLiteral("light"), 2000);
+    ASSERT_EVENTUALLY_EQ(h.stored, QStringLiteral("light"), 2000);
 }

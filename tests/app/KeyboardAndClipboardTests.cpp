@@ -1,3 +1,4 @@
+#include "common/Eventually.h"
 #include "app/AppTestSupport.h"
 #include "app/ClipboardCapture.h"
 #include "app/KeyboardCommands.h"
@@ -172,7 +173,7 @@ TEST_F(KeyboardCommandsTest, SpaceTogglesThePreviewOfAFileAndCommandReturnCopies
 
     keys->quickLookTargetedItem();
     ASSERT_TRUE(quickLook.isVisible());
-    QTRY_VERIFY(quickLook.window()->isShowingContent());
+    ASSERT_EVENTUALLY(quickLook.window()->isShowingContent(), 5000);
     keys->quickLookTargetedItem();
     EXPECT_FALSE(quickLook.isVisible());
 
@@ -191,7 +192,7 @@ TEST_F(KeyboardCommandsTest, AnOpenConfirmationKeepsEveryKeyFromTheGrid)
     QDialog confirmation(window.get());
     confirmation.setWindowModality(Qt::WindowModal);
     confirmation.show();
-    QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+    ASSERT_EVENTUALLY(QApplication::activeModalWidget() != nullptr, 5000);
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
     QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -1,6 +1,7 @@
 // Pieces of the main window on their own: the notice banner's text, the grid kept in step with
 // the window's state, the header's hover, the drop zone's outline, the backdrop kept between
 // repaints, the window's edge, and the application's appearance following the user defaults.
+#include "common/Eventually.h"
 #include "AppTestSupport.h"
 
 #include "app/CaptureDropZone.h"
@@ -241,13 +242,13 @@ TEST(NoticeHostTest, ANoticeReplacedWhileComingInStillLeavesAndTheNewOneSettles)
     QPointer<QWidget> second = new QLabel(QStringLiteral("second"));
     host.show(second);
     EXPECT_EQ(host.current(), second.data());
-    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
-    QTRY_COMPARE(second->pos(), host.targetPosition(second));
-    QTRY_VERIFY(second->graphicsEffect() == nullptr);
+    ASSERT_EVENTUALLY(first.isNull(), 2000);
+    ASSERT_EVENTUALLY_EQ(second->pos(), host.targetPosition(second), 5000);
+    ASSERT_EVENTUALLY(second->graphicsEffect() == nullptr, 5000);
 
     host.clear();
     EXPECT_EQ(host.current(), nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 2000);
+    ASSERT_EVENTUALLY(second.isNull(), 2000);
 }
 
 using LibraryContentTest = WindowTest;
@@ -359,18 +360,18 @@ TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
     QPointer<VeskImageEditor> editor = content.findChild<VeskImageEditor*>();
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->item(), original);
-    QTRY_VERIFY_WITH_TIMEOUT(editor->saveButton()->isEnabled(), 10000);
+    ASSERT_EVENTUALLY(editor->saveButton()->isEnabled(), 10000);
     EditSettings turned;
     turned.quarterTurns = 1;
     editor->setSettings(turned);
     editor->saveEditedVersion();
-    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), 2, 10000);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 2, 10000);
 
     const VeskItem version = store->items().first();
     EXPECT_EQ(version.sourceItemID, original.id);
     EXPECT_EQ(QImage(*version.filePath).size(), QSize(80, 120));
     EXPECT_EQ(store->intakeNotice()->title, QStringLiteral("Edited version saved"));
-    QTRY_VERIFY_WITH_TIMEOUT(editor.isNull(), 2000);
+    ASSERT_EVENTUALLY(editor.isNull(), 2000);
 }
 
 using HeaderTest = WindowTest;
@@ -385,7 +386,7 @@ TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
 
     QApplication::sendEvent(header->searchField(), &enter);
     EXPECT_TRUE(view.state().memoryControlsNearby());
-    QTRY_VERIFY(header->nearbyProgress() > 0.9);
+    ASSERT_EVENTUALLY(header->nearbyProgress() > 0.9, 5000);
 
     // Moving from the capsule onto the controls keeps it bright; leaving both dims it.
     QApplication::sendEvent(view.controlsStrip(), &enter);
@@ -393,7 +394,7 @@ TEST_F(HeaderTest, PointerNearTheSearchOrControlsBrightensTheHeader)
     EXPECT_TRUE(view.state().memoryControlsNearby());
     QApplication::sendEvent(view.controlsStrip(), &leave);
     EXPECT_FALSE(view.state().memoryControlsNearby());
-    QTRY_VERIFY(header->nearbyProgress() < 0.05);
+    ASSERT_EVENTUALLY(header->nearbyProgress() < 0.05, 5000);
 }
 
 TEST_F(HeaderTest, TheControlsCapsulesShowEachChangeOfTheirLookAtTheNextPaint)
@@ -437,9 +438,9 @@ TEST_F(HeaderTest, DropZoneOutlineFollowsTheDragHover)
     CaptureDropZone* zone = view.dropZone();
     EXPECT_EQ(zone->outlineProgress(), 0.0);
     view.state().setIsTargeted(true);
-    QTRY_COMPARE(zone->outlineProgress(), 1.0);
+    ASSERT_EVENTUALLY_EQ(zone->outlineProgress(), 1.0, 5000);
     view.state().setIsTargeted(false);
-    QTRY_COMPARE(zone->outlineProgress(), 0.0);
+    ASSERT_EVENTUALLY_EQ(zone->outlineProgress(), 0.0, 5000);
 }
 
 TEST(VeskAppTest, AppearanceSettingDrivesTheApplicationPalette)
@@ -492,7 +493,7 @@ TEST(VeskAppTest, TheDesktopsQuitKeyEndsVeskAsAQuitRequestDoes)
         ASSERT_NE(quitAction, nullptr);
         EXPECT_EQ(quitAction->shortcutContext(), Qt::ApplicationShortcut);
         quitAction->trigger();
-        QTRY_VERIFY(app.quitRequested());
+        ASSERT_EVENTUALLY(app.quitRequested(), 5000);
     }
     Theme::current().attachSettings(nullptr);
     Theme::current().setAppearanceRawValue(originalAppearance);

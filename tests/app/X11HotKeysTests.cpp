@@ -1,5 +1,6 @@
 // Runs for real only under an X server (CTest's app.x11_hotkeys starts one with xvfb-run); on
 // any other platform each test skips itself.
+#include "common/Eventually.h"
 #include "app/AppTestSupport.h"
 #include "app/ClipboardCapture.h"
 #include "app/VeskClipboardHotKey.h"
@@ -50,7 +51,7 @@ protected:
     static void setClipboard(QMimeData* data)
     {
         QGuiApplication::clipboard()->setMimeData(data);
-        QTRY_VERIFY(QGuiApplication::clipboard()->ownsClipboard());
+        ASSERT_EVENTUALLY(QGuiApplication::clipboard()->ownsClipboard(), 5000);
     }
 
     QMetaObject::Connection connect;
@@ -72,14 +73,14 @@ TEST_F(X11HotKeys, ControlAltVCapturesWhatTheClipboardHolds)
     text->setText(QStringLiteral("Buy stamps"));
     setClipboard(text);
     press("ctrl+alt+v");
-    QTRY_COMPARE(store->items().size(), 1);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 1, 5000);
     EXPECT_EQ(store->items().first().text, std::optional<QString>(QStringLiteral("Buy stamps")));
 
     auto* html = new QMimeData;
     html->setHtml(QStringLiteral("<p>Train <i>times</i></p>"));
     setClipboard(html);
     press("ctrl+alt+v");
-    QTRY_COMPARE(store->items().size(), 2);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 2, 5000);
     EXPECT_EQ(store->intakeNotice()->detail, std::optional<QString>(QStringLiteral("Rich web content")));
 
     QImage picture(24, 24, QImage::Format_RGB32);
@@ -92,7 +93,7 @@ TEST_F(X11HotKeys, ControlAltVCapturesWhatTheClipboardHolds)
     image->setData(QStringLiteral("image/png"), png);
     setClipboard(image);
     press("ctrl+alt+v");
-    QTRY_COMPARE(store->items().size(), 3);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 3, 5000);
     EXPECT_EQ(store->items().first().kind, VeskKind::Image);
 
     const QString folder = makeTempDirectory(QStringLiteral("copied"));
@@ -101,7 +102,7 @@ TEST_F(X11HotKeys, ControlAltVCapturesWhatTheClipboardHolds)
                     QUrl::fromLocalFile(writeFile(folder + QStringLiteral("/two.txt"), "two"))});
     setClipboard(files);
     press("ctrl+alt+v");
-    QTRY_COMPARE(store->items().size(), 5);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 5, 5000);
 
     // With Caps Lock on, the key still reaches Vesk.
     auto* more = new QMimeData;
@@ -110,7 +111,7 @@ TEST_F(X11HotKeys, ControlAltVCapturesWhatTheClipboardHolds)
     press("Caps_Lock");
     press("ctrl+alt+v");
     press("Caps_Lock");
-    QTRY_COMPARE(store->items().size(), 6);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 6, 5000);
 }
 
 TEST_F(X11HotKeys, AKeyAnotherProgramHoldsFailsAtTheShortcutStage)
@@ -158,7 +159,7 @@ TEST_F(X11HotKeys, AKeyAnotherProgramHoldsFailsAtTheShortcutStage)
     // Once the other program lets go, a later start takes the key (the server frees a closed
     // client's grabs in its own time, so a start may still fail meanwhile).
     xcb_disconnect(rival);
-    QTRY_VERIFY_WITH_TIMEOUT((summonKey.start(), summonKey.hasStarted()), 3000);
+    ASSERT_EVENTUALLY((summonKey.start(), summonKey.hasStarted()), 3000);
 }
 
 TEST_F(X11HotKeys, MegabytesOfTextAnotherProgramCopiedAreCapturedWhole)
@@ -175,18 +176,18 @@ TEST_F(X11HotKeys, MegabytesOfTextAnotherProgramCopiedAreCapturedWhole)
     owner.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet"),
                                           QStringLiteral("-i"), path});
     ASSERT_TRUE(owner.waitForStarted());
-    QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard() && QGuiApplication::clipboard()->mimeData()
-                && QGuiApplication::clipboard()->mimeData()->hasText());
+    ASSERT_EVENTUALLY(!QGuiApplication::clipboard()->ownsClipboard() && QGuiApplication::clipboard()->mimeData()
+                && QGuiApplication::clipboard()->mimeData()->hasText(), 5000);
 
     ASSERT_TRUE(x11DisplayName());
     EXPECT_EQ(readX11ClipboardText(*x11DisplayName()), std::optional<QString>(text));
     ASSERT_TRUE(captureClipboard(*store));
-    QTRY_COMPARE_WITH_TIMEOUT(store->items().size(), 1, 30000);
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 1, 30000);
     EXPECT_EQ(store->items().first().text, std::optional<QString>(text.trimmed()));
     // With nobody holding the clipboard there is nothing to read.
     owner.kill();
     owner.waitForFinished();
-    QTRY_VERIFY(!readX11ClipboardText(*x11DisplayName()));
+    ASSERT_EVENTUALLY(!readX11ClipboardText(*x11DisplayName()), 5000);
 }
 
 TEST(HotKeyCodes, FourCharCodePacksTheLastFourBytes)

@@ -1,3 +1,4 @@
+#include "common/Eventually.h"
 #include "common/TestEnvironment.h"
 #include "media/MediaTimeFormat.h"
 #include "media/VeskAudioPlayerController.h"
@@ -95,7 +96,7 @@ TEST(AudioPlayerController, PlaysPausesAndStartsOverAfterTheEnd)
     EXPECT_TRUE(h.controller.timerRunning());
     EXPECT_DOUBLE_EQ(h.backend->volume, 0.4);
     h.backend->position = 12.5;
-    QTRY_COMPARE_WITH_TIMEOUT(h.controller.currentTime(), 12.5, 2000);
+    ASSERT_EVENTUALLY_EQ(h.controller.currentTime(), 12.5, 2000);
     h.controller.togglePlayback();
     EXPECT_FALSE(h.controller.isPlaying());
     EXPECT_FALSE(h.controller.timerRunning());

@@ -1,3 +1,4 @@
+#include "common/Eventually.h"
 #include "common/StoreFixture.h"
 #include "media/VeskAudioPlayerController.h"
 #include "pane/VeskActivityPreview.h"
@@ -95,7 +96,7 @@ TEST_F(MediaSectionTest, EveryKindOfFileHasASectionThatOpensIt)
     auto* player = pane.content()->findChild<VeskAudioPlayer*>();
     ASSERT_NE(player, nullptr);
     // A file that cannot be played shows why, in place of the controls.
-    QTRY_VERIFY(player->errorRow()->isVisibleTo(player));
+    ASSERT_EVENTUALLY(player->errorRow()->isVisibleTo(player), 5000);
     EXPECT_EQ(player->errorLabel()->text(), QStringLiteral("Vesk couldn't play this audio file."));
 
     // Phone packages get their own previews in place of the per-kind sections.
@@ -193,10 +194,10 @@ TEST_F(MediaSectionTest, AnOpenerThatStartsAndThenFindsNothingToOpenWithIsSaid)
         EXPECT_TRUE(openOrReport(*store, systemDesktopOpener(), c.url));
         EXPECT_FALSE(store->failureNotice());
         ++count;
-        QTRY_COMPARE(asked(), count);
+        ASSERT_EVENTUALLY_EQ(asked(), count, 5000);
         if (c.detail.isEmpty())
             continue;
-        QTRY_VERIFY(store->failureNotice());
+        ASSERT_EVENTUALLY(store->failureNotice(), 5000);
         EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not opened"));
         // Said once, on its own: an open that succeeded before it added nothing.
         EXPECT_EQ(store->failureNotice()->detail, c.detail);
@@ -228,7 +229,7 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     // Before anything is played the player shows the video's first picture, not a black box.
     auto* player = section->findChild<VeskVideoPlayer*>();
     ASSERT_NE(player, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->frameView()->shownImage().isNull(), 10000);
+    ASSERT_EVENTUALLY(!player->frameView()->shownImage().isNull(), 10000);
     EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
     const QImage first = player->frameView()->shownImage();
     EXPECT_GT(qGray(first.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0)), 40);
@@ -252,7 +253,7 @@ TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
     EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Saving 30-second moment\u2026"));
     EXPECT_FALSE(section->saveButton()->isEnabled());
     section->startVideoMomentExport(); // ignored while one runs
-    QTRY_VERIFY_WITH_TIMEOUT(!section->isSavingVideoMoment(), 10000);
+    ASSERT_EVENTUALLY(!section->isSavingVideoMoment(), 10000);
     EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Moment saved around 0:00."));
     ASSERT_EQ(store->items().size(), 2);
     EXPECT_EQ(store->items().first().sourceItemID, video.id);
@@ -287,7 +288,7 @@ TEST_F(MediaSectionTest, AMomentTheLibraryRefusedSaysWhy)
     auto* section = pane.content()->findChild<VideoSection*>();
     ASSERT_NE(section, nullptr);
     section->startVideoMomentExport();
-    QTRY_VERIFY_WITH_TIMEOUT(!section->isSavingVideoMoment(), 10000);
+    ASSERT_EVENTUALLY(!section->isSavingVideoMoment(), 10000);
     EXPECT_EQ(section->videoMomentStatus(), QStringLiteral("Could not save moment: the disk is full."));
     EXPECT_EQ(store->items().size(), 1);
 }

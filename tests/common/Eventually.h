@@ -1,0 +1,18 @@
+#pragma once
+// Waiting in a test for what the event loop brings. QtTest's QTRY_, QCOMPARE and QVERIFY macros
+// report to a QtTest run that is not there and then return from the test, which GoogleTest then
+// counts as passed; these take their place (scripts/check-test-macros.sh keeps them out).
+#include <QTest>
+#include <gtest/gtest.h>
+
+// Turns the event loop until `condition` holds, or fails the test once `timeoutMs` have passed.
+#define ASSERT_EVENTUALLY(condition, timeoutMs)                                                                        \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, timeoutMs))                                           \
+        << "still false after " << (timeoutMs) << " ms: " #condition
+
+// The same until `actual` equals `expected`, then the comparison says what each was.
+#define ASSERT_EVENTUALLY_EQ(actual, expected, timeoutMs)                                                              \
+    do {                                                                                                               \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);                                         \
+        ASSERT_EQ(actual, expected) << "after " << (timeoutMs) << " ms";                                               \
+    } while (false)
