@@ -1,5 +1,7 @@
 #include "platform/FolderWriteEvents.h"
 
+#include "platform/OpenFileWriters.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
@@ -110,6 +112,7 @@ void FolderWriteEvents::readEvents(bool announce)
     bool changed = false;
     // A file moved from one watched name to another keeps what is known of it.
     QHash<uint32_t, Activity> moving;
+    QSet<QString> closedWithOpensLeft;
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
         const ssize_t length = ::read(m_fd, buffer, sizeof buffer);
@@ -161,6 +164,8 @@ void FolderWriteEvents::readEvents(bool announce)
                     // and closed between two reads (a scan reading a manifest) was never held.
                     if (wasHeld && !isHeld(*it, at) && it->openedInRead != m_reads)
                         changed = true;
+                    if (it->opens > 0)
+                        closedWithOpensLeft.insert(path);
                     if (it->opens == 0 && !it->written)
                         m_files.erase(it);
                 }
@@ -174,6 +179,8 @@ void FolderWriteEvents::readEvents(bool announce)
                     it->lastEventMs = at;
                     if (it->opens == 0)
                         m_files.erase(it);
+                    else
+                        closedWithOpensLeft.insert(path);
                 }
             } else if (event->mask & IN_CREATE) {
                 if (!isFolder && isNewFile(QFile::encodeName(folder) + '/' + QByteArray(event->name))) {
@@ -196,9 +203,36 @@ void FolderWriteEvents::readEvents(bool announce)
             changed = true;
         }
     }
+    if (releaseMergedCloses(closedWithOpensLeft, at))
+        changed = true;
     armHoldTimer();
     if (changed && announce)
         emit this->changed();
+}
+
+bool FolderWriteEvents::releaseMergedCloses(const QSet<QString>& paths, qint64 at)
+{
+    // inotify merges an event with the one before it when both are alike and the first is not
+    // read yet, so two closes of a file read twice at once can come as one, and the file would
+    // look held for the whole bound after both readers closed it. A file of this user that no
+    // process holds open any more is closed for good. A file of another user keeps its count:
+    // its opener may be one this user cannot look at.
+    bool released = false;
+    for (const QString& path : paths) {
+        const auto it = m_files.find(path);
+        if (it == m_files.end() || it->written || it->opens == 0)
+            continue;
+        const QByteArray native = QFile::encodeName(path);
+        struct stat info {};
+        if (::lstat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+            continue;
+        const FileIdentity identity{quint64(info.st_dev), quint64(info.st_ino)};
+        if (!filesOpen({identity}).isEmpty())
+            continue;
+        released = released || isHeld(*it, at);
+        m_files.erase(it);
+    }
+    return released;
 }
 
 void FolderWriteEvents::armHoldTimer()

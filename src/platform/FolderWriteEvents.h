@@ -68,6 +68,8 @@ private:
         quint64 openedInRead = 0;
     };
     bool isHeld(const Activity& activity, qint64 now) const;
+    // Ends the holds of files whose closes came merged; true when one of them was held.
+    bool releaseMergedCloses(const QSet<QString>& paths, qint64 at);
     qint64 now() const;
     void readEvents(bool announce);
     void forgetBelow(const QString& folder);

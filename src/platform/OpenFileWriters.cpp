@@ -71,6 +71,10 @@ std::optional<FileIdentity> openFileIdentity(const QByteArray& link)
     return FileIdentity{quint64(makedev(info.stx_dev_major, info.stx_dev_minor)), quint64(info.stx_ino)};
 }
 
+enum class Access { Any, Writing };
+
+QSet<FileIdentity> filesOpenWith(Access access, const QSet<FileIdentity>& files);
+
 } // namespace
 
 std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath)
@@ -82,6 +86,18 @@ std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath)
 }
 
 QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
+{
+    return filesOpenWith(Access::Writing, files);
+}
+
+QSet<FileIdentity> filesOpen(const QSet<FileIdentity>& files)
+{
+    return filesOpenWith(Access::Any, files);
+}
+
+namespace {
+
+QSet<FileIdentity> filesOpenWith(Access access, const QSet<FileIdentity>& files)
 {
     QSet<FileIdentity> found;
     if (files.isEmpty())
@@ -116,7 +132,7 @@ QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
             if (fdinfo < 0)
                 break;
             const std::optional<OpenFileInfo> info = readOpenFileInfo(fdinfo, fd->d_name);
-            if (!info || !info->writing || (info->inode && !inodes.contains(*info->inode)))
+            if (!info || (access == Access::Writing && !info->writing) || (info->inode && !inodes.contains(*info->inode)))
                 continue;
             const std::optional<FileIdentity> identity = openFileIdentity(base + "/fd/" + fd->d_name);
             if (identity && files.contains(*identity))
@@ -129,5 +145,7 @@ QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
     ::closedir(processes);
     return found;
 }
+
+} // namespace
 
 } // namespace vesk

@@ -33,5 +33,7 @@ std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath);
 // further, and then without a round trip to the file system that holds it (a network or user
 // space file system that does not answer cannot hold this up).
 QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files);
+// The same for files held open in any way, for reading too.
+QSet<FileIdentity> filesOpen(const QSet<FileIdentity>& files);
 
 } // namespace vesk

@@ -163,3 +163,33 @@ TEST(FolderWriteEvents, ACreationOrAnOpenNotYetClosedHoldsItsFileForABoundedTime
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, test::realWaitMs(5000)));
     EXPECT_FALSE(events.isBeingWritten(read));
 }
+
+// Two closes one after the other come from inotify as one event; the count of opens cannot tell
+// the file is closed, what the processes hold open can.
+TEST(FolderWriteEvents, AFileReadTwiceAtOnceIsFreeOnceNoProcessHoldsItOpen)
+{
+    const QString folder = test::makeTempDirectory("merged-closes");
+    FolderWriteEvents events;
+    ASSERT_TRUE(events.watch(folder));
+    for (const bool secondStillOpen : {false, true}) {
+        SCOPED_TRACE(secondStillOpen ? "one reader still has it open" : "both readers closed it");
+        const QString path = test::writeFile(folder + (secondStillOpen ? "/open.txt" : "/closed.txt"), "text");
+        events.catchUp();
+        QFile first(path);
+        QFile second(path);
+        ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+        // An event between the opens keeps them apart, so that both are counted.
+        test::writeFile(folder + "/between.txt", "x");
+        ASSERT_TRUE(second.open(QIODevice::ReadOnly));
+        events.catchUp();
+        ASSERT_TRUE(events.isBeingWritten(path));
+        first.close();
+        if (!secondStillOpen)
+            second.close(); // merged with the first close: the folder's events see one
+        events.catchUp();
+        EXPECT_EQ(events.isBeingWritten(path), secondStillOpen);
+        second.close();
+        events.catchUp();
+        EXPECT_FALSE(events.isBeingWritten(path));
+    }
+}
