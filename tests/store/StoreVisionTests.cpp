@@ -38,7 +38,7 @@ protected:
     void importAndWait(VeskStore& store, const QString& path, VeskItem* imported)
     {
         ASSERT_TRUE(importNow(store, path));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return store.indexingCount() == 0; }, 90000))
+        ASSERT_TRUE(QTest::qWaitFor([&] { return store.indexingCount() == 0; }, std::min(realWaitMs(90'000), 600'000)))
             << "analysis unfinished, indexing count " << store.indexingCount() << "\n"
             << logLines.join(QLatin1Char('\n')).toStdString();
         ASSERT_FALSE(store.items().isEmpty());
