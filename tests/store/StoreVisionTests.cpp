@@ -37,7 +37,7 @@ protected:
     // step did not finish, with the store's log, rather than leaving the checks below to guess.
     void importAndWait(VeskStore& store, const QString& path, VeskItem* imported)
     {
-        ASSERT_TRUE(importNow(store, path));
+        ASSERT_TRUE(importNow(store, path)) << "import refused\n" << logLines.join(QLatin1Char('\n')).toStdString();
         ASSERT_TRUE(QTest::qWaitFor([&] { return store.indexingCount() == 0; }, std::min(realWaitMs(90'000), 600'000)))
             << "analysis unfinished, indexing count " << store.indexingCount() << "\n"
             << logLines.join(QLatin1Char('\n')).toStdString();
