@@ -6,8 +6,9 @@
 // user, whose open files this user cannot look at, may open a file and write its first byte much
 // later. Such an open tells no more than that someone holds the file (a reader looks the same),
 // so it holds the file for a bounded time after the file's last event; a write holds it until
-// the close. Events for files in subfolders come only from subfolders watched themselves. Lives
-// on the thread that made it.
+// the close. inotify merges two alike events in a row, so two closes can come as one: a file of
+// this user that no process holds open then counts as closed. Events for files in subfolders come
+// only from subfolders watched themselves. Lives on the thread that made it.
 
 #include <QHash>
 #include <QObject>

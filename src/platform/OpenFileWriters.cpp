@@ -73,30 +73,6 @@ std::optional<FileIdentity> openFileIdentity(const QByteArray& link)
 
 enum class Access { Any, Writing };
 
-QSet<FileIdentity> filesOpenWith(Access access, const QSet<FileIdentity>& files);
-
-} // namespace
-
-std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath)
-{
-    struct stat info {};
-    if (::lstat(nativePath.constData(), &info) != 0)
-        return std::nullopt;
-    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
-}
-
-QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
-{
-    return filesOpenWith(Access::Writing, files);
-}
-
-QSet<FileIdentity> filesOpen(const QSet<FileIdentity>& files)
-{
-    return filesOpenWith(Access::Any, files);
-}
-
-namespace {
-
 QSet<FileIdentity> filesOpenWith(Access access, const QSet<FileIdentity>& files)
 {
     QSet<FileIdentity> found;
@@ -147,5 +123,23 @@ QSet<FileIdentity> filesOpenWith(Access access, const QSet<FileIdentity>& files)
 }
 
 } // namespace
+
+std::optional<FileIdentity> fileIdentity(const QByteArray& nativePath)
+{
+    struct stat info {};
+    if (::lstat(nativePath.constData(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+QSet<FileIdentity> filesOpenForWriting(const QSet<FileIdentity>& files)
+{
+    return filesOpenWith(Access::Writing, files);
+}
+
+QSet<FileIdentity> filesOpen(const QSet<FileIdentity>& files)
+{
+    return filesOpenWith(Access::Any, files);
+}
 
 } // namespace vesk
