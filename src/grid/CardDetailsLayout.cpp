@@ -112,68 +112,159 @@ CardDetailsLayout layOutCardDetails(const VeskCardContent& content, bool showsRe
     return layout;
 }
 
-double cardTextLines(QPainter* painter, const QPointF& origin, double width, const QString& text, const QFont& font,
-                     const QColor& color, int maxLines, QTextOption::WrapMode wrap)
+namespace {
+
+const QString kEllipsis = QStringLiteral("\u2026");
+
+struct CardTextLine {
+    QString text;
+    bool ellipsis = false; // the text goes on: "…" follows this line
+    double top = 0; // from the top of the first line
+};
+
+struct PlacedLines {
+    QList<CardTextLine> lines; // only when asked for
+    double height = 0;
+};
+
+// The longest beginning of text, in whole characters, whose own glyphs fit in width, without the
+// white space it would end in.
+QString beginningWithin(const QString& text, const QFont& font, double width)
 {
+    if (width <= 0)
+        return {};
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) {
+        layout.endLayout();
+        return {};
+    }
+    line.setLineWidth(width);
+    QString kept = text.left(line.textLength());
+    layout.endLayout();
+    const QFontMetricsF metrics(font);
+    const auto joinsNext = [](QChar c) {
+        return c.joiningType() == QChar::Joining_Dual || c.joiningType() == QChar::Joining_Causing;
+    };
+    const auto joinsPrevious = [](QChar c) {
+        return c.joiningType() == QChar::Joining_Dual || c.joiningType() == QChar::Joining_Right
+               || c.joiningType() == QChar::Joining_Causing;
+    };
+    // Measured as drawn, alone: a letter of a joining script cut from the one after it would take
+    // its final form, wider than in the line, unless a zero-width joiner keeps it joined.
+    while (!kept.isEmpty()) {
+        QString shown = kept.trimmed();
+        if (!shown.isEmpty() && kept.size() < text.size() && joinsNext(shown.back()) && joinsPrevious(text.at(kept.size())))
+            shown += QChar(0x200D);
+        if (shown.isEmpty() || metrics.horizontalAdvance(shown) <= width)
+            return shown;
+        kept.truncate(graphemeBoundaryAtOrBefore(kept, kept.size() - 1));
+    }
+    return {};
+}
+
+PlacedLines placeCardTextLines(double width, const QString& text, const QFont& font, int maxLines,
+                               QTextOption::WrapMode wrap, bool wantTexts)
+{
+    PlacedLines result;
     if (text.isEmpty() || width <= 0 || maxLines <= 0)
-        return 0;
+        return result;
     // At most a few short lines show: shaping more of a note's text than they can hold is most of
-    // what a card's text would cost. No line holds more characters than its width over the
-    // narrowest of them.
+    // what a card's text would cost. A first guess takes as many characters as the width holds of
+    // the narrowest Latin ones; where the text's own glyphs hold more to a line (marks that take
+    // no room, clusters of several characters), it takes more until the lines are full.
     const QFontMetricsF metrics(font);
     double narrowest = width;
     for (const QChar c : u" .,:;'!|ijlI1")
         narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
     const qsizetype perLine = qsizetype(std::ceil(width / std::max(1.0, narrowest))) + 1;
-    // Cut between whole characters: half an emoji at the end would be drawn as a replacement mark.
-    QString flat = graphemePrefixWithin(text, perLine * maxLines);
-    const bool cut = flat.size() < text.size();
-    flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(flat, font);
-    QTextOption option;
-    option.setWrapMode(wrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    double y = 0;
-    int lines = 0;
+
     struct Placed {
         int start;
         int length;
         double y;
     };
     QVarLengthArray<Placed, 4> placed;
-    while (lines < maxLines) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
+    QString flat;
+    bool cut = false;
+    for (qsizetype take = perLine * maxLines;; take *= 2) {
+        // Cut between whole characters: half an emoji at the end would be drawn as a replacement mark.
+        flat = graphemePrefixWithin(text, take);
+        cut = flat.size() < text.size();
+        flat.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        QTextLayout layout(flat, font);
+        QTextOption option;
+        option.setWrapMode(wrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        placed.clear();
+        double y = 0;
+        bool more = false;
+        while (true) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            if (placed.size() == maxLines) {
+                more = true;
+                break;
+            }
+            line.setLineWidth(width);
+            placed.append({line.textStart(), line.textLength(), y});
+            y += metrics.lineSpacing();
+        }
+        layout.endLayout();
+        result.height = y;
+        // Everything taken fits in the lines, and the text goes on: there may be room for more.
+        if (!cut || more)
             break;
-        line.setLineWidth(width);
-        placed.append({line.textStart(), line.textLength(), y});
-        y += metrics.lineSpacing();
-        ++lines;
     }
-    layout.endLayout();
-    if (!painter)
-        return y;
-    painter->save();
-    painter->setFont(font);
-    painter->setPen(color);
+    if (!wantTexts)
+        return result;
+
+    const double ellipsisWidth = metrics.horizontalAdvance(kEllipsis);
     for (qsizetype i = 0; i < placed.size(); ++i) {
         const Placed& p = placed[i];
         const bool last = i == placed.size() - 1;
         QString piece = flat.mid(p.start, last ? -1 : p.length);
         piece.replace(QChar::LineSeparator, QLatin1Char(' '));
-        // The text went on past what was kept: the last line says so even when what was kept fits.
-        if (last && cut && p.start + p.length >= flat.size())
-            piece = metrics.elidedText(piece.trimmed() + QChar(0x2026), Qt::ElideRight, width);
-        else if (last)
-            piece = metrics.elidedText(piece.trimmed(), Qt::ElideRight, width);
-        else
-            piece = piece.trimmed();
-        painter->drawText(QPointF(origin.x(), origin.y() + p.y + metrics.ascent()), piece);
+        CardTextLine shown{piece.trimmed(), false, p.y};
+        // The text goes on past the last line: it ends in "…", measured apart from the text, whose
+        // own glyphs say how much of it fits before it.
+        if (last && (cut || metrics.horizontalAdvance(shown.text) > width)) {
+            shown.text = beginningWithin(shown.text, font, width - ellipsisWidth);
+            shown.ellipsis = true;
+        }
+        result.lines.append(shown);
     }
-    painter->restore();
-    return y;
+    return result;
 }
 
+} // namespace
+
+double cardTextLines(QPainter* painter, const QPointF& origin, double width, const QString& text, const QFont& font,
+                     const QColor& color, int maxLines, QTextOption::WrapMode wrap)
+{
+    const PlacedLines placed = placeCardTextLines(width, text, font, maxLines, wrap, painter != nullptr);
+    if (!painter)
+        return placed.height;
+    const QFontMetricsF metrics(font);
+    painter->save();
+    painter->setFont(font);
+    painter->setPen(color);
+    for (const CardTextLine& line : placed.lines) {
+        const QPointF baseline(origin.x(), origin.y() + line.top + metrics.ascent());
+        painter->drawText(baseline, line.text);
+        // Drawn on its own: inside the text's run it would take that script's font, and a script
+        // without one draws the whole run, "…" too, as missing-glyph boxes.
+        if (line.ellipsis)
+            painter->drawText(baseline + QPointF(metrics.horizontalAdvance(line.text), 0), kEllipsis);
+    }
+    painter->restore();
+    return placed.height;
+}
 
 } // namespace vesk

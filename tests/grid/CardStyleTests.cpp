@@ -8,6 +8,11 @@
 #include "platform/ui/Theme.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPaintEngine>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QTextItem>
 #include <QImage>
 #include <QPainter>
 #include <QSemaphore>
@@ -134,6 +139,124 @@ TEST(CardContent, ANoteOfEmojiIsCutBetweenWholeCharacters)
     ASSERT_GT(extract.size(), 900);
     EXPECT_LE(extract.size(), kCardExtractCharacters);
     EXPECT_EQ((extract.size() - 2) % flag.size(), 0) << "cut inside a flag";
+}
+
+// What a painter was asked to draw as text: each run of one script and font, where it starts
+// and how far it reaches.
+class TextRunRecorder : public QPaintDevice {
+public:
+    struct Run {
+        QString text;
+        double left = 0;
+        double right = 0;
+        double baseline = 0;
+    };
+    QList<Run> runs;
+
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight: return 2000;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        case PdmDepth: return 32;
+        default: return 1000;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(TextRunRecorder& device) : m_device(device) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawTextItem(const QPointF& at, const QTextItem& item) override
+        {
+            const QPointF origin = painter()->transform().map(at);
+            m_device.runs.append({item.text(), origin.x(), origin.x() + item.width(), origin.y()});
+        }
+        Type type() const override { return User; }
+
+    private:
+        TextRunRecorder& m_device;
+    };
+    mutable Engine m_engine {*this};
+};
+
+// A title too long for its two lines ends in a "…" that shows, whatever its script: the lines
+// are filled as far as the title's own glyphs reach (narrower or wider than any Latin letter),
+// and where no installed font has its script, the ellipsis is still drawn as one, not as the box
+// that stands for the script's missing glyphs.
+TEST(CardPainting, ACutTitleEndsInAVisibleEllipsisInEveryScript)
+{
+    const struct {
+        const char* script;
+        QString word;
+    } titles[] = {
+        {"Latin", QStringLiteral("Donaudampfschifffahrtsgesellschaftskapit\u00e4n")},
+        {"Devanagari", QString::fromUtf8("अन्तर्राष्ट्रीयकरणविरोधीआन्दोलनकारियों")},
+        {"Thai", QString::fromUtf8("การประชุมคณะกรรมการบริหารมหาวิทยาลัย")},
+        {"Arabic", QString::fromUtf8("والاستراتيجيات الاقتصادية")},
+        {"Han", QString::fromUtf8("中华人民共和国国际化研究委员会")},
+        {"emoji", QString::fromUtf8("👨‍👩‍👧‍👦🇫🇷😀🏳️‍🌈")},
+    };
+    VeskCardContent card;
+    card.item.kind = VeskKind::Text;
+    const QFont font = cardTitleFont(card);
+    const QFontMetricsF metrics(font);
+    const QString ellipsis(QChar(0x2026));
+    const QList<quint32> ellipsisGlyph = QRawFont::fromFont(font).glyphIndexesForString(ellipsis);
+    // The glyphs the drawn text of a run ends in, shaped as the painter shapes it.
+    auto lastGlyph = [&](const QString& text) {
+        QTextLayout layout(text, font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        return runs.isEmpty() || runs.last().glyphIndexes().isEmpty() ? quint32(0) : runs.last().glyphIndexes().last();
+    };
+    const double left = 10;
+    for (const auto& title : titles) {
+        const QString text = title.word.repeated(30);
+        double widest = 0;
+        for (const QString& character : QStringList{title.word.split(QString(), Qt::SkipEmptyParts)})
+            widest = std::max(widest, metrics.horizontalAdvance(character));
+        for (const double width : {96.0, 176.0, 420.0}) {
+            SCOPED_TRACE(std::string(title.script) + " at " + std::to_string(int(width)));
+            TextRunRecorder recorder;
+            QPainter painter(&recorder);
+            const double height = cardTextLines(&painter, QPointF(left, 0), width, text, font, Qt::black, 2);
+            painter.end();
+            EXPECT_EQ(height, 2 * metrics.lineSpacing());
+            ASSERT_FALSE(recorder.runs.isEmpty());
+            const double lastBaseline = recorder.runs.last().baseline;
+            double lastLineEnd = left;
+            QString shown;
+            for (const TextRunRecorder::Run& run : recorder.runs) {
+                shown += run.text;
+                EXPECT_GE(run.left, left - 0.5) << run.text.toStdString();
+                EXPECT_LE(run.right, left + width + 0.5) << run.text.toStdString();
+                if (run.baseline == lastBaseline)
+                    lastLineEnd = std::max(lastLineEnd, run.right);
+            }
+            EXPECT_TRUE(shown.endsWith(ellipsis)) << shown.toStdString();
+            ASSERT_EQ(ellipsisGlyph.size(), 1);
+            EXPECT_EQ(lastGlyph(recorder.runs.last().text), ellipsisGlyph.first())
+                << "drawn as a missing glyph: " << recorder.runs.last().text.toStdString();
+            // Cut where the next character would not have fit, not before.
+            EXPECT_GT(lastLineEnd, left + width - widest - metrics.horizontalAdvance(ellipsis)) << shown.toStdString();
+        }
+    }
 }
 
 TEST(CardContent, LinkHostsFileNamesAndExtracts)
