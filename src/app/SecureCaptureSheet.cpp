@@ -6,6 +6,9 @@
 #include "store/VeskStore.h"
 
 #include <QPointer>
+#include <QSet>
+#include <QUuid>
+#include <functional>
 
 namespace vesk {
 
@@ -13,21 +16,28 @@ QDialog* makeSecureCaptureSheet(MainWindow& window)
 {
     QPointer<VeskStore> store(&window.store());
     QPointer<MainWindowState> state(&window.state());
-    const auto closeOnSuccess = [state](bool saved) {
-        if (saved && state)
+    // An item whose row the library could not write yet is made all the same: it stands on screen,
+    // marked unsaved, and the store's failure notice says it tries again. The sheet closes on it as
+    // on a save, so that pressing "Vesk It" again cannot make a second item with a second secret.
+    const auto saveOnce = [store, state](const std::function<bool()>& save) {
+        if (!store)
+            return false;
+        const QSet<QUuid> unsavedBefore = store->unsavedItemIDs();
+        const bool saved = save();
+        const bool keptOnScreen = !saved && store && !(store->unsavedItemIDs() - unsavedBefore).isEmpty();
+        if ((saved || keptOnScreen) && state)
             state->setShowingSecureCapture(false);
-        return saved;
+        return saved || keptOnScreen;
     };
 
     SecureVeskComposer::Actions actions;
-    actions.saveSecret = [store, closeOnSuccess](const QString& name, const QString& details, const QString& secret,
-                                                 const QString& note) {
-        return closeOnSuccess(store && store->addSecureItem(name, details, secret, note));
+    actions.saveSecret = [store, saveOnce](const QString& name, const QString& details, const QString& secret,
+                                           const QString& note) {
+        return saveOnce([&] { return store->addSecureItem(name, details, secret, note); });
     };
-    actions.saveCreditCard = [store, closeOnSuccess](const QString& name, const QString& details,
-                                                     const QString& digits, const QString& expiration,
-                                                     const QString& code, const QString& note) {
-        return closeOnSuccess(store && store->addCreditCard(name, details, digits, expiration, code, note));
+    actions.saveCreditCard = [store, saveOnce](const QString& name, const QString& details, const QString& digits,
+                                               const QString& expiration, const QString& code, const QString& note) {
+        return saveOnce([&] { return store->addCreditCard(name, details, digits, expiration, code, note); });
     };
     actions.cancel = [state] {
         if (state)

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -61,7 +62,6 @@ TEST_F(SecureCaptureSheetTest, ARefusedSaveSaysTheLibrarysReasonInTheSheet)
         QString failure;
     } cases[] = {
         {"read-only library", true, QStringLiteral("Vesk couldn't save this secure item. The disk is full.")},
-        {"item rows refused", false, QStringLiteral(". Vesk keeps it on screen and tries again.")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,6 +93,58 @@ TEST_F(SecureCaptureSheetTest, ARefusedSaveSaysTheLibrarysReasonInTheSheet)
         EXPECT_TRUE(shown.startsWith(QStringLiteral("Vesk couldn't save this secure item. "))) << shown.toStdString();
         EXPECT_TRUE(shown.endsWith(c.failure)) << shown.toStdString();
         EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Setting not kept"));
+    }
+}
+
+// The disk fills up under an open library: the new item stays on screen and its row is written
+// at a retry. That counts as kept: the sheet closes, so pressing "Vesk It" again cannot make a
+// second item with a second secret.
+TEST_F(SecureCaptureSheetTest, AnItemKeptOnScreenForARetryIsMadeOnceHoweverOftenVeskItIsPressed)
+{
+    const struct {
+        const char* name;
+        SecureVeskKind kind;
+    } cases[] = {
+        {"password", SecureVeskKind::Secret},
+        {"credit card", SecureVeskKind::CreditCard},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        store.reset();
+        secrets->entries.clear();
+        dataDir = makeTempDirectory(QStringLiteral("library"));
+        store = makeStore();
+        MainWindow& mainWindow = makeWindow();
+        mainWindow.setSheetFactory(SheetFlag::SecureCapture, makeSecureCaptureSheet);
+        mainWindow.show();
+        QPointer<SecureVeskComposer> composer = openComposer(mainWindow);
+        ASSERT_NE(composer, nullptr);
+        composer->setKind(c.kind);
+        composer->titleField()->setText(QStringLiteral("Router"));
+        composer->secretField()->setText(QStringLiteral("pw"));
+        composer->cardNumberField()->setText(QStringLiteral("4111 1111 1111 1111"));
+        composer->expirationField()->setText(QStringLiteral("12/30"));
+        composer->codeField()->setText(QStringLiteral("123"));
+        {
+            FileSizeLimit full(1);
+            for (int press = 0; press < 2; ++press) {
+                QCoreApplication::processEvents();
+                if (composer && composer->isVisible() && composer->saveButton()->isEnabled())
+                    QTest::mouseClick(composer->saveButton(), Qt::LeftButton);
+            }
+        }
+        EXPECT_FALSE(mainWindow.state().showingSecureCapture());
+        ASSERT_EQ(store->items().size(), 1);
+        EXPECT_EQ(store->unsavedItemIDs(), QSet<QUuid>{store->items().first().id});
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_TRUE(store->failureNotice()->detail.endsWith(QStringLiteral("Vesk keeps it on screen and tries again.")));
+
+        // Room again: the one row is written, and the keyring holds the one secret of that item.
+        timers->advance(services().unsavedRetryIntervalMs);
+        EXPECT_TRUE(store->unsavedItemIDs().isEmpty());
+        ASSERT_EQ(store->items().size(), 1);
+        EXPECT_EQ(secrets->entries.keys(), QList<QUuid>{store->items().first().id});
     }
 }
 
