@@ -3,16 +3,20 @@
 #include "pane/BringBackControls.h"
 #include "pane/ElidedLabel.h"
 #include "pane/PreviewKindDecision.h"
+#include "platform/Graphemes.h"
 #include "platform/ui/IconMap.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/SheetParts.h"
 #include "platform/ui/Theme.h"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+
+#include <cmath>
 
 namespace vesk {
 
@@ -57,9 +61,22 @@ private:
 };
 
 // The format word on a capsule of thin material. A file's own extension names the format: a
-// long one is cut short rather than push the actions out of the pane.
+// long one is cut short rather than push the actions out of the pane. A word as short as
+// "Activity" stays whole: the header's other pieces give way first.
 class PreviewHeader::FormatBadge : public ElidedLabel {
 public:
+    QSize minimumSizeHint() const override
+    {
+        constexpr qsizetype kAlwaysWhole = 8;
+        const QString word = fullText();
+        const QString least = graphemeCount(word) <= kAlwaysWhole
+            ? word
+            : leftGraphemes(word, kAlwaysWhole - 1) + QChar(0x2026);
+        const QMargins margins = contentsMargins();
+        const int text = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(least)));
+        return {text + margins.left() + margins.right() + 2 * margin(), ElidedLabel::minimumSizeHint().height()};
+    }
+
     explicit FormatBadge(QWidget* parent)
         : ElidedLabel(QString(), Qt::ElideRight, parent)
     {

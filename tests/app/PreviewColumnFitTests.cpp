@@ -276,6 +276,10 @@ TEST_F(PreviewColumnFitTest, EveryKindFitsTheColumnFromNarrowestToWidest)
             // Only the narrowest column asks the header's actions to leave out their symbols.
             if (width > 300)
                 EXPECT_TRUE(pane->content()->findChild<PreviewHeader*>()->showsActionSymbols());
+            // The header gives way elsewhere before a format word as short as "Activity" is cut.
+            if (const auto* badge = pane->content()->findChild<ElidedLabel*>(QStringLiteral("previewFormatBadge"));
+                badge && badge->isVisibleTo(pane->content()) && badge->fullText().size() <= 8)
+                EXPECT_EQ(badge->text().toStdString(), badge->fullText().toStdString());
             // An audio title is at most two lines; one that needs more ends the second in "…".
             for (const auto* player : pane->content()->findChildren<VeskAudioPlayer*>()) {
                 if (!player->isVisibleTo(pane->content()))
