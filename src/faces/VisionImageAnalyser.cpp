@@ -29,8 +29,10 @@ QList<VeskFaceRecord> faceRecordsOf(const QList<DetectedFace>& faces, const QUui
     return records;
 }
 
-VisionImageAnalyser::VisionImageAnalyser()
+VisionImageAnalyser::VisionImageAnalyser(AnalysisEngine engine) : m_engine(std::move(engine))
 {
+    if (!m_engine)
+        m_engine = [](const QString& path) { return vision::analyseImage(path); };
     // Two pictures at a time: each run already keeps the cores busy, and a second one fills the
     // pauses of decoding and text recognition.
     m_pool.setMaxThreadCount(2);
@@ -45,13 +47,13 @@ VisionImageAnalyser::~VisionImageAnalyser()
 
 QFuture<ImageAnalysisResult> VisionImageAnalyser::analyse(const QString& path, const QUuid& itemID)
 {
-    return QtConcurrent::run(&m_pool, [path, itemID, stop = m_stop] {
+    return QtConcurrent::run(&m_pool, [path, itemID, stop = m_stop, engine = m_engine] {
         const nn::StopScope stopping(stop);
         // Lowered, never idle-class: analysis scales pictures through Qt's shared thread pool,
         // whose lock an idle-class thread can hold for as long as every core is busy elsewhere,
         // and the window, which hands its painting to that pool, would wait as long.
         makeCurrentThreadBackground();
-        const ImageAnalysis analysis = vision::analyseImage(path);
+        const ImageAnalysis analysis = engine(path);
         return ImageAnalysisResult{analysis.text, analysis.labels,
                                    faceRecordsOf(analysis.faces, itemID, QDateTime::currentDateTimeUtc())};
     });

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QThreadPool>
+#include <functional>
 
 namespace vesk {
 
@@ -18,13 +19,18 @@ QList<VeskFaceRecord> faceRecordsOf(const QList<DetectedFace>& faces, const QUui
 // their next step, since their results would reach nobody.
 class VisionImageAnalyser final : public ImageAnalyser {
 public:
-    VisionImageAnalyser();
+    // What analyse() runs on a worker for each picture: vision::analyseImage, unless the caller
+    // brings an engine of its own (one that wraps it, to know when an analysis is under way).
+    using AnalysisEngine = std::function<ImageAnalysis(const QString& path)>;
+
+    explicit VisionImageAnalyser(AnalysisEngine engine = {});
     ~VisionImageAnalyser() override;
 
     QFuture<ImageAnalysisResult> analyse(const QString& path, const QUuid& itemID) override;
     QFuture<QList<VeskFaceRecord>> detectFaces(const QString& path, const QUuid& itemID) override;
 
 private:
+    AnalysisEngine m_engine;
     CancellationToken m_stop;
     QThreadPool m_pool;
 };

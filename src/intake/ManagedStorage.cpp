@@ -181,10 +181,13 @@ bool syncNativeDirectory(const QByteArray& path)
     return ::fsync(folder.get()) == 0;
 }
 
+// Times the caller gives the copy itself, or that the copy takes from its source.
+enum class SourceTimes { Kept, LeftToCaller };
+
 // Writes destination afresh (it must not exist) with the bytes of the regular file source,
 // flushed to the disk before it is closed. With a digest, hashes while copying.
 Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteArray& destination,
-                                          EVP_MD_CTX* digest, CopyRun& run)
+                                          EVP_MD_CTX* digest, CopyRun& run, SourceTimes times = SourceTimes::Kept)
 {
     // Opening without blocking keeps a named pipe from stalling the copy.
     Descriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -233,7 +236,7 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
         copied = unexpected(systemError(errno));
     if (copied && out.close() != 0)
         copied = unexpected(systemError(errno));
-    if (copied)
+    if (copied && times == SourceTimes::Kept)
         copied = keepTimes(sourceStat, destination);
     if (!copied) {
         ::unlink(destination.constData());
@@ -268,7 +271,8 @@ Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
 // Copies the folder source into the new folder destination with its files and subfolders.
 // Symbolic links, pipes, sockets and devices inside it are left out; anything that cannot be
 // read fails the whole copy rather than leaving a hole in it.
-Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run)
+Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run,
+                                   SourceTimes times = SourceTimes::Kept)
 {
     struct stat sourceStat {};
     if (::stat(source.constData(), &sourceStat) != 0)
@@ -298,8 +302,10 @@ Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& d
             }
         }
     }
-    if (Expected<void, QString> kept = keepTimes(sourceStat, destination); !kept)
-        return kept;
+    if (times == SourceTimes::Kept) {
+        if (Expected<void, QString> kept = keepTimes(sourceStat, destination); !kept)
+            return kept;
+    }
     // The folder's own entries are on the disk too.
     if (!syncNativeDirectory(destination))
         return unexpected(systemError(errno));
@@ -413,9 +419,9 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     Expected<void, QString> copied = {};
     qint64 size = -1;
     if (S_ISDIR(sourceStat.st_mode)) {
-        copied = copyFolder(sourceNative, native(staging), run);
+        copied = copyFolder(sourceNative, native(staging), run, SourceTimes::LeftToCaller);
     } else if (S_ISREG(sourceStat.st_mode)) {
-        auto file = copyRegularFile(sourceNative, native(staging), digest.get(), run);
+        auto file = copyRegularFile(sourceNative, native(staging), digest.get(), run, SourceTimes::LeftToCaller);
         if (file)
             size = file.value();
         else
@@ -427,6 +433,14 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
         recordOriginalCreation(sourceNative, staging);
     if (copied && ::rename(native(staging).constData(), native(destination).constData()) != 0)
         copied = unexpected(systemError(errno));
+    // The source's times go on the copy only once it is in place: an unfinished copy that carried
+    // them would look like one an earlier run left behind, which the sweep of the Items folder
+    // removes, under the copy's feet, when it looks meanwhile.
+    if (copied) {
+        copied = keepTimes(sourceStat, native(destination));
+        if (!copied)
+            removeStaging(destination);
+    }
     // The rename itself, and a new item folder in "Items" (and a new "Items" in the data folder),
     // must reach the disk before a row names the copy.
     if (copied && !syncDirectory(folder))

@@ -12,6 +12,7 @@
 #include "platform/ui/Theme.h"
 #include "store/VeskServices.h"
 #include "store/VeskStore.h"
+#include "store/FaultInjection.h"
 
 #include <QDateTime>
 #include <QFontMetrics>
@@ -49,6 +50,18 @@ protected:
         s.deepSearchDelayMs = 3'600'000;
         store = std::make_unique<VeskStore>(s);
         store->waitForStartup();
+    }
+
+    // Replaces the store by one on a library that takes no writes: its file was made, then the
+    // disk filled up. Call it through ASSERT_NO_FATAL_FAILURE.
+    void useReadOnlyLibrary()
+    {
+        window.reset();
+        store.reset();
+        makeStore().reset(); // a library file to open read-only
+        FileSizeLimit full(1);
+        store = makeStore();
+        ASSERT_TRUE(store->readOnlyReason());
     }
 
     MainWindow& makeWindow(MainWindowHooks hooks = {})

@@ -3,6 +3,7 @@
 #include "app/FailureNoticeView.h"
 #include "app/ImportProgressView.h"
 #include "app/LibraryProblemView.h"
+#include "platform/SerialExecutor.h"
 #include "store/FaultInjection.h"
 
 #include <QAbstractButton>
@@ -12,14 +13,41 @@
 #include <QTest>
 #include <sqlite3.h>
 #include <algorithm>
+#include <future>
+#include <utility>
 
 namespace vesk::test {
 namespace {
 
+// Holds start-up's worker, and with it the check of the library file after start-up, which
+// follows start-up's reading on that worker, until the test opens it (at the latest as it goes).
+// The check starts and ends on the main thread: until the test lets events run after opening,
+// it has not ended.
+class StartupGate {
+public:
+    explicit StartupGate(VeskStore& store)
+    {
+        StoreInternals::startupWorker(store).run([held = m_opened.get_future().share()] { held.wait(); });
+    }
+    ~StartupGate() { open(); }
+    StartupGate(const StartupGate&) = delete;
+    StartupGate& operator=(const StartupGate&) = delete;
+
+    void open()
+    {
+        if (!std::exchange(m_open, true))
+            m_opened.set_value();
+    }
+
+private:
+    std::promise<void> m_opened;
+    bool m_open = false;
+};
+
 class FailureViewsTest : public WindowTest {
 protected:
-    // Enough notes that the library file's check after start-up is still running when a test acts.
-    static QList<VeskItem> libraryLongToCheck()
+    // Enough notes that the identifier index has leaves that reading the library never visits.
+    static QList<VeskItem> libraryOfManyPages()
     {
         QList<VeskItem> library;
         for (int i = 0; i < 600; ++i)
@@ -194,11 +222,12 @@ TEST_F(FailureViewsTest, ClosingWithUnsavedItemsAsksFirst)
 TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatWaitedIsSaidOnClosing)
 {
     store.reset();
-    seed(libraryLongToCheck());
+    seed(libraryOfManyPages());
     ASSERT_TRUE(damagePagesReadingNeverVisits(databasePath(), 3));
     const QString snapshot = dataDir + QStringLiteral("/Recovery/Snapshots/2026-05-01_08-00-00-000");
     QDir().mkpath(snapshot);
     store = makeStore(true, false);
+    StartupGate checkMayStart(*store);
     QString opened;
     int asked = 0;
     MainWindowHooks hooks;
@@ -212,6 +241,7 @@ TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatW
     EXPECT_NE(window.currentContent(), window.libraryProblemView()) << "the library is shown while it is checked";
     EXPECT_FALSE(store->commitNewItem(makeItem(QStringLiteral("typed while checked"), 5000)));
 
+    checkMayStart.open();
     store->waitForStartup();
     ASSERT_EQ(window.currentContent(), window.libraryProblemView());
     EXPECT_EQ(LibraryProblemView::headline(*store->libraryProblem()), QStringLiteral("The library file is damaged."));
@@ -231,8 +261,10 @@ TEST_F(FailureViewsTest, DamageFoundAfterTheFirstFrameReplacesTheLibraryAndWhatW
 TEST_F(FailureViewsTest, ClosingWhileTheLibraryFileIsCheckedKeepsWhatWaitedForTheCheck)
 {
     store.reset();
-    seed(libraryLongToCheck());
+    // A library that holds something is read in the background, and checked after that.
+    seed({makeItem(QStringLiteral("kept before"), 10)});
     store = makeStore(true, false);
+    StartupGate checkMayStart(*store);
     int asked = 0;
     MainWindowHooks hooks;
     hooks.confirmCloseWithUnsaved = [&](int count) {
@@ -245,6 +277,8 @@ TEST_F(FailureViewsTest, ClosingWhileTheLibraryFileIsCheckedKeepsWhatWaitedForTh
     EXPECT_FALSE(store->commitNewItem(typed));
     ASSERT_EQ(store->savingItemIDs(), QSet<QUuid>{typed.id}) << "waits for the check";
 
+    // Opened, the check cannot end before the close: it ends on the main thread.
+    checkMayStart.open();
     QCloseEvent close;
     QApplication::sendEvent(&window, &close);
     EXPECT_TRUE(close.isAccepted());

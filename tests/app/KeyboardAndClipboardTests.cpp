@@ -382,10 +382,7 @@ TEST_F(ClipboardCaptureTest, ARefusedPictureIsSaidAsTheCopiedPicture)
         store.reset();
         dataDir = makeTempDirectory(QStringLiteral("library"));
         if (c.readOnly) {
-            makeStore().reset(); // a library file to open read-only
-            FileSizeLimit full(1);
-            store = makeStore();
-            ASSERT_TRUE(store->readOnlyReason());
+            ASSERT_NO_FATAL_FAILURE(useReadOnlyLibrary());
         } else {
             store = makeStore();
             ASSERT_TRUE(QDir(dataDir + QStringLiteral("/Items")).removeRecursively());
@@ -476,9 +473,7 @@ TEST_F(ClipboardCaptureTest, WhatTheLibraryDidNotKeepIsNeverSaidToBeVesked)
         SCOPED_TRACE(readOnly ? "read-only library" : "item rows refused");
         store.reset();
         if (readOnly) {
-            FileSizeLimit full(1);
-            store = makeStore();
-            ASSERT_TRUE(store->readOnlyReason());
+            ASSERT_NO_FATAL_FAILURE(useReadOnlyLibrary());
         } else {
             store = makeStore();
             failItemSaves(*store, true);

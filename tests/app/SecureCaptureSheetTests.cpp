@@ -69,10 +69,7 @@ TEST_F(SecureCaptureSheetTest, ARefusedSaveSaysTheLibrarysReasonInTheSheet)
         store.reset();
         dataDir = makeTempDirectory(QStringLiteral("library"));
         if (c.readOnly) {
-            makeStore().reset(); // a library file to open read-only
-            FileSizeLimit full(1);
-            store = makeStore();
-            ASSERT_TRUE(store->readOnlyReason());
+            ASSERT_NO_FATAL_FAILURE(useReadOnlyLibrary());
         } else {
             store = makeStore();
             failItemSaves(*store, true);

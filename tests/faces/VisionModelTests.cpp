@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QTransform>
 #include <cmath>
+#include <semaphore>
 #include <gtest/gtest.h>
 
 using namespace vesk;
@@ -301,10 +302,16 @@ TEST(VisionAnalysis, AnAnalyserThatGoesAwayStopsTheAnalysisItIsRunning)
 {
     SKIP_WITHOUT_MODELS();
     SKIP_WITHOUT(kHopper);
-    auto analyser = std::make_unique<VisionImageAnalyser>();
-    // The first task of a fresh pool goes straight to a new thread, so it is running, not queued,
-    // when the analyser goes: the models stop at their next step instead of finding the face.
+    // The analysis says when it is under way; the analyser goes only then, while the models run
+    // (not while it waits in the queue), and they stop at their next step instead of finding the
+    // face.
+    std::binary_semaphore underWay(0);
+    auto analyser = std::make_unique<VisionImageAnalyser>([&underWay](const QString& path) {
+        underWay.release();
+        return vision::analyseImage(path);
+    });
     QFuture<ImageAnalysisResult> analysis = analyser->analyse(kHopper, QUuid::createUuid());
+    underWay.acquire();
     analyser.reset();
     ASSERT_TRUE(analysis.isFinished());
     ASSERT_EQ(analysis.resultCount(), 1);

@@ -10,8 +10,30 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
+
+namespace vesk {
+namespace {
+
+// What a test does at the moment a file or folder is renamed (before it is), or nothing.
+std::function<void(const QByteArray& from)> atRename;
+
+} // namespace
+} // namespace vesk
+
+// Every rename of this process passes here, so that a test can act at the moment a copy is put in
+// place; it then renames as the system does.
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    using Rename = int (*)(const char*, const char*) noexcept;
+    static const auto system = reinterpret_cast<Rename>(::dlsym(RTLD_NEXT, "rename"));
+    if (vesk::atRename)
+        vesk::atRename(QByteArray(from));
+    return system(from, to);
+}
 
 namespace vesk {
 namespace {
@@ -158,6 +180,41 @@ TEST_F(ItemsSweepTest, LeftoversGoAndWhatNoItemNamesIsMovedAsideNeverDeleted)
     oldFolder(QStringLiteral("UNCLAIMED"), {QStringLiteral("other.pdf")});
     sweep(references);
     EXPECT_EQ(entries(recovered), (QStringList{"UNCLAIMED", "UNCLAIMED 2"}));
+}
+
+// The sweep may look at the Items folder while a copy is being put in place (here: at the very
+// moment of its rename). The copy, whose source is old, still looks like new work then, not like
+// an unfinished copy an earlier run left behind; and once in place it carries its source's times.
+TEST_F(ItemsSweepTest, ACopyBeingPutInPlaceIsLeftToItsImport)
+{
+    const QString source = test::makeTempDirectory(QStringLiteral("source"));
+    const struct {
+        const char* name;
+        QString path;
+    } cases[] = {
+        {"a file", writeFile(source + QStringLiteral("/letter.txt"), "dear")},
+        {"a folder", QFileInfo(writeFile(source + QStringLiteral("/album/one.jpg"), "jpg")).path()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setAge(c.path, 3600);
+        const qint64 sourceChanged = QFileInfo(c.path).lastModified().toSecsSinceEpoch();
+        int looked = 0;
+        atRename = [&](const QByteArray& from) {
+            if (from.endsWith('/' + QFile::encodeName(managedStagingName()))) {
+                ++looked;
+                sweep({});
+            }
+        };
+        const auto copied = copyIntoManagedStorage(QFile::encodeName(c.path), QFileInfo(c.path).fileName(), items,
+                                                   QUuid::createUuid(), ManagedCopyOptions{});
+        atRename = nullptr;
+        EXPECT_EQ(looked, 1);
+        ASSERT_TRUE(copied) << copied.error().toStdString();
+        EXPECT_TRUE(QFileInfo::exists(copied->path));
+        EXPECT_EQ(QFileInfo(copied->path).lastModified().toSecsSinceEpoch(), sourceChanged);
+        EXPECT_FALSE(QFileInfo::exists(recovered));
+    }
 }
 
 } // namespace

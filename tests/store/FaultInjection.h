@@ -10,6 +10,7 @@
 #include <QString>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -17,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
+#include <string>
 #include <unistd.h>
 
 namespace vesk::test {
@@ -102,14 +104,19 @@ private:
 
 // A small disk of its own, mounted (a tmpfs) on a folder for as long as it lives: one that runs
 // out of inodes before it runs out of room, or is mounted read-only. Only root may mount; for
-// anyone else it is not active (the test then skips).
+// anyone else, or where root may not either, it is not active and says why (the test then skips).
 class SmallDisk {
 public:
     // options as mount(8) takes them for tmpfs ("size=4m,nr_inodes=64").
     SmallDisk(const QString& folder, const QByteArray& options) : m_folder(QFile::encodeName(folder))
     {
-        m_active = ::geteuid() == 0
-            && ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0;
+        if (::geteuid() != 0) {
+            m_whyNot = "only root can mount a disk of its own";
+            return;
+        }
+        m_active = ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0;
+        if (!m_active)
+            m_whyNot = std::string("root could not mount a disk of its own here: ") + std::strerror(errno);
     }
     ~SmallDisk()
     {
@@ -120,6 +127,8 @@ public:
     SmallDisk& operator=(const SmallDisk&) = delete;
 
     bool active() const { return m_active; }
+    // Why it is not active, for the test's skip.
+    const std::string& whyNotActive() const { return m_whyNot; }
     // Mounts it again, read-only or writable, keeping what it holds.
     bool setReadOnly(bool readOnly)
     {
@@ -146,6 +155,7 @@ public:
 private:
     QByteArray m_folder;
     bool m_active = false;
+    std::string m_whyNot;
 };
 
 inline QByteArray fileDigest(const QString& path)

@@ -49,7 +49,7 @@ protected:
     }
 };
 
-TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
+TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesAgainOnceAfterThePass)
 {
     const VeskItem roof = makeItem(QStringLiteral("roof leak"), 100);
     const VeskItem train = makeItem(QStringLiteral("train timetable"), 200);
@@ -71,8 +71,10 @@ TEST_F(StoreEmbeddings, StartUpEmbedsItemsWithoutVectorsAndSearchesOnceAtTheEnd)
     store->setSearchText(QStringLiteral("Roof"));
     ASSERT_EVENTUALLY_EQ(counter->size(), 8, 5000);
     EXPECT_EQ(*counter, (QList<int>{1, 0, 1, 0, 1, 0, 1, 0}));
-    // The search typed before start-up ended runs once the library is shown, and once more after
-    // the pass, with every vector: not once per item.
+    // Two searches, each wanted: the one typed while the library was read in the background is
+    // answered as soon as search is ready (the pass may take minutes on a large library), and the
+    // pass searches once more at its end, with every vector: once for all its items, not once per
+    // item.
     ASSERT_EVENTUALLY_EQ(embeddings->asked(QStringLiteral("roof")), 2, 5000);
     drainEvents();
     EXPECT_EQ(embeddings->asked(QStringLiteral("roof")), 2);

@@ -133,7 +133,7 @@ TEST_F(ImportWorkerTest, ADiskOutOfInodesIsSaidToBeFull)
     dataDir = makeTempDirectory(QStringLiteral("small-disk"));
     SmallDisk disk(dataDir, "size=8m,nr_inodes=64");
     if (!disk.active())
-        GTEST_SKIP() << "only root can mount a disk of its own";
+        GTEST_SKIP() << disk.whyNotActive();
     auto store = makeStore();
     const QString notes = source(QStringLiteral("notes.txt"), "a few words");
     const QString folder = source(QStringLiteral("Holiday/day one.txt"), "sun");
