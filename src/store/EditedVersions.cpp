@@ -17,8 +17,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -58,6 +60,28 @@ QString editedBaseName(const VeskItem& item)
     const QString base = item.filePath ? QFileInfo(*item.filePath).completeBaseName() : item.title;
     const QString safe = safeFileNamePart(base);
     return safe.isEmpty() ? kFallbackBaseName : safe;
+}
+
+// The longest beginning of base, in whole user-perceived characters, that leaves the file name
+// with its suffix within what a file system takes in one name (bytes, as the name is written).
+// Every version of a version adds a suffix, so without this a long chain stops being savable.
+QString baseNameFitting(const QString& base, const QString& suffix)
+{
+    const qsizetype budget = qsizetype(NAME_MAX) - suffix.toUtf8().size();
+    if (base.toUtf8().size() <= budget)
+        return base;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, base);
+    qsizetype fitting = 0;
+    qsizetype bytes = 0;
+    qsizetype previous = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        bytes += QStringView(base).sliced(previous, next - previous).toUtf8().size();
+        if (bytes > budget)
+            break;
+        fitting = next;
+        previous = next;
+    }
+    return base.left(fitting);
 }
 
 
@@ -111,9 +135,9 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     const VeskItem root = m_items.sourceItem(item);
     const QUuid newID = QUuid::createUuid();
     const QString idString = uuidString(newID);
-    const QString baseName = editedBaseName(item);
-    const QString fileName = baseName + QStringLiteral("-edited-") + idString.left(8) + QLatin1Char('.')
-        + editedExtension(extension);
+    const QString suffix = QStringLiteral("-edited-") + idString.left(8) + QLatin1Char('.') + editedExtension(extension);
+    const QString baseName = baseNameFitting(editedBaseName(item), suffix);
+    const QString fileName = baseName + suffix;
 
     const QString folder = QDir(m_itemsDirectory).filePath(idString);
     const QString filePath = QDir(folder).filePath(fileName);
@@ -142,8 +166,8 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     if (const Expected<void, QString> made = makeFolders(folder); !made)
         return fail(made.error(), folder);
     // Every byte on the disk before a row can name the file: an edited version is never empty.
-    if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
-        return fail(written.error(), filePath);
+    if (const Expected<void, DurableWriteFailure> written = writeFileDurably(filePath, data); !written)
+        return fail(written.error().reason, filePath);
     // The item's folder is new in "Items": without that entry on the disk a power cut loses the file.
     if (!syncDirectory(m_itemsDirectory))
         return fail(QString::fromLocal8Bit(std::strerror(errno)), m_itemsDirectory);
