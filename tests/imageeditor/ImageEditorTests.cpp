@@ -55,9 +55,10 @@ protected:
     std::unique_ptr<VeskImageEditor> openEditor(const QString& path, bool answer = true)
     {
         auto editor = std::make_unique<VeskImageEditor>(pictureItem(path), [this, answer](const QByteArray& data,
-                                                                                          const QString& extension) {
+                                                                                          const QString& extension,
+                                                                                          VeskImageEditor::SaveAnswer said) {
             saved.append({data, extension});
-            return answer;
+            said(answer);
         });
         editor->session().setEncodeDelay(0);
         editor->resize(1100, 700);
