@@ -2,7 +2,6 @@
 
 #include "app/DropIntake.h"
 #include "intake/FileImportJob.h"
-#include "platform/DurableFile.h"
 #include "platform/Graphemes.h"
 #include "platform/FutureDelivery.h"
 #include "platform/Log.h"
@@ -184,6 +183,23 @@ bool captureFromPictures(VeskStore& store, std::shared_ptr<ClipboardContent> con
     return started || captureFromPictures(store, std::move(content));
 }
 
+// Writes the picture for the import to copy: every byte checked, but not flushed to the disk, as
+// the file is removed once the import has its own (durable) copy. Why not, in the system's words.
+std::optional<QString> writeThrowawayFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return file.errorString();
+    if (file.write(data) != data.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.close();
+        file.remove();
+        return reason;
+    }
+    file.close();
+    return std::nullopt;
+}
+
 } // namespace
 
 QString clipboardNoticeDetail(QStringView all)
@@ -216,8 +232,8 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
     const QString path = QDir(QDir::tempPath())
                              .filePath(QStringLiteral("Vesk-Clipboard-") + uuidString(QUuid::createUuid())
                                        + QLatin1Char('.') + extension);
-    if (const Expected<void, QString> written = writeFileDurably(path, data); !written) {
-        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + written.error());
+    if (const std::optional<QString> failure = writeThrowawayFile(path, data)) {
+        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + *failure);
         return false;
     }
     // The temporary file goes once the import has its own copy (or gave up); a refusal names

@@ -32,8 +32,9 @@ LibraryContent::LibraryContent(VeskStore& store, MainWindowState& state, std::sh
     sheets.editImage = [&store](QWidget* pane, const VeskItem& item) {
         auto* editor = new VeskImageEditor(
             item,
-            [&store, item](const QByteArray& data, const QString& extension) {
-                return store.saveEditedImage(data, item, extension).has_value();
+            [&store, item](const QByteArray& data, const QString& extension, VeskImageEditor::SaveAnswer answer) {
+                store.saveEditedImageLater(data, item, extension,
+                                           [answer](const std::optional<VeskItem>& saved) { answer(saved.has_value()); });
             },
             pane->window());
         editor->setAttribute(Qt::WA_DeleteOnClose);

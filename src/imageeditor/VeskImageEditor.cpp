@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace vesk {
@@ -180,7 +181,20 @@ void VeskImageEditor::finishSave(const std::optional<EncodedImage>& encoded)
         showSaveError(kCouldNotCreateMessage);
         return;
     }
-    const bool saved = m_onSave && m_onSave(encoded->data, encoded->extension);
+    if (!m_onSave) {
+        saveAnswered(false);
+        return;
+    }
+    // The spinner stays until the store has the file on the disk and answers.
+    const QPointer<VeskImageEditor> self(this);
+    m_onSave(encoded->data, encoded->extension, [self](bool saved) {
+        if (self)
+            self->saveAnswered(saved);
+    });
+}
+
+void VeskImageEditor::saveAnswered(bool saved)
+{
     m_isSaving = false;
     refreshButtons();
     if (saved) {

@@ -22,12 +22,15 @@ class VeskMarkupEditor;
 // The image editor sheet. It shows the edited picture with the crop frame over it, the
 // orientation, crop and colour controls, and opens the markup sheet; it never changes the
 // source. Save encodes the full-size picture and hands the bytes and their extension to
-// `onSave`, which answers whether a new version was kept; the editor closes only then.
+// `onSave`, which answers whether a new version was kept (at once or later, while the editor
+// shows that it is saving); the editor closes only then.
 class VeskImageEditor : public QDialog {
     Q_OBJECT
 public:
-    // (encoded bytes, extension without the dot) -> saved.
-    using SaveHandler = std::function<bool(const QByteArray& data, const QString& extension)>;
+    // (encoded bytes, extension without the dot, answer): answer(saved) is called once, on the
+    // main thread, when the store knows; the editor may be gone by then.
+    using SaveAnswer = std::function<void(bool saved)>;
+    using SaveHandler = std::function<void(const QByteArray& data, const QString& extension, SaveAnswer answer)>;
 
     VeskImageEditor(VeskItem item, SaveHandler onSave, QWidget* parent = nullptr);
     ~VeskImageEditor() override;
@@ -62,6 +65,7 @@ private:
     void refreshButtons();
     void refreshFileSizes();
     void finishSave(const std::optional<EncodedImage>& encoded);
+    void saveAnswered(bool saved);
     void showSaveError(const QString& message);
     void closeMarkup();
 

@@ -10,10 +10,20 @@
 
 namespace vesk {
 
+// Why a durable write failed, and whether the new file already stands at the path.
+struct DurableWriteFailure {
+    // The system's own words ("No space left on device").
+    QString reason;
+    // True only when the new file was renamed into place but its folder could not be flushed: the
+    // path then holds the new data, which a power cut may still undo. False: the path is as it was.
+    bool renamedIntoPlace = false;
+};
+
 // Writes data to path through a temporary file beside it: every byte written and checked, the file
 // flushed to the disk and its size read back, then renamed into place and its folder flushed.
-// On failure the temporary file is gone and path is as it was; the error is the system's own
-// words ("No space left on device").
-Expected<void, QString> writeFileDurably(const QString& path, const QByteArray& data);
+// The file gets the permissions of any new file (0666 less the process's umask, which is never
+// changed). On failure the temporary file is gone; see DurableWriteFailure for what is at path.
+// Blocks on the disk: call it off the main thread where it can wait.
+Expected<void, DurableWriteFailure> writeFileDurably(const QString& path, const QByteArray& data);
 
 } // namespace vesk

@@ -9,7 +9,9 @@
 #include "platform/Clock.h"
 #include "platform/DurableFile.h"
 #include "platform/Log.h"
+#include "platform/FutureDelivery.h"
 #include "platform/Uuid.h"
+#include "platform/WorkPool.h"
 #include "store/FailureWording.h"
 #include "store/ItemAccess.h"
 
@@ -17,8 +19,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QTextBoundaryFinder>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -58,6 +63,28 @@ QString editedBaseName(const VeskItem& item)
     const QString base = item.filePath ? QFileInfo(*item.filePath).completeBaseName() : item.title;
     const QString safe = safeFileNamePart(base);
     return safe.isEmpty() ? kFallbackBaseName : safe;
+}
+
+// The longest beginning of base, in whole user-perceived characters, that leaves the file name
+// with its suffix within what a file system takes in one name (bytes, as the name is written).
+// Every version of a version adds a suffix, so without this a long chain stops being savable.
+QString baseNameFitting(const QString& base, const QString& suffix)
+{
+    const qsizetype budget = qsizetype(NAME_MAX) - suffix.toUtf8().size();
+    if (base.toUtf8().size() <= budget)
+        return base;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, base);
+    qsizetype fitting = 0;
+    qsizetype bytes = 0;
+    qsizetype previous = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        bytes += QStringView(base).sliced(previous, next - previous).toUtf8().size();
+        if (bytes > budget)
+            break;
+        fitting = next;
+        previous = next;
+    }
+    return base.left(fitting);
 }
 
 
@@ -103,60 +130,125 @@ EditedVersions::EditedVersions(QString managedItemsDirectory, std::shared_ptr<Cl
 {
 }
 
-std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension)
+// The new version, as planned on the main thread before its file is written.
+struct EditedVersions::EditedImagePlan {
+    VeskItem edited;
+    VeskItem root;
+    QString baseName;
+    QString folder;
+    QString filePath;
+};
+
+// What a failed write of the version's file says: the system's words and where it happened.
+struct EditedVersions::EditedImageWriteFailure {
+    QString error;
+    QString path;
+};
+
+std::optional<EditedVersions::EditedImagePlan> EditedVersions::planEditedImage(const VeskItem& item,
+                                                                               const QString& extension)
 {
     if (!isImageLikeItem(item))
         return std::nullopt;
 
-    const VeskItem root = m_items.sourceItem(item);
+    EditedImagePlan plan;
+    plan.edited = item;
+    plan.root = m_items.sourceItem(item);
     const QUuid newID = QUuid::createUuid();
     const QString idString = uuidString(newID);
-    const QString baseName = editedBaseName(item);
-    const QString fileName = baseName + QStringLiteral("-edited-") + idString.left(8) + QLatin1Char('.')
-        + editedExtension(extension);
+    const QString suffix = QStringLiteral("-edited-") + idString.left(8) + QLatin1Char('.') + editedExtension(extension);
+    plan.baseName = baseNameFitting(editedBaseName(item), suffix);
+    plan.folder = QDir(m_itemsDirectory).filePath(idString);
+    plan.filePath = QDir(plan.folder).filePath(plan.baseName + suffix);
 
-    const QString folder = QDir(m_itemsDirectory).filePath(idString);
-    const QString filePath = QDir(folder).filePath(fileName);
-    // What did not happen is said where the user looks, with its reason, as every refused
-    // intake is; the editor's alert stays open beside it.
-    const auto notKept = [&](const QString& reason) {
-        m_items.reportFailure(QStringLiteral("Not kept"), QStringLiteral("The edited version of ")
-                                                            + quotedItemTitle(item.title) + QStringLiteral(" was not kept: ")
-                                                            + reason + QLatin1Char('.'));
-    };
     // A library that takes no new items would refuse the row: no file is written for it.
     if (const std::optional<QString> refusal = m_items.newItemRefusal()) {
         veskLog(QStringLiteral("Vesk derived-image save error: ") + *refusal);
-        notKept(*refusal);
+        reportNotKept(item, *refusal);
         return std::nullopt;
     }
-    // error is the system's own words for what failed at path.
-    const auto fail = [&](const QString& error, const QString& path) -> std::optional<VeskItem> {
-        veskLog(QStringLiteral("Vesk derived-image save error: ") + error + QStringLiteral(" (") + path + QLatin1Char(')'));
-        notKept(plainWriteReason(error));
+    plan.edited.id = newID;
+    return plan;
+}
+
+void EditedVersions::reportNotKept(const VeskItem& item, const QString& reason)
+{
+    // What did not happen is said where the user looks, with its reason, as every refused
+    // intake is; the editor's alert stays open beside it.
+    m_items.reportFailure(QStringLiteral("Not kept"), QStringLiteral("The edited version of ") + quotedItemTitle(item.title)
+                                                        + QStringLiteral(" was not kept: ") + reason + QLatin1Char('.'));
+}
+
+std::optional<EditedVersions::EditedImageWriteFailure> EditedVersions::writeEditedFile(
+    const QString& itemsDirectory, const QString& folder, const QString& filePath, const QByteArray& data)
+{
+    const auto fail = [&](const QString& error, const QString& path) {
         // The folder is new and ours alone: nothing of a failed save stays under "Items".
         if (QFileInfo(folder).isDir())
             QDir(folder).removeRecursively();
-        return std::nullopt;
+        return std::optional<EditedImageWriteFailure>(EditedImageWriteFailure{error, path});
     };
     if (const Expected<void, QString> made = makeFolders(folder); !made)
         return fail(made.error(), folder);
     // Every byte on the disk before a row can name the file: an edited version is never empty.
-    if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
-        return fail(written.error(), filePath);
+    if (const Expected<void, DurableWriteFailure> written = writeFileDurably(filePath, data); !written)
+        return fail(written.error().reason, filePath);
     // The item's folder is new in "Items": without that entry on the disk a power cut loses the file.
-    if (!syncDirectory(m_itemsDirectory))
-        return fail(QString::fromLocal8Bit(std::strerror(errno)), m_itemsDirectory);
+    if (!syncDirectory(itemsDirectory))
+        return fail(QString::fromLocal8Bit(std::strerror(errno)), itemsDirectory);
+    return std::nullopt;
+}
+
+std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension)
+{
+    const std::optional<EditedImagePlan> plan = planEditedImage(item, extension);
+    if (!plan)
+        return std::nullopt;
+    return finishEditedImage(*plan, writeEditedFile(m_itemsDirectory, plan->folder, plan->filePath, data));
+}
+
+void EditedVersions::saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
+                                          QObject* receiver, std::function<void(const std::optional<VeskItem>&)> done)
+{
+    const std::optional<EditedImagePlan> plan = planEditedImage(item, extension);
+    if (!plan) {
+        // Answered from the event loop, as a written version is.
+        QMetaObject::invokeMethod(receiver, [done = std::move(done)] { done(std::nullopt); }, Qt::QueuedConnection);
+        return;
+    }
+    // The flushes of the file and its folders wait on the disk, seconds on a busy one: not on the
+    // main thread.
+    QFuture<std::optional<EditedImageWriteFailure>> written = QtConcurrent::run(workPool(),
+        [itemsDirectory = m_itemsDirectory, folder = plan->folder, filePath = plan->filePath, data] {
+            return writeEditedFile(itemsDirectory, folder, filePath, data);
+        });
+    deliverResult(receiver, written,
+        [this, plan = *plan, done = std::move(done)](const std::optional<EditedImageWriteFailure>& failure) {
+            done(finishEditedImage(plan, failure));
+        });
+}
+
+std::optional<VeskItem> EditedVersions::finishEditedImage(const EditedImagePlan& plan,
+                                                          const std::optional<EditedImageWriteFailure>& failure)
+{
+    if (failure) {
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + failure->error + QStringLiteral(" (") + failure->path
+                + QLatin1Char(')'));
+        reportNotKept(plan.edited, plainWriteReason(failure->error));
+        return std::nullopt;
+    }
+    const QUuid newID = plan.edited.id;
+    const VeskItem& root = plan.root;
 
     VeskItem edited;
     edited.id = newID;
-    edited.title = fileName;
+    edited.title = QFileInfo(plan.filePath).fileName();
     edited.kind = VeskKind::Image;
     edited.createdAt = m_clock->now();
-    edited.filePath = filePath;
-    edited.searchableText = QStringList{baseName, QStringLiteral("edited"), QStringLiteral("derived image"), root.title}
+    edited.filePath = plan.filePath;
+    edited.searchableText = QStringList{plan.baseName, QStringLiteral("edited"), QStringLiteral("derived image"), root.title}
                                 .join(QLatin1Char(' '));
-    edited.groupID = item.groupID;
+    edited.groupID = plan.edited.groupID;
     edited.sourceItemID = root.id;
 
     // A row the library file refused is logged and said by the commit ("Not saved … tries
@@ -165,7 +257,7 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     // the row is in the file. A refused item leaves nothing behind.
     if (!m_items.commitNewItem(edited) && !m_items.currentItem(newID)) {
         veskLog(QStringLiteral("Vesk derived-image save error: the item was refused"));
-        QDir(folder).removeRecursively();
+        QDir(plan.folder).removeRecursively();
         return std::nullopt;
     }
     // Fills the thumbnail cache; the picture itself is not needed here.

@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
+
+class QObject;
 
 namespace vesk {
 
@@ -25,7 +28,12 @@ public:
     // file, said as not saved, and is written at a retry. None (logged) when the item is not a
     // picture, or the library or the disk refused it (said in the failure notice with why); then
     // no item and no folder are left behind.
+    // The file is written and flushed on the calling thread.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
+    // The same, with the file written and flushed on the file pool: done hears the outcome on
+    // receiver's thread (the main thread), from the event loop, and never once receiver is gone.
+    void saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
+                              QObject* receiver, std::function<void(const std::optional<VeskItem>&)> done);
     // Keeps an exported clip of the item's video as a new file item, selects it and says "Video
     // moment saved". None (logged) when the clip could not be kept or its row was not written
     // (said in the failure notice); the caller removes its temporary clip either way.
@@ -37,6 +45,17 @@ public:
     static QString videoMomentTimeText(double seconds);
 
 private:
+    struct EditedImagePlan;
+    struct EditedImageWriteFailure;
+    // Names the version and asks the library; none (said) when it cannot be kept.
+    std::optional<EditedImagePlan> planEditedImage(const VeskItem& item, const QString& extension);
+    // Any thread: the folder and the file, flushed; a failure leaves no folder behind.
+    static std::optional<EditedImageWriteFailure> writeEditedFile(const QString& itemsDirectory, const QString& folder,
+                                                                  const QString& filePath, const QByteArray& data);
+    std::optional<VeskItem> finishEditedImage(const EditedImagePlan& plan,
+                                              const std::optional<EditedImageWriteFailure>& failure);
+    void reportNotKept(const VeskItem& item, const QString& reason);
+
     QString m_itemsDirectory;
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<ThumbnailProvider> m_thumbnails;

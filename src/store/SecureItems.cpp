@@ -3,14 +3,19 @@
 // log line.
 #include "store/SecureItems.h"
 
+#include "intake/FileImportJob.h"
 #include "model/ItemFileKinds.h"
 #include "platform/Clock.h"
+#include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/SecretStore.h"
 #include "secure/CardRules.h"
 #include "secure/SecureKinds.h"
 #include "secure/SecureVeskKeychain.h"
+#include "platform/Uuid.h"
 #include "store/ItemAccess.h"
+
+#include <QFile>
 
 namespace vesk {
 
@@ -40,11 +45,87 @@ VeskItem editedSecureItem(VeskItem current, const SecureItemFields& fields)
     return current;
 }
 
+// The identifiers a note names, one a line; a line that names none is passed over.
+QSet<QUuid> readAddingNote(const QString& path)
+{
+    QSet<QUuid> ids;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ids;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QUuid id = QUuid::fromString(QLatin1StringView(line.trimmed()));
+        if (!id.isNull())
+            ids.insert(id);
+    }
+    return ids;
+}
+
 } // namespace
 
-SecureItems::SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items)
-    : m_secrets(std::move(secrets)), m_clock(std::move(clock)), m_items(items)
+SecureItems::SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items,
+                         QString addingNotePath)
+    : m_secrets(std::move(secrets))
+    , m_clock(std::move(clock))
+    , m_items(items)
+    , m_addingNotePath(std::move(addingNotePath))
+    , m_beingAdded(readAddingNote(m_addingNotePath))
+    , m_addedByEarlierRuns(m_beingAdded)
 {
+}
+
+std::optional<QString> SecureItems::writeAddingNote()
+{
+    if (m_beingAdded.isEmpty()) {
+        QFile note(m_addingNotePath);
+        if (!note.exists() || note.remove())
+            return std::nullopt;
+        veskLog(QStringLiteral("Vesk secure-item note error: ") + note.errorString());
+        return note.errorString();
+    }
+    QByteArray lines;
+    for (const QUuid& id : std::as_const(m_beingAdded))
+        lines += uuidString(id).toUtf8() + '\n';
+    if (const Expected<void, DurableWriteFailure> written = writeFileDurably(m_addingNotePath, lines); !written) {
+        veskLog(QStringLiteral("Vesk secure-item note error: ") + written.error().reason);
+        return written.error().reason;
+    }
+    return std::nullopt;
+}
+
+bool SecureItems::noteBeingAdded(const QUuid& id)
+{
+    m_beingAdded.insert(id);
+    const std::optional<QString> failure = writeAddingNote();
+    if (!failure)
+        return true;
+    // Without the note a kill after the secret would leave it for no item: nothing is written.
+    m_beingAdded.remove(id);
+    m_lastLibraryRefusal = plainCopyReason(*failure);
+    return false;
+}
+
+void SecureItems::forgetBeingAdded(const QUuid& id)
+{
+    // A note left naming an item with its row costs only a look at the next start.
+    if (m_beingAdded.remove(id))
+        (void)writeAddingNote();
+}
+
+void SecureItems::removeSecretsOfUnfinishedAdds()
+{
+    const QSet<QUuid> earlier = std::exchange(m_addedByEarlierRuns, {});
+    for (const QUuid& id : earlier) {
+        if (!m_items.currentItem(id)) {
+            // Kept noted when the keyring refuses: the next start tries again.
+            if (auto removed = m_secrets->deleteItem(id); !removed) {
+                veskLog(QStringLiteral("Vesk Keychain delete error: ") + removed.error().printedForm());
+                continue;
+            }
+        }
+        m_beingAdded.remove(id);
+    }
+    if (!earlier.isEmpty())
+        (void)writeAddingNote();
 }
 
 bool SecureItems::addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note)
@@ -58,8 +139,11 @@ bool SecureItems::addSecureItem(const QString& name, const QString& details, con
     if (refuseNewSecureItem(fields.title))
         return false;
     const QUuid id = QUuid::createUuid();
+    if (!noteBeingAdded(id))
+        return false;
     // The secret is kept exactly as typed, surrounding spaces included.
     if (auto saved = SecureVeskKeychain::saveSecret(*m_secrets, secret, id); !saved) {
+        forgetBeingAdded(id);
         m_lastKeychainFailure = saved.error();
         veskLog(QStringLiteral("Vesk Keychain save error: ") + saved.error().printedForm());
         return false;
@@ -81,8 +165,11 @@ bool SecureItems::addCreditCard(const QString& name, const QString& details, con
     if (refuseNewSecureItem(card.name))
         return false;
     const QUuid id = QUuid::createUuid();
+    if (!noteBeingAdded(id))
+        return false;
     const CreditCardPayload payload{card.number, card.expiration, card.code};
     if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, id); !saved) {
+        forgetBeingAdded(id);
         m_lastKeychainFailure = saved.error();
         veskLog(QStringLiteral("Vesk credit-card Keychain save error: ") + saved.error().localizedDescription());
         return false;
@@ -103,11 +190,18 @@ bool SecureItems::commitSecureItem(const VeskItem& item)
     // A row that is not written is marked on its card, said and written again later; the
     // composer does not close as if it were kept, and says why. One that waits for the check of
     // the library file is written once that has passed.
-    if (m_items.commitNewItem(item) || m_items.rowWaitsForLibraryCheck(item.id))
+    // Until its row is written the item stays noted as being added; one written at a later retry
+    // is settled at the next start.
+    if (m_items.commitNewItem(item)) {
+        forgetBeingAdded(item.id);
+        return true;
+    }
+    if (m_items.rowWaitsForLibraryCheck(item.id))
         return true;
     if (!m_items.currentItem(item.id)) {
         // Refused: its secret, already in the keyring, would belong to no item.
-        (void)m_secrets->deleteItem(item.id);
+        if (m_secrets->deleteItem(item.id))
+            forgetBeingAdded(item.id);
         m_lastLibraryRefusal = m_items.newItemRefusal();
         return false;
     }
@@ -181,6 +275,8 @@ void SecureItems::removeSecretsOfGivenUpItems(const QList<VeskItem>& items)
             continue;
         if (auto removed = m_secrets->deleteItem(item.id); !removed)
             veskLog(QStringLiteral("Vesk Keychain delete error: ") + removed.error().printedForm());
+        else
+            forgetBeingAdded(item.id);
     }
 }
 

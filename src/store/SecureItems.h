@@ -4,6 +4,7 @@
 #include "platform/KeychainError.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -19,7 +20,10 @@ class SecretStore;
 // embeddings or a log line. The item itself goes through the store's saving like any other.
 class SecureItems {
 public:
-    SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items);
+    // addingNotePath: a small file beside the library that names the new secure items whose secret
+    // may be in the keyring without their row in the library (see removeSecretsOfUnfinishedAdds).
+    SecureItems(std::shared_ptr<SecretStore> secrets, std::shared_ptr<Clock> clock, ItemAccess& items,
+                QString addingNotePath);
 
     // New password or card items: the protected value goes to the keyring first, and the item
     // (name, details, reference note and a marker, never the value) is committed only once that
@@ -40,6 +44,11 @@ public:
     // The library gives these items up (the store goes and their rows never reached the library
     // file): the secret of each secure one leaves the keyring with it, as a deleted item's does.
     void removeSecretsOfGivenUpItems(const QList<VeskItem>& items);
+    // A run that ended between a new item's secret and its row (killed, a power cut) left the
+    // secret in the keyring for no item. Once the whole library is read at the next start: the
+    // secret of each item noted as being added by an earlier run that has no row goes. Nothing
+    // else in the keyring is touched: other libraries of the same user keep theirs there too.
+    void removeSecretsOfUnfinishedAdds();
     // Why the last of these operations could not reach the keyring; none after one that could.
     const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
     // Why the library did not keep the last new secure item, in plain words ("the disk is
@@ -52,12 +61,22 @@ private:
     // True when the row is written or waits for the check of the library file.
     bool commitSecureItem(const VeskItem& item);
     bool updateSecureRow(const VeskItem& item);
+    // The note of items being added, written to the disk before their secret is written: false
+    // (with the reason kept as the refusal) when it could not be.
+    bool noteBeingAdded(const QUuid& id);
+    void forgetBeingAdded(const QUuid& id);
+    // Why the note could not be written or removed; none when it was.
+    std::optional<QString> writeAddingNote();
 
     std::shared_ptr<SecretStore> m_secrets;
     std::shared_ptr<Clock> m_clock;
     ItemAccess& m_items;
     std::optional<KeychainError> m_lastKeychainFailure;
     std::optional<QString> m_lastLibraryRefusal;
+    QString m_addingNotePath;
+    // Noted as being added: by this run, and by earlier runs (which the next start settles).
+    QSet<QUuid> m_beingAdded;
+    QSet<QUuid> m_addedByEarlierRuns;
 };
 
 } // namespace vesk

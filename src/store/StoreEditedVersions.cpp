@@ -11,6 +11,13 @@ std::optional<VeskItem> VeskStore::saveEditedImage(const QByteArray& data, const
     return m_editedVersions->saveEditedImage(data, item, extension);
 }
 
+void VeskStore::saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
+                                     std::function<void(const std::optional<VeskItem>&)> done)
+{
+    assertMainThread();
+    m_editedVersions->saveEditedImageLater(data, item, extension, this, std::move(done));
+}
+
 std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
                                                    double centreSeconds)
 {

@@ -295,6 +295,8 @@ public:
 
     // Edited pictures and video moments: see EditedVersions.h.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
+    void saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
+                              std::function<void(const std::optional<VeskItem>&)> done);
     std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
     const std::optional<QString>& lastVideoMomentFailure() const;
 

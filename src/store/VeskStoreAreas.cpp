@@ -12,6 +12,8 @@
 #include "model/TextMarkers.h"
 #include "platform/QuietMemoryRelease.h"
 
+#include <QDir>
+
 namespace vesk {
 
 namespace {
@@ -36,7 +38,8 @@ void VeskStore::makeAreas()
     makeLibrarySelection();
     makeDestructiveChanges();
     makeLibraryStartup();
-    m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess);
+    m_secure = std::make_unique<SecureItems>(m_services.secrets, m_services.clock, *m_itemAccess,
+                                             QDir(m_services.dataDirectory).filePath(QStringLiteral(".vesk-secure-items-being-added")));
     m_editedVersions = std::make_unique<EditedVersions>(managedItemsDirectory(), m_services.clock,
                                                         m_services.thumbnails, *m_itemAccess);
     makeCaptureQueue();

@@ -21,6 +21,7 @@
 #include "store/LibrarySearch.h"
 #include "store/LibraryStartup.h"
 #include "store/SQLiteDatabase.h"
+#include "store/SecureItems.h"
 #include "intake/ManagedStorage.h"
 #include "intake/NearDuplicate.h"
 #include "intake/NearDuplicateIndex.h"
@@ -100,6 +101,9 @@ void VeskStore::StartupLoading::startSearchPipelines()
 
 void VeskStore::StartupLoading::startLibraryTasks(bool withFaceBackfill)
 {
+    // Only a library read whole can tell which items have no row.
+    if (m_store.m_library->isWhole() && !m_store.libraryProblem())
+        m_store.m_secure->removeSecretsOfUnfinishedAdds();
     m_store.deliverDueBringBacks();
     startThumbnailPrewarm();
     // Nothing may be taken in, analysed or moved in a library that cannot be written: the inboxes

@@ -6,10 +6,12 @@
 //   vesk_fault_child snapshot <data folder>
 //   vesk_fault_child photobook <destination> <photo>
 //   vesk_fault_child quit-amid-pictures <picture>
+//   vesk_fault_child secure <data folder>
 #include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Clock.h"
 #include "platform/WorkPools.h"
 #include "platform/image/ImageLoader.h"
+#include "platform/LibsecretSecretStore.h"
 #include "platform/Settings.h"
 #include "store/RecoverySnapshotFolder.h"
 #include "store/VeskServices.h"
@@ -68,6 +70,32 @@ int quitAmidPictures(int argc, char** argv)
     return vesk::finishWorkBeforeExit(code, 300);
 }
 
+// The session's keyring, as the application uses it, except that the second secret written stays
+// the last thing done: said, then the process waits to be killed before its item's row is written.
+class SecretThenStop final : public vesk::SecretStore {
+public:
+    vesk::Expected<void, vesk::KeychainError> saveSecret(const QUuid& id, const QByteArray& value) override
+    {
+        auto saved = m_keyring.saveSecret(id, value);
+        if (saved && ++m_saved == 2) {
+            std::printf("secret %s\n", qPrintable(id.toString(QUuid::WithoutBraces)));
+            std::fflush(stdout);
+            for (;;)
+                QThread::sleep(60);
+        }
+        return saved;
+    }
+    vesk::Expected<std::optional<QByteArray>, vesk::KeychainError> readSecret(const QUuid& id) override
+    {
+        return m_keyring.readSecret(id);
+    }
+    vesk::Expected<void, vesk::KeychainError> deleteItem(const QUuid& id) override { return m_keyring.deleteItem(id); }
+
+private:
+    vesk::LibsecretSecretStore m_keyring;
+    int m_saved = 0;
+};
+
 int main(int argc, char** argv)
 {
     if (argc >= 3 && std::strcmp(argv[1], "quit-amid-pictures") == 0)
@@ -88,7 +116,24 @@ int main(int argc, char** argv)
     services.clock = std::make_shared<vesk::SystemClock>();
     services.settings = std::make_shared<vesk::MemorySettings>();
     services.dataDirectory = arguments.at(2);
+    if (arguments.at(1) == QLatin1String("secure"))
+        services.secrets = std::make_shared<SecretThenStop>();
     vesk::VeskStore store(services);
+
+    if (arguments.at(1) == QLatin1String("secure")) {
+        // One password kept whole (its row in the library file), then one killed between its
+        // secret and its row.
+        if (!store.addSecureItem(QStringLiteral("Kept"), {}, QStringLiteral("kept-secret"), {}))
+            return 1;
+        store.whenItemKept(store.items().constFirst().id, [&store, id = store.items().constFirst().id](bool kept) {
+            std::printf(kept ? "kept %s\n" : "failed\n", qPrintable(id.toString(QUuid::WithoutBraces)));
+            std::fflush(stdout);
+            if (kept)
+                (void)store.addSecureItem(QStringLiteral("Cut short"), {}, QStringLiteral("orphan-secret"), {});
+            QCoreApplication::exit(1);
+        });
+        return app.exec();
+    }
 
     if (arguments.at(1) == QLatin1String("burst")) {
         for (int i = 0;; ++i) {

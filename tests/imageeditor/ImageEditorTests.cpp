@@ -55,9 +55,10 @@ protected:
     std::unique_ptr<VeskImageEditor> openEditor(const QString& path, bool answer = true)
     {
         auto editor = std::make_unique<VeskImageEditor>(pictureItem(path), [this, answer](const QByteArray& data,
-                                                                                          const QString& extension) {
+                                                                                          const QString& extension,
+                                                                                          VeskImageEditor::SaveAnswer said) {
             saved.append({data, extension});
-            return answer;
+            said(answer);
         });
         editor->session().setEncodeDelay(0);
         editor->resize(1100, 700);
@@ -168,6 +169,50 @@ TEST_F(ImageEditorTest, AFailedSaveKeepsTheEditorOpenWithItsAlert)
     EXPECT_FALSE(editor->saveError());
     EXPECT_TRUE(editor->saveButton()->isEnabled());
     EXPECT_TRUE(editor->isVisible());
+}
+
+// The store answers once the file is on the disk: until then the editor shows that it saves and
+// takes no second Save; an answer that finds the editor gone changes nothing.
+TEST_F(ImageEditorTest, SaveWaitsForTheStoresLaterAnswer)
+{
+    const struct {
+        const char* name;
+        std::optional<bool> answer; // none: the editor is closed and gone before the answer
+        bool closed;
+    } cases[] = {
+        {"kept", true, true},
+        {"not kept", false, false},
+        {"gone before the answer", std::nullopt, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VeskImageEditor::SaveAnswer pending;
+        int handed = 0;
+        auto editor = std::make_unique<VeskImageEditor>(
+            pictureItem(writePicture(QStringLiteral("halves.png"))),
+            [&](const QByteArray&, const QString&, VeskImageEditor::SaveAnswer answer) {
+                ++handed;
+                pending = std::move(answer);
+            });
+        editor->session().setEncodeDelay(0);
+        editor->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return editor->saveButton()->isEnabled(); }, 10000));
+        editor->saveEditedVersion();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bool(pending); }, 10000));
+        EXPECT_TRUE(editor->isSaving());
+        EXPECT_FALSE(editor->saveButton()->isEnabled());
+        editor->saveEditedVersion();
+        EXPECT_EQ(handed, 1) << "one save at a time";
+        if (!c.answer) {
+            editor.reset();
+            pending(true);
+            continue;
+        }
+        pending(*c.answer);
+        EXPECT_FALSE(editor->isSaving());
+        EXPECT_EQ(!editor->isVisible(), c.closed);
+        EXPECT_EQ(editor->saveError().has_value(), !*c.answer);
+    }
 }
 
 TEST_F(ImageEditorTest, AnUnreadablePictureDisablesSaveAndMarkup)

@@ -4,6 +4,7 @@
 #include "store/FaultInjection.h"
 
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 #include <functional>
 #include <unistd.h>
 
@@ -161,6 +162,52 @@ TEST_F(ImageEditsTest, OnlyPicturesPassAndNamesAreMadeSafe)
     EXPECT_TRUE(QFileInfo::exists(*safe->filePath));
 }
 
+// Each version of a version adds a suffix to its name; a long chain still saves, its name cut
+// at a whole character so that it fits what a file system takes in one name.
+TEST_F(ImageEditsTest, ALongChainOfVersionsStaysSavable)
+{
+    const struct {
+        const char* name;
+        QString fileName;
+    } cases[] = {
+        {"plain letters", QStringLiteral("Harbour at dawn.png")},
+        {"two-byte letters", QString(120, QChar(0x00E9)) + QStringLiteral(".png")},
+        {"three-byte letters", QString(80, QChar(0x6E2F)) + QStringLiteral(".png")},
+        {"flags of eight bytes", QString::fromUtf8("\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7").repeated(31)
+                                     + QStringLiteral(".png")},
+        {"letters with a combining accent", QStringLiteral("e\u0301").repeated(80) + QStringLiteral(".jpg")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VeskItem source = pictureItem(c.fileName);
+        seed({source});
+        auto store = makeStore();
+        VeskItem edited = source;
+        for (int version = 1; version <= 20; ++version) {
+            SCOPED_TRACE(version);
+            const QString previousBase = QFileInfo(*edited.filePath).completeBaseName();
+            const std::optional<VeskItem> saved = store->saveEditedImage("png", edited, QStringLiteral("png"));
+            ASSERT_TRUE(saved) << logLines.join('\n').toStdString();
+            EXPECT_LE(saved->title.toUtf8().size(), 255);
+            EXPECT_EQ(QFileInfo(*saved->filePath).fileName(), saved->title);
+            EXPECT_EQ(saved->sourceItemID, source.id);
+            static const QRegularExpression suffix(QStringLiteral("-edited-[0-9A-F]{8}\\.png$"));
+            const QRegularExpressionMatch match = suffix.match(saved->title);
+            ASSERT_TRUE(match.hasMatch()) << saved->title.toStdString();
+            // What stands before the suffix is the edited item's own name, whole or cut at a
+            // character's end.
+            const QString base = saved->title.left(match.capturedStart());
+            const QString expectedStart = previousBase.left(base.size());
+            EXPECT_EQ(base, expectedStart);
+            QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, previousBase);
+            graphemes.setPosition(base.size());
+            EXPECT_TRUE(graphemes.isAtBoundary()) << saved->title.toStdString();
+            EXPECT_FALSE(base.isEmpty());
+            edited = *saved;
+        }
+    }
+}
+
 TEST_F(ImageEditsTest, AFailedWriteLeavesNoItemNoNoticeAndNoFolder)
 {
     const VeskItem source = pictureItem(QStringLiteral("Lake.png"));
@@ -168,8 +215,7 @@ TEST_F(ImageEditsTest, AFailedWriteLeavesNoItemNoNoticeAndNoFolder)
     auto store = makeStore();
 
     // A name longer than the file system takes: the folder is made, the write fails.
-    VeskItem longName = makeItem(QString(300, QLatin1Char('n')), 1, VeskKind::Image);
-    EXPECT_FALSE(store->saveEditedImage("png", longName, QStringLiteral("png")));
+    EXPECT_FALSE(store->saveEditedImage("png", source, QString(300, QLatin1Char('n'))));
     EXPECT_EQ(countLines(QStringLiteral("Vesk derived-image save error: ")), 1);
     EXPECT_TRUE(itemFolders().isEmpty());
 

@@ -1,6 +1,9 @@
 #include "common/StoreFixture.h"
 
+#include "platform/Uuid.h"
 #include "secure/CreditCardPayload.h"
+
+#include <functional>
 
 namespace vesk::test {
 namespace {
@@ -190,6 +193,62 @@ TEST_F(StoreSecureEditTest, CardEditsStoreTheWholeCardAgain)
                                         QStringLiteral("378282246310005"), QStringLiteral("not a date"),
                                         QStringLiteral("1234"), QStringLiteral("gold")));
     EXPECT_EQ(secrets->writes, writes + 1) << "every accepted card edit writes the entry";
+}
+
+// A new item is noted beside the library before its secret is written: where the note cannot be
+// written nothing goes to the keyring, and the note goes once the row is written.
+TEST_F(StoreSecureTest, ANewItemWhoseNoteCannotBeWrittenPutsNothingInTheKeyring)
+{
+    const QString note = dataDir + QStringLiteral("/.vesk-secure-items-being-added");
+    const struct {
+        const char* name;
+        std::function<bool(VeskStore&)> add;
+    } cases[] = {
+        {"a password", [](VeskStore& store) {
+             return store.addSecureItem(QStringLiteral("Router"), QString(), QStringLiteral("pw"), QString());
+         }},
+        {"a card", [](VeskStore& store) {
+             return store.addCreditCard(QStringLiteral("Visa"), QString(), QStringLiteral("4000056655665556"),
+                                        QStringLiteral("12/30"), QStringLiteral("123"), QString());
+         }},
+    };
+    auto store = makeStore();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype before = store->items().size();
+        const int writes = secrets->writes;
+        ASSERT_TRUE(QDir().mkpath(note)); // a folder where the note goes: the disk refuses the note
+        EXPECT_FALSE(c.add(*store));
+        EXPECT_EQ(secrets->writes, writes);
+        EXPECT_EQ(store->items().size(), before);
+        ASSERT_TRUE(store->lastSecureItemRefusal());
+        EXPECT_FALSE(store->lastSecureItemRefusal()->isEmpty());
+
+        ASSERT_TRUE(QDir(note).removeRecursively());
+        EXPECT_TRUE(c.add(*store));
+        EXPECT_EQ(secrets->writes, writes + 1);
+        EXPECT_FALSE(QFileInfo::exists(note)) << "the row is written: nothing stays noted";
+    }
+}
+
+// A start after a run that ended between secrets and rows removes the secrets of the noted items
+// without a row, and only those.
+TEST_F(StoreSecureTest, TheNextStartRemovesOnlyTheSecretsOfNotedItemsWithoutARow)
+{
+    const VeskItem kept = makeItem(QStringLiteral("Router"), 100, VeskKind::Text);
+    const QUuid orphan = QUuid::createUuid();
+    const QUuid otherLibrarys = QUuid::createUuid();
+    seed({kept});
+    secrets->entries.insert(kept.id, "kept");
+    secrets->entries.insert(orphan, "orphan");
+    secrets->entries.insert(otherLibrarys, "another library's");
+    const QString note = dataDir + QStringLiteral("/.vesk-secure-items-being-added");
+    writeFile(note, uuidString(kept.id).toUtf8() + '\n' + uuidString(orphan).toUtf8() + "\nnot an identifier\n");
+
+    auto store = makeStore();
+    EXPECT_EQ(secrets->deleted, QList<QUuid>{orphan});
+    EXPECT_EQ(QSet<QUuid>(secrets->entries.keyBegin(), secrets->entries.keyEnd()), (QSet<QUuid>{kept.id, otherLibrarys}));
+    EXPECT_FALSE(QFileInfo::exists(note));
 }
 
 } // namespace
