@@ -47,8 +47,13 @@ void CloudInboxWatcher::configure(const QString& syncedFolder)
         veskLog(QStringLiteral("Vesk cloud Inbox create error: could not create ") + inbox);
     m_inboxPath = inbox;
 
+    m_clock.start();
     m_events = new FolderWriteEvents(this);
-    const bool watching = m_events->watch(inbox);
+    // A package's folders are watched from the event that makes them, so that the files its
+    // writer makes in them are seen from their start.
+    const bool watching = m_events->watch(inbox, [](const QString& folder) {
+        return hasActivityPackageExtension(folder) || hasNotePackageExtension(folder);
+    });
     connect(m_events, &FolderWriteEvents::changed, this, &CloudInboxWatcher::scan);
     m_writers.emplace(watching ? m_events : nullptr);
     m_poll = new QTimer(this);
@@ -83,6 +88,8 @@ void CloudInboxWatcher::scan()
     QList<Candidate> candidates;
     QSet<QByteArray> undecodable;
     bool pending = false;
+    qint64 quietWait = -1;
+    QSet<QString> listed;
     const QByteArray nativeInbox = QFile::encodeName(m_inboxPath);
     for (const QByteArray& nativeName : listEntryNames()) {
         const QString name = QFile::decodeName(nativeName);
@@ -94,6 +101,7 @@ void CloudInboxWatcher::scan()
         const bool package = folder && (hasActivityPackageExtension(path) || hasNotePackageExtension(path));
         if (folder && !package)
             continue; // an ordinary folder is no entry of this inbox
+        listed.insert(path);
         if (isUndecodableName(nativeName)) {
             undecodable.insert(nativeName);
             refuseUndecodableName(nativeName);
@@ -115,9 +123,17 @@ void CloudInboxWatcher::scan()
         // close wakes a scan when the folder's events come; the poll looks again in any case.
         if (readiness.state == Readiness::State::Ready && m_writers->isWrittenByEvents(path))
             readiness.state = heldEntriesWaitForEvents() ? Readiness::State::Idle : Readiness::State::Pending;
+        QByteArray stamp;
+        if (readiness.state == Readiness::State::Ready) {
+            stamp = entryTreeStamp(path);
+            if (const qint64 left = unseenQuietLeft(path, stamp); left > 0) {
+                readiness.state = Readiness::State::Idle;
+                quietWait = quietWait < 0 ? left : std::min(quietWait, left);
+            }
+        }
         switch (readiness.state) {
         case Readiness::State::Ready:
-            candidates.append({path, entryTreeStamp(path), entryFileIdentities(QFile::encodeName(path))});
+            candidates.append({path, stamp, entryFileIdentities(QFile::encodeName(path))});
             break;
         case Readiness::State::Pending:
             pending = true;
@@ -140,8 +156,11 @@ void CloudInboxWatcher::scan()
         else
             it = m_refused.erase(it);
     }
+    m_quiet.removeIf([&](const auto& entry) { return !listed.contains(entry.key()); });
     if (pending)
         m_retry->start(m_timing.retryMs);
+    else if (quietWait >= 0 && (!m_retry->isActive() || m_retry->remainingTime() > quietWait))
+        m_retry->start(int(std::max<qint64>(quietWait, m_timing.retryMs)));
     if (candidates.isEmpty())
         return;
     // Whether a process other than the one whose writes the folder events saw still holds a file
@@ -270,6 +289,36 @@ void CloudInboxWatcher::watchPackage(const QString& package)
         if (!it.fileInfo().isSymLink())
             m_events->watch(folder);
     }
+}
+
+void CloudInboxWatcher::leaveAloneUntilChanged(const QString& path)
+{
+    m_refused.insert(QDir::cleanPath(path), entryTreeStamp(QDir::cleanPath(path)));
+}
+
+bool CloudInboxWatcher::sawEveryFileMade(const QString& path) const
+{
+    if (!QFileInfo(path).isDir())
+        return m_events->sawCreation(path);
+    QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (!m_events->sawCreation(it.next()))
+            return false;
+    }
+    return true;
+}
+
+qint64 CloudInboxWatcher::unseenQuietLeft(const QString& path, const QByteArray& stamp)
+{
+    if (sawEveryFileMade(path)) {
+        m_quiet.remove(path);
+        return 0;
+    }
+    const qint64 now = m_clock.elapsed();
+    auto quiet = m_quiet.find(path);
+    if (quiet == m_quiet.end() || quiet->stamp != stamp)
+        quiet = m_quiet.insert(path, {stamp, now});
+    return std::max<qint64>(0, m_timing.unseenQuietMs - (now - quiet->sinceMs));
 }
 
 CloudInboxWatcher::Readiness CloudInboxWatcher::plainFileReadiness(const QString& path)

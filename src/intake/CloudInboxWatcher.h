@@ -37,6 +37,10 @@ public:
     struct Timing {
         int pollMs = 2000;
         int retryMs = 800;
+        // How long an entry with a file whose creation the folder events did not see (it was
+        // there before the watch, or made before its folder was watched) must hold still before
+        // it is taken: its writer may have opened it before anyone looked, and only pauses.
+        int unseenQuietMs = 30'000;
     };
 
     CloudInboxWatcher(const QString& syncedFolder, Handler handler, Timing timing, QObject* parent = nullptr);
@@ -47,6 +51,9 @@ public:
     QString inboxPath() const { return m_inboxPath; }
 
     void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+    // The handler could not finish with the entry at path (its item is kept but it could not be
+    // removed): it is not offered again until something in it changes.
+    void leaveAloneUntilChanged(const QString& path);
     // Which of the files asked about (the files of the entries found ready) processes hold open
     // for writing, under any name. Called on this thread; the future must end with a result. By
     // default the processes are looked at on the file workers.
@@ -96,6 +103,11 @@ private:
     void refuseUndecodableName(const QByteArray& nativeName);
     // Events from the package's folders too: the close of a file inside it wakes a scan.
     void watchPackage(const QString& package);
+    // True when the folder events saw every file of the entry made.
+    bool sawEveryFileMade(const QString& path) const;
+    // For an entry some of whose files were made unseen: how much longer it must hold still
+    // before it is taken (0 once it has), counted from the scan that first saw it as it is.
+    qint64 unseenQuietLeft(const QString& path, const QByteArray& stamp);
 
     Handler m_handler;
     RefusalHandler m_refusalHandler;
@@ -114,6 +126,13 @@ private:
     QTimer* m_poll = nullptr;
     QTimer* m_retry = nullptr;
     QElapsedTimer m_lastScan;
+    QElapsedTimer m_clock;
+    // Entries waiting out the quiet time: the stamp each had when first seen so, and when.
+    struct Quiet {
+        QByteArray stamp;
+        qint64 sinceMs = 0;
+    };
+    QHash<QString, Quiet> m_quiet;
 };
 
 } // namespace vesk

@@ -89,7 +89,7 @@ protected:
         localScanner->start();
         cloudWatcher = std::make_unique<CloudInboxWatcher>(
             synced, [this](const QStringList& paths) { store->importCloudInboxPackages(paths); },
-            CloudInboxWatcher::Timing{3'600'000, 0});
+            CloudInboxWatcher::Timing{3'600'000, 0, 0});
         if (!processesSeen)
             cloudWatcher->setWritersLook([](const QSet<FileIdentity>&) { return QtFuture::makeReadyFuture(QSet<FileIdentity>{}); });
         QCoreApplication::processEvents(); // configures the synced inbox
