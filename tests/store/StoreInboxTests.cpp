@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTest>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -341,6 +343,95 @@ TEST_F(StoreInboxTest, AFileTheSyncedInboxCannotImportIsSaidOnceUntilItOrTheReas
         scans(1);
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(store->items().size(), 2);
+}
+
+// A folder marked unchangeable (as only an administrator can): nobody, not even its owner, can
+// remove what it holds. Unmarked again when the test is done with it.
+class UnchangeableFolder {
+public:
+    explicit UnchangeableFolder(const QString& path) : m_path(QFile::encodeName(path)) { m_set = mark(true); }
+    ~UnchangeableFolder()
+    {
+        if (m_set)
+            mark(false);
+    }
+    bool isSet() const { return m_set; }
+
+private:
+    bool mark(bool on) const
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    }
+    QByteArray m_path;
+    bool m_set = false;
+};
+
+// A package imported from the synced inbox that cannot be removed from it stays there, and is
+// offered at every scan: it is said once, left alone, and never takes the selection again.
+TEST_F(StoreInboxTest, AnImportedPackageThatCannotBeRemovedIsSaidOnceAndTakesNoSelection)
+{
+    // Every folder of the package (as a package of another user is to this one), or only its
+    // photos' folder: then its manifest must not go either.
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "every folder" : "its media folder");
+        startLibrary(kCases[1]);
+        logLines.clear();
+        const QString package = cloudInbox + "/Trip.vesknote";
+        writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"note","noteID":"3F2504E0-4F89-41D3-9A0C-0305E82C3301",)"
+                                          R"("createdAt":"2026-01-01T10:00:00Z","text":"Trip","attachments":["media/a.png"]})");
+        writeFile(package + "/note.txt", "Trip");
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        ASSERT_TRUE(QDir().mkpath(package + "/media"));
+        ASSERT_TRUE(picture.save(package + "/media/a.png", "PNG"));
+        const UnchangeableFolder unchangeable(package + "/media");
+        const std::optional<UnchangeableFolder> unchangeableRoot =
+            whole ? std::make_optional<UnchangeableFolder>(package) : std::nullopt;
+        if (!unchangeable.isSet() || (unchangeableRoot && !unchangeableRoot->isSet()))
+            GTEST_SKIP() << "this file system or user cannot mark a folder unchangeable";
+
+        for (int scan = 0; scan < 4 && store->items().isEmpty(); ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        ASSERT_EQ(store->items().size(), 1);
+        const QUuid note = store->items().first().id;
+        EXPECT_TRUE(QFileInfo::exists(package + "/note.json")) << "removed whole or not at all";
+        // The user selects something else, and the inbox goes on scanning.
+        store->addText("Something else entirely");
+        ASSERT_EQ(store->items().size(), 2);
+        const QUuid other = store->items().first().id;
+        ASSERT_NE(other, note);
+        ASSERT_EQ(store->selectedID(), other);
+        for (int scan = 0; scan < 6; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+            ASSERT_EQ(store->selectedID(), other) << "at scan " << scan;
+        }
+        EXPECT_EQ(countLines("Vesk cloud Inbox cleanup error for Trip.vesknote: "), 1) << logLines.join('\n').toStdString();
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->count, 1);
+        EXPECT_EQ(store->failureNotice()->detail,
+                  "Trip.vesknote was imported but could not be removed from the synced folder: Operation not permitted.");
+        EXPECT_EQ(store->items().size(), 2);
+
+        // Changed, it is offered again: the note is held already, and the selection stays.
+        writeFile(package + "/note.txt", "Trip, again");
+        for (int scan = 0; scan < 4; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        EXPECT_EQ(store->selectedID(), other);
+        EXPECT_EQ(store->items().size(), 2);
+    }
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
