@@ -1,5 +1,6 @@
 #include "common/Eventually.h"
 #include "common/TestEnvironment.h"
+#include "intake/CloudInboxScanner.h"
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QThread>
 #include <QPromise>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -189,9 +192,9 @@ protected:
     }
     void TearDown() override { setVeskLogCapture({}); }
 
-    std::unique_ptr<CloudInboxWatcher> start(const QString& folder)
+    std::unique_ptr<CloudInboxScanner> start(const QString& folder)
     {
-        auto watcher = std::make_unique<CloudInboxWatcher>(folder, [this](const QStringList& paths) {
+        auto watcher = std::make_unique<CloudInboxScanner>(folder, [this](const QStringList& paths) {
             for (const QString& path : paths) {
                 if (!delivered.contains(path))
                     delivered.append(path);
@@ -206,7 +209,7 @@ protected:
     // The entries the scans so far found ready are handed over once the look at their writers
     // is back. A few turns at most: with no wait before a retry, an entry still incomplete keeps
     // the watcher scanning, and looking, for as long as it stays.
-    static void handOver(const CloudInboxWatcher& watcher)
+    static void handOver(const CloudInboxScanner& watcher)
     {
         for (int turn = 0; turn < 8; ++turn) {
             QCoreApplication::processEvents();
@@ -214,10 +217,10 @@ protected:
                 return;
         }
     }
-    CloudInboxWatcher::Timing timing{30, 15};
+    CloudInboxScanner::Timing timing{30, 15};
 
     // A watcher that scans only when told: the test decides when time has passed.
-    std::unique_ptr<CloudInboxWatcher> startByHand()
+    std::unique_ptr<CloudInboxScanner> startByHand()
     {
         auto watcher = start(synced);
         watcher->setRefusalHandler([this](const QString& path, const QString& reason) {
@@ -401,7 +404,7 @@ TEST_F(CloudInboxTest, APhotoWhoseWriterPausesIsNotTakenHalfWrittenHoweverItsWri
         QDir().mkpath(inbox);
         // Scans a moment apart; an entry made unseen holds still for longer than a pause first.
         timing = {50, 25, 1500};
-        std::unique_ptr<CloudInboxWatcher> watcher;
+        std::unique_ptr<CloudInboxScanner> watcher;
         if (!openedBeforeTheWatch)
             watcher = start(synced);
         QCoreApplication::processEvents(); // configures
@@ -434,6 +437,39 @@ TEST_F(CloudInboxTest, APhotoWhoseWriterPausesIsNotTakenHalfWrittenHoweverItsWri
         ASSERT_EVENTUALLY(taken(), 5000);
         EXPECT_EQ(sizeTaken, 5000);
     }
+}
+
+// The window's thread waits for neither the disk nor the processes: the synced inbox is scanned,
+// and the processes asked which of its files they write, elsewhere, once for all the entries a
+// scan found ready; only the handler runs on the thread that made the watcher.
+TEST_F(CloudInboxTest, ScansAndLooksAtWritersRunOffTheWatchersThreadOncePerBatch)
+{
+    QStringList names;
+    for (int file = 0; file < 5; ++file) {
+        names.append(QStringLiteral("file%1.txt").arg(file));
+        write(inbox + "/" + names.last(), "content");
+    }
+    QMutex mutex;
+    QList<QThread*> lookThreads;
+    QList<int> lookSizes;
+    QList<QThread*> handlerThreads;
+    CloudInboxWatcher watcher(synced, [&](const QStringList& paths) {
+        handlerThreads.append(QThread::currentThread());
+        delivered += paths;
+    }, CloudInboxWatcher::Timing{50, 25, 0});
+    watcher.setWritersLook([&](const QSet<FileIdentity>& files) {
+        const QMutexLocker lock(&mutex);
+        lookThreads.append(QThread::currentThread());
+        lookSizes.append(int(files.size()));
+        return QtFuture::makeReadyFuture(QSet<FileIdentity>{});
+    });
+    ASSERT_EVENTUALLY(delivered.size() == 5, 5000);
+    const QMutexLocker lock(&mutex);
+    EXPECT_EQ(lookSizes, QList<int>{5}) << "one look for the whole batch";
+    for (QThread* thread : std::as_const(lookThreads))
+        EXPECT_NE(thread, QThread::currentThread()) << "scanned on the watcher's thread";
+    for (QThread* thread : std::as_const(handlerThreads))
+        EXPECT_EQ(thread, QThread::currentThread());
 }
 
 // The writers are looked at while the folder goes on changing: what the look says counts only for

@@ -1,5 +1,5 @@
 // The inboxes' watchers and the store's inbox handlers together, against writers that are slow.
-#include "intake/CloudInboxWatcher.h"
+#include "intake/CloudInboxScanner.h"
 #include "intake/InboxWatcher.h"
 #include "platform/OpenFileWriters.h"
 #include "platform/SerialExecutor.h"
@@ -89,9 +89,9 @@ protected:
         if (!processesSeen)
             localScanner->setWritersLook([](const QSet<FileIdentity>&) { return QSet<FileIdentity>{}; });
         localScanner->start();
-        cloudWatcher = std::make_unique<CloudInboxWatcher>(
+        cloudWatcher = std::make_unique<CloudInboxScanner>(
             synced, [this](const QStringList& paths) { store->importCloudInboxPackages(paths); },
-            CloudInboxWatcher::Timing{3'600'000, 0, 0});
+            CloudInboxScanner::Timing{3'600'000, 0, 0});
         if (!processesSeen)
             cloudWatcher->setWritersLook([](const QSet<FileIdentity>&) { return QtFuture::makeReadyFuture(QSet<FileIdentity>{}); });
         QCoreApplication::processEvents(); // configures the synced inbox
@@ -163,7 +163,7 @@ protected:
 
     std::unique_ptr<VeskStore> store;
     std::unique_ptr<InboxScanner> localScanner;
-    std::unique_ptr<CloudInboxWatcher> cloudWatcher;
+    std::unique_ptr<CloudInboxScanner> cloudWatcher;
     QString localInbox;
     QString cloudInbox;
     QString entry;
