@@ -113,6 +113,15 @@ void CloudInboxScanner::scan()
                 continue;
             m_refused.remove(path);
         }
+        // Failed as it stands: offered again when its wait is over.
+        if (const auto failed = m_failed.constFind(path); failed != m_failed.cend()) {
+            if (failed->stamp != entryTreeStamp(path)) {
+                m_failed.remove(path);
+            } else if (const qint64 left = failed->dueMs - m_clock.elapsed(); left > 0) {
+                quietWait = quietWait < 0 ? left : std::min(quietWait, left);
+                continue;
+            }
+        }
         if (package)
             watchPackage(path);
         Readiness readiness = !package                ? plainFileReadiness(path)
@@ -157,6 +166,7 @@ void CloudInboxScanner::scan()
             it = m_refused.erase(it);
     }
     m_quiet.removeIf([&](const auto& entry) { return !listed.contains(entry.key()); });
+    m_failed.removeIf([&](const auto& entry) { return !listed.contains(entry.key()); });
     if (pending)
         m_retry->start(m_timing.retryMs);
     else if (quietWait >= 0 && (!m_retry->isActive() || m_retry->remainingTime() > quietWait))
@@ -294,6 +304,24 @@ void CloudInboxScanner::watchPackage(const QString& package)
 void CloudInboxScanner::leaveAloneUntilChanged(const QString& path)
 {
     m_refused.insert(QDir::cleanPath(path), entryTreeStamp(QDir::cleanPath(path)));
+}
+
+void CloudInboxScanner::retryLater(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    const QByteArray stamp = entryTreeStamp(clean);
+    Failed& failed = m_failed[clean];
+    failed.failures = failed.stamp == stamp ? failed.failures + 1 : 1;
+    failed.stamp = stamp;
+    failed.dueMs = (m_clock.isValid() ? m_clock.elapsed() : 0) + m_timing.failedRetry.delayMs(failed.failures);
+}
+
+void CloudInboxScanner::retryFailedNow()
+{
+    for (Failed& failed : m_failed)
+        failed.dueMs = 0;
+    if (m_retry && !m_inboxPath.isEmpty())
+        m_retry->start(0);
 }
 
 bool CloudInboxScanner::sawEveryFileMade(const QString& path) const

@@ -14,6 +14,7 @@
 
 #include "intake/FileStability.h"
 #include "intake/InboxWriters.h"
+#include "intake/RetryBackoff.h"
 #include "platform/OpenFileWriters.h"
 
 #include <QElapsedTimer>
@@ -42,6 +43,8 @@ public:
         // there before the watch, or made before its folder was watched) must hold still before
         // it is taken: its writer may have opened it before anyone looked, and only pauses.
         int unseenQuietMs = 30'000;
+        // When an entry the handler could not import is offered again while it stays as it was.
+        RetryBackoff failedRetry;
     };
 
     CloudInboxScanner(const QString& syncedFolder, Handler handler, Timing timing, QObject* parent = nullptr);
@@ -55,6 +58,12 @@ public:
     // The handler could not finish with the entry at path (its item is kept but it could not be
     // removed): it is not offered again until something in it changes.
     void leaveAloneUntilChanged(const QString& path);
+    // The handler could not import the entry at path: it is offered again once it changes, or
+    // after a wait that grows with each failure in a row, or at retryFailedNow.
+    void retryLater(const QString& path);
+    // What failed may go through now (room was made, say): failed entries are offered at the
+    // next scan.
+    void retryFailedNow();
     // Which of the files asked about (the files of the entries found ready) processes hold open
     // for writing, under any name. Called on this thread; the future must end with a result. By
     // default the processes are looked at on the file workers.
@@ -134,6 +143,14 @@ private:
         qint64 sinceMs = 0;
     };
     QHash<QString, Quiet> m_quiet;
+    // Entries whose import failed: the stamp each had then, how many failures in a row, and
+    // when it is offered again.
+    struct Failed {
+        QByteArray stamp;
+        int failures = 0;
+        qint64 dueMs = 0;
+    };
+    QHash<QString, Failed> m_failed;
 };
 
 } // namespace vesk

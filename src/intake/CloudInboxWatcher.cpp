@@ -46,4 +46,15 @@ void CloudInboxWatcher::leaveAloneUntilChanged(const QString& path)
                               Qt::QueuedConnection);
 }
 
+void CloudInboxWatcher::retryLater(const QString& path)
+{
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner, path] { scanner->retryLater(path); },
+                              Qt::QueuedConnection);
+}
+
+void CloudInboxWatcher::retryFailedNow()
+{
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner] { scanner->retryFailedNow(); }, Qt::QueuedConnection);
+}
+
 } // namespace vesk

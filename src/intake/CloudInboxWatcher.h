@@ -34,6 +34,9 @@ public:
     // The handler could not finish with the entry at path: it is not offered again until
     // something in it changes.
     void leaveAloneUntilChanged(const QString& path);
+    // The handler could not import the entry at path: see CloudInboxScanner::retryLater.
+    void retryLater(const QString& path);
+    void retryFailedNow();
 
 signals:
     // From the scans' thread; queued to this one.

@@ -65,8 +65,18 @@ public:
     // The library's items changed: the list the next import compares with is made again.
     void noteItemsChanged() { m_keptFilesStale = true; }
     // What is known of a kept file, forgotten when its item (or every item) is deleted.
-    void forgetKeptFile(const QUuid& id) { m_fileFacts.remove(id); }
-    void forgetKeptFiles() { m_fileFacts.clear(); }
+    // Deleting items makes room: what failed to come in from the synced inbox is tried again.
+    void forgetKeptFile(const QUuid& id)
+    {
+        m_fileFacts.remove(id);
+        retryFailedInboxEntries();
+    }
+    void forgetKeptFiles()
+    {
+        m_fileFacts.clear();
+        retryFailedInboxEntries();
+    }
+    void retryFailedInboxEntries();
 
     // The import of a note or activity package at path; none when path is no package. As with
     // importFile, the package is checked and copied on a worker and the future says whether the

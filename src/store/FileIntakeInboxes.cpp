@@ -219,6 +219,10 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
                 if (fromCloud)
                     keepUnremovedEntry(path, *error);
             }
+        } else if (fromCloud && present && m_cloudInboxWatcher) {
+            // Copied again at every poll, a package that does not fit would keep the disk busy
+            // for nothing: it waits longer after each failure, unless it changes or room is made.
+            m_cloudInboxWatcher->retryLater(QFile::decodeName(path));
         }
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);
@@ -240,6 +244,12 @@ void FileIntake::keepUnremovedEntry(const QByteArray& path, const QString& error
     m_refusedEntries.insert(path, entryTreeStamp(path));
     if (m_cloudInboxWatcher)
         m_cloudInboxWatcher->leaveAloneUntilChanged(shown);
+}
+
+void FileIntake::retryFailedInboxEntries()
+{
+    if (m_cloudInboxWatcher)
+        m_cloudInboxWatcher->retryFailedNow();
 }
 
 } // namespace vesk

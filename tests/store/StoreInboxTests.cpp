@@ -1,4 +1,5 @@
 // The inboxes' watchers and the store's inbox handlers together, against writers that are slow.
+#include "common/Eventually.h"
 #include "intake/CloudInboxScanner.h"
 #include "intake/InboxWatcher.h"
 #include "platform/OpenFileWriters.h"
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -432,6 +434,81 @@ TEST_F(StoreInboxTest, AnImportedPackageThatCannotBeRemovedIsSaidOnceAndTakesNoS
         EXPECT_EQ(store->selectedID(), other);
         EXPECT_EQ(store->items().size(), 2);
     }
+}
+
+// A small memory file system mounted over a folder, as only an administrator can; unmounted when
+// the test is done with it.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString& folder, const char* options) : m_folder(QFile::encodeName(folder))
+    {
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options) == 0;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
+
+// The synced folder the store's own watcher watches, for one test.
+class SyncedFolderForTest {
+public:
+    explicit SyncedFolderForTest(const QString& folder) : m_before(qgetenv("VESK_CLOUD_DIR"))
+    {
+        qputenv("VESK_CLOUD_DIR", QFile::encodeName(folder));
+    }
+    ~SyncedFolderForTest() { qputenv("VESK_CLOUD_DIR", m_before); }
+
+private:
+    QByteArray m_before;
+};
+
+// A file that does not fit in what is left of the library's disk: the synced inbox does not copy
+// it again at every poll, but waits longer after each failure in a row, and tries again as soon
+// as items are deleted. The store's own watcher, with its real poll.
+TEST_F(StoreInboxTest, AnEntryThatDoesNotFitIsTriedLessOftenAndAgainOnceRoomIsMade)
+{
+    dataDir = makeTempDirectory("store");
+    ASSERT_TRUE(QDir().mkpath(dataDir + "/Items"));
+    const SmallFileSystem disk(dataDir + "/Items", "size=1m");
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a memory file system cannot be mounted here";
+    const QString synced = makeTempDirectory("cloud");
+    const SyncedFolderForTest cloud(synced);
+    VeskServices s = services();
+    s.watchInboxes = true;
+    store = std::make_unique<VeskStore>(s);
+    store->waitForStartup();
+    const QString inbox = synced + "/Documents/VeskInbox";
+    ASSERT_EVENTUALLY(QFileInfo(inbox).isDir(), 10'000);
+    QTest::qWait(300); // the watch begins on the watcher's own thread
+
+    const QString first = writeFile(inbox + "/first.bin", QByteArray(600 << 10, 'a'));
+    ASSERT_EVENTUALLY(store->items().size() == 1 && !QFileInfo::exists(first), 15'000);
+    const QString second = writeFile(inbox + "/second.bin", QByteArray(600 << 10, 'b'));
+    const auto attempts = [&] { return countLines("Vesk copy error for " + second); };
+    ASSERT_EVENTUALLY(attempts() == 1, 15'000);
+    // Polled every two seconds, it would be copied six times more in the next twelve; it waits
+    // two, then four, then eight.
+    QTest::qWait(12'000);
+    EXPECT_LE(attempts(), 3) << logLines.join('\n').toStdString();
+    EXPECT_GE(attempts(), 2);
+    ASSERT_TRUE(QFileInfo::exists(second));
+
+    // Deleting the first item makes room: the second comes in well before its next wait (sixteen
+    // seconds after its fourth try) is over.
+    ASSERT_EVENTUALLY(attempts() == 4, 10'000);
+    store->selectItems({store->items().first()});
+    store->deleteItems();
+    ASSERT_EVENTUALLY(!QFileInfo::exists(second), 5000);
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().title.left(6), "second");
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
