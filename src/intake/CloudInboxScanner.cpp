@@ -291,13 +291,18 @@ std::optional<QString> unreadableManifest(const QString& path)
 
 void CloudInboxScanner::watchPackage(const QString& package)
 {
-    if (!m_events->watch(package))
+    // Once watched, the folders made in it later are watched from the events that make them:
+    // its folders are walked only the first time.
+    if (m_events->isWatching(QDir::cleanPath(package)))
+        return;
+    const auto everyFolder = [](const QString&) { return true; };
+    if (!m_events->watch(package, everyFolder))
         return;
     QDirIterator it(package, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString folder = it.next();
         if (!it.fileInfo().isSymLink())
-            m_events->watch(folder);
+            m_events->watch(folder, everyFolder);
     }
 }
 
