@@ -1,385 +1,60 @@
 #include "intake/CloudInboxWatcher.h"
 
-#include "intake/FileImportJob.h"
-#include "intake/InboxEntryCheck.h"
-#include "intake/MobilePackages.h"
-#include "platform/FolderWriteEvents.h"
-#include "platform/ThreadSanitizerHandOff.h"
-#include "platform/FutureDelivery.h"
-#include "platform/Log.h"
-#include "platform/OpenFileWriters.h"
-#include "platform/WorkPool.h"
-
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
-#include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <utility>
+#include <QThread>
 
 namespace vesk {
 
 CloudInboxWatcher::CloudInboxWatcher(const QString& syncedFolder, Handler handler, Timing timing, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)), m_timing(timing)
+    : QObject(parent), m_handler(std::move(handler))
 {
-    // A look at every process's open files takes milliseconds, more on a busy machine: not on
-    // the thread that scans, which is the window's.
-    m_writersLook = [](const QSet<FileIdentity>& files) {
-        return QtConcurrent::run(workPool(), handedOff([files] { return filesOpenForWriting(files); }));
-    };
-    // Configured from the event loop, so no delivery happens inside the constructor.
-    QTimer::singleShot(0, this, [this, syncedFolder] { configure(syncedFolder); });
+    // The scanner lives no longer than this object: the destructor ends its thread first.
+    m_scanner = new CloudInboxScanner(syncedFolder, [this](const QStringList& paths) { emit entriesReady(paths); },
+                                      timing);
+    m_scanner->setRefusalHandler(
+        [this](const QString& path, const QString& reason) { emit entryRefused(path, reason); });
+    connect(this, &CloudInboxWatcher::entriesReady, this, [this](const QStringList& paths) {
+        if (m_handler)
+            m_handler(paths);
+    }, Qt::QueuedConnection);
+    connect(this, &CloudInboxWatcher::entryRefused, this, [this](const QString& path, const QString& reason) {
+        if (m_refusalHandler)
+            m_refusalHandler(path, reason);
+    }, Qt::QueuedConnection);
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("CloudInboxWatcher"));
+    m_scanner->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_scanner, &QObject::deleteLater);
+    m_thread->start();
 }
 
-void CloudInboxWatcher::configure(const QString& syncedFolder)
+CloudInboxWatcher::~CloudInboxWatcher()
 {
-    if (syncedFolder.isEmpty() || !QFileInfo(syncedFolder).isDir()) {
-        veskLog(QStringLiteral("Vesk iCloud container unavailable."));
-        return;
-    }
-    const QString inbox = QDir::cleanPath(syncedFolder + QStringLiteral("/Documents/VeskInbox"));
-    if (!QDir().mkpath(inbox))
-        veskLog(QStringLiteral("Vesk cloud Inbox create error: could not create ") + inbox);
-    m_inboxPath = inbox;
-
-    m_events = new FolderWriteEvents(this);
-    const bool watching = m_events->watch(inbox);
-    connect(m_events, &FolderWriteEvents::changed, this, &CloudInboxWatcher::scan);
-    m_writers.emplace(watching ? m_events : nullptr);
-    m_poll = new QTimer(this);
-    m_poll->setInterval(m_timing.pollMs);
-    connect(m_poll, &QTimer::timeout, this, &CloudInboxWatcher::scan);
-    m_poll->start();
-    m_retry = new QTimer(this);
-    m_retry->setSingleShot(true);
-    connect(m_retry, &QTimer::timeout, this, &CloudInboxWatcher::scan);
-    scan();
+    m_thread->quit();
+    m_thread->wait();
 }
 
-void CloudInboxWatcher::scan()
+void CloudInboxWatcher::setWritersLook(WritersLook look)
 {
-    if (m_inboxPath.isEmpty())
-        return;
-    // The entries of the scan before are not handed over yet: this one runs once they are, so
-    // that its view of sizes and writers is not older than theirs.
-    if (m_looking) {
-        m_scanAfterLook = true;
-        return;
-    }
-    // The poll, the retry and folder changes can fall together; two scans a moment apart would
-    // call a file that is still arriving settled, so scans keep at least the retry time apart.
-    if (m_lastScan.isValid() && m_lastScan.elapsed() < m_timing.retryMs) {
-        m_retry->start(int(m_timing.retryMs - m_lastScan.elapsed()));
-        return;
-    }
-    m_lastScan.start();
-    m_stability.beginScan();
-    m_writers->beginScan();
-    QList<Candidate> candidates;
-    QSet<QByteArray> undecodable;
-    bool pending = false;
-    const QByteArray nativeInbox = QFile::encodeName(m_inboxPath);
-    for (const QByteArray& nativeName : listEntryNames()) {
-        const QString name = QFile::decodeName(nativeName);
-        const QString path = m_inboxPath + QLatin1Char('/') + name;
-        struct stat info {};
-        if (::lstat((nativeInbox + '/' + nativeName).constData(), &info) != 0)
-            continue; // gone meanwhile
-        const bool folder = S_ISDIR(info.st_mode);
-        const bool package = folder && (hasActivityPackageExtension(path) || hasNotePackageExtension(path));
-        if (folder && !package)
-            continue; // an ordinary folder is no entry of this inbox
-        if (isUndecodableName(nativeName)) {
-            undecodable.insert(nativeName);
-            refuseUndecodableName(nativeName);
-            continue;
-        }
-        // Said once already: left alone until something in it changes.
-        if (const auto refused = m_refused.constFind(path); refused != m_refused.cend()) {
-            if (*refused == entryTreeStamp(path))
-                continue;
-            m_refused.remove(path);
-        }
-        if (package)
-            watchPackage(path);
-        Readiness readiness = !package                ? plainFileReadiness(path)
-            : hasActivityPackageExtension(path) ? activityPackageReadiness(path)
-                                                : notePackageReadiness(path);
-        // Sizes and times say nothing of a writer that pauses; a file of the entry still held
-        // by a writer (one the manifest does not name, too) holds the whole entry back. Its
-        // close wakes a scan when the folder's events come; the poll looks again in any case.
-        if (readiness.state == Readiness::State::Ready && m_writers->isWrittenByEvents(path))
-            readiness.state = heldEntriesWaitForEvents() ? Readiness::State::Idle : Readiness::State::Pending;
-        switch (readiness.state) {
-        case Readiness::State::Ready:
-            candidates.append({path, entryTreeStamp(path), entryFileIdentities(QFile::encodeName(path))});
-            break;
-        case Readiness::State::Pending:
-            pending = true;
-            break;
-        case Readiness::State::Idle:
-            break;
-        case Readiness::State::Refused:
-            veskLog(QStringLiteral("Vesk cloud Inbox refused ") + name + QStringLiteral(": ") + readiness.reason);
-            m_refused.insert(path, entryTreeStamp(path));
-            if (m_refusalHandler)
-                m_refusalHandler(path, readiness.reason);
-            break;
-        }
-    }
-    m_refusedNames.removeIf([&](const auto& entry) { return !undecodable.contains(entry.key()); });
-    // Entries gone from the folder are forgotten, so one coming back is judged afresh.
-    for (auto it = m_refused.begin(); it != m_refused.end();) {
-        if (QFileInfo(it.key()).exists() || QFileInfo(it.key()).isSymLink())
-            ++it;
-        else
-            it = m_refused.erase(it);
-    }
-    if (pending)
-        m_retry->start(m_timing.retryMs);
-    if (candidates.isEmpty())
-        return;
-    // Whether a process other than the one whose writes the folder events saw still holds a file
-    // of a ready entry open is asked of the processes themselves, by the files' identities.
-    QSet<FileIdentity> files;
-    for (const Candidate& candidate : std::as_const(candidates))
-        files.unite(candidate.files);
-    m_looking = true;
-    deliverResult(this, m_writersLook(files), [this, candidates](const QSet<FileIdentity>& openForWriting) {
-        finishScan(candidates, openForWriting);
-    });
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner, look = std::move(look)]() mutable {
+        scanner->setWritersLook(std::move(look));
+    }, Qt::BlockingQueuedConnection);
 }
 
-void CloudInboxWatcher::finishScan(const QList<Candidate>& candidates, const QSet<FileIdentity>& openForWriting)
+void CloudInboxWatcher::leaveAloneUntilChanged(const QString& path)
 {
-    m_looking = false;
-    // The folder events that came while the processes were looked at are left to announce
-    // themselves: a writer's close among them then wakes the next scan. A write among them has
-    // changed the entry's stamp.
-    QStringList ready;
-    bool pending = false;
-    for (const Candidate& candidate : candidates) {
-        const QFileInfo info(candidate.path);
-        if (!info.exists() && !info.isSymLink())
-            continue; // taken away meanwhile
-        if (entryTreeStamp(candidate.path) != candidate.stamp) {
-            // Changed since it was judged settled: the next scans judge it afresh.
-            pending = true;
-            continue;
-        }
-        if (m_writers->isWrittenByEvents(candidate.path) || candidate.files.intersects(openForWriting)) {
-            if (!heldEntriesWaitForEvents())
-                pending = true;
-            continue;
-        }
-        ready.append(candidate.path);
-    }
-    if (!ready.isEmpty() && m_handler)
-        m_handler(ready);
-    if (pending)
-        m_retry->start(m_timing.retryMs);
-    if (std::exchange(m_scanAfterLook, false))
-        scan();
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner, path] { scanner->leaveAloneUntilChanged(path); },
+                              Qt::QueuedConnection);
 }
 
-bool CloudInboxWatcher::heldEntriesWaitForEvents() const
+void CloudInboxWatcher::retryLater(const QString& path)
 {
-    return m_events->isWatching(m_inboxPath);
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner, path] { scanner->retryLater(path); },
+                              Qt::QueuedConnection);
 }
 
-QList<QByteArray> CloudInboxWatcher::listEntryNames() const
+void CloudInboxWatcher::retryFailedNow()
 {
-    // As bytes: a name that is not UTF-8 would not lead back to its entry as a text.
-    QList<QByteArray> names;
-    if (DIR* listing = ::opendir(QFile::encodeName(m_inboxPath).constData())) {
-        while (const dirent* entry = ::readdir(listing)) {
-            if (entry->d_name[0] != '.')
-                names.append(QByteArray(entry->d_name));
-        }
-        ::closedir(listing);
-    }
-    std::sort(names.begin(), names.end(),
-              [](const QByteArray& a, const QByteArray& b) { return QFile::decodeName(a) < QFile::decodeName(b); });
-    return names;
-}
-
-void CloudInboxWatcher::refuseUndecodableName(const QByteArray& nativeName)
-{
-    // The phone companion names everything in UTF-8, and its packages and the importers of its
-    // packages go by those names: an entry named otherwise was put here by hand, and is said
-    // once, until it changes.
-    const QByteArray path = QFile::encodeName(m_inboxPath) + '/' + nativeName;
-    const QByteArray stamp = entryTreeStamp(path);
-    if (const auto refused = m_refusedNames.constFind(nativeName); refused != m_refusedNames.cend() && *refused == stamp)
-        return;
-    m_refusedNames.insert(nativeName, stamp);
-    const QString shown = displayFileName(nativeName);
-    const QString reason = QStringLiteral("its name is not UTF-8 text");
-    veskLog(QStringLiteral("Vesk cloud Inbox refused ") + shown + QStringLiteral(": ") + reason);
-    if (m_refusalHandler)
-        m_refusalHandler(m_inboxPath + QLatin1Char('/') + shown, reason);
-}
-
-namespace {
-
-using Readiness = CloudInboxWatcher::Readiness;
-
-Readiness refused(const QString& reason) { return {Readiness::State::Refused, reason}; }
-Readiness pending() { return {Readiness::State::Pending, {}}; }
-Readiness idle() { return {Readiness::State::Idle, {}}; }
-Readiness ready() { return {Readiness::State::Ready, {}}; }
-
-// A package is ready once every file it needs has arrived. One still changing is looked at again
-// soon; one that held still but is empty (its writer has not written its first byte, or the
-// sync has not brought it) waits for its content like an empty file of its own.
-struct PackageArrival {
-    bool changing = false;
-    bool empty = false;
-    void add(CloudInboxWatcher::Arrival arrival)
-    {
-        changing = changing || arrival == CloudInboxWatcher::Arrival::Changing;
-        empty = empty || arrival == CloudInboxWatcher::Arrival::Empty;
-    }
-    Readiness readiness() const { return changing ? pending() : empty ? idle() : ready(); }
-};
-
-// A manifest that can never be read: a pipe or device in its place, or over the size limit.
-std::optional<QString> unreadableManifest(const QString& path)
-{
-    if (const std::optional<QString> special = specialFileReason(path))
-        return special;
-    if (QFileInfo(path).size() > kSmallFileLimit)
-        return QFileInfo(path).fileName() + QStringLiteral(" is larger than %1 MB").arg(kSmallFileLimit / (1024 * 1024));
-    return std::nullopt;
-}
-
-} // namespace
-
-void CloudInboxWatcher::watchPackage(const QString& package)
-{
-    if (!m_events->watch(package))
-        return;
-    QDirIterator it(package, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString folder = it.next();
-        if (!it.fileInfo().isSymLink())
-            m_events->watch(folder);
-    }
-}
-
-CloudInboxWatcher::Readiness CloudInboxWatcher::plainFileReadiness(const QString& path)
-{
-    if (specialFileReason(path) || QFileInfo(path).isSymLink())
-        return refused(QStringLiteral("it is not a regular file"));
-    if (!m_stability.isStable(path))
-        return pending();
-    // An empty file has not arrived yet, however long it stays so; the poll looks again.
-    if (QFileInfo(path).size() == 0)
-        return idle();
-    return ready();
-}
-
-CloudInboxWatcher::Arrival CloudInboxWatcher::arrival(const QString& path, bool mayBeEmpty)
-{
-    if (!m_stability.isStable(path))
-        return Arrival::Changing;
-    if (!mayBeEmpty && QFileInfo(path).size() == 0)
-        return Arrival::Empty;
-    return Arrival::Arrived;
-}
-
-CloudInboxWatcher::Readiness CloudInboxWatcher::notePackageReadiness(const QString& package)
-{
-    if (const std::optional<Readiness> named = undecodableNameInside(package))
-        return *named;
-    const QString manifestPath = package + QStringLiteral("/note.json");
-    const QString textPath = package + QStringLiteral("/note.txt");
-    if (const std::optional<QString> why = unreadableManifest(manifestPath))
-        return refused(*why);
-    if (const std::optional<QString> why = specialFileReason(textPath))
-        return refused(*why);
-    // Both are stamped every scan, so a package is never more than one scan behind its files.
-    const bool manifestStable = m_stability.isStable(manifestPath);
-    const bool textStable = m_stability.isStable(textPath);
-    if (!manifestStable || !textStable)
-        return pending();
-    const std::optional<QByteArray> json = readSmallFile(manifestPath);
-    const std::optional<QStringList> attachments = json ? decodeNoteAttachments(*json) : std::nullopt;
-    if (!attachments)
-        return pending();
-    PackageArrival arrived;
-    // An empty note.txt is a note of photos only when the note has no text; otherwise its text
-    // is still to come.
-    const std::optional<MobileNoteManifest> note = decodeNoteManifest(*json);
-    arrived.add(arrival(textPath, !note || note->text.isEmpty()));
-    for (const QString& attachment : *attachments) {
-        if (!attachment.startsWith(QLatin1String("media/"))
-            || attachment.split(QLatin1Char('/'), Qt::SkipEmptyParts).contains(QLatin1String("..")))
-            return refused(QStringLiteral("the photo \u201C") + attachment + QStringLiteral("\u201D lies outside its media folder"));
-        const PackagePath resolved = resolvePackagePath(package, attachment);
-        if (resolved.where == PackagePath::Where::Outside)
-            return refused(QStringLiteral("the photo \u201C") + attachment + QStringLiteral("\u201D leads outside the package"));
-        if (resolved.where == PackagePath::Where::Inside) {
-            if (const std::optional<QString> why = specialFileReason(resolved.path))
-                return refused(*why);
-        }
-        arrived.add(resolved.where == PackagePath::Where::Inside ? arrival(resolved.path, false) : Arrival::Changing);
-    }
-    return arrived.readiness();
-}
-
-CloudInboxWatcher::Readiness CloudInboxWatcher::activityPackageReadiness(const QString& package)
-{
-    if (const std::optional<Readiness> named = undecodableNameInside(package))
-        return *named;
-    const QString manifestPath = package + QStringLiteral("/activity.json");
-    if (const std::optional<QString> why = unreadableManifest(manifestPath))
-        return refused(*why);
-    if (!m_stability.isStable(manifestPath))
-        return pending();
-    const std::optional<QByteArray> json = readSmallFile(manifestPath);
-    const std::optional<MobileActivityManifest> manifest = json ? decodeActivityManifest(*json) : std::nullopt;
-    if (!manifest)
-        return pending();
-    PackageArrival arrived;
-    for (const QString& relative : manifest->eventPaths) {
-        if (relative.isEmpty())
-            continue;
-        const PackagePath resolved = resolvePackagePath(package, relative);
-        // A path leaving the package names nothing this package owns: it neither holds the
-        // package back nor gets read.
-        if (resolved.where == PackagePath::Where::Outside)
-            continue;
-        arrived.add(resolved.where == PackagePath::Where::Missing ? Arrival::Changing : arrival(resolved.path, false));
-    }
-    int files = 0;
-    QDirIterator it(package, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        if (info.isSymLink() || info.isDir())
-            continue;
-        // Every file of the package is waited for, so one that can never settle holds it for good.
-        if (const std::optional<QString> why = specialFileReason(path))
-            return refused(*why);
-        ++files;
-        arrived.add(arrival(path, false));
-    }
-    return files > 0 ? arrived.readiness() : pending();
-}
-
-std::optional<CloudInboxWatcher::Readiness> CloudInboxWatcher::undecodableNameInside(const QString& package) const
-{
-    // Its manifest names its files in UTF-8, and only such names can be followed.
-    const std::optional<QString> name = firstUndecodableName(QFile::encodeName(package));
-    if (!name)
-        return std::nullopt;
-    return refused(QStringLiteral("the name \u201C") + *name + QStringLiteral("\u201D in it is not UTF-8 text"));
+    QMetaObject::invokeMethod(m_scanner, [scanner = m_scanner] { scanner->retryFailedNow(); }, Qt::QueuedConnection);
 }
 
 } // namespace vesk

@@ -81,6 +81,28 @@ bool FolderWriteEvents::watch(const QString& folder)
     return true;
 }
 
+bool FolderWriteEvents::watch(const QString& folder, FollowNewSubfolder follow)
+{
+    if (!watch(folder))
+        return false;
+    m_follow.insert(QDir::cleanPath(folder), std::move(follow));
+    return true;
+}
+
+void FolderWriteEvents::followNewSubfolder(const QString& parent, const QString& subfolder)
+{
+    const auto follow = m_follow.constFind(parent);
+    if (follow == m_follow.cend() || !(*follow)(subfolder))
+        return;
+    // Whatever is made below it from now on is reported; what was made in it before this watch
+    // (a writer quicker than the event) is found by the listing.
+    if (!watch(subfolder, [](const QString&) { return true; }))
+        return;
+    QDir listing(subfolder);
+    for (const QString& name : listing.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        followNewSubfolder(subfolder, subfolder + QLatin1Char('/') + name);
+}
+
 bool FolderWriteEvents::isHeld(const Activity& activity, qint64 now) const
 {
     return activity.written
@@ -101,6 +123,7 @@ bool FolderWriteEvents::isBeingWritten(const QString& path) const
 void FolderWriteEvents::forgetBelow(const QString& folder)
 {
     m_files.removeIf([&](const auto& entry) { return isAtOrBelow(entry.key(), folder); });
+    m_born.removeIf([&](const QString& path) { return isAtOrBelow(path, folder); });
 }
 
 void FolderWriteEvents::readEvents(bool announce)
@@ -112,6 +135,7 @@ void FolderWriteEvents::readEvents(bool announce)
     bool changed = false;
     // A file moved from one watched name to another keeps what is known of it.
     QHash<uint32_t, Activity> moving;
+    QSet<uint32_t> movingBorn;
     QSet<QString> closedWithOpensLeft;
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
@@ -126,6 +150,7 @@ void FolderWriteEvents::readEvents(bool announce)
             if (event->mask & IN_Q_OVERFLOW) {
                 // What was being written is no longer known; the processes are asked instead.
                 m_files.clear();
+                m_born.clear();
                 changed = true;
                 continue;
             }
@@ -136,6 +161,7 @@ void FolderWriteEvents::readEvents(bool announce)
                 forgetBelow(folder);
                 m_folders.remove(event->wd);
                 m_watches.remove(folder);
+                m_follow.remove(folder);
                 changed = true;
                 continue;
             }
@@ -183,20 +209,29 @@ void FolderWriteEvents::readEvents(bool announce)
                         closedWithOpensLeft.insert(path);
                 }
             } else if (event->mask & IN_CREATE) {
-                if (!isFolder && isNewFile(QFile::encodeName(folder) + '/' + QByteArray(event->name))) {
+                if (isFolder) {
+                    followNewSubfolder(folder, path);
+                } else if (isNewFile(QFile::encodeName(folder) + '/' + QByteArray(event->name))) {
                     Activity& activity = m_files[path];
                     activity.created = true;
                     activity.lastEventMs = at;
                     activity.openedInRead = m_reads;
+                    m_born.insert(path);
                 }
             } else if (event->mask & IN_MOVED_FROM) {
                 if (const auto it = m_files.constFind(path); it != m_files.cend() && !isFolder)
                     moving.insert(event->cookie, *it);
+                if (!isFolder && m_born.contains(path))
+                    movingBorn.insert(event->cookie);
                 forgetBelow(path);
             } else if (event->mask & IN_MOVED_TO) {
                 forgetBelow(path);
                 if (const auto it = moving.constFind(event->cookie); it != moving.cend())
                     m_files.insert(path, *it);
+                if (movingBorn.contains(event->cookie))
+                    m_born.insert(path);
+                if (isFolder)
+                    followNewSubfolder(folder, path);
             } else if (event->mask & IN_DELETE) {
                 forgetBelow(path);
             }

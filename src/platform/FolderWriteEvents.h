@@ -10,6 +10,7 @@
 // this user that no process holds open then counts as closed. Events for files in subfolders come
 // only from subfolders watched themselves. Lives on the thread that made it.
 
+#include <QDir>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -41,6 +42,14 @@ public:
     // Reports what happens directly in folder from now on; true when it is watched (already, or
     // now). False when inotify is not available or the folder cannot be watched.
     bool watch(const QString& folder);
+    // Decides which subfolders created in a watched folder are watched from the event that
+    // creates them (with every folder below them, and what is made in those later).
+    using FollowNewSubfolder = std::function<bool(const QString& subfolder)>;
+    bool watch(const QString& folder, FollowNewSubfolder follow);
+    // True when path is a regular file whose creation in a watched folder the events reported
+    // (under this name, or under another watched name it was moved from). Of a file made before
+    // its folder was watched nothing tells whether its writer is done.
+    bool sawCreation(const QString& path) const { return m_born.contains(QDir::cleanPath(path)); }
     bool isWatching(const QString& folder) const { return m_watches.contains(folder); }
     // Reads the events that have arrived without waiting for the event loop, and says nothing of
     // them: a scan that is about to look at the folders calls it first.
@@ -74,6 +83,8 @@ private:
     qint64 now() const;
     void readEvents(bool announce);
     void forgetBelow(const QString& folder);
+    // A subfolder made in a followed folder: it and the folders already in it are watched.
+    void followNewSubfolder(const QString& parent, const QString& subfolder);
     // The earliest end of a bounded hold wakes a look again.
     void armHoldTimer();
     void endLapsedHolds();
@@ -85,6 +96,10 @@ private:
     QHash<int, QString> m_folders;
     QHash<QString, int> m_watches;
     QHash<QString, Activity> m_files;
+    // Folders whose new subfolders are watched, with which ones.
+    QHash<QString, FollowNewSubfolder> m_follow;
+    // Files whose creation was reported.
+    QSet<QString> m_born;
     quint64 m_reads = 0;
 };
 

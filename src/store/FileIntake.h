@@ -65,8 +65,18 @@ public:
     // The library's items changed: the list the next import compares with is made again.
     void noteItemsChanged() { m_keptFilesStale = true; }
     // What is known of a kept file, forgotten when its item (or every item) is deleted.
-    void forgetKeptFile(const QUuid& id) { m_fileFacts.remove(id); }
-    void forgetKeptFiles() { m_fileFacts.clear(); }
+    // Deleting items makes room: what failed to come in from the synced inbox is tried again.
+    void forgetKeptFile(const QUuid& id)
+    {
+        m_fileFacts.remove(id);
+        retryFailedInboxEntries();
+    }
+    void forgetKeptFiles()
+    {
+        m_fileFacts.clear();
+        retryFailedInboxEntries();
+    }
+    void retryFailedInboxEntries();
 
     // The import of a note or activity package at path; none when path is no package. As with
     // importFile, the package is checked and copied on a worker and the future says whether the
@@ -122,6 +132,9 @@ private:
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
     // until it differs.
     void reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp);
+    // Says once that a synced entry whose item is kept could not be removed, and why; it is
+    // passed over until something in it changes.
+    void keepUnremovedEntry(const QByteArray& path, const QString& error);
     // Says in the failure notice that the file or package at source was not imported, and why
     // (detail). An inbox offers an entry that failed again at every scan: what was said of it is
     // not said again while the entry holds what it held then and fails for the same reason, so
@@ -144,9 +157,9 @@ private:
     // Selects the kept item an import turned out to duplicate and says so (writing its row again
     // when it was not written).
     void keepAsDuplicate(const VeskItem& existing);
-    // Selects the item already holding a package and drops the copy just made of it; gives
-    // whether that item is kept.
-    QFuture<bool> keepHeldPackage(const VeskItem& held, const VeskItem& copy);
+    // Drops the copy just made of a package the library holds already and selects the item
+    // holding it, unless an inbox delivered the package (source); gives whether that item is kept.
+    QFuture<bool> keepHeldPackage(const VeskItem& held, const VeskItem& copy, const QString& source);
     // Gives true once the item is in the list with its row in the library file, false when it
     // will not be: at once, or once the check of the library file after start-up is over.
     QFuture<bool> whenKept(const QUuid& id);

@@ -17,6 +17,10 @@
 #include <QPointer>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,20 +34,85 @@ bool exists(const QByteArray& nativePath)
     return ::lstat(nativePath.constData(), &info) == 0;
 }
 
+QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why a folder of a package cannot have its entries removed: it is not this user's to change, or
+// it is marked unchangeable. Looked at for every folder before anything goes, so that a package
+// is removed whole or not at all.
+std::optional<QString> folderKeepsItsEntries(const QByteArray& folder)
+{
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return errorText(errno);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errorText(errno);
+    int flags = 0;
+    const bool unchangeable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL));
+    ::close(fd);
+    if (unchangeable)
+        return errorText(EPERM);
+    return std::nullopt;
+}
+
+std::optional<QString> firstFolderKeepingEntries(const QByteArray& folder)
+{
+    if (const std::optional<QString> why = folderKeepsItsEntries(folder))
+        return why;
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return errorText(errno);
+    std::optional<QString> found;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat info {};
+        if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            found = firstFolderKeepingEntries(path);
+        if (found)
+            break;
+    }
+    ::closedir(listing);
+    return found;
+}
+
+std::optional<QString> removeTree(const QByteArray& path)
+{
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<QString>(errorText(errno));
+    if (!S_ISDIR(info.st_mode))
+        return ::unlink(path.constData()) == 0 ? std::nullopt : std::optional<QString>(errorText(errno));
+    if (DIR* listing = ::opendir(path.constData())) {
+        std::optional<QString> failed;
+        while (const dirent* entry = ::readdir(listing)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != ".." && !failed)
+                failed = removeTree(path + '/' + name);
+        }
+        ::closedir(listing);
+        if (failed)
+            return failed;
+    }
+    return ::rmdir(path.constData()) == 0 ? std::nullopt : std::optional<QString>(errorText(errno));
+}
+
 // Removes a delivered entry (a package as a whole folder); the error text when it could not.
 std::optional<QString> removeEntry(const QByteArray& nativePath)
 {
-    const QString path = QFile::decodeName(nativePath);
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        if (QDir(path).removeRecursively())
-            return std::nullopt;
-        return QStringLiteral("could not remove the folder");
+    struct stat info {};
+    if (::lstat(nativePath.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        // A package some of whose folders cannot be emptied would be left half removed, its
+        // manifest gone and its photos still there: such a package is left as it is.
+        if (const std::optional<QString> why = firstFolderKeepingEntries(nativePath))
+            return why;
+        return removeTree(nativePath);
     }
     // By its bytes: a name that is not UTF-8 does not lead back to the file as a text.
     if (::unlink(nativePath.constData()) == 0)
         return std::nullopt;
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return errorText(errno);
 }
 
 } // namespace
@@ -145,12 +214,42 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
         } else if (kept) {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
-            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt)
+            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt) {
                 veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
+                if (fromCloud)
+                    keepUnremovedEntry(path, *error);
+            }
+        } else if (fromCloud && present && m_cloudInboxWatcher) {
+            // Copied again at every poll, a package that does not fit would keep the disk busy
+            // for nothing: it waits longer after each failure, unless it changes or room is made.
+            m_cloudInboxWatcher->retryLater(QFile::decodeName(path));
         }
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);
     });
+}
+
+void FileIntake::keepUnremovedEntry(const QByteArray& path, const QString& error)
+{
+    // Its item is kept; what stays is the user's to remove. Offered again at every scan it would
+    // be said again each time, and the held package found again would take the selection: it is
+    // left alone until something in it changes.
+    const QString shown = QDir::cleanPath(QFile::decodeName(path));
+    m_host.reportFailure(QStringLiteral("Not removed"),
+                         displayFileName(path.mid(path.lastIndexOf('/') + 1))
+                             + QStringLiteral(" was imported but could not be removed from the synced folder: ") + error
+                             + QLatin1Char('.'),
+                         shown);
+    m_refusedEntries.removeIf([](const auto& entry) { return !exists(entry.key()); });
+    m_refusedEntries.insert(path, entryTreeStamp(path));
+    if (m_cloudInboxWatcher)
+        m_cloudInboxWatcher->leaveAloneUntilChanged(shown);
+}
+
+void FileIntake::retryFailedInboxEntries()
+{
+    if (m_cloudInboxWatcher)
+        m_cloudInboxWatcher->retryFailedNow();
 }
 
 } // namespace vesk

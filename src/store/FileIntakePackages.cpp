@@ -15,6 +15,8 @@
 #include "store/FailureWording.h"
 #include "store/FileIntakeHost.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
@@ -160,7 +162,7 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
             VeskItem item = noteItem(*prepared.note, id, *prepared.managedPath, m_host.now());
             for (const VeskItem& held : m_host.items()) {
                 if (held.searchableText.utf8().contains(marker))
-                    return keepHeldPackage(held, item);
+                    return keepHeldPackage(held, item, prepared.source);
             }
             if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
                 m_host.removeManagedFile(item); // refused
@@ -206,7 +208,7 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                 ? prepared.activity->activityID->trimmed()
                 : QString();
             if (const std::optional<VeskItem> held = heldActivity(m_host.items(), identity, *m_activityIdentities))
-                return keepHeldPackage(*held, item);
+                return keepHeldPackage(*held, item, prepared.source);
             if (!m_host.commitNewItem(item, false) && !m_host.currentItem(item.id)) {
                 m_host.removeManagedFile(item); // refused
                 return QtFuture::makeReadyFuture(false);
@@ -225,11 +227,14 @@ void FileIntake::sayCopyFailed(const QString& package, const QString& reason)
                                 + reason + QLatin1Char('.'));
 }
 
-QFuture<bool> FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy)
+QFuture<bool> FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& copy, const QString& source)
 {
     // The copy just made is not needed: the library holds this package already.
     m_host.removeManagedFile(copy);
-    m_host.selectKept(held.id, false);
+    // A package the user brings in again is shown to them; one an inbox delivers again (it could
+    // not be removed, or it was sent twice) brings nothing new, and takes nobody's selection.
+    if (!m_inboxPathsInFlight.contains(QFile::encodeName(QDir::cleanPath(source))))
+        m_host.selectKept(held.id, false);
     return whenKept(held.id);
 }
 

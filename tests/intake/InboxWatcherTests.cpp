@@ -1,4 +1,6 @@
+#include "common/Eventually.h"
 #include "common/TestEnvironment.h"
+#include "intake/CloudInboxScanner.h"
 #include "intake/CloudInboxWatcher.h"
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
@@ -10,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QThread>
 #include <QPromise>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -188,9 +192,9 @@ protected:
     }
     void TearDown() override { setVeskLogCapture({}); }
 
-    std::unique_ptr<CloudInboxWatcher> start(const QString& folder)
+    std::unique_ptr<CloudInboxScanner> start(const QString& folder)
     {
-        auto watcher = std::make_unique<CloudInboxWatcher>(folder, [this](const QStringList& paths) {
+        auto watcher = std::make_unique<CloudInboxScanner>(folder, [this](const QStringList& paths) {
             for (const QString& path : paths) {
                 if (!delivered.contains(path))
                     delivered.append(path);
@@ -205,7 +209,7 @@ protected:
     // The entries the scans so far found ready are handed over once the look at their writers
     // is back. A few turns at most: with no wait before a retry, an entry still incomplete keeps
     // the watcher scanning, and looking, for as long as it stays.
-    static void handOver(const CloudInboxWatcher& watcher)
+    static void handOver(const CloudInboxScanner& watcher)
     {
         for (int turn = 0; turn < 8; ++turn) {
             QCoreApplication::processEvents();
@@ -213,10 +217,10 @@ protected:
                 return;
         }
     }
-    CloudInboxWatcher::Timing timing{30, 15};
+    CloudInboxScanner::Timing timing{30, 15};
 
     // A watcher that scans only when told: the test decides when time has passed.
-    std::unique_ptr<CloudInboxWatcher> startByHand()
+    std::unique_ptr<CloudInboxScanner> startByHand()
     {
         auto watcher = start(synced);
         watcher->setRefusalHandler([this](const QString& path, const QString& reason) {
@@ -236,7 +240,7 @@ protected:
 
 TEST_F(CloudInboxTest, AMissingSyncedFolderIsSaidOnceAndLeftAlone)
 {
-    timing = {3'600'000, 0};
+    timing = {3'600'000, 0, 0};
     const auto watcher = start(synced + "/absent");
     QCoreApplication::processEvents(); // configures
     for (int scan = 0; scan < 3; ++scan)
@@ -287,7 +291,7 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
     write(emptyText + "/note.txt", "");
     write(emptyText + "/media/a.jpg", "jpeg");
 
-    timing = {3'600'000, 0};
+    timing = {3'600'000, 0, 0};
     const auto watcher = startByHand();
     for (int scan = 0; scan < 3; ++scan)
         watcher->scan();
@@ -308,7 +312,7 @@ TEST_F(CloudInboxTest, PackagesArriveWhenEveryFileTheyNeedHasSettled)
 
 TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
 {
-    timing = {3'600'000, 0};
+    timing = {3'600'000, 0, 0};
     const auto watcher = startByHand();
     ASSERT_FALSE(watcher->inboxPath().isEmpty());
     const QString activity = inbox + "/Run.veskactivity";
@@ -331,7 +335,7 @@ TEST_F(CloudInboxTest, AnActivityWaitsForItsEventFilesAndAnyFileStillGrowing)
 
 TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilTheyChange)
 {
-    timing = {3'600'000, 0};
+    timing = {3'600'000, 0, 0};
     const QString pipe = inbox + "/Pipe.veskactivity";
     write(pipe + "/activity.json", "{}");
     QDir().mkpath(pipe + "/media");
@@ -387,11 +391,92 @@ TEST_F(CloudInboxTest, EntriesThatCanNeverArriveAreSaidOnceAndLeftAloneUntilThey
         EXPECT_EQ(::unlink(path.constData()), 0);
 }
 
+// A photo whose writer pauses between its pieces, as another user's writer that the processes do
+// not show: opened before the watch began, or made in a package whose folders appeared all at
+// once. Neither the package's sizes nor its times tell it from a finished one.
+TEST_F(CloudInboxTest, APhotoWhoseWriterPausesIsNotTakenHalfWrittenHoweverItsWriterBegan)
+{
+    for (const bool openedBeforeTheWatch : {true, false}) {
+        SCOPED_TRACE(openedBeforeTheWatch ? "opened before the watch" : "made after the watch");
+        synced = vesk::test::makeTempDirectory("cloud");
+        inbox = synced + "/Documents/VeskInbox";
+        delivered.clear();
+        QDir().mkpath(inbox);
+        // Scans a moment apart; an entry made unseen holds still for longer than a pause first.
+        timing = {50, 25, 1500};
+        std::unique_ptr<CloudInboxScanner> watcher;
+        if (!openedBeforeTheWatch)
+            watcher = start(synced);
+        QCoreApplication::processEvents(); // configures
+
+        const QString package = inbox + "/Trip.vesknote";
+        write(package + "/note.json", R"({"attachments":["media/p1.jpg","media/p2.jpg"]})");
+        write(package + "/note.txt", "Trip");
+        write(package + "/media/p1.jpg", QByteArray(4000, '1'));
+        QFile photo(package + "/media/p2.jpg");
+        ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
+        ASSERT_EQ(photo.write(QByteArray(1000, '2')), 1000);
+        ASSERT_TRUE(photo.flush());
+        qint64 sizeTaken = -1;
+        if (openedBeforeTheWatch)
+            watcher = start(synced);
+        const auto taken = [&] {
+            if (delivered.contains(package) && sizeTaken < 0)
+                sizeTaken = QFileInfo(package + "/media/p2.jpg").size();
+            return sizeTaken >= 0;
+        };
+        for (int piece = 0; piece < 4; ++piece) {
+            QTest::qWait(400);
+            ASSERT_FALSE(taken()) << "taken with " << sizeTaken << " of 5000 bytes, before piece " << piece;
+            ASSERT_EQ(photo.write(QByteArray(1000, '2')), 1000);
+            ASSERT_TRUE(photo.flush());
+        }
+        QTest::qWait(400);
+        ASSERT_FALSE(taken()) << "taken while its writer still held it";
+        photo.close();
+        ASSERT_EVENTUALLY(taken(), 5000);
+        EXPECT_EQ(sizeTaken, 5000);
+    }
+}
+
+// The window's thread waits for neither the disk nor the processes: the synced inbox is scanned,
+// and the processes asked which of its files they write, elsewhere, once for all the entries a
+// scan found ready; only the handler runs on the thread that made the watcher.
+TEST_F(CloudInboxTest, ScansAndLooksAtWritersRunOffTheWatchersThreadOncePerBatch)
+{
+    QStringList names;
+    for (int file = 0; file < 5; ++file) {
+        names.append(QStringLiteral("file%1.txt").arg(file));
+        write(inbox + "/" + names.last(), "content");
+    }
+    QMutex mutex;
+    QList<QThread*> lookThreads;
+    QList<int> lookSizes;
+    QList<QThread*> handlerThreads;
+    CloudInboxWatcher watcher(synced, [&](const QStringList& paths) {
+        handlerThreads.append(QThread::currentThread());
+        delivered += paths;
+    }, CloudInboxWatcher::Timing{50, 25, 0});
+    watcher.setWritersLook([&](const QSet<FileIdentity>& files) {
+        const QMutexLocker lock(&mutex);
+        lookThreads.append(QThread::currentThread());
+        lookSizes.append(int(files.size()));
+        return QtFuture::makeReadyFuture(QSet<FileIdentity>{});
+    });
+    ASSERT_EVENTUALLY(delivered.size() == 5, 5000);
+    const QMutexLocker lock(&mutex);
+    EXPECT_EQ(lookSizes, QList<int>{5}) << "one look for the whole batch";
+    for (QThread* thread : std::as_const(lookThreads))
+        EXPECT_NE(thread, QThread::currentThread()) << "scanned on the watcher's thread";
+    for (QThread* thread : std::as_const(handlerThreads))
+        EXPECT_EQ(thread, QThread::currentThread());
+}
+
 // The writers are looked at while the folder goes on changing: what the look says counts only for
 // entries as they were when the scan found them ready, and a scan asked for meanwhile waits.
 TEST_F(CloudInboxTest, WhatChangesWhileWritersAreLookedAtIsJudgedAgainNotTaken)
 {
-    timing = {3'600'000, 0};
+    timing = {3'600'000, 0, 0};
     const auto watcher = startByHand();
     QList<std::shared_ptr<QPromise<QSet<FileIdentity>>>> looks;
     watcher->setWritersLook([&](const QSet<FileIdentity>&) {

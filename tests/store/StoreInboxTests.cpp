@@ -1,5 +1,6 @@
 // The inboxes' watchers and the store's inbox handlers together, against writers that are slow.
-#include "intake/CloudInboxWatcher.h"
+#include "common/Eventually.h"
+#include "intake/CloudInboxScanner.h"
 #include "intake/InboxWatcher.h"
 #include "platform/OpenFileWriters.h"
 #include "platform/SerialExecutor.h"
@@ -11,6 +12,9 @@
 #include <QProcess>
 #include <QTest>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,9 +91,9 @@ protected:
         if (!processesSeen)
             localScanner->setWritersLook([](const QSet<FileIdentity>&) { return QSet<FileIdentity>{}; });
         localScanner->start();
-        cloudWatcher = std::make_unique<CloudInboxWatcher>(
+        cloudWatcher = std::make_unique<CloudInboxScanner>(
             synced, [this](const QStringList& paths) { store->importCloudInboxPackages(paths); },
-            CloudInboxWatcher::Timing{3'600'000, 0});
+            CloudInboxScanner::Timing{3'600'000, 0, 0});
         if (!processesSeen)
             cloudWatcher->setWritersLook([](const QSet<FileIdentity>&) { return QtFuture::makeReadyFuture(QSet<FileIdentity>{}); });
         QCoreApplication::processEvents(); // configures the synced inbox
@@ -161,7 +165,7 @@ protected:
 
     std::unique_ptr<VeskStore> store;
     std::unique_ptr<InboxScanner> localScanner;
-    std::unique_ptr<CloudInboxWatcher> cloudWatcher;
+    std::unique_ptr<CloudInboxScanner> cloudWatcher;
     QString localInbox;
     QString cloudInbox;
     QString entry;
@@ -341,6 +345,170 @@ TEST_F(StoreInboxTest, AFileTheSyncedInboxCannotImportIsSaidOnceUntilItOrTheReas
         scans(1);
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(store->items().size(), 2);
+}
+
+// A folder marked unchangeable (as only an administrator can): nobody, not even its owner, can
+// remove what it holds. Unmarked again when the test is done with it.
+class UnchangeableFolder {
+public:
+    explicit UnchangeableFolder(const QString& path) : m_path(QFile::encodeName(path)) { m_set = mark(true); }
+    ~UnchangeableFolder()
+    {
+        if (m_set)
+            mark(false);
+    }
+    bool isSet() const { return m_set; }
+
+private:
+    bool mark(bool on) const
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    }
+    QByteArray m_path;
+    bool m_set = false;
+};
+
+// A package imported from the synced inbox that cannot be removed from it stays there, and is
+// offered at every scan: it is said once, left alone, and never takes the selection again.
+TEST_F(StoreInboxTest, AnImportedPackageThatCannotBeRemovedIsSaidOnceAndTakesNoSelection)
+{
+    // Every folder of the package (as a package of another user is to this one), or only its
+    // photos' folder: then its manifest must not go either.
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "every folder" : "its media folder");
+        startLibrary(kCases[1]);
+        logLines.clear();
+        const QString package = cloudInbox + "/Trip.vesknote";
+        writeFile(package + "/note.json", R"({"schemaVersion":1,"kind":"note","noteID":"3F2504E0-4F89-41D3-9A0C-0305E82C3301",)"
+                                          R"("createdAt":"2026-01-01T10:00:00Z","text":"Trip","attachments":["media/a.png"]})");
+        writeFile(package + "/note.txt", "Trip");
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        ASSERT_TRUE(QDir().mkpath(package + "/media"));
+        ASSERT_TRUE(picture.save(package + "/media/a.png", "PNG"));
+        const UnchangeableFolder unchangeable(package + "/media");
+        const std::optional<UnchangeableFolder> unchangeableRoot =
+            whole ? std::make_optional<UnchangeableFolder>(package) : std::nullopt;
+        if (!unchangeable.isSet() || (unchangeableRoot && !unchangeableRoot->isSet()))
+            GTEST_SKIP() << "this file system or user cannot mark a folder unchangeable";
+
+        for (int scan = 0; scan < 4 && store->items().isEmpty(); ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        ASSERT_EQ(store->items().size(), 1);
+        const QUuid note = store->items().first().id;
+        EXPECT_TRUE(QFileInfo::exists(package + "/note.json")) << "removed whole or not at all";
+        // The user selects something else, and the inbox goes on scanning.
+        store->addText("Something else entirely");
+        ASSERT_EQ(store->items().size(), 2);
+        const QUuid other = store->items().first().id;
+        ASSERT_NE(other, note);
+        ASSERT_EQ(store->selectedID(), other);
+        for (int scan = 0; scan < 6; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+            ASSERT_EQ(store->selectedID(), other) << "at scan " << scan;
+        }
+        EXPECT_EQ(countLines("Vesk cloud Inbox cleanup error for Trip.vesknote: "), 1) << logLines.join('\n').toStdString();
+        ASSERT_TRUE(store->failureNotice());
+        EXPECT_EQ(store->failureNotice()->count, 1);
+        EXPECT_EQ(store->failureNotice()->detail,
+                  "Trip.vesknote was imported but could not be removed from the synced folder: Operation not permitted.");
+        EXPECT_EQ(store->items().size(), 2);
+
+        // Changed, it is offered again: the note is held already, and the selection stays.
+        writeFile(package + "/note.txt", "Trip, again");
+        for (int scan = 0; scan < 4; ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        EXPECT_EQ(store->selectedID(), other);
+        EXPECT_EQ(store->items().size(), 2);
+    }
+}
+
+// A small memory file system mounted over a folder, as only an administrator can; unmounted when
+// the test is done with it.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString& folder, const char* options) : m_folder(QFile::encodeName(folder))
+    {
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options) == 0;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
+
+// The synced folder the store's own watcher watches, for one test.
+class SyncedFolderForTest {
+public:
+    explicit SyncedFolderForTest(const QString& folder) : m_before(qgetenv("VESK_CLOUD_DIR"))
+    {
+        qputenv("VESK_CLOUD_DIR", QFile::encodeName(folder));
+    }
+    ~SyncedFolderForTest() { qputenv("VESK_CLOUD_DIR", m_before); }
+
+private:
+    QByteArray m_before;
+};
+
+// A file that does not fit in what is left of the library's disk: the synced inbox does not copy
+// it again at every poll, but waits longer after each failure in a row, and tries again as soon
+// as items are deleted. The store's own watcher, with its real poll.
+TEST_F(StoreInboxTest, AnEntryThatDoesNotFitIsTriedLessOftenAndAgainOnceRoomIsMade)
+{
+    dataDir = makeTempDirectory("store");
+    ASSERT_TRUE(QDir().mkpath(dataDir + "/Items"));
+    const SmallFileSystem disk(dataDir + "/Items", "size=1m");
+    if (!disk.isMounted())
+        GTEST_SKIP() << "a memory file system cannot be mounted here";
+    const QString synced = makeTempDirectory("cloud");
+    const SyncedFolderForTest cloud(synced);
+    VeskServices s = services();
+    s.watchInboxes = true;
+    store = std::make_unique<VeskStore>(s);
+    store->waitForStartup();
+    const QString inbox = synced + "/Documents/VeskInbox";
+    ASSERT_EVENTUALLY(QFileInfo(inbox).isDir(), 10'000);
+    QTest::qWait(300); // the watch begins on the watcher's own thread
+
+    const QString first = writeFile(inbox + "/first.bin", QByteArray(600 << 10, 'a'));
+    ASSERT_EVENTUALLY(store->items().size() == 1 && !QFileInfo::exists(first), 15'000);
+    const QString second = writeFile(inbox + "/second.bin", QByteArray(600 << 10, 'b'));
+    const auto attempts = [&] { return countLines("Vesk copy error for " + second); };
+    ASSERT_EVENTUALLY(attempts() == 1, 15'000);
+    // Polled every two seconds, it would be copied six times more in the next twelve; it waits
+    // two, then four, then eight.
+    QTest::qWait(12'000);
+    EXPECT_LE(attempts(), 3) << logLines.join('\n').toStdString();
+    EXPECT_GE(attempts(), 2);
+    ASSERT_TRUE(QFileInfo::exists(second));
+
+    // Deleting the first item makes room: the second comes in well before its next wait (sixteen
+    // seconds after its fourth try) is over.
+    ASSERT_EVENTUALLY(attempts() == 4, 10'000);
+    store->selectItems({store->items().first()});
+    store->deleteItems();
+    ASSERT_EVENTUALLY(!QFileInfo::exists(second), 5000);
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().title.left(6), "second");
 }
 
 TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
