@@ -142,7 +142,12 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
             (void)m_host.withdrawNewItem(newItemID);
             if (!fromCloud && m_inboxWatcher)
                 m_inboxWatcher->scanSoon();
-        } else if (kept) {
+        } else if (!kept) {
+            // Offered again only when it or the reason may have changed, or after a wait that
+            // grows: every look would otherwise try it again, and a failed copy can be costly.
+            if (present && !fromCloud && m_inboxWatcher)
+                m_inboxWatcher->noteNotTaken(path);
+        } else {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
             if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt)
