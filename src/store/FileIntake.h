@@ -118,6 +118,9 @@ private:
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
     void importInboxEntry(const QByteArray& path, bool fromCloud);
+    // Its import, with what it held as it began (before, its entryTreeStamp).
+    void importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before);
+    void changeInboxImportCount(bool fromCloud, int delta);
     // Says that the entry at path cannot be imported as it stands, and why. With the stamp of
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
     // until it differs.

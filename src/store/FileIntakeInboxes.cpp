@@ -9,12 +9,15 @@
 #include "platform/FutureDelivery.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
+#include "platform/ThreadSanitizerHandOff.h"
+#include "platform/WorkPool.h"
 #include "store/FileIntakeHost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -119,23 +122,52 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
     }
     // Its size and time (of every file, for a package) before the copy: a writer that went on
     // meanwhile made the copy a part of what the entry now holds.
-    const QByteArray before = entryTreeStamp(path);
+    importInboxEntryAsItWas(path, fromCloud, entryTreeStamp(path));
+}
+
+void FileIntake::changeInboxImportCount(bool fromCloud, int delta)
+{
+    if (fromCloud)
+        m_host.changeCloudImportCount(delta);
+    else
+        m_host.changeInboxImportCount(delta);
+}
+
+namespace {
+
+// What became of an inbox entry after its import: gone, changed since the copy began, or as it
+// was, then removed when its item is kept (with the error when it could not be).
+struct EntryAfterImport {
+    bool present = false;
+    bool changed = false;
+    std::optional<QString> removeError;
+};
+
+EntryAfterImport settleEntryAfterImport(const QByteArray& path, const QByteArray& before, bool kept)
+{
+    EntryAfterImport after;
+    after.present = exists(path);
+    // Removed only while it still holds what was copied: a writer that went on meanwhile made the
+    // copy a part of what it now holds.
+    after.changed = after.present && entryTreeStamp(path) != before;
+    if (kept && after.present && !after.changed)
+        after.removeError = removeEntry(path);
+    return after;
+}
+
+} // namespace
+
+void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before)
+{
     m_inboxPathsInFlight.insert(path, before);
-    const auto changeCount = [this, fromCloud](int delta) {
-        if (fromCloud)
-            m_host.changeCloudImportCount(delta);
-        else
-            m_host.changeInboxImportCount(delta);
-    };
+    const auto changeCount = [this, fromCloud](int delta) { changeInboxImportCount(fromCloud, delta); };
     changeCount(1);
     const QUuid newItemID = QUuid::createUuid();
-    deliverResult(this, importNativeFileAs(path, newItemID),
-                  [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
+    const auto finish = [this, path, fromCloud, newItemID, changeCount](bool kept, const EntryAfterImport& after) {
         const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
         const QString name = displayFileName(path.mid(path.lastIndexOf('/') + 1));
         // An entry taken away meanwhile leaves the item as the only copy of what was copied.
-        const bool present = exists(path);
-        if (present && entryTreeStamp(path) != before) {
+        if (after.changed) {
             // The entry stays for a later delivery, which makes the item of it whole.
             veskLog(inboxName + QStringLiteral(" import error for ") + name
                     + QStringLiteral(": it changed while it was copied"));
@@ -145,16 +177,25 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
         } else if (!kept) {
             // Offered again only when it or the reason may have changed, or after a wait that
             // grows: every look would otherwise try it again, and a failed copy can be costly.
-            if (present && !fromCloud && m_inboxWatcher)
+            if (after.present && !fromCloud && m_inboxWatcher)
                 m_inboxWatcher->noteNotTaken(path);
         } else {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
-            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt)
-                veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
+            if (after.removeError)
+                veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *after.removeError);
         }
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);
+    };
+    deliverResult(this, importNativeFileAs(path, newItemID), [this, path, fromCloud, before, finish](bool kept) {
+        if (fromCloud) {
+            finish(kept, settleEntryAfterImport(path, before, kept));
+            return;
+        }
+        deliverResult(this, QtConcurrent::run(workPool(), handedOff([path, before, kept] {
+            return settleEntryAfterImport(path, before, kept);
+        })), [finish, kept](const EntryAfterImport& after) { finish(kept, after); });
     });
 }
 
