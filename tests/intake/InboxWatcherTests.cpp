@@ -189,6 +189,29 @@ TEST(InboxWatcher, AFileWrittenSinceBeforeTheWatchIsNotTakenWhileItsWriterPauses
     EXPECT_EQ(sizes, QList<qint64>{500'000});
 }
 
+// A writer only the processes show (one writing the file under another name) is looked for again
+// and again, each look reading every process's open files: the looks come further apart rather
+// than at every quiet time, with the real timings.
+TEST(InboxWatcher, AWriterOnlyTheProcessesShowIsLookedForLessAndLessOften)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    QDir().mkpath(inbox);
+    InboxScanner scanner(inbox, InboxWatcher::Timing{0, 50, 0});
+    int looks = 0;
+    scanner.setWritersLook([&](const QSet<FileIdentity>& files) {
+        ++looks;
+        return files; // every file asked about is still written
+    });
+    int offered = 0;
+    QObject::connect(&scanner, &InboxScanner::filesReady, [&](const QList<QByteArray>&) { ++offered; });
+    scanner.start();
+    write(inbox + "/log.txt", "A ");
+    QTest::qWait(3000);
+    EXPECT_EQ(offered, 0);
+    EXPECT_GE(looks, 1);
+    EXPECT_LE(looks, 5) << "looked at every process every quiet time";
+}
+
 TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)
 {
     const QString root = vesk::test::makeTempDirectory("inbox");
