@@ -126,7 +126,9 @@ InboxScanner::Room InboxScanner::roomNow() const
             room.freeInodes = qint64(disk.f_favail);
         m_diskBytes = qint64(disk.f_blocks) * unit;
     }
-    room.writable = ::access(native.constData(), W_OK) == 0;
+    // A file that was kept but could not be removed waits for the Inbox to become writable.
+    room.writable = ::access(native.constData(), W_OK) == 0
+        && ::access(QFile::encodeName(m_inboxPath).constData(), W_OK) == 0;
     return room;
 }
 

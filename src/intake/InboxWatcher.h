@@ -54,8 +54,9 @@ public:
     // Looks at the folder again once it is quiet: a file the handler left for a later delivery
     // (it changed while it was copied) would otherwise wait for the next change in the folder.
     void scanSoon();
-    // The handler could not take the file at nativePath (the import failed): it is not offered
-    // again until it changes, the library's disk has room or became writable, or its wait ends.
+    // The handler could not take the file at nativePath (the import failed, or it was kept but
+    // could not be removed): it is not offered again until it changes, the library's disk has
+    // room, the library or the Inbox became writable, or its wait ends.
     void noteNotTaken(const QByteArray& nativePath);
 
 private:

@@ -182,8 +182,13 @@ void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud,
         } else {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
-            if (after.removeError)
+            if (after.removeError) {
                 veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *after.removeError);
+                // Kept but still there: offered again at every look it would be "Already in
+                // Vesk" each time.
+                if (!fromCloud && m_inboxWatcher)
+                    m_inboxWatcher->noteNotTaken(path);
+            }
         }
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);

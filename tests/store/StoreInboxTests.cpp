@@ -460,5 +460,35 @@ TEST_F(StoreInboxTest, AFileThereIsNoRoomForIsTriedAgainRarelyAndTakenOnceRoomRe
     EXPECT_EQ(copy.readAll(), content);
 }
 
+// A file kept but not removable (its Inbox is on a disk that takes no writes) is not imported
+// again at every look, each time said "Already in Vesk"; once the Inbox takes writes again it
+// leaves soon, with no change in it.
+TEST_F(StoreInboxTest, AFileThatCannotBeRemovedIsNotTakenAgainAtEveryLookAndLeavesOnceItCan)
+{
+    QDir().mkpath(dataDir + "/Inbox");
+    SmallDisk disk(dataDir + "/Inbox", "size=4m");
+    if (!disk.active())
+        GTEST_SKIP() << "mounting a small disk takes root";
+    const QString file = writeFile(dataDir + "/Inbox/kept.txt", "kept for good");
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    old.close();
+    ASSERT_TRUE(disk.setReadOnly(true));
+
+    VeskServices s = services();
+    s.watchInboxes = true;
+    auto store = std::make_unique<VeskStore>(s);
+    const auto cleanups = [&] { return logLines.filter("Vesk Inbox cleanup error for").size(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cleanups() > 0; }, realWaitMs(10'000)));
+    QTest::qWait(10'000); // the watcher's own timings, as they are
+    EXPECT_LE(cleanups(), 5) << logLines.join('\n').toStdString();
+    EXPECT_EQ(store->items().size(), 1);
+
+    ASSERT_TRUE(disk.setReadOnly(false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file); }, realWaitMs(6000)));
+    EXPECT_EQ(store->items().size(), 1);
+}
+
 } // namespace
 } // namespace vesk::test
