@@ -1,6 +1,7 @@
 #include "intake/InboxWatcher.h"
 
 #include "intake/FileStability.h"
+#include "intake/InboxEntryCheck.h"
 #include "intake/ManagedStorage.h"
 #include "platform/FolderWriteEvents.h"
 #include "platform/Log.h"
@@ -37,17 +38,16 @@ qint64 steadyNowMs()
 InboxWatcher::InboxWatcher(const QString& inboxPath, Handler handler, Timing timing, QObject* parent)
     : QObject(parent), m_inboxPath(QDir::cleanPath(inboxPath)), m_handler(std::move(handler)), m_timing(timing)
 {
-    if (!QDir().mkpath(m_inboxPath))
-        veskLog(QStringLiteral("Vesk Inbox create error: could not create ") + m_inboxPath);
-
     m_thread = new QThread(this);
     m_thread->setObjectName(QStringLiteral("InboxWatcher"));
     m_scanner = new InboxScanner(m_inboxPath, timing);
     m_scanner->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_scanner, &QObject::deleteLater);
     // Queued to this object's thread: the handler runs where the watcher was made.
-    connect(m_scanner, &InboxScanner::filesReady, this, [this](const QList<QByteArray>& paths) {
-        if (m_handler)
+    connect(m_scanner, &InboxScanner::filesReady, this, [this](const QList<QByteArray>& paths, const QList<QByteArray>& stamps) {
+        if (m_stampedHandler)
+            m_stampedHandler(paths, stamps);
+        else if (m_handler)
             m_handler(paths);
     });
     m_thread->start();
@@ -81,6 +81,9 @@ InboxScanner::InboxScanner(QString inboxPath, InboxWatcher::Timing timing)
 
 void InboxScanner::start()
 {
+    // Made here, on the watcher's own thread: a disk slow to answer holds up no window.
+    if (!QDir().mkpath(m_inboxPath))
+        veskLog(QStringLiteral("Vesk Inbox create error: could not create ") + m_inboxPath);
     m_debounce = new QTimer(this);
     m_debounce->setSingleShot(true);
     connect(m_debounce, &QTimer::timeout, this, &InboxScanner::scan);
@@ -311,9 +314,12 @@ void InboxScanner::scan()
     std::stable_sort(settled.begin(), settled.end(),
                      [](const auto& a, const auto& b) { return a.second.modifiedNs < b.second.modifiedNs; });
     QList<QByteArray> paths;
-    for (const auto& entry : std::as_const(settled))
+    QList<QByteArray> stamps;
+    for (const auto& entry : std::as_const(settled)) {
         paths.append(entry.first);
-    emit filesReady(paths);
+        stamps.append(entryTreeStamp(entry.first));
+    }
+    emit filesReady(paths, stamps);
 }
 
 } // namespace vesk

@@ -35,6 +35,9 @@ class InboxWatcher : public QObject {
 public:
     // The paths as the file system's bytes.
     using Handler = std::function<void(const QList<QByteArray>& nativePaths)>;
+    // The same with each file's entryTreeStamp as the watcher's thread read it while handing the
+    // file over: what the file held before anything was copied, read off the handler's thread.
+    using StampedHandler = std::function<void(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)>;
     struct Timing {
         int firstScanMs = 50;
         // Quiet time after the last change before a scan; also the wait before looking again at
@@ -51,6 +54,8 @@ public:
     ~InboxWatcher() override;
 
     QString inboxPath() const { return m_inboxPath; }
+    // In place of the handler; set on the creating thread before control returns to its loop.
+    void setStampedHandler(StampedHandler handler) { m_stampedHandler = std::move(handler); }
     // Looks at the folder again once it is quiet: a file the handler left for a later delivery
     // (it changed while it was copied) would otherwise wait for the next change in the folder.
     void scanSoon();
@@ -62,6 +67,7 @@ public:
 private:
     QString m_inboxPath;
     Handler m_handler;
+    StampedHandler m_stampedHandler;
     Timing m_timing;
     QThread* m_thread = nullptr;
     InboxScanner* m_scanner = nullptr;
@@ -87,7 +93,8 @@ public:
     void setLibraryFolder(const QString& itemsFolder) { m_itemsFolder = itemsFolder; }
 
 signals:
-    void filesReady(const QList<QByteArray>& nativePaths);
+    // With each file's entryTreeStamp, read as it is handed over.
+    void filesReady(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
 
 private:
     QString m_inboxPath;

@@ -91,6 +91,9 @@ public:
     // The same with the paths as the file system's bytes, as the Inbox's watcher lists them: a
     // name that is not UTF-8 is imported like any other.
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
+    // The same with each file's entryTreeStamp as the Inbox's watcher read it on its own thread,
+    // which the import takes for what the file held before the copy.
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
 
@@ -117,7 +120,7 @@ private:
     QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
-    void importInboxEntry(const QByteArray& path, bool fromCloud);
+    void importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp = std::nullopt);
     // Its import, with what it held as it began (before, its entryTreeStamp).
     void importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before);
     void changeInboxImportCount(bool fromCloud, int delta);

@@ -64,6 +64,11 @@ void FileIntake::startInboxWatchers()
                 self->importInboxNativeFiles(paths);
         },
         this);
+    // The files' stamps come read on the watcher's thread: the window's waits for no disk.
+    m_inboxWatcher->setStampedHandler([self](const QList<QByteArray>& paths, const QList<QByteArray>& stamps) {
+        if (self)
+            self->importInboxNativeFiles(paths, stamps);
+    });
     m_cloudInboxWatcher = new CloudInboxWatcher(
         AppPaths::cloudDirectory(),
         [self](const QStringList& paths) {
@@ -103,26 +108,33 @@ void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
         importInboxEntry(path, false);
 }
 
+void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)
+{
+    for (qsizetype i = 0; i < nativePaths.size(); ++i)
+        importInboxEntry(nativePaths.at(i), false, i < stamps.size() ? std::optional(stamps.at(i)) : std::nullopt);
+}
+
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
     for (const QString& path : packageRootPaths(paths))
         importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
 }
 
-void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
+void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp)
 {
     // A later scan offers an entry again while its import still runs.
-    if (m_inboxPathsInFlight.contains(path) || !exists(path))
+    if (m_inboxPathsInFlight.contains(path) || (!stamp && !exists(path)))
         return;
+    // Its size and time (of every file, for a package) before the copy: a writer that went on
+    // meanwhile made the copy a part of what the entry now holds.
+    const QByteArray before = stamp ? *stamp : entryTreeStamp(path);
     // Refused for what it holds and said so: it waits in its inbox until something in it changes.
     if (const auto refused = m_refusedEntries.constFind(path); refused != m_refusedEntries.cend()) {
-        if (*refused == entryTreeStamp(path))
+        if (*refused == before)
             return;
         m_refusedEntries.erase(refused);
     }
-    // Its size and time (of every file, for a package) before the copy: a writer that went on
-    // meanwhile made the copy a part of what the entry now holds.
-    importInboxEntryAsItWas(path, fromCloud, entryTreeStamp(path));
+    importInboxEntryAsItWas(path, fromCloud, before);
 }
 
 void FileIntake::changeInboxImportCount(bool fromCloud, int delta)
