@@ -318,7 +318,7 @@ void CloudInboxScanner::retryLater(const QString& path)
     Failed& failed = m_failed[clean];
     failed.failures = failed.stamp == stamp ? failed.failures + 1 : 1;
     failed.stamp = stamp;
-    failed.dueMs = (m_clock.isValid() ? m_clock.elapsed() : 0) + m_timing.failedRetry.delayMs(failed.failures);
+    failed.dueMs = (m_clock.isValid() ? m_clock.elapsed() : 0) + m_timing.failedRetry.delayAfter(failed.failures);
 }
 
 void CloudInboxScanner::retryFailedNow()

@@ -40,8 +40,10 @@ void addStamp(QCryptographicHash& hash, const QByteArray& relative, const struct
         hash.addData(QByteArrayView("\0missing", 8));
         return;
     }
+    // The change time too: a writer that puts the modification time back still moves it.
     const qint64 fields[] = {qint64(info->st_mode), qint64(info->st_size), qint64(info->st_mtim.tv_sec),
-                             qint64(info->st_mtim.tv_nsec), qint64(info->st_ino)};
+                             qint64(info->st_mtim.tv_nsec), qint64(info->st_ino), qint64(info->st_ctim.tv_sec),
+                             qint64(info->st_ctim.tv_nsec)};
     hash.addData(QByteArrayView(reinterpret_cast<const char*>(fields), sizeof fields));
 }
 

@@ -16,8 +16,9 @@ namespace vesk {
 // for a regular file, a folder, a link, or nothing at all.
 std::optional<QString> specialFileReason(const QString& path);
 
-// A fingerprint of an entry and everything below it (names, kinds, sizes and times, links not
-// followed): it changes when anything in the entry is added, removed, rewritten or touched.
+// A fingerprint of an entry and everything below it (names, kinds, sizes, modification and change
+// times, links not followed): it changes when anything in the entry is added, removed, rewritten
+// or touched, even when a writer sets the modification time back.
 QByteArray entryTreeStamp(const QByteArray& nativePath);
 inline QByteArray entryTreeStamp(const QString& path) { return entryTreeStamp(QFile::encodeName(path)); }
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <openssl/evp.h>
 
@@ -21,6 +22,7 @@
 #include <sys/ioctl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -165,6 +167,86 @@ Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
     }
 }
 
+// The bytes a regular file really holds: a file with holes (made by truncate or a seek past its
+// end) takes less than its size, and its copy need not take more.
+qint64 dataBytesOf(const struct stat& info)
+{
+    return std::min(qint64(info.st_size), qint64(info.st_blocks) * 512);
+}
+
+bool hasHoles(const struct stat& info)
+{
+    return dataBytesOf(info) < qint64(info.st_size);
+}
+
+// Copies a file with holes: only its data is read and written, each hole is left a hole in the
+// copy, and the digest is fed the zeros a hole reads as, so that the hash is the file's own.
+Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX* digest, CopyRun& run)
+{
+    std::vector<char> buffer(kCopyChunk);
+    const std::vector<char> zeros(digest ? kCopyChunk : 0, '\0');
+    off_t written = 0;
+    off_t flushed = 0;
+    for (off_t at = 0; at < size;) {
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if (data < 0) {
+            if (errno != ENXIO)
+                return unexpected(systemError(errno));
+            data = size; // nothing but a hole to the end
+        }
+        data = std::min(data, size);
+        for (off_t hole = at; hole < data;) {
+            if (run.cancelled())
+                return unexpected(managedCopyCancelledText());
+            const size_t piece = size_t(std::min<off_t>(off_t(kCopyChunk), data - hole));
+            if (digest && EVP_DigestUpdate(digest, zeros.data(), piece) != 1)
+                return unexpected(QStringLiteral("the file could not be hashed"));
+            hole += off_t(piece);
+            run.advance(qint64(piece));
+        }
+        if (data >= size)
+            break;
+        off_t end = ::lseek(in, data, SEEK_HOLE);
+        if (end < 0)
+            return unexpected(systemError(errno));
+        end = std::min(end, size);
+        for (off_t position = data; position < end;) {
+            if (run.cancelled())
+                return unexpected(managedCopyCancelledText());
+            const ssize_t count = ::pread(in, buffer.data(), size_t(std::min<off_t>(off_t(kCopyChunk), end - position)), position);
+            if (count < 0) {
+                if (errno == EINTR)
+                    continue;
+                return unexpected(systemError(errno));
+            }
+            if (count == 0) {
+                end = position; // the file was cut short meanwhile
+                break;
+            }
+            for (ssize_t done = 0; done < count;) {
+                const ssize_t put = ::pwrite(out, buffer.data() + done, size_t(count - done), position + done);
+                if (put < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return unexpected(systemError(errno));
+                }
+                done += put;
+            }
+            if (digest && EVP_DigestUpdate(digest, buffer.data(), size_t(count)) != 1)
+                return unexpected(QStringLiteral("the file could not be hashed"));
+            position += count;
+            written += count;
+            run.advance(count);
+            startWriteback(out, flushed, written);
+        }
+        at = end;
+    }
+    // A hole at the end is made by the size alone.
+    if (::ftruncate(out, size) != 0)
+        return unexpected(systemError(errno));
+    return {};
+}
+
 Expected<void, QString> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
 {
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
@@ -212,10 +294,13 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
     // the user is unlikely to read again soon do not push out what the system had cached.
     const bool uncached = qint64(sourceStat.st_size) >= run.options.uncachedFromBytes;
     Expected<void, QString> copied;
-    if (!digest && uncached && ::ioctl(out.get(), FICLONE, in.get()) == 0) {
+    if (!digest && (uncached || hasHoles(sourceStat)) && ::ioctl(out.get(), FICLONE, in.get()) == 0) {
         // A file system that shares blocks between files (Btrfs, XFS) makes the copy at once and
         // without a byte moved; nothing needs reading when nothing is hashed.
         run.advance(qint64(sourceStat.st_size));
+    } else if (hasHoles(sourceStat)) {
+        // Written out whole, a few bytes with gigabytes of holes would fill the disk.
+        copied = copyKeepingHoles(in.get(), out.get(), sourceStat.st_size, digest, run);
     } else if (digest || uncached) {
         PipelinedCopyRequest request;
         request.in = in.get();
@@ -312,6 +397,64 @@ Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& d
     return {};
 }
 
+// What a copy of the entry at path takes: the data bytes of its regular files and one inode for
+// each file and folder; links, pipes and devices are not copied.
+struct CopyNeeds {
+    qint64 bytes = 0;
+    qint64 inodes = 0;
+};
+
+void addCopyNeeds(const QByteArray& path, const struct stat& info, CopyNeeds& needs)
+{
+    if (S_ISREG(info.st_mode)) {
+        needs.bytes += dataBytesOf(info);
+        ++needs.inodes;
+        return;
+    }
+    if (!S_ISDIR(info.st_mode))
+        return;
+    ++needs.inodes;
+    DIR* listing = ::opendir(path.constData());
+    if (!listing)
+        return; // the copy itself says why it cannot be read
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray inner = path + '/' + name;
+        struct stat innerInfo {};
+        if (::lstat(inner.constData(), &innerInfo) == 0)
+            addCopyNeeds(inner, innerInfo, needs);
+    }
+    ::closedir(listing);
+}
+
+QString byteCount(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// Refuses, before a byte is written, a copy that would not fit in folder with room to spare: a
+// copy that runs the disk full fails anyway, after it took the room everything else needs.
+Expected<void, QString> checkRoomFor(const CopyNeeds& needs, const QString& folder)
+{
+    struct statvfs disk {};
+    if (::statvfs(native(folder).constData(), &disk) != 0)
+        return {}; // the copy itself will say what is wrong
+    const qint64 unit = qint64(disk.f_frsize ? disk.f_frsize : disk.f_bsize);
+    const qint64 free = qint64(disk.f_bavail) * unit;
+    const qint64 needed = roomNeededForCopy(needs.bytes, qint64(disk.f_blocks) * unit);
+    const QString full = systemError(ENOSPC);
+    if (free < needed)
+        return unexpected(byteCount(needs.bytes) + QStringLiteral(" to copy and ") + byteCount(free)
+                          + QStringLiteral(" free: ") + full);
+    // A file system that counts no inodes (f_files 0) has no such limit.
+    if (disk.f_files > 0 && qint64(disk.f_favail) < needs.inodes + 1)
+        return unexpected(QString::number(needs.inodes) + QStringLiteral(" files to copy and ")
+                          + QString::number(qint64(disk.f_favail)) + QStringLiteral(" more the disk can hold: ") + full);
+    return {};
+}
+
 void removeStaging(const QString& staging)
 {
     const QFileInfo info(staging);
@@ -342,6 +485,14 @@ QString managedItemsDirectoryIn(const QString& dataDirectory)
 QString managedStagingName()
 {
     return QStringLiteral(".vesk-partial");
+}
+
+qint64 roomNeededForCopy(qint64 dataBytes, qint64 diskBytes)
+{
+    // A hundredth of the disk, at least a mebibyte and at most 256: the library's own files, and
+    // everything else on the disk, still have somewhere to grow.
+    const qint64 spare = std::clamp<qint64>(diskBytes / 100, qint64(1) << 20, qint64(256) << 20);
+    return dataBytes + spare;
 }
 
 QString managedCopyCancelledText()
@@ -399,6 +550,14 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
             QDir().rmdir(folder);
             return unexpected(QStringLiteral("the folder holds the library's own storage"));
         }
+    }
+
+    CopyNeeds needs;
+    addCopyNeeds(sourceNative, sourceStat, needs);
+    if (Expected<void, QString> room = checkRoomFor(needs, folder); !room) {
+        if (!folderExisted)
+            QDir().rmdir(folder);
+        return unexpected(room.error());
     }
 
     // Build the copy under a temporary name and rename it into place, so that a copy cut short

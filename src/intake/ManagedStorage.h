@@ -17,6 +17,10 @@ QString managedItemsDirectoryIn(const QString& dataDirectory);
 // The name an unfinished copy has inside its item folder until it is complete.
 QString managedStagingName();
 
+// The free bytes a copy of dataBytes (what its files hold, holes left out) needs on a disk of
+// diskBytes: the copy and room to spare. A copy that does not fit is refused before it starts.
+qint64 roomNeededForCopy(qint64 dataBytes, qint64 diskBytes);
+
 // The error text of a copy that was cancelled.
 QString managedCopyCancelledText();
 
@@ -46,7 +50,9 @@ struct ManagedCopy {
 // already there it is returned as is. The copy is built under a staging name, flushed to the disk
 // with every file and folder in it, renamed into place, and its folder flushed (and "Items" when
 // the item folder is new), so that after a power cut a copy is either whole or absent. It keeps
-// the source's modification time and costs a fixed buffer whatever its size. Symbolic links,
+// the source's modification time and costs a fixed buffer whatever its size; holes in a file
+// stay holes in its copy. A copy that would not fit on the disk with room to spare is refused
+// before anything is written, with an error ending in the system's text for a full disk. Symbolic links,
 // pipes and devices inside a copied folder are left out: a copy never reaches outside what the
 // user handed over. The error text says what failed.
 Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,

@@ -1,24 +1,44 @@
 #pragma once
-// How long to wait before trying again what failed and did not change: a few seconds after the
-// first failure, twice as long after each further one in a row, never longer than a few minutes.
+// When to try again something that failed and may fail the same way: a second after the first
+// failure, then twice as long after each further one, up to a few minutes. A failure met again
+// and again then costs a try every few minutes rather than one at every look.
 
 #include <QtGlobal>
-#include <algorithm>
 
 namespace vesk {
 
-struct RetryBackoff {
-    qint64 firstMs = 2000;
-    qint64 longestMs = 5 * 60 * 1000;
+class RetryBackoff {
+public:
+    static constexpr qint64 kFirstDelayMs = 1000;
+    static constexpr qint64 kLongestDelayMs = 5 * 60 * 1000;
 
-    // The wait after this many failures in a row (the first is 1).
-    qint64 delayMs(int failuresInARow) const
+    RetryBackoff() = default;
+    RetryBackoff(qint64 firstDelayMs, qint64 longestDelayMs)
+        : m_firstDelayMs(firstDelayMs), m_longestDelayMs(longestDelayMs) {}
+
+    // Notes a failure at nowMs; the next try is due after the delay it earns.
+    void noteFailure(qint64 nowMs);
+    // Back to no failure: the next failure waits the first delay again.
+    void reset()
     {
-        qint64 delay = firstMs;
-        for (int failure = 1; failure < failuresInARow && delay < longestMs; ++failure)
-            delay *= 2;
-        return std::min(delay, longestMs);
+        m_failures = 0;
+        m_nextTryMs = 0;
     }
+
+    int failures() const { return m_failures; }
+    // Whether a try may be made at nowMs (always, before any failure).
+    bool isDue(qint64 nowMs) const { return nowMs >= m_nextTryMs; }
+    qint64 nextTryMs() const { return m_nextTryMs; }
+    // The delay the failures so far have earned.
+    qint64 delayMs() const { return delayAfter(m_failures); }
+    // The delay earned by this many failures in a row, for a caller that counts them itself.
+    qint64 delayAfter(int failuresInARow) const;
+
+private:
+    qint64 m_firstDelayMs = kFirstDelayMs;
+    qint64 m_longestDelayMs = kLongestDelayMs;
+    int m_failures = 0;
+    qint64 m_nextTryMs = 0;
 };
 
 } // namespace vesk

@@ -35,6 +35,12 @@ bool isNewFile(const QByteArray& nativePath)
     return ::lstat(nativePath.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
+bool isEmptyFile(const QByteArray& nativePath)
+{
+    struct stat info {};
+    return ::lstat(nativePath.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
 } // namespace
 
 FolderWriteEvents::FolderWriteEvents(Holding holding, QObject* parent) : QObject(parent), m_holding(std::move(holding))
@@ -103,10 +109,15 @@ void FolderWriteEvents::followNewSubfolder(const QString& parent, const QString&
         followNewSubfolder(subfolder, subfolder + QLatin1Char('/') + name);
 }
 
-bool FolderWriteEvents::isHeld(const Activity& activity, qint64 now) const
+bool FolderWriteEvents::isHeld(const QString& path, const Activity& activity, qint64 now) const
 {
-    return activity.written
-        || ((activity.opens > 0 || activity.created) && now - activity.lastEventMs < m_holding.openHoldMs);
+    if (activity.written)
+        return true;
+    if (activity.opens == 0 && !activity.created)
+        return false;
+    // An empty file costs nothing to keep waiting, and taken it would be lost to the writer that
+    // opened it and has yet to write its first byte: it is held until the close.
+    return now - activity.lastEventMs < m_holding.openHoldMs || isEmptyFile(QFile::encodeName(path));
 }
 
 bool FolderWriteEvents::isBeingWritten(const QString& path) const
@@ -114,7 +125,7 @@ bool FolderWriteEvents::isBeingWritten(const QString& path) const
     const QString clean = QDir::cleanPath(path);
     const qint64 at = now();
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
-        if (isAtOrBelow(it.key(), clean) && isHeld(*it, at))
+        if (isAtOrBelow(it.key(), clean) && isHeld(it.key(), *it, at))
             return true;
     }
     return false;
@@ -182,13 +193,13 @@ void FolderWriteEvents::readEvents(bool announce)
                     activity.written = true;
                     activity.lastEventMs = at;
                 } else if (const auto it = m_files.find(path); it != m_files.end()) {
-                    const bool wasHeld = isHeld(*it, at);
+                    const bool wasHeld = isHeld(path, *it, at);
                     it->opens = std::max(0, it->opens - 1);
                     it->created = false;
                     it->lastEventMs = at;
                     // Announced only when the hold was there before this read: a file opened
                     // and closed between two reads (a scan reading a manifest) was never held.
-                    if (wasHeld && !isHeld(*it, at) && it->openedInRead != m_reads)
+                    if (wasHeld && !isHeld(path, *it, at) && it->openedInRead != m_reads)
                         changed = true;
                     if (it->opens > 0)
                         closedWithOpensLeft.insert(path);
@@ -264,7 +275,7 @@ bool FolderWriteEvents::releaseMergedCloses(const QSet<QString>& paths, qint64 a
         const FileIdentity identity{quint64(info.st_dev), quint64(info.st_ino)};
         if (!filesOpen({identity}).isEmpty())
             continue;
-        released = released || isHeld(*it, at);
+        released = released || isHeld(path, *it, at);
         m_files.erase(it);
     }
     return released;
@@ -273,9 +284,16 @@ bool FolderWriteEvents::releaseMergedCloses(const QSet<QString>& paths, qint64 a
 void FolderWriteEvents::armHoldTimer()
 {
     qint64 earliest = std::numeric_limits<qint64>::max();
-    for (const Activity& activity : std::as_const(m_files)) {
-        if (!activity.written && (activity.opens > 0 || activity.created))
-            earliest = std::min(earliest, activity.lastEventMs + m_holding.openHoldMs);
+    const qint64 at = now();
+    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
+        const Activity& activity = *it;
+        if (activity.written || (activity.opens == 0 && !activity.created))
+            continue;
+        const qint64 end = activity.lastEventMs + m_holding.openHoldMs;
+        // An empty file past its bound is held until its close, which is an event of its own.
+        if (end <= at && isEmptyFile(QFile::encodeName(it.key())))
+            continue;
+        earliest = std::min(earliest, end);
     }
     if (earliest == std::numeric_limits<qint64>::max()) {
         m_holdTimer->stop();
@@ -291,7 +309,7 @@ void FolderWriteEvents::endLapsedHolds()
     const qint64 at = now();
     bool ended = false;
     for (auto it = m_files.begin(); it != m_files.end();) {
-        if (!it->written && (it->opens > 0 || it->created) && !isHeld(*it, at)) {
+        if (!it->written && (it->opens > 0 || it->created) && !isHeld(it.key(), *it, at)) {
             ended = true;
             it = m_files.erase(it);
         } else {

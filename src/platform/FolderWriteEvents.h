@@ -5,8 +5,9 @@
 // also from its creation, or from any open not yet closed, until a close: a writer of another
 // user, whose open files this user cannot look at, may open a file and write its first byte much
 // later. Such an open tells no more than that someone holds the file (a reader looks the same),
-// so it holds the file for a bounded time after the file's last event; a write holds it until
-// the close. inotify merges two alike events in a row, so two closes can come as one: a file of
+// so it holds the file for a bounded time after the file's last event, and an empty file until
+// its close (nothing is lost by leaving it, everything by taking it); a write holds it until the
+// close. inotify merges two alike events in a row, so two closes can come as one: a file of
 // this user that no process holds open then counts as closed. Events for files in subfolders come
 // only from subfolders watched themselves. Lives on the thread that made it.
 
@@ -77,7 +78,7 @@ private:
         // The read of events that saw its latest open or creation.
         quint64 openedInRead = 0;
     };
-    bool isHeld(const Activity& activity, qint64 now) const;
+    bool isHeld(const QString& path, const Activity& activity, qint64 now) const;
     // Ends the holds of files whose closes came merged; true when one of them was held.
     bool releaseMergedCloses(const QSet<QString>& paths, qint64 at);
     qint64 now() const;

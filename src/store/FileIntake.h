@@ -101,6 +101,9 @@ public:
     // The same with the paths as the file system's bytes, as the Inbox's watcher lists them: a
     // name that is not UTF-8 is imported like any other.
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
+    // The same with each file's entryTreeStamp as the Inbox's watcher read it on its own thread,
+    // which the import takes for what the file held before the copy.
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
 
@@ -127,14 +130,17 @@ private:
     QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
-    void importInboxEntry(const QByteArray& path, bool fromCloud);
+    void importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp = std::nullopt);
+    // Its import, with what it held as it began (before, its entryTreeStamp).
+    void importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before);
+    void changeInboxImportCount(bool fromCloud, int delta);
     // Says that the entry at path cannot be imported as it stands, and why. With the stamp of
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over
     // until it differs.
     void reportRefusedEntry(const QString& path, const QString& reason, const QByteArray& stamp);
     // Says once that a synced entry whose item is kept could not be removed, and why; it is
     // passed over until something in it changes.
-    void keepUnremovedEntry(const QByteArray& path, const QString& error);
+    void keepUnremovedEntry(const QByteArray& path, const QString& error, const QByteArray& stamp);
     // Says in the failure notice that the file or package at source was not imported, and why
     // (detail). An inbox offers an entry that failed again at every scan: what was said of it is
     // not said again while the entry holds what it held then and fails for the same reason, so

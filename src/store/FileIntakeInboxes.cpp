@@ -9,12 +9,15 @@
 #include "platform/FutureDelivery.h"
 #include "platform/AppPaths.h"
 #include "platform/Log.h"
+#include "platform/ThreadSanitizerHandOff.h"
+#include "platform/WorkPool.h"
 #include "store/FileIntakeHost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -130,6 +133,11 @@ void FileIntake::startInboxWatchers()
                 self->importInboxNativeFiles(paths);
         },
         this);
+    // The files' stamps come read on the watcher's thread: the window's waits for no disk.
+    m_inboxWatcher->setStampedHandler([self](const QList<QByteArray>& paths, const QList<QByteArray>& stamps) {
+        if (self)
+            self->importInboxNativeFiles(paths, stamps);
+    });
     m_cloudInboxWatcher = new CloudInboxWatcher(
         AppPaths::cloudDirectory(),
         [self](const QStringList& paths) {
@@ -169,67 +177,116 @@ void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
         importInboxEntry(path, false);
 }
 
+void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)
+{
+    for (qsizetype i = 0; i < nativePaths.size(); ++i)
+        importInboxEntry(nativePaths.at(i), false, i < stamps.size() ? std::optional(stamps.at(i)) : std::nullopt);
+}
+
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
     for (const QString& path : packageRootPaths(paths))
         importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
 }
 
-void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud)
+void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp)
 {
     // A later scan offers an entry again while its import still runs.
-    if (m_inboxPathsInFlight.contains(path) || !exists(path))
+    if (m_inboxPathsInFlight.contains(path) || (!stamp && !exists(path)))
         return;
+    // Its size and time (of every file, for a package) before the copy: a writer that went on
+    // meanwhile made the copy a part of what the entry now holds.
+    const QByteArray before = stamp ? *stamp : entryTreeStamp(path);
     // Refused for what it holds and said so: it waits in its inbox until something in it changes.
     if (const auto refused = m_refusedEntries.constFind(path); refused != m_refusedEntries.cend()) {
-        if (*refused == entryTreeStamp(path))
+        if (*refused == before)
             return;
         m_refusedEntries.erase(refused);
     }
-    // Its size and time (of every file, for a package) before the copy: a writer that went on
-    // meanwhile made the copy a part of what the entry now holds.
-    const QByteArray before = entryTreeStamp(path);
+    importInboxEntryAsItWas(path, fromCloud, before);
+}
+
+void FileIntake::changeInboxImportCount(bool fromCloud, int delta)
+{
+    if (fromCloud)
+        m_host.changeCloudImportCount(delta);
+    else
+        m_host.changeInboxImportCount(delta);
+}
+
+namespace {
+
+// What became of an inbox entry after its import: gone, changed since the copy began, or as it
+// was, then removed when its item is kept (with the error when it could not be).
+struct EntryAfterImport {
+    bool present = false;
+    bool changed = false;
+    std::optional<QString> removeError;
+};
+
+EntryAfterImport settleEntryAfterImport(const QByteArray& path, const QByteArray& before, bool kept)
+{
+    EntryAfterImport after;
+    after.present = exists(path);
+    // Removed only while it still holds what was copied: a writer that went on meanwhile made the
+    // copy a part of what it now holds.
+    after.changed = after.present && entryTreeStamp(path) != before;
+    if (kept && after.present && !after.changed)
+        after.removeError = removeEntry(path);
+    return after;
+}
+
+} // namespace
+
+void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before)
+{
     m_inboxPathsInFlight.insert(path, before);
-    const auto changeCount = [this, fromCloud](int delta) {
-        if (fromCloud)
-            m_host.changeCloudImportCount(delta);
-        else
-            m_host.changeInboxImportCount(delta);
-    };
+    const auto changeCount = [this, fromCloud](int delta) { changeInboxImportCount(fromCloud, delta); };
     changeCount(1);
     const QUuid newItemID = QUuid::createUuid();
-    deliverResult(this, importNativeFileAs(path, newItemID),
-                  [this, path, fromCloud, before, newItemID, changeCount](bool kept) {
+    const auto finish = [this, path, fromCloud, before, newItemID, changeCount](bool kept, const EntryAfterImport& after) {
         const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
         const QString name = displayFileName(path.mid(path.lastIndexOf('/') + 1));
         // An entry taken away meanwhile leaves the item as the only copy of what was copied.
-        const bool present = exists(path);
-        if (present && entryTreeStamp(path) != before) {
+        if (after.changed) {
             // The entry stays for a later delivery, which makes the item of it whole.
             veskLog(inboxName + QStringLiteral(" import error for ") + name
                     + QStringLiteral(": it changed while it was copied"));
             (void)m_host.withdrawNewItem(newItemID);
             if (!fromCloud && m_inboxWatcher)
                 m_inboxWatcher->scanSoon();
-        } else if (kept) {
+        } else if (!kept) {
+            // Offered again only when it or the reason may have changed, or after a wait that
+            // grows: every look would otherwise try it again, and a failed copy can be costly.
+            if (after.present && !fromCloud && m_inboxWatcher)
+                m_inboxWatcher->noteNotTaken(path);
+            else if (after.present && fromCloud && m_cloudInboxWatcher)
+                m_cloudInboxWatcher->retryLater(QFile::decodeName(path));
+        } else {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
-            if (const std::optional<QString> error = present ? removeEntry(path) : std::nullopt) {
-                veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *error);
+            if (after.removeError) {
+                veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *after.removeError);
+                // Kept but still there: offered again at every look it would be "Already in
+                // Vesk" each time.
                 if (fromCloud)
-                    keepUnremovedEntry(path, *error);
+                    keepUnremovedEntry(path, *after.removeError, before);
+                else if (m_inboxWatcher)
+                    m_inboxWatcher->noteNotTaken(path);
             }
-        } else if (fromCloud && present && m_cloudInboxWatcher) {
-            // Copied again at every poll, a package that does not fit would keep the disk busy
-            // for nothing: it waits longer after each failure, unless it changes or room is made.
-            m_cloudInboxWatcher->retryLater(QFile::decodeName(path));
         }
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);
+    };
+    deliverResult(this, importNativeFileAs(path, newItemID), [this, path, before, finish](bool kept) {
+        // The look at the entry and its removal (a package is a tree) wait on the disk.
+        deliverResult(this, QtConcurrent::run(workPool(), handedOff([path, before, kept] {
+            return settleEntryAfterImport(path, before, kept);
+        })), [finish, kept](const EntryAfterImport& after) { finish(kept, after); });
     });
 }
 
-void FileIntake::keepUnremovedEntry(const QByteArray& path, const QString& error)
+void FileIntake::keepUnremovedEntry(const QByteArray& path, const QString& error, const QByteArray& stamp)
 {
     // Its item is kept; what stays is the user's to remove. Offered again at every scan it would
     // be said again each time, and the held package found again would take the selection: it is
@@ -241,7 +298,7 @@ void FileIntake::keepUnremovedEntry(const QByteArray& path, const QString& error
                              + QLatin1Char('.'),
                          shown);
     m_refusedEntries.removeIf([](const auto& entry) { return !exists(entry.key()); });
-    m_refusedEntries.insert(path, entryTreeStamp(path));
+    m_refusedEntries.insert(path, stamp);
     if (m_cloudInboxWatcher)
         m_cloudInboxWatcher->leaveAloneUntilChanged(shown);
 }

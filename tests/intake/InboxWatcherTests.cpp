@@ -83,7 +83,8 @@ TEST(InboxWatcher, WaitingFilesArriveOnceOldestFirstAndNewOnesFollow)
 
 // The watcher's scanner on the test's thread, scanning only when told: the test decides when
 // the quiet time has passed.
-constexpr InboxWatcher::Timing kByHand{3'600'000, 3'600'000};
+// Files there before the watch are not held back for quiet here; a test of its own does that.
+constexpr InboxWatcher::Timing kByHand{3'600'000, 3'600'000, 0};
 
 struct ScannerByHand {
     explicit ScannerByHand(const QString& inbox, std::function<void(const QStringList&)> handler)
@@ -141,7 +142,7 @@ TEST(InboxWatcher, AFileWrittenUnderAnotherNameIsTakenWholeOnceItsWriterClosesIt
     ASSERT_EQ(::link(QFile::encodeName(elsewhere).constData(), QFile::encodeName(inbox + "/log.txt").constData()), 0);
 
     // Every scan, and every look again, at the next turn of the event loop.
-    InboxScanner scanner(inbox, InboxWatcher::Timing{0, 0});
+    InboxScanner scanner(inbox, InboxWatcher::Timing{0, 0, 0});
     QList<qint64> sizes;
     QObject::connect(&scanner, &InboxScanner::filesReady, [&](const QList<QByteArray>& paths) {
         for (const QByteArray& path : paths) {
@@ -158,6 +159,61 @@ TEST(InboxWatcher, AFileWrittenUnderAnotherNameIsTakenWholeOnceItsWriterClosesIt
     writer.close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sizes.isEmpty(); }, vesk::test::realWaitMs(3000)));
     EXPECT_EQ(sizes, QList<qint64>{3});
+}
+
+// A writer that opened its file and wrote part of it before the Inbox was watched, then paused:
+// the events never saw it open the file and the processes of another user do not show it. With
+// the real timings the file is not taken while it pauses, and is taken whole once it goes on and
+// closes.
+TEST(InboxWatcher, AFileWrittenSinceBeforeTheWatchIsNotTakenWhileItsWriterPauses)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    QDir().mkpath(inbox);
+    QFile writer(inbox + "/root.bin");
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+    ASSERT_EQ(writer.write(QByteArray(100'000, 'a')), 100'000);
+    ASSERT_TRUE(writer.flush());
+
+    InboxScanner scanner(inbox, InboxWatcher::Timing{});
+    scanner.setWritersLook([](const QSet<FileIdentity>&) { return QSet<FileIdentity>{}; });
+    QList<qint64> sizes;
+    QObject::connect(&scanner, &InboxScanner::filesReady, [&](const QList<QByteArray>& paths) {
+        for (const QByteArray& path : paths) {
+            sizes.append(QFileInfo(QFile::decodeName(path)).size());
+            QFile::remove(QFile::decodeName(path)); // as the store does once an item is kept
+        }
+    });
+    scanner.start();
+    QTest::qWait(3000); // many quiet times of the Inbox's own
+    EXPECT_TRUE(sizes.isEmpty()) << "taken while its writer paused";
+
+    ASSERT_EQ(writer.write(QByteArray(400'000, 'b')), 400'000);
+    writer.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sizes.isEmpty(); }, vesk::test::realWaitMs(5000)));
+    EXPECT_EQ(sizes, QList<qint64>{500'000});
+}
+
+// A writer only the processes show (one writing the file under another name) is looked for again
+// and again, each look reading every process's open files: the looks come further apart rather
+// than at every quiet time, with the real timings.
+TEST(InboxWatcher, AWriterOnlyTheProcessesShowIsLookedForLessAndLessOften)
+{
+    const QString inbox = vesk::test::makeTempDirectory("inbox") + "/Inbox";
+    QDir().mkpath(inbox);
+    InboxScanner scanner(inbox, InboxWatcher::Timing{0, 50, 0});
+    int looks = 0;
+    scanner.setWritersLook([&](const QSet<FileIdentity>& files) {
+        ++looks;
+        return files; // every file asked about is still written
+    });
+    int offered = 0;
+    QObject::connect(&scanner, &InboxScanner::filesReady, [&](const QList<QByteArray>&) { ++offered; });
+    scanner.start();
+    write(inbox + "/log.txt", "A ");
+    QTest::qWait(3000);
+    EXPECT_EQ(offered, 0);
+    EXPECT_GE(looks, 1);
+    EXPECT_LE(looks, 5) << "looked at every process every quiet time";
 }
 
 TEST(InboxWatcher, OnlyRegularVisibleFilesAreOfferedAndNothingElseIsTouched)

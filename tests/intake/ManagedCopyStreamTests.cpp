@@ -6,6 +6,7 @@
 #include "intake/ManagedStorage.h"
 #include "platform/Sha256.h"
 #include "platform/Uuid.h"
+#include "store/FaultInjection.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace vesk {
 namespace {
@@ -175,6 +177,84 @@ TEST_F(ManagedCopyStreamTest, AWriteTheDiskCutsShortIsReportedAndLeavesNothing)
     EXPECT_EQ(result.outcome, FileImportResult::Outcome::Failed);
     EXPECT_EQ(result.reason, QStringLiteral("the disk is full"));
     EXPECT_FALSE(QFileInfo::exists(folderOf(request.id)));
+}
+
+// A few bytes with gigabytes of holes (a file made by truncate, in a package too) stay a few bytes
+// in the library; a copy the disk has no room for, with some to spare, is refused before a byte
+// is written. On a small disk of its own, so that a copy written out whole fails rather than
+// filling the machine's disk.
+TEST_F(ManagedCopyStreamTest, HolesStayHolesAndACopyThatWouldNotFitIsRefusedBeforeItStarts)
+{
+    const QString data = QFileInfo(items).path();
+    test::SmallDisk disk(data, "size=64m");
+    if (!disk.active())
+        GTEST_SKIP() << "mounting a small disk takes root";
+
+    const auto sparse = [](const QString& path, qint64 size) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\xFF\xD8\xFF\xE0", 4) + patternedBytes(996));
+        EXPECT_TRUE(file.resize(size));
+    };
+    struct Case {
+        const char* name;
+        // Makes the entry to copy; gives its path and the file in it to look at.
+        std::function<std::pair<QString, QString>()> make;
+        bool hashed;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"a file with a hole of 256 MiB, hashed", [&] {
+             const QString file = source + "/sparse.bin";
+             sparse(file, 256 * kMiB);
+             return std::pair{file, QString()};
+         }, true, true},
+        {"a package whose photo has a hole of 20 GiB", [&] {
+             const QString package = source + "/Walk.veskactivity";
+             sparse(package + "/media/a.jpg", 20 * 1024 * kMiB);
+             writeFile(package + "/activity.json", "{}");
+             return std::pair{package, QStringLiteral("media/a.jpg")};
+         }, false, true},
+        {"a file that leaves the disk half a mebibyte", [&] {
+             struct statvfs room {};
+             EXPECT_EQ(::statvfs(QFile::encodeName(data).constData(), &room), 0);
+             const QString file = writeFile(source + "/nearly full.bin",
+                                            patternedBytes(qint64(room.f_bavail) * qint64(room.f_frsize) - kMiB / 2));
+             return std::pair{file, QString()};
+         }, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [entry, inner] = c.make();
+        const QString sourceFile = inner.isEmpty() ? entry : entry + "/" + inner;
+        const QUuid id = QUuid::createUuid();
+        ManagedCopyOptions options;
+        options.hashContent = c.hashed;
+        const auto copied = copyIntoManagedStorage(QFile::encodeName(entry), QFileInfo(entry).fileName(), items, id, options);
+        if (!c.fits) {
+            ASSERT_FALSE(copied);
+            EXPECT_TRUE(copied.error().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << copied.error().toStdString();
+            EXPECT_EQ(plainCopyReason(copied.error()), "the disk is full");
+            EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
+            continue;
+        }
+        ASSERT_TRUE(copied) << copied.error().toStdString();
+        const QString copyFile = inner.isEmpty() ? copied->path : copied->path + "/" + inner;
+        struct stat original {}, copy {};
+        ASSERT_EQ(::stat(QFile::encodeName(sourceFile).constData(), &original), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(copyFile).constData(), &copy), 0);
+        EXPECT_EQ(copy.st_size, original.st_size);
+        EXPECT_LE(qint64(copy.st_blocks) * 512, qint64(original.st_blocks) * 512 + 64 * 1024);
+        QFile file(copyFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QFile originalFile(sourceFile);
+        ASSERT_TRUE(originalFile.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.read(8192), originalFile.read(8192));
+        if (c.hashed)
+            EXPECT_EQ(copied->sha256, sha256HexOfNativeFile(QFile::encodeName(sourceFile)));
+        QDir(folderOf(id)).removeRecursively();
+    }
 }
 
 } // namespace

@@ -589,5 +589,74 @@ TEST_F(StoreInboxTest, AnEntryImportedWhileTheLibraryFileIsCheckedLeavesItsInbox
     }
 }
 
+// With the real watcher and its real timings: a file the library's disk has no room for is not
+// copied again at every look (the import's own reads of it are no change) but now and then, said
+// once, and is taken soon after room comes back, with no further change in the Inbox.
+TEST_F(StoreInboxTest, AFileThereIsNoRoomForIsTriedAgainRarelyAndTakenOnceRoomReturns)
+{
+    SmallDisk disk(dataDir, "size=8m");
+    if (!disk.active())
+        GTEST_SKIP() << "mounting a small disk takes root";
+    const QString ballast = writeFile(dataDir + "/ballast.bin", QByteArray(4 << 20, 'b'));
+    QByteArray content(2'500'000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char(i * 7 + i / 251);
+    const QString file = writeFile(dataDir + "/Inbox/big.bin", content);
+    // Dropped there long before Vesk started.
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    old.close();
+
+    VeskServices s = services();
+    s.watchInboxes = true;
+    auto store = std::make_unique<VeskStore>(s);
+    int said = 0;
+    QObject::connect(store.get(), &VeskStore::failureNoticeChanged, [&] { ++said; });
+    const auto tries = [&] { return logLines.filter("Vesk copy error for").size(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tries() > 0; }, realWaitMs(10'000)));
+    QTest::qWait(10'000); // the watcher's own timings, as they are
+    EXPECT_LE(tries(), 5) << logLines.join('\n').toStdString();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_TRUE(store->items().isEmpty());
+    EXPECT_EQ(said, 1);
+
+    ASSERT_TRUE(QFile::remove(ballast));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 1 && !QFile::exists(file); }, realWaitMs(8000)));
+    QFile copy(*store->items().first().filePath);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), content);
+}
+
+// A file kept but not removable (its Inbox is on a disk that takes no writes) is not imported
+// again at every look, each time said "Already in Vesk"; once the Inbox takes writes again it
+// leaves soon, with no change in it.
+TEST_F(StoreInboxTest, AFileThatCannotBeRemovedIsNotTakenAgainAtEveryLookAndLeavesOnceItCan)
+{
+    QDir().mkpath(dataDir + "/Inbox");
+    SmallDisk disk(dataDir + "/Inbox", "size=4m");
+    if (!disk.active())
+        GTEST_SKIP() << "mounting a small disk takes root";
+    const QString file = writeFile(dataDir + "/Inbox/kept.txt", "kept for good");
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    old.close();
+    ASSERT_TRUE(disk.setReadOnly(true));
+
+    VeskServices s = services();
+    s.watchInboxes = true;
+    auto store = std::make_unique<VeskStore>(s);
+    const auto cleanups = [&] { return logLines.filter("Vesk Inbox cleanup error for").size(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cleanups() > 0; }, realWaitMs(10'000)));
+    QTest::qWait(10'000); // the watcher's own timings, as they are
+    EXPECT_LE(cleanups(), 5) << logLines.join('\n').toStdString();
+    EXPECT_EQ(store->items().size(), 1);
+
+    ASSERT_TRUE(disk.setReadOnly(false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file); }, realWaitMs(6000)));
+    EXPECT_EQ(store->items().size(), 1);
+}
+
 } // namespace
 } // namespace vesk::test
