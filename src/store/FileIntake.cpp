@@ -220,11 +220,15 @@ void FileIntake::updateImportProgress()
         m_importProgressTimer->stop();
 }
 
-void FileIntake::keepAsDuplicate(const VeskItem& existing)
+void FileIntake::keepAsDuplicate(const VeskItem& existing, const QString& source)
 {
     // An item whose row was never written is not kept yet: write it now, and only once it is
     // kept may the source go.
     m_host.saveIfUnsaved(existing);
+    // An inbox entry that could not be removed after its import comes back now and then: what it
+    // holds is kept and was said, and it takes nobody's selection.
+    if (isUnremovedInboxEntry(source))
+        return;
     m_host.selectKept(existing.id, true);
     m_host.postNotice(VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Duplicate,
                                      QStringLiteral("Already in Vesk"), existing.title, existing.id});
@@ -317,7 +321,7 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
             finish(false);
             return;
         }
-        keepAsDuplicate(*existing);
+        keepAsDuplicate(*existing, result.sourcePath);
         finishWhenKept(existing->id);
         return;
     }
@@ -355,7 +359,7 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         }
         if (kept && kept->filePath) {
             m_host.removeManagedFile(item);
-            keepAsDuplicate(*kept);
+            keepAsDuplicate(*kept, result.sourcePath);
             finishWhenKept(kept->id);
             return;
         }

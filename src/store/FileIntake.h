@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QString>
 #include <QUuid>
@@ -162,7 +164,12 @@ private:
     bool commitImportedFile(const FileImportResult& result, const VeskItem& item, bool written);
     // Selects the kept item an import turned out to duplicate and says so (writing its row again
     // when it was not written).
-    void keepAsDuplicate(const VeskItem& existing);
+    void keepAsDuplicate(const VeskItem& existing, const QString& source);
+    // Whether source is an inbox entry whose item was kept but which could not be removed.
+    bool isUnremovedInboxEntry(const QString& source) const
+    {
+        return m_unremovedInboxEntries.contains(QFile::encodeName(QDir::cleanPath(source)));
+    }
     // Drops the copy just made of a package the library holds already and selects the item
     // holding it, unless an inbox delivered the package (source); gives whether that item is kept.
     QFuture<bool> keepHeldPackage(const VeskItem& held, const VeskItem& copy, const QString& source);
@@ -224,6 +231,8 @@ private:
     QHash<QByteArray, SaidFailure> m_saidFailures;
     // Entries refused for what they held, with its stamp, by their paths' bytes.
     QHash<QByteArray, QByteArray> m_refusedEntries;
+    // Inbox entries kept as items that could not be removed from their inbox.
+    QSet<QByteArray> m_unremovedInboxEntries;
     QFuture<ItemsFolderSweepReport> m_itemsFolderSweep = QtFuture::makeReadyFuture(ItemsFolderSweepReport{});
 };
 

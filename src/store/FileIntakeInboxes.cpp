@@ -247,6 +247,8 @@ void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud,
     const auto finish = [this, path, fromCloud, before, newItemID, changeCount](bool kept, const EntryAfterImport& after) {
         const QString inboxName = fromCloud ? QStringLiteral("Vesk cloud Inbox") : QStringLiteral("Vesk Inbox");
         const QString name = displayFileName(path.mid(path.lastIndexOf('/') + 1));
+        if (!after.present)
+            m_unremovedInboxEntries.remove(path);
         // An entry taken away meanwhile leaves the item as the only copy of what was copied.
         if (after.changed) {
             // The entry stays for a later delivery, which makes the item of it whole.
@@ -265,6 +267,10 @@ void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud,
         } else {
             // A later entry of this name that fails is news.
             m_saidFailures.remove(path);
+            if (after.removeError)
+                m_unremovedInboxEntries.insert(path);
+            else
+                m_unremovedInboxEntries.remove(path);
             if (after.removeError) {
                 veskLog(inboxName + QStringLiteral(" cleanup error for ") + name + QStringLiteral(": ") + *after.removeError);
                 // Kept but still there: offered again at every look it would be "Already in

@@ -231,9 +231,9 @@ QFuture<bool> FileIntake::keepHeldPackage(const VeskItem& held, const VeskItem& 
 {
     // The copy just made is not needed: the library holds this package already.
     m_host.removeManagedFile(copy);
-    // A package the user brings in again is shown to them; one an inbox delivers again (it could
-    // not be removed, or it was sent twice) brings nothing new, and takes nobody's selection.
-    if (!m_inboxPathsInFlight.contains(QFile::encodeName(QDir::cleanPath(source))))
+    // A package an inbox delivers again because it could not be removed after its import brings
+    // nothing new, and takes nobody's selection.
+    if (!isUnremovedInboxEntry(source))
         m_host.selectKept(held.id, false);
     return whenKept(held.id);
 }
