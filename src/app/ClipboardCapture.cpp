@@ -216,8 +216,8 @@ bool captureClipboardImage(const QByteArray& data, const QString& extension, Ves
     const QString path = QDir(QDir::tempPath())
                              .filePath(QStringLiteral("Vesk-Clipboard-") + uuidString(QUuid::createUuid())
                                        + QLatin1Char('.') + extension);
-    if (const Expected<void, QString> written = writeFileDurably(path, data); !written) {
-        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + written.error());
+    if (const auto written = writeFileDurably(path, data); !written) {
+        veskLog(QStringLiteral("Vesk clipboard image could not be written: ") + written.error().logText());
         return false;
     }
     // The temporary file goes once the import has its own copy (or gave up); a refusal names

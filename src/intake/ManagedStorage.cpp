@@ -30,9 +30,15 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
 
-QString systemError(int code)
+// A failure of the system's, on the side the bytes come from or the side they go to.
+IoFailure readError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return IoFailure::reading(code);
+}
+
+IoFailure writeError(int code)
+{
+    return IoFailure::writing(code);
 }
 
 QByteArray native(const QString& path)
@@ -42,7 +48,7 @@ QByteArray native(const QString& path)
 
 } // namespace
 
-Expected<void, QString> makeFolders(const QString& folder)
+Expected<void, IoFailure> makeFolders(const QString& folder)
 {
     if (QFileInfo(folder).isDir())
         return {};
@@ -52,7 +58,7 @@ Expected<void, QString> makeFolders(const QString& folder)
             return made;
     }
     if (::mkdir(native(folder).constData(), 0755) != 0 && errno != EEXIST)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -113,24 +119,24 @@ bool writeAll(int fd, const char* data, size_t size)
 }
 
 // Copies every byte from in to out through one buffer.
-Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
+Expected<void, IoFailure> streamBytes(int in, int out, CopyRun& run)
 {
     std::vector<char> buffer(kCopyChunk);
     off_t written = 0;
     off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const ssize_t count = ::read(in, buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            return unexpected(systemError(errno));
+            return unexpected(readError(errno));
         }
         if (count == 0)
             return {};
         if (!writeAll(out, buffer.data(), size_t(count)))
-            return unexpected(systemError(errno));
+            return unexpected(writeError(errno));
         run.advance(count);
         written += count;
         startWriteback(out, flushed, written);
@@ -139,14 +145,14 @@ Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
 
 // Copies in the kernel when it can (no trip through our memory), a slice at a time so that a
 // cancel is seen; else through a buffer.
-Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
+Expected<void, IoFailure> copyBytes(int in, int out, CopyRun& run)
 {
     constexpr size_t kSlice = size_t(64) << 20;
     off_t written = 0;
     off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kSlice, 0);
         if (copied > 0) {
             run.advance(copied);
@@ -161,15 +167,16 @@ Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF
             || errno == ETXTBSY)
             return streamBytes(in, out, run); // both offsets stand where the kernel stopped
-        return unexpected(systemError(errno));
+        // Both files are open: what the kernel refuses now is almost always the writing (a full disk).
+        return unexpected(writeError(errno));
     }
 }
 
-Expected<void, QString> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
+Expected<void, IoFailure> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
 {
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
     if (::utimensat(AT_FDCWD, destination.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -183,18 +190,18 @@ bool syncNativeDirectory(const QByteArray& path)
 
 // Writes destination afresh (it must not exist) with the bytes of the regular file source,
 // flushed to the disk before it is closed. With a digest, hashes while copying.
-Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteArray& destination,
+Expected<qint64, IoFailure> copyRegularFile(const QByteArray& source, const QByteArray& destination,
                                           EVP_MD_CTX* digest, CopyRun& run)
 {
     // Opening without blocking keeps a named pipe from stalling the copy.
     Descriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (in.get() < 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     struct stat sourceStat {};
     if (::fstat(in.get(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     if (!S_ISREG(sourceStat.st_mode))
-        return unexpected(QStringLiteral("not a regular file"));
+        return unexpected(IoFailure::other(QStringLiteral("not a regular file")));
     ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -202,13 +209,13 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
 
     Descriptor out(::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (out.get() < 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     const qint64 before = run.written;
     // A large copy is written past the page cache: the disk takes the buffers as they are, with
     // no second copy into memory the system must find, fill and later write back; and gigabytes
     // the user is unlikely to read again soon do not push out what the system had cached.
     const bool uncached = qint64(sourceStat.st_size) >= run.options.uncachedFromBytes;
-    Expected<void, QString> copied;
+    Expected<void, IoFailure> copied;
     if (!digest && uncached && ::ioctl(out.get(), FICLONE, in.get()) == 0) {
         // A file system that shares blocks between files (Btrfs, XFS) makes the copy at once and
         // without a byte moved; nothing needs reading when nothing is hashed.
@@ -227,12 +234,12 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
     }
     // A cancel that came while the last buffers were written still leaves nothing behind.
     if (copied && run.cancelled())
-        copied = unexpected(managedCopyCancelledText());
+        copied = unexpected(managedCopyCancelled());
     // On the disk before it may be renamed into place and named by a row.
     if (copied && ::fdatasync(out.get()) != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && out.close() != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied)
         copied = keepTimes(sourceStat, destination);
     if (!copied) {
@@ -244,11 +251,11 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
 
 // Names in the folder, sorted; "." and ".." left out. Fails when the folder cannot be read, so
 // that an unreadable folder never passes for an empty one.
-Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
+Expected<QList<QByteArray>, IoFailure> folderEntryNames(const QByteArray& folder)
 {
     DIR* handle = ::opendir(folder.constData());
     if (!handle)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     QList<QByteArray> names;
     errno = 0;
     while (const dirent* entry = ::readdir(handle)) {
@@ -260,7 +267,7 @@ Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
     const int readError = errno;
     ::closedir(handle);
     if (readError != 0)
-        return unexpected(systemError(readError));
+        return unexpected(IoFailure::reading(readError));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -268,41 +275,41 @@ Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
 // Copies the folder source into the new folder destination with its files and subfolders.
 // Symbolic links, pipes, sockets and devices inside it are left out; anything that cannot be
 // read fails the whole copy rather than leaving a hole in it.
-Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run)
+Expected<void, IoFailure> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run)
 {
     struct stat sourceStat {};
     if (::stat(source.constData(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     const auto names = folderEntryNames(source);
     if (!names)
-        return unexpected(QFile::decodeName(source) + QStringLiteral(": ") + names.error());
+        return unexpected(names.error().at(QFile::decodeName(source)));
     if (::mkdir(destination.constData(), 0755) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
 
     for (const QByteArray& name : names.value()) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const QByteArray path = source + '/' + name;
         const QByteArray target = destination + '/' + name;
         struct stat entryStat {};
         if (::lstat(path.constData(), &entryStat) != 0)
-            return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + systemError(errno));
+            return unexpected(IoFailure::reading(errno, QFile::decodeName(path)));
         if (S_ISDIR(entryStat.st_mode)) {
-            if (Expected<void, QString> copied = copyFolder(path, target, run); !copied)
+            if (Expected<void, IoFailure> copied = copyFolder(path, target, run); !copied)
                 return copied; // already names what failed inside
         } else if (S_ISREG(entryStat.st_mode)) {
             if (auto copied = copyRegularFile(path, target, nullptr, run); !copied) {
-                if (copied.error() == managedCopyCancelledText())
+                if (copied.error() == managedCopyCancelled())
                     return unexpected(copied.error());
-                return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + copied.error());
+                return unexpected(copied.error().at(QFile::decodeName(path)));
             }
         }
     }
-    if (Expected<void, QString> kept = keepTimes(sourceStat, destination); !kept)
+    if (Expected<void, IoFailure> kept = keepTimes(sourceStat, destination); !kept)
         return kept;
     // The folder's own entries are on the disk too.
     if (!syncNativeDirectory(destination))
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -323,7 +330,7 @@ void recordOriginalCreation(const QByteArray& sourceNative, const QString& copy)
     const std::optional<QDateTime> born = fileBirthTime(sourceNative);
     if (born && !writeRecordedCreation(copy, *born))
         veskLog(QStringLiteral("Vesk could not record the creation date of ") + QFile::decodeName(sourceNative)
-                + QStringLiteral(": ") + systemError(errno));
+                + QStringLiteral(": ") + writeError(errno).logText());
 }
 
 } // namespace
@@ -341,6 +348,11 @@ QString managedStagingName()
 QString managedCopyCancelledText()
 {
     return QStringLiteral("the import was cancelled");
+}
+
+IoFailure managedCopyCancelled()
+{
+    return IoFailure::other(managedCopyCancelledText());
 }
 
 std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUuid& id, const QString& itemsDirectory)
@@ -364,19 +376,19 @@ bool syncDirectory(const QString& path)
     return syncNativeDirectory(native(path));
 }
 
-Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
                                                       const QString& itemsDirectory, const QUuid& id,
                                                       const ManagedCopyOptions& options)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
-        return unexpected(QStringLiteral("the path names no file"));
+        return unexpected(IoFailure::other(QStringLiteral("the path names no file")));
     const QString items = QDir::cleanPath(itemsDirectory);
     const QString folder = items + QLatin1Char('/') + uuidString(id);
     const QString destination = folder + QLatin1Char('/') + name;
 
     struct stat sourceStat {};
     if (::stat(sourceNative.constData(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
 
     const bool itemsExisted = QFileInfo(items).isDir();
     const bool folderExisted = QFileInfo(folder).isDir();
@@ -391,7 +403,7 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
         const QString realFolder = QFileInfo(folder).canonicalFilePath();
         if (!realSource.isEmpty() && realFolder.startsWith(realSource + QLatin1Char('/'))) {
             QDir().rmdir(folder);
-            return unexpected(QStringLiteral("the folder holds the library's own storage"));
+            return unexpected(IoFailure::other(QStringLiteral("the folder holds the library's own storage")));
         }
     }
 
@@ -407,10 +419,10 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     if (options.hashContent && S_ISREG(sourceStat.st_mode)) {
         digest.reset(EVP_MD_CTX_new());
         if (!digest || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1)
-            return unexpected(QStringLiteral("the file could not be hashed"));
+            return unexpected(IoFailure::other(QStringLiteral("the file could not be hashed")));
     }
 
-    Expected<void, QString> copied = {};
+    Expected<void, IoFailure> copied = {};
     qint64 size = -1;
     if (S_ISDIR(sourceStat.st_mode)) {
         copied = copyFolder(sourceNative, native(staging), run);
@@ -421,20 +433,20 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
         else
             copied = unexpected(file.error());
     } else {
-        copied = unexpected(QStringLiteral("not a regular file or folder"));
+        copied = unexpected(IoFailure::other(QStringLiteral("not a regular file or folder")));
     }
     if (copied)
         recordOriginalCreation(sourceNative, staging);
     if (copied && ::rename(native(staging).constData(), native(destination).constData()) != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     // The rename itself, and a new item folder in "Items" (and a new "Items" in the data folder),
     // must reach the disk before a row names the copy.
     if (copied && !syncDirectory(folder))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && !folderExisted && !syncDirectory(items))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && !itemsExisted && !syncDirectory(QFileInfo(items).absolutePath()))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (!copied) {
         removeStaging(staging);
         if (!folderExisted)
@@ -452,7 +464,7 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     return result;
 }
 
-Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
+Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
                                                   const QUuid& id)
 {
     const QString cleanSource = QDir::cleanPath(QFileInfo(source).absoluteFilePath());

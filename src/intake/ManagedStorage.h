@@ -2,6 +2,7 @@
 
 #include "platform/CancellationToken.h"
 #include "platform/Expected.h"
+#include "platform/IoFailure.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,8 +18,9 @@ QString managedItemsDirectoryIn(const QString& dataDirectory);
 // The name an unfinished copy has inside its item folder until it is complete.
 QString managedStagingName();
 
-// The error text of a copy that was cancelled.
+// The error text of a copy that was cancelled, and the failure that carries it.
 QString managedCopyCancelledText();
+IoFailure managedCopyCancelled();
 
 struct ManagedCopyOptions {
     // The SHA-256 of a regular file, computed over the very buffers that are written: one read
@@ -48,14 +50,14 @@ struct ManagedCopy {
 // the item folder is new), so that after a power cut a copy is either whole or absent. It keeps
 // the source's modification time and costs a fixed buffer whatever its size. Symbolic links,
 // pipes and devices inside a copied folder are left out: a copy never reaches outside what the
-// user handed over. The error text says what failed.
-Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
-                                                      const QString& itemsDirectory, const QUuid& id,
-                                                      const ManagedCopyOptions& options = {});
+// user handed over. The failure says what failed, and whether reading or writing.
+Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+                                                       const QString& itemsDirectory, const QUuid& id,
+                                                       const ManagedCopyOptions& options = {});
 
 // The same for a path given as text, keeping its own file name.
-Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
-                                                  const QUuid& id);
+Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
+                                                    const QUuid& id);
 
 // Where a managed copy stored under another data folder (the library was moved, or stored with
 // a relative path) now lies: "<itemsDirectory>/<ID>/<rest>" when the stored path does not exist
@@ -65,7 +67,7 @@ std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUu
 
 // Makes the folder and any missing parents. The system's own error when one cannot be made: a
 // disk out of room or out of inodes says so (ENOSPC), which a plain yes or no would hide.
-Expected<void, QString> makeFolders(const QString& folder);
+Expected<void, IoFailure> makeFolders(const QString& folder);
 
 // Flushes a folder's entries (a rename or a new file in it) to the disk; false when it cannot.
 bool syncDirectory(const QString& path);

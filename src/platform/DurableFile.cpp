@@ -12,9 +12,9 @@ namespace vesk {
 
 namespace {
 
-QString systemError(int code)
+IoFailure systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return IoFailure::writing(code);
 }
 
 bool syncFolderOf(const QByteArray& path)
@@ -30,14 +30,14 @@ bool syncFolderOf(const QByteArray& path)
 
 } // namespace
 
-Expected<void, QString> writeFileDurably(const QString& path, const QByteArray& data)
+Expected<void, IoFailure> writeFileDurably(const QString& path, const QByteArray& data)
 {
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary = target + ".vesk-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return unexpected(systemError(errno));
-    const auto failWith = [&](int code) -> Expected<void, QString> {
+    const auto failWith = [&](int code) -> Expected<void, IoFailure> {
         ::close(fd);
         ::unlink(temporary.constData());
         return unexpected(systemError(code));

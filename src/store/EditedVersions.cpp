@@ -2,7 +2,6 @@
 // from the source.
 #include "store/EditedVersions.h"
 
-#include "intake/FileImportJob.h"
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/ServiceInterfaces.h"
@@ -20,7 +19,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace vesk {
@@ -58,17 +56,6 @@ QString editedBaseName(const VeskItem& item)
     const QString base = item.filePath ? QFileInfo(*item.filePath).completeBaseName() : item.title;
     const QString safe = safeFileNamePart(base);
     return safe.isEmpty() ? kFallbackBaseName : safe;
-}
-
-
-// A write's system error in the words the failure notice uses.
-QString plainWriteReason(const QString& systemError)
-{
-    for (int code : {EACCES, EPERM}) {
-        if (systemError == QString::fromLocal8Bit(std::strerror(code)))
-            return QStringLiteral("the library folder is read-only");
-    }
-    return plainCopyReason(systemError);
 }
 
 bool isVideoExtension(const QString& lowerExtension)
@@ -130,23 +117,23 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
         notKept(*refusal);
         return std::nullopt;
     }
-    // error is the system's own words for what failed at path.
-    const auto fail = [&](const QString& error, const QString& path) -> std::optional<VeskItem> {
-        veskLog(QStringLiteral("Vesk derived-image save error: ") + error + QStringLiteral(" (") + path + QLatin1Char(')'));
-        notKept(plainWriteReason(error));
+    // error is what failed at path.
+    const auto fail = [&](const IoFailure& error, const QString& path) -> std::optional<VeskItem> {
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + error.logText() + QStringLiteral(" (") + path + QLatin1Char(')'));
+        notKept(error.plainWords());
         // The folder is new and ours alone: nothing of a failed save stays under "Items".
         if (QFileInfo(folder).isDir())
             QDir(folder).removeRecursively();
         return std::nullopt;
     };
-    if (const Expected<void, QString> made = makeFolders(folder); !made)
+    if (const Expected<void, IoFailure> made = makeFolders(folder); !made)
         return fail(made.error(), folder);
     // Every byte on the disk before a row can name the file: an edited version is never empty.
-    if (const Expected<void, QString> written = writeFileDurably(filePath, data); !written)
+    if (const Expected<void, IoFailure> written = writeFileDurably(filePath, data); !written)
         return fail(written.error(), filePath);
     // The item's folder is new in "Items": without that entry on the disk a power cut loses the file.
     if (!syncDirectory(m_itemsDirectory))
-        return fail(QString::fromLocal8Bit(std::strerror(errno)), m_itemsDirectory);
+        return fail(IoFailure::writing(errno), m_itemsDirectory);
 
     VeskItem edited;
     edited.id = newID;
@@ -210,11 +197,11 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     const QString folder = QDir(m_itemsDirectory).filePath(idText);
 
     // The clip is on the disk, whole, before a row can name it.
-    const Expected<ManagedCopy, QString> copy =
+    const Expected<ManagedCopy, IoFailure> copy =
         copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, m_itemsDirectory, id);
     if (!copy) {
-        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error());
-        m_lastMomentFailure = plainCopyReason(copy.error());
+        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error().logText());
+        m_lastMomentFailure = copy.error().plainWords();
         // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
         QDir(folder).removeRecursively();
         return std::nullopt;

@@ -83,8 +83,8 @@ void LibraryFile::markHasHeldItems()
 {
     if (hasHeldItems())
         return;
-    if (const Expected<void, QString> written = writeFileDurably(markerPath(), QByteArrayLiteral("1\n")); !written)
-        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + written.error());
+    if (const auto written = writeFileDurably(markerPath(), QByteArrayLiteral("1\n")); !written)
+        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + written.error().logText());
 }
 
 } // namespace vesk

@@ -77,7 +77,7 @@ TEST_F(ManagedCopyStreamTest, EveryByteArrivesAndIsHashedAroundBufferAndBlockEdg
 
             const auto copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items,
                                                        QUuid::createUuid(), options);
-            ASSERT_TRUE(copied) << copied.error().toStdString();
+            ASSERT_TRUE(copied) << copied.error().logText().toStdString();
             EXPECT_EQ(copied->size, size);
             ASSERT_EQ(QFileInfo(copied->path).size(), size);
             EXPECT_TRUE(contents(copied->path) == bytes);
@@ -113,7 +113,7 @@ TEST_F(ManagedCopyStreamTest, ACancelAtAnyPointLeavesNothing)
             const QUuid id = QUuid::createUuid();
             const auto copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, id, options);
             ASSERT_FALSE(copied);
-            EXPECT_EQ(copied.error(), managedCopyCancelledText());
+            EXPECT_EQ(copied.error(), managedCopyCancelled());
             EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
         }
     }
@@ -149,7 +149,7 @@ TEST_F(ManagedCopyStreamTest, AWriteTheDiskCutsShortIsReportedAndLeavesNothing)
     for (Mode mode : {Mode::Cached, Mode::Uncached, Mode::UncachedUnhashed}) {
         SCOPED_TRACE(testing::Message() << "mode " << int(mode));
         const QUuid id = QUuid::createUuid();
-        Expected<ManagedCopy, QString> copied = unexpected(QString());
+        Expected<ManagedCopy, IoFailure> copied = unexpected(IoFailure());
         {
             // Not at a buffer's edge: the write that meets the limit is cut short part way.
             const FileSizeLimit limit(rlim_t(5 * kMiB + 12345));
@@ -157,7 +157,7 @@ TEST_F(ManagedCopyStreamTest, AWriteTheDiskCutsShortIsReportedAndLeavesNothing)
             copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, id, optionsFor(mode));
         }
         ASSERT_FALSE(copied);
-        EXPECT_EQ(copied.error(), QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_EQ(copied.error(), IoFailure::writing(EFBIG));
         EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
     }
 
