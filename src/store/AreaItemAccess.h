@@ -24,8 +24,10 @@ public:
                                            quotedItemTitle(item.title) + QStringLiteral(" was not changed"));
     }
     std::optional<QString> newItemRefusal() const override { return m_store.newItemRefusal(); }
-    bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
-    QString lastWriteFailure() const override { return m_store.m_health->lastWriteFailure(); }
+    Expected<void, QString> commitNewItem(const VeskItem& item) override
+    {
+        return m_store.commitNewItemWithRichText(item, std::nullopt, false);
+    }
     bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
     VeskItem sourceItem(const VeskItem& item) const override { return m_store.sourceItem(item); }
     void select(const QUuid& id) override { m_store.select(id); }

@@ -150,7 +150,7 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     // again"); the item stays on screen with its file and is written at a retry. The save counts:
     // the editor closes, so one edit never becomes two versions, and "saved" is said only once
     // the row is in the file. A refused item leaves nothing behind.
-    if (!m_items.commitNewItem(edited) && !m_items.currentItem(newID)) {
+    if (!m_items.commitNewItem(edited).hasValue() && !m_items.currentItem(newID)) {
         veskLog(QStringLiteral("Vesk derived-image save error: the item was refused"));
         QDir(folder).removeRecursively();
         return std::nullopt;
@@ -172,15 +172,14 @@ QString EditedVersions::videoMomentTimeText(double seconds)
     return QString::asprintf("%lld:%02lld:%02lld", whole / 3600, (whole % 3600) / 60, whole % 60);
 }
 
-std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
-                                                   double centreSeconds)
+Expected<VeskItem, QString> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
+                                                            double centreSeconds)
 {
-    m_lastMomentFailure.reset();
     if (!previewed.filePath)
-        return std::nullopt;
+        return unexpected(QString());
     const QFileInfo previewedFile(*previewed.filePath);
     if (!isVideoExtension(previewedFile.suffix().toLower()))
-        return std::nullopt;
+        return unexpected(QString());
 
     const VeskItem source = m_items.sourceItem(previewed);
     const QUuid id = QUuid::createUuid();
@@ -201,10 +200,9 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
         copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, m_itemsDirectory, id);
     if (!copy) {
         veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error().logText());
-        m_lastMomentFailure = copy.error().plainWords();
         // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
         QDir(folder).removeRecursively();
-        return std::nullopt;
+        return unexpected(copy.error().plainWords());
     }
     const QString destination = copy->path;
 
@@ -221,17 +219,16 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     item.note = QString();
     item.groupID = previewed.groupID;
     item.sourceItemID = source.id;
-    if (!m_items.commitNewItem(item) && !m_items.rowWaitsForLibraryCheck(id)) {
+    if (const Expected<void, QString> committed = m_items.commitNewItem(item);
+        !committed && !m_items.rowWaitsForLibraryCheck(id)) {
         // The failure notice says what happened; announcing the moment as saved beside it would
         // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
         veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
         if (!m_items.currentItem(item.id)) {
             QDir(folder).removeRecursively();
-            m_lastMomentFailure = m_items.newItemRefusal();
-        } else {
-            m_lastMomentFailure = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
+            return unexpected(committed.error());
         }
-        return std::nullopt;
+        return unexpected(committed.error() + QStringLiteral(". Vesk keeps it on screen and tries again"));
     }
     (void)m_thumbnails->thumbnail(item, 520);
 

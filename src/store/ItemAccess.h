@@ -2,6 +2,7 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "platform/Expected.h"
 
 #include <QString>
 #include <QUuid>
@@ -24,11 +25,10 @@ public:
     // Why the library takes no new items now, in plain words ("the disk is read-only"); none
     // while it takes them.
     virtual std::optional<QString> newItemRefusal() const = 0;
-    // Puts a new item at the front and saves it; false when its row was not written.
-    virtual bool commitNewItem(const VeskItem& item) = 0;
-    // Why the last row the library file refused was not written, in plain words ("the disk is
-    // full").
-    virtual QString lastWriteFailure() const = 0;
+    // Puts a new item at the front and saves it. When its row was not written, why, in plain words
+    // ("the disk is full", or why the library takes no new items); no words while the row only
+    // waits for the check of the library file (rowWaitsForLibraryCheck).
+    virtual Expected<void, QString> commitNewItem(const VeskItem& item) = 0;
     // Replaces the item with the same identifier and saves it; false when it is gone or its row
     // was not written.
     virtual bool updateItem(const VeskItem& item) = 0;

@@ -4,6 +4,7 @@
 #include "model/VeskLibraryProblem.h"
 #include "model/VeskNotices.h"
 #include "platform/CancellationToken.h"
+#include "platform/Expected.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -68,17 +69,16 @@ public:
     // --- Saving rows and unsaved items (LibraryHealth.cpp) ---
 
     // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
-    // marks the item unsaved and says so. False too while the row waits for the check.
-    bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // marks the item unsaved and says so, and gives why in plain words ("the disk is full").
+    // Failed too, with no words, while the row waits for the check.
+    Expected<void, QString> writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
     // writeItem for the first row of a new item: one that fails is remembered as never written
     // until a retry writes it.
-    bool writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    Expected<void, QString> writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
     // What follows a written row: the change noted, the library marked as used, the item no
     // longer unsaved, and the others tried again.
     void noteItemWritten(const QUuid& id);
     void markUnsaved(const VeskItem& item, const QString& reason);
-    // The reason markUnsaved was given last, in plain words.
-    const QString& lastWriteFailure() const { return m_lastWriteFailure; }
     void markSaved(const QUuid& id);
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
@@ -189,7 +189,6 @@ private:
     QHash<QUuid, QHash<QString, qsizetype>> m_failureSubjects;
     QSet<QUuid> m_unsavedItemIDs;
     QHash<QUuid, QList<std::function<void(bool)>>> m_rowWrittenListeners;
-    QString m_lastWriteFailure;
     // The unsaved items that are new: no row of theirs is in the file.
     QSet<QUuid> m_neverWrittenItemIDs;
     std::shared_ptr<PendingDelay> m_unsavedRetry;

@@ -103,7 +103,8 @@ bool SecureItems::commitSecureItem(const VeskItem& item)
     // A row that is not written is marked on its card, said and written again later; the
     // composer does not close as if it were kept, and says why. One that waits for the check of
     // the library file is written once that has passed.
-    if (m_items.commitNewItem(item) || m_items.rowWaitsForLibraryCheck(item.id))
+    const Expected<void, QString> committed = m_items.commitNewItem(item);
+    if (committed || m_items.rowWaitsForLibraryCheck(item.id))
         return true;
     if (!m_items.currentItem(item.id)) {
         // Refused: its secret, already in the keyring, would belong to no item.
@@ -111,7 +112,7 @@ bool SecureItems::commitSecureItem(const VeskItem& item)
         m_lastLibraryRefusal = m_items.newItemRefusal();
         return false;
     }
-    m_lastLibraryRefusal = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
+    m_lastLibraryRefusal = committed.error() + QStringLiteral(". Vesk keeps it on screen and tries again");
     return false;
 }
 

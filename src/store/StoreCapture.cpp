@@ -38,14 +38,15 @@ std::optional<QString> VeskStore::newItemRefusal() const
 
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
-    return commitNewItemWithRichText(item, std::nullopt, false);
+    return commitNewItemWithRichText(item, std::nullopt, false).hasValue();
 }
 
-bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten)
+Expected<void, QString> VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                                             bool alreadyWritten)
 {
     assertMainThread();
     if (refuseNewItemWhileBlocked(item.title))
-        return false;
+        return unexpected(newItemRefusal().value_or(QString()));
     m_library->prepend(item);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
@@ -60,11 +61,11 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
         setSelectedIDs(QSet<QUuid>{item.id});
     setSelectedID(item.id);
 
-    bool saved = true;
+    Expected<void, QString> saved;
     if (alreadyWritten)
         m_health->noteItemWritten(item.id);
     else if (m_health->holdRowForLibraryCheck(item.id))
-        saved = false; // not in the file yet: shown as being saved
+        saved = unexpected(QString()); // not in the file yet: shown as being saved
     else
         saved = m_health->writeNewItem(item, rtf);
 

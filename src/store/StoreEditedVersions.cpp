@@ -11,16 +11,11 @@ std::optional<VeskItem> VeskStore::saveEditedImage(const QByteArray& data, const
     return m_editedVersions->saveEditedImage(data, item, extension);
 }
 
-std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
-                                                   double centreSeconds)
+Expected<VeskItem, QString> VeskStore::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
+                                                       double centreSeconds)
 {
     assertMainThread();
     return m_editedVersions->saveVideoMoment(clipPath, previewed, centreSeconds);
-}
-
-const std::optional<QString>& VeskStore::lastVideoMomentFailure() const
-{
-    return m_editedVersions->lastMomentFailure();
 }
 
 } // namespace vesk

@@ -295,8 +295,7 @@ public:
 
     // Edited pictures and video moments: see EditedVersions.h.
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
-    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
-    const std::optional<QString>& lastVideoMomentFailure() const;
+    Expected<VeskItem, QString> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
 
     // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
     const std::optional<VeskFailureNotice>& failureNotice() const;
@@ -378,7 +377,10 @@ private:
     // Why the library takes no changes now (read-only, or a delete being finished); none when it does.
     std::optional<QString> whyChangesAreRefused() const;
     bool refuseNewItemWhileBlocked(const QString& title);
-    bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
+    // commitNewItem with its rich text, or of a row already written; the failure says why the row
+    // was not written, in plain words, and is empty while it waits for the check of the library file.
+    Expected<void, QString> commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                                      bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);
     // What a destructive change asks of every area: see DestructiveChangesHost.h.
     void forgetDeletedItems(const QSet<QUuid>& ids);

@@ -138,10 +138,10 @@ TEST_F(StoreCopyFailureWords, AFailedCopySaysWhetherReadingOrWritingFailed)
 
             QString said;
             if (road.road == Road::VideoMoment) {
-                EXPECT_FALSE(store->saveVideoMoment(entry, video, 12));
+                const Expected<VeskItem, QString> saved = store->saveVideoMoment(entry, video, 12);
                 full.reset();
-                ASSERT_TRUE(store->lastVideoMomentFailure());
-                said = *store->lastVideoMomentFailure();
+                ASSERT_FALSE(saved.hasValue());
+                said = saved.error();
             } else {
                 EXPECT_FALSE(importNow(*store, entry));
                 full.reset();
