@@ -157,8 +157,9 @@ std::optional<VeskItem> EditedVersions::saveEditedImage(const QByteArray& data, 
     }
     // Fills the thumbnail cache; the picture itself is not needed here.
     m_thumbnails->thumbnail(edited, kThumbnailWarmUpSize);
-    m_items.announceOnceWritten(newID, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                                        QStringLiteral("Edited version saved"), root.title, newID});
+    m_items.announceWhenRowWritten(newID, RowWait::ThroughRetries,
+                                   VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                    QStringLiteral("Edited version saved"), root.title, newID});
     return edited;
 }
 
@@ -238,7 +239,7 @@ Expected<VeskItem, QString> EditedVersions::saveVideoMoment(const QString& clipP
     notice.title = QStringLiteral("Video moment saved");
     notice.detail = item.title;
     notice.relatedID = item.id;
-    m_items.announceWhenKept(item.id, notice);
+    m_items.announceWhenRowWritten(item.id, RowWait::FirstWrite, notice);
     m_items.select(item.id);
     return item;
 }

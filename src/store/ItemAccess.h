@@ -3,6 +3,7 @@
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
 #include "platform/Expected.h"
+#include "store/RowWait.h"
 
 #include <QString>
 #include <QUuid>
@@ -37,11 +38,9 @@ public:
     virtual VeskItem sourceItem(const VeskItem& item) const = 0;
     // Makes the item the single selection and the focused item.
     virtual void select(const QUuid& id) = 0;
-    // Publishes the notice that announces a new item once the item is kept; never when it is not.
-    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
-    // Publishes it once the new item's row is written, at once or at a later retry; never when
-    // the item goes first.
-    virtual void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Publishes the notice that announces a new item once its row is written, waiting as wait
+    // says; never when it is not.
+    virtual void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) = 0;
     // Says in the failure notice that something the user asked for did not happen, and why.
     virtual void reportFailure(const QString& title, const QString& detail) = 0;
     // True while the new item's row waits for the check of the library file (it is written

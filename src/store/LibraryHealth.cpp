@@ -296,8 +296,17 @@ int LibraryHealth::retryUnsavedItems()
     return int(m_unsavedItemIDs.size());
 }
 
-void LibraryHealth::whenRowWritten(const QUuid& id, std::function<void(bool)> heard)
+void LibraryHealth::whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard)
 {
+    if (wait == RowWait::FirstWrite) {
+        const auto written = [this, id] { return m_host.currentItem(id).has_value() && rowIsWritten(id); };
+        if (!m_savingItemIDs.contains(id)) {
+            heard(written());
+            return;
+        }
+        afterLibraryCheck([written, heard] { heard(written()); }, [heard] { heard(false); });
+        return;
+    }
     if (!m_host.currentItem(id)) {
         heard(false);
         return;

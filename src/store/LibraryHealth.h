@@ -5,6 +5,7 @@
 #include "model/VeskNotices.h"
 #include "platform/CancellationToken.h"
 #include "platform/Expected.h"
+#include "store/RowWait.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -83,10 +84,12 @@ public:
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
     const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
-    // Hears once the new item's row is in the library file: at once when it is; once the check of
-    // the file, or the retry that writes it, has written it when it waits or was refused. False
-    // when the item goes first (or is not in the library).
-    void whenRowWritten(const QUuid& id, std::function<void(bool)> heard);
+    // Hears whether the new item's row is in the library file, waiting as wait says: with
+    // FirstWrite at once, unless the row waits for the check of the file (then once the check has
+    // passed, false when it failed), and a refused or unsaved row is not written; with
+    // ThroughRetries once the check or the retry that writes it has, false only when the item
+    // goes first. An item not in the library is never written.
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard);
     // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
     // Deleted items: nothing of them is left to write.
@@ -118,10 +121,6 @@ public:
     void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped = {});
     // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
-    // Hears whether the item is kept: in the library's list with its row in the library file. At
-    // once, unless the row waits for the check of the file; then once the check has passed (false
-    // when it failed). A refused or unsaved item is not kept.
-    void whenItemKept(const QUuid& id, std::function<void(bool)> heard);
     // While held, a check that passes leaves the launch snapshot for release() to ask for:
     // copying the whole library file on a thread of the window's priority would take the cores
     // that start-up reads and indexes the library on, and the user waits for those.

@@ -73,27 +73,17 @@ Expected<void, QString> VeskStore::commitNewItemWithRichText(const VeskItem& ite
     return saved;
 }
 
-void VeskStore::whenItemKept(const QUuid& id, std::function<void(bool)> heard)
+void VeskStore::whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard)
 {
     assertMainThread();
-    m_health->whenItemKept(id, std::move(heard));
+    m_health->whenRowWritten(id, wait, std::move(heard));
 }
 
-void VeskStore::announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice)
+void VeskStore::announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice)
 {
     assertMainThread();
     const QPointer<VeskStore> self(this);
-    m_health->whenItemKept(id, [self, notice](bool kept) {
-        if (kept && self)
-            self->setIntakeNotice(notice);
-    });
-}
-
-void VeskStore::announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice)
-{
-    assertMainThread();
-    const QPointer<VeskStore> self(this);
-    m_health->whenRowWritten(id, [self, notice](bool written) {
+    m_health->whenRowWritten(id, wait, [self, notice](bool written) {
         if (written && self)
             self->setIntakeNotice(notice);
     });

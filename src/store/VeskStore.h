@@ -10,6 +10,7 @@
 #include "platform/Expected.h"
 #include "search/BringBackDates.h"
 #include "search/ManualTags.h"
+#include "store/RowWait.h"
 #include "search/UsageSignals.h"
 #include "search/SemanticVectors.h"
 #include "store/DatabaseError.h"
@@ -197,15 +198,12 @@ public:
 
     // Intake operations (new items: see LibraryItems.h; CaptureQueue.h, FileIntake.h)
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
-    // Hears whether a new item is kept: in the list with its row in the library file (after the
-    // check of the file, when its row waits for that); see LibraryHealth.h.
-    void whenItemKept(const QUuid& id, std::function<void(bool kept)> heard);
-    // Posts a notice that announces a new item once the item is kept, and never when it is not:
-    // a refused or unsaved item is said by the failure notice alone.
-    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
-    // Posts the notice once the new item's row is in the library file, however late a retry
-    // writes it; never for an item that goes first. Until then the failure notice tells its story.
-    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice);
+    // Hears whether a new item's row is in the library file, waiting as wait says (see
+    // RowWait.h and LibraryHealth.h).
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool written)> heard);
+    // Posts a notice that announces a new item once whenRowWritten hears it written, and never
+    // when it is not: a refused or unsaved item is said by the failure notice alone.
+    void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice);
     // Why a new item would be refused now (the library is read-only or cannot be read, a delete
     // is finishing), in plain words; none while new items are taken.
     std::optional<QString> newItemRefusal() const;

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
             (void)store.commitNewItem(item);
             // Acknowledged once kept: a row that waits for the check of the library file after
             // start-up is written, and heard of, once the check has passed.
-            store.whenItemKept(item.id, [id = item.id](bool kept) {
+            store.whenRowWritten(item.id, vesk::RowWait::FirstWrite, [id = item.id](bool kept) {
                 if (kept)
                     std::printf("saved %s\n", qPrintable(id.toString(QUuid::WithoutBraces)));
                 std::fflush(stdout);
