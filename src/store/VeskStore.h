@@ -11,6 +11,7 @@
 #include "search/BringBackDates.h"
 #include "search/ManualTags.h"
 #include "store/RowWait.h"
+#include "store/SecureItemFailure.h"
 #include "search/UsageSignals.h"
 #include "search/SemanticVectors.h"
 #include "store/DatabaseError.h"
@@ -239,16 +240,14 @@ public:
                                      const std::optional<QByteArray>& rtf);
 
     // Secure items: see SecureItems.h.
-    bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
-    bool addCreditCard(const QString& name, const QString& details, const QString& number,
-                       const QString& expiration, const QString& code, const QString& note);
-    bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
-                          const QString& newSecret, const QString& note);
-    bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
-                          const QString& expiration, const QString& cvv, const QString& note);
-    const std::optional<KeychainError>& lastKeychainFailure() const;
-    // Why the library did not keep the last new secure item, in plain words; see SecureItems.h.
-    const std::optional<QString>& lastSecureItemRefusal() const;
+    SecureItemSave addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
+    SecureItemSave addCreditCard(const QString& name, const QString& details, const QString& number,
+                                 const QString& expiration, const QString& code, const QString& note);
+    SecureItemSave updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& newSecret, const QString& note);
+    SecureItemSave updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& digits, const QString& expiration, const QString& cvv,
+                                    const QString& note);
 
     // Faces and people: see FaceLibrary.h (StoreFaces.cpp forwards).
     void startImageTasks(const VeskItem& item);

@@ -45,16 +45,16 @@ TEST_F(StoreSecureTest, RefusedSecretsLeaveNoItemAndNoEntry)
     EXPECT_TRUE(logLines.isEmpty());
 
     secrets->failWrites = kRefused;
-    EXPECT_FALSE(store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString()));
+    const SecureItemSave refused = store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString());
+    ASSERT_FALSE(refused.hasValue());
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_TRUE(storedItems().isEmpty());
     EXPECT_EQ(logLines, QStringList{QStringLiteral("Vesk Keychain save error: status(2)")});
-    ASSERT_TRUE(store->lastKeychainFailure());
-    EXPECT_EQ(*store->lastKeychainFailure(), kRefused);
+    ASSERT_TRUE(refused.error().keychain);
+    EXPECT_EQ(*refused.error().keychain, kRefused);
 
     secrets->failWrites.reset();
     EXPECT_TRUE(store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString()));
-    EXPECT_FALSE(store->lastKeychainFailure());
 }
 
 TEST_F(StoreSecureTest, NewCardStoresItsReducedValuesOrLogsWhyItWasRefused)
