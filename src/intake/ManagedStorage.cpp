@@ -377,8 +377,8 @@ bool syncDirectory(const QString& path)
 }
 
 Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
-                                                      const QString& itemsDirectory, const QUuid& id,
-                                                      const ManagedCopyOptions& options)
+                                                        const QString& itemsDirectory, const QUuid& id,
+                                                        const ManagedCopyOptions& options)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
         return unexpected(IoFailure::other(QStringLiteral("the path names no file")));
@@ -465,7 +465,7 @@ Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& source
 }
 
 Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
-                                                  const QUuid& id)
+                                                    const QUuid& id)
 {
     const QString cleanSource = QDir::cleanPath(QFileInfo(source).absoluteFilePath());
     auto copied = copyIntoManagedStorage(native(cleanSource), QFileInfo(cleanSource).fileName(), itemsDirectory, id);

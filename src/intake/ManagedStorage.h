@@ -52,8 +52,8 @@ struct ManagedCopy {
 // pipes and devices inside a copied folder are left out: a copy never reaches outside what the
 // user handed over. The failure says what failed, and whether reading or writing.
 Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
-                                                       const QString& itemsDirectory, const QUuid& id,
-                                                       const ManagedCopyOptions& options = {});
+                                                        const QString& itemsDirectory, const QUuid& id,
+                                                        const ManagedCopyOptions& options = {});
 
 // The same for a path given as text, keeping its own file name.
 Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
