@@ -9,25 +9,46 @@
 #include <QSet>
 #include <QUuid>
 #include <functional>
+#include <memory>
 
 namespace vesk {
+
+namespace {
+
+// The library's reason as a sentence of its own, or an unavailable keyring's; nothing for the
+// failures the user cannot act on.
+QString sheetReason(const SecureItemFailure& failure)
+{
+    if (!failure.libraryRefusal.isEmpty())
+        return failure.libraryRefusal.at(0).toUpper() + failure.libraryRefusal.mid(1) + QLatin1Char('.');
+    if (failure.keychain && failure.keychain->kind == KeychainError::Kind::Unavailable)
+        return failure.keychain->localizedDescription();
+    return QString();
+}
+
+} // namespace
 
 QDialog* makeSecureCaptureSheet(MainWindow& window)
 {
     QPointer<VeskStore> store(&window.store());
     QPointer<MainWindowState> state(&window.state());
+    // Why the last save was refused, as the sheet says it.
+    const auto reason = std::make_shared<QString>();
     // An item whose row the library could not write yet is made all the same: it stands on screen,
     // marked unsaved, and the store's failure notice says it tries again. The sheet closes on it as
     // on a save, so that pressing "Vesk It" again cannot make a second item with a second secret.
-    const auto saveOnce = [store, state](const std::function<bool()>& save) {
+    const auto saveOnce = [store, state, reason](const std::function<SecureItemSave()>& save) {
+        *reason = QString();
         if (!store)
             return false;
         const QSet<QUuid> unsavedBefore = store->unsavedItemIDs();
-        const bool saved = save();
+        const SecureItemSave saved = save();
         const bool keptOnScreen = !saved && store && !(store->unsavedItemIDs() - unsavedBefore).isEmpty();
+        if (!saved && !keptOnScreen)
+            *reason = sheetReason(saved.error());
         if ((saved || keptOnScreen) && state)
             state->setShowingSecureCapture(false);
-        return saved || keptOnScreen;
+        return saved.hasValue() || keptOnScreen;
     };
 
     SecureVeskComposer::Actions actions;
@@ -45,16 +66,7 @@ QDialog* makeSecureCaptureSheet(MainWindow& window)
     };
     // The library's reason is said in the sheet itself: the failure notice may be waiting behind
     // another one, and the sheet is where the user looks after pressing save.
-    actions.failureReason = [store] {
-        if (!store)
-            return QString();
-        if (const std::optional<QString>& refused = store->lastSecureItemRefusal(); refused && !refused->isEmpty())
-            return refused->at(0).toUpper() + refused->mid(1) + QLatin1Char('.');
-        if (!store->lastKeychainFailure())
-            return QString();
-        const KeychainError& failure = *store->lastKeychainFailure();
-        return failure.kind == KeychainError::Kind::Unavailable ? failure.localizedDescription() : QString();
-    };
+    actions.failureReason = [reason] { return *reason; };
     return new SecureVeskComposer(std::move(actions), &window);
 }
 

@@ -9,30 +9,11 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <algorithm>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace vesk {
 
 namespace {
-
-// The reasons a person understands, for the failures a drop meets most.
-QString plainCopyError(int code)
-{
-    switch (code) {
-    case ENOSPC:
-    case EFBIG:
-    case EDQUOT:
-        return QStringLiteral("the disk is full");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("Vesk is not allowed to read it");
-    case EROFS:
-        return QStringLiteral("the disk is read-only");
-    default:
-        return QString::fromLocal8Bit(std::strerror(code));
-    }
-}
 
 QByteArray withoutTrailingSlashes(QByteArray path)
 {
@@ -48,16 +29,6 @@ struct Candidate {
 };
 
 } // namespace
-
-QString plainCopyReason(const QString& error)
-{
-    // The copy's own error text ends in the system's message for what failed.
-    for (int code : {ENOSPC, EFBIG, EDQUOT, EACCES, EPERM, EROFS}) {
-        if (error.endsWith(QString::fromLocal8Bit(std::strerror(code))))
-            return plainCopyError(code);
-    }
-    return error;
-}
 
 QString displayFileName(const QByteArray& nativeName)
 {
@@ -80,8 +51,9 @@ FileImportResult runFileImport(const FileImportRequest& request)
         const int code = errno;
         result.outcome = code == ENOENT || code == ENOTDIR ? FileImportResult::Outcome::Missing
                                                            : FileImportResult::Outcome::Failed;
-        result.error = QString::fromLocal8Bit(std::strerror(code));
-        result.reason = code == ENOENT || code == ENOTDIR ? QStringLiteral("it is no longer there") : plainCopyError(code);
+        const IoFailure failure = IoFailure::reading(code);
+        result.error = failure.logText();
+        result.reason = code == ENOENT || code == ENOTDIR ? QStringLiteral("it is no longer there") : failure.plainWords();
         return result;
     }
     result.isFolder = S_ISDIR(status.st_mode);
@@ -162,8 +134,8 @@ FileImportResult runFileImport(const FileImportRequest& request)
             result.outcome = FileImportResult::Outcome::Cancelled;
             return result;
         }
-        result.error = copied.error();
-        result.reason = plainCopyReason(copied.error());
+        result.error = copied.error().logText();
+        result.reason = copied.error().plainWords();
         return result;
     }
     result.managedPath = copied->path;

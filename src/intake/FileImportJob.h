@@ -83,10 +83,6 @@ struct FileImportResult {
 // what it can of the copy for search. Touches no store.
 FileImportResult runFileImport(const FileImportRequest& request);
 
-// A managed copy's error (copyIntoManagedStorage) in the words a person understands ("the disk is
-// full") for the failures met most; any other error as it stands.
-QString plainCopyReason(const QString& error);
-
 // A file name given as bytes, as text: UTF-8 when it is, else each byte as Latin-1, so that a name
 // written in an older encoding stays readable and never turns into replacement marks.
 QString displayFileName(const QByteArray& nativeName);

@@ -32,9 +32,15 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
 
-QString systemError(int code)
+// A failure of the system's, on the side the bytes come from or the side they go to.
+IoFailure readError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return IoFailure::reading(code);
+}
+
+IoFailure writeError(int code)
+{
+    return IoFailure::writing(code);
 }
 
 QByteArray native(const QString& path)
@@ -44,7 +50,7 @@ QByteArray native(const QString& path)
 
 } // namespace
 
-Expected<void, QString> makeFolders(const QString& folder)
+Expected<void, IoFailure> makeFolders(const QString& folder)
 {
     if (QFileInfo(folder).isDir())
         return {};
@@ -54,7 +60,7 @@ Expected<void, QString> makeFolders(const QString& folder)
             return made;
     }
     if (::mkdir(native(folder).constData(), 0755) != 0 && errno != EEXIST)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -115,24 +121,24 @@ bool writeAll(int fd, const char* data, size_t size)
 }
 
 // Copies every byte from in to out through one buffer.
-Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
+Expected<void, IoFailure> streamBytes(int in, int out, CopyRun& run)
 {
     std::vector<char> buffer(kCopyChunk);
     off_t written = 0;
     off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const ssize_t count = ::read(in, buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            return unexpected(systemError(errno));
+            return unexpected(readError(errno));
         }
         if (count == 0)
             return {};
         if (!writeAll(out, buffer.data(), size_t(count)))
-            return unexpected(systemError(errno));
+            return unexpected(writeError(errno));
         run.advance(count);
         written += count;
         startWriteback(out, flushed, written);
@@ -141,14 +147,14 @@ Expected<void, QString> streamBytes(int in, int out, CopyRun& run)
 
 // Copies in the kernel when it can (no trip through our memory), a slice at a time so that a
 // cancel is seen; else through a buffer.
-Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
+Expected<void, IoFailure> copyBytes(int in, int out, CopyRun& run)
 {
     constexpr size_t kSlice = size_t(64) << 20;
     off_t written = 0;
     off_t flushed = 0;
     for (;;) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kSlice, 0);
         if (copied > 0) {
             run.advance(copied);
@@ -163,7 +169,8 @@ Expected<void, QString> copyBytes(int in, int out, CopyRun& run)
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF
             || errno == ETXTBSY)
             return streamBytes(in, out, run); // both offsets stand where the kernel stopped
-        return unexpected(systemError(errno));
+        // Both files are open: what the kernel refuses now is almost always the writing (a full disk).
+        return unexpected(writeError(errno));
     }
 }
 
@@ -181,7 +188,7 @@ bool hasHoles(const struct stat& info)
 
 // Copies a file with holes: only its data is read and written, each hole is left a hole in the
 // copy, and the digest is fed the zeros a hole reads as, so that the hash is the file's own.
-Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX* digest, CopyRun& run)
+Expected<void, IoFailure> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX* digest, CopyRun& run)
 {
     std::vector<char> buffer(kCopyChunk);
     const std::vector<char> zeros(digest ? kCopyChunk : 0, '\0');
@@ -191,16 +198,16 @@ Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX
         off_t data = ::lseek(in, at, SEEK_DATA);
         if (data < 0) {
             if (errno != ENXIO)
-                return unexpected(systemError(errno));
+                return unexpected(readError(errno));
             data = size; // nothing but a hole to the end
         }
         data = std::min(data, size);
         for (off_t hole = at; hole < data;) {
             if (run.cancelled())
-                return unexpected(managedCopyCancelledText());
+                return unexpected(managedCopyCancelled());
             const size_t piece = size_t(std::min<off_t>(off_t(kCopyChunk), data - hole));
             if (digest && EVP_DigestUpdate(digest, zeros.data(), piece) != 1)
-                return unexpected(QStringLiteral("the file could not be hashed"));
+                return unexpected(IoFailure::other(QStringLiteral("the file could not be hashed")));
             hole += off_t(piece);
             run.advance(qint64(piece));
         }
@@ -208,16 +215,16 @@ Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX
             break;
         off_t end = ::lseek(in, data, SEEK_HOLE);
         if (end < 0)
-            return unexpected(systemError(errno));
+            return unexpected(readError(errno));
         end = std::min(end, size);
         for (off_t position = data; position < end;) {
             if (run.cancelled())
-                return unexpected(managedCopyCancelledText());
+                return unexpected(managedCopyCancelled());
             const ssize_t count = ::pread(in, buffer.data(), size_t(std::min<off_t>(off_t(kCopyChunk), end - position)), position);
             if (count < 0) {
                 if (errno == EINTR)
                     continue;
-                return unexpected(systemError(errno));
+                return unexpected(readError(errno));
             }
             if (count == 0) {
                 end = position; // the file was cut short meanwhile
@@ -228,12 +235,12 @@ Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX
                 if (put < 0) {
                     if (errno == EINTR)
                         continue;
-                    return unexpected(systemError(errno));
+                    return unexpected(writeError(errno));
                 }
                 done += put;
             }
             if (digest && EVP_DigestUpdate(digest, buffer.data(), size_t(count)) != 1)
-                return unexpected(QStringLiteral("the file could not be hashed"));
+                return unexpected(IoFailure::other(QStringLiteral("the file could not be hashed")));
             position += count;
             written += count;
             run.advance(count);
@@ -243,15 +250,15 @@ Expected<void, QString> copyKeepingHoles(int in, int out, off_t size, EVP_MD_CTX
     }
     // A hole at the end is made by the size alone.
     if (::ftruncate(out, size) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
-Expected<void, QString> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
+Expected<void, IoFailure> keepTimes(const struct stat& sourceStat, const QByteArray& destination)
 {
     const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
     if (::utimensat(AT_FDCWD, destination.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -268,18 +275,18 @@ enum class SourceTimes { Kept, LeftToCaller };
 
 // Writes destination afresh (it must not exist) with the bytes of the regular file source,
 // flushed to the disk before it is closed. With a digest, hashes while copying.
-Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteArray& destination,
-                                          EVP_MD_CTX* digest, CopyRun& run, SourceTimes times = SourceTimes::Kept)
+Expected<qint64, IoFailure> copyRegularFile(const QByteArray& source, const QByteArray& destination,
+                                            EVP_MD_CTX* digest, CopyRun& run, SourceTimes times = SourceTimes::Kept)
 {
     // Opening without blocking keeps a named pipe from stalling the copy.
     Descriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (in.get() < 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     struct stat sourceStat {};
     if (::fstat(in.get(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     if (!S_ISREG(sourceStat.st_mode))
-        return unexpected(QStringLiteral("not a regular file"));
+        return unexpected(IoFailure::other(QStringLiteral("not a regular file")));
     ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -287,13 +294,13 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
 
     Descriptor out(::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (out.get() < 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     const qint64 before = run.written;
     // A large copy is written past the page cache: the disk takes the buffers as they are, with
     // no second copy into memory the system must find, fill and later write back; and gigabytes
     // the user is unlikely to read again soon do not push out what the system had cached.
     const bool uncached = qint64(sourceStat.st_size) >= run.options.uncachedFromBytes;
-    Expected<void, QString> copied;
+    Expected<void, IoFailure> copied;
     if (!digest && (uncached || hasHoles(sourceStat)) && ::ioctl(out.get(), FICLONE, in.get()) == 0) {
         // A file system that shares blocks between files (Btrfs, XFS) makes the copy at once and
         // without a byte moved; nothing needs reading when nothing is hashed.
@@ -315,12 +322,12 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
     }
     // A cancel that came while the last buffers were written still leaves nothing behind.
     if (copied && run.cancelled())
-        copied = unexpected(managedCopyCancelledText());
+        copied = unexpected(managedCopyCancelled());
     // On the disk before it may be renamed into place and named by a row.
     if (copied && ::fdatasync(out.get()) != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && out.close() != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && times == SourceTimes::Kept)
         copied = keepTimes(sourceStat, destination);
     if (!copied) {
@@ -332,11 +339,11 @@ Expected<qint64, QString> copyRegularFile(const QByteArray& source, const QByteA
 
 // Names in the folder, sorted; "." and ".." left out. Fails when the folder cannot be read, so
 // that an unreadable folder never passes for an empty one.
-Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
+Expected<QList<QByteArray>, IoFailure> folderEntryNames(const QByteArray& folder)
 {
     DIR* handle = ::opendir(folder.constData());
     if (!handle)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     QList<QByteArray> names;
     errno = 0;
     while (const dirent* entry = ::readdir(handle)) {
@@ -348,7 +355,7 @@ Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
     const int readError = errno;
     ::closedir(handle);
     if (readError != 0)
-        return unexpected(systemError(readError));
+        return unexpected(IoFailure::reading(readError));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -356,44 +363,44 @@ Expected<QList<QByteArray>, QString> folderEntryNames(const QByteArray& folder)
 // Copies the folder source into the new folder destination with its files and subfolders.
 // Symbolic links, pipes, sockets and devices inside it are left out; anything that cannot be
 // read fails the whole copy rather than leaving a hole in it.
-Expected<void, QString> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run,
+Expected<void, IoFailure> copyFolder(const QByteArray& source, const QByteArray& destination, CopyRun& run,
                                    SourceTimes times = SourceTimes::Kept)
 {
     struct stat sourceStat {};
     if (::stat(source.constData(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
     const auto names = folderEntryNames(source);
     if (!names)
-        return unexpected(QFile::decodeName(source) + QStringLiteral(": ") + names.error());
+        return unexpected(names.error().at(QFile::decodeName(source)));
     if (::mkdir(destination.constData(), 0755) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
 
     for (const QByteArray& name : names.value()) {
         if (run.cancelled())
-            return unexpected(managedCopyCancelledText());
+            return unexpected(managedCopyCancelled());
         const QByteArray path = source + '/' + name;
         const QByteArray target = destination + '/' + name;
         struct stat entryStat {};
         if (::lstat(path.constData(), &entryStat) != 0)
-            return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + systemError(errno));
+            return unexpected(IoFailure::reading(errno, QFile::decodeName(path)));
         if (S_ISDIR(entryStat.st_mode)) {
-            if (Expected<void, QString> copied = copyFolder(path, target, run); !copied)
+            if (Expected<void, IoFailure> copied = copyFolder(path, target, run); !copied)
                 return copied; // already names what failed inside
         } else if (S_ISREG(entryStat.st_mode)) {
             if (auto copied = copyRegularFile(path, target, nullptr, run); !copied) {
-                if (copied.error() == managedCopyCancelledText())
+                if (copied.error() == managedCopyCancelled())
                     return unexpected(copied.error());
-                return unexpected(QFile::decodeName(path) + QStringLiteral(": ") + copied.error());
+                return unexpected(copied.error().at(QFile::decodeName(path)));
             }
         }
     }
     if (times == SourceTimes::Kept) {
-        if (Expected<void, QString> kept = keepTimes(sourceStat, destination); !kept)
+        if (Expected<void, IoFailure> kept = keepTimes(sourceStat, destination); !kept)
             return kept;
     }
     // The folder's own entries are on the disk too.
     if (!syncNativeDirectory(destination))
-        return unexpected(systemError(errno));
+        return unexpected(writeError(errno));
     return {};
 }
 
@@ -436,7 +443,7 @@ QString byteCount(qint64 bytes)
 
 // Refuses, before a byte is written, a copy that would not fit in folder with room to spare: a
 // copy that runs the disk full fails anyway, after it took the room everything else needs.
-Expected<void, QString> checkRoomFor(const CopyNeeds& needs, const QString& folder)
+Expected<void, IoFailure> checkRoomFor(const CopyNeeds& needs, const QString& folder)
 {
     struct statvfs disk {};
     if (::statvfs(native(folder).constData(), &disk) != 0)
@@ -444,14 +451,17 @@ Expected<void, QString> checkRoomFor(const CopyNeeds& needs, const QString& fold
     const qint64 unit = qint64(disk.f_frsize ? disk.f_frsize : disk.f_bsize);
     const qint64 free = qint64(disk.f_bavail) * unit;
     const qint64 needed = roomNeededForCopy(needs.bytes, qint64(disk.f_blocks) * unit);
-    const QString full = systemError(ENOSPC);
+    const auto full = [](const QString& detail) {
+        IoFailure failure = writeError(ENOSPC);
+        failure.text = detail;
+        return unexpected(failure);
+    };
     if (free < needed)
-        return unexpected(byteCount(needs.bytes) + QStringLiteral(" to copy and ") + byteCount(free)
-                          + QStringLiteral(" free: ") + full);
+        return full(byteCount(needs.bytes) + QStringLiteral(" to copy and ") + byteCount(free) + QStringLiteral(" free"));
     // A file system that counts no inodes (f_files 0) has no such limit.
     if (disk.f_files > 0 && qint64(disk.f_favail) < needs.inodes + 1)
-        return unexpected(QString::number(needs.inodes) + QStringLiteral(" files to copy and ")
-                          + QString::number(qint64(disk.f_favail)) + QStringLiteral(" more the disk can hold: ") + full);
+        return full(QString::number(needs.inodes) + QStringLiteral(" files to copy and ")
+                    + QString::number(qint64(disk.f_favail)) + QStringLiteral(" more the disk can hold"));
     return {};
 }
 
@@ -472,7 +482,7 @@ void recordOriginalCreation(const QByteArray& sourceNative, const QString& copy)
     const std::optional<QDateTime> born = fileBirthTime(sourceNative);
     if (born && !writeRecordedCreation(copy, *born))
         veskLog(QStringLiteral("Vesk could not record the creation date of ") + QFile::decodeName(sourceNative)
-                + QStringLiteral(": ") + systemError(errno));
+                + QStringLiteral(": ") + writeError(errno).logText());
 }
 
 } // namespace
@@ -500,6 +510,11 @@ QString managedCopyCancelledText()
     return QStringLiteral("the import was cancelled");
 }
 
+IoFailure managedCopyCancelled()
+{
+    return IoFailure::other(managedCopyCancelledText());
+}
+
 std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUuid& id, const QString& itemsDirectory)
 {
     const QString items = QDir::cleanPath(itemsDirectory);
@@ -521,19 +536,19 @@ bool syncDirectory(const QString& path)
     return syncNativeDirectory(native(path));
 }
 
-Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
-                                                      const QString& itemsDirectory, const QUuid& id,
-                                                      const ManagedCopyOptions& options)
+Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+                                                        const QString& itemsDirectory, const QUuid& id,
+                                                        const ManagedCopyOptions& options)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
-        return unexpected(QStringLiteral("the path names no file"));
+        return unexpected(IoFailure::other(QStringLiteral("the path names no file")));
     const QString items = QDir::cleanPath(itemsDirectory);
     const QString folder = items + QLatin1Char('/') + uuidString(id);
     const QString destination = folder + QLatin1Char('/') + name;
 
     struct stat sourceStat {};
     if (::stat(sourceNative.constData(), &sourceStat) != 0)
-        return unexpected(systemError(errno));
+        return unexpected(readError(errno));
 
     const bool itemsExisted = QFileInfo(items).isDir();
     const bool folderExisted = QFileInfo(folder).isDir();
@@ -548,13 +563,13 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
         const QString realFolder = QFileInfo(folder).canonicalFilePath();
         if (!realSource.isEmpty() && realFolder.startsWith(realSource + QLatin1Char('/'))) {
             QDir().rmdir(folder);
-            return unexpected(QStringLiteral("the folder holds the library's own storage"));
+            return unexpected(IoFailure::other(QStringLiteral("the folder holds the library's own storage")));
         }
     }
 
     CopyNeeds needs;
     addCopyNeeds(sourceNative, sourceStat, needs);
-    if (Expected<void, QString> room = checkRoomFor(needs, folder); !room) {
+    if (Expected<void, IoFailure> room = checkRoomFor(needs, folder); !room) {
         if (!folderExisted)
             QDir().rmdir(folder);
         return unexpected(room.error());
@@ -572,10 +587,10 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     if (options.hashContent && S_ISREG(sourceStat.st_mode)) {
         digest.reset(EVP_MD_CTX_new());
         if (!digest || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1)
-            return unexpected(QStringLiteral("the file could not be hashed"));
+            return unexpected(IoFailure::other(QStringLiteral("the file could not be hashed")));
     }
 
-    Expected<void, QString> copied = {};
+    Expected<void, IoFailure> copied = {};
     qint64 size = -1;
     if (S_ISDIR(sourceStat.st_mode)) {
         copied = copyFolder(sourceNative, native(staging), run, SourceTimes::LeftToCaller);
@@ -586,12 +601,12 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
         else
             copied = unexpected(file.error());
     } else {
-        copied = unexpected(QStringLiteral("not a regular file or folder"));
+        copied = unexpected(IoFailure::other(QStringLiteral("not a regular file or folder")));
     }
     if (copied)
         recordOriginalCreation(sourceNative, staging);
     if (copied && ::rename(native(staging).constData(), native(destination).constData()) != 0)
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     // The source's times go on the copy only once it is in place: an unfinished copy that carried
     // them would look like one an earlier run left behind, which the sweep of the Items folder
     // removes, under the copy's feet, when it looks meanwhile.
@@ -603,11 +618,11 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     // The rename itself, and a new item folder in "Items" (and a new "Items" in the data folder),
     // must reach the disk before a row names the copy.
     if (copied && !syncDirectory(folder))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && !folderExisted && !syncDirectory(items))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (copied && !itemsExisted && !syncDirectory(QFileInfo(items).absolutePath()))
-        copied = unexpected(systemError(errno));
+        copied = unexpected(writeError(errno));
     if (!copied) {
         removeStaging(staging);
         if (!folderExisted)
@@ -625,8 +640,8 @@ Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNa
     return result;
 }
 
-Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
-                                                  const QUuid& id)
+Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
+                                                    const QUuid& id)
 {
     const QString cleanSource = QDir::cleanPath(QFileInfo(source).absoluteFilePath());
     auto copied = copyIntoManagedStorage(native(cleanSource), QFileInfo(cleanSource).fileName(), itemsDirectory, id);

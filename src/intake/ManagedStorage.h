@@ -2,6 +2,7 @@
 
 #include "platform/CancellationToken.h"
 #include "platform/Expected.h"
+#include "platform/IoFailure.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,8 +22,9 @@ QString managedStagingName();
 // diskBytes: the copy and room to spare. A copy that does not fit is refused before it starts.
 qint64 roomNeededForCopy(qint64 dataBytes, qint64 diskBytes);
 
-// The error text of a copy that was cancelled.
+// The error text of a copy that was cancelled, and the failure that carries it.
 QString managedCopyCancelledText();
+IoFailure managedCopyCancelled();
 
 struct ManagedCopyOptions {
     // The SHA-256 of a regular file, computed over the very buffers that are written: one read
@@ -54,14 +56,14 @@ struct ManagedCopy {
 // stay holes in its copy. A copy that would not fit on the disk with room to spare is refused
 // before anything is written, with an error ending in the system's text for a full disk. Symbolic links,
 // pipes and devices inside a copied folder are left out: a copy never reaches outside what the
-// user handed over. The error text says what failed.
-Expected<ManagedCopy, QString> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
-                                                      const QString& itemsDirectory, const QUuid& id,
-                                                      const ManagedCopyOptions& options = {});
+// user handed over. The failure says what failed, and whether reading or writing.
+Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& sourceNative, const QString& name,
+                                                        const QString& itemsDirectory, const QUuid& id,
+                                                        const ManagedCopyOptions& options = {});
 
 // The same for a path given as text, keeping its own file name.
-Expected<QString, QString> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
-                                                  const QUuid& id);
+Expected<QString, IoFailure> copyIntoManagedStorage(const QString& source, const QString& itemsDirectory,
+                                                    const QUuid& id);
 
 // Where a managed copy stored under another data folder (the library was moved, or stored with
 // a relative path) now lies: "<itemsDirectory>/<ID>/<rest>" when the stored path does not exist
@@ -71,7 +73,7 @@ std::optional<QString> relocatedManagedPath(const QString& storedPath, const QUu
 
 // Makes the folder and any missing parents. The system's own error when one cannot be made: a
 // disk out of room or out of inodes says so (ENOSPC), which a plain yes or no would hide.
-Expected<void, QString> makeFolders(const QString& folder);
+Expected<void, IoFailure> makeFolders(const QString& folder);
 
 // Flushes a folder's entries (a rename or a new file in it) to the disk; false when it cannot.
 bool syncDirectory(const QString& path);

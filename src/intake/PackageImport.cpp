@@ -61,10 +61,10 @@ namespace {
 // The managed copy of the package into prepared, or why it could not be made.
 void makeManagedCopy(PreparedPackage& prepared, const QString& package, const QString& itemsDirectory, const QUuid& id)
 {
-    const Expected<QString, QString> copied = copyIntoManagedStorage(package, itemsDirectory, id);
+    const Expected<QString, IoFailure> copied = copyIntoManagedStorage(package, itemsDirectory, id);
     if (!copied) {
-        veskLog(QStringLiteral("Vesk copy error for ") + package + QStringLiteral(": ") + copied.error());
-        prepared.copyFailure = plainCopyReason(copied.error());
+        veskLog(QStringLiteral("Vesk copy error for ") + package + QStringLiteral(": ") + copied.error().logText());
+        prepared.copyFailure = copied.error().plainWords();
         return;
     }
     prepared.managedPath = copied.value();

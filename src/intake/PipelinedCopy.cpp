@@ -32,9 +32,14 @@ constexpr size_t kBufferAlignment = size_t(64) << 10;
 constexpr size_t kDirectBlock = 4096;
 constexpr off_t kWritebackStep = off_t(16) << 20;
 
-QString systemError(int code)
+IoFailure readError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return IoFailure::reading(code);
+}
+
+IoFailure writeError(int code)
+{
+    return IoFailure::writing(code);
 }
 
 struct FreeDeleter {
@@ -50,18 +55,18 @@ public:
         m_direct = request.uncached && setDirect(true);
     }
 
-    Expected<void, QString> run()
+    Expected<void, IoFailure> run()
     {
         for (const auto& slot : m_slots) {
             if (!slot.data)
-                return unexpected(systemError(ENOMEM));
+                return unexpected(writeError(ENOMEM));
         }
         std::thread writer([this] { consume(m_written, [this](const Slot& slot) { return write(slot); }); });
         std::thread hasher;
         if (m_request.digest)
             hasher = std::thread([this] { consume(m_hashed, [this](const Slot& slot) { return hash(slot); }); });
 
-        std::optional<QString> stopped = readAll();
+        std::optional<IoFailure> stopped = readAll();
         {
             std::lock_guard lock(m_mutex);
             if (stopped)
@@ -89,7 +94,7 @@ private:
 
     // Fills one slot after another until the end of the source; the text of what stopped it
     // early (a read error or a cancel), or none at the end.
-    std::optional<QString> readAll()
+    std::optional<IoFailure> readAll()
     {
         for (;;) {
             {
@@ -100,7 +105,7 @@ private:
             }
             report();
             if (m_request.cancelled && m_request.cancelled())
-                return managedCopyCancelledText();
+                return managedCopyCancelled();
             Slot& slot = m_slots[m_read % kSlots];
             size_t filled = 0;
             while (filled < kSlotBytes) {
@@ -108,7 +113,7 @@ private:
                 if (count < 0) {
                     if (errno == EINTR)
                         continue;
-                    return systemError(errno);
+                    return readError(errno);
                 }
                 if (count == 0)
                     break;
@@ -144,7 +149,7 @@ private:
                     return;
                 slot = &m_slots[done % kSlots];
             }
-            std::optional<QString> failure = work(*slot);
+            std::optional<IoFailure> failure = work(*slot);
             {
                 std::lock_guard lock(m_mutex);
                 ++done;
@@ -157,14 +162,14 @@ private:
         }
     }
 
-    std::optional<QString> hash(const Slot& slot)
+    std::optional<IoFailure> hash(const Slot& slot)
     {
         if (EVP_DigestUpdate(m_request.digest, slot.data.get(), slot.size) != 1)
-            return QStringLiteral("the file could not be hashed");
+            return IoFailure::other(QStringLiteral("the file could not be hashed"));
         return std::nullopt;
     }
 
-    std::optional<QString> write(const Slot& slot)
+    std::optional<IoFailure> write(const Slot& slot)
     {
         const char* data = slot.data.get();
         size_t left = slot.size;
@@ -176,7 +181,7 @@ private:
                 piece = left - left % kDirectBlock;
                 if (piece == 0) {
                     if (!setDirect(false))
-                        return systemError(errno);
+                        return writeError(errno);
                     m_direct = false;
                     continue;
                 }
@@ -191,13 +196,13 @@ private:
                     m_direct = false;
                     continue;
                 }
-                return systemError(errno);
+                return writeError(errno);
             }
             // A short direct write leaves the next one unaligned; what remains goes through
             // the page cache, which reports a full disk as it is met.
             if (size_t(count) < piece && m_direct) {
                 if (!setDirect(false))
-                    return systemError(errno);
+                    return writeError(errno);
                 m_direct = false;
             }
             data += count;
@@ -236,7 +241,7 @@ private:
     quint64 m_hashed = 0;
     bool m_readDone = false;
     bool m_stop = false;
-    std::optional<QString> m_failure;
+    std::optional<IoFailure> m_failure;
     // The writer's own.
     bool m_direct = false;
     off_t m_writebackStart = 0;
@@ -255,7 +260,7 @@ void startWriteback(int out, off_t& flushed, off_t written)
     flushed = written;
 }
 
-Expected<void, QString> pipelinedCopy(const PipelinedCopyRequest& request)
+Expected<void, IoFailure> pipelinedCopy(const PipelinedCopyRequest& request)
 {
     return Pipeline(request).run();
 }

@@ -2,6 +2,7 @@
 // Internal to src/intake/: the copy loop of large and hashed managed copies.
 
 #include "platform/Expected.h"
+#include "platform/IoFailure.h"
 
 #include <QString>
 #include <functional>
@@ -19,7 +20,7 @@ struct PipelinedCopyRequest {
     // Write straight from the buffers to the disk rather than through the page cache. Where
     // the file system refuses, the copy goes on through the page cache.
     bool uncached = false;
-    // Asked between buffers; true stops the copy with managedCopyCancelledText().
+    // Asked between buffers; true stops the copy with managedCopyCancelled().
     std::function<bool()> cancelled;
     // Bytes newly written, called on the calling thread.
     std::function<void(qint64)> advance;
@@ -29,9 +30,9 @@ struct PipelinedCopyRequest {
 // thread of its own writes, and another hashes, each taking a small ring of buffers in the order
 // they were read: a large file costs about the slowest of reading, hashing and writing rather
 // than their sum, and a fixed amount of memory whatever its size. Returns when every buffer read
-// has been written and hashed, or on the first failure (the system's text), with both threads
+// has been written and hashed, or on the first failure (reading or writing), with both threads
 // finished. Leaves flushing and removing the copy to the caller.
-Expected<void, QString> pipelinedCopy(const PipelinedCopyRequest& request);
+Expected<void, IoFailure> pipelinedCopy(const PipelinedCopyRequest& request);
 
 // Through the page cache, asks the disk every so often to start writing what was copied so far,
 // without waiting for it: the flush at the end finds little left to do, and a large copy never

@@ -428,9 +428,7 @@ void VeskPreview::rebuild(Renewal renewal)
                                       const QString& clip, double centre) -> Expected<VeskItem, QString> {
             if (!store)
                 return unexpected(QString());
-            if (std::optional<VeskItem> saved = store->saveVideoMoment(clip, item, centre))
-                return *saved;
-            return unexpected(store->lastVideoMomentFailure().value_or(QString()));
+            return store->saveVideoMoment(clip, item, centre);
         };
         m_shownRichText.reset();
         if (section == PreviewSection::Text) {

@@ -13,9 +13,9 @@ namespace vesk {
 
 namespace {
 
-QString systemError(int code)
+IoFailure systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return IoFailure::writing(code);
 }
 
 Unexpected<DurableWriteFailure> failure(int code, bool renamedIntoPlace = false)

@@ -4,6 +4,7 @@
 // to the disk, so a full disk or a power cut could leave an empty or partial file in its place.
 
 #include "platform/Expected.h"
+#include "platform/IoFailure.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,8 +13,8 @@ namespace vesk {
 
 // Why a durable write failed, and whether the new file already stands at the path.
 struct DurableWriteFailure {
-    // The system's own words ("No space left on device").
-    QString reason;
+    // The system's error, as a failed write.
+    IoFailure reason;
     // True only when the new file was renamed into place but its folder could not be flushed: the
     // path then holds the new data, which a power cut may still undo. False: the path is as it was.
     bool renamedIntoPlace = false;

@@ -250,12 +250,14 @@ void SecureVeskPreview::closeEditSheet()
     }
 }
 
-void SecureVeskPreview::finishEditing(const std::function<bool()>& save)
+void SecureVeskPreview::finishEditing(const std::function<SecureItemSave()>& save)
 {
     QPointer<SecureVeskPreview> self(this);
-    const bool accepted = save && save();
+    const SecureItemSave saved = save ? save() : SecureItemSave(unexpected(SecureItemFailure{}));
     if (!self)
         return; // the pane showed the edited item in a fresh view, which reads its values itself
+    const bool accepted = saved.hasValue();
+    m_editKeychainFailure = accepted ? std::nullopt : saved.error().keychain;
     m_edit.saveFailed = !accepted;
     emit editSaveFailedChanged();
     if (!accepted)
@@ -283,7 +285,7 @@ void SecureVeskPreview::saveEdits()
 
 QString SecureVeskPreview::editFailureReason() const
 {
-    const auto& failure = m_store.lastKeychainFailure();
+    const auto& failure = m_editKeychainFailure;
     return failure && failure->kind == KeychainError::Kind::Unavailable ? failure->localizedDescription() : QString();
 }
 

@@ -8,6 +8,7 @@
 #include "platform/KeychainError.h"
 #include "secure/CreditCardPayload.h"
 #include "secureview/SecureEditSheet.h"
+#include "store/SecureItemFailure.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -65,9 +66,9 @@ public:
     // The edit sheet: filled from the item and the loaded card, opened, closed.
     void beginEditing();
     void cancelEditing();
-    // Runs save (true: the store accepted), closes the sheet and reads the values again, or keeps
+    // Runs save, closes the sheet and reads the values again once the store accepted, or keeps
     // the sheet open with its values and shows the failure.
-    void finishEditing(const std::function<bool()>& save);
+    void finishEditing(const std::function<SecureItemSave()>& save);
     // The store operation of the item's kind with the edit values, through finishEditing.
     void saveEdits();
     bool showingEditSheet() const { return m_editSheet != nullptr; }
@@ -108,6 +109,8 @@ private:
     std::shared_ptr<PendingDelay> m_revealTimeout;
 
     SecureEditValues m_edit;
+    // Why the keyring refused the last edit; none when it was not the cause.
+    std::optional<KeychainError> m_editKeychainFailure;
     QPointer<SecureEditSheet> m_editSheet;
 
     QVBoxLayout* m_column = nullptr;

@@ -24,18 +24,16 @@ public:
                                            quotedItemTitle(item.title) + QStringLiteral(" was not changed"));
     }
     std::optional<QString> newItemRefusal() const override { return m_store.newItemRefusal(); }
-    bool commitNewItem(const VeskItem& item) override { return m_store.commitNewItem(item); }
-    QString lastWriteFailure() const override { return m_store.m_health->lastWriteFailure(); }
+    Expected<void, QString> commitNewItem(const VeskItem& item) override
+    {
+        return m_store.commitNewItemWithRichText(item, std::nullopt, false);
+    }
     bool updateItem(const VeskItem& item) override { return m_store.updateItem(item); }
     VeskItem sourceItem(const VeskItem& item) const override { return m_store.sourceItem(item); }
     void select(const QUuid& id) override { m_store.select(id); }
-    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) override
     {
-        m_store.announceWhenKept(id, notice);
-    }
-    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice) override
-    {
-        m_store.announceOnceWritten(id, notice);
+        m_store.announceWhenRowWritten(id, wait, notice);
     }
     void reportFailure(const QString& title, const QString& detail) override { m_store.reportFailure(title, detail); }
     bool rowWaitsForLibraryCheck(const QUuid& id) const override { return m_store.savingItemIDs().contains(id); }

@@ -144,7 +144,7 @@ void CaptureQueue::addLink(const QUrl& url, Heard heard)
     item.searchableText = address;
     (void)m_host.commitNewItem(item, std::nullopt, false); // a failure is marked on the card and said
     if (heard)
-        m_host.whenKept(item.id, std::move(heard));
+        m_host.whenRowWritten(item.id, RowWait::FirstWrite, std::move(heard));
 }
 
 bool CaptureQueue::goesThroughQueue(qsizetype size) const
@@ -252,9 +252,9 @@ void CaptureQueue::commit(const PreparedCapture& prepared, const std::optional<Q
     // notice's to say, and nothing announces the item beside it.
     (void)m_host.commitNewItem(item, rtf, stamped.written);
     if (similar)
-        m_host.announceWhenKept(item.id, familiarNotice(*similar));
+        m_host.announceWhenRowWritten(item.id, RowWait::FirstWrite, familiarNotice(*similar));
     if (heard)
-        m_host.whenKept(item.id, std::move(heard));
+        m_host.whenRowWritten(item.id, RowWait::FirstWrite, std::move(heard));
 }
 
 } // namespace vesk

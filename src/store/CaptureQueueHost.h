@@ -3,6 +3,7 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "store/RowWait.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -47,10 +48,10 @@ public:
     // Puts the new item at the front and saves it (with its rich text, unless alreadyWritten);
     // false when its row was not written or the item was refused.
     virtual bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) = 0;
-    // Hears whether the new item is kept (in the list, its row in the library file).
-    virtual void whenKept(const QUuid& id, std::function<void(bool)> heard) = 0;
-    // Posts the notice once the new item is kept; never when it is not.
-    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Hears whether the new item's row is in the library file, waiting as wait says.
+    virtual void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) = 0;
+    // Posts the notice once whenRowWritten hears the row written; never when it is not.
+    virtual void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) = 0;
 };
 
 } // namespace vesk

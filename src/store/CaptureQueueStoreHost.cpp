@@ -32,15 +32,15 @@ public:
     }
     bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) override
     {
-        return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten);
+        return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten).hasValue();
     }
-    void whenKept(const QUuid& id, std::function<void(bool)> heard) override
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) override
     {
-        m_store.whenItemKept(id, std::move(heard));
+        m_store.whenRowWritten(id, wait, std::move(heard));
     }
-    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) override
     {
-        m_store.announceWhenKept(id, notice);
+        m_store.announceWhenRowWritten(id, wait, notice);
     }
 
 private:

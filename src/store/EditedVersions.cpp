@@ -2,7 +2,6 @@
 // from the source.
 #include "store/EditedVersions.h"
 
-#include "intake/FileImportJob.h"
 #include "intake/ManagedStorage.h"
 #include "model/ItemFileKinds.h"
 #include "model/ServiceInterfaces.h"
@@ -25,7 +24,6 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace vesk {
@@ -88,16 +86,6 @@ QString baseNameFitting(const QString& base, const QString& suffix)
 }
 
 
-// A write's system error in the words the failure notice uses.
-QString plainWriteReason(const QString& systemError)
-{
-    for (int code : {EACCES, EPERM}) {
-        if (systemError == QString::fromLocal8Bit(std::strerror(code)))
-            return QStringLiteral("the library folder is read-only");
-    }
-    return plainCopyReason(systemError);
-}
-
 bool isVideoExtension(const QString& lowerExtension)
 {
     return lowerExtension == QLatin1String("mov") || lowerExtension == QLatin1String("mp4")
@@ -141,7 +129,7 @@ struct EditedVersions::EditedImagePlan {
 
 // What a failed write of the version's file says: the system's words and where it happened.
 struct EditedVersions::EditedImageWriteFailure {
-    QString error;
+    IoFailure error;
     QString path;
 };
 
@@ -182,20 +170,20 @@ void EditedVersions::reportNotKept(const VeskItem& item, const QString& reason)
 std::optional<EditedVersions::EditedImageWriteFailure> EditedVersions::writeEditedFile(
     const QString& itemsDirectory, const QString& folder, const QString& filePath, const QByteArray& data)
 {
-    const auto fail = [&](const QString& error, const QString& path) {
+    const auto fail = [&](const IoFailure& error, const QString& path) {
         // The folder is new and ours alone: nothing of a failed save stays under "Items".
         if (QFileInfo(folder).isDir())
             QDir(folder).removeRecursively();
         return std::optional<EditedImageWriteFailure>(EditedImageWriteFailure{error, path});
     };
-    if (const Expected<void, QString> made = makeFolders(folder); !made)
+    if (const Expected<void, IoFailure> made = makeFolders(folder); !made)
         return fail(made.error(), folder);
     // Every byte on the disk before a row can name the file: an edited version is never empty.
     if (const Expected<void, DurableWriteFailure> written = writeFileDurably(filePath, data); !written)
         return fail(written.error().reason, filePath);
     // The item's folder is new in "Items": without that entry on the disk a power cut loses the file.
     if (!syncDirectory(itemsDirectory))
-        return fail(QString::fromLocal8Bit(std::strerror(errno)), itemsDirectory);
+        return fail(IoFailure::writing(errno), itemsDirectory);
     return std::nullopt;
 }
 
@@ -232,9 +220,9 @@ std::optional<VeskItem> EditedVersions::finishEditedImage(const EditedImagePlan&
                                                           const std::optional<EditedImageWriteFailure>& failure)
 {
     if (failure) {
-        veskLog(QStringLiteral("Vesk derived-image save error: ") + failure->error + QStringLiteral(" (") + failure->path
-                + QLatin1Char(')'));
-        reportNotKept(plan.edited, plainWriteReason(failure->error));
+        veskLog(QStringLiteral("Vesk derived-image save error: ") + failure->error.logText() + QStringLiteral(" (")
+                + failure->path + QLatin1Char(')'));
+        reportNotKept(plan.edited, failure->error.plainWords());
         return std::nullopt;
     }
     const QUuid newID = plan.edited.id;
@@ -255,15 +243,16 @@ std::optional<VeskItem> EditedVersions::finishEditedImage(const EditedImagePlan&
     // again"); the item stays on screen with its file and is written at a retry. The save counts:
     // the editor closes, so one edit never becomes two versions, and "saved" is said only once
     // the row is in the file. A refused item leaves nothing behind.
-    if (!m_items.commitNewItem(edited) && !m_items.currentItem(newID)) {
+    if (!m_items.commitNewItem(edited).hasValue() && !m_items.currentItem(newID)) {
         veskLog(QStringLiteral("Vesk derived-image save error: the item was refused"));
         QDir(plan.folder).removeRecursively();
         return std::nullopt;
     }
     // Fills the thumbnail cache; the picture itself is not needed here.
     m_thumbnails->thumbnail(edited, kThumbnailWarmUpSize);
-    m_items.announceOnceWritten(newID, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                                        QStringLiteral("Edited version saved"), root.title, newID});
+    m_items.announceWhenRowWritten(newID, RowWait::ThroughRetries,
+                                   VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                    QStringLiteral("Edited version saved"), root.title, newID});
     return edited;
 }
 
@@ -277,15 +266,14 @@ QString EditedVersions::videoMomentTimeText(double seconds)
     return QString::asprintf("%lld:%02lld:%02lld", whole / 3600, (whole % 3600) / 60, whole % 60);
 }
 
-std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
-                                                   double centreSeconds)
+Expected<VeskItem, QString> EditedVersions::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
+                                                            double centreSeconds)
 {
-    m_lastMomentFailure.reset();
     if (!previewed.filePath)
-        return std::nullopt;
+        return unexpected(QString());
     const QFileInfo previewedFile(*previewed.filePath);
     if (!isVideoExtension(previewedFile.suffix().toLower()))
-        return std::nullopt;
+        return unexpected(QString());
 
     const VeskItem source = m_items.sourceItem(previewed);
     const QUuid id = QUuid::createUuid();
@@ -302,14 +290,13 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     const QString folder = QDir(m_itemsDirectory).filePath(idText);
 
     // The clip is on the disk, whole, before a row can name it.
-    const Expected<ManagedCopy, QString> copy =
+    const Expected<ManagedCopy, IoFailure> copy =
         copyIntoManagedStorage(QFile::encodeName(clipPath), fileName, m_itemsDirectory, id);
     if (!copy) {
-        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error());
-        m_lastMomentFailure = plainCopyReason(copy.error());
+        veskLog(QStringLiteral("Vesk derived-video save error: ") + copy.error().logText());
         // The item's own folder, made for this copy, goes with it: nothing is left half-kept.
         QDir(folder).removeRecursively();
-        return std::nullopt;
+        return unexpected(copy.error().plainWords());
     }
     const QString destination = copy->path;
 
@@ -326,17 +313,16 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     item.note = QString();
     item.groupID = previewed.groupID;
     item.sourceItemID = source.id;
-    if (!m_items.commitNewItem(item) && !m_items.rowWaitsForLibraryCheck(id)) {
+    if (const Expected<void, QString> committed = m_items.commitNewItem(item);
+        !committed && !m_items.rowWaitsForLibraryCheck(id)) {
         // The failure notice says what happened; announcing the moment as saved beside it would
         // say the opposite. A row the store keeps trying needs its clip; one it refused does not.
         veskLog(QStringLiteral("Vesk derived-video save error: the item could not be written"));
         if (!m_items.currentItem(item.id)) {
             QDir(folder).removeRecursively();
-            m_lastMomentFailure = m_items.newItemRefusal();
-        } else {
-            m_lastMomentFailure = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
+            return unexpected(committed.error());
         }
-        return std::nullopt;
+        return unexpected(committed.error() + QStringLiteral(". Vesk keeps it on screen and tries again"));
     }
     (void)m_thumbnails->thumbnail(item, 520);
 
@@ -346,7 +332,7 @@ std::optional<VeskItem> EditedVersions::saveVideoMoment(const QString& clipPath,
     notice.title = QStringLiteral("Video moment saved");
     notice.detail = item.title;
     notice.relatedID = item.id;
-    m_items.announceWhenKept(item.id, notice);
+    m_items.announceWhenRowWritten(item.id, RowWait::FirstWrite, notice);
     m_items.select(item.id);
     return item;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
+#include "platform/Expected.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,12 +36,10 @@ public:
     void saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
                               QObject* receiver, std::function<void(const std::optional<VeskItem>&)> done);
     // Keeps an exported clip of the item's video as a new file item, selects it and says "Video
-    // moment saved". None (logged) when the clip could not be kept or its row was not written
-    // (said in the failure notice); the caller removes its temporary clip either way.
-    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
-    // Why the library did not keep the last moment, in plain words ("the disk is full"); none
-    // after one it kept, or one that was no moment of a video.
-    const std::optional<QString>& lastMomentFailure() const { return m_lastMomentFailure; }
+    // moment saved". When the clip could not be kept or its row was not written (logged, and said
+    // in the failure notice), why, in plain words ("the disk is full"); empty for what was no
+    // moment of a video. The caller removes its temporary clip either way.
+    Expected<VeskItem, QString> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
     // The time text of a moment: "m:ss" below an hour, "h:mm:ss" from then on.
     static QString videoMomentTimeText(double seconds);
 
@@ -60,7 +59,6 @@ private:
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<ThumbnailProvider> m_thumbnails;
     ItemAccess& m_items;
-    std::optional<QString> m_lastMomentFailure;
 };
 
 } // namespace vesk

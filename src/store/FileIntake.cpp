@@ -239,7 +239,7 @@ QFuture<bool> FileIntake::whenKept(const QUuid& id)
     auto promise = std::make_shared<QPromise<bool>>();
     promise->start();
     QFuture<bool> kept = promise->future();
-    m_host.whenItemKept(id, [promise](bool answer) {
+    m_host.whenRowWritten(id, RowWait::FirstWrite, [promise](bool answer) {
         promise->addResult(answer);
         promise->finish();
     });
@@ -285,7 +285,7 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         m_runningImports.removeOne(job);
         finishFileImport();
         updateImportProgress();
-        m_host.whenItemKept(id, done);
+        m_host.whenRowWritten(id, RowWait::FirstWrite, done);
     };
     // What the worker found out about kept files saves the next import a look at them.
     for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
@@ -404,9 +404,10 @@ bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskIt
         m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
     if (result.relatedVersion) {
         if (const std::optional<VeskItem> related = m_host.currentItem(*result.relatedVersion)) {
-            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
-                                                              QStringLiteral("Looks like another version"),
-                                                              related->title, related->id});
+            m_host.announceWhenRowWritten(item.id, RowWait::FirstWrite,
+                                          VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Version,
+                                                           QStringLiteral("Looks like another version"),
+                                                           related->title, related->id});
         }
     }
     if (result.isImage)

@@ -3,6 +3,7 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "store/RowWait.h"
 #include "store/ItemsReading.h"
 
 #include <QDateTime>
@@ -58,9 +59,8 @@ public:
     virtual bool commitNewItem(const VeskItem& item, bool alreadyWritten) = 0;
     // Replaces the item as work found it; false when it is gone or its row was not written.
     virtual bool updateItemFromWork(const VeskItem& item) = 0;
-    // Hears whether the item is kept (in the list, its row in the library file): at once, or,
-    // while its row waits for the check of the library file, once that is over.
-    virtual void whenItemKept(const QUuid& id, std::function<void(bool)> heard) = 0;
+    // Hears whether the new item's row is in the library file, waiting as wait says.
+    virtual void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) = 0;
     // Writes the item again when its latest value is not in the library file.
     virtual void saveIfUnsaved(const VeskItem& item) = 0;
     // Deletes the item's own folder inside "Items".
@@ -72,8 +72,8 @@ public:
     // Makes the kept item the single selection and the focused item; recordUse counts it as opened.
     virtual void selectKept(const QUuid& id, bool recordUse) = 0;
     virtual void postNotice(const VeskIntakeNotice& notice) = 0;
-    // Posts the notice once the new item is kept; never when it is not.
-    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Posts the notice once whenRowWritten hears the row written; never when it is not.
+    virtual void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) = 0;
     // The thumbnail and analysis of a newly imported picture.
     virtual void startImageTasks(const VeskItem& item) = 0;
     // The published counts of imports running, from anywhere, from the Inbox and from the cloud

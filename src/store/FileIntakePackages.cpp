@@ -168,8 +168,9 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
                 m_host.removeManagedFile(item); // refused
                 return QtFuture::makeReadyFuture(false);
             }
-            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                                              QStringLiteral("Note with photos received"), item.title, item.id});
+            m_host.announceWhenRowWritten(item.id, RowWait::FirstWrite,
+                                          VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                                           QStringLiteral("Note with photos received"), item.title, item.id});
             return whenKept(item.id);
         });
 }
@@ -214,8 +215,9 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                 return QtFuture::makeReadyFuture(false);
             }
             m_activityIdentities->remember(item.id, identity);
-            m_host.announceWhenKept(item.id, VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
-                                                              QStringLiteral("Activity received"), item.title, item.id});
+            m_host.announceWhenRowWritten(item.id, RowWait::FirstWrite,
+                                          VeskIntakeNotice{QUuid::createUuid(), VeskIntakeNoticeKind::Captured,
+                                                           QStringLiteral("Activity received"), item.title, item.id});
             return whenKept(item.id);
         });
 }

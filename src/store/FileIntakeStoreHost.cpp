@@ -41,12 +41,12 @@ public:
     SerialExecutor& libraryTasksWorker() override { return m_store.m_file->libraryTasksWorker(); }
     bool commitNewItem(const VeskItem& item, bool alreadyWritten) override
     {
-        return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten);
+        return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten).hasValue();
     }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
-    void whenItemKept(const QUuid& id, std::function<void(bool)> heard) override
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) override
     {
-        m_store.whenItemKept(id, std::move(heard));
+        m_store.whenRowWritten(id, wait, std::move(heard));
     }
     void saveIfUnsaved(const VeskItem& item) override
     {
@@ -82,9 +82,9 @@ public:
             m_store.recordUsage(id);
     }
     void postNotice(const VeskIntakeNotice& notice) override { m_store.setIntakeNotice(notice); }
-    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) override
+    void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) override
     {
-        m_store.announceWhenKept(id, notice);
+        m_store.announceWhenRowWritten(id, wait, notice);
     }
     void startImageTasks(const VeskItem& item) override { m_store.startImageTasks(item); }
     void changeImportCount(int delta) override

@@ -2,6 +2,8 @@
 
 #include "model/VeskItem.h"
 #include "model/VeskNotices.h"
+#include "platform/Expected.h"
+#include "store/RowWait.h"
 
 #include <QString>
 #include <QUuid>
@@ -24,11 +26,10 @@ public:
     // Why the library takes no new items now, in plain words ("the disk is read-only"); none
     // while it takes them.
     virtual std::optional<QString> newItemRefusal() const = 0;
-    // Puts a new item at the front and saves it; false when its row was not written.
-    virtual bool commitNewItem(const VeskItem& item) = 0;
-    // Why the last row the library file refused was not written, in plain words ("the disk is
-    // full").
-    virtual QString lastWriteFailure() const = 0;
+    // Puts a new item at the front and saves it. When its row was not written, why, in plain words
+    // ("the disk is full", or why the library takes no new items); no words while the row only
+    // waits for the check of the library file (rowWaitsForLibraryCheck).
+    virtual Expected<void, QString> commitNewItem(const VeskItem& item) = 0;
     // Replaces the item with the same identifier and saves it; false when it is gone or its row
     // was not written.
     virtual bool updateItem(const VeskItem& item) = 0;
@@ -37,11 +38,9 @@ public:
     virtual VeskItem sourceItem(const VeskItem& item) const = 0;
     // Makes the item the single selection and the focused item.
     virtual void select(const QUuid& id) = 0;
-    // Publishes the notice that announces a new item once the item is kept; never when it is not.
-    virtual void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice) = 0;
-    // Publishes it once the new item's row is written, at once or at a later retry; never when
-    // the item goes first.
-    virtual void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice) = 0;
+    // Publishes the notice that announces a new item once its row is written, waiting as wait
+    // says; never when it is not.
+    virtual void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice) = 0;
     // Says in the failure notice that something the user asked for did not happen, and why.
     virtual void reportFailure(const QString& title, const QString& detail) = 0;
     // True while the new item's row waits for the check of the library file (it is written

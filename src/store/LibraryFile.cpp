@@ -84,7 +84,7 @@ void LibraryFile::markHasHeldItems()
     if (hasHeldItems())
         return;
     if (const Expected<void, DurableWriteFailure> written = writeFileDurably(markerPath(), QByteArrayLiteral("1\n")); !written)
-        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + written.error().reason);
+        veskLog(QStringLiteral("Vesk legacy JSON archive error: ") + written.error().reason.logText());
 }
 
 } // namespace vesk

@@ -171,15 +171,15 @@ void LibraryHealth::withdrawFailureNotice(const QString& title)
     forgetGoneFailureSubjects();
 }
 
-bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
+Expected<void, QString> LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
     // A row waiting for the check of the library file is written, as it is then, once it passed.
     if (m_savingItemIDs.contains(item.id))
-        return false;
+        return unexpected(QString());
     if (m_readOnlyReason) {
         // Shown as changed, and said not to be kept; the file takes it after a restart with room.
         markUnsaved(item, *m_readOnlyReason);
-        return false;
+        return unexpected(*m_readOnlyReason);
     }
     SQLiteDatabase* database = m_host.database();
     if (!database) {
@@ -187,26 +187,27 @@ bool LibraryHealth::writeItem(const VeskItem& item, const std::optional<QByteArr
         // the file is damaged: a snapshot of it would only push good ones out.
         if (!m_libraryProblem || m_libraryProblem->kind != VeskLibraryProblem::Kind::Damaged)
             m_services.recoverySnapshots->noteChange();
-        markUnsaved(item, DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")).plainReason());
-        return false;
+        const QString reason = DatabaseError::executeFailed(QStringLiteral("SQLite database is unavailable.")).plainReason();
+        markUnsaved(item, reason);
+        return unexpected(reason);
     }
     const auto written = database->updateItemWithRichText(item, rtf);
     if (!written) {
         veskLog(QStringLiteral("Vesk SQLite save error: ") + written.error().logText());
-        markUnsaved(item, refusalReason(written.error()));
-        return false;
+        const QString reason = refusalReason(written.error());
+        markUnsaved(item, reason);
+        return unexpected(reason);
     }
     noteItemWritten(item.id);
-    return true;
+    return {};
 }
 
-bool LibraryHealth::writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
+Expected<void, QString> LibraryHealth::writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf)
 {
-    if (writeItem(item, rtf))
-        return true;
-    if (m_unsavedItemIDs.contains(item.id))
+    Expected<void, QString> written = writeItem(item, rtf);
+    if (!written && m_unsavedItemIDs.contains(item.id))
         m_neverWrittenItemIDs.insert(item.id);
-    return false;
+    return written;
 }
 
 void LibraryHealth::noteItemWritten(const QUuid& id)
@@ -225,7 +226,6 @@ void LibraryHealth::noteItemWritten(const QUuid& id)
 
 void LibraryHealth::markUnsaved(const VeskItem& item, const QString& reason)
 {
-    m_lastWriteFailure = reason;
     if (!m_unsavedItemIDs.contains(item.id)) {
         m_unsavedItemIDs.insert(item.id);
         emit unsavedItemIDsChanged();
@@ -296,8 +296,17 @@ int LibraryHealth::retryUnsavedItems()
     return int(m_unsavedItemIDs.size());
 }
 
-void LibraryHealth::whenRowWritten(const QUuid& id, std::function<void(bool)> heard)
+void LibraryHealth::whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard)
 {
+    if (wait == RowWait::FirstWrite) {
+        const auto written = [this, id] { return m_host.currentItem(id).has_value() && rowIsWritten(id); };
+        if (!m_savingItemIDs.contains(id)) {
+            heard(written());
+            return;
+        }
+        afterLibraryCheck([written, heard] { heard(written()); }, [heard] { heard(false); });
+        return;
+    }
     if (!m_host.currentItem(id)) {
         heard(false);
         return;

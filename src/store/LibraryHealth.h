@@ -4,6 +4,8 @@
 #include "model/VeskLibraryProblem.h"
 #include "model/VeskNotices.h"
 #include "platform/CancellationToken.h"
+#include "platform/Expected.h"
+#include "store/RowWait.h"
 #include "store/VeskServices.h"
 
 #include <QByteArray>
@@ -68,25 +70,26 @@ public:
     // --- Saving rows and unsaved items (LibraryHealth.cpp) ---
 
     // Writes the row (and, when given, its rich text in the same transaction); on failure logs,
-    // marks the item unsaved and says so. False too while the row waits for the check.
-    bool writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    // marks the item unsaved and says so, and gives why in plain words ("the disk is full").
+    // Failed too, with no words, while the row waits for the check.
+    Expected<void, QString> writeItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
     // writeItem for the first row of a new item: one that fails is remembered as never written
     // until a retry writes it.
-    bool writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
+    Expected<void, QString> writeNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf);
     // What follows a written row: the change noted, the library marked as used, the item no
     // longer unsaved, and the others tried again.
     void noteItemWritten(const QUuid& id);
     void markUnsaved(const VeskItem& item, const QString& reason);
-    // The reason markUnsaved was given last, in plain words.
-    const QString& lastWriteFailure() const { return m_lastWriteFailure; }
     void markSaved(const QUuid& id);
     // Items whose latest value is not in the library file: their cards say so, and they are
     // written again after the next successful write and at a slow interval.
     const QSet<QUuid>& unsavedItemIDs() const { return m_unsavedItemIDs; }
-    // Hears once the new item's row is in the library file: at once when it is; once the check of
-    // the file, or the retry that writes it, has written it when it waits or was refused. False
-    // when the item goes first (or is not in the library).
-    void whenRowWritten(const QUuid& id, std::function<void(bool)> heard);
+    // Hears whether the new item's row is in the library file, waiting as wait says: with
+    // FirstWrite at once, unless the row waits for the check of the file (then once the check has
+    // passed, false when it failed), and a refused or unsaved row is not written; with
+    // ThroughRetries once the check or the retry that writes it has, false only when the item
+    // goes first. An item not in the library is never written.
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard);
     // Writes the unsaved items again, stopping at the first failure; how many are still unsaved.
     int retryUnsavedItems();
     // Deleted items: nothing of them is left to write.
@@ -118,10 +121,6 @@ public:
     void afterLibraryCheck(std::function<void()> work, std::function<void()> ifDropped = {});
     // Neither unsaved nor still waiting to be saved.
     bool rowIsWritten(const QUuid& id) const;
-    // Hears whether the item is kept: in the library's list with its row in the library file. At
-    // once, unless the row waits for the check of the file; then once the check has passed (false
-    // when it failed). A refused or unsaved item is not kept.
-    void whenItemKept(const QUuid& id, std::function<void(bool)> heard);
     // While held, a check that passes leaves the launch snapshot for release() to ask for:
     // copying the whole library file on a thread of the window's priority would take the cores
     // that start-up reads and indexes the library on, and the user waits for those.
@@ -189,7 +188,6 @@ private:
     QHash<QUuid, QHash<QString, qsizetype>> m_failureSubjects;
     QSet<QUuid> m_unsavedItemIDs;
     QHash<QUuid, QList<std::function<void(bool)>>> m_rowWrittenListeners;
-    QString m_lastWriteFailure;
     // The unsaved items that are new: no row of theirs is in the file.
     QSet<QUuid> m_neverWrittenItemIDs;
     std::shared_ptr<PendingDelay> m_unsavedRetry;

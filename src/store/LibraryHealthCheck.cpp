@@ -166,16 +166,6 @@ bool LibraryHealth::rowIsWritten(const QUuid& id) const
     return !m_unsavedItemIDs.contains(id) && !m_savingItemIDs.contains(id);
 }
 
-void LibraryHealth::whenItemKept(const QUuid& id, std::function<void(bool)> heard)
-{
-    const auto kept = [this, id] { return m_host.currentItem(id).has_value() && rowIsWritten(id); };
-    if (!m_savingItemIDs.contains(id)) {
-        heard(kept());
-        return;
-    }
-    afterLibraryCheck([kept, heard] { heard(kept()); }, [heard] { heard(false); });
-}
-
 void LibraryHealth::forgetSavingItems(const QSet<QUuid>& ids)
 {
     const QSet<QUuid> forgotten = ids; // ids may be savingItemIDs() itself

@@ -86,22 +86,21 @@ std::optional<QString> SecureItems::writeAddingNote()
     for (const QUuid& id : std::as_const(m_beingAdded))
         lines += uuidString(id).toUtf8() + '\n';
     if (const Expected<void, DurableWriteFailure> written = writeFileDurably(m_addingNotePath, lines); !written) {
-        veskLog(QStringLiteral("Vesk secure-item note error: ") + written.error().reason);
-        return written.error().reason;
+        veskLog(QStringLiteral("Vesk secure-item note error: ") + written.error().reason.logText());
+        return written.error().reason.plainWords();
     }
     return std::nullopt;
 }
 
-bool SecureItems::noteBeingAdded(const QUuid& id)
+std::optional<SecureItemFailure> SecureItems::noteBeingAdded(const QUuid& id)
 {
     m_beingAdded.insert(id);
     const std::optional<QString> failure = writeAddingNote();
     if (!failure)
-        return true;
+        return std::nullopt;
     // Without the note a kill after the secret would leave it for no item: nothing is written.
     m_beingAdded.remove(id);
-    m_lastLibraryRefusal = plainCopyReason(*failure);
-    return false;
+    return SecureItemFailure{std::nullopt, *failure};
 }
 
 void SecureItems::forgetBeingAdded(const QUuid& id)
@@ -128,144 +127,140 @@ void SecureItems::removeSecretsOfUnfinishedAdds()
         (void)writeAddingNote();
 }
 
-bool SecureItems::addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note)
+SecureItemSave SecureItems::addSecureItem(const QString& name, const QString& details, const QString& secret,
+                                          const QString& note)
 {
     const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, name, details, note);
-    if (fields.title.isEmpty() || secret.isEmpty()) {
-        m_lastLibraryRefusal.reset();
-        return false;
-    }
+    if (fields.title.isEmpty() || secret.isEmpty())
+        return unexpected(SecureItemFailure{});
 
-    if (refuseNewSecureItem(fields.title))
-        return false;
+    if (const std::optional<SecureItemFailure> refused = refuseNewSecureItem(fields.title))
+        return unexpected(*refused);
     const QUuid id = QUuid::createUuid();
-    if (!noteBeingAdded(id))
-        return false;
+    if (const std::optional<SecureItemFailure> refused = noteBeingAdded(id))
+        return unexpected(*refused);
     // The secret is kept exactly as typed, surrounding spaces included.
     if (auto saved = SecureVeskKeychain::saveSecret(*m_secrets, secret, id); !saved) {
         forgetBeingAdded(id);
-        m_lastKeychainFailure = saved.error();
         veskLog(QStringLiteral("Vesk Keychain save error: ") + saved.error().printedForm());
-        return false;
+        return unexpected(SecureItemFailure{saved.error(), {}});
     }
-    m_lastKeychainFailure.reset();
     return commitSecureItem(newSecureItem(id, m_clock->now(), fields));
 }
 
-bool SecureItems::addCreditCard(const QString& name, const QString& details, const QString& number,
-                              const QString& expiration, const QString& code, const QString& note)
+SecureItemSave SecureItems::addCreditCard(const QString& name, const QString& details, const QString& number,
+                                          const QString& expiration, const QString& code, const QString& note)
 {
     const CreditCardEntry card = creditCardEntry(name, number, expiration, code);
     if (!card.valid) {
-        m_lastLibraryRefusal.reset();
         veskLog(card.validationFailureLine());
-        return false;
+        return unexpected(SecureItemFailure{});
     }
 
-    if (refuseNewSecureItem(card.name))
-        return false;
+    if (const std::optional<SecureItemFailure> refused = refuseNewSecureItem(card.name))
+        return unexpected(*refused);
     const QUuid id = QUuid::createUuid();
-    if (!noteBeingAdded(id))
-        return false;
+    if (const std::optional<SecureItemFailure> refused = noteBeingAdded(id))
+        return unexpected(*refused);
     const CreditCardPayload payload{card.number, card.expiration, card.code};
     if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, id); !saved) {
         forgetBeingAdded(id);
-        m_lastKeychainFailure = saved.error();
         veskLog(QStringLiteral("Vesk credit-card Keychain save error: ") + saved.error().localizedDescription());
-        return false;
+        return unexpected(SecureItemFailure{saved.error(), {}});
     }
-    m_lastKeychainFailure.reset();
     const SecureItemFields fields = secureItemFields(SecureVeskKind::CreditCard, name, details, note);
     return commitSecureItem(newSecureItem(id, m_clock->now(), fields));
 }
 
-bool SecureItems::refuseNewSecureItem(const QString& title)
+std::optional<SecureItemFailure> SecureItems::refuseNewSecureItem(const QString& title)
 {
-    m_lastLibraryRefusal = m_items.newItemRefusal();
-    return m_items.refuseNewItem(title);
+    const QString why = m_items.newItemRefusal().value_or(QString());
+    if (!m_items.refuseNewItem(title))
+        return std::nullopt;
+    return SecureItemFailure{std::nullopt, why};
 }
 
-bool SecureItems::commitSecureItem(const VeskItem& item)
+SecureItemSave SecureItems::commitSecureItem(const VeskItem& item)
 {
     // A row that is not written is marked on its card, said and written again later; the
     // composer does not close as if it were kept, and says why. One that waits for the check of
     // the library file is written once that has passed.
     // Until its row is written the item stays noted as being added; one written at a later retry
     // is settled at the next start.
-    if (m_items.commitNewItem(item)) {
+    const Expected<void, QString> committed = m_items.commitNewItem(item);
+    if (committed) {
         forgetBeingAdded(item.id);
-        return true;
+        return {};
     }
     if (m_items.rowWaitsForLibraryCheck(item.id))
-        return true;
+        return {};
     if (!m_items.currentItem(item.id)) {
         // Refused: its secret, already in the keyring, would belong to no item.
         if (m_secrets->deleteItem(item.id))
             forgetBeingAdded(item.id);
-        m_lastLibraryRefusal = m_items.newItemRefusal();
-        return false;
+        return unexpected(SecureItemFailure{std::nullopt, committed.error()});
     }
-    m_lastLibraryRefusal = m_items.lastWriteFailure() + QStringLiteral(". Vesk keeps it on screen and tries again");
-    return false;
+    return unexpected(SecureItemFailure{std::nullopt,
+                                        committed.error() + QStringLiteral(". Vesk keeps it on screen and tries again")});
 }
 
-bool SecureItems::updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
-                                 const QString& newSecret, const QString& note)
+SecureItemSave SecureItems::updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                                             const QString& newSecret, const QString& note)
 {
     const std::optional<VeskItem> found = m_items.currentItem(item.id);
     if (!found)
-        return false;
+        return unexpected(SecureItemFailure{});
     const VeskItem& current = *found;
     // A card item edited as a password would lose its card marker and, with a new secret, have
     // its card data overwritten by a single line: refused.
     if (!itemHasSecureMarker(current) || isCreditCardItem(current))
-        return false;
+        return unexpected(SecureItemFailure{});
     const SecureItemFields fields = secureItemFields(SecureVeskKind::Secret, title, details, note);
     if (fields.title.isEmpty())
-        return false;
+        return unexpected(SecureItemFailure{});
     // Nothing goes into the keyring for a change the library cannot take.
     if (m_items.refuseChange(current))
-        return false;
+        return unexpected(SecureItemFailure{});
 
     const QString secret = trimmedSecureText(newSecret);
     if (!secret.isEmpty()) {
         if (auto saved = SecureVeskKeychain::saveSecret(*m_secrets, secret, current.id); !saved) {
-            m_lastKeychainFailure = saved.error();
             veskLog(QStringLiteral("Vesk Keychain update error: ") + saved.error().printedForm());
-            return false;
+            return unexpected(SecureItemFailure{saved.error(), {}});
         }
     }
-    m_lastKeychainFailure.reset();
     // A failed write is marked and said by the store; the sheet does not close as if it were kept.
-    return updateSecureRow(editedSecureItem(current, fields));
+    if (!updateSecureRow(editedSecureItem(current, fields)))
+        return unexpected(SecureItemFailure{});
+    return {};
 }
 
-bool SecureItems::updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
-                                 const QString& digits, const QString& expiration, const QString& cvv,
-                                 const QString& note)
+SecureItemSave SecureItems::updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
+                                             const QString& digits, const QString& expiration, const QString& cvv,
+                                             const QString& note)
 {
     const std::optional<VeskItem> found = m_items.currentItem(item.id);
     if (!found)
-        return false;
+        return unexpected(SecureItemFailure{});
     const VeskItem& current = *found;
     if (!isCreditCardItem(current))
-        return false;
+        return unexpected(SecureItemFailure{});
     const CreditCardEntry card = creditCardEntry(title, digits, expiration, cvv);
     if (!card.valid) {
         veskLog(card.validationFailureLine());
-        return false;
+        return unexpected(SecureItemFailure{});
     }
 
     if (m_items.refuseChange(current))
-        return false;
+        return unexpected(SecureItemFailure{});
     const CreditCardPayload payload{card.number, card.expiration, card.code};
     if (auto saved = SecureVeskKeychain::saveCreditCard(*m_secrets, payload, current.id); !saved) {
-        m_lastKeychainFailure = saved.error();
         veskLog(QStringLiteral("Vesk credit-card Keychain update error: ") + saved.error().localizedDescription());
-        return false;
+        return unexpected(SecureItemFailure{saved.error(), {}});
     }
-    m_lastKeychainFailure.reset();
-    return updateSecureRow(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note)));
+    if (!updateSecureRow(editedSecureItem(current, secureItemFields(SecureVeskKind::CreditCard, title, details, note))))
+        return unexpected(SecureItemFailure{});
+    return {};
 }
 
 void SecureItems::removeSecretsOfGivenUpItems(const QList<VeskItem>& items)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/VeskItem.h"
-#include "platform/KeychainError.h"
+#include "store/SecureItemFailure.h"
 
 #include <QList>
 #include <QSet>
@@ -27,20 +27,21 @@ public:
 
     // New password or card items: the protected value goes to the keyring first, and the item
     // (name, details, reference note and a marker, never the value) is committed only once that
-    // worked. False, with nothing stored, for unacceptable values, a failed keyring write or a
-    // library that cannot take new items; false too when the item's row could not be written (the
-    // store shows it as unsaved and tries it again).
-    bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
-    bool addCreditCard(const QString& name, const QString& details, const QString& number,
-                       const QString& expiration, const QString& code, const QString& note);
+    // worked. Failed, with nothing stored, for unacceptable values, a failed keyring write or a
+    // library that cannot take new items; failed too when the item's row could not be written (the
+    // store shows it as unsaved and tries it again). The failure says why.
+    SecureItemSave addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
+    SecureItemSave addCreditCard(const QString& name, const QString& details, const QString& number,
+                                 const QString& expiration, const QString& code, const QString& note);
     // Edits of the library's item with item's identifier, keyring first. A blank new secret keeps
     // the stored one. A password edit refuses card items and a card edit refuses password items,
-    // so an edit never changes an item's kind. False, with nothing stored, while the library takes
-    // no changes; false too when the row could not be written.
-    bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
-                          const QString& newSecret, const QString& note);
-    bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
-                          const QString& expiration, const QString& cvv, const QString& note);
+    // so an edit never changes an item's kind. Failed, with nothing stored, while the library takes
+    // no changes; failed too when the row could not be written.
+    SecureItemSave updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& newSecret, const QString& note);
+    SecureItemSave updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& digits, const QString& expiration, const QString& cvv,
+                                    const QString& note);
     // The library gives these items up (the store goes and their rows never reached the library
     // file): the secret of each secure one leaves the keyring with it, as a deleted item's does.
     void removeSecretsOfGivenUpItems(const QList<VeskItem>& items);
@@ -49,21 +50,16 @@ public:
     // secret of each item noted as being added by an earlier run that has no row goes. Nothing
     // else in the keyring is touched: other libraries of the same user keep theirs there too.
     void removeSecretsOfUnfinishedAdds();
-    // Why the last of these operations could not reach the keyring; none after one that could.
-    const std::optional<KeychainError>& lastKeychainFailure() const { return m_lastKeychainFailure; }
-    // Why the library did not keep the last new secure item, in plain words ("the disk is
-    // read-only"); none after one it kept, or one refused before the library was asked.
-    const std::optional<QString>& lastLibraryRefusal() const { return m_lastLibraryRefusal; }
 
 private:
-    // Nothing goes into the keyring for an item the library cannot take: true (and said) then.
-    bool refuseNewSecureItem(const QString& title);
-    // True when the row is written or waits for the check of the library file.
-    bool commitSecureItem(const VeskItem& item);
+    // Nothing goes into the keyring for an item the library cannot take: why (and said) then.
+    std::optional<SecureItemFailure> refuseNewSecureItem(const QString& title);
+    // Done when the row is written or waits for the check of the library file.
+    SecureItemSave commitSecureItem(const VeskItem& item);
     bool updateSecureRow(const VeskItem& item);
-    // The note of items being added, written to the disk before their secret is written: false
-    // (with the reason kept as the refusal) when it could not be.
-    bool noteBeingAdded(const QUuid& id);
+    // The note of items being added, written to the disk before their secret is written: why the
+    // item is refused when it could not be.
+    std::optional<SecureItemFailure> noteBeingAdded(const QUuid& id);
     void forgetBeingAdded(const QUuid& id);
     // Why the note could not be written or removed; none when it was.
     std::optional<QString> writeAddingNote();
@@ -71,8 +67,6 @@ private:
     std::shared_ptr<SecretStore> m_secrets;
     std::shared_ptr<Clock> m_clock;
     ItemAccess& m_items;
-    std::optional<KeychainError> m_lastKeychainFailure;
-    std::optional<QString> m_lastLibraryRefusal;
     QString m_addingNotePath;
     // Noted as being added: by this run, and by earlier runs (which the next start settles).
     QSet<QUuid> m_beingAdded;

@@ -38,14 +38,15 @@ std::optional<QString> VeskStore::newItemRefusal() const
 
 bool VeskStore::commitNewItem(const VeskItem& item)
 {
-    return commitNewItemWithRichText(item, std::nullopt, false);
+    return commitNewItemWithRichText(item, std::nullopt, false).hasValue();
 }
 
-bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten)
+Expected<void, QString> VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                                             bool alreadyWritten)
 {
     assertMainThread();
     if (refuseNewItemWhileBlocked(item.title))
-        return false;
+        return unexpected(newItemRefusal().value_or(QString()));
     m_library->prepend(item);
     if (rtf) {
         // Shown with its formatting at once; a row that is not written is retried with it.
@@ -60,11 +61,11 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
         setSelectedIDs(QSet<QUuid>{item.id});
     setSelectedID(item.id);
 
-    bool saved = true;
+    Expected<void, QString> saved;
     if (alreadyWritten)
         m_health->noteItemWritten(item.id);
     else if (m_health->holdRowForLibraryCheck(item.id))
-        saved = false; // not in the file yet: shown as being saved
+        saved = unexpected(QString()); // not in the file yet: shown as being saved
     else
         saved = m_health->writeNewItem(item, rtf);
 
@@ -72,27 +73,17 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
     return saved;
 }
 
-void VeskStore::whenItemKept(const QUuid& id, std::function<void(bool)> heard)
+void VeskStore::whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard)
 {
     assertMainThread();
-    m_health->whenItemKept(id, std::move(heard));
+    m_health->whenRowWritten(id, wait, std::move(heard));
 }
 
-void VeskStore::announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice)
+void VeskStore::announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice)
 {
     assertMainThread();
     const QPointer<VeskStore> self(this);
-    m_health->whenItemKept(id, [self, notice](bool kept) {
-        if (kept && self)
-            self->setIntakeNotice(notice);
-    });
-}
-
-void VeskStore::announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice)
-{
-    assertMainThread();
-    const QPointer<VeskStore> self(this);
-    m_health->whenRowWritten(id, [self, notice](bool written) {
+    m_health->whenRowWritten(id, wait, [self, notice](bool written) {
         if (written && self)
             self->setIntakeNotice(notice);
     });

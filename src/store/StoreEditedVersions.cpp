@@ -18,16 +18,11 @@ void VeskStore::saveEditedImageLater(const QByteArray& data, const VeskItem& ite
     m_editedVersions->saveEditedImageLater(data, item, extension, this, std::move(done));
 }
 
-std::optional<VeskItem> VeskStore::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
-                                                   double centreSeconds)
+Expected<VeskItem, QString> VeskStore::saveVideoMoment(const QString& clipPath, const VeskItem& previewed,
+                                                       double centreSeconds)
 {
     assertMainThread();
     return m_editedVersions->saveVideoMoment(clipPath, previewed, centreSeconds);
-}
-
-const std::optional<QString>& VeskStore::lastVideoMomentFailure() const
-{
-    return m_editedVersions->lastMomentFailure();
 }
 
 } // namespace vesk

@@ -10,6 +10,8 @@
 #include "platform/Expected.h"
 #include "search/BringBackDates.h"
 #include "search/ManualTags.h"
+#include "store/RowWait.h"
+#include "store/SecureItemFailure.h"
 #include "search/UsageSignals.h"
 #include "search/SemanticVectors.h"
 #include "store/DatabaseError.h"
@@ -197,15 +199,12 @@ public:
 
     // Intake operations (new items: see LibraryItems.h; CaptureQueue.h, FileIntake.h)
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
-    // Hears whether a new item is kept: in the list with its row in the library file (after the
-    // check of the file, when its row waits for that); see LibraryHealth.h.
-    void whenItemKept(const QUuid& id, std::function<void(bool kept)> heard);
-    // Posts a notice that announces a new item once the item is kept, and never when it is not:
-    // a refused or unsaved item is said by the failure notice alone.
-    void announceWhenKept(const QUuid& id, const VeskIntakeNotice& notice);
-    // Posts the notice once the new item's row is in the library file, however late a retry
-    // writes it; never for an item that goes first. Until then the failure notice tells its story.
-    void announceOnceWritten(const QUuid& id, const VeskIntakeNotice& notice);
+    // Hears whether a new item's row is in the library file, waiting as wait says (see
+    // RowWait.h and LibraryHealth.h).
+    void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool written)> heard);
+    // Posts a notice that announces a new item once whenRowWritten hears it written, and never
+    // when it is not: a refused or unsaved item is said by the failure notice alone.
+    void announceWhenRowWritten(const QUuid& id, RowWait wait, const VeskIntakeNotice& notice);
     // Why a new item would be refused now (the library is read-only or cannot be read, a delete
     // is finishing), in plain words; none while new items are taken.
     std::optional<QString> newItemRefusal() const;
@@ -241,16 +240,14 @@ public:
                                      const std::optional<QByteArray>& rtf);
 
     // Secure items: see SecureItems.h.
-    bool addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
-    bool addCreditCard(const QString& name, const QString& details, const QString& number,
-                       const QString& expiration, const QString& code, const QString& note);
-    bool updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
-                          const QString& newSecret, const QString& note);
-    bool updateCreditCard(const VeskItem& item, const QString& title, const QString& details, const QString& digits,
-                          const QString& expiration, const QString& cvv, const QString& note);
-    const std::optional<KeychainError>& lastKeychainFailure() const;
-    // Why the library did not keep the last new secure item, in plain words; see SecureItems.h.
-    const std::optional<QString>& lastSecureItemRefusal() const;
+    SecureItemSave addSecureItem(const QString& name, const QString& details, const QString& secret, const QString& note);
+    SecureItemSave addCreditCard(const QString& name, const QString& details, const QString& number,
+                                 const QString& expiration, const QString& code, const QString& note);
+    SecureItemSave updateSecureItem(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& newSecret, const QString& note);
+    SecureItemSave updateCreditCard(const VeskItem& item, const QString& title, const QString& details,
+                                    const QString& digits, const QString& expiration, const QString& cvv,
+                                    const QString& note);
 
     // Faces and people: see FaceLibrary.h (StoreFaces.cpp forwards).
     void startImageTasks(const VeskItem& item);
@@ -297,8 +294,7 @@ public:
     std::optional<VeskItem> saveEditedImage(const QByteArray& data, const VeskItem& item, const QString& extension);
     void saveEditedImageLater(const QByteArray& data, const VeskItem& item, const QString& extension,
                               std::function<void(const std::optional<VeskItem>&)> done);
-    std::optional<VeskItem> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
-    const std::optional<QString>& lastVideoMomentFailure() const;
+    Expected<VeskItem, QString> saveVideoMoment(const QString& clipPath, const VeskItem& previewed, double centreSeconds);
 
     // Library health operations: see LibraryHealth.h; itemsFolderSweep below.
     const std::optional<VeskFailureNotice>& failureNotice() const;
@@ -380,7 +376,10 @@ private:
     // Why the library takes no changes now (read-only, or a delete being finished); none when it does.
     std::optional<QString> whyChangesAreRefused() const;
     bool refuseNewItemWhileBlocked(const QString& title);
-    bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
+    // commitNewItem with its rich text, or of a row already written; the failure says why the row
+    // was not written, in plain words, and is empty while it waits for the check of the library file.
+    Expected<void, QString> commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                                      bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);
     // What a destructive change asks of every area: see DestructiveChangesHost.h.
     void forgetDeletedItems(const QSet<QUuid>& ids);

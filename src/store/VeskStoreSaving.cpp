@@ -20,7 +20,7 @@ namespace vesk {
 
 bool VeskStore::saveItemToDatabase(const VeskItem& item)
 {
-    return m_health->writeItem(item, std::nullopt);
+    return m_health->writeItem(item, std::nullopt).hasValue();
 }
 
 bool VeskStore::updateItem(const VeskItem& item)

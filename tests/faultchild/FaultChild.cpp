@@ -125,7 +125,7 @@ int main(int argc, char** argv)
         // secret and its row.
         if (!store.addSecureItem(QStringLiteral("Kept"), {}, QStringLiteral("kept-secret"), {}))
             return 1;
-        store.whenItemKept(store.items().constFirst().id, [&store, id = store.items().constFirst().id](bool kept) {
+        store.whenRowWritten(store.items().constFirst().id, vesk::RowWait::FirstWrite, [&store, id = store.items().constFirst().id](bool kept) {
             std::printf(kept ? "kept %s\n" : "failed\n", qPrintable(id.toString(QUuid::WithoutBraces)));
             std::fflush(stdout);
             if (kept)
@@ -147,7 +147,7 @@ int main(int argc, char** argv)
             (void)store.commitNewItem(item);
             // Acknowledged once kept: a row that waits for the check of the library file after
             // start-up is written, and heard of, once the check has passed.
-            store.whenItemKept(item.id, [id = item.id](bool kept) {
+            store.whenRowWritten(item.id, vesk::RowWait::FirstWrite, [id = item.id](bool kept) {
                 if (kept)
                     std::printf("saved %s\n", qPrintable(id.toString(QUuid::WithoutBraces)));
                 std::fflush(stdout);

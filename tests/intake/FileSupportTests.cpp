@@ -202,7 +202,7 @@ TEST_F(ManagedCopyTest, FailedCopyLeavesNothingAndSaysWhy)
 {
     const auto missing = copyIntoManagedStorage(source + "/gone.pdf", items, QUuid::createUuid());
     ASSERT_FALSE(missing);
-    EXPECT_FALSE(missing.error().isEmpty());
+    EXPECT_EQ(missing.error().code, ENOENT);
 
     const QString pipe = source + "/pipe";
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
@@ -224,7 +224,7 @@ TEST(ManagedCopy, NamesAtTheFileSystemLimitAreCopied)
     const QString name = QString(251, QLatin1Char('n')) + QStringLiteral(".pdf"); // 255 bytes
     writeFile(source + "/" + name, "long name");
     const auto copied = copyIntoManagedStorage(source + "/" + name, items, QUuid::createUuid());
-    ASSERT_TRUE(copied) << qPrintable(copied.error());
+    ASSERT_TRUE(copied) << qPrintable(copied.error().logText());
     EXPECT_TRUE(copied.value().endsWith(QLatin1Char('/') + name));
     EXPECT_TRUE(QFileInfo(copied.value()).isFile());
 }
@@ -244,7 +244,7 @@ TEST(ManagedCopy, AFolderHoldingTheLibraryIsNeverCopiedIntoItself)
 
     const auto refused = copyIntoManagedStorage(home, items, QUuid::createUuid());
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), QStringLiteral("the folder holds the library's own storage"));
+    EXPECT_EQ(refused.error().plainWords(), QStringLiteral("the folder holds the library's own storage"));
     EXPECT_EQ(QDir(items).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"OLD"});
     // Through a link to it as well.
     const QString link = test::makeTempDirectory(QStringLiteral("links")) + QStringLiteral("/home");
@@ -254,7 +254,7 @@ TEST(ManagedCopy, AFolderHoldingTheLibraryIsNeverCopiedIntoItself)
     // The same folder kept by a library elsewhere is fine.
     const QString elsewhere = test::makeTempDirectory(QStringLiteral("elsewhere")) + QStringLiteral("/Items");
     const auto sibling = copyIntoManagedStorage(home, elsewhere, QUuid::createUuid());
-    EXPECT_TRUE(sibling) << qPrintable(sibling.error());
+    EXPECT_TRUE(sibling) << qPrintable(sibling.error().logText());
 }
 
 } // namespace

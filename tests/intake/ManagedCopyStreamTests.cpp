@@ -79,7 +79,7 @@ TEST_F(ManagedCopyStreamTest, EveryByteArrivesAndIsHashedAroundBufferAndBlockEdg
 
             const auto copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items,
                                                        QUuid::createUuid(), options);
-            ASSERT_TRUE(copied) << copied.error().toStdString();
+            ASSERT_TRUE(copied) << copied.error().logText().toStdString();
             EXPECT_EQ(copied->size, size);
             ASSERT_EQ(QFileInfo(copied->path).size(), size);
             EXPECT_TRUE(contents(copied->path) == bytes);
@@ -115,7 +115,7 @@ TEST_F(ManagedCopyStreamTest, ACancelAtAnyPointLeavesNothing)
             const QUuid id = QUuid::createUuid();
             const auto copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, id, options);
             ASSERT_FALSE(copied);
-            EXPECT_EQ(copied.error(), managedCopyCancelledText());
+            EXPECT_EQ(copied.error(), managedCopyCancelled());
             EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
         }
     }
@@ -151,7 +151,7 @@ TEST_F(ManagedCopyStreamTest, AWriteTheDiskCutsShortIsReportedAndLeavesNothing)
     for (Mode mode : {Mode::Cached, Mode::Uncached, Mode::UncachedUnhashed}) {
         SCOPED_TRACE(testing::Message() << "mode " << int(mode));
         const QUuid id = QUuid::createUuid();
-        Expected<ManagedCopy, QString> copied = unexpected(QString());
+        Expected<ManagedCopy, IoFailure> copied = unexpected(IoFailure());
         {
             // Not at a buffer's edge: the write that meets the limit is cut short part way.
             const FileSizeLimit limit(rlim_t(5 * kMiB + 12345));
@@ -159,7 +159,7 @@ TEST_F(ManagedCopyStreamTest, AWriteTheDiskCutsShortIsReportedAndLeavesNothing)
             copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, id, optionsFor(mode));
         }
         ASSERT_FALSE(copied);
-        EXPECT_EQ(copied.error(), QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_EQ(copied.error(), IoFailure::writing(EFBIG));
         EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
     }
 
@@ -234,12 +234,13 @@ TEST_F(ManagedCopyStreamTest, HolesStayHolesAndACopyThatWouldNotFitIsRefusedBefo
         const auto copied = copyIntoManagedStorage(QFile::encodeName(entry), QFileInfo(entry).fileName(), items, id, options);
         if (!c.fits) {
             ASSERT_FALSE(copied);
-            EXPECT_TRUE(copied.error().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << copied.error().toStdString();
-            EXPECT_EQ(plainCopyReason(copied.error()), "the disk is full");
+            EXPECT_TRUE(copied.error().logText().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+                << copied.error().logText().toStdString();
+            EXPECT_EQ(copied.error().plainWords(), "the disk is full");
             EXPECT_FALSE(QFileInfo::exists(folderOf(id)));
             continue;
         }
-        ASSERT_TRUE(copied) << copied.error().toStdString();
+        ASSERT_TRUE(copied) << copied.error().logText().toStdString();
         const QString copyFile = inner.isEmpty() ? copied->path : copied->path + "/" + inner;
         struct stat original {}, copy {};
         ASSERT_EQ(::stat(QFile::encodeName(sourceFile).constData(), &original), 0);

@@ -66,7 +66,7 @@ TEST(ManagedCopyStream, OneReadCopiesAndHashesAndACancelLeavesNothing)
     options.hashContent = true;
     options.progress = [&](qint64 done) { progress.append(done); };
     const auto copied = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, QUuid::createUuid(), options);
-    ASSERT_TRUE(copied) << copied.error().toStdString();
+    ASSERT_TRUE(copied) << copied.error().logText().toStdString();
     EXPECT_EQ(copied->sha256, sha256Hex(bytes));
     EXPECT_EQ(copied->size, bytes.size());
     ASSERT_FALSE(progress.isEmpty());
@@ -81,7 +81,7 @@ TEST(ManagedCopyStream, OneReadCopiesAndHashesAndACancelLeavesNothing)
     const QUuid id = QUuid::createUuid();
     const auto cancelled = copyIntoManagedStorage(QFile::encodeName(film), QStringLiteral("film.mov"), items, id, stopping);
     ASSERT_FALSE(cancelled);
-    EXPECT_EQ(cancelled.error(), managedCopyCancelledText());
+    EXPECT_EQ(cancelled.error(), managedCopyCancelled());
     EXPECT_FALSE(QFileInfo::exists(items + QLatin1Char('/') + uuidString(id)));
 }
 
@@ -210,7 +210,7 @@ TEST_F(ItemsSweepTest, ACopyBeingPutInPlaceIsLeftToItsImport)
                                                    QUuid::createUuid(), ManagedCopyOptions{});
         atRename = nullptr;
         EXPECT_EQ(looked, 1);
-        ASSERT_TRUE(copied) << copied.error().toStdString();
+        ASSERT_TRUE(copied) << copied.error().logText().toStdString();
         EXPECT_TRUE(QFileInfo::exists(copied->path));
         EXPECT_EQ(QFileInfo(copied->path).lastModified().toSecsSinceEpoch(), sourceChanged);
         EXPECT_FALSE(QFileInfo::exists(recovered));

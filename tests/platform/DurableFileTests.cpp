@@ -111,7 +111,7 @@ TEST(DurableFile, FilesGetTheUmasksModeAndOtherThreadsFilesKeepIt)
         g_watchUmask = false;
         const mode_t after = realUmask(saved);
 
-        ASSERT_TRUE(written) << qPrintable(written.error().reason);
+        ASSERT_TRUE(written) << qPrintable(written.error().reason.logText());
         EXPECT_EQ(modeOf(folder + QStringLiteral("/kept.png")), c.expected);
         EXPECT_EQ(after, c.processMask);
         // Whatever another thread made meanwhile got the process's mask, never 0666.
@@ -141,7 +141,7 @@ TEST(DurableFile, AFailedFlushSaysWhetherTheOldFileIsStillThere)
         *c.failing = false;
 
         ASSERT_FALSE(written);
-        EXPECT_EQ(written.error().reason, QString::fromLocal8Bit(std::strerror(EIO)));
+        EXPECT_EQ(written.error().reason.code, EIO);
         EXPECT_EQ(written.error().renamedIntoPlace, c.renamedIntoPlace);
         EXPECT_EQ(contents(path), c.left);
         // No temporary file stays beside it.

@@ -128,6 +128,30 @@ TEST_F(SecureEditSheetTest, AKeyringThatIsNotThereIsNamedInTheFailure)
     EXPECT_EQ(secrets->entries.value(item.id), QByteArray("old"));
 }
 
+// The reason belongs to the save it is shown for: a later save refused before the keyring was
+// asked (its item being deleted meanwhile) does not name the keyring that failed the one before.
+TEST_F(SecureEditSheetTest, AKeyringFailureIsNotNamedForALaterSaveItDidNotStop)
+{
+    const VeskItem item = addPassword(QStringLiteral("Router"), QStringLiteral("old"));
+    auto preview = makePreview(item);
+    preview->beginEditing();
+    secrets->failWrites = KeychainError::unavailable();
+    preview->editSheet()->secretField()->setText(QStringLiteral("new"));
+    QTest::mouseClick(preview->editSheet()->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(preview->showingEditSheet());
+    ASSERT_TRUE(preview->editSheet()->failureText()->text().contains(QStringLiteral("keyring")));
+
+    secrets->failWrites.reset();
+    store->select(item.id);
+    store->deleteItems();
+    QTest::mouseClick(preview->editSheet()->saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(preview->showingEditSheet());
+    EXPECT_EQ(secrets->entries.value(item.id), QByteArray("old"));
+    EXPECT_FALSE(preview->editSheet()->failureLine()->isHidden());
+    EXPECT_FALSE(preview->editSheet()->failureText()->text().contains(QStringLiteral("keyring")))
+        << preview->editSheet()->failureText()->text().toStdString();
+}
+
 // The failure line, with or without its reason, gets the lines it needs: nothing of it is cut by
 // the sheet's bottom or squeezed into one line's height.
 TEST_F(SecureEditSheetTest, TheFailureLineHasTheRoomItsTextNeeds)

@@ -136,7 +136,7 @@ TEST_F(KeptNoticeTest, NoRoadAnnouncesAnItemTheLibraryDidNotKeepAndEachSaysWhy)
          },
          QStringLiteral("Edited version saved"), QStringLiteral("Not kept"), QStringLiteral("Not saved"), true},
         {"a video moment",
-         [&](VeskStore& store) { return std::optional<bool>(store.saveVideoMoment(clip, film, 12).has_value()); },
+         [&](VeskStore& store) { return std::optional<bool>(store.saveVideoMoment(clip, film, 12).hasValue()); },
          QStringLiteral("Video moment saved"), QStringLiteral("Not kept"), QStringLiteral("Not saved")},
         {"a new password",
          [](VeskStore& store) {

@@ -48,16 +48,16 @@ TEST_F(StoreSecureTest, RefusedSecretsLeaveNoItemAndNoEntry)
     EXPECT_TRUE(logLines.isEmpty());
 
     secrets->failWrites = kRefused;
-    EXPECT_FALSE(store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString()));
+    const SecureItemSave refused = store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString());
+    ASSERT_FALSE(refused.hasValue());
     EXPECT_TRUE(store->items().isEmpty());
     EXPECT_TRUE(storedItems().isEmpty());
     EXPECT_EQ(logLines, QStringList{QStringLiteral("Vesk Keychain save error: status(2)")});
-    ASSERT_TRUE(store->lastKeychainFailure());
-    EXPECT_EQ(*store->lastKeychainFailure(), kRefused);
+    ASSERT_TRUE(refused.error().keychain);
+    EXPECT_EQ(*refused.error().keychain, kRefused);
 
     secrets->failWrites.reset();
     EXPECT_TRUE(store->addSecureItem(QStringLiteral("Name"), QString(), QStringLiteral("pw"), QString()));
-    EXPECT_FALSE(store->lastKeychainFailure());
 }
 
 TEST_F(StoreSecureTest, NewCardStoresItsReducedValuesOrLogsWhyItWasRefused)
@@ -202,7 +202,7 @@ TEST_F(StoreSecureTest, ANewItemWhoseNoteCannotBeWrittenPutsNothingInTheKeyring)
     const QString note = dataDir + QStringLiteral("/.vesk-secure-items-being-added");
     const struct {
         const char* name;
-        std::function<bool(VeskStore&)> add;
+        std::function<SecureItemSave(VeskStore&)> add;
     } cases[] = {
         {"a password", [](VeskStore& store) {
              return store.addSecureItem(QStringLiteral("Router"), QString(), QStringLiteral("pw"), QString());
@@ -218,11 +218,11 @@ TEST_F(StoreSecureTest, ANewItemWhoseNoteCannotBeWrittenPutsNothingInTheKeyring)
         const qsizetype before = store->items().size();
         const int writes = secrets->writes;
         ASSERT_TRUE(QDir().mkpath(note)); // a folder where the note goes: the disk refuses the note
-        EXPECT_FALSE(c.add(*store));
+        const SecureItemSave refused = c.add(*store);
+        ASSERT_FALSE(refused);
         EXPECT_EQ(secrets->writes, writes);
         EXPECT_EQ(store->items().size(), before);
-        ASSERT_TRUE(store->lastSecureItemRefusal());
-        EXPECT_FALSE(store->lastSecureItemRefusal()->isEmpty());
+        EXPECT_FALSE(refused.error().libraryRefusal.isEmpty());
 
         ASSERT_TRUE(QDir(note).removeRecursively());
         EXPECT_TRUE(c.add(*store));

@@ -31,7 +31,7 @@ protected:
     }
 
     // Saves the moment of holiday under a fault (making the store again where it must).
-    using MomentSave = std::function<std::optional<VeskItem>(const VeskItem&)>;
+    using MomentSave = std::function<Expected<VeskItem, QString>(const VeskItem&)>;
 
     // A fresh library on a small disk of its own; false (the disk says why) where this process
     // may not mount one.
@@ -48,9 +48,9 @@ protected:
     {
         store = makeStore();
         const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
-        EXPECT_FALSE(save(holiday).has_value());
-        ASSERT_TRUE(store->lastVideoMomentFailure());
-        EXPECT_TRUE(store->lastVideoMomentFailure()->endsWith(reason)) << store->lastVideoMomentFailure()->toStdString();
+        const Expected<VeskItem, QString> saved = save(holiday);
+        ASSERT_FALSE(saved.hasValue());
+        EXPECT_TRUE(saved.error().endsWith(reason)) << saved.error().toStdString();
         EXPECT_FALSE(store->intakeNotice());
         store.reset();
         disk.reset();
@@ -66,8 +66,8 @@ protected:
 TEST_F(StoreVideoMoments, AMomentIsKeptBesideItsSourceNamedAfterItsTime)
 {
     const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
-    const std::optional<VeskItem> moment = store->saveVideoMoment(clip, holiday, 65.9);
-    ASSERT_TRUE(moment.has_value());
+    const Expected<VeskItem, QString> moment = store->saveVideoMoment(clip, holiday, 65.9);
+    ASSERT_TRUE(moment.hasValue());
     EXPECT_EQ(moment->title, QStringLiteral("Holiday \u2014 Moment at 1:05"));
     EXPECT_EQ(moment->sourceItemID, holiday.id);
     EXPECT_EQ(moment->kind, VeskKind::File);
@@ -84,8 +84,8 @@ TEST_F(StoreVideoMoments, AMomentIsKeptBesideItsSourceNamedAfterItsTime)
     EXPECT_EQ(storedItems().size(), 2);
 
     // A moment of a moment names the first source; its file takes the moment's own name.
-    const std::optional<VeskItem> second = store->saveVideoMoment(clip, *moment, 3723);
-    ASSERT_TRUE(second.has_value());
+    const Expected<VeskItem, QString> second = store->saveVideoMoment(clip, *moment, 3723);
+    ASSERT_TRUE(second.hasValue());
     EXPECT_EQ(second->sourceItemID, holiday.id);
     EXPECT_EQ(second->title, QStringLiteral("Holiday \u2014 Moment at 1:02:03"));
 }
@@ -93,19 +93,19 @@ TEST_F(StoreVideoMoments, AMomentIsKeptBesideItsSourceNamedAfterItsTime)
 TEST_F(StoreVideoMoments, MachineMadeTitlesOtherFilesAndFailedCopies)
 {
     const VeskItem recording = addVideo(QStringLiteral("Video-2024-05-01-120000-ABCDEF12"), QStringLiteral("clip.MP4"));
-    const std::optional<VeskItem> moment = store->saveVideoMoment(clip, recording, -4);
-    ASSERT_TRUE(moment.has_value());
+    const Expected<VeskItem, QString> moment = store->saveVideoMoment(clip, recording, -4);
+    ASSERT_TRUE(moment.hasValue());
     EXPECT_EQ(moment->title, QStringLiteral("Video Moment \u2014 0:00"));
 
     VeskItem pdf = makeItem(QStringLiteral("Paper"), 10, VeskKind::File, dataDir + QStringLiteral("/Items/P/paper.pdf"));
-    EXPECT_FALSE(store->saveVideoMoment(clip, pdf, 5).has_value());
+    EXPECT_FALSE(store->saveVideoMoment(clip, pdf, 5).hasValue());
     VeskItem noFile = makeItem(QStringLiteral("Note"), 10);
-    EXPECT_FALSE(store->saveVideoMoment(clip, noFile, 5).has_value());
+    EXPECT_FALSE(store->saveVideoMoment(clip, noFile, 5).hasValue());
 
     // A clip that cannot be copied leaves no folder behind and says so in the log.
     const qsizetype before = store->items().size();
     const QStringList foldersBefore = QDir(dataDir + QStringLiteral("/Items")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    EXPECT_FALSE(store->saveVideoMoment(QStringLiteral("/nonexistent/clip.mov"), recording, 5).has_value());
+    EXPECT_FALSE(store->saveVideoMoment(QStringLiteral("/nonexistent/clip.mov"), recording, 5).hasValue());
     EXPECT_EQ(store->items().size(), before);
     EXPECT_EQ(QDir(dataDir + QStringLiteral("/Items")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), foldersBefore);
     EXPECT_EQ(countLines(QStringLiteral("Vesk derived-video save error: ")), 1);
@@ -115,7 +115,7 @@ TEST_F(StoreVideoMoments, AMomentWhoseRowIsNotWrittenIsNeverAnnouncedAsSaved)
 {
     const VeskItem holiday = addVideo(QStringLiteral("Holiday.mov"), QStringLiteral("Holiday.mov"));
     failItemSaves(*store, true);
-    EXPECT_FALSE(store->saveVideoMoment(clip, holiday, 12).has_value());
+    EXPECT_FALSE(store->saveVideoMoment(clip, holiday, 12).hasValue());
     EXPECT_FALSE(store->intakeNotice().has_value());
     ASSERT_TRUE(store->failureNotice());
     EXPECT_EQ(store->failureNotice()->title, QStringLiteral("Not saved"));
