@@ -93,9 +93,11 @@ TEST_F(SecureCaptureSheetTest, ARefusedSaveSaysTheLibrarysReasonInTheSheet)
     }
 }
 
-// The disk fills up under an open library: the new item stays on screen and its row is written
-// at a retry. That counts as kept: the sheet closes, so pressing "Vesk It" again cannot make a
-// second item with a second secret.
+// The library stops taking rows under an open library: the new item stays on screen and its row
+// is written at a retry. That counts as kept: the sheet closes, so pressing "Vesk It" again cannot
+// make a second item with a second secret. On a full disk not even the note of the item being
+// added can be written: nothing is made, and the sheet stays open saying why, however often it is
+// pressed.
 TEST_F(SecureCaptureSheetTest, AnItemKeptOnScreenForARetryIsMadeOnceHoweverOftenVeskItIsPressed)
 {
     const struct {
@@ -123,14 +125,27 @@ TEST_F(SecureCaptureSheetTest, AnItemKeptOnScreenForARetryIsMadeOnceHoweverOften
         composer->cardNumberField()->setText(QStringLiteral("4111 1111 1111 1111"));
         composer->expirationField()->setText(QStringLiteral("12/30"));
         composer->codeField()->setText(QStringLiteral("123"));
-        {
-            FileSizeLimit full(1);
+        const auto pressTwice = [&] {
             for (int press = 0; press < 2; ++press) {
                 QCoreApplication::processEvents();
                 if (composer && composer->isVisible() && composer->saveButton()->isEnabled())
                     QTest::mouseClick(composer->saveButton(), Qt::LeftButton);
             }
+        };
+        {
+            FileSizeLimit full(1);
+            pressTwice();
         }
+        EXPECT_TRUE(mainWindow.state().showingSecureCapture());
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_TRUE(secrets->entries.isEmpty());
+        ASSERT_TRUE(composer && composer->saveFailed());
+        EXPECT_TRUE(composer->failureText()->text().endsWith(QStringLiteral("The disk is full.")))
+            << composer->failureText()->text().toStdString();
+
+        failItemSaves(*store, true);
+        pressTwice();
+        failItemSaves(*store, false);
         EXPECT_FALSE(mainWindow.state().showingSecureCapture());
         ASSERT_EQ(store->items().size(), 1);
         EXPECT_EQ(store->unsavedItemIDs(), QSet<QUuid>{store->items().first().id});
