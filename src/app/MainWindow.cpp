@@ -17,6 +17,8 @@
 #include "app/SearchField.h"
 #include "app/WindowBackdrop.h"
 #include "app/WindowChrome.h"
+#include "app/UnfinishedWork.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/Painting.h"
 #include "platform/ui/SpringAnimator.h"
@@ -527,6 +529,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // A file on its way in when the user quits is not dropped unsaid: the close waits a while for
+    // the copies under way, which then become items as usual.
+    if (m_store.importCountInProgress() > 0) {
+        m_closeWaits = true;
+        (void)waitForImportsToEnd(m_store, m_timings.closeWaitsForImportsMs);
+        m_closeWaits = false;
+    }
+    const int importCount = m_store.importCountInProgress();
+    const QStringList unfinished = importCount > 0 ? m_store.importsUnderWay() : QStringList();
     // New items shown while the library file is checked are written once it passes: the close
     // waits for that rather than let them go with the window unsaid.
     if (!m_store.savingItemIDs().isEmpty()) {
@@ -534,31 +545,28 @@ void MainWindow::closeEvent(QCloseEvent* event)
         m_store.waitForStartup();
         m_closeWaits = false;
     }
-    // One last try; what still cannot be written is said before it is lost with the window.
-    const int unsaved = m_store.unsavedItemIDs().isEmpty() ? 0 : m_store.retryUnsavedItems();
-    if (unsaved > 0) {
-        const bool close = m_hooks.confirmCloseWithUnsaved
-            ? m_hooks.confirmCloseWithUnsaved(unsaved)
-            : [&] {
-                  std::unique_ptr<QMessageBox> box(makeVeskAlert(
-                      unsaved == 1 ? QStringLiteral("1 item could not be saved.")
-                                   : QString::number(unsaved) + QStringLiteral(" items could not be saved."),
-                      m_store.libraryProblem()
-                          ? QStringLiteral("They are not in the library file. If Vesk closes now, they are lost.")
-                          : QStringLiteral("They are shown in this window but are not in the library file. If Vesk "
-                                           "closes now, they are lost."),
-                      AlertSymbol::Warning, this));
-                  box->setWindowTitle(QStringLiteral("Vesk"));
-                  QPushButton* closeAnyway = addAlertButton(box.get(), QStringLiteral("Close Anyway"),
-                                                            QMessageBox::DestructiveRole);
-                  box->setDefaultButton(addAlertButton(box.get(), QStringLiteral("Keep Open"), QMessageBox::RejectRole));
-                  box->exec();
-                  return box->clickedButton() == static_cast<QAbstractButton*>(closeAnyway);
-              }();
-        if (!close) {
-            event->ignore();
-            return;
-        }
+    // One last try; what still cannot be written is said before it is lost with the window, and
+    // so are the imports that did not finish.
+    int unsaved = m_store.unsavedItemIDs().isEmpty() ? 0 : m_store.retryUnsavedItems();
+    int importsToAsk = importCount;
+    bool close = true;
+    if (importsToAsk > 0 && m_hooks.confirmCloseWithUnfinishedImports) {
+        close = m_hooks.confirmCloseWithUnfinishedImports(unfinished);
+        importsToAsk = 0;
+    }
+    if (close && unsaved > 0 && m_hooks.confirmCloseWithUnsaved) {
+        close = m_hooks.confirmCloseWithUnsaved(unsaved);
+        unsaved = 0;
+    }
+    if (close && (unsaved > 0 || importsToAsk > 0))
+        close = askToCloseWithUnfinishedWork(this, unsaved, m_store.libraryProblem().has_value(), unfinished, importsToAsk);
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    if (importCount > 0) {
+        veskLog(QStringLiteral("Vesk closed before these imports were finished: ") + unfinished.join(QStringLiteral(", ")));
+        m_store.cancelAllImports();
     }
     QWidget::closeEvent(event);
 }

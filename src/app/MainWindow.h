@@ -58,6 +58,9 @@ struct MainWindowHooks {
     std::function<void(const QString& folder)> openFolder;
     // Asked when the window closes while items are still not written: true lets it close.
     std::function<bool(int unsavedCount)> confirmCloseWithUnsaved;
+    // Asked when the window closes while imports are still copying after the wait for them
+    // (their sources' names): true lets it close, and they are not imported.
+    std::function<bool(const QStringList& unfinishedImports)> confirmCloseWithUnfinishedImports;
 };
 
 class MainWindow : public QWidget {

@@ -43,9 +43,10 @@ public:
     void saveWindowGeometry();
     // Another start asked for the window: shows it, restored and in front.
     void bringToFront();
-    // Ends Vesk as closing its window does (a last try at unsaved items, and the question when
-    // some still cannot be written), then ends the application; asked by the system's quit
-    // signals, as at logout. A request while one is under way changes nothing.
+    // Ends Vesk as closing its window does (a while for the imports still copying, a last try at
+    // unsaved items, and the question when some still cannot be written or imported), then ends
+    // the application; asked by the system's quit signals, as at logout. A request while one is
+    // under way changes nothing.
     void quit();
     // Whether quit() closed the window and ended the application.
     bool quitRequested() const { return m_quitRequested; }

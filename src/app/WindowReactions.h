@@ -18,6 +18,8 @@ struct WindowTimings {
     int intakeNoticeMs = 2600;
     int bringBackNoticeMs = 2800;
     int returnedBringBackNoticeMs = 5000;
+    // How long closing the window waits for imports still copying before it asks.
+    int closeWaitsForImportsMs = 15000;
     // The ease-out of a notice leaving and the summon hop are not timers of their own.
 };
 

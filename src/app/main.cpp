@@ -4,9 +4,9 @@
 #include "app/StartupProbe.h"
 #include "app/VeskApp.h"
 #include "platform/AppPaths.h"
+#include "platform/ApplicationEnd.h"
 #include "platform/QuitSignals.h"
 #include "platform/SystemMemory.h"
-#include "platform/WorkPools.h"
 #include "platform/ui/VeskAlert.h"
 
 #include <QApplication>
@@ -57,10 +57,8 @@ int main(int argc, char** argv)
     auto running = std::make_unique<vesk::VeskApp>(vesk::VeskApp::makeServices());
     vesk::VeskApp& vesk = *running;
     QObject::disconnect(quitEarly);
-    if (quitBeforeWindow) {
-        running.reset();
-        return vesk::finishWorkBeforeExit(0);
-    }
+    if (quitBeforeWindow)
+        return vesk::endApplication(std::move(running), 0);
     QObject::connect(&quitSignals, &vesk::QuitSignals::received, &vesk, &vesk::VeskApp::quit);
     QObject::connect(&instance, &vesk::SingleInstance::activationRequested, &vesk, &vesk::VeskApp::bringToFront);
     // Before the window shows: showing it may open an alert (a hot key that cannot be had) whose
@@ -71,7 +69,5 @@ int main(int argc, char** argv)
     // ends as soon as that loop begins.
     if (vesk.quitRequested())
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    const int exitCode = app.exec();
-    running.reset();
-    return vesk::finishWorkBeforeExit(exitCode);
+    return vesk::runApplicationToItsEnd(std::move(running));
 }

@@ -132,6 +132,9 @@ ItemsFolderSweepReport sweepItemsFolder(const QString& itemsDirectory, const QSt
         }
         const QString target = freeRecoveredPath(recoveredDirectory, name);
         const auto [files, bytes] = filesAndBytes(path);
+        const QStringList held = isFolder
+            ? QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)
+            : QStringList{name};
         if (::rename(native(path).constData(), native(target).constData()) != 0) {
             const QString reason = QString::fromLocal8Bit(std::strerror(errno));
             report.errors.append(path + QStringLiteral(": ") + reason);
@@ -141,6 +144,10 @@ ItemsFolderSweepReport sweepItemsFolder(const QString& itemsDirectory, const QSt
         report.recovered.append(path + QStringLiteral(" -> ") + target);
         report.recoveredFiles += files;
         report.recoveredBytes += bytes;
+        for (const QString& entry : held) {
+            if (entry != staging)
+                report.recoveredNames.append(entry);
+        }
         veskLog(QStringLiteral("Vesk moved ") + path + QStringLiteral(", which no item refers to, to ") + target);
     }
     return report;

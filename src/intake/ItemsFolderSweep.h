@@ -29,6 +29,10 @@ struct ItemsFolderSweepReport {
     // How many files the moved entries hold, and their size in bytes.
     qint64 recoveredFiles = 0;
     qint64 recoveredBytes = 0;
+    // What the moved entries were, by name: the file or package an item folder held (each entry
+    // directly in it), or a loose file's own name. An item folder is named by an identifier
+    // nobody knows; what it held is what the user brought in.
+    QStringList recoveredNames;
     // Item folders left empty by an interrupted import, removed.
     QStringList removedEmpty;
     // What could not be moved or removed, with the reason.

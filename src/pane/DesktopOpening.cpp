@@ -3,12 +3,19 @@
 #include "platform/Log.h"
 #include "store/VeskStore.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QProcess>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <memory>
 
 namespace vesk {
 
 namespace {
+
+// How much of what xdg-open complained of goes into the log line of a refused open.
+constexpr qint64 kErrorSliceBytes = 400;
 
 QString noApplication(const QUrl& url)
 {
@@ -36,18 +43,44 @@ QString xdgOpenRefusal(const QUrl& url, int exitCode)
     }
 }
 
-DesktopOpener systemDesktopOpener()
+DesktopOpener systemDesktopOpener(int verdictWithinMs)
 {
-    return [](const QUrl& url, OpenRefused refusedLater) {
+    return [verdictWithinMs](const QUrl& url, OpenRefused refusedLater) {
         // Not owned by anything that quits with Vesk: xdg-open may wait for the application it
         // started, and ending Vesk must not end that application.
         auto* process = new QProcess;
         process->setProgram(QStringLiteral("xdg-open"));
         process->setArguments({url.isLocalFile() ? url.toLocalFile() : QString::fromUtf8(url.toEncoded())});
-        process->setProcessChannelMode(QProcess::MergedChannels);
+        // The application xdg-open runs in the foreground inherits both outputs and may write to
+        // them for hours. A pipe from Vesk would hold all of it in Vesk's memory until it exits,
+        // and break under it (SIGPIPE) once Vesk quits. What it says goes nowhere; what it
+        // complains of goes to a file nobody else sees, gone with the last writer, of which only
+        // the beginning is ever read.
+        process->setStandardOutputFile(QProcess::nullDevice());
+        auto errors = std::make_shared<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("vesk-open-XXXXXX")));
+        if (errors->open())
+            process->setStandardErrorFile(errors->fileName());
+        else
+            process->setStandardErrorFile(QProcess::nullDevice());
+        const auto errorSlice = [errors] {
+            if (!errors->isOpen() || !errors->seek(0))
+                return QString();
+            return QString::fromLocal8Bit(errors->read(kErrorSliceBytes)).trimmed();
+        };
+        // Only what xdg-open says within a few seconds is its verdict: it fails at once when it
+        // finds nothing to open with, and an application it still waits for after that has
+        // opened the file. Its exit hours later, however it ends, says nothing of the open.
+        auto* verdictTime = new QTimer(process);
+        verdictTime->setSingleShot(true);
+        verdictTime->setInterval(verdictWithinMs);
+        QObject::connect(verdictTime, &QTimer::timeout, process, [process, errors] {
+            QObject::disconnect(process, &QProcess::finished, nullptr, nullptr);
+            QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+            errors->close();
+        });
         QObject::connect(process, &QProcess::finished, process,
-                         [process, url, refusedLater](int exitCode, QProcess::ExitStatus status) {
-                             const QString said = QString::fromLocal8Bit(process->readAll().left(400)).trimmed();
+                         [process, url, refusedLater, errorSlice](int exitCode, QProcess::ExitStatus status) {
+                             const QString said = errorSlice();
                              process->deleteLater();
                              const QString refusal = status == QProcess::CrashExit ? noApplication(url)
                                                                                    : xdgOpenRefusal(url, exitCode);
@@ -69,6 +102,10 @@ DesktopOpener systemDesktopOpener()
                 refusedLater(noApplication(url));
         });
         process->start();
+        // The child holds its own descriptor of the file now; its name is not needed any more.
+        if (errors->isOpen())
+            (void)errors->remove();
+        verdictTime->start();
         return true;
     };
 }

@@ -18,9 +18,13 @@ using OpenRefused = std::function<void(const QString& reason)>;
 // and then fails calls refusedLater instead.
 using DesktopOpener = std::function<bool(const QUrl&, OpenRefused refusedLater)>;
 
+// How long xdg-open is given to say that it found nothing to open with.
+inline constexpr int kOpenVerdictMs = 5000;
+
 // Runs xdg-open and reads how it ended: QDesktopServices::openUrl answers true as soon as
-// xdg-open has started, even when xdg-open then finds nothing to open with.
-DesktopOpener systemDesktopOpener();
+// xdg-open has started, even when xdg-open then finds nothing to open with. An exit after
+// verdictWithinMs is not heard of: xdg-open is then waiting for the application it started.
+DesktopOpener systemDesktopOpener(int verdictWithinMs = kOpenVerdictMs);
 
 // Why xdg-open refused, from its exit code; empty for a success.
 QString xdgOpenRefusal(const QUrl& url, int exitCode);

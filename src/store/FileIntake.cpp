@@ -114,7 +114,9 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     }
     // Note and activity packages become items of their own, not plain folders.
     if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID)) {
-        return deliverResultAsFuture(this, *package, [this](bool kept) {
+        m_packageImportNames.append({newItemID, name});
+        return deliverResultAsFuture(this, *package, [this, newItemID](bool kept) {
+            m_packageImportNames.removeIf([&newItemID](const auto& entry) { return entry.first == newItemID; });
             finishFileImport();
             return kept;
         });
@@ -194,6 +196,16 @@ QSet<QString> FileIntake::busyImportFolderNames() const
         names.insert(uuidString(job->id));
     for (const QUuid& id : m_packageImportIDs)
         names.insert(uuidString(id));
+    return names;
+}
+
+QStringList FileIntake::importsUnderWay() const
+{
+    QStringList names;
+    for (const auto& job : m_runningImports)
+        names.append(job->name);
+    for (const auto& [id, name] : m_packageImportNames)
+        names.append(name);
     return names;
 }
 

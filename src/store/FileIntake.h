@@ -64,6 +64,9 @@ public:
     void setImportProgress(const std::optional<VeskImportProgress>& value);
     // Item folders of imports still running, which the sweep of "Items" leaves alone.
     QSet<QString> busyImportFolderNames() const;
+    // What the imports under way bring in, by their sources' names, in the order they were asked
+    // for (files before packages): what a quit that cannot wait for them says is lost.
+    QStringList importsUnderWay() const;
     // The library's items changed: the list the next import compares with is made again.
     void noteItemsChanged() { m_keptFilesStale = true; }
     // What is known of a kept file, forgotten when its item (or every item) is deleted.
@@ -214,6 +217,8 @@ private:
     std::optional<VeskImportProgress> m_importProgress;
     // Package imports still copying (their item folders are busy).
     QSet<QUuid> m_packageImportIDs;
+    // Package imports under way, by their new items' identifiers, with their sources' names.
+    QList<std::pair<QUuid, QString>> m_packageImportNames;
     // What each activity item's own package names as its activity, read once per item.
     std::shared_ptr<ActivityIdentities> m_activityIdentities;
     // Both are children of this object.

@@ -136,6 +136,11 @@ void VeskStore::cancelAllImports()
     m_fileIntake->cancelAllImports();
 }
 
+QStringList VeskStore::importsUnderWay() const
+{
+    return m_fileIntake->importsUnderWay();
+}
+
 const std::optional<VeskImportProgress>& VeskStore::importProgress() const
 {
     return m_fileIntake->importProgress();

@@ -17,6 +17,8 @@ namespace vesk {
 
 namespace {
 constexpr int kRecentChangeSeconds = 2;
+// How many names of what was set aside the notice gives before it counts the rest.
+constexpr qsizetype kNamesSaid = 3;
 } // namespace
 
 void FileIntake::startItemsFolderSweep()
@@ -55,10 +57,19 @@ void FileIntake::startItemsFolderSweep()
         // Files the user may be missing (an import or a delete cut short) are not gone: say where.
         const QString files = report.recoveredFiles == 1 ? QStringLiteral("1 file")
                                                           : QStringLiteral("%1 files").arg(report.recoveredFiles);
+        // Named by what they were (an import cut short by a quit, a package being copied), not
+        // only counted: the user looks for a file by its name.
+        QStringList names;
+        for (const QString& name : report.recoveredNames.mid(0, kNamesSaid))
+            names.append(QStringLiteral("\u201C") + name + QStringLiteral("\u201D"));
+        QString what = names.join(QStringLiteral(", "));
+        if (const qsizetype more = report.recoveredNames.size() - names.size(); more > 0)
+            what += more == 1 ? QStringLiteral(" and 1 more") : QStringLiteral(" and %1 more").arg(more);
         m_host.reportFailure(QStringLiteral("Files set aside"),
             files + QStringLiteral(" (") + QLocale().formattedDataSize(report.recoveredBytes, 1, QLocale::DataSizeSIFormat)
-                + QStringLiteral(") that no item refers to were moved to the Recovered folder: ") + recovered
-                + QLatin1Char('.'),
+                + (report.recoveredFiles == 1 ? QStringLiteral(") that no item refers to was moved to the Recovered folder: ")
+                                              : QStringLiteral(") that no item refers to were moved to the Recovered folder: "))
+                + recovered + QLatin1Char('.') + (what.isEmpty() ? QString() : QStringLiteral(" Set aside: ") + what + QLatin1Char('.')),
             {});
     });
 }

@@ -221,6 +221,7 @@ public:
     [[nodiscard]] QFuture<bool> importNativeFile(const QByteArray& nativePath);
     void cancelImport(const QUuid& importID);
     void cancelAllImports();
+    QStringList importsUnderWay() const;
     const std::optional<VeskImportProgress>& importProgress() const;
     void setImportProgress(const std::optional<VeskImportProgress>& value);
 

@@ -7,6 +7,7 @@
 //   vesk_fault_child photobook <destination> <photo>
 //   vesk_fault_child quit-amid-pictures <picture>
 //   vesk_fault_child secure <data folder>
+#include "platform/ApplicationEnd.h"
 #include "platform/ThreadSanitizerHandOff.h"
 #include "platform/Clock.h"
 #include "platform/WorkPools.h"
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 // Draws one long photo book, to be killed while at it: drawing needs the GUI
 // application, which the store's modes do without.
@@ -52,7 +54,7 @@
 }
 
 // Ends the application while pictures are read on the file pool, as a package's are checked, and
-// leaves through the end of the real main(): the exit code says whether the quit was clean.
+// leaves through the ending main() runs: the exit code says whether the quit was clean.
 int quitAmidPictures(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
@@ -66,8 +68,8 @@ int quitAmidPictures(int argc, char** argv)
         });
     }
     QTimer::singleShot(100, &app, &QCoreApplication::quit);
-    const int code = app.exec();
-    return vesk::finishWorkBeforeExit(code, 300);
+    // The application's own ending, with a shorter wait for the readers left running.
+    return vesk::runApplicationToItsEnd(std::make_unique<QObject>(), 300);
 }
 
 // The session's keyring, as the application uses it, except that the second secret written stays

@@ -15,6 +15,8 @@
 #include "store/StoreInternals.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -42,6 +44,30 @@ public:
     void setCurrentTime(double) override {}
     double duration() const override { return 0; }
     void setVolume(double) override {}
+};
+
+// An xdg-open in front of the real one on PATH, for the life of the object: a check that fails
+// returns from the test, and the rest of the process must find PATH as it was. The script notes
+// each URL it is asked to open in "asked" beside itself, then runs body.
+class XdgOpenStandIn {
+public:
+    XdgOpenStandIn(const QString& folder, const QByteArray& body)
+        : m_path(qgetenv("PATH"))
+    {
+        QFile script(QDir(folder).filePath(QStringLiteral("xdg-open")));
+        if (script.open(QIODevice::WriteOnly)) {
+            script.write("#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/asked\"\n" + body);
+            script.close();
+        }
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(folder) + ':' + m_path);
+    }
+    ~XdgOpenStandIn() { qputenv("PATH", m_path); }
+    XdgOpenStandIn(const XdgOpenStandIn&) = delete;
+    XdgOpenStandIn& operator=(const XdgOpenStandIn&) = delete;
+
+private:
+    QByteArray m_path;
 };
 
 class MediaSectionTest : public StoreFixture {
@@ -160,17 +186,9 @@ TEST_F(MediaSectionTest, AnOpenerThatStartsAndThenFindsNothingToOpenWithIsSaid)
     // stand-in opens files whose name says so and refuses the rest, as the real one would.
     QTemporaryDir bin;
     ASSERT_TRUE(bin.isValid());
-    QFile script(bin.filePath(QStringLiteral("xdg-open")));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\n"
-                 "echo \"$1\" >> \"$(dirname \"$0\")/asked\"\n"
-                 "case \"$1\" in *handled*) exit 0;; esac\n"
-                 "echo 'xdg-open: no method available for opening' >&2\n"
-                 "exit 3\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    const XdgOpenStandIn standIn(bin.path(), "case \"$1\" in *handled*) exit 0;; esac\n"
+                                             "echo 'xdg-open: no method available for opening' >&2\n"
+                                             "exit 3\n");
     const auto asked = [&] {
         QFile file(bin.filePath(QStringLiteral("asked")));
         return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
@@ -203,7 +221,56 @@ TEST_F(MediaSectionTest, AnOpenerThatStartsAndThenFindsNothingToOpenWithIsSaid)
         EXPECT_EQ(store->failureNotice()->detail, c.detail);
         store->dismissFailureNotice();
     }
-    qputenv("PATH", path);
+}
+
+TEST_F(MediaSectionTest, AnApplicationThatOpensInTheForegroundCostsVeskNothingAndItsLateExitIsNotSaid)
+{
+    // xdg-open runs some applications in the foreground: they inherit its outputs, write to them
+    // for as long as they run, and their exit, however late and however it ends, is xdg-open's.
+    // The stand-in is such an application: it says where its outputs go, writes megabytes to
+    // both, and ends long after the open with "the application failed".
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const XdgOpenStandIn standIn(bin.path(),
+        "d=$(dirname \"$0\")\n"
+        "[ -p /dev/stdout ] && echo 'output into a pipe' >> \"$d/outputs\"\n"
+        "[ -p /dev/stderr ] && echo 'errors into a pipe' >> \"$d/outputs\"\n"
+        "case \"$1\" in *quick*) head -c 3000000 /dev/zero | tr '\\0' e >&2; exit 4;; esac\n"
+        "head -c 8000000 /dev/zero\n"
+        "head -c 8000000 /dev/zero >&2\n"
+        "sleep 1\n"
+        "touch \"$d/ended\"\n"
+        "exit 4\n");
+    const auto written = [&](const QString& name) {
+        QFile file(bin.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const int verdictMs = 300;
+    const struct {
+        QUrl url;
+        QString detail; // empty: nothing said
+    } cases[] = {
+        // Refused within the few seconds xdg-open is given: said, its outpouring of errors left out.
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/quick.pdf")),
+         QStringLiteral("Vesk couldn't open this file: the application set up to open it failed.")},
+        // Still running then: opened, whatever its exit says later.
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/Long.pdf")), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        store->dismissFailureNotice();
+        EXPECT_TRUE(openOrReport(*store, systemDesktopOpener(verdictMs), c.url));
+        if (!c.detail.isEmpty()) {
+            ASSERT_EVENTUALLY(store->failureNotice(), 5000);
+            EXPECT_EQ(store->failureNotice()->detail, c.detail);
+            continue;
+        }
+        ASSERT_EVENTUALLY(QFileInfo::exists(bin.filePath(QStringLiteral("ended"))), 10'000);
+        // The stand-in is a real process: its exit reaches the window through the event loop.
+        QTest::qWait(realWaitMs(1000));
+        EXPECT_FALSE(store->failureNotice()) << store->failureNotice()->detail.toStdString();
+    }
+    EXPECT_EQ(written(QStringLiteral("outputs")).toStdString(), "");
 }
 
 TEST_F(MediaSectionTest, SavingAMomentAddsItAndSaysWhereItWasTaken)
