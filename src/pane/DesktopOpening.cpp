@@ -3,12 +3,13 @@
 #include "platform/Log.h"
 #include "store/VeskStore.h"
 
-#include <QDir>
 #include <QPointer>
 #include <QProcess>
-#include <QTemporaryFile>
 #include <QTimer>
+#include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -16,6 +17,55 @@ namespace {
 
 // How much of what xdg-open complained of goes into the log line of a refused open.
 constexpr qint64 kErrorSliceBytes = 400;
+
+// A file in memory that keeps the first kErrorSliceBytes written to it and refuses the rest: the
+// application xdg-open runs may write to its error output for hours, and whatever it writes there
+// costs neither Vesk's memory nor the disk. A write past the end fails as a write to a full disk
+// does, which a program's error output shrugs off.
+class ErrorSlice {
+public:
+    ErrorSlice()
+    {
+        const int fd = ::memfd_create("vesk-open-errors", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (fd < 0)
+            return;
+        if (::ftruncate(fd, kErrorSliceBytes) != 0
+            || ::fcntl(fd, F_ADD_SEALS, F_SEAL_GROW | F_SEAL_SHRINK | F_SEAL_SEAL) != 0) {
+            ::close(fd);
+            return;
+        }
+        m_fd = fd;
+    }
+    ~ErrorSlice() { close(); }
+    ErrorSlice(const ErrorSlice&) = delete;
+    ErrorSlice& operator=(const ErrorSlice&) = delete;
+
+    int descriptor() const { return m_fd; }
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    // What was written so far; the file's unwritten rest reads as zeros.
+    QString said() const
+    {
+        if (m_fd < 0)
+            return {};
+        QByteArray bytes(kErrorSliceBytes, '\0');
+        const ssize_t count = ::pread(m_fd, bytes.data(), size_t(bytes.size()), 0);
+        if (count <= 0)
+            return {};
+        bytes.truncate(count);
+        const qsizetype end = bytes.indexOf('\0');
+        if (end >= 0)
+            bytes.truncate(end);
+        return QString::fromLocal8Bit(bytes).trimmed();
+    }
+
+private:
+    int m_fd = -1;
+};
 
 QString noApplication(const QUrl& url)
 {
@@ -53,20 +103,16 @@ DesktopOpener systemDesktopOpener(int verdictWithinMs)
         process->setArguments({url.isLocalFile() ? url.toLocalFile() : QString::fromUtf8(url.toEncoded())});
         // The application xdg-open runs in the foreground inherits both outputs and may write to
         // them for hours. A pipe from Vesk would hold all of it in Vesk's memory until it exits,
-        // and break under it (SIGPIPE) once Vesk quits. What it says goes nowhere; what it
-        // complains of goes to a file nobody else sees, gone with the last writer, of which only
-        // the beginning is ever read.
+        // and break under it (SIGPIPE) once Vesk quits. What it says goes nowhere; of what it
+        // complains, only the beginning is kept, in memory of its own.
         process->setStandardOutputFile(QProcess::nullDevice());
-        auto errors = std::make_shared<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("vesk-open-XXXXXX")));
-        if (errors->open())
-            process->setStandardErrorFile(errors->fileName());
-        else
-            process->setStandardErrorFile(QProcess::nullDevice());
-        const auto errorSlice = [errors] {
-            if (!errors->isOpen() || !errors->seek(0))
-                return QString();
-            return QString::fromLocal8Bit(errors->read(kErrorSliceBytes)).trimmed();
-        };
+        process->setStandardErrorFile(QProcess::nullDevice());
+        auto errors = std::make_shared<ErrorSlice>();
+        if (const int slice = errors->descriptor(); slice >= 0) {
+            // In the child, after its outputs are set up and before xdg-open runs.
+            process->setChildProcessModifier([slice] { (void)::dup2(slice, STDERR_FILENO); });
+        }
+        const auto errorSlice = [errors] { return errors->said(); };
         // Only what xdg-open says within a few seconds is its verdict: it fails at once when it
         // finds nothing to open with, and an application it still waits for after that has
         // opened the file. Its exit hours later, however it ends, says nothing of the open.
@@ -102,9 +148,6 @@ DesktopOpener systemDesktopOpener(int verdictWithinMs)
                 refusedLater(noApplication(url));
         });
         process->start();
-        // The child holds its own descriptor of the file now; its name is not needed any more.
-        if (errors->isOpen())
-            (void)errors->remove();
         verdictTime->start();
         return true;
     };
