@@ -32,7 +32,7 @@ public:
     }
     bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) override
     {
-        return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten);
+        return m_store.commitArrivedItem(item, rtf, alreadyWritten);
     }
     void whenKept(const QUuid& id, std::function<void(bool)> heard) override
     {

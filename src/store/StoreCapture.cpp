@@ -8,6 +8,7 @@
 #include "store/RichTextBodies.h"
 
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace vesk {
@@ -70,6 +71,12 @@ bool VeskStore::commitNewItemWithRichText(const VeskItem& item, const std::optio
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;
+}
+
+bool VeskStore::commitArrivedItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten)
+{
+    const QScopedValueRollback arriving(m_selectingNewItem, true);
+    return commitNewItemWithRichText(item, rtf, alreadyWritten);
 }
 
 void VeskStore::whenItemKept(const QUuid& id, std::function<void(bool)> heard)

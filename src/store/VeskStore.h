@@ -197,6 +197,9 @@ public:
 
     // Intake operations (new items: see LibraryItems.h; CaptureQueue.h, FileIntake.h)
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
+    // True while an item a capture or a drop brought in is taken in and selected, not by the
+    // user's choice: a view may show it a frame later rather than in the arrival's own turn.
+    bool selectingNewItem() const { return m_selectingNewItem; }
     // Hears whether a new item is kept: in the list with its row in the library file (after the
     // check of the file, when its row waits for that); see LibraryHealth.h.
     void whenItemKept(const QUuid& id, std::function<void(bool kept)> heard);
@@ -379,6 +382,8 @@ private:
     std::optional<QString> whyChangesAreRefused() const;
     bool refuseNewItemWhileBlocked(const QString& title);
     bool commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
+    // The same for an item a capture or an import brought in (selectingNewItem holds meanwhile).
+    bool commitArrivedItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);
     // What a destructive change asks of every area: see DestructiveChangesHost.h.
     void forgetDeletedItems(const QSet<QUuid>& ids);
@@ -418,6 +423,7 @@ private:
     std::unique_ptr<FaceLibrary> m_faces;
     std::unique_ptr<BringBackSchedule> m_bringBack;
     std::unique_ptr<StartupLoading> m_loading;
+    bool m_selectingNewItem = false;
 };
 
 } // namespace vesk
