@@ -200,6 +200,12 @@ void VeskPreview::followSelectionOnce()
     }
     // The user's own choice is shown now, and makes a held one moot.
     m_selectionHeld = false;
+    // The arrival's turn already takes in the item, draws its card and says so: building the pane
+    // too (a long text's view, a film's player) held the window for more than a frame.
+    if (m_store.selectingNewItem()) {
+        showSelectedItemLater();
+        return;
+    }
     // Several captures landing in one turn each select their item: the first is shown at once,
     // the last of the others on the next turn, instead of the pane being built for every one
     // of them while the window waits.
@@ -218,8 +224,23 @@ void VeskPreview::followSelectionOnce()
     showSelectedItem();
 }
 
+void VeskPreview::showSelectedItemLater()
+{
+    if (m_newItemWait)
+        return;
+    m_newItemWait = m_store.services().timers->after(newItemDelayMs, this, [this] {
+        m_newItemWait.reset();
+        showSelectedItem();
+    });
+}
+
 void VeskPreview::showSelectedItem()
 {
+    // Whatever is selected now is shown now; a new item's wait has nothing left to show.
+    if (m_newItemWait) {
+        m_newItemWait->cancel();
+        m_newItemWait.reset();
+    }
     const auto& id = m_store.selectedID();
     const qsizetype index = id ? m_store.indexOfItem(*id) : -1;
     if (index < 0)

@@ -65,6 +65,9 @@ public:
     // own turn. A selection of the user's own is shown at once.
     static constexpr int typingRestMs = 250;
     void holdSelectionsMovedBySearch(std::function<bool()> movedBySearch);
+    // A new item selects itself in the turn it arrives, with its card: its pane is built this
+    // much later, in a turn of its own.
+    static constexpr int newItemDelayMs = 16;
 
     void setSheets(Sheets sheets);
     // The Edit action: the "Edit Vesk" sheet over the window, opened on the item's stored title
@@ -104,6 +107,7 @@ private:
     void followSelectionOnce();
     void noteSearchTyped();
     void showSelectedItem();
+    void showSelectedItemLater();
     // Reuse: another item takes the widgets on show. Section: the body section is made anew.
     // Everything: all the content is made anew (the colours of a new appearance).
     enum class Renewal { Reuse, Section, Everything };
@@ -169,6 +173,8 @@ private:
     std::function<bool()> m_movedBySearch;
     std::shared_ptr<PendingDelay> m_typingRest;
     bool m_selectionHeld = false;
+    // A new item's pane waits for its own turn.
+    std::shared_ptr<PendingDelay> m_newItemWait;
     // The search text as the pane last heard of it.
     QString m_typedText;
     // The tag being typed survives a re-evaluation of the same item, not a change of item.

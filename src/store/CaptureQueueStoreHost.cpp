@@ -32,7 +32,7 @@ public:
     }
     bool commitNewItem(const VeskItem& item, const std::optional<QByteArray>& rtf, bool alreadyWritten) override
     {
-        return m_store.commitNewItemWithRichText(item, rtf, alreadyWritten).hasValue();
+        return m_store.commitArrivedItem(item, rtf, alreadyWritten).hasValue();
     }
     void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) override
     {

@@ -41,7 +41,7 @@ public:
     SerialExecutor& libraryTasksWorker() override { return m_store.m_file->libraryTasksWorker(); }
     bool commitNewItem(const VeskItem& item, bool alreadyWritten) override
     {
-        return m_store.commitNewItemWithRichText(item, std::nullopt, alreadyWritten).hasValue();
+        return m_store.commitArrivedItem(item, std::nullopt, alreadyWritten).hasValue();
     }
     bool updateItemFromWork(const VeskItem& item) override { return m_store.updateItemFromWork(item); }
     void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard) override

@@ -8,6 +8,7 @@
 #include "store/RichTextBodies.h"
 
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace vesk {
@@ -71,6 +72,13 @@ Expected<void, QString> VeskStore::commitNewItemWithRichText(const VeskItem& ite
 
     QTimer::singleShot(0, this, [this, item] { embedItem(item); });
     return saved;
+}
+
+Expected<void, QString> VeskStore::commitArrivedItem(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                                     bool alreadyWritten)
+{
+    const QScopedValueRollback arriving(m_selectingNewItem, true);
+    return commitNewItemWithRichText(item, rtf, alreadyWritten);
 }
 
 void VeskStore::whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool)> heard)

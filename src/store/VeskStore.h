@@ -199,6 +199,9 @@ public:
 
     // Intake operations (new items: see LibraryItems.h; CaptureQueue.h, FileIntake.h)
     [[nodiscard]] bool commitNewItem(const VeskItem& item);
+    // True while an item a capture or a drop brought in is taken in and selected, not by the
+    // user's choice: a view may show it a frame later rather than in the arrival's own turn.
+    bool selectingNewItem() const { return m_selectingNewItem; }
     // Hears whether a new item's row is in the library file, waiting as wait says (see
     // RowWait.h and LibraryHealth.h).
     void whenRowWritten(const QUuid& id, RowWait wait, std::function<void(bool written)> heard);
@@ -381,6 +384,9 @@ private:
     // was not written, in plain words, and is empty while it waits for the check of the library file.
     Expected<void, QString> commitNewItemWithRichText(const VeskItem& item, const std::optional<QByteArray>& rtf,
                                                       bool alreadyWritten);
+    // The same for an item a capture or an import brought in (selectingNewItem holds meanwhile).
+    Expected<void, QString> commitArrivedItem(const VeskItem& item, const std::optional<QByteArray>& rtf,
+                                              bool alreadyWritten);
     bool updateItemFromWork(const VeskItem& item);
     // What a destructive change asks of every area: see DestructiveChangesHost.h.
     void forgetDeletedItems(const QSet<QUuid>& ids);
@@ -420,6 +426,7 @@ private:
     std::unique_ptr<FaceLibrary> m_faces;
     std::unique_ptr<BringBackSchedule> m_bringBack;
     std::unique_ptr<StartupLoading> m_loading;
+    bool m_selectingNewItem = false;
 };
 
 } // namespace vesk

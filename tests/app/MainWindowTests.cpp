@@ -560,6 +560,64 @@ TEST_F(MainWindowTest, ADropIsTakenAsACopySoTheSourceKeepsItsFile)
     EXPECT_EQ(linkOnly.dropAction(), Qt::LinkAction);
 }
 
+// A dropped text, short enough to be taken in at once or long enough to be made ready on a
+// worker: its card is selected as it arrives, the pane is built for it a frame later in a turn of
+// its own, and once the drop has settled a search finds it by its words.
+TEST_F(MainWindowTest, ADroppedTextsPaneFollowsAFrameLaterAndItsWordsAreFound)
+{
+    MainWindow& view = makeWindow();
+    showAndActivate(view);
+    const auto shown = [&]() -> std::optional<QUuid> {
+        const auto* preview = view.findChild<VeskPreview*>();
+        return preview && preview->item() ? std::optional<QUuid>(preview->item()->id) : std::nullopt;
+    };
+    const QString filler = QStringLiteral("harbour crossing ").repeated(8'000);
+    const struct {
+        const char* name;
+        QString text;
+        QString word;
+    } cases[] = {
+        {"short", QStringLiteral("Ferry timetable for the lantern festival"), QStringLiteral("lantern")},
+        {"long", QStringLiteral("Quay notes\n") + filler + QStringLiteral("gangplank ") + filler,
+         QStringLiteral("gangplank")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store->setSearchText(QString());
+        timers->advance(10);
+        const qsizetype before = store->items().size();
+        const std::optional<QUuid> shownBefore = shown();
+        QMimeData mime;
+        mime.setText(c.text);
+        ASSERT_TRUE(view.handleDrop(mime));
+        ASSERT_EVENTUALLY_EQ(store->items().size(), before + 1, 10'000);
+        const QUuid id = store->items().constFirst().id;
+        EXPECT_EQ(store->selectedID(), std::optional<QUuid>(id));
+        drainEvents();
+        EXPECT_EQ(shown(), shownBefore) << "the pane is not built in the turn the item arrives";
+        timers->advance(VeskPreview::newItemDelayMs);
+        EXPECT_EQ(shown(), std::optional<QUuid>(id));
+
+        store->setSearchText(c.word);
+        timers->advance(10);
+        ASSERT_EVENTUALLY(store->filteredItems().size() == 1 && store->filteredItems().constFirst().id == id, 10'000);
+    }
+
+    // A card the user picks while a new item's pane waits is shown at once, and stays.
+    store->setSearchText(QString());
+    timers->advance(10);
+    const QUuid picked = store->items().constLast().id;
+    QMimeData mime;
+    mime.setText(QStringLiteral("Mooring fees"));
+    ASSERT_TRUE(view.handleDrop(mime));
+    ASSERT_EVENTUALLY_EQ(store->items().size(), qsizetype(3), 10'000);
+    store->select(picked);
+    EXPECT_EQ(shown(), std::optional<QUuid>(picked));
+    timers->advance(VeskPreview::newItemDelayMs);
+    drainEvents();
+    EXPECT_EQ(shown(), std::optional<QUuid>(picked));
+}
+
 TEST_F(MainWindowTest, DropOfNothingUsableIsRefused)
 {
     MainWindow& view = makeWindow();

@@ -353,6 +353,8 @@ TEST_F(LibraryContentTest, EditImageOpensTheEditorAndKeepsTheSavedVersion)
     ASSERT_TRUE(picture.save(path));
     ASSERT_TRUE(importNow(*store, path));
     const VeskItem original = store->items().first();
+    // The pane is built for an imported item a frame after it arrives.
+    timers->advance(VeskPreview::newItemDelayMs);
 
     auto* editImage = content.preview()->findChild<QPushButton*>(QStringLiteral("previewEditImageButton"));
     ASSERT_TRUE(editImage);
