@@ -191,6 +191,7 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
     // themselves: a writer's close among them then wakes the next scan. A write among them has
     // changed the entry's stamp.
     QStringList ready;
+    QList<QByteArray> stamps;
     bool pending = false;
     for (const Candidate& candidate : candidates) {
         const QFileInfo info(candidate.path);
@@ -207,8 +208,11 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
             continue;
         }
         ready.append(candidate.path);
+        stamps.append(candidate.stamp);
     }
-    if (!ready.isEmpty() && m_handler)
+    if (!ready.isEmpty() && m_stampedHandler)
+        m_stampedHandler(ready, stamps);
+    else if (!ready.isEmpty() && m_handler)
         m_handler(ready);
     if (pending)
         m_retry->start(m_timing.retryMs);

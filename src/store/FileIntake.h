@@ -108,6 +108,10 @@ public:
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
+    // The same with each entry's entryTreeStamp as the synced inbox's watcher read it on its own
+    // thread when it judged the entry ready, which the import takes for what it held before the
+    // copy.
+    void importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps);
 
     // Staging leftovers and folders no row names, in "Items/", after a complete load: unfinished
     // copies removed, folders no item refers to moved to "Recovered" (and said).

@@ -145,6 +145,11 @@ void FileIntake::startInboxWatchers()
                 self->importCloudInboxPackages(paths);
         },
         this);
+    // The same for the synced inbox's entries: a package's walk is not the window's to wait for.
+    m_cloudInboxWatcher->setStampedHandler([self](const QStringList& paths, const QList<QByteArray>& stamps) {
+        if (self)
+            self->importCloudInboxPackages(paths, stamps);
+    });
     // An entry that can never be imported as it stands is said once; it stays in the synced
     // folder, where the user can mend or remove it.
     m_cloudInboxWatcher->setRefusalHandler([self](const QString& path, const QString& reason) {
@@ -187,6 +192,22 @@ void FileIntake::importCloudInboxPackages(const QStringList& paths)
 {
     for (const QString& path : packageRootPaths(paths))
         importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
+}
+
+void FileIntake::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps)
+{
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = QDir::cleanPath(paths.at(i));
+        const QString root = packageRootPaths({path}).value(0, path);
+        if (seen.contains(root))
+            continue;
+        seen.insert(root);
+        // A stamp stands for the entry it was read of; a file inside a package does not stand
+        // for the whole package.
+        const bool ownStamp = root == path && i < stamps.size();
+        importInboxEntry(QFile::encodeName(root), true, ownStamp ? std::optional(stamps.at(i)) : std::nullopt);
+    }
 }
 
 void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp)

@@ -165,6 +165,12 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
     m_fileIntake->importCloudInboxPackages(paths);
 }
 
+void VeskStore::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps)
+{
+    assertMainThread();
+    m_fileIntake->importCloudInboxPackages(paths, stamps);
+}
+
 QFuture<ItemsFolderSweepReport> VeskStore::itemsFolderSweep() const
 {
     return m_fileIntake->itemsFolderSweep();

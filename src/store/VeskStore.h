@@ -234,6 +234,8 @@ public:
     void importInboxFiles(const QStringList& paths);
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
     void importCloudInboxPackages(const QStringList& paths);
+    // The same with each entry's stamp as the synced inbox's watcher read it (FileIntake).
+    void importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps);
 
     // Rich text operations: see RichTextBodies.h (update, saveEdits).
     void updateRichText(const QUuid& id, const QByteArray& rtf);

@@ -549,6 +549,46 @@ TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
     }
 }
 
+// The synced inbox hands each entry over with its stamp as the scan found it settled, read on the
+// scan's thread: what a writer adds before the window's thread gets to the entry was never judged
+// settled, so the copy of it is taken back and the entry waits for a later scan.
+TEST_F(StoreInboxTest, ASyncedEntryIsTakenAsTheScanFoundItNotAsItIsWhenTheDeliveryArrives)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        if (inboxCase.inbox != Inbox::Cloud)
+            continue;
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase, false);
+        bool writeOnDelivery = true;
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps) {
+            if (std::exchange(writeOnDelivery, false)) {
+                QFile file(written);
+                ASSERT_TRUE(file.open(QIODevice::Append));
+                file.write("B");
+            }
+            store->importCloudInboxPackages(paths, stamps);
+        });
+        writeFile(written, "A ");
+        for (int scan = 0; scan < 4 && writeOnDelivery; ++scan)
+            scanBoth();
+        ASSERT_FALSE(writeOnDelivery) << "never delivered";
+        ASSERT_TRUE(importsDone());
+        drainWrites(*store);
+        EXPECT_TRUE(QFileInfo::exists(entry));
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_EQ(countLines("Vesk cloud Inbox import error for " + QString(inboxCase.entry)
+                             + ": it changed while it was copied"),
+                  1);
+
+        // Judged again as it now is, it becomes one whole item.
+        for (int scan = 0; scan < 4 && QFileInfo::exists(entry); ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        expectOneWholeItem(inboxCase, "A B");
+    }
+}
+
 // Rows of new items wait for the check of the library file after start-up. An entry imported
 // meanwhile leaves its inbox once its item is kept, when the check has let its row through: one
 // that stayed would be met at the next start as "Already in Vesk".
