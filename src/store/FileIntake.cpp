@@ -302,6 +302,12 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         finish(false);
         return;
     case FileImportResult::Outcome::Missing:
+        // An inbox entry handed over with what its watcher read of it, and taken away before its
+        // copy began (by the user, or by the sync that brought it), failed at nothing.
+        if (m_inboxPathsInFlight.contains(QFile::encodeName(QDir::cleanPath(result.sourcePath)))) {
+            finish(false);
+            return;
+        }
         sayNotImported(result.sourcePath, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;

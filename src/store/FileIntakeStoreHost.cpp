@@ -159,6 +159,12 @@ void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
     m_fileIntake->importInboxNativeFiles(nativePaths);
 }
 
+void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)
+{
+    assertMainThread();
+    m_fileIntake->importInboxNativeFiles(nativePaths, stamps);
+}
+
 void VeskStore::importCloudInboxPackages(const QStringList& paths)
 {
     assertMainThread();

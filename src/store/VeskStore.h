@@ -233,6 +233,8 @@ public:
     void rerouteStoredPackages();
     void importInboxFiles(const QStringList& paths);
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
+    // The same with each file's stamp as the Inbox's watcher read it (FileIntake).
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     void importCloudInboxPackages(const QStringList& paths);
     // The same with each entry's stamp as the synced inbox's watcher read it (FileIntake).
     void importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps);

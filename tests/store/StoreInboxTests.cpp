@@ -589,6 +589,40 @@ TEST_F(StoreInboxTest, ASyncedEntryIsTakenAsTheScanFoundItNotAsItIsWhenTheDelive
     }
 }
 
+// An entry handed over with its stamp is not looked at again on the window's thread before its
+// import; one taken away meanwhile (by the user, or by the sync that brought it) failed at
+// nothing and is passed over without a word.
+TEST_F(StoreInboxTest, AnEntryTakenAwayBeforeItsDeliveryArrivesIsPassedOverSilently)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase, false);
+        bool delivered = false;
+        const auto takeAway = [&] {
+            delivered = true;
+            ASSERT_TRUE(entry == written ? QFile::remove(entry) : QDir(entry).removeRecursively());
+        };
+        QObject::disconnect(localScanner.get(), &InboxScanner::filesReady, nullptr, nullptr);
+        QObject::connect(localScanner.get(), &InboxScanner::filesReady,
+                         [&](const QList<QByteArray>& paths, const QList<QByteArray>& stamps) {
+                             takeAway();
+                             store->importInboxNativeFiles(paths, stamps);
+                         });
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps) {
+            takeAway();
+            store->importCloudInboxPackages(paths, stamps);
+        });
+        writeFile(written, "the whole text");
+        for (int scan = 0; scan < 4 && !delivered; ++scan)
+            scanBoth();
+        ASSERT_TRUE(delivered);
+        ASSERT_TRUE(importsDone());
+        drainWrites(*store);
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_FALSE(store->failureNotice());
+    }
+}
+
 // Rows of new items wait for the check of the library file after start-up. An entry imported
 // meanwhile leaves its inbox once its item is kept, when the check has let its row through: one
 // that stayed would be met at the next start as "Already in Vesk".
