@@ -142,7 +142,7 @@ void CloudInboxScanner::scan()
         }
         switch (readiness.state) {
         case Readiness::State::Ready:
-            candidates.append({path, stamp, entryFileIdentities(QFile::encodeName(path))});
+            candidates.append({path, stamp, entryFileIdentities(QFile::encodeName(path)), package});
             break;
         case Readiness::State::Pending:
             pending = true;
@@ -192,6 +192,7 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
     // changed the entry's stamp.
     QStringList ready;
     QList<QByteArray> stamps;
+    QList<bool> folders;
     bool pending = false;
     for (const Candidate& candidate : candidates) {
         const QFileInfo info(candidate.path);
@@ -209,9 +210,10 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
         }
         ready.append(candidate.path);
         stamps.append(candidate.stamp);
+        folders.append(candidate.folder);
     }
     if (!ready.isEmpty() && m_stampedHandler)
-        m_stampedHandler(ready, stamps);
+        m_stampedHandler(ready, stamps, folders);
     else if (!ready.isEmpty() && m_handler)
         m_handler(ready);
     if (pending)

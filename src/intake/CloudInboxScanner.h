@@ -36,8 +36,10 @@ class CloudInboxScanner : public QObject {
 public:
     using Handler = std::function<void(const QStringList& paths)>;
     // The same with each entry's entryTreeStamp as this thread read it when it judged the entry
-    // ready: what the entry held before anything was copied, read off the handler's thread.
-    using StampedHandler = std::function<void(const QStringList& paths, const QList<QByteArray>& stamps)>;
+    // ready (what the entry held before anything was copied), and whether it was a package folder
+    // then: read off the handler's thread.
+    using StampedHandler = std::function<void(const QStringList& paths, const QList<QByteArray>& stamps,
+                                              const QList<bool>& folders)>;
     using RefusalHandler = std::function<void(const QString& path, const QString& reason)>;
     struct Timing {
         int pollMs = 2000;
@@ -101,6 +103,7 @@ private:
         QString path;
         QByteArray stamp;
         QSet<FileIdentity> files;
+        bool folder = false;
     };
     void configure(const QString& syncedFolder);
     // The second half of a scan: the ready entries that nobody writes, unchanged since the scan

@@ -44,7 +44,7 @@ public:
 
 signals:
     // From the scans' thread; queued to this one.
-    void entriesReady(const QStringList& paths, const QList<QByteArray>& stamps);
+    void entriesReady(const QStringList& paths, const QList<QByteArray>& stamps, const QList<bool>& folders);
     void entryRefused(const QString& path, const QString& reason);
 
 private:

@@ -97,7 +97,7 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
 }
 
 QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID,
-                                             const QString& subject)
+                                             const QString& subject, std::optional<bool> isFolder)
 {
     m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
@@ -113,7 +113,7 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
         return QtFuture::makeReadyFuture(false);
     }
     // Note and activity packages become items of their own, not plain folders.
-    if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID)) {
+    if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID, isFolder)) {
         return deliverResultAsFuture(this, *package, [this](bool kept) {
             finishFileImport();
             return kept;

@@ -171,10 +171,11 @@ void VeskStore::importCloudInboxPackages(const QStringList& paths)
     m_fileIntake->importCloudInboxPackages(paths);
 }
 
-void VeskStore::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps)
+void VeskStore::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps,
+                                         const QList<bool>& folders)
 {
     assertMainThread();
-    m_fileIntake->importCloudInboxPackages(paths, stamps);
+    m_fileIntake->importCloudInboxPackages(paths, stamps, folders);
 }
 
 QFuture<ItemsFolderSweepReport> VeskStore::itemsFolderSweep() const

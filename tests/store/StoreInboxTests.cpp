@@ -560,13 +560,14 @@ TEST_F(StoreInboxTest, ASyncedEntryIsTakenAsTheScanFoundItNotAsItIsWhenTheDelive
         SCOPED_TRACE(inboxCase.name);
         startLibrary(inboxCase, false);
         bool writeOnDelivery = true;
-        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps) {
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                            const QList<bool>& folders) {
             if (std::exchange(writeOnDelivery, false)) {
                 QFile file(written);
                 ASSERT_TRUE(file.open(QIODevice::Append));
                 file.write("B");
             }
-            store->importCloudInboxPackages(paths, stamps);
+            store->importCloudInboxPackages(paths, stamps, folders);
         });
         writeFile(written, "A ");
         for (int scan = 0; scan < 4 && writeOnDelivery; ++scan)
@@ -608,9 +609,10 @@ TEST_F(StoreInboxTest, AnEntryTakenAwayBeforeItsDeliveryArrivesIsPassedOverSilen
                              takeAway();
                              store->importInboxNativeFiles(paths, stamps);
                          });
-        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps) {
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                            const QList<bool>& folders) {
             takeAway();
-            store->importCloudInboxPackages(paths, stamps);
+            store->importCloudInboxPackages(paths, stamps, folders);
         });
         writeFile(written, "the whole text");
         for (int scan = 0; scan < 4 && !delivered; ++scan)
@@ -621,6 +623,44 @@ TEST_F(StoreInboxTest, AnEntryTakenAwayBeforeItsDeliveryArrivesIsPassedOverSilen
         EXPECT_TRUE(store->items().isEmpty());
         EXPECT_FALSE(store->failureNotice());
     }
+}
+
+// A synced package goes the road of a package as the scan found it, without a look on the window's
+// thread; one replaced by a file of its name before its delivery arrives is not refused for what
+// that file holds, and waits for a later scan.
+TEST_F(StoreInboxTest, ASyncedPackageReplacedByAFileBeforeItsDeliveryArrivesIsNotRefused)
+{
+    startLibrary(kCases[1], false);
+    const QString package = cloudInbox + "/Trip.vesknote";
+    int deliveries = 0;
+    cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                        const QList<bool>& folders) {
+        if (deliveries++ == 0) {
+            ASSERT_EQ(folders, QList<bool>{true});
+            ASSERT_TRUE(QDir(package).removeRecursively());
+            writeFile(package, "not a package any more");
+        }
+        store->importCloudInboxPackages(paths, stamps, folders);
+    });
+    writeFile(package + "/note.json", R"({"attachments":[]})");
+    writeFile(package + "/note.txt", "Trip");
+    for (int scan = 0; scan < 4 && deliveries == 0; ++scan)
+        scanBoth();
+    ASSERT_EQ(deliveries, 1);
+    ASSERT_TRUE(importsDone());
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(countLines("Vesk cloud Inbox import error for Trip.vesknote: it changed while it was copied"), 1);
+
+    // A later scan takes it as the file it now is.
+    for (int scan = 0; scan < 4 && QFileInfo::exists(package); ++scan) {
+        scanBoth();
+        ASSERT_TRUE(importsDone());
+    }
+    drainWrites(*store);
+    EXPECT_FALSE(QFileInfo::exists(package));
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().kind, VeskKind::File);
+    EXPECT_FALSE(store->failureNotice());
 }
 
 // Rows of new items wait for the check of the library file after start-up. An entry imported
