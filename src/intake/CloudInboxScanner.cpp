@@ -142,7 +142,7 @@ void CloudInboxScanner::scan()
         }
         switch (readiness.state) {
         case Readiness::State::Ready:
-            candidates.append({path, stamp, entryFileIdentities(QFile::encodeName(path))});
+            candidates.append({path, stamp, entryFileIdentities(QFile::encodeName(path)), package});
             break;
         case Readiness::State::Pending:
             pending = true;
@@ -191,6 +191,8 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
     // themselves: a writer's close among them then wakes the next scan. A write among them has
     // changed the entry's stamp.
     QStringList ready;
+    QList<QByteArray> stamps;
+    QList<bool> folders;
     bool pending = false;
     for (const Candidate& candidate : candidates) {
         const QFileInfo info(candidate.path);
@@ -207,8 +209,12 @@ void CloudInboxScanner::finishScan(const QList<Candidate>& candidates, const QSe
             continue;
         }
         ready.append(candidate.path);
+        stamps.append(candidate.stamp);
+        folders.append(candidate.folder);
     }
-    if (!ready.isEmpty() && m_handler)
+    if (!ready.isEmpty() && m_stampedHandler)
+        m_stampedHandler(ready, stamps, folders);
+    else if (!ready.isEmpty() && m_handler)
         m_handler(ready);
     if (pending)
         m_retry->start(m_timing.retryMs);

@@ -35,6 +35,11 @@ class CloudInboxScanner : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const QStringList& paths)>;
+    // The same with each entry's entryTreeStamp as this thread read it when it judged the entry
+    // ready (what the entry held before anything was copied), and whether it was a package folder
+    // then: read off the handler's thread.
+    using StampedHandler = std::function<void(const QStringList& paths, const QList<QByteArray>& stamps,
+                                              const QList<bool>& folders)>;
     using RefusalHandler = std::function<void(const QString& path, const QString& reason)>;
     struct Timing {
         int pollMs = 2000;
@@ -55,6 +60,8 @@ public:
     QString inboxPath() const { return m_inboxPath; }
 
     void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+    // In place of the handler.
+    void setStampedHandler(StampedHandler handler) { m_stampedHandler = std::move(handler); }
     // The handler could not finish with the entry at path (its item is kept but it could not be
     // removed): it is not offered again until something in it changes.
     void leaveAloneUntilChanged(const QString& path);
@@ -96,6 +103,7 @@ private:
         QString path;
         QByteArray stamp;
         QSet<FileIdentity> files;
+        bool folder = false;
     };
     void configure(const QString& syncedFolder);
     // The second half of a scan: the ready entries that nobody writes, unchanged since the scan
@@ -120,6 +128,7 @@ private:
     qint64 unseenQuietLeft(const QString& path, const QByteArray& stamp);
 
     Handler m_handler;
+    StampedHandler m_stampedHandler;
     RefusalHandler m_refusalHandler;
     // Entries reported as refused, with the stamp of their whole tree at that moment.
     QHash<QString, QByteArray> m_refused;

@@ -8,12 +8,18 @@ CloudInboxWatcher::CloudInboxWatcher(const QString& syncedFolder, Handler handle
     : QObject(parent), m_handler(std::move(handler))
 {
     // The scanner lives no longer than this object: the destructor ends its thread first.
-    m_scanner = new CloudInboxScanner(syncedFolder, [this](const QStringList& paths) { emit entriesReady(paths); },
-                                      timing);
+    m_scanner = new CloudInboxScanner(syncedFolder, {}, timing);
+    m_scanner->setStampedHandler(
+        [this](const QStringList& paths, const QList<QByteArray>& stamps, const QList<bool>& folders) {
+            emit entriesReady(paths, stamps, folders);
+        });
     m_scanner->setRefusalHandler(
         [this](const QString& path, const QString& reason) { emit entryRefused(path, reason); });
-    connect(this, &CloudInboxWatcher::entriesReady, this, [this](const QStringList& paths) {
-        if (m_handler)
+    connect(this, &CloudInboxWatcher::entriesReady, this, [this](const QStringList& paths, const QList<QByteArray>& stamps,
+                                                             const QList<bool>& folders) {
+        if (m_stampedHandler)
+            m_stampedHandler(paths, stamps, folders);
+        else if (m_handler)
             m_handler(paths);
     }, Qt::QueuedConnection);
     connect(this, &CloudInboxWatcher::entryRefused, this, [this](const QString& path, const QString& reason) {

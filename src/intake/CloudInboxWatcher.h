@@ -18,6 +18,7 @@ class CloudInboxWatcher : public QObject {
     Q_OBJECT
 public:
     using Handler = CloudInboxScanner::Handler;
+    using StampedHandler = CloudInboxScanner::StampedHandler;
     using RefusalHandler = CloudInboxScanner::RefusalHandler;
     using Timing = CloudInboxScanner::Timing;
     using WritersLook = CloudInboxScanner::WritersLook;
@@ -29,6 +30,9 @@ public:
     ~CloudInboxWatcher() override;
 
     void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+    // In place of the handler, with each entry's stamp read on the scans' thread; set on the
+    // creating thread before control returns to its loop.
+    void setStampedHandler(StampedHandler handler) { m_stampedHandler = std::move(handler); }
     // Who looks at the processes' open files; called on the scans' thread.
     void setWritersLook(WritersLook look);
     // The handler could not finish with the entry at path: it is not offered again until
@@ -40,11 +44,12 @@ public:
 
 signals:
     // From the scans' thread; queued to this one.
-    void entriesReady(const QStringList& paths);
+    void entriesReady(const QStringList& paths, const QList<QByteArray>& stamps, const QList<bool>& folders);
     void entryRefused(const QString& path, const QString& reason);
 
 private:
     Handler m_handler;
+    StampedHandler m_stampedHandler;
     RefusalHandler m_refusalHandler;
     QThread* m_thread = nullptr;
     CloudInboxScanner* m_scanner = nullptr;

@@ -76,6 +76,9 @@ PreparedPackage prepareNotePackage(const QString& package, const QString& itemsD
 {
     PreparedPackage prepared;
     prepared.source = package;
+    prepared.missing = !QFileInfo::exists(package);
+    if (prepared.missing)
+        return prepared;
     prepared.stamp = entryTreeStamp(package);
     prepared.note = validNoteManifest(package);
     if (!prepared.note) {
@@ -93,6 +96,9 @@ PreparedPackage prepareActivityPackage(const QString& package, const QString& it
 {
     PreparedPackage prepared;
     prepared.source = package;
+    prepared.missing = !QFileInfo::exists(package);
+    if (prepared.missing)
+        return prepared;
     prepared.activity = readActivityManifest(package);
     makeManagedCopy(prepared, package, itemsDirectory, id);
     if (!prepared.managedPath)

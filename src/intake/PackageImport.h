@@ -36,6 +36,8 @@ struct PreparedPackage {
     std::optional<QString> copyFailure;
     // The package's whole tree as it was before it was checked (entryTreeStamp).
     QByteArray stamp;
+    // Nothing was there: it was taken away before it was looked at.
+    bool missing = false;
 };
 
 // Checks a note package and copies it to "<itemsDirectory>/<id>/<name>".

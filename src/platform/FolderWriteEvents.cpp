@@ -263,19 +263,30 @@ bool FolderWriteEvents::releaseMergedCloses(const QSet<QString>& paths, qint64 a
     // look held for the whole bound after both readers closed it. A file of this user that no
     // process holds open any more is closed for good. A file of another user keeps its count:
     // its opener may be one this user cannot look at.
-    bool released = false;
+    QHash<QString, FileIdentity> ours;
     for (const QString& path : paths) {
-        const auto it = m_files.find(path);
-        if (it == m_files.end() || it->written || it->opens == 0)
+        const auto it = m_files.constFind(path);
+        if (it == m_files.cend() || it->written || it->opens == 0)
             continue;
-        const QByteArray native = QFile::encodeName(path);
         struct stat info {};
-        if (::lstat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)
+            || info.st_uid != ::geteuid())
             continue;
-        const FileIdentity identity{quint64(info.st_dev), quint64(info.st_ino)};
-        if (!filesOpen({identity}).isEmpty())
+        ours.insert(path, FileIdentity{quint64(info.st_dev), quint64(info.st_ino)});
+    }
+    if (ours.isEmpty())
+        return false;
+    // One look at the processes for the whole read: it costs the same for one file as for many.
+    QSet<FileIdentity> asked;
+    for (const FileIdentity& identity : std::as_const(ours))
+        asked.insert(identity);
+    const QSet<FileIdentity> open = m_holding.openFiles ? m_holding.openFiles(asked) : filesOpen(asked);
+    bool released = false;
+    for (auto entry = ours.cbegin(); entry != ours.cend(); ++entry) {
+        if (open.contains(*entry))
             continue;
-        released = released || isHeld(path, *it, at);
+        const auto it = m_files.find(entry.key());
+        released = released || isHeld(entry.key(), *it, at);
         m_files.erase(it);
     }
     return released;

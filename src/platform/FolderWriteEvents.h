@@ -11,6 +11,8 @@
 // this user that no process holds open then counts as closed. Events for files in subfolders come
 // only from subfolders watched themselves. Lives on the thread that made it.
 
+#include "platform/OpenFileWriters.h"
+
 #include <QDir>
 #include <QHash>
 #include <QObject>
@@ -34,6 +36,10 @@ public:
         qint64 openHoldMs = 10 * 60 * 1000;
         // Milliseconds on a clock that never goes back; a steady clock when empty.
         std::function<qint64()> nowMs;
+        // Which of the files asked about some process holds open in any way (filesOpen when
+        // empty). Asked once for all the files of a read of events that need it: each ask reads
+        // every process's open files.
+        std::function<QSet<FileIdentity>(const QSet<FileIdentity>& files)> openFiles;
     };
 
     explicit FolderWriteEvents(QObject* parent = nullptr) : FolderWriteEvents(Holding{}, parent) {}

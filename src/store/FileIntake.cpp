@@ -97,7 +97,7 @@ QFuture<bool> FileIntake::importNativeFile(const QByteArray& nativePath)
 }
 
 QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID,
-                                             const QString& subject)
+                                             const QString& subject, std::optional<bool> isFolder)
 {
     m_host.changeImportCount(1);
     const QString name = displayFileName(nativePath.mid(nativePath.lastIndexOf('/', nativePath.size() - 2) + 1));
@@ -113,7 +113,7 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
         return QtFuture::makeReadyFuture(false);
     }
     // Note and activity packages become items of their own, not plain folders.
-    if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID)) {
+    if (std::optional<QFuture<bool>> package = importIfPackageAs(QFile::decodeName(nativePath), newItemID, isFolder)) {
         m_packageImportNames.append({newItemID, name});
         return deliverResultAsFuture(this, *package, [this, newItemID](bool kept) {
             m_packageImportNames.removeIf([&newItemID](const auto& entry) { return entry.first == newItemID; });
@@ -314,6 +314,12 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         finish(false);
         return;
     case FileImportResult::Outcome::Missing:
+        // An inbox entry handed over with what its watcher read of it, and taken away before its
+        // copy began (by the user, or by the sync that brought it), failed at nothing.
+        if (m_inboxPathsInFlight.contains(QFile::encodeName(QDir::cleanPath(result.sourcePath)))) {
+            finish(false);
+            return;
+        }
         sayNotImported(result.sourcePath, name + QStringLiteral(" was not imported: ") + result.reason + QLatin1Char('.'));
         finish(false);
         return;

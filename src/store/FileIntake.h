@@ -111,6 +111,11 @@ public:
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     // The same for the synced phone inbox; files inside a package stand for the whole package.
     void importCloudInboxPackages(const QStringList& paths);
+    // The same with each entry's entryTreeStamp as the synced inbox's watcher read it on its own
+    // thread when it judged the entry ready, which the import takes for what it held before the
+    // copy, and whether it was a package folder then, which routes it.
+    void importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps,
+                                  const QList<bool>& folders = {});
 
     // Staging leftovers and folders no row names, in "Items/", after a complete load: unfinished
     // copies removed, folders no item refers to moved to "Recovered" (and said).
@@ -128,16 +133,25 @@ private:
 
     // importNativeFile and importIfPackage, with the identifier that the new item, if the import
     // makes one, is given.
+    // With isFolder, what its inbox's watcher found it to be: the path is not looked at here.
     QFuture<bool> importNativeFileAs(const QByteArray& nativePath, const QUuid& newItemID,
-                                     const QString& subject = {});
-    std::optional<QFuture<bool>> importIfPackageAs(const QString& path, const QUuid& newItemID);
+                                     const QString& subject = {}, std::optional<bool> isFolder = std::nullopt);
+    std::optional<QFuture<bool>> importIfPackageAs(const QString& path, const QUuid& newItemID,
+                                                   std::optional<bool> isFolder = std::nullopt);
     QFuture<bool> importMobileNotePackageAs(const QString& package, const QUuid& id);
     QFuture<bool> importActivityPackageAs(const QString& package, const QUuid& id);
     // One entry of an inbox: imported, and removed once it is kept, unless it changed while it was
     // copied; then the item made of it is taken back and the entry waits for the next scan.
-    void importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp = std::nullopt);
+    // With the stamp and kind its watcher read, the entry is not looked at on this thread.
+    void importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp = std::nullopt,
+                          std::optional<bool> isFolder = std::nullopt);
     // Its import, with what it held as it began (before, its entryTreeStamp).
-    void importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before);
+    // True when package is an inbox entry whose stamp differs from the one it was handed over with.
+    bool changedSinceHandedOver(const QString& package, const QByteArray& stamp) const;
+    // Says that a package was gone when its import began, unless it is an inbox entry.
+    QFuture<bool> packageGone(const QString& package);
+    void importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before,
+                                 std::optional<bool> isFolder);
     void changeInboxImportCount(bool fromCloud, int delta);
     // Says that the entry at path cannot be imported as it stands, and why. With the stamp of
     // what it held then (entryTreeStamp), an inbox's later deliveries of it are passed over

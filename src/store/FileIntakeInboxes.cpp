@@ -145,6 +145,12 @@ void FileIntake::startInboxWatchers()
                 self->importCloudInboxPackages(paths);
         },
         this);
+    // The same for the synced inbox's entries: a package's walk is not the window's to wait for.
+    m_cloudInboxWatcher->setStampedHandler(
+        [self](const QStringList& paths, const QList<QByteArray>& stamps, const QList<bool>& folders) {
+        if (self)
+            self->importCloudInboxPackages(paths, stamps, folders);
+    });
     // An entry that can never be imported as it stands is said once; it stays in the synced
     // folder, where the user can mend or remove it.
     m_cloudInboxWatcher->setRefusalHandler([self](const QString& path, const QString& reason) {
@@ -180,7 +186,9 @@ void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
 void FileIntake::importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)
 {
     for (qsizetype i = 0; i < nativePaths.size(); ++i)
-        importInboxEntry(nativePaths.at(i), false, i < stamps.size() ? std::optional(stamps.at(i)) : std::nullopt);
+        // The watcher hands over regular files only.
+        importInboxEntry(nativePaths.at(i), false, i < stamps.size() ? std::optional(stamps.at(i)) : std::nullopt,
+                         i < stamps.size() ? std::optional(false) : std::nullopt);
 }
 
 void FileIntake::importCloudInboxPackages(const QStringList& paths)
@@ -189,7 +197,26 @@ void FileIntake::importCloudInboxPackages(const QStringList& paths)
         importInboxEntry(QFile::encodeName(QDir::cleanPath(path)), true);
 }
 
-void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp)
+void FileIntake::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps,
+                                          const QList<bool>& folders)
+{
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = QDir::cleanPath(paths.at(i));
+        const QString root = packageRootPaths({path}).value(0, path);
+        if (seen.contains(root))
+            continue;
+        seen.insert(root);
+        // A stamp stands for the entry it was read of; a file inside a package does not stand
+        // for the whole package.
+        const bool ownStamp = root == path && i < stamps.size();
+        importInboxEntry(QFile::encodeName(root), true, ownStamp ? std::optional(stamps.at(i)) : std::nullopt,
+                         ownStamp && i < folders.size() ? std::optional(folders.at(i)) : std::nullopt);
+    }
+}
+
+void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const std::optional<QByteArray>& stamp,
+                                  std::optional<bool> isFolder)
 {
     // A later scan offers an entry again while its import still runs.
     if (m_inboxPathsInFlight.contains(path) || (!stamp && !exists(path)))
@@ -203,7 +230,7 @@ void FileIntake::importInboxEntry(const QByteArray& path, bool fromCloud, const 
             return;
         m_refusedEntries.erase(refused);
     }
-    importInboxEntryAsItWas(path, fromCloud, before);
+    importInboxEntryAsItWas(path, fromCloud, before, stamp ? isFolder : std::nullopt);
 }
 
 void FileIntake::changeInboxImportCount(bool fromCloud, int delta)
@@ -238,7 +265,8 @@ EntryAfterImport settleEntryAfterImport(const QByteArray& path, const QByteArray
 
 } // namespace
 
-void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before)
+void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud, const QByteArray& before,
+                                         std::optional<bool> isFolder)
 {
     m_inboxPathsInFlight.insert(path, before);
     const auto changeCount = [this, fromCloud](int delta) { changeInboxImportCount(fromCloud, delta); };
@@ -284,7 +312,7 @@ void FileIntake::importInboxEntryAsItWas(const QByteArray& path, bool fromCloud,
         m_inboxPathsInFlight.remove(path);
         changeCount(-1);
     };
-    deliverResult(this, importNativeFileAs(path, newItemID), [this, path, before, finish](bool kept) {
+    deliverResult(this, importNativeFileAs(path, newItemID, {}, isFolder), [this, path, before, finish](bool kept) {
         // The look at the entry and its removal (a package is a tree) wait on the disk.
         deliverResult(this, QtConcurrent::run(workPool(), handedOff([path, before, kept] {
             return settleEntryAfterImport(path, before, kept);

@@ -122,14 +122,18 @@ std::optional<QFuture<bool>> FileIntake::importIfPackage(const QString& path)
     return importIfPackageAs(path, QUuid::createUuid());
 }
 
-std::optional<QFuture<bool>> FileIntake::importIfPackageAs(const QString& path, const QUuid& newItemID)
+std::optional<QFuture<bool>> FileIntake::importIfPackageAs(const QString& path, const QUuid& newItemID,
+                                                           std::optional<bool> isFolder)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    if (info.isDir() && hasNotePackageExtension(path))
+    if (!isFolder) {
+        const QFileInfo info(path);
+        if (!info.exists())
+            return std::nullopt;
+        isFolder = info.isDir();
+    }
+    if (*isFolder && hasNotePackageExtension(path))
         return importMobileNotePackageAs(path, newItemID);
-    if (isActivityPackage(path, info.isDir()))
+    if (isActivityPackage(path, *isFolder))
         return importActivityPackageAs(path, newItemID);
     return std::nullopt;
 }
@@ -146,6 +150,12 @@ QFuture<bool> FileIntake::importMobileNotePackageAs(const QString& package, cons
         handedOff([package, items = m_host.managedItemsDirectory(), id] { return prepareNotePackage(package, items, id); })),
         [this, id, package](const PreparedPackage& prepared) -> QFuture<bool> {
             m_packageImportIDs.remove(id);
+            if (prepared.missing)
+                return packageGone(prepared.source);
+            // An inbox entry that changed after its watcher handed it over (replaced by a file of
+            // its name, say) is refused for nothing it was: its next delivery judges it afresh.
+            if (prepared.refusal && changedSinceHandedOver(prepared.source, prepared.stamp))
+                return QtFuture::makeReadyFuture(false);
             if (prepared.refusal) {
                 // Nothing was copied and the package stays where it is: the user is told why.
                 reportRefusedEntry(package, *prepared.refusal, prepared.stamp);
@@ -200,6 +210,8 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
             })),
         [this, id, name = QFileInfo(package).fileName()](const PreparedPackage& prepared) -> QFuture<bool> {
             m_packageImportIDs.remove(id);
+            if (prepared.missing)
+                return packageGone(prepared.source);
             if (prepared.copyFailure)
                 sayCopyFailed(prepared.source, *prepared.copyFailure);
             if (!prepared.managedPath)
@@ -220,6 +232,22 @@ QFuture<bool> FileIntake::importActivityPackageAs(const QString& package, const 
                                                            QStringLiteral("Activity received"), item.title, item.id});
             return whenKept(item.id);
         });
+}
+
+bool FileIntake::changedSinceHandedOver(const QString& package, const QByteArray& stamp) const
+{
+    const auto entry = m_inboxPathsInFlight.constFind(QFile::encodeName(QDir::cleanPath(package)));
+    return entry != m_inboxPathsInFlight.cend() && *entry != stamp;
+}
+
+QFuture<bool> FileIntake::packageGone(const QString& package)
+{
+    // An inbox entry taken away after its watcher handed it over failed at nothing; anything else
+    // is said as a plain file that is gone.
+    if (!m_inboxPathsInFlight.contains(QFile::encodeName(QDir::cleanPath(package))))
+        sayNotImported(package, quotedItemTitle(QFileInfo(package).fileName())
+                                    + QStringLiteral(" was not imported: it is no longer there."));
+    return QtFuture::makeReadyFuture(false);
 }
 
 void FileIntake::sayCopyFailed(const QString& package, const QString& reason)

@@ -164,10 +164,23 @@ void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths)
     m_fileIntake->importInboxNativeFiles(nativePaths);
 }
 
+void VeskStore::importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps)
+{
+    assertMainThread();
+    m_fileIntake->importInboxNativeFiles(nativePaths, stamps);
+}
+
 void VeskStore::importCloudInboxPackages(const QStringList& paths)
 {
     assertMainThread();
     m_fileIntake->importCloudInboxPackages(paths);
+}
+
+void VeskStore::importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps,
+                                         const QList<bool>& folders)
+{
+    assertMainThread();
+    m_fileIntake->importCloudInboxPackages(paths, stamps, folders);
 }
 
 QFuture<ItemsFolderSweepReport> VeskStore::itemsFolderSweep() const

@@ -236,7 +236,13 @@ public:
     void rerouteStoredPackages();
     void importInboxFiles(const QStringList& paths);
     void importInboxNativeFiles(const QList<QByteArray>& nativePaths);
+    // The same with each file's stamp as the Inbox's watcher read it (FileIntake).
+    void importInboxNativeFiles(const QList<QByteArray>& nativePaths, const QList<QByteArray>& stamps);
     void importCloudInboxPackages(const QStringList& paths);
+    // The same with each entry's stamp, and whether it is a folder, as the synced inbox's watcher
+    // read them (FileIntake).
+    void importCloudInboxPackages(const QStringList& paths, const QList<QByteArray>& stamps,
+                                  const QList<bool>& folders = {});
 
     // Rich text operations: see RichTextBodies.h (update, saveEdits).
     void updateRichText(const QUuid& id, const QByteArray& rtf);

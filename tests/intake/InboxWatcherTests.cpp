@@ -2,6 +2,7 @@
 #include "common/TestEnvironment.h"
 #include "intake/CloudInboxScanner.h"
 #include "intake/CloudInboxWatcher.h"
+#include "intake/InboxEntryCheck.h"
 #include "intake/InboxWatcher.h"
 #include "intake/MobilePackages.h"
 #include "platform/Log.h"
@@ -524,6 +525,40 @@ TEST_F(CloudInboxTest, ScansAndLooksAtWritersRunOffTheWatchersThreadOncePerBatch
     EXPECT_EQ(lookSizes, QList<int>{5}) << "one look for the whole batch";
     for (QThread* thread : std::as_const(lookThreads))
         EXPECT_NE(thread, QThread::currentThread()) << "scanned on the watcher's thread";
+    for (QThread* thread : std::as_const(handlerThreads))
+        EXPECT_EQ(thread, QThread::currentThread());
+}
+
+// What the window's thread needs of each entry to import it (what it held when it was judged
+// ready, and whether it is a package folder) comes with it from the watcher's thread.
+TEST_F(CloudInboxTest, EntriesComeWithTheStampsAndKindsTheScanRead)
+{
+    const QString file = inbox + "/notes.txt";
+    const QString package = inbox + "/Trip.vesknote";
+    write(file, "content");
+    write(package + "/note.json", R"({"attachments":[]})");
+    write(package + "/note.txt", "Trip");
+    QStringList paths;
+    QList<QByteArray> stamps;
+    QList<bool> folders;
+    QList<QThread*> handlerThreads;
+    CloudInboxWatcher watcher(synced, {}, CloudInboxWatcher::Timing{50, 25, 0});
+    watcher.setWritersLook([](const QSet<FileIdentity>&) { return QtFuture::makeReadyFuture(QSet<FileIdentity>{}); });
+    watcher.setStampedHandler([&](const QStringList& ready, const QList<QByteArray>& readyStamps,
+                                  const QList<bool>& readyFolders) {
+        handlerThreads.append(QThread::currentThread());
+        paths += ready;
+        stamps += readyStamps;
+        folders += readyFolders;
+    });
+    ASSERT_EVENTUALLY(paths.size() >= 2, 5000);
+    ASSERT_EQ(stamps.size(), paths.size());
+    ASSERT_EQ(folders.size(), paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths.at(i).toStdString());
+        EXPECT_EQ(stamps.at(i), entryTreeStamp(paths.at(i)));
+        EXPECT_EQ(folders.at(i), paths.at(i) == package);
+    }
     for (QThread* thread : std::as_const(handlerThreads))
         EXPECT_EQ(thread, QThread::currentThread());
 }

@@ -198,3 +198,41 @@ TEST(FolderWriteEvents, AFileReadTwiceAtOnceIsFreeOnceNoProcessHoldsItOpen)
         EXPECT_FALSE(events.isBeingWritten(path));
     }
 }
+
+// Each look at the processes reads every process's open files: the merged closes of one read of
+// events are settled with one look, however many files they are of.
+TEST(FolderWriteEvents, MergedClosesOfOneReadAreSettledWithOneLookAtTheProcesses)
+{
+    for (const int fileCount : {1, 4}) {
+        SCOPED_TRACE(fileCount);
+        const QString folder = test::makeTempDirectory("merged-closes-batch");
+        int looks = 0;
+        FolderWriteEvents::Holding holding;
+        holding.openFiles = [&](const QSet<FileIdentity>& files) {
+            ++looks;
+            return filesOpen(files);
+        };
+        FolderWriteEvents events(holding);
+        ASSERT_TRUE(events.watch(folder));
+        std::vector<std::unique_ptr<QFile>> readers;
+        QStringList paths;
+        for (int file = 0; file < fileCount; ++file) {
+            paths.append(test::writeFile(folder + QStringLiteral("/read%1.txt").arg(file), "text"));
+            for (int reader = 0; reader < 2; ++reader) {
+                readers.push_back(std::make_unique<QFile>(paths.last()));
+                ASSERT_TRUE(readers.back()->open(QIODevice::ReadOnly));
+                // An event between the opens keeps them apart, so that both are counted.
+                test::writeFile(folder + QStringLiteral("/between%1-%2.txt").arg(file).arg(reader), "x");
+            }
+        }
+        events.catchUp();
+        looks = 0;
+        // Two closes in a row of each file come as one event.
+        for (const auto& reader : readers)
+            reader->close();
+        events.catchUp();
+        EXPECT_EQ(looks, 1);
+        for (const QString& path : std::as_const(paths))
+            EXPECT_FALSE(events.isBeingWritten(path)) << path.toStdString();
+    }
+}

@@ -549,6 +549,120 @@ TEST_F(StoreInboxTest, AnEntryChangedWhileItIsCopiedStaysAndItsItemIsTakenBack)
     }
 }
 
+// The synced inbox hands each entry over with its stamp as the scan found it settled, read on the
+// scan's thread: what a writer adds before the window's thread gets to the entry was never judged
+// settled, so the copy of it is taken back and the entry waits for a later scan.
+TEST_F(StoreInboxTest, ASyncedEntryIsTakenAsTheScanFoundItNotAsItIsWhenTheDeliveryArrives)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        if (inboxCase.inbox != Inbox::Cloud)
+            continue;
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase, false);
+        bool writeOnDelivery = true;
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                            const QList<bool>& folders) {
+            if (std::exchange(writeOnDelivery, false)) {
+                QFile file(written);
+                ASSERT_TRUE(file.open(QIODevice::Append));
+                file.write("B");
+            }
+            store->importCloudInboxPackages(paths, stamps, folders);
+        });
+        writeFile(written, "A ");
+        for (int scan = 0; scan < 4 && writeOnDelivery; ++scan)
+            scanBoth();
+        ASSERT_FALSE(writeOnDelivery) << "never delivered";
+        ASSERT_TRUE(importsDone());
+        drainWrites(*store);
+        EXPECT_TRUE(QFileInfo::exists(entry));
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_EQ(countLines("Vesk cloud Inbox import error for " + QString(inboxCase.entry)
+                             + ": it changed while it was copied"),
+                  1);
+
+        // Judged again as it now is, it becomes one whole item.
+        for (int scan = 0; scan < 4 && QFileInfo::exists(entry); ++scan) {
+            scanBoth();
+            ASSERT_TRUE(importsDone());
+        }
+        expectOneWholeItem(inboxCase, "A B");
+    }
+}
+
+// An entry handed over with its stamp is not looked at again on the window's thread before its
+// import; one taken away meanwhile (by the user, or by the sync that brought it) failed at
+// nothing and is passed over without a word.
+TEST_F(StoreInboxTest, AnEntryTakenAwayBeforeItsDeliveryArrivesIsPassedOverSilently)
+{
+    for (const InboxCase& inboxCase : kCases) {
+        SCOPED_TRACE(inboxCase.name);
+        startLibrary(inboxCase, false);
+        bool delivered = false;
+        const auto takeAway = [&] {
+            delivered = true;
+            ASSERT_TRUE(entry == written ? QFile::remove(entry) : QDir(entry).removeRecursively());
+        };
+        QObject::disconnect(localScanner.get(), &InboxScanner::filesReady, nullptr, nullptr);
+        QObject::connect(localScanner.get(), &InboxScanner::filesReady,
+                         [&](const QList<QByteArray>& paths, const QList<QByteArray>& stamps) {
+                             takeAway();
+                             store->importInboxNativeFiles(paths, stamps);
+                         });
+        cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                            const QList<bool>& folders) {
+            takeAway();
+            store->importCloudInboxPackages(paths, stamps, folders);
+        });
+        writeFile(written, "the whole text");
+        for (int scan = 0; scan < 4 && !delivered; ++scan)
+            scanBoth();
+        ASSERT_TRUE(delivered);
+        ASSERT_TRUE(importsDone());
+        drainWrites(*store);
+        EXPECT_TRUE(store->items().isEmpty());
+        EXPECT_FALSE(store->failureNotice());
+    }
+}
+
+// A synced package goes the road of a package as the scan found it, without a look on the window's
+// thread; one replaced by a file of its name before its delivery arrives is not refused for what
+// that file holds, and waits for a later scan.
+TEST_F(StoreInboxTest, ASyncedPackageReplacedByAFileBeforeItsDeliveryArrivesIsNotRefused)
+{
+    startLibrary(kCases[1], false);
+    const QString package = cloudInbox + "/Trip.vesknote";
+    int deliveries = 0;
+    cloudWatcher->setStampedHandler([&](const QStringList& paths, const QList<QByteArray>& stamps,
+                                        const QList<bool>& folders) {
+        if (deliveries++ == 0) {
+            ASSERT_EQ(folders, QList<bool>{true});
+            ASSERT_TRUE(QDir(package).removeRecursively());
+            writeFile(package, "not a package any more");
+        }
+        store->importCloudInboxPackages(paths, stamps, folders);
+    });
+    writeFile(package + "/note.json", R"({"attachments":[]})");
+    writeFile(package + "/note.txt", "Trip");
+    for (int scan = 0; scan < 4 && deliveries == 0; ++scan)
+        scanBoth();
+    ASSERT_EQ(deliveries, 1);
+    ASSERT_TRUE(importsDone());
+    EXPECT_FALSE(store->failureNotice());
+    EXPECT_EQ(countLines("Vesk cloud Inbox import error for Trip.vesknote: it changed while it was copied"), 1);
+
+    // A later scan takes it as the file it now is.
+    for (int scan = 0; scan < 4 && QFileInfo::exists(package); ++scan) {
+        scanBoth();
+        ASSERT_TRUE(importsDone());
+    }
+    drainWrites(*store);
+    EXPECT_FALSE(QFileInfo::exists(package));
+    ASSERT_EQ(store->items().size(), 1);
+    EXPECT_EQ(store->items().first().kind, VeskKind::File);
+    EXPECT_FALSE(store->failureNotice());
+}
+
 // Rows of new items wait for the check of the library file after start-up. An entry imported
 // meanwhile leaves its inbox once its item is kept, when the check has let its row through: one
 // that stayed would be met at the next start as "Already in Vesk".
