@@ -262,5 +262,69 @@ TEST(DefaultOrder, ChangesNearTheFrontLeaveTheRestOfTheLibraryInPlace)
     }
 }
 
+// A library too large to copy on one thread: whenever a followed list leaves the default order
+// (a new item older than the newest, a date changed, a brought-back mark, a list out of order),
+// the order's own copy holds every item in place, keeps its room at the front, and goes on
+// following the list.
+TEST(DefaultOrder, ALargeLibraryLeavingItsListsOrderIsCopiedWhole)
+{
+    struct Case {
+        const char* name;
+        void (*change)(QList<VeskItem>& items, QSet<QUuid>& broughtBack, DefaultOrder& order);
+    };
+    const Case cases[] = {
+        {"a new item older than the newest",
+            [](QList<VeskItem>& items, QSet<QUuid>&, DefaultOrder& order) {
+                VeskItem item;
+                item.id = QUuid::createUuid();
+                item.createdAt = items.constFirst().createdAt.addSecs(-30);
+                items.prepend(item);
+                order.prepend(item);
+            }},
+        {"an item dated anew",
+            [](QList<VeskItem>& items, QSet<QUuid>&, DefaultOrder& order) {
+                items[12'345].createdAt = items.constFirst().createdAt.addSecs(60);
+                order.update(items[12'345]);
+            }},
+        {"an item brought back",
+            [](QList<VeskItem>& items, QSet<QUuid>& broughtBack, DefaultOrder& order) {
+                broughtBack.insert(items[19'999].id);
+                order.setBroughtBackIDs(broughtBack);
+            }},
+        {"a list out of order followed",
+            [](QList<VeskItem>& items, QSet<QUuid>& broughtBack, DefaultOrder& order) {
+                std::swap(items[0], items[15'000]);
+                order.follow(items, broughtBack);
+            }},
+    };
+    for (const Case& test : cases) {
+        QList<VeskItem> items;
+        for (int i = 0; i < 20'000; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.title = QStringLiteral("item %1").arg(i);
+            item.createdAt = QDateTime::fromSecsSinceEpoch(1'700'000'000 - i * 60, Qt::UTC);
+            items.append(item);
+        }
+        QSet<QUuid> broughtBack;
+        DefaultOrder order;
+        order.follow(items, broughtBack);
+        test.change(items, broughtBack, order);
+        ASSERT_FALSE(order.sharesList()) << test.name;
+        ASSERT_EQ(order.items(), defaultOrder(items, broughtBack)) << test.name;
+        // New items go in at the front without moving the copy.
+        const VeskItem* last = &order.items().constLast();
+        for (int i = 0; i < 3; ++i) {
+            VeskItem item;
+            item.id = QUuid::createUuid();
+            item.createdAt = QDateTime::fromSecsSinceEpoch(1'800'000'000 + i, Qt::UTC);
+            items.prepend(item);
+            order.prepend(item);
+        }
+        EXPECT_EQ(&order.items().constLast(), last) << test.name;
+        EXPECT_EQ(order.items(), defaultOrder(items, broughtBack)) << test.name;
+    }
+}
+
 } // namespace
 } // namespace vesk
