@@ -174,9 +174,9 @@ TEST_F(StoreVideoMoments, AMomentNotKeptOnADiskOutOfInodesSaysTheDiskIsFull)
     if (!useSmallDisk())
         GTEST_SKIP() << disk->whyNotActive();
     expectNotKept(
-        [this](const VeskItem& holiday) -> std::optional<VeskItem> {
+        [this](const VeskItem& holiday) -> Expected<VeskItem, QString> {
             if (!disk->useUpInodes())
-                return std::nullopt;
+                return unexpected(QStringLiteral("the disk could not be filled"));
             return store->saveVideoMoment(clip, holiday, 12);
         },
         QStringLiteral("the disk is full"));
@@ -187,10 +187,10 @@ TEST_F(StoreVideoMoments, AMomentNotKeptOnADiskMadeReadOnlySaysSo)
     if (!useSmallDisk())
         GTEST_SKIP() << disk->whyNotActive();
     expectNotKept(
-        [this](const VeskItem& holiday) -> std::optional<VeskItem> {
+        [this](const VeskItem& holiday) -> Expected<VeskItem, QString> {
             store.reset();
             if (!disk->setReadOnly(true))
-                return std::nullopt;
+                return unexpected(QStringLiteral("the disk could not be made read-only"));
             store = makeStore();
             return store->saveVideoMoment(clip, holiday, 12);
         },
