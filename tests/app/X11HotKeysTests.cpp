@@ -182,7 +182,9 @@ TEST_F(X11HotKeys, MegabytesOfTextAnotherProgramCopiedAreCapturedWhole)
     ASSERT_TRUE(x11DisplayName());
     EXPECT_EQ(readX11ClipboardText(*x11DisplayName()), std::optional<QString>(text));
     ASSERT_TRUE(captureClipboard(*store));
-    ASSERT_EVENTUALLY_EQ(store->items().size(), 1, 30000);
+    // Read and prepared by background threads, which a machine busy with other programs' work
+    // serves last: the bound is for a capture that never comes, not for a slow one.
+    ASSERT_EVENTUALLY_EQ(store->items().size(), 1, 120'000);
     EXPECT_EQ(store->items().first().text, std::optional<QString>(text.trimmed()));
     // With nobody holding the clipboard there is nothing to read.
     owner.kill();
