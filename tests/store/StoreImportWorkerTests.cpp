@@ -161,7 +161,7 @@ TEST_F(ImportWorkerTest, CapturesMadeInABurstKeepTheirOrderWhateverTheirSize)
     store->addText(QStringLiteral("Short after long"));
     store->addHTML(longPage);
     store->addLink(QUrl(QStringLiteral("https://example.org/last")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 4; }, 10'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->items().size() == 4; }, vesk::test::realWaitMs(10'000)));
     // Newest first: the reverse of the order they were made in.
     EXPECT_EQ(titles(store->items()), (QStringList{"example.org", "Long page", "Short after long", "Long notes"}));
     EXPECT_EQ(storedItems().size(), 4);

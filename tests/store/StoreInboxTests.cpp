@@ -113,7 +113,7 @@ protected:
         localScanner->scan();
         cloudWatcher->scan();
         // The synced inbox hands its entries over once the look at their writers is back.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !cloudWatcher->isLooking(); }, 10'000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !cloudWatcher->isLooking(); }, vesk::test::realWaitMs(10'000)));
         QCoreApplication::processEvents();
     }
     bool importing() const { return store->inboxImportCount() + store->cloudImportCount() > 0; }

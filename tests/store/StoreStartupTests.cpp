@@ -440,7 +440,7 @@ TEST_F(StoreStartup, AHeldReadingStartsWhenReleasedOrBySelfAfterAWhile)
         EXPECT_EQ(store->items().size(), VeskStore::firstPageSize);
         if (released)
             store->releaseStartupReading();
-        EXPECT_TRUE(ready.wait(released ? 5000 : 8000)) << released;
+        EXPECT_TRUE(ready.wait(vesk::test::realWaitMs(released ? 5000 : 8000))) << released;
         EXPECT_TRUE(store->itemsLoaded());
         EXPECT_EQ(store->items().size(), library.size());
         // A release after the reading began changes nothing.
