@@ -3,40 +3,12 @@
 #include "common/Eventually.h"
 #include "app/AppTestSupport.h"
 #include "app/ClipboardCapture.h"
+#include "common/FlushRecorder.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QFileInfo>
-#include <atomic>
-#include <dlfcn.h>
-#include <mutex>
-#include <unistd.h>
-
-namespace {
-
-std::mutex g_flushedLock;
-QStringList g_flushedPaths;
-
-int realFsync(int fd)
-{
-    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
-    return real(fd);
-}
-
-} // namespace
-
-// Every flush of this process, noted by the path of what was flushed.
-extern "C" int fsync(int fd)
-{
-    char target[4096] = {};
-    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
-    if (const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1); length > 0) {
-        const std::lock_guard<std::mutex> locked(g_flushedLock);
-        g_flushedPaths.append(QFile::decodeName(QByteArray(target, length)));
-    }
-    return realFsync(fd);
-}
 
 namespace vesk::test {
 namespace {
@@ -70,10 +42,7 @@ TEST_F(ClipboardTemporaryFileTest, TheCopiedPicturesTemporaryFileIsNeverFlushed)
         const QByteArray sharedTemp = qgetenv("TMPDIR");
         const bool tempWasSet = qEnvironmentVariableIsSet("TMPDIR");
         qputenv("TMPDIR", ownTemp.toUtf8());
-        {
-            const std::lock_guard<std::mutex> locked(g_flushedLock);
-            g_flushedPaths.clear();
-        }
+        forgetRecordedFlushes();
         const qsizetype before = store->items().size();
         std::optional<bool> kept;
         const bool started = captureClipboardImage(c.picture, QLatin1String(c.extension), *store,
@@ -87,9 +56,8 @@ TEST_F(ClipboardTemporaryFileTest, TheCopiedPicturesTemporaryFileIsNeverFlushed)
         EXPECT_TRUE(*kept);
         EXPECT_EQ(store->items().size(), before + 1);
         EXPECT_TRUE(QDir(ownTemp).entryList(QDir::Files | QDir::Hidden).isEmpty());
-        const std::lock_guard<std::mutex> locked(g_flushedLock);
-        for (const QString& path : std::as_const(g_flushedPaths))
-            EXPECT_FALSE(path.startsWith(ownTemp + QLatin1Char('/'))) << "flushed: " << path.toStdString();
+        for (const RecordedFlush& flush : recordedFlushes())
+            EXPECT_FALSE(flush.path.startsWith(ownTemp + QLatin1Char('/'))) << "flushed: " << flush.path.toStdString();
     }
 }
 

@@ -1,43 +1,11 @@
 // An edited picture is flushed to the disk on the file pool, never on the main thread, which the
 // window waits on; the store hears the outcome back on the main thread.
 #include "common/Eventually.h"
+#include "common/FlushRecorder.h"
 #include "common/StoreFixture.h"
 
 #include <QCoreApplication>
 #include <QThread>
-#include <dlfcn.h>
-#include <mutex>
-#include <unistd.h>
-
-namespace {
-
-struct Flush {
-    QString path;
-    bool onMainThread;
-};
-std::mutex g_flushesLock;
-QList<Flush> g_flushes;
-
-int realFsync(int fd)
-{
-    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
-    return real(fd);
-}
-
-} // namespace
-
-// Every flush of this process, noted by what was flushed and on which thread.
-extern "C" int fsync(int fd)
-{
-    char target[4096] = {};
-    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
-    if (const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1); length > 0) {
-        const bool main = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
-        const std::lock_guard<std::mutex> locked(g_flushesLock);
-        g_flushes.append({QFile::decodeName(QByteArray(target, length)), main});
-    }
-    return realFsync(fd);
-}
 
 namespace vesk::test {
 namespace {
@@ -60,10 +28,7 @@ TEST_F(EditedVersionFlushTest, TheVersionIsFlushedOffTheMainThreadAndHeardBackOn
     auto store = makeStore();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            const std::lock_guard<std::mutex> locked(g_flushesLock);
-            g_flushes.clear();
-        }
+        forgetRecordedFlushes();
         const qsizetype before = store->items().size();
         std::optional<std::optional<VeskItem>> heard;
         bool heardOnMainThread = false;
@@ -80,9 +45,8 @@ TEST_F(EditedVersionFlushTest, TheVersionIsFlushedOffTheMainThreadAndHeardBackOn
             EXPECT_EQ(store->items().first().id, (*heard)->id);
         else
             EXPECT_TRUE(store->failureNotice());
-        const std::lock_guard<std::mutex> locked(g_flushesLock);
         bool versionFlushed = false;
-        for (const Flush& flush : std::as_const(g_flushes)) {
+        for (const RecordedFlush& flush : recordedFlushes()) {
             if (!flush.path.startsWith(dataDir + QStringLiteral("/Items")))
                 continue;
             EXPECT_FALSE(flush.onMainThread) << "flushed on the main thread: " << flush.path.toStdString();
