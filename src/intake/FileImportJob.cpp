@@ -39,7 +39,20 @@ QString displayFileName(const QByteArray& nativeName)
     return QString::fromLatin1(nativeName);
 }
 
-FileImportResult runFileImport(const FileImportRequest& request)
+void addLearnedFacts(QHash<QUuid, KeptFileFacts>& known, const QHash<QUuid, KeptFileFacts>& learned)
+{
+    for (auto it = learned.cbegin(); it != learned.cend(); ++it) {
+        KeptFileFacts& facts = known[it.key()];
+        if (it->size >= 0)
+            facts.size = it->size;
+        if (!it->sha256.isEmpty())
+            facts.sha256 = it->sha256;
+    }
+}
+
+namespace {
+
+FileImportResult importOnce(const FileImportRequest& request)
 {
     FileImportResult result;
     const QByteArray source = withoutTrailingSlashes(request.sourceNative);
@@ -147,6 +160,20 @@ FileImportResult runFileImport(const FileImportRequest& request)
     result.searchableParts = fileSearchableParts(result.sourceName, values);
     result.searchableParts += fileTextParts(result.managedPath, values.contentType);
     result.outcome = FileImportResult::Outcome::Imported;
+    return result;
+}
+
+} // namespace
+
+FileImportResult runFileImport(const FileImportRequest& request)
+{
+    FileImportResult result = importOnce(request);
+    if (!result.learnedFacts.isEmpty() || (result.outcome == FileImportResult::Outcome::Imported && !result.isFolder)) {
+        result.knownFacts = request.keptFacts;
+        addLearnedFacts(result.knownFacts, result.learnedFacts);
+        if (result.outcome == FileImportResult::Outcome::Imported && !result.isFolder)
+            result.knownFacts.insert(request.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
+    }
     return result;
 }
 

@@ -75,7 +75,16 @@ struct FileImportResult {
     qint64 size = -1;
     // Sizes and hashes of kept files that the import had to find out.
     QHash<QUuid, KeptFileFacts> learnedFacts;
+    // The facts the import was handed with those it learned and those of its own copy: a first
+    // import after start-up learns the size of every kept file, and putting that together is a
+    // worker's job, not the window's.
+    QHash<QUuid, KeptFileFacts> knownFacts;
+    // The kept files compared with, when the import read them from the library itself.
+    QList<KeptFile> keptFiles;
 };
+
+// Adds what was learned of kept files to what was known.
+void addLearnedFacts(QHash<QUuid, KeptFileFacts>& known, const QHash<QUuid, KeptFileFacts>& learned);
 
 // Imports one file or folder, off the main thread: finds an exact duplicate among the kept files
 // of equal size (hashing only those, and the source only when there is one), looks for a related

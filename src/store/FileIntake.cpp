@@ -33,6 +33,10 @@ constexpr int kProgressPollMs = 100;
 
 const QString kNotImportedTitle = QStringLiteral("Not imported");
 
+// Learned facts merged on the window's thread when the table changed during the import; a few
+// hashes, most often.
+constexpr qsizetype kFactsMergedInTurn = 1024;
+
 } // namespace
 
 struct FileIntake::RunningImport {
@@ -41,8 +45,11 @@ struct FileIntake::RunningImport {
     // How failures name the source, when not by its quoted name.
     QString subject;
     CancellationToken cancel;
-    // What was known of kept files when the import began; the worker has checked those itself.
-    QHash<QUuid, KeptFileFacts> factsAtStart;
+    // The count of changes to what is known of kept files when the import began: the worker
+    // checked the kept files of that moment itself.
+    quint64 factsChangesAtStart = 0;
+    // The count of item changes when it began.
+    quint64 itemsChangesAtStart = 0;
     std::atomic<qint64> done{0};
     std::atomic<qint64> total{-1};
 };
@@ -60,22 +67,6 @@ FileIntake::~FileIntake()
 void FileIntake::finishFileImport()
 {
     m_host.changeImportCount(-1);
-}
-
-const QList<KeptFile>& FileIntake::keptFiles()
-{
-    if (m_keptFilesStale) {
-        QList<KeptFile> files;
-        files.reserve(m_keptFiles.size() + 16);
-        for (const VeskItem& item : m_host.items()) {
-            if (item.filePath)
-                files.append(KeptFile{item.id, item.title, *item.filePath});
-        }
-        // The list it replaces may hold tens of thousands of names; it is let go of on a worker.
-        releaseInBackground(std::exchange(m_keptFiles, std::move(files)));
-        m_keptFilesStale = false;
-    }
-    return m_keptFiles;
 }
 
 std::optional<QList<FileIntake::HeldFile>> FileIntake::heldFiles(ItemsWalk walk)
@@ -126,7 +117,7 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     job->id = newItemID;
     job->name = name;
     job->subject = subject;
-    job->factsAtStart = m_fileFacts;
+    job->factsChangesAtStart = m_fileFactsChanges;
     m_runningImports.append(job);
 
     FileImportRequest request;
@@ -134,7 +125,13 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     request.itemsDirectory = m_host.managedItemsDirectory();
     request.id = job->id;
     // Shared copies: the worker reads the library as it stood, the store goes on changing its own.
-    request.keptFiles = keptFiles();
+    // The kept files are read by the worker when the items changed since the last import read them.
+    std::optional<ItemsWalk> keptFilesWalk;
+    if (m_keptFilesAt == m_itemsChanges)
+        request.keptFiles = m_keptFiles;
+    else
+        keptFilesWalk.emplace(m_host.itemsReading());
+    job->itemsChangesAtStart = m_itemsChanges;
     request.keptFacts = m_fileFacts;
     request.cancel = job->cancel;
     request.progress = [job](qint64 done, qint64 total) {
@@ -156,7 +153,7 @@ QFuture<bool> FileIntake::importNativeFileAs(const QByteArray& nativePath, const
     }
     m_importProgressTimer->start();
 
-    return deliverResultAsFuture(this, m_importWorker->submit(std::move(request)),
+    return deliverResultAsFuture(this, m_importWorker->submit(std::move(request), std::move(keptFilesWalk)),
         [this, job](const FileImportResult& result) { return applyFileImportInTurn(job, result); });
 }
 
@@ -279,12 +276,19 @@ void FileIntake::applyWaitingImports()
         m_importsWaitingForRow.takeFirst()();
 }
 
+void FileIntake::leaveRunningImports(const std::shared_ptr<RunningImport>& job)
+{
+    m_runningImports.removeOne(job);
+    if (m_runningImports.isEmpty())
+        m_keptByImports.clear();
+}
+
 void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
                                  std::function<void(bool)> done)
 {
     // The job stays running (its item folder busy for the sweep) until its item is in the list.
     const auto finish = [this, job, done](bool kept) {
-        m_runningImports.removeOne(job);
+        leaveRunningImports(job);
         finishFileImport();
         updateImportProgress();
         done(kept);
@@ -294,18 +298,36 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
     // the item is kept: a row the check lets through is written then, and an answer given before
     // would say false of an item that is kept after all.
     const auto finishWhenKept = [this, job, done](const QUuid& id) {
-        m_runningImports.removeOne(job);
+        leaveRunningImports(job);
         finishFileImport();
         updateImportProgress();
         m_host.whenRowWritten(id, RowWait::FirstWrite, done);
     };
+    // The kept files the worker read serve the next import while the items stay as they were.
+    if (!result.keptFiles.isEmpty() && job->itemsChangesAtStart == m_itemsChanges) {
+        releaseInBackground(std::exchange(m_keptFiles, result.keptFiles));
+        m_keptFilesAt = m_itemsChanges;
+    }
     // What the worker found out about kept files saves the next import a look at them.
-    for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
-        KeptFileFacts& facts = m_fileFacts[it.key()];
-        if (it->size >= 0)
-            facts.size = it->size;
-        if (!it->sha256.isEmpty())
-            facts.sha256 = it->sha256;
+    if (!result.learnedFacts.isEmpty()) {
+        if (job->factsChangesAtStart == m_fileFactsChanges) {
+            // Nothing changed them meanwhile: the worker's table is the whole of it. The one it
+            // replaces may hold a fact for each kept file, and is let go of on a worker.
+            releaseInBackground(std::exchange(m_fileFacts, result.knownFacts));
+        } else if (result.learnedFacts.size() <= kFactsMergedInTurn) {
+            addLearnedFacts(m_fileFacts, result.learnedFacts);
+        } else {
+            // Another import or a delete came meanwhile. A hash cost a read of a whole file and
+            // is kept; the sizes of a first import are many and cheap, and the next import finds
+            // them again rather than the window merging them.
+            QHash<QUuid, KeptFileFacts> hashes;
+            for (auto it = result.learnedFacts.cbegin(); it != result.learnedFacts.cend(); ++it) {
+                if (!it->sha256.isEmpty())
+                    hashes.insert(it.key(), *it);
+            }
+            addLearnedFacts(m_fileFacts, hashes);
+        }
+        ++m_fileFactsChanges;
     }
     const QString name = job->subject.isEmpty() ? quotedItemTitle(result.sourceName) : job->subject;
 
@@ -354,15 +376,15 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
     item.filePath = result.managedPath;
 
     // The same content may have been kept since this import began (the same file dropped twice
-    // at once): the new copy goes again, and the first one is the item. Only facts learned since
-    // the start can name it (the worker checked the others), so those are looked through rather
-    // than every item of the library, which took a good part of a frame.
+    // at once): the new copy goes again, and the first one is the item. Only the files imports
+    // kept since the start can be it (the worker checked the others), so those are looked
+    // through rather than every item of the library, which took a good part of a frame.
     if (result.sha256) {
         QSet<QUuid> sameContent;
-        for (auto it = m_fileFacts.cbegin(); it != m_fileFacts.cend(); ++it) {
-            if (it->size == result.size && it->sha256 == *result.sha256 && !job->factsAtStart.contains(it.key())
-                && !result.learnedFacts.contains(it.key()))
-                sameContent.insert(it.key());
+        for (const KeptByImport& kept : std::as_const(m_keptByImports)) {
+            if (kept.change > job->factsChangesAtStart && kept.facts.size == result.size
+                && kept.facts.sha256 == *result.sha256)
+                sameContent.insert(kept.id);
         }
         std::optional<VeskItem> kept;
         if (sameContent.size() == 1) {
@@ -418,8 +440,17 @@ bool FileIntake::commitImportedFile(const FileImportResult& result, const VeskIt
             m_host.removeManagedFile(item);
         return false;
     }
-    if (!result.isFolder)
-        m_fileFacts.insert(item.id, KeptFileFacts{result.size, result.sha256.value_or(QString())});
+    if (!result.isFolder) {
+        const KeptFileFacts facts{result.size, result.sha256.value_or(QString())};
+        // Already in a table the worker handed over, most often: the table stays shared rather
+        // than being copied whole for a value it holds.
+        if (const auto known = m_fileFacts.constFind(item.id); known == m_fileFacts.cend() || *known != facts)
+            m_fileFacts.insert(item.id, facts);
+        // A table taken before this, handed back by another import, lacks it.
+        ++m_fileFactsChanges;
+        if (m_runningImports.size() > 1)
+            m_keptByImports.append({m_fileFactsChanges, item.id, facts});
+    }
     if (result.relatedVersion) {
         if (const std::optional<VeskItem> related = m_host.currentItem(*result.relatedVersion)) {
             m_host.announceWhenRowWritten(item.id, RowWait::FirstWrite,

@@ -5,6 +5,7 @@
 #include "intake/FileImportJob.h"
 #include "intake/ItemsFolderSweep.h"
 #include "model/VeskNotices.h"
+#include "platform/BackgroundRelease.h"
 #include "store/ItemsReading.h"
 
 #include <QByteArray>
@@ -68,17 +69,19 @@ public:
     // for (files before packages): what a quit that cannot wait for them says is lost.
     QStringList importsUnderWay() const;
     // The library's items changed: the list the next import compares with is made again.
-    void noteItemsChanged() { m_keptFilesStale = true; }
+    void noteItemsChanged() { ++m_itemsChanges; }
     // What is known of a kept file, forgotten when its item (or every item) is deleted.
     // Deleting items makes room: what failed to come in from the synced inbox is tried again.
     void forgetKeptFile(const QUuid& id)
     {
-        m_fileFacts.remove(id);
+        if (m_fileFacts.remove(id))
+            ++m_fileFactsChanges;
         retryFailedInboxEntries();
     }
     void forgetKeptFiles()
     {
-        m_fileFacts.clear();
+        releaseInBackground(std::exchange(m_fileFacts, {}));
+        ++m_fileFactsChanges;
         retryFailedInboxEntries();
     }
     void retryFailedInboxEntries();
@@ -174,6 +177,7 @@ private:
     // first copy kept): imports are applied one at a time, in the order they finished.
     QFuture<bool> applyFileImportInTurn(const std::shared_ptr<RunningImport>& job, const FileImportResult& result);
     void applyWaitingImports();
+    void leaveRunningImports(const std::shared_ptr<RunningImport>& job);
     void applyFileImport(const std::shared_ptr<RunningImport>& job, const FileImportResult& result,
                          std::function<void(bool)> done);
     // The imported item into the list (written says whether the worker wrote its row); false
@@ -200,7 +204,6 @@ private:
     // Only the three fields the comparison reads are taken: copying whole items of a large
     // library held up the drop that starts the import. Made again at the next import after the
     // items changed.
-    const QList<KeptFile>& keptFiles();
     // Each item's managed file, for workers that look at the disk item by item. They read these
     // few fields from the library's list in short turns of its gate rather than from a copy: a
     // copy held while a worker waits its turn would make the store's next change copy the whole
@@ -223,8 +226,22 @@ private:
     // Size and SHA-256 of managed files by item, as far as known: filled by imports, never by a
     // look at every file.
     QHash<QUuid, KeptFileFacts> m_fileFacts;
+    // Counts the changes of m_fileFacts: an import that began at the count still standing hands
+    // back a table to be taken as it is.
+    quint64 m_fileFactsChanges = 0;
+    // Files kept by imports while others ran, with the count their keeping made: what an import
+    // that began before may find its own content in.
+    struct KeptByImport {
+        quint64 change = 0;
+        QUuid id;
+        KeptFileFacts facts;
+    };
+    QList<KeptByImport> m_keptByImports;
+    // The library's files as the last import that read them found them, and the count of item
+    // changes they stand for (none at first).
     QList<KeptFile> m_keptFiles;
-    bool m_keptFilesStale = true;
+    quint64 m_itemsChanges = 1;
+    quint64 m_keptFilesAt = 0;
     QList<std::shared_ptr<RunningImport>> m_runningImports;
     std::shared_ptr<FileImportWorker> m_importWorker;
     QTimer* m_importProgressTimer = nullptr;

@@ -59,24 +59,44 @@ TEST_F(ImportWorkerTest, AnImportCancelledMidwayLeavesNothingBehind)
     EXPECT_FALSE(store->importProgress());
 }
 
+// In an empty library, and beside a kept file of the same size, which each import finds out about
+// and hands back while the other runs. Dropped again afterwards, one at a time, it is found kept.
 TEST_F(ImportWorkerTest, TheSameFileDroppedTwiceAtOnceIsOneItemAndOneAlreadyKeptNotice)
 {
-    auto store = makeStore();
-    const QString path = source(QStringLiteral("scan.pdf"), "one scan");
-    QList<VeskIntakeNotice> notices;
-    QObject::connect(store.get(), &VeskStore::intakeNoticeChanged, [&] {
-        if (store->intakeNotice())
-            notices.append(*store->intakeNotice());
-    });
-    QFuture<bool> first = store->importFile(path);
-    QFuture<bool> second = store->importFile(path);
-    EXPECT_TRUE(finished(first));
-    EXPECT_TRUE(finished(second));
-    ASSERT_EQ(store->items().size(), 1);
-    EXPECT_EQ(itemFolders().size(), 1) << "the second copy is not kept";
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices.first().title, QStringLiteral("Already in Vesk"));
-    EXPECT_EQ(notices.first().relatedID, store->items().first().id);
+    for (const bool besideAnother : {false, true}) {
+        SCOPED_TRACE(besideAnother ? "beside a file of its size" : "empty library");
+        dataDir = makeTempDirectory(QStringLiteral("twice"));
+        auto store = makeStore();
+        if (besideAnother) {
+            // Kept before this start: nothing is known of its file yet.
+            ASSERT_TRUE(importNow(*store, source(QStringLiteral("other.pdf"), "two scan")));
+            store.reset();
+            store = makeStore();
+        }
+        const qsizetype kept = store->items().size();
+        const QString path = source(QStringLiteral("scan.pdf"), "one scan");
+        QList<VeskIntakeNotice> notices;
+        QObject::connect(store.get(), &VeskStore::intakeNoticeChanged, [&] {
+            if (store->intakeNotice())
+                notices.append(*store->intakeNotice());
+        });
+        QFuture<bool> first = store->importFile(path);
+        QFuture<bool> second = store->importFile(path);
+        EXPECT_TRUE(finished(first));
+        EXPECT_TRUE(finished(second));
+        ASSERT_EQ(store->items().size(), kept + 1);
+        EXPECT_EQ(itemFolders().size(), kept + 1) << "the second copy is not kept";
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_EQ(notices.first().title, QStringLiteral("Already in Vesk"));
+        EXPECT_EQ(notices.first().relatedID, store->items().first().id);
+
+        for (int again = 0; again < 2; ++again)
+            EXPECT_TRUE(importNow(*store, path));
+        EXPECT_EQ(store->items().size(), kept + 1);
+        EXPECT_EQ(itemFolders().size(), kept + 1);
+        EXPECT_EQ(notices.size(), 3);
+        store.reset();
+    }
 }
 
 TEST_F(ImportWorkerTest, EntriesOfOneInboxScanThatCannotBeImportedAreEachNamed)
