@@ -33,6 +33,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTextDocument>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -165,6 +166,28 @@ void VeskPreview::followSelection()
     m_followsSelection = true;
     connect(&m_store, &VeskStore::selectedIDChanged, this, &VeskPreview::followSelectionOnce);
     showSelectedItem();
+    if (m_store.startupIsFinished())
+        prepareContentLater();
+    else
+        connect(&m_store, &VeskStore::startupFinished, this, &VeskPreview::prepareContentLater, Qt::SingleShotConnection);
+}
+
+void VeskPreview::prepareContentLater()
+{
+    m_prepareWait = m_store.services().timers->after(prepareContentDelayMs, this, [this] {
+        m_prepareWait.reset();
+        prepareContent();
+    });
+}
+
+void VeskPreview::prepareContent()
+{
+    if (m_content)
+        return;
+    // Made for no item and kept hidden; the first item shown fills it as any later one does.
+    makeContent(VeskItem{});
+    m_content->hide();
+    m_content->ensurePolished();
 }
 
 void VeskPreview::holdSelectionsMovedBySearch(std::function<bool()> movedBySearch)
@@ -230,6 +253,7 @@ void VeskPreview::showSelectedItemLater()
         return;
     m_newItemWait = m_store.services().timers->after(newItemDelayMs, this, [this] {
         m_newItemWait.reset();
+        const QScopedValueRollback sectionLater(m_sectionInTurnOfItsOwn, true);
         showSelectedItem();
     });
 }
@@ -410,6 +434,11 @@ void VeskPreview::rebuild(Renewal renewal)
     // The same item changed in the store keeps the reader's place; another item starts at the top.
     const int keptPosition = sameItem ? m_scroll->verticalScrollBar()->value() : 0;
     ++m_showing;
+    if (m_sectionWait) {
+        m_sectionWait->cancel();
+        m_sectionWait.reset();
+    }
+    bool sectionLater = false;
     m_section = PreviewSection::None;
 
     if (renewal == Renewal::Everything)
@@ -437,33 +466,8 @@ void VeskPreview::rebuild(Renewal renewal)
         }
 
         const PreviewSection section = previewSection(item);
-        PreviewSectionContext context;
-        context.open = [store = QPointer<VeskStore>(&m_store), open = m_open](const QUrl& url) {
-            if (store)
-                (void)openOrReport(*store, open, url);
-        };
-        context.caches = &m_caches;
-        context.settings = m_store.services().settings;
-        context.audioBackend = m_audioBackend;
-        context.saveVideoMoment = [store = QPointer<VeskStore>(&m_store), item](
-                                      const QString& clip, double centre) -> Expected<VeskItem, QString> {
-            if (!store)
-                return unexpected(QString());
-            return store->saveVideoMoment(clip, item, centre);
-        };
         m_shownRichText.reset();
-        if (section == PreviewSection::Text) {
-            context.richText = m_store.richText(item.id);
-            m_shownRichText = context.richText;
-            const QUuid id = item.id;
-            context.richTextChanged = [this, id](const QByteArray& rtf) {
-                if (!m_item || m_item->id != id)
-                    return;
-                m_shownRichText = rtf;
-                if (m_updateRichText)
-                    m_updateRichText(id, rtf);
-            };
-        }
+        const PreviewSectionContext context = sectionContext(item, section);
         // Another item takes the section of its kind in place: the pictures, files, links and
         // short texts of one kind, shown last, wait hidden for the next. Players and the views of
         // long and rich texts are made for their item, and the same item changed in the store is
@@ -485,23 +489,20 @@ void VeskPreview::rebuild(Renewal renewal)
             if (kept != m_sectionWidget)
                 dropLater(kept);
         }
+        // A new item's section that has to be made (a player, a long text's view) is made and
+        // styled now but shown a frame later, after the rest of the pane is painted: making,
+        // showing and painting it with the rest held the window for more than a frame.
         if (!shown) {
-            shown = makePreviewSection(section, item, context, m_content);
-            if (!shown && m_sectionFactories.value(int(section)))
-                shown = m_sectionFactories.value(int(section))(item, m_content);
-            // Over the spacing and the stretch that keep the dates at the bottom, and at the width
-            // the column will give it: it lays its texts out as it shows.
-            if (shown) {
-                m_column->insertWidget(m_column->indexOf(m_dates) - 2, shown);
-                const QMargins margins = m_column->contentsMargins();
-                shown->resize(std::max(0, m_content->width() - margins.left() - margins.right()), shown->height());
+            shown = makeSection(item, section, context);
+            sectionLater = shown && m_sectionInTurnOfItsOwn;
+            if (sectionLater) {
+                shown->hide();
+                shown->ensurePolished();
             }
-            if (shown && sectionRefills(section) && dynamic_cast<RefillableSection*>(shown))
-                m_keptSections.insert(int(section), shown);
         }
         // Shown only when hidden: showing lays a widget's children out at once, at whatever size
         // the widget has before the pane's layout has given it its own.
-        if (shown && shown->isHidden())
+        if (shown && shown->isHidden() && !sectionLater)
             shown->show();
         m_sectionWidget = shown;
         m_section = section;
@@ -536,9 +537,27 @@ void VeskPreview::rebuild(Renewal renewal)
     // layout that changes size asks its parent's in a later turn of the event loop, and the pane
     // painted in between with its parts out of place (an image box at a squeezed height, a date
     // row missing) and then once more. The kept position must fit in the settled range.
+    settleLayouts();
+    m_scroll->verticalScrollBar()->setValue(keptPosition);
+    if (sectionLater) {
+        m_sectionWait = m_store.services().timers->after(newItemDelayMs, this, [this, showing = m_showing] {
+            m_sectionWait.reset();
+            if (showing == m_showing && m_item)
+                showSection();
+        });
+        return;
+    }
+    finishEvaluation();
+}
+
+void VeskPreview::settleLayouts()
+{
     for (int level = 0; level < kLayoutLevels; ++level)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    m_scroll->verticalScrollBar()->setValue(keptPosition);
+}
+
+void VeskPreview::finishEvaluation()
+{
     if (m_item) {
         // The related panels ask on the next turn of the event loop: their queries over the
         // library and their rows would otherwise add to the frame that first shows the item. An
@@ -549,6 +568,63 @@ void VeskPreview::rebuild(Renewal renewal)
         });
     }
     emit contentRebuilt();
+}
+
+PreviewSectionContext VeskPreview::sectionContext(const VeskItem& item, PreviewSection section)
+{
+    PreviewSectionContext context;
+    context.open = [store = QPointer<VeskStore>(&m_store), open = m_open](const QUrl& url) {
+        if (store)
+            (void)openOrReport(*store, open, url);
+    };
+    context.caches = &m_caches;
+    context.settings = m_store.services().settings;
+    context.audioBackend = m_audioBackend;
+    context.saveVideoMoment = [store = QPointer<VeskStore>(&m_store), item](
+                                  const QString& clip, double centre) -> Expected<VeskItem, QString> {
+        if (!store)
+            return unexpected(QString());
+        return store->saveVideoMoment(clip, item, centre);
+    };
+    if (section == PreviewSection::Text) {
+        context.richText = m_store.richText(item.id);
+        m_shownRichText = context.richText;
+        const QUuid id = item.id;
+        context.richTextChanged = [this, id](const QByteArray& rtf) {
+            if (!m_item || m_item->id != id)
+                return;
+            m_shownRichText = rtf;
+            if (m_updateRichText)
+                m_updateRichText(id, rtf);
+        };
+    }
+    return context;
+}
+
+QWidget* VeskPreview::makeSection(const VeskItem& item, PreviewSection section, const PreviewSectionContext& context)
+{
+    QWidget* made = makePreviewSection(section, item, context, m_content);
+    if (!made && m_sectionFactories.value(int(section)))
+        made = m_sectionFactories.value(int(section))(item, m_content);
+    if (!made)
+        return nullptr;
+    // Over the spacing and the stretch that keep the dates at the bottom, and at the width the
+    // column will give it: it lays its texts out as it shows.
+    m_column->insertWidget(m_column->indexOf(m_dates) - 2, made);
+    const QMargins margins = m_column->contentsMargins();
+    made->resize(std::max(0, m_content->width() - margins.left() - margins.right()), made->height());
+    if (sectionRefills(section) && dynamic_cast<RefillableSection*>(made))
+        m_keptSections.insert(int(section), made);
+    return made;
+}
+
+void VeskPreview::showSection()
+{
+    if (m_sectionWidget && m_sectionWidget->isHidden())
+        m_sectionWidget->show();
+    relayoutUpTo(m_content, m_holder);
+    settleLayouts();
+    finishEvaluation();
 }
 
 bool VeskPreview::sectionRefills(PreviewSection section)

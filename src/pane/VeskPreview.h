@@ -20,6 +20,7 @@ namespace vesk {
 
 class AudioBackend;
 class PendingDelay;
+struct PreviewSectionContext;
 class ItemEditSheet;
 class BringBackStatusPill;
 class PreviewDateRowsBlock;
@@ -68,6 +69,9 @@ public:
     // A new item selects itself in the turn it arrives, with its card: its pane is built this
     // much later, in a turn of its own.
     static constexpr int newItemDelayMs = 16;
+    // The pane's parts are made and styled this long after the library has started, while
+    // nothing is shown: the first item shown otherwise paid for them in its own frame.
+    static constexpr int prepareContentDelayMs = 200;
 
     void setSheets(Sheets sheets);
     // The Edit action: the "Edit Vesk" sheet over the window, opened on the item's stored title
@@ -113,6 +117,17 @@ private:
     enum class Renewal { Reuse, Section, Everything };
     void rebuild(Renewal renewal = Renewal::Reuse);
     void makeContent(const VeskItem& item);
+    // What a section is made or refilled with; the text section's rich text is noted as shown.
+    PreviewSectionContext sectionContext(const VeskItem& item, PreviewSection section);
+    // The section of its kind for item, in the column, kept when it refills; none for no body.
+    QWidget* makeSection(const VeskItem& item, PreviewSection section, const PreviewSectionContext& context);
+    // A new item's section, made with the rest of its pane, is shown in the turn after it.
+    void showSection();
+    void settleLayouts();
+    // The evaluation is whole: says so, and the related panels ask next.
+    void finishEvaluation();
+    void prepareContentLater();
+    void prepareContent();
     // The content goes, with all its parts; the next item makes it again.
     void dropContent();
     // While no item shows: lets go of what the hidden content holds only for the last item.
@@ -175,6 +190,10 @@ private:
     bool m_selectionHeld = false;
     // A new item's pane waits for its own turn.
     std::shared_ptr<PendingDelay> m_newItemWait;
+    std::shared_ptr<PendingDelay> m_prepareWait;
+    // Set while a new item's pane is built: its section is shown in a turn of its own.
+    bool m_sectionInTurnOfItsOwn = false;
+    std::shared_ptr<PendingDelay> m_sectionWait;
     // The search text as the pane last heard of it.
     QString m_typedText;
     // The tag being typed survives a re-evaluation of the same item, not a change of item.

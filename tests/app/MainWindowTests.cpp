@@ -12,6 +12,7 @@
 #include "app/SearchField.h"
 #include "app/SecureCaptureSheet.h"
 #include "pane/VeskPreview.h"
+#include "pane/WrappingText.h"
 #include "platform/NotificationCenter.h"
 #include "secureview/SecureVeskComposer.h"
 #include "store/StoreInternals.h"
@@ -562,15 +563,37 @@ TEST_F(MainWindowTest, ADropIsTakenAsACopySoTheSourceKeepsItsFile)
 
 // A dropped text, short enough to be taken in at once or long enough to be made ready on a
 // worker: its card is selected as it arrives, the pane is built for it a frame later in a turn of
-// its own, and once the drop has settled a search finds it by its words.
+// its own and its text shown a frame after that, and once the drop has settled a search finds it
+// by its words.
 TEST_F(MainWindowTest, ADroppedTextsPaneFollowsAFrameLaterAndItsWordsAreFound)
 {
     MainWindow& view = makeWindow();
     showAndActivate(view);
+    auto* preview = view.findChild<VeskPreview*>();
+    ASSERT_TRUE(preview);
     const auto shown = [&]() -> std::optional<QUuid> {
-        const auto* preview = view.findChild<VeskPreview*>();
-        return preview && preview->item() ? std::optional<QUuid>(preview->item()->id) : std::nullopt;
+        return preview->item() ? std::optional<QUuid>(preview->item()->id) : std::nullopt;
     };
+    // The text the pane shows of its item, when it shows one.
+    const auto textShown = [&]() -> std::optional<QString> {
+        for (QWidget* text : preview->findChildren<QWidget*>(QStringLiteral("previewPlainText"))) {
+            if (!text->isVisibleTo(preview))
+                continue;
+            if (const auto* wrapping = qobject_cast<WrappingText*>(text))
+                return wrapping->text();
+            return QStringLiteral("(long)");
+        }
+        return std::nullopt;
+    };
+    // While nothing is shown, the pane's parts are made ahead and wait hidden.
+    int rebuilds = 0;
+    QObject::connect(preview, &VeskPreview::contentRebuilt, preview, [&] { ++rebuilds; });
+    timers->advance(VeskPreview::prepareContentDelayMs);
+    ASSERT_TRUE(preview->findChild<WrappingText*>(QStringLiteral("previewTitle")));
+    EXPECT_FALSE(preview->findChild<WrappingText*>(QStringLiteral("previewTitle"))->isVisibleTo(preview));
+    EXPECT_TRUE(preview->content()->isVisibleTo(preview));
+    EXPECT_EQ(preview->item(), std::nullopt);
+    EXPECT_EQ(rebuilds, 0);
     const QString filler = QStringLiteral("harbour crossing ").repeated(8'000);
     const struct {
         const char* name;
@@ -597,6 +620,12 @@ TEST_F(MainWindowTest, ADroppedTextsPaneFollowsAFrameLaterAndItsWordsAreFound)
         EXPECT_EQ(shown(), shownBefore) << "the pane is not built in the turn the item arrives";
         timers->advance(VeskPreview::newItemDelayMs);
         EXPECT_EQ(shown(), std::optional<QUuid>(id));
+        EXPECT_EQ(preview->findChild<WrappingText*>(QStringLiteral("previewTitle"))->isVisibleTo(preview), true);
+        EXPECT_EQ(textShown(), std::nullopt) << "the text comes in a frame of its own";
+        timers->advance(VeskPreview::newItemDelayMs);
+        ASSERT_TRUE(textShown());
+        if (c.text.size() < 1000)
+            EXPECT_EQ(*textShown(), c.text);
 
         store->setSearchText(c.word);
         timers->advance(10);
@@ -616,6 +645,18 @@ TEST_F(MainWindowTest, ADroppedTextsPaneFollowsAFrameLaterAndItsWordsAreFound)
     timers->advance(VeskPreview::newItemDelayMs);
     drainEvents();
     EXPECT_EQ(shown(), std::optional<QUuid>(picked));
+
+    // Picked once the new item's pane is up but before its text shows: the new text never comes.
+    mime.setText(QStringLiteral("Harbour dues"));
+    ASSERT_TRUE(view.handleDrop(mime));
+    ASSERT_EVENTUALLY_EQ(store->items().size(), qsizetype(4), 10'000);
+    timers->advance(VeskPreview::newItemDelayMs);
+    EXPECT_EQ(shown(), std::optional<QUuid>(store->items().constFirst().id));
+    store->select(picked);
+    timers->advance(2 * VeskPreview::newItemDelayMs);
+    drainEvents();
+    EXPECT_EQ(shown(), std::optional<QUuid>(picked));
+    EXPECT_EQ(textShown(), std::optional<QString>(QStringLiteral("Ferry timetable for the lantern festival")));
 }
 
 TEST_F(MainWindowTest, DropOfNothingUsableIsRefused)
