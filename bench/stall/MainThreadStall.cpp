@@ -25,6 +25,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -73,10 +74,60 @@ double monotonicSeconds()
     return double(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
+// With VESK_STALL_TRACE set, what the main thread spent its time on: the processor time of each
+// event it handled outside of another, by the class of its receiver and the kind of event, so
+// that a long gap can be told apart into its events.
+struct HandledEvent {
+    double cpuMs;
+    QByteArray what;
+};
+std::vector<HandledEvent>& handledEvents()
+{
+    static std::vector<HandledEvent> events;
+    return events;
+}
+
+// Each paint inside an event is listed too, with its wall time (a paint can wait for the raster
+// engine's threads), its area and the widgets it lies in.
+class LedgerApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
+        if (!trace || (m_depth > 0 && event->type() != QEvent::Paint))
+            return QApplication::notify(receiver, event);
+        const bool paint = m_depth > 0;
+        ++m_depth;
+        const double start = threadCpuMs();
+        const double wallStart = monotonicSeconds();
+        const bool handled = QApplication::notify(receiver, event);
+        --m_depth;
+        const double spent = threadCpuMs() - start;
+        if (spent < (paint ? 0.3 : 0.5))
+            return handled;
+        QByteArray what = QByteArray(receiver->metaObject()->className()) + '/' + receiver->objectName().toUtf8();
+        if (paint) {
+            const QRect area = static_cast<QPaintEvent*>(event)->rect();
+            what = "      paint (" + QByteArray::number((monotonicSeconds() - wallStart) * 1e3, 'f', 1) + " ms wall) "
+                + what + ' ' + QByteArray::number(area.width()) + 'x' + QByteArray::number(area.height());
+            for (QObject* up = receiver->parent(); up; up = up->parent())
+                what += QByteArray(" < ") + up->metaObject()->className() + '/' + up->objectName().toUtf8();
+        } else {
+            what += " event " + QByteArray::number(int(event->type()));
+        }
+        handledEvents().push_back({spent, what});
+        return handled;
+    }
+
+private:
+    int m_depth = 0;
+};
+
 // A 10 ms timer on the main thread that records the longest gap between two of its ticks, and
 // the most processor time the thread spent in one such gap. With VESK_STALL_TRACE set, each long
-// gap is written out with the monotonic time at which it ended, to be lined up with a profiler's
-// samples.
+// gap (or one busy for more than 8 ms) is written out with the monotonic time at which it ended,
+// to be lined up with a profiler's samples.
 class GapProbe {
 public:
     GapProbe()
@@ -88,13 +139,18 @@ public:
             const double gap = m_sinceTick.nsecsElapsed() / 1e6;
             const double cpu = threadCpuMs();
             const double gapCpu = cpu - m_cpuAtTick;
-            if (trace && gap > 30)
+            if (trace && (gap > 30 || gapCpu > 8)) {
                 std::fprintf(stderr, "stall %.1f ms (%.1f ms busy) ending at %.3f s\n", gap, gapCpu, monotonicSeconds());
+                for (const HandledEvent& handled : handledEvents())
+                    std::fprintf(stderr, "    %.1f ms %s\n", handled.cpuMs, handled.what.constData());
+            }
+            handledEvents().clear();
             gapMs = std::max(gapMs, gap);
             gapCpuMs = std::max(gapCpuMs, gapCpu);
             m_cpuAtTick = cpu;
             m_sinceTick.restart();
         });
+        handledEvents().clear();
         m_sinceTick.start();
         m_ticks.start();
     }
@@ -115,6 +171,18 @@ void traceMoment(const char* what)
     static const bool trace = !qEnvironmentVariableIsEmpty("VESK_STALL_TRACE");
     if (trace)
         std::fprintf(stderr, "%s at %.3f s\n", what, monotonicSeconds());
+}
+
+// With VESK_PERF_CONTROL naming the control fifo of a `perf record --control fifo:... -D -1`, the
+// profiler samples only the measured work, not the library's start.
+void profileMeasuredWork(bool on)
+{
+    static const QByteArray fifo = qgetenv("VESK_PERF_CONTROL");
+    if (fifo.isEmpty())
+        return;
+    QFile control(QString::fromLocal8Bit(fifo));
+    if (control.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        control.write(on ? "enable\n" : "disable\n");
 }
 
 // Ten megabytes of prose-like text: words of varied length in lines.
@@ -184,8 +252,13 @@ void BM_MainThreadStall(benchmark::State& state)
         QMimeData words;
         words.setText(text);
         traceMoment("drop");
+        profileMeasuredWork(true);
+        const double cpuBeforeDrops = threadCpuMs();
         window->handleDrop(file);
+        const double cpuAfterFile = threadCpuMs();
         window->handleDrop(words);
+        handledEvents().push_back({cpuAfterFile - cpuBeforeDrops, "the file's drop"});
+        handledEvents().push_back({threadCpuMs() - cpuAfterFile, "the text's drop"});
 
         QElapsedTimer total;
         total.start();
@@ -201,6 +274,7 @@ void BM_MainThreadStall(benchmark::State& state)
         while (after.elapsed() < 300)
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         probe.stop();
+        profileMeasuredWork(false);
         if (!done)
             state.SkipWithError("the drop did not arrive");
         worstGapMs = std::max(worstGapMs, probe.gapMs);
@@ -243,7 +317,10 @@ void captureLongLine(benchmark::State& state, bool thenType)
         QElapsedTimer total;
         total.start();
         traceMoment("capture");
+        profileMeasuredWork(true);
+        const double cpuBeforeCapture = threadCpuMs();
         const bool taken = vesk::captureClipboard(*store, clipboard);
+        handledEvents().push_back({threadCpuMs() - cpuBeforeCapture, "the capture's call"});
         bool done = false;
         while (taken && !done && total.elapsed() < 120'000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -253,6 +330,7 @@ void captureLongLine(benchmark::State& state, bool thenType)
         traceMoment("arrived");
         vesk::bench::settle(2000);
         probe.stop();
+        profileMeasuredWork(false);
         if (!done)
             state.SkipWithError("the capture did not arrive");
         double gapMs = probe.gapMs;
@@ -305,7 +383,7 @@ int main(int argc, char** argv)
     qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    LedgerApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
