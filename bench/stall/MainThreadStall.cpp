@@ -115,6 +115,9 @@ public:
                 what += QByteArray(" < ") + up->metaObject()->className() + '/' + up->objectName().toUtf8();
         } else {
             what += " event " + QByteArray::number(int(event->type()));
+            // A timer is known by what it works for.
+            if (receiver->parent())
+                what += QByteArray(" of ") + receiver->parent()->metaObject()->className();
         }
         handledEvents().push_back({spent, what});
         return handled;
