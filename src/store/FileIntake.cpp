@@ -309,12 +309,15 @@ void FileIntake::applyFileImport(const std::shared_ptr<RunningImport>& job, cons
         m_keptFilesAt = m_itemsChanges;
     }
     // What the worker found out about kept files saves the next import a look at them.
-    if (!result.learnedFacts.isEmpty()) {
-        if (job->factsChangesAtStart == m_fileFactsChanges) {
-            // Nothing changed them meanwhile: the worker's table is the whole of it. The one it
-            // replaces may hold a fact for each kept file, and is let go of on a worker.
-            releaseInBackground(std::exchange(m_fileFacts, result.knownFacts));
-        } else if (result.learnedFacts.size() <= kFactsMergedInTurn) {
+    if (!result.knownFacts.isEmpty() && job->factsChangesAtStart == m_fileFactsChanges) {
+        // Nothing changed them meanwhile: the worker's table, with the new copy's own facts, is
+        // the whole of it, and the new copy's entry no longer makes the window copy a table
+        // another import still shares. The one it replaces may hold a fact for each kept file,
+        // and is let go of on a worker.
+        releaseInBackground(std::exchange(m_fileFacts, result.knownFacts));
+        ++m_fileFactsChanges;
+    } else if (!result.learnedFacts.isEmpty()) {
+        if (result.learnedFacts.size() <= kFactsMergedInTurn) {
             addLearnedFacts(m_fileFacts, result.learnedFacts);
         } else {
             // Another import or a delete came meanwhile. A hash cost a read of a whole file and
