@@ -1,37 +1,16 @@
 #include "intake/InboxEntryCheck.h"
 
+#include "intake/FolderWalk.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <dirent.h>
 #include <functional>
 #include <sys/stat.h>
 
 namespace vesk {
 
 namespace {
-
-// Every entry below folder, depth first, with its path and status; folders are entered (links
-// are not followed). Names come as the bytes the file system keeps.
-void walkBelow(const QByteArray& folder, const std::function<void(const QByteArray&, const QByteArray&, const struct stat&)>& visit)
-{
-    DIR* listing = ::opendir(folder.constData());
-    if (!listing)
-        return;
-    while (const dirent* entry = ::readdir(listing)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        const QByteArray path = folder + '/' + name;
-        struct stat info {};
-        if (::lstat(path.constData(), &info) != 0)
-            continue;
-        visit(name, path, info);
-        if (S_ISDIR(info.st_mode))
-            walkBelow(path, visit);
-    }
-    ::closedir(listing);
-}
 
 void addStamp(QCryptographicHash& hash, const QByteArray& relative, const struct stat* info)
 {

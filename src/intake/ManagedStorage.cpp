@@ -1,5 +1,6 @@
 #include "intake/ManagedStorage.h"
 
+#include "intake/FolderWalk.h"
 #include "intake/PipelinedCopy.h"
 
 #include "platform/FileBirthTime.h"
@@ -404,36 +405,21 @@ Expected<void, IoFailure> copyFolder(const QByteArray& source, const QByteArray&
     return {};
 }
 
-// What a copy of the entry at path takes: the data bytes of its regular files and one inode for
+// What a copy takes of each entry: the data bytes of a regular file and one inode for
 // each file and folder; links, pipes and devices are not copied.
 struct CopyNeeds {
     qint64 bytes = 0;
     qint64 inodes = 0;
 };
 
-void addCopyNeeds(const QByteArray& path, const struct stat& info, CopyNeeds& needs)
+void addCopyNeeds(const struct stat& info, CopyNeeds& needs)
 {
     if (S_ISREG(info.st_mode)) {
         needs.bytes += dataBytesOf(info);
         ++needs.inodes;
-        return;
+    } else if (S_ISDIR(info.st_mode)) {
+        ++needs.inodes;
     }
-    if (!S_ISDIR(info.st_mode))
-        return;
-    ++needs.inodes;
-    DIR* listing = ::opendir(path.constData());
-    if (!listing)
-        return; // the copy itself says why it cannot be read
-    while (const dirent* entry = ::readdir(listing)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        const QByteArray inner = path + '/' + name;
-        struct stat innerInfo {};
-        if (::lstat(inner.constData(), &innerInfo) == 0)
-            addCopyNeeds(inner, innerInfo, needs);
-    }
-    ::closedir(listing);
 }
 
 QString byteCount(qint64 bytes)
@@ -568,7 +554,10 @@ Expected<ManagedCopy, IoFailure> copyIntoManagedStorage(const QByteArray& source
     }
 
     CopyNeeds needs;
-    addCopyNeeds(sourceNative, sourceStat, needs);
+    addCopyNeeds(sourceStat, needs);
+    // A folder that cannot be read is passed over here: the copy itself says why.
+    if (S_ISDIR(sourceStat.st_mode))
+        walkBelow(sourceNative, [&needs](const QByteArray&, const QByteArray&, const struct stat& info) { addCopyNeeds(info, needs); });
     if (Expected<void, IoFailure> room = checkRoomFor(needs, folder); !room) {
         if (!folderExisted)
             QDir().rmdir(folder);
